@@ -1,0 +1,4 @@
+#include "run/run_state.h"
+
+RunSettings settings;
+RunState run;

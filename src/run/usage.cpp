@@ -1,0 +1,14 @@
+#include "console/console.h"
+#include "run/run_state.h"
+
+void showUsage()
+{
+    consoleMessage("Matchling==>  Matchling  Ver. %s of %s \n", "0.1a", "September 17, 1999");
+    consoleMessage("\n");
+    consoleMessage("Matchling==>  Usage: Matchling  SourceFile1  SourceFile2  [Options] \n");
+    consoleMessage("\n");
+    consoleMessage("Matchling==>  For the latest updates and product information: \n");
+    consoleMessage("Matchling==>     See   : %s \n", kWebAddress);
+    consoleMessage("Matchling==>     mailto: %s \n", kSupportAddress);
+    pause();
+}
