@@ -1,0 +1,43 @@
+// Line rules: turn one line of source text into its normalized form.
+//
+// Each rule works in place on the current line, a buffer holding length bytes
+// followed by a terminating zero. The rules go by the length, so a NUL byte in
+// a line is an ordinary character.
+#ifndef MATCHLING_LINE_RULES_H
+#define MATCHLING_LINE_RULES_H
+
+#include <cstddef>
+
+#include "run/run_state.h"
+
+struct Line {
+    char *text;          // the line's bytes, followed by a zero
+    std::size_t length;  // bytes before the zero, at most kLineCapacity
+};
+
+// Removes the spaces and tabs at the start; returns how many went.
+std::size_t remove_lb_and_tabs(Line &line);
+
+// Removes the spaces and tabs at the end, and with trimLineFeeds the line
+// feeds too; the first character always stays.
+void remove_tb(Line &line, int trimLineFeeds);
+
+// Applies the C comment rules; returns 1 when the whole line is to be skipped.
+int stripCComments(Line &line);
+
+// Removes every space, tab, carriage return and line feed.
+void removeWhiteSpace(Line &line);
+
+// Returns the position of the rightmost "//" outside double quotes, counting
+// the quote state from the end of the line; 0 when there is none, or when the
+// pair starts the line.
+std::size_t findLineComment(const Line &line);
+
+// Ends the line at the position findLineComment gives, if any.
+void cutLineComment(Line &line);
+
+// Runs the rules in their order under the switches and the source class;
+// returns 1 when the line is skipped, 0 when line holds the normalized text.
+int normalizeLine(Line &line, const RunSettings &flags, SourceClass sourceClass);
+
+#endif

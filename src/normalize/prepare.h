@@ -1,0 +1,53 @@
+// Source preparation: one source file turned into its normalized text file.
+//
+// The normalized text file holds the normalized lines of a source in order,
+// joined with nothing between them: no header, separator or terminator, and
+// never a space, tab, carriage return or line feed. It is written in binary.
+#ifndef MATCHLING_PREPARE_H
+#define MATCHLING_PREPARE_H
+
+#include <cstddef>
+#include <cstdio>
+
+#include "run/run_state.h"
+
+// Classifies path, normalizes it into the temporary file of run.whichFile and
+// closes both streams. Returns 0 when the temporary file is complete, 1 after a
+// reported failure (the streams then stay open).
+int prepareFile(const char *path);
+
+// Opens path and its temporary file and writes the normalized text. Returns 1
+// when it could not start or stopped early; 0 when it reached the end of the
+// input, with run.errors raised if a write failed.
+int normalizeSource(const char *path);
+
+// Advances the line window: the look-ahead line becomes the current line and
+// the next line is read; sets run.endOfInput when nothing more could be read.
+void nextLine();
+
+// Appends a normalized line to the output block, writing each block that fills;
+// returns the fill count afterwards.
+std::size_t appendNormalized(const char *text, std::size_t length);
+
+// Stores the extension of path (the first three characters after its first
+// '.', upper-cased) in run.extension and sets run.sourceClass from it when it
+// names a class.
+void classifySource(const char *path);
+
+// Text-mode reading over run.input.
+
+// Starts reading stream, which was opened in binary mode.
+void textInputStart(std::FILE *stream);
+
+// Reads the next line into dest, removing every carriage return: at most
+// kLineCapacity bytes, up to and including the first line feed. A Ctrl-Z byte
+// ends the input. Returns the number of bytes stored (then zero-terminated);
+// 0 when nothing more can be read.
+std::size_t textInputLine(char *dest);
+
+// Creates the temporary file name for reading and writing, replacing a regular
+// file of that name; never follows a symbolic link and never opens anything but
+// a regular file. Returns the stream, or null on failure.
+std::FILE *createTempFile(const char *name);
+
+#endif
