@@ -1,0 +1,90 @@
+#include <cstdio>
+
+#include "compare/compare.h"
+#include "console/console.h"
+#include "normalize/prepare.h"
+#include "run/run_state.h"
+
+namespace {
+
+// Opens a temporary file again for the comparison; reports a failure.
+std::FILE *reopenTemp(const char *name)
+{
+    std::FILE *stream = std::fopen(name, "r+b");
+    if (!stream) {
+        consoleMessage("Matchling==>  Unable to open %s for reading \n", name);
+        pause();
+        return nullptr;
+    }
+    std::setvbuf(stream, nullptr, _IONBF, 0);
+    return stream;
+}
+
+void deleteTemp(const char *name)
+{
+    if (std::remove(name) == 0)
+        return;
+    consoleMessage("Matchling==>  Error on delete of %s file \n", name);
+    consoleMessage("Matchling==>  Please notify Vexlo via EMail at: %s \n\n", kSupportAddress);
+    pause();
+    consoleMessage("\n");
+}
+
+void closeStream(std::FILE *&stream)
+{
+    if (stream)
+        std::fclose(stream);
+    stream = nullptr;
+}
+
+} // namespace
+
+void closeStreams()
+{
+    closeStream(run.input.stream);
+    closeStream(run.output);
+    closeStream(run.read1);
+    closeStream(run.read2);
+}
+
+int validationRun(const char *name1, const char *name2)
+{
+    // 1. The names, as given.
+    run.fileName1 = name1;
+    run.fileName2 = name2;
+
+    // 2-3. Each source into its normalized text; the preparation reports its failures.
+    run.inputPath = name1;
+    run.whichFile = 1;
+    if (prepareFile(run.inputPath.c_str()) != 0)
+        return kExitFailed;
+    run.inputPath = name2;
+    run.whichFile = 2;
+    if (prepareFile(run.inputPath.c_str()) != 0)
+        return kExitFailed;
+
+    // 4-5. Both normalized texts, open again for reading.
+    run.read1 = reopenTemp(kTempName1);
+    if (!run.read1)
+        return kExitFailed;
+    run.read2 = reopenTemp(kTempName2);
+    if (!run.read2)
+        return kExitFailed;
+
+    // 6. The comparison and its verdict.
+    if (compareFiles() != 0) {
+        consoleMessage("\n");
+        consoleMessage("Matchling==>  Validation test failed \n");
+        consoleMessage("Matchling==>  Files are not equivalent \n");
+    } else {
+        consoleMessage("\n");
+        consoleMessage("Matchling==>  Files compare equivalent \n");
+    }
+    pause();
+
+    // 7-9. Release everything and remove the temporary files.
+    closeStreams();
+    deleteTemp(kTempName1);
+    deleteTemp(kTempName2);
+    return kExitCompared;
+}

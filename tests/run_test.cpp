@@ -1,0 +1,226 @@
+// Whole runs of the built utility: exact standard output, exit status, and the
+// temporary files left behind.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <sys/stat.h>
+#include <vector>
+
+#include "support.h"
+
+namespace {
+
+const std::string kPrompt = "Matchling==>  Press Enter to continue \n";
+const std::string kEquivalent = "\nMatchling==>  Files compare equivalent \n" + kPrompt;
+const std::string kNotEquivalent =
+    "\nMatchling==>  Validation test failed \nMatchling==>  Files are not equivalent \n" + kPrompt;
+const std::vector<std::string> kNone;
+const std::vector<std::string> kTempA = {"Matchlinga.tmp"};
+
+std::string mismatch(const std::string &name1, const std::string &name2, long long offset, char c1,
+                     const std::string &context1, char c2, const std::string &context2)
+{
+    return "Matchling==> Mismatch at offset " + std::to_string(offset) + " for " + name1 + " \n" +
+           "Matchling==> Character from " + name1 + " '" + c1 + "' \n" +
+           "Matchling==> String from " + name1 + ": \n" + context1 + " \n\n" +
+           "Matchling==> Character from " + name2 + " '" + c2 + "' \n" +
+           "Matchling==> String from " + name2 + ": \n" + context2 + " \n";
+}
+
+// Sources as a scratch directory holds them, then one run there.
+struct Scenario {
+    const char *name;
+    std::vector<std::pair<std::string, std::string>> files;
+    std::vector<std::string> args;
+    std::string out;
+    int status;
+    std::vector<std::string> temps;  // temporary files left, sorted
+    long fileSizeLimit = -1;
+};
+
+void play(const Scenario &s)
+{
+    SCOPED_TRACE(s.name);
+    ScratchDir dir;
+    std::vector<std::string> expectedEntries = s.temps;
+    for (const auto &f : s.files) {
+        writeFile(dir.file(f.first), f.second);
+        expectedEntries.push_back(f.first);
+    }
+    std::sort(expectedEntries.begin(), expectedEntries.end());
+    RunResult r = runMatchling(s.args, dir.path(), s.fileSizeLimit);
+    EXPECT_EQ(r.out, s.out);
+    EXPECT_EQ(r.status, s.status);
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(dir.entries(), expectedEntries);
+}
+
+const std::string kOld = "int main() {\n    int a = 1; // one\n    return a;\n}\n";
+const std::string kNewLayout = "int main()\r\n{\r\n  int a = 1;\r\n\r\n  return a;   \r\n}";
+const std::string kNewCode = "int main() {\n    int a = 2;\n    return a;\n}\n";
+const std::string kOpenFailure =
+    " for reading \nMatchling==>  The file probably doesn't exist \n\n"
+    "Matchling==>  Program will abort \n" + kPrompt + "\n";
+
+TEST(Run, Verdicts)
+{
+    const Scenario cases[] = {
+        {"layout only", {{"a.cpp", kOld}, {"b.cpp", kNewLayout}}, {"a.cpp", "b.cpp"}, kEquivalent, 0, kNone},
+        {"code differs",
+         {{"a.cpp", kOld}, {"b.cpp", kNewCode}},
+         {"a.cpp", "b.cpp"},
+         mismatch("a.cpp", "b.cpp", 15, '1', "1;returna;}", '2', "2;returna;}") + kNotEquivalent,
+         0,
+         kNone},
+        {"both empty after normalizing", {{"a.c", "// c\n"}, {"b.c", "\n\n"}}, {"a.c", "b.c"}, kEquivalent, 0, kNone},
+        {"one ends early",
+         {{"a.c", "x;\n"}, {"b.c", "x;\ny;\n"}},
+         {"a.c", "b.c"},
+         "Matchling==>  Byte Count error in compareFiles() \n"
+         "Matchling==>  Inputfile1 blocks read = 1 \n"
+         "Matchling==>  Inputfile1 bytes read in last block = 2 \n"
+         "Matchling==>  Inputfile2 blocks read = 1 \n"
+         "Matchling==>  Inputfile2 bytes read in last block = 4 \n"
+         "Matchling==>  Program will abort \n"
+         "Matchling==> Beg. of block string from first  input file: \nx; \n\n"
+         "Matchling==> Beg. of block string from second input file: \nx; \n\n" + kNotEquivalent,
+         0,
+         kNone},
+    };
+    for (const Scenario &s : cases)
+        play(s);
+}
+
+TEST(Run, Switches)
+{
+    const std::string a = "x = 1; // note\nint  y;\n";
+    const std::string b = "x = 1;\nint y;\n";
+    const Scenario cases[] = {
+        {"L lists both texts", {{"a.c", a}, {"b.c", b}}, {"a.c", "b.c", "/L"}, "x=1;inty;x=1;inty;" + kEquivalent, 0, kNone},
+        {"V announces both copies",
+         {{"a.c", a}, {"b.c", b}},
+         {"a.c", "b.c", "/v"},
+         "Matchling==>  Copying   a.c --> Matchlinga.tmp \nMatchling==>  Copying   b.c --> Matchlingb.tmp \n" + kEquivalent,
+         0,
+         kNone},
+        {"B keeps a comment's last character",
+         {{"a.c", a}, {"b.c", "x = 1; // nota\nint y;\n"}},
+         {"a.c", "b.c", "/B", "/L"},
+         "x=1;einty;x=1;ainty;" + mismatch("a.c", "b.c", 4, 'e', "einty;", 'a', "ainty;") + kNotEquivalent,
+         0,
+         kNone},
+        {"T as B", {{"a.c", a}, {"b.c", a}}, {"a.c", "b.c", "/T/L"}, "x=1;einty;x=1;einty;" + kEquivalent, 0, kNone},
+        {"names with slashes set nothing",
+         {{"a.c", a}, {"b.c", b}},
+         {"./a.c", "./b.c"},
+         kEquivalent,
+         0,
+         kNone},
+    };
+    for (const Scenario &s : cases)
+        play(s);
+}
+
+TEST(Run, Failures)
+{
+    const std::string big(400000, 'x');
+    const Scenario cases[] = {
+        {"missing file 1", {{"b.c", "x\n"}}, {"a.c", "b.c"}, "Matchling==>  Unable to open input file a.c" + kOpenFailure, 1, kNone},
+        {"missing file 2", {{"a.c", "x\n"}}, {"a.c", "b.c"}, "Matchling==>  Unable to open input file b.c" + kOpenFailure, 1, kTempA},
+        {"empty file 1",
+         {{"a.c", ""}, {"b.c", "x\n"}},
+         {"a.c", "b.c"},
+         "\nMatchling==>  Unable to read a.c \nMatchling==>  Program will abort \n" + kPrompt + "\n",
+         1,
+         kTempA},
+        {"file 1 starts with Ctrl-Z",
+         {{"a.c", "\x1a" "x\n"}, {"b.c", "x\n"}},
+         {"a.c", "b.c"},
+         "\nMatchling==>  Unable to read a.c \nMatchling==>  Program will abort \n" + kPrompt + "\n",
+         1,
+         kTempA},
+        {"disk full in the middle",
+         {{"a.c", big + "\n" + big + "\n"}},
+         {"a.c", "a.c"},
+         "Matchling==>  Error writing the output file \nMatchling==>  Disk drive may be full \n" + kPrompt +
+             "Matchling==>  Program will abort \n" + kPrompt + "\n",
+         1,
+         kTempA,
+         300000},
+        {"disk full on the last block",
+         {{"a.c", std::string(3000, 'y') + "\n"}},
+         {"a.c", "a.c"},
+         "Matchling==>  Error writing the output file \nMatchling==>  Disk drive may be full \n" + kPrompt +
+             "\nMatchling==>  An error has been detected during processing a.c! \n"
+             "Matchling==>  The Input file will not be altered \n"
+             "Matchling==>  See the Matchlinga.tmp file for the distorted output \n"
+             "Matchling==>  Please report problem to support@matchling.example.org \n"
+             "Matchling==>  URL: https://matchling.example.org/problems \n"
+             "Matchling==>  Thank you \n\n" + kPrompt + "\n",
+         1,
+         kTempA,
+         2000},
+    };
+    for (const Scenario &s : cases)
+        play(s);
+}
+
+TEST(Run, TemporaryFileCannotBeCreated)
+{
+    ScratchDir dir;
+    writeFile(dir.file("a.c"), "x\n");
+    ASSERT_EQ(mkdir(dir.file("Matchlinga.tmp").c_str(), 0700), 0);
+    RunResult r = runMatchling({"a.c", "a.c"}, dir.path());
+    EXPECT_EQ(r.out,
+              "Matchling==>  Unable to open Matchlinga.tmp for writing \n"
+              "Matchling==>  The disk is probably full \n"
+              "Matchling==>  Program will abort \n" + kPrompt + "\n");
+    EXPECT_EQ(r.status, 1);
+}
+
+TEST(Run, ExamplePairs)
+{
+    const std::string ex = MATCHLING_EXAMPLES;
+    ScratchDir dir;
+    RunResult same = runMatchling({ex + "/equivalent/before.cpp", ex + "/equivalent/after.cpp"}, dir.path());
+    EXPECT_EQ(same.out, kEquivalent);
+    EXPECT_EQ(same.status, 0);
+    RunResult differ = runMatchling({ex + "/different/before.cpp", ex + "/different/after.cpp"}, dir.path());
+    EXPECT_NE(differ.out.find("Matchling==> Mismatch at offset 210 for "), std::string::npos);
+    EXPECT_EQ(differ.out.substr(differ.out.size() - kNotEquivalent.size()), kNotEquivalent);
+    EXPECT_EQ(differ.status, 0);
+    EXPECT_TRUE(dir.entries().empty());
+}
+
+TEST(Run, LargeTextsDifferingLate)
+{
+    ScratchDir dir;
+    std::string a;
+    for (int i = 0; i < 60000; ++i)
+        a += "    value" + std::to_string(i) + " = f(x);  // step\n";
+    std::string b = a;
+    b[b.size() - 15] = 'g';
+    writeFile(dir.file("a.c"), a);
+    writeFile(dir.file("b.c"), b);
+    RunResult r = runMatchling({"a.c", "b.c"}, dir.path());
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.out.find("Matchling==> Character from a.c 'f' \n"), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.substr(r.out.size() - kNotEquivalent.size()), kNotEquivalent);
+}
+
+TEST(Run, LongFileNames)
+{
+    ScratchDir dir;
+    std::string path = "d";
+    for (int i = 0; i < 20; ++i) {
+        ASSERT_EQ(mkdir(dir.file(path).c_str(), 0700), 0);
+        path += "/" + std::string(190, 'n');
+    }
+    writeFile(dir.file(path + ".c"), "x\n");
+    RunResult r = runMatchling({path + ".c", path + ".c"}, dir.path());
+    EXPECT_EQ(r.out, kEquivalent);
+    EXPECT_EQ(r.status, 0);
+}
+
+} // namespace
