@@ -1,6 +1,7 @@
 // The key wait, driven through a pseudo-terminal as a user at the keyboard.
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <cstring>
 #include <thread>
 
@@ -73,6 +74,28 @@ TEST(KeyWait, StandardInputDoesNotFeedTheWait)
     EXPECT_EQ(t.status, 0);
     EXPECT_EQ(t.modesSame, 1);
     EXPECT_NE(t.screen.find("Files compare equivalent"), std::string::npos);
+}
+
+} // namespace
+
+namespace {
+
+TEST(KeyWait, SignalDuringTheWaitRestoresTheTerminal)
+{
+    for (int sig : {SIGTERM, SIGHUP, SIGQUIT}) {
+        SCOPED_TRACE(sig);
+        ScratchDir dir;
+        TerminalSession t({}, dir.path());
+        t.go();
+        ASSERT_TRUE(t.waitFor(kPrompt));
+        int pid = t.utilityPid();
+        ASSERT_GT(pid, 0);
+        pauseMs(100);
+        kill(pid, sig);
+        ASSERT_TRUE(t.finish()) << t.screen;
+        EXPECT_EQ(t.status, 128 + sig);
+        EXPECT_EQ(t.modesSame, 1);
+    }
 }
 
 } // namespace

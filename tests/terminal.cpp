@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <pty.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -32,6 +33,8 @@ bool sameModes(const termios &a, const termios &b)
     tcgetattr(0, &before);
     pid_t pid = fork();
     if (pid == 0) {
+        struct rlimit noCore = {0, 0};
+        setrlimit(RLIMIT_CORE, &noCore);
         std::vector<char *> argv = {const_cast<char *>(MATCHLING_BINARY)};
         for (const std::string &a : args)
             argv.push_back(const_cast<char *>(a.c_str()));
