@@ -68,6 +68,13 @@ int compareFiles()
             ++c.blocksRead2;
 
         if (count1 != count2) {
+            // The report compares no byte, but the first difference may lie in the overlap.
+            std::size_t overlap = count1 < count2 ? count1 : count2;
+            std::size_t i = 0;
+            while (i < overlap && c.block1[i] == c.block2[i])
+                ++i;
+            c.firstDifference = c.matched + static_cast<std::int64_t>(i);
+            c.shorterFile = i < overlap ? 0 : (count1 < count2 ? 1 : 2);
             reportByteCount(count1, count2);
             ++run.errors;
             return 1;
@@ -79,6 +86,7 @@ int compareFiles()
             while (c.block1[i] == c.block2[i])
                 ++i;
             c.matched += static_cast<std::int64_t>(i);
+            c.firstDifference = c.matched;
             reportMismatch(i, count1);
             ++run.errors;
             return 1;

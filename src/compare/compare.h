@@ -15,6 +15,9 @@ struct CompareState {
     std::int64_t matched = 0;      // bytes that compared equal: at a mismatch, its zero-based offset
     char context1[kContextSize];   // up to 72 bytes of block 1 from the difference on, zero-terminated
     char context2[kContextSize];   // the same from block 2
+    std::int64_t firstDifference = -1;  // offset of the first differing byte, or the length of the
+                                        // shorter text when it is a prefix of the other; -1 when equal
+    int shorterFile = 0;                // 1 or 2 when that file's text is a prefix of the other's, else 0
 };
 
 extern CompareState comparison;

@@ -7,6 +7,7 @@
 #define MATCHLING_PREPARE_H
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 
 #include "run/run_state.h"
@@ -33,6 +34,18 @@ std::size_t appendNormalized(const char *text, std::size_t length);
 // '.', upper-cased) in run.extension and sets run.sourceClass from it when it
 // names a class.
 void classifySource(const char *path);
+
+// The source line that produced one byte of a normalized text.
+struct SourcePlace {
+    std::int64_t line = 0;  // 1-based line, counting line feeds as read
+    int found = 0;          // 0 when the text ends before the byte; line is then the last line
+};
+
+// Reads path again, normalizing it as prepareFile did under sourceClass, until
+// it reaches normalized byte offset; fills place. Returns 1 when path cannot be
+// opened, else 0. Uses the run's read buffer and line buffers, so call it only
+// after both sources are prepared.
+int locateNormalized(const char *path, SourceClass sourceClass, std::int64_t offset, SourcePlace &place);
 
 // Text-mode reading over run.input.
 

@@ -10,10 +10,11 @@ int main(int argc, char **argv)
     // 2. No files to compare: show how to name them.
     if (isUsageRequest(argc)) {
         showUsage();
-        return kExitFailed;
+        return usageStatus(argc, argv);
     }
 
-    // 3. The switch words after the names, then the run itself.
+    // 3. The switch words and long options after the names, then the run itself.
     readSwitches(argc, argv, firstSwitchArgument(), settings);
+    readLongOptions(argc, argv, settings);
     return validationRun(argv[1], argv[2]);
 }

@@ -27,6 +27,10 @@ constexpr const char *kTempName2 = "Matchlingb.tmp";  // normalized text of file
 // Exit statuses of the process.
 constexpr int kExitCompared = 0;  // a comparison was made, whatever its verdict
 constexpr int kExitFailed = 1;    // usage screen, or a run that stopped early
+// With --exit-status instead:
+constexpr int kExitSame = 0;       // the files compare equivalent
+constexpr int kExitDifferent = 1;  // they do not
+constexpr int kExitTrouble = 2;    // usage screen, or a run that stopped early
 
 // Language class of the source being prepared.
 enum class SourceClass : char {
@@ -40,6 +44,8 @@ struct RunSettings {
     int handleComments = 1;  // C: comment rules on (no switch turns it off)
     int listNormalized = 0;  // L: each normalized line is listed on standard output
     int announceCopy = 0;    // V: each copy of a source into its temporary file is announced
+    int showWhere = 0;       // --where: name the source lines of the first difference
+    int verdictStatus = 0;   // --exit-status: the exit status tells the verdict
 };
 
 // Text-mode reader over one source file.
@@ -107,12 +113,24 @@ void setSwitches(char *word, RunSettings &flags);
 // to every word from the first '/' on; '/' and ' ' separate the words.
 void readSwitches(int argc, char **argv, int first, RunSettings &flags);
 
+// Sets the flags of the long options "--where" and "--exit-status", each
+// recognised as a whole argument from argv[3] on.
+void readLongOptions(int argc, char **argv, RunSettings &flags);
+
+// Exit status of the usage screen: kExitTrouble when an argument asks for
+// "--exit-status", else kExitFailed.
+int usageStatus(int argc, char **argv);
+
 // Index of the first argument that takes part in switch reading on this
 // platform: where '/' separates directories, the two file names do not.
 int firstSwitchArgument();
 
 // Runs one validation of name1 against name2 and returns the exit status.
 int validationRun(const char *name1, const char *name2);
+
+// Prints, for each file, the source line of the first difference that the
+// comparison found.
+void reportWhere();
 
 // Closes every stream of the run that is still open and marks it closed.
 void closeStreams();

@@ -41,3 +41,23 @@ void readSwitches(int argc, char **argv, int first, RunSettings &flags)
     for (char *word = std::strtok(text, "/ "); word; word = std::strtok(nullptr, "/ "))
         setSwitches(word, flags);
 }
+
+void readLongOptions(int argc, char **argv, RunSettings &flags)
+{
+    for (int i = 3; i < argc; ++i) {
+        if (!std::strcmp(argv[i], "--where"))
+            flags.showWhere = 1;
+        else if (!std::strcmp(argv[i], "--exit-status"))
+            flags.verdictStatus = 1;
+    }
+}
+
+int usageStatus(int argc, char **argv)
+{
+    // With no pair of names the option cannot stand after them; a lone
+    // "--exit-status" still asks for its statuses.
+    for (int i = 1; i < argc; ++i)
+        if (!std::strcmp(argv[i], "--exit-status"))
+            return kExitTrouble;
+    return kExitFailed;
+}

@@ -37,6 +37,12 @@ void closeStream(std::FILE *&stream)
     stream = nullptr;
 }
 
+// Exit status of a run that stopped before its verdict.
+int stoppedStatus()
+{
+    return settings.verdictStatus ? kExitTrouble : kExitFailed;
+}
+
 } // namespace
 
 void closeStreams()
@@ -57,22 +63,25 @@ int validationRun(const char *name1, const char *name2)
     run.inputPath = name1;
     run.whichFile = 1;
     if (prepareFile(run.inputPath.c_str()) != 0)
-        return kExitFailed;
+        return stoppedStatus();
     run.inputPath = name2;
     run.whichFile = 2;
     if (prepareFile(run.inputPath.c_str()) != 0)
-        return kExitFailed;
+        return stoppedStatus();
 
     // 4-5. Both normalized texts, open again for reading.
     run.read1 = reopenTemp(kTempName1);
     if (!run.read1)
-        return kExitFailed;
+        return stoppedStatus();
     run.read2 = reopenTemp(kTempName2);
     if (!run.read2)
-        return kExitFailed;
+        return stoppedStatus();
 
     // 6. The comparison and its verdict.
-    if (compareFiles() != 0) {
+    int differ = compareFiles();
+    if (differ) {
+        if (settings.showWhere)
+            reportWhere();
         consoleMessage("\n");
         consoleMessage("Matchling==>  Validation test failed \n");
         consoleMessage("Matchling==>  Files are not equivalent \n");
@@ -86,5 +95,7 @@ int validationRun(const char *name1, const char *name2)
     closeStreams();
     deleteTemp(kTempName1);
     deleteTemp(kTempName2);
+    if (settings.verdictStatus)
+        return differ ? kExitDifferent : kExitSame;
     return kExitCompared;
 }
