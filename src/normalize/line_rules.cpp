@@ -15,6 +15,53 @@ inline bool isBlank(char c)
     return c == ' ' || c == '\t';
 }
 
+// 1 for the bytes removeWhiteSpace keeps, 0 for space, tab, CR and LF.
+struct KeepTable {
+    unsigned char keep[256];
+    constexpr KeepTable() : keep()
+    {
+        for (int c = 0; c < 256; ++c)
+            keep[c] = c != ' ' && c != '\t' && c != '\r' && c != '\n';
+    }
+};
+constexpr KeepTable kKeep;
+
+// Most lines hold no '/' at all, and no comment rule acts on such a line.
+inline bool hasSlash(const char *t, std::size_t len)
+{
+    return std::memchr(t, '/', len) != nullptr;
+}
+
+// Removes every space, tab, CR and LF. Every byte is stored and only the kept
+// ones advance the output: the bytes themselves decide no branch.
+inline void squeezeLayout(Line &line)
+{
+    char *t = line.text;
+    const std::size_t len = line.length;
+    std::size_t out = 0;
+    std::size_t i = 0;
+    for (; i + 4 <= len; i += 4) {
+        const unsigned char c0 = static_cast<unsigned char>(t[i]);
+        const unsigned char c1 = static_cast<unsigned char>(t[i + 1]);
+        const unsigned char c2 = static_cast<unsigned char>(t[i + 2]);
+        const unsigned char c3 = static_cast<unsigned char>(t[i + 3]);
+        t[out] = static_cast<char>(c0);
+        out += kKeep.keep[c0];
+        t[out] = static_cast<char>(c1);
+        out += kKeep.keep[c1];
+        t[out] = static_cast<char>(c2);
+        out += kKeep.keep[c2];
+        t[out] = static_cast<char>(c3);
+        out += kKeep.keep[c3];
+    }
+    for (; i < len; ++i) {
+        const unsigned char c = static_cast<unsigned char>(t[i]);
+        t[out] = static_cast<char>(c);
+        out += kKeep.keep[c];
+    }
+    setLength(line, out);
+}
+
 } // namespace
 
 std::size_t remove_lb_and_tabs(Line &line)
@@ -50,12 +97,15 @@ int stripCComments(Line &line)
 {
     char *t = line.text;
     std::size_t len = line.length;
+    if (!hasSlash(t, len))
+        return 0;
     // A line that is all comment carries nothing.
     if (len >= 2 && t[0] == '/' && t[1] == '/')
         return 1;
     if (len >= 2 && t[0] == '/' && t[1] == '*') {
-        for (std::size_t i = 1; i + 1 < len; ++i)
-            if (t[i] == '*' && t[i + 1] == '/')
+        // The closing '/' may follow the opening '*' at once: "/*/".
+        for (const char *p = t + 2; (p = static_cast<const char *>(std::memchr(p, '/', t + len - p))); ++p)
+            if (p[-1] == '*')
                 return 1;
     }
     // Otherwise only the rightmost comment goes: a "//" comment, or a
@@ -86,19 +136,14 @@ int stripCComments(Line &line)
 void removeWhiteSpace(Line &line)
 {
     // Layout of any kind must not make two sources differ.
-    char *t = line.text;
-    std::size_t out = 0;
-    for (std::size_t i = 0; i < line.length; ++i) {
-        char c = t[i];
-        if (c != ' ' && c != '\t' && c != '\r' && c != '\n')
-            t[out++] = c;
-    }
-    setLength(line, out);
+    squeezeLayout(line);
 }
 
 std::size_t findLineComment(const Line &line)
 {
     const char *t = line.text;
+    if (!hasSlash(t, line.length))
+        return 0;
     int inQuotes = 0;
     for (std::size_t pos = line.length - (line.length > 0); pos > 0; --pos) {
         if (t[pos] == '"')
@@ -119,12 +164,18 @@ void cutLineComment(Line &line)
 
 int normalizeLine(Line &line, const RunSettings &flags, SourceClass sourceClass)
 {
+    // Most lines hold no '/', and the comment rules leave such a line as it is;
+    // the blank rules only take away what removeWhiteSpace takes anyway. So for
+    // them the whole sequence comes to removeWhiteSpace alone.
+    if (!flags.handleComments || !hasSlash(line.text, line.length)) {
+        squeezeLayout(line);
+        return 0;
+    }
     remove_lb_and_tabs(line);
     remove_tb(line, flags.trimLineFeeds);
-    if (flags.handleComments && sourceClass == SourceClass::CFamily && stripCComments(line))
+    if (sourceClass == SourceClass::CFamily && stripCComments(line))
         return 1;
     removeWhiteSpace(line);
-    if (flags.handleComments)
-        cutLineComment(line);
+    cutLineComment(line);
     return 0;
 }

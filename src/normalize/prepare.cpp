@@ -77,6 +77,17 @@ std::size_t appendNormalized(const char *text, std::size_t length)
     if (settings.listNormalized)
         consoleText(text, length);
     OutputBlock &b = run.block;
+    // The usual case: a short line straight from a line buffer, with room to
+    // spare in the block. A fixed 64 bytes go at once, with no call and no
+    // branch on the length; both buffers have room for them, and the bytes
+    // past the line are overwritten by the next ones.
+    constexpr std::size_t kShortLine = 64;
+    const bool fromWindow = text == run.window.lines[0] || text == run.window.lines[1];
+    if (fromWindow && length <= kShortLine && b.fill + kShortLine < kBlockSize) {
+        std::memcpy(b.bytes + b.fill, text, kShortLine);
+        b.fill += length;
+        return b.fill;
+    }
     while (length > 0) {
         std::size_t n = kBlockSize - b.fill;
         if (n > length)

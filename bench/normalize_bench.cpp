@@ -1,0 +1,203 @@
+// Micro-benchmark of the line rules and the text-mode reading, in bytes per
+// second of source text on one core.
+//
+// The text is typical C++: the file or folder named by MATCHLING_BENCH_SOURCE
+// in the environment, or else the one chosen when building (by default this
+// compiler's standard library headers, about 12 MB, the text bench/run.sh
+// repeats), or else this project's own sources. A folder is read whole, its
+// files in byte order of path.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "normalize/line_rules.h"
+#include "normalize/prepare.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string readAll(const fs::path &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// Every regular file under dir, in byte order of path, as sort(1) orders them.
+std::string readFolder(const fs::path &dir)
+{
+    std::vector<std::string> paths;
+    for (const auto &entry : fs::recursive_directory_iterator(dir))
+        if (entry.is_regular_file())
+            paths.push_back(entry.path().string());
+    std::sort(paths.begin(), paths.end());
+    std::string all;
+    for (const auto &p : paths)
+        all += readAll(p);
+    return all;
+}
+
+std::string readText(const fs::path &path)
+{
+    return fs::is_directory(path) ? readFolder(path) : readAll(path);
+}
+
+// The benchmark text.
+const std::string &sourceText()
+{
+    static const std::string text = [] {
+        if (const char *named = std::getenv("MATCHLING_BENCH_SOURCE"))
+            return readText(named);
+        if (fs::exists(MATCHLING_BENCH_TEXT))
+            return readText(MATCHLING_BENCH_TEXT);
+        return readFolder(fs::path(MATCHLING_SOURCE_DIR) / "src");
+    }();
+    return text;
+}
+
+// The text as the rules receive it: pieces of at most kLineCapacity bytes, each
+// up to and including its line feed.
+struct Piece {
+    std::size_t offset;
+    std::size_t length;
+};
+
+const std::vector<Piece> &pieces()
+{
+    static const std::vector<Piece> all = [] {
+        std::vector<Piece> v;
+        const std::string &t = sourceText();
+        std::size_t at = 0;
+        while (at < t.size()) {
+            std::size_t end = t.find('\n', at);
+            end = end == std::string::npos ? t.size() : end + 1;
+            std::size_t length = std::min(end - at, kLineCapacity);
+            v.push_back({at, length});
+            at += length;
+        }
+        return v;
+    }();
+    return all;
+}
+
+// Runs step on every piece, each copied into a line buffer first, as the reading
+// leaves it there.
+template <typename Step>
+void overPieces(benchmark::State &state, Step step)
+{
+    static char buffer[kLineBufferSize];
+    const std::string &t = sourceText();
+    const std::vector<Piece> &all = pieces();
+    for (auto _ : state) {
+        for (const Piece &p : all) {
+            std::memcpy(buffer, t.data() + p.offset, p.length);
+            buffer[p.length] = '\0';
+            Line line = {buffer, p.length};
+            step(line);
+            benchmark::DoNotOptimize(line);
+        }
+        benchmark::ClobberMemory();
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * t.size()));
+    state.counters["lines"] = static_cast<double>(all.size());
+}
+
+// The copy alone: what the figures below include besides the rules.
+void CopyOnly(benchmark::State &state)
+{
+    overPieces(state, [](Line &) {});
+}
+
+// Every rule in order with the default switches, on a C-family source.
+void LineRules(benchmark::State &state)
+{
+    const RunSettings flags;
+    overPieces(state, [&](Line &line) { benchmark::DoNotOptimize(normalizeLine(line, flags, SourceClass::CFamily)); });
+}
+
+void LineRulesBasic(benchmark::State &state)
+{
+    const RunSettings flags;
+    overPieces(state, [&](Line &line) { benchmark::DoNotOptimize(normalizeLine(line, flags, SourceClass::Basic)); });
+}
+
+// Each rule alone, on the pieces as read.
+void RemoveLeadingBlanks(benchmark::State &state)
+{
+    overPieces(state, [](Line &line) { benchmark::DoNotOptimize(remove_lb_and_tabs(line)); });
+}
+
+void RemoveTrailingBlanks(benchmark::State &state)
+{
+    overPieces(state, [](Line &line) { remove_tb(line, 0); });
+}
+
+void StripCComments(benchmark::State &state)
+{
+    overPieces(state, [](Line &line) { benchmark::DoNotOptimize(stripCComments(line)); });
+}
+
+void RemoveWhiteSpace(benchmark::State &state)
+{
+    overPieces(state, [](Line &line) { removeWhiteSpace(line); });
+}
+
+void CutLineComment(benchmark::State &state)
+{
+    overPieces(state, [](Line &line) { cutLineComment(line); });
+}
+
+// textInputLine over the whole text, from a temporary file already in the page
+// cache; state.range(0) is 1 for CR LF line ends.
+void TextInput(benchmark::State &state)
+{
+    std::string text = sourceText();
+    if (state.range(0)) {
+        std::string crlf;
+        crlf.reserve(text.size() + text.size() / 16);
+        for (char c : text) {
+            if (c == '\n')
+                crlf += '\r';
+            crlf += c;
+        }
+        text.swap(crlf);
+    }
+    std::FILE *file = std::tmpfile();
+    if (!file || std::fwrite(text.data(), 1, text.size(), file) != text.size()) {
+        state.SkipWithError("cannot write a temporary file");
+        return;
+    }
+    std::setvbuf(file, nullptr, _IONBF, 0);
+    static char buffer[kLineBufferSize];
+    for (auto _ : state) {
+        std::rewind(file);
+        textInputStart(file);
+        while (textInputLine(buffer) > 0)
+            benchmark::ClobberMemory();
+    }
+    std::fclose(file);
+    run.input.stream = nullptr;
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
+}
+
+BENCHMARK(CopyOnly);
+BENCHMARK(LineRules);
+BENCHMARK(LineRulesBasic);
+BENCHMARK(RemoveLeadingBlanks);
+BENCHMARK(RemoveTrailingBlanks);
+BENCHMARK(StripCComments);
+BENCHMARK(RemoveWhiteSpace);
+BENCHMARK(CutLineComment);
+BENCHMARK(TextInput)->ArgName("crlf")->Arg(0)->Arg(1);
+
+} // namespace
+
+BENCHMARK_MAIN();
