@@ -37,16 +37,6 @@ protected:
     ScratchCwd dir;
 };
 
-std::string mismatchReport(long long offset, char c1, const std::string &context1, char c2,
-                           const std::string &context2)
-{
-    return "Matchling==> Mismatch at offset " + std::to_string(offset) + " for one.cpp \n" +
-           "Matchling==> Character from one.cpp '" + c1 + "' \n" +
-           "Matchling==> String from one.cpp: \n" + context1 + " \n\n" +
-           "Matchling==> Character from two.cpp '" + c2 + "' \n" +
-           "Matchling==> String from two.cpp: \n" + context2 + " \n";
-}
-
 std::string byteCountReport(int blocks1, long long count1, int blocks2, long long count2,
                             const std::string &context1, const std::string &context2)
 {
@@ -78,7 +68,7 @@ TEST_F(Compare, MismatchInFirstBlock)
 {
     Outcome o = compare("inta=1;", "inta=2;");
     EXPECT_EQ(o.result, 1);
-    EXPECT_EQ(o.report, mismatchReport(5, '1', "1;", '2', "2;"));
+    EXPECT_EQ(o.report, mismatch("one.cpp", "two.cpp", 5, '1', "1;", '2', "2;"));
     EXPECT_EQ(run.errors, 1);
 }
 
@@ -89,7 +79,7 @@ TEST_F(Compare, MismatchInSecondBlock)
     text2[kBlockSize + 6] = 'Y';
     Outcome o = compare(text1, text2);
     EXPECT_EQ(o.result, 1);
-    EXPECT_EQ(o.report, mismatchReport(262150, 'X', "X" + std::string(71, 'c'), 'Y', "Y" + std::string(71, 'c')));
+    EXPECT_EQ(o.report, mismatch("one.cpp", "two.cpp", 262150, 'X', "X" + std::string(71, 'c'), 'Y', "Y" + std::string(71, 'c')));
 }
 
 TEST_F(Compare, ContextStopsAtEndOfPass)
@@ -97,7 +87,7 @@ TEST_F(Compare, ContextStopsAtEndOfPass)
     std::string text1 = std::string(100, 'a') + "0123456789";
     std::string text2 = std::string(100, 'a') + "01234x6789";
     Outcome o = compare(text1, text2);
-    EXPECT_EQ(o.report, mismatchReport(105, '5', "56789", 'x', "x6789"));
+    EXPECT_EQ(o.report, mismatch("one.cpp", "two.cpp", 105, '5', "56789", 'x', "x6789"));
 }
 
 TEST_F(Compare, ByteCounts)

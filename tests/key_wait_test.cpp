@@ -10,13 +10,13 @@
 
 namespace {
 
-const char *const kPrompt = "Press Enter to continue \r\n";
+const char *const kPromptOnScreen = "Press Enter to continue \r\n";
 
 // The part of the screen after the prompt.
 std::string afterPrompt(const std::string &screen)
 {
-    std::size_t at = screen.find(kPrompt);
-    return at == std::string::npos ? std::string() : screen.substr(at + std::strlen(kPrompt));
+    std::size_t at = screen.find(kPromptOnScreen);
+    return at == std::string::npos ? std::string() : screen.substr(at + std::strlen(kPromptOnScreen));
 }
 
 void pauseMs(int ms)
@@ -31,7 +31,7 @@ TEST(KeyWait, KeyEndsTheWaitWithoutEcho)
         ScratchDir dir;
         TerminalSession t({}, dir.path());
         t.go();
-        ASSERT_TRUE(t.waitFor(kPrompt));
+        ASSERT_TRUE(t.waitFor(kPromptOnScreen));
         pauseMs(300);
         EXPECT_EQ(t.screen.find("DONE"), std::string::npos) << "the wait ended with no key";
         t.type(key);
@@ -53,7 +53,7 @@ TEST(KeyWait, KeysTypedAheadEndTheWaitAndAreDiscarded)
     ASSERT_TRUE(t.waitFor("xyz")) << "the terminal echoes type-ahead before the utility starts";
     t.go();
     ASSERT_TRUE(t.finish()) << t.screen;
-    EXPECT_NE(t.screen.find(kPrompt), std::string::npos);
+    EXPECT_NE(t.screen.find(kPromptOnScreen), std::string::npos);
     EXPECT_EQ(t.status, 1);
     EXPECT_EQ(t.modesSame, 1);
     EXPECT_EQ(t.leftover, 0);
@@ -66,7 +66,7 @@ TEST(KeyWait, StandardInputDoesNotFeedTheWait)
     writeFile(dir.file("a.c"), "x;\n");
     TerminalSession t({"a.c", "a.c"}, dir.path());
     t.go();
-    ASSERT_TRUE(t.waitFor(kPrompt));
+    ASSERT_TRUE(t.waitFor(kPromptOnScreen));
     pauseMs(200);
     EXPECT_EQ(t.screen.find("DONE"), std::string::npos);
     t.type(" ");
@@ -87,7 +87,7 @@ TEST(KeyWait, SignalDuringTheWaitRestoresTheTerminal)
         ScratchDir dir;
         TerminalSession t({}, dir.path());
         t.go();
-        ASSERT_TRUE(t.waitFor(kPrompt));
+        ASSERT_TRUE(t.waitFor(kPromptOnScreen));
         int pid = t.utilityPid();
         ASSERT_GT(pid, 0);
         pauseMs(100);

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <string>
-#include <unistd.h>
 
 #include "normalize/prepare.h"
 #include "support.h"
@@ -132,9 +131,10 @@ TEST_F(Prepare, TemporaryFileReplacesEarlierOne)
 
 TEST_F(Prepare, TemporaryFileIsNeverALink)
 {
+    SKIP_WITHOUT(Facility::SymbolicLinks);
     ScratchDir outside;
     writeFile(outside.file("target"), "keep");
-    ASSERT_EQ(symlink(outside.file("target").c_str(), kTempName1), 0);
+    ASSERT_TRUE(makeSymlink(outside.file("target"), kTempName1));
     writeFile("a.cpp", "a\n");
     run.whichFile = 1;
     CaptureStdout();

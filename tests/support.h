@@ -1,10 +1,14 @@
 // Helpers shared by the tests: scratch directories, files, and runs of the
-// built utility without a controlling terminal.
+// built utility without a controlling terminal. The platform parts are in
+// support_posix.cpp and support_windows.cpp.
 #ifndef MATCHLING_TEST_SUPPORT_H
 #define MATCHLING_TEST_SUPPORT_H
 
 #include <string>
 #include <vector>
+
+// The separator between directories in the platform's paths.
+extern const char kDirSeparator;
 
 // A fresh directory that the test works in; removed with its contents at the end.
 class ScratchDir {
@@ -12,7 +16,7 @@ public:
     ScratchDir();
     ~ScratchDir();
     const std::string &path() const { return path_; }
-    std::string file(const std::string &name) const { return path_ + "/" + name; }
+    std::string file(const std::string &name) const { return path_ + kDirSeparator + name; }
     // Names of the entries in the directory, sorted.
     std::vector<std::string> entries() const;
 
@@ -33,19 +37,60 @@ private:
 void writeFile(const std::string &path, const std::string &bytes);
 std::string readFile(const std::string &path);
 bool exists(const std::string &path);
+// Each returns whether it succeeded.
+bool makeDir(const std::string &path);
+bool makeSymlink(const std::string &target, const std::string &link);
+
+// path as an argument of the utility on this platform: with the platform's
+// separators, and on Windows a path from the root (as a cross-build's paths
+// are) on the drive the tests started on.
+std::string nativePath(const std::string &path);
+
+// text as the platform's text-mode standard output writes it: on Windows each
+// line feed as CR LF, elsewhere unchanged.
+std::string textModeBytes(const std::string &text);
+
+// Facilities some tests need that not every platform has.
+enum class Facility {
+    FileSizeLimit,  // a cap on the size of the files a process writes, to make a write fail
+    SymbolicLinks,  // creating symbolic links without special rights
+    LongPaths,      // paths of thousands of characters
+};
+
+// Why this platform cannot give facility, or null when it can.
+const char *missing(Facility facility);
+
+// Skips the rest of the test, with the reason, where facility is missing.
+#define SKIP_WITHOUT(facility)                          \
+    do {                                                \
+        if (const char *why_ = missing(facility))       \
+            GTEST_SKIP() << why_;                       \
+    } while (0)
 
 struct RunResult {
-    std::string out;  // everything written to standard output
+    std::string out;  // standard output, its text-mode line ends read back as "\n"
+    std::string raw;  // standard output exactly as written
     std::string err;  // everything written to standard error
     int status = -1;  // exit status, or 128 + signal number
 };
 
-// Runs the built utility with args in dir, in a new session with no controlling
-// terminal and standard input from /dev/null. A fileSizeLimit of 0 or more
-// caps the size of the files it writes, with SIGXFSZ ignored so that the write
-// fails instead.
+// Runs the built utility with args in dir, with no console or controlling
+// terminal (so no key wait can block) and standard input from the null device.
+// A fileSizeLimit of 0 or more caps the size of the files it writes, with
+// SIGXFSZ ignored so that the write fails instead (only where
+// missing(Facility::FileSizeLimit) is null).
 RunResult runMatchling(const std::vector<std::string> &args, const std::string &dir,
                        long fileSizeLimit = -1);
+
+// Texts of the utility that many tests expect.
+inline const std::string kPrompt = "Matchling==>  Press Enter to continue \n";
+inline const std::string kEquivalent = "\nMatchling==>  Files compare equivalent \n" + kPrompt;
+inline const std::string kNotEquivalent =
+    "\nMatchling==>  Validation test failed \nMatchling==>  Files are not equivalent \n" + kPrompt;
+
+// The mismatch report of a first difference at offset, as the utility prints it.
+std::string mismatch(const std::string &name1, const std::string &name2, long long offset, char c1,
+                     const std::string &context1, char c2, const std::string &context2);
 
 // Resets the run-wide records to their start-up values.
 void resetRun();

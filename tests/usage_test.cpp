@@ -25,6 +25,7 @@ TEST(Usage, Screen)
         ScratchDir dir;
         RunResult r = runMatchling(args, dir.path());
         EXPECT_EQ(r.out, kUsageScreen);
+        EXPECT_EQ(r.raw, textModeBytes(kUsageScreen)) << "standard output keeps the platform's text mode";
         EXPECT_EQ(r.status, 1);
         EXPECT_EQ(r.err, "");
         EXPECT_TRUE(dir.entries().empty());

@@ -9,10 +9,6 @@
 
 namespace {
 
-const std::string kNotEquivalent =
-    "\nMatchling==>  Validation test failed \nMatchling==>  Files are not equivalent \n"
-    "Matchling==>  Press Enter to continue \n";
-
 struct WhereCase {
     const char *name;
     std::string source1, source2;

@@ -22,6 +22,7 @@ int endsWait(const INPUT_RECORD &event)
     case VK_PRIOR: case VK_NEXT: case VK_END: case VK_HOME:
     case VK_LEFT: case VK_UP: case VK_RIGHT: case VK_DOWN:
     case VK_INSERT: case VK_DELETE:
+    case VK_CLEAR:  // keypad 5 with Num Lock off
     case VK_MULTIPLY: case VK_ADD: case VK_SEPARATOR: case VK_SUBTRACT:
     case VK_DECIMAL: case VK_DIVIDE:
         return 1;
@@ -78,17 +79,25 @@ int keyboardReadKey()
 
 int keyboardKeyPending()
 {
-    if (conin == INVALID_HANDLE_VALUE)
+    DWORD saved;
+    if (conin == INVALID_HANDLE_VALUE || !GetConsoleMode(conin, &saved))
         return 0;
-    // Drop the events ahead of the next key press that counts; report whether one is left.
+    // The events ahead of the next key press that counts are read and dropped,
+    // so the mode is 0 here as well.
+    SetConsoleMode(conin, 0);
+    int pending = 0;
     for (;;) {
         INPUT_RECORD event;
         DWORD count = 0;
         if (!PeekConsoleInputA(conin, &event, 1, &count) || count == 0)
-            return 0;
-        if (endsWait(event))
-            return 1;
+            break;
+        if (endsWait(event)) {
+            pending = 1;
+            break;
+        }
         if (!ReadConsoleInputA(conin, &event, 1, &count))
-            return 0;
+            break;
     }
+    SetConsoleMode(conin, saved);
+    return pending;
 }

@@ -1,9 +1,17 @@
 // Mapping a normalized-text offset back to a line of its source.
+#include <filesystem>
+#include <system_error>
+
 #include "normalize/line_rules.h"
 #include "normalize/prepare.h"
 
 int locateNormalized(const char *path, SourceClass sourceClass, std::int64_t offset, SourcePlace &place)
 {
+    // Only a plain file can be read a second time: a pipe is spent, and a FIFO
+    // would wait for a writer that never comes.
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(path, error))
+        return 1;
     std::FILE *in = std::fopen(path, "rb");
     if (!in)
         return 1;

@@ -12,8 +12,9 @@ std::FILE *createTempFile(const char *name)
     int fd = open(name, O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
     if (fd < 0)
         return nullptr;
+    // A file with another name too (a hard link) is someone's data, not ours to overwrite.
     struct stat st;
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || ftruncate(fd, 0) != 0) {
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_nlink > 1 || ftruncate(fd, 0) != 0) {
         close(fd);
         return nullptr;
     }

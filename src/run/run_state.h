@@ -125,6 +125,15 @@ int usageStatus(int argc, char **argv);
 // platform: where '/' separates directories, the two file names do not.
 int firstSwitchArgument();
 
+// Waits for an exclusive lock on the current directory, so that runs in one
+// directory take turns with its temporary files, and holds it until the
+// process ends. Leaves no file behind. Where the directory cannot be locked,
+// returns at once and the run goes on unlocked. Returns 0.
+int lockDirectory();
+
+// Returns 1 when the names a and b both name one existing file, else 0.
+int sameFile(const char *a, const char *b);
+
 // Runs one validation of name1 against name2 and returns the exit status.
 int validationRun(const char *name1, const char *name2);
 

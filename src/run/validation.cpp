@@ -20,6 +20,23 @@ std::FILE *reopenTemp(const char *name)
     return stream;
 }
 
+// Reports and returns 1 when a temporary file to be written is one of the
+// sources: replacing it would destroy the user's file.
+int temporaryIsSource()
+{
+    for (const char *temp : {kTempName1, kTempName2}) {
+        if (!sameFile(temp, run.fileName1.c_str()) && !sameFile(temp, run.fileName2.c_str()))
+            continue;
+        consoleMessage("Matchling==>  Unable to open %s for writing \n", temp);
+        consoleMessage("Matchling==>  It is one of the files to compare \n");
+        consoleMessage("Matchling==>  Program will abort \n");
+        pause();
+        consoleMessage("\n");
+        return 1;
+    }
+    return 0;
+}
+
 void deleteTemp(const char *name)
 {
     if (std::remove(name) == 0)
@@ -55,9 +72,14 @@ void closeStreams()
 
 int validationRun(const char *name1, const char *name2)
 {
+    // 0. Runs in one directory share the temporary file names: one at a time.
+    lockDirectory();
+
     // 1. The names, as given.
     run.fileName1 = name1;
     run.fileName2 = name2;
+    if (temporaryIsSource())
+        return stoppedStatus();
 
     // 2-3. Each source into its normalized text; the preparation reports its failures.
     run.inputPath = name1;
