@@ -93,12 +93,13 @@ void remove_tb(Line &line, int trimLineFeeds)
     setLength(line, p + 1);
 }
 
-int stripCComments(Line &line)
+namespace {
+
+// stripCComments for a line known to hold a '/'.
+int stripSlashedComments(Line &line)
 {
     char *t = line.text;
     std::size_t len = line.length;
-    if (!hasSlash(t, len))
-        return 0;
     // A line that is all comment carries nothing.
     if (len >= 2 && t[0] == '/' && t[1] == '/')
         return 1;
@@ -131,6 +132,15 @@ int stripCComments(Line &line)
         }
     }
     return 0;
+}
+
+} // namespace
+
+int stripCComments(Line &line)
+{
+    if (!hasSlash(line.text, line.length))
+        return 0;
+    return stripSlashedComments(line);
 }
 
 void removeWhiteSpace(Line &line)
@@ -173,7 +183,8 @@ int normalizeLine(Line &line, const RunSettings &flags, SourceClass sourceClass)
     }
     remove_lb_and_tabs(line);
     remove_tb(line, flags.trimLineFeeds);
-    if (sourceClass == SourceClass::CFamily && stripCComments(line))
+    // The blank rules leave every '/' in place.
+    if (sourceClass == SourceClass::CFamily && stripSlashedComments(line))
         return 1;
     removeWhiteSpace(line);
     cutLineComment(line);

@@ -42,6 +42,208 @@ void reportUnreadable(const char *path)
     consoleMessage("Matchling==>  Unable to read %s \n", path);
 }
 
+// Steps 3 and 4 of the preparation, one line at a time: each line is read into
+// the line window, with one line of look-ahead, and goes through the rules.
+// Returns 1 when the preparation stops here, 0 at the end of the input.
+int normalizeLines(const char *path)
+{
+    // 3. The first look-ahead line; a source that yields none is not compared.
+    run.window.currentLength = 0;
+    run.window.lookaheadLength = 0;
+    nextLine();
+    if (run.endOfInput) {
+        reportUnreadable(path);
+        return 1;
+    }
+    run.block.fill = 0;
+
+    // 4. Every line through the rules, with one line of look-ahead.
+    for (;;) {
+        if (run.errors != 0)
+            return 1;
+        nextLine();
+        Line line = {run.window.lines[run.window.current], run.window.currentLength};
+        if (!normalizeLine(line, settings, run.sourceClass))
+            appendNormalized(line.text, line.length);
+        if (run.endOfInput)
+            return 0;
+    }
+}
+
+// 1 for the bytes that a line without '/' keeps, 0 for space, tab, CR and LF.
+struct KeepTable {
+    unsigned char keep[256];
+    constexpr KeepTable() : keep()
+    {
+        for (int c = 0; c < 256; ++c)
+            keep[c] = c != ' ' && c != '\t' && c != '\r' && c != '\n';
+    }
+};
+constexpr KeepTable kKeep;
+
+inline bool kept(char c)
+{
+    return kKeep.keep[static_cast<unsigned char>(c)] != 0;
+}
+
+// Appends text without its whitespace, writing each block that fills. Returns
+// n, or after a failed block write (reported) the index of the byte that
+// filled the block.
+std::size_t appendSqueezed(const char *text, std::size_t n)
+{
+    OutputBlock &b = run.block;
+    std::size_t i = 0;
+    while (i < n) {
+        // No more bytes than the block has room for, so that every byte can be
+        // stored and only the kept ones advance: the bytes decide no branch.
+        const std::size_t room = kBlockSize - b.fill;
+        const std::size_t stop = n - i < room ? n : i + room;
+        char *out = b.bytes + b.fill;
+        char *const first = out;
+        for (; i + 8 <= stop; i += 8) {
+            // Each byte goes where the kept bytes before it in these eight
+            // lead, summed as a tree: out moves once per eight bytes.
+            const unsigned char *c = reinterpret_cast<const unsigned char *>(text + i);
+            const std::size_t k0 = kKeep.keep[c[0]], k1 = kKeep.keep[c[1]];
+            const std::size_t k2 = kKeep.keep[c[2]], k3 = kKeep.keep[c[3]];
+            const std::size_t k4 = kKeep.keep[c[4]], k5 = kKeep.keep[c[5]];
+            const std::size_t k6 = kKeep.keep[c[6]], k7 = kKeep.keep[c[7]];
+            const std::size_t s2 = k0 + k1, s4 = s2 + (k2 + k3), s6 = s4 + (k4 + k5);
+            out[0] = static_cast<char>(c[0]);
+            out[k0] = static_cast<char>(c[1]);
+            out[s2] = static_cast<char>(c[2]);
+            out[s2 + k2] = static_cast<char>(c[3]);
+            out[s4] = static_cast<char>(c[4]);
+            out[s4 + k4] = static_cast<char>(c[5]);
+            out[s6] = static_cast<char>(c[6]);
+            out[s6 + k6] = static_cast<char>(c[7]);
+            out += s6 + (k6 + k7);
+        }
+        for (; i < stop; ++i) {
+            const unsigned char c = static_cast<unsigned char>(text[i]);
+            *out = static_cast<char>(c);
+            out += kKeep.keep[c];
+        }
+        b.fill += static_cast<std::size_t>(out - first);
+        if (b.fill == kBlockSize) {
+            const int failed = writeBlock();
+            b.fill = 0;
+            if (failed) {
+                reportWriteFailure();
+                // What followed the filling byte in this stretch is whitespace.
+                while (!kept(text[i - 1]))
+                    --i;
+                return i - 1;
+            }
+        }
+    }
+    return n;
+}
+
+// Index just past the last line feed before index i of text, or 0 when none.
+std::size_t lineStartBefore(const char *text, std::size_t i)
+{
+    while (i > 0 && text[i - 1] != '\n')
+        --i;
+    return i;
+}
+
+// The end of the piece that holds byte k of text, which starts at a line start
+// and holds whole lines: the line read would hand it to the rules in pieces of
+// at most kLineCapacity bytes, the last ending at the line feed.
+std::size_t pieceEnd(const char *text, std::size_t k)
+{
+    const std::size_t start = lineStartBefore(text, k);
+    std::size_t end = start + ((k - start) / kLineCapacity + 1) * kLineCapacity;
+    for (std::size_t i = k; i < end; ++i)
+        if (text[i] == '\n')
+            return i + 1;
+    return end;
+}
+
+// Where a write failed in a piece, the line by line path drops the rest of the
+// piece and stops at once when more follows it; after the last piece it goes
+// on to the checks at the end. Returns 1 for the first, 0 for the second.
+int stopAfterFailedPiece()
+{
+    if (textInputMore())
+        return 1;
+    run.endOfInput = 1;
+    return 0;
+}
+
+// Steps 3 and 4 of the preparation, the same text as normalizeLines. A line
+// without '/' normalizes to its bytes without whitespace, whatever the switches
+// and however it is cut into pieces: the rules that could do more all need a
+// '/'. So the whole lines in the read chunk up to the first that holds a '/'
+// go straight from the chunk into the block, and that line, like the last and
+// unfinished line of a chunk, goes through the line reading and the rules.
+int normalizeChunks(const char *path)
+{
+    // 3. A source that yields nothing is not compared.
+    if (!textInputMore()) {
+        run.endOfInput = 1;
+        reportUnreadable(path);
+        return 1;
+    }
+    run.block.fill = 0;
+
+    // 4. Every line, from a line start each time round.
+    TextInput &in = run.input;
+    const bool skipCommentLines = settings.handleComments && run.sourceClass == SourceClass::CFamily;
+    for (;;) {
+        if (!textInputMore()) {
+            run.endOfInput = 1;
+            return 0;
+        }
+        const char *text = in.chunk + in.position;
+        const std::size_t span = in.end - in.position;
+        const void *slash = std::memchr(text, '/', span);
+        const std::size_t plain =
+            lineStartBefore(text, slash ? static_cast<std::size_t>(static_cast<const char *>(slash) - text) : span);
+        if (plain > 0) {
+            const std::size_t done = appendSqueezed(text, plain);
+            if (done < plain) {
+                in.position += pieceEnd(text, done);
+                return stopAfterFailedPiece();
+            }
+            in.position += plain;
+            continue;
+        }
+        // A whole line that starts with "//" after its blanks is a comment that
+        // the C rules skip whole, as long as it is one piece.
+        if (skipCommentLines) {
+            std::size_t j = 0;
+            while (j < span && (text[j] == ' ' || text[j] == '\t'))
+                ++j;
+            if (j + 1 < span && text[j] == '/' && text[j + 1] == '/') {
+                const std::size_t reach = span < kLineCapacity ? span : kLineCapacity;
+                if (const void *lf = j < reach ? std::memchr(text + j, '\n', reach - j) : nullptr) {
+                    in.position += static_cast<std::size_t>(static_cast<const char *>(lf) - text) + 1;
+                    continue;
+                }
+            }
+        }
+        // The line at the start of what is left, piece by piece.
+        for (;;) {
+            char *line = run.window.lines[0];
+            const std::size_t length = textInputLine(line);
+            if (length == 0) {
+                run.endOfInput = 1;
+                return 0;
+            }
+            const bool lineEnds = line[length - 1] == '\n';
+            Line piece = {line, length};
+            if (!normalizeLine(piece, settings, run.sourceClass))
+                appendNormalized(piece.text, piece.length);
+            if (run.errors != 0)
+                return stopAfterFailedPiece();
+            if (lineEnds)
+                break;
+        }
+    }
+}
+
 } // namespace
 
 void classifySource(const char *path)
@@ -134,29 +336,16 @@ int normalizeSource(const char *path)
     if (settings.announceCopy)
         consoleMessage("Matchling==>  Copying   %s --> %s \n", path, run.tempName);
 
-    // 3. The first look-ahead line; a source that yields none is not compared.
-    run.window.currentLength = 0;
-    run.window.lookaheadLength = 0;
+    // The listing shows every line as it goes, so it takes the lines one by one.
+    return normalizeInput(path, settings.listNormalized);
+}
+
+int normalizeInput(const char *path, int lineByLine)
+{
     run.errors = 0;
     run.endOfInput = 0;
-    nextLine();
-    if (run.endOfInput) {
-        reportUnreadable(path);
+    if (lineByLine ? normalizeLines(path) : normalizeChunks(path))
         return 1;
-    }
-    run.block.fill = 0;
-
-    // 4. Every line through the rules, with one line of look-ahead.
-    for (;;) {
-        if (run.errors != 0)
-            return 1;
-        nextLine();
-        Line line = {run.window.lines[run.window.current], run.window.currentLength};
-        if (!normalizeLine(line, settings, run.sourceClass))
-            appendNormalized(line.text, line.length);
-        if (run.endOfInput)
-            break;
-    }
 
     // 5. A read error loses the rest of the source: never compare a part of it.
     if (run.input.failed) {

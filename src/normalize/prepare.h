@@ -22,6 +22,13 @@ int prepareFile(const char *path);
 // input, with run.errors raised if a write failed.
 int normalizeSource(const char *path);
 
+// Writes the normalized text of run.input, which has read nothing yet, to
+// run.output; the part of normalizeSource after both files are open, with the
+// same results. lineByLine 1 takes every line through the line window and the
+// rules; 0 streams lines without '/' from the read chunk straight into the
+// block, which gives the same text, and the others line by line.
+int normalizeInput(const char *path, int lineByLine);
+
 // Advances the line window: the look-ahead line becomes the current line and
 // the next line is read; sets run.endOfInput when nothing more could be read.
 void nextLine();
@@ -42,15 +49,19 @@ struct SourcePlace {
 };
 
 // Reads path again, normalizing it as prepareFile did under sourceClass, until
-// it reaches normalized byte offset; fills place. Returns 1 when path cannot be
-// opened, else 0. Uses the run's read buffer and line buffers, so call it only
-// after both sources are prepared.
+// it reaches normalized byte offset; fills place. Returns 1 when path is not a
+// plain file or cannot be opened, else 0. Uses the run's read buffer and line
+// buffers, so call it only after both sources are prepared.
 int locateNormalized(const char *path, SourceClass sourceClass, std::int64_t offset, SourcePlace &place);
 
 // Text-mode reading over run.input.
 
 // Starts reading stream, which was opened in binary mode.
 void textInputStart(std::FILE *stream);
+
+// Returns 1 when at least one more byte can be read, reading the next chunk
+// when the current one is used up; 0 when the input has ended.
+int textInputMore();
 
 // Reads the next line into dest, removing every carriage return: at most
 // kLineCapacity bytes, up to and including the first line feed. A Ctrl-Z byte
@@ -60,7 +71,7 @@ std::size_t textInputLine(char *dest);
 
 // Creates the temporary file name for reading and writing, replacing a regular
 // file of that name; never follows a symbolic link and never opens anything but
-// a regular file. Returns the stream, or null on failure.
+// a regular file with no other name. Returns the stream, or null on failure.
 std::FILE *createTempFile(const char *name);
 
 #endif

@@ -160,6 +160,12 @@ void textInputStart(std::FILE *stream)
     in.failed = 0;
 }
 
+int textInputMore()
+{
+    TextInput &in = run.input;
+    return in.position < in.end || refill(in);
+}
+
 std::size_t textInputLine(char *dest)
 {
     TextInput &in = run.input;
