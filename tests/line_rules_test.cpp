@@ -135,3 +135,38 @@ TEST(LineRules, FullLengthPieceStaysInBounds)
 }
 
 } // namespace
+
+namespace {
+
+// The whitespace squeeze against a plain model, in place and into another
+// buffer, at every length around its sixteen-byte steps.
+TEST(LineRules, SqueezeLayoutMatchesAPlainModel)
+{
+    const std::string alphabet = std::string(" \t\r\nab/\"*", 9) + std::string(1, '\0') + "\xff\x80";
+    unsigned seed = 12345;
+    for (std::size_t n = 0; n <= 70; ++n) {
+        for (int round = 0; round < 20; ++round) {
+            std::string in(n, ' ');
+            for (char &c : in) {
+                seed = seed * 1103515245u + 12345u;
+                c = alphabet[(seed >> 16) % alphabet.size()];
+            }
+            std::string expected;
+            for (char c : in)
+                if (c != ' ' && c != '\t' && c != '\r' && c != '\n')
+                    expected += c;
+            SCOPED_TRACE(testing::PrintToString(in));
+
+            std::string out(n + 16, '#');
+            std::size_t kept = squeezeLayout(&out[0], in.data(), n);
+            EXPECT_EQ(out.substr(0, kept), expected);
+            EXPECT_EQ(out.substr(n), std::string(16, '#')) << "nothing stored past n bytes";
+
+            std::string same = in;
+            kept = squeezeLayout(&same[0], same.data(), n);
+            EXPECT_EQ(same.substr(0, kept), expected);
+        }
+    }
+}
+
+} // namespace

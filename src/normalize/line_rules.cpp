@@ -15,16 +15,6 @@ inline bool isBlank(char c)
     return c == ' ' || c == '\t';
 }
 
-// 1 for the bytes removeWhiteSpace keeps, 0 for space, tab, CR and LF.
-struct KeepTable {
-    unsigned char keep[256];
-    constexpr KeepTable() : keep()
-    {
-        for (int c = 0; c < 256; ++c)
-            keep[c] = c != ' ' && c != '\t' && c != '\r' && c != '\n';
-    }
-};
-constexpr KeepTable kKeep;
 
 // Most lines hold no '/' at all, and no comment rule acts on such a line.
 inline bool hasSlash(const char *t, std::size_t len)
@@ -32,34 +22,10 @@ inline bool hasSlash(const char *t, std::size_t len)
     return std::memchr(t, '/', len) != nullptr;
 }
 
-// Removes every space, tab, CR and LF. Every byte is stored and only the kept
-// ones advance the output: the bytes themselves decide no branch.
-inline void squeezeLayout(Line &line)
+// Removes every space, tab, CR and LF.
+inline void squeezeLine(Line &line)
 {
-    char *t = line.text;
-    const std::size_t len = line.length;
-    std::size_t out = 0;
-    std::size_t i = 0;
-    for (; i + 4 <= len; i += 4) {
-        const unsigned char c0 = static_cast<unsigned char>(t[i]);
-        const unsigned char c1 = static_cast<unsigned char>(t[i + 1]);
-        const unsigned char c2 = static_cast<unsigned char>(t[i + 2]);
-        const unsigned char c3 = static_cast<unsigned char>(t[i + 3]);
-        t[out] = static_cast<char>(c0);
-        out += kKeep.keep[c0];
-        t[out] = static_cast<char>(c1);
-        out += kKeep.keep[c1];
-        t[out] = static_cast<char>(c2);
-        out += kKeep.keep[c2];
-        t[out] = static_cast<char>(c3);
-        out += kKeep.keep[c3];
-    }
-    for (; i < len; ++i) {
-        const unsigned char c = static_cast<unsigned char>(t[i]);
-        t[out] = static_cast<char>(c);
-        out += kKeep.keep[c];
-    }
-    setLength(line, out);
+    setLength(line, squeezeLayout(line.text, line.text, line.length));
 }
 
 } // namespace
@@ -146,7 +112,7 @@ int stripCComments(Line &line)
 void removeWhiteSpace(Line &line)
 {
     // Layout of any kind must not make two sources differ.
-    squeezeLayout(line);
+    squeezeLine(line);
 }
 
 std::size_t findLineComment(const Line &line)
@@ -178,7 +144,7 @@ int normalizeLine(Line &line, const RunSettings &flags, SourceClass sourceClass)
     // the blank rules only take away what removeWhiteSpace takes anyway. So for
     // them the whole sequence comes to removeWhiteSpace alone.
     if (!flags.handleComments || !hasSlash(line.text, line.length)) {
-        squeezeLayout(line);
+        squeezeLine(line);
         return 0;
     }
     remove_lb_and_tabs(line);

@@ -28,6 +28,11 @@ int stripCComments(Line &line);
 // Removes every space, tab, carriage return and line feed.
 void removeWhiteSpace(Line &line);
 
+// Copies the bytes of in[0..n) other than space, tab, CR and LF to out, in
+// order, and returns how many it copied. It may store up to n bytes at out;
+// out may be in itself. One implementation per processor family.
+std::size_t squeezeLayout(char *out, const char *in, std::size_t n);
+
 // Returns the position of the rightmost "//" outside double quotes, counting
 // the quote state from the end of the line; 0 when there is none, or when the
 // pair starts the line.

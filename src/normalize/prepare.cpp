@@ -70,20 +70,10 @@ int normalizeLines(const char *path)
     }
 }
 
-// 1 for the bytes that a line without '/' keeps, 0 for space, tab, CR and LF.
-struct KeepTable {
-    unsigned char keep[256];
-    constexpr KeepTable() : keep()
-    {
-        for (int c = 0; c < 256; ++c)
-            keep[c] = c != ' ' && c != '\t' && c != '\r' && c != '\n';
-    }
-};
-constexpr KeepTable kKeep;
 
 inline bool kept(char c)
 {
-    return kKeep.keep[static_cast<unsigned char>(c)] != 0;
+    return c != ' ' && c != '\t' && c != '\r' && c != '\n';
 }
 
 // Appends text without its whitespace, writing each block that fills. Returns
@@ -98,33 +88,8 @@ std::size_t appendSqueezed(const char *text, std::size_t n)
         // stored and only the kept ones advance: the bytes decide no branch.
         const std::size_t room = kBlockSize - b.fill;
         const std::size_t stop = n - i < room ? n : i + room;
-        char *out = b.bytes + b.fill;
-        char *const first = out;
-        for (; i + 8 <= stop; i += 8) {
-            // Each byte goes where the kept bytes before it in these eight
-            // lead, summed as a tree: out moves once per eight bytes.
-            const unsigned char *c = reinterpret_cast<const unsigned char *>(text + i);
-            const std::size_t k0 = kKeep.keep[c[0]], k1 = kKeep.keep[c[1]];
-            const std::size_t k2 = kKeep.keep[c[2]], k3 = kKeep.keep[c[3]];
-            const std::size_t k4 = kKeep.keep[c[4]], k5 = kKeep.keep[c[5]];
-            const std::size_t k6 = kKeep.keep[c[6]], k7 = kKeep.keep[c[7]];
-            const std::size_t s2 = k0 + k1, s4 = s2 + (k2 + k3), s6 = s4 + (k4 + k5);
-            out[0] = static_cast<char>(c[0]);
-            out[k0] = static_cast<char>(c[1]);
-            out[s2] = static_cast<char>(c[2]);
-            out[s2 + k2] = static_cast<char>(c[3]);
-            out[s4] = static_cast<char>(c[4]);
-            out[s4 + k4] = static_cast<char>(c[5]);
-            out[s6] = static_cast<char>(c[6]);
-            out[s6 + k6] = static_cast<char>(c[7]);
-            out += s6 + (k6 + k7);
-        }
-        for (; i < stop; ++i) {
-            const unsigned char c = static_cast<unsigned char>(text[i]);
-            *out = static_cast<char>(c);
-            out += kKeep.keep[c];
-        }
-        b.fill += static_cast<std::size_t>(out - first);
+        b.fill += squeezeLayout(b.bytes + b.fill, text + i, stop - i);
+        i = stop;
         if (b.fill == kBlockSize) {
             const int failed = writeBlock();
             b.fill = 0;
