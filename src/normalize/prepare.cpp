@@ -70,7 +70,7 @@ int normalizeLines(const char *path)
     }
 }
 
-
+// Whether the normalized text keeps c: everything but space, tab, CR and LF.
 inline bool kept(char c)
 {
     return c != ' ' && c != '\t' && c != '\r' && c != '\n';
