@@ -1,0 +1,37 @@
+// What every stage shares: the fixed capacities, the source classes and the
+// settings record that the command line fills once and every stage reads.
+//
+// Procedures that can fail return 0 for success and 1 for failure and never
+// exit; only the run sequence turns results into the process exit status.
+#ifndef MATCHLING_SETTINGS_H
+#define MATCHLING_SETTINGS_H
+
+#include <cstddef>
+
+constexpr std::size_t kLineBufferSize = 16384;             // bytes per line buffer, terminator included
+constexpr std::size_t kLineCapacity = kLineBufferSize - 1; // longest piece of a line handed to the rules
+constexpr std::size_t kBlockSize = 262144;                 // bytes per output and comparison block
+constexpr std::size_t kContextSize = 73;                   // bytes per context string, terminator included
+constexpr std::size_t kReadChunkSize = 262144;             // bytes per read from a source file
+
+// Language class of a source, from its name.
+enum class SourceClass : char {
+    CFamily = 'C',  // C, C++, C#: comments handled by the C line rules
+    Basic = 'B',    // only the "//" cut applies
+};
+
+// The switches and options; filled once from the command line, read-only after.
+struct RunSettings {
+    bool trimLineFeeds = false;   // B: trailing blanks trimming takes line feeds too
+    bool handleComments = true;   // C: comment rules on (no switch turns it off)
+    bool listNormalized = false;  // L: each normalized text (or token stream) is listed on standard output
+    bool announceCopy = false;    // V: each copy of a source into its temporary file is announced
+    bool showWhere = false;       // --where: name the source lines of the first difference
+    bool verdictStatus = false;   // --exit-status: the exit status tells the verdict
+    bool tokens = false;          // --tokens: compare token streams instead of normalized texts
+    bool comments = false;        // --comments: with --tokens, the words of comments count too
+    bool sortedIncludes = false;  // --sorted-includes: with --tokens, runs of #include lines compare as sets
+    int jobs = 0;                 // --jobs N: pairs compared at once in tree and git modes; 0 for one per core
+};
+
+#endif

@@ -1,0 +1,19 @@
+#include "common/source_stream.h"
+
+std::size_t readSource(SourceStream &source, char *dest, std::size_t n)
+{
+    if (!source.stream || source.remaining == 0)
+        return 0;
+    if (source.remaining > 0 && static_cast<std::uint64_t>(source.remaining) < n)
+        n = static_cast<std::size_t>(source.remaining);
+    std::size_t got = std::fread(dest, 1, n, source.stream);
+    if (source.remaining > 0) {
+        source.remaining -= static_cast<std::int64_t>(got);
+        // An object of known size that stops short was cut off.
+        if (got < n)
+            source.failed = true;
+    } else if (got < n && std::ferror(source.stream)) {
+        source.failed = true;
+    }
+    return got;
+}

@@ -1,0 +1,62 @@
+// Token streams: what a compiler reads of a source, without its layout.
+//
+// A lexer reads one source through a SourceStream and hands out its tokens in
+// order, each as one or more pieces, so that a token of any length (a long
+// string literal, a raw string over many lines) fits in fixed memory. Two
+// sources are equivalent when their streams hold the same tokens: the same
+// kinds and the same keys, in the same order. Places are not compared.
+#ifndef MATCHLING_TOKENS_H
+#define MATCHLING_TOKENS_H
+
+#include <cstddef>
+#include <cstdint>
+
+#include "common/settings.h"
+#include "common/source_stream.h"
+
+enum class TokenKind : unsigned char {
+    Code,         // a name, keyword, number, operator, punctuator, literal or header name
+    LineEnd,      // the line end that ends a preprocessing directive (C family) or a statement (Basic); key "\n"
+    MacroParen,   // the '(' right after the macro name of a #define: a function-like macro; key "("
+    CommentWord,  // one word of a comment, only with LexOptions::comments
+    End,          // the end of the source; place is just after its last token (1:1 when none); key empty
+};
+
+// A place in a source as stored: 1-based line (line feeds counted, spliced
+// ones too) and 1-based column in bytes from the start of that line (a tab
+// counts one).
+struct TokenPlace {
+    std::int64_t line = 1;
+    std::int64_t column = 1;
+};
+
+// One piece of a token.
+struct TokenPiece {
+    TokenKind kind = TokenKind::End;
+    bool first = true;          // this piece starts a token
+    bool last = true;           // this piece ends the token
+    TokenPlace place;           // where the token starts; the same in every piece of one token
+    const char *bytes = "";     // this piece of the token's key; valid until the next lexerNext
+    std::size_t length = 0;     // bytes in the piece; only the first piece of a token may be empty
+};
+
+struct LexOptions {
+    bool comments = false;        // each word of a comment is a CommentWord token
+    bool sortedIncludes = false;  // each run of #include directives comes out sorted (C family)
+};
+
+struct Lexer;  // defined in tokens/lexer.h; large, so allocate it once and reuse it
+
+// Starts lexing source, which has read nothing yet, as a source of class
+// sourceClass. The lexer keeps a reference to source until the End piece.
+void lexerStart(Lexer &lexer, SourceClass sourceClass, const LexOptions &options, SourceStream &source);
+
+// Gives the next piece of the stream. The last token of every stream is End;
+// after it, every call gives End again.
+void lexerNext(Lexer &lexer, TokenPiece &piece);
+
+// True when the source held no text at all: no byte before its end or a
+// Ctrl-Z byte. Known once the first piece has been taken.
+bool lexerEmpty(const Lexer &lexer);
+
+#endif

@@ -1,0 +1,70 @@
+// The pairs of a whole-tree or git comparison: which files to compare, which
+// are on one side only, and which cannot be compared at all; and the bytes of
+// each side, from a file or from git's object store.
+#ifndef MATCHLING_WALK_H
+#define MATCHLING_WALK_H
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "common/source_stream.h"
+
+// Where the bytes of one side of a pair come from.
+struct SideRef {
+    std::string name;    // the name reports use: "DIR1/sub/a.c", "HEAD^:sub/a.c", "sub/a.c"
+    std::string file;    // the file to open; empty when the bytes are a git object
+    std::string object;  // the git object id (hex) when the bytes are a git object, else empty
+    std::int64_t size = -1;  // bytes, when known from the listing; -1 when not
+};
+
+enum class EntryKind {
+    Pair,        // present on both sides: compare sides[0] with sides[1]
+    OnlyFirst,   // present on the first side only (sides[0] set)
+    OnlySecond,  // present on the second side only (sides[1] set)
+    Failed,      // cannot be compared (reason says why); never opened
+    Same,        // known identical without reading (same git object, same file, same link target)
+};
+
+struct WalkEntry {
+    EntryKind kind = EntryKind::Pair;
+    std::string path;    // relative path reports name; "old -> new" for a rename
+    std::string reason;  // for Failed: "symbolic link", "not a regular file", "unreadable directory", ...
+    SideRef sides[2];
+};
+
+// The whole comparison: its entries in sorted order of path (byte order), and
+// the names of its two sides for the "Only in" lines.
+struct WalkList {
+    std::string sideNames[2];  // "DIR1" and "DIR2" as given; "REV^" and "REV"; "HEAD" and "working tree"
+    std::vector<WalkEntry> entries;
+};
+
+// Lists every regular file under dir1 and dir2 by relative path, without
+// following symbolic links. Returns 0, or 1 with error set (a directory that
+// cannot be read at the top).
+int walkTrees(const std::string &dir1, const std::string &dir2, WalkList &list, std::string &error);
+
+// Lists the files a commit changed: with rev, those commit rev changed against
+// its first parent; with rev empty, every tracked file whose working-tree
+// content may differ from HEAD (staged additions and deletions included,
+// untracked files not). Renames git detects are pairs. Runs the git program
+// found on the PATH in the current directory. Returns 0, or 1 with error set
+// (no git, not a repository, an unknown revision).
+int walkGit(const std::string &rev, WalkList &list, std::string &error);
+
+// Reads git objects for one worker: one long-lived "git cat-file --batch".
+struct ObjectReader;
+std::unique_ptr<ObjectReader> objectReaderStart();  // null when git cannot be started
+void objectReaderStop(std::unique_ptr<ObjectReader> &reader);
+
+// Opens object for reading through source (stream and remaining set). Returns
+// 0, or 1 when the object cannot be read. Call objectClose before the next.
+int objectOpen(ObjectReader &reader, const std::string &object, SourceStream &source);
+
+// Reads and drops whatever of the open object is left, so that the next
+// object can be asked for.
+void objectClose(ObjectReader &reader, SourceStream &source);
+
+#endif
