@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "normalize/line_rules.h"
-#include "normalize/prepare.h"
+#include "normalize/text_input.h"
 
 namespace {
 
@@ -176,15 +176,17 @@ void TextInput(benchmark::State &state)
         return;
     }
     std::setvbuf(file, nullptr, _IONBF, 0);
-    static char buffer[kLineBufferSize];
+    static char buffer[kLineBufferSize + 8];
+    static ::TextInput input;
     for (auto _ : state) {
         std::rewind(file);
-        textInputStart(file);
-        while (textInputLine(buffer) > 0)
+        SourceStream source;
+        source.stream = file;
+        textInputStart(input, source);
+        while (textInputLine(input, buffer) > 0)
             benchmark::ClobberMemory();
     }
     std::fclose(file);
-    run.input.stream = nullptr;
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
 }
 

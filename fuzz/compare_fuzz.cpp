@@ -18,6 +18,7 @@
 #include <string>
 
 #include "compare/compare.h"
+#include "console/spool.h"
 
 // Checks on long texts must not feed the fuzzer's comparison tracing: it would
 // cost more than the code under test.
@@ -128,32 +129,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         b = start + std::string(rest + split, restSize - split);
     }
 
-    comparison.blocksRead1 = 0;
-    comparison.blocksRead2 = 0;
-    comparison.matched = 0;
-    run.errors = 0;
-    run.fileName1 = "one.c";
-    run.fileName2 = "two.c";
-    run.read1 = streamOver(a);
-    run.read2 = streamOver(b);
+    static CompareState *state = new CompareState;
+    std::FILE *streams[2] = {streamOver(a), streamOver(b)};
+    const TextProducer texts[2] = {fileText(streams[0]), fileText(streams[1])};
+    const char *const names[2] = {"one.c", "two.c"};
 
-    // The report, caught from standard output.
-    char *printed = nullptr;
-    std::size_t printedSize = 0;
-    std::FILE *saved = stdout;
-    stdout = open_memstream(&printed, &printedSize);
-    int result = compareFiles();
-    std::fclose(stdout);
-    stdout = saved;
-    std::fclose(run.read1);
-    std::fclose(run.read2);
-    run.read1 = run.read2 = nullptr;
+    // The report, caught in a spool.
+    Spool printed;
+    consoleTo(&printed);
+    const int result = compareFiles(*state, texts, names) == Verdict::Different ? 1 : 0;
+    consoleTo(nullptr);
+    std::fclose(streams[0]);
+    std::fclose(streams[1]);
 
-    std::string report(printed, printedSize);
-    std::free(printed);
+    const std::string &report = printed.text;
     std::string expected = expectedReport(a, b, "one.c", "two.c");
     check(result == (a == b ? 0 : 1), "verdict");
-    check(run.errors == result, "one error per difference");
+    check(!printed.spill, "a report fits in memory");
     check(report == expected, "report as the model gives");
     if (mode == 1)
         check(result == 0 && report.empty(), "a text equals itself");

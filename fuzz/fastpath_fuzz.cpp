@@ -1,7 +1,8 @@
 // Fuzz target: the preparation's two ways through a source side by side. The
-// chunk path (lines without '/' streamed from the read chunk into the block)
-// must give exactly what the line path (every line through the line window and
-// the rules) gives: the same normalized text, result, error count and reports.
+// block-by-block normalizer (lines without '/' streamed from the read chunk
+// into the block) must give exactly what the line by line reference (every
+// line through a line window and the rules) gives: the same normalized text,
+// result, error count and reports.
 //
 // Input: one byte of mode bits, then with bit 8 one byte n, then the source.
 // Mode bits: 1 B, 2 C, 4 Basic class; 8 the source comes after lines without
@@ -18,14 +19,16 @@
 #include <cstring>
 #include <string>
 
-#include "normalize/prepare.h"
+#include "console/spool.h"
+#include "normalize/normalizer.h"
+#include "reference_normalize.h"
 
 namespace {
 
 constexpr std::size_t kRepeatSize = 270000;
 
 std::string scratch;  // directory the preparation runs in
-std::string sourcePath, outputPath, consolePath;
+std::string sourcePath, outputPath;
 
 void check(bool ok, const char *what)
 {
@@ -55,40 +58,43 @@ struct Outcome {
     std::string console;
 };
 
-Outcome normalized(const RunSettings &flags, SourceClass sourceClass, int lineByLine, bool writesFail)
+Outcome normalized(const RunSettings &flags, SourceClass sourceClass, bool lineByLine, bool writesFail)
 {
-    settings = flags;
-    run.sourceClass = sourceClass;
-    run.errors = 0;
-    run.block.fill = 0;
+    static Normalizer *normalizer = new Normalizer;
+    static char *block = new char[kBlockSize];
     std::FILE *empty = std::fopen(outputPath.c_str(), "wb");
     check(empty && std::fclose(empty) == 0, "output file emptied");
-    std::FILE *in = std::fopen(sourcePath.c_str(), "rb");
-    std::FILE *out = std::fopen(outputPath.c_str(), writesFail ? "rb" : "w+b");
-    check(in && out, "files opened");
-    std::setvbuf(in, nullptr, _IONBF, 0);
-    std::setvbuf(out, nullptr, _IONBF, 0);
-    textInputStart(in);
-    run.output = out;
-    run.tempName = "out.tmp";
-    check(std::fflush(stdout) == 0 && ftruncate(fileno(stdout), 0) == 0 && std::fseek(stdout, 0, SEEK_SET) == 0,
-          "console file emptied");
+    Preparation p;
+    p.path = sourcePath;
+    p.tempName = "out.tmp";
+    p.source.stream = std::fopen(sourcePath.c_str(), "rb");
+    p.output = std::fopen(outputPath.c_str(), writesFail ? "rb" : "w+b");
+    check(p.source.stream && p.output, "files opened");
+    std::setvbuf(p.source.stream, nullptr, _IONBF, 0);
+    std::setvbuf(p.output, nullptr, _IONBF, 0);
+    Spool console;
+    consoleTo(&console);
     Outcome o;
-    o.status = normalizeInput(sourcePath.c_str(), lineByLine);
-    o.errors = run.errors;
-    check(std::fflush(stdout) == 0, "console flushed");
-    std::fclose(in);
-    std::fclose(out);
-    run.input.stream = nullptr;
-    run.output = nullptr;
+    if (lineByLine) {
+        o.status = writeLineByLine(p, flags, sourceClass, normalizer->input);
+    } else {
+        TextProducer producer = normalizedText(*normalizer, flags);
+        producer.start(producer.self, p.source, sourceClass);
+        o.status = writeProduced(p, producer, block);
+    }
+    consoleTo(nullptr);
+    o.errors = p.errors;
+    std::fclose(p.source.stream);
+    std::fclose(p.output);
     o.text = readAll(outputPath);
-    o.console = readAll(consolePath);
+    o.console = console.text;
+    check(!console.spill, "reports fit in memory");
     return o;
 }
 
 void removeScratch()
 {
-    for (const std::string &p : {sourcePath, outputPath, consolePath})
+    for (const std::string &p : {sourcePath, outputPath})
         unlink(p.c_str());
     rmdir(scratch.c_str());
 }
@@ -103,11 +109,7 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
         std::abort();
     sourcePath = scratch + "/s.c";
     outputPath = scratch + "/out.tmp";
-    consolePath = scratch + "/console";
     std::atexit(removeScratch);
-    // Reports go to standard output, which is a file here so that they can be compared.
-    if (!std::freopen(consolePath.c_str(), "w", stdout))
-        std::abort();
     return 0;
 }
 
@@ -143,8 +145,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     flags.handleComments = (mode >> 1) & 1;
     const SourceClass sourceClass = (mode & 4) ? SourceClass::Basic : SourceClass::CFamily;
     const bool writesFail = (mode & 32) != 0;
-    const Outcome want = normalized(flags, sourceClass, 1, writesFail);
-    const Outcome got = normalized(flags, sourceClass, 0, writesFail);
+    const Outcome want = normalized(flags, sourceClass, true, writesFail);
+    const Outcome got = normalized(flags, sourceClass, false, writesFail);
     check(got.status == want.status, "same result");
     check(got.errors == want.errors, "same error count");
     check(got.console == want.console, "same reports");

@@ -26,6 +26,7 @@
 #include <cstring>
 #include <string>
 
+#include "normalize/normalizer.h"
 #include "normalize/prepare.h"
 
 // Checks on long texts must not feed the fuzzer's comparison tracing: it would
@@ -33,6 +34,8 @@
 #define NOT_TRACED __attribute__((no_sanitize("coverage")))
 
 namespace {
+
+constexpr const char *kTempName = "Matchlinga.tmp";  // where the preparation writes
 
 constexpr char kCtrlZ = 0x1a;
 constexpr std::size_t kPiecesSize = 20000;  // a source repeated to this size holds line pieces
@@ -88,7 +91,7 @@ NOT_TRACED bool isSubsequence(const std::string &small, const std::string &big)
 
 void removeScratch()
 {
-    for (const char *name : {"s.c", "s.bas", kTempName1})
+    for (const char *name : {"s.c", "s.bas", kTempName})
         unlink((scratch + "/" + name).c_str());
     rmdir(scratch.c_str());
 }
@@ -118,14 +121,19 @@ Prepared prepare(const std::string &source, const char *name, const RunSettings 
     std::FILE *f = std::fopen(name, "wb");
     check(f && std::fwrite(source.data(), 1, source.size(), f) == source.size() && std::fclose(f) == 0,
           "scratch source written");
-    settings = flags;
-    run.whichFile = 1;
-    run.sourceClass = SourceClass::CFamily;
-    run.errors = 0;
+    static Normalizer *normalizer = new Normalizer;
+    static char *block = new char[kBlockSize];
+    SourceClass sourceClass = SourceClass::CFamily;
+    Preparation preparation;
+    preparation.path = name;
+    preparation.tempName = kTempName;
     Prepared p;
-    p.status = prepareFile(name);
-    closeStreams();
-    std::FILE *t = std::fopen(kTempName1, "rb");
+    p.status = prepareFile(preparation, flags, sourceClass, normalizedText(*normalizer, flags), block);
+    if (preparation.source.stream)
+        std::fclose(preparation.source.stream);
+    if (preparation.output)
+        std::fclose(preparation.output);
+    std::FILE *t = std::fopen(kTempName, "rb");
     check(t != nullptr, "temporary file exists");
     char buf[65536];
     std::size_t n;

@@ -1,40 +1,40 @@
 // The comparison of two normalized texts and its reports.
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 
 #include "compare/compare.h"
+#include "capture.h"
 #include "support.h"
 
 namespace {
 
-using testing::internal::CaptureStdout;
-using testing::internal::GetCapturedStdout;
-
 struct Outcome {
-    int result;
+    Verdict verdict;
     std::string report;
 };
 
 class Compare : public testing::Test {
 protected:
-    void SetUp() override { resetRun(); }
-    void TearDown() override { closeStreams(); }
-
     Outcome compare(const std::string &text1, const std::string &text2)
     {
-        writeFile(kTempName1, text1);
-        writeFile(kTempName2, text2);
-        run.fileName1 = "one.cpp";
-        run.fileName2 = "two.cpp";
-        run.read1 = std::fopen(kTempName1, "r+b");
-        run.read2 = std::fopen(kTempName2, "r+b");
-        CaptureStdout();
-        int result = compareFiles();
-        return {result, GetCapturedStdout()};
+        writeFile(dir.file("one"), text1);
+        writeFile(dir.file("two"), text2);
+        std::FILE *streams[2] = {std::fopen(dir.file("one").c_str(), "rb"), std::fopen(dir.file("two").c_str(), "rb")};
+        const TextProducer texts[2] = {fileText(streams[0]), fileText(streams[1])};
+        const char *const names[2] = {"one.cpp", "two.cpp"};
+        ConsoleCapture console;
+        Outcome o;
+        o.verdict = compareFiles(*state, texts, names);
+        o.report = console.take();
+        std::fclose(streams[0]);
+        std::fclose(streams[1]);
+        return o;
     }
 
-    ScratchCwd dir;
+    ScratchDir dir;
+    std::unique_ptr<CompareState> state = std::make_unique<CompareState>();
 };
 
 std::string byteCountReport(int blocks1, long long count1, int blocks2, long long count2,
@@ -55,21 +55,17 @@ TEST_F(Compare, Equivalent)
     for (const std::string &text : {std::string(), std::string("inta=1;"), std::string(kBlockSize, 'q'),
                                     std::string(2 * kBlockSize + 5, 'r')}) {
         SCOPED_TRACE(text.size());
-        closeStreams();
-        resetRun();
         Outcome o = compare(text, text);
-        EXPECT_EQ(o.result, 0);
+        EXPECT_EQ(o.verdict, Verdict::Equivalent);
         EXPECT_EQ(o.report, "");
-        EXPECT_EQ(run.errors, 0);
     }
 }
 
 TEST_F(Compare, MismatchInFirstBlock)
 {
     Outcome o = compare("inta=1;", "inta=2;");
-    EXPECT_EQ(o.result, 1);
+    EXPECT_EQ(o.verdict, Verdict::Different);
     EXPECT_EQ(o.report, mismatch("one.cpp", "two.cpp", 5, '1', "1;", '2', "2;"));
-    EXPECT_EQ(run.errors, 1);
 }
 
 TEST_F(Compare, MismatchInSecondBlock)
@@ -78,7 +74,7 @@ TEST_F(Compare, MismatchInSecondBlock)
     std::string text2 = text1;
     text2[kBlockSize + 6] = 'Y';
     Outcome o = compare(text1, text2);
-    EXPECT_EQ(o.result, 1);
+    EXPECT_EQ(o.verdict, Verdict::Different);
     EXPECT_EQ(o.report, mismatch("one.cpp", "two.cpp", 262150, 'X', "X" + std::string(71, 'c'), 'Y', "Y" + std::string(71, 'c')));
 }
 
@@ -105,12 +101,9 @@ TEST_F(Compare, ByteCounts)
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
-        closeStreams();
-        resetRun();
         Outcome o = compare(c.text1, c.text2);
-        EXPECT_EQ(o.result, 1);
+        EXPECT_EQ(o.verdict, Verdict::Different);
         EXPECT_EQ(o.report, c.report);
-        EXPECT_EQ(run.errors, 1);
     }
 }
 

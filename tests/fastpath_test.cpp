@@ -6,16 +6,16 @@
 
 #include <cstdio>
 #include <iterator>
+#include <memory>
 #include <string>
 #include <vector>
 
-#include "normalize/prepare.h"
+#include "normalize/normalizer.h"
+#include "reference_normalize.h"
+#include "capture.h"
 #include "support.h"
 
 namespace {
-
-using testing::internal::CaptureStdout;
-using testing::internal::GetCapturedStdout;
 
 constexpr char kCtrlZ = 0x1a;
 
@@ -27,52 +27,58 @@ struct Outcome {
 };
 
 struct Mode {
-    int trimLineFeeds;
-    int handleComments;
+    bool trimLineFeeds;
+    bool handleComments;
     SourceClass sourceClass;
 };
 
 const Mode kModes[] = {
-    {0, 1, SourceClass::CFamily}, {1, 1, SourceClass::CFamily}, {0, 0, SourceClass::CFamily},
-    {1, 0, SourceClass::CFamily}, {0, 1, SourceClass::Basic},   {1, 1, SourceClass::Basic},
-    {0, 0, SourceClass::Basic},
+    {false, true, SourceClass::CFamily}, {true, true, SourceClass::CFamily}, {false, false, SourceClass::CFamily},
+    {true, false, SourceClass::CFamily}, {false, true, SourceClass::Basic},   {true, true, SourceClass::Basic},
+    {false, false, SourceClass::Basic},
 };
 
-// Normalizes source one way. With writesFail the output file is open for
-// reading only, so that every block write fails.
-Outcome normalized(const std::string &source, const Mode &mode, int lineByLine, bool writesFail = false)
+// Normalizes source one way: line by line as the rules describe it, or block
+// by block. With writesFail the output file is open for reading only, so that
+// every block write fails.
+Outcome normalized(const std::string &source, const Mode &mode, bool lineByLine, bool writesFail = false)
 {
-    resetRun();
+    static auto normalizer = std::make_unique<Normalizer>();
+    static auto block = std::make_unique<char[]>(kBlockSize);
+    RunSettings settings;
     settings.trimLineFeeds = mode.trimLineFeeds;
     settings.handleComments = mode.handleComments;
-    run.sourceClass = mode.sourceClass;
     writeFile("src.c", source);
     writeFile("out.tmp", "");
-    std::FILE *in = std::fopen("src.c", "rb");
-    std::FILE *out = std::fopen("out.tmp", writesFail ? "rb" : "w+b");
-    EXPECT_TRUE(in && out);
-    std::setvbuf(in, nullptr, _IONBF, 0);
-    std::setvbuf(out, nullptr, _IONBF, 0);
-    textInputStart(in);
-    run.output = out;
-    run.tempName = "out.tmp";
+    Preparation p;
+    p.path = "src.c";
+    p.tempName = "out.tmp";
+    p.source.stream = std::fopen("src.c", "rb");
+    p.output = std::fopen("out.tmp", writesFail ? "rb" : "w+b");
+    EXPECT_TRUE(p.source.stream && p.output);
+    std::setvbuf(p.source.stream, nullptr, _IONBF, 0);
+    std::setvbuf(p.output, nullptr, _IONBF, 0);
     Outcome o;
-    CaptureStdout();
-    o.status = normalizeInput("src.c", lineByLine);
-    o.console = GetCapturedStdout();
-    o.errors = run.errors;
-    std::fclose(in);
-    std::fclose(out);
-    run.input.stream = nullptr;
-    run.output = nullptr;
+    ConsoleCapture console;
+    if (lineByLine) {
+        o.status = writeLineByLine(p, settings, mode.sourceClass, normalizer->input);
+    } else {
+        TextProducer producer = normalizedText(*normalizer, settings);
+        producer.start(producer.self, p.source, mode.sourceClass);
+        o.status = writeProduced(p, producer, block.get());
+    }
+    o.console = console.take();
+    o.errors = p.errors;
+    std::fclose(p.source.stream);
+    std::fclose(p.output);
     o.text = readFile("out.tmp");
     return o;
 }
 
 // The modes that matter most, for the long sweeps.
 const Mode kSomeModes[] = {
-    {0, 1, SourceClass::CFamily}, {1, 1, SourceClass::CFamily}, {0, 0, SourceClass::CFamily},
-    {0, 1, SourceClass::Basic},
+    {false, true, SourceClass::CFamily}, {true, true, SourceClass::CFamily}, {false, false, SourceClass::CFamily},
+    {false, true, SourceClass::Basic},
 };
 
 // Both ways agree on source under every mode (or only the main ones).
@@ -82,8 +88,8 @@ void expectSame(const std::string &source, bool writesFail = false, bool someMod
                                       : std::vector<Mode>(std::begin(kModes), std::end(kModes))) {
         SCOPED_TRACE(testing::Message() << "B " << mode.trimLineFeeds << ", C " << mode.handleComments
                                         << ", class " << static_cast<char>(mode.sourceClass));
-        const Outcome want = normalized(source, mode, 1, writesFail);
-        const Outcome got = normalized(source, mode, 0, writesFail);
+        const Outcome want = normalized(source, mode, true, writesFail);
+        const Outcome got = normalized(source, mode, false, writesFail);
         EXPECT_EQ(got.status, want.status);
         EXPECT_EQ(got.errors, want.errors);
         EXPECT_EQ(got.console, want.console);

@@ -3,31 +3,52 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <memory>
 #include <string>
 
+#include "normalize/normalizer.h"
 #include "normalize/prepare.h"
+#include "capture.h"
 #include "support.h"
 
 namespace {
 
-using testing::internal::CaptureStdout;
-using testing::internal::GetCapturedStdout;
+constexpr const char *kTempName1 = "Matchlinga.tmp";
+constexpr const char *kTempName2 = "Matchlingb.tmp";
 
 class Prepare : public testing::Test {
 protected:
-    void SetUp() override { resetRun(); }
-    void TearDown() override { closeStreams(); }
+    void TearDown() override
+    {
+        if (preparation.source.stream)
+            std::fclose(preparation.source.stream);
+        if (preparation.output)
+            std::fclose(preparation.output);
+    }
+
+    // Prepares path into tempName; returns what prepareFile returns.
+    int prepare(const char *path, const char *tempName = kTempName1)
+    {
+        preparation = Preparation();
+        preparation.path = path;
+        preparation.tempName = tempName;
+        return prepareFile(preparation, settings, sourceClass, normalizedText(*normalizer, settings), block.get());
+    }
 
     // Prepares source as file 1 under name; returns its normalized text.
     std::string prepared(const std::string &source, const std::string &name = "a.cpp")
     {
         writeFile(name, source);
-        run.whichFile = 1;
-        EXPECT_EQ(prepareFile(name.c_str()), 0);
+        EXPECT_EQ(prepare(name.c_str()), 0);
         return readFile(kTempName1);
     }
 
     ScratchCwd dir;
+    RunSettings settings;
+    SourceClass sourceClass = SourceClass::CFamily;
+    Preparation preparation;
+    std::unique_ptr<Normalizer> normalizer = std::make_unique<Normalizer>();
+    std::unique_ptr<char[]> block = std::make_unique<char[]>(kBlockSize);
 };
 
 TEST_F(Prepare, Classification)
@@ -52,10 +73,11 @@ TEST_F(Prepare, Classification)
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.path);
-        run.sourceClass = c.before;
-        classifySource(c.path);
-        EXPECT_EQ(run.sourceClass, c.after);
-        EXPECT_STREQ(run.extension, c.extension);
+        SourceClass sourceClass = c.before;
+        char extension[4];
+        classifySource(c.path, sourceClass, extension);
+        EXPECT_EQ(sourceClass, c.after);
+        EXPECT_STREQ(extension, c.extension);
     }
 }
 
@@ -63,10 +85,8 @@ TEST_F(Prepare, ClassCarriesFromFile1ToFile2)
 {
     writeFile("x.bas", "a = 1 ' c\n");
     writeFile("y.txt", "/* kept */ b\n");
-    run.whichFile = 1;
-    ASSERT_EQ(prepareFile("x.bas"), 0);
-    run.whichFile = 2;
-    ASSERT_EQ(prepareFile("y.txt"), 0);
+    ASSERT_EQ(prepare("x.bas"), 0);
+    ASSERT_EQ(prepare("y.txt", kTempName2), 0);
     EXPECT_EQ(readFile(kTempName2), "/*kept*/b");
 }
 
@@ -115,11 +135,11 @@ TEST_F(Prepare, BlockBoundaries)
 
 TEST_F(Prepare, ListingAndAnnouncement)
 {
-    settings.listNormalized = 1;
-    settings.announceCopy = 1;
-    CaptureStdout();
+    settings.listNormalized = true;
+    settings.announceCopy = true;
+    ConsoleCapture console;
     std::string text = prepared("int  a;\n// c\nint b;\n");
-    EXPECT_EQ(GetCapturedStdout(), "Matchling==>  Copying   a.cpp --> Matchlinga.tmp \ninta;intb;");
+    EXPECT_EQ(console.take(), "Matchling==>  Copying   a.cpp --> Matchlinga.tmp \ninta;intb;");
     EXPECT_EQ(text, "inta;intb;");
 }
 
@@ -136,10 +156,9 @@ TEST_F(Prepare, TemporaryFileIsNeverALink)
     writeFile(outside.file("target"), "keep");
     ASSERT_TRUE(makeSymlink(outside.file("target"), kTempName1));
     writeFile("a.cpp", "a\n");
-    run.whichFile = 1;
-    CaptureStdout();
-    EXPECT_EQ(prepareFile("a.cpp"), 1);
-    EXPECT_EQ(GetCapturedStdout(),
+    ConsoleCapture console;
+    EXPECT_EQ(prepare("a.cpp"), 1);
+    EXPECT_EQ(console.take(),
               "Matchling==>  Unable to open Matchlinga.tmp for writing \n"
               "Matchling==>  The disk is probably full \n"
               "Matchling==>  Program will abort \n"

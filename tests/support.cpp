@@ -4,8 +4,6 @@
 #include <fstream>
 #include <sstream>
 
-#include "compare/compare.h"
-#include "run/run_state.h"
 
 void writeFile(const std::string &path, const std::string &bytes)
 {
@@ -19,15 +17,6 @@ std::string readFile(const std::string &path)
     std::ostringstream s;
     s << f.rdbuf();
     return s.str();
-}
-
-void resetRun()
-{
-    static const RunState freshRun{};
-    static const CompareState freshComparison{};
-    run = freshRun;
-    settings = RunSettings();
-    comparison = freshComparison;
 }
 
 std::string mismatch(const std::string &name1, const std::string &name2, long long offset, char c1,

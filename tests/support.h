@@ -92,7 +92,4 @@ inline const std::string kNotEquivalent =
 std::string mismatch(const std::string &name1, const std::string &name2, long long offset, char c1,
                      const std::string &context1, char c2, const std::string &context2);
 
-// Resets the run-wide records to their start-up values.
-void resetRun();
-
 #endif

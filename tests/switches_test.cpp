@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "run/run_state.h"
+#include "run/command_line.h"
 
 namespace {
 
@@ -70,9 +70,11 @@ TEST(Switches, VeryLongCommandLine)
 
 TEST(Switches, UsageRequest)
 {
-    EXPECT_EQ(isUsageRequest(1), 1);
-    EXPECT_EQ(isUsageRequest(2), 1);
-    EXPECT_EQ(isUsageRequest(3), 0);
+    for (int argc : {1, 2}) {
+        std::vector<char *> argv = {const_cast<char *>("matchling"), const_cast<char *>("/?"), nullptr};
+        Request request;
+        EXPECT_EQ(readCommandLine(argc, argv.data(), request), CommandLine::Usage);
+    }
 }
 
 } // namespace

@@ -4,8 +4,6 @@
 
 #include "console/console.h"
 
-CompareState comparison;
-
 namespace {
 
 // Fills context with up to kContextSize - 1 bytes of block from start on, none
@@ -19,78 +17,87 @@ void takeContext(char *context, const char *block, std::size_t start, std::size_
     std::memcpy(context, block + start, n);
 }
 
-void reportByteCount(std::size_t count1, std::size_t count2)
+void reportByteCount(CompareState &c, const std::size_t (&counts)[2])
 {
-    CompareState &c = comparison;
     consoleMessage("Matchling==>  Byte Count error in compareFiles() \n");
-    consoleMessage("Matchling==>  Inputfile1 blocks read = %lld \n", static_cast<long long>(c.blocksRead1));
-    consoleMessage("Matchling==>  Inputfile1 bytes read in last block = %lld \n", static_cast<long long>(count1));
-    consoleMessage("Matchling==>  Inputfile2 blocks read = %lld \n", static_cast<long long>(c.blocksRead2));
-    consoleMessage("Matchling==>  Inputfile2 bytes read in last block = %lld \n", static_cast<long long>(count2));
+    consoleMessage("Matchling==>  Inputfile1 blocks read = %lld \n", static_cast<long long>(c.blocksRead[0]));
+    consoleMessage("Matchling==>  Inputfile1 bytes read in last block = %lld \n", static_cast<long long>(counts[0]));
+    consoleMessage("Matchling==>  Inputfile2 blocks read = %lld \n", static_cast<long long>(c.blocksRead[1]));
+    consoleMessage("Matchling==>  Inputfile2 bytes read in last block = %lld \n", static_cast<long long>(counts[1]));
     consoleMessage("Matchling==>  Program will abort \n");
-    std::size_t k = count1 < count2 ? count1 : count2;
-    takeContext(c.context1, c.block1, 0, k);
-    takeContext(c.context2, c.block2, 0, k);
+    std::size_t k = counts[0] < counts[1] ? counts[0] : counts[1];
+    for (int f = 0; f < 2; ++f)
+        takeContext(c.contexts[f], c.blocks[f], 0, k);
     consoleMessage("Matchling==> Beg. of block string from first  input file: \n");
-    consoleMessage("%s \n\n", c.context1);
+    consoleMessage("%s \n\n", c.contexts[0]);
     consoleMessage("Matchling==> Beg. of block string from second input file: \n");
-    consoleMessage("%s \n\n", c.context2);
+    consoleMessage("%s \n\n", c.contexts[1]);
 }
 
-void reportMismatch(std::size_t i, std::size_t count)
+void reportMismatch(CompareState &c, std::size_t i, std::size_t count, const char *const (&names)[2])
 {
-    CompareState &c = comparison;
-    const char *name1 = run.fileName1.c_str();
-    const char *name2 = run.fileName2.c_str();
-    takeContext(c.context1, c.block1, i, count);
-    takeContext(c.context2, c.block2, i, count);
-    consoleMessage("Matchling==> Mismatch at offset %lld for %s \n", static_cast<long long>(c.matched), name1);
-    consoleMessage("Matchling==> Character from %s '%c' \n", name1, c.block1[i]);
-    consoleMessage("Matchling==> String from %s: \n", name1);
-    consoleMessage("%s \n\n", c.context1);
-    consoleMessage("Matchling==> Character from %s '%c' \n", name2, c.block2[i]);
-    consoleMessage("Matchling==> String from %s: \n", name2);
-    consoleMessage("%s \n", c.context2);
+    for (int f = 0; f < 2; ++f)
+        takeContext(c.contexts[f], c.blocks[f], i, count);
+    consoleMessage("Matchling==> Mismatch at offset %lld for %s \n", static_cast<long long>(c.matched), names[0]);
+    consoleMessage("Matchling==> Character from %s '%c' \n", names[0], c.blocks[0][i]);
+    consoleMessage("Matchling==> String from %s: \n", names[0]);
+    consoleMessage("%s \n\n", c.contexts[0]);
+    consoleMessage("Matchling==> Character from %s '%c' \n", names[1], c.blocks[1][i]);
+    consoleMessage("Matchling==> String from %s: \n", names[1]);
+    consoleMessage("%s \n", c.contexts[1]);
+}
+
+std::size_t fillFromFile(void *self, char *block)
+{
+    return std::fread(block, 1, kBlockSize, *static_cast<std::FILE **>(self));
 }
 
 } // namespace
 
-int compareFiles()
+Verdict compareFiles(CompareState &c, const TextProducer (&texts)[2], const char *const (&names)[2])
 {
-    CompareState &c = comparison;
+    c.blocksRead[0] = c.blocksRead[1] = 0;
+    c.matched = 0;
+    c.firstDifference = -1;
+    c.shorterFile = 0;
     for (;;) {
-        // Both files advance in lockstep, one block each.
-        std::size_t count1 = std::fread(c.block1, 1, kBlockSize, run.read1);
-        if (count1 > 0)
-            ++c.blocksRead1;
-        std::size_t count2 = std::fread(c.block2, 1, kBlockSize, run.read2);
-        if (count2 > 0)
-            ++c.blocksRead2;
-
-        if (count1 != count2) {
+        // Both texts advance in lockstep, one block each.
+        std::size_t counts[2];
+        for (int f = 0; f < 2; ++f) {
+            counts[f] = texts[f].fill(texts[f].self, c.blocks[f]);
+            if (counts[f] > 0)
+                ++c.blocksRead[f];
+        }
+        if (counts[0] != counts[1]) {
             // The report compares no byte, but the first difference may lie in the overlap.
-            std::size_t overlap = count1 < count2 ? count1 : count2;
+            std::size_t overlap = counts[0] < counts[1] ? counts[0] : counts[1];
             std::size_t i = 0;
-            while (i < overlap && c.block1[i] == c.block2[i])
+            while (i < overlap && c.blocks[0][i] == c.blocks[1][i])
                 ++i;
             c.firstDifference = c.matched + static_cast<std::int64_t>(i);
-            c.shorterFile = i < overlap ? 0 : (count1 < count2 ? 1 : 2);
-            reportByteCount(count1, count2);
-            ++run.errors;
-            return 1;
+            c.shorterFile = i < overlap ? 0 : (counts[0] < counts[1] ? 1 : 2);
+            reportByteCount(c, counts);
+            return Verdict::Different;
         }
-        if (count1 == 0)
-            return 0;
-        if (std::memcmp(c.block1, c.block2, count1) != 0) {
+        if (counts[0] == 0)
+            return Verdict::Equivalent;
+        if (std::memcmp(c.blocks[0], c.blocks[1], counts[0]) != 0) {
             std::size_t i = 0;
-            while (c.block1[i] == c.block2[i])
+            while (c.blocks[0][i] == c.blocks[1][i])
                 ++i;
             c.matched += static_cast<std::int64_t>(i);
             c.firstDifference = c.matched;
-            reportMismatch(i, count1);
-            ++run.errors;
-            return 1;
+            reportMismatch(c, i, counts[0], names);
+            return Verdict::Different;
         }
-        c.matched += static_cast<std::int64_t>(count1);
+        c.matched += static_cast<std::int64_t>(counts[0]);
     }
+}
+
+TextProducer fileText(std::FILE *&stream)
+{
+    TextProducer p;
+    p.self = &stream;
+    p.fill = fillFromFile;
+    return p;
 }

@@ -2,19 +2,76 @@
 #include "console/keyboard.h"
 
 #include <cstdarg>
-#include <cstdio>
+
+namespace {
+
+thread_local Spool *target = nullptr;  // where this thread's reports go; null for standard output
+
+} // namespace
+
+void spoolWrite(Spool &spool, const char *text, std::size_t len)
+{
+    if (!spool.spill && spool.text.size() + len <= kSpoolMemory) {
+        spool.text.append(text, len);
+        return;
+    }
+    if (!spool.spill && !spool.failed)
+        spool.spill = std::tmpfile();
+    if (!spool.spill || std::fwrite(text, 1, len, spool.spill) != len)
+        spool.failed = true;
+}
+
+void spoolCopy(Spool &spool, std::FILE *out)
+{
+    std::fwrite(spool.text.data(), 1, spool.text.size(), out);
+    spool.text.clear();
+    if (!spool.spill)
+        return;
+    std::rewind(spool.spill);
+    char buffer[1 << 16];
+    std::size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, spool.spill)) > 0)
+        std::fwrite(buffer, 1, n, out);
+    std::fclose(spool.spill);
+    spool.spill = nullptr;
+}
+
+void consoleTo(Spool *spool)
+{
+    target = spool;
+}
 
 void consoleMessage(const char *format, ...)
 {
     std::va_list args;
     va_start(args, format);
-    std::vfprintf(stdout, format, args);
+    if (!target) {
+        std::vfprintf(stdout, format, args);
+        va_end(args);
+        return;
+    }
+    char line[512];
+    std::va_list again;
+    va_copy(again, args);
+    int n = std::vsnprintf(line, sizeof line, format, args);
+    if (n >= 0 && static_cast<std::size_t>(n) < sizeof line) {
+        spoolWrite(*target, line, static_cast<std::size_t>(n));
+    } else if (n >= 0) {
+        // A long name: format again into a buffer of the right size.
+        std::string longer(static_cast<std::size_t>(n) + 1, '\0');
+        std::vsnprintf(&longer[0], longer.size(), format, again);
+        spoolWrite(*target, longer.data(), static_cast<std::size_t>(n));
+    }
+    va_end(again);
     va_end(args);
 }
 
 void consoleText(const char *text, std::size_t len)
 {
-    std::fwrite(text, 1, len, stdout);
+    if (target)
+        spoolWrite(*target, text, len);
+    else
+        std::fwrite(text, 1, len, stdout);
 }
 
 void pause()

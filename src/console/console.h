@@ -1,13 +1,19 @@
 // Console services: every report line and every key wait of the utility.
+//
+// Reports go to standard output, or, for the thread that set one, to a spool
+// that holds them until they are copied out in their turn. (POSIX's
+// <unistd.h> declares a pause() of its own: include this only where needed.)
 #ifndef MATCHLING_CONSOLE_H
 #define MATCHLING_CONSOLE_H
 
 #include <cstddef>
 
-// Formats like printf and writes the result to standard output.
+#include "console/spool.h"
+
+// Formats like printf and writes the result where this thread's reports go.
 void consoleMessage(const char *format, ...) __attribute__((format(printf, 1, 2)));
 
-// Writes len bytes of text to standard output as they stand.
+// Writes len bytes of text, as they stand, where this thread's reports go.
 void consoleText(const char *text, std::size_t len);
 
 // Prints the key-wait prompt, then waits for one key press on the console

@@ -43,7 +43,7 @@ std::size_t remove_lb_and_tabs(Line &line)
     return n;
 }
 
-void remove_tb(Line &line, int trimLineFeeds)
+void remove_tb(Line &line, bool trimLineFeeds)
 {
     // Trailing blanks are layout; the line feed stays unless asked, so that the
     // comment rules still see where the line ended.
@@ -62,18 +62,18 @@ void remove_tb(Line &line, int trimLineFeeds)
 namespace {
 
 // stripCComments for a line known to hold a '/'.
-int stripSlashedComments(Line &line)
+bool stripSlashedComments(Line &line)
 {
     char *t = line.text;
     std::size_t len = line.length;
     // A line that is all comment carries nothing.
     if (len >= 2 && t[0] == '/' && t[1] == '/')
-        return 1;
+        return true;
     if (len >= 2 && t[0] == '/' && t[1] == '*') {
         // The closing '/' may follow the opening '*' at once: "/*/".
         for (const char *p = t + 2; (p = static_cast<const char *>(std::memchr(p, '/', t + len - p))); ++p)
             if (p[-1] == '*')
-                return 1;
+                return true;
     }
     // Otherwise only the rightmost comment goes: a "//" comment, or a
     // "/* ... */" pair that closes on this line.
@@ -84,28 +84,28 @@ int stripSlashedComments(Line &line)
             // The last character stays, so a line feed still ends the line.
             t[pos - 1] = t[len - 1];
             setLength(line, pos);
-            return 0;
+            return false;
         }
         if (t[pos - 1] == '*') {
             for (std::size_t q = pos; q > 0; --q) {
                 if (t[q] == '*' && t[q - 1] == '/') {
                     std::memmove(t + q - 1, t + pos + 1, len - pos - 1);
                     setLength(line, len - (pos + 1 - (q - 1)));
-                    return 0;
+                    return false;
                 }
             }
-            return 0;
+            return false;
         }
     }
-    return 0;
+    return false;
 }
 
 } // namespace
 
-int stripCComments(Line &line)
+bool stripCComments(Line &line)
 {
     if (!hasSlash(line.text, line.length))
-        return 0;
+        return false;
     return stripSlashedComments(line);
 }
 
@@ -120,7 +120,7 @@ std::size_t findLineComment(const Line &line)
     const char *t = line.text;
     if (!hasSlash(t, line.length))
         return 0;
-    int inQuotes = 0;
+    bool inQuotes = false;
     for (std::size_t pos = line.length - (line.length > 0); pos > 0; --pos) {
         if (t[pos] == '"')
             inQuotes = !inQuotes;
@@ -138,21 +138,21 @@ void cutLineComment(Line &line)
         setLength(line, cut);
 }
 
-int normalizeLine(Line &line, const RunSettings &flags, SourceClass sourceClass)
+bool normalizeLine(Line &line, const RunSettings &flags, SourceClass sourceClass)
 {
     // Most lines hold no '/', and the comment rules leave such a line as it is;
     // the blank rules only take away what removeWhiteSpace takes anyway. So for
     // them the whole sequence comes to removeWhiteSpace alone.
     if (!flags.handleComments || !hasSlash(line.text, line.length)) {
         squeezeLine(line);
-        return 0;
+        return false;
     }
     remove_lb_and_tabs(line);
     remove_tb(line, flags.trimLineFeeds);
     // The blank rules leave every '/' in place.
     if (sourceClass == SourceClass::CFamily && stripSlashedComments(line))
-        return 1;
+        return true;
     removeWhiteSpace(line);
     cutLineComment(line);
-    return 0;
+    return false;
 }

@@ -8,7 +8,7 @@
 
 #include <cstddef>
 
-#include "run/run_state.h"
+#include "common/settings.h"
 
 struct Line {
     char *text;          // the line's bytes, followed by a zero
@@ -20,10 +20,10 @@ std::size_t remove_lb_and_tabs(Line &line);
 
 // Removes the spaces and tabs at the end, and with trimLineFeeds the line
 // feeds too; the first character always stays.
-void remove_tb(Line &line, int trimLineFeeds);
+void remove_tb(Line &line, bool trimLineFeeds);
 
-// Applies the C comment rules; returns 1 when the whole line is to be skipped.
-int stripCComments(Line &line);
+// Applies the C comment rules; returns true when the whole line is to be skipped.
+bool stripCComments(Line &line);
 
 // Removes every space, tab, carriage return and line feed.
 void removeWhiteSpace(Line &line);
@@ -42,7 +42,7 @@ std::size_t findLineComment(const Line &line);
 void cutLineComment(Line &line);
 
 // Runs the rules in their order under the switches and the source class;
-// returns 1 when the line is skipped, 0 when line holds the normalized text.
-int normalizeLine(Line &line, const RunSettings &flags, SourceClass sourceClass);
+// returns true when the line is skipped, false when line holds the normalized text.
+bool normalizeLine(Line &line, const RunSettings &flags, SourceClass sourceClass);
 
 #endif

@@ -3,7 +3,7 @@
 //
 // Lines are short, so a call per line to memchr and memcpy would cost more than
 // the bytes: the scans go eight bytes at a time in plain integer words instead.
-#include "normalize/prepare.h"
+#include "normalize/text_input.h"
 
 #include <cstdint>
 #include <cstring>
@@ -122,53 +122,48 @@ void translate(TextInput &in)
 {
     if (const void *z = std::memchr(in.chunk, kCtrlZ, in.end)) {
         in.end = static_cast<std::size_t>(static_cast<const char *>(z) - in.chunk);
-        in.ended = 1;
+        in.ended = true;
     }
     if (char *cr = static_cast<char *>(std::memchr(in.chunk, '\r', in.end)))
         in.end = static_cast<std::size_t>(dropReturns(cr, in.chunk + in.end) - in.chunk);
 }
 
-// Reads and translates the next chunk; returns 0 when the input has ended.
+// Reads and translates the next chunk; returns false when the input has ended.
 // Kept out of line: it runs once a chunk, and inlined it would burden every line.
-[[gnu::noinline]] int refill(TextInput &in)
+[[gnu::noinline]] bool refill(TextInput &in)
 {
     in.position = 0;
     in.end = 0;
     while (in.end == 0) {
         if (in.ended)
-            return 0;
-        in.end = std::fread(in.chunk, 1, sizeof in.chunk, in.stream);
+            return false;
+        in.end = readSource(*in.source, in.chunk, sizeof in.chunk);
         if (in.end == 0) {
-            in.ended = 1;
-            in.failed = std::ferror(in.stream) != 0;
-            return 0;
+            in.ended = true;
+            return false;
         }
         translate(in);
     }
-    return 1;
+    return true;
 }
 
 } // namespace
 
-void textInputStart(std::FILE *stream)
+void textInputStart(TextInput &in, SourceStream &source)
 {
-    TextInput &in = run.input;
-    in.stream = stream;
+    in.source = &source;
     in.position = 0;
     in.end = 0;
-    in.ended = 0;
-    in.failed = 0;
+    in.ended = false;
 }
 
-int textInputMore()
+bool textInputMore(TextInput &in)
 {
-    TextInput &in = run.input;
     return in.position < in.end || refill(in);
 }
 
-std::size_t textInputLine(char *dest)
+std::size_t textInputLine(TextInput &in, char *dest)
 {
-    TextInput &in = run.input;
     std::size_t len = 0;
     while (len < kLineCapacity) {
         if (in.position == in.end && !refill(in))

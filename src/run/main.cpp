@@ -1,5 +1,10 @@
-// Entry point: the usage check, the switches, then one validation run.
+// Entry point: the command line, then one run: two files, two trees, or the
+// files of a git commit.
+#include <memory>
+
+#include "common/files.h"
 #include "console/keyboard.h"
+#include "run/command_line.h"
 #include "run/run_state.h"
 
 int main(int argc, char **argv)
@@ -7,14 +12,15 @@ int main(int argc, char **argv)
     // 1. The console keyboard, independent of standard input.
     keyboardOpen();
 
-    // 2. No files to compare: show how to name them.
-    if (isUsageRequest(argc)) {
+    // 2. Nothing to compare, or a mistyped option: show how to name them.
+    Request request;
+    if (readCommandLine(argc, argv, request) != CommandLine::Run) {
         showUsage();
         return usageStatus(argc, argv);
     }
 
-    // 3. The switch words and long options after the names, then the run itself.
-    readSwitches(argc, argv, firstSwitchArgument(), settings);
-    readLongOptions(argc, argv, settings);
-    return validationRun(argv[1], argv[2]);
+    // 3. The run itself, with its state allocated once.
+    auto run = std::make_unique<RunState>();
+    const char *const names[2] = {request.names[0].c_str(), request.names[1].c_str()};
+    return validationRun(*run, request.settings, names);
 }

@@ -1,16 +1,84 @@
-#include "run/run_state.h"
+// The command line.
+#include "run/command_line.h"
 
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
-int isUsageRequest(int argc)
+#include "console/console.h"
+
+namespace {
+
+constexpr int kMostJobs = 1024;  // the most pairs compared at once that --jobs takes
+
+// The long options that stand as whole arguments after the names.
+enum class Option { None, Where, ExitStatus, Tokens, Comments, SortedIncludes, Jobs };
+
+Option optionNamed(const char *arg)
 {
-    if (argc < 2)
-        return 1;
-    if (argc == 2)
-        return 1;  // "/?" or one name alone: either way there is nothing to compare
-    return 0;
+    static const struct {
+        const char *name;
+        Option option;
+    } options[] = {
+        {"--where", Option::Where},          {"--exit-status", Option::ExitStatus},
+        {"--tokens", Option::Tokens},        {"--comments", Option::Comments},
+        {"--sorted-includes", Option::SortedIncludes}, {"--jobs", Option::Jobs},
+    };
+    for (const auto &o : options)
+        if (!std::strcmp(arg, o.name))
+            return o.option;
+    return Option::None;
 }
+
+// Reads the number of --jobs from text; returns 0 when it is not one from 1 to kMostJobs.
+int jobsFrom(const char *text)
+{
+    if (!text || *text < '1' || *text > '9' || std::strlen(text) > 4)
+        return 0;
+    char *end = nullptr;
+    long n = std::strtol(text, &end, 10);
+    return *end == '\0' && n <= kMostJobs ? static_cast<int>(n) : 0;
+}
+
+// Reads the long options from argv[first] on into flags; returns false after
+// reporting the first mistake.
+bool readLongOptions(int argc, char **argv, int first, RunSettings &flags)
+{
+    for (int i = first; i < argc; ++i) {
+        const char *arg = argv[i];
+        switch (optionNamed(arg)) {
+        case Option::Where: flags.showWhere = true; break;
+        case Option::ExitStatus: flags.verdictStatus = true; break;
+        case Option::Tokens: flags.tokens = true; break;
+        case Option::Comments: flags.comments = true; break;
+        case Option::SortedIncludes: flags.sortedIncludes = true; break;
+        case Option::Jobs:
+            flags.jobs = jobsFrom(i + 1 < argc ? argv[i + 1] : nullptr);
+            if (flags.jobs == 0) {
+                consoleMessage("Matchling==>  Option --jobs needs a number from 1 to %d \n", kMostJobs);
+                return false;
+            }
+            ++i;
+            break;
+        case Option::None:
+            if (arg[0] == '-' && arg[1] == '-') {
+                consoleMessage("Matchling==>  Unknown option %s \n", arg);
+                return false;
+            }
+            break;
+        }
+    }
+    for (const char *needsTokens : {"--comments", "--sorted-includes"}) {
+        const bool given = needsTokens[2] == 'c' ? flags.comments : flags.sortedIncludes;
+        if (given && !flags.tokens) {
+            consoleMessage("Matchling==>  Option %s needs --tokens \n", needsTokens);
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
 
 void setSwitches(char *word, RunSettings &flags)
 {
@@ -18,11 +86,11 @@ void setSwitches(char *word, RunSettings &flags)
         if (*c >= 'a' && *c <= 'z')
             *c = static_cast<char>(*c - 'a' + 'A');
     switch (word[0]) {
-    case 'B': flags.trimLineFeeds = 1; break;
-    case 'C': flags.handleComments = 1; break;
-    case 'L': flags.listNormalized = 1; break;
-    case 'T': flags.trimLineFeeds = 1; flags.handleComments = 1; break;
-    case 'V': flags.announceCopy = 1; break;
+    case 'B': flags.trimLineFeeds = true; break;
+    case 'C': flags.handleComments = true; break;
+    case 'L': flags.listNormalized = true; break;
+    case 'T': flags.trimLineFeeds = true; flags.handleComments = true; break;
+    case 'V': flags.announceCopy = true; break;
     default: break;  // other letters are ignored without a message
     }
 }
@@ -42,14 +110,26 @@ void readSwitches(int argc, char **argv, int first, RunSettings &flags)
         setSwitches(word, flags);
 }
 
-void readLongOptions(int argc, char **argv, RunSettings &flags)
+CommandLine readCommandLine(int argc, char **argv, Request &request)
 {
-    for (int i = 3; i < argc; ++i) {
-        if (!std::strcmp(argv[i], "--where"))
-            flags.showWhere = 1;
-        else if (!std::strcmp(argv[i], "--exit-status"))
-            flags.verdictStatus = 1;
+    // "--git [REV]" stands in place of the two names; REV never sets a switch.
+    if (argc >= 2 && !std::strcmp(argv[1], "--git")) {
+        request.git = true;
+        int names = 2;
+        if (argc >= 3 && argv[2][0] != '/' && !(argv[2][0] == '-' && argv[2][1] == '-')) {
+            request.revision = argv[2];
+            names = 3;
+        }
+        readSwitches(argc, argv, names, request.settings);
+        return readLongOptions(argc, argv, names, request.settings) ? CommandLine::Run : CommandLine::Mistake;
     }
+    // No pair of names: "/?", or a name alone with nothing to compare it with.
+    if (argc < 3)
+        return CommandLine::Usage;
+    request.names[0] = argv[1];
+    request.names[1] = argv[2];
+    readSwitches(argc, argv, firstSwitchArgument(3), request.settings);
+    return readLongOptions(argc, argv, 3, request.settings) ? CommandLine::Run : CommandLine::Mistake;
 }
 
 int usageStatus(int argc, char **argv)
@@ -58,6 +138,6 @@ int usageStatus(int argc, char **argv)
     // "--exit-status" still asks for its statuses.
     for (int i = 1; i < argc; ++i)
         if (!std::strcmp(argv[i], "--exit-status"))
-            return kExitTrouble;
-    return kExitFailed;
+            return 2;
+    return 1;
 }

@@ -1,9 +1,10 @@
+#include "common/build_info.h"
 #include "console/console.h"
-#include "run/run_state.h"
+#include "run/command_line.h"
 
 void showUsage()
 {
-    consoleMessage("Matchling==>  Matchling  Ver. %s of %s \n", "0.1a", "September 17, 1999");
+    consoleMessage("Matchling==>  Matchling  Ver. %s of %s \n", kVersion, kVersionDate);
     consoleMessage("\n");
     consoleMessage("Matchling==>  Usage: Matchling  SourceFile1  SourceFile2  [Options] \n");
     consoleMessage("\n");

@@ -1,8 +1,8 @@
-#include <cstdio>
-
-#include "compare/compare.h"
+// The single run: two files, each prepared into its temporary file in the
+// current directory, then the two temporary files compared.
+#include "common/build_info.h"
+#include "common/files.h"
 #include "console/console.h"
-#include "normalize/prepare.h"
 #include "run/run_state.h"
 
 namespace {
@@ -10,36 +10,34 @@ namespace {
 // Opens a temporary file again for the comparison; reports a failure.
 std::FILE *reopenTemp(const char *name)
 {
-    std::FILE *stream = std::fopen(name, "r+b");
+    std::FILE *stream = openTempFile(name);
     if (!stream) {
         consoleMessage("Matchling==>  Unable to open %s for reading \n", name);
         pause();
-        return nullptr;
     }
-    std::setvbuf(stream, nullptr, _IONBF, 0);
     return stream;
 }
 
-// Reports and returns 1 when a temporary file to be written is one of the
+// Reports and returns true when a temporary file to be written is one of the
 // sources: replacing it would destroy the user's file.
-int temporaryIsSource()
+bool temporaryIsSource(const RunState &run)
 {
-    for (const char *temp : {kTempName1, kTempName2}) {
-        if (!sameFile(temp, run.fileName1.c_str()) && !sameFile(temp, run.fileName2.c_str()))
+    for (const char *temp : kTempNames) {
+        if (!sameFile(temp, run.fileNames[0].c_str()) && !sameFile(temp, run.fileNames[1].c_str()))
             continue;
         consoleMessage("Matchling==>  Unable to open %s for writing \n", temp);
         consoleMessage("Matchling==>  It is one of the files to compare \n");
         consoleMessage("Matchling==>  Program will abort \n");
         pause();
         consoleMessage("\n");
-        return 1;
+        return true;
     }
-    return 0;
+    return false;
 }
 
 void deleteTemp(const char *name)
 {
-    if (std::remove(name) == 0)
+    if (removeFile(name) == 0)
         return;
     consoleMessage("Matchling==>  Error on delete of %s file \n", name);
     consoleMessage("Matchling==>  Please notify Vexlo via EMail at: %s \n\n", kSupportAddress);
@@ -55,55 +53,79 @@ void closeStream(std::FILE *&stream)
 }
 
 // Exit status of a run that stopped before its verdict.
-int stoppedStatus()
+int stoppedStatus(const RunSettings &settings)
 {
     return settings.verdictStatus ? kExitTrouble : kExitFailed;
 }
 
-} // namespace
-
-void closeStreams()
+// --where reads a source a second time, by its name: only a plain file can be
+// read again (a pipe is spent, and a FIFO would wait for a writer that never comes).
+int reopenByName(void *self, int side, SourceStream &source)
 {
-    closeStream(run.input.stream);
-    closeStream(run.output);
-    closeStream(run.read1);
-    closeStream(run.read2);
+    const RunState &run = *static_cast<const RunState *>(self);
+    const char *name = run.fileNames[side].c_str();
+    source = SourceStream();
+    if (!isRegularFile(name))
+        return 1;
+    source.stream = openSourceFile(name);
+    return source.stream ? 0 : 1;
 }
 
-int validationRun(const char *name1, const char *name2)
+void closeReopened(void *, int, SourceStream &source)
+{
+    closeStream(source.stream);
+}
+
+} // namespace
+
+void closeStreams(RunState &run)
+{
+    for (Preparation &p : run.preparations) {
+        closeStream(p.source.stream);
+        closeStream(p.output);
+    }
+    closeStream(run.reads[0]);
+    closeStream(run.reads[1]);
+}
+
+int validationRun(RunState &run, const RunSettings &settings, const char *const (&names)[2])
 {
     // 0. Runs in one directory share the temporary file names: one at a time.
     lockDirectory();
 
     // 1. The names, as given.
-    run.fileName1 = name1;
-    run.fileName2 = name2;
-    if (temporaryIsSource())
-        return stoppedStatus();
+    for (int f = 0; f < 2; ++f)
+        run.fileNames[f] = names[f];
+    if (temporaryIsSource(run))
+        return stoppedStatus(settings);
 
-    // 2-3. Each source into its normalized text; the preparation reports its failures.
-    run.inputPath = name1;
-    run.whichFile = 1;
-    if (prepareFile(run.inputPath.c_str()) != 0)
-        return stoppedStatus();
-    run.inputPath = name2;
-    run.whichFile = 2;
-    if (prepareFile(run.inputPath.c_str()) != 0)
-        return stoppedStatus();
+    // 2-3. Each source into its temporary file; the preparation reports its
+    // failures. File 2 keeps file 1's class when its name decides nothing.
+    SourceClass sourceClass = SourceClass::CFamily;
+    for (int f = 0; f < 2; ++f) {
+        Preparation &p = run.preparations[f];
+        p.path = names[f];
+        p.tempName = kTempNames[f];
+        TextProducer producer = normalizedText(run.normalizers[f], settings);
+        if (prepareFile(p, settings, sourceClass, producer, run.block) != 0)
+            return stoppedStatus(settings);
+        run.classes[f] = sourceClass;
+    }
 
-    // 4-5. Both normalized texts, open again for reading.
-    run.read1 = reopenTemp(kTempName1);
-    if (!run.read1)
-        return stoppedStatus();
-    run.read2 = reopenTemp(kTempName2);
-    if (!run.read2)
-        return stoppedStatus();
+    // 4-5. Both temporary files, open again for reading.
+    for (int f = 0; f < 2; ++f) {
+        run.reads[f] = reopenTemp(kTempNames[f]);
+        if (!run.reads[f])
+            return stoppedStatus(settings);
+    }
 
     // 6. The comparison and its verdict.
-    int differ = compareFiles();
-    if (differ) {
+    const TextProducer texts[2] = {fileText(run.reads[0]), fileText(run.reads[1])};
+    const char *const shown[2] = {run.fileNames[0].c_str(), run.fileNames[1].c_str()};
+    const Verdict verdict = compareFiles(run.comparison, texts, shown);
+    if (verdict == Verdict::Different) {
         if (settings.showWhere)
-            reportWhere();
+            reportWhere(run, settings, Reopener{&run, reopenByName, closeReopened});
         consoleMessage("\n");
         consoleMessage("Matchling==>  Validation test failed \n");
         consoleMessage("Matchling==>  Files are not equivalent \n");
@@ -114,10 +136,10 @@ int validationRun(const char *name1, const char *name2)
     pause();
 
     // 7-9. Release everything and remove the temporary files.
-    closeStreams();
-    deleteTemp(kTempName1);
-    deleteTemp(kTempName2);
+    closeStreams(run);
+    for (const char *temp : kTempNames)
+        deleteTemp(temp);
     if (settings.verdictStatus)
-        return differ ? kExitDifferent : kExitSame;
+        return verdict == Verdict::Different ? kExitDifferent : kExitSame;
     return kExitCompared;
 }

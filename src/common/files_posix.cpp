@@ -1,0 +1,122 @@
+// The file system on POSIX.
+#include "common/files.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// The stream over fd, unbuffered, or null (and fd closed).
+std::FILE *streamOver(int fd, const char *mode)
+{
+    std::FILE *stream = fdopen(fd, mode);
+    if (!stream) {
+        close(fd);
+        return nullptr;
+    }
+    std::setvbuf(stream, nullptr, _IONBF, 0);
+    return stream;
+}
+
+// Turns off O_NONBLOCK, which an open used only to keep a FIFO from blocking.
+bool blocking(int fd)
+{
+    int flags = fcntl(fd, F_GETFL);
+    return flags >= 0 && fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0;
+}
+
+} // namespace
+
+std::FILE *openSourceFile(const char *name)
+{
+    std::FILE *stream = std::fopen(name, "rb");
+    if (stream)
+        std::setvbuf(stream, nullptr, _IONBF, 0);
+    return stream;
+}
+
+std::FILE *openRegularFile(const char *name, std::string &why)
+{
+    int fd = open(name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        why = errno == ELOOP ? "symbolic link" : "unreadable";
+        return nullptr;
+    }
+    struct stat st;
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        why = "not a regular file";
+        close(fd);
+        return nullptr;
+    }
+    if (!blocking(fd)) {
+        why = "unreadable";
+        close(fd);
+        return nullptr;
+    }
+    return streamOver(fd, "rb");
+}
+
+std::FILE *openTempFile(const char *name)
+{
+    std::FILE *stream = std::fopen(name, "r+b");
+    if (stream)
+        std::setvbuf(stream, nullptr, _IONBF, 0);
+    return stream;
+}
+
+std::FILE *createTempFile(const char *name)
+{
+    // No O_TRUNC yet: a FIFO or a device in its place must not be touched, and
+    // O_NONBLOCK keeps a FIFO from blocking the open.
+    int fd = open(name, O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return nullptr;
+    // A file with another name too (a hard link) is someone's data, not ours to overwrite.
+    struct stat st;
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_nlink > 1 || ftruncate(fd, 0) != 0 ||
+        !blocking(fd)) {
+        close(fd);
+        return nullptr;
+    }
+    return streamOver(fd, "w+b");
+}
+
+int removeFile(const char *name)
+{
+    return std::remove(name) == 0 ? 0 : 1;
+}
+
+bool sameFile(const char *a, const char *b)
+{
+    struct stat sa, sb;
+    return stat(a, &sa) == 0 && stat(b, &sb) == 0 && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
+bool isRegularFile(const char *name)
+{
+    struct stat st;
+    return stat(name, &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool isDirectory(const char *name)
+{
+    struct stat st;
+    return stat(name, &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+void lockDirectory()
+{
+    // The descriptor stays open, and the lock held, until the process ends.
+    static int directory = -1;
+    if (directory >= 0)
+        return;
+    directory = open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (directory < 0)
+        return;  // a directory that cannot be opened cannot be locked either
+    // Where the file system has no locks (EOPNOTSUPP, ENOLCK, EINVAL...), go on unlocked.
+    while (flock(directory, LOCK_EX) != 0 && errno == EINTR) {
+    }
+}

@@ -1,0 +1,29 @@
+// Output held back: what a thread reports while its turn to print has not
+// come, and listings kept apart from the reports.
+#ifndef MATCHLING_SPOOL_H
+#define MATCHLING_SPOOL_H
+
+#include <cstddef>
+#include <cstdio>
+#include <string>
+
+constexpr std::size_t kSpoolMemory = 1 << 20;  // bytes a spool keeps in memory before it spills to a file
+
+// Output held back: in memory up to kSpoolMemory bytes, the rest in a
+// temporary file of the system's, which goes when the spool is emptied.
+struct Spool {
+    std::string text;            // the first bytes written
+    std::FILE *spill = nullptr;  // the bytes after them; null while there are none
+    bool failed = false;         // a spill could not be written: bytes were lost
+};
+
+// Appends len bytes of text to spool.
+void spoolWrite(Spool &spool, const char *text, std::size_t len);
+
+// Writes everything spool holds to out, in order, and empties it.
+void spoolCopy(Spool &spool, std::FILE *out);
+
+// Sends this thread's reports to spool, or to standard output when null.
+void consoleTo(Spool *spool);
+
+#endif

@@ -1,0 +1,46 @@
+// The command line: the usage screen, the switch words and the long options,
+// read once into a request that the run sequences take.
+#ifndef MATCHLING_COMMAND_LINE_H
+#define MATCHLING_COMMAND_LINE_H
+
+#include <string>
+
+#include "common/settings.h"
+
+// What the command line asks for.
+struct Request {
+    bool git = false;          // --git: the files a commit changed (names unused)
+    std::string revision;      // with git: the commit; empty for the working tree against HEAD
+    std::string names[2];      // the two files, or the two directories
+    RunSettings settings;      // the switches and options
+};
+
+enum class CommandLine {
+    Run,      // request is filled in
+    Usage,    // the usage screen was asked for, or nothing names two things to compare
+    Mistake,  // an option was mistyped or misused; its one-line error has been printed
+};
+
+// Reads argv into request. Returns Run, Usage or Mistake (after printing why).
+CommandLine readCommandLine(int argc, char **argv, Request &request);
+
+// Prints the usage screen and waits for a key.
+void showUsage();
+
+// Exit status of the usage screen: 2 when an argument asks for "--exit-status", else 1.
+int usageStatus(int argc, char **argv);
+
+// Sets the flags named by one switch word, which it upper-cases in place; only
+// its first letter counts.
+void setSwitches(char *word, RunSettings &flags);
+
+// Joins argv[first] onwards, each followed by a blank, and applies setSwitches
+// to every word from the first '/' on; '/' and ' ' separate the words.
+void readSwitches(int argc, char **argv, int first, RunSettings &flags);
+
+// Index of the first argument that takes part in switch reading on this
+// platform, when the names to compare are the arguments before names: where
+// '/' separates directories, the names do not take part.
+int firstSwitchArgument(int names);
+
+#endif

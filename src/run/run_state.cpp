@@ -1,4 +1,0 @@
-#include "run/run_state.h"
-
-RunSettings settings;
-RunState run;
