@@ -3,6 +3,7 @@
 #ifndef MATCHLING_FILES_H
 #define MATCHLING_FILES_H
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
@@ -23,6 +24,9 @@ std::FILE *openTempFile(const char *name);
 // file of that name; never follows a symbolic link and never opens anything but
 // a regular file with no other name. Returns the stream, or null on failure.
 std::FILE *createTempFile(const char *name);
+
+// The size in bytes of the file stream reads, or -1 when it has none (a pipe).
+std::int64_t streamSize(std::FILE *stream);
 
 // Deletes name; returns 0, or 1 when it could not.
 int removeFile(const char *name);

@@ -84,6 +84,14 @@ std::FILE *createTempFile(const char *name)
     return streamOver(fd, "w+b");
 }
 
+std::int64_t streamSize(std::FILE *stream)
+{
+    struct stat st;
+    if (fstat(fileno(stream), &st) != 0 || !S_ISREG(st.st_mode))
+        return -1;
+    return static_cast<std::int64_t>(st.st_size);
+}
+
 int removeFile(const char *name)
 {
     return std::remove(name) == 0 ? 0 : 1;

@@ -2,6 +2,7 @@
 #include "common/files.h"
 
 #include <windows.h>
+#include <io.h>
 
 #include <cstdint>
 
@@ -62,6 +63,15 @@ std::FILE *createTempFile(const char *name)
         (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DEVICE)))
         return nullptr;
     return unbuffered(std::fopen(name, "w+b"));
+}
+
+std::int64_t streamSize(std::FILE *stream)
+{
+    HANDLE h = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
+    LARGE_INTEGER size;
+    if (h == INVALID_HANDLE_VALUE || GetFileType(h) != FILE_TYPE_DISK || !GetFileSizeEx(h, &size))
+        return -1;
+    return static_cast<std::int64_t>(size.QuadPart);
 }
 
 int removeFile(const char *name)

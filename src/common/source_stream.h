@@ -17,4 +17,14 @@ struct SourceStream {
 // (after a read error too, with failed set).
 std::size_t readSource(SourceStream &source, char *dest, std::size_t n);
 
+// A source that can be read again from its start, for reports that quote it:
+// open(side, source) sets source up to read side 0 or 1 again and returns 0,
+// or 1 when that side cannot be read a second time (a pipe is spent);
+// close(side, source) releases it.
+struct Reopener {
+    void *self = nullptr;
+    int (*open)(void *self, int side, SourceStream &source) = nullptr;
+    void (*close)(void *self, int side, SourceStream &source) = nullptr;
+};
+
 #endif

@@ -21,6 +21,14 @@ void spoolWrite(Spool &spool, const char *text, std::size_t len)
         spool.failed = true;
 }
 
+void spoolDrop(Spool &spool)
+{
+    spool.text.clear();
+    if (spool.spill)
+        std::fclose(spool.spill);
+    spool.spill = nullptr;
+}
+
 void spoolCopy(Spool &spool, std::FILE *out)
 {
     std::fwrite(spool.text.data(), 1, spool.text.size(), out);

@@ -16,4 +16,8 @@ int keyboardReadKey();
 // Returns 1 when a further key press is already waiting, 0 otherwise.
 int keyboardKeyPending();
 
+// Returns true when standard error is a terminal (a console), where a line
+// that changes in place can show progress.
+bool errorIsTerminal();
+
 #endif

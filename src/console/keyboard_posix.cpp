@@ -138,3 +138,8 @@ int keyboardKeyPending()
     leaveRaw();
     return pending;
 }
+
+bool errorIsTerminal()
+{
+    return isatty(STDERR_FILENO) == 1;
+}

@@ -101,3 +101,9 @@ int keyboardKeyPending()
     SetConsoleMode(conin, saved);
     return pending;
 }
+
+bool errorIsTerminal()
+{
+    DWORD mode;
+    return GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
+}

@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <string>
 
-constexpr std::size_t kSpoolMemory = 1 << 20;  // bytes a spool keeps in memory before it spills to a file
+constexpr std::size_t kSpoolMemory = 1 << 16;  // bytes a spool keeps in memory before it spills to a file
 
 // Output held back: in memory up to kSpoolMemory bytes, the rest in a
 // temporary file of the system's, which goes when the spool is emptied.
@@ -19,6 +19,9 @@ struct Spool {
 
 // Appends len bytes of text to spool.
 void spoolWrite(Spool &spool, const char *text, std::size_t len);
+
+// Empties spool without writing it anywhere.
+void spoolDrop(Spool &spool);
 
 // Writes everything spool holds to out, in order, and empties it.
 void spoolCopy(Spool &spool, std::FILE *out);

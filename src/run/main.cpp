@@ -6,6 +6,7 @@
 #include "console/keyboard.h"
 #include "run/command_line.h"
 #include "run/run_state.h"
+#include "run/sweep.h"
 
 int main(int argc, char **argv)
 {
@@ -19,7 +20,11 @@ int main(int argc, char **argv)
         return usageStatus(argc, argv);
     }
 
-    // 3. The run itself, with its state allocated once.
+    // 3. Two trees, or a commit: every pair they hold.
+    if (request.git || (isDirectory(request.names[0].c_str()) && isDirectory(request.names[1].c_str())))
+        return sweepRun(request);
+
+    // 4. Two files, with the run's state allocated once.
     auto run = std::make_unique<RunState>();
     const char *const names[2] = {request.names[0].c_str(), request.names[1].c_str()};
     return validationRun(*run, request.settings, names);

@@ -13,8 +13,11 @@
 
 #include "common/settings.h"
 #include "compare/compare.h"
+#include "compare/token_compare.h"
 #include "normalize/normalizer.h"
 #include "normalize/prepare.h"
+#include "tokens/lexer.h"
+#include "tokens/records.h"
 
 constexpr const char *kTempNames[2] = {"Matchlinga.tmp", "Matchlingb.tmp"};  // each file's normalized text
 
@@ -33,7 +36,12 @@ struct RunState {
     std::FILE *reads[2] = {};             // the temporary files open again for the comparison; null when closed
     char block[kBlockSize];               // a preparation's output block
     Normalizer normalizers[2];            // each source's normalized text
+    Lexer lexers[2];                      // each source's token stream
+    TokenWriter tokenWriters[2];          // each token stream into its temporary file (single run)
+    TokenReader tokenReaders[2];          // each token stream read back from it
+    TokenLister listers[2];               // with switch L, each token stream listed as it is compared
     CompareState comparison;              // blocks and counters of the block comparison
+    TokenCompareState tokenComparison;    // where the token comparison found a difference
 };
 
 // Runs one validation of the files names[0] and names[1] and returns the exit status.
@@ -43,14 +51,7 @@ int validationRun(RunState &run, const RunSettings &settings, const char *const 
 void closeStreams(RunState &run);
 
 // Prints, for each file, the source line of the first difference that the
-// block comparison found. open(side, source) opens a side's source again and
-// returns 0, or 1 when it cannot be read a second time; close(side, source)
-// releases it.
-struct Reopener {
-    void *self = nullptr;
-    int (*open)(void *self, int side, SourceStream &source) = nullptr;
-    void (*close)(void *self, int side, SourceStream &source) = nullptr;
-};
+// block comparison found, reading the sources again through sources.
 void reportWhere(RunState &run, const RunSettings &settings, const Reopener &sources);
 
 #endif

@@ -76,6 +76,28 @@ void closeReopened(void *, int, SourceStream &source)
     closeStream(source.stream);
 }
 
+// Compares the two temporary files, as normalized texts or as token streams,
+// and reports a difference with the places in the sources it comes from.
+Verdict compareTemps(RunState &run, const RunSettings &settings)
+{
+    const char *const names[2] = {run.fileNames[0].c_str(), run.fileNames[1].c_str()};
+    const Reopener sources{&run, reopenByName, closeReopened};
+    if (settings.tokens) {
+        for (int f = 0; f < 2; ++f)
+            tokenReaderStart(run.tokenReaders[f], run.reads[f]);
+        const PieceSource streams[2] = {readerPieces(run.tokenReaders[0]), readerPieces(run.tokenReaders[1])};
+        const Verdict verdict = compareTokens(run.tokenComparison, streams);
+        if (verdict == Verdict::Different)
+            reportTokenDifference(run.tokenComparison, names, sources);
+        return verdict;
+    }
+    const TextProducer texts[2] = {fileText(run.reads[0]), fileText(run.reads[1])};
+    const Verdict verdict = compareFiles(run.comparison, texts, names);
+    if (verdict == Verdict::Different && settings.showWhere)
+        reportWhere(run, settings, sources);
+    return verdict;
+}
+
 } // namespace
 
 void closeStreams(RunState &run)
@@ -106,7 +128,8 @@ int validationRun(RunState &run, const RunSettings &settings, const char *const 
         Preparation &p = run.preparations[f];
         p.path = names[f];
         p.tempName = kTempNames[f];
-        TextProducer producer = normalizedText(run.normalizers[f], settings);
+        TextProducer producer = settings.tokens ? tokenRecords(run.tokenWriters[f], run.lexers[f], settings)
+                                                : normalizedText(run.normalizers[f], settings);
         if (prepareFile(p, settings, sourceClass, producer, run.block) != 0)
             return stoppedStatus(settings);
         run.classes[f] = sourceClass;
@@ -120,12 +143,8 @@ int validationRun(RunState &run, const RunSettings &settings, const char *const 
     }
 
     // 6. The comparison and its verdict.
-    const TextProducer texts[2] = {fileText(run.reads[0]), fileText(run.reads[1])};
-    const char *const shown[2] = {run.fileNames[0].c_str(), run.fileNames[1].c_str()};
-    const Verdict verdict = compareFiles(run.comparison, texts, shown);
+    const Verdict verdict = compareTemps(run, settings);
     if (verdict == Verdict::Different) {
-        if (settings.showWhere)
-            reportWhere(run, settings, Reopener{&run, reopenByName, closeReopened});
         consoleMessage("\n");
         consoleMessage("Matchling==>  Validation test failed \n");
         consoleMessage("Matchling==>  Files are not equivalent \n");

@@ -1,0 +1,236 @@
+#include "compare/token_compare.h"
+
+#include <cstring>
+
+#include "console/console.h"
+
+namespace {
+
+constexpr std::size_t kLineReadSize = 16384;  // bytes read at a time when looking for a source line
+constexpr std::int64_t kLeadBefore = 40;      // bytes a cut line shows before its column
+
+// One stream during the comparison.
+struct Side {
+    PieceSource source;
+    TokenPiece piece;        // the piece in hand
+    std::size_t used = 0;    // its bytes already compared
+    char *shown;             // the current token's first bytes
+    std::size_t *shownLength;
+};
+
+// Takes the next piece and keeps the token's first bytes for the report.
+void take(Side &s)
+{
+    s.source.next(s.source.self, s.piece);
+    s.used = 0;
+    if (s.piece.first)
+        *s.shownLength = 0;
+    std::size_t room = kShownTokenSize - *s.shownLength;
+    std::size_t n = s.piece.length < room ? s.piece.length : room;
+    std::memcpy(s.shown + *s.shownLength, s.piece.bytes, n);
+    *s.shownLength += n;
+    s.shown[*s.shownLength] = '\0';
+}
+
+// Takes pieces while the one in hand is used up and its token goes on;
+// returns true when the whole token has been compared.
+bool tokenDone(Side &s)
+{
+    while (s.used == s.piece.length && !s.piece.last)
+        take(s);
+    return s.used == s.piece.length;
+}
+
+// Compares the tokens in hand, to their ends; returns true when they are equal.
+bool sameToken(Side (&sides)[2])
+{
+    if (sides[0].piece.kind != sides[1].piece.kind)
+        return false;
+    for (;;) {
+        const bool done0 = tokenDone(sides[0]), done1 = tokenDone(sides[1]);
+        if (done0 || done1)
+            return done0 && done1;
+        const std::size_t left0 = sides[0].piece.length - sides[0].used;
+        const std::size_t left1 = sides[1].piece.length - sides[1].used;
+        const std::size_t n = left0 < left1 ? left0 : left1;
+        if (std::memcmp(sides[0].piece.bytes + sides[0].used, sides[1].piece.bytes + sides[1].used, n) != 0)
+            return false;
+        sides[0].used += n;
+        sides[1].used += n;
+    }
+}
+
+// Reads on through a differing token until the report has all it shows of it.
+void finishShown(Side &s)
+{
+    while (*s.shownLength < kShownTokenSize && !s.piece.last)
+        take(s);
+}
+
+void nextFromLexer(void *self, TokenPiece &piece)
+{
+    lexerNext(*static_cast<Lexer *>(self), piece);
+}
+
+void nextListed(void *self, TokenPiece &piece)
+{
+    TokenLister &lister = *static_cast<TokenLister *>(self);
+    lexerNext(*lister.lexer, piece);
+    listTokenPiece(piece, lister.listing);
+}
+
+void nextFromReader(void *self, TokenPiece &piece)
+{
+    tokenReaderNext(*static_cast<TokenReader *>(self), piece);
+}
+
+// The byte as a shown source line holds it: control characters but the tab
+// would move the terminal's cursor, so they show as '?'.
+char shownByte(char c)
+{
+    return (static_cast<unsigned char>(c) < 0x20 && c != '\t') || c == 0x7f ? '?' : c;
+}
+
+// Reads the source line at place.line of source; fills text (zero-terminated)
+// with up to kShownLineSize of its bytes around place.column, "..." marking
+// where it is cut, and caret with where the column falls in text. Returns
+// false when the source ends before that line.
+bool readLine(SourceStream &source, TokenPlace place, char *text, std::size_t &caret)
+{
+    char buffer[kLineReadSize];
+    const std::int64_t from = place.column > kLeadBefore + 20 ? place.column - kLeadBefore : 1;
+    std::size_t k = 0;
+    if (from > 1) {
+        std::memcpy(text, "...", 3);
+        k = 3;
+    }
+    caret = k + static_cast<std::size_t>(place.column - from);
+    std::int64_t line = 1, column = 1;
+    bool lastWasReturn = false;  // the last byte shown was a carriage return
+    std::size_t n;
+    while ((n = readSource(source, buffer, sizeof buffer)) > 0) {
+        for (std::size_t i = 0; i < n; ++i) {
+            if (line < place.line) {
+                const void *lf = std::memchr(buffer + i, '\n', n - i);
+                if (!lf)
+                    break;
+                i = static_cast<std::size_t>(static_cast<const char *>(lf) - buffer);
+                ++line;
+                continue;
+            }
+            const char c = buffer[i];
+            if (c == '\n' || k >= kShownLineSize) {
+                // The carriage return of a CR LF line end is not part of the line.
+                if (c == '\n' && lastWasReturn)
+                    --k;
+                else if (c != '\n')
+                    k += std::strlen(std::strcpy(text + k, "..."));
+                text[k] = '\0';
+                return true;
+            }
+            if (column++ >= from) {
+                text[k++] = shownByte(c);
+                lastWasReturn = c == '\r';
+            }
+        }
+    }
+    text[k] = '\0';
+    return line == place.line;
+}
+
+// Prints the source line of place in side's source with a caret under its column.
+void showSourceLine(const Reopener &sources, int side, TokenPlace place)
+{
+    if (!sources.open)
+        return;
+    SourceStream source;
+    if (sources.open(sources.self, side, source) != 0)
+        return;
+    char text[kShownLineSize + 8];
+    std::size_t caret = 0;
+    const bool found = readLine(source, place, text, caret);
+    sources.close(sources.self, side, source);
+    if (!found)
+        return;
+    // Under a tab a tab, so that the caret lines up however wide tabs are.
+    char marks[kShownLineSize + 8];
+    const std::size_t length = std::strlen(text);
+    std::size_t k = 0;
+    for (; k < caret && k < sizeof marks - 2; ++k)
+        marks[k] = k < length && text[k] == '\t' ? '\t' : ' ';
+    marks[k++] = '^';
+    marks[k] = '\0';
+    consoleMessage("%s \n", text);
+    consoleMessage("%s \n", marks);
+}
+
+// The token's first bytes as reports show them.
+void shownForm(const TokenCompareState &c, int side, char *out, std::size_t cap)
+{
+    std::size_t n = showTokenBytes(c.shown[side], c.shownLength[side], out, cap - 1);
+    out[n] = '\0';
+}
+
+} // namespace
+
+PieceSource lexerPieces(Lexer &lexer)
+{
+    return PieceSource{&lexer, nextFromLexer};
+}
+
+PieceSource listedPieces(TokenLister &lister, Lexer &lexer, Spool &listing)
+{
+    lister.lexer = &lexer;
+    lister.listing = &listing;
+    return PieceSource{&lister, nextListed};
+}
+
+PieceSource readerPieces(TokenReader &reader)
+{
+    return PieceSource{&reader, nextFromReader};
+}
+
+Verdict compareTokens(TokenCompareState &c, const PieceSource (&sources)[2])
+{
+    Side sides[2];
+    for (int f = 0; f < 2; ++f) {
+        sides[f].source = sources[f];
+        sides[f].shown = c.shown[f];
+        sides[f].shownLength = &c.shownLength[f];
+    }
+    c.shorterFile = 0;
+    for (;;) {
+        take(sides[0]);
+        take(sides[1]);
+        const bool end0 = sides[0].piece.kind == TokenKind::End, end1 = sides[1].piece.kind == TokenKind::End;
+        if (end0 && end1)
+            return Verdict::Equivalent;
+        if (end0 || end1 || !sameToken(sides)) {
+            for (int f = 0; f < 2; ++f) {
+                c.places[f] = sides[f].piece.place;
+                finishShown(sides[f]);
+            }
+            c.shorterFile = end0 ? 1 : end1 ? 2 : 0;
+            return Verdict::Different;
+        }
+    }
+}
+
+void reportTokenDifference(const TokenCompareState &c, const char *const (&names)[2], const Reopener &sources)
+{
+    for (int f = 0; f < 2; ++f) {
+        const long long line = static_cast<long long>(c.places[f].line);
+        const long long column = static_cast<long long>(c.places[f].column);
+        if (c.shorterFile == f + 1) {
+            consoleMessage("Matchling==> Text ends at line %lld, column %lld of %s \n", line, column, names[f]);
+        } else if (c.shorterFile != 0) {
+            consoleMessage("Matchling==> Extra text begins at line %lld, column %lld of %s \n", line, column, names[f]);
+        } else {
+            char shown[2 * kShownTokenSize + 1];
+            shownForm(c, f, shown, sizeof shown);
+            consoleMessage("Matchling==> Token mismatch at line %lld, column %lld of %s \n", line, column, names[f]);
+            consoleMessage("Matchling==> Token from %s '%s' \n", names[f], shown);
+        }
+        showSourceLine(sources, f, c.places[f]);
+    }
+}

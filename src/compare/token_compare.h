@@ -1,0 +1,53 @@
+// Token comparison: two token streams, token by token, and the report of
+// their first difference, with the source lines it lies on.
+#ifndef MATCHLING_TOKEN_COMPARE_H
+#define MATCHLING_TOKEN_COMPARE_H
+
+#include <cstddef>
+#include <cstdint>
+
+#include "common/source_stream.h"
+#include "console/spool.h"
+#include "compare/compare.h"
+#include "tokens/records.h"
+#include "tokens/tokens.h"
+
+constexpr std::size_t kShownLineSize = 100;  // bytes of a source line a report shows, at most
+
+// A token stream as the comparison takes it, piece by piece.
+struct PieceSource {
+    void *self = nullptr;
+    void (*next)(void *self, TokenPiece &piece) = nullptr;
+};
+
+// The stream a lexer hands out, and the one a reader reads back.
+PieceSource lexerPieces(Lexer &lexer);
+PieceSource readerPieces(TokenReader &reader);
+
+// A lexer's stream passed on as it is, each token listed on the way, one per line.
+struct TokenLister {
+    Lexer *lexer = nullptr;     // where the pieces come from
+    Spool *listing = nullptr;   // where they are listed
+};
+PieceSource listedPieces(TokenLister &lister, Lexer &lexer, Spool &listing);
+
+// What the comparison found.
+struct TokenCompareState {
+    TokenPlace places[2];                  // where each stream's first differing token starts, or, for
+                                           // the stream that ended first, just after its last token
+    char shown[2][kShownTokenSize + 1];    // the first bytes of each differing token, zero-terminated
+    std::size_t shownLength[2] = {};       // bytes in shown (a token may hold a zero byte)
+    int shorterFile = 0;                   // 1 or 2 when that stream ended first, else 0
+};
+
+// Compares the streams sources[0] and sources[1] hand out, token by token:
+// kinds and keys. Returns Different when they differ, with c telling where;
+// prints nothing.
+Verdict compareTokens(TokenCompareState &c, const PieceSource (&sources)[2]);
+
+// Prints the difference c holds, for file 1 then file 2 named names[0] and
+// names[1], each place followed by its source line and a caret under the
+// column when sources can read that side again.
+void reportTokenDifference(const TokenCompareState &c, const char *const (&names)[2], const Reopener &sources);
+
+#endif

@@ -1,0 +1,225 @@
+// One pair of a sweep: its two sides opened, from files or git objects,
+// identical bytes taken as they are, and otherwise the two compared as the
+// single run compares two files, as they are read, with no temporary file.
+#include <cstring>
+
+#include "common/files.h"
+#include "console/console.h"
+#include "run/sweep.h"
+#include "tokens/lexer.h"
+
+namespace {
+
+constexpr std::size_t kSameChunk = 65536;  // bytes compared at a time when looking for identical bytes
+
+// A pair's two sides while it is compared.
+struct Sides {
+    Worker &worker;
+    const WalkEntry &entry;
+    SourceStream sources[2];
+};
+
+// Opens side f; returns 0, or 1 with why set.
+int openSide(Sides &s, int f, std::string &why)
+{
+    const SideRef &ref = s.entry.sides[f];
+    SourceStream &source = s.sources[f];
+    source = SourceStream();
+    if (ref.object.empty()) {
+        source.stream = openRegularFile(ref.file.c_str(), why);
+        return source.stream ? 0 : 1;
+    }
+    std::unique_ptr<ObjectReader> &reader = s.worker.objects[f];
+    if (!reader)
+        reader = objectReaderStart();
+    if (!reader || objectOpen(*reader, ref.object, source) != 0) {
+        why = "unreadable";
+        return 1;
+    }
+    return 0;
+}
+
+void closeSide(Sides &s, int f)
+{
+    SourceStream &source = s.sources[f];
+    if (!source.stream)
+        return;
+    if (s.entry.sides[f].object.empty())
+        std::fclose(source.stream);
+    else
+        objectClose(*s.worker.objects[f], source);
+    source.stream = nullptr;
+}
+
+// The side's size in bytes, or -1 when not known.
+std::int64_t sideSize(const Sides &s, int f)
+{
+    const SourceStream &source = s.sources[f];
+    return s.entry.sides[f].object.empty() ? streamSize(source.stream) : source.remaining;
+}
+
+// Reads both sides to their ends while they hold the same bytes; returns true
+// when they are identical. Uses the normalizers' read chunks as work space.
+bool identical(Sides &s)
+{
+    char *chunks[2] = {s.worker.run->normalizers[0].input.chunk, s.worker.run->normalizers[1].input.chunk};
+    for (;;) {
+        const std::size_t n0 = readSource(s.sources[0], chunks[0], kSameChunk);
+        const std::size_t n1 = readSource(s.sources[1], chunks[1], kSameChunk);
+        if (n0 != n1 || std::memcmp(chunks[0], chunks[1], n0) != 0)
+            return false;
+        if (n0 == 0)
+            return !s.sources[0].failed && !s.sources[1].failed;
+    }
+}
+
+// Opens both sides again from their starts; returns 0, or 1 with why set.
+int reopenSides(Sides &s, std::string &why)
+{
+    for (int f = 0; f < 2; ++f) {
+        closeSide(s, f);
+        if (openSide(s, f, why) != 0)
+            return 1;
+    }
+    return 0;
+}
+
+// The reports read a side again through this.
+int reopenForReport(void *self, int side, SourceStream &source)
+{
+    Sides &s = *static_cast<Sides *>(self);
+    std::string why;
+    if (openSide(s, side, why) != 0)
+        return 1;
+    source = s.sources[side];
+    return 0;
+}
+
+void closeForReport(void *self, int side, SourceStream &)
+{
+    closeSide(*static_cast<Sides *>(self), side);
+}
+
+// The last part of a name, which its class comes from: directory names may
+// hold dots of their own.
+const char *baseName(const std::string &name)
+{
+    const std::size_t slash = name.find_last_of("/\\");
+    return name.c_str() + (slash == std::string::npos ? 0 : slash + 1);
+}
+
+// Compares the two open sides as they are read; returns the verdict, or
+// Failed with why set. The difference lines go where this thread reports.
+PairOutcome compareOpen(Sides &s, const RunSettings &settings, PairResult &result, std::string &why)
+{
+    RunState &run = *s.worker.run;
+    SourceClass sourceClass = SourceClass::CFamily;
+    char extension[4];
+    for (int f = 0; f < 2; ++f) {
+        run.fileNames[f] = s.entry.sides[f].name;
+        classifySource(baseName(run.fileNames[f]), sourceClass, extension);
+        run.classes[f] = sourceClass;
+    }
+    const char *const names[2] = {run.fileNames[0].c_str(), run.fileNames[1].c_str()};
+    Verdict verdict;
+    bool empty = false;
+    if (settings.tokens) {
+        LexOptions options;
+        options.comments = settings.comments;
+        options.sortedIncludes = settings.sortedIncludes;
+        PieceSource pieces[2];
+        for (int f = 0; f < 2; ++f) {
+            lexerStart(run.lexers[f], run.classes[f], options, s.sources[f]);
+            pieces[f] = settings.listNormalized ? listedPieces(run.listers[f], run.lexers[f], result.listings[f])
+                                                : lexerPieces(run.lexers[f]);
+        }
+        verdict = compareTokens(run.tokenComparison, pieces);
+        empty = lexerEmpty(run.lexers[0]) || lexerEmpty(run.lexers[1]);
+    } else {
+        TextProducer texts[2];
+        for (int f = 0; f < 2; ++f) {
+            run.normalizers[f].listing = &result.listings[f];
+            normalizerStart(run.normalizers[f], settings, s.sources[f], run.classes[f]);
+            texts[f] = normalizedText(run.normalizers[f], settings);
+            empty = empty || !textInputMore(run.normalizers[f].input);
+        }
+        verdict = empty ? Verdict::Equivalent : compareFiles(run.comparison, texts, names);
+    }
+    if (s.sources[0].failed || s.sources[1].failed)
+        why = "unreadable";
+    else if (empty)
+        why = "empty";
+    if (!why.empty())
+        return PairOutcome::Failed;
+    if (verdict == Verdict::Equivalent)
+        return PairOutcome::Equivalent;
+    // The reports read the sides again from their starts.
+    closeSide(s, 0);
+    closeSide(s, 1);
+    const Reopener again{&s, reopenForReport, closeForReport};
+    if (settings.tokens)
+        reportTokenDifference(run.tokenComparison, names, again);
+    else if (settings.showWhere)
+        reportWhere(run, settings, again);
+    return PairOutcome::Different;
+}
+
+// Compares a pair whose sides are both there.
+void compareSides(Sides &s, const SweepSettings &sweep, PairResult &result)
+{
+    const RunSettings &settings = *sweep.settings;
+    std::string why;
+    if (openSide(s, 0, why) != 0 || openSide(s, 1, why) != 0) {
+        result.outcome = PairOutcome::Failed;
+        result.reason = why;
+        return;
+    }
+    // Identical bytes are equivalent at once; the listing needs the texts made.
+    const std::int64_t size = sideSize(s, 0);
+    result.bytes = (size > 0 ? size : 0) + (sideSize(s, 1) > 0 ? sideSize(s, 1) : 0);
+    if (!settings.listNormalized && size >= 0 && size == sideSize(s, 1)) {
+        if (identical(s)) {
+            result.outcome = sweep.workingTree ? PairOutcome::Unchanged : PairOutcome::Equivalent;
+            return;
+        }
+        if (reopenSides(s, why) != 0) {
+            result.outcome = PairOutcome::Failed;
+            result.reason = why;
+            return;
+        }
+    }
+    consoleTo(&result.output);
+    result.outcome = compareOpen(s, settings, result, why);
+    consoleTo(nullptr);
+    if (result.outcome == PairOutcome::Failed) {
+        result.reason = why;
+        spoolDrop(result.output);
+        spoolDrop(result.listings[0]);
+        spoolDrop(result.listings[1]);
+    }
+}
+
+} // namespace
+
+void comparePair(Worker &worker, const WalkEntry &entry, const SweepSettings &sweep, PairResult &result)
+{
+    switch (entry.kind) {
+    case EntryKind::OnlyFirst:
+    case EntryKind::OnlySecond:
+        result.outcome = PairOutcome::OnlyOne;
+        return;
+    case EntryKind::Failed:
+        result.outcome = PairOutcome::Failed;
+        result.reason = entry.reason;
+        return;
+    case EntryKind::Same:
+        result.outcome = PairOutcome::Equivalent;
+        return;
+    case EntryKind::Pair:
+        break;
+    }
+    Sides s{worker, entry, {}};
+    compareSides(s, sweep, result);
+    closeSide(s, 0);
+    closeSide(s, 1);
+}

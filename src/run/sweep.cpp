@@ -1,0 +1,220 @@
+// The runs over trees and commits: the list of pairs, the workers that
+// compare them, and the reports, in the order of the list whatever the order
+// the workers finish in.
+#include "run/sweep.h"
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "console/console.h"
+#include "console/keyboard.h"
+
+namespace {
+
+constexpr int kAheadPerWorker = 8;                            // results a worker may hold before their turn to print
+constexpr auto kProgressDelay = std::chrono::seconds(1);      // a run shorter than this shows no progress
+constexpr auto kProgressEvery = std::chrono::milliseconds(200);  // how often the progress line changes
+constexpr int kProgressWidth = 79;                            // columns the progress line may take
+
+// Counts of the summary.
+struct Tally {
+    long long equivalent = 0;
+    long long different = 0;
+    long long failed = 0;
+    long long onlyOne = 0;
+};
+
+// Everything the workers and the printer share.
+struct Sweep {
+    const WalkList &list;
+    SweepSettings settings;
+    std::vector<PairResult> results;
+    std::atomic<std::size_t> next{0};   // the next entry a worker takes
+    std::mutex mutex;                   // guards printed and every result's done
+    std::condition_variable changed;    // a result is done, or one was printed
+    std::size_t printed = 0;            // entries printed so far
+    std::size_t ahead = 0;              // how far past printed a worker may go
+    std::atomic<long long> bytes{0};    // bytes of the pairs compared so far
+};
+
+void work(Sweep &sweep)
+{
+    Worker worker;
+    for (;;) {
+        const std::size_t i = sweep.next++;
+        if (i >= sweep.results.size())
+            break;
+        {
+            // Results wait in memory for their turn: keep them few.
+            std::unique_lock<std::mutex> lock(sweep.mutex);
+            sweep.changed.wait(lock, [&] { return i < sweep.printed + sweep.ahead; });
+        }
+        PairResult &result = sweep.results[i];
+        comparePair(worker, sweep.list.entries[i], sweep.settings, result);
+        sweep.bytes += result.bytes;
+        {
+            std::lock_guard<std::mutex> lock(sweep.mutex);
+            result.done = true;
+        }
+        sweep.changed.notify_all();
+    }
+    for (auto &reader : worker.objects)
+        if (reader)
+            objectReaderStop(reader);
+}
+
+// The progress line on standard error, when that is a terminal.
+struct Progress {
+    bool terminal = errorIsTerminal();
+    std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
+    bool shown = false;
+};
+
+void showProgress(Progress &p, const Sweep &sweep)
+{
+    const auto elapsed = std::chrono::steady_clock::now() - p.start;
+    if (!p.terminal || elapsed < kProgressDelay)
+        return;
+    const double seconds = std::chrono::duration<double>(elapsed).count();
+    std::fprintf(stderr, "\rMatchling==>  %lld of %lld files, %.1f MB/s ", static_cast<long long>(sweep.printed),
+                 static_cast<long long>(sweep.results.size()), static_cast<double>(sweep.bytes) / 1e6 / seconds);
+    std::fflush(stderr);
+    p.shown = true;
+}
+
+void clearProgress(Progress &p)
+{
+    if (p.shown)
+        std::fprintf(stderr, "\r%*s\r", kProgressWidth, "");
+    std::fflush(stderr);
+    p.shown = false;
+}
+
+// Prints one entry's lines and counts it.
+void printResult(const WalkList &list, const WalkEntry &entry, PairResult &result, Tally &tally)
+{
+    spoolCopy(result.listings[0], stdout);
+    spoolCopy(result.listings[1], stdout);
+    switch (result.outcome) {
+    case PairOutcome::Equivalent:
+        ++tally.equivalent;
+        break;
+    case PairOutcome::Different:
+        ++tally.different;
+        consoleMessage("Matchling==> Not equivalent: %s \n", entry.path.c_str());
+        spoolCopy(result.output, stdout);
+        break;
+    case PairOutcome::Failed:
+        ++tally.failed;
+        consoleMessage("Matchling==> Unable to compare: %s (%s) \n", entry.path.c_str(), result.reason.c_str());
+        break;
+    case PairOutcome::OnlyOne:
+        ++tally.onlyOne;
+        consoleMessage("Matchling==> Only in %s: %s \n",
+                       list.sideNames[entry.kind == EntryKind::OnlyFirst ? 0 : 1].c_str(), entry.path.c_str());
+        break;
+    case PairOutcome::Unchanged:
+        break;
+    }
+}
+
+bool printsSomething(const PairResult &result)
+{
+    return (result.outcome != PairOutcome::Equivalent && result.outcome != PairOutcome::Unchanged) ||
+           !result.listings[0].text.empty() || !result.listings[1].text.empty();
+}
+
+// Prints the results in list order as they are done; returns the tally.
+Tally printInOrder(Sweep &sweep)
+{
+    Tally tally;
+    Progress progress;
+    for (std::size_t i = 0; i < sweep.results.size(); ++i) {
+        PairResult &result = sweep.results[i];
+        {
+            std::unique_lock<std::mutex> lock(sweep.mutex);
+            while (!result.done) {
+                sweep.changed.wait_for(lock, kProgressEvery);
+                showProgress(progress, sweep);
+            }
+        }
+        if (printsSomething(result))
+            clearProgress(progress);
+        printResult(sweep.list, sweep.list.entries[i], result, tally);
+        result = PairResult();
+        {
+            std::lock_guard<std::mutex> lock(sweep.mutex);
+            sweep.printed = i + 1;
+        }
+        sweep.changed.notify_all();
+    }
+    clearProgress(progress);
+    return tally;
+}
+
+int jobsFor(const RunSettings &settings)
+{
+    if (settings.jobs > 0)
+        return settings.jobs;
+    const unsigned cores = std::thread::hardware_concurrency();
+    return cores > 0 ? static_cast<int>(cores) : 1;
+}
+
+// Compares every entry of list on the workers and prints the reports, the
+// summary and the verdict; returns the exit status.
+int sweepList(const WalkList &list, const SweepSettings &settings)
+{
+    Sweep sweep{list, settings, std::vector<PairResult>(list.entries.size())};
+    const int jobs = jobsFor(*settings.settings);
+    sweep.ahead = static_cast<std::size_t>(jobs) * kAheadPerWorker;
+    std::vector<std::thread> workers;
+    const int started = static_cast<std::size_t>(jobs) < list.entries.size() ? jobs : static_cast<int>(list.entries.size());
+    for (int k = 0; k < started; ++k)
+        workers.emplace_back(work, std::ref(sweep));
+    const Tally t = printInOrder(sweep);
+    for (std::thread &w : workers)
+        w.join();
+
+    consoleMessage("Matchling==> %lld pairs compared: %lld equivalent, %lld not equivalent, %lld failed, "
+                   "%lld only on one side \n",
+                   t.equivalent + t.different + t.failed, t.equivalent, t.different, t.failed, t.onlyOne);
+    const bool allEquivalent = t.different == 0 && t.failed == 0 && t.onlyOne == 0;
+    consoleMessage("\n");
+    if (allEquivalent) {
+        consoleMessage("Matchling==>  Files compare equivalent \n");
+    } else {
+        consoleMessage("Matchling==>  Validation test failed \n");
+        consoleMessage("Matchling==>  Files are not equivalent \n");
+    }
+    pause();
+    if (settings.settings->verdictStatus)
+        return allEquivalent ? kExitSame : kExitDifferent;
+    return kExitCompared;
+}
+
+} // namespace
+
+int sweepRun(const Request &request)
+{
+    // 1. The pairs: the two trees, or what the commit changed.
+    WalkList list;
+    std::string error;
+    const int failed = request.git ? walkGit(request.revision, list, error)
+                                   : walkTrees(request.names[0], request.names[1], list, error);
+    if (failed) {
+        consoleMessage("Matchling==>  %s \n", error.c_str());
+        consoleMessage("Matchling==>  Program will abort \n");
+        pause();
+        return request.settings.verdictStatus ? kExitTrouble : kExitFailed;
+    }
+
+    // 2. Every pair, in parallel, reported in order.
+    SweepSettings settings;
+    settings.settings = &request.settings;
+    settings.workingTree = request.git && request.revision.empty();
+    return sweepList(list, settings);
+}

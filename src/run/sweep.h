@@ -1,0 +1,54 @@
+// Runs over many pairs: two directory trees, or the files a git commit
+// changed. Pairs are compared on several threads, each with its own state, and
+// reported in the order of their paths, each pair's lines together.
+#ifndef MATCHLING_SWEEP_H
+#define MATCHLING_SWEEP_H
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "console/spool.h"
+#include "run/command_line.h"
+#include "run/run_state.h"
+#include "walk/walk.h"
+
+// What one pair came to.
+enum class PairOutcome {
+    Equivalent,  // the two compare equivalent
+    Different,   // they do not; output holds the difference lines
+    Failed,      // they could not be compared; reason says why
+    OnlyOne,     // the file is on one side only
+    Unchanged,   // the working tree holds HEAD's bytes: not a change at all
+};
+
+struct PairResult {
+    PairOutcome outcome = PairOutcome::Equivalent;
+    std::string reason;      // for Failed: "unreadable", "empty", "symbolic link", ...
+    Spool output;            // the pair's difference lines
+    Spool listings[2];       // with switch L, each side's normalized text or token list
+    std::int64_t bytes = 0;  // bytes of the two sides, for the progress line
+    bool done = false;       // the result is complete
+};
+
+// One worker: its run state and, in git modes, its two object readers.
+struct Worker {
+    std::unique_ptr<RunState> run = std::make_unique<RunState>();
+    std::unique_ptr<ObjectReader> objects[2];  // started on first use
+};
+
+// How the pairs of a sweep are compared.
+struct SweepSettings {
+    const RunSettings *settings = nullptr;
+    bool workingTree = false;  // git mode on the working tree: identical bytes are no change
+};
+
+// Compares the pair entry names, or takes what the listing already knows of
+// it, into result.
+void comparePair(Worker &worker, const WalkEntry &entry, const SweepSettings &sweep, PairResult &result);
+
+// Runs over the trees request.names[0] and request.names[1] (both
+// directories), or with request.git over a commit; returns the exit status.
+int sweepRun(const Request &request);
+
+#endif
