@@ -1,0 +1,316 @@
+// The Basic lexer: names, keywords and numbers compare upper-cased; a line
+// end that closes a statement is a token; ' and Rem comments, blank lines
+// and " _" continuations are layout.
+#include <cstring>
+
+#include "tokens/lexer.h"
+
+namespace {
+
+// Upper-cases the ASCII letters of the window bytes [from, to).
+void upcase(Lexer &lx, std::size_t from, std::size_t to)
+{
+    for (std::size_t i = from; i < to; ++i) {
+        char c = lx.window[i];
+        if (c >= 'a' && c <= 'z')
+            lx.window[i] = static_cast<char>(c - 'a' + 'A');
+    }
+}
+
+bool isTypeCharacter(char c)
+{
+    return c == '$' || c == '%' || c == '&' || c == '!' || c == '#' || c == '@';
+}
+
+bool isNameStart(char c)
+{
+    return (byteClass(c) & kNameB) && !(byteClass(c) & kDigit);
+}
+
+char upper(char c)
+{
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+// True when the word Rem, in any case, stands alone at window offset i.
+bool isRem(const char *w)
+{
+    return upper(w[0]) == 'R' && upper(w[1]) == 'E' && upper(w[2]) == 'M' && !(byteClass(w[3]) & kNameB);
+}
+
+// Upper-cases and hands out the current piece up to at, not the last.
+bool pauseUpper(Lexer &lx, TokenPiece &piece, std::size_t at)
+{
+    upcase(lx, lx.pieceStart, at);
+    return pauseAt(lx, piece, at);
+}
+
+// Upper-cases and hands out the current token's last piece, ending at pos.
+bool finishUpper(Lexer &lx, TokenPiece &piece)
+{
+    upcase(lx, lx.pieceStart, lx.pos);
+    finishToken(lx, piece);
+    return true;
+}
+
+// Skips a comment to its line feed (not included) or the input's end.
+void skipToLineEnd(Lexer &lx)
+{
+    for (;;) {
+        if (const void *lf = std::memchr(lx.window + lx.pos, '\n', lx.end - lx.pos)) {
+            lx.pos = static_cast<std::size_t>(static_cast<const char *>(lf) - lx.window);
+            return;
+        }
+        lx.pos = lx.pieceStart = lx.end;
+        if (lx.ended)
+            return;
+        refill(lx, lx.end);
+    }
+}
+
+// Window offset of the line feed (or the input's end) that ends a " _"
+// continuation whose underscore is at i, or 0 when it is none.
+std::size_t continuationEnd(Lexer &lx, std::size_t i)
+{
+    const char *w = lx.window;
+    std::size_t j = i + 1;
+    while (byteClass(w[j]) & kBlank)
+        ++j;
+    if (j >= lx.end && !lx.ended)
+        return 0;  // blanks past the window: taken as no continuation
+    return w[j] == '\n' || j >= lx.end ? j : 0;
+}
+
+// Skips blanks, line ends that close no statement, continuations and comments
+// whose words are not tokens; leaves at least kLexLookahead bytes readable.
+Stop skipLayout(Lexer &lx)
+{
+    const char *w = lx.window;
+    std::size_t i = lx.pos;
+    bool blankBefore = !lx.lineHasToken;
+    for (;;) {
+        std::size_t from = i;
+        while (byteClass(w[i]) & kBlank)
+            ++i;
+        blankBefore = blankBefore || i > from;
+        if (lx.end - i < kLexLookahead && !lx.ended) {
+            lx.pos = lx.pieceStart = i;
+            refill(lx, i);
+            i = lx.pos;
+            continue;
+        }
+        lx.pos = lx.pieceStart = i;
+        char c = w[i];
+        if (c == '\n') {
+            if (lx.lineHasToken)
+                return Stop::DirectiveEnd;
+            newLine(lx, i);
+            lx.statementStart = true;
+            blankBefore = true;
+            ++i;
+            continue;
+        }
+        if (c == '_' && blankBefore) {
+            if (std::size_t j = continuationEnd(lx, i)) {
+                if (j < lx.end)
+                    newLine(lx, j);
+                i = j < lx.end ? j + 1 : j;
+                continue;
+            }
+        }
+        bool rem = lx.statementStart && isRem(w + i);
+        if (c == '\'' || rem) {
+            lx.pos = i + (rem ? 3 : 1);
+            if (lx.options.comments)
+                return Stop::Comment;
+            skipToLineEnd(lx);
+            i = lx.pos;
+            continue;
+        }
+        return i < lx.end ? Stop::Token : Stop::InputEnd;
+    }
+}
+
+// Goes on with a name: name bytes, then one type character.
+bool nameStep(Lexer &lx, TokenPiece &piece)
+{
+    const char *w = lx.window;
+    std::size_t i = lx.pos;
+    for (;;) {
+        while (byteClass(w[i]) & kNameB)
+            ++i;
+        if (i < lx.end || lx.ended)
+            break;
+        lx.pos = i;
+        if (!ensureAhead(lx, 1))
+            return pauseUpper(lx, piece, i);
+        i = lx.pos;
+    }
+    lx.pos = i + (isTypeCharacter(w[i]) ? 1 : 0);
+    return finishUpper(lx, piece);
+}
+
+// Goes on with a number: name bytes and dots, a sign after an exponent
+// letter, then one type character.
+bool numberStep(Lexer &lx, TokenPiece &piece)
+{
+    const char *w = lx.window;
+    std::size_t i = lx.pos;
+    for (;;) {
+        while (byteClass(w[i]) & (kNameB | kDot))
+            ++i;
+        if (i + 1 >= lx.end && !lx.ended) {
+            lx.previous = i > lx.pieceStart ? w[i - 1] : lx.previous;
+            lx.pos = i;
+            if (!ensureAhead(lx, 2))
+                return pauseUpper(lx, piece, i);
+            i = lx.pos;
+            continue;
+        }
+        char before = upper(i > lx.pieceStart ? w[i - 1] : lx.previous);
+        if ((w[i] == '+' || w[i] == '-') && (before == 'E' || before == 'D') && (byteClass(w[i + 1]) & kDigit))
+            ++i;
+        else
+            break;
+    }
+    lx.pos = i + (isTypeCharacter(w[i]) ? 1 : 0);
+    return finishUpper(lx, piece);
+}
+
+// Goes on with a string literal ("" is a quote); an unterminated one ends at
+// its line end.
+bool stringStep(Lexer &lx, TokenPiece &piece)
+{
+    const char *w = lx.window;
+    std::size_t i = lx.pos;
+    for (;;) {
+        while (!(byteClass(w[i]) & kVerbatimStop))
+            ++i;
+        if (i + 2 > lx.end && !lx.ended) {
+            lx.pos = i;
+            if (!ensureAhead(lx, 2))
+                return pauseAt(lx, piece, i);
+            i = lx.pos;
+            continue;
+        }
+        char c = w[i];
+        if (c == '"' && w[i + 1] == '"') {
+            i += 2;
+            continue;
+        }
+        if (c == '"' || c == '\n' || (c == '\r' && w[i + 1] == '\n') || i >= lx.end)
+            break;
+        ++i;
+    }
+    lx.pos = i + (w[i] == '"' ? 1 : 0);
+    finishToken(lx, piece);
+    return true;
+}
+
+// Bytes of the operator at p by longest match.
+std::size_t operatorLength(const char *p)
+{
+    char a = p[1];
+    switch (p[0]) {
+    case '<':
+        if (a == '<')
+            return p[2] == '=' ? 3 : 2;
+        return a == '=' || a == '>' ? 2 : 1;
+    case '>':
+        if (a == '>')
+            return p[2] == '=' ? 3 : 2;
+        return a == '=' ? 2 : 1;
+    case ':': case '+': case '-': case '*': case '/': case '\\': case '^': case '&':
+        return a == '=' ? 2 : 1;
+    default: return 1;
+    }
+}
+
+// Starts the token at pos.
+bool startToken(Lexer &lx, TokenPiece &piece)
+{
+    const char *w = lx.window + lx.pos;
+    lx.lineHasToken = true;
+    beginToken(lx, TokenKind::Code);
+    char c = w[0];
+    bool hex = c == '&' && (upper(w[1]) == 'H' || upper(w[1]) == 'O') && (byteClass(w[2]) & kNameB);
+    lx.statementStart = false;
+    if ((byteClass(c) & kDigit) || (c == '.' && (byteClass(w[1]) & kDigit)) || hex) {
+        lx.pos += hex ? 2 : 0;
+        lx.mode = LexMode::Number;
+        return numberStep(lx, piece);
+    }
+    if (isNameStart(c)) {
+        lx.mode = LexMode::Name;
+        return nameStep(lx, piece);
+    }
+    if (c == '"') {
+        ++lx.pos;
+        lx.mode = LexMode::Quoted;
+        return stringStep(lx, piece);
+    }
+    std::size_t n = operatorLength(w);
+    lx.statementStart = c == ':' && n == 1;
+    lx.pos += n;
+    finishToken(lx, piece);
+    return true;
+}
+
+// Hands out the LineEnd of the statement that the line feed at pos, or the
+// input's end, closes.
+bool statementEnd(Lexer &lx, TokenPiece &piece)
+{
+    setWholePiece(lx, piece, TokenKind::LineEnd, "\n", placeAt(lx, lx.pos));
+    if (lx.pos < lx.end) {
+        newLine(lx, lx.pos);
+        ++lx.pos;
+    }
+    markEnd(lx, lx.pos);
+    lx.lineHasToken = false;
+    lx.statementStart = true;
+    return true;
+}
+
+// Between tokens: skips layout and starts what follows.
+bool betweenStep(Lexer &lx, TokenPiece &piece)
+{
+    switch (skipLayout(lx)) {
+    case Stop::Token:
+        return startToken(lx, piece);
+    case Stop::DirectiveEnd:
+        return statementEnd(lx, piece);
+    case Stop::Comment:
+        lx.commentIsBlock = false;
+        lx.mode = LexMode::LineComment;
+        return false;
+    case Stop::InputEnd:
+        if (lx.lineHasToken)
+            return statementEnd(lx, piece);
+        finishStream(lx, piece);
+        return true;
+    }
+    return false;
+}
+
+// One step of the lexer; true when piece is filled.
+bool basicStep(Lexer &lx, TokenPiece &piece)
+{
+    switch (lx.mode) {
+    case LexMode::Between: return betweenStep(lx, piece);
+    case LexMode::Name: return nameStep(lx, piece);
+    case LexMode::Number: return numberStep(lx, piece);
+    case LexMode::Quoted: return stringStep(lx, piece);
+    case LexMode::LineComment: return commentStep(lx, piece);
+    case LexMode::Word: return wordStep(lx, piece);
+    case LexMode::Finished: finishStream(lx, piece); return true;
+    default: lx.mode = LexMode::Between; return false;
+    }
+}
+
+} // namespace
+
+void basicNext(Lexer &lx, TokenPiece &piece)
+{
+    while (!basicStep(lx, piece)) {
+    }
+}

@@ -1,0 +1,741 @@
+// The C-family lexer: C, C++ and C# tokens by longest match, splices already
+// out of the window; blanks, line ends and comments between them dropped.
+#include <cstring>
+
+#include "tokens/lexer.h"
+
+namespace {
+
+constexpr std::size_t kNoJoin = static_cast<std::size_t>(-1);
+
+bool isNameStart(char c)
+{
+    return (byteClass(c) & kNameC) && !(byteClass(c) & kDigit);
+}
+
+// Skips a block comment that starts at pos; pos ends after its "*/" or at the
+// input's end.
+void skipBlockComment(Lexer &lx)
+{
+    const char *w = lx.window;
+    std::size_t i = lx.pos + 2;
+    for (;;) {
+        while (!(byteClass(w[i]) & kCommentStop))
+            ++i;
+        if (w[i] == '\n') {
+            newLine(lx, i);
+            ++i;
+        } else if (w[i] == '*' && w[i + 1] == '/') {
+            lx.pos = i + 2;
+            return;
+        } else if (i + 1 < lx.end || (i < lx.end && lx.ended)) {
+            ++i;  // a '*' or a zero byte of the text
+        } else if (lx.ended) {
+            lx.pos = i;
+            return;
+        } else {
+            // The window ends inside the comment, or just after a '*'.
+            lx.pos = lx.pieceStart = i;
+            refill(lx, i);
+            i = lx.pos;
+        }
+    }
+}
+
+// Skips a line comment that starts at pos; pos ends at its line feed or at
+// the input's end.
+void skipLineComment(Lexer &lx)
+{
+    std::size_t i = lx.pos + 2;
+    for (;;) {
+        if (const void *lf = std::memchr(lx.window + i, '\n', lx.end - i)) {
+            lx.pos = static_cast<std::size_t>(static_cast<const char *>(lf) - lx.window);
+            return;
+        }
+        lx.pos = lx.pieceStart = lx.end;
+        if (lx.ended)
+            return;
+        refill(lx, lx.end);
+        i = 0;
+    }
+}
+
+// Skips blanks, line ends outside a directive, and comments whose words are
+// not tokens. Leaves at least kLexLookahead bytes readable after pos, or all
+// that remain.
+Stop skipLayout(Lexer &lx)
+{
+    const char *w = lx.window;
+    std::size_t i = lx.pos;
+    for (;;) {
+        while (byteClass(w[i]) & kBlank)
+            ++i;
+        if (w[i] == '\n' && lx.directive == Directive::None) {
+            newLine(lx, i);
+            lx.lineHasToken = false;
+            ++i;
+            continue;
+        }
+        if (lx.end - i < kLexLookahead && !lx.ended) {
+            lx.pos = lx.pieceStart = i;
+            refill(lx, i);
+            i = lx.pos;
+            continue;
+        }
+        lx.pos = lx.pieceStart = i;
+        if (w[i] == '\n')
+            return Stop::DirectiveEnd;
+        if (w[i] == '/' && (w[i + 1] == '*' || w[i + 1] == '/')) {
+            if (lx.options.comments)
+                return Stop::Comment;
+            if (w[i + 1] == '*')
+                skipBlockComment(lx);
+            else
+                skipLineComment(lx);
+            i = lx.pos;
+            continue;
+        }
+        return i < lx.end ? Stop::Token : Stop::InputEnd;
+    }
+}
+
+// Bytes of the punctuator at p by longest match (a ">>" not followed by '='
+// counts one: it is two '>' tokens).
+std::size_t punctuatorLength(const char *p)
+{
+    char a = p[1];
+    switch (p[0]) {
+    case '+': return a == '+' || a == '=' ? 2 : 1;
+    case '-':
+        if (a == '>')
+            return p[2] == '*' ? 3 : 2;
+        return a == '-' || a == '=' ? 2 : 1;
+    case '*': case '/': case '^': case '!': return a == '=' ? 2 : 1;
+    case '=': return a == '=' || a == '>' ? 2 : 1;
+    case '&': return a == '&' || a == '=' ? 2 : 1;
+    case '|': return a == '|' || a == '=' ? 2 : 1;
+    case ':': return a == ':' || a == '>' ? 2 : 1;
+    case '#': return a == '#' ? 2 : 1;
+    case '?': return a == '?' ? (p[2] == '=' ? 3 : 2) : 1;
+    case '.': return a == '.' && p[2] == '.' ? 3 : (a == '*' ? 2 : 1);
+    case '>':
+        if (a == '>')
+            return p[2] == '=' ? 3 : 1;
+        return a == '=' ? 2 : 1;
+    case '%':
+        if (a == ':')
+            return p[2] == '%' && p[3] == ':' ? 4 : 2;
+        return a == '=' || a == '>' ? 2 : 1;
+    case '<':
+        if (a == '<' || a == '=')
+            return p[2] == (a == '<' ? '=' : '>') ? 3 : 2;
+        if (a == ':')  // "<::" not followed by ':' or '>' is '<' then "::"
+            return p[2] == ':' && p[3] != ':' && p[3] != '>' ? 1 : 2;
+        return a == '%' ? 2 : 1;
+    default: return 1;
+    }
+}
+
+// Notes the directive a name names when it is the second token of a directive.
+void classifyDirective(Lexer &lx)
+{
+    const char *name = lx.window + lx.pieceStart;
+    std::size_t n = lx.pos - lx.pieceStart;
+    auto is = [&](const char *word) { return n == std::strlen(word) && std::memcmp(name, word, n) == 0; };
+    if (is("define"))
+        lx.directive = Directive::Define;
+    else if (is("include") || is("include_next") || is("import"))
+        lx.directive = Directive::Include;
+}
+
+// Goes on with a run of name bytes that ends the current token.
+bool nameStep(Lexer &lx, TokenPiece &piece)
+{
+    const char *w = lx.window;
+    std::size_t i = lx.pos;
+    for (;;) {
+        while (byteClass(w[i]) & kNameC)
+            ++i;
+        if (i < lx.end || lx.ended)
+            break;
+        lx.pos = i;
+        if (!ensureAhead(lx, 1))
+            return pauseAt(lx, piece, i);
+        i = lx.pos;
+    }
+    lx.pos = i;
+    if (lx.directive != Directive::None && lx.tokenIndex == 1 && lx.firstPiece)
+        classifyDirective(lx);
+    finishToken(lx, piece);
+    return true;
+}
+
+bool isExponent(char c)
+{
+    return c == 'e' || c == 'E' || c == 'p' || c == 'P';
+}
+
+// Goes on with a pp-number: name bytes, dots, signs after an exponent letter,
+// and digit separators.
+bool numberStep(Lexer &lx, TokenPiece &piece)
+{
+    const char *w = lx.window;
+    std::size_t i = lx.pos;
+    for (;;) {
+        while (byteClass(w[i]) & (kNameC | kDot))
+            ++i;
+        if (i + 1 >= lx.end && !lx.ended) {
+            lx.previous = i > lx.pieceStart ? w[i - 1] : lx.previous;
+            lx.pos = i;
+            if (!ensureAhead(lx, 2))
+                return pauseAt(lx, piece, i);
+            i = lx.pos;
+            continue;
+        }
+        char before = i > lx.pieceStart ? w[i - 1] : lx.previous;
+        if ((w[i] == '+' || w[i] == '-') && isExponent(before))
+            ++i;
+        else if (w[i] == '\'' && (byteClass(w[i + 1]) & kNameC))
+            i += 2;
+        else
+            break;
+    }
+    lx.pos = i;
+    finishToken(lx, piece);
+    return true;
+}
+
+// Scans an ordinary literal from pos to its closing quote. Done leaves pos
+// after the quote with the byte after it readable; Unterminated leaves pos at
+// the line end or the input's end; Paused at the window's end.
+Step scanQuoted(Lexer &lx)
+{
+    const char *w = lx.window;
+    const char q = lx.quote;
+    std::size_t i = lx.pos;
+    for (;;) {
+        while (!(byteClass(w[i]) & kQuotedStop))
+            ++i;
+        char c = w[i];
+        if (i + 1 >= lx.end && !lx.ended) {
+            lx.pos = i;
+            if (!ensureAhead(lx, 2))
+                return Step::Paused;
+            i = lx.pos;
+            continue;
+        }
+        if (c == q) {
+            lx.pos = i + 1;
+            return Step::Done;
+        }
+        if (c == '\n' || (c == '\r' && w[i + 1] == '\n') || i >= lx.end) {
+            lx.pos = i;
+            return Step::Unterminated;
+        }
+        // An escape takes the byte after it, unless the input ends there.
+        i += c == '\\' && i + 1 < lx.end ? 2 : 1;
+    }
+}
+
+// True when the window may show another string literal after the one ending at
+// pos, with only layout between; true too when it ends before telling.
+bool mayJoinNext(const Lexer &lx)
+{
+    const char *w = lx.window;
+    std::size_t i = lx.pos;
+    while ((byteClass(w[i]) & kBlank) || (w[i] == '\n' && lx.directive == Directive::None))
+        ++i;
+    if (i >= lx.end)
+        return !lx.ended;
+    char c = w[i];
+    return c == '"' || c == 'L' || c == 'u' || c == 'U' || (c == '/' && (w[i + 1] == '/' || w[i + 1] == '*'));
+}
+
+// Bytes before the opening quote of a string literal at pos that joins the
+// current one (no prefix, or the same prefix), or kNoJoin.
+std::size_t joinPrefix(const Lexer &lx)
+{
+    const char *w = lx.window + lx.pos;
+    if (w[0] == '"')
+        return 0;
+    if (lx.prefixLength > 0 && std::memcmp(w, lx.prefix, lx.prefixLength) == 0 && w[lx.prefixLength] == '"')
+        return lx.prefixLength;
+    return kNoJoin;
+}
+
+// After a literal's closing quote at pos - 1: its user-defined suffix, if any,
+// ends the token; otherwise the token ends there.
+bool literalEnd(Lexer &lx, TokenPiece &piece)
+{
+    if (isNameStart(lx.window[lx.pos])) {
+        lx.mode = LexMode::Name;
+        return nameStep(lx, piece);
+    }
+    finishToken(lx, piece);
+    return true;
+}
+
+// Goes on with an ordinary literal; a string literal hands out its bytes up to
+// its closing quote when another may join it.
+bool quotedStep(Lexer &lx, TokenPiece &piece)
+{
+    Step s = scanQuoted(lx);
+    if (s == Step::Paused)
+        return pauseAt(lx, piece, lx.pos);
+    if (s == Step::Unterminated) {
+        finishToken(lx, piece);
+        return true;
+    }
+    std::size_t after = lx.pos;
+    if (!lx.joinable || isNameStart(lx.window[after]) || (lx.joinFirst && !mayJoinNext(lx)))
+        return literalEnd(lx, piece);
+    markEnd(lx, after);
+    lx.mode = LexMode::Gap;
+    bool some = after - 1 > lx.pieceStart || lx.firstPiece;
+    if (some)
+        setPiece(lx, piece, lx.pieceStart, after - 1, false);
+    lx.pieceStart = after;
+    return some;
+}
+
+// Between two string literals: the next joins the token, or the token ends
+// with the closing quote held back.
+bool gapStep(Lexer &lx, TokenPiece &piece)
+{
+    lx.pieceStart = lx.pos;
+    if (skipLayout(lx) == Stop::Token) {
+        std::size_t k = joinPrefix(lx);
+        if (k != kNoJoin) {
+            lx.pos += k + 1;
+            lx.pieceStart = lx.pos;
+            lx.joinFirst = false;
+            lx.mode = LexMode::Quoted;
+            return false;
+        }
+    }
+    lx.mode = LexMode::Between;
+    piece.kind = TokenKind::Code;
+    piece.first = lx.firstPiece;
+    piece.last = true;
+    piece.place = lx.place;
+    piece.bytes = "\"";
+    piece.length = 1;
+    lx.firstPiece = true;
+    return true;
+}
+
+// Drops the carriage return of a CR LF at window offset i from the current
+// token's key, handing out the piece before it when there is one. True when
+// piece is filled; the scan goes on from pos either way.
+bool dropReturn(Lexer &lx, TokenPiece &piece, std::size_t i)
+{
+    bool some = i > lx.pieceStart || lx.firstPiece;
+    if (some)
+        setPiece(lx, piece, lx.pieceStart, i, false);
+    lx.pos = lx.pieceStart = i + 1;
+    return some;
+}
+
+// Goes on with the body of a raw string, to its ")delimiter\"".
+bool rawStep(Lexer &lx, TokenPiece &piece)
+{
+    const char *w = lx.window;
+    const std::size_t need = lx.delimiterLength + 3;  // ')', delimiter, '"', the byte after
+    std::size_t i = lx.pos;
+    for (;;) {
+        while (!(byteClass(w[i]) & kRawStop))
+            ++i;
+        char c = w[i];
+        if (i + need > lx.end && !lx.ended && (c != '\n')) {
+            lx.pos = i;
+            if (!ensureAhead(lx, need))
+                return pauseAt(lx, piece, i);
+            i = lx.pos;
+            c = w[i];
+        }
+        if (c == ')' && std::memcmp(w + i + 1, lx.delimiter, lx.delimiterLength) == 0 &&
+            w[i + 1 + lx.delimiterLength] == '"') {
+            lx.pos = i + lx.delimiterLength + 2;
+            return literalEnd(lx, piece);
+        }
+        if (c == '\n') {
+            newLine(lx, i);
+        } else if (c == '\r' && w[i + 1] == '\n') {
+            if (dropReturn(lx, piece, i))
+                return true;
+            i = lx.pos;
+            continue;
+        } else if (i >= lx.end) {
+            lx.pos = i;
+            finishToken(lx, piece);
+            return true;
+        }
+        ++i;
+    }
+}
+
+// Goes on with the body of a C# verbatim string ("" is a quote).
+bool verbatimStep(Lexer &lx, TokenPiece &piece)
+{
+    const char *w = lx.window;
+    std::size_t i = lx.pos;
+    for (;;) {
+        while (!(byteClass(w[i]) & kVerbatimStop))
+            ++i;
+        if (i + 2 > lx.end && !lx.ended) {
+            lx.pos = i;
+            if (!ensureAhead(lx, 2))
+                return pauseAt(lx, piece, i);
+            i = lx.pos;
+            continue;
+        }
+        char c = w[i];
+        if (c == '"' && w[i + 1] != '"') {
+            lx.pos = i + 1;
+            finishToken(lx, piece);
+            return true;
+        }
+        if (c == '\n') {
+            newLine(lx, i);
+        } else if (c == '\r' && w[i + 1] == '\n') {
+            if (dropReturn(lx, piece, i))
+                return true;
+            i = lx.pos;
+            continue;
+        } else if (i >= lx.end) {
+            lx.pos = i;
+            finishToken(lx, piece);
+            return true;
+        }
+        i += c == '"' ? 2 : 1;
+    }
+}
+
+// Opens a frame of an interpolated string; past the depth it is not tracked.
+void pushFrame(Lexer &lx, InterpolationFrame frame)
+{
+    if (lx.frameCount == kInterpolationDepth)
+        return;
+    lx.frames[lx.frameCount] = frame;
+    lx.braces[lx.frameCount] = 0;
+    ++lx.frameCount;
+}
+
+// Window offset after the unit at i inside a hole of an interpolated string.
+std::size_t holeByte(Lexer &lx, std::size_t i)
+{
+    const char *w = lx.window;
+    std::uint16_t &braces = lx.braces[lx.frameCount - 1];
+    switch (w[i]) {
+    case '{': ++braces; return i + 1;
+    case '}':
+        if (braces == 0)
+            --lx.frameCount;
+        else
+            --braces;
+        return i + 1;
+    case '"': pushFrame(lx, InterpolationFrame::String); return i + 1;
+    case '\'': pushFrame(lx, InterpolationFrame::Character); return i + 1;
+    case '@': case '$': break;
+    default: return i + 1;
+    }
+    if (w[i + 1] == '"') {
+        pushFrame(lx, w[i] == '@' ? InterpolationFrame::VerbatimString : InterpolationFrame::Text);
+        return i + 2;
+    }
+    if ((w[i + 1] == '@' || w[i + 1] == '$') && w[i + 1] != w[i] && w[i + 2] == '"') {
+        pushFrame(lx, InterpolationFrame::VerbatimText);
+        return i + 3;
+    }
+    return i + 1;
+}
+
+// Window offset after the unit at i inside a text or literal frame of an
+// interpolated string (not a line end).
+std::size_t textByte(Lexer &lx, std::size_t i)
+{
+    const char *w = lx.window;
+    InterpolationFrame top = lx.frames[lx.frameCount - 1];
+    bool verbatim = top == InterpolationFrame::VerbatimText || top == InterpolationFrame::VerbatimString;
+    bool text = top == InterpolationFrame::Text || top == InterpolationFrame::VerbatimText;
+    char closing = top == InterpolationFrame::Character ? '\'' : '"';
+    char c = w[i];
+    if (c == '\\' && !verbatim)
+        return i + 1 < lx.end ? i + 2 : i + 1;
+    if (c == closing && verbatim && w[i + 1] == '"')
+        return i + 2;
+    if (c == closing) {
+        --lx.frameCount;
+        return i + 1;
+    }
+    if (c == '{' && text) {
+        if (w[i + 1] == '{')
+            return i + 2;
+        pushFrame(lx, InterpolationFrame::Hole);
+    }
+    return i + 1;
+}
+
+// Goes on with a C# interpolated string, one unit at a time.
+bool interpolatedStep(Lexer &lx, TokenPiece &piece)
+{
+    const char *w = lx.window;
+    std::size_t i = lx.pos;
+    for (;;) {
+        if (i + 3 > lx.end && !lx.ended) {
+            lx.pos = i;
+            if (!ensureAhead(lx, 3))
+                return pauseAt(lx, piece, i);
+            i = lx.pos;
+        }
+        InterpolationFrame top = lx.frames[lx.frameCount - 1];
+        bool lineEnds = top == InterpolationFrame::Text || top == InterpolationFrame::String ||
+                        top == InterpolationFrame::Character;
+        bool crlf = w[i] == '\r' && w[i + 1] == '\n';
+        if (i >= lx.end || ((w[i] == '\n' || crlf) && lineEnds)) {
+            lx.pos = i;
+            finishToken(lx, piece);
+            return true;
+        }
+        if (crlf) {
+            if (dropReturn(lx, piece, i))
+                return true;
+            i = lx.pos;
+            continue;
+        }
+        if (w[i] == '\n')
+            newLine(lx, i);
+        i = top == InterpolationFrame::Hole ? holeByte(lx, i) : textByte(lx, i);
+        if (lx.frameCount == 0) {
+            lx.pos = i;
+            finishToken(lx, piece);
+            return true;
+        }
+    }
+}
+
+// Starts an ordinary literal whose opening quote follows prefixLength bytes of
+// prefix at pos.
+bool quotedStart(Lexer &lx, TokenPiece &piece, std::size_t prefixLength)
+{
+    const char *w = lx.window + lx.pos;
+    lx.quote = w[prefixLength];
+    lx.joinable = lx.quote == '"';
+    lx.joinFirst = true;
+    lx.prefixLength = prefixLength;
+    std::memcpy(lx.prefix, w, prefixLength);
+    lx.pos += prefixLength + 1;
+    lx.mode = LexMode::Quoted;
+    return quotedStep(lx, piece);
+}
+
+// Starts a raw string whose opening quote is at pos + quoteAt; false when no
+// delimiter and '(' follow it (then it is a name).
+bool rawStart(Lexer &lx, TokenPiece &piece, std::size_t quoteAt, bool &started)
+{
+    const char *w = lx.window + lx.pos + quoteAt + 1;
+    std::size_t n = 0;
+    while (n <= kRawDelimiter && w[n] != '(' && !std::strchr(" )\\\t\v\f\n\r", w[n]) && w[n] != 0)
+        ++n;
+    started = n <= kRawDelimiter && w[n] == '(';
+    if (!started)
+        return false;
+    std::memcpy(lx.delimiter, w, n);
+    lx.delimiterLength = n;
+    lx.pos += quoteAt + n + 2;
+    lx.mode = LexMode::Raw;
+    return rawStep(lx, piece);
+}
+
+// Starts an interpolated string whose text starts skip bytes after pos.
+bool interpolatedStart(Lexer &lx, TokenPiece &piece, std::size_t skip, bool verbatim)
+{
+    lx.frameCount = 0;
+    pushFrame(lx, verbatim ? InterpolationFrame::VerbatimText : InterpolationFrame::Text);
+    lx.pos += skip;
+    lx.mode = LexMode::Interpolated;
+    return interpolatedStep(lx, piece);
+}
+
+// Starts a token that begins with a name byte: a literal with an encoding
+// prefix, a raw string, an interpolated string, or a name.
+bool nameStart(Lexer &lx, TokenPiece &piece)
+{
+    const char *w = lx.window + lx.pos;
+    char c = w[0];
+    if (c == '$' && (w[1] == '"' || (w[1] == '@' && w[2] == '"')))
+        return interpolatedStart(lx, piece, w[1] == '"' ? 2 : 3, w[1] == '@');
+    if (c == 'L' || c == 'u' || c == 'U' || c == 'R') {
+        std::size_t k = c == 'R' ? 0 : (c == 'u' && w[1] == '8' ? 2 : 1);
+        bool started = false;
+        if (c != 'R' && (w[k] == '"' || w[k] == '\''))
+            return quotedStart(lx, piece, k);
+        if (w[k] == 'R' && w[k + 1] == '"') {
+            bool emitted = rawStart(lx, piece, k + 1, started);
+            if (started)
+                return emitted;
+        }
+    }
+    lx.mode = LexMode::Name;
+    return nameStep(lx, piece);
+}
+
+// Starts a token at '@': a C# verbatim or interpolated string, a verbatim
+// name, or the byte alone.
+bool atStart(Lexer &lx, TokenPiece &piece)
+{
+    const char *w = lx.window + lx.pos;
+    if (w[1] == '"') {
+        lx.pos += 2;
+        lx.mode = LexMode::Verbatim;
+        return verbatimStep(lx, piece);
+    }
+    if (w[1] == '$' && w[2] == '"')
+        return interpolatedStart(lx, piece, 3, true);
+    ++lx.pos;
+    if (isNameStart(w[1])) {
+        lx.mode = LexMode::Name;
+        return nameStep(lx, piece);
+    }
+    finishToken(lx, piece);
+    return true;
+}
+
+// Takes a header name "<...>" at pos as one token; false when no '>' follows
+// on the line (within a window).
+bool headerName(Lexer &lx, TokenPiece &piece)
+{
+    for (int tries = 0; tries < 2; ++tries) {
+        const char *w = lx.window;
+        std::size_t i = lx.pos + 1;
+        while (i < lx.end && w[i] != '>' && w[i] != '\n')
+            ++i;
+        if (i < lx.end && w[i] == '>') {
+            lx.pos = i + 1;
+            finishToken(lx, piece);
+            return true;
+        }
+        if (i < lx.end || lx.ended)
+            return false;
+        refill(lx, lx.pos);
+    }
+    return false;
+}
+
+// Starts a punctuator or a byte of its own at pos.
+bool punctuatorStart(Lexer &lx, TokenPiece &piece, bool lineStart)
+{
+    const char *w = lx.window + lx.pos;
+    std::size_t n = punctuatorLength(w);
+    if (w[0] == '>') {
+        if (lx.splitGreater)
+            n = 1;
+        lx.splitGreater = !lx.splitGreater && n == 1 && w[1] == '>';
+    }
+    if (lineStart && ((n == 1 && w[0] == '#') || (n == 2 && w[0] == '%' && w[1] == ':'))) {
+        lx.directive = Directive::Other;
+        lx.directiveTokens = 1;
+        lx.tokenIndex = 0;
+        lx.opensDirective = true;
+    } else if (w[0] == '(' && lx.directive == Directive::Define && lx.tokenIndex == 3 &&
+               lx.base + static_cast<std::int64_t>(lx.pos) == lx.endOffset) {
+        lx.kind = TokenKind::MacroParen;
+    }
+    lx.pos += n;
+    finishToken(lx, piece);
+    return true;
+}
+
+// Starts the token at pos.
+bool startToken(Lexer &lx, TokenPiece &piece)
+{
+    const char *w = lx.window + lx.pos;
+    bool lineStart = !lx.lineHasToken;
+    lx.lineHasToken = true;
+    lx.opensDirective = false;
+    lx.tokenIndex = lx.directiveTokens++;
+    beginToken(lx, TokenKind::Code);
+    std::uint16_t cls = byteClass(w[0]);
+    if ((cls & kDigit) || (w[0] == '.' && (byteClass(w[1]) & kDigit))) {
+        lx.mode = LexMode::Number;
+        return numberStep(lx, piece);
+    }
+    if (cls & kNameC)
+        return nameStart(lx, piece);
+    switch (w[0]) {
+    case '"': case '\'': return quotedStart(lx, piece, 0);
+    case '@': return atStart(lx, piece);
+    case '<':
+        if (lx.directive == Directive::Include && lx.tokenIndex == 2 && headerName(lx, piece))
+            return true;
+        break;
+    default: break;
+    }
+    return punctuatorStart(lx, piece, lineStart);
+}
+
+// Hands out the LineEnd of the directive that the line feed at pos, or the
+// input's end, ends.
+bool directiveEnd(Lexer &lx, TokenPiece &piece)
+{
+    setWholePiece(lx, piece, TokenKind::LineEnd, "\n", placeAt(lx, lx.pos));
+    if (lx.pos < lx.end) {
+        newLine(lx, lx.pos);
+        ++lx.pos;
+        lx.lineHasToken = false;
+    }
+    markEnd(lx, lx.pos);
+    lx.directive = Directive::None;
+    lx.splitGreater = false;
+    return true;
+}
+
+// Between tokens: skips layout and starts what follows.
+bool betweenStep(Lexer &lx, TokenPiece &piece)
+{
+    switch (skipLayout(lx)) {
+    case Stop::Token:
+        return startToken(lx, piece);
+    case Stop::DirectiveEnd:
+        return directiveEnd(lx, piece);
+    case Stop::Comment:
+        lx.commentIsBlock = lx.window[lx.pos + 1] == '*';
+        lx.commentLineStart = false;
+        lx.pos += 2;
+        lx.mode = lx.commentIsBlock ? LexMode::BlockComment : LexMode::LineComment;
+        return false;
+    case Stop::InputEnd:
+        if (lx.directive != Directive::None)
+            return directiveEnd(lx, piece);
+        finishStream(lx, piece);
+        return true;
+    }
+    return false;
+}
+
+// One step of the lexer; true when piece is filled.
+bool cStep(Lexer &lx, TokenPiece &piece)
+{
+    switch (lx.mode) {
+    case LexMode::Between: return betweenStep(lx, piece);
+    case LexMode::Name: return nameStep(lx, piece);
+    case LexMode::Number: return numberStep(lx, piece);
+    case LexMode::Quoted: return quotedStep(lx, piece);
+    case LexMode::Gap: return gapStep(lx, piece);
+    case LexMode::Raw: return rawStep(lx, piece);
+    case LexMode::Verbatim: return verbatimStep(lx, piece);
+    case LexMode::Interpolated: return interpolatedStep(lx, piece);
+    case LexMode::BlockComment: case LexMode::LineComment: return commentStep(lx, piece);
+    case LexMode::Word: return wordStep(lx, piece);
+    case LexMode::Finished: finishStream(lx, piece); return true;
+    }
+    return false;
+}
+
+} // namespace
+
+void cNext(Lexer &lx, TokenPiece &piece)
+{
+    while (!cStep(lx, piece)) {
+    }
+}

@@ -1,0 +1,363 @@
+// What every lexer shares: reading a source into the window (Ctrl-Z, splices),
+// places, pieces, and the words of comments.
+#include "tokens/lexer.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+constexpr char kCtrlZ = 0x1a;
+
+// The class bits of byte c.
+constexpr std::uint16_t classOf(int c)
+{
+    std::uint16_t bits = 0;
+    bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+    bool digit = c >= '0' && c <= '9';
+    if (c == ' ' || c == '\t' || c == '\v' || c == '\f' || c == '\r')
+        bits |= kBlank | kWordStop;
+    if (letter || digit || c == '_' || c >= 0x80)
+        bits |= kNameC | kNameB;
+    if (c == '$')
+        bits |= kNameC;
+    if (digit)
+        bits |= kDigit;
+    if (c == '.')
+        bits |= kDot;
+    if (c == '"' || c == '\'' || c == '\\' || c == '\n' || c == '\r' || c == 0)
+        bits |= kQuotedStop;
+    if (c == '*' || c == '\n' || c == 0)
+        bits |= kCommentStop | kWordStop;
+    if (c == ')' || c == '\n' || c == '\r' || c == 0)
+        bits |= kRawStop;
+    if (c == '"' || c == '\n' || c == '\r' || c == 0)
+        bits |= kVerbatimStop;
+    return bits;
+}
+
+struct ClassTable {
+    std::uint16_t bits[256];
+};
+
+constexpr ClassTable makeClassTable()
+{
+    ClassTable t{};
+    for (int c = 0; c < 256; ++c)
+        t.bits[c] = classOf(c);
+    return t;
+}
+
+constexpr ClassTable kTable = makeClassTable();
+
+// Bytes of the splice that starts with the backslash at p, n bytes readable
+// there: 2 for backslash LF, 3 for backslash CR LF, 0 when it is no splice,
+// and -1 when the bytes that tell are not read yet.
+int spliceLength(const char *p, std::size_t n, bool rawEnded)
+{
+    if (n < 2)
+        return rawEnded ? 0 : -1;
+    if (p[1] == '\n')
+        return 2;
+    if (p[1] != '\r')
+        return 0;
+    if (n < 3)
+        return rawEnded ? 0 : -1;
+    return p[2] == '\n' ? 3 : 0;
+}
+
+// Reads the next chunk into raw after the bytes not yet copied, cut at a
+// Ctrl-Z. Returns false when nothing more can come.
+bool readRaw(Lexer &lx)
+{
+    if (lx.rawEnded)
+        return false;
+    std::size_t kept = lx.rawEnd - lx.rawPos;
+    std::memmove(lx.raw, lx.raw + lx.rawPos, kept);
+    lx.rawPos = 0;
+    lx.rawEnd = kept;
+    std::size_t got = readSource(*lx.source, lx.raw + kept, kLexReadSize - kept);
+    if (got == 0) {
+        lx.rawEnded = true;
+        return false;
+    }
+    if (const void *z = std::memchr(lx.raw + kept, kCtrlZ, got)) {
+        got = static_cast<std::size_t>(static_cast<const char *>(z) - (lx.raw + kept));
+        lx.rawEnded = true;
+    }
+    lx.anyByte = lx.anyByte || got > 0;
+    lx.rawEnd += got;
+    return true;
+}
+
+// Notes a splice before window offset at; false when no record is free.
+bool recordSplice(Lexer &lx, std::size_t at)
+{
+    if (lx.spliceCount > 0 && lx.splices[lx.spliceCount - 1].offset == at) {
+        ++lx.splices[lx.spliceCount - 1].count;
+        return true;
+    }
+    if (lx.spliceCount == kLexSplices)
+        return false;
+    lx.splices[lx.spliceCount++] = {at, 1};
+    return true;
+}
+
+enum class Translated { Full, NeedRaw, NoRecord };
+
+// Copies raw bytes to the end of the window, splices taken out in a C-family
+// source, until the window is full, raw runs out or a splice finds no record.
+Translated translate(Lexer &lx)
+{
+    bool splicing = lx.sourceClass == SourceClass::CFamily;
+    while (lx.end < kLexWindowSize) {
+        std::size_t n = std::min(lx.rawEnd - lx.rawPos, kLexWindowSize - lx.end);
+        if (n == 0)
+            return Translated::NeedRaw;
+        const char *src = lx.raw + lx.rawPos;
+        const void *bs = splicing ? std::memchr(src, '\\', n) : nullptr;
+        std::size_t plain = bs ? static_cast<std::size_t>(static_cast<const char *>(bs) - src) : n;
+        std::memcpy(lx.window + lx.end, src, plain);
+        lx.end += plain;
+        lx.rawPos += plain;
+        if (!bs)
+            continue;
+        int length = spliceLength(lx.raw + lx.rawPos, lx.rawEnd - lx.rawPos, lx.rawEnded);
+        if (length < 0)
+            return Translated::NeedRaw;
+        if (length == 0) {
+            lx.window[lx.end++] = '\\';
+            ++lx.rawPos;
+        } else if (recordSplice(lx, lx.end)) {
+            lx.rawPos += static_cast<std::size_t>(length);
+        } else {
+            return Translated::NoRecord;
+        }
+    }
+    return Translated::Full;
+}
+
+// Drops the window bytes before keep, and the splice records already counted.
+void shiftWindow(Lexer &lx, std::size_t keep)
+{
+    applySplices(lx, keep);
+    std::memmove(lx.window, lx.window + keep, lx.end - keep);
+    lx.end -= keep;
+    lx.pos -= keep;
+    lx.pieceStart = lx.pieceStart >= keep ? lx.pieceStart - keep : 0;
+    lx.base += static_cast<std::int64_t>(keep);
+    std::size_t live = lx.spliceCount - lx.spliceNext;
+    for (std::size_t k = 0; k < live; ++k) {
+        lx.splices[k] = lx.splices[lx.spliceNext + k];
+        lx.splices[k].offset -= keep;
+    }
+    lx.spliceNext = 0;
+    lx.spliceCount = live;
+}
+
+} // namespace
+
+const std::uint16_t kByteClass[256] = {
+#define MATCHLING_ROW(r) kTable.bits[r], kTable.bits[r + 1], kTable.bits[r + 2], kTable.bits[r + 3], \
+    kTable.bits[r + 4], kTable.bits[r + 5], kTable.bits[r + 6], kTable.bits[r + 7]
+    MATCHLING_ROW(0), MATCHLING_ROW(8), MATCHLING_ROW(16), MATCHLING_ROW(24),
+    MATCHLING_ROW(32), MATCHLING_ROW(40), MATCHLING_ROW(48), MATCHLING_ROW(56),
+    MATCHLING_ROW(64), MATCHLING_ROW(72), MATCHLING_ROW(80), MATCHLING_ROW(88),
+    MATCHLING_ROW(96), MATCHLING_ROW(104), MATCHLING_ROW(112), MATCHLING_ROW(120),
+    MATCHLING_ROW(128), MATCHLING_ROW(136), MATCHLING_ROW(144), MATCHLING_ROW(152),
+    MATCHLING_ROW(160), MATCHLING_ROW(168), MATCHLING_ROW(176), MATCHLING_ROW(184),
+    MATCHLING_ROW(192), MATCHLING_ROW(200), MATCHLING_ROW(208), MATCHLING_ROW(216),
+    MATCHLING_ROW(224), MATCHLING_ROW(232), MATCHLING_ROW(240), MATCHLING_ROW(248),
+#undef MATCHLING_ROW
+};
+
+void applySplices(Lexer &lx, std::size_t limit)
+{
+    while (lx.spliceNext < lx.spliceCount && lx.splices[lx.spliceNext].offset < limit) {
+        const SpliceRecord &r = lx.splices[lx.spliceNext++];
+        lx.line += r.count;
+        lx.lineStart = std::max(lx.lineStart, lx.base + static_cast<std::int64_t>(r.offset));
+    }
+}
+
+void refill(Lexer &lx, std::size_t keep)
+{
+    shiftWindow(lx, keep);
+    for (;;) {
+        if (translate(lx) != Translated::NeedRaw)
+            break;
+        // Raw is used up, or holds only the start of a splice: read more.
+        if (!readRaw(lx) && lx.rawPos == lx.rawEnd)
+            break;
+    }
+    lx.ended = lx.rawEnded && lx.rawPos == lx.rawEnd;
+    std::memset(lx.window + lx.end, 0, kLexPadding);
+}
+
+bool ensureAhead(Lexer &lx, std::size_t n)
+{
+    if (lx.end - lx.pos >= n || lx.ended)
+        return true;
+    if (lx.pieceStart > 0)
+        refill(lx, lx.pieceStart);
+    return lx.end - lx.pos >= n || lx.ended;
+}
+
+bool pauseAt(Lexer &lx, TokenPiece &piece, std::size_t at)
+{
+    lx.pos = at;
+    if (at == lx.pieceStart && !lx.firstPiece)
+        return false;
+    setPiece(lx, piece, lx.pieceStart, at, false);
+    lx.pieceStart = at;
+    return true;
+}
+
+void finishToken(Lexer &lx, TokenPiece &piece)
+{
+    setPiece(lx, piece, lx.pieceStart, lx.pos, true);
+    markEnd(lx, lx.pos);
+    lx.pieceStart = lx.pos;
+    lx.mode = LexMode::Between;
+}
+
+void setWholePiece(Lexer &lx, TokenPiece &piece, TokenKind kind, const char *text, TokenPlace place)
+{
+    piece.kind = kind;
+    piece.first = true;
+    piece.last = true;
+    piece.place = place;
+    piece.bytes = text;
+    piece.length = std::strlen(text);
+    lx.firstPiece = true;
+}
+
+void finishStream(Lexer &lx, TokenPiece &piece)
+{
+    lx.mode = LexMode::Finished;
+    setWholePiece(lx, piece, TokenKind::End, "", lx.endPlace);
+}
+
+bool wordStep(Lexer &lx, TokenPiece &piece)
+{
+    std::size_t i = lx.pos;
+    const char *w = lx.window;
+    for (;;) {
+        while (!(byteClass(w[i]) & kWordStop))
+            ++i;
+        if (w[i] == '*') {
+            if (i + 1 >= lx.end && !lx.ended) {
+                lx.pos = i;
+                if (!ensureAhead(lx, 2))
+                    return pauseAt(lx, piece, i);
+                i = lx.pos;
+                continue;
+            }
+            if (lx.commentIsBlock && w[i + 1] == '/')
+                break;
+            ++i;
+        } else if (w[i] == 0 && i < lx.end) {
+            ++i;
+        } else if (w[i] == 0 && !lx.ended) {
+            lx.pos = i;
+            if (!ensureAhead(lx, 2))
+                return pauseAt(lx, piece, i);
+            i = lx.pos;
+        } else {
+            break;
+        }
+    }
+    lx.pos = i;
+    finishToken(lx, piece);
+    lx.mode = lx.commentIsBlock ? LexMode::BlockComment : LexMode::LineComment;
+    return true;
+}
+
+bool commentStep(Lexer &lx, TokenPiece &piece)
+{
+    const char *w = lx.window;
+    for (;;) {
+        std::size_t i = lx.pos;
+        while (byteClass(w[i]) & kBlank)
+            ++i;
+        lx.pos = i;
+        lx.pieceStart = i;
+        if (lx.end - i < 2 && !lx.ended) {
+            refill(lx, i);
+            continue;
+        }
+        char c = w[i];
+        if (c == '\n') {
+            if (!lx.commentIsBlock) {
+                lx.mode = LexMode::Between;
+                return false;
+            }
+            newLine(lx, i);
+            lx.pos = i + 1;
+            lx.commentLineStart = true;
+            continue;
+        }
+        bool closes = lx.commentIsBlock && c == '*' && w[i + 1] == '/';
+        if (lx.commentLineStart) {
+            lx.commentLineStart = false;
+            if (c == '*' && !closes) {
+                lx.pos = i + 1;
+                continue;
+            }
+        }
+        if (closes || i >= lx.end) {
+            lx.pos = closes ? i + 2 : i;
+            lx.mode = LexMode::Between;
+            return false;
+        }
+        beginToken(lx, TokenKind::CommentWord);
+        lx.mode = LexMode::Word;
+        return wordStep(lx, piece);
+    }
+}
+
+void lexerStart(Lexer &lx, SourceClass sourceClass, const LexOptions &options, SourceStream &source)
+{
+    lx.source = &source;
+    lx.sourceClass = sourceClass;
+    lx.options = options;
+    lx.anyByte = false;
+    lx.rawPos = lx.rawEnd = 0;
+    lx.rawEnded = false;
+    lx.pos = lx.end = 0;
+    lx.ended = false;
+    lx.base = 0;
+    lx.spliceNext = lx.spliceCount = 0;
+    lx.line = 1;
+    lx.lineStart = 0;
+    lx.endPlace = TokenPlace{};
+    lx.endOffset = -1;
+    lx.mode = LexMode::Between;
+    lx.pieceStart = 0;
+    lx.firstPiece = true;
+    lx.lineHasToken = false;
+    lx.statementStart = true;
+    lx.splitGreater = false;
+    lx.commentLineStart = false;
+    lx.directive = Directive::None;
+    lx.directiveTokens = 0;
+    lx.opensDirective = false;
+    lx.frameCount = 0;
+    sorterStart(lx.sorter);
+    std::memset(lx.window, 0, kLexPadding);
+}
+
+void lexerNext(Lexer &lx, TokenPiece &piece)
+{
+    if (lx.sourceClass == SourceClass::Basic)
+        basicNext(lx, piece);
+    else if (lx.options.sortedIncludes)
+        sortedNext(lx, piece);
+    else
+        cNext(lx, piece);
+}
+
+bool lexerEmpty(const Lexer &lx)
+{
+    return !lx.anyByte;
+}
