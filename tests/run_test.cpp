@@ -13,34 +13,6 @@ namespace {
 const std::vector<std::string> kNone;
 const std::vector<std::string> kTempA = {"Matchlinga.tmp"};
 
-// Sources as a scratch directory holds them, then one run there.
-struct Scenario {
-    const char *name;
-    std::vector<std::pair<std::string, std::string>> files;
-    std::vector<std::string> args;
-    std::string out;
-    int status;
-    std::vector<std::string> temps;  // temporary files left, sorted
-    long fileSizeLimit = -1;
-};
-
-void play(const Scenario &s)
-{
-    SCOPED_TRACE(s.name);
-    ScratchDir dir;
-    std::vector<std::string> expectedEntries = s.temps;
-    for (const auto &f : s.files) {
-        writeFile(dir.file(f.first), f.second);
-        expectedEntries.push_back(f.first);
-    }
-    std::sort(expectedEntries.begin(), expectedEntries.end());
-    RunResult r = runMatchling(s.args, dir.path(), s.fileSizeLimit);
-    EXPECT_EQ(r.out, s.out);
-    EXPECT_EQ(r.status, s.status);
-    EXPECT_EQ(r.err, "");
-    EXPECT_EQ(dir.entries(), expectedEntries);
-}
-
 const std::string kOld = "int main() {\n    int a = 1; // one\n    return a;\n}\n";
 const std::string kNewLayout = "int main()\r\n{\r\n  int a = 1;\r\n\r\n  return a;   \r\n}";
 const std::string kNewCode = "int main() {\n    int a = 2;\n    return a;\n}\n";

@@ -1,6 +1,9 @@
 // The platform-independent part of the test helpers.
 #include "support.h"
 
+#include <gtest/gtest.h>
+
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 
@@ -17,6 +20,23 @@ std::string readFile(const std::string &path)
     std::ostringstream s;
     s << f.rdbuf();
     return s.str();
+}
+
+void play(const Scenario &s)
+{
+    SCOPED_TRACE(s.name);
+    ScratchDir dir;
+    std::vector<std::string> expectedEntries = s.temps;
+    for (const auto &f : s.files) {
+        writeFile(dir.file(f.first), f.second);
+        expectedEntries.push_back(f.first);
+    }
+    std::sort(expectedEntries.begin(), expectedEntries.end());
+    RunResult r = runMatchling(s.args, dir.path(), s.fileSizeLimit);
+    EXPECT_EQ(r.out, s.out);
+    EXPECT_EQ(r.status, s.status);
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(dir.entries(), expectedEntries);
 }
 
 std::string mismatch(const std::string &name1, const std::string &name2, long long offset, char c1,

@@ -82,6 +82,21 @@ struct RunResult {
 RunResult runMatchling(const std::vector<std::string> &args, const std::string &dir,
                        long fileSizeLimit = -1);
 
+// Sources as a scratch directory holds them, then one run there.
+struct Scenario {
+    const char *name;
+    std::vector<std::pair<std::string, std::string>> files;  // name, bytes
+    std::vector<std::string> args;
+    std::string out;                 // standard output, exactly
+    int status;                      // exit status
+    std::vector<std::string> temps;  // temporary files left, sorted
+    long fileSizeLimit = -1;
+};
+
+// Plays s: checks the output, the status, that nothing reached standard error
+// and that only the sources and s.temps are left in the directory.
+void play(const Scenario &s);
+
 // Texts of the utility that many tests expect.
 inline const std::string kPrompt = "Matchling==>  Press Enter to continue \n";
 inline const std::string kEquivalent = "\nMatchling==>  Files compare equivalent \n" + kPrompt;

@@ -30,6 +30,7 @@ struct Tally {
 
 // Everything the workers and the printer share.
 struct Sweep {
+    Sweep(const WalkList &l, const SweepSettings &s) : list(l), settings(s) {}
     const WalkList &list;
     SweepSettings settings;
     std::vector<PairResult> results;
@@ -62,9 +63,8 @@ void work(Sweep &sweep)
         }
         sweep.changed.notify_all();
     }
-    for (auto &reader : worker.objects)
-        if (reader)
-            objectReaderStop(reader);
+    for (ObjectReader *reader : worker.objects)
+        objectReaderStop(reader);
 }
 
 // The progress line on standard error, when that is a terminal.
@@ -168,7 +168,8 @@ int jobsFor(const RunSettings &settings)
 // summary and the verdict; returns the exit status.
 int sweepList(const WalkList &list, const SweepSettings &settings)
 {
-    Sweep sweep{list, settings, std::vector<PairResult>(list.entries.size())};
+    Sweep sweep{list, settings};
+    sweep.results.resize(list.entries.size());
     const int jobs = jobsFor(*settings.settings);
     sweep.ahead = static_cast<std::size_t>(jobs) * kAheadPerWorker;
     std::vector<std::thread> workers;

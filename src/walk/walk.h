@@ -5,7 +5,6 @@
 #define MATCHLING_WALK_H
 
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -56,8 +55,8 @@ int walkGit(const std::string &rev, WalkList &list, std::string &error);
 
 // Reads git objects for one worker: one long-lived "git cat-file --batch".
 struct ObjectReader;
-std::unique_ptr<ObjectReader> objectReaderStart();  // null when git cannot be started
-void objectReaderStop(std::unique_ptr<ObjectReader> &reader);
+ObjectReader *objectReaderStart();             // null when git cannot be started
+void objectReaderStop(ObjectReader *reader);   // ends git and frees the reader; null is allowed
 
 // Opens object for reading through source (stream and remaining set). Returns
 // 0, or 1 when the object cannot be read. Call objectClose before the next.

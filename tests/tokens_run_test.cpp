@@ -1,0 +1,132 @@
+// --tokens end to end: verdicts, the report of the first differing token with
+// its source lines, the listing, and the options that go with it.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "support.h"
+
+namespace {
+
+const std::vector<std::string> kNone;
+const std::vector<std::string> kTempA = {"Matchlinga.tmp"};
+
+// "Token mismatch" lines of one file, with its source line and caret.
+std::string tokenAt(const std::string &name, int line, int column, const std::string &token,
+                    const std::string &source, const std::string &under)
+{
+    return "Matchling==> Token mismatch at line " + std::to_string(line) + ", column " + std::to_string(column) +
+           " of " + name + " \nMatchling==> Token from " + name + " '" + token + "' \n" + source + " \n" + under +
+           "^ \n";
+}
+
+// "Text ends" or "Extra text begins" with its source line and caret.
+std::string placeAt(const std::string &what, const std::string &name, int line, int column, const std::string &source,
+                    const std::string &under)
+{
+    return "Matchling==> " + what + " at line " + std::to_string(line) + ", column " + std::to_string(column) +
+           " of " + name + " \n" + source + " \n" + under + "^ \n";
+}
+
+TEST(Tokens, Verdicts)
+{
+    const Scenario cases[] = {
+        {"layout only",
+         {{"a.c", "int main() {\n    return f(1, 2); // done\n}\n"},
+          {"b.c", "int main()\r\n{\r\n  return f(1,\r\n           2);\r\n  /* done */\r\n}"}},
+         {"a.c", "b.c", "--tokens"},
+         kEquivalent, 0, kNone},
+        {"a blank dropped between two words",
+         {{"a.c", "unsigned int x;\n"}, {"b.c", "unsignedint x;\n"}},
+         {"a.c", "b.c", "--tokens"},
+         tokenAt("a.c", 1, 1, "unsigned", "unsigned int x;", "") +
+             tokenAt("b.c", 1, 1, "unsignedint", "unsignedint x;", "") + kNotEquivalent,
+         0, kNone},
+        {"a blank inside a string, tabs kept under the caret",
+         {{"a.c", "int x;\n\ts = \"a b\";\n"}, {"b.c", "int x;\n  s = \"ab\";\n"}},
+         {"a.c", "b.c", "--tokens", "--exit-status"},
+         tokenAt("a.c", 2, 6, "\"a b\"", "\ts = \"a b\";", "\t    ") +
+             tokenAt("b.c", 2, 7, "\"ab\"", "  s = \"ab\";", "      ") + kNotEquivalent,
+         1, kNone},
+        {"a function-like macro made object-like",
+         {{"a.h", "#define F(x) (x)\n"}, {"b.h", "#define F (x) (x)\n"}},
+         {"a.h", "b.h", "--tokens"},
+         tokenAt("a.h", 1, 10, "(", "#define F(x) (x)", "         ") +
+             tokenAt("b.h", 1, 11, "(", "#define F (x) (x)", "          ") + kNotEquivalent,
+         0, kNone},
+        {"code moved into a line comment",
+         {{"a.c", "x = 1; y = 2;\n"}, {"b.c", "x = 1; // y = 2;\n"}},
+         {"a.c", "b.c", "--tokens"},
+         placeAt("Extra text begins", "a.c", 1, 8, "x = 1; y = 2;", "       ") +
+             placeAt("Text ends", "b.c", 1, 7, "x = 1; // y = 2;", "      ") + kNotEquivalent,
+         0, kNone},
+        {"comments count with --comments",
+         {{"a.c", "/* keep the lock\n   held */ f();\n"}, {"b.c", "/* keep the lock held\n */\nf();\n"}},
+         {"a.c", "b.c", "--tokens", "--comments"},
+         kEquivalent, 0, kNone},
+        {"an edited comment word",
+         {{"a.c", "f(); // keep the lock\n"}, {"b.c", "f(); // drop the lock\n"}},
+         {"a.c", "b.c", "--tokens", "--comments"},
+         tokenAt("a.c", 1, 9, "keep", "f(); // keep the lock", "        ") +
+             tokenAt("b.c", 1, 9, "drop", "f(); // drop the lock", "        ") + kNotEquivalent,
+         0, kNone},
+        {"includes sorted",
+         {{"a.c", "#include <b.h>\n#include \"a.h\"\nint x;\n"}, {"b.c", "#include \"a.h\"\n#include <b.h>\nint x;\n"}},
+         {"a.c", "b.c", "--tokens", "--sorted-includes"},
+         kEquivalent, 0, kNone},
+        {"Basic ignores letter case",
+         {{"a.bas", "Dim X As Integer ' count\r\nx = 1\r\n"}, {"b.bas", "dim x as INTEGER\nX = 1 _\n\n"}},
+         {"a.bas", "b.bas", "--tokens"},
+         kEquivalent, 0, kNone},
+        {"the listing, one token per line",
+         {{"a.c", "#define N 1\nx >> y;\n"}, {"b.c", "#define N 1\nx > > y;"}},
+         {"a.c", "b.c", "/L", "--tokens"},
+         "#\ndefine\nN\n1\n\\n\nx\n>\n>\ny\n;\n#\ndefine\nN\n1\n\\n\nx\n>\n>\ny\n;\n" + kEquivalent, 0, kNone},
+        {"an empty source",
+         {{"a.c", ""}, {"b.c", "x\n"}},
+         {"a.c", "b.c", "--tokens"},
+         "\nMatchling==>  Unable to read a.c \nMatchling==>  Program will abort \n" + kPrompt + "\n", 1, kTempA},
+    };
+    for (const Scenario &s : cases)
+        play(s);
+}
+
+TEST(Tokens, LongLinesAreShownAroundTheColumn)
+{
+    const std::string head(200, 'a');
+    const Scenario s = {"a long line",
+                        {{"a.c", head + " = 1;\n"}, {"b.c", head + " = 2;\n"}},
+                        {"a.c", "b.c", "--tokens"},
+                        tokenAt("a.c", 1, 204, "1", "..." + std::string(40, 'a') + " = 1;",
+                                std::string(46, ' ')) +
+                            tokenAt("b.c", 1, 204, "2", "..." + std::string(40, 'a') + " = 2;",
+                                    std::string(46, ' ')) +
+                            kNotEquivalent,
+                        0, kNone};
+    play(s);
+}
+
+TEST(Tokens, OptionMistakes)
+{
+    const std::string usage =
+        "Matchling==>  Matchling  Ver. 0.1a of September 17, 1999 \n\n"
+        "Matchling==>  Usage: Matchling  SourceFile1  SourceFile2  [Options] \n\n"
+        "Matchling==>  For the latest updates and product information: \n"
+        "Matchling==>     See   : https://matchling.example.org \n"
+        "Matchling==>     mailto: support@matchling.example.org \n" + kPrompt;
+    const Scenario cases[] = {
+        {"a mistyped option", {{"a.c", "x\n"}}, {"a.c", "a.c", "--token"},
+         "Matchling==>  Unknown option --token \n" + usage, 1, kNone},
+        {"with --exit-status", {{"a.c", "x\n"}}, {"a.c", "a.c", "--exit-status", "--wher"},
+         "Matchling==>  Unknown option --wher \n" + usage, 2, kNone},
+        {"--comments alone", {{"a.c", "x\n"}}, {"a.c", "a.c", "--comments"},
+         "Matchling==>  Option --comments needs --tokens \n" + usage, 1, kNone},
+        {"--jobs without a number", {{"a.c", "x\n"}}, {"a.c", "a.c", "--jobs", "none"},
+         "Matchling==>  Option --jobs needs a number from 1 to 1024 \n" + usage, 1, kNone},
+    };
+    for (const Scenario &s : cases)
+        play(s);
+}
+
+} // namespace
