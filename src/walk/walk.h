@@ -56,6 +56,16 @@ int walkGit(const std::string &rev, WalkList &list, std::string &error);
 
 // Reads git objects for one worker: one long-lived "git cat-file --batch".
 struct ObjectReader;
+
+// Dropping a reader stops it as objectReaderStop does; this also lets code
+// that holds one in a unique_ptr compile without its complete type.
+namespace std {
+template <>
+struct default_delete<ObjectReader> {
+    void operator()(ObjectReader *reader) const;
+};
+} // namespace std
+
 std::unique_ptr<ObjectReader> objectReaderStart();  // null when git cannot be started
 void objectReaderStop(std::unique_ptr<ObjectReader> &reader);
 
