@@ -1,6 +1,6 @@
 // Another program run beside this one, its standard output read through a
-// pipe and, when asked, its standard input written through another. The
-// platform's part of reading git: process_posix.cpp, process_windows.cpp.
+// pipe and, when asked, its standard input written through another: what
+// reading git needs from the platform (process_posix.cpp, process_windows.cpp).
 #ifndef MATCHLING_WALK_PROCESS_H
 #define MATCHLING_WALK_PROCESS_H
 

@@ -1,4 +1,4 @@
-// The platform's part of a tree walk: one directory opened and listed at a
+// What a tree walk needs from the platform: one directory opened and listed at a
 // time, entries described without following symbolic links and without
 // opening anything but directories. tree_posix.cpp and tree_windows.cpp.
 #ifndef MATCHLING_WALK_TREE_H
