@@ -4,6 +4,7 @@
 #ifndef MATCHLING_TEST_SUPPORT_H
 #define MATCHLING_TEST_SUPPORT_H
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -40,6 +41,12 @@ bool exists(const std::string &path);
 // Each returns whether it succeeded.
 bool makeDir(const std::string &path);
 bool makeSymlink(const std::string &target, const std::string &link);
+bool makeFifo(const std::string &path);
+
+// Runs work with file permission bits in force: as it is for a user, and for
+// root in a thread whose file accesses are checked as the user "nobody"'s.
+// Returns why it cannot (and work has not run), or null.
+const char *withPermissionBits(const std::function<void()> &work);
 
 // path as an argument of the utility on this platform: with the platform's
 // separators, and on Windows a path from the root (as a cross-build's paths

@@ -8,6 +8,7 @@
 #include <grp.h>
 #include <pwd.h>
 #include <poll.h>
+#include <sys/fsuid.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -105,6 +106,35 @@ bool makeDir(const std::string &path)
 bool makeSymlink(const std::string &target, const std::string &link)
 {
     return symlink(target.c_str(), link.c_str()) == 0;
+}
+
+bool makeFifo(const std::string &path)
+{
+    return mkfifo(path.c_str(), 0600) == 0;
+}
+
+const char *withPermissionBits(const std::function<void()> &work)
+{
+    if (geteuid() != 0) {
+        work();
+        return nullptr;
+    }
+    const struct passwd *user = nobody();
+    if (!user)
+        return "running as root with no user \"nobody\" to check permissions as";
+    // The file-system ids are the calling thread's own; taking a non-root one
+    // drops root's right to pass permission bits along with it.
+    const char *why = nullptr;
+    std::thread checked([&] {
+        setfsgid(user->pw_gid);
+        setfsuid(user->pw_uid);
+        if (setfsuid(static_cast<uid_t>(-1)) != static_cast<int>(user->pw_uid))
+            why = "the file-system user id cannot be changed";
+        else
+            work();
+    });
+    checked.join();
+    return why;
 }
 
 std::string nativePath(const std::string &path)

@@ -180,6 +180,16 @@ bool makeSymlink(const std::string &, const std::string &)
     return false;
 }
 
+bool makeFifo(const std::string &)
+{
+    return false;
+}
+
+const char *withPermissionBits(const std::function<void()> &)
+{
+    return "permission bits do not keep a directory from being read on Windows";
+}
+
 std::string nativePath(const std::string &path)
 {
     std::string p = path;

@@ -98,10 +98,10 @@ TEST(Tokens, LongLinesAreShownAroundTheColumn)
     const Scenario s = {"a long line",
                         {{"a.c", head + " = 1;\n"}, {"b.c", head + " = 2;\n"}},
                         {"a.c", "b.c", "--tokens"},
-                        tokenAt("a.c", 1, 204, "1", "..." + std::string(40, 'a') + " = 1;",
-                                std::string(46, ' ')) +
-                            tokenAt("b.c", 1, 204, "2", "..." + std::string(40, 'a') + " = 2;",
-                                    std::string(46, ' ')) +
+                        tokenAt("a.c", 1, 204, "1", "..." + std::string(37, 'a') + " = 1;",
+                                std::string(43, ' ')) +
+                            tokenAt("b.c", 1, 204, "2", "..." + std::string(37, 'a') + " = 2;",
+                                    std::string(43, ' ')) +
                             kNotEquivalent,
                         0, kNone};
     play(s);

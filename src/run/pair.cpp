@@ -29,7 +29,7 @@ int openSide(Sides &s, int f, std::string &why)
         source.stream = openRegularFile(ref.file.c_str(), why);
         return source.stream ? 0 : 1;
     }
-    ObjectReader *&reader = s.worker.objects[f];
+    std::unique_ptr<ObjectReader> &reader = s.worker.objects[f];
     if (!reader)
         reader = objectReaderStart();
     if (!reader || objectOpen(*reader, ref.object, source) != 0) {

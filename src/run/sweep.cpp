@@ -63,7 +63,7 @@ void work(Sweep &sweep)
         }
         sweep.changed.notify_all();
     }
-    for (ObjectReader *reader : worker.objects)
+    for (std::unique_ptr<ObjectReader> &reader : worker.objects)
         objectReaderStop(reader);
 }
 

@@ -34,7 +34,7 @@ struct PairResult {
 // One worker: its run state and, in git modes, its two object readers.
 struct Worker {
     std::unique_ptr<RunState> run = std::make_unique<RunState>();
-    ObjectReader *objects[2] = {};  // started on first use; stopped when the worker is done
+    std::unique_ptr<ObjectReader> objects[2];  // started on first use
 };
 
 // How the pairs of a sweep are compared.

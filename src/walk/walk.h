@@ -5,6 +5,7 @@
 #define MATCHLING_WALK_H
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -55,8 +56,18 @@ int walkGit(const std::string &rev, WalkList &list, std::string &error);
 
 // Reads git objects for one worker: one long-lived "git cat-file --batch".
 struct ObjectReader;
-ObjectReader *objectReaderStart();             // null when git cannot be started
-void objectReaderStop(ObjectReader *reader);   // ends git and frees the reader; null is allowed
+
+// Dropping a reader stops it as objectReaderStop does; this also lets code
+// that holds one in a unique_ptr compile without its complete type.
+namespace std {
+template <>
+struct default_delete<ObjectReader> {
+    void operator()(ObjectReader *reader) const;
+};
+} // namespace std
+
+std::unique_ptr<ObjectReader> objectReaderStart();  // null when git cannot be started
+void objectReaderStop(std::unique_ptr<ObjectReader> &reader);
 
 // Opens object for reading through source (stream and remaining set). Returns
 // 0, or 1 when the object cannot be read. Call objectClose before the next.

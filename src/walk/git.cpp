@@ -1,0 +1,366 @@
+// What a commit changed, or what the working tree changed against HEAD, from
+// git's raw -z listing; and blobs read through one long-lived
+// "git cat-file --batch" per reader. git is only asked, never told: nothing
+// here writes to the repository, the index or the working tree.
+#include "walk/process.h"
+#include "walk/tree.h"
+#include "walk/walk.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <initializer_list>
+
+struct ObjectReader {
+    Process *git = nullptr;  // the running "git cat-file --batch"
+    bool broken = false;     // its output is out of step with the requests: nothing more can be read
+};
+
+namespace {
+
+// The longest header line of "git cat-file --batch" taken for one.
+constexpr std::size_t kLongestHeader = 1024;
+
+// One change of git's raw listing.
+struct Change {
+    std::string modes[2];  // each side's mode: "100644", "120000"...; all zeros where the side has none
+    std::string ids[2];    // each side's object id; all zeros where not known
+    char status = 0;       // git's letter: 'M', 'A', 'D', 'R', 'C', 'T', 'U'...
+    std::string paths[2];  // the old and the new path; the same but for 'R' and 'C'
+};
+
+// How the two sides of a git listing are named and read.
+struct GitSides {
+    std::string revs[2];  // "REV^" and "REV"; or "HEAD" and empty for the working tree
+    std::string top;      // the top directory of the work tree
+};
+
+// git with the settings no configuration may change, then args.
+std::vector<std::string> gitCommand(std::initializer_list<std::string> args)
+{
+    std::vector<std::string> argv = {"git", "-c", "core.quotepath=false", "--no-optional-locks"};
+    argv.insert(argv.end(), args);
+    return argv;
+}
+
+// Runs git as argv says to its end, its standard output into out. Returns
+// its exit status, with why set when it is not 0.
+int runGit(const std::vector<std::string> &argv, std::string &out, std::string &why)
+{
+    out.clear();
+    Process *git = processStart(argv, false, why);
+    if (!git)
+        return -1;
+    char buffer[65536];
+    while (std::size_t got = std::fread(buffer, 1, sizeof buffer, processOutput(*git)))
+        out.append(buffer, got);
+    int status = processFinish(git);
+    if (status != 0)
+        why = status < 0 ? "it did not exit normally" : "exit status " + std::to_string(status);
+    return status;
+}
+
+// out without the line feed that ends git's one line.
+std::string chomp(std::string out)
+{
+    if (!out.empty() && out.back() == '\n')
+        out.pop_back();
+    return out;
+}
+
+// Resolves name to an object id into id. Returns 0, or 1 when git knows no
+// such object.
+int resolve(const std::string &name, std::string &id)
+{
+    std::string out, why;
+    if (runGit(gitCommand({"rev-parse", "--verify", "--quiet", name}), out, why) != 0)
+        return 1;
+    id = chomp(out);
+    return 0;
+}
+
+bool allZeros(const std::string &s)
+{
+    return s.find_first_not_of('0') == std::string::npos;
+}
+
+// The next NUL-ended field of out at at, into value. Returns whether there is one.
+bool nextField(const std::string &out, std::size_t &at, std::string &value)
+{
+    std::size_t end = out.find('\0', at);
+    if (end == std::string::npos)
+        return false;
+    value.assign(out, at, end - at);
+    at = end + 1;
+    return true;
+}
+
+// Reads a change's header ":old-mode new-mode old-id new-id status[score]".
+bool parseHeader(const std::string &header, Change &change)
+{
+    std::string *words[5] = {&change.modes[0], &change.modes[1], &change.ids[0], &change.ids[1], nullptr};
+    std::string status;
+    words[4] = &status;
+    if (header.empty() || header[0] != ':')
+        return false;
+    std::size_t at = 1;
+    for (int i = 0; i < 5; ++i) {
+        std::size_t end = i < 4 ? header.find(' ', at) : header.size();
+        if (end == std::string::npos || end == at)
+            return false;
+        words[i]->assign(header, at, end - at);
+        at = end + 1;
+    }
+    change.status = status[0];
+    return true;
+}
+
+// Reads the changes of git's raw -z listing. Returns 0, or 1 when out is not one.
+int parseChanges(const std::string &out, std::vector<Change> &changes)
+{
+    std::size_t at = 0;
+    std::string header;
+    while (at < out.size()) {
+        Change change;
+        if (!nextField(out, at, header) || !parseHeader(header, change) || !nextField(out, at, change.paths[0]))
+            return 1;
+        change.paths[1] = change.paths[0];
+        bool twoPaths = change.status == 'R' || change.status == 'C';
+        if (twoPaths && !nextField(out, at, change.paths[1]))
+            return 1;
+        changes.push_back(std::move(change));
+    }
+    return 0;
+}
+
+// Why a side of mode cannot be read as a file; null when it can.
+const char *modeProblem(const std::string &mode)
+{
+    if (mode == "120000")
+        return "symbolic link";
+    if (mode.compare(0, 3, "100") == 0)
+        return nullptr;
+    return "not a regular file";  // 160000, a submodule
+}
+
+// Sets side s of change's entry. Returns why it cannot be read as a file, or null.
+const char *fillSide(const GitSides &sides, const Change &change, int s, SideRef &side)
+{
+    const std::string &path = change.paths[s];
+    if (s == 0 || !sides.revs[1].empty()) {
+        side.name = sides.revs[s] + ":" + path;
+        side.object = change.ids[s];
+        return modeProblem(change.modes[s]);
+    }
+    // The working tree: what is there now, whatever git saw.
+    side.name = path;
+    std::string file = sides.top + "/" + path;
+    TreeNode node;
+    if (treeStat(file, node) != 0)
+        return "missing";
+    if (node.type == NodeType::Link)
+        return "symbolic link";
+    if (node.type != NodeType::File)
+        return "not a regular file";
+    side.file = file;
+    side.size = node.size;
+    return modeProblem(change.modes[s]);
+}
+
+WalkEntry entryFor(const GitSides &sides, const Change &change)
+{
+    WalkEntry entry;
+    bool twoPaths = change.status == 'R' || change.status == 'C';
+    entry.path = twoPaths ? change.paths[0] + " -> " + change.paths[1] : change.paths[1];
+    bool present[2];
+    const char *problem = nullptr;
+    for (int s = 0; s < 2; ++s) {
+        present[s] = !allZeros(change.modes[s]);
+        const char *sideProblem = present[s] ? fillSide(sides, change, s, entry.sides[s]) : nullptr;
+        problem = problem ? problem : sideProblem;
+    }
+    if (change.status == 'U')
+        problem = "unmerged";
+    else if (!std::strchr("ACDMRT", change.status) || (!present[0] && !present[1]))
+        problem = "unknown change";
+    if (problem) {
+        entry.kind = EntryKind::Failed;
+        entry.reason = problem;
+    } else if (present[0] && present[1]) {
+        bool same = change.ids[0] == change.ids[1] && !allZeros(change.ids[0]);
+        entry.kind = same ? EntryKind::Same : EntryKind::Pair;
+    } else {
+        entry.kind = present[0] ? EntryKind::OnlyFirst : EntryKind::OnlySecond;
+    }
+    return entry;
+}
+
+// The git command that lists the changes the walk asks for, and the names of
+// its sides. Returns 0, or 1 with error set (an unknown revision, no commit).
+int listCommand(const std::string &rev, const std::string &top, GitSides &sides, std::vector<std::string> &argv,
+                std::string &error)
+{
+    std::string commit, parent;
+    if (rev.empty()) {
+        if (resolve("HEAD^{commit}", commit) != 0) {
+            error = "No commit yet (HEAD) in " + top;
+            return 1;
+        }
+        sides.revs[0] = "HEAD";
+        argv = gitCommand({"diff-index", "-z", "-M", "--no-ext-diff", "--no-textconv", "--no-color", commit});
+        return 0;
+    }
+    // A revision that starts with '-' would be taken for an option.
+    if (rev[0] == '-' || resolve(rev + "^{commit}", commit) != 0) {
+        error = "Unknown revision: " + rev;
+        return 1;
+    }
+    sides.revs[0] = rev + "^";
+    sides.revs[1] = rev;
+    if (resolve(commit + "^1^{commit}", parent) == 0)
+        argv = gitCommand({"diff-tree", "-r", "-z", "-M", "--no-ext-diff", "--no-textconv", "--no-color", parent, commit});
+    else  // a root commit: against the empty tree
+        argv = gitCommand({"diff-tree", "-r", "-z", "-M", "--no-ext-diff", "--no-textconv", "--no-color", "--root",
+                           "--no-commit-id", commit});
+    return 0;
+}
+
+// Reads one line of stream, without its line feed, into line. Returns 0, or 1
+// when the stream ends first or the line is too long for a header.
+int readHeader(std::FILE *stream, std::string &line)
+{
+    line.clear();
+    for (int c = std::getc(stream); c != EOF; c = std::getc(stream)) {
+        if (c == '\n')
+            return 0;
+        if (line.size() == kLongestHeader)
+            return 1;
+        line += static_cast<char>(c);
+    }
+    return 1;
+}
+
+// Reads and drops what is left of source. Returns 0, or 1 when it ends short.
+int drain(SourceStream &source)
+{
+    char buffer[16384];
+    while (readSource(source, buffer, sizeof buffer) > 0) {
+    }
+    return source.failed || source.remaining != 0;
+}
+
+// The size at the end of a header "<id> <type> <size>" and its type; -1 for
+// a header such as "<name> missing", which nothing follows.
+std::int64_t headerSize(const std::string &header, std::string &type)
+{
+    std::size_t last = header.rfind(' ');
+    if (last == std::string::npos || last + 1 == header.size())
+        return -1;
+    std::int64_t size = 0;
+    for (std::size_t i = last + 1; i < header.size(); ++i) {
+        char c = header[i];
+        if (c < '0' || c > '9' || size > (INT64_MAX - 9) / 10)
+            return -1;
+        size = size * 10 + (c - '0');
+    }
+    std::size_t first = last == 0 ? std::string::npos : header.rfind(' ', last - 1);
+    if (first == std::string::npos)
+        return -1;
+    type.assign(header, first + 1, last - first - 1);
+    return size;
+}
+
+} // namespace
+
+int walkGit(const std::string &rev, WalkList &list, std::string &error)
+{
+    list.entries.clear();
+    list.sideNames[0] = rev.empty() ? "HEAD" : rev + "^";
+    list.sideNames[1] = rev.empty() ? "working tree" : rev;
+    std::string out, why;
+    if (runGit(gitCommand({"--version"}), out, why) != 0) {
+        error = "Unable to run git: " + why;
+        return 1;
+    }
+    if (runGit(gitCommand({"rev-parse", "--show-toplevel"}), out, why) != 0) {
+        error = "Not a git repository: " + processCurrentDirectory();
+        return 1;
+    }
+    GitSides sides;
+    sides.top = chomp(out);
+    std::vector<std::string> argv;
+    if (listCommand(rev, sides.top, sides, argv, error) != 0)
+        return 1;
+    if (runGit(argv, out, why) != 0) {
+        error = "Unable to list the changes: git " + argv[4] + ": " + why;
+        return 1;
+    }
+    std::vector<Change> changes;
+    if (parseChanges(out, changes) != 0) {
+        error = "Unable to list the changes: git " + argv[4] + " printed what is not a list of changes";
+        return 1;
+    }
+    std::stable_sort(changes.begin(), changes.end(),
+                     [](const Change &a, const Change &b) { return a.paths[1] < b.paths[1]; });
+    for (const Change &change : changes)
+        list.entries.push_back(entryFor(sides, change));
+    return 0;
+}
+
+std::unique_ptr<ObjectReader> objectReaderStart()
+{
+    std::string why;
+    Process *git = processStart(gitCommand({"cat-file", "--batch"}), true, why);
+    if (!git)
+        return nullptr;
+    std::unique_ptr<ObjectReader> reader(new ObjectReader);
+    reader->git = git;
+    return reader;
+}
+
+void objectReaderStop(std::unique_ptr<ObjectReader> &reader)
+{
+    reader.reset();
+}
+
+void std::default_delete<ObjectReader>::operator()(ObjectReader *reader) const
+{
+    // git ends at the end of its input; one still writing ends at the closed pipe.
+    processFinish(reader->git);
+    delete reader;
+}
+
+int objectOpen(ObjectReader &reader, const std::string &object, SourceStream &source)
+{
+    source = SourceStream();
+    // A name with a line feed would be two requests.
+    if (reader.broken || object.empty() || object.find('\n') != std::string::npos)
+        return 1;
+    std::string request = object + "\n", header, type;
+    std::FILE *output = processOutput(*reader.git);
+    if (processWrite(*reader.git, request.data(), request.size()) != 0 || readHeader(output, header) != 0) {
+        reader.broken = true;
+        return 1;
+    }
+    std::int64_t size = headerSize(header, type);
+    if (size < 0)
+        return 1;
+    SourceStream content{output, size, false};
+    if (type == "blob") {
+        source = content;
+        return 0;
+    }
+    // Another kind of object: its content and line feed are skipped unread.
+    if (drain(content) != 0 || std::getc(output) != '\n')
+        reader.broken = true;
+    return 1;
+}
+
+void objectClose(ObjectReader &reader, SourceStream &source)
+{
+    if (!source.stream)
+        return;
+    if (drain(source) != 0 || std::getc(source.stream) != '\n')
+        reader.broken = true;
+    source = SourceStream();
+}
