@@ -95,9 +95,12 @@ int reopenForReport(void *self, int side, SourceStream &source)
     return 0;
 }
 
-void closeForReport(void *self, int side, SourceStream &)
+void closeForReport(void *self, int side, SourceStream &source)
 {
-    closeSide(*static_cast<Sides *>(self), side);
+    // The report has read on from where the side stood: what is left is its own.
+    Sides &s = *static_cast<Sides *>(self);
+    s.sources[side] = source;
+    closeSide(s, side);
 }
 
 // The last part of a name, which its class comes from: directory names may

@@ -1,0 +1,164 @@
+// Runs over whole trees and git commits, end to end: every kind of entry
+// reported in path order with each pair's lines together, the same bytes
+// whatever the number of workers, and nothing left in the current directory.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "support.h"
+
+namespace {
+
+const std::string kSummaryEquivalent = "\nMatchling==>  Files compare equivalent \n" + kPrompt;
+
+std::string summary(int equivalent, int different, int failed, int only)
+{
+    return "Matchling==> " + std::to_string(equivalent + different + failed) + " pairs compared: " +
+           std::to_string(equivalent) + " equivalent, " + std::to_string(different) + " not equivalent, " +
+           std::to_string(failed) + " failed, " + std::to_string(only) + " only on one side \n";
+}
+
+// Two trees "a" and "b" under dir: files as {path in a or "", path in b or "", bytes}.
+void makeTrees(const ScratchDir &dir, const std::vector<std::vector<std::string>> &files)
+{
+    for (const char *top : {"a", "b", "a/sub", "b/sub"})
+        makeDir(dir.file(top));
+    for (const auto &f : files)
+        for (int side = 0; side < 2; ++side)
+            if (!f[side].empty())
+                writeFile(dir.file(f[side]), f[2]);
+}
+
+TEST(Sweep, EveryKindOfEntryInOrder)
+{
+    ScratchDir dir;
+    makeTrees(dir, {
+                       {"a/same.c", "b/same.c", "int x;\n"},
+                       {"a/relaid.c", "", "int f() { return 1; }\n"},
+                       {"", "b/relaid.c", "int f()\r\n{\r\n    return 1;\r\n}\r\n"},
+                       {"a/sub/differs.c", "", "x = 1;\n"},
+                       {"", "b/sub/differs.c", "x = 2;\n"},
+                       {"a/old.c", "", "gone\n"},
+                       {"", "b/new.c", "new\n"},
+                       {"a/empty.c", "", ""},
+                       {"", "b/empty.c", "x\n"},
+                   });
+    const std::string expected =
+        "Matchling==> Unable to compare: empty.c (empty) \n"
+        "Matchling==> Only in b: new.c \n"
+        "Matchling==> Only in a: old.c \n"
+        "Matchling==> Not equivalent: sub/differs.c \n" +
+        mismatch("a/sub/differs.c", "b/sub/differs.c", 2, '1', "1;", '2', "2;") +
+        summary(2, 1, 1, 2) + kNotEquivalent;
+    for (const char *jobs : {"1", "4"}) {
+        SCOPED_TRACE(jobs);
+        RunResult r = runMatchling({"a", "b", "--jobs", jobs, "--exit-status"}, dir.path());
+        EXPECT_EQ(r.out, expected);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.err, "");
+        EXPECT_EQ(dir.entries(), (std::vector<std::string>{"a", "b"})) << "nothing written beside the trees";
+    }
+}
+
+TEST(Sweep, LinksAndSpecialFilesAreNeverOpened)
+{
+    SKIP_WITHOUT(Facility::SymbolicLinks);
+    ScratchDir dir;
+    makeTrees(dir, {{"a/x.c", "b/x.c", "x;\n"}});
+    ASSERT_TRUE(makeSymlink("x.c", dir.file("a/link.c")));
+    ASSERT_TRUE(makeSymlink("x.c", dir.file("b/link.c")));
+    ASSERT_TRUE(makeSymlink("/etc/passwd", dir.file("a/away.c")));
+    ASSERT_TRUE(makeSymlink("x.c", dir.file("b/away.c")));
+    ASSERT_TRUE(makeFifo(dir.file("a/pipe.c")));
+    ASSERT_TRUE(makeFifo(dir.file("b/pipe.c")));
+    RunResult r = runMatchling({"a", "b"}, dir.path());
+    EXPECT_EQ(r.out, "Matchling==> Unable to compare: away.c (symbolic link) \n"
+                     "Matchling==> Unable to compare: pipe.c (not a regular file) \n" +
+                         summary(2, 0, 2, 0) + kNotEquivalent);
+    EXPECT_EQ(r.status, 0);
+}
+
+TEST(Sweep, TokensAndOptionsApplyToEveryPair)
+{
+    ScratchDir dir;
+    makeTrees(dir, {{"a/s.c", "", "x = \"a b\";\n"}, {"", "b/s.c", "x = \"ab\";\n"}, {"a/t.bas", "b/t.bas", "a\n"}});
+    RunResult lines = runMatchling({"a", "b"}, dir.path());
+    EXPECT_EQ(lines.out, summary(2, 0, 0, 0) + kSummaryEquivalent) << "the line rules remove the blank";
+    RunResult tokens = runMatchling({"a", "b", "--tokens"}, dir.path());
+    EXPECT_EQ(tokens.out, "Matchling==> Not equivalent: s.c \n"
+                          "Matchling==> Token mismatch at line 1, column 5 of a/s.c \n"
+                          "Matchling==> Token from a/s.c '\"a b\"' \n"
+                          "x = \"a b\"; \n    ^ \n"
+                          "Matchling==> Token mismatch at line 1, column 5 of b/s.c \n"
+                          "Matchling==> Token from b/s.c '\"ab\"' \n"
+                          "x = \"ab\"; \n    ^ \n" +
+                              summary(1, 1, 0, 0) + kNotEquivalent);
+}
+
+TEST(Sweep, TreesThatCannotBeRead)
+{
+    ScratchDir dir;
+    makeDir(dir.file("a"));
+    RunResult r = runMatchling({"a", "a", "--exit-status"}, dir.path());
+    EXPECT_EQ(r.out, summary(0, 0, 0, 0) + kSummaryEquivalent) << "an empty tree against itself";
+    EXPECT_EQ(r.status, 0);
+}
+
+// git, driven through the shell in a repository made in the test.
+class GitSweep : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (kDirSeparator != '/' || std::system("git --version >/dev/null 2>&1") != 0)
+            GTEST_SKIP() << "no git program on the PATH";
+    }
+    int git(const std::string &args)
+    {
+        const std::string command = "cd '" + dir.path() + "' && git -c user.name=T -c user.email=t@example.com " +
+                                    args + " >/dev/null 2>&1";
+        return std::system(command.c_str());
+    }
+    ScratchDir dir;
+};
+
+TEST_F(GitSweep, CommitAndWorkingTree)
+{
+    ASSERT_EQ(git("init -q"), 0);
+    writeFile(dir.file("main.c"), "int main() {\n  return 0;\n}\n");
+    std::string tail;
+    for (int i = 0; i < 20; ++i)
+        tail += "int g" + std::to_string(i) + " = " + std::to_string(i) + ";\n";
+    writeFile(dir.file("long.c"), "int f(int a, int b) { return a + b; }\n" + tail);
+    writeFile(dir.file("gone.c"), "old\n");
+    ASSERT_EQ(git("add . && git -c user.name=T -c user.email=t@example.com commit -q -m one"), 0);
+    writeFile(dir.file("main.c"), "int main()\n{\n    return 0;\n}\n");
+    ASSERT_EQ(git("mv long.c renamed.c && git rm -q gone.c"), 0);
+    writeFile(dir.file("renamed.c"), "int f(int a, int b)\n{\n  return a + b;\n}\n" + tail);
+    writeFile(dir.file("added.c"), "new\n");
+    ASSERT_EQ(git("add -A && git -c user.name=T -c user.email=t@example.com commit -q -m two"), 0);
+
+    RunResult commit = runMatchling({"--git", "HEAD"}, dir.path());
+    EXPECT_EQ(commit.out, "Matchling==> Only in HEAD: added.c \n"
+                          "Matchling==> Only in HEAD^: gone.c \n" +
+                              summary(2, 0, 0, 2) + kNotEquivalent);
+
+    writeFile(dir.file("main.c"), "int main() { return 1; }\n");
+    RunResult work = runMatchling({"--git", "--tokens"}, dir.path());
+    EXPECT_EQ(work.out, "Matchling==> Not equivalent: main.c \n"
+                        "Matchling==> Token mismatch at line 3, column 12 of HEAD:main.c \n"
+                        "Matchling==> Token from HEAD:main.c '0' \n"
+                        "    return 0; \n           ^ \n"
+                        "Matchling==> Token mismatch at line 1, column 21 of main.c \n"
+                        "Matchling==> Token from main.c '1' \n"
+                        "int main() { return 1; } \n                    ^ \n" +
+                            summary(0, 1, 0, 0) + kNotEquivalent);
+    EXPECT_EQ(work.status, 0);
+
+    RunResult outside = runMatchling({"--git"}, "/");
+    EXPECT_EQ(outside.out.rfind("Matchling==>  Not a git repository: ", 0), 0u) << outside.out;
+    EXPECT_EQ(outside.status, 1);
+}
+
+} // namespace
