@@ -5,9 +5,12 @@
 #
 # A line is joined or split only when that cannot change its meaning, for the
 # compiler or for Matchling's line rules: it holds no '/', no quote of either
-# kind and no backslash, is not a preprocessor line, and does not continue one.
+# kind, no backslash and no '#' (so no piece of it can become a preprocessor
+# line), and does not continue a line.
 # Such a line normalizes to its text without whitespace, so joining and
-# splitting it keeps the normalized text. Run with LC_ALL=C.
+# splitting it keeps the normalized text. A line that continues a backslash
+# line is left as it stands, and a line with a quote gets no trailing blanks:
+# either may be inside a literal, where blanks count. Run with LC_ALL=C.
 
 BEGIN {
     ORS = "\r\n"
@@ -40,7 +43,7 @@ function indentFor(width) {
 
 # Blanks to append at the end of a line.
 function trailing(text) {
-    if (text ~ /\\$/ || NR % 3 != 0)
+    if (text ~ /\\$/ || text ~ /["']/ || NR % 3 != 0)
         return ""
     return NR % 2 ? "  " : "\t "
 }
@@ -65,7 +68,12 @@ function flush() {
         width = substr(lead, i, 1) == "\t" ? width - width % 8 + 8 : width + 1
     indent = indentFor(width)
 
-    free = !continued && body != "" && body !~ /[\/"'\\]/ && body !~ /^#/
+    if (continued) {
+        flush()
+        print line
+        next
+    }
+    free = body != "" && body !~ /[\/"'\\#]/
     if (!free) {
         flush()
         print indent body trailing(body)

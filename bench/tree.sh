@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Times matchling on two whole trees against diff -r and git diff: this
+# Times matchling on two whole trees against diff -r (symbolic links not
+# followed, as matchling does not follow them) and git diff: this
 # machine's /usr/include and a re-laid-out copy of it.
 #
 #   bench/tree.sh
@@ -80,14 +81,14 @@ run_once "$matchling" copy relaid
 grep -q 'Files compare equivalent' "$bench_dir/out.txt" || die "matchling: the trees are not equivalent: $(tail -5 "$bench_dir/out.txt")"
 run_once "$matchling" copy relaid --tokens
 grep -q 'Files compare equivalent' "$bench_dir/out.txt" || die "matchling --tokens: the trees are not equivalent: $(grep -m5 'Not equivalent' "$bench_dir/out.txt")"
-run_once diff -r -q copy same
+run_once diff -r -q --no-dereference copy same
 [ "$status" -eq 0 ] || die "diff -r -q finds the copies different"
 
 # 4. The timed runs.
 say "bench: timing ($runs runs each)"
 uptime_before=$(uptime)
-time_tool diff -r -q copy same; ms_diff=$med_ms
-time_tool diff -r -q -w copy relaid; ms_diffw=$med_ms
+time_tool diff -r -q --no-dereference copy same; ms_diff=$med_ms
+time_tool diff -r -q -w --no-dereference copy relaid; ms_diffw=$med_ms
 time_tool git diff --no-index -w --stat copy relaid; ms_git=$med_ms
 time_tool "$matchling" copy relaid; ms_lines=$med_ms
 time_tool "$matchling" copy relaid --tokens; ms_tokens=$med_ms
@@ -100,8 +101,8 @@ echo "median wall time of $runs runs"
 echo "before: $uptime_before"
 echo "after:  $uptime_after"
 awk -v d="$ms_diff" -v w="$ms_diffw" -v g="$ms_git" -v l="$ms_lines" -v t="$ms_tokens" -v o="$ms_one" 'BEGIN {
-  printf "%-46s %8.3f s\n", "diff -r -q, two identical copies", d / 1000
-  printf "%-46s %8.3f s\n", "diff -r -q -w, re-laid-out pair", w / 1000
+  printf "%-46s %8.3f s\n", "diff -r -q --no-dereference, identical copies", d / 1000
+  printf "%-46s %8.3f s\n", "diff -r -q -w --no-dereference, re-laid-out pair", w / 1000
   printf "%-46s %8.3f s\n", "git diff --no-index -w --stat, re-laid-out pair", g / 1000
   printf "%-46s %8.3f s\n", "matchling, re-laid-out pair", l / 1000
   printf "%-46s %8.3f s\n", "matchling --tokens, re-laid-out pair", t / 1000

@@ -35,9 +35,11 @@ struct Sweep {
     SweepSettings settings;
     std::vector<PairResult> results;
     std::atomic<std::size_t> next{0};   // the next entry a worker takes
-    std::mutex mutex;                   // guards printed and every result's done
-    std::condition_variable changed;    // a result is done, or one was printed
+    std::mutex mutex;                   // guards printed, waiting and every result's done
+    std::condition_variable ready;      // the result the printer waits for is done
+    std::condition_variable room;       // results were printed, so workers may go on
     std::size_t printed = 0;            // entries printed so far
+    int waiting = 0;                    // workers waiting for room
     std::size_t ahead = 0;              // how far past printed a worker may go
     std::atomic<long long> bytes{0};    // bytes of the pairs compared so far
 };
@@ -52,16 +54,22 @@ void work(Sweep &sweep)
         {
             // Results wait in memory for their turn: keep them few.
             std::unique_lock<std::mutex> lock(sweep.mutex);
-            sweep.changed.wait(lock, [&] { return i < sweep.printed + sweep.ahead; });
+            ++sweep.waiting;
+            sweep.room.wait(lock, [&] { return i < sweep.printed + sweep.ahead; });
+            --sweep.waiting;
         }
         PairResult &result = sweep.results[i];
         comparePair(worker, sweep.list.entries[i], sweep.settings, result);
         sweep.bytes += result.bytes;
+        bool awaited;
         {
             std::lock_guard<std::mutex> lock(sweep.mutex);
             result.done = true;
+            awaited = i == sweep.printed;
         }
-        sweep.changed.notify_all();
+        // Only the result the printer waits for is worth waking it.
+        if (awaited)
+            sweep.ready.notify_one();
     }
     for (std::unique_ptr<ObjectReader> &reader : worker.objects)
         objectReaderStop(reader);
@@ -138,7 +146,7 @@ Tally printInOrder(Sweep &sweep)
         {
             std::unique_lock<std::mutex> lock(sweep.mutex);
             while (!result.done) {
-                sweep.changed.wait_for(lock, kProgressEvery);
+                sweep.ready.wait_for(lock, kProgressEvery);
                 showProgress(progress, sweep);
             }
         }
@@ -146,11 +154,14 @@ Tally printInOrder(Sweep &sweep)
             clearProgress(progress);
         printResult(sweep.list, sweep.list.entries[i], result, tally);
         result = PairResult();
+        bool blocked;
         {
             std::lock_guard<std::mutex> lock(sweep.mutex);
             sweep.printed = i + 1;
+            blocked = sweep.waiting > 0;
         }
-        sweep.changed.notify_all();
+        if (blocked)
+            sweep.room.notify_all();
     }
     clearProgress(progress);
     return tally;
