@@ -125,6 +125,9 @@ verify_pair() {
   run_once "$dir" "$matchling" source.cpp relaid.cpp
   [ "$status" -eq 0 ] && grep -q 'Files compare equivalent' "$bench_dir/out.txt" ||
     die "$dir: matchling does not find the pair equivalent: $(cat "$bench_dir/out.txt")"
+  run_once "$dir" "$matchling" source.cpp relaid.cpp --tokens
+  [ "$status" -eq 0 ] && grep -q 'Files compare equivalent' "$bench_dir/out.txt" ||
+    die "$dir: matchling --tokens does not find the pair equivalent: $(head -20 "$bench_dir/out.txt")"
   [ ! -e "$dir/Matchlinga.tmp" ] && [ ! -e "$dir/Matchlingb.tmp" ] || die "$dir: temporary files left"
 }
 
@@ -194,6 +197,8 @@ record() {  # name input_bytes
 }
 time_tool "$dir" "$runs" "$matchling" source.cpp relaid.cpp
 record "matchling (equivalent pair)" $((src_bytes + rel_bytes)) matchling
+time_tool "$dir" "$runs" "$matchling" source.cpp relaid.cpp --tokens
+record "matchling --tokens" $((src_bytes + rel_bytes)) tokens
 if [ -n "$baseline" ]; then
   time_tool "$dir" "$runs" "$baseline" source.cpp relaid.cpp
   record "matchling, baseline binary" $((src_bytes + rel_bytes)) baseline
@@ -218,8 +223,9 @@ for row in "${results[@]}"; do
   awk -v n="$name" -v ms="$ms" -v b="$bytes" -v r="$rss" -v l="$ld" 'BEGIN {
     printf "%-30s %10.3f %10.0f %14d %6s\n", n, ms / 1000, (ms > 0 ? b / 1e6 / (ms / 1000) : 0), r, l }'
 done
-awk -v m="$ms_matchling" -v c="$ms_cmp" -v d="$ms_diff" -v g="$ms_git" -v b="${ms_baseline:-0}" 'BEGIN {
+awk -v m="$ms_matchling" -v c="$ms_cmp" -v d="$ms_diff" -v g="$ms_git" -v b="${ms_baseline:-0}" -v t="$ms_tokens" 'BEGIN {
   printf "matchling / cmp:      %5.2fx  (target at most 3x)\n", m / c
+  printf "--tokens / default:   %5.2fx  (target at most 1.5x)\n", t / m
   printf "diff -w / matchling:  %5.1fx  (target at least 15x)\n", d / m
   printf "git diff / matchling: %5.1fx\n", g / m
   if (b > 0)

@@ -45,14 +45,10 @@ std::FILE *openRegularFile(const char *name, std::string &why)
         why = errno == ELOOP ? "symbolic link" : "unreadable";
         return nullptr;
     }
+    // O_NONBLOCK changes nothing for a regular file, so it may stay.
     struct stat st;
     if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         why = "not a regular file";
-        close(fd);
-        return nullptr;
-    }
-    if (!blocking(fd)) {
-        why = "unreadable";
         close(fd);
         return nullptr;
     }
