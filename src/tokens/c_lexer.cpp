@@ -8,6 +8,14 @@ namespace {
 
 constexpr std::size_t kNoJoin = static_cast<std::size_t>(-1);
 
+// Window offset of the first byte from i on that is not a blank.
+inline std::size_t skipBlanks(const char *w, std::size_t i)
+{
+    while (byteClass(w[i]) & kBlank)
+        ++i;
+    return i;
+}
+
 bool isNameStart(char c)
 {
     return (byteClass(c) & kNameC) && !(byteClass(c) & kDigit);
@@ -68,8 +76,7 @@ Stop skipLayout(Lexer &lx)
     const char *w = lx.window;
     std::size_t i = lx.pos;
     for (;;) {
-        while (byteClass(w[i]) & kBlank)
-            ++i;
+        i = skipBlanks(w, i);
         if (w[i] == '\n' && lx.directive == Directive::None) {
             newLine(lx, i);
             lx.lineHasToken = false;
@@ -687,6 +694,7 @@ bool directiveEnd(Lexer &lx, TokenPiece &piece)
     markEnd(lx, lx.pos);
     lx.directive = Directive::None;
     lx.splitGreater = false;
+    lx.opensDirective = false;
     return true;
 }
 
@@ -713,6 +721,72 @@ bool betweenStep(Lexer &lx, TokenPiece &piece)
     return false;
 }
 
+// True when the punctuator at p may be taken by quickToken: not a comment,
+// a literal, a number, a '#' that may open a directive, or the input's end.
+inline bool quickPunctuator(const char *p, bool lineHasToken)
+{
+    switch (p[0]) {
+    case '"': case '\'': case '@': case 0: return false;
+    case '/': return p[1] != '*' && p[1] != '/';
+    case '.': return !(byteClass(p[1]) & kDigit);
+    case '#': case '%': return lineHasToken;
+    default: return true;
+    }
+}
+
+// Takes the common token outside a directive at once: a name that no literal
+// prefix starts, or a punctuator. False, with only layout skipped, when the
+// general steps must take it.
+inline bool quickToken(Lexer &lx, TokenPiece &piece)
+{
+    if (lx.directive != Directive::None || lx.splitGreater)
+        return false;
+    const char *w = lx.window;
+    std::size_t i = lx.pos;
+    for (;;) {
+        while (byteClass(w[i]) & kBlank)
+            ++i;
+        if (w[i] != '\n')
+            break;
+        newLine(lx, i);
+        lx.lineHasToken = false;
+        ++i;
+    }
+    lx.pos = lx.pieceStart = i;
+    if (lx.end - i < kLexLookahead && !lx.ended)
+        return false;
+    const char c = w[i];
+    const std::uint16_t cls = byteClass(c);
+    std::size_t e = i + 1;
+    if (cls & kSolo) {
+        // the common punctuators: nothing to decide
+    } else if (cls & kNameC) {
+        if (cls & kDigit)
+            return false;
+        if ((cls & kPrefix) && (!(byteClass(w[i + 1]) & kNameC) || w[i + 1] == '8' || w[i + 1] == 'R'))
+            return false;
+        while (byteClass(w[e]) & kNameC)
+            ++e;
+        if (e >= lx.end && !lx.ended)
+            return false;
+    } else {
+        if (!quickPunctuator(w + i, lx.lineHasToken))
+            return false;
+        e = i + punctuatorLength(w + i);
+        lx.splitGreater = c == '>' && e == i + 1 && w[i + 1] == '>';
+    }
+    lx.lineHasToken = true;
+    piece.kind = TokenKind::Code;
+    piece.first = true;
+    piece.last = true;
+    piece.place = placeAt(lx, i);
+    piece.bytes = w + i;
+    piece.length = e - i;
+    markEnd(lx, e);
+    lx.pos = lx.pieceStart = e;
+    return true;
+}
+
 // One step of the lexer; true when piece is filled.
 bool cStep(Lexer &lx, TokenPiece &piece)
 {
@@ -736,6 +810,24 @@ bool cStep(Lexer &lx, TokenPiece &piece)
 
 void cNext(Lexer &lx, TokenPiece &piece)
 {
+    if (lx.mode == LexMode::Between && quickToken(lx, piece))
+        return;
     while (!cStep(lx, piece)) {
+    }
+}
+
+// Here rather than with the other shared parts, so that the common token of a
+// C-family source takes no call beyond this one.
+void lexerNext(Lexer &lx, TokenPiece &piece)
+{
+    if (lx.sourceClass == SourceClass::CFamily && !lx.options.sortedIncludes) {
+        if (lx.mode == LexMode::Between && quickToken(lx, piece))
+            return;
+        while (!cStep(lx, piece)) {
+        }
+    } else if (lx.sourceClass == SourceClass::Basic) {
+        basicNext(lx, piece);
+    } else {
+        sortedNext(lx, piece);
     }
 }

@@ -33,6 +33,10 @@ constexpr std::uint16_t classOf(int c)
         bits |= kRawStop;
     if (c == '"' || c == '\n' || c == '\r' || c == 0)
         bits |= kVerbatimStop;
+    if (c == '(' || c == ')' || c == '[' || c == ']' || c == '{' || c == '}' || c == ';' || c == ',' || c == '~')
+        bits |= kSolo;
+    if (c == 'L' || c == 'u' || c == 'U' || c == 'R' || c == '$')
+        bits |= kPrefix;
     return bits;
 }
 
@@ -99,6 +103,8 @@ bool recordSplice(Lexer &lx, std::size_t at)
     }
     if (lx.spliceCount == kLexSplices)
         return false;
+    if (lx.spliceNext == lx.spliceCount)
+        lx.spliceAt = at;
     lx.splices[lx.spliceCount++] = {at, 1};
     return true;
 }
@@ -153,6 +159,7 @@ void shiftWindow(Lexer &lx, std::size_t keep)
     }
     lx.spliceNext = 0;
     lx.spliceCount = live;
+    lx.spliceAt = live > 0 ? lx.splices[0].offset : kNoSplice;
 }
 
 } // namespace
@@ -178,6 +185,7 @@ void applySplices(Lexer &lx, std::size_t limit)
         lx.line += r.count;
         lx.lineStart = std::max(lx.lineStart, lx.base + static_cast<std::int64_t>(r.offset));
     }
+    lx.spliceAt = lx.spliceNext < lx.spliceCount ? lx.splices[lx.spliceNext].offset : kNoSplice;
 }
 
 void refill(Lexer &lx, std::size_t keep)
@@ -211,14 +219,6 @@ bool pauseAt(Lexer &lx, TokenPiece &piece, std::size_t at)
     setPiece(lx, piece, lx.pieceStart, at, false);
     lx.pieceStart = at;
     return true;
-}
-
-void finishToken(Lexer &lx, TokenPiece &piece)
-{
-    setPiece(lx, piece, lx.pieceStart, lx.pos, true);
-    markEnd(lx, lx.pos);
-    lx.pieceStart = lx.pos;
-    lx.mode = LexMode::Between;
 }
 
 void setWholePiece(Lexer &lx, TokenPiece &piece, TokenKind kind, const char *text, TokenPlace place)
@@ -328,6 +328,7 @@ void lexerStart(Lexer &lx, SourceClass sourceClass, const LexOptions &options, S
     lx.ended = false;
     lx.base = 0;
     lx.spliceNext = lx.spliceCount = 0;
+    lx.spliceAt = kNoSplice;
     lx.line = 1;
     lx.lineStart = 0;
     lx.endPlace = TokenPlace{};
@@ -345,16 +346,6 @@ void lexerStart(Lexer &lx, SourceClass sourceClass, const LexOptions &options, S
     lx.frameCount = 0;
     sorterStart(lx.sorter);
     std::memset(lx.window, 0, kLexPadding);
-}
-
-void lexerNext(Lexer &lx, TokenPiece &piece)
-{
-    if (lx.sourceClass == SourceClass::Basic)
-        basicNext(lx, piece);
-    else if (lx.options.sortedIncludes)
-        sortedNext(lx, piece);
-    else
-        cNext(lx, piece);
 }
 
 bool lexerEmpty(const Lexer &lx)

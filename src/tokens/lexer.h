@@ -37,6 +37,7 @@ constexpr std::size_t kInterpolationDepth = 16;  // nested holes and literals in
 constexpr std::size_t kIncludeDirectives = 256;  // #include directives sorted as one group
 constexpr std::size_t kIncludeTokens = 4096;     // tokens of the directives of one group
 constexpr std::size_t kIncludeKeyBytes = 65536;  // key bytes of the tokens of one group
+constexpr std::size_t kNoSplice = static_cast<std::size_t>(-1);  // no splice record left to count
 
 // What the next call of the lexer goes on with.
 enum class LexMode : unsigned char {
@@ -146,6 +147,7 @@ struct Lexer {
     SpliceRecord splices[kLexSplices];        // splices at or after the window's start, in order
     std::size_t spliceNext = 0;               // first record whose line feeds are not yet counted
     std::size_t spliceCount = 0;              // records in use
+    std::size_t spliceAt = kNoSplice;         // offset of record spliceNext; kNoSplice when none is left
 
     // Places.
     std::int64_t line = 1;                    // line of the scan position
@@ -199,6 +201,8 @@ enum ByteClass : std::uint16_t {
     kWordStop = 1 << 7,       // ends a comment word: blanks, LF, '*', NUL
     kRawStop = 1 << 8,        // ends a plain run in a raw string: ')', LF, CR, NUL
     kVerbatimStop = 1 << 9,   // ends a plain run in a verbatim or Basic string: '"', LF, CR, NUL
+    kSolo = 1 << 10,          // a C-family punctuator of one byte whatever follows: ( ) [ ] { } ; , ~
+    kPrefix = 1 << 11,        // may start a literal prefix or a C# string: L u U R $
 };
 
 extern const std::uint16_t kByteClass[256];
@@ -246,7 +250,7 @@ void applySplices(Lexer &lexer, std::size_t limit);
 // The place of the byte at window offset at, everything before it scanned.
 inline TokenPlace placeAt(Lexer &lexer, std::size_t at)
 {
-    if (lexer.spliceNext < lexer.spliceCount && lexer.splices[lexer.spliceNext].offset <= at)
+    if (lexer.spliceAt <= at)
         applySplices(lexer, at + 1);
     return {lexer.line, lexer.base + static_cast<std::int64_t>(at) - lexer.lineStart + 1};
 }
@@ -254,7 +258,7 @@ inline TokenPlace placeAt(Lexer &lexer, std::size_t at)
 // Records that the last token ends just before window offset at.
 inline void markEnd(Lexer &lexer, std::size_t at)
 {
-    if (lexer.spliceNext < lexer.spliceCount && lexer.splices[lexer.spliceNext].offset < at)
+    if (lexer.spliceAt < at)
         applySplices(lexer, at);
     lexer.endOffset = lexer.base + static_cast<std::int64_t>(at);
     lexer.endPlace = {lexer.line, lexer.endOffset - lexer.lineStart + 1};
@@ -287,7 +291,13 @@ bool pauseAt(Lexer &lexer, TokenPiece &piece, std::size_t at);
 
 // Hands out the current token's last piece, which ends at pos; the lexer goes
 // on between tokens.
-void finishToken(Lexer &lexer, TokenPiece &piece);
+inline void finishToken(Lexer &lexer, TokenPiece &piece)
+{
+    setPiece(lexer, piece, lexer.pieceStart, lexer.pos, true);
+    markEnd(lexer, lexer.pos);
+    lexer.pieceStart = lexer.pos;
+    lexer.mode = LexMode::Between;
+}
 
 // Fills piece with a whole token of kind with key text at place.
 void setWholePiece(Lexer &lexer, TokenPiece &piece, TokenKind kind, const char *text, TokenPlace place);
