@@ -214,10 +214,13 @@ bool ensureAhead(Lexer &lx, std::size_t n)
 bool pauseAt(Lexer &lx, TokenPiece &piece, std::size_t at)
 {
     lx.pos = at;
-    if (at == lx.pieceStart && !lx.firstPiece)
+    // The piece keeps its last byte back for the next one, so that the
+    // token's last piece is never empty.
+    std::size_t cut = at > lx.pieceStart ? at - 1 : at;
+    if (cut == lx.pieceStart && !lx.firstPiece)
         return false;
-    setPiece(lx, piece, lx.pieceStart, at, false);
-    lx.pieceStart = at;
+    setPiece(lx, piece, lx.pieceStart, cut, false);
+    lx.pieceStart = cut;
     return true;
 }
 

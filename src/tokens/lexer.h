@@ -285,8 +285,9 @@ inline void setPiece(Lexer &lexer, TokenPiece &piece, std::size_t from, std::siz
     lexer.firstPiece = last;
 }
 
-// Hands out the current piece up to window offset at, not the token's last,
-// and goes on from at next time. False when there is nothing to hand out.
+// Hands out the current piece up to window offset at, less its last byte,
+// not the token's last; the scan goes on from at next time. False when there
+// is nothing to hand out.
 bool pauseAt(Lexer &lexer, TokenPiece &piece, std::size_t at);
 
 // Hands out the current token's last piece, which ends at pos; the lexer goes
