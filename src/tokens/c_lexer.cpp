@@ -282,6 +282,20 @@ bool literalEnd(Lexer &lx, TokenPiece &piece)
     return true;
 }
 
+// Hands out the closing quote held back from a joined string; the token ends.
+bool closeJoin(Lexer &lx, TokenPiece &piece)
+{
+    lx.mode = LexMode::Between;
+    piece.kind = TokenKind::Code;
+    piece.first = lx.firstPiece;
+    piece.last = true;
+    piece.place = lx.place;
+    piece.bytes = "\"";
+    piece.length = 1;
+    lx.firstPiece = true;
+    return true;
+}
+
 // Goes on with an ordinary literal; a string literal hands out its bytes up to
 // its closing quote when another may join it.
 bool quotedStep(Lexer &lx, TokenPiece &piece)
@@ -305,14 +319,43 @@ bool quotedStep(Lexer &lx, TokenPiece &piece)
     return some;
 }
 
+// True unless the string literal whose opening quote is at window offset
+// open ends at a line end or the input's end; moves the window to tell when
+// it can (nothing of the token is pending).
+bool closesOnItsLine(Lexer &lx, std::size_t open)
+{
+    for (int tries = 0; tries < 2; ++tries) {
+        const char *w = lx.window;
+        std::size_t i = open + 1;
+        for (;;) {
+            while (!(byteClass(w[i]) & kQuotedStop))
+                ++i;
+            if (i + 1 >= lx.end)
+                break;
+            if (w[i] == '"')
+                return true;
+            if (w[i] == '\n' || (w[i] == '\r' && w[i + 1] == '\n'))
+                return false;
+            i += w[i] == '\\' ? 2 : 1;
+        }
+        if (lx.ended)
+            return i < lx.end && w[i] == '"';
+        std::size_t shift = lx.pos;
+        refill(lx, lx.pos);
+        open -= shift;
+    }
+    return true;  // longer than the window: taken as closed
+}
+
 // Between two string literals: the next joins the token, or the token ends
-// with the closing quote held back.
+// with the closing quote held back. A literal that does not close on its
+// line never joins.
 bool gapStep(Lexer &lx, TokenPiece &piece)
 {
     lx.pieceStart = lx.pos;
     if (skipLayout(lx) == Stop::Token) {
         std::size_t k = joinPrefix(lx);
-        if (k != kNoJoin) {
+        if (k != kNoJoin && closesOnItsLine(lx, lx.pos + k)) {
             lx.pos += k + 1;
             lx.pieceStart = lx.pos;
             lx.joinFirst = false;
@@ -320,15 +363,7 @@ bool gapStep(Lexer &lx, TokenPiece &piece)
             return false;
         }
     }
-    lx.mode = LexMode::Between;
-    piece.kind = TokenKind::Code;
-    piece.first = lx.firstPiece;
-    piece.last = true;
-    piece.place = lx.place;
-    piece.bytes = "\"";
-    piece.length = 1;
-    lx.firstPiece = true;
-    return true;
+    return closeJoin(lx, piece);
 }
 
 // Drops the carriage return of a CR LF at window offset i from the current
