@@ -134,6 +134,7 @@ TEST(Tokens, LayoutOnlyIsEqual)
         {"split strings", "s = \"ab\" \"c\";", "s = \"a\"\n  \"bc\";", true},
         {"strings joined across a comment", "s = \"a\" /* c */ \"b\";", "s = \"ab\";", true},
         {"same prefix joins", "s = u8\"a\" \"b\" u8\"c\";", "s = u8\"abc\";", true},
+        {"an unterminated literal never joins", "s = \"a\" \"b\n;", "s = \"a\"\n\"b\n;", true},
         {"suffix ends the join", "x = \"a\" \"b\"_s;", "x = \"ab\"_s;", true},
         {"shift against two closers", "vector<vector<int>> v;", "vector<vector<int> > v;", true},
         {"comment between include lines", "#include <a.h>\n/* x */\n#include <b.h>\n",
@@ -253,6 +254,28 @@ TEST(Tokens, EmptySources)
         lexerNext(*lexer, piece);
         EXPECT_EQ(lexerEmpty(*lexer), c.empty);
         std::fclose(f);
+    }
+}
+
+// A run longer than the stores hold is sorted in groups that fill them.
+TEST(Tokens, LongIncludeRunsSortInGroups)
+{
+    const int lines = static_cast<int>(kIncludeDirectives) + 44;
+    std::string text;
+    for (int k = lines - 1; k >= 0; --k)
+        text += "#include <h" + std::to_string(1000 + k) + ">\n";
+    std::vector<std::string> headers;
+    for (const Tok &t : lex(text, C, withSortedIncludes()))
+        if (t.key.size() > 1 && t.key[0] == '<')
+            headers.push_back(t.key.substr(2, 4));
+    ASSERT_EQ(headers.size(), static_cast<std::size_t>(lines));
+    const struct {
+        std::size_t index;
+        const char *expected;
+    } rows[] = {{0, "1044"}, {kIncludeDirectives - 1, "1299"}, {kIncludeDirectives, "1000"}, {headers.size() - 1, "1043"}};
+    for (const auto &r : rows) {
+        SCOPED_TRACE(r.index);
+        EXPECT_EQ(headers[r.index], r.expected);
     }
 }
 
