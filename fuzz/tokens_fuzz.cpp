@@ -192,6 +192,46 @@ bool relayout(const std::vector<Tok> &tokens, SourceClass sourceClass, Chooser &
     return true;
 }
 
+// With sorted includes the lexer's own note of which '#' opens a directive
+// comes too early: take it from the stream before sorting, by place.
+void markOpeners(std::vector<Tok> &tokens, const std::string &source, SourceClass sourceClass, LexOptions options)
+{
+    options.sortedIncludes = false;
+    std::set<std::pair<std::int64_t, std::int64_t>> openers;
+    for (const Tok &t : lex(source, sourceClass, options))
+        if (t.opens)
+            openers.insert({t.place.line, t.place.column});
+    for (Tok &t : tokens)
+        t.opens = (t.key == "#" || t.key == "%:") && openers.count({t.place.line, t.place.column});
+}
+
+// True when a directive ends at the input's end before another token: it
+// cannot be written out before another directive.
+bool directiveEndsInput(const std::vector<Tok> &tokens)
+{
+    const Tok &end = tokens.back();
+    for (std::size_t i = 0; i + 2 < tokens.size(); ++i)
+        if (tokens[i].kind == TokenKind::LineEnd && tokens[i].place.line == end.place.line &&
+            tokens[i].place.column == end.place.column)
+            return true;
+    return false;
+}
+
+// Checks that joining the first two adjacent names of text (their blanks
+// taken out) changes the stream.
+void checkJoinedNames(const std::vector<Tok> &tokens, const std::string &text, const std::vector<std::size_t> &starts,
+                      SourceClass sourceClass, const LexOptions &options)
+{
+    for (std::size_t i = 0; i + 2 < tokens.size(); ++i) {
+        if (tokens[i].kind != TokenKind::Code || tokens[i + 1].kind != TokenKind::Code ||
+            !isName(tokens[i].key, sourceClass) || !isName(tokens[i + 1].key, sourceClass))
+            continue;
+        std::string joined = text.substr(0, starts[i] + tokens[i].key.size()) + text.substr(starts[i + 1]);
+        check(!sameStream(tokens, lex(joined, sourceClass, options)), "two names joined: a different stream");
+        return;
+    }
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
@@ -209,24 +249,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 
     std::vector<Tok> tokens = lex(source, sourceClass, options);
     if (options.sortedIncludes) {
-        // Which '#' opens a directive is known from the stream before sorting, by place.
-        LexOptions plain = options;
-        plain.sortedIncludes = false;
-        std::set<std::pair<std::int64_t, std::int64_t>> openers;
-        for (const Tok &t : lex(source, sourceClass, plain))
-            if (t.opens)
-                openers.insert({t.place.line, t.place.column});
-        for (Tok &t : tokens)
-            t.opens = (t.key == "#" || t.key == "%:") && openers.count({t.place.line, t.place.column});
-    }
-
-    // A directive that runs to the input's end cannot be written out before another.
-    const Tok &end = tokens.back();
-    for (std::size_t i = 0; i + 2 < tokens.size(); ++i)
-        if (tokens[i].kind == TokenKind::LineEnd && tokens[i].place.line == end.place.line &&
-            tokens[i].place.column == end.place.column)
+        markOpeners(tokens, source, sourceClass, options);
+        if (directiveEndsInput(tokens))
             return 0;
-
+    }
     std::string text;
     std::vector<std::size_t> starts;
     if (data[0] & 8)
@@ -234,15 +260,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     if (!relayout(tokens, sourceClass, choose, text, starts))
         return 0;
     check(sameStream(tokens, lex(text, sourceClass, options)), "written out with other layout: same stream");
-
-    // Two adjacent names joined into one.
-    for (std::size_t i = 0; i + 2 < tokens.size(); ++i) {
-        if (tokens[i].kind != TokenKind::Code || tokens[i + 1].kind != TokenKind::Code ||
-            !isName(tokens[i].key, sourceClass) || !isName(tokens[i + 1].key, sourceClass))
-            continue;
-        std::string joined = text.substr(0, starts[i] + tokens[i].key.size()) + text.substr(starts[i + 1]);
-        check(!sameStream(tokens, lex(joined, sourceClass, options)), "two names joined: a different stream");
-        break;
-    }
+    checkJoinedNames(tokens, text, starts, sourceClass, options);
     return 0;
 }

@@ -279,6 +279,21 @@ TEST(Tokens, LongIncludeRunsSortInGroups)
     }
 }
 
+// A directive that alone does not fit the stores comes out as it stands,
+// between the sorted groups before and after it.
+TEST(Tokens, IncludeTooLongToHold)
+{
+    const std::string name(kIncludeKeyBytes + 100, 'x');
+    std::string text = "#include <b>\n#include <a>\n#include \"" + name + "\"\n#include <d>\n#include <c>\n";
+    std::vector<std::string> order;
+    for (const Tok &t : lex(text, C, withSortedIncludes()))
+        if (t.kind == TokenKind::Code && t.key != "#" && t.key != "include")
+            order.push_back(t.key.size() > 10 ? "long" : t.key);
+    EXPECT_EQ(order, (std::vector<std::string>{"<a>", "<b>", "long", "<c>", "<d>"}));
+    std::vector<Tok> t = lex(text, C, withSortedIncludes());
+    EXPECT_TRUE(std::any_of(t.begin(), t.end(), [&](const Tok &k) { return k.key == "\"" + name + "\""; }));
+}
+
 // Tokens longer than the window, and places past several windows.
 TEST(Tokens, LongTokensComeWhole)
 {

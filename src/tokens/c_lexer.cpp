@@ -769,53 +769,67 @@ inline bool quickPunctuator(const char *p, bool lineHasToken)
     }
 }
 
-// Takes the common token outside a directive at once: a name that no literal
-// prefix starts, or a punctuator. False, with only layout skipped, when the
-// general steps must take it.
-inline bool quickToken(Lexer &lx, TokenPiece &piece)
+// Skips blanks and line ends from pos, outside a directive; returns where
+// the next byte stands.
+inline std::size_t quickLayout(Lexer &lx)
 {
-    if (lx.directive != Directive::None || lx.splitGreater)
-        return false;
     const char *w = lx.window;
     std::size_t i = lx.pos;
     for (;;) {
         while (byteClass(w[i]) & kBlank)
             ++i;
         if (w[i] != '\n')
-            break;
+            return i;
         newLine(lx, i);
         lx.lineHasToken = false;
         ++i;
     }
+}
+
+// Window offset just after the common token at i: a name that no literal
+// prefix starts, or a punctuator that starts no comment, literal, number or
+// directive. 0 when the general steps must take the token.
+inline std::size_t quickEnd(Lexer &lx, std::size_t i)
+{
+    const char *w = lx.window;
+    const std::uint16_t cls = byteClass(w[i]);
+    if (cls & kSolo)
+        return i + 1;
+    if (cls & kNameC) {
+        if ((cls & kDigit) ||
+            ((cls & kPrefix) && (!(byteClass(w[i + 1]) & kNameC) || w[i + 1] == '8' || w[i + 1] == 'R')))
+            return 0;
+        std::size_t e = i + 1;
+        while (byteClass(w[e]) & kNameC)
+            ++e;
+        return e < lx.end || lx.ended ? e : 0;
+    }
+    if (!quickPunctuator(w + i, lx.lineHasToken))
+        return 0;
+    std::size_t e = i + punctuatorLength(w + i);
+    lx.splitGreater = w[i] == '>' && e == i + 1 && w[i + 1] == '>';
+    return e;
+}
+
+// Takes the common token outside a directive at once. False, with only
+// layout skipped, when the general steps must take it.
+inline bool quickToken(Lexer &lx, TokenPiece &piece)
+{
+    if (lx.directive != Directive::None || lx.splitGreater)
+        return false;
+    std::size_t i = quickLayout(lx);
     lx.pos = lx.pieceStart = i;
     if (lx.end - i < kLexLookahead && !lx.ended)
         return false;
-    const char c = w[i];
-    const std::uint16_t cls = byteClass(c);
-    std::size_t e = i + 1;
-    if (cls & kSolo) {
-        // the common punctuators: nothing to decide
-    } else if (cls & kNameC) {
-        if (cls & kDigit)
-            return false;
-        if ((cls & kPrefix) && (!(byteClass(w[i + 1]) & kNameC) || w[i + 1] == '8' || w[i + 1] == 'R'))
-            return false;
-        while (byteClass(w[e]) & kNameC)
-            ++e;
-        if (e >= lx.end && !lx.ended)
-            return false;
-    } else {
-        if (!quickPunctuator(w + i, lx.lineHasToken))
-            return false;
-        e = i + punctuatorLength(w + i);
-        lx.splitGreater = c == '>' && e == i + 1 && w[i + 1] == '>';
-    }
+    std::size_t e = quickEnd(lx, i);
+    if (e == 0)
+        return false;
     lx.lineHasToken = true;
     piece.kind = TokenKind::Code;
     piece.first = true;
     piece.last = true;
     piece.place = placeAt(lx, i);
-    piece.bytes = w + i;
+    piece.bytes = lx.window + i;
     piece.length = e - i;
     markEnd(lx, e);
     lx.pos = lx.pieceStart = e;

@@ -276,6 +276,19 @@ bool wordStep(Lexer &lx, TokenPiece &piece)
     return true;
 }
 
+namespace {
+
+// At window offset i, after the blanks that start a block comment line other
+// than its first: drops that line's leading '*' (not one of "*/"); returns
+// where the comment goes on.
+std::size_t dropLeadingStar(Lexer &lx, std::size_t i)
+{
+    lx.commentLineStart = false;
+    return lx.window[i] == '*' && lx.window[i + 1] != '/' ? i + 1 : i;
+}
+
+} // namespace
+
 bool commentStep(Lexer &lx, TokenPiece &piece)
 {
     const char *w = lx.window;
@@ -283,32 +296,21 @@ bool commentStep(Lexer &lx, TokenPiece &piece)
         std::size_t i = lx.pos;
         while (byteClass(w[i]) & kBlank)
             ++i;
-        lx.pos = i;
-        lx.pieceStart = i;
+        lx.pos = lx.pieceStart = i;
         if (lx.end - i < 2 && !lx.ended) {
             refill(lx, i);
             continue;
         }
-        char c = w[i];
-        if (c == '\n') {
-            if (!lx.commentIsBlock) {
-                lx.mode = LexMode::Between;
-                return false;
-            }
+        if (w[i] == '\n' && lx.commentIsBlock) {
             newLine(lx, i);
             lx.pos = i + 1;
             lx.commentLineStart = true;
             continue;
         }
-        bool closes = lx.commentIsBlock && c == '*' && w[i + 1] == '/';
-        if (lx.commentLineStart) {
-            lx.commentLineStart = false;
-            if (c == '*' && !closes) {
-                lx.pos = i + 1;
-                continue;
-            }
-        }
-        if (closes || i >= lx.end) {
+        if (lx.commentLineStart && (lx.pos = dropLeadingStar(lx, i)) != i)
+            continue;
+        bool closes = lx.commentIsBlock && w[i] == '*' && w[i + 1] == '/';
+        if (closes || w[i] == '\n' || i >= lx.end) {
             lx.pos = closes ? i + 2 : i;
             lx.mode = LexMode::Between;
             return false;
