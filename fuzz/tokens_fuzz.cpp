@@ -158,8 +158,9 @@ bool relayout(const std::vector<Tok> &tokens, SourceClass sourceClass, Chooser &
         bool onLine = hashStaysOnLine(tokens, i);
         if (afterLiteral && (prev->key.back() == '\r' || prev->key.back() == '\\'))
             return false;
-        // A lone CR before a line feed inside a literal reads back as a CR LF.
-        if (t.key.find("\r\n") != std::string::npos)
+        // A lone CR before a line feed inside a literal reads back as a CR LF,
+        // and a backslash before one as a splice.
+        if (t.key.find("\r\n") != std::string::npos || t.key.find("\\\n") != std::string::npos)
             return false;
         if (t.kind == TokenKind::MacroParen || (afterLiteral && t.kind == TokenKind::LineEnd)) {
             // nothing between

@@ -374,10 +374,35 @@ std::size_t skipLayoutTokens(const std::vector<ClangTok> &t, std::size_t j)
     return j;
 }
 
+// Offset in text of line:column.
+std::size_t offsetOf(const std::string &text, std::int64_t line, std::int64_t column)
+{
+    std::size_t at = 0;
+    for (std::int64_t l = 1; l < line && at != std::string::npos; ++l)
+        at = text.find('\n', at) + 1;
+    return at + static_cast<std::size_t>(column - 1);
+}
+
+// True when clang places a token at the splices before its first byte: only
+// backslash-newlines stand between its place and ours.
+bool placedAtSplice(const std::string &text, const Tok &m, const ClangTok &t)
+{
+    std::size_t from = offsetOf(text, t.line, t.column), to = offsetOf(text, m.line, m.column);
+    while (from < to && text[from] == '\\') {
+        std::size_t n = text.compare(from + 1, 1, "\n") == 0 ? 2 : (text.compare(from + 1, 2, "\r\n") == 0 ? 3 : 0);
+        if (n == 0)
+            return false;
+        from += n;
+    }
+    return from == to;
+}
+
 // Checks our tokens of a file against clang's, allowing the differences the
 // lexer makes on purpose: string joining, ">>" split, LineEnd tokens, header
-// names. Returns a description of the first other difference, or "".
-std::string compareWithClang(const std::vector<Tok> &ours, const std::vector<ClangTok> &theirs)
+// names, places after splices. Returns a description of the first other
+// difference, or "".
+std::string compareWithClang(const std::vector<Tok> &ours, const std::vector<ClangTok> &theirs,
+                             const std::string &text)
 {
     std::size_t j = 0;
     for (std::size_t i = 0; i < ours.size(); ++i) {
@@ -389,7 +414,7 @@ std::string compareWithClang(const std::vector<Tok> &ours, const std::vector<Cla
         if (j == theirs.size())
             return "clang has no token for " + where;
         const ClangTok &t = theirs[j];
-        if (t.line != m.line || t.column != m.column)
+        if ((t.line != m.line || t.column != m.column) && !placedAtSplice(text, m, t))
             return "place of " + where + ": clang's [" + t.spelling + "] is at " + std::to_string(t.line) + ":" +
                    std::to_string(t.column);
         std::string spelling = t.spelling;
@@ -462,7 +487,7 @@ TEST(Tokens, AgreesWithClangRawLexer)
         SCOPED_TRACE(file);
         std::string command = "clang -cc1 -w -dump-raw-tokens -x c++ -std=c++20 \"" + file + "\" 2> \"" + out + "\"";
         ASSERT_EQ(std::system(command.c_str()), 0);
-        EXPECT_EQ(compareWithClang(lexFile(file, C, {}), parseClangDump(readFile(out))), "");
+        EXPECT_EQ(compareWithClang(lexFile(file, C, {}), parseClangDump(readFile(out)), readFile(file)), "");
     }
 }
 

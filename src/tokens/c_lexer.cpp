@@ -622,8 +622,8 @@ bool nameStart(Lexer &lx, TokenPiece &piece)
     return nameStep(lx, piece);
 }
 
-// Starts a token at '@': a C# verbatim or interpolated string, a verbatim
-// name, or the byte alone.
+// Starts a token at '@': a C# verbatim or interpolated string, or the byte
+// alone.
 bool atStart(Lexer &lx, TokenPiece &piece)
 {
     const char *w = lx.window + lx.pos;
@@ -635,10 +635,6 @@ bool atStart(Lexer &lx, TokenPiece &piece)
     if (w[1] == '$' && w[2] == '"')
         return interpolatedStart(lx, piece, 3, true);
     ++lx.pos;
-    if (isNameStart(w[1])) {
-        lx.mode = LexMode::Name;
-        return nameStep(lx, piece);
-    }
     finishToken(lx, piece);
     return true;
 }

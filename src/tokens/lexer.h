@@ -14,6 +14,20 @@
 // the window, or whose key is not one stretch of it (a joined string, a CR LF
 // inside a raw string), comes out in several pieces.
 //
+// Choices beyond the plain lexical rules:
+// - splices come out everywhere, inside raw and verbatim strings too;
+// - a line feed inside a block comment does not start a line: a '#' after
+//   such a comment opens a directive only if no token stands before it on
+//   its line; trigraphs are not replaced;
+// - C# forms are taken in every C-family source: "=>", "??" and "??=" are
+//   tokens (a C# verbatim name "@name" is two);
+// - a string literal joins the one before only if it closes on its line; a
+//   header name is one token only if its '>' stands within a window;
+// - a LineEnd token is counted as a token for the End piece's place;
+// - Basic: a " _" continuation needs a blank or the line's start before the
+//   underscore; a comment's words are those after its ' or Rem; "&H" and "&O"
+//   start numbers.
+//
 // Sorted includes: each run of #include directives is held in fixed stores of
 // kIncludeDirectives directives, kIncludeTokens tokens and kIncludeKeyBytes key
 // bytes, and handed out sorted once the run ends. A run longer than that is
