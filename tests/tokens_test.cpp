@@ -299,6 +299,9 @@ TEST(Tokens, LongTokensComeWhole)
 {
     const std::string mega(1 << 20, 'x');
     const std::string pad(kLexWindowSize - 3, ' ');
+    std::string spliced;
+    for (std::size_t k = 0; k < kLexSplices * 3; ++k)
+        spliced += "a\\\n";
     const struct {
         const char *name;
         std::string input;
@@ -314,6 +317,7 @@ TEST(Tokens, LongTokensComeWhole)
         {"name across the window's end", pad + "abcdef g", 0, "abcdef", 1, static_cast<std::int64_t>(pad.size()) + 1},
         {"splice at the window's end", pad + "ab\\\ncd g", 1, "g", 2, 4},
         {"shift at the window's end", pad + "a>>b", 2, ">", 1, static_cast<std::int64_t>(pad.size()) + 3},
+        {"more splices than records", "x " + spliced + " y", 2, "y", static_cast<std::int64_t>(kLexSplices) * 3 + 1, 2},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);

@@ -157,7 +157,7 @@ bool nameStep(Lexer &lx, TokenPiece &piece)
             break;
         lx.pos = i;
         if (!ensureAhead(lx, 1))
-            return pauseUpper(lx, piece, i);
+            return pauseUpper(lx, piece, lx.pos);
         i = lx.pos;
     }
     lx.pos = i + (isTypeCharacter(w[i]) ? 1 : 0);
@@ -177,7 +177,7 @@ bool numberStep(Lexer &lx, TokenPiece &piece)
             lx.previous = i > lx.pieceStart ? w[i - 1] : lx.previous;
             lx.pos = i;
             if (!ensureAhead(lx, 2))
-                return pauseUpper(lx, piece, i);
+                return pauseUpper(lx, piece, lx.pos);
             i = lx.pos;
             continue;
         }
@@ -203,7 +203,7 @@ bool stringStep(Lexer &lx, TokenPiece &piece)
         if (i + 2 > lx.end && !lx.ended) {
             lx.pos = i;
             if (!ensureAhead(lx, 2))
-                return pauseAt(lx, piece, i);
+                return pauseAt(lx, piece, lx.pos);
             i = lx.pos;
             continue;
         }

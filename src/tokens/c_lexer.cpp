@@ -167,7 +167,7 @@ bool nameStep(Lexer &lx, TokenPiece &piece)
             break;
         lx.pos = i;
         if (!ensureAhead(lx, 1))
-            return pauseAt(lx, piece, i);
+            return pauseAt(lx, piece, lx.pos);
         i = lx.pos;
     }
     lx.pos = i;
@@ -195,7 +195,7 @@ bool numberStep(Lexer &lx, TokenPiece &piece)
             lx.previous = i > lx.pieceStart ? w[i - 1] : lx.previous;
             lx.pos = i;
             if (!ensureAhead(lx, 2))
-                return pauseAt(lx, piece, i);
+                return pauseAt(lx, piece, lx.pos);
             i = lx.pos;
             continue;
         }
@@ -391,7 +391,7 @@ bool rawStep(Lexer &lx, TokenPiece &piece)
         if (i + need > lx.end && !lx.ended && (c != '\n')) {
             lx.pos = i;
             if (!ensureAhead(lx, need))
-                return pauseAt(lx, piece, i);
+                return pauseAt(lx, piece, lx.pos);
             i = lx.pos;
             c = w[i];
         }
@@ -427,7 +427,7 @@ bool verbatimStep(Lexer &lx, TokenPiece &piece)
         if (i + 2 > lx.end && !lx.ended) {
             lx.pos = i;
             if (!ensureAhead(lx, 2))
-                return pauseAt(lx, piece, i);
+                return pauseAt(lx, piece, lx.pos);
             i = lx.pos;
             continue;
         }
@@ -527,7 +527,7 @@ bool interpolatedStep(Lexer &lx, TokenPiece &piece)
         if (i + 3 > lx.end && !lx.ended) {
             lx.pos = i;
             if (!ensureAhead(lx, 3))
-                return pauseAt(lx, piece, i);
+                return pauseAt(lx, piece, lx.pos);
             i = lx.pos;
         }
         InterpolationFrame top = lx.frames[lx.frameCount - 1];

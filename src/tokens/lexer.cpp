@@ -252,7 +252,7 @@ bool wordStep(Lexer &lx, TokenPiece &piece)
             if (i + 1 >= lx.end && !lx.ended) {
                 lx.pos = i;
                 if (!ensureAhead(lx, 2))
-                    return pauseAt(lx, piece, i);
+                    return pauseAt(lx, piece, lx.pos);
                 i = lx.pos;
                 continue;
             }
@@ -264,7 +264,7 @@ bool wordStep(Lexer &lx, TokenPiece &piece)
         } else if (w[i] == 0 && !lx.ended) {
             lx.pos = i;
             if (!ensureAhead(lx, 2))
-                return pauseAt(lx, piece, i);
+                return pauseAt(lx, piece, lx.pos);
             i = lx.pos;
         } else {
             break;
