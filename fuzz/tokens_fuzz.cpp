@@ -2,8 +2,9 @@
 //
 // Input: one byte of mode bits (1: Basic, 2: comment words, 4: sorted
 // includes, 8: blanks before the source so that it stands across the end of
-// the lexer's first window), one byte that seeds the layout choices, then the
-// source. Properties checked, beyond the sanitizers:
+// the lexer's first window, 16: the source repeated past two windows, so that
+// long tokens and runs of splices cross them), one byte that seeds the layout
+// choices, then the source. Properties checked, beyond the sanitizers:
 // - the pieces of every token come as the interface says (a first piece, then
 //   non-empty ones with the same kind and place);
 // - the tokens written out again with other layout (any blanks and line ends
@@ -27,6 +28,7 @@
 namespace {
 
 constexpr std::size_t kPadding = kLexWindowSize - 24;  // blanks that put the source across the first window's end
+constexpr std::size_t kRepeatedSize = 2 * kLexWindowSize + 5000;  // bytes a repeated source grows to
 
 struct Tok {
     TokenKind kind;
@@ -245,6 +247,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     options.sortedIncludes = (data[0] & 4) && sourceClass == SourceClass::CFamily;
     Chooser choose{data[1]};
     std::string source(reinterpret_cast<const char *>(data + 2), size - 2);
+    if ((data[0] & 16) && !source.empty()) {
+        std::string unit = source;
+        while (source.size() < kRepeatedSize)
+            source += unit;
+    }
     if (data[0] & 8)
         source = std::string(kPadding + data[1], ' ') + source;
 
