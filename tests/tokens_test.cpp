@@ -131,6 +131,7 @@ TEST(Tokens, LayoutOnlyIsEqual)
         {"splice inside a name", "ab\\\ncd = 1;", "abcd = 1;", true},
         {"splice inside a // comment", "x; // a \\\n b = 2;\ny;", "x;\ny;", true},
         {"spliced directive", "#define X \\\n  1\nint y;", "#define X 1\nint y;", true},
+        {"line feed inside a comment in a directive", "#define A 1 /* x\n y */ + 2\nz;", "#define A 1 + 2\nz;", true},
         {"split strings", "s = \"ab\" \"c\";", "s = \"a\"\n  \"bc\";", true},
         {"strings joined across a comment", "s = \"a\" /* c */ \"b\";", "s = \"ab\";", true},
         {"same prefix joins", "s = u8\"a\" \"b\" u8\"c\";", "s = u8\"abc\";", true},
