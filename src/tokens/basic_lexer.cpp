@@ -81,6 +81,33 @@ std::size_t continuationEnd(Lexer &lx, std::size_t i)
     return w[j] == '\n' || j >= lx.end ? j : 0;
 }
 
+// What stands at a point of Basic layout that is not a blank or a line end.
+enum class Layout { None, Skipped, Comment };
+
+// Skips the continuation or the comment at window offset i, when there is
+// one, to pos: a comment only when its words are not tokens; Comment leaves
+// pos after the comment's opening word.
+Layout skipContinuationOrComment(Lexer &lx, std::size_t i, bool blankBefore)
+{
+    const char *w = lx.window;
+    if (w[i] == '_' && blankBefore) {
+        if (std::size_t j = continuationEnd(lx, i)) {
+            if (j < lx.end)
+                newLine(lx, j);
+            lx.pos = j < lx.end ? j + 1 : j;
+            return Layout::Skipped;
+        }
+    }
+    bool rem = lx.statementStart && isRem(w + i);
+    if (w[i] != '\'' && !rem)
+        return Layout::None;
+    lx.pos = i + (rem ? 3 : 1);
+    if (lx.options.comments)
+        return Layout::Comment;
+    skipToLineEnd(lx);
+    return Layout::Skipped;
+}
+
 // Skips blanks, line ends that close no statement, continuations and comments
 // whose words are not tokens; leaves at least kLexLookahead bytes readable.
 Stop skipLayout(Lexer &lx)
@@ -100,8 +127,7 @@ Stop skipLayout(Lexer &lx)
             continue;
         }
         lx.pos = lx.pieceStart = i;
-        char c = w[i];
-        if (c == '\n') {
+        if (w[i] == '\n') {
             if (lx.lineHasToken)
                 return Stop::DirectiveEnd;
             newLine(lx, i);
@@ -110,24 +136,12 @@ Stop skipLayout(Lexer &lx)
             ++i;
             continue;
         }
-        if (c == '_' && blankBefore) {
-            if (std::size_t j = continuationEnd(lx, i)) {
-                if (j < lx.end)
-                    newLine(lx, j);
-                i = j < lx.end ? j + 1 : j;
-                continue;
-            }
-        }
-        bool rem = lx.statementStart && isRem(w + i);
-        if (c == '\'' || rem) {
-            lx.pos = i + (rem ? 3 : 1);
-            if (lx.options.comments)
-                return Stop::Comment;
-            skipToLineEnd(lx);
-            i = lx.pos;
-            continue;
-        }
-        return i < lx.end ? Stop::Token : Stop::InputEnd;
+        Layout l = skipContinuationOrComment(lx, i, blankBefore);
+        if (l == Layout::Comment)
+            return Stop::Comment;
+        if (l == Layout::None)
+            return i < lx.end ? Stop::Token : Stop::InputEnd;
+        i = lx.pos;
     }
 }
 
@@ -143,7 +157,7 @@ bool nameStep(Lexer &lx, TokenPiece &piece)
             break;
         lx.pos = i;
         if (!ensureAhead(lx, 1))
-            return pauseUpper(lx, piece, i);
+            return pauseUpper(lx, piece, lx.pos);
         i = lx.pos;
     }
     lx.pos = i + (isTypeCharacter(w[i]) ? 1 : 0);
@@ -163,7 +177,7 @@ bool numberStep(Lexer &lx, TokenPiece &piece)
             lx.previous = i > lx.pieceStart ? w[i - 1] : lx.previous;
             lx.pos = i;
             if (!ensureAhead(lx, 2))
-                return pauseUpper(lx, piece, i);
+                return pauseUpper(lx, piece, lx.pos);
             i = lx.pos;
             continue;
         }
@@ -189,7 +203,7 @@ bool stringStep(Lexer &lx, TokenPiece &piece)
         if (i + 2 > lx.end && !lx.ended) {
             lx.pos = i;
             if (!ensureAhead(lx, 2))
-                return pauseAt(lx, piece, i);
+                return pauseAt(lx, piece, lx.pos);
             i = lx.pos;
             continue;
         }

@@ -8,6 +8,14 @@ namespace {
 
 constexpr std::size_t kNoJoin = static_cast<std::size_t>(-1);
 
+// Window offset of the first byte from i on that is not a blank.
+inline std::size_t skipBlanks(const char *w, std::size_t i)
+{
+    while (byteClass(w[i]) & kBlank)
+        ++i;
+    return i;
+}
+
 bool isNameStart(char c)
 {
     return (byteClass(c) & kNameC) && !(byteClass(c) & kDigit);
@@ -68,8 +76,7 @@ Stop skipLayout(Lexer &lx)
     const char *w = lx.window;
     std::size_t i = lx.pos;
     for (;;) {
-        while (byteClass(w[i]) & kBlank)
-            ++i;
+        i = skipBlanks(w, i);
         if (w[i] == '\n' && lx.directive == Directive::None) {
             newLine(lx, i);
             lx.lineHasToken = false;
@@ -160,7 +167,7 @@ bool nameStep(Lexer &lx, TokenPiece &piece)
             break;
         lx.pos = i;
         if (!ensureAhead(lx, 1))
-            return pauseAt(lx, piece, i);
+            return pauseAt(lx, piece, lx.pos);
         i = lx.pos;
     }
     lx.pos = i;
@@ -188,7 +195,7 @@ bool numberStep(Lexer &lx, TokenPiece &piece)
             lx.previous = i > lx.pieceStart ? w[i - 1] : lx.previous;
             lx.pos = i;
             if (!ensureAhead(lx, 2))
-                return pauseAt(lx, piece, i);
+                return pauseAt(lx, piece, lx.pos);
             i = lx.pos;
             continue;
         }
@@ -275,6 +282,20 @@ bool literalEnd(Lexer &lx, TokenPiece &piece)
     return true;
 }
 
+// Hands out the closing quote held back from a joined string; the token ends.
+bool closeJoin(Lexer &lx, TokenPiece &piece)
+{
+    lx.mode = LexMode::Between;
+    piece.kind = TokenKind::Code;
+    piece.first = lx.firstPiece;
+    piece.last = true;
+    piece.place = lx.place;
+    piece.bytes = "\"";
+    piece.length = 1;
+    lx.firstPiece = true;
+    return true;
+}
+
 // Goes on with an ordinary literal; a string literal hands out its bytes up to
 // its closing quote when another may join it.
 bool quotedStep(Lexer &lx, TokenPiece &piece)
@@ -298,14 +319,43 @@ bool quotedStep(Lexer &lx, TokenPiece &piece)
     return some;
 }
 
+// True unless the string literal whose opening quote is at window offset
+// open ends at a line end or the input's end; moves the window to tell when
+// it can (nothing of the token is pending).
+bool closesOnItsLine(Lexer &lx, std::size_t open)
+{
+    for (int tries = 0; tries < 2; ++tries) {
+        const char *w = lx.window;
+        std::size_t i = open + 1;
+        for (;;) {
+            while (!(byteClass(w[i]) & kQuotedStop))
+                ++i;
+            if (i + 1 >= lx.end)
+                break;
+            if (w[i] == '"')
+                return true;
+            if (w[i] == '\n' || (w[i] == '\r' && w[i + 1] == '\n'))
+                return false;
+            i += w[i] == '\\' ? 2 : 1;
+        }
+        if (lx.ended)
+            return i < lx.end && w[i] == '"';
+        std::size_t shift = lx.pos;
+        refill(lx, lx.pos);
+        open -= shift;
+    }
+    return true;  // longer than the window: taken as closed
+}
+
 // Between two string literals: the next joins the token, or the token ends
-// with the closing quote held back.
+// with the closing quote held back. A literal that does not close on its
+// line never joins.
 bool gapStep(Lexer &lx, TokenPiece &piece)
 {
     lx.pieceStart = lx.pos;
     if (skipLayout(lx) == Stop::Token) {
         std::size_t k = joinPrefix(lx);
-        if (k != kNoJoin) {
+        if (k != kNoJoin && closesOnItsLine(lx, lx.pos + k)) {
             lx.pos += k + 1;
             lx.pieceStart = lx.pos;
             lx.joinFirst = false;
@@ -313,15 +363,7 @@ bool gapStep(Lexer &lx, TokenPiece &piece)
             return false;
         }
     }
-    lx.mode = LexMode::Between;
-    piece.kind = TokenKind::Code;
-    piece.first = lx.firstPiece;
-    piece.last = true;
-    piece.place = lx.place;
-    piece.bytes = "\"";
-    piece.length = 1;
-    lx.firstPiece = true;
-    return true;
+    return closeJoin(lx, piece);
 }
 
 // Drops the carriage return of a CR LF at window offset i from the current
@@ -349,7 +391,7 @@ bool rawStep(Lexer &lx, TokenPiece &piece)
         if (i + need > lx.end && !lx.ended && (c != '\n')) {
             lx.pos = i;
             if (!ensureAhead(lx, need))
-                return pauseAt(lx, piece, i);
+                return pauseAt(lx, piece, lx.pos);
             i = lx.pos;
             c = w[i];
         }
@@ -385,7 +427,7 @@ bool verbatimStep(Lexer &lx, TokenPiece &piece)
         if (i + 2 > lx.end && !lx.ended) {
             lx.pos = i;
             if (!ensureAhead(lx, 2))
-                return pauseAt(lx, piece, i);
+                return pauseAt(lx, piece, lx.pos);
             i = lx.pos;
             continue;
         }
@@ -485,7 +527,7 @@ bool interpolatedStep(Lexer &lx, TokenPiece &piece)
         if (i + 3 > lx.end && !lx.ended) {
             lx.pos = i;
             if (!ensureAhead(lx, 3))
-                return pauseAt(lx, piece, i);
+                return pauseAt(lx, piece, lx.pos);
             i = lx.pos;
         }
         InterpolationFrame top = lx.frames[lx.frameCount - 1];
@@ -580,8 +622,8 @@ bool nameStart(Lexer &lx, TokenPiece &piece)
     return nameStep(lx, piece);
 }
 
-// Starts a token at '@': a C# verbatim or interpolated string, a verbatim
-// name, or the byte alone.
+// Starts a token at '@': a C# verbatim or interpolated string, or the byte
+// alone.
 bool atStart(Lexer &lx, TokenPiece &piece)
 {
     const char *w = lx.window + lx.pos;
@@ -593,10 +635,6 @@ bool atStart(Lexer &lx, TokenPiece &piece)
     if (w[1] == '$' && w[2] == '"')
         return interpolatedStart(lx, piece, 3, true);
     ++lx.pos;
-    if (isNameStart(w[1])) {
-        lx.mode = LexMode::Name;
-        return nameStep(lx, piece);
-    }
     finishToken(lx, piece);
     return true;
 }
@@ -687,6 +725,7 @@ bool directiveEnd(Lexer &lx, TokenPiece &piece)
     markEnd(lx, lx.pos);
     lx.directive = Directive::None;
     lx.splitGreater = false;
+    lx.opensDirective = false;
     return true;
 }
 
@@ -713,6 +752,86 @@ bool betweenStep(Lexer &lx, TokenPiece &piece)
     return false;
 }
 
+// True when the punctuator at p may be taken by quickToken: not a comment,
+// a literal, a number, a '#' that may open a directive, or the input's end.
+inline bool quickPunctuator(const char *p, bool lineHasToken)
+{
+    switch (p[0]) {
+    case '"': case '\'': case '@': case 0: return false;
+    case '/': return p[1] != '*' && p[1] != '/';
+    case '.': return !(byteClass(p[1]) & kDigit);
+    case '#': case '%': return lineHasToken;
+    default: return true;
+    }
+}
+
+// Skips blanks and line ends from pos, outside a directive; returns where
+// the next byte stands.
+inline std::size_t quickLayout(Lexer &lx)
+{
+    const char *w = lx.window;
+    std::size_t i = lx.pos;
+    for (;;) {
+        while (byteClass(w[i]) & kBlank)
+            ++i;
+        if (w[i] != '\n')
+            return i;
+        newLine(lx, i);
+        lx.lineHasToken = false;
+        ++i;
+    }
+}
+
+// Window offset just after the common token at i: a name that no literal
+// prefix starts, or a punctuator that starts no comment, literal, number or
+// directive. 0 when the general steps must take the token.
+inline std::size_t quickEnd(Lexer &lx, std::size_t i)
+{
+    const char *w = lx.window;
+    const std::uint16_t cls = byteClass(w[i]);
+    if (cls & kSolo)
+        return i + 1;
+    if (cls & kNameC) {
+        if ((cls & kDigit) ||
+            ((cls & kPrefix) && (!(byteClass(w[i + 1]) & kNameC) || w[i + 1] == '8' || w[i + 1] == 'R')))
+            return 0;
+        std::size_t e = i + 1;
+        while (byteClass(w[e]) & kNameC)
+            ++e;
+        return e < lx.end || lx.ended ? e : 0;
+    }
+    if (!quickPunctuator(w + i, lx.lineHasToken))
+        return 0;
+    std::size_t e = i + punctuatorLength(w + i);
+    lx.splitGreater = w[i] == '>' && e == i + 1 && w[i + 1] == '>';
+    return e;
+}
+
+// Takes the common token outside a directive at once. False, with only
+// layout skipped, when the general steps must take it.
+inline bool quickToken(Lexer &lx, TokenPiece &piece)
+{
+    if (lx.directive != Directive::None || lx.splitGreater)
+        return false;
+    std::size_t i = quickLayout(lx);
+    lx.pos = lx.pieceStart = i;
+    if (lx.end - i < kLexLookahead && !lx.ended)
+        return false;
+    std::size_t e = quickEnd(lx, i);
+    if (e == 0)
+        return false;
+    lx.lineHasToken = true;
+    piece.kind = TokenKind::Code;
+    piece.first = true;
+    piece.last = true;
+    piece.place = placeAt(lx, i);
+    piece.bytes = lx.window + i;
+    piece.length = e - i;
+    markEnd(lx, e);
+    lx.pos = lx.pieceStart = e;
+    return true;
+}
+
 // One step of the lexer; true when piece is filled.
 bool cStep(Lexer &lx, TokenPiece &piece)
 {
@@ -736,6 +855,24 @@ bool cStep(Lexer &lx, TokenPiece &piece)
 
 void cNext(Lexer &lx, TokenPiece &piece)
 {
+    if (lx.mode == LexMode::Between && quickToken(lx, piece))
+        return;
     while (!cStep(lx, piece)) {
+    }
+}
+
+// Here rather than with the other shared parts, so that the common token of a
+// C-family source takes no call beyond this one.
+void lexerNext(Lexer &lx, TokenPiece &piece)
+{
+    if (lx.sourceClass == SourceClass::CFamily && !lx.options.sortedIncludes) {
+        if (lx.mode == LexMode::Between && quickToken(lx, piece))
+            return;
+        while (!cStep(lx, piece)) {
+        }
+    } else if (lx.sourceClass == SourceClass::Basic) {
+        basicNext(lx, piece);
+    } else {
+        sortedNext(lx, piece);
     }
 }

@@ -33,6 +33,10 @@ constexpr std::uint16_t classOf(int c)
         bits |= kRawStop;
     if (c == '"' || c == '\n' || c == '\r' || c == 0)
         bits |= kVerbatimStop;
+    if (c == '(' || c == ')' || c == '[' || c == ']' || c == '{' || c == '}' || c == ';' || c == ',' || c == '~')
+        bits |= kSolo;
+    if (c == 'L' || c == 'u' || c == 'U' || c == 'R' || c == '$')
+        bits |= kPrefix;
     return bits;
 }
 
@@ -99,6 +103,8 @@ bool recordSplice(Lexer &lx, std::size_t at)
     }
     if (lx.spliceCount == kLexSplices)
         return false;
+    if (lx.spliceNext == lx.spliceCount)
+        lx.spliceAt = at;
     lx.splices[lx.spliceCount++] = {at, 1};
     return true;
 }
@@ -153,6 +159,7 @@ void shiftWindow(Lexer &lx, std::size_t keep)
     }
     lx.spliceNext = 0;
     lx.spliceCount = live;
+    lx.spliceAt = live > 0 ? lx.splices[0].offset : kNoSplice;
 }
 
 } // namespace
@@ -178,6 +185,7 @@ void applySplices(Lexer &lx, std::size_t limit)
         lx.line += r.count;
         lx.lineStart = std::max(lx.lineStart, lx.base + static_cast<std::int64_t>(r.offset));
     }
+    lx.spliceAt = lx.spliceNext < lx.spliceCount ? lx.splices[lx.spliceNext].offset : kNoSplice;
 }
 
 void refill(Lexer &lx, std::size_t keep)
@@ -206,19 +214,14 @@ bool ensureAhead(Lexer &lx, std::size_t n)
 bool pauseAt(Lexer &lx, TokenPiece &piece, std::size_t at)
 {
     lx.pos = at;
-    if (at == lx.pieceStart && !lx.firstPiece)
+    // The piece keeps its last byte back for the next one, so that the
+    // token's last piece is never empty.
+    std::size_t cut = at > lx.pieceStart ? at - 1 : at;
+    if (cut == lx.pieceStart && !lx.firstPiece)
         return false;
-    setPiece(lx, piece, lx.pieceStart, at, false);
-    lx.pieceStart = at;
+    setPiece(lx, piece, lx.pieceStart, cut, false);
+    lx.pieceStart = cut;
     return true;
-}
-
-void finishToken(Lexer &lx, TokenPiece &piece)
-{
-    setPiece(lx, piece, lx.pieceStart, lx.pos, true);
-    markEnd(lx, lx.pos);
-    lx.pieceStart = lx.pos;
-    lx.mode = LexMode::Between;
 }
 
 void setWholePiece(Lexer &lx, TokenPiece &piece, TokenKind kind, const char *text, TokenPlace place)
@@ -249,7 +252,7 @@ bool wordStep(Lexer &lx, TokenPiece &piece)
             if (i + 1 >= lx.end && !lx.ended) {
                 lx.pos = i;
                 if (!ensureAhead(lx, 2))
-                    return pauseAt(lx, piece, i);
+                    return pauseAt(lx, piece, lx.pos);
                 i = lx.pos;
                 continue;
             }
@@ -261,7 +264,7 @@ bool wordStep(Lexer &lx, TokenPiece &piece)
         } else if (w[i] == 0 && !lx.ended) {
             lx.pos = i;
             if (!ensureAhead(lx, 2))
-                return pauseAt(lx, piece, i);
+                return pauseAt(lx, piece, lx.pos);
             i = lx.pos;
         } else {
             break;
@@ -273,6 +276,19 @@ bool wordStep(Lexer &lx, TokenPiece &piece)
     return true;
 }
 
+namespace {
+
+// At window offset i, after the blanks that start a block comment line other
+// than its first: drops that line's leading '*' (not one of "*/"); returns
+// where the comment goes on.
+std::size_t dropLeadingStar(Lexer &lx, std::size_t i)
+{
+    lx.commentLineStart = false;
+    return lx.window[i] == '*' && lx.window[i + 1] != '/' ? i + 1 : i;
+}
+
+} // namespace
+
 bool commentStep(Lexer &lx, TokenPiece &piece)
 {
     const char *w = lx.window;
@@ -280,32 +296,21 @@ bool commentStep(Lexer &lx, TokenPiece &piece)
         std::size_t i = lx.pos;
         while (byteClass(w[i]) & kBlank)
             ++i;
-        lx.pos = i;
-        lx.pieceStart = i;
+        lx.pos = lx.pieceStart = i;
         if (lx.end - i < 2 && !lx.ended) {
             refill(lx, i);
             continue;
         }
-        char c = w[i];
-        if (c == '\n') {
-            if (!lx.commentIsBlock) {
-                lx.mode = LexMode::Between;
-                return false;
-            }
+        if (w[i] == '\n' && lx.commentIsBlock) {
             newLine(lx, i);
             lx.pos = i + 1;
             lx.commentLineStart = true;
             continue;
         }
-        bool closes = lx.commentIsBlock && c == '*' && w[i + 1] == '/';
-        if (lx.commentLineStart) {
-            lx.commentLineStart = false;
-            if (c == '*' && !closes) {
-                lx.pos = i + 1;
-                continue;
-            }
-        }
-        if (closes || i >= lx.end) {
+        if (lx.commentLineStart && (lx.pos = dropLeadingStar(lx, i)) != i)
+            continue;
+        bool closes = lx.commentIsBlock && w[i] == '*' && w[i + 1] == '/';
+        if (closes || w[i] == '\n' || i >= lx.end) {
             lx.pos = closes ? i + 2 : i;
             lx.mode = LexMode::Between;
             return false;
@@ -328,6 +333,7 @@ void lexerStart(Lexer &lx, SourceClass sourceClass, const LexOptions &options, S
     lx.ended = false;
     lx.base = 0;
     lx.spliceNext = lx.spliceCount = 0;
+    lx.spliceAt = kNoSplice;
     lx.line = 1;
     lx.lineStart = 0;
     lx.endPlace = TokenPlace{};
@@ -345,16 +351,6 @@ void lexerStart(Lexer &lx, SourceClass sourceClass, const LexOptions &options, S
     lx.frameCount = 0;
     sorterStart(lx.sorter);
     std::memset(lx.window, 0, kLexPadding);
-}
-
-void lexerNext(Lexer &lx, TokenPiece &piece)
-{
-    if (lx.sourceClass == SourceClass::Basic)
-        basicNext(lx, piece);
-    else if (lx.options.sortedIncludes)
-        sortedNext(lx, piece);
-    else
-        cNext(lx, piece);
 }
 
 bool lexerEmpty(const Lexer &lx)

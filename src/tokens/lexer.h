@@ -14,6 +14,20 @@
 // the window, or whose key is not one stretch of it (a joined string, a CR LF
 // inside a raw string), comes out in several pieces.
 //
+// Choices beyond the plain lexical rules:
+// - splices come out everywhere, inside raw and verbatim strings too;
+// - a line feed inside a block comment does not start a line: a '#' after
+//   such a comment opens a directive only if no token stands before it on
+//   its line; trigraphs are not replaced;
+// - C# forms are taken in every C-family source: "=>", "??" and "??=" are
+//   tokens (a C# verbatim name "@name" is two);
+// - a string literal joins the one before only if it closes on its line; a
+//   header name is one token only if its '>' stands within a window;
+// - a LineEnd token is counted as a token for the End piece's place;
+// - Basic: a " _" continuation needs a blank or the line's start before the
+//   underscore; a comment's words are those after its ' or Rem; "&H" and "&O"
+//   start numbers.
+//
 // Sorted includes: each run of #include directives is held in fixed stores of
 // kIncludeDirectives directives, kIncludeTokens tokens and kIncludeKeyBytes key
 // bytes, and handed out sorted once the run ends. A run longer than that is
@@ -37,6 +51,7 @@ constexpr std::size_t kInterpolationDepth = 16;  // nested holes and literals in
 constexpr std::size_t kIncludeDirectives = 256;  // #include directives sorted as one group
 constexpr std::size_t kIncludeTokens = 4096;     // tokens of the directives of one group
 constexpr std::size_t kIncludeKeyBytes = 65536;  // key bytes of the tokens of one group
+constexpr std::size_t kNoSplice = static_cast<std::size_t>(-1);  // no splice record left to count
 
 // What the next call of the lexer goes on with.
 enum class LexMode : unsigned char {
@@ -146,6 +161,7 @@ struct Lexer {
     SpliceRecord splices[kLexSplices];        // splices at or after the window's start, in order
     std::size_t spliceNext = 0;               // first record whose line feeds are not yet counted
     std::size_t spliceCount = 0;              // records in use
+    std::size_t spliceAt = kNoSplice;         // offset of record spliceNext; kNoSplice when none is left
 
     // Places.
     std::int64_t line = 1;                    // line of the scan position
@@ -199,6 +215,8 @@ enum ByteClass : std::uint16_t {
     kWordStop = 1 << 7,       // ends a comment word: blanks, LF, '*', NUL
     kRawStop = 1 << 8,        // ends a plain run in a raw string: ')', LF, CR, NUL
     kVerbatimStop = 1 << 9,   // ends a plain run in a verbatim or Basic string: '"', LF, CR, NUL
+    kSolo = 1 << 10,          // a C-family punctuator of one byte whatever follows: ( ) [ ] { } ; , ~
+    kPrefix = 1 << 11,        // may start a literal prefix or a C# string: L u U R $
 };
 
 extern const std::uint16_t kByteClass[256];
@@ -246,7 +264,7 @@ void applySplices(Lexer &lexer, std::size_t limit);
 // The place of the byte at window offset at, everything before it scanned.
 inline TokenPlace placeAt(Lexer &lexer, std::size_t at)
 {
-    if (lexer.spliceNext < lexer.spliceCount && lexer.splices[lexer.spliceNext].offset <= at)
+    if (lexer.spliceAt <= at)
         applySplices(lexer, at + 1);
     return {lexer.line, lexer.base + static_cast<std::int64_t>(at) - lexer.lineStart + 1};
 }
@@ -254,7 +272,7 @@ inline TokenPlace placeAt(Lexer &lexer, std::size_t at)
 // Records that the last token ends just before window offset at.
 inline void markEnd(Lexer &lexer, std::size_t at)
 {
-    if (lexer.spliceNext < lexer.spliceCount && lexer.splices[lexer.spliceNext].offset < at)
+    if (lexer.spliceAt < at)
         applySplices(lexer, at);
     lexer.endOffset = lexer.base + static_cast<std::int64_t>(at);
     lexer.endPlace = {lexer.line, lexer.endOffset - lexer.lineStart + 1};
@@ -281,13 +299,20 @@ inline void setPiece(Lexer &lexer, TokenPiece &piece, std::size_t from, std::siz
     lexer.firstPiece = last;
 }
 
-// Hands out the current piece up to window offset at, not the token's last,
-// and goes on from at next time. False when there is nothing to hand out.
+// Hands out the current piece up to window offset at, less its last byte,
+// not the token's last; the scan goes on from at next time. False when there
+// is nothing to hand out.
 bool pauseAt(Lexer &lexer, TokenPiece &piece, std::size_t at);
 
 // Hands out the current token's last piece, which ends at pos; the lexer goes
 // on between tokens.
-void finishToken(Lexer &lexer, TokenPiece &piece);
+inline void finishToken(Lexer &lexer, TokenPiece &piece)
+{
+    setPiece(lexer, piece, lexer.pieceStart, lexer.pos, true);
+    markEnd(lexer, lexer.pos);
+    lexer.pieceStart = lexer.pos;
+    lexer.mode = LexMode::Between;
+}
 
 // Fills piece with a whole token of kind with key text at place.
 void setWholePiece(Lexer &lexer, TokenPiece &piece, TokenKind kind, const char *text, TokenPlace place);

@@ -205,15 +205,31 @@ bool passStep(IncludeSorter &s, Lexer &lx, TokenPiece &piece)
     return true;
 }
 
+// Between the directives of a run, p opens another directive: the sorter
+// holds it when it names an include and fits, or else hands out what it holds
+// first. True when piece is filled.
+bool nextDirective(IncludeSorter &s, Lexer &lx, TokenPiece p, TokenPiece &piece)
+{
+    holdHash(s, p);
+    take(s, lx, p);
+    bool include = namesInclude(lx, p);
+    if (include && s.directiveCount < kIncludeDirectives && s.keyUsed + s.hash.length + p.length <= kIncludeKeyBytes &&
+        s.tokenCount + 2 <= kIncludeTokens)
+        return openGroup(s, p, piece);
+    s.waiting = p;
+    s.hasWaiting = true;
+    s.pendingInclude = include;
+    beginEmission(s, false, include ? IncludePhase::Collecting : IncludePhase::Passing);
+    return false;
+}
+
 // Collecting: holds the pieces of the run's directives; anything else ends it.
 bool collectStep(IncludeSorter &s, Lexer &lx, TokenPiece &piece)
 {
     TokenPiece p;
-    if (s.pendingInclude) {
-        take(s, lx, p);
-        return openGroup(s, p, piece);
-    }
     take(s, lx, p);
+    if (s.pendingInclude)
+        return openGroup(s, p, piece);
     if (s.directiveOpen) {
         if (fits(s, p)) {
             store(s, p);
@@ -228,21 +244,8 @@ bool collectStep(IncludeSorter &s, Lexer &lx, TokenPiece &piece)
             beginEmission(s, true, IncludePhase::Through);
         return false;
     }
-    if (opensDirective(lx, p)) {
-        holdHash(s, p);
-        take(s, lx, p);
-        bool include = namesInclude(lx, p);
-        s.waiting = p;
-        s.hasWaiting = true;
-        if (include && s.directiveCount < kIncludeDirectives &&
-            s.keyUsed + s.hash.length + p.length <= kIncludeKeyBytes && s.tokenCount + 2 <= kIncludeTokens) {
-            s.hasWaiting = false;
-            return openGroup(s, p, piece);
-        }
-        s.pendingInclude = include;
-        beginEmission(s, false, include ? IncludePhase::Collecting : IncludePhase::Passing);
-        return false;
-    }
+    if (opensDirective(lx, p))
+        return nextDirective(s, lx, p, piece);
     s.waiting = p;
     s.hasWaiting = true;
     beginEmission(s, false, IncludePhase::Passing);

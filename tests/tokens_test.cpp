@@ -1,0 +1,499 @@
+// The lexers: pairs of sources that must give equal token streams or must
+// differ (both ways round, with the places of the first difference), places,
+// long tokens, and the C lexer against clang's raw lexer on this machine's
+// headers.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "support.h"
+#include "tokens/lexer.h"
+
+namespace {
+
+struct Tok {
+    TokenKind kind;
+    std::string key;
+    std::int64_t line;
+    std::int64_t column;
+};
+
+const SourceClass C = SourceClass::CFamily;
+const SourceClass B = SourceClass::Basic;
+
+LexOptions withComments()
+{
+    LexOptions o;
+    o.comments = true;
+    return o;
+}
+
+LexOptions withSortedIncludes()
+{
+    LexOptions o;
+    o.sortedIncludes = true;
+    return o;
+}
+
+// Every token of the file at path, End included, checking how pieces come.
+std::vector<Tok> lexFile(const std::string &path, SourceClass sourceClass, const LexOptions &options)
+{
+    static std::unique_ptr<Lexer> lexer = std::make_unique<Lexer>();
+    std::vector<Tok> out;
+    std::FILE *f = std::fopen(path.c_str(), "rb");
+    if (!f) {
+        ADD_FAILURE() << "cannot open " << path;
+        return out;
+    }
+    SourceStream source;
+    source.stream = f;
+    lexerStart(*lexer, sourceClass, options, source);
+    TokenPiece piece;
+    bool open = false;
+    do {
+        lexerNext(*lexer, piece);
+        EXPECT_EQ(piece.first, !open) << "a token starts exactly after the last piece of the one before";
+        if (piece.first)
+            out.push_back({piece.kind, "", piece.place.line, piece.place.column});
+        else
+            EXPECT_TRUE(piece.length > 0 && piece.kind == out.back().kind && piece.place.line == out.back().line &&
+                        piece.place.column == out.back().column);
+        out.back().key.append(piece.bytes, piece.length);
+        open = !piece.last;
+    } while (!(piece.kind == TokenKind::End && piece.last));
+    std::fclose(f);
+    return out;
+}
+
+ScratchDir &scratch()
+{
+    static ScratchDir dir;
+    return dir;
+}
+
+std::vector<Tok> lex(const std::string &text, SourceClass sourceClass = C, const LexOptions &options = {})
+{
+    std::string path = scratch().file(sourceClass == B ? "s.bas" : "s.c");
+    writeFile(path, text);
+    return lexFile(path, sourceClass, options);
+}
+
+// Index of the first token where a and b differ in kind or key; -1 when none.
+long firstDifference(const std::vector<Tok> &a, const std::vector<Tok> &b)
+{
+    for (std::size_t i = 0; i < a.size() && i < b.size(); ++i)
+        if (a[i].kind != b[i].kind || a[i].key != b[i].key)
+            return static_cast<long>(i);
+    return a.size() == b.size() ? -1 : static_cast<long>(std::min(a.size(), b.size()));
+}
+
+struct PairCase {
+    const char *name;
+    std::string a;
+    std::string b;
+    bool equal;
+    std::int64_t aLine = 0, aColumn = 0;  // the first differing token of a
+    std::int64_t bLine = 0, bColumn = 0;  // and of b
+    SourceClass sourceClass = C;
+    LexOptions options = {};
+};
+
+void checkPairs(const std::vector<PairCase> &cases)
+{
+    for (const PairCase &c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<Tok> a = lex(c.a, c.sourceClass, c.options), b = lex(c.b, c.sourceClass, c.options);
+        long ab = firstDifference(a, b), ba = firstDifference(b, a);
+        EXPECT_EQ(ab, ba);
+        EXPECT_EQ(ab < 0, c.equal);
+        if (ab < 0 || c.equal)
+            continue;
+        EXPECT_EQ(a[ab].line, c.aLine) << a[ab].key;
+        EXPECT_EQ(a[ab].column, c.aColumn) << a[ab].key;
+        EXPECT_EQ(b[ab].line, c.bLine) << b[ab].key;
+        EXPECT_EQ(b[ab].column, c.bColumn) << b[ab].key;
+    }
+}
+
+TEST(Tokens, LayoutOnlyIsEqual)
+{
+    checkPairs({
+        {"re-indented", "int f() {\n  return 1;\n}\n", "int f()\n{\n\treturn 1;\n}", true},
+        {"joined lines", "a =\n  b +\n  c;", "a = b + c;", true},
+        {"moved comment", "x = 1; // one\ny = 2;", "/* one */ x = 1;\ny = /* two */ 2;", true},
+        {"CR LF against LF", "#define A 1\r\nint x;\r\n", "#define A 1\nint x;\n", true},
+        {"splice inside a name", "ab\\\ncd = 1;", "abcd = 1;", true},
+        {"splice inside a // comment", "x; // a \\\n b = 2;\ny;", "x;\ny;", true},
+        {"spliced directive", "#define X \\\n  1\nint y;", "#define X 1\nint y;", true},
+        {"line feed inside a comment in a directive", "#define A 1 /* x\n y */ + 2\nz;", "#define A 1 + 2\nz;", true},
+        {"split strings", "s = \"ab\" \"c\";", "s = \"a\"\n  \"bc\";", true},
+        {"strings joined across a comment", "s = \"a\" /* c */ \"b\";", "s = \"ab\";", true},
+        {"same prefix joins", "s = u8\"a\" \"b\" u8\"c\";", "s = u8\"abc\";", true},
+        {"an unterminated literal never joins", "s = \"a\" \"b\n;", "s = \"a\"\n\"b\n;", true},
+        {"suffix ends the join", "x = \"a\" \"b\"_s;", "x = \"ab\"_s;", true},
+        {"shift against two closers", "vector<vector<int>> v;", "vector<vector<int> > v;", true},
+        {"comment between include lines", "#include <a.h>\n/* x */\n#include <b.h>\n",
+         "#include <a.h>\n#include <b.h>\n", true},
+        {"reflowed block comment words", "/* one two\n * three */ x;", "/*\n * one\n * two three\n */ x;", true,
+         0, 0, 0, 0, C, withComments()},
+        {"reflowed line comments", "// one two\n// three\nx;", "// one\n// two three\nx;", true, 0, 0, 0, 0, C,
+         withComments()},
+        {"sorted includes", "#include <b.h>\n#include \"a.h\"\nint x;", "#include \"a.h\"\n\n#include <b.h>\nint x;",
+         true, 0, 0, 0, 0, C, withSortedIncludes()},
+        {"Ctrl-Z ends the input", "a;\x1a b c", "a;", true},
+        {"lone CR is a blank", "a\rb", "a b", true},
+    });
+}
+
+TEST(Tokens, ChangedCodeDiffers)
+{
+    checkPairs({
+        {"names joined", "unsigned int x;", "unsignedint x;", false, 1, 1, 1, 1},
+        {"name split", "  return x;", "  ret urn x;", false, 1, 3, 1, 3},
+        {"blank inside a string", "s = \"a b\";", "s = \"ab\";", false, 1, 5, 1, 5},
+        {"function-like macro", "#define F(x) (x)", "#define F (x) (x)", false, 1, 10, 1, 11},
+        {"comment between name and paren", "#define F(x) x", "#define F/**/(x) x", false, 1, 10, 1, 14},
+        {"directive joined with the next line", "#define A 1\nint x;", "#define A 1 int x;", false, 1, 12, 1, 13},
+        {"unary minus twice", "y = a - -b;", "y = a--b;", false, 1, 7, 1, 6},
+        {"division by a dereference", "y = x / *p;\nz;", "y = x /*p;\nz;*/ w;", false, 1, 7, 2, 6},
+        {"code moved into a comment", "a; b;", "a; // b;", false, 1, 4, 1, 3},
+        {"different prefixes stay apart", "s = \"a\" u8\"b\";", "s = u8\"ab\";", false, 1, 5, 1, 5},
+        {"raw strings never join", "s = R\"(a)\" \"b\";", "s = R\"(ab)\";", false, 1, 5, 1, 5},
+        {"a directive's end ends a join", "#define S \"a\"\n\"b\"", "#define S \"a\" \"b\"", false, 1, 11, 1,
+         11},
+        {"shift assignment stays one token", "x >>= 1;", "x > >= 1;", false, 1, 3, 1, 3},
+        {"edited comment word", "x; /* one two */", "x; /* one too */", false, 1, 11, 1, 11, C, withComments()},
+        {"comment ends a join when compared", "s = \"a\" /* c */ \"b\";", "s = \"ab\";", false, 1, 5, 1, 5, C,
+         withComments()},
+        {"unsorted includes", "#include <b.h>\n#include <a.h>\n", "#include <a.h>\n#include <b.h>\n", false, 1, 10,
+         1, 10},
+        {"code ends an include run", "#include <b.h>\nint x;\n#include <a.h>\n",
+         "#include <a.h>\nint x;\n#include <b.h>\n", false, 1, 10, 1, 10, C, withSortedIncludes()},
+    });
+}
+
+TEST(Tokens, BasicPairs)
+{
+    checkPairs({
+        {"case of names and keywords", "Dim x As Integer\n", "DIM X as integer\n", true, 0, 0, 0, 0, B},
+        {"case of numbers", "y = &hff + 1e5\n", "y = &HFF + 1E5\n", true, 0, 0, 0, 0, B},
+        {"continuation", "a = 1 + _\n    2\n", "a = 1 + 2\n", true, 0, 0, 0, 0, B},
+        {"comments and blank lines", "' note\n\na = 1 ' one\nRem all\n", "a = 1\n", true, 0, 0, 0, 0, B},
+        {"Rem after a colon", "a = 1: rem x\n", "a = 1:\n", true, 0, 0, 0, 0, B},
+        {"Remark is a name", "Remark = 1\n", "\n", false, 1, 1, 1, 1, B},
+        {"statements joined with a colon", "a = 1\nb = 2\n", "a = 1: b = 2\n", false, 1, 6, 1, 6, B},
+        {"case inside a string", "s = \"ab\"\n", "s = \"AB\"\n", false, 1, 5, 1, 5, B},
+        {"quote escape", "s = \"a\"\"b\"\n", "s = \"a\" \"b\"\n", false, 1, 5, 1, 5, B},
+        {"edited comment word", "a = 1 ' one\n", "a = 1 ' two\n", false, 1, 9, 1, 9, B, withComments()},
+    });
+}
+
+struct PlaceCase {
+    const char *name;
+    std::string input;
+    std::size_t index;  // which token
+    std::string key;
+    std::int64_t line, column;
+    LexOptions options = {};
+};
+
+TEST(Tokens, Places)
+{
+    const PlaceCase cases[] = {
+        {"after a tab", "\tx", 0, "x", 1, 2},
+        {"after CR LF", "a\r\n  b", 1, "b", 2, 3},
+        {"name across a splice", "  ab\\\ncd e", 0, "abcd", 1, 3},
+        {"after a spliced name", "  ab\\\ncd e", 1, "e", 2, 4},
+        {"after a spliced CR LF", "a \\\r\n b", 1, "b", 2, 2},
+        {"second half of a shift", "a>>b", 2, ">", 1, 3},
+        {"joined string at its first literal", "x\n  \"a\"\n\"b\"", 1, "\"ab\"", 2, 3},
+        {"raw string over lines", "R\"d(\r\n)d\" y", 1, "y", 2, 5},
+        {"LineEnd at its line feed", "#define A 1 \nx", 4, "\n", 1, 13},
+        {"LineEnd at the end of the input", "#if X", 3, "\n", 1, 6},
+        {"End after the last token", "x; \n\n", 2, "", 1, 3},
+        {"End with no token", "\n\n", 0, "", 1, 1},
+        {"comment word", "x; /* a\n   * bc */", 3, "bc", 2, 6, withComments()},
+    };
+    for (const PlaceCase &c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<Tok> t = lex(c.input, C, c.options);
+        ASSERT_LT(c.index, t.size());
+        EXPECT_EQ(t[c.index].key, c.key);
+        EXPECT_EQ(t[c.index].line, c.line);
+        EXPECT_EQ(t[c.index].column, c.column);
+    }
+}
+
+TEST(Tokens, EmptySources)
+{
+    const struct {
+        const char *name;
+        std::string input;
+        bool empty;
+    } cases[] = {
+        {"nothing", "", true},
+        {"Ctrl-Z first", "\x1a int x;", true},
+        {"one line feed", "\n", false},
+        {"one splice", "\\\n", false},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        lex(c.input);
+        std::string path = scratch().file("s.c");
+        std::FILE *f = std::fopen(path.c_str(), "rb");
+        SourceStream source;
+        source.stream = f;
+        std::unique_ptr<Lexer> lexer = std::make_unique<Lexer>();
+        lexerStart(*lexer, C, {}, source);
+        TokenPiece piece;
+        lexerNext(*lexer, piece);
+        EXPECT_EQ(lexerEmpty(*lexer), c.empty);
+        std::fclose(f);
+    }
+}
+
+// A run longer than the stores hold is sorted in groups that fill them.
+TEST(Tokens, LongIncludeRunsSortInGroups)
+{
+    const int lines = static_cast<int>(kIncludeDirectives) + 44;
+    std::string text;
+    for (int k = lines - 1; k >= 0; --k)
+        text += "#include <h" + std::to_string(1000 + k) + ">\n";
+    std::vector<std::string> headers;
+    for (const Tok &t : lex(text, C, withSortedIncludes()))
+        if (t.key.size() > 1 && t.key[0] == '<')
+            headers.push_back(t.key.substr(2, 4));
+    ASSERT_EQ(headers.size(), static_cast<std::size_t>(lines));
+    const struct {
+        std::size_t index;
+        const char *expected;
+    } rows[] = {{0, "1044"}, {kIncludeDirectives - 1, "1299"}, {kIncludeDirectives, "1000"}, {headers.size() - 1, "1043"}};
+    for (const auto &r : rows) {
+        SCOPED_TRACE(r.index);
+        EXPECT_EQ(headers[r.index], r.expected);
+    }
+}
+
+// A directive that alone does not fit the stores comes out as it stands,
+// between the sorted groups before and after it.
+TEST(Tokens, IncludeTooLongToHold)
+{
+    const std::string name(kIncludeKeyBytes + 100, 'x');
+    std::string text = "#include <b>\n#include <a>\n#include \"" + name + "\"\n#include <d>\n#include <c>\n";
+    std::vector<std::string> order;
+    for (const Tok &t : lex(text, C, withSortedIncludes()))
+        if (t.kind == TokenKind::Code && t.key != "#" && t.key != "include")
+            order.push_back(t.key.size() > 10 ? "long" : t.key);
+    EXPECT_EQ(order, (std::vector<std::string>{"<a>", "<b>", "long", "<c>", "<d>"}));
+    std::vector<Tok> t = lex(text, C, withSortedIncludes());
+    EXPECT_TRUE(std::any_of(t.begin(), t.end(), [&](const Tok &k) { return k.key == "\"" + name + "\""; }));
+}
+
+// Tokens longer than the window, and places past several windows.
+TEST(Tokens, LongTokensComeWhole)
+{
+    const std::string mega(1 << 20, 'x');
+    const std::string pad(kLexWindowSize - 3, ' ');
+    std::string spliced;
+    for (std::size_t k = 0; k < kLexSplices * 3; ++k)
+        spliced += "a\\\n";
+    const struct {
+        const char *name;
+        std::string input;
+        std::size_t index;
+        std::string key;
+        std::int64_t line, column;
+    } cases[] = {
+        {"long string", "a \"" + mega + "\" b", 1, "\"" + mega + "\"", 1, 3},
+        {"long name", "a " + mega + " b", 1, mega, 1, 3},
+        {"long comment then a name", "/*" + mega + "\n*/ b", 0, "b", 2, 4},
+        {"long joined string", "\"" + mega + "\"\n\"y\" b", 0, "\"" + mega + "y\"", 1, 1},
+        {"long raw string with CR LF", "R\"(" + mega + "\r\n)\" b", 0, "R\"(" + mega + "\n)\"", 1, 1},
+        {"name across the window's end", pad + "abcdef g", 0, "abcdef", 1, static_cast<std::int64_t>(pad.size()) + 1},
+        {"splice at the window's end", pad + "ab\\\ncd g", 1, "g", 2, 4},
+        {"shift at the window's end", pad + "a>>b", 2, ">", 1, static_cast<std::int64_t>(pad.size()) + 3},
+        {"more splices than records", "x " + spliced + " y", 2, "y", static_cast<std::int64_t>(kLexSplices) * 3 + 1, 2},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<Tok> t = lex(c.input);
+        ASSERT_LT(c.index, t.size());
+        EXPECT_TRUE(t[c.index].key == c.key) << t[c.index].key.size() << " bytes, not " << c.key.size();
+        EXPECT_EQ(t[c.index].line, c.line);
+        EXPECT_EQ(t[c.index].column, c.column);
+    }
+}
+
+// clang's raw lexer: one token with its spelling and place; layout tells
+// whitespace and comments.
+struct ClangTok {
+    std::string kind;
+    std::string spelling;
+    std::int64_t line, column;
+    bool layout;
+};
+
+// The tokens in the output of "clang -cc1 -dump-raw-tokens": records
+// "kind 'spelling'<TAB>flags<TAB>Loc=<file:line:column>".
+std::vector<ClangTok> parseClangDump(const std::string &dump)
+{
+    std::vector<ClangTok> out;
+    std::size_t at = 0;
+    for (;;) {
+        std::size_t loc = dump.find("\tLoc=<", at);
+        std::size_t close = dump.find(">\n", loc);
+        if (loc == std::string::npos || close == std::string::npos)
+            return out;
+        std::string record = dump.substr(at, loc - at);
+        std::string where = dump.substr(loc, close - loc);
+        at = close + 2;
+        std::size_t colon2 = where.rfind(':'), colon1 = where.rfind(':', colon2 - 1);
+        std::size_t unclean = record.find(" [UnClean='");
+        if (unclean != std::string::npos)
+            record.erase(unclean);
+        std::size_t open = record.find(" '"), end = record.rfind("'\t");
+        if (end == std::string::npos)
+            end = record.rfind('\'');
+        ClangTok t;
+        t.kind = record.substr(0, open);
+        t.spelling = record.substr(open + 2, end - open - 2);
+        t.line = std::atoll(where.c_str() + colon1 + 1);
+        t.column = std::atoll(where.c_str() + colon2 + 1);
+        t.layout = t.kind == "comment" ||
+                   (t.kind == "unknown" && t.spelling.find_first_not_of(" \t\n\r\v\f") == std::string::npos);
+        out.push_back(t);
+    }
+}
+
+// Index of the first token from j on that is not layout.
+std::size_t skipLayoutTokens(const std::vector<ClangTok> &t, std::size_t j)
+{
+    while (j < t.size() && t[j].layout)
+        ++j;
+    return j;
+}
+
+// Offset in text of line:column.
+std::size_t offsetOf(const std::string &text, std::int64_t line, std::int64_t column)
+{
+    std::size_t at = 0;
+    for (std::int64_t l = 1; l < line && at != std::string::npos; ++l)
+        at = text.find('\n', at) + 1;
+    return at + static_cast<std::size_t>(column - 1);
+}
+
+// True when clang places a token at the splices before its first byte: only
+// backslash-newlines stand between its place and ours.
+bool placedAtSplice(const std::string &text, const Tok &m, const ClangTok &t)
+{
+    std::size_t from = offsetOf(text, t.line, t.column), to = offsetOf(text, m.line, m.column);
+    while (from < to && text[from] == '\\') {
+        std::size_t n = text.compare(from + 1, 1, "\n") == 0 ? 2 : (text.compare(from + 1, 2, "\r\n") == 0 ? 3 : 0);
+        if (n == 0)
+            return false;
+        from += n;
+    }
+    return from == to;
+}
+
+// Checks our tokens of a file against clang's, allowing the differences the
+// lexer makes on purpose: string joining, ">>" split, LineEnd tokens, header
+// names, places after splices. Returns a description of the first other
+// difference, or "".
+std::string compareWithClang(const std::vector<Tok> &ours, const std::vector<ClangTok> &theirs,
+                             const std::string &text)
+{
+    std::size_t j = 0;
+    for (std::size_t i = 0; i < ours.size(); ++i) {
+        const Tok &m = ours[i];
+        if (m.kind == TokenKind::LineEnd || m.kind == TokenKind::End)
+            continue;
+        j = skipLayoutTokens(theirs, j);
+        std::string where = std::to_string(m.line) + ":" + std::to_string(m.column) + " [" + m.key + "]";
+        if (j == theirs.size())
+            return "clang has no token for " + where;
+        const ClangTok &t = theirs[j];
+        if ((t.line != m.line || t.column != m.column) && !placedAtSplice(text, m, t))
+            return "place of " + where + ": clang's [" + t.spelling + "] is at " + std::to_string(t.line) + ":" +
+                   std::to_string(t.column);
+        std::string spelling = t.spelling;
+        ++j;
+        if (m.key == ">" && spelling == ">>" && i + 1 < ours.size() && ours[i + 1].key == ">") {
+            ++i;
+            continue;
+        }
+        if (m.key.size() > 1 && m.key[0] == '<' && m.key.back() == '>') {
+            while (spelling.size() < m.key.size() && j < theirs.size())
+                spelling += theirs[j++].spelling;
+        }
+        if (t.kind.find("string_literal") != std::string::npos) {
+            for (std::size_t k = skipLayoutTokens(theirs, j); spelling != m.key && k < theirs.size() &&
+                                                               theirs[k].kind.find("string_literal") != std::string::npos;
+                 k = skipLayoutTokens(theirs, j)) {
+                const std::string &next = theirs[k].spelling;
+                spelling = spelling.substr(0, spelling.size() - 1) + next.substr(next.find('"') + 1);
+                j = k + 1;
+            }
+        }
+        if (spelling != m.key)
+            return where + ": clang has [" + spelling + "]";
+    }
+    j = skipLayoutTokens(theirs, j);
+    return j == theirs.size() ? "" : "clang has more: [" + theirs[j].spelling + "]";
+}
+
+// About count files under dir (every k-th in byte order of path) whose names
+// match: no extension, or ".h".
+std::vector<std::string> sampleFiles(const std::string &dir, std::size_t count, bool recursive)
+{
+    namespace fs = std::filesystem;
+    std::vector<std::string> all;
+    std::error_code ec;
+    if (!fs::is_directory(dir, ec))
+        return all;
+    auto add = [&](const fs::directory_entry &e) {
+        std::string ext = e.path().extension().string();
+        if (e.is_regular_file() && (ext.empty() || ext == ".h" || ext == ".tcc"))
+            all.push_back(e.path().string());
+    };
+    if (recursive)
+        for (const auto &e : fs::recursive_directory_iterator(dir, ec))
+            add(e);
+    else
+        for (const auto &e : fs::directory_iterator(dir, ec))
+            add(e);
+    std::sort(all.begin(), all.end());
+    std::vector<std::string> some;
+    std::size_t step = std::max<std::size_t>(1, all.size() / count);
+    for (std::size_t k = 0; k < all.size(); k += step)
+        some.push_back(all[k]);
+    return some;
+}
+
+TEST(Tokens, AgreesWithClangRawLexer)
+{
+    ScratchDir dir;
+    std::string out = dir.file("clang.out");
+    std::string probe = "clang --version > \"" + out + "\" 2>&1";
+    if (std::system(probe.c_str()) != 0)
+        GTEST_SKIP() << "no clang on the PATH to compare with";
+    std::vector<std::string> files = sampleFiles("/usr/include/c++/12", 50, true);
+    std::vector<std::string> more = sampleFiles("/usr/include", 50, false);
+    files.insert(files.end(), more.begin(), more.end());
+    if (files.empty())
+        GTEST_SKIP() << "no headers under /usr/include to compare on";
+    for (const std::string &file : files) {
+        SCOPED_TRACE(file);
+        std::string command = "clang -cc1 -w -dump-raw-tokens -x c++ -std=c++20 \"" + file + "\" 2> \"" + out + "\"";
+        ASSERT_EQ(std::system(command.c_str()), 0);
+        EXPECT_EQ(compareWithClang(lexFile(file, C, {}), parseClangDump(readFile(out)), readFile(file)), "");
+    }
+}
+
+} // namespace
