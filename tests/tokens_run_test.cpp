@@ -107,6 +107,21 @@ TEST(Tokens, LongLinesAreShownAroundTheColumn)
     play(s);
 }
 
+TEST(Tokens, LongTokensShowTheirStart)
+{
+    // Longer than any buffer: the token arrives in pieces and differs in its last byte.
+    const std::string body(200000, 'q');
+    const std::string shown = "\"" + std::string(71, 'q');
+    ScratchDir dir;
+    writeFile(dir.file("a.c"), "s = \"" + body + "1\";\n");
+    writeFile(dir.file("b.c"), "s = \"" + body + "2\";\n");
+    RunResult r = runMatchling({"a.c", "b.c", "--tokens"}, dir.path());
+    EXPECT_NE(r.out.find("Matchling==> Token from a.c '" + shown + "' \n"), std::string::npos);
+    EXPECT_NE(r.out.find("Matchling==> Token mismatch at line 1, column 5 of b.c \n"
+                         "Matchling==> Token from b.c '" + shown + "' \n"),
+              std::string::npos);
+}
+
 TEST(Tokens, OptionMistakes)
 {
     const std::string usage =

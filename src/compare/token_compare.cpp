@@ -14,22 +14,32 @@ struct Side {
     PieceSource source;
     TokenPiece piece;        // the piece in hand
     std::size_t used = 0;    // its bytes already compared
-    char *shown;             // the current token's first bytes
+    char *shown;             // the first bytes of the current token's earlier pieces
     std::size_t *shownLength;
 };
 
-// Takes the next piece and keeps the token's first bytes for the report.
-void take(Side &s)
+// Adds the bytes of the piece in hand to what the report shows of its token.
+void keepShown(Side &s)
 {
-    s.source.next(s.source.self, s.piece);
-    s.used = 0;
-    if (s.piece.first)
-        *s.shownLength = 0;
-    std::size_t room = kShownTokenSize - *s.shownLength;
-    std::size_t n = s.piece.length < room ? s.piece.length : room;
+    const std::size_t room = kShownTokenSize - *s.shownLength;
+    const std::size_t n = s.piece.length < room ? s.piece.length : room;
     std::memcpy(s.shown + *s.shownLength, s.piece.bytes, n);
     *s.shownLength += n;
     s.shown[*s.shownLength] = '\0';
+}
+
+// Takes the next piece. Most tokens are one piece, so the bytes the report
+// would show are kept only when a token goes on into another piece.
+void take(Side &s)
+{
+    if (!s.piece.last)
+        keepShown(s);
+    s.source.next(s.source.self, s.piece);
+    s.used = 0;
+    if (s.piece.first) {
+        *s.shownLength = 0;
+        s.shown[0] = '\0';
+    }
 }
 
 // Takes pieces while the one in hand is used up and its token goes on;
@@ -63,8 +73,11 @@ bool sameToken(Side (&sides)[2])
 // Reads on through a differing token until the report has all it shows of it.
 void finishShown(Side &s)
 {
-    while (*s.shownLength < kShownTokenSize && !s.piece.last)
-        take(s);
+    keepShown(s);
+    while (*s.shownLength < kShownTokenSize && !s.piece.last) {
+        s.source.next(s.source.self, s.piece);
+        keepShown(s);
+    }
 }
 
 void nextFromLexer(void *self, TokenPiece &piece)
@@ -197,6 +210,7 @@ Verdict compareTokens(TokenCompareState &c, const PieceSource (&sources)[2])
         sides[f].source = sources[f];
         sides[f].shown = c.shown[f];
         sides[f].shownLength = &c.shownLength[f];
+        c.shownLength[f] = 0;
     }
     c.shorterFile = 0;
     for (;;) {
