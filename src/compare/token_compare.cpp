@@ -92,10 +92,6 @@ void nextListed(void *self, TokenPiece &piece)
     listTokenPiece(piece, lister.listing);
 }
 
-void nextFromReader(void *self, TokenPiece &piece)
-{
-    tokenReaderNext(*static_cast<TokenReader *>(self), piece);
-}
 
 // The byte as a shown source line holds it: control characters but the tab
 // would move the terminal's cursor, so they show as '?'.
@@ -198,10 +194,6 @@ PieceSource listedPieces(TokenLister &lister, Lexer &lexer, Spool &listing)
     return PieceSource{&lister, nextListed};
 }
 
-PieceSource readerPieces(TokenReader &reader)
-{
-    return PieceSource{&reader, nextFromReader};
-}
 
 Verdict compareTokens(TokenCompareState &c, const PieceSource (&sources)[2])
 {

@@ -9,7 +9,7 @@
 #include "common/source_stream.h"
 #include "console/spool.h"
 #include "compare/compare.h"
-#include "tokens/records.h"
+#include "tokens/show.h"
 #include "tokens/tokens.h"
 
 constexpr std::size_t kShownLineSize = 100;  // bytes of a source line a report shows, at most
@@ -20,9 +20,8 @@ struct PieceSource {
     void (*next)(void *self, TokenPiece &piece) = nullptr;
 };
 
-// The stream a lexer hands out, and the one a reader reads back.
+// The stream a lexer hands out.
 PieceSource lexerPieces(Lexer &lexer);
-PieceSource readerPieces(TokenReader &reader);
 
 // A lexer's stream passed on as it is, each token listed on the way, one per line.
 struct TokenLister {

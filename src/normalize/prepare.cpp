@@ -7,15 +7,6 @@
 
 namespace {
 
-// Reports a write to the temporary file that did not complete and counts it.
-void reportWriteFailure(Preparation &p)
-{
-    consoleMessage("Matchling==>  Error writing the output file \n");
-    consoleMessage("Matchling==>  Disk drive may be full \n");
-    ++p.errors;
-    pause();
-}
-
 void reportProcessingError(const Preparation &p)
 {
     consoleMessage("\n");
@@ -29,14 +20,30 @@ void reportProcessingError(const Preparation &p)
     consoleMessage("\n");
 }
 
+} // namespace
+
+void reportWriteFailure(Preparation &p)
+{
+    consoleMessage("Matchling==>  Error writing the output file \n");
+    consoleMessage("Matchling==>  Disk drive may be full \n");
+    ++p.errors;
+    pause();
+}
+
 void reportUnreadable(const Preparation &p)
 {
     consoleMessage("\n");
     consoleMessage("Matchling==>  Unable to read %s \n", p.path.c_str());
 }
 
-// Opens the source and its temporary file, reporting a failure; returns 0 or 1.
-int openBoth(Preparation &p, const RunSettings &settings)
+void reportAbort()
+{
+    consoleMessage("Matchling==>  Program will abort \n");
+    pause();
+    consoleMessage("\n");
+}
+
+int openPreparation(Preparation &p, const RunSettings &settings)
 {
     p.source = SourceStream();
     p.source.stream = openSourceFile(p.path.c_str());
@@ -56,7 +63,23 @@ int openBoth(Preparation &p, const RunSettings &settings)
     return 0;
 }
 
-} // namespace
+int finishPreparation(Preparation &p)
+{
+    // Data that fails to reach the file when it is closed is a write failure too.
+    if (p.errors == 0) {
+        std::fclose(p.source.stream);
+        p.source.stream = nullptr;
+        int closed = std::fclose(p.output);
+        p.output = nullptr;
+        if (closed != 0)
+            reportWriteFailure(p);
+    }
+    if (p.errors != 0) {
+        reportProcessingError(p);
+        return 1;
+    }
+    return 0;
+}
 
 int writeProduced(Preparation &p, TextProducer producer, char *block)
 {
@@ -102,30 +125,16 @@ int prepareFile(Preparation &p, const RunSettings &settings, SourceClass &source
     classifySource(p.path.c_str(), sourceClass, p.extension);
 
     // 2. The source and its temporary file, then the text into it.
-    int status = openBoth(p, settings);
+    int status = openPreparation(p, settings);
     if (status == 0) {
         producer.start(producer.self, p.source, sourceClass);
         status = writeProduced(p, producer, block);
     }
     if (status != 0) {
-        consoleMessage("Matchling==>  Program will abort \n");
-        pause();
-        consoleMessage("\n");
+        reportAbort();
         return 1;
     }
 
-    // 3. Close both; data that fails to reach the file is a write failure.
-    if (p.errors == 0) {
-        std::fclose(p.source.stream);
-        p.source.stream = nullptr;
-        int closed = std::fclose(p.output);
-        p.output = nullptr;
-        if (closed != 0)
-            reportWriteFailure(p);
-    }
-    if (p.errors != 0) {
-        reportProcessingError(p);
-        return 1;
-    }
-    return 0;
+    // 3. Close both.
+    return finishPreparation(p);
 }

@@ -21,6 +21,26 @@ struct Preparation {
     int errors = 0;                   // writes to the temporary file that failed
 };
 
+// Opens p.path and creates p.tempName, replacing an earlier file of that
+// name, and with switch V announces the copy. Returns 0, or 1 after
+// reporting what failed.
+int openPreparation(Preparation &p, const RunSettings &settings);
+
+// Closes the source and the temporary file when no write failed. Returns 0,
+// or 1 after the report of a processing error (a write failed, or the last
+// bytes did not reach the file when it was closed).
+int finishPreparation(Preparation &p);
+
+// Reports a write to the temporary file that did not complete, counts it in
+// p.errors and waits for a key.
+void reportWriteFailure(Preparation &p);
+
+// Reports that p.path could not be read (it is empty, or a read failed).
+void reportUnreadable(const Preparation &p);
+
+// Reports that the run stops here and waits for a key.
+void reportAbort();
+
 // Classifies p.path into sourceClass (kept when the name decides nothing),
 // writes the text producer makes of it to p.tempName and closes both files.
 // block is the producer's work space of kBlockSize bytes. Returns 0 when the

@@ -25,7 +25,7 @@ int main(int argc, char **argv)
         return sweepRun(request);
 
     // 4. Two files, with the run's state allocated once.
-    auto run = std::make_unique<RunState>();
+    std::unique_ptr<RunState> run = newRunState(request.settings);
     const char *const names[2] = {request.names[0].c_str(), request.names[1].c_str()};
     return validationRun(*run, request.settings, names);
 }

@@ -130,14 +130,15 @@ PairOutcome compareOpen(Sides &s, const RunSettings &settings, PairResult &resul
         LexOptions options;
         options.comments = settings.comments;
         options.sortedIncludes = settings.sortedIncludes;
+        TokenState &t = *run.tokens;
         PieceSource pieces[2];
         for (int f = 0; f < 2; ++f) {
-            lexerStart(run.lexers[f], run.classes[f], options, s.sources[f]);
-            pieces[f] = settings.listNormalized ? listedPieces(run.listers[f], run.lexers[f], result.listings[f])
-                                                : lexerPieces(run.lexers[f]);
+            lexerStart(t.lexers[f], run.classes[f], options, s.sources[f]);
+            pieces[f] = settings.listNormalized ? listedPieces(t.listers[f], t.lexers[f], result.listings[f])
+                                                : lexerPieces(t.lexers[f]);
         }
-        verdict = compareTokens(run.tokenComparison, pieces);
-        empty = lexerEmpty(run.lexers[0]) || lexerEmpty(run.lexers[1]);
+        verdict = compareTokens(t.comparison, pieces);
+        empty = lexerEmpty(t.lexers[0]) || lexerEmpty(t.lexers[1]);
     } else {
         TextProducer texts[2];
         for (int f = 0; f < 2; ++f) {
@@ -161,7 +162,7 @@ PairOutcome compareOpen(Sides &s, const RunSettings &settings, PairResult &resul
     closeSide(s, 1);
     const Reopener again{&s, reopenForReport, closeForReport};
     if (settings.tokens)
-        reportTokenDifference(run.tokenComparison, names, again);
+        reportTokenDifference(run.tokens->comparison, names, again);
     else if (settings.showWhere)
         reportWhere(run, settings, again);
     return PairOutcome::Different;

@@ -9,6 +9,7 @@
 #define MATCHLING_RUN_STATE_H
 
 #include <cstdio>
+#include <memory>
 #include <string>
 
 #include "common/settings.h"
@@ -17,7 +18,7 @@
 #include "normalize/normalizer.h"
 #include "normalize/prepare.h"
 #include "tokens/lexer.h"
-#include "tokens/records.h"
+#include "run/token_pump.h"
 
 constexpr const char *kTempNames[2] = {"Matchlinga.tmp", "Matchlingb.tmp"};  // each file's normalized text
 
@@ -29,6 +30,14 @@ constexpr int kExitSame = 0;       // the files compare equivalent
 constexpr int kExitDifferent = 1;  // they do not
 constexpr int kExitTrouble = 2;    // usage screen, or a run that stopped early
 
+// What a token comparison works on; allocated only for one.
+struct TokenState {
+    Lexer lexers[2];                      // each source's token stream
+    TokenPump pumps[2];                   // each stream lexed on its own thread (single run)
+    TokenLister listers[2];               // with switch L, each stream listed as it is compared (tree runs)
+    TokenCompareState comparison;         // where the token comparison found a difference
+};
+
 struct RunState {
     std::string fileNames[2];             // the two names as reports give them, any length
     SourceClass classes[2] = {};          // the class each source was read as
@@ -36,13 +45,13 @@ struct RunState {
     std::FILE *reads[2] = {};             // the temporary files open again for the comparison; null when closed
     char block[kBlockSize];               // a preparation's output block
     Normalizer normalizers[2];            // each source's normalized text
-    Lexer lexers[2];                      // each source's token stream
-    TokenWriter tokenWriters[2];          // each token stream into its temporary file (single run)
-    TokenReader tokenReaders[2];          // each token stream read back from it
-    TokenLister listers[2];               // with switch L, each token stream listed as it is compared
     CompareState comparison;              // blocks and counters of the block comparison
-    TokenCompareState tokenComparison;    // where the token comparison found a difference
+    std::unique_ptr<TokenState> tokens;   // with --tokens, the token comparison's state
 };
+
+// A run state for settings, its buffers allocated but not yet touched, so
+// that only the pages a run uses take memory.
+std::unique_ptr<RunState> newRunState(const RunSettings &settings);
 
 // Runs one validation of the files names[0] and names[1] and returns the exit status.
 int validationRun(RunState &run, const RunSettings &settings, const char *const (&names)[2]);

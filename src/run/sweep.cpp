@@ -47,6 +47,7 @@ struct Sweep {
 void work(Sweep &sweep)
 {
     Worker worker;
+    worker.run = newRunState(*sweep.settings.settings);
     for (;;) {
         const std::size_t i = sweep.next++;
         if (i >= sweep.results.size())

@@ -33,7 +33,7 @@ struct PairResult {
 
 // One worker: its run state and, in git modes, its two object readers.
 struct Worker {
-    std::unique_ptr<RunState> run = std::make_unique<RunState>();
+    std::unique_ptr<RunState> run;
     std::unique_ptr<ObjectReader> objects[2];  // started on first use
 };
 

@@ -76,29 +76,146 @@ void closeReopened(void *, int, SourceStream &source)
     closeStream(source.stream);
 }
 
-// Compares the two temporary files, as normalized texts or as token streams,
-// and reports a difference with the places in the sources it comes from.
-Verdict compareTemps(RunState &run, const RunSettings &settings)
+// Steps 2 to 6 with the line rules: each source prepared into its temporary
+// file, both compared, and a difference reported. Returns 0 with verdict set,
+// or 1 when the run stopped early (reported).
+int compareNormalized(RunState &run, const RunSettings &settings, Verdict &verdict)
 {
-    const char *const names[2] = {run.fileNames[0].c_str(), run.fileNames[1].c_str()};
-    const Reopener sources{&run, reopenByName, closeReopened};
-    if (settings.tokens) {
-        for (int f = 0; f < 2; ++f)
-            tokenReaderStart(run.tokenReaders[f], run.reads[f]);
-        const PieceSource streams[2] = {readerPieces(run.tokenReaders[0]), readerPieces(run.tokenReaders[1])};
-        const Verdict verdict = compareTokens(run.tokenComparison, streams);
-        if (verdict == Verdict::Different)
-            reportTokenDifference(run.tokenComparison, names, sources);
-        return verdict;
+    // 2-3. Each source into its temporary file; the preparation reports its
+    // failures. File 2 keeps file 1's class when its name decides nothing.
+    SourceClass sourceClass = SourceClass::CFamily;
+    for (int f = 0; f < 2; ++f) {
+        Preparation &p = run.preparations[f];
+        p.path = run.fileNames[f];
+        p.tempName = kTempNames[f];
+        if (prepareFile(p, settings, sourceClass, normalizedText(run.normalizers[f], settings), run.block) != 0)
+            return 1;
+        run.classes[f] = sourceClass;
     }
+
+    // 4-5. Both temporary files, open again for reading.
+    for (int f = 0; f < 2; ++f) {
+        run.reads[f] = reopenTemp(kTempNames[f]);
+        if (!run.reads[f])
+            return 1;
+    }
+
+    // 6. The comparison, and with --where the source lines of a difference.
+    const char *const names[2] = {run.fileNames[0].c_str(), run.fileNames[1].c_str()};
     const TextProducer texts[2] = {fileText(run.reads[0]), fileText(run.reads[1])};
-    const Verdict verdict = compareFiles(run.comparison, texts, names);
+    verdict = compareFiles(run.comparison, texts, names);
     if (verdict == Verdict::Different && settings.showWhere)
-        reportWhere(run, settings, sources);
-    return verdict;
+        reportWhere(run, settings, Reopener{&run, reopenByName, closeReopened});
+    return 0;
+}
+
+// Opens source f and its temporary file and reads its first token, reporting
+// a failure as a preparation does; returns 0 or 1.
+int startTokens(RunState &run, const RunSettings &settings, int f, SourceClass &sourceClass, TokenPiece &first)
+{
+    Preparation &p = run.preparations[f];
+    p.path = run.fileNames[f];
+    p.tempName = kTempNames[f];
+    classifySource(p.path.c_str(), sourceClass, p.extension);
+    run.classes[f] = sourceClass;
+    if (openPreparation(p, settings) != 0) {
+        reportAbort();
+        return 1;
+    }
+    LexOptions options;
+    options.comments = settings.comments;
+    options.sortedIncludes = settings.sortedIncludes;
+    Lexer &lexer = run.tokens->lexers[f];
+    lexerStart(lexer, sourceClass, options, p.source);
+    lexerNext(lexer, first);
+    if (lexerEmpty(lexer)) {
+        reportUnreadable(p);
+        reportAbort();
+        return 1;
+    }
+    return 0;
+}
+
+// Reports what went wrong with source f while it was lexed and closes it and
+// its temporary file; returns 0, or 1 when the run stops here.
+int finishTokens(RunState &run, int f)
+{
+    Preparation &p = run.preparations[f];
+    const TokenPump &pump = run.tokens->pumps[f];
+    if (pump.writeFailed) {
+        reportWriteFailure(p);
+        if (pump.moreAfterFailure) {
+            reportAbort();
+            return 1;
+        }
+    } else if (p.source.failed) {
+        reportUnreadable(p);
+        reportAbort();
+        return 1;
+    }
+    return finishPreparation(p);
+}
+
+// Copies the temporary file name, which holds a token stream one token per
+// line, where reports go.
+void listTemp(const char *name)
+{
+    std::FILE *stream = openTempFile(name);
+    if (!stream)
+        return;
+    char buffer[1 << 14];
+    std::size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, stream)) > 0)
+        consoleText(buffer, n);
+    std::fclose(stream);
+}
+
+// Steps 2 to 6 with --tokens: both sources lexed at once, each on a thread of
+// its own that writes its stream to its temporary file, and compared as the
+// tokens come; then each source's failures, file 1 first, and the difference.
+// Returns 0 with verdict set, or 1 when the run stopped early (reported).
+int compareTokenStreams(RunState &run, const RunSettings &settings, Verdict &verdict)
+{
+    // 2-3. Each source, its temporary file and its first token, in turn.
+    SourceClass sourceClass = SourceClass::CFamily;
+    TokenPiece first[2];
+    for (int f = 0; f < 2; ++f)
+        if (startTokens(run, settings, f, sourceClass, first[f]) != 0)
+            return 1;
+
+    // 4-5. Both lexed at once, compared as they come.
+    TokenState &t = *run.tokens;
+    for (int f = 0; f < 2; ++f)
+        pumpStart(t.pumps[f], t.lexers[f], first[f], run.preparations[f].output);
+    const PieceSource streams[2] = {pumpPieces(t.pumps[0]), pumpPieces(t.pumps[1])};
+    verdict = compareTokens(t.comparison, streams);
+    for (TokenPump &pump : t.pumps)
+        pumpStop(pump);
+    for (int f = 0; f < 2; ++f)
+        if (finishTokens(run, f) != 0)
+            return 1;
+
+    // 6. The streams as compared, and where they differ.
+    if (settings.listNormalized)
+        for (const char *temp : kTempNames)
+            listTemp(temp);
+    if (verdict == Verdict::Different) {
+        const char *const names[2] = {run.fileNames[0].c_str(), run.fileNames[1].c_str()};
+        reportTokenDifference(t.comparison, names, Reopener{&run, reopenByName, closeReopened});
+    }
+    return 0;
 }
 
 } // namespace
+
+std::unique_ptr<RunState> newRunState(const RunSettings &settings)
+{
+    // Not made with make_unique, which would fill every buffer with zeros.
+    std::unique_ptr<RunState> run(new RunState);
+    if (settings.tokens)
+        run->tokens.reset(new TokenState);
+    return run;
+}
 
 void closeStreams(RunState &run)
 {
@@ -121,29 +238,14 @@ int validationRun(RunState &run, const RunSettings &settings, const char *const 
     if (temporaryIsSource(run))
         return stoppedStatus(settings);
 
-    // 2-3. Each source into its temporary file; the preparation reports its
-    // failures. File 2 keeps file 1's class when its name decides nothing.
-    SourceClass sourceClass = SourceClass::CFamily;
-    for (int f = 0; f < 2; ++f) {
-        Preparation &p = run.preparations[f];
-        p.path = names[f];
-        p.tempName = kTempNames[f];
-        TextProducer producer = settings.tokens ? tokenRecords(run.tokenWriters[f], run.lexers[f], settings)
-                                                : normalizedText(run.normalizers[f], settings);
-        if (prepareFile(p, settings, sourceClass, producer, run.block) != 0)
-            return stoppedStatus(settings);
-        run.classes[f] = sourceClass;
-    }
+    // 2-6. Both sources compared, as normalized texts or token streams.
+    Verdict verdict;
+    const int stopped = settings.tokens ? compareTokenStreams(run, settings, verdict)
+                                        : compareNormalized(run, settings, verdict);
+    if (stopped)
+        return stoppedStatus(settings);
 
-    // 4-5. Both temporary files, open again for reading.
-    for (int f = 0; f < 2; ++f) {
-        run.reads[f] = reopenTemp(kTempNames[f]);
-        if (!run.reads[f])
-            return stoppedStatus(settings);
-    }
-
-    // 6. The comparison and its verdict.
-    const Verdict verdict = compareTemps(run, settings);
+    // 7. The verdict.
     if (verdict == Verdict::Different) {
         consoleMessage("\n");
         consoleMessage("Matchling==>  Validation test failed \n");
@@ -154,7 +256,7 @@ int validationRun(RunState &run, const RunSettings &settings, const char *const 
     }
     pause();
 
-    // 7-9. Release everything and remove the temporary files.
+    // 8-10. Release everything and remove the temporary files.
     closeStreams(run);
     for (const char *temp : kTempNames)
         deleteTemp(temp);
