@@ -122,6 +122,31 @@ TEST(Tokens, LongTokensShowTheirStart)
               std::string::npos);
 }
 
+TEST(Tokens, DiskFull)
+{
+    // Both temporary files are made before the sources are lexed, at once.
+    SKIP_WITHOUT(Facility::FileSizeLimit);
+    std::string big;
+    for (int i = 0; big.size() < 400000; ++i)
+        big += "x" + std::to_string(i) + " = 1;\n";
+    const std::vector<std::string> both = {"Matchlinga.tmp", "Matchlingb.tmp"};
+    const std::string writeFailed = "Matchling==>  Error writing the output file \nMatchling==>  Disk drive may be full \n" + kPrompt;
+    const Scenario cases[] = {
+        {"in the middle of file 1", {{"a.c", big}}, {"a.c", "a.c", "--tokens"},
+         writeFailed + "Matchling==>  Program will abort \n" + kPrompt + "\n", 1, both, 30000},
+        {"at the end of file 1", {{"a.c", "x;\n"}}, {"a.c", "a.c", "--tokens"},
+         writeFailed + "\nMatchling==>  An error has been detected during processing a.c! \n"
+                       "Matchling==>  The Input file will not be altered \n"
+                       "Matchling==>  See the Matchlinga.tmp file for the distorted output \n"
+                       "Matchling==>  Please report problem to support@matchling.example.org \n"
+                       "Matchling==>  URL: https://matchling.example.org/problems \n"
+                       "Matchling==>  Thank you \n\n" + kPrompt + "\n",
+         1, both, 3},
+    };
+    for (const Scenario &s : cases)
+        play(s);
+}
+
 TEST(Tokens, OptionMistakes)
 {
     const std::string usage =

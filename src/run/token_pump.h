@@ -1,6 +1,13 @@
 // A token stream lexed on a thread of its own, so that the two sources of a
-// run are lexed at once: the lexer's pieces go to the comparison in batches,
-// and are written out as they go, one token per line, to a temporary file.
+// single run are lexed at once.
+//
+// The thread turns the stream into its key stream: each token as its kind
+// byte, its key with every zero byte written as 0x00 0x01, and the two bytes
+// 0x00 0x00. Two streams hold the same tokens exactly when their key streams
+// are the same bytes, so the comparison is a plain byte comparison, and only
+// a difference needs the tokens found again. The key stream goes, batch by
+// batch, to the comparison and to the temporary file; each batch keeps the
+// places of the tokens that start in it.
 #ifndef MATCHLING_TOKEN_PUMP_H
 #define MATCHLING_TOKEN_PUMP_H
 
@@ -12,25 +19,28 @@
 #include "compare/token_compare.h"
 #include "tokens/lexer.h"
 
-constexpr std::size_t kBatchBytes = 65536;  // bytes of token keys a batch holds
-constexpr std::size_t kBatchPieces = 8192;  // pieces a batch holds
-constexpr std::size_t kBatchCount = 4;      // batches of one stream on their way at once
+constexpr std::size_t kKeyBatchBytes = 65536;                    // key stream bytes a batch holds
+constexpr std::size_t kKeyBatchTokens = kKeyBatchBytes / 3 + 1;  // tokens that can start in a batch (3 bytes each at least)
+constexpr std::size_t kKeyBatchCount = 3;                        // batches of one stream on their way at once
+constexpr std::size_t kShortPiece = 16;                          // pieces up to this long are copied as a fixed block
 
-constexpr std::size_t kShortPiece = 16;      // pieces up to this long are copied as a fixed-size block
-
-struct TokenBatch {
-    char bytes[kBatchBytes + kShortPiece];  // the pieces' bytes, back to back, and room for a block copy past them
-    TokenPiece pieces[kBatchPieces];        // the pieces, pointing into bytes
-    std::size_t count = 0;                  // pieces in use
-    std::size_t used = 0;                   // bytes in use
-    char shown[2 * kBatchBytes + 3 * kBatchPieces + kShortPiece];  // the batch as the temporary file holds it
+struct KeyBatch {
+    char bytes[kKeyBatchBytes + 2 * kShortPiece];  // the key stream, and room for a block copy or a terminator past it
+    std::size_t used = 0;                          // bytes of key stream, kKeyBatchBytes + 2 at most
+    TokenPlace places[kKeyBatchTokens];            // the places of the tokens whose kind byte is in this batch
+    std::size_t tokens = 0;                        // entries of places in use
+    bool carried = false;                          // bytes[0] goes on with a token begun in an earlier batch
+    TokenKind carriedKind = TokenKind::Code;       // that token's kind
+    TokenPlace carriedPlace;                       // and place
+    char carriedShown[kShownTokenSize];            // and first key bytes, as far as earlier batches hold them
+    std::size_t carriedShownLength = 0;
 };
 
 struct TokenPump {
     Lexer *lexer = nullptr;            // the lexer, started on its source
     TokenPiece first;                  // the piece the lexer gave before the pump started
-    std::FILE *output = nullptr;       // where the stream is written, one token per line
-    TokenBatch batches[kBatchCount];   // filled and taken in turn
+    std::FILE *output = nullptr;       // where the key stream is written
+    KeyBatch batches[kKeyBatchCount];  // filled and taken in turn
     std::mutex mutex;                  // guards the counts and flags below
     std::condition_variable changed;   // a batch was filled or taken, or the pump is to stop
     std::size_t filled = 0;            // batches filled so far
@@ -39,20 +49,22 @@ struct TokenPump {
     bool ended = false;                // no batch comes after the filled ones
     bool writeFailed = false;          // a write of the stream failed; the pump stopped there
     bool moreAfterFailure = false;     // the source went on past the batch that failed
-    std::size_t reading = 0;           // the comparison's next piece in batch taken
-    bool holding = false;              // the comparison holds batch taken
     std::thread thread;
 };
 
-// Starts lexing on a thread: first is the piece lexer already gave; the
+// Starts lexing on a thread: first is the piece lexer already gave; the key
 // stream is written to output.
 void pumpStart(TokenPump &pump, Lexer &lexer, const TokenPiece &first, std::FILE *output);
 
-// The pump's stream, for the comparison: End after the last piece, and at
-// once when the pump stopped on a failure.
-PieceSource pumpPieces(TokenPump &pump);
-
 // Stops the pump, wherever it is, and waits for its thread.
 void pumpStop(TokenPump &pump);
+
+// Compares the key streams of the two pumps as they come. Returns Different
+// with c telling where; prints nothing.
+Verdict compareKeyStreams(TokenPump (&pumps)[2], TokenCompareState &c);
+
+// Lists the tokens of the key stream that stream holds, one per line, where
+// reports go.
+void listKeyStream(std::FILE *stream);
 
 #endif

@@ -156,23 +156,19 @@ int finishTokens(RunState &run, int f)
     return finishPreparation(p);
 }
 
-// Copies the temporary file name, which holds a token stream one token per
-// line, where reports go.
+// Lists the token stream the temporary file name holds, one token per line.
 void listTemp(const char *name)
 {
-    std::FILE *stream = openTempFile(name);
-    if (!stream)
-        return;
-    char buffer[1 << 14];
-    std::size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, stream)) > 0)
-        consoleText(buffer, n);
-    std::fclose(stream);
+    if (std::FILE *stream = openTempFile(name)) {
+        listKeyStream(stream);
+        std::fclose(stream);
+    }
 }
 
 // Steps 2 to 6 with --tokens: both sources lexed at once, each on a thread of
-// its own that writes its stream to its temporary file, and compared as the
-// tokens come; then each source's failures, file 1 first, and the difference.
+// its own that writes its key stream to its temporary file, and compared as
+// the tokens come; then each source's failures, file 1 first, and the
+// difference.
 // Returns 0 with verdict set, or 1 when the run stopped early (reported).
 int compareTokenStreams(RunState &run, const RunSettings &settings, Verdict &verdict)
 {
@@ -187,8 +183,7 @@ int compareTokenStreams(RunState &run, const RunSettings &settings, Verdict &ver
     TokenState &t = *run.tokens;
     for (int f = 0; f < 2; ++f)
         pumpStart(t.pumps[f], t.lexers[f], first[f], run.preparations[f].output);
-    const PieceSource streams[2] = {pumpPieces(t.pumps[0]), pumpPieces(t.pumps[1])};
-    verdict = compareTokens(t.comparison, streams);
+    verdict = compareKeyStreams(t.pumps, t.comparison);
     for (TokenPump &pump : t.pumps)
         pumpStop(pump);
     for (int f = 0; f < 2; ++f)
