@@ -25,6 +25,13 @@ TEST(CommandLine, ArgumentsArriveAsGiven)
     } cases[] = {
         {"a name with blanks", {"my file.c", "b.c", "/L"}, "x=1;x=1;" + kEquivalent, 0},
         {"a wildcard is a name, not a list of names", {"*.c", "b.c"}, kNoStarFile, 1},
+        {"quotes, backslashes and a tab",
+         {"say \"hi\"\\ \\\"\tx\\\\", "b.c"},
+         "Matchling==>  Unable to open input file say \"hi\"\\ \\\"\tx\\\\ for reading \n"
+         "Matchling==>  The file probably doesn't exist \n\n"
+         "Matchling==>  Program will abort \n"
+         "Matchling==>  Press Enter to continue \n\n",
+         1},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);

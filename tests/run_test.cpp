@@ -182,18 +182,27 @@ TEST(Run, LongFileNames)
     EXPECT_EQ(r.status, 0);
 }
 
+// Far beyond Windows' MAX_PATH (260): a file named through such a path, and
+// two trees that hold one.
 TEST(Run, VeryLongPaths)
 {
-    SKIP_WITHOUT(Facility::LongPaths);
     ScratchDir dir;
-    std::string path = "d";
+    std::string rel;
     for (int i = 0; i < 20; ++i) {
-        ASSERT_TRUE(makeDir(dir.file(path)));
-        path += "/" + std::string(190, 'n');
+        ASSERT_TRUE(makeDir(dir.file("d" + rel)) && makeDir(dir.file("e" + rel)));
+        rel += "/" + std::string(190, 'n');
     }
-    writeFile(dir.file(path + ".c"), "x\n");
-    RunResult r = runMatchling({path + ".c", path + ".c"}, dir.path());
+    writeFile(dir.file("d" + rel + ".c"), "x\n");
+    writeFile(dir.file("e" + rel + ".c"), "y\n");
+    RunResult r = runMatchling({"d" + rel + ".c", "d" + rel + ".c"}, dir.path());
     EXPECT_EQ(r.out, kEquivalent);
+    EXPECT_EQ(r.status, 0);
+
+    r = runMatchling({"d", "e"}, dir.path());
+    EXPECT_EQ(r.out, "Matchling==> Not equivalent: " + rel.substr(1) + ".c \n" +
+                         mismatch("d" + rel + ".c", "e" + rel + ".c", 0, 'x', "x", 'y', "y") +
+                         "Matchling==> 1 pairs compared: 0 equivalent, 1 not equivalent, 0 failed, "
+                         "0 only on one side \n" + kNotEquivalent);
     EXPECT_EQ(r.status, 0);
 }
 

@@ -61,7 +61,7 @@ std::string textModeBytes(const std::string &text);
 enum class Facility {
     FileSizeLimit,  // a cap on the size of the files a process writes, to make a write fail
     SymbolicLinks,  // creating symbolic links without special rights
-    LongPaths,      // paths of thousands of characters
+    DeepTrees,      // a thousand nested directories made, walked and removed in seconds
 };
 
 // Why this platform cannot give facility, or null when it can.

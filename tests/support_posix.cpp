@@ -19,6 +19,8 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <sstream>
 #include <stdexcept>
 #include <thread>
 
@@ -90,6 +92,20 @@ ScratchCwd::~ScratchCwd()
 {
     if (chdir(previous_.c_str()) != 0)
         std::perror("chdir");
+}
+
+void writeFile(const std::string &path, const std::string &bytes)
+{
+    std::ofstream f(path, std::ios::binary | std::ios::trunc);
+    f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::string readFile(const std::string &path)
+{
+    std::ifstream f(path, std::ios::binary);
+    std::ostringstream s;
+    s << f.rdbuf();
+    return s.str();
 }
 
 bool exists(const std::string &path)

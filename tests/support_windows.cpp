@@ -1,5 +1,7 @@
 // Test helpers on Windows: scratch directories under %TEMP%, and runs of the
-// utility as a detached process, which has no console.
+// utility as a detached process, which has no console. Names are UTF-8, as in
+// the utility, and reach the system in UTF-16 through the utility's conversions,
+// from the root with the \\?\ prefix, so that paths of any length work.
 #include "support.h"
 
 #include <windows.h>
@@ -8,45 +10,66 @@
 #include <cstdio>
 #include <stdexcept>
 
+#include "common/files_windows.h"
+
 const char kDirSeparator = '\\';
 
 namespace {
+
+// The current directory; empty when it cannot be told.
+std::string currentDirectory()
+{
+    DWORD n = GetCurrentDirectoryW(0, nullptr);
+    std::wstring dir(n, L'\0');
+    n = n ? GetCurrentDirectoryW(n, &dir[0]) : 0;
+    dir.resize(n < dir.size() ? n : 0);
+    return utf8From(dir);
+}
 
 // The drive of the directory the tests started in, such as "C:" ("Z:" under
 // Wine, where it holds the build machine's whole file system).
 std::string startDrive()
 {
-    char dir[MAX_PATH + 1];
-    DWORD n = GetCurrentDirectoryA(sizeof dir, dir);
-    return n >= 2 && n <= MAX_PATH && dir[1] == ':' ? std::string(dir, 2) : std::string();
+    const std::string dir = currentDirectory();
+    return dir.size() >= 2 && dir[1] == ':' ? dir.substr(0, 2) : std::string();
 }
 
 // Taken before any test changes the current directory.
 const std::string kStartDrive = startDrive();
 const std::string kBinary = nativePath(MATCHLING_BINARY);
 
-void removeTree(const std::string &path)
+// The names in the directory at path (from the root, with the \\?\ prefix).
+std::vector<std::wstring> namesIn(const std::wstring &path)
 {
-    DWORD attributes = GetFileAttributesA(path.c_str());
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW entry;
+    HANDLE find = FindFirstFileW((path + L"\\*").c_str(), &entry);
+    if (find == INVALID_HANDLE_VALUE)
+        return names;
+    do {
+        std::wstring name = entry.cFileName;
+        if (name != L"." && name != L"..")
+            names.push_back(name);
+    } while (FindNextFileW(find, &entry));
+    FindClose(find);
+    return names;
+}
+
+// Removes path (from the root, with the \\?\ prefix) with all it holds.
+void removeTree(const std::wstring &path)
+{
+    DWORD attributes = GetFileAttributesW(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES)
         return;
     if ((attributes & FILE_ATTRIBUTE_DIRECTORY) && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-        WIN32_FIND_DATAA entry;
-        HANDLE find = FindFirstFileA((path + "\\*").c_str(), &entry);
-        if (find != INVALID_HANDLE_VALUE) {
-            do {
-                std::string name = entry.cFileName;
-                if (name != "." && name != "..")
-                    removeTree(path + "\\" + name);
-            } while (FindNextFileA(find, &entry));
-            FindClose(find);
-        }
+        for (const std::wstring &name : namesIn(path))
+            removeTree(path + L"\\" + name);
     }
-    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
     if (attributes & FILE_ATTRIBUTE_DIRECTORY)
-        RemoveDirectoryA(path.c_str());
+        RemoveDirectoryW(path.c_str());
     else
-        DeleteFileA(path.c_str());
+        DeleteFileW(path.c_str());
 }
 
 // arg quoted so that the C runtime's split of the command line gives it back
@@ -104,6 +127,13 @@ DWORD WINAPI drain(void *param)
     return 0;
 }
 
+// Whether the tests run under Wine, whose ntdll tells its version.
+bool runningUnderWine()
+{
+    HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    return ntdll && GetProcAddress(ntdll, "wine_get_version");
+}
+
 void check(bool ok, const char *what)
 {
     if (!ok)
@@ -114,14 +144,14 @@ void check(bool ok, const char *what)
 
 ScratchDir::ScratchDir()
 {
-    char base[MAX_PATH + 1];
-    DWORD n = GetTempPathA(sizeof base, base);
+    wchar_t base[MAX_PATH + 1];
+    DWORD n = GetTempPathW(MAX_PATH + 1, base);
     check(n > 0 && n <= MAX_PATH, "GetTempPath");
     static unsigned serial = 0;
     for (;;) {
-        std::string dir = std::string(base) + "matchling-test-" + std::to_string(GetCurrentProcessId()) + "-" +
+        std::string dir = utf8From(base, n) + "matchling-test-" + std::to_string(GetCurrentProcessId()) + "-" +
                           std::to_string(serial++);
-        if (CreateDirectoryA(dir.c_str(), nullptr)) {
+        if (CreateDirectoryW(systemPath(dir).c_str(), nullptr)) {
             path_ = dir;
             return;
         }
@@ -131,48 +161,60 @@ ScratchDir::ScratchDir()
 
 ScratchDir::~ScratchDir()
 {
-    removeTree(path_);
+    removeTree(systemPath(path_));
 }
 
 std::vector<std::string> ScratchDir::entries() const
 {
     std::vector<std::string> names;
-    WIN32_FIND_DATAA entry;
-    HANDLE find = FindFirstFileA((path_ + "\\*").c_str(), &entry);
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            std::string name = entry.cFileName;
-            if (name != "." && name != "..")
-                names.push_back(name);
-        } while (FindNextFileA(find, &entry));
-        FindClose(find);
-    }
+    for (const std::wstring &name : namesIn(systemPath(path_)))
+        names.push_back(utf8From(name));
     std::sort(names.begin(), names.end());
     return names;
 }
 
 ScratchCwd::ScratchCwd()
 {
-    char buf[MAX_PATH + 1];
-    DWORD n = GetCurrentDirectoryA(sizeof buf, buf);
-    check(n > 0 && n <= MAX_PATH && SetCurrentDirectoryA(path().c_str()), "SetCurrentDirectory");
-    previous_ = buf;
+    previous_ = currentDirectory();
+    check(!previous_.empty() && SetCurrentDirectoryW(wideFrom(path()).c_str()), "SetCurrentDirectory");
 }
 
 ScratchCwd::~ScratchCwd()
 {
-    if (!SetCurrentDirectoryA(previous_.c_str()))
+    if (!SetCurrentDirectoryW(wideFrom(previous_).c_str()))
         std::fprintf(stderr, "SetCurrentDirectory failed, error %lu\n", GetLastError());
+}
+
+void writeFile(const std::string &path, const std::string &bytes)
+{
+    std::FILE *f = _wfopen(systemPath(path).c_str(), L"wb");
+    if (!f)
+        return;
+    std::fwrite(bytes.data(), 1, bytes.size(), f);
+    std::fclose(f);
+}
+
+std::string readFile(const std::string &path)
+{
+    std::string bytes;
+    std::FILE *f = _wfopen(systemPath(path).c_str(), L"rb");
+    if (!f)
+        return bytes;
+    char buf[65536];
+    while (std::size_t n = std::fread(buf, 1, sizeof buf, f))
+        bytes.append(buf, n);
+    std::fclose(f);
+    return bytes;
 }
 
 bool exists(const std::string &path)
 {
-    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+    return GetFileAttributesW(systemPath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 bool makeDir(const std::string &path)
 {
-    return CreateDirectoryA(path.c_str(), nullptr) != 0;
+    return CreateDirectoryW(systemPath(path).c_str(), nullptr) != 0;
 }
 
 bool makeSymlink(const std::string &, const std::string &)
@@ -217,8 +259,11 @@ const char *missing(Facility facility)
         return "Windows has no limit on the size of the files a process writes";
     case Facility::SymbolicLinks:
         return "creating a symbolic link on Windows needs a privilege the tests cannot count on";
-    case Facility::LongPaths:
-        return "the C runtime's file functions on Windows take paths of up to MAX_PATH (260) characters";
+    case Facility::DeepTrees:
+        if (runningUnderWine())
+            return "Wine takes milliseconds over each call on a path a thousand directories deep: "
+                   "making, walking and removing such a tree takes minutes";
+        return nullptr;
     }
     return nullptr;
 }
@@ -229,7 +274,7 @@ RunResult runMatchling(const std::vector<std::string> &args, const std::string &
         throw std::runtime_error(missing(Facility::FileSizeLimit));
 
     SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-    HANDLE in = CreateFileA("NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, OPEN_EXISTING, 0,
+    HANDLE in = CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, OPEN_EXISTING, 0,
                             nullptr);
     check(in != INVALID_HANDLE_VALUE, "CreateFile NUL");
     Drain out = {nullptr, {}}, err = {nullptr, {}};
@@ -240,10 +285,13 @@ RunResult runMatchling(const std::vector<std::string> &args, const std::string &
     SetHandleInformation(out.pipe, HANDLE_FLAG_INHERIT, 0);
     SetHandleInformation(err.pipe, HANDLE_FLAG_INHERIT, 0);
 
+    // Blanks, tabs, quotes and backslashes are ASCII, which UTF-8 holds only as
+    // themselves: quoting the UTF-8 quotes the UTF-16 the same way.
     std::string commandLine = quoted(kBinary);
     for (const std::string &a : args)
         commandLine += " " + quoted(a);
-    STARTUPINFOA start = {};
+    std::wstring wideLine = wideFrom(commandLine);
+    STARTUPINFOW start = {};
     start.cb = sizeof start;
     start.dwFlags = STARTF_USESTDHANDLES;
     start.hStdInput = in;
@@ -251,8 +299,8 @@ RunResult runMatchling(const std::vector<std::string> &args, const std::string &
     start.hStdError = errWrite;
     PROCESS_INFORMATION child;
     // A detached process has no console, so no key wait can block.
-    BOOL started = CreateProcessA(kBinary.c_str(), &commandLine[0], nullptr, nullptr, TRUE, DETACHED_PROCESS,
-                                  nullptr, dir.c_str(), &start, &child);
+    BOOL started = CreateProcessW(wideFrom(kBinary).c_str(), &wideLine[0], nullptr, nullptr, TRUE, DETACHED_PROCESS,
+                                  nullptr, wideFrom(dir).c_str(), &start, &child);
     CloseHandle(in);
     CloseHandle(outWrite);
     CloseHandle(errWrite);

@@ -228,7 +228,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, TreeWalk, ::testing::ValuesIn(kTreeCases),
 // A thousand levels: walked without running out of descriptors or stack.
 TEST(TreeWalkDeep, ThousandLevels)
 {
-    SKIP_WITHOUT(Facility::LongPaths);
+    SKIP_WITHOUT(Facility::DeepTrees);
     ScratchCwd dir;
     std::string rel;
     ASSERT_TRUE(makeDir("one") && makeDir("two"));

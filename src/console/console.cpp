@@ -1,5 +1,6 @@
 #include "console/console.h"
 #include "console/keyboard.h"
+#include "console/output.h"
 
 #include <cstdarg>
 
@@ -29,9 +30,9 @@ void spoolDrop(Spool &spool)
     spool.spill = nullptr;
 }
 
-void spoolCopy(Spool &spool, std::FILE *out)
+void spoolCopy(Spool &spool)
 {
-    std::fwrite(spool.text.data(), 1, spool.text.size(), out);
+    consoleText(spool.text.data(), spool.text.size());
     spool.text.clear();
     if (!spool.spill)
         return;
@@ -39,7 +40,7 @@ void spoolCopy(Spool &spool, std::FILE *out)
     char buffer[1 << 16];
     std::size_t n;
     while ((n = std::fread(buffer, 1, sizeof buffer, spool.spill)) > 0)
-        std::fwrite(buffer, 1, n, out);
+        consoleText(buffer, n);
     std::fclose(spool.spill);
     spool.spill = nullptr;
 }
@@ -53,22 +54,17 @@ void consoleMessage(const char *format, ...)
 {
     std::va_list args;
     va_start(args, format);
-    if (!target) {
-        std::vfprintf(stdout, format, args);
-        va_end(args);
-        return;
-    }
     char line[512];
     std::va_list again;
     va_copy(again, args);
     int n = std::vsnprintf(line, sizeof line, format, args);
     if (n >= 0 && static_cast<std::size_t>(n) < sizeof line) {
-        spoolWrite(*target, line, static_cast<std::size_t>(n));
+        consoleText(line, static_cast<std::size_t>(n));
     } else if (n >= 0) {
         // A long name: format again into a buffer of the right size.
         std::string longer(static_cast<std::size_t>(n) + 1, '\0');
         std::vsnprintf(&longer[0], longer.size(), format, again);
-        spoolWrite(*target, longer.data(), static_cast<std::size_t>(n));
+        consoleText(longer.data(), static_cast<std::size_t>(n));
     }
     va_end(again);
     va_end(args);
@@ -79,7 +75,7 @@ void consoleText(const char *text, std::size_t len)
     if (target)
         spoolWrite(*target, text, len);
     else
-        std::fwrite(text, 1, len, stdout);
+        outputWrite(text, len);
 }
 
 void pause()

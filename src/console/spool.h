@@ -23,8 +23,9 @@ void spoolWrite(Spool &spool, const char *text, std::size_t len);
 // Empties spool without writing it anywhere.
 void spoolDrop(Spool &spool);
 
-// Writes everything spool holds to out, in order, and empties it.
-void spoolCopy(Spool &spool, std::FILE *out);
+// Writes everything spool holds where this thread's reports go, in order,
+// and empties it.
+void spoolCopy(Spool &spool);
 
 // Sends this thread's reports to spool, or to standard output when null.
 void consoleTo(Spool *spool);

@@ -21,6 +21,12 @@ enum class CommandLine {
     Mistake,  // an option was mistyped or misused; its one-line error has been printed
 };
 
+// The arguments as the utility reads them, names in UTF-8: argv as it stands
+// where names are bytes already; where the system hands main its arguments in
+// a code page, those of the system's UTF-16 command line instead, with argc
+// set to their count. Called once, at start-up.
+char **platformArguments(int &argc, char **argv);
+
 // Reads argv into request. Returns Run, Usage or Mistake (after printing why).
 CommandLine readCommandLine(int argc, char **argv, Request &request);
 

@@ -10,8 +10,10 @@
 
 int main(int argc, char **argv)
 {
-    // 1. The console keyboard, independent of standard input.
+    // 1. The console keyboard, independent of standard input, and the
+    // arguments with every name in UTF-8.
     keyboardOpen();
+    argv = platformArguments(argc, argv);
 
     // 2. Nothing to compare, or a mistyped option: show how to name them.
     Request request;

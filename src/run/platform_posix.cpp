@@ -6,3 +6,8 @@ int firstSwitchArgument(int names)
     // Paths use '/' between directories, so the names never set switches.
     return names;
 }
+
+char **platformArguments(int &, char **argv)
+{
+    return argv;
+}

@@ -106,8 +106,8 @@ void clearProgress(Progress &p)
 // Prints one entry's lines and counts it.
 void printResult(const WalkList &list, const WalkEntry &entry, PairResult &result, Tally &tally)
 {
-    spoolCopy(result.listings[0], stdout);
-    spoolCopy(result.listings[1], stdout);
+    spoolCopy(result.listings[0]);
+    spoolCopy(result.listings[1]);
     switch (result.outcome) {
     case PairOutcome::Equivalent:
         ++tally.equivalent;
@@ -115,7 +115,7 @@ void printResult(const WalkList &list, const WalkEntry &entry, PairResult &resul
     case PairOutcome::Different:
         ++tally.different;
         consoleMessage("Matchling==> Not equivalent: %s \n", entry.path.c_str());
-        spoolCopy(result.output, stdout);
+        spoolCopy(result.output);
         break;
     case PairOutcome::Failed:
         ++tally.failed;

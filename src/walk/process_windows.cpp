@@ -3,6 +3,8 @@
 // runtime splits them, names converted from and to UTF-8.
 #include "walk/process.h"
 
+#include "common/files_windows.h"
+
 #include <windows.h>
 
 #include <fcntl.h>
@@ -17,27 +19,6 @@ struct Process {
 };
 
 namespace {
-
-std::wstring widen(const std::string &s)
-{
-    if (s.empty())
-        return std::wstring();
-    int n = MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(n), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), &wide[0], n);
-    return wide;
-}
-
-std::string narrow(const wchar_t *s)
-{
-    int n = WideCharToMultiByte(CP_UTF8, 0, s, -1, nullptr, 0, nullptr, nullptr);
-    if (n <= 1)
-        return std::string();
-    std::string utf8(static_cast<std::size_t>(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, s, -1, &utf8[0], n, nullptr, nullptr);
-    utf8.pop_back();  // the terminator
-    return utf8;
-}
 
 // arg quoted so that the C runtime's split of the command line gives it back:
 // blanks and tabs inside double quotes, a double quote as \", and backslashes
@@ -67,7 +48,7 @@ std::string lastError()
     wchar_t *text = nullptr;
     DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
                              nullptr, GetLastError(), 0, reinterpret_cast<wchar_t *>(&text), 0, nullptr);
-    std::string why = n ? narrow(text) : "error " + std::to_string(GetLastError());
+    std::string why = n ? utf8From(text, n) : "error " + std::to_string(GetLastError());
     LocalFree(text);
     while (!why.empty() && (why.back() == '\n' || why.back() == '\r' || why.back() == ' '))
         why.pop_back();
@@ -160,7 +141,7 @@ Process *processStart(const std::vector<std::string> &argv, bool input, std::str
 {
     std::wstring commandLine;
     for (const std::string &arg : argv)
-        commandLine += (commandLine.empty() ? L"" : L" ") + quoted(widen(arg));
+        commandLine += (commandLine.empty() ? L"" : L" ") + quoted(wideFrom(arg));
     HANDLE child[3] = {}, toChild = nullptr, fromChild = nullptr;
     bool made = makePipe(false, child[1], fromChild) &&
                 (input ? makePipe(true, child[0], toChild) : (child[0] = nullDevice(GENERIC_READ)) != nullptr) &&
@@ -227,5 +208,5 @@ std::string processCurrentDirectory()
     std::wstring dir(n, L'\0');
     n = n ? GetCurrentDirectoryW(n, &dir[0]) : 0;
     dir.resize(n);
-    return narrow(dir.c_str());
+    return utf8From(dir);
 }

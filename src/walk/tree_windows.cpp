@@ -3,6 +3,8 @@
 // and to UTF-8.
 #include "walk/tree.h"
 
+#include "common/files_windows.h"
+
 #include <windows.h>
 
 struct TreeDir {
@@ -11,46 +13,6 @@ struct TreeDir {
 };
 
 namespace {
-
-std::wstring widen(const std::string &s)
-{
-    if (s.empty())
-        return std::wstring();
-    int n = MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(n), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, s.data(), static_cast<int>(s.size()), &wide[0], n);
-    return wide;
-}
-
-std::string narrow(const wchar_t *s)
-{
-    int n = WideCharToMultiByte(CP_UTF8, 0, s, -1, nullptr, 0, nullptr, nullptr);
-    if (n <= 1)
-        return std::string();
-    std::string utf8(static_cast<std::size_t>(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, s, -1, &utf8[0], n, nullptr, nullptr);
-    utf8.pop_back();  // the terminator
-    return utf8;
-}
-
-// path from the root with the \\?\ prefix (\\?\UNC\ for a share), which
-// takes paths of any length but no '/', "." or "..": GetFullPathNameW
-// resolves those.
-std::wstring longPath(const std::string &path)
-{
-    std::wstring wide = widen(path);
-    DWORD n = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
-    if (n == 0)
-        return wide;
-    std::wstring full(n, L'\0');
-    n = GetFullPathNameW(wide.c_str(), n, &full[0], nullptr);
-    full.resize(n);
-    if (full.compare(0, 4, L"\\\\?\\") == 0 || full.compare(0, 4, L"\\\\.\\") == 0)
-        return full;
-    if (full.compare(0, 2, L"\\\\") == 0)
-        return L"\\\\?\\UNC\\" + full.substr(2);
-    return L"\\\\?\\" + full;
-}
 
 // Whether a reparse point of tag redirects its name elsewhere.
 bool redirects(DWORD tag)
@@ -103,7 +65,7 @@ bool treeSeparator(char c)
 TreeDir *treeOpen(TreeDir *, const std::string &, const std::string &path)
 {
     // Opened by path: nothing is held open, so no parent is needed.
-    std::wstring wide = longPath(path);
+    std::wstring wide = systemPath(path);
     DWORD attributes = GetFileAttributesW(wide.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
         return nullptr;
@@ -127,7 +89,7 @@ int treeRead(TreeDir &dir, std::vector<TreeNode> &nodes)
         if (wcscmp(entry.cFileName, L".") == 0 || wcscmp(entry.cFileName, L"..") == 0)
             continue;
         TreeNode node;
-        node.name = narrow(entry.cFileName);
+        node.name = utf8From(entry.cFileName, wcslen(entry.cFileName));
         node.type = typeOf(entry.dwFileAttributes, entry.dwReserved0);
         if (node.type == NodeType::File)
             node.size = sizeOf(entry.nFileSizeHigh, entry.nFileSizeLow);
@@ -146,7 +108,7 @@ void treeClose(TreeDir *dir)
 int treeStat(const std::string &path, TreeNode &node)
 {
     WIN32_FIND_DATAW entry;
-    HANDLE find = FindFirstFileW(longPath(path).c_str(), &entry);
+    HANDLE find = FindFirstFileW(systemPath(path).c_str(), &entry);
     if (find == INVALID_HANDLE_VALUE)
         return 1;
     FindClose(find);
