@@ -80,14 +80,17 @@ void work(Sweep &sweep)
 struct Progress {
     bool terminal = errorIsTerminal();
     std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
+    std::chrono::steady_clock::time_point last = start;  // when the line last changed
     bool shown = false;
 };
 
 void showProgress(Progress &p, const Sweep &sweep)
 {
-    const auto elapsed = std::chrono::steady_clock::now() - p.start;
-    if (!p.terminal || elapsed < kProgressDelay)
+    const auto now = std::chrono::steady_clock::now();
+    const auto elapsed = now - p.start;
+    if (!p.terminal || elapsed < kProgressDelay || (p.shown && now - p.last < kProgressEvery))
         return;
+    p.last = now;
     const double seconds = std::chrono::duration<double>(elapsed).count();
     std::fprintf(stderr, "\rMatchling==>  %lld of %lld files, %.1f MB/s ", static_cast<long long>(sweep.printed),
                  static_cast<long long>(sweep.results.size()), static_cast<double>(sweep.bytes) / 1e6 / seconds);
