@@ -20,7 +20,8 @@
 //   such a comment opens a directive only if no token stands before it on
 //   its line; trigraphs are not replaced;
 // - C# forms are taken in every C-family source: "=>", "??" and "??=" are
-//   tokens (a C# verbatim name "@name" is two);
+//   tokens (a C# verbatim name "@name" is two); C# raw strings (""") are not
+//   recognized, and holes nested deeper than kInterpolationDepth are not tracked;
 // - a string literal joins the one before only if it closes on its line; a
 //   header name is one token only if its '>' stands within a window;
 // - a LineEnd token is counted as a token for the End piece's place;
