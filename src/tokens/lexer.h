@@ -33,7 +33,10 @@
 // kIncludeDirectives directives, kIncludeTokens tokens and kIncludeKeyBytes key
 // bytes, and handed out sorted once the run ends. A run longer than that is
 // sorted in groups that each fill the stores; a single directive that alone
-// does not fit comes out as it stands, ending its group.
+// does not fit comes out as it stands, ending its group. A group that ends
+// because its tokens or key bytes fill a store (not its directive count)
+// depends on the order the directives are read in, so a sorted copy of such a
+// run can be grouped differently.
 #ifndef MATCHLING_LEXER_H
 #define MATCHLING_LEXER_H
 
