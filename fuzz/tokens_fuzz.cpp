@@ -220,6 +220,26 @@ bool directiveEndsInput(const std::vector<Tok> &tokens)
     return false;
 }
 
+// True when the include directives of the stream, all runs together, could
+// fill one of the sorted-include stores: then groups may end at other
+// directives in a sorted copy.
+bool includesFillStores(const std::vector<Tok> &tokens)
+{
+    std::size_t directives = 0, held = 0, bytes = 0;
+    bool include = false;
+    for (std::size_t i = 0; i + 1 < tokens.size(); ++i) {
+        const std::string &next = tokens[i + 1].key;
+        if (tokens[i].opens && (next == "include" || next == "include_next" || next == "import")) {
+            include = true;
+            ++directives;
+        }
+        held += include ? 1 : 0;
+        bytes += include ? tokens[i].key.size() : 0;
+        include = include && tokens[i].kind != TokenKind::LineEnd;
+    }
+    return directives > kIncludeDirectives || held > kIncludeTokens || bytes > kIncludeKeyBytes;
+}
+
 // Checks that joining the first two adjacent names of text (their blanks
 // taken out) changes the stream.
 void checkJoinedNames(const std::vector<Tok> &tokens, const std::string &text, const std::vector<std::size_t> &starts,
@@ -258,7 +278,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     std::vector<Tok> tokens = lex(source, sourceClass, options);
     if (options.sortedIncludes) {
         markOpeners(tokens, source, sourceClass, options);
-        if (directiveEndsInput(tokens))
+        if (directiveEndsInput(tokens) || includesFillStores(tokens))
             return 0;
     }
     std::string text;

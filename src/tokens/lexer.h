@@ -20,7 +20,8 @@
 //   such a comment opens a directive only if no token stands before it on
 //   its line; trigraphs are not replaced;
 // - C# forms are taken in every C-family source: "=>", "??" and "??=" are
-//   tokens (a C# verbatim name "@name" is two);
+//   tokens (a C# verbatim name "@name" is two); C# raw strings (""") are not
+//   recognized, and holes nested deeper than kInterpolationDepth are not tracked;
 // - a string literal joins the one before only if it closes on its line; a
 //   header name is one token only if its '>' stands within a window;
 // - a LineEnd token is counted as a token for the End piece's place;
@@ -32,7 +33,10 @@
 // kIncludeDirectives directives, kIncludeTokens tokens and kIncludeKeyBytes key
 // bytes, and handed out sorted once the run ends. A run longer than that is
 // sorted in groups that each fill the stores; a single directive that alone
-// does not fit comes out as it stands, ending its group.
+// does not fit comes out as it stands, ending its group. A group that ends
+// because its tokens or key bytes fill a store (not its directive count)
+// depends on the order the directives are read in, so a sorted copy of such a
+// run can be grouped differently.
 #ifndef MATCHLING_LEXER_H
 #define MATCHLING_LEXER_H
 

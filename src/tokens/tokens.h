@@ -43,7 +43,7 @@ struct TokenPiece {
 struct LexOptions {
     bool comments = false;        // each word of a comment is a CommentWord token
     bool sortedIncludes = false;  // each run of #include directives comes out sorted (C family), in groups
-                                  // of at most 256 directives and 64 KiB of keys (tokens/lexer.h)
+                                  // of at most 256 directives, 4096 tokens and 64 KiB of keys (tokens/lexer.h)
 };
 
 struct Lexer;  // defined in tokens/lexer.h; large, so allocate it once and reuse it
