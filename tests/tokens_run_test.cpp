@@ -49,6 +49,12 @@ TEST(Tokens, Verdicts)
          tokenAt("a.c", 2, 6, "\"a b\"", "\ts = \"a b\";", "\t    ") +
              tokenAt("b.c", 2, 7, "\"ab\"", "  s = \"ab\";", "      ") + kNotEquivalent,
          1, kNone},
+        {"the caret under a name after characters of several bytes",
+         {{"a.c", "s = \"\xc3\xa9t\xc3\xa9\"; x = 1;\n"}, {"b.c", "s = \"\xc3\xa9t\xc3\xa9\"; y = 1;\n"}},
+         {"a.c", "b.c", "--tokens"},
+         tokenAt("a.c", 1, 14, "x", "s = \"\xc3\xa9t\xc3\xa9\"; x = 1;", "           ") +
+             tokenAt("b.c", 1, 14, "y", "s = \"\xc3\xa9t\xc3\xa9\"; y = 1;", "           ") + kNotEquivalent,
+         0, kNone},
         {"a function-like macro made object-like",
          {{"a.h", "#define F(x) (x)\n"}, {"b.h", "#define F (x) (x)\n"}},
          {"a.h", "b.h", "--tokens"},

@@ -161,12 +161,16 @@ void showSourceLine(const Reopener &sources, int side, TokenPlace place)
     sources.close(sources.self, side, source);
     if (!found)
         return;
-    // Under a tab a tab, so that the caret lines up however wide tabs are.
+    // Under a tab a tab, so that the caret lines up however wide tabs are, and
+    // one blank for a character of several UTF-8 bytes.
     char marks[kShownLineSize + 8];
     const std::size_t length = std::strlen(text);
     std::size_t k = 0;
-    for (; k < caret && k < sizeof marks - 2; ++k)
-        marks[k] = k < length && text[k] == '\t' ? '\t' : ' ';
+    for (std::size_t i = 0; i < caret && k < sizeof marks - 2; ++i) {
+        const unsigned char c = i < length ? static_cast<unsigned char>(text[i]) : ' ';
+        if ((c & 0xc0) != 0x80)
+            marks[k++] = c == '\t' ? '\t' : ' ';
+    }
     marks[k++] = '^';
     marks[k] = '\0';
     consoleMessage("%s \n", text);
@@ -193,7 +197,6 @@ PieceSource listedPieces(TokenLister &lister, Lexer &lexer, Spool &listing)
     lister.listing = &listing;
     return PieceSource{&lister, nextListed};
 }
-
 
 Verdict compareTokens(TokenCompareState &c, const PieceSource (&sources)[2])
 {

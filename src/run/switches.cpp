@@ -68,12 +68,11 @@ bool readLongOptions(int argc, char **argv, int first, RunSettings &flags)
             break;
         }
     }
-    for (const char *needsTokens : {"--comments", "--sorted-includes"}) {
-        const bool given = needsTokens[2] == 'c' ? flags.comments : flags.sortedIncludes;
-        if (given && !flags.tokens) {
-            consoleMessage("Matchling==>  Option %s needs --tokens \n", needsTokens);
-            return false;
-        }
+    // These refine the token comparison and mean nothing without it.
+    const char *needsTokens = flags.comments ? "--comments" : flags.sortedIncludes ? "--sorted-includes" : nullptr;
+    if (needsTokens && !flags.tokens) {
+        consoleMessage("Matchling==>  Option %s needs --tokens \n", needsTokens);
+        return false;
     }
     return true;
 }
