@@ -1,3 +1,6 @@
+// The report texts below, odd as some look (a function's name inside a
+// report, two blanks after the prefix in some lines and one in others), are
+// the product's interface: scripts and stored logs read them. Keep them.
 #include "compare/compare.h"
 
 #include <cstring>

@@ -2,7 +2,8 @@
 //
 // Each rule works in place on the current line, a buffer holding length bytes
 // followed by a terminating zero. The rules go by the length, so a NUL byte in
-// a line is an ordinary character.
+// a line is an ordinary character. The names, remove_lb_and_tabs and remove_tb
+// among them, are the ones the rules are known by: keep them.
 #ifndef MATCHLING_LINE_RULES_H
 #define MATCHLING_LINE_RULES_H
 

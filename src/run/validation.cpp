@@ -35,6 +35,8 @@ bool temporaryIsSource(const RunState &run)
     return false;
 }
 
+// The support line names the original vendor: like every report text, it is
+// the product's interface and stays as it is.
 void deleteTemp(const char *name)
 {
     if (removeFile(name) == 0)
