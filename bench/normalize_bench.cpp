@@ -18,50 +18,12 @@
 #include <string>
 #include <vector>
 
+#include "bench_text.h"
 #include "normalize/line_rules.h"
 #include "normalize/text_input.h"
 
 namespace {
 
-namespace fs = std::filesystem;
-
-std::string readAll(const fs::path &path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-// Every regular file under dir, in byte order of path, as sort(1) orders them.
-std::string readFolder(const fs::path &dir)
-{
-    std::vector<std::string> paths;
-    for (const auto &entry : fs::recursive_directory_iterator(dir))
-        if (entry.is_regular_file())
-            paths.push_back(entry.path().string());
-    std::sort(paths.begin(), paths.end());
-    std::string all;
-    for (const auto &p : paths)
-        all += readAll(p);
-    return all;
-}
-
-std::string readText(const fs::path &path)
-{
-    return fs::is_directory(path) ? readFolder(path) : readAll(path);
-}
-
-// The benchmark text.
-const std::string &sourceText()
-{
-    static const std::string text = [] {
-        if (const char *named = std::getenv("MATCHLING_BENCH_SOURCE"))
-            return readText(named);
-        if (fs::exists(MATCHLING_BENCH_TEXT))
-            return readText(MATCHLING_BENCH_TEXT);
-        return readFolder(fs::path(MATCHLING_SOURCE_DIR) / "src");
-    }();
-    return text;
-}
 
 // The text as the rules receive it: pieces of at most kLineCapacity bytes, each
 // up to and including its line feed.
@@ -159,23 +121,12 @@ void CutLineComment(benchmark::State &state)
 // cache; state.range(0) is 1 for CR LF line ends.
 void TextInput(benchmark::State &state)
 {
-    std::string text = sourceText();
-    if (state.range(0)) {
-        std::string crlf;
-        crlf.reserve(text.size() + text.size() / 16);
-        for (char c : text) {
-            if (c == '\n')
-                crlf += '\r';
-            crlf += c;
-        }
-        text.swap(crlf);
-    }
-    std::FILE *file = std::tmpfile();
-    if (!file || std::fwrite(text.data(), 1, text.size(), file) != text.size()) {
+    std::size_t size = 0;
+    std::FILE *file = sourceFile(state.range(0) != 0, size);
+    if (!file) {
         state.SkipWithError("cannot write a temporary file");
         return;
     }
-    std::setvbuf(file, nullptr, _IONBF, 0);
     static char buffer[kLineBufferSize + 8];
     static ::TextInput input;
     for (auto _ : state) {
@@ -187,7 +138,7 @@ void TextInput(benchmark::State &state)
             benchmark::ClobberMemory();
     }
     std::fclose(file);
-    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * size));
 }
 
 BENCHMARK(CopyOnly);
