@@ -12,22 +12,24 @@ thread_local Spool *target = nullptr;  // where this thread's reports go; null f
 
 void spoolWrite(Spool &spool, const char *text, std::size_t len)
 {
-    if (!spool.spill && spool.text.size() + len <= kSpoolMemory) {
+    if (!spool.spill && !spool.noSpill && spool.text.size() + len > kSpoolMemory) {
+        spool.spill = std::tmpfile();
+        spool.noSpill = !spool.spill;
+    }
+    // Where no temporary file can be had, memory holds the rest: nothing is lost.
+    if (!spool.spill) {
         spool.text.append(text, len);
         return;
     }
-    if (!spool.spill && !spool.failed)
-        spool.spill = std::tmpfile();
-    if (!spool.spill || std::fwrite(text, 1, len, spool.spill) != len)
-        spool.failed = true;
+    if (std::fwrite(text, 1, len, spool.spill) != len)
+        spool.lost = true;
 }
 
 void spoolDrop(Spool &spool)
 {
-    spool.text.clear();
     if (spool.spill)
         std::fclose(spool.spill);
-    spool.spill = nullptr;
+    spool = Spool();
 }
 
 void spoolCopy(Spool &spool)

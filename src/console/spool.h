@@ -10,11 +10,13 @@
 constexpr std::size_t kSpoolMemory = 1 << 16;  // bytes a spool keeps in memory before it spills to a file
 
 // Output held back: in memory up to kSpoolMemory bytes, the rest in a
-// temporary file of the system's, which goes when the spool is emptied.
+// temporary file of the system's, which goes when the spool is emptied; in
+// memory too where no temporary file can be made.
 struct Spool {
     std::string text;            // the first bytes written
     std::FILE *spill = nullptr;  // the bytes after them; null while there are none
-    bool failed = false;         // a spill could not be written: bytes were lost
+    bool noSpill = false;        // no temporary file could be made: memory holds everything
+    bool lost = false;           // a write to the temporary file failed: bytes were lost
 };
 
 // Appends len bytes of text to spool.
