@@ -78,9 +78,8 @@ Outcome normalized(const RunSettings &flags, SourceClass sourceClass, bool lineB
     if (lineByLine) {
         o.status = writeLineByLine(p, flags, sourceClass, normalizer->input);
     } else {
-        TextProducer producer = normalizedText(*normalizer, flags);
-        producer.start(producer.self, p.source, sourceClass);
-        o.status = writeProduced(p, producer, block);
+        normalizerStart(*normalizer, flags, p.source, sourceClass);
+        o.status = writeNormalized(p, *normalizer, block);
     }
     consoleTo(nullptr);
     o.errors = p.errors;

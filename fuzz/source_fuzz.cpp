@@ -128,7 +128,7 @@ Prepared prepare(const std::string &source, const char *name, const RunSettings 
     preparation.path = name;
     preparation.tempName = kTempName;
     Prepared p;
-    p.status = prepareFile(preparation, flags, sourceClass, normalizedText(*normalizer, flags), block);
+    p.status = prepareFile(preparation, flags, sourceClass, *normalizer, block);
     if (preparation.source.stream)
         std::fclose(preparation.source.stream);
     if (preparation.output)

@@ -63,9 +63,8 @@ Outcome normalized(const std::string &source, const Mode &mode, bool lineByLine,
     if (lineByLine) {
         o.status = writeLineByLine(p, settings, mode.sourceClass, normalizer->input);
     } else {
-        TextProducer producer = normalizedText(*normalizer, settings);
-        producer.start(producer.self, p.source, mode.sourceClass);
-        o.status = writeProduced(p, producer, block.get());
+        normalizerStart(*normalizer, settings, p.source, mode.sourceClass);
+        o.status = writeNormalized(p, *normalizer, block.get());
     }
     o.console = console.take();
     o.errors = p.errors;

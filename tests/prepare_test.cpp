@@ -32,7 +32,7 @@ protected:
         preparation = Preparation();
         preparation.path = path;
         preparation.tempName = tempName;
-        return prepareFile(preparation, settings, sourceClass, normalizedText(*normalizer, settings), block.get());
+        return prepareFile(preparation, settings, sourceClass, *normalizer, block.get());
     }
 
     // Prepares source as file 1 under name; returns its normalized text.

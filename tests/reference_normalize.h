@@ -10,7 +10,7 @@
 #include "normalize/text_input.h"
 
 // Writes the normalized text of p.source, which has read nothing yet, to
-// p.output; in is its reader's work space. Returns what writeProduced returns.
+// p.output; in is its reader's work space. Returns what writeNormalized returns.
 int writeLineByLine(Preparation &p, const RunSettings &settings, SourceClass sourceClass, TextInput &in);
 
 #endif

@@ -4,6 +4,7 @@
 #define MATCHLING_COMPARE_H
 
 #include <cstdint>
+#include <cstdio>
 
 #include "common/producer.h"
 #include "common/settings.h"

@@ -92,7 +92,6 @@ void nextListed(void *self, TokenPiece &piece)
     listTokenPiece(piece, lister.listing);
 }
 
-
 // The byte as a shown source line holds it: control characters but the tab
 // would move the terminal's cursor, so they show as '?'.
 char shownByte(char c)

@@ -93,26 +93,9 @@ bool normalizePiece(Normalizer &n)
     return true;
 }
 
-// The producer's calls, on a Normalizer.
-void startProducer(void *self, SourceStream &source, SourceClass sourceClass)
-{
-    Normalizer &n = *static_cast<Normalizer *>(self);
-    normalizerStart(n, *n.settings, source, sourceClass);
-}
-
-bool producerHasText(void *self)
-{
-    return textInputMore(static_cast<Normalizer *>(self)->input);
-}
-
 std::size_t producerFill(void *self, char *block)
 {
     return normalizerFill(*static_cast<Normalizer *>(self), block);
-}
-
-bool producerDropPiece(void *self)
-{
-    return normalizerDropPiece(*static_cast<Normalizer *>(self));
 }
 
 } // namespace
@@ -192,15 +175,11 @@ bool normalizerDropPiece(Normalizer &n)
     return textInputMore(in);
 }
 
-TextProducer normalizedText(Normalizer &n, const RunSettings &settings)
+TextProducer normalizedText(Normalizer &n)
 {
-    n.settings = &settings;
     TextProducer p;
     p.self = &n;
-    p.start = startProducer;
-    p.hasText = producerHasText;
     p.fill = producerFill;
-    p.dropPiece = producerDropPiece;
     return p;
 }
 

@@ -38,8 +38,8 @@ std::size_t normalizerFill(Normalizer &n, char *block);
 // last byte. Returns true when more input follows that piece.
 bool normalizerDropPiece(Normalizer &n);
 
-// The normalizer as a producer of blocks, for settings.
-TextProducer normalizedText(Normalizer &n, const RunSettings &settings);
+// The text of the normalizer, which has been started, as a producer of blocks.
+TextProducer normalizedText(Normalizer &n);
 
 // Sets sourceClass from the extension of path (the first three characters
 // after its first '.', upper-cased) when the extension names a class, and

@@ -81,31 +81,31 @@ int finishPreparation(Preparation &p)
     return 0;
 }
 
-int writeProduced(Preparation &p, TextProducer producer, char *block)
+int writeNormalized(Preparation &p, Normalizer &n, char *block)
 {
     p.errors = 0;
     // A source that yields nothing is not compared.
-    if (!producer.hasText(producer.self)) {
+    if (!textInputMore(n.input)) {
         reportUnreadable(p);
         return 1;
     }
     for (;;) {
-        const std::size_t n = producer.fill(producer.self, block);
+        const std::size_t count = normalizerFill(n, block);
         // A read error loses the rest of the source: never compare a part of it.
-        if (n < kBlockSize && p.source.failed) {
+        if (count < kBlockSize && p.source.failed) {
             reportUnreadable(p);
             return 1;
         }
-        if (n == 0)
+        if (count == 0)
             break;
-        if (std::fwrite(block, 1, n, p.output) != n) {
+        if (std::fwrite(block, 1, count, p.output) != count) {
             reportWriteFailure(p);
             // What is left of the piece is dropped; more input after it stops the preparation.
-            if (producer.dropPiece(producer.self))
+            if (normalizerDropPiece(n))
                 return 1;
             break;
         }
-        if (n < kBlockSize)
+        if (count < kBlockSize)
             break;
     }
     if (p.source.failed) {
@@ -118,8 +118,7 @@ int writeProduced(Preparation &p, TextProducer producer, char *block)
     return 0;
 }
 
-int prepareFile(Preparation &p, const RunSettings &settings, SourceClass &sourceClass, TextProducer producer,
-                char *block)
+int prepareFile(Preparation &p, const RunSettings &settings, SourceClass &sourceClass, Normalizer &n, char *block)
 {
     // 1. The class from the extension: the text after the first '.'.
     classifySource(p.path.c_str(), sourceClass, p.extension);
@@ -127,8 +126,8 @@ int prepareFile(Preparation &p, const RunSettings &settings, SourceClass &source
     // 2. The source and its temporary file, then the text into it.
     int status = openPreparation(p, settings);
     if (status == 0) {
-        producer.start(producer.self, p.source, sourceClass);
-        status = writeProduced(p, producer, block);
+        normalizerStart(n, settings, p.source, sourceClass);
+        status = writeNormalized(p, n, block);
     }
     if (status != 0) {
         reportAbort();

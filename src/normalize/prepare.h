@@ -1,15 +1,14 @@
 // Source preparation: one source file turned into its temporary file, which
-// holds the source's text as a producer hands it out (its normalized text, or
-// its token stream as records), in binary, with nothing added.
+// holds the source's normalized text, in binary, with nothing added.
 #ifndef MATCHLING_PREPARE_H
 #define MATCHLING_PREPARE_H
 
 #include <cstdio>
 #include <string>
 
-#include "common/producer.h"
 #include "common/settings.h"
 #include "common/source_stream.h"
+#include "normalize/normalizer.h"
 
 // One preparation; the caller owns it, and closes what it leaves open.
 struct Preparation {
@@ -42,16 +41,16 @@ void reportUnreadable(const Preparation &p);
 void reportAbort();
 
 // Classifies p.path into sourceClass (kept when the name decides nothing),
-// writes the text producer makes of it to p.tempName and closes both files.
-// block is the producer's work space of kBlockSize bytes. Returns 0 when the
+// writes its normalized text, made by n, to p.tempName and closes both
+// files. block is the work space of kBlockSize bytes. Returns 0 when the
 // temporary file is complete, 1 after a reported failure.
-int prepareFile(Preparation &p, const RunSettings &settings, SourceClass &sourceClass, TextProducer producer,
-                char *block);
+int prepareFile(Preparation &p, const RunSettings &settings, SourceClass &sourceClass, Normalizer &n, char *block);
 
-// The text producer makes of the source it was started on, written to out
-// block by block. Returns 1 when it stopped early (a block write failed with
-// input left, or the source could not be read), 0 when it reached the end of
-// the input, with p.errors raised if a write failed. Reports each failure.
-int writeProduced(Preparation &p, TextProducer producer, char *block);
+// The normalized text of p.source, which n has been started on, written to
+// p.output block by block. Returns 1 when it stopped early (a block write
+// failed with input left, or the source could not be read), 0 when it reached
+// the end of the input, with p.errors raised if a write failed. Reports each
+// failure.
+int writeNormalized(Preparation &p, Normalizer &n, char *block);
 
 #endif

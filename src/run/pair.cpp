@@ -1,6 +1,7 @@
 // One pair of a sweep: its two sides opened, from files or git objects,
 // identical bytes taken as they are, and otherwise the two compared as the
 // single run compares two files, as they are read, with no temporary file.
+#include <cstdio>
 #include <cstring>
 
 #include "common/files.h"
@@ -73,10 +74,15 @@ bool identical(Sides &s)
     }
 }
 
-// Opens both sides again from their starts; returns 0, or 1 with why set.
-int reopenSides(Sides &s, std::string &why)
+// Takes both sides back to their starts: a file by seeking, a git object,
+// which comes through a pipe, by asking for it again. Returns 0, or 1 with
+// why set.
+int rewindSides(Sides &s, std::string &why)
 {
     for (int f = 0; f < 2; ++f) {
+        SourceStream &source = s.sources[f];
+        if (s.entry.sides[f].object.empty() && !source.failed && std::fseek(source.stream, 0, SEEK_SET) == 0)
+            continue;
         closeSide(s, f);
         if (openSide(s, f, why) != 0)
             return 1;
@@ -127,9 +133,7 @@ PairOutcome compareOpen(Sides &s, const RunSettings &settings, PairResult &resul
     Verdict verdict;
     bool empty = false;
     if (settings.tokens) {
-        LexOptions options;
-        options.comments = settings.comments;
-        options.sortedIncludes = settings.sortedIncludes;
+        const LexOptions options = lexOptions(settings);
         TokenState &t = *run.tokens;
         PieceSource pieces[2];
         for (int f = 0; f < 2; ++f) {
@@ -144,7 +148,7 @@ PairOutcome compareOpen(Sides &s, const RunSettings &settings, PairResult &resul
         for (int f = 0; f < 2; ++f) {
             run.normalizers[f].listing = &result.listings[f];
             normalizerStart(run.normalizers[f], settings, s.sources[f], run.classes[f]);
-            texts[f] = normalizedText(run.normalizers[f], settings);
+            texts[f] = normalizedText(run.normalizers[f]);
             empty = empty || !textInputMore(run.normalizers[f].input);
         }
         verdict = empty ? Verdict::Equivalent : compareFiles(run.comparison, texts, names);
@@ -179,14 +183,14 @@ void compareSides(Sides &s, const SweepSettings &sweep, PairResult &result)
         return;
     }
     // Identical bytes are equivalent at once; the listing needs the texts made.
-    const std::int64_t size = sideSize(s, 0);
-    result.bytes = (size > 0 ? size : 0) + (sideSize(s, 1) > 0 ? sideSize(s, 1) : 0);
-    if (!settings.listNormalized && size >= 0 && size == sideSize(s, 1)) {
+    const std::int64_t sizes[2] = {sideSize(s, 0), sideSize(s, 1)};
+    result.bytes = (sizes[0] > 0 ? sizes[0] : 0) + (sizes[1] > 0 ? sizes[1] : 0);
+    if (!settings.listNormalized && sizes[0] >= 0 && sizes[0] == sizes[1]) {
         if (identical(s)) {
             result.outcome = sweep.workingTree ? PairOutcome::Unchanged : PairOutcome::Equivalent;
             return;
         }
-        if (reopenSides(s, why) != 0) {
+        if (rewindSides(s, why) != 0) {
             result.outcome = PairOutcome::Failed;
             result.reason = why;
             return;

@@ -49,6 +49,9 @@ struct RunState {
     std::unique_ptr<TokenState> tokens;   // with --tokens, the token comparison's state
 };
 
+// How the lexers read under settings (--comments, --sorted-includes).
+LexOptions lexOptions(const RunSettings &settings);
+
 // A run state for settings, its buffers allocated but not yet touched, so
 // that only the pages a run uses take memory.
 std::unique_ptr<RunState> newRunState(const RunSettings &settings);

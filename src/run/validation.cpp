@@ -90,7 +90,7 @@ int compareNormalized(RunState &run, const RunSettings &settings, Verdict &verdi
         Preparation &p = run.preparations[f];
         p.path = run.fileNames[f];
         p.tempName = kTempNames[f];
-        if (prepareFile(p, settings, sourceClass, normalizedText(run.normalizers[f], settings), run.block) != 0)
+        if (prepareFile(p, settings, sourceClass, run.normalizers[f], run.block) != 0)
             return 1;
         run.classes[f] = sourceClass;
     }
@@ -124,11 +124,8 @@ int startTokens(RunState &run, const RunSettings &settings, int f, SourceClass &
         reportAbort();
         return 1;
     }
-    LexOptions options;
-    options.comments = settings.comments;
-    options.sortedIncludes = settings.sortedIncludes;
     Lexer &lexer = run.tokens->lexers[f];
-    lexerStart(lexer, sourceClass, options, p.source);
+    lexerStart(lexer, sourceClass, lexOptions(settings), p.source);
     lexerNext(lexer, first);
     if (lexerEmpty(lexer)) {
         reportUnreadable(p);
@@ -204,6 +201,14 @@ int compareTokenStreams(RunState &run, const RunSettings &settings, Verdict &ver
 }
 
 } // namespace
+
+LexOptions lexOptions(const RunSettings &settings)
+{
+    LexOptions options;
+    options.comments = settings.comments;
+    options.sortedIncludes = settings.sortedIncludes;
+    return options;
+}
 
 std::unique_ptr<RunState> newRunState(const RunSettings &settings)
 {
