@@ -93,8 +93,28 @@ TEST(Sweep, TokensAndOptionsApplyToEveryPair)
                           "x = \"a b\"; \n    ^ \n"
                           "Matchling==> Token mismatch at line 1, column 5 of b/s.c \n"
                           "Matchling==> Token from b/s.c '\"ab\"' \n"
-                          "x = \"ab\"; \n    ^ \n" +
-                              summary(1, 1, 0, 0) + kNotEquivalent);
+                          "x = \"ab\"; \n    ^ \n"
+                          "Matchling==> Pairs by language: c 1, basic 1 \n" + summary(1, 1, 0, 0) + kNotEquivalent);
+}
+
+// Token mode judges only what the language table knows: a changed file of
+// another kind is never called equivalent, an unchanged one is.
+TEST(Sweep, KindsWithoutTokenRules)
+{
+    ScratchDir dir;
+    makeTrees(dir, {{"a/list.yaml", "", "a:\n  b: 1\n"},
+                    {"", "b/list.yaml", "a:\nb: 1\n"},
+                    {"a/same.md", "b/same.md", "- x\n"},
+                    {"a/tool", "", "#!/usr/bin/env -S node --x\nf()\n"},
+                    {"", "b/tool", "#!/usr/bin/env -S node --x\n  f()\n"},
+                    {"a/x.c", "b/x.c", "int x;\n"}});
+    RunResult r = runMatchling({"a", "b", "--tokens", "--exit-status"}, dir.path());
+    EXPECT_EQ(r.out, "Matchling==> Not compared: list.yaml (no token rules for this kind of file) \n"
+                     "Matchling==> Pairs by language: c 1, javascript 1, other 2 \n" +
+                         summary(3, 0, 1, 0) + kNotEquivalent);
+    EXPECT_EQ(r.status, 1);
+    RunResult named = runMatchling({"a", "b", "--tokens", "--language", "c"}, dir.path());
+    EXPECT_EQ(named.out, "Matchling==> Pairs by language: c 4 \n" + summary(4, 0, 0, 0) + kSummaryEquivalent);
 }
 
 TEST(Sweep, TreesThatCannotBeRead)
@@ -152,8 +172,8 @@ TEST_F(GitSweep, CommitAndWorkingTree)
                         "    return 0; \n           ^ \n"
                         "Matchling==> Token mismatch at line 1, column 21 of main.c \n"
                         "Matchling==> Token from main.c '1' \n"
-                        "int main() { return 1; } \n                    ^ \n" +
-                            summary(0, 1, 0, 0) + kNotEquivalent);
+                        "int main() { return 1; } \n                    ^ \n"
+                        "Matchling==> Pairs by language: c 1 \n" + summary(0, 1, 0, 0) + kNotEquivalent);
     EXPECT_EQ(work.status, 0);
 
     RunResult outside = runMatchling({"--git"}, "/");

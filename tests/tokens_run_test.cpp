@@ -170,6 +170,14 @@ TEST(Tokens, OptionMistakes)
          "Matchling==>  Option --comments needs --tokens \n" + usage, 1, kNone},
         {"--jobs without a number", {{"a.c", "x\n"}}, {"a.c", "a.c", "--jobs", "none"},
          "Matchling==>  Option --jobs needs a number from 1 to 1024 \n" + usage, 1, kNone},
+        {"no token rules for either name", {{"a.txt", "x\n"}, {"b.txt", "x\n"}}, {"a.txt", "b.txt", "--tokens", "--exit-status"},
+         "Matchling==>  No token rules for the kind of file a.txt: name its language with --language \n" + usage, 2,
+         kNone},
+        {"a language that is not in the table", {{"a.c", "x\n"}}, {"a.c", "a.c", "--tokens", "--language", "cobol"},
+         "Matchling==>  Option --language needs one of: c, basic, python, go, rust, java, json, javascript, "
+         "typescript \n" + usage, 1, kNone},
+        {"--language alone", {{"a.c", "x\n"}}, {"a.c", "a.c", "--language", "c"},
+         "Matchling==>  Option --language needs --tokens \n" + usage, 1, kNone},
     };
     for (const Scenario &s : cases)
         play(s);

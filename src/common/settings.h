@@ -20,6 +20,22 @@ enum class SourceClass : char {
     Basic = 'B',    // only the "//" cut applies
 };
 
+// Language of a source in token mode, from the language table
+// (languages/languages.h) or --language.
+enum class Language : unsigned char {
+    CFamily,     // C, C++, C#, one lexer
+    Basic,       // Visual Basic
+    Python,
+    Go,
+    Rust,
+    Java,
+    Json,        // JSON, and JSONC with comments
+    JavaScript,  // JSX where an element can start
+    TypeScript,  // no JSX: "<T>x" is a cast
+    Tsx,         // TypeScript with JSX
+    Unknown,     // not in the table: compared by bytes only
+};
+
 // The switches and options; filled once from the command line, read-only after.
 struct RunSettings {
     bool trimLineFeeds = false;   // B: trailing blanks trimming takes line feeds too
@@ -30,7 +46,8 @@ struct RunSettings {
     bool verdictStatus = false;   // --exit-status: the exit status tells the verdict
     bool tokens = false;          // --tokens: compare token streams instead of normalized texts
     bool comments = false;        // --comments: with --tokens, the words of comments count too
-    bool sortedIncludes = false;  // --sorted-includes: with --tokens, runs of #include lines compare as sets
+    bool sortedIncludes = false;  // --sorted-imports (or --sorted-includes): with --tokens, runs of imports compare as sets
+    Language language = Language::Unknown;  // --language NAME: every source's language; Unknown when not given
     int jobs = 0;                 // --jobs N: pairs compared at once in tree and git modes; 0 for one per core
 };
 

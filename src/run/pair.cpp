@@ -6,12 +6,14 @@
 
 #include "common/files.h"
 #include "console/console.h"
+#include "languages/languages.h"
 #include "run/sweep.h"
 #include "tokens/lexer.h"
 
 namespace {
 
 constexpr std::size_t kSameChunk = 65536;  // bytes compared at a time when looking for identical bytes
+constexpr std::size_t kFirstLine = 256;     // bytes of a source read for its "#!" line
 
 // A pair's two sides while it is compared.
 struct Sides {
@@ -119,7 +121,8 @@ const char *baseName(const std::string &name)
 
 // Compares the two open sides as they are read; returns the verdict, or
 // Failed with why set. The difference lines go where this thread reports.
-PairOutcome compareOpen(Sides &s, const RunSettings &settings, PairResult &result, std::string &why)
+PairOutcome compareOpen(Sides &s, const RunSettings &settings, const Language (&languages)[2], PairResult &result,
+                        std::string &why)
 {
     RunState &run = *s.worker.run;
     SourceClass sourceClass = SourceClass::CFamily;
@@ -137,7 +140,7 @@ PairOutcome compareOpen(Sides &s, const RunSettings &settings, PairResult &resul
         TokenState &t = *run.tokens;
         PieceSource pieces[2];
         for (int f = 0; f < 2; ++f) {
-            lexerStart(t.lexers[f], run.classes[f], options, s.sources[f]);
+            lexerStart(t.lexers[f], languages[f], options, s.sources[f]);
             pieces[f] = settings.listNormalized ? listedPieces(t.listers[f], t.lexers[f], result.listings[f])
                                                 : lexerPieces(t.lexers[f]);
         }
@@ -172,6 +175,45 @@ PairOutcome compareOpen(Sides &s, const RunSettings &settings, PairResult &resul
     return PairOutcome::Different;
 }
 
+// The path a side's name gives, less a git revision before it.
+std::string sidePath(const SideRef &ref)
+{
+    const std::size_t colon = ref.object.empty() ? std::string::npos : ref.name.find(':');
+    return colon == std::string::npos ? ref.name : ref.name.substr(colon + 1);
+}
+
+// The language of each side of entry: --language's, else its own name's,
+// else the other side's name's; Unknown for both when no name places them.
+void pairLanguages(const WalkEntry &entry, const RunSettings &settings, Language (&languages)[2])
+{
+    for (int f = 0; f < 2; ++f) {
+        const std::string path = sidePath(entry.sides[f]);
+        languages[f] = settings.language != Language::Unknown ? settings.language
+                       : path.empty()                          ? Language::Unknown
+                                                               : languageOfName(path.c_str());
+    }
+    for (int f = 0; f < 2; ++f)
+        if (languages[f] == Language::Unknown)
+            languages[f] = languages[1 - f];
+}
+
+// For sides whose names have no ending, the language a "#!" first line
+// names, side 1's first; the sides are taken back to their starts. Returns 0,
+// or 1 with why set.
+int languageOfFirstLines(Sides &s, Language (&languages)[2], std::string &why)
+{
+    for (int f = 0; f < 2; ++f) {
+        if (!hasNoEnding(sidePath(s.entry.sides[f]).c_str()))
+            continue;
+        char text[kFirstLine];
+        const std::size_t n = readSource(s.sources[f], text, sizeof text);
+        languages[0] = languages[1] = languageOfInterpreter(text, n);
+        if (languages[0] != Language::Unknown)
+            break;
+    }
+    return rewindSides(s, why);
+}
+
 // Compares a pair whose sides are both there.
 void compareSides(Sides &s, const SweepSettings &sweep, PairResult &result)
 {
@@ -182,10 +224,14 @@ void compareSides(Sides &s, const SweepSettings &sweep, PairResult &result)
         result.reason = why;
         return;
     }
-    // Identical bytes are equivalent at once; the listing needs the texts made.
+    // Identical bytes are equivalent at once; the listing needs the texts made,
+    // but a kind of file without token rules is never lexed.
+    Language languages[2];
+    pairLanguages(s.entry, settings, languages);
+    const bool unknown = settings.tokens && languages[0] == Language::Unknown;
     const std::int64_t sizes[2] = {sideSize(s, 0), sideSize(s, 1)};
     result.bytes = (sizes[0] > 0 ? sizes[0] : 0) + (sizes[1] > 0 ? sizes[1] : 0);
-    if (!settings.listNormalized && sizes[0] >= 0 && sizes[0] == sizes[1]) {
+    if ((!settings.listNormalized || unknown) && sizes[0] >= 0 && sizes[0] == sizes[1]) {
         if (identical(s)) {
             result.outcome = sweep.workingTree ? PairOutcome::Unchanged : PairOutcome::Equivalent;
             return;
@@ -196,8 +242,18 @@ void compareSides(Sides &s, const SweepSettings &sweep, PairResult &result)
             return;
         }
     }
+    if (unknown && languageOfFirstLines(s, languages, why) != 0) {
+        result.outcome = PairOutcome::Failed;
+        result.reason = why;
+        return;
+    }
+    result.language = languages[0];
+    if (settings.tokens && languages[0] == Language::Unknown) {
+        result.outcome = PairOutcome::NotCompared;
+        return;
+    }
     consoleTo(&result.output);
-    result.outcome = compareOpen(s, settings, result, why);
+    result.outcome = compareOpen(s, settings, languages, result, why);
     consoleTo(nullptr);
     if (result.outcome == PairOutcome::Failed) {
         result.reason = why;
@@ -211,6 +267,9 @@ void compareSides(Sides &s, const SweepSettings &sweep, PairResult &result)
 
 void comparePair(Worker &worker, const WalkEntry &entry, const SweepSettings &sweep, PairResult &result)
 {
+    Language languages[2];
+    pairLanguages(entry, *sweep.settings, languages);
+    result.language = languages[0];
     switch (entry.kind) {
     case EntryKind::OnlyFirst:
     case EntryKind::OnlySecond:

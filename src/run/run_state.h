@@ -41,6 +41,7 @@ struct TokenState {
 struct RunState {
     std::string fileNames[2];             // the two names as reports give them, any length
     SourceClass classes[2] = {};          // the class each source was read as
+    Language languages[2] = {};           // with --tokens, the language each source is lexed as
     Preparation preparations[2];          // each source into its temporary file (single run)
     std::FILE *reads[2] = {};             // the temporary files open again for the comparison; null when closed
     char block[kBlockSize];               // a preparation's output block
@@ -55,6 +56,11 @@ LexOptions lexOptions(const RunSettings &settings);
 // A run state for settings, its buffers allocated but not yet touched, so
 // that only the pages a run uses take memory.
 std::unique_ptr<RunState> newRunState(const RunSettings &settings);
+
+// With --tokens, the language of each of the sources names[0] and names[1]:
+// --language's, else its own name's, else the other name's. False when
+// neither name places its source.
+bool tokenLanguages(const RunSettings &settings, const char *const (&names)[2], Language (&languages)[2]);
 
 // Runs one validation of the files names[0] and names[1] and returns the exit status.
 int validationRun(RunState &run, const RunSettings &settings, const char *const (&names)[2]);

@@ -12,6 +12,7 @@
 
 #include "console/console.h"
 #include "console/keyboard.h"
+#include "languages/languages.h"
 
 namespace {
 
@@ -26,6 +27,7 @@ struct Tally {
     long long different = 0;
     long long failed = 0;
     long long onlyOne = 0;
+    long long byLanguage[kLanguageNames + 1] = {};  // pairs compared, by languageIndex
 };
 
 // Everything the workers and the printer share.
@@ -129,9 +131,32 @@ void printResult(const WalkList &list, const WalkEntry &entry, PairResult &resul
         consoleMessage("Matchling==> Only in %s: %s \n",
                        list.sideNames[entry.kind == EntryKind::OnlyFirst ? 0 : 1].c_str(), entry.path.c_str());
         break;
+    case PairOutcome::NotCompared:
+        ++tally.failed;
+        consoleMessage("Matchling==> Not compared: %s (no token rules for this kind of file) \n", entry.path.c_str());
+        break;
     case PairOutcome::Unchanged:
         break;
     }
+    if (result.outcome != PairOutcome::OnlyOne && result.outcome != PairOutcome::Unchanged)
+        ++tally.byLanguage[languageIndex(result.language)];
+}
+
+// Prints how many of the pairs compared each language had, in table order,
+// those without token rules last.
+void printLanguages(const Tally &t)
+{
+    std::string counts;
+    for (std::size_t r = 0; r < kLanguageRowCount; ++r) {
+        const std::size_t k = languageIndex(kLanguageRows[r].language);
+        if (t.byLanguage[k] == 0 || (r > 0 && k == languageIndex(kLanguageRows[r - 1].language)))
+            continue;
+        counts += (counts.empty() ? "" : ", ") + std::string(kLanguageRows[r].name) + " " +
+                  std::to_string(t.byLanguage[k]);
+    }
+    if (t.byLanguage[kLanguageNames] > 0)
+        counts += (counts.empty() ? "" : ", ") + std::string("other ") + std::to_string(t.byLanguage[kLanguageNames]);
+    consoleMessage("Matchling==> Pairs by language: %s \n", counts.empty() ? "none" : counts.c_str());
 }
 
 bool printsSomething(const PairResult &result)
@@ -195,6 +220,8 @@ int sweepList(const WalkList &list, const SweepSettings &settings)
     for (std::thread &w : workers)
         w.join();
 
+    if (settings.settings->tokens)
+        printLanguages(t);
     consoleMessage("Matchling==> %lld pairs compared: %lld equivalent, %lld not equivalent, %lld failed, "
                    "%lld only on one side \n",
                    t.equivalent + t.different + t.failed, t.equivalent, t.different, t.failed, t.onlyOne);

@@ -20,6 +20,7 @@ enum class PairOutcome {
     Failed,      // they could not be compared; reason says why
     OnlyOne,     // the file is on one side only
     Unchanged,   // the working tree holds HEAD's bytes: not a change at all
+    NotCompared, // --tokens: no token rules for this kind of file, and the bytes differ
 };
 
 struct PairResult {
@@ -28,6 +29,7 @@ struct PairResult {
     Spool output;            // the pair's difference lines
     Spool listings[2];       // with switch L, each side's normalized text or token list
     std::int64_t bytes = 0;  // bytes of the two sides, for the progress line
+    Language language = Language::Unknown;  // with --tokens, the language the pair was (or would be) lexed as
     bool done = false;       // the result is complete
 };
 

@@ -6,13 +6,14 @@
 #include <string>
 
 #include "console/console.h"
+#include "languages/languages.h"
 
 namespace {
 
 constexpr int kMostJobs = 1024;  // the most pairs compared at once that --jobs takes
 
 // The long options that stand as whole arguments after the names.
-enum class Option { None, Where, ExitStatus, Tokens, Comments, SortedIncludes, Jobs };
+enum class Option { None, Where, ExitStatus, Tokens, Comments, SortedIncludes, Jobs, Language };
 
 Option optionNamed(const char *arg)
 {
@@ -22,7 +23,8 @@ Option optionNamed(const char *arg)
     } options[] = {
         {"--where", Option::Where},          {"--exit-status", Option::ExitStatus},
         {"--tokens", Option::Tokens},        {"--comments", Option::Comments},
-        {"--sorted-includes", Option::SortedIncludes}, {"--jobs", Option::Jobs},
+        {"--sorted-includes", Option::SortedIncludes}, {"--sorted-imports", Option::SortedIncludes},
+        {"--jobs", Option::Jobs},            {"--language", Option::Language},
     };
     for (const auto &o : options)
         if (!std::strcmp(arg, o.name))
@@ -40,10 +42,25 @@ int jobsFrom(const char *text)
     return *end == '\0' && n <= kMostJobs ? static_cast<int>(n) : 0;
 }
 
+// Says which names --language takes: each language's name, once.
+void reportLanguages()
+{
+    std::string names;
+    for (std::size_t r = 0; r < kLanguageRowCount; ++r) {
+        const char *name = kLanguageRows[r].name;
+        if (r > 0 && !std::strcmp(name, kLanguageRows[r - 1].name))
+            continue;
+        names += names.empty() ? "" : ", ";
+        names += name;
+    }
+    consoleMessage("Matchling==>  Option --language needs one of: %s \n", names.c_str());
+}
+
 // Reads the long options from argv[first] on into flags; returns false after
 // reporting the first mistake.
 bool readLongOptions(int argc, char **argv, int first, RunSettings &flags)
 {
+    const char *sortedName = nullptr;  // --sorted-imports or --sorted-includes, as typed
     for (int i = first; i < argc; ++i) {
         const char *arg = argv[i];
         switch (optionNamed(arg)) {
@@ -51,11 +68,22 @@ bool readLongOptions(int argc, char **argv, int first, RunSettings &flags)
         case Option::ExitStatus: flags.verdictStatus = true; break;
         case Option::Tokens: flags.tokens = true; break;
         case Option::Comments: flags.comments = true; break;
-        case Option::SortedIncludes: flags.sortedIncludes = true; break;
+        case Option::SortedIncludes:
+            flags.sortedIncludes = true;
+            sortedName = arg;
+            break;
         case Option::Jobs:
             flags.jobs = jobsFrom(i + 1 < argc ? argv[i + 1] : nullptr);
             if (flags.jobs == 0) {
                 consoleMessage("Matchling==>  Option --jobs needs a number from 1 to %d \n", kMostJobs);
+                return false;
+            }
+            ++i;
+            break;
+        case Option::Language:
+            flags.language = i + 1 < argc ? languageNamed(argv[i + 1]) : Language::Unknown;
+            if (flags.language == Language::Unknown) {
+                reportLanguages();
                 return false;
             }
             ++i;
@@ -69,7 +97,10 @@ bool readLongOptions(int argc, char **argv, int first, RunSettings &flags)
         }
     }
     // These refine the token comparison and mean nothing without it.
-    const char *needsTokens = flags.comments ? "--comments" : flags.sortedIncludes ? "--sorted-includes" : nullptr;
+    const char *needsTokens = flags.comments                        ? "--comments"
+                              : flags.sortedIncludes                ? sortedName
+                              : flags.language != Language::Unknown ? "--language"
+                                                                    : nullptr;
     if (needsTokens && !flags.tokens) {
         consoleMessage("Matchling==>  Option %s needs --tokens \n", needsTokens);
         return false;

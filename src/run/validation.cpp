@@ -3,6 +3,8 @@
 #include "common/build_info.h"
 #include "common/files.h"
 #include "console/console.h"
+#include "languages/languages.h"
+#include "run/command_line.h"
 #include "run/run_state.h"
 
 namespace {
@@ -113,19 +115,17 @@ int compareNormalized(RunState &run, const RunSettings &settings, Verdict &verdi
 
 // Opens source f and its temporary file and reads its first token, reporting
 // a failure as a preparation does; returns 0 or 1.
-int startTokens(RunState &run, const RunSettings &settings, int f, SourceClass &sourceClass, TokenPiece &first)
+int startTokens(RunState &run, const RunSettings &settings, int f, TokenPiece &first)
 {
     Preparation &p = run.preparations[f];
     p.path = run.fileNames[f];
     p.tempName = kTempNames[f];
-    classifySource(p.path.c_str(), sourceClass, p.extension);
-    run.classes[f] = sourceClass;
     if (openPreparation(p, settings) != 0) {
         reportAbort();
         return 1;
     }
     Lexer &lexer = run.tokens->lexers[f];
-    lexerStart(lexer, sourceClass, lexOptions(settings), p.source);
+    lexerStart(lexer, run.languages[f], lexOptions(settings), p.source);
     lexerNext(lexer, first);
     if (lexerEmpty(lexer)) {
         reportUnreadable(p);
@@ -172,10 +172,9 @@ void listTemp(const char *name)
 int compareTokenStreams(RunState &run, const RunSettings &settings, Verdict &verdict)
 {
     // 2-3. Each source, its temporary file and its first token, in turn.
-    SourceClass sourceClass = SourceClass::CFamily;
     TokenPiece first[2];
     for (int f = 0; f < 2; ++f)
-        if (startTokens(run, settings, f, sourceClass, first[f]) != 0)
+        if (startTokens(run, settings, f, first[f]) != 0)
             return 1;
 
     // 4-5. Both lexed at once, compared as they come.
@@ -201,6 +200,16 @@ int compareTokenStreams(RunState &run, const RunSettings &settings, Verdict &ver
 }
 
 } // namespace
+
+bool tokenLanguages(const RunSettings &settings, const char *const (&names)[2], Language (&languages)[2])
+{
+    for (int f = 0; f < 2; ++f)
+        languages[f] = settings.language != Language::Unknown ? settings.language : languageOfName(names[f]);
+    for (int f = 0; f < 2; ++f)
+        if (languages[f] == Language::Unknown)
+            languages[f] = languages[1 - f];
+    return languages[0] != Language::Unknown;
+}
 
 LexOptions lexOptions(const RunSettings &settings)
 {
@@ -234,9 +243,16 @@ int validationRun(RunState &run, const RunSettings &settings, const char *const 
     // 0. Runs in one directory share the temporary file names: one at a time.
     lockDirectory();
 
-    // 1. The names, as given.
+    // 1. The names, as given, and with --tokens the language each is lexed
+    // as: a name that places neither gets no guess.
     for (int f = 0; f < 2; ++f)
         run.fileNames[f] = names[f];
+    if (settings.tokens && !tokenLanguages(settings, names, run.languages)) {
+        consoleMessage("Matchling==>  No token rules for the kind of file %s: name its language with --language \n",
+                       names[0]);
+        showUsage();
+        return stoppedStatus(settings);
+    }
     if (temporaryIsSource(run))
         return stoppedStatus(settings);
 

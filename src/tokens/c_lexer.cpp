@@ -865,14 +865,24 @@ void cNext(Lexer &lx, TokenPiece &piece)
 // C-family source takes no call beyond this one.
 void lexerNext(Lexer &lx, TokenPiece &piece)
 {
-    if (lx.sourceClass == SourceClass::CFamily && !lx.options.sortedIncludes) {
+    switch (lx.language) {
+    case Language::CFamily:
+        if (lx.options.sortedIncludes) {
+            sortedNext(lx, piece);
+            return;
+        }
         if (lx.mode == LexMode::Between && quickToken(lx, piece))
             return;
         while (!cStep(lx, piece)) {
         }
-    } else if (lx.sourceClass == SourceClass::Basic) {
-        basicNext(lx, piece);
-    } else {
-        sortedNext(lx, piece);
+        return;
+    case Language::Basic: basicNext(lx, piece); return;
+    case Language::Python: pythonNext(lx, piece); return;
+    case Language::Go: goNext(lx, piece); return;
+    case Language::Rust: rustNext(lx, piece); return;
+    case Language::Java: javaNext(lx, piece); return;
+    case Language::Json: jsonNext(lx, piece); return;
+    case Language::JavaScript: case Language::TypeScript: case Language::Tsx: scriptNext(lx, piece); return;
+    case Language::Unknown: finishStream(lx, piece); return;
     }
 }

@@ -115,7 +115,7 @@ enum class Translated { Full, NeedRaw, NoRecord };
 // source, until the window is full, raw runs out or a splice finds no record.
 Translated translate(Lexer &lx)
 {
-    bool splicing = lx.sourceClass == SourceClass::CFamily;
+    bool splicing = lx.language == Language::CFamily;
     while (lx.end < kLexWindowSize) {
         std::size_t n = std::min(lx.rawEnd - lx.rawPos, kLexWindowSize - lx.end);
         if (n == 0)
@@ -323,8 +323,13 @@ bool commentStep(Lexer &lx, TokenPiece &piece)
 
 void lexerStart(Lexer &lx, SourceClass sourceClass, const LexOptions &options, SourceStream &source)
 {
+    lexerStart(lx, sourceClass == SourceClass::Basic ? Language::Basic : Language::CFamily, options, source);
+}
+
+void lexerStart(Lexer &lx, Language language, const LexOptions &options, SourceStream &source)
+{
     lx.source = &source;
-    lx.sourceClass = sourceClass;
+    lx.language = language;
     lx.options = options;
     lx.anyByte = false;
     lx.rawPos = lx.rawEnd = 0;
@@ -351,6 +356,15 @@ void lexerStart(Lexer &lx, SourceClass sourceClass, const LexOptions &options, S
     lx.frameCount = 0;
     sorterStart(lx.sorter);
     std::memset(lx.window, 0, kLexPadding);
+    switch (language) {
+    case Language::Python: pythonStart(lx); break;
+    case Language::Go: goStart(lx); break;
+    case Language::Rust: rustStart(lx); break;
+    case Language::Java: javaStart(lx); break;
+    case Language::Json: jsonStart(lx); break;
+    case Language::JavaScript: case Language::TypeScript: case Language::Tsx: scriptStart(lx); break;
+    case Language::CFamily: case Language::Basic: case Language::Unknown: break;
+    }
 }
 
 bool lexerEmpty(const Lexer &lx)

@@ -143,10 +143,36 @@ struct IncludeSorter {
     bool hasHash = false;                     // hash holds one
 };
 
+// What each language's lexer keeps beyond the shared fields; each is reset by
+// that lexer's start procedure.
+struct PythonLexState {
+    int unused = 0;
+};
+
+struct GoLexState {
+    int unused = 0;
+};
+
+struct RustLexState {
+    int unused = 0;
+};
+
+struct JavaLexState {
+    int unused = 0;
+};
+
+struct JsonLexState {
+    int unused = 0;
+};
+
+struct ScriptLexState {
+    int unused = 0;
+};
+
 struct Lexer {
     // The source.
     SourceStream *source = nullptr;
-    SourceClass sourceClass = SourceClass::CFamily;
+    Language language = Language::CFamily;
     LexOptions options;
     bool anyByte = false;                     // a byte was read before the end or a Ctrl-Z
 
@@ -205,6 +231,14 @@ struct Lexer {
     bool opensDirective = false;              // the current token is the '#' that opens a directive
 
     IncludeSorter sorter;                     // only with LexOptions::sortedIncludes
+
+    // Each language's own state.
+    PythonLexState python;
+    GoLexState go;
+    RustLexState rust;
+    JavaLexState java;
+    JsonLexState json;
+    ScriptLexState script;
 };
 
 // Byte classes.
@@ -336,6 +370,21 @@ bool wordStep(Lexer &lexer, TokenPiece &piece);
 void cNext(Lexer &lexer, TokenPiece &piece);
 void basicNext(Lexer &lexer, TokenPiece &piece);
 void sortedNext(Lexer &lexer, TokenPiece &piece);
+
+// One file each: the start (resetting the language's own state, after the
+// shared fields are reset) and the next piece of each other language.
+void pythonStart(Lexer &lexer);
+void pythonNext(Lexer &lexer, TokenPiece &piece);
+void goStart(Lexer &lexer);
+void goNext(Lexer &lexer, TokenPiece &piece);
+void rustStart(Lexer &lexer);
+void rustNext(Lexer &lexer, TokenPiece &piece);
+void javaStart(Lexer &lexer);
+void javaNext(Lexer &lexer, TokenPiece &piece);
+void jsonStart(Lexer &lexer);
+void jsonNext(Lexer &lexer, TokenPiece &piece);
+void scriptStart(Lexer &lexer);
+void scriptNext(Lexer &lexer, TokenPiece &piece);
 
 // Resets the sorted-include layer for a new source.
 void sorterStart(IncludeSorter &sorter);

@@ -20,6 +20,8 @@ enum class TokenKind : unsigned char {
     MacroParen,   // the '(' right after the macro name of a #define: a function-like macro; key "("
     CommentWord,  // one word of a comment, only with LexOptions::comments
     End,          // the end of the source; place is just after its last token (1:1 when none); key empty
+    Indent,       // Python: a line indented deeper than the one before; key "<indent>"
+    Dedent,       // Python: one level of indentation closed; key "<dedent>"
 };
 
 // A place in a source as stored: 1-based line (line feeds counted, spliced
@@ -48,8 +50,11 @@ struct LexOptions {
 
 struct Lexer;  // defined in tokens/lexer.h; large, so allocate it once and reuse it
 
-// Starts lexing source, which has read nothing yet, as a source of class
-// sourceClass. The lexer keeps a reference to source until the End piece.
+// Starts lexing source, which has read nothing yet, as a source of language
+// (not Unknown). The lexer keeps a reference to source until the End piece.
+void lexerStart(Lexer &lexer, Language language, const LexOptions &options, SourceStream &source);
+
+// The same for a source of class sourceClass (C family or Basic).
 void lexerStart(Lexer &lexer, SourceClass sourceClass, const LexOptions &options, SourceStream &source);
 
 // Gives the next piece of the stream. The last token of every stream is End;

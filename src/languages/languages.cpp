@@ -1,0 +1,165 @@
+// The table itself, and the look-ups over it.
+#include "languages/languages.h"
+
+#include <cstring>
+
+const LanguageRow kLanguageRows[] = {
+    // language, name, aliases, endings, whole names, interpreters
+    {Language::CFamily, "c", "c++ cpp cxx csharp cs c#",
+     ".c .h .cc .cpp .cxx .c++ .hh .hpp .hxx .h++ .ino .ipp .tpp .tcc .inl .cs .csx", "", "tcc"},
+    {Language::Basic, "basic", "vb vba vbnet", ".bas .frm .cls .vb .vbs", "", ""},
+    {Language::Python, "python", "py python3", ".py .pyi .pyw", "SConstruct SConscript",
+     "python python2 python3 pypy pypy3"},
+    {Language::Go, "go", "golang", ".go", "", ""},
+    {Language::Rust, "rust", "rs", ".rs", "", ""},
+    {Language::Java, "java", "", ".java", "", ""},
+    {Language::Json, "json", "jsonc", ".json .jsonc", ".babelrc .eslintrc", ""},
+    {Language::JavaScript, "javascript", "js jsx", ".js .mjs .cjs .jsx", "", "node nodejs"},
+    {Language::TypeScript, "typescript", "ts", ".ts .mts .cts", "", ""},
+    {Language::Tsx, "typescript", "tsx", ".tsx", "", ""},
+};
+const std::size_t kLanguageRowCount = sizeof kLanguageRows / sizeof kLanguageRows[0];
+
+namespace {
+
+char lower(char c)
+{
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// The last part of path.
+const char *baseName(const char *path)
+{
+    const char *base = path;
+    for (const char *p = path; *p; ++p)
+        if (*p == '/' || *p == '\\')
+            base = p + 1;
+    return base;
+}
+
+// True when the words of list hold word (length bytes); with anyCase, ASCII
+// case does not count.
+bool listHolds(const char *list, const char *word, std::size_t length, bool anyCase)
+{
+    for (const char *p = list; *p;) {
+        const char *end = std::strchr(p, ' ');
+        const std::size_t n = end ? static_cast<std::size_t>(end - p) : std::strlen(p);
+        bool same = n == length;
+        for (std::size_t k = 0; same && k < n; ++k)
+            same = anyCase ? lower(p[k]) == lower(word[k]) : p[k] == word[k];
+        if (same)
+            return true;
+        p += n;
+        while (*p == ' ')
+            ++p;
+    }
+    return false;
+}
+
+// True when the ending of base (from its last '.' on, the first byte aside)
+// is one of list's.
+bool endingIn(const char *list, const char *base)
+{
+    const char *dot = std::strrchr(base, '.');
+    return dot && dot != base && listHolds(list, dot, std::strlen(dot), true);
+}
+
+// The interpreter's name: the last part of word, less a version of digits and
+// dots after it; length bytes.
+std::size_t interpreterName(const char *word, std::size_t length, const char *&name)
+{
+    name = word;
+    for (std::size_t k = 0; k < length; ++k)
+        if (word[k] == '/')
+            name = word + k + 1;
+    std::size_t n = length - static_cast<std::size_t>(name - word);
+    while (n > 1 && ((name[n - 1] >= '0' && name[n - 1] <= '9') || name[n - 1] == '.'))
+        --n;
+    return n;
+}
+
+bool isBlank(char c)
+{
+    return c == ' ' || c == '\t';
+}
+
+} // namespace
+
+Language languageOfName(const char *path)
+{
+    const char *base = baseName(path);
+    for (std::size_t r = 0; r < kLanguageRowCount; ++r)
+        if (listHolds(kLanguageRows[r].wholeNames, base, std::strlen(base), false))
+            return kLanguageRows[r].language;
+    for (std::size_t r = 0; r < kLanguageRowCount; ++r)
+        if (endingIn(kLanguageRows[r].endings, base))
+            return kLanguageRows[r].language;
+    return Language::Unknown;
+}
+
+bool hasNoEnding(const char *path)
+{
+    const char *base = baseName(path);
+    return !*base || !std::strchr(base + 1, '.');
+}
+
+Language languageOfInterpreter(const char *text, std::size_t length)
+{
+    if (length < 2 || text[0] != '#' || text[1] != '!')
+        return Language::Unknown;
+    // The words of the line: the program, and after "env" its first word
+    // that is not an option ("#!/usr/bin/env -S python3 -u").
+    std::size_t i = 2;
+    bool afterEnv = false;
+    while (i < length && text[i] != '\n' && text[i] != '\r') {
+        while (i < length && isBlank(text[i]))
+            ++i;
+        const std::size_t start = i;
+        while (i < length && !isBlank(text[i]) && text[i] != '\n' && text[i] != '\r')
+            ++i;
+        if (i == start)
+            break;
+        const char *name;
+        const std::size_t n = interpreterName(text + start, i - start, name);
+        if (afterEnv && text[start] == '-')
+            continue;
+        if (!afterEnv && n == 3 && std::memcmp(name, "env", 3) == 0) {
+            afterEnv = true;
+            continue;
+        }
+        for (std::size_t r = 0; r < kLanguageRowCount; ++r)
+            if (listHolds(kLanguageRows[r].interpreters, name, n, false))
+                return kLanguageRows[r].language;
+        return Language::Unknown;
+    }
+    return Language::Unknown;
+}
+
+Language languageNamed(const char *name)
+{
+    const std::size_t n = std::strlen(name);
+    for (std::size_t r = 0; r < kLanguageRowCount; ++r)
+        if (!std::strcmp(kLanguageRows[r].name, name) || listHolds(kLanguageRows[r].aliases, name, n, false))
+            return kLanguageRows[r].language;
+    return Language::Unknown;
+}
+
+const char *languageName(Language language)
+{
+    for (std::size_t r = 0; r < kLanguageRowCount; ++r)
+        if (kLanguageRows[r].language == language)
+            return kLanguageRows[r].name;
+    return "other";
+}
+
+std::size_t languageIndex(Language language)
+{
+    std::size_t index = 0;
+    for (std::size_t r = 0; r < kLanguageRowCount; ++r) {
+        if (r > 0 && std::strcmp(kLanguageRows[r].name, kLanguageRows[r - 1].name) != 0)
+            ++index;
+        if (kLanguageRows[r].language == language)
+            return index;
+    }
+    return kLanguageNames;
+}
