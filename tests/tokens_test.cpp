@@ -12,20 +12,14 @@
 #include <string>
 #include <vector>
 
+#include "lex_support.h"
 #include "support.h"
 #include "tokens/lexer.h"
 
 namespace {
 
-struct Tok {
-    TokenKind kind;
-    std::string key;
-    std::int64_t line;
-    std::int64_t column;
-};
-
-const SourceClass C = SourceClass::CFamily;
-const SourceClass B = SourceClass::Basic;
+const Language C = Language::CFamily;
+const Language B = Language::Basic;
 
 LexOptions withComments()
 {
@@ -41,84 +35,9 @@ LexOptions withSortedIncludes()
     return o;
 }
 
-// Every token of the file at path, End included, checking how pieces come.
-std::vector<Tok> lexFile(const std::string &path, SourceClass sourceClass, const LexOptions &options)
+std::vector<Tok> lex(const std::string &text, Language language = C, const LexOptions &options = {})
 {
-    static std::unique_ptr<Lexer> lexer = std::make_unique<Lexer>();
-    std::vector<Tok> out;
-    std::FILE *f = std::fopen(path.c_str(), "rb");
-    if (!f) {
-        ADD_FAILURE() << "cannot open " << path;
-        return out;
-    }
-    SourceStream source;
-    source.stream = f;
-    lexerStart(*lexer, sourceClass, options, source);
-    TokenPiece piece;
-    bool open = false;
-    do {
-        lexerNext(*lexer, piece);
-        EXPECT_EQ(piece.first, !open) << "a token starts exactly after the last piece of the one before";
-        if (piece.first)
-            out.push_back({piece.kind, "", piece.place.line, piece.place.column});
-        else
-            EXPECT_TRUE(piece.length > 0 && piece.kind == out.back().kind && piece.place.line == out.back().line &&
-                        piece.place.column == out.back().column);
-        out.back().key.append(piece.bytes, piece.length);
-        open = !piece.last;
-    } while (!(piece.kind == TokenKind::End && piece.last));
-    std::fclose(f);
-    return out;
-}
-
-ScratchDir &scratch()
-{
-    static ScratchDir dir;
-    return dir;
-}
-
-std::vector<Tok> lex(const std::string &text, SourceClass sourceClass = C, const LexOptions &options = {})
-{
-    std::string path = scratch().file(sourceClass == B ? "s.bas" : "s.c");
-    writeFile(path, text);
-    return lexFile(path, sourceClass, options);
-}
-
-// Index of the first token where a and b differ in kind or key; -1 when none.
-long firstDifference(const std::vector<Tok> &a, const std::vector<Tok> &b)
-{
-    for (std::size_t i = 0; i < a.size() && i < b.size(); ++i)
-        if (a[i].kind != b[i].kind || a[i].key != b[i].key)
-            return static_cast<long>(i);
-    return a.size() == b.size() ? -1 : static_cast<long>(std::min(a.size(), b.size()));
-}
-
-struct PairCase {
-    const char *name;
-    std::string a;
-    std::string b;
-    bool equal;
-    std::int64_t aLine = 0, aColumn = 0;  // the first differing token of a
-    std::int64_t bLine = 0, bColumn = 0;  // and of b
-    SourceClass sourceClass = C;
-    LexOptions options = {};
-};
-
-void checkPairs(const std::vector<PairCase> &cases)
-{
-    for (const PairCase &c : cases) {
-        SCOPED_TRACE(c.name);
-        std::vector<Tok> a = lex(c.a, c.sourceClass, c.options), b = lex(c.b, c.sourceClass, c.options);
-        long ab = firstDifference(a, b), ba = firstDifference(b, a);
-        EXPECT_EQ(ab, ba);
-        EXPECT_EQ(ab < 0, c.equal);
-        if (ab < 0 || c.equal)
-            continue;
-        EXPECT_EQ(a[ab].line, c.aLine) << a[ab].key;
-        EXPECT_EQ(a[ab].column, c.aColumn) << a[ab].key;
-        EXPECT_EQ(b[ab].line, c.bLine) << b[ab].key;
-        EXPECT_EQ(b[ab].column, c.bColumn) << b[ab].key;
-    }
+    return lexText(text, language, options);
 }
 
 TEST(Tokens, LayoutOnlyIsEqual)
@@ -244,8 +163,9 @@ TEST(Tokens, EmptySources)
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
-        lex(c.input);
-        std::string path = scratch().file("s.c");
+        ScratchDir dir;
+        const std::string path = dir.file("s.c");
+        writeFile(path, c.input);
         std::FILE *f = std::fopen(path.c_str(), "rb");
         SourceStream source;
         source.stream = f;

@@ -1,0 +1,37 @@
+// What the language fuzz target's parts share: a source lexed into its
+// tokens, with the pieces checked as they come, and a failed property.
+#ifndef MATCHLING_FUZZ_LEX_H
+#define MATCHLING_FUZZ_LEX_H
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "tokens/lexer.h"
+
+struct FuzzTok {
+    TokenKind kind;
+    std::string key;
+    TokenPlace place;
+};
+
+// Aborts with what when ok is false.
+void fuzzCheck(bool ok, const char *what);
+
+// Every token of text lexed as language, End included; checks that the
+// pieces of each token come as tokens.h says.
+std::vector<FuzzTok> fuzzLex(const std::string &text, Language language, const LexOptions &options = {});
+
+// True when a and b hold the same kinds and keys.
+bool sameTokens(const std::vector<FuzzTok> &a, const std::vector<FuzzTok> &b);
+
+// Each language's properties for one source, with seed choosing the layout of
+// its copies; one file each.
+void fuzzPython(const std::string &source, std::uint8_t seed);
+void fuzzGo(const std::string &source, std::uint8_t seed);
+void fuzzRust(const std::string &source, std::uint8_t seed);
+void fuzzJava(const std::string &source, std::uint8_t seed);
+void fuzzJson(const std::string &source, std::uint8_t seed);
+void fuzzScript(const std::string &source, std::uint8_t seed);
+
+#endif

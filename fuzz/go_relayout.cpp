@@ -1,0 +1,8 @@
+// The Go part of the language fuzz target: not written yet; the source is
+// only lexed.
+#include "fuzz_lex.h"
+
+void fuzzGo(const std::string &source, std::uint8_t)
+{
+    fuzzLex(source, Language::Go);
+}

@@ -1,0 +1,8 @@
+// The Java part of the language fuzz target: not written yet; the source is
+// only lexed.
+#include "fuzz_lex.h"
+
+void fuzzJava(const std::string &source, std::uint8_t)
+{
+    fuzzLex(source, Language::Java);
+}

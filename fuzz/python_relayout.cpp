@@ -1,0 +1,8 @@
+// The Python part of the language fuzz target: not written yet; the source is
+// only lexed.
+#include "fuzz_lex.h"
+
+void fuzzPython(const std::string &source, std::uint8_t)
+{
+    fuzzLex(source, Language::Python);
+}

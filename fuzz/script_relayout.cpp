@@ -1,0 +1,8 @@
+// The JavaScript part of the language fuzz target: not written yet; the source is
+// only lexed.
+#include "fuzz_lex.h"
+
+void fuzzScript(const std::string &source, std::uint8_t)
+{
+    fuzzLex(source, Language::JavaScript);
+}

@@ -1,0 +1,4 @@
+// Tests of the json lexer.
+#include <gtest/gtest.h>
+
+#include "lex_support.h"

@@ -1,0 +1,49 @@
+// What the lexer tests share: a source lexed into its tokens, and tables of
+// source pairs that must give equal token streams or must differ.
+#ifndef MATCHLING_TEST_LEX_SUPPORT_H
+#define MATCHLING_TEST_LEX_SUPPORT_H
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "tokens/lexer.h"
+
+struct Tok {
+    TokenKind kind;
+    std::string key;
+    std::int64_t line;
+    std::int64_t column;
+};
+
+// Every token of the file at path, End included, checking how pieces come.
+std::vector<Tok> lexFile(const std::string &path, Language language, const LexOptions &options = {});
+
+// Every token of text, End included, lexed as language.
+std::vector<Tok> lexText(const std::string &text, Language language, const LexOptions &options = {});
+
+// Index of the first token where a and b differ in kind or key; -1 when none.
+long firstDifference(const std::vector<Tok> &a, const std::vector<Tok> &b);
+
+// A pair of sources: equal, or differing first at the given places.
+struct PairCase {
+    const char *name;
+    std::string a;
+    std::string b;
+    bool equal;
+    std::int64_t aLine = 0, aColumn = 0;  // the first differing token of a
+    std::int64_t bLine = 0, bColumn = 0;  // and of b
+    Language language = Language::CFamily;
+    LexOptions options = {};
+};
+
+// Checks every case both ways round.
+void checkPairs(const std::vector<PairCase> &cases);
+
+// The same, every case lexed as language.
+void checkPairs(Language language, std::vector<PairCase> cases);
+
+// True when tool runs from the shell (command -v).
+bool haveTool(const char *tool);
+
+#endif
