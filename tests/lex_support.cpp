@@ -91,3 +91,11 @@ bool haveTool(const char *tool)
 {
     return std::system((std::string("command -v ") + tool + " >/dev/null 2>&1").c_str()) == 0;
 }
+
+std::string npmTool(const char *tool)
+{
+    const std::string local = std::string(MATCHLING_NPM_TOOLS) + "/" + tool;
+    if (std::system(("test -x '" + local + "'").c_str()) == 0)
+        return local;
+    return haveTool(tool) ? tool : "";
+}

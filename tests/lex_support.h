@@ -46,4 +46,8 @@ void checkPairs(Language language, std::vector<PairCase> cases);
 // True when tool runs from the shell (command -v).
 bool haveTool(const char *tool);
 
+// The path of a tool that tests/npm's packages install (npm ci in tests/npm,
+// as .ci/run does), else of the same tool on the PATH; empty when neither is there.
+std::string npmTool(const char *tool);
+
 #endif
