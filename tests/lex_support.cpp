@@ -89,12 +89,16 @@ void checkPairs(Language language, std::vector<PairCase> cases)
 
 bool haveTool(const char *tool)
 {
+    if (missing(Facility::PosixShell))
+        return false;
     return std::system((std::string("command -v ") + tool + " >/dev/null 2>&1").c_str()) == 0;
 }
 
 std::string npmTool(const char *tool)
 {
     const std::string local = std::string(MATCHLING_NPM_TOOLS) + "/" + tool;
+    if (missing(Facility::PosixShell))
+        return "";
     if (std::system(("test -x '" + local + "'").c_str()) == 0)
         return local;
     return haveTool(tool) ? tool : "";

@@ -43,7 +43,8 @@ void checkPairs(const std::vector<PairCase> &cases);
 // The same, every case lexed as language.
 void checkPairs(Language language, std::vector<PairCase> cases);
 
-// True when tool runs from the shell (command -v).
+// True when tool runs from the shell (command -v); never on a platform
+// without a POSIX shell.
 bool haveTool(const char *tool);
 
 // The path of a tool that tests/npm's packages install (npm ci in tests/npm,

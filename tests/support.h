@@ -62,6 +62,7 @@ enum class Facility {
     FileSizeLimit,  // a cap on the size of the files a process writes, to make a write fail
     SymbolicLinks,  // creating symbolic links without special rights
     DeepTrees,      // a thousand nested directories made, walked and removed in seconds
+    PosixShell,     // a POSIX shell from which the reference tools (formatters, tokenizers) run
 };
 
 // Why this platform cannot give facility, or null when it can.

@@ -264,6 +264,8 @@ const char *missing(Facility facility)
             return "Wine takes milliseconds over each call on a path a thousand directories deep: "
                    "making, walking and removing such a tree takes minutes";
         return nullptr;
+    case Facility::PosixShell:
+        return "the reference tools run from a POSIX shell, which a Windows build does not have";
     }
     return nullptr;
 }
