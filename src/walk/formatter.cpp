@@ -6,6 +6,7 @@
 #include "walk/walk.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
 
 #include "common/files.h"
@@ -124,13 +125,10 @@ int walkFormatter(const std::vector<std::string> &paths, const std::string &comm
                 error = "Unable to read directory " + path;
                 return 1;
             }
-        } else if (isRegularFile(path.c_str())) {
-            // A file named on the command line is taken whatever its name, and
-            // through a symbolic link.
-            list.entries.push_back(entryFor(path, NodeType::File, -1, command, seconds));
         } else if (treeStat(path, node) == 0) {
-            list.entries.push_back(entryFor(path, node.type == NodeType::Link ? NodeType::Link : NodeType::Other, -1,
-                                            command, seconds));
+            // A file named on the command line is taken whatever its name;
+            // a symbolic link, as everywhere, is not followed.
+            list.entries.push_back(entryFor(path, node.type, node.size, command, seconds));
         } else {
             error = "No such file or directory: " + path;
             return 1;
