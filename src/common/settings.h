@@ -49,6 +49,8 @@ struct RunSettings {
     bool sortedIncludes = false;  // --sorted-imports (or --sorted-includes): with --tokens, runs of imports compare as sets
     Language language = Language::Unknown;  // --language NAME: every source's language; Unknown when not given
     int jobs = 0;                 // --jobs N: pairs compared at once in tree and git modes; 0 for one per core
+    int timeout = 0;              // --timeout SECONDS: how long a formatter may run on one file; 0 when not given
+    bool blameIgnoreRevs = false; // --format blame-ignore-revs: history runs print only the layout-only commits, for git blame
 };
 
 #endif

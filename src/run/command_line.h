@@ -4,13 +4,20 @@
 #define MATCHLING_COMMAND_LINE_H
 
 #include <string>
+#include <vector>
 
 #include "common/settings.h"
+
+constexpr int kDefaultTimeout = 60;  // seconds a formatter may run on one file when --timeout is not given
 
 // What the command line asks for.
 struct Request {
     bool git = false;          // --git: the files a commit changed (names unused)
-    std::string revision;      // with git: the commit; empty for the working tree against HEAD
+    std::string revision;      // with git: the commit, or with history the range; empty for the working tree against HEAD
+    bool history = false;      // --git REV1..REV2: every commit of the range along first parents
+    std::string ignoreRevs;    // --verify-ignore-revs FILE: the list of commits to check; empty otherwise
+    std::string formatter;     // --formatter COMMAND: the command of a dry run; empty otherwise
+    std::vector<std::string> paths;  // with formatter: the files and directories to give it
     std::string names[2];      // the two files, or the two directories
     RunSettings settings;      // the switches and options
 };

@@ -1,10 +1,11 @@
-// Entry point: the command line, then one run: two files, two trees, or the
-// files of a git commit.
+// Entry point: the command line, then one run: two files, two trees, the
+// files of a git commit, a formatter's dry run, or the commits of a history.
 #include <memory>
 
 #include "common/files.h"
 #include "console/keyboard.h"
 #include "run/command_line.h"
+#include "run/history.h"
 #include "run/run_state.h"
 #include "run/sweep.h"
 
@@ -22,11 +23,15 @@ int main(int argc, char **argv)
         return usageStatus(argc, argv);
     }
 
-    // 3. Two trees, or a commit: every pair they hold.
-    if (request.git || (isDirectory(request.names[0].c_str()) && isDirectory(request.names[1].c_str())))
+    // 3. The commits of a range or of a list, each judged as a whole.
+    if (request.history || !request.ignoreRevs.empty())
+        return historyRun(request);
+
+    // 4. Two trees, a commit, or a formatter's dry run: every pair they hold.
+    if (!request.formatter.empty() || request.git || (isDirectory(request.names[0].c_str()) && isDirectory(request.names[1].c_str())))
         return sweepRun(request);
 
-    // 4. Two files, with the run's state allocated once.
+    // 5. Two files, with the run's state allocated once.
     std::unique_ptr<RunState> run = newRunState(request.settings);
     const char *const names[2] = {request.names[0].c_str(), request.names[1].c_str()};
     return validationRun(*run, request.settings, names);

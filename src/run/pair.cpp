@@ -20,6 +20,7 @@ struct Sides {
     Worker &worker;
     const WalkEntry &entry;
     SourceStream sources[2];
+    std::FILE *formatted[2] = {};  // a side's formatter output, made at its first opening and kept for the pair
 };
 
 // Opens side f; returns 0, or 1 with why set.
@@ -28,6 +29,17 @@ int openSide(Sides &s, int f, std::string &why)
     const SideRef &ref = s.entry.sides[f];
     SourceStream &source = s.sources[f];
     source = SourceStream();
+    if (!ref.command.empty()) {
+        // The formatter runs once; the reports read its output again.
+        if (!s.formatted[f] && formatterOutput(ref, s.formatted[f], why) != 0)
+            return 1;
+        if (std::fseek(s.formatted[f], 0, SEEK_SET) != 0) {
+            why = "unreadable";
+            return 1;
+        }
+        source.stream = s.formatted[f];
+        return 0;
+    }
     if (ref.object.empty()) {
         source.stream = openRegularFile(ref.file.c_str(), why);
         return source.stream ? 0 : 1;
@@ -47,6 +59,10 @@ void closeSide(Sides &s, int f)
     SourceStream &source = s.sources[f];
     if (!source.stream)
         return;
+    if (!s.entry.sides[f].command.empty()) {
+        source.stream = nullptr;  // the formatter's output stays for the pair; comparePair closes it
+        return;
+    }
     if (s.entry.sides[f].object.empty())
         std::fclose(source.stream);
     else
@@ -178,6 +194,8 @@ PairOutcome compareOpen(Sides &s, const RunSettings &settings, const Language (&
 // The path a side's name gives, less a git revision before it.
 std::string sidePath(const SideRef &ref)
 {
+    if (!ref.command.empty())
+        return ref.file;
     const std::size_t colon = ref.object.empty() ? std::string::npos : ref.name.find(':');
     return colon == std::string::npos ? ref.name : ref.name.substr(colon + 1);
 }
@@ -289,4 +307,7 @@ void comparePair(Worker &worker, const WalkEntry &entry, const SweepSettings &sw
     compareSides(s, sweep, result);
     closeSide(s, 0);
     closeSide(s, 1);
+    for (std::FILE *output : s.formatted)
+        if (output)
+            std::fclose(output);
 }

@@ -44,6 +44,7 @@ struct Sweep {
     int waiting = 0;                    // workers waiting for room
     std::size_t ahead = 0;              // how far past printed a worker may go
     std::atomic<long long> bytes{0};    // bytes of the pairs compared so far
+    std::vector<PairOutcome> *outcomes = nullptr;  // when set, each entry's outcome goes here and nothing is printed
 };
 
 void work(Sweep &sweep)
@@ -179,9 +180,16 @@ Tally printInOrder(Sweep &sweep)
                 showProgress(progress, sweep);
             }
         }
-        if (printsSomething(result))
-            clearProgress(progress);
-        printResult(sweep.list, sweep.list.entries[i], result, tally);
+        if (sweep.outcomes) {
+            (*sweep.outcomes)[i] = result.outcome;
+            spoolDrop(result.output);
+            spoolDrop(result.listings[0]);
+            spoolDrop(result.listings[1]);
+        } else {
+            if (printsSomething(result))
+                clearProgress(progress);
+            printResult(sweep.list, sweep.list.entries[i], result, tally);
+        }
         result = PairResult();
         bool blocked;
         {
@@ -220,6 +228,8 @@ int sweepList(const WalkList &list, const SweepSettings &settings)
     for (std::thread &w : workers)
         w.join();
 
+    if (settings.skipped >= 0)
+        consoleMessage("Matchling==> %lld files skipped (no token rules for their kind) \n", settings.skipped);
     if (settings.settings->tokens)
         printLanguages(t);
     consoleMessage("Matchling==> %lld pairs compared: %lld equivalent, %lld not equivalent, %lld failed, "
@@ -246,8 +256,11 @@ int sweepRun(const Request &request)
     // 1. The pairs: the two trees, or what the commit changed.
     WalkList list;
     std::string error;
-    const int failed = request.git ? walkGit(request.revision, list, error)
-                                   : walkTrees(request.names[0], request.names[1], list, error);
+    long long skipped = -1;
+    const int failed = !request.formatter.empty()
+                           ? walkFormatter(request.paths, request.formatter, request.settings.timeout, list, skipped, error)
+                       : request.git ? walkGit(request.revision, list, error)
+                                     : walkTrees(request.names[0], request.names[1], list, error);
     if (failed) {
         consoleMessage("Matchling==>  %s \n", error.c_str());
         consoleMessage("Matchling==>  Program will abort \n");
@@ -259,5 +272,22 @@ int sweepRun(const Request &request)
     SweepSettings settings;
     settings.settings = &request.settings;
     settings.workingTree = request.git && request.revision.empty();
+    settings.skipped = skipped;
     return sweepList(list, settings);
+}
+
+void sweepOutcomes(const WalkList &list, const SweepSettings &settings, std::vector<PairOutcome> &outcomes)
+{
+    Sweep sweep{list, settings};
+    sweep.results.resize(list.entries.size());
+    outcomes.assign(list.entries.size(), PairOutcome::Equivalent);
+    sweep.outcomes = &outcomes;
+    const int jobs = jobsFor(*settings.settings);
+    sweep.ahead = static_cast<std::size_t>(jobs) * kAheadPerWorker;
+    std::vector<std::thread> workers;
+    for (std::size_t k = 0; k < static_cast<std::size_t>(jobs) && k < list.entries.size(); ++k)
+        workers.emplace_back(work, std::ref(sweep));
+    printInOrder(sweep);
+    for (std::thread &w : workers)
+        w.join();
 }

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "console/spool.h"
 #include "run/command_line.h"
@@ -43,6 +44,7 @@ struct Worker {
 struct SweepSettings {
     const RunSettings *settings = nullptr;
     bool workingTree = false;  // git mode on the working tree: identical bytes are no change
+    long long skipped = -1;    // formatter runs: files left out for their names; -1 in other runs
 };
 
 // Compares the pair entry names, or takes what the listing already knows of
@@ -50,7 +52,12 @@ struct SweepSettings {
 void comparePair(Worker &worker, const WalkEntry &entry, const SweepSettings &sweep, PairResult &result);
 
 // Runs over the trees request.names[0] and request.names[1] (both
-// directories), or with request.git over a commit; returns the exit status.
+// directories), with request.git over a commit, or with request.formatter
+// over its files; returns the exit status.
 int sweepRun(const Request &request);
+
+// Compares every entry of list on the workers, prints nothing, and sets
+// outcomes to each entry's outcome, in list order.
+void sweepOutcomes(const WalkList &list, const SweepSettings &settings, std::vector<PairOutcome> &outcomes);
 
 #endif

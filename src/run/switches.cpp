@@ -11,9 +11,10 @@
 namespace {
 
 constexpr int kMostJobs = 1024;  // the most pairs compared at once that --jobs takes
+constexpr int kMostSeconds = 86400;  // the longest time a formatter may run on one file that --timeout takes
 
 // The long options that stand as whole arguments after the names.
-enum class Option { None, Where, ExitStatus, Tokens, Comments, SortedIncludes, Jobs, Language };
+enum class Option { None, Where, ExitStatus, Tokens, Comments, SortedIncludes, Jobs, Language, Timeout, Format };
 
 Option optionNamed(const char *arg)
 {
@@ -25,6 +26,7 @@ Option optionNamed(const char *arg)
         {"--tokens", Option::Tokens},        {"--comments", Option::Comments},
         {"--sorted-includes", Option::SortedIncludes}, {"--sorted-imports", Option::SortedIncludes},
         {"--jobs", Option::Jobs},            {"--language", Option::Language},
+        {"--timeout", Option::Timeout},      {"--format", Option::Format},
     };
     for (const auto &o : options)
         if (!std::strcmp(arg, o.name))
@@ -40,6 +42,16 @@ int jobsFrom(const char *text)
     char *end = nullptr;
     long n = std::strtol(text, &end, 10);
     return *end == '\0' && n <= kMostJobs ? static_cast<int>(n) : 0;
+}
+
+// Reads the seconds of --timeout from text; returns 0 when it is not a number from 1 to kMostSeconds.
+int secondsFrom(const char *text)
+{
+    if (!text || *text < '1' || *text > '9' || std::strlen(text) > 5)
+        return 0;
+    char *end = nullptr;
+    long n = std::strtol(text, &end, 10);
+    return *end == '\0' && n <= kMostSeconds ? static_cast<int>(n) : 0;
 }
 
 // Says which names --language takes: each language's name, once.
@@ -88,6 +100,23 @@ bool readLongOptions(int argc, char **argv, int first, RunSettings &flags)
             }
             ++i;
             break;
+        case Option::Timeout:
+            flags.timeout = secondsFrom(i + 1 < argc ? argv[i + 1] : nullptr);
+            if (flags.timeout == 0) {
+                consoleMessage("Matchling==>  Option --timeout needs a number of seconds from 1 to %d \n", kMostSeconds);
+                return false;
+            }
+            ++i;
+            break;
+        case Option::Format:
+            if (i + 1 < argc && !std::strcmp(argv[i + 1], "blame-ignore-revs")) {
+                flags.blameIgnoreRevs = true;
+            } else if (i + 1 >= argc || std::strcmp(argv[i + 1], "text") != 0) {
+                consoleMessage("Matchling==>  Option --format needs one of: text, blame-ignore-revs \n");
+                return false;
+            }
+            ++i;
+            break;
         case Option::None:
             if (arg[0] == '-' && arg[1] == '-') {
                 consoleMessage("Matchling==>  Unknown option %s \n", arg);
@@ -106,6 +135,57 @@ bool readLongOptions(int argc, char **argv, int first, RunSettings &flags)
         return false;
     }
     return true;
+}
+
+// Checks that the options given belong to the mode request asks for, and
+// sets the defaults of its mode. Returns Run, or Mistake after printing why.
+CommandLine modesAgree(Request &request)
+{
+    RunSettings &flags = request.settings;
+    if (flags.timeout != 0 && request.formatter.empty()) {
+        consoleMessage("Matchling==>  Option --timeout needs --formatter \n");
+        return CommandLine::Mistake;
+    }
+    if (flags.blameIgnoreRevs && !request.history && request.ignoreRevs.empty()) {
+        consoleMessage("Matchling==>  Option --format blame-ignore-revs needs --git REV1..REV2 or --verify-ignore-revs \n");
+        return CommandLine::Mistake;
+    }
+    if (!request.formatter.empty() && flags.timeout == 0)
+        flags.timeout = kDefaultTimeout;
+    return CommandLine::Run;
+}
+
+bool isOption(const char *arg)
+{
+    return arg[0] == '-' && arg[1] == '-';
+}
+
+// "--formatter COMMAND PATH..." and "--verify-ignore-revs FILE", which stand
+// in place of the two names; the options follow. Returns Run, or Mistake
+// after printing why.
+CommandLine readModeArguments(int argc, char **argv, Request &request)
+{
+    int first = 3;
+    if (!std::strcmp(argv[1], "--formatter")) {
+        request.formatter = argc >= 3 ? argv[2] : "";
+        while (first < argc && !isOption(argv[first]))
+            request.paths.push_back(argv[first++]);
+        if (request.formatter.empty() || request.paths.empty()) {
+            consoleMessage("Matchling==>  Option --formatter needs a command and the files to run it on \n");
+            return CommandLine::Mistake;
+        }
+        // A dry run asks whether the formatter changed the code: token mode.
+        request.settings.tokens = true;
+    } else {
+        request.ignoreRevs = argc >= 3 ? argv[2] : "";
+        if (request.ignoreRevs.empty() || isOption(argv[2])) {
+            consoleMessage("Matchling==>  Option --verify-ignore-revs needs a file \n");
+            return CommandLine::Mistake;
+        }
+    }
+    // Commands and paths hold '/': switch words come only after them.
+    readSwitches(argc, argv, first, request.settings);
+    return readLongOptions(argc, argv, first, request.settings) ? modesAgree(request) : CommandLine::Mistake;
 }
 
 } // namespace
@@ -150,16 +230,19 @@ CommandLine readCommandLine(int argc, char **argv, Request &request)
             request.revision = argv[2];
             names = 3;
         }
+        request.history = request.revision.find("..") != std::string::npos;
         readSwitches(argc, argv, names, request.settings);
-        return readLongOptions(argc, argv, names, request.settings) ? CommandLine::Run : CommandLine::Mistake;
+        return readLongOptions(argc, argv, names, request.settings) ? modesAgree(request) : CommandLine::Mistake;
     }
+    if (argc >= 2 && (!std::strcmp(argv[1], "--formatter") || !std::strcmp(argv[1], "--verify-ignore-revs")))
+        return readModeArguments(argc, argv, request);
     // No pair of names: "/?", or a name alone with nothing to compare it with.
     if (argc < 3)
         return CommandLine::Usage;
     request.names[0] = argv[1];
     request.names[1] = argv[2];
     readSwitches(argc, argv, firstSwitchArgument(3), request.settings);
-    return readLongOptions(argc, argv, 3, request.settings) ? CommandLine::Run : CommandLine::Mistake;
+    return readLongOptions(argc, argv, 3, request.settings) ? modesAgree(request) : CommandLine::Mistake;
 }
 
 int usageStatus(int argc, char **argv)

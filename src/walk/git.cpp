@@ -183,6 +183,7 @@ WalkEntry entryFor(const GitSides &sides, const Change &change)
         problem = "unmerged";
     else if (!std::strchr("ACDMRT", change.status) || (!present[0] && !present[1]))
         problem = "unknown change";
+    entry.renamed = change.paths[0] != change.paths[1];
     if (problem) {
         entry.kind = EntryKind::Failed;
         entry.reason = problem;
@@ -304,6 +305,89 @@ int walkGit(const std::string &rev, WalkList &list, std::string &error)
                      [](const Change &a, const Change &b) { return a.paths[1] < b.paths[1]; });
     for (const Change &change : changes)
         list.entries.push_back(entryFor(sides, change));
+    return 0;
+}
+
+namespace {
+
+// Checks that git runs and that the current directory is in a repository.
+// Returns 0, or 1 with error set.
+int checkRepository(std::string &error)
+{
+    std::string out, why;
+    if (runGit(gitCommand({"--version"}), out, why) != 0) {
+        error = "Unable to run git: " + why;
+        return 1;
+    }
+    if (runGit(gitCommand({"rev-parse", "--show-toplevel"}), out, why) != 0) {
+        error = "Not a git repository: " + processCurrentDirectory();
+        return 1;
+    }
+    return 0;
+}
+
+// Reads rev-list's "--format=%h %s" output: "commit ID" lines, each followed
+// by its short id, a blank and its subject. Returns 0, or 1 when out is not that.
+int parseCommits(const std::string &out, std::vector<GitCommit> &commits)
+{
+    std::size_t at = 0;
+    while (at < out.size()) {
+        std::size_t end = out.find('\n', at);
+        std::size_t next = end == std::string::npos ? end : out.find('\n', end + 1);
+        if (next == std::string::npos || out.compare(at, 7, "commit ") != 0)
+            return 1;
+        GitCommit commit;
+        commit.id.assign(out, at + 7, end - at - 7);
+        std::string line(out, end + 1, next - end - 1);
+        std::size_t blank = line.find(' ');
+        if (blank == std::string::npos)
+            return 1;
+        commit.shortId = line.substr(0, blank);
+        commit.subject = line.substr(blank + 1);
+        commits.push_back(std::move(commit));
+        at = next + 1;
+    }
+    return 0;
+}
+
+} // namespace
+
+int walkRange(const std::string &range, std::vector<GitCommit> &commits, std::string &error)
+{
+    commits.clear();
+    if (checkRepository(error) != 0)
+        return 1;
+    // A range that starts with '-' would be taken for an option.
+    std::string out, why;
+    if (range[0] == '-' ||
+        runGit(gitCommand({"rev-list", "--first-parent", "--reverse", "--format=%h %s", range, "--"}), out, why) != 0) {
+        error = "Unknown revision: " + range;
+        return 1;
+    }
+    if (parseCommits(out, commits) != 0) {
+        error = "Unable to list the commits: git rev-list printed what is not a list of commits";
+        return 1;
+    }
+    return 0;
+}
+
+int walkCommit(const std::string &listed, GitCommit &commit, std::string &error)
+{
+    if (checkRepository(error) != 0)
+        return 2;
+    // Only a full object id names a commit for git blame's list; git reads
+    // its hex digits in either case.
+    std::string id = listed;
+    for (char &c : id)
+        c = c >= 'A' && c <= 'F' ? static_cast<char>(c - 'A' + 'a') : c;
+    const bool hex = (id.size() == 40 || id.size() == 64) && id.find_first_not_of("0123456789abcdef") == std::string::npos;
+    std::string out, why;
+    if (!hex || runGit(gitCommand({"rev-list", "--no-walk", "--format=%h %s", id + "^{commit}", "--"}), out, why) != 0)
+        return 1;
+    std::vector<GitCommit> commits;
+    if (parseCommits(out, commits) != 0 || commits.size() != 1 || commits[0].id != id)
+        return 1;
+    commit = commits[0];
     return 0;
 }
 

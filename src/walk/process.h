@@ -33,4 +33,26 @@ int processFinish(Process *process);
 // The current directory (UTF-8 on Windows); empty when it cannot be told.
 std::string processCurrentDirectory();
 
+constexpr std::size_t kShellErrorLine = 200;  // bytes of a command's first line of standard error that are kept
+
+// How a command run through the system shell ended.
+struct ShellOutcome {
+    int status = -1;         // its exit status; -1 when it did not exit normally
+    int signal = 0;          // the signal that ended it; 0 when none did
+    bool timedOut = false;   // it ran past its time and was stopped, with every process it started
+    std::string firstError;  // the first line of its standard error, at most kShellErrorLine bytes
+};
+
+// Runs command through the system shell (/bin/sh -c) in the current
+// directory, in a process group of its own, with the regular file input on
+// its standard input and its standard output written to output (a file open
+// for writing, from its current position). Past seconds, the whole group is
+// killed. Returns 0 with outcome set, or 1 with why set when it cannot be
+// started (or the system has no shell to run it).
+int processShell(const std::string &command, const std::string &input, std::FILE *output, int seconds,
+                 ShellOutcome &outcome, std::string &why);
+
+// text quoted so that the system shell reads it back as one word.
+std::string processShellQuote(const std::string &text);
+
 #endif

@@ -2,14 +2,18 @@
 #include "walk/process.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <pthread.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
+#include <thread>
 
 extern char **environ;
 
@@ -157,4 +161,151 @@ std::string processCurrentDirectory()
             return std::string();
         dir.resize(dir.size() * 2);
     }
+}
+
+namespace {
+
+constexpr int kShellPollMs = 100;        // how long a wait for the shell's standard error lasts before its end is checked
+constexpr int kShellLongestNapMs = 20;   // the longest pause between checks once its standard error has closed
+
+// Spawns "/bin/sh -c command" in a new process group with in, out and err as
+// its standard streams; the child starts with no signal blocked and SIGPIPE
+// at its default. Returns 0 or an errno value.
+int spawnShell(const std::string &command, int in, int out, int err, pid_t &pid)
+{
+    posix_spawn_file_actions_t actions;
+    posix_spawnattr_t attributes;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawnattr_init(&attributes);
+    posix_spawn_file_actions_adddup2(&actions, in, 0);
+    posix_spawn_file_actions_adddup2(&actions, out, 1);
+    posix_spawn_file_actions_adddup2(&actions, err, 2);
+    sigset_t none, pipe;
+    sigemptyset(&none);
+    sigemptyset(&pipe);
+    sigaddset(&pipe, SIGPIPE);
+    posix_spawnattr_setsigmask(&attributes, &none);
+    posix_spawnattr_setsigdefault(&attributes, &pipe);
+    posix_spawnattr_setpgroup(&attributes, 0);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETPGROUP);
+    char *args[] = {const_cast<char *>("sh"), const_cast<char *>("-c"), const_cast<char *>(command.c_str()), nullptr};
+    int status = posix_spawn(&pid, "/bin/sh", &actions, &attributes, args, environ);
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
+    return status;
+}
+
+// Opens input for the shell's standard input: only a regular file, never
+// waiting on a FIFO. Returns the descriptor, or -1 with why set.
+int openInput(const std::string &input, std::string &why)
+{
+    int fd = open(input.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    struct stat st;
+    if (fd < 0 || fstat(fd, &st) != 0) {
+        why = "unreadable";
+    } else if (!S_ISREG(st.st_mode)) {
+        why = "not a regular file";
+    } else {
+        fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+        return fd;
+    }
+    if (fd >= 0)
+        close(fd);
+    return -1;
+}
+
+// Reads what err holds into outcome's first line, dropping the rest. Returns
+// false at its end.
+bool readError(int err, ShellOutcome &outcome, bool &lineDone)
+{
+    char buffer[4096];
+    ssize_t n = read(err, buffer, sizeof buffer);
+    if (n < 0 && (errno == EINTR || errno == EAGAIN))
+        return true;
+    if (n <= 0)
+        return false;
+    for (ssize_t i = 0; i < n && !lineDone; ++i) {
+        if (buffer[i] == '\n' || outcome.firstError.size() == kShellErrorLine)
+            lineDone = true;
+        else if (buffer[i] != '\r')
+            outcome.firstError += buffer[i];
+    }
+    return true;
+}
+
+// Waits for pid to end, reading err meanwhile, and kills its group once the
+// deadline passes. Closes err.
+void waitShell(pid_t pid, int err, std::chrono::steady_clock::time_point deadline, ShellOutcome &outcome)
+{
+    bool open = true, lineDone = false;
+    int nap = 1;
+    int status = 0;
+    for (;;) {
+        // Reaped only after its group had its chance to be killed, so its id
+        // cannot have gone to another process meanwhile.
+        siginfo_t info = {};
+        if (waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == pid)
+            break;
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) {
+            kill(-pid, SIGKILL);
+            outcome.timedOut = true;
+            break;
+        }
+        const int slice = left.count() < kShellPollMs ? static_cast<int>(left.count()) : kShellPollMs;
+        if (open) {
+            struct pollfd p = {err, POLLIN, 0};
+            if (poll(&p, 1, slice) > 0)
+                open = readError(err, outcome, lineDone);
+        } else {
+            std::this_thread::sleep_for(std::chrono::milliseconds(nap < slice ? nap : slice));
+            nap = nap * 2 < kShellLongestNapMs ? nap * 2 : kShellLongestNapMs;
+        }
+    }
+    // What it wrote before its end, as far as the first line goes.
+    struct pollfd p = {err, POLLIN, 0};
+    while (open && !lineDone && poll(&p, 1, 0) > 0)
+        open = readError(err, outcome, lineDone);
+    close(err);
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    outcome.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
+}
+
+} // namespace
+
+int processShell(const std::string &command, const std::string &input, std::FILE *output, int seconds,
+                 ShellOutcome &outcome, std::string &why)
+{
+    outcome = ShellOutcome();
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    int in = openInput(input, why);
+    if (in < 0)
+        return 1;
+    int err[2] = {-1, -1};
+    int status = pipe2(err, O_CLOEXEC) != 0 ? errno : 0;
+    std::fflush(output);
+    pid_t pid = -1;
+    if (status == 0)
+        status = spawnShell(command, in, fileno(output), err[1], pid);
+    close(in);
+    if (err[1] >= 0)
+        close(err[1]);
+    if (status != 0) {
+        why = std::strerror(status);
+        if (err[0] >= 0)
+            close(err[0]);
+        return 1;
+    }
+    waitShell(pid, err[0], deadline, outcome);
+    return 0;
+}
+
+std::string processShellQuote(const std::string &text)
+{
+    std::string quoted = "'";
+    for (char c : text)
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
 }

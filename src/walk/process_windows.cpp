@@ -210,3 +210,16 @@ std::string processCurrentDirectory()
     dir.resize(n);
     return utf8From(dir);
 }
+
+// Formatters run through a POSIX shell; this system has none to offer.
+int processShell(const std::string &, const std::string &, std::FILE *, int, ShellOutcome &outcome, std::string &why)
+{
+    outcome = ShellOutcome();
+    why = "not supported on this system";
+    return 1;
+}
+
+std::string processShellQuote(const std::string &text)
+{
+    return "\"" + text + "\"";
+}

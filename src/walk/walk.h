@@ -5,6 +5,7 @@
 #define MATCHLING_WALK_H
 
 #include <cstdint>
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
@@ -17,6 +18,8 @@ struct SideRef {
     std::string file;    // the file to open; empty when the bytes are a git object
     std::string object;  // the git object id (hex) when the bytes are a git object, else empty
     std::int64_t size = -1;  // bytes, when known from the listing; -1 when not
+    std::string command;     // when set, the bytes are what this shell command writes with file on its input
+    int seconds = 0;         // with command: how long it may run, in seconds
 };
 
 enum class EntryKind {
@@ -32,6 +35,7 @@ struct WalkEntry {
     std::string path;    // relative path reports name; "old -> new" for a rename
     std::string reason;  // for Failed: "symbolic link", "not a regular file", "unreadable directory", ...
     SideRef sides[2];
+    bool renamed = false;  // git: the two sides are at different paths (a rename git detected)
 };
 
 // The whole comparison: its entries in sorted order of path (byte order), and
@@ -53,6 +57,41 @@ int walkTrees(const std::string &dir1, const std::string &dir2, WalkList &list, 
 // found on the PATH in the current directory. Returns 0, or 1 with error set
 // (no git, not a repository, an unknown revision).
 int walkGit(const std::string &rev, WalkList &list, std::string &error);
+
+// Lists, for a formatter's dry run, every file named in paths and every
+// file under the directories named there whose name the language table
+// knows (the directories of git, Mercurial and Subversion are not entered),
+// each paired with what command writes when it is given the file: each
+// "{}" in command stands for the file's name, quoted for the shell. Entries
+// come in the order of paths, those of one directory in byte order of path.
+// Counts the files under the directories that were left out in skipped.
+// Returns 0, or 1 with error set (a name that is neither file nor directory,
+// a directory that cannot be read at its top).
+int walkFormatter(const std::vector<std::string> &paths, const std::string &command, int seconds, WalkList &list,
+                  long long &skipped, std::string &error);
+
+// Runs side's command with side.file on its input, its output into a
+// temporary file of the system's that has no name. Returns 0 with output set,
+// or 1 with why set, the reason a report gives: the command failed (its exit
+// status or signal), ran past its time, or wrote nothing for a file that is
+// not empty; with the first line of its standard error.
+int formatterOutput(const SideRef &side, std::FILE *&output, std::string &why);
+
+// One commit of a history.
+struct GitCommit {
+    std::string id;       // its full object id
+    std::string shortId;  // the same as git abbreviates it
+    std::string subject;  // the first line of its message
+};
+
+// Lists the commits of range (such as "REV1..REV2") along first parents,
+// oldest first. Returns 0, or 1 with error set (no git, not a repository, a
+// range git does not take).
+int walkRange(const std::string &range, std::vector<GitCommit> &commits, std::string &error);
+
+// Finds the commit whose full object id is id. Returns 0 with commit set, 1
+// when id is no such commit, 2 with error set (no git, not a repository).
+int walkCommit(const std::string &id, GitCommit &commit, std::string &error);
 
 // Reads git objects for one worker: one long-lived "git cat-file --batch".
 struct ObjectReader;

@@ -1,0 +1,167 @@
+// A formatter's dry run: the files to give it, each paired with what the
+// formatter writes for it, and the formatter run into a temporary file of
+// the system's that no name leads to, so nothing on disk changes.
+#include "walk/process.h"
+#include "walk/tree.h"
+#include "walk/walk.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <cstring>
+
+#include "common/files.h"
+#include "languages/languages.h"
+
+namespace {
+
+// Directories of version control, never sources to format.
+const char *const kNotEntered[] = {".git", ".hg", ".svn"};
+
+bool entered(const std::string &name)
+{
+    for (const char *skip : kNotEntered)
+        if (name == skip)
+            return false;
+    return true;
+}
+
+// command with each "{}" replaced by name quoted for the shell.
+std::string commandFor(const std::string &command, const std::string &name)
+{
+    const std::string quoted = processShellQuote(name);
+    std::string out;
+    for (std::size_t at = 0; at < command.size(); ++at) {
+        if (command.compare(at, 2, "{}") == 0) {
+            out += quoted;
+            ++at;
+        } else {
+            out += command[at];
+        }
+    }
+    return out;
+}
+
+// The entry of the file path: the file against its formatted text; a
+// FIFO, a device or a link is never opened (type says which).
+WalkEntry entryFor(const std::string &path, NodeType type, std::int64_t size, const std::string &command, int seconds)
+{
+    WalkEntry entry;
+    entry.path = path;
+    entry.sides[0].name = path;
+    entry.sides[1].name = "formatted:" + path;
+    if (type != NodeType::File) {
+        entry.kind = EntryKind::Failed;
+        entry.reason = type == NodeType::Link ? "symbolic link" : "not a regular file";
+        return entry;
+    }
+    entry.sides[0].file = path;
+    entry.sides[0].size = size;
+    entry.sides[1].file = path;
+    entry.sides[1].command = commandFor(command, path);
+    entry.sides[1].seconds = seconds;
+    return entry;
+}
+
+// Appends the entries of every file under dir that the language table
+// knows, in byte order of path; counts the others in skipped. Returns 0, or
+// 1 when dir itself cannot be read.
+int walkDirectory(const std::string &dir, const std::string &command, int seconds, std::vector<WalkEntry> &entries,
+                  long long &skipped)
+{
+    const std::size_t first = entries.size();
+    std::vector<std::string> pending = {dir};
+    while (!pending.empty()) {
+        const std::string path = pending.back();
+        pending.pop_back();
+        // One directory open at a time, whatever the depth.
+        std::vector<TreeNode> nodes;
+        TreeDir *open = treeOpen(nullptr, path, path);
+        const int unreadable = !open || treeRead(*open, nodes) != 0;
+        treeClose(open);
+        if (unreadable && path == dir)
+            return 1;
+        if (unreadable) {
+            WalkEntry entry;
+            entry.kind = EntryKind::Failed;
+            entry.path = path;
+            entry.reason = "unreadable directory";
+            entries.push_back(entry);
+            continue;
+        }
+        // "." given names its files as they are: "a.c", not "./a.c".
+        const std::string prefix = path == "."                                    ? ""
+                                   : !path.empty() && treeSeparator(path.back()) ? path
+                                                                                 : path + "/";
+        for (const TreeNode &node : nodes) {
+            const std::string name = prefix + node.name;
+            if (node.type == NodeType::Directory) {
+                if (entered(node.name))
+                    pending.push_back(name);
+            } else if (languageOfName(name.c_str()) == Language::Unknown) {
+                ++skipped;
+            } else {
+                entries.push_back(entryFor(name, node.type, node.size, command, seconds));
+            }
+        }
+    }
+    std::sort(entries.begin() + static_cast<std::ptrdiff_t>(first), entries.end(),
+              [](const WalkEntry &a, const WalkEntry &b) { return a.path < b.path; });
+    return 0;
+}
+
+} // namespace
+
+int walkFormatter(const std::vector<std::string> &paths, const std::string &command, int seconds, WalkList &list,
+                  long long &skipped, std::string &error)
+{
+    list.sideNames[0] = "files";
+    list.sideNames[1] = "formatter output";
+    list.entries.clear();
+    skipped = 0;
+    for (const std::string &path : paths) {
+        TreeNode node;
+        if (isDirectory(path.c_str())) {
+            if (walkDirectory(path, command, seconds, list.entries, skipped) != 0) {
+                error = "Unable to read directory " + path;
+                return 1;
+            }
+        } else if (treeStat(path, node) == 0) {
+            // A file named on the command line is taken whatever its name;
+            // a symbolic link, as everywhere, is not followed.
+            list.entries.push_back(entryFor(path, node.type, node.size, command, seconds));
+        } else {
+            error = "No such file or directory: " + path;
+            return 1;
+        }
+    }
+    return 0;
+}
+
+int formatterOutput(const SideRef &side, std::FILE *&output, std::string &why)
+{
+    output = std::tmpfile();
+    if (!output) {
+        why = "no temporary file for the formatter's output";
+        return 1;
+    }
+    ShellOutcome outcome;
+    std::string failure;
+    TreeNode input;
+    if (processShell(side.command, side.file, output, side.seconds, outcome, failure) != 0)
+        why = "formatter not run: " + failure;
+    else if (outcome.timedOut)
+        why = "formatter stopped after " + std::to_string(side.seconds) + " seconds";
+    else if (outcome.signal != 0)
+        why = "formatter killed by signal " + std::to_string(outcome.signal);
+    else if (outcome.status != 0)
+        why = "formatter exit status " + std::to_string(outcome.status);
+    else if (streamSize(output) == 0 && (treeStat(side.file, input) != 0 || input.size != 0))
+        why = "formatter wrote nothing, exit status 0";
+    if (why.empty())
+        return 0;
+    if (!outcome.firstError.empty())
+        why += ": " + outcome.firstError;
+    std::fclose(output);
+    output = nullptr;
+    return 1;
+}
