@@ -90,6 +90,7 @@ TEST(PythonLexer, Strings)
         {"nested f-strings and spec", "f'{a:{b}>{f\"{c}\"}}' if d else e\n", "f'{a:{b}>{f\"{c}\"}}' if d  else e\n", true},
         {"named escape", "f'\\N{DASH} {x}' + y\n", "f'\\N{DASH} {x}'+y\n", true},
         {"unterminated string ends at its line", "x = 'a\ny = 1\n", "x = 'a\n\ny = 1\n", true},
+        {"joined to an unterminated string", "x = 'a' '\n", "x = 'a'\n", false, 1, 5, 1, 5},
     });
 }
 
@@ -115,6 +116,35 @@ TEST(PythonLexer, Comments)
         {"edited comment", "x = 1  # a b\n", "x = 1  # a c\n", false, 1, 12, 1, 12, Language::Python, words},
         {"comment ends at a lone CR", "# a\rx\r", "# a x\r", false, 1, 5, 1, 5, Language::Python, words},
     });
+}
+
+// Tokens of text with their places dropped.
+std::vector<std::pair<TokenKind, std::string>> keys(const std::string &text)
+{
+    std::vector<std::pair<TokenKind, std::string>> out;
+    for (const Tok &t : lexText(text, Language::Python))
+        out.emplace_back(t.kind, t.key);
+    return out;
+}
+
+TEST(PythonLexer, TokensAcrossTheWindowsEnd)
+{
+    const std::string snippets[] = {
+        "if x:\n    y = f\"{a[\"b\"]:>{w}}\" 'c' \\\n  'd'\n  # c\nz = 1_000.5e-3j + 0x_ff; w\n",
+        "s = ('''a\r\nb''' r'\\'' \"\"\"x\ny\"\"\")\r\nif a: b\r\n",
+        "def f():\n\treturn lambda: 1 // 2 ** 3 ...\n",
+    };
+    for (const std::string &snippet : snippets) {
+        const auto want = keys(snippet);
+        for (std::size_t pad = kLexWindowSize - 40; pad < kLexWindowSize + 8; ++pad) {
+            SCOPED_TRACE(pad);
+            // A comment line of pad bytes puts the snippet across the window's end.
+            EXPECT_EQ(keys("#" + std::string(pad - 2, 'x') + "\n" + snippet), want);
+        }
+    }
+    const std::string longString = "'" + std::string(3 * kLexWindowSize, 'a') + "'";
+    EXPECT_EQ(keys("x = (" + longString + "\n  'b')\n"),
+              keys("x = (" + longString.substr(0, longString.size() - 1) + "b')\n"));
 }
 
 // Python's tokenize on a file, in the form the lexer gives its tokens: one
@@ -270,6 +300,74 @@ TEST(PythonLexer, AgreesWithTokenize)
         ++compared;
     }
     EXPECT_GT(compared, 10);
+}
+
+// The reference's tokens, one per line: kind and key (places dropped), and
+// each line's place ("line column") in places.
+std::vector<std::string> referenceKeys(const std::string &listing, std::vector<std::string> &places)
+{
+    std::vector<std::string> keys;
+    for (std::size_t k = 0, e; k < listing.size(); k = e + 1) {
+        e = listing.find('\n', k);
+        const std::string line = listing.substr(k, e - k);
+        const std::size_t a = line.find(' '), b = line.find(' ', a + 1), c = line.find(' ', b + 1);
+        keys.push_back(line.substr(0, 1) + line.substr(c));
+        places.push_back(line[0] == 'C' ? line.substr(a + 1, c - a - 1) : "");
+    }
+    return keys;
+}
+
+// Real formatters on library files: an output whose tokens (as tokenize
+// reads them) are unchanged compares equivalent; one whose tokens changed is
+// reported at the first changed token, in both files.
+TEST(PythonLexer, FormattersOnLibraryFiles)
+{
+    if (!haveTool("python3"))
+        GTEST_SKIP() << "python3 is not installed";
+    const char *const formatters[][2] = {{"black", "black -q - <"}, {"yapf3", "yapf3 <"}, {"autopep8", "autopep8 - <"}};
+    ScratchDir dir;
+    const std::string script = dir.file("reference.py");
+    writeFile(script, kReference);
+    const std::string files = commandOutput(
+        "find /usr/lib/python3.*/ -name '*.py' -not -path '*/test*' -size +4k -size -40k 2>/dev/null | sort"
+        " | awk 'NR % 60 == 7' | head -n 3");
+    int outputs = 0;
+    for (const auto &formatter : formatters) {
+        if (!haveTool(formatter[0]))
+            continue;
+        for (std::size_t at = 0, next; at < files.size(); at = next + 1) {
+            next = files.find('\n', at);
+            const std::string path = files.substr(at, next - at);
+            const std::string out = dir.file("formatted.py");
+            writeFile(out, commandOutput(std::string(formatter[1]) + " '" + path + "' 2>/dev/null"));
+            const std::string both = commandOutput("python3 '" + script + "' '" + path + "' '" + out + "' 2>/dev/null");
+            const std::size_t second = both.find("\nF ");
+            if (both.find("\nX\n") != std::string::npos || second == std::string::npos)
+                continue;
+            SCOPED_TRACE(std::string(formatter[0]) + " " + path);
+            std::vector<std::string> placesA, placesB;
+            const std::size_t bodyA = both.find('\n') + 1, bodyB = both.find('\n', second + 1) + 1;
+            std::vector<std::string> a = referenceKeys(both.substr(bodyA, second + 1 - bodyA), placesA);
+            std::vector<std::string> b = referenceKeys(both.substr(bodyB), placesB);
+            std::size_t k = 0;
+            while (k < a.size() && k < b.size() && a[k] == b[k])
+                ++k;
+            RunResult r = runMatchling({path, out, "--tokens", "--exit-status"}, dir.path());
+            ++outputs;
+            if (k == a.size() && k == b.size()) {
+                EXPECT_EQ(r.status, 0) << r.out;
+                continue;
+            }
+            EXPECT_EQ(r.status, 1) << r.out;
+            auto place = [](const std::string &p) { return p.substr(0, p.find(' ')) + ", column " + p.substr(p.find(' ') + 1); };
+            if (k < a.size() && k < b.size() && !placesA[k].empty() && !placesB[k].empty()) {
+                EXPECT_NE(r.out.find("Token mismatch at line " + place(placesA[k]) + " of " + path), std::string::npos) << r.out;
+                EXPECT_NE(r.out.find("Token mismatch at line " + place(placesB[k]) + " of " + out), std::string::npos) << r.out;
+            }
+        }
+    }
+    if (outputs == 0)
+        GTEST_SKIP() << "none of black, yapf3 and autopep8 is installed, or no library files";
 }
 
 } // namespace

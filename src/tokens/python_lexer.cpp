@@ -520,6 +520,27 @@ bool dropReturn(Lexer &lx, TokenPiece &piece, std::size_t i)
     return some;
 }
 
+// Ends an unterminated string at pos. A joined part that ends before any
+// byte of its own would leave an empty last piece: a blank stands for it (no
+// closed string ends in one).
+void endUnterminated(Lexer &lx, TokenPiece &piece)
+{
+    lx.python.frameCount = 0;
+    if (lx.pos > lx.pieceStart || lx.firstPiece) {
+        finishToken(lx, piece);
+        return;
+    }
+    markEnd(lx, lx.pos);
+    lx.mode = LexMode::Between;
+    piece.kind = TokenKind::Code;
+    piece.first = false;
+    piece.last = true;
+    piece.place = lx.place;
+    piece.bytes = " ";
+    piece.length = 1;
+    lx.firstPiece = true;
+}
+
 // What one unit of a string scan did.
 enum class Unit {
     Next,    // the scan goes on at i
@@ -536,8 +557,7 @@ Unit lineEndUnit(Lexer &lx, TokenPiece &piece, std::size_t &i, bool allowed)
     const char *w = lx.window;
     if (!allowed) {
         lx.pos = i;
-        lx.python.frameCount = 0;
-        finishToken(lx, piece);
+        endUnterminated(lx, piece);
         return Unit::Ended;
     }
     if (w[i] == '\r' && w[i + 1] == '\n')
@@ -692,8 +712,7 @@ bool stringStep(Lexer &lx, TokenPiece &piece)
         }
         if (i >= lx.end) {
             lx.pos = i;
-            py.frameCount = 0;
-            finishToken(lx, piece);
+            endUnterminated(lx, piece);
             return true;
         }
         Unit u = Unit::Next;
