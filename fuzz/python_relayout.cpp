@@ -105,7 +105,8 @@ std::string relayout(const std::vector<FuzzTok> &tokens, Chooser *choose, std::v
             for (int k = 0; k < depth; ++k)
                 out += unit;
             lineStart = false;
-        } else if (!choose) {
+        } else if (!choose || tokens[i - 1].key == "\\") {
+            // A stray backslash (no continuation) keeps the blank after it.
             if (nameJoins && i > 0 && isNameKey(tokens[i - 1].key) && isNameKey(t.key))
                 nameJoins->push_back(out.size());
             out += " ";
