@@ -977,7 +977,7 @@ bool pythonStep(Lexer &lx, TokenPiece &piece)
     case LexMode::Number: return numberStep(lx, piece);
     case LexMode::Quoted: return stringStep(lx, piece);
     case LexMode::Gap: return gapStep(lx, piece);
-    case LexMode::Raw: return restStep(lx, piece);
+    case LexMode::Raw: return restStep(lx, piece);  // the strict reading: the rest of the source
     case LexMode::LineComment: return commentWords(lx, piece);
     case LexMode::Word: return wordStep(lx, piece);
     case LexMode::Finished: finishStream(lx, piece); return true;
