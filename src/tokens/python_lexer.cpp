@@ -1,13 +1,1015 @@
-// The Python lexer: not written yet; every source is empty.
+// The Python lexer: tokens as Python's tokenizer gives them. The end of a
+// logical line is a LineEnd, an indent or dedent an Indent or Dedent; blanks,
+// blank lines, comments, line ends inside brackets and backslash
+// continuations are layout.
+//
+// Beyond the tokenizer, two forms that formatters write for one program give
+// one stream:
+// - a simple statement on its header's line (`if x: pass`) and the same
+//   statement as an indented block: after a compound statement's header ':'
+//   (outside brackets, not a lambda's) with a token on the same logical line,
+//   a LineEnd and an Indent stand before that token, and a Dedent after the
+//   line's LineEnd. `match` never takes its block on its line, so a line that
+//   starts with it is left alone (`match: int = 1` is an annotation); `case`
+//   is a header only directly inside a match block;
+// - `a; b` and `a` and `b` on lines of their own: a ';' outside brackets is a
+//   LineEnd, or nothing before the logical line's end. A ';' where a
+//   statement starts is a Code token (no program holds one).
+//
+// Choices beyond the plain lexical rules:
+// - a lone CR ends a line as Python reads it, but places count line feeds
+//   only, as the rest of Matchling does; inside a literal a CR LF's CR is
+//   dropped and a lone CR kept;
+// - an f-string (or t-string) is one token, its fields included in the
+//   nested-quote form of Python 3.12; string literals join when they have
+//   the same prefix (spelled the same) and the same quote, only across
+//   layout, and not when the first may end in an octal escape that a digit
+//   of the second would extend;
+// - where Python would reject the indentation (a dedent to no open level,
+//   tabs that make the order of levels depend on the tab width, more than
+//   kPythonIndentDepth levels) or an f-string nests deeper than
+//   kPythonStringFrames frames, the rest of the source is one token: the
+//   strict reading;
+// - bytes >= 0x80 are name bytes; a byte no token starts with is a token of
+//   its own.
+#include <cstring>
+
 #include "tokens/lexer.h"
 
-void pythonStart(Lexer &)
+namespace {
+
+constexpr int kTabWidth = 8;  // a tab moves the indentation column to the next multiple of this
+
+using Frame = PythonStringFrame;
+
+bool isBlank(char c)
 {
+    return c == ' ' || c == '\t' || c == '\f';
+}
+
+bool isLineEnd(char c)
+{
+    return c == '\n' || c == '\r';
+}
+
+bool isNameByte(char c)
+{
+    return (byteClass(c) & kNameB) != 0;
+}
+
+bool isDigit(char c)
+{
+    return (byteClass(c) & kDigit) != 0;
+}
+
+bool isOctal(char c)
+{
+    return c >= '0' && c <= '7';
+}
+
+bool isHex(char c)
+{
+    return isDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+bool isQuote(char c)
+{
+    return c == '"' || c == '\'';
+}
+
+char lower(char c)
+{
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// Bytes that end a plain run in the text of a string.
+struct StopTable {
+    bool stop[256];
+};
+
+constexpr StopTable makeStops()
+{
+    StopTable t{};
+    const char stops[] = "\"'\\\n\r{}";
+    for (const char c : stops)
+        t.stop[static_cast<unsigned char>(c)] = true;  // the terminating zero byte too
+    return t;
+}
+
+constexpr StopTable kTextStops = makeStops();
+
+bool textStop(char c)
+{
+    return kTextStops.stop[static_cast<unsigned char>(c)];
+}
+
+// True when the n name bytes at p are a string prefix: r, u, b, f, t, or b,
+// f or t with r in either order, in any case.
+bool isPrefix(const char *p, std::size_t n)
+{
+    char a = lower(p[0]);
+    if (n == 1)
+        return a == 'r' || a == 'u' || a == 'b' || a == 'f' || a == 't';
+    if (n != 2)
+        return false;
+    char b = lower(p[1]);
+    return (a == 'r' && (b == 'b' || b == 'f' || b == 't')) || (b == 'r' && (a == 'b' || a == 'f' || a == 't'));
+}
+
+// Bytes of the string prefix at p when a quote follows it; -1 when none does.
+int prefixBefore(const char *p)
+{
+    std::size_t n = 0;
+    while (n < 3 && isNameByte(p[n]))
+        ++n;
+    return n <= 2 && isQuote(p[n]) && (n == 0 || isPrefix(p, n)) ? static_cast<int>(n) : -1;
+}
+
+// The window offset after the line end at i (LF, CR LF or a lone CR);
+// counts a line feed.
+std::size_t pastLineEnd(Lexer &lx, std::size_t i)
+{
+    if (lx.window[i] == '\r' && lx.window[i + 1] == '\n')
+        ++i;
+    if (lx.window[i] == '\n')
+        newLine(lx, i);
+    return i + 1;
+}
+
+// Skips a comment from pos to its line end (not included) or the input's end.
+void skipComment(Lexer &lx)
+{
+    std::size_t i = lx.pos;
+    for (;;) {
+        const char *w = lx.window;
+        while (i < lx.end && !isLineEnd(w[i]))
+            ++i;
+        if (i < lx.end || lx.ended) {
+            lx.pos = i;
+            return;
+        }
+        lx.pos = lx.pieceStart = i;
+        refill(lx, i);
+        i = lx.pos;
+    }
+}
+
+// Skips the blanks from i on, measuring them when they start a logical line
+// as the tokenizer does (a form feed starts the count again).
+std::size_t skipBlanks(Lexer &lx, std::size_t i)
+{
+    PythonLexState &py = lx.python;
+    const char *w = lx.window;
+    if (!py.measuring) {
+        while (isBlank(w[i]))
+            ++i;
+        return i;
+    }
+    for (;; ++i) {
+        if (w[i] == ' ') {
+            ++py.column;
+            ++py.altColumn;
+        } else if (w[i] == '\t') {
+            py.column = (py.column / kTabWidth + 1) * kTabWidth;
+            ++py.altColumn;
+        } else if (w[i] == '\f') {
+            py.column = py.altColumn = 0;
+        } else {
+            return i;
+        }
+    }
+}
+
+// Skips layout: blanks, blank and comment lines, line ends inside brackets,
+// continuations, comments whose words are not tokens. Stops at a token, at
+// the line end that ends a logical line (DirectiveEnd), at a comment whose
+// words are tokens, or at the input's end; leaves kLexLookahead bytes
+// readable after pos, or all that remain.
+Stop skipLayout(Lexer &lx)
+{
+    PythonLexState &py = lx.python;
+    const char *w = lx.window;
+    std::size_t i = lx.pos;
+    for (;;) {
+        i = skipBlanks(lx, i);
+        if (lx.end - i < kLexLookahead && !lx.ended) {
+            lx.pos = lx.pieceStart = i;
+            refill(lx, i);
+            i = lx.pos;
+            continue;
+        }
+        lx.pos = lx.pieceStart = i;
+        char c = w[i];
+        if (isLineEnd(c)) {
+            if (py.brackets == 0 && lx.lineHasToken)
+                return Stop::DirectiveEnd;
+            i = pastLineEnd(lx, i);
+            if (py.brackets == 0 && !lx.lineHasToken) {
+                // A blank line: the next one measures its indentation afresh.
+                py.measuring = true;
+                py.column = py.altColumn = 0;
+            }
+            continue;
+        }
+        py.measuring = false;
+        if (c == '#') {
+            if (lx.options.comments)
+                return Stop::Comment;
+            skipComment(lx);
+            i = lx.pos;
+            continue;
+        }
+        if (c == '\\' && isLineEnd(w[i + 1])) {
+            i = pastLineEnd(lx, i + 1);
+            continue;
+        }
+        return i < lx.end ? Stop::Token : Stop::InputEnd;
+    }
+}
+
+// Fills piece with a LineEnd, Indent or Dedent at place.
+bool giveBreak(Lexer &lx, TokenPiece &piece, TokenKind kind, TokenPlace place)
+{
+    const char *key = kind == TokenKind::LineEnd ? "\n" : kind == TokenKind::Indent ? "<indent>" : "<dedent>";
+    setWholePiece(lx, piece, kind, key, place);
+    lx.python.lastBreak = true;
+    return true;
+}
+
+// Hands out the next token owed before the one at place; false when none is.
+bool giveOwed(Lexer &lx, TokenPiece &piece, TokenPlace place)
+{
+    PythonLexState &py = lx.python;
+    if (py.owedIndent) {
+        py.owedIndent = false;
+        return giveBreak(lx, piece, TokenKind::Indent, place);
+    }
+    if (py.owedBlockDedent) {
+        py.owedBlockDedent = false;
+        return giveBreak(lx, piece, TokenKind::Dedent, place);
+    }
+    if (py.owedDedents > 0) {
+        --py.owedDedents;
+        return giveBreak(lx, piece, TokenKind::Dedent, place);
+    }
+    if (py.owedLevel) {
+        py.owedLevel = false;
+        return giveBreak(lx, piece, TokenKind::Indent, {place.line, 1});
+    }
+    return false;
+}
+
+// Compares the indentation of the logical line that starts at pos with the
+// open levels and owes the Indent or Dedents that follow. False when Python
+// would reject it.
+bool takeIndentation(Lexer &lx)
+{
+    PythonLexState &py = lx.python;
+    py.indentDone = true;
+    bool match = py.matchNext;
+    py.matchNext = false;
+    std::size_t top = py.levels - 1;
+    if (py.column > py.columns[top]) {
+        if (py.altColumn <= py.altColumns[top] || py.levels == kPythonIndentDepth)
+            return false;
+        py.columns[py.levels] = py.column;
+        py.altColumns[py.levels] = py.altColumn;
+        py.matchBlock[py.levels] = match;
+        ++py.levels;
+        py.owedLevel = true;
+        return true;
+    }
+    while (py.levels > 1 && py.column < py.columns[py.levels - 1]) {
+        --py.levels;
+        ++py.owedDedents;
+    }
+    return py.column == py.columns[py.levels - 1] && py.altColumn == py.altColumns[py.levels - 1];
+}
+
+// Ends the logical line whose LineEnd was just handed out.
+void endLogicalLine(Lexer &lx)
+{
+    PythonLexState &py = lx.python;
+    lx.lineHasToken = false;
+    py.semicolon = false;
+    py.owedBlockDedent = py.blockOpen;
+    py.blockOpen = false;
+    py.afterHeader = false;
+    py.matchNext = py.matchLine && py.lastColon;
+    py.headerLine = py.headerDone = py.matchLine = false;
+    py.lambdas = 0;
+    py.indentDone = false;
+    py.measuring = true;
+    py.column = py.altColumn = 0;
+    py.brackets = 0;
+}
+
+// The strict reading: from pos to the input's end, one token.
+bool restStep(Lexer &lx, TokenPiece &piece)
+{
+    const char *w = lx.window;
+    std::size_t i = lx.pos;
+    for (;;) {
+        for (; i < lx.end; ++i)
+            if (w[i] == '\n')
+                newLine(lx, i);
+        lx.pos = i;
+        if (lx.ended) {
+            finishToken(lx, piece);
+            return true;
+        }
+        if (!ensureAhead(lx, 1))
+            return pauseAt(lx, piece, lx.pos);
+        i = lx.pos;
+    }
+}
+
+bool startRest(Lexer &lx, TokenPiece &piece)
+{
+    beginToken(lx, TokenKind::Code);
+    lx.lineHasToken = true;
+    lx.python.lastBreak = false;
+    lx.mode = LexMode::Raw;
+    return restStep(lx, piece);
+}
+
+// True when the n bytes of the name at pos are word.
+bool nameIs(const Lexer &lx, std::size_t n, const char *word)
+{
+    return n == std::strlen(word) && std::memcmp(lx.window + lx.pieceStart, word, n) == 0;
+}
+
+// Notes what the name that ends at pos means for the statement's shape.
+void noteName(Lexer &lx)
+{
+    PythonLexState &py = lx.python;
+    std::size_t n = lx.pos - lx.pieceStart;
+    if (!lx.firstPiece || n > 8)
+        return;
+    if (py.firstToken) {
+        static const char *const kCompound[] = {"if", "elif", "else", "while", "for", "try", "except",
+                                                "finally", "with", "def", "class", "async"};
+        for (const char *word : kCompound)
+            py.headerLine = py.headerLine || nameIs(lx, n, word);
+        py.headerLine = py.headerLine || (nameIs(lx, n, "case") && py.matchBlock[py.levels - 1]);
+        py.matchLine = nameIs(lx, n, "match");
+    } else if (py.headerLine && !py.headerDone && py.brackets == 0 && nameIs(lx, n, "lambda")) {
+        ++py.lambdas;
+    }
+}
+
+// Goes on with a run of name bytes that ends the current token.
+bool nameStep(Lexer &lx, TokenPiece &piece)
+{
+    const char *w = lx.window;
+    std::size_t i = lx.pos;
+    for (;;) {
+        while (isNameByte(w[i]))
+            ++i;
+        if (i < lx.end || lx.ended)
+            break;
+        lx.pos = i;
+        if (!ensureAhead(lx, 1))
+            return pauseAt(lx, piece, lx.pos);
+        i = lx.pos;
+    }
+    lx.pos = i;
+    noteName(lx);
+    finishToken(lx, piece);
+    return true;
+}
+
+// Goes on with a number: digits with single '_' between them, a fraction,
+// an exponent, a 'j'; or the digits after 0x, 0o, 0b.
+bool numberStep(Lexer &lx, TokenPiece &piece)
+{
+    PythonNumber &state = lx.python.number;
+    const char *w = lx.window;
+    std::size_t i = lx.pos;
+    for (;;) {
+        if (i + 3 > lx.end && !lx.ended) {
+            lx.pos = i;
+            if (!ensureAhead(lx, 3))
+                return pauseAt(lx, piece, lx.pos);
+            i = lx.pos;
+        }
+        char c = w[i];
+        if (state == PythonNumber::Prefixed) {
+            if (isHex(c) || (c == '_' && isHex(w[i + 1]))) {
+                i += c == '_' ? 2 : 1;
+                continue;
+            }
+            break;
+        }
+        if (isDigit(c)) {
+            ++i;
+        } else if (c == '_' && isDigit(w[i + 1]) && isDigit(w[i - 1])) {
+            i += 2;
+        } else if (c == '.' && state == PythonNumber::Integer) {
+            state = PythonNumber::Fraction;
+            ++i;
+        } else if ((c == 'e' || c == 'E') && state != PythonNumber::Exponent &&
+                   (isDigit(w[i + 1]) || ((w[i + 1] == '+' || w[i + 1] == '-') && isDigit(w[i + 2])))) {
+            state = PythonNumber::Exponent;
+            i += isDigit(w[i + 1]) ? 2 : 3;
+        } else {
+            if (c == 'j' || c == 'J')
+                ++i;
+            break;
+        }
+    }
+    lx.pos = i;
+    finishToken(lx, piece);
+    return true;
+}
+
+// Starts a number at pos: takes its first unit, so that a byte stands before
+// the scan from then on.
+bool numberStart(Lexer &lx, TokenPiece &piece)
+{
+    const char *w = lx.window + lx.pos;
+    char x = lower(w[1]);
+    PythonNumber &state = lx.python.number;
+    if (w[0] == '0' && (x == 'x' || x == 'o' || x == 'b') && (isHex(w[2]) || (w[2] == '_' && isHex(w[3])))) {
+        state = PythonNumber::Prefixed;
+        lx.pos += 2;
+    } else {
+        state = w[0] == '.' ? PythonNumber::Fraction : PythonNumber::Integer;
+        lx.pos += 1;
+    }
+    lx.mode = LexMode::Number;
+    return numberStep(lx, piece);
+}
+
+// Opens a frame of the string scan; false when there is no room for it.
+bool pushFrame(Lexer &lx, const Frame &frame)
+{
+    PythonLexState &py = lx.python;
+    if (py.frameCount == kPythonStringFrames)
+        return false;
+    py.frames[py.frameCount++] = frame;
+    return true;
+}
+
+// A frame of kind inside owner, taking owner's quote.
+Frame innerFrame(PythonFrame kind, const Frame &owner)
+{
+    Frame f = owner;
+    f.kind = kind;
+    f.brackets = 0;
+    return f;
+}
+
+// The text frame of a string literal whose prefix is the n bytes at p and
+// whose quote is at p + n.
+Frame textFrame(const char *p, std::size_t n)
+{
+    Frame f;
+    f.kind = PythonFrame::Text;
+    f.quote = p[n];
+    f.triple = p[n + 1] == p[n] && p[n + 2] == p[n];
+    for (std::size_t k = 0; k < n; ++k) {
+        char c = lower(p[k]);
+        f.raw = f.raw || c == 'r';
+        f.formatted = f.formatted || c == 'f' || c == 't';
+    }
+    return f;
+}
+
+// True when the current token has no more joined parts after the string
+// that ends at pos; false when the window may show another.
+bool noJoinAhead(const Lexer &lx)
+{
+    const char *w = lx.window;
+    std::size_t i = lx.pos;
+    while (isBlank(w[i]) || (isLineEnd(w[i]) && lx.python.brackets > 0))
+        ++i;
+    if (i >= lx.end)
+        return lx.ended;
+    char c = lower(w[i]);
+    return !(isQuote(c) || c == '#' || c == '\\' || c == 'r' || c == 'u' || c == 'b' || c == 'f' || c == 't');
+}
+
+// After a string part that closes at window offset close, its quote ending
+// before pos: the token ends, or the part goes out without its closing quote
+// so that another may join it.
+bool closeString(Lexer &lx, TokenPiece &piece, std::size_t close)
+{
+    lx.python.lastOctal = !lx.python.raw && (close == 0 || isOctal(lx.window[close - 1]));
+    if (noJoinAhead(lx)) {
+        finishToken(lx, piece);
+        return true;
+    }
+    markEnd(lx, lx.pos);
+    lx.mode = LexMode::Gap;
+    bool some = close > lx.pieceStart || lx.firstPiece;
+    if (some)
+        setPiece(lx, piece, lx.pieceStart, close, false);
+    lx.pieceStart = lx.pos;
+    return some;
+}
+
+// Drops the CR of the CR LF at window offset i from the token's key; true
+// when the piece before it fills piece. The scan goes on at pos.
+bool dropReturn(Lexer &lx, TokenPiece &piece, std::size_t i)
+{
+    bool some = i > lx.pieceStart || lx.firstPiece;
+    if (some)
+        setPiece(lx, piece, lx.pieceStart, i, false);
+    lx.pos = lx.pieceStart = i + 1;
+    return some;
+}
+
+// Ends an unterminated string at pos. A joined part that ends before any
+// byte of its own would leave an empty last piece: a blank stands for it (no
+// closed string ends in one).
+void endUnterminated(Lexer &lx, TokenPiece &piece)
+{
+    lx.python.frameCount = 0;
+    if (lx.pos > lx.pieceStart || lx.firstPiece) {
+        finishToken(lx, piece);
+        return;
+    }
+    markEnd(lx, lx.pos);
+    lx.mode = LexMode::Between;
+    piece.kind = TokenKind::Code;
+    piece.first = false;
+    piece.last = true;
+    piece.place = lx.place;
+    piece.bytes = " ";
+    piece.length = 1;
+    lx.firstPiece = true;
+}
+
+// What one unit of a string scan did.
+enum class Unit {
+    Next,    // the scan goes on at i
+    Filled,  // a piece went out; the scan goes on at pos
+    Ended,   // the token is complete (piece filled)
+    Gap,     // the string closed and another may join it; nothing went out
+    Rest,    // too deep: the rest of the source is the token
+};
+
+// The line end at i inside a string: taken when the frame allows one, else
+// the string is unterminated and ends before it.
+Unit lineEndUnit(Lexer &lx, TokenPiece &piece, std::size_t &i, bool allowed)
+{
+    const char *w = lx.window;
+    if (!allowed) {
+        lx.pos = i;
+        endUnterminated(lx, piece);
+        return Unit::Ended;
+    }
+    if (w[i] == '\r' && w[i + 1] == '\n')
+        return dropReturn(lx, piece, i) ? Unit::Filled : (i = lx.pos, Unit::Next);
+    if (w[i] == '\n')
+        newLine(lx, i);
+    ++i;
+    return Unit::Next;
+}
+
+// The escape whose backslash is at i, in a frame that is not raw or raw
+// (where it only keeps the next byte from closing the string).
+Unit escapeUnit(Lexer &lx, TokenPiece &piece, std::size_t &i, const Frame &f)
+{
+    const char *w = lx.window;
+    if (!f.raw && f.formatted && f.kind != PythonFrame::Field && w[i + 1] == 'N' && w[i + 2] == '{') {
+        i += 3;
+        return pushFrame(lx, innerFrame(PythonFrame::EscapeName, f)) ? Unit::Next : Unit::Rest;
+    }
+    ++i;
+    if (w[i] == '\r' && w[i + 1] == '\n') {
+        newLine(lx, i + 1);
+        bool filled = dropReturn(lx, piece, i);
+        lx.pos = i + 2;
+        if (filled)
+            return Unit::Filled;
+        i = lx.pos;
+        return Unit::Next;
+    }
+    if (i < lx.end) {
+        if (w[i] == '\n')
+            newLine(lx, i);
+        ++i;
+    }
+    return Unit::Next;
+}
+
+// One unit of the text of a string or a format spec at i.
+Unit textUnit(Lexer &lx, TokenPiece &piece, std::size_t &i)
+{
+    PythonLexState &py = lx.python;
+    const char *w = lx.window;
+    Frame &f = py.frames[py.frameCount - 1];
+    char c = w[i];
+    if (c == f.quote && f.kind == PythonFrame::Text && (!f.triple || (w[i + 1] == c && w[i + 2] == c))) {
+        std::size_t close = i;
+        i += f.triple ? 3 : 1;
+        if (--py.frameCount > 0)
+            return Unit::Next;
+        lx.pos = i;
+        return closeString(lx, piece, close) ? Unit::Filled : Unit::Gap;
+    }
+    if (c == '\\')
+        return escapeUnit(lx, piece, i, f);
+    if (isLineEnd(c))
+        return lineEndUnit(lx, piece, i, f.triple);
+    if (c == '{' && f.formatted) {
+        if (f.kind == PythonFrame::Text && w[i + 1] == '{') {
+            i += 2;
+            return Unit::Next;
+        }
+        ++i;
+        py.previousName = false;
+        return pushFrame(lx, innerFrame(PythonFrame::Field, f)) ? Unit::Next : Unit::Rest;
+    }
+    if (c == '}' && f.kind == PythonFrame::Spec) {
+        --py.frameCount;
+    } else if (c == '}' && f.formatted && w[i + 1] == '}') {
+        ++i;
+    }
+    ++i;
+    return Unit::Next;
+}
+
+// One unit of a replacement field at i.
+Unit fieldUnit(Lexer &lx, TokenPiece &piece, std::size_t &i)
+{
+    PythonLexState &py = lx.python;
+    const char *w = lx.window;
+    Frame &f = py.frames[py.frameCount - 1];
+    char c = w[i];
+    bool name = isNameByte(c);
+    if (isQuote(c) || (name && !py.previousName && !isDigit(c))) {
+        int n = prefixBefore(w + i);
+        if (n >= 0) {
+            Frame text = textFrame(w + i, static_cast<std::size_t>(n));
+            i += static_cast<std::size_t>(n) + (text.triple ? 3 : 1);
+            py.previousName = false;
+            return pushFrame(lx, text) ? Unit::Next : Unit::Rest;
+        }
+    }
+    py.previousName = name;
+    switch (c) {
+    case '(': case '[': case '{': ++f.brackets; break;
+    case ')': case ']': if (f.brackets > 0) --f.brackets; break;
+    case '}':
+        if (f.brackets == 0)
+            --py.frameCount;
+        else
+            --f.brackets;
+        break;
+    case ':':
+        if (f.brackets == 0)
+            f.kind = PythonFrame::Spec;
+        break;
+    case '#':
+        ++i;
+        return pushFrame(lx, innerFrame(PythonFrame::Comment, f)) ? Unit::Next : Unit::Rest;
+    case '\\': return escapeUnit(lx, piece, i, f);
+    case '\n': case '\r': return lineEndUnit(lx, piece, i, true);
+    default: break;
+    }
+    ++i;
+    return Unit::Next;
+}
+
+// One unit of a \N{...} escape or of a comment inside a field at i; each
+// ends without taking a line end (and the escape at its string's quote).
+Unit innerUnit(Lexer &lx, std::size_t &i)
+{
+    PythonLexState &py = lx.python;
+    const Frame &f = py.frames[py.frameCount - 1];
+    char c = lx.window[i];
+    if (isLineEnd(c) || (f.kind == PythonFrame::EscapeName && c == f.quote)) {
+        --py.frameCount;
+        return Unit::Next;
+    }
+    if (f.kind == PythonFrame::EscapeName && c == '}')
+        --py.frameCount;
+    ++i;
+    return Unit::Next;
+}
+
+// Goes on with a string literal, one unit at a time; an unterminated one
+// ends at its line end (single quotes) or the input's end.
+bool stringStep(Lexer &lx, TokenPiece &piece)
+{
+    PythonLexState &py = lx.python;
+    const char *w = lx.window;
+    std::size_t i = lx.pos;
+    for (;;) {
+        PythonFrame kind = py.frames[py.frameCount - 1].kind;
+        if (kind == PythonFrame::Text || kind == PythonFrame::Spec)
+            while (!textStop(w[i]))
+                ++i;
+        if (i + 6 > lx.end && !lx.ended) {
+            lx.pos = i;
+            if (!ensureAhead(lx, 6))
+                return pauseAt(lx, piece, lx.pos);
+            i = lx.pos;
+            continue;
+        }
+        if (i >= lx.end) {
+            lx.pos = i;
+            endUnterminated(lx, piece);
+            return true;
+        }
+        Unit u = Unit::Next;
+        switch (kind) {
+        case PythonFrame::Text: case PythonFrame::Spec: u = textUnit(lx, piece, i); break;
+        case PythonFrame::Field: u = fieldUnit(lx, piece, i); break;
+        case PythonFrame::EscapeName: case PythonFrame::Comment: u = innerUnit(lx, i); break;
+        }
+        switch (u) {
+        case Unit::Next: break;
+        case Unit::Filled: return true;
+        case Unit::Ended: return true;
+        case Unit::Gap: return false;
+        case Unit::Rest:
+            lx.pos = i;
+            lx.mode = LexMode::Raw;
+            return restStep(lx, piece);
+        }
+    }
+}
+
+// Starts a string literal whose prefix is the n bytes at pos.
+bool stringStart(Lexer &lx, TokenPiece &piece, std::size_t n)
+{
+    PythonLexState &py = lx.python;
+    const char *w = lx.window + lx.pos;
+    Frame f = textFrame(w, n);
+    py.frameCount = 0;
+    pushFrame(lx, f);
+    py.triple = f.triple;
+    py.raw = f.raw;
+    lx.quote = f.quote;
+    lx.prefixLength = n;
+    std::memcpy(lx.prefix, w, n);
+    lx.pos += n + (f.triple ? 3 : 1);
+    lx.mode = LexMode::Quoted;
+    return stringStep(lx, piece);
+}
+
+// Hands out the closing quote held back from joined strings; the token ends.
+bool closeJoin(Lexer &lx, TokenPiece &piece)
+{
+    static const char *const kQuotes[] = {"\"", "'", "\"\"\"", "'''"};
+    const char *quote = kQuotes[(lx.quote == '\'' ? 1 : 0) + (lx.python.triple ? 2 : 0)];
+    lx.mode = LexMode::Between;
+    piece.kind = TokenKind::Code;
+    piece.first = lx.firstPiece;
+    piece.last = true;
+    piece.place = lx.place;
+    piece.bytes = quote;
+    piece.length = std::strlen(quote);
+    lx.firstPiece = true;
+    return true;
+}
+
+// Between two string literals: the next joins the token when it has the
+// same prefix and quote and stands past layout only; else the token ends with
+// the closing quote held back.
+bool gapStep(Lexer &lx, TokenPiece &piece)
+{
+    PythonLexState &py = lx.python;
+    lx.pieceStart = lx.pos;
+    if (skipLayout(lx) == Stop::Token) {
+        const char *w = lx.window + lx.pos;
+        int n = prefixBefore(w);
+        if (n == static_cast<int>(lx.prefixLength) && std::memcmp(w, lx.prefix, lx.prefixLength) == 0 &&
+            w[n] == lx.quote) {
+            Frame f = textFrame(w, lx.prefixLength);
+            std::size_t open = lx.prefixLength + (f.triple ? 3 : 1);
+            if (f.triple == py.triple && !(py.lastOctal && !f.raw && isOctal(w[open]))) {
+                py.frameCount = 0;
+                pushFrame(lx, f);
+                lx.pos += open;
+                lx.pieceStart = lx.pos;
+                lx.mode = LexMode::Quoted;
+                return false;
+            }
+        }
+    }
+    return closeJoin(lx, piece);
+}
+
+// Bytes of the operator or delimiter at p by longest match.
+std::size_t operatorLength(const char *p)
+{
+    char a = p[1];
+    switch (p[0]) {
+    case '*': case '/': case '<': case '>':
+        if (a == p[0])
+            return p[2] == '=' ? 3 : 2;
+        return a == '=' ? 2 : 1;
+    case '-': return a == '=' || a == '>' ? 2 : 1;
+    case '+': case '%': case '&': case '|': case '^': case '@': case '=': case '!': case ':':
+        return a == '=' ? 2 : 1;
+    case '.': return a == '.' && p[2] == '.' ? 3 : 1;
+    default: return 1;
+    }
+}
+
+// Starts an operator, a delimiter or a byte of its own at pos; notes
+// brackets and a header's ':'.
+bool operatorStart(Lexer &lx, TokenPiece &piece)
+{
+    PythonLexState &py = lx.python;
+    const char *w = lx.window + lx.pos;
+    std::size_t n = operatorLength(w);
+    if (n == 1) {
+        switch (w[0]) {
+        case '(': case '[': case '{': ++py.brackets; break;
+        case ')': case ']': case '}': if (py.brackets > 0) --py.brackets; break;
+        case ':':
+            if (py.brackets > 0)
+                break;
+            py.lastColon = true;
+            if (py.headerLine && !py.headerDone) {
+                if (py.lambdas > 0) {
+                    --py.lambdas;
+                } else {
+                    py.headerDone = true;
+                    py.afterHeader = true;
+                }
+            }
+            break;
+        default: break;
+        }
+    }
+    lx.pos += n;
+    finishToken(lx, piece);
+    return true;
+}
+
+// Starts the token at pos.
+bool startToken(Lexer &lx, TokenPiece &piece)
+{
+    PythonLexState &py = lx.python;
+    const char *w = lx.window + lx.pos;
+    if (w[0] == ';' && py.brackets == 0 && !py.lastBreak) {
+        // A LineEnd, or nothing before the logical line's end: known later.
+        py.semicolon = true;
+        py.semicolonPlace = placeAt(lx, lx.pos);
+        py.headerLine = false;
+        py.lastColon = false;
+        ++lx.pos;
+        markEnd(lx, lx.pos);
+        lx.pieceStart = lx.pos;
+        return false;
+    }
+    py.firstToken = !lx.lineHasToken;
+    lx.lineHasToken = true;
+    py.lastBreak = false;
+    py.lastColon = false;
+    beginToken(lx, TokenKind::Code);
+    if (isDigit(w[0]) || (w[0] == '.' && isDigit(w[1])))
+        return numberStart(lx, piece);
+    int n = prefixBefore(w);
+    if (n >= 0)
+        return stringStart(lx, piece, static_cast<std::size_t>(n));
+    if (isNameByte(w[0])) {
+        lx.mode = LexMode::Name;
+        return nameStep(lx, piece);
+    }
+    return operatorStart(lx, piece);
+}
+
+// Hands out the LineEnd of the logical line that the line end at pos ends.
+bool logicalLineEnd(Lexer &lx, TokenPiece &piece)
+{
+    giveBreak(lx, piece, TokenKind::LineEnd, placeAt(lx, lx.pos));
+    lx.pos = pastLineEnd(lx, lx.pos);
+    markEnd(lx, lx.pos);
+    endLogicalLine(lx);
+    return true;
+}
+
+// At the input's end: the last logical line's LineEnd, the Dedents of the
+// open levels, then End.
+bool inputEnd(Lexer &lx, TokenPiece &piece)
+{
+    PythonLexState &py = lx.python;
+    if (lx.lineHasToken) {
+        giveBreak(lx, piece, TokenKind::LineEnd, lx.endPlace);
+        endLogicalLine(lx);
+        return true;
+    }
+    if (!py.closed) {
+        py.closed = true;
+        py.owedDedents += py.levels - 1;
+        py.levels = 1;
+    }
+    if (giveOwed(lx, piece, lx.endPlace))
+        return true;
+    finishStream(lx, piece);
+    return true;
+}
+
+// Between tokens: skips layout and hands out what is owed or starts what
+// follows.
+bool betweenStep(Lexer &lx, TokenPiece &piece)
+{
+    PythonLexState &py = lx.python;
+    switch (skipLayout(lx)) {
+    case Stop::Token: {
+        TokenPlace at = placeAt(lx, lx.pos);
+        if (py.semicolon) {
+            py.semicolon = false;
+            return giveBreak(lx, piece, TokenKind::LineEnd, py.semicolonPlace);
+        }
+        if (py.afterHeader) {
+            py.afterHeader = false;
+            py.blockOpen = true;
+            py.owedIndent = true;
+            return giveBreak(lx, piece, TokenKind::LineEnd, at);
+        }
+        if (!lx.lineHasToken && !py.indentDone && !takeIndentation(lx))
+            return startRest(lx, piece);
+        if (giveOwed(lx, piece, at))
+            return true;
+        return startToken(lx, piece);
+    }
+    case Stop::DirectiveEnd:
+        return logicalLineEnd(lx, piece);
+    case Stop::Comment:
+        ++lx.pos;
+        lx.commentIsBlock = false;
+        lx.mode = LexMode::LineComment;
+        return false;
+    case Stop::InputEnd:
+        return inputEnd(lx, piece);
+    }
+    return false;
+}
+
+// Goes on with the words of a '#' comment, which ends at its line end.
+bool commentWords(Lexer &lx, TokenPiece &piece)
+{
+    const char *w = lx.window;
+    for (;;) {
+        std::size_t i = lx.pos;
+        while (isBlank(w[i]) || w[i] == '\v')
+            ++i;
+        lx.pos = lx.pieceStart = i;
+        if (lx.end - i < 2 && !lx.ended) {
+            refill(lx, i);
+            continue;
+        }
+        if (isLineEnd(w[i]) || i >= lx.end) {
+            lx.mode = LexMode::Between;
+            return false;
+        }
+        beginToken(lx, TokenKind::CommentWord);
+        lx.mode = LexMode::Word;
+        return wordStep(lx, piece);
+    }
+}
+
+// One step of the lexer; true when piece is filled.
+bool pythonStep(Lexer &lx, TokenPiece &piece)
+{
+    switch (lx.mode) {
+    case LexMode::Between: return betweenStep(lx, piece);
+    case LexMode::Name: return nameStep(lx, piece);
+    case LexMode::Number: return numberStep(lx, piece);
+    case LexMode::Quoted: return stringStep(lx, piece);
+    case LexMode::Gap: return gapStep(lx, piece);
+    case LexMode::Raw: return restStep(lx, piece);  // the strict reading: the rest of the source
+    case LexMode::LineComment: return commentWords(lx, piece);
+    case LexMode::Word: return wordStep(lx, piece);
+    case LexMode::Finished: finishStream(lx, piece); return true;
+    default: lx.mode = LexMode::Between; return false;
+    }
+}
+
+} // namespace
+
+void pythonStart(Lexer &lx)
+{
+    PythonLexState &py = lx.python;
+    py.columns[0] = py.altColumns[0] = 0;
+    py.matchBlock[0] = false;
+    py.levels = 1;
+    py.column = py.altColumn = 0;
+    py.measuring = true;
+    py.indentDone = py.closed = false;
+    py.brackets = 0;
+    py.lastBreak = true;
+    py.firstToken = py.headerLine = py.headerDone = py.afterHeader = py.blockOpen = false;
+    py.lambdas = 0;
+    py.matchLine = py.lastColon = py.matchNext = py.semicolon = false;
+    py.owedIndent = py.owedBlockDedent = py.owedLevel = false;
+    py.owedDedents = 0;
+    py.frameCount = 0;
+    py.triple = py.raw = py.lastOctal = py.previousName = false;
+    py.number = PythonNumber::Integer;
 }
 
 void pythonNext(Lexer &lx, TokenPiece &piece)
 {
-    if (lx.mode != LexMode::Finished)
-        refill(lx, 0);
-    finishStream(lx, piece);
+    while (!pythonStep(lx, piece)) {
+    }
 }
