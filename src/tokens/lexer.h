@@ -157,8 +157,35 @@ struct RustLexState {
     int unused = 0;
 };
 
+// What the Java lexer goes on with inside LexMode::Verbatim: a token handed
+// out exactly as written up to its end.
+enum class JavaVerbatim : unsigned char {
+    Tail,         // to the input's end: after a Unicode escape that may change what the compiler reads
+    BlockComment, // a block comment longer than the window, to its "*/"
+    LineComment,  // a line comment longer than the window, to its line end
+    TextBlock,    // a text block longer than the window, to its closing quotes
+};
+
+// Where a text block held whole in the window is being handed out.
+enum class TextBlockPhase : unsigned char {
+    Open,   // the opening quotes and line end
+    Line,   // the next content line
+    Break,  // the line end after the line just handed out
+    Close,  // the closing quotes
+};
+
 struct JavaLexState {
-    int unused = 0;
+    JavaVerbatim verbatim = JavaVerbatim::Tail;  // the verbatim token's kind, in LexMode::Verbatim
+    int splitRest = 0;                  // '>' bytes of a ">>" or ">>>" still to hand out one at a time
+    bool hexNumber = false;             // the number being scanned is hexadecimal
+    std::int64_t cleanUntil = 0;        // translated offset before which no run of code bytes holds a backslash
+    std::int64_t commentEnd = 0;        // translated offset of the open line comment's end (its CR or LF)
+    TextBlockPhase phase = TextBlockPhase::Open;  // in LexMode::Raw: what of the text block goes out next
+    std::size_t blockLine = 0;          // window offset of the next content line
+    std::size_t blockLineEnd = 0;       // window offset of the end of the line just handed out
+    std::size_t blockClose = 0;         // window offset of the closing quotes
+    std::size_t blockIndent = 0;        // bytes of incidental indentation taken from each line
+    bool blockStrict = false;           // the content goes out as written (no indentation removed, no blanks trimmed)
 };
 
 struct JsonLexState {
