@@ -1,8 +1,11 @@
 // The lexer record and the procedures its parts share.
 //
 // Reading: the source is read in chunks into raw, and copied from there into
-// the window with its backslash-newline splices taken out (C family only); a
-// Ctrl-Z byte ends the input. A spliced line feed is remembered as a splice
+// the window with its backslash-newline splices taken out (C family only; a
+// splice may have blanks between its backslash and its line end, as GCC and
+// Clang read it); a Ctrl-Z byte ends the input. A backslash followed by more
+// blanks than raw holds goes into the window as name bytes (lexer.cpp), a
+// difference from any splice. A spliced line feed is remembered as a splice
 // record at the window offset where the next line's first byte now stands, so
 // that places still count it. Carriage returns stay in the window: a lone one
 // is a blank, and the one of a CR LF is dropped where it matters (inside a
@@ -219,6 +222,7 @@ struct Lexer {
     std::size_t spliceNext = 0;               // first record whose line feeds are not yet counted
     std::size_t spliceCount = 0;              // records in use
     std::size_t spliceAt = kNoSplice;         // offset of record spliceNext; kNoSplice when none is left
+    bool spliceOverflow = false;              // a backslash and blanks filled raw: copying them as name bytes
 
     // Places.
     std::int64_t line = 1;                    // line of the scan position
