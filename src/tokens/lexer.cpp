@@ -401,6 +401,7 @@ void lexerStart(Lexer &lx, Language language, const LexOptions &options, SourceS
     lx.directiveTokens = 0;
     lx.opensDirective = false;
     lx.frameCount = 0;
+    lx.csRaw = CSharpRaw{};
     sorterStart(lx.sorter);
     std::memset(lx.window, 0, kLexPadding);
     switch (language) {

@@ -23,8 +23,17 @@
 //   such a comment opens a directive only if no token stands before it on
 //   its line; trigraphs are not replaced;
 // - C# forms are taken in every C-family source: "=>", "??" and "??=" are
-//   tokens (a C# verbatim name "@name" is two); C# raw strings (""") are not
-//   recognized, and holes nested deeper than kInterpolationDepth are not tracked;
+//   tokens (a C# verbatim name "@name" is two); holes nested deeper than
+//   kInterpolationDepth are not tracked;
+// - a C# raw string is three or more quotes (after '$' signs when it is
+//   interpolated) that either close with as many on the same line, or stand
+//   alone on their line and close on a line of their own (otherwise, as in C
+//   and C++, "" is an empty string and another starts). A multi-line one
+//   compares by its content lines with the closing line's indentation taken
+//   off, line ends as line feeds; one whose lines do not all start with that
+//   indentation, that holds a lone CR, or that does not fit the window, comes
+//   out as written. Holes of an interpolated one are found by their braces,
+//   skipping the quoted literals inside them;
 // - a string literal joins the one before only if it closes on its line; a
 //   header name is one token only if its '>' stands within a window;
 // - a LineEnd token is counted as a token for the End piece's place;
@@ -92,6 +101,29 @@ enum class InterpolationFrame : unsigned char {
     String,        // a "..." inside a hole
     VerbatimString,  // a @"..." inside a hole
     Character,     // a '...' inside a hole
+};
+
+// What of a C# raw string goes out next (c_lexer.cpp).
+enum class CSharpRawPhase : unsigned char {
+    Open,       // its opening '$' and quotes
+    OpenBreak,  // the line end after them
+    Line,       // the next content line, the closing line's indentation taken off
+    LineBreak,  // the line end after it
+    Close,      // its closing quotes
+    Stream,     // the rest as written, to the closing quotes (one that does not fit the window)
+};
+
+// A C# raw string (""" ... """, $""" ... """), held whole in the window while
+// its pieces go out, or streamed as written when it does not fit.
+struct CSharpRaw {
+    bool active = false;                       // LexMode::Raw is a C# raw string, not a C++ one
+    CSharpRawPhase phase = CSharpRawPhase::Open;
+    std::size_t quotes = 0;                    // quotes of each delimiter
+    std::size_t open = 0;                      // window offset just after the opening quotes
+    std::size_t line = 0;                      // window offset of the next content line
+    std::size_t closeLine = 0;                 // window offset of the closing line's start
+    std::size_t close = 0;                     // window offset of the closing quotes
+    std::size_t indent = 0;                    // bytes of indentation taken off each content line
 };
 
 // A splice: line feeds taken out before the window byte at offset.
@@ -251,6 +283,7 @@ struct Lexer {
     std::size_t prefixLength = 0;             // bytes of prefix
     char delimiter[kRawDelimiter];            // the raw string's delimiter
     std::size_t delimiterLength = 0;          // bytes of delimiter
+    CSharpRaw csRaw;                          // the C# raw string being handed out
     InterpolationFrame frames[kInterpolationDepth];  // the interpolated string's open frames
     std::uint16_t braces[kInterpolationDepth];       // unmatched '{' in each hole frame
     std::size_t frameCount = 0;               // frames in use
