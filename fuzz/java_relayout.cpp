@@ -42,6 +42,13 @@ std::string layout(Chooser &choose, const std::string &before)
 void fuzzJava(const std::string &source, std::uint8_t seed)
 {
     const std::vector<FuzzTok> tokens = fuzzLex(source, Language::Java);
+    // A text block whose content, its trailing blanks gone, ends in a quote
+    // or a backslash has a key that does not read back as the same text block
+    // (the key stays distinct from every other text block's).
+    for (const FuzzTok &t : tokens)
+        if (t.key.size() >= 7 && t.key.compare(0, 3, "\"\"\"") == 0 &&
+            (t.key[t.key.size() - 4] == '"' || t.key[t.key.size() - 4] == '\\'))
+            return;
     Chooser choose{seed};
     std::string text;
     std::vector<std::size_t> starts;

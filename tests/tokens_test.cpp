@@ -146,6 +146,7 @@ TEST(Tokens, Places)
         {"after a spliced CR LF", "a \\\r\n b", 1, "b", 2, 2},
         {"after a splice with blanks", "a \\ \t\r\n b", 1, "b", 2, 2},
         {"after a C# raw string", "s = \"\"\"\r\n  a\r\n  \"\"\"; x", 4, "x", 3, 8},
+        {"$$ raw string is one token", "s = $$\"\"\"{{x}}\"\"\";", 2, "$$\"\"\"{{x}}\"\"\"", 1, 5},
         {"C# raw string's key", "s = $\"\"\"\n    a{x}\n\n      b\n    \"\"\";", 2, "$\"\"\"\na{x}\n\n  b\n\"\"\"", 1, 5},
         {"second half of a shift", "a>>b", 2, ">", 1, 3},
         {"joined string at its first literal", "x\n  \"a\"\n\"b\"", 1, "\"ab\"", 2, 3},

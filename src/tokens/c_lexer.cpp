@@ -1035,7 +1035,8 @@ inline std::size_t quickEnd(Lexer &lx, std::size_t i)
         return i + 1;
     if (cls & kNameC) {
         if ((cls & kDigit) ||
-            ((cls & kPrefix) && (!(byteClass(w[i + 1]) & kNameC) || w[i + 1] == '8' || w[i + 1] == 'R')))
+            ((cls & kPrefix) &&
+             (!(byteClass(w[i + 1]) & kNameC) || w[i + 1] == '8' || w[i + 1] == 'R' || w[i + 1] == '$')))
             return 0;
         std::size_t e = i + 1;
         while (byteClass(w[e]) & kNameC)
