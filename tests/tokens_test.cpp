@@ -50,6 +50,12 @@ TEST(Tokens, LayoutOnlyIsEqual)
         {"splice inside a name", "ab\\\ncd = 1;", "abcd = 1;", true},
         {"splice inside a // comment", "x; // a \\\n b = 2;\ny;", "x;\ny;", true},
         {"spliced directive", "#define X \\\n  1\nint y;", "#define X 1\nint y;", true},
+        {"blanks before a splice's line end", "#define X \\ \t\f\v\r\n  1\nint y;", "#define X 1\nint y;", true},
+        {"splice with blanks inside a name", "ab\\  \ncd = 1;", "abcd = 1;", true},
+        {"re-indented C# raw string", "s = \"\"\"\n    a\n      b\n    \"\"\";", "s = \"\"\"\n  a\n    b\n  \"\"\";", true},
+        {"re-indented interpolated raw string", "s = $$\"\"\"\"\n    {{f(\"}}\")}} {x}\n\n    \"\"\"\";",
+         "s = $$\"\"\"\"  \r\n{{f(\"}}\")}} {x}\r\n\r\n\"\"\"\";", true},
+        {"three quotes in C: \"\" and another string", "s = \"\"\"a\" \"b\";", "s = \"ab\";", true},
         {"line feed inside a comment in a directive", "#define A 1 /* x\n y */ + 2\nz;", "#define A 1 + 2\nz;", true},
         {"split strings", "s = \"ab\" \"c\";", "s = \"a\"\n  \"bc\";", true},
         {"strings joined across a comment", "s = \"a\" /* c */ \"b\";", "s = \"ab\";", true},
@@ -87,6 +93,14 @@ TEST(Tokens, ChangedCodeDiffers)
         {"a directive's end ends a join", "#define S \"a\"\n\"b\"", "#define S \"a\" \"b\"", false, 1, 11, 1,
          11},
         {"shift assignment stays one token", "x >>= 1;", "x > >= 1;", false, 1, 3, 1, 3},
+        {"backslash and blanks before no line end", "s = \"a\\ b\";", "s = \"a\\b\";", false, 1, 5, 1, 5},
+        {"splice with blanks joins names", "a\\ \nb = 1;", "a \\ \nb = 1;", false, 1, 1, 1, 1},
+        {"blank inside a C# raw string line", "s = \"\"\"\n  a b\n  \"\"\";", "s = \"\"\"\n  ab\n  \"\"\";", false, 1, 5, 1,
+         5},
+        {"C# raw string line moved out", "s = \"\"\"\n    a\n  b\n  \"\"\";", "s = \"\"\"\n    a\n    b\n  \"\"\";", false,
+         1, 5, 1, 5},
+        {"single-line raw string keeps blanks", "s = \"\"\"a  b\"\"\";", "s = \"\"\"a b\"\"\";", false, 1, 5, 1, 5},
+        {"raw string's hole as written", "s = $\"\"\"{x} \"\"\";", "s = $\"\"\"{x}\"\"\";", false, 1, 5, 1, 5},
         {"edited comment word", "x; /* one two */", "x; /* one too */", false, 1, 11, 1, 11, C, withComments()},
         {"comment ends a join when compared", "s = \"a\" /* c */ \"b\";", "s = \"ab\";", false, 1, 5, 1, 5, C,
          withComments()},
@@ -130,6 +144,10 @@ TEST(Tokens, Places)
         {"name across a splice", "  ab\\\ncd e", 0, "abcd", 1, 3},
         {"after a spliced name", "  ab\\\ncd e", 1, "e", 2, 4},
         {"after a spliced CR LF", "a \\\r\n b", 1, "b", 2, 2},
+        {"after a splice with blanks", "a \\ \t\r\n b", 1, "b", 2, 2},
+        {"after a C# raw string", "s = \"\"\"\r\n  a\r\n  \"\"\"; x", 4, "x", 3, 8},
+        {"$$ raw string is one token", "s = $$\"\"\"{{x}}\"\"\";", 2, "$$\"\"\"{{x}}\"\"\"", 1, 5},
+        {"C# raw string's key", "s = $\"\"\"\n    a{x}\n\n      b\n    \"\"\";", 2, "$\"\"\"\na{x}\n\n  b\n\"\"\"", 1, 5},
         {"second half of a shift", "a>>b", 2, ">", 1, 3},
         {"joined string at its first literal", "x\n  \"a\"\n\"b\"", 1, "\"ab\"", 2, 3},
         {"raw string over lines", "R\"d(\r\n)d\" y", 1, "y", 2, 5},
@@ -220,6 +238,7 @@ TEST(Tokens, LongTokensComeWhole)
 {
     const std::string mega(1 << 20, 'x');
     const std::string pad(kLexWindowSize - 3, ' ');
+    const std::string blanks(kLexReadSize + 10, ' ');
     std::string spliced;
     for (std::size_t k = 0; k < kLexSplices * 3; ++k)
         spliced += "a\\\n";
@@ -239,6 +258,9 @@ TEST(Tokens, LongTokensComeWhole)
         {"splice at the window's end", pad + "ab\\\ncd g", 1, "g", 2, 4},
         {"shift at the window's end", pad + "a>>b", 2, ">", 1, static_cast<std::int64_t>(pad.size()) + 3},
         {"more splices than records", "x " + spliced + " y", 2, "y", static_cast<std::int64_t>(kLexSplices) * 3 + 1, 2},
+        {"blanks of a splice across a read", pad + "ab\\   \ncd g", 1, "g", 2, 4},
+        {"blanks after a backslash beyond a read", "x\\" + blanks + "\ny z", 0,
+         "x\x84" + std::string(blanks.size(), '\x80') + "\x85y", 1, 1},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);

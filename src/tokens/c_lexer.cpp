@@ -1,5 +1,6 @@
 // The C-family lexer: C, C++ and C# tokens by longest match, splices already
 // out of the window; blanks, line ends and comments between them dropped.
+#include <algorithm>
 #include <cstring>
 
 #include "tokens/lexer.h"
@@ -599,12 +600,245 @@ bool interpolatedStart(Lexer &lx, TokenPiece &piece, std::size_t skip, bool verb
     return interpolatedStep(lx, piece);
 }
 
+// Window offset after the quoted literal inside a hole that starts at i (its
+// '"' or '\''), or of the line end or the window's end where it does not close.
+std::size_t skipHoleLiteral(const Lexer &lx, std::size_t i)
+{
+    const char *w = lx.window;
+    const char q = w[i];
+    for (++i; i < lx.end && w[i] != q && w[i] != '\n'; ++i)
+        if (w[i] == '\\')
+            ++i;
+    return i < lx.end && w[i] == q ? i + 1 : i;
+}
+
+// Window offset after the run of bytes c that starts at i.
+inline std::size_t runEnd(const char *w, std::size_t i, char c)
+{
+    while (w[i] == c)
+        ++i;
+    return i;
+}
+
+// Finds the closing quotes of the C# raw string whose opening quotes end at
+// open, after dollars '$' signs: as many quotes as it opened with (or more),
+// outside a hole, on the same line when it is single-line, else first on a
+// line after blanks. Sets csRaw.close and csRaw.closeLine; false when the
+// window holds none.
+bool findRawClose(Lexer &lx, std::size_t open, std::size_t dollars, bool multi)
+{
+    CSharpRaw &r = lx.csRaw;
+    const char *w = lx.window;
+    std::size_t depth = 0;  // braces open in the current hole; 0 in the text
+    for (std::size_t i = open; i < lx.end;) {
+        const char c = w[i];
+        if (c == '\n') {
+            if (!multi)
+                return false;
+            std::size_t k = i + 1;
+            while (w[k] == ' ' || w[k] == '\t')
+                ++k;
+            if (depth == 0 && runEnd(w, k, '"') - k >= r.quotes && k < lx.end) {
+                r.closeLine = i + 1;
+                r.close = k;
+                return true;
+            }
+            ++i;
+        } else if (depth > 0) {
+            if (c == '"' || c == '\'') {
+                i = skipHoleLiteral(lx, i);
+            } else if (c == '}' && depth == 1) {
+                depth = 0;
+                i += dollars;  // the hole's closing braces
+            } else {
+                depth = c == '{' ? depth + 1 : (c == '}' ? depth - 1 : depth);
+                ++i;
+            }
+        } else if (c == '{' && dollars > 0) {
+            std::size_t k = runEnd(w, i, '{');
+            depth = k - i >= dollars ? 1 : 0;
+            i = k;
+        } else if (c == '"' && !multi) {
+            std::size_t k = runEnd(w, i, '"');
+            if (k - i >= r.quotes) {
+                r.close = r.closeLine = i;
+                return true;
+            }
+            i = k;
+        } else {
+            ++i;
+        }
+    }
+    return false;
+}
+
+// True when every content line of the held multi-line raw string starts with
+// the closing line's indentation (or is empty) and none holds a lone CR.
+bool rawLinesIndented(const Lexer &lx)
+{
+    const CSharpRaw &r = lx.csRaw;
+    const char *w = lx.window;
+    for (std::size_t i = r.line; i < r.closeLine;) {
+        std::size_t e = i;
+        while (w[e] != '\n')
+            ++e;
+        std::size_t length = e > i && w[e - 1] == '\r' ? e - 1 - i : e - i;
+        if (length > 0 && (length < r.indent || std::memcmp(w + i, w + r.closeLine, r.indent) != 0))
+            return false;
+        if (std::memchr(w + i, '\r', length))
+            return false;
+        i = e + 1;
+    }
+    return true;
+}
+
+// Goes on with a C# raw string that does not fit the window, as written, to
+// the first line that starts (after blanks) with its closing quotes.
+bool csRawStream(Lexer &lx, TokenPiece &piece)
+{
+    const char *w = lx.window;
+    std::size_t i = lx.pos;
+    for (;;) {
+        if (i + kLexLookahead > lx.end && !lx.ended) {
+            lx.pos = i;
+            if (!ensureAhead(lx, kLexLookahead))
+                return pauseAt(lx, piece, lx.pos);
+            i = lx.pos;
+        }
+        if (i >= lx.end)
+            break;
+        if (w[i] == '\n') {
+            newLine(lx, i);
+            std::size_t k = i + 1;
+            while (w[k] == ' ' || w[k] == '\t')
+                ++k;
+            if (runEnd(w, k, '"') - k >= lx.csRaw.quotes) {
+                i = k + lx.csRaw.quotes;
+                break;
+            }
+        }
+        ++i;
+    }
+    lx.pos = i;
+    lx.csRaw.active = false;
+    finishToken(lx, piece);
+    return true;
+}
+
+// Hands out the next piece of a C# raw string held whole in the window: its
+// opening, each content line less the closing line's indentation with a line
+// feed after it, its closing quotes.
+bool csRawStep(Lexer &lx, TokenPiece &piece)
+{
+    CSharpRaw &r = lx.csRaw;
+    const char *w = lx.window;
+    for (;;) {
+        switch (r.phase) {
+        case CSharpRawPhase::Stream:
+            return csRawStream(lx, piece);
+        case CSharpRawPhase::Open:
+            setPiece(lx, piece, lx.pieceStart, r.open, false);
+            r.phase = CSharpRawPhase::OpenBreak;
+            return true;
+        case CSharpRawPhase::OpenBreak:
+        case CSharpRawPhase::LineBreak: {
+            std::size_t e = r.phase == CSharpRawPhase::OpenBreak ? r.open : r.line;
+            while (w[e] != '\n')
+                ++e;
+            newLine(lx, e);
+            r.line = e + 1;
+            r.phase = CSharpRawPhase::Line;
+            piece = TokenPiece{TokenKind::Code, lx.firstPiece, false, lx.place, "\n", 1};
+            lx.firstPiece = false;
+            return true;
+        }
+        case CSharpRawPhase::Line: {
+            if (r.line >= r.closeLine) {
+                r.phase = CSharpRawPhase::Close;
+                break;
+            }
+            std::size_t e = r.line;
+            while (w[e] != '\n')
+                ++e;
+            std::size_t to = e > r.line && w[e - 1] == '\r' ? e - 1 : e;
+            std::size_t from = std::min(r.line + r.indent, to);
+            r.phase = CSharpRawPhase::LineBreak;
+            if (to > from) {
+                setPiece(lx, piece, from, to, false);
+                return true;
+            }
+            break;
+        }
+        case CSharpRawPhase::Close:
+            setPiece(lx, piece, r.close, r.close + r.quotes, true);
+            lx.pos = lx.pieceStart = r.close + r.quotes;
+            markEnd(lx, lx.pos);
+            lx.mode = LexMode::Between;
+            r.active = false;
+            return true;
+        }
+    }
+}
+
+// Starts a C# raw string at pos, its opening quotes after dollars '$' signs;
+// started is false when none starts there (then pos stays at the token's
+// start, which may have moved to the window's start).
+bool csRawStart(Lexer &lx, TokenPiece &piece, std::size_t dollars, bool &started)
+{
+    started = false;
+    if (lx.pos > 0)
+        refill(lx, lx.pos);
+    const char *w = lx.window;
+    CSharpRaw &r = lx.csRaw;
+    const std::size_t q = lx.pos + dollars, k = runEnd(w, q, '"');
+    std::size_t b = k;
+    while (w[b] == ' ' || w[b] == '\t')
+        ++b;
+    const bool multi = w[b] == '\n' || (w[b] == '\r' && w[b + 1] == '\n');
+    r.quotes = k - q;
+    r.open = k;
+    const bool found = findRawClose(lx, k, dollars, multi);
+    if (!found && (!multi || lx.ended))
+        return false;  // no raw string: "" and then another literal, as in C and C++
+    started = true;
+    r.active = true;
+    lx.mode = LexMode::Raw;
+    if (!found) {
+        r.phase = CSharpRawPhase::Stream;  // longer than the window: as written
+        lx.pos = k;
+        return csRawStream(lx, piece);
+    }
+    r.line = b + (w[b] == '\r' ? 2 : 1);
+    r.indent = r.close - r.closeLine;
+    if (!multi || !rawLinesIndented(lx)) {
+        for (std::size_t i = lx.pos; i < r.close; ++i)
+            if (w[i] == '\n')
+                newLine(lx, i);
+        lx.pos = r.close + r.quotes;
+        r.active = false;
+        finishToken(lx, piece);
+        return true;
+    }
+    r.phase = CSharpRawPhase::Open;
+    return csRawStep(lx, piece);
+}
+
 // Starts a token that begins with a name byte: a literal with an encoding
 // prefix, a raw string, an interpolated string, or a name.
 bool nameStart(Lexer &lx, TokenPiece &piece)
 {
     const char *w = lx.window + lx.pos;
     char c = w[0];
+    if (c == '$') {
+        std::size_t dollars = runEnd(w, 0, '$');
+        if (w[dollars] == '"' && w[dollars + 1] == '"' && w[dollars + 2] == '"') {
+            bool started = false;
+            bool emitted = csRawStart(lx, piece, dollars, started);
+            if (started)
+                return emitted;
+            w = lx.window + lx.pos;
+        }
+    }
     if (c == '$' && (w[1] == '"' || (w[1] == '@' && w[2] == '"')))
         return interpolatedStart(lx, piece, w[1] == '"' ? 2 : 3, w[1] == '@');
     if (c == 'L' || c == 'u' || c == 'U' || c == 'R') {
@@ -701,7 +935,15 @@ bool startToken(Lexer &lx, TokenPiece &piece)
     if (cls & kNameC)
         return nameStart(lx, piece);
     switch (w[0]) {
-    case '"': case '\'': return quotedStart(lx, piece, 0);
+    case '"':
+        if (w[1] == '"' && w[2] == '"') {
+            bool started = false;
+            bool emitted = csRawStart(lx, piece, 0, started);
+            if (started)
+                return emitted;
+        }
+        return quotedStart(lx, piece, 0);
+    case '\'': return quotedStart(lx, piece, 0);
     case '@': return atStart(lx, piece);
     case '<':
         if (lx.directive == Directive::Include && lx.tokenIndex == 2 && headerName(lx, piece))
@@ -793,7 +1035,8 @@ inline std::size_t quickEnd(Lexer &lx, std::size_t i)
         return i + 1;
     if (cls & kNameC) {
         if ((cls & kDigit) ||
-            ((cls & kPrefix) && (!(byteClass(w[i + 1]) & kNameC) || w[i + 1] == '8' || w[i + 1] == 'R')))
+            ((cls & kPrefix) &&
+             (!(byteClass(w[i + 1]) & kNameC) || w[i + 1] == '8' || w[i + 1] == 'R' || w[i + 1] == '$')))
             return 0;
         std::size_t e = i + 1;
         while (byteClass(w[e]) & kNameC)
@@ -841,7 +1084,7 @@ bool cStep(Lexer &lx, TokenPiece &piece)
     case LexMode::Number: return numberStep(lx, piece);
     case LexMode::Quoted: return quotedStep(lx, piece);
     case LexMode::Gap: return gapStep(lx, piece);
-    case LexMode::Raw: return rawStep(lx, piece);
+    case LexMode::Raw: return lx.csRaw.active ? csRawStep(lx, piece) : rawStep(lx, piece);
     case LexMode::Verbatim: return verbatimStep(lx, piece);
     case LexMode::Interpolated: return interpolatedStep(lx, piece);
     case LexMode::BlockComment: case LexMode::LineComment: return commentStep(lx, piece);

@@ -54,20 +54,48 @@ constexpr ClassTable makeClassTable()
 
 constexpr ClassTable kTable = makeClassTable();
 
-// Bytes of the splice that starts with the backslash at p, n bytes readable
-// there: 2 for backslash LF, 3 for backslash CR LF, 0 when it is no splice,
-// and -1 when the bytes that tell are not read yet.
-int spliceLength(const char *p, std::size_t n, bool rawEnded)
+// A blank that may stand between a backslash and the line end of a splice,
+// as GCC and Clang read it (with a warning).
+inline bool isSpliceBlank(char c)
 {
-    if (n < 2)
+    return c == ' ' || c == '\t' || c == '\f' || c == '\v';
+}
+
+// Bytes of the splice that starts with the backslash at p, n bytes readable
+// there: the backslash, any blanks, and LF or CR LF; 0 when it is no splice,
+// and -1 when the bytes that tell are not read yet.
+long spliceLength(const char *p, std::size_t n, bool rawEnded)
+{
+    std::size_t k = 1;
+    while (k < n && isSpliceBlank(p[k]))
+        ++k;
+    if (k >= n)
         return rawEnded ? 0 : -1;
-    if (p[1] == '\n')
-        return 2;
-    if (p[1] != '\r')
+    if (p[k] == '\n')
+        return static_cast<long>(k + 1);
+    if (p[k] != '\r')
         return 0;
-    if (n < 3)
+    if (k + 1 >= n)
         return rawEnded ? 0 : -1;
-    return p[2] == '\n' ? 3 : 0;
+    return p[k + 1] == '\n' ? static_cast<long>(k + 2) : 0;
+}
+
+// The window byte that stands for raw byte c of a backslash and blanks too
+// many for raw to hold: a name byte, so that the run and the bytes around it
+// stay one token (or one literal) and differ from the same text with the
+// splice or the blanks taken out. 0 when c ends the run.
+char overflowByte(char c)
+{
+    switch (c) {
+    case '\\': return static_cast<char>(0x84);
+    case ' ': return static_cast<char>(0x80);
+    case '\t': return static_cast<char>(0x81);
+    case '\f': return static_cast<char>(0x82);
+    case '\v': return static_cast<char>(0x83);
+    case '\r': return static_cast<char>(0x86);
+    case '\n': return static_cast<char>(0x85);
+    default: return 0;
+    }
 }
 
 // Reads the next chunk into raw after the bytes not yet copied, cut at a
@@ -121,6 +149,17 @@ Translated translate(Lexer &lx)
         if (n == 0)
             return Translated::NeedRaw;
         const char *src = lx.raw + lx.rawPos;
+        if (lx.spliceOverflow) {
+            char c = overflowByte(*src);
+            lx.spliceOverflow = c != 0 && *src != '\n';
+            if (c != 0) {
+                lx.window[lx.end++] = c;
+                ++lx.rawPos;
+            }
+            if (*src == '\n')
+                recordSplice(lx, lx.end);  // places still count the line; without a record, they lag one line
+            continue;
+        }
         const void *bs = splicing ? std::memchr(src, '\\', n) : nullptr;
         std::size_t plain = bs ? static_cast<std::size_t>(static_cast<const char *>(bs) - src) : n;
         std::memcpy(lx.window + lx.end, src, plain);
@@ -128,7 +167,14 @@ Translated translate(Lexer &lx)
         lx.rawPos += plain;
         if (!bs)
             continue;
-        int length = spliceLength(lx.raw + lx.rawPos, lx.rawEnd - lx.rawPos, lx.rawEnded);
+        long length = spliceLength(lx.raw + lx.rawPos, lx.rawEnd - lx.rawPos, lx.rawEnded);
+        if (length < 0 && lx.rawEnd - lx.rawPos == kLexReadSize) {
+            // Raw holds nothing but the backslash and blanks: they go into
+            // the window as name bytes, one token that never matches a
+            // splice (a false alarm, never a miss).
+            lx.spliceOverflow = true;
+            continue;
+        }
         if (length < 0)
             return Translated::NeedRaw;
         if (length == 0) {
@@ -339,6 +385,7 @@ void lexerStart(Lexer &lx, Language language, const LexOptions &options, SourceS
     lx.base = 0;
     lx.spliceNext = lx.spliceCount = 0;
     lx.spliceAt = kNoSplice;
+    lx.spliceOverflow = false;
     lx.line = 1;
     lx.lineStart = 0;
     lx.endPlace = TokenPlace{};
@@ -354,6 +401,7 @@ void lexerStart(Lexer &lx, Language language, const LexOptions &options, SourceS
     lx.directiveTokens = 0;
     lx.opensDirective = false;
     lx.frameCount = 0;
+    lx.csRaw = CSharpRaw{};
     sorterStart(lx.sorter);
     std::memset(lx.window, 0, kLexPadding);
     switch (language) {

@@ -1,8 +1,11 @@
 // The lexer record and the procedures its parts share.
 //
 // Reading: the source is read in chunks into raw, and copied from there into
-// the window with its backslash-newline splices taken out (C family only); a
-// Ctrl-Z byte ends the input. A spliced line feed is remembered as a splice
+// the window with its backslash-newline splices taken out (C family only; a
+// splice may have blanks between its backslash and its line end, as GCC and
+// Clang read it); a Ctrl-Z byte ends the input. A backslash followed by more
+// blanks than raw holds goes into the window as name bytes (lexer.cpp), a
+// difference from any splice. A spliced line feed is remembered as a splice
 // record at the window offset where the next line's first byte now stands, so
 // that places still count it. Carriage returns stay in the window: a lone one
 // is a blank, and the one of a CR LF is dropped where it matters (inside a
@@ -20,8 +23,17 @@
 //   such a comment opens a directive only if no token stands before it on
 //   its line; trigraphs are not replaced;
 // - C# forms are taken in every C-family source: "=>", "??" and "??=" are
-//   tokens (a C# verbatim name "@name" is two); C# raw strings (""") are not
-//   recognized, and holes nested deeper than kInterpolationDepth are not tracked;
+//   tokens (a C# verbatim name "@name" is two); holes nested deeper than
+//   kInterpolationDepth are not tracked;
+// - a C# raw string is three or more quotes (after '$' signs when it is
+//   interpolated) that either close with as many on the same line, or stand
+//   alone on their line and close on a line of their own (otherwise, as in C
+//   and C++, "" is an empty string and another starts). A multi-line one
+//   compares by its content lines with the closing line's indentation taken
+//   off, line ends as line feeds; one whose lines do not all start with that
+//   indentation, that holds a lone CR, or that does not fit the window, comes
+//   out as written. Holes of an interpolated one are found by their braces,
+//   skipping the quoted literals inside them;
 // - a string literal joins the one before only if it closes on its line; a
 //   header name is one token only if its '>' stands within a window;
 // - a LineEnd token is counted as a token for the End piece's place;
@@ -89,6 +101,29 @@ enum class InterpolationFrame : unsigned char {
     String,        // a "..." inside a hole
     VerbatimString,  // a @"..." inside a hole
     Character,     // a '...' inside a hole
+};
+
+// What of a C# raw string goes out next (c_lexer.cpp).
+enum class CSharpRawPhase : unsigned char {
+    Open,       // its opening '$' and quotes
+    OpenBreak,  // the line end after them
+    Line,       // the next content line, the closing line's indentation taken off
+    LineBreak,  // the line end after it
+    Close,      // its closing quotes
+    Stream,     // the rest as written, to the closing quotes (one that does not fit the window)
+};
+
+// A C# raw string (""" ... """, $""" ... """), held whole in the window while
+// its pieces go out, or streamed as written when it does not fit.
+struct CSharpRaw {
+    bool active = false;                       // LexMode::Raw is a C# raw string, not a C++ one
+    CSharpRawPhase phase = CSharpRawPhase::Open;
+    std::size_t quotes = 0;                    // quotes of each delimiter
+    std::size_t open = 0;                      // window offset just after the opening quotes
+    std::size_t line = 0;                      // window offset of the next content line
+    std::size_t closeLine = 0;                 // window offset of the closing line's start
+    std::size_t close = 0;                     // window offset of the closing quotes
+    std::size_t indent = 0;                    // bytes of indentation taken off each content line
 };
 
 // A splice: line feeds taken out before the window byte at offset.
@@ -226,8 +261,35 @@ struct RustLexState {
     int unused = 0;
 };
 
+// What the Java lexer goes on with inside LexMode::Verbatim: a token handed
+// out exactly as written up to its end.
+enum class JavaVerbatim : unsigned char {
+    Tail,         // to the input's end: after a Unicode escape that may change what the compiler reads
+    BlockComment, // a block comment longer than the window, to its "*/"
+    LineComment,  // a line comment longer than the window, to its line end
+    TextBlock,    // a text block longer than the window, to its closing quotes
+};
+
+// Where a text block held whole in the window is being handed out.
+enum class TextBlockPhase : unsigned char {
+    Open,   // the opening quotes and line end
+    Line,   // the next content line
+    Break,  // the line end after the line just handed out
+    Close,  // the closing quotes
+};
+
 struct JavaLexState {
-    int unused = 0;
+    JavaVerbatim verbatim = JavaVerbatim::Tail;  // the verbatim token's kind, in LexMode::Verbatim
+    int splitRest = 0;                  // '>' bytes of a ">>" or ">>>" still to hand out one at a time
+    bool hexNumber = false;             // the number being scanned is hexadecimal
+    std::int64_t cleanUntil = 0;        // translated offset before which no run of code bytes holds a backslash
+    std::int64_t commentEnd = 0;        // translated offset of the open line comment's end (its CR or LF)
+    TextBlockPhase phase = TextBlockPhase::Open;  // in LexMode::Raw: what of the text block goes out next
+    std::size_t blockLine = 0;          // window offset of the next content line
+    std::size_t blockLineEnd = 0;       // window offset of the end of the line just handed out
+    std::size_t blockClose = 0;         // window offset of the closing quotes
+    std::size_t blockIndent = 0;        // bytes of incidental indentation taken from each line
+    bool blockStrict = false;           // the content goes out as written (no indentation removed, no blanks trimmed)
 };
 
 struct JsonLexState {
@@ -261,6 +323,7 @@ struct Lexer {
     std::size_t spliceNext = 0;               // first record whose line feeds are not yet counted
     std::size_t spliceCount = 0;              // records in use
     std::size_t spliceAt = kNoSplice;         // offset of record spliceNext; kNoSplice when none is left
+    bool spliceOverflow = false;              // a backslash and blanks filled raw: copying them as name bytes
 
     // Places.
     std::int64_t line = 1;                    // line of the scan position
@@ -289,6 +352,7 @@ struct Lexer {
     std::size_t prefixLength = 0;             // bytes of prefix
     char delimiter[kRawDelimiter];            // the raw string's delimiter
     std::size_t delimiterLength = 0;          // bytes of delimiter
+    CSharpRaw csRaw;                          // the C# raw string being handed out
     InterpolationFrame frames[kInterpolationDepth];  // the interpolated string's open frames
     std::uint16_t braces[kInterpolationDepth];       // unmatched '{' in each hole frame
     std::size_t frameCount = 0;               // frames in use
