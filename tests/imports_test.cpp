@@ -2,11 +2,13 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "lex_support.h"
+#include "support.h"
 
 namespace {
 
@@ -108,6 +110,24 @@ TEST(Imports, CSharpUsings)
         // 200 directives: the first group holds 128 of them as read.
         {"a run longer than its group", usings(1000, 1199), usings(1199, 1000), false, 1, 7, 128, 7, C, o},
     });
+}
+
+// clang-format sorts includes and C++ using declarations: its output compares
+// equal to its input.
+TEST(Imports, ClangFormatSortsUsings)
+{
+    if (!haveTool("clang-format"))
+        GTEST_SKIP() << "clang-format is not installed";
+    const std::string source = "#include <vector>\n#include <map>\n#include \"z.h\"\n#include \"a.h\"\n"
+                               "namespace n {\nusing std::vector;\nusing std::map;\nusing ::size_t;\n}\n"
+                               "int main() { return 0; }\n";
+    ScratchDir dir;
+    writeFile(dir.file("u.cc"), source);
+    const std::string out = dir.file("out.cc");
+    ASSERT_EQ(std::system(("clang-format -style=LLVM '" + dir.file("u.cc") + "' > '" + out + "'").c_str()), 0);
+    std::vector<Tok> formatted = lexFile(out, Language::CFamily, sorted());
+    EXPECT_EQ(firstDifference(lexText(source, Language::CFamily, sorted()), formatted), -1);
+    EXPECT_NE(firstDifference(lexText(source, Language::CFamily), formatted), -1) << "clang-format sorted nothing";
 }
 
 TEST(Imports, RustUse)

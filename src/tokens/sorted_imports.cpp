@@ -300,7 +300,7 @@ Verdict stepUsing(IncludeSorter &s, const TokenPiece &p)
     case 0: s.unitState = is(p, "global") ? 1 : 2; return Verdict::More;
     case 1: s.unitState = 2; return is(p, "using") ? Verdict::More : Verdict::Not;
     case 2:
-        if (is(p, "static")) {
+        if (is(p, "static") || is(p, "::")) {
             s.unitState = 4;
             return Verdict::More;
         }
