@@ -112,6 +112,26 @@ TEST(Imports, CSharpUsings)
     });
 }
 
+// A sorted stream written out again sorts to itself: groups of using
+// directives end at their count or at a directive past the caps, never where
+// the order read would put them (the token fuzz target relies on it).
+TEST(Imports, SortedUsingsSortToThemselves)
+{
+    std::string text;
+    for (int n = 0; n < 400; ++n) {
+        std::string path = "N" + std::to_string((n * 7919) % 400);
+        for (int k = 0; k < (n * 13) % 20; ++k)
+            path += ".P" + std::to_string(k);
+        text += "using " + path + ";\n";
+    }
+    std::vector<Tok> once = lexText(text, Language::CFamily, sorted());
+    std::string again;
+    for (const Tok &t : once)
+        again += t.key + (t.key == ";" ? "\n" : " ");
+    EXPECT_EQ(firstDifference(once, lexText(again, Language::CFamily, sorted())), -1);
+    EXPECT_NE(firstDifference(once, lexText(text, Language::CFamily)), -1) << "nothing was sorted";
+}
+
 // clang-format sorts includes and C++ using declarations: its output compares
 // equal to its input.
 TEST(Imports, ClangFormatSortsUsings)
