@@ -1108,12 +1108,12 @@ void cNext(Lexer &lx, TokenPiece &piece)
 // C-family source takes no call beyond this one.
 void lexerNext(Lexer &lx, TokenPiece &piece)
 {
+    if (lx.options.sortedIncludes && sortsImports(lx.language)) {
+        sortedNext(lx, piece);
+        return;
+    }
     switch (lx.language) {
     case Language::CFamily:
-        if (lx.options.sortedIncludes) {
-            sortedNext(lx, piece);
-            return;
-        }
         if (lx.mode == LexMode::Between && quickToken(lx, piece))
             return;
         while (!cStep(lx, piece)) {

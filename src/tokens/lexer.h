@@ -41,14 +41,17 @@
 //   underscore; a comment's words are those after its ' or Rem; "&H" and "&O"
 //   start numbers.
 //
-// Sorted includes: each run of #include directives is held in fixed stores of
-// kIncludeDirectives directives, kIncludeTokens tokens and kIncludeKeyBytes key
-// bytes, and handed out sorted once the run ends. A run longer than that is
-// sorted in groups that each fill the stores; a single directive that alone
-// does not fit comes out as it stands, ending its group. A group that ends
-// because its tokens or key bytes fill a store (not its directive count)
-// depends on the order the directives are read in, so a sorted copy of such a
-// run can be grouped differently.
+// Sorted imports: each run of import declarations (#include directives, C#
+// using directives, Go import specs, Rust use items, Java imports) is held
+// in fixed stores of kIncludeDirectives declarations, kIncludeTokens tokens
+// and kIncludeKeyBytes key bytes, and handed out sorted once the run ends.
+// A run longer than that is sorted in groups that each fill the stores; a
+// single declaration that alone does not fit comes out as it stands, ending
+// its group. A group that ends because its tokens or key bytes fill a store
+// (not its declaration count) depends on the order the declarations are read
+// in, so a sorted copy of such a run can be grouped differently; C# using
+// directives avoid that with a smaller group and a cap on each directive
+// (sorted_imports.cpp).
 #ifndef MATCHLING_LEXER_H
 #define MATCHLING_LEXER_H
 
@@ -64,9 +67,10 @@ constexpr std::size_t kLexPadding = kLexLookahead;  // zero bytes kept after the
 constexpr std::size_t kLexSplices = 8192;        // splice records the window holds (more than kLexLookahead)
 constexpr std::size_t kRawDelimiter = 16;        // longest delimiter of a raw string
 constexpr std::size_t kInterpolationDepth = 16;  // nested holes and literals inside a C# interpolated string
-constexpr std::size_t kIncludeDirectives = 256;  // #include directives sorted as one group
-constexpr std::size_t kIncludeTokens = 4096;     // tokens of the directives of one group
+constexpr std::size_t kIncludeDirectives = 256;  // import declarations sorted as one group
+constexpr std::size_t kIncludeTokens = 4096;     // tokens of the declarations of one group
 constexpr std::size_t kIncludeKeyBytes = 65536;  // key bytes of the tokens of one group
+constexpr std::size_t kUseNesting = 16;          // nested {...} of a Rust use item whose names sort; deeper ones stay as read
 constexpr std::size_t kNoSplice = static_cast<std::size_t>(-1);  // no splice record left to count
 
 // What the next call of the lexer goes on with.
@@ -132,7 +136,7 @@ struct SpliceRecord {
     std::int64_t count = 0;  // line feeds taken out there
 };
 
-// One token held by the sorted-include stores.
+// One token held by the sorted-import stores.
 struct HeldToken {
     TokenKind kind = TokenKind::Code;
     bool whole = true;         // all its pieces are held
@@ -141,41 +145,88 @@ struct HeldToken {
     std::size_t length = 0;    // bytes of its key
 };
 
-// One held directive: a stretch of held tokens.
+// One held declaration: a stretch of held tokens.
 struct HeldDirective {
     std::size_t firstToken = 0;  // index of its first held token
-    std::size_t tokenCount = 0;  // its held tokens, LineEnd included once it is complete
+    std::size_t tokenCount = 0;  // its held tokens, its last (LineEnd or ';') included once it is complete
 };
 
-// What the sorted-include layer is doing.
+// What the sorted-import layer is doing.
 enum class IncludePhase : unsigned char {
     Passing,     // handing out the lexer's pieces as they come
-    Collecting,  // holding a run of #include directives
-    Emitting,    // handing out the held directives in sorted order
-    Through,     // handing out the rest of a directive too long to hold
+    Collecting,  // holding a run of declarations
+    Emitting,    // handing out the held declarations in sorted order
+    Through,     // handing out the rest of a declaration too long to hold
+};
+
+// The kinds of import declaration; a run holds one kind.
+enum class ImportForm : unsigned char {
+    None,
+    Include,     // C family: #include, #include_next, #import, to its LineEnd
+    Using,       // C family (C#): [global] using [static] X; or using A = B;
+    GoSpec,      // Go: one spec of an import (...) block, to its ';'
+    RustUse,     // Rust: [#[...]] [pub[(...)]] use tree;
+    JavaImport,  // Java: import [static] a.b.C; or a.b.*;
+};
+
+// Where the previous token leaves the next one.
+enum class ImportPlace : unsigned char {
+    Start,  // at the start of a statement or item (or of the source)
+    Paren,  // just after a '('
+    Other,  // anywhere else
+};
+
+struct ImportRules;  // sorted_imports.cpp: one row per language whose imports sort
+
+// Where a sorter takes its pieces from: a language's own next procedure.
+using LexerNext = void (*)(Lexer &lexer, TokenPiece &piece);
+
+// What the sorter noted of a piece when it took it from the lexer.
+struct PieceFacts {
+    bool start = false;    // a declaration may open here
+    bool hash = false;     // the '#' that opens a directive (C family)
+    bool include = false;  // the name of an include directive (C family)
 };
 
 struct IncludeSorter {
+    const ImportRules *rules = nullptr;       // the language's rules; nullptr until the first piece
+    LexerNext next = nullptr;               // where pieces come from
     IncludePhase phase = IncludePhase::Passing;
     char keys[kIncludeKeyBytes];              // the held tokens' keys, back to back
     std::size_t keyUsed = 0;                  // bytes of keys in use
-    HeldToken tokens[kIncludeTokens];         // the held tokens in the order read
+    HeldToken tokens[kIncludeTokens];         // the held tokens in the order read (a Rust use item's groups sorted)
     std::size_t tokenCount = 0;               // entries of tokens in use
-    HeldDirective directives[kIncludeDirectives + 1];  // the held directives in the order read, and an open one
-    std::size_t directiveCount = 0;           // complete directives held
-    bool directiveOpen = false;               // a directive after the complete ones is being held
-    std::uint16_t order[kIncludeDirectives];  // directive indexes in the order they go out
+    HeldDirective directives[kIncludeDirectives + 1];  // the held declarations in the order read, and an open one
+    std::size_t directiveCount = 0;           // complete declarations held
+    bool directiveOpen = false;               // a declaration after the complete ones is being held
+    ImportForm form = ImportForm::None;       // the kind of the held declarations
+    std::uint16_t order[kIncludeDirectives];  // declaration indexes in the order they go out
     std::size_t emitDirective = 0;            // position in order being handed out
-    std::size_t emitToken = 0;                // token of that directive being handed out
-    std::size_t emitLimit = 0;                // directives to hand out (sorted), then the open one as it stands
-    bool openAfter = false;                   // after the sorted ones, hand out the open directive's tokens
-    IncludePhase afterEmission = IncludePhase::Passing;  // the phase once the held directives are out
-    bool pendingInclude = false;              // hash and the waiting piece open an include directive to hold
+    std::size_t emitToken = 0;                // token of that declaration being handed out
+    std::size_t emitLimit = 0;                // declarations to hand out (sorted), then the open one as it stands
+    bool openAfter = false;                   // after the sorted ones, hand out the open declaration's tokens
+    IncludePhase afterEmission = IncludePhase::Passing;  // the phase once the held declarations are out
     TokenPiece waiting;                       // a piece taken from the lexer that still has to go out
+    PieceFacts waitingFacts;                  // what was noted of it
     bool hasWaiting = false;                  // waiting holds one
-    TokenPiece hash;                          // a held '#' that opens a directive, to go out before waiting
-    char hashKey[4];                          // the key of that '#' or "%:"
-    bool hasHash = false;                     // hash holds one
+
+    // The scan of the open declaration.
+    int unitState = 0;                        // where its form's grammar stands
+    int unitNest = 0;                         // brackets open inside it
+    bool unitName = false;                    // its last token is a name
+
+    // The source around the pieces, as of the next piece from the lexer.
+    std::uint32_t depth = 0;                  // open brackets, braces and parentheses
+    std::uint32_t openDepth = 0;              // of those, the outer ones inside which declarations stand (namespaces, blocks)
+    ImportPlace previous = ImportPlace::Start;  // what the last token leaves
+    bool inDirective = false;                 // inside a preprocessing directive (C family): not counted
+    bool namespaceHead = false;               // after "namespace" and its name (C family): the next '{' holds declarations
+    int bang = 0;                             // tokens after a '!' during which a '{' opens a macro body (Rust)
+    int hashes = 0;                           // 1 after a '#', 2 after "#!" (Rust)
+    bool innerAttribute = false;              // inside a "#![...]" (Rust)
+    std::uint32_t attributeDepth = 0;         // depth outside that attribute
+    bool importWord = false;                  // the last token is "import" at the top level (Go)
+    bool importBlock = false;                 // inside an import (...) block (Go)
 };
 
 // What each language's lexer keeps beyond the shared fields; each is reset by
@@ -363,7 +414,7 @@ struct Lexer {
     int tokenIndex = 0;                       // index of the current token in its directive
     bool opensDirective = false;              // the current token is the '#' that opens a directive
 
-    IncludeSorter sorter;                     // only with LexOptions::sortedIncludes
+    IncludeSorter sorter;                     // only with LexOptions::sortedIncludes, in a language whose imports sort
 
     // Each language's own state.
     PythonLexState python;
@@ -497,9 +548,8 @@ bool commentStep(Lexer &lexer, TokenPiece &piece);
 // Goes on with the comment word open at pos; true when piece is filled.
 bool wordStep(Lexer &lexer, TokenPiece &piece);
 
-// c_lexer.cpp, basic_lexer.cpp, sorted_includes.cpp: the next piece of a
-// C-family source, of a Basic source, of a C-family source with sorted
-// includes.
+// c_lexer.cpp, basic_lexer.cpp, sorted_imports.cpp: the next piece of a
+// C-family source, of a Basic source, of a source with sorted imports.
 void cNext(Lexer &lexer, TokenPiece &piece);
 void basicNext(Lexer &lexer, TokenPiece &piece);
 void sortedNext(Lexer &lexer, TokenPiece &piece);
@@ -519,7 +569,15 @@ void jsonNext(Lexer &lexer, TokenPiece &piece);
 void scriptStart(Lexer &lexer);
 void scriptNext(Lexer &lexer, TokenPiece &piece);
 
-// Resets the sorted-include layer for a new source.
+// Resets the sorted-import layer for a new source; its rules come from the
+// source's language at the first piece.
 void sorterStart(IncludeSorter &sorter);
+
+// True when language's imports sort with LexOptions::sortedIncludes.
+bool sortsImports(Language language);
+
+// For tests, after lexerStart: sorts with the rules of language over the
+// pieces of next (another language's lexer).
+void sorterUse(Lexer &lexer, Language language, LexerNext next);
 
 #endif
