@@ -46,17 +46,16 @@ inline bool isHexDigit(char c)
     return isDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
 }
 
-// Bytes of the UTF-8 character that starts with c; 1 for a byte that starts none.
-std::size_t charLength(char c)
+// Bytes of the UTF-8 character at p; 1 for a byte that starts none (what
+// follows p is readable up to a zero byte).
+std::size_t charLength(const char *p)
 {
-    unsigned char u = static_cast<unsigned char>(c);
-    if (u >= 0xf8)
-        return 1;
-    if (u >= 0xf0)
-        return 4;
-    if (u >= 0xe0)
-        return 3;
-    return u >= 0xc0 ? 2 : 1;
+    unsigned char u = static_cast<unsigned char>(p[0]);
+    std::size_t n = u >= 0xf8 ? 1 : u >= 0xf0 ? 4 : u >= 0xe0 ? 3 : u >= 0xc0 ? 2 : 1;
+    for (std::size_t k = 1; k < n; ++k)
+        if ((static_cast<unsigned char>(p[k]) & 0xc0) != 0x80)
+            return 1;
+    return n;
 }
 
 // True when the comment that starts at p ("//" or "/*") is a doc comment:
@@ -343,13 +342,14 @@ bool quotedStep(Lexer &lx, TokenPiece &piece)
 {
     const char *w = lx.window;
     const bool string = lx.quote == '"';
+    const std::size_t need = string ? 2 : 3;  // a character literal's CR LF needs the byte after it
     std::size_t i = lx.pos;
     for (;;) {
         while (!(byteClass(w[i]) & kQuotedStop) && (string || w[i] != '/'))
             ++i;
-        if (i + 1 >= lx.end && !lx.ended) {
+        if (i + need > lx.end && !lx.ended) {
             lx.pos = i;
-            if (!ensureAhead(lx, 2))
+            if (!ensureAhead(lx, need))
                 return pauseAt(lx, piece, lx.pos);
             i = lx.pos;
             continue;
@@ -359,7 +359,8 @@ bool quotedStep(Lexer &lx, TokenPiece &piece)
             lx.pos = i + 1;
             return literalEnd(lx, piece);
         }
-        if (i >= lx.end || (!string && (c == '/' || (c == '\n' && w[i + 1] != '\'')))) {
+        bool lineEnd = c == '\n' || (c == '\r' && w[i + 1] == '\n');
+        if (i >= lx.end || (!string && (c == '/' || (lineEnd && w[i + (c == '\r' ? 2 : 1)] != '\'')))) {
             lx.pos = i;
             finishToken(lx, piece);
             return true;
@@ -594,7 +595,7 @@ bool oneCharacter(Lexer &lx, std::size_t prefix)
 {
     std::size_t at = lx.pos + prefix + 1;
     const char *w = lx.window + at;
-    std::size_t n = charLength(w[0]);
+    std::size_t n = charLength(w);
     if (w[0] == '\\' || w[n] != '\'' || at + n >= lx.end)
         return false;
     if (w[0] == '\n')
