@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -161,17 +160,13 @@ pub fn dump(list: TokenStream) -> TokenStream {
 
 constexpr std::size_t kRustFiles = 30;  // standard library sources taken, spread over them
 
-// Standard output of command.
-std::string capture(const std::string &command)
+// Standard output of command, by way of a file in dir.
+std::string capture(const ScratchDir &dir, const std::string &command)
 {
-    std::string out;
-    if (std::FILE *p = popen(command.c_str(), "r")) {
-        char buffer[4096];
-        while (std::size_t n = std::fread(buffer, 1, sizeof buffer, p))
-            out.append(buffer, n);
-        pclose(p);
-    }
-    return out;
+    const std::string out = dir.file("captured");
+    if (std::system((command + " >'" + out + "' 2>/dev/null").c_str()) != 0)
+        return "";
+    return readFile(out);
 }
 
 // The Rust source that the rustdoc source page at path shows, without its
@@ -250,15 +245,15 @@ TEST(RustLexer, RustcAndRustfmtOnStandardLibrarySources)
 {
     if (!haveTool("rustc") || !haveTool("rustfmt"))
         GTEST_SKIP() << "rustc or rustfmt is not installed";
-    std::string sysroot = capture("rustc --print sysroot");
+    ScratchDir dir;
+    std::string sysroot = capture(dir, "rustc --print sysroot");
     sysroot.erase(sysroot.find_last_not_of("\n") + 1);
     std::vector<std::string> pages;
-    const std::string listed = capture("find '" + sysroot + "/share/doc/rust/html/src' -name '*.rs.html' | sort");
+    const std::string listed = capture(dir, "find '" + sysroot + "/share/doc/rust/html/src' -name '*.rs.html' | sort");
     for (std::size_t i = 0, nl; (nl = listed.find('\n', i)) != std::string::npos; i = nl + 1)
         pages.push_back(listed.substr(i, nl - i));
     if (pages.empty())
         GTEST_SKIP() << "the toolchain has no rust-docs sources";
-    ScratchDir dir;
     makeDir(dir.file("before"));
     makeDir(dir.file("after"));
     std::vector<std::string> names;
