@@ -308,8 +308,18 @@ struct GoLexState {
     int unused = 0;
 };
 
+constexpr std::size_t kRustRawHashes = 255;  // most '#' around a raw string, as rustc allows; more lex as a name and '#'s
+
 struct RustLexState {
-    int unused = 0;
+    bool started = false;            // the byte order mark and the shebang line are dealt with
+    std::size_t hashes = 0;          // '#' after the closing quote of the open raw string, at most kRustRawHashes
+    std::uint64_t commentDepth = 0;  // block comments open, nested; two bytes a level, so it cannot overflow
+    std::uint64_t depth = 0;         // brackets open: ( [ {
+    std::uint64_t groupDepth = 0;    // depth inside the outermost group of a macro call or an attribute; 0 outside
+    unsigned char opener = 0;        // 1: the next ( [ { opens such a group; 2: after "macro_rules !", its name first
+    bool lastName = false;           // the last token was a name or keyword
+    bool lastMacroRules = false;     // it was macro_rules
+    bool lastHash = false;           // the last token was '#'
 };
 
 // What the Java lexer goes on with inside LexMode::Verbatim: a token handed

@@ -1,13 +1,744 @@
-// The Rust lexer: not written yet; every source is empty.
+// The Rust lexer: tokens as rustc reads them, longest match first; blanks,
+// line ends and comments (nested block comments and doc comments too)
+// between them dropped, and so are a byte order mark and a shebang line.
+//
+// Choices beyond the plain lexical rules:
+// - ">>" is two '>' tokens, so that closing generics compare equal however
+//   they are spaced, except inside the brackets of a macro call, a
+//   macro_rules definition or an attribute: a macro can tell ">>" from "> >",
+//   so there it stays one token (and "<-" one too, as rustc glues it there;
+//   elsewhere "<-" is '<' then '-', as the parser reads "a<-b"). A name
+//   followed by '!' counts as a macro call even after a keyword ("if !(...)"),
+//   which only keeps more ">>" whole;
+// - doc comments are comments; with LexOptions::comments their marker ("///",
+//   "//!", "/**", "/*!") is a word of its own, so a doc comment never equals
+//   a plain one;
+// - every byte from 0x80 on is a name byte, so blanks beyond ASCII are not
+//   layout;
+// - a CR LF inside a literal reads as LF, as rustc reads the whole file;
+// - a raw string with more than kRustRawHashes '#' (an error to rustc) lexes
+//   as a name and '#' tokens; a number longer than the window is cut at its
+//   end; a window of blanks and comments after a first "#!" is taken as
+//   the start of an inner attribute, not a shebang line.
+#include <cstring>
+
 #include "tokens/lexer.h"
 
-void rustStart(Lexer &)
+namespace {
+
+inline bool isNameByte(char c)
 {
+    return byteClass(c) & kNameB;
+}
+
+inline bool isNameStart(char c)
+{
+    return (byteClass(c) & kNameB) && !(byteClass(c) & kDigit);
+}
+
+inline bool isDigit(char c)
+{
+    return byteClass(c) & kDigit;
+}
+
+inline bool isHexDigit(char c)
+{
+    return isDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+// Bytes of the UTF-8 character at p; 1 for a byte that starts none (what
+// follows p is readable up to a zero byte).
+std::size_t charLength(const char *p)
+{
+    unsigned char u = static_cast<unsigned char>(p[0]);
+    std::size_t n = u >= 0xf8 ? 1 : u >= 0xf0 ? 4 : u >= 0xe0 ? 3 : u >= 0xc0 ? 2 : 1;
+    for (std::size_t k = 1; k < n; ++k)
+        if ((static_cast<unsigned char>(p[k]) & 0xc0) != 0x80)
+            return 1;
+    return n;
+}
+
+// True when the comment that starts at p ("//" or "/*") is a doc comment:
+// "///" but not "////", "//!", "/**" but not "/***" or "/**/", "/*!".
+bool isDocComment(const char *p)
+{
+    if (p[1] == '/')
+        return (p[2] == '/' && p[3] != '/') || p[2] == '!';
+    return (p[2] == '*' && p[3] != '*' && p[3] != '/') || p[2] == '!';
+}
+
+// Skips from pos to the line feed that ends the line (not included) or to the
+// input's end.
+void skipToLineEnd(Lexer &lx)
+{
+    for (;;) {
+        if (const void *lf = std::memchr(lx.window + lx.pos, '\n', lx.end - lx.pos)) {
+            lx.pos = static_cast<std::size_t>(static_cast<const char *>(lf) - lx.window);
+            return;
+        }
+        lx.pos = lx.pieceStart = lx.end;
+        if (lx.ended)
+            return;
+        refill(lx, lx.end);
+    }
+}
+
+// Skips a block comment that starts at pos, the ones nested in it too; pos
+// ends after its last "*/" or at the input's end.
+void skipBlockComment(Lexer &lx)
+{
+    const char *w = lx.window;
+    std::uint64_t depth = 1;
+    std::size_t i = lx.pos + 2;
+    for (;;) {
+        while (!(byteClass(w[i]) & kCommentStop) && w[i] != '/')
+            ++i;
+        if (i + 1 >= lx.end && !lx.ended) {
+            lx.pos = lx.pieceStart = i;
+            refill(lx, i);
+            i = lx.pos;
+            continue;
+        }
+        if (w[i] == '\n') {
+            newLine(lx, i);
+            ++i;
+        } else if (w[i] == '*' && w[i + 1] == '/') {
+            i += 2;
+            if (--depth == 0) {
+                lx.pos = i;
+                return;
+            }
+        } else if (w[i] == '/' && w[i + 1] == '*') {
+            i += 2;
+            ++depth;
+        } else if (i < lx.end) {
+            ++i;  // a lone '*' or '/', or a zero byte of the text
+        } else {
+            lx.pos = i;
+            return;
+        }
+    }
+}
+
+// True when the first thing from window offset i on, other than blanks, line
+// ends and plain comments, is '[' (rustc's test of a first "#!" line), or when
+// the window ends before telling.
+bool bracketFollows(const Lexer &lx, std::size_t i)
+{
+    const char *w = lx.window;
+    for (;;) {
+        while ((byteClass(w[i]) & kBlank) || w[i] == '\n')
+            ++i;
+        if (i + 4 > lx.end && !lx.ended)
+            return true;
+        if (w[i] != '/' || (w[i + 1] != '/' && w[i + 1] != '*') || isDocComment(w + i))
+            return w[i] == '[' && i < lx.end;
+        if (w[i + 1] == '/') {
+            while (i < lx.end && w[i] != '\n')
+                ++i;
+            continue;
+        }
+        std::uint64_t depth = 1;
+        for (i += 2; depth > 0 && i + 1 < lx.end; ++i) {
+            if (w[i] == '*' && w[i + 1] == '/')
+                --depth, ++i;
+            else if (w[i] == '/' && w[i + 1] == '*')
+                ++depth, ++i;
+        }
+        if (depth > 0)
+            return !lx.ended;
+    }
+}
+
+// At the source's start: steps over a UTF-8 byte order mark, and over a first
+// line "#!..." that does not start an inner attribute "#![...]".
+void skipSourceStart(Lexer &lx)
+{
+    refill(lx, 0);
+    const unsigned char *u = reinterpret_cast<const unsigned char *>(lx.window);
+    std::size_t i = lx.end >= 3 && u[0] == 0xef && u[1] == 0xbb && u[2] == 0xbf ? 3 : 0;
+    lx.pos = lx.pieceStart = i;
+    if (lx.window[i] == '#' && lx.window[i + 1] == '!' && !bracketFollows(lx, i + 2))
+        skipToLineEnd(lx);
+}
+
+// Skips blanks, line ends and comments whose words are not tokens. Leaves at
+// least kLexLookahead bytes readable after pos, or all that remain.
+Stop skipLayout(Lexer &lx)
+{
+    const char *w = lx.window;
+    std::size_t i = lx.pos;
+    for (;;) {
+        while (byteClass(w[i]) & kBlank)
+            ++i;
+        if (w[i] == '\n') {
+            newLine(lx, i);
+            ++i;
+            continue;
+        }
+        if (lx.end - i < kLexLookahead && !lx.ended) {
+            lx.pos = lx.pieceStart = i;
+            refill(lx, i);
+            i = lx.pos;
+            continue;
+        }
+        lx.pos = lx.pieceStart = i;
+        if (w[i] == '/' && (w[i + 1] == '*' || w[i + 1] == '/')) {
+            if (lx.options.comments)
+                return Stop::Comment;
+            if (w[i + 1] == '*')
+                skipBlockComment(lx);
+            else
+                skipToLineEnd(lx);
+            i = lx.pos;
+            continue;
+        }
+        return i < lx.end ? Stop::Token : Stop::InputEnd;
+    }
+}
+
+// Goes on with the word of a block comment open at pos: it ends at a blank, a
+// line end, a "/*" or "*/", or the input's end.
+bool blockWordStep(Lexer &lx, TokenPiece &piece)
+{
+    const char *w = lx.window;
+    std::size_t i = lx.pos;
+    for (;;) {
+        while (!(byteClass(w[i]) & kWordStop) && w[i] != '/')
+            ++i;
+        if (i + 1 >= lx.end && !lx.ended) {
+            lx.pos = i;
+            if (!ensureAhead(lx, 2))
+                return pauseAt(lx, piece, lx.pos);
+            i = lx.pos;
+            continue;
+        }
+        bool marker = (w[i] == '*' && w[i + 1] == '/') || (w[i] == '/' && w[i + 1] == '*');
+        if (marker || !(w[i] == '*' || w[i] == '/' || w[i] == 0) || i >= lx.end)
+            break;
+        ++i;
+    }
+    lx.pos = i;
+    finishToken(lx, piece);
+    lx.mode = LexMode::BlockComment;
+    return true;
+}
+
+// Goes on with the words of the block comment open at pos, nested ones
+// included ("/*" and "*/" only separate words); the leading '*' of each line
+// after the first is dropped. True when piece is filled.
+bool blockStep(Lexer &lx, TokenPiece &piece)
+{
+    const char *w = lx.window;
+    for (;;) {
+        std::size_t i = lx.pos;
+        while (byteClass(w[i]) & kBlank)
+            ++i;
+        lx.pos = lx.pieceStart = i;
+        if (lx.end - i < 2 && !lx.ended) {
+            refill(lx, i);
+            continue;
+        }
+        if (w[i] == '\n') {
+            newLine(lx, i);
+            lx.pos = i + 1;
+            lx.commentLineStart = true;
+            continue;
+        }
+        bool leadingStar = lx.commentLineStart && w[i] == '*' && w[i + 1] != '/';
+        lx.commentLineStart = false;
+        if (leadingStar) {
+            lx.pos = i + 1;
+        } else if (w[i] == '*' && w[i + 1] == '/') {
+            lx.pos = i + 2;
+            if (--lx.rust.commentDepth == 0) {
+                lx.mode = LexMode::Between;
+                return false;
+            }
+        } else if (w[i] == '/' && w[i + 1] == '*') {
+            lx.pos = i + 2;
+            ++lx.rust.commentDepth;
+        } else if (i >= lx.end) {
+            lx.mode = LexMode::Between;
+            return false;
+        } else {
+            beginToken(lx, TokenKind::CommentWord);
+            lx.mode = LexMode::Word;
+            return blockWordStep(lx, piece);
+        }
+    }
+}
+
+// Opens the comment at pos whose words are tokens; a doc comment's marker is
+// its first word. True when piece is filled.
+bool commentStart(Lexer &lx, TokenPiece &piece)
+{
+    const char *w = lx.window + lx.pos;
+    lx.commentIsBlock = w[1] == '*';
+    lx.commentLineStart = false;
+    lx.rust.commentDepth = 1;
+    LexMode inside = lx.commentIsBlock ? LexMode::BlockComment : LexMode::LineComment;
+    if (!isDocComment(w)) {
+        lx.pos += 2;
+        lx.mode = inside;
+        return false;
+    }
+    beginToken(lx, TokenKind::CommentWord);
+    lx.pos += 3;
+    finishToken(lx, piece);
+    lx.mode = inside;
+    return true;
+}
+
+// Goes on with a run of name bytes that ends the current token.
+bool nameStep(Lexer &lx, TokenPiece &piece)
+{
+    const char *w = lx.window;
+    std::size_t i = lx.pos;
+    for (;;) {
+        while (isNameByte(w[i]))
+            ++i;
+        if (i < lx.end || lx.ended)
+            break;
+        lx.pos = i;
+        if (!ensureAhead(lx, 1))
+            return pauseAt(lx, piece, lx.pos);
+        i = lx.pos;
+    }
+    lx.pos = i;
+    finishToken(lx, piece);
+    return true;
+}
+
+// After a literal, at pos: its suffix, a name right after it, ends the
+// token; otherwise the token ends there.
+bool literalEnd(Lexer &lx, TokenPiece &piece)
+{
+    if (isNameStart(lx.window[lx.pos])) {
+        lx.mode = LexMode::Name;
+        return nameStep(lx, piece);
+    }
+    finishToken(lx, piece);
+    return true;
+}
+
+// Drops the carriage return of a CR LF at window offset i from the current
+// token's key, handing out the piece before it when there is one. True when
+// piece is filled; the scan goes on from pos either way.
+bool dropReturn(Lexer &lx, TokenPiece &piece, std::size_t i)
+{
+    bool some = i > lx.pieceStart || lx.firstPiece;
+    if (some)
+        setPiece(lx, piece, lx.pieceStart, i, false);
+    lx.pos = lx.pieceStart = i + 1;
+    return some;
+}
+
+// Goes on with a quoted literal to its closing quote (lx.quote). A string
+// spans lines; a character or byte literal stops short, as rustc's does, at a
+// '/' or a line end, and an escape there takes the byte after it whatever it
+// is. Both stop at the input's end.
+bool quotedStep(Lexer &lx, TokenPiece &piece)
+{
+    const char *w = lx.window;
+    const bool string = lx.quote == '"';
+    const std::size_t need = string ? 2 : 3;  // a character literal's CR LF needs the byte after it
+    std::size_t i = lx.pos;
+    for (;;) {
+        while (!(byteClass(w[i]) & kQuotedStop) && (string || w[i] != '/'))
+            ++i;
+        if (i + need > lx.end && !lx.ended) {
+            lx.pos = i;
+            if (!ensureAhead(lx, need))
+                return pauseAt(lx, piece, lx.pos);
+            i = lx.pos;
+            continue;
+        }
+        char c = w[i];
+        if (c == lx.quote) {
+            lx.pos = i + 1;
+            return literalEnd(lx, piece);
+        }
+        bool lineEnd = c == '\n' || (c == '\r' && w[i + 1] == '\n');
+        if (i >= lx.end || (!string && (c == '/' || (lineEnd && w[i + (c == '\r' ? 2 : 1)] != '\'')))) {
+            lx.pos = i;
+            finishToken(lx, piece);
+            return true;
+        }
+        if (c == '\r' && w[i + 1] == '\n') {
+            if (dropReturn(lx, piece, i))
+                return true;
+            i = lx.pos;
+            continue;
+        }
+        if (c == '\n')
+            newLine(lx, i);
+        char next = w[i + 1];
+        bool pair = c == '\\' && (next == '\\' || next == lx.quote || (!string && next != '\n' && next != '\r'));
+        i += pair ? 2 : 1;
+    }
+}
+
+// True when the quote at window offset i closes the open raw string: its
+// '#'s follow.
+bool closesRaw(const Lexer &lx, std::size_t i)
+{
+    std::size_t n = lx.rust.hashes;
+    if (i + 1 + n > lx.end)
+        return false;
+    for (std::size_t k = 1; k <= n; ++k)
+        if (lx.window[i + k] != '#')
+            return false;
+    return true;
+}
+
+// Goes on with the body of a raw string, to its quote and '#'s.
+bool rawStep(Lexer &lx, TokenPiece &piece)
+{
+    const char *w = lx.window;
+    const std::size_t need = lx.rust.hashes + 2;  // the quote, the '#'s, the byte after
+    std::size_t i = lx.pos;
+    for (;;) {
+        while (w[i] != '"' && w[i] != '\n' && w[i] != '\r' && w[i] != 0)
+            ++i;
+        if (i + need > lx.end && !lx.ended && w[i] != '\n') {
+            lx.pos = i;
+            if (!ensureAhead(lx, need))
+                return pauseAt(lx, piece, lx.pos);
+            i = lx.pos;
+        }
+        char c = w[i];
+        if (c == '"' && closesRaw(lx, i)) {
+            lx.pos = i + 1 + lx.rust.hashes;
+            return literalEnd(lx, piece);
+        }
+        if (c == '\n') {
+            newLine(lx, i);
+        } else if (c == '\r' && w[i + 1] == '\n') {
+            if (dropReturn(lx, piece, i))
+                return true;
+            i = lx.pos;
+            continue;
+        } else if (i >= lx.end) {
+            lx.pos = i;
+            finishToken(lx, piece);
+            return true;
+        }
+        ++i;
+    }
+}
+
+// Notes the token about to start, for the groups a macro or an attribute
+// reads: name tells a name or keyword, else punct (n bytes at p) or 0 for a
+// literal or lifetime.
+void noteToken(Lexer &lx, bool name, const char *p, std::size_t n)
+{
+    RustLexState &rs = lx.rust;
+    unsigned char opener = 0;
+    if (name) {
+        opener = rs.opener == 2 ? 1 : 0;
+    } else if (p && n == 1) {
+        switch (p[0]) {
+        case '!': opener = rs.lastMacroRules ? 2 : (rs.lastName || rs.lastHash ? 1 : 0); break;
+        case '#': opener = 1; break;
+        case '(': case '[': case '{':
+            ++rs.depth;
+            if (rs.opener == 1 && rs.groupDepth == 0)
+                rs.groupDepth = rs.depth;
+            break;
+        case ')': case ']': case '}':
+            if (rs.depth == rs.groupDepth)
+                rs.groupDepth = 0;
+            rs.depth -= rs.depth > 0 ? 1 : 0;
+            break;
+        default: break;
+        }
+    }
+    rs.opener = opener;
+    rs.lastName = name;
+    rs.lastMacroRules = name && std::strncmp(p, "macro_rules", 11) == 0 && !isNameByte(p[11]);
+    rs.lastHash = p && !name && p[0] == '#';
+}
+
+// Bytes of the punctuator at p by longest match; "<-" is '<' (see above).
+std::size_t punctuatorLength(const char *p)
+{
+    char a = p[1];
+    switch (p[0]) {
+    case '+': case '*': case '/': case '%': case '^': case '!': return a == '=' ? 2 : 1;
+    case '-': case '=': return a == '=' || a == '>' ? 2 : 1;
+    case '&': return a == '&' || a == '=' ? 2 : 1;
+    case '|': return a == '|' || a == '=' ? 2 : 1;
+    case ':': return a == ':' ? 2 : 1;
+    case '.': return a == '.' ? (p[2] == '.' || p[2] == '=' ? 3 : 2) : 1;
+    case '<': case '>':
+        if (a == p[0])
+            return p[2] == '=' ? 3 : 2;
+        return a == '=' ? 2 : 1;
+    default: return 1;
+    }
+}
+
+// Takes a punctuator, or any other byte alone, at pos.
+bool punctuator(Lexer &lx, TokenPiece &piece)
+{
+    const char *w = lx.window + lx.pos;
+    std::size_t n = punctuatorLength(w);
+    bool group = lx.rust.groupDepth > 0;
+    if (w[0] == '>' && !group) {
+        // ">>" is '>' twice; ">>=" stays whole, and so does a ">=" or ">>="
+        // after the first '>' of a ">>": it is that '>' again.
+        if (lx.splitGreater) {
+            n = 1;
+            lx.splitGreater = false;
+        } else if (n == 2 && w[1] == '>') {
+            n = 1;
+            lx.splitGreater = true;
+        }
+    }
+    if (w[0] == '<' && w[1] == '-' && group)
+        n = 2;
+    noteToken(lx, false, w, n);
+    lx.pos += n;
+    finishToken(lx, piece);
+    return true;
+}
+
+// Moves the window so that a few bytes after pos are readable, if the token
+// leaves room for them.
+void lookahead(Lexer &lx)
+{
+    if (lx.end - lx.pos < 3 && !lx.ended)
+        ensureAhead(lx, 3);
+}
+
+// Takes digits and '_' from pos (hex digits too when hex); true when a digit
+// was among them.
+bool eatDigits(Lexer &lx, bool hex)
+{
+    bool any = false;
+    for (;;) {
+        lookahead(lx);
+        char c = lx.window[lx.pos];
+        bool digit = hex ? isHexDigit(c) : isDigit(c);
+        if (!digit && c != '_')
+            return any;
+        any = any || digit;
+        ++lx.pos;
+    }
+}
+
+// Takes an exponent's sign and digits after its 'e' or 'E'.
+void eatExponent(Lexer &lx)
+{
+    lookahead(lx);
+    if (lx.window[lx.pos] == '+' || lx.window[lx.pos] == '-')
+        ++lx.pos;
+    eatDigits(lx, false);
+}
+
+// Takes a number at pos as rustc does: a base prefix and its digits, a
+// fraction only when the '.' is followed by neither '.' nor a name (so
+// "1..2" is a range and "1.f()" a method call), an exponent, and the suffix.
+bool numberToken(Lexer &lx, TokenPiece &piece)
+{
+    noteToken(lx, false, nullptr, 0);
+    const char *w = lx.window;
+    bool zero = w[lx.pos] == '0';
+    ++lx.pos;
+    lookahead(lx);
+    char c = w[lx.pos];
+    bool fractionMayFollow = true;
+    if (zero && (c == 'b' || c == 'o' || c == 'x')) {
+        ++lx.pos;
+        fractionMayFollow = eatDigits(lx, c == 'x');
+    } else if (!zero || isDigit(c) || c == '_') {
+        eatDigits(lx, false);
+    } else {
+        fractionMayFollow = c == '.' || c == 'e' || c == 'E';
+    }
+    if (fractionMayFollow) {
+        lookahead(lx);
+        const char *p = w + lx.pos;
+        if (p[0] == '.' && p[1] != '.' && !isNameStart(p[1])) {
+            ++lx.pos;
+            if (isDigit(w[lx.pos])) {
+                eatDigits(lx, false);
+                lookahead(lx);
+                if (w[lx.pos] == 'e' || w[lx.pos] == 'E') {
+                    ++lx.pos;
+                    eatExponent(lx);
+                }
+            }
+        } else if (p[0] == 'e' || p[0] == 'E') {
+            ++lx.pos;
+            eatExponent(lx);
+        }
+    }
+    lookahead(lx);
+    return literalEnd(lx, piece);
+}
+
+// Starts a quoted literal whose opening quote stands prefix bytes after pos.
+bool quotedStart(Lexer &lx, TokenPiece &piece, std::size_t prefix)
+{
+    lx.quote = lx.window[lx.pos + prefix];
+    lx.pos += prefix + 1;
+    lx.mode = LexMode::Quoted;
+    return quotedStep(lx, piece);
+}
+
+// Takes a character or byte literal of one character, its quote prefix
+// bytes after pos, the way rustc takes one before anything else: any
+// character but '\\' between two quotes. False when it is none.
+bool oneCharacter(Lexer &lx, std::size_t prefix)
+{
+    std::size_t at = lx.pos + prefix + 1;
+    const char *w = lx.window + at;
+    std::size_t n = charLength(w);
+    if (w[0] == '\\' || w[n] != '\'' || at + n >= lx.end)
+        return false;
+    if (w[0] == '\n')
+        newLine(lx, at);
+    lx.pos = at + n + 1;
+    return true;
+}
+
+// Starts a token at a quote '\'' at pos: a character literal or a lifetime
+// or label, told apart as rustc does: one character and a quote is a
+// literal ('a', '''), else a name after the quote is a lifetime ('a, 'static,
+// 'r#a), and a quote right after that name makes it a literal again.
+bool quoteStart(Lexer &lx, TokenPiece &piece)
+{
+    noteToken(lx, false, nullptr, 0);
+    const char *w = lx.window + lx.pos;
+    if (oneCharacter(lx, 0))
+        return literalEnd(lx, piece);
+    if (!isNameStart(w[1]) && !isDigit(w[1]))
+        return quotedStart(lx, piece, 0);
+    std::size_t i = lx.pos + (w[1] == 'r' && w[2] == '#' && isNameStart(w[3]) ? 3 : 1);
+    while (isNameByte(lx.window[i]))
+        ++i;
+    lx.pos = i;
+    if (i >= lx.end && !lx.ended) {
+        lx.mode = LexMode::Name;  // a lifetime longer than the window: the rest of its name
+        return nameStep(lx, piece);
+    }
+    if (lx.window[i] == '\'')
+        lx.pos = i + 1;
+    finishToken(lx, piece);
+    return true;
+}
+
+// Starts a raw string whose 'r' stands prefix - 1 bytes after pos; taken is
+// false when no quote follows its '#'s.
+bool rawStart(Lexer &lx, TokenPiece &piece, std::size_t prefix, bool &taken)
+{
+    ensureAhead(lx, prefix + kRustRawHashes + 2);
+    const char *w = lx.window + lx.pos;
+    std::size_t n = 0;
+    while (lx.pos + prefix + n < lx.end && w[prefix + n] == '#' && n <= kRustRawHashes)
+        ++n;
+    taken = lx.pos + prefix + n < lx.end && w[prefix + n] == '"' && n <= kRustRawHashes;
+    if (!taken)
+        return false;
+    noteToken(lx, false, nullptr, 0);
+    lx.rust.hashes = n;
+    lx.pos += prefix + n + 1;
+    lx.mode = LexMode::Raw;
+    return rawStep(lx, piece);
+}
+
+// Starts a token at a name byte: a literal with a prefix (b"", b'', c"",
+// r"", br"", cr"", with '#'s), a raw identifier r#name, or a name.
+bool nameStart(Lexer &lx, TokenPiece &piece)
+{
+    const char *w = lx.window + lx.pos;
+    bool bc = w[0] == 'b' || w[0] == 'c';
+    if (bc && w[1] == '"') {
+        noteToken(lx, false, nullptr, 0);
+        return quotedStart(lx, piece, 1);
+    }
+    if (w[0] == 'b' && w[1] == '\'') {
+        noteToken(lx, false, nullptr, 0);
+        return oneCharacter(lx, 1) ? literalEnd(lx, piece) : quotedStart(lx, piece, 1);
+    }
+    std::size_t prefix = w[0] == 'r' ? 1 : (bc && w[1] == 'r' ? 2 : 0);
+    if (prefix > 0 && (w[prefix] == '"' || w[prefix] == '#')) {
+        bool taken = false;
+        bool filled = rawStart(lx, piece, prefix, taken);
+        if (taken)
+            return filled;
+        w = lx.window + lx.pos;
+    }
+    noteToken(lx, true, w, 0);
+    if (w[0] == 'r' && w[1] == '#' && isNameStart(w[2]))
+        lx.pos += 2;
+    lx.mode = LexMode::Name;
+    return nameStep(lx, piece);
+}
+
+// Starts the token at pos.
+bool startToken(Lexer &lx, TokenPiece &piece)
+{
+    beginToken(lx, TokenKind::Code);
+    char c = lx.window[lx.pos];
+    if (isDigit(c))
+        return numberToken(lx, piece);
+    if (isNameStart(c))
+        return nameStart(lx, piece);
+    if (c == '\'')
+        return quoteStart(lx, piece);
+    if (c == '"') {
+        noteToken(lx, false, nullptr, 0);
+        return quotedStart(lx, piece, 0);
+    }
+    return punctuator(lx, piece);
+}
+
+// Between tokens: skips layout and starts what follows.
+bool betweenStep(Lexer &lx, TokenPiece &piece)
+{
+    if (!lx.rust.started) {
+        lx.rust.started = true;
+        skipSourceStart(lx);
+    }
+    switch (skipLayout(lx)) {
+    case Stop::Token: return startToken(lx, piece);
+    case Stop::Comment: return commentStart(lx, piece);
+    case Stop::DirectiveEnd: case Stop::InputEnd: break;
+    }
+    finishStream(lx, piece);
+    return true;
+}
+
+// One step of the lexer; true when piece is filled.
+bool rustStep(Lexer &lx, TokenPiece &piece)
+{
+    switch (lx.mode) {
+    case LexMode::Between: return betweenStep(lx, piece);
+    case LexMode::Name: return nameStep(lx, piece);
+    case LexMode::Quoted: return quotedStep(lx, piece);
+    case LexMode::Raw: return rawStep(lx, piece);
+    case LexMode::BlockComment: return blockStep(lx, piece);
+    case LexMode::LineComment: return commentStep(lx, piece);
+    case LexMode::Word: return lx.commentIsBlock ? blockWordStep(lx, piece) : wordStep(lx, piece);
+    case LexMode::Number: case LexMode::Gap: case LexMode::Verbatim: case LexMode::Interpolated:
+    case LexMode::Finished: break;
+    }
+    finishStream(lx, piece);
+    return true;
+}
+
+} // namespace
+
+void rustStart(Lexer &lx)
+{
+    lx.rust = RustLexState{};
 }
 
 void rustNext(Lexer &lx, TokenPiece &piece)
 {
-    if (lx.mode != LexMode::Finished)
-        refill(lx, 0);
-    finishStream(lx, piece);
+    while (!rustStep(lx, piece)) {
+    }
 }
