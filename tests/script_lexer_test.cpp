@@ -1,4 +1,143 @@
-// Tests of the script lexer.
+// Tests of the script lexer: tables of JavaScript and TypeScript pairs, and a
+// real parser and real formatters as the independent check.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+
 #include "lex_support.h"
+#include "support.h"
+
+namespace {
+
+TEST(ScriptLexer, RegexAgainstDivision)
+{
+    checkPairs(Language::JavaScript, {
+        {"division after a name", "a / b / c", "a/b/c", true},
+        {"regex after '('", "f(/b/g)", "f( /b/g )", true},
+        {"regex body by spelling", "x = /a b/", "x = /a  b/", false, 1, 5, 1, 5},
+        {"division keeps its blanks out", "x = a / b /g", "x = a/b/g", true},
+        {"regex after return", "function f() { return /a/g }", "function f() {\n  return /a/g;\n}", true},
+        {"regex after typeof", "typeof /a/", "typeof /a /", false, 1, 8, 1, 8},
+        {"regex after ')' of if", "if (a) /b/.test(c)", "if (a)\n  /b/.test(c);", true},
+        {"division after ')' of a call", "f(a) / b / c", "f(a)\n  / b / c", true},
+        {"regex after '}' of a block", "{}\n/a b/.test(c)", "{} /a b/.test(c)", true},
+        {"division after '}' of an object", "x = {} / a / b", "x = {}/a/b", true},
+        {"class with '/' inside", "x = /[/]/", "x = /[/]/ ", true},
+        {"'/=' after a name", "a /= 2", "a/=2", true},
+        {"regex '/=' where an operand comes", "x = /=a/", "x = /= a/", false, 1, 5, 1, 5},
+        {"division after postfix ++", "a++ / 2", "a++/2", true},
+        {"regex after 'in'", "x in /a/", "x in / a/", false, 1, 6, 1, 6},
+        {"flags are part of the token", "x = /a/g", "x = /a/i", false, 1, 5, 1, 5},
+    });
+}
+
+TEST(ScriptLexer, Templates)
+{
+    checkPairs(Language::JavaScript, {
+        {"holes are tokens", "`a${ b }c`", "`a${b}c`", true},
+        {"text by spelling", "`a ${b}`", "`a  ${b}`", false, 1, 1, 1, 1},
+        {"three deep", "`1${`2${`3${x}3`}2`}1`", "`1${ `2${ `3${ x }3` }2` }1`", true},
+        {"three deep, a word changed", "`1${`2${`3${x}3`}2`}1`", "`1${`2${`3${x}4`}2`}1`", false, 1, 14, 1, 14},
+        {"braces inside a hole", "`${ {a: 1}.a }`", "`${{ a: 1 }.a}`", true},
+        {"line ends inside the text count", "`a\nb`", "`a b`", false, 1, 1, 1, 1},
+        {"CR LF inside the text is LF", "`a\r\nb`", "`a\nb`", true},
+    });
+}
+
+TEST(ScriptLexer, Semicolons)
+{
+    checkPairs(Language::JavaScript, {
+        {"written and inserted", "a = 1;\nb = 2;\n", "a = 1\nb = 2\n", true},
+        {"before '}'", "function f() { return 1; }", "function f() {\n  return 1\n}", true},
+        {"at the end", "a()", "a();", true},
+        {"prettier's leading ';'", "a;\n[1].map(f)", "a\n;[1].map(f)", true},
+        {"a call across a line end", "a\n(b)", "a(b)", true},
+        {"a call is no statement end", "a\n(b)", "a;\n(b)", false, 2, 1, 1, 2},
+        {"an index across a line end", "a\n[b]", "a[b]", true},
+        {"an operator ends no statement", "a +\nb", "a + b", true},
+        {"joining two statements", "a\nb", "a b", false, 1, 2, 1, 3},
+        {"return broken", "function f() {\n  return x\n}", "function f() {\n  return\n  x\n}", false, 2, 10, 2, 9},
+        {"throw broken", "throw x", "throw\nx", false, 1, 7, 1, 6},
+        {"break and continue", "for (;;) { break a }", "for (;;) { break\na }", false, 1, 18, 1, 17},
+        {"yield broken", "function* g() { yield x }", "function* g() { yield\nx }", false, 1, 23, 1, 22},
+        {"postfix ++ moved to the next line", "a++\nb", "a\n++b", false, 1, 2, 1, 2},
+        {"'=>' on the next line", "f = (a) => a", "f = (a)\n=> a", false, 1, 9, 1, 8},
+        {"empty statement stays", "a;;\nb", "a;\nb", false, 1, 3, 2, 1},
+        {"';' of a for head", "for (a;\nb;\nc) d()", "for (a; b; c) d()", true},
+        {"no ';' inside parentheses", "f(a,\nb)", "f(a, b)", true},
+        {"else on its own line", "if (a) b()\nelse c()", "if (a) b(); else c();", true},
+        {"let across a line end", "let\nx = 1", "let x = 1", true},
+        {"a class body's fields", "class A {\n  x = 1\n  y = 2\n}", "class A { x = 1; y = 2; }", true},
+        {"a method's '}' ends no statement", "class A {\n  f() {}\n  g() {}\n}", "class A { f() {} g() {} }", true},
+        {"object in an expression ends one", "x = {}\ny()", "x = {};\ny();", true},
+        {"function declaration's '}'", "function f() {}\ny()", "function f() {} y()", true},
+        {"a block on the next line after ')'", "if (a)\n{\n}", "if (a) {}", true},
+        {"dot on the next line", "a\n.b()", "a.b()", true},
+    });
+}
+
+TEST(ScriptLexer, TypeScript)
+{
+    checkPairs(Language::TypeScript, {
+        {"generics close alike", "let a: A<B<C>> = x", "let a: A<B<C> > = x", true},
+        {"'>>=' stays whole", "a >>= 1", "a > >= 1", false, 1, 3, 1, 3},
+        {"a cast is no JSX", "x = <T>y\nz()", "x = <T>y;\nz();", true},
+        {"interface members without ';'", "interface A {\n  a: string\n  b: number\n}", "interface A { a: string; b: number; }", true},
+        {"'as' on the next line", "x = y as T", "x = y\nas T", false, 1, 7, 1, 6},
+        {"type alias ending in '>'", "type A = B<C>\nf()", "type A = B<C>;\nf();", true},
+    });
+}
+
+TEST(ScriptLexer, Tokens)
+{
+    checkPairs(Language::JavaScript, {
+        {"numbers by spelling", "x = 1_000n", "x = 1000n", false, 1, 5, 1, 5},
+        {"'.5' is a number", "x = .5", "x=.5", true},
+        {"'?.' not before a digit", "a?.5:b", "a ? .5 : b", true},
+        {"'?.' before a name", "a?.b", "a ?. b", true},
+        {"'?\?=' whole", "a ?\?= b", "a ?? = b", false, 1, 3, 1, 3},
+        {"'**=' whole", "a **= b", "a ** = b", false, 1, 3, 1, 3},
+        {"'>>>=' whole", "a >>>= b", "a >> >= b", false, 1, 3, 1, 3},
+        {"private names", "this.#a", "this.# a", false, 1, 6, 1, 6},
+        {"an escaped name", "\\u0061b = 1", "\\u0061 b = 1", false, 1, 1, 1, 1},
+        {"letters are name bytes", "caf\xC3\xA9 = 1", "caf\xC3\xA9=1", true},
+        {"strings by spelling", "x = 'a'", "x = \"a\"", false, 1, 5, 1, 5},
+        {"shebang and comments are layout", "#!/usr/bin/env node\n// c\nx /* d */ = 1", "x = 1", true},
+        {"legacy octal and hex", "x = 017 + 0x1F", "x=017+0x1F", true},
+        {"exponent sign", "x = 1e+5", "x = 1e +5", false, 1, 5, 1, 5},
+        {"'...' whole", "f(...a)", "f(.. .a)", false, 1, 3, 1, 3},
+    });
+}
+
+TEST(ScriptLexer, Jsx)
+{
+    checkPairs(Language::JavaScript, {
+        {"text re-wrapped", "x = <p>a b\n  c</p>", "x = <p>\n    a\n    b c\n  </p>", true},
+        {"a word changed", "x = <p>a b c</p>", "x = <p>a b d</p>", false, 1, 12, 1, 12},
+        {"{\" \"} is a blank", "x = <p>a <b>c</b></p>", "x = <p>\n    a{\" \"}\n    <b>c</b>\n  </p>", true},
+        {"a blank against none", "x = <p>a<b>c</b></p>", "x = <p>a <b>c</b></p>", false, 1, 9, 1, 9},
+        {"attributes are tokens", "<a b=\"c\" d={e} />", "<a\n  b=\"c\"\n  d={e}\n/>", true},
+        {"comparison is no JSX", "a < b\nc > d", "a < b; c > d", true},
+        {"fragments", "x = <>a</>", "x = <>\n  a\n</>", true},
+        {"a line end inside text is no ';'", "x = <p>\n  a\n  b\n</p>\ny()", "x = <p>a b</p>;\ny();", true},
+    });
+    checkPairs(Language::Tsx, {
+        {"a generic arrow is no JSX", "f = <T,>(a: T) => a\ng()", "f = <T,>(a: T) => a;\ng();", true},
+        {"JSX in .tsx", "x = <A b={c}>d</A>", "x = <A b={c}>e</A>", false, 1, 14, 1, 14},
+    });
+}
+
+TEST(ScriptLexer, NestingPastItsCapacityIsStrict)
+{
+    std::string deep(300, '(');
+    checkPairs(Language::JavaScript, {
+        {"past the capacity a line end counts", deep + "a\nb", deep + "a b", false, 1, 302, 1, 303},
+        {"past the capacity blanks are layout", deep + "a  b", deep + "a b", true},
+    });
+}
+
+} // namespace
