@@ -175,6 +175,7 @@ enum class ScriptFrame : unsigned char {
     ControlParen,  // '(' after if, while, for, with: its ')' ends no expression
     Bracket,       // '['
     Block,         // '{' of a statement block or a declaration's body: its '}' ends a statement
+    TypeBody,      // '{' of a TypeScript interface: a member ends at a line end unless '|', '&', ... goes on
     Object,        // '{' in an expression (object literal, function expression or arrow body)
     Hole,          // "${" of a template literal: its '}' goes back into the template text
     JsxTag,        // inside a JSX opening tag, between '<' and '>'
@@ -220,6 +221,7 @@ struct ScriptLexState {
     std::int64_t lastLine = 0;           // the line where the last Code token ends; 0 before any
     bool pending = false;                // a function, class or like head waits for its body's '{'
     bool pendingExpr = false;            // that head stands in an expression
+    bool pendingType = false;            // that head is an interface's
     std::size_t pendingDepth = 0;        // depth where its body opens
     bool tagStart = false;               // the last token is the '<' that opens a JSX tag
     bool selfClosing = false;            // a '/' stands in the open JSX tag: its '>' ends the element

@@ -303,6 +303,11 @@ bool continues(const Lexer &lx)
 {
     const ScriptLexState &s = lx.script;
     const char *p = lx.window + lx.pos;
+    // Between an interface's members only these go on with a member's type.
+    if (top(s) == ScriptFrame::TypeBody && p[0] != '|' && p[0] != '&' && p[0] != ':' && p[0] != '?' &&
+        p[0] != ',' && p[0] != ';' && p[0] != '>' && (p[0] != '.' || p[1] == '.') && (p[0] != '=' || p[1] == '>') &&
+        !(std::strncmp(p, "extends", 7) == 0 && !isNameByte(p[7])))
+        return false;
     switch (p[0]) {
     case '(': case '[': case ',': case '?': case ':': case ')': case ']': case ';': case '`':
     case '*': case '%': case '&': case '|': case '^': case '<': case '>': case '/':
@@ -329,7 +334,7 @@ bool insertsSemicolon(Lexer &lx)
     if (s.prev != ScriptPrev::Operand && s.prev != ScriptPrev::Restricted)
         return false;
     ScriptFrame f = top(s);
-    if (f != ScriptFrame::None && f != ScriptFrame::Block && f != ScriptFrame::Object)
+    if (f != ScriptFrame::None && f != ScriptFrame::Block && f != ScriptFrame::Object && f != ScriptFrame::TypeBody)
         return false;
     if (lx.window[lx.pos] == '}')
         return f != ScriptFrame::None;
@@ -389,6 +394,8 @@ bool nameStep(Lexer &lx, TokenPiece &piece)
     if (whole && name[0] != '#' && !tag) {
         if (inList(kRestrictedWords, name, length))
             cls = ScriptPrev::Restricted;
+        else if (length == 4 && std::memcmp(name, "void", 4) == 0 && lx.language != Language::JavaScript)
+            cls = ScriptPrev::Operand;  // TypeScript: more often the type than the operator
         else if (inList(kOperatorWords, name, length))
             cls = ScriptPrev::Operator;
         else if (inList(kHeadWords, name, length))
@@ -398,6 +405,7 @@ bool nameStep(Lexer &lx, TokenPiece &piece)
             s.pending = true;
             s.pendingDepth = s.depth;
             s.pendingExpr = !s.stmtStart;
+            s.pendingType = length == 9 && std::memcmp(name, "interface", 9) == 0;
         }
     }
     finishCode(lx, piece, cls);
@@ -709,6 +717,8 @@ ScriptFrame braceFrame(ScriptLexState &s)
         return lastWordIn(s, kBlockWords) ? ScriptFrame::Block : ScriptFrame::Object;
     if (s.pending && s.pendingDepth == s.depth) {
         s.pending = false;
+        if (s.pendingType)
+            return ScriptFrame::TypeBody;
         return s.pendingExpr ? ScriptFrame::Object : ScriptFrame::Block;
     }
     return ScriptFrame::Block;
@@ -752,7 +762,10 @@ bool punctuatorToken(Lexer &lx, TokenPiece &piece)
             elementClosed(s);
             return punctuator(lx, piece, 1, ScriptPrev::Operand);
         }
-        popIf(s, ScriptFrame::Block, ScriptFrame::Object);
+        if (f == ScriptFrame::TypeBody)
+            --s.depth;
+        else
+            popIf(s, ScriptFrame::Block, ScriptFrame::Object);
         return punctuator(lx, piece, 1, f == ScriptFrame::Object ? ScriptPrev::Operand : ScriptPrev::Start);
     }
     case ';':
