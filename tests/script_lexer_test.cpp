@@ -141,3 +141,105 @@ TEST(ScriptLexer, NestingPastItsCapacityIsStrict)
 }
 
 } // namespace
+
+// The verdicts of the built utility on real files and their formatted copies,
+// judged by a real parser (acorn for JavaScript, TypeScript's for the rest):
+// a pair whose trees differ must never compare equivalent (a miss); a pair
+// whose trees and tokens with inserted semicolons are both unchanged must
+// compare equivalent but for under 1% (false alarms).
+class ScriptFormatters : public ::testing::Test {
+protected:
+    struct Tally {
+        int pairs = 0, unchanged = 0, falseAlarms = 0, changed = 0, misses = 0;
+    };
+
+    // The lines of the output of command, run by the shell.
+    static std::vector<std::string> lines(const std::string &command)
+    {
+        std::vector<std::string> out;
+        if (std::FILE *p = popen(command.c_str(), "r")) {
+            char buffer[4096];
+            while (std::fgets(buffer, sizeof buffer, p)) {
+                std::string line(buffer);
+                while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
+                    line.pop_back();
+                out.push_back(line);
+            }
+            pclose(p);
+        }
+        return out;
+    }
+
+    // Judges the pairs of dir a and dir b under root, naming the misses and false alarms.
+    static Tally judge(const std::string &root, const std::string &a, const std::string &b)
+    {
+        Tally t;
+        RunResult r = runMatchling({a, b, "--tokens"}, root);
+        std::string npm = std::string(MATCHLING_NPM_TOOLS) + "/../..";
+        for (const std::string &line : lines("node '" + npm + "/judge.js' '" + root + "/" + a + "' '" + root + "/" + b + "'")) {
+            std::istringstream fields(line);
+            std::string name, tree, tokens;
+            fields >> name >> tree >> tokens;
+            bool different = r.out.find("Not equivalent: " + name + " ") != std::string::npos;
+            ++t.pairs;
+            if (tree == "same" && tokens == "same") {
+                ++t.unchanged;
+                t.falseAlarms += different;
+                EXPECT_FALSE(different) << "false alarm: " << a << " against " << b << ": " << name;
+            }
+            if (tree != "same") {
+                ++t.changed;
+                t.misses += !different;
+                EXPECT_TRUE(different) << "miss: " << a << " against " << b << ": " << name;
+            }
+        }
+        std::printf("%s against %s: %d pairs; %d with trees and tokens unchanged, %d false alarms; "
+                    "%d with trees changed, %d misses\n",
+                    a.c_str(), b.c_str(), t.pairs, t.unchanged, t.falseAlarms, t.changed, t.misses);
+        return t;
+    }
+};
+
+TEST_F(ScriptFormatters, ParserJudgesRealFiles)
+{
+    std::string npm = std::string(MATCHLING_NPM_TOOLS) + "/../..";
+    if (!haveTool("node") || npmTool("prettier").empty() || !exists(npm + "/node_modules/acorn") ||
+        !exists(npm + "/node_modules/typescript"))
+        GTEST_SKIP() << "node and tests/npm's packages are needed (npm ci in tests/npm)";
+    // Files of a few kilobytes from the packages on this machine, spread over them.
+    std::string roots = "'" + npm + "/node_modules' \"$(npm root -g 2>/dev/null)\" /usr/share/nodejs";
+    std::vector<std::string> js = lines("find " + roots + " -name '*.js' -size -30k -size +2k 2>/dev/null | sort | "
+                                        "awk 'NR % 13 == 0' | head -40");
+    std::vector<std::string> ts = lines("find " + roots + " -name '*.d.ts' -size -60k -size +1k 2>/dev/null | sort | "
+                                        "awk 'NR % 2 == 0' | head -40");
+    if (js.size() < 10 || ts.size() < 10)
+        GTEST_SKIP() << "too few JavaScript and TypeScript files found under " << roots;
+    ScratchDir dir;
+    std::string files;
+    for (const std::vector<std::string> *list : {&js, &ts})
+        for (const std::string &f : *list)
+            files += " '" + f + "'";
+    ASSERT_EQ(std::system(("node '" + npm + "/format.js' '" + dir.path() + "'" + files).c_str()), 0);
+    Tally total;
+    auto add = [&](const Tally &t) {
+        total.unchanged += t.unchanged;
+        total.falseAlarms += t.falseAlarms;
+        total.misses += t.misses;
+    };
+    add(judge(dir.path(), "orig", "prettier"));
+    add(judge(dir.path(), "orig", "nosemi"));
+    add(judge(dir.path(), "prettier", "semiless"));
+    add(judge(dir.path(), "prettier", "narrow"));
+    if (haveTool("clang-format")) {
+        ASSERT_EQ(std::system(("cd '" + dir.path() + "' && mkdir clang && for f in orig/*; do "
+                               "clang-format --assume-filename=x.${f##*.} < $f > clang/${f#orig/} 2>/dev/null || "
+                               "rm -f clang/${f#orig/}; done").c_str()),
+                  0);
+        add(judge(dir.path(), "orig", "clang"));
+    }
+    // A line broken after return: never equivalent where the trees differ.
+    Tally broken = judge(dir.path(), "orig", "return");
+    EXPECT_GT(broken.changed, 10);
+    EXPECT_EQ(total.misses + broken.misses, 0);
+    EXPECT_LT(total.falseAlarms * 100, total.unchanged);
+}
