@@ -77,6 +77,10 @@ TEST(ScriptLexer, Semicolons)
         {"function declaration's '}'", "function f() {}\ny()", "function f() {} y()", true},
         {"a block on the next line after ')'", "if (a)\n{\n}", "if (a) {}", true},
         {"dot on the next line", "a\n.b()", "a.b()", true},
+        {"a getter's name on the next line", "class A {\n  get\n  x() {}\n}", "class A { get x() {} }", true},
+        {"a field named get is no getter", "class A {\n  get\n  x() {}\n}", "class A {\n  get;\n  x() {}\n}", false, 3, 3,
+         2, 6},
+        {"'as' is a name in JavaScript", "as\nb", "as b", false, 1, 3, 1, 4},
     });
 }
 
@@ -242,4 +246,37 @@ TEST_F(ScriptFormatters, ParserJudgesRealFiles)
     EXPECT_GT(broken.changed, 10);
     EXPECT_EQ(total.misses + broken.misses, 0);
     EXPECT_LT(total.falseAlarms * 100, total.unchanged);
+}
+
+// JSX as prettier re-wraps it: components with text, attributes and holes,
+// at prettier's width and at a narrow one, judged by TypeScript's parser.
+TEST_F(ScriptFormatters, ParserJudgesJsxRewrapped)
+{
+    std::string npm = std::string(MATCHLING_NPM_TOOLS) + "/../..";
+    if (!haveTool("node") || npmTool("prettier").empty() || !exists(npm + "/node_modules/typescript"))
+        GTEST_SKIP() << "node and tests/npm's packages are needed (npm ci in tests/npm)";
+    static const char *const sources[] = {
+        "export function Card(p) {\n  return <div className=\"card\"><h2>{p.title}</h2>\n"
+        "  <p>Some words that run on and on <b>bold</b> and <i>italic</i>   spaced, then more words to wrap "
+        "them over several lines of text.</p>{p.children}</div>\n}\n",
+        "const List = (p) => <ul>{p.items.map((item) => <li key={item.id}>{item.name} costs {item.price} "
+        "dollars <a href={item.url}>here</a></li>)}</ul>\n",
+        "function App() {\n  const [n, setN] = useState(0)\n  return (\n    <>\n      <button onClick={() => "
+        "setN(n + 1)}>Clicked {n} times, click again to count one more</button>\n      {n > 2 && <p>That is "
+        "many clicks.</p>}\n    </>\n  )\n}\n",
+    };
+    ScratchDir dir;
+    std::string files;
+    for (std::size_t i = 0; i < sizeof sources / sizeof sources[0]; ++i) {
+        std::string name = dir.file("c" + std::to_string(i) + ".jsx");
+        writeFile(name, sources[i]);
+        files += " '" + name + "'";
+    }
+    ASSERT_EQ(std::system(("node '" + npm + "/format.js' '" + dir.path() + "/out'" + files).c_str()), 0);
+    Tally wide = judge(dir.path() + "/out", "orig", "prettier");
+    Tally narrow = judge(dir.path() + "/out", "prettier", "narrow");
+    Tally semiless = judge(dir.path() + "/out", "prettier", "semiless");
+    EXPECT_EQ(wide.misses + narrow.misses + semiless.misses, 0);
+    EXPECT_GT(narrow.unchanged, 0);
+    EXPECT_GT(semiless.unchanged, 0);
 }

@@ -94,8 +94,8 @@ bool lastWordIn(const ScriptLexState &s, const char *list)
 }
 
 const char kRestrictedWords[] = " return break continue throw yield debugger ";
-const char kOperatorWords[] =
-    " typeof void delete new in of instanceof await case default extends else do as satisfies keyof infer is ";
+const char kOperatorWords[] = " typeof void delete new in of instanceof await case default extends else do ";
+const char kTypeOperatorWords[] = " as satisfies keyof infer is ";
 const char kHeadWords[] =
     " var let const class function import export if for while with switch try catch finally static enum ";
 const char kModifierWords[] = " export default async declare abstract ";
@@ -398,6 +398,10 @@ bool nameStep(Lexer &lx, TokenPiece &piece)
             cls = ScriptPrev::Operand;  // TypeScript: more often the type than the operator
         else if (inList(kOperatorWords, name, length))
             cls = ScriptPrev::Operator;
+        else if (lx.language != Language::JavaScript && inList(kTypeOperatorWords, name, length))
+            cls = ScriptPrev::Operator;
+        else if (s.prev == ScriptPrev::Start && inList(" get set ", name, length))
+            cls = ScriptPrev::Head;  // a class member's get or set: its name may follow on the next line
         else if (inList(kHeadWords, name, length))
             cls = ScriptPrev::Head;
         keepStart = s.stmtStart && inList(kModifierWords, name, length);

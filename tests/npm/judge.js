@@ -5,7 +5,8 @@
 // TREE: "same" when both parse to equal syntax trees without positions
 // (acorn for .js, TypeScript for the rest), "differ", or "unparsed";
 // TOKENS: "same" when both hold the same tokens by spelling with a ';' where
-// the parser inserted one (TypeScript's view), else "differ".
+// the parser inserted one (TypeScript's view; JSX text as React reads it, a
+// {" "} child a blank), else "differ".
 'use strict';
 const fs = require('fs');
 const path = require('path');
@@ -43,6 +44,7 @@ function jsxText(raw) {
 // string children joined as React joins them.
 function tsTree(node) {
     if (ts.isJsxText(node)) return {k: 'text', t: jsxText(node.text)};
+    if (ts.isParenthesizedExpression(node)) return tsTree(node.expression);  // acorn keeps none either
     const out = {k: ts.SyntaxKind[node.kind]};
     if (node.text !== undefined && !ts.isSourceFile(node)) out.t = node.text;
     if (ts.isVariableDeclarationList(node)) out.f = node.flags & 7;
@@ -90,7 +92,21 @@ const terminated = new Set([
 // The tokens by spelling, with ';' where a statement ends without one.
 function tsTokens(file) {
     const out = [];
+    // JSX text as React reads it, a {" "} child a blank, runs of them one token.
+    const text = (t) => {
+        if (out.length && out[out.length - 1].startsWith('\u0001')) out[out.length - 1] += t;
+        else out.push('\u0001' + t);
+    };
     const walk = (node) => {
+        if (ts.isJsxText(node)) {
+            text(jsxText(node.text));
+            return;
+        }
+        if (ts.isJsxExpression(node) && node.expression && ts.isStringLiteral(node.expression) &&
+            node.expression.text === ' ' && node.parent && !ts.isJsxAttribute(node.parent)) {
+            text(' ');
+            return;
+        }
         const kids = node.getChildren(file);
         if (!kids.length && node.kind !== ts.SyntaxKind.EndOfFileToken && node.kind !== ts.SyntaxKind.SyntaxList) {
             out.push(node.getText(file));
