@@ -23,6 +23,15 @@
 //   without is its blanks; a {" "} child is a blank;
 // - past kScriptNesting open frames the rest of the source is its words and
 //   line ends, every line end a token.
+//
+// Where the two tokens around a line end cannot tell, the line end is layout
+// only where the joined text would not parse otherwise, so a wrong guess is a
+// false alarm: a '{' on the line after ')' (a method's or function's body),
+// the ')' of do ... while (...) and an arrow body's '}' before '(' insert
+// nothing. Known misses: yield taken as a keyword where a sloppy script names
+// a variable so; in a .tsx file a generic function type "<T>(" after '=' or
+// ':' read as a JSX tag. With LexOptions::comments an inserted ';' comes
+// after the words of the comments before the next token.
 #include <cstring>
 
 #include "tokens/lexer.h"
