@@ -1,13 +1,1033 @@
-// The JavaScript and TypeScript lexer: not written yet; every source is empty.
+// The JavaScript and TypeScript lexer: ECMAScript tokens by longest match,
+// regular expressions told from division by the token before, template
+// literals with their holes lexed as tokens, JSX where the language has it;
+// a line end is layout except where automatic semicolon insertion puts a
+// semicolon there, and there it is the Code token ";".
+//
+// Choices beyond the plain lexical rules:
+// - a ';' is inserted at a line end when the token before can end a statement
+//   and the next one cannot go on with it (decided from the two tokens and
+//   the open frames: never inside (), [] or a template hole), always after
+//   return, break, continue, throw, yield and debugger, before a postfix ++
+//   or --, "=>", "as" and "satisfies" on a new line; before a '}' that closes
+//   a brace, and at the input's end, where the token before can end one;
+// - a '}' of a block or a declaration's body ends no expression, one of an
+//   object literal, a function expression or an arrow body does; which one a
+//   '{' opens is told from the token before it;
+// - ">>" and ">>>" are '>' tokens (TypeScript generics), ">=", ">>=" and
+//   ">>>=" stay whole;
+// - strings, templates and regular expressions keep their spelling, the CR
+//   of a CR LF inside them dropped; HTML-like comments are not recognized;
+// - JSX text is words and blank runs as React reads it: a run holding a line
+//   end is one blank between words and nothing at the text's ends, one
+//   without is its blanks; a {" "} child is a blank;
+// - past kScriptNesting open frames the rest of the source is its words and
+//   line ends, every line end a token.
+//
+// Where the two tokens around a line end cannot tell, the line end is layout
+// only where the joined text would not parse otherwise, so a wrong guess is a
+// false alarm: a '{' on the line after ')' (a method's or function's body),
+// the ')' of do ... while (...) and an arrow body's '}' before '(' insert
+// nothing. Known misses: yield taken as a keyword where a sloppy script names
+// a variable so; in a .tsx file a generic function type "<T>(" after '=' or
+// ':' read as a JSX tag. With LexOptions::comments an inserted ';' comes
+// after the words of the comments before the next token.
+#include <cstring>
+
 #include "tokens/lexer.h"
 
-void scriptStart(Lexer &)
+namespace {
+
+constexpr std::size_t kSpaceRun = 64;  // blanks of a JSX blank token handed out per piece
+const char kSpaces[kSpaceRun + 1] = "                                                                ";
+
+bool isNameByte(char c)
 {
+    return byteClass(c) & kNameC;
+}
+
+bool isDigit(char c)
+{
+    return byteClass(c) & kDigit;
+}
+
+// True when a name starts at p: a name byte that is no digit, or "\u".
+bool isNameStart(const char *p)
+{
+    return (isNameByte(p[0]) && !isDigit(p[0])) || (p[0] == '\\' && p[1] == 'u');
+}
+
+bool hasJsx(const Lexer &lx)
+{
+    return lx.language == Language::JavaScript || lx.language == Language::Tsx;
+}
+
+ScriptFrame top(const ScriptLexState &s)
+{
+    return s.depth > 0 ? s.frames[s.depth - 1] : ScriptFrame::None;
+}
+
+// Opens frame; past kScriptNesting the rest of the source goes loose (strict).
+void push(ScriptLexState &s, ScriptFrame frame)
+{
+    if (s.depth == kScriptNesting) {
+        s.loose = true;
+        return;
+    }
+    s.frames[s.depth++] = frame;
+}
+
+// Closes the innermost frame when it is one of a or b.
+void popIf(ScriptLexState &s, ScriptFrame a, ScriptFrame b)
+{
+    if (s.depth > 0 && (top(s) == a || top(s) == b))
+        --s.depth;
+}
+
+// True when word (length bytes) is one of the blank-separated words of list.
+bool inList(const char *list, const char *word, std::size_t length)
+{
+    if (length == 0 || length >= kScriptWord)
+        return false;
+    char key[kScriptWord + 2];
+    key[0] = ' ';
+    std::memcpy(key + 1, word, length);
+    key[length + 1] = ' ';
+    key[length + 2] = 0;
+    return std::strstr(list, key) != nullptr;
+}
+
+bool lastWordIn(const ScriptLexState &s, const char *list)
+{
+    return inList(list, s.word, s.wordLength);
+}
+
+const char kRestrictedWords[] = " return break continue throw yield debugger ";
+const char kOperatorWords[] = " typeof void delete new in of instanceof await case default extends else do ";
+const char kTypeOperatorWords[] = " as satisfies keyof infer is ";
+const char kHeadWords[] =
+    " var let const class function import export if for while with switch try catch finally static enum ";
+const char kModifierWords[] = " export default async declare abstract ";
+const char kBodyWords[] = " function class interface enum namespace module global ";
+const char kControlWords[] = " if while for with ";
+const char kBlockWords[] = " else do try finally ";
+
+// Records a Code token that ended at pos (already handed out) as cls.
+void noteCode(Lexer &lx, ScriptPrev cls)
+{
+    ScriptLexState &s = lx.script;
+    s.prev = cls;
+    s.stmtStart = cls == ScriptPrev::Start;
+    s.lastEnd = lx.endPlace;
+    s.lastLine = lx.endPlace.line;
+    s.scan = ScriptScan::Between;
+    s.tagStart = false;
+    s.wordLength = 0;
+    s.prevByte = 0;
+}
+
+// Hands out the current token, ending at pos, as a Code token of class cls.
+bool finishCode(Lexer &lx, TokenPiece &piece, ScriptPrev cls)
+{
+    finishToken(lx, piece);
+    noteCode(lx, cls);
+    return true;
+}
+
+// Fills piece with a token of static bytes.
+void setStatic(Lexer &lx, TokenPiece &piece, const char *bytes, std::size_t length, bool first, bool last,
+               TokenPlace place)
+{
+    piece.kind = TokenKind::Code;
+    piece.first = first;
+    piece.last = last;
+    piece.place = place;
+    piece.bytes = bytes;
+    piece.length = length;
+    lx.firstPiece = last;
+}
+
+// Drops the CR of a CR LF at window offset i from the current token's key,
+// handing out the piece before it when there is one (true then).
+bool dropReturn(Lexer &lx, TokenPiece &piece, std::size_t i)
+{
+    bool some = i > lx.pieceStart || lx.firstPiece;
+    if (some)
+        setPiece(lx, piece, lx.pieceStart, i, false);
+    lx.pos = lx.pieceStart = i + 1;
+    return some;
+}
+
+// Makes need bytes after i readable when the window ends sooner; false when
+// the current piece must be handed out first (pos at i then).
+bool readable(Lexer &lx, std::size_t &i, std::size_t need)
+{
+    if (i + need <= lx.end || lx.ended)
+        return true;
+    lx.pos = i;
+    if (!ensureAhead(lx, need))
+        return false;
+    i = lx.pos;
+    return true;
+}
+
+// Skips a block comment at pos to after its "*/" or the input's end.
+void skipBlockComment(Lexer &lx)
+{
+    const char *w = lx.window;
+    std::size_t i = lx.pos + 2;
+    for (;;) {
+        while (!(byteClass(w[i]) & kCommentStop))
+            ++i;
+        if (w[i] == '\n') {
+            newLine(lx, i);
+            ++i;
+        } else if (w[i] == '*' && w[i + 1] == '/') {
+            lx.pos = i + 2;
+            return;
+        } else if (i + 1 < lx.end || (i < lx.end && lx.ended)) {
+            ++i;
+        } else if (lx.ended) {
+            lx.pos = i;
+            return;
+        } else {
+            lx.pos = lx.pieceStart = i;
+            refill(lx, i);
+            i = lx.pos;
+        }
+    }
+}
+
+// Skips a line comment (or a "#!" line) at pos to its line feed or the input's end.
+void skipLineComment(Lexer &lx)
+{
+    std::size_t i = lx.pos + 2;
+    for (;;) {
+        if (const void *lf = std::memchr(lx.window + i, '\n', lx.end - i)) {
+            lx.pos = static_cast<std::size_t>(static_cast<const char *>(lf) - lx.window);
+            return;
+        }
+        lx.pos = lx.pieceStart = lx.end;
+        if (lx.ended)
+            return;
+        refill(lx, lx.end);
+        i = 0;
+    }
+}
+
+// Skips blanks, line ends, a byte order mark or "#!" line at the start, and
+// comments whose words are not tokens. Leaves kLexLookahead bytes readable.
+Stop skipLayout(Lexer &lx)
+{
+    const char *w = lx.window;
+    std::size_t i = lx.pos;
+    for (;;) {
+        while (byteClass(w[i]) & kBlank)
+            ++i;
+        if (w[i] == '\n') {
+            newLine(lx, i);
+            ++i;
+            continue;
+        }
+        if (lx.end - i < kLexLookahead && !lx.ended) {
+            lx.pos = lx.pieceStart = i;
+            refill(lx, i);
+            i = lx.pos;
+            continue;
+        }
+        lx.pos = lx.pieceStart = i;
+        bool atStart = lx.base + static_cast<std::int64_t>(i) == 0;
+        if (atStart && std::memcmp(w, "\xEF\xBB\xBF", 3) == 0) {
+            i += 3;
+            continue;
+        }
+        if (w[i] == '/' && (w[i + 1] == '*' || w[i + 1] == '/')) {
+            if (lx.options.comments)
+                return Stop::Comment;
+            if (w[i + 1] == '*')
+                skipBlockComment(lx);
+            else
+                skipLineComment(lx);
+            i = lx.pos;
+            continue;
+        }
+        if (atStart && w[i] == '#' && w[i + 1] == '!') {
+            skipLineComment(lx);
+            i = lx.pos;
+            continue;
+        }
+        return i < lx.end ? Stop::Token : Stop::InputEnd;
+    }
+}
+
+// Bytes of the punctuator at p by longest match; ">>" and ">>>" count one
+// (each '>' a token), "?." before a digit counts one.
+std::size_t punctuatorLength(const char *p)
+{
+    char a = p[1];
+    switch (p[0]) {
+    case '+': case '-': return a == p[0] || a == '=' ? 2 : 1;
+    case '%': case '^': return a == '=' ? 2 : 1;
+    case '/': return a == '=' ? 2 : 1;
+    case '*':
+        if (a == '*')
+            return p[2] == '=' ? 3 : 2;
+        return a == '=' ? 2 : 1;
+    case '&': case '|':
+        if (a == p[0])
+            return p[2] == '=' ? 3 : 2;
+        return a == '=' ? 2 : 1;
+    case '=':
+        if (a == '=')
+            return p[2] == '=' ? 3 : 2;
+        return a == '>' ? 2 : 1;
+    case '!':
+        if (a == '=')
+            return p[2] == '=' ? 3 : 2;
+        return 1;
+    case '<':
+        if (a == '<')
+            return p[2] == '=' ? 3 : 2;
+        return a == '=' ? 2 : 1;
+    case '>':
+        if (a == '=')
+            return 2;
+        if (a == '>' && p[2] == '=')
+            return 3;
+        if (a == '>' && p[2] == '>' && p[3] == '=')
+            return 4;
+        return 1;
+    case '?':
+        if (a == '?')
+            return p[2] == '=' ? 3 : 2;
+        return a == '.' && !isDigit(p[2]) ? 2 : 1;
+    case '.': return a == '.' && p[2] == '.' ? 3 : 1;
+    default: return 1;
+    }
+}
+
+// True when the token at pos, after a line end, can go on with an expression
+// that the last token ended; then no semicolon is inserted.
+bool continues(const Lexer &lx)
+{
+    const ScriptLexState &s = lx.script;
+    const char *p = lx.window + lx.pos;
+    // Between an interface's members only these go on with a member's type.
+    if (top(s) == ScriptFrame::TypeBody && p[0] != '|' && p[0] != '&' && p[0] != ':' && p[0] != '?' &&
+        p[0] != ',' && p[0] != ';' && p[0] != '>' && (p[0] != '.' || p[1] == '.') && (p[0] != '=' || p[1] == '>') &&
+        !(std::strncmp(p, "extends", 7) == 0 && !isNameByte(p[7])))
+        return false;
+    switch (p[0]) {
+    case '(': case '[': case ',': case '?': case ':': case ')': case ']': case ';': case '`':
+    case '*': case '%': case '&': case '|': case '^': case '<': case '>': case '/':
+        return true;
+    case '.': return !isDigit(p[1]) && !(p[1] == '.' && p[2] == '.');
+    case '=': return p[1] != '>';
+    case '!': return p[1] == '=';
+    case '+': case '-': return p[1] != p[0];
+    case '{': return s.prevByte == ')' || (s.pending && s.pendingDepth == s.depth);
+    default: break;
+    }
+    std::size_t n = 0;
+    while (n < kScriptWord && isNameByte(p[n]))
+        ++n;
+    return inList(" in instanceof extends implements ", p, n);
+}
+
+// True when a ';' goes before the token at pos: the token before can end a
+// statement, and the next one is a '}' that closes a brace, or stands on a
+// new line and cannot go on with it.
+bool insertsSemicolon(Lexer &lx)
+{
+    const ScriptLexState &s = lx.script;
+    if (s.prev != ScriptPrev::Operand && s.prev != ScriptPrev::Restricted)
+        return false;
+    ScriptFrame f = top(s);
+    if (f != ScriptFrame::None && f != ScriptFrame::Block && f != ScriptFrame::Object && f != ScriptFrame::TypeBody)
+        return false;
+    if (lx.window[lx.pos] == '}')
+        return f != ScriptFrame::None;
+    if (placeAt(lx, lx.pos).line <= s.lastLine)
+        return false;
+    return s.prev == ScriptPrev::Restricted ? lx.window[lx.pos] != ';' : !continues(lx);
+}
+
+// Hands out an inserted ';' just after the last token.
+bool insertSemicolon(Lexer &lx, TokenPiece &piece)
+{
+    ScriptLexState &s = lx.script;
+    setStatic(lx, piece, ";", 1, true, true, s.lastEnd);
+    s.prev = ScriptPrev::Start;
+    s.stmtStart = true;
+    s.wordLength = 0;
+    s.prevByte = ';';
+    if (s.pending && s.pendingDepth == s.depth)
+        s.pending = false;
+    return true;
+}
+
+// Goes on with a name: name bytes, "\u" escapes, and a JSX name's '-' inside a tag.
+bool nameStep(Lexer &lx, TokenPiece &piece)
+{
+    ScriptLexState &s = lx.script;
+    const char *w = lx.window;
+    bool tag = top(s) == ScriptFrame::JsxTag || top(s) == ScriptFrame::JsxClosing;
+    std::size_t i = lx.pos;
+    for (;;) {
+        while (isNameByte(w[i]) || (tag && w[i] == '-'))
+            ++i;
+        if (!readable(lx, i, 12))
+            return pauseAt(lx, piece, lx.pos);
+        if (isNameByte(w[i]) || (tag && w[i] == '-'))
+            continue;
+        if (w[i] != '\\' || w[i + 1] != 'u')
+            break;
+        i += 2;
+        if (w[i] == '{') {
+            ++i;
+            while (byteClass(w[i]) & kNameC && w[i] != '}' && i < lx.end)
+                ++i;
+            i += w[i] == '}' ? 1 : 0;
+        }
+    }
+    lx.pos = i;
+    if (s.regexFlags) {
+        s.regexFlags = false;
+        return finishCode(lx, piece, ScriptPrev::Operand);
+    }
+    bool whole = lx.firstPiece;
+    std::size_t length = i - lx.pieceStart;
+    const char *name = w + lx.pieceStart;
+    ScriptPrev cls = ScriptPrev::Operand;
+    bool keepStart = false;
+    if (whole && name[0] != '#' && !tag) {
+        if (inList(kRestrictedWords, name, length))
+            cls = ScriptPrev::Restricted;
+        else if (length == 4 && std::memcmp(name, "void", 4) == 0 && lx.language != Language::JavaScript)
+            cls = ScriptPrev::Operand;  // TypeScript: more often the type than the operator
+        else if (inList(kOperatorWords, name, length))
+            cls = ScriptPrev::Operator;
+        else if (lx.language != Language::JavaScript && inList(kTypeOperatorWords, name, length))
+            cls = ScriptPrev::Operator;
+        else if (s.prev == ScriptPrev::Start && inList(" get set ", name, length))
+            cls = ScriptPrev::Head;  // a class member's get or set: its name may follow on the next line
+        else if (inList(kHeadWords, name, length))
+            cls = ScriptPrev::Head;
+        keepStart = s.stmtStart && inList(kModifierWords, name, length);
+        if (inList(kBodyWords, name, length)) {
+            s.pending = true;
+            s.pendingDepth = s.depth;
+            s.pendingExpr = !s.stmtStart;
+            s.pendingType = length == 9 && std::memcmp(name, "interface", 9) == 0;
+        }
+    }
+    finishCode(lx, piece, cls);
+    s.stmtStart = s.stmtStart || keepStart;
+    s.wordLength = whole && length < kScriptWord ? length : 0;
+    std::memcpy(s.word, name, s.wordLength);
+    return true;
+}
+
+// Goes on with a number: digits, letters and '_', one '.' and an exponent's
+// sign in a decimal one.
+bool numberStep(Lexer &lx, TokenPiece &piece)
+{
+    ScriptLexState &s = lx.script;
+    const char *w = lx.window;
+    std::size_t i = lx.pos;
+    for (;;) {
+        if (!readable(lx, i, 3))
+            return pauseAt(lx, piece, lx.pos);
+        char c = w[i];
+        bool decimal = !s.numberRadix;
+        if ((c == 'e' || c == 'E') && decimal && !s.numberExponent) {
+            s.numberExponent = true;
+            i += (w[i + 1] == '+' || w[i + 1] == '-') && isDigit(w[i + 2]) ? 2 : 1;
+        } else if (isNameByte(c)) {
+            ++i;
+        } else if (c == '.' && decimal && !s.numberDot && !s.numberExponent) {
+            s.numberDot = true;
+            ++i;
+        } else {
+            break;
+        }
+    }
+    lx.pos = i;
+    return finishCode(lx, piece, ScriptPrev::Operand);
+}
+
+// Goes on with a string literal to its closing quote (lx.quote); a line end
+// not escaped, or the input's end, ends it unterminated.
+bool quotedStep(Lexer &lx, TokenPiece &piece)
+{
+    const char *w = lx.window;
+    std::size_t i = lx.pos;
+    for (;;) {
+        while (!(byteClass(w[i]) & kQuotedStop))
+            ++i;
+        if (!readable(lx, i, 3))
+            return pauseAt(lx, piece, lx.pos);
+        char c = w[i];
+        if (c == lx.quote) {
+            lx.pos = i + 1;
+            return finishCode(lx, piece, ScriptPrev::Operand);
+        }
+        if (c == '\n' || (c == '\r' && w[i + 1] == '\n') || i >= lx.end) {
+            lx.pos = i;
+            return finishCode(lx, piece, ScriptPrev::Operand);
+        }
+        // An escaped line end continues the string; it keeps its spelling.
+        if (c == '\\' && w[i + 1] == '\r' && w[i + 2] == '\n') {
+            newLine(lx, i + 2);
+            i += 3;
+        } else if (c == '\\' && w[i + 1] == '\n' && i + 1 < lx.end) {
+            newLine(lx, i + 1);
+            i += 2;
+        } else {
+            i += c == '\\' && i + 1 < lx.end ? 2 : 1;
+        }
+    }
+}
+
+// Goes on with a JSX attribute string: no escapes, line ends inside.
+bool jsxStringStep(Lexer &lx, TokenPiece &piece)
+{
+    const char *w = lx.window;
+    std::size_t i = lx.pos;
+    for (;;) {
+        if (!readable(lx, i, 2))
+            return pauseAt(lx, piece, lx.pos);
+        char c = w[i];
+        if (c == lx.quote || i >= lx.end) {
+            lx.pos = i < lx.end ? i + 1 : i;
+            return finishCode(lx, piece, ScriptPrev::Operand);
+        }
+        if (c == '\r' && w[i + 1] == '\n') {
+            if (dropReturn(lx, piece, i))
+                return true;
+            i = lx.pos;
+            continue;
+        }
+        if (c == '\n')
+            newLine(lx, i);
+        ++i;
+    }
+}
+
+// Goes on with the text of a template literal, up to its closing '`' or the
+// "${" of a hole (then the hole opens).
+bool templateStep(Lexer &lx, TokenPiece &piece)
+{
+    ScriptLexState &s = lx.script;
+    const char *w = lx.window;
+    std::size_t i = lx.pos;
+    for (;;) {
+        while (w[i] != '`' && w[i] != '\\' && w[i] != '$' && w[i] != '\n' && w[i] != '\r' && w[i] != 0)
+            ++i;
+        if (!readable(lx, i, 3))
+            return pauseAt(lx, piece, lx.pos);
+        char c = w[i];
+        if (c == '`') {
+            lx.pos = i + 1;
+            return finishCode(lx, piece, ScriptPrev::Operand);
+        }
+        if (c == '$' && w[i + 1] == '{') {
+            lx.pos = i + 2;
+            push(s, ScriptFrame::Hole);
+            return finishCode(lx, piece, ScriptPrev::Operator);
+        }
+        if (c == '\r' && w[i + 1] == '\n') {
+            if (dropReturn(lx, piece, i))
+                return true;
+            i = lx.pos;
+            continue;
+        }
+        if (i >= lx.end) {
+            lx.pos = i;
+            return finishCode(lx, piece, ScriptPrev::Operand);
+        }
+        if (c == '\n')
+            newLine(lx, i);
+        // An escape takes the byte after it, unless that starts a line end.
+        i += c == '\\' && w[i + 1] != '\n' && w[i + 1] != '\r' && i + 1 < lx.end ? 2 : 1;
+    }
+}
+
+// Goes on with a regular expression literal's body, classes [...] included,
+// then its flags; a line end or the input's end ends it unterminated.
+bool regexStep(Lexer &lx, TokenPiece &piece)
+{
+    ScriptLexState &s = lx.script;
+    const char *w = lx.window;
+    std::size_t i = lx.pos;
+    for (;;) {
+        if (!readable(lx, i, 3))
+            return pauseAt(lx, piece, lx.pos);
+        char c = w[i];
+        if (c == '\n' || (c == '\r' && w[i + 1] == '\n') || i >= lx.end) {
+            lx.pos = i;
+            s.regexFlags = false;
+            return finishCode(lx, piece, ScriptPrev::Operand);
+        }
+        if (c == '/' && !s.regexClass) {
+            lx.pos = i + 1;
+            s.regexFlags = true;
+            s.scan = ScriptScan::Name;
+            return nameStep(lx, piece);
+        }
+        if (c == '[')
+            s.regexClass = true;
+        else if (c == ']')
+            s.regexClass = false;
+        i += c == '\\' && w[i + 1] != '\n' && w[i + 1] != '\r' && i + 1 < lx.end ? 2 : 1;
+    }
+}
+
+// Goes on with a word of JSX text: bytes up to a blank, a line end, '<' or '{'.
+bool jsxWordStep(Lexer &lx, TokenPiece &piece)
+{
+    const char *w = lx.window;
+    std::size_t i = lx.pos;
+    for (;;) {
+        while (!(byteClass(w[i]) & kBlank) && w[i] != '\n' && w[i] != '<' && w[i] != '{' && w[i] != 0)
+            ++i;
+        if (!readable(lx, i, 1))
+            return pauseAt(lx, piece, lx.pos);
+        if (w[i] == 0 && i < lx.end) {
+            ++i;
+            continue;
+        }
+        if (!(byteClass(w[i]) & kBlank) && w[i] != '\n' && w[i] != '<' && w[i] != '{' && i < lx.end)
+            continue;
+        break;
+    }
+    lx.pos = i;
+    lx.script.textHasWord = true;
+    return finishCode(lx, piece, ScriptPrev::Operand);
+}
+
+// Hands out the next piece of a JSX blank token of blankLeft blanks.
+bool blanksStep(Lexer &lx, TokenPiece &piece)
+{
+    ScriptLexState &s = lx.script;
+    std::size_t n = s.blankLeft < kSpaceRun ? s.blankLeft : kSpaceRun;
+    s.blankLeft -= n;
+    setStatic(lx, piece, kSpaces, n, lx.firstPiece, s.blankLeft == 0, lx.place);
+    if (s.blankLeft == 0)
+        s.scan = ScriptScan::Between;
+    return true;
+}
+
+// Starts a blank token of n blanks at place.
+bool blankToken(Lexer &lx, TokenPiece &piece, std::size_t n, TokenPlace place)
+{
+    lx.place = place;
+    lx.firstPiece = true;
+    lx.script.blankLeft = n;
+    lx.script.scan = ScriptScan::Blanks;
+    return blanksStep(lx, piece);
+}
+
+// Hands out the one-byte or longer punctuator of n bytes at pos as cls.
+bool punctuator(Lexer &lx, TokenPiece &piece, std::size_t n, ScriptPrev cls)
+{
+    lx.script.prevByte = n == 1 ? lx.window[lx.pos] : 0;
+    lx.pos += n;
+    char b = lx.script.prevByte;
+    finishCode(lx, piece, cls);
+    lx.script.prevByte = b;
+    return true;
+}
+
+// An element closed: back to its parent's children, or an expression ended.
+void elementClosed(ScriptLexState &s)
+{
+    if (top(s) == ScriptFrame::JsxChildren)
+        s.textHasWord = false;
+}
+
+// Starts a token inside a JSX tag: names with '-', attribute strings, '{',
+// '/', '>' and a nested element's '<'.
+bool jsxTagToken(Lexer &lx, TokenPiece &piece)
+{
+    ScriptLexState &s = lx.script;
+    const char *w = lx.window + lx.pos;
+    bool opening = s.tagStart;
+    if (isNameStart(w)) {
+        s.scan = ScriptScan::Name;
+        return nameStep(lx, piece);
+    }
+    switch (w[0]) {
+    case '"': case '\'':
+        lx.quote = w[0];
+        ++lx.pos;
+        s.scan = ScriptScan::JsxString;
+        return jsxStringStep(lx, piece);
+    case '{':
+        push(s, ScriptFrame::JsxBrace);
+        return punctuator(lx, piece, 1, ScriptPrev::Operator);
+    case '<':
+        push(s, ScriptFrame::JsxTag);
+        s.selfClosing = false;
+        punctuator(lx, piece, 1, ScriptPrev::Operator);
+        s.tagStart = true;
+        return true;
+    case '/':
+        if (opening && top(s) == ScriptFrame::JsxTag) {
+            // "</": the element whose children these are ends with this tag.
+            --s.depth;
+            popIf(s, ScriptFrame::JsxChildren, ScriptFrame::JsxChildren);
+            push(s, ScriptFrame::JsxClosing);
+        } else {
+            s.selfClosing = true;
+        }
+        return punctuator(lx, piece, 1, ScriptPrev::Operator);
+    case '>':
+        if (top(s) == ScriptFrame::JsxClosing || s.selfClosing) {
+            --s.depth;
+            s.selfClosing = false;
+            punctuator(lx, piece, 1, ScriptPrev::Operand);
+            elementClosed(s);
+            return true;
+        }
+        s.frames[s.depth - 1] = ScriptFrame::JsxChildren;
+        s.textHasWord = false;
+        return punctuator(lx, piece, 1, ScriptPrev::Operand);
+    default:
+        return punctuator(lx, piece, punctuatorLength(w), ScriptPrev::Operator);
+    }
+}
+
+// True when the '<' at pos opens a JSX element: where an operand is
+// expected, before a name or '>', and in a .tsx file not a generic arrow's
+// "<T," or "<T extends".
+bool opensJsx(const Lexer &lx)
+{
+    const ScriptLexState &s = lx.script;
+    const char *w = lx.window + lx.pos;
+    if (!hasJsx(lx) || s.prev == ScriptPrev::Operand)
+        return false;
+    if (w[1] == '>')
+        return true;
+    if (!isNameStart(w + 1))
+        return false;
+    if (lx.language != Language::Tsx)
+        return true;
+    std::size_t i = 1;
+    while (isNameByte(w[i]) && i < kLexLookahead - 10)
+        ++i;
+    while (w[i] == ' ' || w[i] == '\t')
+        ++i;
+    return w[i] != ',' && !(std::memcmp(w + i, "extends", 7) == 0 && !isNameByte(w[i + 7]));
+}
+
+// The frame a '{' at pos opens, from the token before it.
+ScriptFrame braceFrame(ScriptLexState &s)
+{
+    if (s.prev == ScriptPrev::Start)
+        return ScriptFrame::Block;
+    if (s.prev == ScriptPrev::Operator || s.prev == ScriptPrev::Restricted)
+        return lastWordIn(s, kBlockWords) ? ScriptFrame::Block : ScriptFrame::Object;
+    if (s.pending && s.pendingDepth == s.depth) {
+        s.pending = false;
+        if (s.pendingType)
+            return ScriptFrame::TypeBody;
+        return s.pendingExpr ? ScriptFrame::Object : ScriptFrame::Block;
+    }
+    return ScriptFrame::Block;
+}
+
+// Starts a token at pos that begins with a punctuator byte.
+bool punctuatorToken(Lexer &lx, TokenPiece &piece)
+{
+    ScriptLexState &s = lx.script;
+    const char *w = lx.window + lx.pos;
+    switch (w[0]) {
+    case '(':
+        push(s, lastWordIn(s, kControlWords) ? ScriptFrame::ControlParen : ScriptFrame::Paren);
+        return punctuator(lx, piece, 1, ScriptPrev::Operator);
+    case ')': {
+        bool control = top(s) == ScriptFrame::ControlParen;
+        popIf(s, ScriptFrame::Paren, ScriptFrame::ControlParen);
+        return punctuator(lx, piece, 1, control ? ScriptPrev::Start : ScriptPrev::Operand);
+    }
+    case '[':
+        push(s, ScriptFrame::Bracket);
+        return punctuator(lx, piece, 1, ScriptPrev::Operator);
+    case ']':
+        popIf(s, ScriptFrame::Bracket, ScriptFrame::Bracket);
+        return punctuator(lx, piece, 1, ScriptPrev::Operand);
+    case '{': {
+        ScriptFrame f = braceFrame(s);
+        push(s, f);
+        return punctuator(lx, piece, 1, f == ScriptFrame::Block ? ScriptPrev::Start : ScriptPrev::Operator);
+    }
+    case '}': {
+        ScriptFrame f = top(s);
+        if (f == ScriptFrame::Hole) {
+            --s.depth;
+            ++lx.pos;
+            s.scan = ScriptScan::Template;
+            return templateStep(lx, piece);
+        }
+        if (f == ScriptFrame::JsxBrace) {
+            --s.depth;
+            elementClosed(s);
+            return punctuator(lx, piece, 1, ScriptPrev::Operand);
+        }
+        if (f == ScriptFrame::TypeBody)
+            --s.depth;
+        else
+            popIf(s, ScriptFrame::Block, ScriptFrame::Object);
+        return punctuator(lx, piece, 1, f == ScriptFrame::Object ? ScriptPrev::Operand : ScriptPrev::Start);
+    }
+    case ';':
+        if (s.pending && s.pendingDepth == s.depth)
+            s.pending = false;
+        return punctuator(lx, piece, 1, ScriptPrev::Start);
+    case '`':
+        ++lx.pos;
+        s.scan = ScriptScan::Template;
+        return templateStep(lx, piece);
+    case '"': case '\'':
+        lx.quote = w[0];
+        ++lx.pos;
+        s.scan = ScriptScan::Quoted;
+        return quotedStep(lx, piece);
+    case '#':
+        if (isNameStart(w + 1)) {
+            ++lx.pos;
+            s.scan = ScriptScan::Name;
+            return nameStep(lx, piece);
+        }
+        break;
+    case '/':
+        if (s.prev != ScriptPrev::Operand) {
+            ++lx.pos;
+            s.regexClass = false;
+            s.regexFlags = false;
+            s.scan = ScriptScan::Regex;
+            return regexStep(lx, piece);
+        }
+        break;
+    case '<':
+        if (opensJsx(lx)) {
+            push(s, ScriptFrame::JsxTag);
+            s.selfClosing = false;
+            punctuator(lx, piece, 1, ScriptPrev::Operator);
+            s.tagStart = true;
+            return true;
+        }
+        break;
+    default: break;
+    }
+    std::size_t n = punctuatorLength(w);
+    ScriptPrev cls = ScriptPrev::Operator;
+    if ((w[0] == '+' || w[0] == '-') && n == 2 && w[1] == w[0] && s.prev == ScriptPrev::Operand)
+        cls = ScriptPrev::Operand;  // a postfix ++ or --
+    else if (w[0] == '>' && n == 1 && lx.language != Language::JavaScript)
+        cls = ScriptPrev::Operand;  // may close a type's arguments
+    return punctuator(lx, piece, n, cls);
+}
+
+// Starts the token at pos.
+bool startToken(Lexer &lx, TokenPiece &piece)
+{
+    ScriptLexState &s = lx.script;
+    const char *w = lx.window + lx.pos;
+    beginToken(lx, TokenKind::Code);
+    ScriptFrame f = top(s);
+    if (f == ScriptFrame::JsxTag || f == ScriptFrame::JsxClosing)
+        return jsxTagToken(lx, piece);
+    if (isDigit(w[0]) || (w[0] == '.' && isDigit(w[1]))) {
+        s.numberRadix = w[0] == '0' && std::strchr("xXoObB", w[1]) && w[1] != 0;
+        s.numberDot = w[0] == '.';
+        s.numberExponent = false;
+        lx.pos += s.numberRadix ? 2 : 1;
+        s.scan = ScriptScan::Number;
+        return numberStep(lx, piece);
+    }
+    if (isNameStart(w)) {
+        s.scan = ScriptScan::Name;
+        return nameStep(lx, piece);
+    }
+    return punctuatorToken(lx, piece);
+}
+
+// Among a JSX element's children: a blank run, a word, a {" "} child (a
+// blank), '{' or a child's or the closing tag's '<'.
+bool jsxTextStep(Lexer &lx, TokenPiece &piece)
+{
+    ScriptLexState &s = lx.script;
+    const char *w = lx.window;
+    std::size_t i = lx.pos;
+    TokenPlace runPlace = placeAt(lx, i);
+    std::size_t run = 0;
+    bool lineEnd = false;
+    for (;;) {
+        while ((byteClass(w[i]) & kBlank) || w[i] == '\n') {
+            if (w[i] == '\n' || w[i] == '\r')
+                lineEnd = true;
+            if (w[i] == '\n')
+                newLine(lx, i);
+            ++run;
+            ++i;
+        }
+        if (lx.end - i >= 8 || lx.ended)
+            break;
+        lx.pos = lx.pieceStart = i;
+        refill(lx, i);
+        i = lx.pos;
+    }
+    lx.pos = lx.pieceStart = i;
+    bool ends = w[i] == '<' || w[i] == '{' || i >= lx.end;
+    if (run > 0 && !lineEnd)
+        return blankToken(lx, piece, run, runPlace);
+    if (run > 0 && !ends && s.textHasWord)
+        return blankToken(lx, piece, 1, runPlace);
+    if (i >= lx.end) {
+        finishStream(lx, piece);
+        return true;
+    }
+    beginToken(lx, TokenKind::Code);
+    if (w[i] == '<') {
+        push(s, ScriptFrame::JsxTag);
+        s.selfClosing = false;
+        punctuator(lx, piece, 1, ScriptPrev::Operator);
+        s.tagStart = true;
+        return true;
+    }
+    if (w[i] == '{' && (w[i + 2] == ' ' && w[i + 3] == w[i + 1] && w[i + 4] == '}') &&
+        (w[i + 1] == '"' || w[i + 1] == '\'')) {
+        lx.pos += 5;
+        s.textHasWord = false;
+        return blankToken(lx, piece, 1, lx.place);
+    }
+    if (w[i] == '{') {
+        push(s, ScriptFrame::JsxBrace);
+        return punctuator(lx, piece, 1, ScriptPrev::Operator);
+    }
+    s.scan = ScriptScan::JsxWord;
+    return jsxWordStep(lx, piece);
+}
+
+// After the frames overflowed: each run of bytes that are no blank a token,
+// each line end a LineEnd token.
+bool looseStep(Lexer &lx, TokenPiece &piece)
+{
+    const char *w = lx.window;
+    std::size_t i = lx.pos;
+    if (lx.firstPiece) {
+        while (byteClass(w[i]) & kBlank)
+            ++i;
+        if (i >= lx.end && !lx.ended) {
+            lx.pos = lx.pieceStart = i;
+            refill(lx, i);
+            return false;
+        }
+        lx.pos = lx.pieceStart = i;
+        if (i >= lx.end) {
+            finishStream(lx, piece);
+            return true;
+        }
+        if (w[i] == '\n') {
+            setWholePiece(lx, piece, TokenKind::LineEnd, "\n", placeAt(lx, i));
+            newLine(lx, i);
+            lx.pos = i + 1;
+            markEnd(lx, lx.pos);
+            return true;
+        }
+        beginToken(lx, TokenKind::Code);
+    }
+    for (;;) {
+        while (!(byteClass(w[i]) & kBlank) && w[i] != '\n' && i < lx.end)
+            ++i;
+        if (i < lx.end || lx.ended)
+            break;
+        if (!readable(lx, i, 1))
+            return pauseAt(lx, piece, lx.pos);
+    }
+    lx.pos = i;
+    finishToken(lx, piece);
+    return true;
+}
+
+// Between tokens: JSX text, or layout, an inserted ';' and the next token.
+bool betweenStep(Lexer &lx, TokenPiece &piece)
+{
+    ScriptLexState &s = lx.script;
+    if (top(s) == ScriptFrame::JsxChildren)
+        return jsxTextStep(lx, piece);
+    switch (skipLayout(lx)) {
+    case Stop::Token:
+        if (insertsSemicolon(lx))
+            return insertSemicolon(lx, piece);
+        return startToken(lx, piece);
+    case Stop::Comment:
+        lx.commentIsBlock = lx.window[lx.pos + 1] == '*';
+        lx.commentLineStart = false;
+        lx.pos += 2;
+        lx.mode = lx.commentIsBlock ? LexMode::BlockComment : LexMode::LineComment;
+        return false;
+    case Stop::InputEnd:
+    case Stop::DirectiveEnd:
+        break;
+    }
+    if (s.prev == ScriptPrev::Operand || s.prev == ScriptPrev::Restricted)
+        return insertSemicolon(lx, piece);
+    finishStream(lx, piece);
+    return true;
+}
+
+// One step of the lexer; true when piece is filled.
+bool scriptStep(Lexer &lx, TokenPiece &piece)
+{
+    ScriptLexState &s = lx.script;
+    switch (lx.mode) {
+    case LexMode::BlockComment: case LexMode::LineComment: return commentStep(lx, piece);
+    case LexMode::Word: return wordStep(lx, piece);
+    case LexMode::Finished: finishStream(lx, piece); return true;
+    default: break;
+    }
+    switch (s.scan) {
+    case ScriptScan::Between: return s.loose ? looseStep(lx, piece) : betweenStep(lx, piece);
+    case ScriptScan::Name: return nameStep(lx, piece);
+    case ScriptScan::Number: return numberStep(lx, piece);
+    case ScriptScan::Quoted: return quotedStep(lx, piece);
+    case ScriptScan::Template: return templateStep(lx, piece);
+    case ScriptScan::Regex: return regexStep(lx, piece);
+    case ScriptScan::JsxString: return jsxStringStep(lx, piece);
+    case ScriptScan::JsxWord: return jsxWordStep(lx, piece);
+    case ScriptScan::Blanks: return blanksStep(lx, piece);
+    }
+    return false;
+}
+
+} // namespace
+
+void scriptStart(Lexer &lx)
+{
+    ScriptLexState &s = lx.script;
+    s.depth = 0;
+    s.loose = false;
+    s.scan = ScriptScan::Between;
+    s.prev = ScriptPrev::Start;
+    s.wordLength = 0;
+    s.prevByte = 0;
+    s.stmtStart = true;
+    s.lastEnd = TokenPlace{};
+    s.lastLine = 0;
+    s.pending = false;
+    s.tagStart = false;
+    s.selfClosing = false;
+    s.textHasWord = false;
+    s.regexClass = false;
+    s.regexFlags = false;
+    s.blankLeft = 0;
 }
 
 void scriptNext(Lexer &lx, TokenPiece &piece)
 {
-    if (lx.mode != LexMode::Finished)
-        refill(lx, 0);
-    finishStream(lx, piece);
+    while (!scriptStep(lx, piece)) {
+    }
 }
