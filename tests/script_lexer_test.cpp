@@ -132,6 +132,10 @@ TEST(ScriptLexer, Jsx)
     checkPairs(Language::Tsx, {
         {"a generic arrow is no JSX", "f = <T,>(a: T) => a\ng()", "f = <T,>(a: T) => a;\ng();", true},
         {"JSX in .tsx", "x = <A b={c}>d</A>", "x = <A b={c}>e</A>", false, 1, 14, 1, 14},
+        {"a generic function type is no JSX", "type F = <T>(x: T) => T;\nfunction f() {\n  return\n  1\n}",
+         "type F = <T>(x: T) => T;\nfunction f() {\n  return 1\n}", false, 3, 9, 3, 10},
+        {"type parameters with a default or a modifier", "type F = <T = A>(x: T) => T\nlet g: <const T>(x: T) => T\nf()",
+         "type F = <T = A>(x: T) => T;\nlet g: <const T>(x: T) => T;\nf();", true},
     });
 }
 

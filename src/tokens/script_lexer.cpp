@@ -28,9 +28,8 @@
 // only where the joined text would not parse otherwise, so a wrong guess is a
 // false alarm: a '{' on the line after ')' (a method's or function's body),
 // the ')' of do ... while (...) and an arrow body's '}' before '(' insert
-// nothing. Known misses: yield taken as a keyword where a sloppy script names
-// a variable so; in a .tsx file a generic function type "<T>(" after '=' or
-// ':' read as a JSX tag. With LexOptions::comments an inserted ';' comes
+// nothing. Known miss: yield taken as a keyword where a sloppy script names
+// a variable so. With LexOptions::comments an inserted ';' comes
 // after the words of the comments before the next token.
 #include <cstring>
 
@@ -699,8 +698,12 @@ bool jsxTagToken(Lexer &lx, TokenPiece &piece)
 }
 
 // True when the '<' at pos opens a JSX element: where an operand is
-// expected, before a name or '>', and in a .tsx file not a generic arrow's
-// "<T," or "<T extends".
+// expected, before a name or '>', and in a .tsx file not the type parameters
+// of a generic arrow or function type: "<T,", "<T extends", "<T =",
+// "<const T", "<in T", "<out T", or "<T>(" (a .tsx file has no "<T>x" casts,
+// and a generic arrow there needs "<T,>", so "<T>(" can only be a generic
+// signature in a type, read as a tag it would take the rest of the file for
+// JSX text).
 bool opensJsx(const Lexer &lx)
 {
     const ScriptLexState &s = lx.script;
@@ -716,9 +719,17 @@ bool opensJsx(const Lexer &lx)
     std::size_t i = 1;
     while (isNameByte(w[i]) && i < kLexLookahead - 10)
         ++i;
+    const std::size_t nameEnd = i;
     while (w[i] == ' ' || w[i] == '\t')
         ++i;
-    return w[i] != ',' && !(std::memcmp(w + i, "extends", 7) == 0 && !isNameByte(w[i + 7]));
+    auto named = [&](const char *word) {
+        const std::size_t n = std::strlen(word);
+        return nameEnd == n + 1 && std::memcmp(w + 1, word, n) == 0;
+    };
+    if ((named("const") || named("in") || named("out")) && i > nameEnd && isNameStart(w + i))
+        return false;
+    return w[i] != ',' && w[i] != '=' && !(w[i] == '>' && w[i + 1] == '(') &&
+           !(std::memcmp(w + i, "extends", 7) == 0 && !isNameByte(w[i + 7]));
 }
 
 // The frame a '{' at pos opens, from the token before it.
