@@ -7,13 +7,14 @@
 
 #include "console/console.h"
 #include "languages/languages.h"
+#include "report/report.h"
 
 namespace {
 
 constexpr int kMostJobs = 1024;  // the most pairs compared at once that --jobs takes
 
 // The long options that stand as whole arguments after the names.
-enum class Option { None, Where, ExitStatus, Tokens, Comments, SortedIncludes, Jobs, Language };
+enum class Option { None, Where, ExitStatus, Tokens, Comments, SortedIncludes, Jobs, Language, Format };
 
 Option optionNamed(const char *arg)
 {
@@ -25,6 +26,7 @@ Option optionNamed(const char *arg)
         {"--tokens", Option::Tokens},        {"--comments", Option::Comments},
         {"--sorted-includes", Option::SortedIncludes}, {"--sorted-imports", Option::SortedIncludes},
         {"--jobs", Option::Jobs},            {"--language", Option::Language},
+        {"--format", Option::Format},
     };
     for (const auto &o : options)
         if (!std::strcmp(arg, o.name))
@@ -88,6 +90,13 @@ bool readLongOptions(int argc, char **argv, int first, RunSettings &flags)
             }
             ++i;
             break;
+        case Option::Format:
+            if (i + 1 >= argc || !formatNamed(argv[i + 1], flags.format)) {
+                consoleMessage("Matchling==>  Option --format needs one of: %s \n", kFormatNames);
+                return false;
+            }
+            ++i;
+            break;
         case Option::None:
             if (arg[0] == '-' && arg[1] == '-') {
                 consoleMessage("Matchling==>  Unknown option %s \n", arg);
@@ -105,7 +114,24 @@ bool readLongOptions(int argc, char **argv, int first, RunSettings &flags)
         consoleMessage("Matchling==>  Option %s needs --tokens \n", needsTokens);
         return false;
     }
+    // A report for programs: the verdict in the exit status, and nothing on
+    // standard output but the report.
+    if (flags.format != ReportFormat::Text) {
+        flags.verdictStatus = true;
+        flags.listNormalized = false;
+        flags.announceCopy = false;
+    }
     return true;
+}
+
+// blame-ignore-revs lists commits: only a range of them has any.
+bool formatFits(const Request &request)
+{
+    if (request.settings.format != ReportFormat::BlameIgnoreRevs ||
+        (request.git && request.revision.find("..") != std::string::npos))
+        return true;
+    consoleMessage("Matchling==>  Option --format blame-ignore-revs needs --git REV1..REV2 \n");
+    return false;
 }
 
 } // namespace
@@ -151,7 +177,8 @@ CommandLine readCommandLine(int argc, char **argv, Request &request)
             names = 3;
         }
         readSwitches(argc, argv, names, request.settings);
-        return readLongOptions(argc, argv, names, request.settings) ? CommandLine::Run : CommandLine::Mistake;
+        return readLongOptions(argc, argv, names, request.settings) && formatFits(request) ? CommandLine::Run
+                                                                                           : CommandLine::Mistake;
     }
     // No pair of names: "/?", or a name alone with nothing to compare it with.
     if (argc < 3)
@@ -159,7 +186,8 @@ CommandLine readCommandLine(int argc, char **argv, Request &request)
     request.names[0] = argv[1];
     request.names[1] = argv[2];
     readSwitches(argc, argv, firstSwitchArgument(3), request.settings);
-    return readLongOptions(argc, argv, 3, request.settings) ? CommandLine::Run : CommandLine::Mistake;
+    return readLongOptions(argc, argv, 3, request.settings) && formatFits(request) ? CommandLine::Run
+                                                                                   : CommandLine::Mistake;
 }
 
 int usageStatus(int argc, char **argv)
@@ -170,4 +198,13 @@ int usageStatus(int argc, char **argv)
         if (!std::strcmp(argv[i], "--exit-status"))
             return 2;
     return 1;
+}
+
+ReportFormat formatAsked(int argc, char **argv)
+{
+    ReportFormat format = ReportFormat::Text;
+    for (int i = 1; i + 1 < argc; ++i)
+        if (!std::strcmp(argv[i], "--format") && formatNamed(argv[i + 1], format))
+            break;
+    return format;
 }
