@@ -173,16 +173,19 @@ void printLanguages(const Tally &t)
 void reportResult(ReportWriter &writer, const WalkList &list, const WalkEntry &entry, const PairResult &result,
                   const RunSettings &settings)
 {
-    static const PairStatus statuses[] = {PairStatus::Equivalent, PairStatus::NotEquivalent, PairStatus::Failed,
-                                          PairStatus::OnlyIn1,    PairStatus::Equivalent,    PairStatus::NotCompared};
-    if (result.outcome == PairOutcome::Unchanged)
-        return;
-    PairFacts p;
-    p.status = statuses[static_cast<int>(result.outcome)];
     const int here = entry.kind == EntryKind::OnlyFirst ? 0 : 1;  // the side that holds the file
-    if (result.outcome == PairOutcome::OnlyOne) {
+    PairFacts p;
+    switch (result.outcome) {
+    case PairOutcome::Equivalent: p.status = PairStatus::Equivalent; break;
+    case PairOutcome::Different: p.status = PairStatus::NotEquivalent; break;
+    case PairOutcome::Failed: p.status = PairStatus::Failed; break;
+    case PairOutcome::NotCompared: p.status = PairStatus::NotCompared; break;
+    case PairOutcome::OnlyOne:
         p.status = here == 0 ? PairStatus::OnlyIn1 : PairStatus::OnlyIn2;
         p.onlyIn = list.sideNames[here].c_str();
+        break;
+    case PairOutcome::Unchanged:
+        return;  // no change at all: not a pair of the run
     }
     p.path = entry.path.c_str();
     for (int f = 0; f < 2; ++f)
