@@ -26,11 +26,11 @@ TEST(Spool, OutputComesBackWholeAndInOrder)
     std::string read = copy.text;
     if (copy.spill) {
         std::rewind(copy.spill);
-        char buffer[4096];
-        std::size_t n;
-        while ((n = std::fread(buffer, 1, sizeof buffer, copy.spill)) > 0)
-            read.append(buffer, n);
+        std::string spilled(static_cast<std::size_t>(copy.spilled), '\0');
+        spilled.resize(std::fread(&spilled[0], 1, spilled.size(), copy.spill));
+        read += spilled;
     }
+    read += copy.tail;
     EXPECT_TRUE(read == written) << read.size() << " bytes against " << written.size();
     EXPECT_TRUE(spool.text.empty() && !spool.spill);
     spoolDrop(copy);

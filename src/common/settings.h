@@ -36,6 +36,16 @@ enum class Language : unsigned char {
     Unknown,     // not in the table: compared by bytes only
 };
 
+// How a run reports, from --format.
+enum class ReportFormat : unsigned char {
+    Text,             // the console report, key waits and all
+    Json,             // JSON Lines: an object per pair, then a summary object
+    Sarif,            // one SARIF 2.1.0 log
+    Github,           // GitHub Actions workflow commands, one per finding
+    Gnu,              // "FILE:LINE:COL: error: MESSAGE" lines, one per finding
+    BlameIgnoreRevs,  // history runs only: the layout-only commits as .git-blame-ignore-revs takes them
+};
+
 // The switches and options; filled once from the command line, read-only after.
 struct RunSettings {
     bool trimLineFeeds = false;   // B: trailing blanks trimming takes line feeds too
@@ -48,9 +58,9 @@ struct RunSettings {
     bool comments = false;        // --comments: with --tokens, the words of comments count too
     bool sortedIncludes = false;  // --sorted-imports (or --sorted-includes): with --tokens, runs of imports compare as sets
     Language language = Language::Unknown;  // --language NAME: every source's language; Unknown when not given
+    ReportFormat format = ReportFormat::Text;  // --format NAME; any but Text also sets verdictStatus and clears L and V
     int jobs = 0;                 // --jobs N: pairs compared at once in tree and git modes; 0 for one per core
     int timeout = 0;              // --timeout SECONDS: how long a formatter may run on one file; 0 when not given
-    bool blameIgnoreRevs = false; // --format blame-ignore-revs: history runs print only the layout-only commits, for git blame
 };
 
 #endif

@@ -10,43 +10,6 @@ thread_local Spool *target = nullptr;  // where this thread's reports go; null f
 
 } // namespace
 
-void spoolWrite(Spool &spool, const char *text, std::size_t len)
-{
-    if (!spool.spill && !spool.noSpill && spool.text.size() + len > kSpoolMemory) {
-        spool.spill = std::tmpfile();
-        spool.noSpill = !spool.spill;
-    }
-    // Where no temporary file can be had, memory holds the rest: nothing is lost.
-    if (!spool.spill) {
-        spool.text.append(text, len);
-        return;
-    }
-    if (std::fwrite(text, 1, len, spool.spill) != len)
-        spool.lost = true;
-}
-
-void spoolDrop(Spool &spool)
-{
-    if (spool.spill)
-        std::fclose(spool.spill);
-    spool = Spool();
-}
-
-void spoolCopy(Spool &spool)
-{
-    consoleText(spool.text.data(), spool.text.size());
-    spool.text.clear();
-    if (!spool.spill)
-        return;
-    std::rewind(spool.spill);
-    char buffer[1 << 16];
-    std::size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, spool.spill)) > 0)
-        consoleText(buffer, n);
-    std::fclose(spool.spill);
-    spool.spill = nullptr;
-}
-
 void consoleTo(Spool *spool)
 {
     target = spool;
@@ -80,9 +43,18 @@ void consoleText(const char *text, std::size_t len)
         outputWrite(text, len);
 }
 
+void consoleRecord(const char *text, std::size_t len)
+{
+    outputWrite(text, len);
+    std::fflush(stdout);
+}
+
 void pause()
 {
     consoleMessage("Matchling==>  Press Enter to continue \n");
+    // A prompt held back in a spool is not on screen: nobody can answer it.
+    if (target)
+        return;
     // The prompt must be on screen before the wait starts.
     std::fflush(stdout);
     if (keyboardReadKey() != 0)

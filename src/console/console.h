@@ -16,9 +16,13 @@ void consoleMessage(const char *format, ...) __attribute__((format(printf, 1, 2)
 // Writes len bytes of text, as they stand, where this thread's reports go.
 void consoleText(const char *text, std::size_t len);
 
+// Writes len bytes of a report for programs (--format) to standard output,
+// wherever this thread's reports go, and flushes it.
+void consoleRecord(const char *text, std::size_t len);
+
 // Prints the key-wait prompt, then waits for one key press on the console
 // keyboard and discards the presses typed ahead; returns at once when the
-// process has no console keyboard.
+// process has no console keyboard, or when this thread's reports go to a spool.
 void pause();
 
 #endif

@@ -4,19 +4,23 @@
 #define MATCHLING_SPOOL_H
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
 constexpr std::size_t kSpoolMemory = 1 << 16;  // bytes a spool keeps in memory before it spills to a file
 
 // Output held back: in memory up to kSpoolMemory bytes, the rest in a
-// temporary file of the system's, which goes when the spool is emptied; in
-// memory too where no temporary file can be made.
+// temporary file of the system's, which goes when the spool is emptied. What
+// the file cannot take (none can be made, or a write to it fails) stays in
+// memory, so nothing written is ever lost.
 struct Spool {
     std::string text;            // the first bytes written
     std::FILE *spill = nullptr;  // the bytes after them; null while there are none
-    bool noSpill = false;        // no temporary file could be made: memory holds everything
-    bool lost = false;           // a write to the temporary file failed: bytes were lost
+    std::int64_t spilled = 0;    // bytes of spill known to be written (a failed write may leave more, unusable)
+    std::string tail;            // the bytes after spill's: gathered for the next write, or kept after a failure
+    bool noSpill = false;        // no temporary file could be had, or a write to it failed: memory holds the rest
+    bool headOnly = false;       // keeps only its first kSpoolMemory bytes, for output nobody reads but its start
 };
 
 // Appends len bytes of text to spool.

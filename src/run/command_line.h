@@ -43,6 +43,10 @@ void showUsage();
 // Exit status of the usage screen: 2 when an argument asks for "--exit-status", else 1.
 int usageStatus(int argc, char **argv);
 
+// The report format a --format option of argv names, valid or not the rest
+// of the command line; Text when none does.
+ReportFormat formatAsked(int argc, char **argv);
+
 // Sets the flags named by one switch word, which it upper-cases in place; only
 // its first letter counts.
 void setSwitches(char *word, RunSettings &flags);

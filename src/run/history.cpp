@@ -49,7 +49,7 @@ int judge(const GitCommit &commit, const RunSettings &settings, long long &chang
 void report(const GitCommit &commit, long long changed, bool listAll, const RunSettings &settings, Judged &judged)
 {
     ++(changed == 0 ? judged.layoutOnly : judged.changesCode);
-    if (settings.blameIgnoreRevs) {
+    if (settings.format == ReportFormat::BlameIgnoreRevs) {
         if (changed == 0)
             consoleMessage("# %s\n%s\n", commit.subject.c_str(), commit.id.c_str());
     } else if (changed != 0) {
@@ -99,7 +99,7 @@ int readListed(const std::string &name, std::vector<std::string> &listed, std::s
 // to standard error.
 int stop(const RunSettings &settings, const std::string &error)
 {
-    if (settings.blameIgnoreRevs) {
+    if (settings.format == ReportFormat::BlameIgnoreRevs) {
         std::fprintf(stderr, "Matchling==>  %s \n", error.c_str());
         return kExitTrouble;
     }
@@ -135,7 +135,7 @@ int historyRun(const Request &request)
                 return stop(settings, error);
             if (found == 1) {
                 ++judged.notCommits;
-                if (!settings.blameIgnoreRevs)
+                if (settings.format != ReportFormat::BlameIgnoreRevs)
                     consoleMessage("Matchling==> Not a commit: %s \n", listed[i].c_str());
                 continue;
             }
@@ -150,7 +150,7 @@ int historyRun(const Request &request)
 
     // 3. The summary and the verdict, or for git blame's list nothing more.
     const bool allLayout = judged.changesCode == 0 && judged.notCommits == 0;
-    if (settings.blameIgnoreRevs)
+    if (settings.format == ReportFormat::BlameIgnoreRevs)
         return allLayout ? kExitSame : kExitDifferent;
     if (verify)
         consoleMessage("Matchling==> %lld listed commits judged: %lld layout only, %lld changing code, "

@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "common/files.h"
+#include "console/console.h"
 #include "console/keyboard.h"
 #include "run/command_line.h"
 #include "run/history.h"
@@ -16,9 +17,18 @@ int main(int argc, char **argv)
     keyboardOpen();
     argv = platformArguments(argc, argv);
 
-    // 2. Nothing to compare, or a mistyped option: show how to name them.
+    // 2. Nothing to compare, or a mistyped option: show how to name them;
+    // a report for programs gives the mistake as its error instead.
     Request request;
-    if (readCommandLine(argc, argv, request) != CommandLine::Run) {
+    Spool mistake;
+    consoleTo(&mistake);
+    const CommandLine line = readCommandLine(argc, argv, request);
+    consoleTo(nullptr);
+    const ReportFormat format = formatAsked(argc, argv);
+    if (line == CommandLine::Mistake && format != ReportFormat::Text && format != ReportFormat::BlameIgnoreRevs)
+        return stoppedReport(format, mistake.text);
+    spoolCopy(mistake);
+    if (line != CommandLine::Run) {
         showUsage();
         return usageStatus(argc, argv);
     }

@@ -184,20 +184,21 @@ PairOutcome compareOpen(Sides &s, const RunSettings &settings, const Language (&
     closeSide(s, 0);
     closeSide(s, 1);
     const Reopener again{&s, reopenForReport, closeForReport};
+    // A report for programs takes the facts; the text lines would go unread.
+    if (settings.format != ReportFormat::Text && settings.tokens) {
+        tokenDifference(run.tokens->comparison, result.difference);
+        return PairOutcome::Different;
+    }
+    if (settings.format != ReportFormat::Text) {
+        blockDifference(run.comparison, result.difference);
+        differenceLines(run, settings, again, result.difference.lines);
+        return PairOutcome::Different;
+    }
     if (settings.tokens)
         reportTokenDifference(run.tokens->comparison, names, again);
     else if (settings.showWhere)
         reportWhere(run, settings, again);
     return PairOutcome::Different;
-}
-
-// The path a side's name gives, less a git revision before it.
-std::string sidePath(const SideRef &ref)
-{
-    if (!ref.command.empty())
-        return ref.file;
-    const std::size_t colon = ref.object.empty() ? std::string::npos : ref.name.find(':');
-    return colon == std::string::npos ? ref.name : ref.name.substr(colon + 1);
 }
 
 // The language of each side of entry: --language's, else its own name's,
@@ -282,6 +283,15 @@ void compareSides(Sides &s, const SweepSettings &sweep, PairResult &result)
 }
 
 } // namespace
+
+// The path a side's name gives, less a git revision before it.
+std::string sidePath(const SideRef &ref)
+{
+    if (!ref.command.empty())
+        return ref.file;
+    const std::size_t colon = ref.object.empty() ? std::string::npos : ref.name.find(':');
+    return colon == std::string::npos ? ref.name : ref.name.substr(colon + 1);
+}
 
 void comparePair(Worker &worker, const WalkEntry &entry, const SweepSettings &sweep, PairResult &result)
 {

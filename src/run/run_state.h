@@ -8,6 +8,7 @@
 #ifndef MATCHLING_RUN_STATE_H
 #define MATCHLING_RUN_STATE_H
 
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -65,11 +66,18 @@ bool tokenLanguages(const RunSettings &settings, const char *const (&names)[2], 
 // Runs one validation of the files names[0] and names[1] and returns the exit status.
 int validationRun(RunState &run, const RunSettings &settings, const char *const (&names)[2]);
 
+// Writes the error of a run that stopped, from its text report text, in the
+// form of format (not Text); returns the exit status of a run that stopped.
+int stoppedReport(ReportFormat format, const std::string &text);
+
 // Closes every stream of run that is still open and marks it closed.
 void closeStreams(RunState &run);
 
 // Prints, for each file, the source line of the first difference that the
 // block comparison found, reading the sources again through sources.
 void reportWhere(RunState &run, const RunSettings &settings, const Reopener &sources);
+
+// The same lines, into lines (0 where a line cannot be found), printing nothing.
+void differenceLines(RunState &run, const RunSettings &settings, const Reopener &sources, std::int64_t (&lines)[2]);
 
 #endif

@@ -27,6 +27,7 @@ struct Tally {
     long long different = 0;
     long long failed = 0;
     long long onlyOne = 0;
+    long long notCompared = 0;  // of the failed ones, those with no token rules for their kind
     long long byLanguage[kLanguageNames + 1] = {};  // pairs compared, by languageIndex
 };
 
@@ -134,6 +135,7 @@ void printResult(const WalkList &list, const WalkEntry &entry, PairResult &resul
         break;
     case PairOutcome::NotCompared:
         ++tally.failed;
+        ++tally.notCompared;
         consoleMessage("Matchling==> Not compared: %s (no token rules for this kind of file) \n", entry.path.c_str());
         break;
     case PairOutcome::Unchanged:
@@ -143,21 +145,67 @@ void printResult(const WalkList &list, const WalkEntry &entry, PairResult &resul
         ++tally.byLanguage[languageIndex(result.language)];
 }
 
-// Prints how many of the pairs compared each language had, in table order,
-// those without token rules last.
-void printLanguages(const Tally &t)
+// How many of the pairs compared each language had, in table order, those
+// without token rules last.
+std::vector<std::pair<std::string, long long>> languageCounts(const Tally &t)
 {
-    std::string counts;
+    std::vector<std::pair<std::string, long long>> counts;
     for (std::size_t r = 0; r < kLanguageRowCount; ++r) {
         const std::size_t k = languageIndex(kLanguageRows[r].language);
         if (t.byLanguage[k] == 0 || (r > 0 && k == languageIndex(kLanguageRows[r - 1].language)))
             continue;
-        counts += (counts.empty() ? "" : ", ") + std::string(kLanguageRows[r].name) + " " +
-                  std::to_string(t.byLanguage[k]);
+        counts.emplace_back(kLanguageRows[r].name, t.byLanguage[k]);
     }
     if (t.byLanguage[kLanguageNames] > 0)
-        counts += (counts.empty() ? "" : ", ") + std::string("other ") + std::to_string(t.byLanguage[kLanguageNames]);
+        counts.emplace_back("other", t.byLanguage[kLanguageNames]);
+    return counts;
+}
+
+// Prints how many of the pairs compared each language had.
+void printLanguages(const Tally &t)
+{
+    std::string counts;
+    for (const auto &c : languageCounts(t))
+        counts += (counts.empty() ? "" : ", ") + c.first + " " + std::to_string(c.second);
     consoleMessage("Matchling==> Pairs by language: %s \n", counts.empty() ? "none" : counts.c_str());
+}
+
+// Writes one entry's facts in the format of settings (not Text).
+void reportResult(ReportWriter &writer, const WalkList &list, const WalkEntry &entry, const PairResult &result,
+                  const RunSettings &settings)
+{
+    const int here = entry.kind == EntryKind::OnlyFirst ? 0 : 1;  // the side that holds the file
+    PairFacts p;
+    switch (result.outcome) {
+    case PairOutcome::Equivalent: p.status = PairStatus::Equivalent; break;
+    case PairOutcome::Different: p.status = PairStatus::NotEquivalent; break;
+    case PairOutcome::Failed: p.status = PairStatus::Failed; break;
+    case PairOutcome::NotCompared: p.status = PairStatus::NotCompared; break;
+    case PairOutcome::OnlyOne:
+        p.status = here == 0 ? PairStatus::OnlyIn1 : PairStatus::OnlyIn2;
+        p.onlyIn = list.sideNames[here].c_str();
+        break;
+    case PairOutcome::Unchanged:
+        return;  // no change at all: not a pair of the run
+    }
+    p.path = entry.path.c_str();
+    for (int f = 0; f < 2; ++f)
+        if (!entry.sides[f].name.empty() && (result.outcome != PairOutcome::OnlyOne || f == here))
+            p.names[f] = entry.sides[f].name.c_str();
+    std::string place = sidePath(entry.sides[here]);
+    if (place.empty())
+        place = entry.path;
+    p.place = place.c_str();
+    if (result.outcome == PairOutcome::Failed)
+        p.reason = result.reason.c_str();
+    else if (result.outcome == PairOutcome::NotCompared)
+        p.reason = "no token rules for this kind of file";
+    p.language = settings.tokens ? languageName(result.language) : nullptr;
+    p.difference = &result.difference;
+    std::string out;
+    reportPair(writer, p, out);
+    if (!out.empty())
+        consoleRecord(out.data(), out.size());
 }
 
 bool printsSomething(const PairResult &result)
@@ -166,11 +214,14 @@ bool printsSomething(const PairResult &result)
            !result.listings[0].text.empty() || !result.listings[1].text.empty();
 }
 
-// Prints the results in list order as they are done; returns the tally.
-Tally printInOrder(Sweep &sweep)
+// Prints the results in list order as they are done, each also in writer's
+// format unless that is Text; returns the tally.
+Tally printInOrder(Sweep &sweep, ReportWriter &writer)
 {
     Tally tally;
     Progress progress;
+    const RunSettings &settings = *sweep.settings.settings;
+    progress.terminal = progress.terminal && settings.format == ReportFormat::Text;
     for (std::size_t i = 0; i < sweep.results.size(); ++i) {
         PairResult &result = sweep.results[i];
         {
@@ -189,6 +240,8 @@ Tally printInOrder(Sweep &sweep)
             if (printsSomething(result))
                 clearProgress(progress);
             printResult(sweep.list, sweep.list.entries[i], result, tally);
+            if (settings.format != ReportFormat::Text)
+                reportResult(writer, sweep.list, sweep.list.entries[i], result, settings);
         }
         result = PairResult();
         bool blocked;
@@ -222,11 +275,37 @@ int sweepList(const WalkList &list, const SweepSettings &settings)
     sweep.ahead = static_cast<std::size_t>(jobs) * kAheadPerWorker;
     std::vector<std::thread> workers;
     const int started = static_cast<std::size_t>(jobs) < list.entries.size() ? jobs : static_cast<int>(list.entries.size());
+    // For programs the text report goes nowhere: only the format is written.
+    const bool text = settings.settings->format == ReportFormat::Text;
+    Spool unread;
+    unread.headOnly = true;
+    if (!text)
+        consoleTo(&unread);
+    ReportWriter writer;
+    writer.format = settings.settings->format;
+    std::string out;
+    if (!text) {
+        reportBegin(writer, out);
+        consoleRecord(out.data(), out.size());
+    }
     for (int k = 0; k < started; ++k)
         workers.emplace_back(work, std::ref(sweep));
-    const Tally t = printInOrder(sweep);
+    const Tally t = printInOrder(sweep, writer);
     for (std::thread &w : workers)
         w.join();
+    if (!text) {
+        ReportCounts counts;
+        counts.equivalent = t.equivalent;
+        counts.different = t.different;
+        counts.failed = t.failed;
+        counts.notCompared = t.notCompared;
+        counts.onlyOne = t.onlyOne;
+        counts.byLanguage = settings.settings->tokens;
+        counts.languages = languageCounts(t);
+        out.clear();
+        reportEnd(writer, counts, out);
+        consoleRecord(out.data(), out.size());
+    }
 
     if (settings.skipped >= 0)
         consoleMessage("Matchling==> %lld files skipped (no token rules for their kind) \n", settings.skipped);
@@ -244,6 +323,7 @@ int sweepList(const WalkList &list, const SweepSettings &settings)
         consoleMessage("Matchling==>  Files are not equivalent \n");
     }
     pause();
+    consoleTo(nullptr);
     if (settings.settings->verdictStatus)
         return allEquivalent ? kExitSame : kExitDifferent;
     return kExitCompared;
@@ -261,6 +341,8 @@ int sweepRun(const Request &request)
                            ? walkFormatter(request.paths, request.formatter, request.settings.timeout, list, skipped, error)
                        : request.git ? walkGit(request.revision, list, error)
                                      : walkTrees(request.names[0], request.names[1], list, error);
+    if (failed && request.settings.format != ReportFormat::Text)
+        return stoppedReport(request.settings.format, error);
     if (failed) {
         consoleMessage("Matchling==>  %s \n", error.c_str());
         consoleMessage("Matchling==>  Program will abort \n");
@@ -287,7 +369,8 @@ void sweepOutcomes(const WalkList &list, const SweepSettings &settings, std::vec
     std::vector<std::thread> workers;
     for (std::size_t k = 0; k < static_cast<std::size_t>(jobs) && k < list.entries.size(); ++k)
         workers.emplace_back(work, std::ref(sweep));
-    printInOrder(sweep);
+    ReportWriter unused;
+    printInOrder(sweep, unused);
     for (std::thread &w : workers)
         w.join();
 }

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "console/spool.h"
+#include "report/report.h"
 #include "run/command_line.h"
 #include "run/run_state.h"
 #include "walk/walk.h"
@@ -31,6 +32,7 @@ struct PairResult {
     Spool listings[2];       // with switch L, each side's normalized text or token list
     std::int64_t bytes = 0;  // bytes of the two sides, for the progress line
     Language language = Language::Unknown;  // with --tokens, the language the pair was (or would be) lexed as
+    DifferenceFacts difference;  // with --format other than text, where a Different pair differs
     bool done = false;       // the result is complete
 };
 
@@ -50,6 +52,9 @@ struct SweepSettings {
 // Compares the pair entry names, or takes what the listing already knows of
 // it, into result.
 void comparePair(Worker &worker, const WalkEntry &entry, const SweepSettings &sweep, PairResult &result);
+
+// The path a side's name gives, less a git revision before it.
+std::string sidePath(const SideRef &ref);
 
 // Runs over the trees request.names[0] and request.names[1] (both
 // directories), with request.git over a commit, or with request.formatter

@@ -7,6 +7,7 @@
 
 #include "console/console.h"
 #include "languages/languages.h"
+#include "report/report.h"
 
 namespace {
 
@@ -109,10 +110,8 @@ bool readLongOptions(int argc, char **argv, int first, RunSettings &flags)
             ++i;
             break;
         case Option::Format:
-            if (i + 1 < argc && !std::strcmp(argv[i + 1], "blame-ignore-revs")) {
-                flags.blameIgnoreRevs = true;
-            } else if (i + 1 >= argc || std::strcmp(argv[i + 1], "text") != 0) {
-                consoleMessage("Matchling==>  Option --format needs one of: text, blame-ignore-revs \n");
+            if (i + 1 >= argc || !formatNamed(argv[i + 1], flags.format)) {
+                consoleMessage("Matchling==>  Option --format needs one of: %s \n", kFormatNames);
                 return false;
             }
             ++i;
@@ -134,6 +133,13 @@ bool readLongOptions(int argc, char **argv, int first, RunSettings &flags)
         consoleMessage("Matchling==>  Option %s needs --tokens \n", needsTokens);
         return false;
     }
+    // A report for programs: the verdict in the exit status, and nothing on
+    // standard output but the report.
+    if (flags.format != ReportFormat::Text) {
+        flags.verdictStatus = true;
+        flags.listNormalized = false;
+        flags.announceCopy = false;
+    }
     return true;
 }
 
@@ -146,7 +152,13 @@ CommandLine modesAgree(Request &request)
         consoleMessage("Matchling==>  Option --timeout needs --formatter \n");
         return CommandLine::Mistake;
     }
-    if (flags.blameIgnoreRevs && !request.history && request.ignoreRevs.empty()) {
+    const bool commits = request.history || !request.ignoreRevs.empty();
+    if (commits && flags.format != ReportFormat::Text && flags.format != ReportFormat::BlameIgnoreRevs) {
+        consoleMessage("Matchling==>  Option --format needs text or blame-ignore-revs with --git REV1..REV2 or "
+                       "--verify-ignore-revs \n");
+        return CommandLine::Mistake;
+    }
+    if (flags.format == ReportFormat::BlameIgnoreRevs && !commits) {
         consoleMessage("Matchling==>  Option --format blame-ignore-revs needs --git REV1..REV2 or --verify-ignore-revs \n");
         return CommandLine::Mistake;
     }
@@ -253,4 +265,13 @@ int usageStatus(int argc, char **argv)
         if (!std::strcmp(argv[i], "--exit-status"))
             return 2;
     return 1;
+}
+
+ReportFormat formatAsked(int argc, char **argv)
+{
+    ReportFormat format = ReportFormat::Text;
+    for (int i = 1; i + 1 < argc; ++i)
+        if (!std::strcmp(argv[i], "--format") && formatNamed(argv[i + 1], format))
+            break;
+    return format;
 }

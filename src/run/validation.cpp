@@ -5,6 +5,7 @@
 #include "console/console.h"
 #include "languages/languages.h"
 #include "run/command_line.h"
+#include "report/report.h"
 #include "run/run_state.h"
 
 namespace {
@@ -199,7 +200,51 @@ int compareTokenStreams(RunState &run, const RunSettings &settings, Verdict &ver
     return 0;
 }
 
+// Steps 0 to 10 of a validation; returns the exit status.
+int validate(RunState &run, const RunSettings &settings, const char *const (&names)[2]);
+
+// The report of a single run for programs: the pair, then the summary.
+void reportSingle(RunState &run, const RunSettings &settings, bool different)
+{
+    DifferenceFacts difference;
+    if (different && settings.tokens) {
+        tokenDifference(run.tokens->comparison, difference);
+    } else if (different) {
+        blockDifference(run.comparison, difference);
+        differenceLines(run, settings, Reopener{&run, reopenByName, closeReopened}, difference.lines);
+    }
+    PairFacts pair;
+    pair.path = pair.place = run.fileNames[1].c_str();
+    pair.names[0] = run.fileNames[0].c_str();
+    pair.names[1] = run.fileNames[1].c_str();
+    pair.status = different ? PairStatus::NotEquivalent : PairStatus::Equivalent;
+    pair.difference = &difference;
+    pair.language = settings.tokens ? languageName(run.languages[0]) : nullptr;
+    ReportCounts counts;
+    (different ? counts.different : counts.equivalent) = 1;
+    if (settings.tokens) {
+        counts.byLanguage = true;
+        counts.languages.emplace_back(languageName(run.languages[0]), 1);
+    }
+    ReportWriter writer;
+    writer.format = settings.format;
+    std::string out;
+    reportPair(writer, pair, out);
+    reportEnd(writer, counts, out);
+    consoleRecord(out.data(), out.size());
+}
+
 } // namespace
+
+int stoppedReport(ReportFormat format, const std::string &text)
+{
+    ReportWriter writer;
+    writer.format = format;
+    std::string out;
+    reportStopped(writer, firstReportLine(text), out);
+    consoleRecord(out.data(), out.size());
+    return kExitTrouble;
+}
 
 bool tokenLanguages(const RunSettings &settings, const char *const (&names)[2], Language (&languages)[2])
 {
@@ -239,6 +284,25 @@ void closeStreams(RunState &run)
 }
 
 int validationRun(RunState &run, const RunSettings &settings, const char *const (&names)[2])
+{
+    if (settings.format == ReportFormat::Text)
+        return validate(run, settings, names);
+    // For programs the text report is held back, and only its first line
+    // used, as the error of a run that stopped.
+    Spool held;
+    held.headOnly = true;
+    consoleTo(&held);
+    const int status = validate(run, settings, names);
+    consoleTo(nullptr);
+    if (status == kExitTrouble)
+        return stoppedReport(settings.format, held.text);
+    reportSingle(run, settings, status == kExitDifferent);
+    return status;
+}
+
+namespace {
+
+int validate(RunState &run, const RunSettings &settings, const char *const (&names)[2])
 {
     // 0. Runs in one directory share the temporary file names: one at a time.
     lockDirectory();
@@ -282,3 +346,5 @@ int validationRun(RunState &run, const RunSettings &settings, const char *const 
         return verdict == Verdict::Different ? kExitDifferent : kExitSame;
     return kExitCompared;
 }
+
+} // namespace

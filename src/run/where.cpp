@@ -8,9 +8,10 @@ namespace {
 
 enum class Side { Differs, Ends, Extra };
 
-void reportPlace(RunState &run, const RunSettings &settings, int f, const Reopener &sources, Side side)
+// The source line of side f's first difference, read again through sources;
+// 0 when it cannot be found.
+std::int64_t placeLine(RunState &run, const RunSettings &settings, int f, const Reopener &sources, Side side)
 {
-    const char *name = run.fileNames[f].c_str();
     const std::int64_t offset = run.comparison.firstDifference;
     // Where a text ends is the line of its last byte; an empty text ends at the last line.
     std::int64_t target = offset;
@@ -23,11 +24,27 @@ void reportPlace(RunState &run, const RunSettings &settings, int f, const Reopen
         locateNormalized(run.normalizers[f], settings, source, run.classes[f], target, place);
         sources.close(sources.self, f, source);
     }
-    if (failed || (!place.found && target != INT64_MAX) || place.line == 0) {
+    if (failed || (!place.found && target != INT64_MAX) || place.line == 0)
+        return 0;
+    return place.line;
+}
+
+Side sideOf(const RunState &run, int f)
+{
+    const int shorter = run.comparison.shorterFile;
+    if (shorter == 0)
+        return Side::Differs;
+    return shorter == f + 1 ? Side::Ends : Side::Extra;
+}
+
+void reportPlace(RunState &run, const RunSettings &settings, int f, const Reopener &sources, Side side)
+{
+    const char *name = run.fileNames[f].c_str();
+    const long long line = static_cast<long long>(placeLine(run, settings, f, sources, side));
+    if (line == 0) {
         consoleMessage("Matchling==> Difference line not found in %s \n", name);
         return;
     }
-    long long line = static_cast<long long>(place.line);
     if (side == Side::Ends)
         consoleMessage("Matchling==> Text ends at line %lld of %s \n", line, name);
     else if (side == Side::Extra)
@@ -40,11 +57,12 @@ void reportPlace(RunState &run, const RunSettings &settings, int f, const Reopen
 
 void reportWhere(RunState &run, const RunSettings &settings, const Reopener &sources)
 {
-    const int shorter = run.comparison.shorterFile;
-    for (int f = 0; f < 2; ++f) {
-        Side side = Side::Differs;
-        if (shorter != 0)
-            side = shorter == f + 1 ? Side::Ends : Side::Extra;
-        reportPlace(run, settings, f, sources, side);
-    }
+    for (int f = 0; f < 2; ++f)
+        reportPlace(run, settings, f, sources, sideOf(run, f));
+}
+
+void differenceLines(RunState &run, const RunSettings &settings, const Reopener &sources, std::int64_t (&lines)[2])
+{
+    for (int f = 0; f < 2; ++f)
+        lines[f] = placeLine(run, settings, f, sources, sideOf(run, f));
 }

@@ -1,0 +1,102 @@
+// Reports for programs: what each pair of a run came to, written in one of
+// the machine-readable forms of --format (JSON Lines, a SARIF 2.1.0 log,
+// GitHub workflow commands, GNU-style error lines), every string escaped so
+// that any name, whatever its bytes, keeps the output valid.
+//
+// The writers only append to a string; the run sequences decide where it
+// goes and when.
+#ifndef MATCHLING_REPORT_H
+#define MATCHLING_REPORT_H
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "common/settings.h"
+#include "compare/compare.h"
+#include "compare/token_compare.h"
+
+// Where two sources first differ, as the reports give it; side 0 is the
+// first (original) source, side 1 the second (formatted) one.
+struct DifferenceFacts {
+    bool byTokens = false;          // found by the token comparison: lines, columns and tokens; else an offset
+    std::int64_t lines[2] = {};     // 1-based line of each side's difference; 0 when not known
+    std::int64_t columns[2] = {};   // with tokens, 1-based column in bytes; 0 when not known
+    std::string tokens[2];          // with tokens, the first bytes (kShownTokenSize at most) of each side's token
+    std::int64_t offset = -1;       // without tokens, the offset in the normalized texts; -1 when not known
+    int ended = 0;                  // 1 or 2 when that side's stream or text ended before the other's, else 0
+};
+
+// The facts of a token difference that c holds.
+void tokenDifference(const TokenCompareState &c, DifferenceFacts &d);
+
+// The facts of a block difference that c holds; the lines are the caller's to find.
+void blockDifference(const CompareState &c, DifferenceFacts &d);
+
+// What a pair came to, as the reports name it.
+enum class PairStatus { Equivalent, NotEquivalent, Failed, OnlyIn1, OnlyIn2, NotCompared };
+
+// One pair as a report gives it. Strings are bytes, any bytes; null where absent.
+struct PairFacts {
+    const char *path = "";                     // the pair's path as the text report names it
+    const char *names[2] = {nullptr, nullptr};  // each side's name; null for a side that is not there
+    const char *place = "";                    // the file a finding is placed at (the second side's, unless it is missing)
+    const char *onlyIn = nullptr;              // OnlyIn1, OnlyIn2: the name of the side that holds the file
+    PairStatus status = PairStatus::Equivalent;
+    const char *reason = nullptr;              // Failed: why
+    const char *language = nullptr;            // with --tokens: the language's name, "other" when none
+    const DifferenceFacts *difference = nullptr;  // NotEquivalent: where
+};
+
+// The counts of a run's summary, as the text summary has them.
+struct ReportCounts {
+    long long equivalent = 0;
+    long long different = 0;
+    long long failed = 0;       // not compared pairs included
+    long long notCompared = 0;  // of the failed ones, those with no token rules for their kind
+    long long onlyOne = 0;
+    bool byLanguage = false;    // --tokens: languages holds the pairs compared per language
+    std::vector<std::pair<std::string, long long>> languages;  // name and count, in the text summary's order
+};
+
+// One report being written.
+struct ReportWriter {
+    ReportFormat format = ReportFormat::Json;
+    bool begun = false;        // reportBegin has written its part
+    std::size_t results = 0;   // SARIF results written so far
+};
+
+// The format --format NAME names; false when NAME is none.
+bool formatNamed(const char *name, ReportFormat &format);
+
+// The names --format takes, for its error line.
+extern const char *const kFormatNames;
+
+// Each appends to out what w's format writes: the start of the report, one
+// pair (nothing for a pair the format does not list), the summary and the
+// end; or, for a run that stopped, its error in place of a summary.
+void reportBegin(ReportWriter &w, std::string &out);
+void reportPair(ReportWriter &w, const PairFacts &p, std::string &out);
+void reportEnd(ReportWriter &w, const ReportCounts &c, std::string &out);
+void reportStopped(ReportWriter &w, const std::string &message, std::string &out);
+
+// The first line of a text report that says something: its first line with
+// more than the "Matchling==>" prefix, less the prefix and the blanks around
+// it, the key-wait prompt skipped. Empty when there is none.
+std::string firstReportLine(const std::string &text);
+
+// The escapes, each appending length bytes of text to out.
+// A JSON string, quotes included: invalid UTF-8 as U+FFFD, one per byte.
+void appendJson(std::string &out, const char *text, std::size_t length);
+// A relative URI reference for a path: every byte but letters, digits,
+// "-._~" and "/" percent-encoded; a path from the root as a file: URI.
+void appendUri(std::string &out, const char *text, std::size_t length);
+// A value of a GitHub workflow command: '%', CR and LF percent-encoded, and
+// in a property ':' and ',' too; invalid UTF-8 as U+FFFD.
+void appendCommand(std::string &out, const char *text, std::size_t length, bool property);
+// Text of a GNU-style line: control bytes as '?', so a finding stays one line.
+void appendGnu(std::string &out, const char *text, std::size_t length);
+
+#endif
