@@ -236,7 +236,10 @@ GoPrev keyword(Lexer &lx, const char *s, std::size_t n, bool &insertSemi)
     }
     if (is("else") || is("select"))
         return GoPrev::KeyBody;
-    if (is("struct") || is("interface") || is("map")) {
+    if (is("interface"))
+        return GoPrev::KeyStruct;
+    if (is("struct") || is("map")) {
+        // A literal of such a type may stand in the header before its block.
         if (l.header == GoHeader::Control)
             l.typeSeen = true;
         return s[0] == 'm' ? GoPrev::KeyOther : GoPrev::KeyStruct;
