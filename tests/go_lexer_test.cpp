@@ -55,6 +55,7 @@ TEST(GoLexer, Literals)
     checkPairs(Language::Go, {
         {"raw string keeps line ends", "s := `a\nb`", "s := `a\r\nb`", true},
         {"raw string loses every carriage return", "s := `a\r\rb`", "s := `ab`", true},
+        {"an unterminated raw string keeps a carriage return at the end", "x `a\r\r", "x `a\r", true},
         {"raw string blank", "s := `a b`", "s := `ab`", false, 1, 6, 1, 6},
         {"interpreted string", "s := \"a b\"", "s := \"a  b\"", false, 1, 6, 1, 6},
         {"escaped quote", "s := \"a\\\"b\" + c", "s := \"a\\\"b\"+c", true},

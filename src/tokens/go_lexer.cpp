@@ -452,7 +452,16 @@ bool rawStep(Lexer &lx, TokenPiece &piece)
             i += w[i] == '`' ? 1 : 0;
             break;
         }
-        if (w[i] == '\r') {
+        if (w[i] == '\r' && i + 1 >= lx.end && !lx.ended) {
+            lx.pos = i;
+            if (!ensureAhead(lx, 2))
+                return pauseAt(lx, piece, lx.pos);
+            i = lx.pos;
+            continue;
+        }
+        // A carriage return that ends the input, and so an unterminated raw
+        // string, stays: the token's last piece is never empty.
+        if (w[i] == '\r' && i + 1 < lx.end) {
             bool some = i > lx.pieceStart || lx.firstPiece;
             if (some)
                 setPiece(lx, piece, lx.pieceStart, i, false);
