@@ -1,13 +1,686 @@
-// The Go lexer: not written yet; every source is empty.
+// The Go lexer: tokens as the Go compiler reads them, with its semicolons.
+//
+// A semicolon is one Code token ";" whether it is written or inserted at a
+// line end (after a name that is no keyword, a literal, break, continue,
+// fallthrough, return, "++", "--", ')', ']' or '}'); the input's end inserts
+// one by the same rule, and a block comment holding a line feed ends the line
+// as a line feed would. Other line ends, blanks and comments are layout.
+//
+// Go lets a semicolon be left out before the ')' that closes an import, const,
+// var or type group and the '}' that closes a block, struct or interface body,
+// and gofmt leaves it out; so no semicolon goes out directly before such a
+// closing bracket, whether written or inserted. Before any other ')' or '}'
+// (a call, a composite literal) the semicolon stays, since a line broken there
+// makes a program that does not compile. Which '{' opens what is told by the
+// tokens before it (see openBrace); when in doubt it is taken for a composite
+// literal's, so that the semicolon stays: a false alarm, never a miss. A comma
+// directly before any closing bracket is left out too, as gofmt does when it
+// puts the bracket on the last element's line.
+//
+// Numbers come out as gofmt writes them: "0X", "0O", "0B" and the exponent
+// letters 'E' and 'P' lower-cased, leading zeros of an integer imaginary
+// literal dropped (only when the number is whole within the window; a longer
+// one keeps its spelling). Raw strings lose their carriage returns, as the
+// compiler reads them. A byte order mark at the start is layout; a byte that
+// no Go token holds (vertical tab, form feed, '$', '?', ...) is a token alone.
+#include <cstring>
+
 #include "tokens/lexer.h"
 
-void goStart(Lexer &)
+namespace {
+
+// Phases of a number (GoLexState::numberPhase).
+enum NumberPhase { kDigits, kFraction, kExponentSign, kExponentDigits };
+
+bool isGoBlank(char c)
 {
+    return c == ' ' || c == '\t' || c == '\r';
+}
+
+bool isNameByte(char c)
+{
+    return (byteClass(c) & kNameB) != 0;
+}
+
+bool isDigit(char c)
+{
+    return (byteClass(c) & kDigit) != 0;
+}
+
+GoLevel &level(Lexer &lx)
+{
+    return lx.go.levels[lx.go.depth];
+}
+
+// After a token of the kind prev: whether a line end after it inserts a
+// semicolon.
+void afterToken(Lexer &lx, GoPrev prev, bool insertSemi)
+{
+    lx.go.prev = prev;
+    lx.go.insertSemi = insertSemi;
+    lx.go.semiLine = lx.line;
+    lx.go.semiPlaced = false;
+}
+
+// Notes window offset i (a line feed, a comment or the input's end) as where
+// an inserted semicolon would stand, when it is the first such place.
+void notePlace(Lexer &lx, std::size_t i)
+{
+    if (lx.go.insertSemi && !lx.go.semiPlaced) {
+        lx.go.semiPlace = placeAt(lx, i);
+        lx.go.semiPlaced = true;
+    }
+}
+
+// Skips a block comment that starts at pos, counting its line feeds; pos ends
+// after its "*/" or at the input's end.
+void skipBlockComment(Lexer &lx)
+{
+    const char *w = lx.window;
+    std::size_t i = lx.pos + 2;
+    for (;;) {
+        while (!(byteClass(w[i]) & kCommentStop))
+            ++i;
+        if (w[i] == '\n' && i < lx.end) {
+            newLine(lx, i);
+            ++i;
+        } else if (w[i] == '*' && w[i + 1] == '/') {
+            lx.pos = i + 2;
+            return;
+        } else if (i + 1 < lx.end || (i < lx.end && lx.ended)) {
+            ++i;
+        } else if (lx.ended) {
+            lx.pos = i;
+            return;
+        } else {
+            lx.pos = lx.pieceStart = i;
+            refill(lx, i);
+            i = lx.pos;
+        }
+    }
+}
+
+// Skips a line comment that starts at pos; pos ends at its line feed or at the
+// input's end.
+void skipLineComment(Lexer &lx)
+{
+    std::size_t i = lx.pos + 2;
+    for (;;) {
+        if (const void *lf = std::memchr(lx.window + i, '\n', lx.end - i)) {
+            lx.pos = static_cast<std::size_t>(static_cast<const char *>(lf) - lx.window);
+            return;
+        }
+        lx.pos = lx.pieceStart = lx.end;
+        if (lx.ended)
+            return;
+        refill(lx, lx.end);
+        i = 0;
+    }
+}
+
+// Skips blanks, line ends, a byte order mark at the start, and comments whose
+// words are not tokens; notes where an inserted semicolon would stand. Leaves
+// at least kLexLookahead bytes readable after pos, or all that remain.
+Stop skipLayout(Lexer &lx)
+{
+    const char *w = lx.window;
+    std::size_t i = lx.pos;
+    for (;;) {
+        while (isGoBlank(w[i]))
+            ++i;
+        if (w[i] == '\n') {
+            notePlace(lx, i);
+            newLine(lx, i);
+            ++i;
+            continue;
+        }
+        if (lx.end - i < kLexLookahead && !lx.ended) {
+            lx.pos = lx.pieceStart = i;
+            refill(lx, i);
+            i = lx.pos;
+            continue;
+        }
+        lx.pos = lx.pieceStart = i;
+        if (lx.base == 0 && i == 0 && std::memcmp(w, "\xEF\xBB\xBF", 3) == 0) {
+            i = 3;
+            continue;
+        }
+        if (w[i] == '/' && (w[i + 1] == '*' || w[i + 1] == '/')) {
+            notePlace(lx, i);
+            if (lx.options.comments)
+                return Stop::Comment;
+            if (w[i + 1] == '*')
+                skipBlockComment(lx);
+            else
+                skipLineComment(lx);
+            i = lx.pos;
+            continue;
+        }
+        if (i >= lx.end)
+            notePlace(lx, i);
+        return i < lx.end ? Stop::Token : Stop::InputEnd;
+    }
+}
+
+// Opens a bracket of kind at a new level (past kGoBracketDepth, untracked).
+void push(Lexer &lx, GoBracket kind)
+{
+    if (lx.go.depth == kGoBracketDepth || lx.go.untracked > 0) {
+        ++lx.go.untracked;
+        return;
+    }
+    lx.go.levels[++lx.go.depth] = GoLevel{kind, GoHeader::None, GoHeader::None, false};
+}
+
+// The kind of the innermost open bracket; an untracked one is a Paren, which
+// keeps semicolons before it.
+GoBracket innermost(const Lexer &lx)
+{
+    return lx.go.untracked > 0 || lx.go.depth == 0 ? GoBracket::Paren : lx.go.levels[lx.go.depth].bracket;
+}
+
+void pop(Lexer &lx)
+{
+    if (lx.go.untracked > 0)
+        --lx.go.untracked;
+    else if (lx.go.depth > 0)
+        --lx.go.depth;
+}
+
+// What a '{' opens, told by the token before it and the header awaited at its
+// level: a field list after struct or interface; a block after else, for,
+// select, switch, a func signature, an if, for or switch header, or at the
+// start of a statement; anything else a composite literal's braces.
+GoBracket openBrace(Lexer &lx)
+{
+    if (lx.go.untracked > 0)
+        return GoBracket::Literal;
+    GoLevel &l = level(lx);
+    GoPrev p = lx.go.prev;
+    if (p == GoPrev::KeyStruct)
+        return GoBracket::Block;
+    if (p == GoPrev::KeyBody) {
+        l.header = GoHeader::None;
+        return GoBracket::Block;
+    }
+    if (l.header == GoHeader::Func) {
+        l.header = l.outer;
+        l.outer = GoHeader::None;
+        return GoBracket::Block;
+    }
+    if (l.header == GoHeader::Control) {
+        if (l.typeSeen) {
+            l.typeSeen = false;
+            return GoBracket::Literal;
+        }
+        l.header = GoHeader::None;
+        return GoBracket::Block;
+    }
+    bool statementStart = p == GoPrev::Semicolon || p == GoPrev::OpenBrace || p == GoPrev::Colon || p == GoPrev::Start;
+    return statementStart && l.bracket == GoBracket::Block ? GoBracket::Block : GoBracket::Literal;
+}
+
+// What a keyword does to the bracket level and the kind of its token.
+GoPrev keyword(Lexer &lx, const char *s, std::size_t n, bool &insertSemi)
+{
+    auto is = [&](const char *word) { return n == std::strlen(word) && std::memcmp(s, word, n) == 0; };
+    GoLevel &l = level(lx);
+    if (is("break") || is("continue") || is("fallthrough") || is("return")) {
+        insertSemi = true;
+        return GoPrev::KeyOther;
+    }
+    if (is("if") || is("for") || is("switch")) {
+        l.header = GoHeader::Control;
+        l.typeSeen = false;
+        return s[0] == 'i' ? GoPrev::KeyOther : GoPrev::KeyBody;
+    }
+    if (is("else") || is("select"))
+        return GoPrev::KeyBody;
+    if (is("interface"))
+        return GoPrev::KeyStruct;
+    if (is("struct") || is("map")) {
+        // A literal of such a type may stand in the header before its block.
+        if (l.header == GoHeader::Control)
+            l.typeSeen = true;
+        return s[0] == 'm' ? GoPrev::KeyOther : GoPrev::KeyStruct;
+    }
+    if (is("func")) {
+        // A func after ']' or chan is a func type inside another type, with no body.
+        if (lx.go.untracked == 0 && lx.go.prev != GoPrev::KeyType && lx.go.prev != GoPrev::CloseSquare) {
+            if (l.header == GoHeader::Control)
+                l.outer = GoHeader::Control;
+            l.header = GoHeader::Func;
+        }
+        return GoPrev::KeyOther;
+    }
+    if (is("import") || is("const") || is("var") || is("type"))
+        return GoPrev::KeyGroup;
+    if (is("chan"))
+        return GoPrev::KeyType;
+    if (is("case") || is("default") || is("defer") || is("go") || is("goto") || is("package") || is("range"))
+        return GoPrev::KeyOther;
+    insertSemi = true;
+    return GoPrev::Operand;
+}
+
+// Goes on with a run of name bytes that ends the current token.
+bool nameStep(Lexer &lx, TokenPiece &piece)
+{
+    const char *w = lx.window;
+    std::size_t i = lx.pos;
+    for (;;) {
+        while (isNameByte(w[i]))
+            ++i;
+        if (i < lx.end || lx.ended)
+            break;
+        lx.pos = i;
+        if (!ensureAhead(lx, 1))
+            return pauseAt(lx, piece, lx.pos);
+        i = lx.pos;
+    }
+    lx.pos = i;
+    bool insertSemi = true;
+    GoPrev prev = GoPrev::Operand;
+    if (lx.firstPiece) {  // a name in pieces is longer than any keyword
+        insertSemi = false;
+        prev = keyword(lx, w + lx.pieceStart, i - lx.pieceStart, insertSemi);
+    }
+    finishToken(lx, piece);
+    afterToken(lx, prev, insertSemi);
+    return true;
+}
+
+bool isDigitOf(char c, int base)
+{
+    if (base == 16)
+        return isDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+    return isDigit(c);
+}
+
+char lower(char c)
+{
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// Rewrites the whole number in window bytes [pieceStart, pos) as gofmt writes it.
+void normalizeNumber(Lexer &lx)
+{
+    char *x = lx.window + lx.pieceStart;
+    std::size_t n = lx.pos - lx.pieceStart;
+    if (n < 2)
+        return;
+    if (x[0] == '0' && (lower(x[1]) == 'x' || lower(x[1]) == 'o' || lower(x[1]) == 'b')) {
+        bool hex = lower(x[1]) == 'x';
+        x[1] = lower(x[1]);
+        for (std::size_t k = n; hex && k-- > 2;)
+            if (x[k] == 'P') {
+                x[k] = 'p';
+                break;
+            }
+        return;
+    }
+    for (std::size_t k = n; k-- > 0;)
+        if (x[k] == 'E') {
+            x[k] = 'e';
+            return;
+        }
+    if (x[n - 1] != 'i' || std::memchr(x, '.', n) || std::memchr(x, 'e', n))
+        return;
+    std::size_t k = 0;
+    while (k < n - 1 && (x[k] == '0' || x[k] == '_'))
+        ++k;
+    if (k == n - 1) {  // nothing but zeros: "0i"
+        k = n - 2;
+        x[k] = '0';
+    }
+    lx.pieceStart += k;
+}
+
+// Goes on with a number: digits of its base and '_', a '.', an exponent with
+// its sign, an 'i', as far as the compiler's scanner takes them.
+bool numberStep(Lexer &lx, TokenPiece &piece)
+{
+    const char *w = lx.window;
+    std::size_t i = lx.pos;
+    int &phase = lx.go.numberPhase;
+    const int base = lx.go.numberBase;
+    for (;;) {
+        if (i >= lx.end && !lx.ended) {
+            lx.pos = i;
+            if (!ensureAhead(lx, 1))
+                return pauseAt(lx, piece, lx.pos);
+            i = lx.pos;
+            continue;
+        }
+        char c = i < lx.end ? w[i] : 0;
+        char e = lower(c);
+        if (phase == kExponentSign) {
+            phase = kExponentDigits;
+            if (c == '+' || c == '-') {
+                ++i;
+                continue;
+            }
+        }
+        bool digit = phase == kExponentDigits ? isDigit(c) : isDigitOf(c, base);
+        if (digit || c == '_') {
+            ++i;
+        } else if (c == '.' && phase == kDigits) {
+            phase = kFraction;
+            ++i;
+        } else if ((e == 'e' || e == 'p') && phase != kExponentDigits) {
+            phase = kExponentSign;
+            ++i;
+        } else {
+            if (c == 'i')
+                ++i;
+            break;
+        }
+    }
+    lx.pos = i;
+    if (lx.firstPiece)
+        normalizeNumber(lx);
+    finishToken(lx, piece);
+    afterToken(lx, GoPrev::Operand, true);
+    return true;
+}
+
+// Starts a number at pos: its prefix, then numberStep.
+bool numberStart(Lexer &lx, TokenPiece &piece)
+{
+    const char *w = lx.window + lx.pos;
+    lx.go.numberBase = 10;
+    lx.go.numberPhase = kDigits;
+    if (w[0] == '.') {
+        lx.go.numberPhase = kFraction;
+        lx.pos += 1;
+    } else if (w[0] == '0' && (lower(w[1]) == 'x' || lower(w[1]) == 'o' || lower(w[1]) == 'b')) {
+        lx.go.numberBase = lower(w[1]) == 'x' ? 16 : lower(w[1]) == 'o' ? 8 : 2;
+        lx.pos += 2;
+    }
+    lx.mode = LexMode::Number;
+    return numberStep(lx, piece);
+}
+
+// Goes on with an interpreted string or a rune to its closing quote; one that
+// meets a line feed or the input's end stops there.
+bool quotedStep(Lexer &lx, TokenPiece &piece)
+{
+    const char *w = lx.window;
+    const char q = lx.quote;
+    std::size_t i = lx.pos;
+    for (;;) {
+        while (w[i] != q && w[i] != '\\' && w[i] != '\n' && w[i] != 0)
+            ++i;
+        if (i + 1 >= lx.end && !lx.ended) {
+            lx.pos = i;
+            if (!ensureAhead(lx, 2))
+                return pauseAt(lx, piece, lx.pos);
+            i = lx.pos;
+            continue;
+        }
+        if (w[i] == q) {
+            ++i;
+            break;
+        }
+        if (w[i] == '\n' || i >= lx.end)
+            break;
+        i += w[i] == '\\' && w[i + 1] != '\n' && i + 1 < lx.end ? 2 : 1;
+    }
+    lx.pos = i;
+    finishToken(lx, piece);
+    afterToken(lx, GoPrev::Operand, true);
+    return true;
+}
+
+// Goes on with a raw string to its closing backquote, its carriage returns
+// taken out of the key.
+bool rawStep(Lexer &lx, TokenPiece &piece)
+{
+    const char *w = lx.window;
+    std::size_t i = lx.pos;
+    for (;;) {
+        while (w[i] != '`' && w[i] != '\n' && w[i] != '\r' && w[i] != 0)
+            ++i;
+        if (i >= lx.end && !lx.ended) {
+            lx.pos = i;
+            if (!ensureAhead(lx, 1))
+                return pauseAt(lx, piece, lx.pos);
+            i = lx.pos;
+            continue;
+        }
+        if (w[i] == '`' || i >= lx.end) {
+            i += w[i] == '`' ? 1 : 0;
+            break;
+        }
+        if (w[i] == '\r' && i + 1 >= lx.end && !lx.ended) {
+            lx.pos = i;
+            if (!ensureAhead(lx, 2))
+                return pauseAt(lx, piece, lx.pos);
+            i = lx.pos;
+            continue;
+        }
+        // A carriage return that ends the input, and so an unterminated raw
+        // string, stays: the token's last piece is never empty.
+        if (w[i] == '\r' && i + 1 < lx.end) {
+            bool some = i > lx.pieceStart || lx.firstPiece;
+            if (some)
+                setPiece(lx, piece, lx.pieceStart, i, false);
+            lx.pos = lx.pieceStart = i + 1;
+            if (some)
+                return true;
+            i = lx.pos;
+            continue;
+        }
+        if (w[i] == '\n')
+            newLine(lx, i);
+        ++i;
+    }
+    lx.pos = i;
+    finishToken(lx, piece);
+    afterToken(lx, GoPrev::Operand, true);
+    return true;
+}
+
+// Bytes of the operator at p by longest match; 1 for any byte of its own.
+std::size_t operatorLength(const char *p)
+{
+    char a = p[1];
+    switch (p[0]) {
+    case '+': return a == '+' || a == '=' ? 2 : 1;
+    case '-': return a == '-' || a == '=' ? 2 : 1;
+    case '*': case '/': case '%': case '^': case '=': case '!': case ':': return a == '=' ? 2 : 1;
+    case '&':
+        if (a == '^')
+            return p[2] == '=' ? 3 : 2;
+        return a == '&' || a == '=' ? 2 : 1;
+    case '|': return a == '|' || a == '=' ? 2 : 1;
+    case '<':
+        if (a == '<')
+            return p[2] == '=' ? 3 : 2;
+        return a == '=' || a == '-' ? 2 : 1;
+    case '>':
+        if (a == '>')
+            return p[2] == '=' ? 3 : 2;
+        return a == '=' ? 2 : 1;
+    case '.': return a == '.' && p[2] == '.' ? 3 : 1;
+    default: return 1;
+    }
+}
+
+// Takes the operator at pos, tracking brackets.
+bool operatorStart(Lexer &lx, TokenPiece &piece)
+{
+    const char *w = lx.window + lx.pos;
+    std::size_t n = operatorLength(w);
+    GoPrev prev = GoPrev::Other;
+    bool insertSemi = false;
+    GoPrev p = lx.go.prev;
+    bool operand = p == GoPrev::Operand || p == GoPrev::Close || p == GoPrev::CloseSquare;
+    switch (n == 1 ? w[0] : 0) {
+    case '(': push(lx, p == GoPrev::KeyGroup ? GoBracket::Group : GoBracket::Paren); break;
+    case '[':
+        // A '[' where no operand stands before it starts an array or slice type.
+        if (!operand && lx.go.untracked == 0 && level(lx).header == GoHeader::Control)
+            level(lx).typeSeen = true;
+        push(lx, GoBracket::Square);
+        break;
+    case '{':
+        push(lx, openBrace(lx));
+        prev = GoPrev::OpenBrace;
+        break;
+    case ')': case ']': case '}':
+        pop(lx);
+        prev = w[0] == ']' ? GoPrev::CloseSquare : GoPrev::Close;
+        insertSemi = true;
+        break;
+    case ':': prev = GoPrev::Colon; break;
+    default: break;
+    }
+    if (n == 2 && (w[0] == '+' || w[0] == '-') && w[1] == w[0])
+        insertSemi = true;
+    lx.pos += n;
+    finishToken(lx, piece);
+    afterToken(lx, prev, insertSemi);
+    return true;
+}
+
+// Takes a written ';' or ',': it waits for the next token, which may drop it.
+void holdWritten(Lexer &lx)
+{
+    bool comma = lx.window[lx.pos] == ',';
+    lx.go.held = true;
+    lx.go.heldKey = comma ? "," : ";";
+    lx.go.heldPlace = placeAt(lx, lx.pos);
+    ++lx.pos;
+    markEnd(lx, lx.pos);
+    afterToken(lx, comma ? GoPrev::Other : GoPrev::Semicolon, false);
+}
+
+// Starts the token at pos.
+bool startToken(Lexer &lx, TokenPiece &piece)
+{
+    const char *w = lx.window + lx.pos;
+    beginToken(lx, TokenKind::Code);
+    char c = w[0];
+    if (isDigit(c) || (c == '.' && isDigit(w[1])))
+        return numberStart(lx, piece);
+    if (isNameByte(c)) {
+        lx.mode = LexMode::Name;
+        return nameStep(lx, piece);
+    }
+    if (c == '"' || c == '\'') {
+        lx.quote = c;
+        ++lx.pos;
+        lx.mode = LexMode::Quoted;
+        return quotedStep(lx, piece);
+    }
+    if (c == '`') {
+        ++lx.pos;
+        lx.mode = LexMode::Raw;
+        return rawStep(lx, piece);
+    }
+    return operatorStart(lx, piece);
+}
+
+// True when the token at pos drops the ';' or ',' that waits before it: a
+// semicolon before the closing bracket of a group or a body, a comma before
+// any closing bracket.
+bool dropsHeld(const Lexer &lx)
+{
+    char c = lx.window[lx.pos];
+    if (lx.go.heldKey[0] == ',')
+        return c == ')' || c == ']' || c == '}';
+    return (c == '}' && innermost(lx) == GoBracket::Block) || (c == ')' && innermost(lx) == GoBracket::Group);
+}
+
+// Hands out the ';' or ',' that waits, when one does; false otherwise.
+bool giveHeld(Lexer &lx, TokenPiece &piece)
+{
+    if (!lx.go.held)
+        return false;
+    lx.go.held = false;
+    setWholePiece(lx, piece, TokenKind::Code, lx.go.heldKey, lx.go.heldPlace);
+    if (lx.go.heldKey[0] == ',')
+        return true;
+    lx.go.prev = GoPrev::Semicolon;
+    GoLevel &l = level(lx);
+    if (l.header == GoHeader::Func) {  // a func type ended: no body follows
+        l.header = l.outer;
+        l.outer = GoHeader::None;
+    }
+    return true;
+}
+
+// Turns a semicolon that the layout since the last token inserts into one
+// that waits; at the input's end one is inserted by the same rule.
+void resolveInsertion(Lexer &lx, bool inputEnd)
+{
+    if (lx.go.insertSemi && (inputEnd || lx.line > lx.go.semiLine)) {
+        lx.go.held = true;
+        lx.go.heldKey = ";";
+        lx.go.heldPlace = lx.go.semiPlace;
+    }
+    lx.go.insertSemi = false;
+}
+
+// Between tokens: skips layout, hands out a waiting semicolon unless the next
+// token drops it, and starts what follows.
+bool betweenStep(Lexer &lx, TokenPiece &piece)
+{
+    switch (skipLayout(lx)) {
+    case Stop::Token:
+        resolveInsertion(lx, false);
+        if (lx.go.held && dropsHeld(lx))
+            lx.go.held = false;
+        if (giveHeld(lx, piece))
+            return true;
+        if (lx.window[lx.pos] == ';' || lx.window[lx.pos] == ',') {
+            holdWritten(lx);
+            return false;
+        }
+        return startToken(lx, piece);
+    case Stop::Comment:
+        lx.commentIsBlock = lx.window[lx.pos + 1] == '*';
+        lx.commentLineStart = false;
+        lx.pos += 2;
+        lx.mode = lx.commentIsBlock ? LexMode::BlockComment : LexMode::LineComment;
+        return false;
+    case Stop::InputEnd:
+        resolveInsertion(lx, true);
+        if (giveHeld(lx, piece))
+            return true;
+        finishStream(lx, piece);
+        return true;
+    case Stop::DirectiveEnd: break;
+    }
+    return false;
+}
+
+// One step of the lexer; true when piece is filled.
+bool goStep(Lexer &lx, TokenPiece &piece)
+{
+    switch (lx.mode) {
+    case LexMode::Between: return betweenStep(lx, piece);
+    case LexMode::Name: return nameStep(lx, piece);
+    case LexMode::Number: return numberStep(lx, piece);
+    case LexMode::Quoted: return quotedStep(lx, piece);
+    case LexMode::Raw: return rawStep(lx, piece);
+    case LexMode::BlockComment: case LexMode::LineComment: return commentStep(lx, piece);
+    case LexMode::Word: return wordStep(lx, piece);
+    case LexMode::Finished: finishStream(lx, piece); return true;
+    default: lx.mode = LexMode::Between; return false;
+    }
+}
+
+} // namespace
+
+void goStart(Lexer &lx)
+{
+    lx.go = GoLexState{};
 }
 
 void goNext(Lexer &lx, TokenPiece &piece)
 {
-    if (lx.mode != LexMode::Finished)
-        refill(lx, 0);
-    finishStream(lx, piece);
+    while (!goStep(lx, piece)) {
+    }
 }

@@ -1,13 +1,236 @@
-// The JSON lexer: not written yet; every source is empty.
+// The JSON lexer: strings and numbers by their spelling, true, false, null
+// and the six structural characters; blanks, tabs, line ends and the comments
+// of JSONC ("//" and "/* */") are layout, as is a byte order mark at the
+// start. Anything else is a token too, so that it still compares: a run of
+// name bytes (letters, digits, '_', '$', bytes from 0x80) is one token, a
+// number runs on through name bytes, dots and a sign after an exponent
+// letter (so "1a" is not "1 a"), and any other byte is a token alone.
+#include <cstring>
+
 #include "tokens/lexer.h"
 
-void jsonStart(Lexer &)
+namespace {
+
+bool isJsonBlank(char c)
 {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
+// Skips a block comment that starts at pos, counting its line feeds; pos ends
+// after its "*/" or at the input's end.
+void skipBlockComment(Lexer &lx)
+{
+    const char *w = lx.window;
+    std::size_t i = lx.pos + 2;
+    for (;;) {
+        while (!(byteClass(w[i]) & kCommentStop))
+            ++i;
+        if (w[i] == '\n' && i < lx.end) {
+            newLine(lx, i);
+            ++i;
+        } else if (w[i] == '*' && w[i + 1] == '/') {
+            lx.pos = i + 2;
+            return;
+        } else if (i + 1 < lx.end || (i < lx.end && lx.ended)) {
+            ++i;
+        } else if (lx.ended) {
+            lx.pos = i;
+            return;
+        } else {
+            lx.pos = lx.pieceStart = i;
+            refill(lx, i);
+            i = lx.pos;
+        }
+    }
+}
+
+// Skips a line comment that starts at pos; pos ends at its line feed or at the
+// input's end.
+void skipLineComment(Lexer &lx)
+{
+    std::size_t i = lx.pos + 2;
+    for (;;) {
+        if (const void *lf = std::memchr(lx.window + i, '\n', lx.end - i)) {
+            lx.pos = static_cast<std::size_t>(static_cast<const char *>(lf) - lx.window);
+            return;
+        }
+        lx.pos = lx.pieceStart = lx.end;
+        if (lx.ended)
+            return;
+        refill(lx, lx.end);
+        i = 0;
+    }
+}
+
+// Skips layout; leaves at least kLexLookahead bytes readable after pos, or all
+// that remain.
+Stop skipLayout(Lexer &lx)
+{
+    const char *w = lx.window;
+    std::size_t i = lx.pos;
+    for (;;) {
+        while (isJsonBlank(w[i])) {
+            if (w[i] == '\n')
+                newLine(lx, i);
+            ++i;
+        }
+        if (lx.end - i < kLexLookahead && !lx.ended) {
+            lx.pos = lx.pieceStart = i;
+            refill(lx, i);
+            i = lx.pos;
+            continue;
+        }
+        lx.pos = lx.pieceStart = i;
+        if (!lx.json.started) {
+            lx.json.started = true;
+            if (lx.base == 0 && i == 0 && std::memcmp(w, "\xEF\xBB\xBF", 3) == 0) {
+                i = 3;
+                continue;
+            }
+        }
+        if (w[i] == '/' && (w[i + 1] == '*' || w[i + 1] == '/')) {
+            if (lx.options.comments)
+                return Stop::Comment;
+            if (w[i + 1] == '*')
+                skipBlockComment(lx);
+            else
+                skipLineComment(lx);
+            i = lx.pos;
+            continue;
+        }
+        return i < lx.end ? Stop::Token : Stop::InputEnd;
+    }
+}
+
+bool isNameByte(char c)
+{
+    return (byteClass(c) & kNameC) != 0;
+}
+
+// Goes on with a run of name bytes (a number also takes dots and a sign after
+// an exponent letter) that ends the current token.
+bool runStep(Lexer &lx, TokenPiece &piece)
+{
+    const char *w = lx.window;
+    const bool number = lx.mode == LexMode::Number;
+    std::size_t i = lx.pos;
+    for (;;) {
+        while (isNameByte(w[i]) || (number && w[i] == '.'))
+            ++i;
+        if (i + 1 >= lx.end && !lx.ended) {
+            lx.previous = i > lx.pieceStart ? w[i - 1] : lx.previous;
+            lx.pos = i;
+            if (!ensureAhead(lx, 2))
+                return pauseAt(lx, piece, lx.pos);
+            i = lx.pos;
+            continue;
+        }
+        char before = i > lx.pieceStart ? w[i - 1] : lx.previous;
+        if (number && (w[i] == '+' || w[i] == '-') && (before == 'e' || before == 'E'))
+            ++i;
+        else
+            break;
+    }
+    lx.pos = i;
+    finishToken(lx, piece);
+    return true;
+}
+
+// Goes on with a string to its closing quote; one that meets a line feed or
+// the input's end stops there.
+bool stringStep(Lexer &lx, TokenPiece &piece)
+{
+    const char *w = lx.window;
+    std::size_t i = lx.pos;
+    for (;;) {
+        while (w[i] != '"' && w[i] != '\\' && w[i] != '\n' && w[i] != 0)
+            ++i;
+        if (i + 1 >= lx.end && !lx.ended) {
+            lx.pos = i;
+            if (!ensureAhead(lx, 2))
+                return pauseAt(lx, piece, lx.pos);
+            i = lx.pos;
+            continue;
+        }
+        if (w[i] == '"') {
+            ++i;
+            break;
+        }
+        if (w[i] == '\n' || i >= lx.end)
+            break;
+        i += w[i] == '\\' && w[i + 1] != '\n' && i + 1 < lx.end ? 2 : 1;
+    }
+    lx.pos = i;
+    finishToken(lx, piece);
+    return true;
+}
+
+// Starts the token at pos.
+bool startToken(Lexer &lx, TokenPiece &piece)
+{
+    const char *w = lx.window + lx.pos;
+    beginToken(lx, TokenKind::Code);
+    char c = w[0];
+    if (c == '"') {
+        ++lx.pos;
+        lx.mode = LexMode::Quoted;
+        return stringStep(lx, piece);
+    }
+    if (isNameByte(c) || (c == '-' && (byteClass(w[1]) & kDigit))) {
+        bool number = c == '-' || (byteClass(c) & kDigit);
+        lx.previous = 0;
+        ++lx.pos;
+        lx.mode = number ? LexMode::Number : LexMode::Name;
+        return runStep(lx, piece);
+    }
+    ++lx.pos;
+    finishToken(lx, piece);
+    return true;
+}
+
+// Between tokens: skips layout and starts what follows.
+bool betweenStep(Lexer &lx, TokenPiece &piece)
+{
+    switch (skipLayout(lx)) {
+    case Stop::Token:
+        return startToken(lx, piece);
+    case Stop::Comment:
+        lx.commentIsBlock = lx.window[lx.pos + 1] == '*';
+        lx.commentLineStart = false;
+        lx.pos += 2;
+        lx.mode = lx.commentIsBlock ? LexMode::BlockComment : LexMode::LineComment;
+        return false;
+    case Stop::InputEnd:
+        finishStream(lx, piece);
+        return true;
+    case Stop::DirectiveEnd: break;
+    }
+    return false;
+}
+
+// One step of the lexer; true when piece is filled.
+bool jsonStep(Lexer &lx, TokenPiece &piece)
+{
+    switch (lx.mode) {
+    case LexMode::Between: return betweenStep(lx, piece);
+    case LexMode::Name: case LexMode::Number: return runStep(lx, piece);
+    case LexMode::Quoted: return stringStep(lx, piece);
+    case LexMode::BlockComment: case LexMode::LineComment: return commentStep(lx, piece);
+    case LexMode::Word: return wordStep(lx, piece);
+    case LexMode::Finished: finishStream(lx, piece); return true;
+    default: lx.mode = LexMode::Between; return false;
+    }
+}
+
+} // namespace
+
+void jsonStart(Lexer &lx)
+{
+    lx.json = JsonLexState{};
 }
 
 void jsonNext(Lexer &lx, TokenPiece &piece)
 {
-    if (lx.mode != LexMode::Finished)
-        refill(lx, 0);
-    finishStream(lx, piece);
+    while (!jsonStep(lx, piece)) {
+    }
 }
