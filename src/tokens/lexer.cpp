@@ -287,6 +287,53 @@ void finishStream(Lexer &lx, TokenPiece &piece)
     setWholePiece(lx, piece, TokenKind::End, "", lx.endPlace);
 }
 
+// Skips a block comment that starts at pos; pos ends after its "*/" or at the
+// input's end.
+void skipBlockComment(Lexer &lx)
+{
+    const char *w = lx.window;
+    std::size_t i = lx.pos + 2;
+    for (;;) {
+        while (!(byteClass(w[i]) & kCommentStop))
+            ++i;
+        if (w[i] == '\n') {
+            newLine(lx, i);
+            ++i;
+        } else if (w[i] == '*' && w[i + 1] == '/') {
+            lx.pos = i + 2;
+            return;
+        } else if (i + 1 < lx.end || (i < lx.end && lx.ended)) {
+            ++i;  // a '*' or a zero byte of the text
+        } else if (lx.ended) {
+            lx.pos = i;
+            return;
+        } else {
+            // The window ends inside the comment, or just after a '*'.
+            lx.pos = lx.pieceStart = i;
+            refill(lx, i);
+            i = lx.pos;
+        }
+    }
+}
+
+// Skips a line comment that starts at pos; pos ends at its line feed or at
+// the input's end.
+void skipLineComment(Lexer &lx)
+{
+    std::size_t i = lx.pos + 2;
+    for (;;) {
+        if (const void *lf = std::memchr(lx.window + i, '\n', lx.end - i)) {
+            lx.pos = static_cast<std::size_t>(static_cast<const char *>(lf) - lx.window);
+            return;
+        }
+        lx.pos = lx.pieceStart = lx.end;
+        if (lx.ended)
+            return;
+        refill(lx, lx.end);
+        i = 0;
+    }
+}
+
 bool wordStep(Lexer &lx, TokenPiece &piece)
 {
     std::size_t i = lx.pos;

@@ -674,6 +674,14 @@ void setWholePiece(Lexer &lexer, TokenPiece &piece, TokenKind kind, const char *
 // Hands out the End piece, and again on every later call.
 void finishStream(Lexer &lexer, TokenPiece &piece);
 
+// Skips a "/* */" comment that starts at pos, counting its line feeds; pos
+// ends after its "*/" or at the input's end.
+void skipBlockComment(Lexer &lexer);
+
+// Skips a "//" comment (or another that ends with its line) that starts at
+// pos; pos ends at its line feed or at the input's end.
+void skipLineComment(Lexer &lexer);
+
 // Goes on with the words of the comment open at pos; true when piece is filled.
 bool commentStep(Lexer &lexer, TokenPiece &piece);
 

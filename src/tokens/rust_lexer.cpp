@@ -85,7 +85,7 @@ void skipToLineEnd(Lexer &lx)
 
 // Skips a block comment that starts at pos, the ones nested in it too; pos
 // ends after its last "*/" or at the input's end.
-void skipBlockComment(Lexer &lx)
+void skipNestedComment(Lexer &lx)
 {
     const char *w = lx.window;
     std::uint64_t depth = 1;
@@ -187,7 +187,7 @@ Stop skipLayout(Lexer &lx)
             if (lx.options.comments)
                 return Stop::Comment;
             if (w[i + 1] == '*')
-                skipBlockComment(lx);
+                skipNestedComment(lx);
             else
                 skipToLineEnd(lx);
             i = lx.pos;

@@ -170,50 +170,6 @@ bool readable(Lexer &lx, std::size_t &i, std::size_t need)
     return true;
 }
 
-// Skips a block comment at pos to after its "*/" or the input's end.
-void skipBlockComment(Lexer &lx)
-{
-    const char *w = lx.window;
-    std::size_t i = lx.pos + 2;
-    for (;;) {
-        while (!(byteClass(w[i]) & kCommentStop))
-            ++i;
-        if (w[i] == '\n') {
-            newLine(lx, i);
-            ++i;
-        } else if (w[i] == '*' && w[i + 1] == '/') {
-            lx.pos = i + 2;
-            return;
-        } else if (i + 1 < lx.end || (i < lx.end && lx.ended)) {
-            ++i;
-        } else if (lx.ended) {
-            lx.pos = i;
-            return;
-        } else {
-            lx.pos = lx.pieceStart = i;
-            refill(lx, i);
-            i = lx.pos;
-        }
-    }
-}
-
-// Skips a line comment (or a "#!" line) at pos to its line feed or the input's end.
-void skipLineComment(Lexer &lx)
-{
-    std::size_t i = lx.pos + 2;
-    for (;;) {
-        if (const void *lf = std::memchr(lx.window + i, '\n', lx.end - i)) {
-            lx.pos = static_cast<std::size_t>(static_cast<const char *>(lf) - lx.window);
-            return;
-        }
-        lx.pos = lx.pieceStart = lx.end;
-        if (lx.ended)
-            return;
-        refill(lx, lx.end);
-        i = 0;
-    }
-}
-
 // Skips blanks, line ends, a byte order mark or "#!" line at the start, and
 // comments whose words are not tokens. Leaves kLexLookahead bytes readable.
 Stop skipLayout(Lexer &lx)
