@@ -320,18 +320,6 @@ bool gapStep(Lexer &lx, TokenPiece &piece)
     return closeJoin(lx, piece);
 }
 
-// Drops the carriage return of a CR LF at window offset i from the current
-// token's key, handing out the piece before it when there is one. True when
-// piece is filled; the scan goes on from pos either way.
-bool dropReturn(Lexer &lx, TokenPiece &piece, std::size_t i)
-{
-    bool some = i > lx.pieceStart || lx.firstPiece;
-    if (some)
-        setPiece(lx, piece, lx.pieceStart, i, false);
-    lx.pos = lx.pieceStart = i + 1;
-    return some;
-}
-
 // Goes on with the body of a raw string, to its ")delimiter\"".
 bool rawStep(Lexer &lx, TokenPiece &piece)
 {

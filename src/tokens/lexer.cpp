@@ -281,6 +281,15 @@ void setWholePiece(Lexer &lx, TokenPiece &piece, TokenKind kind, const char *tex
     lx.firstPiece = true;
 }
 
+bool dropReturn(Lexer &lx, TokenPiece &piece, std::size_t i)
+{
+    bool some = i > lx.pieceStart || lx.firstPiece;
+    if (some)
+        setPiece(lx, piece, lx.pieceStart, i, false);
+    lx.pos = lx.pieceStart = i + 1;
+    return some;
+}
+
 void finishStream(Lexer &lx, TokenPiece &piece)
 {
     lx.mode = LexMode::Finished;

@@ -671,6 +671,11 @@ inline void finishToken(Lexer &lexer, TokenPiece &piece)
 // Fills piece with a whole token of kind with key text at place.
 void setWholePiece(Lexer &lexer, TokenPiece &piece, TokenKind kind, const char *text, TokenPlace place);
 
+// Drops the carriage return of a CR LF at window offset i from the current
+// token's key, handing out the piece before it when there is one. True when
+// piece is filled; the scan goes on from pos either way.
+bool dropReturn(Lexer &lexer, TokenPiece &piece, std::size_t i);
+
 // Hands out the End piece, and again on every later call.
 void finishStream(Lexer &lexer, TokenPiece &piece);
 

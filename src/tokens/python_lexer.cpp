@@ -509,17 +509,6 @@ bool closeString(Lexer &lx, TokenPiece &piece, std::size_t close)
     return some;
 }
 
-// Drops the CR of the CR LF at window offset i from the token's key; true
-// when the piece before it fills piece. The scan goes on at pos.
-bool dropReturn(Lexer &lx, TokenPiece &piece, std::size_t i)
-{
-    bool some = i > lx.pieceStart || lx.firstPiece;
-    if (some)
-        setPiece(lx, piece, lx.pieceStart, i, false);
-    lx.pos = lx.pieceStart = i + 1;
-    return some;
-}
-
 // Ends an unterminated string at pos. A joined part that ends before any
 // byte of its own would leave an empty last piece: a blank stands for it (no
 // closed string ends in one).

@@ -322,18 +322,6 @@ bool literalEnd(Lexer &lx, TokenPiece &piece)
     return true;
 }
 
-// Drops the carriage return of a CR LF at window offset i from the current
-// token's key, handing out the piece before it when there is one. True when
-// piece is filled; the scan goes on from pos either way.
-bool dropReturn(Lexer &lx, TokenPiece &piece, std::size_t i)
-{
-    bool some = i > lx.pieceStart || lx.firstPiece;
-    if (some)
-        setPiece(lx, piece, lx.pieceStart, i, false);
-    lx.pos = lx.pieceStart = i + 1;
-    return some;
-}
-
 // Goes on with a quoted literal to its closing quote (lx.quote). A string
 // spans lines; a character or byte literal stops short, as rustc's does, at a
 // '/' or a line end, and an escape there takes the byte after it whatever it

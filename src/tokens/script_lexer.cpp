@@ -146,17 +146,6 @@ void setStatic(Lexer &lx, TokenPiece &piece, const char *bytes, std::size_t leng
     lx.firstPiece = last;
 }
 
-// Drops the CR of a CR LF at window offset i from the current token's key,
-// handing out the piece before it when there is one (true then).
-bool dropReturn(Lexer &lx, TokenPiece &piece, std::size_t i)
-{
-    bool some = i > lx.pieceStart || lx.firstPiece;
-    if (some)
-        setPiece(lx, piece, lx.pieceStart, i, false);
-    lx.pos = lx.pieceStart = i + 1;
-    return some;
-}
-
 // Makes need bytes after i readable when the window ends sooner; false when
 // the current piece must be handed out first (pos at i then).
 bool readable(Lexer &lx, std::size_t &i, std::size_t need)
