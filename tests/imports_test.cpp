@@ -202,3 +202,31 @@ TEST(Imports, JavaImports)
         {"a run longer than the stores", up, down, false, 1, 10, 256, 10},
     });
 }
+
+namespace {
+
+// The same rules over each language's own lexer.
+TEST(Imports, WithEachLanguagesLexer)
+{
+    std::vector<PairCase> cases = {
+        {"Go specs, the last one with no written ';'", "package p\nimport (\n\t\"b\"\n\t\"a\"\n)\n",
+         "package p\n\nimport (\n\t\"a\"\n\t\"b\"\n)\n", true, 0, 0, 0, 0, Language::Go},
+        {"Go specs on one line", "package p\nimport (\"b\"; \"a\")\n", "package p\nimport (\n\t\"a\"\n\t\"b\"\n)\n", true,
+         0, 0, 0, 0, Language::Go},
+        {"a Go import moved out of its block", "package p\nimport (\n\t\"b\"\n\t\"a\"\n)\n",
+         "package p\nimport \"b\"\nimport (\n\t\"a\"\n)\n", false, 2, 8, 2, 8, Language::Go},
+        {"Rust uses and the names in braces", "use b::c;\nuse a::{z, y};\nfn f() {}\n",
+         "use a::{y, z};\nuse b::c;\nfn f() {}\n", true, 0, 0, 0, 0, Language::Rust},
+        {"a Rust use moved past an item", "use b::c;\nfn f() {}\nuse a::d;\n", "use a::d;\nfn f() {}\nuse b::c;\n",
+         false, 1, 5, 1, 5, Language::Rust},
+        {"Java imports", "import b.B;\nimport static a.A.x;\nclass C {}\n",
+         "import static a.A.x;\nimport b.B;\nclass C {}\n", true, 0, 0, 0, 0, Language::Java},
+        {"Python imports keep their order", "import b\nimport a\n", "import a\nimport b\n", false, 1, 8, 1, 8,
+         Language::Python},
+    };
+    for (PairCase &c : cases)
+        c.options = sorted();
+    checkPairs(cases);
+}
+
+} // namespace

@@ -8,8 +8,9 @@
 //
 // Go lets a semicolon be left out before the ')' that closes an import, const,
 // var or type group and the '}' that closes a block, struct or interface body,
-// and gofmt leaves it out; so no semicolon goes out directly before such a
-// closing bracket, whether written or inserted. Before any other ')' or '}'
+// and gofmt leaves it out; so a semicolon always goes out before such a ')'
+// (the last spec of a group ends in one, as the others do, so that specs sort
+// alike) and never before such a '}', whether written, inserted or left out. Before any other ')' or '}'
 // (a call, a composite literal) the semicolon stays, since a line broken there
 // makes a program that does not compile. Which '{' opens what is told by the
 // tokens before it (see openBrace); when in doubt it is taken for a composite
@@ -537,14 +538,21 @@ bool startToken(Lexer &lx, TokenPiece &piece)
 }
 
 // True when the token at pos drops the ';' or ',' that waits before it: a
-// semicolon before the closing bracket of a group or a body, a comma before
-// any closing bracket.
+// semicolon before the closing bracket of a body, a comma before any closing
+// bracket.
 bool dropsHeld(const Lexer &lx)
 {
     char c = lx.window[lx.pos];
     if (lx.go.heldKey[0] == ',')
         return c == ')' || c == ']' || c == '}';
-    return (c == '}' && innermost(lx) == GoBracket::Block) || (c == ')' && innermost(lx) == GoBracket::Group);
+    return c == '}' && innermost(lx) == GoBracket::Block;
+}
+
+// True when the token at pos is the ')' that closes an import, const, var or
+// type group.
+bool closesGroup(const Lexer &lx)
+{
+    return lx.window[lx.pos] == ')' && innermost(lx) == GoBracket::Group;
 }
 
 // Hands out the ';' or ',' that waits, when one does; false otherwise.
@@ -586,6 +594,13 @@ bool betweenStep(Lexer &lx, TokenPiece &piece)
         resolveInsertion(lx, false);
         if (lx.go.held && dropsHeld(lx))
             lx.go.held = false;
+        // Every spec of a group ends in a ';', the last one too, so that the
+        // specs sort alike (--sorted-imports).
+        if (!lx.go.held && lx.go.prev != GoPrev::Semicolon && closesGroup(lx)) {
+            lx.go.held = true;
+            lx.go.heldKey = ";";
+            lx.go.heldPlace = placeAt(lx, lx.pos);
+        }
         if (giveHeld(lx, piece))
             return true;
         if (lx.window[lx.pos] == ';' || lx.window[lx.pos] == ',') {
