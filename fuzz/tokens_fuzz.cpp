@@ -160,6 +160,12 @@ bool relayout(const std::vector<Tok> &tokens, SourceClass sourceClass, Chooser &
         bool onLine = hashStaysOnLine(tokens, i);
         if (afterLiteral && (prev->key.back() == '\r' || prev->key.back() == '\\'))
             return false;
+        // A backslash token followed by blanks and a line end would read back
+        // as a splice: after one, a single blank, and no directive's end.
+        bool afterBackslash = sourceClass == SourceClass::CFamily && prev && prev->kind == TokenKind::Code &&
+                              !prev->key.empty() && prev->key.back() == '\\';
+        if (afterBackslash && t.kind == TokenKind::LineEnd)
+            return false;
         // A lone CR before a line feed inside a literal reads back as a CR LF,
         // and a backslash before one as a splice.
         if (t.key.find("\r\n") != std::string::npos || t.key.find("\\\n") != std::string::npos)
@@ -168,6 +174,8 @@ bool relayout(const std::vector<Tok> &tokens, SourceClass sourceClass, Chooser &
             // nothing between
         } else if (afterLiteral && !directive && sourceClass == SourceClass::CFamily && !onLine) {
             out += "\n" + layout(choose, false, sourceClass);
+        } else if (afterBackslash) {
+            out += " ";
         } else if (prev) {
             out += layout(choose, directive || onLine, sourceClass);
         }
