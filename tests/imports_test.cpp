@@ -175,12 +175,12 @@ TEST(Imports, GoSpecs)
 {
     checkRules(Language::Go, {
         {"sorted", "import (\n\"os\";\n\"fmt\";\n)\nvar x;", "import (\n\"fmt\";\n\"os\";\n)\nvar x;", true},
-        {"named specs", "import (\nb \"x/b\";\n. \"x/a\";\n_ \"x/c\";\n)", "import (\n_ \"x/c\";\nb \"x/b\";\n. \"x/a\";\n)",
+        {"named imports", "import (\nb \"x/b\";\n. \"x/a\";\n_ \"x/c\";\n)", "import (\n_ \"x/c\";\nb \"x/b\";\n. \"x/a\";\n)",
          true},
         {"two blocks", "import (\n\"b\";\n)\nimport (\n\"a\";\n)", "import (\n\"a\";\n)\nimport (\n\"b\";\n)", false, 2, 1, 2,
          1},
         {"single declarations", "import \"b\";\nimport \"a\";", "import \"a\";\nimport \"b\";", false, 1, 8, 1, 8},
-        {"a spec without its ';'", "import (\"b\"; \"a\")", "import (\"a\"; \"b\")", false, 1, 9, 1, 9},
+        {"an import without its ';'", "import (\"b\"; \"a\")", "import (\"a\"; \"b\")", false, 1, 9, 1, 9},
     });
 }
 
@@ -209,9 +209,9 @@ namespace {
 TEST(Imports, WithEachLanguagesLexer)
 {
     std::vector<PairCase> cases = {
-        {"Go specs, the last one with no written ';'", "package p\nimport (\n\t\"b\"\n\t\"a\"\n)\n",
+        {"Go imports, the last one with no written ';'", "package p\nimport (\n\t\"b\"\n\t\"a\"\n)\n",
          "package p\n\nimport (\n\t\"a\"\n\t\"b\"\n)\n", true, 0, 0, 0, 0, Language::Go},
-        {"Go specs on one line", "package p\nimport (\"b\"; \"a\")\n", "package p\nimport (\n\t\"a\"\n\t\"b\"\n)\n", true,
+        {"Go imports on one line", "package p\nimport (\"b\"; \"a\")\n", "package p\nimport (\n\t\"a\"\n\t\"b\"\n)\n", true,
          0, 0, 0, 0, Language::Go},
         {"a Go import moved out of its block", "package p\nimport (\n\t\"b\"\n\t\"a\"\n)\n",
          "package p\nimport \"b\"\nimport (\n\t\"a\"\n)\n", false, 2, 8, 2, 8, Language::Go},

@@ -87,7 +87,7 @@ TEST(PythonLexer, Strings)
         {"f-string with nested quotes", "f\"{x[\"a\"]}\" + 1\n", "f\"{x[\"a\"]}\"+1\n", true},
         {"f-string field is spelling", "f\"{x[\"a\"]}\"\n", "f\"{x['a']}\"\n", false, 1, 1, 1, 1},
         {"brace inside a field's string", "f'{\"}\"}' + g\n", "f'{\"}\"}'+g\n", true},
-        {"nested f-strings and spec", "f'{a:{b}>{f\"{c}\"}}' if d else e\n", "f'{a:{b}>{f\"{c}\"}}' if d  else e\n", true},
+        {"nested f-strings and formats", "f'{a:{b}>{f\"{c}\"}}' if d else e\n", "f'{a:{b}>{f\"{c}\"}}' if d  else e\n", true},
         {"named escape", "f'\\N{DASH} {x}' + y\n", "f'\\N{DASH} {x}'+y\n", true},
         {"unterminated string ends at its line", "x = 'a\ny = 1\n", "x = 'a\n\ny = 1\n", true},
         {"joined to an unterminated string", "x = 'a' '\n", "x = 'a'\n", false, 1, 5, 1, 5},

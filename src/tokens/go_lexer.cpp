@@ -9,7 +9,7 @@
 // Go lets a semicolon be left out before the ')' that closes an import, const,
 // var or type group and the '}' that closes a block, struct or interface body,
 // and gofmt leaves it out; so a semicolon always goes out before such a ')'
-// (the last spec of a group ends in one, as the others do, so that specs sort
+// (the last entry of a group ends in one, as the others do, so that entries sort
 // alike) and never before such a '}', whether written, inserted or left out. Before any other ')' or '}'
 // (a call, a composite literal) the semicolon stays, since a line broken there
 // makes a program that does not compile. Which '{' opens what is told by the
@@ -594,8 +594,8 @@ bool betweenStep(Lexer &lx, TokenPiece &piece)
         resolveInsertion(lx, false);
         if (lx.go.held && dropsHeld(lx))
             lx.go.held = false;
-        // Every spec of a group ends in a ';', the last one too, so that the
-        // specs sort alike (--sorted-imports).
+        // Every entry of a group ends in a ';', the last one too, so that
+        // the entries sort alike (--sorted-imports).
         if (!lx.go.held && lx.go.prev != GoPrev::Semicolon && closesGroup(lx)) {
             lx.go.held = true;
             lx.go.heldKey = ";";

@@ -42,7 +42,7 @@
 //   start numbers.
 //
 // Sorted imports: each run of import declarations (#include directives, C#
-// using directives, Go import specs, Rust use items, Java imports) is held
+// using directives, Go's imports in a block, Rust use items, Java imports) is held
 // in fixed stores of kIncludeDirectives declarations, kIncludeTokens tokens
 // and kIncludeKeyBytes key bytes, and handed out sorted once the run ends.
 // A run longer than that is sorted in groups that each fill the stores; a
@@ -164,7 +164,7 @@ enum class ImportForm : unsigned char {
     None,
     Include,     // C family: #include, #include_next, #import, to its LineEnd
     Using,       // C family (C#): [global] using [static] X; or using A = B;
-    GoSpec,      // Go: one spec of an import (...) block, to its ';'
+    GoSpec,      // Go: one import of an import (...) block, to its ';'
     RustUse,     // Rust: [#[...]] [pub[(...)]] use tree;
     JavaImport,  // Java: import [static] a.b.C; or a.b.*;
 };
@@ -232,20 +232,20 @@ struct IncludeSorter {
 // What each language's lexer keeps beyond the shared fields; each is reset by
 // that lexer's start procedure.
 constexpr std::size_t kPythonIndentDepth = 100;   // indentation levels held, level 0 included (CPython's limit)
-constexpr std::size_t kPythonStringFrames = 16;   // nested texts, fields and specs inside one f-string
+constexpr std::size_t kPythonStringFrames = 16;   // nested texts, fields and formats inside one f-string
 
 // One frame of the scan of a string literal (Python).
 enum class PythonFrame : unsigned char {
     Text,        // the text of a string; in an f-string, between its fields
     Field,       // a {...} replacement field of an f-string
-    Spec,        // the format spec after a field's ':'
+    Format,      // the format after a field's ':'
     EscapeName,  // the {...} of a \N{...} escape
     Comment,     // a '#' comment inside a field
 };
 
 struct PythonStringFrame {
     PythonFrame kind = PythonFrame::Text;
-    char quote = '"';         // the quote that closes the string (of the string that owns a field or spec)
+    char quote = '"';         // the quote that closes the string (of the string that owns a field or format)
     bool triple = false;      // that quote is tripled
     bool raw = false;         // backslashes escape nothing but the quote and the line end
     bool formatted = false;   // an f-string or t-string: braces open fields

@@ -584,7 +584,7 @@ Unit escapeUnit(Lexer &lx, TokenPiece &piece, std::size_t &i, const Frame &f)
     return Unit::Next;
 }
 
-// One unit of the text of a string or a format spec at i.
+// One unit of the text of a string or a field's format at i.
 Unit textUnit(Lexer &lx, TokenPiece &piece, std::size_t &i)
 {
     PythonLexState &py = lx.python;
@@ -612,7 +612,7 @@ Unit textUnit(Lexer &lx, TokenPiece &piece, std::size_t &i)
         py.previousName = false;
         return pushFrame(lx, innerFrame(PythonFrame::Field, f)) ? Unit::Next : Unit::Rest;
     }
-    if (c == '}' && f.kind == PythonFrame::Spec) {
+    if (c == '}' && f.kind == PythonFrame::Format) {
         --py.frameCount;
     } else if (c == '}' && f.formatted && w[i + 1] == '}') {
         ++i;
@@ -650,7 +650,7 @@ Unit fieldUnit(Lexer &lx, TokenPiece &piece, std::size_t &i)
         break;
     case ':':
         if (f.brackets == 0)
-            f.kind = PythonFrame::Spec;
+            f.kind = PythonFrame::Format;
         break;
     case '#':
         ++i;
@@ -689,7 +689,7 @@ bool stringStep(Lexer &lx, TokenPiece &piece)
     std::size_t i = lx.pos;
     for (;;) {
         PythonFrame kind = py.frames[py.frameCount - 1].kind;
-        if (kind == PythonFrame::Text || kind == PythonFrame::Spec)
+        if (kind == PythonFrame::Text || kind == PythonFrame::Format)
             while (!textStop(w[i]))
                 ++i;
         if (i + 6 > lx.end && !lx.ended) {
@@ -706,7 +706,7 @@ bool stringStep(Lexer &lx, TokenPiece &piece)
         }
         Unit u = Unit::Next;
         switch (kind) {
-        case PythonFrame::Text: case PythonFrame::Spec: u = textUnit(lx, piece, i); break;
+        case PythonFrame::Text: case PythonFrame::Format: u = textUnit(lx, piece, i); break;
         case PythonFrame::Field: u = fieldUnit(lx, piece, i); break;
         case PythonFrame::EscapeName: case PythonFrame::Comment: u = innerUnit(lx, i); break;
         }
