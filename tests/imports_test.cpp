@@ -24,9 +24,16 @@ LexOptions sorted()
 std::vector<Tok> lexWithRules(const std::string &text, Language language)
 {
     static std::unique_ptr<Lexer> lx = std::make_unique<Lexer>();
-    std::FILE *f = std::tmpfile();
-    std::fwrite(text.data(), 1, text.size(), f);
-    std::rewind(f);
+    // A file of the test's own: the system's temporary file is not to be had
+    // everywhere (Wine's is made at the root of the drive).
+    static ScratchDir dir;
+    const std::string path = dir.file("rules");
+    writeFile(path, text);
+    std::FILE *f = std::fopen(path.c_str(), "rb");
+    if (!f) {
+        ADD_FAILURE() << "cannot open " << path;
+        return {};
+    }
     SourceStream source;
     source.stream = f;
     lexerStart(*lx, Language::CFamily, sorted(), source);
