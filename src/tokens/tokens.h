@@ -22,6 +22,7 @@ enum class TokenKind : unsigned char {
     End,          // the end of the source; place is just after its last token (1:1 when none); key empty
     Indent,       // Python: a line indented deeper than the one before; key "<indent>"
     Dedent,       // Python: one level of indentation closed; key "<dedent>"
+    Value,        // a literal written in a canonical form by an accepted rewrite (rewrites/); no lexer gives it
 };
 
 // A place in a source as stored: 1-based line (line feeds counted, spliced
@@ -32,6 +33,14 @@ struct TokenPlace {
     std::int64_t column = 1;
 };
 
+// The rewrites undone at a token, as the rewriter hands it out (only with
+// --allow; rewrites/rewrites.h). Lexers leave it empty.
+struct RewriteNote {
+    std::uint16_t kinds = 0;  // a bit per rewrite done there
+    std::uint32_t print = 0;  // a fingerprint of what was written there
+    TokenPlace place;         // where the first of them stands
+};
+
 // One piece of a token.
 struct TokenPiece {
     TokenKind kind = TokenKind::End;
@@ -40,6 +49,7 @@ struct TokenPiece {
     TokenPlace place;           // where the token starts; the same in every piece of one token
     const char *bytes = "";     // this piece of the token's key; valid until the next lexerNext
     std::size_t length = 0;     // bytes in the piece; only the first piece of a token may be empty
+    RewriteNote note;           // first piece only
 };
 
 struct LexOptions {

@@ -1,0 +1,123 @@
+// Rewrites a formatter may make without changing the program: braces around
+// a single statement, redundant parentheses, trailing commas, the spelling of
+// a string or a number, a docstring's indentation, the order of using
+// declarations, an empty declaration. With --allow, each stream passes
+// through a Rewriter on its way to the comparison, which hands out the stream
+// in a canonical form: the accepted rewrites are undone (a redundant pair of
+// parentheses taken out, a string written as its value), so that two sources
+// that differ only by them hand out the same tokens.
+//
+// Soundness: two streams may become equal only when the sources mean the
+// same program. So a rule rewrites a token only where the language's grammar
+// proves, from the tokens around it, that the rewrite changes nothing; where
+// it cannot tell (too little lookahead, a token too long to hold, a construct
+// it does not know), it leaves the tokens as they are, and the pair is a
+// difference, never a guess. A token written in canonical form gets the kind
+// TokenKind::Value, which no lexer gives, so that it never equals a token as
+// written.
+//
+// Counting: each token handed out carries a note of the rewrites done at it
+// (a bit per Rewrite) and a fingerprint of what was written there (the keys of
+// tokens taken out before it, or its own key as written). Where two equal
+// tokens carry different notes, one source was rewritten there and the other
+// not, or differently: the comparison counts an accepted rewrite of each kind
+// in either note.
+#ifndef MATCHLING_REWRITES_H
+#define MATCHLING_REWRITES_H
+
+#include <cstddef>
+#include <cstdint>
+
+#include "common/settings.h"
+#include "tokens/tokens.h"
+
+// The rewrites --allow names, in the order reports list them.
+enum class Rewrite : unsigned char {
+    Braces,      // braces around a single statement that is a body
+    Parens,      // parentheses that precedence makes redundant
+    Commas,      // a trailing comma where the language gives it no meaning
+    Quotes,      // a string literal by its value and kind
+    Numbers,     // a numeric literal by its value and type
+    Docstrings,  // a Python docstring by its cleaned text
+    Usings,      // C++ using-declaration runs as sets
+    Semicolons,  // an empty declaration (C family)
+};
+constexpr int kRewriteKinds = 8;
+using RewriteSet = std::uint16_t;  // a bit (1 << Rewrite) per rewrite
+
+constexpr RewriteSet rewriteBit(Rewrite r) { return static_cast<RewriteSet>(1u << static_cast<unsigned>(r)); }
+
+// The name --allow and the reports give the rewrite.
+const char *rewriteName(Rewrite r);
+
+// Reads an --allow list: "all", or names joined by commas. Returns false on
+// an empty list, an empty name or an unknown name, with bad set to the
+// offending name (empty for an empty list).
+bool parseRewriteList(const char *text, RewriteSet &set, const char *&bad, std::size_t &badLength);
+
+constexpr std::size_t kRewriteTokens = 4096;      // tokens a rule may look ahead over, the current one included
+constexpr std::size_t kRewriteKeyBytes = 262144;  // key bytes of those tokens, and of canonical forms
+constexpr std::size_t kRewriteLongToken = 4096;   // a longer token goes through as written and ends all lookahead
+
+// One token held by the rewriter's window.
+struct WindowToken {
+    TokenKind kind = TokenKind::Code;
+    TokenPlace place;
+    std::size_t offset = 0;     // where its key starts in the window's key store
+    std::size_t length = 0;     // bytes of its key
+    bool dropped = false;       // a rule took it out of the stream
+    RewriteNote note;           // the note it goes out with
+};
+
+// The tokens a rule looks at: absolute indexes first .. first + count - 1
+// (index 0 is the stream's first token), in a ring of kRewriteTokens.
+struct RewriteWindow {
+    WindowToken tokens[kRewriteTokens];
+    std::uint64_t first = 0;    // absolute index of the oldest token held
+    std::size_t count = 0;      // tokens held
+    bool complete = false;      // no token will join before those held go out: the last held is End, or a
+                                // barrier (a token too long to hold) follows them, or the window is full
+    char keys[kRewriteKeyBytes];
+    std::size_t keyUsed = 0;
+    RewriteSet allow = 0;       // the rewrites this run accepts
+    Language language = Language::CFamily;
+};
+
+// The token at absolute index i (first <= i < first + count).
+inline WindowToken &windowAt(RewriteWindow &w, std::uint64_t i) { return w.tokens[i % kRewriteTokens]; }
+inline std::uint64_t windowEnd(const RewriteWindow &w) { return w.first + w.count; }
+
+// Whether token i is held, a Code token, and its key is the text s.
+bool tokenIs(RewriteWindow &w, std::uint64_t i, const char *s);
+// Its key as a pointer into the key store (valid until the window takes more tokens).
+const char *tokenKey(RewriteWindow &w, std::uint64_t i);
+
+// The next token after i that is not dropped, or windowEnd(w) when none is held.
+std::uint64_t nextKept(RewriteWindow &w, std::uint64_t i);
+
+// Takes token i out of the stream as rewrite r, noting it on token `onto`
+// (not dropped, held): its key goes into onto's fingerprint, r into its note,
+// and, when onto has no note place yet, i's place becomes it.
+void dropToken(RewriteWindow &w, std::uint64_t i, Rewrite r, std::uint64_t onto);
+
+// Gives token i the canonical key bytes[0..n) and the kind Value as rewrite
+// r; its key as written goes into its fingerprint. Returns false, changing
+// nothing, when the key store has no room (the token then stays as written).
+bool replaceKey(RewriteWindow &w, std::uint64_t i, Rewrite r, const char *bytes, std::size_t n);
+
+// A language's rules. scan looks at the held tokens and decides every rewrite
+// it makes on tokens before the index it returns, which is at least
+// w.first + 1 when w.complete (every held token then, when its last is End);
+// tokens before that index go out and are never shown to the rules again. It
+// is called again after more tokens join, with its own state.
+struct RewriteRules {
+    Language language;
+    RewriteSet rewrites;                      // the rewrites these rules know in this language
+    std::size_t stateSize;                    // bytes of the rules' state, zeroed at the stream's start
+    std::uint64_t (*scan)(RewriteWindow &w, void *state);
+};
+
+// The rules of each language, or nullptr when it has none.
+const RewriteRules *rewriteRules(Language language);
+
+#endif
