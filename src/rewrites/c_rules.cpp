@@ -1,0 +1,1123 @@
+// The C-family rules of --allow (C, C++ and C#, one lexer): which rewrites
+// the token stream proves harmless, and their canonical forms.
+//
+// The scan walks the kept tokens once, keeping a stack of open brackets with
+// what opened each (a control header, a possible macro call, a namespace or
+// class body, a function body), the #if groups, and what the statement at the
+// innermost brace level holds so far. At each token that may start a rewrite
+// it looks ahead over the held tokens and either decides, or, when what it
+// needs is not held yet, stops there until more tokens join.
+//
+// Nothing is rewritten inside a directive, inside parentheses that may be a
+// macro's arguments (a name or ')' before the '(': the macro may turn its
+// arguments into a string), or once the bracket stack overflows, closes a
+// bracket it did not open, or differs between the branches of an #if group:
+// from there on the stream goes through as written.
+#include <algorithm>
+#include <cstring>
+
+#include "rewrites/rules.h"
+
+namespace {
+
+constexpr std::size_t kNesting = 256;          // open brackets tracked; past it the rest goes through as written
+constexpr std::size_t kConditionals = 64;      // nested #if groups tracked; likewise
+constexpr std::size_t kStatementNesting = 32;  // statements nested in a body that the body's parse follows
+constexpr std::size_t kUsingRun = 32;          // using declarations sorted as one run; a longer run stays as written
+constexpr std::size_t kUsingTokens = 16;       // tokens of one using declaration that sorts, ';' included
+constexpr std::size_t kUsingKeyBytes = 4096;   // bytes of a sorted run's canonical key; longer, as written
+constexpr std::size_t kNumberBytes = 64;       // longest number written in canonical form
+constexpr std::size_t kWordBytes = 16;         // bytes kept of the last two tokens' keys
+constexpr std::uint64_t kFail = ~std::uint64_t(0);
+
+// The first byte of each canonical key: never the first byte of a key as written.
+constexpr char kNumberTag = '\x01';
+constexpr char kUsingsTag = '\x02';
+
+// What opened a bracket.
+enum class Opened : unsigned char {
+    Plain,      // '(' or '[' of an expression, or '{' of a block, a lambda or an initializer
+    Suspect,    // '(' after a name or ')': perhaps a macro's arguments
+    If,         // '(' of if
+    Loop,       // '(' of while, for or foreach
+    Switch,     // '(' of switch
+    Namespace,  // '{' of a namespace or an extern "C" block
+    Class,      // '{' of a class, struct or union body
+    Function,   // '{' that may be a function body (after ')' at namespace or class level)
+};
+
+struct Frame {
+    char bracket;           // '(', '[' or '{'
+    Opened opened;
+    bool statement;         // a '{' with a statement keyword (return, if, ...) directly inside
+};
+
+// What the last kept token leaves for a '{' that follows.
+enum class After : unsigned char {
+    Nothing,
+    Body,      // the ')' of if, while, for, foreach, or else, or do: a body follows
+    CaseBody,  // the ':' of a case or default label
+};
+
+struct CState {
+    bool started;                          // the first token has been looked at
+    std::uint64_t cursor;                  // next token to look at
+    Frame frames[kNesting];
+    std::size_t depth;                     // frames in use
+    std::size_t suspects;                  // open Suspect frames
+    bool lost;                             // the brackets are no longer known: no more rewrites
+    bool inDirective;                      // between a directive's '#' and its LineEnd
+    int directiveIndex;                    // tokens of the directive so far
+    std::size_t conditionals[kConditionals][2];  // bracket depth and suspects at each open #if
+    std::size_t conditionalCount;
+    bool includeSeen;                      // an #include ran: the source is C or C++, not C#
+    // The statement at the innermost brace level.
+    bool empty;                            // nothing since a ';', a namespace or class '{' or a function '}',
+                                           // and no directive since: an empty declaration may stand here
+    bool start;                            // a declaration may start here (directives do not matter)
+    int tokens;                            // its tokens (a template header not counted)
+    int beforeParen;                       // its tokens before its first '(' ; -1 before one
+    bool equals, typeKey, enumKey, namespaceKey, externC, tainted;
+    int angle;                             // open '<' of its template header
+    bool header;                           // it started with template
+    bool caseOpen;                         // inside a case label, before its ':'
+    int ternary;                           // open '?' of that label
+    After after;
+    char prev[kWordBytes + 1];             // the last kept token's key, empty when longer
+    char prevPrev[kWordBytes + 1];
+    bool prevName;                         // the last kept token is a name (not a literal)
+    int decltypeStep;                      // how much of decltype(auto) the last tokens spell
+    bool decltypeAuto;                     // decltype(auto) has been seen: return values keep their parentheses
+    bool consteval;                        // consteval has been seen: else bodies keep their braces
+    std::uint64_t usingsUntil;             // tokens before this belong to a using run already decided
+};
+
+enum class Look : unsigned char { Done, Wait };
+
+bool prevIs(const CState &st, const char *s)
+{
+    return std::strcmp(st.prev, s) == 0;
+}
+
+std::size_t keyLength(RewriteWindow &w, std::uint64_t i)
+{
+    return windowAt(w, i).length;
+}
+
+bool isCode(RewriteWindow &w, std::uint64_t i)
+{
+    return i < windowEnd(w) && windowAt(w, i).kind == TokenKind::Code;
+}
+
+bool nameByte(char c)
+{
+    unsigned char u = static_cast<unsigned char>(c);
+    return (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9') || u == '_' || u == '$' ||
+           u >= 0x80;
+}
+
+bool digit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+// A name or keyword: name bytes, no digit first, no quote (a literal's prefix).
+bool nameKey(const char *k, std::size_t n)
+{
+    if (n == 0 || digit(k[0]) || !nameByte(k[0]))
+        return false;
+    for (std::size_t j = 0; j < n; ++j)
+        if (!nameByte(k[j]))
+            return false;
+    return true;
+}
+
+bool isName(RewriteWindow &w, std::uint64_t i)
+{
+    return isCode(w, i) && nameKey(tokenKey(w, i), keyLength(w, i));
+}
+
+bool isNumber(RewriteWindow &w, std::uint64_t i)
+{
+    if (!isCode(w, i) || keyLength(w, i) == 0)
+        return false;
+    const char *k = tokenKey(w, i);
+    return digit(k[0]) || (k[0] == '.' && keyLength(w, i) > 1 && digit(k[1]));
+}
+
+bool isLiteral(RewriteWindow &w, std::uint64_t i)
+{
+    if (isNumber(w, i))
+        return true;
+    if (!isCode(w, i))
+        return false;
+    const char *k = tokenKey(w, i);
+    std::size_t n = keyLength(w, i);
+    return std::memchr(k, '"', n) != nullptr || std::memchr(k, '\'', n) != nullptr;  // a string or a character
+}
+
+bool inList(const char *k, std::size_t n, const char *const *list)
+{
+    for (; *list; ++list)
+        if (std::strlen(*list) == n && std::memcmp(k, *list, n) == 0)
+            return true;
+    return false;
+}
+
+bool tokenIn(RewriteWindow &w, std::uint64_t i, const char *const *list)
+{
+    return isCode(w, i) && inList(tokenKey(w, i), keyLength(w, i), list);
+}
+
+// Keywords that start a statement that is no declaration.
+const char *const kExpressionStarts[] = {"return", "break", "continue", "goto", "throw", "co_return", "co_yield",
+                                         "co_await", "delete", "this", "true", "false", "nullptr", "sizeof", "new",
+                                         "++", "--", "*", "&", "!", "~", "-", "+", "(", nullptr};
+// What may follow a name that starts an expression statement and never a declaration's type.
+const char *const kAfterOperand[] = {"=", "+=", "-=", "*=", "/=", "%=", "&=", "|=", "^=", "<<=", ">>=", ".", "->",
+                                     "++", "--", "?", ",", "==", "!=", "<=", ">=", "+", "-", "/", "%", "|", "^",
+                                     "||", "<<", ">", "->*", ".*", nullptr};
+// Names inside a call's parentheses that no declarator holds.
+const char *const kOperandNames[] = {"this", "true", "false", "nullptr", "sizeof", "new", "delete", "alignof",
+                                     "typeid", "static_cast", "dynamic_cast", "const_cast", "reinterpret_cast",
+                                     "throw", nullptr};
+// Keywords that show a brace holds statements, not members or values.
+const char *const kStatementKeywords[] = {"return", "if", "for", "while", "switch", "do", "goto", "break",
+                                          "continue", "throw", nullptr};
+// Keywords before '(' that take no macro arguments.
+const char *const kHeaderKeywords[] = {"if", "while", "for", "foreach", "switch", "catch", "return", "co_return",
+                                       "throw", "case", nullptr};
+// What may stand between a function's ')' and its body's '{'.
+const char *const kFunctionSuffixes[] = {")", "const", "noexcept", "override", "final", "volatile", "&", "&&",
+                                         nullptr};
+
+// --- Reading a body ------------------------------------------------------
+
+// The parentheses open .. close of a call hold something no declarator holds:
+// nothing, a top-level comma, a literal or an operator. Otherwise "f(x);"
+// may declare x.
+bool operandsInside(RewriteWindow &w, std::uint64_t open, std::uint64_t close)
+{
+    static const char *const declaratorParts[] = {"*", "&", "&&", "::", "(", ")", "[", "]", "<", ">", "...", nullptr};
+    std::uint64_t first = nextKept(w, open);
+    if (first == close)
+        return true;
+    int depth = 0, squares = 0;
+    for (std::uint64_t i = first; i < close; i = nextKept(w, i)) {
+        if (!isCode(w, i))
+            return false;
+        if (tokenIs(w, i, "(")) {
+            ++depth;
+        } else if (tokenIs(w, i, ")")) {
+            --depth;
+        } else if (tokenIs(w, i, "[")) {
+            ++squares;
+        } else if (tokenIs(w, i, "]")) {
+            --squares;
+        } else if (depth > 0 || squares > 0) {
+            continue;  // a parameter list or a bound may hold anything
+        } else if (tokenIs(w, i, ",") || isLiteral(w, i) || tokenIn(w, i, kOperandNames)) {
+            return true;
+        } else if (!isName(w, i) && !tokenIn(w, i, declaratorParts)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// The simple statement s .. e (e its ';') is an expression or a jump, never
+// a declaration or a labelled statement.
+bool provablyNoDeclaration(RewriteWindow &w, std::uint64_t s, std::uint64_t e)
+{
+    if (s == e)
+        return true;
+    if (isLiteral(w, s) || tokenIn(w, s, kExpressionStarts))
+        return true;
+    if (!isName(w, s) || tokenIn(w, s, kHeaderKeywords))
+        return false;
+    static const char *const keywords[] = {"int", "char", "short", "long", "float", "double", "void", "bool",
+                                           "signed", "unsigned", "const", "volatile", "static", "extern",
+                                           "auto", "register", "struct", "class", "union", "enum", "typedef",
+                                           "using", "namespace", "template", "typename", "constexpr", "inline",
+                                           "thread_local", "mutable", "friend", "virtual", "explicit", "case",
+                                           "default", "else", "do", "try", "catch", "asm", "decltype", "var",
+                                           "_Bool", "_Atomic", "_Static_assert", "static_assert", "operator",
+                                           nullptr};
+    if (tokenIn(w, s, keywords))
+        return false;
+    std::uint64_t j = nextKept(w, s);
+    while (tokenIs(w, j, "::")) {
+        std::uint64_t k = nextKept(w, j);
+        if (!isName(w, k))
+            return false;
+        j = nextKept(w, k);
+    }
+    if (j >= e + 1 || !isCode(w, j))
+        return false;
+    if (tokenIn(w, j, kAfterOperand))
+        return true;
+    if (tokenIs(w, j, "[")) {
+        std::uint64_t k = nextKept(w, j);
+        return !(tokenIs(w, k, "]") || tokenIs(w, k, "[") || tokenIs(w, k, ","));
+    }
+    if (tokenIs(w, j, "(")) {
+        std::uint64_t c = matchingClose(w, j);
+        return c < e && operandsInside(w, j, c);
+    }
+    return false;
+}
+
+bool holdsToken(RewriteWindow &w, std::uint64_t from, std::uint64_t to, const char *key)
+{
+    for (std::uint64_t i = from; i <= to && i < windowEnd(w); i = nextKept(w, i))
+        if (tokenIs(w, i, key))
+            return true;
+    return false;
+}
+
+// The last token of the statement that starts at s and ends before limit, or
+// kFail when the tokens there are no statement this parse knows. simple tells
+// whether it is a simple statement (ending in ';', no keyword of its own).
+std::uint64_t statementLast(RewriteWindow &w, std::uint64_t s, std::uint64_t limit, std::size_t nesting, bool &simple)
+{
+    simple = false;
+    if (s >= limit || nesting > kStatementNesting || !isCode(w, s))
+        return kFail;
+    bool inner = false;
+    if (tokenIs(w, s, "{")) {
+        std::uint64_t c = matchingClose(w, s);
+        return c < limit ? c : kFail;
+    }
+    if (tokenIs(w, s, ";"))
+        return s;
+    if (tokenIs(w, s, "if")) {
+        std::uint64_t p = nextKept(w, s);
+        if (tokenIs(w, p, "constexpr"))
+            p = nextKept(w, p);
+        if (!tokenIs(w, p, "("))
+            return kFail;
+        std::uint64_t c = matchingClose(w, p);
+        if (c >= limit)
+            return kFail;
+        std::uint64_t last = statementLast(w, nextKept(w, c), limit, nesting + 1, inner);
+        if (last == kFail)
+            return kFail;
+        std::uint64_t e = nextKept(w, last);
+        if (e < limit && tokenIs(w, e, "else"))
+            return statementLast(w, nextKept(w, e), limit, nesting + 1, inner);
+        return last;
+    }
+    if (tokenIs(w, s, "while") || tokenIs(w, s, "for") || tokenIs(w, s, "foreach") || tokenIs(w, s, "switch")) {
+        std::uint64_t p = nextKept(w, s);
+        if (!tokenIs(w, p, "("))
+            return kFail;
+        std::uint64_t c = matchingClose(w, p);
+        return c < limit ? statementLast(w, nextKept(w, c), limit, nesting + 1, inner) : kFail;
+    }
+    if (tokenIs(w, s, "do")) {
+        std::uint64_t last = statementLast(w, nextKept(w, s), limit, nesting + 1, inner);
+        if (last == kFail)
+            return kFail;
+        std::uint64_t e = nextKept(w, last), p = nextKept(w, e);
+        if (!tokenIs(w, e, "while") || !tokenIs(w, p, "("))
+            return kFail;
+        std::uint64_t c = matchingClose(w, p);
+        std::uint64_t t = c < limit ? nextKept(w, c) : kFail;
+        return t < limit && tokenIs(w, t, ";") ? t : kFail;
+    }
+    static const char *const stops[] = {"}", "else", "case", "default", "#", "%:", "try", nullptr};
+    for (std::uint64_t i = s; i < limit; i = nextKept(w, i)) {
+        if (!isCode(w, i) || tokenIn(w, i, stops))
+            return kFail;
+        if (tokenIs(w, i, "(") || tokenIs(w, i, "[") || tokenIs(w, i, "{")) {
+            i = matchingClose(w, i);
+            if (i >= limit)
+                return kFail;
+            continue;
+        }
+        if (tokenIs(w, i, ";")) {
+            simple = true;
+            return i;
+        }
+    }
+    return kFail;
+}
+
+// Every held token from .. to is a Code token (no directive, no canonical form).
+bool plainTokens(RewriteWindow &w, std::uint64_t from, std::uint64_t to)
+{
+    for (std::uint64_t i = from; i <= to; ++i)
+        if (!windowAt(w, i).dropped && windowAt(w, i).kind != TokenKind::Code)
+            return false;
+    return true;
+}
+
+// --- Braces --------------------------------------------------------------
+
+// The braces open .. close around the body of if, else, for, while or do
+// hold one statement, not a declaration, that does not take an else that
+// follows them.
+bool singleStatementBody(RewriteWindow &w, std::uint64_t open, std::uint64_t close)
+{
+    std::uint64_t first = nextKept(w, open);
+    if (first >= close || !plainTokens(w, open, close) || tokenIs(w, first, "[") || tokenIs(w, first, "{"))
+        return false;
+    bool simple = false;
+    std::uint64_t last = statementLast(w, first, close, 0, simple);
+    if (last == kFail || nextKept(w, last) != close)
+        return false;
+    if (simple && !provablyNoDeclaration(w, first, last))
+        return false;
+    // Without the braces, an if inside would take the else.
+    return !(tokenIs(w, nextKept(w, close), "else") && holdsToken(w, first, close, "if"));
+}
+
+// The braces open .. close after a case label hold statements that declare
+// nothing, and no compound literal whose life the braces end.
+bool caseBody(RewriteWindow &w, std::uint64_t open, std::uint64_t close)
+{
+    std::uint64_t s = nextKept(w, open);
+    if (s >= close || !plainTokens(w, open, close))
+        return false;
+    while (s < close) {
+        if (tokenIs(w, s, "[") || tokenIs(w, s, "{"))
+            return false;
+        bool simple = false;
+        std::uint64_t last = statementLast(w, s, close, 0, simple);
+        if (last == kFail)
+            return false;
+        if (simple && (!provablyNoDeclaration(w, s, last) || holdsToken(w, s, last, "{")))
+            return false;
+        s = nextKept(w, last);
+    }
+    return s == close;
+}
+
+Look bracesAt(RewriteWindow &w, CState &st, std::uint64_t open)
+{
+    std::uint64_t close = matchingClose(w, open);
+    std::uint64_t after = close < windowEnd(w) ? nextKept(w, close) : windowEnd(w);
+    if (after >= windowEnd(w))
+        return w.complete ? Look::Done : Look::Wait;
+    bool ok = st.after == After::Body ? singleStatementBody(w, open, close) : caseBody(w, open, close);
+    if (ok) {
+        std::uint64_t first = nextKept(w, open);
+        dropToken(w, open, Rewrite::Braces, first);
+        dropToken(w, close, Rewrite::Braces, first);
+    }
+    return Look::Done;
+}
+
+// --- Parentheses ---------------------------------------------------------
+
+// The parentheses open .. close hold a whole expression that they may lose:
+// not empty, no top-level comma, no statement expression or lambda first, no
+// directive.
+bool wholeExpression(RewriteWindow &w, std::uint64_t open, std::uint64_t close)
+{
+    std::uint64_t first = nextKept(w, open);
+    if (first >= close || !plainTokens(w, open, close) || tokenIs(w, first, "{") || tokenIs(w, first, "["))
+        return false;
+    for (std::uint64_t i = first; i < close; i = nextKept(w, i)) {
+        if (tokenIs(w, i, ","))
+            return false;
+        if (tokenIs(w, i, "(") || tokenIs(w, i, "[") || tokenIs(w, i, "{"))
+            i = matchingClose(w, i);
+        if (i >= close)
+            return false;
+    }
+    return true;
+}
+
+void dropPair(RewriteWindow &w, std::uint64_t open, std::uint64_t close)
+{
+    dropToken(w, open, Rewrite::Parens, nextKept(w, open));
+    dropToken(w, close, Rewrite::Parens, nextKept(w, close));
+}
+
+// Takes out each pair of parentheses around the whole expression after
+// token i (return or an assignment's '=') that ';' ends.
+Look valueParens(RewriteWindow &w, std::uint64_t i)
+{
+    for (;;) {
+        std::uint64_t open = nextKept(w, i);
+        if (open >= windowEnd(w))
+            return w.complete ? Look::Done : Look::Wait;
+        if (!tokenIs(w, open, "("))
+            return Look::Done;
+        std::uint64_t close = matchingClose(w, open);
+        std::uint64_t end = close < windowEnd(w) ? nextKept(w, close) : windowEnd(w);
+        if (end >= windowEnd(w))
+            return w.complete ? Look::Done : Look::Wait;
+        if (!tokenIs(w, end, ";") || !wholeExpression(w, open, close))
+            return Look::Done;
+        dropPair(w, open, close);
+    }
+}
+
+// Takes out each pair of parentheses that fills the condition that open
+// (the '(' of if, while or switch) starts.
+Look conditionParens(RewriteWindow &w, std::uint64_t open)
+{
+    std::uint64_t close = matchingClose(w, open);
+    if (close >= windowEnd(w))
+        return w.complete ? Look::Done : Look::Wait;
+    for (;;) {
+        std::uint64_t inner = nextKept(w, open);
+        if (!tokenIs(w, inner, "("))
+            return Look::Done;
+        std::uint64_t innerClose = matchingClose(w, inner);
+        if (innerClose >= close || nextKept(w, innerClose) != close || !wholeExpression(w, inner, innerClose))
+            return Look::Done;
+        dropPair(w, inner, innerClose);
+    }
+}
+
+// --- Commas and semicolons -------------------------------------------------
+
+Look commaAt(RewriteWindow &w, CState &st, std::uint64_t i)
+{
+    std::uint64_t next = nextKept(w, i);
+    if (next >= windowEnd(w))
+        return w.complete ? Look::Done : Look::Wait;
+    if (tokenIs(w, next, "}") && !prevIs(st, "{") && !prevIs(st, ","))
+        dropToken(w, i, Rewrite::Commas, next);
+    return Look::Done;
+}
+
+Look semicolonAt(RewriteWindow &w, std::uint64_t i)
+{
+    std::uint64_t next = nextKept(w, i);
+    if (next >= windowEnd(w))
+        return w.complete ? Look::Done : Look::Wait;
+    dropToken(w, i, Rewrite::Semicolons, next);
+    return Look::Done;
+}
+
+// --- Numbers ---------------------------------------------------------------
+
+bool hexDigit(char c)
+{
+    return digit(c) || (c >= 'a' && c <= 'f');
+}
+
+char lower(char c)
+{
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// The number k[0..n) in canonical form into out (kNumberBytes + 1 bytes), or
+// false when it is not a literal whose value and type its spelling shows:
+// digit separators out, letters in lower case, suffixes in one order, a
+// decimal fraction with one digit at least on each side of its point and
+// its exponent plain. The base stays as written: a hexadecimal and a decimal
+// literal of one value may differ in type.
+bool canonicalNumber(const char *k, std::size_t n, char *out, std::size_t &outLength)
+{
+    if (n > kNumberBytes - 8)
+        return false;
+    char s[kNumberBytes];
+    std::size_t m = 0;
+    bool upperL = false, lowerL = false;
+    for (std::size_t j = 0; j < n; ++j) {
+        if (k[j] == '_')
+            return false;  // a user-defined suffix (C++) or a C# separator
+        if (k[j] == '\'') {
+            if (j == 0 || j + 1 == n || !nameByte(k[j - 1]) || !nameByte(k[j + 1]))
+                return false;
+            continue;
+        }
+        upperL |= k[j] == 'L';
+        lowerL |= k[j] == 'l';
+        s[m++] = lower(k[j]);
+    }
+    if (upperL && lowerL)
+        return false;  // lL is no suffix
+    // Separators stand between digits of the base only (checked below by
+    // refusing a separator next to a prefix, point, exponent or suffix).
+    std::size_t o = 0;
+    out[o++] = kNumberTag;
+    std::size_t j = 0;
+    bool hex = m > 2 && s[0] == '0' && s[1] == 'x', binary = m > 2 && s[0] == '0' && s[1] == 'b';
+    bool floating = false;
+    if (hex || binary) {
+        out[o++] = '0';
+        out[o++] = s[1];
+        j = 2;
+        const std::size_t d = j;
+        while (j < m && (hex ? hexDigit(s[j]) : (s[j] == '0' || s[j] == '1')))
+            out[o++] = s[j++];
+        if (hex && j < m && (s[j] == '.' || s[j] == 'p')) {
+            floating = true;
+            std::size_t digits = j - d;
+            if (s[j] == '.') {
+                out[o++] = s[j++];
+                std::size_t f = j;
+                while (j < m && hexDigit(s[j]))
+                    out[o++] = s[j++];
+                digits += j - f;
+            }
+            if (j >= m || s[j] != 'p' || digits == 0)
+                return false;
+            out[o++] = s[j++];
+            if (j < m && (s[j] == '+' || s[j] == '-'))
+                out[o++] = s[j++];
+            std::size_t e = j;
+            while (j < m && digit(s[j]))
+                out[o++] = s[j++];
+            if (j == e)
+                return false;
+        } else if (j == d) {
+            return false;
+        }
+    } else {
+        std::size_t intStart = j;
+        while (j < m && digit(s[j]))
+            ++j;
+        std::size_t intEnd = j, fracStart = j, fracEnd = j;
+        if (j < m && s[j] == '.') {
+            floating = true;
+            fracStart = ++j;
+            while (j < m && digit(s[j]))
+                ++j;
+            fracEnd = j;
+        }
+        bool exponent = j < m && s[j] == 'e';
+        if (!floating && !exponent) {
+            if (intEnd == intStart)
+                return false;
+            for (std::size_t d = intStart; d < intEnd; ++d)
+                out[o++] = s[d];  // an integer keeps its digits: a leading 0 makes it octal
+        } else {
+            floating = true;
+            if (intEnd == intStart && fracEnd == fracStart)
+                return false;
+            std::size_t a = intStart, b = fracEnd;
+            while (a < intEnd && s[a] == '0')
+                ++a;
+            while (b > fracStart && s[b - 1] == '0')
+                --b;
+            if (a == intEnd)
+                out[o++] = '0';
+            for (; a < intEnd; ++a)
+                out[o++] = s[a];
+            out[o++] = '.';
+            if (b == fracStart)
+                out[o++] = '0';
+            for (std::size_t d = fracStart; d < b; ++d)
+                out[o++] = s[d];
+            if (exponent) {
+                ++j;
+                bool negative = false;
+                if (j < m && (s[j] == '+' || s[j] == '-'))
+                    negative = s[j++] == '-';
+                std::size_t e = j;
+                while (j < m && digit(s[j]))
+                    ++j;
+                if (j == e)
+                    return false;
+                while (e + 1 < j && s[e] == '0')
+                    ++e;
+                if (!(j - e == 1 && s[e] == '0')) {
+                    out[o++] = 'e';
+                    if (negative)
+                        out[o++] = '-';
+                    for (; e < j; ++e)
+                        out[o++] = s[e];
+                }
+            }
+        }
+    }
+    // The suffix, in one order.
+    char suffix[4] = {0, 0, 0, 0};
+    std::size_t sl = m - j;
+    if (sl > 3)
+        return false;
+    std::memcpy(suffix, s + j, sl);
+    static const char *const integer[][2] = {{"", ""},     {"u", "u"},     {"l", "l"},     {"ul", "ul"},
+                                             {"lu", "ul"}, {"ll", "ll"},   {"ull", "ull"}, {"llu", "ull"},
+                                             {"z", "z"},   {"uz", "uz"},   {"zu", "uz"},   {nullptr, nullptr}};
+    static const char *const real[][2] = {{"", ""}, {"f", "f"}, {"l", "l"}, {nullptr, nullptr}};
+    const char *const(*table)[2] = floating ? real : integer;
+    for (; (*table)[0]; ++table) {
+        if (std::strcmp((*table)[0], suffix) != 0)
+            continue;
+        std::size_t l = std::strlen((*table)[1]);
+        std::memcpy(out + o, (*table)[1], l);
+        outLength = o + l;
+        return true;
+    }
+    return false;
+}
+
+// A separator that the written number holds only next to a digit of its own
+// base: "0x'1" and "1'.5" are no numbers, and must not equal one.
+bool separatorsBetweenDigits(const char *k, std::size_t n)
+{
+    bool hex = n > 2 && k[0] == '0' && (k[1] == 'x' || k[1] == 'X');
+    for (std::size_t j = 0; j < n; ++j) {
+        if (k[j] != '\'')
+            continue;
+        char a = lower(k[j - 1]), b = lower(k[j + 1]);
+        bool ok = hex ? hexDigit(a) && hexDigit(b) && j > 2 : digit(a) && digit(b);
+        if (!ok)
+            return false;
+    }
+    return true;
+}
+
+void numberAt(RewriteWindow &w, std::uint64_t i)
+{
+    const char *k = tokenKey(w, i);
+    std::size_t n = keyLength(w, i);
+    char out[kNumberBytes + 1];
+    std::size_t length = 0;
+    if (canonicalNumber(k, n, out, length) && separatorsBetweenDigits(k, n))
+        replaceKey(w, i, Rewrite::Numbers, out, length);
+}
+
+// --- Using declarations ------------------------------------------------------
+
+struct UsingDecl {
+    std::uint64_t first;  // its using
+    std::uint64_t last;   // its ';'
+    std::uint64_t names[kUsingTokens];
+    std::size_t nameCount;
+};
+
+// Reads "using [::] a::b ... ;" at i into d; Wait when it runs past the held
+// tokens before its end, else whether it is one.
+Look readUsing(RewriteWindow &w, std::uint64_t i, UsingDecl &d, bool &ok)
+{
+    ok = false;
+    d.first = i;
+    d.nameCount = 0;
+    std::uint64_t j = nextKept(w, i);
+    if (tokenIs(w, j, "::"))
+        j = nextKept(w, j);
+    for (std::size_t count = 0;; ++count) {
+        if (j >= windowEnd(w))
+            return w.complete ? Look::Done : Look::Wait;
+        static const char *const notNames[] = {"namespace", "typename", "enum", "operator", "template", "static",
+                                               nullptr};
+        if (!isName(w, j) || tokenIn(w, j, notNames) || d.nameCount == kUsingTokens)
+            return Look::Done;
+        d.names[d.nameCount++] = j;
+        j = nextKept(w, j);
+        if (j >= windowEnd(w))
+            return w.complete ? Look::Done : Look::Wait;
+        if (tokenIs(w, j, ";")) {
+            d.last = j;
+            ok = d.nameCount >= 2;
+            return Look::Done;
+        }
+        if (!tokenIs(w, j, "::"))
+            return Look::Done;
+        j = nextKept(w, j);
+    }
+}
+
+bool sameKey(RewriteWindow &w, std::uint64_t a, std::uint64_t b)
+{
+    return keyLength(w, a) == keyLength(w, b) && std::memcmp(tokenKey(w, a), tokenKey(w, b), keyLength(w, a)) == 0;
+}
+
+// No declaration of the run names what another introduces: then none's
+// lookup depends on the others, and their order means nothing.
+bool independent(RewriteWindow &w, const UsingDecl *run, std::size_t count)
+{
+    for (std::size_t a = 0; a < count; ++a)
+        for (std::size_t b = 0; b < count; ++b) {
+            if (a == b)
+                continue;
+            std::uint64_t introduced = run[a].names[run[a].nameCount - 1];
+            for (std::size_t k = 0; k < run[b].nameCount; ++k)
+                if (sameKey(w, introduced, run[b].names[k]))
+                    return false;
+        }
+    return true;
+}
+
+// Orders two declarations by their tokens' keys.
+bool usingBefore(RewriteWindow &w, const UsingDecl &a, const UsingDecl &b)
+{
+    for (std::uint64_t i = a.first, j = b.first;; i = nextKept(w, i), j = nextKept(w, j)) {
+        std::size_t la = keyLength(w, i), lb = keyLength(w, j);
+        int c = std::memcmp(tokenKey(w, i), tokenKey(w, j), std::min(la, lb));
+        if (c != 0 || la != lb)
+            return c != 0 ? c < 0 : la < lb;
+        if (i == a.last || j == b.last)
+            return i == a.last && j != b.last;
+    }
+}
+
+Look usingsAt(RewriteWindow &w, CState &st, std::uint64_t i)
+{
+    UsingDecl run[kUsingRun + 1];
+    std::size_t count = 0;
+    std::uint64_t at = i;
+    while (count <= kUsingRun && at < windowEnd(w) && tokenIs(w, at, "using")) {
+        bool ok = false;
+        if (readUsing(w, at, run[count], ok) == Look::Wait)
+            return Look::Wait;
+        if (!ok)
+            break;
+        at = nextKept(w, run[count++].last);
+        if (at >= windowEnd(w) && !w.complete)
+            return Look::Wait;
+    }
+    st.usingsUntil = count > 0 ? run[count - 1].last + 1 : i + 1;
+    if (count < 2 || count > kUsingRun || !independent(w, run, count))
+        return Look::Done;
+    std::size_t order[kUsingRun];
+    for (std::size_t k = 0; k < count; ++k)
+        order[k] = k;
+    std::sort(order, order + count, [&](std::size_t a, std::size_t b) { return usingBefore(w, run[a], run[b]); });
+    char key[kUsingKeyBytes];
+    std::size_t used = 0;
+    key[used++] = kUsingsTag;
+    for (std::size_t k = 0; k < count; ++k) {
+        const UsingDecl &d = run[order[k]];
+        for (std::uint64_t t = d.first;; t = nextKept(w, t)) {
+            std::size_t l = keyLength(w, t);
+            if (used + l + 1 > kUsingKeyBytes)
+                return Look::Done;
+            std::memcpy(key + used, tokenKey(w, t), l);
+            used += l;
+            key[used++] = t == d.last ? '\n' : ' ';
+            if (t == d.last)
+                break;
+        }
+    }
+    if (!replaceKey(w, i, Rewrite::Usings, key, used))
+        return Look::Done;
+    for (std::uint64_t t = nextKept(w, i); t <= run[count - 1].last; t = nextKept(w, t))
+        dropToken(w, t, Rewrite::Usings, i);
+    return Look::Done;
+}
+
+// --- The walk ----------------------------------------------------------------
+
+bool atBraceLevel(const CState &st)
+{
+    return st.depth == 0 || st.frames[st.depth - 1].bracket == '{';
+}
+
+Opened topOpened(const CState &st)
+{
+    return st.depth == 0 ? Opened::Namespace : st.frames[st.depth - 1].opened;
+}
+
+// The rewrites that start at the kept token i.
+Look rewriteAt(RewriteWindow &w, CState &st, std::uint64_t i)
+{
+    if (st.lost || st.inDirective || st.suspects > 0 || !isCode(w, i))
+        return Look::Done;
+    auto allowed = [&](Rewrite r) { return (w.allow & rewriteBit(r)) != 0; };
+    if (allowed(Rewrite::Numbers) && isNumber(w, i)) {
+        numberAt(w, i);
+        return Look::Done;
+    }
+    if (allowed(Rewrite::Commas) && tokenIs(w, i, ","))
+        return commaAt(w, st, i);
+    if (allowed(Rewrite::Semicolons) && tokenIs(w, i, ";") && st.includeSeen && st.empty && atBraceLevel(st) &&
+        (topOpened(st) == Opened::Namespace || topOpened(st) == Opened::Class))
+        return semicolonAt(w, i);
+    if (allowed(Rewrite::Braces) && tokenIs(w, i, "{") && st.after != After::Nothing) {
+        Look l = bracesAt(w, st, i);
+        if (l == Look::Wait || windowAt(w, i).dropped)
+            return l;
+    }
+    if (allowed(Rewrite::Parens) && !st.decltypeAuto && atBraceLevel(st) &&
+        (tokenIs(w, i, "return") || (tokenIs(w, i, "=") && (st.prevName || prevIs(st, ")") || prevIs(st, "]")) &&
+                                     !prevIs(st, "operator"))))
+        return valueParens(w, i);
+    if (allowed(Rewrite::Parens) && tokenIs(w, i, "(") &&
+        (prevIs(st, "if") || prevIs(st, "while") || prevIs(st, "switch") ||
+         (prevIs(st, "constexpr") && std::strcmp(st.prevPrev, "if") == 0)))
+        return conditionParens(w, i);
+    if (allowed(Rewrite::Usings) && tokenIs(w, i, "using") && st.start && atBraceLevel(st) && i >= st.usingsUntil)
+        return usingsAt(w, st, i);
+    return Look::Done;
+}
+
+void resetStatement(CState &st)
+{
+    st.empty = true;
+    st.start = true;
+    st.tokens = 0;
+    st.beforeParen = -1;
+    st.equals = st.typeKey = st.enumKey = st.namespaceKey = st.externC = st.tainted = false;
+    st.angle = 0;
+    st.header = false;
+    st.caseOpen = false;
+}
+
+void lose(CState &st)
+{
+    st.lost = true;
+}
+
+// Which '{' the statement so far opens.
+Opened braceOpened(const CState &st)
+{
+    Opened outer = topOpened(st);
+    if (outer != Opened::Namespace && outer != Opened::Class)
+        return Opened::Plain;
+    if (st.tainted || st.angle > 0)
+        return Opened::Plain;
+    if (st.namespaceKey && !st.equals)
+        return Opened::Namespace;
+    if (st.externC && st.tokens == 2)
+        return Opened::Namespace;
+    if (st.typeKey && !st.enumKey && !st.equals && st.beforeParen < 0)
+        return Opened::Class;
+    if (!st.typeKey && !st.enumKey && !st.equals && st.beforeParen >= 2 && outer == Opened::Namespace &&
+        inList(st.prev, std::strlen(st.prev), kFunctionSuffixes))
+        return Opened::Function;
+    return Opened::Plain;
+}
+
+void push(CState &st, char bracket, Opened opened)
+{
+    if (st.depth == kNesting) {
+        lose(st);
+        return;
+    }
+    st.frames[st.depth++] = Frame{bracket, opened, false};
+    if (opened == Opened::Suspect)
+        ++st.suspects;
+}
+
+// Closes the innermost bracket with bracket; false when it is another.
+bool pop(CState &st, char bracket, Frame &frame)
+{
+    if (st.depth == 0 || st.frames[st.depth - 1].bracket != bracket) {
+        lose(st);
+        return false;
+    }
+    frame = st.frames[--st.depth];
+    if (frame.opened == Opened::Suspect)
+        --st.suspects;
+    return true;
+}
+
+void directiveToken(CState &st, RewriteWindow &w, std::uint64_t i)
+{
+    if (++st.directiveIndex != 1 || !isName(w, i))
+        return;
+    auto same = [&](std::size_t k) {
+        return st.conditionals[k][0] == st.depth && st.conditionals[k][1] == st.suspects;
+    };
+    if (tokenIs(w, i, "if") || tokenIs(w, i, "ifdef") || tokenIs(w, i, "ifndef")) {
+        if (st.conditionalCount == kConditionals) {
+            lose(st);
+            return;
+        }
+        st.conditionals[st.conditionalCount][0] = st.depth;
+        st.conditionals[st.conditionalCount][1] = st.suspects;
+        ++st.conditionalCount;
+    } else if (tokenIs(w, i, "elif") || tokenIs(w, i, "else") || tokenIs(w, i, "elifdef") ||
+               tokenIs(w, i, "elifndef") || tokenIs(w, i, "endif")) {
+        // Each branch of a group must leave the brackets as it found them.
+        if (st.conditionalCount == 0 || !same(st.conditionalCount - 1))
+            lose(st);
+        else if (tokenIs(w, i, "endif"))
+            --st.conditionalCount;
+    } else if (tokenIs(w, i, "include") || tokenIs(w, i, "include_next") || tokenIs(w, i, "import")) {
+        st.includeSeen = true;
+    }
+}
+
+void remember(CState &st, RewriteWindow &w, std::uint64_t i)
+{
+    std::memcpy(st.prevPrev, st.prev, sizeof st.prev);
+    std::size_t n = keyLength(w, i);
+    if (windowAt(w, i).kind != TokenKind::Code || n > kWordBytes) {
+        st.prev[0] = '\0';
+    } else {
+        std::memcpy(st.prev, tokenKey(w, i), n);
+        st.prev[n] = '\0';
+    }
+    st.prevName = isName(w, i);
+}
+
+// The statement flags of a token at brace level.
+void statementToken(CState &st, RewriteWindow &w, std::uint64_t i)
+{
+    st.empty = false;
+    st.start = false;
+    if (st.tokens == 0 && tokenIs(w, i, "template"))
+        st.header = true;
+    if (st.header) {
+        if (tokenIs(w, i, "<"))
+            ++st.angle;
+        else if (tokenIs(w, i, ">") && --st.angle == 0)
+            st.header = false;
+        return;
+    }
+    if (tokenIs(w, i, "(") && st.beforeParen < 0)
+        st.beforeParen = st.tokens;
+    if (tokenIs(w, i, "=") || tokenIs(w, i, "typedef") || tokenIs(w, i, "using"))
+        st.equals = true;
+    if (tokenIs(w, i, "class") || tokenIs(w, i, "struct") || tokenIs(w, i, "union"))
+        st.typeKey = true;
+    if (tokenIs(w, i, "enum"))
+        st.enumKey = true;
+    if (tokenIs(w, i, "namespace"))
+        st.namespaceKey = true;
+    if (st.tokens == 0 && tokenIs(w, i, "extern"))
+        st.externC = true;
+    else if (st.tokens == 1 && st.externC)
+        st.externC = isLiteral(w, i) && !isNumber(w, i);
+    ++st.tokens;
+}
+
+// Follows the kept token i: brackets, directives, statements.
+void follow(CState &st, RewriteWindow &w, std::uint64_t i)
+{
+    WindowToken &t = windowAt(w, i);
+    if (t.kind == TokenKind::LineEnd) {
+        st.inDirective = false;
+        st.empty = false;  // an #else may hide what the ';' after it ends
+        return;
+    }
+    if (t.kind == TokenKind::End)
+        return;
+    if (st.inDirective) {
+        directiveToken(st, w, i);
+        return;
+    }
+    if (t.kind == TokenKind::Value && keyLength(w, i) > 0 && tokenKey(w, i)[0] == kUsingsTag) {
+        resetStatement(st);  // a sorted run of using declarations
+        st.after = After::Nothing;
+        remember(st, w, i);
+        return;
+    }
+    if (tokenIs(w, i, "#") || tokenIs(w, i, "%:")) {
+        st.inDirective = true;
+        st.directiveIndex = 0;
+        st.after = After::Nothing;
+        st.empty = false;
+        return;
+    }
+    After after = After::Nothing;
+    bool level = atBraceLevel(st);
+    if (tokenIs(w, i, "decltype"))
+        st.decltypeStep = 1;
+    else if ((st.decltypeStep == 1 && tokenIs(w, i, "(")) || (st.decltypeStep == 2 && tokenIs(w, i, "auto")))
+        ++st.decltypeStep;
+    else if (st.decltypeStep == 3 && tokenIs(w, i, ")"))
+        st.decltypeAuto = true;
+    else
+        st.decltypeStep = 0;
+    if (tokenIs(w, i, "consteval"))
+        st.consteval = true;
+    if (level && st.depth > 0 && tokenIn(w, i, kStatementKeywords))
+        st.frames[st.depth - 1].statement = true;
+
+    Frame frame{};
+    if (tokenIs(w, i, "(")) {
+        Opened opened = Opened::Plain;
+        if (prevIs(st, "if") || (prevIs(st, "constexpr") && std::strcmp(st.prevPrev, "if") == 0))
+            opened = Opened::If;
+        else if (prevIs(st, "while") || prevIs(st, "for") || prevIs(st, "foreach"))
+            opened = Opened::Loop;
+        else if (prevIs(st, "switch"))
+            opened = Opened::Switch;
+        else if ((st.prevName && !inList(st.prev, std::strlen(st.prev), kHeaderKeywords)) || prevIs(st, ")") ||
+                 st.prev[0] == '\0')
+            opened = Opened::Suspect;
+        if (level)
+            statementToken(st, w, i);
+        push(st, '(', opened);
+    } else if (tokenIs(w, i, "[")) {
+        if (level)
+            statementToken(st, w, i);
+        push(st, '[', Opened::Plain);
+    } else if (tokenIs(w, i, "{")) {
+        Opened opened = level ? braceOpened(st) : Opened::Plain;
+        push(st, '{', opened);
+        resetStatement(st);
+        st.empty = opened == Opened::Namespace || opened == Opened::Class;
+    } else if (tokenIs(w, i, ")")) {
+        if (pop(st, '(', frame) && (frame.opened == Opened::If || frame.opened == Opened::Loop))
+            after = After::Body;
+    } else if (tokenIs(w, i, "]")) {
+        pop(st, '[', frame);
+    } else if (tokenIs(w, i, "}")) {
+        if (pop(st, '{', frame)) {
+            resetStatement(st);
+            if (!(frame.opened == Opened::Namespace || (frame.opened == Opened::Function && frame.statement))) {
+                st.empty = false;  // a declarator or ';' of the declaration may follow
+                st.tainted = true;
+                st.tokens = 1;
+            }
+        }
+    } else if (level && tokenIs(w, i, ";")) {
+        resetStatement(st);
+    } else if (level) {
+        bool wasStart = st.start;
+        if ((tokenIs(w, i, "case") || tokenIs(w, i, "default")) && wasStart) {
+            st.caseOpen = true;
+            st.ternary = 0;
+        }
+        if (st.caseOpen && tokenIs(w, i, "?")) {
+            ++st.ternary;
+        } else if (st.caseOpen && tokenIs(w, i, ":")) {
+            if (st.ternary > 0) {
+                --st.ternary;
+            } else {
+                resetStatement(st);
+                st.empty = false;
+                after = After::CaseBody;
+                remember(st, w, i);
+                st.after = after;
+                return;
+            }
+        }
+        if (tokenIs(w, i, ":") && (prevIs(st, "public") || prevIs(st, "private") || prevIs(st, "protected"))) {
+            resetStatement(st);
+            st.empty = false;
+            remember(st, w, i);
+            st.after = after;
+            return;
+        }
+        statementToken(st, w, i);
+    }
+    if (tokenIs(w, i, "do") || (tokenIs(w, i, "else") && !st.consteval))
+        after = After::Body;
+    st.after = after;
+    remember(st, w, i);
+}
+
+std::uint64_t cScan(RewriteWindow &w, void *state)
+{
+    CState &st = *static_cast<CState *>(state);
+    if (!st.started) {
+        resetStatement(st);
+        st.started = true;
+    }
+    std::uint64_t i = std::max(st.cursor, w.first);
+    for (const std::uint64_t end = windowEnd(w); i < end; ++i) {
+        if (windowAt(w, i).dropped)
+            continue;
+        if (rewriteAt(w, st, i) == Look::Wait)
+            break;
+        if (!windowAt(w, i).dropped)
+            follow(st, w, i);
+    }
+    st.cursor = i;
+    return i;
+}
+
+} // namespace
+
+const RewriteRules kCFamilyRules = {
+    Language::CFamily,
+    static_cast<RewriteSet>(rewriteBit(Rewrite::Braces) | rewriteBit(Rewrite::Parens) |
+                            rewriteBit(Rewrite::Commas) | rewriteBit(Rewrite::Numbers) |
+                            rewriteBit(Rewrite::Usings) | rewriteBit(Rewrite::Semicolons)),
+    sizeof(CState),
+    cScan,
+};
