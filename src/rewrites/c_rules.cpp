@@ -1001,6 +1001,10 @@ void follow(CState &st, RewriteWindow &w, std::uint64_t i)
         st.empty = false;
         return;
     }
+    if (tokenIs(w, i, "<%") || tokenIs(w, i, "%>") || tokenIs(w, i, "<:") || tokenIs(w, i, ":>")) {
+        lose(st);  // digraph brackets, which the bracket matching does not count
+        return;
+    }
     After after = After::Nothing;
     bool level = atBraceLevel(st);
     if (tokenIs(w, i, "decltype"))

@@ -1,0 +1,284 @@
+// --allow on C, C++ and C# sources: each rewrite's accepted and refused pairs,
+// both ways round, then real files of this machine through formatters that
+// rewrite, judged by clang's LLVM IR of both.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "support.h"
+
+namespace {
+
+struct Pair {
+    const char *name;
+    std::string a;
+    std::string b;
+    bool equal;  // equivalent with --allow all
+};
+
+// The exit status of a token run of a and b with --allow all: 0 equivalent.
+int allowRun(const std::string &a, const std::string &b)
+{
+    ScratchDir dir;
+    writeFile(dir.file("a.c"), a);
+    writeFile(dir.file("b.c"), b);
+    return runMatchling({"a.c", "b.c", "--tokens", "--allow", "all", "--exit-status"}, dir.path()).status;
+}
+
+void checkBothWays(const std::vector<Pair> &pairs)
+{
+    for (const Pair &p : pairs) {
+        SCOPED_TRACE(p.name);
+        EXPECT_EQ(allowRun(p.a, p.b), p.equal ? 0 : 1);
+        EXPECT_EQ(allowRun(p.b, p.a), p.equal ? 0 : 1);
+    }
+}
+
+TEST(CRewrites, Braces)
+{
+    checkBothWays({
+        {"if", "void f() { if (a) { g(1); } }", "void f() { if (a) g(1); }", true},
+        {"else and loops", "void f() { if (a) { x = 1; } else { y++; } for (;;) { break; } while (b) { return; } }",
+         "void f() { if (a) x = 1; else y++; for (;;) break; while (b) return; }", true},
+        {"do", "void f() { do { --n; } while (n); }", "void f() { do --n; while (n); }", true},
+        {"an if inside, no else after", "void f() { if (a) { if (b) g(1); } h(); }",
+         "void f() { if (a) if (b) g(1); h(); }", true},
+        {"return of a braced list", "T f() { if (a) { return {1, 2}; } }", "T f() { if (a) return {1, 2}; }", true},
+        {"case body", "void f() { switch (a) { case 1: { g(1); break; } } }",
+         "void f() { switch (a) { case 1: g(1); break; } }", true},
+        {"dangling else", "void f() { if (a) { if (b) x(); } else y(); }", "void f() { if (a) if (b) x(); else y(); }",
+         false},
+        {"a declaration", "void f() { if (a) { int x = 1; } }", "void f() { if (a) int x = 1; }", false},
+        {"a call that may declare", "void f() { if (a) { T(x); } }", "void f() { if (a) T(x); }", false},
+        {"two statements", "void f() { if (a) { g(1); h(1); } }", "void f() { if (a) g(1); h(1); }", false},
+        {"the ';' after a braced list lost", "T f() { if (a) { return {1}; } }", "T f() { if (a) { return {1} } }",
+         false},
+        {"a case body that declares", "void f() { switch (a) { case 1: { int x; } } }",
+         "void f() { switch (a) { case 1: int x; } }", false},
+        {"a compound literal's life", "void f() { switch (a) { case 1: { p = (int[]){1}; } } }",
+         "void f() { switch (a) { case 1: p = (int[]){1}; } }", false},
+        {"macro definition", "#define M if (a) { g(1); }\n", "#define M if (a) g(1);\n", false},
+        {"macro arguments", "M(if (a) { g(1); })", "M(if (a) g(1);)", false},
+        {"else of if consteval", "void f() { if consteval { g(1); } else { h(1); } }",
+         "void f() { if consteval { g(1); } else h(1); }", false},
+        {"a directive inside", "void f() { if (a) {\n#if X\n g(1);\n#endif\n} }",
+         "void f() { if (a)\n#if X\n g(1);\n#endif\n }", false},
+    });
+}
+
+TEST(CRewrites, Parens)
+{
+    checkBothWays({
+        {"return value", "int f() { return (a + b); }", "int f() { return a + b; }", true},
+        {"nested", "int f() { return ((a)); }", "int f() { return a; }", true},
+        {"right-hand side", "void f() { x = (a * b); int y = (c); }", "void f() { x = a * b; int y = c; }", true},
+        {"condition", "void f() { while ((a = g())) h(); }", "void f() { while (a = g()) h(); }", true},
+        {"a comma list", "int f() { return (a, b); }", "int f() { return a, b; }", false},
+        {"call or macro arguments", "void f() { g((a)); }", "void f() { g(a); }", false},
+        {"a possible cast", "void f() { x = (a) - b; }", "void f() { x = a - b; }", false},
+        {"decltype(auto)", "decltype(auto) f() { return (x); }", "decltype(auto) f() { return x; }", false},
+        {"decltype", "decltype((x)) y;", "decltype(x) y;", false},
+        {"a lambda", "void f() { x = ([] { return 1; }); }", "void f() { x = [] { return 1; }; }", false},
+        {"a statement expression", "int f() { return ({ 1; }); }", "int f() { return { 1; }; }", false},
+        {"macro definition", "#define R return (x);\n", "#define R return x;\n", false},
+        {"operator=", "T &operator=(T x);", "T &operator= T x;", false},
+    });
+}
+
+TEST(CRewrites, Commas)
+{
+    checkBothWays({
+        {"enum", "enum E { A, B, };", "enum E { A, B };", true},
+        {"initializer", "int a[] = {1, {2, 3,},};", "int a[] = {1, {2, 3}};", true},
+        {"before ')'", "void f() { g(a, b,); }", "void f() { g(a, b); }", false},
+        {"macro definition", "#define L {1, 2,}\n", "#define L {1, 2}\n", false},
+        {"the only token", "int a[] = {,};", "int a[] = {};", false},
+    });
+}
+
+TEST(CRewrites, Numbers)
+{
+    checkBothWays({
+        {"hex digits and prefix", "int x = 0XFF;", "int x = 0xff;", true},
+        {"exponent", "double d = 1E5 + 2.5E-3;", "double d = 1e5 + 2.5e-3;", true},
+        {"zeros of a fraction", "double d[] = {.5, 1., 1.50, 1e+05};", "double d[] = {0.5, 1.0, 1.5, 1.e5};", true},
+        {"separators", "long n = 1'000'000;", "long n = 1000000;", true},
+        {"suffixes", "auto n = 10UL + 1LL + 2.5F;", "auto n = 10lu + 1ll + 2.5f;", true},
+        {"hex float", "double d = 0x1.8P-3;", "double d = 0x1.8p-3;", true},
+        {"integer against floating", "double d = 1;", "double d = 1.0;", false},
+        {"unsigned against signed", "auto n = 1u;", "auto n = 1;", false},
+        {"hex against decimal", "int x = 0x10;", "int x = 16;", false},
+        {"octal against decimal", "int x = 010;", "int x = 10;", false},
+        {"a user-defined suffix", "auto d = 1_km;", "auto d = 1_KM;", false},
+        {"a C# decimal's scale", "decimal d = 1.50m;", "decimal d = 1.5m;", false},
+        {"macro arguments", "const char *s = S(0xFF);", "const char *s = S(0xff);", false},
+        {"macro definition", "#define X 0xFF\n", "#define X 0xff\n", false},
+        {"a misplaced separator", "int x = 0x'FF;", "int x = 0xFF;", false},
+        {"mixed-case ll", "auto n = 1lL;", "auto n = 1ll;", false},
+    });
+}
+
+TEST(CRewrites, Usings)
+{
+    checkBothWays({
+        {"a run as a set", "using std::vector;\nusing std::array;\nusing ::a::b;\n",
+         "using ::a::b;\nusing std::array;\nusing std::vector;\n", true},
+        {"one depends on another", "using a::E;\nusing E::x;\n", "using E::x;\nusing a::E;\n", false},
+        {"using namespace", "using namespace a;\nusing namespace b;\n", "using namespace b;\nusing namespace a;\n",
+         false},
+        {"aliases", "using X = a::T;\nusing Y = b::T;\n", "using Y = b::T;\nusing X = a::T;\n", false},
+        {"not one run", "using a::x;\nint i;\nusing b::y;\n", "using b::y;\nint i;\nusing a::x;\n", false},
+    });
+}
+
+TEST(CRewrites, Semicolons)
+{
+    checkBothWays({
+        {"after a function body", "#include <a.h>\nvoid f() { return; };\nint x;;\n",
+         "#include <a.h>\nvoid f() { return; }\nint x;\n", true},
+        {"namespace and class", "#include <a.h>\nnamespace n { ; struct S { int a;; }; }\n",
+         "#include <a.h>\nnamespace n { struct S { int a; }; }\n", true},
+        {"after a class", "#include <a.h>\nstruct S {};\n", "#include <a.h>\nstruct S {}\n", false},
+        {"after an initializer", "#include <a.h>\nint a[] = {1};\n", "#include <a.h>\nint a[] = {1}\n", false},
+        {"after a lambda", "#include <a.h>\nauto f = [] { return 1; };\n", "#include <a.h>\nauto f = [] { return 1; }\n",
+         false},
+        {"a null statement", "#include <a.h>\nvoid f() { if (a) g();; else h(); }\n",
+         "#include <a.h>\nvoid f() { if (a) g(); else h(); }\n", false},
+        {"without an #include, perhaps C#", "void F() { return; };", "void F() { return; }", false},
+        {"after a directive", "#include <a.h>\nint x\n#if A\n;\n#endif\n;\n", "#include <a.h>\nint x\n#if A\n;\n#endif\n",
+         false},
+    });
+}
+
+// --- Real files through formatters that rewrite ----------------------------------
+
+constexpr std::size_t kRealFiles = 30;  // files taken, C examples first
+
+const char *const kFolders[] = {
+    "/usr/share/doc/zlib1g-dev/examples",      "/usr/share/doc/liblzma-dev/examples",
+    "/usr/share/doc/libidn2-dev/examples",     "/usr/share/doc/libexpat1-dev/examples",
+    "/usr/share/doc/nettle-dev/examples",      "/usr/share/doc/libpng-dev/examples",
+    "/usr/share/cmake-3.25/Modules",           "/usr/src/googletest/googletest/samples",
+};
+
+const char *const kIncludes =
+    "-I/usr/src/googletest/googletest/include -I/usr/src/googletest/googletest "
+    "-I/usr/src/googletest/googlemock/include";
+
+bool shell(const std::string &command)
+{
+    return std::system(command.c_str()) == 0;
+}
+
+std::string readAll(const std::string &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// The compiler command for a file by its ending, with its folder for quoted includes.
+std::string compiler(const std::string &file)
+{
+    const std::string folder = file.substr(0, file.rfind('/'));
+    bool c = file.size() > 2 && file.compare(file.size() - 2, 2, ".c") == 0;
+    return std::string(c ? "clang -x c -std=gnu11" : "clang++ -x c++ -std=gnu++17") + " -w " + kIncludes + " -I'" +
+           folder + "'";
+}
+
+// The LLVM IR of source (read as if it stood at original), without the lines
+// that name the file; false when it does not compile.
+bool irOf(const std::string &source, const std::string &original, const std::string &out)
+{
+    return shell(compiler(original) + " -S -emit-llvm -O0 -o '" + out + ".raw' '" + source + "' 2>/dev/null") &&
+           shell("grep -v -e '^; ModuleID' -e '^source_filename' '" + out + ".raw' >'" + out + "'");
+}
+
+// Files of the folders that compile to IR alone, up to kRealFiles.
+std::vector<std::string> realFiles(const ScratchDir &dir)
+{
+    std::vector<std::string> files;
+    for (const char *folder : kFolders) {
+        const std::string list = dir.file("list");
+        if (!shell(std::string("ls '") + folder + "' 2>/dev/null | grep -E '\\.(c|cc|cpp)$' | head -8 >'" + list + "'"))
+            continue;
+        std::istringstream names(readAll(list));
+        for (std::string name; std::getline(names, name) && files.size() < kRealFiles;) {
+            const std::string path = std::string(folder) + "/" + name;
+            if (irOf(path, path, dir.file("probe.ll")))
+                files.push_back(path);
+        }
+    }
+    return files;
+}
+
+TEST(CRewrites, RealFilesJudgedByClang)
+{
+    SKIP_WITHOUT(Facility::PosixShell);
+    if (!haveTool("clang") || !haveTool("clang++"))
+        GTEST_SKIP() << "clang is not installed";
+    ScratchDir dir;
+    writeFile(dir.file("add.cfg"), "mod_full_brace_do = add\nmod_full_brace_for = add\nmod_full_brace_if = add\n"
+                                   "mod_full_brace_while = add\nmod_paren_on_return = add\n"
+                                   "mod_enum_last_comma = add\nmod_remove_extra_semicolon = true\n");
+    writeFile(dir.file("remove.cfg"), "mod_full_brace_do = remove\nmod_full_brace_for = remove\n"
+                                      "mod_full_brace_if = remove\nmod_full_brace_while = remove\n"
+                                      "mod_paren_on_return = remove\nmod_enum_last_comma = remove\n"
+                                      "mod_remove_extra_semicolon = true\n");
+    std::vector<std::pair<std::string, std::string>> styles;
+    if (haveTool("uncrustify")) {
+        styles.push_back({"uncrustify-add", "uncrustify -q -c '" + dir.file("add.cfg") + "' -f \"$f\""});
+        styles.push_back({"uncrustify-remove", "uncrustify -q -c '" + dir.file("remove.cfg") + "' -f \"$f\""});
+    }
+    if (haveTool("astyle")) {
+        styles.push_back({"astyle-add", "astyle --add-braces <\"$f\""});
+        styles.push_back({"astyle-remove", "astyle --remove-braces <\"$f\""});
+    }
+    if (haveTool("clang-format"))
+        styles.push_back({"clang-format", "clang-format --style='{BasedOnStyle: LLVM, RemoveBracesLLVM: true, "
+                                          "SortIncludes: false}' \"$f\""});
+    if (styles.empty())
+        GTEST_SKIP() << "none of uncrustify, astyle and clang-format is installed";
+    const std::vector<std::string> files = realFiles(dir);
+    if (files.empty())
+        GTEST_SKIP() << "no C or C++ example files that compile alone on this machine";
+    int outputs = 0, differing = 0, same = 0, different = 0, accepted = 0, residue = 0, misses = 0;
+    for (const std::string &f : files) {
+        const std::string ending = f.substr(f.rfind('.'));
+        writeFile(dir.file("a" + ending), readAll(f));
+        ASSERT_TRUE(irOf(f, f, dir.file("a.ll")));
+        for (const auto &s : styles) {
+            SCOPED_TRACE(f + " " + s.first);
+            if (!shell("f='" + f + "' && " + s.second + " >'" + dir.file("b" + ending) + "' 2>/dev/null"))
+                continue;
+            ++outputs;
+            const std::vector<std::string> names = {"a" + ending, "b" + ending};
+            if (runMatchling({names[0], names[1], "--tokens", "--exit-status"}, dir.path()).status == 0)
+                continue;
+            ++differing;
+            bool judgedSame = irOf(dir.file("b" + ending), f, dir.file("b.ll")) &&
+                              readAll(dir.file("a.ll")) == readAll(dir.file("b.ll"));
+            bool allowed =
+                runMatchling({names[0], names[1], "--tokens", "--allow", "all", "--exit-status"}, dir.path()).status ==
+                0;
+            same += judgedSame;
+            different += !judgedSame;
+            accepted += judgedSame && allowed;
+            residue += judgedSame && !allowed;
+            misses += !judgedSame && allowed;
+            EXPECT_FALSE(!judgedSame && allowed) << "accepted, but clang's IR differs";
+        }
+    }
+    std::printf("files %zu, outputs %d, differing in tokens %d: IR same %d, IR different %d; accepted %d, "
+                "residue %d, misses %d\n",
+                files.size(), outputs, differing, same, different, accepted, residue, misses);
+    EXPECT_EQ(misses, 0);
+}
+
+} // namespace
