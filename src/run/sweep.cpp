@@ -214,6 +214,8 @@ void reportResult(ReportWriter &writer, const WalkList &list, const WalkEntry &e
         p.reason = "no token rules for this kind of file";
     p.language = settings.tokens ? languageName(result.language) : nullptr;
     p.difference = &result.difference;
+    if (settings.allow && (result.outcome == PairOutcome::Equivalent || result.outcome == PairOutcome::Different))
+        p.allowed = result.allowed;
     std::string out;
     reportPair(writer, p, out);
     if (!out.empty())
@@ -318,6 +320,9 @@ int sweepList(const WalkList &list, const SweepSettings &settings)
         counts.onlyOne = t.onlyOne;
         counts.byLanguage = settings.settings->tokens;
         counts.languages = languageCounts(t);
+        counts.byRewrite = settings.settings->allow != 0;
+        for (int k = 0; k < kRewriteKinds; ++k)
+            counts.allowed[k] = t.allowed[k];
         out.clear();
         reportEnd(writer, counts, out);
         consoleRecord(out.data(), out.size());

@@ -243,8 +243,14 @@ void reportSingle(RunState &run, const RunSettings &settings, bool different)
     pair.status = different ? PairStatus::NotEquivalent : PairStatus::Equivalent;
     pair.difference = &difference;
     pair.language = settings.tokens ? languageName(run.languages[0]) : nullptr;
+    if (settings.allow)
+        pair.allowed = run.tokens->comparison.allowed;
     ReportCounts counts;
     (different ? counts.different : counts.equivalent) = 1;
+    counts.byRewrite = settings.allow != 0;
+    if (counts.byRewrite)
+        for (int k = 0; k < kRewriteKinds; ++k)
+            counts.allowed[k] = run.tokens->comparison.allowed[k];
     if (settings.tokens) {
         counts.byLanguage = true;
         counts.languages.emplace_back(languageName(run.languages[0]), 1);
