@@ -28,6 +28,8 @@ constexpr std::size_t kUsingTokens = 16;       // tokens of one using declaratio
 constexpr std::size_t kUsingKeyBytes = 4096;   // bytes of a sorted run's canonical key; longer, as written
 constexpr std::size_t kNumberBytes = 64;       // longest number written in canonical form
 constexpr std::size_t kWordBytes = 16;         // bytes kept of the last two tokens' keys
+constexpr std::size_t kHorizon = kRewriteTokens / 2;  // tokens held after the last one decided, unless the
+                                                      // window ends the stream or can take no more
 constexpr std::uint64_t kFail = ~std::uint64_t(0);
 
 // The first byte of each canonical key: never the first byte of a key as written.
@@ -104,9 +106,10 @@ std::size_t keyLength(RewriteWindow &w, std::uint64_t i)
     return windowAt(w, i).length;
 }
 
+// A Code token held whole (a token cut at kRewriteLongToken is no name or number to rely on).
 bool isCode(RewriteWindow &w, std::uint64_t i)
 {
-    return i < windowEnd(w) && windowAt(w, i).kind == TokenKind::Code;
+    return i < windowEnd(w) && windowAt(w, i).kind == TokenKind::Code && windowAt(w, i).whole;
 }
 
 bool nameByte(char c)
@@ -347,7 +350,7 @@ std::uint64_t statementLast(RewriteWindow &w, std::uint64_t s, std::uint64_t lim
 bool plainTokens(RewriteWindow &w, std::uint64_t from, std::uint64_t to)
 {
     for (std::uint64_t i = from; i <= to; ++i)
-        if (!windowAt(w, i).dropped && windowAt(w, i).kind != TokenKind::Code)
+        if (!windowAt(w, i).dropped && !isCode(w, i))
             return false;
     return true;
 }
@@ -1102,8 +1105,12 @@ std::uint64_t cScan(RewriteWindow &w, void *state)
         resetStatement(st);
         st.started = true;
     }
+    // Each decision looks ahead kHorizon tokens at least, where the stream has them.
+    const std::uint64_t held = windowEnd(w);
+    const bool ends = w.count > 0 && windowAt(w, held - 1).kind == TokenKind::End;
+    const std::uint64_t end = ends || w.count <= kHorizon ? held : held - kHorizon;
     std::uint64_t i = std::max(st.cursor, w.first);
-    for (const std::uint64_t end = windowEnd(w); i < end; ++i) {
+    for (; i < end; ++i) {
         if (windowAt(w, i).dropped)
             continue;
         if (rewriteAt(w, st, i) == Look::Wait)
