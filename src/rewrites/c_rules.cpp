@@ -35,6 +35,7 @@ constexpr std::uint64_t kFail = ~std::uint64_t(0);
 // The first byte of each canonical key: never the first byte of a key as written.
 constexpr char kNumberTag = '\x01';
 constexpr char kUsingsTag = '\x02';
+constexpr char kEmptyBody[] = "\x03";  // an empty body: ';' or '{}' after if (...), else, for (...), ...
 
 // What opened a bracket.
 enum class Opened : unsigned char {
@@ -52,6 +53,7 @@ struct Frame {
     char bracket;           // '(', '[' or '{'
     Opened opened;
     bool statement;         // a '{' with a statement keyword (return, if, ...) directly inside
+    std::uint16_t pendingDo;  // do statements directly inside a '{' whose while has not come yet
 };
 
 // What the last kept token leaves for a '{' that follows.
@@ -73,6 +75,8 @@ struct CState {
     std::size_t conditionals[kConditionals][2];  // bracket depth and suspects at each open #if
     std::size_t conditionalCount;
     bool includeSeen;                      // an #include ran: the source is C or C++, not C#
+    bool cplusplus;                        // and a '::' outside brackets [...] showed C++ (C23 has it only in
+                                           // attributes [[...]])
     // The statement at the innermost brace level.
     bool empty;                            // nothing since a ';', a namespace or class '{' or a function '}',
                                            // and no directive since: an empty declaration may stand here
@@ -91,6 +95,7 @@ struct CState {
     int decltypeStep;                      // how much of decltype(auto) the last tokens spell
     bool decltypeAuto;                     // decltype(auto) has been seen: return values keep their parentheses
     bool consteval;                        // consteval has been seen: else bodies keep their braces
+    bool doWhile;                          // the last token is the while of a do statement
     std::uint64_t usingsUntil;             // tokens before this belong to a using run already decided
 };
 
@@ -360,7 +365,7 @@ bool plainTokens(RewriteWindow &w, std::uint64_t from, std::uint64_t to)
 // The braces open .. close around the body of if, else, for, while or do
 // hold one statement, not a declaration, that does not take an else that
 // follows them.
-bool singleStatementBody(RewriteWindow &w, std::uint64_t open, std::uint64_t close)
+bool singleStatementBody(RewriteWindow &w, std::uint64_t open, std::uint64_t close, bool cplusplus)
 {
     std::uint64_t first = nextKept(w, open);
     if (first >= close || !plainTokens(w, open, close) || tokenIs(w, first, "[") || tokenIs(w, first, "{"))
@@ -369,7 +374,10 @@ bool singleStatementBody(RewriteWindow &w, std::uint64_t open, std::uint64_t clo
     std::uint64_t last = statementLast(w, first, close, 0, simple);
     if (last == kFail || nextKept(w, last) != close)
         return false;
-    if (simple && !provablyNoDeclaration(w, first, last))
+    // C++ gives a body a block scope of its own, so a declaration as the body
+    // means what it means in braces; C has no declaration as a body, and C#
+    // forbids one. A label stays refused.
+    if (simple && !provablyNoDeclaration(w, first, last) && (!cplusplus || tokenIs(w, nextKept(w, first), ":")))
         return false;
     // Without the braces, an if inside would take the else.
     return !(tokenIs(w, nextKept(w, close), "else") && holdsToken(w, first, close, "if"));
@@ -402,7 +410,13 @@ Look bracesAt(RewriteWindow &w, CState &st, std::uint64_t open)
     std::uint64_t after = close < windowEnd(w) ? nextKept(w, close) : windowEnd(w);
     if (after >= windowEnd(w))
         return w.complete ? Look::Done : Look::Wait;
-    bool ok = st.after == After::Body ? singleStatementBody(w, open, close) : caseBody(w, open, close);
+    if (st.after == After::Body && nextKept(w, open) == close) {
+        // An empty body: '{}' is ';'.
+        if (replaceKey(w, open, Rewrite::Braces, kEmptyBody, 1))
+            dropToken(w, close, Rewrite::Braces, open);
+        return Look::Done;
+    }
+    bool ok = st.after == After::Body ? singleStatementBody(w, open, close, st.cplusplus) : caseBody(w, open, close);
     if (ok) {
         std::uint64_t first = nextKept(w, open);
         dropToken(w, open, Rewrite::Braces, first);
@@ -826,6 +840,10 @@ Look rewriteAt(RewriteWindow &w, CState &st, std::uint64_t i)
     if (allowed(Rewrite::Semicolons) && tokenIs(w, i, ";") && st.includeSeen && st.empty && atBraceLevel(st) &&
         (topOpened(st) == Opened::Namespace || topOpened(st) == Opened::Class))
         return semicolonAt(w, i);
+    if (allowed(Rewrite::Braces) && tokenIs(w, i, ";") && st.after == After::Body) {
+        replaceKey(w, i, Rewrite::Braces, kEmptyBody, 1);
+        return Look::Done;
+    }
     if (allowed(Rewrite::Braces) && tokenIs(w, i, "{") && st.after != After::Nothing) {
         Look l = bracesAt(w, st, i);
         if (l == Look::Wait || windowAt(w, i).dropped)
@@ -881,13 +899,24 @@ Opened braceOpened(const CState &st)
     return Opened::Plain;
 }
 
+// The source is C or C++ and no '[' is open.
+bool includeSeenOutsideSquares(const CState &st)
+{
+    if (!st.includeSeen)
+        return false;
+    for (std::size_t k = 0; k < st.depth; ++k)
+        if (st.frames[k].bracket == '[')
+            return false;
+    return true;
+}
+
 void push(CState &st, char bracket, Opened opened)
 {
     if (st.depth == kNesting) {
         lose(st);
         return;
     }
-    st.frames[st.depth++] = Frame{bracket, opened, false};
+    st.frames[st.depth++] = Frame{bracket, opened, false, 0};
     if (opened == Opened::Suspect)
         ++st.suspects;
 }
@@ -936,7 +965,7 @@ void remember(CState &st, RewriteWindow &w, std::uint64_t i)
 {
     std::memcpy(st.prevPrev, st.prev, sizeof st.prev);
     std::size_t n = keyLength(w, i);
-    if (windowAt(w, i).kind != TokenKind::Code || n > kWordBytes) {
+    if ((windowAt(w, i).kind != TokenKind::Code && windowAt(w, i).kind != TokenKind::Value) || n > kWordBytes) {
         st.prev[0] = '\0';
     } else {
         std::memcpy(st.prev, tokenKey(w, i), n);
@@ -991,8 +1020,10 @@ void follow(CState &st, RewriteWindow &w, std::uint64_t i)
         directiveToken(st, w, i);
         return;
     }
-    if (t.kind == TokenKind::Value && keyLength(w, i) > 0 && tokenKey(w, i)[0] == kUsingsTag) {
-        resetStatement(st);  // a sorted run of using declarations
+    if (t.kind == TokenKind::Value && keyLength(w, i) > 0 &&
+        (tokenKey(w, i)[0] == kUsingsTag || tokenKey(w, i)[0] == kEmptyBody[0])) {
+        if (atBraceLevel(st))
+            resetStatement(st);  // a sorted run of using declarations, or an empty body
         st.after = After::Nothing;
         remember(st, w, i);
         return;
@@ -1022,12 +1053,29 @@ void follow(CState &st, RewriteWindow &w, std::uint64_t i)
         st.consteval = true;
     if (level && st.depth > 0 && tokenIn(w, i, kStatementKeywords))
         st.frames[st.depth - 1].statement = true;
+    // A do's body is one statement: the first while at its level after a ';'
+    // or '}' is the do's.
+    const bool doWhile = st.doWhile;
+    st.doWhile = false;
+    if (level && st.depth > 0) {
+        std::uint16_t &pending = st.frames[st.depth - 1].pendingDo;
+        if (tokenIs(w, i, "do") && pending < 0xffff) {
+            ++pending;
+        } else if (tokenIs(w, i, "while") && pending > 0 && (prevIs(st, ";") || prevIs(st, "}") || st.prev[0] == kEmptyBody[0])) {
+            --pending;
+            st.doWhile = true;
+        }
+    }
+    if (tokenIs(w, i, "::") && includeSeenOutsideSquares(st))
+        st.cplusplus = true;
 
     Frame frame{};
     if (tokenIs(w, i, "(")) {
         Opened opened = Opened::Plain;
         if (prevIs(st, "if") || (prevIs(st, "constexpr") && std::strcmp(st.prevPrev, "if") == 0))
             opened = Opened::If;
+        else if (prevIs(st, "while") && doWhile)
+            opened = Opened::Plain;  // the while of do ... while (...);
         else if (prevIs(st, "while") || prevIs(st, "for") || prevIs(st, "foreach"))
             opened = Opened::Loop;
         else if (prevIs(st, "switch"))
