@@ -72,6 +72,8 @@ TEST(CRewrites, Braces)
         {"a compound literal's life", "void f() { switch (a) { case 1: { p = (int[]){1}; } } }",
          "void f() { switch (a) { case 1: p = (int[]){1}; } }", false},
         {"macro definition", "#define M if (a) { g(1); }\n", "#define M if (a) g(1);\n", false},
+        {"a macro of two statements", "#define TWO a(); b()\nvoid f() { if (x) { TWO; } }",
+         "#define TWO a(); b()\nvoid f() { if (x) TWO; }", false},
         {"macro arguments", "M(if (a) { g(1); })", "M(if (a) g(1);)", false},
         {"else of if consteval", "void f() { if consteval { g(1); } else { h(1); } }",
          "void f() { if consteval { g(1); } else h(1); }", false},
@@ -95,6 +97,8 @@ TEST(CRewrites, Parens)
         {"a lambda", "void f() { x = ([] { return 1; }); }", "void f() { x = [] { return 1; }; }", false},
         {"a statement expression", "int f() { return ({ 1; }); }", "int f() { return { 1; }; }", false},
         {"macro definition", "#define R return (x);\n", "#define R return x;\n", false},
+        {"a macro of a comma list", "#define M a, b\nint f() { return (M); }", "#define M a, b\nint f() { return M; }",
+         false},
         {"operator=", "T &operator=(T x);", "T &operator= T x;", false},
     });
 }

@@ -27,6 +27,8 @@ constexpr std::size_t kUsingRun = 32;          // using declarations sorted as o
 constexpr std::size_t kUsingTokens = 16;       // tokens of one using declaration that sorts, ';' included
 constexpr std::size_t kUsingKeyBytes = 4096;   // bytes of a sorted run's canonical key; longer, as written
 constexpr std::size_t kNumberBytes = 64;       // longest number written in canonical form
+constexpr std::size_t kMacroNames = 1024;      // macros #defined in the stream that are remembered; past
+                                               // it no braces or parentheses are taken out
 constexpr std::size_t kWordBytes = 16;         // bytes kept of the last two tokens' keys
 constexpr std::size_t kHorizon = kRewriteTokens / 2;  // tokens held after the last one decided, unless the
                                                       // window ends the stream or can take no more
@@ -74,6 +76,10 @@ struct CState {
     int directiveIndex;                    // tokens of the directive so far
     std::size_t conditionals[kConditionals][2];  // bracket depth and suspects at each open #if
     std::size_t conditionalCount;
+    std::uint32_t macros[kMacroNames];     // hashes of the names the stream #defines
+    std::size_t macroCount;
+    bool macrosFull;                       // more names than macros holds were defined
+    bool defining;                         // the directive is a #define
     bool includeSeen;                      // an #include ran: the source is C or C++, not C#
     bool cplusplus;                        // and a '::' outside brackets [...] showed C++ (C23 has it only in
                                            // attributes [[...]])
@@ -360,6 +366,33 @@ bool plainTokens(RewriteWindow &w, std::uint64_t from, std::uint64_t to)
     return true;
 }
 
+std::uint32_t nameHash(RewriteWindow &w, std::uint64_t i)
+{
+    std::uint32_t h = 2166136261u;
+    const char *k = tokenKey(w, i);
+    for (std::size_t j = 0; j < keyLength(w, i); ++j)
+        h = (h ^ static_cast<unsigned char>(k[j])) * 16777619u;
+    return h;
+}
+
+// No name from .. to is a macro the stream defined: a macro may expand to
+// two statements or a comma list, which braces or parentheses hold together.
+// (A macro from a header is not seen: a limit of any token comparison.)
+bool macroFree(RewriteWindow &w, const CState &st, std::uint64_t from, std::uint64_t to)
+{
+    if (st.macrosFull)
+        return false;
+    for (std::uint64_t i = from; i <= to && i < windowEnd(w); i = nextKept(w, i)) {
+        if (!isName(w, i))
+            continue;
+        const std::uint32_t h = nameHash(w, i);
+        for (std::size_t k = 0; k < st.macroCount; ++k)
+            if (st.macros[k] == h)
+                return false;
+    }
+    return true;
+}
+
 // --- Braces --------------------------------------------------------------
 
 // The braces open .. close around the body of if, else, for, while or do
@@ -416,7 +449,8 @@ Look bracesAt(RewriteWindow &w, CState &st, std::uint64_t open)
             dropToken(w, close, Rewrite::Braces, open);
         return Look::Done;
     }
-    bool ok = st.after == After::Body ? singleStatementBody(w, open, close, st.cplusplus) : caseBody(w, open, close);
+    bool ok = macroFree(w, st, open, close) &&
+              (st.after == After::Body ? singleStatementBody(w, open, close, st.cplusplus) : caseBody(w, open, close));
     if (ok) {
         std::uint64_t first = nextKept(w, open);
         dropToken(w, open, Rewrite::Braces, first);
@@ -454,7 +488,7 @@ void dropPair(RewriteWindow &w, std::uint64_t open, std::uint64_t close)
 
 // Takes out each pair of parentheses around the whole expression after
 // token i (return or an assignment's '=') that ';' ends.
-Look valueParens(RewriteWindow &w, std::uint64_t i)
+Look valueParens(RewriteWindow &w, const CState &st, std::uint64_t i)
 {
     for (;;) {
         std::uint64_t open = nextKept(w, i);
@@ -466,7 +500,7 @@ Look valueParens(RewriteWindow &w, std::uint64_t i)
         std::uint64_t end = close < windowEnd(w) ? nextKept(w, close) : windowEnd(w);
         if (end >= windowEnd(w))
             return w.complete ? Look::Done : Look::Wait;
-        if (!tokenIs(w, end, ";") || !wholeExpression(w, open, close))
+        if (!tokenIs(w, end, ";") || !wholeExpression(w, open, close) || !macroFree(w, st, open, close))
             return Look::Done;
         dropPair(w, open, close);
     }
@@ -474,7 +508,7 @@ Look valueParens(RewriteWindow &w, std::uint64_t i)
 
 // Takes out each pair of parentheses that fills the condition that open
 // (the '(' of if, while or switch) starts.
-Look conditionParens(RewriteWindow &w, std::uint64_t open)
+Look conditionParens(RewriteWindow &w, const CState &st, std::uint64_t open)
 {
     std::uint64_t close = matchingClose(w, open);
     if (close >= windowEnd(w))
@@ -484,7 +518,8 @@ Look conditionParens(RewriteWindow &w, std::uint64_t open)
         if (!tokenIs(w, inner, "("))
             return Look::Done;
         std::uint64_t innerClose = matchingClose(w, inner);
-        if (innerClose >= close || nextKept(w, innerClose) != close || !wholeExpression(w, inner, innerClose))
+        if (innerClose >= close || nextKept(w, innerClose) != close || !wholeExpression(w, inner, innerClose) ||
+            !macroFree(w, st, inner, innerClose))
             return Look::Done;
         dropPair(w, inner, innerClose);
     }
@@ -852,11 +887,11 @@ Look rewriteAt(RewriteWindow &w, CState &st, std::uint64_t i)
     if (allowed(Rewrite::Parens) && !st.decltypeAuto && atBraceLevel(st) &&
         (tokenIs(w, i, "return") || (tokenIs(w, i, "=") && (st.prevName || prevIs(st, ")") || prevIs(st, "]")) &&
                                      !prevIs(st, "operator"))))
-        return valueParens(w, i);
+        return valueParens(w, st, i);
     if (allowed(Rewrite::Parens) && tokenIs(w, i, "(") &&
         (prevIs(st, "if") || prevIs(st, "while") || prevIs(st, "switch") ||
          (prevIs(st, "constexpr") && std::strcmp(st.prevPrev, "if") == 0)))
-        return conditionParens(w, i);
+        return conditionParens(w, st, i);
     if (allowed(Rewrite::Usings) && tokenIs(w, i, "using") && st.start && atBraceLevel(st) && i >= st.usingsUntil)
         return usingsAt(w, st, i);
     return Look::Done;
@@ -936,8 +971,16 @@ bool pop(CState &st, char bracket, Frame &frame)
 
 void directiveToken(CState &st, RewriteWindow &w, std::uint64_t i)
 {
-    if (++st.directiveIndex != 1 || !isName(w, i))
+    ++st.directiveIndex;
+    if (st.directiveIndex == 2 && st.defining && isName(w, i)) {
+        if (st.macroCount == kMacroNames)
+            st.macrosFull = true;
+        else
+            st.macros[st.macroCount++] = nameHash(w, i);
+    }
+    if (st.directiveIndex != 1 || !isName(w, i))
         return;
+    st.defining = tokenIs(w, i, "define");
     auto same = [&](std::size_t k) {
         return st.conditionals[k][0] == st.depth && st.conditionals[k][1] == st.suspects;
     };
