@@ -480,10 +480,12 @@ bool wholeExpression(RewriteWindow &w, std::uint64_t open, std::uint64_t close)
     return true;
 }
 
+// Both parentheses go on the first token inside them: one rewrite, counted once.
 void dropPair(RewriteWindow &w, std::uint64_t open, std::uint64_t close)
 {
-    dropToken(w, open, Rewrite::Parens, nextKept(w, open));
-    dropToken(w, close, Rewrite::Parens, nextKept(w, close));
+    const std::uint64_t inside = nextKept(w, open);
+    dropToken(w, open, Rewrite::Parens, inside);
+    dropToken(w, close, Rewrite::Parens, inside);
 }
 
 // Takes out each pair of parentheses around the whole expression after
