@@ -258,10 +258,14 @@ Verdict compareTokens(TokenCompareState &c, const PieceSource (&sources)[2])
         take(sides[0]);
         take(sides[1]);
         const bool end0 = sides[0].piece.kind == TokenKind::End, end1 = sides[1].piece.kind == TokenKind::End;
-        if (end0 && end1)
-            return Verdict::Equivalent;
         const RewriteNote notes[2] = {sides[0].piece.note, sides[1].piece.note};
         const TokenPlace place = sides[1].piece.place;
+        if (end0 && end1) {
+            // What was taken out just before the end is noted on End.
+            if ((notes[0].kinds | notes[1].kinds) != 0)
+                countAllowed(c, notes[0], notes[1], place);
+            return Verdict::Equivalent;
+        }
         if (end0 || end1 || !sameToken(sides)) {
             for (int f = 0; f < 2; ++f) {
                 c.places[f] = sides[f].piece.place;
