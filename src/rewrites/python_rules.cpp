@@ -35,9 +35,9 @@ namespace {
 
 constexpr std::size_t kPyLevels = 202;       // bracket levels held, the line's own included (CPython nests 200)
 constexpr std::size_t kPyWord = 8;           // bytes of the previous token kept, enough for any keyword
-constexpr std::size_t kPyCodes = 4096;       // code points of a string run's value; a longer run goes token by token
-constexpr std::size_t kPyExpanded = 8192;    // code points of a docstring once its tabs are expanded
-constexpr std::size_t kPyCanon = kPyExpanded * 10 + 64;  // bytes of a canonical form: at most 10 per code point
+constexpr std::size_t kPyCanon = 2 * kRewriteLongToken + 64;  // bytes of a canonical form: a whole token's fits
+                                                              // (at most 2 bytes per byte written); a longer
+                                                              // form leaves the tokens as written
 constexpr std::uint32_t kEscaped = 0x80000000u;  // a code point written as an escape, not as itself
 constexpr int kTabWidth = 8;                 // str.expandtabs()
 constexpr std::int64_t kExponentLimit = 999999999;  // a longer exponent is left as written
@@ -76,9 +76,7 @@ struct PyState {
     Prev prev;
     char prevKey[kPyWord];
     std::size_t prevLength;         // bytes of the previous key, 0 when longer than kPyWord
-    std::uint32_t codes[kPyCodes];  // a run's value, kEscaped marking escapes
-    std::uint32_t expanded[kPyExpanded];
-    char canon[kPyCanon];
+    char canon[kPyCanon];           // the canonical form being written
 };
 
 // ---- token classes ----
@@ -396,64 +394,100 @@ StrShape strShape(const Tok &t)
     return s;
 }
 
-// Appends the value of the plain literal t (shape sh) to codes[n..]: text as
-// code points (kEscaped on those an escape wrote), bytes as byte values.
-// False when t is not a whole literal read exactly here: unterminated, a
-// \N{...} escape, a bad escape Python rejects, a CR, a byte that is not
-// UTF-8 (text) or ASCII (bytes), or no room.
-bool decodePlain(const Tok &t, const StrShape &sh, std::uint32_t *codes, std::size_t &n)
+// Reads the value of a run of plain string literals one code point at a
+// time: text as code points (kEscaped on those an escape wrote), bytes as
+// byte values. It reads exactly what CPython reads, or fails: an
+// unterminated literal, a \N{...} escape, an escape Python rejects, a CR or
+// NUL byte, a byte that is not UTF-8 (text) or ASCII (bytes), text and bytes
+// in one run, an f- or t-string.
+struct Decoder {
+    RewriteWindow *w;
+    std::uint64_t token, end;  // the token being read, and the run's end
+    Tok t;
+    StrShape sh;
+    StrKind kind = StrKind::None;  // the run's kind, once a token is read
+    std::size_t i = 0;             // the next byte of t's key
+    bool open = false;             // t's text is being read
+    bool literal = false;          // the next byte stands for itself (after a raw string's backslash)
+};
+
+Decoder decoder(RewriteWindow &w, std::uint64_t from, std::uint64_t to)
 {
-    const char *k = t.key;
-    char q = k[sh.prefix];
-    std::size_t i = sh.prefix + sh.quote, end = t.length;
-    bool bytes = sh.kind == StrKind::Bytes;
-    auto put = [&](std::uint32_t c) {
-        if (n == kPyCodes)
-            return false;
-        codes[n++] = c;
-        return true;
-    };
+    Decoder d;
+    d.w = &w;
+    d.token = from;
+    d.end = to;
+    return d;
+}
+
+enum class Step { Code, End, Fail };
+
+// The next code point of the run into c.
+Step nextCode(Decoder &d, std::uint32_t &c)
+{
     for (;;) {
-        if (i >= end)
-            return false;
-        char c = k[i];
-        if (c == q && (sh.quote == 1 || (i + 2 < end && k[i + 1] == q && k[i + 2] == q)))
-            return i + sh.quote == end;
-        if (c == '\r' || c == '\0')
-            return false;
-        if (c == '\n' && sh.quote == 1)
-            return false;
-        auto u = static_cast<unsigned char>(c);
+        if (!d.open) {
+            if (d.token == d.end)
+                return Step::End;
+            d.t = tokenAt(*d.w, d.token);
+            d.sh = strShape(d.t);
+            if (d.sh.kind != StrKind::Text && d.sh.kind != StrKind::Bytes)
+                return Step::Fail;
+            if (d.kind != StrKind::None && d.kind != d.sh.kind)
+                return Step::Fail;
+            d.kind = d.sh.kind;
+            d.i = d.sh.prefix + d.sh.quote;
+            d.open = true;
+        }
+        const char *k = d.t.key;
+        std::size_t end = d.t.length;
+        bool bytes = d.kind == StrKind::Bytes;
+        if (d.i >= end)
+            return Step::Fail;
+        char ch = k[d.i];
+        auto u = static_cast<unsigned char>(ch);
+        if (ch == '\r' || ch == '\0')
+            return Step::Fail;
         if (u >= 0x80) {
-            std::uint32_t cp = 0;
-            std::size_t len = bytes ? 0 : readUtf8(k, i, end, cp);
-            if (len == 0 || !put(cp))
-                return false;
-            i += len;
+            std::size_t len = bytes ? 0 : readUtf8(k, d.i, end, c);
+            if (len == 0)
+                return Step::Fail;
+            d.i += len;
+            d.literal = false;
+            return Step::Code;
+        }
+        if (d.literal) {
+            d.literal = false;
+            ++d.i;
+            c = u;
+            return Step::Code;
+        }
+        char q = k[d.sh.prefix];
+        if (ch == q && (d.sh.quote == 1 || (d.i + 2 < end && k[d.i + 1] == q && k[d.i + 2] == q))) {
+            if (d.i + d.sh.quote != end)
+                return Step::Fail;
+            d.open = false;
+            ++d.token;
             continue;
         }
-        if (c != '\\') {
-            if (!put(u))
-                return false;
-            ++i;
-            continue;
+        if (ch == '\n' && d.sh.quote == 1)
+            return Step::Fail;
+        if (ch != '\\') {
+            ++d.i;
+            c = u;
+            return Step::Code;
         }
-        if (i + 1 >= end)
-            return false;
-        char e = k[i + 1];
-        if (sh.raw) {
+        if (d.i + 1 >= end)
+            return Step::Fail;
+        if (d.sh.raw) {
             // The backslash only keeps the next byte from closing the string.
-            if (!put('\\'))
-                return false;
-            ++i;
-            if (e == '\r' || static_cast<unsigned char>(e) >= 0x80)
-                continue;
-            if (!put(static_cast<unsigned char>(e)))
-                return false;
-            ++i;
-            continue;
+            ++d.i;
+            d.literal = true;
+            c = '\\';
+            return Step::Code;
         }
-        i += 2;
+        char e = k[d.i + 1];
+        d.i += 2;
         std::uint32_t v = 0;
         switch (e) {
         case '\n': continue;
@@ -465,87 +499,97 @@ bool decodePlain(const Tok &t, const StrShape &sh, std::uint32_t *codes, std::si
         case 'r': v = 13; break;
         case 't': v = 9; break;
         case 'v': v = 11; break;
-        case '0': case '1': case '2': case '3': case '4': case '5': case '6': case '7': {
+        case '0': case '1': case '2': case '3': case '4': case '5': case '6': case '7':
             v = static_cast<std::uint32_t>(e - '0');
-            for (int d = 0; d < 2 && i < end && k[i] >= '0' && k[i] <= '7'; ++d, ++i)
-                v = v * 8 + static_cast<std::uint32_t>(k[i] - '0');
+            for (int n = 0; n < 2 && d.i < end && k[d.i] >= '0' && k[d.i] <= '7'; ++n, ++d.i)
+                v = v * 8 + static_cast<std::uint32_t>(k[d.i] - '0');
             if (v > 0377)
-                return false;  // a warning, and bytes differ by version: left as written
+                return Step::Fail;  // a warning, and bytes differ by version: left as written
             break;
-        }
         case 'x': case 'u': case 'U': {
-            int digits = e == 'x' ? 2 : e == 'u' ? 4 : 8;
             if (e != 'x' && bytes) {
                 // Not an escape in bytes: the backslash stays.
-                if (!put('\\'))
-                    return false;
-                --i;
-                continue;
+                --d.i;
+                c = '\\';
+                return Step::Code;
             }
-            for (int d = 0; d < digits; ++d, ++i) {
-                int h = i < end ? hexValue(k[i]) : -1;
+            int digits = e == 'x' ? 2 : e == 'u' ? 4 : 8;
+            for (int n = 0; n < digits; ++n, ++d.i) {
+                int h = d.i < end ? hexValue(k[d.i]) : -1;
                 if (h < 0)
-                    return false;
+                    return Step::Fail;
                 v = v * 16 + static_cast<std::uint32_t>(h);
             }
             if (v > 0x10FFFF)
-                return false;
+                return Step::Fail;
             break;
         }
         case 'N':
             if (!bytes)
-                return false;  // a character name: left as written
-            [[fallthrough]];
+                return Step::Fail;  // a character's name: left as written
+            --d.i;
+            c = '\\';
+            return Step::Code;
         default:
             // An escape Python does not know keeps its backslash.
-            if (!put('\\'))
-                return false;
-            --i;
-            continue;
+            --d.i;
+            c = '\\';
+            return Step::Code;
         }
-        if (!put(v | (v >= 0x80 && !bytes ? kEscaped : 0)))
-            return false;
+        c = v | (v >= 0x80 && !bytes ? kEscaped : 0);
+        return Step::Code;
     }
 }
 
-// Writes codes[0..n) as text into out: ASCII as itself (a backslash
-// doubled), a character written as itself in UTF-8, one an escape wrote as
-// \u{hex}, so that the form does not depend on the source's encoding.
-std::size_t encodeText(const std::uint32_t *codes, std::size_t n, char *out)
+// A canonical form being written, of at most kPyCanon bytes.
+struct Out {
+    char *bytes;
+    std::size_t n = 0;
+    bool full = false;
+};
+
+void put(Out &o, char c)
+{
+    if (o.n == kPyCanon)
+        o.full = true;
+    else
+        o.bytes[o.n++] = c;
+}
+
+// Writes the code point c as text: ASCII as itself (a backslash doubled),
+// a character written as itself in UTF-8, one an escape wrote as \u{hex},
+// so that the form does not depend on the source's encoding.
+void putCode(Out &o, std::uint32_t c)
 {
     static const char kHex[] = "0123456789abcdef";
-    std::size_t m = 0;
-    for (std::size_t i = 0; i < n; ++i) {
-        std::uint32_t cp = codes[i] & ~kEscaped;
-        if (cp < 0x80) {
-            if (cp == '\\')
-                out[m++] = '\\';
-            out[m++] = static_cast<char>(cp);
-        } else if (codes[i] & kEscaped) {
-            out[m++] = '\\';
-            out[m++] = 'u';
-            out[m++] = '{';
-            int shift = 20;
-            while (shift > 0 && ((cp >> shift) & 0xF) == 0)
-                shift -= 4;
-            for (; shift >= 0; shift -= 4)
-                out[m++] = kHex[(cp >> shift) & 0xF];
-            out[m++] = '}';
-        } else if (cp < 0x800) {
-            out[m++] = static_cast<char>(0xC0 | (cp >> 6));
-            out[m++] = static_cast<char>(0x80 | (cp & 0x3F));
-        } else if (cp < 0x10000) {
-            out[m++] = static_cast<char>(0xE0 | (cp >> 12));
-            out[m++] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-            out[m++] = static_cast<char>(0x80 | (cp & 0x3F));
-        } else {
-            out[m++] = static_cast<char>(0xF0 | (cp >> 18));
-            out[m++] = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-            out[m++] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-            out[m++] = static_cast<char>(0x80 | (cp & 0x3F));
-        }
+    std::uint32_t cp = c & ~kEscaped;
+    if (cp < 0x80) {
+        if (cp == '\\')
+            put(o, '\\');
+        put(o, static_cast<char>(cp));
+    } else if (c & kEscaped) {
+        put(o, '\\');
+        put(o, 'u');
+        put(o, '{');
+        int shift = 20;
+        while (shift > 0 && ((cp >> shift) & 0xF) == 0)
+            shift -= 4;
+        for (; shift >= 0; shift -= 4)
+            put(o, kHex[(cp >> shift) & 0xF]);
+        put(o, '}');
+    } else if (cp < 0x800) {
+        put(o, static_cast<char>(0xC0 | (cp >> 6)));
+        put(o, static_cast<char>(0x80 | (cp & 0x3F)));
+    } else if (cp < 0x10000) {
+        put(o, static_cast<char>(0xE0 | (cp >> 12)));
+        put(o, static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        put(o, static_cast<char>(0x80 | (cp & 0x3F)));
+    } else {
+        put(o, static_cast<char>(0xF0 | (cp >> 18)));
+        put(o, static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
+        put(o, static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
+        put(o, static_cast<char>(0x80 | (cp & 0x3F)));
     }
-    return m;
 }
 
 // The canonical form of the f- or t-string t: its kind, rawness, quote
@@ -587,76 +631,95 @@ bool isSpace(std::uint32_t c)
            (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029 || c == 0x202F || c == 0x205F || c == 0x3000;
 }
 
-bool isLineFeed(std::uint32_t c)
+// Reads a docstring's value with its tabs expanded as str.expandtabs()
+// does: a tab comes out as the blanks to the next multiple of kTabWidth.
+struct Expander {
+    Decoder d;
+    std::size_t column = 0;
+    std::size_t blanks = 0;  // blanks of a tab still to come
+};
+
+Step nextExpanded(Expander &x, std::uint32_t &c)
 {
-    return (c & ~kEscaped) == '\n';
+    if (x.blanks > 0) {
+        --x.blanks;
+        c = ' ';
+        return Step::Code;
+    }
+    Step st = nextCode(x.d, c);
+    if (st != Step::Code)
+        return st;
+    std::uint32_t cp = c & ~kEscaped;
+    if (cp == '\t') {
+        x.blanks = kTabWidth - 1 - x.column % kTabWidth;
+        x.column += x.blanks + 1;
+        c = ' ';
+    } else {
+        x.column = cp == '\n' || cp == '\r' ? 0 : x.column + 1;
+    }
+    return Step::Code;
 }
 
-// The docstring value codes[0..n) as inspect.cleandoc leaves it, each line
-// without its trailing blanks, into s.expanded; its length, or -1 when it
-// does not fit.
-long cleanDoc(PyState &s, std::size_t n)
+// Writes the docstring value of the run [from, to) as inspect.cleandoc
+// leaves it, each line without its trailing blanks. False when it is not
+// read exactly or does not fit.
+bool putCleanDoc(RewriteWindow &w, std::uint64_t from, std::uint64_t to, Out &o)
 {
-    // Tabs expanded over the whole value, as cleandoc does.
-    std::size_t m = 0;
-    std::size_t column = 0;
-    for (std::size_t i = 0; i < n; ++i) {
-        std::uint32_t c = s.codes[i] & ~kEscaped;
-        std::size_t add = c == '\t' ? kTabWidth - column % kTabWidth : 1;
-        if (m + add > kPyExpanded)
-            return -1;
-        for (std::size_t a = 0; a < add; ++a)
-            s.expanded[m++] = c == '\t' ? ' ' : s.codes[i];
-        column = c == '\n' || c == '\r' ? 0 : column + add;
-    }
     // The margin: the least indentation of the lines after the first that
     // hold more than blanks.
-    std::size_t margin = static_cast<std::size_t>(-1);
-    bool firstLine = true;
-    for (std::size_t b = 0; b <= m;) {
-        std::size_t e = b;
-        while (e < m && !isLineFeed(s.expanded[e]))
-            ++e;
-        std::size_t lead = b;
-        while (lead < e && isSpace(s.expanded[lead]))
+    const std::size_t none = static_cast<std::size_t>(-1);
+    std::size_t margin = none, lead = 0;
+    bool firstLine = true, content = false;
+    Expander x{decoder(w, from, to)};
+    std::uint32_t c = 0;
+    for (Step st; (st = nextExpanded(x, c)) != Step::End;) {
+        if (st == Step::Fail)
+            return false;
+        if ((c & ~kEscaped) == '\n') {
+            firstLine = false;
+            lead = 0;
+            content = false;
+        } else if (!content && isSpace(c)) {
             ++lead;
-        if (!firstLine && lead < e && lead - b < margin)
-            margin = lead - b;
-        firstLine = false;
-        b = e + 1;
+        } else if (!content) {
+            content = true;
+            if (!firstLine && lead < margin)
+                margin = lead;
+        }
     }
-    // Each line trimmed, written over the buffer (never past its reading
-    // point); empty lines at either end left out.
-    std::size_t out = 0, lastKept = 0;
-    bool any = false;
+    // Each line written, then cut after its last non-blank; the first
+    // without its leading blanks, the others without the margin; blank
+    // lines at either end cut off.
+    const std::size_t start = o.n;
+    std::size_t lineEnd = o.n, lastEnd = o.n, column = 0;
+    bool started = false, lineContent = false;
     firstLine = true;
-    for (std::size_t b = 0; b <= m;) {
-        std::size_t e = b;
-        while (e < m && !isLineFeed(s.expanded[e]))
-            ++e;
-        std::size_t next = e + 1;
-        while (e > b && isSpace(s.expanded[e - 1]))
-            --e;
-        std::size_t from = b;
-        if (firstLine) {
-            while (from < e && isSpace(s.expanded[from]))
-                ++from;
-        } else if (margin != static_cast<std::size_t>(-1)) {
-            from = b + margin < e ? b + margin : e;
+    x = Expander{decoder(w, from, to)};
+    for (Step st; (st = nextExpanded(x, c)) != Step::End;) {
+        if (st == Step::Fail)
+            return false;
+        if ((c & ~kEscaped) == '\n') {
+            o.n = lineEnd;
+            if (started) {
+                put(o, '\n');
+                lineEnd = o.n;
+            }
+            firstLine = lineContent = false;
+            column = 0;
+            continue;
         }
-        firstLine = false;
-        if (from < e || any) {
-            if (any)
-                s.expanded[out++] = '\n';
-            for (std::size_t i = from; i < e; ++i)
-                s.expanded[out++] = s.expanded[i];
-            any = true;
-            if (from < e)
-                lastKept = out;
+        bool blank = isSpace(c);
+        ++column;
+        if (firstLine ? blank && !lineContent : margin != none && column <= margin)
+            continue;
+        putCode(o, c);
+        if (!blank) {
+            started = lineContent = true;
+            lineEnd = lastEnd = o.n;
         }
-        b = next;
     }
-    return static_cast<long>(lastKept);
+    o.n = started ? lastEnd : start;
+    return !o.full;
 }
 
 // ---- the window ----
@@ -840,13 +903,13 @@ bool slotFree(const PyState &s, const Inside &in, const Tok &next, bool commasAl
 
 // Takes out the parentheses that open at open as a parens rewrite, then
 // those right inside them that stand in the same place. False when the
-// lookahead is not held yet and more may come.
-bool takeParens(RewriteWindow &w, PyState &s, std::uint64_t open, bool lineStart)
+// lookahead is not held and canWait: the scan stops there for more.
+bool takeParens(RewriteWindow &w, PyState &s, std::uint64_t open, bool lineStart, bool canWait)
 {
     bool commas = (w.allow & rewriteBit(Rewrite::Commas)) != 0;
     std::uint64_t close = matchingClose(w, open);
     if (close == windowEnd(w) || close + 1 == windowEnd(w))
-        return w.complete;
+        return !canWait;
     Tok next = tokenAt(w, close + 1);
     for (;;) {
         Inside in = readInside(w, open, close);
@@ -912,47 +975,38 @@ Open openKind(const PyState &s, const Tok &t)
 }
 
 // The canonical form of the run of string tokens [from, to) into s.canon:
-// one value of one kind, or (docstring) its cleaned text. 0 when the run is
-// not read exactly here.
+// one value of one kind, or (docstring) its cleaned text; without quotes,
+// the spelling of each part's prefix and quotes too. 0 when the run is not
+// read exactly here or its form does not fit.
 std::size_t runForm(RewriteWindow &w, PyState &s, std::uint64_t from, std::uint64_t to, bool doc, bool quotes)
 {
-    std::size_t n = 0, m = 0;
-    StrKind kind = StrKind::None;
-    char *out = s.canon;
-    out[m++] = doc ? 'D' : 'S';
-    for (std::uint64_t i = from; i < to; ++i) {
+    Out o{s.canon};
+    put(o, doc ? 'D' : 'S');
+    for (std::uint64_t i = from; i < to && (doc || !quotes); ++i) {
         Tok t = tokenAt(w, i);
         StrShape sh = strShape(t);
-        if (sh.kind != StrKind::Text && sh.kind != StrKind::Bytes)
+        if (sh.kind != StrKind::Text && (doc || sh.kind != StrKind::Bytes))
             return 0;
-        if (kind != StrKind::None && sh.kind != kind)
-            return 0;
-        kind = sh.kind;
-        if (!decodePlain(t, sh, s.codes, n))
-            return 0;
-        if (!quotes) {
-            // Without quotes, the spelling of each part stays part of the form.
-            if (m + sh.prefix + sh.quote + 1 > kPyCanon)
-                return 0;
-            std::memcpy(out + m, t.key, sh.prefix + sh.quote);
-            m += sh.prefix + sh.quote;
-            out[m++] = '\x01';
-        }
+        for (std::size_t k = 0; !quotes && k < sh.prefix + sh.quote; ++k)
+            put(o, t.key[k]);
+        if (!quotes)
+            put(o, '\x01');
     }
-    if (kind == StrKind::Bytes) {
-        if (doc)
+    if (doc)
+        return putCleanDoc(w, from, to, o) ? o.n : 0;
+    Decoder d = decoder(w, from, to);
+    std::uint32_t c = 0;
+    for (Step st; (st = nextCode(d, c)) != Step::End;) {
+        if (st == Step::Fail)
             return 0;
-        out[0] = 'B';
-        for (std::size_t i = 0; i < n; ++i)
-            out[m++] = static_cast<char>(s.codes[i]);
-        return m;
+        if (d.kind == StrKind::Bytes)
+            put(o, static_cast<char>(c));
+        else
+            putCode(o, c);
     }
-    if (!doc)
-        return m + encodeText(s.codes, n, out + m);
-    long cleaned = cleanDoc(s, n);
-    if (cleaned < 0)
-        return 0;
-    return m + encodeText(s.expanded, static_cast<std::size_t>(cleaned), out + m);
+    if (d.kind == StrKind::Bytes)
+        o.bytes[0] = 'B';
+    return o.full ? 0 : o.n;
 }
 
 // Rewrites the run of string tokens [from, to): a docstring, one value, or
@@ -1036,8 +1090,24 @@ std::uint64_t scanPython(RewriteWindow &w, void *state)
     const bool commas = (w.allow & rewriteBit(Rewrite::Commas)) != 0;
     const bool numbers = (w.allow & rewriteBit(Rewrite::Numbers)) != 0;
     const bool strings = (w.allow & (rewriteBit(Rewrite::Quotes) | rewriteBit(Rewrite::Docstrings))) != 0;
+    // More tokens may join after the held ones unless the last is End or a
+    // token too long to hold; a token whose lookahead is not held then waits
+    // for them, unless it is the first held (the window is full): its
+    // rewrite is given up.
+    const WindowToken &last = windowAt(w, windowEnd(w) - 1);
+    const bool more = w.count > 0 && last.kind != TokenKind::End && last.whole;
     while (i < windowEnd(w)) {
         Tok t = tokenAt(w, i);
+        const bool canWait = more && i > w.first;
+        if (!windowAt(w, i).whole) {
+            // Cut: only its first bytes are held. It reads as an operand
+            // nothing is known of.
+            s.docNext = false;
+            noteToken(s, t, Prev::Atom);
+            s.prevLength = 0;
+            ++i;
+            continue;
+        }
         if (t.kind == TokenKind::End) {
             ++i;
             continue;
@@ -1059,9 +1129,9 @@ std::uint64_t scanPython(RewriteWindow &w, void *state)
         bool lineStart = s.lineTokens == 0;
         if (isStringTok(t) && !windowAt(w, i).dropped) {
             std::uint64_t j = i;
-            while (j < windowEnd(w) && isStringTok(tokenAt(w, j)))
+            while (j < windowEnd(w) && isStringTok(tokenAt(w, j)) && windowAt(w, j).whole)
                 ++j;
-            if (j == windowEnd(w) && !w.complete)
+            if (j == windowEnd(w) && canWait)
                 break;
             bool doc = s.docNext && lineStart && j < windowEnd(w) && tokenAt(w, j).kind == TokenKind::LineEnd;
             if (strings)
@@ -1092,7 +1162,7 @@ std::uint64_t scanPython(RewriteWindow &w, void *state)
             Open kind = openKind(s, t);
             if (parens && !s.lost && (kind == Open::Group || kind == Open::Import) && codeIs(t, "(") &&
                 !windowAt(w, i).dropped) {
-                if (!takeParens(w, s, i, lineStart))
+                if (!takeParens(w, s, i, lineStart, canWait))
                     break;
             }
             noteToken(s, t, Prev::Op);
@@ -1112,7 +1182,7 @@ std::uint64_t scanPython(RewriteWindow &w, void *state)
             continue;
         }
         if (codeIs(t, ",")) {
-            if (i + 1 == windowEnd(w) && !w.complete)
+            if (i + 1 == windowEnd(w) && canWait)
                 break;
             Tok next = i + 1 < windowEnd(w) ? tokenAt(w, i + 1) : Tok{"", 0, TokenKind::End};
             bool closing = codeIs(next, ")") || codeIs(next, "]") || codeIs(next, "}");
@@ -1140,13 +1210,10 @@ std::uint64_t scanPython(RewriteWindow &w, void *state)
         ++i;
     }
     s.cursor = i;
-    if (i == w.first && w.complete) {
-        // Must move on: the token goes out as written.
-        s.cursor = ++i;
-        s.lost = true;
-    }
     return i;
 }
+
+static_assert(sizeof(PyState) <= kRewriteStateBytes, "the Python rules' state fits the rewriter's");
 
 } // namespace
 
