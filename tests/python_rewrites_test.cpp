@@ -62,6 +62,7 @@ TEST(PythonRewrites, Parens)
         {"await", "async def f():\n    await (x)\n", "async def f():\n    await x\n", true},
         {"yield on the right", "def f():\n    x = (yield)\n", "def f():\n    x = yield\n", true},
         {"tuple argument", "f((a, b))\n", "f(a, b)\n", false},
+        {"type alias of a tuple", "type X = (int, str)\n", "type X = int, str\n", false},
         {"generator argument", "f((x for x in y))\n", "f(x for x in y)\n", false},
         {"del of a tuple", "del (a, b)\n", "del a, b\n", false},
         {"a call's parentheses", "x = f(a)\n", "x = f a\n", false},

@@ -875,12 +875,13 @@ bool slotFree(const PyState &s, const Inside &in, const Tok &next, bool commasAl
     if (s.head == Head::From && prevIs(s, "import"))
         return lineEnd && in.importNames && (!in.trailingComma || commasAllowed);
     // A tuple stays a tuple without its parentheses where a whole
-    // expression list stands: a return value, a right-hand side, a target.
+    // expression list stands: a return value, a right-hand side (not a type
+    // alias's, a single expression), a target.
     bool list = !in.forWord && !in.lambda && !in.as && !in.colon && !in.assign && !in.starFirst && !in.walrus;
     if (prevIs(s, "return"))
         return lineEnd && list && noYield;
     if (prevIsAssignment(s))
-        return lineEnd && list && (noYield || (in.yieldFirst && !in.comma));
+        return lineEnd && list && (noYield || (in.yieldFirst && !in.comma)) && !(in.comma && s.head == Head::Type);
     if (s.prev == Prev::Start)
         return codeIs(next, "=") && list && noYield && !in.in;
     if (s.atHead && (s.head == Head::If || s.head == Head::While))
