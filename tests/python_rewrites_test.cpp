@@ -275,7 +275,10 @@ TEST(PythonRewritesTools, Black)
     if (fig.outputs == 0)
         GTEST_SKIP() << "no library files of Python on this machine";
     EXPECT_EQ(fig.misses, 0);
-    EXPECT_LE(fig.residue, 6);  // measured: f-strings whose text holds a quote, a bare tuple's trailing comma
+    // Measured here: none of 72. Elsewhere in the library: an f-string whose
+    // text holds a quote beside one black requotes, a bare tuple's trailing
+    // comma inside the parentheses black adds.
+    EXPECT_LE(fig.residue, 3);
 }
 
 TEST(PythonRewritesTools, YapfAndAutopep8)
@@ -293,7 +296,7 @@ TEST(PythonRewritesTools, YapfAndAutopep8)
     if (fig.outputs == 0)
         GTEST_SKIP() << "no library files of Python on this machine";
     EXPECT_EQ(fig.misses, 0);
-    EXPECT_LE(fig.residue, 2);
+    EXPECT_LE(fig.residue, 2);  // measured here: none of 48
 }
 
 } // namespace

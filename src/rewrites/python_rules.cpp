@@ -1095,8 +1095,8 @@ std::uint64_t scanPython(RewriteWindow &w, void *state)
     // token too long to hold; a token whose lookahead is not held then waits
     // for them, unless it is the first held (the window is full): its
     // rewrite is given up.
-    const WindowToken &last = windowAt(w, windowEnd(w) - 1);
-    const bool more = w.count > 0 && last.kind != TokenKind::End && last.whole;
+    const bool more = w.count > 0 && windowAt(w, windowEnd(w) - 1).kind != TokenKind::End &&
+                      windowAt(w, windowEnd(w) - 1).whole;
     while (i < windowEnd(w)) {
         Tok t = tokenAt(w, i);
         const bool canWait = more && i > w.first;
