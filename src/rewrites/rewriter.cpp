@@ -36,6 +36,7 @@ void noteRewrite(RewriteNote &note, Rewrite r, TokenPlace place)
 // The rules of each language that has some, one a line.
 const RewriteRules *const kRuleTable[] = {
     &kCFamilyRules,
+    &kPythonRules,
     nullptr,
 };
 
