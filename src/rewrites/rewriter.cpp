@@ -35,6 +35,7 @@ void noteRewrite(RewriteNote &note, Rewrite r, TokenPlace place)
 
 // The rules of each language that has some, one a line.
 const RewriteRules *const kRuleTable[] = {
+    &kScriptRules,
     nullptr,
 };
 

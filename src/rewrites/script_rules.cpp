@@ -93,6 +93,9 @@ struct State {
     bool keptPrefix;                  // that token is a prefix operator ('+', '-', '!', ...)
     bool keptOperand;                 // that token ends an operand (the lexer's Operand)
     bool keptStart;                   // after that token a statement starts (the lexer's Start)
+    bool typeWord;                    // TypeScript: the last token is "type" at a statement's start
+    bool typeAlias;                   // TypeScript: a type alias's type is being read (to its ';')
+    std::size_t typeDepth;            // the depth its ';' stands at
 };
 
 bool isNameByte(char c)
@@ -372,6 +375,7 @@ void track(RewriteWindow &w, State &s, std::uint64_t i)
     const Key k = keyAt(w, i);
     const ScriptFrame f = top(s);
     const Prev before = s.prev;
+    const bool startBefore = !s.midStatement;
     const bool tagStart = s.tagStart;
     s.tagStart = false;
     bool closes = false;
@@ -503,6 +507,15 @@ void track(RewriteWindow &w, State &s, std::uint64_t i)
             angles(s) = 0;
     }
     s.closedAngle = closedAngle;
+    // TypeScript: "type Name" at a statement's start opens a type alias, which its ';' ends.
+    const bool typeName = s.typeWord && isNameStart(k.p, k.n);
+    s.typeWord = w.language != Language::JavaScript && same(k.p, k.n, "type") && startBefore;
+    if (typeName) {
+        s.typeAlias = true;
+        s.typeDepth = s.depth;
+    } else if (s.typeAlias && (s.depth < s.typeDepth || (s.depth == s.typeDepth && same(k.p, k.n, ";")))) {
+        s.typeAlias = false;
+    }
     // The item a frame reads starts with "..." (a rest element takes no trailing comma).
     if (Frame *open = topFrame(s)) {
         if (same(k.p, k.n, ","))
@@ -1166,7 +1179,8 @@ int leftRoom(RewriteWindow &w, const State &s, int &level, bool &coalesce, bool 
     if ((isTemplate(k) || k.p[0] == '}') && opensHole(k))
         return 2;
     // Inside a call's arguments, a condition's parentheses, an array.
-    bool args = f && ((f->kind == ScriptFrame::Paren && (f->opened == Opened::Call || f->opened == Opened::Group)) ||
+    bool args = f && ((f->kind == ScriptFrame::Paren &&
+                       (f->opened == Opened::Call || f->opened == Opened::Group || f->dropped)) ||
                       f->kind == ScriptFrame::ControlParen);
     bool array = f && f->kind == ScriptFrame::Bracket && f->opened == Opened::Array;
     if ((same(k.p, k.n, "(") && args) || (same(k.p, k.n, ",") && (args || array)) || (same(k.p, k.n, "[") && f &&
@@ -1279,6 +1293,16 @@ bool dropArrowParens(RewriteWindow &w, const State &s, std::uint64_t open)
     std::uint64_t end = windowEnd(w);
     if (open + 3 >= end || (s.prev == Prev::Operand && !same(s.word, s.wordLength, "async")) || lastIs(s, ">"))
         return false;
+    // TypeScript: "(a) => b" is a function type wherever a type may stand, and "a => b" is none.
+    if (w.language != Language::JavaScript) {
+        const Frame *f = s.depth > 0 ? &s.frames[s.depth - 1] : nullptr;
+        bool expression = inList(" return && || ?\?= ?? yield await ", s.last, s.lastLength) ||
+                          (lastIs(s, "=") && !s.typeAlias && (f ? f->angles : s.outerAngles) == 0) ||
+                          (inList(" ( , ", s.last, s.lastLength) && f && f->kind == ScriptFrame::Paren &&
+                           f->opened == Opened::Call);
+        if (!expression)
+            return false;
+    }
     Key name = keyAt(w, open + 1);
     if (!isNameStart(name.p, name.n) || inList(kReservedWords, name.p, name.n) || std::memchr(name.p, '\\', name.n) ||
         !tokenIs(w, open + 2, ")") || !tokenIs(w, open + 3, "=>"))
@@ -1498,6 +1522,10 @@ std::uint64_t scriptScan(RewriteWindow &w, void *raw)
         }
         if (t.kind != TokenKind::Code || t.length == 0)
             s.lost = true;  // the lexer's frames overflowed: it hands out words and line ends
+        // A token too long to hold: a string, a name or a regular expression
+        // is an operand as its first bytes tell, but a template may open a hole.
+        if (!t.whole && (isTemplate(keyAt(w, i)) || keyAt(w, i).p[0] == '}'))
+            s.lost = true;
         if (!s.lost) {
             if (!w.complete && horizon(w, i) >= end) {
                 // Wait for the tokens the rewrites here look at, unless none but the End follows.
@@ -1518,6 +1546,8 @@ std::uint64_t scriptScan(RewriteWindow &w, void *raw)
 }
 
 } // namespace
+
+static_assert(sizeof(State) <= kRewriteStateBytes, "the script rules' state fits the rewriter's");
 
 const RewriteRules kScriptRules = {
     Language::JavaScript,
