@@ -58,7 +58,8 @@ TEST(ScriptRewrites, Quotes)
         {"escaped directive", "'use\\x20strict';", "'use strict';", false},
         {"directive quotes", "'use strict';\nf();", "\"use strict\";\nf();", true},
         {"jsx attribute keeps its escapes", "x = <a b='\\x41' />;", "x = <a b='A' />;", false},
-        {"jsx attribute quotes", "x = <a b='c' />;", "x = <a b=\"c\" />;", false},
+        {"jsx attribute quotes", "x = <a b='c' />;", "x = <a b=\"c\" />;", true},
+        {"jsx attribute against a string", "x = <a b='c' />;", "x = <a b={'c'} />;", false},
         {"jsx text is words", "x = <p>'a'</p>;", "x = <p>\"a\"</p>;", false},
         {"string inside a jsx hole", "x = <p>{'a'}</p>;", "x = <p>{\"a\"}</p>;", true},
         {"typescript literal type", "type T = 'a' | \"b\";", "type T = \"a\" | 'b';", true, TS},
@@ -130,6 +131,8 @@ TEST(ScriptRewrites, Parens)
         {"function expression", "x = c ? (function () {}) : d;", "x = c ? function () {} : d;", true},
         {"statement sequence", "((a = 1), (b = 2));", "a = 1, b = 2;", true},
         {"member of a group", "x = (a.b).c;", "x = a.b.c;", true},
+        {"jsx element", "g = () => (\n  <a>(b)</a>\n);", "g = () => <a>(b)</a>;", true},
+        {"jsx text keeps its parentheses", "g = <a>(b)</a>;", "g = <a>b</a>;", false},
         {"optional chain ends", "x = (a?.b).c;", "x = a?.b.c;", false},
         {"precedence needed", "x = (a + b) * c;", "x = a + b * c;", false},
         {"right operand", "x = a - (b - c);", "x = a - b - c;", false},
@@ -255,7 +258,7 @@ TEST(ScriptRewrites, ParserJudgesPrettierOnRealFiles)
     ScratchDir dir;
     static const char *const jsx[] = {
         "export function Card(p) {\n  return <div className='card' title=\"a\\x41\"><h2>{p.title}</h2>\n"
-        "  <p>Some 'words' (that) run, 0x10 [on,] and on <b>bold</b>   spaced.</p>{p.items.map(i => <i key={i}>"
+        "  <p>Some 'words' (that) run, 0x10 [on,] and on <b>bold</b> spaced.</p>{p.items.map(i => <i key={i}>"
         "{i}</i>)}</div>\n}\n",
         "const List = (p) => <ul>{p.items.map(item => <li key={item.id} data-x='y'>{item.name} costs "
         "{item.price * 1.50} dollars</li>)}</ul>\n",

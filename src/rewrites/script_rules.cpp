@@ -1189,11 +1189,46 @@ int leftRoom(RewriteWindow &w, const State &s, int &level, bool &coalesce, bool 
     return 0;
 }
 
+// True when the tokens between the '(' at open and the ')' at close are one
+// JSX element, as the lexer reads them (followed on a copy of the bookkeeping).
+bool jsxElementFills(RewriteWindow &w, const State &s, std::uint64_t open, std::uint64_t close)
+{
+    if (!hasJsx(w.language) || !tokenIs(w, open + 1, "<") || close >= windowEnd(w))
+        return false;
+    static State copy;  // the copy is large; the scan runs on one thread and this is its only use
+    copy = s;
+    track(w, copy, open);
+    const std::size_t depth = copy.depth;
+    for (std::uint64_t j = open + 1; j < close; ++j) {
+        track(w, copy, j);
+        if (copy.lost || (j == open + 1 && top(copy) != ScriptFrame::JsxTag))
+            return false;
+        if (copy.depth == depth)
+            return j + 1 == close;
+    }
+    return false;
+}
+
 // Takes out the parentheses at open (a group, its ')' at close) when the
 // expression inside binds tighter than what stands on both sides of them.
 void dropParens(RewriteWindow &w, State &s, std::uint64_t open)
 {
     std::uint64_t end = windowEnd(w);
+    // A JSX element is a primary expression: "return (<a/>)", "=> (<a/>)", "c ? (<a/>) : b".
+    std::uint64_t element = matchingClose(w, open);
+    if (element < end && tokenIs(w, element, ")") && jsxElementFills(w, s, open, element) &&
+        outsidePatterns(w, s)) {
+        std::uint64_t close = element;
+        std::uint64_t after = nextKept(w, close);
+        int level = 0;
+        bool coalesce = false, logical = false;
+        bool start = s.prev == Prev::Start || !s.keptAny || s.keptStart;
+        if (after < end && !start && leftRoom(w, s, level, coalesce, logical) > 0) {
+            dropToken(w, close, Rewrite::Parens, after);
+            dropToken(w, open, Rewrite::Parens, open + 1);
+        }
+        return;
+    }
     std::uint64_t close = closeWithin(w, open, end);
     if (close >= end || !outsidePatterns(w, s))
         return;
@@ -1452,11 +1487,20 @@ void rewriteAt(RewriteWindow &w, State &s, std::uint64_t i)
     if (t.dropped || t.kind != TokenKind::Code)
         return;
     const ScriptFrame f = top(s);
-    if (f == ScriptFrame::JsxTag || f == ScriptFrame::JsxClosing || f == ScriptFrame::JsxChildren)
-        return;
     Key k = keyAt(w, i);
     char value[kValueBytes];
     std::size_t n = 0;
+    if (f == ScriptFrame::JsxTag && isString(k) && lastIs(s, "=") && allows(w, Rewrite::Quotes)) {
+        // A JSX attribute string has no escapes: its text, whichever the quotes, is its value.
+        if (k.n >= 2 && k.p[k.n - 1] == k.p[0] && k.n + 1 <= kValueBytes) {
+            value[0] = 'J';
+            std::memcpy(value + 1, k.p + 1, k.n - 2);
+            replaceKey(w, i, Rewrite::Quotes, value, k.n - 1);
+        }
+        return;
+    }
+    if (f == ScriptFrame::JsxTag || f == ScriptFrame::JsxClosing || f == ScriptFrame::JsxChildren)
+        return;
     if (isString(k)) {
         // At a statement's start a string may be a directive, which is read as written: only one without escapes.
         if (allows(w, Rewrite::Quotes) && !(s.prev == Prev::Start && std::memchr(k.p, '\\', k.n)) &&

@@ -47,8 +47,25 @@ function scriptKind(ts, name) {
     return ts.ScriptKind.JS;
 }
 
-// A TypeScript node as a tree without positions, parentheses and empty statements.
+// JSX text as React reads it: lines trimmed, blank lines dropped, joined by one blank.
+function jsxText(raw) {
+    const lines = raw.split(/\r\n|\n|\r/);
+    let lastNonEmpty = 0;
+    lines.forEach((line, i) => { if (/[^ \t]/.test(line)) lastNonEmpty = i; });
+    let out = '';
+    lines.forEach((line, i) => {
+        let t = line.replace(/\t/g, ' ');
+        if (i > 0) t = t.replace(/^ +/, '');
+        if (i < lines.length - 1) t = t.replace(/ +$/, '');
+        if (t) out += i === lastNonEmpty ? t : t + ' ';
+    });
+    return out;
+}
+
+// A TypeScript node as a tree without positions, parentheses and empty
+// statements; JSX children's texts and string children joined as React joins them.
 function tsTree(ts, node) {
+    if (ts.isJsxText(node)) return {k: 'text', t: jsxText(node.text)};
     if (ts.isParenthesizedExpression(node)) return tsTree(ts, node.expression);
     const out = {k: ts.SyntaxKind[node.kind]};
     if (node.text !== undefined && !ts.isSourceFile(node)) out.t = node.text;
@@ -60,7 +77,20 @@ function tsTree(ts, node) {
         if (list && (c.kind === ts.SyntaxKind.EmptyStatement || c.kind === ts.SyntaxKind.SemicolonClassElement)) return;
         kids.push(tsTree(ts, c));
     });
-    if (kids.length) out.c = kids;
+    if (ts.isJsxElement(node) || ts.isJsxFragment(node)) {
+        const merged = [];
+        for (const c of kids) {
+            const str = c.k === 'JsxExpression' && c.c && c.c.length === 1 && c.c[0].k === 'StringLiteral' ? c.c[0].t : null;
+            const text = c.k === 'text' ? c.t : str;
+            const last = merged[merged.length - 1];
+            if (text !== null && last && last.k === 'text') last.t += text;
+            else if (text !== null) merged.push({k: 'text', t: text});
+            else merged.push(c);
+        }
+        out.c = merged.filter((c) => c.k !== 'text' || c.t !== '');
+    } else if (kids.length) {
+        out.c = kids;
+    }
     return out;
 }
 
