@@ -61,6 +61,8 @@ struct Frame {
     bool question;       // a '(' after '?' or case, where a ':' after its ')' ends a condition's branch
     std::uint16_t angles;  // TypeScript: '<' of type arguments or parameters open in this frame
     std::uint64_t open;  // the index of its opening token
+    bool module;         // a '{' of an import or export list
+    bool doBody;         // a '{' of a do statement's body, or a '(' of its while
 };
 
 struct State {
@@ -87,6 +89,9 @@ struct State {
     std::size_t lastLength;           // bytes of last; 0 when longer or none
     bool lastCloses;                  // the last token is a '}' after which a ';' is an empty statement
     bool lastName;                    // the last token is a name outside JSX
+    bool lastModule;                  // the last token is the '}' of an import or export list
+    bool lastDo;                      // the last token is the '}' of a do's body, or the ')' of its while
+    bool whileOfDo;                   // the last token is the while of a do statement
     char kept[kShortKey];             // the last token not taken out, when its key is shorter than kShortKey
     std::size_t keptLength;           // bytes of kept; 0 when longer or none
     bool keptAny;                     // a token was kept
@@ -198,7 +203,11 @@ void push(State &s, ScriptFrame kind, Opened opened, std::uint64_t open = 0)
                    inList(" ( , ", s.last, s.lastLength);
     }
     bool question = lastIs(s, "?") || lastWordIn(s, " case ");
-    s.frames[s.depth++] = Frame{kind, opened, false, false, pattern, literal, argument, question, 0, open};
+    bool module = kind == ScriptFrame::Block && lastWordIn(s, " import export type ");
+    bool doBody = (kind == ScriptFrame::Block && lastWordIn(s, " do ")) ||
+                  (kind == ScriptFrame::ControlParen && s.whileOfDo);
+    s.frames[s.depth++] =
+        Frame{kind, opened, false, false, pattern, literal, argument, question, 0, open, module, doBody};
 }
 
 std::uint16_t &angles(State &s)
@@ -305,7 +314,8 @@ void openBrace(State &s, std::uint64_t i)
             const Frame *f = topFrame(s);
             bool inList = f && (f->kind == ScriptFrame::Paren || f->kind == ScriptFrame::Bracket ||
                                 f->kind == ScriptFrame::TypeBody ||
-                                (f->kind == ScriptFrame::Object && f->opened == Opened::List));
+                                ((f->kind == ScriptFrame::Object || f->kind == ScriptFrame::Block) &&
+                                 f->opened == Opened::List));
             bool list = !afterArrow && !(afterColon && !inList);
             push(s, ScriptFrame::Object, list ? Opened::List : afterArrow ? Opened::Body : Opened::Other, i);
         }
@@ -378,7 +388,8 @@ void track(RewriteWindow &w, State &s, std::uint64_t i)
     const bool startBefore = !s.midStatement;
     const bool tagStart = s.tagStart;
     s.tagStart = false;
-    bool closes = false;
+    bool closes = false, lastModule = false, lastDo = false;
+    const bool whileOfDo = s.lastDo && same(k.p, k.n, "while");
     if (f == ScriptFrame::JsxChildren) {
         if (same(k.p, k.n, "<")) {
             push(s, ScriptFrame::JsxTag, Opened::Other);
@@ -445,6 +456,7 @@ void track(RewriteWindow &w, State &s, std::uint64_t i)
         setPrev(s, Prev::Operator);
     } else if (same(k.p, k.n, ")")) {
         bool control = f == ScriptFrame::ControlParen;
+        lastDo = control && s.frames[s.depth - 1].doBody;
         popIf(s, ScriptFrame::Paren, ScriptFrame::ControlParen);
         setPrev(s, control ? Prev::Start : Prev::Operand);
     } else if (same(k.p, k.n, "[")) {
@@ -452,7 +464,7 @@ void track(RewriteWindow &w, State &s, std::uint64_t i)
         bool item = s.prev != Prev::Operand && s.prev != Prev::Start && !lastIs(s, "*") &&
                     (s.prev != Prev::Head || lastWordIn(s, " let const var ")) &&
                     !((f == ScriptFrame::Object || f == ScriptFrame::TypeBody || f == ScriptFrame::Block) &&
-                      (lastIs(s, "{") || lastIs(s, ",") || lastIs(s, ";")));
+                      (lastIs(s, "{") || lastIs(s, ",") || lastIs(s, ";")) && angles(s) == 0);
         push(s, ScriptFrame::Bracket, item ? Opened::Array : Opened::Other, i);
         setPrev(s, Prev::Operator);
     } else if (same(k.p, k.n, "]")) {
@@ -466,6 +478,8 @@ void track(RewriteWindow &w, State &s, std::uint64_t i)
             --s.depth;
             setPrev(s, Prev::Operand);
         } else {
+            lastModule = open && f == ScriptFrame::Block && open->module;
+            lastDo = open && f == ScriptFrame::Block && open->doBody;
             closes = open && (f == ScriptFrame::TypeBody ||
                               (f == ScriptFrame::Block && open->opened != Opened::Other &&
                                open->opened != Opened::List));
@@ -526,6 +540,9 @@ void track(RewriteWindow &w, State &s, std::uint64_t i)
     s.lastLength = k.n < kShortKey ? k.n : 0;
     std::memcpy(s.last, k.p, s.lastLength);
     s.lastCloses = closes;
+    s.lastModule = lastModule;
+    s.lastDo = lastDo;
+    s.whileOfDo = whileOfDo;
     s.lastName = isNameStart(k.p, k.n) && f != ScriptFrame::JsxTag && f != ScriptFrame::JsxClosing &&
                  f != ScriptFrame::JsxChildren;
     s.seen = true;
@@ -959,13 +976,15 @@ Inside readInside(RewriteWindow &w, std::uint64_t open, std::uint64_t close)
             return in;
         if (!operand) {
             if (same(k.p, k.n, "!") || same(k.p, k.n, "~") || same(k.p, k.n, "+") || same(k.p, k.n, "-") ||
-                same(k.p, k.n, "++") || same(k.p, k.n, "--") || inList(" typeof delete ", k.p, k.n) ||
+                same(k.p, k.n, "++") || same(k.p, k.n, "--") || inList(" typeof delete await ", k.p, k.n) ||
                 (w.language == Language::JavaScript && same(k.p, k.n, "void"))) {
+                // "await x" is the operator or an error: an await named so takes no operand after it.
                 in.primary = false;
                 target = false;
                 continue;
             }
-            if (same(k.p, k.n, "(") || same(k.p, k.n, "[")) {
+            // An object literal, but first, where it would open a block.
+            if (same(k.p, k.n, "(") || same(k.p, k.n, "[") || (same(k.p, k.n, "{") && j > open + 1)) {
                 std::uint64_t c = closeWithin(w, j, close);
                 if (c >= close)
                     return in;
@@ -1359,7 +1378,13 @@ void dropBraces(RewriteWindow &w, std::uint64_t open)
     std::uint64_t close = closeWithin(w, open, end);
     if (close >= end || close < open + 3)
         return;
-    Key first = keyAt(w, open + 1);
+    // Empty statements before it go as well, with semicolons allowed ("else { ;(a)() }").
+    std::uint64_t body = open + 1;
+    while (body < close && tokenIs(w, body, ";") && (w.allow & rewriteBit(Rewrite::Semicolons)))
+        ++body;
+    if (close < body + 2)
+        return;
+    Key first = keyAt(w, body);
     bool jump = inList(" return throw break continue ", first.p, first.n);
     if (!jump && !(isNameStart(first.p, first.n) && !inList(kReservedWords, first.p, first.n) &&
                    !std::memchr(first.p, '\\', first.n)) &&
@@ -1367,11 +1392,11 @@ void dropBraces(RewriteWindow &w, std::uint64_t open)
         !same(first.p, first.n, "!") && !same(first.p, first.n, "-") && !same(first.p, first.n, "+") &&
         !same(first.p, first.n, "++") && !same(first.p, first.n, "--") && !inList(" this await ", first.p, first.n))
         return;
-    Key second = keyAt(w, open + 2);
+    Key second = keyAt(w, body + 1);
     if (same(second.p, second.n, ":") || !same(keyAt(w, close - 1).p, keyAt(w, close - 1).n, ";"))
         return;
     // One statement: no ';' at its top level but the last.
-    for (std::uint64_t j = open + 1; j < close - 1; ++j) {
+    for (std::uint64_t j = body; j < close - 1; ++j) {
         Key k = keyAt(w, j);
         if (same(k.p, k.n, ";"))
             return;
@@ -1384,8 +1409,10 @@ void dropBraces(RewriteWindow &w, std::uint64_t open)
             return;
         }
     }
-    dropToken(w, close, Rewrite::Braces, open + 1);
-    dropToken(w, open, Rewrite::Braces, open + 1);
+    dropToken(w, close, Rewrite::Braces, body);
+    for (std::uint64_t j = open + 1; j < body; ++j)
+        dropToken(w, j, Rewrite::Semicolons, body);
+    dropToken(w, open, Rewrite::Braces, body);
 }
 
 // --- Commas and semicolons -----------------------------------------------
@@ -1460,6 +1487,20 @@ void dropSemicolon(RewriteWindow &w, const State &s, std::uint64_t i)
     }
     if (!(w.allow & rewriteBit(Rewrite::Semicolons)))
         return;
+    // The ';' that ends a do statement may go: one is inserted after its ')' whatever follows.
+    const WindowToken &n = windowAt(w, next);
+    if (s.lastDo && lastIs(s, ")")) {
+        dropToken(w, i, Rewrite::Semicolons, next);
+        return;
+    }
+    // After an import or export list one is inserted at a line end before a
+    // statement (only "from" goes on with the list), before '}' and at the end.
+    if (s.lastModule && (n.kind == TokenKind::End || tokenIs(w, next, "}") ||
+                         (n.place.line > windowAt(w, i).place.line &&
+                          inList(" export import const let var function class async if for while return ", k.p, k.n)))) {
+        dropToken(w, i, Rewrite::Semicolons, next);
+        return;
+    }
     // Where statements (or class members) stand.
     if (f && !(f->kind == ScriptFrame::Block && (f->opened == Opened::Statements || f->opened == Opened::Class)))
         return;
@@ -1467,7 +1508,6 @@ void dropSemicolon(RewriteWindow &w, const State &s, std::uint64_t i)
     empty = empty || lastIs(s, ";") || s.lastCloses || (lastIs(s, "{") && s.prev == Prev::Start);
     // An else or a do's while needs the statement before; a string after
     // would join the directives once the ';' is gone.
-    const WindowToken &n = windowAt(w, next);
     if (!empty || (n.kind == TokenKind::Code && (tokenIs(w, next, "else") || tokenIs(w, next, "while") || isString(k))))
         return;
     dropToken(w, i, Rewrite::Semicolons, next);
