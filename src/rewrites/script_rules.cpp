@@ -1259,6 +1259,9 @@ void dropParens(RewriteWindow &w, State &s, std::uint64_t open)
         return;
     // At a statement's start: "(a, b);" is "a, b;", unless it would start a declaration or a directive.
     if (s.prev == Prev::Start || !s.keptAny || s.keptStart) {
+        // A '}' the lexer takes for a block's may close an expression ("<T>{}(a)" is a call).
+        if (lastIs(s, "}") && !s.lastCloses)
+            return;
         // Only among statements: in an interface, a type or a class, "(a)" starts a call signature.
         std::size_t d = s.depth;
         while (d > 0 && s.frames[d - 1].dropped)
@@ -1569,7 +1572,7 @@ void rewriteAt(RewriteWindow &w, State &s, std::uint64_t i)
         // TypeScript: a '|' or '&' where an operand is expected leads a union or an intersection type.
         std::uint64_t next = nextKept(w, i);
         if (allows(w, Rewrite::Commas) && w.language != Language::JavaScript && s.prev == Prev::Operator &&
-            next < windowEnd(w))
+            inList(" = : ( < , [ => ", s.last, s.lastLength) && next < windowEnd(w))
             dropToken(w, i, Rewrite::Commas, next);
     } else if (same(k.p, k.n, ";")) {
         dropSemicolon(w, s, i);
