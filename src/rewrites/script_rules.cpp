@@ -1304,11 +1304,11 @@ void dropParens(RewriteWindow &w, State &s, std::uint64_t open)
         Key l{s.kept, s.keptLength};
         const Frame *f = s.depth > 0 ? &s.frames[s.depth - 1] : nullptr;
         bool args = f && (f->kind == ScriptFrame::Paren || f->kind == ScriptFrame::ControlParen);
-        bool left = leftLevel == 0 && (inList(kAssignments, l.p, l.n) || inList(" return throw => ? ", l.p, l.n) ||
+        bool left = leftLevel == 0 && (inList(kAssignments, l.p, l.n) || inList(" return throw => ? ... ", l.p, l.n) ||
                                        (args && inList(" ( , ", l.p, l.n)));
         std::uint64_t after = nextKept(w, close);
         Key r = after < end ? keyAt(w, after) : Key{"", 0};
-        bool right = after < end && (windowAt(w, after).kind == TokenKind::End || inList(" ) , ; ", r.p, r.n) ||
+        bool right = after < end && (windowAt(w, after).kind == TokenKind::End || inList(" ) ] , ; ", r.p, r.n) ||
                                      (r.n > 0 && r.p[0] == '}') ||
                                      (same(r.p, r.n, ":") && same(l.p, l.n, "?") && w.language == Language::JavaScript));
         if (left && right) {
@@ -1504,11 +1504,14 @@ void dropSemicolon(RewriteWindow &w, const State &s, std::uint64_t i)
         dropToken(w, i, Rewrite::Semicolons, next);
         return;
     }
-    // Where statements (or class members) stand.
-    if (f && !(f->kind == ScriptFrame::Block && (f->opened == Opened::Statements || f->opened == Opened::Class)))
+    // Where statements (or class members) stand: a block, a body, a class.
+    bool statements = f && ((f->kind == ScriptFrame::Block &&
+                             (f->opened == Opened::Statements || f->opened == Opened::Class)) ||
+                            (f->kind == ScriptFrame::Object && f->opened == Opened::Body));
+    if (f && !statements)
         return;
     bool empty = !s.seen;
-    empty = empty || lastIs(s, ";") || s.lastCloses || (lastIs(s, "{") && s.prev == Prev::Start);
+    empty = empty || lastIs(s, ";") || s.lastCloses || (lastIs(s, "{") && statements);
     // An else or a do's while needs the statement before; a string after
     // would join the directives once the ';' is gone.
     if (!empty || (n.kind == TokenKind::Code && (tokenIs(w, next, "else") || tokenIs(w, next, "while") || isString(k))))
