@@ -37,6 +37,7 @@ void noteRewrite(RewriteNote &note, Rewrite r, TokenPlace place)
 const RewriteRules *const kRuleTable[] = {
     &kCFamilyRules,
     &kPythonRules,
+    &kScriptRules,
     nullptr,
 };
 

@@ -1,0 +1,1649 @@
+// The rewrites of JavaScript, TypeScript and TSX sources: quotes, numbers,
+// trailing commas, redundant parentheses, braces around a single statement,
+// and empty statements.
+//
+// The scan reads the tokens the script lexer gives (tokens/script_lexer.cpp)
+// and follows them with a copy of that lexer's own bookkeeping: its open
+// frames, what the last token leaves expected, which '{' opens a block and
+// which an object, where a JSX element starts and ends. That copy is what
+// keeps a rewrite out of JSX: a JSX attribute string has no escapes and JSX
+// text is words, so neither may be read as a string, a number or a bracket.
+// Where the copy cannot follow the lexer (a token too long to hold went out
+// unseen, the lexer's frames overflowed), the rest of the stream is left as
+// written.
+//
+// Each rewrite is decided at its first token, after the tokens it needs have
+// joined the window: a '(' or '{' waits for its closing bracket and the token
+// after it, any other token for the next three. When the window is complete
+// without them, the rewrite is not made.
+#include <cstring>
+
+#include "rewrites/rules.h"
+#include "tokens/lexer.h"
+
+namespace {
+
+constexpr std::size_t kFrames = kScriptNesting;  // frames followed, as many as the lexer keeps
+constexpr std::size_t kShortKey = 16;           // bytes of the last kept token's key remembered
+constexpr std::size_t kValueBytes = kRewriteLongToken + 8;  // a literal's canonical form: a tag and at most its key's bytes
+constexpr std::uint64_t kLookahead = 3;          // tokens any rewrite looks past the current one
+
+// What the last token leaves expected: the lexer's ScriptPrev, Start first so
+// that a zeroed state starts a statement.
+enum class Prev : unsigned char {
+    Start,
+    Operator,
+    Head,
+    Operand,
+    Restricted,
+};
+
+// Why a frame opened, beyond the lexer's frame kind: what the rules ask of it.
+enum class Opened : unsigned char {
+    Other,
+    Call,        // '(' of a call or of a named function's parameters
+    Group,       // '(' where an operand is expected: a group or an arrow's parameters
+    Array,       // '[' of an array literal or pattern (no index, no computed key)
+    List,        // '{' whose items take a trailing comma: an object literal, pattern or type, an import or export list, an enum
+    Statements,  // '{' of a statement block or a declaration's body: a ';' after its '}' is empty
+    Body,        // '{' of a function or class expression or an arrow: its items are statements
+    Class,       // '{' of a class declaration's body
+};
+
+struct Frame {
+    ScriptFrame kind;
+    Opened opened;
+    bool spread;         // the item being read started with "..."
+    bool dropped;        // a '(' taken out as redundant
+    bool pattern;        // a '[' or '{' of a declaration's pattern, or inside one
+    bool literal;        // a '[' or '{' that can only be an array or object literal (after '=', return, ...)
+    bool argument;       // a '[' or '{' right inside a '(' of a call or a group: a literal if that is one
+    bool question;       // a '(' after '?' or case, where a ':' after its ')' ends a condition's branch
+    std::uint16_t angles;  // TypeScript: '<' of type arguments or parameters open in this frame
+    std::uint64_t open;  // the index of its opening token
+    bool module;         // a '{' of an import or export list
+    bool doBody;         // a '{' of a do statement's body, or a '(' of its while
+};
+
+struct State {
+    std::uint64_t cursor;             // the next token to look at
+    bool lost;                        // the copy of the lexer's bookkeeping is lost: no rewrites from here on
+    bool seen;                        // a token has been looked at
+    bool closedAngle;                 // TypeScript: the last token is a '>' that closed type arguments or parameters
+    std::uint16_t outerAngles;        // TypeScript: the same as Frame::angles, outside every frame
+    Frame frames[kFrames];            // the lexer's open frames, innermost last
+    std::size_t depth;                // frames in use
+    Prev prev;                        // what the last token leaves expected
+    bool midStatement;                // the lexer's stmtStart, negated (zero: a statement starts)
+    char word[kScriptWord];           // the last token when it is a name shorter than kScriptWord
+    std::size_t wordLength;           // bytes of word; 0 when the last token is none such
+    bool pending;                     // a function, class or like head waits for its body's '{'
+    bool pendingExpr;                 // that head stands in an expression
+    bool pendingType;                 // that head is an interface's
+    bool pendingClass;                // that head is a class's
+    bool pendingEnum;                 // that head is an enum's
+    std::size_t pendingDepth;         // depth where its body opens
+    bool tagStart;                    // the last token is the '<' that opens a JSX tag
+    bool selfClosing;                 // a '/' stands in the open JSX tag
+    char last[kShortKey];             // the last token's key, when shorter than kShortKey
+    std::size_t lastLength;           // bytes of last; 0 when longer or none
+    bool lastCloses;                  // the last token is a '}' after which a ';' is an empty statement
+    bool lastName;                    // the last token is a name outside JSX
+    bool lastModule;                  // the last token is the '}' of an import or export list
+    bool lastDo;                      // the last token is the '}' of a do's body, or the ')' of its while
+    bool whileOfDo;                   // the last token is the while of a do statement
+    char kept[kShortKey];             // the last token not taken out, when its key is shorter than kShortKey
+    std::size_t keptLength;           // bytes of kept; 0 when longer or none
+    bool keptAny;                     // a token was kept
+    bool keptPrefix;                  // that token is a prefix operator ('+', '-', '!', ...)
+    bool keptOperand;                 // that token ends an operand (the lexer's Operand)
+    bool keptStart;                   // after that token a statement starts (the lexer's Start)
+    bool typeWord;                    // TypeScript: the last token is "type" at a statement's start
+    bool typeAlias;                   // TypeScript: a type alias's type is being read (to its ';')
+    std::size_t typeDepth;            // the depth its ';' stands at
+};
+
+bool isNameByte(char c)
+{
+    return byteClass(c) & kNameC;
+}
+
+bool isDigit(char c)
+{
+    return byteClass(c) & kDigit;
+}
+
+bool isNameStart(const char *p, std::size_t n)
+{
+    return n > 0 && ((isNameByte(p[0]) && !isDigit(p[0])) || (n > 1 && p[0] == '\\' && p[1] == 'u'));
+}
+
+bool same(const char *k, std::size_t n, const char *s)
+{
+    return std::strlen(s) == n && std::memcmp(k, s, n) == 0;
+}
+
+// True when word (n bytes) is one of the blank-separated words of list.
+bool inList(const char *list, const char *word, std::size_t n)
+{
+    if (n == 0 || n >= kScriptWord)
+        return false;
+    char key[kScriptWord + 2];
+    key[0] = ' ';
+    std::memcpy(key + 1, word, n);
+    key[n + 1] = ' ';
+    key[n + 2] = 0;
+    return std::strstr(list, key) != nullptr;
+}
+
+// The lexer's word lists (tokens/script_lexer.cpp), which its bookkeeping here must follow.
+const char kRestrictedWords[] = " return break continue throw yield debugger ";
+const char kOperatorWords[] = " typeof void delete new in of instanceof await case default extends else do ";
+const char kTypeOperatorWords[] = " as satisfies keyof infer is ";
+const char kHeadWords[] =
+    " var let const class function import export if for while with switch try catch finally static enum ";
+const char kModifierWords[] = " export default async declare abstract ";
+const char kBodyWords[] = " function class interface enum namespace module global ";
+const char kControlWords[] = " if while for with ";
+const char kBlockWords[] = " else do try finally ";
+
+// Names an expression in parentheses or a braced statement may not hold
+// where the rules read it: keywords and the contextual words whose meaning
+// depends on what surrounds them.
+const char kReservedWords[] =
+    " break case catch class const continue debugger default delete do else enum export extends false finally for "
+    "function if import in instanceof new null return super switch this throw true try typeof var void while with "
+    "yield let static implements interface package private protected public await async of get set as satisfies "
+    "keyof infer is type declare abstract namespace module global readonly unique asserts accessor using override ";
+const char kOperandWords[] = " this null true false undefined ";
+
+bool hasJsx(Language language)
+{
+    return language == Language::JavaScript || language == Language::Tsx;
+}
+
+ScriptFrame top(const State &s)
+{
+    return s.depth > 0 ? s.frames[s.depth - 1].kind : ScriptFrame::None;
+}
+
+Frame *topFrame(State &s)
+{
+    return s.depth > 0 ? &s.frames[s.depth - 1] : nullptr;
+}
+
+bool lastWordIn(const State &s, const char *list)
+{
+    return inList(list, s.word, s.wordLength);
+}
+
+bool lastIs(const State &s, const char *key)
+{
+    return same(s.last, s.lastLength, key);
+}
+
+// Opens a frame at the token at index open; a '[' or '{' is part of a
+// pattern after let, const or var, or inside a pattern's item.
+void push(State &s, ScriptFrame kind, Opened opened, std::uint64_t open = 0)
+{
+    if (s.depth == kFrames) {
+        s.lost = true;  // the lexer's frames overflow here too: it reads the rest loosely
+        return;
+    }
+    bool pattern = false, literal = false, argument = false;
+    if (kind == ScriptFrame::Bracket || kind == ScriptFrame::Object || kind == ScriptFrame::Block) {
+        const Frame *outer = s.depth > 0 ? &s.frames[s.depth - 1] : nullptr;
+        pattern = inList(" let const var ", s.last, s.lastLength) ||
+                  (outer && outer->pattern && inList(" [ , : ... { ", s.last, s.lastLength));
+        literal = inList(" = += -= *= /= %= &= |= ^= &&= ||= ?\?= return throw ? ... ", s.last, s.lastLength) ||
+                  (s.lastLength > 1 && s.last[s.lastLength - 1] == '{' && s.last[s.lastLength - 2] == '$') ||
+                  (outer && outer->literal && lastIs(s, ":"));
+        argument = outer && outer->kind == ScriptFrame::Paren &&
+                   (outer->opened == Opened::Call || outer->opened == Opened::Group) &&
+                   inList(" ( , ", s.last, s.lastLength);
+    }
+    bool question = lastIs(s, "?") || lastWordIn(s, " case ");
+    bool module = kind == ScriptFrame::Block && lastWordIn(s, " import export type ");
+    bool doBody = (kind == ScriptFrame::Block && lastWordIn(s, " do ")) ||
+                  (kind == ScriptFrame::ControlParen && s.whileOfDo);
+    s.frames[s.depth++] =
+        Frame{kind, opened, false, false, pattern, literal, argument, question, 0, open, module, doBody};
+}
+
+std::uint16_t &angles(State &s)
+{
+    return s.depth > 0 ? s.frames[s.depth - 1].angles : s.outerAngles;
+}
+
+void popIf(State &s, ScriptFrame a, ScriptFrame b)
+{
+    if (s.depth > 0 && (top(s) == a || top(s) == b))
+        --s.depth;
+}
+
+// A token's key as the rules read it.
+struct Key {
+    const char *p;
+    std::size_t n;
+};
+
+Key keyAt(RewriteWindow &w, std::uint64_t i)
+{
+    return {tokenKey(w, i), windowAt(w, i).length};
+}
+
+bool isString(Key k)
+{
+    return k.n > 0 && (k.p[0] == '"' || k.p[0] == '\'');
+}
+
+bool isNumber(Key k)
+{
+    return k.n > 0 && (isDigit(k.p[0]) || (k.p[0] == '.' && k.n > 1 && isDigit(k.p[1])));
+}
+
+bool isTemplate(Key k)
+{
+    return k.n > 0 && k.p[0] == '`';
+}
+
+// A template piece that opens a hole.
+bool opensHole(Key k)
+{
+    return k.n >= 2 && k.p[k.n - 2] == '$' && k.p[k.n - 1] == '{';
+}
+
+// --- The copy of the lexer's bookkeeping ---------------------------------
+
+// What the lexer makes of a name outside JSX: its class, and its side effects
+// on the pending body and the statement start.
+void trackName(State &s, Language language, Key k)
+{
+    Prev cls = Prev::Operand;
+    bool keepStart = false;
+    bool start = !s.midStatement;
+    if (k.p[0] != '#') {
+        if (inList(kRestrictedWords, k.p, k.n))
+            cls = Prev::Restricted;
+        else if (same(k.p, k.n, "void") && language != Language::JavaScript)
+            cls = Prev::Operand;
+        else if (inList(kOperatorWords, k.p, k.n))
+            cls = Prev::Operator;
+        else if (language != Language::JavaScript && inList(kTypeOperatorWords, k.p, k.n))
+            cls = Prev::Operator;
+        else if (s.prev == Prev::Start && inList(" get set ", k.p, k.n))
+            cls = Prev::Head;
+        else if (inList(kHeadWords, k.p, k.n))
+            cls = Prev::Head;
+        keepStart = start && inList(kModifierWords, k.p, k.n);
+        if (inList(kBodyWords, k.p, k.n)) {
+            s.pending = true;
+            s.pendingDepth = s.depth;
+            s.pendingExpr = !start;
+            s.pendingType = same(k.p, k.n, "interface");
+            s.pendingClass = same(k.p, k.n, "class");
+            s.pendingEnum = same(k.p, k.n, "enum");
+        }
+    }
+    s.prev = cls;
+    s.midStatement = !(cls == Prev::Start || keepStart);
+    s.wordLength = k.n < kScriptWord ? k.n : 0;
+    std::memcpy(s.word, k.p, s.wordLength);
+}
+
+void setPrev(State &s, Prev cls)
+{
+    s.prev = cls;
+    s.midStatement = cls != Prev::Start;
+    s.wordLength = 0;
+}
+
+// The frame a '{' opens (the lexer's braceFrame), and why.
+void openBrace(State &s, std::uint64_t i)
+{
+    const bool afterArrow = lastIs(s, "=>");
+    const bool afterColon = lastIs(s, ":");
+    if (s.prev == Prev::Start) {
+        push(s, ScriptFrame::Block, Opened::Statements, i);
+    } else if (s.prev == Prev::Operator || s.prev == Prev::Restricted) {
+        if (lastWordIn(s, kBlockWords)) {
+            push(s, ScriptFrame::Block, Opened::Statements, i);
+        } else {
+            // An object literal, pattern or type, unless an arrow's body or a
+            // labelled or case block, which the lexer files here too.
+            const Frame *f = topFrame(s);
+            bool inList = f && (f->kind == ScriptFrame::Paren || f->kind == ScriptFrame::Bracket ||
+                                f->kind == ScriptFrame::TypeBody ||
+                                ((f->kind == ScriptFrame::Object || f->kind == ScriptFrame::Block) &&
+                                 f->opened == Opened::List));
+            bool list = !afterArrow && !(afterColon && !inList);
+            push(s, ScriptFrame::Object, list ? Opened::List : afterArrow ? Opened::Body : Opened::Other, i);
+        }
+    } else if (s.pending && s.pendingDepth == s.depth) {
+        s.pending = false;
+        if (s.pendingType)
+            push(s, ScriptFrame::TypeBody, Opened::Statements, i);
+        else if (s.pendingExpr)
+            push(s, ScriptFrame::Object, Opened::Body, i);
+        else
+            push(s, ScriptFrame::Block, s.pendingClass ? Opened::Class
+                                        : s.pendingEnum ? Opened::List
+                                                        : Opened::Statements, i);
+    } else {
+        bool list = lastWordIn(s, " import export type let const var ");
+        bool method = lastIs(s, ")") || lastWordIn(s, kBlockWords);
+        push(s, ScriptFrame::Block, list ? Opened::List : method ? Opened::Statements : Opened::Other, i);
+    }
+    setPrev(s, top(s) == ScriptFrame::Block ? Prev::Start : Prev::Operator);
+}
+
+// True when the '<' at i opens a JSX element as the lexer reads it, or may:
+// where the lexer decides from blanks the tokens do not show, an element is
+// assumed, which only stops rewrites.
+bool opensJsx(RewriteWindow &w, const State &s, std::uint64_t i)
+{
+    if (!hasJsx(w.language) || s.prev == Prev::Operand)
+        return false;
+    if (i + 1 >= windowEnd(w))
+        return true;
+    const WindowToken &lt = windowAt(w, i);
+    const WindowToken &n1 = windowAt(w, i + 1);
+    auto adjacent = [](const WindowToken &a, std::size_t length, const WindowToken &b) {
+        return b.place.line == a.place.line && b.place.column == a.place.column + static_cast<std::int64_t>(length);
+    };
+    Key name = keyAt(w, i + 1);
+    if (n1.kind != TokenKind::Code || !adjacent(lt, 1, n1))
+        return false;
+    if (same(name.p, name.n, ">"))
+        return true;
+    if (!isNameStart(name.p, name.n))
+        return false;
+    if (w.language != Language::Tsx)
+        return true;
+    // TSX: type parameters "<T," "<T=" and "<T>(" where nothing stands between the tokens.
+    if (i + 2 >= windowEnd(w) || name.n > 50 || std::memchr(name.p, '\\', name.n))
+        return true;
+    const WindowToken &n2 = windowAt(w, i + 2);
+    Key after = keyAt(w, i + 2);
+    if (!adjacent(n1, name.n, n2) || n2.kind != TokenKind::Code)
+        return true;
+    if (same(after.p, after.n, ",") || (after.n > 0 && after.p[0] == '='))
+        return false;
+    if (same(after.p, after.n, ">") && i + 3 < windowEnd(w)) {
+        const WindowToken &n3 = windowAt(w, i + 3);
+        Key paren = keyAt(w, i + 3);
+        if (adjacent(n2, 1, n3) && same(paren.p, paren.n, "("))
+            return false;
+    }
+    return true;
+}
+
+// Follows the token at i as the lexer read it: its frames and the class of
+// what it leaves expected.
+void track(RewriteWindow &w, State &s, std::uint64_t i)
+{
+    const Key k = keyAt(w, i);
+    const ScriptFrame f = top(s);
+    const Prev before = s.prev;
+    const bool startBefore = !s.midStatement;
+    const bool tagStart = s.tagStart;
+    s.tagStart = false;
+    bool closes = false, lastModule = false, lastDo = false;
+    const bool whileOfDo = s.lastDo && same(k.p, k.n, "while");
+    if (f == ScriptFrame::JsxChildren) {
+        if (same(k.p, k.n, "<")) {
+            push(s, ScriptFrame::JsxTag, Opened::Other);
+            s.selfClosing = false;
+            setPrev(s, Prev::Operator);
+            s.tagStart = true;
+        } else if (same(k.p, k.n, "{")) {
+            push(s, ScriptFrame::JsxBrace, Opened::Other);
+            setPrev(s, Prev::Operator);
+        }
+    } else if (f == ScriptFrame::JsxTag || f == ScriptFrame::JsxClosing) {
+        if (same(k.p, k.n, "{")) {
+            push(s, ScriptFrame::JsxBrace, Opened::Other);
+            setPrev(s, Prev::Operator);
+        } else if (same(k.p, k.n, "<")) {
+            push(s, ScriptFrame::JsxTag, Opened::Other);
+            s.selfClosing = false;
+            setPrev(s, Prev::Operator);
+            s.tagStart = true;
+        } else if (same(k.p, k.n, "/")) {
+            if (tagStart && f == ScriptFrame::JsxTag) {
+                --s.depth;
+                popIf(s, ScriptFrame::JsxChildren, ScriptFrame::JsxChildren);
+                push(s, ScriptFrame::JsxClosing, Opened::Other);
+            } else {
+                s.selfClosing = true;
+            }
+            setPrev(s, Prev::Operator);
+        } else if (same(k.p, k.n, ">")) {
+            if (f == ScriptFrame::JsxClosing || s.selfClosing) {
+                --s.depth;
+                s.selfClosing = false;
+            } else {
+                s.frames[s.depth - 1].kind = ScriptFrame::JsxChildren;
+            }
+            setPrev(s, Prev::Operand);
+        } else {
+            setPrev(s, isNameStart(k.p, k.n) || isString(k) ? Prev::Operand : Prev::Operator);
+        }
+    } else if (k.n > 0 && k.p[0] == '}' && f == ScriptFrame::Hole) {
+        --s.depth;
+        if (opensHole(k))
+            push(s, ScriptFrame::Hole, Opened::Other);
+        setPrev(s, opensHole(k) ? Prev::Operator : Prev::Operand);
+    } else if (isTemplate(k)) {
+        if (opensHole(k))
+            push(s, ScriptFrame::Hole, Opened::Other);
+        setPrev(s, opensHole(k) ? Prev::Operator : Prev::Operand);
+    } else if (isString(k) || isNumber(k)) {
+        setPrev(s, Prev::Operand);
+    } else if (k.p[0] == '/' && s.prev != Prev::Operand) {
+        setPrev(s, Prev::Operand);  // a regular expression
+    } else if (k.p[0] == '#' || isNameStart(k.p, k.n)) {
+        trackName(s, w.language, k);
+    } else if (same(k.p, k.n, "(")) {
+        // After a TypeScript '>' a call's or a signature's when it closes type
+        // arguments or parameters, else an arrow's parameters or a group.
+        Opened opened = lastIs(s, ">") ? (s.closedAngle ? Opened::Call : Opened::Group)
+                        : s.prev == Prev::Operand && !same(s.word, s.wordLength, "void")       ? Opened::Call
+                        : same(s.word, s.wordLength, "function") || lastIs(s, "?.")           ? Opened::Call
+                        : s.prev == Prev::Operator || s.prev == Prev::Restricted              ? Opened::Group
+                                                                                              : Opened::Other;
+        push(s, lastWordIn(s, kControlWords) ? ScriptFrame::ControlParen : ScriptFrame::Paren, opened, i);
+        setPrev(s, Prev::Operator);
+    } else if (same(k.p, k.n, ")")) {
+        bool control = f == ScriptFrame::ControlParen;
+        lastDo = control && s.frames[s.depth - 1].doBody;
+        popIf(s, ScriptFrame::Paren, ScriptFrame::ControlParen);
+        setPrev(s, control ? Prev::Start : Prev::Operand);
+    } else if (same(k.p, k.n, "[")) {
+        // Not an index, nor a computed key (after a class member's words, "*" or an object's '{' or ',').
+        bool item = s.prev != Prev::Operand && s.prev != Prev::Start && !lastIs(s, "*") &&
+                    (s.prev != Prev::Head || lastWordIn(s, " let const var ")) &&
+                    !((f == ScriptFrame::Object || f == ScriptFrame::TypeBody || f == ScriptFrame::Block) &&
+                      (lastIs(s, "{") || lastIs(s, ",") || lastIs(s, ";")) && angles(s) == 0);
+        push(s, ScriptFrame::Bracket, item ? Opened::Array : Opened::Other, i);
+        setPrev(s, Prev::Operator);
+    } else if (same(k.p, k.n, "]")) {
+        popIf(s, ScriptFrame::Bracket, ScriptFrame::Bracket);
+        setPrev(s, Prev::Operand);
+    } else if (same(k.p, k.n, "{")) {
+        openBrace(s, i);
+    } else if (same(k.p, k.n, "}")) {
+        Frame *open = topFrame(s);
+        if (f == ScriptFrame::JsxBrace) {
+            --s.depth;
+            setPrev(s, Prev::Operand);
+        } else {
+            lastModule = open && f == ScriptFrame::Block && open->module;
+            lastDo = open && f == ScriptFrame::Block && open->doBody;
+            closes = open && (f == ScriptFrame::TypeBody ||
+                              (f == ScriptFrame::Block && open->opened != Opened::Other &&
+                               open->opened != Opened::List));
+            if (f == ScriptFrame::TypeBody)
+                --s.depth;
+            else
+                popIf(s, ScriptFrame::Block, ScriptFrame::Object);
+            setPrev(s, f == ScriptFrame::Object ? Prev::Operand : Prev::Start);
+        }
+    } else if (same(k.p, k.n, ";")) {
+        if (s.pending && s.pendingDepth == s.depth)
+            s.pending = false;
+        setPrev(s, Prev::Start);
+    } else if (same(k.p, k.n, "<") && opensJsx(w, s, i)) {
+        push(s, ScriptFrame::JsxTag, Opened::Other);
+        s.selfClosing = false;
+        setPrev(s, Prev::Operator);
+        s.tagStart = true;
+    } else {
+        Prev cls = Prev::Operator;
+        if ((same(k.p, k.n, "++") || same(k.p, k.n, "--")) && s.prev == Prev::Operand)
+            cls = Prev::Operand;
+        else if (same(k.p, k.n, ">") && w.language != Language::JavaScript)
+            cls = Prev::Operand;
+        setPrev(s, cls);
+    }
+    // TypeScript: a '<' after a name opens type arguments or parameters, which
+    // a '>' closes; an operator no type holds ends them (a comparison).
+    bool closedAngle = false;
+    if (w.language != Language::JavaScript && f != ScriptFrame::JsxTag && f != ScriptFrame::JsxClosing &&
+        f != ScriptFrame::JsxChildren) {
+        if (same(k.p, k.n, "<") && top(s) == f && before == Prev::Operand && s.lastName)
+            ++angles(s);
+        else if (same(k.p, k.n, ">") && angles(s) > 0) {
+            --angles(s);
+            closedAngle = true;
+        }
+        else if (inList(" ; && || ?\?= ?? == != === !== + * / % <= >= += -= ", k.p, k.n))
+            angles(s) = 0;
+    }
+    s.closedAngle = closedAngle;
+    // TypeScript: "type Name" at a statement's start opens a type alias, which its ';' ends.
+    const bool typeName = s.typeWord && isNameStart(k.p, k.n);
+    s.typeWord = w.language != Language::JavaScript && same(k.p, k.n, "type") && startBefore;
+    if (typeName) {
+        s.typeAlias = true;
+        s.typeDepth = s.depth;
+    } else if (s.typeAlias && (s.depth < s.typeDepth || (s.depth == s.typeDepth && same(k.p, k.n, ";")))) {
+        s.typeAlias = false;
+    }
+    // The item a frame reads starts with "..." (a rest element takes no trailing comma).
+    if (Frame *open = topFrame(s)) {
+        if (same(k.p, k.n, ","))
+            open->spread = false;
+        else if (same(k.p, k.n, "...") && (lastIs(s, ",") || lastIs(s, "(") || lastIs(s, "[") || lastIs(s, "{")))
+            open->spread = true;
+    }
+    s.lastLength = k.n < kShortKey ? k.n : 0;
+    std::memcpy(s.last, k.p, s.lastLength);
+    s.lastCloses = closes;
+    s.lastModule = lastModule;
+    s.lastDo = lastDo;
+    s.whileOfDo = whileOfDo;
+    s.lastName = isNameStart(k.p, k.n) && f != ScriptFrame::JsxTag && f != ScriptFrame::JsxClosing &&
+                 f != ScriptFrame::JsxChildren;
+    s.seen = true;
+}
+
+// Notes the token at i, not taken out, as the last kept one.
+void keep(RewriteWindow &w, State &s, std::uint64_t i, Prev before)
+{
+    Key k = keyAt(w, i);
+    s.keptAny = true;
+    s.keptLength = k.n < kShortKey ? k.n : 0;
+    std::memcpy(s.kept, k.p, s.keptLength);
+    s.keptOperand = s.prev == Prev::Operand;
+    s.keptStart = s.prev == Prev::Start;
+    s.keptPrefix = before != Prev::Operand && k.n <= 2 &&
+                   (same(k.p, k.n, "+") || same(k.p, k.n, "-") || same(k.p, k.n, "!") || same(k.p, k.n, "~") ||
+                    same(k.p, k.n, "++") || same(k.p, k.n, "--"));
+    if (inList(" typeof delete ", k.p, k.n) || (w.language == Language::JavaScript && same(k.p, k.n, "void")))
+        s.keptPrefix = true;
+}
+
+// --- Quotes --------------------------------------------------------------
+
+int hexValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+// Bytes of the UTF-8 character at p (at most n bytes) and its code point;
+// 0 when it is not a well-formed one (surrogates and overlong forms too).
+std::size_t utf8Char(const unsigned char *p, std::size_t n, std::uint32_t &cp)
+{
+    std::size_t len = p[0] < 0x80 ? 1 : (p[0] & 0xE0) == 0xC0 ? 2 : (p[0] & 0xF0) == 0xE0 ? 3 : (p[0] & 0xF8) == 0xF0 ? 4 : 0;
+    if (len == 0 || len > n)
+        return 0;
+    cp = len == 1 ? p[0] : len == 2 ? p[0] & 0x1F : len == 3 ? p[0] & 0x0F : p[0] & 0x07;
+    for (std::size_t j = 1; j < len; ++j) {
+        if ((p[j] & 0xC0) != 0x80)
+            return 0;
+        cp = cp << 6 | (p[j] & 0x3F);
+    }
+    static const std::uint32_t least[5] = {0, 0, 0x80, 0x800, 0x10000};
+    if (cp < least[len] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+        return 0;
+    return len;
+}
+
+// A string's value as UTF-16 code units, written out as WTF-8: a surrogate
+// pair as its code point, a lone surrogate as three bytes of its own.
+struct Units {
+    char *out;
+    std::size_t n = 0;
+    std::uint32_t high = 0;  // a high surrogate waiting for its low one
+
+    void put(std::uint32_t cp)
+    {
+        if (cp < 0x80) {
+            out[n++] = static_cast<char>(cp);
+        } else if (cp < 0x800) {
+            out[n++] = static_cast<char>(0xC0 | cp >> 6);
+            out[n++] = static_cast<char>(0x80 | (cp & 0x3F));
+        } else if (cp < 0x10000) {
+            out[n++] = static_cast<char>(0xE0 | cp >> 12);
+            out[n++] = static_cast<char>(0x80 | (cp >> 6 & 0x3F));
+            out[n++] = static_cast<char>(0x80 | (cp & 0x3F));
+        } else {
+            out[n++] = static_cast<char>(0xF0 | cp >> 18);
+            out[n++] = static_cast<char>(0x80 | (cp >> 12 & 0x3F));
+            out[n++] = static_cast<char>(0x80 | (cp >> 6 & 0x3F));
+            out[n++] = static_cast<char>(0x80 | (cp & 0x3F));
+        }
+    }
+    void flush()
+    {
+        if (high)
+            put(high);
+        high = 0;
+    }
+    // One code point, or one code unit when it is a surrogate.
+    void unit(std::uint32_t u)
+    {
+        if (u >= 0xDC00 && u <= 0xDFFF && high) {
+            put(0x10000 + ((high - 0xD800) << 10) + (u - 0xDC00));
+            high = 0;
+            return;
+        }
+        flush();
+        if (u >= 0xD800 && u <= 0xDBFF)
+            high = u;
+        else
+            put(u);
+    }
+};
+
+// Writes "S" and the value of the string literal k to out (kValueBytes);
+// false when k is not a well-formed literal the rules read (unterminated, a
+// legacy octal escape, a malformed escape, bytes that are no UTF-8).
+bool stringValue(Key k, char *out, std::size_t &length)
+{
+    if (k.n < 2 || k.p[k.n - 1] != k.p[0] || k.n + 8 > kValueBytes)
+        return false;
+    const unsigned char *p = reinterpret_cast<const unsigned char *>(k.p);
+    Units u{out + 1};
+    out[0] = 'S';
+    std::size_t i = 1;
+    const std::size_t end = k.n - 1;
+    while (i < end) {
+        std::uint32_t cp = 0;
+        if (p[i] == '\n' || p[i] == '\r' || p[i] == k.p[0])
+            return false;
+        if (p[i] != '\\') {
+            std::size_t len = utf8Char(p + i, end - i, cp);
+            if (len == 0)
+                return false;
+            u.unit(cp);
+            i += len;
+            continue;
+        }
+        if (++i >= end)
+            return false;
+        const char c = static_cast<char>(p[i]);
+        if (c == '\n') {
+            ++i;  // a line continuation: nothing
+            continue;
+        }
+        if (c == '\r') {
+            i += i + 1 < end && p[i + 1] == '\n' ? 2 : 1;
+            continue;
+        }
+        if (c >= '1' && c <= '9')
+            return false;
+        if (c == '0') {
+            if (i + 1 < end && isDigit(static_cast<char>(p[i + 1])))
+                return false;
+            u.unit(0);
+            ++i;
+            continue;
+        }
+        if (c == 'x') {
+            int hi = i + 2 < end ? hexValue(static_cast<char>(p[i + 1])) : -1;
+            int lo = hi >= 0 ? hexValue(static_cast<char>(p[i + 2])) : -1;
+            if (lo < 0)
+                return false;
+            u.unit(static_cast<std::uint32_t>(hi * 16 + lo));
+            i += 3;
+            continue;
+        }
+        if (c == 'u') {
+            std::uint32_t v = 0;
+            if (i + 1 < end && p[i + 1] == '{') {
+                std::size_t j = i + 2, digits = 0;
+                while (j < end && hexValue(static_cast<char>(p[j])) >= 0 && v <= 0x10FFFF) {
+                    v = v * 16 + static_cast<std::uint32_t>(hexValue(static_cast<char>(p[j++])));
+                    ++digits;
+                }
+                if (digits == 0 || j >= end || p[j] != '}' || v > 0x10FFFF)
+                    return false;
+                i = j + 1;
+                if (v >= 0x10000) {
+                    u.flush();
+                    u.put(v);
+                } else {
+                    u.unit(v);
+                }
+                continue;
+            }
+            for (std::size_t j = 1; j <= 4; ++j) {
+                int d = i + j < end ? hexValue(static_cast<char>(p[i + j])) : -1;
+                if (d < 0)
+                    return false;
+                v = v * 16 + static_cast<std::uint32_t>(d);
+            }
+            u.unit(v);
+            i += 5;
+            continue;
+        }
+        static const char kSimple[] = "b\bf\fn\nr\rt\tv\v";
+        const char *simple = std::strchr(kSimple, c);
+        if (c != 0 && simple && (simple - kSimple) % 2 == 0) {
+            u.unit(static_cast<unsigned char>(simple[1]));
+            ++i;
+            continue;
+        }
+        // Any other character stands for itself; U+2028 and U+2029 after a backslash continue the line.
+        std::size_t len = utf8Char(p + i, end - i, cp);
+        if (len == 0)
+            return false;
+        if (cp != 0x2028 && cp != 0x2029)
+            u.unit(cp);
+        i += len;
+    }
+    u.flush();
+    length = u.n + 1;
+    return true;
+}
+
+// --- Numbers -------------------------------------------------------------
+
+// Appends the decimal digits of v to out at n.
+void putDecimal(std::uint64_t v, char *out, std::size_t &n)
+{
+    char digits[24];
+    std::size_t d = 0;
+    do {
+        digits[d++] = static_cast<char>('0' + v % 10);
+        v /= 10;
+    } while (v);
+    while (d)
+        out[n++] = digits[--d];
+}
+
+// Writes "D" + the exact decimal value (significant digits and a power of
+// ten) of an integer of digits digits[0..n) (no separators) times 10^exp.
+void putExact(const char *digits, std::size_t n, long long exp, char *out, std::size_t &m)
+{
+    out[0] = 'D';
+    m = 1;
+    std::size_t a = 0;
+    while (a < n && digits[a] == '0')
+        ++a;
+    while (n > a && digits[n - 1] == '0') {
+        --n;
+        ++exp;
+    }
+    if (a == n) {
+        out[m++] = '0';
+        return;
+    }
+    std::memcpy(out + m, digits + a, n - a);
+    m += n - a;
+    out[m++] = 'e';
+    if (exp < 0) {
+        out[m++] = '-';
+        exp = -exp;
+    }
+    putDecimal(static_cast<std::uint64_t>(exp), out, m);
+}
+
+// Copies the digits of a run at k[i..) to digits (a '_' only between two
+// digits of base); returns the number copied, i past the run.
+std::size_t digitRun(Key k, std::size_t &i, int base, char *digits, std::size_t &count)
+{
+    std::size_t start = count;
+    while (i < k.n) {
+        char c = k.p[i];
+        int v = hexValue(c);
+        if (v >= 0 && v < base && !(base == 10 && !isDigit(c))) {
+            digits[count++] = c;
+            ++i;
+        } else if (c == '_' && count > start && i + 1 < k.n && hexValue(k.p[i + 1]) >= 0 &&
+                   hexValue(k.p[i + 1]) < base && !(base == 10 && !isDigit(k.p[i + 1]))) {
+            ++i;
+        } else {
+            break;
+        }
+    }
+    return count - start;
+}
+
+// Writes the canonical form of the numeric literal k: "D" and its exact
+// value for a Number, "B" and its decimal value for a BigInt; false when k
+// is a legacy octal or "08"-like literal, malformed, or too large to read.
+bool numberValue(Key k, char *out, std::size_t &m)
+{
+    if (k.n + 32 > kValueBytes)
+        return false;
+    char digits[kValueBytes];
+    std::size_t count = 0, i = 0;
+    if (k.n >= 2 && k.p[0] == '0' && std::strchr("xXoObB", k.p[1])) {
+        int base = k.p[1] == 'x' || k.p[1] == 'X' ? 16 : k.p[1] == 'o' || k.p[1] == 'O' ? 8 : 2;
+        i = 2;
+        if (digitRun(k, i, base, digits, count) == 0)
+            return false;
+        bool big = i + 1 == k.n && k.p[i] == 'n';
+        if (i + (big ? 1 : 0) != k.n)
+            return false;
+        std::uint64_t v = 0;
+        for (std::size_t j = 0; j < count; ++j) {
+            std::uint64_t d = static_cast<std::uint64_t>(hexValue(digits[j]));
+            if (v > (~std::uint64_t{0} - d) / static_cast<std::uint64_t>(base))
+                return false;
+            v = v * static_cast<std::uint64_t>(base) + d;
+        }
+        if (big) {
+            out[0] = 'B';
+            m = 1;
+            putDecimal(v, out, m);
+            return true;
+        }
+        std::size_t n = 0;
+        putDecimal(v, digits, n);
+        putExact(digits, n, 0, out, m);
+        return true;
+    }
+    if (k.p[0] == '0' && k.n > 1 && (isDigit(k.p[1]) || k.p[1] == '_'))
+        return false;  // legacy octal, or a decimal with a leading zero: never equal to another spelling
+    std::size_t whole = digitRun(k, i, 10, digits, count);
+    std::size_t fraction = 0;
+    bool dot = i < k.n && k.p[i] == '.';
+    if (dot) {
+        ++i;
+        fraction = digitRun(k, i, 10, digits, count);
+    }
+    if (whole + fraction == 0)
+        return false;
+    long long exp = 0;
+    bool exponent = i < k.n && (k.p[i] == 'e' || k.p[i] == 'E');
+    if (exponent) {
+        ++i;
+        bool negative = i < k.n && k.p[i] == '-';
+        i += i < k.n && (k.p[i] == '-' || k.p[i] == '+') ? 1 : 0;
+        char e[kValueBytes];
+        std::size_t en = 0;
+        if (digitRun(k, i, 10, e, en) == 0)
+            return false;
+        std::size_t a = 0;
+        while (a < en && e[a] == '0')
+            ++a;
+        if (en - a > 6)
+            return false;
+        for (std::size_t j = a; j < en; ++j)
+            exp = exp * 10 + (e[j] - '0');
+        exp = negative ? -exp : exp;
+    }
+    if (i + 1 == k.n && k.p[i] == 'n' && !dot && !exponent) {
+        out[0] = 'B';
+        m = 1;
+        std::size_t a = 0;
+        while (a + 1 < count && digits[a] == '0')
+            ++a;
+        std::memcpy(out + m, digits + a, count - a);
+        m += count - a;
+        return true;
+    }
+    if (i != k.n)
+        return false;
+    putExact(digits, count, exp - static_cast<long long>(fraction), out, m);
+    return true;
+}
+
+// --- Parentheses ---------------------------------------------------------
+
+// Binding of a binary operator, higher binds tighter; 0 when k is none
+// the rules read ("**", "in", "<" and ">" in TypeScript are left out).
+int binaryLevel(Language language, Key k)
+{
+    static const struct {
+        const char *op;
+        int level;
+    } kLevels[] = {
+        {"??", 1}, {"||", 1}, {"&&", 2}, {"|", 3}, {"^", 4}, {"&", 5}, {"==", 6}, {"!=", 6}, {"===", 6},
+        {"!==", 6}, {"<", 7}, {">", 7}, {"<=", 7}, {">=", 7}, {"instanceof", 7}, {"<<", 8}, {"+", 9},
+        {"-", 9}, {"*", 10}, {"/", 10}, {"%", 10},
+    };
+    if (language != Language::JavaScript && (same(k.p, k.n, "<") || same(k.p, k.n, ">")))
+        return 0;
+    for (const auto &l : kLevels)
+        if (same(k.p, k.n, l.op))
+            return l.level;
+    return 0;
+}
+
+bool isLogical(Key k)
+{
+    return same(k.p, k.n, "||") || same(k.p, k.n, "&&");
+}
+
+// What the expression inside a pair of parentheses is, read at its top level.
+struct Inside {
+    bool ok = false;        // it is one the rules read
+    bool primary = true;    // a primary expression with members, calls and tags only
+    bool binary = false;    // it has a binary operator
+    int level = 99;         // the loosest binary operator's binding
+    bool coalesce = false;  // it has "??"
+    bool logical = false;   // it has "||" or "&&"
+    bool assigns = false;   // it is an assignment or a conditional
+    bool sequence = false;  // it is a sequence: expressions joined by ','
+    bool declares = false;  // it starts with what would start a declaration or a directive at a statement's start
+};
+
+const char kAssignments[] = " = += -= *= /= %= <<= >>= >>>= &= |= ^= &&= ||= ?\?= ";
+
+// The index of the bracket closing the one at open, inside [open, limit),
+// counting "(", "[" and "{"; limit when there is none. In a language with JSX
+// it gives limit too at a '<' after anything but a plain operand, which might
+// open an element whose text holds brackets.
+std::uint64_t closeWithin(RewriteWindow &w, std::uint64_t open, std::uint64_t limit)
+{
+    int depth = 0;
+    for (std::uint64_t j = open; j < limit; ++j) {
+        Key k = keyAt(w, j);
+        if (k.n != 1)
+            continue;
+        if (k.p[0] == '(' || k.p[0] == '[' || k.p[0] == '{') {
+            ++depth;
+        } else if (k.p[0] == ')' || k.p[0] == ']' || k.p[0] == '}') {
+            if (--depth == 0)
+                return j;
+        } else if (k.p[0] == '<' && hasJsx(w.language)) {
+            Key b = keyAt(w, j - 1);
+            bool operand = isNumber(b) || isString(b) || same(b.p, b.n, ")") || same(b.p, b.n, "]") ||
+                           (isNameStart(b.p, b.n) && !inList(kReservedWords, b.p, b.n));
+            if (!operand)
+                return limit;
+        }
+    }
+    return limit;
+}
+
+// Reads the tokens (open, close) as an expression: prefix operators,
+// operands with their members, calls and tagged templates, and binary
+// operators between them. Anything else (a comma, '?', an assignment, an
+// arrow, "new", a keyword, an optional chain, a JSX element) makes it one the
+// rules do not read.
+Inside readInside(RewriteWindow &w, std::uint64_t open, std::uint64_t close)
+{
+    Inside in;
+    bool operand = false;  // an operand has been read: a binary operator or a postfix may follow
+    bool target = true;    // what has been read since the start or the last assignment may be its target
+    bool chain = false;    // it has an optional chain
+    int branches = 0;      // '?' of conditionals whose ':' is still to come
+    for (std::uint64_t j = open + 1; j < close; ++j) {
+        Key k = keyAt(w, j);
+        if (k.n == 0)
+            return in;
+        if (!operand) {
+            if (same(k.p, k.n, "!") || same(k.p, k.n, "~") || same(k.p, k.n, "+") || same(k.p, k.n, "-") ||
+                same(k.p, k.n, "++") || same(k.p, k.n, "--") || inList(" typeof delete await ", k.p, k.n) ||
+                (w.language == Language::JavaScript && same(k.p, k.n, "void"))) {
+                // "await x" is the operator or an error: an await named so takes no operand after it.
+                in.primary = false;
+                target = false;
+                continue;
+            }
+            // An object literal, but first, where it would open a block.
+            if (same(k.p, k.n, "(") || same(k.p, k.n, "[") || (same(k.p, k.n, "{") && j > open + 1)) {
+                std::uint64_t c = closeWithin(w, j, close);
+                if (c >= close)
+                    return in;
+                j = c;
+            } else if (same(k.p, k.n, "function")) {
+                // A function expression: function [*] [name] (...) {...}
+                std::uint64_t c = j + 1;
+                c += c < close && tokenIs(w, c, "*") ? 1 : 0;
+                Key name = c < close ? keyAt(w, c) : Key{"", 0};
+                c += isNameStart(name.p, name.n) ? 1 : 0;
+                if (c >= close || !tokenIs(w, c, "("))
+                    return in;
+                c = closeWithin(w, c, close) + 1;
+                if (c >= close || !tokenIs(w, c, "{"))
+                    return in;
+                c = closeWithin(w, c, close);
+                if (c >= close)
+                    return in;
+                j = c;
+            } else if (isTemplate(k) && opensHole(k)) {
+                std::uint64_t c = j;
+                int holes = 1;
+                while (holes > 0 && ++c < close) {
+                    Key t = keyAt(w, c);
+                    if (t.n > 1 && t.p[0] == '}')
+                        holes += opensHole(t) ? 0 : -1;
+                    else if (isTemplate(t) && opensHole(t))
+                        ++holes;
+                    else if (same(t.p, t.n, "<") && hasJsx(w.language))
+                        return in;
+                }
+                if (c >= close)
+                    return in;
+                j = c;
+            } else if (!(isString(k) || isNumber(k) || isTemplate(k) ||
+                         (k.p[0] == '/' && !same(k.p, k.n, "/") && !same(k.p, k.n, "/=")) ||
+                         inList(kOperandWords, k.p, k.n) ||
+                         (isNameStart(k.p, k.n) && !inList(kReservedWords, k.p, k.n) && !std::memchr(k.p, '\\', k.n)))) {
+                return in;
+            }
+            operand = true;
+            continue;
+        }
+        if (same(k.p, k.n, ".")) {
+            Key name = j + 1 < close ? keyAt(w, j + 1) : Key{"", 0};
+            if (!(isNameStart(name.p, name.n) || (name.n > 1 && name.p[0] == '#')))
+                return in;
+            ++j;
+            continue;
+        }
+        if (same(k.p, k.n, "?.")) {
+            // An optional chain: ?.name, ?.(...), ?.[...]; the parentheses around one end its short circuit.
+            Key name = j + 1 < close ? keyAt(w, j + 1) : Key{"", 0};
+            chain = true;
+            if (isNameStart(name.p, name.n)) {
+                ++j;
+                continue;
+            }
+            if (!same(name.p, name.n, "(") && !same(name.p, name.n, "["))
+                return in;
+            std::uint64_t c = closeWithin(w, j + 1, close);
+            if (c >= close)
+                return in;
+            j = c;
+            continue;
+        }
+        if (same(k.p, k.n, "(") || same(k.p, k.n, "[")) {
+            std::uint64_t c = closeWithin(w, j, close);
+            if (c >= close)
+                return in;
+            j = c;
+            continue;
+        }
+        if (isTemplate(k) && !opensHole(k))
+            continue;
+        if (same(k.p, k.n, "++") || same(k.p, k.n, "--")) {
+            in.primary = false;
+            target = false;
+            continue;
+        }
+        if (same(k.p, k.n, ",") && branches == 0) {
+            in.sequence = true;
+            in.assigns = true;
+            in.primary = false;
+            operand = false;
+            target = true;
+            continue;
+        }
+        if (same(k.p, k.n, "?") || (same(k.p, k.n, ":") && branches > 0)) {
+            // A conditional: its branches are whole expressions, assignments too.
+            branches += k.p[0] == '?' ? 1 : -1;
+            in.assigns = true;
+            in.primary = false;
+            operand = false;
+            target = true;
+            continue;
+        }
+        if (inList(kAssignments, k.p, k.n)) {
+            // a = b = c: each target a primary with its members, the first one opening the parentheses.
+            if (!target || in.binary || chain)
+                return in;
+            in.assigns = true;
+            in.primary = false;
+            operand = false;
+            target = true;
+            continue;
+        }
+        int level = binaryLevel(w.language, k);
+        if (level == 0)
+            return in;
+        target = false;
+        in.primary = false;
+        in.binary = true;
+        in.level = level < in.level ? level : in.level;
+        in.coalesce = in.coalesce || same(k.p, k.n, "??");
+        in.logical = in.logical || isLogical(k);
+        operand = false;
+    }
+    in.ok = operand && branches == 0 && !(in.coalesce && in.logical);
+    Key first = keyAt(w, open + 1);
+    in.declares = same(first.p, first.n, "function") || isString(first);
+    in.primary = in.primary && !chain;
+    return in;
+}
+
+// True when the '(' at open is a call's: its ')' is held and followed by
+// none of what follows a parameter list ('{', "=>", ':').
+bool isCall(RewriteWindow &w, std::uint64_t open)
+{
+    std::uint64_t end = windowEnd(w);
+    if (open < w.first)
+        return false;
+    std::uint64_t close = matchingClose(w, open);
+    std::uint64_t after = close < end ? nextKept(w, close) : end;
+    return after < end && !tokenIs(w, after, "{") && !tokenIs(w, after, "=>") &&
+           !(tokenIs(w, after, ":") && w.language != Language::JavaScript);
+}
+
+// True when the '(' at open is a group's, not an arrow's parameters: its ')'
+// is held and followed by neither "=>" nor (TypeScript) a return type's ':'.
+bool isGroup(RewriteWindow &w, std::uint64_t open)
+{
+    std::uint64_t end = windowEnd(w);
+    if (open < w.first)
+        return false;
+    std::uint64_t close = matchingClose(w, open);
+    std::uint64_t after = close < end ? nextKept(w, close) : end;
+    return after < end && !tokenIs(w, after, "=>") && !(tokenIs(w, after, ":") && w.language != Language::JavaScript);
+}
+
+// True when nothing around the current place might be a pattern (an arrow's
+// or a function's parameters, a declaration's pattern, a for head), where
+// parentheses inside are an error: the frames out to the nearest body are
+// arrays, object literals and calls.
+bool outsidePatterns(RewriteWindow &w, const State &s)
+{
+    for (std::size_t d = s.depth; d > 0; --d) {
+        const Frame &f = s.frames[d - 1];
+        if (f.pattern)
+            return false;
+        switch (f.kind) {
+        case ScriptFrame::Block: case ScriptFrame::Hole: case ScriptFrame::JsxBrace: case ScriptFrame::TypeBody:
+            return true;
+        case ScriptFrame::Object:
+            if (f.opened == Opened::Body)
+                return true;
+            break;
+        case ScriptFrame::Bracket: case ScriptFrame::ControlParen:
+            break;  // an array, or an assignment's pattern, where a name in parentheses is a target too
+        case ScriptFrame::Paren: {
+            if (f.dropped)
+                break;
+            if (f.opened == Opened::Call)
+                return isCall(w, f.open);
+            if (f.opened != Opened::Group || !isGroup(w, f.open))
+                return false;
+            break;
+        }
+        default:
+            return false;
+        }
+    }
+    return true;
+}
+
+// Whether the kept token before a '(' lets the expression inside stand
+// without them: 2 any expression, 1 only one without a binary operator (the
+// operand of a prefix operator), 0 none the rules read; level is set to a
+// binary operator's binding.
+int leftRoom(RewriteWindow &w, const State &s, int &level, bool &coalesce, bool &logical)
+{
+    level = 0;
+    Key k{s.kept, s.keptLength};
+    if (!s.keptAny || k.n == 0)
+        return 0;
+    if (s.keptPrefix)
+        return 1;
+    if (!s.keptOperand) {
+        level = binaryLevel(w.language, k);
+        if (level > 0) {
+            coalesce = same(k.p, k.n, "??");
+            logical = isLogical(k);
+            return 2;
+        }
+    }
+    const Frame *f = s.depth > 0 ? &s.frames[s.depth - 1] : nullptr;
+    if (inList(" = += -= *= /= %= <<= >>= >>>= &= |= ^= &&= ||= ?\?= => ? ... return throw ", k.p, k.n))
+        return 2;
+    if (same(k.p, k.n, ":") && (w.language == Language::JavaScript || (f && f->kind == ScriptFrame::Object)))
+        return 2;
+    if ((isTemplate(k) || k.p[0] == '}') && opensHole(k))
+        return 2;
+    // Inside a call's arguments, a condition's parentheses, an array.
+    bool args = f && ((f->kind == ScriptFrame::Paren &&
+                       (f->opened == Opened::Call || f->opened == Opened::Group || f->dropped)) ||
+                      f->kind == ScriptFrame::ControlParen);
+    bool array = f && f->kind == ScriptFrame::Bracket && f->opened == Opened::Array;
+    if ((same(k.p, k.n, "(") && args) || (same(k.p, k.n, ",") && (args || array)) || (same(k.p, k.n, "[") && f &&
+        f->kind == ScriptFrame::Bracket))
+        return 2;
+    return 0;
+}
+
+// True when the tokens between the '(' at open and the ')' at close are one
+// JSX element, as the lexer reads them (followed on a copy of the bookkeeping).
+bool jsxElementFills(RewriteWindow &w, const State &s, std::uint64_t open, std::uint64_t close)
+{
+    if (!hasJsx(w.language) || !tokenIs(w, open + 1, "<") || close >= windowEnd(w))
+        return false;
+    thread_local State copy;  // large: kept out of the stack, one per thread (tree runs rewrite on several)
+    copy = s;
+    track(w, copy, open);
+    const std::size_t depth = copy.depth;
+    for (std::uint64_t j = open + 1; j < close; ++j) {
+        track(w, copy, j);
+        if (copy.lost || (j == open + 1 && top(copy) != ScriptFrame::JsxTag))
+            return false;
+        if (copy.depth == depth)
+            return j + 1 == close;
+    }
+    return false;
+}
+
+// Takes out the parentheses at open (a group, its ')' at close) when the
+// expression inside binds tighter than what stands on both sides of them.
+void dropParens(RewriteWindow &w, State &s, std::uint64_t open)
+{
+    std::uint64_t end = windowEnd(w);
+    // A JSX element is a primary expression: "return (<a/>)", "=> (<a/>)", "c ? (<a/>) : b".
+    std::uint64_t element = matchingClose(w, open);
+    if (element < end && tokenIs(w, element, ")") && jsxElementFills(w, s, open, element) &&
+        outsidePatterns(w, s)) {
+        std::uint64_t close = element;
+        std::uint64_t after = nextKept(w, close);
+        int level = 0;
+        bool coalesce = false, logical = false;
+        bool start = s.prev == Prev::Start || !s.keptAny || s.keptStart;
+        if (after < end && !start && leftRoom(w, s, level, coalesce, logical) > 0) {
+            dropToken(w, close, Rewrite::Parens, after);
+            dropToken(w, open, Rewrite::Parens, open + 1);
+        }
+        return;
+    }
+    std::uint64_t close = closeWithin(w, open, end);
+    if (close >= end || !outsidePatterns(w, s))
+        return;
+    std::uint64_t after = nextKept(w, close);
+    if (after >= end)
+        return;
+    Inside in = readInside(w, open, close);
+    if (!in.ok)
+        return;
+    // At a statement's start: "(a, b);" is "a, b;", unless it would start a declaration or a directive.
+    if (s.prev == Prev::Start || !s.keptAny || s.keptStart) {
+        // A '}' the lexer takes for a block's may close an expression ("<T>{}(a)" is a call).
+        if (lastIs(s, "}") && !s.lastCloses)
+            return;
+        // Only among statements: in an interface, a type or a class, "(a)" starts a call signature.
+        std::size_t d = s.depth;
+        while (d > 0 && s.frames[d - 1].dropped)
+            --d;
+        const Frame *f = d > 0 ? &s.frames[d - 1] : nullptr;
+        if (f && !(f->kind == ScriptFrame::Block && f->opened == Opened::Statements) &&
+            !(f->kind == ScriptFrame::Object && f->opened == Opened::Body))
+            return;
+        const WindowToken &r = windowAt(w, after);
+        bool ends = r.kind == TokenKind::End || tokenIs(w, after, ";") || tokenIs(w, after, "}") ||
+                    tokenIs(w, after, ",");
+        bool member = in.primary && (tokenIs(w, after, ".") || tokenIs(w, after, "(") || tokenIs(w, after, "["));
+        if (!in.declares && (ends || member)) {
+            dropToken(w, close, Rewrite::Parens, after);
+            dropToken(w, open, Rewrite::Parens, nextKept(w, open));
+        }
+        return;
+    }
+    int leftLevel = 0;
+    bool leftCoalesce = false, leftLogical = false;
+    int room = leftRoom(w, s, leftLevel, leftCoalesce, leftLogical);
+    if (in.sequence) {
+        // "return (a, b)", "${(a, b)}": places that take a sequence.
+        Key l{s.kept, s.keptLength};
+        const WindowToken &r = windowAt(w, after);
+        bool ends = r.kind == TokenKind::End || tokenIs(w, after, ";") || tokenIs(w, after, "}");
+        bool hole = (isTemplate(l) || (l.n > 0 && l.p[0] == '}')) && opensHole(l) && r.kind == TokenKind::Code &&
+                    keyAt(w, after).n > 1 && keyAt(w, after).p[0] == '}';
+        if ((inList(" return throw ", l.p, l.n) && ends) || hole) {
+            dropToken(w, close, Rewrite::Parens, after);
+            dropToken(w, open, Rewrite::Parens, nextKept(w, open));
+        }
+        return;
+    }
+    if (room == 0 || (room == 1 && (in.binary || in.assigns)))
+        return;
+    if (in.assigns) {
+        // An assignment stands alone only where any expression but a sequence
+        // does, never in a pattern (where "[a = b]" gives a default).
+        Key l{s.kept, s.keptLength};
+        const Frame *f = s.depth > 0 ? &s.frames[s.depth - 1] : nullptr;
+        bool args = f && (f->kind == ScriptFrame::Paren || f->kind == ScriptFrame::ControlParen);
+        bool left = leftLevel == 0 && (inList(kAssignments, l.p, l.n) || inList(" return throw => ? ... ", l.p, l.n) ||
+                                       (args && inList(" ( , ", l.p, l.n)));
+        std::uint64_t after = nextKept(w, close);
+        Key r = after < end ? keyAt(w, after) : Key{"", 0};
+        bool right = after < end && (windowAt(w, after).kind == TokenKind::End || inList(" ) ] , ; ", r.p, r.n) ||
+                                     (r.n > 0 && r.p[0] == '}') ||
+                                     (same(r.p, r.n, ":") && same(l.p, l.n, "?") && w.language == Language::JavaScript));
+        if (left && right) {
+            dropToken(w, close, Rewrite::Parens, after);
+            dropToken(w, open, Rewrite::Parens, nextKept(w, open));
+        }
+        return;
+    }
+    if (leftLevel > 0 && (in.level <= leftLevel || (leftCoalesce && in.logical) || (leftLogical && in.coalesce)))
+        return;
+    // The right side.
+    const WindowToken &r = windowAt(w, after);
+    Key k = keyAt(w, after);
+    if (r.kind == TokenKind::End) {
+    } else if (r.kind != TokenKind::Code || k.n == 0) {
+        return;
+    } else if (same(k.p, k.n, ";") || same(k.p, k.n, ")") || same(k.p, k.n, "]") || same(k.p, k.n, ",") ||
+               k.p[0] == '}' || same(k.p, k.n, "?")) {
+    } else if (same(k.p, k.n, ":")) {
+        if (w.language != Language::JavaScript)
+            return;
+    } else if (same(k.p, k.n, ".") || same(k.p, k.n, "[") || same(k.p, k.n, "(") || same(k.p, k.n, "?.") ||
+               isTemplate(k)) {
+        if (!in.primary)
+            return;
+    } else {
+        int level = binaryLevel(w.language, k);
+        if (level == 0 || in.level < level || (same(k.p, k.n, "??") && in.logical) || (isLogical(k) && in.coalesce))
+            return;
+    }
+    dropToken(w, close, Rewrite::Parens, after);
+    dropToken(w, open, Rewrite::Parens, nextKept(w, open));
+}
+
+// Takes out the parentheses around an arrow function's one parameter, a
+// plain name: "(x) => y" is "x => y", "async (x) => y" is "async x => y".
+bool dropArrowParens(RewriteWindow &w, const State &s, std::uint64_t open)
+{
+    std::uint64_t end = windowEnd(w);
+    if (open + 3 >= end || (s.prev == Prev::Operand && !same(s.word, s.wordLength, "async")) || lastIs(s, ">"))
+        return false;
+    // TypeScript: "(a) => b" is a function type wherever a type may stand, and "a => b" is none.
+    if (w.language != Language::JavaScript) {
+        const Frame *f = s.depth > 0 ? &s.frames[s.depth - 1] : nullptr;
+        bool expression = inList(" return && || ?\?= ?? yield await ", s.last, s.lastLength) ||
+                          (lastIs(s, "=") && !s.typeAlias && (f ? f->angles : s.outerAngles) == 0) ||
+                          (inList(" ( , ", s.last, s.lastLength) && f && f->kind == ScriptFrame::Paren &&
+                           f->opened == Opened::Call);
+        if (!expression)
+            return false;
+    }
+    Key name = keyAt(w, open + 1);
+    if (!isNameStart(name.p, name.n) || inList(kReservedWords, name.p, name.n) || std::memchr(name.p, '\\', name.n) ||
+        !tokenIs(w, open + 2, ")") || !tokenIs(w, open + 3, "=>"))
+        return false;
+    dropToken(w, open + 2, Rewrite::Parens, open + 3);
+    dropToken(w, open, Rewrite::Parens, open + 1);
+    return true;
+}
+
+// --- Braces --------------------------------------------------------------
+
+// Takes out the braces at open around a body's one statement: an expression
+// statement or a return, throw, break or continue, ending with its ';' just
+// before the '}'. A statement that starts with a keyword (a declaration, a
+// nested if whose else would change hands, a loop) keeps its braces.
+void dropBraces(RewriteWindow &w, std::uint64_t open)
+{
+    std::uint64_t end = windowEnd(w);
+    std::uint64_t close = closeWithin(w, open, end);
+    if (close >= end || close < open + 3)
+        return;
+    // Empty statements before it go as well, with semicolons allowed ("else { ;(a)() }").
+    std::uint64_t body = open + 1;
+    while (body < close && tokenIs(w, body, ";") && (w.allow & rewriteBit(Rewrite::Semicolons)))
+        ++body;
+    if (close < body + 2)
+        return;
+    Key first = keyAt(w, body);
+    bool jump = inList(" return throw break continue ", first.p, first.n);
+    if (!jump && !(isNameStart(first.p, first.n) && !inList(kReservedWords, first.p, first.n) &&
+                   !std::memchr(first.p, '\\', first.n)) &&
+        !isNumber(first) && !same(first.p, first.n, "(") && !same(first.p, first.n, "[") &&
+        !same(first.p, first.n, "!") && !same(first.p, first.n, "-") && !same(first.p, first.n, "+") &&
+        !same(first.p, first.n, "++") && !same(first.p, first.n, "--") && !inList(" this await ", first.p, first.n))
+        return;
+    Key second = keyAt(w, body + 1);
+    if (same(second.p, second.n, ":") || !same(keyAt(w, close - 1).p, keyAt(w, close - 1).n, ";"))
+        return;
+    // One statement: no ';' at its top level but the last.
+    for (std::uint64_t j = body; j < close - 1; ++j) {
+        Key k = keyAt(w, j);
+        if (same(k.p, k.n, ";"))
+            return;
+        if (same(k.p, k.n, "(") || same(k.p, k.n, "[") || same(k.p, k.n, "{")) {
+            std::uint64_t c = closeWithin(w, j, close);
+            if (c >= close)
+                return;
+            j = c;
+        } else if (same(k.p, k.n, "<") && hasJsx(w.language)) {
+            return;
+        }
+    }
+    dropToken(w, close, Rewrite::Braces, body);
+    for (std::uint64_t j = open + 1; j < body; ++j)
+        dropToken(w, j, Rewrite::Semicolons, body);
+    dropToken(w, open, Rewrite::Braces, body);
+}
+
+// --- Commas and semicolons -----------------------------------------------
+
+// Takes out the ',' at i before a closing bracket where it is a trailing
+// comma that means nothing: after an item (no hole), not after a rest
+// element, in a frame whose items take one.
+void dropComma(RewriteWindow &w, const State &s, std::uint64_t i)
+{
+    std::uint64_t next = nextKept(w, i);
+    if (next >= windowEnd(w))
+        return;
+    Key k = keyAt(w, next);
+    const Frame *f = s.depth > 0 ? &s.frames[s.depth - 1] : nullptr;
+    if (lastIs(s, ",") || lastIs(s, "(") || lastIs(s, "[") || lastIs(s, "{") || lastIs(s, "<") || lastIs(s, "..."))
+        return;
+    // TypeScript type arguments and parameters: "f<T,>", "class A<T,>".
+    if (same(k.p, k.n, ">") && w.language != Language::JavaScript && (f ? f->angles : s.outerAngles) > 0 &&
+        !(f && f->spread)) {
+        dropToken(w, i, Rewrite::Commas, next);
+        return;
+    }
+    if (!f)
+        return;
+    // After a rest element only in an array or object literal or a call's arguments, never in a pattern.
+    if (f->spread) {
+        const Frame *outer = s.depth > 1 ? &s.frames[s.depth - 2] : nullptr;
+        bool literal = f->kind == ScriptFrame::Paren ? f->opened == Opened::Call && isCall(w, f->open)
+                       : f->literal                 ? true
+                       : f->argument && outer       ? (outer->opened == Opened::Call ? isCall(w, outer->open)
+                                                                                      : isGroup(w, outer->open))
+                                                    : false;
+        // "[...a] = b", "for ([...a] of b)": a pattern after all.
+        std::uint64_t after = nextKept(w, next);
+        if (!literal || f->pattern || after >= windowEnd(w) || tokenIs(w, after, "=") || tokenIs(w, after, "of") ||
+            tokenIs(w, after, "in"))
+            return;
+    }
+    bool ok = false;
+    if (same(k.p, k.n, "]"))
+        ok = f->kind == ScriptFrame::Bracket && f->opened == Opened::Array;
+    else if (same(k.p, k.n, "}"))
+        ok = (f->kind == ScriptFrame::Object || f->kind == ScriptFrame::Block) && f->opened == Opened::List;
+    else if (same(k.p, k.n, ")") && f->kind == ScriptFrame::Paren && f->opened == Opened::Call)
+        ok = true;
+    else if (same(k.p, k.n, ")") && f->kind == ScriptFrame::Paren &&
+             (f->opened == Opened::Group || (f->opened == Opened::Other && w.language != Language::JavaScript))) {
+        // An arrow's parameters, or in TypeScript a signature's: "(a,): T" (not "c ? (a,) : b").
+        std::uint64_t arrow = nextKept(w, next);
+        ok = arrow < windowEnd(w) && !f->spread &&
+             ((tokenIs(w, arrow, "=>") && f->opened == Opened::Group) ||
+              (tokenIs(w, arrow, ":") && w.language != Language::JavaScript && !f->question));
+    }
+    if (ok)
+        dropToken(w, i, Rewrite::Commas, next);
+}
+
+// A ';' at i: the one the lexer puts (or finds) before the '}' of a list
+// after its last item goes with the trailing comma; an empty statement after
+// another statement, a block or a declaration's body is taken out.
+void dropSemicolon(RewriteWindow &w, const State &s, std::uint64_t i)
+{
+    std::uint64_t next = nextKept(w, i);
+    if (next >= windowEnd(w))
+        return;
+    Key k = keyAt(w, next);
+    const Frame *f = s.depth > 0 ? &s.frames[s.depth - 1] : nullptr;
+    if ((w.allow & rewriteBit(Rewrite::Commas)) && same(k.p, k.n, "}") && f && f->opened == Opened::List &&
+        (s.prev == Prev::Operand || s.prev == Prev::Restricted)) {
+        dropToken(w, i, Rewrite::Commas, next);
+        return;
+    }
+    if (!(w.allow & rewriteBit(Rewrite::Semicolons)))
+        return;
+    // The ';' that ends a do statement may go: one is inserted after its ')' whatever follows.
+    const WindowToken &n = windowAt(w, next);
+    if (s.lastDo && lastIs(s, ")")) {
+        dropToken(w, i, Rewrite::Semicolons, next);
+        return;
+    }
+    // After an import or export list one is inserted at a line end before a
+    // statement (only "from" goes on with the list), before '}' and at the end.
+    if (s.lastModule && (n.kind == TokenKind::End || tokenIs(w, next, "}") ||
+                         (n.place.line > windowAt(w, i).place.line &&
+                          inList(" export import const let var function class async if for while return ", k.p, k.n)))) {
+        dropToken(w, i, Rewrite::Semicolons, next);
+        return;
+    }
+    // Where statements (or class members) stand: a block, a body, a class.
+    bool statements = f && ((f->kind == ScriptFrame::Block &&
+                             (f->opened == Opened::Statements || f->opened == Opened::Class)) ||
+                            (f->kind == ScriptFrame::Object && f->opened == Opened::Body));
+    if (f && !statements)
+        return;
+    bool empty = !s.seen;
+    empty = empty || lastIs(s, ";") || s.lastCloses || (lastIs(s, "{") && statements);
+    // An else or a do's while needs the statement before; a string after
+    // would join the directives once the ';' is gone.
+    if (!empty || (n.kind == TokenKind::Code && (tokenIs(w, next, "else") || tokenIs(w, next, "while") || isString(k))))
+        return;
+    dropToken(w, i, Rewrite::Semicolons, next);
+}
+
+// --- The scan ------------------------------------------------------------
+
+bool allows(const RewriteWindow &w, Rewrite r)
+{
+    return w.allow & rewriteBit(r);
+}
+
+// Makes the rewrites that start at token i.
+void rewriteAt(RewriteWindow &w, State &s, std::uint64_t i)
+{
+    const WindowToken &t = windowAt(w, i);
+    if (t.dropped || t.kind != TokenKind::Code)
+        return;
+    const ScriptFrame f = top(s);
+    Key k = keyAt(w, i);
+    char value[kValueBytes];
+    std::size_t n = 0;
+    if (f == ScriptFrame::JsxTag && isString(k) && lastIs(s, "=") && allows(w, Rewrite::Quotes)) {
+        // A JSX attribute string has no escapes: its text, whichever the quotes, is its value.
+        if (k.n >= 2 && k.p[k.n - 1] == k.p[0] && k.n + 1 <= kValueBytes) {
+            value[0] = 'J';
+            std::memcpy(value + 1, k.p + 1, k.n - 2);
+            replaceKey(w, i, Rewrite::Quotes, value, k.n - 1);
+        }
+        return;
+    }
+    if (f == ScriptFrame::JsxTag || f == ScriptFrame::JsxClosing || f == ScriptFrame::JsxChildren)
+        return;
+    if (isString(k)) {
+        // At a statement's start a string may be a directive, which is read as written: only one without escapes.
+        if (allows(w, Rewrite::Quotes) && !(s.prev == Prev::Start && std::memchr(k.p, '\\', k.n)) &&
+            stringValue(k, value, n))
+            replaceKey(w, i, Rewrite::Quotes, value, n);
+    } else if (isNumber(k)) {
+        if (allows(w, Rewrite::Numbers) && numberValue(k, value, n))
+            replaceKey(w, i, Rewrite::Numbers, value, n);
+    } else if (same(k.p, k.n, "(")) {
+        if (!allows(w, Rewrite::Parens))
+            return;
+        if (dropArrowParens(w, s, i))
+            return;
+        if ((s.prev == Prev::Operator || s.prev == Prev::Restricted || s.prev == Prev::Start) &&
+            !lastWordIn(s, kControlWords))
+            dropParens(w, s, i);
+    } else if (same(k.p, k.n, "{")) {
+        bool body = (s.prev == Prev::Start && lastIs(s, ")")) || same(s.word, s.wordLength, "else") ||
+                    same(s.word, s.wordLength, "do");
+        if (allows(w, Rewrite::Braces) && body)
+            dropBraces(w, i);
+    } else if (same(k.p, k.n, ",")) {
+        if (allows(w, Rewrite::Commas))
+            dropComma(w, s, i);
+    } else if (same(k.p, k.n, "|") || same(k.p, k.n, "&")) {
+        // TypeScript: a '|' or '&' where an operand is expected leads a union or an intersection type.
+        std::uint64_t next = nextKept(w, i);
+        if (allows(w, Rewrite::Commas) && w.language != Language::JavaScript && s.prev == Prev::Operator &&
+            inList(" = : ( < , [ => ", s.last, s.lastLength) && next < windowEnd(w))
+            dropToken(w, i, Rewrite::Commas, next);
+    } else if (same(k.p, k.n, ";")) {
+        dropSemicolon(w, s, i);
+    }
+}
+
+// The token after which the rewrites at i have seen all they look at.
+std::uint64_t horizon(RewriteWindow &w, std::uint64_t i)
+{
+    std::uint64_t end = windowEnd(w);
+    if (tokenIs(w, i, "(") || tokenIs(w, i, "{")) {
+        std::uint64_t close = matchingClose(w, i);
+        if (close >= end)
+            return end;
+        return close + kLookahead;
+    }
+    return i + kLookahead;
+}
+
+std::uint64_t scriptScan(RewriteWindow &w, void *raw)
+{
+    State &s = *static_cast<State *>(raw);
+    if (s.cursor < w.first) {
+        s.lost = true;  // a token too long to hold went out unseen: the lexer's view of the rest is unknown
+        s.cursor = w.first;
+    }
+    const std::uint64_t end = windowEnd(w);
+    while (s.cursor < end) {
+        const std::uint64_t i = s.cursor;
+        const WindowToken &t = windowAt(w, i);
+        if (t.kind == TokenKind::End) {
+            s.cursor = end;
+            break;
+        }
+        if (t.kind != TokenKind::Code || t.length == 0)
+            s.lost = true;  // the lexer's frames overflowed: it hands out words and line ends
+        // A token too long to hold: a string, a name or a regular expression
+        // is an operand as its first bytes tell, but a template may open a hole.
+        if (!t.whole && (isTemplate(keyAt(w, i)) || keyAt(w, i).p[0] == '}'))
+            s.lost = true;
+        if (!s.lost) {
+            if (!w.complete && horizon(w, i) >= end) {
+                // Wait for the tokens the rewrites here look at, unless none but the End follows.
+                if (windowAt(w, end - 1).kind != TokenKind::End)
+                    return i;
+            }
+            const Prev before = s.prev;
+            rewriteAt(w, s, i);
+            track(w, s, i);
+            if (windowAt(w, i).dropped && same(keyAt(w, i).p, keyAt(w, i).n, "(") && s.depth > 0)
+                s.frames[s.depth - 1].dropped = true;
+            if (!windowAt(w, i).dropped)
+                keep(w, s, i, before);
+        }
+        ++s.cursor;
+    }
+    return s.cursor;
+}
+
+} // namespace
+
+static_assert(sizeof(State) <= kRewriteStateBytes, "the script rules' state fits the rewriter's");
+
+const RewriteRules kScriptRules = {
+    Language::JavaScript,
+    static_cast<RewriteSet>(rewriteBit(Rewrite::Braces) | rewriteBit(Rewrite::Parens) | rewriteBit(Rewrite::Commas) |
+                            rewriteBit(Rewrite::Quotes) | rewriteBit(Rewrite::Numbers) |
+                            rewriteBit(Rewrite::Semicolons)),
+    sizeof(State),
+    scriptScan,
+};
