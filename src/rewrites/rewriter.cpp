@@ -258,7 +258,8 @@ void rewriterStart(Rewriter &rw, Language language, RewriteSet allow, RewriteSou
 {
     rw.source = source;
     rw.rules = rewriteRules(language);
-    if (rw.rules && (rw.rules->rewrites & allow) == 0)
+    // Rules that accept none of these, or whose state would not fit, leave the stream as it is.
+    if (rw.rules && ((rw.rules->rewrites & allow) == 0 || rw.rules->stateSize > kRewriteStateBytes))
         rw.rules = nullptr;
     RewriteWindow &w = rw.window;
     w.first = 0;
