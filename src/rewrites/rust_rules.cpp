@@ -59,15 +59,18 @@ enum class Holds : unsigned char {
 enum class Pending : unsigned char { None, Block, Match, Fields };
 
 // What the previous token was.
-enum class Before : unsigned char { Other, Name, Keyword, PathSep, Use, Arrow, Dot, Greater, Close, Open, Comma };
+enum class Before : unsigned char { Other, Name, Keyword, PathSep, Use, Arrow, Dot, Greater, Generic, Close, Open, Comma };
 
 // Facts of one open bracket's top level.
 struct Level {
     Holds holds;
     bool afterName;    // a '(' right after a name or a ')'
     bool semicolon;    // a ';' stood at its top level
-    bool risky;        // a '<', '<<', '|' or '..' stood there
-    std::uint16_t commas;  // commas at its top level (counting stops at its maximum)
+    bool risky;        // a '|' or '..' stood there
+    bool where;        // inside a where clause, before the '{' or ';' that ends it
+    bool fnNext;       // after `fn`: the next '(' holds parameters
+    std::uint16_t angle;   // '<' not yet closed by '>' (a guess: '<' may compare)
+    std::uint16_t commas;  // commas at its top level outside '<' (counting stops at its maximum)
     Pending pending;   // a keyword at its top level waiting for its '{'
     bool pattern;      // its top level is inside the pattern of `if let`, `while let` or `for`
 };
@@ -220,20 +223,25 @@ Outcome matchArm(RewriteWindow &w, RustState &st, std::uint64_t arrow)
 // it no meaning (see the top).
 Outcome trailingComma(RewriteWindow &w, RustState &st, std::uint64_t i)
 {
-    if (st.depth == 0 || st.before == Before::Open || st.before == Before::Comma)
+    if (st.before == Before::Open || st.before == Before::Comma)
         return Outcome::Done;
     const Level &l = st.levels[st.depth];
+    bool inside = st.depth > 0;
     std::uint64_t after = nextKept(w, i);
     if (after >= windowEnd(w))
         return notHeld(w);
     bool drop = false;
     if (tokenIs(w, after, ")"))
-        drop = l.afterName || (l.commas > 0 && !l.risky);
+        drop = inside && (l.afterName || (l.commas > 0 && !l.risky));
     else if (tokenIs(w, after, "]"))
-        drop = l.commas > 0 && !l.risky && !l.semicolon;
+        drop = inside && l.commas > 0 && !l.risky && !l.semicolon;
+    else if (tokenIs(w, after, ">"))
+        drop = l.angle > 0;  // generic arguments or parameters
+    else if (tokenIs(w, after, "{"))
+        drop = l.where && l.angle == 0;  // the end of a where clause
     else if (tokenIs(w, after, "}"))
-        drop = l.holds == Holds::Match || l.holds == Holds::Fields || l.holds == Holds::Uses ||
-               (l.holds == Holds::Literal && !l.semicolon && !l.risky);
+        drop = inside && (l.holds == Holds::Match || l.holds == Holds::Fields || l.holds == Holds::Uses ||
+                          (l.holds == Holds::Literal && !l.semicolon && !l.risky));
     if (drop)
         dropToken(w, i, Rewrite::Commas, after);
     return Outcome::Done;
@@ -379,7 +387,7 @@ Outcome decide(RewriteWindow &w, RustState &st, std::uint64_t i)
     bool top = st.depth > 0;
     if (top && tokenIs(w, i, "=>") && st.levels[st.depth].holds == Holds::Match)
         return matchArm(w, st, i);
-    if (top && (w.allow & rewriteBit(Rewrite::Commas)) && tokenIs(w, i, ","))
+    if ((w.allow & rewriteBit(Rewrite::Commas)) && tokenIs(w, i, ","))
         return trailingComma(w, st, i);
     const WindowToken &t = windowAt(w, i);
     if ((w.allow & rewriteBit(Rewrite::Numbers)) && t.kind == TokenKind::Code && t.length > 0 &&
@@ -410,7 +418,7 @@ Holds braceHolds(RustState &st)
     }
     if (st.before == Before::PathSep || st.before == Before::Use)
         return Holds::Uses;
-    if (st.before == Before::Name || st.before == Before::Greater)
+    if (st.before == Before::Name || st.before == Before::Greater || st.before == Before::Generic)
         return Holds::Literal;
     return Holds::Other;
 }
@@ -425,11 +433,20 @@ void openBracket(RewriteWindow &w, RustState &st, std::uint64_t i)
     } else if (tokenIs(w, i, "{")) {
         h = braceHolds(st);
     }
+    bool fnNext = false;
+    if (Level *outer = current(st)) {
+        fnNext = outer->fnNext && tokenIs(w, i, "(");
+        if (tokenIs(w, i, "(") || tokenIs(w, i, "{"))
+            outer->fnNext = false;
+        if (tokenIs(w, i, "{"))
+            outer->where = false;
+    }
     ++st.depth;
     if (Level *l = current(st)) {
         *l = Level();
         l->holds = h;
-        l->afterName = tokenIs(w, i, "(") && (st.before == Before::Name || st.before == Before::Close);
+        l->afterName = tokenIs(w, i, "(") && (st.before == Before::Name || st.before == Before::Close ||
+                                                  st.before == Before::Generic || fnNext);
     }
 }
 
@@ -473,7 +490,7 @@ void advance(RewriteWindow &w, RustState &st, std::uint64_t i)
     bool separator = st.separatorCount > 0 && st.separators[st.separatorCount - 1] == i;
     if (separator)
         --st.separatorCount;
-    bool opaqueNext = false, bang = tokenIs(w, i, "!");
+    bool opaqueNext = false, bang = tokenIs(w, i, "!"), generic = false;
     if (isOpen(w, i)) {
         openBracket(w, st, i);
         st.before = Before::Open;
@@ -482,13 +499,24 @@ void advance(RewriteWindow &w, RustState &st, std::uint64_t i)
         st.before = tokenIs(w, i, ")") ? Before::Close : Before::Other;
     } else {
         if (Level *l = current(st)) {
-            if (tokenIs(w, i, ",") && l->commas < 0xffff)
+            if (tokenIs(w, i, ",") && l->commas < 0xffff && l->angle == 0)
                 ++l->commas;
-            if (tokenIs(w, i, "<") || tokenIs(w, i, "<<") || tokenIs(w, i, "|") || tokenIs(w, i, "..") ||
-                tokenIs(w, i, "..=") || tokenIs(w, i, "..."))
+            if (tokenIs(w, i, "|") || tokenIs(w, i, "..") || tokenIs(w, i, "..=") || tokenIs(w, i, "..."))
                 l->risky = true;
-            if (tokenIs(w, i, ";"))
+            if ((tokenIs(w, i, "<") || tokenIs(w, i, "<<")) && l->angle < 0xff00)
+                l->angle = static_cast<std::uint16_t>(l->angle + (tokenIs(w, i, "<") ? 1 : 2));
+            if (tokenIs(w, i, ">") && l->angle > 0) {
+                --l->angle;
+                generic = true;
+            }
+            if (tokenIs(w, i, "where"))
+                l->where = true;
+            if (tokenIs(w, i, "fn"))
+                l->fnNext = true;
+            if (tokenIs(w, i, ";")) {
                 l->semicolon = true;
+                l->where = l->fnNext = false;
+            }
             keyword(w, *l, i);
         }
         bool name = isNameToken(w, i);
@@ -503,6 +531,7 @@ void advance(RewriteWindow &w, RustState &st, std::uint64_t i)
                     : tokenIs(w, i, "::") ? Before::PathSep
                     : tokenIs(w, i, "=>") ? Before::Arrow
                     : tokenIs(w, i, ".")  ? Before::Dot
+                    : generic             ? Before::Generic
                     : tokenIs(w, i, ">")  ? Before::Greater
                     : tokenIs(w, i, ",")  ? Before::Comma
                                           : Before::Other;
