@@ -19,40 +19,64 @@ ScratchDir &scratch()
 
 } // namespace
 
-std::vector<Tok> lexFile(const std::string &path, Language language, const LexOptions &options)
+namespace {
+
+// Every token that next gives, End included, checking how pieces come.
+template <typename Next>
+std::vector<Tok> collectTokens(Next next)
 {
-    static std::unique_ptr<Lexer> lexer = std::make_unique<Lexer>();
     std::vector<Tok> out;
-    std::FILE *f = std::fopen(path.c_str(), "rb");
-    if (!f) {
-        ADD_FAILURE() << "cannot open " << path;
-        return out;
-    }
-    SourceStream source;
-    source.stream = f;
-    lexerStart(*lexer, language, options, source);
     TokenPiece piece;
     bool open = false;
     do {
-        lexerNext(*lexer, piece);
+        next(piece);
         EXPECT_EQ(piece.first, !open) << "a token starts exactly after the last piece of the one before";
         if (piece.first)
-            out.push_back({piece.kind, "", piece.place.line, piece.place.column});
+            out.push_back({piece.kind, "", piece.place.line, piece.place.column, piece.note.kinds});
         else
             EXPECT_TRUE(piece.length > 0 && piece.kind == out.back().kind && piece.place.line == out.back().line &&
                         piece.place.column == out.back().column);
         out.back().key.append(piece.bytes, piece.length);
         open = !piece.last;
     } while (!(piece.kind == TokenKind::End && piece.last));
+    return out;
+}
+
+void nextFromLexer(void *self, TokenPiece &piece)
+{
+    lexerNext(*static_cast<Lexer *>(self), piece);
+}
+
+} // namespace
+
+std::vector<Tok> lexFile(const std::string &path, Language language, const LexOptions &options, RewriteSet allow)
+{
+    static std::unique_ptr<Lexer> lexer = std::make_unique<Lexer>();
+    static std::unique_ptr<Rewriter> rewriter = std::make_unique<Rewriter>();
+    std::FILE *f = std::fopen(path.c_str(), "rb");
+    if (!f) {
+        ADD_FAILURE() << "cannot open " << path;
+        return {};
+    }
+    SourceStream source;
+    source.stream = f;
+    lexerStart(*lexer, language, options, source);
+    std::vector<Tok> out;
+    if (allow) {
+        rewriterStart(*rewriter, language, allow, RewriteSource{lexer.get(), nextFromLexer});
+        out = collectTokens([&](TokenPiece &piece) { rewriterNext(*rewriter, piece); });
+    } else {
+        out = collectTokens([&](TokenPiece &piece) { lexerNext(*lexer, piece); });
+    }
     std::fclose(f);
     return out;
 }
 
-std::vector<Tok> lexText(const std::string &text, Language language, const LexOptions &options)
+std::vector<Tok> lexText(const std::string &text, Language language, const LexOptions &options, RewriteSet allow)
 {
     const std::string path = scratch().file("source");
     writeFile(path, text);
-    return lexFile(path, language, options);
+    return lexFile(path, language, options, allow);
 }
 
 long firstDifference(const std::vector<Tok> &a, const std::vector<Tok> &b)
@@ -67,7 +91,8 @@ void checkPairs(const std::vector<PairCase> &cases)
 {
     for (const PairCase &c : cases) {
         SCOPED_TRACE(c.name);
-        std::vector<Tok> a = lexText(c.a, c.language, c.options), b = lexText(c.b, c.language, c.options);
+        std::vector<Tok> a = lexText(c.a, c.language, c.options, c.allow);
+        std::vector<Tok> b = lexText(c.b, c.language, c.options, c.allow);
         long ab = firstDifference(a, b), ba = firstDifference(b, a);
         EXPECT_EQ(ab, ba);
         EXPECT_EQ(ab < 0, c.equal);
@@ -85,6 +110,13 @@ void checkPairs(Language language, std::vector<PairCase> cases)
     for (PairCase &c : cases)
         c.language = language;
     checkPairs(cases);
+}
+
+void checkRewritePairs(Language language, RewriteSet allow, std::vector<PairCase> cases)
+{
+    for (PairCase &c : cases)
+        c.allow = allow;
+    checkPairs(language, cases);
 }
 
 bool haveTool(const char *tool)

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "rewrites/rewrites.h"
 #include "tokens/lexer.h"
 
 struct Tok {
@@ -14,13 +15,17 @@ struct Tok {
     std::string key;
     std::int64_t line;
     std::int64_t column;
+    std::uint16_t noteKinds = 0;  // the rewrites noted at it (rewritten streams)
 };
 
-// Every token of the file at path, End included, checking how pieces come.
-std::vector<Tok> lexFile(const std::string &path, Language language, const LexOptions &options = {});
+// Every token of the file at path, End included, checking how pieces come;
+// with allow, of the stream the rewriter makes of it.
+std::vector<Tok> lexFile(const std::string &path, Language language, const LexOptions &options = {},
+                         RewriteSet allow = 0);
 
 // Every token of text, End included, lexed as language.
-std::vector<Tok> lexText(const std::string &text, Language language, const LexOptions &options = {});
+std::vector<Tok> lexText(const std::string &text, Language language, const LexOptions &options = {},
+                         RewriteSet allow = 0);
 
 // Index of the first token where a and b differ in kind or key; -1 when none.
 long firstDifference(const std::vector<Tok> &a, const std::vector<Tok> &b);
@@ -35,6 +40,7 @@ struct PairCase {
     std::int64_t bLine = 0, bColumn = 0;  // and of b
     Language language = Language::CFamily;
     LexOptions options = {};
+    RewriteSet allow = 0;  // the stream the rewriter makes, accepting these
 };
 
 // Checks every case both ways round.
@@ -42,6 +48,9 @@ void checkPairs(const std::vector<PairCase> &cases);
 
 // The same, every case lexed as language.
 void checkPairs(Language language, std::vector<PairCase> cases);
+
+// The same, every case lexed as language and rewritten, accepting allow.
+void checkRewritePairs(Language language, RewriteSet allow, std::vector<PairCase> cases);
 
 // True when tool runs from the shell (command -v); never on a platform
 // without a POSIX shell.

@@ -6,6 +6,7 @@
 #ifndef MATCHLING_SETTINGS_H
 #define MATCHLING_SETTINGS_H
 
+#include <cstdint>
 #include <cstddef>
 
 constexpr std::size_t kLineBufferSize = 16384;             // bytes per line buffer, terminator included
@@ -57,6 +58,7 @@ struct RunSettings {
     bool tokens = false;          // --tokens: compare token streams instead of normalized texts
     bool comments = false;        // --comments: with --tokens, the words of comments count too
     bool sortedIncludes = false;  // --sorted-imports (or --sorted-includes): with --tokens, runs of imports compare as sets
+    std::uint16_t allow = 0;      // --allow LIST: the rewrites accepted, a bit each (rewrites/rewrites.h)
     Language language = Language::Unknown;  // --language NAME: every source's language; Unknown when not given
     ReportFormat format = ReportFormat::Text;  // --format NAME; any but Text also sets verdictStatus and clears L and V
     int jobs = 0;                 // --jobs N: pairs compared at once in tree and git modes; 0 for one per core

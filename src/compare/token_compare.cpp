@@ -88,8 +88,28 @@ void nextFromLexer(void *self, TokenPiece &piece)
 void nextListed(void *self, TokenPiece &piece)
 {
     TokenLister &lister = *static_cast<TokenLister *>(self);
-    lexerNext(*lister.lexer, piece);
+    lister.inner.next(lister.inner.self, piece);
     listTokenPiece(piece, lister.listing);
+}
+
+void nextRewritten(void *self, TokenPiece &piece)
+{
+    rewriterNext(*static_cast<Rewriter *>(self), piece);
+}
+
+// Counts the rewrites two equal tokens' notes tell of; place is the token's in file 2.
+void countAllowed(TokenCompareState &c, const RewriteNote &n0, const RewriteNote &n1, TokenPlace place)
+{
+    if (n0.kinds == n1.kinds && n0.print == n1.print)
+        return;
+    const unsigned kinds = n0.kinds | n1.kinds;
+    for (int k = 0; k < kRewriteKinds; ++k) {
+        if (!(kinds & (1u << k)))
+            continue;
+        ++c.allowed[k];
+        if (c.allowedAt)
+            c.allowedAt(c.allowedSelf, static_cast<Rewrite>(k), n1.kinds ? n1.place : place);
+    }
 }
 
 // The byte as a shown source line holds it: control characters but the tab
@@ -190,11 +210,36 @@ PieceSource lexerPieces(Lexer &lexer)
     return PieceSource{&lexer, nextFromLexer};
 }
 
-PieceSource listedPieces(TokenLister &lister, Lexer &lexer, Spool &listing)
+PieceSource listedPieces(TokenLister &lister, PieceSource inner, Spool &listing)
 {
-    lister.lexer = &lexer;
+    lister.inner = inner;
     lister.listing = &listing;
     return PieceSource{&lister, nextListed};
+}
+
+PieceSource rewrittenPieces(Rewriter &rewriter)
+{
+    return PieceSource{&rewriter, nextRewritten};
+}
+
+RewriteSource lexerSource(Lexer &lexer)
+{
+    return RewriteSource{&lexer, nextFromLexer};
+}
+
+void allowedList(const std::uint64_t (&counts)[kRewriteKinds], std::string &out)
+{
+    const std::size_t start = out.size();
+    for (int k = 0; k < kRewriteKinds; ++k) {
+        if (counts[k] == 0)
+            continue;
+        out += out.size() > start ? ", " : "";
+        out += rewriteName(static_cast<Rewrite>(k));
+        out += ' ';
+        out += std::to_string(counts[k]);
+    }
+    if (out.size() == start)
+        out += "none";
 }
 
 Verdict compareTokens(TokenCompareState &c, const PieceSource (&sources)[2])
@@ -207,12 +252,16 @@ Verdict compareTokens(TokenCompareState &c, const PieceSource (&sources)[2])
         c.shownLength[f] = 0;
     }
     c.shorterFile = 0;
+    for (std::uint64_t &n : c.allowed)
+        n = 0;
     for (;;) {
         take(sides[0]);
         take(sides[1]);
         const bool end0 = sides[0].piece.kind == TokenKind::End, end1 = sides[1].piece.kind == TokenKind::End;
         if (end0 && end1)
             return Verdict::Equivalent;
+        const RewriteNote notes[2] = {sides[0].piece.note, sides[1].piece.note};
+        const TokenPlace place = sides[1].piece.place;
         if (end0 || end1 || !sameToken(sides)) {
             for (int f = 0; f < 2; ++f) {
                 c.places[f] = sides[f].piece.place;
@@ -221,6 +270,8 @@ Verdict compareTokens(TokenCompareState &c, const PieceSource (&sources)[2])
             c.shorterFile = end0 ? 1 : end1 ? 2 : 0;
             return Verdict::Different;
         }
+        if ((notes[0].kinds | notes[1].kinds) != 0)
+            countAllowed(c, notes[0], notes[1], place);
     }
 }
 

@@ -5,10 +5,12 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "common/source_stream.h"
 #include "console/spool.h"
 #include "compare/compare.h"
+#include "rewrites/rewrites.h"
 #include "tokens/show.h"
 #include "tokens/tokens.h"
 
@@ -23,12 +25,18 @@ struct PieceSource {
 // The stream a lexer hands out.
 PieceSource lexerPieces(Lexer &lexer);
 
-// A lexer's stream passed on as it is, each token listed on the way, one per line.
+// The stream a rewriter hands out.
+PieceSource rewrittenPieces(Rewriter &rewriter);
+
+// Where a rewriter takes a lexer's stream from.
+RewriteSource lexerSource(Lexer &lexer);
+
+// A stream passed on as it is, each token listed on the way, one per line.
 struct TokenLister {
-    Lexer *lexer = nullptr;     // where the pieces come from
+    PieceSource inner;          // where the pieces come from
     Spool *listing = nullptr;   // where they are listed
 };
-PieceSource listedPieces(TokenLister &lister, Lexer &lexer, Spool &listing);
+PieceSource listedPieces(TokenLister &lister, PieceSource inner, Spool &listing);
 
 // What the comparison found.
 struct TokenCompareState {
@@ -37,7 +45,16 @@ struct TokenCompareState {
     char shown[2][kShownTokenSize + 1];    // the first bytes of each differing token, zero-terminated
     std::size_t shownLength[2] = {};       // bytes in shown (a token may hold a zero byte)
     int shorterFile = 0;                   // 1 or 2 when that stream ended first, else 0
+
+    // Rewrites accepted on the way (with --allow): where two equal tokens carry
+    // different notes, one of each kind either note names.
+    std::uint64_t allowed[kRewriteKinds] = {};
+    void (*allowedAt)(void *self, Rewrite r, TokenPlace place) = nullptr;  // told of each, with its place in
+    void *allowedSelf = nullptr;                                            // file 2, when set
 };
+
+// Writes "kind count, ..." of the rewrites counts holds, or "none", to out.
+void allowedList(const std::uint64_t (&counts)[kRewriteKinds], std::string &out);
 
 // Compares the streams sources[0] and sources[1] hand out, token by token:
 // kinds and keys. Returns Different when they differ, with c telling where;

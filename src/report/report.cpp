@@ -104,6 +104,18 @@ void side(std::string &out, const char *key, const PairFacts &p, int f)
     out += '}';
 }
 
+// "allowed": each rewrite's count.
+void allowedField(std::string &out, const std::uint64_t *counts)
+{
+    out += ",\"allowed\":{";
+    for (int k = 0; k < kRewriteKinds; ++k) {
+        out += k > 0 ? ",\"" : "\"";
+        out += rewriteName(static_cast<Rewrite>(k));
+        out += "\":" + std::to_string(counts[k]);
+    }
+    out += '}';
+}
+
 void jsonPair(const PairFacts &p, std::string &out)
 {
     out += "{\"type\":\"pair\",\"path\":";
@@ -113,6 +125,8 @@ void jsonPair(const PairFacts &p, std::string &out)
         field(out, "language", p.language);
     if (p.reason)
         field(out, "reason", p.reason);
+    if (p.allowed)
+        allowedField(out, p.allowed);
     side(out, "first", p, 0);
     side(out, "second", p, 1);
     out += "}\n";
@@ -338,6 +352,8 @@ void reportEnd(ReportWriter &w, const ReportCounts &c, std::string &out)
         }
         out += '}';
     }
+    if (c.byRewrite)
+        allowedField(out, c.allowed);
     out += "}\n";
 }
 

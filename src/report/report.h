@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "common/settings.h"
+#include "rewrites/rewrites.h"
 #include "compare/compare.h"
 #include "compare/token_compare.h"
 
@@ -48,6 +49,7 @@ struct PairFacts {
     const char *reason = nullptr;              // Failed: why
     const char *language = nullptr;            // with --tokens: the language's name, "other" when none
     const DifferenceFacts *difference = nullptr;  // NotEquivalent: where
+    const std::uint64_t *allowed = nullptr;    // with --allow: the rewrites accepted, kRewriteKinds counts
 };
 
 // The counts of a run's summary, as the text summary has them.
@@ -59,6 +61,8 @@ struct ReportCounts {
     long long onlyOne = 0;
     bool byLanguage = false;    // --tokens: languages holds the pairs compared per language
     std::vector<std::pair<std::string, long long>> languages;  // name and count, in the text summary's order
+    bool byRewrite = false;     // --allow: allowed holds the rewrites accepted
+    std::uint64_t allowed[kRewriteKinds] = {};
 };
 
 // One report being written.

@@ -65,6 +65,8 @@ struct WindowToken {
     TokenPlace place;
     std::size_t offset = 0;     // where its key starts in the window's key store
     std::size_t length = 0;     // bytes of its key
+    bool whole = true;          // its whole key is held; false for a token too long to hold, whose first
+                                // bytes only are: rules see it as an operand they never rewrite
     bool dropped = false;       // a rule took it out of the stream
     RewriteNote note;           // the note it goes out with
 };
@@ -77,8 +79,8 @@ struct RewriteWindow {
     std::size_t count = 0;      // tokens held
     bool complete = false;      // no token will join before those held go out: the last held is End, or a
                                 // barrier (a token too long to hold) follows them, or the window is full
-    char keys[kRewriteKeyBytes];
-    std::size_t keyUsed = 0;
+    char *keys = nullptr;       // the key store: the held tokens' keys, and canonical forms
+    std::size_t keyUsed = 0;    // bytes of it in use
     RewriteSet allow = 0;       // the rewrites this run accepts
     Language language = Language::CFamily;
 };
@@ -87,7 +89,7 @@ struct RewriteWindow {
 inline WindowToken &windowAt(RewriteWindow &w, std::uint64_t i) { return w.tokens[i % kRewriteTokens]; }
 inline std::uint64_t windowEnd(const RewriteWindow &w) { return w.first + w.count; }
 
-// Whether token i is held, a Code token, and its key is the text s.
+// Whether token i is held whole, a Code token, and its key is the text s.
 bool tokenIs(RewriteWindow &w, std::uint64_t i, const char *s);
 // Its key as a pointer into the key store (valid until the window takes more tokens).
 const char *tokenKey(RewriteWindow &w, std::uint64_t i);
@@ -105,6 +107,10 @@ void dropToken(RewriteWindow &w, std::uint64_t i, Rewrite r, std::uint64_t onto)
 // nothing, when the key store has no room (the token then stays as written).
 bool replaceKey(RewriteWindow &w, std::uint64_t i, Rewrite r, const char *bytes, std::size_t n);
 
+// Takes token i out of the stream as rewrite r, noting it on the next kept
+// token after it; returns false, dropping nothing, when that is not held.
+bool dropBefore(RewriteWindow &w, std::uint64_t i, Rewrite r);
+
 // A language's rules. scan looks at the held tokens and decides every rewrite
 // it makes on tokens before the index it returns, which is at least
 // w.first + 1 when w.complete (every held token then, when its last is End);
@@ -119,5 +125,38 @@ struct RewriteRules {
 
 // The rules of each language, or nullptr when it has none.
 const RewriteRules *rewriteRules(Language language);
+
+// Where a rewriter takes its pieces from.
+struct RewriteSource {
+    void *self = nullptr;
+    void (*next)(void *self, TokenPiece &piece) = nullptr;
+};
+
+constexpr std::size_t kRewriteStateBytes = 16384;  // the most state a language's rules keep
+
+// The stage itself: a stream's tokens in, the canonical stream out. Large:
+// allocate it once and reuse it.
+struct Rewriter {
+    RewriteSource source;
+    const RewriteRules *rules = nullptr;       // nullptr: the stream goes through as it is
+    RewriteWindow window;
+    char keyStores[2][kRewriteKeyBytes];       // the window's key store and the one it is compacted into
+    int store = 0;                             // which of them the window uses
+    alignas(std::max_align_t) unsigned char state[kRewriteStateBytes];
+    std::uint64_t ready = 0;                   // tokens before this absolute index are decided
+    bool barrier = false;                      // the window's last token is a long one, cut
+    TokenPiece pendingPiece;                   // the rest of that token's last piece taken
+    bool passing = false;                      // handing out the rest of a long token as it comes
+    bool ended = false;                        // the End token has gone out
+};
+
+// Starts rewriter on a stream of language that source hands out; allow says
+// which rewrites to accept.
+void rewriterStart(Rewriter &rewriter, Language language, RewriteSet allow, RewriteSource source);
+
+// Gives the next piece of the canonical stream: whole tokens with their
+// notes, but for a token too long to hold, which goes out in its pieces as
+// it came, with no note.
+void rewriterNext(Rewriter &rewriter, TokenPiece &piece);
 
 #endif

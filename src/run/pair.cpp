@@ -157,10 +157,21 @@ PairOutcome compareOpen(Sides &s, const RunSettings &settings, const Language (&
         PieceSource pieces[2];
         for (int f = 0; f < 2; ++f) {
             lexerStart(t.lexers[f], languages[f], options, s.sources[f]);
-            pieces[f] = settings.listNormalized ? listedPieces(t.listers[f], t.lexers[f], result.listings[f])
-                                                : lexerPieces(t.lexers[f]);
+            pieces[f] = lexerPieces(t.lexers[f]);
+            if (settings.allow) {
+                rewriterStart(t.rewriters[f], languages[f], settings.allow, lexerSource(t.lexers[f]));
+                pieces[f] = rewrittenPieces(t.rewriters[f]);
+            }
+            if (settings.listNormalized)
+                pieces[f] = listedPieces(t.listers[f], pieces[f], result.listings[f]);
         }
+        AllowedLines where{&result.allowedLines, names[1]};
+        t.comparison.allowedAt = settings.allow && settings.showWhere ? reportAllowedAt : nullptr;
+        t.comparison.allowedSelf = &where;
         verdict = compareTokens(t.comparison, pieces);
+        t.comparison.allowedAt = nullptr;
+        for (int k = 0; k < kRewriteKinds; ++k)
+            result.allowed[k] = t.comparison.allowed[k];
         empty = lexerEmpty(t.lexers[0]) || lexerEmpty(t.lexers[1]);
     } else {
         TextProducer texts[2];

@@ -34,6 +34,9 @@ constexpr int kExitTrouble = 2;    // usage screen, or a run that stopped early
 // What a token comparison works on; allocated only for one.
 struct TokenState {
     Lexer lexers[2];                      // each source's token stream
+    Rewriter rewriters[2];                // with --allow, each stream in canonical form
+    FirstPiece firsts[2];                 // with --allow (single run), each lexer's stream from its first piece
+    KeyWriter writers[2];                 // with --allow (single run), each canonical stream into its temporary file
     TokenPump pumps[2];                   // each stream lexed on its own thread (single run)
     TokenLister listers[2];               // with switch L, each stream listed as it is compared (tree runs)
     TokenCompareState comparison;         // where the token comparison found a difference
@@ -50,6 +53,16 @@ struct RunState {
     CompareState comparison;              // blocks and counters of the block comparison
     std::unique_ptr<TokenState> tokens;   // with --tokens, the token comparison's state
 };
+
+// Where --where's lines of the rewrites --allow accepted go: a spool, or
+// the reports when null; name is file 2's.
+struct AllowedLines {
+    Spool *spool = nullptr;
+    const char *name = "";
+};
+
+// Writes the line of one accepted rewrite; self is an AllowedLines.
+void reportAllowedAt(void *self, Rewrite r, TokenPlace place);
 
 // How the lexers read under settings (--comments, --sorted-includes).
 LexOptions lexOptions(const RunSettings &settings);

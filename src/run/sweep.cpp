@@ -29,6 +29,7 @@ struct Tally {
     long long onlyOne = 0;
     long long notCompared = 0;  // of the failed ones, those with no token rules for their kind
     long long byLanguage[kLanguageNames + 1] = {};  // pairs compared, by languageIndex
+    std::uint64_t allowed[kRewriteKinds] = {};      // with --allow, the rewrites accepted, by kind
 };
 
 // Everything the workers and the printer share.
@@ -115,6 +116,17 @@ void printResult(const WalkList &list, const WalkEntry &entry, PairResult &resul
 {
     spoolCopy(result.listings[0]);
     spoolCopy(result.listings[1]);
+    bool allowed = false;
+    for (int k = 0; k < kRewriteKinds; ++k) {
+        tally.allowed[k] += result.allowed[k];
+        allowed = allowed || result.allowed[k] > 0;
+    }
+    if (allowed) {
+        std::string counts;
+        allowedList(result.allowed, counts);
+        consoleMessage("Matchling==> Allowed rewrites in %s: %s \n", entry.path.c_str(), counts.c_str());
+    }
+    spoolCopy(result.allowedLines);
     switch (result.outcome) {
     case PairOutcome::Equivalent:
         ++tally.equivalent;
@@ -202,6 +214,8 @@ void reportResult(ReportWriter &writer, const WalkList &list, const WalkEntry &e
         p.reason = "no token rules for this kind of file";
     p.language = settings.tokens ? languageName(result.language) : nullptr;
     p.difference = &result.difference;
+    if (settings.allow && (result.outcome == PairOutcome::Equivalent || result.outcome == PairOutcome::Different))
+        p.allowed = result.allowed;
     std::string out;
     reportPair(writer, p, out);
     if (!out.empty())
@@ -210,8 +224,11 @@ void reportResult(ReportWriter &writer, const WalkList &list, const WalkEntry &e
 
 bool printsSomething(const PairResult &result)
 {
+    bool allowed = false;
+    for (std::uint64_t n : result.allowed)
+        allowed = allowed || n > 0;
     return (result.outcome != PairOutcome::Equivalent && result.outcome != PairOutcome::Unchanged) ||
-           !result.listings[0].text.empty() || !result.listings[1].text.empty();
+           !result.listings[0].text.empty() || !result.listings[1].text.empty() || allowed;
 }
 
 // Prints the results in list order as they are done, each also in writer's
@@ -233,6 +250,7 @@ Tally printInOrder(Sweep &sweep, ReportWriter &writer)
         }
         if (sweep.outcomes) {
             (*sweep.outcomes)[i] = result.outcome;
+            spoolDrop(result.allowedLines);
             spoolDrop(result.output);
             spoolDrop(result.listings[0]);
             spoolDrop(result.listings[1]);
@@ -302,6 +320,9 @@ int sweepList(const WalkList &list, const SweepSettings &settings)
         counts.onlyOne = t.onlyOne;
         counts.byLanguage = settings.settings->tokens;
         counts.languages = languageCounts(t);
+        counts.byRewrite = settings.settings->allow != 0;
+        for (int k = 0; k < kRewriteKinds; ++k)
+            counts.allowed[k] = t.allowed[k];
         out.clear();
         reportEnd(writer, counts, out);
         consoleRecord(out.data(), out.size());
@@ -311,6 +332,11 @@ int sweepList(const WalkList &list, const SweepSettings &settings)
         consoleMessage("Matchling==> %lld files skipped (no token rules for their kind) \n", settings.skipped);
     if (settings.settings->tokens)
         printLanguages(t);
+    if (settings.settings->allow) {
+        std::string counts;
+        allowedList(t.allowed, counts);
+        consoleMessage("Matchling==> Allowed rewrites: %s \n", counts.c_str());
+    }
     consoleMessage("Matchling==> %lld pairs compared: %lld equivalent, %lld not equivalent, %lld failed, "
                    "%lld only on one side \n",
                    t.equivalent + t.different + t.failed, t.equivalent, t.different, t.failed, t.onlyOne);

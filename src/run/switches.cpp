@@ -8,6 +8,7 @@
 #include "console/console.h"
 #include "languages/languages.h"
 #include "report/report.h"
+#include "rewrites/rewrites.h"
 
 namespace {
 
@@ -15,7 +16,7 @@ constexpr int kMostJobs = 1024;  // the most pairs compared at once that --jobs 
 constexpr int kMostSeconds = 86400;  // the longest time a formatter may run on one file that --timeout takes
 
 // The long options that stand as whole arguments after the names.
-enum class Option { None, Where, ExitStatus, Tokens, Comments, SortedIncludes, Jobs, Language, Timeout, Format };
+enum class Option { None, Where, ExitStatus, Tokens, Comments, SortedIncludes, Jobs, Language, Timeout, Format, Allow };
 
 Option optionNamed(const char *arg)
 {
@@ -28,6 +29,7 @@ Option optionNamed(const char *arg)
         {"--sorted-includes", Option::SortedIncludes}, {"--sorted-imports", Option::SortedIncludes},
         {"--jobs", Option::Jobs},            {"--language", Option::Language},
         {"--timeout", Option::Timeout},      {"--format", Option::Format},
+        {"--allow", Option::Allow},
     };
     for (const auto &o : options)
         if (!std::strcmp(arg, o.name))
@@ -116,6 +118,23 @@ bool readLongOptions(int argc, char **argv, int first, RunSettings &flags)
             }
             ++i;
             break;
+        case Option::Allow: {
+            RewriteSet set = 0;
+            const char *bad = nullptr;
+            std::size_t badLength = 0;
+            if (i + 1 >= argc || !parseRewriteList(argv[i + 1], set, bad, badLength)) {
+                std::string names = "all";
+                for (int k = 0; k < kRewriteKinds; ++k)
+                    names += std::string(", ") + rewriteName(static_cast<Rewrite>(k));
+                if (badLength > 0)
+                    consoleMessage("Matchling==>  Unknown rewrite %.*s \n", static_cast<int>(badLength), bad);
+                consoleMessage("Matchling==>  Option --allow needs one or more of: %s \n", names.c_str());
+                return false;
+            }
+            flags.allow = static_cast<std::uint16_t>(flags.allow | set);
+            ++i;
+            break;
+        }
         case Option::None:
             if (arg[0] == '-' && arg[1] == '-') {
                 consoleMessage("Matchling==>  Unknown option %s \n", arg);
@@ -128,6 +147,7 @@ bool readLongOptions(int argc, char **argv, int first, RunSettings &flags)
     const char *needsTokens = flags.comments                        ? "--comments"
                               : flags.sortedIncludes                ? sortedName
                               : flags.language != Language::Unknown ? "--language"
+                              : flags.allow != 0                    ? "--allow"
                                                                     : nullptr;
     if (needsTokens && !flags.tokens) {
         consoleMessage("Matchling==>  Option %s needs --tokens \n", needsTokens);

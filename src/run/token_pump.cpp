@@ -303,6 +303,62 @@ Verdict compareKeyStreams(TokenPump (&pumps)[2], TokenCompareState &c)
     }
 }
 
+namespace {
+
+void nextAfterFirst(void *self, TokenPiece &piece)
+{
+    FirstPiece &from = *static_cast<FirstPiece *>(self);
+    if (!from.given) {
+        from.given = true;
+        piece = from.first;
+        return;
+    }
+    lexerNext(*from.lexer, piece);
+}
+
+void nextWritten(void *self, TokenPiece &piece)
+{
+    KeyWriter &w = *static_cast<KeyWriter *>(self);
+    w.inner.next(w.inner.self, piece);
+    if (w.failed)
+        return;
+    std::FILE *out = w.output;
+    bool ok = !piece.first || std::fputc(static_cast<unsigned char>(piece.kind), out) != EOF;
+    // Each zero byte of the key as 0x00 0x01, then 0x00 0x00 after the token.
+    for (std::size_t i = 0; ok && i < piece.length;) {
+        const void *zero = std::memchr(piece.bytes + i, 0, piece.length - i);
+        const std::size_t n = zero ? static_cast<std::size_t>(static_cast<const char *>(zero) - piece.bytes) - i
+                                   : piece.length - i;
+        ok = std::fwrite(piece.bytes + i, 1, n, out) == n;
+        i += n;
+        if (ok && zero) {
+            ok = std::fputc(0, out) != EOF && std::fputc(1, out) != EOF;
+            ++i;
+        }
+    }
+    if (ok && piece.last)
+        ok = std::fputc(0, out) != EOF && std::fputc(0, out) != EOF;
+    w.failed = !ok;
+}
+
+} // namespace
+
+RewriteSource firstThenLexer(FirstPiece &from, Lexer &lexer, const TokenPiece &first)
+{
+    from.lexer = &lexer;
+    from.first = first;
+    from.given = false;
+    return RewriteSource{&from, nextAfterFirst};
+}
+
+PieceSource writtenPieces(KeyWriter &writer, PieceSource inner, std::FILE *output)
+{
+    writer.inner = inner;
+    writer.output = output;
+    writer.failed = false;
+    return PieceSource{&writer, nextWritten};
+}
+
 void listKeyStream(std::FILE *stream)
 {
     char buffer[1 << 14];

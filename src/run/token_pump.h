@@ -63,6 +63,23 @@ void pumpStop(TokenPump &pump);
 // with c telling where; prints nothing.
 Verdict compareKeyStreams(TokenPump (&pumps)[2], TokenCompareState &c);
 
+// A lexer's stream from a piece it already gave.
+struct FirstPiece {
+    Lexer *lexer = nullptr;
+    TokenPiece first;
+    bool given = false;
+};
+RewriteSource firstThenLexer(FirstPiece &from, Lexer &lexer, const TokenPiece &first);
+
+// A stream passed on as it is, its key stream written to output on the way
+// (as a pump writes it).
+struct KeyWriter {
+    PieceSource inner;
+    std::FILE *output = nullptr;
+    bool failed = false;  // a write failed; nothing more is written
+};
+PieceSource writtenPieces(KeyWriter &writer, PieceSource inner, std::FILE *output);
+
 // Lists the tokens of the key stream that stream holds, one per line, where
 // reports go.
 void listKeyStream(std::FILE *stream);

@@ -138,13 +138,16 @@ int startTokens(RunState &run, const RunSettings &settings, int f, TokenPiece &f
 
 // Reports what went wrong with source f while it was lexed and closes it and
 // its temporary file; returns 0, or 1 when the run stops here.
-int finishTokens(RunState &run, int f)
+int finishTokens(RunState &run, const RunSettings &settings, int f)
 {
     Preparation &p = run.preparations[f];
     const TokenPump &pump = run.tokens->pumps[f];
-    if (pump.writeFailed) {
+    // The streams compared token by token are read to their ends, or to the difference.
+    const bool writeFailed = settings.allow ? run.tokens->writers[f].failed : pump.writeFailed;
+    const bool moreAfterFailure = settings.allow ? writeFailed : pump.moreAfterFailure;
+    if (writeFailed) {
         reportWriteFailure(p);
-        if (pump.moreAfterFailure) {
+        if (moreAfterFailure) {
             reportAbort();
             return 1;
         }
@@ -178,15 +181,30 @@ int compareTokenStreams(RunState &run, const RunSettings &settings, Verdict &ver
         if (startTokens(run, settings, f, first[f]) != 0)
             return 1;
 
-    // 4-5. Both lexed at once, compared as they come.
+    // 4-5. Both lexed at once, compared as they come; with --allow, both
+    // rewritten and compared here, token by token.
     TokenState &t = *run.tokens;
+    if (settings.allow) {
+        PieceSource pieces[2];
+        for (int f = 0; f < 2; ++f) {
+            rewriterStart(t.rewriters[f], run.languages[f], settings.allow,
+                          firstThenLexer(t.firsts[f], t.lexers[f], first[f]));
+            pieces[f] = writtenPieces(t.writers[f], rewrittenPieces(t.rewriters[f]), run.preparations[f].output);
+        }
+        AllowedLines where{nullptr, run.fileNames[1].c_str()};
+        t.comparison.allowedAt = settings.showWhere ? reportAllowedAt : nullptr;
+        t.comparison.allowedSelf = &where;
+        verdict = compareTokens(t.comparison, pieces);
+        t.comparison.allowedAt = nullptr;
+    } else {
+        for (int f = 0; f < 2; ++f)
+            pumpStart(t.pumps[f], t.lexers[f], first[f], run.preparations[f].output);
+        verdict = compareKeyStreams(t.pumps, t.comparison);
+        for (TokenPump &pump : t.pumps)
+            pumpStop(pump);
+    }
     for (int f = 0; f < 2; ++f)
-        pumpStart(t.pumps[f], t.lexers[f], first[f], run.preparations[f].output);
-    verdict = compareKeyStreams(t.pumps, t.comparison);
-    for (TokenPump &pump : t.pumps)
-        pumpStop(pump);
-    for (int f = 0; f < 2; ++f)
-        if (finishTokens(run, f) != 0)
+        if (finishTokens(run, settings, f) != 0)
             return 1;
 
     // 6. The streams as compared, and where they differ.
@@ -196,6 +214,11 @@ int compareTokenStreams(RunState &run, const RunSettings &settings, Verdict &ver
     if (verdict == Verdict::Different) {
         const char *const names[2] = {run.fileNames[0].c_str(), run.fileNames[1].c_str()};
         reportTokenDifference(t.comparison, names, Reopener{&run, reopenByName, closeReopened});
+    }
+    if (settings.allow) {
+        std::string counts;
+        allowedList(t.comparison.allowed, counts);
+        consoleMessage("Matchling==> Allowed rewrites: %s \n", counts.c_str());
     }
     return 0;
 }
@@ -220,8 +243,14 @@ void reportSingle(RunState &run, const RunSettings &settings, bool different)
     pair.status = different ? PairStatus::NotEquivalent : PairStatus::Equivalent;
     pair.difference = &difference;
     pair.language = settings.tokens ? languageName(run.languages[0]) : nullptr;
+    if (settings.allow)
+        pair.allowed = run.tokens->comparison.allowed;
     ReportCounts counts;
     (different ? counts.different : counts.equivalent) = 1;
+    counts.byRewrite = settings.allow != 0;
+    if (counts.byRewrite)
+        for (int k = 0; k < kRewriteKinds; ++k)
+            counts.allowed[k] = run.tokens->comparison.allowed[k];
     if (settings.tokens) {
         counts.byLanguage = true;
         counts.languages.emplace_back(languageName(run.languages[0]), 1);

@@ -1,5 +1,7 @@
 // The source lines of the first difference, for --where.
 #include <cstdint>
+#include <cstdio>
+#include <string>
 
 #include "console/console.h"
 #include "run/run_state.h"
@@ -65,4 +67,20 @@ void differenceLines(RunState &run, const RunSettings &settings, const Reopener 
 {
     for (int f = 0; f < 2; ++f)
         lines[f] = placeLine(run, settings, f, sources, sideOf(run, f));
+}
+
+void reportAllowedAt(void *self, Rewrite r, TokenPlace place)
+{
+    const AllowedLines &to = *static_cast<const AllowedLines *>(self);
+    char line[96];
+    const int n = std::snprintf(line, sizeof line, "Matchling==> Allowed %s at line %lld, column %lld of ",
+                                rewriteName(r), static_cast<long long>(place.line),
+                                static_cast<long long>(place.column));
+    std::string text(line, n > 0 ? static_cast<std::size_t>(n) : 0);
+    text += to.name;
+    text += " \n";
+    if (to.spool)
+        spoolWrite(*to.spool, text.data(), text.size());
+    else
+        consoleMessage("%s", text.c_str());
 }

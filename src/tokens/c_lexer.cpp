@@ -689,7 +689,7 @@ bool csRawStep(Lexer &lx, TokenPiece &piece)
             newLine(lx, e);
             r.line = e + 1;
             r.phase = CSharpRawPhase::Line;
-            piece = TokenPiece{TokenKind::Code, lx.firstPiece, false, lx.place, "\n", 1};
+            piece = TokenPiece{TokenKind::Code, lx.firstPiece, false, lx.place, "\n", 1, RewriteNote{}};
             lx.firstPiece = false;
             return true;
         }
