@@ -224,13 +224,13 @@ enum class Outcome { Done, Wait };
 Outcome bodyBraces(RewriteWindow &w, std::uint64_t open)
 {
     if (open >= windowEnd(w))
-        return w.complete ? Outcome::Done : Outcome::Wait;
+        return Outcome::Wait;
     if (!tokenIs(w, open, "{") || windowAt(w, open).dropped)
         return Outcome::Done;
     std::uint64_t close = matchingClose(w, open);
     std::uint64_t after = close < windowEnd(w) ? nextKept(w, close) : windowEnd(w);
     if (after >= windowEnd(w))
-        return w.complete ? Outcome::Done : Outcome::Wait;
+        return Outcome::Wait;
     if (close == open + 1 || statementEnd(w, open + 1, close, 0) != close)
         return Outcome::Done;
     if (tokenIs(w, after, "else") && holdsOpenIf(w, open + 1, close))
@@ -246,12 +246,12 @@ Outcome bodyBraces(RewriteWindow &w, std::uint64_t open)
 Outcome wholeParens(RewriteWindow &w, std::uint64_t open, bool toSemicolon, std::uint64_t outer)
 {
     if (open >= windowEnd(w))
-        return w.complete ? Outcome::Done : Outcome::Wait;
+        return Outcome::Wait;
     if (!tokenIs(w, open, "(") || windowAt(w, open).dropped)
         return Outcome::Done;
     std::uint64_t close = matchingClose(w, open);
     if (close + 1 >= windowEnd(w))
-        return w.complete ? Outcome::Done : Outcome::Wait;
+        return Outcome::Wait;
     bool whole = toSemicolon ? tokenIs(w, close + 1, ";") : close + 1 == outer;
     if (!whole || close == open + 1)
         return Outcome::Done;
@@ -262,7 +262,7 @@ Outcome wholeParens(RewriteWindow &w, std::uint64_t open, bool toSemicolon, std:
             i = matchingClose(w, i);
     }
     dropToken(w, open, Rewrite::Parens, open + 1);
-    dropToken(w, close, Rewrite::Parens, nextKept(w, close));
+    dropToken(w, close, Rewrite::Parens, open + 1);
     return Outcome::Done;
 }
 
@@ -397,7 +397,7 @@ void rewriteNumber(RewriteWindow &w, std::uint64_t i)
 {
     const WindowToken &t = windowAt(w, i);
     const char *s = tokenKey(w, i);
-    if (t.length == 0 || t.length + 8 > kJavaNumberBytes)
+    if (!t.whole || t.length == 0 || t.length + 8 > kJavaNumberBytes)
         return;
     char out[2 * kJavaNumberBytes];
     std::size_t used = 0;
@@ -418,7 +418,7 @@ Outcome trailingComma(RewriteWindow &w, JavaState &st, std::uint64_t i)
         return Outcome::Done;
     std::uint64_t after = nextKept(w, i);
     if (after >= windowEnd(w))
-        return w.complete ? Outcome::Done : Outcome::Wait;
+        return Outcome::Wait;
     if (tokenIs(w, after, "}") || (h == Holds::EnumBody && tokenIs(w, after, ";")))
         dropToken(w, i, Rewrite::Commas, after);
     return Outcome::Done;
@@ -432,12 +432,12 @@ Outcome decide(RewriteWindow &w, JavaState &st, std::uint64_t i)
     if (tokenIs(w, i, "if") || tokenIs(w, i, "while") || tokenIs(w, i, "for") || tokenIs(w, i, "switch") ||
         tokenIs(w, i, "synchronized")) {
         if (i + 1 >= windowEnd(w))
-            return w.complete ? Outcome::Done : Outcome::Wait;
+            return Outcome::Wait;
         if (!tokenIs(w, i + 1, "("))
             return Outcome::Done;
         std::uint64_t close = matchingClose(w, i + 1);
         if (close + 1 >= windowEnd(w))
-            return w.complete ? Outcome::Done : Outcome::Wait;
+            return Outcome::Wait;
         bool body = tokenIs(w, i, "if") || tokenIs(w, i, "while") || tokenIs(w, i, "for");
         if (braces && body && bodyBraces(w, close + 1) == Outcome::Wait)
             return Outcome::Wait;
@@ -514,13 +514,17 @@ std::uint64_t javaScan(RewriteWindow &w, void *state)
         st.next = w.first;
     while (st.next < windowEnd(w)) {
         std::uint64_t i = st.next;
-        if (!windowAt(w, i).dropped && decide(w, st, i) == Outcome::Wait)
+        // A decision that lacks tokens waits for them, unless the window
+        // already starts at it and is full: then it is given up.
+        if (!windowAt(w, i).dropped && decide(w, st, i) == Outcome::Wait && (!w.complete || i > w.first))
             return i;
         advance(w, st, i);
         st.next = i + 1;
     }
     return windowEnd(w);
 }
+
+static_assert(sizeof(JavaState) <= kRewriteStateBytes, "the Java rules' state fits the rewriter's");
 
 } // namespace
 

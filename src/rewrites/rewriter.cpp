@@ -36,6 +36,8 @@ void noteRewrite(RewriteNote &note, Rewrite r, TokenPlace place)
 // The rules of each language that has some, one a line.
 const RewriteRules *const kRuleTable[] = {
     nullptr,
+    &kJavaRules,
+    &kRustRules,
 };
 
 // Moves the held tokens' keys into the other store, in order, so that the

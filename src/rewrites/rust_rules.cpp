@@ -126,11 +126,6 @@ bool isClose(RewriteWindow &w, std::uint64_t i)
 // What a decision found: done, or the tokens it needs are not all held yet.
 enum class Outcome { Done, Wait };
 
-Outcome notHeld(const RewriteWindow &w)
-{
-    return w.complete ? Outcome::Done : Outcome::Wait;
-}
-
 // True when the block open .. close holds one expression (see the top).
 bool singleExpression(RewriteWindow &w, std::uint64_t open, std::uint64_t close)
 {
@@ -169,13 +164,13 @@ Outcome matchArm(RewriteWindow &w, RustState &st, std::uint64_t arrow)
     bool braces = w.allow & rewriteBit(Rewrite::Braces), commas = w.allow & rewriteBit(Rewrite::Commas);
     std::uint64_t b = arrow + 1;
     if (b >= windowEnd(w))
-        return notHeld(w);
+        return Outcome::Wait;
     if (tokenIs(w, b, "{") && !windowAt(w, b).dropped) {
         std::uint64_t c = matchingClose(w, b);
         std::uint64_t after = c < windowEnd(w) ? nextKept(w, c) : windowEnd(w);
         std::uint64_t then = after < windowEnd(w) && tokenIs(w, after, ",") ? nextKept(w, after) : after;
         if (then >= windowEnd(w))
-            return notHeld(w);
+            return Outcome::Wait;
         if (braces && singleExpression(w, b, c) && !tokenIs(w, after, ".") && !tokenIs(w, after, "?") &&
             st.separatorCount < kRustNesting) {
             if (tokenIs(w, then, "}")) {
@@ -183,8 +178,9 @@ Outcome matchArm(RewriteWindow &w, RustState &st, std::uint64_t arrow)
                 dropToken(w, c, Rewrite::Braces, b + 1);
                 return Outcome::Done;
             }
+            // The separator carries the whole rewrite, so that it counts once.
             if (replaceKey(w, c, Rewrite::Braces, ",", 1)) {
-                dropToken(w, b, Rewrite::Braces, b + 1);
+                dropToken(w, b, Rewrite::Braces, c);
                 if (after != then)
                     dropToken(w, after, Rewrite::Braces, c);
                 st.separators[st.separatorCount++] = c;
@@ -201,7 +197,7 @@ Outcome matchArm(RewriteWindow &w, RustState &st, std::uint64_t arrow)
         if (isOpen(w, i)) {
             i = matchingClose(w, i);
             if (i >= windowEnd(w))
-                return notHeld(w);
+                return Outcome::Wait;
             continue;
         }
         if (isClose(w, i) || tokenIs(w, i, "<") || tokenIs(w, i, "<<") || tokenIs(w, i, "|") ||
@@ -210,13 +206,13 @@ Outcome matchArm(RewriteWindow &w, RustState &st, std::uint64_t arrow)
         if (tokenIs(w, i, ",")) {
             std::uint64_t then = nextKept(w, i);
             if (then >= windowEnd(w))
-                return notHeld(w);
+                return Outcome::Wait;
             if (!tokenIs(w, then, "}") && !windowAt(w, i).dropped)
                 replaceKey(w, i, Rewrite::Braces, ",", 1);
             return Outcome::Done;
         }
     }
-    return notHeld(w);
+    return Outcome::Wait;
 }
 
 // The comma at i: dropped when it trails a list whose closing bracket gives
@@ -229,7 +225,7 @@ Outcome trailingComma(RewriteWindow &w, RustState &st, std::uint64_t i)
     bool inside = st.depth > 0;
     std::uint64_t after = nextKept(w, i);
     if (after >= windowEnd(w))
-        return notHeld(w);
+        return Outcome::Wait;
     bool drop = false;
     if (tokenIs(w, after, ")"))
         drop = inside && (l.afterName || (l.commas > 0 && !l.risky));
@@ -369,7 +365,7 @@ bool rustNumber(const char *s, std::size_t n, char *out, std::size_t &used)
 void rewriteNumber(RewriteWindow &w, std::uint64_t i)
 {
     const WindowToken &t = windowAt(w, i);
-    if (t.length + 8 > kRustNumberBytes)
+    if (!t.whole || t.length + 8 > kRustNumberBytes)
         return;
     char out[2 * kRustNumberBytes];
     std::size_t used = 0;
@@ -547,13 +543,18 @@ std::uint64_t rustScan(RewriteWindow &w, void *state)
         st.next = w.first;
     while (st.next < windowEnd(w)) {
         std::uint64_t i = st.next;
-        if (!windowAt(w, i).dropped && windowAt(w, i).kind == TokenKind::Code && decide(w, st, i) == Outcome::Wait)
+        // A decision that lacks tokens waits for them, unless the window
+        // already starts at it and is full: then it is given up.
+        if (!windowAt(w, i).dropped && windowAt(w, i).kind == TokenKind::Code && decide(w, st, i) == Outcome::Wait &&
+            (!w.complete || i > w.first))
             return i;
         advance(w, st, i);
         st.next = i + 1;
     }
     return windowEnd(w);
 }
+
+static_assert(sizeof(RustState) <= kRewriteStateBytes, "the Rust rules' state fits the rewriter's");
 
 } // namespace
 
