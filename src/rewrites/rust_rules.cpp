@@ -19,12 +19,16 @@
 //   or closure parameters, is left as written). The last arm's closing brace
 //   is dropped, its comma left to the commas rule;
 // - commas: a trailing comma before ')' when the parentheses hold two or more
-//   elements or follow a name (a call, a tuple struct, a function's
-//   parameters: `(a,)` alone is a one-element tuple); before ']' when the
-//   brackets hold two or more elements; before '}' of a match, a struct,
-//   enum or union definition, a use group, or a struct literal or pattern
-//   (not after `..`); the comma after a braced match arm. A list holding a
-//   '<', '|' or '..' outside brackets keeps its comma;
+//   elements (commas inside an open '<' not counted) or follow a name,
+//   closing generics or `fn` (a call, a tuple struct, parameters: `(a,)`
+//   alone is a one-element tuple); before ']' when the brackets hold two or
+//   more elements; before '}' of a match, a struct, enum or union
+//   definition, a use group, or a struct literal or pattern (not after
+//   `..`); before '>' while a '<' is open; before the '{' that ends a where
+//   clause; the comma after a braced match arm. A list holding a '|' or '..'
+//   outside brackets keeps its comma. The depth of '<' is a guess (it may
+//   compare): a wrong guess only keeps a comma, or drops one that leaves the
+//   source as invalid as it was;
 // - numbers: a literal by its radix, digits and suffix (the case of hex
 //   digits, digit separators, leading zeros, `1_u8` against `1u8`), a
 //   floating-point one by its decimal value and suffix (`1E5`, `1e5`,
