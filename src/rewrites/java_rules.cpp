@@ -56,7 +56,8 @@ struct JavaState {
     std::uint64_t next;                  // absolute index of the next token to look at
     std::uint32_t depth;                 // brackets open, also past kJavaNesting
     Holds holds[kJavaNesting];           // what each tracked bracket holds
-    bool declarations[kJavaNesting];     // a ';' stood at its level: an enum body past its constants, or no array initializer
+    bool declarations[kJavaNesting];     // a ';' stood at its level: an enum body past its constants,
+                                         // or a block taken for an array initializer
     bool enumPending;                    // an `enum` keyword waits for its body's '{'
     std::uint32_t enumDepth;             // the depth of that keyword
     Before before;                       // the previous token
@@ -512,11 +513,14 @@ std::uint64_t javaScan(RewriteWindow &w, void *state)
     JavaState &st = *static_cast<JavaState *>(state);
     if (st.next < w.first)
         st.next = w.first;
+    const bool endHeld = w.count > 0 && windowAt(w, windowEnd(w) - 1).kind == TokenKind::End;
     while (st.next < windowEnd(w)) {
         std::uint64_t i = st.next;
-        // A decision that lacks tokens waits for them, unless the window
-        // already starts at it and is full: then it is given up.
-        if (!windowAt(w, i).dropped && decide(w, st, i) == Outcome::Wait && (!w.complete || i > w.first))
+        // A decision that lacks tokens waits for them, unless none will
+        // come (the window holds End) or the window already starts at it and
+        // is full: then it is given up.
+        if (!windowAt(w, i).dropped && decide(w, st, i) == Outcome::Wait &&
+            (!w.complete || (i > w.first && !endHeld)))
             return i;
         advance(w, st, i);
         st.next = i + 1;

@@ -63,7 +63,20 @@ enum class Holds : unsigned char {
 enum class Pending : unsigned char { None, Block, Match, Fields };
 
 // What the previous token was.
-enum class Before : unsigned char { Other, Name, Keyword, PathSep, Use, Arrow, Dot, Greater, Generic, Close, Open, Comma };
+enum class Before : unsigned char {
+    Other,
+    Name,     // a name that is no keyword (`Self` counts)
+    Keyword,
+    PathSep,  // '::'
+    Use,      // `use`
+    Arrow,    // '=>'
+    Dot,      // '.'
+    Greater,  // a '>' that closes no '<'
+    Generic,  // a '>' that closes a '<'
+    Close,    // ')'
+    Open,     // '(', '[' or '{'
+    Comma,    // ','
+};
 
 // Facts of one open bracket's top level.
 struct Level {
@@ -545,12 +558,14 @@ std::uint64_t rustScan(RewriteWindow &w, void *state)
     RustState &st = *static_cast<RustState *>(state);
     if (st.next < w.first)
         st.next = w.first;
+    const bool endHeld = w.count > 0 && windowAt(w, windowEnd(w) - 1).kind == TokenKind::End;
     while (st.next < windowEnd(w)) {
         std::uint64_t i = st.next;
-        // A decision that lacks tokens waits for them, unless the window
-        // already starts at it and is full: then it is given up.
+        // A decision that lacks tokens waits for them, unless none will
+        // come (the window holds End) or the window already starts at it and
+        // is full: then it is given up.
         if (!windowAt(w, i).dropped && windowAt(w, i).kind == TokenKind::Code && decide(w, st, i) == Outcome::Wait &&
-            (!w.complete || i > w.first))
+            (!w.complete || (i > w.first && !endHeld)))
             return i;
         advance(w, st, i);
         st.next = i + 1;
