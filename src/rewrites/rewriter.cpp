@@ -38,6 +38,8 @@ const RewriteRules *const kRuleTable[] = {
     &kCFamilyRules,
     &kPythonRules,
     &kScriptRules,
+    &kJavaRules,
+    &kRustRules,
     nullptr,
 };
 

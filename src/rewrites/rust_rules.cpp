@@ -1,0 +1,585 @@
+// Rust's rules: the rewrites rustfmt makes (match_arm_blocks, trailing_comma,
+// match_block_trailing_comma, hex_literal_case) and the like, none of them
+// inside a macro invocation or definition (`name!(...)`, `name![...]`,
+// `name!{...}`, `macro_rules! name {...}`) or an attribute (`#[...]`,
+// `#![...]`), whose tokens a macro may read as written.
+//
+// - braces: a match arm's body `pat => expr,` against `pat => { expr }` and
+//   `pat => { expr },`. The block must hold one expression: no ';', no `let`,
+//   no item, no attribute, no statement macro at its start, and every block
+//   at its top level ends it or is followed by `else` (so `{ if a {} b }`,
+//   two statements, stays). A `{ expr }` body is a block expression whose
+//   value is expr's; rustfmt makes the same rewrite. (Temporaries made in
+//   expr are dropped at the end of the arm either way, as an arm is a
+//   terminating scope.) The block must not be followed by `.` or `?`, which
+//   would apply to it. The arm's end compares as one canonical separator:
+//   the closing brace of a braced body, or the comma after an unbraced one,
+//   found as the first comma outside brackets (an unbraced body holding a
+//   '<' or '|' outside brackets, which may hold commas of generic arguments
+//   or closure parameters, is left as written). The last arm's closing brace
+//   is dropped, its comma left to the commas rule;
+// - commas: a trailing comma before ')' when the parentheses hold two or more
+//   elements (commas inside an open '<' not counted) or follow a name,
+//   closing generics or `fn` (a call, a tuple struct, parameters: `(a,)`
+//   alone is a one-element tuple); before ']' when the brackets hold two or
+//   more elements; before '}' of a match, a struct, enum or union
+//   definition, a use group, or a struct literal or pattern (not after
+//   `..`); before '>' while a '<' is open; before the '{' that ends a where
+//   clause; the comma after a braced match arm. A list holding a '|' or '..'
+//   outside brackets keeps its comma. The depth of '<' is a guess (it may
+//   compare): a wrong guess only keeps a comma, or drops one that leaves the
+//   source as invalid as it was;
+// - numbers: a literal by its radix, digits and suffix (the case of hex
+//   digits, digit separators, leading zeros, `1_u8` against `1u8`), a
+//   floating-point one by its decimal value and suffix (`1E5`, `1e5`,
+//   `100000.0`). An unsuffixed literal never equals a suffixed one, nor two
+//   radixes each other; a number after '.' (a tuple field) stays as written.
+//
+// The scan reads the tokens once, keeping a stack of the brackets open
+// around the current one and what each holds; a decision that needs tokens
+// up to a bracket's match waits for them, and is given up (the tokens stay as
+// written) when the window is full first.
+#include <cstdio>
+#include <cstring>
+
+#include "rewrites/rules.h"
+
+namespace {
+
+constexpr std::size_t kRustNesting = 256;      // brackets tracked; deeper ones take no rewrite
+constexpr std::size_t kRustNumberBytes = 128;  // longest number rewritten; a longer one stays as written
+
+// What an open bracket holds.
+enum class Holds : unsigned char {
+    Other,     // parentheses, brackets, blocks
+    Match,     // the arms of a match
+    Fields,    // a struct, enum or union definition's fields or variants
+    Uses,      // a use group
+    Literal,   // a struct literal or pattern
+    Opaque,    // a macro's or attribute's tokens
+};
+
+// A keyword waiting for the '{' it opens at its depth.
+enum class Pending : unsigned char { None, Block, Match, Fields };
+
+// What the previous token was.
+enum class Before : unsigned char {
+    Other,
+    Name,     // a name that is no keyword (`Self` counts)
+    Keyword,
+    PathSep,  // '::'
+    Use,      // `use`
+    Arrow,    // '=>'
+    Dot,      // '.'
+    Greater,  // a '>' that closes no '<'
+    Generic,  // a '>' that closes a '<'
+    Close,    // ')'
+    Open,     // '(', '[' or '{'
+    Comma,    // ','
+};
+
+// Facts of one open bracket's top level.
+struct Level {
+    Holds holds;
+    bool afterName;    // a '(' right after a name or a ')'
+    bool semicolon;    // a ';' stood at its top level
+    bool risky;        // a '|' or '..' stood there
+    bool where;        // inside a where clause, before the '{' or ';' that ends it
+    bool fnNext;       // after `fn`: the next '(' holds parameters
+    std::uint16_t angle;   // '<' not yet closed by '>' (a guess: '<' may compare)
+    std::uint16_t commas;  // commas at its top level outside '<' (counting stops at its maximum)
+    Pending pending;   // a keyword at its top level waiting for its '{'
+    bool pattern;      // its top level is inside the pattern of `if let`, `while let` or `for`
+};
+
+struct RustState {
+    std::uint64_t next;                   // absolute index of the next token to look at
+    std::uint32_t depth;                  // brackets open, also past kRustNesting
+    Level levels[kRustNesting + 1];       // the source's top level, then each tracked bracket by depth
+    std::uint32_t opaqueFrom;             // brackets deeper than this are opaque (0: none)
+    bool opaqueNext;                      // the next open bracket is a macro's or attribute's
+    bool afterMacroRules;                 // `macro_rules !` came last: a name, then its brackets
+    bool macroRules;                      // the previous token is `macro_rules`
+    Before before;                        // the previous token
+    std::uint64_t separators[kRustNesting];  // '}' written as an arm separator ahead, innermost last
+    std::uint32_t separatorCount;
+};
+
+const char *const kKeywords[] = {
+    "as", "async", "await", "break", "const", "continue", "crate", "dyn", "else", "enum", "extern", "false", "fn",
+    "for", "if", "impl", "in", "let", "loop", "match", "mod", "move", "mut", "pub", "ref", "return", "self",
+    "static", "struct", "super", "trait", "true", "type", "unsafe", "use", "where", "while", "yield", "box",
+    "macro_rules", "union", "abstract", "become", "do", "final", "macro", "override", "priv", "typeof",
+    "unsized", "virtual", "try", "gen",
+};
+
+bool isNameToken(RewriteWindow &w, std::uint64_t i)
+{
+    const WindowToken &t = windowAt(w, i);
+    if (t.kind != TokenKind::Code || t.length == 0)
+        return false;
+    char c = tokenKey(w, i)[0];
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || static_cast<unsigned char>(c) >= 0x80;
+}
+
+bool isKeyword(RewriteWindow &w, std::uint64_t i)
+{
+    for (const char *k : kKeywords)
+        if (tokenIs(w, i, k))
+            return true;
+    return false;
+}
+
+bool isOpen(RewriteWindow &w, std::uint64_t i)
+{
+    return tokenIs(w, i, "(") || tokenIs(w, i, "[") || tokenIs(w, i, "{");
+}
+
+bool isClose(RewriteWindow &w, std::uint64_t i)
+{
+    return tokenIs(w, i, ")") || tokenIs(w, i, "]") || tokenIs(w, i, "}");
+}
+
+// What a decision found: done, or the tokens it needs are not all held yet.
+enum class Outcome { Done, Wait };
+
+// True when the block open .. close holds one expression (see the top).
+bool singleExpression(RewriteWindow &w, std::uint64_t open, std::uint64_t close)
+{
+    if (close == open + 1)
+        return false;
+    std::uint64_t i = open + 1;
+    while (i < close && (isNameToken(w, i) || tokenIs(w, i, "::")))
+        ++i;
+    if (i > open + 1 && i < close && tokenIs(w, i, "!"))
+        return false;  // a macro in statement position may expand to statements
+    static const char *const kStatements[] = {"let", "fn", "struct", "enum", "union", "trait", "impl", "mod", "use",
+                                              "static", "const", "type", "extern", "macro_rules", "pub", "#", ";", ","};
+    for (i = open + 1; i < close; ++i) {
+        if (tokenIs(w, i, "let") && i > open + 1 &&
+            (tokenIs(w, i - 1, "if") || tokenIs(w, i - 1, "while") || tokenIs(w, i - 1, "&&")))
+            continue;  // a condition's `let`
+        for (const char *k : kStatements)
+            if (tokenIs(w, i, k))
+                return false;
+        if (tokenIs(w, i, "!") && tokenIs(w, i + 1, "{"))
+            return false;
+        if (isOpen(w, i)) {
+            bool brace = tokenIs(w, i, "{");
+            i = matchingClose(w, i);
+            if (brace && i + 1 != close && !tokenIs(w, i + 1, "else"))
+                return false;
+        }
+    }
+    return true;
+}
+
+// The arm whose `=>` is at arrow, in a match: its body's braces and the
+// separator after it (see the top).
+Outcome matchArm(RewriteWindow &w, RustState &st, std::uint64_t arrow)
+{
+    bool braces = w.allow & rewriteBit(Rewrite::Braces), commas = w.allow & rewriteBit(Rewrite::Commas);
+    std::uint64_t b = arrow + 1;
+    if (b >= windowEnd(w))
+        return Outcome::Wait;
+    if (tokenIs(w, b, "{") && !windowAt(w, b).dropped) {
+        std::uint64_t c = matchingClose(w, b);
+        std::uint64_t after = c < windowEnd(w) ? nextKept(w, c) : windowEnd(w);
+        std::uint64_t then = after < windowEnd(w) && tokenIs(w, after, ",") ? nextKept(w, after) : after;
+        if (then >= windowEnd(w))
+            return Outcome::Wait;
+        if (braces && singleExpression(w, b, c) && !tokenIs(w, after, ".") && !tokenIs(w, after, "?") &&
+            st.separatorCount < kRustNesting) {
+            if (tokenIs(w, then, "}")) {
+                dropToken(w, b, Rewrite::Braces, b + 1);
+                dropToken(w, c, Rewrite::Braces, b + 1);
+                return Outcome::Done;
+            }
+            // The separator carries the whole rewrite, so that it counts once.
+            if (replaceKey(w, c, Rewrite::Braces, ",", 1)) {
+                dropToken(w, b, Rewrite::Braces, c);
+                if (after != then)
+                    dropToken(w, after, Rewrite::Braces, c);
+                st.separators[st.separatorCount++] = c;
+            }
+            return Outcome::Done;
+        }
+        if (commas && after != then)
+            dropToken(w, after, Rewrite::Commas, then);
+        return Outcome::Done;
+    }
+    if (!braces)
+        return Outcome::Done;
+    for (std::uint64_t i = b; i < windowEnd(w); ++i) {
+        if (isOpen(w, i)) {
+            i = matchingClose(w, i);
+            if (i >= windowEnd(w))
+                return Outcome::Wait;
+            continue;
+        }
+        if (isClose(w, i) || tokenIs(w, i, "<") || tokenIs(w, i, "<<") || tokenIs(w, i, "|") ||
+            tokenIs(w, i, "=>") || tokenIs(w, i, ";") || windowAt(w, i).kind != TokenKind::Code)
+            return Outcome::Done;
+        if (tokenIs(w, i, ",")) {
+            std::uint64_t then = nextKept(w, i);
+            if (then >= windowEnd(w))
+                return Outcome::Wait;
+            if (!tokenIs(w, then, "}") && !windowAt(w, i).dropped)
+                replaceKey(w, i, Rewrite::Braces, ",", 1);
+            return Outcome::Done;
+        }
+    }
+    return Outcome::Wait;
+}
+
+// The comma at i: dropped when it trails a list whose closing bracket gives
+// it no meaning (see the top).
+Outcome trailingComma(RewriteWindow &w, RustState &st, std::uint64_t i)
+{
+    if (st.before == Before::Open || st.before == Before::Comma)
+        return Outcome::Done;
+    const Level &l = st.levels[st.depth];
+    bool inside = st.depth > 0;
+    std::uint64_t after = nextKept(w, i);
+    if (after >= windowEnd(w))
+        return Outcome::Wait;
+    bool drop = false;
+    if (tokenIs(w, after, ")"))
+        drop = inside && (l.afterName || (l.commas > 0 && !l.risky));
+    else if (tokenIs(w, after, "]"))
+        drop = inside && l.commas > 0 && !l.risky && !l.semicolon;
+    else if (tokenIs(w, after, ">"))
+        drop = l.angle > 0;  // generic arguments or parameters
+    else if (tokenIs(w, after, "{"))
+        drop = l.where && l.angle == 0;  // the end of a where clause
+    else if (tokenIs(w, after, "}"))
+        drop = inside && (l.holds == Holds::Match || l.holds == Holds::Fields || l.holds == Holds::Uses ||
+                          (l.holds == Holds::Literal && !l.semicolon && !l.risky));
+    if (drop)
+        dropToken(w, i, Rewrite::Commas, after);
+    return Outcome::Done;
+}
+
+bool isSuffix(const char *s, std::size_t n, bool integer)
+{
+    static const char *const kIntegers[] = {"u8", "u16", "u32", "u64", "u128", "usize",
+                                            "i8", "i16", "i32", "i64", "i128", "isize"};
+    if (n == 0)
+        return true;
+    if (integer) {
+        for (const char *k : kIntegers)
+            if (std::strlen(k) == n && std::memcmp(k, s, n) == 0)
+                return true;
+        return false;
+    }
+    return n == 3 && (std::memcmp(s, "f32", 3) == 0 || std::memcmp(s, "f64", 3) == 0);
+}
+
+// Reads digits of radix and separators from s[k] on (the first must be a
+// digit unless separatorFirst), appending the digits in lower case to out.
+// Returns the count of digits read.
+std::size_t readDigits(const char *s, std::size_t n, std::size_t &k, int radix, bool separatorFirst, char *out,
+                       std::size_t &used)
+{
+    std::size_t digits = 0;
+    for (; k < n; ++k) {
+        char c = s[k], l = static_cast<char>(c | 0x20);
+        int v = c >= '0' && c <= '9' ? c - '0' : (l >= 'a' && l <= 'f' ? l - 'a' + 10 : 99);
+        if (c == '_' && (digits > 0 || separatorFirst))
+            continue;
+        if (v >= radix)
+            break;
+        out[used++] = c >= 'A' ? l : c;
+        ++digits;
+    }
+    return digits;
+}
+
+// Writes the canonical form of the Rust number s[0..n) to out: 'i' and a
+// radix letter, or 'f', then its digits (a floating-point one as its
+// significant digits and a power of ten), then ':' and its suffix. Returns
+// false for a number it does not read.
+bool rustNumber(const char *s, std::size_t n, char *out, std::size_t &used)
+{
+    used = 0;
+    std::size_t k = 0;
+    if (n > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'o' || s[1] == 'b')) {
+        int radix = s[1] == 'x' ? 16 : s[1] == 'o' ? 8 : 2;
+        out[used++] = 'i';
+        out[used++] = s[1];
+        k = 2;
+        std::size_t start = used;
+        if (readDigits(s, n, k, radix, true, out, used) == 0 || !isSuffix(s + k, n - k, true))
+            return false;
+        std::size_t z = start;
+        while (z + 1 < used && out[z] == '0')
+            ++z;
+        std::memmove(out + start, out + z, used - z);
+        used -= z - start;
+        out[used++] = ':';
+        std::memcpy(out + used, s + k, n - k);
+        used += n - k;
+        return true;
+    }
+    char digits[kRustNumberBytes];
+    std::size_t count = 0;
+    if (readDigits(s, n, k, 10, false, digits, count) == 0)
+        return false;
+    std::size_t intDigits = count;
+    bool isFloat = false;
+    if (k < n && s[k] == '.') {
+        isFloat = true;
+        ++k;
+        if (k < n && readDigits(s, n, k, 10, false, digits, count) == 0)
+            return false;
+    }
+    long power = -static_cast<long>(count - intDigits);
+    if (k < n && (s[k] == 'e' || s[k] == 'E')) {
+        isFloat = true;
+        ++k;
+        bool negative = k < n && s[k] == '-';
+        if (k < n && (s[k] == '-' || s[k] == '+'))
+            ++k;
+        char e[kRustNumberBytes];
+        std::size_t en = 0;
+        if (readDigits(s, n, k, 10, true, e, en) == 0 || en > 9)
+            return false;
+        long v = 0;
+        for (std::size_t q = 0; q < en; ++q)
+            v = v * 10 + (e[q] - '0');
+        power += negative ? -v : v;
+    }
+    if (!isSuffix(s + k, n - k, !isFloat))
+        return false;
+    std::size_t first = 0;
+    while (first + 1 < count && digits[first] == '0')
+        ++first;
+    if (isFloat) {
+        while (count > first && digits[count - 1] == '0') {
+            --count;
+            ++power;
+        }
+        out[used++] = 'f';
+        if (first == count) {
+            out[used++] = '0';
+        } else {
+            std::memcpy(out + used, digits + first, count - first);
+            used += count - first;
+            used += static_cast<std::size_t>(std::snprintf(out + used, 24, "e%ld", power));
+        }
+    } else {
+        out[used++] = 'i';
+        out[used++] = 'd';
+        std::memcpy(out + used, digits + first, count - first);
+        used += count - first;
+    }
+    out[used++] = ':';
+    std::memcpy(out + used, s + k, n - k);
+    used += n - k;
+    return true;
+}
+
+void rewriteNumber(RewriteWindow &w, std::uint64_t i)
+{
+    const WindowToken &t = windowAt(w, i);
+    if (!t.whole || t.length + 8 > kRustNumberBytes)
+        return;
+    char out[2 * kRustNumberBytes];
+    std::size_t used = 0;
+    if (rustNumber(tokenKey(w, i), t.length, out + 1, used)) {
+        out[0] = 'N';
+        replaceKey(w, i, Rewrite::Numbers, out, used + 1);
+    }
+}
+
+// The decisions taken at token i, before the state moves past it.
+Outcome decide(RewriteWindow &w, RustState &st, std::uint64_t i)
+{
+    if (st.depth > kRustNesting || (st.opaqueFrom != 0 && st.depth >= st.opaqueFrom))
+        return Outcome::Done;
+    bool top = st.depth > 0;
+    if (top && tokenIs(w, i, "=>") && st.levels[st.depth].holds == Holds::Match)
+        return matchArm(w, st, i);
+    if ((w.allow & rewriteBit(Rewrite::Commas)) && tokenIs(w, i, ","))
+        return trailingComma(w, st, i);
+    const WindowToken &t = windowAt(w, i);
+    if ((w.allow & rewriteBit(Rewrite::Numbers)) && t.kind == TokenKind::Code && t.length > 0 &&
+        st.before != Before::Dot) {
+        char c = tokenKey(w, i)[0];
+        if (c >= '0' && c <= '9')
+            rewriteNumber(w, i);
+    }
+    return Outcome::Done;
+}
+
+// The level whose top level holds the current token, or nullptr past kRustNesting.
+Level *current(RustState &st)
+{
+    return st.depth <= kRustNesting ? &st.levels[st.depth] : nullptr;
+}
+
+// What the '{' at the current depth opens.
+Holds braceHolds(RustState &st)
+{
+    Level *l = current(st);
+    if (st.before == Before::Arrow || !l)
+        return Holds::Other;
+    if (l->pending != Pending::None && !l->pattern) {
+        Pending p = l->pending;
+        l->pending = Pending::None;
+        return p == Pending::Match ? Holds::Match : p == Pending::Fields ? Holds::Fields : Holds::Other;
+    }
+    if (st.before == Before::PathSep || st.before == Before::Use)
+        return Holds::Uses;
+    if (st.before == Before::Name || st.before == Before::Greater || st.before == Before::Generic)
+        return Holds::Literal;
+    return Holds::Other;
+}
+
+void openBracket(RewriteWindow &w, RustState &st, std::uint64_t i)
+{
+    Holds h = Holds::Other;
+    if (st.opaqueNext) {
+        h = Holds::Opaque;
+        if (st.opaqueFrom == 0)
+            st.opaqueFrom = st.depth + 1;
+    } else if (tokenIs(w, i, "{")) {
+        h = braceHolds(st);
+    }
+    bool fnNext = false;
+    if (Level *outer = current(st)) {
+        fnNext = outer->fnNext && tokenIs(w, i, "(");
+        if (tokenIs(w, i, "(") || tokenIs(w, i, "{"))
+            outer->fnNext = false;
+        if (tokenIs(w, i, "{"))
+            outer->where = false;
+    }
+    ++st.depth;
+    if (Level *l = current(st)) {
+        *l = Level();
+        l->holds = h;
+        l->afterName = tokenIs(w, i, "(") && (st.before == Before::Name || st.before == Before::Close ||
+                                                  st.before == Before::Generic || fnNext);
+    }
+}
+
+void closeBracket(RustState &st)
+{
+    if (st.depth > 0)
+        --st.depth;
+    if (st.opaqueFrom != 0 && st.depth < st.opaqueFrom)
+        st.opaqueFrom = 0;
+}
+
+// A keyword that opens a '{' at its level, or ends the pattern before it.
+void keyword(RewriteWindow &w, Level &l, std::uint64_t i)
+{
+    auto wait = [&](Pending p) {
+        l.pending = p;
+        l.pattern = false;
+    };
+    if (tokenIs(w, i, "match"))
+        wait(Pending::Match);
+    else if (tokenIs(w, i, "struct") || tokenIs(w, i, "enum") || tokenIs(w, i, "union"))
+        wait(Pending::Fields);
+    else if (tokenIs(w, i, "for") && !tokenIs(w, i + 1, "<") && l.pending == Pending::None) {
+        wait(Pending::Block);
+        l.pattern = true;
+    } else if (tokenIs(w, i, "let") && l.pending == Pending::Block)
+        l.pattern = true;
+    else if (l.pending != Pending::None && (tokenIs(w, i, "=") || tokenIs(w, i, "in")))
+        l.pattern = false;
+    else if (tokenIs(w, i, ";"))
+        l.pending = Pending::None;
+    else if (tokenIs(w, i, "if") || tokenIs(w, i, "while") || tokenIs(w, i, "loop") || tokenIs(w, i, "else") ||
+             tokenIs(w, i, "unsafe") || tokenIs(w, i, "async") || tokenIs(w, i, "fn") || tokenIs(w, i, "impl") ||
+             tokenIs(w, i, "trait") || tokenIs(w, i, "mod") || tokenIs(w, i, "extern"))
+        wait(Pending::Block);
+}
+
+// Moves the state past token i.
+void advance(RewriteWindow &w, RustState &st, std::uint64_t i)
+{
+    bool separator = st.separatorCount > 0 && st.separators[st.separatorCount - 1] == i;
+    if (separator)
+        --st.separatorCount;
+    bool opaqueNext = false, bang = tokenIs(w, i, "!"), generic = false;
+    if (isOpen(w, i)) {
+        openBracket(w, st, i);
+        st.before = Before::Open;
+    } else if (isClose(w, i) || separator) {
+        closeBracket(st);
+        st.before = tokenIs(w, i, ")") ? Before::Close : Before::Other;
+    } else {
+        if (Level *l = current(st)) {
+            if (tokenIs(w, i, ",") && l->commas < 0xffff && l->angle == 0)
+                ++l->commas;
+            if (tokenIs(w, i, "|") || tokenIs(w, i, "..") || tokenIs(w, i, "..=") || tokenIs(w, i, "..."))
+                l->risky = true;
+            if ((tokenIs(w, i, "<") || tokenIs(w, i, "<<")) && l->angle < 0xff00)
+                l->angle = static_cast<std::uint16_t>(l->angle + (tokenIs(w, i, "<") ? 1 : 2));
+            if (tokenIs(w, i, ">") && l->angle > 0) {
+                --l->angle;
+                generic = true;
+            }
+            if (tokenIs(w, i, "where"))
+                l->where = true;
+            if (tokenIs(w, i, "fn"))
+                l->fnNext = true;
+            if (tokenIs(w, i, ";")) {
+                l->semicolon = true;
+                l->where = l->fnNext = false;
+            }
+            keyword(w, *l, i);
+        }
+        bool name = isNameToken(w, i);
+        // `name!` and `#` open a macro's or an attribute's brackets, `#!` and
+        // `macro_rules! name` too.
+        opaqueNext = tokenIs(w, i, "#") || (bang && (st.before == Before::Name || st.before == Before::Keyword)) ||
+                     (bang && st.opaqueNext) || (name && st.afterMacroRules);
+        st.afterMacroRules = bang && st.macroRules;
+        if (st.afterMacroRules)
+            opaqueNext = false;
+        st.before = name ? (tokenIs(w, i, "use") ? Before::Use : isKeyword(w, i) ? Before::Keyword : Before::Name)
+                    : tokenIs(w, i, "::") ? Before::PathSep
+                    : tokenIs(w, i, "=>") ? Before::Arrow
+                    : tokenIs(w, i, ".")  ? Before::Dot
+                    : generic             ? Before::Generic
+                    : tokenIs(w, i, ">")  ? Before::Greater
+                    : tokenIs(w, i, ",")  ? Before::Comma
+                                          : Before::Other;
+    }
+    st.macroRules = tokenIs(w, i, "macro_rules");
+    st.opaqueNext = opaqueNext;
+}
+
+std::uint64_t rustScan(RewriteWindow &w, void *state)
+{
+    RustState &st = *static_cast<RustState *>(state);
+    if (st.next < w.first)
+        st.next = w.first;
+    const bool endHeld = w.count > 0 && windowAt(w, windowEnd(w) - 1).kind == TokenKind::End;
+    while (st.next < windowEnd(w)) {
+        std::uint64_t i = st.next;
+        // A decision that lacks tokens waits for them, unless none will
+        // come (the window holds End) or the window already starts at it and
+        // is full: then it is given up.
+        if (!windowAt(w, i).dropped && windowAt(w, i).kind == TokenKind::Code && decide(w, st, i) == Outcome::Wait &&
+            (!w.complete || (i > w.first && !endHeld)))
+            return i;
+        advance(w, st, i);
+        st.next = i + 1;
+    }
+    return windowEnd(w);
+}
+
+static_assert(sizeof(RustState) <= kRewriteStateBytes, "the Rust rules' state fits the rewriter's");
+
+} // namespace
+
+const RewriteRules kRustRules = {
+    Language::Rust,
+    static_cast<RewriteSet>(rewriteBit(Rewrite::Braces) | rewriteBit(Rewrite::Commas) | rewriteBit(Rewrite::Numbers)),
+    sizeof(RustState),
+    rustScan,
+};
