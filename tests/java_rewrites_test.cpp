@@ -16,23 +16,11 @@
 
 namespace {
 
-struct RewriteCase {
-    const char *name;
-    const char *a;
-    const char *b;
-    bool equal;
-};
-
 const RewriteSet kAll = 0xff;
 
-void checkTable(const std::vector<RewriteCase> &cases, RewriteSet allow = kAll)
+void checkTable(std::vector<PairCase> cases, RewriteSet allow = kAll)
 {
-    for (const RewriteCase &c : cases) {
-        SCOPED_TRACE(c.name);
-        std::vector<Tok> a = lexText(c.a, Language::Java, {}, allow), b = lexText(c.b, Language::Java, {}, allow);
-        EXPECT_EQ(firstDifference(a, b) < 0, c.equal);
-        EXPECT_EQ(firstDifference(b, a) < 0, c.equal);
-    }
+    checkRewritePairs(Language::Java, allow, std::move(cases));
 }
 
 TEST(JavaRewrites, Braces)

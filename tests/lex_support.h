@@ -36,7 +36,7 @@ struct PairCase {
     std::string a;
     std::string b;
     bool equal;
-    std::int64_t aLine = 0, aColumn = 0;  // the first differing token of a
+    std::int64_t aLine = 0, aColumn = 0;  // the first differing token of a (not checked when aLine is 0)
     std::int64_t bLine = 0, bColumn = 0;  // and of b
     Language language = Language::CFamily;
     LexOptions options = {};
@@ -51,6 +51,9 @@ void checkPairs(Language language, std::vector<PairCase> cases);
 
 // The same, every case lexed as language and rewritten, accepting allow.
 void checkRewritePairs(Language language, RewriteSet allow, std::vector<PairCase> cases);
+
+// What command writes to its standard output (through the shell).
+std::string commandOutput(const std::string &command);
 
 // True when tool runs from the shell (command -v); never on a platform
 // without a POSIX shell.

@@ -227,19 +227,6 @@ const char *const kLibraryFiles =
     "find /usr/lib/python3.*/ -name '*.py' -not -path '*/test*' -not -path '*/idle_test/*' 2>/dev/null | sort"
     " | awk 'NR % 20 == 3' | head -n 30 | tr '\\n' ' '";
 
-// What command writes to its standard output.
-std::string commandOutput(const std::string &command)
-{
-    std::string out;
-    if (std::FILE *p = popen(command.c_str(), "r")) {
-        char buffer[4096];
-        for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, p)) > 0;)
-            out.append(buffer, n);
-        pclose(p);
-    }
-    return out;
-}
-
 std::string hex(const std::string &key)
 {
     static const char digits[] = "0123456789abcdef";

@@ -174,19 +174,6 @@ TEST(PythonRewrites, PastTheWindow)
     EXPECT_TRUE(sameStreams(lines + "y = (a + b)\nz = [c,]\n", lines + "y = a + b\nz = [c]\n", kAll));
 }
 
-// What command writes to its standard output.
-std::string commandOutput(const std::string &command)
-{
-    std::string out;
-    if (std::FILE *p = popen(command.c_str(), "r")) {
-        char buffer[4096];
-        for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, p)) > 0;)
-            out.append(buffer, n);
-        pclose(p);
-    }
-    return out;
-}
-
 // Judges each formatted file against its source by Python's own ast, both
 // without positions, the docstrings cleaned as the rule does: one line per
 // file, same, different or error.
