@@ -299,6 +299,8 @@ std::unique_ptr<RunState> newRunState(const RunSettings &settings)
     std::unique_ptr<RunState> run(new RunState);
     if (settings.tokens)
         run->tokens.reset(new TokenState);
+    if (settings.tokens && settings.allow)
+        run->tokens->rewriters.reset(new Rewriter[2]);
     return run;
 }
 
