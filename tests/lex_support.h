@@ -55,6 +55,10 @@ void checkRewritePairs(Language language, RewriteSet allow, std::vector<PairCase
 // What command writes to its standard output (through the shell).
 std::string commandOutput(const std::string &command);
 
+// The Rust source that the rustdoc source page at path shows, without its
+// line numbers; empty when it shows none.
+std::string rustdocSource(const std::string &path);
+
 // True when tool runs from the shell (command -v); never on a platform
 // without a POSIX shell.
 bool haveTool(const char *tool);

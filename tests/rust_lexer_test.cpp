@@ -169,32 +169,6 @@ std::string capture(const ScratchDir &dir, const std::string &command)
     return readFile(out);
 }
 
-// The Rust source that the rustdoc source page at path shows, without its
-// line numbers; empty when it shows none.
-std::string rustdocSource(const std::string &path)
-{
-    const std::string page = readFile(path), open = "<pre class=\"rust\"><code>";
-    std::size_t i = page.find(open), end = page.find("</code></pre>");
-    if (i == std::string::npos || end == std::string::npos)
-        return "";
-    std::string out;
-    for (i += open.size(); i < end;) {
-        if (page[i] == '<') {
-            std::size_t close = page.find('>', i);
-            bool lineNumber = page.substr(i, close - i).find("data-nosnippet") != std::string::npos;
-            i = lineNumber ? page.find("</a>", close) + 4 : close + 1;
-        } else if (page[i] == '&') {
-            std::size_t semi = page.find(';', i);
-            const std::string entity = page.substr(i, semi + 1 - i);
-            out += entity == "&lt;" ? "<" : entity == "&gt;" ? ">" : entity == "&quot;" ? "\"" : "&";
-            i = semi + 1;
-        } else {
-            out += page[i++];
-        }
-    }
-    return out;
-}
-
 // The tokens rustc's lexer wrote to path, doc attributes that a doc comment
 // may have been desugared into (#[doc = "..."], #![doc = "..."]) left out.
 std::vector<std::string> rustcTokens(const std::string &path)

@@ -224,31 +224,6 @@ std::string rustcTree(const ScratchDir &dir, const std::string &path)
     return flat;
 }
 
-// The Rust source a rustdoc source page shows (the lexer test reads them so too).
-std::string pageSource(const std::string &path)
-{
-    const std::string page = readFile(path), open = "<pre class=\"rust\"><code>";
-    std::size_t i = page.find(open), end = page.find("</code></pre>");
-    if (i == std::string::npos || end == std::string::npos)
-        return "";
-    std::string out;
-    for (i += open.size(); i < end;) {
-        if (page[i] == '<') {
-            std::size_t close = page.find('>', i);
-            bool lineNumber = page.substr(i, close - i).find("data-nosnippet") != std::string::npos;
-            i = lineNumber ? page.find("</a>", close) + 4 : close + 1;
-        } else if (page[i] == '&') {
-            std::size_t semi = page.find(';', i);
-            const std::string entity = page.substr(i, semi + 1 - i);
-            out += entity == "&lt;" ? "<" : entity == "&gt;" ? ">" : entity == "&quot;" ? "\"" : "&";
-            i = semi + 1;
-        } else {
-            out += page[i++];
-        }
-    }
-    return out;
-}
-
 constexpr std::size_t kRustSources = 24;  // standard library sources taken, spread over them
 
 // rustfmt with its rewriting options on the standard library's sources; rustc
@@ -270,7 +245,7 @@ TEST(RustRewrites, RustfmtJudgedByRustc)
                                    "trailing_comma=Never,match_block_trailing_comma=true"};
     int outputs = 0, same = 0, accepted = 0, residue = 0, misses = 0;
     for (std::size_t i = 0, taken = 0; i < pages.size() && taken < kRustSources; i += pages.size() / kRustSources + 1) {
-        const std::string source = pageSource(pages[i]), name = "s" + std::to_string(taken) + ".rs";
+        const std::string source = rustdocSource(pages[i]), name = "s" + std::to_string(taken) + ".rs";
         if (source.empty())
             continue;
         writeFile(dir.file(name), source);

@@ -123,19 +123,6 @@ bool same(const char *k, std::size_t n, const char *s)
     return std::strlen(s) == n && std::memcmp(k, s, n) == 0;
 }
 
-// True when word (n bytes) is one of the blank-separated words of list.
-bool inList(const char *list, const char *word, std::size_t n)
-{
-    if (n == 0 || n >= kScriptWord)
-        return false;
-    char key[kScriptWord + 2];
-    key[0] = ' ';
-    std::memcpy(key + 1, word, n);
-    key[n + 1] = ' ';
-    key[n + 2] = 0;
-    return std::strstr(list, key) != nullptr;
-}
-
 // The lexer's word lists (tokens/script_lexer.cpp), which its bookkeeping here must follow.
 const char kRestrictedWords[] = " return break continue throw yield debugger ";
 const char kOperatorWords[] = " typeof void delete new in of instanceof await case default extends else do ";
@@ -174,7 +161,7 @@ Frame *topFrame(State &s)
 
 bool lastWordIn(const State &s, const char *list)
 {
-    return inList(list, s.word, s.wordLength);
+    return scriptWordIn(list, s.word, s.wordLength);
 }
 
 bool lastIs(const State &s, const char *key)
@@ -193,14 +180,14 @@ void push(State &s, ScriptFrame kind, Opened opened, std::uint64_t open = 0)
     bool pattern = false, literal = false, argument = false;
     if (kind == ScriptFrame::Bracket || kind == ScriptFrame::Object || kind == ScriptFrame::Block) {
         const Frame *outer = s.depth > 0 ? &s.frames[s.depth - 1] : nullptr;
-        pattern = inList(" let const var ", s.last, s.lastLength) ||
-                  (outer && outer->pattern && inList(" [ , : ... { ", s.last, s.lastLength));
-        literal = inList(" = += -= *= /= %= &= |= ^= &&= ||= ?\?= return throw ? ... ", s.last, s.lastLength) ||
+        pattern = scriptWordIn(" let const var ", s.last, s.lastLength) ||
+                  (outer && outer->pattern && scriptWordIn(" [ , : ... { ", s.last, s.lastLength));
+        literal = scriptWordIn(" = += -= *= /= %= &= |= ^= &&= ||= ?\?= return throw ? ... ", s.last, s.lastLength) ||
                   (s.lastLength > 1 && s.last[s.lastLength - 1] == '{' && s.last[s.lastLength - 2] == '$') ||
                   (outer && outer->literal && lastIs(s, ":"));
         argument = outer && outer->kind == ScriptFrame::Paren &&
                    (outer->opened == Opened::Call || outer->opened == Opened::Group) &&
-                   inList(" ( , ", s.last, s.lastLength);
+                   scriptWordIn(" ( , ", s.last, s.lastLength);
     }
     bool question = lastIs(s, "?") || lastWordIn(s, " case ");
     bool module = kind == ScriptFrame::Block && lastWordIn(s, " import export type ");
@@ -263,20 +250,20 @@ void trackName(State &s, Language language, Key k)
     bool keepStart = false;
     bool start = !s.midStatement;
     if (k.p[0] != '#') {
-        if (inList(kRestrictedWords, k.p, k.n))
+        if (scriptWordIn(kRestrictedWords, k.p, k.n))
             cls = Prev::Restricted;
         else if (same(k.p, k.n, "void") && language != Language::JavaScript)
             cls = Prev::Operand;
-        else if (inList(kOperatorWords, k.p, k.n))
+        else if (scriptWordIn(kOperatorWords, k.p, k.n))
             cls = Prev::Operator;
-        else if (language != Language::JavaScript && inList(kTypeOperatorWords, k.p, k.n))
+        else if (language != Language::JavaScript && scriptWordIn(kTypeOperatorWords, k.p, k.n))
             cls = Prev::Operator;
-        else if (s.prev == Prev::Start && inList(" get set ", k.p, k.n))
+        else if (s.prev == Prev::Start && scriptWordIn(" get set ", k.p, k.n))
             cls = Prev::Head;
-        else if (inList(kHeadWords, k.p, k.n))
+        else if (scriptWordIn(kHeadWords, k.p, k.n))
             cls = Prev::Head;
-        keepStart = start && inList(kModifierWords, k.p, k.n);
-        if (inList(kBodyWords, k.p, k.n)) {
+        keepStart = start && scriptWordIn(kModifierWords, k.p, k.n);
+        if (scriptWordIn(kBodyWords, k.p, k.n)) {
             s.pending = true;
             s.pendingDepth = s.depth;
             s.pendingExpr = !start;
@@ -517,7 +504,7 @@ void track(RewriteWindow &w, State &s, std::uint64_t i)
             --angles(s);
             closedAngle = true;
         }
-        else if (inList(" ; && || ?\?= ?? == != === !== + * / % <= >= += -= ", k.p, k.n))
+        else if (scriptWordIn(" ; && || ?\?= ?? == != === !== + * / % <= >= += -= ", k.p, k.n))
             angles(s) = 0;
     }
     s.closedAngle = closedAngle;
@@ -560,7 +547,7 @@ void keep(RewriteWindow &w, State &s, std::uint64_t i, Prev before)
     s.keptPrefix = before != Prev::Operand && k.n <= 2 &&
                    (same(k.p, k.n, "+") || same(k.p, k.n, "-") || same(k.p, k.n, "!") || same(k.p, k.n, "~") ||
                     same(k.p, k.n, "++") || same(k.p, k.n, "--"));
-    if (inList(" typeof delete ", k.p, k.n) || (w.language == Language::JavaScript && same(k.p, k.n, "void")))
+    if (scriptWordIn(" typeof delete ", k.p, k.n) || (w.language == Language::JavaScript && same(k.p, k.n, "void")))
         s.keptPrefix = true;
 }
 
@@ -950,7 +937,7 @@ std::uint64_t closeWithin(RewriteWindow &w, std::uint64_t open, std::uint64_t li
         } else if (k.p[0] == '<' && hasJsx(w.language)) {
             Key b = keyAt(w, j - 1);
             bool operand = isNumber(b) || isString(b) || same(b.p, b.n, ")") || same(b.p, b.n, "]") ||
-                           (isNameStart(b.p, b.n) && !inList(kReservedWords, b.p, b.n));
+                           (isNameStart(b.p, b.n) && !scriptWordIn(kReservedWords, b.p, b.n));
             if (!operand)
                 return limit;
         }
@@ -976,7 +963,7 @@ Inside readInside(RewriteWindow &w, std::uint64_t open, std::uint64_t close)
             return in;
         if (!operand) {
             if (same(k.p, k.n, "!") || same(k.p, k.n, "~") || same(k.p, k.n, "+") || same(k.p, k.n, "-") ||
-                same(k.p, k.n, "++") || same(k.p, k.n, "--") || inList(" typeof delete await ", k.p, k.n) ||
+                same(k.p, k.n, "++") || same(k.p, k.n, "--") || scriptWordIn(" typeof delete await ", k.p, k.n) ||
                 (w.language == Language::JavaScript && same(k.p, k.n, "void"))) {
                 // "await x" is the operator or an error: an await named so takes no operand after it.
                 in.primary = false;
@@ -1021,8 +1008,9 @@ Inside readInside(RewriteWindow &w, std::uint64_t open, std::uint64_t close)
                 j = c;
             } else if (!(isString(k) || isNumber(k) || isTemplate(k) ||
                          (k.p[0] == '/' && !same(k.p, k.n, "/") && !same(k.p, k.n, "/=")) ||
-                         inList(kOperandWords, k.p, k.n) ||
-                         (isNameStart(k.p, k.n) && !inList(kReservedWords, k.p, k.n) && !std::memchr(k.p, '\\', k.n)))) {
+                         scriptWordIn(kOperandWords, k.p, k.n) ||
+                         (isNameStart(k.p, k.n) && !scriptWordIn(kReservedWords, k.p, k.n) &&
+                          !std::memchr(k.p, '\\', k.n)))) {
                 return in;
             }
             operand = true;
@@ -1082,7 +1070,7 @@ Inside readInside(RewriteWindow &w, std::uint64_t open, std::uint64_t close)
             target = true;
             continue;
         }
-        if (inList(kAssignments, k.p, k.n)) {
+        if (scriptWordIn(kAssignments, k.p, k.n)) {
             // a = b = c: each target a primary with its members, the first one opening the parentheses.
             if (!target || in.binary || chain)
                 return in;
@@ -1191,7 +1179,7 @@ int leftRoom(RewriteWindow &w, const State &s, int &level, bool &coalesce, bool 
         }
     }
     const Frame *f = s.depth > 0 ? &s.frames[s.depth - 1] : nullptr;
-    if (inList(" = += -= *= /= %= <<= >>= >>>= &= |= ^= &&= ||= ?\?= => ? ... return throw ", k.p, k.n))
+    if (scriptWordIn(" = += -= *= /= %= <<= >>= >>>= &= |= ^= &&= ||= ?\?= => ? ... return throw ", k.p, k.n))
         return 2;
     if (same(k.p, k.n, ":") && (w.language == Language::JavaScript || (f && f->kind == ScriptFrame::Object)))
         return 2;
@@ -1290,7 +1278,7 @@ void dropParens(RewriteWindow &w, State &s, std::uint64_t open)
         bool ends = r.kind == TokenKind::End || tokenIs(w, after, ";") || tokenIs(w, after, "}");
         bool hole = (isTemplate(l) || (l.n > 0 && l.p[0] == '}')) && opensHole(l) && r.kind == TokenKind::Code &&
                     keyAt(w, after).n > 1 && keyAt(w, after).p[0] == '}';
-        if ((inList(" return throw ", l.p, l.n) && ends) || hole) {
+        if ((scriptWordIn(" return throw ", l.p, l.n) && ends) || hole) {
             dropToken(w, close, Rewrite::Parens, after);
             dropToken(w, open, Rewrite::Parens, nextKept(w, open));
         }
@@ -1304,11 +1292,12 @@ void dropParens(RewriteWindow &w, State &s, std::uint64_t open)
         Key l{s.kept, s.keptLength};
         const Frame *f = s.depth > 0 ? &s.frames[s.depth - 1] : nullptr;
         bool args = f && (f->kind == ScriptFrame::Paren || f->kind == ScriptFrame::ControlParen);
-        bool left = leftLevel == 0 && (inList(kAssignments, l.p, l.n) || inList(" return throw => ? ... ", l.p, l.n) ||
-                                       (args && inList(" ( , ", l.p, l.n)));
+        bool left = leftLevel == 0 && (scriptWordIn(kAssignments, l.p, l.n) ||
+                                       scriptWordIn(" return throw => ? ... ", l.p, l.n) ||
+                                       (args && scriptWordIn(" ( , ", l.p, l.n)));
         std::uint64_t after = nextKept(w, close);
         Key r = after < end ? keyAt(w, after) : Key{"", 0};
-        bool right = after < end && (windowAt(w, after).kind == TokenKind::End || inList(" ) ] , ; ", r.p, r.n) ||
+        bool right = after < end && (windowAt(w, after).kind == TokenKind::End || scriptWordIn(" ) ] , ; ", r.p, r.n) ||
                                      (r.n > 0 && r.p[0] == '}') ||
                                      (same(r.p, r.n, ":") && same(l.p, l.n, "?") && w.language == Language::JavaScript));
         if (left && right) {
@@ -1353,16 +1342,16 @@ bool dropArrowParens(RewriteWindow &w, const State &s, std::uint64_t open)
     // TypeScript: "(a) => b" is a function type wherever a type may stand, and "a => b" is none.
     if (w.language != Language::JavaScript) {
         const Frame *f = s.depth > 0 ? &s.frames[s.depth - 1] : nullptr;
-        bool expression = inList(" return && || ?\?= ?? yield await ", s.last, s.lastLength) ||
+        bool expression = scriptWordIn(" return && || ?\?= ?? yield await ", s.last, s.lastLength) ||
                           (lastIs(s, "=") && !s.typeAlias && (f ? f->angles : s.outerAngles) == 0) ||
-                          (inList(" ( , ", s.last, s.lastLength) && f && f->kind == ScriptFrame::Paren &&
+                          (scriptWordIn(" ( , ", s.last, s.lastLength) && f && f->kind == ScriptFrame::Paren &&
                            f->opened == Opened::Call);
         if (!expression)
             return false;
     }
     Key name = keyAt(w, open + 1);
-    if (!isNameStart(name.p, name.n) || inList(kReservedWords, name.p, name.n) || std::memchr(name.p, '\\', name.n) ||
-        !tokenIs(w, open + 2, ")") || !tokenIs(w, open + 3, "=>"))
+    if (!isNameStart(name.p, name.n) || scriptWordIn(kReservedWords, name.p, name.n) ||
+        std::memchr(name.p, '\\', name.n) || !tokenIs(w, open + 2, ")") || !tokenIs(w, open + 3, "=>"))
         return false;
     dropToken(w, open + 2, Rewrite::Parens, open + 3);
     dropToken(w, open, Rewrite::Parens, open + 1);
@@ -1388,12 +1377,13 @@ void dropBraces(RewriteWindow &w, std::uint64_t open)
     if (close < body + 2)
         return;
     Key first = keyAt(w, body);
-    bool jump = inList(" return throw break continue ", first.p, first.n);
-    if (!jump && !(isNameStart(first.p, first.n) && !inList(kReservedWords, first.p, first.n) &&
+    bool jump = scriptWordIn(" return throw break continue ", first.p, first.n);
+    if (!jump && !(isNameStart(first.p, first.n) && !scriptWordIn(kReservedWords, first.p, first.n) &&
                    !std::memchr(first.p, '\\', first.n)) &&
         !isNumber(first) && !same(first.p, first.n, "(") && !same(first.p, first.n, "[") &&
         !same(first.p, first.n, "!") && !same(first.p, first.n, "-") && !same(first.p, first.n, "+") &&
-        !same(first.p, first.n, "++") && !same(first.p, first.n, "--") && !inList(" this await ", first.p, first.n))
+        !same(first.p, first.n, "++") && !same(first.p, first.n, "--") &&
+        !scriptWordIn(" this await ", first.p, first.n))
         return;
     Key second = keyAt(w, body + 1);
     if (same(second.p, second.n, ":") || !same(keyAt(w, close - 1).p, keyAt(w, close - 1).n, ";"))
@@ -1500,7 +1490,8 @@ void dropSemicolon(RewriteWindow &w, const State &s, std::uint64_t i)
     // statement (only "from" goes on with the list), before '}' and at the end.
     if (s.lastModule && (n.kind == TokenKind::End || tokenIs(w, next, "}") ||
                          (n.place.line > windowAt(w, i).place.line &&
-                          inList(" export import const let var function class async if for while return ", k.p, k.n)))) {
+                          scriptWordIn(" export import const let var function class async if for while return ", k.p,
+                                       k.n)))) {
         dropToken(w, i, Rewrite::Semicolons, next);
         return;
     }
@@ -1575,7 +1566,7 @@ void rewriteAt(RewriteWindow &w, State &s, std::uint64_t i)
         // TypeScript: a '|' or '&' where an operand is expected leads a union or an intersection type.
         std::uint64_t next = nextKept(w, i);
         if (allows(w, Rewrite::Commas) && w.language != Language::JavaScript && s.prev == Prev::Operator &&
-            inList(" = : ( < , [ => ", s.last, s.lastLength) && next < windowEnd(w))
+            scriptWordIn(" = : ( < , [ => ", s.last, s.lastLength) && next < windowEnd(w))
             dropToken(w, i, Rewrite::Commas, next);
     } else if (same(k.p, k.n, ";")) {
         dropSemicolon(w, s, i);

@@ -418,6 +418,11 @@ struct JsonLexState {
 constexpr std::size_t kScriptNesting = 256;  // brackets, braces, template holes and JSX tags and elements open at once
 constexpr std::size_t kScriptWord = 16;      // bytes of the last name kept to tell a keyword
 
+// True when word (length bytes, shorter than kScriptWord) is one of the
+// blank-separated words of list, which starts and ends with a blank
+// (script_lexer.cpp; the script rules ask it too).
+bool scriptWordIn(const char *list, const char *word, std::size_t length);
+
 enum class ScriptFrame : unsigned char {
     None,          // nothing open (the value of an empty stack's top)
     Paren,         // '(' of a call, a group or a parameter list

@@ -83,22 +83,10 @@ void popIf(ScriptLexState &s, ScriptFrame a, ScriptFrame b)
         --s.depth;
 }
 
-// True when word (length bytes) is one of the blank-separated words of list.
-bool inList(const char *list, const char *word, std::size_t length)
-{
-    if (length == 0 || length >= kScriptWord)
-        return false;
-    char key[kScriptWord + 2];
-    key[0] = ' ';
-    std::memcpy(key + 1, word, length);
-    key[length + 1] = ' ';
-    key[length + 2] = 0;
-    return std::strstr(list, key) != nullptr;
-}
 
 bool lastWordIn(const ScriptLexState &s, const char *list)
 {
-    return inList(list, s.word, s.wordLength);
+    return scriptWordIn(list, s.word, s.wordLength);
 }
 
 const char kRestrictedWords[] = " return break continue throw yield debugger ";
@@ -275,7 +263,7 @@ bool continues(const Lexer &lx)
     std::size_t n = 0;
     while (n < kScriptWord && isNameByte(p[n]))
         ++n;
-    return inList(" in instanceof extends implements ", p, n);
+    return scriptWordIn(" in instanceof extends implements ", p, n);
 }
 
 // True when a ';' goes before the token at pos: the token before can end a
@@ -345,20 +333,20 @@ bool nameStep(Lexer &lx, TokenPiece &piece)
     ScriptPrev cls = ScriptPrev::Operand;
     bool keepStart = false;
     if (whole && name[0] != '#' && !tag) {
-        if (inList(kRestrictedWords, name, length))
+        if (scriptWordIn(kRestrictedWords, name, length))
             cls = ScriptPrev::Restricted;
         else if (length == 4 && std::memcmp(name, "void", 4) == 0 && lx.language != Language::JavaScript)
             cls = ScriptPrev::Operand;  // TypeScript: more often the type than the operator
-        else if (inList(kOperatorWords, name, length))
+        else if (scriptWordIn(kOperatorWords, name, length))
             cls = ScriptPrev::Operator;
-        else if (lx.language != Language::JavaScript && inList(kTypeOperatorWords, name, length))
+        else if (lx.language != Language::JavaScript && scriptWordIn(kTypeOperatorWords, name, length))
             cls = ScriptPrev::Operator;
-        else if (s.prev == ScriptPrev::Start && inList(" get set ", name, length))
+        else if (s.prev == ScriptPrev::Start && scriptWordIn(" get set ", name, length))
             cls = ScriptPrev::Head;  // a class member's get or set: its name may follow on the next line
-        else if (inList(kHeadWords, name, length))
+        else if (scriptWordIn(kHeadWords, name, length))
             cls = ScriptPrev::Head;
-        keepStart = s.stmtStart && inList(kModifierWords, name, length);
-        if (inList(kBodyWords, name, length)) {
+        keepStart = s.stmtStart && scriptWordIn(kModifierWords, name, length);
+        if (scriptWordIn(kBodyWords, name, length)) {
             s.pending = true;
             s.pendingDepth = s.depth;
             s.pendingExpr = !s.stmtStart;
@@ -960,6 +948,18 @@ bool scriptStep(Lexer &lx, TokenPiece &piece)
 }
 
 } // namespace
+
+bool scriptWordIn(const char *list, const char *word, std::size_t length)
+{
+    if (length == 0 || length >= kScriptWord)
+        return false;
+    char key[kScriptWord + 2];
+    key[0] = ' ';
+    std::memcpy(key + 1, word, length);
+    key[length + 1] = ' ';
+    key[length + 2] = 0;
+    return std::strstr(list, key) != nullptr;
+}
 
 void scriptStart(Lexer &lx)
 {
