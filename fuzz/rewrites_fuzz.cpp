@@ -116,9 +116,12 @@ bool same(const std::vector<FuzzToken> &a, const std::vector<FuzzToken> &b)
     return true;
 }
 
+// A name or number: it starts with a word character and holds no quote, so
+// that a prefixed literal (r"", b'x', L"s", u8"s") does not count; deleting an
+// empty string next to another may well keep the value.
 bool nameOrNumber(const FuzzToken &t)
 {
-    if (t.kind != TokenKind::Code || t.key.empty())
+    if (t.kind != TokenKind::Code || t.key.empty() || t.key.find_first_of("'\"") != std::string::npos)
         return false;
     const unsigned char c = static_cast<unsigned char>(t.key[0]);
     return c == '_' || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
