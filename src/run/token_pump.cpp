@@ -1,5 +1,6 @@
 #include "run/token_pump.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "console/console.h"
@@ -42,8 +43,11 @@ void appendKey(KeyBatch &b, const char *from, std::size_t n, bool blockSafe)
     b.used = static_cast<std::size_t>(out - b.bytes);
 }
 
+constexpr std::size_t kRunTokens = 256;  // whole tokens taken from the lexer at once
+
 // The producer's state between batches: the piece in hand and the open token.
 struct Feed {
+    QuickToken run[kRunTokens];  // room for the tokens of a run
     TokenPiece piece;
     std::size_t done = 0;        // bytes of piece already in the key stream
     bool have = false;           // piece is in hand
@@ -52,11 +56,42 @@ struct Feed {
     bool openHere = false;       // its kind byte is in the batch being filled
 };
 
+// Puts the common tokens that come next into b, whole, straight from the
+// lexer's window, as long as they fit.
+inline void takeRuns(TokenPump &p, KeyBatch &b, QuickToken (&run)[kRunTokens])
+{
+    constexpr std::size_t kRun = kRunTokens;
+    for (;;) {
+        const std::size_t room = kKeyBatchBytes - b.used;
+        std::size_t max = std::min({kRun, kKeyBatchTokens - b.tokens, room / 4});
+        if (max == 0)
+            return;
+        const std::size_t n = lexerRun(*p.lexer, run, max, room - 3 * max);
+        if (n == 0)
+            return;
+        char *out = b.bytes + b.used;
+        for (std::size_t k = 0; k < n; ++k) {
+            const QuickToken &t = run[k];
+            *out++ = static_cast<char>(TokenKind::Code);
+            // A key of up to kShortPiece bytes goes as a block: the window's
+            // padding and the batch's spare room take the bytes past it.
+            std::memcpy(out, t.bytes, t.length <= kShortPiece ? kShortPiece : t.length);
+            out += t.length;
+            *out++ = 0;
+            *out++ = 0;
+            b.places[b.tokens++] = t.place;
+        }
+        b.used = static_cast<std::size_t>(out - b.bytes);
+    }
+}
+
 // Fills b with the key stream from where feed stands; returns true when the
 // End token's terminator went in.
 bool fillBatch(TokenPump &p, KeyBatch &b, Feed &feed)
 {
     for (;;) {
+        if (!feed.have && !feed.open)
+            takeRuns(p, b, feed.run);
         if (!feed.have) {
             lexerNext(*p.lexer, feed.piece);
             feed.done = 0;

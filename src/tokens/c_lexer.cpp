@@ -1016,6 +1016,82 @@ inline bool quickToken(Lexer &lx, TokenPiece &piece)
     return true;
 }
 
+// Takes the common tokens outside a directive from pos on, up to max of them
+// and keyBytes of keys, as quickToken would one by one; the caller then
+// copies them out of the window at once, without a call per token.
+std::size_t cRun(Lexer &lx, QuickToken *out, std::size_t max, std::size_t keyBytes)
+{
+    if (lx.directive != Directive::None)
+        return 0;
+    const char *w = lx.window;
+    const std::size_t stop = std::min(lx.ended ? lx.end + 1 : lx.end - std::min(lx.end, kLexLookahead - 1), lx.spliceAt);
+    // The places held in locals, window-relative, while the loop runs.
+    std::int64_t line = lx.line;
+    std::int64_t lineStart = lx.lineStart - lx.base;
+    bool lineHasToken = lx.lineHasToken;
+    bool splitGreater = lx.splitGreater;
+    std::size_t n = 0;
+    std::size_t i = lx.pos;
+    while (n < max) {
+        for (;;) {
+            while (byteClass(w[i]) & kBlank)
+                ++i;
+            if (w[i] != '\n')
+                break;
+            ++line;
+            lineStart = static_cast<std::int64_t>(i) + 1;
+            lineHasToken = false;
+            ++i;
+        }
+        if (i >= stop)
+            break;
+        std::size_t e;
+        bool split = false;  // the token is the first '>' of a ">>"
+        const std::uint16_t cls = byteClass(w[i]);
+        if (splitGreater) {
+            e = i + 1;
+        } else if (cls & kSolo) {
+            e = i + 1;
+        } else if (cls & kNameC) {
+            if ((cls & kDigit) ||
+                ((cls & kPrefix) &&
+                 (!(byteClass(w[i + 1]) & kNameC) || w[i + 1] == '8' || w[i + 1] == 'R' || w[i + 1] == '$')))
+                break;
+            e = i + 1;
+            while (byteClass(w[e]) & kNameC)
+                ++e;
+            if (e >= lx.end && !lx.ended)
+                break;
+        } else {
+            if (!quickPunctuator(w + i, lineHasToken))
+                break;
+            e = i + punctuatorLength(w + i);
+            split = w[i] == '>' && e == i + 1 && w[i + 1] == '>';
+        }
+        if (e - i > keyBytes || e > stop)
+            break;
+        keyBytes -= e - i;
+        splitGreater = split;
+        lineHasToken = true;
+        out[n].bytes = w + i;
+        out[n].length = static_cast<std::uint32_t>(e - i);
+        out[n].place = {line, static_cast<std::int64_t>(i) - lineStart + 1};
+        ++n;
+        i = e;
+    }
+    if (n > 0) {
+        const QuickToken &t = out[n - 1];
+        lx.endOffset = lx.base + static_cast<std::int64_t>(t.bytes - w) + t.length;
+        lx.endPlace = {t.place.line, t.place.column + t.length};
+    }
+    lx.line = line;
+    lx.lineStart = lineStart + lx.base;
+    lx.lineHasToken = lineHasToken;
+    lx.splitGreater = splitGreater;
+    lx.pos = lx.pieceStart = i;
+    return n;
+}
+
 // One step of the lexer; true when piece is filled.
 bool cStep(Lexer &lx, TokenPiece &piece)
 {
@@ -1042,6 +1118,16 @@ void cNext(Lexer &lx, TokenPiece &piece)
     if (lx.mode == LexMode::Between && quickToken(lx, piece))
         return;
     while (!cStep(lx, piece)) {
+    }
+}
+
+std::size_t lexerRun(Lexer &lx, QuickToken *out, std::size_t max, std::size_t keyBytes)
+{
+    if (lx.mode != LexMode::Between || (lx.options.sortedIncludes && sortsImports(lx.language)))
+        return 0;
+    switch (lx.language) {
+    case Language::CFamily: return cRun(lx, out, max, keyBytes);
+    default: return 0;
     }
 }
 

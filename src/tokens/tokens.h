@@ -71,6 +71,19 @@ void lexerStart(Lexer &lexer, SourceClass sourceClass, const LexOptions &options
 // after it, every call gives End again.
 void lexerNext(Lexer &lexer, TokenPiece &piece);
 
+// A whole token of kind Code whose key is one stretch of the lexer's window.
+struct QuickToken {
+    const char *bytes;     // its key; valid until the next lexerRun or lexerNext
+    std::uint32_t length;  // bytes of its key
+    TokenPlace place;      // where it starts
+};
+
+// Takes up to max common tokens at once, whose keys hold keyBytes bytes at
+// most together, when the stream goes on with them: the same tokens lexerNext
+// would give one by one. Returns how many; 0 when the next token needs
+// lexerNext (or none is left). Their keys hold no zero byte.
+std::size_t lexerRun(Lexer &lexer, QuickToken *out, std::size_t max, std::size_t keyBytes);
+
 // True when the source held no text at all: no byte before its end or a
 // Ctrl-Z byte. Known once the first piece has been taken.
 bool lexerEmpty(const Lexer &lexer);
