@@ -92,7 +92,8 @@ TEST(Runs, CFamilyTokensOfThisProjectAsOneAtATime)
     // with each shift.
     std::vector<std::string> paths;
     for (const char *dir : {"src/tokens", "src/run", "src/rewrites"})
-        for (const auto &entry : std::filesystem::directory_iterator(std::string(MATCHLING_SOURCE_DIR) + "/" + dir))
+        for (const auto &entry :
+             std::filesystem::directory_iterator(nativePath(std::string(MATCHLING_SOURCE_DIR) + "/" + dir)))
             paths.push_back(entry.path().string());
     std::sort(paths.begin(), paths.end());
     std::string text;
