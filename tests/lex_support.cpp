@@ -49,10 +49,13 @@ void nextFromLexer(void *self, TokenPiece &piece)
 
 } // namespace
 
-std::vector<Tok> lexFile(const std::string &path, Language language, const LexOptions &options, RewriteSet allow)
+namespace {
+
+// What collect gives of a lexer started on the file at path.
+template <typename Collect>
+std::vector<Tok> withLexer(const std::string &path, Language language, const LexOptions &options, Collect collect)
 {
     static std::unique_ptr<Lexer> lexer = std::make_unique<Lexer>();
-    static std::unique_ptr<Rewriter> rewriter = std::make_unique<Rewriter>();
     std::FILE *f = std::fopen(path.c_str(), "rb");
     if (!f) {
         ADD_FAILURE() << "cannot open " << path;
@@ -61,15 +64,53 @@ std::vector<Tok> lexFile(const std::string &path, Language language, const LexOp
     SourceStream source;
     source.stream = f;
     lexerStart(*lexer, language, options, source);
-    std::vector<Tok> out;
-    if (allow) {
-        rewriterStart(*rewriter, language, allow, RewriteSource{lexer.get(), nextFromLexer});
-        out = collectTokens([&](TokenPiece &piece) { rewriterNext(*rewriter, piece); });
-    } else {
-        out = collectTokens([&](TokenPiece &piece) { lexerNext(*lexer, piece); });
-    }
+    std::vector<Tok> out = collect(*lexer);
     std::fclose(f);
     return out;
+}
+
+} // namespace
+
+std::vector<Tok> lexFile(const std::string &path, Language language, const LexOptions &options, RewriteSet allow)
+{
+    static std::unique_ptr<Rewriter> rewriter = std::make_unique<Rewriter>();
+    return withLexer(path, language, options, [&](Lexer &lexer) {
+        if (!allow)
+            return collectTokens([&](TokenPiece &piece) { lexerNext(lexer, piece); });
+        rewriterStart(*rewriter, language, allow, RewriteSource{&lexer, nextFromLexer});
+        return collectTokens([&](TokenPiece &piece) { rewriterNext(*rewriter, piece); });
+    });
+}
+
+std::vector<Tok> lexFileInRuns(const std::string &path, Language language, std::size_t runMax, std::size_t keyBytes)
+{
+    std::vector<QuickToken> run(runMax);
+    std::size_t at = 0, count = 0;
+    bool open = false;
+    return withLexer(path, language, LexOptions{}, [&](Lexer &lexer) {
+        return collectTokens([&](TokenPiece &piece) {
+            if (at == count && !open) {
+                at = 0;
+                count = lexerRun(lexer, run.data(), runMax, keyBytes);
+                EXPECT_LE(count, runMax);
+                std::size_t bytes = 0;
+                for (std::size_t k = 0; k < count; ++k)
+                    bytes += run[k].length;
+                EXPECT_LE(bytes, keyBytes);
+            }
+            if (at < count) {
+                const QuickToken &t = run[at++];
+                piece = TokenPiece{};
+                piece.kind = TokenKind::Code;
+                piece.place = t.place;
+                piece.bytes = t.bytes;
+                piece.length = t.length;
+                return;
+            }
+            lexerNext(lexer, piece);
+            open = !piece.last;
+        });
+    });
 }
 
 std::vector<Tok> lexText(const std::string &text, Language language, const LexOptions &options, RewriteSet allow)

@@ -23,6 +23,10 @@ struct Tok {
 std::vector<Tok> lexFile(const std::string &path, Language language, const LexOptions &options = {},
                          RewriteSet allow = 0);
 
+// The same with the common tokens taken through lexerRun, at most runMax of
+// them and keyBytes of keys at once, between the lexer's other pieces.
+std::vector<Tok> lexFileInRuns(const std::string &path, Language language, std::size_t runMax, std::size_t keyBytes);
+
 // Every token of text, End included, lexed as language.
 std::vector<Tok> lexText(const std::string &text, Language language, const LexOptions &options = {},
                          RewriteSet allow = 0);

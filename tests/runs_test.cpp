@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -13,40 +12,6 @@
 #include "support.h"
 
 namespace {
-
-// Every token of the file at path: with runMax 0 one at a time, else through
-// runs of at most runMax tokens and keyBytes key bytes between lexerNext's.
-std::vector<Tok> lexWithRuns(const std::string &path, Language language, std::size_t runMax, std::size_t keyBytes)
-{
-    static std::unique_ptr<Lexer> lx = std::make_unique<Lexer>();
-    std::FILE *f = std::fopen(path.c_str(), "rb");
-    if (!f) {
-        ADD_FAILURE() << "cannot open " << path;
-        return {};
-    }
-    SourceStream source;
-    source.stream = f;
-    lexerStart(*lx, language, LexOptions{}, source);
-    std::vector<Tok> out;
-    std::vector<QuickToken> run(runMax + 1);
-    TokenPiece piece;
-    bool open = false;
-    do {
-        for (std::size_t n; !open && runMax > 0 && (n = lexerRun(*lx, run.data(), runMax, keyBytes)) != 0;) {
-            EXPECT_LE(n, runMax);
-            for (std::size_t k = 0; k < n; ++k)
-                out.push_back({TokenKind::Code, std::string(run[k].bytes, run[k].length), run[k].place.line,
-                               run[k].place.column});
-        }
-        lexerNext(*lx, piece);
-        if (piece.first)
-            out.push_back({piece.kind, "", piece.place.line, piece.place.column});
-        out.back().key.append(piece.bytes, piece.length);
-        open = !piece.last;
-    } while (!(piece.kind == TokenKind::End && piece.last));
-    std::fclose(f);
-    return out;
-}
 
 void expectSameTokens(const std::vector<Tok> &want, const std::vector<Tok> &got)
 {
@@ -64,10 +29,10 @@ void checkRuns(const std::string &text, Language language, std::size_t shifts)
     const std::string path = dir.file("source");
     for (std::size_t shift = 0; shift < shifts; ++shift) {
         writeFile(path, std::string(shift, ' ') + text);
-        const std::vector<Tok> want = lexWithRuns(path, language, 0, 0);
+        const std::vector<Tok> want = lexFile(path, language);
         for (std::size_t runMax : {1, 3, 256}) {
             SCOPED_TRACE(testing::Message() << "shift " << shift << ", runs of " << runMax);
-            expectSameTokens(want, lexWithRuns(path, language, runMax, runMax == 3 ? 5 : 65536));
+            expectSameTokens(want, lexFileInRuns(path, language, runMax, runMax == 3 ? 5 : 65536));
         }
     }
 }
