@@ -166,6 +166,14 @@ bool relayout(const std::vector<Tok> &tokens, SourceClass sourceClass, Chooser &
                               !prev->key.empty() && prev->key.back() == '\\';
         if (afterBackslash && t.kind == TokenKind::LineEnd)
             return false;
+        // An include's '<' that no header name began (a line feed came before
+        // a '>', say inside a comment) would begin one on the copy's single
+        // line if a '>' follows in the directive.
+        if (t.key == "<" && i >= 2 && tokens[i - 2].opens &&
+            (prev->key == "include" || prev->key == "include_next" || prev->key == "import"))
+            for (std::size_t j = i + 1; j < tokens.size() && tokens[j].kind != TokenKind::LineEnd; ++j)
+                if (tokens[j].key.find('>') != std::string::npos)
+                    return false;
         // A lone CR before a line feed inside a literal reads back as a CR LF,
         // and a backslash before one as a splice.
         if (t.key.find("\r\n") != std::string::npos || t.key.find("\\\n") != std::string::npos)
