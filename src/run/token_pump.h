@@ -19,9 +19,13 @@
 #include "compare/token_compare.h"
 #include "tokens/lexer.h"
 
-constexpr std::size_t kKeyBatchBytes = 65536;                    // key stream bytes a batch holds
-constexpr std::size_t kKeyBatchTokens = kKeyBatchBytes / 3 + 1;  // tokens that can start in a batch (3 bytes each at least)
-constexpr std::size_t kKeyBatchCount = 3;                        // batches of one stream on their way at once
+// A batch ends when its bytes or its places are used up, whichever comes
+// first: a place takes 16 bytes, so places for a token every 12 key bytes
+// (a common token takes 8) hold a batch's memory to that of its bytes'
+// threefold while each hand-over between the threads carries more.
+constexpr std::size_t kKeyBatchBytes = 262144;                    // key stream bytes a batch holds
+constexpr std::size_t kKeyBatchTokens = kKeyBatchBytes / 12 + 1;  // tokens that can start in a batch
+constexpr std::size_t kKeyBatchCount = 2;                         // batches of one stream on their way at once
 constexpr std::size_t kShortPiece = 16;                          // pieces up to this long are copied as a fixed block
 
 struct KeyBatch {
