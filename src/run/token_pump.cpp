@@ -60,10 +60,9 @@ struct Feed {
 // lexer's window, as long as they fit.
 inline void takeRuns(TokenPump &p, KeyBatch &b, QuickToken (&run)[kRunTokens])
 {
-    constexpr std::size_t kRun = kRunTokens;
     for (;;) {
         const std::size_t room = kKeyBatchBytes - b.used;
-        std::size_t max = std::min({kRun, kKeyBatchTokens - b.tokens, room / 4});
+        const std::size_t max = std::min({kRunTokens, kKeyBatchTokens - b.tokens, room / 4});
         if (max == 0)
             return;
         const std::size_t n = lexerRun(*p.lexer, run, max, room - 3 * max);

@@ -967,8 +967,10 @@ inline std::size_t quickLayout(Lexer &lx)
 
 // Window offset just after the common token at i: a name that no literal
 // prefix starts, or a punctuator that starts no comment, literal, number or
-// directive. 0 when the general steps must take the token.
-inline std::size_t quickEnd(Lexer &lx, std::size_t i)
+// directive (lineHasToken: one stands before it on its line). 0 when the
+// general steps must take the token. split tells whether it is a '>' that
+// another follows, the first of two.
+inline std::size_t commonEnd(const Lexer &lx, std::size_t i, bool lineHasToken, bool &split)
 {
     const char *w = lx.window;
     const std::uint16_t cls = byteClass(w[i]);
@@ -984,10 +986,10 @@ inline std::size_t quickEnd(Lexer &lx, std::size_t i)
             ++e;
         return e < lx.end || lx.ended ? e : 0;
     }
-    if (!quickPunctuator(w + i, lx.lineHasToken))
+    if (!quickPunctuator(w + i, lineHasToken))
         return 0;
     std::size_t e = i + punctuatorLength(w + i);
-    lx.splitGreater = w[i] == '>' && e == i + 1 && w[i + 1] == '>';
+    split = w[i] == '>' && e == i + 1 && w[i + 1] == '>';
     return e;
 }
 
@@ -1001,9 +1003,11 @@ inline bool quickToken(Lexer &lx, TokenPiece &piece)
     lx.pos = lx.pieceStart = i;
     if (lx.end - i < kLexLookahead && !lx.ended)
         return false;
-    std::size_t e = quickEnd(lx, i);
+    bool split = false;
+    std::size_t e = commonEnd(lx, i, lx.lineHasToken, split);
     if (e == 0)
         return false;
+    lx.splitGreater = split;
     lx.lineHasToken = true;
     piece.kind = TokenKind::Code;
     piece.first = true;
@@ -1047,26 +1051,12 @@ std::size_t cRun(Lexer &lx, QuickToken *out, std::size_t max, std::size_t keyByt
             break;
         std::size_t e;
         bool split = false;  // the token is the first '>' of a ">>"
-        const std::uint16_t cls = byteClass(w[i]);
         if (splitGreater) {
             e = i + 1;
-        } else if (cls & kSolo) {
-            e = i + 1;
-        } else if (cls & kNameC) {
-            if ((cls & kDigit) ||
-                ((cls & kPrefix) &&
-                 (!(byteClass(w[i + 1]) & kNameC) || w[i + 1] == '8' || w[i + 1] == 'R' || w[i + 1] == '$')))
-                break;
-            e = i + 1;
-            while (byteClass(w[e]) & kNameC)
-                ++e;
-            if (e >= lx.end && !lx.ended)
-                break;
         } else {
-            if (!quickPunctuator(w + i, lineHasToken))
+            e = commonEnd(lx, i, lineHasToken, split);
+            if (e == 0)
                 break;
-            e = i + punctuatorLength(w + i);
-            split = w[i] == '>' && e == i + 1 && w[i + 1] == '>';
         }
         if (e - i > keyBytes || e > stop)
             break;
