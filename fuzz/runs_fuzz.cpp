@@ -2,9 +2,10 @@
 // against the same lexer taking every token on its own.
 //
 // Input: one byte that chooses the language (modulo the languages below), one
-// byte that chooses how many tokens and key bytes a run may take and whether
-// comment words are tokens, then the source. Both streams must hold the same pieces' tokens: kinds, keys and
-// places, the End's place too.
+// byte that chooses how many tokens and key bytes a run may take (few, or
+// enough for blocks) and whether comment words are tokens, then the source.
+// Both streams must hold the same pieces' tokens: kinds, keys and places, the
+// End's place too.
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -73,8 +74,10 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char *data, std::size_t siz
                                           Language::Json,    Language::JavaScript, Language::TypeScript,
                                           Language::Tsx};
     const Language language = kLanguages[data[0] % (sizeof kLanguages / sizeof kLanguages[0])];
-    const std::size_t runMax = 1 + data[1] % 32;
-    const std::size_t runBytes = data[1] & 0x80 ? 1 + data[1] % 7 : 65536;
+    // Runs of 64 tokens and more are taken a block of bytes at a time.
+    const bool blocks = (data[1] & 0x20) != 0;
+    const std::size_t runMax = blocks ? 64 + (data[1] % 16) * 60 : 1 + data[1] % 32;
+    const std::size_t runBytes = data[1] & 0x80 ? (blocks ? 64 : 1) + data[1] % 7 * (blocks ? 50 : 1) : 65536;
     std::FILE *f = std::tmpfile();
     if (!f || std::fwrite(data + 2, 1, size - 2, f) != size - 2)
         std::abort();

@@ -22,17 +22,20 @@ void expectSameTokens(const std::vector<Tok> &want, const std::vector<Tok> &got)
     }
 }
 
-// text with 0 to shifts - 1 blanks before it, in runs of several lengths.
+// text with 0 to shifts - 1 blanks before it, in runs of several lengths
+// (those of 64 tokens and more are taken a block of bytes at a time, and end
+// at other places with each bound).
 void checkRuns(const std::string &text, Language language, std::size_t shifts)
 {
     ScratchDir dir;
     const std::string path = dir.file("source");
+    const std::size_t kBounds[][2] = {{1, 65536}, {3, 5}, {256, 65536}, {1024, 65536}, {100, 300}, {64, 64}};
     for (std::size_t shift = 0; shift < shifts; ++shift) {
         writeFile(path, std::string(shift, ' ') + text);
         const std::vector<Tok> want = lexFile(path, language);
-        for (std::size_t runMax : {1, 3, 256}) {
-            SCOPED_TRACE(testing::Message() << "shift " << shift << ", runs of " << runMax);
-            expectSameTokens(want, lexFileInRuns(path, language, runMax, runMax == 3 ? 5 : 65536));
+        for (const auto &bound : kBounds) {
+            SCOPED_TRACE(testing::Message() << "shift " << shift << ", runs of " << bound[0] << ", " << bound[1]);
+            expectSameTokens(want, lexFileInRuns(path, language, bound[0], bound[1]));
         }
     }
 }
@@ -46,9 +49,39 @@ TEST(Runs, CFamilyTokensAsOneAtATime)
         "  if (a && b || c) g(a, b...); // c\n\t/* d\n */ x %= y % z; %: q\n  # p\n  q ## r\n",
         "a\\\nb c\\   \nd +\\\n+ e; 1.5e+3 .5 x.y 0x1'000 \xc3\xa9t\xc3\xa9\v\f\n",
         "\x1a after the end",
+        // Three-byte punctuators at every place of a block's end.
+        "z\naaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa ... >>= <<= %:%: ->* ..5 x\n",
     };
     for (const char *text : kSources)
         checkRuns(text, Language::CFamily, 64);
+}
+
+TEST(Runs, CFamilyTokenSoupAsOneAtATime)
+{
+    // Tokens drawn at random, so that every kind of token and of gap between
+    // tokens meets every place in a block and every end of a run.
+    // Mostly tokens that blocks take, so that runs also end at their bounds.
+    const char *const kCommon[] = {
+        "a", "name_of_some_length", "$x", "u8", "L", "R", "\xc3\xa9", "0", "12", "0x1F", "x", ".", "..", ">", ">>",
+        "-", "+", "*", "/", "%", ":", "<", "=", "!", "&", "|", "?", "^", "(", ")", "[", "]", "{", "}", ";", ",", "~",
+    };
+    const char *const kRare[] = {
+        "1.5", "1e+5", "0x1p-3", "1'000", ".5", "x.y", "...", ">>=", "<<=", "<::", "<:", ":>", "<%", "%>", "%:",
+        "%:%:", "->*", "->", "++", "+++", "&&", "=>", "??", "?\?=", "::", "<=>", "#", "##", "@", "`", "\\",
+        "\"s\"", "'c'", "L\"w\"", "R\"(r)\"", "/* c */", "/*\n*/", "// c\n", "\x01", "\xff",
+    };
+    const char *const kGaps[] = {"", "", "", " ", " ", "\n", "\r\n", "\t", "\\\n", "  \n  "};
+    std::uint32_t seed = 12345;
+    auto next = [&seed](std::size_t n) {
+        seed = seed * 1103515245u + 12345u;
+        return static_cast<std::size_t>(seed >> 8) % n;
+    };
+    std::string text;
+    while (text.size() < 60000) {
+        text += next(40) == 0 ? kRare[next(sizeof kRare / sizeof kRare[0])] : kCommon[next(sizeof kCommon / sizeof kCommon[0])];
+        text += kGaps[next(next(8) == 0 ? sizeof kGaps / sizeof kGaps[0] : 5)];
+    }
+    checkRuns(text, Language::CFamily, 9);
 }
 
 TEST(Runs, CFamilyTokensOfThisProjectAsOneAtATime)

@@ -43,7 +43,7 @@ void appendKey(KeyBatch &b, const char *from, std::size_t n, bool blockSafe)
     b.used = static_cast<std::size_t>(out - b.bytes);
 }
 
-constexpr std::size_t kRunTokens = 256;  // whole tokens taken from the lexer at once
+constexpr std::size_t kRunTokens = 1024;  // whole tokens taken from the lexer at once
 
 // The producer's state between batches: the piece in hand and the open token.
 struct Feed {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "scan/byte_masks.h"
 #include "tokens/lexer.h"
 
 namespace {
@@ -1020,6 +1021,220 @@ inline bool quickToken(Lexer &lx, TokenPiece &piece)
     return true;
 }
 
+// Which pairs of punctuator bytes are one punctuator when no third such byte
+// follows: bit index[b] of row[a] is set for the pair "ab".
+struct PunctuatorPairs {
+    std::uint16_t row[256] = {};
+    unsigned char index[256] = {};
+    PunctuatorPairs()
+    {
+        const char *bytes = "!%&*+-./:<=>?^|";
+        for (int k = 0; bytes[k]; ++k)
+            index[static_cast<unsigned char>(bytes[k])] = static_cast<unsigned char>(k);
+        for (const char *a = bytes; *a; ++a)
+            for (const char *b = bytes; *b; ++b) {
+                const char pair[4] = {*a, *b, 0, 0};
+                if (punctuatorLength(pair) == 2)
+                    row[static_cast<unsigned char>(*a)] |= static_cast<std::uint16_t>(1u << index[static_cast<unsigned char>(*b)]);
+            }
+    }
+};
+const PunctuatorPairs kPairs;
+
+constexpr std::size_t kBlockRunTokens = 1024;  // tokens blockRun takes at most
+
+// Bits below bit k of a block's mask (k may be negative or past the block).
+inline std::uint64_t below(std::int64_t k)
+{
+    return k <= 0 ? 0 : k >= 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << k) - 1;
+}
+
+// The index of the lowest set bit of x; 64 when none is.
+inline unsigned ctz64(std::uint64_t x)
+{
+    return x ? static_cast<unsigned>(__builtin_ctzll(x)) : 64;
+}
+
+// Where a run of common tokens stands, window-relative, as cRun holds it.
+struct RunPlace {
+    std::size_t i;           // scan position: between tokens
+    std::int64_t line;       // line of i
+    std::int64_t lineStart;  // window offset where that line starts
+    bool lineHasToken;
+    bool splitGreater;
+};
+
+// Takes the common tokens from r.i on a block of kMaskBlock bytes at a time,
+// up to max of them and keyBytes of keys, ending before stop: names, numbers
+// that are one run of name bytes, and punctuators. Token starts and ends come
+// from the blocks' byte masks, for all tokens of a block at once. The run
+// ends before the first byte it cannot take so (a literal, a comment, a
+// directive, a longer number, three punctuator bytes in a row, ...), and
+// before the token that touches it, for the general steps to take.
+template <void (*Classify)(const char *, ByteMasks &)>
+__attribute__((always_inline)) inline std::size_t blockRunWith(const char *w, RunPlace &r, std::size_t stop,
+                                                               QuickToken *out, std::size_t max, std::size_t &keyBytes)
+{
+    std::size_t starts = 0, keys = 0;
+    bool open = false;  // the last token found goes on past the blocks so far
+    std::size_t trouble = static_cast<std::size_t>(-1);  // window offset of the first byte not taken so
+    std::int64_t line = r.line, lineStart = r.lineStart;
+    // The masks of the block before, for the bytes before each block's first:
+    // none before the first block, where a token starts.
+    std::uint64_t tok0 = 0, name0 = 0, punct0 = 0, number0 = 0, slash0 = 0, percent0 = 0, dot0 = 0;
+    std::size_t b = r.i;
+    for (; b + kMaskBlock <= stop && starts + kMaskBlock <= max && keys + kMaskBlock <= keyBytes; b += kMaskBlock) {
+        ByteMasks m;
+        Classify(w + b, m);
+        const std::uint64_t tok = m.name | m.solo | m.punct;
+        const std::uint64_t punct = m.punct;
+        // Two punctuator bytes in a row: one punctuator or two.
+        std::uint64_t joined = 0;
+        for (std::uint64_t q = punct & (punct << 1 | punct0 >> 63); q; q &= q - 1) {
+            const unsigned k = static_cast<unsigned>(__builtin_ctzll(q));
+            const unsigned char first = static_cast<unsigned char>(w[b + k - 1]);
+            joined |= static_cast<std::uint64_t>((kPairs.row[first] >> kPairs.index[static_cast<unsigned char>(w[b + k])]) & 1) << k;
+        }
+        const std::uint64_t nameStarts = m.name & ~(m.name << 1 | name0 >> 63);
+        const std::uint64_t start = nameStarts | m.solo | (punct & ~joined);
+        const std::uint64_t end = (start | ~tok) & (tok << 1 | tok0 >> 63);
+        // Runs of name bytes that start with a digit: numbers.
+        const std::uint64_t digitStarts = (nameStarts & m.digit) | (m.name & ~nameStarts & number0 >> 63);
+        const std::uint64_t number = m.name & ~(m.name + digitStarts);
+        // What the general steps take: bytes of no common token, a number
+        // that goes on with '.', '+' or '-'; a comment, "%:", a number that
+        // starts with '.' (marked at their second byte); three punctuator
+        // bytes in a row (marked at the third).
+        const std::uint64_t at0 = ~(tok | m.blank | m.lineFeed) | ((number << 1 | number0 >> 63) & (m.dot | m.sign));
+        const std::uint64_t at1 = ((m.slash << 1 | slash0 >> 63) & (m.slash | m.star)) |
+                                  ((m.percent << 1 | percent0 >> 63) & m.colon) | ((m.dot << 1 | dot0 >> 63) & m.digit);
+        const std::uint64_t at2 = punct & (punct << 1 | punct0 >> 63) & (punct << 2 | punct0 >> 62);
+        std::uint64_t keep = ~std::uint64_t{0};
+        if ((at0 | at1 | at2) != 0) {
+            std::int64_t t = 64;
+            if (at0)
+                t = std::min<std::int64_t>(t, __builtin_ctzll(at0));
+            if (at1)
+                t = std::min<std::int64_t>(t, __builtin_ctzll(at1) - 1);
+            if (at2)
+                t = std::min<std::int64_t>(t, __builtin_ctzll(at2) - 2);
+            trouble = b + static_cast<std::size_t>(t + 2) - 2;
+            keep = below(t);
+        }
+        // The token open at the block's start ends at its first end.
+        const std::uint64_t endKept = end & keep;
+        if (open) {
+            const unsigned e = ctz64(endKept);
+            out[starts - 1].length += e;
+            open = e == 64;
+        }
+        // The tokens that start here: places, and lengths as far as the block
+        // holds them.
+        for (std::uint64_t q = start & keep; q; q &= q - 1) {
+            const unsigned k = static_cast<unsigned>(__builtin_ctzll(q));
+            const std::uint64_t feeds = m.lineFeed & ((std::uint64_t{1} << k) - 1);
+            const std::int64_t from =
+                feeds ? static_cast<std::int64_t>(b) + 64 - __builtin_clzll(feeds) : lineStart;
+            const unsigned e = ctz64(endKept & (~std::uint64_t{1} << k));
+            out[starts].bytes = w + b + k;
+            out[starts].length = e - k;
+            out[starts].place = {line + __builtin_popcountll(feeds), static_cast<std::int64_t>(b + k) - from + 1};
+            ++starts;
+            open = e == 64;
+        }
+        keys += static_cast<std::size_t>(__builtin_popcountll(tok & keep));
+        if (keep != ~std::uint64_t{0})
+            break;
+        line += __builtin_popcountll(m.lineFeed);
+        if (m.lineFeed)
+            lineStart = static_cast<std::int64_t>(b) + 64 - __builtin_clzll(m.lineFeed);
+        tok0 = tok, name0 = m.name, punct0 = punct, number0 = number;
+        slash0 = m.slash, percent0 = m.percent, dot0 = m.dot;
+    }
+    // A token whose end is not seen, that touches the first byte not taken,
+    // or that ends in the last two bytes of the blocks (a punctuator may go on
+    // past them), is left for later.
+    if (trouble == static_cast<std::size_t>(-1))
+        trouble = b - 2;
+    std::size_t ended = starts - open;
+    while (ended > 0 && static_cast<std::size_t>(out[ended - 1].bytes - w) + out[ended - 1].length >= trouble)
+        --ended;
+    if (ended == 0)
+        return 0;
+    // The bytes of the blocks' tokens bound the keys' bytes.
+    keyBytes -= keys;
+    const QuickToken &last = out[ended - 1];
+    const std::size_t e = static_cast<std::size_t>(last.bytes - w) + last.length;
+    r.i = e;
+    r.line = last.place.line;
+    r.lineStart = static_cast<std::int64_t>(last.bytes - w) - last.place.column + 1;
+    r.lineHasToken = true;
+    r.splitGreater = last.length == 1 && last.bytes[0] == '>' && w[e] == '>';
+    return ended;
+}
+
+std::size_t blockRunPortable(const char *w, RunPlace &r, std::size_t stop, QuickToken *out, std::size_t max,
+                             std::size_t &keyBytes)
+{
+    return blockRunWith<classifyBlockPortable>(w, r, stop, out, max, keyBytes);
+}
+
+#ifdef MATCHLING_MASKS_X86
+MATCHLING_MASKS_TARGET std::size_t blockRunAvx2(const char *w, RunPlace &r, std::size_t stop, QuickToken *out,
+                                                std::size_t max, std::size_t &keyBytes)
+{
+    return blockRunWith<classifyBlockAvx2>(w, r, stop, out, max, keyBytes);
+}
+#endif
+
+inline std::size_t blockRun(const char *w, RunPlace &r, std::size_t stop, QuickToken *out, std::size_t max,
+                            std::size_t &keyBytes)
+{
+#ifdef MATCHLING_MASKS_X86
+    static const bool vector = vectorMasks();
+    if (vector)
+        return blockRunAvx2(w, r, stop, out, max, keyBytes);
+#endif
+    return blockRunPortable(w, r, stop, out, max, keyBytes);
+}
+
+// Skips the comment at r.i when it ends before stop, as skipBlockComment and
+// skipLineComment would (the line feed that ends a line comment is left);
+// false, with nothing changed, when there is none or it goes on.
+bool skipComment(const char *w, RunPlace &r, std::size_t stop)
+{
+    const std::size_t from = r.i + 2;
+    if (from >= stop)
+        return false;
+    if (w[r.i + 1] == '/') {
+        const void *lf = std::memchr(w + from, '\n', stop - from);
+        if (!lf)
+            return false;
+        r.i = static_cast<std::size_t>(static_cast<const char *>(lf) - w);
+        return true;
+    }
+    if (w[r.i + 1] != '*')
+        return false;
+    std::size_t close = from;
+    for (;;) {
+        const void *star = std::memchr(w + close, '*', stop - close);
+        if (!star)
+            return false;
+        close = static_cast<std::size_t>(static_cast<const char *>(star) - w);
+        if (close + 2 > stop)
+            return false;
+        if (w[close + 1] == '/')
+            break;
+        ++close;
+    }
+    for (const char *p = w + from; (p = static_cast<const char *>(std::memchr(p, '\n', static_cast<std::size_t>(w + close - p)))) != nullptr; ++p) {
+        ++r.line;
+        r.lineStart = p - w + 1;
+    }
+    r.i = close + 2;
+    return true;
+}
+
 // Takes the common tokens outside a directive from pos on, up to max of them
 // and keyBytes of keys, as quickToken would one by one; the caller then
 // copies them out of the window at once, without a call per token.
@@ -1030,55 +1245,61 @@ std::size_t cRun(Lexer &lx, QuickToken *out, std::size_t max, std::size_t keyByt
     const char *w = lx.window;
     const std::size_t stop = std::min(lx.ended ? lx.end + 1 : lx.end - std::min(lx.end, kLexLookahead - 1), lx.spliceAt);
     // The places held in locals, window-relative, while the loop runs.
-    std::int64_t line = lx.line;
-    std::int64_t lineStart = lx.lineStart - lx.base;
-    bool lineHasToken = lx.lineHasToken;
-    bool splitGreater = lx.splitGreater;
+    RunPlace r{lx.pos, lx.line, lx.lineStart - lx.base, lx.lineHasToken, lx.splitGreater};
     std::size_t n = 0;
-    std::size_t i = lx.pos;
-    while (n < max) {
-        for (;;) {
-            while (byteClass(w[i]) & kBlank)
+    for (;;) {
+        if (!r.splitGreater)
+            n += blockRun(w, r, stop, out + n, std::min(max - n, kBlockRunTokens), keyBytes);
+        // One by one past what the blocks leave, while tokens are common.
+        const std::size_t before = n;
+        std::size_t i = r.i;
+        while (n < max && n < before + 8) {
+            for (;;) {
+                while (byteClass(w[i]) & kBlank)
+                    ++i;
+                if (w[i] != '\n')
+                    break;
+                ++r.line;
+                r.lineStart = static_cast<std::int64_t>(i) + 1;
+                r.lineHasToken = false;
                 ++i;
-            if (w[i] != '\n')
+            }
+            if (i >= stop)
                 break;
-            ++line;
-            lineStart = static_cast<std::int64_t>(i) + 1;
-            lineHasToken = false;
-            ++i;
-        }
-        if (i >= stop)
-            break;
-        std::size_t e;
-        bool split = false;  // the token is the first '>' of a ">>"
-        if (splitGreater) {
-            e = i + 1;
-        } else {
-            e = commonEnd(lx, i, lineHasToken, split);
-            if (e == 0)
+            std::size_t e;
+            bool split = false;  // the token is the first '>' of a ">>"
+            if (r.splitGreater) {
+                e = i + 1;
+            } else {
+                e = commonEnd(lx, i, r.lineHasToken, split);
+                if (e == 0)
+                    break;
+            }
+            if (e - i > keyBytes || e > stop)
                 break;
+            keyBytes -= e - i;
+            r.splitGreater = split;
+            r.lineHasToken = true;
+            out[n].bytes = w + i;
+            out[n].length = static_cast<std::uint32_t>(e - i);
+            out[n].place = {r.line, static_cast<std::int64_t>(i) - r.lineStart + 1};
+            ++n;
+            i = e;
         }
-        if (e - i > keyBytes || e > stop)
+        r.i = i;
+        if (n == before && !(w[i] == '/' && !lx.options.comments && skipComment(w, r, stop)))
             break;
-        keyBytes -= e - i;
-        splitGreater = split;
-        lineHasToken = true;
-        out[n].bytes = w + i;
-        out[n].length = static_cast<std::uint32_t>(e - i);
-        out[n].place = {line, static_cast<std::int64_t>(i) - lineStart + 1};
-        ++n;
-        i = e;
     }
     if (n > 0) {
         const QuickToken &t = out[n - 1];
         lx.endOffset = lx.base + static_cast<std::int64_t>(t.bytes - w) + t.length;
         lx.endPlace = {t.place.line, t.place.column + t.length};
     }
-    lx.line = line;
-    lx.lineStart = lineStart + lx.base;
-    lx.lineHasToken = lineHasToken;
-    lx.splitGreater = splitGreater;
-    lx.pos = lx.pieceStart = i;
+    lx.line = r.line;
+    lx.lineStart = r.lineStart + lx.base;
+    lx.lineHasToken = r.lineHasToken;
+    lx.splitGreater = r.splitGreater;
+    lx.pos = lx.pieceStart = r.i;
     return n;
 }
 
