@@ -47,7 +47,7 @@ std::vector<FuzzToken> lex(std::FILE *f, Language language, const LexOptions &op
                     std::abort();
                 std::size_t bytes = 0;
                 for (std::size_t k = 0; k < n; ++k) {
-                    out.push_back({TokenKind::Code, std::string(run[k].bytes, run[k].length), run[k].place});
+                    out.push_back({run[k].kind, std::string(run[k].bytes, run[k].length), run[k].place});
                     bytes += run[k].length;
                 }
                 if (bytes > runBytes)

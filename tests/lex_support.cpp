@@ -101,7 +101,7 @@ std::vector<Tok> lexFileInRuns(const std::string &path, Language language, std::
             if (at < count) {
                 const QuickToken &t = run[at++];
                 piece = TokenPiece{};
-                piece.kind = TokenKind::Code;
+                piece.kind = t.kind;
                 piece.place = t.place;
                 piece.bytes = t.bytes;
                 piece.length = t.length;

@@ -4,11 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "lex_support.h"
+#include "scan/byte_masks.h"
 #include "support.h"
 
 namespace {
@@ -49,6 +51,9 @@ TEST(Runs, CFamilyTokensAsOneAtATime)
         "  if (a && b || c) g(a, b...); // c\n\t/* d\n */ x %= y % z; %: q\n  # p\n  q ## r\n",
         "a\\\nb c\\   \nd +\\\n+ e; 1.5e+3 .5 x.y 0x1'000 \xc3\xa9t\xc3\xa9\v\f\n",
         "\x1a after the end",
+        "#define F(x) x\n#define G (y)\n# /* c */ define H/**/(z) 1.5 1e+5 0x1'0\n#include <a.h> // c\n"
+        "#include_next <b/c.h>\n#import <d>\n#include <e.h\n#if A >> 2 > B /* c\n d */ && 0x1F\n#endif\n#\n"
+        "%:define I(x)\n#pragma once\n  # error 'c'\nx # y\n/* c */ #define J(\n#define\n#define K(a) #a ## a\n",
         // Three-byte punctuators at every place of a block's end.
         "z\naaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa ... >>= <<= %:%: ->* ..5 x\n",
     };
@@ -69,6 +74,7 @@ TEST(Runs, CFamilyTokenSoupAsOneAtATime)
         "1.5", "1e+5", "0x1p-3", "1'000", ".5", "x.y", "...", ">>=", "<<=", "<::", "<:", ":>", "<%", "%>", "%:",
         "%:%:", "->*", "->", "++", "+++", "&&", "=>", "??", "?\?=", "::", "<=>", "#", "##", "@", "`", "\\",
         "\"s\"", "'c'", "L\"w\"", "R\"(r)\"", "/* c */", "/*\n*/", "// c\n", "\x01", "\xff",
+        "\n#define F(x) x\n", "\n#include <h.h>\n", "\n#if A > 1\n", "\n# define G(", "\n#x /*\n*/ y\n",
     };
     const char *const kGaps[] = {"", "", "", " ", " ", "\n", "\r\n", "\t", "\\\n", "  \n  "};
     std::uint32_t seed = 12345;
@@ -100,5 +106,25 @@ TEST(Runs, CFamilyTokensOfThisProjectAsOneAtATime)
     ASSERT_GT(text.size(), 2 * kLexWindowSize);
     checkRuns(text, Language::CFamily, 3);
 }
+
+#ifdef MATCHLING_MASKS_X86
+TEST(Runs, VectorByteClassesAsTheByteLoop)
+{
+    if (!vectorMasks())
+        GTEST_SKIP() << "the processor has no AVX2";
+    // Every byte value at every place of a block, among others.
+    char block[kMaskBlock];
+    for (int c = 0; c < 256; ++c)
+        for (unsigned at = 0; at < kMaskBlock; ++at) {
+            for (unsigned k = 0; k < kMaskBlock; ++k)
+                block[k] = static_cast<char>((c + 37 * k + at) % 256);
+            block[at] = static_cast<char>(c);
+            ByteMasks vector, bytes;
+            classifyBlockAvx2(block, vector);
+            classifyBlockPortable(block, bytes);
+            ASSERT_EQ(std::memcmp(&vector, &bytes, sizeof vector), 0) << "byte " << c << " at " << at;
+        }
+}
+#endif
 
 } // namespace

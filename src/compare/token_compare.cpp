@@ -1,5 +1,6 @@
 #include "compare/token_compare.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "console/console.h"
@@ -83,6 +84,48 @@ void finishShown(Side &s)
 void nextFromLexer(void *self, TokenPiece &piece)
 {
     lexerNext(*static_cast<Lexer *>(self), piece);
+}
+
+void nextFromRun(void *self, TokenPiece &piece)
+{
+    RunPieces &r = *static_cast<RunPieces *>(self);
+    if (r.at == r.count) {
+        lexerNext(*r.lexer, piece);
+        return;
+    }
+    const QuickToken &t = r.run[r.at++];
+    piece = TokenPiece{};
+    piece.kind = t.kind;
+    piece.place = t.place;
+    piece.bytes = t.bytes;
+    piece.length = t.length;
+}
+
+// Compares the runs of common tokens both streams have in hand or can take,
+// from between tokens, as long as they are equal; stops before the first
+// token that differs, for the pieces to take it.
+void compareRuns(RunPieces &a, RunPieces &b)
+{
+    for (;;) {
+        if (a.at == a.count) {
+            a.at = 0;
+            a.count = lexerRun(*a.lexer, a.run, kComparedRun, 65536);
+        }
+        if (b.at == b.count) {
+            b.at = 0;
+            b.count = lexerRun(*b.lexer, b.run, kComparedRun, 65536);
+        }
+        const std::size_t n = std::min(a.count - a.at, b.count - b.at);
+        if (n == 0)
+            return;
+        for (std::size_t k = 0; k < n; ++k) {
+            const QuickToken &x = a.run[a.at], &y = b.run[b.at];
+            if (x.length != y.length || x.kind != y.kind || std::memcmp(x.bytes, y.bytes, x.length) != 0)
+                return;
+            ++a.at;
+            ++b.at;
+        }
+    }
 }
 
 void nextListed(void *self, TokenPiece &piece)
@@ -210,6 +253,13 @@ PieceSource lexerPieces(Lexer &lexer)
     return PieceSource{&lexer, nextFromLexer};
 }
 
+PieceSource runPieces(RunPieces &pieces, Lexer &lexer)
+{
+    pieces.lexer = &lexer;
+    pieces.at = pieces.count = 0;
+    return PieceSource{&pieces, nextFromRun};
+}
+
 PieceSource listedPieces(TokenLister &lister, PieceSource inner, Spool &listing)
 {
     lister.inner = inner;
@@ -254,7 +304,10 @@ Verdict compareTokens(TokenCompareState &c, const PieceSource (&sources)[2])
     c.shorterFile = 0;
     for (std::uint64_t &n : c.allowed)
         n = 0;
+    const bool runs = sources[0].next == nextFromRun && sources[1].next == nextFromRun;
     for (;;) {
+        if (runs)
+            compareRuns(*static_cast<RunPieces *>(sources[0].self), *static_cast<RunPieces *>(sources[1].self));
         take(sides[0]);
         take(sides[1]);
         const bool end0 = sides[0].piece.kind == TokenKind::End, end1 = sides[1].piece.kind == TokenKind::End;

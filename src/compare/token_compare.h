@@ -25,6 +25,18 @@ struct PieceSource {
 // The stream a lexer hands out.
 PieceSource lexerPieces(Lexer &lexer);
 
+// The stream a lexer hands out, its common tokens taken many at once
+// (lexerRun): when both streams of a comparison come so, their runs are
+// compared token by token without a piece for each.
+constexpr std::size_t kComparedRun = 256;  // tokens taken from a lexer at once
+struct RunPieces {
+    Lexer *lexer = nullptr;
+    QuickToken run[kComparedRun];
+    std::size_t at = 0;     // the next token of run to hand out
+    std::size_t count = 0;  // tokens in run
+};
+PieceSource runPieces(RunPieces &pieces, Lexer &lexer);
+
 // The stream a rewriter hands out.
 PieceSource rewrittenPieces(Rewriter &rewriter);
 

@@ -157,7 +157,8 @@ PairOutcome compareOpen(Sides &s, const RunSettings &settings, const Language (&
         PieceSource pieces[2];
         for (int f = 0; f < 2; ++f) {
             lexerStart(t.lexers[f], languages[f], options, s.sources[f]);
-            pieces[f] = lexerPieces(t.lexers[f]);
+            pieces[f] = settings.allow || settings.listNormalized ? lexerPieces(t.lexers[f])
+                                                                  : runPieces(t.runs[f], t.lexers[f]);
             if (settings.allow) {
                 rewriterStart(t.rewriters[f], languages[f], settings.allow, lexerSource(t.lexers[f]));
                 pieces[f] = rewrittenPieces(t.rewriters[f]);

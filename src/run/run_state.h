@@ -34,6 +34,7 @@ constexpr int kExitTrouble = 2;    // usage screen, or a run that stopped early
 // What a token comparison works on; allocated only for one.
 struct TokenState {
     Lexer lexers[2];                      // each source's token stream
+    RunPieces runs[2];                    // each stream's common tokens taken many at once (tree runs)
     std::unique_ptr<Rewriter[]> rewriters;  // with --allow, each stream in canonical form (two; large, so only then)
     FirstPiece firsts[2];                 // with --allow (single run), each lexer's stream from its first piece
     KeyWriter writers[2];                 // with --allow (single run), each canonical stream into its temporary file

@@ -71,10 +71,14 @@ inline void takeRuns(TokenPump &p, KeyBatch &b, QuickToken (&run)[kRunTokens])
         char *out = b.bytes + b.used;
         for (std::size_t k = 0; k < n; ++k) {
             const QuickToken &t = run[k];
-            *out++ = static_cast<char>(TokenKind::Code);
-            // A key of up to kShortPiece bytes goes as a block: the window's
-            // padding and the batch's spare room take the bytes past it.
-            std::memcpy(out, t.bytes, t.length <= kShortPiece ? kShortPiece : t.length);
+            *out++ = static_cast<char>(t.kind);
+            // A key of up to kShortPiece bytes goes as a block, a copy of fixed
+            // size without a call: the window's padding and the batch's spare
+            // room take the bytes past it.
+            if (t.length <= kShortPiece)
+                std::memcpy(out, t.bytes, kShortPiece);
+            else
+                std::memcpy(out, t.bytes, t.length);
             out += t.length;
             *out++ = 0;
             *out++ = 0;

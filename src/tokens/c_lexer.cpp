@@ -1062,7 +1062,22 @@ struct RunPlace {
     std::int64_t lineStart;  // window offset where that line starts
     bool lineHasToken;
     bool splitGreater;
+    Directive directive;     // the directive i is in; None outside one
+    int directiveTokens;     // its tokens so far
 };
+
+static_assert(static_cast<int>(TokenKind::LineEnd) == 1 && static_cast<int>(TokenKind::Code) == 0,
+              "a line feed's kind is told by a compare");
+
+// Notes the LineEnd that ends a directive, whose line feed ends at e.
+inline void endDirective(RunPlace &r, std::size_t e)
+{
+    ++r.line;
+    r.lineStart = static_cast<std::int64_t>(e);
+    r.lineHasToken = false;
+    r.splitGreater = false;
+    r.directive = Directive::None;
+}
 
 // Takes the common tokens from r.i on a block of kMaskBlock bytes at a time,
 // up to max of them and keyBytes of keys, ending before stop: names, numbers
@@ -1077,6 +1092,9 @@ __attribute__((always_inline)) inline std::size_t blockRunWith(const char *w, Ru
 {
     std::size_t starts = 0, keys = 0;
     bool open = false;  // the last token found goes on past the blocks so far
+    // Inside a directive, its first line feed is a LineEnd token.
+    std::size_t directiveEnd = static_cast<std::size_t>(-1);
+    bool inDirective = r.directive != Directive::None;
     std::size_t trouble = static_cast<std::size_t>(-1);  // window offset of the first byte not taken so
     std::int64_t line = r.line, lineStart = r.lineStart;
     // The masks of the block before, for the bytes before each block's first:
@@ -1086,7 +1104,13 @@ __attribute__((always_inline)) inline std::size_t blockRunWith(const char *w, Ru
     for (; b + kMaskBlock <= stop && starts + kMaskBlock <= max && keys + kMaskBlock <= keyBytes; b += kMaskBlock) {
         ByteMasks m;
         Classify(w + b, m);
-        const std::uint64_t tok = m.name | m.solo | m.punct;
+        std::uint64_t lineEnd = 0;
+        if (inDirective && m.lineFeed) {
+            lineEnd = m.lineFeed & (~m.lineFeed + 1);
+            directiveEnd = b + static_cast<std::size_t>(__builtin_ctzll(m.lineFeed));
+            inDirective = false;
+        }
+        const std::uint64_t tok = m.name | m.solo | m.punct | lineEnd;
         const std::uint64_t punct = m.punct;
         // Two punctuator bytes in a row: one punctuator or two.
         std::uint64_t joined = 0;
@@ -1096,7 +1120,7 @@ __attribute__((always_inline)) inline std::size_t blockRunWith(const char *w, Ru
             joined |= static_cast<std::uint64_t>((kPairs.row[first] >> kPairs.index[static_cast<unsigned char>(w[b + k])]) & 1) << k;
         }
         const std::uint64_t nameStarts = m.name & ~(m.name << 1 | name0 >> 63);
-        const std::uint64_t start = nameStarts | m.solo | (punct & ~joined);
+        const std::uint64_t start = nameStarts | m.solo | (punct & ~joined) | lineEnd;
         const std::uint64_t end = (start | ~tok) & (tok << 1 | tok0 >> 63);
         // Runs of name bytes that start with a digit: numbers.
         const std::uint64_t digitStarts = (nameStarts & m.digit) | (m.name & ~nameStarts & number0 >> 63);
@@ -1138,6 +1162,7 @@ __attribute__((always_inline)) inline std::size_t blockRunWith(const char *w, Ru
             const unsigned e = ctz64(endKept & (~std::uint64_t{1} << k));
             out[starts].bytes = w + b + k;
             out[starts].length = e - k;
+            out[starts].kind = static_cast<TokenKind>(w[b + k] == '\n');
             out[starts].place = {line + __builtin_popcountll(feeds), static_cast<std::int64_t>(b + k) - from + 1};
             ++starts;
             open = e == 64;
@@ -1166,10 +1191,16 @@ __attribute__((always_inline)) inline std::size_t blockRunWith(const char *w, Ru
     const QuickToken &last = out[ended - 1];
     const std::size_t e = static_cast<std::size_t>(last.bytes - w) + last.length;
     r.i = e;
+    if (last.kind == TokenKind::LineEnd) {
+        endDirective(r, e);
+        return ended;
+    }
     r.line = last.place.line;
     r.lineStart = static_cast<std::int64_t>(last.bytes - w) - last.place.column + 1;
     r.lineHasToken = true;
     r.splitGreater = last.length == 1 && last.bytes[0] == '>' && w[e] == '>';
+    if (directiveEnd < e)
+        r.directive = Directive::None;  // its LineEnd came before the last token
     return ended;
 }
 
@@ -1235,17 +1266,113 @@ bool skipComment(const char *w, RunPlace &r, std::size_t stop)
     return true;
 }
 
+// Window offset just after the number at i when it is one run of name bytes
+// and dots, as numberStep takes it; 0 when it is none or goes on with a sign
+// or a digit separator.
+inline std::size_t numberEnd(const char *w, std::size_t i)
+{
+    if (!(byteClass(w[i]) & kDigit))
+        return 0;
+    std::size_t e = i + 1;
+    while (byteClass(w[e]) & (kNameC | kDot))
+        ++e;
+    if (((w[e] == '+' || w[e] == '-') && isExponent(w[e - 1])) || w[e] == '\'')
+        return 0;
+    return e;
+}
+
+// Takes the head of the directive whose '#' stands at r.i as the general
+// steps would: its first four tokens (the '#', its name, and what an include's
+// header name or a function-like macro's MacroParen may stand at), or to its
+// LineEnd when that comes first; comments skipped. The rest of the directive
+// is common tokens to its LineEnd. All or nothing: 0, with r unchanged, when
+// a token needs the general steps or the bounds end the head first.
+std::size_t directiveHead(const Lexer &lx, RunPlace &r, std::size_t stop, QuickToken *out, std::size_t max,
+                          std::size_t &keyBytes)
+{
+    const char *w = lx.window;
+    RunPlace at = r;
+    at.directive = Directive::Other;
+    std::size_t i = r.i, k = 0, bytes = 0, lastEnd = 0;
+    while (k < 4) {
+        while (byteClass(w[i]) & kBlank)
+            ++i;
+        if (i >= stop || k == max)
+            return 0;
+        if (w[i] == '/' && (w[i + 1] == '/' || w[i + 1] == '*')) {
+            at.i = i;
+            if (!skipComment(w, at, stop))
+                return 0;
+            i = at.i;
+            continue;
+        }
+        std::size_t e;
+        TokenKind kind = TokenKind::Code;
+        bool split = false;
+        if (w[i] == '\n') {
+            e = i + 1;
+            kind = TokenKind::LineEnd;
+        } else if (k == 0 || at.splitGreater) {
+            e = i + 1;
+        } else if (k == 2 && at.directive == Directive::Include && w[i] == '<') {
+            e = i + 1;
+            while (e < stop && w[e] != '>' && w[e] != '\n')
+                ++e;
+            if (e >= stop || w[e] != '>')
+                return 0;
+            ++e;
+        } else {
+            e = commonEnd(lx, i, true, split);
+            if (e == 0)
+                e = numberEnd(w, i);
+            if (e == 0)
+                return 0;
+        }
+        if (e > stop || bytes + (e - i) > keyBytes)
+            return 0;
+        if (k == 1 && isNameStart(w[i])) {
+            auto is = [&](const char *word) { return e - i == std::strlen(word) && std::memcmp(w + i, word, e - i) == 0; };
+            if (is("define"))
+                at.directive = Directive::Define;
+            else if (is("include") || is("include_next") || is("import"))
+                at.directive = Directive::Include;
+        }
+        if (k == 3 && at.directive == Directive::Define && w[i] == '(' && i == lastEnd)
+            kind = TokenKind::MacroParen;
+        out[k].bytes = w + i;
+        out[k].length = static_cast<std::uint32_t>(e - i);
+        out[k].kind = kind;
+        out[k].place = {at.line, static_cast<std::int64_t>(i) - at.lineStart + 1};
+        ++k;
+        bytes += e - i;
+        lastEnd = i = e;
+        if (kind == TokenKind::LineEnd) {
+            endDirective(at, e);
+            break;
+        }
+        at.lineHasToken = true;
+        at.splitGreater = split;
+    }
+    at.i = i;
+    at.directiveTokens = static_cast<int>(k);
+    r = at;
+    keyBytes -= bytes;
+    return k;
+}
+
 // Takes the common tokens outside a directive from pos on, up to max of them
 // and keyBytes of keys, as quickToken would one by one; the caller then
 // copies them out of the window at once, without a call per token.
 std::size_t cRun(Lexer &lx, QuickToken *out, std::size_t max, std::size_t keyBytes)
 {
-    if (lx.directive != Directive::None)
+    // Past a directive's head, what is left of it is common tokens.
+    if (lx.directive != Directive::None && lx.directiveTokens < 4)
         return 0;
     const char *w = lx.window;
     const std::size_t stop = std::min(lx.ended ? lx.end + 1 : lx.end - std::min(lx.end, kLexLookahead - 1), lx.spliceAt);
     // The places held in locals, window-relative, while the loop runs.
-    RunPlace r{lx.pos, lx.line, lx.lineStart - lx.base, lx.lineHasToken, lx.splitGreater};
+    RunPlace r{lx.pos, lx.line, lx.lineStart - lx.base, lx.lineHasToken, lx.splitGreater, lx.directive,
+               lx.directiveTokens};
     std::size_t n = 0;
     for (;;) {
         if (!r.splitGreater)
@@ -1257,7 +1384,7 @@ std::size_t cRun(Lexer &lx, QuickToken *out, std::size_t max, std::size_t keyByt
             for (;;) {
                 while (byteClass(w[i]) & kBlank)
                     ++i;
-                if (w[i] != '\n')
+                if (w[i] != '\n' || r.directive != Directive::None)
                     break;
                 ++r.line;
                 r.lineStart = static_cast<std::int64_t>(i) + 1;
@@ -1266,12 +1393,36 @@ std::size_t cRun(Lexer &lx, QuickToken *out, std::size_t max, std::size_t keyByt
             }
             if (i >= stop)
                 break;
+            if (w[i] == '\n') {
+                // The LineEnd of the directive.
+                if (keyBytes == 0)
+                    break;
+                --keyBytes;
+                out[n].bytes = w + i;
+                out[n].length = 1;
+                out[n].kind = TokenKind::LineEnd;
+                out[n].place = {r.line, static_cast<std::int64_t>(i) - r.lineStart + 1};
+                ++n;
+                endDirective(r, ++i);
+                continue;
+            }
             std::size_t e;
             bool split = false;  // the token is the first '>' of a ">>"
             if (r.splitGreater) {
                 e = i + 1;
             } else {
                 e = commonEnd(lx, i, r.lineHasToken, split);
+                if (e == 0)
+                    e = numberEnd(w, i);
+                if (e == 0 && w[i] == '#' && w[i + 1] != '#' && !r.lineHasToken) {
+                    r.i = i;
+                    const std::size_t k = directiveHead(lx, r, stop, out + n, max - n, keyBytes);
+                    if (k == 0)
+                        break;
+                    n += k;
+                    i = r.i;
+                    continue;
+                }
                 if (e == 0)
                     break;
             }
@@ -1282,6 +1433,7 @@ std::size_t cRun(Lexer &lx, QuickToken *out, std::size_t max, std::size_t keyByt
             r.lineHasToken = true;
             out[n].bytes = w + i;
             out[n].length = static_cast<std::uint32_t>(e - i);
+            out[n].kind = TokenKind::Code;
             out[n].place = {r.line, static_cast<std::int64_t>(i) - r.lineStart + 1};
             ++n;
             i = e;
@@ -1293,12 +1445,18 @@ std::size_t cRun(Lexer &lx, QuickToken *out, std::size_t max, std::size_t keyByt
     if (n > 0) {
         const QuickToken &t = out[n - 1];
         lx.endOffset = lx.base + static_cast<std::int64_t>(t.bytes - w) + t.length;
-        lx.endPlace = {t.place.line, t.place.column + t.length};
+        // A LineEnd ends at the start of the next line.
+        lx.endPlace = t.kind == TokenKind::LineEnd ? TokenPlace{t.place.line + 1, 1}
+                                                   : TokenPlace{t.place.line, t.place.column + t.length};
     }
     lx.line = r.line;
     lx.lineStart = r.lineStart + lx.base;
     lx.lineHasToken = r.lineHasToken;
     lx.splitGreater = r.splitGreater;
+    if (r.directive != lx.directive)
+        lx.opensDirective = false;
+    lx.directive = r.directive;
+    lx.directiveTokens = r.directiveTokens;
     lx.pos = lx.pieceStart = r.i;
     return n;
 }

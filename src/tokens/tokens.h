@@ -71,10 +71,11 @@ void lexerStart(Lexer &lexer, SourceClass sourceClass, const LexOptions &options
 // after it, every call gives End again.
 void lexerNext(Lexer &lexer, TokenPiece &piece);
 
-// A whole token of kind Code whose key is one stretch of the lexer's window.
+// A whole token whose key is one stretch of the lexer's window.
 struct QuickToken {
     const char *bytes;     // its key; valid until the next lexerRun or lexerNext
     std::uint32_t length;  // bytes of its key
+    TokenKind kind;        // Code, or a directive's LineEnd or MacroParen
     TokenPlace place;      // where it starts
 };
 
