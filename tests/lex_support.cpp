@@ -82,12 +82,13 @@ std::vector<Tok> lexFile(const std::string &path, Language language, const LexOp
     });
 }
 
-std::vector<Tok> lexFileInRuns(const std::string &path, Language language, std::size_t runMax, std::size_t keyBytes)
+std::vector<Tok> lexFileInRuns(const std::string &path, Language language, std::size_t runMax, std::size_t keyBytes,
+                               const LexOptions &options)
 {
     std::vector<QuickToken> run(runMax);
     std::size_t at = 0, count = 0;
     bool open = false;
-    return withLexer(path, language, LexOptions{}, [&](Lexer &lexer) {
+    return withLexer(path, language, options, [&](Lexer &lexer) {
         return collectTokens([&](TokenPiece &piece) {
             if (at == count && !open) {
                 at = 0;

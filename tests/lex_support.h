@@ -25,7 +25,8 @@ std::vector<Tok> lexFile(const std::string &path, Language language, const LexOp
 
 // The same with the common tokens taken through lexerRun, at most runMax of
 // them and keyBytes of keys at once, between the lexer's other pieces.
-std::vector<Tok> lexFileInRuns(const std::string &path, Language language, std::size_t runMax, std::size_t keyBytes);
+std::vector<Tok> lexFileInRuns(const std::string &path, Language language, std::size_t runMax, std::size_t keyBytes,
+                               const LexOptions &options = {});
 
 // Every token of text, End included, lexed as language.
 std::vector<Tok> lexText(const std::string &text, Language language, const LexOptions &options = {},

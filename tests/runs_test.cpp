@@ -39,6 +39,11 @@ void checkRuns(const std::string &text, Language language, std::size_t shifts)
             SCOPED_TRACE(testing::Message() << "shift " << shift << ", runs of " << bound[0] << ", " << bound[1]);
             expectSameTokens(want, lexFileInRuns(path, language, bound[0], bound[1]));
         }
+        // Comment words are tokens: no comment is skipped in a run.
+        LexOptions words;
+        words.comments = true;
+        SCOPED_TRACE(testing::Message() << "shift " << shift << ", comment words");
+        expectSameTokens(lexFile(path, language, words), lexFileInRuns(path, language, 1024, 65536, words));
     }
 }
 

@@ -1301,7 +1301,7 @@ std::size_t directiveHead(const Lexer &lx, RunPlace &r, std::size_t stop, QuickT
             return 0;
         if (w[i] == '/' && (w[i + 1] == '/' || w[i + 1] == '*')) {
             at.i = i;
-            if (!skipComment(w, at, stop))
+            if (lx.options.comments || !skipComment(w, at, stop))
                 return 0;
             i = at.i;
             continue;
