@@ -58,11 +58,15 @@ void work(Sweep &sweep)
         if (i >= sweep.results.size())
             break;
         {
-            // Results wait in memory for their turn: keep them few.
+            // Results wait in memory for their turn: keep them few. The
+            // printer sleeps until a worker needs room or ends, so wake it.
             std::unique_lock<std::mutex> lock(sweep.mutex);
-            ++sweep.waiting;
-            sweep.room.wait(lock, [&] { return i < sweep.printed + sweep.ahead; });
-            --sweep.waiting;
+            if (i >= sweep.printed + sweep.ahead) {
+                ++sweep.waiting;
+                sweep.ready.notify_one();
+                sweep.room.wait(lock, [&] { return i < sweep.printed + sweep.ahead; });
+                --sweep.waiting;
+            }
         }
         PairResult &result = sweep.results[i];
         comparePair(worker, sweep.list.entries[i], sweep.settings, result);
@@ -71,11 +75,17 @@ void work(Sweep &sweep)
         {
             std::lock_guard<std::mutex> lock(sweep.mutex);
             result.done = true;
-            awaited = i == sweep.printed;
+            awaited = i == sweep.printed && sweep.waiting > 0;
         }
-        // Only the result the printer waits for is worth waking it.
+        // Each wake-up costs the workers' cores a switch: the printer is
+        // woken only for the result it waits for while a worker needs room,
+        // when a worker needs room, and when a worker ends.
         if (awaited)
             sweep.ready.notify_one();
+    }
+    {
+        std::lock_guard<std::mutex> lock(sweep.mutex);
+        sweep.ready.notify_one();
     }
     for (std::unique_ptr<ObjectReader> &reader : worker.objects)
         objectReaderStop(reader);
