@@ -89,7 +89,8 @@ TEST(Runs, CFamilyTokenSoupAsOneAtATime)
     };
     std::string text;
     while (text.size() < 60000) {
-        text += next(40) == 0 ? kRare[next(sizeof kRare / sizeof kRare[0])] : kCommon[next(sizeof kCommon / sizeof kCommon[0])];
+        const bool rare = next(40) == 0;
+        text += rare ? kRare[next(sizeof kRare / sizeof kRare[0])] : kCommon[next(sizeof kCommon / sizeof kCommon[0])];
         text += kGaps[next(next(8) == 0 ? sizeof kGaps / sizeof kGaps[0] : 5)];
     }
     checkRuns(text, Language::CFamily, 9);

@@ -98,16 +98,23 @@ std::size_t punctuatorLength(const char *p)
     }
 }
 
+// The directive whose name is the n bytes at name: Define, Include, or Other.
+Directive directiveNamed(const char *name, std::size_t n)
+{
+    auto is = [&](const char *word) { return n == std::strlen(word) && std::memcmp(name, word, n) == 0; };
+    if (is("define"))
+        return Directive::Define;
+    if (is("include") || is("include_next") || is("import"))
+        return Directive::Include;
+    return Directive::Other;
+}
+
 // Notes the directive a name names when it is the second token of a directive.
 void classifyDirective(Lexer &lx)
 {
-    const char *name = lx.window + lx.pieceStart;
-    std::size_t n = lx.pos - lx.pieceStart;
-    auto is = [&](const char *word) { return n == std::strlen(word) && std::memcmp(name, word, n) == 0; };
-    if (is("define"))
-        lx.directive = Directive::Define;
-    else if (is("include") || is("include_next") || is("import"))
-        lx.directive = Directive::Include;
+    const Directive named = directiveNamed(lx.window + lx.pieceStart, lx.pos - lx.pieceStart);
+    if (named != Directive::Other)
+        lx.directive = named;
 }
 
 // Goes on with a run of name bytes that ends the current token.
@@ -1034,8 +1041,9 @@ struct PunctuatorPairs {
         for (const char *a = bytes; *a; ++a)
             for (const char *b = bytes; *b; ++b) {
                 const char pair[4] = {*a, *b, 0, 0};
+                const unsigned bit = index[static_cast<unsigned char>(*b)];
                 if (punctuatorLength(pair) == 2)
-                    row[static_cast<unsigned char>(*a)] |= static_cast<std::uint16_t>(1u << index[static_cast<unsigned char>(*b)]);
+                    row[static_cast<unsigned char>(*a)] |= static_cast<std::uint16_t>(1u << bit);
             }
     }
 };
@@ -1117,7 +1125,8 @@ __attribute__((always_inline)) inline std::size_t blockRunWith(const char *w, Ru
         for (std::uint64_t q = punct & (punct << 1 | punct0 >> 63); q; q &= q - 1) {
             const unsigned k = static_cast<unsigned>(__builtin_ctzll(q));
             const unsigned char first = static_cast<unsigned char>(w[b + k - 1]);
-            joined |= static_cast<std::uint64_t>((kPairs.row[first] >> kPairs.index[static_cast<unsigned char>(w[b + k])]) & 1) << k;
+            const unsigned second = kPairs.index[static_cast<unsigned char>(w[b + k])];
+            joined |= static_cast<std::uint64_t>((kPairs.row[first] >> second) & 1) << k;
         }
         const std::uint64_t nameStarts = m.name & ~(m.name << 1 | name0 >> 63);
         const std::uint64_t start = nameStarts | m.solo | (punct & ~joined) | lineEnd;
@@ -1258,7 +1267,10 @@ bool skipComment(const char *w, RunPlace &r, std::size_t stop)
             break;
         ++close;
     }
-    for (const char *p = w + from; (p = static_cast<const char *>(std::memchr(p, '\n', static_cast<std::size_t>(w + close - p)))) != nullptr; ++p) {
+    for (const char *p = w + from;; ++p) {
+        p = static_cast<const char *>(std::memchr(p, '\n', static_cast<std::size_t>(w + close - p)));
+        if (!p)
+            break;
         ++r.line;
         r.lineStart = p - w + 1;
     }
@@ -1330,13 +1342,8 @@ std::size_t directiveHead(const Lexer &lx, RunPlace &r, std::size_t stop, QuickT
         }
         if (e > stop || bytes + (e - i) > keyBytes)
             return 0;
-        if (k == 1 && isNameStart(w[i])) {
-            auto is = [&](const char *word) { return e - i == std::strlen(word) && std::memcmp(w + i, word, e - i) == 0; };
-            if (is("define"))
-                at.directive = Directive::Define;
-            else if (is("include") || is("include_next") || is("import"))
-                at.directive = Directive::Include;
-        }
+        if (k == 1 && isNameStart(w[i]))
+            at.directive = directiveNamed(w + i, e - i);
         if (k == 3 && at.directive == Directive::Define && w[i] == '(' && i == lastEnd)
             kind = TokenKind::MacroParen;
         out[k].bytes = w + i;
