@@ -59,6 +59,10 @@ TEST(Runs, CFamilyTokensAsOneAtATime)
         "#define F(x) x\n#define G (y)\n# /* c */ define H/**/(z) 1.5 1e+5 0x1'0\n#include <a.h> // c\n"
         "#include_next <b/c.h>\n#import <d>\n#include <e.h\n#if A >> 2 > B /* c\n d */ && 0x1F\n#endif\n#\n"
         "%:define I(x)\n#pragma once\n  # error 'c'\nx # y\n/* c */ #define J(\n#define\n#define K(a) #a ## a\n",
+        // Comments that go over a line inside a directive and after it, with
+        // a block's worth of text after them.
+        "#define L 0x1 /* a\n b */\n/* c\n d */\n#define M 2 // e\n#define N 3\n"
+        "x = y + z; x = y + z; x = y + z; x = y + z; x = y + z; x = y + z; x = y + z;\n",
         // Three-byte punctuators at every place of a block's end.
         "z\naaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa ... >>= <<= %:%: ->* ..5 x\n",
     };
@@ -80,6 +84,7 @@ TEST(Runs, CFamilyTokenSoupAsOneAtATime)
         "%:%:", "->*", "->", "++", "+++", "&&", "=>", "??", "?\?=", "::", "<=>", "#", "##", "@", "`", "\\",
         "\"s\"", "'c'", "L\"w\"", "R\"(r)\"", "/* c */", "/*\n*/", "// c\n", "\x01", "\xff",
         "\n#define F(x) x\n", "\n#include <h.h>\n", "\n#if A > 1\n", "\n# define G(", "\n#x /*\n*/ y\n",
+        "\n#define W 1 + 2 /* a\n b */\n",
     };
     const char *const kGaps[] = {"", "", "", " ", " ", "\n", "\r\n", "\t", "\\\n", "  \n  "};
     std::uint32_t seed = 12345;

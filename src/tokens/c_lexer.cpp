@@ -1201,6 +1201,7 @@ __attribute__((always_inline)) inline std::size_t blockRunWith(const char *w, Ru
     const std::size_t e = static_cast<std::size_t>(last.bytes - w) + last.length;
     r.i = e;
     if (last.kind == TokenKind::LineEnd) {
+        r.line = last.place.line;
         endDirective(r, e);
         return ended;
     }
