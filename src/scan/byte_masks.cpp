@@ -1,7 +1,5 @@
 #include "scan/byte_masks.h"
 
-#include <cstddef>
-
 namespace {
 
 constexpr std::uint16_t classBits(int c)
@@ -33,8 +31,6 @@ struct ClassBits {
     }
 };
 constexpr ClassBits kBits{};
-
-
 
 } // namespace
 

@@ -1077,6 +1077,12 @@ struct RunPlace {
 static_assert(static_cast<int>(TokenKind::LineEnd) == 1 && static_cast<int>(TokenKind::Code) == 0,
               "a line feed's kind is told by a compare");
 
+// The token of kind at window offsets [i, e) on the line where r stands.
+inline QuickToken quickAt(const char *w, std::size_t i, std::size_t e, TokenKind kind, const RunPlace &r)
+{
+    return {w + i, static_cast<std::uint32_t>(e - i), kind, {r.line, static_cast<std::int64_t>(i) - r.lineStart + 1}};
+}
+
 // Notes the LineEnd that ends a directive, whose line feed ends at e.
 inline void endDirective(RunPlace &r, std::size_t e)
 {
@@ -1347,10 +1353,7 @@ std::size_t directiveHead(const Lexer &lx, RunPlace &r, std::size_t stop, QuickT
             at.directive = directiveNamed(w + i, e - i);
         if (k == 3 && at.directive == Directive::Define && w[i] == '(' && i == lastEnd)
             kind = TokenKind::MacroParen;
-        out[k].bytes = w + i;
-        out[k].length = static_cast<std::uint32_t>(e - i);
-        out[k].kind = kind;
-        out[k].place = {at.line, static_cast<std::int64_t>(i) - at.lineStart + 1};
+        out[k] = quickAt(w, i, e, kind, at);
         ++k;
         bytes += e - i;
         lastEnd = i = e;
@@ -1406,10 +1409,7 @@ std::size_t cRun(Lexer &lx, QuickToken *out, std::size_t max, std::size_t keyByt
                 if (keyBytes == 0)
                     break;
                 --keyBytes;
-                out[n].bytes = w + i;
-                out[n].length = 1;
-                out[n].kind = TokenKind::LineEnd;
-                out[n].place = {r.line, static_cast<std::int64_t>(i) - r.lineStart + 1};
+                out[n] = quickAt(w, i, i + 1, TokenKind::LineEnd, r);
                 ++n;
                 endDirective(r, ++i);
                 continue;
@@ -1439,10 +1439,7 @@ std::size_t cRun(Lexer &lx, QuickToken *out, std::size_t max, std::size_t keyByt
             keyBytes -= e - i;
             r.splitGreater = split;
             r.lineHasToken = true;
-            out[n].bytes = w + i;
-            out[n].length = static_cast<std::uint32_t>(e - i);
-            out[n].kind = TokenKind::Code;
-            out[n].place = {r.line, static_cast<std::int64_t>(i) - r.lineStart + 1};
+            out[n] = quickAt(w, i, e, TokenKind::Code, r);
             ++n;
             i = e;
         }
