@@ -1115,7 +1115,7 @@ __attribute__((always_inline)) inline std::size_t blockRunWith(const char *w, Ru
     // none before the first block, where a token starts.
     std::uint64_t tok0 = 0, name0 = 0, punct0 = 0, number0 = 0, slash0 = 0, percent0 = 0, dot0 = 0;
     std::size_t b = r.i;
-    for (; b + kMaskBlock <= stop && starts + kMaskBlock <= max && keys + kMaskBlock <= keyBytes; b += kMaskBlock) {
+    for (; b + kMaskBlock <= stop && starts < max && keys + kMaskBlock <= keyBytes; b += kMaskBlock) {
         ByteMasks m;
         Classify(w + b, m);
         std::uint64_t lineEnd = 0;
@@ -1149,7 +1149,8 @@ __attribute__((always_inline)) inline std::size_t blockRunWith(const char *w, Ru
                                   ((m.percent << 1 | percent0 >> 63) & m.colon) | ((m.dot << 1 | dot0 >> 63) & m.digit);
         const std::uint64_t at2 = punct & (punct << 1 | punct0 >> 63) & (punct << 2 | punct0 >> 62);
         std::uint64_t keep = ~std::uint64_t{0};
-        if ((at0 | at1 | at2) != 0) {
+        std::size_t room = max - starts;  // tokens that may still start
+        if ((at0 | at1 | at2) != 0 || room < kMaskBlock) {
             std::int64_t t = 64;
             if (at0)
                 t = std::min<std::int64_t>(t, __builtin_ctzll(at0));
@@ -1157,8 +1158,17 @@ __attribute__((always_inline)) inline std::size_t blockRunWith(const char *w, Ru
                 t = std::min<std::int64_t>(t, __builtin_ctzll(at1) - 1);
             if (at2)
                 t = std::min<std::int64_t>(t, __builtin_ctzll(at2) - 2);
-            trouble = b + static_cast<std::size_t>(t + 2) - 2;
-            keep = below(t);
+            // No more than room tokens: the block ends where the next would start.
+            std::uint64_t q = start & below(t);
+            if (static_cast<std::size_t>(__builtin_popcountll(q)) > room) {
+                for (; room > 0; --room)
+                    q &= q - 1;
+                t = __builtin_ctzll(q);
+            }
+            if (t < 64) {
+                trouble = b + static_cast<std::size_t>(t + 2) - 2;
+                keep = below(t);
+            }
         }
         // The token open at the block's start ends at its first end.
         const std::uint64_t endKept = end & keep;
