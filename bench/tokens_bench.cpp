@@ -45,11 +45,11 @@ void lexFile(benchmark::State &state, SourceClass sourceClass, const LexOptions 
         TokenPiece piece;
         tokens = 0;
         runTokens = 0;
-        QuickToken run[256];
+        QuickToken run[1024];
         do {
             if (state.range(1) != 0) {
                 std::size_t n;
-                while ((n = lexerRun(*lexer, run, 256, 65536)) != 0) {
+                while ((n = lexerRun(*lexer, run, 1024, 262144)) != 0) {
                     tokens += static_cast<std::int64_t>(n);
                     runTokens += static_cast<std::int64_t>(n);
                     benchmark::DoNotOptimize(run);

@@ -1187,7 +1187,7 @@ __attribute__((always_inline)) inline std::size_t blockRunWith(const char *w, Ru
             const unsigned e = ctz64(endKept & (~std::uint64_t{1} << k));
             out[starts].bytes = w + b + k;
             out[starts].length = e - k;
-            out[starts].kind = static_cast<TokenKind>(w[b + k] == '\n');
+            out[starts].kind = static_cast<TokenKind>((lineEnd >> k) & 1);
             out[starts].place = {line + __builtin_popcountll(feeds), static_cast<std::int64_t>(b + k) - from + 1};
             ++starts;
             open = e == 64;
@@ -1253,6 +1253,22 @@ inline std::size_t blockRun(const char *w, RunPlace &r, std::size_t stop, QuickT
         return blockRunAvx2(w, r, stop, out, max, keyBytes);
 #endif
     return blockRunPortable(w, r, stop, out, max, keyBytes);
+}
+
+// Skips the blanks from i, and the line feeds outside a directive; returns
+// where they end.
+inline std::size_t skipLines(const char *w, RunPlace &r, std::size_t i)
+{
+    for (;;) {
+        while (byteClass(w[i]) & kBlank)
+            ++i;
+        if (w[i] != '\n' || r.directive != Directive::None)
+            return i;
+        ++r.line;
+        r.lineStart = static_cast<std::int64_t>(i) + 1;
+        r.lineHasToken = false;
+        ++i;
+    }
 }
 
 // Skips the comment at r.i when it ends before stop, as skipBlockComment and
@@ -1402,16 +1418,7 @@ std::size_t cRun(Lexer &lx, QuickToken *out, std::size_t max, std::size_t keyByt
         const std::size_t before = n;
         std::size_t i = r.i;
         while (n < max && n < before + 8) {
-            for (;;) {
-                while (byteClass(w[i]) & kBlank)
-                    ++i;
-                if (w[i] != '\n' || r.directive != Directive::None)
-                    break;
-                ++r.line;
-                r.lineStart = static_cast<std::int64_t>(i) + 1;
-                r.lineHasToken = false;
-                ++i;
-            }
+            i = skipLines(w, r, i);
             if (i >= stop)
                 break;
             if (w[i] == '\n') {
@@ -1454,8 +1461,16 @@ std::size_t cRun(Lexer &lx, QuickToken *out, std::size_t max, std::size_t keyByt
             i = e;
         }
         r.i = i;
-        if (n == before && !(w[i] == '/' && !lx.options.comments && skipComment(w, r, stop)))
-            break;
+        if (n == before) {
+            // Comments, and the layout between them, up to the next token.
+            if (lx.options.comments || w[i] != '/' || !skipComment(w, r, stop))
+                break;
+            for (;;) {
+                r.i = skipLines(w, r, r.i);
+                if (w[r.i] != '/' || !skipComment(w, r, stop))
+                    break;
+            }
+        }
     }
     if (n > 0) {
         const QuickToken &t = out[n - 1];
