@@ -27,10 +27,10 @@ namespace {
 // Lexes the text from a temporary file with options; state.range(0) is 1 for
 // CR LF line ends, state.range(1) 1 for the common tokens taken in runs
 // (lexerRun, as the token pump takes them) between the other pieces.
-void lexFile(benchmark::State &state, SourceClass sourceClass, const LexOptions &options)
+void lexText(benchmark::State &state, const std::string &text, Language language, const LexOptions &options)
 {
     std::size_t size = 0;
-    std::FILE *file = sourceFile(state.range(0) != 0, size);
+    std::FILE *file = textFile(text, state.range(0) != 0, size);
     if (!file) {
         state.SkipWithError("cannot write a temporary file");
         return;
@@ -41,7 +41,7 @@ void lexFile(benchmark::State &state, SourceClass sourceClass, const LexOptions 
         std::rewind(file);
         SourceStream source;
         source.stream = file;
-        lexerStart(*lexer, sourceClass, options, source);
+        lexerStart(*lexer, language, options, source);
         TokenPiece piece;
         tokens = 0;
         runTokens = 0;
@@ -65,6 +65,48 @@ void lexFile(benchmark::State &state, SourceClass sourceClass, const LexOptions 
     state.counters["tokens"] = static_cast<double>(tokens);
     state.counters["run"] = static_cast<double>(runTokens);
 }
+
+void lexFile(benchmark::State &state, SourceClass sourceClass, const LexOptions &options)
+{
+    lexText(state, sourceText(), sourceClass == SourceClass::Basic ? Language::Basic : Language::CFamily, options);
+}
+
+// The other languages' lexers, each on files of its language: from the folder
+// that MATCHLING_BENCH_<LANGUAGE> names, or else from where Debian keeps them
+// (TypeScript: the declarations of the tests' npm packages).
+struct LanguageText {
+    const char *name;
+    Language language;
+    const char *variable, *folder, *suffix;
+};
+const LanguageText kLanguageTexts[] = {
+    {"LexPython", Language::Python, "MATCHLING_BENCH_PYTHON", "/usr/lib/python3.11", ".py"},
+    {"LexGo", Language::Go, "MATCHLING_BENCH_GO", "/usr/lib/go-1.19/src", ".go"},
+    {"LexRust", Language::Rust, "MATCHLING_BENCH_RUST", "/usr/share/cargo/registry", ".rs"},
+    {"LexJava", Language::Java, "MATCHLING_BENCH_JAVA", "/usr/lib/jvm/openjdk-17/src", ".java"},
+    {"LexJson", Language::Json, "MATCHLING_BENCH_JSON", "/usr/share", ".json"},
+    {"LexJavaScript", Language::JavaScript, "MATCHLING_BENCH_JAVASCRIPT", "/usr/lib/node_modules", ".js"},
+    {"LexTypeScript", Language::TypeScript, "MATCHLING_BENCH_TYPESCRIPT",
+     MATCHLING_SOURCE_DIR "/tests/npm/node_modules/typescript/lib", ".ts"},
+};
+
+void lexLanguage(benchmark::State &state, const LanguageText &language)
+{
+    const std::string text = languageText(language.variable, language.folder, language.suffix);
+    if (text.empty()) {
+        state.SkipWithError((std::string("no ") + language.suffix + " files: set " + language.variable).c_str());
+        return;
+    }
+    lexText(state, text, language.language, LexOptions{});
+}
+
+const bool kLanguagesRegistered = [] {
+    for (const auto &language : kLanguageTexts)
+        benchmark::RegisterBenchmark(language.name, lexLanguage, language)
+            ->ArgNames({"crlf", "run"})
+            ->Args({0, 1});
+    return true;
+}();
 
 void LexC(benchmark::State &state)
 {
