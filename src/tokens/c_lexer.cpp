@@ -1113,7 +1113,7 @@ __attribute__((always_inline)) inline std::size_t blockRunWith(const char *w, Ru
     std::int64_t line = r.line, lineStart = r.lineStart;
     // The masks of the block before, for the bytes before each block's first:
     // none before the first block, where a token starts.
-    std::uint64_t tok0 = 0, name0 = 0, punct0 = 0, number0 = 0, slash0 = 0, percent0 = 0, dot0 = 0;
+    std::uint64_t tok0 = 0, name0 = 0, punct0 = 0, number0 = 0, slash0 = 0, percent0 = 0, dot0 = 0, joined0 = 0;
     std::size_t b = r.i;
     for (; b + kMaskBlock <= stop && starts < max && keys + kMaskBlock <= keyBytes; b += kMaskBlock) {
         ByteMasks m;
@@ -1143,11 +1143,23 @@ __attribute__((always_inline)) inline std::size_t blockRunWith(const char *w, Ru
         // What the general steps take: bytes of no common token, a number
         // that goes on with '.', '+' or '-'; a comment, "%:", a number that
         // starts with '.' (marked at their second byte); three punctuator
-        // bytes in a row (marked at the third).
+        // bytes in a row that the masks may split wrongly (at the third).
         const std::uint64_t at0 = ~(tok | m.blank | m.lineFeed) | ((number << 1 | number0 >> 63) & (m.dot | m.sign));
         const std::uint64_t at1 = ((m.slash << 1 | slash0 >> 63) & (m.slash | m.star)) |
                                   ((m.percent << 1 | percent0 >> 63) & m.colon) | ((m.dot << 1 | dot0 >> 63) & m.digit);
-        const std::uint64_t at2 = punct & (punct << 1 | punct0 >> 63) & (punct << 2 | punct0 >> 62);
+        // Three punctuator bytes in a row, marked at the third where the
+        // masks' tokens may not be the longest match: two pairs in a row, or
+        // a first token of the wrong length (three bytes, "<::").
+        std::uint64_t at2 = 0;
+        for (std::uint64_t q = punct & (punct << 1 | punct0 >> 63) & (punct << 2 | punct0 >> 62); q; q &= q - 1) {
+            const unsigned k = static_cast<unsigned>(__builtin_ctzll(q));
+            const bool secondJoins = ((joined << 1 | joined0 >> 63) >> k) & 1;  // byte k - 1 joins k - 2
+            const bool thirdJoins = (joined >> k) & 1;
+            const bool firstStarts = !(((joined << 2 | joined0 >> 62) >> k) & 1);
+            const bool wrong = (secondJoins && thirdJoins) ||
+                               (firstStarts && punctuatorLength(w + b + k - 2) != (secondJoins ? 2u : 1u));
+            at2 |= static_cast<std::uint64_t>(wrong) << k;
+        }
         std::uint64_t keep = ~std::uint64_t{0};
         std::size_t room = max - starts;  // tokens that may still start
         if ((at0 | at1 | at2) != 0 || room < kMaskBlock) {
@@ -1198,7 +1210,7 @@ __attribute__((always_inline)) inline std::size_t blockRunWith(const char *w, Ru
         line += __builtin_popcountll(m.lineFeed);
         if (m.lineFeed)
             lineStart = static_cast<std::int64_t>(b) + 64 - __builtin_clzll(m.lineFeed);
-        tok0 = tok, name0 = m.name, punct0 = punct, number0 = number;
+        tok0 = tok, name0 = m.name, punct0 = punct, number0 = number, joined0 = joined;
         slash0 = m.slash, percent0 = m.percent, dot0 = m.dot;
     }
     // A token whose end is not seen, that touches the first byte not taken,
