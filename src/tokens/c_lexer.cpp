@@ -1458,7 +1458,7 @@ std::size_t cRun(Lexer &lx, QuickToken *out, std::size_t max, std::size_t keyByt
                         break;
                     n += k;
                     i = r.i;
-                    continue;
+                    break;  // the rest of the directive goes in blocks
                 }
                 if (e == 0)
                     break;
