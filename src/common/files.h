@@ -13,8 +13,9 @@ std::FILE *openSourceFile(const char *name);
 
 // Opens name for reading in binary, unbuffered, only when it is a regular file
 // at the moment it is opened; never waits on a FIFO or touches a device.
-// Returns the stream, or null with why set ("unreadable", "not a regular file").
-std::FILE *openRegularFile(const char *name, std::string &why);
+// Returns the stream, with size set to the file's size then (-1 when not
+// known), or null with why set ("unreadable", "not a regular file").
+std::FILE *openRegularFile(const char *name, std::string &why, std::int64_t &size);
 
 // Opens name for reading and writing in binary, for a temporary file that
 // already exists; returns the stream, or null.

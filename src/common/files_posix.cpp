@@ -38,7 +38,7 @@ std::FILE *openSourceFile(const char *name)
     return stream;
 }
 
-std::FILE *openRegularFile(const char *name, std::string &why)
+std::FILE *openRegularFile(const char *name, std::string &why, std::int64_t &size)
 {
     int fd = open(name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
@@ -52,6 +52,7 @@ std::FILE *openRegularFile(const char *name, std::string &why)
         close(fd);
         return nullptr;
     }
+    size = static_cast<std::int64_t>(st.st_size);
     return streamOver(fd, "rb");
 }
 

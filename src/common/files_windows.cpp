@@ -152,7 +152,7 @@ std::FILE *openSourceFile(const char *name)
     return openAs(name, L"rb");
 }
 
-std::FILE *openRegularFile(const char *name, std::string &why)
+std::FILE *openRegularFile(const char *name, std::string &why, std::int64_t &size)
 {
     DWORD attributes = attributesOf(name);
     if (attributes == INVALID_FILE_ATTRIBUTES) {
@@ -170,6 +170,8 @@ std::FILE *openRegularFile(const char *name, std::string &why)
     std::FILE *stream = openAs(name, L"rb");
     if (!stream)
         why = "unreadable";
+    else
+        size = streamSize(stream);
     return stream;
 }
 

@@ -2,7 +2,8 @@
 
 std::size_t readSource(SourceStream &source, char *dest, std::size_t n)
 {
-    if (!source.stream || source.remaining == 0)
+    // The end of a stream read to its end is final: no read asks again.
+    if (!source.stream || source.remaining == 0 || (source.remaining < 0 && std::feof(source.stream)))
         return 0;
     if (source.remaining > 0 && static_cast<std::uint64_t>(source.remaining) < n)
         n = static_cast<std::size_t>(source.remaining);

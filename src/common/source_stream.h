@@ -10,6 +10,7 @@
 struct SourceStream {
     std::FILE *stream = nullptr;   // where the bytes come from; null when there is none
     std::int64_t remaining = -1;   // bytes of this source still to read; -1 to read to the end of stream
+    std::int64_t size = -1;        // a file's size when it was opened; -1 when not known
     bool failed = false;           // a read error or a stream that ended before its size
 };
 

@@ -41,7 +41,7 @@ int openSide(Sides &s, int f, std::string &why)
         return 0;
     }
     if (ref.object.empty()) {
-        source.stream = openRegularFile(ref.file.c_str(), why);
+        source.stream = openRegularFile(ref.file.c_str(), why, source.size);
         return source.stream ? 0 : 1;
     }
     std::unique_ptr<ObjectReader> &reader = s.worker.objects[f];
@@ -74,7 +74,9 @@ void closeSide(Sides &s, int f)
 std::int64_t sideSize(const Sides &s, int f)
 {
     const SourceStream &source = s.sources[f];
-    return s.entry.sides[f].object.empty() ? streamSize(source.stream) : source.remaining;
+    if (!s.entry.sides[f].object.empty())
+        return source.remaining;
+    return source.size >= 0 ? source.size : streamSize(source.stream);
 }
 
 // Reads both sides to their ends while they hold the same bytes; returns true
