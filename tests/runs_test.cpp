@@ -31,7 +31,7 @@ void checkRuns(const std::string &text, Language language, std::size_t shifts)
 {
     ScratchDir dir;
     const std::string path = dir.file("source");
-    const std::size_t kBounds[][2] = {{1, 65536}, {3, 5}, {256, 65536}, {1024, 65536}, {100, 300}, {64, 64}};
+    const std::size_t kBounds[][2] = {{1, 65536}, {3, 5}, {3, 65536}, {256, 65536}, {1024, 65536}, {100, 300}, {64, 64}};
     for (std::size_t shift = 0; shift < shifts; ++shift) {
         writeFile(path, std::string(shift, ' ') + text);
         const std::vector<Tok> want = lexFile(path, language);
@@ -63,6 +63,8 @@ TEST(Runs, CFamilyTokensAsOneAtATime)
         // a block's worth of text after them.
         "#define L 0x1 /* a\n b */\n/* c\n d */\n#define M 2 // e\n#define N 3\n"
         "x = y + z; x = y + z; x = y + z; x = y + z; x = y + z; x = y + z; x = y + z;\n",
+        // Runs of '>' that a bound may end after any one of them.
+        "a>>>>>>=b>>>>=c>>>=d>>=e>>>>>>>>f>>>g->>>h=>>>=i\na>>>>>>=b>>>>=c>>>=d>>=e>>>>>>>>f>>>g->>>h=>>>=i\n",
         // Three-byte punctuators at every place of a block's end.
         "z\naaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa ... >>= <<= %:%: ->* ..5 x\n",
     };

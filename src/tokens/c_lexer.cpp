@@ -1148,16 +1148,18 @@ __attribute__((always_inline)) inline std::size_t blockRunWith(const char *w, Ru
         const std::uint64_t at1 = ((m.slash << 1 | slash0 >> 63) & (m.slash | m.star)) |
                                   ((m.percent << 1 | percent0 >> 63) & m.colon) | ((m.dot << 1 | dot0 >> 63) & m.digit);
         // Three punctuator bytes in a row, marked at the third where the
-        // masks' tokens may not be the longest match: two pairs in a row, or
-        // a first token of the wrong length (three bytes, "<::").
+        // masks' tokens may not be the general steps': two pairs in a row, a
+        // first token of the wrong length (three bytes, "<::"), or ">>" and
+        // more, where which '>' halves a ">>" depends on the '>'s before.
         std::uint64_t at2 = 0;
         for (std::uint64_t q = punct & (punct << 1 | punct0 >> 63) & (punct << 2 | punct0 >> 62); q; q &= q - 1) {
             const unsigned k = static_cast<unsigned>(__builtin_ctzll(q));
+            const char *first = w + b + k - 2;
             const bool secondJoins = ((joined << 1 | joined0 >> 63) >> k) & 1;  // byte k - 1 joins k - 2
             const bool thirdJoins = (joined >> k) & 1;
             const bool firstStarts = !(((joined << 2 | joined0 >> 62) >> k) & 1);
-            const bool wrong = (secondJoins && thirdJoins) ||
-                               (firstStarts && punctuatorLength(w + b + k - 2) != (secondJoins ? 2u : 1u));
+            const bool wrong = (secondJoins && thirdJoins) || (first[0] == '>' && first[1] == '>') ||
+                               (firstStarts && punctuatorLength(first) != (secondJoins ? 2u : 1u));
             at2 |= static_cast<std::uint64_t>(wrong) << k;
         }
         std::uint64_t keep = ~std::uint64_t{0};
