@@ -73,7 +73,8 @@ void lexFile(benchmark::State &state, SourceClass sourceClass, const LexOptions 
 
 // The other languages' lexers, each on files of its language: from the folder
 // that MATCHLING_BENCH_<LANGUAGE> names, or else from where Debian keeps them
-// (TypeScript: the declarations of the tests' npm packages).
+// (Java: nowhere, its sources come zipped; TypeScript: the declarations of the
+// tests' npm packages).
 struct LanguageText {
     const char *name;
     Language language;
@@ -83,7 +84,7 @@ const LanguageText kLanguageTexts[] = {
     {"LexPython", Language::Python, "MATCHLING_BENCH_PYTHON", "/usr/lib/python3.11", ".py"},
     {"LexGo", Language::Go, "MATCHLING_BENCH_GO", "/usr/lib/go-1.19/src", ".go"},
     {"LexRust", Language::Rust, "MATCHLING_BENCH_RUST", "/usr/share/cargo/registry", ".rs"},
-    {"LexJava", Language::Java, "MATCHLING_BENCH_JAVA", "/usr/lib/jvm/openjdk-17/src", ".java"},
+    {"LexJava", Language::Java, "MATCHLING_BENCH_JAVA", "", ".java"},
     {"LexJson", Language::Json, "MATCHLING_BENCH_JSON", "/usr/share", ".json"},
     {"LexJavaScript", Language::JavaScript, "MATCHLING_BENCH_JAVASCRIPT", "/usr/lib/node_modules", ".js"},
     {"LexTypeScript", Language::TypeScript, "MATCHLING_BENCH_TYPESCRIPT",
