@@ -1274,8 +1274,7 @@ inline std::size_t blockRun(const char *w, RunPlace &r, std::size_t stop, QuickT
 inline std::size_t skipLines(const char *w, RunPlace &r, std::size_t i)
 {
     for (;;) {
-        while (byteClass(w[i]) & kBlank)
-            ++i;
+        i = skipBlanks(w, i);
         if (w[i] != '\n' || r.directive != Directive::None)
             return i;
         ++r.line;
