@@ -8,6 +8,7 @@
 // End's place too.
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -49,6 +50,8 @@ std::vector<FuzzToken> lex(std::FILE *f, Language language, const LexOptions &op
                 for (std::size_t k = 0; k < n; ++k) {
                     out.push_back({run[k].kind, std::string(run[k].bytes, run[k].length), run[k].place});
                     bytes += run[k].length;
+                    if (std::memchr(run[k].bytes, 0, run[k].length))
+                        std::abort();  // run keys hold no zero byte
                 }
                 if (bytes > runBytes)
                     std::abort();

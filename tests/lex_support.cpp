@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 
 #include "support.h"
@@ -95,8 +96,10 @@ std::vector<Tok> lexFileInRuns(const std::string &path, Language language, std::
                 count = lexerRun(lexer, run.data(), runMax, keyBytes);
                 EXPECT_LE(count, runMax);
                 std::size_t bytes = 0;
-                for (std::size_t k = 0; k < count; ++k)
+                for (std::size_t k = 0; k < count; ++k) {
                     bytes += run[k].length;
+                    EXPECT_EQ(std::memchr(run[k].bytes, 0, run[k].length), nullptr) << "a zero byte in a run's key";
+                }
                 EXPECT_LE(bytes, keyBytes);
             }
             if (at < count) {

@@ -1374,7 +1374,8 @@ std::size_t directiveHead(const Lexer &lx, RunPlace &r, std::size_t stop, QuickT
             e = i + 1;
         } else if (k == 2 && at.directive == Directive::Include && w[i] == '<') {
             e = i + 1;
-            while (e < stop && w[e] != '>' && w[e] != '\n')
+            // A run's keys hold no zero byte: a header name with one is the general steps'.
+            while (e < stop && w[e] != '>' && w[e] != '\n' && w[e] != 0)
                 ++e;
             if (e >= stop || w[e] != '>')
                 return 0;
