@@ -11,6 +11,7 @@
 
 #include "lex_support.h"
 #include "scan/byte_masks.h"
+#include "scan/byte_sets.h"
 #include "support.h"
 
 namespace {
@@ -72,10 +73,28 @@ TEST(Runs, CFamilyTokensAsOneAtATime)
         checkRuns(text, Language::CFamily, 64);
 }
 
+// About 60,000 bytes of tokens drawn at random, one rare one in forty, with
+// gaps between them (mostly the first five), so that every kind of token and
+// of gap meets every place in a block and every end of a run.
+template <std::size_t C, std::size_t R, std::size_t G>
+std::string tokenSoup(const char *const (&common)[C], const char *const (&rare)[R], const char *const (&gaps)[G])
+{
+    std::uint32_t seed = 12345;
+    auto next = [&seed](std::size_t n) {
+        seed = seed * 1103515245u + 12345u;
+        return static_cast<std::size_t>(seed >> 8) % n;
+    };
+    std::string text;
+    while (text.size() < 60000) {
+        const bool isRare = next(40) == 0;
+        text += isRare ? rare[next(R)] : common[next(C)];
+        text += gaps[next(next(8) == 0 ? G : 5)];
+    }
+    return text;
+}
+
 TEST(Runs, CFamilyTokenSoupAsOneAtATime)
 {
-    // Tokens drawn at random, so that every kind of token and of gap between
-    // tokens meets every place in a block and every end of a run.
     // Mostly tokens that blocks take, so that runs also end at their bounds.
     const char *const kCommon[] = {
         "a", "name_of_some_length", "$x", "u8", "L", "R", "\xc3\xa9", "0", "12", "0x1F", "x", ".", "..", ">", ">>",
@@ -89,18 +108,27 @@ TEST(Runs, CFamilyTokenSoupAsOneAtATime)
         "\n#define W 1 + 2 /* a\n b */\n",
     };
     const char *const kGaps[] = {"", "", "", " ", " ", "\n", "\r\n", "\t", "\\\n", "  \n  "};
-    std::uint32_t seed = 12345;
-    auto next = [&seed](std::size_t n) {
-        seed = seed * 1103515245u + 12345u;
-        return static_cast<std::size_t>(seed >> 8) % n;
+    checkRuns(tokenSoup(kCommon, kRare, kGaps), Language::CFamily, 9);
+}
+
+TEST(Runs, JsonTokenSoupAsOneAtATime)
+{
+    // Strings long and short, across blocks; escapes, signs, dots and
+    // comments, which the general steps take, now and then.
+    const char *const kCommon[] = {
+        "{", "}", "[", "]", ":", ",", "\"key\"", "\"\"", "\"a string that is longer than some blocks are, with "
+        "a / and a . and a - in it, and more words to go past sixty-four bytes\"", "\"\xc3\xa9\"", "true", "null",
+        "0", "123", "1a", "\xc3\xa9", "@", "'", "\"x\"\"y\"", "\"\r\"",
     };
-    std::string text;
-    while (text.size() < 60000) {
-        const bool rare = next(40) == 0;
-        text += rare ? kRare[next(sizeof kRare / sizeof kRare[0])] : kCommon[next(sizeof kCommon / sizeof kCommon[0])];
-        text += kGaps[next(next(8) == 0 ? sizeof kGaps / sizeof kGaps[0] : 5)];
-    }
-    checkRuns(text, Language::CFamily, 9);
+    const char *const kRare[] = {
+        "-1", "1.5", "1e+5", "1E-2", "-", "+", ".", "/", "// c\n", "/* c */", "/*\n*/", "\"a\\\"b\"", "\"\\\\\"",
+        "\"open\n", "\\", "\"\\\n\"", "\x01", "\v", "\f",
+    };
+    const char *const kGaps[] = {"", "", " ", "\n", "  ", "\r\n", "\t", "\n    "};
+    // The \x01 bytes as zero bytes, which no key of a run holds.
+    std::string text = tokenSoup(kCommon, kRare, kGaps);
+    std::replace(text.begin(), text.end(), '\x01', '\0');
+    checkRuns(text, Language::Json, 9);
 }
 
 TEST(Runs, CFamilyTokensOfThisProjectAsOneAtATime)
@@ -121,6 +149,26 @@ TEST(Runs, CFamilyTokensOfThisProjectAsOneAtATime)
 }
 
 #ifdef MATCHLING_MASKS_X86
+// A class table of many nibble products: letters, digits, blanks, line
+// feeds, quotes, escapes and high bytes, punctuators left in class 0.
+constexpr ClassTable testClasses()
+{
+    ClassTable t{};
+    for (int c = 0; c < 256; ++c)
+        t.of[c] = static_cast<unsigned char>(
+            (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ? 1
+            : c >= '0' && c <= '9'                             ? 2
+            : c == ' ' || c == '\t' || c == '\r' || c == '\f' ? 3
+            : c == '\n'                                        ? 4
+            : c == '"' || c == '\'' || c == '`'                ? 5
+            : c == '\\' || c == 0 || c == '_'                  ? 6
+            : c >= 0x80 || c == '$'                            ? 7
+                                                               : 0);
+    return t;
+}
+constexpr ClassTable kTestClasses = testClasses();
+constexpr NibbleTables kTestNibbles = nibbleTables(kTestClasses);
+
 TEST(Runs, VectorByteClassesAsTheByteLoop)
 {
     if (!vectorMasks())
@@ -136,6 +184,10 @@ TEST(Runs, VectorByteClassesAsTheByteLoop)
             classifyBlockAvx2(block, vector);
             classifyBlockPortable(block, bytes);
             ASSERT_EQ(std::memcmp(&vector, &bytes, sizeof vector), 0) << "byte " << c << " at " << at;
+            SetMasks vectorSets, byteSets;
+            classifySetsAvx2<kTestNibbles>(block, vectorSets);
+            classifySetsPortable(block, kTestClasses, byteSets);
+            ASSERT_EQ(std::memcmp(&vectorSets, &byteSets, sizeof vectorSets), 0) << "byte " << c << " at " << at;
         }
 }
 #endif

@@ -24,6 +24,18 @@ struct ByteMasks {
     std::uint64_t sign;      // '+' or '-'
 };
 
+// Bits below bit k of a block's mask (k may be negative or past the block).
+inline std::uint64_t maskBelow(std::int64_t k)
+{
+    return k <= 0 ? 0 : k >= 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << k) - 1;
+}
+
+// The index of the lowest set bit of x; 64 when none is.
+inline unsigned lowestBit(std::uint64_t x)
+{
+    return x ? static_cast<unsigned>(__builtin_ctzll(x)) : 64;
+}
+
 // The masks as an array, in the order of ByteMasks' members.
 constexpr int kMaskClasses = sizeof(ByteMasks) / sizeof(std::uint64_t);
 

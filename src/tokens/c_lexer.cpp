@@ -1051,18 +1051,6 @@ const PunctuatorPairs kPairs;
 
 constexpr std::size_t kBlockRunTokens = 1024;  // tokens blockRun takes at most
 
-// Bits below bit k of a block's mask (k may be negative or past the block).
-inline std::uint64_t below(std::int64_t k)
-{
-    return k <= 0 ? 0 : k >= 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << k) - 1;
-}
-
-// The index of the lowest set bit of x; 64 when none is.
-inline unsigned ctz64(std::uint64_t x)
-{
-    return x ? static_cast<unsigned>(__builtin_ctzll(x)) : 64;
-}
-
 // Where a run of common tokens stands, window-relative, as cRun holds it.
 struct RunPlace {
     std::size_t i;           // scan position: between tokens
@@ -1173,7 +1161,7 @@ __attribute__((always_inline)) inline std::size_t blockRunWith(const char *w, Ru
             if (at2)
                 t = std::min<std::int64_t>(t, __builtin_ctzll(at2) - 2);
             // No more than room tokens: the block ends where the next would start.
-            std::uint64_t q = start & below(t);
+            std::uint64_t q = start & maskBelow(t);
             if (static_cast<std::size_t>(__builtin_popcountll(q)) > room) {
                 for (; room > 0; --room)
                     q &= q - 1;
@@ -1181,13 +1169,13 @@ __attribute__((always_inline)) inline std::size_t blockRunWith(const char *w, Ru
             }
             if (t < 64) {
                 trouble = b + static_cast<std::size_t>(t + 2) - 2;
-                keep = below(t);
+                keep = maskBelow(t);
             }
         }
         // The token open at the block's start ends at its first end.
         const std::uint64_t endKept = end & keep;
         if (open) {
-            const unsigned e = ctz64(endKept);
+            const unsigned e = lowestBit(endKept);
             out[starts - 1].length += e;
             open = e == 64;
         }
@@ -1198,7 +1186,7 @@ __attribute__((always_inline)) inline std::size_t blockRunWith(const char *w, Ru
             const std::uint64_t feeds = m.lineFeed & ((std::uint64_t{1} << k) - 1);
             const std::int64_t from =
                 feeds ? static_cast<std::int64_t>(b) + 64 - __builtin_clzll(feeds) : lineStart;
-            const unsigned e = ctz64(endKept & (~std::uint64_t{1} << k));
+            const unsigned e = lowestBit(endKept & (~std::uint64_t{1} << k));
             out[starts].bytes = w + b + k;
             out[starts].length = e - k;
             out[starts].kind = static_cast<TokenKind>((lineEnd >> k) & 1);
@@ -1540,6 +1528,7 @@ std::size_t lexerRun(Lexer &lx, QuickToken *out, std::size_t max, std::size_t ke
         return 0;
     switch (lx.language) {
     case Language::CFamily: return cRun(lx, out, max, keyBytes);
+    case Language::Json: return jsonRun(lx, out, max, keyBytes);
     default: return 0;
     }
 }

@@ -8,8 +8,32 @@
 #include <cstring>
 
 #include "tokens/lexer.h"
+#include "tokens/plain_runs.h"
 
 namespace {
+
+// The byte classes of the tokens taken in blocks: names and numbers that are
+// one run of name bytes, strings without escapes, and the other bytes alone.
+// A sign, a dot or a slash may make a number or a comment: the general steps
+// take them, and backslashes and zero bytes.
+constexpr ClassTable jsonClasses()
+{
+    ClassTable t{};
+    for (int c = 0; c < 256; ++c) {
+        const bool name = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
+                          c == '$' || c >= 0x80;
+        t.of[c] = name ? kPlainName
+                  : c == ' ' || c == '\t' || c == '\r' ? kPlainBlank
+                  : c == '\n' ? kPlainLineFeed
+                  : c == '"' ? kPlainQuote
+                  : c == '\\' || c == 0 ? kPlainStop
+                  : c == '+' || c == '-' || c == '.' || c == '/' ? kPlainOther
+                  : kPlainSolo;
+    }
+    return t;
+}
+constexpr ClassTable kJsonClasses = jsonClasses();
+constexpr NibbleTables kJsonNibbles = nibbleTables(kJsonClasses);
 
 bool isJsonBlank(char c)
 {
@@ -187,4 +211,12 @@ void jsonNext(Lexer &lx, TokenPiece &piece)
 {
     while (!jsonStep(lx, piece)) {
     }
+}
+
+std::size_t jsonRun(Lexer &lx, QuickToken *out, std::size_t max, std::size_t keyBytes)
+{
+    // The byte order mark is looked at before the first token.
+    if (!lx.json.started)
+        return 0;
+    return plainRun<kJsonClasses, kJsonNibbles>(lx, out, max, keyBytes);
 }

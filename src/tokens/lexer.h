@@ -716,6 +716,7 @@ void javaStart(Lexer &lexer);
 void javaNext(Lexer &lexer, TokenPiece &piece);
 void jsonStart(Lexer &lexer);
 void jsonNext(Lexer &lexer, TokenPiece &piece);
+std::size_t jsonRun(Lexer &lexer, QuickToken *out, std::size_t max, std::size_t keyBytes);
 void scriptStart(Lexer &lexer);
 void scriptNext(Lexer &lexer, TokenPiece &piece);
 

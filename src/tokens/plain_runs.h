@@ -1,0 +1,192 @@
+// Runs of plain tokens taken a block of 64 bytes at a time, for a language
+// whose lexer states its byte classes as a table: runs of name bytes, strings
+// between two of one quote byte, and bytes that are tokens alone, with blanks
+// and line feeds between them. The lexer's table says which bytes need its
+// general steps (escapes, comment openers, numbers' signs, ...); a run ends
+// before the first of them, and before the token that touches it.
+//
+// The run holds no state of the lexer's but places, so it serves a language
+// whose tokens change nothing else; the lexer's run procedure tells when it
+// may be called.
+#ifndef MATCHLING_PLAIN_RUNS_H
+#define MATCHLING_PLAIN_RUNS_H
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+
+#include "scan/byte_sets.h"
+#include "tokens/lexer.h"
+
+// What the classes of a plain table mean.
+enum PlainClass : unsigned char {
+    kPlainSolo = 0,  // a token of its own
+    kPlainBlank,     // layout
+    kPlainLineFeed,  // layout that ends a line; inside a string, for the general steps
+    kPlainName,      // a run of these is one token
+    kPlainQuote,     // opens a string, which the same byte closes
+    kPlainStop,      // for the general steps, wherever it stands
+    kPlainOther,     // for the general steps outside a string; inside one, a byte of it
+};
+
+namespace plain_runs {
+
+// Where a run stands, window-relative.
+struct Place {
+    std::size_t i;           // scan position: between tokens
+    std::int64_t line;       // line of i
+    std::int64_t lineStart;  // window offset where that line starts
+};
+
+// Bit k: an odd number of the bits 0 to k of x are set.
+inline std::uint64_t prefixXor(std::uint64_t x)
+{
+    for (int s = 1; s < 64; s *= 2)
+        x ^= x << s;
+    return x;
+}
+
+// Takes the plain tokens from r.i on, up to max of them and keyBytes of keys,
+// ending before stop; a token is kept only when a byte after it that the
+// blocks classified shows where it ends.
+template <void (*Classify)(const char *, SetMasks &)>
+__attribute__((always_inline)) inline std::size_t blocks(const char *w, Place &r, std::size_t stop, QuickToken *out,
+                                                         std::size_t max, std::size_t &keyBytes)
+{
+    std::size_t starts = 0, keys = 0;
+    bool open = false;  // the last token found goes on past the blocks so far
+    std::size_t trouble = static_cast<std::size_t>(-1);  // window offset of the first byte not taken so
+    std::int64_t line = r.line, lineStart = r.lineStart;
+    // The block before's token bytes, name bytes and open string, for the
+    // bytes before each block's first.
+    std::uint64_t tok0 = 0, name0 = 0, inString = 0;
+    std::size_t b = r.i;
+    for (; b + kMaskBlock <= stop && starts < max && keys + kMaskBlock <= keyBytes; b += kMaskBlock) {
+        SetMasks m;
+        Classify(w + b, m);
+        const std::uint64_t quote = m.of[kPlainQuote], lineFeed = m.of[kPlainLineFeed];
+        // Inside a string, its quotes included: from an opening quote (an
+        // odd count so far) to the closing one.
+        const std::uint64_t odd = prefixXor(quote) ^ inString;
+        const std::uint64_t string = odd | quote;
+        const std::uint64_t name = m.of[kPlainName] & ~string;
+        const std::uint64_t solo = ~(m.of[kPlainBlank] | lineFeed | m.of[kPlainName] | quote | m.of[kPlainStop] |
+                                     m.of[kPlainOther] | string);
+        const std::uint64_t tok = string | name | solo;
+        const std::uint64_t start = (quote & odd) | (name & ~(name << 1 | name0 >> 63)) | solo;
+        const std::uint64_t end = (start | ~tok) & (tok << 1 | tok0 >> 63);
+        const std::uint64_t at = m.of[kPlainStop] | (m.of[kPlainOther] & ~string) | (lineFeed & odd);
+        std::uint64_t keep = ~std::uint64_t{0};
+        std::size_t room = max - starts;  // tokens that may still start
+        if (at != 0 || room < kMaskBlock) {
+            std::int64_t t = lowestBit(at);
+            // No more than room tokens: the block ends where the next would start.
+            std::uint64_t q = start & maskBelow(t);
+            if (static_cast<std::size_t>(__builtin_popcountll(q)) > room) {
+                for (; room > 0; --room)
+                    q &= q - 1;
+                t = __builtin_ctzll(q);
+            }
+            if (t < 64) {
+                trouble = b + static_cast<std::size_t>(t);
+                keep = maskBelow(t);
+            }
+        }
+        // The token open at the block's start ends at its first end.
+        const std::uint64_t endKept = end & keep;
+        if (open) {
+            const unsigned e = lowestBit(endKept);
+            out[starts - 1].length += e;
+            open = e == 64;
+        }
+        for (std::uint64_t q = start & keep; q; q &= q - 1) {
+            const unsigned k = static_cast<unsigned>(__builtin_ctzll(q));
+            const std::uint64_t feeds = lineFeed & ((std::uint64_t{1} << k) - 1);
+            const std::int64_t from =
+                feeds ? static_cast<std::int64_t>(b) + 64 - __builtin_clzll(feeds) : lineStart;
+            const unsigned e = lowestBit(endKept & (~std::uint64_t{1} << k));
+            out[starts].bytes = w + b + k;
+            out[starts].length = e - k;
+            out[starts].kind = TokenKind::Code;
+            out[starts].place = {line + __builtin_popcountll(feeds), static_cast<std::int64_t>(b + k) - from + 1};
+            ++starts;
+            open = e == 64;
+        }
+        keys += static_cast<std::size_t>(__builtin_popcountll(tok & keep));
+        if (keep != ~std::uint64_t{0})
+            break;
+        line += __builtin_popcountll(lineFeed);
+        if (lineFeed)
+            lineStart = static_cast<std::int64_t>(b) + 64 - __builtin_clzll(lineFeed);
+        tok0 = tok, name0 = name;
+        inString = odd >> 63 ? ~std::uint64_t{0} : 0;
+    }
+    // A token whose end is not seen, or that touches the first byte not
+    // taken or the blocks' end, is left for the general steps.
+    if (trouble == static_cast<std::size_t>(-1))
+        trouble = b;
+    std::size_t ended = starts - open;
+    while (ended > 0 && static_cast<std::size_t>(out[ended - 1].bytes - w) + out[ended - 1].length >= trouble)
+        --ended;
+    if (ended == 0)
+        return 0;
+    keyBytes -= keys;
+    const QuickToken &last = out[ended - 1];
+    r.i = static_cast<std::size_t>(last.bytes - w) + last.length;
+    r.line = last.place.line;
+    r.lineStart = static_cast<std::int64_t>(last.bytes - w) - last.place.column + 1;
+    return ended;
+}
+
+template <const ClassTable &Table>
+void classifyPortable(const char *p, SetMasks &m)
+{
+    classifySetsPortable(p, Table, m);
+}
+
+template <const ClassTable &Table>
+std::size_t blocksPortable(const char *w, Place &r, std::size_t stop, QuickToken *out, std::size_t max,
+                           std::size_t &keyBytes)
+{
+    return blocks<classifyPortable<Table>>(w, r, stop, out, max, keyBytes);
+}
+
+#ifdef MATCHLING_MASKS_X86
+template <const NibbleTables &Tables>
+MATCHLING_MASKS_TARGET std::size_t blocksAvx2(const char *w, Place &r, std::size_t stop, QuickToken *out,
+                                              std::size_t max, std::size_t &keyBytes)
+{
+    return blocks<classifySetsAvx2<Tables>>(w, r, stop, out, max, keyBytes);
+}
+#endif
+
+} // namespace plain_runs
+
+// Takes plain tokens from pos on, as lexerRun does, by the classes of Table
+// (Tables its products); the lexer is between tokens, and its state beyond
+// places is the same after them.
+template <const ClassTable &Table, const NibbleTables &Tables>
+std::size_t plainRun(Lexer &lx, QuickToken *out, std::size_t max, std::size_t keyBytes)
+{
+    using namespace plain_runs;
+    const std::size_t stop = std::min(lx.ended ? lx.end + 1 : lx.end - std::min(lx.end, kLexLookahead - 1), lx.spliceAt);
+    Place r{lx.pos, lx.line, lx.lineStart - lx.base};
+    std::size_t n = 0;
+#ifdef MATCHLING_MASKS_X86
+    if (vectorMasks())
+        n = blocksAvx2<Tables>(lx.window, r, stop, out, max, keyBytes);
+    else
+#endif
+        n = blocksPortable<Table>(lx.window, r, stop, out, max, keyBytes);
+    if (n == 0)
+        return 0;
+    const QuickToken &t = out[n - 1];
+    lx.endOffset = lx.base + static_cast<std::int64_t>(r.i);
+    lx.endPlace = TokenPlace{t.place.line, t.place.column + t.length};
+    lx.line = r.line;
+    lx.lineStart = r.lineStart + lx.base;
+    lx.pos = lx.pieceStart = r.i;
+    return n;
+}
+
+#endif
