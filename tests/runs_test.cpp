@@ -164,6 +164,7 @@ constexpr ClassTable testClasses()
             : c == '\\' || c == 0 || c == '_'                  ? 6
             : c >= 0x80 || c == '$'                            ? 7
                                                                : 0);
+    t.rest = 0;
     return t;
 }
 constexpr ClassTable kTestClasses = testClasses();

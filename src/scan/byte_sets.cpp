@@ -6,5 +6,5 @@ void classifySetsPortable(const char *p, const ClassTable &table, SetMasks &m)
     for (unsigned i = 0; i < kMaskBlock; ++i)
         out[table.of[static_cast<unsigned char>(p[i])]] |= std::uint64_t{1} << i;
     for (int c = 0; c < kSetClasses; ++c)
-        m.of[c] = c == 0 ? 0 : out[c];
+        m.of[c] = out[c];
 }

@@ -15,14 +15,17 @@
 
 #include "scan/byte_masks.h"
 
-constexpr int kSetClasses = 8;  // classes a table may give: 0, the rest, and up to seven with masks
+constexpr int kSetClasses = 16;  // classes a table may give
 
-// The class of each byte value, 0 to kSetClasses - 1; class 0 gets no mask.
+// The class of each byte value, 0 to kSetClasses - 1. The vector test finds
+// the bytes of the rest class as those of no other, so the class of the most
+// products is best made the rest.
 struct ClassTable {
     unsigned char of[256];
+    unsigned char rest;
 };
 
-// Bit k of of[c]: byte k of the block is of class c (c > 0).
+// Bit k of of[c]: byte k of the block is of class c.
 struct SetMasks {
     std::uint64_t of[kSetClasses];
 };
@@ -36,6 +39,7 @@ struct NibbleTables {
     alignas(32) unsigned char low[2][32];   // per product pair, the product bits each low nibble is in (twice)
     alignas(32) unsigned char high[2][32];  // the same for each high nibble
     unsigned char bits[2][kSetClasses];     // per product pair, the products that make up each class
+    unsigned char rest;                     // the class of the bytes of no other
 };
 
 // The products of table's classes; more than sixteen fail to compile (the
@@ -43,8 +47,11 @@ struct NibbleTables {
 constexpr NibbleTables nibbleTables(const ClassTable &table)
 {
     NibbleTables t{};
+    t.rest = table.rest;
     int next = 0;
-    for (int c = 1; c < kSetClasses; ++c) {
+    for (int c = 0; c < kSetClasses; ++c) {
+        if (c == table.rest)
+            continue;
         std::uint16_t lows[16] = {};  // the low nibbles of the class's bytes, for each high nibble
         for (int b = 0; b < 256; ++b)
             if (table.of[b] == c)
@@ -94,7 +101,7 @@ MATCHLING_MASKS_TARGET inline void classifySetsAvx2(const char *p, SetMasks &m)
         __m256i in[2];
         for (int k = 0; k < 2; ++k)
             in[k] = _mm256_and_si256(_mm256_shuffle_epi8(low[k], lo), _mm256_shuffle_epi8(high[k], hi));
-        for (int c = 1; c < kSetClasses; ++c) {
+        for (int c = 0; c < kSetClasses; ++c) {
             if ((Tables.bits[0][c] | Tables.bits[1][c]) == 0)
                 continue;
             const __m256i any = _mm256_or_si256(
@@ -105,6 +112,11 @@ MATCHLING_MASKS_TARGET inline void classifySetsAvx2(const char *p, SetMasks &m)
             m.of[c] |= static_cast<std::uint64_t>(~none) << (32 * h);
         }
     }
+    std::uint64_t other = 0;
+    for (int c = 0; c < kSetClasses; ++c)
+        if (c != Tables.rest)
+            other |= m.of[c];
+    m.of[Tables.rest] = ~other;
 }
 
 #endif

@@ -13,27 +13,30 @@
 namespace {
 
 // The byte classes of the tokens taken in blocks: names and numbers that are
-// one run of name bytes, strings without escapes, and the other bytes alone.
-// A sign, a dot or a slash may make a number or a comment: the general steps
-// take them, and backslashes and zero bytes.
+// one run of name bytes, strings without escapes, and the other bytes alone
+// ('-' unless a digit follows). A sign, a dot or a slash may make a number or
+// a comment: the general steps take them, and backslashes and zero bytes.
 constexpr ClassTable jsonClasses()
 {
     ClassTable t{};
     for (int c = 0; c < 256; ++c) {
-        const bool name = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
-                          c == '$' || c >= 0x80;
+        const bool name = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c == '$' || c >= 0x80;
         t.of[c] = name ? kPlainName
+                  : c >= '0' && c <= '9' ? kPlainDigit
                   : c == ' ' || c == '\t' || c == '\r' ? kPlainBlank
                   : c == '\n' ? kPlainLineFeed
                   : c == '"' ? kPlainQuote
                   : c == '\\' || c == 0 ? kPlainStop
-                  : c == '+' || c == '-' || c == '.' || c == '/' ? kPlainOther
+                  : c == '-' ? kPlainLead
+                  : c == '+' || c == '.' || c == '/' ? kPlainOther
                   : kPlainSolo;
     }
     return t;
 }
-constexpr ClassTable kJsonClasses = jsonClasses();
-constexpr NibbleTables kJsonNibbles = nibbleTables(kJsonClasses);
+struct JsonGrammar {
+    static constexpr ClassTable kClasses = jsonClasses();
+    static constexpr NibbleTables kNibbles = nibbleTables(kClasses);
+};
 
 bool isJsonBlank(char c)
 {
@@ -218,5 +221,5 @@ std::size_t jsonRun(Lexer &lx, QuickToken *out, std::size_t max, std::size_t key
     // The byte order mark is looked at before the first token.
     if (!lx.json.started)
         return 0;
-    return plainRun<kJsonClasses, kJsonNibbles>(lx, out, max, keyBytes);
+    return plainRun<JsonGrammar>(lx, out, max, keyBytes);
 }

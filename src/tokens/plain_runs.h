@@ -23,11 +23,16 @@ enum PlainClass : unsigned char {
     kPlainSolo = 0,  // a token of its own
     kPlainBlank,     // layout
     kPlainLineFeed,  // layout that ends a line; inside a string, for the general steps
-    kPlainName,      // a run of these is one token
+    kPlainName,      // a run of these and of digits is one token
+    kPlainDigit,     // a name byte (a digit, which a lead must not meet)
     kPlainQuote,     // opens a string, which the same byte closes
     kPlainStop,      // for the general steps, wherever it stands
     kPlainOther,     // for the general steps outside a string; inside one, a byte of it
+    kPlainLead,      // a token of its own, unless a digit or another of these follows
 };
+
+// A language's plain tokens, as a type with these members (both constexpr):
+//   ClassTable kClasses; NibbleTables kNibbles (nibbleTables(kClasses)).
 
 namespace plain_runs {
 
@@ -49,7 +54,7 @@ inline std::uint64_t prefixXor(std::uint64_t x)
 // Takes the plain tokens from r.i on, up to max of them and keyBytes of keys,
 // ending before stop; a token is kept only when a byte after it that the
 // blocks classified shows where it ends.
-template <void (*Classify)(const char *, SetMasks &)>
+template <typename Grammar, void (*Classify)(const char *, SetMasks &)>
 __attribute__((always_inline)) inline std::size_t blocks(const char *w, Place &r, std::size_t stop, QuickToken *out,
                                                          std::size_t max, std::size_t &keyBytes)
 {
@@ -69,13 +74,17 @@ __attribute__((always_inline)) inline std::size_t blocks(const char *w, Place &r
         // odd count so far) to the closing one.
         const std::uint64_t odd = prefixXor(quote) ^ inString;
         const std::uint64_t string = odd | quote;
-        const std::uint64_t name = m.of[kPlainName] & ~string;
-        const std::uint64_t solo = ~(m.of[kPlainBlank] | lineFeed | m.of[kPlainName] | quote | m.of[kPlainStop] |
-                                     m.of[kPlainOther] | string);
+        const std::uint64_t digit = m.of[kPlainDigit], lead = m.of[kPlainLead];
+        const std::uint64_t name = (m.of[kPlainName] | digit) & ~string;
+        const std::uint64_t solo = (m.of[kPlainSolo] | lead) & ~string;
+        const std::uint64_t nameStarts = name & ~(name << 1 | name0 >> 63);
         const std::uint64_t tok = string | name | solo;
-        const std::uint64_t start = (quote & odd) | (name & ~(name << 1 | name0 >> 63)) | solo;
+        const std::uint64_t start = (quote & odd) | nameStarts | solo;
         const std::uint64_t end = (start | ~tok) & (tok << 1 | tok0 >> 63);
-        const std::uint64_t at = m.of[kPlainStop] | (m.of[kPlainOther] & ~string) | (lineFeed & odd);
+        // A lead before a digit or another lead, or in the block's last byte
+        // (what follows is not known yet), is for the general steps.
+        const std::uint64_t at = m.of[kPlainStop] | (m.of[kPlainOther] & ~string) | (lineFeed & odd) |
+                                 (lead & ~string & ((digit | lead) >> 1 | std::uint64_t{1} << 63));
         std::uint64_t keep = ~std::uint64_t{0};
         std::size_t room = max - starts;  // tokens that may still start
         if (at != 0 || room < kMaskBlock) {
@@ -138,46 +147,54 @@ __attribute__((always_inline)) inline std::size_t blocks(const char *w, Place &r
     return ended;
 }
 
-template <const ClassTable &Table>
+template <typename Grammar>
 void classifyPortable(const char *p, SetMasks &m)
 {
-    classifySetsPortable(p, Table, m);
+    classifySetsPortable(p, Grammar::kClasses, m);
 }
 
-template <const ClassTable &Table>
+template <typename Grammar>
 std::size_t blocksPortable(const char *w, Place &r, std::size_t stop, QuickToken *out, std::size_t max,
                            std::size_t &keyBytes)
 {
-    return blocks<classifyPortable<Table>>(w, r, stop, out, max, keyBytes);
+    return blocks<Grammar, classifyPortable<Grammar>>(w, r, stop, out, max, keyBytes);
 }
 
 #ifdef MATCHLING_MASKS_X86
-template <const NibbleTables &Tables>
+template <typename Grammar>
 MATCHLING_MASKS_TARGET std::size_t blocksAvx2(const char *w, Place &r, std::size_t stop, QuickToken *out,
                                               std::size_t max, std::size_t &keyBytes)
 {
-    return blocks<classifySetsAvx2<Tables>>(w, r, stop, out, max, keyBytes);
+    return blocks<Grammar, classifySetsAvx2<Grammar::kNibbles>>(w, r, stop, out, max, keyBytes);
 }
 #endif
 
 } // namespace plain_runs
 
-// Takes plain tokens from pos on, as lexerRun does, by the classes of Table
-// (Tables its products); the lexer is between tokens, and its state beyond
-// places is the same after them.
-template <const ClassTable &Table, const NibbleTables &Tables>
+// Takes plain tokens from pos on, as lexerRun does, by Grammar; the lexer is
+// between tokens. Sets the lexer's places, and no other state.
+template <typename Grammar>
 std::size_t plainRun(Lexer &lx, QuickToken *out, std::size_t max, std::size_t keyBytes)
 {
     using namespace plain_runs;
+    // Nothing to take when the next token is the general steps': told
+    // without a block's classes.
+    const ClassTable &classes = Grammar::kClasses;
+    std::size_t i = lx.pos;
+    while (classes.of[static_cast<unsigned char>(lx.window[i])] == kPlainBlank)
+        ++i;
+    const unsigned char first = classes.of[static_cast<unsigned char>(lx.window[i])];
+    if (first == kPlainOther || first == kPlainStop)
+        return 0;
     const std::size_t stop = std::min(lx.ended ? lx.end + 1 : lx.end - std::min(lx.end, kLexLookahead - 1), lx.spliceAt);
     Place r{lx.pos, lx.line, lx.lineStart - lx.base};
     std::size_t n = 0;
 #ifdef MATCHLING_MASKS_X86
     if (vectorMasks())
-        n = blocksAvx2<Tables>(lx.window, r, stop, out, max, keyBytes);
+        n = blocksAvx2<Grammar>(lx.window, r, stop, out, max, keyBytes);
     else
 #endif
-        n = blocksPortable<Table>(lx.window, r, stop, out, max, keyBytes);
+        n = blocksPortable<Grammar>(lx.window, r, stop, out, max, keyBytes);
     if (n == 0)
         return 0;
     const QuickToken &t = out[n - 1];
