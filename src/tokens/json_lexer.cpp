@@ -14,8 +14,9 @@ namespace {
 
 // The byte classes of the tokens taken in blocks: names and numbers that are
 // one run of name bytes, strings without escapes, and the other bytes alone
-// ('-' unless a digit follows). A sign, a dot or a slash may make a number or
-// a comment: the general steps take them, and backslashes and zero bytes.
+// ('-' unless a digit follows or a name byte stands before it). A sign, a dot
+// or a slash may make a number or a comment: the general steps take them,
+// and backslashes and zero bytes.
 constexpr ClassTable jsonClasses()
 {
     ClassTable t{};

@@ -28,7 +28,8 @@ enum PlainClass : unsigned char {
     kPlainQuote,     // opens a string, which the same byte closes
     kPlainStop,      // for the general steps, wherever it stands
     kPlainOther,     // for the general steps outside a string; inside one, a byte of it
-    kPlainLead,      // a token of its own, unless a digit or another of these follows
+    kPlainLead,      // a token of its own, unless it follows a name byte or a digit or another
+                     // of these follows it
 };
 
 // A language's plain tokens, as a type with these members (both constexpr):
@@ -81,10 +82,12 @@ __attribute__((always_inline)) inline std::size_t blocks(const char *w, Place &r
         const std::uint64_t tok = string | name | solo;
         const std::uint64_t start = (quote & odd) | nameStarts | solo;
         const std::uint64_t end = (start | ~tok) & (tok << 1 | tok0 >> 63);
-        // A lead before a digit or another lead, or in the block's last byte
-        // (what follows is not known yet), is for the general steps.
-        const std::uint64_t at = m.of[kPlainStop] | (m.of[kPlainOther] & ~string) | (lineFeed & odd) |
-                                 (lead & ~string & ((digit | lead) >> 1 | std::uint64_t{1} << 63));
+        // A lead after a name byte (a number may take it as its sign), before
+        // a digit or another lead, or in the block's last byte (what follows
+        // is not known yet), is for the general steps.
+        const std::uint64_t at =
+            m.of[kPlainStop] | (m.of[kPlainOther] & ~string) | (lineFeed & odd) |
+            (lead & ~string & (name << 1 | name0 >> 63 | (digit | lead) >> 1 | std::uint64_t{1} << 63));
         std::uint64_t keep = ~std::uint64_t{0};
         std::size_t room = max - starts;  // tokens that may still start
         if (at != 0 || room < kMaskBlock) {
