@@ -5,6 +5,7 @@
 
 #include "scan/byte_masks.h"
 #include "tokens/lexer.h"
+#include "tokens/plain_runs.h"
 
 namespace {
 
@@ -1062,8 +1063,6 @@ struct RunPlace {
     int directiveTokens;     // its tokens so far
 };
 
-static_assert(static_cast<int>(TokenKind::LineEnd) == 1 && static_cast<int>(TokenKind::Code) == 0,
-              "a line feed's kind is told by a compare");
 
 // The token of kind at window offsets [i, e) on the line where r stands.
 inline QuickToken quickAt(const char *w, std::size_t i, std::size_t e, TokenKind kind, const RunPlace &r)
@@ -1092,18 +1091,16 @@ template <void (*Classify)(const char *, ByteMasks &)>
 __attribute__((always_inline)) inline std::size_t blockRunWith(const char *w, RunPlace &r, std::size_t stop,
                                                                QuickToken *out, std::size_t max, std::size_t &keyBytes)
 {
-    std::size_t starts = 0, keys = 0;
-    bool open = false;  // the last token found goes on past the blocks so far
+    plain_runs::BlockTokens bt{out, max, r.line, r.lineStart};
+    std::size_t keys = 0;
     // Inside a directive, its first line feed is a LineEnd token.
     std::size_t directiveEnd = static_cast<std::size_t>(-1);
     bool inDirective = r.directive != Directive::None;
-    std::size_t trouble = static_cast<std::size_t>(-1);  // window offset of the first byte not taken so
-    std::int64_t line = r.line, lineStart = r.lineStart;
     // The masks of the block before, for the bytes before each block's first:
     // none before the first block, where a token starts.
     std::uint64_t tok0 = 0, name0 = 0, punct0 = 0, number0 = 0, slash0 = 0, percent0 = 0, dot0 = 0, joined0 = 0;
     std::size_t b = r.i;
-    for (; b + kMaskBlock <= stop && starts < max && keys + kMaskBlock <= keyBytes; b += kMaskBlock) {
+    for (; b + kMaskBlock <= stop && bt.starts < max && keys + kMaskBlock <= keyBytes; b += kMaskBlock) {
         ByteMasks m;
         Classify(w + b, m);
         std::uint64_t lineEnd = 0;
@@ -1150,67 +1147,25 @@ __attribute__((always_inline)) inline std::size_t blockRunWith(const char *w, Ru
                                (firstStarts && punctuatorLength(first) != (secondJoins ? 2u : 1u));
             at2 |= static_cast<std::uint64_t>(wrong) << k;
         }
-        std::uint64_t keep = ~std::uint64_t{0};
-        std::size_t room = max - starts;  // tokens that may still start
-        if ((at0 | at1 | at2) != 0 || room < kMaskBlock) {
-            std::int64_t t = 64;
-            if (at0)
-                t = std::min<std::int64_t>(t, __builtin_ctzll(at0));
-            if (at1)
-                t = std::min<std::int64_t>(t, __builtin_ctzll(at1) - 1);
-            if (at2)
-                t = std::min<std::int64_t>(t, __builtin_ctzll(at2) - 2);
-            // No more than room tokens: the block ends where the next would start.
-            std::uint64_t q = start & maskBelow(t);
-            if (static_cast<std::size_t>(__builtin_popcountll(q)) > room) {
-                for (; room > 0; --room)
-                    q &= q - 1;
-                t = __builtin_ctzll(q);
-            }
-            if (t < 64) {
-                trouble = b + static_cast<std::size_t>(t + 2) - 2;
-                keep = maskBelow(t);
-            }
-        }
-        // The token open at the block's start ends at its first end.
-        const std::uint64_t endKept = end & keep;
-        if (open) {
-            const unsigned e = lowestBit(endKept);
-            out[starts - 1].length += e;
-            open = e == 64;
-        }
-        // The tokens that start here: places, and lengths as far as the block
-        // holds them.
-        for (std::uint64_t q = start & keep; q; q &= q - 1) {
-            const unsigned k = static_cast<unsigned>(__builtin_ctzll(q));
-            const std::uint64_t feeds = m.lineFeed & ((std::uint64_t{1} << k) - 1);
-            const std::int64_t from =
-                feeds ? static_cast<std::int64_t>(b) + 64 - __builtin_clzll(feeds) : lineStart;
-            const unsigned e = lowestBit(endKept & (~std::uint64_t{1} << k));
-            out[starts].bytes = w + b + k;
-            out[starts].length = e - k;
-            out[starts].kind = static_cast<TokenKind>((lineEnd >> k) & 1);
-            out[starts].place = {line + __builtin_popcountll(feeds), static_cast<std::int64_t>(b + k) - from + 1};
-            ++starts;
-            open = e == 64;
-        }
+        std::int64_t t = 64;
+        if (at0)
+            t = std::min<std::int64_t>(t, __builtin_ctzll(at0));
+        if (at1)
+            t = std::min<std::int64_t>(t, __builtin_ctzll(at1) - 1);
+        if (at2)
+            t = std::min<std::int64_t>(t, __builtin_ctzll(at2) - 2);
+        const std::uint64_t keep = plain_runs::keptBits(bt, b, start, t);
+        plain_runs::addTokens(bt, w, b, start & keep, end & keep, m.lineFeed, lineEnd);
         keys += static_cast<std::size_t>(__builtin_popcountll(tok & keep));
         if (keep != ~std::uint64_t{0})
             break;
-        line += __builtin_popcountll(m.lineFeed);
-        if (m.lineFeed)
-            lineStart = static_cast<std::int64_t>(b) + 64 - __builtin_clzll(m.lineFeed);
+        plain_runs::passBlock(bt, b, m.lineFeed);
         tok0 = tok, name0 = m.name, punct0 = punct, number0 = number, joined0 = joined;
         slash0 = m.slash, percent0 = m.percent, dot0 = m.dot;
     }
-    // A token whose end is not seen, that touches the first byte not taken,
-    // or that ends in the last two bytes of the blocks (a punctuator may go on
-    // past them), is left for later.
-    if (trouble == static_cast<std::size_t>(-1))
-        trouble = b - 2;
-    std::size_t ended = starts - open;
-    while (ended > 0 && static_cast<std::size_t>(out[ended - 1].bytes - w) + out[ended - 1].length >= trouble)
-        --ended;
+    // A token that ends in the last two bytes of the blocks is left for
+    // later: a punctuator may go on past them.
+    const std::size_t ended = plain_runs::takenTokens(bt, w, b - 2);
     if (ended == 0)
         return 0;
     // The bytes of the blocks' tokens bound the keys' bytes.

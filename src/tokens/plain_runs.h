@@ -52,6 +52,92 @@ inline std::uint64_t prefixXor(std::uint64_t x)
     return x;
 }
 
+// The tokens that the block runs find (these and the C-family ones), with
+// what their places need: each block's token starts and ends are masks.
+struct BlockTokens {
+    QuickToken *out;          // where they go
+    std::size_t max;          // at most this many
+    std::int64_t line;        // line of the current block's first byte
+    std::int64_t lineStart;   // window offset where that line starts
+    std::size_t starts = 0;   // tokens found so far
+    bool open = false;        // the last one found goes on past the blocks so far
+    std::size_t trouble = static_cast<std::size_t>(-1);  // window offset of the first byte not taken so
+};
+
+// The bits of the block at window offset b whose tokens may be taken, when
+// t (64: none) is its first byte not taken so: none from t on, nor from where
+// a token would start past max. Notes where the blocks end, then.
+__attribute__((always_inline)) inline std::uint64_t keptBits(BlockTokens &bt, std::size_t b, std::uint64_t start,
+                                                             std::int64_t t)
+{
+    std::size_t room = bt.max - bt.starts;  // tokens that may still start
+    if (t >= 64 && room >= kMaskBlock)
+        return ~std::uint64_t{0};
+    // No more than room tokens: the block ends where the next would start.
+    std::uint64_t q = start & maskBelow(t);
+    if (static_cast<std::size_t>(__builtin_popcountll(q)) > room) {
+        for (; room > 0; --room)
+            q &= q - 1;
+        t = __builtin_ctzll(q);
+    }
+    if (t >= 64)
+        return ~std::uint64_t{0};
+    bt.trouble = b + static_cast<std::size_t>(t + 2) - 2;  // t may be -2 (a stop at the third of three bytes)
+    return maskBelow(t);
+}
+
+// Adds the tokens of the block at window offset b: the open one ends at its
+// first end, then those that start in it (a LineEnd where lineEnd has the
+// bit, else Code), with their places and lengths as far as the block holds
+// them. end and start are the kept bits only.
+__attribute__((always_inline)) inline void addTokens(BlockTokens &bt, const char *w, std::size_t b,
+                                                     std::uint64_t start, std::uint64_t end, std::uint64_t lineFeed,
+                                                     std::uint64_t lineEnd)
+{
+    QuickToken *out = bt.out;
+    if (bt.open) {
+        const unsigned e = lowestBit(end);
+        out[bt.starts - 1].length += e;
+        bt.open = e == 64;
+    }
+    for (std::uint64_t q = start; q; q &= q - 1) {
+        const unsigned k = static_cast<unsigned>(__builtin_ctzll(q));
+        const std::uint64_t feeds = lineFeed & ((std::uint64_t{1} << k) - 1);
+        const std::int64_t from = feeds ? static_cast<std::int64_t>(b) + 64 - __builtin_clzll(feeds) : bt.lineStart;
+        const unsigned e = lowestBit(end & (~std::uint64_t{1} << k));
+        QuickToken &t = out[bt.starts++];
+        t.bytes = w + b + k;
+        t.length = e - k;
+        t.kind = static_cast<TokenKind>((lineEnd >> k) & 1);
+        t.place = {bt.line + __builtin_popcountll(feeds), static_cast<std::int64_t>(b + k) - from + 1};
+        bt.open = e == 64;
+    }
+}
+
+// Moves past a whole block at window offset b: its line feeds.
+__attribute__((always_inline)) inline void passBlock(BlockTokens &bt, std::size_t b, std::uint64_t lineFeed)
+{
+    bt.line += __builtin_popcountll(lineFeed);
+    if (lineFeed)
+        bt.lineStart = static_cast<std::int64_t>(b) + 64 - __builtin_clzll(lineFeed);
+}
+
+// How many of the tokens found are taken: none whose end is not seen, nor
+// any that touches the first byte not taken, or else ends at or past
+// blocksEnd.
+__attribute__((always_inline)) inline std::size_t takenTokens(const BlockTokens &bt, const char *w,
+                                                              std::size_t blocksEnd)
+{
+    const std::size_t trouble = bt.trouble == static_cast<std::size_t>(-1) ? blocksEnd : bt.trouble;
+    std::size_t ended = bt.starts - bt.open;
+    while (ended > 0 && static_cast<std::size_t>(bt.out[ended - 1].bytes - w) + bt.out[ended - 1].length >= trouble)
+        --ended;
+    return ended;
+}
+
+static_assert(static_cast<int>(TokenKind::LineEnd) == 1 && static_cast<int>(TokenKind::Code) == 0,
+              "a line feed's kind is told by a bit");
+
 // Takes the plain tokens from r.i on, up to max of them and keyBytes of keys,
 // ending before stop; a token is kept only when a byte after it that the
 // blocks classified shows where it ends.
@@ -59,15 +145,13 @@ template <typename Grammar, void (*Classify)(const char *, SetMasks &)>
 __attribute__((always_inline)) inline std::size_t blocks(const char *w, Place &r, std::size_t stop, QuickToken *out,
                                                          std::size_t max, std::size_t &keyBytes)
 {
-    std::size_t starts = 0, keys = 0;
-    bool open = false;  // the last token found goes on past the blocks so far
-    std::size_t trouble = static_cast<std::size_t>(-1);  // window offset of the first byte not taken so
-    std::int64_t line = r.line, lineStart = r.lineStart;
+    BlockTokens bt{out, max, r.line, r.lineStart};
+    std::size_t keys = 0;
     // The block before's token bytes, name bytes and open string, for the
     // bytes before each block's first.
     std::uint64_t tok0 = 0, name0 = 0, inString = 0;
     std::size_t b = r.i;
-    for (; b + kMaskBlock <= stop && starts < max && keys + kMaskBlock <= keyBytes; b += kMaskBlock) {
+    for (; b + kMaskBlock <= stop && bt.starts < max && keys + kMaskBlock <= keyBytes; b += kMaskBlock) {
         SetMasks m;
         Classify(w + b, m);
         const std::uint64_t quote = m.of[kPlainQuote], lineFeed = m.of[kPlainLineFeed];
@@ -88,58 +172,17 @@ __attribute__((always_inline)) inline std::size_t blocks(const char *w, Place &r
         const std::uint64_t at =
             m.of[kPlainStop] | (m.of[kPlainOther] & ~string) | (lineFeed & odd) |
             (lead & ~string & (name << 1 | name0 >> 63 | (digit | lead) >> 1 | std::uint64_t{1} << 63));
-        std::uint64_t keep = ~std::uint64_t{0};
-        std::size_t room = max - starts;  // tokens that may still start
-        if (at != 0 || room < kMaskBlock) {
-            std::int64_t t = lowestBit(at);
-            // No more than room tokens: the block ends where the next would start.
-            std::uint64_t q = start & maskBelow(t);
-            if (static_cast<std::size_t>(__builtin_popcountll(q)) > room) {
-                for (; room > 0; --room)
-                    q &= q - 1;
-                t = __builtin_ctzll(q);
-            }
-            if (t < 64) {
-                trouble = b + static_cast<std::size_t>(t);
-                keep = maskBelow(t);
-            }
-        }
-        // The token open at the block's start ends at its first end.
-        const std::uint64_t endKept = end & keep;
-        if (open) {
-            const unsigned e = lowestBit(endKept);
-            out[starts - 1].length += e;
-            open = e == 64;
-        }
-        for (std::uint64_t q = start & keep; q; q &= q - 1) {
-            const unsigned k = static_cast<unsigned>(__builtin_ctzll(q));
-            const std::uint64_t feeds = lineFeed & ((std::uint64_t{1} << k) - 1);
-            const std::int64_t from =
-                feeds ? static_cast<std::int64_t>(b) + 64 - __builtin_clzll(feeds) : lineStart;
-            const unsigned e = lowestBit(endKept & (~std::uint64_t{1} << k));
-            out[starts].bytes = w + b + k;
-            out[starts].length = e - k;
-            out[starts].kind = TokenKind::Code;
-            out[starts].place = {line + __builtin_popcountll(feeds), static_cast<std::int64_t>(b + k) - from + 1};
-            ++starts;
-            open = e == 64;
-        }
+        const std::uint64_t keep = keptBits(bt, b, start, lowestBit(at));
+        addTokens(bt, w, b, start & keep, end & keep, lineFeed, 0);
         keys += static_cast<std::size_t>(__builtin_popcountll(tok & keep));
         if (keep != ~std::uint64_t{0})
             break;
-        line += __builtin_popcountll(lineFeed);
-        if (lineFeed)
-            lineStart = static_cast<std::int64_t>(b) + 64 - __builtin_clzll(lineFeed);
+        passBlock(bt, b, lineFeed);
         tok0 = tok, name0 = name;
         inString = odd >> 63 ? ~std::uint64_t{0} : 0;
     }
-    // A token whose end is not seen, or that touches the first byte not
-    // taken or the blocks' end, is left for the general steps.
-    if (trouble == static_cast<std::size_t>(-1))
-        trouble = b;
-    std::size_t ended = starts - open;
-    while (ended > 0 && static_cast<std::size_t>(out[ended - 1].bytes - w) + out[ended - 1].length >= trouble)
-        --ended;
+    // A token that ends with the blocks may go on past them.
+    const std::size_t ended = takenTokens(bt, w, b);
     if (ended == 0)
         return 0;
     keyBytes -= keys;
