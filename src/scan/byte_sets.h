@@ -89,8 +89,8 @@ MATCHLING_MASKS_TARGET inline void classifySetsAvx2(const char *p, SetMasks &m)
     const __m256i nibble = _mm256_set1_epi8(0x0f);
     __m256i low[2], high[2];
     for (int k = 0; k < 2; ++k) {
-        low[k] = _mm256_load_si256(reinterpret_cast<const __m256i *>(Tables.low[k]));
-        high[k] = _mm256_load_si256(reinterpret_cast<const __m256i *>(Tables.high[k]));
+        low[k] = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(Tables.low[k]));
+        high[k] = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(Tables.high[k]));
     }
     for (int c = 0; c < kSetClasses; ++c)
         m.of[c] = 0;
