@@ -1063,7 +1063,6 @@ struct RunPlace {
     int directiveTokens;     // its tokens so far
 };
 
-
 // The token of kind at window offsets [i, e) on the line where r stands.
 inline QuickToken quickAt(const char *w, std::size_t i, std::size_t e, TokenKind kind, const RunPlace &r)
 {

@@ -24,7 +24,7 @@ enum PlainClass : unsigned char {
     kPlainBlank,     // layout
     kPlainLineFeed,  // layout that ends a line; inside a string, for the general steps
     kPlainName,      // a run of these and of digits is one token
-    kPlainDigit,     // a name byte (a digit, which a lead must not meet)
+    kPlainDigit,     // a name byte; a lead right before one is for the general steps
     kPlainQuote,     // opens a string, which the same byte closes
     kPlainStop,      // for the general steps, wherever it stands
     kPlainOther,     // for the general steps outside a string; inside one, a byte of it
