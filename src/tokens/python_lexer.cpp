@@ -490,12 +490,36 @@ bool noJoinAhead(const Lexer &lx)
     return !(isQuote(c) || c == '#' || c == '\\' || c == 'r' || c == 'u' || c == 'b' || c == 'f' || c == 't');
 }
 
+// True when the string part that closes at window offset close ends inside
+// its last escape: fewer hex digits than \x, \u or \U takes, or a \N{ with
+// no '}' (an escape whose start the window no longer holds counts).
+bool unfinishedEscape(const Lexer &lx, std::size_t close)
+{
+    const PythonLexState &py = lx.python;
+    if (py.raw || py.escapeAt < 0)
+        return false;
+    const std::int64_t end = lx.base + static_cast<std::int64_t>(close);
+    switch (py.escapeKind) {
+    case 'x': return end < py.escapeAt + 4;
+    case 'u': return end < py.escapeAt + 6;
+    case 'U': return end < py.escapeAt + 10;
+    case 'N': {
+        if (py.escapeAt < lx.base)
+            return true;
+        const std::size_t from = static_cast<std::size_t>(py.escapeAt - lx.base);
+        return std::memchr(lx.window + from, '}', close - from) == nullptr;
+    }
+    default: return false;
+    }
+}
+
 // After a string part that closes at window offset close, its quote ending
 // before pos: the token ends, or the part goes out without its closing quote
 // so that another may join it.
 bool closeString(Lexer &lx, TokenPiece &piece, std::size_t close)
 {
     lx.python.lastOctal = !lx.python.raw && (close == 0 || isOctal(lx.window[close - 1]));
+    lx.python.lastUnfinished = unfinishedEscape(lx, close);
     if (noJoinAhead(lx)) {
         finishToken(lx, piece);
         return true;
@@ -566,6 +590,8 @@ Unit escapeUnit(Lexer &lx, TokenPiece &piece, std::size_t &i, const Frame &f)
         i += 3;
         return pushFrame(lx, innerFrame(PythonFrame::EscapeName, f)) ? Unit::Next : Unit::Rest;
     }
+    lx.python.escapeAt = lx.base + static_cast<std::int64_t>(i);
+    lx.python.escapeKind = w[i + 1];
     ++i;
     if (w[i] == '\r' && w[i + 1] == '\n') {
         newLine(lx, i + 1);
@@ -731,6 +757,7 @@ bool stringStart(Lexer &lx, TokenPiece &piece, std::size_t n)
     Frame f = textFrame(w, n);
     py.frameCount = 0;
     pushFrame(lx, f);
+    py.escapeAt = -1;
     py.triple = f.triple;
     py.raw = f.raw;
     lx.quote = f.quote;
@@ -771,8 +798,9 @@ bool gapStep(Lexer &lx, TokenPiece &piece)
             w[n] == lx.quote) {
             Frame f = textFrame(w, lx.prefixLength);
             std::size_t open = lx.prefixLength + (f.triple ? 3 : 1);
-            if (f.triple == py.triple && !(py.lastOctal && !f.raw && isOctal(w[open]))) {
+            if (f.triple == py.triple && !py.lastUnfinished && !(py.lastOctal && !f.raw && isOctal(w[open]))) {
                 py.frameCount = 0;
+                py.escapeAt = -1;
                 pushFrame(lx, f);
                 lx.pos += open;
                 lx.pieceStart = lx.pos;
@@ -993,7 +1021,9 @@ void pythonStart(Lexer &lx)
     py.owedIndent = py.owedBlockDedent = py.owedLevel = false;
     py.owedDedents = 0;
     py.frameCount = 0;
-    py.triple = py.raw = py.lastOctal = py.previousName = false;
+    py.triple = py.raw = py.lastOctal = py.lastUnfinished = py.previousName = false;
+    py.escapeAt = -1;
+    py.escapeKind = 0;
     py.number = PythonNumber::Integer;
 }
 
