@@ -24,7 +24,8 @@
 //   nested-quote form of Python 3.12; string literals join when they have
 //   the same prefix (spelled the same) and the same quote, only across
 //   layout, and not when the first may end in an octal escape that a digit
-//   of the second would extend;
+//   of the second would extend, or ends inside a \x, \u, \U or \N{...}
+//   escape (which Python rejects);
 // - where Python would reject the indentation (a dedent to no open level,
 //   tabs that make the order of levels depend on the tab width, more than
 //   kPythonIndentDepth levels) or an f-string nests deeper than
