@@ -492,8 +492,8 @@ bool noJoinAhead(const Lexer &lx)
 }
 
 // True when the string part that closes at window offset close ends inside
-// its last escape: fewer hex digits than \x, \u or \U takes, or a \N{ with
-// no '}' (an escape whose start the window no longer holds counts).
+// its last escape: fewer hex digits than \x, \u or \U takes, or a \N with no
+// '}' after it (textUnit forgets the escape's kind at that '}').
 bool unfinishedEscape(const Lexer &lx, std::size_t close)
 {
     const PythonLexState &py = lx.python;
@@ -504,12 +504,7 @@ bool unfinishedEscape(const Lexer &lx, std::size_t close)
     case 'x': return end < py.escapeAt + 4;
     case 'u': return end < py.escapeAt + 6;
     case 'U': return end < py.escapeAt + 10;
-    case 'N': {
-        if (py.escapeAt < lx.base)
-            return true;
-        const std::size_t from = static_cast<std::size_t>(py.escapeAt - lx.base);
-        return std::memchr(lx.window + from, '}', close - from) == nullptr;
-    }
+    case 'N': return true;
     default: return false;
     }
 }
@@ -639,6 +634,8 @@ Unit textUnit(Lexer &lx, TokenPiece &piece, std::size_t &i)
         py.previousName = false;
         return pushFrame(lx, innerFrame(PythonFrame::Field, f)) ? Unit::Next : Unit::Rest;
     }
+    if (c == '}' && py.escapeKind == 'N')
+        py.escapeKind = 0;  // the \N{...} escape is complete
     if (c == '}' && f.kind == PythonFrame::Format) {
         --py.frameCount;
     } else if (c == '}' && f.formatted && w[i + 1] == '}') {
