@@ -1362,7 +1362,7 @@ std::size_t cRun(Lexer &lx, QuickToken *out, std::size_t max, std::size_t keyByt
     if (lx.directive != Directive::None && lx.directiveTokens < 4)
         return 0;
     const char *w = lx.window;
-    const std::size_t stop = std::min(lx.ended ? lx.end + 1 : lx.end - std::min(lx.end, kLexLookahead - 1), lx.spliceAt);
+    const std::size_t stop = plain_runs::runStop(lx);
     // The places held in locals, window-relative, while the loop runs.
     RunPlace r{lx.pos, lx.line, lx.lineStart - lx.base, lx.lineHasToken, lx.splitGreater, lx.directive,
                lx.directiveTokens};

@@ -52,6 +52,14 @@ inline std::uint64_t prefixXor(std::uint64_t x)
     return x;
 }
 
+// The window offset that a run's tokens end before: kLexLookahead - 1 bytes
+// short of the window's end while more input may follow (what a token's end
+// needs to see stays readable), and no further than the next splice.
+inline std::size_t runStop(const Lexer &lx)
+{
+    return std::min(lx.ended ? lx.end + 1 : lx.end - std::min(lx.end, kLexLookahead - 1), lx.spliceAt);
+}
+
 // The tokens that the block runs find (these and the C-family ones), with
 // what their places need: each block's token starts and ends are masks.
 struct BlockTokens {
@@ -232,7 +240,7 @@ std::size_t plainRun(Lexer &lx, QuickToken *out, std::size_t max, std::size_t ke
     const unsigned char first = classes.of[static_cast<unsigned char>(lx.window[i])];
     if (first == kPlainOther || first == kPlainStop)
         return 0;
-    const std::size_t stop = std::min(lx.ended ? lx.end + 1 : lx.end - std::min(lx.end, kLexLookahead - 1), lx.spliceAt);
+    const std::size_t stop = runStop(lx);
     Place r{lx.pos, lx.line, lx.lineStart - lx.base};
     std::size_t n = 0;
 #ifdef MATCHLING_MASKS_X86
