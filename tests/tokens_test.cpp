@@ -111,6 +111,35 @@ TEST(Tokens, ChangedCodeDiffers)
     });
 }
 
+// A block comment the input ends inside is no layout: the compiler rejects the
+// source, which must not equal one whose comment closes. Its words stay layout
+// (or, with --comments, words), as in any comment.
+TEST(Tokens, UnclosedBlockComment)
+{
+    const std::string longText(100000, 'c');
+    for (Language language : {C, Language::Go, Language::Json, Language::JavaScript, Language::TypeScript,
+                              Language::Tsx, Language::Rust, Language::Java}) {
+        for (bool words : {false, true}) {
+            SCOPED_TRACE(testing::Message() << "language " << static_cast<int>(language) << ", words " << words);
+            LexOptions options;
+            options.comments = words;
+            std::vector<PairCase> cases = {
+                {"a closing star split", "[1] /* c */", "[1] /* c * /", false, 0, 0, 1, 5},
+                {"no closing star", "[1]\n/* c\n */", "[1]\n/* c\n", false, 0, 0, 2, 1},
+                {"a long comment", "[1] /*" + longText + "*/", "[1] /*" + longText, false, 0, 0, 1, 5},
+                {"layout inside the unclosed comment", "[1] /* c\n", "[1]\n  /*  c ", true},
+            };
+            if (language == Language::Rust)
+                cases.push_back({"a nested comment left open", "[1] /* /* c */ */", "[1] /* /* c */", false, 0, 0, 1, 5});
+            if (language == Language::Java)
+                cases.resize(2);  // the rest of a Java source from an unclosed comment compares as written
+            for (PairCase &c : cases)
+                c.options = options;
+            checkPairs(language, cases);
+        }
+    }
+}
+
 TEST(Tokens, BasicPairs)
 {
     checkPairs({

@@ -177,10 +177,7 @@ bool betweenStep(Lexer &lx, TokenPiece &piece)
     case Stop::Token:
         return startToken(lx, piece);
     case Stop::Comment:
-        lx.commentIsBlock = lx.window[lx.pos + 1] == '*';
-        lx.commentLineStart = false;
-        lx.pos += 2;
-        lx.mode = lx.commentIsBlock ? LexMode::BlockComment : LexMode::LineComment;
+        openComment(lx);
         return false;
     case Stop::InputEnd:
         finishStream(lx, piece);

@@ -292,15 +292,30 @@ bool dropReturn(Lexer &lx, TokenPiece &piece, std::size_t i)
 
 void finishStream(Lexer &lx, TokenPiece &piece)
 {
+    if (lx.commentUnclosed) {
+        lx.commentUnclosed = false;
+        setWholePiece(lx, piece, TokenKind::Code, "/*", lx.commentPlace);
+        return;
+    }
     lx.mode = LexMode::Finished;
     setWholePiece(lx, piece, TokenKind::End, "", lx.endPlace);
 }
 
+void openComment(Lexer &lx)
+{
+    lx.commentIsBlock = lx.window[lx.pos + 1] == '*';
+    lx.commentLineStart = false;
+    lx.commentPlace = placeAt(lx, lx.pos);
+    lx.pos += 2;
+    lx.mode = lx.commentIsBlock ? LexMode::BlockComment : LexMode::LineComment;
+}
+
 // Skips a block comment that starts at pos; pos ends after its "*/" or at the
-// input's end.
+// input's end, which leaves the comment unclosed.
 void skipBlockComment(Lexer &lx)
 {
     const char *w = lx.window;
+    const TokenPlace opened = placeAt(lx, lx.pos);
     std::size_t i = lx.pos + 2;
     for (;;) {
         while (!(byteClass(w[i]) & kCommentStop))
@@ -315,6 +330,8 @@ void skipBlockComment(Lexer &lx)
             ++i;  // a '*' or a zero byte of the text
         } else if (lx.ended) {
             lx.pos = i;
+            lx.commentPlace = opened;
+            lx.commentUnclosed = true;
             return;
         } else {
             // The window ends inside the comment, or just after a '*'.
@@ -414,6 +431,7 @@ bool commentStep(Lexer &lx, TokenPiece &piece)
         bool closes = lx.commentIsBlock && w[i] == '*' && w[i + 1] == '/';
         if (closes || w[i] == '\n' || i >= lx.end) {
             lx.pos = closes ? i + 2 : i;
+            lx.commentUnclosed = lx.commentIsBlock && !closes;
             lx.mode = LexMode::Between;
             return false;
         }
@@ -453,6 +471,7 @@ void lexerStart(Lexer &lx, Language language, const LexOptions &options, SourceS
     lx.statementStart = true;
     lx.splitGreater = false;
     lx.commentLineStart = false;
+    lx.commentUnclosed = false;
     lx.directive = Directive::None;
     lx.directiveTokens = 0;
     lx.opensDirective = false;

@@ -533,6 +533,8 @@ struct Lexer {
     bool splitGreater = false;                // the next '>' is the second half of a ">>"
     bool commentIsBlock = false;              // the open comment is a block comment
     bool commentLineStart = false;            // at the start of a block comment line after its first
+    TokenPlace commentPlace;                  // where the open block comment starts
+    bool commentUnclosed = false;             // the input ended inside the block comment at commentPlace
 
     // Literals.
     char quote = '"';                         // the closing quote of the ordinary literal
@@ -684,8 +686,14 @@ void setWholePiece(Lexer &lexer, TokenPiece &piece, TokenKind kind, const char *
 // piece is filled; the scan goes on from pos either way.
 bool dropReturn(Lexer &lexer, TokenPiece &piece, std::size_t i);
 
-// Hands out the End piece, and again on every later call.
+// Hands out the End piece, and again on every later call. Before it, when the
+// input ended inside a block comment, a token "/*" at the comment's start: a
+// comment that never closes is no layout, and a source whose comment closes
+// never equals one whose comment does not.
 void finishStream(Lexer &lexer, TokenPiece &piece);
+
+// Opens the comment at pos ("//" or "/*") whose words are tokens.
+void openComment(Lexer &lexer);
 
 // Skips a "/* */" comment that starts at pos, counting its line feeds; pos
 // ends after its "*/" or at the input's end.

@@ -84,10 +84,11 @@ void skipToLineEnd(Lexer &lx)
 }
 
 // Skips a block comment that starts at pos, the ones nested in it too; pos
-// ends after its last "*/" or at the input's end.
+// ends after its last "*/" or at the input's end, which leaves it unclosed.
 void skipNestedComment(Lexer &lx)
 {
     const char *w = lx.window;
+    const TokenPlace opened = placeAt(lx, lx.pos);
     std::uint64_t depth = 1;
     std::size_t i = lx.pos + 2;
     for (;;) {
@@ -115,6 +116,8 @@ void skipNestedComment(Lexer &lx)
             ++i;  // a lone '*' or '/', or a zero byte of the text
         } else {
             lx.pos = i;
+            lx.commentPlace = opened;
+            lx.commentUnclosed = true;
             return;
         }
     }
@@ -259,6 +262,7 @@ bool blockStep(Lexer &lx, TokenPiece &piece)
             lx.pos = i + 2;
             ++lx.rust.commentDepth;
         } else if (i >= lx.end) {
+            lx.commentUnclosed = true;
             lx.mode = LexMode::Between;
             return false;
         } else {
@@ -276,6 +280,7 @@ bool commentStart(Lexer &lx, TokenPiece &piece)
     const char *w = lx.window + lx.pos;
     lx.commentIsBlock = w[1] == '*';
     lx.commentLineStart = false;
+    lx.commentPlace = placeAt(lx, lx.pos);
     lx.rust.commentDepth = 1;
     LexMode inside = lx.commentIsBlock ? LexMode::BlockComment : LexMode::LineComment;
     if (!isDocComment(w)) {

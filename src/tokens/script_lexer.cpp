@@ -908,10 +908,7 @@ bool betweenStep(Lexer &lx, TokenPiece &piece)
             return insertSemicolon(lx, piece);
         return startToken(lx, piece);
     case Stop::Comment:
-        lx.commentIsBlock = lx.window[lx.pos + 1] == '*';
-        lx.commentLineStart = false;
-        lx.pos += 2;
-        lx.mode = lx.commentIsBlock ? LexMode::BlockComment : LexMode::LineComment;
+        openComment(lx);
         return false;
     case Stop::InputEnd:
     case Stop::DirectiveEnd:
