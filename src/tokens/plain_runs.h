@@ -102,23 +102,28 @@ __attribute__((always_inline)) inline void addTokens(BlockTokens &bt, const char
                                                      std::uint64_t start, std::uint64_t end, std::uint64_t lineFeed,
                                                      std::uint64_t lineEnd)
 {
-    QuickToken *out = bt.out;
+    QuickToken *out = bt.out + bt.starts;
     if (bt.open) {
         const unsigned e = lowestBit(end);
-        out[bt.starts - 1].length += e;
+        out[-1].length += e;
         bt.open = e == 64;
+        end &= end - 1;
     }
-    for (std::uint64_t q = start; q; q &= q - 1) {
+    if (!start)
+        return;
+    // Tokens do not overlap, so the n-th end left is the n-th start's; the
+    // last token goes on past the block when no end is left for it.
+    bt.open = __builtin_popcountll(end) < __builtin_popcountll(start);
+    bt.starts += static_cast<std::size_t>(__builtin_popcountll(start));
+    const std::int64_t line = bt.line, lineStart = bt.lineStart;
+    for (std::uint64_t q = start; q; q &= q - 1, end &= end - 1, ++out) {
         const unsigned k = static_cast<unsigned>(__builtin_ctzll(q));
         const std::uint64_t feeds = lineFeed & ((std::uint64_t{1} << k) - 1);
-        const std::int64_t from = feeds ? static_cast<std::int64_t>(b) + 64 - __builtin_clzll(feeds) : bt.lineStart;
-        const unsigned e = lowestBit(end & (~std::uint64_t{1} << k));
-        QuickToken &t = out[bt.starts++];
-        t.bytes = w + b + k;
-        t.length = e - k;
-        t.kind = static_cast<TokenKind>((lineEnd >> k) & 1);
-        t.place = {bt.line + __builtin_popcountll(feeds), static_cast<std::int64_t>(b + k) - from + 1};
-        bt.open = e == 64;
+        const std::int64_t from = feeds ? static_cast<std::int64_t>(b) + 64 - __builtin_clzll(feeds) : lineStart;
+        out->bytes = w + b + k;
+        out->length = lowestBit(end) - k;
+        out->kind = static_cast<TokenKind>((lineEnd >> k) & 1);
+        out->place = {line + __builtin_popcountll(feeds), static_cast<std::int64_t>(b + k) - from + 1};
     }
 }
 
