@@ -106,6 +106,9 @@ TEST(Runs, CFamilyTokenSoupAsOneAtATime)
         "\"s\"", "'c'", "L\"w\"", "R\"(r)\"", "/* c */", "/*\n*/", "// c\n", "\x01", "\xff",
         "\n#define F(x) x\n", "\n#include <h.h>\n", "\n#if A > 1\n", "\n# define G(", "\n#x /*\n*/ y\n",
         "\n#define W 1 + 2 /* a\n b */\n",
+        "/**\n   *  a comment of some lines, longer than\n   *  a block or two: * / and /* and **\n   */",
+        "/*********************************************************************/",
+        "/* a comment whose end is spliced, past a block's bytes from its start *\\\n/",
     };
     const char *const kGaps[] = {"", "", "", " ", " ", "\n", "\r\n", "\t", "\\\n", "  \n  "};
     checkRuns(tokenSoup(kCommon, kRare, kGaps), Language::CFamily, 9);

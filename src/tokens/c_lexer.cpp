@@ -1223,23 +1223,11 @@ inline std::size_t skipLines(const char *w, RunPlace &r, std::size_t i)
     }
 }
 
-// Skips the comment at r.i when it ends before stop, as skipBlockComment and
-// skipLineComment would (the line feed that ends a line comment is left);
-// false, with nothing changed, when there is none or it goes on.
-bool skipComment(const char *w, RunPlace &r, std::size_t stop)
+// Moves r past the block comment whose text starts at from when its "*/"
+// ends before stop, counting its line feeds; false, with nothing changed,
+// when it goes on.
+bool blockCommentPortable(const char *w, RunPlace &r, std::size_t from, std::size_t stop)
 {
-    const std::size_t from = r.i + 2;
-    if (from >= stop)
-        return false;
-    if (w[r.i + 1] == '/') {
-        const void *lf = std::memchr(w + from, '\n', stop - from);
-        if (!lf)
-            return false;
-        r.i = static_cast<std::size_t>(static_cast<const char *>(lf) - w);
-        return true;
-    }
-    if (w[r.i + 1] != '*')
-        return false;
     std::size_t close = from;
     for (;;) {
         const void *star = std::memchr(w + close, '*', stop - close);
@@ -1261,6 +1249,66 @@ bool skipComment(const char *w, RunPlace &r, std::size_t stop)
     }
     r.i = close + 2;
     return true;
+}
+
+#ifdef MATCHLING_MASKS_X86
+// The same, 32 bytes at a time: a mask of the '*' before a '/', and one of
+// the line feeds. Reads at most 32 bytes past stop, which the window's
+// padding covers.
+MATCHLING_MASKS_TARGET bool blockCommentAvx2(const char *w, RunPlace &r, std::size_t from, std::size_t stop)
+{
+    std::int64_t lines = 0;
+    std::int64_t lineStart = r.lineStart;
+    for (std::size_t b = from; b + 1 < stop; b += 32) {
+        const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(w + b));
+        const __m256i y = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(w + b + 1));
+        const std::uint32_t close = static_cast<std::uint32_t>(_mm256_movemask_epi8(
+            _mm256_and_si256(masks_avx2::equal(x, '*'), masks_avx2::equal(y, '/'))));
+        std::uint32_t feeds = static_cast<std::uint32_t>(_mm256_movemask_epi8(masks_avx2::equal(x, '\n')));
+        if (close) {
+            const unsigned c = static_cast<unsigned>(__builtin_ctz(close));
+            if (b + c + 2 > stop)
+                return false;
+            feeds &= (std::uint32_t{1} << c) - 1;
+        }
+        if (feeds) {
+            lines += __builtin_popcount(feeds);
+            lineStart = static_cast<std::int64_t>(b) + 32 - __builtin_clz(feeds);
+        }
+        if (close) {
+            r.line += lines;
+            r.lineStart = lineStart;
+            r.i = b + static_cast<unsigned>(__builtin_ctz(close)) + 2;
+            return true;
+        }
+    }
+    return false;
+}
+#endif
+
+// Skips the comment at r.i when it ends before stop, as skipBlockComment and
+// skipLineComment would (the line feed that ends a line comment is left);
+// false, with nothing changed, when there is none or it goes on.
+bool skipComment(const char *w, RunPlace &r, std::size_t stop)
+{
+    const std::size_t from = r.i + 2;
+    if (from >= stop)
+        return false;
+    if (w[r.i + 1] == '/') {
+        const void *lf = std::memchr(w + from, '\n', stop - from);
+        if (!lf)
+            return false;
+        r.i = static_cast<std::size_t>(static_cast<const char *>(lf) - w);
+        return true;
+    }
+    if (w[r.i + 1] != '*')
+        return false;
+#ifdef MATCHLING_MASKS_X86
+    static const bool vector = vectorMasks();
+    if (vector)
+        return blockCommentAvx2(w, r, from, stop);
+#endif
+    return blockCommentPortable(w, r, from, stop);
 }
 
 // Window offset just after the number at i when it is one run of name bytes
