@@ -115,15 +115,18 @@ __attribute__((always_inline)) inline void addTokens(BlockTokens &bt, const char
     // last token goes on past the block when no end is left for it.
     bt.open = __builtin_popcountll(end) < __builtin_popcountll(start);
     bt.starts += static_cast<std::size_t>(__builtin_popcountll(start));
-    const std::int64_t line = bt.line, lineStart = bt.lineStart;
+    // The column of a token is counted from the last line feed before it in
+    // the block, else from the line's start before the block; told without
+    // a branch, which would go wrong once a block.
+    const std::int64_t line = bt.line, blockColumn = static_cast<std::int64_t>(b) - bt.lineStart;
     for (std::uint64_t q = start; q; q &= q - 1, end &= end - 1, ++out) {
         const unsigned k = static_cast<unsigned>(__builtin_ctzll(q));
         const std::uint64_t feeds = lineFeed & ((std::uint64_t{1} << k) - 1);
-        const std::int64_t from = feeds ? static_cast<std::int64_t>(b) + 64 - __builtin_clzll(feeds) : lineStart;
+        const std::int64_t after = 63 - __builtin_clzll(feeds << 1 | 1);  // just past that line feed; 0: none
         out->bytes = w + b + k;
         out->length = lowestBit(end) - k;
         out->kind = static_cast<TokenKind>((lineEnd >> k) & 1);
-        out->place = {line + __builtin_popcountll(feeds), static_cast<std::int64_t>(b + k) - from + 1};
+        out->place = {line + __builtin_popcountll(feeds), k - after + 1 + (blockColumn & -std::int64_t{after == 0})};
     }
 }
 
