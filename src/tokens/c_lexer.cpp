@@ -1047,6 +1047,88 @@ struct PunctuatorPairs {
 };
 const PunctuatorPairs kPairs;
 
+// Bit k: bytes k - 1 and k of the block at window offset b are one
+// punctuator, for the bits of pairs (both bytes punctuator bytes), a pair at
+// a time.
+inline std::uint64_t joinedPortable(const char *w, std::size_t b, std::uint64_t pairs)
+{
+    std::uint64_t joined = 0;
+    for (std::uint64_t q = pairs; q; q &= q - 1) {
+        const unsigned k = static_cast<unsigned>(__builtin_ctzll(q));
+        const unsigned char first = static_cast<unsigned char>(w[b + k - 1]);
+        const unsigned second = kPairs.index[static_cast<unsigned char>(w[b + k])];
+        joined |= static_cast<std::uint64_t>((kPairs.row[first] >> second) & 1) << k;
+    }
+    return joined;
+}
+
+#ifdef MATCHLING_MASKS_X86
+// kPairs for byte shuffles. A punctuator byte's index of four bits is
+// kLowIndex[its low nibble] + kHighIndex[its high nibble], modulo 16: distinct
+// for the fifteen of them. rowLow and rowHigh hold the two bytes of each
+// byte's row of kPairs by those indexes; bitLow and bitHigh the bit of an
+// index in the one or the other.
+struct VectorPairs {
+    static constexpr char kLowIndex[16] = {0, 0, 0, 0, 0, 1, 2, 0, 0, 0, 3, 4, 4, 5, 6, 7};
+    static constexpr char kHighIndex[16] = {0, 0, 0, 8, 0, 2, 0, 5, 0, 0, 0, 0, 0, 0, 0, 0};
+    alignas(32) char lowIndex[32], highIndex[32], rowLow[32], rowHigh[32], bitLow[32], bitHigh[32];
+    VectorPairs() : lowIndex(), highIndex(), rowLow(), rowHigh(), bitLow(), bitHigh()
+    {
+        std::uint16_t row[16] = {};
+        const char *bytes = "!%&*+-./:<=>?^|";
+        for (const char *a = bytes; *a; ++a)
+            for (const char *b = bytes; *b; ++b)
+                if ((kPairs.row[static_cast<unsigned char>(*a)] >> kPairs.index[static_cast<unsigned char>(*b)]) & 1)
+                    row[indexOf(*a)] |= static_cast<std::uint16_t>(1u << indexOf(*b));
+        for (int n = 0; n < 32; ++n) {
+            lowIndex[n] = kLowIndex[n & 15];
+            highIndex[n] = kHighIndex[n & 15];
+            rowLow[n] = static_cast<char>(row[n & 15] & 0xff);
+            rowHigh[n] = static_cast<char>(row[n & 15] >> 8);
+            bitLow[n] = static_cast<char>((n & 15) < 8 ? 1u << (n & 7) : 0);
+            bitHigh[n] = static_cast<char>((n & 15) >= 8 ? 1u << (n & 7) : 0);
+        }
+    }
+    static unsigned indexOf(char c)
+    {
+        return static_cast<unsigned>(kLowIndex[c & 15] + kHighIndex[(c >> 4) & 15]) & 15;
+    }
+};
+const VectorPairs kVectorPairs;
+
+MATCHLING_MASKS_TARGET inline __m256i shuffleBy(const char (&table)[32], __m256i index)
+{
+    return _mm256_shuffle_epi8(_mm256_load_si256(reinterpret_cast<const __m256i *>(table)), index);
+}
+
+// The same as joinedPortable, 32 pairs at a time: each byte's index, the
+// index of the byte before it, and the bit of the one in the other's row.
+MATCHLING_MASKS_TARGET inline std::uint64_t joinedAvx2(const char *w, std::size_t b, std::uint64_t pairs)
+{
+    const VectorPairs &t = kVectorPairs;
+    const __m256i nibble = _mm256_set1_epi8(15);
+    __m256i carry = _mm256_setzero_si256();
+    std::uint64_t joined = 0;
+    for (int h = 0; h < 2; ++h) {
+        const __m256i x = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(w + b + 32 * h));
+        const __m256i index = _mm256_and_si256(
+            _mm256_add_epi8(shuffleBy(t.lowIndex, _mm256_and_si256(x, nibble)),
+                            shuffleBy(t.highIndex, _mm256_and_si256(_mm256_srli_epi16(x, 4), nibble))),
+            nibble);
+        // The indexes one byte on: the last of the half before comes first.
+        const __m256i before = _mm256_alignr_epi8(index, _mm256_permute2x128_si256(index, carry, 0x03), 15);
+        const __m256i bit = _mm256_or_si256(_mm256_and_si256(shuffleBy(t.rowLow, before), shuffleBy(t.bitLow, index)),
+                                            _mm256_and_si256(shuffleBy(t.rowHigh, before), shuffleBy(t.bitHigh, index)));
+        const std::uint32_t none =
+            static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(bit, _mm256_setzero_si256())));
+        joined |= static_cast<std::uint64_t>(~none) << (32 * h);
+        carry = index;
+    }
+    // Bit 0 pairs with the byte before the block.
+    return (joined & pairs & ~std::uint64_t{1}) | joinedPortable(w, b, pairs & 1);
+}
+#endif
+
 constexpr std::size_t kBlockRunTokens = 1024;  // tokens blockRun takes at most
 
 // Where a run of common tokens stands, window-relative, as cRun holds it.
@@ -1083,7 +1165,7 @@ inline void endDirective(RunPlace &r, std::size_t e)
 // ends before the first byte it cannot take so (a literal, a comment, a
 // directive, a longer number, three punctuator bytes in a row, ...), and
 // before the token that touches it, for the general steps to take.
-template <void (*Classify)(const char *, ByteMasks &)>
+template <void (*Classify)(const char *, ByteMasks &), std::uint64_t (*Joined)(const char *, std::size_t, std::uint64_t)>
 __attribute__((always_inline)) inline std::size_t blockRunWith(const char *w, RunPlace &r, std::size_t stop,
                                                                QuickToken *out, std::size_t max, std::size_t &keyBytes)
 {
@@ -1108,13 +1190,7 @@ __attribute__((always_inline)) inline std::size_t blockRunWith(const char *w, Ru
         const std::uint64_t tok = m.name | m.solo | m.punct | lineEnd;
         const std::uint64_t punct = m.punct;
         // Two punctuator bytes in a row: one punctuator or two.
-        std::uint64_t joined = 0;
-        for (std::uint64_t q = punct & (punct << 1 | punct0 >> 63); q; q &= q - 1) {
-            const unsigned k = static_cast<unsigned>(__builtin_ctzll(q));
-            const unsigned char first = static_cast<unsigned char>(w[b + k - 1]);
-            const unsigned second = kPairs.index[static_cast<unsigned char>(w[b + k])];
-            joined |= static_cast<std::uint64_t>((kPairs.row[first] >> second) & 1) << k;
-        }
+        const std::uint64_t joined = Joined(w, b, punct & (punct << 1 | punct0 >> 63));
         const std::uint64_t nameStarts = m.name & ~(m.name << 1 | name0 >> 63);
         const std::uint64_t start = nameStarts | m.solo | (punct & ~joined) | lineEnd;
         const std::uint64_t end = (start | ~tok) & (tok << 1 | tok0 >> 63);
@@ -1186,14 +1262,14 @@ __attribute__((always_inline)) inline std::size_t blockRunWith(const char *w, Ru
 std::size_t blockRunPortable(const char *w, RunPlace &r, std::size_t stop, QuickToken *out, std::size_t max,
                              std::size_t &keyBytes)
 {
-    return blockRunWith<classifyBlockPortable>(w, r, stop, out, max, keyBytes);
+    return blockRunWith<classifyBlockPortable, joinedPortable>(w, r, stop, out, max, keyBytes);
 }
 
 #ifdef MATCHLING_MASKS_X86
 MATCHLING_MASKS_TARGET std::size_t blockRunAvx2(const char *w, RunPlace &r, std::size_t stop, QuickToken *out,
                                                 std::size_t max, std::size_t &keyBytes)
 {
-    return blockRunWith<classifyBlockAvx2>(w, r, stop, out, max, keyBytes);
+    return blockRunWith<classifyBlockAvx2, joinedAvx2>(w, r, stop, out, max, keyBytes);
 }
 #endif
 
