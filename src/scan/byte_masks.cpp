@@ -1,5 +1,9 @@
 #include "scan/byte_masks.h"
 
+#ifdef MATCHLING_MASKS_X86
+#include <cpuid.h>
+#endif
+
 namespace {
 
 constexpr std::uint16_t classBits(int c)
@@ -48,8 +52,13 @@ void classifyBlockPortable(const char *p, ByteMasks &m)
 #ifdef MATCHLING_MASKS_X86
 bool vectorMasks()
 {
-    static const bool avx2 = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt") &&
-                             __builtin_cpu_supports("bmi");
+    static const bool avx2 = [] {
+        // LZCNT is told by CPUID itself: not every compiler names it to
+        // __builtin_cpu_supports.
+        unsigned a = 0, b = 0, c = 0, d = 0;
+        return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt") && __builtin_cpu_supports("bmi") &&
+               __builtin_cpu_supports("bmi2") && __get_cpuid(0x80000001u, &a, &b, &c, &d) && (c & bit_LZCNT) != 0;
+    }();
     return avx2;
 }
 #endif

@@ -36,6 +36,15 @@ inline unsigned lowestBit(std::uint64_t x)
     return x ? static_cast<unsigned>(__builtin_ctzll(x)) : 64;
 }
 
+// The bit counts of the block loops, on every processor.
+struct PortableBits {
+    static unsigned lowest(std::uint64_t x) { return lowestBit(x); }
+    // The bits of x below bit k (k < 64).
+    static std::uint64_t below(std::uint64_t x, unsigned k) { return x & ((std::uint64_t{1} << k) - 1); }
+    // The index just past x's highest bit; 0 when x is 0. Bit 63 of x is clear.
+    static unsigned pastHighest(std::uint64_t x) { return 63 - static_cast<unsigned>(__builtin_clzll(x << 1 | 1)); }
+};
+
 // The masks as an array, in the order of ByteMasks' members.
 constexpr int kMaskClasses = sizeof(ByteMasks) / sizeof(std::uint64_t);
 
@@ -57,9 +66,8 @@ void classifyBlockPortable(const char *p, ByteMasks &m);
 bool vectorMasks();
 
 // Code that calls classifyBlockAvx2 is built for these extensions, which
-// vectorMasks checks (not LZCNT: where it is missing the instruction runs
-// as BSR and counts wrong, so leading zeros are counted the old way).
-#define MATCHLING_MASKS_TARGET __attribute__((target("avx2,popcnt,bmi")))
+// vectorMasks checks.
+#define MATCHLING_MASKS_TARGET __attribute__((target("avx2,popcnt,bmi,bmi2,lzcnt")))
 
 namespace masks_avx2 {
 
@@ -105,6 +113,22 @@ MATCHLING_MASKS_TARGET inline __m256i either(__m256i a, __m256i b)
 }
 
 } // namespace masks_avx2
+
+// The same bit counts by single instructions of BMI, BMI2 and LZCNT, which
+// take an empty mask without a branch (on 64-bit processors, which have
+// them for 64-bit masks).
+#ifdef __x86_64__
+struct VectorBits {
+    MATCHLING_MASKS_TARGET static unsigned lowest(std::uint64_t x) { return static_cast<unsigned>(_tzcnt_u64(x)); }
+    MATCHLING_MASKS_TARGET static std::uint64_t below(std::uint64_t x, unsigned k) { return _bzhi_u64(x, k); }
+    MATCHLING_MASKS_TARGET static unsigned pastHighest(std::uint64_t x)
+    {
+        return 64 - static_cast<unsigned>(_lzcnt_u64(x));
+    }
+};
+#else
+using VectorBits = PortableBits;
+#endif
 
 // Classifies the kMaskBlock bytes from p with AVX2 (vectorMasks() true).
 MATCHLING_MASKS_TARGET inline void classifyBlockAvx2(const char *p, ByteMasks &m)

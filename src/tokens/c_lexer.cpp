@@ -1165,7 +1165,8 @@ inline void endDirective(RunPlace &r, std::size_t e)
 // ends before the first byte it cannot take so (a literal, a comment, a
 // directive, a longer number, three punctuator bytes in a row, ...), and
 // before the token that touches it, for the general steps to take.
-template <void (*Classify)(const char *, ByteMasks &), std::uint64_t (*Joined)(const char *, std::size_t, std::uint64_t)>
+template <void (*Classify)(const char *, ByteMasks &), std::uint64_t (*Joined)(const char *, std::size_t, std::uint64_t),
+          typename Bits>
 __attribute__((always_inline)) inline std::size_t blockRunWith(const char *w, RunPlace &r, std::size_t stop,
                                                                QuickToken *out, std::size_t max, std::size_t &keyBytes)
 {
@@ -1227,7 +1228,7 @@ __attribute__((always_inline)) inline std::size_t blockRunWith(const char *w, Ru
         if (at2)
             t = std::min<std::int64_t>(t, __builtin_ctzll(at2) - 2);
         const std::uint64_t keep = plain_runs::keptBits(bt, b, start, t);
-        plain_runs::addTokens(bt, w, b, start & keep, end & keep, m.lineFeed, lineEnd);
+        plain_runs::addTokens<Bits>(bt, w, b, start & keep, end & keep, m.lineFeed, lineEnd);
         keys += static_cast<std::size_t>(__builtin_popcountll(tok & keep));
         if (keep != ~std::uint64_t{0})
             break;
@@ -1262,14 +1263,14 @@ __attribute__((always_inline)) inline std::size_t blockRunWith(const char *w, Ru
 std::size_t blockRunPortable(const char *w, RunPlace &r, std::size_t stop, QuickToken *out, std::size_t max,
                              std::size_t &keyBytes)
 {
-    return blockRunWith<classifyBlockPortable, joinedPortable>(w, r, stop, out, max, keyBytes);
+    return blockRunWith<classifyBlockPortable, joinedPortable, PortableBits>(w, r, stop, out, max, keyBytes);
 }
 
 #ifdef MATCHLING_MASKS_X86
 MATCHLING_MASKS_TARGET std::size_t blockRunAvx2(const char *w, RunPlace &r, std::size_t stop, QuickToken *out,
                                                 std::size_t max, std::size_t &keyBytes)
 {
-    return blockRunWith<classifyBlockAvx2, joinedAvx2>(w, r, stop, out, max, keyBytes);
+    return blockRunWith<classifyBlockAvx2, joinedAvx2, VectorBits>(w, r, stop, out, max, keyBytes);
 }
 #endif
 

@@ -98,13 +98,14 @@ __attribute__((always_inline)) inline std::uint64_t keptBits(BlockTokens &bt, st
 // first end, then those that start in it (a LineEnd where lineEnd has the
 // bit, else Code), with their places and lengths as far as the block holds
 // them. end and start are the kept bits only.
+template <typename Bits>
 __attribute__((always_inline)) inline void addTokens(BlockTokens &bt, const char *w, std::size_t b,
                                                      std::uint64_t start, std::uint64_t end, std::uint64_t lineFeed,
                                                      std::uint64_t lineEnd)
 {
     QuickToken *out = bt.out + bt.starts;
     if (bt.open) {
-        const unsigned e = lowestBit(end);
+        const unsigned e = Bits::lowest(end);
         out[-1].length += e;
         bt.open = e == 64;
         end &= end - 1;
@@ -121,10 +122,10 @@ __attribute__((always_inline)) inline void addTokens(BlockTokens &bt, const char
     const std::int64_t line = bt.line, blockColumn = static_cast<std::int64_t>(b) - bt.lineStart;
     for (std::uint64_t q = start; q; q &= q - 1, end &= end - 1, ++out) {
         const unsigned k = static_cast<unsigned>(__builtin_ctzll(q));
-        const std::uint64_t feeds = lineFeed & ((std::uint64_t{1} << k) - 1);
-        const std::int64_t after = 63 - __builtin_clzll(feeds << 1 | 1);  // just past that line feed; 0: none
+        const std::uint64_t feeds = Bits::below(lineFeed, k);
+        const std::int64_t after = Bits::pastHighest(feeds);  // just past that line feed; 0: none
         out->bytes = w + b + k;
-        out->length = lowestBit(end) - k;
+        out->length = Bits::lowest(end) - k;
         out->kind = static_cast<TokenKind>((lineEnd >> k) & 1);
         out->place = {line + __builtin_popcountll(feeds), k - after + 1 + (blockColumn & -std::int64_t{after == 0})};
     }
@@ -157,7 +158,7 @@ static_assert(static_cast<int>(TokenKind::LineEnd) == 1 && static_cast<int>(Toke
 // Takes the plain tokens from r.i on, up to max of them and keyBytes of keys,
 // ending before stop; a token is kept only when a byte after it that the
 // blocks classified shows where it ends.
-template <typename Grammar, void (*Classify)(const char *, SetMasks &)>
+template <typename Grammar, void (*Classify)(const char *, SetMasks &), typename Bits>
 __attribute__((always_inline)) inline std::size_t blocks(const char *w, Place &r, std::size_t stop, QuickToken *out,
                                                          std::size_t max, std::size_t &keyBytes)
 {
@@ -189,7 +190,7 @@ __attribute__((always_inline)) inline std::size_t blocks(const char *w, Place &r
             m.of[kPlainStop] | (m.of[kPlainOther] & ~string) | (lineFeed & odd) |
             (lead & ~string & (name << 1 | name0 >> 63 | (digit | lead) >> 1 | std::uint64_t{1} << 63));
         const std::uint64_t keep = keptBits(bt, b, start, lowestBit(at));
-        addTokens(bt, w, b, start & keep, end & keep, lineFeed, 0);
+        addTokens<Bits>(bt, w, b, start & keep, end & keep, lineFeed, 0);
         keys += static_cast<std::size_t>(__builtin_popcountll(tok & keep));
         if (keep != ~std::uint64_t{0})
             break;
@@ -219,7 +220,7 @@ template <typename Grammar>
 std::size_t blocksPortable(const char *w, Place &r, std::size_t stop, QuickToken *out, std::size_t max,
                            std::size_t &keyBytes)
 {
-    return blocks<Grammar, classifyPortable<Grammar>>(w, r, stop, out, max, keyBytes);
+    return blocks<Grammar, classifyPortable<Grammar>, PortableBits>(w, r, stop, out, max, keyBytes);
 }
 
 #ifdef MATCHLING_MASKS_X86
@@ -227,7 +228,7 @@ template <typename Grammar>
 MATCHLING_MASKS_TARGET std::size_t blocksAvx2(const char *w, Place &r, std::size_t stop, QuickToken *out,
                                               std::size_t max, std::size_t &keyBytes)
 {
-    return blocks<Grammar, classifySetsAvx2<Grammar::kNibbles>>(w, r, stop, out, max, keyBytes);
+    return blocks<Grammar, classifySetsAvx2<Grammar::kNibbles>, VectorBits>(w, r, stop, out, max, keyBytes);
 }
 #endif
 
