@@ -217,6 +217,24 @@ TEST(Runs, VectorByteClassesAsTheByteLoop)
             ASSERT_EQ(std::memcmp(&vectorSets, &byteSets, sizeof vectorSets), 0) << "byte " << c << " at " << at;
         }
 }
+
+TEST(Runs, VectorBitCountsAsPortable)
+{
+    if (!vectorMasks())
+        GTEST_SKIP() << "the processor has no AVX2";
+    // Masks empty, full, of one bit at either end, and of scattered bits.
+    std::vector<std::uint64_t> masks = {0, 1, ~std::uint64_t{0}, std::uint64_t{1} << 63, std::uint64_t{1} << 62};
+    for (std::uint64_t x = 0x9e3779b97f4a7c15u; masks.size() < 64; x = x * 6364136223846793005u + 1442695040888963407u)
+        masks.push_back(x >> (masks.size() % 61));
+    for (std::uint64_t m : masks) {
+        ASSERT_EQ(VectorBits::lowest(m), PortableBits::lowest(m)) << m;
+        for (unsigned k = 0; k < 64; ++k) {
+            const std::uint64_t below = PortableBits::below(m, k);
+            ASSERT_EQ(VectorBits::below(m, k), below) << m << " below " << k;
+            ASSERT_EQ(VectorBits::pastHighest(below), PortableBits::pastHighest(below)) << below;
+        }
+    }
+}
 #endif
 
 } // namespace
