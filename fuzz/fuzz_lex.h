@@ -25,6 +25,11 @@ std::vector<FuzzTok> fuzzLex(const std::string &text, Language language, const L
 // True when a and b hold the same kinds and keys.
 bool sameTokens(const std::vector<FuzzTok> &a, const std::vector<FuzzTok> &b);
 
+// True when the stream ends in a block comment that never closes (its "/*"
+// token comes last): layout written after it would go into the comment, and
+// a comment there could close it.
+bool endsInComment(const std::vector<FuzzTok> &tokens);
+
 // Each language's properties for one source, with seed choosing the layout of
 // its copies; one file each.
 void fuzzPython(const std::string &source, std::uint8_t seed);

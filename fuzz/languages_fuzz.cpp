@@ -58,6 +58,12 @@ bool sameTokens(const std::vector<FuzzTok> &a, const std::vector<FuzzTok> &b)
     return true;
 }
 
+bool endsInComment(const std::vector<FuzzTok> &tokens)
+{
+    return tokens.size() >= 2 && tokens[tokens.size() - 2].kind == TokenKind::Code &&
+           tokens[tokens.size() - 2].key == "/*";
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
     if (size < 2)
