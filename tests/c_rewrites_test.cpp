@@ -232,7 +232,7 @@ std::vector<std::string> realFiles(const ScratchDir &dir)
     return files;
 }
 
-TEST(CRewrites, RealFilesJudgedByClang)
+TEST(CRewritesTools, RealFilesJudgedByClang)
 {
     SKIP_WITHOUT(Facility::PosixShell);
     if (!haveTool("clang") || !haveTool("clang++"))

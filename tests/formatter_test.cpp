@@ -60,7 +60,7 @@ bool format(const ScratchDir &dir, const std::vector<std::string> &files,
     return true;
 }
 
-TEST(Formatters, LayoutOnlyChangesCompareEquivalent)
+TEST(FormattersTools, LayoutOnlyChangesCompareEquivalent)
 {
     std::vector<std::string> files = sample("/usr/include/c++/12/bits", ".h");
     for (const std::string &f : sample("/usr/include", ".h"))
@@ -88,7 +88,7 @@ TEST(Formatters, LayoutOnlyChangesCompareEquivalent)
     }
 }
 
-TEST(Formatters, GnuIndentOnC)
+TEST(FormattersTools, GnuIndentOnC)
 {
     if (!have("indent"))
         GTEST_SKIP() << "GNU indent is not installed";
@@ -101,7 +101,7 @@ TEST(Formatters, GnuIndentOnC)
     EXPECT_EQ(r.status, 0) << r.out;
 }
 
-TEST(Formatters, ASplitOperatorIsNamed)
+TEST(FormattersTools, ASplitOperatorIsNamed)
 {
     // clang-format, told the code is C++03, takes "<=>" for "<=" and ">".
     if (!have("clang-format"))

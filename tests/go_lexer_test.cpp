@@ -191,7 +191,7 @@ std::string firstDifferentLine(const std::string &a, const std::string &b)
     }
 }
 
-TEST(GoLexer, MatchesGoScanner)
+TEST(GoLexerTools, MatchesGoScanner)
 {
     if (!helper().why.empty())
         GTEST_SKIP() << helper().why;
@@ -243,7 +243,7 @@ std::string summary(std::size_t pairs, std::size_t equivalent)
            " not equivalent, 0 failed, 0 only on one side \n";
 }
 
-TEST(GoLexer, GofmtOutputsCompareEquivalent)
+TEST(GoLexerTools, GofmtOutputsCompareEquivalent)
 {
     if (!helper().why.empty())
         GTEST_SKIP() << helper().why;
@@ -267,7 +267,7 @@ TEST(GoLexer, GofmtOutputsCompareEquivalent)
     }
 }
 
-TEST(GoLexer, LineEndsThatInsertSemicolonsCount)
+TEST(GoLexerTools, LineEndsThatInsertSemicolonsCount)
 {
     if (!helper().why.empty())
         GTEST_SKIP() << helper().why;

@@ -74,7 +74,7 @@ std::string firstUnsignedInt(const std::string &text)
     return "";
 }
 
-TEST(FormatterRun, ClangFormatOnRealHeadersIsLayoutOnly)
+TEST(FormatterRunTools, ClangFormatOnRealHeadersIsLayoutOnly)
 {
     if (!have("clang-format"))
         GTEST_SKIP() << "clang-format is not installed";
@@ -160,7 +160,7 @@ TEST(FormatterRun, FormattersThatFail)
 }
 
 // A repository built in the test, driven through the shell.
-class History : public testing::Test {
+class HistoryTools : public testing::Test {
 protected:
     void SetUp() override
     {
@@ -188,7 +188,7 @@ protected:
     ScratchDir dir;
 };
 
-TEST_F(History, RangeListAndCheck)
+TEST_F(HistoryTools, RangeListAndCheck)
 {
     git("init -q -b main");
     commit("main.c", "int main() {\n  return 0;\n}\n", "Start");

@@ -141,7 +141,7 @@ TEST(Imports, SortedUsingsSortToThemselves)
 
 // clang-format sorts includes and C++ using declarations: its output compares
 // equal to its input.
-TEST(Imports, ClangFormatSortsUsings)
+TEST(ImportsTools, ClangFormatSortsUsings)
 {
     if (!haveTool("clang-format"))
         GTEST_SKIP() << "clang-format is not installed";

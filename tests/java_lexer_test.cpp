@@ -268,7 +268,7 @@ bool haveJavaTools()
 }
 
 // Our tokens against javac's scanner on JDK sources.
-TEST(JavaLexer, AgreesWithJavac)
+TEST(JavaLexerTools, AgreesWithJavac)
 {
     const std::string zip = jdkSources();
     if (zip.empty() || !haveJavaTools())
@@ -334,7 +334,7 @@ std::string editTextBlock(const std::string &t, bool inside)
 // clang-format and astyle on JDK sources, and edits of blanks: the utility
 // calls a pair equivalent exactly when javac's tokens are the same, and names
 // javac's first differing token otherwise.
-TEST(JavaLexer, FormattersAndBlankEditsOnJdkSources)
+TEST(JavaLexerTools, FormattersAndBlankEditsOnJdkSources)
 {
     const std::string zip = jdkSources();
     if (zip.empty() || !haveJavaTools())

@@ -185,7 +185,7 @@ constexpr int kJavaSources = 24;  // JDK sources of java.util taken, spread over
 // astyle (braces added, braces removed) and clang-format on the JDK's sources
 // of java.util; javac compiles each tree as part of java.base, and --allow all
 // must call equivalent exactly the pairs whose classes are the same.
-TEST(JavaRewrites, FormattersJudgedByJavac)
+TEST(JavaRewritesTools, FormattersJudgedByJavac)
 {
     if (!haveTool("astyle") || !haveTool("unzip"))
         GTEST_SKIP() << "astyle or unzip is not installed";

@@ -136,7 +136,7 @@ Verdicts judge(const ScratchDir &dir, const std::string &tree, std::size_t files
     return v;
 }
 
-TEST(JsonLexer, FormattersAgainstPythonsJson)
+TEST(JsonLexerTools, FormattersAgainstPythonsJson)
 {
     if (!haveTool("python3"))
         GTEST_SKIP() << "python3 is not installed";

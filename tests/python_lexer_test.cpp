@@ -259,7 +259,7 @@ std::string lexed(const std::string &path)
     return got;
 }
 
-TEST(PythonLexer, AgreesWithTokenize)
+TEST(PythonLexerTools, AgreesWithTokenize)
 {
     if (!haveTool("python3"))
         GTEST_SKIP() << "python3 is not installed";
@@ -312,7 +312,7 @@ std::vector<std::string> referenceKeys(const std::string &listing, std::vector<s
 // Real formatters on library files: an output whose tokens (as tokenize
 // reads them) are unchanged compares equivalent; one whose tokens changed is
 // reported at the first changed token, in both files.
-TEST(PythonLexer, FormattersOnLibraryFiles)
+TEST(PythonLexerTools, FormattersOnLibraryFiles)
 {
     if (!haveTool("python3"))
         GTEST_SKIP() << "python3 is not installed";

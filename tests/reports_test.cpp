@@ -54,7 +54,7 @@ std::string python(const ScratchDir &dir, const std::string &script, const std::
     return (status == 0 ? "" : "python3 failed: ") + readFile(dir.file("output"));
 }
 
-TEST(Reports, JsonLinesParseWithEveryField)
+TEST(ReportsTools, JsonLinesParseWithEveryField)
 {
     SKIP_WITHOUT_BYTE_NAMES();
     ScratchDir dir;
@@ -86,7 +86,7 @@ TEST(Reports, JsonLinesParseWithEveryField)
                   "\"verdict\": \"not-equivalent\"}\n");
 }
 
-TEST(Reports, SarifHoldsTheRequiredFieldsAndPlacesEachFinding)
+TEST(ReportsTools, SarifHoldsTheRequiredFieldsAndPlacesEachFinding)
 {
     SKIP_WITHOUT_BYTE_NAMES();
     ScratchDir dir;
@@ -118,7 +118,7 @@ TEST(Reports, SarifHoldsTheRequiredFieldsAndPlacesEachFinding)
                                           "not-equivalent b/q%22b%5Cs%2Cc%3Ad%01%FF.c 2 1\n");
 }
 
-TEST(Reports, GithubAndGnuLinesExactly)
+TEST(ReportsTools, GithubAndGnuLinesExactly)
 {
     SKIP_WITHOUT_BYTE_NAMES();
     const std::string shown = "q\"b\\s,c:d\x01\xEF\xBF\xBD.c";  // the invalid byte as U+FFFD

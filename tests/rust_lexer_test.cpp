@@ -215,7 +215,7 @@ std::vector<std::string> ourTokens(const std::string &path)
 // ends), with rustc's lexer as the judge: our tokens of each source are
 // rustc's, and each pair compares equivalent exactly when rustc's tokens of
 // both sides are the same; where they differ, the report names a token.
-TEST(RustLexer, RustcAndRustfmtOnStandardLibrarySources)
+TEST(RustLexerTools, RustcAndRustfmtOnStandardLibrarySources)
 {
     if (!haveTool("rustc") || !haveTool("rustfmt"))
         GTEST_SKIP() << "rustc or rustfmt is not installed";

@@ -229,7 +229,7 @@ constexpr std::size_t kRustSources = 24;  // standard library sources taken, spr
 // rustfmt with its rewriting options on the standard library's sources; rustc
 // parses both sides, and --allow all must call equivalent exactly the pairs
 // whose trees are the same (a residue of false alarms is counted apart).
-TEST(RustRewrites, RustfmtJudgedByRustc)
+TEST(RustRewritesTools, RustfmtJudgedByRustc)
 {
     if (!haveTool("rustc") || !haveTool("rustfmt"))
         GTEST_SKIP() << "rustc or rustfmt is not installed";

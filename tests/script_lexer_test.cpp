@@ -155,7 +155,7 @@ TEST(ScriptLexer, NestingPastItsCapacityIsStrict)
 // a pair whose trees differ must never compare equivalent (a miss); a pair
 // whose trees and tokens with inserted semicolons are both unchanged must
 // compare equivalent but for under 1% (false alarms).
-class ScriptFormatters : public ::testing::Test {
+class ScriptFormatterTools : public ::testing::Test {
 protected:
     struct Tally {
         int pairs = 0, unchanged = 0, falseAlarms = 0, changed = 0, misses = 0;
@@ -208,7 +208,7 @@ protected:
     }
 };
 
-TEST_F(ScriptFormatters, ParserJudgesRealFiles)
+TEST_F(ScriptFormatterTools, ParserJudgesRealFiles)
 {
     std::string npm = std::string(MATCHLING_NPM_TOOLS) + "/../..";
     if (!haveTool("node") || npmTool("prettier").empty() || !exists(npm + "/node_modules/acorn") ||
@@ -254,7 +254,7 @@ TEST_F(ScriptFormatters, ParserJudgesRealFiles)
 
 // JSX as prettier re-wraps it: components with text, attributes and holes,
 // at prettier's width and at a narrow one, judged by TypeScript's parser.
-TEST_F(ScriptFormatters, ParserJudgesJsxRewrapped)
+TEST_F(ScriptFormatterTools, ParserJudgesJsxRewrapped)
 {
     std::string npm = std::string(MATCHLING_NPM_TOOLS) + "/../..";
     if (!haveTool("node") || npmTool("prettier").empty() || !exists(npm + "/node_modules/typescript"))

@@ -251,7 +251,7 @@ const char *const kStyles[] = {"prettier", "nosemi", "single", "commasnone", "co
 // prettier in each of its styles on real files, and a few JSX sources: every
 // pair the parser calls different is refused, and at least nine in ten of
 // those it calls the same are accepted.
-TEST(ScriptRewrites, ParserJudgesPrettierOnRealFiles)
+TEST(ScriptRewritesTools, ParserJudgesPrettierOnRealFiles)
 {
     std::string npm = std::string(MATCHLING_NPM_TOOLS) + "/../..";
     if (!haveTool("node") || npmTool("prettier").empty() || !exists(npm + "/node_modules/acorn") ||

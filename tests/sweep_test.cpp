@@ -127,7 +127,7 @@ TEST(Sweep, TreesThatCannotBeRead)
 }
 
 // git, driven through the shell in a repository made in the test.
-class GitSweep : public testing::Test {
+class GitSweepTools : public testing::Test {
 protected:
     void SetUp() override
     {
@@ -143,7 +143,7 @@ protected:
     ScratchDir dir;
 };
 
-TEST_F(GitSweep, CommitAndWorkingTree)
+TEST_F(GitSweepTools, CommitAndWorkingTree)
 {
     ASSERT_EQ(git("init -q"), 0);
     writeFile(dir.file("main.c"), "int main() {\n  return 0;\n}\n");

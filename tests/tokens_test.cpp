@@ -447,7 +447,7 @@ std::vector<std::string> sampleFiles(const std::string &dir, std::size_t count, 
     return some;
 }
 
-TEST(Tokens, AgreesWithClangRawLexer)
+TEST(TokensTools, AgreesWithClangRawLexer)
 {
     ScratchDir dir;
     std::string out = dir.file("clang.out");

@@ -301,7 +301,7 @@ std::string makeHistory()
     return top + "/";
 }
 
-TEST(GitWalk, Commits)
+TEST(GitWalkTools, Commits)
 {
     SKIP_WITHOUT_GIT();
     ScratchCwd dir;
@@ -322,7 +322,7 @@ TEST(GitWalk, Commits)
     EXPECT_EQ(list.sideNames[0], "HEAD~1^");
 }
 
-TEST(GitWalk, WorkingTree)
+TEST(GitWalkTools, WorkingTree)
 {
     SKIP_WITHOUT_GIT();
     ScratchCwd dir;
@@ -341,7 +341,7 @@ TEST(GitWalk, WorkingTree)
     EXPECT_EQ(list.sideNames[1], "working tree");
 }
 
-TEST(GitWalk, SymbolicLinksAreNotRead)
+TEST(GitWalkTools, SymbolicLinksAreNotRead)
 {
     SKIP_WITHOUT_GIT();
     SKIP_WITHOUT(Facility::SymbolicLinks);
@@ -360,7 +360,7 @@ TEST(GitWalk, SymbolicLinksAreNotRead)
     EXPECT_EQ(lines(list, top), (std::vector<std::string>{"Failed e.c (symbolic link) HEAD:e.c# e.c"}));
 }
 
-TEST(GitWalk, Errors)
+TEST(GitWalkTools, Errors)
 {
     SKIP_WITHOUT_GIT();
     ScratchCwd dir;
@@ -380,7 +380,7 @@ TEST(GitWalk, Errors)
 
 // A program that ends without reading its input: the write fails, and raises
 // no signal that would end the tests.
-TEST(GitProcess, WriteToProgramThatEnded)
+TEST(GitProcessTools, WriteToProgramThatEnded)
 {
     SKIP_WITHOUT_GIT();
     std::string why;
@@ -403,7 +403,7 @@ std::string readAll(SourceStream &source)
     return text;
 }
 
-TEST(GitObjects, ReadInSequence)
+TEST(GitObjectsTools, ReadInSequence)
 {
     SKIP_WITHOUT_GIT();
     ScratchCwd dir;
