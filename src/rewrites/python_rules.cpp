@@ -16,9 +16,9 @@
 //   parameter list only when another comma stands at its level (never `(a,)`
 //   or `x[a,]`); never with a comprehension or an unfinished lambda there.
 // - quotes: a run of adjacent plain string literals is one value of one kind
-//   (text or bytes), written as a kind byte and the decoded value; an f- or
-//   t-string only changes its quote character, where its text holds no quote
-//   and no backslash.
+//   (text or bytes), written as a kind byte and the decoded value, a \N{...}
+//   escape in it as its name as written; an f- or t-string only changes its
+//   quote character, where its text holds no quote.
 // - numbers: by type and value: an int by its base and digits, a float or
 //   an imaginary number by its exact decimal value.
 // - docstrings: the string alone as the first statement of a module, class
@@ -396,10 +396,12 @@ StrShape strShape(const Tok &t)
 
 // Reads the value of a run of plain string literals one code point at a
 // time: text as code points (kEscaped on those an escape wrote), bytes as
-// byte values. It reads exactly what CPython reads, or fails: an
-// unterminated literal, a \N{...} escape, an escape Python rejects, a CR or
-// NUL byte, a byte that is not UTF-8 (text) or ASCII (bytes), text and bytes
-// in one run, an f- or t-string.
+// byte values. A \N{...} escape in text comes as its name, a unit of its
+// own: which character a name means is not known here. It reads exactly
+// what CPython reads, or fails: an unterminated literal, an escape Python
+// rejects (a \N whose name is empty or holds bytes no character's name
+// holds among them), a CR or NUL byte, a byte that is not UTF-8 (text) or
+// ASCII (bytes), text and bytes in one run, an f- or t-string.
 struct Decoder {
     RewriteWindow *w;
     std::uint64_t token, end;  // the token being read, and the run's end
@@ -409,6 +411,8 @@ struct Decoder {
     std::size_t i = 0;             // the next byte of t's key
     bool open = false;             // t's text is being read
     bool literal = false;          // the next byte stands for itself (after a raw string's backslash)
+    const char *name = nullptr;    // the name of the \N{...} escape just read, nameLength bytes
+    std::size_t nameLength = 0;
 };
 
 Decoder decoder(RewriteWindow &w, std::uint64_t from, std::uint64_t to)
@@ -420,9 +424,21 @@ Decoder decoder(RewriteWindow &w, std::uint64_t from, std::uint64_t to)
     return d;
 }
 
-enum class Step { Code, End, Fail };
+enum class Step {
+    Code,  // a code point, in c
+    Name,  // a \N{...} escape, its name in the decoder
+    End,
+    Fail,
+};
 
-// The next code point of the run into c.
+// True when c may stand in a character's name as \N{...} takes it: letters
+// (the lookup ignores their case but for some names), digits, blanks, '-'.
+bool isNameChar(char c)
+{
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || isDigit(c) || c == ' ' || c == '-';
+}
+
+// The next code point of the run into c, or the next \N{...} escape.
 Step nextCode(Decoder &d, std::uint32_t &c)
 {
     for (;;) {
@@ -524,12 +540,26 @@ Step nextCode(Decoder &d, std::uint32_t &c)
                 return Step::Fail;
             break;
         }
-        case 'N':
-            if (!bytes)
-                return Step::Fail;  // a character's name: left as written
-            --d.i;
-            c = '\\';
-            return Step::Code;
+        case 'N': {
+            if (bytes) {
+                // Not an escape in bytes: the backslash stays.
+                --d.i;
+                c = '\\';
+                return Step::Code;
+            }
+            // The name runs to the first '}', which stands before the quote.
+            std::size_t j = d.i + 1;
+            if (d.i >= end || k[d.i] != '{')
+                return Step::Fail;
+            while (j < end && isNameChar(k[j]))
+                ++j;
+            if (j == d.i + 1 || j >= end || k[j] != '}')
+                return Step::Fail;
+            d.name = k + d.i + 1;
+            d.nameLength = j - (d.i + 1);
+            d.i = j + 1;
+            return Step::Name;
+        }
         default:
             // An escape Python does not know keeps its backslash.
             --d.i;
@@ -592,6 +622,19 @@ void putCode(Out &o, std::uint32_t c)
     }
 }
 
+// Writes a \N{...} escape as \N{name}, its name as written: no code point
+// putCode writes starts so (a backslash comes out doubled), and two names
+// that CPython might read as one character (in another case) stay apart.
+void putName(Out &o, const char *name, std::size_t n)
+{
+    put(o, '\\');
+    put(o, 'N');
+    put(o, '{');
+    for (std::size_t k = 0; k < n; ++k)
+        put(o, name[k]);
+    put(o, '}');
+}
+
 // The canonical form of the f- or t-string t: its kind, rawness, quote
 // length and text, without its quote character. 0 when the text holds a
 // quote (where the quote character may matter) or a CR.
@@ -647,6 +690,8 @@ Step nextExpanded(Expander &x, std::uint32_t &c)
         return Step::Code;
     }
     Step st = nextCode(x.d, c);
+    if (st == Step::Name)
+        return Step::Fail;  // whether the named character is a blank or a line end is not known
     if (st != Step::Code)
         return st;
     std::uint32_t cp = c & ~kEscaped;
@@ -1000,7 +1045,9 @@ std::size_t runForm(RewriteWindow &w, PyState &s, std::uint64_t from, std::uint6
     for (Step st; (st = nextCode(d, c)) != Step::End;) {
         if (st == Step::Fail)
             return 0;
-        if (d.kind == StrKind::Bytes)
+        if (st == Step::Name)
+            putName(o, d.name, d.nameLength);
+        else if (d.kind == StrKind::Bytes)
             put(o, static_cast<char>(c));
         else
             putCode(o, c);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "../lex_support.h"
+#include "../support.h"
 
 namespace {
 
@@ -317,6 +318,51 @@ TEST(PythonNearMiss, Quotes)
         {"triple-quoted f-string", "x = f'''{a}'''\n", "x = f\"\"\"{a}\"\"\"\n", true},
         {"f-string's escaped quote", "x = f'it\\'s {a}'\n", "x = f\"it\\'s {a}\"\n", true},
     });
+}
+
+// A \N{...} escape compares by its name as written, a unit of its own.
+TEST(PythonNearMiss, NamedEscapes)
+{
+    checkRewritePairs(Language::Python, only(Rewrite::Quotes), {
+        {"quote character", "x = '\\N{SNOWMAN}'\n", "x = \"\\N{SNOWMAN}\"\n", true},
+        {"u prefix", "x = u'\\N{SNOWMAN}'\n", "x = \"\\N{SNOWMAN}\"\n", true},
+        {"in a run", "x = ('\\N{SNOWMAN}' \"a\")\n", "x = ('\\N{SNOWMAN}a')\n", true},
+        {"digits and hyphens", "x = '\\N{CJK UNIFIED IDEOGRAPH-4E00}'\n", "x = \"\\N{CJK UNIFIED IDEOGRAPH-4E00}\"\n",
+         true},
+        {"character itself", "x = '\\N{SNOWMAN}'\n", "x = '\xe2\x98\x83'\n", false},
+        {"another escape of it", "x = '\\N{SNOWMAN}'\n", "x = '\\u2603'\n", false},
+        {"name with a blank more", "x = '\\N{SNOWMAN}'\n", "x = \"\\N{SNOWMAN }\"\n", false},
+        {"name in another case", "x = '\\N{SNOWMAN}'\n", "x = \"\\N{snowman}\"\n", false},
+        {"another name", "x = '\\N{EM DASH}'\n", "x = \"\\N{EN DASH}\"\n", false},
+        {"escaped backslash before N", "x = '\\N{SNOWMAN}'\n", "x = \"\\\\N{SNOWMAN}\"\n", false},
+        {"bytes", "x = '\\N{SNOWMAN}'\n", "x = b'\\N{SNOWMAN}'\n", false},
+        {"bytes keep the backslash", "x = b'\\N{SNOWMAN}'\n", "x = b\"\\\\N{SNOWMAN}\"\n", true},
+        {"raw", "x = '\\N{SNOWMAN}'\n", "x = r'\\N{SNOWMAN}'\n", false},
+        {"raw is an escaped backslash", "x = r'\\N{SNOWMAN}'\n", "x = '\\\\N{SNOWMAN}'\n", true},
+        {"name split over two parts", "x = ('\\N{SNOW' \"MAN}\")\n", "x = '\\N{SNOWMAN}'\n", false},
+        {"empty name", "x = '\\N{}'\n", "x = \"\\N{}\"\n", false},
+        {"no brace", "x = '\\N'\n", "x = \"\\N\"\n", false},
+        {"no closing brace", "x = '\\N{SNOWMAN'\n", "x = \"\\N{SNOWMAN\"\n", false},
+        {"byte no name holds", "x = '\\N{A.B}'\n", "x = \"\\N{A.B}\"\n", false},
+        {"line end in the name", "x = '''\\N{A\nB}'''\n", "x = \"\"\"\\N{A\nB}\"\"\"\n", false},
+    });
+    const RewriteSet both = static_cast<RewriteSet>(only(Rewrite::Quotes) | only(Rewrite::Docstrings));
+    checkRewritePairs(Language::Python, both, {
+        {"docstring's quote character", "def f():\n    '  \\N{SNOWMAN}'\n", "def f():\n    \"  \\N{SNOWMAN}\"\n", true},
+        {"docstring is not cleaned", "def f():\n    '  \\N{SNOWMAN}'\n", "def f():\n    '\\N{SNOWMAN}'\n", false},
+    });
+}
+
+// The one change of an "apply black" commit, end to end.
+TEST(PythonNearMiss, NamedEscapeRequoted)
+{
+    ScratchDir dir;
+    writeFile(dir.file("d.py"), "x = \"\\N{SNOWMAN}\"\n");
+    writeFile(dir.file("e.py"), "x = u'\\N{SNOWMAN}'\n");
+    const RunResult r = runMatchling({"d.py", "e.py", "--tokens", "--allow", "quotes", "--exit-status"}, dir.path());
+    EXPECT_EQ(r.out, "Matchling==> Allowed rewrites: quotes 1 \n\nMatchling==>  Files compare equivalent \n"
+                     "Matchling==>  Press Enter to continue \n");
+    EXPECT_EQ(r.status, 0);
 }
 
 TEST(PythonNearMiss, NumberValues)
