@@ -42,6 +42,7 @@ TEST(PythonNearMiss, Layout)
         {"comment line's blanks are no indentation", "if x:\n    a\n  # c\n    b\n", "if x:\n    a\n    b\n", true},
         {"blank line inside brackets", "f(a,\n\n  b)\n", "f(a, b)\n", true},
         {"unbalanced close opens nothing", "x)\ny = (a,\n b)\n", "x)\ny = (a, b)\n", true},
+        {"; alone on a line", "x = 1\n;\n", "x = 1\n", false, 2, 1, 2, 1},
     });
 }
 
@@ -53,6 +54,7 @@ TEST(PythonNearMiss, Indentation)
         {"tabs deeper only at width 8", "if x:\n        if y:\n\t\tb\n", "if x:\n        if y:\n                b\n",
          false, 3, 3, 3, 1},
         {"8 blanks are a tab's column", "if x:\n\tif y:\n        b\n", "if x:\n\tif y:\n\t\tb\n", false},
+        {"blank before a tab adds no column", "if x:\n\tif y:\n \tb\n", "if x:\n\tif y:\n\t\tb\n", false},
         {"deepest level held", nested(99, "y = 1\n"), nested(99, "y  =  1\n"), true},
         {"a level past it reads the rest strictly", nested(100, "y = 1\n"), nested(100, "y  =  1\n"), false},
     });
@@ -95,6 +97,7 @@ TEST(PythonNearMiss, Numbers)
         {"underscore after a base", "x = 0x_1\n", "x = 0 x_1\n", false},
         {"underscore between hex digits", "x = 0x1_f\n", "x = 0x1 _f\n", false},
         {"base with no digit", "x = 0xg\n", "x = 0 xg\n", true},
+        {"base, underscore, no digit", "x = 0x_g\n", "x = 0 x_g\n", true},
         {"hex digits, then a name", "x = 0x1g\n", "x = 0x1 g\n", true},
         {"hex has no fraction", "x = 0x1.real\n", "x = 0x1 .real\n", true},
         {"dot then a digit", "x = .5\n", "x = . 5\n", false},
@@ -142,6 +145,7 @@ TEST(PythonNearMiss, Joins)
         {"prefix in another case", "x = (u'a' U'b')\n", "x = (u'ab')\n", false, 1, 6, 1, 6},
         {"another prefix of one length", "x = (u'a' b'b')\n", "x = (u'ab')\n", false},
         {"triple part and single part", "x = ('a' '''b''')\n", "x = ('ab')\n", false},
+        {"single part between triple parts", "x = ('''a''' 'b' '''c''')\n", "x = ('''abc''')\n", false},
         {"triple parts", "x = ('''a''' '''b''')\n", "x = ('''ab''')\n", true},
         {"octal escape, then no digit", "x = ('\\1' 'a')\n", "x = ('\\1a')\n", true},
         {"octal escape, then 8", "x = ('\\1' '8')\n", "x = ('\\18')\n", true},
@@ -165,6 +169,8 @@ TEST(PythonNearMiss, FStrings)
         {"doubled closing braces", "x = f'}}' + a\n", "x = f'}}'+a\n", true},
         {"raw f-string's \\N{ opens a field", "x = rf'\\N{\"'\"}' + a\n", "x = rf'\\N{\"'\"}'+a\n", true},
         {"colon inside a field's brackets", "x = f'{ {1: \"'\"}[1] }' + b\n", "x = f'{ {1: \"'\"}[1] }'+b\n", true},
+        {"colon inside a field's brackets, then a quote", "x = f'{ {1: 2}[\"'\"] }' + b\n",
+         "x = f'{ {1: 2}[\"'\"] }'+b\n", true},
         {"quote in a field's comment", "x = f'''{a # '\n}''' + b\n", "x = f'''{a # '\n}'''+b\n", true},
         {"deepest f-string held", nestedFString(8) + " + b\n", nestedFString(8) + "+b\n", true},
         {"one deeper reads the rest strictly", nestedFString(9) + " + b\n", nestedFString(9) + "+b\n", false},
@@ -211,6 +217,7 @@ TEST(PythonNearMiss, Parens)
         {"lambda's default", "f = lambda a=(b): 0\n", "f = lambda a=b: 0\n", true},
         {"type parameter", "def f[(T)]():\n    pass\n", "def f[T]():\n    pass\n", false},
         {"type parameter's bound", "class A[T: (int)]:\n    pass\n", "class A[T: int]:\n    pass\n", true},
+        {"parameter after type parameters", "def f[T]((a)):\n    pass\n", "def f[T](a):\n    pass\n", false},
         {"walrus's target", "f((a) := 1)\n", "f(a := 1)\n", false},
         {"empty parentheses", "x = ()\n", "x =\n", false},
         {"return, then more", "def f():\n    return (a or b) and c\n", "def f():\n    return a or b and c\n", false},
@@ -273,6 +280,7 @@ TEST(PythonNearMiss, Commas)
         {"after a keyword argument", "f(a=1,)\n", "f(a=1)\n", true},
         {"after a closing bracket", "f((a),)\n", "f((a))\n", true},
         {"after a string", "f('a',)\n", "f('a')\n", true},
+        {"after an unbalanced close", "x = a) + f(b, c,)\n", "x = a) + f(b, c)\n", false},
     };
     // After a keyword, '(' opens a tuple, not a call.
     for (const char *word : {"and", "as", "assert", "async", "await", "break", "class", "continue", "def", "del", "elif",
