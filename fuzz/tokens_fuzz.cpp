@@ -14,16 +14,21 @@
 //   lex to the same stream;
 // - in that text, two adjacent name tokens with the blank between them taken
 //   out lex to a different stream.
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
-#include <set>
 #include <string>
-#include <utility>
+#include <string_view>
 #include <vector>
 
 #include "tokens/lexer.h"
+
+// On the procedures that only store, copy and compare tokens: their branches
+// and comparisons say nothing about the lexer, so the fuzzer is not steered by
+// them, and tracing them cost a seventh of the time per input.
+#define NOT_STEERING __attribute__((no_sanitize("coverage")))
 
 namespace {
 
@@ -32,9 +37,21 @@ constexpr std::size_t kRepeatedSize = 2 * kLexWindowSize + 5000;  // bytes a rep
 
 struct Tok {
     TokenKind kind;
-    std::string key;
+    std::size_t at;      // where the key starts in the stream's keys
+    std::size_t length;  // bytes of the key
     TokenPlace place;
     bool opens;  // the '#' or "%:" that opens a directive (known without sorted includes)
+};
+
+// The tokens of one source, their keys end to end in one string. The
+// target keeps one for the source and reuses its storage from input to input:
+// a vector and a string per token would cost most of the time a long source
+// takes.
+struct Stream {
+    std::vector<Tok> tokens;
+    std::string keys;
+
+    NOT_STEERING std::string_view key(std::size_t i) const { return {keys.data() + tokens[i].at, tokens[i].length}; }
 };
 
 void check(bool ok, const char *what)
@@ -51,45 +68,70 @@ Lexer &lexer()
     return *lx;
 }
 
-// Every token of text, End included.
-std::vector<Tok> lex(const std::string &text, SourceClass sourceClass, const LexOptions &options)
+// Lexes text, checking that the pieces of each token come as the interface
+// says, and hands each whole token, End included, to sink(kind, key, place,
+// opens) until sink returns false. Returns false when sink stopped it.
+template <class Sink>
+NOT_STEERING bool lexEach(const std::string &text, SourceClass sourceClass, const LexOptions &options, Sink sink)
 {
-    std::FILE *f = std::tmpfile();
-    check(f && std::fwrite(text.data(), 1, text.size(), f) == text.size(), "scratch file written");
-    std::rewind(f);
-    SourceStream source;
-    source.stream = f;
+    static std::string key;  // the current token's key; reused
+    SourceStream source;  // no stream for an empty text: it reads nothing
+    if (!text.empty()) {
+        source.stream = fmemopen(const_cast<char *>(text.data()), text.size(), "r");
+        check(source.stream != nullptr, "source opened in memory");
+    }
     Lexer &lx = lexer();
     lexerStart(lx, sourceClass, options, source);
-    std::vector<Tok> out;
-    TokenPiece piece;
-    bool open = false;
+    TokenPiece piece, head;
+    bool open = false, opens = false, going = true;
     do {
         lexerNext(lx, piece);
         check(piece.first == !open, "a token starts right after the one before ends");
         if (piece.first) {
-            out.push_back({piece.kind, "", piece.place, lx.opensDirective && piece.kind == TokenKind::Code});
+            head = piece;
+            opens = lx.opensDirective && piece.kind == TokenKind::Code;
+            key.clear();
         } else {
             check(piece.length > 0, "only a first piece is empty");
-            check(piece.kind == out.back().kind && piece.place.line == out.back().place.line &&
-                      piece.place.column == out.back().place.column,
+            check(piece.kind == head.kind && piece.place.line == head.place.line &&
+                      piece.place.column == head.place.column,
                   "every piece of a token has its kind and place");
         }
-        out.back().key.append(piece.bytes, piece.length);
+        key.append(piece.bytes, piece.length);
         open = !piece.last;
-    } while (!(piece.kind == TokenKind::End && piece.last));
-    std::fclose(f);
-    return out;
+        if (piece.last)
+            going = sink(head.kind, std::string_view(key), head.place, opens);
+    } while (going && !(piece.kind == TokenKind::End && piece.last));
+    if (source.stream)
+        std::fclose(source.stream);
+    return going;
 }
 
-bool sameStream(const std::vector<Tok> &a, const std::vector<Tok> &b)
+// Every token of text into out, End included.
+NOT_STEERING void lex(const std::string &text, SourceClass sourceClass, const LexOptions &options, Stream &out)
 {
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (a[i].kind != b[i].kind || a[i].key != b[i].key)
+    out.tokens.clear();
+    out.keys.clear();
+    lexEach(text, sourceClass, options, [&](TokenKind kind, std::string_view key, TokenPlace place, bool opens) {
+        out.tokens.push_back({kind, out.keys.size(), key.size(), place, opens});
+        out.keys.append(key);
+        return true;
+    });
+}
+
+// True when text lexes to the kinds and keys of expected; stops at the
+// first token that differs.
+NOT_STEERING bool lexesTo(const std::string &text, SourceClass sourceClass, const LexOptions &options,
+                          const Stream &expected)
+{
+    std::size_t i = 0;
+    bool same = lexEach(text, sourceClass, options, [&](TokenKind kind, std::string_view key, TokenPlace, bool) {
+        if (i == expected.tokens.size() || kind != expected.tokens[i].kind || key != expected.key(i))
             return false;
-    return true;
+        ++i;
+        return true;
+    });
+    return same && i == expected.tokens.size();
 }
 
 // Layout choices from a seed byte.
@@ -102,15 +144,15 @@ struct Chooser {
     }
 };
 
-bool isLiteral(const std::string &key, SourceClass sourceClass)
+bool isLiteral(std::string_view key, SourceClass sourceClass)
 {
     if (sourceClass == SourceClass::Basic)
         return !key.empty() && key[0] == '"';
     std::size_t q = key.find_first_of("\"'");
-    return q != std::string::npos && q <= 4 && key.find_first_not_of("LuU8R@$", 0) == q;
+    return q != std::string_view::npos && q <= 4 && key.find_first_not_of("LuU8R@$", 0) == q;
 }
 
-bool isName(const std::string &key, SourceClass sourceClass)
+bool isName(std::string_view key, SourceClass sourceClass)
 {
     if (key.empty() || (byteClass(key[0]) & kDigit) || isLiteral(key, sourceClass))
         return false;
@@ -120,108 +162,141 @@ bool isName(const std::string &key, SourceClass sourceClass)
     return true;
 }
 
-// Blanks and line ends between two tokens: at least one blank first, then
-// line ends where allowed (splices in a directive, continuations in Basic).
-std::string layout(Chooser &choose, bool directive, SourceClass sourceClass)
+bool isHash(std::string_view key)
+{
+    return key == "#" || key == "%:";
+}
+
+bool namesInclude(std::string_view key)
+{
+    return key == "include" || key == "include_next" || key == "import";
+}
+
+// Appends blanks and line ends between two tokens to out: at least one blank
+// first, then line ends where allowed (splices in a directive, continuations
+// in Basic).
+void layout(Chooser &choose, bool directive, SourceClass sourceClass, std::string &out)
 {
     static const char *const kFree[] = {" ", "\t", "\n", "\r\n", "  \f", "\\\n"};
     static const char *const kBound[] = {" ", "\t", " \\\n", "\v", "  "};
     static const char *const kBasic[] = {" ", "\t", " _\n", " _ \r\n", "  "};
-    std::string s = choose.next(2) ? " " : "\t";
+    out += choose.next(2) ? " " : "\t";
     for (unsigned k = choose.next(4); k > 0; --k) {
         if (sourceClass == SourceClass::Basic)
-            s += kBasic[choose.next(5)];
+            out += kBasic[choose.next(5)];
         else
-            s += directive ? kBound[choose.next(5)] : kFree[choose.next(6)];
+            out += directive ? kBound[choose.next(5)] : kFree[choose.next(6)];
     }
-    return s;
 }
 
-// True when the first token from i on that is not a comment word is a '#' or
-// "%:" that opens no directive: no line may start before it.
-bool hashStaysOnLine(const std::vector<Tok> &tokens, std::size_t i)
+// Sets stays[i], for every i up to the stream's size, to whether the first
+// token from i on that is not a comment word is a '#' or "%:" that opens no
+// directive: no line may start before it. One pass from the end, so that a
+// long run of comment words costs no more than its length.
+NOT_STEERING void markHashesOnLine(const Stream &stream, std::vector<char> &stays)
 {
-    while (i < tokens.size() && tokens[i].kind == TokenKind::CommentWord)
-        ++i;
-    return i < tokens.size() && tokens[i].kind == TokenKind::Code && !tokens[i].opens &&
-           (tokens[i].key == "#" || tokens[i].key == "%:");
+    const std::vector<Tok> &tokens = stream.tokens;
+    stays.assign(tokens.size() + 1, 0);
+    for (std::size_t i = tokens.size(); i-- > 0;)
+        stays[i] = tokens[i].kind == TokenKind::CommentWord
+                       ? stays[i + 1]
+                       : tokens[i].kind == TokenKind::Code && !tokens[i].opens && isHash(stream.key(i));
 }
 
 // The tokens written out with layout from choose; starts[i] is where token i
 // starts. False when the stream holds what cannot be written out this way.
-bool relayout(const std::vector<Tok> &tokens, SourceClass sourceClass, Chooser &choose, std::string &out,
+bool relayout(const Stream &stream, SourceClass sourceClass, Chooser &choose, std::string &out,
               std::vector<std::size_t> &starts)
 {
+    static std::vector<char> stays;
+    markHashesOnLine(stream, stays);
+    const std::vector<Tok> &tokens = stream.tokens;
     bool directive = false;
     for (std::size_t i = 0; i + 1 < tokens.size(); ++i) {
         const Tok &t = tokens[i];
-        const Tok *prev = i > 0 ? &tokens[i - 1] : nullptr;
-        bool afterLiteral = prev && isLiteral(prev->key, sourceClass);
-        bool onLine = hashStaysOnLine(tokens, i);
-        if (afterLiteral && (prev->key.back() == '\r' || prev->key.back() == '\\'))
+        std::string_view key = stream.key(i);
+        std::string_view prev = i > 0 ? stream.key(i - 1) : std::string_view();
+        bool afterLiteral = i > 0 && isLiteral(prev, sourceClass);
+        bool onLine = stays[i];
+        if (afterLiteral && (prev.back() == '\r' || prev.back() == '\\'))
             return false;
         // A backslash token followed by blanks and a line end would read back
         // as a splice: after one, a single blank, and no directive's end.
-        bool afterBackslash = sourceClass == SourceClass::CFamily && prev && prev->kind == TokenKind::Code &&
-                              !prev->key.empty() && prev->key.back() == '\\';
+        bool afterBackslash = sourceClass == SourceClass::CFamily && i > 0 &&
+                              tokens[i - 1].kind == TokenKind::Code && !prev.empty() && prev.back() == '\\';
         if (afterBackslash && t.kind == TokenKind::LineEnd)
             return false;
         // An include's '<' that no header name began (a line feed came before
         // a '>', say inside a comment) would begin one on the copy's single
         // line if a '>' follows in the directive.
-        if (t.key == "<" && i >= 2 && tokens[i - 2].opens &&
-            (prev->key == "include" || prev->key == "include_next" || prev->key == "import"))
+        if (key == "<" && i >= 2 && tokens[i - 2].opens && namesInclude(prev))
             for (std::size_t j = i + 1; j < tokens.size() && tokens[j].kind != TokenKind::LineEnd; ++j)
-                if (tokens[j].key.find('>') != std::string::npos)
+                if (stream.key(j).find('>') != std::string_view::npos)
                     return false;
         // A lone CR before a line feed inside a literal reads back as a CR LF,
         // and a backslash before one as a splice.
-        if (t.key.find("\r\n") != std::string::npos || t.key.find("\\\n") != std::string::npos)
+        if (key.find("\r\n") != std::string_view::npos || key.find("\\\n") != std::string_view::npos)
             return false;
         if (t.kind == TokenKind::MacroParen || (afterLiteral && t.kind == TokenKind::LineEnd)) {
             // nothing between
         } else if (afterLiteral && !directive && sourceClass == SourceClass::CFamily && !onLine) {
-            out += "\n" + layout(choose, false, sourceClass);
+            out += "\n";
+            layout(choose, false, sourceClass, out);
         } else if (afterBackslash) {
             out += " ";
-        } else if (prev) {
-            out += layout(choose, directive || onLine, sourceClass);
+        } else if (i > 0) {
+            layout(choose, directive || onLine, sourceClass, out);
         }
         bool spliced = out.size() >= 2 && out[out.size() - 2] == '\\';
         if (t.opens && !out.empty() && (out.back() != '\n' || spliced))
             out += "\n";
         starts.push_back(out.size());
         if (t.kind == TokenKind::CommentWord) {
-            if (t.key.find("*/") == std::string::npos)
-                out += "/* " + t.key + " */";
-            else if (!directive && !hashStaysOnLine(tokens, i + 1) && t.key.back() != '\\')
-                out += "// " + t.key + "\n";
-            else
+            if (key.find("*/") == std::string_view::npos) {
+                out += "/* ";
+                out += key;
+                out += " */";
+            } else if (!directive && !stays[i + 1] && key.back() != '\\') {
+                out += "// ";
+                out += key;
+                out += "\n";
+            } else {
                 return false;
+            }
         } else if (t.kind == TokenKind::LineEnd && i + 2 == tokens.size() &&
                    tokens[i + 1].place.line == t.place.line && tokens[i + 1].place.column == t.place.column) {
             // the directive ends at the input's end, not at a line feed
         } else {
-            out += t.key;
+            out += key;
         }
         directive = (directive || t.opens) && t.kind != TokenKind::LineEnd;
-        if (sourceClass == SourceClass::Basic && t.key == "_")
+        if (sourceClass == SourceClass::Basic && key == "_")
             return false;
     }
     return true;
 }
 
+bool placeBefore(const TokenPlace &a, const TokenPlace &b)
+{
+    return a.line != b.line ? a.line < b.line : a.column < b.column;
+}
+
 // With sorted includes the lexer's own note of which '#' opens a directive
 // comes too early: take it from the stream before sorting, by place.
-void markOpeners(std::vector<Tok> &tokens, const std::string &source, SourceClass sourceClass, LexOptions options)
+void markOpeners(Stream &stream, const std::string &source, SourceClass sourceClass, LexOptions options)
 {
+    static std::vector<TokenPlace> openers;  // in the order read, which is the order of places
     options.sortedIncludes = false;
-    std::set<std::pair<std::int64_t, std::int64_t>> openers;
-    for (const Tok &t : lex(source, sourceClass, options))
-        if (t.opens)
-            openers.insert({t.place.line, t.place.column});
-    for (Tok &t : tokens)
-        t.opens = (t.key == "#" || t.key == "%:") && openers.count({t.place.line, t.place.column});
+    openers.clear();
+    lexEach(source, sourceClass, options, [&](TokenKind, std::string_view, TokenPlace place, bool opens) {
+        if (opens)
+            openers.push_back(place);
+        return true;
+    });
+    for (std::size_t i = 0; i < stream.tokens.size(); ++i) {
+        Tok &t = stream.tokens[i];
+        t.opens = isHash(stream.key(i)) && std::binary_search(openers.begin(), openers.end(), t.place, placeBefore);
+    }
 }
 
 // True when a directive ends at the input's end before another token: it
@@ -239,18 +314,18 @@ bool directiveEndsInput(const std::vector<Tok> &tokens)
 // True when the include directives of the stream, all runs together, could
 // fill one of the sorted-include stores: then groups may end at other
 // directives in a sorted copy.
-bool includesFillStores(const std::vector<Tok> &tokens)
+bool includesFillStores(const Stream &stream)
 {
+    const std::vector<Tok> &tokens = stream.tokens;
     std::size_t directives = 0, held = 0, bytes = 0;
     bool include = false;
     for (std::size_t i = 0; i + 1 < tokens.size(); ++i) {
-        const std::string &next = tokens[i + 1].key;
-        if (tokens[i].opens && (next == "include" || next == "include_next" || next == "import")) {
+        if (tokens[i].opens && namesInclude(stream.key(i + 1))) {
             include = true;
             ++directives;
         }
         held += include ? 1 : 0;
-        bytes += include ? tokens[i].key.size() : 0;
+        bytes += include ? tokens[i].length : 0;
         include = include && tokens[i].kind != TokenKind::LineEnd;
     }
     return directives > kIncludeDirectives || held > kIncludeTokens || bytes > kIncludeKeyBytes;
@@ -258,15 +333,18 @@ bool includesFillStores(const std::vector<Tok> &tokens)
 
 // Checks that joining the first two adjacent names of text (their blanks
 // taken out) changes the stream.
-void checkJoinedNames(const std::vector<Tok> &tokens, const std::string &text, const std::vector<std::size_t> &starts,
+void checkJoinedNames(const Stream &stream, const std::string &text, const std::vector<std::size_t> &starts,
                       SourceClass sourceClass, const LexOptions &options)
 {
+    static std::string joined;
+    const std::vector<Tok> &tokens = stream.tokens;
     for (std::size_t i = 0; i + 2 < tokens.size(); ++i) {
         if (tokens[i].kind != TokenKind::Code || tokens[i + 1].kind != TokenKind::Code ||
-            !isName(tokens[i].key, sourceClass) || !isName(tokens[i + 1].key, sourceClass))
+            !isName(stream.key(i), sourceClass) || !isName(stream.key(i + 1), sourceClass))
             continue;
-        std::string joined = text.substr(0, starts[i] + tokens[i].key.size()) + text.substr(starts[i + 1]);
-        check(!sameStream(tokens, lex(joined, sourceClass, options)), "two names joined: a different stream");
+        joined.assign(text, 0, starts[i] + tokens[i].length);
+        joined.append(text, starts[i + 1], std::string::npos);
+        check(!lexesTo(joined, sourceClass, options, stream), "two names joined: a different stream");
         return;
     }
 }
@@ -275,6 +353,11 @@ void checkJoinedNames(const std::vector<Tok> &tokens, const std::string &text, c
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
+    // Reused from input to input, so that a long source faults in no fresh
+    // pages.
+    static std::string source, text;
+    static Stream tokens;
+    static std::vector<std::size_t> starts;
     if (size < 2)
         return 0;
     SourceClass sourceClass = (data[0] & 1) ? SourceClass::Basic : SourceClass::CFamily;
@@ -282,28 +365,29 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     options.comments = (data[0] & 2) && sourceClass == SourceClass::CFamily;
     options.sortedIncludes = (data[0] & 4) && sourceClass == SourceClass::CFamily;
     Chooser choose{data[1]};
-    std::string source(reinterpret_cast<const char *>(data + 2), size - 2);
-    if ((data[0] & 16) && !source.empty()) {
-        std::string unit = source;
-        while (source.size() < kRepeatedSize)
-            source += unit;
-    }
+    const char *unit = reinterpret_cast<const char *>(data + 2);
+    source.clear();
     if (data[0] & 8)
-        source = std::string(kPadding + data[1], ' ') + source;
+        source.assign(kPadding + data[1], ' ');
+    std::size_t padding = source.size();
+    source.append(unit, size - 2);
+    if ((data[0] & 16) && size > 2)
+        while (source.size() - padding < kRepeatedSize)
+            source.append(unit, size - 2);
 
-    std::vector<Tok> tokens = lex(source, sourceClass, options);
+    lex(source, sourceClass, options, tokens);
     if (options.sortedIncludes) {
         markOpeners(tokens, source, sourceClass, options);
-        if (directiveEndsInput(tokens) || includesFillStores(tokens))
+        if (directiveEndsInput(tokens.tokens) || includesFillStores(tokens))
             return 0;
     }
-    std::string text;
-    std::vector<std::size_t> starts;
+    text.clear();
+    starts.clear();
     if (data[0] & 8)
-        text = std::string(kPadding + data[1] / 2, '\n');
+        text.assign(kPadding + data[1] / 2, '\n');
     if (!relayout(tokens, sourceClass, choose, text, starts))
         return 0;
-    check(sameStream(tokens, lex(text, sourceClass, options)), "written out with other layout: same stream");
+    check(lexesTo(text, sourceClass, options, tokens), "written out with other layout: same stream");
     checkJoinedNames(tokens, text, starts, sourceClass, options);
     return 0;
 }
