@@ -221,10 +221,11 @@ bool relayout(const Stream &stream, SourceClass sourceClass, Chooser &choose, st
         if (afterLiteral && (prev.back() == '\r' || prev.back() == '\\'))
             return false;
         // A backslash token followed by blanks and a line end would read back
-        // as a splice: after one, a single blank, and no directive's end.
+        // as a splice: after one, a single blank, and no directive's end nor
+        // the line end a directive's '#' needs before it.
         bool afterBackslash = sourceClass == SourceClass::CFamily && i > 0 &&
                               tokens[i - 1].kind == TokenKind::Code && !prev.empty() && prev.back() == '\\';
-        if (afterBackslash && t.kind == TokenKind::LineEnd)
+        if (afterBackslash && (t.kind == TokenKind::LineEnd || t.opens))
             return false;
         // An include's '<' that no header name began (a line feed came before
         // a '>', say inside a comment) would begin one on the copy's single
