@@ -2,9 +2,11 @@
 //
 // Input: one byte of mode bits (1: Basic, 2: comment words, 4: sorted
 // includes, 8: blanks before the source so that it stands across the end of
-// the lexer's first window, 16: the source repeated past two windows, so that
-// long tokens and runs of splices cross them), one byte that seeds the layout
-// choices, then the source. Properties checked, beyond the sanitizers:
+// the lexer's first window, 16: the source repeated past the first window's
+// end, so that long tokens and runs of splices cross it, but to no more than
+// about 4096 tokens, so that a source of short tokens crosses a window's end
+// only with bit 8 as well), one byte that seeds the layout choices, then the
+// source. Properties checked, beyond the sanitizers:
 // - the pieces of every token come as the interface says (a first piece, then
 //   non-empty ones with the same kind and place);
 // - the tokens written out again with other layout (any blanks and line ends
@@ -33,7 +35,9 @@
 namespace {
 
 constexpr std::size_t kPadding = kLexWindowSize - 24;  // blanks that put the source across the first window's end
-constexpr std::size_t kRepeatedSize = 2 * kLexWindowSize + 5000;  // bytes a repeated source grows to
+constexpr std::size_t kRepeatedSize = kLexWindowSize + 5000;  // bytes a repeated source grows to at most
+constexpr std::size_t kRepeatedTokens = 4096;  // tokens a repeated source grows to at most, about
+constexpr std::size_t kSampleSize = 4096;  // bytes of a repeated source lexed to count its tokens first
 
 struct Tok {
     TokenKind kind;
@@ -350,6 +354,35 @@ void checkJoinedNames(const Stream &stream, const std::string &text, const std::
     }
 }
 
+// Tokens of text lexed.
+NOT_STEERING std::size_t tokenCount(const std::string &text, SourceClass sourceClass, const LexOptions &options)
+{
+    std::size_t n = 0;
+    lexEach(text, sourceClass, options, [&](TokenKind, std::string_view, TokenPlace, bool) {
+        ++n;
+        return true;
+    });
+    return n;
+}
+
+// How many times a repeated unit is written: enough for kRepeatedSize bytes,
+// but no more than about kRepeatedTokens tokens, going by the tokens of its
+// first kSampleSize bytes. A unit that grows into one long token so passes the
+// first window's end, while one of short tokens, which cost the time, reaches
+// across a window's end only with blanks before it.
+std::size_t repeatsOf(std::string_view unit, SourceClass sourceClass, const LexOptions &options)
+{
+    static std::string sample;
+    sample.clear();
+    do
+        sample.append(unit);
+    while (sample.size() < kSampleSize);
+    std::size_t tokens = tokenCount(sample, sourceClass, options);  // End included: never 0
+    std::size_t repeats = (kRepeatedSize + unit.size() - 1) / unit.size();
+    std::size_t byTokens = kRepeatedTokens * sample.size() / (tokens * unit.size());
+    return std::max<std::size_t>(std::min(repeats, byTokens), 1);
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
@@ -370,11 +403,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     source.clear();
     if (data[0] & 8)
         source.assign(kPadding + data[1], ' ');
-    std::size_t padding = source.size();
-    source.append(unit, size - 2);
-    if ((data[0] & 16) && size > 2)
-        while (source.size() - padding < kRepeatedSize)
-            source.append(unit, size - 2);
+    std::size_t repeats = (data[0] & 16) && size > 2 ? repeatsOf({unit, size - 2}, sourceClass, options) : 1;
+    for (std::size_t k = 0; k < repeats; ++k)
+        source.append(unit, size - 2);
 
     lex(source, sourceClass, options, tokens);
     if (options.sortedIncludes) {
