@@ -13,8 +13,10 @@
 // - doc comments are comments; with LexOptions::comments their marker ("///",
 //   "//!", "/**", "/*!") is a word of its own, so a doc comment never equals
 //   a plain one;
-// - every byte from 0x80 on is a name byte, so blanks beyond ASCII are not
-//   layout;
+// - the blanks beyond ASCII that rustc takes as whitespace (U+0085, U+200E,
+//   U+200F, U+2028, U+2029) are layout between tokens; every other byte
+//   from 0x80 on is a name byte; inside a literal or a comment all are
+//   content;
 // - a CR LF inside a literal reads as LF, as rustc reads the whole file;
 // - a raw string with more than kRustRawHashes '#' (an error to rustc) lexes
 //   as a name and '#' tokens; a number longer than the window is cut at its
@@ -44,6 +46,39 @@ inline bool isDigit(char c)
 inline bool isHexDigit(char c)
 {
     return isDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+// Bytes of the blank beyond ASCII that starts at p, one of those rustc takes
+// as whitespace (U+0085, U+200E, U+200F, U+2028, U+2029); 0 for none. The
+// window's zero padding makes the bytes after a non-zero one readable.
+inline std::size_t wideBlank(const char *p)
+{
+    const unsigned char *u = reinterpret_cast<const unsigned char *>(p);
+    if (u[0] == 0xc2)
+        return u[1] == 0x85 ? 2 : 0;
+    if (u[0] != 0xe2 || u[1] != 0x80)
+        return 0;
+    return u[2] == 0x8e || u[2] == 0x8f || u[2] == 0xa8 || u[2] == 0xa9 ? 3 : 0;
+}
+
+// True when p starts a name byte that is no blank.
+inline bool nameByteAt(const char *p)
+{
+    return isNameByte(p[0]) && (static_cast<unsigned char>(p[0]) < 0xc2 || !wideBlank(p));
+}
+
+// True when p starts a name: a name byte that is neither a digit nor a blank.
+inline bool nameStartAt(const char *p)
+{
+    return isNameStart(p[0]) && (static_cast<unsigned char>(p[0]) < 0xc2 || !wideBlank(p));
+}
+
+// The offset from which a run of name bytes that reached the window's end
+// at i is read again once more is in: a blank beyond ASCII may be cut there,
+// its first bytes taken as name bytes.
+inline std::size_t beforeCutBlank(std::size_t from, std::size_t i)
+{
+    return i - from > 2 ? i - 2 : from;
 }
 
 // Bytes of the UTF-8 character at p; 1 for a byte that starts none (what
@@ -130,8 +165,8 @@ bool bracketFollows(const Lexer &lx, std::size_t i)
 {
     const char *w = lx.window;
     for (;;) {
-        while ((byteClass(w[i]) & kBlank) || w[i] == '\n')
-            ++i;
+        for (std::size_t n; (n = (byteClass(w[i]) & kBlank) || w[i] == '\n' ? 1 : wideBlank(w + i)) > 0;)
+            i += n;
         if (i + 4 > lx.end && !lx.ended)
             return true;
         if (w[i] != '/' || (w[i + 1] != '/' && w[i + 1] != '*') || isDocComment(w + i))
@@ -183,6 +218,10 @@ Stop skipLayout(Lexer &lx)
             lx.pos = lx.pieceStart = i;
             refill(lx, i);
             i = lx.pos;
+            continue;
+        }
+        if (std::size_t n = wideBlank(w + i)) {
+            i += n;
             continue;
         }
         lx.pos = lx.pieceStart = i;
@@ -301,12 +340,12 @@ bool nameStep(Lexer &lx, TokenPiece &piece)
     const char *w = lx.window;
     std::size_t i = lx.pos;
     for (;;) {
-        while (isNameByte(w[i]))
+        while (nameByteAt(w + i))
             ++i;
         if (i < lx.end || lx.ended)
             break;
-        lx.pos = i;
-        if (!ensureAhead(lx, 1))
+        lx.pos = beforeCutBlank(lx.pos, i);
+        if (!ensureAhead(lx, 3))
             return pauseAt(lx, piece, lx.pos);
         i = lx.pos;
     }
@@ -319,7 +358,7 @@ bool nameStep(Lexer &lx, TokenPiece &piece)
 // token; otherwise the token ends there.
 bool literalEnd(Lexer &lx, TokenPiece &piece)
 {
-    if (isNameStart(lx.window[lx.pos])) {
+    if (nameStartAt(lx.window + lx.pos)) {
         lx.mode = LexMode::Name;
         return nameStep(lx, piece);
     }
@@ -553,7 +592,7 @@ bool numberToken(Lexer &lx, TokenPiece &piece)
     if (fractionMayFollow) {
         lookahead(lx);
         const char *p = w + lx.pos;
-        if (p[0] == '.' && p[1] != '.' && !isNameStart(p[1])) {
+        if (p[0] == '.' && p[1] != '.' && !nameStartAt(p + 1)) {
             ++lx.pos;
             if (isDigit(w[lx.pos])) {
                 eatDigits(lx, false);
@@ -607,14 +646,16 @@ bool quoteStart(Lexer &lx, TokenPiece &piece)
     const char *w = lx.window + lx.pos;
     if (oneCharacter(lx, 0))
         return literalEnd(lx, piece);
-    if (!isNameStart(w[1]) && !isDigit(w[1]))
+    if (!nameStartAt(w + 1) && !isDigit(w[1]))
         return quotedStart(lx, piece, 0);
-    std::size_t i = lx.pos + (w[1] == 'r' && w[2] == '#' && isNameStart(w[3]) ? 3 : 1);
-    while (isNameByte(lx.window[i]))
+    const std::size_t name = lx.pos + (w[1] == 'r' && w[2] == '#' && nameStartAt(w + 3) ? 3 : 1);
+    std::size_t i = name;
+    while (nameByteAt(lx.window + i))
         ++i;
     lx.pos = i;
     if (i >= lx.end && !lx.ended) {
-        lx.mode = LexMode::Name;  // a lifetime longer than the window: the rest of its name
+        lx.pos = name;  // a lifetime that reaches the window's end: its name read on
+        lx.mode = LexMode::Name;
         return nameStep(lx, piece);
     }
     if (lx.window[i] == '\'')
@@ -665,7 +706,7 @@ bool nameStart(Lexer &lx, TokenPiece &piece)
         w = lx.window + lx.pos;
     }
     noteToken(lx, true, w, 0);
-    if (w[0] == 'r' && w[1] == '#' && isNameStart(w[2]))
+    if (w[0] == 'r' && w[1] == '#' && nameStartAt(w + 2))
         lx.pos += 2;
     lx.mode = LexMode::Name;
     return nameStep(lx, piece);
@@ -678,7 +719,7 @@ bool startToken(Lexer &lx, TokenPiece &piece)
     char c = lx.window[lx.pos];
     if (isDigit(c))
         return numberToken(lx, piece);
-    if (isNameStart(c))
+    if (nameStartAt(lx.window + lx.pos))
         return nameStart(lx, piece);
     if (c == '\'')
         return quoteStart(lx, piece);
