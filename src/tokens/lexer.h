@@ -380,6 +380,7 @@ struct RustLexState {
     bool lastName = false;           // the last token was a name or keyword
     bool lastMacroRules = false;     // it was macro_rules
     bool lastHash = false;           // the last token was '#'
+    bool lastDot = false;            // the last token was '.': a number after it is a tuple field
 };
 
 // What the Java lexer goes on with inside LexMode::Verbatim: a token handed

@@ -17,6 +17,9 @@
 //   U+200F, U+2028, U+2029) are layout between tokens; every other byte
 //   from 0x80 on is a name byte; inside a literal or a comment all are
 //   content;
+// - after a '.', outside the brackets of a macro call or an attribute, a
+//   number takes no fraction: rustc's parser reads the float "0.0" there as
+//   the tuple fields ".0 .0", so "x.0.0" is "x.0 .0";
 // - a CR LF inside a literal reads as LF, as rustc reads the whole file;
 // - a raw string with more than kRustRawHashes '#' (an error to rustc) lexes
 //   as a name and '#' tokens; a number longer than the window is cut at its
@@ -490,6 +493,7 @@ void noteToken(Lexer &lx, bool name, const char *p, std::size_t n)
     rs.lastName = name;
     rs.lastMacroRules = name && std::strncmp(p, "macro_rules", 11) == 0 && !isNameByte(p[11]);
     rs.lastHash = p && !name && p[0] == '#';
+    rs.lastDot = p && !name && n == 1 && p[0] == '.';
 }
 
 // Bytes of the punctuator at p by longest match; "<-" is '<' (see above).
@@ -572,8 +576,11 @@ void eatExponent(Lexer &lx)
 // Takes a number at pos as rustc does: a base prefix and its digits, a
 // fraction only when the '.' is followed by neither '.' nor a name (so
 // "1..2" is a range and "1.f()" a method call), an exponent, and the suffix.
+// After a '.' outside a macro's or attribute's group, a tuple field, it
+// takes no fraction (see the top).
 bool numberToken(Lexer &lx, TokenPiece &piece)
 {
+    const bool field = lx.rust.lastDot && lx.rust.groupDepth == 0;
     noteToken(lx, false, nullptr, 0);
     const char *w = lx.window;
     bool zero = w[lx.pos] == '0';
@@ -592,7 +599,7 @@ bool numberToken(Lexer &lx, TokenPiece &piece)
     if (fractionMayFollow) {
         lookahead(lx);
         const char *p = w + lx.pos;
-        if (p[0] == '.' && p[1] != '.' && !nameStartAt(p + 1)) {
+        if (p[0] == '.' && p[1] != '.' && !nameStartAt(p + 1) && !field) {
             ++lx.pos;
             if (isDigit(w[lx.pos])) {
                 eatDigits(lx, false);
