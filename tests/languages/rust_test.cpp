@@ -284,6 +284,8 @@ TEST(RustNearMiss, Commas)
 {
     checkRewritePairs(Language::Rust, kAll, {
         {"an empty element", "f(a,,);", "f(a,);", false},
+        {"a comma after a comma", "let t = (a,,);", "let t = (a,);", false},
+        {"a comma after '('", "f(,);", "f();", false},
         {"a call after generics", "S::<A>(a,);", "S::<A>(a);", true},
         {"a method call", "x.m(a,);", "x.m(a);", true},
         {"a call of a call", "f(a)(b,);", "f(a)(b);", true},
@@ -347,6 +349,7 @@ TEST(RustNearMiss, NumberRewrites)
         {"integer against float", "0", "0.0", false},
         {"float suffixes", "1.0f32", "1.0f64", false},
         {"a float suffix after zeros", "1.0f32", "1.00f32", true},
+        {"f64 after zeros", "1.0f64", "1.00f64", true},
         {"integer suffixes", "1u8", "1u16", false},
         {"isize", "1_isize", "1isize", true},
         {"an unknown suffix", "1_u7", "1u7", false},
@@ -371,6 +374,8 @@ TEST(RustNearMiss, SortedUses)
         {"a trailing comma stays last", "use a::{c, b,};", "use a::{b, c,};", true},
         {"a nested group is one name", "use a::{c::{x, y}, b};", "use a::{b, c::{x, y}};", true},
         {"a group's names stay in it", "use a::{c::{y}, x};", "use a::{c::{x}, y};", false},
+        {"a group's commas are its own", "use m::{b::{z, a}, c};", "use m::{b::{a, c, z}};", false},
+        {"a ';' inside a group ends no use", "use b::{c; use a;", "use a; use b::{c;", false},
         {"a block's uses", "let x = { use b; use a; 1 };", "let x = { use a; use b; 1 };", true},
         {"a macro_rules body", "macro_rules! m { () => { use b; use a; } }",
          "macro_rules! m { () => { use a; use b; } }", false},
