@@ -51,16 +51,22 @@ void consoleRecord(const char *text, std::size_t len)
 
 void pause()
 {
-    consoleMessage("Matchling==>  Press Enter to continue \n");
     // A prompt held back in a spool is not on screen: nobody can answer it.
-    if (target)
+    if (target) {
+        consoleMessage("Matchling==>  Press Enter to continue \n");
         return;
+    }
+    // A key typed as soon as the prompt shows must not be echoed: the
+    // keyboard is held before the prompt goes out.
+    keyboardHold();
+    consoleMessage("Matchling==>  Press Enter to continue \n");
     // The prompt must be on screen before the wait starts.
     std::fflush(stdout);
-    if (keyboardReadKey() != 0)
-        return;
-    // Keys typed ahead would otherwise end a later wait.
-    while (keyboardKeyPending())
-        if (keyboardReadKey() != 0)
-            break;
+    if (keyboardReadKey() == 0) {
+        // Keys typed ahead would otherwise end a later wait.
+        while (keyboardKeyPending())
+            if (keyboardReadKey() != 0)
+                break;
+    }
+    keyboardRelease();
 }

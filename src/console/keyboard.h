@@ -9,6 +9,13 @@
 // start-up. Returns 0 when a keyboard is there, 1 when there is none.
 int keyboardOpen();
 
+// Holds the keyboard for one wait, from before its prompt is shown until
+// keyboardRelease, so that no key typed once the prompt is on screen is
+// echoed (a terminal stays in raw mode between the reads). Reads outside a
+// hold set the mode and restore it themselves.
+void keyboardHold();
+void keyboardRelease();
+
 // Reads one key press without echo; a multi-byte key sequence counts as one.
 // Returns 0 after a key press, 1 when there is no keyboard or it failed.
 int keyboardReadKey();

@@ -17,6 +17,8 @@ constexpr int kCaughtCount = sizeof kCaughtSignals / sizeof kCaughtSignals[0];
 int tty = -1;                        // descriptor of /dev/tty; -1 when there is none
 struct termios saved;                // terminal mode to restore after each read
 volatile std::sig_atomic_t rawMode;  // 1 while the terminal is in raw mode
+int rawDepth = 0;                    // entries into raw mode not yet left; the outermost sets and restores
+bool held = false;                   // a wait holds the terminal raw (keyboardHold)
 struct sigaction previous[kCaughtCount];
 
 // A signal that ends the process during a read must not leave the terminal raw:
@@ -30,8 +32,13 @@ extern "C" void restoreAndRaise(int sig)
 }
 
 // Raw mode: no line input, no echo, no signal keys, bytes passed unchanged.
+// Entries nest: only the outermost changes the mode.
 int enterRaw()
 {
+    if (rawDepth > 0) {
+        ++rawDepth;
+        return 0;
+    }
     if (tcgetattr(tty, &saved) != 0)
         return 1;
     struct termios raw = saved;
@@ -56,11 +63,14 @@ int enterRaw()
             sigaction(kCaughtSignals[i], &previous[i], nullptr);
         return 1;
     }
+    rawDepth = 1;
     return 0;
 }
 
 void leaveRaw()
 {
+    if (rawDepth == 0 || --rawDepth > 0)
+        return;
     tcsetattr(tty, TCSANOW, &saved);
     rawMode = 0;
     for (int i = 0; i < kCaughtCount; ++i)
@@ -116,6 +126,18 @@ int keyboardOpen()
 {
     tty = open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
     return tty < 0;
+}
+
+void keyboardHold()
+{
+    held = tty >= 0 && enterRaw() == 0;
+}
+
+void keyboardRelease()
+{
+    if (held)
+        leaveRaw();
+    held = false;
 }
 
 int keyboardReadKey()

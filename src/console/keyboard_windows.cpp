@@ -55,6 +55,16 @@ int keyboardOpen()
     return conin == INVALID_HANDLE_VALUE;
 }
 
+// The console echoes only while a read in line mode is under way, and each
+// read here sets mode 0 itself: there is nothing to hold between reads.
+void keyboardHold()
+{
+}
+
+void keyboardRelease()
+{
+}
+
 int keyboardReadKey()
 {
     DWORD saved;
