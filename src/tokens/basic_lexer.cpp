@@ -1,6 +1,7 @@
 // The Basic lexer: names, keywords and numbers compare upper-cased; a line
 // end that closes a statement is a token; ' and Rem comments, blank lines
-// and " _" continuations are layout.
+// and " _" continuations are layout. A comment line that ends in a " _"
+// continuation goes on to the next line, as VB6 and VBA read it.
 #include <cstring>
 
 #include "tokens/lexer.h"
@@ -53,19 +54,108 @@ bool finishUpper(Lexer &lx, TokenPiece &piece)
     return true;
 }
 
-// Skips a comment to its line feed (not included) or the input's end.
-void skipToLineEnd(Lexer &lx)
+bool isBlank(char c)
 {
+    return (byteClass(c) & kBlank) != 0;
+}
+
+// Skips the blanks at pos, reading on past the window's end; true when there
+// were any.
+bool skipBlanks(Lexer &lx)
+{
+    bool any = false;
     for (;;) {
-        if (const void *lf = std::memchr(lx.window + lx.pos, '\n', lx.end - lx.pos)) {
-            lx.pos = static_cast<std::size_t>(static_cast<const char *>(lf) - lx.window);
-            return;
+        std::size_t i = lx.pos;
+        while (isBlank(lx.window[i]))
+            ++i;
+        any = any || i > lx.pos;
+        lx.pos = lx.pieceStart = i;
+        if (i < lx.end || lx.ended)
+            return any;
+        refill(lx, i);
+    }
+}
+
+// What stands next inside a comment (commentNext).
+enum class CommentNext {
+    Continued,   // a continuation, skipped: the comment goes on on the next line
+    Underscore,  // a '_' alone, skipped with the blanks after it: a word of the comment
+    Other,       // anything else, at pos
+};
+
+// Skips the blanks at pos inside a comment, and then a '_' that a blank or
+// the line's start stands before and that is no part of a longer word. When
+// only blanks follow it to a line feed, that is a continuation, skipped with
+// its line feed: VB6 and VBA go on with the comment on the next line. place
+// and offset are set to the '_' (its place, its offset in the source) when
+// one is skipped.
+CommentNext commentNext(Lexer &lx, TokenPlace &place, std::int64_t &offset)
+{
+    const char *w = lx.window;
+    // A refill keeps no byte before pos only after blanks (see skipBlanks).
+    bool blank = lx.pos == 0 || isBlank(w[lx.pos - 1]) ||
+                 lx.base + static_cast<std::int64_t>(lx.pos) == lx.lineStart;
+    blank = skipBlanks(lx) || blank;
+    if (!blank || w[lx.pos] != '_' || lx.pos >= lx.end)
+        return CommentNext::Other;
+    if (lx.pos + 1 >= lx.end && !lx.ended)
+        refill(lx, lx.pos);
+    const std::size_t after = lx.pos + 1;
+    if (after < lx.end && !isBlank(w[after]) && w[after] != '\n')
+        return CommentNext::Other;
+    place = placeAt(lx, lx.pos);
+    offset = lx.base + static_cast<std::int64_t>(lx.pos);
+    lx.pos = lx.pieceStart = after;
+    skipBlanks(lx);
+    if (lx.pos >= lx.end || w[lx.pos] != '\n')
+        return CommentNext::Underscore;
+    newLine(lx, lx.pos);
+    lx.pos = lx.pieceStart = lx.pos + 1;
+    return CommentNext::Continued;
+}
+
+// Skips a comment, from pos just after its ' or Rem, to the line feed that
+// ends it (not included) or the input's end, over the lines its
+// continuations take it on to.
+void skipComment(Lexer &lx)
+{
+    const char *w = lx.window;
+    TokenPlace place;
+    std::int64_t offset = 0;
+    for (;;) {
+        if (commentNext(lx, place, offset) != CommentNext::Other)
+            continue;
+        std::size_t i = lx.pos;
+        while (i < lx.end && !isBlank(w[i]) && w[i] != '\n')
+            ++i;
+        lx.pos = lx.pieceStart = i;
+        if (i < lx.end) {
+            if (w[i] == '\n')
+                return;
+            continue;
         }
-        lx.pos = lx.pieceStart = lx.end;
         if (lx.ended)
             return;
-        refill(lx, lx.end);
+        refill(lx, i);
     }
+}
+
+// One step inside a comment whose words are tokens: a continuation takes it
+// on to the next line; a '_' alone is a word.
+bool commentWordStep(Lexer &lx, TokenPiece &piece)
+{
+    TokenPlace place;
+    std::int64_t offset = 0;
+    switch (commentNext(lx, place, offset)) {
+    case CommentNext::Continued: return false;
+    case CommentNext::Underscore:
+        setWholePiece(lx, piece, TokenKind::CommentWord, "_", place);
+        lx.endOffset = offset + 1;
+        lx.endPlace = {place.line, place.column + 1};
+        return true;
+    case CommentNext::Other: break;
+    }
+    return commentStep(lx, piece);
 }
 
 // Window offset of the line feed (or the input's end) that ends a " _"
@@ -104,7 +194,7 @@ Layout skipContinuationOrComment(Lexer &lx, std::size_t i, bool blankBefore)
     lx.pos = i + (rem ? 3 : 1);
     if (lx.options.comments)
         return Layout::Comment;
-    skipToLineEnd(lx);
+    skipComment(lx);
     return Layout::Skipped;
 }
 
@@ -314,7 +404,7 @@ bool basicStep(Lexer &lx, TokenPiece &piece)
     case LexMode::Name: return nameStep(lx, piece);
     case LexMode::Number: return numberStep(lx, piece);
     case LexMode::Quoted: return stringStep(lx, piece);
-    case LexMode::LineComment: return commentStep(lx, piece);
+    case LexMode::LineComment: return commentWordStep(lx, piece);
     case LexMode::Word: return wordStep(lx, piece);
     case LexMode::Finished: finishStream(lx, piece); return true;
     default: lx.mode = LexMode::Between; return false;

@@ -41,10 +41,46 @@ TEST(BasicNearMiss, Comments)
         {"Rem at the input's end", "x = 1\nRem", "x = 1\n", true},
         {"Rem after := is a name", "f a:=Rem\n", "f a:=\n", false},
         {"a line end after a comment counts", "a = 1 ' c\nb = 2\n", "a = 1 b = 2\n", false},
+        {"a comment's continuation takes the next line", "' c _\nx = 1\n", "' c\nx = 1\n", false},
+        {"a continued comment is layout", "' c _\nx = 1\n", "\n", true},
+        {"a continued Rem comment", "Rem c _\nx = 1\n", "\n", true},
+        {"a comment continued after a statement", "x = 1 ' c _\ny = 2\n", "x = 1\n", true},
+        {"a comment continued before CR LF", "' c _\r\nx = 1\r\n", "\r\n", true},
+        {"a continued comment's line start stands for a blank", "' a _\n_\nx = 1\n", "\n", true},
+        {"a blank line ends a continued comment", "' c _\n\nx = 1\n", "x = 1\n", true},
+        {"no continuation without a blank before", "' c_\nx = 1\n", "' c\nx = 1\n", true},
+        {"no continuation right after the quote", "'_\nx = 1\n", "'\nx = 1\n", true},
+        {"no continuation with more after it", "' a _ b\nx = 1\n", "' a\nx = 1\n", true},
+        // Comment words.
         {"Rem's words are comment words", "Rem one two\n", "' one two\n", true},
+        {"a continued comment's words", "' a _\n b\n", "' a\n' b\n", true},
+        {"a continued comment's next line is words", "' a _\nx = 1\n", "' a\nx = 1\n", false},
+        {"a '_' alone is a word", "' a _ b\n", "' a b\n", false},
     };
-    cases.back().options = words;
+    for (std::size_t k = cases.size() - 4; k < cases.size(); ++k)
+        cases[k].options = words;
     checkPairs(Basic, cases);
+}
+
+// A continuation is told wherever the window's end falls: in the word
+// before it, between it and its blanks, among them.
+TEST(BasicNearMiss, CommentContinuedAcrossTheWindowsEnd)
+{
+    LexOptions words;
+    words.comments = true;
+    for (std::size_t n = kLexWindowSize - 12; n < kLexWindowSize + 4; ++n) {
+        SCOPED_TRACE(n);
+        const std::string word(n, 'a'), blanks(n, ' ');
+        checkPairs(Basic, {
+            {"after a long word", "' " + word + " _ \nx = 1\n", "\n", true},
+            {"after long blanks", "'" + blanks + "_ \nx = 1\n", "\n", true},
+            {"before long blanks", "' a _" + blanks + "\nx = 1\n", "\n", true},
+            {"a '_' alone before long blanks", "' a _" + blanks + "b\nx = 1\n", "\nx = 1\n", true},
+            {"words after a long word", "' " + word + " _ \nx = 1\n", "' " + word + "\n' x = 1\n", true, 0, 0,
+             0, 0, Basic, words},
+            {"a '_' word before long blanks", "' a _" + blanks + "b\n", "' a _ b\n", true, 0, 0, 0, 0, Basic, words},
+        });
+    }
 }
 
 TEST(BasicNearMiss, LineEnds)
