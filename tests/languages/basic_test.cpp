@@ -15,6 +15,7 @@ const Language Basic = Language::Basic;
 TEST(BasicNearMiss, Names)
 {
     std::vector<PairCase> cases = {
+        {"every letter's case", "abcdefghijklmnopqrstuvwxyz = 1\n", "ABCDEFGHIJKLMNOPQRSTUVWXYZ = 1\n", true},
         {"one type character only", "y = x$$\n", "y = x$ $\n", true},
         {"a number's type character", "y = 1#\n", "y = 1 #\n", false},
         {"an underscore starts a name", "y = _a\n", "y = _ a\n", false},
@@ -91,6 +92,7 @@ TEST(BasicNearMiss, LineEnds)
         {"a continuation before CR LF", "a = 1 + _\r\n2\r\n", "a = 1 + 2\r\n", true},
         {"blanks after a continuation", "a = 1 + _  \t\n2\n", "a = 1 + 2\n", true},
         {"a continuation at the input's end", "a = 1 _", "a = 1", true},
+        {"a continuation at a line's start", "x = 1\n_\ny = 2\n", "x = 1\ny = 2\n", true},
         {"an underscore right after a token", "a = b+_\nc\n", "a = b+c\n", false},
         {"an underscore with a token after it", "a = b _ c\n", "a = b c\n", false},
     });

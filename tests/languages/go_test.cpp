@@ -59,6 +59,7 @@ TEST(GoNearMiss, Brackets)
         shut += ")";
     }
     checkPairs(Go, {
+        {"a block first in a block", "func f() { { a() } }", "func f() {\n\t{\n\t\ta()\n\t}\n}\n", true},
         {"an interface body", "type I interface{ M(); N() }", "type I interface {\n\tM()\n\tN()\n}\n", true},
         {"an else block", "if x { a() } else { b() }", "if x {\n\ta()\n} else {\n\tb()\n}\n", true},
         {"a for block", "for { a() }", "for {\n\ta()\n}\n", true},
@@ -74,6 +75,10 @@ TEST(GoNearMiss, Brackets)
          "if a := [2]int{1, 2}; a[0] > 0 {\n\treturn\n}\n", true},
         {"an array literal's brace in an if header", "if a := [2]int{1, 2}; a[0] > 0 { return }",
          "if a := [2]int{1, 2\n}; a[0] > 0 { return }", false},
+        {"a struct literal in an if header", "if s := struct{ a int }{1}; s.a > 0 { return }",
+         "if s := struct{ a int }{1}; s.a > 0 {\n\treturn\n}\n", true},
+        {"a struct literal's brace in an if header", "if s := struct{ a int }{1}; s.a > 0 { return }",
+         "if s := struct{ a int }{1\n}; s.a > 0 { return }", false},
         {"a struct type in a for header", "for _, p := range []struct{ a int }{{1}} { g() }",
          "for _, p := range []struct{ a int }{{1}} {\n\tg()\n}\n", true},
         {"an index in an if header is no type", "if a[0] > 0 { return }", "if a[0] > 0 {\n\treturn\n}\n", true},
@@ -158,6 +163,12 @@ TEST(GoNearMiss, SortedImports)
         {"a name goes with its path", "import (\n\tx \"a\"\n\t\"b\"\n)\n", "import (\n\t\"a\"\n\tx \"b\"\n)\n", false},
         {"a second block", "import (\n\t\"a\"\n)\nimport (\n\t\"c\"\n\t\"b\"\n)\n",
          "import (\n\t\"a\"\n)\nimport (\n\t\"b\"\n\t\"c\"\n)\n", true},
+        {"only a path follows a name", "import (\n\tb x\n\ta x\n)\n", "import (\n\ta x\n\tb x\n)\n", false},
+        // Embedded fields with tags, after the import block has closed (the
+        // last field has no ';' before the '}').
+        {"struct fields after an import block",
+         "import (\n\t\"a\"\n)\n\ntype T struct {\n\tC \"c\"\n\tB \"b\"\n\tA \"a\"\n}\n",
+         "import (\n\t\"a\"\n)\n\ntype T struct {\n\tB \"b\"\n\tC \"c\"\n\tA \"a\"\n}\n", false},
         {"separate declarations keep their order", "import \"b\"\nimport \"a\"\n", "import \"a\"\nimport \"b\"\n", false},
         {"a comment ends the run with --comments", "import (\n\t\"c\"\n\t// x\n\t\"b\"\n\t\"a\"\n)\n",
          "import (\n\t\"b\"\n\t// x\n\t\"c\"\n\t\"a\"\n)\n", false},

@@ -86,6 +86,7 @@ TEST(JsonNearMiss, Runs)
         {"an escaped quote", "\"a\\\"b\" ,1", "\"a\\\"b\", 1", true},
         {"a line feed in a string", "\"a\n\" ,1", "\"a\n\", 1", false},
         {"a dollar", "a$b", "a $b", false},
+        {"an underscore", "a_b", "a _b", false},
         {"a byte beyond ASCII", "a\xc3\xa9", "a \xc3\xa9", false},
         {"CR and tab are layout", "1,\r2,\t3", "1, 2, 3", true},
         {"a zero byte is a token", std::string("1,\0 2", 5), "1, 2", false},
