@@ -207,6 +207,72 @@ Step scanQuoted(Lexer &lx)
     }
 }
 
+bool isHexDigit(char c)
+{
+    return (byteClass(c) & kDigit) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+bool isOctalDigit(char c)
+{
+    return c >= '0' && c <= '7';
+}
+
+// True when the n bytes after an escape's backslash, up to a closing quote,
+// are an escape that bytes after them would go on with: \x and hexadecimal
+// digits, one or two octal digits, \u or \U short of its digits, or a
+// delimited \x{, \o{, \u{ or \N{ that no '}' closes.
+bool escapeGoesOn(const char *t, std::size_t n)
+{
+    if (n >= 2 && t[1] == '{' && (t[0] == 'x' || t[0] == 'o' || t[0] == 'u' || t[0] == 'N'))
+        return !std::memchr(t, '}', n);
+    if (isOctalDigit(t[0]))
+        return n <= 2 && (n == 1 || isOctalDigit(t[1]));
+    const std::size_t most = t[0] == 'x' ? n : t[0] == 'u' ? 4 : t[0] == 'U' ? 8 : 0;  // digits it takes
+    if (most == 0 || n - 1 > most || (n - 1 == most && t[0] != 'x'))
+        return false;
+    for (std::size_t k = 1; k < n; ++k)
+        if (!isHexDigit(t[k]))
+            return false;
+    return true;
+}
+
+constexpr std::size_t kEscapeLookbehind = 32;  // bytes before a closing quote that tell how an escape ends
+
+// True when the string literal part whose closing quote stands at window
+// offset close may end inside an escape that a part joined after it would
+// go on with ("\x1" "2" is not "\x12"). Only the kEscapeLookbehind bytes
+// before close are read: when they hold no backslash and no quote, only a
+// run of hexadecimal digits may go on an escape that starts further back.
+// The window holds those bytes or the part's opening quote: a refill inside
+// a part comes no sooner than kLexLookahead bytes after its prefix
+// (skipLayout leaves that many readable), and one that cuts it keeps
+// kEscapeLookbehind bytes before the scan (pauseQuoted).
+bool mayEndInEscape(const Lexer &lx, std::size_t close)
+{
+    const char *w = lx.window;
+    const std::size_t limit = close > kEscapeLookbehind ? close - kEscapeLookbehind : 0;
+    std::size_t i = close;
+    while (i > limit && w[i - 1] != '\\' && w[i - 1] != '"')
+        --i;
+    if (i == 0)
+        return true;  // cannot tell
+    if (i == limit) {
+        for (std::size_t k = limit; k < close; ++k)
+            if (!isHexDigit(w[k]))
+                return false;
+        return true;
+    }
+    if (w[i - 1] == '"')
+        return false;
+    // The last backslash of an odd run starts an escape; of an even one, it is escaped.
+    std::size_t run = i - 1;
+    while (run > limit && w[run - 1] == '\\')
+        --run;
+    if (run == limit)
+        return true;
+    return (i - run) % 2 == 1 && escapeGoesOn(w + i, close - i);
+}
+
 // True when the window may show another string literal after the one ending at
 // pos, with only layout between; true too when it ends before telling.
 bool mayJoinNext(const Lexer &lx)
@@ -259,19 +325,34 @@ bool closeJoin(Lexer &lx, TokenPiece &piece)
     return true;
 }
 
+// pauseAt for a literal longer than the window: the piece keeps
+// kEscapeLookbehind bytes back, which the window then still holds when the
+// literal closes (mayEndInEscape).
+bool pauseQuoted(Lexer &lx, TokenPiece &piece)
+{
+    const std::size_t at = lx.pos;
+    const std::size_t cut = at - std::min(at - lx.pieceStart, kEscapeLookbehind);
+    if (cut == lx.pieceStart && !lx.firstPiece)
+        return false;
+    setPiece(lx, piece, lx.pieceStart, cut, false);
+    lx.pieceStart = cut;
+    return true;
+}
+
 // Goes on with an ordinary literal; a string literal hands out its bytes up to
 // its closing quote when another may join it.
 bool quotedStep(Lexer &lx, TokenPiece &piece)
 {
     Step s = scanQuoted(lx);
     if (s == Step::Paused)
-        return pauseAt(lx, piece, lx.pos);
+        return pauseQuoted(lx, piece);
     if (s == Step::Unterminated) {
         finishToken(lx, piece);
         return true;
     }
     std::size_t after = lx.pos;
-    if (!lx.joinable || isNameStart(lx.window[after]) || (lx.joinFirst && !mayJoinNext(lx)))
+    if (!lx.joinable || isNameStart(lx.window[after]) || (lx.joinFirst && !mayJoinNext(lx)) ||
+        mayEndInEscape(lx, after - 1))
         return literalEnd(lx, piece);
     markEnd(lx, after);
     lx.mode = LexMode::Gap;

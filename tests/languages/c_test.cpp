@@ -224,19 +224,27 @@ TEST(CNearMiss, StringJoins)
         {"another prefix ends the join", "s = L\"a\" u\"b\";", "s = L\"ab\";", false},
         {"character literals never join", "c = 'a' 'b';", "c = 'ab';", false},
         {"a suffix on the first part ends the join", "s = \"a\"_s \"b\";", "s = \"ab\"_s;", false},
+        {"a hex escape goes on into the next part", "s = \"\\x1\" \"2\";", "s = \"\\x12\";", false},
+        {"a hex escape ends no join after a non-digit", "s = \"\\x41\" \"g\";", "s = \"\\x41g\";", false},
+        {"one octal digit goes on into the next part", "s = \"\\1\" \"2\";", "s = \"\\12\";", false},
+        {"two octal digits go on into the next part", "s = \"\\12\" \"3\";", "s = \"\\123\";", false},
         {"three octal digits end the escape", "s = \"\\123\" \"4\";", "s = \"\\1234\";", true},
         {"an escaped backslash starts no escape", "s = \"\\\\x1\" \"2\";", "s = \"\\\\x12\";", true},
+        {"a short \\u goes on into the next part", "s = \"\\u12\" \"34\";", "s = \"\\u1234\";", false},
+        {"a short \\U goes on into the next part", "s = \"\\U0001F60\" \"0\";", "s = \"\\U0001F600\";", false},
         {"a whole \\u ends the escape", "s = \"\\u1234\" \"5\";", "s = \"\\u12345\";", true},
+        {"an open \\N{ goes on into the next part", "s = \"\\N{DIGIT\" \" ONE}\";", "s = \"\\N{DIGIT ONE}\";", false},
         {"a closed \\N{...} ends the escape", "s = \"\\N{DIGIT ONE}\" \"2\";", "s = \"\\N{DIGIT ONE}2\";", true},
         {"an escaped quote ends the escape", "s = \"\\\"1\" \"2\";", "s = \"\\\"12\";", true},
         {"hex digits back to the opening quote", "s = \"" + hex20 + "\" \"4\";", "s = \"" + hex20 + "4\";", true},
+        {"hex digits further back than can be told", "s = \"" + hex40 + "\" \"4\";", "s = \"" + hex40 + "4\";", false},
         {"a later part that ends in an escape", "s = \"a\" \"\\x1\" \"2\";", "s = \"a\\x1\" \"2\";", true},
         {"parts inside #define join", "#define S \"a\" \"b\"\n", "#define S \"ab\"\n", true},
     });
 }
 
 // A literal longer than the window joins as a short one does, wherever the
-// window's end falls in it.
+// window's end falls in it, and an escape at its end keeps the next apart.
 TEST(CNearMiss, LongLiteralsJoinAsShortOnes)
 {
     std::vector<std::string> text;
@@ -246,7 +254,10 @@ TEST(CNearMiss, LongLiteralsJoinAsShortOnes)
     std::vector<PairCase> rows;
     for (const std::string &t : text) {
         rows.push_back({"a long part joins", "s = \"" + t + "\" \"b\";", "s = \"" + t + "b\";", true});
+        rows.push_back({"a long part's escape goes on", "s = \"" + t + "\\x1\" \"2\";", "s = \"" + t + "\\x12\";", false});
         rows.push_back({"a long later part joins", "s = \"a\" \"" + t + "\" \"b\";", "s = \"a" + t + "b\";", true});
+        rows.push_back({"a long later part's escape goes on", "s = \"a\" \"" + t + "\\1\" \"2\";",
+                        "s = \"a" + t + "\\12\";", false});
     }
     checkPairs(C, rows);
 }
