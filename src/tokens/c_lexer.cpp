@@ -594,7 +594,8 @@ bool quotedStart(Lexer &lx, TokenPiece &piece, std::size_t prefixLength)
 {
     const char *w = lx.window + lx.pos;
     lx.quote = w[prefixLength];
-    lx.joinable = lx.quote == '"';
+    // The preprocessor joins no literals: only a macro's body joins, once expanded.
+    lx.joinable = lx.quote == '"' && (lx.directive == Directive::None || lx.directive == Directive::Define);
     lx.joinFirst = true;
     lx.prefixLength = prefixLength;
     std::memcpy(lx.prefix, w, prefixLength);

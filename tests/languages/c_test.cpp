@@ -240,6 +240,8 @@ TEST(CNearMiss, StringJoins)
         {"hex digits further back than can be told", "s = \"" + hex40 + "\" \"4\";", "s = \"" + hex40 + "4\";", false},
         {"a later part that ends in an escape", "s = \"a\" \"\\x1\" \"2\";", "s = \"a\\x1\" \"2\";", true},
         {"parts inside #define join", "#define S \"a\" \"b\"\n", "#define S \"ab\"\n", true},
+        {"parts inside #include join not", "#include \"a\" \"b\"\n", "#include \"ab\"\n", false},
+        {"parts inside another directive join not", "#pragma message(\"a\" \"b\")\n", "#pragma message(\"ab\")\n", false},
     });
 }
 
