@@ -26,7 +26,8 @@ bool isNameStart(char c)
 
 // Skips blanks, line ends outside a directive, and comments whose words are
 // not tokens. Leaves at least kLexLookahead bytes readable after pos, or all
-// that remain.
+// that remain, and when it moves the window, kLexLookahead bytes before pos
+// for afterHasInclude.
 Stop skipLayout(Lexer &lx)
 {
     const char *w = lx.window;
@@ -41,7 +42,7 @@ Stop skipLayout(Lexer &lx)
         }
         if (lx.end - i < kLexLookahead && !lx.ended) {
             lx.pos = lx.pieceStart = i;
-            refill(lx, i);
+            refill(lx, i - std::min(i, kLexLookahead));
             i = lx.pos;
             continue;
         }
@@ -905,6 +906,28 @@ bool atStart(Lexer &lx, TokenPiece &piece)
     return true;
 }
 
+// True when the bytes before window offset i, blanks skipped, end with the
+// name __has_include or __has_include_next and then, when paren, a '(': a
+// '<' there starts a header name. The window holds kLexLookahead bytes
+// before a token's start (skipLayout).
+bool afterHasInclude(const char *w, std::size_t i, bool paren)
+{
+    while (i > 0 && (byteClass(w[i - 1]) & kBlank))
+        --i;
+    if (paren) {
+        if (i == 0 || w[i - 1] != '(')
+            return false;
+        --i;
+        while (i > 0 && (byteClass(w[i - 1]) & kBlank))
+            --i;
+    }
+    const std::size_t e = i;
+    while (i > 0 && (byteClass(w[i - 1]) & kNameC))
+        --i;
+    auto is = [&](const char *name) { return e - i == std::strlen(name) && std::memcmp(w + i, name, e - i) == 0; };
+    return is("__has_include") || is("__has_include_next");
+}
+
 // Takes a header name "<...>" at pos as one token; false when no '>' follows
 // on the line (within a window).
 bool headerName(Lexer &lx, TokenPiece &piece)
@@ -978,7 +1001,9 @@ bool startToken(Lexer &lx, TokenPiece &piece)
     case '\'': return quotedStart(lx, piece, 0);
     case '@': return atStart(lx, piece);
     case '<':
-        if (lx.directive == Directive::Include && lx.tokenIndex == 2 && headerName(lx, piece))
+        if (((lx.directive == Directive::Include && lx.tokenIndex == 2) ||
+             (lx.directive != Directive::None && afterHasInclude(lx.window, lx.pos, true))) &&
+            headerName(lx, piece))
             return true;
         break;
     default: break;
@@ -1557,13 +1582,33 @@ std::size_t directiveHead(const Lexer &lx, RunPlace &r, std::size_t stop, QuickT
     return k;
 }
 
+// True when the directive line from window offset i may hold a header name
+// after __has_include, which the general steps take: the rest of its line
+// holds __has_include or a "/*" (a comment may carry the directive over a
+// line end), the bytes before i end with __has_include and perhaps its '(',
+// or the window ends before the line does.
+bool hasIncludeAhead(const Lexer &lx, std::size_t i)
+{
+    const char *w = lx.window;
+    if (afterHasInclude(w, i, false) || afterHasInclude(w, i, true))
+        return true;
+    const void *lf = std::memchr(w + i, '\n', lx.end - i);
+    if (!lf && !lx.ended)
+        return true;
+    const char *e = lf ? static_cast<const char *>(lf) : w + lx.end;
+    static const char kName[] = "__has_include", kComment[] = "/*";
+    return std::search(w + i, e, kName, kName + sizeof kName - 1) != e ||
+           std::search(w + i, e, kComment, kComment + sizeof kComment - 1) != e;
+}
+
 // Takes the common tokens outside a directive from pos on, up to max of them
 // and keyBytes of keys, as quickToken would one by one; the caller then
 // copies them out of the window at once, without a call per token.
 std::size_t cRun(Lexer &lx, QuickToken *out, std::size_t max, std::size_t keyBytes)
 {
-    // Past a directive's head, what is left of it is common tokens.
-    if (lx.directive != Directive::None && lx.directiveTokens < 4)
+    // Past a directive's head, what is left of it is common tokens, but for
+    // a header name after __has_include.
+    if (lx.directive != Directive::None && (lx.directiveTokens < 4 || hasIncludeAhead(lx, lx.pos)))
         return 0;
     const char *w = lx.window;
     const std::size_t stop = plain_runs::runStop(lx);
@@ -1600,6 +1645,8 @@ std::size_t cRun(Lexer &lx, QuickToken *out, std::size_t max, std::size_t keyByt
                 if (e == 0)
                     e = numberEnd(w, i);
                 if (e == 0 && w[i] == '#' && w[i + 1] != '#' && !r.lineHasToken) {
+                    if (hasIncludeAhead(lx, i))
+                        break;
                     r.i = i;
                     const std::size_t k = directiveHead(lx, r, stop, out + n, max - n, keyBytes);
                     if (k == 0)

@@ -285,6 +285,12 @@ TEST(CNearMiss, Directives)
         {"no header name in #define", "#define X <a b>\n", "#define X <a  b>\n", true},
         {"no header name after the include's operand", "#include X <a b>\n", "#include X <a  b>\n", true},
         {"no header name in a longer directive name", "#includes <a b>\n", "#includes <a  b>\n", true},
+        {"__has_include takes a header name", "#if __has_include(<a b.h>)\n#endif\n",
+         "#if __has_include(<a  b.h>)\n#endif\n", false},
+        {"__has_include_next takes a header name", "#elif __has_include_next ( <a b.h> )\n",
+         "#elif __has_include_next ( <a  b.h> )\n", false},
+        {"__has_include later on its line", "#if A && __has_include(<a/b.h>)\n", "#if A && __has_include(<a / b.h>)\n",
+         false},
         {"__has_include outside a directive takes none", "x = __has_include(<a b>);", "x = __has_include(<a  b>);",
          true},
         {"another name before '(' takes none", "#if f(<a b>)\n", "#if f(<a  b>)\n", true},
@@ -367,6 +373,22 @@ TEST(CNearMiss, RunsAsOneAtATime)
             for (std::size_t i = 0; i < want.size(); ++i)
                 ASSERT_EQ(got[i].column, want[i].column) << want[i].key;
         }
+}
+
+// A header name after __has_include wherever the window's end falls.
+TEST(CNearMiss, HasIncludeAtEveryWindowPlace)
+{
+    const std::string line = "#if __has_include(<a/b.h>)\n#endif\n";
+    ScratchDir dir;
+    const std::string path = dir.file("source");
+    for (std::size_t pad = kLexWindowSize - 100; pad < kLexWindowSize; ++pad) {
+        SCOPED_TRACE(pad);
+        writeFile(path, std::string(pad, ' ') + line + times("x;\n", 100));
+        const std::vector<Tok> t = lexFile(path, C);
+        ASSERT_GT(t.size(), 4u);
+        EXPECT_EQ(t[4].key, "<a/b.h>");
+        EXPECT_EQ(firstDifference(t, lexFileInRuns(path, C, 1024, 65536)), -1);
+    }
 }
 
 // --- Sorted imports --------------------------------------------------------------
