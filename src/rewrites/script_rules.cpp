@@ -13,9 +13,14 @@
 // written.
 //
 // Each rewrite is decided at its first token, after the tokens it needs have
-// joined the window: a '(' or '{' waits for its closing bracket and the token
-// after it, any other token for the next three. When the window is complete
-// without them, the rewrite is not made.
+// joined the window: a '(' or '{' waits for its closing bracket and the three
+// kept tokens after it, any other token for the next three. A token waits
+// while the window can take more; once the window starts at it and holds all
+// it can, or ends at the End or a token too long to hold, it is decided on
+// what is held, and a rewrite whose tokens are not all there is not made. So
+// the canonical stream depends on the tokens alone, never on where a window
+// happens to start: a rule reads nothing before the token it decides at but
+// the bookkeeping, which keeps what it needs of a frame's closing bracket.
 #include <cstring>
 
 #include "rewrites/rules.h"
@@ -60,7 +65,9 @@ struct Frame {
     bool argument;       // a '[' or '{' right inside a '(' of a call or a group: a literal if that is one
     bool question;       // a '(' after '?' or case, where a ':' after its ')' ends a condition's branch
     std::uint16_t angles;  // TypeScript: '<' of type arguments or parameters open in this frame
-    std::uint64_t open;  // the index of its opening token
+    bool call;           // a '(' whose ')' is held when it is read and followed by none of '{', "=>" and a
+                         // TypeScript ':': a call's arguments
+    bool group;          // the same, but a '{' may follow: a call's arguments or a group
     bool module;         // a '{' of an import or export list
     bool doBody;         // a '{' of a do statement's body, or a '(' of its while
 };
@@ -169,9 +176,9 @@ bool lastIs(const State &s, const char *key)
     return same(s.last, s.lastLength, key);
 }
 
-// Opens a frame at the token at index open; a '[' or '{' is part of a
-// pattern after let, const or var, or inside a pattern's item.
-void push(State &s, ScriptFrame kind, Opened opened, std::uint64_t open = 0)
+// Opens a frame; a '[' or '{' is part of a pattern after let, const or var,
+// or inside a pattern's item.
+void push(State &s, ScriptFrame kind, Opened opened)
 {
     if (s.depth == kFrames) {
         s.lost = true;  // the lexer's frames overflow here too: it reads the rest loosely
@@ -194,7 +201,7 @@ void push(State &s, ScriptFrame kind, Opened opened, std::uint64_t open = 0)
     bool doBody = (kind == ScriptFrame::Block && lastWordIn(s, " do ")) ||
                   (kind == ScriptFrame::ControlParen && s.whileOfDo);
     s.frames[s.depth++] =
-        Frame{kind, opened, false, false, pattern, literal, argument, question, 0, open, module, doBody};
+        Frame{kind, opened, false, false, pattern, literal, argument, question, 0, false, false, module, doBody};
 }
 
 std::uint16_t &angles(State &s)
@@ -242,6 +249,23 @@ bool opensHole(Key k)
 
 // --- The copy of the lexer's bookkeeping ---------------------------------
 
+// What the token after the ')' that closes the '(' at open says of it: call
+// when it is none of '{', "=>" and a TypeScript return type's ':' (a call's
+// arguments), group when it is none but '{' may be (a call's or a group, no
+// parameter list); both false when that ')' or the token are not held. Read
+// as the '(' is tracked, after its rewrites have seen that far, and kept in
+// its frame: the tokens inside that ask come later, when the '(' may have
+// left the window, and what they are told must not depend on where the
+// window falls.
+void parenFacts(RewriteWindow &w, std::uint64_t open, bool &call, bool &group)
+{
+    const std::uint64_t end = windowEnd(w);
+    const std::uint64_t close = matchingClose(w, open);
+    const std::uint64_t after = close < end ? nextKept(w, close) : end;
+    group = after < end && !tokenIs(w, after, "=>") && !(tokenIs(w, after, ":") && w.language != Language::JavaScript);
+    call = group && !tokenIs(w, after, "{");
+}
+
 // What the lexer makes of a name outside JSX: its class, and its side effects
 // on the pending body and the statement start.
 void trackName(State &s, Language language, Key k)
@@ -286,15 +310,15 @@ void setPrev(State &s, Prev cls)
 }
 
 // The frame a '{' opens (the lexer's braceFrame), and why.
-void openBrace(State &s, std::uint64_t i)
+void openBrace(State &s)
 {
     const bool afterArrow = lastIs(s, "=>");
     const bool afterColon = lastIs(s, ":");
     if (s.prev == Prev::Start) {
-        push(s, ScriptFrame::Block, Opened::Statements, i);
+        push(s, ScriptFrame::Block, Opened::Statements);
     } else if (s.prev == Prev::Operator || s.prev == Prev::Restricted) {
         if (lastWordIn(s, kBlockWords)) {
-            push(s, ScriptFrame::Block, Opened::Statements, i);
+            push(s, ScriptFrame::Block, Opened::Statements);
         } else {
             // An object literal, pattern or type, unless an arrow's body or a
             // labelled or case block, which the lexer files here too.
@@ -304,22 +328,22 @@ void openBrace(State &s, std::uint64_t i)
                                 ((f->kind == ScriptFrame::Object || f->kind == ScriptFrame::Block) &&
                                  f->opened == Opened::List));
             bool list = !afterArrow && !(afterColon && !inList);
-            push(s, ScriptFrame::Object, list ? Opened::List : afterArrow ? Opened::Body : Opened::Other, i);
+            push(s, ScriptFrame::Object, list ? Opened::List : afterArrow ? Opened::Body : Opened::Other);
         }
     } else if (s.pending && s.pendingDepth == s.depth) {
         s.pending = false;
         if (s.pendingType)
-            push(s, ScriptFrame::TypeBody, Opened::Statements, i);
+            push(s, ScriptFrame::TypeBody, Opened::Statements);
         else if (s.pendingExpr)
-            push(s, ScriptFrame::Object, Opened::Body, i);
+            push(s, ScriptFrame::Object, Opened::Body);
         else
             push(s, ScriptFrame::Block, s.pendingClass ? Opened::Class
                                         : s.pendingEnum ? Opened::List
-                                                        : Opened::Statements, i);
+                                                        : Opened::Statements);
     } else {
         bool list = lastWordIn(s, " import export type let const var ");
         bool method = lastIs(s, ")") || lastWordIn(s, kBlockWords);
-        push(s, ScriptFrame::Block, list ? Opened::List : method ? Opened::Statements : Opened::Other, i);
+        push(s, ScriptFrame::Block, list ? Opened::List : method ? Opened::Statements : Opened::Other);
     }
     setPrev(s, top(s) == ScriptFrame::Block ? Prev::Start : Prev::Operator);
 }
@@ -439,7 +463,10 @@ void track(RewriteWindow &w, State &s, std::uint64_t i)
                         : same(s.word, s.wordLength, "function") || lastIs(s, "?.")           ? Opened::Call
                         : s.prev == Prev::Operator || s.prev == Prev::Restricted              ? Opened::Group
                                                                                               : Opened::Other;
-        push(s, lastWordIn(s, kControlWords) ? ScriptFrame::ControlParen : ScriptFrame::Paren, opened, i);
+        const std::size_t depth = s.depth;
+        push(s, lastWordIn(s, kControlWords) ? ScriptFrame::ControlParen : ScriptFrame::Paren, opened);
+        if (s.depth > depth)
+            parenFacts(w, i, s.frames[depth].call, s.frames[depth].group);
         setPrev(s, Prev::Operator);
     } else if (same(k.p, k.n, ")")) {
         bool control = f == ScriptFrame::ControlParen;
@@ -452,13 +479,13 @@ void track(RewriteWindow &w, State &s, std::uint64_t i)
                     (s.prev != Prev::Head || lastWordIn(s, " let const var ")) &&
                     !((f == ScriptFrame::Object || f == ScriptFrame::TypeBody || f == ScriptFrame::Block) &&
                       (lastIs(s, "{") || lastIs(s, ",") || lastIs(s, ";")) && angles(s) == 0);
-        push(s, ScriptFrame::Bracket, item ? Opened::Array : Opened::Other, i);
+        push(s, ScriptFrame::Bracket, item ? Opened::Array : Opened::Other);
         setPrev(s, Prev::Operator);
     } else if (same(k.p, k.n, "]")) {
         popIf(s, ScriptFrame::Bracket, ScriptFrame::Bracket);
         setPrev(s, Prev::Operand);
     } else if (same(k.p, k.n, "{")) {
-        openBrace(s, i);
+        openBrace(s);
     } else if (same(k.p, k.n, "}")) {
         Frame *open = topFrame(s);
         if (f == ScriptFrame::JsxBrace) {
@@ -1098,36 +1125,11 @@ Inside readInside(RewriteWindow &w, std::uint64_t open, std::uint64_t close)
     return in;
 }
 
-// True when the '(' at open is a call's: its ')' is held and followed by
-// none of what follows a parameter list ('{', "=>", ':').
-bool isCall(RewriteWindow &w, std::uint64_t open)
-{
-    std::uint64_t end = windowEnd(w);
-    if (open < w.first)
-        return false;
-    std::uint64_t close = matchingClose(w, open);
-    std::uint64_t after = close < end ? nextKept(w, close) : end;
-    return after < end && !tokenIs(w, after, "{") && !tokenIs(w, after, "=>") &&
-           !(tokenIs(w, after, ":") && w.language != Language::JavaScript);
-}
-
-// True when the '(' at open is a group's, not an arrow's parameters: its ')'
-// is held and followed by neither "=>" nor (TypeScript) a return type's ':'.
-bool isGroup(RewriteWindow &w, std::uint64_t open)
-{
-    std::uint64_t end = windowEnd(w);
-    if (open < w.first)
-        return false;
-    std::uint64_t close = matchingClose(w, open);
-    std::uint64_t after = close < end ? nextKept(w, close) : end;
-    return after < end && !tokenIs(w, after, "=>") && !(tokenIs(w, after, ":") && w.language != Language::JavaScript);
-}
-
 // True when nothing around the current place might be a pattern (an arrow's
 // or a function's parameters, a declaration's pattern, a for head), where
 // parentheses inside are an error: the frames out to the nearest body are
 // arrays, object literals and calls.
-bool outsidePatterns(RewriteWindow &w, const State &s)
+bool outsidePatterns(const State &s)
 {
     for (std::size_t d = s.depth; d > 0; --d) {
         const Frame &f = s.frames[d - 1];
@@ -1146,8 +1148,8 @@ bool outsidePatterns(RewriteWindow &w, const State &s)
             if (f.dropped)
                 break;
             if (f.opened == Opened::Call)
-                return isCall(w, f.open);
-            if (f.opened != Opened::Group || !isGroup(w, f.open))
+                return f.call;
+            if (f.opened != Opened::Group || !f.group)
                 return false;
             break;
         }
@@ -1224,7 +1226,7 @@ void dropParens(RewriteWindow &w, State &s, std::uint64_t open)
     // A JSX element is a primary expression: "return (<a/>)", "=> (<a/>)", "c ? (<a/>) : b".
     std::uint64_t element = matchingClose(w, open);
     if (element < end && tokenIs(w, element, ")") && jsxElementFills(w, s, open, element) &&
-        outsidePatterns(w, s)) {
+        outsidePatterns(s)) {
         std::uint64_t close = element;
         std::uint64_t after = nextKept(w, close);
         int level = 0;
@@ -1237,7 +1239,7 @@ void dropParens(RewriteWindow &w, State &s, std::uint64_t open)
         return;
     }
     std::uint64_t close = closeWithin(w, open, end);
-    if (close >= end || !outsidePatterns(w, s))
+    if (close >= end || !outsidePatterns(s))
         return;
     std::uint64_t after = nextKept(w, close);
     if (after >= end)
@@ -1433,10 +1435,9 @@ void dropComma(RewriteWindow &w, const State &s, std::uint64_t i)
     // After a rest element only in an array or object literal or a call's arguments, never in a pattern.
     if (f->spread) {
         const Frame *outer = s.depth > 1 ? &s.frames[s.depth - 2] : nullptr;
-        bool literal = f->kind == ScriptFrame::Paren ? f->opened == Opened::Call && isCall(w, f->open)
+        bool literal = f->kind == ScriptFrame::Paren ? f->opened == Opened::Call && f->call
                        : f->literal                 ? true
-                       : f->argument && outer       ? (outer->opened == Opened::Call ? isCall(w, outer->open)
-                                                                                      : isGroup(w, outer->open))
+                       : f->argument && outer       ? (outer->opened == Opened::Call ? outer->call : outer->group)
                                                     : false;
         // "[...a] = b", "for ([...a] of b)": a pattern after all.
         std::uint64_t after = nextKept(w, next);
@@ -1573,17 +1574,19 @@ void rewriteAt(RewriteWindow &w, State &s, std::uint64_t i)
     }
 }
 
-// The token after which the rewrites at i have seen all they look at.
+// The last token the rewrites and the bookkeeping at i look at: the
+// kLookahead-th token after it, and the kLookahead-th kept one after it or,
+// for '(' and '{', after the bracket that closes it; windowEnd(w) when that
+// is not held.
 std::uint64_t horizon(RewriteWindow &w, std::uint64_t i)
 {
-    std::uint64_t end = windowEnd(w);
-    if (tokenIs(w, i, "(") || tokenIs(w, i, "{")) {
-        std::uint64_t close = matchingClose(w, i);
-        if (close >= end)
-            return end;
-        return close + kLookahead;
-    }
-    return i + kLookahead;
+    const std::uint64_t end = windowEnd(w);
+    std::uint64_t last = i;
+    if (tokenIs(w, i, "(") || tokenIs(w, i, "{"))
+        last = matchingClose(w, i);
+    for (std::uint64_t n = 0; n < kLookahead && last < end; ++n)
+        last = nextKept(w, last);
+    return last < i + kLookahead ? i + kLookahead : last;
 }
 
 std::uint64_t scriptScan(RewriteWindow &w, void *raw)
@@ -1594,6 +1597,9 @@ std::uint64_t scriptScan(RewriteWindow &w, void *raw)
         s.cursor = w.first;
     }
     const std::uint64_t end = windowEnd(w);
+    // More tokens join the held ones once those before the cursor go out,
+    // unless the last held is End or a token too long to hold.
+    const bool more = w.count > 0 && windowAt(w, end - 1).kind != TokenKind::End && windowAt(w, end - 1).whole;
     while (s.cursor < end) {
         const std::uint64_t i = s.cursor;
         const WindowToken &t = windowAt(w, i);
@@ -1608,11 +1614,12 @@ std::uint64_t scriptScan(RewriteWindow &w, void *raw)
         if (!t.whole && (isTemplate(keyAt(w, i)) || keyAt(w, i).p[0] == '}'))
             s.lost = true;
         if (!s.lost) {
-            if (!w.complete && horizon(w, i) >= end) {
-                // Wait for the tokens the rewrites here look at, unless none but the End follows.
-                if (windowAt(w, end - 1).kind != TokenKind::End)
-                    return i;
-            }
+            // A token whose lookahead is not all held waits for it, so that
+            // what is decided never depends on where the window ends; when
+            // the window starts at the token and holds all it can, what it
+            // holds is decided on, which depends on where the token stands only.
+            if (more && i > w.first && horizon(w, i) >= end)
+                return i;
             const Prev before = s.prev;
             rewriteAt(w, s, i);
             track(w, s, i);
