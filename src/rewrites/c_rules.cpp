@@ -1197,11 +1197,17 @@ std::uint64_t cScan(RewriteWindow &w, void *state)
     if (!st.started) {
         resetStatement(st);
         st.started = true;
+        // The stream starts as after a statement: a '(' there is no macro's arguments.
+        std::memcpy(st.prev, ";", 2);
     }
-    // Each decision looks ahead kHorizon tokens at least, where the stream has them.
+    // Each decision looks ahead kHorizon tokens at least, where the stream
+    // has them. A window that holds fewer, out of key room (long tokens),
+    // decides its first token only, on all it holds from there: what a
+    // decision sees never depends on where the window started.
     const std::uint64_t held = windowEnd(w);
     const bool ends = w.count > 0 && windowAt(w, held - 1).kind == TokenKind::End;
-    const std::uint64_t end = ends || w.count <= kHorizon ? held : held - kHorizon;
+    const bool barrier = w.count > 0 && !windowAt(w, held - 1).whole;
+    const std::uint64_t end = ends || barrier ? held : w.count > kHorizon ? held - kHorizon : w.first + 1;
     std::uint64_t i = std::max(st.cursor, w.first);
     for (; i < end; ++i) {
         if (windowAt(w, i).dropped)
