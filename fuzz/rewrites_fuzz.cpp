@@ -1,12 +1,18 @@
 // Fuzz target: the rewrites --allow accepts.
 //
 // Input: one byte that chooses the language (its value modulo 5: the C
-// family, Python, JavaScript, Java, Rust), one byte that seeds the choices
-// below, then the source. The source is lexed once; its token stream then
-// goes through the rewriter (accepting every rewrite) in three forms:
+// family, Python, JavaScript, Java, Rust) and how the window is filled (its
+// value divided by 5, below), one byte that seeds the choices below, then the
+// source. The source is lexed once; its token stream then goes through the
+// rewriter (accepting every rewrite) in four forms:
 // - as it is, and again: the same canonical stream both times;
 // - with each token cut into pieces of sizes the seed chooses: the same
 //   canonical stream (the window assembles whole tokens);
+// - after neutral statements of its language, enough that the rewriter's
+//   first window ends at a token of the source the seed chooses (out of key
+//   room, or full of tokens), its tokens cut as well: the same canonical
+//   stream for the source's tokens, since what a rewrite decides depends
+//   neither on where a window ends nor on where the source starts;
 // - with one name or number deleted: a different canonical stream, since no
 //   rewrite takes out, adds or merges names and numbers.
 #include <cstdio>
@@ -55,13 +61,14 @@ std::vector<FuzzToken> lex(const std::string &text, Language language)
     return out;
 }
 
-// A token stream handed out from memory, each token cut into pieces of at
-// most `cut` bytes (0: whole).
+// A token stream handed out from memory, each token from index `from` on
+// cut into pieces of at most `cut` bytes (0: whole).
 struct Feed {
     const std::vector<FuzzToken> *tokens = nullptr;
     std::size_t token = 0;
     std::size_t at = 0;
     std::size_t cut = 0;
+    std::size_t from = 0;
 };
 
 void nextFed(void *self, TokenPiece &piece)
@@ -73,7 +80,7 @@ void nextFed(void *self, TokenPiece &piece)
     piece.place = t.place;
     piece.first = f.at == 0;
     std::size_t n = t.key.size() - f.at;
-    if (f.cut > 0 && n > f.cut)
+    if (f.cut > 0 && n > f.cut && f.token >= f.from)
         n = f.cut;
     piece.bytes = t.key.data() + f.at;
     piece.length = n;
@@ -86,12 +93,14 @@ void nextFed(void *self, TokenPiece &piece)
     }
 }
 
-std::vector<FuzzToken> rewrite(const std::vector<FuzzToken> &tokens, Language language, std::size_t cut)
+std::vector<FuzzToken> rewrite(const std::vector<FuzzToken> &tokens, Language language, std::size_t cut,
+                               std::size_t from = 0)
 {
     static std::unique_ptr<Rewriter> rw = std::make_unique<Rewriter>();
-    Feed feed{&tokens, 0, 0, cut};
+    Feed feed{&tokens, 0, 0, cut, from};
     rewriterStart(*rw, language, static_cast<RewriteSet>((1u << kRewriteKinds) - 1), RewriteSource{&feed, nextFed});
     std::vector<FuzzToken> out;
+    out.reserve(tokens.size());
     TokenPiece piece;
     bool open = false;
     do {
@@ -105,6 +114,77 @@ std::vector<FuzzToken> rewrite(const std::vector<FuzzToken> &tokens, Language la
     } while (!(piece.kind == TokenKind::End && piece.last));
     return out;
 }
+
+// Two complete statements of each language, in the order of kLanguages in
+// LLVMFuzzerTestOneInput, that no rewrite changes or reads differently
+// wherever they stand: their token counts are coprime, so that runs of them
+// give any count of tokens from their product on, and the first names `a`,
+// which may be spelt longer.
+const char *const kNeutral[][2] = {
+    {"int a;\n", "int a, b;\n"},
+    {"a\n", "not a\n"},
+    {"a;\n", "a++;\n"},
+    {"int a;\n", "int a, b;\n"},
+    {"use a;\n", "use a::b;\n"},
+};
+
+constexpr std::size_t kLongName = 4000;  // the longest name spelt, short of a token too long to hold
+
+// Builds the source's tokens after neutral statements of its language, one a
+// line, the source moved down by as many lines.
+struct Prefixer {
+    const std::vector<FuzzToken> *units;  // the two statements' tokens, without their End
+    std::vector<FuzzToken> out;
+    std::int64_t lines = 0;
+
+    // Adds statement u, its first `a` spelt with length bytes.
+    void statement(int u, std::size_t length)
+    {
+        ++lines;
+        for (FuzzToken t : units[u]) {
+            if (t.key == "a")
+                t.key.assign(length, 'a');
+            t.place.line = lines;
+            out.push_back(t);
+        }
+    }
+    // Statements of count tokens in all (or the nearest count below that
+    // runs of them give).
+    void tokens(std::size_t count)
+    {
+        const std::size_t na = units[0].size(), nb = units[1].size();
+        std::size_t b = 0;
+        while (b < na && (count < b * nb || (count - b * nb) % na != 0))
+            ++b;
+        if (b == na)
+            b = 0, count -= count % na;
+        for (std::size_t k = 0; k < b; ++k)
+            statement(1, 1);
+        for (std::size_t k = 0; k < (count - b * nb) / na; ++k)
+            statement(0, 1);
+    }
+    // Statements of about bytes key bytes in all, exactly when there are more than kLongName.
+    void bytes(std::size_t count)
+    {
+        std::size_t unit = 0;  // key bytes of statement 0 but its name
+        for (const FuzzToken &t : units[0])
+            unit += t.key == "a" ? 0 : t.key.size();
+        const std::size_t n = (count + unit + kLongName - 1) / (unit + kLongName);
+        if (n == 0 || count < n * (unit + 1))
+            return;
+        const std::size_t names = count - n * unit;
+        for (std::size_t k = 0; k < n; ++k)
+            statement(0, names / n + (k < names % n ? 1 : 0));
+    }
+    void source(const std::vector<FuzzToken> &tokens)
+    {
+        out.reserve(out.size() + tokens.size());
+        for (FuzzToken t : tokens) {
+            t.place.line += lines;
+            out.push_back(t);
+        }
+    }
+};
 
 bool same(const std::vector<FuzzToken> &a, const std::vector<FuzzToken> &b)
 {
@@ -135,7 +215,8 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char *data, std::size_t siz
         return 0;
     static const Language kLanguages[] = {Language::CFamily, Language::Python, Language::JavaScript, Language::Java,
                                           Language::Rust};
-    const Language language = kLanguages[data[0] % 5];
+    const int which = data[0] % 5;
+    const Language language = kLanguages[which];
     const unsigned seed = data[1];
     const std::string text(reinterpret_cast<const char *>(data) + 2, size - 2);
     const std::vector<FuzzToken> tokens = lex(text, language);
@@ -143,6 +224,48 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char *data, std::size_t siz
     const std::vector<FuzzToken> once = rewrite(tokens, language, 0);
     check(same(once, rewrite(tokens, language, 0)), "rewriting is the same every time");
     check(same(once, rewrite(tokens, language, 1 + seed % 7)), "pieces are assembled into the same tokens");
+
+    // The window first ends before the source's token `ends`, some way into
+    // it: out of key room after neutral statements whose keys fill it but for
+    // those of the source's tokens before, or (when data[0] / 5 % 8 is 7, as
+    // it costs some 30 times more) full of tokens after as many neutral ones.
+    static std::vector<FuzzToken> units[5][2];
+    if (units[which][0].empty())
+        for (int u = 0; u < 2; ++u) {
+            units[which][u] = lex(kNeutral[which][u], language);
+            units[which][u].pop_back();
+        }
+    const std::size_t ends = tokens.size() * seed / 256;
+    Prefixer before{units[which], {}, 0};
+    if (data[0] / 5 % 8 != 7) {
+        std::size_t held = 0;
+        for (std::size_t i = 0; i < ends; ++i)
+            held += tokens[i].key.size();
+        // The window takes no more tokens once its keys exceed this.
+        const std::size_t room = kRewriteKeyBytes / 2 - kRewriteLongToken;
+        before.bytes(held <= room ? room + 1 - held : 0);
+    } else {
+        before.tokens(ends < kRewriteTokens ? kRewriteTokens - ends : 0);
+    }
+    const std::size_t from = before.out.size();
+    before.source(tokens);
+    std::vector<FuzzToken> tail;
+    for (const FuzzToken &t : rewrite(before.out, language, seed % 3 == 0 ? 0 : 1 + seed % 5, from))
+        if (t.place.line > before.lines)
+            tail.push_back(t);
+    // A Python module's first string is its docstring: after one statement it is not.
+    std::vector<FuzzToken> reference;
+    const std::string &first = tokens[0].key;
+    if (language == Language::Python && tokens[0].kind == TokenKind::Code && first.find_first_of("'\"") < 3) {
+        Prefixer one{units[which], {}, 0};
+        one.statement(0, 1);
+        one.source(tokens);
+        for (const FuzzToken &t : rewrite(one.out, language, 0))
+            if (t.place.line > one.lines)
+                reference.push_back(t);
+    }
+    check(same(reference.empty() ? once : reference, tail),
+          "other statements before the source and where the window ends change nothing");
 
     std::vector<std::size_t> names;
     for (std::size_t i = 0; i < tokens.size(); ++i)
