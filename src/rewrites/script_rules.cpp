@@ -68,8 +68,8 @@ struct Frame {
     bool call;           // a '(' whose ')' is held when it is read and followed by none of '{', "=>" and a
                          // TypeScript ':': a call's arguments
     bool group;          // the same, but a '{' may follow: a call's arguments or a group
-    bool module;         // a '{' of an import or export list
-    bool doBody;         // a '{' of a do statement's body, or a '(' of its while
+    bool module;         // a '{' of an import or export list or of an import's attributes: its '}' ends the
+                         // declaration
 };
 
 struct State {
@@ -96,9 +96,11 @@ struct State {
     std::size_t lastLength;           // bytes of last; 0 when longer or none
     bool lastCloses;                  // the last token is a '}' after which a ';' is an empty statement
     bool lastName;                    // the last token is a name outside JSX
-    bool lastModule;                  // the last token is the '}' of an import or export list
-    bool lastDo;                      // the last token is the '}' of a do's body, or the ')' of its while
-    bool whileOfDo;                   // the last token is the while of a do statement
+    ScriptList listNext;              // what a '{' right after the last token opens, as the lexer tells
+    bool lastString;                  // the last token is a string literal outside JSX
+    ScriptDecorator decorator;        // where a decorator stands, as the lexer tells
+    std::size_t decoratorDepth;       // frames open with the '(' of its arguments innermost
+    bool decoratorStart;              // it stands at a statement's start
     char kept[kShortKey];             // the last token not taken out, when its key is shorter than kShortKey
     std::size_t keptLength;           // bytes of kept; 0 when longer or none
     bool keptAny;                     // a token was kept
@@ -197,11 +199,9 @@ void push(State &s, ScriptFrame kind, Opened opened)
                    scriptWordIn(" ( , ", s.last, s.lastLength);
     }
     bool question = lastIs(s, "?") || lastWordIn(s, " case ");
-    bool module = kind == ScriptFrame::Block && lastWordIn(s, " import export type ");
-    bool doBody = (kind == ScriptFrame::Block && lastWordIn(s, " do ")) ||
-                  (kind == ScriptFrame::ControlParen && s.whileOfDo);
+    bool module = kind == ScriptFrame::Block && s.listNext != ScriptList::None;
     s.frames[s.depth++] =
-        Frame{kind, opened, false, false, pattern, literal, argument, question, 0, false, false, module, doBody};
+        Frame{kind, opened, false, false, pattern, literal, argument, question, 0, false, false, module};
 }
 
 std::uint16_t &angles(State &s)
@@ -389,18 +389,55 @@ bool opensJsx(RewriteWindow &w, const State &s, std::uint64_t i)
     return true;
 }
 
+// Where the token k leaves a decorator (the lexer's decoratorAfter); a
+// literal in canonical form is none of its tokens.
+ScriptDecorator decoratorAfter(State &s, Key k, bool literal)
+{
+    if (literal)
+        return s.decorator == ScriptDecorator::Args ? ScriptDecorator::Args : ScriptDecorator::None;
+    switch (s.decorator) {
+    case ScriptDecorator::Args:
+        return same(k.p, k.n, ")") && s.depth == s.decoratorDepth ? ScriptDecorator::Done : ScriptDecorator::Args;
+    case ScriptDecorator::At: case ScriptDecorator::Dot:
+        if (isNameStart(k.p, k.n))
+            return ScriptDecorator::Name;
+        break;
+    case ScriptDecorator::Name:
+        if (same(k.p, k.n, "."))
+            return ScriptDecorator::Dot;
+        break;
+    default: break;
+    }
+    if (same(k.p, k.n, "(") && (s.decorator == ScriptDecorator::At || s.decorator == ScriptDecorator::Name)) {
+        s.decoratorDepth = s.depth + 1;
+        return ScriptDecorator::Args;
+    }
+    return same(k.p, k.n, "@") ? ScriptDecorator::At : ScriptDecorator::None;
+}
+
 // Follows the token at i as the lexer read it: its frames and the class of
 // what it leaves expected.
 void track(RewriteWindow &w, State &s, std::uint64_t i)
 {
     const Key k = keyAt(w, i);
     const ScriptFrame f = top(s);
+    // What follows a decorator at a statement's start starts it. (JSX text
+    // is no token the lexer reads for one.)
+    const ScriptDecorator decorator = s.decorator;
+    if (f != ScriptFrame::JsxChildren)
+        s.decorator = decoratorAfter(s, k, windowAt(w, i).kind == TokenKind::Value);
+    if ((decorator == ScriptDecorator::Name || decorator == ScriptDecorator::Done) &&
+        (s.decorator == ScriptDecorator::None || s.decorator == ScriptDecorator::At) && s.decoratorStart)
+        s.midStatement = false;
+    if (s.decorator == ScriptDecorator::At)
+        s.decoratorStart = !s.midStatement;
     const Prev before = s.prev;
     const bool startBefore = !s.midStatement;
     const bool tagStart = s.tagStart;
     s.tagStart = false;
-    bool closes = false, lastModule = false, lastDo = false;
-    const bool whileOfDo = s.lastDo && same(k.p, k.n, "while");
+    const bool stringBefore = s.lastString;
+    const ScriptList listBefore = s.listNext;
+    bool closes = false;
     if (f == ScriptFrame::JsxChildren) {
         if (same(k.p, k.n, "<")) {
             push(s, ScriptFrame::JsxTag, Opened::Other);
@@ -470,7 +507,6 @@ void track(RewriteWindow &w, State &s, std::uint64_t i)
         setPrev(s, Prev::Operator);
     } else if (same(k.p, k.n, ")")) {
         bool control = f == ScriptFrame::ControlParen;
-        lastDo = control && s.frames[s.depth - 1].doBody;
         popIf(s, ScriptFrame::Paren, ScriptFrame::ControlParen);
         setPrev(s, control ? Prev::Start : Prev::Operand);
     } else if (same(k.p, k.n, "[")) {
@@ -492,8 +528,7 @@ void track(RewriteWindow &w, State &s, std::uint64_t i)
             --s.depth;
             setPrev(s, Prev::Operand);
         } else {
-            lastModule = open && f == ScriptFrame::Block && open->module;
-            lastDo = open && f == ScriptFrame::Block && open->doBody;
+            const bool list = open && f == ScriptFrame::Block && open->module;
             closes = open && (f == ScriptFrame::TypeBody ||
                               (f == ScriptFrame::Block && open->opened != Opened::Other &&
                                open->opened != Opened::List));
@@ -501,7 +536,7 @@ void track(RewriteWindow &w, State &s, std::uint64_t i)
                 --s.depth;
             else
                 popIf(s, ScriptFrame::Block, ScriptFrame::Object);
-            setPrev(s, f == ScriptFrame::Object ? Prev::Operand : Prev::Start);
+            setPrev(s, list ? Prev::Restricted : f == ScriptFrame::Object ? Prev::Operand : Prev::Start);
         }
     } else if (same(k.p, k.n, ";")) {
         if (s.pending && s.pendingDepth == s.depth)
@@ -554,11 +589,19 @@ void track(RewriteWindow &w, State &s, std::uint64_t i)
     s.lastLength = k.n < kShortKey ? k.n : 0;
     std::memcpy(s.last, k.p, s.lastLength);
     s.lastCloses = closes;
-    s.lastModule = lastModule;
-    s.lastDo = lastDo;
-    s.whileOfDo = whileOfDo;
     s.lastName = isNameStart(k.p, k.n) && f != ScriptFrame::JsxTag && f != ScriptFrame::JsxClosing &&
                  f != ScriptFrame::JsxChildren;
+    // What a '{' next opens, as the lexer tells: a list after import or
+    // export at a statement's start (and "type" after one), attributes after
+    // "with" or "assert" right after a string.
+    const bool script = f != ScriptFrame::JsxTag && f != ScriptFrame::JsxClosing && f != ScriptFrame::JsxChildren;
+    s.listNext = !script ? ScriptList::None
+                 : (startBefore && scriptWordIn(" import export ", k.p, k.n)) ||
+                           (listBefore == ScriptList::Names && same(k.p, k.n, "type"))
+                     ? ScriptList::Names
+                 : stringBefore && scriptWordIn(" with assert ", k.p, k.n) ? ScriptList::Attributes
+                                                                           : ScriptList::None;
+    s.lastString = script && (isString(k) || (windowAt(w, i).kind == TokenKind::Value && k.p[0] == 'S'));
     s.seen = true;
 }
 
@@ -1481,21 +1524,7 @@ void dropSemicolon(RewriteWindow &w, const State &s, std::uint64_t i)
     }
     if (!(w.allow & rewriteBit(Rewrite::Semicolons)))
         return;
-    // The ';' that ends a do statement may go: one is inserted after its ')' whatever follows.
     const WindowToken &n = windowAt(w, next);
-    if (s.lastDo && lastIs(s, ")")) {
-        dropToken(w, i, Rewrite::Semicolons, next);
-        return;
-    }
-    // After an import or export list one is inserted at a line end before a
-    // statement (only "from" goes on with the list), before '}' and at the end.
-    if (s.lastModule && (n.kind == TokenKind::End || tokenIs(w, next, "}") ||
-                         (n.place.line > windowAt(w, i).place.line &&
-                          scriptWordIn(" export import const let var function class async if for while return ", k.p,
-                                       k.n)))) {
-        dropToken(w, i, Rewrite::Semicolons, next);
-        return;
-    }
     // Where statements (or class members) stand: a block, a body, a class.
     bool statements = f && ((f->kind == ScriptFrame::Block &&
                              (f->opened == Opened::Statements || f->opened == Opened::Class)) ||

@@ -452,6 +452,27 @@ enum class ScriptPrev : unsigned char {
     Restricted,  // return, break, continue, throw, yield, debugger: a line end after it ends the statement
 };
 
+// What the '{' after the last token opens, when import, export or an
+// import's string comes before it.
+enum class ScriptList : unsigned char {
+    None,
+    Names,       // after import or export at a statement's start (and "type" after one): a list of names,
+                 // which "from" may follow on the next line
+    Attributes,  // after "with" or "assert" right after a string: an import's or export's attributes
+};
+
+// Where a decorator ("@name", "@a.b(...)", "@(...)") stands: a line end in
+// or right after one inserts no ';', as what it decorates follows, and one
+// that stands at a statement's start leaves it there.
+enum class ScriptDecorator : unsigned char {
+    None,
+    At,    // the last token is its '@'
+    Name,  // the last token is a name of it, which ".name" or "(...)" may follow
+    Dot,   // the last token is a '.' in it
+    Args,  // inside its "(...)"
+    Done,  // the last token is the ')' of its "(...)"
+};
+
 // What the next call goes on with, inside a token or between tokens.
 enum class ScriptScan : unsigned char {
     Between,    // between tokens
@@ -490,6 +511,21 @@ struct ScriptLexState {
     bool regexClass = false;             // the regular expression scan is inside [...]
     bool regexFlags = false;             // the regular expression body is closed: flags follow
     std::size_t blankLeft = 0;           // bytes of the JSX blank run still to hand out
+    std::uint64_t doFrames[kScriptNesting / 64] = {};  // bit d: frame d is a do statement's block body or the
+                                                       // '(' of the while after it
+    bool doEnded = false;                // the last token is the '}' of a do statement's block body
+    bool doWhile = false;                // the last token is the while right after it
+    bool semicolonDue = false;           // the last token is the ')' of that while: a ';' goes before any token but ';'
+    bool lastString = false;             // the last token is a string literal
+    ScriptList listNext = ScriptList::None;  // what a '{' right after the last token opens
+    bool listFrom = false;               // the list open is one of names, which "from" may follow
+    std::size_t listDepth = 0;           // frames open with that list's innermost; 0 when none is open
+    bool fromMayFollow = false;          // the last token is the '}' of a list of names
+    bool importing = false;              // the statement is an import declaration (no import(...) or import.meta)
+    bool specifierNext = false;          // the last token is the from of an import or export declaration
+    ScriptDecorator decorator = ScriptDecorator::None;
+    std::size_t decoratorDepth = 0;      // frames open with the '(' of a decorator's arguments innermost
+    bool decoratorStart = false;         // the decorator stands at a statement's start
 };
 
 struct Lexer {

@@ -11,6 +11,13 @@
 //   return, break, continue, throw, yield and debugger, before a postfix ++
 //   or --, "=>", "as" and "satisfies" on a new line; before a '}' that closes
 //   a brace, and at the input's end, where the token before can end one;
+// - after the '}' of an import or export list (only "from" goes on with it
+//   on the next line) and of an import's attributes ("with { ... }"), a line
+//   end inserts a ';' as after return; after the ')' that ends a do statement
+//   whose body is a block, a ';' is inserted before any token but ';', on the
+//   same line too, as ECMAScript says; a line end in or right after a
+//   decorator inserts none, and what follows one at a statement's start
+//   starts it (a decorated class is a declaration);
 // - a '}' of a block or a declaration's body ends no expression, one of an
 //   object literal, a function expression or an arrow body does; which one a
 //   '{' opens is told from the token before it;
@@ -27,8 +34,8 @@
 // Where the two tokens around a line end cannot tell, the line end is layout
 // only where the joined text would not parse otherwise, so a wrong guess is a
 // false alarm: a '{' on the line after ')' (a method's or function's body),
-// the ')' of do ... while (...) and an arrow body's '}' before '(' insert
-// nothing. Known miss: yield taken as a keyword where a sloppy script names
+// the ')' of a do statement whose body is no block and an arrow body's '}'
+// before '(' insert nothing. Known miss: yield taken as a keyword where a sloppy script names
 // a variable so. With LexOptions::comments an inserted ';' comes
 // after the words of the comments before the next token.
 #include <cstring>
@@ -99,18 +106,40 @@ const char kBodyWords[] = " function class interface enum namespace module globa
 const char kControlWords[] = " if while for with ";
 const char kBlockWords[] = " else do try finally ";
 
+// Clears what is known of the last token beyond its class, for a token
+// that is none of those.
+void forgetLast(ScriptLexState &s)
+{
+    s.doEnded = s.doWhile = s.semicolonDue = s.lastString = s.fromMayFollow = s.specifierNext = false;
+    s.listNext = ScriptList::None;
+}
+
+// Marks frame d as a do statement's block body or its while's '(', or not.
+void markDo(ScriptLexState &s, std::size_t d, bool mark)
+{
+    const std::uint64_t bit = std::uint64_t{1} << (d % 64);
+    s.doFrames[d / 64] = mark ? s.doFrames[d / 64] | bit : s.doFrames[d / 64] & ~bit;
+}
+
+bool markedDo(const ScriptLexState &s, std::size_t d)
+{
+    return (s.doFrames[d / 64] >> (d % 64)) & 1;
+}
+
 // Records a Code token that ended at pos (already handed out) as cls.
 void noteCode(Lexer &lx, ScriptPrev cls)
 {
     ScriptLexState &s = lx.script;
     s.prev = cls;
     s.stmtStart = cls == ScriptPrev::Start;
+    s.importing = s.importing && !s.stmtStart;
     s.lastEnd = lx.endPlace;
     s.lastLine = lx.endPlace.line;
     s.scan = ScriptScan::Between;
     s.tagStart = false;
     s.wordLength = 0;
     s.prevByte = 0;
+    forgetLast(s);
 }
 
 // Hands out the current token, ending at pos, as a Code token of class cls.
@@ -272,7 +301,10 @@ bool continues(const Lexer &lx)
 bool insertsSemicolon(Lexer &lx)
 {
     const ScriptLexState &s = lx.script;
-    if (s.prev != ScriptPrev::Operand && s.prev != ScriptPrev::Restricted)
+    if (s.semicolonDue)
+        return lx.window[lx.pos] != ';';
+    if ((s.prev != ScriptPrev::Operand && s.prev != ScriptPrev::Restricted) ||
+        s.decorator == ScriptDecorator::Name || s.decorator == ScriptDecorator::Done)
         return false;
     ScriptFrame f = top(s);
     if (f != ScriptFrame::None && f != ScriptFrame::Block && f != ScriptFrame::Object && f != ScriptFrame::TypeBody)
@@ -281,7 +313,14 @@ bool insertsSemicolon(Lexer &lx)
         return f != ScriptFrame::None;
     if (placeAt(lx, lx.pos).line <= s.lastLine)
         return false;
-    return s.prev == ScriptPrev::Restricted ? lx.window[lx.pos] != ';' : !continues(lx);
+    const char *p = lx.window + lx.pos;
+    const bool from = std::strncmp(p, "from", 4) == 0 && !isNameByte(p[4]);
+    if (s.prev == ScriptPrev::Restricted)
+        return p[0] != ';' && !(s.fromMayFollow && from);
+    // An import's from, and the string after an import's or export's from, go on with it.
+    if ((s.importing && from) || (s.specifierNext && (p[0] == '"' || p[0] == '\'')))
+        return false;
+    return !continues(lx);
 }
 
 // Hands out an inserted ';' just after the last token.
@@ -293,6 +332,10 @@ bool insertSemicolon(Lexer &lx, TokenPiece &piece)
     s.stmtStart = true;
     s.wordLength = 0;
     s.prevByte = ';';
+    forgetLast(s);
+    s.importing = false;
+    if (s.decorator != ScriptDecorator::Args)
+        s.decorator = ScriptDecorator::None;
     if (s.pending && s.pendingDepth == s.depth)
         s.pending = false;
     return true;
@@ -332,6 +375,9 @@ bool nameStep(Lexer &lx, TokenPiece &piece)
     const char *name = w + lx.pieceStart;
     ScriptPrev cls = ScriptPrev::Operand;
     bool keepStart = false;
+    const bool startBefore = s.stmtStart, stringBefore = s.lastString, doEndedBefore = s.doEnded;
+    const bool fromBefore = s.fromMayFollow || s.prevByte == '*';
+    const ScriptList listBefore = s.listNext;
     if (whole && name[0] != '#' && !tag) {
         if (scriptWordIn(kRestrictedWords, name, length))
             cls = ScriptPrev::Restricted;
@@ -357,6 +403,21 @@ bool nameStep(Lexer &lx, TokenPiece &piece)
     s.stmtStart = s.stmtStart || keepStart;
     s.wordLength = whole && length < kScriptWord ? length : 0;
     std::memcpy(s.word, name, s.wordLength);
+    if (whole && !tag) {
+        s.doWhile = doEndedBefore && length == 5 && std::memcmp(name, "while", 5) == 0;
+        if ((startBefore && scriptWordIn(" import export ", name, length)) ||
+            (listBefore == ScriptList::Names && length == 4 && std::memcmp(name, "type", 4) == 0))
+            s.listNext = ScriptList::Names;
+        else if (stringBefore && scriptWordIn(" with assert ", name, length))
+            s.listNext = ScriptList::Attributes;
+        // The from of an import, or of an export after its list or '*', takes a string.
+        const bool from = length == 4 && std::memcmp(name, "from", 4) == 0;
+        s.specifierNext = from && (s.importing || fromBefore);
+        if (startBefore && length == 6 && std::memcmp(name, "import", 6) == 0)
+            s.importing = true;
+        else if (from)
+            s.importing = false;
+    }
     return true;
 }
 
@@ -400,13 +461,12 @@ bool quotedStep(Lexer &lx, TokenPiece &piece)
         if (!readable(lx, i, 3))
             return pauseAt(lx, piece, lx.pos);
         char c = w[i];
-        if (c == lx.quote) {
-            lx.pos = i + 1;
-            return finishCode(lx, piece, ScriptPrev::Operand);
-        }
-        if (c == '\n' || (c == '\r' && w[i + 1] == '\n') || i >= lx.end) {
-            lx.pos = i;
-            return finishCode(lx, piece, ScriptPrev::Operand);
+        if (c == lx.quote || c == '\n' || (c == '\r' && w[i + 1] == '\n') || i >= lx.end) {
+            // Closed, or unterminated at the line end.
+            lx.pos = c == lx.quote ? i + 1 : i;
+            finishCode(lx, piece, ScriptPrev::Operand);
+            lx.script.lastString = true;
+            return true;
         }
         // An escaped line end continues the string; it keeps its spelling.
         if (c == '\\' && w[i + 1] == '\r' && w[i + 2] == '\n') {
@@ -687,13 +747,21 @@ bool punctuatorToken(Lexer &lx, TokenPiece &piece)
     ScriptLexState &s = lx.script;
     const char *w = lx.window + lx.pos;
     switch (w[0]) {
-    case '(':
-        push(s, lastWordIn(s, kControlWords) ? ScriptFrame::ControlParen : ScriptFrame::Paren);
+    case '(': {
+        const bool control = lastWordIn(s, kControlWords), doWhile = s.doWhile;
+        const std::size_t depth = s.depth;
+        push(s, control ? ScriptFrame::ControlParen : ScriptFrame::Paren);
+        if (s.depth > depth)
+            markDo(s, depth, control && doWhile);
         return punctuator(lx, piece, 1, ScriptPrev::Operator);
+    }
     case ')': {
         bool control = top(s) == ScriptFrame::ControlParen;
+        const bool doEnds = control && markedDo(s, s.depth - 1);
         popIf(s, ScriptFrame::Paren, ScriptFrame::ControlParen);
-        return punctuator(lx, piece, 1, control ? ScriptPrev::Start : ScriptPrev::Operand);
+        punctuator(lx, piece, 1, control ? ScriptPrev::Start : ScriptPrev::Operand);
+        s.semicolonDue = doEnds;
+        return true;
     }
     case '[':
         push(s, ScriptFrame::Bracket);
@@ -702,8 +770,18 @@ bool punctuatorToken(Lexer &lx, TokenPiece &piece)
         popIf(s, ScriptFrame::Bracket, ScriptFrame::Bracket);
         return punctuator(lx, piece, 1, ScriptPrev::Operand);
     case '{': {
+        const bool doBody = lastWordIn(s, " do ");
+        const ScriptList list = s.listNext;
+        const std::size_t depth = s.depth;
         ScriptFrame f = braceFrame(s);
         push(s, f);
+        if (s.depth > depth) {
+            markDo(s, depth, f == ScriptFrame::Block && doBody);
+            if (f == ScriptFrame::Block && list != ScriptList::None) {
+                s.listDepth = s.depth;
+                s.listFrom = list == ScriptList::Names;
+            }
+        }
         return punctuator(lx, piece, 1, f == ScriptFrame::Block ? ScriptPrev::Start : ScriptPrev::Operator);
     }
     case '}': {
@@ -719,11 +797,22 @@ bool punctuatorToken(Lexer &lx, TokenPiece &piece)
             elementClosed(s);
             return punctuator(lx, piece, 1, ScriptPrev::Operand);
         }
+        // The '}' of an import or export list or of attributes ends the
+        // declaration: a line end after it inserts a ';' as after return.
+        const bool list = f == ScriptFrame::Block && s.listDepth == s.depth;
+        const bool doBody = f == ScriptFrame::Block && markedDo(s, s.depth - 1);
+        if (list)
+            s.listDepth = 0;
         if (f == ScriptFrame::TypeBody)
             --s.depth;
         else
             popIf(s, ScriptFrame::Block, ScriptFrame::Object);
-        return punctuator(lx, piece, 1, f == ScriptFrame::Object ? ScriptPrev::Operand : ScriptPrev::Start);
+        punctuator(lx, piece, 1, list ? ScriptPrev::Restricted
+                                 : f == ScriptFrame::Object ? ScriptPrev::Operand
+                                                             : ScriptPrev::Start);
+        s.fromMayFollow = list && s.listFrom;
+        s.doEnded = doBody;
+        return true;
     }
     case ';':
         if (s.pending && s.pendingDepth == s.depth)
@@ -774,12 +863,46 @@ bool punctuatorToken(Lexer &lx, TokenPiece &piece)
     return punctuator(lx, piece, n, cls);
 }
 
+// Where the token at w leaves a decorator: its '@' starts one, and its
+// names, dots and one pair of parentheses go on with it.
+ScriptDecorator decoratorAfter(ScriptLexState &s, const char *w)
+{
+    switch (s.decorator) {
+    case ScriptDecorator::Args:
+        return w[0] == ')' && s.depth == s.decoratorDepth ? ScriptDecorator::Done : ScriptDecorator::Args;
+    case ScriptDecorator::At: case ScriptDecorator::Dot:
+        if (isNameStart(w))
+            return ScriptDecorator::Name;
+        break;
+    case ScriptDecorator::Name:
+        if (w[0] == '.' && w[1] != '.')
+            return ScriptDecorator::Dot;
+        break;
+    default: break;
+    }
+    if (w[0] == '(' && (s.decorator == ScriptDecorator::At || s.decorator == ScriptDecorator::Name)) {
+        s.decoratorDepth = s.depth + 1;
+        return ScriptDecorator::Args;
+    }
+    return w[0] == '@' ? ScriptDecorator::At : ScriptDecorator::None;
+}
+
 // Starts the token at pos.
 bool startToken(Lexer &lx, TokenPiece &piece)
 {
     ScriptLexState &s = lx.script;
     const char *w = lx.window + lx.pos;
     beginToken(lx, TokenKind::Code);
+    if ((w[0] == '(' || w[0] == '.') && lastWordIn(s, " import "))
+        s.importing = false;  // import(...), import.meta
+    const ScriptDecorator decorator = s.decorator;
+    s.decorator = decoratorAfter(s, w);
+    // What follows a decorator at a statement's start starts it.
+    if ((decorator == ScriptDecorator::Name || decorator == ScriptDecorator::Done) &&
+        (s.decorator == ScriptDecorator::None || s.decorator == ScriptDecorator::At))
+        s.stmtStart = s.stmtStart || s.decoratorStart;
+    if (s.decorator == ScriptDecorator::At)
+        s.decoratorStart = s.stmtStart;
     ScriptFrame f = top(s);
     if (f == ScriptFrame::JsxTag || f == ScriptFrame::JsxClosing)
         return jsxTagToken(lx, piece);
@@ -914,7 +1037,7 @@ bool betweenStep(Lexer &lx, TokenPiece &piece)
     case Stop::DirectiveEnd:
         break;
     }
-    if (s.prev == ScriptPrev::Operand || s.prev == ScriptPrev::Restricted)
+    if (s.prev == ScriptPrev::Operand || s.prev == ScriptPrev::Restricted || s.semicolonDue)
         return insertSemicolon(lx, piece);
     finishStream(lx, piece);
     return true;
@@ -977,6 +1100,10 @@ void scriptStart(Lexer &lx)
     s.regexClass = false;
     s.regexFlags = false;
     s.blankLeft = 0;
+    forgetLast(s);
+    s.listDepth = 0;
+    s.importing = false;
+    s.decorator = ScriptDecorator::None;
 }
 
 void scriptNext(Lexer &lx, TokenPiece &piece)
