@@ -159,6 +159,42 @@ TEST(FormatterRun, FormattersThatFail)
     }
 }
 
+// In token mode an empty file is a source without tokens, whichever side
+// holds it; a formatter that writes nothing for a file that is not empty
+// still fails.
+TEST(FormatterRun, EmptyFiles)
+{
+    const std::string tail = skipped(0) + "Matchling==> Pairs by language: python 1 \n";
+    const struct {
+        const char *name;
+        std::string input;
+        std::string command;
+        std::string out;
+        int status;  // with --exit-status
+    } cases[] = {
+        {"a line end added", "", "printf '\\n'", tail + summary(1, 0, 0) + kEquivalent, 0},
+        {"empty as it was", "", "cat", tail + summary(1, 0, 0) + kEquivalent, 0},
+        {"a token added", "", "echo x",
+         "Matchling==> Not equivalent: e.py \n"
+         "Matchling==> Text ends at line 1, column 1 of e.py \n"
+         "Matchling==> Extra text begins at line 1, column 1 of formatted:e.py \nx \n^ \n" +
+             tail + summary(0, 1, 0) + kNotEquivalent,
+         1},
+        {"a comment emptied: nothing written", "# empty\n", "cat >/dev/null",
+         "Matchling==> Unable to compare: e.py (formatter wrote nothing, exit status 0) \n" + tail + summary(0, 0, 1) +
+             kNotEquivalent,
+         1},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        ScratchDir dir;
+        writeFile(dir.file("e.py"), c.input);
+        RunResult r = runMatchling({"--formatter", c.command, "e.py", "--exit-status"}, dir.path());
+        EXPECT_EQ(r.out, c.out);
+        EXPECT_EQ(r.status, c.status);
+    }
+}
+
 // A repository built in the test, driven through the shell.
 class HistoryTools : public testing::Test {
 protected:

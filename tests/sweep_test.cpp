@@ -117,6 +117,56 @@ TEST(Sweep, KindsWithoutTokenRules)
     EXPECT_EQ(named.out, "Matchling==> Pairs by language: c 4 \n" + summary(4, 0, 0, 0) + kSummaryEquivalent);
 }
 
+// In token mode an empty file is a source without tokens; the line rules
+// cannot compare it.
+TEST(Sweep, EmptySources)
+{
+    ScratchDir dir;
+    makeTrees(dir, {{"a/__init__.py", "", ""},
+                    {"", "b/__init__.py", "\n"},
+                    {"a/sub/c.py", "", "# nothing yet\n"},
+                    {"", "b/sub/c.py", ""},
+                    {"a/x.c", "", ""},
+                    {"", "b/x.c", "int x;\n"}});
+    const struct {
+        const char *name;
+        std::vector<std::string> options;
+        std::string out;
+    } cases[] = {
+        {"tokens", {"--tokens"},
+         "Matchling==> Not equivalent: x.c \n"
+         "Matchling==> Text ends at line 1, column 1 of a/x.c \n"
+         "Matchling==> Extra text begins at line 1, column 1 of b/x.c \n"
+         "int x; \n^ \n"
+         "Matchling==> Pairs by language: c 1, python 2 \n" + summary(2, 1, 0, 0) + kNotEquivalent},
+        {"line rules", {},
+         "Matchling==> Unable to compare: __init__.py (empty) \n"
+         "Matchling==> Unable to compare: sub/c.py (empty) \n"
+         "Matchling==> Unable to compare: x.c (empty) \n" + summary(0, 0, 3, 0) + kNotEquivalent},
+        {"tokens, json", {"--tokens", "--format", "json"},
+         "{\"type\":\"pair\",\"path\":\"__init__.py\",\"status\":\"equivalent\",\"language\":\"python\","
+         "\"first\":{\"name\":\"a/__init__.py\"},\"second\":{\"name\":\"b/__init__.py\"}}\n"
+         "{\"type\":\"pair\",\"path\":\"sub/c.py\",\"status\":\"equivalent\",\"language\":\"python\","
+         "\"first\":{\"name\":\"a/sub/c.py\"},\"second\":{\"name\":\"b/sub/c.py\"}}\n"
+         "{\"type\":\"pair\",\"path\":\"x.c\",\"status\":\"not-equivalent\",\"language\":\"c\","
+         "\"first\":{\"name\":\"a/x.c\",\"line\":1,\"column\":1,\"token\":null,\"ends\":true},"
+         "\"second\":{\"name\":\"b/x.c\",\"line\":1,\"column\":1,\"token\":\"int\",\"ends\":false}}\n"
+         "{\"type\":\"summary\",\"pairs\":3,\"equivalent\":2,\"not_equivalent\":1,\"failed\":0,"
+         "\"not_compared\":0,\"only_on_one_side\":0,\"verdict\":\"not-equivalent\",\"languages\":{\"c\":1,"
+         "\"python\":2}}\n"},
+        {"tokens, gnu", {"--tokens", "--format", "gnu"},
+         "b/x.c:1:1: error: Not equivalent: extra text begins here with 'int'; a/x.c ends at line 1, column 1\n"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<std::string> args = {"a", "b", "--exit-status"};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        RunResult r = runMatchling(args, dir.path());
+        EXPECT_EQ(r.out, c.out);
+        EXPECT_EQ(r.status, 1);
+    }
+}
+
 TEST(Sweep, TreesThatCannotBeRead)
 {
     ScratchDir dir;
@@ -179,6 +229,38 @@ TEST_F(GitSweepTools, CommitAndWorkingTree)
     RunResult outside = runMatchling({"--git"}, "/");
     EXPECT_EQ(outside.out.rfind("Matchling==>  Not a git repository: ", 0), 0u) << outside.out;
     EXPECT_EQ(outside.status, 1);
+}
+
+// An empty file committed, then given a line end or a token.
+TEST_F(GitSweepTools, EmptySources)
+{
+    ASSERT_EQ(git("init -q"), 0);
+    makeDir(dir.file("pkg"));
+    writeFile(dir.file("pkg/__init__.py"), "");
+    writeFile(dir.file("e.c"), "");
+    ASSERT_EQ(git("add . && git -c user.name=T -c user.email=t@example.com commit -q -m one"), 0);
+    writeFile(dir.file("pkg/__init__.py"), "\n");
+    writeFile(dir.file("e.c"), "int x;\n");
+    const struct {
+        const char *name;
+        std::vector<std::string> args;
+        std::string out;
+    } cases[] = {
+        {"tokens", {"--git", "--tokens"},
+         "Matchling==> Not equivalent: e.c \n"
+         "Matchling==> Text ends at line 1, column 1 of HEAD:e.c \n"
+         "Matchling==> Extra text begins at line 1, column 1 of e.c \nint x; \n^ \n"
+         "Matchling==> Pairs by language: c 1, python 1 \n" + summary(1, 1, 0, 0) + kNotEquivalent},
+        {"line rules", {"--git"},
+         "Matchling==> Unable to compare: e.c (empty) \n"
+         "Matchling==> Unable to compare: pkg/__init__.py (empty) \n" + summary(0, 0, 2, 0) + kNotEquivalent},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        RunResult r = runMatchling(c.args, dir.path());
+        EXPECT_EQ(r.out, c.out);
+        EXPECT_EQ(r.status, 0);
+    }
 }
 
 } // namespace

@@ -89,10 +89,43 @@ TEST(Tokens, Verdicts)
          {{"a.c", "#define N 1\nx >> y;\n"}, {"b.c", "#define N 1\nx > > y;"}},
          {"a.c", "b.c", "/L", "--tokens"},
          "#\ndefine\nN\n1\n\\n\nx\n>\n>\ny\n;\n#\ndefine\nN\n1\n\\n\nx\n>\n>\ny\n;\n" + kEquivalent, 0, kNone},
-        {"an empty source",
-         {{"a.c", ""}, {"b.c", "x\n"}},
-         {"a.c", "b.c", "--tokens"},
+    };
+    for (const Scenario &s : cases)
+        play(s);
+}
+
+// In token mode an empty source is one without tokens: the same program as a
+// source of blank lines or comments, and an ordinary difference against one
+// with tokens. The line rules keep refusing it.
+TEST(Tokens, EmptySources)
+{
+    const std::string textEnds = "Matchling==> Text ends at line 1, column 1 of a.c \n";
+    const Scenario cases[] = {
+        {"against a line end", {{"a.py", ""}, {"b.py", "\n"}}, {"a.py", "b.py", "--tokens", "--exit-status"},
+         kEquivalent, 0, kNone},
+        {"against a comment", {{"a.py", ""}, {"b.py", "# nothing yet\n"}}, {"a.py", "b.py", "--tokens", "--exit-status"},
+         kEquivalent, 0, kNone},
+        {"a line end against empty", {{"a.py", "\r\n"}, {"b.py", ""}}, {"a.py", "b.py", "--tokens", "--exit-status"},
+         kEquivalent, 0, kNone},
+        {"both empty", {{"a.c", ""}, {"b.c", ""}}, {"a.c", "b.c", "--tokens", "--exit-status"}, kEquivalent, 0, kNone},
+        {"a Ctrl-Z alone", {{"a.c", "\x1a"}, {"b.c", "/* x */\n"}}, {"a.c", "b.c", "--tokens", "--exit-status"},
+         kEquivalent, 0, kNone},
+        {"with --allow and --comments", {{"a.py", ""}, {"b.py", "\n\n"}},
+         {"a.py", "b.py", "--tokens", "--allow", "all", "--comments"},
+         "Matchling==> Allowed rewrites: none \n" + kEquivalent, 0, kNone},
+        {"against a token", {{"a.c", ""}, {"b.c", "x\n"}}, {"a.c", "b.c", "--tokens", "--exit-status"},
+         textEnds + placeAt("Extra text begins", "b.c", 1, 1, "x", "") + kNotEquivalent, 1, kNone},
+        {"a token against empty", {{"a.c", "\n  x;\n"}, {"b.c", ""}}, {"a.c", "b.c", "--tokens"},
+         placeAt("Extra text begins", "a.c", 2, 3, "  x;", "  ") +
+             "Matchling==> Text ends at line 1, column 1 of b.c \n" + kNotEquivalent,
+         0, kNone},
+        {"a comment word against empty", {{"a.c", ""}, {"b.c", "// x\n"}}, {"a.c", "b.c", "--tokens", "--comments"},
+         textEnds + placeAt("Extra text begins", "b.c", 1, 4, "// x", "   ") + kNotEquivalent, 0, kNone},
+        {"the line rules refuse it", {{"a.c", ""}, {"b.c", "\n"}}, {"a.c", "b.c"},
          "\nMatchling==>  Unable to read a.c \nMatchling==>  Program will abort \n" + kPrompt + "\n", 1, kTempA},
+        {"the line rules, with --exit-status", {{"a.c", "x\n"}, {"b.c", ""}}, {"a.c", "b.c", "--exit-status"},
+         "\nMatchling==>  Unable to read b.c \nMatchling==>  Program will abort \n" + kPrompt + "\n", 2,
+         {"Matchlinga.tmp", "Matchlingb.tmp"}},
     };
     for (const Scenario &s : cases)
         play(s);

@@ -165,7 +165,7 @@ char shownByte(char c)
 // Reads the source line at place.line of source; fills text (zero-terminated)
 // with up to kShownLineSize of its bytes around place.column, "..." marking
 // where it is cut, and caret with where the column falls in text. Returns
-// false when the source ends before that line.
+// false when the source ends before that line or holds no byte at all.
 bool readLine(SourceStream &source, TokenPlace place, char *text, std::size_t &caret)
 {
     char buffer[kLineReadSize];
@@ -178,8 +178,10 @@ bool readLine(SourceStream &source, TokenPlace place, char *text, std::size_t &c
     caret = k + static_cast<std::size_t>(place.column - from);
     std::int64_t line = 1, column = 1;
     bool lastWasReturn = false;  // the last byte shown was a carriage return
+    bool any = false;            // the source holds a byte: an empty one has no line to show
     std::size_t n;
     while ((n = readSource(source, buffer, sizeof buffer)) > 0) {
+        any = true;
         for (std::size_t i = 0; i < n; ++i) {
             if (line < place.line) {
                 const void *lf = std::memchr(buffer + i, '\n', n - i);
@@ -206,7 +208,7 @@ bool readLine(SourceStream &source, TokenPlace place, char *text, std::size_t &c
         }
     }
     text[k] = '\0';
-    return line == place.line;
+    return any && line == place.line;
 }
 
 // Prints the source line of place in side's source with a caret under its column.

@@ -152,7 +152,7 @@ PairOutcome compareOpen(Sides &s, const RunSettings &settings, const Language (&
     }
     const char *const names[2] = {run.fileNames[0].c_str(), run.fileNames[1].c_str()};
     Verdict verdict;
-    bool empty = false;
+    bool empty = false;  // the line rules compare no empty source; in token mode it is one without tokens
     if (settings.tokens) {
         const LexOptions options = lexOptions(settings);
         TokenState &t = *run.tokens;
@@ -175,7 +175,6 @@ PairOutcome compareOpen(Sides &s, const RunSettings &settings, const Language (&
         t.comparison.allowedAt = nullptr;
         for (int k = 0; k < kRewriteKinds; ++k)
             result.allowed[k] = t.comparison.allowed[k];
-        empty = lexerEmpty(t.lexers[0]) || lexerEmpty(t.lexers[1]);
     } else {
         TextProducer texts[2];
         for (int f = 0; f < 2; ++f) {

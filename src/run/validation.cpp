@@ -115,7 +115,8 @@ int compareNormalized(RunState &run, const RunSettings &settings, Verdict &verdi
 }
 
 // Opens source f and its temporary file and reads its first token, reporting
-// a failure as a preparation does; returns 0 or 1.
+// a failure as a preparation does; returns 0 or 1. An empty source is read:
+// in token mode it is a source without tokens, as one of blanks or comments.
 int startTokens(RunState &run, const RunSettings &settings, int f, TokenPiece &first)
 {
     Preparation &p = run.preparations[f];
@@ -128,7 +129,7 @@ int startTokens(RunState &run, const RunSettings &settings, int f, TokenPiece &f
     Lexer &lexer = run.tokens->lexers[f];
     lexerStart(lexer, run.languages[f], lexOptions(settings), p.source);
     lexerNext(lexer, first);
-    if (lexerEmpty(lexer)) {
+    if (p.source.failed) {
         reportUnreadable(p);
         reportAbort();
         return 1;
