@@ -210,6 +210,109 @@ TEST(Imports, JavaImports)
     });
 }
 
+// The tokens of text, lexed as language with sorted imports, that carry a
+// note, each as "KEY L:C noted at L:C", and their notes.
+std::vector<std::string> notedTokens(const std::string &text, Language language, std::vector<RewriteNote> *notes = nullptr)
+{
+    static ScratchDir dir;
+    static std::unique_ptr<Lexer> lx = std::make_unique<Lexer>();
+    const std::string path = dir.file("noted");
+    writeFile(path, text);
+    std::FILE *f = std::fopen(path.c_str(), "rb");
+    if (!f) {
+        ADD_FAILURE() << "cannot open " << path;
+        return {};
+    }
+    SourceStream source;
+    source.stream = f;
+    lexerStart(*lx, language, sorted(), source);
+    std::vector<std::string> out;
+    TokenPiece piece;
+    do {
+        lexerNext(*lx, piece);
+        if (piece.note.kinds == 0)
+            continue;
+        EXPECT_TRUE(piece.first) << "a note goes on a token's first piece";
+        EXPECT_EQ(piece.note.kinds, kImportsNote);
+        out.push_back(std::string(piece.bytes, piece.length) + " " + std::to_string(piece.place.line) + ":" +
+                      std::to_string(piece.place.column) + " noted at " + std::to_string(piece.note.place.line) +
+                      ":" + std::to_string(piece.note.place.column));
+        if (notes)
+            notes->push_back(piece.note);
+    } while (piece.kind != TokenKind::End);
+    std::fclose(f);
+    return out;
+}
+
+// A run handed out in another order than read carries a note on its first
+// token, placed where the run starts; one handed out as read carries none.
+TEST(Imports, ReorderedRunsAreNoted)
+{
+    std::string up, down;
+    for (int n = 0; n < 300; ++n) {
+        up += "import p.C" + std::to_string(1000 + n) + ";\n";
+        down = "import p.C" + std::to_string(1000 + n) + ";\n" + down;
+    }
+    const struct {
+        const char *name;
+        Language language;
+        std::string text;
+        std::vector<std::string> noted;
+    } cases[] = {
+        {"includes as sorted", Language::CFamily, "#include <a.h>\n#include <b.h>\nint x;\n", {}},
+        {"includes reordered", Language::CFamily, "#include <windows.h>\n#include <winsock2.h>\n"
+         "#include <a.h>\nint x;\n", {"# 3:1 noted at 1:1"}},
+        {"the second of two runs", Language::CFamily,
+         "#include <a.h>\n#include <b.h>\nint x;\n  #include <d.h>\n#include <c.h>\n",
+         {"# 5:1 noted at 4:3"}},
+        {"one include", Language::CFamily, "#include <b.h>\n", {}},
+        {"C# usings", Language::CFamily, "using System;\nusing Alpha;\nclass A {}\n", {"using 2:1 noted at 1:1"}},
+        {"usings that name each other keep their order", Language::CFamily, "using b::c;\nusing a::c;\n", {}},
+        {"Go imports", Language::Go, "package p\nimport (\n\t\"os\"\n\t\"fmt\"\n)\n", {"\"fmt\" 4:2 noted at 3:2"}},
+        {"Go imports as sorted", Language::Go, "package p\nimport (\n\t\"fmt\"\n\t\"os\"\n)\n", {}},
+        {"Rust uses", Language::Rust, "fn f() {}\nuse b;\nuse a;\n", {"use 3:1 noted at 2:1"}},
+        {"Rust names in braces", Language::Rust, "use a::{c, b};\n", {"use 1:1 noted at 1:1"}},
+        {"Rust nested names", Language::Rust, "use a::b;\nuse a::{c, e::{g, f}};\n", {"use 1:1 noted at 1:1"}},
+        {"Rust names as sorted", Language::Rust, "use a::b;\nuse a::{c, e::{f, g}};\n", {}},
+        {"Java imports", Language::Java, "import static a.A.x;\nimport b.B;\nclass C {}\n",
+         {"import 2:1 noted at 1:1"}},
+        {"each group of a long run", Language::Java, down, {"import 256:1 noted at 1:1", "import 300:1 noted at 257:1"}},
+        {"a long run as sorted", Language::Java, up, {}},
+        {"Python: no import rules", Language::Python, "import b\nimport a\n", {}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(notedTokens(c.text, c.language), c.noted);
+    }
+}
+
+// The note's fingerprint tells the order a run was read in: the same reorder
+// in two sources is no rewrite, another order is one.
+TEST(Imports, ReorderNotesTellOrdersApart)
+{
+    const std::string cab = "#include <c.h>\n#include <a.h>\n#include <b.h>\n";
+    const struct {
+        const char *name;
+        std::string a, b;
+        bool same;  // the notes are equal
+    } cases[] = {
+        {"the same order", cab, cab, true},
+        {"the same order, other layout", cab, "#  include <c.h>\n\n#include<a.h>\n#include <b.h>", true},
+        {"another order", cab, "#include <b.h>\n#include <c.h>\n#include <a.h>\n", false},
+        {"the names of a pair swapped", "#include <c.h>\n#include <b.h>\n#include <a.h>\n", cab, false},
+        {"one reordered, one as sorted", cab, "#include <a.h>\n#include <b.h>\n#include <c.h>\n", false},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<RewriteNote> a, b;
+        notedTokens(c.a, Language::CFamily, &a);
+        notedTokens(c.b, Language::CFamily, &b);
+        ASSERT_EQ(a.size(), 1u);
+        const bool same = b.size() == 1 && a[0].kinds == b[0].kinds && a[0].print == b[0].print;
+        EXPECT_EQ(same, c.same);
+    }
+}
+
 namespace {
 
 // The same rules over each language's own lexer.

@@ -31,3 +31,17 @@ std::string mismatch(const std::string &name1, const std::string &name2, long lo
            "Matchling==> Character from " + name2 + " '" + c2 + "' \n" +
            "Matchling==> String from " + name2 + ": \n" + context2 + " \n";
 }
+
+std::string withoutAllowedLines(const std::string &out)
+{
+    static const std::string allowed = "Matchling==> Allowed ";
+    std::string kept;
+    for (std::size_t at = 0; at < out.size();) {
+        std::size_t end = out.find('\n', at);
+        end = end == std::string::npos ? out.size() : end + 1;
+        if (out.compare(at, allowed.size(), allowed) != 0)
+            kept.append(out, at, end - at);
+        at = end;
+    }
+    return kept;
+}

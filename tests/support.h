@@ -111,6 +111,10 @@ inline const std::string kEquivalent = "\nMatchling==>  Files compare equivalent
 inline const std::string kNotEquivalent =
     "\nMatchling==>  Validation test failed \nMatchling==>  Files are not equivalent \n" + kPrompt;
 
+// out without its lines of accepted rewrites ("Allowed ..."), whose counts
+// depend on the files of the machine (how many include runs a formatter sorted).
+std::string withoutAllowedLines(const std::string &out);
+
 // The mismatch report of a first difference at offset, as the utility prints it.
 std::string mismatch(const std::string &name1, const std::string &name2, long long offset, char c1,
                      const std::string &context1, char c2, const std::string &context2);

@@ -117,6 +117,78 @@ TEST(Sweep, KindsWithoutTokenRules)
     EXPECT_EQ(named.out, "Matchling==> Pairs by language: c 4 \n" + summary(4, 0, 0, 0) + kSummaryEquivalent);
 }
 
+// --sorted-imports counts each pair's reordered runs, in the pair's line and
+// the totals, and names once the languages it does nothing for.
+TEST(Sweep, SortedImportsCountPerPair)
+{
+    ScratchDir dir;
+    makeTrees(dir, {{"a/w.c", "", "#include <windows.h>\n#include <winsock2.h>\nint x;\n"},
+                    {"", "b/w.c", "#include <winsock2.h>\n#include <windows.h>\nint x;\n"},
+                    {"a/C.java", "", "import b.B;\nimport a.A;\nclass C {}\n"},
+                    {"", "b/C.java", "import a.A;\nimport b.B;\nclass C {}\n"},
+                    {"a/sub/l.rs", "", "use a::{c, b};\n"},
+                    {"", "b/sub/l.rs", "use a::{c, b};\n\n"},
+                    {"a/p.py", "", "import os\n"},
+                    {"", "b/p.py", "import os\n\n"},
+                    {"a/s.ts", "", "import x from \"y\";\n"},
+                    {"", "b/s.ts", "import x from \"y\"\n"},
+                    {"a/s.tsx", "b/s.tsx", "f();\n"}});
+    const std::string tail = "Matchling==> Pairs by language: c 1, python 1, rust 1, java 1, typescript 2 \n"
+                             "Matchling==> --sorted-imports has no effect on python, typescript files \n"
+                             "Matchling==> Allowed rewrites: imports 2 \n" +
+                             summary(6, 0, 0, 0) + kSummaryEquivalent;
+    const struct {
+        const char *name;
+        std::vector<std::string> options;
+        std::string out;
+    } cases[] = {
+        {"counts", {"--sorted-imports"},
+         "Matchling==> Allowed rewrites in C.java: imports 1 \n"
+         "Matchling==> Allowed rewrites in w.c: imports 1 \n" + tail},
+        {"places", {"--sorted-imports", "--where"},
+         "Matchling==> Allowed rewrites in C.java: imports 1 \n"
+         "Matchling==> Allowed imports at line 1, column 1 of b/C.java \n"
+         "Matchling==> Allowed rewrites in w.c: imports 1 \n"
+         "Matchling==> Allowed imports at line 1, column 1 of b/w.c \n" + tail},
+        {"json", {"--sorted-imports", "--format", "json"},
+         "{\"type\":\"pair\",\"path\":\"C.java\",\"status\":\"equivalent\",\"language\":\"java\","
+         "\"allowed\":{\"imports\":1},\"first\":{\"name\":\"a/C.java\"},\"second\":{\"name\":\"b/C.java\"}}\n"
+         "{\"type\":\"pair\",\"path\":\"p.py\",\"status\":\"equivalent\",\"language\":\"python\","
+         "\"allowed\":{\"imports\":0},\"first\":{\"name\":\"a/p.py\"},\"second\":{\"name\":\"b/p.py\"}}\n"
+         "{\"type\":\"pair\",\"path\":\"s.ts\",\"status\":\"equivalent\",\"language\":\"typescript\","
+         "\"allowed\":{\"imports\":0},\"first\":{\"name\":\"a/s.ts\"},\"second\":{\"name\":\"b/s.ts\"}}\n"
+         "{\"type\":\"pair\",\"path\":\"s.tsx\",\"status\":\"equivalent\",\"language\":\"typescript\","
+         "\"allowed\":{\"imports\":0},\"first\":{\"name\":\"a/s.tsx\"},\"second\":{\"name\":\"b/s.tsx\"}}\n"
+         "{\"type\":\"pair\",\"path\":\"sub/l.rs\",\"status\":\"equivalent\",\"language\":\"rust\","
+         "\"allowed\":{\"imports\":0},\"first\":{\"name\":\"a/sub/l.rs\"},\"second\":{\"name\":\"b/sub/l.rs\"}}\n"
+         "{\"type\":\"pair\",\"path\":\"w.c\",\"status\":\"equivalent\",\"language\":\"c\","
+         "\"allowed\":{\"imports\":1},\"first\":{\"name\":\"a/w.c\"},\"second\":{\"name\":\"b/w.c\"}}\n"
+         "{\"type\":\"summary\",\"pairs\":6,\"equivalent\":6,\"not_equivalent\":0,\"failed\":0,\"not_compared\":0,"
+         "\"only_on_one_side\":0,\"verdict\":\"equivalent\",\"languages\":{\"c\":1,\"python\":1,\"rust\":1,"
+         "\"java\":1,\"typescript\":2},\"allowed\":{\"imports\":2}}\n"},
+        {"without the option", {"--exit-status"},
+         "Matchling==> Not equivalent: C.java \n"
+         "Matchling==> Token mismatch at line 1, column 8 of a/C.java \n"
+         "Matchling==> Token from a/C.java 'b' \nimport b.B; \n       ^ \n"
+         "Matchling==> Token mismatch at line 1, column 8 of b/C.java \n"
+         "Matchling==> Token from b/C.java 'a' \nimport a.A; \n       ^ \n"
+         "Matchling==> Not equivalent: w.c \n"
+         "Matchling==> Token mismatch at line 1, column 10 of a/w.c \n"
+         "Matchling==> Token from a/w.c '<windows.h>' \n#include <windows.h> \n         ^ \n"
+         "Matchling==> Token mismatch at line 1, column 10 of b/w.c \n"
+         "Matchling==> Token from b/w.c '<winsock2.h>' \n#include <winsock2.h> \n         ^ \n"
+         "Matchling==> Pairs by language: c 1, python 1, rust 1, java 1, typescript 2 \n" +
+             summary(4, 2, 0, 0) + kNotEquivalent},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<std::string> args = {"a", "b", "--tokens"};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        RunResult r = runMatchling(args, dir.path());
+        EXPECT_EQ(r.out, c.out);
+    }
+}
+
 // In token mode an empty file is a source without tokens; the line rules
 // cannot compare it.
 TEST(Sweep, EmptySources)

@@ -80,7 +80,7 @@ TEST(Tokens, Verdicts)
         {"includes sorted",
          {{"a.c", "#include <b.h>\n#include \"a.h\"\nint x;\n"}, {"b.c", "#include \"a.h\"\n#include <b.h>\nint x;\n"}},
          {"a.c", "b.c", "--tokens", "--sorted-includes"},
-         kEquivalent, 0, kNone},
+         "Matchling==> Allowed rewrites: imports 1 \n" + kEquivalent, 0, kNone},
         {"Basic ignores letter case",
          {{"a.bas", "Dim X As Integer ' count\r\nx = 1\r\n"}, {"b.bas", "dim x as INTEGER\nX = 1 _\n\n"}},
          {"a.bas", "b.bas", "--tokens"},
@@ -126,6 +126,65 @@ TEST(Tokens, EmptySources)
         {"the line rules, with --exit-status", {{"a.c", "x\n"}, {"b.c", ""}}, {"a.c", "b.c", "--exit-status"},
          "\nMatchling==>  Unable to read b.c \nMatchling==>  Program will abort \n" + kPrompt + "\n", 2,
          {"Matchlinga.tmp", "Matchlingb.tmp"}},
+    };
+    for (const Scenario &s : cases)
+        play(s);
+}
+
+// --sorted-imports counts each run it read in another order than the other
+// file did, and says when it does nothing for a file's language.
+TEST(Tokens, SortedImportsCountTheirReorders)
+{
+    const std::string sorted = "#include <a.h>\n#include <b.h>\nint f(int x) { return x; }\n";
+    const std::string reordered = "// head\n#include <b.h>\n#include <a.h>\nint f(int x) { return x; }\n";
+    const std::string none = "Matchling==> Allowed rewrites: none \n";
+    const std::string one = "Matchling==> Allowed rewrites: imports 1 \n";
+    const Scenario cases[] = {
+        {"reordered in file 2", {{"a.c", sorted}, {"b.c", reordered}}, {"a.c", "b.c", "--tokens", "--sorted-imports"},
+         one + kEquivalent, 0, kNone},
+        {"its place with --where", {{"a.c", sorted}, {"b.c", reordered}},
+         {"a.c", "b.c", "--tokens", "--sorted-includes", "--where"},
+         "Matchling==> Allowed imports at line 2, column 1 of b.c \n" + one + kEquivalent, 0, kNone},
+        {"reordered in file 1: the run's place in file 2", {{"a.c", reordered}, {"b.c", "\n" + sorted}},
+         {"a.c", "b.c", "--tokens", "--sorted-imports", "--where"},
+         "Matchling==> Allowed imports at line 2, column 1 of b.c \n" + one + kEquivalent, 0, kNone},
+        {"the same order in both", {{"a.c", reordered}, {"b.c", reordered + "\n"}},
+         {"a.c", "b.c", "--tokens", "--sorted-imports"}, none + kEquivalent, 0, kNone},
+        {"sorted in both", {{"a.c", sorted}, {"b.c", sorted}}, {"a.c", "b.c", "--tokens", "--sorted-imports"},
+         none + kEquivalent, 0, kNone},
+        {"with --allow", {{"a.c", "#include <a.h>\n#include <b.h>\nint f(int x) { return (x); }\n"}, {"b.c", reordered}},
+         {"a.c", "b.c", "--tokens", "--sorted-imports", "--allow", "all"},
+         "Matchling==> Allowed rewrites: parens 1, imports 1 \n" + kEquivalent, 0, kNone},
+        {"a difference after the run", {{"a.c", sorted}, {"b.c", reordered + "int y;\n"}},
+         {"a.c", "b.c", "--tokens", "--sorted-imports", "--exit-status"},
+         placeAt("Text ends", "a.c", 3, 27, "int f(int x) { return x; }", std::string(26, ' ')) +
+             placeAt("Extra text begins", "b.c", 5, 1, "int y;", "") + one + kNotEquivalent,
+         1, kNone},
+        {"without the option", {{"a.c", sorted}, {"b.c", reordered}}, {"a.c", "b.c", "--tokens", "--exit-status"},
+         tokenAt("a.c", 1, 10, "<a.h>", "#include <a.h>", std::string(9, ' ')) +
+             tokenAt("b.c", 2, 10, "<b.h>", "#include <b.h>", std::string(9, ' ')) + kNotEquivalent,
+         1, kNone},
+        {"Python: no effect", {{"a.py", "import b\nimport a\n"}, {"b.py", "import b\nimport a\n\n"}},
+         {"a.py", "b.py", "--tokens", "--sorted-imports"},
+         "Matchling==> --sorted-imports has no effect on python files \n" + none + kEquivalent, 0, kNone},
+        {"JSON, named by --language", {{"a.txt", "[1]"}, {"b.txt", "[ 1 ]"}},
+         {"a.txt", "b.txt", "--tokens", "--sorted-imports", "--language", "json"},
+         "Matchling==> --sorted-imports has no effect on json files \n" + none + kEquivalent, 0, kNone},
+        {"JSON report", {{"a.c", sorted}, {"b.c", reordered}}, {"a.c", "b.c", "--tokens", "--sorted-imports", "--format", "json"},
+         "{\"type\":\"pair\",\"path\":\"b.c\",\"status\":\"equivalent\",\"language\":\"c\",\"allowed\":{\"imports\":1},"
+         "\"first\":{\"name\":\"a.c\"},\"second\":{\"name\":\"b.c\"}}\n{\"type\":\"summary\",\"pairs\":1,"
+         "\"equivalent\":1,\"not_equivalent\":0,\"failed\":0,\"not_compared\":0,\"only_on_one_side\":0,"
+         "\"verdict\":\"equivalent\",\"languages\":{\"c\":1},\"allowed\":{\"imports\":1}}\n",
+         0, kNone},
+        {"JSON report with --allow", {{"a.c", sorted}, {"b.c", reordered}},
+         {"a.c", "b.c", "--tokens", "--sorted-imports", "--allow", "commas", "--format", "json"},
+         "{\"type\":\"pair\",\"path\":\"b.c\",\"status\":\"equivalent\",\"language\":\"c\",\"allowed\":{\"braces\":0,"
+         "\"parens\":0,\"commas\":0,\"quotes\":0,\"numbers\":0,\"docstrings\":0,\"usings\":0,\"semicolons\":0,"
+         "\"imports\":1},\"first\":{\"name\":\"a.c\"},\"second\":{\"name\":\"b.c\"}}\n{\"type\":\"summary\",\"pairs\":1,"
+         "\"equivalent\":1,\"not_equivalent\":0,\"failed\":0,\"not_compared\":0,\"only_on_one_side\":0,"
+         "\"verdict\":\"equivalent\",\"languages\":{\"c\":1},\"allowed\":{\"braces\":0,\"parens\":0,\"commas\":0,"
+         "\"quotes\":0,\"numbers\":0,\"docstrings\":0,\"usings\":0,\"semicolons\":0,\"imports\":1}}\n",
+         0, kNone},
     };
     for (const Scenario &s : cases)
         play(s);

@@ -104,12 +104,16 @@ void side(std::string &out, const char *key, const PairFacts &p, int f)
     out += '}';
 }
 
-// "allowed": each rewrite's count.
-void allowedField(std::string &out, const std::uint64_t *counts)
+// "allowed": the count of each rewrite of counted.
+void allowedField(std::string &out, const std::uint64_t *counts, RewriteSet counted)
 {
     out += ",\"allowed\":{";
+    bool first = true;
     for (int k = 0; k < kRewriteKinds; ++k) {
-        out += k > 0 ? ",\"" : "\"";
+        if (!(counted & rewriteBit(static_cast<Rewrite>(k))))
+            continue;
+        out += first ? "\"" : ",\"";
+        first = false;
         out += rewriteName(static_cast<Rewrite>(k));
         out += "\":" + std::to_string(counts[k]);
     }
@@ -126,7 +130,7 @@ void jsonPair(const PairFacts &p, std::string &out)
     if (p.reason)
         field(out, "reason", p.reason);
     if (p.allowed)
-        allowedField(out, p.allowed);
+        allowedField(out, p.allowed, p.counted);
     side(out, "first", p, 0);
     side(out, "second", p, 1);
     out += "}\n";
@@ -352,8 +356,8 @@ void reportEnd(ReportWriter &w, const ReportCounts &c, std::string &out)
         }
         out += '}';
     }
-    if (c.byRewrite)
-        allowedField(out, c.allowed);
+    if (c.counted)
+        allowedField(out, c.allowed, c.counted);
     out += "}\n";
 }
 

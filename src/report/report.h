@@ -49,7 +49,9 @@ struct PairFacts {
     const char *reason = nullptr;              // Failed: why
     const char *language = nullptr;            // with --tokens: the language's name, "other" when none
     const DifferenceFacts *difference = nullptr;  // NotEquivalent: where
-    const std::uint64_t *allowed = nullptr;    // with --allow: the rewrites accepted, kRewriteKinds counts
+    const std::uint64_t *allowed = nullptr;    // with --allow or --sorted-imports: the rewrites accepted,
+                                               // kRewriteKinds counts
+    RewriteSet counted = 0;                    // the rewrites of allowed that the report gives
 };
 
 // The counts of a run's summary, as the text summary has them.
@@ -61,7 +63,7 @@ struct ReportCounts {
     long long onlyOne = 0;
     bool byLanguage = false;    // --tokens: languages holds the pairs compared per language
     std::vector<std::pair<std::string, long long>> languages;  // name and count, in the text summary's order
-    bool byRewrite = false;     // --allow: allowed holds the rewrites accepted
+    RewriteSet counted = 0;     // --allow, --sorted-imports: the rewrites allowed holds, which the report gives
     std::uint64_t allowed[kRewriteKinds] = {};
 };
 

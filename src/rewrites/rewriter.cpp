@@ -7,7 +7,7 @@
 namespace {
 
 const char *const kRewriteNames[kRewriteKinds] = {
-    "braces", "parens", "commas", "quotes", "numbers", "docstrings", "usings", "semicolons",
+    "braces", "parens", "commas", "quotes", "numbers", "docstrings", "usings", "semicolons", "imports",
 };
 
 // A 32-bit FNV-1a hash of n bytes, continued from h.
@@ -76,6 +76,7 @@ void takeToken(Rewriter &rw)
         if (piece.first) {
             t.kind = piece.kind;
             t.place = piece.place;
+            t.note = piece.note;  // the sorted-import layer's, on the first token of a run it reordered
         }
         const std::size_t room = kRewriteLongToken - t.length;
         const std::size_t n = piece.length < room ? piece.length : room;
@@ -133,7 +134,7 @@ bool parseRewriteList(const char *text, RewriteSet &set, const char *&bad, std::
     bad = text;
     badLength = 0;
     if (!std::strcmp(text, "all")) {
-        set = static_cast<RewriteSet>((1u << kRewriteKinds) - 1);
+        set = static_cast<RewriteSet>((1u << kAllowKinds) - 1);
         return true;
     }
     if (*text == '\0')
@@ -142,7 +143,7 @@ bool parseRewriteList(const char *text, RewriteSet &set, const char *&bad, std::
         const char *comma = std::strchr(p, ',');
         const std::size_t n = comma ? static_cast<std::size_t>(comma - p) : std::strlen(p);
         int found = -1;
-        for (int k = 0; k < kRewriteKinds; ++k)
+        for (int k = 0; k < kAllowKinds; ++k)
             if (std::strlen(kRewriteNames[k]) == n && !std::strncmp(kRewriteNames[k], p, n))
                 found = k;
         if (found < 0) {

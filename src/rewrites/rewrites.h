@@ -41,16 +41,21 @@ enum class Rewrite : unsigned char {
     Docstrings,  // a Python docstring by its cleaned text
     Usings,      // C++ using-declaration runs as sets
     Semicolons,  // an empty declaration (C family)
+    Imports,     // a run of import declarations read in another order than sorted (--sorted-imports; the
+                 // sorted-import layer notes it, and --allow does not name it)
 };
-constexpr int kRewriteKinds = 8;
+constexpr int kRewriteKinds = 9;  // the rewrites the reports count
+constexpr int kAllowKinds = 8;    // of those, the first ones: those --allow names
 using RewriteSet = std::uint16_t;  // a bit (1 << Rewrite) per rewrite
 
 constexpr RewriteSet rewriteBit(Rewrite r) { return static_cast<RewriteSet>(1u << static_cast<unsigned>(r)); }
+static_assert(rewriteBit(Rewrite::Imports) == kImportsNote, "the sorted-import layer notes its reorders by this bit");
 
 // The name --allow and the reports give the rewrite.
 const char *rewriteName(Rewrite r);
 
-// Reads an --allow list: "all", or names joined by commas. Returns false on
+// Reads an --allow list: "all" (every rewrite --allow names), or names
+// joined by commas. Returns false on
 // an empty list, an empty name or an unknown name, with bad set to the
 // offending name (empty for an empty list).
 bool parseRewriteList(const char *text, RewriteSet &set, const char *&bad, std::size_t &badLength);

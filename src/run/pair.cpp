@@ -169,7 +169,7 @@ PairOutcome compareOpen(Sides &s, const RunSettings &settings, const Language (&
                 pieces[f] = listedPieces(t.listers[f], pieces[f], result.listings[f]);
         }
         AllowedLines where{&result.allowedLines, names[1]};
-        t.comparison.allowedAt = settings.allow && settings.showWhere ? reportAllowedAt : nullptr;
+        t.comparison.allowedAt = countedRewrites(settings) != 0 && settings.showWhere ? reportAllowedAt : nullptr;
         t.comparison.allowedSelf = &where;
         verdict = compareTokens(t.comparison, pieces);
         t.comparison.allowedAt = nullptr;

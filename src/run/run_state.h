@@ -16,6 +16,7 @@
 #include "common/settings.h"
 #include "compare/compare.h"
 #include "compare/token_compare.h"
+#include "languages/languages.h"
 #include "normalize/normalizer.h"
 #include "normalize/prepare.h"
 #include "tokens/lexer.h"
@@ -36,8 +37,8 @@ struct TokenState {
     Lexer lexers[2];                      // each source's token stream
     RunPieces runs[2];                    // each stream's common tokens taken many at once (tree runs)
     std::unique_ptr<Rewriter[]> rewriters;  // with --allow, each stream in canonical form (two; large, so only then)
-    FirstPiece firsts[2];                 // with --allow (single run), each lexer's stream from its first piece
-    KeyWriter writers[2];                 // with --allow (single run), each canonical stream into its temporary file
+    FirstPiece firsts[2];                 // where rewrites are counted (single run), each lexer's stream from its first piece
+    KeyWriter writers[2];                 // the same, each stream compared into its temporary file
     TokenPump pumps[2];                   // each stream lexed on its own thread (single run)
     TokenLister listers[2];               // with switch L, each stream listed as it is compared (tree runs)
     TokenCompareState comparison;         // where the token comparison found a difference
@@ -64,6 +65,16 @@ struct AllowedLines {
 
 // Writes the line of one accepted rewrite; self is an AllowedLines.
 void reportAllowedAt(void *self, Rewrite r, TokenPlace place);
+
+// The rewrites a token run counts and reports: with --allow, every one
+// --allow names; with --sorted-imports, reordered runs of imports. 0 when
+// none (the streams are then compared as key streams, without notes).
+RewriteSet countedRewrites(const RunSettings &settings);
+
+// With --sorted-imports, prints the one line that names the languages among
+// used (flags by languageIndex; the last, kLanguageNames, is no language)
+// whose imports do not sort; nothing when none is.
+void reportImportsWithoutEffect(const RunSettings &settings, const bool (&used)[kLanguageNames + 1]);
 
 // How the lexers read under settings (--comments, --sorted-includes).
 LexOptions lexOptions(const RunSettings &settings);

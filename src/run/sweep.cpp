@@ -29,7 +29,7 @@ struct Tally {
     long long onlyOne = 0;
     long long notCompared = 0;  // of the failed ones, those with no token rules for their kind
     long long byLanguage[kLanguageNames + 1] = {};  // pairs compared, by languageIndex
-    std::uint64_t allowed[kRewriteKinds] = {};      // with --allow, the rewrites accepted, by kind
+    std::uint64_t allowed[kRewriteKinds] = {};      // with --allow or --sorted-imports, the rewrites accepted, by kind
 };
 
 // Everything the workers and the printer share.
@@ -224,7 +224,8 @@ void reportResult(ReportWriter &writer, const WalkList &list, const WalkEntry &e
         p.reason = "no token rules for this kind of file";
     p.language = settings.tokens ? languageName(result.language) : nullptr;
     p.difference = &result.difference;
-    if (settings.allow && (result.outcome == PairOutcome::Equivalent || result.outcome == PairOutcome::Different))
+    p.counted = countedRewrites(settings);
+    if (p.counted && (result.outcome == PairOutcome::Equivalent || result.outcome == PairOutcome::Different))
         p.allowed = result.allowed;
     std::string out;
     reportPair(writer, p, out);
@@ -330,7 +331,7 @@ int sweepList(const WalkList &list, const SweepSettings &settings)
         counts.onlyOne = t.onlyOne;
         counts.byLanguage = settings.settings->tokens;
         counts.languages = languageCounts(t);
-        counts.byRewrite = settings.settings->allow != 0;
+        counts.counted = countedRewrites(*settings.settings);
         for (int k = 0; k < kRewriteKinds; ++k)
             counts.allowed[k] = t.allowed[k];
         out.clear();
@@ -342,7 +343,11 @@ int sweepList(const WalkList &list, const SweepSettings &settings)
         consoleMessage("Matchling==> %lld files skipped (no token rules for their kind) \n", settings.skipped);
     if (settings.settings->tokens)
         printLanguages(t);
-    if (settings.settings->allow) {
+    bool used[kLanguageNames + 1];
+    for (std::size_t k = 0; k <= kLanguageNames; ++k)
+        used[k] = t.byLanguage[k] > 0;
+    reportImportsWithoutEffect(*settings.settings, used);
+    if (countedRewrites(*settings.settings) != 0) {
         std::string counts;
         allowedList(t.allowed, counts);
         consoleMessage("Matchling==> Allowed rewrites: %s \n", counts.c_str());

@@ -33,8 +33,8 @@ struct PairResult {
     std::int64_t bytes = 0;  // bytes of the two sides, for the progress line
     Language language = Language::Unknown;  // with --tokens, the language the pair was (or would be) lexed as
     DifferenceFacts difference;  // with --format other than text, where a Different pair differs
-    std::uint64_t allowed[kRewriteKinds] = {};  // with --allow, the rewrites accepted, by kind
-    Spool allowedLines;      // with --allow and --where, the line of each
+    std::uint64_t allowed[kRewriteKinds] = {};  // with --allow or --sorted-imports, the rewrites accepted, by kind
+    Spool allowedLines;      // with those and --where, the line of each
     bool done = false;       // the result is complete
 };
 

@@ -124,7 +124,7 @@ bool readLongOptions(int argc, char **argv, int first, RunSettings &flags)
             std::size_t badLength = 0;
             if (i + 1 >= argc || !parseRewriteList(argv[i + 1], set, bad, badLength)) {
                 std::string names = "all";
-                for (int k = 0; k < kRewriteKinds; ++k)
+                for (int k = 0; k < kAllowKinds; ++k)
                     names += std::string(", ") + rewriteName(static_cast<Rewrite>(k));
                 if (badLength > 0)
                     consoleMessage("Matchling==>  Unknown rewrite %.*s \n", static_cast<int>(badLength), bad);

@@ -144,8 +144,9 @@ int finishTokens(RunState &run, const RunSettings &settings, int f)
     Preparation &p = run.preparations[f];
     const TokenPump &pump = run.tokens->pumps[f];
     // The streams compared token by token are read to their ends, or to the difference.
-    const bool writeFailed = settings.allow ? run.tokens->writers[f].failed : pump.writeFailed;
-    const bool moreAfterFailure = settings.allow ? writeFailed : pump.moreAfterFailure;
+    const bool byToken = countedRewrites(settings) != 0;
+    const bool writeFailed = byToken ? run.tokens->writers[f].failed : pump.writeFailed;
+    const bool moreAfterFailure = byToken ? writeFailed : pump.moreAfterFailure;
     if (writeFailed) {
         reportWriteFailure(p);
         if (moreAfterFailure) {
@@ -182,15 +183,20 @@ int compareTokenStreams(RunState &run, const RunSettings &settings, Verdict &ver
         if (startTokens(run, settings, f, first[f]) != 0)
             return 1;
 
-    // 4-5. Both lexed at once, compared as they come; with --allow, both
-    // rewritten and compared here, token by token.
+    // 4-5. Both lexed at once, compared as they come; where rewrites are
+    // counted (--allow, --sorted-imports), both compared here, token by token,
+    // their notes with them, and with --allow both rewritten.
     TokenState &t = *run.tokens;
-    if (settings.allow) {
+    if (countedRewrites(settings) != 0) {
         PieceSource pieces[2];
         for (int f = 0; f < 2; ++f) {
-            rewriterStart(t.rewriters[f], run.languages[f], settings.allow,
-                          firstThenLexer(t.firsts[f], t.lexers[f], first[f]));
-            pieces[f] = writtenPieces(t.writers[f], rewrittenPieces(t.rewriters[f]), run.preparations[f].output);
+            const RewriteSource lexed = firstThenLexer(t.firsts[f], t.lexers[f], first[f]);
+            PieceSource stream{lexed.self, lexed.next};
+            if (settings.allow) {
+                rewriterStart(t.rewriters[f], run.languages[f], settings.allow, lexed);
+                stream = rewrittenPieces(t.rewriters[f]);
+            }
+            pieces[f] = writtenPieces(t.writers[f], stream, run.preparations[f].output);
         }
         AllowedLines where{nullptr, run.fileNames[1].c_str()};
         t.comparison.allowedAt = settings.showWhere ? reportAllowedAt : nullptr;
@@ -216,7 +222,10 @@ int compareTokenStreams(RunState &run, const RunSettings &settings, Verdict &ver
         const char *const names[2] = {run.fileNames[0].c_str(), run.fileNames[1].c_str()};
         reportTokenDifference(t.comparison, names, Reopener{&run, reopenByName, closeReopened});
     }
-    if (settings.allow) {
+    bool used[kLanguageNames + 1] = {};
+    used[languageIndex(run.languages[0])] = used[languageIndex(run.languages[1])] = true;
+    reportImportsWithoutEffect(settings, used);
+    if (countedRewrites(settings) != 0) {
         std::string counts;
         allowedList(t.comparison.allowed, counts);
         consoleMessage("Matchling==> Allowed rewrites: %s \n", counts.c_str());
@@ -244,12 +253,13 @@ void reportSingle(RunState &run, const RunSettings &settings, bool different)
     pair.status = different ? PairStatus::NotEquivalent : PairStatus::Equivalent;
     pair.difference = &difference;
     pair.language = settings.tokens ? languageName(run.languages[0]) : nullptr;
-    if (settings.allow)
+    pair.counted = countedRewrites(settings);
+    if (pair.counted)
         pair.allowed = run.tokens->comparison.allowed;
     ReportCounts counts;
     (different ? counts.different : counts.equivalent) = 1;
-    counts.byRewrite = settings.allow != 0;
-    if (counts.byRewrite)
+    counts.counted = pair.counted;
+    if (counts.counted)
         for (int k = 0; k < kRewriteKinds; ++k)
             counts.allowed[k] = run.tokens->comparison.allowed[k];
     if (settings.tokens) {

@@ -1,4 +1,5 @@
-// The source lines of the first difference, for --where.
+// The source lines of the first difference, for --where, and the lines of
+// what a token run accepted.
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -83,4 +84,30 @@ void reportAllowedAt(void *self, Rewrite r, TokenPlace place)
         spoolWrite(*to.spool, text.data(), text.size());
     else
         consoleMessage("%s", text.c_str());
+}
+
+RewriteSet countedRewrites(const RunSettings &settings)
+{
+    RewriteSet counted = settings.allow ? static_cast<RewriteSet>((1u << kAllowKinds) - 1) : 0;
+    if (settings.tokens && settings.sortedIncludes)
+        counted = static_cast<RewriteSet>(counted | rewriteBit(Rewrite::Imports));
+    return counted;
+}
+
+void reportImportsWithoutEffect(const RunSettings &settings, const bool (&used)[kLanguageNames + 1])
+{
+    if (!settings.tokens || !settings.sortedIncludes)
+        return;
+    bool named[kLanguageNames] = {};
+    std::string names;
+    for (std::size_t r = 0; r < kLanguageRowCount; ++r) {
+        const Language language = kLanguageRows[r].language;
+        const std::size_t k = languageIndex(language);
+        if (k >= kLanguageNames || !used[k] || named[k] || sortsImports(language))
+            continue;
+        named[k] = true;
+        names += (names.empty() ? "" : ", ") + std::string(kLanguageRows[r].name);
+    }
+    if (!names.empty())
+        consoleMessage("Matchling==> --sorted-imports has no effect on %s files \n", names.c_str());
 }

@@ -206,6 +206,10 @@ struct IncludeSorter {
     std::size_t emitLimit = 0;                // declarations to hand out (sorted), then the open one as it stands
     bool openAfter = false;                   // after the sorted ones, hand out the open declaration's tokens
     IncludePhase afterEmission = IncludePhase::Passing;  // the phase once the held declarations are out
+    std::uint32_t unitPrint = 0;              // a fingerprint of the open declaration's tokens as read
+    std::uint32_t runPrint = 0;               // of the complete declarations held, as read
+    bool reordered = false;                   // the names of a held declaration's {...} were sorted
+    RewriteNote runNote;                      // the note of the run being handed out, for its first token
     TokenPiece waiting;                       // a piece taken from the lexer that still has to go out
     PieceFacts waitingFacts;                  // what was noted of it
     bool hasWaiting = false;                  // waiting holds one

@@ -6,6 +6,11 @@
 // names within one {...} of a Rust use item, where the language gives them
 // the same meaning in any order. So two sources whose sorted streams are
 // equal are equivalent; a rule that cannot tell keeps the order as read.
+//
+// Counting: a run handed out in another order than read (its declarations,
+// or the names of a {...}) carries a note on its first token, with a
+// fingerprint of its tokens as read, so that the comparison counts it as an
+// accepted rewrite where the other source read it otherwise.
 #include <algorithm>
 #include <cstring>
 
@@ -456,18 +461,31 @@ bool fits(const IncludeSorter &s, const TokenPiece &p)
            unitTokens + tokens <= row.unitTokens && unitBytes + p.length <= row.unitKeyBytes;
 }
 
-// Adds piece p to the open declaration (opening one when none is).
+// A 32-bit FNV-1a hash of n bytes, continued from h.
+std::uint32_t hashBytes(std::uint32_t h, const char *bytes, std::size_t n)
+{
+    for (std::size_t i = 0; i < n; ++i)
+        h = (h ^ static_cast<unsigned char>(bytes[i])) * 16777619u;
+    return h;
+}
+
+// Adds piece p to the open declaration (opening one when none is), and to
+// its fingerprint as read.
 void store(IncludeSorter &s, const TokenPiece &p)
 {
     if (!s.directiveOpen) {
         s.directives[s.directiveCount] = {s.tokenCount, 0};
         s.directiveOpen = true;
+        s.unitPrint = 2166136261u;
     }
     if (p.first) {
         HeldToken &t = s.tokens[s.tokenCount++];
         t = {p.kind, false, p.place, s.keyUsed, 0};
         ++s.directives[s.directiveCount].tokenCount;
+        // A token's start, so that "a" "b" and "ab" read apart.
+        s.unitPrint = (s.unitPrint ^ (0x100u + static_cast<unsigned char>(p.kind))) * 16777619u;
     }
+    s.unitPrint = hashBytes(s.unitPrint, p.bytes, p.length);
     HeldToken &t = s.tokens[s.tokenCount - 1];
     std::memcpy(s.keys + s.keyUsed, p.bytes, p.length);
     s.keyUsed += p.length;
@@ -540,6 +558,7 @@ void sortSegments(IncludeSorter &s, std::size_t lo, std::size_t hi)
             continue;
         }
         // [p, me) holds A ',' B with B the least: make it B ',' A.
+        s.reordered = true;
         std::rotate(s.tokens + p, s.tokens + ms, s.tokens + me);
         const std::size_t least = me - ms;
         std::rotate(s.tokens + p + least, s.tokens + me - 1, s.tokens + me);
@@ -574,6 +593,7 @@ void closeUnit(IncludeSorter &s)
     const HeldDirective &d = s.directives[s.directiveCount];
     if (s.rules->groups)
         sortGroups(s, d.firstToken, d.firstToken + d.tokenCount);
+    s.runPrint = s.runPrint * 31u + s.unitPrint + 1u;
     ++s.directiveCount;
     s.directiveOpen = false;
 }
@@ -632,7 +652,8 @@ bool before(const IncludeSorter &s, std::uint16_t a, std::uint16_t b)
 }
 
 // Starts handing out the complete declarations sorted, then the open one as
-// it stands when openAfter; then the sorter goes on in phase next.
+// it stands when openAfter; then the sorter goes on in phase next. A group
+// that goes out in another order than read gets its note.
 void beginEmission(IncludeSorter &s, bool openAfter, IncludePhase next)
 {
     for (std::size_t k = 0; k < s.directiveCount; ++k)
@@ -640,6 +661,16 @@ void beginEmission(IncludeSorter &s, bool openAfter, IncludePhase next)
     if (!(s.rules->introduced && s.form == ImportForm::Using && entangled(s)))
         std::sort(s.order, s.order + s.directiveCount,
                   [&s](std::uint16_t a, std::uint16_t b) { return before(s, a, b); });
+    for (std::size_t k = 0; k < s.directiveCount; ++k)
+        s.reordered = s.reordered || s.order[k] != k;
+    s.runNote = RewriteNote{};
+    if (s.reordered && s.directiveCount > 0) {
+        s.runNote.kinds = kImportsNote;
+        s.runNote.print = s.runPrint;
+        s.runNote.place = s.tokens[s.directives[0].firstToken].place;
+    }
+    s.runPrint = 0;
+    s.reordered = false;
     s.emitDirective = 0;
     s.emitToken = 0;
     s.emitLimit = s.directiveCount;
@@ -687,6 +718,8 @@ bool emitStep(IncludeSorter &s, TokenPiece &piece)
         const HeldDirective &d = s.directives[s.order[s.emitDirective]];
         if (s.emitToken < d.tokenCount) {
             giveHeld(s, s.tokens[d.firstToken + s.emitToken++], piece);
+            piece.note = s.runNote;
+            s.runNote = RewriteNote{};
             return true;
         }
         ++s.emitDirective;
@@ -794,6 +827,9 @@ void sorterStart(IncludeSorter &s)
     s.inDirective = s.namespaceHead = s.innerAttribute = s.importWord = s.importBlock = false;
     s.bang = s.hashes = 0;
     s.attributeDepth = 0;
+    s.runPrint = 0;
+    s.reordered = false;
+    s.runNote = RewriteNote{};
 }
 
 bool sortsImports(Language language)
@@ -814,6 +850,7 @@ void sortedNext(Lexer &lx, TokenPiece &piece)
         s.rules = rulesOf(lx.language);
         s.next = s.rules->next;
     }
+    piece.note = RewriteNote{};  // a note goes on one token only
     for (;;) {
         bool given = false;
         switch (s.phase) {

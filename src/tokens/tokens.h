@@ -34,12 +34,14 @@ struct TokenPlace {
 };
 
 // The rewrites undone at a token, as the rewriter hands it out (only with
-// --allow; rewrites/rewrites.h). Lexers leave it empty.
+// --allow; rewrites/rewrites.h), or the reorder of a run of imports, on its
+// first token as the sorted-import layer hands it out. Lexers leave it empty.
 struct RewriteNote {
     std::uint16_t kinds = 0;  // a bit per rewrite done there
     std::uint32_t print = 0;  // a fingerprint of what was written there
     TokenPlace place;         // where the first of them stands
 };
+constexpr std::uint16_t kImportsNote = 1u << 8;  // the bit of a reordered run of imports (Rewrite::Imports)
 
 // One piece of a token.
 struct TokenPiece {
