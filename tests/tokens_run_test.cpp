@@ -232,6 +232,8 @@ TEST(Tokens, DiskFull)
     const Scenario cases[] = {
         {"in the middle of file 1", {{"a.c", big}}, {"a.c", "a.c", "--tokens"},
          writeFailed + "Matchling==>  Program will abort \n" + kPrompt + "\n", 1, both, 30000},
+        {"compared token by token", {{"a.c", big}}, {"a.c", "a.c", "--tokens", "--sorted-imports"},
+         writeFailed + "Matchling==>  Program will abort \n" + kPrompt + "\n", 1, both, 30000},
         {"at the end of file 1", {{"a.c", "x;\n"}}, {"a.c", "a.c", "--tokens"},
          writeFailed + "\nMatchling==>  An error has been detected during processing a.c! \n"
                        "Matchling==>  The Input file will not be altered \n"

@@ -354,29 +354,46 @@ void nextAfterFirst(void *self, TokenPiece &piece)
     lexerNext(*from.lexer, piece);
 }
 
+// Adds n bytes of key stream to what w holds, writing it out when full.
+void putKey(KeyWriter &w, const char *bytes, std::size_t n)
+{
+    while (n > 0 && !w.failed) {
+        if (w.heldBytes == sizeof w.held && !keyWriterFlush(w))
+            return;
+        const std::size_t room = sizeof w.held - w.heldBytes;
+        const std::size_t k = n < room ? n : room;
+        std::memcpy(w.held + w.heldBytes, bytes, k);
+        w.heldBytes += k;
+        bytes += k;
+        n -= k;
+    }
+}
+
 void nextWritten(void *self, TokenPiece &piece)
 {
     KeyWriter &w = *static_cast<KeyWriter *>(self);
     w.inner.next(w.inner.self, piece);
     if (w.failed)
         return;
-    std::FILE *out = w.output;
-    bool ok = !piece.first || std::fputc(static_cast<unsigned char>(piece.kind), out) != EOF;
+    if (piece.first) {
+        const char kind = static_cast<char>(piece.kind);
+        putKey(w, &kind, 1);
+    }
     // Each zero byte of the key as 0x00 0x01, then 0x00 0x00 after the token.
-    for (std::size_t i = 0; ok && i < piece.length;) {
+    static const char kZero[2] = {0, 1}, kEnd[2] = {0, 0};
+    for (std::size_t i = 0; i < piece.length;) {
         const void *zero = std::memchr(piece.bytes + i, 0, piece.length - i);
         const std::size_t n = zero ? static_cast<std::size_t>(static_cast<const char *>(zero) - piece.bytes) - i
                                    : piece.length - i;
-        ok = std::fwrite(piece.bytes + i, 1, n, out) == n;
+        putKey(w, piece.bytes + i, n);
         i += n;
-        if (ok && zero) {
-            ok = std::fputc(0, out) != EOF && std::fputc(1, out) != EOF;
+        if (zero) {
+            putKey(w, kZero, 2);
             ++i;
         }
     }
-    if (ok && piece.last)
-        ok = std::fputc(0, out) != EOF && std::fputc(0, out) != EOF;
-    w.failed = !ok;
+    if (piece.last)
+        putKey(w, kEnd, 2);
 }
 
 } // namespace
@@ -394,7 +411,16 @@ PieceSource writtenPieces(KeyWriter &writer, PieceSource inner, std::FILE *outpu
     writer.inner = inner;
     writer.output = output;
     writer.failed = false;
+    writer.heldBytes = 0;
     return PieceSource{&writer, nextWritten};
+}
+
+bool keyWriterFlush(KeyWriter &writer)
+{
+    if (!writer.failed && writer.heldBytes > 0)
+        writer.failed = std::fwrite(writer.held, 1, writer.heldBytes, writer.output) != writer.heldBytes;
+    writer.heldBytes = 0;
+    return !writer.failed;
 }
 
 void listKeyStream(std::FILE *stream)

@@ -76,13 +76,19 @@ struct FirstPiece {
 RewriteSource firstThenLexer(FirstPiece &from, Lexer &lexer, const TokenPiece &first);
 
 // A stream passed on as it is, its key stream written to output on the way
-// (as a pump writes it).
+// (as a pump writes it), kKeyBatchBytes at a time: the temporary files are
+// unbuffered, so that each write's failure is seen.
 struct KeyWriter {
     PieceSource inner;
     std::FILE *output = nullptr;
-    bool failed = false;  // a write failed; nothing more is written
+    bool failed = false;          // a write failed; nothing more is written
+    char held[kKeyBatchBytes];    // key stream not yet written
+    std::size_t heldBytes = 0;
 };
 PieceSource writtenPieces(KeyWriter &writer, PieceSource inner, std::FILE *output);
+
+// Writes what writer still holds; returns false when a write failed.
+bool keyWriterFlush(KeyWriter &writer);
 
 // Lists the tokens of the key stream that stream holds, one per line, where
 // reports go.

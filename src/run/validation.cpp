@@ -203,6 +203,8 @@ int compareTokenStreams(RunState &run, const RunSettings &settings, Verdict &ver
         t.comparison.allowedSelf = &where;
         verdict = compareTokens(t.comparison, pieces);
         t.comparison.allowedAt = nullptr;
+        for (KeyWriter &writer : t.writers)
+            keyWriterFlush(writer);
     } else {
         for (int f = 0; f < 2; ++f)
             pumpStart(t.pumps[f], t.lexers[f], first[f], run.preparations[f].output);
