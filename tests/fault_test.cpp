@@ -634,6 +634,32 @@ TEST(FaultConcurrentRuns, EightRunsInOneDirectory)
 
 namespace {
 
+// A token is shown as its source spells it by reading the source again; a
+// FIFO cannot be, so its side shows the token as the comparison read it,
+// and no source line.
+TEST(FaultSource, TokensFromAFifo)
+{
+    ScratchDir dir;
+    writeFile(dir.file("a.c"), "s = \"a\"\n  \"b\";\n");
+    ASSERT_EQ(mkfifo(dir.file("b.c").c_str(), 0600), 0);
+    RunResult r = start({{"a.c", "b.c", "--tokens"}, dir.path()}, [&](pid_t) {
+        int fd = openWhenRead(dir.file("b.c"));
+        if (fd < 0)
+            return;
+        fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+        if (write(fd, "s = \"a\" \"c\";\n", 14) != 14)
+            ADD_FAILURE() << "write to the FIFO failed";
+        close(fd);
+    });
+    EXPECT_EQ(r.out, "Matchling==> Token mismatch at line 1, column 5 of a.c \n"
+                     "Matchling==> Token from a.c '\"a\"\\n  \"b\"' \n"
+                     "s = \"a\" \n    ^ \n"
+                     "Matchling==> Token mismatch at line 1, column 5 of b.c \n"
+                     "Matchling==> Token from b.c '\"ac\"' \n" + kNotEquivalent);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(dir.entries(), (std::vector<std::string>{"a.c", "b.c"}));
+}
+
 // --where reads the sources again; a FIFO cannot be, and must not be waited for.
 TEST(FaultSource, WhereWithAFifo)
 {

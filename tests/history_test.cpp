@@ -197,6 +197,27 @@ TEST(FormatterRun, EmptyFiles)
     }
 }
 
+// The formatted side of a long token that differs further in is read again
+// from the formatter's output, around where it differs.
+TEST(FormatterRun, LongTokensShowWhereTheyDiffer)
+{
+    ScratchDir dir;
+    const std::string words = "lorem ipsum dolor sit amet consectetur adipiscing elit sed do eiusmod";
+    writeFile(dir.file("e.py"), "def f():\n    \"\"\"" + words + "\n    one\"\"\"\n");
+    RunResult r = runMatchling({"--formatter", "sed 's/one/two/'", "e.py"}, dir.path());
+    EXPECT_EQ(r.out, "Matchling==> Not equivalent: e.py \n"
+                     "Matchling==> Token mismatch at line 2, column 5 of e.py \n"
+                     "Matchling==> Token from e.py '    one\"\"\"' \n"
+                     "Matchling==> Difference at line 3, column 5 of e.py \n"
+                     "    one\"\"\" \n    ^ \n"
+                     "Matchling==> Token mismatch at line 2, column 5 of formatted:e.py \n"
+                     "Matchling==> Token from formatted:e.py '    two\"\"\"' \n"
+                     "Matchling==> Difference at line 3, column 5 of formatted:e.py \n"
+                     "    two\"\"\" \n    ^ \n" +
+                         skipped(0) + "Matchling==> Pairs by language: python 1 \n" + summary(0, 1, 0) + kNotEquivalent);
+    EXPECT_EQ(r.status, 0);
+}
+
 // A repository built in the test, driven through the shell.
 class HistoryTools : public testing::Test {
 protected:

@@ -77,4 +77,54 @@ TEST(ReportWriter, FirstReportLineOfAStoppedRun)
     }
 }
 
+// A token difference in each format: at the tokens' starts, or, where the
+// spellings part past what those show, at the bytes that differ.
+TEST(ReportWriter, TokenFindingsAndTheirPlaces)
+{
+    DifferenceFacts start;
+    start.byTokens = true;
+    start.lines[0] = 2, start.columns[0] = 5, start.tokens[0] = "'a'";
+    start.lines[1] = 2, start.columns[1] = 3, start.tokens[1] = "\"b\"";
+    DifferenceFacts excerpt = start;
+    excerpt.tokens[0] = "    one'''", excerpt.tokens[1] = "  two'''";
+    excerpt.excerptLines[0] = 7, excerpt.excerptColumns[0] = 5;
+    excerpt.excerptLines[1] = 6, excerpt.excerptColumns[1] = 3;
+    const struct {
+        const char *name;
+        const DifferenceFacts &difference;
+        ReportFormat format;
+        std::string out;
+    } cases[] = {
+        {"start, json", start, ReportFormat::Json,
+         "{\"type\":\"pair\",\"path\":\"b.py\",\"status\":\"not-equivalent\",\"first\":{\"name\":\"a.py\",\"line\":2,"
+         "\"column\":5,\"token\":\"'a'\",\"ends\":false},\"second\":{\"name\":\"b.py\",\"line\":2,\"column\":3,"
+         "\"token\":\"\\\"b\\\"\",\"ends\":false}}\n"},
+        {"start, gnu", start, ReportFormat::Gnu,
+         "b.py:2:3: error: Not equivalent: '\"b\"' here, ''a'' at line 2, column 5 of a.py\n"},
+        {"excerpt, json", excerpt, ReportFormat::Json,
+         "{\"type\":\"pair\",\"path\":\"b.py\",\"status\":\"not-equivalent\",\"first\":{\"name\":\"a.py\",\"line\":2,"
+         "\"column\":5,\"token\":\"    one'''\",\"difference_line\":7,\"difference_column\":5,\"ends\":false},"
+         "\"second\":{\"name\":\"b.py\",\"line\":2,\"column\":3,\"token\":\"  two'''\",\"difference_line\":6,"
+         "\"difference_column\":3,\"ends\":false}}\n"},
+        {"excerpt, github", excerpt, ReportFormat::Github,
+         "::error file=b.py,line=6,col=3::Not equivalent: '  two'''' here, '    one'''' at line 7, column 5 of a.py\n"},
+        {"excerpt, gnu", excerpt, ReportFormat::Gnu,
+         "b.py:6:3: error: Not equivalent: '  two'''' here, '    one'''' at line 7, column 5 of a.py\n"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        PairFacts p;
+        p.path = p.place = "b.py";
+        p.names[0] = "a.py";
+        p.names[1] = "b.py";
+        p.status = PairStatus::NotEquivalent;
+        p.difference = &c.difference;
+        ReportWriter w;
+        w.format = c.format;
+        std::string out;
+        reportPair(w, p, out);
+        EXPECT_EQ(out, c.out);
+    }
+}
+
 } // namespace

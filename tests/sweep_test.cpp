@@ -189,6 +189,40 @@ TEST(Sweep, SortedImportsCountPerPair)
     }
 }
 
+// Each pair's tokens as their sources spell them, and a long one around
+// where it differs; the formatter's side is read again from its output.
+TEST(Sweep, TokensAsTheirSourcesSpellThem)
+{
+    const std::string words = "lorem ipsum dolor sit amet consectetur adipiscing elit sed do eiusmod";
+    ScratchDir dir;
+    makeTrees(dir, {{"a/d.py", "", "def f():\n    \"\"\"" + words + "\n    one\"\"\"\n"},
+                    {"", "b/d.py", "def f():\n  \"\"\"" + words + "\n  two\"\"\"\n"},
+                    {"a/n.py", "", "x = 0XFF\n"},
+                    {"", "b/n.py", "x = 0xfe\n"}});
+    RunResult r = runMatchling({"a", "b", "--tokens", "--allow", "all"}, dir.path());
+    EXPECT_EQ(r.out, "Matchling==> Not equivalent: d.py \n"
+                     "Matchling==> Token mismatch at line 2, column 5 of a/d.py \n"
+                     "Matchling==> Token from a/d.py '    one\"\"\"' \n"
+                     "Matchling==> Difference at line 3, column 5 of a/d.py \n"
+                     "    one\"\"\" \n    ^ \n"
+                     "Matchling==> Token mismatch at line 2, column 3 of b/d.py \n"
+                     "Matchling==> Token from b/d.py '  two\"\"\"' \n"
+                     "Matchling==> Difference at line 3, column 3 of b/d.py \n"
+                     "  two\"\"\" \n  ^ \n"
+                     "Matchling==> Not equivalent: n.py \n"
+                     "Matchling==> Token mismatch at line 1, column 5 of a/n.py \n"
+                     "Matchling==> Token from a/n.py '0XFF' \nx = 0XFF \n    ^ \n"
+                     "Matchling==> Token mismatch at line 1, column 5 of b/n.py \n"
+                     "Matchling==> Token from b/n.py '0xfe' \nx = 0xfe \n    ^ \n"
+                     "Matchling==> Pairs by language: python 2 \n"
+                     "Matchling==> Allowed rewrites: none \n" + summary(0, 2, 0, 0) + kNotEquivalent);
+    r = runMatchling({"a", "b", "--tokens", "--allow", "all", "--format", "github"}, dir.path());
+    EXPECT_EQ(r.out, "::error file=b/d.py,line=3,col=3::Not equivalent: '  two\"\"\"' here, '    one\"\"\"' at line 3, "
+                     "column 5 of a/d.py\n"
+                     "::error file=b/n.py,line=1,col=5::Not equivalent: '0xfe' here, '0XFF' at line 1, column 5 of "
+                     "a/n.py\n");
+}
+
 // In token mode an empty file is a source without tokens; the line rules
 // cannot compare it.
 TEST(Sweep, EmptySources)

@@ -205,19 +205,174 @@ TEST(Tokens, LongLinesAreShownAroundTheColumn)
     play(s);
 }
 
-TEST(Tokens, LongTokensShowTheirStart)
+// A token shows as its source spells it: a canonical form of --allow, a
+// joined string, a Basic name, a CR LF as a line feed. A token no byte
+// spells (an inserted ';', a line end) shows as its key.
+TEST(Tokens, TokensAsTheirSourcesSpellThem)
 {
-    // Longer than any buffer: the token arrives in pieces and differs in its last byte.
-    const std::string body(200000, 'q');
-    const std::string shown = "\"" + std::string(71, 'q');
+    const Scenario cases[] = {
+        {"a docstring, rewritten",
+         {{"f.py", "def f():\n    \"\"\"Doc one.\"\"\"\n"}, {"g.py", "def f():\n    \"\"\"Doc two.\"\"\"\n"}},
+         {"f.py", "g.py", "--tokens", "--allow", "all"},
+         tokenAt("f.py", 2, 5, "\"\"\"Doc one.\"\"\"", "    \"\"\"Doc one.\"\"\"", "    ") +
+             tokenAt("g.py", 2, 5, "\"\"\"Doc two.\"\"\"", "    \"\"\"Doc two.\"\"\"", "    ") +
+             "Matchling==> Allowed rewrites: none \n" + kNotEquivalent,
+         0, kNone},
+        {"a Rust number, rewritten", {{"a.rs", "fn f() -> u32 { 0x1F }\n"}, {"b.rs", "fn f() -> u32 { 0x20 }\n"}},
+         {"a.rs", "b.rs", "--tokens", "--allow", "numbers"},
+         tokenAt("a.rs", 1, 17, "0x1F", "fn f() -> u32 { 0x1F }", std::string(16, ' ')) +
+             tokenAt("b.rs", 1, 17, "0x20", "fn f() -> u32 { 0x20 }", std::string(16, ' ')) +
+             "Matchling==> Allowed rewrites: none \n" + kNotEquivalent,
+         0, kNone},
+        {"Python strings by their values", {{"a.py", "x = 'b'\n"}, {"b.py", "x = \"c\"\n"}},
+         {"a.py", "b.py", "--tokens", "--allow", "quotes"},
+         tokenAt("a.py", 1, 5, "'b'", "x = 'b'", "    ") + tokenAt("b.py", 1, 5, "\"c\"", "x = \"c\"", "    ") +
+             "Matchling==> Allowed rewrites: none \n" + kNotEquivalent,
+         0, kNone},
+        {"JavaScript numbers", {{"a.js", "x = 1.0\n"}, {"b.js", "x = 2\n"}}, {"a.js", "b.js", "--tokens", "--allow", "all"},
+         tokenAt("a.js", 1, 5, "1.0", "x = 1.0", "    ") + tokenAt("b.js", 1, 5, "2", "x = 2", "    ") +
+             "Matchling==> Allowed rewrites: none \n" + kNotEquivalent,
+         0, kNone},
+        {"joined strings", {{"a.c", "s = \"a\" \"b\";\n"}, {"b.c", "s = \"ab\"\n  \"c\";\n"}}, {"a.c", "b.c", "--tokens"},
+         tokenAt("a.c", 1, 5, "\"a\" \"b\"", "s = \"a\" \"b\";", "    ") +
+             tokenAt("b.c", 1, 5, "\"ab\"\\n  \"c\"", "s = \"ab\"", "    ") + kNotEquivalent,
+         0, kNone},
+        {"Basic names in their case", {{"a.bas", "Dim x\r\n"}, {"b.bas", "DIM Y\r\n"}}, {"a.bas", "b.bas", "--tokens"},
+         tokenAt("a.bas", 1, 5, "x", "Dim x", "    ") + tokenAt("b.bas", 1, 5, "Y", "DIM Y", "    ") + kNotEquivalent,
+         0, kNone},
+        {"a string over CR LF lines", {{"a.py", "s = '''a\r\nb'''\r\n"}, {"b.py", "s = '''a\r\nc'''\r\n"}},
+         {"a.py", "b.py", "--tokens"},
+         tokenAt("a.py", 1, 5, "'''a\\nb'''", "s = '''a", "    ") +
+             tokenAt("b.py", 1, 5, "'''a\\nc'''", "s = '''a", "    ") + kNotEquivalent,
+         0, kNone},
+        {"a header name over a splice, in a sorted run",
+         {{"a.c", "#include <a\\\nb.h>\n#include <c.h>\n"}, {"b.c", "#include <a\\\nd.h>\n#include <c.h>\n"}},
+         {"a.c", "b.c", "--tokens", "--sorted-imports"},
+         tokenAt("a.c", 1, 10, "<a\\\\nb.h>", "#include <a\\", std::string(9, ' ')) +
+             tokenAt("b.c", 1, 10, "<a\\\\nd.h>", "#include <a\\", std::string(9, ' ')) +
+             "Matchling==> Allowed rewrites: none \n" + kNotEquivalent,
+         0, kNone},
+        {"an inserted ';' as its key", {{"a.js", "let a = 1\nlet b = 2\n"}, {"b.js", "let a = 1 + 2\n"}},
+         {"a.js", "b.js", "--tokens"},
+         tokenAt("a.js", 1, 10, ";", "let a = 1", std::string(9, ' ')) +
+             tokenAt("b.js", 1, 11, "+", "let a = 1 + 2", std::string(10, ' ')) + kNotEquivalent,
+         0, kNone},
+        {"a line end as its key, not its comment", {{"a.py", "x = 1  # one\ny = 2\n"}, {"b.py", "x = 1 + 2\n"}},
+         {"a.py", "b.py", "--tokens"},
+         tokenAt("a.py", 1, 13, "\\n", "x = 1  # one", std::string(12, ' ')) +
+             tokenAt("b.py", 1, 7, "+", "x = 1 + 2", std::string(6, ' ')) + kNotEquivalent,
+         0, kNone},
+    };
+    for (const Scenario &s : cases)
+        play(s);
+}
+
+// "Token mismatch" lines of a token whose spelling parts from the other's
+// past what its start shows: the excerpt around the first byte that differs,
+// that byte's place, and its source line with a caret.
+std::string excerptAt(const std::string &name, int line, int column, const std::string &excerpt, int differsLine,
+                      int differsColumn, const std::string &source, const std::string &under)
+{
+    return "Matchling==> Token mismatch at line " + std::to_string(line) + ", column " + std::to_string(column) +
+           " of " + name + " \nMatchling==> Token from " + name + " '" + excerpt + "' \nMatchling==> Difference at line " +
+           std::to_string(differsLine) + ", column " + std::to_string(differsColumn) + " of " + name + " \n" + source +
+           " \n" + under + "^ \n";
+}
+
+// A long token (a string, a docstring, a text block) that differs further
+// in than its start shows is shown around the first byte that differs,
+// re-indented lines aside; one that differs within its start shows that.
+TEST(Tokens, LongTokensShowWhereTheyDiffer)
+{
+    const std::string q(300000, 'q');  // past a batch of the key stream
+    const std::string words = "lorem ipsum dolor sit amet consectetur adipiscing elit sed do eiusmod";
+    const std::string x(80, 'x'), a(80, 'a');
+    const std::string docA = "def f():\n    \"\"\"" + words + "\n    one\"\"\"\n";
+    const std::string docB = "def f():\n  \"\"\"" + words + "\n  two\"\"\"\n";
+    const Scenario cases[] = {
+        {"a string longer than any buffer, its last byte",
+         {{"a.c", "s = \"" + q + "1\";\n"}, {"b.c", "s = \"" + q + "2\";\n"}}, {"a.c", "b.c", "--tokens"},
+         excerptAt("a.c", 1, 5, std::string(24, 'q') + "1\"", 1, 300006, "..." + std::string(40, 'q') + "1\";",
+                   std::string(43, ' ')) +
+             excerptAt("b.c", 1, 5, std::string(24, 'q') + "2\"", 1, 300006, "..." + std::string(40, 'q') + "2\";",
+                       std::string(43, ' ')) +
+             kNotEquivalent,
+         0, kNone},
+        {"a docstring re-indented, then a word changed", {{"a.py", docA}, {"b.py", docB}},
+         {"a.py", "b.py", "--tokens", "--allow", "all"},
+         excerptAt("a.py", 2, 5, "    one\"\"\"", 3, 5, "    one\"\"\"", "    ") +
+             excerptAt("b.py", 2, 3, "  two\"\"\"", 3, 3, "  two\"\"\"", "  ") + "Matchling==> Allowed rewrites: none \n" +
+             kNotEquivalent,
+         0, kNone},
+        {"a Java text block re-indented, then a word changed",
+         {{"A.java", "class A {\n    String s = \"\"\"\n        " + words + " one\n        \"\"\";\n}\n"},
+          {"B.java", "class A {\n  String s = \"\"\"\n    " + words + " two\n    \"\"\";\n}\n"}},
+         {"A.java", "B.java", "--tokens"},
+         excerptAt("A.java", 2, 16, "elit sed do eiusmod one\\n        \"\"\"", 3, 79,
+                   "...sectetur adipiscing elit sed do eiusmod one", std::string(43, ' ')) +
+             excerptAt("B.java", 2, 14, "elit sed do eiusmod two\\n    \"\"\"", 3, 75,
+                       "...sectetur adipiscing elit sed do eiusmod two", std::string(43, ' ')) +
+             kNotEquivalent,
+         0, kNone},
+        {"a name that is the start of the other", {{"a.c", "int " + a + ";\n"}, {"b.c", "int " + a + "b;\n"}},
+         {"a.c", "b.c", "--tokens"},
+         excerptAt("a.c", 1, 5, std::string(24, 'a'), 1, 85, "..." + std::string(40, 'a') + ";", std::string(43, ' ')) +
+             excerptAt("b.c", 1, 5, std::string(24, 'a') + "b", 1, 85, "..." + std::string(40, 'a') + "b;",
+                       std::string(43, ' ')) +
+             kNotEquivalent,
+         0, kNone},
+        {"only the indentation differs, past the start",
+         {{"a.py", "s = '''" + x + "\n    a'''\n"}, {"b.py", "s = '''" + x + "\n      a'''\n"}}, {"a.py", "b.py", "--tokens"},
+         excerptAt("a.py", 1, 5, "    a'''", 2, 5, "    a'''", "    ") +
+             excerptAt("b.py", 1, 5, "      a'''", 2, 5, "      a'''", "    ") + kNotEquivalent,
+         0, kNone},
+        {"a difference within the start", {{"a.c", "s = \"ab" + q + "\";\n"}, {"b.c", "s = \"ac" + q + "\";\n"}},
+         {"a.c", "b.c", "--tokens"},
+         tokenAt("a.c", 1, 5, "\"ab" + std::string(69, 'q'), "s = \"ab" + std::string(93, 'q') + "...", "    ") +
+             tokenAt("b.c", 1, 5, "\"ac" + std::string(69, 'q'), "s = \"ac" + std::string(93, 'q') + "...", "    ") +
+             kNotEquivalent,
+         0, kNone},
+        {"JSON names the place", {{"a.py", docA}, {"b.py", docB}}, {"a.py", "b.py", "--tokens", "--format", "json"},
+         "{\"type\":\"pair\",\"path\":\"b.py\",\"status\":\"not-equivalent\",\"language\":\"python\",\"first\":{\"name\":"
+         "\"a.py\",\"line\":2,\"column\":5,\"token\":\"    one\\\"\\\"\\\"\",\"difference_line\":3,\"difference_column\":5,"
+         "\"ends\":false},\"second\":{\"name\":\"b.py\",\"line\":2,\"column\":3,\"token\":\"  two\\\"\\\"\\\"\","
+         "\"difference_line\":3,\"difference_column\":3,\"ends\":false}}\n{\"type\":\"summary\",\"pairs\":1,"
+         "\"equivalent\":0,\"not_equivalent\":1,\"failed\":0,\"not_compared\":0,\"only_on_one_side\":0,"
+         "\"verdict\":\"not-equivalent\",\"languages\":{\"python\":1}}\n",
+         1, kNone},
+        {"GNU lines place it there", {{"a.py", docA}, {"b.py", docB}}, {"a.py", "b.py", "--tokens", "--format", "gnu"},
+         "b.py:3:3: error: Not equivalent: '  two\"\"\"' here, '    one\"\"\"' at line 3, column 5 of a.py\n", 1, kNone},
+    };
+    for (const Scenario &s : cases)
+        play(s);
+}
+
+// Far into a long source, past many batches of the key stream and runs of
+// tokens, the token shown is the one that differs, read again whole: in a
+// single run (key streams), with --allow (token by token) and in a tree run
+// (runs of tokens).
+TEST(Tokens, SpelledFarIntoALongSource)
+{
+    std::string head;
+    for (int i = 0; i < 30000; ++i)
+        head += "int v" + std::to_string(i) + " = " + std::to_string(i) + ";\n";
     ScratchDir dir;
-    writeFile(dir.file("a.c"), "s = \"" + body + "1\";\n");
-    writeFile(dir.file("b.c"), "s = \"" + body + "2\";\n");
-    RunResult r = runMatchling({"a.c", "b.c", "--tokens"}, dir.path());
-    EXPECT_NE(r.out.find("Matchling==> Token from a.c '" + shown + "' \n"), std::string::npos);
-    EXPECT_NE(r.out.find("Matchling==> Token mismatch at line 1, column 5 of b.c \n"
-                         "Matchling==> Token from b.c '" + shown + "' \n"),
-              std::string::npos);
+    makeDir(dir.file("a"));
+    makeDir(dir.file("b"));
+    writeFile(dir.file("a/s.c"), head + "s = \"a\" \"b\" \"" + std::string(300000, 'x') + "\";\n");
+    writeFile(dir.file("b/s.c"), head + "s = \"a\" \"c\" \"" + std::string(300000, 'x') + "\";\n");
+    const std::string at1 = "Matchling==> Token mismatch at line 30001, column 5 of a/s.c \n"
+                            "Matchling==> Token from a/s.c '\"a\" \"b\" \"" + std::string(63, 'x') + "' \n";
+    const std::string at2 = "Matchling==> Token mismatch at line 30001, column 5 of b/s.c \n"
+                            "Matchling==> Token from b/s.c '\"a\" \"c\" \"" + std::string(63, 'x') + "' \n";
+    const std::vector<std::vector<std::string>> runs = {
+        {"a/s.c", "b/s.c", "--tokens"}, {"a/s.c", "b/s.c", "--tokens", "--allow", "all"}, {"a", "b", "--tokens"}};
+    for (const auto &args : runs) {
+        SCOPED_TRACE(args[0] + " " + args.back());
+        RunResult r = runMatchling(args, dir.path());
+        EXPECT_NE(r.out.find(at1), std::string::npos) << r.out.substr(0, 400);
+        EXPECT_NE(r.out.find(at2), std::string::npos);
+    }
 }
 
 TEST(Tokens, DiskFull)

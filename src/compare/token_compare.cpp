@@ -14,6 +14,7 @@ constexpr std::int64_t kLeadBefore = 40;      // bytes a cut line shows before i
 struct Side {
     PieceSource source;
     TokenPiece piece;        // the piece in hand
+    std::uint64_t tokens = 0;  // tokens begun so far: the one in hand is tokens - 1
     std::size_t used = 0;    // its bytes already compared
     char *shown;             // the first bytes of the current token's earlier pieces
     std::size_t *shownLength;
@@ -38,6 +39,7 @@ void take(Side &s)
     s.source.next(s.source.self, s.piece);
     s.used = 0;
     if (s.piece.first) {
+        ++s.tokens;
         *s.shownLength = 0;
         s.shown[0] = '\0';
     }
@@ -103,9 +105,11 @@ void nextFromRun(void *self, TokenPiece &piece)
 
 // Compares the runs of common tokens both streams have in hand or can take,
 // from between tokens, as long as they are equal; stops before the first
-// token that differs, for the pieces to take it.
-void compareRuns(RunPieces &a, RunPieces &b)
+// token that differs, for the pieces to take it. Returns how many tokens of
+// each it found equal.
+std::uint64_t compareRuns(RunPieces &a, RunPieces &b)
 {
+    std::uint64_t equal = 0;
     for (;;) {
         if (a.at == a.count) {
             a.at = 0;
@@ -117,13 +121,14 @@ void compareRuns(RunPieces &a, RunPieces &b)
         }
         const std::size_t n = std::min(a.count - a.at, b.count - b.at);
         if (n == 0)
-            return;
+            return equal;
         for (std::size_t k = 0; k < n; ++k) {
             const QuickToken &x = a.run[a.at], &y = b.run[b.at];
             if (x.length != y.length || x.kind != y.kind || std::memcmp(x.bytes, y.bytes, x.length) != 0)
-                return;
+                return equal;
             ++a.at;
             ++b.at;
+            ++equal;
         }
     }
 }
@@ -304,12 +309,17 @@ Verdict compareTokens(TokenCompareState &c, const PieceSource (&sources)[2])
         c.shownLength[f] = 0;
     }
     c.shorterFile = 0;
+    c.excerpt = false;
     for (std::uint64_t &n : c.allowed)
         n = 0;
     const bool runs = sources[0].next == nextFromRun && sources[1].next == nextFromRun;
     for (;;) {
-        if (runs)
-            compareRuns(*static_cast<RunPieces *>(sources[0].self), *static_cast<RunPieces *>(sources[1].self));
+        if (runs) {
+            const std::uint64_t equal = compareRuns(*static_cast<RunPieces *>(sources[0].self),
+                                                    *static_cast<RunPieces *>(sources[1].self));
+            sides[0].tokens += equal;
+            sides[1].tokens += equal;
+        }
         take(sides[0]);
         take(sides[1]);
         const bool end0 = sides[0].piece.kind == TokenKind::End, end1 = sides[1].piece.kind == TokenKind::End;
@@ -324,6 +334,7 @@ Verdict compareTokens(TokenCompareState &c, const PieceSource (&sources)[2])
         if (end0 || end1 || !sameToken(sides)) {
             for (int f = 0; f < 2; ++f) {
                 c.places[f] = sides[f].piece.place;
+                c.indexes[f] = sides[f].tokens - 1;
                 finishShown(sides[f]);
             }
             c.shorterFile = end0 ? 1 : end1 ? 2 : 0;
@@ -348,6 +359,14 @@ void reportTokenDifference(const TokenCompareState &c, const char *const (&names
             shownForm(c, f, shown, sizeof shown);
             consoleMessage("Matchling==> Token mismatch at line %lld, column %lld of %s \n", line, column, names[f]);
             consoleMessage("Matchling==> Token from %s '%s' \n", names[f], shown);
+            if (c.excerpt) {
+                // The excerpt is not where the token starts: name its place, and show its line.
+                consoleMessage("Matchling==> Difference at line %lld, column %lld of %s \n",
+                               static_cast<long long>(c.differs[f].line), static_cast<long long>(c.differs[f].column),
+                               names[f]);
+                showSourceLine(sources, f, c.differs[f]);
+                continue;
+            }
         }
         showSourceLine(sources, f, c.places[f]);
     }

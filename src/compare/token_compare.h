@@ -1,5 +1,6 @@
 // Token comparison: two token streams, token by token, and the report of
-// their first difference, with the source lines it lies on.
+// their first difference, with the source lines it lies on and the tokens
+// as their sources spell them.
 #ifndef MATCHLING_TOKEN_COMPARE_H
 #define MATCHLING_TOKEN_COMPARE_H
 
@@ -54,9 +55,18 @@ PieceSource listedPieces(TokenLister &lister, PieceSource inner, Spool &listing)
 struct TokenCompareState {
     TokenPlace places[2];                  // where each stream's first differing token starts, or, for
                                            // the stream that ended first, just after its last token
-    char shown[2][kShownTokenSize + 1];    // the first bytes of each differing token, zero-terminated
+    std::uint64_t indexes[2] = {};         // the index of that token in its stream (0 the first, End counted)
+    char shown[2][kShownTokenSize + 1];    // the first bytes of each differing token's key, zero-terminated; after
+                                           // spellDifference, of its spelling where it could be read
     std::size_t shownLength[2] = {};       // bytes in shown (a token may hold a zero byte)
     int shorterFile = 0;                   // 1 or 2 when that stream ended first, else 0
+
+    // What spellDifference found: when both tokens are spelled and their
+    // spellings first differ past the first kShownTokenSize bytes, shown
+    // holds the bytes around that first differing byte instead.
+    bool excerpt = false;
+    TokenPlace differs[2];                 // with excerpt, where that byte stands in each source (or where a
+                                           // spelling that is the start of the other ends)
 
     // Rewrites accepted on the way (with --allow): where two equal tokens carry
     // different notes, one of each kind either note names.
@@ -72,6 +82,24 @@ void allowedList(const std::uint64_t (&counts)[kRewriteKinds], std::string &out)
 // kinds and keys. Returns Different when they differ, with c telling where;
 // prints nothing.
 Verdict compareTokens(TokenCompareState &c, const PieceSource (&sources)[2]);
+
+// How a comparison's streams were made, so that a report can make them again.
+struct Respelling {
+    Lexer *lexers[2] = {};        // a lexer for each side, free to start again
+    Rewriter *rewriters = nullptr;  // with --allow, two rewriters free to start again; else null
+    Language languages[2] = {};
+    LexOptions options;
+    RewriteSet allow = 0;
+};
+
+// Reads the differing tokens c holds again, through sources, as each source
+// spells them: the bytes from the token's start to its end (a CR LF as a
+// line feed), with the streams made again as how says. Keeps in c.shown the
+// first kShownTokenSize of them, or the excerpt around the first byte where
+// the two spellings differ when that lies past those (c.excerpt). A side
+// that cannot be read again (a pipe), and a token no byte spells (a line
+// end, an indent, an inserted ';'), keeps its key.
+void spellDifference(TokenCompareState &c, const Respelling &how, const Reopener &sources);
 
 // Prints the difference c holds, for file 1 then file 2 named names[0] and
 // names[1], each place followed by its source line and a caret under the

@@ -92,6 +92,10 @@ void side(std::string &out, const char *key, const PairFacts &p, int f)
                 out += "null";
             else
                 appendJson(out, d->tokens[f].data(), d->tokens[f].size());
+            if (d->excerptLines[f] > 0) {
+                field(out, "difference_line", d->excerptLines[f]);
+                field(out, "difference_column", d->excerptColumns[f]);
+            }
         } else {
             field(out, "offset", d->offset);
             if (d->lines[f] > 0)
@@ -143,7 +147,10 @@ std::string message(const PairFacts &p)
     switch (p.status) {
     case PairStatus::NotEquivalent: {
         const DifferenceFacts &d = *p.difference;
-        const std::string at1 = " at line " + std::to_string(d.lines[0]) + ", column " + std::to_string(d.columns[0]);
+        // Where the tokens part past what their starts show, the places are those of the bytes that differ.
+        const bool excerpt = d.excerptLines[0] > 0;
+        const std::string at1 = " at line " + std::to_string(excerpt ? d.excerptLines[0] : d.lines[0]) + ", column " +
+                                std::to_string(excerpt ? d.excerptColumns[0] : d.columns[0]);
         if (!d.byTokens) {
             const std::string line1 = d.lines[0] > 0 ? " (line " + std::to_string(d.lines[0]) + " of " + name1 + ")" : "";
             if (d.ended == 2)
@@ -181,8 +188,9 @@ void findingPlace(const PairFacts &p, std::int64_t &line, std::int64_t &column)
 {
     line = column = 0;
     if (p.status == PairStatus::NotEquivalent && p.difference) {
-        line = p.difference->lines[1];
-        column = p.difference->byTokens ? p.difference->columns[1] : 0;
+        const DifferenceFacts &d = *p.difference;
+        line = d.excerptLines[1] > 0 ? d.excerptLines[1] : d.lines[1];
+        column = !d.byTokens ? 0 : d.excerptLines[1] > 0 ? d.excerptColumns[1] : d.columns[1];
     }
 }
 
@@ -280,6 +288,10 @@ void tokenDifference(const TokenCompareState &c, DifferenceFacts &d)
         d.lines[f] = c.places[f].line;
         d.columns[f] = c.places[f].column;
         d.tokens[f].assign(c.shown[f], c.shownLength[f]);
+        if (c.excerpt) {
+            d.excerptLines[f] = c.differs[f].line;
+            d.excerptColumns[f] = c.differs[f].column;
+        }
     }
     d.ended = c.shorterFile;
 }

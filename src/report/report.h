@@ -25,7 +25,10 @@ struct DifferenceFacts {
     bool byTokens = false;          // found by the token comparison: lines, columns and tokens; else an offset
     std::int64_t lines[2] = {};     // 1-based line of each side's difference; 0 when not known
     std::int64_t columns[2] = {};   // with tokens, 1-based column in bytes; 0 when not known
-    std::string tokens[2];          // with tokens, the first bytes (kShownTokenSize at most) of each side's token
+    std::string tokens[2];          // with tokens, the first bytes (kShownTokenSize at most) of each side's token as
+                                    // its source spells it, or where the two part past those, the bytes around that
+    std::int64_t excerptLines[2] = {};    // in that case, the line and column of each side's first byte that differs;
+    std::int64_t excerptColumns[2] = {};  // else 0
     std::int64_t offset = -1;       // without tokens, the offset in the normalized texts; -1 when not known
     int ended = 0;                  // 1 or 2 when that side's stream or text ended before the other's, else 0
 };

@@ -83,6 +83,7 @@ void takeToken(Rewriter &rw)
         std::memcpy(w.keys + w.keyUsed, piece.bytes, n);
         w.keyUsed += n;
         t.length += n;
+        t.end = piece.end;
         if (n < piece.length || (!piece.last && t.length == kRewriteLongToken)) {
             // The rest goes out as it comes; what is left of this piece first.
             t.whole = false;
@@ -197,6 +198,9 @@ void dropToken(RewriteWindow &w, std::uint64_t i, Rewrite r, std::uint64_t onto)
         return;
     WindowToken &o = windowAt(w, onto);
     t.dropped = true;
+    if (o.kind == TokenKind::Value && onto < i &&
+        (t.end.line > o.end.line || (t.end.line == o.end.line && t.end.column > o.end.column)))
+        o.end = t.end;
     noteRewrite(o.note, r, t.place);
     addToPrint(o.note, t, w.keys + t.offset);
     // What was noted on the token taken out goes with it.
@@ -319,6 +323,7 @@ void rewriterNext(Rewriter &rw, TokenPiece &piece)
             piece.bytes = w.keys + t.offset;
             piece.length = t.length;
             piece.note = t.note;
+            piece.end = t.end;
             piece.last = t.whole;
             if (!t.whole)
                 rw.passing = true;

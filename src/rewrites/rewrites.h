@@ -74,6 +74,8 @@ struct WindowToken {
                                 // bytes only are: rules see it as an operand they never rewrite
     bool dropped = false;       // a rule took it out of the stream
     RewriteNote note;           // the note it goes out with
+    TokenPlace end;             // where it ends in the source (TokenPiece::end); a canonical form's
+                                // reaches over the tokens after it taken out into it
 };
 
 // The tokens a rule looks at: absolute indexes first .. first + count - 1
@@ -104,7 +106,8 @@ std::uint64_t nextKept(RewriteWindow &w, std::uint64_t i);
 
 // Takes token i out of the stream as rewrite r, noting it on token `onto`
 // (not dropped, held): its key goes into onto's fingerprint, r into its note,
-// and, when onto has no note place yet, i's place becomes it.
+// and, when onto has no note place yet, i's place becomes it. A canonical
+// form before i takes in i's spelling too (the parts of a docstring).
 void dropToken(RewriteWindow &w, std::uint64_t i, Rewrite r, std::uint64_t onto);
 
 // Gives token i the canonical key bytes[0..n) and the kind Value as rewrite

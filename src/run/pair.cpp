@@ -149,6 +149,7 @@ PairOutcome compareOpen(Sides &s, const RunSettings &settings, const Language (&
         run.fileNames[f] = s.entry.sides[f].name;
         classifySource(baseName(run.fileNames[f]), sourceClass, extension);
         run.classes[f] = sourceClass;
+        run.languages[f] = languages[f];
     }
     const char *const names[2] = {run.fileNames[0].c_str(), run.fileNames[1].c_str()};
     Verdict verdict;
@@ -197,6 +198,8 @@ PairOutcome compareOpen(Sides &s, const RunSettings &settings, const Language (&
     closeSide(s, 0);
     closeSide(s, 1);
     const Reopener again{&s, reopenForReport, closeForReport};
+    if (settings.tokens)
+        spellDifference(run.tokens->comparison, respelling(run, settings), again);
     // A report for programs takes the facts; the text lines would go unread.
     if (settings.format != ReportFormat::Text && settings.tokens) {
         tokenDifference(run.tokens->comparison, result.difference);

@@ -37,7 +37,7 @@ struct TokenState {
     Lexer lexers[2];                      // each source's token stream
     RunPieces runs[2];                    // each stream's common tokens taken many at once (tree runs)
     std::unique_ptr<Rewriter[]> rewriters;  // with --allow, each stream in canonical form (two; large, so only then)
-    FirstPiece firsts[2];                 // where rewrites are counted (single run), each lexer's stream from its first piece
+    FirstPiece firsts[2];                 // where rewrites are counted (single run), each stream from its first piece
     KeyWriter writers[2];                 // the same, each stream compared into its temporary file
     TokenPump pumps[2];                   // each stream lexed on its own thread (single run)
     TokenLister listers[2];               // with switch L, each stream listed as it is compared (tree runs)
@@ -78,6 +78,10 @@ void reportImportsWithoutEffect(const RunSettings &settings, const bool (&used)[
 
 // How the lexers read under settings (--comments, --sorted-includes).
 LexOptions lexOptions(const RunSettings &settings);
+
+// How run's token streams are made under settings, with its lexers and
+// rewriters to make them again (after its comparison).
+Respelling respelling(RunState &run, const RunSettings &settings);
 
 // A run state for settings, its buffers allocated but not yet touched, so
 // that only the pages a run uses take memory.

@@ -210,6 +210,7 @@ struct KeySide {
     TokenPump *pump = nullptr;
     const KeyBatch *batch = nullptr;  // the batch in hand, or null
     std::size_t at = 0;               // the next byte of it to compare
+    std::uint64_t before = 0;         // tokens that begin in the batches before it
 };
 
 // Makes sure side has a byte to compare, taking the next batch when the one in
@@ -221,6 +222,7 @@ bool ready(KeySide &s)
         std::unique_lock<std::mutex> lock(p.mutex);
         if (s.batch) {
             ++p.taken;
+            s.before += s.batch->tokens;
             s.batch = nullptr;
             p.changed.notify_all();
         }
@@ -244,8 +246,8 @@ std::size_t tokenEnd(const KeyBatch &b, std::size_t from)
 }
 
 // Finds the token of side f that holds byte `at` of the batch in hand and
-// fills its kind, place and shown bytes into c; reads on into later batches
-// when the token goes on and the report wants more of it.
+// fills its kind, place, index and shown bytes into c; reads on into later
+// batches when the token goes on and the report wants more of it.
 TokenKind locate(KeySide &s, int f, TokenCompareState &c)
 {
     const KeyBatch &b = *s.batch;
@@ -255,12 +257,14 @@ TokenKind locate(KeySide &s, int f, TokenCompareState &c)
     if (b.carried) {
         end = tokenEnd(b, 0);
         c.places[f] = b.carriedPlace;
+        c.indexes[f] = s.before - 1;  // the last token begun before this batch
         std::memcpy(c.shown[f], b.carriedShown, b.carriedShownLength);
         c.shownLength[f] = b.carriedShownLength;
     }
     while (end <= s.at) {
         kind = static_cast<TokenKind>(b.bytes[end]);
         keyStart = end + 1;
+        c.indexes[f] = s.before + token;
         c.places[f] = b.places[token++];
         end = tokenEnd(b, keyStart);
         c.shownLength[f] = 0;
@@ -312,6 +316,7 @@ Verdict compareKeyStreams(TokenPump (&pumps)[2], TokenCompareState &c)
     sides[0].pump = &pumps[0];
     sides[1].pump = &pumps[1];
     c.shorterFile = 0;
+    c.excerpt = false;
     for (;;) {
         const bool more0 = ready(sides[0]), more1 = ready(sides[1]);
         if (!more0 || !more1) {

@@ -222,7 +222,9 @@ int compareTokenStreams(RunState &run, const RunSettings &settings, Verdict &ver
             listTemp(temp);
     if (verdict == Verdict::Different) {
         const char *const names[2] = {run.fileNames[0].c_str(), run.fileNames[1].c_str()};
-        reportTokenDifference(t.comparison, names, Reopener{&run, reopenByName, closeReopened});
+        const Reopener again{&run, reopenByName, closeReopened};
+        spellDifference(t.comparison, respelling(run, settings), again);
+        reportTokenDifference(t.comparison, names, again);
     }
     bool used[kLanguageNames + 1] = {};
     used[languageIndex(run.languages[0])] = used[languageIndex(run.languages[1])] = true;
@@ -304,6 +306,19 @@ LexOptions lexOptions(const RunSettings &settings)
     options.comments = settings.comments;
     options.sortedIncludes = settings.sortedIncludes;
     return options;
+}
+
+Respelling respelling(RunState &run, const RunSettings &settings)
+{
+    Respelling how;
+    for (int f = 0; f < 2; ++f) {
+        how.lexers[f] = &run.tokens->lexers[f];
+        how.languages[f] = run.languages[f];
+    }
+    how.rewriters = run.tokens->rewriters.get();
+    how.options = lexOptions(settings);
+    how.allow = settings.allow;
+    return how;
 }
 
 std::unique_ptr<RunState> newRunState(const RunSettings &settings)

@@ -781,7 +781,7 @@ bool csRawStep(Lexer &lx, TokenPiece &piece)
             newLine(lx, e);
             r.line = e + 1;
             r.phase = CSharpRawPhase::Line;
-            piece = TokenPiece{TokenKind::Code, lx.firstPiece, false, lx.place, "\n", 1, RewriteNote{}};
+            piece = TokenPiece{TokenKind::Code, lx.firstPiece, false, lx.place, "\n", 1, RewriteNote{}, TokenPlace{}};
             lx.firstPiece = false;
             return true;
         }

@@ -143,6 +143,7 @@ struct HeldToken {
     TokenPlace place;
     std::size_t offset = 0;    // where its key starts in the key store
     std::size_t length = 0;    // bytes of its key
+    TokenPlace end;            // where it ends in the source, once whole (TokenPiece::end)
 };
 
 // One held declaration: a stretch of held tokens.

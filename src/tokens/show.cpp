@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "console/console.h"
+#include "tokens/lexer.h"
 
 std::size_t showTokenBytes(const char *bytes, std::size_t length, char *out, std::size_t cap)
 {
@@ -36,4 +37,12 @@ void listTokenPiece(const TokenPiece &piece, Spool *listing)
     }
     if (piece.last)
         listing ? spoolWrite(*listing, "\n", 1) : consoleText("\n", 1);
+}
+
+void spelledNext(Lexer &lexer, TokenPiece &piece)
+{
+    lexerNext(lexer, piece);
+    // The sorted-import layer keeps the end of each token it holds.
+    if (!(lexer.options.sortedIncludes && sortsImports(lexer.language)))
+        piece.end = lexer.endPlace;
 }

@@ -19,4 +19,8 @@ std::size_t showTokenBytes(const char *bytes, std::size_t length, char *out, std
 // form, and a line feed after a token's last piece; nothing for End.
 void listTokenPiece(const TokenPiece &piece, Spool *listing);
 
+// lexerNext, each last piece with its end (TokenPiece::end): for the reports,
+// which read a token's spelling from its source again.
+void spelledNext(Lexer &lexer, TokenPiece &piece);
+
 #endif

@@ -234,6 +234,7 @@ void take(IncludeSorter &s, Lexer &lx, TokenPiece &p, PieceFacts &f)
         return;
     }
     s.next(lx, p);
+    p.end = lx.endPlace;
     f = PieceFacts{};
     if (hasForm(*s.rules, ImportForm::Include)) {
         bool whole = p.kind == TokenKind::Code && p.first && p.last;
@@ -480,7 +481,7 @@ void store(IncludeSorter &s, const TokenPiece &p)
     }
     if (p.first) {
         HeldToken &t = s.tokens[s.tokenCount++];
-        t = {p.kind, false, p.place, s.keyUsed, 0};
+        t = {p.kind, false, p.place, s.keyUsed, 0, TokenPlace{}};
         ++s.directives[s.directiveCount].tokenCount;
         // A token's start, so that "a" "b" and "ab" read apart.
         s.unitPrint = (s.unitPrint ^ (0x100u + static_cast<unsigned char>(p.kind))) * 16777619u;
@@ -491,6 +492,7 @@ void store(IncludeSorter &s, const TokenPiece &p)
     s.keyUsed += p.length;
     t.length += p.length;
     t.whole = p.last;
+    t.end = p.end;
 }
 
 // Orders the held token stretches [a, aEnd) and [b, bEnd) by their keys.
@@ -708,6 +710,7 @@ void giveHeld(const IncludeSorter &s, const HeldToken &t, TokenPiece &piece)
     piece.place = t.place;
     piece.bytes = s.keys + t.offset;
     piece.length = t.length;
+    piece.end = t.end;
 }
 
 // Hands out the next held token; false when there are no more (the sorter

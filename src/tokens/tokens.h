@@ -52,6 +52,10 @@ struct TokenPiece {
     const char *bytes = "";     // this piece of the token's key; valid until the next lexerNext
     std::size_t length = 0;     // bytes in the piece; only the first piece of a token may be empty
     RewriteNote note;           // first piece only
+    TokenPlace end;             // last piece only: just after the token's last byte in the source, as far as
+                                // the stage that hands it out keeps it (spelledNext's pieces, tokens/show.h, and the
+                                // sorted-import layer's and the rewriter's made of them); not after place for
+                                // a token no byte of the source spells (an inserted ';', an indent)
 };
 
 struct LexOptions {
