@@ -15,7 +15,8 @@ namespace {
 const std::string kHostile = "q\"b\\s,c:d\x01\xff.c";
 
 // The same pairs for every format: equal, a token change (in the hostile
-// name), a failure, a file on one side only, a kind without token rules.
+// name), a file emptied (a source without tokens), a failure (links to
+// different targets), a file on one side only, a kind without token rules.
 void writePairs(const ScratchDir &dir)
 {
     const struct {
@@ -33,6 +34,8 @@ void writePairs(const ScratchDir &dir)
         writeFile(dir.file("b/" + f.name), f.b);
     }
     writeFile(dir.file("a/gone.c"), "int g;\n");
+    makeSymlink("eq.c", dir.file("a/link.c"));
+    makeSymlink("gone.c", dir.file("b/link.c"));
 }
 
 // Hostile names need a system whose names are bytes.
@@ -68,8 +71,10 @@ TEST(ReportsTools, JsonLinesParseWithEveryField)
                                "    print(json.dumps(json.loads(line), sort_keys=True))\n";
     const std::string q = "q\\\"b\\\\s,c:d\\u0001\\ufffd.c";
     EXPECT_EQ(python(dir, script, r.out),
-              "{\"first\": {\"name\": \"a/empty.c\"}, \"language\": \"c\", \"path\": \"empty.c\", \"reason\": "
-              "\"empty\", \"second\": {\"name\": \"b/empty.c\"}, \"status\": \"failed\", \"type\": \"pair\"}\n"
+              "{\"first\": {\"column\": 1, \"ends\": false, \"line\": 1, \"name\": \"a/empty.c\", \"token\": "
+              "\"int\"}, \"language\": \"c\", \"path\": \"empty.c\", \"second\": {\"column\": 1, \"ends\": true, "
+              "\"line\": 1, \"name\": \"b/empty.c\", \"token\": null}, \"status\": \"not-equivalent\", \"type\": "
+              "\"pair\"}\n"
               "{\"first\": {\"name\": \"a/eq.c\"}, \"language\": \"c\", \"path\": \"eq.c\", \"second\": {\"name\": "
               "\"b/eq.c\"}, \"status\": \"equivalent\", \"type\": \"pair\"}\n"
               "{\"first\": {\"name\": \"a/gone.c\"}, \"language\": \"c\", \"path\": \"gone.c\", \"second\": null, "
@@ -77,12 +82,14 @@ TEST(ReportsTools, JsonLinesParseWithEveryField)
               "{\"first\": {\"name\": \"a/k.yaml\"}, \"language\": \"other\", \"path\": \"k.yaml\", \"reason\": \"no "
               "token rules for this kind of file\", \"second\": {\"name\": \"b/k.yaml\"}, \"status\": "
               "\"not-compared\", \"type\": \"pair\"}\n"
+              "{\"first\": {\"name\": \"a/link.c\"}, \"language\": \"c\", \"path\": \"link.c\", \"reason\": "
+              "\"symbolic link\", \"second\": {\"name\": \"b/link.c\"}, \"status\": \"failed\", \"type\": \"pair\"}\n"
               "{\"first\": {\"column\": 1, \"ends\": false, \"line\": 2, \"name\": \"a/" + q +
                   "\", \"token\": \"unsigned\"}, \"language\": \"c\", \"path\": \"" + q +
                   "\", \"second\": {\"column\": 1, \"ends\": false, \"line\": 2, \"name\": \"b/" + q +
                   "\", \"token\": \"unsignedint\"}, \"status\": \"not-equivalent\", \"type\": \"pair\"}\n"
-                  "{\"equivalent\": 1, \"failed\": 2, \"languages\": {\"c\": 3, \"other\": 1}, \"not_compared\": 1, "
-                  "\"not_equivalent\": 1, \"only_on_one_side\": 1, \"pairs\": 4, \"type\": \"summary\", "
+                  "{\"equivalent\": 1, \"failed\": 2, \"languages\": {\"c\": 4, \"other\": 1}, \"not_compared\": 1, "
+                  "\"not_equivalent\": 2, \"only_on_one_side\": 1, \"pairs\": 5, \"type\": \"summary\", "
                   "\"verdict\": \"not-equivalent\"}\n");
 }
 
@@ -112,9 +119,10 @@ TEST(ReportsTools, SarifHoldsTheRequiredFieldsAndPlacesEachFinding)
         "    assert re.fullmatch(r'[A-Za-z0-9._~/%-]+', uri), uri\n"
         "    region = place.get('region', {})\n"
         "    print(result['ruleId'], uri, region.get('startLine'), region.get('startColumn'))\n";
-    EXPECT_EQ(python(dir, script, r.out), "failed b/empty.c None None\n"
+    EXPECT_EQ(python(dir, script, r.out), "not-equivalent b/empty.c 1 1\n"
                                           "only-in-1 a/gone.c None None\n"
                                           "not-compared b/k.yaml None None\n"
+                                          "failed b/link.c None None\n"
                                           "not-equivalent b/q%22b%5Cs%2Cc%3Ad%01%FF.c 2 1\n");
 }
 
@@ -126,14 +134,18 @@ TEST(ReportsTools, GithubAndGnuLinesExactly)
         const char *format;
         std::string out;
     } cases[] = {
-        {"github", "::error file=b/empty.c::Unable to compare (empty)\n"
+        {"github", "::error file=b/empty.c,line=1,col=1::Not equivalent: the text ends here; a/empty.c goes on with "
+                   "'int' at line 1, column 1\n"
                    "::error file=a/gone.c::Only in a\n"
                    "::error file=b/k.yaml::Not compared (no token rules for this kind of file)\n"
+                   "::error file=b/link.c::Unable to compare (symbolic link)\n"
                    "::error file=b/q\"b\\s%2Cc%3Ad\x01\xEF\xBF\xBD.c,line=2,col=1::Not equivalent: 'unsignedint' "
                    "here, 'unsigned' at line 2, column 1 of a/" + shown + "\n"},
-        {"gnu", "b/empty.c: error: Unable to compare (empty)\n"
+        {"gnu", "b/empty.c:1:1: error: Not equivalent: the text ends here; a/empty.c goes on with 'int' at line 1, "
+                "column 1\n"
                 "a/gone.c: error: Only in a\n"
                 "b/k.yaml: error: Not compared (no token rules for this kind of file)\n"
+                "b/link.c: error: Unable to compare (symbolic link)\n"
                 "b/q\"b\\s,c:d?\xff.c:2:1: error: Not equivalent: 'unsignedint' here, 'unsigned' at line 2, "
                 "column 1 of a/q\"b\\s,c:d?\xff.c\n"},
     };
