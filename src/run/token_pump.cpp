@@ -317,6 +317,8 @@ Verdict compareKeyStreams(TokenPump (&pumps)[2], TokenCompareState &c)
     sides[1].pump = &pumps[1];
     c.shorterFile = 0;
     c.excerpt = false;
+    for (std::uint64_t &n : c.allowed)
+        n = 0;  // key streams carry no notes
     for (;;) {
         const bool more0 = ready(sides[0]), more1 = ready(sides[1]);
         if (!more0 || !more1) {

@@ -114,6 +114,15 @@ int compareNormalized(RunState &run, const RunSettings &settings, Verdict &verdi
     return 0;
 }
 
+// True when the streams of run are compared token by token, their notes
+// counted (--allow, or --sorted-imports where a language of the pair sorts
+// its imports), rather than as key streams lexed on threads of their own.
+bool byToken(const RunState &run, const RunSettings &settings)
+{
+    return settings.allow ||
+           (settings.sortedIncludes && (sortsImports(run.languages[0]) || sortsImports(run.languages[1])));
+}
+
 // Opens source f and its temporary file and reads its first token, reporting
 // a failure as a preparation does; returns 0 or 1. An empty source is read:
 // in token mode it is a source without tokens, as one of blanks or comments.
@@ -144,9 +153,9 @@ int finishTokens(RunState &run, const RunSettings &settings, int f)
     Preparation &p = run.preparations[f];
     const TokenPump &pump = run.tokens->pumps[f];
     // The streams compared token by token are read to their ends, or to the difference.
-    const bool byToken = countedRewrites(settings) != 0;
-    const bool writeFailed = byToken ? run.tokens->writers[f].failed : pump.writeFailed;
-    const bool moreAfterFailure = byToken ? writeFailed : pump.moreAfterFailure;
+    const bool piecewise = byToken(run, settings);
+    const bool writeFailed = piecewise ? run.tokens->writers[f].failed : pump.writeFailed;
+    const bool moreAfterFailure = piecewise ? writeFailed : pump.moreAfterFailure;
     if (writeFailed) {
         reportWriteFailure(p);
         if (moreAfterFailure) {
@@ -184,10 +193,10 @@ int compareTokenStreams(RunState &run, const RunSettings &settings, Verdict &ver
             return 1;
 
     // 4-5. Both lexed at once, compared as they come; where rewrites are
-    // counted (--allow, --sorted-imports), both compared here, token by token,
-    // their notes with them, and with --allow both rewritten.
+    // counted, both compared here, token by token, their notes with them, and
+    // with --allow both rewritten.
     TokenState &t = *run.tokens;
-    if (countedRewrites(settings) != 0) {
+    if (byToken(run, settings)) {
         PieceSource pieces[2];
         for (int f = 0; f < 2; ++f) {
             const RewriteSource lexed = firstThenLexer(t.firsts[f], t.lexers[f], first[f]);
