@@ -267,10 +267,10 @@ TEST_F(HistoryTools, RangeListAndCheck)
 
     RunResult r = runMatchling({"--git", "HEAD~5..HEAD", "--tokens", "--exit-status"}, dir.path());
     EXPECT_EQ(r.out, "Matchling==> Layout only: " + shortIds[0] + " Reformat main \n" +
-                         "Matchling==> Changes code: " + shortIds[1] + " Add f (1 files) \n" +
-                         "Matchling==> Changes code: " + shortIds[2] + " Return 1 (1 files) \n" +
+                         "Matchling==> Changes code: " + shortIds[1] + " Add f (1 files: f.c only after) \n" +
+                         "Matchling==> Changes code: " + shortIds[2] + " Return 1 (1 files: main.c tokens at 3:12) \n" +
                          "Matchling==> Layout only: " + shortIds[3] + " Merge side \n" +
-                         "Matchling==> Changes code: " + shortIds[4] + " Move f (1 files) \n" +
+                         "Matchling==> Changes code: " + shortIds[4] + " Move f (1 files: f.c -> g.c renamed) \n" +
                          "Matchling==> 5 commits judged: 2 layout only, 3 changing code \n" + kNotEquivalent);
     EXPECT_EQ(r.status, 1);
 
@@ -287,7 +287,7 @@ TEST_F(HistoryTools, RangeListAndCheck)
     // A list with a commit that changed code, a line that is no commit, and a comment.
     writeFile(dir.file("listed"), list.out + "# wrongly listed\n" + rev("HEAD~2") + "  # trailing\n\ndeadbeef\n");
     RunResult check = runMatchling({"--verify-ignore-revs", "listed", "--exit-status"}, dir.path());
-    EXPECT_EQ(check.out, "Matchling==> Changes code: " + shortIds[2] + " Return 1 (1 files) \n"
+    EXPECT_EQ(check.out, "Matchling==> Changes code: " + shortIds[2] + " Return 1 (1 files: main.c text at line 3) \n"
                          "Matchling==> Not a commit: deadbeef \n"
                          "Matchling==> 3 listed commits judged: 2 layout only, 1 changing code, 1 not commits \n" +
                              kNotEquivalent);

@@ -33,11 +33,6 @@ const struct {
     {"not-compared", "No token rules for this kind of file, and the bytes differ"},
 };
 
-const char *statusName(PairStatus s)
-{
-    return kStatuses[static_cast<int>(s)].name;
-}
-
 void appendJsonOrNull(std::string &out, const char *text)
 {
     if (text)
@@ -279,6 +274,11 @@ void gnuFinding(const PairFacts &p, std::string &out)
 }
 
 } // namespace
+
+const char *statusName(PairStatus s)
+{
+    return kStatuses[static_cast<int>(s)].name;
+}
 
 void tokenDifference(const TokenCompareState &c, DifferenceFacts &d)
 {

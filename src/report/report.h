@@ -42,6 +42,9 @@ void blockDifference(const CompareState &c, DifferenceFacts &d);
 // What a pair came to, as the reports name it.
 enum class PairStatus { Equivalent, NotEquivalent, Failed, OnlyIn1, OnlyIn2, NotCompared };
 
+// The name reports give status s: "equivalent", "not-equivalent", ...
+const char *statusName(PairStatus s);
+
 // One pair as a report gives it. Strings are bytes, any bytes; null where absent.
 struct PairFacts {
     const char *path = "";                     // the pair's path as the text report names it
@@ -90,6 +93,52 @@ void reportBegin(ReportWriter &w, std::string &out);
 void reportPair(ReportWriter &w, const PairFacts &p, std::string &out);
 void reportEnd(ReportWriter &w, const ReportCounts &c, std::string &out);
 void reportStopped(ReportWriter &w, const std::string &message, std::string &out);
+
+// One file of a commit, as the reports of a history run give it.
+struct FileFacts {
+    const char *path = "";          // the path as the text report names it: "old -> new" for a rename
+    PairStatus status = PairStatus::Equivalent;  // OnlyIn1: only before the commit; OnlyIn2: only after it
+    bool renamed = false;           // git saw the file moved, which changes the code whatever its content
+    const char *reason = nullptr;   // Failed: why ("empty", "symbolic link", ...)
+    bool byTokens = false;          // NotEquivalent: found by the token comparison, so line and column are a token's
+    std::int64_t line = 0;          // NotEquivalent: the newer side's line of the first difference, from 1; 0 when not known
+    std::int64_t column = 0;        // with byTokens, its column in bytes, from 1
+};
+
+// One commit of a history run: its files in the order of their paths.
+struct CommitFacts {
+    const char *id = "";            // the full object id
+    const char *shortId = "";       // as git abbreviates it
+    const char *subject = "";       // the first line of its message
+    const FileFacts *files = nullptr;
+    std::size_t fileCount = 0;
+};
+
+// The counts of a history run's summary.
+struct CommitCounts {
+    long long layoutOnly = 0;
+    long long changesCode = 0;
+    long long notCommits = 0;       // lines of a list that name no commit
+};
+
+// Whether file f changes its commit's code: anything but an equivalent pair at one path.
+bool changesCode(const FileFacts &f);
+
+// Why f changes code, in the words of the reports: "tokens at 12:5", "text
+// at line 12" (the line rules), "renamed", "no token rules", "only before",
+// "only after", "unable to compare (REASON)". Empty when it does not.
+std::string changeReason(const FileFacts &f);
+
+// The files of c that change code, as a "Changes code" line names them:
+// "N files: PATH REASON, ..." with the first most of them (every one when
+// most is 0), then ", and K more" for the rest.
+std::string changedFiles(const CommitFacts &c, std::size_t most);
+
+// Each appends one JSON Lines object of a history run to out: a commit, a
+// line of a list that names no commit, and the summary.
+void reportCommit(const CommitFacts &c, std::string &out);
+void reportNotCommit(const std::string &listed, std::string &out);
+void reportCommitsEnd(const CommitCounts &c, std::string &out);
 
 // The first line of a text report that says something: its first line with
 // more than the "Matchling==>" prefix, less the prefix and the blanks around

@@ -1,63 +1,307 @@
 // The history runs: the commits of a range, or those a .git-blame-ignore-revs
-// file lists, each judged on the workers as --git REV judges it, with its
-// pairs' reports left out and one line for the commit instead.
+// file lists. One git lists what every commit changed, the pairs of all the
+// commits are compared on the workers as --git REV compares them, and each
+// commit is reported as a whole, one line (or JSON object) per commit, in
+// the order of the commits whatever the order the workers finish in.
 #include "run/history.h"
 
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdio>
+#include <deque>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "common/files.h"
 #include "console/console.h"
+#include "console/keyboard.h"
+#include "report/report.h"
 #include "run/run_state.h"
 #include "run/sweep.h"
 #include "walk/walk.h"
 
 namespace {
 
-constexpr std::size_t kListChunk = 65536;  // bytes read at a time from a list of commits
+constexpr std::size_t kListChunk = 65536;          // bytes read at a time from a list of commits
+constexpr std::size_t kShownFiles = 3;             // files a "Changes code" line names
+constexpr std::size_t kCommitsAheadPerWorker = 8;  // commits listed per worker before their turn to print
+constexpr std::size_t kPairsAheadPerWorker = 256;  // pairs of those, per worker, past which no other commit is listed
+constexpr auto kProgressDelay = std::chrono::seconds(1);         // a run shorter than this shows no progress
+constexpr auto kProgressEvery = std::chrono::milliseconds(200);  // how often the progress line changes
+constexpr int kProgressWidth = 79;                               // columns the progress line may take
 
-// The commits a run has judged.
-struct Judged {
-    long long layoutOnly = 0;   // commits that changed layout only
-    long long changesCode = 0;  // commits that changed more
-    long long notCommits = 0;   // listed lines that name no commit
+// One commit of the run with its pairs, or a line of a list that names none.
+struct Item {
+    const GitCommit *commit = nullptr;    // null for a listed line that names no commit
+    const std::string *listed = nullptr;  // that line
+    WalkList list;                        // what the commit changed
+    std::vector<FileFacts> files;         // each entry's facts, in list order
+    std::vector<std::string> reasons;     // each Failed entry's reason, which files[i].reason points into
+    std::size_t left = 0;                 // entries not yet compared
 };
 
-// Counts, into changed, the files commit changed beyond their layout: pairs
-// not equivalent, not compared or on one side only, and files moved, whose
-// path is part of the program (a module's, a class's or an include's name).
-// Returns 0, or 1 with error set.
-int judge(const GitCommit &commit, const RunSettings &settings, long long &changed, std::string &error)
+// A pair waiting for a worker: an item's entry.
+struct Job {
+    Item *item;
+    std::size_t entry;
+};
+
+// Everything the lister, the workers and the printer share.
+struct History {
+    SweepSettings sweep;                // how each pair is compared
+    std::mutex mutex;                   // guards everything below but the counters
+    std::condition_variable work;       // jobs are waiting, or the listing has ended
+    std::condition_variable done;       // an item was listed or completed, or the listing has ended
+    std::condition_variable room;       // the printer took an item, so the lister may go on
+    std::deque<Item> items;             // listed and not yet printed, in order
+    std::deque<Job> jobs;               // pairs not yet taken by a worker
+    std::size_t held = 0;               // entries of the items held
+    bool ended = false;                 // the lister lists nothing more
+    std::string error;                  // why the listing stopped early; empty when it did not
+    std::size_t commitsAhead = 0;       // items the lister may hold
+    std::size_t pairsAhead = 0;         // entries past which the lister holds no more items
+    std::atomic<long long> printed{0};  // items printed, for the progress line
+};
+
+// What is judged, in order: the commits of a range, or the lines of a list,
+// each naming one of commits or none.
+struct Sequence {
+    std::vector<GitCommit> commits;
+    std::vector<std::string> listed;  // a list's lines; empty for a range
+    std::vector<long> found;          // for each line, its commit's index in commits, or -1
+    std::size_t size() const { return listed.empty() ? commits.size() : listed.size(); }
+};
+
+// Lists the items of seq into h as the printer makes room for them, and
+// their pairs as jobs. Ends the listing, with h.error set when it failed.
+void listItems(History &h, const Sequence &seq, ChangeLister *lister)
 {
-    WalkList list;
-    if (walkGit(commit.id, list, error) != 0)
-        return 1;
-    SweepSettings sweep;
-    sweep.settings = &settings;
-    std::vector<PairOutcome> outcomes;
-    sweepOutcomes(list, sweep, outcomes);
-    changed = 0;
-    for (std::size_t i = 0; i < outcomes.size(); ++i)
-        changed += outcomes[i] != PairOutcome::Equivalent || list.entries[i].renamed;
-    return 0;
+    std::string error;
+    for (std::size_t i = 0; i < seq.size() && error.empty(); ++i) {
+        {
+            std::unique_lock<std::mutex> lock(h.mutex);
+            h.room.wait(lock, [&] {
+                return h.items.empty() || (h.items.size() < h.commitsAhead && h.held < h.pairsAhead);
+            });
+        }
+        Item item;
+        const long k = seq.listed.empty() ? static_cast<long>(i) : seq.found[i];
+        if (k >= 0) {
+            item.commit = &seq.commits[static_cast<std::size_t>(k)];
+            if (changeListNext(*lister, item.list, error) != 0)
+                break;
+        } else {
+            item.listed = &seq.listed[i];
+        }
+        const std::size_t n = item.list.entries.size();
+        item.files.resize(n);
+        item.reasons.resize(n);
+        item.left = n;
+        std::lock_guard<std::mutex> lock(h.mutex);
+        h.items.push_back(std::move(item));
+        for (std::size_t e = 0; e < n; ++e)
+            h.jobs.push_back(Job{&h.items.back(), e});
+        h.held += n;
+        if (n > 0)
+            h.work.notify_all();
+        h.done.notify_one();
+    }
+    std::lock_guard<std::mutex> lock(h.mutex);
+    h.error = error;
+    h.ended = true;
+    h.work.notify_all();
+    h.done.notify_one();
 }
 
-// Counts commit and reports it: with --format blame-ignore-revs, a
-// layout-only commit as git blame's list takes it; otherwise a line for a
-// commit that changed code, and with listAll one for every commit.
-void report(const GitCommit &commit, long long changed, bool listAll, const RunSettings &settings, Judged &judged)
+// The facts of entry's result into file, and of a Failed one's reason into reason.
+void takeFacts(const WalkEntry &entry, const PairResult &result, FileFacts &file, std::string &reason)
 {
-    ++(changed == 0 ? judged.layoutOnly : judged.changesCode);
-    if (settings.format == ReportFormat::BlameIgnoreRevs) {
-        if (changed == 0)
+    file.path = entry.path.c_str();
+    file.renamed = entry.renamed;
+    switch (result.outcome) {
+    case PairOutcome::Equivalent:
+    case PairOutcome::Unchanged: file.status = PairStatus::Equivalent; break;
+    case PairOutcome::Different: file.status = PairStatus::NotEquivalent; break;
+    case PairOutcome::Failed: file.status = PairStatus::Failed; break;
+    case PairOutcome::NotCompared: file.status = PairStatus::NotCompared; break;
+    case PairOutcome::OnlyOne:
+        file.status = entry.kind == EntryKind::OnlyFirst ? PairStatus::OnlyIn1 : PairStatus::OnlyIn2;
+        break;
+    }
+    if (file.status == PairStatus::Failed) {
+        reason = result.reason;
+        file.reason = reason.c_str();
+    }
+    file.byTokens = result.difference.byTokens;
+    file.line = result.difference.lines[1];
+    file.column = result.difference.columns[1];
+}
+
+// One worker: compares the jobs as they come, each as --git REV compares
+// its pairs, until the listing has ended and no job is left.
+void compareJobs(History &h)
+{
+    Worker worker;
+    worker.run = newRunState(*h.sweep.settings);
+    PairResult result;
+    for (;;) {
+        Job job;
+        {
+            std::unique_lock<std::mutex> lock(h.mutex);
+            h.work.wait(lock, [&] { return !h.jobs.empty() || h.ended; });
+            if (h.jobs.empty())
+                break;
+            job = h.jobs.front();
+            h.jobs.pop_front();
+        }
+        const WalkEntry &entry = job.item->list.entries[job.entry];
+        comparePair(worker, entry, h.sweep, result);
+        takeFacts(entry, result, job.item->files[job.entry], job.item->reasons[job.entry]);
+        spoolDrop(result.output);
+        spoolDrop(result.allowedLines);
+        spoolDrop(result.listings[0]);
+        spoolDrop(result.listings[1]);
+        result = PairResult();
+        std::lock_guard<std::mutex> lock(h.mutex);
+        if (--job.item->left == 0)
+            h.done.notify_one();
+    }
+    for (std::unique_ptr<ObjectReader> &reader : worker.objects)
+        objectReaderStop(reader);
+}
+
+// The progress line on standard error, when that is a terminal: commits
+// judged and how many a second.
+struct Progress {
+    bool terminal = false;
+    std::size_t total = 0;  // commits (or listed lines) to judge
+    std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
+    std::chrono::steady_clock::time_point last = start;  // when the line last changed
+    bool shown = false;
+};
+
+void showProgress(Progress &p, long long printed)
+{
+    const auto now = std::chrono::steady_clock::now();
+    const auto elapsed = now - p.start;
+    if (!p.terminal || elapsed < kProgressDelay || (p.shown && now - p.last < kProgressEvery))
+        return;
+    p.last = now;
+    const double seconds = std::chrono::duration<double>(elapsed).count();
+    std::fprintf(stderr, "\rMatchling==>  %lld of %lld commits, %.1f commits/s ", printed,
+                 static_cast<long long>(p.total), static_cast<double>(printed) / seconds);
+    std::fflush(stderr);
+    p.shown = true;
+}
+
+void clearProgress(Progress &p)
+{
+    if (p.shown)
+        std::fprintf(stderr, "\r%*s\r", kProgressWidth, "");
+    std::fflush(stderr);
+    p.shown = false;
+}
+
+// Counts item and reports it in the format of settings: with
+// blame-ignore-revs, a layout-only commit as git blame's list takes it; in
+// JSON, its object; as text, a line for a commit that changed code (with
+// --where followed by one line per file), for a listed line that names no
+// commit, and with listAll one for every commit.
+void report(const Item &item, bool listAll, const RunSettings &settings, CommitCounts &counts)
+{
+    std::string out;
+    if (!item.commit) {
+        ++counts.notCommits;
+        if (settings.format == ReportFormat::Json) {
+            reportNotCommit(*item.listed, out);
+            consoleRecord(out.data(), out.size());
+        } else if (settings.format != ReportFormat::BlameIgnoreRevs) {
+            consoleMessage("Matchling==> Not a commit: %s \n", item.listed->c_str());
+        }
+        return;
+    }
+    const GitCommit &commit = *item.commit;
+    CommitFacts facts;
+    facts.id = commit.id.c_str();
+    facts.shortId = commit.shortId.c_str();
+    facts.subject = commit.subject.c_str();
+    facts.files = item.files.data();
+    facts.fileCount = item.files.size();
+    bool changes = false;
+    for (const FileFacts &f : item.files)
+        changes = changes || changesCode(f);
+    ++(changes ? counts.changesCode : counts.layoutOnly);
+    if (settings.format == ReportFormat::Json) {
+        reportCommit(facts, out);
+        consoleRecord(out.data(), out.size());
+    } else if (settings.format == ReportFormat::BlameIgnoreRevs) {
+        if (!changes)
             consoleMessage("# %s\n%s\n", commit.subject.c_str(), commit.id.c_str());
-    } else if (changed != 0) {
-        consoleMessage("Matchling==> Changes code: %s %s (%lld files) \n", commit.shortId.c_str(),
-                       commit.subject.c_str(), changed);
+    } else if (changes) {
+        consoleMessage("Matchling==> Changes code: %s %s (%s) \n", commit.shortId.c_str(), commit.subject.c_str(),
+                       changedFiles(facts, kShownFiles).c_str());
+        for (std::size_t i = 0; settings.showWhere && i < item.files.size(); ++i)
+            if (changesCode(item.files[i]))
+                consoleMessage("Matchling==> Changed in %s: %s %s \n", commit.shortId.c_str(), item.files[i].path,
+                               changeReason(item.files[i]).c_str());
     } else if (listAll) {
         consoleMessage("Matchling==> Layout only: %s %s \n", commit.shortId.c_str(), commit.subject.c_str());
     }
+}
+
+// Judges every item of seq, listing what the commits changed through
+// lister, and reports each in order. Returns the counts, with error set
+// when the listing stopped early (the items before it reported).
+CommitCounts judgeAll(const Sequence &seq, ChangeLister *lister, const RunSettings &settings, bool listAll,
+                      std::string &error)
+{
+    // The pairs compared as --git REV compares them; a report for programs
+    // keeps the facts of each difference, which the reasons name.
+    RunSettings pairSettings = settings;
+    pairSettings.format = ReportFormat::Json;
+    History h;
+    h.sweep.settings = &pairSettings;
+    const int jobs = sweepJobs(settings);
+    h.commitsAhead = kCommitsAheadPerWorker * static_cast<std::size_t>(jobs);
+    h.pairsAhead = kPairsAheadPerWorker * static_cast<std::size_t>(jobs);
+    std::thread listing(listItems, std::ref(h), std::cref(seq), lister);
+    std::vector<std::thread> workers;
+    for (int k = 0; k < jobs; ++k)
+        workers.emplace_back(compareJobs, std::ref(h));
+
+    Progress progress;
+    progress.terminal = settings.format == ReportFormat::Text && errorIsTerminal();
+    progress.total = seq.size();
+    CommitCounts counts;
+    for (;;) {
+        Item item;
+        {
+            std::unique_lock<std::mutex> lock(h.mutex);
+            while (!(h.items.empty() ? h.ended : h.items.front().left == 0)) {
+                h.done.wait_for(lock, kProgressEvery);
+                showProgress(progress, h.printed);
+            }
+            if (h.items.empty())
+                break;
+            item = std::move(h.items.front());
+            h.items.pop_front();
+            h.held -= item.list.entries.size();
+            h.room.notify_one();
+        }
+        clearProgress(progress);
+        report(item, listAll, settings, counts);
+        ++h.printed;
+        showProgress(progress, h.printed);
+    }
+    clearProgress(progress);
+    listing.join();
+    for (std::thread &w : workers)
+        w.join();
+    error = h.error;
+    return counts;
 }
 
 // Reads the lines of the list name, as git blame reads them: each without
@@ -96,13 +340,15 @@ int readListed(const std::string &name, std::vector<std::string> &listed, std::s
 
 // Reports why the run cannot go on; returns the exit status. With --format
 // blame-ignore-revs standard output holds the list only, so the reason goes
-// to standard error.
+// to standard error; in JSON it is the error object.
 int stop(const RunSettings &settings, const std::string &error)
 {
     if (settings.format == ReportFormat::BlameIgnoreRevs) {
         std::fprintf(stderr, "Matchling==>  %s \n", error.c_str());
         return kExitTrouble;
     }
+    if (settings.format == ReportFormat::Json)
+        return stoppedReport(settings.format, error);
     consoleMessage("Matchling==>  %s \n", error.c_str());
     consoleMessage("Matchling==>  Program will abort \n");
     pause();
@@ -116,42 +362,39 @@ int historyRun(const Request &request)
     const RunSettings &settings = request.settings;
     const bool verify = !request.ignoreRevs.empty();
 
-    // 1. The commits: the range's, or the lines of the list.
-    std::vector<GitCommit> commits;
-    std::vector<std::string> listed;
+    // 1. The commits: the range's, or those the lines of the list name.
+    Sequence seq;
     std::string error;
-    if (verify ? readListed(request.ignoreRevs, listed, error) : walkRange(request.revision, commits, error))
+    if (verify ? readListed(request.ignoreRevs, seq.listed, error) || walkListed(seq.listed, seq.commits, seq.found, error)
+               : walkRange(request.revision, seq.commits, error))
         return stop(settings, error);
 
-    // 2. Each commit judged in turn, its pairs on every core; a listed line
-    // that names no commit is reported as such.
-    Judged judged;
-    const std::size_t count = verify ? listed.size() : commits.size();
-    for (std::size_t i = 0; i < count; ++i) {
-        GitCommit commit;
-        if (verify) {
-            const int found = walkCommit(listed[i], commit, error);
-            if (found == 2)
-                return stop(settings, error);
-            if (found == 1) {
-                ++judged.notCommits;
-                if (settings.format != ReportFormat::BlameIgnoreRevs)
-                    consoleMessage("Matchling==> Not a commit: %s \n", listed[i].c_str());
-                continue;
-            }
-        } else {
-            commit = commits[i];
-        }
-        long long changed = 0;
-        if (judge(commit, settings, changed, error) != 0)
-            return stop(settings, error);
-        report(commit, changed, !verify, settings, judged);
-    }
+    // 2. What each commit changed, listed for all of them at once, and its
+    // pairs judged on every core; a listed line that names no commit is
+    // reported as such.
+    std::vector<GitCommit> named;  // a list's commits, in the order of its lines
+    for (std::size_t i = 0; verify && i < seq.size(); ++i)
+        if (seq.found[i] >= 0)
+            named.push_back(seq.commits[static_cast<std::size_t>(seq.found[i])]);
+    const std::vector<GitCommit> &listedCommits = verify ? named : seq.commits;
+    std::unique_ptr<ChangeLister> lister;
+    if (!listedCommits.empty() && !(lister = changeListerStart(listedCommits, error)))
+        return stop(settings, error);
+    const CommitCounts judged = judgeAll(seq, lister.get(), settings, !verify, error);
+    lister.reset();
+    if (!error.empty())
+        return stop(settings, error);
 
     // 3. The summary and the verdict, or for git blame's list nothing more.
     const bool allLayout = judged.changesCode == 0 && judged.notCommits == 0;
     if (settings.format == ReportFormat::BlameIgnoreRevs)
         return allLayout ? kExitSame : kExitDifferent;
+    if (settings.format == ReportFormat::Json) {
+        std::string out;
+        reportCommitsEnd(judged, out);
+        consoleRecord(out.data(), out.size());
+        return allLayout ? kExitSame : kExitDifferent;
+    }
     if (verify)
         consoleMessage("Matchling==> %lld listed commits judged: %lld layout only, %lld changing code, "
                        "%lld not commits \n",

@@ -46,7 +46,6 @@ struct Sweep {
     int waiting = 0;                    // workers waiting for room
     std::size_t ahead = 0;              // how far past printed a worker may go
     std::atomic<long long> bytes{0};    // bytes of the pairs compared so far
-    std::vector<PairOutcome> *outcomes = nullptr;  // when set, each entry's outcome goes here and nothing is printed
 };
 
 void work(Sweep &sweep)
@@ -259,19 +258,11 @@ Tally printInOrder(Sweep &sweep, ReportWriter &writer)
                 showProgress(progress, sweep);
             }
         }
-        if (sweep.outcomes) {
-            (*sweep.outcomes)[i] = result.outcome;
-            spoolDrop(result.allowedLines);
-            spoolDrop(result.output);
-            spoolDrop(result.listings[0]);
-            spoolDrop(result.listings[1]);
-        } else {
-            if (printsSomething(result))
-                clearProgress(progress);
-            printResult(sweep.list, sweep.list.entries[i], result, tally);
-            if (settings.format != ReportFormat::Text)
-                reportResult(writer, sweep.list, sweep.list.entries[i], result, settings);
-        }
+        if (printsSomething(result))
+            clearProgress(progress);
+        printResult(sweep.list, sweep.list.entries[i], result, tally);
+        if (settings.format != ReportFormat::Text)
+            reportResult(writer, sweep.list, sweep.list.entries[i], result, settings);
         result = PairResult();
         bool blocked;
         {
@@ -286,21 +277,13 @@ Tally printInOrder(Sweep &sweep, ReportWriter &writer)
     return tally;
 }
 
-int jobsFor(const RunSettings &settings)
-{
-    if (settings.jobs > 0)
-        return settings.jobs;
-    const unsigned cores = std::thread::hardware_concurrency();
-    return cores > 0 ? static_cast<int>(cores) : 1;
-}
-
 // Compares every entry of list on the workers and prints the reports, the
 // summary and the verdict; returns the exit status.
 int sweepList(const WalkList &list, const SweepSettings &settings)
 {
     Sweep sweep{list, settings};
     sweep.results.resize(list.entries.size());
-    const int jobs = jobsFor(*settings.settings);
+    const int jobs = sweepJobs(*settings.settings);
     sweep.ahead = static_cast<std::size_t>(jobs) * kAheadPerWorker;
     std::vector<std::thread> workers;
     const int started = static_cast<std::size_t>(jobs) < list.entries.size() ? jobs : static_cast<int>(list.entries.size());
@@ -372,6 +355,14 @@ int sweepList(const WalkList &list, const SweepSettings &settings)
 
 } // namespace
 
+int sweepJobs(const RunSettings &settings)
+{
+    if (settings.jobs > 0)
+        return settings.jobs;
+    const unsigned cores = std::thread::hardware_concurrency();
+    return cores > 0 ? static_cast<int>(cores) : 1;
+}
+
 int sweepRun(const Request &request)
 {
     // 1. The pairs: the two trees, or what the commit changed.
@@ -397,21 +388,4 @@ int sweepRun(const Request &request)
     settings.workingTree = request.git && request.revision.empty();
     settings.skipped = skipped;
     return sweepList(list, settings);
-}
-
-void sweepOutcomes(const WalkList &list, const SweepSettings &settings, std::vector<PairOutcome> &outcomes)
-{
-    Sweep sweep{list, settings};
-    sweep.results.resize(list.entries.size());
-    outcomes.assign(list.entries.size(), PairOutcome::Equivalent);
-    sweep.outcomes = &outcomes;
-    const int jobs = jobsFor(*settings.settings);
-    sweep.ahead = static_cast<std::size_t>(jobs) * kAheadPerWorker;
-    std::vector<std::thread> workers;
-    for (std::size_t k = 0; k < static_cast<std::size_t>(jobs) && k < list.entries.size(); ++k)
-        workers.emplace_back(work, std::ref(sweep));
-    ReportWriter unused;
-    printInOrder(sweep, unused);
-    for (std::thread &w : workers)
-        w.join();
 }

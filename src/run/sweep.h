@@ -63,8 +63,7 @@ std::string sidePath(const SideRef &ref);
 // over its files; returns the exit status.
 int sweepRun(const Request &request);
 
-// Compares every entry of list on the workers, prints nothing, and sets
-// outcomes to each entry's outcome, in list order.
-void sweepOutcomes(const WalkList &list, const SweepSettings &settings, std::vector<PairOutcome> &outcomes);
+// The workers a run over many pairs or commits starts: --jobs N's N, else one per core.
+int sweepJobs(const RunSettings &settings);
 
 #endif

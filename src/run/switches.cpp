@@ -173,8 +173,9 @@ CommandLine modesAgree(Request &request)
         return CommandLine::Mistake;
     }
     const bool commits = request.history || !request.ignoreRevs.empty();
-    if (commits && flags.format != ReportFormat::Text && flags.format != ReportFormat::BlameIgnoreRevs) {
-        consoleMessage("Matchling==>  Option --format needs text or blame-ignore-revs with --git REV1..REV2 or "
+    if (commits && flags.format != ReportFormat::Text && flags.format != ReportFormat::Json &&
+        flags.format != ReportFormat::BlameIgnoreRevs) {
+        consoleMessage("Matchling==>  Option --format needs text, json or blame-ignore-revs with --git REV1..REV2 or "
                        "--verify-ignore-revs \n");
         return CommandLine::Mistake;
     }

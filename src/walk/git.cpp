@@ -1,7 +1,8 @@
 // What a commit changed, or what the working tree changed against HEAD, from
-// git's raw -z listing; and blobs read through one long-lived
-// "git cat-file --batch" per reader. git is only asked, never told: nothing
-// here writes to the repository, the index or the working tree.
+// git's raw -z listing; the commits of a history and what each changed, from
+// one long-lived "git diff-tree --stdin"; and blobs read through one
+// long-lived "git cat-file --batch" per reader. git is only asked, never
+// told: nothing here writes to the repository, the index or the working tree.
 #include "walk/process.h"
 #include "walk/tree.h"
 #include "walk/walk.h"
@@ -10,6 +11,8 @@
 #include <cstdint>
 #include <cstring>
 #include <initializer_list>
+#include <map>
+#include <thread>
 
 struct ObjectReader {
     Process *git = nullptr;  // the running "git cat-file --batch"
@@ -196,6 +199,16 @@ WalkEntry entryFor(const GitSides &sides, const Change &change)
     return entry;
 }
 
+// Sets list's entries to changes, in byte order of their new paths.
+void listChanges(const GitSides &sides, std::vector<Change> &changes, WalkList &list)
+{
+    std::stable_sort(changes.begin(), changes.end(),
+                     [](const Change &a, const Change &b) { return a.paths[1] < b.paths[1]; });
+    list.entries.clear();
+    for (const Change &change : changes)
+        list.entries.push_back(entryFor(sides, change));
+}
+
 // The git command that lists the changes the walk asks for, and the names of
 // its sides. Returns 0, or 1 with error set (an unknown revision, no commit).
 int listCommand(const std::string &rev, const std::string &top, GitSides &sides, std::vector<std::string> &argv,
@@ -301,14 +314,13 @@ int walkGit(const std::string &rev, WalkList &list, std::string &error)
         error = "Unable to list the changes: git " + argv[4] + " printed what is not a list of changes";
         return 1;
     }
-    std::stable_sort(changes.begin(), changes.end(),
-                     [](const Change &a, const Change &b) { return a.paths[1] < b.paths[1]; });
-    for (const Change &change : changes)
-        list.entries.push_back(entryFor(sides, change));
+    listChanges(sides, changes, list);
     return 0;
 }
 
 namespace {
+
+constexpr std::size_t kInputChunk = 65536;  // bytes of a program's input written at a time
 
 // Checks that git runs and that the current directory is in a repository.
 // Returns 0, or 1 with error set.
@@ -326,8 +338,43 @@ int checkRepository(std::string &error)
     return 0;
 }
 
-// Reads rev-list's "--format=%h %s" output: "commit ID" lines, each followed
-// by its short id, a blank and its subject. Returns 0, or 1 when out is not that.
+// Writes bytes to git's standard input and then ends it; on its own thread,
+// so that git's output is read meanwhile and neither side waits on the other.
+void feed(Process *git, const std::string *bytes)
+{
+    for (std::size_t at = 0; at < bytes->size(); at += kInputChunk) {
+        const std::size_t n = std::min(kInputChunk, bytes->size() - at);
+        if (processWrite(*git, bytes->data() + at, n) != 0)
+            break;  // git has ended: what it printed tells why
+    }
+    processEndInput(*git);
+}
+
+// Runs git as argv says with input on its standard input, to its end, its
+// standard output into out. Returns its exit status, with why set when it is not 0.
+int runGitWith(const std::vector<std::string> &argv, const std::string &input, std::string &out, std::string &why)
+{
+    out.clear();
+    Process *git = processStart(argv, true, why);
+    if (!git)
+        return -1;
+    std::thread writer(feed, git, &input);
+    char buffer[65536];
+    while (std::size_t got = std::fread(buffer, 1, sizeof buffer, processOutput(*git)))
+        out.append(buffer, got);
+    writer.join();
+    int status = processFinish(git);
+    if (status != 0)
+        why = status < 0 ? "it did not exit normally" : "exit status " + std::to_string(status);
+    return status;
+}
+
+// The format of rev-list's line for each commit: its short id, its parents'
+// ids and its subject, apart by tabs (the subject may hold more).
+const char *const kCommitFormat = "--format=%h%x09%P%x09%s";
+
+// Reads rev-list's kCommitFormat output: "commit ID" lines, each followed by
+// the commit's line. Returns 0, or 1 when out is not that.
 int parseCommits(const std::string &out, std::vector<GitCommit> &commits)
 {
     std::size_t at = 0;
@@ -339,13 +386,37 @@ int parseCommits(const std::string &out, std::vector<GitCommit> &commits)
         GitCommit commit;
         commit.id.assign(out, at + 7, end - at - 7);
         std::string line(out, end + 1, next - end - 1);
-        std::size_t blank = line.find(' ');
-        if (blank == std::string::npos)
+        std::size_t tab = line.find('\t');
+        std::size_t tab2 = tab == std::string::npos ? tab : line.find('\t', tab + 1);
+        if (tab2 == std::string::npos)
             return 1;
-        commit.shortId = line.substr(0, blank);
-        commit.subject = line.substr(blank + 1);
+        commit.shortId = line.substr(0, tab);
+        commit.parent = line.substr(tab + 1, tab2 - tab - 1);
+        commit.parent = commit.parent.substr(0, commit.parent.find(' '));  // the first parent only
+        commit.subject = line.substr(tab2 + 1);
         commits.push_back(std::move(commit));
         at = next + 1;
+    }
+    return 0;
+}
+
+// The full object ids of commits among ids (lowered hex), as set. Returns
+// 0, or 1 with why set when git cannot tell.
+int commitsAmong(const std::vector<std::string> &ids, std::map<std::string, bool> &commits, std::string &why)
+{
+    std::string input, out;
+    for (const std::string &id : ids)
+        input += id + "\n";
+    if (runGitWith(gitCommand({"cat-file", "--batch-check=%(objectname) %(objecttype)"}), input, out, why) != 0)
+        return 1;
+    for (std::size_t at = 0; at < out.size();) {
+        std::size_t end = out.find('\n', at);
+        end = end == std::string::npos ? out.size() : end;
+        const std::string line(out, at, end - at);
+        const std::size_t blank = line.find(' ');
+        if (blank != std::string::npos && line.compare(blank + 1, std::string::npos, "commit") == 0)
+            commits[line.substr(0, blank)] = true;
+        at = end + 1;
     }
     return 0;
 }
@@ -360,7 +431,7 @@ int walkRange(const std::string &range, std::vector<GitCommit> &commits, std::st
     // A range that starts with '-' would be taken for an option.
     std::string out, why;
     if (range[0] == '-' ||
-        runGit(gitCommand({"rev-list", "--first-parent", "--reverse", "--format=%h %s", range, "--"}), out, why) != 0) {
+        runGit(gitCommand({"rev-list", "--first-parent", "--reverse", kCommitFormat, range, "--"}), out, why) != 0) {
         error = "Unknown revision: " + range;
         return 1;
     }
@@ -371,23 +442,184 @@ int walkRange(const std::string &range, std::vector<GitCommit> &commits, std::st
     return 0;
 }
 
-int walkCommit(const std::string &listed, GitCommit &commit, std::string &error)
+int walkListed(const std::vector<std::string> &listed, std::vector<GitCommit> &commits, std::vector<long> &found,
+               std::string &error)
 {
+    commits.clear();
+    found.assign(listed.size(), -1);
     if (checkRepository(error) != 0)
-        return 2;
+        return 1;
     // Only a full object id names a commit for git blame's list; git reads
     // its hex digits in either case.
-    std::string id = listed;
-    for (char &c : id)
-        c = c >= 'A' && c <= 'F' ? static_cast<char>(c - 'A' + 'a') : c;
-    const bool hex = (id.size() == 40 || id.size() == 64) && id.find_first_not_of("0123456789abcdef") == std::string::npos;
-    std::string out, why;
-    if (!hex || runGit(gitCommand({"rev-list", "--no-walk", "--format=%h %s", id + "^{commit}", "--"}), out, why) != 0)
+    std::vector<std::string> ids, hex;
+    for (const std::string &line : listed) {
+        std::string id = line;
+        for (char &c : id)
+            c = c >= 'A' && c <= 'F' ? static_cast<char>(c - 'A' + 'a') : c;
+        const bool full = (id.size() == 40 || id.size() == 64) && id.find_first_not_of("0123456789abcdef") == std::string::npos;
+        ids.push_back(full ? id : std::string());
+        if (full)
+            hex.push_back(id);
+    }
+    if (hex.empty())
+        return 0;
+    // A tag's id, or any other object's, is no commit's: only the commits
+    // themselves go to rev-list, which would peel a tag and stop at a tree.
+    std::map<std::string, bool> isCommit;
+    std::string input, out, why;
+    if (commitsAmong(hex, isCommit, why) != 0) {
+        error = "Unable to look up the listed commits: git cat-file: " + why;
         return 1;
-    std::vector<GitCommit> commits;
-    if (parseCommits(out, commits) != 0 || commits.size() != 1 || commits[0].id != id)
+    }
+    for (const auto &c : isCommit)
+        input += c.first + "\n";
+    if (!input.empty() &&
+        runGitWith(gitCommand({"rev-list", "--no-walk=unsorted", "--stdin", kCommitFormat}), input, out, why) != 0) {
+        error = "Unable to look up the listed commits: git rev-list: " + why;
         return 1;
-    commit = commits[0];
+    }
+    if (parseCommits(out, commits) != 0) {
+        error = "Unable to list the commits: git rev-list printed what is not a list of commits";
+        return 1;
+    }
+    std::map<std::string, long> index;
+    for (std::size_t k = 0; k < commits.size(); ++k)
+        index[commits[k].id] = static_cast<long>(k);
+    for (std::size_t i = 0; i < ids.size(); ++i) {
+        const auto k = index.find(ids[i]);
+        found[i] = isCommit.count(ids[i]) && k != index.end() ? k->second : -1;
+    }
+    return 0;
+}
+
+struct ChangeLister {
+    Process *git = nullptr;       // the running "git diff-tree --stdin"; null once finished
+    std::string input;            // its input: one line per commit, the commit and its first parent
+    std::thread writer;           // writes input
+    const std::vector<GitCommit> *commits = nullptr;  // the commits listed, in input order
+    std::size_t next = 0;         // the commit changeListNext lists next
+    std::string header;           // the field read ahead: the next commit's id, when fieldAhead
+    bool fieldAhead = false;      // header holds a field not yet taken
+};
+
+namespace {
+
+// Reads one NUL-ended field of stream into field. Returns 0, 1 at the end
+// of the stream, or 2 when it ends inside a field.
+int readField(std::FILE *stream, std::string &field)
+{
+    field.clear();
+    for (int c = std::getc(stream); c != EOF; c = std::getc(stream)) {
+        if (c == '\0')
+            return 0;
+        field += static_cast<char>(c);
+    }
+    return field.empty() ? 1 : 2;
+}
+
+// Ends lister's git, reading what it still prints, and sets why to how it
+// ended when that was not well.
+void finishLister(ChangeLister &lister, std::string &why)
+{
+    if (!lister.git)
+        return;
+    char buffer[16384];
+    while (std::fread(buffer, 1, sizeof buffer, processOutput(*lister.git)) > 0) {
+    }
+    lister.writer.join();
+    const int status = processFinish(lister.git);
+    lister.git = nullptr;
+    if (status != 0)
+        why = status < 0 ? "it did not exit normally" : "exit status " + std::to_string(status);
+}
+
+// Reads the changes of one commit, up to the next header (kept in
+// lister.header) or the end. Returns 0, or 1 when the output is not a listing.
+int readChanges(ChangeLister &lister, std::vector<Change> &changes)
+{
+    std::FILE *out = processOutput(*lister.git);
+    std::string field;
+    for (;;) {
+        const int got = readField(out, field);
+        if (got == 1)
+            return 0;
+        if (got == 2)
+            return 1;
+        if (field[0] != ':') {
+            lister.header = field;
+            lister.fieldAhead = true;
+            return 0;
+        }
+        Change change;
+        if (!parseHeader(field, change) || readField(out, change.paths[0]) != 0)
+            return 1;
+        change.paths[1] = change.paths[0];
+        if ((change.status == 'R' || change.status == 'C') && readField(out, change.paths[1]) != 0)
+            return 1;
+        changes.push_back(std::move(change));
+    }
+}
+
+} // namespace
+
+void std::default_delete<ChangeLister>::operator()(ChangeLister *lister) const
+{
+    std::string why;
+    finishLister(*lister, why);
+    delete lister;
+}
+
+std::unique_ptr<ChangeLister> changeListerStart(const std::vector<GitCommit> &commits, std::string &error)
+{
+    std::unique_ptr<ChangeLister> lister(new ChangeLister);
+    lister->commits = &commits;
+    for (const GitCommit &commit : commits)
+        lister->input += commit.id + (commit.parent.empty() ? "" : " " + commit.parent) + "\n";
+    // --always: a header for every commit, also one that changed nothing;
+    // --root: a commit without parents against the empty tree.
+    std::string why;
+    lister->git = processStart(gitCommand({"diff-tree", "--stdin", "--always", "--root", "-r", "-z", "-M",
+                                           "--no-ext-diff", "--no-textconv", "--no-color"}),
+                               true, why);
+    if (!lister->git) {
+        error = "Unable to list the changes: git diff-tree: " + why;
+        return nullptr;
+    }
+    lister->writer = std::thread(feed, lister->git, &lister->input);
+    return lister;
+}
+
+int changeListNext(ChangeLister &lister, WalkList &list, std::string &error)
+{
+    list.entries.clear();
+    const std::string bad = "Unable to list the changes: git diff-tree printed what is not a list of changes";
+    if (!lister.git || lister.next >= lister.commits->size()) {
+        error = bad;
+        return 1;
+    }
+    const GitCommit &commit = (*lister.commits)[lister.next++];
+    std::string why;
+    if (!lister.fieldAhead) {
+        const int got = readField(processOutput(*lister.git), lister.header);
+        if (got != 0) {
+            finishLister(lister, why);
+            error = why.empty() ? bad : "Unable to list the changes: git diff-tree: " + why;
+            return 1;
+        }
+    }
+    lister.fieldAhead = false;
+    std::vector<Change> changes;
+    if (lister.header != commit.id || readChanges(lister, changes) != 0) {
+        finishLister(lister, why);
+        error = bad;
+        return 1;
+    }
+    GitSides sides;
+    sides.revs[0] = commit.id + "^";
+    sides.revs[1] = commit.id;
+    list.sideNames[0] = sides.revs[0];
+    list.sideNames[1] = sides.revs[1];
+    listChanges(sides, changes, list);
     return 0;
 }
 

@@ -26,6 +26,10 @@ std::FILE *processOutput(Process &process);
 // does not take them (it has ended, say); never raises a signal.
 int processWrite(Process &process, const char *bytes, std::size_t n);
 
+// Closes the program's standard input, so that it reads to its end; later
+// writes fail. One thread may write and end the input while another reads.
+void processEndInput(Process &process);
+
 // Closes the pipes, waits for the program to end and frees process. Returns
 // its exit status, or -1 when it did not exit normally.
 int processFinish(Process *process);

@@ -136,6 +136,13 @@ int processWrite(Process &process, const char *bytes, std::size_t n)
     return status;
 }
 
+void processEndInput(Process &process)
+{
+    if (process.input >= 0)
+        close(process.input);
+    process.input = -1;
+}
+
 int processFinish(Process *process)
 {
     if (process->input >= 0)

@@ -189,6 +189,13 @@ int processWrite(Process &process, const char *bytes, std::size_t n)
     return 0;
 }
 
+void processEndInput(Process &process)
+{
+    if (process.input)
+        CloseHandle(process.input);
+    process.input = nullptr;
+}
+
 int processFinish(Process *process)
 {
     if (process->input)

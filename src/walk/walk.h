@@ -82,16 +82,44 @@ struct GitCommit {
     std::string id;       // its full object id
     std::string shortId;  // the same as git abbreviates it
     std::string subject;  // the first line of its message
+    std::string parent;   // its first parent's full object id; empty for a commit without parents
 };
 
 // Lists the commits of range (such as "REV1..REV2") along first parents,
-// oldest first. Returns 0, or 1 with error set (no git, not a repository, a
-// range git does not take).
+// oldest first. Runs the git program found on the PATH, after checking once
+// that it runs and that the current directory is in a repository. Returns 0,
+// or 1 with error set (no git, not a repository, a range git does not take).
 int walkRange(const std::string &range, std::vector<GitCommit> &commits, std::string &error);
 
-// Finds the commit whose full object id is id. Returns 0 with commit set, 1
-// when id is no such commit, 2 with error set (no git, not a repository).
-int walkCommit(const std::string &id, GitCommit &commit, std::string &error);
+// Finds the commits the lines of listed name by their full object ids (hex
+// digits in either case), checking git once as walkRange does: sets found[i]
+// to the index in commits of the commit line i names, or -1 when it names no
+// commit. Returns 0, or 1 with error set (no git, not a repository).
+int walkListed(const std::vector<std::string> &listed, std::vector<GitCommit> &commits, std::vector<long> &found,
+               std::string &error);
+
+// Lists what each commit of a history changed against its first parent,
+// one commit after the other, through one long-lived "git diff-tree --stdin".
+struct ChangeLister;
+
+// Dropping a lister stops its git, after letting it print what it still
+// would; this also lets code hold one in a unique_ptr without its complete type.
+namespace std {
+template <>
+struct default_delete<ChangeLister> {
+    void operator()(ChangeLister *lister) const;
+};
+} // namespace std
+
+// Starts listing the changes of commits, which must outlive the lister.
+// Returns null, with error set, when git cannot be started.
+std::unique_ptr<ChangeLister> changeListerStart(const std::vector<GitCommit> &commits, std::string &error);
+
+// Sets list to what the next commit of the lister changed, as walkGit lists
+// a commit's changes, its sides named "ID^" and "ID" by the full id. Returns
+// 0, or 1 with error set (git failed or printed what is not a listing); the
+// lister lists nothing more after that.
+int changeListNext(ChangeLister &lister, WalkList &list, std::string &error);
 
 // Reads git objects for one worker: one long-lived "git cat-file --batch".
 struct ObjectReader;
