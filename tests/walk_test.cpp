@@ -1,9 +1,12 @@
 // The pairs of a tree or git comparison: two directory trees listed side by
-// side, the changes of a commit and of the working tree, and git objects read
-// one after another through one reader.
+// side, the changes of a commit, of the working tree and of a history's
+// commits, the commits a list names, and git objects read one after another
+// through one reader.
 #include <gtest/gtest.h>
+
 #include <sys/stat.h>
 
+#include <cctype>
 #include <cstdint>
 #include <cstdio>
 #include <initializer_list>
@@ -376,6 +379,66 @@ TEST(GitWalkTools, Errors)
         EXPECT_EQ(walkGit(rev, list, error), 1);
         EXPECT_EQ(error, std::string("Unknown revision: ") + rev);
     }
+}
+
+// The commits of a history listed by one git, each as walkGit lists it alone:
+// the root commit, one with a rename, and one that changed nothing.
+TEST(GitWalkTools, HistoryListedAsEachCommitAlone)
+{
+    SKIP_WITHOUT_GIT();
+    ScratchCwd dir;
+    makeHistory();
+    ASSERT_EQ(git({"commit", "-q", "--allow-empty", "-m", "third"}), 0);
+    std::vector<GitCommit> commits;
+    std::string error;
+    ASSERT_EQ(walkRange("HEAD", commits, error), 0) << error;
+    ASSERT_EQ(commits.size(), 3u);
+    EXPECT_EQ(commits[0].parent, "");
+    EXPECT_EQ(commits[2].parent, commits[1].id);
+    EXPECT_EQ(commits[2].subject, "third");
+    std::unique_ptr<ChangeLister> lister = changeListerStart(commits, error);
+    ASSERT_TRUE(lister) << error;
+    for (const GitCommit &commit : commits) {
+        SCOPED_TRACE(commit.subject);
+        WalkList listed, alone;
+        ASSERT_EQ(changeListNext(*lister, listed, error), 0) << error;
+        ASSERT_EQ(walkGit(commit.id, alone, error), 0) << error;
+        EXPECT_EQ(lines(listed), lines(alone));
+    }
+    WalkList past;
+    EXPECT_EQ(changeListNext(*lister, past, error), 1);
+}
+
+// Only the full id of a commit, in either case, names one in a list.
+TEST(GitWalkTools, ListedCommits)
+{
+    SKIP_WITHOUT_GIT();
+    ScratchCwd dir;
+    makeHistory();
+    ASSERT_EQ(git({"tag", "-a", "-m", "tag", "v1"}), 0);
+    std::string head, root, tag, tree;
+    git({"rev-parse", "HEAD"}, &head);
+    git({"rev-parse", "HEAD~1"}, &root);
+    git({"rev-parse", "v1"}, &tag);
+    git({"rev-parse", "HEAD^{tree}"}, &tree);
+    std::string upper = head;
+    for (char &c : upper)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    std::vector<GitCommit> commits;
+    std::vector<long> found;
+    std::string error;
+    ASSERT_EQ(walkListed({upper, tag, tree, head.substr(0, 12), std::string(40, '0'), root, head}, commits, found, error), 0)
+        << error;
+    ASSERT_EQ(found.size(), 7u);
+    EXPECT_EQ(std::vector<long>(found.begin() + 1, found.end() - 2), std::vector<long>(4, -1));
+    ASSERT_GE(found[0], 0);
+    ASSERT_GE(found[5], 0);
+    EXPECT_EQ(found[6], found[0]);
+    EXPECT_EQ(commits[found[0]].id, head);
+    EXPECT_EQ(commits[found[0]].parent, root);
+    EXPECT_EQ(commits[found[0]].subject, "second");
+    EXPECT_EQ(commits[found[5]].id, root);
+    EXPECT_EQ(commits[found[5]].parent, "");
 }
 
 // A program that ends without reading its input: the write fails, and raises

@@ -12,6 +12,7 @@
 #include <cstring>
 #include <initializer_list>
 #include <map>
+#include <set>
 #include <thread>
 
 struct ObjectReader {
@@ -400,9 +401,9 @@ int parseCommits(const std::string &out, std::vector<GitCommit> &commits)
     return 0;
 }
 
-// The full object ids of commits among ids (lowered hex), as set. Returns
-// 0, or 1 with why set when git cannot tell.
-int commitsAmong(const std::vector<std::string> &ids, std::map<std::string, bool> &commits, std::string &why)
+// Puts into commits those of ids (full object ids in lower case) that are
+// commits' ids. Returns 0, or 1 with why set when git cannot tell.
+int commitsAmong(const std::vector<std::string> &ids, std::set<std::string> &commits, std::string &why)
 {
     std::string input, out;
     for (const std::string &id : ids)
@@ -415,7 +416,7 @@ int commitsAmong(const std::vector<std::string> &ids, std::map<std::string, bool
         const std::string line(out, at, end - at);
         const std::size_t blank = line.find(' ');
         if (blank != std::string::npos && line.compare(blank + 1, std::string::npos, "commit") == 0)
-            commits[line.substr(0, blank)] = true;
+            commits.insert(line.substr(0, blank));
         at = end + 1;
     }
     return 0;
@@ -465,14 +466,14 @@ int walkListed(const std::vector<std::string> &listed, std::vector<GitCommit> &c
         return 0;
     // A tag's id, or any other object's, is no commit's: only the commits
     // themselves go to rev-list, which would peel a tag and stop at a tree.
-    std::map<std::string, bool> isCommit;
+    std::set<std::string> named;
     std::string input, out, why;
-    if (commitsAmong(hex, isCommit, why) != 0) {
+    if (commitsAmong(hex, named, why) != 0) {
         error = "Unable to look up the listed commits: git cat-file: " + why;
         return 1;
     }
-    for (const auto &c : isCommit)
-        input += c.first + "\n";
+    for (const std::string &id : named)
+        input += id + "\n";
     if (!input.empty() &&
         runGitWith(gitCommand({"rev-list", "--no-walk=unsorted", "--stdin", kCommitFormat}), input, out, why) != 0) {
         error = "Unable to look up the listed commits: git rev-list: " + why;
@@ -487,7 +488,7 @@ int walkListed(const std::vector<std::string> &listed, std::vector<GitCommit> &c
         index[commits[k].id] = static_cast<long>(k);
     for (std::size_t i = 0; i < ids.size(); ++i) {
         const auto k = index.find(ids[i]);
-        found[i] = isCommit.count(ids[i]) && k != index.end() ? k->second : -1;
+        found[i] = k != index.end() ? k->second : -1;
     }
     return 0;
 }
