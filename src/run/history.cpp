@@ -179,7 +179,7 @@ struct Progress {
     bool terminal = false;
     std::size_t total = 0;  // commits (or listed lines) to judge
     std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
-    std::chrono::steady_clock::time_point last = start;  // when the line last changed
+    std::chrono::steady_clock::time_point last = start;  // when the line was last written
     bool shown = false;
 };
 
@@ -187,7 +187,8 @@ void showProgress(Progress &p, long long printed)
 {
     const auto now = std::chrono::steady_clock::now();
     const auto elapsed = now - p.start;
-    if (!p.terminal || elapsed < kProgressDelay || (p.shown && now - p.last < kProgressEvery))
+    // Each commit's line clears it: it comes back at most every kProgressEvery.
+    if (!p.terminal || elapsed < kProgressDelay || now - p.last < kProgressEvery)
         return;
     p.last = now;
     const double seconds = std::chrono::duration<double>(elapsed).count();
