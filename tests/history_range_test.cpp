@@ -343,7 +343,7 @@ TEST_F(HistoryRangeTools, EveryCommitAsItsOwnRunJudgesIt)
         "Edit \"notes\"\tand spacing (1 files: doc/n00.txt no token rules)",
         "Merge side 6 (1 files: py/m01.py tokens at 14:14)",
         "",
-        "Empty and link (2 files: link unable to compare (symbolic link), src/e.c unable to compare (empty))",
+        "Empty and link (2 files: link unable to compare (symbolic link), src/e.c tokens at 1:1)",
         "Change five files (5 files: src/c00_2.c tokens at 24:14, src/c01.c tokens at 23:11, src/c02.c tokens at "
         "23:14, and 2 more)",
     };
