@@ -306,7 +306,7 @@ TEST(HistoryCommandLine, Mistakes)
     } cases[] = {
         {{"--git", "HEAD", "--format", "blame-ignore-revs"},
          "Matchling==>  Option --format blame-ignore-revs needs --git REV1..REV2 or --verify-ignore-revs \n"},
-        {{"a.c", "b.c", "--timeout", "5"}, "Matchling==>  Option --timeout needs --formatter \n"},
+        {{"a.c", "b.c", "--timeout", "5"}, "Matchling==>  Option --timeout needs --formatter or --formatter-batch \n"},
         {{"--formatter", "cat", "a.c", "--timeout", "0"},
          "Matchling==>  Option --timeout needs a number of seconds from 1 to 86400 \n"},
         {{"--formatter", "cat"}, "Matchling==>  Option --formatter needs a command and the files to run it on \n"},

@@ -76,6 +76,32 @@ TEST(KeyWait, StandardInputDoesNotFeedTheWait)
     EXPECT_NE(t.screen.find("Files compare equivalent"), std::string::npos);
 }
 
+TEST(KeyWait, NoWaitHelpAndVersionEndWithoutAKey)
+{
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+        const char *shown;  // a text the screen holds at the end
+    } cases[] = {
+        {{"a.c", "a.c", "--no-wait"}, 0, "Files compare equivalent"},
+        {{"--no-wait", "a.c", "missing.c"}, 1, "Unable to open input file missing.c"},
+        {{"--no-wait"}, 1, "Usage: Matchling"},
+        {{"--help"}, 0, "--no-wait"},
+        {{"--version"}, 0, "Ver. 0.1a"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.args[0]);
+        ScratchDir dir;
+        writeFile(dir.file("a.c"), "x;\n");
+        TerminalSession t(c.args, dir.path());
+        t.go();
+        ASSERT_TRUE(t.finish()) << "ended with no key: " << t.screen;
+        EXPECT_EQ(t.status, c.status);
+        EXPECT_EQ(t.modesSame, 1);
+        EXPECT_NE(t.screen.find(c.shown), std::string::npos) << t.screen;
+    }
+}
+
 } // namespace
 
 namespace {

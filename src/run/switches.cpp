@@ -4,7 +4,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
+#include "common/files.h"
 #include "console/console.h"
 #include "languages/languages.h"
 #include "report/report.h"
@@ -15,26 +17,18 @@ namespace {
 constexpr int kMostJobs = 1024;  // the most pairs compared at once that --jobs takes
 constexpr int kMostSeconds = 86400;  // the longest time a formatter may run on one file that --timeout takes
 
-// The long options that stand as whole arguments after the names.
-enum class Option { None, Where, ExitStatus, Tokens, Comments, SortedIncludes, Jobs, Language, Timeout, Format, Allow };
-
-Option optionNamed(const char *arg)
+// The row of the option list that arg names; null when it names none.
+const OptionText *optionRow(const char *arg)
 {
-    static const struct {
-        const char *name;
-        Option option;
-    } options[] = {
-        {"--where", Option::Where},          {"--exit-status", Option::ExitStatus},
-        {"--tokens", Option::Tokens},        {"--comments", Option::Comments},
-        {"--sorted-includes", Option::SortedIncludes}, {"--sorted-imports", Option::SortedIncludes},
-        {"--jobs", Option::Jobs},            {"--language", Option::Language},
-        {"--timeout", Option::Timeout},      {"--format", Option::Format},
-        {"--allow", Option::Allow},
-    };
-    for (const auto &o : options)
-        if (!std::strcmp(arg, o.name))
-            return o.option;
-    return Option::None;
+    for (std::size_t r = 0; r < kOptionTextCount; ++r)
+        if (!std::strcmp(arg, kOptionTexts[r].name))
+            return &kOptionTexts[r];
+    return nullptr;
+}
+
+bool isOption(const char *arg)
+{
+    return arg[0] == '-' && arg[1] == '-';
 }
 
 // Reads the number of --jobs from text; returns 0 when it is not one from 1 to kMostJobs.
@@ -71,105 +65,252 @@ void reportLanguages()
     consoleMessage("Matchling==>  Option --language needs one of: %s \n", names.c_str());
 }
 
-// Reads the long options from argv[first] on into flags; returns false after
-// reporting the first mistake.
-bool readLongOptions(int argc, char **argv, int first, RunSettings &flags)
+// An argument that is no option nor an option's value, and where it stands.
+struct Plain {
+    const char *text;
+    int optionsBefore;  // options on the command line before it
+    bool afterDashes;   // it comes after "--"
+};
+
+// What the pass over the options found, for the checks that follow it.
+struct Found {
+    std::vector<Plain> plain;             // the other arguments, in order
+    const char *sortedName = nullptr;     // --sorted-imports or --sorted-includes, as typed
+    const char *modes[4] = {};            // --git, --verify-ignore-revs, --formatter, --formatter-batch as given
+};
+
+// Sets what option, named arg, asks for, with value its argument (null when
+// the command line ends first). Returns false after reporting a mistake.
+bool readOption(Option option, const char *arg, const char *value, Request &request, Found &found)
 {
-    const char *sortedName = nullptr;  // --sorted-imports or --sorted-includes, as typed
-    for (int i = first; i < argc; ++i) {
-        const char *arg = argv[i];
-        switch (optionNamed(arg)) {
-        case Option::Where: flags.showWhere = true; break;
-        case Option::ExitStatus: flags.verdictStatus = true; break;
-        case Option::Tokens: flags.tokens = true; break;
-        case Option::Comments: flags.comments = true; break;
-        case Option::SortedIncludes:
-            flags.sortedIncludes = true;
-            sortedName = arg;
-            break;
-        case Option::Jobs:
-            flags.jobs = jobsFrom(i + 1 < argc ? argv[i + 1] : nullptr);
-            if (flags.jobs == 0) {
-                consoleMessage("Matchling==>  Option --jobs needs a number from 1 to %d \n", kMostJobs);
-                return false;
-            }
-            ++i;
-            break;
-        case Option::Language:
-            flags.language = i + 1 < argc ? languageNamed(argv[i + 1]) : Language::Unknown;
-            if (flags.language == Language::Unknown) {
-                reportLanguages();
-                return false;
-            }
-            ++i;
-            break;
-        case Option::Timeout:
-            flags.timeout = secondsFrom(i + 1 < argc ? argv[i + 1] : nullptr);
-            if (flags.timeout == 0) {
-                consoleMessage("Matchling==>  Option --timeout needs a number of seconds from 1 to %d \n", kMostSeconds);
-                return false;
-            }
-            ++i;
-            break;
-        case Option::Format:
-            if (i + 1 >= argc || !formatNamed(argv[i + 1], flags.format)) {
-                consoleMessage("Matchling==>  Option --format needs one of: %s \n", kFormatNames);
-                return false;
-            }
-            ++i;
-            break;
-        case Option::Allow: {
-            RewriteSet set = 0;
-            const char *bad = nullptr;
-            std::size_t badLength = 0;
-            if (i + 1 >= argc || !parseRewriteList(argv[i + 1], set, bad, badLength)) {
-                std::string names = "all";
-                for (int k = 0; k < kAllowKinds; ++k)
-                    names += std::string(", ") + rewriteName(static_cast<Rewrite>(k));
-                if (badLength > 0)
-                    consoleMessage("Matchling==>  Unknown rewrite %.*s \n", static_cast<int>(badLength), bad);
-                consoleMessage("Matchling==>  Option --allow needs one or more of: %s \n", names.c_str());
-                return false;
-            }
-            flags.allow = static_cast<std::uint16_t>(flags.allow | set);
-            ++i;
-            break;
+    RunSettings &flags = request.settings;
+    switch (option) {
+    case Option::Where: flags.showWhere = true; break;
+    case Option::ExitStatus: flags.verdictStatus = true; break;
+    case Option::Tokens: flags.tokens = true; break;
+    case Option::Comments: flags.comments = true; break;
+    case Option::SortedIncludes:
+        flags.sortedIncludes = true;
+        found.sortedName = arg;
+        break;
+    case Option::NoWait: request.noWait = true; break;
+    case Option::Jobs:
+        flags.jobs = jobsFrom(value);
+        if (flags.jobs == 0) {
+            consoleMessage("Matchling==>  Option --jobs needs a number from 1 to %d \n", kMostJobs);
+            return false;
         }
-        case Option::None:
-            if (arg[0] == '-' && arg[1] == '-') {
-                consoleMessage("Matchling==>  Unknown option %s \n", arg);
-                return false;
-            }
-            break;
+        break;
+    case Option::Language:
+        flags.language = value ? languageNamed(value) : Language::Unknown;
+        if (flags.language == Language::Unknown) {
+            reportLanguages();
+            return false;
         }
+        break;
+    case Option::Timeout:
+        flags.timeout = secondsFrom(value);
+        if (flags.timeout == 0) {
+            consoleMessage("Matchling==>  Option --timeout needs a number of seconds from 1 to %d \n", kMostSeconds);
+            return false;
+        }
+        break;
+    case Option::Format:
+        if (!value || !formatNamed(value, flags.format)) {
+            consoleMessage("Matchling==>  Option --format needs one of: %s \n", kFormatNames);
+            return false;
+        }
+        break;
+    case Option::Allow: {
+        RewriteSet set = 0;
+        const char *bad = nullptr;
+        std::size_t badLength = 0;
+        if (!value || !parseRewriteList(value, set, bad, badLength)) {
+            std::string names = "all";
+            for (int k = 0; k < kAllowKinds; ++k)
+                names += std::string(", ") + rewriteName(static_cast<Rewrite>(k));
+            if (badLength > 0)
+                consoleMessage("Matchling==>  Unknown rewrite %.*s \n", static_cast<int>(badLength), bad);
+            consoleMessage("Matchling==>  Option --allow needs one or more of: %s \n", names.c_str());
+            return false;
+        }
+        flags.allow = static_cast<std::uint16_t>(flags.allow | set);
+        break;
     }
+    case Option::Exclude:
+        if (!value || !*value) {
+            consoleMessage("Matchling==>  Option --exclude needs a pattern \n");
+            return false;
+        }
+        // A gitignore "!" pattern would take files back in; none is taken here.
+        if (value[0] == '!') {
+            consoleMessage("Matchling==>  Option --exclude takes no pattern that starts with '!': %s \n", value);
+            return false;
+        }
+        request.excludes.push_back(value);
+        break;
+    case Option::Git:
+        request.git = true;
+        found.modes[0] = arg;
+        break;
+    case Option::VerifyIgnoreRevs:
+        if (!value || !*value || isOption(value)) {
+            consoleMessage("Matchling==>  Option --verify-ignore-revs needs a file \n");
+            return false;
+        }
+        request.ignoreRevs = value;
+        found.modes[1] = arg;
+        break;
+    case Option::Formatter:
+    case Option::FormatterBatch:
+        if (!value || !*value) {
+            consoleMessage("Matchling==>  Option %s needs a command and the files to run it on \n", arg);
+            return false;
+        }
+        request.formatter = value;
+        request.batch = option == Option::FormatterBatch;
+        found.modes[request.batch ? 3 : 2] = arg;
+        break;
+    case Option::Help:
+    case Option::Version:
+    case Option::None:
+        break;  // answered before the pass
+    }
+    return true;
+}
+
+// Reads every option of argv into request, and the other arguments into
+// found. Returns false after reporting the first mistake.
+bool readOptions(int argc, char **argv, Request &request, Found &found)
+{
+    bool dashes = false;
+    int options = 0;
+    for (int i = 1; i < argc; ++i) {
+        const char *arg = argv[i];
+        if (!dashes && !std::strcmp(arg, "--")) {
+            dashes = true;
+            continue;
+        }
+        if (dashes || !isOption(arg)) {
+            found.plain.push_back({arg, options, dashes});
+            continue;
+        }
+        const OptionText *row = optionRow(arg);
+        if (!row) {
+            consoleMessage("Matchling==>  Unknown option %s \n", arg);
+            return false;
+        }
+        // "[REV]" may be left out: --git finds its revision among the others.
+        const bool takesValue = row->argument[0] != '\0' && row->argument[0] != '[';
+        const char *value = takesValue && i + 1 < argc ? argv[i + 1] : nullptr;
+        if (!readOption(row->option, arg, value, request, found))
+            return false;
+        i += takesValue ? 1 : 0;
+        ++options;
+    }
+    return true;
+}
+
+// Applies the switch words of words, joined as one text.
+void readWords(const std::vector<const char *> &words, RunSettings &flags)
+{
+    std::vector<char *> argv;
+    for (const char *word : words)
+        argv.push_back(const_cast<char *>(word));  // readSwitches copies them before it cuts
+    readSwitches(static_cast<int>(argv.size()), argv.data(), 0, flags);
+}
+
+// Hands out the other arguments as the mode of request takes them: the two
+// names, the revision, the paths, and the switch words after them. Returns
+// Run, Usage, or Mistake after printing why.
+CommandLine placeArguments(const Found &found, Request &request)
+{
+    std::vector<const char *> words;
+    const std::vector<Plain> &plain = found.plain;
+    if (!request.formatter.empty()) {
+        // Paths hold '/' too: the switch words start at a '/' word that
+        // follows an option after the first path, as in "PATH --tokens /L".
+        int optionsAtFirstPath = -1;
+        for (const Plain &p : plain) {
+            const bool word = !p.afterDashes && (!words.empty() || (optionsAtFirstPath >= 0 &&
+                                                                    p.optionsBefore > optionsAtFirstPath && p.text[0] == '/'));
+            if (word) {
+                words.push_back(p.text);
+                continue;
+            }
+            request.paths.push_back(p.text);
+            optionsAtFirstPath = optionsAtFirstPath < 0 ? p.optionsBefore : optionsAtFirstPath;
+        }
+        if (request.paths.empty()) {
+            consoleMessage("Matchling==>  Option %s needs a command and the files to run it on \n",
+                           request.batch ? "--formatter-batch" : "--formatter");
+            return CommandLine::Mistake;
+        }
+    } else if (request.git || !request.ignoreRevs.empty()) {
+        // A revision never starts with '/'; a switch word always does.
+        std::size_t k = 0;
+        if (request.git && !plain.empty() && !plain[0].afterDashes && plain[0].text[0] != '/')
+            request.revision = plain[k++].text;
+        request.history = request.revision.find("..") != std::string::npos;
+        for (; k < plain.size(); ++k) {
+            if (plain[k].afterDashes)
+                request.paths.push_back(plain[k].text);
+            else
+                words.push_back(plain[k].text);
+        }
+        if (!request.paths.empty() && (request.history || !request.ignoreRevs.empty())) {
+            consoleMessage("Matchling==>  Paths after -- need --git with one revision or none \n");
+            return CommandLine::Mistake;
+        }
+    } else {
+        if (plain.size() < 2)
+            return CommandLine::Usage;
+        request.names[0] = plain[0].text;
+        request.names[1] = plain[1].text;
+        for (std::size_t k = static_cast<std::size_t>(firstSwitchArgument(3) - 1); k < plain.size(); ++k)
+            words.push_back(plain[k].text);
+    }
+    readWords(words, request.settings);
+    return CommandLine::Run;
+}
+
+// Checks that the options given belong together and to the mode request
+// asks for, and sets the defaults of its mode. Returns Run, or Mistake after
+// printing why.
+CommandLine modesAgree(const Found &found, Request &request)
+{
+    RunSettings &flags = request.settings;
+    const char *mode = nullptr;
+    for (const char *m : found.modes) {
+        if (m && mode) {
+            consoleMessage("Matchling==>  Options %s and %s cannot go together \n", mode, m);
+            return CommandLine::Mistake;
+        }
+        mode = m ? m : mode;
+    }
+    // A dry run asks whether the formatter changed the code: token mode.
+    if (!request.formatter.empty())
+        flags.tokens = true;
     // These refine the token comparison and mean nothing without it.
     const char *needsTokens = flags.comments                        ? "--comments"
-                              : flags.sortedIncludes                ? sortedName
+                              : flags.sortedIncludes                ? found.sortedName
                               : flags.language != Language::Unknown ? "--language"
                               : flags.allow != 0                    ? "--allow"
                                                                     : nullptr;
     if (needsTokens && !flags.tokens) {
         consoleMessage("Matchling==>  Option %s needs --tokens \n", needsTokens);
-        return false;
+        return CommandLine::Mistake;
     }
     // A report for programs: the verdict in the exit status, and nothing on
-    // standard output but the report.
+    // standard output but the report. git blame's list is the content of a
+    // run that went well, and its status says only that, unless asked.
     if (flags.format != ReportFormat::Text) {
-        flags.verdictStatus = true;
+        flags.verdictStatus = flags.verdictStatus || flags.format != ReportFormat::BlameIgnoreRevs;
         flags.listNormalized = false;
         flags.announceCopy = false;
     }
-    return true;
-}
-
-// Checks that the options given belong to the mode request asks for, and
-// sets the defaults of its mode. Returns Run, or Mistake after printing why.
-CommandLine modesAgree(Request &request)
-{
-    RunSettings &flags = request.settings;
     if (flags.timeout != 0 && request.formatter.empty()) {
-        consoleMessage("Matchling==>  Option --timeout needs --formatter \n");
+        consoleMessage("Matchling==>  Option --timeout needs --formatter or --formatter-batch \n");
         return CommandLine::Mistake;
     }
     const bool commits = request.history || !request.ignoreRevs.empty();
@@ -186,39 +327,6 @@ CommandLine modesAgree(Request &request)
     if (!request.formatter.empty() && flags.timeout == 0)
         flags.timeout = kDefaultTimeout;
     return CommandLine::Run;
-}
-
-bool isOption(const char *arg)
-{
-    return arg[0] == '-' && arg[1] == '-';
-}
-
-// "--formatter COMMAND PATH..." and "--verify-ignore-revs FILE", which stand
-// in place of the two names; the options follow. Returns Run, or Mistake
-// after printing why.
-CommandLine readModeArguments(int argc, char **argv, Request &request)
-{
-    int first = 3;
-    if (!std::strcmp(argv[1], "--formatter")) {
-        request.formatter = argc >= 3 ? argv[2] : "";
-        while (first < argc && !isOption(argv[first]))
-            request.paths.push_back(argv[first++]);
-        if (request.formatter.empty() || request.paths.empty()) {
-            consoleMessage("Matchling==>  Option --formatter needs a command and the files to run it on \n");
-            return CommandLine::Mistake;
-        }
-        // A dry run asks whether the formatter changed the code: token mode.
-        request.settings.tokens = true;
-    } else {
-        request.ignoreRevs = argc >= 3 ? argv[2] : "";
-        if (request.ignoreRevs.empty() || isOption(argv[2])) {
-            consoleMessage("Matchling==>  Option --verify-ignore-revs needs a file \n");
-            return CommandLine::Mistake;
-        }
-    }
-    // Commands and paths hold '/': switch words come only after them.
-    readSwitches(argc, argv, first, request.settings);
-    return readLongOptions(argc, argv, first, request.settings) ? modesAgree(request) : CommandLine::Mistake;
 }
 
 } // namespace
@@ -255,27 +363,40 @@ void readSwitches(int argc, char **argv, int first, RunSettings &flags)
 
 CommandLine readCommandLine(int argc, char **argv, Request &request)
 {
-    // "--git [REV]" stands in place of the two names; REV never sets a switch.
-    if (argc >= 2 && !std::strcmp(argv[1], "--git")) {
-        request.git = true;
-        int names = 2;
-        if (argc >= 3 && argv[2][0] != '/' && !(argv[2][0] == '-' && argv[2][1] == '-')) {
-            request.revision = argv[2];
-            names = 3;
-        }
-        request.history = request.revision.find("..") != std::string::npos;
-        readSwitches(argc, argv, names, request.settings);
-        return readLongOptions(argc, argv, names, request.settings) ? modesAgree(request) : CommandLine::Mistake;
+    // --help and --version answer whatever else the line holds.
+    for (int i = 1; i < argc && std::strcmp(argv[i], "--") != 0; ++i) {
+        if (!std::strcmp(argv[i], "--help"))
+            return CommandLine::Help;
+        if (!std::strcmp(argv[i], "--version"))
+            return CommandLine::Version;
     }
-    if (argc >= 2 && (!std::strcmp(argv[1], "--formatter") || !std::strcmp(argv[1], "--verify-ignore-revs")))
-        return readModeArguments(argc, argv, request);
-    // No pair of names: "/?", or a name alone with nothing to compare it with.
-    if (argc < 3)
-        return CommandLine::Usage;
-    request.names[0] = argv[1];
-    request.names[1] = argv[2];
-    readSwitches(argc, argv, firstSwitchArgument(3), request.settings);
-    return readLongOptions(argc, argv, 3, request.settings) ? modesAgree(request) : CommandLine::Mistake;
+    Found found;
+    if (!readOptions(argc, argv, request, found))
+        return CommandLine::Mistake;
+    const CommandLine placed = placeArguments(found, request);
+    if (placed == CommandLine::Mistake)
+        return placed;
+    // A misused option is named even where nothing names two files.
+    const CommandLine agreed = modesAgree(found, request);
+    if (agreed != CommandLine::Run || placed != CommandLine::Run)
+        return agreed == CommandLine::Run ? placed : agreed;
+    // Two files are compared whatever their names.
+    const bool twoNames = request.formatter.empty() && !request.git && request.ignoreRevs.empty();
+    if (twoNames && !request.excludes.empty() &&
+        !(isDirectory(request.names[0].c_str()) && isDirectory(request.names[1].c_str()))) {
+        consoleMessage("Matchling==>  Option --exclude needs two directories, --git, --verify-ignore-revs, "
+                       "--formatter or --formatter-batch \n");
+        return CommandLine::Mistake;
+    }
+    return CommandLine::Run;
+}
+
+bool noWaitAsked(int argc, char **argv)
+{
+    for (int i = 1; i < argc && std::strcmp(argv[i], "--") != 0; ++i)
+        if (!std::strcmp(argv[i], "--no-wait"))
+            return true;
+    return false;
 }
 
 int usageStatus(int argc, char **argv)
