@@ -336,12 +336,12 @@ TEST_F(HistoryRangeTools, EveryCommitAsItsOwnRunJudgesIt)
     // The first commits by hand, one of each kind.
     RunResult r = runMatchling({"--git", "start..main", "--tokens", "--exit-status"}, repo);
     const std::vector<std::string> first = {
-        "Change src/c00.c (1 files: src/c00.c tokens at 14:14)",
-        "Move src/c00.c (1 files: src/c00.c -> src/c00_2.c renamed)",
-        "Add src/new3.c (1 files: src/new3.c only after)",
-        "Remove src/new3.c (1 files: src/new3.c only before)",
-        "Edit \"notes\"\tand spacing (1 files: doc/n00.txt no token rules)",
-        "Merge side 6 (1 files: py/m01.py tokens at 14:14)",
+        "Change src/c00.c (1 file: src/c00.c tokens at 14:14)",
+        "Move src/c00.c (1 file: src/c00.c -> src/c00_2.c renamed)",
+        "Add src/new3.c (1 file: src/new3.c only after)",
+        "Remove src/new3.c (1 file: src/new3.c only before)",
+        "Edit \"notes\"\tand spacing (1 file: doc/n00.txt no token rules)",
+        "Merge side 6 (1 file: py/m01.py tokens at 14:14)",
         "",
         "Empty and link (2 files: link unable to compare (symbolic link), src/e.c tokens at 1:1)",
         "Change five files (5 files: src/c00_2.c tokens at 24:14, src/c01.c tokens at 23:11, src/c02.c tokens at "

@@ -18,14 +18,17 @@ const std::vector<std::string> kHeaders = {"/usr/include/stdio.h", "/usr/include
 
 std::string summary(int equivalent, int different, int failed)
 {
-    return "Matchling==> " + std::to_string(equivalent + different + failed) + " pairs compared: " +
+    const int pairs = equivalent + different + failed;
+    return "Matchling==> " + std::to_string(pairs) + (pairs == 1 ? " pair" : " pairs") + " compared: " +
            std::to_string(equivalent) + " equivalent, " + std::to_string(different) + " not equivalent, " +
            std::to_string(failed) + " failed, 0 only on one side \n";
 }
 
 std::string skipped(int files)
 {
-    return "Matchling==> " + std::to_string(files) + " files skipped (no token rules for their kind) \n";
+    return files == 0 ? ""
+           : files == 1 ? "Matchling==> 1 file skipped (no token rules for its kind) \n"
+                        : "Matchling==> " + std::to_string(files) + " files skipped (no token rules for their kind) \n";
 }
 
 // What the shell command prints, its last line feed dropped.
@@ -142,7 +145,7 @@ TEST(FormatterRun, FormattersThatFail)
     } cases[] = {
         {"fails", {"--formatter", "echo 'bad style' >&2; echo x; exit 3", "a.c"}, "formatter exit status 3: bad style"},
         {"hangs", {"--formatter", "echo slow >&2; sleep 60", "a.c", "--timeout", "1"},
-         "formatter stopped after 1 seconds: slow"},
+         "formatter stopped after 1 second: slow"},
         {"prints nothing", {"--formatter", "cat >/dev/null", "a.c"}, "formatter wrote nothing, exit status 0"},
         {"killed", {"--formatter", "kill -9 $$", "a.c"}, "formatter killed by signal 9"},
         {"a name quoted for the shell", {"--formatter", "cat {}", "it's a.c"}, ""},
@@ -267,17 +270,20 @@ TEST_F(HistoryTools, RangeListAndCheck)
 
     RunResult r = runMatchling({"--git", "HEAD~5..HEAD", "--tokens", "--exit-status"}, dir.path());
     EXPECT_EQ(r.out, "Matchling==> Layout only: " + shortIds[0] + " Reformat main \n" +
-                         "Matchling==> Changes code: " + shortIds[1] + " Add f (1 files: f.c only after) \n" +
-                         "Matchling==> Changes code: " + shortIds[2] + " Return 1 (1 files: main.c tokens at 3:12) \n" +
+                         "Matchling==> Changes code: " + shortIds[1] + " Add f (1 file: f.c only after) \n" +
+                         "Matchling==> Changes code: " + shortIds[2] + " Return 1 (1 file: main.c tokens at 3:12) \n" +
                          "Matchling==> Layout only: " + shortIds[3] + " Merge side \n" +
-                         "Matchling==> Changes code: " + shortIds[4] + " Move f (1 files: f.c -> g.c renamed) \n" +
+                         "Matchling==> Changes code: " + shortIds[4] + " Move f (1 file: f.c -> g.c renamed) \n" +
                          "Matchling==> 5 commits judged: 2 layout only, 3 changing code \n" + kNotEquivalent);
     EXPECT_EQ(r.status, 1);
 
     // The list for git blame, which then skips the reformatting.
     RunResult list = runMatchling({"--git", "HEAD~5..HEAD", "--format", "blame-ignore-revs"}, dir.path());
     EXPECT_EQ(list.out, "# Reformat main\n" + rev("HEAD~4") + "\n# Merge side\n" + rev("HEAD~1") + "\n");
-    EXPECT_EQ(list.status, 1);
+    EXPECT_EQ(list.status, 0) << "the list is written: the run went well";
+    RunResult asked = runMatchling({"--git", "HEAD~5..HEAD", "--format", "blame-ignore-revs", "--exit-status"}, dir.path());
+    EXPECT_EQ(asked.out, list.out);
+    EXPECT_EQ(asked.status, 1) << "--exit-status keeps the verdict";
     writeFile(dir.file("revs"), list.out);
     const std::string blame = "cd '" + dir.path() + "' && git blame -l -s ";
     EXPECT_NE(shell(blame + "main.c").find(rev("HEAD~4")), std::string::npos) << "the reformatting owns lines";
@@ -287,15 +293,42 @@ TEST_F(HistoryTools, RangeListAndCheck)
     // A list with a commit that changed code, a line that is no commit, and a comment.
     writeFile(dir.file("listed"), list.out + "# wrongly listed\n" + rev("HEAD~2") + "  # trailing\n\ndeadbeef\n");
     RunResult check = runMatchling({"--verify-ignore-revs", "listed", "--exit-status"}, dir.path());
-    EXPECT_EQ(check.out, "Matchling==> Changes code: " + shortIds[2] + " Return 1 (1 files: main.c text at line 3) \n"
+    EXPECT_EQ(check.out, "Matchling==> Changes code: " + shortIds[2] + " Return 1 (1 file: main.c text at line 3) \n"
                          "Matchling==> Not a commit: deadbeef \n"
-                         "Matchling==> 3 listed commits judged: 2 layout only, 1 changing code, 1 not commits \n" +
+                         "Matchling==> 3 listed commits judged: 2 layout only, 1 changing code, 1 not a commit \n" +
                              kNotEquivalent);
     EXPECT_EQ(check.status, 1);
     RunResult good = runMatchling({"--verify-ignore-revs", "revs", "--exit-status"}, dir.path());
     EXPECT_EQ(good.out, "Matchling==> 2 listed commits judged: 2 layout only, 0 changing code, 0 not commits \n" +
                             kEquivalent);
     EXPECT_EQ(good.status, 0);
+}
+
+// A formatter upgrade that also bumps a lock file changes layout only once
+// --exclude leaves the lock file out; the summary counts it.
+TEST_F(HistoryTools, ExcludedFilesDoNotDecide)
+{
+    git("init -q -b main");
+    writeFile(dir.file("package-lock.json"), "{\"v\": 1}\n");
+    commit("main.c", "int main() {\n  return 0;\n}\n", "Start");
+    writeFile(dir.file("package-lock.json"), "{\"v\": 2}\n");
+    commit("main.c", "int main()\n{\n    return 0;\n}\n", "Reformat and bump");
+    const std::string id = rev("HEAD", "%h");
+    RunResult all = runMatchling({"--git", "HEAD~1..HEAD", "--tokens"}, dir.path());
+    EXPECT_EQ(all.out, "Matchling==> Changes code: " + id + " Reformat and bump (1 file) \n"
+                       "Matchling==> 1 commit judged: 0 layout only, 1 changing code \n" + kNotEquivalent);
+    RunResult some = runMatchling({"--exclude", "*.json", "--git", "HEAD~1..HEAD", "--tokens", "--exit-status"},
+                                  dir.path());
+    EXPECT_EQ(some.out, "Matchling==> Layout only: " + id + " Reformat and bump \n"
+                        "Matchling==> 1 file excluded \n"
+                        "Matchling==> 1 commit judged: 1 layout only, 0 changing code \n" + kEquivalent);
+    EXPECT_EQ(some.status, 0);
+    writeFile(dir.file("revs"), rev("HEAD") + "\n");
+    RunResult verify = runMatchling({"--verify-ignore-revs", "revs", "--tokens", "--exclude", "package-lock.json"},
+                                    dir.path());
+    EXPECT_EQ(verify.out, "Matchling==> 1 file excluded \n"
+                          "Matchling==> 1 listed commit judged: 1 layout only, 0 changing code, 0 not commits \n" +
+                              kEquivalent);
 }
 
 TEST(HistoryCommandLine, Mistakes)

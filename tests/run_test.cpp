@@ -201,7 +201,7 @@ TEST(Run, VeryLongPaths)
     r = runMatchling({"d", "e"}, dir.path());
     EXPECT_EQ(r.out, "Matchling==> Not equivalent: " + rel.substr(1) + ".c \n" +
                          mismatch("d" + rel + ".c", "e" + rel + ".c", 0, 'x', "x", 'y', "y") +
-                         "Matchling==> 1 pairs compared: 0 equivalent, 1 not equivalent, 0 failed, "
+                         "Matchling==> 1 pair compared: 0 equivalent, 1 not equivalent, 0 failed, "
                          "0 only on one side \n" + kNotEquivalent);
     EXPECT_EQ(r.status, 0);
 }

@@ -15,7 +15,8 @@ const std::string kSummaryEquivalent = "\nMatchling==>  Files compare equivalent
 
 std::string summary(int equivalent, int different, int failed, int only)
 {
-    return "Matchling==> " + std::to_string(equivalent + different + failed) + " pairs compared: " +
+    const int pairs = equivalent + different + failed;
+    return "Matchling==> " + std::to_string(pairs) + (pairs == 1 ? " pair" : " pairs") + " compared: " +
            std::to_string(equivalent) + " equivalent, " + std::to_string(different) + " not equivalent, " +
            std::to_string(failed) + " failed, " + std::to_string(only) + " only on one side \n";
 }
@@ -280,6 +281,92 @@ TEST(Sweep, TreesThatCannotBeRead)
     RunResult r = runMatchling({"a", "a", "--exit-status"}, dir.path());
     EXPECT_EQ(r.out, summary(0, 0, 0, 0) + kSummaryEquivalent) << "an empty tree against itself";
     EXPECT_EQ(r.status, 0);
+}
+
+// --exclude leaves files out of tree runs and counts them; without it, or
+// when it matches nothing, the report is as before.
+TEST(Sweep, ExcludedFilesAreCounted)
+{
+    ScratchDir dir;
+    makeDir(dir.file("a"));
+    makeDir(dir.file("b"));
+    makeDir(dir.file("a/vendor"));
+    makeDir(dir.file("b/vendor"));
+    makeTrees(dir, {{"a/x.c", "b/x.c", "int x;\n"},
+                    {"a/sub/y.c", "b/sub/y.c", "int y;\n"},
+                    {"a/package-lock.json", "", "{}\n"},
+                    {"a/vendor/v.c", "", "v = 1;\n"},
+                    {"", "b/vendor/v.c", "v = 2;\n"},
+                    {"a/vendor/w.c", "b/vendor/w.c", "w;\n"}});
+    const std::string vendorDiffers = "Matchling==> Not equivalent: vendor/v.c \n" +
+                                      mismatch("a/vendor/v.c", "b/vendor/v.c", 2, '1', "1;", '2', "2;");
+    struct Case {
+        const char *name;
+        std::vector<std::string> excludes;
+        std::string out;
+    } cases[] = {
+        {"none", {}, "Matchling==> Only in a: package-lock.json \n" + vendorDiffers + summary(3, 1, 0, 1) + kNotEquivalent},
+        {"a directory and a name at any level", {"--exclude", "vendor/", "--exclude", "*.json"},
+         "Matchling==> 3 files excluded \n" + summary(2, 0, 0, 0) + kSummaryEquivalent},
+        {"anchored at the top", {"--exclude", "/vendor/v.c", "--exclude", "sub/y.c"},
+         "Matchling==> Only in a: package-lock.json \nMatchling==> 2 files excluded \n" + summary(2, 0, 0, 1) +
+             kNotEquivalent},
+        {"one file", {"--exclude", "/package-lock.json", "--exclude", "vendor/v.?"},
+         "Matchling==> 2 files excluded \n" + summary(3, 0, 0, 0) + kSummaryEquivalent},
+        {"matching nothing", {"--exclude", "*.py"},
+         "Matchling==> Only in a: package-lock.json \n" + vendorDiffers + summary(3, 1, 0, 1) + kNotEquivalent},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<std::string> args = {"a", "b"};
+        args.insert(args.end(), c.excludes.begin(), c.excludes.end());
+        RunResult r = runMatchling(args, dir.path());
+        EXPECT_EQ(r.out, c.out);
+        EXPECT_EQ(r.status, 0);
+    }
+    RunResult json = runMatchling({"--format", "json", "a", "b", "--exclude", "vendor"}, dir.path());
+    EXPECT_NE(json.out.find("\"only_on_one_side\":1,\"excluded\":2,\"verdict\":\"not-equivalent\""), std::string::npos)
+        << json.out;
+    RunResult plain = runMatchling({"--format", "json", "a", "b"}, dir.path());
+    EXPECT_EQ(plain.out.find("excluded"), std::string::npos) << "no such field without --exclude";
+}
+
+// A formatter run leaves out files under its directories by their paths
+// from the directory named, and a file named by its path as given.
+TEST(Sweep, FormatterRunExcludes)
+{
+    ScratchDir dir;
+    for (const char *d : {"src", "src/vendor", "src/vendor/deep"})
+        makeDir(dir.file(d));
+    writeFile(dir.file("src/a.c"), "int a;\n");
+    writeFile(dir.file("src/x.min.js"), "f()\n");
+    writeFile(dir.file("src/notes.txt"), "notes\n");
+    writeFile(dir.file("src/vendor/b.c"), "int b;\n");
+    writeFile(dir.file("src/vendor/deep/c.txt"), "c\n");
+    struct Case {
+        const char *name;
+        std::vector<std::string> args;
+        std::string out;
+    } cases[] = {
+        {"none", {"--formatter", "cat", "src"},
+         "Matchling==> 2 files skipped (no token rules for their kind) \n"
+         "Matchling==> Pairs by language: c 2, javascript 1 \n" + summary(3, 0, 0, 0) + kSummaryEquivalent},
+        {"a directory and an ending", {"--formatter", "cat", "src", "--exclude", "vendor/", "--exclude", "*.min.js"},
+         "Matchling==> 1 file skipped (no token rules for its kind) \nMatchling==> 3 files excluded \n"
+         "Matchling==> Pairs by language: c 1 \n" + summary(1, 0, 0, 0) + kSummaryEquivalent},
+        {"from the directory named", {"--exclude", "/a.c", "--formatter", "cat", "src"},
+         "Matchling==> 2 files skipped (no token rules for their kind) \nMatchling==> 1 file excluded \n"
+         "Matchling==> Pairs by language: c 1, javascript 1 \n" + summary(2, 0, 0, 0) + kSummaryEquivalent},
+        {"a file named", {"--formatter", "cat", "src/a.c", "./src/x.min.js", "--exclude", "src/*.js"},
+         "Matchling==> 1 file excluded \nMatchling==> Pairs by language: c 1 \n" + summary(1, 0, 0, 0) +
+             kSummaryEquivalent},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        RunResult r = runMatchling(c.args, dir.path());
+        EXPECT_EQ(r.out, c.out);
+        EXPECT_EQ(r.status, 0);
+    }
 }
 
 // git, driven through the shell in a repository made in the test.

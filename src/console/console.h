@@ -20,6 +20,12 @@ void consoleText(const char *text, std::size_t len);
 // wherever this thread's reports go, and flushes it.
 void consoleRecord(const char *text, std::size_t len);
 
+// one when n is 1, else many: the word a count in a report takes.
+inline const char *plural(long long n, const char *one, const char *many)
+{
+    return n == 1 ? one : many;
+}
+
 // Prints the key-wait prompt, then waits for one key press on the console
 // keyboard and discards the presses typed ahead; returns at once when the
 // process has no console keyboard, or when this thread's reports go to a spool.

@@ -96,7 +96,7 @@ std::string changedFiles(const CommitFacts &c, std::size_t most)
     }
     if (most > 0 && changed > most)
         named += ", and " + std::to_string(changed - most) + " more";
-    return std::to_string(changed) + " files" + named;
+    return std::to_string(changed) + (changed == 1 ? " file" : " files") + named;
 }
 
 void reportCommit(const CommitFacts &c, std::string &out)
@@ -133,6 +133,8 @@ void reportCommitsEnd(const CommitCounts &c, std::string &out)
     field(out, "layout_only", c.layoutOnly);
     field(out, "changes_code", c.changesCode);
     field(out, "not_commits", c.notCommits);
+    if (c.excluded >= 0)
+        field(out, "excluded", c.excluded);
     field(out, "verdict", equivalent ? "equivalent" : "not-equivalent");
     out += "}\n";
 }

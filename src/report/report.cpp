@@ -357,6 +357,8 @@ void reportEnd(ReportWriter &w, const ReportCounts &c, std::string &out)
     field(out, "failed", c.failed);
     field(out, "not_compared", c.notCompared);
     field(out, "only_on_one_side", c.onlyOne);
+    if (c.excluded >= 0)
+        field(out, "excluded", c.excluded);
     field(out, "verdict", equivalent ? "equivalent" : "not-equivalent");
     if (c.byLanguage) {
         out += ",\"languages\":{";

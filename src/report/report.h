@@ -67,6 +67,7 @@ struct ReportCounts {
     long long failed = 0;       // not compared pairs included
     long long notCompared = 0;  // of the failed ones, those with no token rules for their kind
     long long onlyOne = 0;
+    long long excluded = -1;    // files --exclude left out; -1 when it was not given
     bool byLanguage = false;    // --tokens: languages holds the pairs compared per language
     std::vector<std::pair<std::string, long long>> languages;  // name and count, in the text summary's order
     RewriteSet counted = 0;     // --allow, --sorted-imports: the rewrites allowed holds, which the report gives
@@ -119,6 +120,7 @@ struct CommitCounts {
     long long layoutOnly = 0;
     long long changesCode = 0;
     long long notCommits = 0;       // lines of a list that name no commit
+    long long excluded = -1;        // files --exclude left out, each file each commit changed; -1 when not given
 };
 
 // Whether file f changes its commit's code: anything but an equivalent pair at one path.

@@ -21,6 +21,7 @@
 #include "report/report.h"
 #include "run/run_state.h"
 #include "run/sweep.h"
+#include "walk/exclude.h"
 #include "walk/walk.h"
 
 namespace {
@@ -64,6 +65,8 @@ struct History {
     std::size_t commitsAhead = 0;       // items the lister may hold
     std::size_t pairsAhead = 0;         // entries past which the lister holds no more items
     std::atomic<long long> printed{0};  // items printed, for the progress line
+    const ExcludeList *excludes = nullptr;  // the files --exclude leaves out
+    long long excluded = 0;                 // how many it left out, each file each commit changed; the lister's
 };
 
 // What is judged, in order: the commits of a range, or the lines of a list,
@@ -93,6 +96,7 @@ void listItems(History &h, const Sequence &seq, ChangeLister *lister)
             item.commit = &seq.commits[static_cast<std::size_t>(k)];
             if (changeListNext(*lister, item.list, error) != 0)
                 break;
+            h.excluded += excludeEntries(item.list.entries, *h.excludes);
         } else {
             item.listed = &seq.listed[i];
         }
@@ -254,10 +258,11 @@ void report(const Item &item, bool listAll, const RunSettings &settings, CommitC
 }
 
 // Judges every item of seq, listing what the commits changed through
-// lister, and reports each in order. Returns the counts, with error set
-// when the listing stopped early (the items before it reported).
-CommitCounts judgeAll(const Sequence &seq, ChangeLister *lister, const RunSettings &settings, bool listAll,
-                      std::string &error)
+// lister, less the files excludes leaves out, and reports each in order.
+// Returns the counts, with error set when the listing stopped early (the
+// items before it reported).
+CommitCounts judgeAll(const Sequence &seq, ChangeLister *lister, const ExcludeList &excludes,
+                      const RunSettings &settings, bool listAll, std::string &error)
 {
     // The pairs compared as --git REV compares them; a report for programs
     // keeps the facts of each difference, which the reasons name.
@@ -265,6 +270,7 @@ CommitCounts judgeAll(const Sequence &seq, ChangeLister *lister, const RunSettin
     pairSettings.format = ReportFormat::Json;
     History h;
     h.sweep.settings = &pairSettings;
+    h.excludes = &excludes;
     const int jobs = sweepJobs(settings);
     h.commitsAhead = kCommitsAheadPerWorker * static_cast<std::size_t>(jobs);
     h.pairsAhead = kPairsAheadPerWorker * static_cast<std::size_t>(jobs);
@@ -302,6 +308,8 @@ CommitCounts judgeAll(const Sequence &seq, ChangeLister *lister, const RunSettin
     for (std::thread &w : workers)
         w.join();
     error = h.error;
+    if (!excludes.patterns.empty())
+        counts.excluded = h.excluded;
     return counts;
 }
 
@@ -346,7 +354,7 @@ int stop(const RunSettings &settings, const std::string &error)
 {
     if (settings.format == ReportFormat::BlameIgnoreRevs) {
         std::fprintf(stderr, "Matchling==>  %s \n", error.c_str());
-        return kExitTrouble;
+        return settings.verdictStatus ? kExitTrouble : kExitFailed;
     }
     if (settings.format == ReportFormat::Json)
         return stoppedReport(settings.format, error);
@@ -381,28 +389,33 @@ int historyRun(const Request &request)
     std::unique_ptr<ChangeLister> lister;
     if (!listedCommits.empty() && !(lister = changeListerStart(listedCommits, error)))
         return stop(settings, error);
-    const CommitCounts judged = judgeAll(seq, lister.get(), settings, !verify, error);
+    const ExcludeList excludes = excludeList(request.excludes);
+    const CommitCounts judged = judgeAll(seq, lister.get(), excludes, settings, !verify, error);
     lister.reset();
     if (!error.empty())
         return stop(settings, error);
 
-    // 3. The summary and the verdict, or for git blame's list nothing more.
+    // 3. The summary and the verdict, or for git blame's list nothing more:
+    // the list is the run's content, and its status says the run went well.
     const bool allLayout = judged.changesCode == 0 && judged.notCommits == 0;
     if (settings.format == ReportFormat::BlameIgnoreRevs)
-        return allLayout ? kExitSame : kExitDifferent;
+        return !settings.verdictStatus ? kExitCompared : allLayout ? kExitSame : kExitDifferent;
     if (settings.format == ReportFormat::Json) {
         std::string out;
         reportCommitsEnd(judged, out);
         consoleRecord(out.data(), out.size());
         return allLayout ? kExitSame : kExitDifferent;
     }
+    if (judged.excluded > 0)
+        consoleMessage("Matchling==> %lld %s excluded \n", judged.excluded, plural(judged.excluded, "file", "files"));
+    const long long all = judged.layoutOnly + judged.changesCode;
     if (verify)
-        consoleMessage("Matchling==> %lld listed commits judged: %lld layout only, %lld changing code, "
-                       "%lld not commits \n",
-                       judged.layoutOnly + judged.changesCode, judged.layoutOnly, judged.changesCode, judged.notCommits);
+        consoleMessage("Matchling==> %lld listed %s judged: %lld layout only, %lld changing code, %lld %s \n", all,
+                       plural(all, "commit", "commits"), judged.layoutOnly, judged.changesCode, judged.notCommits,
+                       plural(judged.notCommits, "not a commit", "not commits"));
     else
-        consoleMessage("Matchling==> %lld commits judged: %lld layout only, %lld changing code \n",
-                       judged.layoutOnly + judged.changesCode, judged.layoutOnly, judged.changesCode);
+        consoleMessage("Matchling==> %lld %s judged: %lld layout only, %lld changing code \n", all,
+                       plural(all, "commit", "commits"), judged.layoutOnly, judged.changesCode);
     consoleMessage("\n");
     if (allLayout) {
         consoleMessage("Matchling==>  Files compare equivalent \n");

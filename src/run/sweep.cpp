@@ -13,6 +13,7 @@
 #include "console/console.h"
 #include "console/keyboard.h"
 #include "languages/languages.h"
+#include "walk/exclude.h"
 
 namespace {
 
@@ -312,6 +313,7 @@ int sweepList(const WalkList &list, const SweepSettings &settings)
         counts.failed = t.failed;
         counts.notCompared = t.notCompared;
         counts.onlyOne = t.onlyOne;
+        counts.excluded = settings.excluded;
         counts.byLanguage = settings.settings->tokens;
         counts.languages = languageCounts(t);
         counts.counted = countedRewrites(*settings.settings);
@@ -322,8 +324,11 @@ int sweepList(const WalkList &list, const SweepSettings &settings)
         consoleRecord(out.data(), out.size());
     }
 
-    if (settings.skipped >= 0)
-        consoleMessage("Matchling==> %lld files skipped (no token rules for their kind) \n", settings.skipped);
+    if (settings.skipped > 0)
+        consoleMessage("Matchling==> %lld %s skipped (no token rules for %s kind) \n", settings.skipped,
+                       plural(settings.skipped, "file", "files"), plural(settings.skipped, "its", "their"));
+    if (settings.excluded > 0)
+        consoleMessage("Matchling==> %lld %s excluded \n", settings.excluded, plural(settings.excluded, "file", "files"));
     if (settings.settings->tokens)
         printLanguages(t);
     bool used[kLanguageNames + 1];
@@ -335,9 +340,10 @@ int sweepList(const WalkList &list, const SweepSettings &settings)
         allowedList(t.allowed, counts);
         consoleMessage("Matchling==> Allowed rewrites: %s \n", counts.c_str());
     }
-    consoleMessage("Matchling==> %lld pairs compared: %lld equivalent, %lld not equivalent, %lld failed, "
+    const long long pairs = t.equivalent + t.different + t.failed;
+    consoleMessage("Matchling==> %lld %s compared: %lld equivalent, %lld not equivalent, %lld failed, "
                    "%lld only on one side \n",
-                   t.equivalent + t.different + t.failed, t.equivalent, t.different, t.failed, t.onlyOne);
+                   pairs, plural(pairs, "pair", "pairs"), t.equivalent, t.different, t.failed, t.onlyOne);
     const bool allEquivalent = t.different == 0 && t.failed == 0 && t.onlyOne == 0;
     consoleMessage("\n");
     if (allEquivalent) {
@@ -365,14 +371,18 @@ int sweepJobs(const RunSettings &settings)
 
 int sweepRun(const Request &request)
 {
-    // 1. The pairs: the two trees, or what the commit changed.
+    // 1. The pairs: the two trees, what the commit changed, or the files of
+    // a formatter run, less those --exclude leaves out.
     WalkList list;
     std::string error;
-    long long skipped = -1;
+    LeftOut left;
+    const ExcludeList excludes = excludeList(request.excludes);
     const int failed = !request.formatter.empty()
-                           ? walkFormatter(request.paths, request.formatter, request.settings.timeout, list, skipped, error)
+                           ? walkFormatter(request.paths, request.formatter, request.settings.timeout, excludes, list, left, error)
                        : request.git ? walkGit(request.revision, list, error)
                                      : walkTrees(request.names[0], request.names[1], list, error);
+    if (request.formatter.empty())
+        left.excluded = excludeEntries(list.entries, excludes);
     if (failed && request.settings.format != ReportFormat::Text)
         return stoppedReport(request.settings.format, error);
     if (failed) {
@@ -386,6 +396,7 @@ int sweepRun(const Request &request)
     SweepSettings settings;
     settings.settings = &request.settings;
     settings.workingTree = request.git && request.revision.empty();
-    settings.skipped = skipped;
+    settings.skipped = request.formatter.empty() ? -1 : left.skipped;
+    settings.excluded = excludes.patterns.empty() ? -1 : left.excluded;
     return sweepList(list, settings);
 }

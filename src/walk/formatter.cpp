@@ -1,6 +1,7 @@
 // A formatter's dry run: the files to give it, each paired with what the
 // formatter writes for it, and the formatter run into a temporary file of
 // the system's that no name leads to, so nothing on disk changes.
+#include "walk/exclude.h"
 #include "walk/process.h"
 #include "walk/tree.h"
 #include "walk/walk.h"
@@ -62,43 +63,60 @@ WalkEntry entryFor(const std::string &path, NodeType type, std::int64_t size, co
     return entry;
 }
 
+// One directory of a walk below a path given.
+struct Pending {
+    std::string path;  // as reports name it: the path given, then the names below it
+    std::string rel;   // relative to the path given, as --exclude matches it; empty at the top
+    bool excluded;     // --exclude leaves it out: its files are only counted
+};
+
 // Appends the entries of every file under dir that the language table
-// knows, in byte order of path; counts the others in skipped. Returns 0, or
-// 1 when dir itself cannot be read.
-int walkDirectory(const std::string &dir, const std::string &command, int seconds, std::vector<WalkEntry> &entries,
-                  long long &skipped)
+// knows and excludes keeps, in byte order of path; counts the others in
+// left. Returns 0, or 1 when dir itself cannot be read.
+int walkDirectory(const std::string &dir, const std::string &command, int seconds, const ExcludeList &excludes,
+                  std::vector<WalkEntry> &entries, LeftOut &left)
 {
     const std::size_t first = entries.size();
-    std::vector<std::string> pending = {dir};
+    std::vector<Pending> pending = {{dir, "", false}};
     while (!pending.empty()) {
-        const std::string path = pending.back();
+        const Pending at = pending.back();
         pending.pop_back();
         // One directory open at a time, whatever the depth.
         std::vector<TreeNode> nodes;
-        TreeDir *open = treeOpen(nullptr, path, path);
+        TreeDir *open = treeOpen(nullptr, at.path, at.path);
         const int unreadable = !open || treeRead(*open, nodes) != 0;
         treeClose(open);
-        if (unreadable && path == dir)
+        if (unreadable && at.path == dir)
             return 1;
         if (unreadable) {
+            // A directory left out is counted as one file when it cannot be read.
+            if (at.excluded) {
+                ++left.excluded;
+                continue;
+            }
             WalkEntry entry;
             entry.kind = EntryKind::Failed;
-            entry.path = path;
+            entry.path = at.path;
             entry.reason = "unreadable directory";
             entries.push_back(entry);
             continue;
         }
         // "." given names its files as they are: "a.c", not "./a.c".
-        const std::string prefix = path == "."                                    ? ""
-                                   : !path.empty() && treeSeparator(path.back()) ? path
-                                                                                 : path + "/";
+        const std::string prefix = at.path == "."                                    ? ""
+                                   : !at.path.empty() && treeSeparator(at.path.back()) ? at.path
+                                                                                     : at.path + "/";
         for (const TreeNode &node : nodes) {
             const std::string name = prefix + node.name;
-            if (node.type == NodeType::Directory) {
+            const std::string rel = at.rel.empty() ? node.name : at.rel + "/" + node.name;
+            const bool directory = node.type == NodeType::Directory;
+            const bool excluded = at.excluded || excludedPath(excludes, rel, directory);
+            if (directory) {
                 if (entered(node.name))
-                    pending.push_back(name);
+                    pending.push_back({name, rel, excluded});
+            } else if (excluded) {
+                ++left.excluded;
             } else if (languageOfName(name.c_str()) == Language::Unknown) {
-                ++skipped;
+                ++left.skipped;
             } else {
                 entries.push_back(entryFor(name, node.type, node.size, command, seconds));
             }
@@ -111,24 +129,28 @@ int walkDirectory(const std::string &dir, const std::string &command, int second
 
 } // namespace
 
-int walkFormatter(const std::vector<std::string> &paths, const std::string &command, int seconds, WalkList &list,
-                  long long &skipped, std::string &error)
+int walkFormatter(const std::vector<std::string> &paths, const std::string &command, int seconds,
+                  const ExcludeList &excludes, WalkList &list, LeftOut &left, std::string &error)
 {
     list.sideNames[0] = "files";
     list.sideNames[1] = "formatter output";
     list.entries.clear();
-    skipped = 0;
+    left = LeftOut();
     for (const std::string &path : paths) {
         TreeNode node;
         if (isDirectory(path.c_str())) {
-            if (walkDirectory(path, command, seconds, list.entries, skipped) != 0) {
+            if (walkDirectory(path, command, seconds, excludes, list.entries, left) != 0) {
                 error = "Unable to read directory " + path;
                 return 1;
             }
         } else if (treeStat(path, node) == 0) {
-            // A file named on the command line is taken whatever its name;
-            // a symbolic link, as everywhere, is not followed.
-            list.entries.push_back(entryFor(path, node.type, node.size, command, seconds));
+            // A file named on the command line is taken whatever its name,
+            // unless --exclude leaves out the path as given; a symbolic
+            // link, as everywhere, is not followed.
+            if (excludedPath(excludes, excludeSubject(path), false))
+                ++left.excluded;
+            else
+                list.entries.push_back(entryFor(path, node.type, node.size, command, seconds));
         } else {
             error = "No such file or directory: " + path;
             return 1;
@@ -150,7 +172,7 @@ int formatterOutput(const SideRef &side, std::FILE *&output, std::string &why)
     if (processShell(side.command, side.file, output, side.seconds, outcome, failure) != 0)
         why = "formatter not run: " + failure;
     else if (outcome.timedOut)
-        why = "formatter stopped after " + std::to_string(side.seconds) + " seconds";
+        why = "formatter stopped after " + std::to_string(side.seconds) + (side.seconds == 1 ? " second" : " seconds");
     else if (outcome.signal != 0)
         why = "formatter killed by signal " + std::to_string(outcome.signal);
     else if (outcome.status != 0)

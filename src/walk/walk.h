@@ -58,17 +58,27 @@ int walkTrees(const std::string &dir1, const std::string &dir2, WalkList &list, 
 // (no git, not a repository, an unknown revision).
 int walkGit(const std::string &rev, WalkList &list, std::string &error);
 
+// What the walk of a formatter's dry run left out, and why.
+struct LeftOut {
+    long long skipped = 0;   // files under the directories named whose kind the language table does not know
+    long long excluded = 0;  // files --exclude left out
+};
+
+struct ExcludeList;
+
 // Lists, for a formatter's dry run, every file named in paths and every
 // file under the directories named there whose name the language table
 // knows (the directories of git, Mercurial and Subversion are not entered),
 // each paired with what command writes when it is given the file: each
-// "{}" in command stands for the file's name, quoted for the shell. Entries
+// "{}" in command stands for the file's name, quoted for the shell. A file
+// under a directory is matched against excludes by its path relative to
+// that directory, a file named by its path as given. Entries
 // come in the order of paths, those of one directory in byte order of path.
-// Counts the files under the directories that were left out in skipped.
-// Returns 0, or 1 with error set (a name that is neither file nor directory,
-// a directory that cannot be read at its top).
-int walkFormatter(const std::vector<std::string> &paths, const std::string &command, int seconds, WalkList &list,
-                  long long &skipped, std::string &error);
+// Counts the files left out in left. Returns 0, or 1 with error set (a name
+// that is neither file nor directory, a directory that cannot be read at
+// its top).
+int walkFormatter(const std::vector<std::string> &paths, const std::string &command, int seconds,
+                  const ExcludeList &excludes, WalkList &list, LeftOut &left, std::string &error);
 
 // Runs side's command with side.file on its input, its output into a
 // temporary file of the system's that has no name. Returns 0 with output set,
