@@ -456,4 +456,53 @@ TEST_F(GitSweepTools, EmptySources)
     }
 }
 
+// A git run started in a subdirectory: the places editors and GitHub read
+// are from there, the paths after "--" too; --exclude matches from the top.
+TEST_F(GitSweepTools, PlacesPathsAndExcludesFromWhereTheRunStarts)
+{
+    ASSERT_EQ(git("init -q"), 0);
+    makeDir(dir.file("sub"));
+    writeFile(dir.file("sub/a.c"), "int x = 1;\n");
+    writeFile(dir.file("b.c"), "int b;\n");
+    writeFile(dir.file("package.json"), "{\"v\": 1}\n");
+    ASSERT_EQ(git("add . && git -c user.name=T -c user.email=t@example.com commit -q -m one"), 0);
+    writeFile(dir.file("sub/a.c"), "int x = 2;\n");
+    writeFile(dir.file("b.c"), "int\nb;\n");
+    writeFile(dir.file("package.json"), "{\"v\": 2}\n");
+    ASSERT_EQ(git("add -A && git -c user.name=T -c user.email=t@example.com commit -q -m two"), 0);
+    const std::string sub = dir.file("sub");
+    const std::string json = "Not equivalent: '2' here, '1' at line 1, column 7 of HEAD^:package.json";
+    const std::string c = "Not equivalent: '2' here, '1' at line 1, column 9 of HEAD^:sub/a.c";
+    struct Case {
+        const char *name;
+        std::vector<std::string> args;
+        std::string where;
+        std::string out;
+        int status;
+    } cases[] = {
+        {"gnu from a subdirectory", {"--git", "HEAD", "--tokens", "--format", "gnu"}, sub,
+         "../package.json:1:7: error: " + json + "\na.c:1:9: error: " + c + "\n", 1},
+        {"github from a subdirectory", {"--format", "github", "--git", "HEAD", "--tokens"}, sub,
+         "::error file=../package.json,line=1,col=7::" + json + "\n::error file=a.c,line=1,col=9::" + c + "\n", 1},
+        {"gnu from the top", {"--git", "HEAD", "--tokens", "--format", "gnu"}, dir.path(),
+         "package.json:1:7: error: " + json + "\nsub/a.c:1:9: error: " + c + "\n", 1},
+        {"a path after --, from a subdirectory", {"--git", "HEAD", "--tokens", "--format", "gnu", "--", "a.c"}, sub,
+         "a.c:1:9: error: " + c + "\n", 1},
+        {"paths after -- that keep out every change", {"--git", "HEAD", "--tokens", "--", "../b.c"}, sub,
+         "Matchling==> Pairs by language: c 1 \n" + summary(1, 0, 0, 0) + kSummaryEquivalent, 0},
+        {"excluded from the top, wherever the run starts", {"--git", "HEAD", "--tokens", "--exclude", "/sub/",
+                                                           "--exclude", "*.json"}, sub,
+         "Matchling==> 2 files excluded \nMatchling==> Pairs by language: c 1 \n" + summary(1, 0, 0, 0) +
+             kSummaryEquivalent, 0},
+        {"a path outside the repository", {"--git", "HEAD", "--", "../.."}, sub,
+         "Matchling==>  Outside the repository: ../.. \nMatchling==>  Program will abort \n" + kPrompt, 1},
+    };
+    for (const Case &k : cases) {
+        SCOPED_TRACE(k.name);
+        RunResult r = runMatchling(k.args, k.where);
+        EXPECT_EQ(r.out, k.out);
+        EXPECT_EQ(r.status, k.status);
+    }
+}
+
 } // namespace

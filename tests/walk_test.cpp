@@ -499,4 +499,24 @@ TEST(GitObjectsTools, ReadInSequence)
     EXPECT_FALSE(reader);
 }
 
+// The places editors get in a git run started in a subdirectory.
+TEST(WalkPaths, FromThePrefix)
+{
+    const struct {
+        const char *prefix;
+        const char *path;
+        const char *expected;
+    } cases[] = {
+        {"", "src/a.c", "src/a.c"},
+        {"src/", "src/a.c", "a.c"},
+        {"src/", "lib/a.c", "../lib/a.c"},
+        {"src/sub/", "src/a.c", "../a.c"},
+        {"src/sub/", "src/subx/a.c", "../subx/a.c"},
+        {"a/", "a", "../a"},  // a file a where the prefix has a directory a
+        {"a/b/", "c", "../../c"},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(pathFromPrefix(c.prefix, c.path), c.expected) << c.prefix << " " << c.path;
+}
+
 } // namespace

@@ -194,7 +194,7 @@ void printLanguages(const Tally &t)
 
 // Writes one entry's facts in the format of settings (not Text).
 void reportResult(ReportWriter &writer, const WalkList &list, const WalkEntry &entry, const PairResult &result,
-                  const RunSettings &settings)
+                  const RunSettings &settings, const std::string &placePrefix)
 {
     const int here = entry.kind == EntryKind::OnlyFirst ? 0 : 1;  // the side that holds the file
     PairFacts p;
@@ -217,6 +217,8 @@ void reportResult(ReportWriter &writer, const WalkList &list, const WalkEntry &e
     std::string place = sidePath(entry.sides[here]);
     if (place.empty())
         place = entry.path;
+    if (!placePrefix.empty())
+        place = pathFromPrefix(placePrefix, place);
     p.place = place.c_str();
     if (result.outcome == PairOutcome::Failed)
         p.reason = result.reason.c_str();
@@ -263,7 +265,7 @@ Tally printInOrder(Sweep &sweep, ReportWriter &writer)
             clearProgress(progress);
         printResult(sweep.list, sweep.list.entries[i], result, tally);
         if (settings.format != ReportFormat::Text)
-            reportResult(writer, sweep.list, sweep.list.entries[i], result, settings);
+            reportResult(writer, sweep.list, sweep.list.entries[i], result, settings, sweep.settings.placePrefix);
         result = PairResult();
         bool blocked;
         {
@@ -379,7 +381,7 @@ int sweepRun(const Request &request)
     const ExcludeList excludes = excludeList(request.excludes);
     const int failed = !request.formatter.empty()
                            ? walkFormatter(request.paths, request.formatter, request.settings.timeout, excludes, list, left, error)
-                       : request.git ? walkGit(request.revision, list, error)
+                       : request.git ? walkGit(request.revision, list, error) || gitPathsKept(request.paths, list, error)
                                      : walkTrees(request.names[0], request.names[1], list, error);
     if (request.formatter.empty())
         left.excluded = excludeEntries(list.entries, excludes);
@@ -398,5 +400,10 @@ int sweepRun(const Request &request)
     settings.workingTree = request.git && request.revision.empty();
     settings.skipped = request.formatter.empty() ? -1 : left.skipped;
     settings.excluded = excludes.patterns.empty() ? -1 : left.excluded;
+    // Editors and GitHub open a finding's file from where the run started.
+    const ReportFormat format = request.settings.format;
+    std::string ignored;
+    if (request.git && (format == ReportFormat::Gnu || format == ReportFormat::Github))
+        gitPrefix(settings.placePrefix, ignored);
     return sweepList(list, settings);
 }

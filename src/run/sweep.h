@@ -50,6 +50,7 @@ struct SweepSettings {
     bool workingTree = false;  // git mode on the working tree: identical bytes are no change
     long long skipped = -1;    // formatter runs: files left out for their names; -1 in other runs
     long long excluded = -1;   // files --exclude left out; -1 when it was not given
+    std::string placePrefix;   // git runs in --format gnu or github: the current directory from the top ("src/"), which places are reckoned from
 };
 
 // Compares the pair entry names, or takes what the listing already knows of

@@ -681,3 +681,14 @@ void objectClose(ObjectReader &reader, SourceStream &source)
         reader.broken = true;
     source = SourceStream();
 }
+
+int gitPrefix(std::string &prefix, std::string &error)
+{
+    std::string out, why;
+    if (runGit(gitCommand({"rev-parse", "--show-prefix"}), out, why) != 0) {
+        error = "Not a git repository: " + processCurrentDirectory();
+        return 1;
+    }
+    prefix = chomp(out);
+    return 0;
+}

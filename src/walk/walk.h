@@ -66,6 +66,21 @@ struct LeftOut {
 
 struct ExcludeList;
 
+// The current directory's path from the top of its git work tree, with a
+// '/' after it ("src/lib/"), or empty at the top. Returns 0, or 1 with error
+// set (no git, not a repository).
+int gitPrefix(std::string &prefix, std::string &error);
+
+// prefix's way to path, both from the top of a work tree (prefix as
+// gitPrefix gives it): "lib/a.c" from "src/" is "../lib/a.c".
+std::string pathFromPrefix(const std::string &prefix, const std::string &path);
+
+// Keeps of list's entries those under paths (files or directories, relative
+// to the current directory, as a git run after "--" names them); all of
+// them when paths is empty. A renamed file is kept when either of its paths
+// is. Returns 0, or 1 with error set.
+int gitPathsKept(const std::vector<std::string> &paths, WalkList &list, std::string &error);
+
 // Lists, for a formatter's dry run, every file named in paths and every
 // file under the directories named there whose name the language table
 // knows (the directories of git, Mercurial and Subversion are not entered),
