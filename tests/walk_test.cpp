@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "support.h"
+#include "walk/batch.h"
 #include "walk/process.h"
 #include "walk/walk.h"
 
@@ -517,6 +518,26 @@ TEST(WalkPaths, FromThePrefix)
     };
     for (const auto &c : cases)
         EXPECT_EQ(pathFromPrefix(c.prefix, c.path), c.expected) << c.prefix << " " << c.path;
+}
+
+// The name each file of a batch run takes in the private tree.
+TEST(WalkPaths, BatchNames)
+{
+    const struct {
+        const char *path;
+        const char *expected;
+    } cases[] = {
+        {"src/a.js", "src/a.js"},
+        {"./src//a.js", "src/a.js"},
+        {"-odd.js", "-odd.js"},
+        {"../x/a.js", "work/x/a.js"},           // up from /work/main: its place from the root
+        {"src/../../x/a.js", "work/x/a.js"},
+        {"src/../a.js", "work/main/a.js"},      // going up at all: from the root, so it meets no other name
+        {"/usr/lib/a.js", "usr/lib/a.js"},
+        {"/../a.js", "a.js"},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(batchName(c.path, "/work/main"), c.expected) << c.path;
 }
 
 } // namespace

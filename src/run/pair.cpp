@@ -303,6 +303,8 @@ void compareSides(Sides &s, const SweepSettings &sweep, PairResult &result)
 // The path a side's name gives, less a git revision before it.
 std::string sidePath(const SideRef &ref)
 {
+    if (!ref.path.empty())
+        return ref.path;
     if (!ref.command.empty())
         return ref.file;
     const std::size_t colon = ref.object.empty() ? std::string::npos : ref.name.find(':');

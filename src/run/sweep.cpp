@@ -13,6 +13,7 @@
 #include "console/console.h"
 #include "console/keyboard.h"
 #include "languages/languages.h"
+#include "walk/batch.h"
 #include "walk/exclude.h"
 
 namespace {
@@ -308,6 +309,8 @@ int sweepList(const WalkList &list, const SweepSettings &settings)
     const Tally t = printInOrder(sweep, writer);
     for (std::thread &w : workers)
         w.join();
+    if (settings.compared)
+        settings.compared();
     if (!text) {
         ReportCounts counts;
         counts.equivalent = t.equivalent;
@@ -331,6 +334,9 @@ int sweepList(const WalkList &list, const SweepSettings &settings)
                        plural(settings.skipped, "file", "files"), plural(settings.skipped, "its", "their"));
     if (settings.excluded > 0)
         consoleMessage("Matchling==> %lld %s excluded \n", settings.excluded, plural(settings.excluded, "file", "files"));
+    if (settings.batchCalls > 1)
+        consoleMessage("Matchling==> The formatter ran in %d calls, the names being too long for one command line \n",
+                       settings.batchCalls);
     if (settings.settings->tokens)
         printLanguages(t);
     bool used[kLanguageNames + 1];
@@ -379,8 +385,9 @@ int sweepRun(const Request &request)
     std::string error;
     LeftOut left;
     const ExcludeList excludes = excludeList(request.excludes);
+    const std::string command = request.batch ? std::string() : request.formatter;
     const int failed = !request.formatter.empty()
-                           ? walkFormatter(request.paths, request.formatter, request.settings.timeout, excludes, list, left, error)
+                           ? walkFormatter(request.paths, command, request.settings.timeout, excludes, list, left, error)
                        : request.git ? walkGit(request.revision, list, error) || gitPathsKept(request.paths, list, error)
                                      : walkTrees(request.names[0], request.names[1], list, error);
     if (request.formatter.empty())
@@ -394,8 +401,17 @@ int sweepRun(const Request &request)
         return request.settings.verdictStatus ? kExitTrouble : kExitFailed;
     }
 
-    // 2. Every pair, in parallel, reported in order.
+    // 2. A batch run: the copies made and formatted, and removed once
+    // they are compared, whatever happens.
     SweepSettings settings;
+    std::unique_ptr<BatchTree> batch;
+    if (request.batch) {
+        batch = batchFormat(request.formatter, request.settings.timeout, list);
+        settings.compared = [&batch] { batchRemove(batch); };
+        settings.batchCalls = batch ? batch->calls : 0;
+    }
+
+    // 3. Every pair, in parallel, reported in order.
     settings.settings = &request.settings;
     settings.workingTree = request.git && request.revision.empty();
     settings.skipped = request.formatter.empty() ? -1 : left.skipped;
@@ -405,5 +421,7 @@ int sweepRun(const Request &request)
     std::string ignored;
     if (request.git && (format == ReportFormat::Gnu || format == ReportFormat::Github))
         gitPrefix(settings.placePrefix, ignored);
-    return sweepList(list, settings);
+    const int status = sweepList(list, settings);
+    batchRemove(batch);
+    return status;
 }

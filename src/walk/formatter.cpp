@@ -1,6 +1,7 @@
 // A formatter's dry run: the files to give it, each paired with what the
 // formatter writes for it, and the formatter run into a temporary file of
 // the system's that no name leads to, so nothing on disk changes.
+#include "walk/batch.h"
 #include "walk/exclude.h"
 #include "walk/process.h"
 #include "walk/tree.h"
@@ -57,6 +58,9 @@ WalkEntry entryFor(const std::string &path, NodeType type, std::int64_t size, co
     }
     entry.sides[0].file = path;
     entry.sides[0].size = size;
+    // A batch run finds the formatted side later, in its copy of the file.
+    if (command.empty())
+        return entry;
     entry.sides[1].file = path;
     entry.sides[1].command = commandFor(command, path);
     entry.sides[1].seconds = seconds;
@@ -159,6 +163,20 @@ int walkFormatter(const std::vector<std::string> &paths, const std::string &comm
     return 0;
 }
 
+std::string formatterFailure(const ShellOutcome &outcome, int seconds)
+{
+    std::string why;
+    if (outcome.timedOut)
+        why = "formatter stopped after " + std::to_string(seconds) + (seconds == 1 ? " second" : " seconds");
+    else if (outcome.signal != 0)
+        why = "formatter killed by signal " + std::to_string(outcome.signal);
+    else if (outcome.status != 0)
+        why = "formatter exit status " + std::to_string(outcome.status);
+    if (!why.empty() && !outcome.firstError.empty())
+        why += ": " + outcome.firstError;
+    return why;
+}
+
 int formatterOutput(const SideRef &side, std::FILE *&output, std::string &why)
 {
     output = std::tmpfile();
@@ -169,20 +187,18 @@ int formatterOutput(const SideRef &side, std::FILE *&output, std::string &why)
     ShellOutcome outcome;
     std::string failure;
     TreeNode input;
-    if (processShell(side.command, side.file, output, side.seconds, outcome, failure) != 0)
+    if (processShell(side.command, side.file, output, side.seconds, outcome, failure) != 0) {
         why = "formatter not run: " + failure;
-    else if (outcome.timedOut)
-        why = "formatter stopped after " + std::to_string(side.seconds) + (side.seconds == 1 ? " second" : " seconds");
-    else if (outcome.signal != 0)
-        why = "formatter killed by signal " + std::to_string(outcome.signal);
-    else if (outcome.status != 0)
-        why = "formatter exit status " + std::to_string(outcome.status);
-    else if (streamSize(output) == 0 && (treeStat(side.file, input) != 0 || input.size != 0))
-        why = "formatter wrote nothing, exit status 0";
+    } else {
+        why = formatterFailure(outcome, side.seconds);
+        if (why.empty() && streamSize(output) == 0 && (treeStat(side.file, input) != 0 || input.size != 0)) {
+            why = "formatter wrote nothing, exit status 0";
+            if (!outcome.firstError.empty())
+                why += ": " + outcome.firstError;
+        }
+    }
     if (why.empty())
         return 0;
-    if (!outcome.firstError.empty())
-        why += ": " + outcome.firstError;
     std::fclose(output);
     output = nullptr;
     return 1;

@@ -4,6 +4,7 @@
 #ifndef MATCHLING_WALK_PROCESS_H
 #define MATCHLING_WALK_PROCESS_H
 
+#include <atomic>
 #include <cstddef>
 #include <cstdio>
 #include <string>
@@ -55,6 +56,27 @@ struct ShellOutcome {
 // started (or the system has no shell to run it).
 int processShell(const std::string &command, const std::string &input, std::FILE *output, int seconds,
                  ShellOutcome &outcome, std::string &why);
+
+// How processShellRun runs a command.
+struct ShellRun {
+    std::string directory;         // where it runs; empty for the current directory
+    std::string input;             // the regular file on its standard input; empty for the null device
+    std::FILE *output = nullptr;   // where its standard output goes, from the file's current position; null for the null device
+    int seconds = 0;               // how long it may run; past it, the whole group is killed
+    std::atomic<long> *group = nullptr;  // when set, holds the command's process group while it runs, and 0 after
+    bool endGroup = false;         // once the command has ended, kill what it left running in its group
+};
+
+// Runs command as how says, through the system shell, in a process group of
+// its own, its standard error read for outcome's first line. Returns 0 with
+// outcome set, or 1 with why set when it cannot be started (or the system
+// has no shell to run it).
+int processShellRun(const std::string &command, const ShellRun &how, ShellOutcome &outcome, std::string &why);
+
+// The longest command processShellRun takes, in bytes: what the system
+// lets one argument of a program be, and all of them with the environment,
+// less room for the shell's own. 0 where commands are not run.
+std::size_t processLongestCommand();
 
 // text quoted so that the system shell reads it back as one word.
 std::string processShellQuote(const std::string &text);

@@ -175,15 +175,18 @@ namespace {
 constexpr int kShellPollMs = 100;        // how long a wait for the shell's standard error lasts before its end is checked
 constexpr int kShellLongestNapMs = 20;   // the longest pause between checks once its standard error has closed
 
-// Spawns "/bin/sh -c command" in a new process group with in, out and err as
-// its standard streams; the child starts with no signal blocked and SIGPIPE
-// at its default. Returns 0 or an errno value.
-int spawnShell(const std::string &command, int in, int out, int err, pid_t &pid)
+// Spawns "/bin/sh -c command" in a new process group, in directory (the
+// current one when empty), with in, out and err as its standard streams;
+// the child starts with no signal blocked and SIGPIPE at its default.
+// Returns 0 or an errno value.
+int spawnShell(const std::string &command, const std::string &directory, int in, int out, int err, pid_t &pid)
 {
     posix_spawn_file_actions_t actions;
     posix_spawnattr_t attributes;
     posix_spawn_file_actions_init(&actions);
     posix_spawnattr_init(&attributes);
+    if (!directory.empty())
+        posix_spawn_file_actions_addchdir_np(&actions, directory.c_str());
     posix_spawn_file_actions_adddup2(&actions, in, 0);
     posix_spawn_file_actions_adddup2(&actions, out, 1);
     posix_spawn_file_actions_adddup2(&actions, err, 2);
@@ -203,9 +206,12 @@ int spawnShell(const std::string &command, int in, int out, int err, pid_t &pid)
 }
 
 // Opens input for the shell's standard input: only a regular file, never
-// waiting on a FIFO. Returns the descriptor, or -1 with why set.
+// waiting on a FIFO; the null device when input is empty. Returns the
+// descriptor, or -1 with why set.
 int openInput(const std::string &input, std::string &why)
 {
+    if (input.empty())
+        return open("/dev/null", O_RDONLY | O_CLOEXEC);
     int fd = open(input.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     struct stat st;
     if (fd < 0 || fstat(fd, &st) != 0) {
@@ -241,8 +247,8 @@ bool readError(int err, ShellOutcome &outcome, bool &lineDone)
 }
 
 // Waits for pid to end, reading err meanwhile, and kills its group once the
-// deadline passes. Closes err.
-void waitShell(pid_t pid, int err, std::chrono::steady_clock::time_point deadline, ShellOutcome &outcome)
+// deadline passes, or with endGroup once pid has ended. Closes err.
+void waitShell(pid_t pid, int err, std::chrono::steady_clock::time_point deadline, bool endGroup, ShellOutcome &outcome)
 {
     bool open = true, lineDone = false;
     int nap = 1;
@@ -251,8 +257,11 @@ void waitShell(pid_t pid, int err, std::chrono::steady_clock::time_point deadlin
         // Reaped only after its group had its chance to be killed, so its id
         // cannot have gone to another process meanwhile.
         siginfo_t info = {};
-        if (waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == pid)
+        if (waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == pid) {
+            if (endGroup)
+                kill(-pid, SIGKILL);
             break;
+        }
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0) {
             kill(-pid, SIGKILL);
@@ -285,18 +294,31 @@ void waitShell(pid_t pid, int err, std::chrono::steady_clock::time_point deadlin
 int processShell(const std::string &command, const std::string &input, std::FILE *output, int seconds,
                  ShellOutcome &outcome, std::string &why)
 {
+    ShellRun how;
+    how.input = input;
+    how.output = output;
+    how.seconds = seconds;
+    return processShellRun(command, how, outcome, why);
+}
+
+int processShellRun(const std::string &command, const ShellRun &how, ShellOutcome &outcome, std::string &why)
+{
     outcome = ShellOutcome();
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-    int in = openInput(input, why);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(how.seconds);
+    int in = openInput(how.input, why);
     if (in < 0)
         return 1;
+    int out = how.output ? fileno(how.output) : open("/dev/null", O_WRONLY | O_CLOEXEC);
     int err[2] = {-1, -1};
-    int status = pipe2(err, O_CLOEXEC) != 0 ? errno : 0;
-    std::fflush(output);
+    int status = out < 0 ? errno : pipe2(err, O_CLOEXEC) != 0 ? errno : 0;
+    if (how.output)
+        std::fflush(how.output);
     pid_t pid = -1;
     if (status == 0)
-        status = spawnShell(command, in, fileno(output), err[1], pid);
+        status = spawnShell(command, how.directory, in, out, err[1], pid);
     close(in);
+    if (!how.output && out >= 0)
+        close(out);
     if (err[1] >= 0)
         close(err[1]);
     if (status != 0) {
@@ -305,8 +327,27 @@ int processShell(const std::string &command, const std::string &input, std::FILE
             close(err[0]);
         return 1;
     }
-    waitShell(pid, err[0], deadline, outcome);
+    if (how.group)
+        how.group->store(pid);
+    waitShell(pid, err[0], deadline, how.endGroup, outcome);
+    if (how.group)
+        how.group->store(0);
     return 0;
+}
+
+std::size_t processLongestCommand()
+{
+    // Linux takes no argument longer than 32 pages (MAX_ARG_STRLEN); the
+    // others count only the whole, which the environment shares.
+    constexpr std::size_t kLongestArgument = 32 * 4096;
+    constexpr std::size_t kShellRoom = 4096;
+    const long most = sysconf(_SC_ARG_MAX);
+    std::size_t environment = 0;
+    for (char **e = environ; *e; ++e)
+        environment += std::strlen(*e) + 1 + sizeof(char *);
+    std::size_t whole = most > 0 ? static_cast<std::size_t>(most) : kLongestArgument;
+    whole = whole > environment + kShellRoom ? whole - environment - kShellRoom : 0;
+    return whole < kLongestArgument - kShellRoom ? whole : kLongestArgument - kShellRoom;
 }
 
 std::string processShellQuote(const std::string &text)

@@ -226,6 +226,18 @@ int processShell(const std::string &, const std::string &, std::FILE *, int, She
     return 1;
 }
 
+int processShellRun(const std::string &, const ShellRun &, ShellOutcome &outcome, std::string &why)
+{
+    outcome = ShellOutcome();
+    why = "not supported on this system";
+    return 1;
+}
+
+std::size_t processLongestCommand()
+{
+    return 0;
+}
+
 std::string processShellQuote(const std::string &text)
 {
     return "\"" + text + "\"";

@@ -20,6 +20,7 @@ struct SideRef {
     std::int64_t size = -1;  // bytes, when known from the listing; -1 when not
     std::string command;     // when set, the bytes are what this shell command writes with file on its input
     int seconds = 0;         // with command: how long it may run, in seconds
+    std::string path;        // when set, the path reports and the language table take for this side: a copy's file's
 };
 
 enum class EntryKind {
@@ -85,9 +86,10 @@ int gitPathsKept(const std::vector<std::string> &paths, WalkList &list, std::str
 // file under the directories named there whose name the language table
 // knows (the directories of git, Mercurial and Subversion are not entered),
 // each paired with what command writes when it is given the file: each
-// "{}" in command stands for the file's name, quoted for the shell. A file
-// under a directory is matched against excludes by its path relative to
-// that directory, a file named by its path as given. Entries
+// "{}" in command stands for the file's name, quoted for the shell. With
+// command empty (a batch run), the second side is left for the caller to
+// set. A file under a directory is matched against excludes by its path
+// relative to that directory, a file named by its path as given. Entries
 // come in the order of paths, those of one directory in byte order of path.
 // Counts the files left out in left. Returns 0, or 1 with error set (a name
 // that is neither file nor directory, a directory that cannot be read at

@@ -1,0 +1,230 @@
+// A formatter's batch run: the copies, the calls of the command over them,
+// and each copy as the second side of its file's pair.
+#include "walk/batch.h"
+
+#include <map>
+#include <vector>
+
+#include "common/files.h"
+#include "walk/scratch.h"
+#include "walk/tree.h"
+
+namespace {
+
+// One copy in the tree, and the pairs whose file it is.
+struct Copy {
+    std::string rel;                   // its name in the tree
+    std::string source;                // the file it copies, as the first pair named it
+    std::vector<std::size_t> entries;  // the pairs of the list that it is the second side of
+    std::string reason;                // why it cannot be compared; empty when it can
+};
+
+// command with each "{}" replaced by text.
+std::string substituted(const std::string &command, const std::string &text)
+{
+    std::string out;
+    for (std::size_t at = 0; at < command.size(); ++at) {
+        if (command.compare(at, 2, "{}") == 0) {
+            out += text;
+            ++at;
+        } else {
+            out += command[at];
+        }
+    }
+    return out;
+}
+
+std::size_t holes(const std::string &command)
+{
+    std::size_t n = 0;
+    for (std::size_t at = command.find("{}"); at != std::string::npos; at = command.find("{}", at + 2))
+        ++n;
+    return n;
+}
+
+// rel as the list of names gives it: quoted, with "./" before a name that
+// starts with '-', which the command would read as an option.
+std::string listed(const std::string &rel)
+{
+    return processShellQuote(rel[0] == '-' ? "./" + rel : rel);
+}
+
+// Groups the copies that can go to the command into calls, each command
+// line no longer than longest; one that is too long alone gets its reason.
+std::vector<std::vector<std::size_t>> callsFor(const std::string &command, std::vector<Copy> &copies,
+                                               std::size_t longest)
+{
+    std::vector<std::vector<std::size_t>> calls(1);
+    const std::size_t n = holes(command);
+    std::size_t length = command.size() - 2 * n;  // the command with its "{}"s empty
+    for (std::size_t c = 0; c < copies.size(); ++c) {
+        if (!copies[c].reason.empty())
+            continue;
+        calls.back().push_back(c);
+        if (n == 0)
+            continue;
+        const std::size_t more = n * (listed(copies[c].rel).size() + 1);
+        if (length + more > longest && calls.back().size() > 1) {
+            calls.back().pop_back();
+            calls.emplace_back(1, c);
+            length = command.size() - 2 * n;
+        }
+        length += more;
+        if (length > longest) {
+            copies[c].reason = "formatter not run: command line too long";
+            calls.back().pop_back();
+            length = command.size() - 2 * n;
+        }
+    }
+    if (calls.back().empty())
+        calls.pop_back();
+    return calls;
+}
+
+// Runs command over the copies of call in tree; sets the reason of each
+// when it failed.
+void runCall(const std::string &command, const std::vector<std::size_t> &call, int seconds, Scratch &scratch,
+             std::vector<Copy> &copies)
+{
+    std::string names;
+    for (std::size_t c : call)
+        names += (names.empty() ? "" : " ") + listed(copies[c].rel);
+    ShellRun how;
+    how.directory = scratch.path;
+    how.seconds = seconds;
+    how.group = &scratch.group;
+    how.endGroup = true;  // nothing of it goes on writing in the tree
+    ShellOutcome outcome;
+    std::string why;
+    std::string reason = processShellRun(substituted(command, names), how, outcome, why) != 0
+                             ? "formatter not run: " + why
+                             : formatterFailure(outcome, seconds);
+    if (reason.empty())
+        return;
+    for (std::size_t c : call)
+        copies[c].reason = reason;
+}
+
+// Sets the second side of each pair of copy to it, or fails them.
+void pairWithCopy(const Copy &copy, const Scratch &scratch, WalkList &list)
+{
+    const std::string file = scratch.path + "/" + copy.rel;
+    TreeNode node;
+    std::string reason = copy.reason;
+    if (reason.empty() && treeStat(file, node) != 0)
+        reason = "formatter deleted the file";
+    else if (reason.empty() && node.type != NodeType::File)
+        reason = "formatter left no regular file";
+    for (std::size_t e : copy.entries) {
+        WalkEntry &entry = list.entries[e];
+        if (reason.empty() && node.size == 0 && entry.sides[0].size > 0)
+            reason = "formatter emptied the file";
+        if (!reason.empty()) {
+            entry.kind = EntryKind::Failed;
+            entry.reason = reason;
+            continue;
+        }
+        SideRef &side = entry.sides[1];
+        side.name = "formatted:" + entry.path;
+        side.path = entry.path;
+        side.file = file;
+        side.size = node.size;
+    }
+}
+
+} // namespace
+
+std::string batchName(const std::string &path, const std::string &start)
+{
+    const bool relative = !path.empty() && path[0] != '/';
+    std::vector<std::string> parts;
+    bool up = false;
+    for (const std::string &from : {relative ? start : std::string(), path}) {
+        std::size_t begin = 0;
+        for (std::size_t i = 0; i <= from.size(); ++i) {
+            if (i < from.size() && from[i] != '/')
+                continue;
+            const std::string part = from.substr(begin, i - begin);
+            begin = i + 1;
+            if (part == "..") {
+                up = true;
+                if (!parts.empty())
+                    parts.pop_back();
+            } else if (!part.empty() && part != ".") {
+                parts.push_back(part);
+            }
+        }
+    }
+    // A relative path that never goes up keeps its own parts.
+    std::size_t first = 0;
+    if (relative && !up) {
+        std::size_t startParts = 0;
+        for (std::size_t i = 0; i < start.size(); ++i)
+            startParts += start[i] != '/' && (i == 0 || start[i - 1] == '/');
+        first = startParts;
+    }
+    std::string name;
+    for (std::size_t i = first; i < parts.size(); ++i)
+        name += (name.empty() ? "" : "/") + parts[i];
+    return name;
+}
+
+std::unique_ptr<BatchTree> batchFormat(const std::string &command, int seconds, WalkList &list)
+{
+    // 1. A copy for each file, once whatever the paths that led to it.
+    std::vector<Copy> copies;
+    std::map<std::string, std::size_t> byName;
+    const std::string start = processCurrentDirectory();
+    for (std::size_t e = 0; e < list.entries.size(); ++e) {
+        WalkEntry &entry = list.entries[e];
+        if (entry.kind != EntryKind::Pair)
+            continue;
+        const std::string rel = batchName(entry.path, start);
+        const auto known = byName.find(rel);
+        if (known == byName.end()) {
+            byName[rel] = copies.size();
+            copies.push_back({rel, entry.sides[0].file, {e}, rel.empty() ? "no name for a copy" : ""});
+        } else if (sameFile(copies[known->second].source.c_str(), entry.sides[0].file.c_str())) {
+            copies[known->second].entries.push_back(e);
+        } else {
+            entry.kind = EntryKind::Failed;
+            entry.reason = "its copy's name is another file's: " + rel;
+        }
+    }
+    if (copies.empty())
+        return nullptr;
+
+    // 2. The private tree and the copies.
+    std::unique_ptr<BatchTree> tree(new BatchTree);
+    std::string why;
+    tree->scratch = scratchMake(why);
+    for (Copy &copy : copies)
+        if (copy.reason.empty() && (!tree->scratch || scratchCopy(*tree->scratch, copy.source, copy.rel, why) != 0))
+            copy.reason = tree->scratch ? why : "formatter not run: " + why;
+
+    // 3. The calls, and each file against its copy.
+    if (tree->scratch) {
+        const std::vector<std::vector<std::size_t>> calls = callsFor(command, copies, processLongestCommand());
+        tree->calls = static_cast<int>(calls.size());
+        for (const std::vector<std::size_t> &call : calls)
+            runCall(command, call, seconds, *tree->scratch, copies);
+    }
+    for (const Copy &copy : copies) {
+        if (tree->scratch)
+            pairWithCopy(copy, *tree->scratch, list);
+        else
+            for (std::size_t e : copy.entries) {
+                list.entries[e].kind = EntryKind::Failed;
+                list.entries[e].reason = copy.reason;
+            }
+    }
+    return tree;
+}
+
+void batchRemove(std::unique_ptr<BatchTree> &tree)
+{
+    if (!tree)
+        return;
+    scratchRemove(tree->scratch);
+    tree->scratch = nullptr;
+}
