@@ -99,7 +99,6 @@ std::string describe(const Request &r)
     d += r.settings.tokens ? " tokens" : "";
     d += r.settings.timeout ? " timeout=" + std::to_string(r.settings.timeout) : "";
     d += r.settings.verdictStatus ? " status" : "";
-    d += r.noWait ? " nowait" : "";
     return d;
 }
 
@@ -124,7 +123,7 @@ TEST(CommandLineRead, OptionsInAnyOrder)
         {"formatter, timeout before the paths", {"--formatter", "cat", "--timeout", "2", "src"}, CommandLine::Run,
          "formatter[cat] path[src] C tokens timeout=2"},
         {"formatter, options on both sides", {"--jobs", "2", "--formatter", "cat", "src", "--no-wait", "lib"},
-         CommandLine::Run, "formatter[cat] path[src] path[lib] C tokens timeout=60 nowait"},
+         CommandLine::Run, "formatter[cat] path[src] path[lib] C tokens timeout=60"},
         {"formatter, an absolute path first", {"--formatter", "cat", "/usr/include", "--tokens"}, CommandLine::Run,
          "formatter[cat] path[/usr/include] C tokens timeout=60"},
         {"formatter, switch words after a path and an option", {"--formatter", "cat", "src", "--tokens", "/L", "x"},

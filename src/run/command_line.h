@@ -21,7 +21,6 @@ struct Request {
     bool batch = false;        // --formatter-batch: the command runs once, on copies of the files
     std::vector<std::string> paths;     // with formatter: the files and directories to give it; with git: the paths after "--" the run keeps to (none: all)
     std::vector<std::string> excludes;  // --exclude GLOB, each as given, in order
-    bool noWait = false;       // --no-wait: no key wait after the report
     std::string names[2];      // the two files, or the two directories
     RunSettings settings;      // the switches and options
 };

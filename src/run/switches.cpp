@@ -93,7 +93,7 @@ bool readOption(Option option, const char *arg, const char *value, Request &requ
         flags.sortedIncludes = true;
         found.sortedName = arg;
         break;
-    case Option::NoWait: request.noWait = true; break;
+    case Option::NoWait: break;  // noWaitAsked reads it, before the keyboard is opened
     case Option::Jobs:
         flags.jobs = jobsFrom(value);
         if (flags.jobs == 0) {
