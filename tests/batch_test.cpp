@@ -85,18 +85,22 @@ std::string allFailed(const std::string &reason)
 TEST(FormatterBatch, Commands)
 {
     const std::string equivalent = kSkipped + kLanguages + summary(3, 0, 0) + kEquivalent;
+    const std::string untouched =
+        kSkipped + "Matchling==> The formatter changed none of the files \n" + kLanguages + summary(3, 0, 0) + kEquivalent;
     struct Case {
         const char *name;
         std::vector<std::string> args;  // after the command and the paths
         std::string command;
         std::string out;
     } cases[] = {
-        {"touches nothing", {}, "true {}", equivalent},
+        {"touches nothing", {}, "true {}", untouched},
+        {"prints what it would write", {}, "cat {} >/dev/null", untouched},
+        {"rewrites a file as it was", {}, "sed -i '' src/a.c", equivalent},
         {"changes the layout", {}, "sed -i 's/  */ /g' {}", equivalent},
         {"runs in the private tree, the names relative to it", {},
          "test \"$(stat -c %a .)\" = 700 && case $PWD in \"$TMPDIR\"/matchling-*) ;; *) exit 6 ;; esac && "
          "for f in {}; do test -f \"$f\" || exit 7; done",
-         equivalent},
+         untouched},
         {"each name quoted", {}, "printf '[%s]' {} >&2; exit 1",
          allFailed("formatter exit status 1: [src/a.c][src/it's b.c][src/sub/c.c]")},
         {"fails", {}, "echo 'bad style' >&2; exit 3", allFailed("formatter exit status 3: bad style")},

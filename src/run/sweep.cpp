@@ -334,9 +334,8 @@ int sweepList(const WalkList &list, const SweepSettings &settings)
                        plural(settings.skipped, "file", "files"), plural(settings.skipped, "its", "their"));
     if (settings.excluded > 0)
         consoleMessage("Matchling==> %lld %s excluded \n", settings.excluded, plural(settings.excluded, "file", "files"));
-    if (settings.batchCalls > 1)
-        consoleMessage("Matchling==> The formatter ran in %d calls, the names being too long for one command line \n",
-                       settings.batchCalls);
+    for (const std::string &note : settings.notes)
+        consoleMessage("Matchling==> %s \n", note.c_str());
     if (settings.settings->tokens)
         printLanguages(t);
     bool used[kLanguageNames + 1];
@@ -408,7 +407,7 @@ int sweepRun(const Request &request)
     if (request.batch) {
         batch = batchFormat(request.formatter, request.settings.timeout, list);
         settings.compared = [&batch] { batchRemove(batch); };
-        settings.batchCalls = batch ? batch->calls : 0;
+        settings.notes = batch ? batch->notes : std::vector<std::string>();
     }
 
     // 3. Every pair, in parallel, reported in order.

@@ -51,7 +51,7 @@ struct SweepSettings {
     bool workingTree = false;  // git mode on the working tree: identical bytes are no change
     long long skipped = -1;    // formatter runs: files left out for their names; -1 in other runs
     long long excluded = -1;   // files --exclude left out; -1 when it was not given
-    int batchCalls = 0;        // batch runs: the calls the formatter ran in; 0 in other runs
+    std::vector<std::string> notes;  // lines printed before the summary's counts, without their "Matchling==> "
     std::string placePrefix;   // git runs in --format gnu or github: the current directory from the top ("src/"), which places are reckoned from
     std::function<void()> compared;  // when set, called once every pair is compared, before the summary
 };

@@ -17,6 +17,7 @@ struct Copy {
     std::string source;                // the file it copies, as the first pair named it
     std::vector<std::size_t> entries;  // the pairs of the list that it is the second side of
     std::string reason;                // why it cannot be compared; empty when it can
+    std::string stamp;                 // scratchStamp before the command ran
 };
 
 // command with each "{}" replaced by text.
@@ -183,7 +184,7 @@ std::unique_ptr<BatchTree> batchFormat(const std::string &command, int seconds, 
         const auto known = byName.find(rel);
         if (known == byName.end()) {
             byName[rel] = copies.size();
-            copies.push_back({rel, entry.sides[0].file, {e}, rel.empty() ? "no name for a copy" : ""});
+            copies.push_back({rel, entry.sides[0].file, {e}, rel.empty() ? "no name for a copy" : "", ""});
         } else if (sameFile(copies[known->second].source.c_str(), entry.sides[0].file.c_str())) {
             copies[known->second].entries.push_back(e);
         } else {
@@ -198,16 +199,29 @@ std::unique_ptr<BatchTree> batchFormat(const std::string &command, int seconds, 
     std::unique_ptr<BatchTree> tree(new BatchTree);
     std::string why;
     tree->scratch = scratchMake(why);
-    for (Copy &copy : copies)
+    for (Copy &copy : copies) {
         if (copy.reason.empty() && (!tree->scratch || scratchCopy(*tree->scratch, copy.source, copy.rel, why) != 0))
             copy.reason = tree->scratch ? why : "formatter not run: " + why;
+        copy.stamp = copy.reason.empty() ? scratchStamp(*tree->scratch, copy.rel) : std::string();
+    }
 
-    // 3. The calls, and each file against its copy.
+    // 3. The calls, and each file against its copy. A command that ran
+    // well and touched no file at all may have written elsewhere (prettier
+    // without --write): the summary says so.
     if (tree->scratch) {
         const std::vector<std::vector<std::size_t>> calls = callsFor(command, copies, processLongestCommand());
-        tree->calls = static_cast<int>(calls.size());
+        if (calls.size() > 1)
+            tree->notes.push_back("The formatter ran in " + std::to_string(calls.size()) +
+                                  " calls, the names being too long for one command line");
         for (const std::vector<std::size_t> &call : calls)
             runCall(command, call, seconds, *tree->scratch, copies);
+        bool touched = false, ran = false;
+        for (const Copy &copy : copies) {
+            ran = ran || copy.reason.empty();
+            touched = touched || (copy.reason.empty() && scratchStamp(*tree->scratch, copy.rel) != copy.stamp);
+        }
+        if (ran && !touched)
+            tree->notes.push_back("The formatter changed none of the files");
     }
     for (const Copy &copy : copies) {
         if (tree->scratch)

@@ -6,6 +6,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "walk/process.h"
 #include "walk/walk.h"
@@ -15,7 +16,7 @@ struct Scratch;
 // The private tree of a batch run, removed by batchRemove.
 struct BatchTree {
     Scratch *scratch = nullptr;  // the directory; null once removed
-    int calls = 0;               // the calls the command ran in: more than one when the names were too long for one
+    std::vector<std::string> notes;  // lines for the summary: the command ran in several calls, or changed no file
 };
 
 // The reason a report gives for a formatter that failed as outcome says, or
