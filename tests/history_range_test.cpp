@@ -267,7 +267,8 @@ def line(commit, files):
     if not changed:
         return "Matchling==> Layout only: %s %s " % (short, subject)
     more = ", and %d more" % (len(changed) - 3) if len(changed) > 3 else ""
-    return "Matchling==> Changes code: %s %s (%d files: %s%s) " % (short, subject, len(changed), ", ".join(changed[:3]), more)
+    noun = "file" if len(changed) == 1 else "files"
+    return "Matchling==> Changes code: %s %s (%d %s: %s%s) " % (short, subject, len(changed), noun, ", ".join(changed[:3]), more)
 
 def summary(objects, not_commits=0):
     changes = sum(1 for o in objects if o["type"] == "commit" and o["verdict"] == "changes-code")
@@ -363,7 +364,7 @@ TEST_F(HistoryRangeTools, EveryCommitAsItsOwnRunJudgesIt)
     // --where: every file, one line each.
     const std::string five = shortId(kCommits - 9);
     RunResult where = runMatchling({"--git", "main~292..main~291", "--tokens", "--where"}, repo);
-    EXPECT_EQ(where.out.substr(0, where.out.find(" 1 commits judged")),
+    EXPECT_EQ(where.out.substr(0, where.out.find(" 1 commit judged")),
               "Matchling==> Changes code: " + five + " " + first[8] + " \n" + "Matchling==> Changed in " + five +
                   ": src/c00_2.c tokens at 24:14 \nMatchling==> Changed in " + five +
                   ": src/c01.c tokens at 23:11 \nMatchling==> Changed in " + five +

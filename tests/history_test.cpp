@@ -315,7 +315,7 @@ TEST_F(HistoryTools, ExcludedFilesDoNotDecide)
     commit("main.c", "int main()\n{\n    return 0;\n}\n", "Reformat and bump");
     const std::string id = rev("HEAD", "%h");
     RunResult all = runMatchling({"--git", "HEAD~1..HEAD", "--tokens"}, dir.path());
-    EXPECT_EQ(all.out, "Matchling==> Changes code: " + id + " Reformat and bump (1 file) \n"
+    EXPECT_EQ(all.out, "Matchling==> Changes code: " + id + " Reformat and bump (1 file: package-lock.json tokens at 1:7) \n"
                        "Matchling==> 1 commit judged: 0 layout only, 1 changing code \n" + kNotEquivalent);
     RunResult some = runMatchling({"--exclude", "*.json", "--git", "HEAD~1..HEAD", "--tokens", "--exit-status"},
                                   dir.path());
@@ -329,6 +329,14 @@ TEST_F(HistoryTools, ExcludedFilesDoNotDecide)
     EXPECT_EQ(verify.out, "Matchling==> 1 file excluded \n"
                           "Matchling==> 1 listed commit judged: 1 layout only, 0 changing code, 0 not commits \n" +
                               kEquivalent);
+    RunResult json = runMatchling({"--git", "HEAD~1..HEAD", "--tokens", "--format", "json", "--exclude", "*.json"},
+                                  dir.path());
+    EXPECT_NE(json.out.find("\"files\":[{\"path\":\"main.c\""), std::string::npos) << json.out;
+    EXPECT_NE(json.out.find("{\"type\":\"summary\",\"commits\":1,\"layout_only\":1,\"changes_code\":0,"
+                            "\"not_commits\":0,\"excluded\":1,\"verdict\":\"equivalent\"}\n"),
+              std::string::npos)
+        << json.out;
+    EXPECT_EQ(json.status, 0);
 }
 
 TEST(HistoryCommandLine, Mistakes)
