@@ -2,7 +2,10 @@
 # Times a formatter's dry run with prettier, file by file (--formatter,
 # prettier started once a file) against one batch (--formatter-batch,
 # prettier started once), on the JavaScript sources of tests/npm's
-# node_modules, and checks that both give the same report.
+# node_modules, and compares the two reports. They differ where a package
+# configures prettier (a "prettier" key in its package.json, a .prettierrc):
+# the file-by-file run finds that configuration beside the file, the batch's
+# copies are without it.
 #
 #   bench/formatter_batch.sh            # both sets below
 #   SETS=prettier bench/formatter_batch.sh
