@@ -6,6 +6,7 @@
 // repeated here.
 #include <gtest/gtest.h>
 
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -405,6 +406,40 @@ TEST(ScriptNearMiss, Parens)
         {"a hole's value", "x = `${(a)}`;", "x = `${a}`;", true},
         {"an element at a statement's start", "(<a />);", "<a />;", false},
     });
+}
+
+TEST(ScriptNearMiss, ParensByBinding)
+{
+    // Each binary operator's binding, tightest last: parentheses around a
+    // looser operator's expression on the left of a tighter one stay, and a
+    // pair on the right of any operator of the same binding too.
+    const std::vector<std::vector<const char *>> levels = {
+        {"??", "||"}, {"&&"}, {"|"}, {"^"}, {"&"}, {"==", "!=", "===", "!=="},
+        {"<", ">", "<=", ">=", "instanceof"}, {"<<"}, {"+", "-"}, {"*", "/", "%"},
+    };
+    std::deque<std::string> names;  // the rows' names, which stay where they are as more come
+    std::vector<PairCase> rows;
+    for (std::size_t i = 0; i < levels.size(); ++i)
+        for (std::size_t j = 0; j < levels.size(); ++j)
+            for (const std::string in : levels[i])
+                for (const std::string out : levels[j]) {
+                    // "??" joins "||" or "&&" only inside parentheses.
+                    const bool logical = in == "||" || in == "&&" || out == "||" || out == "&&";
+                    const bool mixed = (in == "??" || out == "??") && in != out && logical;
+                    names.push_back(in + " inside, " + out + " after");
+                    rows.push_back({names.back().c_str(), "x = (a " + in + " b) " + out + " c;",
+                                    "x = a " + in + " b " + out + " c;", i >= j && !mixed});
+                    if (i != j)
+                        continue;
+                    names.push_back(in + " inside, " + out + " before");
+                    rows.push_back({names.back().c_str(), "x = c " + out + " (a " + in + " b);",
+                                    "x = c " + out + " a " + in + " b;", false});
+                }
+    checkRewritePairs(JS, kParens, rows);
+}
+
+TEST(ScriptNearMiss, TypeScriptParens)
+{
     checkRewritePairs(TS, kParens, {
         {"a generic arrow's parameter", "f = <T>(x) => x;", "f = <T>x => x;", false},
         {"a returned arrow's parameter", "function f() { return (x) => x; }", "function f() { return x => x; }", true},
