@@ -18,6 +18,7 @@
 #include "common/files.h"
 #include "console/console.h"
 #include "console/keyboard.h"
+#include "console/progress.h"
 #include "report/report.h"
 #include "run/run_state.h"
 #include "run/sweep.h"
@@ -30,9 +31,6 @@ constexpr std::size_t kListChunk = 65536;          // bytes read at a time from 
 constexpr std::size_t kShownFiles = 3;             // files a "Changes code" line names
 constexpr std::size_t kCommitsAheadPerWorker = 8;  // commits listed per worker before their turn to print
 constexpr std::size_t kPairsAheadPerWorker = 256;  // pairs of those, per worker, past which no other commit is listed
-constexpr auto kProgressDelay = std::chrono::seconds(1);         // a run shorter than this shows no progress
-constexpr auto kProgressEvery = std::chrono::milliseconds(200);  // how often the progress line changes
-constexpr int kProgressWidth = 79;                               // columns the progress line may take
 
 // One commit of the run with its pairs, or a line of a list that names none.
 struct Item {
@@ -177,37 +175,17 @@ void compareJobs(History &h)
         objectReaderStop(reader);
 }
 
-// The progress line on standard error, when that is a terminal: commits
-// judged and how many a second.
-struct Progress {
-    bool terminal = false;
-    std::size_t total = 0;  // commits (or listed lines) to judge
-    std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
-    std::chrono::steady_clock::time_point last = start;  // when the line was last written
-    bool shown = false;
-};
-
-void showProgress(Progress &p, long long printed)
+// Writes the progress line of a run over total commits, printed of them
+// reported, when it is due.
+void showProgress(ProgressLine &p, long long printed, std::size_t total)
 {
-    const auto now = std::chrono::steady_clock::now();
-    const auto elapsed = now - p.start;
-    // Each commit's line clears it: it comes back at most every kProgressEvery.
-    if (!p.terminal || elapsed < kProgressDelay || now - p.last < kProgressEvery)
+    double seconds = 0;
+    if (!progressDue(p, seconds))
         return;
-    p.last = now;
-    const double seconds = std::chrono::duration<double>(elapsed).count();
-    std::fprintf(stderr, "\rMatchling==>  %lld of %lld commits, %.1f commits/s ", printed,
-                 static_cast<long long>(p.total), static_cast<double>(printed) / seconds);
-    std::fflush(stderr);
-    p.shown = true;
-}
-
-void clearProgress(Progress &p)
-{
-    if (p.shown)
-        std::fprintf(stderr, "\r%*s\r", kProgressWidth, "");
-    std::fflush(stderr);
-    p.shown = false;
+    char text[128];
+    std::snprintf(text, sizeof text, "Matchling==>  %lld of %lld commits, %.1f commits/s", printed,
+                  static_cast<long long>(total), static_cast<double>(printed) / seconds);
+    progressShow(p, text);
 }
 
 // Counts item and reports it in the format of settings: with
@@ -279,9 +257,8 @@ CommitCounts judgeAll(const Sequence &seq, ChangeLister *lister, const ExcludeLi
     for (int k = 0; k < jobs; ++k)
         workers.emplace_back(compareJobs, std::ref(h));
 
-    Progress progress;
+    ProgressLine progress;
     progress.terminal = settings.format == ReportFormat::Text && errorIsTerminal();
-    progress.total = seq.size();
     CommitCounts counts;
     for (;;) {
         Item item;
@@ -289,7 +266,7 @@ CommitCounts judgeAll(const Sequence &seq, ChangeLister *lister, const ExcludeLi
             std::unique_lock<std::mutex> lock(h.mutex);
             while (!(h.items.empty() ? h.ended : h.items.front().left == 0)) {
                 h.done.wait_for(lock, kProgressEvery);
-                showProgress(progress, h.printed);
+                showProgress(progress, h.printed, seq.size());
             }
             if (h.items.empty())
                 break;
@@ -298,12 +275,12 @@ CommitCounts judgeAll(const Sequence &seq, ChangeLister *lister, const ExcludeLi
             h.held -= item.list.entries.size();
             h.room.notify_one();
         }
-        clearProgress(progress);
+        progressClear(progress);
         report(item, listAll, settings, counts);
         ++h.printed;
-        showProgress(progress, h.printed);
+        showProgress(progress, h.printed, seq.size());
     }
-    clearProgress(progress);
+    progressClear(progress);
     listing.join();
     for (std::thread &w : workers)
         w.join();

@@ -6,12 +6,14 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstdio>
 #include <mutex>
 #include <thread>
 #include <vector>
 
 #include "console/console.h"
 #include "console/keyboard.h"
+#include "console/progress.h"
 #include "languages/languages.h"
 #include "walk/batch.h"
 #include "walk/exclude.h"
@@ -19,9 +21,6 @@
 namespace {
 
 constexpr int kAheadPerWorker = 8;                            // results a worker may hold before their turn to print
-constexpr auto kProgressDelay = std::chrono::seconds(1);      // a run shorter than this shows no progress
-constexpr auto kProgressEvery = std::chrono::milliseconds(200);  // how often the progress line changes
-constexpr int kProgressWidth = 79;                            // columns the progress line may take
 
 // Counts of the summary.
 struct Tally {
@@ -92,34 +91,17 @@ void work(Sweep &sweep)
         objectReaderStop(reader);
 }
 
-// The progress line on standard error, when that is a terminal.
-struct Progress {
-    bool terminal = errorIsTerminal();
-    std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
-    std::chrono::steady_clock::time_point last = start;  // when the line last changed
-    bool shown = false;
-};
-
-void showProgress(Progress &p, const Sweep &sweep)
+// Writes the progress line of sweep, when it is due.
+void showProgress(ProgressLine &p, const Sweep &sweep)
 {
-    const auto now = std::chrono::steady_clock::now();
-    const auto elapsed = now - p.start;
-    if (!p.terminal || elapsed < kProgressDelay || (p.shown && now - p.last < kProgressEvery))
+    double seconds = 0;
+    if (!progressDue(p, seconds))
         return;
-    p.last = now;
-    const double seconds = std::chrono::duration<double>(elapsed).count();
-    std::fprintf(stderr, "\rMatchling==>  %lld of %lld files, %.1f MB/s ", static_cast<long long>(sweep.printed),
-                 static_cast<long long>(sweep.results.size()), static_cast<double>(sweep.bytes) / 1e6 / seconds);
-    std::fflush(stderr);
-    p.shown = true;
-}
-
-void clearProgress(Progress &p)
-{
-    if (p.shown)
-        std::fprintf(stderr, "\r%*s\r", kProgressWidth, "");
-    std::fflush(stderr);
-    p.shown = false;
+    char text[128];
+    std::snprintf(text, sizeof text, "Matchling==>  %lld of %lld files, %.1f MB/s",
+                  static_cast<long long>(sweep.printed), static_cast<long long>(sweep.results.size()),
+                  static_cast<double>(sweep.bytes) / 1e6 / seconds);
+    progressShow(p, text);
 }
 
 // Prints one entry's lines and counts it.
@@ -250,9 +232,9 @@ bool printsSomething(const PairResult &result)
 Tally printInOrder(Sweep &sweep, ReportWriter &writer)
 {
     Tally tally;
-    Progress progress;
+    ProgressLine progress;
     const RunSettings &settings = *sweep.settings.settings;
-    progress.terminal = progress.terminal && settings.format == ReportFormat::Text;
+    progress.terminal = settings.format == ReportFormat::Text && errorIsTerminal();
     for (std::size_t i = 0; i < sweep.results.size(); ++i) {
         PairResult &result = sweep.results[i];
         {
@@ -263,7 +245,7 @@ Tally printInOrder(Sweep &sweep, ReportWriter &writer)
             }
         }
         if (printsSomething(result))
-            clearProgress(progress);
+            progressClear(progress);
         printResult(sweep.list, sweep.list.entries[i], result, tally);
         if (settings.format != ReportFormat::Text)
             reportResult(writer, sweep.list, sweep.list.entries[i], result, settings, sweep.settings.placePrefix);
@@ -277,7 +259,7 @@ Tally printInOrder(Sweep &sweep, ReportWriter &writer)
         if (blocked)
             sweep.room.notify_all();
     }
-    clearProgress(progress);
+    progressClear(progress);
     return tally;
 }
 
