@@ -24,8 +24,7 @@ matchling=${MATCHLING:-$repo/build/matchling}
 modules=$repo/tests/npm/node_modules
 sets=${SETS:-prettier packages}
 
-say() { printf '%s\n' "$*" >&2; }
-die() { say "bench: $*"; exit 1; }
+. "$repo/bench/common.sh"
 [ -x "$matchling" ] || die "no built matchling at $matchling"
 [ -x "$modules/.bin/prettier" ] || die "prettier is missing: (cd tests/npm && npm ci)"
 command -v setsid >/dev/null || die "setsid is missing"

@@ -24,39 +24,14 @@ commits=${COMMITS:-300}
 runs=${RUNS:-5}
 baseline_runs=${BASELINE_RUNS:-1}
 
-say() { printf '%s\n' "$*" >&2; }
-die() { say "bench: $*"; exit 1; }
-for tool in git python3 setsid cmake awk; do
-  command -v "$tool" >/dev/null || die "$tool is missing"
-done
+. "$repo/bench/common.sh"
+need_tools git python3 setsid cmake awk
 [ -d "$source_dir" ] || die "$source_dir is missing (Debian's libstdc++-12-dev); it is the source text"
 
 # 1. The utility, built in Release unless one is given, and the baseline.
-if [ -n "${MATCHLING:-}" ]; then
-  matchling=$(cd "$(dirname "$MATCHLING")" && pwd)/$(basename "$MATCHLING")
-else
-  cmake -S "$repo" -B "$build_dir" -DCMAKE_BUILD_TYPE=Release >/dev/null
-  cmake --build "$build_dir" --target matchling -j2 >/dev/null
-  matchling=$build_dir/matchling
-fi
-[ -x "$matchling" ] || die "no binary at $matchling"
+find_matchling
 mkdir -p "$bench_dir"
-baseline=""
-if [ -n "${BASELINE_REV:-}" ]; then
-  # An earlier revision, exported (git archive leaves the work tree alone) and built.
-  rev_dir=$bench_dir/rev-$BASELINE_REV
-  if [ ! -x "$rev_dir/build/matchling" ]; then
-    rm -rf "$rev_dir" && mkdir -p "$rev_dir/tree"
-    git -C "$repo" archive "$BASELINE_REV" | tar -x -C "$rev_dir/tree"
-    cmake -S "$rev_dir/tree" -B "$rev_dir/build" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF >/dev/null
-    cmake --build "$rev_dir/build" --target matchling -j2 >/dev/null
-  fi
-  BASELINE=$rev_dir/build/matchling
-fi
-if [ -n "${BASELINE:-}" ]; then
-  baseline=$(cd "$(dirname "$BASELINE")" && pwd)/$(basename "$BASELINE")
-  [ -x "$baseline" ] || die "no binary at $BASELINE"
-fi
+find_baseline
 
 # 2. The repository, made once (again when the generator changes).
 history=$bench_dir/repo

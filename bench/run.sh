@@ -22,44 +22,19 @@ runs=${RUNS:-5}
 slow_runs=${SLOW_RUNS:-3}
 headers=${BENCH_HEADERS:-/usr/include/c++/12}
 
-say() { printf '%s\n' "$*" >&2; }
-die() { say "bench: $*"; exit 1; }
+. "$repo/bench/common.sh"
 
 # 1. Tools. Peak memory comes from GNU time, which Debian ships separately.
 if [ ! -x /usr/bin/time ]; then
   say "bench: /usr/bin/time is missing; installing Debian's time package with apt-get"
   apt-get install -y -q time >&2 || die "could not install the time package"
 fi
-for tool in cmp diff git awk tr setsid cmake; do
-  command -v "$tool" >/dev/null || die "$tool is missing"
-done
+need_tools cmp diff git awk tr setsid cmake
 [ -d "$headers" ] || die "$headers is missing (Debian's libstdc++-12-dev); it is the source text"
 
 # 2. The utility, built in Release unless one is given.
-if [ -n "${MATCHLING:-}" ]; then
-  matchling=$(cd "$(dirname "$MATCHLING")" && pwd)/$(basename "$MATCHLING")
-else
-  cmake -S "$repo" -B "$build_dir" -DCMAKE_BUILD_TYPE=Release >/dev/null
-  cmake --build "$build_dir" --target matchling -j2 >/dev/null
-  matchling=$build_dir/matchling
-fi
-[ -x "$matchling" ] || die "no binary at $matchling"
-baseline=""
-if [ -n "${BASELINE_REV:-}" ]; then
-  # An earlier revision, exported (git archive leaves the work tree alone) and built.
-  rev_dir=$bench_dir/rev-$BASELINE_REV
-  if [ ! -x "$rev_dir/build/matchling" ]; then
-    rm -rf "$rev_dir" && mkdir -p "$rev_dir/tree"
-    git -C "$repo" archive "$BASELINE_REV" | tar -x -C "$rev_dir/tree"
-    cmake -S "$rev_dir/tree" -B "$rev_dir/build" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF >/dev/null
-    cmake --build "$rev_dir/build" --target matchling -j2 >/dev/null
-  fi
-  BASELINE=$rev_dir/build/matchling
-fi
-if [ -n "${BASELINE:-}" ]; then
-  baseline=$(cd "$(dirname "$BASELINE")" && pwd)/$(basename "$BASELINE")
-  [ -x "$baseline" ] || die "no binary at $BASELINE"
-fi
+find_matchling
+find_baseline
 
 # 3. The base text: every libstdc++ header, in byte order of path, about 11.7 MB
 # of varied C++ ending in a line feed; and its re-laid-out twin.

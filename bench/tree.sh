@@ -18,11 +18,8 @@ build_dir=${BUILD_DIR:-$repo/build-bench}
 tree=${TREE:-/usr/include}
 runs=${RUNS:-5}
 
-say() { printf '%s\n' "$*" >&2; }
-die() { say "bench: $*"; exit 1; }
-for tool in diff git awk setsid cmake xargs; do
-  command -v "$tool" >/dev/null || die "$tool is missing"
-done
+. "$repo/bench/common.sh"
+need_tools diff git awk setsid cmake xargs
 [ -d "$tree" ] || die "$tree is missing"
 
 # 1. The utility, built in Release unless one is given.
