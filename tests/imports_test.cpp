@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "languages/languages.h"
 #include "lex_support.h"
 #include "support.h"
 
@@ -37,7 +38,7 @@ std::vector<Tok> lexWithRules(const std::string &text, Language language)
     SourceStream source;
     source.stream = f;
     lexerStart(*lx, Language::CFamily, sorted(), source);
-    sorterUse(*lx, language, cNext);
+    sorterUse(*lx, languageLexer(language).imports, languageLexer(Language::CFamily).next);
     std::vector<Tok> out;
     TokenPiece piece;
     do {

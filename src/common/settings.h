@@ -21,20 +21,14 @@ enum class SourceClass : char {
     Basic = 'B',    // only the "//" cut applies
 };
 
-// Language of a source in token mode, from the language table
-// (languages/languages.h) or --language.
+// Language of a source in token mode, from the language table or --language:
+// one for each row of languages/languages.def (TypeScript twice, with and
+// without JSX), then Unknown.
 enum class Language : unsigned char {
-    CFamily,     // C, C++, C#, one lexer
-    Basic,       // Visual Basic
-    Python,
-    Go,
-    Rust,
-    Java,
-    Json,        // JSON, and JSONC with comments
-    JavaScript,  // JSX where an element can start
-    TypeScript,  // no JSX: "<T>x" is a cast
-    Tsx,         // TypeScript with JSX
-    Unknown,     // not in the table: compared by bytes only
+#define MATCHLING_LANGUAGE(id, ...) id,
+#include "languages/languages.def"
+#undef MATCHLING_LANGUAGE
+    Unknown,  // not in the table: compared by bytes only
 };
 
 // How a run reports, from --format.

@@ -3,20 +3,30 @@
 
 #include <cstring>
 
+#include "tokens/tokens.h"
+
+// Each module's lexer hooks and rules, defined in its folder.
+#define MATCHLING_LANGUAGE(id, name, aliases, endings, wholeNames, interpreters, lexer, rules) \
+    extern const LexerHooks lexer;                                                        \
+    extern const RewriteRules rules;
+#include "languages/languages.def"
+#undef MATCHLING_LANGUAGE
+
+// The rules of a module that has none: a row naming them gets nullptr.
+const RewriteRules kNoRules{};
+
+namespace {
+
+// Where the input's language is unknown: the End piece at once.
+const LexerHooks kNoLexer = {nullptr, finishStream, nullptr, nullptr, false};
+
+} // namespace
+
 const LanguageRow kLanguageRows[] = {
-    // language, name, aliases, endings, whole names, interpreters
-    {Language::CFamily, "c", "c++ cpp cxx csharp cs c#",
-     ".c .h .cc .cpp .cxx .c++ .hh .hpp .hxx .h++ .ino .ipp .tpp .tcc .inl .cs .csx", "", "tcc"},
-    {Language::Basic, "basic", "vb", ".bas .frm .cls", "", ""},
-    {Language::Python, "python", "py python3", ".py .pyi .pyw", "SConstruct SConscript",
-     "python python2 python3 pypy pypy3"},
-    {Language::Go, "go", "golang", ".go", "", ""},
-    {Language::Rust, "rust", "rs", ".rs", "", ""},
-    {Language::Java, "java", "", ".java", "", ""},
-    {Language::Json, "json", "jsonc", ".json .jsonc", "", ""},
-    {Language::JavaScript, "javascript", "js jsx", ".js .mjs .cjs .jsx", "", "node nodejs"},
-    {Language::TypeScript, "typescript", "ts", ".ts .mts .cts", "", ""},
-    {Language::Tsx, "typescript", "tsx", ".tsx", "", ""},
+#define MATCHLING_LANGUAGE(id, name, aliases, endings, wholeNames, interpreters, lexer, rules) \
+    {Language::id, name, aliases, endings, wholeNames, interpreters, &lexer, &rules == &kNoRules ? nullptr : &rules},
+#include "languages/languages.def"
+#undef MATCHLING_LANGUAGE
 };
 const std::size_t kLanguageRowCount = sizeof kLanguageRows / sizeof kLanguageRows[0];
 
@@ -162,4 +172,43 @@ std::size_t languageIndex(Language language)
             return index;
     }
     return kLanguageNames;
+}
+
+namespace {
+
+const LanguageRow *rowOf(Language language)
+{
+    for (std::size_t r = 0; r < kLanguageRowCount; ++r)
+        if (kLanguageRows[r].language == language)
+            return &kLanguageRows[r];
+    return nullptr;
+}
+
+} // namespace
+
+const LexerHooks &languageLexer(Language language)
+{
+    const LanguageRow *row = rowOf(language);
+    return row ? *row->lexer : kNoLexer;
+}
+
+bool sortsImports(Language language)
+{
+    return languageLexer(language).imports != nullptr;
+}
+
+const RewriteRules *rewriteRules(Language language)
+{
+    const LanguageRow *row = rowOf(language);
+    return row ? row->rules : nullptr;
+}
+
+void lexerStart(Lexer &lexer, Language language, const LexOptions &options, SourceStream &source)
+{
+    lexerReset(lexer, language, languageLexer(language), options, source);
+}
+
+void lexerStart(Lexer &lexer, SourceClass sourceClass, const LexOptions &options, SourceStream &source)
+{
+    lexerStart(lexer, sourceClass == SourceClass::Basic ? Language::Basic : Language::CFamily, options, source);
 }

@@ -33,16 +33,6 @@ void noteRewrite(RewriteNote &note, Rewrite r, TokenPlace place)
     note.kinds |= rewriteBit(r);
 }
 
-// The rules of each language that has some, one a line.
-const RewriteRules *const kRuleTable[] = {
-    &kCFamilyRules,
-    &kPythonRules,
-    &kScriptRules,
-    &kJavaRules,
-    &kRustRules,
-    nullptr,
-};
-
 // Moves the held tokens' keys into the other store, in order, so that the
 // room after them is one stretch.
 void compact(Rewriter &rw)
@@ -157,16 +147,6 @@ bool parseRewriteList(const char *text, RewriteSet &set, const char *&bad, std::
             return true;
         p = comma + 1;
     }
-}
-
-const RewriteRules *rewriteRules(Language language)
-{
-    const Language served = language == Language::TypeScript || language == Language::Tsx ? Language::JavaScript
-                                                                                          : language;
-    for (const RewriteRules *rules : kRuleTable)
-        if (rules && rules->language == served)
-            return rules;
-    return nullptr;
 }
 
 bool tokenIs(RewriteWindow &w, std::uint64_t i, const char *s)

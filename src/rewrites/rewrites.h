@@ -131,7 +131,8 @@ struct RewriteRules {
     std::uint64_t (*scan)(RewriteWindow &w, void *state);
 };
 
-// The rules of each language, or nullptr when it has none.
+// The rules of language's module, or nullptr when it has none (defined with
+// the language table).
 const RewriteRules *rewriteRules(Language language);
 
 // Where a rewriter takes its pieces from.

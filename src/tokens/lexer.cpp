@@ -143,7 +143,7 @@ enum class Translated { Full, NeedRaw, NoRecord };
 // source, until the window is full, raw runs out or a splice finds no record.
 Translated translate(Lexer &lx)
 {
-    bool splicing = lx.language == Language::CFamily;
+    bool splicing = lx.hooks->splices;
     while (lx.end < kLexWindowSize) {
         std::size_t n = std::min(lx.rawEnd - lx.rawPos, kLexWindowSize - lx.end);
         if (n == 0)
@@ -441,15 +441,12 @@ bool commentStep(Lexer &lx, TokenPiece &piece)
     }
 }
 
-void lexerStart(Lexer &lx, SourceClass sourceClass, const LexOptions &options, SourceStream &source)
-{
-    lexerStart(lx, sourceClass == SourceClass::Basic ? Language::Basic : Language::CFamily, options, source);
-}
-
-void lexerStart(Lexer &lx, Language language, const LexOptions &options, SourceStream &source)
+void lexerReset(Lexer &lx, Language language, const LexerHooks &hooks, const LexOptions &options,
+                SourceStream &source)
 {
     lx.source = &source;
     lx.language = language;
+    lx.hooks = &hooks;
     lx.options = options;
     lx.anyByte = false;
     lx.rawPos = lx.rawEnd = 0;
@@ -472,22 +469,30 @@ void lexerStart(Lexer &lx, Language language, const LexOptions &options, SourceS
     lx.splitGreater = false;
     lx.commentLineStart = false;
     lx.commentUnclosed = false;
-    lx.directive = Directive::None;
-    lx.directiveTokens = 0;
-    lx.opensDirective = false;
-    lx.frameCount = 0;
-    lx.csRaw = CSharpRaw{};
-    sorterStart(lx.sorter);
-    std::memset(lx.window, 0, kLexPadding);
-    switch (language) {
-    case Language::Python: pythonStart(lx); break;
-    case Language::Go: goStart(lx); break;
-    case Language::Rust: rustStart(lx); break;
-    case Language::Java: javaStart(lx); break;
-    case Language::Json: jsonStart(lx); break;
-    case Language::JavaScript: case Language::TypeScript: case Language::Tsx: scriptStart(lx); break;
-    case Language::CFamily: case Language::Basic: case Language::Unknown: break;
+    lx.sorting = options.sortedIncludes && hooks.imports;
+    if (lx.sorting) {
+        if (!lx.sorter)
+            lx.sorter = std::make_unique<IncludeSorter>();
+        sorterStart(*lx.sorter, hooks.imports, hooks.next);
     }
+    std::memset(lx.window, 0, kLexPadding);
+    if (hooks.start)
+        hooks.start(lx);
+}
+
+void lexerNext(Lexer &lx, TokenPiece &piece)
+{
+    if (lx.sorting)
+        sortedNext(lx, piece);
+    else
+        lx.hooks->next(lx, piece);
+}
+
+std::size_t lexerRun(Lexer &lx, QuickToken *out, std::size_t max, std::size_t keyBytes)
+{
+    if (lx.mode != LexMode::Between || lx.sorting || !lx.hooks->run)
+        return 0;
+    return lx.hooks->run(lx, out, max, keyBytes);
 }
 
 bool lexerEmpty(const Lexer &lx)

@@ -43,6 +43,6 @@ void spelledNext(Lexer &lexer, TokenPiece &piece)
 {
     lexerNext(lexer, piece);
     // The sorted-import layer keeps the end of each token it holds.
-    if (!(lexer.options.sortedIncludes && sortsImports(lexer.language)))
+    if (!lexer.sorting)
         piece.end = lexer.endPlace;
 }

@@ -16,22 +16,7 @@
 
 #include "tokens/lexer.h"
 
-// Where the declarations of a language may stand.
-enum class ImportScope : unsigned char {
-    Namespaces,   // at the top level and in namespace bodies, outside directives (C family)
-    Blocks,       // in the top level and in any block, outside macro bodies and brackets (Rust)
-    TopLevel,     // at the top level (Java)
-    ImportBlock,  // in an import (...) block (Go)
-};
-
-struct ImportRules {
-    Language language;
-    LexerNext next;        // the language's own lexer
-    ImportForm forms[2];     // its kinds of declaration (None: no other)
-    ImportScope scope;
-    bool groups;             // the names inside each {...} of a declaration sort too
-    bool introduced;         // a group of using directives in which one names what another introduces stays as read
-};
+#include "tokens/sorted_imports.h"
 
 namespace {
 
@@ -56,24 +41,6 @@ const FormRow kForms[] = {
     {ImportForm::RustUse, "use pub #", false, kIncludeDirectives, kIncludeTokens, kIncludeKeyBytes},
     {ImportForm::JavaImport, "import", false, kIncludeDirectives, kIncludeTokens, kIncludeKeyBytes},
 };
-
-// C++ using declarations and aliases may name each other, so the C family
-// keeps a group whose directives do so as read (C# gives them no order).
-const ImportRules kRules[] = {
-    // language, lexer, forms, where they stand, {...} sorts, introduced names keep the order
-    {Language::CFamily, cNext, {ImportForm::Include, ImportForm::Using}, ImportScope::Namespaces, false, true},
-    {Language::Go, goNext, {ImportForm::GoSpec, ImportForm::None}, ImportScope::ImportBlock, false, false},
-    {Language::Rust, rustNext, {ImportForm::RustUse, ImportForm::None}, ImportScope::Blocks, true, false},
-    {Language::Java, javaNext, {ImportForm::JavaImport, ImportForm::None}, ImportScope::TopLevel, false, false},
-};
-
-const ImportRules *rulesOf(Language language)
-{
-    for (const ImportRules &r : kRules)
-        if (r.language == language)
-            return &r;
-    return nullptr;
-}
 
 const FormRow &formRow(ImportForm form)
 {
@@ -125,11 +92,6 @@ bool listHolds(const char *list, const TokenPiece &p)
         w += *w == ' ';
     }
     return false;
-}
-
-bool hasForm(const ImportRules &r, ImportForm form)
-{
-    return r.forms[0] == form || r.forms[1] == form;
 }
 
 // True when a declaration may open at the next token.
@@ -236,11 +198,8 @@ void take(IncludeSorter &s, Lexer &lx, TokenPiece &p, PieceFacts &f)
     s.next(lx, p);
     p.end = lx.endPlace;
     f = PieceFacts{};
-    if (hasForm(*s.rules, ImportForm::Include)) {
-        bool whole = p.kind == TokenKind::Code && p.first && p.last;
-        f.hash = whole && lx.opensDirective && p.length <= 2;
-        f.include = whole && lx.directive == Directive::Include;
-    }
+    if (s.rules->facts)
+        s.rules->facts(lx, p, f);
     f.start = mayStart(s);
     if (p.first)
         follow(s, p, f);
@@ -816,10 +775,10 @@ bool throughStep(IncludeSorter &s, Lexer &lx, TokenPiece &piece)
 
 } // namespace
 
-void sorterStart(IncludeSorter &s)
+void sorterStart(IncludeSorter &s, const ImportRules *rules, LexerNext next)
 {
-    s.rules = nullptr;
-    s.next = nullptr;
+    s.rules = rules;
+    s.next = next;
     s.phase = IncludePhase::Passing;
     s.keyUsed = s.tokenCount = s.directiveCount = 0;
     s.directiveOpen = false;
@@ -835,24 +794,17 @@ void sorterStart(IncludeSorter &s)
     s.runNote = RewriteNote{};
 }
 
-bool sortsImports(Language language)
+void sorterUse(Lexer &lx, const ImportRules *rules, LexerNext next)
 {
-    return rulesOf(language) != nullptr;
-}
-
-void sorterUse(Lexer &lx, Language language, LexerNext next)
-{
-    lx.sorter.rules = rulesOf(language);
-    lx.sorter.next = next;
+    if (!lx.sorter)
+        lx.sorter = std::make_unique<IncludeSorter>();
+    sorterStart(*lx.sorter, rules, next);
+    lx.sorting = true;
 }
 
 void sortedNext(Lexer &lx, TokenPiece &piece)
 {
-    IncludeSorter &s = lx.sorter;
-    if (!s.rules) {
-        s.rules = rulesOf(lx.language);
-        s.next = s.rules->next;
-    }
+    IncludeSorter &s = *lx.sorter;
     piece.note = RewriteNote{};  // a note goes on one token only
     for (;;) {
         bool given = false;

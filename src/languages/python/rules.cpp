@@ -29,6 +29,7 @@
 // written (a difference).
 #include <cstring>
 
+#include "languages/python/state.h"
 #include "rewrites/rules.h"
 
 namespace {
@@ -1265,7 +1266,7 @@ static_assert(sizeof(PyState) <= kRewriteStateBytes, "the Python rules' state fi
 
 } // namespace
 
-const RewriteRules kPythonRules = {
+extern const RewriteRules kPythonRules = {
     Language::Python,
     static_cast<RewriteSet>(rewriteBit(Rewrite::Parens) | rewriteBit(Rewrite::Commas) | rewriteBit(Rewrite::Quotes) |
                             rewriteBit(Rewrite::Numbers) | rewriteBit(Rewrite::Docstrings)),

@@ -27,7 +27,9 @@
 //   the start of an inner attribute, not a shebang line.
 #include <cstring>
 
+#include "languages/rust/state.h"
 #include "tokens/lexer.h"
+#include "tokens/sorted_imports.h"
 
 namespace {
 
@@ -296,13 +298,13 @@ bool blockStep(Lexer &lx, TokenPiece &piece)
             lx.pos = i + 1;
         } else if (w[i] == '*' && w[i + 1] == '/') {
             lx.pos = i + 2;
-            if (--lx.rust.commentDepth == 0) {
+            if (--rustState(lx).commentDepth == 0) {
                 lx.mode = LexMode::Between;
                 return false;
             }
         } else if (w[i] == '/' && w[i + 1] == '*') {
             lx.pos = i + 2;
-            ++lx.rust.commentDepth;
+            ++rustState(lx).commentDepth;
         } else if (i >= lx.end) {
             lx.commentUnclosed = true;
             lx.mode = LexMode::Between;
@@ -323,7 +325,7 @@ bool commentStart(Lexer &lx, TokenPiece &piece)
     lx.commentIsBlock = w[1] == '*';
     lx.commentLineStart = false;
     lx.commentPlace = placeAt(lx, lx.pos);
-    lx.rust.commentDepth = 1;
+    rustState(lx).commentDepth = 1;
     LexMode inside = lx.commentIsBlock ? LexMode::BlockComment : LexMode::LineComment;
     if (!isDocComment(w)) {
         lx.pos += 2;
@@ -418,7 +420,7 @@ bool quotedStep(Lexer &lx, TokenPiece &piece)
 // '#'s follow.
 bool closesRaw(const Lexer &lx, std::size_t i)
 {
-    std::size_t n = lx.rust.hashes;
+    std::size_t n = rustState(lx).hashes;
     if (i + 1 + n > lx.end)
         return false;
     for (std::size_t k = 1; k <= n; ++k)
@@ -431,7 +433,7 @@ bool closesRaw(const Lexer &lx, std::size_t i)
 bool rawStep(Lexer &lx, TokenPiece &piece)
 {
     const char *w = lx.window;
-    const std::size_t need = lx.rust.hashes + 2;  // the quote, the '#'s, the byte after
+    const std::size_t need = rustState(lx).hashes + 2;  // the quote, the '#'s, the byte after
     std::size_t i = lx.pos;
     for (;;) {
         while (w[i] != '"' && w[i] != '\n' && w[i] != '\r' && w[i] != 0)
@@ -444,7 +446,7 @@ bool rawStep(Lexer &lx, TokenPiece &piece)
         }
         char c = w[i];
         if (c == '"' && closesRaw(lx, i)) {
-            lx.pos = i + 1 + lx.rust.hashes;
+            lx.pos = i + 1 + rustState(lx).hashes;
             return literalEnd(lx, piece);
         }
         if (c == '\n') {
@@ -468,7 +470,7 @@ bool rawStep(Lexer &lx, TokenPiece &piece)
 // literal or lifetime.
 void noteToken(Lexer &lx, bool name, const char *p, std::size_t n)
 {
-    RustLexState &rs = lx.rust;
+    RustLexState &rs = rustState(lx);
     unsigned char opener = 0;
     if (name) {
         opener = rs.opener == 2 ? 1 : 0;
@@ -520,7 +522,7 @@ bool punctuator(Lexer &lx, TokenPiece &piece)
 {
     const char *w = lx.window + lx.pos;
     std::size_t n = punctuatorLength(w);
-    bool group = lx.rust.groupDepth > 0;
+    bool group = rustState(lx).groupDepth > 0;
     if (w[0] == '>' && !group) {
         // ">>" is '>' twice; ">>=" stays whole, and so does a ">=" or ">>="
         // after the first '>' of a ">>": it is that '>' again.
@@ -580,7 +582,7 @@ void eatExponent(Lexer &lx)
 // takes no fraction (see the top).
 bool numberToken(Lexer &lx, TokenPiece &piece)
 {
-    const bool field = lx.rust.lastDot && lx.rust.groupDepth == 0;
+    const bool field = rustState(lx).lastDot && rustState(lx).groupDepth == 0;
     noteToken(lx, false, nullptr, 0);
     const char *w = lx.window;
     bool zero = w[lx.pos] == '0';
@@ -684,7 +686,7 @@ bool rawStart(Lexer &lx, TokenPiece &piece, std::size_t prefix, bool &taken)
     if (!taken)
         return false;
     noteToken(lx, false, nullptr, 0);
-    lx.rust.hashes = n;
+    rustState(lx).hashes = n;
     lx.pos += prefix + n + 1;
     lx.mode = LexMode::Raw;
     return rawStep(lx, piece);
@@ -740,8 +742,8 @@ bool startToken(Lexer &lx, TokenPiece &piece)
 // Between tokens: skips layout and starts what follows.
 bool betweenStep(Lexer &lx, TokenPiece &piece)
 {
-    if (!lx.rust.started) {
-        lx.rust.started = true;
+    if (!rustState(lx).started) {
+        rustState(lx).started = true;
         skipSourceStart(lx);
     }
     switch (skipLayout(lx)) {
@@ -775,7 +777,7 @@ bool rustStep(Lexer &lx, TokenPiece &piece)
 
 void rustStart(Lexer &lx)
 {
-    lx.rust = RustLexState{};
+    startLanguageState<RustLexState>(lx);
 }
 
 void rustNext(Lexer &lx, TokenPiece &piece)
@@ -783,3 +785,5 @@ void rustNext(Lexer &lx, TokenPiece &piece)
     while (!rustStep(lx, piece)) {
     }
 }
+
+extern const LexerHooks kRustLexer = {rustStart, rustNext, nullptr, &kRustImports, false};

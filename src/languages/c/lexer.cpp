@@ -4,7 +4,9 @@
 #include <cstring>
 
 #include "scan/byte_masks.h"
+#include "languages/c/state.h"
 #include "tokens/lexer.h"
+#include "tokens/sorted_imports.h"
 #include "tokens/plain_runs.h"
 
 namespace {
@@ -34,7 +36,7 @@ Stop skipLayout(Lexer &lx)
     std::size_t i = lx.pos;
     for (;;) {
         i = skipBlanks(w, i);
-        if (w[i] == '\n' && lx.directive == Directive::None) {
+        if (w[i] == '\n' && cState(lx).directive == Directive::None) {
             newLine(lx, i);
             lx.lineHasToken = false;
             ++i;
@@ -116,7 +118,7 @@ void classifyDirective(Lexer &lx)
 {
     const Directive named = directiveNamed(lx.window + lx.pieceStart, lx.pos - lx.pieceStart);
     if (named != Directive::Other)
-        lx.directive = named;
+        cState(lx).directive = named;
 }
 
 // Goes on with a run of name bytes that ends the current token.
@@ -135,7 +137,7 @@ bool nameStep(Lexer &lx, TokenPiece &piece)
         i = lx.pos;
     }
     lx.pos = i;
-    if (lx.directive != Directive::None && lx.tokenIndex == 1 && lx.firstPiece)
+    if (cState(lx).directive != Directive::None && cState(lx).tokenIndex == 1 && lx.firstPiece)
         classifyDirective(lx);
     finishToken(lx, piece);
     return true;
@@ -280,7 +282,7 @@ bool mayJoinNext(const Lexer &lx)
 {
     const char *w = lx.window;
     std::size_t i = lx.pos;
-    while ((byteClass(w[i]) & kBlank) || (w[i] == '\n' && lx.directive == Directive::None))
+    while ((byteClass(w[i]) & kBlank) || (w[i] == '\n' && cState(lx).directive == Directive::None))
         ++i;
     if (i >= lx.end)
         return !lx.ended;
@@ -352,7 +354,7 @@ bool quotedStep(Lexer &lx, TokenPiece &piece)
         return true;
     }
     std::size_t after = lx.pos;
-    if (!lx.joinable || isNameStart(lx.window[after]) || (lx.joinFirst && !mayJoinNext(lx)) ||
+    if (!cState(lx).joinable || isNameStart(lx.window[after]) || (cState(lx).joinFirst && !mayJoinNext(lx)) ||
         mayEndInEscape(lx, after - 1))
         return literalEnd(lx, piece);
     markEnd(lx, after);
@@ -403,7 +405,7 @@ bool gapStep(Lexer &lx, TokenPiece &piece)
         if (k != kNoJoin && closesOnItsLine(lx, lx.pos + k)) {
             lx.pos += k + 1;
             lx.pieceStart = lx.pos;
-            lx.joinFirst = false;
+            cState(lx).joinFirst = false;
             lx.mode = LexMode::Quoted;
             return false;
         }
@@ -415,7 +417,7 @@ bool gapStep(Lexer &lx, TokenPiece &piece)
 bool rawStep(Lexer &lx, TokenPiece &piece)
 {
     const char *w = lx.window;
-    const std::size_t need = lx.delimiterLength + 3;  // ')', delimiter, '"', the byte after
+    const std::size_t need = cState(lx).delimiterLength + 3;  // ')', delimiter, '"', the byte after
     std::size_t i = lx.pos;
     for (;;) {
         while (!(byteClass(w[i]) & kRawStop))
@@ -428,9 +430,9 @@ bool rawStep(Lexer &lx, TokenPiece &piece)
             i = lx.pos;
             c = w[i];
         }
-        if (c == ')' && std::memcmp(w + i + 1, lx.delimiter, lx.delimiterLength) == 0 &&
-            w[i + 1 + lx.delimiterLength] == '"') {
-            lx.pos = i + lx.delimiterLength + 2;
+        if (c == ')' && std::memcmp(w + i + 1, cState(lx).delimiter, cState(lx).delimiterLength) == 0 &&
+            w[i + 1 + cState(lx).delimiterLength] == '"') {
+            lx.pos = i + cState(lx).delimiterLength + 2;
             return literalEnd(lx, piece);
         }
         if (c == '\n') {
@@ -489,23 +491,23 @@ bool verbatimStep(Lexer &lx, TokenPiece &piece)
 // Opens a frame of an interpolated string; past the depth it is not tracked.
 void pushFrame(Lexer &lx, InterpolationFrame frame)
 {
-    if (lx.frameCount == kInterpolationDepth)
+    if (cState(lx).frameCount == kInterpolationDepth)
         return;
-    lx.frames[lx.frameCount] = frame;
-    lx.braces[lx.frameCount] = 0;
-    ++lx.frameCount;
+    cState(lx).frames[cState(lx).frameCount] = frame;
+    cState(lx).braces[cState(lx).frameCount] = 0;
+    ++cState(lx).frameCount;
 }
 
 // Window offset after the unit at i inside a hole of an interpolated string.
 std::size_t holeByte(Lexer &lx, std::size_t i)
 {
     const char *w = lx.window;
-    std::uint16_t &braces = lx.braces[lx.frameCount - 1];
+    std::uint16_t &braces = cState(lx).braces[cState(lx).frameCount - 1];
     switch (w[i]) {
     case '{': ++braces; return i + 1;
     case '}':
         if (braces == 0)
-            --lx.frameCount;
+            --cState(lx).frameCount;
         else
             --braces;
         return i + 1;
@@ -530,7 +532,7 @@ std::size_t holeByte(Lexer &lx, std::size_t i)
 std::size_t textByte(Lexer &lx, std::size_t i)
 {
     const char *w = lx.window;
-    InterpolationFrame top = lx.frames[lx.frameCount - 1];
+    InterpolationFrame top = cState(lx).frames[cState(lx).frameCount - 1];
     bool verbatim = top == InterpolationFrame::VerbatimText || top == InterpolationFrame::VerbatimString;
     bool text = top == InterpolationFrame::Text || top == InterpolationFrame::VerbatimText;
     char closing = top == InterpolationFrame::Character ? '\'' : '"';
@@ -540,7 +542,7 @@ std::size_t textByte(Lexer &lx, std::size_t i)
     if (c == closing && verbatim && w[i + 1] == '"')
         return i + 2;
     if (c == closing) {
-        --lx.frameCount;
+        --cState(lx).frameCount;
         return i + 1;
     }
     if (c == '{' && text) {
@@ -563,7 +565,7 @@ bool interpolatedStep(Lexer &lx, TokenPiece &piece)
                 return pauseAt(lx, piece, lx.pos);
             i = lx.pos;
         }
-        InterpolationFrame top = lx.frames[lx.frameCount - 1];
+        InterpolationFrame top = cState(lx).frames[cState(lx).frameCount - 1];
         bool lineEnds = top == InterpolationFrame::Text || top == InterpolationFrame::String ||
                         top == InterpolationFrame::Character;
         bool crlf = w[i] == '\r' && w[i + 1] == '\n';
@@ -581,7 +583,7 @@ bool interpolatedStep(Lexer &lx, TokenPiece &piece)
         if (w[i] == '\n')
             newLine(lx, i);
         i = top == InterpolationFrame::Hole ? holeByte(lx, i) : textByte(lx, i);
-        if (lx.frameCount == 0) {
+        if (cState(lx).frameCount == 0) {
             lx.pos = i;
             finishToken(lx, piece);
             return true;
@@ -596,8 +598,8 @@ bool quotedStart(Lexer &lx, TokenPiece &piece, std::size_t prefixLength)
     const char *w = lx.window + lx.pos;
     lx.quote = w[prefixLength];
     // The preprocessor joins no literals: only a macro's body joins, once expanded.
-    lx.joinable = lx.quote == '"' && (lx.directive == Directive::None || lx.directive == Directive::Define);
-    lx.joinFirst = true;
+    cState(lx).joinable = lx.quote == '"' && (cState(lx).directive == Directive::None || cState(lx).directive == Directive::Define);
+    cState(lx).joinFirst = true;
     lx.prefixLength = prefixLength;
     std::memcpy(lx.prefix, w, prefixLength);
     lx.pos += prefixLength + 1;
@@ -616,8 +618,8 @@ bool rawStart(Lexer &lx, TokenPiece &piece, std::size_t quoteAt, bool &started)
     started = n <= kRawDelimiter && w[n] == '(';
     if (!started)
         return false;
-    std::memcpy(lx.delimiter, w, n);
-    lx.delimiterLength = n;
+    std::memcpy(cState(lx).delimiter, w, n);
+    cState(lx).delimiterLength = n;
     lx.pos += quoteAt + n + 2;
     lx.mode = LexMode::Raw;
     return rawStep(lx, piece);
@@ -626,7 +628,7 @@ bool rawStart(Lexer &lx, TokenPiece &piece, std::size_t quoteAt, bool &started)
 // Starts an interpolated string whose text starts skip bytes after pos.
 bool interpolatedStart(Lexer &lx, TokenPiece &piece, std::size_t skip, bool verbatim)
 {
-    lx.frameCount = 0;
+    cState(lx).frameCount = 0;
     pushFrame(lx, verbatim ? InterpolationFrame::VerbatimText : InterpolationFrame::Text);
     lx.pos += skip;
     lx.mode = LexMode::Interpolated;
@@ -660,7 +662,7 @@ inline std::size_t runEnd(const char *w, std::size_t i, char c)
 // window holds none.
 bool findRawClose(Lexer &lx, std::size_t open, std::size_t dollars, bool multi)
 {
-    CSharpRaw &r = lx.csRaw;
+    CSharpRaw &r = cState(lx).csRaw;
     const char *w = lx.window;
     std::size_t depth = 0;  // braces open in the current hole; 0 in the text
     for (std::size_t i = open; i < lx.end;) {
@@ -709,7 +711,7 @@ bool findRawClose(Lexer &lx, std::size_t open, std::size_t dollars, bool multi)
 // the closing line's indentation (or is empty) and none holds a lone CR.
 bool rawLinesIndented(const Lexer &lx)
 {
-    const CSharpRaw &r = lx.csRaw;
+    const CSharpRaw &r = cState(lx).csRaw;
     const char *w = lx.window;
     for (std::size_t i = r.line; i < r.closeLine;) {
         std::size_t e = i;
@@ -745,15 +747,15 @@ bool csRawStream(Lexer &lx, TokenPiece &piece)
             std::size_t k = i + 1;
             while (w[k] == ' ' || w[k] == '\t')
                 ++k;
-            if (runEnd(w, k, '"') - k >= lx.csRaw.quotes) {
-                i = k + lx.csRaw.quotes;
+            if (runEnd(w, k, '"') - k >= cState(lx).csRaw.quotes) {
+                i = k + cState(lx).csRaw.quotes;
                 break;
             }
         }
         ++i;
     }
     lx.pos = i;
-    lx.csRaw.active = false;
+    cState(lx).csRaw.active = false;
     finishToken(lx, piece);
     return true;
 }
@@ -763,7 +765,7 @@ bool csRawStream(Lexer &lx, TokenPiece &piece)
 // feed after it, its closing quotes.
 bool csRawStep(Lexer &lx, TokenPiece &piece)
 {
-    CSharpRaw &r = lx.csRaw;
+    CSharpRaw &r = cState(lx).csRaw;
     const char *w = lx.window;
     for (;;) {
         switch (r.phase) {
@@ -822,7 +824,7 @@ bool csRawStart(Lexer &lx, TokenPiece &piece, std::size_t dollars, bool &started
     if (lx.pos > 0)
         refill(lx, lx.pos);
     const char *w = lx.window;
-    CSharpRaw &r = lx.csRaw;
+    CSharpRaw &r = cState(lx).csRaw;
     const std::size_t q = lx.pos + dollars, k = runEnd(w, q, '"');
     std::size_t b = k;
     while (w[b] == ' ' || w[b] == '\t')
@@ -960,11 +962,11 @@ bool punctuatorStart(Lexer &lx, TokenPiece &piece, bool lineStart)
         lx.splitGreater = !lx.splitGreater && n == 1 && w[1] == '>';
     }
     if (lineStart && ((n == 1 && w[0] == '#') || (n == 2 && w[0] == '%' && w[1] == ':'))) {
-        lx.directive = Directive::Other;
-        lx.directiveTokens = 1;
-        lx.tokenIndex = 0;
-        lx.opensDirective = true;
-    } else if (w[0] == '(' && lx.directive == Directive::Define && lx.tokenIndex == 3 &&
+        cState(lx).directive = Directive::Other;
+        cState(lx).directiveTokens = 1;
+        cState(lx).tokenIndex = 0;
+        cState(lx).opensDirective = true;
+    } else if (w[0] == '(' && cState(lx).directive == Directive::Define && cState(lx).tokenIndex == 3 &&
                lx.base + static_cast<std::int64_t>(lx.pos) == lx.endOffset) {
         lx.kind = TokenKind::MacroParen;
     }
@@ -979,8 +981,8 @@ bool startToken(Lexer &lx, TokenPiece &piece)
     const char *w = lx.window + lx.pos;
     bool lineStart = !lx.lineHasToken;
     lx.lineHasToken = true;
-    lx.opensDirective = false;
-    lx.tokenIndex = lx.directiveTokens++;
+    cState(lx).opensDirective = false;
+    cState(lx).tokenIndex = cState(lx).directiveTokens++;
     beginToken(lx, TokenKind::Code);
     std::uint16_t cls = byteClass(w[0]);
     if ((cls & kDigit) || (w[0] == '.' && (byteClass(w[1]) & kDigit))) {
@@ -1001,8 +1003,8 @@ bool startToken(Lexer &lx, TokenPiece &piece)
     case '\'': return quotedStart(lx, piece, 0);
     case '@': return atStart(lx, piece);
     case '<':
-        if (((lx.directive == Directive::Include && lx.tokenIndex == 2) ||
-             (lx.directive != Directive::None && afterHasInclude(lx.window, lx.pos, true))) &&
+        if (((cState(lx).directive == Directive::Include && cState(lx).tokenIndex == 2) ||
+             (cState(lx).directive != Directive::None && afterHasInclude(lx.window, lx.pos, true))) &&
             headerName(lx, piece))
             return true;
         break;
@@ -1022,9 +1024,9 @@ bool directiveEnd(Lexer &lx, TokenPiece &piece)
         lx.lineHasToken = false;
     }
     markEnd(lx, lx.pos);
-    lx.directive = Directive::None;
+    cState(lx).directive = Directive::None;
     lx.splitGreater = false;
-    lx.opensDirective = false;
+    cState(lx).opensDirective = false;
     return true;
 }
 
@@ -1040,7 +1042,7 @@ bool betweenStep(Lexer &lx, TokenPiece &piece)
         openComment(lx);
         return false;
     case Stop::InputEnd:
-        if (lx.directive != Directive::None)
+        if (cState(lx).directive != Directive::None)
             return directiveEnd(lx, piece);
         finishStream(lx, piece);
         return true;
@@ -1110,7 +1112,7 @@ inline std::size_t commonEnd(const Lexer &lx, std::size_t i, bool lineHasToken, 
 // layout skipped, when the general steps must take it.
 inline bool quickToken(Lexer &lx, TokenPiece &piece)
 {
-    if (lx.directive != Directive::None || lx.splitGreater)
+    if (cState(lx).directive != Directive::None || lx.splitGreater)
         return false;
     std::size_t i = quickLayout(lx);
     lx.pos = lx.pieceStart = i;
@@ -1608,13 +1610,13 @@ std::size_t cRun(Lexer &lx, QuickToken *out, std::size_t max, std::size_t keyByt
 {
     // Past a directive's head, what is left of it is common tokens, but for
     // a header name after __has_include.
-    if (lx.directive != Directive::None && (lx.directiveTokens < 4 || hasIncludeAhead(lx, lx.pos)))
+    if (cState(lx).directive != Directive::None && (cState(lx).directiveTokens < 4 || hasIncludeAhead(lx, lx.pos)))
         return 0;
     const char *w = lx.window;
     const std::size_t stop = plain_runs::runStop(lx);
     // The places held in locals, window-relative, while the loop runs.
-    RunPlace r{lx.pos, lx.line, lx.lineStart - lx.base, lx.lineHasToken, lx.splitGreater, lx.directive,
-               lx.directiveTokens};
+    RunPlace r{lx.pos, lx.line, lx.lineStart - lx.base, lx.lineHasToken, lx.splitGreater, cState(lx).directive,
+               cState(lx).directiveTokens};
     std::size_t n = 0;
     for (;;) {
         if (!r.splitGreater)
@@ -1690,10 +1692,10 @@ std::size_t cRun(Lexer &lx, QuickToken *out, std::size_t max, std::size_t keyByt
     lx.lineStart = r.lineStart + lx.base;
     lx.lineHasToken = r.lineHasToken;
     lx.splitGreater = r.splitGreater;
-    if (r.directive != lx.directive)
-        lx.opensDirective = false;
-    lx.directive = r.directive;
-    lx.directiveTokens = r.directiveTokens;
+    if (r.directive != cState(lx).directive)
+        cState(lx).opensDirective = false;
+    cState(lx).directive = r.directive;
+    cState(lx).directiveTokens = r.directiveTokens;
     lx.pos = lx.pieceStart = r.i;
     return n;
 }
@@ -1707,7 +1709,7 @@ bool cStep(Lexer &lx, TokenPiece &piece)
     case LexMode::Number: return numberStep(lx, piece);
     case LexMode::Quoted: return quotedStep(lx, piece);
     case LexMode::Gap: return gapStep(lx, piece);
-    case LexMode::Raw: return lx.csRaw.active ? csRawStep(lx, piece) : rawStep(lx, piece);
+    case LexMode::Raw: return cState(lx).csRaw.active ? csRawStep(lx, piece) : rawStep(lx, piece);
     case LexMode::Verbatim: return verbatimStep(lx, piece);
     case LexMode::Interpolated: return interpolatedStep(lx, piece);
     case LexMode::BlockComment: case LexMode::LineComment: return commentStep(lx, piece);
@@ -1727,39 +1729,10 @@ void cNext(Lexer &lx, TokenPiece &piece)
     }
 }
 
-std::size_t lexerRun(Lexer &lx, QuickToken *out, std::size_t max, std::size_t keyBytes)
+void cStart(Lexer &lx)
 {
-    if (lx.mode != LexMode::Between || (lx.options.sortedIncludes && sortsImports(lx.language)))
-        return 0;
-    switch (lx.language) {
-    case Language::CFamily: return cRun(lx, out, max, keyBytes);
-    case Language::Json: return jsonRun(lx, out, max, keyBytes);
-    default: return 0;
-    }
+    CLexState &c = startLanguageState<CLexState>(lx);
+    c.csRaw = CSharpRaw{};
 }
 
-// Here rather than with the other shared parts, so that the common token of a
-// C-family source takes no call beyond this one.
-void lexerNext(Lexer &lx, TokenPiece &piece)
-{
-    if (lx.options.sortedIncludes && sortsImports(lx.language)) {
-        sortedNext(lx, piece);
-        return;
-    }
-    switch (lx.language) {
-    case Language::CFamily:
-        if (lx.mode == LexMode::Between && quickToken(lx, piece))
-            return;
-        while (!cStep(lx, piece)) {
-        }
-        return;
-    case Language::Basic: basicNext(lx, piece); return;
-    case Language::Python: pythonNext(lx, piece); return;
-    case Language::Go: goNext(lx, piece); return;
-    case Language::Rust: rustNext(lx, piece); return;
-    case Language::Java: javaNext(lx, piece); return;
-    case Language::Json: jsonNext(lx, piece); return;
-    case Language::JavaScript: case Language::TypeScript: case Language::Tsx: scriptNext(lx, piece); return;
-    case Language::Unknown: finishStream(lx, piece); return;
-    }
-}
+extern const LexerHooks kCLexer = {cStart, cNext, cRun, &kCImports, true};

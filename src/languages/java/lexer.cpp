@@ -25,7 +25,9 @@
 #include <algorithm>
 #include <cstring>
 
+#include "languages/java/state.h"
 #include "tokens/lexer.h"
+#include "tokens/sorted_imports.h"
 
 namespace {
 
@@ -96,7 +98,7 @@ bool verbatimStep(Lexer &lx, TokenPiece &piece);
 // Makes the current token, from pieceStart on, run to the input's end.
 bool startTail(Lexer &lx, TokenPiece &piece)
 {
-    lx.java.verbatim = JavaVerbatim::Tail;
+    javaState(lx).verbatim = JavaVerbatim::Tail;
     lx.mode = LexMode::Verbatim;
     return verbatimStep(lx, piece);
 }
@@ -115,7 +117,7 @@ bool verbatimStep(Lexer &lx, TokenPiece &piece)
         if (i >= lx.end)
             break;
         char c = w[i];
-        JavaVerbatim kind = lx.java.verbatim;
+        JavaVerbatim kind = javaState(lx).verbatim;
         if (kind == JavaVerbatim::LineComment && (c == '\n' || c == '\r'))
             break;
         if (c == '\n')
@@ -133,7 +135,7 @@ bool verbatimStep(Lexer &lx, TokenPiece &piece)
                              : kind == JavaVerbatim::BlockComment ? EscapeIn::BlockComment
                                                                   : EscapeIn::Literal;
             if (w[i + 1] == 'u' && dangerousEscape(lx, i, where))
-                lx.java.verbatim = JavaVerbatim::Tail;
+                javaState(lx).verbatim = JavaVerbatim::Tail;
             else if (kind == JavaVerbatim::TextBlock && (w[i + 1] == '"' || w[i + 1] == '\\'))
                 ++i;
         }
@@ -208,7 +210,7 @@ bool commentAt(Lexer &lx, TokenPiece &piece, bool &skipped)
         beginToken(lx, TokenKind::Code);
         if (look == CommentLook::Dangerous)
             return startTail(lx, piece);
-        lx.java.verbatim = block ? JavaVerbatim::BlockComment : JavaVerbatim::LineComment;
+        javaState(lx).verbatim = block ? JavaVerbatim::BlockComment : JavaVerbatim::LineComment;
         lx.mode = LexMode::Verbatim;
         lx.pos += 2;
         return verbatimStep(lx, piece);
@@ -216,7 +218,7 @@ bool commentAt(Lexer &lx, TokenPiece &piece, bool &skipped)
     if (lx.options.comments) {
         lx.commentIsBlock = block;
         lx.commentLineStart = false;
-        lx.java.commentEnd = lx.base + static_cast<std::int64_t>(endAt);
+        javaState(lx).commentEnd = lx.base + static_cast<std::int64_t>(endAt);
         lx.pos += 2;
         lx.mode = block ? LexMode::BlockComment : LexMode::LineComment;
         return false;
@@ -236,8 +238,8 @@ bool lineCommentStep(Lexer &lx, TokenPiece &piece)
     std::size_t i = lx.pos;
     while (lx.window[i] == ' ' || lx.window[i] == '\t' || lx.window[i] == '\f' || lx.window[i] == '\v')
         ++i;
-    if (lx.base + static_cast<std::int64_t>(i) >= lx.java.commentEnd) {
-        lx.pos = lx.pieceStart = static_cast<std::size_t>(lx.java.commentEnd - lx.base);
+    if (lx.base + static_cast<std::int64_t>(i) >= javaState(lx).commentEnd) {
+        lx.pos = lx.pieceStart = static_cast<std::size_t>(javaState(lx).commentEnd - lx.base);
         lx.mode = LexMode::Between;
         return false;
     }
@@ -256,7 +258,7 @@ bool cleanRun(Lexer &lx)
         while (i < lx.end && !isJavaBlank(w[i]) && w[i] != '\n' && w[i] != '"' && w[i] != '\'' && w[i] != '\\')
             ++i;
         if (i < lx.end || lx.ended) {
-            lx.java.cleanUntil = lx.base + static_cast<std::int64_t>(i);
+            javaState(lx).cleanUntil = lx.base + static_cast<std::int64_t>(i);
             return i >= lx.end || w[i] != '\\';
         }
         if (lx.pos == 0)
@@ -307,7 +309,7 @@ bool numberStep(Lexer &lx, TokenPiece &piece)
             continue;
         }
         char before = static_cast<char>((i > lx.pieceStart ? w[i - 1] : lx.previous) | 0x20);
-        bool exponent = lx.java.hexNumber ? before == 'p' : before == 'e';
+        bool exponent = javaState(lx).hexNumber ? before == 'p' : before == 'e';
         if ((w[i] == '+' || w[i] == '-') && exponent)
             ++i;
         else
@@ -370,7 +372,7 @@ void textPiece(Lexer &lx, TokenPiece &piece, const char *text, bool last)
 // or LF, or the closing quotes.
 std::size_t lineEndOf(const Lexer &lx, std::size_t i)
 {
-    while (i < lx.java.blockClose && lx.window[i] != '\n' && lx.window[i] != '\r')
+    while (i < javaState(lx).blockClose && lx.window[i] != '\n' && lx.window[i] != '\r')
         ++i;
     return i;
 }
@@ -380,7 +382,7 @@ std::size_t lineEndOf(const Lexer &lx, std::size_t i)
 // Unicode escape that may end it early.
 bool measureTextBlock(Lexer &lx, std::size_t from)
 {
-    JavaLexState &j = lx.java;
+    JavaLexState &j = javaState(lx);
     const char *w = lx.window;
     j.blockStrict = false;
     j.blockIndent = static_cast<std::size_t>(-1);
@@ -411,7 +413,7 @@ bool measureTextBlock(Lexer &lx, std::size_t from)
 // Hands out the next piece of a text block held whole in the window.
 bool textBlockStep(Lexer &lx, TokenPiece &piece)
 {
-    JavaLexState &j = lx.java;
+    JavaLexState &j = javaState(lx);
     const char *w = lx.window;
     for (;;) {
         switch (j.phase) {
@@ -476,16 +478,16 @@ bool textBlockStart(Lexer &lx, TokenPiece &piece)
     if (i + 3 > lx.end) {
         if (lx.ended)
             return startTail(lx, piece);  // never closed
-        lx.java.verbatim = JavaVerbatim::TextBlock;
+        javaState(lx).verbatim = JavaVerbatim::TextBlock;
         lx.mode = LexMode::Verbatim;
         lx.pos += 3;
         return verbatimStep(lx, piece);
     }
-    lx.java.blockClose = i;
+    javaState(lx).blockClose = i;
     if (!measureTextBlock(lx, from))
         return startTail(lx, piece);
-    lx.java.blockLine = from;
-    lx.java.phase = TextBlockPhase::Open;
+    javaState(lx).blockLine = from;
+    javaState(lx).phase = TextBlockPhase::Open;
     for (std::size_t k = lx.pos; k < from; ++k)
         if (w[k] == '\n')
             newLine(lx, k);
@@ -533,7 +535,7 @@ std::size_t operatorLength(const char *p)
 // '>' alone, the rest of a ">>" or ">>>" counted in splitRest.
 std::size_t greaterLength(Lexer &lx, const char *p)
 {
-    int &rest = lx.java.splitRest;
+    int &rest = javaState(lx).splitRest;
     if (rest > 0) {
         --rest;
         return 1;
@@ -553,12 +555,12 @@ std::size_t greaterLength(Lexer &lx, const char *p)
 bool startToken(Lexer &lx, TokenPiece &piece)
 {
     beginToken(lx, TokenKind::Code);
-    if (lx.base + static_cast<std::int64_t>(lx.pos) >= lx.java.cleanUntil && !cleanRun(lx))
+    if (lx.base + static_cast<std::int64_t>(lx.pos) >= javaState(lx).cleanUntil && !cleanRun(lx))
         return startTail(lx, piece);
     const char *w = lx.window + lx.pos;
     std::uint16_t cls = byteClass(w[0]);
     if ((cls & kDigit) || (w[0] == '.' && (byteClass(w[1]) & kDigit))) {
-        lx.java.hexNumber = w[0] == '0' && (w[1] | 0x20) == 'x';
+        javaState(lx).hexNumber = w[0] == '0' && (w[1] | 0x20) == 'x';
         lx.previous = 0;
         lx.mode = LexMode::Number;
         return numberStep(lx, piece);
@@ -634,7 +636,7 @@ bool javaStep(Lexer &lx, TokenPiece &piece)
 
 void javaStart(Lexer &lx)
 {
-    lx.java = JavaLexState{};
+    startLanguageState<JavaLexState>(lx);
 }
 
 void javaNext(Lexer &lx, TokenPiece &piece)
@@ -642,3 +644,5 @@ void javaNext(Lexer &lx, TokenPiece &piece)
     while (!javaStep(lx, piece)) {
     }
 }
+
+extern const LexerHooks kJavaLexer = {javaStart, javaNext, nullptr, &kJavaImports, false};

@@ -418,3 +418,5 @@ void basicNext(Lexer &lx, TokenPiece &piece)
     while (!basicStep(lx, piece)) {
     }
 }
+
+extern const LexerHooks kBasicLexer = {nullptr, basicNext, nullptr, nullptr, false};

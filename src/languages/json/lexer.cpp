@@ -7,6 +7,7 @@
 // letter (so "1a" is not "1 a"), and any other byte is a token alone.
 #include <cstring>
 
+#include "languages/json/state.h"
 #include "tokens/lexer.h"
 #include "tokens/plain_runs.h"
 
@@ -63,8 +64,8 @@ Stop skipLayout(Lexer &lx)
             continue;
         }
         lx.pos = lx.pieceStart = i;
-        if (!lx.json.started) {
-            lx.json.started = true;
+        if (!jsonState(lx).started) {
+            jsonState(lx).started = true;
             if (lx.base == 0 && i == 0 && std::memcmp(w, "\xEF\xBB\xBF", 3) == 0) {
                 i = 3;
                 continue;
@@ -205,7 +206,7 @@ bool jsonStep(Lexer &lx, TokenPiece &piece)
 
 void jsonStart(Lexer &lx)
 {
-    lx.json = JsonLexState{};
+    startLanguageState<JsonLexState>(lx);
 }
 
 void jsonNext(Lexer &lx, TokenPiece &piece)
@@ -217,7 +218,9 @@ void jsonNext(Lexer &lx, TokenPiece &piece)
 std::size_t jsonRun(Lexer &lx, QuickToken *out, std::size_t max, std::size_t keyBytes)
 {
     // The byte order mark is looked at before the first token.
-    if (!lx.json.started)
+    if (!jsonState(lx).started)
         return 0;
     return plainRun<JsonGrammar>(lx, out, max, keyBytes);
 }
+
+extern const LexerHooks kJsonLexer = {jsonStart, jsonNext, jsonRun, nullptr, false};

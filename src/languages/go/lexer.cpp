@@ -26,7 +26,9 @@
 // no Go token holds (vertical tab, form feed, '$', '?', ...) is a token alone.
 #include <cstring>
 
+#include "languages/go/state.h"
 #include "tokens/lexer.h"
+#include "tokens/sorted_imports.h"
 
 namespace {
 
@@ -50,26 +52,26 @@ bool isDigit(char c)
 
 GoLevel &level(Lexer &lx)
 {
-    return lx.go.levels[lx.go.depth];
+    return goState(lx).levels[goState(lx).depth];
 }
 
 // After a token of the kind prev: whether a line end after it inserts a
 // semicolon.
 void afterToken(Lexer &lx, GoPrev prev, bool insertSemi)
 {
-    lx.go.prev = prev;
-    lx.go.insertSemi = insertSemi;
-    lx.go.semiLine = lx.line;
-    lx.go.semiPlaced = false;
+    goState(lx).prev = prev;
+    goState(lx).insertSemi = insertSemi;
+    goState(lx).semiLine = lx.line;
+    goState(lx).semiPlaced = false;
 }
 
 // Notes window offset i (a line feed, a comment or the input's end) as where
 // an inserted semicolon would stand, when it is the first such place.
 void notePlace(Lexer &lx, std::size_t i)
 {
-    if (lx.go.insertSemi && !lx.go.semiPlaced) {
-        lx.go.semiPlace = placeAt(lx, i);
-        lx.go.semiPlaced = true;
+    if (goState(lx).insertSemi && !goState(lx).semiPlaced) {
+        goState(lx).semiPlace = placeAt(lx, i);
+        goState(lx).semiPlaced = true;
     }
 }
 
@@ -120,26 +122,26 @@ Stop skipLayout(Lexer &lx)
 // Opens a bracket of kind at a new level (past kGoBracketDepth, untracked).
 void push(Lexer &lx, GoBracket kind)
 {
-    if (lx.go.depth == kGoBracketDepth || lx.go.untracked > 0) {
-        ++lx.go.untracked;
+    if (goState(lx).depth == kGoBracketDepth || goState(lx).untracked > 0) {
+        ++goState(lx).untracked;
         return;
     }
-    lx.go.levels[++lx.go.depth] = GoLevel{kind, GoHeader::None, GoHeader::None, false};
+    goState(lx).levels[++goState(lx).depth] = GoLevel{kind, GoHeader::None, GoHeader::None, false};
 }
 
 // The kind of the innermost open bracket; an untracked one is a Paren, which
 // keeps semicolons before it.
 GoBracket innermost(const Lexer &lx)
 {
-    return lx.go.untracked > 0 || lx.go.depth == 0 ? GoBracket::Paren : lx.go.levels[lx.go.depth].bracket;
+    return goState(lx).untracked > 0 || goState(lx).depth == 0 ? GoBracket::Paren : goState(lx).levels[goState(lx).depth].bracket;
 }
 
 void pop(Lexer &lx)
 {
-    if (lx.go.untracked > 0)
-        --lx.go.untracked;
-    else if (lx.go.depth > 0)
-        --lx.go.depth;
+    if (goState(lx).untracked > 0)
+        --goState(lx).untracked;
+    else if (goState(lx).depth > 0)
+        --goState(lx).depth;
 }
 
 // What a '{' opens, told by the token before it and the header awaited at its
@@ -148,10 +150,10 @@ void pop(Lexer &lx)
 // start of a statement; anything else a composite literal's braces.
 GoBracket openBrace(Lexer &lx)
 {
-    if (lx.go.untracked > 0)
+    if (goState(lx).untracked > 0)
         return GoBracket::Literal;
     GoLevel &l = level(lx);
-    GoPrev p = lx.go.prev;
+    GoPrev p = goState(lx).prev;
     if (p == GoPrev::KeyStruct)
         return GoBracket::Block;
     if (p == GoPrev::KeyBody) {
@@ -201,7 +203,7 @@ GoPrev keyword(Lexer &lx, const char *s, std::size_t n, bool &insertSemi)
     }
     if (is("func")) {
         // A func after ']' or chan is a func type inside another type, with no body.
-        if (lx.go.untracked == 0 && lx.go.prev != GoPrev::KeyType && lx.go.prev != GoPrev::CloseSquare) {
+        if (goState(lx).untracked == 0 && goState(lx).prev != GoPrev::KeyType && goState(lx).prev != GoPrev::CloseSquare) {
             if (l.header == GoHeader::Control)
                 l.outer = GoHeader::Control;
             l.header = GoHeader::Func;
@@ -297,8 +299,8 @@ bool numberStep(Lexer &lx, TokenPiece &piece)
 {
     const char *w = lx.window;
     std::size_t i = lx.pos;
-    int &phase = lx.go.numberPhase;
-    const int base = lx.go.numberBase;
+    int &phase = goState(lx).numberPhase;
+    const int base = goState(lx).numberBase;
     for (;;) {
         if (i >= lx.end && !lx.ended) {
             lx.pos = i;
@@ -343,13 +345,13 @@ bool numberStep(Lexer &lx, TokenPiece &piece)
 bool numberStart(Lexer &lx, TokenPiece &piece)
 {
     const char *w = lx.window + lx.pos;
-    lx.go.numberBase = 10;
-    lx.go.numberPhase = kDigits;
+    goState(lx).numberBase = 10;
+    goState(lx).numberPhase = kDigits;
     if (w[0] == '.') {
-        lx.go.numberPhase = kFraction;
+        goState(lx).numberPhase = kFraction;
         lx.pos += 1;
     } else if (w[0] == '0' && (lower(w[1]) == 'x' || lower(w[1]) == 'o' || lower(w[1]) == 'b')) {
-        lx.go.numberBase = lower(w[1]) == 'x' ? 16 : lower(w[1]) == 'o' ? 8 : 2;
+        goState(lx).numberBase = lower(w[1]) == 'x' ? 16 : lower(w[1]) == 'o' ? 8 : 2;
         lx.pos += 2;
     }
     lx.mode = LexMode::Number;
@@ -469,13 +471,13 @@ bool operatorStart(Lexer &lx, TokenPiece &piece)
     std::size_t n = operatorLength(w);
     GoPrev prev = GoPrev::Other;
     bool insertSemi = false;
-    GoPrev p = lx.go.prev;
+    GoPrev p = goState(lx).prev;
     bool operand = p == GoPrev::Operand || p == GoPrev::Close || p == GoPrev::CloseSquare;
     switch (n == 1 ? w[0] : 0) {
     case '(': push(lx, p == GoPrev::KeyGroup ? GoBracket::Group : GoBracket::Paren); break;
     case '[':
         // A '[' where no operand stands before it starts an array or slice type.
-        if (!operand && lx.go.untracked == 0 && level(lx).header == GoHeader::Control)
+        if (!operand && goState(lx).untracked == 0 && level(lx).header == GoHeader::Control)
             level(lx).typeSeen = true;
         push(lx, GoBracket::Square);
         break;
@@ -503,9 +505,9 @@ bool operatorStart(Lexer &lx, TokenPiece &piece)
 void holdWritten(Lexer &lx)
 {
     bool comma = lx.window[lx.pos] == ',';
-    lx.go.held = true;
-    lx.go.heldKey = comma ? "," : ";";
-    lx.go.heldPlace = placeAt(lx, lx.pos);
+    goState(lx).held = true;
+    goState(lx).heldKey = comma ? "," : ";";
+    goState(lx).heldPlace = placeAt(lx, lx.pos);
     ++lx.pos;
     markEnd(lx, lx.pos);
     afterToken(lx, comma ? GoPrev::Other : GoPrev::Semicolon, false);
@@ -543,7 +545,7 @@ bool startToken(Lexer &lx, TokenPiece &piece)
 bool dropsHeld(const Lexer &lx)
 {
     char c = lx.window[lx.pos];
-    if (lx.go.heldKey[0] == ',')
+    if (goState(lx).heldKey[0] == ',')
         return c == ')' || c == ']' || c == '}';
     return c == '}' && innermost(lx) == GoBracket::Block;
 }
@@ -558,13 +560,13 @@ bool closesGroup(const Lexer &lx)
 // Hands out the ';' or ',' that waits, when one does; false otherwise.
 bool giveHeld(Lexer &lx, TokenPiece &piece)
 {
-    if (!lx.go.held)
+    if (!goState(lx).held)
         return false;
-    lx.go.held = false;
-    setWholePiece(lx, piece, TokenKind::Code, lx.go.heldKey, lx.go.heldPlace);
-    if (lx.go.heldKey[0] == ',')
+    goState(lx).held = false;
+    setWholePiece(lx, piece, TokenKind::Code, goState(lx).heldKey, goState(lx).heldPlace);
+    if (goState(lx).heldKey[0] == ',')
         return true;
-    lx.go.prev = GoPrev::Semicolon;
+    goState(lx).prev = GoPrev::Semicolon;
     GoLevel &l = level(lx);
     if (l.header == GoHeader::Func) {  // a func type ended: no body follows
         l.header = l.outer;
@@ -577,12 +579,12 @@ bool giveHeld(Lexer &lx, TokenPiece &piece)
 // that waits; at the input's end one is inserted by the same rule.
 void resolveInsertion(Lexer &lx, bool inputEnd)
 {
-    if (lx.go.insertSemi && (inputEnd || lx.line > lx.go.semiLine)) {
-        lx.go.held = true;
-        lx.go.heldKey = ";";
-        lx.go.heldPlace = lx.go.semiPlace;
+    if (goState(lx).insertSemi && (inputEnd || lx.line > goState(lx).semiLine)) {
+        goState(lx).held = true;
+        goState(lx).heldKey = ";";
+        goState(lx).heldPlace = goState(lx).semiPlace;
     }
-    lx.go.insertSemi = false;
+    goState(lx).insertSemi = false;
 }
 
 // Between tokens: skips layout, hands out a waiting semicolon unless the next
@@ -592,14 +594,14 @@ bool betweenStep(Lexer &lx, TokenPiece &piece)
     switch (skipLayout(lx)) {
     case Stop::Token:
         resolveInsertion(lx, false);
-        if (lx.go.held && dropsHeld(lx))
-            lx.go.held = false;
+        if (goState(lx).held && dropsHeld(lx))
+            goState(lx).held = false;
         // Every entry of a group ends in a ';', the last one too, so that
         // the entries sort alike (--sorted-imports).
-        if (!lx.go.held && lx.go.prev != GoPrev::Semicolon && closesGroup(lx)) {
-            lx.go.held = true;
-            lx.go.heldKey = ";";
-            lx.go.heldPlace = placeAt(lx, lx.pos);
+        if (!goState(lx).held && goState(lx).prev != GoPrev::Semicolon && closesGroup(lx)) {
+            goState(lx).held = true;
+            goState(lx).heldKey = ";";
+            goState(lx).heldPlace = placeAt(lx, lx.pos);
         }
         if (giveHeld(lx, piece))
             return true;
@@ -642,7 +644,7 @@ bool goStep(Lexer &lx, TokenPiece &piece)
 
 void goStart(Lexer &lx)
 {
-    lx.go = GoLexState{};
+    startLanguageState<GoLexState>(lx);
 }
 
 void goNext(Lexer &lx, TokenPiece &piece)
@@ -650,3 +652,5 @@ void goNext(Lexer &lx, TokenPiece &piece)
     while (!goStep(lx, piece)) {
     }
 }
+
+extern const LexerHooks kGoLexer = {goStart, goNext, nullptr, &kGoImports, false};

@@ -42,6 +42,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "languages/rust/state.h"
 #include "rewrites/rules.h"
 
 namespace {
@@ -577,7 +578,7 @@ static_assert(sizeof(RustState) <= kRewriteStateBytes, "the Rust rules' state fi
 
 } // namespace
 
-const RewriteRules kRustRules = {
+extern const RewriteRules kRustRules = {
     Language::Rust,
     static_cast<RewriteSet>(rewriteBit(Rewrite::Braces) | rewriteBit(Rewrite::Commas) | rewriteBit(Rewrite::Numbers)),
     sizeof(RustState),

@@ -40,6 +40,7 @@
 // after the words of the comments before the next token.
 #include <cstring>
 
+#include "languages/javascript/state.h"
 #include "tokens/lexer.h"
 
 namespace {
@@ -129,7 +130,7 @@ bool markedDo(const ScriptLexState &s, std::size_t d)
 // Records a Code token that ended at pos (already handed out) as cls.
 void noteCode(Lexer &lx, ScriptPrev cls)
 {
-    ScriptLexState &s = lx.script;
+    ScriptLexState &s = scriptState(lx);
     s.prev = cls;
     s.stmtStart = cls == ScriptPrev::Start;
     s.importing = s.importing && !s.stmtStart;
@@ -271,7 +272,7 @@ std::size_t punctuatorLength(const char *p)
 // that the last token ended; then no semicolon is inserted.
 bool continues(const Lexer &lx)
 {
-    const ScriptLexState &s = lx.script;
+    const ScriptLexState &s = scriptState(lx);
     const char *p = lx.window + lx.pos;
     // Between an interface's members only these go on with a member's type.
     if (top(s) == ScriptFrame::TypeBody && p[0] != '|' && p[0] != '&' && p[0] != ':' && p[0] != '?' &&
@@ -300,7 +301,7 @@ bool continues(const Lexer &lx)
 // new line and cannot go on with it.
 bool insertsSemicolon(Lexer &lx)
 {
-    const ScriptLexState &s = lx.script;
+    const ScriptLexState &s = scriptState(lx);
     if (s.semicolonDue)
         return lx.window[lx.pos] != ';';
     if ((s.prev != ScriptPrev::Operand && s.prev != ScriptPrev::Restricted) ||
@@ -326,7 +327,7 @@ bool insertsSemicolon(Lexer &lx)
 // Hands out an inserted ';' just after the last token.
 bool insertSemicolon(Lexer &lx, TokenPiece &piece)
 {
-    ScriptLexState &s = lx.script;
+    ScriptLexState &s = scriptState(lx);
     setStatic(lx, piece, ";", 1, true, true, s.lastEnd);
     s.prev = ScriptPrev::Start;
     s.stmtStart = true;
@@ -344,7 +345,7 @@ bool insertSemicolon(Lexer &lx, TokenPiece &piece)
 // Goes on with a name: name bytes, "\u" escapes, and a JSX name's '-' inside a tag.
 bool nameStep(Lexer &lx, TokenPiece &piece)
 {
-    ScriptLexState &s = lx.script;
+    ScriptLexState &s = scriptState(lx);
     const char *w = lx.window;
     bool tag = top(s) == ScriptFrame::JsxTag || top(s) == ScriptFrame::JsxClosing;
     std::size_t i = lx.pos;
@@ -425,7 +426,7 @@ bool nameStep(Lexer &lx, TokenPiece &piece)
 // sign in a decimal one.
 bool numberStep(Lexer &lx, TokenPiece &piece)
 {
-    ScriptLexState &s = lx.script;
+    ScriptLexState &s = scriptState(lx);
     const char *w = lx.window;
     std::size_t i = lx.pos;
     for (;;) {
@@ -465,7 +466,7 @@ bool quotedStep(Lexer &lx, TokenPiece &piece)
             // Closed, or unterminated at the line end.
             lx.pos = c == lx.quote ? i + 1 : i;
             finishCode(lx, piece, ScriptPrev::Operand);
-            lx.script.lastString = true;
+            scriptState(lx).lastString = true;
             return true;
         }
         // An escaped line end continues the string; it keeps its spelling.
@@ -510,7 +511,7 @@ bool jsxStringStep(Lexer &lx, TokenPiece &piece)
 // "${" of a hole (then the hole opens).
 bool templateStep(Lexer &lx, TokenPiece &piece)
 {
-    ScriptLexState &s = lx.script;
+    ScriptLexState &s = scriptState(lx);
     const char *w = lx.window;
     std::size_t i = lx.pos;
     for (;;) {
@@ -549,7 +550,7 @@ bool templateStep(Lexer &lx, TokenPiece &piece)
 // then its flags; a line end or the input's end ends it unterminated.
 bool regexStep(Lexer &lx, TokenPiece &piece)
 {
-    ScriptLexState &s = lx.script;
+    ScriptLexState &s = scriptState(lx);
     const char *w = lx.window;
     std::size_t i = lx.pos;
     for (;;) {
@@ -594,14 +595,14 @@ bool jsxWordStep(Lexer &lx, TokenPiece &piece)
         break;
     }
     lx.pos = i;
-    lx.script.textHasWord = true;
+    scriptState(lx).textHasWord = true;
     return finishCode(lx, piece, ScriptPrev::Operand);
 }
 
 // Hands out the next piece of a JSX blank token of blankLeft blanks.
 bool blanksStep(Lexer &lx, TokenPiece &piece)
 {
-    ScriptLexState &s = lx.script;
+    ScriptLexState &s = scriptState(lx);
     std::size_t n = s.blankLeft < kSpaceRun ? s.blankLeft : kSpaceRun;
     s.blankLeft -= n;
     setStatic(lx, piece, kSpaces, n, lx.firstPiece, s.blankLeft == 0, lx.place);
@@ -615,19 +616,19 @@ bool blankToken(Lexer &lx, TokenPiece &piece, std::size_t n, TokenPlace place)
 {
     lx.place = place;
     lx.firstPiece = true;
-    lx.script.blankLeft = n;
-    lx.script.scan = ScriptScan::Blanks;
+    scriptState(lx).blankLeft = n;
+    scriptState(lx).scan = ScriptScan::Blanks;
     return blanksStep(lx, piece);
 }
 
 // Hands out the one-byte or longer punctuator of n bytes at pos as cls.
 bool punctuator(Lexer &lx, TokenPiece &piece, std::size_t n, ScriptPrev cls)
 {
-    lx.script.prevByte = n == 1 ? lx.window[lx.pos] : 0;
+    scriptState(lx).prevByte = n == 1 ? lx.window[lx.pos] : 0;
     lx.pos += n;
-    char b = lx.script.prevByte;
+    char b = scriptState(lx).prevByte;
     finishCode(lx, piece, cls);
-    lx.script.prevByte = b;
+    scriptState(lx).prevByte = b;
     return true;
 }
 
@@ -642,7 +643,7 @@ void elementClosed(ScriptLexState &s)
 // '/', '>' and a nested element's '<'.
 bool jsxTagToken(Lexer &lx, TokenPiece &piece)
 {
-    ScriptLexState &s = lx.script;
+    ScriptLexState &s = scriptState(lx);
     const char *w = lx.window + lx.pos;
     bool opening = s.tagStart;
     if (isNameStart(w)) {
@@ -699,7 +700,7 @@ bool jsxTagToken(Lexer &lx, TokenPiece &piece)
 // JSX text).
 bool opensJsx(const Lexer &lx)
 {
-    const ScriptLexState &s = lx.script;
+    const ScriptLexState &s = scriptState(lx);
     const char *w = lx.window + lx.pos;
     if (!hasJsx(lx) || s.prev == ScriptPrev::Operand)
         return false;
@@ -744,7 +745,7 @@ ScriptFrame braceFrame(ScriptLexState &s)
 // Starts a token at pos that begins with a punctuator byte.
 bool punctuatorToken(Lexer &lx, TokenPiece &piece)
 {
-    ScriptLexState &s = lx.script;
+    ScriptLexState &s = scriptState(lx);
     const char *w = lx.window + lx.pos;
     switch (w[0]) {
     case '(': {
@@ -890,7 +891,7 @@ ScriptDecorator decoratorAfter(ScriptLexState &s, const char *w)
 // Starts the token at pos.
 bool startToken(Lexer &lx, TokenPiece &piece)
 {
-    ScriptLexState &s = lx.script;
+    ScriptLexState &s = scriptState(lx);
     const char *w = lx.window + lx.pos;
     beginToken(lx, TokenKind::Code);
     if ((w[0] == '(' || w[0] == '.') && lastWordIn(s, " import "))
@@ -925,7 +926,7 @@ bool startToken(Lexer &lx, TokenPiece &piece)
 // blank), '{' or a child's or the closing tag's '<'.
 bool jsxTextStep(Lexer &lx, TokenPiece &piece)
 {
-    ScriptLexState &s = lx.script;
+    ScriptLexState &s = scriptState(lx);
     const char *w = lx.window;
     std::size_t i = lx.pos;
     TokenPlace runPlace = placeAt(lx, i);
@@ -1022,7 +1023,7 @@ bool looseStep(Lexer &lx, TokenPiece &piece)
 // Between tokens: JSX text, or layout, an inserted ';' and the next token.
 bool betweenStep(Lexer &lx, TokenPiece &piece)
 {
-    ScriptLexState &s = lx.script;
+    ScriptLexState &s = scriptState(lx);
     if (top(s) == ScriptFrame::JsxChildren)
         return jsxTextStep(lx, piece);
     switch (skipLayout(lx)) {
@@ -1046,7 +1047,7 @@ bool betweenStep(Lexer &lx, TokenPiece &piece)
 // One step of the lexer; true when piece is filled.
 bool scriptStep(Lexer &lx, TokenPiece &piece)
 {
-    ScriptLexState &s = lx.script;
+    ScriptLexState &s = scriptState(lx);
     switch (lx.mode) {
     case LexMode::BlockComment: case LexMode::LineComment: return commentStep(lx, piece);
     case LexMode::Word: return wordStep(lx, piece);
@@ -1083,7 +1084,7 @@ bool scriptWordIn(const char *list, const char *word, std::size_t length)
 
 void scriptStart(Lexer &lx)
 {
-    ScriptLexState &s = lx.script;
+    ScriptLexState &s = startLanguageState<ScriptLexState>(lx);
     s.depth = 0;
     s.loose = false;
     s.scan = ScriptScan::Between;
@@ -1111,3 +1112,5 @@ void scriptNext(Lexer &lx, TokenPiece &piece)
     while (!scriptStep(lx, piece)) {
     }
 }
+
+extern const LexerHooks kScriptLexer = {scriptStart, scriptNext, nullptr, nullptr, false};

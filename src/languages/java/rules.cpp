@@ -27,6 +27,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "languages/java/state.h"
 #include "rewrites/rules.h"
 
 namespace {
@@ -532,7 +533,7 @@ static_assert(sizeof(JavaState) <= kRewriteStateBytes, "the Java rules' state fi
 
 } // namespace
 
-const RewriteRules kJavaRules = {
+extern const RewriteRules kJavaRules = {
     Language::Java,
     static_cast<RewriteSet>(rewriteBit(Rewrite::Braces) | rewriteBit(Rewrite::Parens) | rewriteBit(Rewrite::Commas) |
                             rewriteBit(Rewrite::Numbers)),

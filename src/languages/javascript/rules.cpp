@@ -23,6 +23,7 @@
 // the bookkeeping, which keeps what it needs of a frame's closing bracket.
 #include <cstring>
 
+#include "languages/javascript/state.h"
 #include "rewrites/rules.h"
 #include "tokens/lexer.h"
 
@@ -1666,7 +1667,7 @@ std::uint64_t scriptScan(RewriteWindow &w, void *raw)
 
 static_assert(sizeof(State) <= kRewriteStateBytes, "the script rules' state fits the rewriter's");
 
-const RewriteRules kScriptRules = {
+extern const RewriteRules kScriptRules = {
     Language::JavaScript,
     static_cast<RewriteSet>(rewriteBit(Rewrite::Braces) | rewriteBit(Rewrite::Parens) | rewriteBit(Rewrite::Commas) |
                             rewriteBit(Rewrite::Quotes) | rewriteBit(Rewrite::Numbers) |

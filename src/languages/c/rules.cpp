@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "languages/c/state.h"
 #include "rewrites/rules.h"
 
 namespace {
@@ -1223,7 +1224,7 @@ std::uint64_t cScan(RewriteWindow &w, void *state)
 
 } // namespace
 
-const RewriteRules kCFamilyRules = {
+extern const RewriteRules kCFamilyRules = {
     Language::CFamily,
     static_cast<RewriteSet>(rewriteBit(Rewrite::Braces) | rewriteBit(Rewrite::Parens) |
                             rewriteBit(Rewrite::Commas) | rewriteBit(Rewrite::Numbers) |

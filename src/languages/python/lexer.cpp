@@ -35,6 +35,7 @@
 //   its own.
 #include <cstring>
 
+#include "languages/python/state.h"
 #include "tokens/lexer.h"
 
 namespace {
@@ -159,7 +160,7 @@ void skipComment(Lexer &lx)
 // as the tokenizer does (a form feed starts the count again).
 std::size_t skipBlanks(Lexer &lx, std::size_t i)
 {
-    PythonLexState &py = lx.python;
+    PythonLexState &py = pythonState(lx);
     const char *w = lx.window;
     if (!py.measuring) {
         while (isBlank(w[i]))
@@ -188,7 +189,7 @@ std::size_t skipBlanks(Lexer &lx, std::size_t i)
 // readable after pos, or all that remain.
 Stop skipLayout(Lexer &lx)
 {
-    PythonLexState &py = lx.python;
+    PythonLexState &py = pythonState(lx);
     const char *w = lx.window;
     std::size_t i = lx.pos;
     for (;;) {
@@ -233,14 +234,14 @@ bool giveBreak(Lexer &lx, TokenPiece &piece, TokenKind kind, TokenPlace place)
 {
     const char *key = kind == TokenKind::LineEnd ? "\n" : kind == TokenKind::Indent ? "<indent>" : "<dedent>";
     setWholePiece(lx, piece, kind, key, place);
-    lx.python.lastBreak = true;
+    pythonState(lx).lastBreak = true;
     return true;
 }
 
 // Hands out the next token owed before the one at place; false when none is.
 bool giveOwed(Lexer &lx, TokenPiece &piece, TokenPlace place)
 {
-    PythonLexState &py = lx.python;
+    PythonLexState &py = pythonState(lx);
     if (py.owedIndent) {
         py.owedIndent = false;
         return giveBreak(lx, piece, TokenKind::Indent, place);
@@ -265,7 +266,7 @@ bool giveOwed(Lexer &lx, TokenPiece &piece, TokenPlace place)
 // would reject it.
 bool takeIndentation(Lexer &lx)
 {
-    PythonLexState &py = lx.python;
+    PythonLexState &py = pythonState(lx);
     py.indentDone = true;
     bool match = py.matchNext;
     py.matchNext = false;
@@ -290,7 +291,7 @@ bool takeIndentation(Lexer &lx)
 // Ends the logical line whose LineEnd was just handed out.
 void endLogicalLine(Lexer &lx)
 {
-    PythonLexState &py = lx.python;
+    PythonLexState &py = pythonState(lx);
     lx.lineHasToken = false;
     py.semicolon = false;
     py.owedBlockDedent = py.blockOpen;
@@ -329,7 +330,7 @@ bool startRest(Lexer &lx, TokenPiece &piece)
 {
     beginToken(lx, TokenKind::Code);
     lx.lineHasToken = true;
-    lx.python.lastBreak = false;
+    pythonState(lx).lastBreak = false;
     lx.mode = LexMode::Raw;
     return restStep(lx, piece);
 }
@@ -343,7 +344,7 @@ bool nameIs(const Lexer &lx, std::size_t n, const char *word)
 // Notes what the name that ends at pos means for the statement's shape.
 void noteName(Lexer &lx)
 {
-    PythonLexState &py = lx.python;
+    PythonLexState &py = pythonState(lx);
     std::size_t n = lx.pos - lx.pieceStart;
     if (!lx.firstPiece || n > 8)
         return;
@@ -384,7 +385,7 @@ bool nameStep(Lexer &lx, TokenPiece &piece)
 // an exponent, a 'j'; or the digits after 0x, 0o, 0b.
 bool numberStep(Lexer &lx, TokenPiece &piece)
 {
-    PythonNumber &state = lx.python.number;
+    PythonNumber &state = pythonState(lx).number;
     const char *w = lx.window;
     std::size_t i = lx.pos;
     for (;;) {
@@ -430,7 +431,7 @@ bool numberStart(Lexer &lx, TokenPiece &piece)
 {
     const char *w = lx.window + lx.pos;
     char x = lower(w[1]);
-    PythonNumber &state = lx.python.number;
+    PythonNumber &state = pythonState(lx).number;
     if (w[0] == '0' && (x == 'x' || x == 'o' || x == 'b') && (isHex(w[2]) || (w[2] == '_' && isHex(w[3])))) {
         state = PythonNumber::Prefixed;
         lx.pos += 2;
@@ -445,7 +446,7 @@ bool numberStart(Lexer &lx, TokenPiece &piece)
 // Opens a frame of the string scan; false when there is no room for it.
 bool pushFrame(Lexer &lx, const Frame &frame)
 {
-    PythonLexState &py = lx.python;
+    PythonLexState &py = pythonState(lx);
     if (py.frameCount == kPythonStringFrames)
         return false;
     py.frames[py.frameCount++] = frame;
@@ -483,7 +484,7 @@ bool noJoinAhead(const Lexer &lx)
 {
     const char *w = lx.window;
     std::size_t i = lx.pos;
-    while (isBlank(w[i]) || (isLineEnd(w[i]) && lx.python.brackets > 0))
+    while (isBlank(w[i]) || (isLineEnd(w[i]) && pythonState(lx).brackets > 0))
         ++i;
     if (i >= lx.end)
         return lx.ended;
@@ -496,7 +497,7 @@ bool noJoinAhead(const Lexer &lx)
 // '}' after it (textUnit forgets the escape's kind at that '}').
 bool unfinishedEscape(const Lexer &lx, std::size_t close)
 {
-    const PythonLexState &py = lx.python;
+    const PythonLexState &py = pythonState(lx);
     if (py.raw || py.escapeAt < 0)
         return false;
     const std::int64_t end = lx.base + static_cast<std::int64_t>(close);
@@ -514,8 +515,8 @@ bool unfinishedEscape(const Lexer &lx, std::size_t close)
 // so that another may join it.
 bool closeString(Lexer &lx, TokenPiece &piece, std::size_t close)
 {
-    lx.python.lastOctal = !lx.python.raw && (close == 0 || isOctal(lx.window[close - 1]));
-    lx.python.lastUnfinished = unfinishedEscape(lx, close);
+    pythonState(lx).lastOctal = !pythonState(lx).raw && (close == 0 || isOctal(lx.window[close - 1]));
+    pythonState(lx).lastUnfinished = unfinishedEscape(lx, close);
     if (noJoinAhead(lx)) {
         finishToken(lx, piece);
         return true;
@@ -534,7 +535,7 @@ bool closeString(Lexer &lx, TokenPiece &piece, std::size_t close)
 // closed string ends in one).
 void endUnterminated(Lexer &lx, TokenPiece &piece)
 {
-    lx.python.frameCount = 0;
+    pythonState(lx).frameCount = 0;
     if (lx.pos > lx.pieceStart || lx.firstPiece) {
         finishToken(lx, piece);
         return;
@@ -586,8 +587,8 @@ Unit escapeUnit(Lexer &lx, TokenPiece &piece, std::size_t &i, const Frame &f)
         i += 3;
         return pushFrame(lx, innerFrame(PythonFrame::EscapeName, f)) ? Unit::Next : Unit::Rest;
     }
-    lx.python.escapeAt = lx.base + static_cast<std::int64_t>(i);
-    lx.python.escapeKind = w[i + 1];
+    pythonState(lx).escapeAt = lx.base + static_cast<std::int64_t>(i);
+    pythonState(lx).escapeKind = w[i + 1];
     ++i;
     if (w[i] == '\r' && w[i + 1] == '\n') {
         newLine(lx, i + 1);
@@ -609,7 +610,7 @@ Unit escapeUnit(Lexer &lx, TokenPiece &piece, std::size_t &i, const Frame &f)
 // One unit of the text of a string or a field's format at i.
 Unit textUnit(Lexer &lx, TokenPiece &piece, std::size_t &i)
 {
-    PythonLexState &py = lx.python;
+    PythonLexState &py = pythonState(lx);
     const char *w = lx.window;
     Frame &f = py.frames[py.frameCount - 1];
     char c = w[i];
@@ -648,7 +649,7 @@ Unit textUnit(Lexer &lx, TokenPiece &piece, std::size_t &i)
 // One unit of a replacement field at i.
 Unit fieldUnit(Lexer &lx, TokenPiece &piece, std::size_t &i)
 {
-    PythonLexState &py = lx.python;
+    PythonLexState &py = pythonState(lx);
     const char *w = lx.window;
     Frame &f = py.frames[py.frameCount - 1];
     char c = w[i];
@@ -691,7 +692,7 @@ Unit fieldUnit(Lexer &lx, TokenPiece &piece, std::size_t &i)
 // ends without taking a line end (and the escape at its string's quote).
 Unit innerUnit(Lexer &lx, std::size_t &i)
 {
-    PythonLexState &py = lx.python;
+    PythonLexState &py = pythonState(lx);
     const Frame &f = py.frames[py.frameCount - 1];
     char c = lx.window[i];
     if (isLineEnd(c) || (f.kind == PythonFrame::EscapeName && c == f.quote)) {
@@ -708,7 +709,7 @@ Unit innerUnit(Lexer &lx, std::size_t &i)
 // ends at its line end (single quotes) or the input's end.
 bool stringStep(Lexer &lx, TokenPiece &piece)
 {
-    PythonLexState &py = lx.python;
+    PythonLexState &py = pythonState(lx);
     const char *w = lx.window;
     std::size_t i = lx.pos;
     for (;;) {
@@ -750,7 +751,7 @@ bool stringStep(Lexer &lx, TokenPiece &piece)
 // Starts a string literal whose prefix is the n bytes at pos.
 bool stringStart(Lexer &lx, TokenPiece &piece, std::size_t n)
 {
-    PythonLexState &py = lx.python;
+    PythonLexState &py = pythonState(lx);
     const char *w = lx.window + lx.pos;
     Frame f = textFrame(w, n);
     py.frameCount = 0;
@@ -770,7 +771,7 @@ bool stringStart(Lexer &lx, TokenPiece &piece, std::size_t n)
 bool closeJoin(Lexer &lx, TokenPiece &piece)
 {
     static const char *const kQuotes[] = {"\"", "'", "\"\"\"", "'''"};
-    const char *quote = kQuotes[(lx.quote == '\'' ? 1 : 0) + (lx.python.triple ? 2 : 0)];
+    const char *quote = kQuotes[(lx.quote == '\'' ? 1 : 0) + (pythonState(lx).triple ? 2 : 0)];
     lx.mode = LexMode::Between;
     piece.kind = TokenKind::Code;
     piece.first = lx.firstPiece;
@@ -787,7 +788,7 @@ bool closeJoin(Lexer &lx, TokenPiece &piece)
 // the closing quote held back.
 bool gapStep(Lexer &lx, TokenPiece &piece)
 {
-    PythonLexState &py = lx.python;
+    PythonLexState &py = pythonState(lx);
     lx.pieceStart = lx.pos;
     if (skipLayout(lx) == Stop::Token) {
         const char *w = lx.window + lx.pos;
@@ -831,7 +832,7 @@ std::size_t operatorLength(const char *p)
 // brackets and a header's ':'.
 bool operatorStart(Lexer &lx, TokenPiece &piece)
 {
-    PythonLexState &py = lx.python;
+    PythonLexState &py = pythonState(lx);
     const char *w = lx.window + lx.pos;
     std::size_t n = operatorLength(w);
     if (n == 1) {
@@ -862,7 +863,7 @@ bool operatorStart(Lexer &lx, TokenPiece &piece)
 // Starts the token at pos.
 bool startToken(Lexer &lx, TokenPiece &piece)
 {
-    PythonLexState &py = lx.python;
+    PythonLexState &py = pythonState(lx);
     const char *w = lx.window + lx.pos;
     if (w[0] == ';' && py.brackets == 0 && !py.lastBreak) {
         // A LineEnd, or nothing before the logical line's end: known later.
@@ -906,7 +907,7 @@ bool logicalLineEnd(Lexer &lx, TokenPiece &piece)
 // open levels, then End.
 bool inputEnd(Lexer &lx, TokenPiece &piece)
 {
-    PythonLexState &py = lx.python;
+    PythonLexState &py = pythonState(lx);
     if (lx.lineHasToken) {
         giveBreak(lx, piece, TokenKind::LineEnd, lx.endPlace);
         endLogicalLine(lx);
@@ -927,7 +928,7 @@ bool inputEnd(Lexer &lx, TokenPiece &piece)
 // follows.
 bool betweenStep(Lexer &lx, TokenPiece &piece)
 {
-    PythonLexState &py = lx.python;
+    PythonLexState &py = pythonState(lx);
     switch (skipLayout(lx)) {
     case Stop::Token: {
         TokenPlace at = placeAt(lx, lx.pos);
@@ -1004,7 +1005,7 @@ bool pythonStep(Lexer &lx, TokenPiece &piece)
 
 void pythonStart(Lexer &lx)
 {
-    PythonLexState &py = lx.python;
+    PythonLexState &py = startLanguageState<PythonLexState>(lx);
     py.columns[0] = py.altColumns[0] = 0;
     py.matchBlock[0] = false;
     py.levels = 1;
@@ -1030,3 +1031,5 @@ void pythonNext(Lexer &lx, TokenPiece &piece)
     while (!pythonStep(lx, piece)) {
     }
 }
+
+extern const LexerHooks kPythonLexer = {pythonStart, pythonNext, nullptr, nullptr, false};

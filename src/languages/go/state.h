@@ -1,0 +1,84 @@
+// The Go lexer's own state: inserted semicolons and what each bracket opens.
+#ifndef MATCHLING_GO_STATE_H
+#define MATCHLING_GO_STATE_H
+
+#include <cstddef>
+#include <cstdint>
+
+#include "tokens/lexer.h"
+
+constexpr std::size_t kGoBracketDepth = 256;  // brackets whose kind a Go lexer tracks; deeper ones are
+                                              // taken as composite-literal braces and call parentheses
+
+// What the token before the current one was, as far as Go's rules ask.
+enum class GoPrev : unsigned char {
+    Start,         // nothing yet
+    Operand,       // a name that is no keyword, or a literal
+    Semicolon,     // a ';', written or inserted
+    Colon,         // ':'
+    OpenBrace,     // '{'
+    Close,         // ')' or '}'
+    CloseSquare,   // ']'
+    KeyStruct,     // struct or interface: a '{' after it opens a field list
+    KeyBody,       // else, for, select or switch: a '{' after it opens a block
+    KeyGroup,      // import, const, var or type: a '(' after it opens a group
+    KeyType,       // chan
+    KeyOther,      // any other keyword
+    Other,         // any other operator or byte
+};
+
+// What an open Go bracket is; a semicolon may be left out before the closing
+// ')' of a Group and the closing '}' of a Block only.
+enum class GoBracket : unsigned char {
+    Block,    // a block, struct or interface body: a list of statements or fields
+    Literal,  // a composite literal's braces
+    Group,    // an import, const, var or type group
+    Paren,    // any other parenthesis
+    Square,   // a bracket
+};
+
+// A '{' awaited at one bracket level.
+enum class GoHeader : unsigned char {
+    None,     // none
+    Control,  // after if, for or switch: its block, unless a composite literal with a type of [...], map or struct comes first
+    Func,     // after func: its body
+};
+
+// One bracket level of a Go source: the file's, or one open bracket's.
+struct GoLevel {
+    GoBracket bracket = GoBracket::Block;
+    GoHeader header = GoHeader::None;
+    GoHeader outer = GoHeader::None;  // a Control header that a func literal's Func header interrupts
+    bool typeSeen = false;            // a Control header holds a [...], map or struct type that may start a literal
+};
+
+struct GoLexState {
+    bool insertSemi = false;   // the last token takes a semicolon at a line end
+    std::int64_t semiLine = 0; // the line where that token ends
+    bool semiPlaced = false;   // semiPlace holds where the inserted semicolon stands
+    TokenPlace semiPlace;      // the first line end or comment after that token
+    bool held = false;         // a ';' or ',' waits for the next token, which may drop it
+    const char *heldKey = ";"; // which: ";" or ","
+    TokenPlace heldPlace;      // where it stands
+    GoPrev prev = GoPrev::Start;
+    GoLevel levels[kGoBracketDepth + 1];  // [0] the file's, then one per open bracket
+    std::size_t depth = 0;     // open brackets tracked in levels
+    std::size_t untracked = 0; // open brackets beyond kGoBracketDepth
+    int numberPhase = 0;       // where a paused number stands (lexer.cpp)
+    int numberBase = 10;       // its base: 2, 8, 10 or 16
+};
+
+inline GoLexState &goState(Lexer &lexer)
+{
+    return languageState<GoLexState>(lexer);
+}
+
+inline const GoLexState &goState(const Lexer &lexer)
+{
+    return languageState<GoLexState>(lexer);
+}
+
+// imports.cpp: how its imports sort.
+extern const ImportRules kGoImports;
+
+#endif
