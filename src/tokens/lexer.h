@@ -1,10 +1,10 @@
 // The lexer record and the procedures its parts share.
 //
 // Reading: the source is read in chunks into raw, and copied from there into
-// the window with its backslash-newline splices taken out (in a language whose
-// hooks ask for it, the C family: a
-// splice may have blanks between its backslash and its line end, as GCC and
-// Clang read it); a Ctrl-Z byte ends the input. A backslash followed by more
+// the window with its backslash-newline splices taken out where the
+// language's hooks ask for it (the C family: a splice may have blanks between
+// its backslash and its line end, as GCC and Clang read it); a Ctrl-Z byte
+// ends the input. A backslash followed by more
 // blanks than raw holds goes into the window as name bytes (lexer.cpp), a
 // difference from any splice. A spliced line feed is remembered as a splice
 // record at the window offset where the next line's first byte now stands, so
