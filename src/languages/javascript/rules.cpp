@@ -2,7 +2,7 @@
 // trailing commas, redundant parentheses, braces around a single statement,
 // and empty statements.
 //
-// The scan reads the tokens the script lexer gives (tokens/script_lexer.cpp)
+// The scan reads the tokens the script lexer gives (lexer.cpp)
 // and follows them with a copy of that lexer's own bookkeeping: its open
 // frames, what the last token leaves expected, which '{' opens a block and
 // which an object, where a JSX element starts and ends. That copy is what
@@ -133,7 +133,7 @@ bool same(const char *k, std::size_t n, const char *s)
     return std::strlen(s) == n && std::memcmp(k, s, n) == 0;
 }
 
-// The lexer's word lists (tokens/script_lexer.cpp), which its bookkeeping here must follow.
+// The lexer's word lists (lexer.cpp), which its bookkeeping here must follow.
 const char kRestrictedWords[] = " return break continue throw yield debugger ";
 const char kOperatorWords[] = " typeof void delete new in of instanceof await case default extends else do ";
 const char kTypeOperatorWords[] = " as satisfies keyof infer is ";
