@@ -1,12 +1,19 @@
+// Go's in-process tests: its near misses first, then the lexer's tests, under
+// a note of their own.
+//
 // Near misses of the Go lexer and of Go's sorted imports: for each decision,
 // a pair that must differ if it went wrong and, where it can go the other
 // way, a pair that must stay equal.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "../lex_support.h"
+#include "../support.h"
 
 namespace {
 
@@ -178,6 +185,304 @@ TEST(GoNearMiss, SortedImports)
     for (PairCase &c : cases)
         c.options = c.a.find("//") == std::string::npos ? sorted : sortedWords;
     checkPairs(Go, cases);
+}
+
+} // namespace
+
+// Tests of the Go lexer: tables of pairs, Go's own go/scanner on Go's own
+// sources, and gofmt on them.
+
+namespace {
+
+constexpr int kSampleFiles = 30;   // Go sources taken from the Go tree, spread over it
+constexpr int kBreaksPerFile = 4;  // lines broken or joined of each kind in each of them
+
+TEST(GoLexer, Semicolons)
+{
+    checkPairs(Language::Go, {
+        {"inserted equals written", "x := 1\ny := 2\n", "x := 1; y := 2;", true},
+        {"no line end, no semicolon", "a := b\n", "a := b", true},
+        {"after return, break, ++, ), ], }", "return\nbreak\ni++\nf()\na[1]\nT{}\n",
+         "return; break; i++; f(); a[1]; T{}", true},
+        {"line end after an operator is layout", "x := a +\n\tb\n", "x := a + b\n", true},
+        {"line end after a keyword other than the four", "var\nx int\n", "var x int\n", true},
+        {"a line broken after return", "return x\n", "return\nx\n", false, 1, 8, 1, 7},
+        {"a line broken after a name", "x := a + b\n", "x := a\n+ b\n", false, 1, 8, 1, 7},
+        {"a line joined", "a()\nb()\n", "a() b()\n", false, 1, 4, 1, 5},
+        {"optional before } of a body", "func f() int { return 1; }", "func f() int {\n\treturn 1\n}\n", true},
+        {"an if body expanded", "if x { return }\n", "if x {\n\treturn\n}\n", true},
+        {"optional before ) of a group", "import (\"a\"; \"b\";)", "import (\n\t\"a\"\n\t\"b\"\n)\n", true},
+        {"struct fields", "type T struct{ a int; b int }", "type T struct {\n\ta int\n\tb int\n}\n", true},
+        {"not before } of a composite literal", "x := []int{1, 2}\n", "x := []int{1, 2\n}\n", false, 1, 16, 1, 16},
+        {"not before ) of a call", "f(a, b)\n", "f(a, b\n)\n", false, 1, 7, 1, 7},
+        {"a literal in a for header", "for _, v := range []int{1} { g() }",
+         "for _, v := range []int{1\n} {\n\tg()\n}\n", false, 1, 26, 1, 26},
+        {"a func literal in an if header", "if f := func() bool { return x }; f() { g() }",
+         "if f := func() bool {\n\treturn x\n}; f() {\n\tg()\n}\n", true},
+        {"an interface type in an if header", "if v := interface{}(x); v != nil { return }",
+         "if v := interface{}(x); v != nil {\n\treturn\n}\n", true},
+        {"a func type then a literal", "var f func()\nx := T{a}\n", "var f func()\nx := T{a\n}\n", false, 2, 9, 2, 9},
+        {"a statement block", "{ a(); { b() } }", "{\n\ta()\n\t{\n\t\tb()\n\t}\n}\n", true},
+        {"a block after case", "switch { case x: { a() } }", "switch {\ncase x:\n\t{\n\t\ta()\n\t}\n}\n", true},
+        {"the input's end inserts", "x", "x;", true},
+        {"a line end in a block comment", "x /* a\nb */ y", "x; y", true},
+        {"a block comment without one", "x /* a */ y", "x y", true},
+        {"the comment does not end the line", "x /* a */ y", "x; y", false, 1, 11, 1, 2},
+        {"a line comment ends its line", "x // c\ny", "x; y", true},
+        {"two semicolons", "x;; y", "x; y", false, 1, 3, 1, 4},
+    });
+}
+
+TEST(GoLexer, Literals)
+{
+    checkPairs(Language::Go, {
+        {"raw string keeps line ends", "s := `a\nb`", "s := `a\r\nb`", true},
+        {"raw string loses every carriage return", "s := `a\r\rb`", "s := `ab`", true},
+        {"an unterminated raw string keeps a carriage return at the end", "x `a\r\r", "x `a\r", true},
+        {"raw string blank", "s := `a b`", "s := `ab`", false, 1, 6, 1, 6},
+        {"interpreted string", "s := \"a b\"", "s := \"a  b\"", false, 1, 6, 1, 6},
+        {"escaped quote", "s := \"a\\\"b\" + c", "s := \"a\\\"b\"+c", true},
+        {"rune", "r := ' '", "r := '\\''", false, 1, 6, 1, 6},
+        {"rune of a quote", "f('\\'', x)", "f( '\\'' , x )", true},
+        {"numbers as gofmt writes them", "a := 0X1F + 1E5 + 0x1P-2 + 0B1 + 0O7 + 0123i",
+         "a := 0x1F + 1e5 + 0x1p-2 + 0b1 + 0o7 + 123i", true},
+        {"hex digits keep their case", "a := 0xaf", "a := 0xAF", false, 1, 6, 1, 6},
+        {"octal keeps its zero", "a := 017", "a := 17", false, 1, 6, 1, 6},
+        {"float with separators", "a := 1_000.5e-3i", "a := 1_000.5e-3 i", false, 1, 6, 1, 6},
+        {"all-zero imaginary", "a := 00i", "a := 0i", true},
+        {"longest operators", "a &^= b <- c ... d", "a &^ = b < - c .. . d", false, 1, 3, 1, 3},
+        {"shift assign", "a <<= b", "a << = b", false, 1, 3, 1, 3},
+        {"a name with letters beyond ASCII", "\xc3\xa9t\xc3\xa9 := 1", "\xc3\xa9 t\xc3\xa9 := 1", false, 1, 1, 1, 1},
+        {"a byte order mark at the start", "\xEF\xBB\xBFpackage p", "package p", true},
+    });
+}
+
+TEST(GoLexer, CommentWords)
+{
+    LexOptions comments;
+    comments.comments = true;
+    std::vector<PairCase> cases = {
+        {"words compare", "x // a b\n", "x /* a\n b */", true},
+        {"a written and an inserted semicolon before a comment", "x; // c\ny", "x // c\ny", true},
+        {"an edited word", "x // a b\n", "x // a c\n", false, 1, 8, 1, 8},
+    };
+    for (PairCase &c : cases)
+        c.options = comments;
+    checkPairs(Language::Go, cases);
+}
+
+// Runs command through the shell; its standard output, or "" when it fails.
+std::string shell(const std::string &command)
+{
+    std::string out;
+    if (std::FILE *p = popen(command.c_str(), "r")) {
+        char buffer[4096];
+        std::size_t n;
+        while ((n = std::fread(buffer, 1, sizeof buffer, p)) > 0)
+            out.append(buffer, n);
+        if (pclose(p) != 0)
+            out.clear();
+    }
+    return out;
+}
+
+std::string shellWord(const std::string &path)
+{
+    return "'" + path + "'";
+}
+
+// The directory of this test's source, where the reference program's source is.
+std::string sourceDir()
+{
+    const std::string file = __FILE__;
+    return file.substr(0, file.find_last_of("/\\"));
+}
+
+// The reference program built from tests/languages/go_tokens.go.in, offline,
+// into a scratch directory; why it cannot be, or "".
+struct GoHelper {
+    ScratchDir dir;
+    std::string path;
+    std::string why;
+    GoHelper()
+    {
+        if (!haveTool("go")) {
+            why = "go is not installed (Debian package golang-go)";
+            return;
+        }
+        const std::string d = shellWord(dir.path());
+        const std::string env = "cd " + d + " && GOCACHE=" + d + "/cache GOPATH=" + d +
+                                "/gopath GOPROXY=off GOFLAGS=-mod=mod GO111MODULE=off ";
+        writeFile(dir.file("main.go"), readFile(sourceDir() + "/go_tokens.go.in"));
+        if (std::system((env + "go build -o helper main.go >/dev/null 2>&1").c_str()) != 0)
+            why = "go build of the reference program failed";
+        path = dir.file("helper");
+    }
+};
+
+GoHelper &helper()
+{
+    static GoHelper h;
+    return h;
+}
+
+// Up to kSampleFiles Go sources of the Go tree, spread over it.
+std::vector<std::string> goSources()
+{
+    std::istringstream list(shell("find /usr/lib/go-*/src/ -name '*.go' -not -path '*/testdata/*' "
+                                  "-size -60k 2>/dev/null | sort"));
+    std::vector<std::string> all;
+    for (std::string line; std::getline(list, line);)
+        all.push_back(line);
+    std::vector<std::string> picked;
+    const std::size_t step = all.size() / kSampleFiles + 1;
+    for (std::size_t i = 0; i < all.size(); i += step)
+        picked.push_back(all[i]);
+    return picked;
+}
+
+// The tokens of the file at path in the reference program's form: line,
+// column, key in hexadecimal.
+std::string ourTokens(const std::string &path)
+{
+    std::string out;
+    for (const Tok &t : lexFile(path, Language::Go)) {
+        if (t.kind == TokenKind::End)
+            break;
+        out += std::to_string(t.line) + " " + std::to_string(t.column) + " ";
+        for (unsigned char c : t.key) {
+            const char *digits = "0123456789abcdef";
+            out += digits[c >> 4];
+            out += digits[c & 15];
+        }
+        out += "\n";
+    }
+    return out;
+}
+
+// The first line where a and b differ, for a report.
+std::string firstDifferentLine(const std::string &a, const std::string &b)
+{
+    std::istringstream sa(a), sb(b);
+    std::string la, lb;
+    for (int n = 1;; ++n) {
+        bool ga = static_cast<bool>(std::getline(sa, la)), gb = static_cast<bool>(std::getline(sb, lb));
+        if (!ga && !gb)
+            return "";
+        if (la != lb || ga != gb)
+            return "token " + std::to_string(n) + ": ours " + la + ", go/scanner " + lb;
+    }
+}
+
+TEST(GoLexerTools, MatchesGoScanner)
+{
+    if (!helper().why.empty())
+        GTEST_SKIP() << helper().why;
+    std::vector<std::string> files = goSources();
+    ASSERT_FALSE(files.empty());
+    int same = 0;
+    for (const std::string &f : files) {
+        SCOPED_TRACE(f);
+        const std::string theirs = shell(shellWord(helper().path) + " tokens " + shellWord(f));
+        const std::string ours = ourTokens(f);
+        EXPECT_TRUE(ours == theirs) << firstDifferentLine(ours, theirs);
+        same += ours == theirs;
+    }
+    std::printf("Go, go/scanner: %d of %zu files token for token\n", same, files.size());
+}
+
+// Copies files into dir/name, each through filter (the file as "$f", or
+// none when empty), numbered unless they are already; the names copied.
+std::vector<std::string> copyTree(const ScratchDir &dir, const std::string &name, const std::vector<std::string> &files,
+                                  const std::string &filter, bool numbered = true)
+{
+    makeDir(dir.file(name));
+    std::vector<std::string> names;
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        const std::string base = (numbered ? std::to_string(i) + "_" : "") + files[i].substr(files[i].rfind('/') + 1);
+        const std::string to = shellWord(dir.file(name + "/" + base));
+        std::string command = filter.empty() ? "cp " + shellWord(files[i]) + " " + to
+                                             : "f=" + shellWord(files[i]) + "; " + filter + " >" + to;
+        EXPECT_EQ(std::system(command.c_str()), 0) << command;
+        names.push_back(base);
+    }
+    return names;
+}
+
+// The pairs a tree run's output calls not equivalent.
+int notEquivalent(const std::string &out)
+{
+    int n = 0;
+    for (std::size_t at = 0; (at = out.find("Matchling==> Not equivalent: ", at)) != std::string::npos; ++at)
+        ++n;
+    return n;
+}
+
+std::string summary(std::size_t pairs, std::size_t equivalent)
+{
+    const std::string n = std::to_string(pairs);
+    return "Matchling==> Pairs by language: go " + n + " \nMatchling==> " + n + " pairs compared: " +
+           std::to_string(equivalent) + " equivalent, " + std::to_string(pairs - equivalent) +
+           " not equivalent, 0 failed, 0 only on one side \n";
+}
+
+TEST(GoLexerTools, GofmtOutputsCompareEquivalent)
+{
+    if (!helper().why.empty())
+        GTEST_SKIP() << helper().why;
+    if (!haveTool("gofmt"))
+        GTEST_SKIP() << "gofmt is not installed (Debian package golang-go)";
+    std::vector<std::string> files = goSources();
+    ScratchDir dir;
+    copyTree(dir, "before", files, "");
+    copyTree(dir, "gofmt", files, "gofmt \"$f\"");
+    // Every token of a file on one line per statement, every semicolon written,
+    // comments dropped; then gofmt lays it out again.
+    std::vector<std::string> squashed;
+    for (const std::string &name : copyTree(dir, "squashed", files, shellWord(helper().path) + " squash \"$f\""))
+        squashed.push_back(dir.file("squashed/" + name));
+    copyTree(dir, "resquashed", squashed, "gofmt \"$f\"", false);
+    for (const char *tree : {"gofmt", "squashed", "resquashed"}) {
+        SCOPED_TRACE(tree);
+        RunResult r = runMatchling({"before", tree, "--tokens"}, dir.path());
+        EXPECT_NE(r.out.find(summary(files.size(), files.size())), std::string::npos) << r.out;
+        std::printf("Go, gofmt %s: %zu pairs, %d false alarms\n", tree, files.size(), notEquivalent(r.out));
+    }
+}
+
+TEST(GoLexerTools, LineEndsThatInsertSemicolonsCount)
+{
+    if (!helper().why.empty())
+        GTEST_SKIP() << helper().why;
+    std::vector<std::string> files = goSources();
+    ScratchDir dir;
+    makeDir(dir.file("before"));
+    makeDir(dir.file("broken"));
+    std::size_t pairs = 0, afterReturn = 0;
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        const std::string text = readFile(files[i]);
+        std::istringstream sites(shell(shellWord(helper().path) + " breaks " + shellWord(files[i])));
+        int taken[3] = {0, 0, 0};
+        std::string kind;
+        for (std::size_t offset; sites >> kind >> offset;) {
+            int &n = taken[kind == "R" ? 0 : kind == "T" ? 1 : 2];
+            if (n == kBreaksPerFile)
+                continue;
+            afterReturn += kind == "R";
+            const std::string name = std::to_string(i) + "_" + kind + std::to_string(n++) + ".go";
+            writeFile(dir.file("before/" + name), text);
+            const std::string edit = kind == "J" ? text.substr(0, offset) + " " + text.substr(offset + 1)
+                                                 : text.substr(0, offset) + "\n" + text.substr(offset);
+            writeFile(dir.file("broken/" + name), edit);
+            ++pairs;
+        }
+    }
+    ASSERT_GT(pairs, 0u);
+    RunResult r = runMatchling({"before", "broken", "--tokens"}, dir.path());
+    EXPECT_NE(r.out.find(summary(pairs, 0)), std::string::npos) << r.out;
+    std::printf("Go, lines broken or joined where a semicolon is inserted: %zu pairs (%zu after return), "
+                "%zu misses\n", pairs,
+                afterReturn, pairs - static_cast<std::size_t>(notEquivalent(r.out)));
 }
 
 } // namespace

@@ -1,14 +1,26 @@
+// Java's in-process tests: its near misses first, then the lexer's tests and
+// the tests of its rules for --allow, each part under a note of its own.
+//
 // Java's near misses: for each decision the Java lexer, its rewrite rules and
 // its import sorting make, a pair that must differ if the decision went wrong
 // and, where it can go the other way, a pair that must stay equal. The rows
-// that tests/java_lexer_test.cpp, tests/java_rewrites_test.cpp and
-// tests/imports_test.cpp hold already are not repeated here.
+// that the lexer's and the rules' tests below and tests/imports_test.cpp hold
+// already are not repeated here.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "../lex_support.h"
+#include "../support.h"
 
 namespace {
 
@@ -418,3 +430,652 @@ TEST(JavaNearMiss, Imports)
 }
 
 } // namespace
+
+// Tests of the Java lexer: pairs that must be equal or differ, text blocks,
+// the '>' rule, Unicode escapes, and javac's own scanner as a reference on the
+// JDK's sources, plain and through clang-format and astyle.
+
+namespace {
+
+TEST(JavaLexer, LayoutOnlyIsEqual)
+{
+    checkPairs(J, {
+        {"re-indented", "class A {\n  int f() { return 1; }\n}\n", "class A\n{\n\tint f()\n\t{\n\t\treturn 1;\n\t}\n}", true},
+        {"comments", "a = b; // one\n/* two */ c();", "a = b;\nc();", true},
+        {"lone CR and CR LF", "a\rb\r\nc", "a\nb\nc", true},
+        {"shift against two closers", "List<List<String>> x;", "List<List<String> > x;", true},
+        {"three closers", "A<B<C<D>>> x;", "A<B<C<D> >> x;", true},
+        {"unsigned shift split", "x = a >>> b;", "x = a > > > b;", true},
+        {"re-indented text block", "s = \"\"\"\n    a\n      b\n    \"\"\";", "s = \"\"\"\n  a\n    b\n  \"\"\";", true},
+        {"text block trailing blanks", "s = \"\"\"\n  a  \n  b\"\"\";", "s = \"\"\"\n  a\n  b\"\"\";", true},
+        {"text block blank line", "s = \"\"\"\n  a\n   \n  b\n  \"\"\";", "s = \"\"\"\n  a\n\n  b\n  \"\"\";", true},
+        {"text block opening blanks and CR LF", "s = \"\"\"  \r\n  a\r\n  \"\"\";", "s = \"\"\"\n  a\n  \"\"\";", true},
+        {"text block with tabs", "s = \"\"\"\n\t\ta\n\t\t\"\"\";", "s = \"\"\"\n    a\n    \"\"\";", true},
+        {"annotation and method reference", "@Override void f() { g(A :: b); }", "@Override\nvoid f(){g(A::b);}", true},
+        {"non-sealed", "non-sealed class A {}", "non-sealed\nclass A {}", true},
+        {"reflowed comment words", "/* one two\n * three */ x;", "/*\n * one\n * two three\n */ x;", true, 0, 0, 0, 0,
+         J, withComments()},
+        {"harmless escape in a comment", "// \\u005Cb\nx;", "x;", true},
+    });
+}
+
+TEST(JavaLexer, ChangedCodeDiffers)
+{
+    checkPairs(J, {
+        {"names joined", "final int x;", "finalint x;", false, 1, 1, 1, 1},
+        {"blank inside a string", "s = \"a b\";", "s = \"ab\";", false, 1, 5, 1, 5},
+        {"blank inside a text block line", "s = \"\"\"\n  a b\n  \"\"\";", "s = \"\"\"\n  ab\n  \"\"\";", false, 1, 5, 1, 5},
+        {"text block line moved out", "s = \"\"\"\n    a\n    b\n    \"\"\";", "s = \"\"\"\n    a\n  b\n    \"\"\";", false, 1,
+         5, 1, 5},
+        {"text block closing line moved", "s = \"\"\"\n    a\n    \"\"\";", "s = \"\"\"\n    a\n  \"\"\";", false, 1, 5, 1, 5},
+        {"text block line joined", "s = \"\"\"\n  a\n  b\"\"\";", "s = \"\"\"\n  a b\"\"\";", false, 1, 5, 1, 5},
+        {"shift assignment stays whole", "x >>= 1;", "x > >= 1;", false, 1, 3, 1, 3},
+        {"unsigned shift assignment stays whole", "x >>>= 1;", "x >> >= 1;", false, 1, 3, 1, 3},
+        {"greater or equal stays whole", "a >= b;", "a > = b;", false, 1, 3, 1, 3},
+        {"lambda arrow", "f(x -> y);", "f(x - > y);", false, 1, 5, 1, 5},
+        {"method reference", "f(A::b);", "f(A: :b);", false, 1, 4, 1, 4},
+        {"unary minus twice", "y = a - -b;", "y = a--b;", false, 1, 7, 1, 6},
+        {"code moved into a comment", "a; b;", "a; // b;", false, 1, 4, 1, 3},
+        {"line comment ends at a lone CR", "// c\rb;", "// c b;", false, 1, 6, 1, 1},
+        {"hex exponent", "x = 0x1p-3;", "x = 0x1p - 3;", false, 1, 5, 1, 5},
+        {"hex digit e is no exponent", "x = 0xE+1;", "x = 0xE+ 1;", true},
+        {"decimal exponent", "x = 1e-3;", "x = 1e - 3;", false, 1, 5, 1, 5},
+        {"number suffix", "x = 1L;", "x = 1 L;", false, 1, 5, 1, 5},
+        {"float", "x = 1.5f;", "x = 1 .5f;", false, 1, 5, 1, 5},
+        {"underscores", "x = 1_000;", "x = 1 _000;", false, 1, 5, 1, 5},
+        {"char literal", "c = ' ';", "c = '';", false, 1, 5, 1, 5},
+        {"non-sealed against a subtraction", "non-sealed class A {}", "non - sealed class A {}", false, 1, 1, 1, 1},
+        {"escape that closes a string", "s = \"\\u0022 + x + \\u0022\";", "s = \"\\u0022 +x+ \\u0022\";", false, 1, 5, 1, 5},
+        {"escape that ends a line comment", "// \\u000a a = 1;\nb;", "// \\u000a a =  1;\nb;", false, 1, 1, 1, 1},
+        {"escape that ends a block comment", "/* \\u002a/ a b */ c;", "/* \\u002a/ ab */ c;", false, 1, 1, 1, 1},
+        {"escape in code", "a\\u0062 c;", "a \\u0062 c;", false, 1, 1, 1, 1},
+        {"edited comment word", "x; /* one two */", "x; /* one too */", false, 1, 11, 1, 11, J, withComments()},
+    });
+}
+
+struct KeyCase {
+    const char *name;
+    std::string input;
+    std::vector<std::string> keys;  // Code tokens' keys, in order
+};
+
+TEST(JavaLexer, Keys)
+{
+    const KeyCase cases[] = {
+        {"operators by longest match", "a>>>=b<<=c...d::e->f@g", {"a", ">>>=", "b", "<<=", "c", "...", "d", "::", "e", "->", "f", "@", "g"}},
+        {"runs of '>'", "a>>>>=b>>c", {"a", ">", ">", ">", ">=", "b", ">", ">", "c"}},
+        {"numbers", "0x1.8p+3 1e+5d 0b1010L 017 .5f 1_0.e-2", {"0x1.8p+3", "1e+5d", "0b1010L", "017", ".5f", "1_0.e-2"}},
+        {"hex number then plus", "0x1e+2", {"0x1e", "+", "2"}},
+        {"names with $ and Unicode", "$a _b \xc3\xa9t\xc3\xa9", {"$a", "_b", "\xc3\xa9t\xc3\xa9"}},
+        {"escaped quotes", "\"a\\\"b\" '\\''", {"\"a\\\"b\"", "'\\''"}},
+        {"text block with indentation removed", "\"\"\"\n    a\n      b\\n\n    \"\"\"", {"\"\"\"\na\n  b\\n\n\"\"\""}},
+        {"text block closing after content", "\"\"\"\n   a\n  b  \"\"\"", {"\"\"\"\n a\nb\"\"\""}},
+        {"text block with an escaped closer", "\"\"\"\n  a\\\"\"\"\n  \"\"\"", {"\"\"\"\na\\\"\"\"\n\"\"\""}},
+        {"text block with an escape kept as written", "\"\"\"\n  \\u0041\n  \"\"\"", {"\"\"\"\n  \\u0041\n  \"\"\""}},
+        {"text block with Unicode at a line start", "\"\"\"\n  \xe3\x80\x80" "a\n  \"\"\"", {"\"\"\"\n  \xe3\x80\x80" "a\n  \"\"\""}},
+        {"escape in code makes the rest one token", "a; b\\u0063 d;\n e", {"a", ";", "b\\u0063 d;\n e"}},
+        {"unterminated string ends at its line", "\"ab\nc", {"\"ab", "c"}},
+    };
+    for (const KeyCase &c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<std::string> keys;
+        for (const Tok &t : lexText(c.input, J))
+            if (t.kind == TokenKind::Code)
+                keys.push_back(t.key);
+        EXPECT_EQ(keys, c.keys);
+    }
+}
+
+TEST(JavaLexer, Places)
+{
+    const struct {
+        const char *name;
+        std::string input;
+        std::size_t index;
+        std::string key;
+        std::int64_t line, column;
+    } cases[] = {
+        {"after a text block", "s = \"\"\"\n  a\r\n  \"\"\"; x", 4, "x", 3, 8},
+        {"after a block comment", "/* a\n b */ x", 0, "x", 2, 7},
+        {"second '>' of a shift", "a>>b", 2, ">", 1, 3},
+        {"after the rest made one token", "a \\u0000\n b", 2, "", 2, 3},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<Tok> t = lexText(c.input, J);
+        ASSERT_LT(c.index, t.size());
+        EXPECT_EQ(t[c.index].key, c.key);
+        EXPECT_EQ(t[c.index].line, c.line);
+        EXPECT_EQ(t[c.index].column, c.column);
+    }
+}
+
+// Text blocks and comments longer than the window come out as written.
+TEST(JavaLexer, LongTokens)
+{
+    const std::string big(kLexWindowSize + 100, 'x');
+    const std::string block = "\"\"\"\n  " + big + "\n  \"\"\"";
+    std::vector<Tok> t = lexText("s = " + block + "; y", J);
+    ASSERT_EQ(t.size(), 6u);
+    EXPECT_TRUE(t[2].key == block);
+    EXPECT_EQ(t[4].key, "y");
+    EXPECT_EQ(t[4].line, 3);
+    t = lexText("/* " + big + " */ z", J);
+    ASSERT_EQ(t.size(), 3u);
+    EXPECT_EQ(t[1].key, "z");
+    const std::string pad(kLexWindowSize - 2, ' ');
+    EXPECT_EQ(lexText(pad + "a>>>b", J)[3].key, ">");
+}
+
+constexpr std::size_t kJdkFiles = 30;  // JDK source files sampled, spread over the archive
+
+// The first JDK source archive on this machine (Debian's openjdk-17-source
+// first), or "".
+std::string jdkSources()
+{
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    if (fs::exists("/usr/lib/jvm/java-17-openjdk-amd64/lib/src.zip", ec))
+        return "/usr/lib/jvm/java-17-openjdk-amd64/lib/src.zip";
+    std::vector<std::string> found;
+    for (const auto &e : fs::directory_iterator("/usr/lib/jvm", ec))
+        if (fs::exists(e.path() / "lib" / "src.zip", ec))
+            found.push_back((e.path() / "lib" / "src.zip").string());
+    std::sort(found.begin(), found.end());
+    return found.empty() ? "" : found.front();
+}
+
+std::vector<std::string> lines(const std::string &text)
+{
+    std::vector<std::string> out;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        out.push_back(line);
+    return out;
+}
+
+// Extracts kJdkFiles .java files spread over zip, and a few that hold text
+// blocks, into dir/before (flat); returns their names.
+std::vector<std::string> extractSample(const std::string &zip, const ScratchDir &dir)
+{
+    const std::string list = dir.file("list");
+    if (std::system(("unzip -Z1 '" + zip + "' > '" + list + "'").c_str()) != 0)
+        return {};
+    std::vector<std::string> java;
+    for (const std::string &l : lines(readFile(list)))
+        if (l.size() > 5 && l.compare(l.size() - 5, 5, ".java") == 0)
+            java.push_back(l);
+    std::sort(java.begin(), java.end());
+    std::vector<std::string> picked = {"java.base/sun/security/ssl/Alert.java", "java.base/sun/security/ssl/ServerHello.java",
+                                       "java.base/java/lang/invoke/VarHandles.java"};
+    for (std::size_t k = 0; k < java.size(); k += java.size() / kJdkFiles + 1)
+        picked.push_back(java[k]);
+    std::string command = "unzip -qq -o '" + zip + "'";
+    for (const std::string &p : picked)
+        command += " '" + p + "'";
+    std::system((command + " -d '" + dir.file("tree") + "' >/dev/null 2>&1").c_str());
+    std::vector<std::string> names;
+    makeDir(dir.file("before"));
+    for (const std::string &p : picked) {
+        std::string name = p;
+        std::replace(name.begin(), name.end(), '/', '_');
+        const std::string text = readFile(dir.file("tree/" + p));
+        if (!text.empty() && std::find(names.begin(), names.end(), name) == names.end()) {
+            writeFile(dir.file("before/" + name), text);
+            names.push_back(name);
+        }
+    }
+    return names;
+}
+
+// javac's tokens of each file, as tests/java/JavacTokens.java prints them,
+// with ">>" and ">>>" split as the lexer splits them; empty when java fails.
+std::vector<std::vector<std::string>> javacTokens(const std::vector<std::string> &paths, const ScratchDir &dir)
+{
+    std::string command = "java --add-exports jdk.compiler/com.sun.tools.javac.parser=ALL-UNNAMED "
+                          "--add-exports jdk.compiler/com.sun.tools.javac.util=ALL-UNNAMED '" MATCHLING_EXAMPLES
+                          "/../tests/java/JavacTokens.java'";
+    for (const std::string &p : paths)
+        command += " '" + p + "'";
+    if (std::system((command + " > '" + dir.file("javac.out") + "' 2>/dev/null").c_str()) != 0)
+        return {};
+    std::vector<std::vector<std::string>> out;
+    for (const std::string &l : lines(readFile(dir.file("javac.out")))) {
+        if (l == "<file>")
+            out.emplace_back();
+        else if (!out.empty() && (l == ">>" || l == ">>>"))
+            out.back().insert(out.back().end(), l.size(), ">");
+        else if (!out.empty())
+            out.back().push_back(l);
+    }
+    return out.size() == paths.size() ? out : std::vector<std::vector<std::string>>{};
+}
+
+// Our Code tokens' keys of the file at path, line feeds written as "\n",
+// "non-sealed" as javac's three tokens.
+std::vector<std::string> ourTokens(const std::string &path)
+{
+    std::vector<std::string> out;
+    for (const Tok &t : lexFile(path, J)) {
+        if (t.kind != TokenKind::Code)
+            continue;
+        if (t.key == "non-sealed") {
+            out.insert(out.end(), {"non", "-", "sealed"});
+            continue;
+        }
+        std::string key;
+        for (char c : t.key)
+            key += c == '\n' ? std::string("\\n") : std::string(1, c);
+        out.push_back(key);
+    }
+    return out;
+}
+
+bool haveJavaTools()
+{
+    return haveTool("java") && haveTool("unzip");
+}
+
+// Our tokens against javac's scanner on JDK sources.
+TEST(JavaLexerTools, AgreesWithJavac)
+{
+    const std::string zip = jdkSources();
+    if (zip.empty() || !haveJavaTools())
+        GTEST_SKIP() << "no JDK source archive (openjdk-17-source), java or unzip on this machine";
+    ScratchDir dir;
+    std::vector<std::string> names = extractSample(zip, dir), paths;
+    ASSERT_FALSE(names.empty());
+    for (const std::string &n : names)
+        paths.push_back(dir.file("before/" + n));
+    std::vector<std::vector<std::string>> javac = javacTokens(paths, dir);
+    ASSERT_EQ(javac.size(), paths.size()) << "javac's scanner did not run";
+    for (std::size_t k = 0; k < paths.size(); ++k) {
+        SCOPED_TRACE(names[k]);
+        EXPECT_EQ(ourTokens(paths[k]), javac[k]);
+    }
+}
+
+// Index of the first token where a and b differ; -1 when none.
+long firstDiff(const std::vector<std::string> &a, const std::vector<std::string> &b)
+{
+    for (std::size_t i = 0; i < a.size() && i < b.size(); ++i)
+        if (a[i] != b[i])
+            return static_cast<long>(i);
+    return a.size() == b.size() ? -1 : static_cast<long>(std::min(a.size(), b.size()));
+}
+
+// Edits that change only blanks: each is a program change or not as javac's
+// tokens say. Returns the edited text, or "" when the edit finds no place.
+std::string joinWords(const std::string &t)
+{
+    std::size_t at = t.find("static final ");
+    return at == std::string::npos ? "" : t.substr(0, at + 6) + t.substr(at + 7);
+}
+
+std::string blankIntoString(const std::string &t)
+{
+    for (std::size_t at = t.find("= \""); at != std::string::npos; at = t.find("= \"", at + 1))
+        if (std::isalpha(static_cast<unsigned char>(t[at + 3])))
+            return t.substr(0, at + 3) + " " + t.substr(at + 3);
+    return "";
+}
+
+// The first text block with a blank put inside its first content line
+// (inside is true), or with every content line and its closing line indented
+// by two more blanks; "" when there is none.
+std::string editTextBlock(const std::string &t, bool inside)
+{
+    const std::size_t open = t.find("\"\"\"\n");
+    if (open == std::string::npos)
+        return "";
+    const std::size_t first = open + 4, close = t.find("\"\"\"", first);
+    if (inside) {
+        std::size_t word = t.find_first_not_of(' ', first);
+        return t.substr(0, word + 1) + " " + t.substr(word + 1);
+    }
+    std::string out = t.substr(0, first);
+    std::size_t at = first;
+    for (; at <= close; at = t.find('\n', at) + 1)
+        out += "  " + t.substr(at, t.find('\n', at) + 1 - at);
+    return out + t.substr(at);
+}
+
+// clang-format and astyle on JDK sources, and edits of blanks: the utility
+// calls a pair equivalent exactly when javac's tokens are the same, and names
+// javac's first differing token otherwise.
+// text, a line end shown as "\\n", without the blanks after each line end.
+std::string withoutIndentation(const std::string &text)
+{
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        out += text[i];
+        if (text.compare(i, 2, "\\n") == 0) {
+            out += 'n';
+            for (i += 2; i < text.size() && (text[i] == ' ' || text[i] == '\t'); ++i) {
+            }
+            --i;
+        }
+    }
+    return out;
+}
+
+TEST(JavaLexerTools, FormattersAndBlankEditsOnJdkSources)
+{
+    const std::string zip = jdkSources();
+    if (zip.empty() || !haveJavaTools())
+        GTEST_SKIP() << "no JDK source archive (openjdk-17-source), java or unzip on this machine";
+    ScratchDir dir;
+    std::vector<std::string> names = extractSample(zip, dir);
+    ASSERT_FALSE(names.empty());
+    std::vector<std::pair<std::string, std::string>> commands;
+    if (haveTool("clang-format"))
+        for (const char *style : {"Google", "Mozilla"})
+            commands.push_back({style, std::string("clang-format --style=") + style + " --assume-filename=X.java"});
+    if (haveTool("astyle"))
+        commands.push_back({"astyle", "astyle --mode=java --style=allman"});
+    std::vector<std::string> pairs;  // "folder/name"
+    for (const auto &c : commands) {
+        makeDir(dir.file(c.first));
+        for (const std::string &n : names) {
+            std::string to = dir.file(c.first + "/" + n);
+            if (std::system((c.second + " < '" + dir.file("before/" + n) + "' > '" + to + "' 2>/dev/null").c_str()) == 0)
+                pairs.push_back(c.first + "/" + n);
+        }
+    }
+    makeDir(dir.file("edits"));
+    for (const std::string &n : names) {
+        const std::string text = readFile(dir.file("before/" + n));
+        const std::string edits[] = {joinWords(text), blankIntoString(text), editTextBlock(text, true),
+                                     editTextBlock(text, false)};
+        for (std::size_t e = 0; e < 4; ++e)
+            if (!edits[e].empty()) {
+                writeFile(dir.file("edits/" + std::to_string(e) + n), edits[e]);
+                pairs.push_back("edits/" + std::to_string(e) + n);
+            }
+    }
+    std::vector<std::string> paths;
+    for (const std::string &n : names)
+        paths.push_back(dir.file("before/" + n));
+    for (const std::string &p : pairs)
+        paths.push_back(dir.file(p));
+    std::vector<std::vector<std::string>> javac = javacTokens(paths, dir);
+    ASSERT_EQ(javac.size(), paths.size()) << "javac's scanner did not run";
+    std::map<std::string, std::pair<int, int>> counts;  // by folder: unchanged, changed
+    for (std::size_t k = 0; k < pairs.size(); ++k) {
+        const std::string &p = pairs[k];
+        std::string name = p.substr(p.find('/') + 1);
+        if (p.compare(0, 6, "edits/") == 0)
+            name = name.substr(1);
+        SCOPED_TRACE(p);
+        const std::size_t original = static_cast<std::size_t>(std::find(names.begin(), names.end(), name) - names.begin());
+        const std::vector<std::string> &a = javac[original], &b = javac[names.size() + k];
+        long d = firstDiff(a, b);
+        RunResult r = runMatchling({"before/" + name, p, "--tokens", "--exit-status"}, dir.path());
+        EXPECT_EQ(r.status, d < 0 ? 0 : 1) << r.out;
+        std::pair<int, int> &count = counts[p.substr(0, p.find('/'))];
+        if (d < 0) {
+            ++count.first;
+            continue;
+        }
+        ++count.second;
+        std::string named = "Matchling==> Token from before/" + name + " '";
+        std::size_t at = r.out.find(named);
+        ASSERT_NE(at, std::string::npos) << r.out;
+        std::string token = static_cast<std::size_t>(d) < a.size() ? a[static_cast<std::size_t>(d)] : "";
+        if (token == "<error>" || (static_cast<std::size_t>(d) < b.size() && b[static_cast<std::size_t>(d)] == "<error>"))
+            continue;  // the edit broke a token: javac names no token to compare with
+        // The report shows the token as the file spells it, a text block with
+        // the indentation javac takes off; a long one around where it differs.
+        const std::size_t from = at + named.size();
+        std::string shown = withoutIndentation(r.out.substr(from, r.out.find("' \n", from) - from));
+        token = withoutIndentation(token);
+        const bool excerpt =
+            r.out.compare(r.out.find('\n', from) + 1, 30, "Matchling==> Difference at line") == 0;
+        if (excerpt) {
+            shown = shown.substr(std::min(shown.find_first_not_of(" \t"), shown.size()), 40);
+            EXPECT_NE(token.find(shown), std::string::npos) << "javac's first changed token: " << token << "\n" << r.out;
+            continue;
+        }
+        shown = shown.substr(0, 60);
+        EXPECT_EQ(token.compare(0, shown.size(), shown), 0) << "javac's first changed token: " << token << "\n" << r.out;
+    }
+    for (const auto &c : counts)
+        std::printf("%s: %d pairs with javac's tokens unchanged, %d changed\n", c.first.c_str(), c.second.first,
+                    c.second.second);
+}
+
+} // namespace
+
+// Java's accepted rewrites: braces, parentheses, trailing commas, numbers, each
+// as a table of pairs that must compare equal or must differ under --allow,
+// both ways round; and astyle and clang-format on the JDK's own sources with
+// javac as the judge (the class files compared).
+
+namespace {
+
+const RewriteSet kAll = 0xff;
+
+void checkTable(std::vector<PairCase> cases, RewriteSet allow = kAll)
+{
+    checkRewritePairs(Language::Java, allow, std::move(cases));
+}
+
+TEST(JavaRewrites, Braces)
+{
+    checkTable({
+        {"if", "if (c) { f(); }", "if (c) f();", true},
+        {"if and else", "if (c) { f(); } else { g(); }", "if (c) f(); else g();", true},
+        {"for", "for (int i = 0; i < n; i++) { s += i; }", "for (int i = 0; i < n; i++) s += i;", true},
+        {"while", "while (x != null) { x = x.next; }", "while (x != null) x = x.next;", true},
+        {"do", "do { i++; } while (i < 3);", "do i++; while (i < 3);", true},
+        {"else if", "if (a) f(); else { if (b) g(); }", "if (a) f(); else if (b) g();", true},
+        {"an if with nothing after", "if (a) { if (b) f(); }", "if (a) if (b) f();", true},
+        {"try", "if (a) { try { f(); } catch (E e) { g(); } }", "if (a) try { f(); } catch (E e) { g(); }", true},
+        {"dangling else", "if (a) { if (b) f(); } else g();", "if (a) if (b) f(); else g();", false},
+        {"dangling else, deeper", "if (a) while (c) { if (b) f(); } else g();",
+         "if (a) while (c) if (b) f(); else g();", false},
+        {"a local variable", "if (c) { int x = f(); }", "if (c) int x = f();", false},
+        {"a generic local", "if (c) { List<T> x = f(); }", "if (c) List<T> x = f();", false},
+        {"a local class", "if (c) { class L {} }", "if (c) class L {}", false},
+        {"two statements", "if (c) { f(); g(); }", "if (c) f(); g();", false},
+        {"a lambda body", "r = () -> { f(); };", "r = () -> f();", false},
+        {"a switch rule", "switch (x) { case 1 -> { f(); } }", "switch (x) { case 1 -> f(); }", false},
+    });
+}
+
+TEST(JavaRewrites, Parens)
+{
+    checkTable({
+        {"return value", "return (a + b);", "return a + b;", true},
+        {"right-hand side", "x = (a * b);", "x = a * b;", true},
+        {"compound assignment", "x += (a);", "x += a;", true},
+        {"condition", "if ((a == b)) f();", "if (a == b) f();", true},
+        {"not the whole value", "return (a) - b;", "return a - b;", false},
+        {"a cast", "x = (int) y;", "x = int y;", false},
+        {"a lambda", "x = (() -> 1);", "x = () -> 1;", false},
+        {"an argument", "f((a));", "f(a);", false},
+    });
+}
+
+TEST(JavaRewrites, TrailingCommas)
+{
+    checkTable({
+        {"enum constants", "enum E { A, B, }", "enum E { A, B }", true},
+        {"enum constants before a body", "enum E { A, B,; int x; }", "enum E { A, B; int x; }", true},
+        {"array initializer", "int[] a = {1, 2,};", "int[] a = {1, 2};", true},
+        {"array creation", "a = new int[] {1,};", "a = new int[] {1};", true},
+        {"nested initializers", "int[][] a = {{1,}, {2},};", "int[][] a = {{1}, {2}};", true},
+        {"arguments", "f(a, b,);", "f(a, b);", false},
+        {"an enum body's fields", "enum E { A; int x, }", "enum E { A; int x }", false},
+    });
+}
+
+TEST(JavaRewrites, Numbers)
+{
+    checkTable({
+        {"hex prefix and digits", "0XFF", "0xff", true},
+        {"long suffix", "1L", "1l", true},
+        {"exponent", "1E5", "1e5", true},
+        {"float suffix", "1.0F", "1.0f", true},
+        {"separators", "1_000_000", "1000000", true},
+        {"double spelling", "1.5e1", "15.0", true},
+        {"double suffix", "1d", "1.0", true},
+        {"leading dot", ".5", "0.5", true},
+        {"octal separators", "0_17", "017", true},
+        {"octal is not decimal", "017", "17", false},
+        {"int against long", "1", "1L", false},
+        {"float against double", "1.0f", "1.0", false},
+        {"int against double", "1e5", "100000", false},
+        {"misplaced separator", "1_", "1", false},
+        {"radixes", "0x10", "16", false},
+    });
+}
+
+TEST(JavaRewrites, OnlyTheNamedRewrites)
+{
+    checkTable({{"braces alone", "if (c) { f(); }", "if (c) f();", true},
+                {"no numbers", "0XFF", "0xff", false},
+                {"no commas", "int[] a = {1, 2,};", "int[] a = {1, 2};", false}},
+               rewriteBit(Rewrite::Braces));
+}
+
+// Standard output of command, by way of a file in dir; empty when it fails.
+std::string capture(const ScratchDir &dir, const std::string &command)
+{
+    const std::string out = dir.file("captured");
+    if (std::system((command + " >'" + out + "' 2>/dev/null").c_str()) != 0)
+        return "";
+    return readFile(out);
+}
+
+// The names in directory path, sorted.
+std::vector<std::string> listFiles(const ScratchDir &dir, const std::string &path)
+{
+    std::vector<std::string> names;
+    const std::string text = capture(dir, "ls '" + path + "'");
+    for (std::size_t i = 0, nl; (nl = text.find('\n', i)) != std::string::npos; i = nl + 1)
+        names.push_back(text.substr(i, nl - i));
+    return names;
+}
+
+// A JDK whose sources and javac both are here; empty when none.
+std::string jdkWithSources(const ScratchDir &dir)
+{
+    const std::string found = capture(
+        dir, "for z in /usr/lib/jvm/*/lib/src.zip; do d=${z%/lib/src.zip}; "
+             "test -f \"$z\" && test -x \"$d/bin/javac\" && echo \"$d\"; done | sort | head -1");
+    return found.empty() ? "" : found.substr(0, found.find('\n'));
+}
+
+// Compiles every source of tree (java/util/*.java, in java.base) at once into
+// classes; returns the names of those javac rejects, and compiles the others
+// again when there are some.
+std::set<std::string> compile(const ScratchDir &dir, const std::string &jdk, const std::string &tree,
+                              const std::string &classes)
+{
+    std::set<std::string> rejected;
+    for (int round = 0; round < 2; ++round) {
+        std::string files;
+        for (const std::string &f : listFiles(dir, dir.file(tree + "/java/util")))
+            if (!rejected.count(f))
+                files += " '" + tree + "/java/util/" + f + "'";
+        std::system(("cd '" + dir.path() + "' && rm -rf " + classes + " && mkdir " + classes).c_str());
+        const std::string log = capture(dir, "{ cd '" + dir.path() + "' && '" + jdk +
+                                                 "/bin/javac' -g:none -nowarn -XDignore.symbol.file --patch-module "
+                                                 "java.base=" + tree + " -implicit:none -d " + classes + files +
+                                                 " 2>&1; true; }");
+        std::size_t before = rejected.size();
+        for (std::size_t i = 0; (i = log.find(".java:", i)) != std::string::npos; ++i) {
+            std::size_t start = log.rfind('/', i) + 1;
+            rejected.insert(log.substr(start, i + 5 - start));
+        }
+        if (rejected.size() == before)
+            break;
+    }
+    return rejected;
+}
+
+// javap's listing of the compiled classes, by the top-level class they belong to.
+std::map<std::string, std::string> listings(const ScratchDir &dir, const std::string &jdk, const std::string &classes)
+{
+    std::map<std::string, std::string> out;
+    const std::string text = capture(dir, "cd '" + dir.path() + "' && '" + jdk + "/bin/javap' -c -p -constants " +
+                                              classes + "/java/util/*.class");
+    std::string current;
+    for (std::size_t i = 0, nl; (nl = text.find('\n', i)) != std::string::npos; i = nl + 1) {
+        const std::string line = text.substr(i, nl - i);
+        std::size_t at = line.find(" java.util.");
+        if (!line.empty() && line[0] != ' ' && line[0] != '}' && at != std::string::npos &&
+            (line.compare(0, at, "class") == 0 || line.find("class ") != std::string::npos ||
+             line.find("interface ") != std::string::npos || line.find("enum ") != std::string::npos ||
+             line.find("record ") != std::string::npos)) {
+            std::size_t end = line.find_first_of("$<{ ", at + 11);
+            current = line.substr(at + 11, end - at - 11);
+        }
+        out[current] += line + "\n";
+    }
+    return out;
+}
+
+constexpr int kJavaSources = 24;  // JDK sources of java.util taken, spread over them
+
+// astyle (braces added, braces removed) and clang-format on the JDK's sources
+// of java.util; javac compiles each tree as part of java.base, and --allow all
+// must call equivalent exactly the pairs whose classes are the same.
+TEST(JavaRewritesTools, FormattersJudgedByJavac)
+{
+    if (!haveTool("astyle") || !haveTool("unzip"))
+        GTEST_SKIP() << "astyle or unzip is not installed";
+    ScratchDir dir;
+    const std::string jdk = jdkWithSources(dir);
+    if (jdk.empty())
+        GTEST_SKIP() << "no JDK with its sources (src.zip) and javac";
+    if (std::system(("cd '" + dir.path() + "' && unzip -q '" + jdk + "/lib/src.zip' 'java.base/java/util/*' -d zip" +
+                     " && mkdir -p t0/java/util && ls zip/java.base/java/util/*.java | awk 'NR % 5 == 1' | head -" +
+                     std::to_string(kJavaSources) + " | xargs -I{} cp {} t0/java/util/")
+                        .c_str()) != 0)
+        GTEST_SKIP() << "the JDK's src.zip holds no java.util sources";
+    std::vector<std::string> formatters = {"astyle --mode=java --add-braces --quiet",
+                                           "astyle --mode=java --remove-braces --quiet",
+                                           "astyle --mode=java --style=google --add-braces --quiet"};
+    if (haveTool("clang-format"))
+        formatters.push_back("clang-format --style='{BasedOnStyle: Google, ColumnLimit: 60}' --sort-includes=0 "
+                             "--assume-filename=A.java");
+    const std::set<std::string> rejected = compile(dir, jdk, "t0", "c0");
+    const std::map<std::string, std::string> original = listings(dir, jdk, "c0");
+    int outputs = 0, same = 0, accepted = 0, residue = 0, misses = 0;
+    for (std::size_t k = 0; k < formatters.size(); ++k) {
+        const std::string tree = "t" + std::to_string(k + 1), classes = "c" + std::to_string(k + 1);
+        makeDir(dir.file(tree));
+        makeDir(dir.file(tree + "/java"));
+        makeDir(dir.file(tree + "/java/util"));
+        for (const std::string &f : listFiles(dir, dir.file("t0/java/util")))
+            std::system(("cd '" + dir.path() + "' && " + formatters[k] + " <t0/java/util/" + f + " >" + tree +
+                         "/java/util/" + f + " 2>/dev/null")
+                            .c_str());
+        const std::set<std::string> broken = compile(dir, jdk, tree, classes);
+        const std::map<std::string, std::string> formatted = listings(dir, jdk, classes);
+        for (const std::string &f : listFiles(dir, dir.file("t0/java/util"))) {
+            SCOPED_TRACE(formatters[k] + " " + f);
+            const std::string a = "t0/java/util/" + f, b = tree + "/java/util/" + f, cls = f.substr(0, f.size() - 5);
+            if (rejected.count(f) || readFile(dir.file(a)) == readFile(dir.file(b)))
+                continue;
+            ++outputs;
+            const bool sameClasses = !broken.count(f) && original.count(cls) && formatted.count(cls) &&
+                                     original.at(cls) == formatted.at(cls);
+            RunResult r = runMatchling({a, b, "--tokens", "--allow", "all", "--exit-status"}, dir.path());
+            same += sameClasses;
+            accepted += sameClasses && r.status == 0;
+            residue += sameClasses && r.status != 0;
+            misses += !sameClasses && r.status == 0;
+            EXPECT_FALSE(!sameClasses && r.status == 0) << "a different program called equivalent";
+        }
+    }
+    std::printf("Java formatters: %d outputs, %d the same to javac, %d accepted, %d residue, %d misses\n", outputs,
+                same, accepted, residue, misses);
+    EXPECT_EQ(misses, 0);
+    EXPECT_EQ(residue, 0);  // measured: none on these sources
+    EXPECT_GT(accepted, 0);
+}
+
+}  // namespace

@@ -1,8 +1,13 @@
+// Python's in-process tests: its near misses first, then the lexer's tables
+// and the rules for --allow, each part under a note of its own.
+//
 // Python's near misses: for each decision the lexer and the rules for
 // --allow make, a pair of sources that must differ if it went wrong and,
 // where it can go the other way, a pair that must stay equal.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -417,6 +422,646 @@ TEST(PythonNearMiss, Docstrings)
         {"module's second statement", "x = 1\n'  a'\n", "x = 1\n'a'\n", false},
         {"quotes stay without quotes", "def f():\n    '  a'\n", "def f():\n    \"a\"\n", false},
     });
+}
+
+} // namespace
+
+// Tests of the Python lexer: tables of pairs that must lex alike or must
+// differ at a given token, and Python's own tokenize as a reference on real
+// files of this machine.
+
+namespace {
+
+TEST(PythonLexer, Indentation)
+{
+    checkPairs(Language::Python, {
+        {"re-indented block", "if x:\n    a\n    b\nc\n", "if x:\n  a\n  b\nc\n", true},
+        {"tabs and blanks", "if x:\n\ta\n\tif y:\n\t\tb\n", "if x:\n        a\n        if y:\n            b\n", true},
+        {"line moved out of its block", "if x:\n    a\n    b\n", "if x:\n    a\nb\n", false, 3, 5, 3, 1},
+        {"line moved into a block", "def f():\n    a\nb = 1\n", "def f():\n    a\n    b = 1\n", false, 3, 1, 3, 5},
+        {"one level closed, not two", "if a:\n  if b:\n    c\n  d\n", "if a:\n  if b:\n    c\nd\n", false, 4, 3, 4, 1},
+        {"blank and comment lines", "x = 1\n\n   \n# c\n    # d\ny = 2\n", "x = 1\ny = 2  # e\n", true},
+        {"line ends inside brackets", "f(a,\n  b)[\n1]\n", "f(a, b)[1]\n", true},
+        {"continuation", "x = 1 + \\\n        2\n", "x = 1 + 2\n", true},
+        {"a line end outside brackets", "x = a\n+ b\n", "x = a + b\n", false, 1, 6, 1, 7},
+        {"CR LF", "if x:\r\n    y\r\n", "if x:\n    y\n", true},
+        {"a lone CR ends a line", "x = 1\ry = 2\r", "x = 1\ny = 2\n", true},
+        {"a lone CR is no blank", "x = 1\r+ 2\r", "x = 1 + 2\r", false, 1, 6, 1, 7},
+        {"form feed resets the column", "if x:\n    a\n  \f  b\n", "if x:\n    a\n    b\n", false, 3, 6, 3, 5},
+        {"no line end at the input's end", "if x:\n    y", "if x:\n    y\n", true},
+        {"inconsistent dedent is read strictly", "if x:\n    a\n  b\n", "if x:\n  a\nb\n", false, 3, 3, 3, 1},
+    });
+}
+
+TEST(PythonLexer, StatementOnItsHeadersLine)
+{
+    checkPairs(Language::Python, {
+        {"if", "if x: pass\n", "if x:\n    pass\n", true},
+        {"if and else", "if x: a = 1\nelif y: b\nelse: c\n", "if x:\n a = 1\nelif y:\n b\nelse:\n c\n", true},
+        {"def with annotations", "def f(x: int) -> int: return x\n", "def f(x: int) -> int:\n    return x\n", true},
+        {"class, while, for", "class A: x: int = 1\nwhile x: f()\nfor a in b: g()\n",
+         "class A:\n  x: int = 1\nwhile x:\n  f()\nfor a in b:\n  g()\n", true},
+        {"try", "try: f()\nexcept E as e: g()\nfinally: h()\n", "try:\n f()\nexcept E as e:\n g()\nfinally:\n h()\n", true},
+        {"with and async", "async def f():\n    async with a: b\n", "async def f():\n    async with a:\n        b\n", true},
+        {"inside a block, then dedent", "def f():\n    if x: return 1\n    return 2\ny\n",
+         "def f():\n    if x:\n        return 1\n    return 2\ny\n", true},
+        {"statements joined by ;", "if x: a; b;\n", "if x:\n    a\n    b\n", true},
+        {"brackets and lambdas before the colon", "if {1: 2}[lambda: 0]: pass\n", "if {1: 2}[lambda: 0]:\n pass\n", true},
+        {"case in a match block", "match x:\n    case [1]: pass\n    case _: y\n",
+         "match x:\n    case [1]:\n        pass\n    case _:\n        y\n", true},
+        {"annotation named match", "match: int = 1\n", "match:\n    int = 1\n", false, 1, 8, 1, 7},
+        {"case outside a match block", "case[x]: int\n", "case[x]:\n    int\n", false, 1, 10, 1, 9},
+        {"a lambda's colon", "if lambda: x: pass\n", "if lambda:\n    x: pass\n", false, 1, 12, 1, 11},
+        {"the next line deeper", "if x: a\n    b\n", "if x:\n    a\n    b\n", false, 2, 5, 3, 5},
+        {"compound statement after ;", "x = 1; if y: z\n", "x = 1\nif y: z\n", false, 1, 14, 2, 7},
+    });
+}
+
+TEST(PythonLexer, Semicolons)
+{
+    checkPairs(Language::Python, {
+        {"; and line ends", "a = 1; b = 2\nc\n", "a = 1\nb = 2\nc\n", true},
+        {"; before the line end", "a = 1;  # c\nb;\n", "a = 1\nb\n", true},
+        {"; inside brackets", "f(a; b)\n", "f(a\nb)\n", false, 1, 4, 2, 1},
+        {"; where a statement starts", "x = 1\n;y = 2\n", "x = 1\ny = 2\n", false, 2, 1, 2, 1},
+        {"two ;", "a;;b\n", "a;b\n", false, 1, 3, 1, 3},
+    });
+}
+
+TEST(PythonLexer, Strings)
+{
+    checkPairs(Language::Python, {
+        {"prefix case", "r'a'\n", "R'a'\n", false, 1, 1, 1, 1},
+        {"all prefixes are one token", "x = rb'a' Br'b' f'c' RF'd' u'e'\n", "x = rb'a'  Br'b'  f'c'  RF'd'  u'e'\n", true},
+        {"blank inside a string", "'a b'\n", "'a  b'\n", false, 1, 1, 1, 1},
+        {"joined inside brackets", "x = ('a'\n     'b')\n", "x = ('ab')\n", true},
+        {"joined after a continuation", "x = 'a' \\\n    'b'\n", "x = 'ab'\n", true},
+        {"not joined across a line end", "x = 'a'\n'b'\n", "x = 'ab'\n", false, 1, 5, 1, 5},
+        {"other prefix not joined", "(f'a' 'b')\n", "(f'ab')\n", false, 1, 2, 1, 2},
+        {"other quote not joined", "('a' \"b\")\n", "('ab')\n", false, 1, 2, 1, 2},
+        {"quotes kept apart", "('a' \"b\")\n", "('a'\n \"b\")\n", true},
+        {"octal escape not extended", "('\\1' '2')\n", "('\\12')\n", false, 1, 2, 1, 2},
+        {"hex escape not finished", "('\\x4' 'a')\n", "('\\x4a')\n", false, 1, 2, 1, 2},
+        {"unicode escape not finished", "('\\u00' 'e9')\n", "('\\u00e9')\n", false, 1, 2, 1, 2},
+        {"long unicode escape not finished", "('\\U0001F60' 'a')\n", "('\\U0001F60a')\n", false, 1, 2, 1, 2},
+        {"named escape not finished", "('\\N{DIGIT ' 'ONE}')\n", "('\\N{DIGIT ONE}')\n", false, 1, 2, 1, 2},
+        {"finished escapes joined", "('\\x41' 'a' '\\N{DASH}' 'b')\n", "('\\x41a\\N{DASH}b')\n", true},
+        {"triple quotes, CR LF", "x = '''a\nb'''\n", "x = '''a\r\nb'''\r\n", true},
+        {"triple quotes keep blanks", "x = '''a\n  b'''\n", "x = '''a\nb'''\n", false, 1, 5, 1, 5},
+        {"escaped line end", "x = 'a\\\nb' + 1\n", "x = 'a\\\nb'+1\n", true},
+        {"f-string with nested quotes", "f\"{x[\"a\"]}\" + 1\n", "f\"{x[\"a\"]}\"+1\n", true},
+        {"f-string field is spelling", "f\"{x[\"a\"]}\"\n", "f\"{x['a']}\"\n", false, 1, 1, 1, 1},
+        {"brace inside a field's string", "f'{\"}\"}' + g\n", "f'{\"}\"}'+g\n", true},
+        {"nested f-strings and formats", "f'{a:{b}>{f\"{c}\"}}' if d else e\n", "f'{a:{b}>{f\"{c}\"}}' if d  else e\n", true},
+        {"named escape", "f'\\N{DASH} {x}' + y\n", "f'\\N{DASH} {x}'+y\n", true},
+        {"unterminated string ends at its line", "x = 'a\ny = 1\n", "x = 'a\n\ny = 1\n", true},
+        {"joined to an unterminated string", "x = 'a' '\n", "x = 'a'\n", false, 1, 5, 1, 5},
+    });
+}
+
+TEST(PythonLexer, NumbersNamesOperators)
+{
+    checkPairs(Language::Python, {
+        {"numbers", "x=1_000j+0x_ff+1.5e-3+.5+1.+0o17\n", "x = 1_000j + 0x_ff + 1.5e-3 + .5 + 1. + 0o17\n", true},
+        {"number then keyword", "x = 1if y else 2\n", "x = 1 if y else 2\n", true},
+        {"longest match", "a //= b ** c; d := e -> f != g @= h ...\n", "a//=b**c\nd:=e->f!=g@=h...\n", true},
+        {"floor division is no comment", "a / / b\n", "a // b\n", false, 1, 3, 1, 3},
+        {"unicode names", "\xc3\xa9 = \xc3\xa9" "1\n", "\xc3\xa9=\xc3\xa9" "1\n", true},
+        {"joined words", "not x\n", "notx\n", false, 1, 1, 1, 1},
+        {"exponent sign", "1e-5\n", "1e - 5\n", false, 1, 1, 1, 1},
+    });
+}
+
+TEST(PythonLexer, Comments)
+{
+    LexOptions words;
+    words.comments = true;
+    checkPairs({
+        {"reflowed comment", "# a b\n# c\nx = 1  # d\n", "# a\n  # b  c\nx = 1 # d\n", true, 0, 0, 0, 0, Language::Python, words},
+        {"edited comment", "x = 1  # a b\n", "x = 1  # a c\n", false, 1, 12, 1, 12, Language::Python, words},
+        {"comment ends at a lone CR", "# a\rx\r", "# a x\r", false, 1, 5, 1, 5, Language::Python, words},
+    });
+}
+
+// Tokens of text with their places dropped.
+std::vector<std::pair<TokenKind, std::string>> keys(const std::string &text)
+{
+    std::vector<std::pair<TokenKind, std::string>> out;
+    for (const Tok &t : lexText(text, Language::Python))
+        out.emplace_back(t.kind, t.key);
+    return out;
+}
+
+TEST(PythonLexer, TokensAcrossTheWindowsEnd)
+{
+    const std::string snippets[] = {
+        "if x:\n    y = f\"{a[\"b\"]:>{w}}\" 'c' \\\n  'd'\n  # c\nz = 1_000.5e-3j + 0x_ff; w\n",
+        "s = ('''a\r\nb''' r'\\'' \"\"\"x\ny\"\"\")\r\nif a: b\r\n",
+        "def f():\n\treturn lambda: 1 // 2 ** 3 ...\n",
+    };
+    for (const std::string &snippet : snippets) {
+        const auto want = keys(snippet);
+        for (std::size_t pad = kLexWindowSize - 40; pad < kLexWindowSize + 8; ++pad) {
+            SCOPED_TRACE(pad);
+            // A comment line of pad bytes puts the snippet across the window's end.
+            EXPECT_EQ(keys("#" + std::string(pad - 2, 'x') + "\n" + snippet), want);
+        }
+    }
+    const std::string longString = "'" + std::string(3 * kLexWindowSize, 'a') + "'";
+    EXPECT_EQ(keys("x = (" + longString + "\n  'b')\n"),
+              keys("x = (" + longString.substr(0, longString.size() - 1) + "b')\n"));
+}
+
+// Python's tokenize on a file, in the form the lexer gives its tokens: one
+// line per token (kind, line, column, key in hex), NL, comments and
+// the encoding dropped, adjacent strings joined, ';' and statements on their
+// header's line as the lexer takes them.
+const char *const kReference = R"PY(
+import re, sys, tokenize
+COMPOUND = {"if", "elif", "else", "while", "for", "try", "except", "finally", "with", "def", "class", "async"}
+def quote(s):
+    m = re.match(r"([A-Za-z]*)('''|\"\"\"|'|\")", s)
+    return m.group(1), m.group(2)
+def stream(path):
+    with open(path, "rb") as f:
+        toks = [t for t in tokenize.tokenize(f.readline)
+                if t.type not in (tokenize.ENCODING, tokenize.NL, tokenize.COMMENT, tokenize.ENDMARKER)]
+    out, last = [], None
+    for t in toks:
+        if t.type == tokenize.STRING and last is not None and last.type == tokenize.STRING:
+            p1, q1 = quote(out[-1][3]); p2, q2 = quote(t.string)
+            body = t.string[len(p2) + len(q2):]
+            octal = "r" not in p1.lower() and out[-1][3][-len(q1) - 1] in "01234567" and body[:1] in "01234567"
+            if p1 == p2 and q1 == q2 and not (octal and body[:1]):
+                out[-1][3] = out[-1][3][:-len(q1)] + body
+                continue
+        last = t
+        kind = {tokenize.NEWLINE: "L", tokenize.INDENT: "I", tokenize.DEDENT: "D"}.get(t.type, "C")
+        column = len(t.line[:t.start[1]].encode()) + 1
+        out.append([kind, t.start[0], column, t.string if kind == "C" else "", t.type == tokenize.OP])
+    return out
+def shaped(toks):
+    out, depth, first, header, done, after, lambdas, block, owed, semi = [], 0, True, False, False, False, 0, False, False, False
+    match_line, colon, match_next, stack = False, False, False, [False]
+    def give(kind, t=None):
+        out.append([kind, 0, 0, ""] if t is None else t)
+    for t in toks:
+        kind, key = t[0], t[3]
+        if kind == "L":
+            give("L"); owed, block, semi = block, False, False
+            match_next = match_line and colon
+            first, header, done, after, match_line, lambdas, depth = True, False, False, False, False, 0, 0
+            continue
+        if owed:
+            give("D"); owed = False
+        if kind in "ID":
+            stack.append(match_next) if kind == "I" else stack.pop()
+            match_next = False; give(kind); continue
+        if key == ";" and depth == 0 and out and out[-1][0] == "C":
+            semi, header, colon = True, False, False; continue
+        if semi:
+            give("L"); semi = False
+        if after:
+            give("L"); give("I"); block, after = True, False
+        if first:
+            header, match_line, match_next = key in COMPOUND or (key == "case" and stack[-1]), key == "match", False
+        elif header and not done and depth == 0 and key == "lambda":
+            lambdas += 1
+        first, colon = False, False
+        if t[4] and key in ("(", "[", "{"): depth += 1
+        elif t[4] and key in (")", "]", "}"): depth = max(0, depth - 1)
+        elif t[4] and key == ":" and depth == 0:
+            colon = True
+            if header and not done:
+                if lambdas: lambdas -= 1
+                else: done, after = True, True
+        give(kind, t)
+    if owed: give("D")
+    return out
+for path in sys.argv[1:]:
+    print("F", path)
+    try:
+        for t in shaped(stream(path)):
+            print(t[0], t[1], t[2], t[3].encode("utf-8", "surrogateescape").hex())
+    except (SyntaxError, tokenize.TokenError, UnicodeDecodeError):
+        print("X")
+)PY";
+
+// Files of the Python library spread over it, the test suite left out.
+const char *const kLibraryFiles =
+    "find /usr/lib/python3.*/ -name '*.py' -not -path '*/test*' -not -path '*/idle_test/*' 2>/dev/null | sort"
+    " | awk 'NR % 20 == 3' | head -n 30 | tr '\\n' ' '";
+
+std::string hex(const std::string &key)
+{
+    static const char digits[] = "0123456789abcdef";
+    std::string out;
+    for (unsigned char c : key) {
+        out += digits[c >> 4];
+        out += digits[c & 15];
+    }
+    return out;
+}
+
+// The lexer's tokens of the file at path in the reference's form.
+std::string lexed(const std::string &path)
+{
+    std::string got;
+    for (const Tok &t : lexFile(path, Language::Python)) {
+        if (t.kind == TokenKind::End)
+            continue;
+        if (t.kind != TokenKind::Code) {
+            got += t.kind == TokenKind::LineEnd ? "L 0 0 \n" : t.kind == TokenKind::Indent ? "I 0 0 \n" : "D 0 0 \n";
+            continue;
+        }
+        got += "C " + std::to_string(t.line) + " " + std::to_string(t.column) + " " + hex(t.key) + "\n";
+    }
+    return got;
+}
+
+TEST(PythonLexerTools, AgreesWithTokenize)
+{
+    if (!haveTool("python3"))
+        GTEST_SKIP() << "python3 is not installed";
+    ScratchDir dir;
+    const std::string script = dir.file("reference.py");
+    writeFile(script, kReference);
+    const std::string files = commandOutput(kLibraryFiles);
+    if (files.find(".py") == std::string::npos)
+        GTEST_SKIP() << "no Python library files found";
+    const std::string expected = commandOutput("python3 '" + script + "' " + files + " 2>/dev/null");
+    int compared = 0;
+    for (std::size_t at = 0; (at = expected.find("F ", at)) != std::string::npos;) {
+        std::size_t lineEnd = expected.find('\n', at);
+        const std::string path = expected.substr(at + 2, lineEnd - at - 2);
+        std::size_t next = expected.find("\nF ", lineEnd);
+        next = next == std::string::npos ? expected.size() : next + 1;
+        std::string want = expected.substr(lineEnd + 1, next - lineEnd - 1);
+        at = next;
+        if (want == "X\n")
+            continue;  // a file tokenize rejects
+        // The reference's line ends, indents and dedents carry no place.
+        std::string normalized;
+        for (std::size_t k = 0, e; k < want.size(); k = e + 1) {
+            e = want.find('\n', k);
+            const std::string line = want.substr(k, e - k);
+            normalized += line[0] == 'C' ? line + "\n" : line.substr(0, 1) + " 0 0 \n";
+        }
+        SCOPED_TRACE(path);
+        EXPECT_EQ(lexed(path), normalized);
+        ++compared;
+    }
+    EXPECT_GT(compared, 10);
+}
+
+// The reference's tokens, one per line: kind and key (places dropped), and
+// each line's place ("line column") in places.
+std::vector<std::string> referenceKeys(const std::string &listing, std::vector<std::string> &places)
+{
+    std::vector<std::string> keys;
+    for (std::size_t k = 0, e; k < listing.size(); k = e + 1) {
+        e = listing.find('\n', k);
+        const std::string line = listing.substr(k, e - k);
+        const std::size_t a = line.find(' '), b = line.find(' ', a + 1), c = line.find(' ', b + 1);
+        keys.push_back(line.substr(0, 1) + line.substr(c));
+        places.push_back(line[0] == 'C' ? line.substr(a + 1, c - a - 1) : "");
+    }
+    return keys;
+}
+
+// Real formatters on library files: an output whose tokens (as tokenize
+// reads them) are unchanged compares equivalent; one whose tokens changed is
+// reported at the first changed token, in both files.
+TEST(PythonLexerTools, FormattersOnLibraryFiles)
+{
+    if (!haveTool("python3"))
+        GTEST_SKIP() << "python3 is not installed";
+    const char *const formatters[][2] = {{"black", "black -q - <"}, {"yapf3", "yapf3 <"}, {"autopep8", "autopep8 - <"}};
+    ScratchDir dir;
+    const std::string script = dir.file("reference.py");
+    writeFile(script, kReference);
+    const std::string files = commandOutput(
+        "find /usr/lib/python3.*/ -name '*.py' -not -path '*/test*' -size +4k -size -40k 2>/dev/null | sort"
+        " | awk 'NR % 60 == 7' | head -n 3");
+    int outputs = 0;
+    for (const auto &formatter : formatters) {
+        if (!haveTool(formatter[0]))
+            continue;
+        for (std::size_t at = 0, next; at < files.size(); at = next + 1) {
+            next = files.find('\n', at);
+            const std::string path = files.substr(at, next - at);
+            const std::string out = dir.file("formatted.py");
+            writeFile(out, commandOutput(std::string(formatter[1]) + " '" + path + "' 2>/dev/null"));
+            const std::string both = commandOutput("python3 '" + script + "' '" + path + "' '" + out + "' 2>/dev/null");
+            const std::size_t second = both.find("\nF ");
+            if (both.find("\nX\n") != std::string::npos || second == std::string::npos)
+                continue;
+            SCOPED_TRACE(std::string(formatter[0]) + " " + path);
+            std::vector<std::string> placesA, placesB;
+            const std::size_t bodyA = both.find('\n') + 1, bodyB = both.find('\n', second + 1) + 1;
+            std::vector<std::string> a = referenceKeys(both.substr(bodyA, second + 1 - bodyA), placesA);
+            std::vector<std::string> b = referenceKeys(both.substr(bodyB), placesB);
+            std::size_t k = 0;
+            while (k < a.size() && k < b.size() && a[k] == b[k])
+                ++k;
+            RunResult r = runMatchling({path, out, "--tokens", "--exit-status"}, dir.path());
+            ++outputs;
+            if (k == a.size() && k == b.size()) {
+                EXPECT_EQ(r.status, 0) << r.out;
+                continue;
+            }
+            EXPECT_EQ(r.status, 1) << r.out;
+            auto place = [](const std::string &p) { return p.substr(0, p.find(' ')) + ", column " + p.substr(p.find(' ') + 1); };
+            if (k < a.size() && k < b.size() && !placesA[k].empty() && !placesB[k].empty()) {
+                EXPECT_NE(r.out.find("Token mismatch at line " + place(placesA[k]) + " of " + path), std::string::npos) << r.out;
+                EXPECT_NE(r.out.find("Token mismatch at line " + place(placesB[k]) + " of " + out), std::string::npos) << r.out;
+            }
+        }
+    }
+    if (outputs == 0)
+        GTEST_SKIP() << "none of black, yapf3 and autopep8 is installed, or no library files";
+}
+
+} // namespace
+
+// Tests of Python's rules for --allow: a table per rewrite of pairs the rules
+// must accept and pairs they must refuse (the traps among them), and real
+// formatters on real files of this machine, judged by Python's own ast.
+
+namespace {
+
+constexpr RewriteSet kAll = static_cast<RewriteSet>((1u << kRewriteKinds) - 1);
+
+struct RewriteCase {
+    const char *name;
+    std::string a;
+    std::string b;
+    bool equal;  // under --allow all
+};
+
+bool sameStreams(const std::string &a, const std::string &b, RewriteSet allow)
+{
+    std::vector<Tok> ta = lexText(a, Language::Python, {}, allow), tb = lexText(b, Language::Python, {}, allow);
+    long ab = firstDifference(ta, tb), ba = firstDifference(tb, ta);
+    EXPECT_EQ(ab, ba);
+    return ab < 0;
+}
+
+// Each pair under --allow all, both ways round; an accepted pair must
+// differ without the rewrite under test.
+void checkRewrite(Rewrite r, const std::vector<RewriteCase> &cases)
+{
+    for (const RewriteCase &c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(sameStreams(c.a, c.b, kAll), c.equal);
+        EXPECT_EQ(sameStreams(c.b, c.a, kAll), c.equal);
+        if (c.equal) {
+            EXPECT_FALSE(sameStreams(c.a, c.b, static_cast<RewriteSet>(kAll & ~rewriteBit(r))));
+        }
+    }
+}
+
+TEST(PythonRewrites, Parens)
+{
+    checkRewrite(Rewrite::Parens, {
+        {"right-hand side", "x = (a + b)\n", "x = a + b\n", true},
+        {"nested", "x = ((a or b))\n", "x = a or b\n", true},
+        {"return value", "def f():\n    return (x)\n", "def f():\n    return x\n", true},
+        {"returned tuple", "def f():\n    return (a, b)\n", "def f():\n    return a, b\n", true},
+        {"target tuple", "(a, b) = c\n", "a, b = c\n", true},
+        {"condition", "if (a and b):\n    pass\nelif (c):\n    pass\n", "if a and b:\n    pass\nelif c:\n    pass\n", true},
+        {"walrus in a condition", "while (x := f()):\n    pass\n", "while x := f():\n    pass\n", true},
+        {"for target and iterable", "for (i, j) in (a or b):\n    pass\n", "for i, j in a or b:\n    pass\n", true},
+        {"sole argument", "print((a.b))\n", "print(a.b)\n", true},
+        {"with item", "with (open(f)) as g:\n    pass\n", "with open(f) as g:\n    pass\n", true},
+        {"return annotation", "def f() -> (Set[int]):\n    pass\n", "def f() -> Set[int]:\n    pass\n", true},
+        {"imported names", "from m import (a, b as c)\n", "from m import a, b as c\n", true},
+        {"operand that is a primary", "y = -(a.b) ** (c)\n", "y = -a.b ** c\n", true},
+        {"await", "async def f():\n    await (x)\n", "async def f():\n    await x\n", true},
+        {"yield on the right", "def f():\n    x = (yield)\n", "def f():\n    x = yield\n", true},
+        {"tuple argument", "f((a, b))\n", "f(a, b)\n", false},
+        {"type alias of a tuple", "type X = (int, str)\n", "type X = int, str\n", false},
+        {"generator argument", "f((x for x in y))\n", "f(x for x in y)\n", false},
+        {"del of a tuple", "del (a, b)\n", "del a, b\n", false},
+        {"a call's parentheses", "x = f(a)\n", "x = f a\n", false},
+        {"operand of a tighter operator", "x = a * (b + c)\n", "x = a * b + c\n", false},
+        {"await of a sum", "async def f():\n    await (a + b)\n", "async def f():\n    await a + b\n", false},
+        {"yield as an argument", "def f():\n    g((yield))\n", "def f():\n    g(yield)\n", false},
+        {"return yield", "def f():\n    return (yield)\n", "def f():\n    return yield\n", false},
+        {"walrus on the right", "x = (y := 1)\n", "x = y := 1\n", false},
+        {"annotated name", "(a): int = 1\n", "a: int = 1\n", false},
+        {"keyword name", "f((a)=1)\n", "f(a=1)\n", false},
+        {"strings made adjacent", "x = ('a') 'b'\n", "x = 'a' 'b'\n", false},
+        {"import", "import (a)\n", "import a\n", false},
+        {"as", "try:\n    pass\nexcept E as (e):\n    pass\n", "try:\n    pass\nexcept E as e:\n    pass\n", false},
+        {"parameter", "def f((a)):\n    pass\n", "def f(a):\n    pass\n", false},
+        {"lambda parameter", "f = lambda (a): 0\n", "f = lambda a: 0\n", false},
+        {"match subject or call", "match(a)\n", "match a\n", false},
+        {"second in of a for", "for x in y in (a or b):\n    pass\n", "for x in y in a or b:\n    pass\n", false},
+    });
+}
+
+TEST(PythonRewrites, Commas)
+{
+    checkRewrite(Rewrite::Commas, {
+        {"call", "f(a, b,)\n", "f(a, b)\n", true},
+        {"call of one", "f(*a,)\n", "f(*a)\n", true},
+        {"definition", "def f(a, b=1,):\n    pass\n", "def f(a, b=1):\n    pass\n", true},
+        {"class bases", "class A(B,):\n    pass\n", "class A(B):\n    pass\n", true},
+        {"list, dict, set", "x = [1,], {1: 2,}, {1,}\n", "x = [1], {1: 2}, {1}\n", true},
+        {"import", "from m import (a,)\n", "from m import (a)\n", true},
+        {"tuple of two", "x = (a, b,)\n", "x = (a, b)\n", true},
+        {"subscript of two", "x[a, b,]\n", "x[a, b]\n", true},
+        {"lambda ended", "f(lambda a, b: 0,)\n", "f(lambda a, b: 0)\n", true},
+        {"one-element tuple", "x = (a,)\n", "x = (a)\n", false},
+        {"subscript of one", "x[a,]\n", "x[a]\n", false},
+        {"slice of one", "x[a:b,]\n", "x[a:b]\n", false},
+        {"bare tuple", "x = a, b,\n", "x = a, b\n", false},
+        {"lambda's commas are no elements", "x = (lambda a, b: 0,)\n", "x = (lambda a, b: 0)\n", false},
+        {"generator", "f(x for x in y,)\n", "f(x for x in y)\n", false},
+        {"after a bare star", "def f(a, *,):\n    pass\n", "def f(a, *):\n    pass\n", false},
+        {"match subject", "match (a,):\n    case _:\n        pass\n", "match (a):\n    case _:\n        pass\n", false},
+    });
+}
+
+TEST(PythonRewrites, Quotes)
+{
+    checkRewrite(Rewrite::Quotes, {
+        {"quote character", "x = 'a'\n", "x = \"a\"\n", true},
+        {"u prefix", "x = u'a'\n", "x = 'a'\n", true},
+        {"escaped quote", "x = \"\\'\"\n", "x = \"'\"\n", true},
+        {"hex escape", "x = '\\x41\\101'\n", "x = 'AA'\n", true},
+        {"escapes of one character", "x = '\\u00e9'\n", "x = '\\xe9'\n", true},
+        {"triple quotes", "x = '''a\"'''\n", "x = 'a\"'\n", true},
+        {"raw", "x = r'\\n'\n", "x = '\\\\n'\n", true},
+        {"unknown escape", "x = '\\d'\n", "x = '\\\\d'\n", true},
+        {"line continuation", "x = 'a\\\nb'\n", "x = 'ab'\n", true},
+        {"implicit concatenation", "x = 'a' \"b\"\n", "x = 'ab'\n", true},
+        {"bytes", "x = B'a' b\"\\x62\"\n", "x = b'ab'\n", true},
+        {"not an escape in bytes", "x = b'\\u0041'\n", "x = b'\\\\u0041'\n", true},
+        {"f-string", "x = F'{a}\\n'\n", "x = f\"{a}\\n\"\n", true},
+        {"bytes and text", "x = b'a'\n", "x = 'a'\n", false},
+        {"f-string and text", "x = f'a'\n", "x = 'a'\n", false},
+        {"t-string and f-string", "x = t'{a}'\n", "x = f'{a}'\n", false},
+        {"f-string holding quotes", "x = f'{\"a\"}'\n", "x = f\"{'a'}\"\n", false},
+        {"escape and character", "x = '\\xe9'\n", "x = '\xc3\xa9'\n", false},
+        {"character names", "x = '\\N{EM DASH}'\n", "x = '\\u2014'\n", false},
+        {"values", "x = 'a'\n", "x = 'b'\n", false},
+        {"unterminated", "x = 'a\n", "x = \"a\n", false},
+    });
+}
+
+TEST(PythonRewrites, Numbers)
+{
+    checkRewrite(Rewrite::Numbers, {
+        {"hex", "x = 0XFF\n", "x = 0xff\n", true},
+        {"hex digits", "x = 0xab_CD\n", "x = 0XABCD\n", true},
+        {"octal and binary", "x = 0O17, 0B101\n", "x = 0o17, 0b101\n", true},
+        {"separators", "x = 1_000\n", "x = 1000\n", true},
+        {"exponent", "x = 1E5\n", "x = 1e5\n", true},
+        {"imaginary", "x = 1J\n", "x = 1.0j\n", true},
+        {"zeros", "x = .50, 1., 00\n", "x = 0.5, 1.0, 0\n", true},
+        {"int and float", "x = 1\n", "x = 1.0\n", false},
+        {"float and imaginary", "x = 1.0\n", "x = 1.0j\n", false},
+        {"same double, other decimal", "x = 0.1\n", "x = 0.10000000000000001\n", false},
+        {"leading zero of an int", "x = 012\n", "x = 12\n", false},
+    });
+}
+
+TEST(PythonRewrites, Docstrings)
+{
+    checkRewrite(Rewrite::Docstrings, {
+        {"re-indented", "def f():\n    '''  Doc.\n\n        body   \n    '''\n",
+         "def f():\n    \"\"\"Doc.\n\n    body\n    \"\"\"\n", true},
+        {"module", "'''\n   Doc.\n   '''\nx = 1\n", "\"\"\"Doc.\"\"\"\nx = 1\n", true},
+        {"class, on its line", "class A: '  a\\tb  '\n", "class A:\n    'a     b'\n", true},
+        {"not the first statement", "def f():\n    x\n    '''  a'''\n", "def f():\n    x\n    '''a'''\n", false},
+        {"first in an if", "if x:\n    '''  a'''\n", "if x:\n    '''a'''\n", false},
+        {"inner blanks", "def f():\n    'a b'\n", "def f():\n    'a  b'\n", false},
+        {"bytes", "def f():\n    b'  a'\n", "def f():\n    b'a'\n", false},
+        {"f-string", "def f():\n    f'  a'\n", "def f():\n    f'a'\n", false},
+        {"more on the line", "def f():\n    '  a'.strip()\n", "def f():\n    'a'.strip()\n", false},
+    });
+}
+
+TEST(PythonRewrites, PastTheWindow)
+{
+    std::string lines;
+    for (int i = 0; i < 1500; ++i)
+        lines += "x = 1\n";
+    EXPECT_TRUE(sameStreams(lines + "y = (a + b)\nz = [c,]\n", lines + "y = a + b\nz = [c]\n", kAll));
+}
+
+// Judges each formatted file against its source by Python's own ast, both
+// without positions, the docstrings cleaned as the rule does: one line per
+// file, same, different or error.
+const char kJudge[] = R"(import ast, inspect, sys
+def clean(doc):
+    return '\n'.join(l.rstrip() for l in inspect.cleandoc(doc).split('\n')).strip('\n')
+def tree(path):
+    t = ast.parse(open(path, 'rb').read())
+    for n in ast.walk(t):
+        if isinstance(n, ast.Constant):
+            n.kind = None
+        if isinstance(n, (ast.Module, ast.ClassDef, ast.FunctionDef, ast.AsyncFunctionDef)) and n.body:
+            e = n.body[0]
+            if isinstance(e, ast.Expr) and isinstance(e.value, ast.Constant) and isinstance(e.value.value, str):
+                e.value.value = clean(e.value.value)
+    return ast.dump(t)
+for a, b in zip(sys.argv[1::2], sys.argv[2::2]):
+    try:
+        print('same' if tree(a) == tree(b) else 'different')
+    except Exception:
+        print('error')
+)";
+
+struct Figures {
+    int outputs = 0, same = 0, different = 0, accepted = 0, residue = 0, misses = 0;
+};
+
+// Runs each formatter command (its files appended) on copies of the files
+// and compares, under --allow all, each output with its source.
+Figures formatterCheck(const std::vector<std::pair<std::string, std::string>> &formatters)
+{
+    Figures fig;
+    ScratchDir dir;
+    writeFile(dir.file("judge.py"), kJudge);
+    const std::string list = commandOutput(
+        "find /usr/lib/python3.*/ -name '*.py' -not -path '*/test*' -not -path '*/idlelib/*' -size +4k -size -40k"
+        " 2>/dev/null | sort | awk 'NR % 12 == 5' | head -n 24");
+    std::vector<std::string> sources;
+    for (std::size_t at = 0, next; at < list.size(); at = next + 1) {
+        next = list.find('\n', at);
+        sources.push_back(list.substr(at, next - at));
+    }
+    for (const auto &formatter : formatters) {
+        std::string names, pairs;
+        for (std::size_t k = 0; k < sources.size(); ++k) {
+            const std::string copy = dir.file(formatter.first + std::to_string(k) + ".py");
+            writeFile(copy, commandOutput("cat '" + sources[k] + "'"));
+            names += " '" + copy + "'";
+            pairs += " '" + sources[k] + "' '" + copy + "'";
+        }
+        commandOutput(formatter.second + names + " 2>/dev/null");
+        const std::string verdicts = commandOutput("python3 '" + dir.file("judge.py") + "'" + pairs + " 2>/dev/null");
+        for (std::size_t k = 0, at = 0; k < sources.size() && at < verdicts.size(); ++k) {
+            const std::size_t end = verdicts.find('\n', at);
+            const std::string verdict = verdicts.substr(at, end - at);
+            at = end + 1;
+            if (verdict == "error")
+                continue;
+            const std::string copy = dir.file(formatter.first + std::to_string(k) + ".py");
+            const bool accepted = firstDifference(lexFile(sources[k], Language::Python, {}, kAll),
+                                                  lexFile(copy, Language::Python, {}, kAll)) < 0;
+            ++fig.outputs;
+            (verdict == "same" ? fig.same : fig.different) += 1;
+            fig.accepted += accepted ? 1 : 0;
+            if (verdict == "same" && !accepted) {
+                ++fig.residue;
+                std::printf("residue: %s %s\n", formatter.first.c_str(), sources[k].c_str());
+            }
+            if (verdict != "same" && accepted) {
+                ++fig.misses;
+                ADD_FAILURE() << "accepted what Python's ast calls different: " << formatter.first << " "
+                              << sources[k];
+            }
+        }
+    }
+    std::printf("outputs %d, ast same %d, ast different %d, accepted %d, residue %d, misses %d\n", fig.outputs,
+                fig.same, fig.different, fig.accepted, fig.residue, fig.misses);
+    return fig;
+}
+
+TEST(PythonRewritesTools, Black)
+{
+    if (!haveTool("python3") || !haveTool("black"))
+        GTEST_SKIP() << "python3 or black is not installed";
+    Figures fig = formatterCheck({{"black", "black -q"}, {"black_S", "black -q -S"}, {"black_C", "black -q -C"}});
+    if (fig.outputs == 0)
+        GTEST_SKIP() << "no library files of Python on this machine";
+    EXPECT_EQ(fig.misses, 0);
+    // Measured here: none of 72. Elsewhere in the library: an f-string whose
+    // text holds a quote beside one black requotes, a bare tuple's trailing
+    // comma inside the parentheses black adds.
+    EXPECT_LE(fig.residue, 3);
+}
+
+TEST(PythonRewritesTools, YapfAndAutopep8)
+{
+    if (!haveTool("python3"))
+        GTEST_SKIP() << "python3 is not installed";
+    std::vector<std::pair<std::string, std::string>> formatters;
+    if (haveTool("yapf3"))
+        formatters.push_back({"yapf", "yapf3 -i"});
+    if (haveTool("autopep8"))
+        formatters.push_back({"autopep8", "autopep8 -a -i"});
+    if (formatters.empty())
+        GTEST_SKIP() << "neither yapf3 nor autopep8 is installed";
+    Figures fig = formatterCheck(formatters);
+    if (fig.outputs == 0)
+        GTEST_SKIP() << "no library files of Python on this machine";
+    EXPECT_EQ(fig.misses, 0);
+    EXPECT_LE(fig.residue, 2);  // measured here: none of 48
 }
 
 } // namespace

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "lex_support.h"
-#include "support.h"
+#include "../lex_support.h"
+#include "../support.h"
 
 namespace {
 
