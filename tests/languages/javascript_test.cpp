@@ -3,7 +3,7 @@
 // each part under a note of its own.
 //
 // Near misses of JavaScript, TypeScript and TSX: for each decision the script
-// lexer (tokens/script_lexer.cpp) and its rules (rewrites/script_rules.cpp)
+// lexer (src/languages/javascript/lexer.cpp) and its rules (rules.cpp there)
 // make, a pair that must differ if the decision went wrong and, where it can
 // go the other way, a pair that must stay equal. The pairs of the lexer's and
 // the rules' tests below are not repeated here.
@@ -822,7 +822,7 @@ TEST_F(ScriptFormatterTools, ParserJudgesJsxRewrapped)
     EXPECT_GT(semiless.unchanged, 0);
 }
 
-// The rewrites of JavaScript, TypeScript and TSX sources (rewrites/script_rules.cpp):
+// The rewrites of JavaScript, TypeScript and TSX sources (src/languages/javascript/rules.cpp):
 // pairs that must compare equal or differ with every rewrite allowed, and
 // prettier's output on real files of this machine judged by a real parser.
 
