@@ -25,6 +25,7 @@
 #include <string_view>
 #include <vector>
 
+#include "languages/c/state.h"
 #include "tokens/lexer.h"
 
 // On the procedures that only store, copy and compare tokens: their branches
@@ -93,7 +94,7 @@ NOT_STEERING bool lexEach(const std::string &text, SourceClass sourceClass, cons
         check(piece.first == !open, "a token starts right after the one before ends");
         if (piece.first) {
             head = piece;
-            opens = lx.opensDirective && piece.kind == TokenKind::Code;
+            opens = lx.language == Language::CFamily && cState(lx).opensDirective && piece.kind == TokenKind::Code;
             key.clear();
         } else {
             check(piece.length > 0, "only a first piece is empty");
