@@ -1731,8 +1731,7 @@ void cNext(Lexer &lx, TokenPiece &piece)
 
 void cStart(Lexer &lx)
 {
-    CLexState &c = startLanguageState<CLexState>(lx);
-    c.csRaw = CSharpRaw{};
+    startLanguageState<CLexState>(lx);
 }
 
 extern const LexerHooks kCLexer = {cStart, cNext, cRun, &kCImports, true};
