@@ -226,11 +226,11 @@ for i, step in enumerate(steps):
         problems.append("action: step %d needs run or uses, not both" % i)
     if "run" in step and not step.get("shell"):
         problems.append("action: step %d runs without a shell" % i)
-for name, spec in (action.get("inputs") or {}).items():
-    if not spec.get("description"):
+for name, entry in (action.get("inputs") or {}).items():
+    if not entry.get("description"):
         problems.append("action: input %s has no description" % name)
-for name, spec in (action.get("outputs") or {}).items():
-    if not spec.get("value"):
+for name, entry in (action.get("outputs") or {}).items():
+    if not entry.get("value"):
         problems.append("action: output %s has no value" % name)
 hooks = yaml.safe_load(open(sys.argv[1] + "/.pre-commit-hooks.yaml"))
 for hook in hooks:

@@ -1,4 +1,4 @@
-// How Go's imports sort: the specs of an import (...) block.
+// How Go's imports sort: the lines of an import (...) block, one import each.
 #include "languages/go/state.h"
 #include "tokens/sorted_imports.h"
 
