@@ -469,12 +469,9 @@ void lexerReset(Lexer &lx, Language language, const LexerHooks &hooks, const Lex
     lx.splitGreater = false;
     lx.commentLineStart = false;
     lx.commentUnclosed = false;
-    lx.sorting = options.sortedIncludes && hooks.imports;
-    if (lx.sorting) {
-        if (!lx.sorter)
-            lx.sorter = std::make_unique<IncludeSorter>();
-        sorterStart(*lx.sorter, hooks.imports, hooks.next);
-    }
+    lx.sorting = false;
+    if (options.sortedIncludes && hooks.imports)
+        sorterUse(lx, hooks.imports, hooks.next);
     std::memset(lx.window, 0, kLexPadding);
     if (hooks.start)
         hooks.start(lx);

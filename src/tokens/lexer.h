@@ -430,8 +430,10 @@ void sortedNext(Lexer &lexer, TokenPiece &piece);
 // rules, its pieces coming from next.
 void sorterStart(IncludeSorter &sorter, const ImportRules *rules, LexerNext next);
 
-// For tests, after lexerStart: sorts with rules over the pieces of next
-// (another language's lexer).
+// Sends lexer's pieces through the sorted-import layer from now on, sorted
+// by rules over the pieces of next (lexerStart does so for a language whose
+// imports sort; tests, with another language's lexer); the layer's stores
+// are made at the first call.
 void sorterUse(Lexer &lexer, const ImportRules *rules, LexerNext next);
 
 #endif
