@@ -20,17 +20,17 @@
 //
 // Each language's own rules and choices are its module's (languages/NAME/).
 //
-// Sorted imports: each run of import declarations (#include directives, C#
-// using directives, Go's imports in a block, Rust use items, Java imports) is held
+// Sorted imports: each run of import declarations (of the forms a language's
+// import rules give, sorted_imports.h) is held
 // in fixed stores of kIncludeDirectives declarations, kIncludeTokens tokens
 // and kIncludeKeyBytes key bytes, and handed out sorted once the run ends.
 // A run longer than that is sorted in groups that each fill the stores; a
 // single declaration that alone does not fit comes out as it stands, ending
 // its group. A group that ends because its tokens or key bytes fill a store
 // (not its declaration count) depends on the order the declarations are read
-// in, so a sorted copy of such a run can be grouped differently; C# using
-// directives avoid that with a smaller group and a cap on each directive
-// (sorted_imports.cpp).
+// in, so a sorted copy of such a run can be grouped differently; a form can
+// avoid that with a smaller group and a cap on each declaration
+// (ImportForm).
 #ifndef MATCHLING_LEXER_H
 #define MATCHLING_LEXER_H
 
@@ -49,7 +49,7 @@ constexpr std::size_t kLexSplices = 8192;        // splice records the window ho
 constexpr std::size_t kIncludeDirectives = 256;  // import declarations sorted as one group
 constexpr std::size_t kIncludeTokens = 4096;     // tokens of the declarations of one group
 constexpr std::size_t kIncludeKeyBytes = 65536;  // key bytes of the tokens of one group
-constexpr std::size_t kUseNesting = 16;          // nested {...} of a Rust use item whose names sort; deeper ones stay as read
+constexpr std::size_t kUseNesting = 16;          // nested {...} of one declaration whose names sort; deeper ones stay as read
 constexpr std::size_t kNoSplice = static_cast<std::size_t>(-1);  // no splice record left to count
 constexpr std::size_t kLexStateBytes = 4096;     // bytes of the one language's own lexer state
 
@@ -101,16 +101,7 @@ enum class IncludePhase : unsigned char {
     Through,     // handing out the rest of a declaration too long to hold
 };
 
-// The kinds of import declaration; a run holds one kind.
-enum class ImportForm : unsigned char {
-    None,
-    Include,     // C family: #include, #include_next, #import, to its LineEnd
-    Using,       // C family (C#): [global] using [static] X; or using A = B;
-    GoSpec,      // Go: one import of an import (...) block, to its ';'
-    RustUse,     // Rust: [#[...]] [pub[(...)]] use tree;
-    JavaImport,  // Java: import [static] a.b.C; or a.b.*;
-};
-
+struct ImportForm;  // sorted_imports.h: one kind of import declaration, a module's
 // Where the previous token leaves the next one.
 enum class ImportPlace : unsigned char {
     Start,  // at the start of a statement or item (or of the source)
@@ -137,9 +128,31 @@ struct LexerHooks {
 
 // What the sorter noted of a piece when it took it from the lexer.
 struct PieceFacts {
-    bool start = false;    // a declaration may open here
-    bool hash = false;     // the '#' that opens a directive (C family)
-    bool include = false;  // the name of an include directive (C family)
+    bool start = false;      // a declaration may open here
+    bool directive = false;  // it opens a directive, whose tokens leave the statements around it as they are
+    bool marked = false;     // the lexer marks it for the grammar of a declaration (ImportRules::facts)
+};
+
+// The scan of the open declaration, which its form's grammar keeps.
+struct ImportScan {
+    int state = 0;      // where the grammar stands
+    int nest = 0;       // brackets open inside it
+    bool name = false;  // its last token is a name
+};
+
+// The source around the pieces, as of the next piece from the lexer.
+struct ImportScope {
+    std::uint32_t depth = 0;      // open brackets, braces and parentheses
+    std::uint32_t openDepth = 0;  // of those, the outer ones inside which declarations stand (namespaces, blocks)
+    ImportPlace previous = ImportPlace::Start;  // what the last token leaves
+    bool inDirective = false;     // inside a directive: not counted
+    alignas(std::uint32_t) unsigned char own[16];  // the language's own facts (importScopeOwn)
+};
+
+// What a language notes of a code token for the shared scope.
+struct ImportScopeStep {
+    bool holds = false;  // a '{' here opens a body in which declarations stand
+    bool start = false;  // the next token stands where a statement starts
 };
 
 struct IncludeSorter {
@@ -148,12 +161,12 @@ struct IncludeSorter {
     IncludePhase phase = IncludePhase::Passing;
     char keys[kIncludeKeyBytes];              // the held tokens' keys, back to back
     std::size_t keyUsed = 0;                  // bytes of keys in use
-    HeldToken tokens[kIncludeTokens];         // the held tokens in the order read (a Rust use item's groups sorted)
+    HeldToken tokens[kIncludeTokens];         // the held tokens in the order read (a declaration's groups sorted)
     std::size_t tokenCount = 0;               // entries of tokens in use
     HeldDirective directives[kIncludeDirectives + 1];  // the held declarations in the order read, and an open one
     std::size_t directiveCount = 0;           // complete declarations held
     bool directiveOpen = false;               // a declaration after the complete ones is being held
-    ImportForm form = ImportForm::None;       // the kind of the held declarations
+    const ImportForm *form = nullptr;         // the kind of the held declarations
     std::uint16_t order[kIncludeDirectives];  // declaration indexes in the order they go out
     std::size_t emitDirective = 0;            // position in order being handed out
     std::size_t emitToken = 0;                // token of that declaration being handed out
@@ -167,24 +180,8 @@ struct IncludeSorter {
     TokenPiece waiting;                       // a piece taken from the lexer that still has to go out
     PieceFacts waitingFacts;                  // what was noted of it
     bool hasWaiting = false;                  // waiting holds one
-
-    // The scan of the open declaration.
-    int unitState = 0;                        // where its form's grammar stands
-    int unitNest = 0;                         // brackets open inside it
-    bool unitName = false;                    // its last token is a name
-
-    // The source around the pieces, as of the next piece from the lexer.
-    std::uint32_t depth = 0;                  // open brackets, braces and parentheses
-    std::uint32_t openDepth = 0;              // of those, the outer ones inside which declarations stand (namespaces, blocks)
-    ImportPlace previous = ImportPlace::Start;  // what the last token leaves
-    bool inDirective = false;                 // inside a preprocessing directive (C family): not counted
-    bool namespaceHead = false;               // after "namespace" and its name (C family): the next '{' holds declarations
-    int bang = 0;                             // tokens after a '!' during which a '{' opens a macro body (Rust)
-    int hashes = 0;                           // 1 after a '#', 2 after "#!" (Rust)
-    bool innerAttribute = false;              // inside a "#![...]" (Rust)
-    std::uint32_t attributeDepth = 0;         // depth outside that attribute
-    bool importWord = false;                  // the last token is "import" at the top level (Go)
-    bool importBlock = false;                 // inside an import (...) block (Go)
+    ImportScan scan;                          // of the open declaration
+    ImportScope scope;                        // of the source around the pieces
 };
 
 struct Lexer {

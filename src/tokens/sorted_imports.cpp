@@ -1,9 +1,11 @@
 // Sorted imports: runs of import declarations held and handed out in the
-// order of their token keys, over any lexer's pieces, by one small table of
-// rules per language.
+// order of their token keys, over any lexer's pieces, by the import rules of
+// the language's module: its forms of declaration, their grammars, and where
+// they may stand.
 //
 // Every change made here moves whole declarations within one run, or whole
-// names within one {...} of a Rust use item, where the language gives them
+// names within one {...} of a declaration whose rules sort them (groups),
+// where the language gives them
 // the same meaning in any order. So two sources whose sorted streams are
 // equal are equivalent; a rule that cannot tell keeps the order as read.
 //
@@ -14,72 +16,9 @@
 #include <algorithm>
 #include <cstring>
 
-#include "tokens/lexer.h"
-
 #include "tokens/sorted_imports.h"
 
 namespace {
-
-// One kind of declaration: the words that open it and how many a group holds.
-struct FormRow {
-    ImportForm form;
-    const char *openers;       // words that open it, blank-separated; empty: any token where one may stand
-    bool lineEnd;              // it ends at its LineEnd (else at ';')
-    std::size_t groupUnits;    // declarations of one group
-    std::size_t unitTokens;    // tokens of one declaration
-    std::size_t unitKeyBytes;  // key bytes of one declaration
-};
-
-// A using directive past its caps goes out as it stands and ends its run; so
-// a group of them ends only at its count, and a sorted copy groups the same.
-constexpr std::size_t kUsingGroup = kIncludeDirectives / 2;
-
-const FormRow kForms[] = {
-    {ImportForm::Include, "#", true, kIncludeDirectives, kIncludeTokens, kIncludeKeyBytes},
-    {ImportForm::Using, "using global", false, kUsingGroup, kIncludeTokens / kUsingGroup, kIncludeKeyBytes / kUsingGroup},
-    {ImportForm::GoSpec, "", false, kIncludeDirectives, kIncludeTokens, kIncludeKeyBytes},
-    {ImportForm::RustUse, "use pub #", false, kIncludeDirectives, kIncludeTokens, kIncludeKeyBytes},
-    {ImportForm::JavaImport, "import", false, kIncludeDirectives, kIncludeTokens, kIncludeKeyBytes},
-};
-
-const FormRow &formRow(ImportForm form)
-{
-    for (const FormRow &f : kForms)
-        if (f.form == form)
-            return f;
-    return kForms[0];
-}
-
-// How the scan of an open declaration goes on after a token.
-enum class Verdict : unsigned char {
-    More,  // the declaration goes on
-    Done,  // the token ends it
-    Not,   // it is no declaration after all
-};
-
-// True when p is the whole token word.
-bool is(const TokenPiece &p, const char *word)
-{
-    std::size_t n = std::strlen(word);
-    return p.kind == TokenKind::Code && p.first && p.last && p.length == n && std::memcmp(p.bytes, word, n) == 0;
-}
-
-bool nameByte(char c)
-{
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || static_cast<unsigned char>(c) >= 0x80;
-}
-
-// True when p starts a name or a keyword.
-bool isName(const TokenPiece &p)
-{
-    return p.kind == TokenKind::Code && p.first && p.length > 0 && nameByte(p.bytes[0]);
-}
-
-// True when p starts a string literal (Go's path).
-bool isString(const TokenPiece &p)
-{
-    return p.kind == TokenKind::Code && p.first && p.length > 0 && (p.bytes[0] == '"' || p.bytes[0] == '`');
-}
 
 // True when the blank-separated words of list hold p.
 bool listHolds(const char *list, const TokenPiece &p)
@@ -97,68 +36,42 @@ bool listHolds(const char *list, const TokenPiece &p)
 // True when a declaration may open at the next token.
 bool mayStart(const IncludeSorter &s)
 {
-    switch (s.rules->scope) {
-    case ImportScope::Namespaces: return !s.inDirective && s.depth == s.openDepth && s.previous == ImportPlace::Start;
-    case ImportScope::Blocks: return s.depth == s.openDepth && s.previous == ImportPlace::Start;
-    case ImportScope::TopLevel: return s.depth == 0 && s.previous == ImportPlace::Start;
-    case ImportScope::ImportBlock: return s.importBlock && s.depth == 1 && s.previous != ImportPlace::Other;
-    }
-    return false;
+    if (s.rules->mayStart)
+        return s.rules->mayStart(s.scope);
+    const ImportScope &c = s.scope;
+    return !c.inDirective && c.depth == c.openDepth && c.previous == ImportPlace::Start;
 }
 
-// True when a '{' at the level where declarations stand opens another such
-// level: a namespace body (C family), a block that is no macro body (Rust).
-bool bodyHolds(const IncludeSorter &s, bool namespaceHead, bool macro)
-{
-    switch (s.rules->scope) {
-    case ImportScope::Namespaces: return namespaceHead;
-    case ImportScope::Blocks: return !macro;
-    default: return false;
-    }
-}
-
-// Notes the brackets and keywords that tell where declarations may stand.
+// Notes the brackets that tell where declarations may stand.
 void followCode(IncludeSorter &s, const TokenPiece &p, bool start)
 {
-    const char c = p.last && p.length == 1 ? p.bytes[0] : 0;
-    const bool macro = s.bang > 0;
-    s.bang = c == '!' ? 2 : (s.bang > 0 ? s.bang - 1 : 0);
-    s.hashes = c == '#' ? 1 : (c == '!' && s.hashes == 1 ? 2 : 0);
-    const bool head = s.namespaceHead;
-    s.namespaceHead = (start && is(p, "namespace")) || (head && (isName(p) || c == '.' || is(p, "::")));
-    const bool importWord = s.importWord;
-    s.importWord = s.depth == 0 && is(p, "import");
+    ImportScope &c = s.scope;
+    const ImportScopeStep own = s.rules->follow ? s.rules->follow(c, p, start) : ImportScopeStep{};
+    const char b = p.last && p.length == 1 ? p.bytes[0] : 0;
     ImportPlace next = ImportPlace::Other;
-    switch (c) {
+    switch (b) {
     case '(':
-        s.importBlock = s.importBlock || (importWord && s.rules->scope == ImportScope::ImportBlock);
-        ++s.depth;
+        ++c.depth;
         next = ImportPlace::Paren;
         break;
-    case '[': ++s.depth; break;
+    case '[': ++c.depth; break;
     case '{':
-        ++s.depth;
-        if (s.depth == s.openDepth + 1 && bodyHolds(s, head, macro))
-            ++s.openDepth;
+        ++c.depth;
+        if (c.depth == c.openDepth + 1 && own.holds)
+            ++c.openDepth;
         next = ImportPlace::Start;
         break;
     case ')': case ']': case '}':
-        if (s.depth == s.openDepth && s.openDepth > 0)
-            --s.openDepth;
-        s.depth -= s.depth > 0 ? 1 : 0;
-        if (c == '}')
+        if (c.depth == c.openDepth && c.openDepth > 0)
+            --c.openDepth;
+        c.depth -= c.depth > 0 ? 1 : 0;
+        if (b == '}')
             next = ImportPlace::Start;
-        if (c == ']' && s.innerAttribute && s.depth == s.attributeDepth) {
-            s.innerAttribute = false;  // a "#![...]" stands for the module: an item may follow
-            next = ImportPlace::Start;
-        }
-        if (c == ')' && s.depth == 0)
-            s.importBlock = false;
         break;
     case ';': next = ImportPlace::Start; break;
     default: break;
     }
-    s.previous = next;
+    c.previous = own.start ? ImportPlace::Start : next;
 }
 
 // Counts the token that p starts in the source around the pieces.
@@ -167,22 +80,16 @@ void follow(IncludeSorter &s, const TokenPiece &p, const PieceFacts &f)
     if (p.kind == TokenKind::CommentWord)
         return;
     // A directive's tokens leave the statements around it as they are.
-    if (f.hash) {
-        s.inDirective = true;
+    if (f.directive) {
+        s.scope.inDirective = true;
         return;
     }
-    if (s.inDirective) {
-        s.inDirective = p.kind != TokenKind::LineEnd;
+    if (s.scope.inDirective) {
+        s.scope.inDirective = p.kind != TokenKind::LineEnd;
         return;
     }
-    if (p.kind != TokenKind::Code)
-        return;
-    // "#![" opens an inner attribute (Rust); its ']' is noted by followCode.
-    if (s.hashes == 2 && is(p, "[") && !s.innerAttribute && s.rules->scope == ImportScope::Blocks) {
-        s.innerAttribute = true;
-        s.attributeDepth = s.depth;
-    }
-    followCode(s, p, f.start);
+    if (p.kind == TokenKind::Code)
+        followCode(s, p, f.start);
 }
 
 // Takes the next piece: the one waiting, or a new one from the lexer, noting
@@ -213,203 +120,50 @@ void wait(IncludeSorter &s, const TokenPiece &p, const PieceFacts &f)
     s.hasWaiting = true;
 }
 
-// The form of the declaration that p would open, or None.
-ImportForm opens(const IncludeSorter &s, const TokenPiece &p, const PieceFacts &f)
+// The form of the declaration that p would open, or nullptr.
+const ImportForm *opens(const IncludeSorter &s, const TokenPiece &p, const PieceFacts &f)
 {
     if (p.kind != TokenKind::Code || !p.first)
-        return ImportForm::None;
-    for (ImportForm form : s.rules->forms) {
-        if (form == ImportForm::Include && f.hash)
-            return form;
-        if (form == ImportForm::None || form == ImportForm::Include || !f.start)
+        return nullptr;
+    for (const ImportForm *form : s.rules->forms) {
+        if (!form)
             continue;
-        const FormRow &row = formRow(form);
-        if (!*row.openers || listHolds(row.openers, p))
+        if (!form->openers) {
+            if (f.directive)
+                return form;
+            continue;
+        }
+        if (f.start && (!*form->openers || listHolds(form->openers, p)))
             return form;
     }
-    return ImportForm::None;
-}
-
-// #include "x" or <x>, to the LineEnd; index counts the directive's tokens before p.
-Verdict stepInclude(const TokenPiece &p, const PieceFacts &f, std::size_t index)
-{
-    if (p.kind == TokenKind::End || (index == 1 && !f.include))
-        return Verdict::Not;
-    return index >= 2 && p.kind == TokenKind::LineEnd ? Verdict::Done : Verdict::More;
-}
-
-// A path of names with '.', "::" and type arguments between them, to ';'.
-Verdict stepPath(IncludeSorter &s, const TokenPiece &p)
-{
-    if (is(p, ";"))
-        return s.unitName ? Verdict::Done : Verdict::Not;
-    const bool closer = is(p, ">") || is(p, "]") || is(p, "?");
-    if (isName(p) || closer) {
-        if (s.unitName && !closer)
-            return Verdict::Not;  // two names in a row: a declaration such as "using var x"
-        s.unitName = true;
-        return Verdict::More;
-    }
-    if (is(p, ".") || is(p, "::") || is(p, "<") || is(p, ",") || is(p, "[")) {
-        s.unitName = false;
-        return Verdict::More;
-    }
-    return Verdict::Not;
-}
-
-// [global] using [static] a.b; or [global] using A = B; (C#), using a::b;
-// (C++): not "using namespace", "using enum", a using statement or declaration.
-Verdict stepUsing(IncludeSorter &s, const TokenPiece &p)
-{
-    switch (s.unitState) {
-    case 0: s.unitState = is(p, "global") ? 1 : 2; return Verdict::More;
-    case 1: s.unitState = 2; return is(p, "using") ? Verdict::More : Verdict::Not;
-    case 2:
-        if (is(p, "static") || is(p, "::")) {
-            s.unitState = 4;
-            return Verdict::More;
-        }
-        if (!isName(p) || is(p, "namespace") || is(p, "enum") || is(p, "typename"))
-            return Verdict::Not;
-        s.unitState = 3;
-        return Verdict::More;
-    case 3:
-        if (is(p, "=")) {
-            s.unitState = 5;
-            return Verdict::More;
-        }
-        s.unitState = 4;
-        s.unitName = true;
-        return stepPath(s, p);
-    case 4: return stepPath(s, p);
-    default:
-        if (is(p, "{") || is(p, "}"))
-            return Verdict::Not;
-        s.unitNest += is(p, "(") ? 1 : (is(p, ")") ? -1 : 0);
-        return is(p, ";") && s.unitNest == 0 ? Verdict::Done : Verdict::More;
-    }
-}
-
-// [name or '.'] "path" ; (Go).
-Verdict stepGoSpec(IncludeSorter &s, const TokenPiece &p)
-{
-    switch (s.unitState) {
-    case 0:
-        if (isString(p)) {
-            s.unitState = 2;
-            return Verdict::More;
-        }
-        s.unitState = 1;
-        return isName(p) || is(p, ".") ? Verdict::More : Verdict::Not;
-    case 1: s.unitState = 2; return isString(p) ? Verdict::More : Verdict::Not;
-    default: return is(p, ";") ? Verdict::Done : Verdict::Not;
-    }
-}
-
-// +1 for an opening bracket, -1 for a closing one, else 0.
-int nesting(const TokenPiece &p)
-{
-    if (is(p, "(") || is(p, "[") || is(p, "{"))
-        return 1;
-    return is(p, ")") || is(p, "]") || is(p, "}") ? -1 : 0;
-}
-
-// #[...]* [pub [(...)]] use tree ; (Rust).
-Verdict stepRustUse(IncludeSorter &s, const TokenPiece &p)
-{
-    switch (s.unitState) {
-    case 0:  // outer attributes, visibility
-        s.unitState = is(p, "#") ? 1 : (is(p, "pub") ? 3 : (is(p, "use") ? 6 : -1));
-        return s.unitState < 0 ? Verdict::Not : Verdict::More;
-    case 1:  // after '#'
-        s.unitState = 2;
-        s.unitNest = 1;
-        return is(p, "[") ? Verdict::More : Verdict::Not;
-    case 2:  // inside an attribute
-        s.unitNest += nesting(p);
-        s.unitState = s.unitNest == 0 ? 0 : 2;
-        return Verdict::More;
-    case 3:  // after "pub"
-        s.unitState = is(p, "(") ? 4 : 6;
-        s.unitNest = 1;
-        return is(p, "(") || is(p, "use") ? Verdict::More : Verdict::Not;
-    case 4:  // inside pub(...)
-        s.unitNest += nesting(p);
-        s.unitState = s.unitNest == 0 ? 5 : 4;
-        return Verdict::More;
-    case 5: s.unitState = 6; return is(p, "use") ? Verdict::More : Verdict::Not;
-    case 6: s.unitNest = 0; s.unitState = 7; [[fallthrough]];
-    default:  // the use tree
-        if (is(p, ";"))
-            return s.unitNest == 0 ? Verdict::Done : Verdict::Not;
-        if (is(p, "{"))
-            ++s.unitNest;
-        else if (is(p, "}") && --s.unitNest < 0)
-            return Verdict::Not;
-        return isName(p) || is(p, "::") || is(p, "*") || is(p, ",") || is(p, "{") || is(p, "}") ? Verdict::More
-                                                                                              : Verdict::Not;
-    }
-}
-
-// import [static] a.b.C; or a.b.*; (Java).
-Verdict stepJavaImport(IncludeSorter &s, const TokenPiece &p)
-{
-    if (s.unitState == 0) {
-        s.unitState = 1;
-        return Verdict::More;
-    }
-    if (s.unitState == 1 && is(p, "static")) {
-        s.unitState = 2;
-        return Verdict::More;
-    }
-    s.unitState = 2;
-    if (is(p, ";"))
-        return s.unitName ? Verdict::Done : Verdict::Not;
-    if (isName(p) || is(p, "*") || is(p, ".*")) {
-        bool ok = is(p, ".*") ? s.unitName : !s.unitName;
-        s.unitName = true;
-        return ok ? Verdict::More : Verdict::Not;
-    }
-    if (is(p, ".") && s.unitName) {
-        s.unitName = false;
-        return Verdict::More;
-    }
-    return Verdict::Not;
+    return nullptr;
 }
 
 // Goes on with the scan of the open declaration after the token that p
 // starts; index counts its tokens before p.
-Verdict step(IncludeSorter &s, const TokenPiece &p, const PieceFacts &f, std::size_t index)
+ImportVerdict step(IncludeSorter &s, const TokenPiece &p, const PieceFacts &f, std::size_t index)
 {
-    if (s.form == ImportForm::Include)
-        return stepInclude(p, f, index);
-    if (p.kind == TokenKind::CommentWord)
-        return Verdict::More;  // a comment inside a declaration goes with it
-    if (p.kind != TokenKind::Code)
-        return Verdict::Not;
-    switch (s.form) {
-    case ImportForm::Using: return stepUsing(s, p);
-    case ImportForm::GoSpec: return stepGoSpec(s, p);
-    case ImportForm::RustUse: return stepRustUse(s, p);
-    case ImportForm::JavaImport: return stepJavaImport(s, p);
-    default: return Verdict::Not;
+    if (!s.form->everyKind) {
+        if (p.kind == TokenKind::CommentWord)
+            return ImportVerdict::More;  // a comment inside a declaration goes with it
+        if (p.kind != TokenKind::Code)
+            return ImportVerdict::Not;
     }
+    return s.form->step(s.scan, p, f, index);
 }
 
 // Starts the scan of a declaration of form that p opens.
-Verdict openScan(IncludeSorter &s, ImportForm form, const TokenPiece &p, const PieceFacts &f)
+ImportVerdict openScan(IncludeSorter &s, const ImportForm *form, const TokenPiece &p, const PieceFacts &f)
 {
     s.form = form;
-    s.unitState = 0;
-    s.unitNest = 0;
-    s.unitName = false;
+    s.scan = ImportScan{};
     return step(s, p, f, 0);
 }
 
 // True when the stores, and the open declaration's caps, have room for piece p.
 bool fits(const IncludeSorter &s, const TokenPiece &p)
 {
-    const FormRow &row = formRow(s.form);
+    const ImportForm &row = *s.form;
     std::size_t tokens = p.first ? 1 : 0;
     std::size_t unitTokens = 0, unitBytes = 0;
     if (s.directiveOpen) {
@@ -468,19 +222,6 @@ int compareHeld(const IncludeSorter &s, std::size_t a, std::size_t aEnd, std::si
             return ta.kind < tb.kind ? -1 : 1;
     }
     return a < aEnd ? 1 : (b < bEnd ? -1 : 0);
-}
-
-// True when held token i is the Code token word.
-bool heldIs(const IncludeSorter &s, std::size_t i, const char *word)
-{
-    const HeldToken &t = s.tokens[i];
-    return t.kind == TokenKind::Code && t.length == std::strlen(word) && std::memcmp(s.keys + t.offset, word, t.length) == 0;
-}
-
-bool heldName(const IncludeSorter &s, std::size_t i)
-{
-    const HeldToken &t = s.tokens[i];
-    return t.kind == TokenKind::Code && t.length > 0 && nameByte(s.keys[t.offset]);
 }
 
 // Where the name of a {...} group that starts at held token i ends: at the
@@ -559,51 +300,6 @@ void closeUnit(IncludeSorter &s)
     s.directiveOpen = false;
 }
 
-constexpr std::size_t kNone = static_cast<std::size_t>(-1);
-
-// The held token of the name that using directive d brings into its scope
-// where other declarations could name it: an alias's name, or the last name
-// of a "using a::b;" declaration (C++). kNone for a C# namespace or static
-// directive, which no other directive sees.
-std::size_t introduces(const IncludeSorter &s, const HeldDirective &d)
-{
-    const std::size_t end = d.firstToken + d.tokenCount;
-    std::size_t i = d.firstToken, code[3] = {kNone, kNone, kNone}, found = 0;
-    for (std::size_t k = i; k < end && found < 3; ++k)
-        if (s.tokens[k].kind == TokenKind::Code && !(found == 0 && heldIs(s, k, "global")))
-            code[found++] = k;
-    // code[0] is "using".
-    if (code[1] == kNone || heldIs(s, code[1], "static"))
-        return kNone;
-    if (code[2] != kNone && heldIs(s, code[2], "="))
-        return code[1];
-    std::size_t last = kNone;
-    bool scoped = false;
-    for (; i < end; ++i) {
-        scoped = scoped || heldIs(s, i, "::");
-        last = heldName(s, i) ? i : last;
-    }
-    return scoped ? last : kNone;
-}
-
-// True when a held using directive names what another of the group
-// introduces: then their order may count.
-bool entangled(const IncludeSorter &s)
-{
-    for (std::size_t u = 0; u < s.directiveCount; ++u) {
-        std::size_t n = introduces(s, s.directives[u]);
-        if (n == kNone)
-            continue;
-        for (std::size_t v = 0; v < s.directiveCount; ++v) {
-            const HeldDirective &d = s.directives[v];
-            for (std::size_t k = d.firstToken; v != u && k < d.firstToken + d.tokenCount; ++k)
-                if (compareHeld(s, k, k + 1, n, n + 1) == 0)
-                    return true;
-        }
-    }
-    return false;
-}
-
 // Orders held declarations a and b by their tokens' keys, then as read.
 bool before(const IncludeSorter &s, std::uint16_t a, std::uint16_t b)
 {
@@ -619,7 +315,7 @@ void beginEmission(IncludeSorter &s, bool openAfter, IncludePhase next)
 {
     for (std::size_t k = 0; k < s.directiveCount; ++k)
         s.order[k] = static_cast<std::uint16_t>(k);
-    if (!(s.rules->introduced && s.form == ImportForm::Using && entangled(s)))
+    if (!(s.form->keepsOrder && s.form->keepsOrder(s, 0, s.directiveCount)))
         std::sort(s.order, s.order + s.directiveCount,
                   [&s](std::uint16_t a, std::uint16_t b) { return before(s, a, b); });
     for (std::size_t k = 0; k < s.directiveCount; ++k)
@@ -705,8 +401,8 @@ bool passStep(IncludeSorter &s, Lexer &lx, TokenPiece &piece)
 {
     PieceFacts f;
     take(s, lx, piece, f);
-    ImportForm form = opens(s, piece, f);
-    if (form == ImportForm::None || openScan(s, form, piece, f) == Verdict::Not || !fits(s, piece))
+    const ImportForm *form = opens(s, piece, f);
+    if (!form || openScan(s, form, piece, f) == ImportVerdict::Not || !fits(s, piece))
         return true;
     store(s, piece);
     s.phase = IncludePhase::Collecting;
@@ -727,14 +423,14 @@ void holdInUnit(IncludeSorter &s, const TokenPiece &p, const PieceFacts &f)
         return;
     }
     const HeldDirective &d = s.directives[s.directiveCount];
-    Verdict v = p.first ? step(s, p, f, d.tokenCount) : Verdict::More;
-    if (v == Verdict::Not) {
+    ImportVerdict v = p.first ? step(s, p, f, d.tokenCount) : ImportVerdict::More;
+    if (v == ImportVerdict::Not) {
         wait(s, p, f);
         beginEmission(s, true, IncludePhase::Passing);
         return;
     }
     store(s, p);
-    if (v == Verdict::Done)
+    if (v == ImportVerdict::Done)
         closeUnit(s);
 }
 
@@ -749,10 +445,10 @@ bool collectStep(IncludeSorter &s, Lexer &lx, TokenPiece &piece)
         holdInUnit(s, p, f);
         return false;
     }
-    const ImportForm held = s.form;
-    ImportForm form = opens(s, p, f);
-    if (form == held && s.directiveCount < formRow(form).groupUnits && fits(s, p) &&
-        openScan(s, form, p, f) != Verdict::Not) {
+    const ImportForm *held = s.form;
+    const ImportForm *form = opens(s, p, f);
+    if (form == held && s.directiveCount < form->groupUnits && fits(s, p) &&
+        openScan(s, form, p, f) != ImportVerdict::Not) {
         store(s, p);
         return false;
     }
@@ -767,13 +463,30 @@ bool throughStep(IncludeSorter &s, Lexer &lx, TokenPiece &piece)
 {
     PieceFacts f;
     take(s, lx, piece, f);
-    bool ends = formRow(s.form).lineEnd ? piece.kind == TokenKind::LineEnd : is(piece, ";");
+    bool ends = s.form->lineEnd ? piece.kind == TokenKind::LineEnd : importIs(piece, ";");
     if (ends || piece.kind == TokenKind::End)
         s.phase = IncludePhase::Passing;
     return true;
 }
 
 } // namespace
+
+bool heldIs(const IncludeSorter &s, std::size_t i, const char *word)
+{
+    const HeldToken &t = s.tokens[i];
+    return t.kind == TokenKind::Code && t.length == std::strlen(word) && std::memcmp(s.keys + t.offset, word, t.length) == 0;
+}
+
+bool heldName(const IncludeSorter &s, std::size_t i)
+{
+    const HeldToken &t = s.tokens[i];
+    return t.kind == TokenKind::Code && t.length > 0 && importNameByte(s.keys[t.offset]);
+}
+
+bool heldSame(const IncludeSorter &s, std::size_t i, std::size_t j)
+{
+    return compareHeld(s, i, i + 1, j, j + 1) == 0;
+}
 
 void sorterStart(IncludeSorter &s, const ImportRules *rules, LexerNext next)
 {
@@ -782,13 +495,10 @@ void sorterStart(IncludeSorter &s, const ImportRules *rules, LexerNext next)
     s.phase = IncludePhase::Passing;
     s.keyUsed = s.tokenCount = s.directiveCount = 0;
     s.directiveOpen = false;
-    s.form = ImportForm::None;
+    s.form = nullptr;
     s.hasWaiting = false;
-    s.depth = s.openDepth = 0;
-    s.previous = ImportPlace::Start;
-    s.inDirective = s.namespaceHead = s.innerAttribute = s.importWord = s.importBlock = false;
-    s.bang = s.hashes = 0;
-    s.attributeDepth = 0;
+    s.scope = ImportScope{};
+    std::memset(s.scope.own, 0, sizeof s.scope.own);
     s.runPrint = 0;
     s.reordered = false;
     s.runNote = RewriteNote{};

@@ -176,6 +176,8 @@ TEST(GoNearMiss, SortedImports)
         {"struct fields after an import block",
          "import (\n\t\"a\"\n)\n\ntype T struct {\n\tC \"c\"\n\tB \"b\"\n\tA \"a\"\n}\n",
          "import (\n\t\"a\"\n)\n\ntype T struct {\n\tB \"b\"\n\tC \"c\"\n\tA \"a\"\n}\n", false},
+        {"parentheses inside the block", "import (\n\t(\n\t\"b\"\n\t\"a\"\n\t)\n)\n",
+         "import (\n\t(\n\t\"a\"\n\t\"b\"\n\t)\n)\n", false, 3, 2, 3, 2},
         {"separate declarations keep their order", "import \"b\"\nimport \"a\"\n", "import \"a\"\nimport \"b\"\n", false},
         {"a comment ends the run with --comments", "import (\n\t\"c\"\n\t// x\n\t\"b\"\n\t\"a\"\n)\n",
          "import (\n\t\"b\"\n\t// x\n\t\"c\"\n\t\"a\"\n)\n", false},

@@ -416,6 +416,7 @@ TEST(JavaNearMiss, Imports)
         {"an import that follows no ';'", "package p import b.B; import a.A;", "package p import a.A; import b.B;",
          false, 1, 18, 1, 18},
         {"two dots in a row", "import b..B;\nimport a.A;\n", "import a.A;\nimport b..B;\n", false, 1, 8, 1, 8},
+        {"a dot before .*", "import b..*;\nimport a.A;\n", "import a.A;\nimport b..*;\n", false, 1, 8, 1, 8},
         {"a dot first", "import .b;\nimport a.A;\n", "import a.A;\nimport .b;\n", false, 1, 8, 1, 8},
         {"a dot last", "import b.;\nimport a.A;\n", "import a.A;\nimport b.;\n", false, 1, 8, 1, 8},
         {"two names in a row", "import b.B C;\nimport a.A;\n", "import a.A;\nimport b.B C;\n", false, 1, 8, 1, 8},
