@@ -261,8 +261,8 @@ TEST(GraphqlLexer, LongTokens)
 
 // GraphQL documents through prettier, judged by the graphql package's
 // parser: the documents of tests/languages/graphql (schemas and queries
-// written for these tests: this machine holds no GraphQL files), two that
-// the package prints itself, and each of their definitions alone.
+// written for these tests: this machine holds no GraphQL files), each as
+// the package prints it, and each of their definitions alone.
 
 namespace {
 

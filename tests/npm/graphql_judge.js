@@ -2,10 +2,9 @@
 // lexer's tests.
 //
 //   node graphql_judge.js make OUT FILE...
-// copies each FILE to OUT/orig/NNN.graphql, adds two documents the graphql
-// package prints itself (its introspection query and a schema with its
-// introspection types) and each definition of more than a line of those as
-// a document of its own, and writes of the same names OUT/prettier
+// copies each FILE to OUT/orig/NNN.graphql, adds each as the graphql
+// package prints it, and each definition of more than a line of those as a
+// document of its own, and writes of the same names OUT/prettier
 // (prettier's defaults) and OUT/narrow (--print-width 40), and these
 // mutants of the copy, each where the document has what it needs:
 // OUT/joined (two names with only blanks between them joined), OUT/blank (a
@@ -108,15 +107,15 @@ async function make(out, files) {
     for (const dir of dirs)
         fs.mkdirSync(path.join(out, dir), {recursive: true});
     const texts = files.map((f) => fs.readFileSync(f, 'utf8'));
-    texts.push(graphql.getIntrospectionQuery({descriptions: true, specifiedByUrl: true, directiveIsRepeatable: true,
-                                              schemaDescription: true, inputValueDeprecation: true}));
-    texts.push(graphql.printIntrospectionSchema(graphql.buildSchema('type Query { a: Int }')));
+    // The package's own printing of each.
+    for (const text of texts.slice())
+        texts.push(graphql.print(graphql.parse(text)) + '\n');
     // Each definition of more than a line alone too, its description with it.
     for (const text of texts.slice()) {
         for (const d of graphql.parse(text).definitions) {
-            const part = text.slice(d.loc.start, d.loc.end);
-            if (part.includes('\n') || part.length > 60)
-                texts.push(part + '\n');
+            const piece = text.slice(d.loc.start, d.loc.end);
+            if (piece.includes('\n') || piece.length > 60)
+                texts.push(piece + '\n');
         }
     }
     let n = 0;
