@@ -90,6 +90,9 @@ TEST(GraphqlNearMiss, Strings)
         {"a surrogate pair is one character", "f(a: \"\\uD83D\\uDE00\")", "f(a: \"\xf0\x9f\x98\x80\")", true},
         {"a lone surrogate is bad", "f(a: \"\\uD83D\")", "f(a: \"\\\\uD83D\")", false},
         {"a surrogate before no low one is bad", "f(a: \"\\uD83D\\u0041\")", "f(a: \"\\\\uD83DA\")", false},
+        // (U+11841 is what the pair would be if its second half were taken as a low surrogate.)
+        {"a surrogate before no low one is no character", "f(a: \"\\uD83D\\u0041\")", "f(a: \"\xf0\x91\xa1\x81\")",
+         false},
         {"a slash escaped", "f(a: \"\\/\")", "f(a: \"/\")", true},
         {"a tab escaped", "f(a: \"\\t\")", "f(a: \"\t\")", true},
         {"a tab is not a blank", "f(a: \"\\t\")", "f(a: \" \")", false},
