@@ -74,7 +74,8 @@ void lexFile(benchmark::State &state, SourceClass sourceClass, const LexOptions 
 // The other languages' lexers, each on files of its language: from the folder
 // that MATCHLING_BENCH_<LANGUAGE> names, or else from where Debian keeps them
 // (Java: nowhere, its sources come zipped; TypeScript: the declarations of the
-// tests' npm packages).
+// tests' npm packages; GraphQL: nowhere, so the documents of its tests, every
+// file of their folder).
 struct LanguageText {
     const char *name;
     Language language;
@@ -89,6 +90,7 @@ const LanguageText kLanguageTexts[] = {
     {"LexJavaScript", Language::JavaScript, "MATCHLING_BENCH_JAVASCRIPT", "/usr/lib/node_modules", ".js"},
     {"LexTypeScript", Language::TypeScript, "MATCHLING_BENCH_TYPESCRIPT",
      MATCHLING_SOURCE_DIR "/tests/npm/node_modules/typescript/lib", ".ts"},
+    {"LexGraphql", Language::Graphql, "MATCHLING_BENCH_GRAPHQL", MATCHLING_SOURCE_DIR "/tests/languages/graphql", ""},
 };
 
 void lexLanguage(benchmark::State &state, const LanguageText &language)

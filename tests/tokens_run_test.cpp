@@ -423,8 +423,8 @@ TEST(Tokens, OptionMistakes)
          "Matchling==>  No token rules for the kind of file a.txt: name its language with --language \n" + usage, 2,
          kNone},
         {"a language that is not in the table", {{"a.c", "x\n"}}, {"a.c", "a.c", "--tokens", "--language", "cobol"},
-         "Matchling==>  Option --language needs one of: c, basic, python, go, rust, java, json, javascript, "
-         "typescript \n" + usage, 1, kNone},
+         "Matchling==>  Option --language needs one of: c, basic, python, go, rust, java, json, graphql, "
+         "javascript, typescript \n" + usage, 1, kNone},
         {"--language alone", {{"a.c", "x\n"}}, {"a.c", "a.c", "--language", "c"},
          "Matchling==>  Option --language needs --tokens \n" + usage, 1, kNone},
     };
