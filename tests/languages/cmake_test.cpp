@@ -79,6 +79,10 @@ TEST(CMakeNearMiss, Kinds)
         {"unquoted against quoted", "f(a)\n", "f(\"a\")\n", false},
         {"quoted against bracket", "f(\"a\")\n", "f([[a]])\n", false},
         {"a bracket's length", "f([[a]])\n", "f([=[a]=])\n", false},
+        {"a long bracket", "f(" + std::string(1, '[') + std::string(80, '=') + "[a b]" + std::string(80, '=') + "])\n",
+         "f(\n" + std::string(1, '[') + std::string(80, '=') + "[a b]" + std::string(80, '=') + "]  )\n", true},
+        {"a long bracket comment", "#[" + std::string(80, '=') + "[a ]]\n)]" + std::string(80, '=') + "]\nf()\n",
+         "f()\n", true},
         {"a nested parenthesis against an escaped one", "f(( ))\n", "f(\\( \\))\n", false},
         {"a bracket argument's first line end as written", "f([[a]])\n", "f([[\na]])\n", false},
         {"'[' and '=' start an unquoted argument", "f([a =b)\n", "f([a  =b)\n", true},
@@ -151,8 +155,8 @@ TEST(CMakeNearMiss, BadInput)
         {"the rest after an error compares as written", "f(a\nx)\ng(\"a\n  b)\n", "f(a x)\ng(\"a\n b)\n", false},
         {"a zero byte", "f(a b)\n", std::string("f(a\0 b)\n", 8), false},
         {"a zero byte in a comment", "f(a b)\n", std::string("f(a # \0\n b)\n", 12), false},
-        {"too many '=' in a bracket", std::string("f([") + std::string(40, '=') + "[a]" + std::string(40, '=') + "])\n",
-         std::string("f([") + std::string(40, '=') + "[a]" + std::string(40, '=') + "] )\n", false},
+        {"too many '=' in a bracket", std::string("f([") + std::string(5000, '=') + "[a]" + std::string(5000, '=') + "])\n",
+         std::string("f([") + std::string(5000, '=') + "[a]" + std::string(5000, '=') + "] )\n", false},
     });
 }
 

@@ -32,8 +32,8 @@
 namespace {
 
 constexpr std::ptrdiff_t kUndecided = -1;  // the bytes that decide are not in the window yet
-constexpr std::size_t kMaxEquals = 32;     // '=' of a bracket this lexer reads; more is a parse error
-static_assert(kMaxEquals + 3 < kLexLookahead, "a bracket's opening and closing fit the lookahead");
+constexpr std::size_t kMaxEquals = 4096;   // '=' of a bracket this lexer reads; more is a parse error
+static_assert(kMaxEquals + 3 < kLexWindowSize / 2, "a bracket's opening and closing fit the window");
 
 const char kSeparationMark[] = "<no separation>";
 const char kErrorMark[] = "<parse error>";
@@ -187,17 +187,25 @@ std::ptrdiff_t unquotedEnd(const char *w, std::size_t i, std::size_t end, bool e
     }
 }
 
-// At a '[' at i: the '=' of the bracket it opens, "[==[", or -1 when it opens
-// none, or -2 when its '=' are more than kMaxEquals. Needs kLexLookahead bytes
-// readable after i.
-long bracketOpening(const char *w, std::size_t i)
+// At a '[' skip bytes after pos: the '=' of the bracket it opens, "[==[",
+// or -1 when it opens none, or -2 when its '=' are more than kMaxEquals.
+// The token starts at pos; the window may move to start there.
+long bracketOpening(Lexer &lx, std::size_t skip)
 {
-    std::size_t k = i + 1;
-    while (w[k] == '=' && k - i <= kMaxEquals)
-        ++k;
-    if (w[k] == '=')
-        return -2;
-    return w[k] == '[' ? static_cast<long>(k - i - 1) : -1;
+    for (;;) {
+        const char *w = lx.window;
+        const std::size_t i = lx.pos + skip;
+        std::size_t k = i + 1;
+        while (w[k] == '=' && k - i <= kMaxEquals)
+            ++k;
+        if (k >= lx.end && !lx.ended && (lx.pos > 0 || lx.end < kLexWindowSize)) {
+            refill(lx, lx.pos);
+            continue;
+        }
+        if (w[k] == '=' || k >= lx.end)
+            return k - i > kMaxEquals || !lx.ended ? -2 : -1;
+        return w[k] == '[' ? static_cast<long>(k - i - 1) : -1;
+    }
 }
 
 // True when the ']' at i closes a bracket of equals '='.
@@ -352,7 +360,8 @@ Layout skipLayout(Lexer &lx)
         }
         if (w[i] != '#')
             return w[i] == 0 ? Layout::Error : Layout::Token;
-        const long equals = w[i + 1] == '[' ? bracketOpening(w, i + 1) : -1;
+        const long equals = w[i + 1] == '[' ? bracketOpening(lx, 1) : -1;
+        i = lx.pos;
         if (equals == -2)
             return Layout::Error;
         if (equals >= 0) {
@@ -568,9 +577,7 @@ bool nameToken(Lexer &lx, TokenPiece &piece)
 bool argumentToken(Lexer &lx, TokenPiece &piece)
 {
     CMakeLexState &cm = cmakeState(lx);
-    const char *w = lx.window;
-    const std::size_t i = lx.pos;
-    const char c = w[i];
+    const char c = lx.window[lx.pos];
     if (c == '(') {
         ++cm.depth;
         cm.separation = CMakeSeparation::Okay;
@@ -586,14 +593,14 @@ bool argumentToken(Lexer &lx, TokenPiece &piece)
         }
         return oneByte(lx, piece);
     }
-    long equals = c == '[' ? bracketOpening(w, i) : -1;
+    const long equals = c == '[' ? bracketOpening(lx, 0) : -1;
     std::ptrdiff_t length = 0;
     if (c == '"') {
         length = 1;
     } else if (equals == -1) {
-        length = firstLength(w, i, lx.end, lx.ended);
+        length = firstLength(lx.window, lx.pos, lx.end, lx.ended);
         if (length == kUndecided) {
-            refill(lx, i);
+            refill(lx, lx.pos);
             length = firstLength(lx.window, lx.pos, lx.end, lx.ended);
         }
     }
