@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <sstream>
@@ -197,6 +198,380 @@ TEST(CMakeNearMiss, LongTokens)
              front + " a" + body.substr(0, shift) + " " + body.substr(shift) + ")\n", false},
         });
     }
+}
+
+} // namespace
+
+// Real files through cmake-format, judged by a reference reading of the
+// grammar of cmake-language(7), kept apart from the module and simple: each
+// file is its command invocations, each a name (in lower case) and its
+// arguments by kind and value.
+
+namespace {
+
+constexpr int kSampleFiles = 150;  // CMake files of this machine, spread over their list
+
+struct RefArgument {
+    char kind;          // 'u' unquoted, 'q' quoted, 'b' bracket, '(' and ')' nested
+    std::string value;  // unquoted: as written; quoted: continuations out; bracket: its first line end out
+    std::size_t begin, end;  // its bytes in the text
+    bool operator==(const RefArgument &o) const { return kind == o.kind && value == o.value; }
+};
+
+struct RefCommand {
+    std::string name;
+    std::size_t nameBegin, nameEnd;
+    std::vector<RefArgument> arguments;
+    bool operator==(const RefCommand &o) const { return name == o.name && arguments == o.arguments; }
+};
+
+struct RefFile {
+    bool ok = false;  // the text reads by the grammar
+    std::vector<RefCommand> commands;
+};
+
+// The bracket "[==[" at text[at]: its '=', or -1 when none opens there.
+long refBracket(const std::string &text, std::size_t at)
+{
+    std::size_t k = at + 1;
+    while (k < text.size() && text[k] == '=')
+        ++k;
+    return at < text.size() && text[at] == '[' && k < text.size() && text[k] == '[' ? static_cast<long>(k - at - 1)
+                                                                                        : -1;
+}
+
+// Where the bracket of equals '=' whose text starts at from closes: just after it; npos when it does not.
+std::size_t refClose(const std::string &text, std::size_t from, long equals)
+{
+    const std::size_t at = text.find("]" + std::string(static_cast<std::size_t>(equals), '=') + "]", from);
+    return at == std::string::npos ? at : at + static_cast<std::size_t>(equals) + 2;
+}
+
+// Reads text (CR LF read as LF beforehand by the caller's files, which hold none).
+RefFile referenceRead(const std::string &text)
+{
+    RefFile file;
+    const std::size_t n = text.size();
+    std::size_t p = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
+    auto isName = [](char c, bool first) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || (!first && c >= '0' && c <= '9');
+    };
+    bool lineStart = true;  // a command may start: only blanks since the last line end
+    while (p < n) {
+        const char c = text[p];
+        if (c == ' ' || c == '\t') {
+            ++p;
+        } else if (c == '\n') {
+            lineStart = true;
+            ++p;
+        } else if (c == '#') {
+            const long equals = refBracket(text, p + 1);
+            if (equals >= 0) {  // a bracket comment: a line end must follow before a command
+                p = refClose(text, p + static_cast<std::size_t>(equals) + 3, equals);
+                if (p == std::string::npos)
+                    return file;
+                lineStart = false;
+            } else {
+                p = std::min(text.find('\n', p), n);
+            }
+        } else if (isName(c, true) && lineStart) {
+            RefCommand command;
+            command.nameBegin = p;
+            while (p < n && isName(text[p], false))
+                command.name += static_cast<char>(std::tolower(static_cast<unsigned char>(text[p++])));
+            command.nameEnd = p;
+            while (p < n && (text[p] == ' ' || text[p] == '\t'))
+                ++p;
+            if (p >= n || text[p] != '(')
+                return file;
+            ++p;
+            // The arguments: separation (blanks, line ends, line comments) between
+            // two of them; none is needed next to a parenthesis.
+            int depth = 0;
+            bool separated = true;
+            for (;;) {
+                if (p >= n)
+                    return file;
+                const char d = text[p];
+                const std::size_t begin = p;
+                if (d == ' ' || d == '\t' || d == '\n') {
+                    separated = true;
+                    ++p;
+                } else if (d == '#') {
+                    const long equals = refBracket(text, p + 1);
+                    if (equals < 0) {
+                        p = std::min(text.find('\n', p), n);
+                        continue;
+                    }
+                    p = refClose(text, p + static_cast<std::size_t>(equals) + 3, equals);
+                    if (p == std::string::npos)
+                        return file;
+                    separated = false;
+                } else if (d == '(') {
+                    ++depth;
+                    command.arguments.push_back({'(', "(", begin, ++p});
+                    separated = true;
+                } else if (d == ')') {
+                    ++p;
+                    if (depth-- == 0)
+                        break;
+                    command.arguments.push_back({')', ")", begin, p});
+                    separated = false;
+                } else if (!separated) {
+                    return file;
+                } else if (d == '"') {
+                    std::string value;
+                    for (++p;; ++p) {
+                        if (p >= n)
+                            return file;
+                        if (text[p] == '"')
+                            break;
+                        if (text[p] == '\\' && p + 1 < n && text[p + 1] == '\n') {
+                            ++p;  // a continuation
+                            continue;
+                        }
+                        if (text[p] == '\\' && p + 1 < n)
+                            value += text[p++];
+                        value += text[p];
+                    }
+                    command.arguments.push_back({'q', value, begin, ++p});
+                    separated = false;
+                } else if (refBracket(text, p) >= 0) {
+                    const long equals = refBracket(text, p);
+                    std::size_t from = p + static_cast<std::size_t>(equals) + 2;
+                    p = refClose(text, from, equals);
+                    if (p == std::string::npos)
+                        return file;
+                    from += from < n && text[from] == '\n';
+                    command.arguments.push_back(
+                        {'b', text.substr(from, p - static_cast<std::size_t>(equals) - 2 - from), begin, p});
+                    separated = false;
+                } else {
+                    // Unquoted: no blank, parenthesis, '#' or '"' unless escaped by
+                    // a backslash; a legacy quoted part inside, closed on its line;
+                    // a make-style reference "$(NAME)". A backslash before a line
+                    // end escapes nothing (cmake says so; the grammar would allow it).
+                    for (;;) {
+                        if (p >= n)
+                            break;
+                        const char e = text[p];
+                        if (e == ' ' || e == '\t' || e == '\r' || e == '\n' || e == '(' || e == ')' || e == '#')
+                            break;
+                        if (e == '\\') {
+                            if (p + 1 >= n || text[p + 1] == '\n')
+                                return file;
+                            p += 2;
+                        } else if (e == '"') {
+                            std::size_t q = p + 1;
+                            while (q < n && text[q] != '"' && text[q] != '\n' && text[q] != '(' && text[q] != ')' &&
+                                   text[q] != '#')
+                                q += text[q] == '\\' ? 2 : 1;
+                            if (p == begin || q >= n || text[q] != '"')
+                                break;
+                            p = q + 1;
+                        } else if (e == '$' && p + 1 < n && text[p + 1] == '(') {
+                            std::size_t q = p + 2;
+                            while (q < n && isName(text[q], false))
+                                ++q;
+                            if (q >= n || text[q] != ')') {
+                                ++p;
+                                break;
+                            }
+                            p = q + 1;
+                        } else {
+                            ++p;
+                        }
+                    }
+                    if (p == begin)
+                        return file;
+                    command.arguments.push_back({'u', text.substr(begin, p - begin), begin, p});
+                    separated = false;
+                }
+            }
+            file.commands.push_back(command);
+            lineStart = false;
+        } else {
+            return file;
+        }
+    }
+    file.ok = true;
+    return file;
+}
+
+// The judge's verdict on a pair: 's' the same, 'd' different, '?' neither reads.
+char judgePair(const std::string &a, const std::string &b)
+{
+    const RefFile ra = referenceRead(a), rb = referenceRead(b);
+    if (!ra.ok && !rb.ok)
+        return '?';
+    return ra.ok && rb.ok && ra.commands == rb.commands ? 's' : 'd';
+}
+
+// The reference on cmake-language(7)'s own examples.
+TEST(CMakeReference, ReadsTheExamples)
+{
+    const RefFile f = referenceRead("add_executable(hello world.c)\nif(FALSE AND (FALSE OR TRUE)) # x\n"
+                                    "message([=[\nNo \\-escape ]] ${v}]=])\nmessage(\"a\\\nb\" a\"b c\"d $(V)x)\n");
+    ASSERT_TRUE(f.ok);
+    ASSERT_EQ(f.commands.size(), 4u);
+    EXPECT_EQ(f.commands[1].arguments.size(), 7u);
+    EXPECT_EQ(f.commands[2].arguments[0].value, "No \\-escape ]] ${v}");
+    EXPECT_EQ(f.commands[3].arguments[0].value, "ab");
+    EXPECT_EQ(f.commands[3].arguments[1].value, "a\"b c\"d");
+    EXPECT_EQ(f.commands[3].arguments[2].value, "$(V)x");
+    EXPECT_FALSE(referenceRead("f() g()\n").ok);
+    EXPECT_FALSE(referenceRead("f(\"a\"b)\n").ok);
+    EXPECT_FALSE(referenceRead("f(\"a)\n").ok);
+    EXPECT_EQ(judgePair("F(a b)\n", "f(\n  a\n  b)\n"), 's');
+    EXPECT_EQ(judgePair("f(a b)\n", "f(ab)\n"), 'd');
+}
+
+std::vector<std::string> outputLines(const std::string &command)
+{
+    std::vector<std::string> out;
+    std::istringstream in(commandOutput(command));
+    for (std::string line; std::getline(in, line);)
+        out.push_back(line);
+    return out;
+}
+
+// Up to kSampleFiles CMake files of this machine, spread over their sorted list.
+std::vector<std::string> cmakeFiles()
+{
+    std::vector<std::string> all = outputLines(
+        "find /usr/share/cmake-* /usr/lib/*/cmake \\( -name '*.cmake' -o -name CMakeLists.txt \\) -type f "
+        "-size -100k 2>/dev/null | LC_ALL=C sort");
+    std::vector<std::string> picked;
+    const std::size_t step = all.size() / kSampleFiles + 1;
+    for (std::size_t i = 0; i < all.size() && picked.size() < static_cast<std::size_t>(kSampleFiles); i += step)
+        if (all[i].find('\'') == std::string::npos)
+            picked.push_back(all[i]);
+    return picked;
+}
+
+struct Tally {
+    int pairs = 0, changed = 0, same = 0, different = 0, unread = 0, falseAlarms = 0, misses = 0;
+};
+
+// The pairs of files of one name in folders a and b under root: the judge's
+// verdict against the utility's (one tree run).
+Tally judgeTrees(const std::string &root, const std::string &a, const std::string &b,
+                 const std::vector<std::string> &names)
+{
+    Tally t;
+    const RunResult r = runMatchling({a, b, "--tokens"}, root);
+    for (const std::string &name : names) {
+        const std::string left = readFile(root + "/" + a + "/" + name), right = readFile(root + "/" + b + "/" + name);
+        const bool flagged = r.out.find("Not equivalent: " + name + " ") != std::string::npos;
+        ++t.pairs;
+        t.changed += left != right;
+        switch (judgePair(left, right)) {
+        case 's':
+            ++t.same;
+            t.falseAlarms += flagged;
+            EXPECT_FALSE(flagged) << "false alarm: " << a << " against " << b << ": " << name;
+            break;
+        case 'd':
+            ++t.different;
+            t.misses += !flagged;
+            EXPECT_TRUE(flagged) << "miss: " << a << " against " << b << ": " << name;
+            break;
+        default: ++t.unread; break;
+        }
+    }
+    std::printf("%s against %s: %d pairs, %d changed; %d the same by the reference, %d false alarms; %d different, "
+                "%d misses; %d neither reads\n",
+                a.c_str(), b.c_str(), t.pairs, t.changed, t.same, t.falseAlarms, t.different, t.misses, t.unread);
+    return t;
+}
+
+// Mutants of a text that reads: the first that each change makes, or "".
+std::string mutate(const std::string &text, const RefFile &f, char kind)
+{
+    for (const RefCommand &c : f.commands) {
+        const std::vector<RefArgument> &args = c.arguments;
+        if (kind == 'n')  // a command name changed
+            return text.substr(0, c.nameEnd) + "x" + text.substr(c.nameEnd);
+        for (std::size_t i = 0; i < args.size(); ++i) {
+            const RefArgument &x = args[i];
+            if (kind == 'q' && x.kind == 'q')  // a blank put inside a quoted argument
+                return text.substr(0, x.begin + 1) + " " + text.substr(x.begin + 1);
+            if (i + 1 >= args.size())
+                continue;
+            const RefArgument &y = args[i + 1];
+            const std::string gap = text.substr(x.end, y.begin - x.end);
+            const bool blanks = gap.find_first_not_of(" \t\n") == std::string::npos;
+            if (kind == 'j' && x.kind == 'u' && y.kind == 'u' && blanks)  // two arguments joined
+                return text.substr(0, x.end) + text.substr(y.begin);
+            if (kind == 'm' && x.kind != '(' && x.kind != ')' && y.kind != '(' && y.kind != ')' && !(x == y) &&
+                blanks)  // an argument moved past the next
+                return text.substr(0, x.begin) + text.substr(y.begin, y.end - y.begin) + gap +
+                       text.substr(x.begin, x.end - x.begin) + text.substr(y.end);
+        }
+    }
+    return "";
+}
+
+TEST(CMakeFormatterTools, ReferenceJudgesRealFiles)
+{
+    if (!haveTool("cmake-format"))
+        GTEST_SKIP() << "cmake-format is needed (Debian's cmake-format)";
+    const std::vector<std::string> files = cmakeFiles();
+    if (files.size() < 50)
+        GTEST_SKIP() << "too few CMake files under /usr/share/cmake-* and /usr/lib/*/cmake";
+    ScratchDir dir;
+    std::vector<std::string> names;
+    const char *const settings[][2] = {{"default", ""}, {"narrow", "--line-width 40"}, {"upper", "--command-case upper"}};
+    for (const char *folder : {"orig", "default", "narrow", "upper"})
+        makeDir(dir.file(folder));
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        char name[32];
+        std::snprintf(name, sizeof name, "f%03zu.cmake", i);
+        names.push_back(name);
+        const std::string text = readFile(files[i]);
+        for (const char *folder : {"orig", "default", "narrow", "upper"})
+            writeFile(dir.file(std::string(folder) + "/" + name), text);
+    }
+    // Each setting in place over its folder, all three at once.
+    std::string command = "cd '" + dir.path() + "' && { ";
+    for (const auto &s : settings)
+        command += "(cmake-format " + std::string(s[1]) + " -i " + s[0] + "/*.cmake >/dev/null 2>&1; true) & ";
+    command += "wait; }";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    Tally total;
+    for (const auto &s : settings) {
+        const Tally t = judgeTrees(dir.path(), "orig", s[0], names);
+        EXPECT_GT(t.changed * 2, t.pairs) << "cmake-format changes most files";
+        total.same += t.same;
+        total.falseAlarms += t.falseAlarms;
+        total.misses += t.misses;
+    }
+    EXPECT_EQ(total.misses, 0);
+    EXPECT_LE(total.falseAlarms * 50, total.same) << "false alarms at most 2% of the pairs the reference calls the same";
+
+    // Mutants of cmake-format's output, each a change of meaning: all flagged.
+    makeDir(dir.file("base"));
+    makeDir(dir.file("mutant"));
+    std::vector<std::string> mutants;
+    for (const std::string &name : names) {
+        const std::string text = readFile(dir.file("default/" + name));
+        const RefFile f = referenceRead(text);
+        if (!f.ok || text.find('\r') != std::string::npos)
+            continue;
+        for (char kind : {'j', 'q', 'n', 'm'}) {
+            const std::string m = mutate(text, f, kind);
+            if (m.empty())
+                continue;
+            const std::string mutant = std::string(1, kind) + "_" + name;
+            ASSERT_EQ(judgePair(text, m), 'd') << mutant;
+            writeFile(dir.file("base/" + mutant), text);
+            writeFile(dir.file("mutant/" + mutant), m);
+            mutants.push_back(mutant);
+        }
+    }
+    const Tally m = judgeTrees(dir.path(), "base", "mutant", mutants);
+    EXPECT_GT(m.different, 300);
+    EXPECT_EQ(m.misses, 0);
 }
 
 } // namespace
