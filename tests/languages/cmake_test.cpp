@@ -115,6 +115,8 @@ TEST(CMakeNearMiss, Bracket)
         {"a closing of another length", "f([=[a]]b]=] c)\n", "f([=[a]]b]=]  c)\n", true},
         {"a closing of another length stays inside", "f([=[a]] b]=])\n", "f([=[a]]b]=])\n", false},
         {"no escape inside", "f([[a\\\nb]])\n", "f([[ab]])\n", false},
+        {"a closing one '=' short", "f([==[a]=]b]==] c)\n", "f([==[a]=]b]==]  c)\n", true},
+        {"a closing one '=' short stays inside", "f([==[a]=] b]==])\n", "f([==[a]=]b]==])\n", false},
     });
 }
 
@@ -137,6 +139,26 @@ TEST(CMakeNearMiss, Unquoted)
         {"a '#' ends an argument", "f(a#b\n)\n", "f(a\n)\n", true},
         {"a byte beyond ASCII", "f(a\xc3\xa9 b)\n", "f(a \xc3\xa9 b)\n", false},
     });
+}
+
+// The tokens of text, End left out.
+std::vector<std::string> keys(const std::string &text)
+{
+    std::vector<std::string> out;
+    for (const Tok &t : lexText(text, CMake))
+        if (t.kind != TokenKind::End)
+            out.push_back(t.key);
+    return out;
+}
+
+TEST(CMakeNearMiss, Marks)
+{
+    using Keys = std::vector<std::string>;
+    EXPECT_EQ(keys("f(a\"b\nc\")\n"), (Keys{"f", "(", "a", "<no separation>", "\"b\nc\"", ")"}))
+        << "a legacy quoted part ends at its line";
+    EXPECT_EQ(keys("f(a\"b c\"d)\n"), (Keys{"f", "(", "a\"b c\"d", ")"}));
+    EXPECT_EQ(keys("F(a)\ng(\"x\n"), (Keys{"f", "(", "a", ")", "g", "(", "\"x\n", "<parse error>"}));
+    EXPECT_EQ(keys("f(a)\n)b\n"), (Keys{"f", "(", "a", ")", "<parse error>", ")b\n"}));
 }
 
 TEST(CMakeNearMiss, BadInput)
