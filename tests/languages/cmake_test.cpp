@@ -576,6 +576,7 @@ TEST(CMakeFormatterTools, ReferenceJudgesRealFiles)
     makeDir(dir.file("base"));
     makeDir(dir.file("mutant"));
     std::vector<std::string> mutants;
+    int kinds[4] = {0, 0, 0, 0};
     for (const std::string &name : names) {
         const std::string text = readFile(dir.file("default/" + name));
         const RefFile f = referenceRead(text);
@@ -590,8 +591,12 @@ TEST(CMakeFormatterTools, ReferenceJudgesRealFiles)
             writeFile(dir.file("base/" + mutant), text);
             writeFile(dir.file("mutant/" + mutant), m);
             mutants.push_back(mutant);
+            ++kinds[std::string("jqnm").find(kind)];
         }
     }
+    std::printf("mutants: %d arguments joined, %d blanks put in quoted arguments, %d names changed, %d arguments "
+                "moved\n",
+                kinds[0], kinds[1], kinds[2], kinds[3]);
     const Tally m = judgeTrees(dir.path(), "base", "mutant", mutants);
     EXPECT_GT(m.different, 300);
     EXPECT_EQ(m.misses, 0);
