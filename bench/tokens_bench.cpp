@@ -91,6 +91,7 @@ const LanguageText kLanguageTexts[] = {
     {"LexTypeScript", Language::TypeScript, "MATCHLING_BENCH_TYPESCRIPT",
      MATCHLING_SOURCE_DIR "/tests/npm/node_modules/typescript/lib", ".ts"},
     {"LexGraphql", Language::Graphql, "MATCHLING_BENCH_GRAPHQL", MATCHLING_SOURCE_DIR "/tests/languages/graphql", ""},
+    {"LexCMake", Language::CMake, "MATCHLING_BENCH_CMAKE", "/usr/share/cmake-3.25/Modules", ".cmake"},
 };
 
 void lexLanguage(benchmark::State &state, const LanguageText &language)

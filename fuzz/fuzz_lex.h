@@ -39,5 +39,6 @@ void fuzzJava(const std::string &source, std::uint8_t seed);
 void fuzzJson(const std::string &source, std::uint8_t seed);
 void fuzzScript(const std::string &source, std::uint8_t seed);
 void fuzzGraphql(const std::string &source, std::uint8_t seed);
+void fuzzCMake(const std::string &source, std::uint8_t seed);
 
 #endif

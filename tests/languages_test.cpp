@@ -20,6 +20,8 @@ TEST(Languages, ByName)
         {"app.mjs", Language::JavaScript}, {"a.d.ts", Language::TypeScript},    {"v.tsx", Language::Tsx},
         {"notes.txt", Language::Unknown},  {"Makefile", Language::Unknown},     {".py", Language::Unknown},
         {"a.py.orig", Language::Unknown},  {"a.cpp/README", Language::Unknown},
+        {"src/CMakeLists.txt", Language::CMake}, {"cmake/FindX.CMAKE", Language::CMake},
+        {"CMakeLists.txt.in", Language::Unknown},
     };
     for (const auto &r : rows) {
         SCOPED_TRACE(r.path);
@@ -59,7 +61,7 @@ TEST(Languages, ByOptionAndShownName)
     EXPECT_STREQ(languageName(Language::Tsx), "typescript");
     EXPECT_EQ(languageIndex(Language::Tsx), languageIndex(Language::TypeScript));
     EXPECT_EQ(languageIndex(Language::Unknown), kLanguageNames);
-    EXPECT_EQ(languageIndex(Language::TypeScript), kLanguageNames - 1);
+    EXPECT_EQ(languageIndex(kLanguageRows[kLanguageRowCount - 1].language), kLanguageNames - 1);
 }
 
 } // namespace
