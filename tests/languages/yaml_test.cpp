@@ -1,0 +1,141 @@
+// YAML's in-process tests: its near misses first, then the lexer's tests,
+// then the tests that run prettier on real files of this machine and judge
+// the pairs by the npm yaml package's composed documents.
+//
+// Near misses of the YAML module: for each decision, a pair that must differ
+// if it went wrong and, where it can go the other way, a pair that must stay
+// equal.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "../lex_support.h"
+#include "../support.h"
+#include "languages/languages.h"
+
+namespace {
+
+const Language Yaml = Language::Yaml;
+
+// The pairs of cases as YAML, skipped where this build does not read YAML.
+#define YAML_PAIRS(cases)                                                 \
+    do {                                                                  \
+        if (!languageBuilt(Yaml))                                         \
+            GTEST_SKIP() << "this build reads no YAML (no libfyaml)";     \
+        checkPairs(Yaml, cases);                                          \
+    } while (0)
+
+TEST(YamlNearMiss, Scalars)
+{
+    YAML_PAIRS((std::vector<PairCase>{
+        {"yes quoted is a string", "a: yes\n", "a: \"yes\"\n", false},
+        {"yes single-quoted is a string", "a: yes\n", "a: 'yes'\n", false},
+        {"1 quoted is a string", "a: 1\n", "a: \"1\"\n", false},
+        {"a quoted key", "\"a\": 1\n", "a: 1\n", false},
+        {"single and double quotes compare by value", "a: 'x y'\n", "a: \"x y\"\n", true},
+        {"an escape in double quotes is its character", "a: \"x\\ty\"\n", "a: \"x\ty\"\n", true},
+        {"a doubled quote in single quotes", "a: 'it''s'\n", "a: \"it's\"\n", true},
+        {"a blank put inside a quoted string", "a: \"x y\"\n", "a: \"x  y\"\n", false},
+        {"a blank put inside a plain scalar", "a: x y\n", "a: x  y\n", false},
+        {"a literal block is its string", "a: |\n  x\n  y\n", "a: \"x\\ny\\n\"\n", true},
+        {"a folded block folds", "a: >\n  x\n  y\n", "a: \"x y\\n\"\n", true},
+        {"a literal block against a folded one", "a: |\n  x\n  y\n", "a: >\n  x\n  y\n", false},
+        {"a block scalar's chomping", "a: |\n  x\n", "a: |-\n  x\n", false},
+        {"a block scalar is never plain", "a: |-\n  x\n", "a: x\n", false},
+        {"a block scalar's indentation is layout", "a: |\n  x\n   y\n", "a: |\n    x\n     y\n", true},
+        {"a block scalar's inner indentation is not", "a: |\n  x\n   y\n", "a: |\n  x\n  y\n", false},
+        {"a multi-line plain scalar folds", "a: x\n  y\n", "a: x y\n", true},
+        {"a blank line in a plain scalar is a line end", "a: x\n\n  y\n", "a: x y\n", false},
+        {"a number's spelling counts", "a: 1.0\n", "a: 1.00\n", false},
+        {"an empty value against an empty string", "a:\n", "a: ''\n", false},
+        {"an empty value against null", "a:\n", "a: null\n", false},
+    }));
+}
+
+TEST(YamlNearMiss, Structure)
+{
+    YAML_PAIRS((std::vector<PairCase>{
+        {"flow and block mappings", "a: 1\nb: 2\n", "{a: 1, b: 2}\n", true},
+        {"flow and block sequences", "- 1\n- 2\n", "[1, 2]\n", true},
+        {"nested flow and block", "a:\n  - x\n  - {b: 1}\n", "a: [x, {b: 1}]\n", true},
+        {"indentation is layout", "a:\n  b: 1\n  c: 2\n", "a:\n    b: 1\n    c: 2\n", true},
+        {"a key indented under another parent", "a:\n  b: 1\nc: 2\n", "a:\n  b: 1\n  c: 2\n", false},
+        {"a key moved out of its parent", "a:\n  b: 1\n  c: 2\n", "a:\n  b: 1\nc: 2\n", false},
+        {"an item indented under a key", "a:\n- 1\nb: 2\n", "a:\n  - 1\nb: 2\n", true},
+        {"key order counts", "a: 1\nb: 2\n", "b: 2\na: 1\n", false},
+        {"a sequence of one against its item", "a: [1]\n", "a: 1\n", false},
+        {"an empty mapping against an empty sequence", "a: {}\n", "a: []\n", false},
+        {"an explicit key", "? a\n: 1\n", "a: 1\n", true},
+        {"a sequence of mappings", "- a: 1\n  b: 2\n", "- a: 1\n- b: 2\n", false},
+    }));
+}
+
+TEST(YamlNearMiss, Documents)
+{
+    YAML_PAIRS((std::vector<PairCase>{
+        {"an explicit first document start is layout", "---\na: 1\n", "a: 1\n", true},
+        {"a document end marker is layout", "a: 1\n...\n", "a: 1\n", true},
+        {"two documents against one", "a: 1\n---\nb: 2\n", "a: 1\nb: 2\n", false},
+        {"an empty stream against an empty document", "", "---\n", false},
+        {"a stream of comments is empty", "# only\n", "", true},
+        {"comments are layout", "a: 1 # one\n# more\nb: 2\n", "a: 1\nb: 2\n", true},
+        {"a hash inside a scalar is no comment", "a: x#y\n", "a: x\n", false},
+        {"a hash in quotes is no comment", "a: '# x'\n", "a: ''\n", false},
+        {"a version directive counts", "%YAML 1.1\n---\na: yes\n", "---\na: yes\n", false},
+        {"a tag directive only resolves tags", "%TAG !e! tag:example.com,2000:\n--- !e!x a\n",
+         "--- !<tag:example.com,2000:x> a\n", true},
+    }));
+}
+
+TEST(YamlNearMiss, AnchorsAndTags)
+{
+    YAML_PAIRS((std::vector<PairCase>{
+        {"an anchor counts", "a: &x 1\nb: 1\n", "a: 1\nb: 1\n", false},
+        {"an alias against its value", "a: &x 1\nb: *x\n", "a: &x 1\nb: 1\n", false},
+        {"an anchor's name counts", "a: &x 1\nb: *x\n", "a: &y 1\nb: *y\n", false},
+        {"a tag counts", "a: !!str 1\n", "a: 1\n", false},
+        {"a tag's shorthand is its full form", "a: !!str 1\n", "a: !<tag:yaml.org,2002:str> 1\n", true},
+        {"a local tag", "a: !x 1\n", "a: !y 1\n", false},
+        {"the non-specific tag makes a plain scalar a string", "a: ! 1\n", "a: '1'\n", true},
+        {"the non-specific tag on a plain scalar", "a: ! 1\n", "a: 1\n", false},
+        {"an anchor and a tag on a mapping", "a: &m !!map\n  b: 1\n", "a: &m !!map {b: 1}\n", true},
+    }));
+}
+
+TEST(YamlLexer, TokensAndPlaces)
+{
+    if (!languageBuilt(Yaml))
+        GTEST_SKIP() << "this build reads no YAML (no libfyaml)";
+    const std::vector<Tok> t = lexText("a: 'x'\nb: [1, *y]\n", Yaml);
+    const char *const keys[] = {"---", "{", "a", "\"x\"", "b", "[", "1", "*y", "]", "}", ""};
+    ASSERT_EQ(t.size(), sizeof keys / sizeof keys[0]);
+    for (std::size_t i = 0; i < t.size(); ++i)
+        EXPECT_EQ(t[i].key, keys[i]) << i;
+    EXPECT_EQ(t[4].line, 2);
+    EXPECT_EQ(t[4].column, 1);
+    EXPECT_EQ(t[6].column, 5);
+    EXPECT_EQ(t.back().kind, TokenKind::End);
+}
+
+TEST(YamlLexer, InvalidSourceIsRefused)
+{
+    if (!languageBuilt(Yaml))
+        GTEST_SKIP() << "this build reads no YAML (no libfyaml)";
+    ScratchDir dir;
+    const std::string path = dir.file("bad.yaml");
+    const char *const bad[] = {"a: 1\n b: 2\n", "a: \"x\n", "a: [1, 2\n", "a: b: c\n", "- a\nb: 1\n"};
+    for (const char *text : bad) {
+        writeFile(path, text);
+        const std::vector<Tok> t = lexFile(path, Yaml);
+        ASSERT_EQ(t.size(), 2u) << text;
+        EXPECT_EQ(t[0].key.rfind("<not valid YAML at line ", 0), 0u) << text << ": " << t[0].key;
+    }
+    const std::vector<Tok> good = lexText("a: 1\n", Yaml);
+    EXPECT_EQ(good.size(), 6u);
+}
+
+} // namespace
