@@ -139,3 +139,129 @@ TEST(YamlLexer, InvalidSourceIsRefused)
 }
 
 } // namespace
+
+// Real YAML files of this machine through prettier (its default and
+// --single-quote), each pair judged by the npm yaml package's composed
+// documents (tests/npm/yaml_judge.js): a pair the judge calls different must
+// never be equivalent; one it calls the same may be flagged in at most 2% of
+// the pairs. Near misses made of the same files (a key indented under
+// another parent, a blank in a quoted string, a value quoted or unquoted)
+// must all be flagged.
+namespace {
+
+class YamlFormatterTools : public ::testing::Test {
+protected:
+    struct Tally {
+        int pairs = 0, changed = 0, same = 0, falseAlarms = 0, refused = 0, different = 0, misses = 0;
+    };
+
+    static std::vector<std::string> lines(const std::string &command)
+    {
+        std::vector<std::string> out;
+        if (std::FILE *p = popen(command.c_str(), "r")) {
+            char buffer[4096];
+            while (std::fgets(buffer, sizeof buffer, p)) {
+                std::string line(buffer);
+                while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
+                    line.pop_back();
+                out.push_back(line);
+            }
+            pclose(p);
+        }
+        return out;
+    }
+
+    static std::string npm() { return std::string(MATCHLING_NPM_TOOLS) + "/../.."; }
+
+    // Judges the pairs of directories a and b under root.
+    static Tally judge(const std::string &root, const std::string &a, const std::string &b)
+    {
+        Tally t;
+        const RunResult r = runMatchling({a, b, "--tokens"}, root);
+        for (const std::string &line :
+             lines("node '" + npm() + "/yaml_judge.js' judge '" + root + "/" + a + "' '" + root + "/" + b + "'")) {
+            std::istringstream fields(line);
+            std::string name, verdict;
+            fields >> name >> verdict;
+            if (verdict == "error")
+                continue;
+            const bool different = r.out.find("Not equivalent: " + name + " ") != std::string::npos;
+            const bool refused = r.out.find("Unable to compare: " + name + " ") != std::string::npos;
+            ++t.pairs;
+            t.changed += readFile(root + "/" + a + "/" + name) != readFile(root + "/" + b + "/" + name);
+            if (verdict == "same") {
+                ++t.same;
+                t.falseAlarms += different || refused;
+                t.refused += refused;
+                if (different || refused)
+                    std::printf("false alarm: %s against %s: %s\n", a.c_str(), b.c_str(), name.c_str());
+            } else {
+                ++t.different;
+                t.misses += !different && !refused;
+                EXPECT_TRUE(different || refused) << "miss: " << a << " against " << b << ": " << name;
+            }
+        }
+        std::printf("%s against %s: %d pairs (%d changed); %d the same to the judge, %d false alarms (%d refused); "
+                    "%d different, %d misses\n",
+                    a.c_str(), b.c_str(), t.pairs, t.changed, t.same, t.falseAlarms, t.refused, t.different, t.misses);
+        return t;
+    }
+};
+
+TEST_F(YamlFormatterTools, JudgedByComposedDocuments)
+{
+    if (!languageBuilt(Yaml))
+        GTEST_SKIP() << "this build reads no YAML (no libfyaml)";
+    if (!haveTool("node") || npmTool("prettier").empty() || !exists(npm() + "/node_modules/yaml"))
+        GTEST_SKIP() << "node and tests/npm's packages are needed (npm ci in tests/npm)";
+    // A deterministic sample of the files that parse: the first of each
+    // directory in path order, then every k-th of those, 150 at most.
+    const std::vector<std::string> found =
+        lines("find / \\( -path /proc -o -path /sys -o -path /tmp -o -path /work -o -path /dev \\) -prune -o "
+              "\\( -name '*.yml' -o -name '*.yaml' \\) -type f -size -64k -size +0 -print 2>/dev/null | LC_ALL=C sort | "
+              "awk '{d = $0; sub(/\\/[^\\/]*$/, \"\", d); if (!(d in seen)) { seen[d] = 1; print } }' | xargs -d '\\n' node '" + npm() + "/yaml_judge.js' parses");
+    if (found.size() < 30)
+        GTEST_SKIP() << "too few YAML files found on this machine";
+    const std::size_t step = found.size() / 150 > 0 ? found.size() / 150 : 1;
+    ScratchDir dir;
+    ASSERT_EQ(std::system(("mkdir '" + dir.file("orig") + "'").c_str()), 0);
+    int count = 0;
+    for (std::size_t i = 0; i < found.size() && count < 150; i += step) {
+        const std::string &f = found[i];
+        const std::string base = f.substr(f.rfind('/') + 1);
+        writeFile(dir.file("orig/" + std::to_string(count++) + "_" + base), readFile(f));
+    }
+    const std::string prettier = npmTool("prettier");
+    for (const char *setting : {"prettier", "single"}) {
+        const std::string out = dir.file(setting);
+        const std::string options = std::string(setting) == "single" ? " --single-quote" : "";
+        ASSERT_EQ(std::system(("cp -r '" + dir.file("orig") + "' '" + out + "' && '" + prettier +
+                               "' --no-config --no-editorconfig --log-level silent --write" + options + " '" + out +
+                               "' >/dev/null 2>&1; true")
+                                  .c_str()),
+                  0);
+    }
+    Tally total;
+    for (const char *setting : {"prettier", "single"}) {
+        const Tally t = judge(dir.path(), "orig", setting);
+        total.same += t.same;
+        total.falseAlarms += t.falseAlarms;
+        total.misses += t.misses;
+    }
+    EXPECT_EQ(total.misses, 0);
+    EXPECT_LE(total.falseAlarms * 50, total.same);
+    EXPECT_GT(total.same, 100);
+
+    // Near misses of the same files: every one the judge calls different is flagged.
+    ASSERT_EQ(std::system(("node '" + npm() + "/yaml_judge.js' mutate '" + dir.file("orig") + "' '" +
+                           dir.file("mutants") + "'")
+                              .c_str()),
+              0);
+    for (const char *kind : {"indent", "blank", "quote"}) {
+        const Tally t = judge(dir.file("mutants"), std::string(kind) + "-orig", kind);
+        EXPECT_EQ(t.misses, 0) << kind;
+        EXPECT_GT(t.different, 5) << kind;
+    }
+}
+
+} // namespace
