@@ -1,7 +1,8 @@
 // Fuzz target: the lexers of the languages beyond the C family and Basic.
 //
 // Input: one byte that chooses the language (its value modulo 6: Python, Go,
-// Rust, Java, JSON, JavaScript and TypeScript), one byte that seeds the
+// Rust, Java, JSON, JavaScript and TypeScript; from 0xF0 on, the modules
+// added since, so that the seeds keep their languages: 0xF0 YAML), one byte that seeds the
 // layout choices, then the source. Each language's part checks its own
 // properties (in <language>_relayout.cpp) beyond the sanitizers and the
 // pieces' form: re-laying out a token stream where the language allows never
@@ -69,6 +70,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     if (size < 2)
         return 0;
     const std::string source(reinterpret_cast<const char *>(data) + 2, size - 2);
+    if (data[0] == 0xF0) {
+        fuzzYaml(source, data[1]);
+        return 0;
+    }
     switch (data[0] % 6) {
     case 0: fuzzPython(source, data[1]); break;
     case 1: fuzzGo(source, data[1]); break;

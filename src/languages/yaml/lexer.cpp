@@ -55,7 +55,8 @@ struct YamlStore : LanguageStore {
     std::string keys;               // the tokens' keys, back to back
 };
 
-// Places of byte offsets of text, counted forwards from the last one asked.
+// Places of byte offsets of text, counted from the last one asked (the
+// parser's marks mostly go forwards, a little way back now and then).
 struct PlaceCounter {
     const std::string &text;
     std::size_t at = 0;         // the offset counted to
@@ -66,11 +67,17 @@ struct PlaceCounter {
     {
         if (pos > text.size())
             pos = text.size();
-        if (pos < at) {
-            at = lineStart = 0;
-            line = 1;
-        }
         const char *p = text.data();
+        if (pos < at && pos >= lineStart) {
+            at = pos;  // back on the same line
+        } else if (pos < at) {
+            for (std::size_t i = pos; i < at; ++i)
+                line -= p[i] == '\n';
+            lineStart = pos;
+            while (lineStart > 0 && p[lineStart - 1] != '\n')
+                --lineStart;
+            at = pos;
+        }
         while (const void *lf = std::memchr(p + at, '\n', pos - at)) {
             at = static_cast<std::size_t>(static_cast<const char *>(lf) - p) + 1;
             ++line;
@@ -225,10 +232,15 @@ struct Builder {
 // larger than kYamlMaxBytes.
 bool readWhole(Lexer &lx, std::string &text)
 {
+    // Read at once where the size is known, in chunks otherwise.
+    const std::int64_t known = lx.source->remaining >= 0 ? lx.source->remaining : lx.source->size;
+    const std::size_t chunk = known > 0 && static_cast<std::uint64_t>(known) < kYamlMaxBytes
+                                  ? static_cast<std::size_t>(known) + 1
+                                  : kYamlReadSize;
     for (;;) {
         const std::size_t have = text.size();
-        text.resize(have + kYamlReadSize);
-        const std::size_t got = readSource(*lx.source, &text[have], kYamlReadSize);
+        text.resize(have + chunk);
+        const std::size_t got = readSource(*lx.source, &text[have], chunk);
         text.resize(have + got);
         if (const void *z = std::memchr(text.data() + have, 0x1a, got)) {
             text.resize(static_cast<std::size_t>(static_cast<const char *>(z) - text.data()));
@@ -239,6 +251,53 @@ bool readWhole(Lexer &lx, std::string &text)
         if (got == 0)
             return true;
     }
+}
+
+// The offset of the first byte of text that is not valid UTF-8 (YAML is
+// Unicode text, and the parser loops on some bytes that are not);
+// text.size() when all of it is.
+std::size_t invalidUtf8(const std::string &text)
+{
+    const auto *p = reinterpret_cast<const unsigned char *>(text.data());
+    const std::size_t n = text.size();
+    std::size_t i = 0;
+    while (i < n) {
+        if (i + 8 <= n) {
+            std::uint64_t word;
+            std::memcpy(&word, p + i, 8);
+            if ((word & 0x8080808080808080u) == 0) {
+                i += 8;
+                continue;
+            }
+        }
+        const unsigned char c = p[i];
+        if (c < 0x80) {
+            ++i;
+            continue;
+        }
+        std::size_t length;
+        unsigned char low = 0x80, high = 0xBF;  // the bounds of the second byte
+        if (c >= 0xC2 && c <= 0xDF) {
+            length = 2;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            length = 3;
+            low = c == 0xE0 ? 0xA0 : 0x80;   // no overlong form
+            high = c == 0xED ? 0x9F : 0xBF;  // no surrogate
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            length = 4;
+            low = c == 0xF0 ? 0x90 : 0x80;
+            high = c == 0xF4 ? 0x8F : 0xBF;  // nothing past U+10FFFF
+        } else {
+            return i;
+        }
+        if (i + length > n || p[i + 1] < low || p[i + 1] > high)
+            return i;
+        for (std::size_t k = 2; k < length; ++k)
+            if (p[i + k] < 0x80 || p[i + k] > 0xBF)
+                return i;
+        i += length;
+    }
+    return n;
 }
 
 // The place of the parser's first error, as "line L, column C"; empty when it gave none.
@@ -274,6 +333,8 @@ std::string parseWhole(YamlStore &store)
         reason = "not valid YAML";
     } else {
         Builder builder(store);
+        store.tokens.reserve(store.text.size() / 16 + 16);
+        store.keys.reserve(store.text.size() + 64);
         bool bounded = true;
         while (fy_event *e = fy_parser_parse(parser)) {
             bounded = builder.take(e);
@@ -306,6 +367,12 @@ void readSourceWhole(Lexer &lx)
     if (!readWhole(lx, store->text))
         reason = "too large to compare as YAML";
     lx.anyByte = !store->text.empty();
+    const std::size_t bad = reason.empty() ? invalidUtf8(store->text) : store->text.size();
+    if (bad < store->text.size()) {
+        PlaceCounter counter{store->text};
+        const TokenPlace at = counter.place(bad);
+        reason = "not valid YAML at line " + std::to_string(at.line) + ", column " + std::to_string(at.column);
+    }
     if (reason.empty())
         reason = parseWhole(*store);
     if (reason.empty())
