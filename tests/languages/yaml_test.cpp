@@ -106,6 +106,20 @@ TEST(YamlNearMiss, AnchorsAndTags)
     }));
 }
 
+TEST(YamlLexer, NamesAndBuild)
+{
+    EXPECT_EQ(languageNamed("yml"), Yaml);
+    EXPECT_EQ(languageOfName("ci/.clang-format"), Yaml);
+    EXPECT_EQ(languageOfName(".clang-tidy"), Yaml);
+    EXPECT_EQ(languageOfName("a/B.YML"), Yaml);
+    EXPECT_EQ(languageOfName("x.clang-format"), Language::Unknown);
+    // Every module but those that need a library is in every build.
+    for (std::size_t r = 0; r < kLanguageRowCount; ++r)
+        EXPECT_TRUE(languageBuilt(kLanguageRows[r].language) || kLanguageRows[r].language == Yaml)
+            << kLanguageRows[r].name;
+    EXPECT_TRUE(languageBuilt(Language::Unknown));
+}
+
 TEST(YamlLexer, TokensAndPlaces)
 {
     if (!languageBuilt(Yaml))
