@@ -61,8 +61,9 @@ inline const std::string &sourceText()
 
 // Text of one language: the files whose names end in suffix under the folder
 // named by the environment variable, or else under folder, in byte order of
-// path, up to 16 MiB; empty when there are none.
-inline std::string languageText(const char *variable, const char *folder, const char *suffix)
+// path, up to 16 MiB, with separator between them; empty when there are none.
+inline std::string languageText(const char *variable, const char *folder, const char *suffix,
+                                const char *separator = "")
 {
     namespace fs = benchText::fs;
     const char *named = std::getenv(variable);
@@ -87,7 +88,7 @@ inline std::string languageText(const char *variable, const char *folder, const 
     for (const auto &path : paths) {
         if (all.size() >= (std::size_t{16} << 20))
             break;
-        all += benchText::readAll(path);
+        all += (all.empty() ? "" : separator) + benchText::readAll(path);
     }
     return all;
 }

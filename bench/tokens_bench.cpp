@@ -61,6 +61,8 @@ void lexText(benchmark::State &state, const std::string &text, Language language
         } while (piece.kind != TokenKind::End);
     }
     std::fclose(file);
+    if (const char *refusal = lexerRefusal(*lexer))
+        state.SkipWithError(refusal);
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * size));
     state.counters["tokens"] = static_cast<double>(tokens);
     state.counters["run"] = static_cast<double>(runTokens);
@@ -75,11 +77,13 @@ void lexFile(benchmark::State &state, SourceClass sourceClass, const LexOptions 
 // that MATCHLING_BENCH_<LANGUAGE> names, or else from where Debian keeps them
 // (Java: nowhere, its sources come zipped; TypeScript: the declarations of the
 // tests' npm packages; GraphQL: nowhere, so the documents of its tests, every
-// file of their folder).
+// file of their folder). YAML files are joined as documents of one stream,
+// each ended by "...".
 struct LanguageText {
     const char *name;
     Language language;
     const char *variable, *folder, *suffix;
+    const char *separator = "";  // between two files
 };
 const LanguageText kLanguageTexts[] = {
     {"LexPython", Language::Python, "MATCHLING_BENCH_PYTHON", "/usr/lib/python3.11", ".py"},
@@ -92,11 +96,12 @@ const LanguageText kLanguageTexts[] = {
      MATCHLING_SOURCE_DIR "/tests/npm/node_modules/typescript/lib", ".ts"},
     {"LexGraphql", Language::Graphql, "MATCHLING_BENCH_GRAPHQL", MATCHLING_SOURCE_DIR "/tests/languages/graphql", ""},
     {"LexCMake", Language::CMake, "MATCHLING_BENCH_CMAKE", "/usr/share/cmake-3.25/Modules", ".cmake"},
+    {"LexYaml", Language::Yaml, "MATCHLING_BENCH_YAML", "/usr/share", ".yaml", "\n...\n"},
 };
 
 void lexLanguage(benchmark::State &state, const LanguageText &language)
 {
-    const std::string text = languageText(language.variable, language.folder, language.suffix);
+    const std::string text = languageText(language.variable, language.folder, language.suffix, language.separator);
     if (text.empty()) {
         state.SkipWithError((std::string("no ") + language.suffix + " files: set " + language.variable).c_str());
         return;

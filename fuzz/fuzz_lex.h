@@ -40,5 +40,6 @@ void fuzzJson(const std::string &source, std::uint8_t seed);
 void fuzzScript(const std::string &source, std::uint8_t seed);
 void fuzzGraphql(const std::string &source, std::uint8_t seed);
 void fuzzCMake(const std::string &source, std::uint8_t seed);
+void fuzzYaml(const std::string &source, std::uint8_t seed);
 
 #endif

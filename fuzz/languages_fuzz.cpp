@@ -1,8 +1,9 @@
 // Fuzz target: the lexers of the languages beyond the C family and Basic.
 //
 // Input: one byte that chooses the language (below 0x80, its value modulo 6:
-// Python, Go, Rust, Java, JSON, JavaScript and TypeScript; from 0x80 on, the
-// languages of kLater by its value less 0x80), one byte that seeds the
+// Python, Go, Rust, Java, JSON, JavaScript and TypeScript; from 0x80 on, a
+// language added since, by its value less 0x80 in kLater, so that each seed
+// keeps its language), one byte that seeds the
 // layout choices, then the source. Each language's part checks its own
 // properties (in <language>_relayout.cpp) beyond the sanitizers and the
 // pieces' form: re-laying out a token stream where the language allows never
@@ -67,7 +68,7 @@ bool endsInComment(const std::vector<FuzzTok> &tokens)
 
 // The languages a first byte from 0x80 on chooses, in the order they came.
 using FuzzLanguage = void (*)(const std::string &source, std::uint8_t seed);
-const FuzzLanguage kLater[] = {fuzzCMake, fuzzGraphql};
+const FuzzLanguage kLater[] = {fuzzCMake, fuzzGraphql, fuzzYaml};
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {

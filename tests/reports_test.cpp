@@ -25,7 +25,7 @@ void writePairs(const ScratchDir &dir)
         {"eq.c", "int x = 1;\n", "int  x=1;\n"},
         {kHostile, "int x;\nunsigned int y;\n", "int x;\nunsignedint y;\n"},
         {"empty.c", "int z;\n", ""},
-        {"k.yaml", "a: 1\n", "a:  1\n"},
+        {"k.ini", "a: 1\n", "a:  1\n"},
     };
     makeDir(dir.file("a"));
     makeDir(dir.file("b"));
@@ -79,8 +79,8 @@ TEST(ReportsTools, JsonLinesParseWithEveryField)
               "\"b/eq.c\"}, \"status\": \"equivalent\", \"type\": \"pair\"}\n"
               "{\"first\": {\"name\": \"a/gone.c\"}, \"language\": \"c\", \"path\": \"gone.c\", \"second\": null, "
               "\"status\": \"only-in-1\", \"type\": \"pair\"}\n"
-              "{\"first\": {\"name\": \"a/k.yaml\"}, \"language\": \"other\", \"path\": \"k.yaml\", \"reason\": \"no "
-              "token rules for this kind of file\", \"second\": {\"name\": \"b/k.yaml\"}, \"status\": "
+              "{\"first\": {\"name\": \"a/k.ini\"}, \"language\": \"other\", \"path\": \"k.ini\", \"reason\": \"no "
+              "token rules for this kind of file\", \"second\": {\"name\": \"b/k.ini\"}, \"status\": "
               "\"not-compared\", \"type\": \"pair\"}\n"
               "{\"first\": {\"name\": \"a/link.c\"}, \"language\": \"c\", \"path\": \"link.c\", \"reason\": "
               "\"symbolic link\", \"second\": {\"name\": \"b/link.c\"}, \"status\": \"failed\", \"type\": \"pair\"}\n"
@@ -121,7 +121,7 @@ TEST(ReportsTools, SarifHoldsTheRequiredFieldsAndPlacesEachFinding)
         "    print(result['ruleId'], uri, region.get('startLine'), region.get('startColumn'))\n";
     EXPECT_EQ(python(dir, script, r.out), "not-equivalent b/empty.c 1 1\n"
                                           "only-in-1 a/gone.c None None\n"
-                                          "not-compared b/k.yaml None None\n"
+                                          "not-compared b/k.ini None None\n"
                                           "failed b/link.c None None\n"
                                           "not-equivalent b/q%22b%5Cs%2Cc%3Ad%01%FF.c 2 1\n");
 }
@@ -137,14 +137,14 @@ TEST(ReportsTools, GithubAndGnuLinesExactly)
         {"github", "::error file=b/empty.c,line=1,col=1::Not equivalent: the text ends here; a/empty.c goes on with "
                    "'int' at line 1, column 1\n"
                    "::error file=a/gone.c::Only in a\n"
-                   "::error file=b/k.yaml::Not compared (no token rules for this kind of file)\n"
+                   "::error file=b/k.ini::Not compared (no token rules for this kind of file)\n"
                    "::error file=b/link.c::Unable to compare (symbolic link)\n"
                    "::error file=b/q\"b\\s%2Cc%3Ad\x01\xEF\xBF\xBD.c,line=2,col=1::Not equivalent: 'unsignedint' "
                    "here, 'unsigned' at line 2, column 1 of a/" + shown + "\n"},
         {"gnu", "b/empty.c:1:1: error: Not equivalent: the text ends here; a/empty.c goes on with 'int' at line 1, "
                 "column 1\n"
                 "a/gone.c: error: Only in a\n"
-                "b/k.yaml: error: Not compared (no token rules for this kind of file)\n"
+                "b/k.ini: error: Not compared (no token rules for this kind of file)\n"
                 "b/link.c: error: Unable to compare (symbolic link)\n"
                 "b/q\"b\\s,c:d?\xff.c:2:1: error: Not equivalent: 'unsignedint' here, 'unsigned' at line 2, "
                 "column 1 of a/q\"b\\s,c:d?\xff.c\n"},

@@ -48,6 +48,14 @@ const char *languageName(Language language);
 // the End piece at once).
 const LexerHooks &languageLexer(Language language);
 
+// True when this build reads language in token mode: its module's lexer has
+// its hooks (a module that needs a library the build lacks has none; its
+// files then have no token rules in this build).
+bool languageBuilt(Language language);
+
+// The reason a run gives a file whose language this build does not read.
+constexpr const char *kNotBuiltReason = "no token rules for this kind of file in this build";
+
 // True when language's imports sort with LexOptions::sortedIncludes.
 bool sortsImports(Language language);
 

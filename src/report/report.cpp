@@ -171,7 +171,7 @@ std::string message(const PairFacts &p)
     case PairStatus::OnlyIn2:
         return std::string("Only in ") + (p.onlyIn ? p.onlyIn : "");
     case PairStatus::NotCompared:
-        return "Not compared (no token rules for this kind of file)";
+        return std::string("Not compared (") + (p.reason ? p.reason : "no token rules for this kind of file") + ")";
     case PairStatus::Equivalent:
         break;
     }

@@ -186,10 +186,15 @@ PairOutcome compareOpen(Sides &s, const RunSettings &settings, const Language (&
         }
         verdict = empty ? Verdict::Equivalent : compareFiles(run.comparison, texts, names);
     }
+    const char *refusal = nullptr;  // why a lexer could not read its side as its language
+    for (int f = 0; f < 2 && settings.tokens && !refusal; ++f)
+        refusal = lexerRefusal(run.tokens->lexers[f]);
     if (s.sources[0].failed || s.sources[1].failed)
         why = "unreadable";
     else if (empty)
         why = "empty";
+    else if (refusal)
+        why = refusal;
     if (!why.empty())
         return PairOutcome::Failed;
     if (verdict == Verdict::Equivalent)
@@ -285,6 +290,11 @@ void compareSides(Sides &s, const SweepSettings &sweep, PairResult &result)
     result.language = languages[0];
     if (settings.tokens && languages[0] == Language::Unknown) {
         result.outcome = PairOutcome::NotCompared;
+        return;
+    }
+    if (settings.tokens && (!languageBuilt(languages[0]) || !languageBuilt(languages[1]))) {
+        result.outcome = PairOutcome::NotCompared;
+        result.reason = kNotBuiltReason;
         return;
     }
     consoleTo(&result.output);

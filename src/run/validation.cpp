@@ -166,6 +166,10 @@ int finishTokens(RunState &run, const RunSettings &settings, int f)
         reportUnreadable(p);
         reportAbort();
         return 1;
+    } else if (const char *refusal = lexerRefusal(run.tokens->lexers[f])) {
+        consoleMessage("Matchling==>  Unable to compare: %s (%s) \n", p.path.c_str(), refusal);
+        reportAbort();
+        return 1;
     }
     return finishPreparation(p);
 }
@@ -383,6 +387,10 @@ int validate(RunState &run, const RunSettings &settings, const char *const (&nam
         consoleMessage("Matchling==>  No token rules for the kind of file %s: name its language with --language \n",
                        names[0]);
         showUsage();
+        return stoppedStatus(settings);
+    }
+    if (settings.tokens && (!languageBuilt(run.languages[0]) || !languageBuilt(run.languages[1]))) {
+        consoleMessage("Matchling==>  Not compared: %s (%s) \n", names[0], kNotBuiltReason);
         return stoppedStatus(settings);
     }
     if (temporaryIsSource(run))

@@ -470,6 +470,8 @@ void lexerReset(Lexer &lx, Language language, const LexerHooks &hooks, const Lex
     lx.commentLineStart = false;
     lx.commentUnclosed = false;
     lx.sorting = false;
+    lx.store.reset();
+    lx.refusal[0] = 0;
     if (options.sortedIncludes && hooks.imports)
         sorterUse(lx, hooks.imports, hooks.next);
     std::memset(lx.window, 0, kLexPadding);
@@ -490,6 +492,21 @@ std::size_t lexerRun(Lexer &lx, QuickToken *out, std::size_t max, std::size_t ke
     if (lx.mode != LexMode::Between || lx.sorting || !lx.hooks->run)
         return 0;
     return lx.hooks->run(lx, out, max, keyBytes);
+}
+
+void refuseSource(Lexer &lx, const char *reason)
+{
+    if (lx.refusal[0])
+        return;
+    std::size_t n = std::strlen(reason);
+    n = n < kLexRefusalBytes - 1 ? n : kLexRefusalBytes - 1;
+    std::memcpy(lx.refusal, reason, n);
+    lx.refusal[n] = 0;
+}
+
+const char *lexerRefusal(const Lexer &lx)
+{
+    return lx.refusal[0] ? lx.refusal : nullptr;
 }
 
 bool lexerEmpty(const Lexer &lx)

@@ -52,6 +52,7 @@ constexpr std::size_t kIncludeKeyBytes = 65536;  // key bytes of the tokens of o
 constexpr std::size_t kUseNesting = 16;          // nested {...} of one declaration whose names sort; deeper ones stay as read
 constexpr std::size_t kNoSplice = static_cast<std::size_t>(-1);  // no splice record left to count
 constexpr std::size_t kLexStateBytes = 4096;     // bytes of the one language's own lexer state
+constexpr std::size_t kLexRefusalBytes = 96;     // bytes of a refusal's reason, terminator included
 
 // What the next call of the lexer goes on with.
 enum class LexMode : unsigned char {
@@ -184,6 +185,13 @@ struct IncludeSorter {
     ImportScope scope;                        // of the source around the pieces
 };
 
+// Heap storage a language's start makes beyond its fixed state (a module
+// that reads a whole source through a library holds what it read there).
+// The lexer owns it: the next start and the lexer's end free it.
+struct LanguageStore {
+    virtual ~LanguageStore() = default;
+};
+
 struct Lexer {
     // The source.
     SourceStream *source = nullptr;
@@ -241,6 +249,13 @@ struct Lexer {
     // other runs never touch its stores.
     std::unique_ptr<IncludeSorter> sorter;
     bool sorting = false;                     // pieces go through sorter
+
+    // The language's heap storage, when its start makes any.
+    std::unique_ptr<LanguageStore> store;
+
+    // Why the source cannot be compared as its language (it does not parse,
+    // or is too large for the module); empty when it can (refuseSource).
+    char refusal[kLexRefusalBytes] = {};
 
     // The state of the one language in use, which its module alone reads
     // (languageState) and its start procedure makes (startLanguageState).
@@ -413,6 +428,11 @@ bool commentStep(Lexer &lexer, TokenPiece &piece);
 
 // Goes on with the comment word open at pos; true when piece is filled.
 bool wordStep(Lexer &lexer, TokenPiece &piece);
+
+// Notes that the source cannot be compared as its language, for reason
+// (cut to fit); the first reason noted stays. The module still hands out
+// an End piece; lexerRefusal tells the runs.
+void refuseSource(Lexer &lexer, const char *reason);
 
 // Resets lexer's shared fields to read source as language, whose module
 // hooks drives, then lets the module make its own state (lexerStart, with

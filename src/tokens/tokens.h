@@ -91,6 +91,13 @@ struct QuickToken {
 // lexerNext (or none is left). Their keys hold no zero byte.
 std::size_t lexerRun(Lexer &lexer, QuickToken *out, std::size_t max, std::size_t keyBytes);
 
+// Why the source cannot be compared as its language ("not valid YAML at
+// line 3, column 5"), as its lexer found; nullptr when it can. Known for
+// certain once the End piece has been taken; a module that reads its whole
+// source at the first piece knows it from then on. The runs report such a
+// pair as not compared, whatever its tokens.
+const char *lexerRefusal(const Lexer &lexer);
+
 // True when the source held no text at all: no byte before its end or a
 // Ctrl-Z byte. Known once the first piece has been taken.
 bool lexerEmpty(const Lexer &lexer);

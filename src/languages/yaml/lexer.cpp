@@ -1,0 +1,421 @@
+// The YAML lexer: the source read whole (at most kYamlMaxBytes) and parsed by
+// libfyaml, its event stream turned into tokens. A document is "---" (and
+// "%YAML 1.1" after it when it names its version); a mapping is "{", its keys
+// and values in order, "}"; a sequence is "[", its items, "]"; an anchor is
+// "&name", an alias "*name", a tag "!<tag>" as the parser resolves it (the
+// non-specific "!" aside), each before its node. A plain scalar is its value
+// as the parser gives it (a multi-line one folded), a quoted or block scalar
+// its string value between double quotes: a plain scalar never equals one of
+// the others, and the others equal each other by value. Block or flow style,
+// indentation, document markers and comments are layout; so are the quotes
+// themselves and the way a block scalar is written.
+//
+// A source that does not parse is refused ("not valid YAML at line L, column
+// C"), as is one larger than kYamlMaxBytes, with more than kYamlMaxTokens
+// tokens, or nested deeper than kYamlMaxDepth: one token naming the reason,
+// then End.
+//
+// Without libfyaml (the Windows builds) the module has no hooks, and token
+// mode gives YAML files no rules.
+#include "languages/yaml/state.h"
+#include "tokens/lexer.h"
+
+#ifdef MATCHLING_HAVE_LIBFYAML
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include <libfyaml.h>
+
+namespace {
+
+constexpr std::size_t kYamlMaxBytes = std::size_t{32} << 20;  // bytes of a source read whole, at most
+constexpr std::size_t kYamlMaxTokens = std::size_t{4} << 20;  // tokens of one source, at most
+constexpr int kYamlMaxDepth = 1000;                           // mappings and sequences open at once, at most
+constexpr std::size_t kYamlReadSize = 65536;                   // bytes per read from the source
+
+// One token: its key in the store's keys, where it starts and ends.
+struct YamlToken {
+    std::uint32_t offset;  // where its key starts in keys
+    std::uint32_t length;  // bytes of its key
+    std::uint32_t line;    // where it starts
+    std::uint32_t column;
+    std::uint32_t endLine;  // just after its last byte; its start when no byte spells it
+    std::uint32_t endColumn;
+};
+
+// The tokens of a whole source (4 MiB of tokens of 24 bytes, with their keys,
+// at most).
+struct YamlStore : LanguageStore {
+    std::string text;               // the source as read
+    std::vector<YamlToken> tokens;
+    std::string keys;               // the tokens' keys, back to back
+};
+
+// Places of byte offsets of text, counted from the last one asked (the
+// parser's marks mostly go forwards, a little way back now and then).
+struct PlaceCounter {
+    const std::string &text;
+    std::size_t at = 0;         // the offset counted to
+    std::uint32_t line = 1;     // its line
+    std::size_t lineStart = 0;  // the offset where that line starts
+
+    TokenPlace place(std::size_t pos)
+    {
+        if (pos > text.size())
+            pos = text.size();
+        const char *p = text.data();
+        if (pos < at && pos >= lineStart) {
+            at = pos;  // back on the same line
+        } else if (pos < at) {
+            for (std::size_t i = pos; i < at; ++i)
+                line -= p[i] == '\n';
+            lineStart = pos;
+            while (lineStart > 0 && p[lineStart - 1] != '\n')
+                --lineStart;
+            at = pos;
+        }
+        while (const void *lf = std::memchr(p + at, '\n', pos - at)) {
+            at = static_cast<std::size_t>(static_cast<const char *>(lf) - p) + 1;
+            ++line;
+            lineStart = at;
+        }
+        at = pos;
+        return {line, static_cast<std::int64_t>(pos - lineStart + 1)};
+    }
+};
+
+// Turns the events of one source into tokens.
+struct Builder {
+    YamlStore &store;
+    PlaceCounter counter;
+    TokenPlace last;   // where the last token ends
+    int depth = 0;     // mappings and sequences open
+    bool full = false; // a bound was met: the source is refused
+
+    Builder(YamlStore &s) : store(s), counter{s.text} {}
+
+    // Adds a token of key (n bytes, after prefix and before suffix) from start to end.
+    bool add(const char *prefix, const char *key, std::size_t n, const char *suffix, TokenPlace start,
+             TokenPlace end)
+    {
+        if (store.tokens.size() >= kYamlMaxTokens)
+            return false;
+        const std::size_t offset = store.keys.size();
+        store.keys += prefix;
+        store.keys.append(key, n);
+        store.keys += suffix;
+        YamlToken t;
+        t.offset = static_cast<std::uint32_t>(offset);
+        t.length = static_cast<std::uint32_t>(store.keys.size() - offset);
+        t.line = static_cast<std::uint32_t>(start.line);
+        t.column = static_cast<std::uint32_t>(start.column);
+        t.endLine = static_cast<std::uint32_t>(end.line);
+        t.endColumn = static_cast<std::uint32_t>(end.column);
+        store.tokens.push_back(t);
+        last = end;
+        return true;
+    }
+
+    // Where a mark stands; the end of the last token when there is none.
+    TokenPlace at(const fy_mark *mark)
+    {
+        return mark && mark->line >= 0 ? counter.place(mark->input_pos) : last;
+    }
+
+    // A token no byte of the source spells, at the end of the last one.
+    bool addUnspelled(const char *key)
+    {
+        return add(key, "", 0, "", last, last);
+    }
+
+    // The anchor and tag of a node, before it.
+    bool addProperties(fy_token *anchor, fy_token *tag)
+    {
+        std::size_t n = 0;
+        if (anchor) {
+            const char *name = fy_token_get_text(anchor, &n);
+            const TokenPlace start = at(fy_token_start_mark(anchor));
+            if (!name || !add("&", name, n, "", start, at(fy_token_end_mark(anchor))))
+                return false;
+        }
+        if (tag && !nonSpecific(tag)) {
+            const char *name = fy_token_get_text(tag, &n);
+            const TokenPlace start = at(fy_token_start_mark(tag));
+            if (!name || !add("!<", name, n, ">", start, at(fy_token_end_mark(tag))))
+                return false;
+        }
+        return true;
+    }
+
+    // True when tag is the non-specific "!", which only says the node is
+    // not resolved by its form: a string, a sequence or a mapping.
+    static bool nonSpecific(fy_token *tag)
+    {
+        std::size_t n = 0;
+        const char *name = fy_token_get_text(tag, &n);
+        return name && n == 1 && name[0] == '!';
+    }
+
+    // Adds the tokens of event; false when a bound is met.
+    bool take(fy_event *e)
+    {
+        const TokenPlace start = at(fy_event_start_mark(e));
+        const TokenPlace end = at(fy_event_end_mark(e));
+        std::size_t n = 0;
+        switch (e->type) {
+        case FYET_DOCUMENT_START: {
+            if (!add("---", "", 0, "", start, e->document_start.implicit ? start : end))
+                return false;
+            fy_document_state *state = e->document_start.document_state;
+            if (state && fy_document_state_version_explicit(state)) {
+                const fy_version *v = fy_document_state_version(state);
+                char text[32];
+                std::snprintf(text, sizeof text, "%%YAML %d.%d", v ? v->major : 0, v ? v->minor : 0);
+                return addUnspelled(text);
+            }
+            return true;
+        }
+        case FYET_MAPPING_START:
+        case FYET_SEQUENCE_START: {
+            const bool mapping = e->type == FYET_MAPPING_START;
+            if (++depth > kYamlMaxDepth)
+                return false;
+            fy_token *anchor = mapping ? e->mapping_start.anchor : e->sequence_start.anchor;
+            fy_token *tag = mapping ? e->mapping_start.tag : e->sequence_start.tag;
+            return addProperties(anchor, tag) && add(mapping ? "{" : "[", "", 0, "", at(fy_event_start_mark(e)), end);
+        }
+        case FYET_MAPPING_END:
+        case FYET_SEQUENCE_END:
+            --depth;
+            return add(e->type == FYET_MAPPING_END ? "}" : "]", "", 0, "", start, end);
+        case FYET_SCALAR: {
+            if (!addProperties(e->scalar.anchor, e->scalar.tag))
+                return false;
+            fy_token *value = e->scalar.value;
+            const char *text = value ? fy_token_get_text(value, &n) : "";
+            if (!text) {
+                text = "";
+                n = 0;
+            }
+            // A plain scalar with the non-specific tag is a string, as a quoted one is.
+            // An empty value with no token at all is plain too (a null).
+            const fy_scalar_style style = value ? fy_scalar_token_get_style(value) : FYSS_PLAIN;
+            const bool plain = style != FYSS_SINGLE_QUOTED && style != FYSS_DOUBLE_QUOTED &&
+                               style != FYSS_LITERAL && style != FYSS_FOLDED &&
+                               !(e->scalar.tag && nonSpecific(e->scalar.tag));
+            if (plain)
+                return add("", text, n, "", start, end);
+            // A quoted scalar's marks leave its quotes out: its spelling takes them in.
+            const fy_mark *from = fy_event_start_mark(e);
+            const fy_mark *to = fy_event_end_mark(e);
+            const bool quoted = style == FYSS_SINGLE_QUOTED || style == FYSS_DOUBLE_QUOTED;
+            if (quoted && from && to && from->line >= 0 && from->input_pos > 0 && to->input_pos < store.text.size())
+                return add("\"", text, n, "\"", counter.place(from->input_pos - 1), counter.place(to->input_pos + 1));
+            return add("\"", text, n, "\"", start, end);
+        }
+        case FYET_ALIAS: {
+            fy_token *anchor = e->alias.anchor;
+            const char *name = anchor ? fy_token_get_text(anchor, &n) : "";
+            return add("*", name ? name : "", name ? n : 0, "", start, end);
+        }
+        default:
+            return true;  // the stream's start and end, a document's end: layout
+        }
+    }
+};
+
+// Reads lexer's whole source into text, cut at a Ctrl-Z; false when it is
+// larger than kYamlMaxBytes.
+bool readWhole(Lexer &lx, std::string &text)
+{
+    // Read at once where the size is known, in chunks otherwise.
+    const std::int64_t known = lx.source->remaining >= 0 ? lx.source->remaining : lx.source->size;
+    const std::size_t chunk = known > 0 && static_cast<std::uint64_t>(known) < kYamlMaxBytes
+                                  ? static_cast<std::size_t>(known) + 1
+                                  : kYamlReadSize;
+    for (;;) {
+        const std::size_t have = text.size();
+        text.resize(have + chunk);
+        const std::size_t got = readSource(*lx.source, &text[have], chunk);
+        text.resize(have + got);
+        if (const void *z = std::memchr(text.data() + have, 0x1a, got)) {
+            text.resize(static_cast<std::size_t>(static_cast<const char *>(z) - text.data()));
+            return true;
+        }
+        if (text.size() > kYamlMaxBytes)
+            return false;
+        if (got == 0)
+            return true;
+    }
+}
+
+// The offset of the first byte of text that is not valid UTF-8 (YAML is
+// Unicode text, and the parser loops on some bytes that are not);
+// text.size() when all of it is.
+std::size_t invalidUtf8(const std::string &text)
+{
+    const auto *p = reinterpret_cast<const unsigned char *>(text.data());
+    const std::size_t n = text.size();
+    std::size_t i = 0;
+    while (i < n) {
+        if (i + 8 <= n) {
+            std::uint64_t word;
+            std::memcpy(&word, p + i, 8);
+            if ((word & 0x8080808080808080u) == 0) {
+                i += 8;
+                continue;
+            }
+        }
+        const unsigned char c = p[i];
+        if (c < 0x80) {
+            ++i;
+            continue;
+        }
+        std::size_t length;
+        unsigned char low = 0x80, high = 0xBF;  // the bounds of the second byte
+        if (c >= 0xC2 && c <= 0xDF) {
+            length = 2;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            length = 3;
+            low = c == 0xE0 ? 0xA0 : 0x80;   // no overlong form
+            high = c == 0xED ? 0x9F : 0xBF;  // no surrogate
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            length = 4;
+            low = c == 0xF0 ? 0x90 : 0x80;
+            high = c == 0xF4 ? 0x8F : 0xBF;  // nothing past U+10FFFF
+        } else {
+            return i;
+        }
+        if (i + length > n || p[i + 1] < low || p[i + 1] > high)
+            return i;
+        for (std::size_t k = 2; k < length; ++k)
+            if (p[i + k] < 0x80 || p[i + k] > 0xBF)
+                return i;
+        i += length;
+    }
+    return n;
+}
+
+// The place of the parser's first error, as "line L, column C"; empty when it gave none.
+std::string errorPlace(fy_diag *diag)
+{
+    void *iter = nullptr;
+    while (fy_diag_error *error = diag ? fy_diag_errors_iterate(diag, &iter) : nullptr) {
+        if (error->type < FYET_ERROR)
+            continue;
+        return "line " + std::to_string(error->line) + ", column " + std::to_string(error->column);
+    }
+    return std::string();
+}
+
+// Parses text into store's tokens; returns the reason the source is refused,
+// empty when it is not.
+std::string parseWhole(YamlStore &store)
+{
+    fy_diag_cfg diagConfig;
+    fy_diag_cfg_default(&diagConfig);
+    diagConfig.fp = nullptr;
+    diagConfig.output_fn = nullptr;
+    diagConfig.colorize = false;
+    fy_diag *diag = fy_diag_create(&diagConfig);
+    if (diag)
+        fy_diag_set_collect_errors(diag, true);
+    fy_parse_cfg config{};
+    config.flags = static_cast<fy_parse_cfg_flags>(FYPCF_QUIET | FYPCF_COLLECT_DIAG);
+    config.diag = diag;
+    fy_parser *parser = fy_parser_create(&config);
+    std::string reason;
+    if (!parser || fy_parser_set_string(parser, store.text.data(), store.text.size()) != 0) {
+        reason = "not valid YAML";
+    } else {
+        Builder builder(store);
+        store.tokens.reserve(store.text.size() / 16 + 16);
+        store.keys.reserve(store.text.size() + 64);
+        bool bounded = true;
+        while (fy_event *e = fy_parser_parse(parser)) {
+            bounded = builder.take(e);
+            fy_parser_event_free(parser, e);
+            if (!bounded)
+                break;
+        }
+        if (!bounded)
+            reason = builder.depth > kYamlMaxDepth ? "nested too deeply to compare as YAML"
+                                                   : "too large to compare as YAML";
+        else if (fy_parser_get_stream_error(parser)) {
+            const std::string place = errorPlace(diag);
+            reason = place.empty() ? "not valid YAML" : "not valid YAML at " + place;
+        }
+    }
+    if (parser)
+        fy_parser_destroy(parser);
+    if (diag)
+        fy_diag_destroy(diag);
+    return reason;
+}
+
+// Reads and parses lexer's source into a new store; a source refused keeps
+// one token, its reason.
+void readSourceWhole(Lexer &lx)
+{
+    YamlStore *store = new YamlStore;
+    lx.store.reset(store);
+    std::string reason;
+    if (!readWhole(lx, store->text))
+        reason = "too large to compare as YAML";
+    lx.anyByte = !store->text.empty();
+    const std::size_t bad = reason.empty() ? invalidUtf8(store->text) : store->text.size();
+    if (bad < store->text.size()) {
+        PlaceCounter counter{store->text};
+        const TokenPlace at = counter.place(bad);
+        reason = "not valid YAML at line " + std::to_string(at.line) + ", column " + std::to_string(at.column);
+    }
+    if (reason.empty())
+        reason = parseWhole(*store);
+    if (reason.empty())
+        return;
+    refuseSource(lx, reason.c_str());
+    store->tokens.clear();
+    store->keys = "<" + reason + ">";
+    store->tokens.push_back({0, static_cast<std::uint32_t>(store->keys.size()), 1, 1, 1, 1});
+}
+
+} // namespace
+
+void yamlStart(Lexer &lx)
+{
+    startLanguageState<YamlLexState>(lx);
+}
+
+void yamlNext(Lexer &lx, TokenPiece &piece)
+{
+    YamlLexState &state = yamlState(lx);
+    if (!state.read) {
+        state.read = true;
+        readSourceWhole(lx);
+    }
+    const YamlStore &store = static_cast<const YamlStore &>(*lx.store);
+    if (state.next >= store.tokens.size()) {
+        finishStream(lx, piece);
+        return;
+    }
+    const YamlToken &t = store.tokens[state.next++];
+    piece.kind = TokenKind::Code;
+    piece.first = true;
+    piece.last = true;
+    piece.place = {t.line, t.column};
+    piece.bytes = store.keys.data() + t.offset;
+    piece.length = t.length;
+    lx.endPlace = {t.endLine, t.endColumn};
+}
+
+extern const LexerHooks kYamlLexer = {yamlStart, yamlNext, nullptr, nullptr, false};
+
+#else
+
+extern const LexerHooks kYamlLexer = {nullptr, nullptr, nullptr, nullptr, false};
+
+#endif
