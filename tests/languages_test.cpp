@@ -59,7 +59,20 @@ TEST(Languages, ByOptionAndShownName)
     EXPECT_STREQ(languageName(Language::Tsx), "typescript");
     EXPECT_EQ(languageIndex(Language::Tsx), languageIndex(Language::TypeScript));
     EXPECT_EQ(languageIndex(Language::Unknown), kLanguageNames);
-    EXPECT_EQ(languageIndex(Language::TypeScript), kLanguageNames - 1);
+    EXPECT_EQ(languageIndex(Language::Markdown), kLanguageNames - 1);
+}
+
+// A module whose format library the build lacks has no hooks: its language
+// is not built, and token mode takes its files as files without token rules.
+TEST(Languages, BuiltWithTheirLibraries)
+{
+    EXPECT_TRUE(languageBuilt(Language::CFamily));
+    EXPECT_TRUE(languageBuilt(Language::Unknown));
+#if MATCHLING_HAVE_MD4C
+    EXPECT_TRUE(languageBuilt(Language::Markdown));
+#else
+    EXPECT_FALSE(languageBuilt(Language::Markdown));
+#endif
 }
 
 } // namespace

@@ -192,6 +192,11 @@ const LexerHooks &languageLexer(Language language)
     return row ? *row->lexer : kNoLexer;
 }
 
+bool languageBuilt(Language language)
+{
+    return languageLexer(language).next != nullptr;
+}
+
 bool sortsImports(Language language)
 {
     return languageLexer(language).imports != nullptr;

@@ -48,6 +48,10 @@ const char *languageName(Language language);
 // the End piece at once).
 const LexerHooks &languageLexer(Language language);
 
+// True when language's module is in this build: a module whose format
+// library the build lacks (md4c on Windows) has no lexer hooks.
+bool languageBuilt(Language language);
+
 // True when language's imports sort with LexOptions::sortedIncludes.
 bool sortsImports(Language language);
 

@@ -188,6 +188,10 @@ PairOutcome compareOpen(Sides &s, const RunSettings &settings, const Language (&
     }
     if (s.sources[0].failed || s.sources[1].failed)
         why = "unreadable";
+    else if (settings.tokens && !run.tokens->lexers[0].refusal.empty())
+        why = run.tokens->lexers[0].refusal;
+    else if (settings.tokens && !run.tokens->lexers[1].refusal.empty())
+        why = run.tokens->lexers[1].refusal;
     else if (empty)
         why = "empty";
     if (!why.empty())
@@ -283,8 +287,10 @@ void compareSides(Sides &s, const SweepSettings &sweep, PairResult &result)
         return;
     }
     result.language = languages[0];
-    if (settings.tokens && languages[0] == Language::Unknown) {
+    if (settings.tokens && (languages[0] == Language::Unknown || !languageBuilt(languages[0]))) {
         result.outcome = PairOutcome::NotCompared;
+        if (languages[0] != Language::Unknown)
+            result.reason = "no token rules for this kind of file in this build";
         return;
     }
     consoleTo(&result.output);

@@ -141,7 +141,8 @@ void printResult(const WalkList &list, const WalkEntry &entry, PairResult &resul
     case PairOutcome::NotCompared:
         ++tally.failed;
         ++tally.notCompared;
-        consoleMessage("Matchling==> Not compared: %s (no token rules for this kind of file) \n", entry.path.c_str());
+        consoleMessage("Matchling==> Not compared: %s (%s) \n", entry.path.c_str(),
+                       result.reason.empty() ? "no token rules for this kind of file" : result.reason.c_str());
         break;
     case PairOutcome::Unchanged:
         break;
@@ -206,7 +207,7 @@ void reportResult(ReportWriter &writer, const WalkList &list, const WalkEntry &e
     if (result.outcome == PairOutcome::Failed)
         p.reason = result.reason.c_str();
     else if (result.outcome == PairOutcome::NotCompared)
-        p.reason = "no token rules for this kind of file";
+        p.reason = result.reason.empty() ? "no token rules for this kind of file" : result.reason.c_str();
     p.language = settings.tokens ? languageName(result.language) : nullptr;
     p.difference = &result.difference;
     p.counted = countedRewrites(settings);

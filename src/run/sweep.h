@@ -28,7 +28,8 @@ enum class PairOutcome {
 
 struct PairResult {
     PairOutcome outcome = PairOutcome::Equivalent;
-    std::string reason;      // for Failed: "unreadable", "empty", "symbolic link", ...
+    std::string reason;      // for Failed: "unreadable", "empty", "symbolic link", ...; for NotCompared
+                             // of a language this build leaves out, "no token rules for this kind of file in this build"
     Spool output;            // the pair's difference lines
     Spool listings[2];       // with switch L, each side's normalized text or token list
     std::int64_t bytes = 0;  // bytes of the two sides, for the progress line

@@ -470,6 +470,8 @@ void lexerReset(Lexer &lx, Language language, const LexerHooks &hooks, const Lex
     lx.commentLineStart = false;
     lx.commentUnclosed = false;
     lx.sorting = false;
+    lx.refusal.clear();
+    lx.store.reset();
     if (options.sortedIncludes && hooks.imports)
         sorterUse(lx, hooks.imports, hooks.next);
     std::memset(lx.window, 0, kLexPadding);

@@ -38,6 +38,7 @@
 #include <cstdint>
 #include <memory>
 #include <new>
+#include <string>
 
 #include "tokens/tokens.h"
 
@@ -244,6 +245,16 @@ struct Lexer {
     // other runs never touch its stores.
     std::unique_ptr<IncludeSorter> sorter;
     bool sorting = false;                     // pieces go through sorter
+
+    // Why the source cannot be compared as its language (too large to hold,
+    // not valid); empty when it can. A module that refuses its source hands
+    // out the End piece at once, and the run counts the pair as failed.
+    std::string refusal;
+
+    // Heap storage the module of the language in use owns for the source
+    // being read (a whole Markdown document and its tokens), freed by its
+    // deleter when the lexer starts again or is destroyed.
+    std::unique_ptr<void, void (*)(void *)> store{nullptr, nullptr};
 
     // The state of the one language in use, which its module alone reads
     // (languageState) and its start procedure makes (startLanguageState).
