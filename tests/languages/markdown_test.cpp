@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -181,6 +182,150 @@ TEST(MarkdownTokens, TooLarge)
     lexerStart(*lexer, Language::Json, {}, source);
     EXPECT_TRUE(lexer->refusal.empty());
     EXPECT_FALSE(lexer->store);
+}
+
+
+// Real Markdown files of this machine through prettier, at both prose wraps,
+// judged by markdown-it (tests/npm/markdown_judge.js): a pair the judge calls
+// different must never compare equivalent (a miss); of the pairs it calls the
+// same, at most 2% may differ (false alarms). Then mutants of the files that
+// change what a reader sees, each flagged.
+class MarkdownFormatterTools : public ::testing::Test {
+protected:
+    struct Tally {
+        int pairs = 0, same = 0, falseAlarms = 0, differ = 0, misses = 0, embedded = 0;
+    };
+
+    static std::vector<std::string> lines(const std::string &command)
+    {
+        std::vector<std::string> out;
+        std::istringstream text(commandOutput(command));
+        for (std::string line; std::getline(text, line);)
+            out.push_back(line);
+        return out;
+    }
+
+    static std::string npm() { return std::string(MATCHLING_NPM_TOOLS) + "/../.."; }
+
+    // Judges the pairs of dirs a and b under root.
+    static Tally judge(const std::string &root, const std::string &a, const std::string &b)
+    {
+        Tally t;
+        const RunResult r = runMatchling({a, b, "--tokens"}, root);
+        for (const std::string &line :
+             lines("node '" + npm() + "/markdown_judge.js' '" + root + "/" + a + "' '" + root + "/" + b + "'")) {
+            std::istringstream fields(line);
+            std::string name, verdict;
+            fields >> name >> verdict;
+            const bool different = r.out.find("Not equivalent: " + name + " ") != std::string::npos;
+            EXPECT_EQ(r.out.find(": " + name + " ("), std::string::npos) << name << " not compared";
+            ++t.pairs;
+            if (verdict == "same") {
+                ++t.same;
+                t.falseAlarms += different;
+                if (different)
+                    std::printf("false alarm: %s against %s: %s\n", a.c_str(), b.c_str(), name.c_str());
+            } else if (verdict == "differ") {
+                ++t.differ;
+                t.misses += !different;
+                EXPECT_TRUE(different) << "miss: " << a << " against " << b << ": " << name;
+            } else {
+                ++t.embedded;
+            }
+        }
+        std::printf("%s against %s: %d pairs; %d the judge calls the same, %d false alarms; %d it calls "
+                    "different, %d misses; %d differing only in embedded code\n",
+                    a.c_str(), b.c_str(), t.pairs, t.same, t.falseAlarms, t.differ, t.misses, t.embedded);
+        return t;
+    }
+};
+
+// The first match of pattern in text replaced by what make gives of it;
+// false when nothing matches.
+bool mutate(std::string &text, const std::regex &pattern, std::string (*make)(const std::smatch &))
+{
+    std::smatch m;
+    if (!std::regex_search(text, m, pattern))
+        return false;
+    text = m.prefix().str() + make(m) + m.suffix().str();
+    return true;
+}
+
+TEST_F(MarkdownFormatterTools, PrettierJudgedByMarkdownIt)
+{
+    const std::string prettier = npmTool("prettier");
+    if (!haveTool("node") || prettier.empty() || !exists(npm() + "/node_modules/markdown-it") ||
+        !exists(npm() + "/node_modules/markdown-it-task-lists") || !exists(npm() + "/node_modules/typescript"))
+        GTEST_SKIP() << "node and tests/npm's packages are needed (npm ci in tests/npm)";
+    // 150 files under 100 KB, spread over the sorted list of this machine's
+    // (scratch and work trees left out, so that the sample stays put).
+    const std::vector<std::string> found =
+        lines("find / -name '*.md' -not -path '/proc/*' -not -path '/tmp/*' -not -path '/work/*' -size -100k "
+              "-type f 2>/dev/null | sort");
+    if (found.size() < 150)
+        GTEST_SKIP() << "too few Markdown files on this machine";
+    ScratchDir dir;
+    ASSERT_EQ(std::system(("cd '" + dir.path() + "' && mkdir orig base mut").c_str()), 0);
+    const std::size_t step = found.size() / 150;
+    for (std::size_t i = 0; i < 150; ++i) {
+        const std::string &f = found[(i + 1) * step - 1];
+        char prefix[8];
+        std::snprintf(prefix, sizeof prefix, "%03zu-", i + 1);
+        writeFile(dir.file("orig/" + std::string(prefix) + f.substr(f.rfind('/') + 1)), readFile(f));
+    }
+    Tally total;
+    for (const char *wrap : {"always", "never"}) {
+        ASSERT_EQ(std::system(("cd '" + dir.path() + "' && cp -r orig " + wrap + " && cd " + wrap + " && '" + prettier +
+                               "' --prose-wrap " + wrap + " --write --log-level silent --no-config --ignore-path= . "
+                               ">/dev/null 2>&1; true")
+                                  .c_str()),
+                  0);
+        const Tally t = judge(dir.path(), "orig", wrap);
+        total.same += t.same;
+        total.falseAlarms += t.falseAlarms;
+        total.misses += t.misses;
+        EXPECT_GT(t.same, 100);
+    }
+    EXPECT_EQ(total.misses, 0);
+    EXPECT_LE(total.falseAlarms * 50, total.same);
+
+    // Mutants of the files: a nested list item indented out of its list, a
+    // paragraph line joined into the heading before it, a blank put inside a
+    // code span. Each must be flagged, and the judge must agree it differs.
+    const std::regex nested("\n( {2,})([-*+] [^\n]+)\n"), heading("\n(#{1,6} [^\n]+)\n\n([A-Za-z][^\n]*)\n"),
+        span("\n([A-Za-z][^`\n]* `)([A-Za-z0-9_]{2,})(`)");
+    int made[3] = {};
+    for (const std::string &name : lines("ls '" + dir.path() + "/orig'")) {
+        const std::string text = readFile(dir.file("orig/" + name));
+        std::string m[3] = {text, text, text};
+        const bool ok[3] = {
+            mutate(m[0], nested, [](const std::smatch &x) { return "\n" + x[2].str() + "\n"; }),
+            mutate(m[1], heading, [](const std::smatch &x) { return "\n" + x[1].str() + " " + x[2].str() + "\n"; }),
+            mutate(m[2], span, [](const std::smatch &x) {
+                return "\n" + x[1].str() + x[2].str().substr(0, 1) + " " + x[2].str().substr(1) + x[3].str();
+            }),
+        };
+        for (int k = 0; k < 3; ++k)
+            if (ok[k] && made[k] < 20) {
+                ++made[k];
+                writeFile(dir.file("mut/" + std::to_string(k) + "-" + name), m[k]);
+                writeFile(dir.file("base/" + std::to_string(k) + "-" + name), text);
+            }
+    }
+    const Tally mutants = judge(dir.path(), "base", "mut");
+    std::printf("mutants: %d nested items out, %d paragraphs joined into headings, %d code spans with a blank\n",
+                made[0], made[1], made[2]);
+    EXPECT_EQ(mutants.misses, 0);
+    EXPECT_GT(made[0] * made[1] * made[2], 0);
+    // A mutant the judge calls the same (a nested item inside a code block) is
+    // not counted; every other is flagged.
+    EXPECT_GE(mutants.differ, mutants.pairs - 3);
+    const std::string out = runMatchling({"base", "mut", "--tokens"}, dir.path()).out;
+    int flagged = 0;
+    for (std::size_t at = out.find("Not equivalent: "); at != std::string::npos; at = out.find("Not equivalent: ", at + 1))
+        ++flagged;
+    EXPECT_GE(flagged, mutants.differ);
+    std::printf("mutants flagged: %d of %d\n", flagged, mutants.pairs);
 }
 
 #endif
