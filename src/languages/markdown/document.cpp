@@ -33,10 +33,11 @@ struct Builder {
     std::size_t size = 0;
     LexOptions options;
 
-    // The text run since the last other event, whitespace collapsed, and the
-    // document offset of each of its bytes.
-    std::string run;
-    std::vector<std::uint32_t> runAt;
+    // The open word of the text since the last other event, with the blank
+    // after it once one came (or a blank alone at the text's start), and
+    // where it starts and ends in the document.
+    std::string word;
+    std::uint32_t wordAt = 0, wordEnd = 0;
 
     // A verbatim block's open line, and the language its content is read as.
     Verbatim verbatim = Verbatim::None;
@@ -71,24 +72,21 @@ bool offsetOf(const Builder &b, const char *p, std::uint32_t &at)
     return true;
 }
 
-void put32(std::vector<char> &out, std::uint32_t v)
-{
-    char bytes[4];
-    std::memcpy(bytes, &v, 4);
-    out.insert(out.end(), bytes, bytes + 4);
-}
-
 // Appends a record; returns where it starts.
 std::size_t emit(Builder &b, TokenKind kind, const char *key, std::size_t length, std::uint32_t at,
                  std::uint32_t spans)
 {
     std::vector<char> &out = b.store.tokens;
     const std::size_t start = out.size();
-    out.push_back(static_cast<char>(kind));
-    put32(out, at);
-    put32(out, spans);
-    put32(out, static_cast<std::uint32_t>(length));
-    out.insert(out.end(), key, key + length);
+    out.resize(start + kMarkdownRecordHead + length);
+    char *p = out.data() + start;
+    const std::uint32_t n = static_cast<std::uint32_t>(length);
+    p[0] = static_cast<char>(kind);
+    std::memcpy(p + 1, &at, 4);
+    std::memcpy(p + 5, &spans, 4);
+    std::memcpy(p + 9, &n, 4);
+    if (length > 0)
+        std::memcpy(p + kMarkdownRecordHead, key, length);
     return start;
 }
 
@@ -113,43 +111,44 @@ void emitClosing(Builder &b, const std::string &key)
     emit(b, TokenKind::Code, key.data(), key.size(), b.lastEnd, 0);
 }
 
-// Adds text to the run, each run of whitespace as one blank.
-void addText(Builder &b, const char *text, std::size_t n, std::uint32_t at, bool placed)
-{
-    for (std::size_t i = 0; i < n; ++i) {
-        const std::uint32_t here = placed ? at + static_cast<std::uint32_t>(i) : b.lastEnd;
-        if (isMdBlank(text[i])) {
-            if (!b.run.empty() && b.run.back() == ' ')
-                continue;
-            b.run.push_back(' ');
-        } else {
-            b.run.push_back(text[i]);
-        }
-        b.runAt.push_back(here);
-    }
-}
-
-// Hands out the run as words, each with the blank after it; a blank at the
-// run's start is a token of its own.
+// Hands out the open word.
 void flushRun(Builder &b)
 {
-    const std::string &r = b.run;
+    if (b.word.empty())
+        return;
+    emit(b, TokenKind::Code, b.word.data(), b.word.size(), b.wordAt, b.wordEnd > b.wordAt ? b.wordEnd - b.wordAt : 0);
+    b.word.clear();
+}
+
+// Adds text to the words, each run of whitespace one blank that ends the word
+// before it; a blank at the start of the text is a token of its own. With
+// placed, text stands at document offset at; else its bytes are placed just
+// after the last text.
+void addText(Builder &b, const char *text, std::size_t n, std::uint32_t at, bool placed)
+{
     std::size_t i = 0;
-    while (i < r.size()) {
-        std::size_t j = i;
-        if (r[j] != ' ')
-            while (j < r.size() && r[j] != ' ')
-                ++j;
-        const std::size_t last = j > i ? j - 1 : i;  // its last byte other than the blank
-        if (j < r.size())
-            ++j;
-        const std::uint32_t at = b.runAt[i];
-        const std::uint32_t end = b.runAt[last] + 1;
-        emit(b, TokenKind::Code, r.data() + i, j - i, at, end > at ? end - at : 0);
-        i = j;
+    while (i < n) {
+        if (isMdBlank(text[i])) {
+            const std::size_t from = i;
+            while (i < n && isMdBlank(text[i]))
+                ++i;
+            if (b.word.empty() || b.word.back() != ' ') {
+                if (b.word.empty())
+                    b.wordAt = b.wordEnd = placed ? at + static_cast<std::uint32_t>(from) : b.lastEnd;
+                b.word.push_back(' ');
+            }
+            continue;
+        }
+        const std::size_t from = i;
+        while (i < n && !isMdBlank(text[i]))
+            ++i;
+        if (!b.word.empty() && b.word.back() == ' ')
+            flushRun(b);
+        if (b.word.empty())
+            b.wordAt = placed ? at + static_cast<std::uint32_t>(from) : b.lastEnd;
+        b.word.append(text + from, i - from);
+        b.wordEnd = placed ? at + static_cast<std::uint32_t>(i) : b.lastEnd;
     }
-    b.run.clear();
-    b.runAt.clear();
 }
 
 // Appends code point c as UTF-8.
@@ -505,9 +504,12 @@ int onText(MD_TEXTTYPE type, const MD_CHAR *text, MD_SIZE size, void *self)
         case MD_TEXT_NULLCHAR: addText(b, "\xEF\xBF\xBD", 3, at, false); break;
         case MD_TEXT_ENTITY: {
             const std::string decoded = entityText(text, size);
+            const bool starts = b.word.empty() || b.word.back() == ' ';
             addText(b, decoded.data(), decoded.size(), at, false);
-            if (placed && !b.runAt.empty())
-                b.runAt.back() = at;
+            if (placed && starts && !b.word.empty() && b.word.back() != ' ')
+                b.wordAt = at;
+            if (placed)
+                b.wordEnd = at + static_cast<std::uint32_t>(size);
             break;
         }
         case MD_TEXT_HTML: {
@@ -585,6 +587,7 @@ bool markdownTokens(MarkdownStore &store, const LexOptions &options)
     b.base = store.text.data();
     b.size = store.text.size();
     b.options = options;
+    store.tokens.reserve(store.text.size() * 2 + 4096);
     const std::size_t from = frontMatter(b);
     MD_PARSER parser{};
     parser.flags = MD_DIALECT_GITHUB;
