@@ -37,6 +37,8 @@ TEST(MarkdownNearMiss, Text)
         {"a blank at an emphasis boundary", "a *b*\n", "a*b*\n", false},
         {"a blank inside emphasis", "*a* b\n", "*a *b\n", false},
         {"a changed word", "one two\n", "one too\n", false},
+        {"CR LF line ends", "# a\n\nb\nc  \nd\n\n- e\n\n    f\n", "# a\r\n\r\nb\r\nc  \r\nd\r\n\r\n- e\r\n\r\n    f\r\n",
+         true},
     });
 }
 
