@@ -187,6 +187,32 @@ TEST(MarkdownTokens, TooLarge)
 }
 
 
+// A document too large to hold is a failed pair, with its reason, never a
+// verdict; the single run stops there.
+TEST(MarkdownRun, TooLargeFails)
+{
+    ScratchDir dir;
+    ASSERT_EQ(std::system(("cd '" + dir.path() + "' && mkdir a b").c_str()), 0);
+    std::string big;
+    for (std::size_t i = 0; big.size() <= (std::size_t(4) << 20); ++i)
+        big += "word " + std::to_string(i) + "\n";
+    writeFile(dir.file("a/big.md"), big);
+    writeFile(dir.file("b/big.md"), big + "more\n");
+    writeFile(dir.file("a/small.md"), "* a\n");
+    writeFile(dir.file("b/small.md"), "- a\n");
+    const RunResult tree = runMatchling({"a", "b", "--tokens"}, dir.path());
+    EXPECT_NE(tree.out.find("Matchling==> Unable to compare: big.md (too large to compare as Markdown) \n"),
+              std::string::npos)
+        << tree.out;
+    EXPECT_NE(tree.out.find("2 pairs compared: 1 equivalent, 0 not equivalent, 1 failed"), std::string::npos) << tree.out;
+    const RunResult single = runMatchling({"a/big.md", "b/big.md", "--tokens"}, dir.path());
+    EXPECT_NE(single.out.find("Matchling==>  Unable to compare: a/big.md (too large to compare as Markdown) \n"
+                              "Matchling==>  Program will abort \n"),
+              std::string::npos)
+        << single.out;
+    EXPECT_EQ(single.status, 1);
+}
+
 // Real Markdown files of this machine through prettier, at both prose wraps,
 // judged by markdown-it (tests/npm/markdown_judge.js): a pair the judge calls
 // different must never compare equivalent (a miss); of the pairs it calls the

@@ -58,9 +58,25 @@ struct Builder {
     std::vector<std::size_t> pending;  // records of opening tokens that take the next text's offset
 };
 
-bool isMdBlank(char c)
+// CommonMark's whitespace: blank, tab, line feed, carriage return, form
+// feed, line tabulation.
+struct BlankTable {
+    bool of[256];
+};
+
+constexpr BlankTable makeBlankTable()
 {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
+    BlankTable t{};
+    for (int c : {' ', '\t', '\n', '\r', '\f', '\v'})
+        t.of[c] = true;
+    return t;
+}
+
+constexpr BlankTable kBlanks = makeBlankTable();
+
+inline bool isMdBlank(char c)
+{
+    return kBlanks.of[static_cast<unsigned char>(c)];
 }
 
 // The document offset of p, when md4c points into the document.
