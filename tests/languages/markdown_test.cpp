@@ -67,6 +67,8 @@ TEST(MarkdownNearMiss, Lists)
         {"an ordered list's start", "1. a\n", "2. a\n", false},
         {"list kind", "- a\n", "1. a\n", false},
         {"tight or loose", "- a\n- b\n", "- a\n\n- b\n", false},
+        {"tight or loose, items without paragraphs", "- # a\n- # b\n", "- # a\n\n- # b\n", false},
+        {"an ordered list tight or loose", "1. # a\n2. # b\n", "1. # a\n\n2. # b\n", false},
         {"a list item indented out of its list", "- a\n\n  b\n", "- a\n\nb\n", false},
         {"a nested item", "- a\n  - b\n", "- a\n- b\n", false},
         {"marker width", "- a\n  - b\n", "-   a\n    - b\n", true},
