@@ -315,8 +315,12 @@ int stoppedReport(ReportFormat format, const std::string &text)
 
 bool tokenLanguages(const RunSettings &settings, const char *const (&names)[2], Language (&languages)[2])
 {
-    for (int f = 0; f < 2; ++f)
+    // A language this build leaves out (its library missing) places nothing.
+    for (int f = 0; f < 2; ++f) {
         languages[f] = settings.language != Language::Unknown ? settings.language : languageOfName(names[f]);
+        if (!languageBuilt(languages[f]))
+            languages[f] = Language::Unknown;
+    }
     for (int f = 0; f < 2; ++f)
         if (languages[f] == Language::Unknown)
             languages[f] = languages[1 - f];
