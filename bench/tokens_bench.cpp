@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "bench_text.h"
+#include "languages/markdown/state.h"
 #include "tokens/lexer.h"
 
 namespace {
@@ -108,6 +109,21 @@ void lexLanguage(benchmark::State &state, const LanguageText &language)
     }
     lexText(state, text, language.language, LexOptions{});
 }
+
+// Markdown: the files under /usr/share, cut at a line end to the size a
+// document may have (kMarkdownMaxBytes).
+void LexMarkdown(benchmark::State &state)
+{
+    std::string text = languageText("MATCHLING_BENCH_MARKDOWN", "/usr/share", ".md");
+    if (text.size() > kMarkdownMaxBytes)
+        text.resize(text.rfind('\n', kMarkdownMaxBytes - 1) + 1);
+    if (text.empty()) {
+        state.SkipWithError("no .md files: set MATCHLING_BENCH_MARKDOWN");
+        return;
+    }
+    lexText(state, text, Language::Markdown, LexOptions{});
+}
+BENCHMARK(LexMarkdown)->ArgNames({"crlf", "run"})->Args({0, 0});
 
 const bool kLanguagesRegistered = [] {
     for (const auto &language : kLanguageTexts)

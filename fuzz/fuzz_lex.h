@@ -41,5 +41,6 @@ void fuzzScript(const std::string &source, std::uint8_t seed);
 void fuzzGraphql(const std::string &source, std::uint8_t seed);
 void fuzzCMake(const std::string &source, std::uint8_t seed);
 void fuzzYaml(const std::string &source, std::uint8_t seed);
+void fuzzMarkdown(const std::string &source, std::uint8_t seed);
 
 #endif

@@ -64,4 +64,17 @@ TEST(Languages, ByOptionAndShownName)
     EXPECT_EQ(languageIndex(kLanguageRows[kLanguageRowCount - 1].language), kLanguageNames - 1);
 }
 
+// A module whose format library the build lacks has no hooks: its language
+// is not built, and token mode takes its files as files without token rules.
+TEST(Languages, BuiltWithTheirLibraries)
+{
+    EXPECT_TRUE(languageBuilt(Language::CFamily));
+    EXPECT_TRUE(languageBuilt(Language::Unknown));
+#if MATCHLING_HAVE_MD4C
+    EXPECT_TRUE(languageBuilt(Language::Markdown));
+#else
+    EXPECT_FALSE(languageBuilt(Language::Markdown));
+#endif
+}
+
 } // namespace

@@ -105,7 +105,7 @@ TEST(Sweep, KindsWithoutTokenRules)
     ScratchDir dir;
     makeTrees(dir, {{"a/list.ini", "", "a:\n  b: 1\n"},
                     {"", "b/list.ini", "a:\nb: 1\n"},
-                    {"a/same.md", "b/same.md", "- x\n"},
+                    {"a/same.ini", "b/same.ini", "- x\n"},
                     {"a/tool", "", "#!/usr/bin/env -S node --x\nf()\n"},
                     {"", "b/tool", "#!/usr/bin/env -S node --x\n  f()\n"},
                     {"a/x.c", "b/x.c", "int x;\n"}});

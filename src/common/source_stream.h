@@ -1,5 +1,6 @@
-// The bytes of one source: a file read to its end, or one object of a stream
-// that holds several (a blob of git's batch output), read to its size.
+// The bytes of one source: a file read to its end, one object of a stream
+// that holds several (a blob of git's batch output), read to its size, or
+// bytes held in memory (a code block a Markdown document holds).
 #ifndef MATCHLING_SOURCE_STREAM_H
 #define MATCHLING_SOURCE_STREAM_H
 
@@ -12,6 +13,7 @@ struct SourceStream {
     std::int64_t remaining = -1;   // bytes of this source still to read; -1 to read to the end of stream
     std::int64_t size = -1;        // a file's size when it was opened; -1 when not known
     bool failed = false;           // a read error or a stream that ended before its size
+    const char *bytes = nullptr;   // a source held in memory instead: its next byte, remaining bytes of it
 };
 
 // Reads up to n bytes of the source into dest; returns how many, 0 at its end

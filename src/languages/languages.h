@@ -49,8 +49,9 @@ const char *languageName(Language language);
 const LexerHooks &languageLexer(Language language);
 
 // True when this build reads language in token mode: its module's lexer has
-// its hooks (a module that needs a library the build lacks has none; its
-// files then have no token rules in this build).
+// its hooks (a module that needs a library the build lacks has none, as
+// libfyaml and md4c on Windows; its files then have no token rules in this
+// build).
 bool languageBuilt(Language language);
 
 // The reason a run gives a file whose language this build does not read.

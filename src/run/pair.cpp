@@ -191,10 +191,10 @@ PairOutcome compareOpen(Sides &s, const RunSettings &settings, const Language (&
         refusal = lexerRefusal(run.tokens->lexers[f]);
     if (s.sources[0].failed || s.sources[1].failed)
         why = "unreadable";
-    else if (empty)
-        why = "empty";
     else if (refusal)
         why = refusal;
+    else if (empty)
+        why = "empty";
     if (!why.empty())
         return PairOutcome::Failed;
     if (verdict == Verdict::Equivalent)

@@ -123,6 +123,18 @@ bool byToken(const RunState &run, const RunSettings &settings)
            (settings.sortedIncludes && (sortsImports(run.languages[0]) || sortsImports(run.languages[1])));
 }
 
+// Reports and returns 1 when lexer refused the source of p (not valid as its
+// language, too large to hold); 0 when it did not.
+int reportRefused(const Preparation &p, const Lexer &lexer)
+{
+    const char *refusal = lexerRefusal(lexer);
+    if (!refusal)
+        return 0;
+    consoleMessage("Matchling==>  Unable to compare: %s (%s) \n", p.path.c_str(), refusal);
+    reportAbort();
+    return 1;
+}
+
 // Opens source f and its temporary file and reads its first token, reporting
 // a failure as a preparation does; returns 0 or 1. An empty source is read:
 // in token mode it is a source without tokens, as one of blanks or comments.
@@ -143,7 +155,7 @@ int startTokens(RunState &run, const RunSettings &settings, int f, TokenPiece &f
         reportAbort();
         return 1;
     }
-    return 0;
+    return reportRefused(p, lexer);
 }
 
 // Reports what went wrong with source f while it was lexed and closes it and
@@ -166,9 +178,7 @@ int finishTokens(RunState &run, const RunSettings &settings, int f)
         reportUnreadable(p);
         reportAbort();
         return 1;
-    } else if (const char *refusal = lexerRefusal(run.tokens->lexers[f])) {
-        consoleMessage("Matchling==>  Unable to compare: %s (%s) \n", p.path.c_str(), refusal);
-        reportAbort();
+    } else if (reportRefused(p, run.tokens->lexers[f]) != 0) {
         return 1;
     }
     return finishPreparation(p);

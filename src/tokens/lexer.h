@@ -38,6 +38,7 @@
 #include <cstdint>
 #include <memory>
 #include <new>
+#include <string>
 
 #include "tokens/tokens.h"
 
@@ -250,11 +251,14 @@ struct Lexer {
     std::unique_ptr<IncludeSorter> sorter;
     bool sorting = false;                     // pieces go through sorter
 
-    // The language's heap storage, when its start makes any.
+    // The language's heap storage, when its start makes any (a whole document
+    // and its tokens), freed when the lexer starts again or is destroyed.
     std::unique_ptr<LanguageStore> store;
 
     // Why the source cannot be compared as its language (it does not parse,
-    // or is too large for the module); empty when it can (refuseSource).
+    // or is too large for the module); empty when it can (refuseSource). A
+    // module that refuses its source hands out the End piece, and the run
+    // counts the pair as failed.
     char refusal[kLexRefusalBytes] = {};
 
     // The state of the one language in use, which its module alone reads

@@ -1,0 +1,49 @@
+// The Markdown lexer's own state, and the store its start makes: the whole
+// document held in memory and the tokens md4c's reading of it gives.
+#ifndef MATCHLING_MARKDOWN_STATE_H
+#define MATCHLING_MARKDOWN_STATE_H
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "tokens/lexer.h"
+
+// md4c reads a whole document at once: a larger one is refused ("too large to
+// compare as Markdown"). Its store then takes about three times its size on a
+// common document (the text, the token records, md4c's own work space), and at
+// most about ten times on a document of one-letter words.
+constexpr std::size_t kMarkdownMaxBytes = std::size_t(4) << 20;
+
+// The document and its token records, owned through Lexer::store.
+//
+// A record is a token: its kind (1 byte), the offset of its first byte in text
+// and the bytes its spelling spans there (a structure token spans none), the
+// length of its key (4 bytes each), then the key.
+struct MarkdownStore : LanguageStore {
+    std::vector<char> text;        // the document as read, a byte order mark aside
+    std::vector<char> tokens;      // the token records, in stream order
+    std::unique_ptr<Lexer> inner;  // the lexer of the code blocks read by their language, made at first use
+};
+
+constexpr std::size_t kMarkdownRecordHead = 13;  // bytes of a record before its key
+
+// Fills store.tokens from store.text; false when md4c fails (out of memory).
+bool markdownTokens(MarkdownStore &store, const LexOptions &options);
+
+struct MarkdownLexState {
+    MarkdownStore *store = nullptr;  // Lexer::store's
+    std::size_t next = 0;            // offset of the next record in store->tokens
+    // Where places are counted from: a text offset, its line and that line's start.
+    std::size_t cursor = 0;
+    std::int64_t line = 1;
+    std::size_t lineStart = 0;
+};
+
+inline MarkdownLexState &markdownState(Lexer &lexer)
+{
+    return languageState<MarkdownLexState>(lexer);
+}
+
+#endif

@@ -1,0 +1,59 @@
+// Judges pairs of Markdown files with markdown-it, for the Markdown lexer's
+// tests: node markdown_judge.js DIR_A DIR_B prints, for each file of DIR_A
+// that DIR_B holds too, one line
+//   NAME HTML
+// HTML: "same" when both render (CommonMark with GitHub's tables,
+// strikethrough, autolinks and task lists) to the same HTML once every run of
+// whitespace outside <pre> is one blank, "differ" when not, and "embedded"
+// when they differ only inside code blocks of C-family, Python, Go, Rust,
+// Java or Basic code, which the Matchling compares by their languages' tokens
+// and this judge cannot: such pairs are neither misses nor false alarms.
+// Code blocks of JavaScript, TypeScript and JSON render as their tokens
+// (TypeScript's scanner), as the Matchling compares them.
+'use strict';
+const fs = require('fs');
+const path = require('path');
+const MarkdownIt = require('markdown-it');
+const taskLists = require('markdown-it-task-lists');
+const ts = require('typescript');
+
+const scripts = new Set(['js', 'javascript', 'jsx', 'ts', 'typescript', 'tsx', 'json', 'jsonc']);
+const others = new Set(['c', 'c++', 'cpp', 'cxx', 'csharp', 'cs', 'c#', 'basic', 'vb', 'python', 'py', 'python3',
+                        'go', 'golang', 'rust', 'rs', 'java']);
+
+function scriptTokens(text, lang) {
+    const variant = lang === 'tsx' || lang === 'jsx' ? ts.LanguageVariant.JSX : ts.LanguageVariant.Standard;
+    const scanner = ts.createScanner(ts.ScriptTarget.Latest, true, variant, text);
+    const out = [];
+    for (let t = scanner.scan(); t !== ts.SyntaxKind.EndOfFileToken; t = scanner.scan()) out.push(scanner.getTokenText());
+    return out.join('\u0001');
+}
+
+function renderer(loose) {
+    const md = new MarkdownIt({html: true, linkify: true}).use(taskLists);
+    const fence = md.renderer.rules.fence;
+    md.renderer.rules.fence = (tokens, idx, options, env, self) => {
+        const token = tokens[idx];
+        const lang = token.info.trim().split(/\s+/)[0].toLowerCase();
+        if (scripts.has(lang)) token.content = scriptTokens(token.content, lang);
+        else if (loose && others.has(lang)) token.content = token.content.replace(/\s+/g, '');
+        return fence(tokens, idx, options, env, self);
+    };
+    return md;
+}
+const strict = renderer(false), loose = renderer(true);
+
+// The HTML with each run of whitespace outside <pre> as one blank.
+function rendered(md, text) {
+    return md.render(text).split(/(<pre[\s\S]*?<\/pre>)/).map((part, i) => (i % 2 ? part : part.replace(/\s+/g, ' '))).join('');
+}
+
+const [dirA, dirB] = process.argv.slice(2);
+for (const name of fs.readdirSync(dirA).sort()) {
+    const b = path.join(dirB, name);
+    if (!fs.existsSync(b)) continue;
+    const ta = fs.readFileSync(path.join(dirA, name), 'utf8'), tb = fs.readFileSync(b, 'utf8');
+    const verdict = rendered(strict, ta) === rendered(strict, tb) ? 'same'
+                    : rendered(loose, ta) === rendered(loose, tb) ? 'embedded' : 'differ';
+    console.log(`${name} ${verdict}`);
+}
