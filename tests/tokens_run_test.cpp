@@ -424,7 +424,7 @@ TEST(Tokens, OptionMistakes)
          kNone},
         {"a language that is not in the table", {{"a.c", "x\n"}}, {"a.c", "a.c", "--tokens", "--language", "cobol"},
          "Matchling==>  Option --language needs one of: c, basic, python, go, rust, java, json, javascript, "
-         "typescript \n" + usage, 1, kNone},
+         "typescript, toml \n" + usage, 1, kNone},
         {"--language alone", {{"a.c", "x\n"}}, {"a.c", "a.c", "--language", "c"},
          "Matchling==>  Option --language needs --tokens \n" + usage, 1, kNone},
     };

@@ -1,9 +1,11 @@
 #include "compare/token_compare.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 #include "console/console.h"
+#include "tokens/lexer.h"
 
 namespace {
 
@@ -343,6 +345,23 @@ Verdict compareTokens(TokenCompareState &c, const PieceSource (&sources)[2])
         if ((notes[0].kinds | notes[1].kinds) != 0)
             countAllowed(c, notes[0], notes[1], place);
     }
+}
+
+bool rejectedInput(const Lexer (&lexers)[2], Verdict verdict, const TokenCompareState &c, int &side,
+                   std::string &why)
+{
+    for (int f = 0; f < 2; ++f) {
+        const Lexer &lx = lexers[f];
+        if (!lx.rejectedAs || (verdict == Verdict::Different && c.indexes[f] < lx.rejectedToken))
+            continue;
+        char text[128];
+        std::snprintf(text, sizeof text, "not valid %s at line %lld, column %lld", lx.rejectedAs,
+                      static_cast<long long>(lx.rejectedAt.line), static_cast<long long>(lx.rejectedAt.column));
+        side = f;
+        why = text;
+        return true;
+    }
+    return false;
 }
 
 void reportTokenDifference(const TokenCompareState &c, const char *const (&names)[2], const Reopener &sources)

@@ -186,10 +186,13 @@ PairOutcome compareOpen(Sides &s, const RunSettings &settings, const Language (&
         }
         verdict = empty ? Verdict::Equivalent : compareFiles(run.comparison, texts, names);
     }
+    int side = 0;
     if (s.sources[0].failed || s.sources[1].failed)
         why = "unreadable";
     else if (empty)
         why = "empty";
+    else if (settings.tokens)
+        rejectedInput(run.tokens->lexers, verdict, run.tokens->comparison, side, why);
     if (!why.empty())
         return PairOutcome::Failed;
     if (verdict == Verdict::Equivalent)
