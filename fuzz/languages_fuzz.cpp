@@ -1,7 +1,7 @@
 // Fuzz target: the lexers of the languages beyond the C family and Basic.
 //
-// Input: one byte that chooses the language (its value modulo 6: Python, Go,
-// Rust, Java, JSON, JavaScript and TypeScript), one byte that seeds the
+// Input: one byte that chooses the language (its value modulo 7: Python, Go,
+// Rust, Java, JSON, JavaScript and TypeScript, TOML), one byte that seeds the
 // layout choices, then the source. Each language's part checks its own
 // properties (in <language>_relayout.cpp) beyond the sanitizers and the
 // pieces' form: re-laying out a token stream where the language allows never
@@ -18,6 +18,15 @@ void fuzzCheck(bool ok, const char *what)
         std::fprintf(stderr, "property violated: %s\n", what);
         std::abort();
     }
+}
+
+namespace {
+bool lastRejected = false;  // the last source fuzzLex lexed was rejected (rejectInput)
+} // namespace
+
+bool fuzzRejected()
+{
+    return lastRejected;
 }
 
 std::vector<FuzzTok> fuzzLex(const std::string &text, Language language, const LexOptions &options)
@@ -44,6 +53,7 @@ std::vector<FuzzTok> fuzzLex(const std::string &text, Language language, const L
         out.back().key.append(piece.bytes, piece.length);
         open = !piece.last;
     } while (!(piece.kind == TokenKind::End && piece.last));
+    lastRejected = lx->rejectedAs != nullptr;
     std::fclose(f);
     return out;
 }
@@ -69,13 +79,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     if (size < 2)
         return 0;
     const std::string source(reinterpret_cast<const char *>(data) + 2, size - 2);
-    switch (data[0] % 6) {
+    switch (data[0] % 7) {
     case 0: fuzzPython(source, data[1]); break;
     case 1: fuzzGo(source, data[1]); break;
     case 2: fuzzRust(source, data[1]); break;
     case 3: fuzzJava(source, data[1]); break;
     case 4: fuzzJson(source, data[1]); break;
-    default: fuzzScript(source, data[1]); break;
+    case 5: fuzzScript(source, data[1]); break;
+    default: fuzzToml(source, data[1]); break;
     }
     return 0;
 }
