@@ -347,12 +347,18 @@ Verdict compareTokens(TokenCompareState &c, const PieceSource (&sources)[2])
     }
 }
 
-bool rejectedInput(const Lexer (&lexers)[2], Verdict verdict, const TokenCompareState &c, int &side,
-                   std::string &why)
+bool rejectedInput(Lexer (&lexers)[2], int &side, std::string &why)
 {
+    for (Lexer &lx : lexers) {
+        TokenPiece piece;
+        if (lx.rejects && !lx.rejectedAs)
+            do
+                lexerNext(lx, piece);
+            while (!(piece.kind == TokenKind::End && piece.last));
+    }
     for (int f = 0; f < 2; ++f) {
         const Lexer &lx = lexers[f];
-        if (!lx.rejectedAs || (verdict == Verdict::Different && c.indexes[f] < lx.rejectedToken))
+        if (!lx.rejectedAs)
             continue;
         char text[128];
         std::snprintf(text, sizeof text, "not valid %s at line %lld, column %lld", lx.rejectedAs,

@@ -83,14 +83,13 @@ void allowedList(const std::uint64_t (&counts)[kRewriteKinds], std::string &out)
 // prints nothing.
 Verdict compareTokens(TokenCompareState &c, const PieceSource (&sources)[2]);
 
-// When a comparison of the streams of lexers, which ended in verdict with c
-// telling where, reached input that a side's lexer rejected (rejectInput):
-// both streams read to their ends, or the first difference at or after the
-// rejected token of that side. Then true, with side (file 1 first) and why
-// set: "not valid TOML at line L, column C". A difference before any
-// rejected token is an ordinary one.
-bool rejectedInput(const Lexer (&lexers)[2], Verdict verdict, const TokenCompareState &c, int &side,
-                   std::string &why);
+// After a comparison of the streams of lexers: reads the rest of each stream
+// whose language may reject input (Lexer::rejects; a comparison stops at the
+// first difference), and returns true when a side's lexer rejected its
+// source (rejectInput), with side (file 1 first) and why set: "not valid TOML
+// at line L, column C". Such a pair has no verdict, whatever the comparison
+// found.
+bool rejectedInput(Lexer (&lexers)[2], int &side, std::string &why);
 
 // How a comparison's streams were made, so that a report can make them again.
 struct Respelling {

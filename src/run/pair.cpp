@@ -192,7 +192,7 @@ PairOutcome compareOpen(Sides &s, const RunSettings &settings, const Language (&
     else if (empty)
         why = "empty";
     else if (settings.tokens)
-        rejectedInput(run.tokens->lexers, verdict, run.tokens->comparison, side, why);
+        rejectedInput(run.tokens->lexers, side, why);
     if (!why.empty())
         return PairOutcome::Failed;
     if (verdict == Verdict::Equivalent)

@@ -226,7 +226,7 @@ int compareTokenStreams(RunState &run, const RunSettings &settings, Verdict &ver
             return 1;
     int side = 0;
     std::string why;
-    if (rejectedInput(t.lexers, verdict, t.comparison, side, why)) {
+    if (rejectedInput(t.lexers, side, why)) {
         consoleMessage("Matchling==>  Unable to compare: %s (%s) \n", run.fileNames[side].c_str(), why.c_str());
         reportAbort();
         return 1;

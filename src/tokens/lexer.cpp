@@ -470,6 +470,7 @@ void lexerReset(Lexer &lx, Language language, const LexerHooks &hooks, const Lex
     lx.commentLineStart = false;
     lx.commentUnclosed = false;
     lx.sorting = false;
+    lx.rejects = false;
     lx.rejectedAs = nullptr;
     if (options.sortedIncludes && hooks.imports)
         sorterUse(lx, hooks.imports, hooks.next);

@@ -240,11 +240,11 @@ struct Lexer {
     std::size_t prefixLength = 0;             // bytes of prefix
 
     // Input the language's grammar rejects (rejectInput): the stream ends
-    // there, and the comparison cannot stand once it reaches that point
-    // (rejectedInput, compare/token_compare.h).
+    // there, and no verdict on it stands (rejectedInput,
+    // compare/token_compare.h).
+    bool rejects = false;                     // the language's lexer may reject input (its start sets it)
     const char *rejectedAs = nullptr;         // the language's name for it ("TOML"); nullptr while none
     TokenPlace rejectedAt;                    // where the grammar gave up
-    std::uint64_t rejectedToken = 0;          // index in the stream of the first token not handed out whole
 
     // The sorted-import layer, made at the first start that asks for it
     // (LexOptions::sortedIncludes in a language whose imports sort), so that
@@ -425,18 +425,16 @@ bool commentStep(Lexer &lexer, TokenPiece &piece);
 bool wordStep(Lexer &lexer, TokenPiece &piece);
 
 // Notes that the source is not valid as language (its name as reports give
-// it: "TOML"), at place, where the stream's token of index token (0 the
-// first) is the first not handed out whole: the language's lexer then ends
-// the stream (a token already begun gets its last piece, then End). A
-// comparison that reaches that token reports the source as not valid
-// instead of a verdict.
-inline void rejectInput(Lexer &lexer, const char *language, TokenPlace place, std::uint64_t token)
+// it: "TOML") at place: the language's lexer then ends the stream (a token
+// already begun gets its last piece, then End), and the comparison reports
+// the source as not valid instead of a verdict. Only a lexer whose start
+// set Lexer::rejects may call it.
+inline void rejectInput(Lexer &lexer, const char *language, TokenPlace place)
 {
     if (lexer.rejectedAs)
         return;
     lexer.rejectedAs = language;
     lexer.rejectedAt = place;
-    lexer.rejectedToken = token;
 }
 
 // Resets lexer's shared fields to read source as language, whose module

@@ -43,14 +43,17 @@ TEST(TomlRun, NamesAndNotToml)
          2,
          {"Matchlinga.tmp", "Matchlingb.tmp"}},
         {"a difference before the input that is not TOML",
-         {{"a.toml", "a = 1\n" + bad}, {"b.toml", "a = 2\n" + bad}},
+         {{"a.toml", "a = 1\n"}, {"b.toml", "a = 2\n" + bad}},
          {"a.toml", "b.toml", "--tokens", "--exit-status"},
-         "Matchling==> Token mismatch at line 1, column 5 of a.toml \nMatchling==> Token from a.toml '1' \n"
-         "a = 1 \n    ^ \nMatchling==> Token mismatch at line 1, column 5 of b.toml \n"
-         "Matchling==> Token from b.toml '2' \na = 2 \n    ^ \n" +
-             kNotEquivalent,
+         "Matchling==>  Unable to compare: b.toml (not valid TOML at line 3, column 7) \n" + kAbort,
+         2,
+         {"Matchlinga.tmp", "Matchlingb.tmp"}},
+        {"a difference before the input that is not TOML, with --allow",
+         {{"a.toml", "a = 1\n" + bad}, {"b.toml", "a = 2\n"}},
+         {"a.toml", "b.toml", "--tokens", "--allow", "all"},
+         "Matchling==>  Unable to compare: a.toml (not valid TOML at line 3, column 7) \n" + kAbort,
          1,
-         {}},
+         {"Matchlinga.tmp", "Matchlingb.tmp"}},
     };
     for (const Scenario &s : scenarios)
         play(s);
@@ -62,10 +65,10 @@ TEST(TomlRun, TreeCountsNotTomlAsFailed)
     ASSERT_EQ(std::system(("mkdir '" + dir.file("a") + "' '" + dir.file("b") + "'").c_str()), 0);
     writeFile(dir.file("a/ok.toml"), "[t]\nk = [1, 2]\n");
     writeFile(dir.file("b/ok.toml"), "[ t ]\nk = [\n  1,\n  2,\n]\n");
-    writeFile(dir.file("a/bad.toml"), "k = 01\n");
-    writeFile(dir.file("b/bad.toml"), "k = 01\n\n");
+    writeFile(dir.file("a/bad.toml"), "k = 1\nk = 01\n");
+    writeFile(dir.file("b/bad.toml"), "k = 2\nk = 01\n\n");
     const RunResult r = runMatchling({"a", "b", "--tokens", "--exit-status"}, dir.path());
-    EXPECT_EQ(r.out, "Matchling==> Unable to compare: bad.toml (not valid TOML at line 1, column 5) \n"
+    EXPECT_EQ(r.out, "Matchling==> Unable to compare: bad.toml (not valid TOML at line 2, column 5) \n"
                      "Matchling==> Pairs by language: toml 2 \n"
                      "Matchling==> 2 pairs compared: 1 equivalent, 0 not equivalent, 1 failed, 0 only on one side \n" +
                          kNotEquivalent);

@@ -82,8 +82,6 @@ void fillPiece(TomlLexState &st, TokenPiece &piece, bool last)
     piece.place = st.place;
     piece.bytes = st.key;
     piece.length = st.used;
-    if (piece.first)
-        ++st.tokens;
     st.pieceOut = !last;
     st.used = 0;
 }
@@ -111,7 +109,7 @@ void wholeToken(Lexer &lx, TokenPiece &piece, TokenKind kind, const char *text, 
 bool reject(Lexer &lx, TokenPiece &piece, std::size_t at)
 {
     TomlLexState &st = tomlState(lx);
-    rejectInput(lx, kRejected, placeAt(lx, at), st.pieceOut ? st.tokens - 1 : st.tokens);
+    rejectInput(lx, kRejected, placeAt(lx, at));
     lx.mode = LexMode::Finished;
     if (st.pieceOut) {
         putByte(st, '\x01');
@@ -870,6 +868,7 @@ bool tomlStep(Lexer &lx, TokenPiece &piece)
 void tomlStart(Lexer &lx)
 {
     startLanguageState<TomlLexState>(lx);
+    lx.rejects = true;
 }
 
 void tomlNext(Lexer &lx, TokenPiece &piece)

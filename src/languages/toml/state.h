@@ -44,7 +44,6 @@ struct TomlLexState {
     TomlHeader header = TomlHeader::None;  // the key being read names a [table] or an [[array of tables]]
     bool lineHasEntry = false;             // a pair or a header stands on the line: its end is a LineEnd token
     std::uint32_t depth = 0;               // arrays and inline tables open
-    std::uint64_t tokens = 0;              // tokens begun (handed out a first piece)
 
     // The token being built.
     TomlOpen open = TomlOpen::None;
