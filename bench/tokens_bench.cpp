@@ -98,11 +98,64 @@ const LanguageText kLanguageTexts[] = {
     {"LexGraphql", Language::Graphql, "MATCHLING_BENCH_GRAPHQL", MATCHLING_SOURCE_DIR "/tests/languages/graphql", ""},
     {"LexCMake", Language::CMake, "MATCHLING_BENCH_CMAKE", "/usr/share/cmake-3.25/Modules", ".cmake"},
     {"LexYaml", Language::Yaml, "MATCHLING_BENCH_YAML", "/usr/share", ".yaml", "\n...\n"},
+    {"LexToml", Language::Toml, "MATCHLING_BENCH_TOML", "/usr/lib", ".toml"},
 };
+
+// True when the lexer reads text as language to its end: TOML refuses input
+// that is not TOML, and a stream that stops early measures nothing.
+bool readsWhole(const std::string &text, Language language)
+{
+    std::size_t size = 0;
+    std::FILE *file = textFile(text, false, size);
+    if (!file)
+        return false;
+    auto lexer = std::make_unique<Lexer>();
+    SourceStream source;
+    source.stream = file;
+    lexerStart(*lexer, language, LexOptions{}, source);
+    TokenPiece piece;
+    do
+        lexerNext(*lexer, piece);
+    while (piece.kind != TokenKind::End);
+    std::fclose(file);
+    return !lexer->rejectedAs;
+}
+
+// TOML files can only be joined whole, each after a line end, as many
+// documents' pairs: the files of the folder that the lexer reads whole,
+// repeated to 8 MiB (this machine keeps few).
+std::string tomlText(const LanguageText &language)
+{
+    std::string all;
+    const char *named = std::getenv(language.variable);
+    const std::filesystem::path dir = named ? named : language.folder;
+    std::error_code error;
+    std::vector<std::string> paths;
+    for (std::filesystem::recursive_directory_iterator it(dir, std::filesystem::directory_options::skip_permission_denied,
+                                                          error),
+         end;
+         it != end; it.increment(error))
+        if (it->path().extension() == language.suffix && it->is_regular_file(error))
+            paths.push_back(it->path().string());
+    std::sort(paths.begin(), paths.end());
+    std::string files;
+    for (const std::string &path : paths) {
+        std::ifstream in(path, std::ios::binary);
+        const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        if (!text.empty() && readsWhole(text, language.language))
+            files += text + "\n";
+    }
+    while (!files.empty() && all.size() < (std::size_t{8} << 20))
+        all += files;
+    return all;
+}
 
 void lexLanguage(benchmark::State &state, const LanguageText &language)
 {
-    const std::string text = languageText(language.variable, language.folder, language.suffix, language.separator);
+    const std::string text = language.language == Language::Toml
+                                 ? tomlText(language)
+                                 : languageText(language.variable, language.folder, language.suffix,
+                                                language.separator);
     if (text.empty()) {
         state.SkipWithError((std::string("no ") + language.suffix + " files: set " + language.variable).c_str());
         return;

@@ -22,6 +22,10 @@ void fuzzCheck(bool ok, const char *what);
 // pieces of each token come as tokens.h says.
 std::vector<FuzzTok> fuzzLex(const std::string &text, Language language, const LexOptions &options = {});
 
+// True when the source of the last fuzzLex was rejected as not valid in its
+// language (rejectInput): its stream ends where the lexer gave up.
+bool fuzzRejected();
+
 // True when a and b hold the same kinds and keys.
 bool sameTokens(const std::vector<FuzzTok> &a, const std::vector<FuzzTok> &b);
 
@@ -42,5 +46,6 @@ void fuzzGraphql(const std::string &source, std::uint8_t seed);
 void fuzzCMake(const std::string &source, std::uint8_t seed);
 void fuzzYaml(const std::string &source, std::uint8_t seed);
 void fuzzMarkdown(const std::string &source, std::uint8_t seed);
+void fuzzToml(const std::string &source, std::uint8_t seed);
 
 #endif

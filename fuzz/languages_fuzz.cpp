@@ -22,6 +22,15 @@ void fuzzCheck(bool ok, const char *what)
     }
 }
 
+namespace {
+bool lastRejected = false;  // the last source fuzzLex lexed was rejected (rejectInput)
+} // namespace
+
+bool fuzzRejected()
+{
+    return lastRejected;
+}
+
 std::vector<FuzzTok> fuzzLex(const std::string &text, Language language, const LexOptions &options)
 {
     static std::unique_ptr<Lexer> lx = std::make_unique<Lexer>();
@@ -46,6 +55,7 @@ std::vector<FuzzTok> fuzzLex(const std::string &text, Language language, const L
         out.back().key.append(piece.bytes, piece.length);
         open = !piece.last;
     } while (!(piece.kind == TokenKind::End && piece.last));
+    lastRejected = lx->rejectedAs != nullptr;
     std::fclose(f);
     return out;
 }
@@ -68,7 +78,7 @@ bool endsInComment(const std::vector<FuzzTok> &tokens)
 
 // The languages a first byte from 0x80 on chooses, in the order they came.
 using FuzzLanguage = void (*)(const std::string &source, std::uint8_t seed);
-const FuzzLanguage kLater[] = {fuzzCMake, fuzzGraphql, fuzzYaml, fuzzMarkdown};
+const FuzzLanguage kLater[] = {fuzzCMake, fuzzGraphql, fuzzYaml, fuzzMarkdown, fuzzToml};
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "console/console.h"
+#include "tokens/lexer.h"
 
 namespace {
 
@@ -343,6 +344,24 @@ Verdict compareTokens(TokenCompareState &c, const PieceSource (&sources)[2])
         if ((notes[0].kinds | notes[1].kinds) != 0)
             countAllowed(c, notes[0], notes[1], place);
     }
+}
+
+bool rejectedInput(Lexer (&lexers)[2], int &side, std::string &why)
+{
+    for (Lexer &lx : lexers) {
+        TokenPiece piece;
+        if (lx.rejects && !lexerRefusal(lx))
+            do
+                lexerNext(lx, piece);
+            while (!(piece.kind == TokenKind::End && piece.last));
+    }
+    for (int f = 0; f < 2; ++f)
+        if (const char *refusal = lexerRefusal(lexers[f])) {
+            side = f;
+            why = refusal;
+            return true;
+        }
+    return false;
 }
 
 void reportTokenDifference(const TokenCompareState &c, const char *const (&names)[2], const Reopener &sources)

@@ -83,6 +83,14 @@ void allowedList(const std::uint64_t (&counts)[kRewriteKinds], std::string &out)
 // prints nothing.
 Verdict compareTokens(TokenCompareState &c, const PieceSource (&sources)[2]);
 
+// After a comparison of the streams of lexers: reads the rest of each stream
+// whose language may reject input (Lexer::rejects; a comparison stops at the
+// first difference), and returns true when a side's lexer rejected its
+// source (refuseSource, rejectInput), with side (file 1 first) and why set:
+// "not valid TOML at line L, column C". Such a pair has no verdict, whatever
+// the comparison found.
+bool rejectedInput(Lexer (&lexers)[2], int &side, std::string &why);
+
 // How a comparison's streams were made, so that a report can make them again.
 struct Respelling {
     Lexer *lexers[2] = {};        // a lexer for each side, free to start again

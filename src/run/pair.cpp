@@ -186,13 +186,11 @@ PairOutcome compareOpen(Sides &s, const RunSettings &settings, const Language (&
         }
         verdict = empty ? Verdict::Equivalent : compareFiles(run.comparison, texts, names);
     }
-    const char *refusal = nullptr;  // why a lexer could not read its side as its language
-    for (int f = 0; f < 2 && settings.tokens && !refusal; ++f)
-        refusal = lexerRefusal(run.tokens->lexers[f]);
+    int side = 0;  // a side its lexer refused, not valid as its language or too large for it
     if (s.sources[0].failed || s.sources[1].failed)
         why = "unreadable";
-    else if (refusal)
-        why = refusal;
+    else if (settings.tokens && rejectedInput(run.tokens->lexers, side, why))
+        ;
     else if (empty)
         why = "empty";
     if (!why.empty())

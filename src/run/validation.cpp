@@ -238,6 +238,13 @@ int compareTokenStreams(RunState &run, const RunSettings &settings, Verdict &ver
     for (int f = 0; f < 2; ++f)
         if (finishTokens(run, settings, f) != 0)
             return 1;
+    int side = 0;
+    std::string why;
+    if (rejectedInput(t.lexers, side, why)) {
+        consoleMessage("Matchling==>  Unable to compare: %s (%s) \n", run.fileNames[side].c_str(), why.c_str());
+        reportAbort();
+        return 1;
+    }
 
     // 6. The streams as compared, and where they differ.
     if (settings.listNormalized)

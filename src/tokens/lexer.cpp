@@ -3,6 +3,7 @@
 #include "tokens/lexer.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -472,6 +473,8 @@ void lexerReset(Lexer &lx, Language language, const LexerHooks &hooks, const Lex
     lx.sorting = false;
     lx.store.reset();
     lx.refusal[0] = 0;
+    lx.rejects = false;
+    lx.rejectedAs = nullptr;
     if (options.sortedIncludes && hooks.imports)
         sorterUse(lx, hooks.imports, hooks.next);
     std::memset(lx.window, 0, kLexPadding);
@@ -502,6 +505,18 @@ void refuseSource(Lexer &lx, const char *reason)
     n = n < kLexRefusalBytes - 1 ? n : kLexRefusalBytes - 1;
     std::memcpy(lx.refusal, reason, n);
     lx.refusal[n] = 0;
+}
+
+void rejectInput(Lexer &lx, const char *language, TokenPlace place)
+{
+    if (lx.rejectedAs)
+        return;
+    lx.rejectedAs = language;
+    lx.rejectedAt = place;
+    char reason[kLexRefusalBytes];
+    std::snprintf(reason, sizeof reason, "not valid %s at line %lld, column %lld", language,
+                  static_cast<long long>(place.line), static_cast<long long>(place.column));
+    refuseSource(lx, reason);
 }
 
 const char *lexerRefusal(const Lexer &lx)

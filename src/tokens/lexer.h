@@ -245,6 +245,13 @@ struct Lexer {
     char prefix[2] = {0, 0};                  // the encoding prefix of the first literal
     std::size_t prefixLength = 0;             // bytes of prefix
 
+    // Input the language's grammar rejects (rejectInput): the stream ends
+    // there, and no verdict on it stands (rejectedInput,
+    // compare/token_compare.h).
+    bool rejects = false;                     // the language's lexer may reject input (its start sets it)
+    const char *rejectedAs = nullptr;         // the language's name for it ("TOML"); nullptr while none
+    TokenPlace rejectedAt;                    // where the grammar gave up
+
     // The sorted-import layer, made at the first start that asks for it
     // (LexOptions::sortedIncludes in a language whose imports sort), so that
     // other runs never touch its stores.
@@ -437,6 +444,14 @@ bool wordStep(Lexer &lexer, TokenPiece &piece);
 // (cut to fit); the first reason noted stays. The module still hands out
 // an End piece; lexerRefusal tells the runs.
 void refuseSource(Lexer &lexer, const char *reason);
+
+// Notes that the source is not valid as language (its name as reports give
+// it: "TOML") at place, refusing it for "not valid TOML at line L, column C":
+// the language's lexer then ends the stream (a token already begun gets its
+// last piece, then End), and the comparison reports the source as not valid
+// instead of a verdict. A lexer that may call it after its first piece sets
+// Lexer::rejects at its start, so that runs read its stream to the end.
+void rejectInput(Lexer &lexer, const char *language, TokenPlace place);
 
 // Resets lexer's shared fields to read source as language, whose module
 // hooks drives, then lets the module make its own state (lexerStart, with

@@ -1,0 +1,78 @@
+// TOML through the built utility: its names, and a source that is not TOML
+// reported as such, in a single run and in a tree run, never equivalent.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "../support.h"
+
+namespace {
+
+const std::string kAbort = "Matchling==>  Program will abort \n" + kPrompt + "\n";
+
+TEST(TomlRun, NamesAndNotToml)
+{
+    const std::string bad = "a = 1\nb = \"x\n";
+    const Scenario scenarios[] = {
+        {"an ending and whole names",
+         {{"a.toml", "a = 0x1F\n"}, {"b.toml", "a = 31 # c\n"}},
+         {"a.toml", "b.toml", "--tokens"},
+         kEquivalent,
+         0,
+         {}},
+        {"a key moved above its header",
+         {{"Cargo.lock", "[t]\nk = 1\n"}, {"b.toml", "k = 1\n[t]\n"}},
+         {"Cargo.lock", "b.toml", "--tokens"},
+         "Matchling==> Token mismatch at line 1, column 1 of Cargo.lock \n"
+         "Matchling==> Token from Cargo.lock '[' \n[t] \n^ \n"
+         "Matchling==> Token mismatch at line 1, column 1 of b.toml \n"
+         "Matchling==> Token from b.toml 'k' \nk = 1 \n^ \n" +
+             kNotEquivalent,
+         0,
+         {}},
+        {"file 1 not TOML",
+         {{"a.toml", bad}, {"b.toml", bad + "\n"}},
+         {"a.toml", "b.toml", "--tokens"},
+         "Matchling==>  Unable to compare: a.toml (not valid TOML at line 2, column 7) \n" + kAbort,
+         1,
+         {"Matchlinga.tmp", "Matchlingb.tmp"}},
+        {"file 2 not TOML where file 1 ends",
+         {{"Pipfile", "a = 1\n"}, {"poetry.lock", "a = 1\n= 2\n"}},
+         {"Pipfile", "poetry.lock", "--tokens", "--exit-status"},
+         "Matchling==>  Unable to compare: poetry.lock (not valid TOML at line 2, column 1) \n" + kAbort,
+         2,
+         {"Matchlinga.tmp", "Matchlingb.tmp"}},
+        {"a difference before the input that is not TOML",
+         {{"a.toml", "a = 1\n"}, {"b.toml", "a = 2\n" + bad}},
+         {"a.toml", "b.toml", "--tokens", "--exit-status"},
+         "Matchling==>  Unable to compare: b.toml (not valid TOML at line 3, column 7) \n" + kAbort,
+         2,
+         {"Matchlinga.tmp", "Matchlingb.tmp"}},
+        {"a difference before the input that is not TOML, with --allow",
+         {{"a.toml", "a = 1\n" + bad}, {"b.toml", "a = 2\n"}},
+         {"a.toml", "b.toml", "--tokens", "--allow", "all"},
+         "Matchling==>  Unable to compare: a.toml (not valid TOML at line 3, column 7) \n" + kAbort,
+         1,
+         {"Matchlinga.tmp", "Matchlingb.tmp"}},
+    };
+    for (const Scenario &s : scenarios)
+        play(s);
+}
+
+TEST(TomlRun, TreeCountsNotTomlAsFailed)
+{
+    ScratchDir dir;
+    ASSERT_EQ(std::system(("mkdir '" + dir.file("a") + "' '" + dir.file("b") + "'").c_str()), 0);
+    writeFile(dir.file("a/ok.toml"), "[t]\nk = [1, 2]\n");
+    writeFile(dir.file("b/ok.toml"), "[ t ]\nk = [\n  1,\n  2,\n]\n");
+    writeFile(dir.file("a/bad.toml"), "k = 1\nk = 01\n");
+    writeFile(dir.file("b/bad.toml"), "k = 2\nk = 01\n\n");
+    const RunResult r = runMatchling({"a", "b", "--tokens", "--exit-status"}, dir.path());
+    EXPECT_EQ(r.out, "Matchling==> Unable to compare: bad.toml (not valid TOML at line 2, column 5) \n"
+                     "Matchling==> Pairs by language: toml 2 \n"
+                     "Matchling==> 2 pairs compared: 1 equivalent, 0 not equivalent, 1 failed, 0 only on one side \n" +
+                         kNotEquivalent);
+    EXPECT_EQ(r.status, 1);
+}
+
+} // namespace
