@@ -59,7 +59,7 @@ TEST(Languages, ByOptionAndShownName)
     EXPECT_STREQ(languageName(Language::Tsx), "typescript");
     EXPECT_EQ(languageIndex(Language::Tsx), languageIndex(Language::TypeScript));
     EXPECT_EQ(languageIndex(Language::Unknown), kLanguageNames);
-    EXPECT_EQ(languageIndex(Language::TypeScript), kLanguageNames - 1);
+    EXPECT_EQ(languageIndex(Language::Less), kLanguageNames - 1);
 }
 
 } // namespace
