@@ -89,6 +89,7 @@ const LanguageText kLanguageTexts[] = {
     {"LexJavaScript", Language::JavaScript, "MATCHLING_BENCH_JAVASCRIPT", "/usr/lib/node_modules", ".js"},
     {"LexTypeScript", Language::TypeScript, "MATCHLING_BENCH_TYPESCRIPT",
      MATCHLING_SOURCE_DIR "/tests/npm/node_modules/typescript/lib", ".ts"},
+    {"LexCss", Language::Css, "MATCHLING_BENCH_CSS", "/usr/share", ".css"},
 };
 
 void lexLanguage(benchmark::State &state, const LanguageText &language)

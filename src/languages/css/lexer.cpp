@@ -729,18 +729,19 @@ bool startUrl(Lexer &lx, TokenPiece &piece)
         push(st, CssOpen::Paren);
         return finish(lx, piece, CssAfter::Layout);
     }
-    for (std::size_t k = lx.pos + 4; k < i; ++k)
-        if (w[k] == '\n')
-            newLine(lx, k);
     st.badUrl = false;
     lx.mode = LexMode::Raw;
-    if (i > lx.pos + 4) {
-        // Its "url(" is one piece, its text after the blanks the next.
+    if (i > lx.pos + 4 && i < lx.end) {
+        // Its "url(" is one piece, its text after the blanks the next (the
+        // blanks stay in a url that the input's end cuts).
+        for (std::size_t k = lx.pos + 4; k < i; ++k)
+            if (w[k] == '\n')
+                newLine(lx, k);
         setPiece(lx, piece, lx.pieceStart, lx.pos + 4, false);
         lx.pos = lx.pieceStart = i;
         return true;
     }
-    lx.pos = i;
+    lx.pos = i < lx.end ? i : lx.pos + 4;
     return urlStep(lx, piece);
 }
 
