@@ -54,6 +54,7 @@ TEST(CssNearMiss, SelectorBlanks)
         {"'~' with blanks", "a ~ b {}", "a~b {}", true},
         {"'+' with blanks", "a + b {}", "a+b {}", true},
         {"'+' inside brackets", ":nth-child(2n + 1) {}", ":nth-child(2n+1) {}", false},
+        {"a blank before '+' inside brackets", ":nth-child(2n +1) {}", ":nth-child(2n+1) {}", false},
         {"'>' inside :not()", ".a:not(b > c) {}", ".a:not(b>c) {}", true},
         {"'*' with blanks", "a * b {}", "a*b {}", false},
         {"'&' and a class", "a { & .b {} }", "a { &.b {} }", false},
