@@ -99,6 +99,7 @@ const LanguageText kLanguageTexts[] = {
     {"LexCMake", Language::CMake, "MATCHLING_BENCH_CMAKE", "/usr/share/cmake-3.25/Modules", ".cmake"},
     {"LexYaml", Language::Yaml, "MATCHLING_BENCH_YAML", "/usr/share", ".yaml", "\n...\n"},
     {"LexToml", Language::Toml, "MATCHLING_BENCH_TOML", "/usr/lib", ".toml"},
+    {"LexCss", Language::Css, "MATCHLING_BENCH_CSS", "/usr/share", ".css"},
 };
 
 // True when the lexer reads text as language to its end: TOML refuses input

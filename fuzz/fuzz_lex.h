@@ -47,5 +47,6 @@ void fuzzCMake(const std::string &source, std::uint8_t seed);
 void fuzzYaml(const std::string &source, std::uint8_t seed);
 void fuzzMarkdown(const std::string &source, std::uint8_t seed);
 void fuzzToml(const std::string &source, std::uint8_t seed);
+void fuzzCss(const std::string &source, std::uint8_t seed);
 
 #endif

@@ -180,10 +180,10 @@ TEST(Tokens, SortedImportsCountTheirReorders)
          {"a.c", "b.c", "--tokens", "--sorted-imports", "--allow", "commas", "--format", "json"},
          "{\"type\":\"pair\",\"path\":\"b.c\",\"status\":\"equivalent\",\"language\":\"c\",\"allowed\":{\"braces\":0,"
          "\"parens\":0,\"commas\":0,\"quotes\":0,\"numbers\":0,\"docstrings\":0,\"usings\":0,\"semicolons\":0,"
-         "\"imports\":1},\"first\":{\"name\":\"a.c\"},\"second\":{\"name\":\"b.c\"}}\n{\"type\":\"summary\",\"pairs\":1,"
+         "\"case\":0,\"imports\":1},\"first\":{\"name\":\"a.c\"},\"second\":{\"name\":\"b.c\"}}\n{\"type\":\"summary\",\"pairs\":1,"
          "\"equivalent\":1,\"not_equivalent\":0,\"failed\":0,\"not_compared\":0,\"only_on_one_side\":0,"
          "\"verdict\":\"equivalent\",\"languages\":{\"c\":1},\"allowed\":{\"braces\":0,\"parens\":0,\"commas\":0,"
-         "\"quotes\":0,\"numbers\":0,\"docstrings\":0,\"usings\":0,\"semicolons\":0,\"imports\":1}}\n",
+         "\"quotes\":0,\"numbers\":0,\"docstrings\":0,\"usings\":0,\"semicolons\":0,\"case\":0,\"imports\":1}}\n",
          0, kNone},
     };
     for (const Scenario &s : cases)
@@ -424,7 +424,7 @@ TEST(Tokens, OptionMistakes)
          kNone},
         {"a language that is not in the table", {{"a.c", "x\n"}}, {"a.c", "a.c", "--tokens", "--language", "cobol"},
          "Matchling==>  Option --language needs one of: c, basic, python, go, rust, java, json, graphql, "
-         "javascript, typescript, cmake, yaml, markdown, toml \n" + usage, 1, kNone},
+         "javascript, typescript, cmake, yaml, markdown, toml, css, scss, less \n" + usage, 1, kNone},
         {"--language alone", {{"a.c", "x\n"}}, {"a.c", "a.c", "--language", "c"},
          "Matchling==>  Option --language needs --tokens \n" + usage, 1, kNone},
     };

@@ -7,7 +7,7 @@
 namespace {
 
 const char *const kRewriteNames[kRewriteKinds] = {
-    "braces", "parens", "commas", "quotes", "numbers", "docstrings", "usings", "semicolons", "imports",
+    "braces", "parens", "commas", "quotes", "numbers", "docstrings", "usings", "semicolons", "case", "imports",
 };
 
 // A 32-bit FNV-1a hash of n bytes, continued from h.

@@ -1,0 +1,917 @@
+// The CSS lexer, for CSS, SCSS and Less: tokens as the CSS tokenizer reads
+// them, a few joined where that only makes them coarser, and a token " "
+// where a blank between two tokens may change what the source says.
+//
+// Tokens: a name ("color", "-webkit-x", "--var", with its escapes), a
+// function ("rgb(", a name and its '('), an at-keyword ("@media", Less's
+// "@var"), a hash ("#fff", "#id"), SCSS's "$var" and "%placeholder", a number
+// with its unit or '%' ("10px", "-.5em", "1e3"), a string by its spelling, a
+// url ("url(a.png)", the blanks inside its parentheses taken out), the
+// interpolations "#{" (SCSS) and "@{" (Less), the operators "~= |= ^= $= *=
+// || == != >= <=", "...", "<!--" and "-->", and any other byte alone.
+//
+// Layout: blanks (space, tab, line ends, form feed), comments ("/* */", and
+// "//" to the line's end in SCSS and Less), a byte order mark at the start,
+// and the last ';' before a block's '}'. A comment alone between two tokens
+// is no blank ("a/**/b" is two names side by side, as CSS reads it). A blank
+// between two tokens is layout next to '{', a block's '}', ';' and ',',
+// after an opening bracket or a function, before ')' and ']', and where the
+// statement around it says so:
+// - a selector (the statement ends at '{'): around the combinators '>' and
+//   '~' (not before a string, Less's "~'...'"), and '+' outside brackets;
+// - a declaration (it ends at ';' or '}'): around its first ':' outside
+//   brackets, around ':' inside brackets (a map, a media feature), before
+//   '!' and between '!' and a name;
+// - an at-rule whose prelude holds values (@media, @include, @if ...):
+//   around ':' inside brackets.
+// Which statement it is comes from a look ahead to its end, over brackets,
+// strings, comments and interpolations. Where the end is too far, or the
+// statement may be read as a property with a nested block (SCSS's
+// "font: 12px { ... }", a custom property holding braces), every blank
+// between two tokens counts; so does any other blank ("a b", "a :hover",
+// "1px solid", "$a - $b", "calc(1px + 2px)").
+//
+// Bad input: an unterminated string or url, a string broken by a line end, a
+// bad url and a backslash before a line end outside a string make the source
+// end in a token "/*", as an unterminated comment does, so that it never
+// equals a source that reads.
+#include <cstring>
+
+#include "languages/css/state.h"
+#include "tokens/lexer.h"
+
+namespace {
+
+constexpr std::size_t kStatementScan = 16384;  // bytes looked ahead for a statement's end
+constexpr std::size_t kSemicolonScan = 1024;   // bytes looked ahead past a ';' for a '}'
+constexpr std::size_t kUrlScan = 2048;         // bytes looked ahead in SCSS and Less for a url's ')'
+
+enum : unsigned char {
+    kCssName = 1,    // a byte of a name: letter, digit, '_', '-', or >= 0x80
+    kCssStart = 2,   // starts a name: letter, '_', >= 0x80
+    kCssDigit = 4,   // '0' to '9'
+    kCssSpace = 8,   // a blank: space, tab, LF, CR, FF
+    kCssHex = 16,    // a hexadecimal digit
+    kCssUrl = 32,    // goes on in a url: not ')', '\\', blanks, quotes, '(', control bytes
+};
+
+constexpr unsigned char cssClassOf(int c)
+{
+    const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+    const bool digit = c >= '0' && c <= '9';
+    const bool space = c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
+    unsigned char k = 0;
+    if (letter || digit || c == '_' || c == '-' || c >= 0x80)
+        k |= kCssName;
+    if (letter || c == '_' || c >= 0x80)
+        k |= kCssStart;
+    if (digit)
+        k |= kCssDigit;
+    if (space)
+        k |= kCssSpace;
+    if (digit || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'))
+        k |= kCssHex;
+    if (c > ' ' && c != 0x7f && c != ')' && c != '\\' && c != '"' && c != '\'' && c != '(')
+        k |= kCssUrl;
+    return k;
+}
+
+struct CssClasses {
+    unsigned char of[256];
+};
+
+constexpr CssClasses cssClasses()
+{
+    CssClasses t{};
+    for (int c = 0; c < 256; ++c)
+        t.of[c] = cssClassOf(c);
+    return t;
+}
+
+constexpr CssClasses kCssClasses = cssClasses();
+
+inline unsigned char cls(char c)
+{
+    return kCssClasses.of[static_cast<unsigned char>(c)];
+}
+
+// Where "*/" starts in [from, end), or end.
+std::size_t commentEnd(const char *w, std::size_t from, std::size_t end)
+{
+    for (std::size_t i = from; i + 1 < end; ++i) {
+        const void *star = std::memchr(w + i, '*', end - 1 - i);
+        if (!star)
+            break;
+        i = static_cast<std::size_t>(static_cast<const char *>(star) - w);
+        if (w[i + 1] == '/')
+            return i;
+    }
+    return end;
+}
+
+inline bool isSpace(char c) { return (cls(c) & kCssSpace) != 0; }
+inline bool isDigit(char c) { return (cls(c) & kCssDigit) != 0; }
+inline bool isNameByte(char c) { return (cls(c) & kCssName) != 0; }
+inline bool isNewline(char c) { return c == '\n' || c == '\r' || c == '\f'; }
+
+char lower(char c)
+{
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// A backslash at p starts a valid escape: no line end (nor the input's end,
+// a zero byte past it) follows.
+bool validEscape(const char *p)
+{
+    return p[0] == '\\' && !isNewline(p[1]) && p[1] != 0;
+}
+
+// A name starts at p (three bytes readable).
+bool nameStart(const char *p)
+{
+    if ((cls(p[0]) & kCssStart) || validEscape(p))
+        return true;
+    return p[0] == '-' && ((cls(p[1]) & kCssStart) || p[1] == '-' || validEscape(p + 1));
+}
+
+// A number starts at p (three bytes readable).
+bool numberStart(const char *p)
+{
+    if (p[0] == '+' || p[0] == '-')
+        ++p;
+    return isDigit(p[0]) || (p[0] == '.' && isDigit(p[1]));
+}
+
+bool scss(const Lexer &lx) { return cssState(lx).dialect == CssDialect::Scss; }
+bool lineComments(const Lexer &lx) { return cssState(lx).dialect != CssDialect::Css; }
+
+// Marks the source as one that does not read, at the current token.
+void markBad(Lexer &lx)
+{
+    lx.commentUnclosed = true;
+    lx.commentPlace = lx.place;
+}
+
+// --- The brackets ---------------------------------------------------------
+
+void push(CssLexState &st, CssOpen open)
+{
+    if (st.depth < kCssNesting && st.overflow == 0)
+        st.stack[st.depth++] = open;
+    else
+        ++st.overflow;
+}
+
+// Brackets open inside the innermost block or interpolation (kCssNesting when
+// the stack overflowed), and whether one of them is a selector's.
+std::size_t innerDepth(const CssLexState &st, bool *selector = nullptr)
+{
+    if (st.overflow)
+        return kCssNesting;
+    std::size_t n = 0;
+    bool sel = false;
+    for (std::size_t i = st.depth; i > 0; --i) {
+        CssOpen o = st.stack[i - 1];
+        if (o == CssOpen::Block || o == CssOpen::Interp)
+            break;
+        sel = sel || o == CssOpen::Selector;
+        ++n;
+    }
+    if (selector)
+        *selector = sel;
+    return n;
+}
+
+// Closes ')' or ']': the innermost bracket when it is one.
+void closeParen(CssLexState &st)
+{
+    if (st.overflow)
+        --st.overflow;
+    else if (st.depth > 0 && (st.stack[st.depth - 1] == CssOpen::Paren || st.stack[st.depth - 1] == CssOpen::Selector))
+        --st.depth;
+}
+
+// What a '}' closes: true for an interpolation. Brackets left open inside it
+// close with it. Beyond the stack, it is taken as an interpolation's, after
+// which blanks count.
+bool closeBrace(CssLexState &st)
+{
+    if (st.overflow) {
+        --st.overflow;
+        return true;
+    }
+    while (st.depth > 0) {
+        CssOpen o = st.stack[--st.depth];
+        if (o == CssOpen::Block)
+            return false;
+        if (o == CssOpen::Interp)
+            return true;
+    }
+    return false;
+}
+
+// Whether a '}' now would close a block.
+bool braceClosesBlock(const CssLexState &st)
+{
+    if (st.overflow)
+        return false;
+    for (std::size_t i = st.depth; i > 0; --i) {
+        if (st.stack[i - 1] == CssOpen::Block)
+            return true;
+        if (st.stack[i - 1] == CssOpen::Interp)
+            return false;
+    }
+    return true;
+}
+
+// --- What a statement is ----------------------------------------------------
+
+// The at-rules whose preludes hold values, where ':' inside brackets is a
+// media feature's, a map's or a keyword argument's.
+bool valueAtRule(const char *name, std::size_t n)
+{
+    static const char *const kNames[] = {"media",  "include", "mixin",  "function", "if",      "else",
+                                         "return", "each",    "for",    "while",    "container",
+                                         "import", "use",     "forward", "supports", "custom-media",
+                                         "plugin", "charset", "namespace", "layer"};
+    for (const char *k : kNames)
+        if (std::strlen(k) == n && std::memcmp(k, name, n) == 0)
+            return true;
+    return false;
+}
+
+// Skips a string at i (its quote there) within [i, end); returns where it ends.
+std::size_t skipString(const char *w, std::size_t i, std::size_t end)
+{
+    const char q = w[i++];
+    while (i < end && w[i] != q && !isNewline(w[i]))
+        i += w[i] == '\\' ? 2 : 1;
+    return i < end ? i + 1 : end;
+}
+
+// Reads the statement that starts at pos: looks ahead to its end (a ';', '{'
+// or '}' outside brackets) and sets what it is.
+void readStatement(Lexer &lx)
+{
+    CssLexState &st = cssState(lx);
+    st.statementStart = false;
+    st.colonSeen = false;
+    st.statement = CssStatement::Strict;
+    ensureAhead(lx, kStatementScan);
+    const char *w = lx.window;
+    const std::size_t start = lx.pos, end = lx.end;
+    std::size_t i = start;
+
+    // Its first token: an at-keyword, or a name followed by ':'.
+    bool atRule = false, valueAt = false, atColon = false, nameColon = false;
+    if (w[i] == '@' && nameStart(w + i + 1)) {
+        std::size_t j = i + 1, n = 0;
+        char name[16];
+        while (j < end && isNameByte(w[j])) {
+            if (n < sizeof name)
+                name[n] = lower(w[j]);
+            ++n;
+            ++j;
+        }
+        atRule = true;
+        valueAt = n <= sizeof name && valueAtRule(name, n);
+        while (j < end && isSpace(w[j]))
+            ++j;
+        atColon = w[j] == ':';
+    } else if (nameStart(w + i) || (scss(lx) && w[i] == '#' && w[i + 1] == '{')) {
+        std::size_t j = i + 1;
+        if (w[i] == '#') {
+            while (j < end && w[j] != '}')
+                ++j;
+            ++j;
+        }
+        while (j < end && (isNameByte(w[j]) || w[j] == '\\'))
+            j += w[j] == '\\' ? 2 : 1;
+        while (j < end && isSpace(w[j]))
+            ++j;
+        const bool custom = w[i] == '-' && w[i + 1] == '-';
+        nameColon = w[j] == ':' && (custom || scss(lx) || w[i] == '#');
+    }
+
+    std::size_t depth = 0;
+    char ending = 0;
+    while (i < end) {
+        const char c = w[i];
+        if (c == '"' || c == '\'') {
+            i = skipString(w, i, end);
+        } else if (c == '/' && w[i + 1] == '*') {
+            const std::size_t close = commentEnd(w, i + 2, end);
+            i = close < end ? close + 2 : end;
+        } else if (c == '/' && w[i + 1] == '/' && lineComments(lx)) {
+            const void *lf = std::memchr(w + i, '\n', end - i);
+            i = lf ? static_cast<std::size_t>(static_cast<const char *>(lf) - w) : end;
+        } else if (c == '\\') {
+            i += 2;
+        } else if ((c == 'u' || c == 'U') && (i == start || !isNameByte(w[i - 1])) && lower(w[i + 1]) == 'r' &&
+                   lower(w[i + 2]) == 'l' && w[i + 3] == '(') {
+            i += 4;
+            while (i < end && isSpace(w[i]))
+                ++i;
+            if (w[i] != '"' && w[i] != '\'') {
+                while (i < end && w[i] != ')')
+                    i += w[i] == '\\' ? 2 : 1;
+            }
+        } else if (c == '(' || c == '[') {
+            ++depth;
+            ++i;
+        } else if (c == ')' || c == ']') {
+            depth -= depth > 0;
+            ++i;
+        } else if (c == '{' && (depth > 0 || (i > start && (w[i - 1] == '#' || w[i - 1] == '@')))) {
+            ++depth;  // an interpolation, or a block inside brackets (a Less detached ruleset)
+            ++i;
+        } else if (c == '}' && depth > 0) {
+            --depth;
+            ++i;
+        } else if (depth == 0 && (c == '{' || c == ';' || c == '}')) {
+            ending = c;
+            break;
+        } else {
+            ++i;
+        }
+    }
+    if (!ending)
+        return;
+    if (atRule && !(atColon && st.dialect == CssDialect::Less))
+        st.statement = valueAt ? CssStatement::AtRule : CssStatement::Strict;
+    else if (ending != '{')
+        st.statement = CssStatement::Property;
+    else if (!nameColon && !atRule)
+        st.statement = CssStatement::Selector;
+}
+
+// Whether a ':' read now has layout around it.
+bool relaxedColon(const CssLexState &st)
+{
+    if (st.statement != CssStatement::Property && st.statement != CssStatement::AtRule)
+        return false;
+    bool selector = false;
+    std::size_t inner = innerDepth(st, &selector);
+    if (inner == 0)
+        return st.statement == CssStatement::Property && !st.colonSeen;
+    return inner < kCssNesting && !selector;
+}
+
+// Whether the combinator at p ('>', '~' or '+', not "~=" or ">=") read now
+// has layout around it.
+bool relaxedCombinator(const CssLexState &st, const char *p)
+{
+    if (st.statement != CssStatement::Selector || p[1] == '=')
+        return false;
+    if (p[0] == '>' || p[0] == '~')
+        return true;
+    return p[0] == '+' && innerDepth(st) == 0;
+}
+
+// Whether a blank between the last token and the one at p counts.
+bool blankCounts(const CssLexState &st, const char *p)
+{
+    const char c = p[0];
+    if (c == '{' || c == '}' || c == ';' || c == ',' || c == ')' || c == ']')
+        return false;
+    switch (st.after) {
+    case CssAfter::Layout: return false;
+    case CssAfter::Combinator: return c == '"' || c == '\'' || c == '`';
+    case CssAfter::Bang: return !nameStart(p);
+    case CssAfter::Other: break;
+    }
+    if (c == ':')
+        return !relaxedColon(st);
+    if (c == '>' || c == '~' || c == '+')
+        return !relaxedCombinator(st, p);
+    if (c == '!' && p[1] != '=')
+        return st.statement != CssStatement::Property;
+    return true;
+}
+
+// --- Layout -----------------------------------------------------------------
+
+// Whether the ';' at pos is the last before a block's '}': only layout and
+// that '}' follow it, within the look ahead.
+bool lastSemicolon(Lexer &lx)
+{
+    if (!braceClosesBlock(cssState(lx)))
+        return false;
+    ensureAhead(lx, kSemicolonScan);
+    const char *w = lx.window;
+    std::size_t i = lx.pos + 1;
+    while (i < lx.end) {
+        if (isSpace(w[i])) {
+            ++i;
+        } else if (w[i] == '/' && w[i + 1] == '*') {
+            const std::size_t close = commentEnd(w, i + 2, lx.end);
+            if (close == lx.end)
+                return false;
+            i = close + 2;
+        } else if (w[i] == '/' && w[i + 1] == '/' && lineComments(lx)) {
+            const void *lf = std::memchr(w + i, '\n', lx.end - i);
+            if (!lf)
+                return false;
+            i = static_cast<std::size_t>(static_cast<const char *>(lf) - w);
+        } else {
+            return w[i] == '}';
+        }
+    }
+    return false;
+}
+
+// Skips layout; leaves at least kLexLookahead bytes readable after pos, or
+// all that remain.
+Stop skipLayout(Lexer &lx)
+{
+    CssLexState &st = cssState(lx);
+    const char *w = lx.window;
+    std::size_t i = lx.pos;
+    for (;;) {
+        while (isSpace(w[i])) {
+            st.blankSeen = true;
+            if (w[i] == '\n')
+                newLine(lx, i);
+            ++i;
+        }
+        if (lx.end - i < kLexLookahead && !lx.ended) {
+            lx.pos = lx.pieceStart = i;
+            refill(lx, i);
+            i = lx.pos;
+            continue;
+        }
+        lx.pos = lx.pieceStart = i;
+        if (!st.started) {
+            st.started = true;
+            if (lx.base == 0 && i == 0 && std::memcmp(w, "\xEF\xBB\xBF", 3) == 0) {
+                i = 3;
+                continue;
+            }
+        }
+        if (w[i] == '/' && (w[i + 1] == '*' || (w[i + 1] == '/' && lineComments(lx)))) {
+            if (lx.options.comments)
+                return Stop::Comment;
+            if (w[i + 1] == '*')
+                skipBlockComment(lx);
+            else
+                skipLineComment(lx);
+            i = lx.pos;
+            continue;
+        }
+        if (w[i] == ';' && i < lx.end) {
+            const bool last = lastSemicolon(lx);
+            i = lx.pos;
+            if (last) {
+                ++i;
+                st.after = CssAfter::Layout;
+                st.statementStart = true;
+                continue;
+            }
+        }
+        return i < lx.end ? Stop::Token : Stop::InputEnd;
+    }
+}
+
+// --- Tokens -----------------------------------------------------------------
+
+// Ends the current token at pos; after says what a blank after it is.
+bool finish(Lexer &lx, TokenPiece &piece, CssAfter after)
+{
+    cssState(lx).after = after;
+    finishToken(lx, piece);
+    return true;
+}
+
+// Makes n bytes from i readable; false when the current piece must go out
+// first (pos is i then). i moves with the window.
+bool need(Lexer &lx, std::size_t &i, std::size_t n)
+{
+    if (i + n <= lx.end || lx.ended)
+        return true;
+    lx.pos = i;
+    if (!ensureAhead(lx, n))
+        return false;
+    i = lx.pos;
+    return true;
+}
+
+// Goes on with a name (and a number's unit) to its end; a name followed by
+// '(' becomes a function.
+bool nameStep(Lexer &lx, TokenPiece &piece)
+{
+    CssLexState &st = cssState(lx);
+    const char *w = lx.window;
+    std::size_t i = lx.pos;
+    for (;;) {
+        while (isNameByte(w[i]))
+            ++i;
+        if (!need(lx, i, 10))
+            return pauseAt(lx, piece, lx.pos);
+        if (isNameByte(w[i]))
+            continue;
+        if (!validEscape(w + i))
+            break;
+        if (cls(w[i + 1]) & kCssHex) {
+            std::size_t j = i + 1;
+            while (j < i + 7 && (cls(w[j]) & kCssHex))
+                ++j;
+            if (w[j] == '\r' && w[j + 1] == '\n')
+                j += 2;
+            else if (isSpace(w[j]))
+                ++j;
+            for (std::size_t k = i; k < j; ++k)
+                if (w[k] == '\n')
+                    newLine(lx, k);
+            i = j;
+        } else {
+            i += 2;
+        }
+    }
+    lx.pos = i;
+    if (st.function && w[i] == '(') {
+        ++lx.pos;
+        const bool selector = lx.firstPiece && i - lx.pieceStart == 8 &&
+                              std::memcmp(w + lx.pieceStart, "selector", 8) == 0;
+        push(st, selector ? CssOpen::Selector : CssOpen::Paren);
+        return finish(lx, piece, CssAfter::Layout);
+    }
+    return finish(lx, piece, CssAfter::Other);
+}
+
+// Goes on with a number: its digits, fraction and exponent, then its unit or '%'.
+bool numberStep(Lexer &lx, TokenPiece &piece)
+{
+    CssLexState &st = cssState(lx);
+    const char *w = lx.window;
+    std::size_t i = lx.pos;
+    for (;;) {
+        while (isDigit(w[i]))
+            ++i;
+        if (!need(lx, i, 4))
+            return pauseAt(lx, piece, lx.pos);
+        if (isDigit(w[i]))
+            continue;
+        if (st.numberPhase == 0 && w[i] == '.' && isDigit(w[i + 1])) {
+            st.numberPhase = 1;
+            i += 2;
+        } else if (st.numberPhase < 2 && (w[i] == 'e' || w[i] == 'E') &&
+                   (isDigit(w[i + 1]) || ((w[i + 1] == '+' || w[i + 1] == '-') && isDigit(w[i + 2])))) {
+            st.numberPhase = 2;
+            i += isDigit(w[i + 1]) ? 2 : 3;
+        } else {
+            break;
+        }
+    }
+    lx.pos = i;
+    if (w[i] == '%') {
+        ++lx.pos;
+        return finish(lx, piece, CssAfter::Other);
+    }
+    if (nameStart(w + i)) {
+        st.function = false;
+        lx.mode = LexMode::Name;
+        return nameStep(lx, piece);
+    }
+    return finish(lx, piece, CssAfter::Other);
+}
+
+// Goes on with a string to its closing quote. One that meets a line end or
+// the input's end, or ends in a backslash, does not read.
+bool stringStep(Lexer &lx, TokenPiece &piece)
+{
+    const char *w = lx.window;
+    const char q = lx.quote;
+    std::size_t i = lx.pos;
+    for (;;) {
+        while (w[i] != q && w[i] != '\\' && !isNewline(w[i]) && w[i] != 0)
+            ++i;
+        if (!need(lx, i, 3))
+            return pauseAt(lx, piece, lx.pos);
+        if (w[i] == q) {
+            ++i;
+            break;
+        }
+        if (w[i] == 0 && i < lx.end) {
+            ++i;
+            continue;
+        }
+        if (i >= lx.end || isNewline(w[i])) {
+            markBad(lx);
+            break;
+        }
+        // A backslash: an escape, or a line end taken out of the string.
+        if (w[i + 1] == '\r' && w[i + 2] == '\n') {
+            newLine(lx, i + 2);
+            i += 3;
+        } else if (i + 1 >= lx.end) {
+            ++i;
+            markBad(lx);
+            break;
+        } else {
+            if (w[i + 1] == '\n')
+                newLine(lx, i + 1);
+            i += 2;
+        }
+    }
+    lx.pos = i;
+    return finish(lx, piece, CssAfter::Other);
+}
+
+// Goes on with a url's text, after "url(" and its blanks, to its ')'. Blanks
+// before the ')' are left out of its key; a url with blanks inside, a quote,
+// a '(', a control byte or a bad escape does not read, and takes all to ')'.
+bool urlStep(Lexer &lx, TokenPiece &piece)
+{
+    CssLexState &st = cssState(lx);
+    const char *w = lx.window;
+    std::size_t i = lx.pos;
+    for (;;) {
+        if (st.badUrl) {
+            while (w[i] != ')' && w[i] != '\\' && w[i] != '\n' && !(w[i] == 0 && i >= lx.end))
+                ++i;
+        } else {
+            while (cls(w[i]) & kCssUrl)
+                ++i;
+        }
+        if (!need(lx, i, kLexLookahead))
+            return pauseAt(lx, piece, lx.pos);
+        if (w[i] == ')') {
+            ++i;
+            break;
+        }
+        if (i >= lx.end) {
+            markBad(lx);
+            break;
+        }
+        if (w[i] == '\n' && st.badUrl) {
+            newLine(lx, i);
+            ++i;
+        } else if (w[i] == '\\') {
+            if (!validEscape(w + i)) {
+                st.badUrl = true;
+                markBad(lx);
+            }
+            if (w[i + 1] == '\n')
+                newLine(lx, i + 1);
+            i += i + 1 < lx.end ? 2 : 1;
+        } else if (isSpace(w[i]) && !st.badUrl) {
+            std::size_t j = i;
+            while (j < lx.end && isSpace(w[j]))
+                ++j;
+            if (w[j] == ')') {
+                // Blanks before the ')': the key goes on with the ')' alone.
+                for (std::size_t k = i; k < j; ++k)
+                    if (w[k] == '\n')
+                        newLine(lx, k);
+                const bool some = i > lx.pieceStart;
+                if (some)
+                    setPiece(lx, piece, lx.pieceStart, i, false);
+                lx.pieceStart = j;
+                lx.pos = j;
+                if (some)
+                    return true;
+                i = j;
+                continue;
+            }
+            st.badUrl = true;
+            markBad(lx);
+        } else if (!st.badUrl) {
+            st.badUrl = true;
+            markBad(lx);
+        } else {
+            ++i;
+        }
+    }
+    lx.pos = i;
+    return finish(lx, piece, CssAfter::Other);
+}
+
+// In SCSS and Less, whether the url text at i (after the blanks) is one
+// token: it reaches its ')' within the look ahead with no byte a url may
+// not hold; otherwise Sass and Less read "url(" as a function. A text
+// longer than the look ahead is one token.
+bool plainUrl(const Lexer &lx, std::size_t i)
+{
+    const char *w = lx.window;
+    const std::size_t stop = lx.end - i > kUrlScan ? i + kUrlScan : lx.end;
+    for (; i < stop; ++i) {
+        if (w[i] == ')')
+            return true;
+        if (isSpace(w[i])) {
+            while (i < stop && isSpace(w[i]))
+                ++i;
+            return i < stop && w[i] == ')';
+        }
+        if (w[i] == '\\') {
+            if (!validEscape(w + i))
+                return false;
+            ++i;
+        } else if (!(cls(w[i]) & kCssUrl)) {
+            return false;
+        }
+    }
+    return stop < lx.end || !lx.ended;
+}
+
+// At "url(" at pos: a url token, or the function "url(" when a string (or
+// in SCSS and Less, an expression) follows.
+bool startUrl(Lexer &lx, TokenPiece &piece)
+{
+    CssLexState &st = cssState(lx);
+    ensureAhead(lx, kUrlScan + 4);
+    const char *w = lx.window;
+    std::size_t i = lx.pos + 4;
+    while (i < lx.end && isSpace(w[i]))
+        ++i;
+    if (w[i] == '"' || w[i] == '\'' || (i >= lx.end && !lx.ended) ||
+        (st.dialect != CssDialect::Css && !plainUrl(lx, i))) {
+        lx.pos += 4;
+        push(st, CssOpen::Paren);
+        return finish(lx, piece, CssAfter::Layout);
+    }
+    st.badUrl = false;
+    lx.mode = LexMode::Raw;
+    if (i > lx.pos + 4 && i < lx.end) {
+        // Its "url(" is one piece, its text after the blanks the next (the
+        // blanks stay in a url that the input's end cuts).
+        for (std::size_t k = lx.pos + 4; k < i; ++k)
+            if (w[k] == '\n')
+                newLine(lx, k);
+        setPiece(lx, piece, lx.pieceStart, lx.pos + 4, false);
+        lx.pos = lx.pieceStart = i;
+        return true;
+    }
+    lx.pos = i < lx.end ? i : lx.pos + 4;
+    return urlStep(lx, piece);
+}
+
+// Starts the token at pos.
+bool startToken(Lexer &lx, TokenPiece &piece)
+{
+    CssLexState &st = cssState(lx);
+    if (st.statementStart)
+        readStatement(lx);
+    const char *w = lx.window + lx.pos;
+    beginToken(lx, TokenKind::Code);
+    const char c = w[0];
+    if (c == '"' || c == '\'') {
+        lx.quote = c;
+        ++lx.pos;
+        lx.mode = LexMode::Quoted;
+        return stringStep(lx, piece);
+    }
+    if (numberStart(w)) {
+        st.numberPhase = 0;
+        lx.pos += c == '+' || c == '-' ? 1 : 0;
+        lx.mode = LexMode::Number;
+        return numberStep(lx, piece);
+    }
+    if ((c == 'u' || c == 'U') && w[1] == '+' && ((cls(w[2]) & kCssHex) || w[2] == '?')) {
+        // A unicode range: "U+" and hexadecimal digits, '?', '-'.
+        std::size_t i = lx.pos + 2;
+        while (i < lx.pos + 2 + 13 && ((cls(lx.window[i]) & kCssHex) || lx.window[i] == '?' || lx.window[i] == '-'))
+            ++i;
+        lx.pos = i;
+        return finish(lx, piece, CssAfter::Other);
+    }
+    if (c == '-' && w[1] == '-' && w[2] == '>') {
+        lx.pos += 3;
+        return finish(lx, piece, CssAfter::Other);
+    }
+    if (nameStart(w)) {
+        if (lower(w[0]) == 'u' && lower(w[1]) == 'r' && lower(w[2]) == 'l' && w[3] == '(')
+            return startUrl(lx, piece);
+        st.function = true;
+        lx.mode = LexMode::Name;
+        return nameStep(lx, piece);
+    }
+    if ((c == '@' || c == '#' || c == '$' || c == '%') &&
+        (nameStart(w + 1) || (c == '#' && (isNameByte(w[1]) || validEscape(w + 1))))) {
+        ++lx.pos;
+        st.function = false;
+        lx.mode = LexMode::Name;
+        return nameStep(lx, piece);
+    }
+    if ((c == '#' && w[1] == '{' && st.dialect == CssDialect::Scss) ||
+        (c == '@' && w[1] == '{' && st.dialect == CssDialect::Less)) {
+        lx.pos += 2;
+        push(st, CssOpen::Interp);
+        return finish(lx, piece, CssAfter::Layout);
+    }
+    if (c == '<' && w[1] == '!' && w[2] == '-' && w[3] == '-') {
+        lx.pos += 4;
+        return finish(lx, piece, CssAfter::Other);
+    }
+    if (c == '.' && w[1] == '.' && w[2] == '.') {
+        lx.pos += 3;
+        return finish(lx, piece, CssAfter::Other);
+    }
+    if ((w[1] == '=' && (c == '~' || c == '|' || c == '^' || c == '$' || c == '*' || c == '=' || c == '!' ||
+                         c == '>' || c == '<')) ||
+        (c == '|' && w[1] == '|')) {
+        lx.pos += 2;
+        return finish(lx, piece, CssAfter::Other);
+    }
+    ++lx.pos;
+    switch (c) {
+    case '{':
+        push(st, CssOpen::Block);
+        st.statementStart = true;
+        return finish(lx, piece, CssAfter::Layout);
+    case '}':
+        if (closeBrace(st))
+            return finish(lx, piece, CssAfter::Other);
+        st.statementStart = true;
+        return finish(lx, piece, CssAfter::Layout);
+    case '(': case '[':
+        push(st, CssOpen::Paren);
+        return finish(lx, piece, CssAfter::Layout);
+    case ')': case ']':
+        closeParen(st);
+        return finish(lx, piece, CssAfter::Other);
+    case ';':
+        if (innerDepth(st) == 0)
+            st.statementStart = true;
+        return finish(lx, piece, CssAfter::Layout);
+    case ',':
+        return finish(lx, piece, CssAfter::Layout);
+    case ':': {
+        const bool relaxed = relaxedColon(st);
+        if (innerDepth(st) == 0)
+            st.colonSeen = true;
+        return finish(lx, piece, relaxed ? CssAfter::Layout : CssAfter::Other);
+    }
+    case '>': case '~': case '+':
+        return finish(lx, piece, relaxedCombinator(st, w) ? CssAfter::Combinator : CssAfter::Other);
+    case '!':
+        return finish(lx, piece, st.statement == CssStatement::Property ? CssAfter::Bang : CssAfter::Other);
+    case '\\':
+        markBad(lx);  // a backslash before a line end or at the input's end
+        return finish(lx, piece, CssAfter::Other);
+    default:
+        return finish(lx, piece, CssAfter::Other);
+    }
+}
+
+// Between tokens: skips layout, hands out a blank that counts, and starts
+// what follows.
+bool betweenStep(Lexer &lx, TokenPiece &piece)
+{
+    CssLexState &st = cssState(lx);
+    switch (skipLayout(lx)) {
+    case Stop::Token:
+        if (st.blankSeen) {
+            st.blankSeen = false;
+            if (st.statementStart)
+                readStatement(lx);
+            if (blankCounts(st, lx.window + lx.pos)) {
+                st.after = CssAfter::Layout;
+                setWholePiece(lx, piece, TokenKind::Code, " ", placeAt(lx, lx.pos));
+                return true;
+            }
+        }
+        return startToken(lx, piece);
+    case Stop::Comment:
+        openComment(lx);
+        return false;
+    case Stop::InputEnd:
+        finishStream(lx, piece);
+        return true;
+    case Stop::DirectiveEnd: break;
+    }
+    return false;
+}
+
+// One step of the lexer; true when piece is filled.
+bool cssStep(Lexer &lx, TokenPiece &piece)
+{
+    switch (lx.mode) {
+    case LexMode::Between: return betweenStep(lx, piece);
+    case LexMode::Name: return nameStep(lx, piece);
+    case LexMode::Number: return numberStep(lx, piece);
+    case LexMode::Quoted: return stringStep(lx, piece);
+    case LexMode::Raw: return urlStep(lx, piece);
+    case LexMode::BlockComment: case LexMode::LineComment: return commentStep(lx, piece);
+    case LexMode::Word: return wordStep(lx, piece);
+    case LexMode::Finished: finishStream(lx, piece); return true;
+    default: lx.mode = LexMode::Between; return false;
+    }
+}
+
+} // namespace
+
+void cssStart(Lexer &lx)
+{
+    CssLexState &st = startLanguageState<CssLexState>(lx);
+    st.dialect = lx.language == Language::Scss ? CssDialect::Scss
+                 : lx.language == Language::Less ? CssDialect::Less
+                                                  : CssDialect::Css;
+}
+
+void cssNext(Lexer &lx, TokenPiece &piece)
+{
+    while (!cssStep(lx, piece)) {
+    }
+}
+
+extern const LexerHooks kCssLexer = {cssStart, cssNext, nullptr, nullptr, false};
