@@ -20,6 +20,7 @@ TEST(Languages, ByName)
         {"app.mjs", Language::JavaScript}, {"a.d.ts", Language::TypeScript},    {"v.tsx", Language::Tsx},
         {"notes.txt", Language::Unknown},  {"Makefile", Language::Unknown},     {".py", Language::Unknown},
         {"a.py.orig", Language::Unknown},  {"a.cpp/README", Language::Unknown},
+        {"run.sh", Language::Shell},       {"lib/x.BASH", Language::Shell},     {"rc.zsh", Language::Unknown},
     };
     for (const auto &r : rows) {
         SCOPED_TRACE(r.path);
@@ -39,7 +40,12 @@ TEST(Languages, ByInterpreter)
         {"#!/usr/bin/python3\n", Language::Python},
         {"#! /usr/bin/env python3.11 -u\n", Language::Python},
         {"#!/usr/bin/env -S node --harmony\r\n", Language::JavaScript},
-        {"#!/bin/sh\nexec python3\n", Language::Unknown},
+        {"#!/bin/sh\nexec python3\n", Language::Shell},
+        {"#!/usr/bin/env bash\n", Language::Shell},
+        {"#! /bin/dash -e\n", Language::Shell},
+        {"#!/bin/ksh\n", Language::Shell},
+        {"#!/bin/zsh\n", Language::Unknown},
+        {"#!/usr/bin/awk -f\n", Language::Unknown},
         {"#!/usr/bin/env\n", Language::Unknown},
         {"# python\n", Language::Unknown},
         {"", Language::Unknown},
@@ -59,7 +65,8 @@ TEST(Languages, ByOptionAndShownName)
     EXPECT_STREQ(languageName(Language::Tsx), "typescript");
     EXPECT_EQ(languageIndex(Language::Tsx), languageIndex(Language::TypeScript));
     EXPECT_EQ(languageIndex(Language::Unknown), kLanguageNames);
-    EXPECT_EQ(languageIndex(Language::TypeScript), kLanguageNames - 1);
+    EXPECT_EQ(languageIndex(Language::Shell), kLanguageNames - 1);
+    EXPECT_EQ(languageNamed("bash"), Language::Shell);
 }
 
 } // namespace

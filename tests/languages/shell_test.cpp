@@ -1,0 +1,184 @@
+// The shell lexer's tests: its near misses first (for each decision, a pair
+// that must differ if it went wrong and, where it can go the other way, a
+// pair that must stay equal), then bad input and long tokens.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "../lex_support.h"
+
+namespace {
+
+const Language Sh = Language::Shell;
+
+TEST(ShellNearMiss, Words)
+{
+    checkPairs(Sh, {
+        {"two words are not one", "echo a b\n", "echo ab\n", false},
+        {"blanks between words are layout", "echo a  \t b\n", "echo a b\n", true},
+        {"a word and a command substitution", "echo a$(b)\n", "echo a $(b)\n", false},
+        {"a command substitution and a word", "echo $(b)c\n", "echo $(b) c\n", false},
+        {"inside $(...) blanks are layout", "x=$( a  |b )\n", "x=$(a | b)\n", true},
+        {"inside $(...) words stay apart", "x=$(a b)\n", "x=$(ab)\n", false},
+        {"a blank inside double quotes", "echo \"a b\"\n", "echo \"a  b\"\n", false},
+        {"a blank inside single quotes", "echo 'a b'\n", "echo 'ab'\n", false},
+        {"a blank inside ${...}", "echo ${x:-a b}\n", "echo ${x:-a  b}\n", false},
+        {"${...} closes at its first brace", "echo ${x:-{a} b}\n", "echo ${x:-{a}  b}\n", true},
+        {"a blank inside backquotes", "echo `a b`\n", "echo `a  b`\n", false},
+        {"process substitution stands apart", "cat <(a) b\n", "cat <( a ) b\n", true},
+        {"a word glued to process substitution", "echo a<(b)\n", "echo a <(b)\n", false},
+        {"an escaped blank is text", "echo a\\ b\n", "echo a b\n", false},
+        {"quotes compare as written", "echo 'a'\n", "echo \"a\"\n", false},
+        {"a quoted blank in $(...) inside quotes", "echo \"$(a ' b')\"\n", "echo \"$(a '  b')\"\n", false},
+        {"text after $(...) inside quotes", "echo \"$(a) b\"\n", "echo \"$(a)  b\"\n", false},
+        {"nested quotes inside $(...) inside quotes", "x=\"$(echo \"$(a  b)\")\"\n",
+         "x=\"$(echo \"$(a b)\")\"\n", true},
+    });
+}
+
+TEST(ShellNearMiss, LineEnds)
+{
+    checkPairs(Sh, {
+        {"a line end between commands is a ';'", "a\nb\n", "a; b\n", true},
+        {"a line end is not a blank", "a\nb\n", "a b\n", false},
+        {"two commands joined onto one line", "echo a\necho b\n", "echo a echo b\n", false},
+        {"blank lines are layout", "a\n\n\nb\n", "a\nb\n", true},
+        {"a ';' before a line end", "a;\nb\n", "a\nb\n", true},
+        {"the last line end", "a\n", "a", true},
+        {"a ';' at the end", "a;\n", "a\n", true},
+        {"';' then ';' is not ';;'", "a; ;\n", "a;;\n", false},
+        {"a line end before ';' is a ';'", "a\n; b\n", "a; b\n", false},
+        {"after |", "a |\n  b\n", "a | b\n", true},
+        {"after &&", "a &&\n  b\n", "a && b\n", true},
+        {"after ||", "a ||\n  b\n", "a || b\n", true},
+        {"after &", "a &\nb\n", "a & b\n", true},
+        {"before | it counts", "a\n| b\n", "a | b\n", false},
+        {"before then", "if a\nthen b\nfi\n", "if a; then b; fi\n", true},
+        {"after then", "if a; then\n  b\nfi\n", "if a; then b; fi\n", true},
+        {"after do", "while a; do\n b\ndone\n", "while a; do b; done\n", true},
+        {"after else", "if a; then b; else\n c; fi\n", "if a; then b; else c; fi\n", true},
+        {"then as an argument", "echo then\nb\n", "echo then b\n", false},
+        {"then after an assignment is no reserved word", "x=1 then\nb\n", "x=1 then b\n", false},
+        {"after {", "f() {\n a\n}\n", "f() { a; }\n", true},
+        {"} needs its ';'", "{ a; }\n", "{ a }\n", false},
+        {"a function's () then a line end", "f()\n{\n a\n}\n", "f() {\n a\n}\n", true},
+        {"after (", "(\n a\n)\n", "(a)\n", true},
+        {"before the ) of $(", "x=$(\n a\n)\n", "x=$(a)\n", true},
+        {"after case's in", "case x in\n a) b;;\nesac\n", "case x in a) b;; esac\n", true},
+        {"after a pattern's )", "case x in a)\n b;;\nesac\n", "case x in a) b;; esac\n", true},
+        {"before ;;", "case x in a) b\n;;\nesac\n", "case x in a) b;; esac\n", true},
+        {"inside a case body", "case x in a) b\nc;; esac\n", "case x in a) b c;; esac\n", false},
+        {"case inside $(...)", "x=$(case y in a) b;; esac)\n", "x=$(case y in a) b;;\nesac\n)\n", true},
+        {"for's in then a line end", "for x in\na b; do c; done\n", "for x in a b; do c; done\n", false},
+        {"in an array a line end is a blank", "a=(1\n2)\n", "a=(1 2)\n", true},
+        {"an array's words", "a=(1 2)\n", "a=(12)\n", false},
+        {"before the pattern's ) it counts", "case x in a\n) b;; esac\n", "case x in a) b;; esac\n", false},
+        {"inside [[ ]] after &&", "[[ a &&\n b ]]\n", "[[ a && b ]]\n", true},
+    });
+}
+
+TEST(ShellNearMiss, Continuations)
+{
+    checkPairs(Sh, {
+        {"a backslash-newline between words", "echo a \\\n  b\n", "echo a b\n", true},
+        {"a backslash-newline joins a word", "ec\\\nho a\n", "echo a\n", true},
+        {"it is no blank", "echo a\\\nb\n", "echo a b\n", false},
+        {"inside single quotes it is text", "echo 'a\\\nb'\n", "echo 'ab'\n", false},
+        {"inside double quotes it compares as written", "echo \"a\\\nb\"\n", "echo \"ab\"\n", false},
+        {"it joins an operator", "cat <\\\n<E\nx\nE\n", "cat <<E\nx\nE\n", true},
+        {"split operators stay two", "cat <\\\n<E\nx\nE\n", "cat < <E\nx\nE\n", false},
+        {"an escaped backslash before a line end", "echo a\\\\\nb\n", "echo a\\\\ b\n", false},
+        {"it does not continue a comment", "a # c \\\nb\n", "a\nb\n", true},
+    });
+}
+
+TEST(ShellNearMiss, Comments)
+{
+    checkPairs(Sh, {
+        {"a comment is layout", "a # note\nb\n", "a\nb\n", true},
+        {"a comment line is layout", "# note\na\n", "a\n", true},
+        {"# inside a word is text", "echo a#b\n", "echo a\n", false},
+        {"$# is no comment", "echo $#\n", "echo $\n", false},
+        {"a comment does not join lines", "a # x\nb\n", "a b\n", false},
+    });
+}
+
+TEST(ShellNearMiss, Redirections)
+{
+    checkPairs(Sh, {
+        {"blanks around a redirection", "a >f\n", "a > f\n", true},
+        {"a redirection glued to a word", "a>f\n", "a >f\n", true},
+        {"a descriptor", "a 2>f\n", "a 2 >f\n", false},
+        {"a descriptor glued", "a 2>&1\n", "a 2>& 1\n", true},
+        {"a descriptor variable", "exec {fd}>f\n", "exec {fd} >f\n", false},
+        {"&> is not & >", "a &>f\n", "a & >f\n", false},
+        {">& is not > &", "a >&2\n", "a > &2\n", false},
+        {">> is not > >", "a >>f\n", "a > >f\n", false},
+        {"<<< is not << <", "a <<<x\n", "a << <x\n", false},
+        {"a pipe and blanks", "a|b\n", "a | b\n", true},
+        {"|| is not | |", "a||b\n", "a| |b\n", false},
+    });
+}
+
+TEST(ShellNearMiss, Heredocs)
+{
+    checkPairs(Sh, {
+        {"a body compares exactly", "cat <<E\n a\nE\n", "cat <<E\na\nE\n", false},
+        {"a body line re-indented with spaces under <<-", "cat <<-E\n\ta\n\tE\n", "cat <<-E\n  a\n\tE\n", false},
+        {"<<- takes leading tabs", "cat <<-E\n\ta\n\t\tb\nE\n", "cat <<-E\na\nb\n\tE\n", true},
+        {"<< keeps tabs", "cat <<E\n\ta\nE\n", "cat <<E\na\nE\n", false},
+        {"the delimiter's quoting", "cat <<'E'\na\nE\n", "cat <<E\na\nE\n", false},
+        {"the line after the body", "cat <<E\na\nE\nb\n", "cat <<E\na\nE\n b\n", true},
+        {"two bodies on one line", "cat <<A <<B\n1\nA\n2\nB\nc\n", "cat <<A <<B\n1\nA\n2\nB\n\nc\n", true},
+        {"a body is not a command", "cat <<E\nb\nE\n", "cat\nb\n", false},
+        {"a quoted delimiter", "cat <<\"E\"\n$a\nE\nx\n", "cat <<\"E\"\n$a\nE\n x\n", true},
+        {"a body goes where its line ends", "cat <<E | a\nx\nE\n", "cat <<E |\nx\nE\na\n", false},
+        {"a continued body line is no delimiter", "cat <<E\na\\\nE\nE\n", "cat <<E\na\\\nE\n", false},
+    });
+}
+
+TEST(ShellNearMiss, Arithmetic)
+{
+    checkPairs(Sh, {
+        {"blanks in $((...)) are layout", "echo $((1+2))\n", "echo $(( 1 + 2 ))\n", true},
+        {"++ is not + +", "echo $((a++ +b))\n", "echo $((a+ + +b))\n", false},
+        {"names stay apart", "echo $((a b))\n", "echo $((ab))\n", false},
+        {"a name glued to an expansion", "echo $((a$x))\n", "echo $((a $x))\n", false},
+        {"$((...)) is not $( (...) )", "echo $((a))\n", "echo $( (a) )\n", false},
+        {"((...)) command", "((i=i+1))\n", "(( i = i + 1 ))\n", true},
+        {"for ((...))", "for ((i=0;i<3;i++)); do a; done\n", "for (( i = 0; i < 3; i++ )); do a; done\n", true},
+        {"a line end inside counts", "echo $((a\n+b))\n", "echo $((a +b))\n", false},
+    });
+}
+
+TEST(ShellNearMiss, CasesAndConditions)
+{
+    checkPairs(Sh, {
+        {"patterns", "case x in a|b) c;; esac\n", "case x in a | b ) c ;; esac\n", true},
+        {";; is not ;&", "case x in a) c;; esac\n", "case x in a) c;& esac\n", false},
+        {"a subshell in a case body", "case x in a) (b);; esac\n", "case x in a) ( b ) ;; esac\n", true},
+        {"=~ reads its right side as written", "[[ $x =~ (a|b) ]]\n", "[[ $x =~ ( a | b ) ]]\n", false},
+        {"[[ ]] around its operands", "[[ $x == a ]]\n", "[[ $x ==  a ]]\n", true},
+        {"an extended glob is one word", "echo @(a|b)\n", "echo @( a | b )\n", false},
+        {"a nested case", "case a in b) case c in d) e;; esac;; f) g;; esac\n",
+         "case a in\nb)\ncase c in\nd) e ;;\nesac\n;;\nf) g ;;\nesac\n", true},
+    });
+}
+
+TEST(ShellNearMiss, BadInput)
+{
+    checkPairs(Sh, {
+        {"an unterminated single quote", "echo 'a\n", "echo 'a'\n", false},
+        {"an unterminated double quote", "echo \"a", "echo \"a\"", false},
+        {"an unterminated $(", "echo $(a\n", "echo $(a)\n", false},
+        {"an unterminated ${", "echo ${a\n", "echo ${a}\n", false},
+        {"an unterminated backquote", "echo `a\n", "echo `a`\n", false},
+        {"an unterminated here-document", "cat <<E\na\n", "cat <<E\na\nE\n", false},
+        {"an unterminated here-document and an empty one", "cat <<E\n", "cat <<E\nE\n", false},
+        {"a NUL byte", std::string("echo a\0b\n", 9), "echo ab\n", false},
+        {"a lone ) in $((", "echo $((a) b)\n", "echo $((a)b)\n", false},
+    });
+}
+
+} // namespace
