@@ -3,10 +3,13 @@
 // pair that must stay equal), then bad input and long tokens.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "../lex_support.h"
+#include "../support.h"
 
 namespace {
 
@@ -181,4 +184,190 @@ TEST(ShellNearMiss, BadInput)
     });
 }
 
+TEST(ShellNearMiss, QuotesRule)
+{
+    const RewriteSet quotes = rewriteBit(Rewrite::Quotes);
+    checkRewritePairs(Sh, quotes, {
+        {"plain text in either quotes", "echo 'a b'\n", "echo \"a b\"\n", true},
+        {"a part of a word", "x=a'b'c\n", "x=a\"b\"c\n", true},
+        {"a dollar inside", "echo '$a'\n", "echo \"$a\"\n", false},
+        {"a backquote inside", "echo '`a`'\n", "echo \"`a`\"\n", false},
+        {"a backslash inside", "echo 'a\\b'\n", "echo \"a\\b\"\n", false},
+        {"a bang inside", "echo 'a!'\n", "echo \"a!\"\n", false},
+        {"$'...' is no single quote", "echo $'a'\n", "echo $\"a\"\n", false},
+        {"after a command substitution inside quotes", "echo \"$(a)\"b\"c\"\n", "echo \"$(a)'b'c\"\n", false},
+        {"a here-document body", "cat <<E\n'a'\nE\n", "cat <<E\n\"a\"\nE\n", false},
+        {"a delimiter's quotes", "cat <<'E'\n$a\nE\n", "cat <<\"E\"\n$a\nE\n", true},
+        {"still a word apart", "echo 'a' b\n", "echo \"a\"b\n", false},
+    });
+}
+
+TEST(ShellNearMiss, LongTokens)
+{
+    const std::string body(5000, 'x');
+    checkPairs(Sh, {
+        {"a long quoted word", "echo '" + body + "'\n", "echo  '" + body + "'\n", true},
+        {"a long quoted word differs at its end", "echo '" + body + "a'\n", "echo '" + body + "b'\n", false},
+        {"a long body", "cat <<E\n" + body + "\nE\n", "cat <<E\n" + body + " \nE\n", false},
+        {"a long word", "echo " + body + "\n", "echo " + body + "\n", true},
+    });
+    // Nesting past the frames reads as unreadable, never as a crash.
+    std::string deep, deepOther;
+    for (int i = 0; i < 200; ++i)
+        deep += "$(", deepOther += "$(";
+    deep += "a b";
+    deepOther += "a  b";
+    for (int i = 0; i < 200; ++i)
+        deep += ")", deepOther += ")";
+    checkPairs(Sh, {
+        {"deep nesting compares as written", "echo " + deep + "\n", "echo " + deepOther + "\n", false},
+        {"deep nesting equal to itself", "echo " + deep + "\n", "echo " + deep + "\n", true},
+    });
+}
+
 } // namespace
+
+// shfmt on real scripts of this machine, judged by shfmt's own parser: its
+// syntax tree without positions and comments.
+class ShellFormatterTools : public ::testing::Test {
+protected:
+    struct Tally {
+        int pairs = 0, same = 0, falseAlarms = 0, changed = 0, misses = 0;
+    };
+
+    static std::vector<std::string> lines(const std::string &command)
+    {
+        std::vector<std::string> out;
+        if (std::FILE *p = popen(command.c_str(), "r")) {
+            char buffer[4096];
+            while (std::fgets(buffer, sizeof buffer, p)) {
+                std::string line(buffer);
+                while (!line.empty() && line.back() == '\n')
+                    line.pop_back();
+                out.push_back(line);
+            }
+            pclose(p);
+        }
+        return out;
+    }
+
+    // The tree of each file of dir under root, positions and comments taken out, as a fingerprint.
+    static void trees(const std::string &root, const std::string &dir)
+    {
+        const std::string strip = "walk(if type == \"object\" then with_entries(select(.key != \"Comments\" and "
+                                  "((.value | type) != \"object\" or (.value | has(\"Offset\") | not)))) else . end)";
+        ASSERT_EQ(std::system(("cd '" + root + "' && mkdir -p trees/" + dir + " && for f in " + dir +
+                               "/*.sh; do shfmt -ln bash --to-json < $f | jq -c '" + strip +
+                               "' | cksum > trees/$f; done")
+                                  .c_str()),
+                  0);
+    }
+
+    // Judges the pairs of dir a and dir b under root by a tree run of the utility.
+    static Tally judge(const std::string &root, const std::string &a, const std::string &b)
+    {
+        Tally t;
+        RunResult r = runMatchling({a, b, "--tokens"}, root);
+        for (const std::string &name : lines("cd '" + root + "/" + a + "' && ls")) {
+            const bool different = r.out.find("Not equivalent: " + name + " ") != std::string::npos;
+            const bool same = std::system(("cmp -s '" + root + "/trees/" + a + "/" + name + "' '" + root + "/trees/" +
+                                           b + "/" + name + "'")
+                                              .c_str()) == 0;
+            ++t.pairs;
+            if (same) {
+                ++t.same;
+                t.falseAlarms += different;
+                if (different)
+                    std::printf("false alarm: %s against %s: %s\n", a.c_str(), b.c_str(), name.c_str());
+            } else {
+                ++t.changed;
+                t.misses += !different;
+                EXPECT_TRUE(different) << "miss: " << a << " against " << b << ": " << name;
+            }
+        }
+        std::printf("%s against %s: %d pairs; %d the judge calls the same, %d false alarms; %d it calls "
+                    "different, %d misses\n",
+                    a.c_str(), b.c_str(), t.pairs, t.same, t.falseAlarms, t.changed, t.misses);
+        return t;
+    }
+};
+
+TEST_F(ShellFormatterTools, ParserJudgesRealScripts)
+{
+    if (!haveTool("shfmt") || !haveTool("jq"))
+        GTEST_SKIP() << "shfmt and jq are needed";
+    // Scripts of a few kilobytes with a sh or bash "#!" line, every third of
+    // those found in sorted order, that shfmt's bash parser reads.
+    const std::vector<std::string> found = lines(
+        "find /usr/bin /usr/share -type f -size -60k -size +300c 2>/dev/null | sort | while read -r f; do "
+        "head -n 1 \"$f\" 2>/dev/null | grep -Eq '^#! */(usr/)?bin/(env +)?(sh|bash|dash|ksh)( |$)' && "
+        "shfmt -ln bash \"$f\" >/dev/null 2>&1 && echo \"$f\"; done | awk 'NR % 3 == 1' | head -150");
+    if (found.size() < 20)
+        GTEST_SKIP() << "too few shell scripts found under /usr/bin and /usr/share";
+    ScratchDir dir;
+    const std::string root = dir.path();
+    ASSERT_EQ(std::system(("cd '" + root + "' && mkdir orig default indented minified").c_str()), 0);
+    for (std::size_t i = 0; i < found.size(); ++i) {
+        char name[32];
+        std::snprintf(name, sizeof name, "%03zu.sh", i);
+        const std::string n(name);
+        ASSERT_EQ(std::system(("cd '" + root + "' && cp '" + found[i] + "' orig/" + n + " && shfmt -ln bash < orig/" +
+                               n + " > default/" + n + " && shfmt -ln bash -i 2 -bn -ci -sr < orig/" + n +
+                               " > indented/" + n + " && shfmt -ln bash -mn < orig/" + n + " > minified/" + n)
+                                  .c_str()),
+                  0);
+    }
+    for (const char *d : {"orig", "default", "indented", "minified"})
+        trees(root, d);
+    int same = 0, falseAlarms = 0, misses = 0;
+    for (const char *d : {"default", "indented", "minified"}) {
+        Tally t = judge(root, "orig", d);
+        same += t.same;
+        falseAlarms += t.falseAlarms;
+        misses += t.misses;
+    }
+    EXPECT_EQ(misses, 0);
+    EXPECT_LE(falseAlarms * 50, same);  // at most 2%
+}
+
+// Whitespace-significant mutants of real scripts: each is flagged.
+TEST_F(ShellFormatterTools, MutantsAreFlagged)
+{
+    if (!haveTool("shfmt"))
+        GTEST_SKIP() << "shfmt is needed";
+    ScratchDir dir;
+    const std::string base = "#!/bin/sh\nset -e\necho start\nx=\"a b\"\nfor f in one two; do\n  printf '%s\\n' \"$f\"\n"
+                             "done\ncat <<-EOF\n\tbody line\nEOF\n";
+    struct Mutant {
+        const char *name;
+        std::string text;
+    };
+    const Mutant mutants[] = {
+        {"two commands joined onto one line", "#!/bin/sh\nset -e echo start\nx=\"a b\"\nfor f in one two; do\n"
+                                              "  printf '%s\\n' \"$f\"\ndone\ncat <<-EOF\n\tbody line\nEOF\n"},
+        {"a blank put inside a quoted argument", "#!/bin/sh\nset -e\necho start\nx=\"a  b\"\nfor f in one two; do\n"
+                                                 "  printf '%s\\n' \"$f\"\ndone\ncat <<-EOF\n\tbody line\nEOF\n"},
+        {"two words joined", "#!/bin/sh\nset -e\necho start\nx=\"a b\"\nfor f in onetwo; do\n  printf '%s\\n' \"$f\"\n"
+                             "done\ncat <<-EOF\n\tbody line\nEOF\n"},
+        {"a here-document body line re-indented with spaces", "#!/bin/sh\nset -e\necho start\nx=\"a b\"\n"
+                                                              "for f in one two; do\n  printf '%s\\n' \"$f\"\ndone\n"
+                                                              "cat <<-EOF\n    body line\nEOF\n"},
+    };
+    writeFile(dir.file("base.sh"), base);
+    // The base formatted by shfmt stays equivalent; each mutant, formatted too, is flagged.
+    ASSERT_EQ(std::system(("shfmt '" + dir.file("base.sh") + "' > '" + dir.file("fmt.sh") + "'").c_str()), 0);
+    RunResult same = runMatchling({"base.sh", "fmt.sh", "--tokens"}, dir.path());
+    EXPECT_NE(same.out.find("equivalent"), std::string::npos) << same.out;
+    EXPECT_EQ(same.out.find("not equivalent"), std::string::npos) << same.out;
+    int flagged = 0;
+    for (const Mutant &m : mutants) {
+        SCOPED_TRACE(m.name);
+        writeFile(dir.file("mutant.sh"), m.text);
+        for (const char *side : {"base.sh", "fmt.sh"}) {
+            RunResult r = runMatchling({side, "mutant.sh", "--tokens"}, dir.path());
+            EXPECT_NE(r.out.find("not equivalent"), std::string::npos) << r.out;
+            flagged += r.out.find("not equivalent") != std::string::npos;
+        }
+    }
+    std::printf("mutants flagged: %d of %d\n", flagged, 2 * static_cast<int>(sizeof mutants / sizeof mutants[0]));
+}
