@@ -38,5 +38,6 @@ void fuzzRust(const std::string &source, std::uint8_t seed);
 void fuzzJava(const std::string &source, std::uint8_t seed);
 void fuzzJson(const std::string &source, std::uint8_t seed);
 void fuzzScript(const std::string &source, std::uint8_t seed);
+void fuzzShell(const std::string &source, std::uint8_t seed);
 
 #endif

@@ -1,7 +1,7 @@
 // Fuzz target: the lexers of the languages beyond the C family and Basic.
 //
-// Input: one byte that chooses the language (its value modulo 6: Python, Go,
-// Rust, Java, JSON, JavaScript and TypeScript), one byte that seeds the
+// Input: one byte that chooses the language (its value modulo 7: Python, Go,
+// Rust, Java, JSON, JavaScript and TypeScript, shell), one byte that seeds the
 // layout choices, then the source. Each language's part checks its own
 // properties (in <language>_relayout.cpp) beyond the sanitizers and the
 // pieces' form: re-laying out a token stream where the language allows never
@@ -69,12 +69,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     if (size < 2)
         return 0;
     const std::string source(reinterpret_cast<const char *>(data) + 2, size - 2);
-    switch (data[0] % 6) {
+    switch (data[0] % 7) {
     case 0: fuzzPython(source, data[1]); break;
     case 1: fuzzGo(source, data[1]); break;
     case 2: fuzzRust(source, data[1]); break;
     case 3: fuzzJava(source, data[1]); break;
     case 4: fuzzJson(source, data[1]); break;
+    case 6: fuzzShell(source, data[1]); break;
     default: fuzzScript(source, data[1]); break;
     }
     return 0;
