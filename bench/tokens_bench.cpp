@@ -89,6 +89,7 @@ const LanguageText kLanguageTexts[] = {
     {"LexJavaScript", Language::JavaScript, "MATCHLING_BENCH_JAVASCRIPT", "/usr/lib/node_modules", ".js"},
     {"LexTypeScript", Language::TypeScript, "MATCHLING_BENCH_TYPESCRIPT",
      MATCHLING_SOURCE_DIR "/tests/npm/node_modules/typescript/lib", ".ts"},
+    {"LexShell", Language::Shell, "MATCHLING_BENCH_SHELL", "/usr/share", ".sh"},
 };
 
 void lexLanguage(benchmark::State &state, const LanguageText &language)

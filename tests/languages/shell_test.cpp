@@ -251,18 +251,6 @@ protected:
         return out;
     }
 
-    // The tree of each file of dir under root, positions and comments taken out, as a fingerprint.
-    static void trees(const std::string &root, const std::string &dir)
-    {
-        const std::string strip = "walk(if type == \"object\" then with_entries(select(.key != \"Comments\" and "
-                                  "((.value | type) != \"object\" or (.value | has(\"Offset\") | not)))) else . end)";
-        ASSERT_EQ(std::system(("cd '" + root + "' && mkdir -p trees/" + dir + " && for f in " + dir +
-                               "/*.sh; do shfmt -ln bash --to-json < $f | jq -c '" + strip +
-                               "' | cksum > trees/$f; done")
-                                  .c_str()),
-                  0);
-    }
-
     // Judges the pairs of dir a and dir b under root by a tree run of the utility.
     static Tally judge(const std::string &root, const std::string &a, const std::string &b)
     {
@@ -294,31 +282,18 @@ protected:
 
 TEST_F(ShellFormatterTools, ParserJudgesRealScripts)
 {
-    if (!haveTool("shfmt") || !haveTool("jq"))
-        GTEST_SKIP() << "shfmt and jq are needed";
-    // Scripts of a few kilobytes with a sh or bash "#!" line, every third of
-    // those found in sorted order, that shfmt's bash parser reads.
-    const std::vector<std::string> found = lines(
-        "find /usr/bin /usr/share -type f -size -60k -size +300c 2>/dev/null | sort | while read -r f; do "
-        "head -n 1 \"$f\" 2>/dev/null | grep -Eq '^#! */(usr/)?bin/(env +)?(sh|bash|dash|ksh)( |$)' && "
-        "shfmt -ln bash \"$f\" >/dev/null 2>&1 && echo \"$f\"; done | awk 'NR % 3 == 1' | head -150");
-    if (found.size() < 20)
-        GTEST_SKIP() << "too few shell scripts found under /usr/bin and /usr/share";
+    if (!haveTool("shfmt") || !haveTool("python3"))
+        GTEST_SKIP() << "shfmt and python3 are needed";
     ScratchDir dir;
     const std::string root = dir.path();
-    ASSERT_EQ(std::system(("cd '" + root + "' && mkdir orig default indented minified").c_str()), 0);
-    for (std::size_t i = 0; i < found.size(); ++i) {
-        char name[32];
-        std::snprintf(name, sizeof name, "%03zu.sh", i);
-        const std::string n(name);
-        ASSERT_EQ(std::system(("cd '" + root + "' && cp '" + found[i] + "' orig/" + n + " && shfmt -ln bash < orig/" +
-                               n + " > default/" + n + " && shfmt -ln bash -i 2 -bn -ci -sr < orig/" + n +
-                               " > indented/" + n + " && shfmt -ln bash -mn < orig/" + n + " > minified/" + n)
-                                  .c_str()),
-                  0);
-    }
-    for (const char *d : {"orig", "default", "indented", "minified"})
-        trees(root, d);
+    const std::string judgeScript = std::string(MATCHLING_SOURCE_DIR) + "/tests/languages/shell_judge.py";
+    // Every third script with a sh, bash, dash or ksh "#!" line under
+    // /usr/bin and /usr/share, sorted, that shfmt's parser reads: up to 150.
+    const std::vector<std::string> picked = lines("python3 '" + judgeScript + "' pick '" + root + "' 150");
+    if (picked.size() < 20)
+        GTEST_SKIP() << "too few shell scripts found under /usr/bin and /usr/share";
+    ASSERT_EQ(std::system(("python3 '" + judgeScript + "' trees '" + root + "' orig default indented minified").c_str()),
+              0);
     int same = 0, falseAlarms = 0, misses = 0;
     for (const char *d : {"default", "indented", "minified"}) {
         Tally t = judge(root, "orig", d);
@@ -370,4 +345,19 @@ TEST_F(ShellFormatterTools, MutantsAreFlagged)
         }
     }
     std::printf("mutants flagged: %d of %d\n", flagged, 2 * static_cast<int>(sizeof mutants / sizeof mutants[0]));
+}
+
+// A tree run reads .sh files and scripts named by their "#!" line as shell.
+TEST(ShellTreeRun, JudgesScripts)
+{
+    ScratchDir dir;
+    ASSERT_TRUE(makeDir(dir.file("a")) && makeDir(dir.file("b")));
+    writeFile(dir.file("a/run.sh"), "if true\nthen echo  'a b'\nfi\n");
+    writeFile(dir.file("b/run.sh"), "if true; then\n\techo 'a b'\nfi\n");
+    writeFile(dir.file("a/tool"), "#!/bin/sh\necho a\necho b\n");
+    writeFile(dir.file("b/tool"), "#!/bin/sh\necho a echo b\n");
+    RunResult r = runMatchling({"a", "b", "--tokens"}, dir.path());
+    EXPECT_EQ(r.out.find("Not equivalent: run.sh"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Not equivalent: tool "), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("shell 2"), std::string::npos) << r.out;
 }
