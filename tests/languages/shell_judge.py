@@ -1,6 +1,7 @@
 # The shell tests' judge: picks scripts of this machine and formats them with
 # shfmt, then fingerprints shfmt's own syntax tree of each file, positions
-# and comments taken out.
+# and comments taken out, and a <<- body's leading tabs as the shell takes
+# them off.
 #
 #   shell_judge.py pick ROOT COUNT: copies every third script (sorted) with a
 #     sh, bash, dash or ksh "#!" line that shfmt's bash parser reads, up to
@@ -50,9 +51,31 @@ def pick(root, count):
         print(name, p)
 
 
+DASH_HEREDOC = 62  # shfmt's operator code of <<-
+
+
+def untab(parts):
+    """The parts of a <<- body with the tabs that start each line taken off, as the shell reads it."""
+    start = True
+    for part in parts:
+        if part.get('Type') != 'Lit':
+            start = False
+            continue
+        out = []
+        for c in part['Value']:
+            if start and c == '\t':
+                continue
+            start = c == '\n'
+            out.append(c)
+        part['Value'] = ''.join(out)
+
+
 def strip(v):
     if isinstance(v, dict):
-        return {k: strip(x) for k, x in v.items() if k != 'Comments' and not (isinstance(x, dict) and 'Offset' in x)}
+        if v.get('Op') == DASH_HEREDOC and isinstance(v.get('Hdoc'), dict):
+            untab(v['Hdoc'].get('Parts', []))
+        return {k: strip(x) for k, x in v.items()
+                if k not in ('Comments', 'Last') and not (isinstance(x, dict) and 'Offset' in x)}
     if isinstance(v, list):
         return [strip(x) for x in v]
     return v
