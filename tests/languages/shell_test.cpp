@@ -160,6 +160,11 @@ TEST(ShellNearMiss, CasesAndConditions)
     checkPairs(Sh, {
         {"patterns", "case x in a|b) c;; esac\n", "case x in a | b ) c ;; esac\n", true},
         {";; is not ;&", "case x in a) c;; esac\n", "case x in a) c;& esac\n", false},
+        {"the last item needs no ;;", "case x in a) b\nesac\n", "case x in a) b;;\nesac\n", true},
+        {"esac as an argument", "case x in a) echo\nesac\n", "case x in a) echo esac\n", false},
+        {"a pattern's opening ( means nothing", "case x in (a) b;; (c) d;; esac\n", "case x in a) b;; c) d;; esac\n",
+         true},
+        {"a ( inside a pattern list", "case x in a|(b)) c;; esac\n", "case x in a|b) c;; esac\n", false},
         {"a subshell in a case body", "case x in a) (b);; esac\n", "case x in a) ( b ) ;; esac\n", true},
         {"=~ reads its right side as written", "[[ $x =~ (a|b) ]]\n", "[[ $x =~ ( a | b ) ]]\n", false},
         {"[[ ]] around its operands", "[[ $x == a ]]\n", "[[ $x ==  a ]]\n", true},

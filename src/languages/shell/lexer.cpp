@@ -663,6 +663,13 @@ bool operatorStep(Lexer &lx, S &s, F &f, TokenPiece &piece, char c)
         return giveWhole(lx, s, piece, "|", 1);
     case '(':
         if (f.pattern) {
+            // The '(' a pattern list may start with means nothing.
+            if (f.patternStart) {
+                advance(lx, 1);
+                f.patternStart = false;
+                f.lastWord = blankMark;
+                return false;
+            }
             f.lineLayout = false;
             return giveWhole(lx, s, piece, "(", 1);
         }
@@ -748,8 +755,20 @@ bool wordsStep(Lexer &lx, S &s, TokenPiece &piece)
                 lx.pos = i;
                 return false;
             }
-            if (f.pending)
+            if (f.pending) {
+                // The last item of a case needs no ";;": its ';' or line end before esac is one.
+                const char e = peek(lx, 4);
+                if (f.caseDepth > 0 && !f.pattern && c == 'e' && peek(lx, 1) == 's' && peek(lx, 2) == 'a' &&
+                    peek(lx, 3) == 'c' && (e == 0 || isBlank(e) || e == '\n' || isCmdOp(e))) {
+                    f.pending = false;
+                    f.lastWord = false;
+                    openToken(lx, s, false);
+                    put(s, ';');
+                    put(s, ';');
+                    return givePiece(lx, s, piece, TokenKind::Code, true);
+                }
                 return giveSeparator(lx, s, f, piece);
+            }
             startWord(s, f);
             if (f.regexNext) {
                 f.regexNext = false;
