@@ -1,6 +1,7 @@
 # The shell tests' judge: picks scripts of this machine and formats them with
 # shfmt, then fingerprints shfmt's own syntax tree of each file, positions
-# and comments taken out, and a <<- body's leading tabs as the shell takes
+# and comments (Comments, and the trailing ones: Last, ThenLast, ...) taken
+# out, and a <<- body's leading tabs as the shell takes
 # them off.
 #
 #   shell_judge.py pick ROOT COUNT: copies every third script (sorted) with a
@@ -75,7 +76,7 @@ def strip(v):
         if v.get('Op') == DASH_HEREDOC and isinstance(v.get('Hdoc'), dict):
             untab(v['Hdoc'].get('Parts', []))
         return {k: strip(x) for k, x in v.items()
-                if k not in ('Comments', 'Last') and not (isinstance(x, dict) and 'Offset' in x)}
+                if k != 'Comments' and not k.endswith('Last') and not (isinstance(x, dict) and 'Offset' in x)}
     if isinstance(v, list):
         return [strip(x) for x in v]
     return v
