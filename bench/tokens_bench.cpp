@@ -100,6 +100,7 @@ const LanguageText kLanguageTexts[] = {
     {"LexYaml", Language::Yaml, "MATCHLING_BENCH_YAML", "/usr/share", ".yaml", "\n...\n"},
     {"LexToml", Language::Toml, "MATCHLING_BENCH_TOML", "/usr/lib", ".toml"},
     {"LexCss", Language::Css, "MATCHLING_BENCH_CSS", "/usr/share", ".css"},
+    {"LexShell", Language::Shell, "MATCHLING_BENCH_SHELL", "/usr/share", ".sh"},
 };
 
 // True when the lexer reads text as language to its end: TOML refuses input

@@ -48,5 +48,6 @@ void fuzzYaml(const std::string &source, std::uint8_t seed);
 void fuzzMarkdown(const std::string &source, std::uint8_t seed);
 void fuzzToml(const std::string &source, std::uint8_t seed);
 void fuzzCss(const std::string &source, std::uint8_t seed);
+void fuzzShell(const std::string &source, std::uint8_t seed);
 
 #endif

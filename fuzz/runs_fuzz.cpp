@@ -75,7 +75,10 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char *data, std::size_t siz
     static const Language kLanguages[] = {Language::CFamily, Language::Basic,      Language::Python,
                                           Language::Go,      Language::Rust,       Language::Java,
                                           Language::Json,    Language::JavaScript, Language::TypeScript,
-                                          Language::Tsx,     Language::Graphql};
+                                          Language::Tsx,     Language::Graphql,    Language::CMake,
+                                          Language::Yaml,    Language::Markdown,   Language::Toml,
+                                          Language::Css,     Language::Scss,       Language::Less,
+                                          Language::Shell};
     const Language language = kLanguages[data[0] % (sizeof kLanguages / sizeof kLanguages[0])];
     // Runs of 64 tokens and more are taken a block of bytes at a time.
     const bool blocks = (data[1] & 0x20) != 0;

@@ -22,6 +22,7 @@ TEST(Languages, ByName)
         {"a.py.orig", Language::Unknown},  {"a.cpp/README", Language::Unknown},
         {"src/CMakeLists.txt", Language::CMake}, {"cmake/FindX.CMAKE", Language::CMake},
         {"CMakeLists.txt.in", Language::Unknown},
+        {"run.sh", Language::Shell},       {"lib/x.BASH", Language::Shell},     {"rc.zsh", Language::Unknown},
     };
     for (const auto &r : rows) {
         SCOPED_TRACE(r.path);
@@ -41,7 +42,12 @@ TEST(Languages, ByInterpreter)
         {"#!/usr/bin/python3\n", Language::Python},
         {"#! /usr/bin/env python3.11 -u\n", Language::Python},
         {"#!/usr/bin/env -S node --harmony\r\n", Language::JavaScript},
-        {"#!/bin/sh\nexec python3\n", Language::Unknown},
+        {"#!/bin/sh\nexec python3\n", Language::Shell},
+        {"#!/usr/bin/env bash\n", Language::Shell},
+        {"#! /bin/dash -e\n", Language::Shell},
+        {"#!/bin/ksh\n", Language::Shell},
+        {"#!/bin/zsh\n", Language::Unknown},
+        {"#!/usr/bin/awk -f\n", Language::Unknown},
         {"#!/usr/bin/env\n", Language::Unknown},
         {"# python\n", Language::Unknown},
         {"", Language::Unknown},
@@ -62,6 +68,7 @@ TEST(Languages, ByOptionAndShownName)
     EXPECT_EQ(languageIndex(Language::Tsx), languageIndex(Language::TypeScript));
     EXPECT_EQ(languageIndex(Language::Unknown), kLanguageNames);
     EXPECT_EQ(languageIndex(kLanguageRows[kLanguageRowCount - 1].language), kLanguageNames - 1);
+    EXPECT_EQ(languageNamed("bash"), Language::Shell);
 }
 
 // A module whose format library the build lacks has no hooks: its language

@@ -1,0 +1,22 @@
+// The shell part of the language fuzz target. Blank lines and a comment line
+// before the source, or after a source that ends in a line end, change
+// nothing; a line end put between two words of a command, or two words
+// joined, always changes the stream.
+#include "fuzz_lex.h"
+
+void fuzzShell(const std::string &source, std::uint8_t seed)
+{
+    static const char *const layouts[] = {"\n", "\n\n", "# c\n", "  # c \\\n\n", "\t\n# $(x\n"};
+    const std::vector<FuzzTok> tokens = fuzzLex(source, Language::Shell);
+    const char *layout = layouts[seed % 5];
+    fuzzCheck(sameTokens(fuzzLex(layout + source, Language::Shell), tokens), "shell: layout before the source");
+    const bool readable = tokens.size() < 2 || tokens[tokens.size() - 2].kind != TokenKind::LineEnd;
+    if (readable && !source.empty() && source.back() == '\n' && !(source.size() >= 2 && source[source.size() - 2] == '\\'))
+        fuzzCheck(sameTokens(fuzzLex(source + layout, Language::Shell), tokens), "shell: layout after the source");
+    fuzzCheck(!sameTokens(fuzzLex("echo a\nb\n" + source, Language::Shell),
+                          fuzzLex("echo a b\n" + source, Language::Shell)),
+              "shell: a line end between two words");
+    fuzzCheck(!sameTokens(fuzzLex("echo ab\n" + source, Language::Shell),
+                          fuzzLex("echo a b\n" + source, Language::Shell)),
+              "shell: two words joined");
+}

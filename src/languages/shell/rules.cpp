@@ -1,0 +1,117 @@
+// The shell's rules for --allow:
+//
+// - quotes: a quoted part of a word whose text holds none of $ ` \ ! ' "
+//   means the same in single and in double quotes (no expansion, no escape,
+//   no history expansion can tell them apart), so such a part compares as
+//   '...' whichever quotes it was written with. A word with such a part is
+//   written canonically (a Value token); any other part stays as written.
+//
+// What is not proven is left as written: a token read from its start as a
+// word's text only (its first bytes may stand inside "..." or ${...} when a
+// ')' or '))' comes before it, so it stays), never a here-document body (its
+// key starts with a line end), and nothing after unreadable input. A part
+// after a $, a backquote, a backslash or a double-quoted part that holds any
+// of them ends the reading of the token: the rest stays as written.
+#include <cstring>
+
+#include "rewrites/rules.h"
+
+namespace {
+
+struct State {
+    std::uint64_t cursor;
+    bool started;
+    bool lost;        // unreadable input came: nothing after it is rewritten
+    bool afterClose;  // the last token is ')' or '))'
+    char canon[kRewriteLongToken + 8];
+};
+
+bool safeText(const char *p, std::size_t n)
+{
+    for (std::size_t i = 0; i < n; ++i)
+        if (std::strchr("$`\\!'\"", p[i]) || p[i] == 0)
+            return false;
+    return true;
+}
+
+// Writes the canonical form of key k (n bytes) into out; returns its length,
+// or 0 when no part of it is rewritten.
+std::size_t canonical(const char *k, std::size_t n, char *out)
+{
+    std::size_t o = 0, i = 0;
+    bool any = false;
+    while (i < n) {
+        const char c = k[i];
+        if (c == '\\' || c == '`' || (c == '$' && i + 1 < n && std::strchr("({'\"[", k[i + 1])))
+            break;
+        if (c == '\'' || c == '"') {
+            const char *close = static_cast<const char *>(std::memchr(k + i + 1, c, n - i - 1));
+            if (!close)
+                break;
+            const std::size_t length = static_cast<std::size_t>(close - (k + i + 1));
+            const bool safe = safeText(k + i + 1, length);
+            if (!safe && c == '"')
+                break;  // where such a part ends is not plain to see
+            any = any || safe;
+            out[o++] = safe ? '\'' : c;
+            std::memcpy(out + o, k + i + 1, length);
+            o += length;
+            out[o++] = safe ? '\'' : c;
+            i += length + 2;
+            continue;
+        }
+        out[o++] = c;
+        ++i;
+    }
+    if (!any)
+        return 0;
+    std::memcpy(out + o, k + i, n - i);
+    return o + (n - i);
+}
+
+std::uint64_t shellScan(RewriteWindow &w, void *raw)
+{
+    State &s = *static_cast<State *>(raw);
+    if (!s.started) {
+        s.started = true;
+        s.cursor = w.first;
+    }
+    if (s.cursor < w.first) {
+        // A token too long to hold went out unseen: it is no ')'.
+        s.afterClose = false;
+        s.cursor = w.first;
+    }
+    const std::uint64_t end = windowEnd(w);
+    const bool allowed = (w.allow & rewriteBit(Rewrite::Quotes)) != 0;
+    for (; s.cursor < end; ++s.cursor) {
+        const std::uint64_t i = s.cursor;
+        WindowToken &t = windowAt(w, i);
+        if (t.kind == TokenKind::End)
+            break;
+        if (t.kind != TokenKind::Code) {
+            s.lost = true;
+            continue;
+        }
+        const char *k = tokenKey(w, i);
+        const bool afterClose = s.afterClose;
+        s.afterClose = t.whole && ((t.length == 1 && k[0] == ')') || (t.length == 2 && k[0] == ')' && k[1] == ')'));
+        if (s.lost || afterClose || !allowed || !t.whole || t.length == 0 || k[0] == '\n' ||
+            t.length > kRewriteLongToken)
+            continue;
+        const std::size_t n = canonical(k, t.length, s.canon);
+        if (n > 0)
+            replaceKey(w, i, Rewrite::Quotes, s.canon, n);
+    }
+    return s.cursor < end ? s.cursor + 1 : end;
+}
+
+} // namespace
+
+static_assert(sizeof(State) <= kRewriteStateBytes, "the shell rules' state fits the rewriter's");
+
+extern const RewriteRules kShellRules = {
+    Language::Shell,
+    rewriteBit(Rewrite::Quotes),
+    sizeof(State),
+    shellScan,
+};

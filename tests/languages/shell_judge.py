@@ -1,0 +1,97 @@
+# The shell tests' judge: picks scripts of this machine and formats them with
+# shfmt, then fingerprints shfmt's own syntax tree of each file, positions
+# and comments (Comments, and the trailing ones: Last, ThenLast, ...) taken
+# out, and a <<- body's leading tabs as the shell takes
+# them off.
+#
+#   shell_judge.py pick ROOT COUNT: copies every third script (sorted) with a
+#     sh, bash, dash or ksh "#!" line that shfmt's bash parser reads, up to
+#     COUNT, to ROOT/orig/NNN.sh, and shfmt's output to ROOT/default,
+#     ROOT/indented (-i 2 -bn -ci -sr) and ROOT/minified (-mn)
+#   shell_judge.py trees ROOT DIR...: writes ROOT/trees/DIR/NAME per file
+import hashlib, json, os, re, subprocess, sys
+
+SHEBANG = re.compile(rb'^#! */(usr/)?bin/(env +)?(sh|bash|dash|ksh)( |$)')
+SETTINGS = {'default': [], 'indented': ['-i', '2', '-bn', '-ci', '-sr'], 'minified': ['-mn']}
+
+
+def shfmt(args, data):
+    r = subprocess.run(['shfmt', '-ln', 'bash'] + args, input=data, capture_output=True)
+    return r.stdout if r.returncode == 0 else None
+
+
+def pick(root, count):
+    found = []
+    for top in ('/usr/bin', '/usr/share'):
+        for d, dirs, files in os.walk(top):
+            dirs.sort()
+            for f in files:
+                p = os.path.join(d, f)
+                try:
+                    if os.path.islink(p) or not (300 < os.path.getsize(p) < 60000):
+                        continue
+                    with open(p, 'rb') as h:
+                        if SHEBANG.match(h.readline()):
+                            found.append(p)
+                except OSError:
+                    pass
+    found.sort()
+    n = 0
+    for p in found[::3]:
+        if n == count:
+            break
+        data = open(p, 'rb').read()
+        outs = {k: shfmt(a, data) for k, a in SETTINGS.items()}
+        if any(v is None for v in outs.values()):
+            continue
+        name = '%03d.sh' % n
+        n += 1
+        for k, v in [('orig', data)] + list(outs.items()):
+            os.makedirs(os.path.join(root, k), exist_ok=True)
+            open(os.path.join(root, k, name), 'wb').write(v)
+        print(name, p)
+
+
+DASH_HEREDOC = 62  # shfmt's operator code of <<-
+
+
+def untab(parts):
+    """The parts of a <<- body with the tabs that start each line taken off, as the shell reads it."""
+    start = True
+    for part in parts:
+        if part.get('Type') != 'Lit':
+            start = False
+            continue
+        out = []
+        for c in part['Value']:
+            if start and c == '\t':
+                continue
+            start = c == '\n'
+            out.append(c)
+        part['Value'] = ''.join(out)
+
+
+def strip(v):
+    if isinstance(v, dict):
+        if v.get('Op') == DASH_HEREDOC and isinstance(v.get('Hdoc'), dict):
+            untab(v['Hdoc'].get('Parts', []))
+        return {k: strip(x) for k, x in v.items()
+                if k != 'Comments' and not k.endswith('Last') and not (isinstance(x, dict) and 'Offset' in x)}
+    if isinstance(v, list):
+        return [strip(x) for x in v]
+    return v
+
+
+def trees(root, dirs):
+    for d in dirs:
+        os.makedirs(os.path.join(root, 'trees', d), exist_ok=True)
+        for name in sorted(os.listdir(os.path.join(root, d))):
+            out = shfmt(['--to-json'], open(os.path.join(root, d, name), 'rb').read())
+            tree = json.dumps(strip(json.loads(out)), sort_keys=True) if out else 'unreadable'
+            open(os.path.join(root, 'trees', d, name), 'w').write(hashlib.sha256(tree.encode()).hexdigest())
+
+
+if sys.argv[1] == 'pick':
+    pick(sys.argv[2], int(sys.argv[3]))
+else:
+    trees(sys.argv[2], sys.argv[3:])
