@@ -177,6 +177,23 @@ std::string commandOutput(const std::string &command)
     return out;
 }
 
+std::vector<std::string> commandLines(const std::string &command)
+{
+    std::vector<std::string> out;
+    const std::string text = commandOutput(command);
+    for (std::size_t at = 0; at < text.size();) {
+        std::size_t end = text.find('\n', at);
+        if (end == std::string::npos)
+            end = text.size();
+        std::string line = text.substr(at, end - at);
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        out.push_back(line);
+        at = end + 1;
+    }
+    return out;
+}
+
 // The Rust source that the rustdoc source page at path shows, without its
 // line numbers; empty when it shows none.
 std::string rustdocSource(const std::string &path)

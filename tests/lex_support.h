@@ -60,6 +60,9 @@ void checkRewritePairs(Language language, RewriteSet allow, std::vector<PairCase
 // What command writes to its standard output (through the shell).
 std::string commandOutput(const std::string &command);
 
+// The same as lines, without their line ends (a CR before one included).
+std::vector<std::string> commandLines(const std::string &command);
+
 // The Rust source that the rustdoc source page at path shows, without its
 // line numbers; empty when it shows none.
 std::string rustdocSource(const std::string &path);

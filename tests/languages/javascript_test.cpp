@@ -701,18 +701,7 @@ protected:
     // The lines of the output of command, run by the shell.
     static std::vector<std::string> lines(const std::string &command)
     {
-        std::vector<std::string> out;
-        if (std::FILE *p = popen(command.c_str(), "r")) {
-            char buffer[4096];
-            while (std::fgets(buffer, sizeof buffer, p)) {
-                std::string line(buffer);
-                while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
-                    line.pop_back();
-                out.push_back(line);
-            }
-            pclose(p);
-        }
-        return out;
+        return commandLines(command);
     }
 
     // Judges the pairs of dir a and dir b under root, naming the misses and false alarms.
@@ -1008,18 +997,7 @@ TEST(ScriptRewrites, Semicolons)
 
 std::vector<std::string> shellLines(const std::string &command)
 {
-    std::vector<std::string> out;
-    if (std::FILE *p = popen(command.c_str(), "r")) {
-        char buffer[4096];
-        while (std::fgets(buffer, sizeof buffer, p)) {
-            std::string line(buffer);
-            while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
-                line.pop_back();
-            out.push_back(line);
-        }
-        pclose(p);
-    }
-    return out;
+    return commandLines(command);
 }
 
 struct Figures {

@@ -173,18 +173,7 @@ protected:
 
     static std::vector<std::string> lines(const std::string &command)
     {
-        std::vector<std::string> out;
-        if (std::FILE *p = popen(command.c_str(), "r")) {
-            char buffer[4096];
-            while (std::fgets(buffer, sizeof buffer, p)) {
-                std::string line(buffer);
-                while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
-                    line.pop_back();
-                out.push_back(line);
-            }
-            pclose(p);
-        }
-        return out;
+        return commandLines(command);
     }
 
     static std::string npm() { return std::string(MATCHLING_NPM_TOOLS) + "/../.."; }
