@@ -62,7 +62,7 @@ TEST(TomlRun, NamesAndNotToml)
 TEST(TomlRun, TreeCountsNotTomlAsFailed)
 {
     ScratchDir dir;
-    ASSERT_EQ(std::system(("mkdir '" + dir.file("a") + "' '" + dir.file("b") + "'").c_str()), 0);
+    ASSERT_TRUE(makeDir(dir.file("a")) && makeDir(dir.file("b")));
     writeFile(dir.file("a/ok.toml"), "[t]\nk = [1, 2]\n");
     writeFile(dir.file("b/ok.toml"), "[ t ]\nk = [\n  1,\n  2,\n]\n");
     writeFile(dir.file("a/bad.toml"), "k = 1\nk = 01\n");
