@@ -235,9 +235,8 @@ int compareTokenStreams(RunState &run, const RunSettings &settings, Verdict &ver
         for (TokenPump &pump : t.pumps)
             pumpStop(pump);
     }
-    for (int f = 0; f < 2; ++f)
-        if (finishTokens(run, settings, f) != 0)
-            return 1;
+    // A source its lexer refuses has no verdict; the rest of a stream is read
+    // while its source is still open.
     int side = 0;
     std::string why;
     if (rejectedInput(t.lexers, side, why)) {
@@ -245,6 +244,9 @@ int compareTokenStreams(RunState &run, const RunSettings &settings, Verdict &ver
         reportAbort();
         return 1;
     }
+    for (int f = 0; f < 2; ++f)
+        if (finishTokens(run, settings, f) != 0)
+            return 1;
 
     // 6. The streams as compared, and where they differ.
     if (settings.listNormalized)

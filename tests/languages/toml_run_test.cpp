@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "../support.h"
 
@@ -57,6 +58,29 @@ TEST(TomlRun, NamesAndNotToml)
     };
     for (const Scenario &s : scenarios)
         play(s);
+}
+
+// A valid file longer than the lexer's window, with a difference in its
+// first lines: the rest is still read to its end before the verdict, never
+// cut off where the source was closed.
+TEST(TomlRun, LongValidFileDifferingEarlyIsNotEquivalent)
+{
+    ScratchDir dir;
+    std::string body;
+    for (int i = 0; body.size() < 200000; ++i)
+        body += "key" + std::to_string(i) + " = \"a string of some length, " + std::to_string(i * 7) + "\"\n";
+    writeFile(dir.file("a.toml"), "a = 1\n" + body);
+    writeFile(dir.file("b.toml"), "a = 2\n" + body);
+    for (const char *allow : {"", "all"}) {
+        SCOPED_TRACE(allow);
+        std::vector<std::string> args = {"a.toml", "b.toml", "--tokens", "--exit-status"};
+        if (*allow)
+            args.insert(args.end(), {"--allow", allow});
+        const RunResult r = runMatchling(args, dir.path());
+        EXPECT_EQ(r.out.find("Unable to compare"), std::string::npos) << r.out;
+        EXPECT_NE(r.out.find("Token mismatch at line 1, column 5 of a.toml"), std::string::npos) << r.out;
+        EXPECT_EQ(r.status, 1);
+    }
 }
 
 TEST(TomlRun, TreeCountsNotTomlAsFailed)
