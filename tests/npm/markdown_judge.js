@@ -2,12 +2,14 @@
 // tests: node markdown_judge.js DIR_A DIR_B prints, for each file of DIR_A
 // that DIR_B holds too, one line
 //   NAME HTML
-// HTML: "same" when both render (CommonMark with GitHub's tables,
+// HTML: "same" when their front matters hold the same YAML and both render (CommonMark with GitHub's tables,
 // strikethrough, autolinks and task lists) to the same HTML once every run of
 // whitespace outside <pre> is one blank, "differ" when not, and "embedded"
-// when they differ only inside code blocks of C-family, Python, Go, Rust,
-// Java or Basic code, which the Matchling compares by their languages' tokens
-// and this judge cannot: such pairs are neither misses nor false alarms.
+// when they differ only inside code blocks of another language of the
+// Matchling's table (C family, Python, Go, Rust, Java, Basic, TOML, CMake,
+// shell, CSS, GraphQL), which it compares by their languages' tokens and this
+// judge cannot: such pairs are neither misses nor false alarms. YAML code
+// blocks compare by their parsed documents.
 // Code blocks of JavaScript, TypeScript and JSON render as their tokens
 // (TypeScript's scanner), as the Matchling compares them.
 'use strict';
@@ -16,10 +18,13 @@ const path = require('path');
 const MarkdownIt = require('markdown-it');
 const taskLists = require('markdown-it-task-lists');
 const ts = require('typescript');
+const YAML = require('yaml');
 
 const scripts = new Set(['js', 'javascript', 'jsx', 'ts', 'typescript', 'tsx', 'json', 'jsonc']);
 const others = new Set(['c', 'c++', 'cpp', 'cxx', 'csharp', 'cs', 'c#', 'basic', 'vb', 'python', 'py', 'python3',
-                        'go', 'golang', 'rust', 'rs', 'java']);
+                        'go', 'golang', 'rust', 'rs', 'java', 'toml', 'cmake', 'shell', 'sh', 'bash', 'css', 'scss',
+                        'less', 'postcss', 'graphql', 'gql']);
+const yamls = new Set(['yaml', 'yml']);
 
 function scriptTokens(text, lang) {
     const variant = lang === 'tsx' || lang === 'jsx' ? ts.LanguageVariant.JSX : ts.LanguageVariant.Standard;
@@ -29,6 +34,14 @@ function scriptTokens(text, lang) {
     return out.join('\u0001');
 }
 
+// YAML code as its documents' values, keys in order, as the Matchling
+// compares it by its tokens; as written where it does not parse.
+function yamlValue(text) {
+    const docs = YAML.parseAllDocuments(text);
+    if (!Array.isArray(docs) || docs.some(d => d.errors.length > 0)) return text;
+    return JSON.stringify(docs.map(d => d.toJSON()));
+}
+
 function renderer(loose) {
     const md = new MarkdownIt({html: true, linkify: true}).use(taskLists);
     const fence = md.renderer.rules.fence;
@@ -36,6 +49,7 @@ function renderer(loose) {
         const token = tokens[idx];
         const lang = token.info.trim().split(/\s+/)[0].toLowerCase();
         if (scripts.has(lang)) token.content = scriptTokens(token.content, lang);
+        else if (yamls.has(lang)) token.content = yamlValue(token.content);
         else if (loose && others.has(lang)) token.content = token.content.replace(/\s+/g, '');
         return fence(tokens, idx, options, env, self);
     };
@@ -48,12 +62,27 @@ function rendered(md, text) {
     return md.render(text).split(/(<pre[\s\S]*?<\/pre>)/).map((part, i) => (i % 2 ? part : part.replace(/\s+/g, ' '))).join('');
 }
 
+// A leading front-matter block (--- to ---), which the Matchling reads as
+// YAML: its parsed value, keys in order, and the rest of the text; no block
+// (or one that does not parse) gives an empty value and the whole text.
+function frontMatter(text) {
+    const m = /^---\r?\n([\s\S]*?)\r?\n---[ \t]*(\r?\n|$)/.exec(text);
+    if (!m) return ['', text];
+    try {
+        return [JSON.stringify(YAML.parse(m[1])), text.slice(m[0].length)];
+    } catch (e) {
+        return ['', text];
+    }
+}
+
 const [dirA, dirB] = process.argv.slice(2);
 for (const name of fs.readdirSync(dirA).sort()) {
     const b = path.join(dirB, name);
     if (!fs.existsSync(b)) continue;
-    const ta = fs.readFileSync(path.join(dirA, name), 'utf8'), tb = fs.readFileSync(b, 'utf8');
-    const verdict = rendered(strict, ta) === rendered(strict, tb) ? 'same'
+    const [fa, ta] = frontMatter(fs.readFileSync(path.join(dirA, name), 'utf8'));
+    const [fb, tb] = frontMatter(fs.readFileSync(b, 'utf8'));
+    const verdict = fa !== fb ? 'differ'
+                    : rendered(strict, ta) === rendered(strict, tb) ? 'same'
                     : rendered(loose, ta) === rendered(loose, tb) ? 'embedded' : 'differ';
     console.log(`${name} ${verdict}`);
 }
