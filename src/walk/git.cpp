@@ -662,7 +662,7 @@ int objectOpen(ObjectReader &reader, const std::string &object, SourceStream &so
     std::int64_t size = headerSize(header, type);
     if (size < 0)
         return 1;
-    SourceStream content{output, size, false};
+    SourceStream content{output, size};  // remaining: the blob's size; its file size is not known
     if (type == "blob") {
         source = content;
         return 0;
