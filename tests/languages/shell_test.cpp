@@ -74,6 +74,13 @@ TEST(ShellNearMiss, LineEnds)
         {"inside a case body", "case x in a) b\nc;; esac\n", "case x in a) b c;; esac\n", false},
         {"case inside $(...)", "x=$(case y in a) b;; esac)\n", "x=$(case y in a) b;;\nesac\n)\n", true},
         {"for's in then a line end", "for x in\na b; do c; done\n", "for x in a b; do c; done\n", false},
+        {"for NAME's separator before do", "for i do\n a\ndone\n", "for i; do a; done\n", true},
+        {"for NAME, a line end, then do", "for i\ndo a; done\n", "for i do a; done\n", true},
+        {"select NAME's separator before do", "select i; do a; done\n", "select i do a; done\n", true},
+        {"for NAME; do is no word do", "for i; do a; done\n", "for i do; do a; done\n", false},
+        {"a separator after a loop's list counts", "for i in a; do b; done\n", "for i in a do b; done\n",
+         false},
+        {"a separator after a command named for", "echo for i; do\n", "echo for i do\n", false},
         {"in an array a line end is a blank", "a=(1\n2)\n", "a=(1 2)\n", true},
         {"an array's words", "a=(1 2)\n", "a=(12)\n", false},
         {"before the pattern's ) it counts", "case x in a\n) b;; esac\n", "case x in a) b;; esac\n", false},
@@ -296,9 +303,9 @@ TEST_F(ShellFormatterTools, ParserJudgesRealScripts)
         misses += t.misses;
     }
     EXPECT_EQ(misses, 0);
-    // The aim is 2% at most; the scripts a machine holds vary with what it
-    // has installed, so the check allows 5% and the figure is printed above.
-    EXPECT_LE(falseAlarms * 20, same);
+    // At most 2%. Measured here: 2 of 142, both one script whose here-document
+    // shfmt moves a "|| cmd" onto the line of its "<<".
+    EXPECT_LE(falseAlarms * 50, same);
 }
 
 // Whitespace-significant mutants of real scripts: each is flagged.

@@ -17,7 +17,8 @@
 //   "$(", the reserved words if then else elif do while until and '{', a
 //   function's "()", case's "in", a pattern's ')' and ";;", and before
 //   another line end. A ';' or a line end before the ')' that closes a
-//   subshell or "$(", before ";;" and at the script's end is layout. Inside
+//   subshell or "$(", before ";;", between "for NAME" and its "do", and at
+//   the script's end is layout. Inside
 //   an array's (...) a line end is a blank; inside an arithmetic expression
 //   it is a ';' (it stays counted).
 // - A backslash-newline outside quotes is taken out (the lines join); inside
@@ -311,6 +312,7 @@ void queueHeredoc(S &s, F &f)
 void endWord(S &s, F &f)
 {
     static const char *const kOpeners[] = {"if", "then", "else", "elif", "do", "while", "until", "{", nullptr};
+    const bool afterFor = f.forHead;
     f.inWord = false;
     f.opened = false;
     f.forHead = false;
@@ -352,6 +354,11 @@ void endWord(S &s, F &f)
             f.cond = false;
         else if (wordIs(s, "=~"))
             f.regexNext = true;
+        return;
+    }
+    f.forName = afterFor && s.wordPlain;
+    if (f.forName) {
+        f.cmdStart = true;  // do may follow
         return;
     }
     if (f.cmdStart) {
@@ -608,6 +615,12 @@ std::size_t redirection(Lexer &lx, char c)
     return n == '>' || n == '&' || n == '|' ? 2 : 1;
 }
 
+// Whether the byte c after a word's bytes ends the word there.
+bool wordEnds(char c)
+{
+    return c == 0 || isBlank(c) || c == '\n' || isCmdOp(c);
+}
+
 // An operator between words of Top or Subst.
 bool operatorStep(Lexer &lx, S &s, F &f, TokenPiece &piece, char c)
 {
@@ -618,6 +631,8 @@ bool operatorStep(Lexer &lx, S &s, F &f, TokenPiece &piece, char c)
     f.opened = false;
     const bool forHead = f.forHead;
     f.forHead = false;
+    const bool forName = f.forName;
+    f.forName = false;
     // What drops a waiting separator: the ')' that closes a subshell or
     // "$(", and ";;", ";&", ";;&".
     const bool blankMark = f.lastWord;
@@ -642,6 +657,7 @@ bool operatorStep(Lexer &lx, S &s, F &f, TokenPiece &piece, char c)
         advance(lx, 1);
         f.pending = true;
         f.cmdStart = true;
+        f.forName = forName;
         return false;
     case '&':
         f.cmdStart = true;
@@ -759,7 +775,7 @@ bool wordsStep(Lexer &lx, S &s, TokenPiece &piece)
                 // The last item of a case needs no ";;": its ';' or line end before esac is one.
                 const char e = peek(lx, 4);
                 if (f.caseDepth > 0 && !f.pattern && c == 'e' && peek(lx, 1) == 's' && peek(lx, 2) == 'a' &&
-                    peek(lx, 3) == 'c' && (e == 0 || isBlank(e) || e == '\n' || isCmdOp(e))) {
+                    peek(lx, 3) == 'c' && wordEnds(e)) {
                     f.pending = false;
                     f.lastWord = false;
                     openToken(lx, s, false);
@@ -767,8 +783,15 @@ bool wordsStep(Lexer &lx, S &s, TokenPiece &piece)
                     put(s, ';');
                     return givePiece(lx, s, piece, TokenKind::Code, true);
                 }
-                return giveSeparator(lx, s, f, piece);
+                // "for i do" is "for i; do": the name's separator is layout.
+                if (f.forName && c == 'd' && peek(lx, 1) == 'o' && wordEnds(peek(lx, 2))) {
+                    f.pending = false;
+                    f.lastWord = true;
+                } else {
+                    return giveSeparator(lx, s, f, piece);
+                }
             }
+            f.forName = false;
             startWord(s, f);
             if (f.regexNext) {
                 f.regexNext = false;

@@ -35,6 +35,8 @@ struct ShellFrame {
     bool patternStart = false;  // the next word starts a pattern (esac may close the case)
     bool opened = false;     // the last token is a '(' (of a subshell or a function definition)
     bool forHead = false;    // the last word is for or select: "((" opens an arithmetic for
+    bool forName = false;    // the words so far are for (or select) and its name, and ';' or line ends
+                             // at most: a separator before do is layout
     bool cond = false;       // inside [[ ... ]]
     bool regexNext = false;  // the next word is the right side of =~
     unsigned char heredocNext = 0;  // the next word is a here-document's delimiter: 1 after <<, 2 after <<-
