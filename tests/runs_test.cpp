@@ -134,6 +134,42 @@ TEST(Runs, JsonTokenSoupAsOneAtATime)
     checkRuns(text, Language::Json, 9);
 }
 
+TEST(Runs, CssTokenSoupAsOneAtATime)
+{
+    // What runs take, in every statement (selectors, declarations, at-rules,
+    // blocks), and now and then what the general steps take: strings, urls,
+    // comments, escapes, at-keywords, interpolations, operators.
+    const char *const kCommon[] = {
+        "a", "div", "-webkit-box", "--v", "_x", "\xc3\xa9", "0", "12px", "1.5em", "-3", "+4", ".5", "-.5", "1e3",
+        "50%", "#fff", "#a1", ".c", "*", "!", ">", "~", "+", "-", "{", "}", "(", ")", "[", "]", ";", ";", ",", ":",
+        "::", "rgb(", "selector(", "a:b", "x: 1px 2px;", "}", "{", "$v", "@v", "e-x", "1e-x",
+    };
+    const char *const kRare[] = {
+        "\"s\"", "'t'", "url(a.png)", "url( b )", "URL(c)", "/* c */", "/*\n*/", "// c\n", "\\41 ", "a\\b",
+        "@media", "@include", "#{$a}", "@{b}", "-->", "<!--", "U+1F", "u+a?", "~=", ">=", "*=", "!=", "||", "...",
+        "..", "&", "%p", "\xef\xbb\xbf", "\"open\n", "\\\n", "url(bad", "1.2.3", "+.5e+2", "--",
+    };
+    const char *const kGaps[] = {"", "", " ", "\n", "  ", "\r\n", "\t", "\n    ", "; ", " ; }"};
+    for (Language language : {Language::Css, Language::Scss, Language::Less}) {
+        SCOPED_TRACE(static_cast<int>(language));
+        checkRuns(tokenSoup(kCommon, kRare, kGaps), language, 5);
+    }
+}
+
+TEST(Runs, CssOfThisMachineAsOneAtATime)
+{
+    // Real style sheets: long statements, long blocks of declarations.
+    std::string text;
+    for (const char *path : {"/usr/share/doc/python3/_static/basic.css", "/usr/share/gitweb/static/gitweb.css",
+                             "/usr/share/doc/libexpat1-dev/expat.html/ok.min.css"})
+        if (std::filesystem::exists(path))
+            text += readFile(path) + "\n";
+    if (text.empty())
+        GTEST_SKIP() << "no style sheets of this machine found";
+    checkRuns(text, Language::Css, 3);
+    checkRuns(text, Language::Scss, 2);
+}
+
 TEST(Runs, CFamilyTokensOfThisProjectAsOneAtATime)
 {
     // More than a window of real C++: the window's refills come at other places

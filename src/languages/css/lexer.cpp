@@ -35,9 +35,12 @@
 // bad url and a backslash before a line end outside a string make the source
 // end in a token "/*", as an unterminated comment does, so that it never
 // equals a source that reads.
+#include <algorithm>
+#include <array>
 #include <cstring>
 
 #include "languages/css/state.h"
+#include "scan/byte_masks.h"
 #include "tokens/lexer.h"
 
 namespace {
@@ -53,6 +56,7 @@ enum : unsigned char {
     kCssSpace = 8,   // a blank: space, tab, LF, CR, FF
     kCssHex = 16,    // a hexadecimal digit
     kCssUrl = 32,    // goes on in a url: not ')', '\\', blanks, quotes, '(', control bytes
+    kCssScan = 64,   // may change what a statement's look ahead sees: quotes, '/', '\\', brackets, ';'
 };
 
 constexpr unsigned char cssClassOf(int c)
@@ -73,6 +77,9 @@ constexpr unsigned char cssClassOf(int c)
         k |= kCssHex;
     if (c > ' ' && c != 0x7f && c != ')' && c != '\\' && c != '"' && c != '\'' && c != '(')
         k |= kCssUrl;
+    if (c == '"' || c == '\'' || c == '/' || c == '\\' || c == '(' || c == ')' || c == '[' || c == ']' || c == '{' ||
+        c == '}' || c == ';')
+        k |= kCssScan;
     return k;
 }
 
@@ -249,17 +256,67 @@ std::size_t skipString(const char *w, std::size_t i, std::size_t end)
     return i < end ? i + 1 : end;
 }
 
-// Reads the statement that starts at pos: looks ahead to its end (a ';', '{'
-// or '}' outside brackets) and sets what it is.
-void readStatement(Lexer &lx)
+// Whether the '(' at i, after start, opens a url: "url" before it, not part
+// of a longer name nor escaped.
+bool urlOpens(const char *w, std::size_t start, std::size_t i)
+{
+    if (i < start + 3 || lower(w[i - 3]) != 'u' || lower(w[i - 2]) != 'r' || lower(w[i - 1]) != 'l')
+        return false;
+    std::size_t u = i - 3, slashes = 0;
+    while (u - slashes > start && w[u - slashes - 1] == '\\')
+        ++slashes;
+    if (slashes > 0)
+        return slashes % 2 == 0;
+    return u == start || !isNameByte(w[u - 1]);
+}
+
+// The first byte from i on, before end, that a statement's look ahead must
+// see (kCssScan), or end.
+std::size_t skipPlainBytes(const char *w, std::size_t i, std::size_t end)
+{
+    while (i < end && !(cls(w[i]) & kCssScan))
+        ++i;
+    return i;
+}
+
+#ifdef MATCHLING_MASKS_X86
+MATCHLING_MASKS_TARGET std::size_t skipPlainAvx2(const char *w, std::size_t i, std::size_t end)
+{
+    using namespace masks_avx2;
+    static constexpr NibbleSet kScan1("\"'/\\()[]"), kScan2("{}"), kScan3(";");
+    for (; i + 32 <= end; i += 32) {
+        const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(w + i));
+        const __m256i hit = either(either(inSet(v, kScan1), inSet(v, kScan2)), inSet(v, kScan3));
+        const auto bits = static_cast<std::uint32_t>(_mm256_movemask_epi8(hit));
+        if (bits)
+            return i + static_cast<std::size_t>(__builtin_ctz(bits));
+    }
+    return skipPlainBytes(w, i, end);
+}
+#endif
+
+std::size_t skipPlain(const char *w, std::size_t i, std::size_t end)
+{
+#ifdef MATCHLING_MASKS_X86
+    static const bool vector = vectorMasks();
+    if (vector)
+        return skipPlainAvx2(w, i, end);
+#endif
+    return skipPlainBytes(w, i, end);
+}
+
+// Reads the statement that starts at window offset start: looks ahead to its
+// end (a ';', '{' or '}' outside brackets), no further than kStatementScan
+// bytes, and sets what it is. The window holds kStatementScan + 4 bytes from
+// start, or all that remain.
+void readStatementAt(Lexer &lx, std::size_t start)
 {
     CssLexState &st = cssState(lx);
     st.statementStart = false;
     st.colonSeen = false;
     st.statement = CssStatement::Strict;
-    ensureAhead(lx, kStatementScan);
     const char *w = lx.window;
-    const std::size_t start = lx.pos, end = lx.end;
+    const std::size_t end = lx.end - start > kStatementScan ? start + kStatementScan : lx.end;
     std::size_t i = start;
 
     // Its first token: an at-keyword, or a name followed by ':'.
@@ -278,7 +335,9 @@ void readStatement(Lexer &lx)
         while (j < end && isSpace(w[j]))
             ++j;
         atColon = w[j] == ':';
-    } else if (nameStart(w + i) || (scss(lx) && w[i] == '#' && w[i + 1] == '{')) {
+    } else if ((w[i] == '-' && w[i + 1] == '-') || (scss(lx) && (nameStart(w + i) || (w[i] == '#' && w[i + 1] == '{')))) {
+        // A custom property, or in SCSS a name or an interpolation: a ':'
+        // after it may make it a property with a nested block.
         std::size_t j = i + 1;
         if (w[i] == '#') {
             while (j < end && w[j] != '}')
@@ -289,14 +348,17 @@ void readStatement(Lexer &lx)
             j += w[j] == '\\' ? 2 : 1;
         while (j < end && isSpace(w[j]))
             ++j;
-        const bool custom = w[i] == '-' && w[i + 1] == '-';
-        nameColon = w[j] == ':' && (custom || scss(lx) || w[i] == '#');
+        nameColon = w[j] == ':';
     }
 
     std::size_t depth = 0;
     char ending = 0;
     while (i < end) {
         const char c = w[i];
+        if (!(cls(c) & kCssScan)) {
+            i = skipPlain(w, i + 1, end);
+            continue;
+        }
         if (c == '"' || c == '\'') {
             i = skipString(w, i, end);
         } else if (c == '/' && w[i + 1] == '*') {
@@ -307,9 +369,10 @@ void readStatement(Lexer &lx)
             i = lf ? static_cast<std::size_t>(static_cast<const char *>(lf) - w) : end;
         } else if (c == '\\') {
             i += 2;
-        } else if ((c == 'u' || c == 'U') && (i == start || !isNameByte(w[i - 1])) && lower(w[i + 1]) == 'r' &&
-                   lower(w[i + 2]) == 'l' && w[i + 3] == '(') {
-            i += 4;
+        } else if (c == '(' && urlOpens(w, start, i)) {
+            // A url's text, unless quoted, may hold any bracket: skipped to its ')'.
+            ++depth;
+            ++i;
             while (i < end && isSpace(w[i]))
                 ++i;
             if (w[i] != '"' && w[i] != '\'') {
@@ -343,6 +406,13 @@ void readStatement(Lexer &lx)
         st.statement = CssStatement::Property;
     else if (!nameColon && !atRule)
         st.statement = CssStatement::Selector;
+}
+
+// Reads the statement that starts at pos.
+void readStatement(Lexer &lx)
+{
+    ensureAhead(lx, kStatementScan + 4);
+    readStatementAt(lx, lx.pos);
 }
 
 // Whether a ':' read now has layout around it.
@@ -391,25 +461,26 @@ bool blankCounts(const CssLexState &st, const char *p)
 
 // --- Layout -----------------------------------------------------------------
 
-// Whether the ';' at pos is the last before a block's '}': only layout and
-// that '}' follow it, within the look ahead.
-bool lastSemicolon(Lexer &lx)
+// Whether the ';' at window offset at is the last before a block's '}': only
+// layout and that '}' follow it, within kSemicolonScan bytes. The window
+// holds kSemicolonScan + 2 bytes from at, or all that remain.
+bool lastSemicolonAt(Lexer &lx, std::size_t at)
 {
     if (!braceClosesBlock(cssState(lx)))
         return false;
-    ensureAhead(lx, kSemicolonScan);
     const char *w = lx.window;
-    std::size_t i = lx.pos + 1;
-    while (i < lx.end) {
+    const std::size_t end = lx.end - at > kSemicolonScan ? at + kSemicolonScan : lx.end;
+    std::size_t i = at + 1;
+    while (i < end) {
         if (isSpace(w[i])) {
             ++i;
         } else if (w[i] == '/' && w[i + 1] == '*') {
-            const std::size_t close = commentEnd(w, i + 2, lx.end);
-            if (close == lx.end)
+            const std::size_t close = commentEnd(w, i + 2, end);
+            if (close == end)
                 return false;
             i = close + 2;
         } else if (w[i] == '/' && w[i + 1] == '/' && lineComments(lx)) {
-            const void *lf = std::memchr(w + i, '\n', lx.end - i);
+            const void *lf = std::memchr(w + i, '\n', end - i);
             if (!lf)
                 return false;
             i = static_cast<std::size_t>(static_cast<const char *>(lf) - w);
@@ -418,6 +489,15 @@ bool lastSemicolon(Lexer &lx)
         }
     }
     return false;
+}
+
+// Whether the ';' at pos is the last before a block's '}'.
+bool lastSemicolon(Lexer &lx)
+{
+    if (!braceClosesBlock(cssState(lx)))
+        return false;
+    ensureAhead(lx, kSemicolonScan + 2);
+    return lastSemicolonAt(lx, lx.pos);
 }
 
 // Skips layout; leaves at least kLexLookahead bytes readable after pos, or
@@ -898,6 +978,279 @@ bool cssStep(Lexer &lx, TokenPiece &piece)
     }
 }
 
+// --- Runs -------------------------------------------------------------------
+
+// What cssRun does with a token's first byte.
+enum RunStart : unsigned char {
+    kRunOther = 0,  // the general steps
+    kRunName,       // a letter, '_' or a byte >= 0x80
+    kRunDigit,
+    kRunDash,       // a name, a number or the general steps, by what follows
+    kRunDot,        // a number or a token alone
+    kRunHash,
+    kRunPunct,      // { } ( ) [ ] ; , :
+    kRunCombinator, // > ~ +
+    kRunStar,       // * or !
+    kRunBlank,
+    kRunLineFeed,
+};
+
+constexpr std::array<unsigned char, 256> runStarts()
+{
+    std::array<unsigned char, 256> t{};
+    for (int c = 0; c < 256; ++c) {
+        unsigned char k = kRunOther;
+        if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c >= 0x80)
+            k = kRunName;
+        else if (c >= '0' && c <= '9')
+            k = kRunDigit;
+        else if (c == '-')
+            k = kRunDash;
+        else if (c == '.')
+            k = kRunDot;
+        else if (c == '#')
+            k = kRunHash;
+        else if (c == '{' || c == '}' || c == '(' || c == ')' || c == '[' || c == ']' || c == ';' || c == ',' ||
+                 c == ':')
+            k = kRunPunct;
+        else if (c == '>' || c == '~' || c == '+')
+            k = kRunCombinator;
+        else if (c == '*' || c == '!')
+            k = kRunStar;
+        else if (c == ' ' || c == '\t' || c == '\r' || c == '\f')
+            k = kRunBlank;
+        else if (c == '\n')
+            k = kRunLineFeed;
+        t[static_cast<std::size_t>(c)] = k;
+    }
+    return t;
+}
+
+constexpr std::array<unsigned char, 256> kRunStarts = runStarts();
+
+// The end of the name bytes from i; false when an escape follows them (the
+// general steps read it).
+inline bool runName(const char *w, std::size_t &i)
+{
+    while (isNameByte(w[i]))
+        ++i;
+    return w[i] != '\\';
+}
+
+// The end of a number's digits, fraction and exponent from i (at a digit, or
+// a '.' before one), with its unit or '%'; false when its unit holds an
+// escape.
+inline bool runNumber(const char *w, std::size_t &i)
+{
+    while (isDigit(w[i]))
+        ++i;
+    if (w[i] == '.' && isDigit(w[i + 1])) {
+        i += 2;
+        while (isDigit(w[i]))
+            ++i;
+    }
+    if ((w[i] == 'e' || w[i] == 'E') && (isDigit(w[i + 1]) || ((w[i + 1] == '+' || w[i + 1] == '-') && isDigit(w[i + 2])))) {
+        i += isDigit(w[i + 1]) ? 2 : 3;
+        while (isDigit(w[i]))
+            ++i;
+    }
+    if (w[i] == '%') {
+        ++i;
+        return true;
+    }
+    if (w[i] == '\\')
+        return false;
+    if (nameStart(w + i)) {
+        ++i;
+        return runName(w, i);
+    }
+    return true;
+}
+
+// Whole tokens from pos on, the same the steps above give one by one: names,
+// functions, numbers, hashes, brackets, ';', ',', ':', combinators, '*', '!'
+// and the blanks that count. It stops before anything else (strings, urls,
+// comments, escapes, at-keywords, interpolations...), before a statement
+// whose look ahead the window does not hold, and short of the window's end.
+std::size_t cssRun(Lexer &lx, QuickToken *out, std::size_t max, std::size_t keyBytes)
+{
+    CssLexState &st = cssState(lx);
+    if (!st.started || lx.spliceAt != kNoSplice)
+        return 0;
+    const char *w = lx.window;
+    const std::size_t stop = lx.ended ? lx.end : lx.end - std::min(lx.end, kLexLookahead);
+    const std::size_t statementRoom = kStatementScan + 4, semicolonRoom = kSemicolonScan + 2;
+    std::size_t i = lx.pos, n = 0, bytes = 0;
+    std::int64_t line = lx.line, lineStart = lx.lineStart - lx.base;
+    std::size_t lastEnd = 0;
+    bool any = false;
+    static const char kBlank[] = " ";
+    while (n + 2 <= max) {
+        // Layout: blanks, and the last ';' before a block's '}'.
+        std::size_t j = i;
+        unsigned char k;
+        for (;;) {
+            k = kRunStarts[static_cast<unsigned char>(w[j])];
+            if (k == kRunBlank) {
+                ++j;
+            } else if (k == kRunLineFeed) {
+                ++line;
+                lineStart = static_cast<std::int64_t>(j) + 1;
+                ++j;
+            } else {
+                break;
+            }
+        }
+        if (j >= stop)
+            break;
+        const bool blank = j > i || st.blankSeen;
+        const char c = w[j];
+        if (c == ';') {
+            if (!lx.ended && lx.end - j < semicolonRoom)
+                break;
+            if (lastSemicolonAt(lx, j)) {
+                st.blankSeen = blank;
+                st.after = CssAfter::Layout;
+                st.statementStart = true;
+                i = j + 1;
+                lx.line = line;
+                lx.lineStart = lineStart + lx.base;
+                continue;
+            }
+        }
+        if (k == kRunOther)
+            break;
+        if (st.statementStart && !lx.ended && lx.end - j < statementRoom)
+            break;
+        // The token at j, and where it ends; nothing changes before it is sure.
+        std::size_t e = j + 1;
+        switch (k) {
+        case kRunName:
+            if ((c == 'u' || c == 'U') && (w[j + 1] == '+' || (lower(w[j + 1]) == 'r' && lower(w[j + 2]) == 'l' &&
+                                                              w[j + 3] == '(')))
+                k = kRunOther;
+            else if (!runName(w, e))
+                k = kRunOther;
+            break;
+        case kRunDigit:
+            e = j;
+            if (!runNumber(w, e))
+                k = kRunOther;
+            break;
+        case kRunDash:
+            if (isDigit(w[j + 1]) || (w[j + 1] == '.' && isDigit(w[j + 2]))) {
+                e = j + 1;  // the sign, then the number
+                k = runNumber(w, e) ? kRunDigit : kRunOther;
+            } else if ((cls(w[j + 1]) & kCssStart) || (w[j + 1] == '-' && w[j + 2] != '>')) {
+                k = runName(w, e) ? kRunName : kRunOther;
+            } else {
+                k = kRunOther;
+            }
+            break;
+        case kRunDot:
+            if (isDigit(w[j + 1])) {
+                e = j;
+                k = runNumber(w, e) ? kRunDigit : kRunOther;
+            } else if (w[j + 1] == '.') {
+                k = kRunOther;
+            }
+            break;
+        case kRunHash:
+            if (isNameByte(w[j + 1]) && !(w[j + 1] == '{' && st.dialect == CssDialect::Scss))
+                k = runName(w, e) ? kRunHash : kRunOther;
+            else
+                k = kRunOther;
+            break;
+        case kRunCombinator:
+            if (w[j + 1] == '=' || (c == '+' && numberStart(w + j)))
+                k = kRunOther;
+            break;
+        case kRunStar:
+            if (w[j + 1] == '=')
+                k = kRunOther;
+            break;
+        default: break;
+        }
+        const bool function = k == kRunName && w[e] == '(';
+        e += function ? 1 : 0;
+        if (k == kRunOther || (!lx.ended && e > stop) || bytes + (e - j) + 1 > keyBytes)
+            break;
+        if (st.statementStart)
+            readStatementAt(lx, j);
+        const TokenPlace place{line, static_cast<std::int64_t>(j) - lineStart + 1};
+        st.blankSeen = false;
+        if (blank && blankCounts(st, w + j)) {
+            out[n++] = QuickToken{kBlank, 1, TokenKind::Code, place};
+            ++bytes;
+            st.after = CssAfter::Layout;
+        }
+        // What the token leaves, as startToken and the steps after it do.
+        CssAfter after = CssAfter::Other;
+        if (function) {
+            const bool selector = e - j == 9 && std::memcmp(w + j, "selector", 8) == 0;
+            push(st, selector ? CssOpen::Selector : CssOpen::Paren);
+            after = CssAfter::Layout;
+        } else if (k == kRunPunct) {
+            switch (c) {
+            case '{':
+                push(st, CssOpen::Block);
+                st.statementStart = true;
+                after = CssAfter::Layout;
+                break;
+            case '}':
+                if (!closeBrace(st)) {
+                    st.statementStart = true;
+                    after = CssAfter::Layout;
+                }
+                break;
+            case '(': case '[':
+                push(st, CssOpen::Paren);
+                after = CssAfter::Layout;
+                break;
+            case ')': case ']':
+                closeParen(st);
+                break;
+            case ';':
+                if (innerDepth(st) == 0)
+                    st.statementStart = true;
+                after = CssAfter::Layout;
+                break;
+            case ',':
+                after = CssAfter::Layout;
+                break;
+            default: {  // ':'
+                const bool relaxed = relaxedColon(st);
+                if (innerDepth(st) == 0)
+                    st.colonSeen = true;
+                after = relaxed ? CssAfter::Layout : CssAfter::Other;
+            }
+            }
+        } else if (k == kRunCombinator) {
+            after = relaxedCombinator(st, w + j) ? CssAfter::Combinator : CssAfter::Other;
+        } else if (c == '!') {
+            after = st.statement == CssStatement::Property ? CssAfter::Bang : CssAfter::Other;
+        }
+        st.after = after;
+        out[n++] = QuickToken{w + j, static_cast<std::uint32_t>(e - j), TokenKind::Code, place};
+        bytes += e - j;
+        lastEnd = e;
+        any = true;
+        i = e;
+        lx.line = line;
+        lx.lineStart = lineStart + lx.base;
+    }
+    // Where the run ends: after its last token, or after layout it took.
+    if (any) {
+        lx.pos = lx.pieceStart = i;
+        lx.endOffset = lx.base + static_cast<std::int64_t>(lastEnd);
+        const QuickToken &t = out[n - 1];
+        lx.endPlace = TokenPlace{t.place.line, t.place.column + t.length};
+    } else if (i > lx.pos) {
+        lx.pos = lx.pieceStart = i;
+    }
+    return n;
+}
+
 } // namespace
 
 void cssStart(Lexer &lx)
@@ -914,4 +1267,4 @@ void cssNext(Lexer &lx, TokenPiece &piece)
     }
 }
 
-extern const LexerHooks kCssLexer = {cssStart, cssNext, nullptr, nullptr, false};
+extern const LexerHooks kCssLexer = {cssStart, cssNext, cssRun, nullptr, false};
