@@ -7,8 +7,10 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <tuple>
 #include <vector>
 
+#include "languages/languages.h"
 #include "lex_support.h"
 #include "scan/byte_masks.h"
 #include "scan/byte_sets.h"
@@ -168,6 +170,40 @@ TEST(Runs, CssOfThisMachineAsOneAtATime)
         GTEST_SKIP() << "no style sheets of this machine found";
     checkRuns(text, Language::Css, 3);
     checkRuns(text, Language::Scss, 2);
+}
+
+TEST(Runs, MarkdownAsOneAtATime)
+{
+    if (!languageBuilt(Language::Markdown))
+        GTEST_SKIP() << "Markdown is not in this build";
+    // Words, structure, code blocks read by their language (comments and
+    // bad input among them) and verbatim lines with a zero byte, which runs
+    // leave to lexerNext.
+    std::string text = "---\na: 1\n---\n# Title\n\nSome *words* and `code`, a [link](x \"t\").\n\n"
+                       "```c\nint x; /* c */\n```\n\n```sh\necho 'open\n```\n\n    zero \x01 byte\n\n"
+                       "- [ ] a\n- b  \n  c\n\n| a | b |\n|:-|-:|\n| 1 | 2 |\n\n<div>\n html \n</div>\n";
+    std::replace(text.begin(), text.end(), '\x01', '\0');
+    std::string all;
+    for (int k = 0; k < 40; ++k)
+        all += text + "\n";
+    checkRuns(all, Language::Markdown, 2);
+    // The End stands where the last token's text ends (a code span's before
+    // its closing backquote), on its last line when it spans two.
+    for (const auto &[source, line, column] : {std::tuple<const char *, int, int>{"a `b\nc`", 2, 2},
+                                               {"a `b c`", 1, 7}, {"a\nbc", 2, 3}}) {
+        SCOPED_TRACE(source);
+        const std::vector<Tok> tokens = lexText(source, Language::Markdown);
+        ASSERT_FALSE(tokens.empty());
+        EXPECT_EQ(tokens.back().line, line);
+        EXPECT_EQ(tokens.back().column, column);
+    }
+    LexOptions comments;
+    comments.comments = true;
+    ScratchDir dir;
+    writeFile(dir.file("source"), all);
+    EXPECT_EQ(firstDifference(lexFile(dir.file("source"), Language::Markdown, comments),
+                              lexFileInRuns(dir.file("source"), Language::Markdown, 64, 65536, comments)),
+              -1);
 }
 
 TEST(Runs, CFamilyTokensOfThisProjectAsOneAtATime)

@@ -16,6 +16,7 @@
 
 #include <md4c.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -38,6 +39,8 @@ struct Builder {
     // where it starts and ends in the document.
     std::string word;
     std::uint32_t wordAt = 0, wordEnd = 0;
+    bool blankTaken = false;  // the last token is a word that went out with its blank, as the open word
+                              // would hold it: a blank now adds nothing
 
     // A verbatim block's open line, and the language its content is read as.
     Verbatim verbatim = Verbatim::None;
@@ -54,6 +57,7 @@ struct Builder {
     std::uint32_t spanAt = 0;
     bool spanHasPlace = false;
 
+    std::size_t used = 0;              // bytes of store.tokens that hold records; the rest is room
     std::uint32_t lastEnd = 0;         // just after the last text read
     std::vector<std::size_t> pending;  // records of opening tokens that take the next text's offset
 };
@@ -88,21 +92,32 @@ bool offsetOf(const Builder &b, const char *p, std::uint32_t &at)
     return true;
 }
 
+// Room for a record of a key of length bytes, its head written; returns
+// where its key goes.
+char *record(Builder &b, TokenKind kind, std::size_t length, std::uint32_t at, std::uint32_t spans)
+{
+    std::string &out = b.store.tokens;
+    const std::size_t n = kMarkdownRecordHead + length;
+    if (out.size() - b.used < n)
+        out.resize(std::max(2 * out.size(), b.used + n + 4096));
+    char *p = &out[b.used];
+    b.used += n;
+    const std::uint32_t keyLength = static_cast<std::uint32_t>(length);
+    p[0] = static_cast<char>(kind);
+    std::memcpy(p + 1, &at, 4);
+    std::memcpy(p + 5, &spans, 4);
+    std::memcpy(p + 9, &keyLength, 4);
+    return p + kMarkdownRecordHead;
+}
+
 // Appends a record; returns where it starts.
 std::size_t emit(Builder &b, TokenKind kind, const char *key, std::size_t length, std::uint32_t at,
                  std::uint32_t spans)
 {
-    std::vector<char> &out = b.store.tokens;
-    const std::size_t start = out.size();
-    out.resize(start + kMarkdownRecordHead + length);
-    char *p = out.data() + start;
-    const std::uint32_t n = static_cast<std::uint32_t>(length);
-    p[0] = static_cast<char>(kind);
-    std::memcpy(p + 1, &at, 4);
-    std::memcpy(p + 5, &spans, 4);
-    std::memcpy(p + 9, &n, 4);
+    const std::size_t start = b.used;
+    char *p = record(b, kind, length, at, spans);
     if (length > 0)
-        std::memcpy(p + kMarkdownRecordHead, key, length);
+        std::memcpy(p, key, length);
     return start;
 }
 
@@ -110,7 +125,7 @@ std::size_t emit(Builder &b, TokenKind kind, const char *key, std::size_t length
 void settle(Builder &b, std::uint32_t at)
 {
     for (std::size_t record : b.pending)
-        std::memcpy(b.store.tokens.data() + record + 1, &at, 4);
+        std::memcpy(&b.store.tokens[record + 1], &at, 4);
     b.pending.clear();
 }
 
@@ -121,19 +136,29 @@ void emitOpening(Builder &b, const std::string &key)
 }
 
 // A closing token stands just after the last text.
-void emitClosing(Builder &b, const std::string &key)
+void emitClosing(Builder &b, const char *key)
 {
     settle(b, b.lastEnd);
-    emit(b, TokenKind::Code, key.data(), key.size(), b.lastEnd, 0);
+    emit(b, TokenKind::Code, key, std::strlen(key), b.lastEnd, 0);
 }
 
 // Hands out the open word.
 void flushRun(Builder &b)
 {
+    b.blankTaken = false;
     if (b.word.empty())
         return;
     emit(b, TokenKind::Code, b.word.data(), b.word.size(), b.wordAt, b.wordEnd > b.wordAt ? b.wordEnd - b.wordAt : 0);
     b.word.clear();
+}
+
+// A word of n bytes at document offset at, and the blank after it, as one
+// record, as flushRun would hand it out.
+void emitWord(Builder &b, const char *word, std::size_t n, std::uint32_t at)
+{
+    char *p = record(b, TokenKind::Code, n + 1, at, static_cast<std::uint32_t>(n));
+    std::memcpy(p, word, n);
+    p[n] = ' ';
 }
 
 // Adds text to the words, each run of whitespace one blank that ends the word
@@ -148,6 +173,8 @@ void addText(Builder &b, const char *text, std::size_t n, std::uint32_t at, bool
             const std::size_t from = i;
             while (i < n && isMdBlank(text[i]))
                 ++i;
+            if (b.blankTaken)
+                continue;
             if (b.word.empty() || b.word.back() != ' ') {
                 if (b.word.empty())
                     b.wordAt = b.wordEnd = placed ? at + static_cast<std::uint32_t>(from) : b.lastEnd;
@@ -160,6 +187,13 @@ void addText(Builder &b, const char *text, std::size_t n, std::uint32_t at, bool
             ++i;
         if (!b.word.empty() && b.word.back() == ' ')
             flushRun(b);
+        b.blankTaken = false;
+        if (b.word.empty() && placed && i < n) {
+            // A whole word and the blank after it: its record straight away.
+            emitWord(b, text + from, i - from, at + static_cast<std::uint32_t>(from));
+            b.blankTaken = true;
+            continue;
+        }
         if (b.word.empty())
             b.wordAt = placed ? at + static_cast<std::uint32_t>(from) : b.lastEnd;
         b.word.append(text + from, i - from);
@@ -225,6 +259,7 @@ std::string entityText(const char *text, std::size_t n)
 std::string attributeText(const MD_ATTRIBUTE &a)
 {
     std::string out;
+    out.reserve(a.size);
     for (MD_SIZE i = 0; i < a.size; ++i) {
         const char c = a.text[i];
         if (!isMdBlank(c))
@@ -290,7 +325,7 @@ std::uint32_t bodyOffset(const Builder &b, TokenPlace place)
 // lexer refuses it.
 void readEmbedded(Builder &b)
 {
-    const std::size_t mark = b.store.tokens.size();
+    const std::size_t mark = b.used;
     if (!b.store.inner)
         b.store.inner.reset(new Lexer);
     Lexer &inner = *b.store.inner;
@@ -321,7 +356,7 @@ void readEmbedded(Builder &b)
     inner.store.reset();  // its module's storage goes now, not with the next block
     if (!refused)
         return;
-    b.store.tokens.resize(mark);
+    b.used = mark;
     std::size_t from = 0;
     for (std::uint32_t at : b.bodyLines) {
         const std::size_t lf = b.body.find('\n', from);
@@ -386,10 +421,31 @@ std::string blockKey(MD_BLOCKTYPE type, void *detail, bool &ignored)
     return "block";
 }
 
-// The name a closing tag repeats: the key's first word.
-std::string closingKey(const std::string &key)
+// The closing tag of a block: its key's first word.
+const char *closingBlock(MD_BLOCKTYPE type, void *detail)
 {
-    return "</" + key.substr(0, key.find(' ')) + ">";
+    static const char *const kHeadings[] = {"</h0>", "</h1>", "</h2>", "</h3>", "</h4>", "</h5>", "</h6>"};
+    switch (type) {
+    case MD_BLOCK_QUOTE: return "</blockquote>";
+    case MD_BLOCK_UL: return "</ul>";
+    case MD_BLOCK_OL: return "</ol>";
+    case MD_BLOCK_LI: return "</li>";
+    case MD_BLOCK_H: {
+        const unsigned level = static_cast<MD_BLOCK_H_DETAIL *>(detail)->level;
+        return level <= 6 ? kHeadings[level] : "</h>";
+    }
+    case MD_BLOCK_CODE: return "</pre>";
+    case MD_BLOCK_HTML: return "</html>";
+    case MD_BLOCK_P: return "</p>";
+    case MD_BLOCK_TABLE: return "</table>";
+    case MD_BLOCK_THEAD: return "</thead>";
+    case MD_BLOCK_TBODY: return "</tbody>";
+    case MD_BLOCK_TR: return "</tr>";
+    case MD_BLOCK_TH: return "</th>";
+    case MD_BLOCK_TD: return "</td>";
+    case MD_BLOCK_DOC: case MD_BLOCK_HR: break;
+    }
+    return "</block>";
 }
 
 int enterBlock(MD_BLOCKTYPE type, void *detail, void *self)
@@ -428,10 +484,8 @@ int leaveBlock(MD_BLOCKTYPE type, void *detail, void *self)
         b.verbatim = Verbatim::None;
         b.embedded = Language::Unknown;
     }
-    bool ignored;
-    const std::string key = blockKey(type, detail, ignored);
-    if (!ignored && type != MD_BLOCK_HR)
-        emitClosing(b, closingKey(key));
+    if (type != MD_BLOCK_DOC && type != MD_BLOCK_HR)
+        emitClosing(b, closingBlock(type, detail));
     return 0;
 }
 
@@ -460,6 +514,23 @@ std::string spanKey(MD_SPANTYPE type, void *detail)
     return "span";
 }
 
+// The closing tag of a span: its key's first word.
+const char *closingSpan(MD_SPANTYPE type)
+{
+    switch (type) {
+    case MD_SPAN_EM: return "</em>";
+    case MD_SPAN_STRONG: return "</strong>";
+    case MD_SPAN_A: return "</a>";
+    case MD_SPAN_IMG: return "</img>";
+    case MD_SPAN_CODE: return "</code>";
+    case MD_SPAN_DEL: return "</del>";
+    case MD_SPAN_LATEXMATH: case MD_SPAN_LATEXMATH_DISPLAY: return "</math>";
+    case MD_SPAN_WIKILINK: return "</wikilink>";
+    case MD_SPAN_U: return "</u>";
+    }
+    return "</span>";
+}
+
 int enterSpan(MD_SPANTYPE type, void *detail, void *self)
 {
     Builder &b = *static_cast<Builder *>(self);
@@ -474,7 +545,7 @@ int enterSpan(MD_SPANTYPE type, void *detail, void *self)
     return 0;
 }
 
-int leaveSpan(MD_SPANTYPE type, void *detail, void *self)
+int leaveSpan(MD_SPANTYPE type, void *, void *self)
 {
     Builder &b = *static_cast<Builder *>(self);
     flushRun(b);
@@ -486,7 +557,7 @@ int leaveSpan(MD_SPANTYPE type, void *detail, void *self)
         emit(b, TokenKind::Code, b.span.data(), b.span.size(), at, b.lastEnd > at ? b.lastEnd - at : 0);
         return 0;
     }
-    emitClosing(b, closingKey(spanKey(type, detail)));
+    emitClosing(b, closingSpan(type));
     return 0;
 }
 
@@ -603,7 +674,7 @@ bool markdownTokens(MarkdownStore &store, const LexOptions &options)
     b.base = store.text.data();
     b.size = store.text.size();
     b.options = options;
-    store.tokens.reserve(store.text.size() * 2 + 4096);
+    store.tokens.resize(store.text.size() * 2 + 4096);
     const std::size_t from = frontMatter(b);
     MD_PARSER parser{};
     parser.flags = MD_DIALECT_GITHUB;
@@ -615,6 +686,7 @@ bool markdownTokens(MarkdownStore &store, const LexOptions &options)
     const int status = md_parse(b.base + from, static_cast<MD_SIZE>(b.size - from), &parser, &b);
     flushRun(b);
     settle(b, b.lastEnd);
+    store.tokens.resize(b.used);
     return status == 0;
 }
 

@@ -70,32 +70,43 @@ std::uint32_t get32(const char *p)
     return v;
 }
 
-// The place of text offset at; the cursor moves there.
+// The place of text offset at (past the text: its end); the line index
+// moves there.
 TokenPlace placeOf(MarkdownLexState &st, std::size_t at)
 {
-    const std::vector<char> &text = st.store->text;
-    if (at > text.size())
-        at = text.size();
-    while (st.cursor > at) {
-        --st.cursor;
-        if (text[st.cursor] == '\n') {
-            --st.line;
-            st.lineStart = st.cursor;
-            while (st.lineStart > 0 && text[st.lineStart - 1] != '\n')
-                --st.lineStart;
-        }
-    }
-    while (st.cursor < at) {
-        const void *lf = std::memchr(text.data() + st.cursor, '\n', at - st.cursor);
-        if (!lf) {
-            st.cursor = at;
-            break;
-        }
-        st.cursor = static_cast<std::size_t>(static_cast<const char *>(lf) - text.data()) + 1;
-        ++st.line;
-        st.lineStart = st.cursor;
-    }
-    return {st.line, static_cast<std::int64_t>(at - st.lineStart) + 1};
+    const std::vector<std::uint32_t> &starts = st.store->lineStarts;
+    const std::size_t size = st.store->text.size();
+    at = at < size ? at : size;
+    std::size_t k = st.line;
+    if (starts[k] > at || (k + 2 < starts.size() && starts[k + 2] <= at))
+        k = static_cast<std::size_t>(std::upper_bound(starts.begin(), starts.end(), at) - starts.begin()) - 1;
+    else if (k + 1 < starts.size() && starts[k + 1] <= at)
+        ++k;
+    st.line = k;
+    return {static_cast<std::int64_t>(k) + 1, static_cast<std::int64_t>(at - starts[k]) + 1};
+}
+
+// Where a token placed at place, text offset at, ends after spans bytes; the
+// line index stands on its line.
+TokenPlace endOf(MarkdownLexState &st, TokenPlace place, std::uint32_t at, std::uint32_t spans)
+{
+    // A token on one line ends on it: most are words.
+    const std::vector<std::uint32_t> &starts = st.store->lineStarts;
+    if (spans == 0)
+        return place;
+    if (st.line + 1 >= starts.size() || at + spans < starts[st.line + 1])
+        return TokenPlace{place.line, place.column + spans};
+    return placeOf(st, at + spans);
+}
+
+// The offsets of the text's lines.
+void indexLines(MarkdownStore &store)
+{
+    const char *text = store.text.data();
+    const std::size_t size = store.text.size();
+    store.lineStarts.assign(1, 0);
+    for (const char *p = text; (p = static_cast<const char *>(std::memchr(p, '\n', text + size - p))) != nullptr;)
+        store.lineStarts.push_back(static_cast<std::uint32_t>(++p - text));
 }
 
 } // namespace
@@ -109,12 +120,13 @@ void markdownStart(Lexer &lx)
         refuseSource(lx, "too large to compare as Markdown");
         st.store->tokens.clear();
     }
+    indexLines(*st.store);
 }
 
 void markdownNext(Lexer &lx, TokenPiece &piece)
 {
     MarkdownLexState &st = markdownState(lx);
-    const std::vector<char> &tokens = st.store->tokens;
+    const std::string &tokens = st.store->tokens;
     if (st.next >= tokens.size()) {
         finishStream(lx, piece);
         return;
@@ -126,11 +138,37 @@ void markdownNext(Lexer &lx, TokenPiece &piece)
     piece.place = placeOf(st, at);
     piece.bytes = record + kMarkdownRecordHead;
     piece.length = length;
-    lx.endPlace = spans > 0 ? placeOf(st, at + spans) : piece.place;
+    lx.endPlace = endOf(st, piece.place, at, spans);
     st.next += kMarkdownRecordHead + length;
 }
 
-extern const LexerHooks kMarkdownLexer = {markdownStart, markdownNext, nullptr, nullptr, false};
+// The records from the next one on as whole tokens, up to the first that is
+// no Code token or holds a zero byte.
+std::size_t markdownRun(Lexer &lx, QuickToken *out, std::size_t max, std::size_t keyBytes)
+{
+    MarkdownLexState &st = markdownState(lx);
+    const std::string &tokens = st.store->tokens;
+    std::size_t n = 0, bytes = 0;
+    std::uint32_t at = 0, spans = 0;
+    while (n < max && st.next < tokens.size()) {
+        const char *record = tokens.data() + st.next;
+        const std::uint32_t length = get32(record + 9);
+        const char *key = record + kMarkdownRecordHead;
+        if (static_cast<TokenKind>(record[0]) != TokenKind::Code || bytes + length > keyBytes ||
+            (length > 0 && std::memchr(key, 0, length)))
+            break;
+        at = get32(record + 1);
+        spans = get32(record + 5);
+        out[n++] = QuickToken{key, length, TokenKind::Code, placeOf(st, at)};
+        bytes += length;
+        st.next += kMarkdownRecordHead + length;
+    }
+    if (n > 0)
+        lx.endPlace = endOf(st, out[n - 1].place, at, spans);
+    return n;
+}
+
+extern const LexerHooks kMarkdownLexer = {markdownStart, markdownNext, markdownRun, nullptr, false};
 
 #else
 

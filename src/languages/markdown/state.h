@@ -6,14 +6,16 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "tokens/lexer.h"
 
 // md4c reads a whole document at once: a larger one is refused ("too large to
 // compare as Markdown"). Its store then takes about three times its size on a
-// common document (the text, the token records, md4c's own work space), and at
-// most about ten times on a document of one-letter words.
+// common document (the text, the token records, its lines' starts, md4c's own
+// work space), and at most about twelve times on a document of one-letter
+// words or lines.
 constexpr std::size_t kMarkdownMaxBytes = std::size_t(4) << 20;
 
 // The document and its token records, owned through Lexer::store.
@@ -23,7 +25,8 @@ constexpr std::size_t kMarkdownMaxBytes = std::size_t(4) << 20;
 // length of its key (4 bytes each), then the key.
 struct MarkdownStore : LanguageStore {
     std::vector<char> text;        // the document as read, a byte order mark aside
-    std::vector<char> tokens;      // the token records, in stream order
+    std::string tokens;            // the token records, in stream order
+    std::vector<std::uint32_t> lineStarts;  // the text offset of each line's first byte
     std::unique_ptr<Lexer> inner;  // the lexer of the code blocks read by their language, made at first use
 };
 
@@ -35,10 +38,7 @@ bool markdownTokens(MarkdownStore &store, const LexOptions &options);
 struct MarkdownLexState {
     MarkdownStore *store = nullptr;  // Lexer::store's
     std::size_t next = 0;            // offset of the next record in store->tokens
-    // Where places are counted from: a text offset, its line and that line's start.
-    std::size_t cursor = 0;
-    std::int64_t line = 1;
-    std::size_t lineStart = 0;
+    std::size_t line = 0;            // the index in store->lineStarts of the line of the last place
 };
 
 inline MarkdownLexState &markdownState(Lexer &lexer)
