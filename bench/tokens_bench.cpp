@@ -97,14 +97,13 @@ const LanguageText kLanguageTexts[] = {
      MATCHLING_SOURCE_DIR "/tests/npm/node_modules/typescript/lib", ".ts"},
     {"LexGraphql", Language::Graphql, "MATCHLING_BENCH_GRAPHQL", MATCHLING_SOURCE_DIR "/tests/languages/graphql", ""},
     {"LexCMake", Language::CMake, "MATCHLING_BENCH_CMAKE", "/usr/share/cmake-3.25/Modules", ".cmake"},
-    {"LexYaml", Language::Yaml, "MATCHLING_BENCH_YAML", "/usr/share", ".yaml", "\n...\n"},
+    {"LexYaml", Language::Yaml, "MATCHLING_BENCH_YAML", "/usr/lib", ".yaml", "\n...\n"},
     {"LexToml", Language::Toml, "MATCHLING_BENCH_TOML", "/usr/lib", ".toml"},
     {"LexCss", Language::Css, "MATCHLING_BENCH_CSS", "/usr/share", ".css"},
     {"LexShell", Language::Shell, "MATCHLING_BENCH_SHELL", "/usr/share", ".sh"},
 };
 
-// True when the lexer reads text as language to its end: TOML refuses input
-// that is not TOML, and a stream that stops early measures nothing.
+// True when the lexer reads text as language to its end.
 bool readsWhole(const std::string &text, Language language)
 {
     std::size_t size = 0;
@@ -123,10 +122,12 @@ bool readsWhole(const std::string &text, Language language)
     return !lexer->rejectedAs;
 }
 
-// TOML files can only be joined whole, each after a line end, as many
-// documents' pairs: the files of the folder that the lexer reads whole,
-// repeated to 8 MiB (this machine keeps few).
-std::string tomlText(const LanguageText &language)
+// The files of the folder that the lexer reads whole, each followed by the
+// language's separator (a line end for TOML, whose files can only be joined
+// whole), repeated to 8 MiB (this machine keeps few of some kinds). TOML and
+// YAML refuse input that is not theirs, and a stream that stops early
+// measures nothing.
+std::string wholeFilesText(const LanguageText &language)
 {
     std::string all;
     const char *named = std::getenv(language.variable);
@@ -145,7 +146,7 @@ std::string tomlText(const LanguageText &language)
         std::ifstream in(path, std::ios::binary);
         const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
         if (!text.empty() && readsWhole(text, language.language))
-            files += text + "\n";
+            files += text + (*language.separator ? language.separator : "\n");
     }
     while (!files.empty() && all.size() < (std::size_t{8} << 20))
         all += files;
@@ -154,8 +155,8 @@ std::string tomlText(const LanguageText &language)
 
 void lexLanguage(benchmark::State &state, const LanguageText &language)
 {
-    const std::string text = language.language == Language::Toml
-                                 ? tomlText(language)
+    const std::string text = language.language == Language::Toml || language.language == Language::Yaml
+                                 ? wholeFilesText(language)
                                  : languageText(language.variable, language.folder, language.suffix,
                                                 language.separator);
     if (text.empty()) {
