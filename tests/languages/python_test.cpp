@@ -245,6 +245,9 @@ TEST(PythonNearMiss, Parens)
         {"with's generator", "with (x for x in y):\n    pass\n", "with x for x in y:\n    pass\n", false},
         {"with item and target", "with (a as (b, c)):\n    pass\n", "with a as (b, c):\n    pass\n", true},
         {"with's one item, its comma", "with (a,):\n    pass\n", "with a:\n    pass\n", false},
+        {"del's targets", "del (a.b, c[1],)\n", "del a.b, c[1],\n", true},
+        {"del's tuple, then more", "del (a, b).c\n", "del a, b.c\n", false},
+        {"del of one starred", "del (*a, b)\n", "del *a, b\n", false},
         {"class's empty bases", "class A():\n    pass\n", "class A:\n    pass\n", true},
         {"class's empty bases after type parameters", "class A[T]():\n    pass\n", "class A[T]:\n    pass\n", true},
         {"class pattern's empty parentheses", "match x:\n    case A():\n        pass\n",
@@ -863,7 +866,9 @@ TEST(PythonRewrites, Parens)
         {"tuple argument", "f((a, b))\n", "f(a, b)\n", false},
         {"type alias of a tuple", "type X = (int, str)\n", "type X = int, str\n", false},
         {"generator argument", "f((x for x in y))\n", "f(x for x in y)\n", false},
-        {"del of a tuple", "del (a, b)\n", "del a, b\n", false},
+        {"del of a tuple", "del (a, b)\n", "del a, b\n", true},
+        {"del of a tuple, then more", "del (a, b)[0]\n", "del a, b[0]\n", false},
+        {"del of a generator", "del (x for x in y)\n", "del x for x in y\n", false},
         {"a call's parentheses", "x = f(a)\n", "x = f a\n", false},
         {"operand of a tighter operator", "x = a * (b + c)\n", "x = a * b + c\n", false},
         {"await of a sum", "async def f():\n    await (a + b)\n", "async def f():\n    await a + b\n", false},
@@ -979,11 +984,16 @@ TEST(PythonRewrites, PastTheWindow)
 const char kJudge[] = R"(import ast, inspect, sys
 def clean(doc):
     return '\n'.join(l.rstrip() for l in inspect.cleandoc(doc).split('\n')).strip('\n')
+def flat(targets):
+    # del deletes a tuple's targets one by one, as it deletes a list of them
+    return [u for t in targets for u in (flat(t.elts) if isinstance(t, ast.Tuple) else [t])]
 def tree(path):
     t = ast.parse(open(path, 'rb').read())
     for n in ast.walk(t):
         if isinstance(n, ast.Constant):
             n.kind = None
+        if isinstance(n, ast.Delete):
+            n.targets = flat(n.targets)
         if isinstance(n, (ast.Module, ast.ClassDef, ast.FunctionDef, ast.AsyncFunctionDef)) and n.body:
             e = n.body[0]
             if isinstance(e, ast.Expr) and isinstance(e.value, ast.Constant) and isinstance(e.value.value, str):

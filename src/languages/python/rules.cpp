@@ -7,12 +7,12 @@
 //   way, and around a whole expression in the places black sets them: after
 //   return, an assignment's '=' (then a line end), if/elif/while (then the
 //   header's ':'), for's target (then 'in') and iterable (then ':'), with,
-//   except, assert, '->', and the names of a from-import. Never a tuple
-//   (except a for target), a generator, a call's or a definition's
-//   parentheses, yield (except right of '='), a lambda, a walrus where it
-//   needs them. Also a class's empty base list (`class A():`), and the
-//   parentheses around a with statement's items (`with (a as b, c):`, as
-//   Python reads them from 3.9 on).
+//   except, assert, '->', del's targets, and the names of a from-import.
+//   Never a tuple (except a for target or del's targets), a generator, a
+//   call's or a definition's parentheses, yield (except right of '='), a
+//   lambda, a walrus where it needs them. Also a class's empty base list
+//   (`class A():`), and the parentheses around a with statement's items
+//   (`with (a as b, c):`, as Python reads them from 3.9 on).
 // - commas: a trailing comma before ')', ']' or '}' in calls, definitions,
 //   from-imports, lists, dicts and sets; in a tuple, a subscript or a type
 //   parameter list only when another comma stands at its level (never `(a,)`
@@ -933,6 +933,10 @@ bool slotFree(const PyState &s, const Inside &in, const Tok &next, bool commasAl
         return lineEnd && list && (noYield || (in.yieldFirst && !in.comma)) && !(in.comma && s.head == Head::Type);
     if (s.prev == Prev::Start)
         return codeIs(next, "=") && list && noYield && !in.in;
+    // del deletes a tuple's targets one by one, left to right, as it
+    // deletes a list of targets: `del (a, b)` is `del a, b`.
+    if (s.atHead && s.head == Head::Del)
+        return lineEnd && list && noYield && !in.star;
     if (s.atHead && (s.head == Head::If || s.head == Head::While))
         return codeIs(next, ":") && plain && noYield;
     if (s.atHead && s.head == Head::For)

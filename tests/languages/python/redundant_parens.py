@@ -18,6 +18,9 @@ def walk(items, limit):
     assert (total >= 0), (total)
     print((total, limit))
     print((x for x in items))
+    first, second = (items), (limit)
+    del (first)
+    del (first, second)
     return ((total))
 
 
