@@ -7,10 +7,12 @@
 //   way, and around a whole expression in the places black sets them: after
 //   return, an assignment's '=' (then a line end), if/elif/while (then the
 //   header's ':'), for's target (then 'in') and iterable (then ':'), with,
-//   except, assert, '->', and the names of a from-import. Never a tuple
-//   (except a for target), a generator, a call's or a definition's
-//   parentheses, yield (except right of '='), a lambda, a walrus where it
-//   needs them.
+//   except, assert, '->', del's targets, and the names of a from-import.
+//   Never a tuple (except a for target or del's targets), a generator, a
+//   call's or a definition's parentheses, yield (except right of '='), a
+//   lambda, a walrus where it needs them. Also a class's empty base list
+//   (`class A():`), and the parentheses around a with statement's items
+//   (`with (a as b, c):`, as Python reads them from 3.9 on).
 // - commas: a trailing comma before ')', ']' or '}' in calls, definitions,
 //   from-imports, lists, dicts and sets; in a tuple, a subscript or a type
 //   parameter list only when another comma stands at its level (never `(a,)`
@@ -72,6 +74,7 @@ struct PyState {
     bool atHead;                    // the previous token is the statement's keyword
     bool afterDefName;              // the previous token names a def or class (or a type alias)
     bool defParams;                 // a '(' now opens a def's parameters
+    bool classBases;                // a '(' now opens a class's bases
     bool docIndent;                 // the line that ended was such a header
     bool docNext;                   // the next token starts the first statement of a module, class or def
     Prev prev;
@@ -783,7 +786,7 @@ void resetLine(PyState &s)
     s.head = Head::Other;
     s.lineTokens = 0;
     s.forIns = 0;
-    s.atHead = s.afterDefName = s.defParams = false;
+    s.atHead = s.afterDefName = s.defParams = s.classBases = false;
 }
 
 void notePrev(PyState &s, const Tok &t, Prev p)
@@ -930,6 +933,10 @@ bool slotFree(const PyState &s, const Inside &in, const Tok &next, bool commasAl
         return lineEnd && list && (noYield || (in.yieldFirst && !in.comma)) && !(in.comma && s.head == Head::Type);
     if (s.prev == Prev::Start)
         return codeIs(next, "=") && list && noYield && !in.in;
+    // del deletes a tuple's targets one by one, left to right, as it
+    // deletes a list of targets: `del (a, b)` is `del a, b`.
+    if (s.atHead && s.head == Head::Del)
+        return lineEnd && list && noYield && !in.star;
     if (s.atHead && (s.head == Head::If || s.head == Head::While))
         return codeIs(next, ":") && plain && noYield;
     if (s.atHead && s.head == Head::For)
@@ -973,6 +980,49 @@ bool takeParens(RewriteWindow &w, PyState &s, std::uint64_t open, bool lineStart
         ++open;
         --close;
     }
+}
+
+// The '(' at open right after a class's name (or its type parameters): an
+// empty base list, then the header's ':', goes as a parens rewrite (`class
+// A():` is `class A:`). False when the lookahead is not held and canWait.
+bool takeEmptyBases(RewriteWindow &w, std::uint64_t open, bool canWait)
+{
+    if (open + 2 >= windowEnd(w))
+        return !canWait;
+    if (!tokenIs(w, open + 1, ")") || !tokenIs(w, open + 2, ":") || windowAt(w, open + 1).dropped)
+        return true;
+    dropToken(w, open, Rewrite::Parens, open + 2);
+    dropToken(w, open + 1, Rewrite::Parens, open + 2);
+    return true;
+}
+
+// The '(' at open right after a with statement's 'with': where its ')' is
+// followed by the header's ':' and it holds with items (an 'as' or a comma
+// at its level), Python (3.9 on) reads the items it holds, not a tuple, so
+// `with (a as b, c,):` is `with a as b, c:`. Only items that are plain
+// expressions, each with an optional 'as' target: never a '*', yield, ':=',
+// lambda, a comprehension's 'for', a ':' or '='; a trailing comma goes with
+// the parentheses as a commas rewrite (then only when commas are accepted).
+// False when the lookahead is not held and canWait.
+bool takeWithItems(RewriteWindow &w, std::uint64_t open, bool canWait)
+{
+    std::uint64_t close = matchingClose(w, open);
+    if (close == windowEnd(w) || close + 1 == windowEnd(w))
+        return !canWait;
+    if (!tokenIs(w, close + 1, ":") || windowAt(w, close).dropped)
+        return true;
+    Inside in = readInside(w, open, close);
+    if (in.empty || (!in.comma && !in.as) || in.star || in.yieldWord || in.walrus || in.lambda || in.forWord ||
+        in.colon || in.assign)
+        return true;
+    bool commas = (w.allow & rewriteBit(Rewrite::Commas)) != 0;
+    if (in.trailingComma && !commas)
+        return true;
+    dropToken(w, open, Rewrite::Parens, nextKept(w, open));
+    dropToken(w, close, Rewrite::Parens, close + 1);
+    if (in.trailingComma && !windowAt(w, close - 1).dropped)
+        dropToken(w, close - 1, Rewrite::Commas, close + 1);
+    return true;
 }
 
 // The trailing comma at i, before the closing bracket at i + 1: whether it
@@ -1112,6 +1162,7 @@ void noteToken(PyState &s, const Tok &t, Prev p)
     s.afterDefName = wasHead && (s.head == Head::Def || s.head == Head::Class || s.head == Head::Type) &&
                      t.kind == TokenKind::Code && isName(t.key, t.length);
     s.defParams = false;
+    s.classBases = s.afterDefName && s.head == Head::Class;
     notePrev(s, t, p);
 }
 
@@ -1209,8 +1260,15 @@ std::uint64_t scanPython(RewriteWindow &w, void *state)
         }
         if (codeIs(t, "(") || codeIs(t, "[") || codeIs(t, "{")) {
             Open kind = openKind(s, t);
-            if (parens && !s.lost && (kind == Open::Group || kind == Open::Import) && codeIs(t, "(") &&
-                !windowAt(w, i).dropped) {
+            bool free = parens && !s.lost && codeIs(t, "(") && !windowAt(w, i).dropped;
+            if (free && s.classBases && s.depth == 0) {
+                if (!takeEmptyBases(w, i, canWait))
+                    break;
+            } else if (free && s.atHead && s.head == Head::With) {
+                if (!takeWithItems(w, i, canWait))
+                    break;
+            }
+            if (free && (kind == Open::Group || kind == Open::Import) && !windowAt(w, i).dropped) {
                 if (!takeParens(w, s, i, lineStart, canWait))
                     break;
             }
@@ -1227,6 +1285,7 @@ std::uint64_t scanPython(RewriteWindow &w, void *state)
                 --s.depth;
             noteToken(s, t, Prev::Atom);
             s.defParams = typeParams && s.depth == 0 && s.head == Head::Def;
+            s.classBases = typeParams && s.depth == 0 && s.head == Head::Class;
             ++i;
             continue;
         }
