@@ -236,7 +236,8 @@ TEST(PythonNearMiss, Parens)
         {"condition's tuple", "if (a, b):\n    pass\n", "if a, b:\n    pass\n", false},
         {"while's condition", "while (a or b):\n    pass\n", "while a or b:\n    pass\n", true},
         {"with item's walrus", "with (a := b):\n    pass\n", "with a := b:\n    pass\n", false},
-        {"with items, not a tuple", "with (a, b):\n    pass\n", "with a, b:\n    pass\n", true},
+        {"with items without as: a tuple before Python 3.9", "with (a, b):\n    pass\n", "with a, b:\n    pass\n",
+         false},
         {"with's tuple before as", "with (a, b) as c:\n    pass\n", "with a, b as c:\n    pass\n", false},
         {"with's tuple in a second pair", "with ((a, b)):\n    pass\n", "with a, b:\n    pass\n", false},
         {"with's tuple before a comma", "with (a, b), c:\n    pass\n", "with a, b, c:\n    pass\n", false},
@@ -854,7 +855,8 @@ TEST(PythonRewrites, Parens)
         {"with item and its target", "with (open(f) as g):\n    pass\n", "with open(f) as g:\n    pass\n", true},
         {"with items, a trailing comma", "async def f():\n    async with (a as b, c as d,):\n        pass\n",
          "async def f():\n    async with a as b, c as d:\n        pass\n", true},
-        {"with's one item, its comma", "with (a,):\n    pass\n", "with a:\n    pass\n", true},
+        {"with's one item, its comma: a tuple before Python 3.9", "with (a,):\n    pass\n", "with a:\n    pass\n",
+         false},
         {"class's empty bases", "class A():\n    pass\n", "class A:\n    pass\n", true},
         {"with's tuple", "with (a, b) as c:\n    pass\n", "with a, b as c:\n    pass\n", false},
         {"class's bases", "class A(B):\n    pass\n", "class A:\n    pass\n", false},
@@ -1083,11 +1085,13 @@ TEST(PythonRewritesTools, Black)
     if (fig.outputs == 0)
         GTEST_SKIP() << "no library files of Python on this machine";
     EXPECT_EQ(fig.misses, 0);
-    // Measured here: none of 108 (the library's files and the samples, each
-    // through the four settings). Elsewhere in the library: an f-string whose
-    // text holds a quote beside one black requotes, a bare tuple's trailing
-    // comma inside the parentheses black adds.
-    EXPECT_LE(fig.residue, 3);
+    // Measured here: 4 of 108 (the library's files and the samples, each
+    // through the four settings), all the samples' "with (open(first),
+    // open(second)):", which stays: before Python 3.9 it is one tuple.
+    // Elsewhere in the library: an f-string whose text holds a quote beside
+    // one black requotes, a bare tuple's trailing comma inside the
+    // parentheses black adds.
+    EXPECT_LE(fig.residue, 6);
 }
 
 TEST(PythonRewritesTools, YapfAndAutopep8)

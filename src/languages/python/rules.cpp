@@ -1012,7 +1012,7 @@ bool takeWithItems(RewriteWindow &w, std::uint64_t open, bool canWait)
     if (!tokenIs(w, close + 1, ":") || windowAt(w, close).dropped)
         return true;
     Inside in = readInside(w, open, close);
-    if (in.empty || (!in.comma && !in.as) || in.star || in.yieldWord || in.walrus || in.lambda || in.forWord ||
+    if (in.empty || !in.as || in.star || in.yieldWord || in.walrus || in.lambda || in.forWord ||
         in.colon || in.assign)
         return true;
     bool commas = (w.allow & rewriteBit(Rewrite::Commas)) != 0;
