@@ -308,6 +308,10 @@ TEST(RustNearMiss, Commas)
         {"generic arguments", "Vec<A, B,>", "Vec<A, B>", true},
         {"a comma before a block", "f(a, { b })", "f(a { b })", false},
         {"the where clause of an impl", "impl<T> S<T> where T: X, {}", "impl<T> S<T> where T: X {}", true},
+        {"a where clause before ';'", "struct S<T>(T) where T: X,;", "struct S<T>(T) where T: X;", true},
+        {"a where clause's generics before ';'", "type A<T> = B where T: X<C,>,;", "type A<T> = B where T: X<C>;",
+         true},
+        {"a comma before ';' outside a where clause", "a,;", "a;", false},
         {"use {...}", "use {a, b,};", "use {a, b};", true},
         {"a struct literal after generics", "S::<T> { a, }", "S::<T> { a }", true},
         {"an if let pattern", "if let S { a, } = x {}", "if let S { a } = x {}", true},
@@ -327,6 +331,96 @@ TEST(RustNearMiss, Commas)
         {"inside macro_rules", "macro_rules! m { ($a:expr,) => { f($a, b,) } }",
          "macro_rules! m { ($a:expr) => { f($a, b) } }", false},
         {"after macro_rules", "macro_rules! m { () => {} } f(a, b,);", "macro_rules! m { () => {} } f(a, b);", true},
+    });
+}
+
+TEST(RustNearMiss, NestedParens)
+{
+    checkRewritePairs(Language::Rust, kAll, {
+        {"a group in a group", "let a = ((f()));", "let a = (f());", true},
+        {"three deep", "let a = (((f())));", "let a = (f());", true},
+        {"a tuple in a group", "let a = ((b, c));", "let a = (b, c);", true},
+        {"a call with a tuple", "f((a, b));", "f(a, b);", false},
+        {"a call with a group", "f(((a)));", "f((a));", true},
+        {"a tuple struct", "S((a, b));", "S(a, b);", false},
+        {"a call after generics", "f::<T>((a, b));", "f::<T>(a, b);", false},
+        {"a call of a call", "f(a)((b, c));", "f(a)(b, c);", false},
+        {"a method call", "x.m((a, b));", "x.m(a, b);", false},
+        {"self", "self((a, b));", "self(a, b);", false},
+        {"fn parameters", "fn f((a, b): T) {}", "fn f(a, b: T) {}", false},
+        {"a fn pointer type", "type F = fn((u8, u8));", "type F = fn(u8, u8);", false},
+        {"two groups side by side", "let a = ((b) (c));", "let a = (b) (c);", false},
+        {"a group then more", "let a = ((b) + c);", "let a = (b) + c;", false},
+        {"after return", "return ((a));", "return (a);", true},
+        {"after an operator", "a + ((b))", "a + (b)", true},
+        {"a one-element tuple", "let a = ((b,));", "let a = (b,);", true},
+        {"a tuple of a group", "let a = ((b),);", "let a = (b,);", false},
+        {"inside a macro", "m!(((a)));", "m!((a));", false},
+        {"a macro's own parentheses", "m!((a));", "m!(a);", false},
+        {"!, not a macro", "let a = !((b));", "let a = !(b);", true},
+        {"an attribute", "#[a(((b)))] fn f() {}", "#[a((b))] fn f() {}", false},
+        {"a type", "let a: ((u8)) = b;", "let a: (u8) = b;", true},
+        {"a lifetime before", "&'a ((T))", "&'a (T)", false},
+    });
+    checkRewritePairs(Language::Rust, rewriteBit(Rewrite::Commas), {
+        {"commas only: parentheses stay", "let a = ((f()));", "let a = (f());", false},
+    });
+}
+
+TEST(RustNearMiss, EmptyStatements)
+{
+    checkRewritePairs(Language::Rust, kAll, {
+        {"after a statement", "fn f() { let x = 2;;; }", "fn f() { let x = 2; }", true},
+        {"at a block's start", "fn f() { ; a(); }", "fn f() { a(); }", true},
+        {"after a block statement", "fn f() { if a {} ; b }", "fn f() { if a {} b }", false},
+        {"after a match: its value", "fn f() { match x { _ => 1 }; }", "fn f() { match x { _ => 1 } }", false},
+        {"after an expression", "fn f() { a; }", "fn f() { a }", false},
+        {"the top level", "struct S;;", "struct S;", false},
+        {"an impl", "impl S { fn f() {};; }", "impl S { fn f() {}; }", false},
+        {"an impl's functions", "impl S { fn f() { a;; } }", "impl S { fn f() { a; } }", true},
+        {"unsafe impl", "unsafe impl S for T { type A = B;; }", "unsafe impl S for T { type A = B; }", false},
+        {"an impl for a fn type", "impl S for unsafe fn() { type A = B;; }",
+         "impl S for unsafe fn() { type A = B; }", false},
+        {"an impl for a const argument", "impl S for T<{ N }> { type A = B;; }",
+         "impl S for T<{ N }> { type A = B; }", false},
+        {"a trait", "trait T { fn f();; }", "trait T { fn f(); }", false},
+        {"a module", "mod m { use a;; }", "mod m { use a; }", false},
+        {"an extern block", "extern \"C\" { fn f();; }", "extern \"C\" { fn f(); }", false},
+        {"an extern function", "extern \"C\" fn f() { a;; }", "extern \"C\" fn f() { a; }", true},
+        {"a function that returns impl", "fn f() -> impl T { a;; b }", "fn f() -> impl T { a; b }", true},
+        {"an array type", "let a: [u8; ;] = b;", "let a: [u8; ] = b;", false},
+        {"a struct", "struct S { ; }", "struct S { }", false},
+        {"a closure's block", "let f = || { a;; };", "let f = || { a; };", true},
+        {"inside a macro", "m! { a;; }", "m! { a; }", false},
+    });
+    checkRewritePairs(Language::Rust, rewriteBit(Rewrite::Commas), {
+        {"commas only: semicolons stay", "fn f() { let x = 2;; }", "fn f() { let x = 2; }", false},
+    });
+}
+
+TEST(RustNearMiss, ClosureBodies)
+{
+    checkRewritePairs(Language::Rust, kAll, {
+        {"a call's argument", "f(|x| { x + 1 });", "f(|x| x + 1);", true},
+        {"no parameters", "f(|| { g() });", "f(|| g());", true},
+        {"move", "f(move |x| { x });", "f(move |x| x);", true},
+        {"a let's value", "let g = |x| { x };", "let g = |x| x;", true},
+        {"a return type", "let g = |x| -> u8 { x };", "let g = |x| -> u8 x;", false},
+        {"a statement", "f(|x| { x; });", "f(|x| x;);", false},
+        {"two statements", "f(|x| { if a {} x });", "f(|x| if a {} x);", false},
+        {"something after the block", "f(|x| { a + b } * 2);", "f(|x| a + b * 2);", false},
+        {"a method on the block", "f(|x| { a }.b());", "f(|x| a.b());", false},
+        {"a binary or", "let c = a | b | { d || e };", "let c = a | b | d || e;", false},
+        {"a logical or", "let c = a || { d && e };", "let c = a || d && e;", false},
+        {"a parameter type with an arrow", "f(|g: fn() -> u8| { g() });", "f(|g: fn() -> u8| g());", true},
+        {"a tuple pattern", "f(|(a, b)| { a });", "f(|(a, b)| a);", true},
+        {"a match arm body", "match x { _ => |y| { y }, }", "match x { _ => |y| y, }", true},
+        {"a let inside", "f(|x| { let y = x; y });", "f(|x| let y = x; y);", false},
+        {"inside a macro", "m!(|x| { x });", "m!(|x| x);", false},
+        {"an empty block", "f(|x| {});", "f(|x| );", false},
+    });
+    checkRewritePairs(Language::Rust, rewriteBit(Rewrite::Commas), {
+        {"commas only: the block stays", "f(|x| { x });", "f(|x| x);", false},
     });
 }
 
