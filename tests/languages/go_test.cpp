@@ -158,6 +158,84 @@ TEST(GoNearMiss, Operators)
 }
 
 // Go's imports with --sorted-imports, over the Go lexer.
+constexpr RewriteSet kAllowAll = static_cast<RewriteSet>((1u << kAllowKinds) - 1);
+
+// gofmt's own simplifications under --allow: each decision with a pair that
+// must differ and, where it can go the other way, one that must stay equal.
+TEST(GoNearMiss, NestedParens)
+{
+    checkRewritePairs(Go, kAllowAll, {
+        {"a group in a group", "a := (((x)))\n", "a := (x)\n", true},
+        {"a tuple of groups is no group", "a := ((x) + (y))\n", "a := (x) + (y)\n", false},
+        {"two groups side by side", "a := ((x)(y))\n", "a := (x)(y)\n", false},
+        {"a call", "f((x))\n", "f(x)\n", false},
+        {"a call with a group", "f(((x)))\n", "f((x))\n", true},
+        {"a conversion", "[]byte((s))\n", "[]byte(s)\n", false},
+        {"a type assertion", "v := x.((T))\n", "v := x.(T)\n", false},
+        {"a type switch", "switch x.((type)) {\n}\n", "switch x.(type) {\n}\n", false},
+        {"a call of a call", "f(a)((b))\n", "f(a)(b)\n", false},
+        {"a signature", "func f((a int)) {}\n", "func f(a int) {}\n", false},
+        {"a var group", "var ((a int))\n", "var (a int)\n", false},
+        {"after return", "return ((a))\n", "return (a)\n", true},
+        {"after case", "case ((1)):\n", "case (1):\n", true},
+        {"after an operator", "a := b * ((c + d))\n", "a := b * (c + d)\n", true},
+        {"a literal before", "a := \"s\"((b))\n", "a := \"s\"(b)\n", false},
+        {"a type", "var a ((int))\n", "var a (int)\n", false},
+        {"a pointer type", "var a *((int))\n", "var a *(int)\n", true},
+    });
+    checkRewritePairs(Go, rewriteBit(Rewrite::Semicolons), {
+        {"semicolons only: parentheses stay", "a := ((x))\n", "a := (x)\n", false},
+    });
+}
+
+TEST(GoNearMiss, ConstraintParens)
+{
+    checkRewritePairs(Go, kAllowAll, {
+        {"two parameters", "type T[P (*int), Q any] struct{}\n", "type T[P *int, Q any] struct{}\n", true},
+        {"the second parameter", "type T[Q any, P (*int)] struct{}\n", "type T[Q any, P *int] struct{}\n", true},
+        {"a function's", "func f[P (*int), Q any]() {}\n", "func f[P *int, Q any]() {}\n", true},
+        {"no comma: an array's length", "type T[P (*int)] struct{}\n", "type T[P *int] struct{}\n", false},
+        // The lexer drops a comma before ']', so one parameter shows none.
+        {"one parameter, its comma unseen", "type T[P (*int),] struct{}\n", "type T[P *int,] struct{}\n", false},
+        {"more after the ')'", "type T[P (*int) | int, Q any] struct{}\n",
+         "type T[P *int | int, Q any] struct{}\n", false},
+        {"not after the name", "type T[P ~int | (*int), Q any] struct{}\n",
+         "type T[P ~int | *int, Q any] struct{}\n", false},
+        {"an array variable", "var a [N (*int), 2]int\n", "var a [N *int, 2]int\n", false},
+        {"an index", "a[i (x), 2]\n", "a[i x, 2]\n", false},
+    });
+}
+
+TEST(GoNearMiss, EmptyStatements)
+{
+    checkRewritePairs(Go, kAllowAll, {
+        {"after a statement", "func f() {\n\ta := 1;;;\n\tb()\n}\n", "func f() {\n\ta := 1\n\tb()\n}\n", true},
+        {"a line of its own", "func f() {\n\ta()\n\t;\n\tb()\n}\n", "func f() {\n\ta()\n\tb()\n}\n", true},
+        {"the top level", "var a int;;\nvar b int\n", "var a int\nvar b int\n", false},
+        {"a struct's fields", "type T struct {\n\ta int;;\n\tb int\n}\n", "type T struct {\n\ta int\n\tb int\n}\n",
+         false},
+        {"an interface's methods", "type I interface {\n\tm();;\n\tn()\n}\n",
+         "type I interface {\n\tm()\n\tn()\n}\n", false},
+        {"a var group", "var (\n\ta int;;\n\tb int\n)\n", "var (\n\ta int\n\tb int\n)\n", false},
+        {"a for clause", "func f() {\n\tfor ;; {\n\t}\n}\n", "func f() {\n\tfor ; {\n\t}\n}\n", false},
+        {"a for clause after a literal", "func f() {\n\tfor x := []int{1};; {\n\t}\n}\n",
+         "func f() {\n\tfor x := []int{1}; {\n\t}\n}\n", false},
+        {"an if header", "func f() {\n\tif a;; b {\n\t}\n}\n", "func f() {\n\tif a; b {\n\t}\n}\n", false},
+        {"after a for statement", "func f() {\n\tfor i := 0; i < 2; i++ {\n\t};;\n\ta()\n}\n",
+         "func f() {\n\tfor i := 0; i < 2; i++ {\n\t}\n\ta()\n}\n", true},
+        {"after a label", "func f() {\nL:\n\t;\n\tfor {\n\t}\n}\n", "func f() {\nL:\n\tfor {\n\t}\n}\n", false},
+        {"in a case clause", "func f() {\n\tswitch {\n\tcase a:\n\t\tb();;\n\t\tc()\n\t}\n}\n",
+         "func f() {\n\tswitch {\n\tcase a:\n\t\tb()\n\t\tc()\n\t}\n}\n", true},
+        // The lexer drops the ';' before a block's '}', but one only.
+        {"two before a block's '}'", "func f() {\n\ta();;\n}\n", "func f() {\n\ta()\n}\n", false},
+        {"a function literal in a header", "func f() {\n\tif g := func() { a();; b() }; g {\n\t}\n}\n",
+         "func f() {\n\tif g := func() { a(); b() }; g {\n\t}\n}\n", true},
+    });
+    checkRewritePairs(Go, rewriteBit(Rewrite::Parens), {
+        {"parens only: semicolons stay", "func f() {\n\ta := 1;;\n}\n", "func f() {\n\ta := 1\n}\n", false},
+    });
+}
+
 TEST(GoNearMiss, SortedImports)
 {
     LexOptions sorted, sortedWords;
