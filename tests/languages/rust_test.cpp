@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -911,19 +912,51 @@ const AstNode *kid(const AstNode &n, const char *prefix)
     return nullptr;
 }
 
-// Takes out what does not change the program: parentheses (the tree holds
-// the grouping), and a match arm's block that holds one expression.
+bool endsWith(const std::string &s, const char *p)
+{
+    const std::size_t n = std::string(p).size();
+    return s.size() >= n && s.compare(s.size() - n, n, p) == 0;
+}
+
+// The expression e, a block that holds one expression and nothing else,
+// made that expression.
+void unblock(AstNode &e)
+{
+    const AstNode *block = kid(e, "kind: Block("), *attrs = kid(e, "attrs: []");
+    if (!block || !attrs || block->kids.size() != 2 || block->kids[1].head != "None,")
+        return;
+    const AstNode *stmts = kid(block->kids[0], "stmts: [");
+    if (!stmts || stmts->kids.size() != 1 || !kid(block->kids[0], "rules: Default"))
+        return;
+    const AstNode *expr = kid(stmts->kids[0], "kind: Expr(");
+    if (expr && expr->kids.size() == 1) {
+        AstNode inner = expr->kids[0];
+        e.kids = inner.kids;
+    }
+}
+
+// Takes out what does not change the program: parentheses around an
+// expression, a type or a pattern (the tree holds the grouping), empty
+// statements, and a match arm's or a closure's block that holds one
+// expression.
 void simplify(AstNode &n)
 {
     for (AstNode &k : n.kids)
         simplify(k);
-    if (startsWith(n.head, "Expr {")) {
-        const AstNode *paren = kid(n, "kind: Paren(");
-        if (paren && paren->kids.size() == 1 && startsWith(paren->kids[0].head, "Expr {")) {
+    n.kids.erase(std::remove_if(n.kids.begin(), n.kids.end(),
+                                [](const AstNode &k) {
+                                    return k.head == "Stmt {" && k.kids.size() == 1 && k.kids[0].head == "kind: Empty,";
+                                }),
+                 n.kids.end());
+    for (const char *node : {"Expr {", "Ty {", "Pat {"}) {
+        const AstNode *paren = endsWith(n.head, node) ? kid(n, "kind: Paren(") : nullptr;
+        if (paren && paren->kids.size() == 1 && startsWith(paren->kids[0].head, node)) {
             AstNode inner = paren->kids[0];
             n.kids = inner.kids;
         }
     }
+    if (n.head == "body: Expr {")  // a closure's
+        unblock(n);
     if (startsWith(n.head, "body: Some(") && n.kids.size() == 1) {
         AstNode &e = n.kids[0];
         const AstNode *block = kid(e, "kind: Block("), *attrs = kid(e, "attrs: []");
@@ -965,6 +998,26 @@ std::string rustcTree(const ScratchDir &dir, const std::string &path)
 
 constexpr std::size_t kRustSources = 24;  // standard library sources taken, spread over them
 
+// Sources that hold what rustfmt rewrites and the standard library's
+// sources seldom do: nested parentheses, empty statements, closure bodies
+// in braces, where clauses with trailing commas, match arm blocks.
+const char *const kRustSamples[] = {
+    "fn parens(a: u32, b: u32) -> u32 {\n    let c = ((a + b));\n    let d = (((a * b)));\n"
+    "    let t: ((u32, u32)) = ((a, b));\n    if ((c > d)) { return ((c)); }\n    let ((e)) = ((t.0));\n"
+    "    g(((a)), ((b))) + e + (((h((a, b)))))\n}\n",
+    "fn empty() {\n    let x = 2;;;\n    ;\n    let y = x + 1;;\n    h(y);;\n    if y > 2 { h(x); };\n"
+    "    let z = { 1 };;\n    loop { ;; break; }\n}\n",
+    "fn closures(v: Vec<u32>) -> Vec<u32> {\n    let a: Vec<u32> = v.iter().map(|x| { x + 1 }).collect();\n"
+    "    let b = v.iter().filter(|x| { **x > 2 }).count();\n    let c = || { a.len() as u32 + b as u32 };\n"
+    "    let d = |x: u32| -> u32 { x * 2 };\n    let e = move |x: u32| { if x > 1 { x } else { d(x) } };\n"
+    "    v.into_iter().map(|x| x + e(x) + c()).collect()\n}\n",
+    "struct W<T>(T) where T: Copy,;\nfn w<T, U>(t: T, u: U) -> T where T: Clone, U: Copy, { let _ = u; t }\n"
+    "trait Tr { fn g<T>(t: T) where T: Copy,; }\n"
+    "impl<T> Tr for W<T> where T: Copy, { fn g<U>(u: U) where U: Copy, { let _ = u; } }\n",
+    "fn arms(x: Option<u32>) -> u32 {\n    match x {\n        Some(0) => { 1 }\n        Some(n) => n + 1,\n"
+    "        None => {\n            0\n        },\n    }\n}\n",
+};
+
 // rustfmt with its rewriting options on the standard library's sources; rustc
 // parses both sides, and --allow all must call equivalent exactly the pairs
 // whose trees are the same (a residue of false alarms is counted apart).
@@ -980,19 +1033,37 @@ TEST(RustRewritesTools, RustfmtJudgedByRustc)
         pages.push_back(listed.substr(i, nl - i));
     if (pages.empty())
         GTEST_SKIP() << "the toolchain has no rust-docs sources";
-    const char *const configs[] = {"edition=2021", "match_arm_blocks=false", "trailing_comma=Always",
-                                   "trailing_comma=Never,match_block_trailing_comma=true"};
-    int outputs = 0, same = 0, accepted = 0, residue = 0, misses = 0;
-    for (std::size_t i = 0, taken = 0; i < pages.size() && taken < kRustSources; i += pages.size() / kRustSources + 1) {
-        const std::string source = rustdocSource(pages[i]), name = "s" + std::to_string(taken) + ".rs";
+    // edition=2021 runs rustfmt's defaults, remove_nested_parens and
+    // match_arm_blocks on among them.
+    const char *const configs[] = {"edition=2021", "match_arm_blocks=false", "remove_nested_parens=false",
+                                   "trailing_comma=Always", "trailing_comma=Never,match_block_trailing_comma=true"};
+    constexpr std::size_t kConfigs = sizeof configs / sizeof configs[0];
+    // MATCHLING_BEFORE may name another build of the utility, whose figures
+    // are printed beside (to measure a change).
+    const char *other = std::getenv("MATCHLING_BEFORE");
+    int outputs[kConfigs] = {}, same[kConfigs] = {}, accepted[kConfigs] = {}, residue[kConfigs] = {},
+        misses[kConfigs] = {}, acceptedBefore[kConfigs] = {}, missesBefore[kConfigs] = {};
+    std::vector<std::string> sources(std::begin(kRustSamples), std::end(kRustSamples));
+    for (std::size_t i = 0, n = 0; i < pages.size() && n < kRustSources; i += pages.size() / kRustSources + 1) {
+        const std::string source = rustdocSource(pages[i]);
+        if (!source.empty()) {
+            sources.push_back(source);
+            ++n;
+        }
+    }
+    for (std::size_t taken = 0; taken < sources.size(); ++taken) {
+        const std::string &source = sources[taken], name = "s" + std::to_string(taken) + ".rs";
         if (source.empty())
             continue;
         writeFile(dir.file(name), source);
         const std::string before = rustcTree(dir, name);
+        if (taken < std::size(kRustSamples)) {
+            EXPECT_FALSE(before.empty()) << "the sample parses";
+        }
         if (before.empty())
             continue;
-        ++taken;
-        for (const char *config : configs) {
+        for (std::size_t c = 0; c < kConfigs; ++c) {
+            const char *config = configs[c];
             SCOPED_TRACE(name + " " + config);
             const std::string formatted = "f" + name;
             if (std::system(("cd '" + dir.path() + "' && rustfmt --edition 2021 --config " + config +
@@ -1000,23 +1071,36 @@ TEST(RustRewritesTools, RustfmtJudgedByRustc)
                                 .c_str()) != 0 ||
                 readFile(dir.file(formatted)) == source)
                 continue;
-            ++outputs;
+            ++outputs[c];
             const bool sameTree = rustcTree(dir, formatted) == before;
             RunResult r = runMatchling({name, formatted, "--tokens", "--allow", "all", "--exit-status"}, dir.path());
-            same += sameTree;
-            accepted += sameTree && r.status == 0;
-            residue += sameTree && r.status != 0;
-            misses += !sameTree && r.status == 0;
+            same[c] += sameTree;
+            accepted[c] += sameTree && r.status == 0;
+            residue[c] += sameTree && r.status != 0;
+            misses[c] += !sameTree && r.status == 0;
+            if (other) {
+                const bool equal = std::system(("cd '" + dir.path() + "' && '" + other + "' " + name + " " + formatted +
+                                                " --tokens --allow all --exit-status --no-wait >/dev/null 2>&1")
+                                                   .c_str()) == 0;
+                acceptedBefore[c] += sameTree && equal;
+                missesBefore[c] += !sameTree && equal;
+            }
             EXPECT_FALSE(!sameTree && r.status == 0) << "a different program called equivalent";
             if (sameTree && r.status != 0)
                 std::printf("residue: %s %s\n%s\n", name.c_str(), config, r.out.substr(0, 400).c_str());
         }
     }
-    std::printf("rustfmt: %d outputs, %d the same to rustc, %d accepted, %d residue, %d misses\n", outputs, same,
-                accepted, residue, misses);
-    EXPECT_EQ(misses, 0);
-    EXPECT_EQ(residue, 0);  // measured: none on these sources
-    EXPECT_GT(accepted, 0);
+    int acceptedAll = 0;
+    for (std::size_t c = 0; c < kConfigs; ++c) {
+        std::printf("rustfmt --config %s: %d outputs, %d the same to rustc, %d accepted, %d residue, %d misses\n",
+                    configs[c], outputs[c], same[c], accepted[c], residue[c], misses[c]);
+        if (other)
+            std::printf("  with %s: %d accepted, %d misses\n", other, acceptedBefore[c], missesBefore[c]);
+        EXPECT_EQ(misses[c], 0);
+        EXPECT_EQ(residue[c], 0);  // measured: none on these sources
+        acceptedAll += accepted[c];
+    }
+    EXPECT_GT(acceptedAll, 0);
 }
 
 }  // namespace
