@@ -14,7 +14,15 @@
 //   `[P *int,]`: right after the `[` of `type Name[` or `func Name[` or a
 //   comma at its top level, a name then '(' whose ')' is followed by ',' or
 //   ']', the list holding a comma at its top level (an array's length holds
-//   none);
+//   none); and, as gofmt strips them, the parentheses around all of an
+//   `if`, `for` or `switch` condition or a `range` expression, `if (a) {`
+//   against `if a {`: a '(' right after the keyword whose ')' is followed by
+//   the '{' of the body, holding no '{' but that of a composite literal of
+//   a slice, array or map type, `[]int{` or `[]p.T{` (one whose type is a
+//   type name would need them: `if (x == T{}) {`), nor ';', ':=', '=', an assignment operator,
+//   `range`, '++', '--' or '<-' (`for (i := 0; i < n; i++) {` is no Go,
+//   and must not equal a loop that is), and again for a pair inside it
+//   taken out so;
 // - semicolons: an empty statement, a ';' right after another ';' in a block
 //   of statements (a '{' not after `struct` or `interface`, whose fields a
 //   lone ';' does not separate, and not the source's top level, where only
@@ -26,7 +34,12 @@
 //   (`for x := []int{1}; ; {`), so a ';' that may still be the header's
 //   stays. The lexer gives a written ';' and one a line end inserts the same
 //   key, so `a;;` and `a;\n;` are one case. A ';' after `L:` (a labelled
-//   empty statement, which `break L` may need) or after '{' stays.
+//   empty statement, which `break L` may need) or after '{' stays. And the
+//   two ';' of a for clause with neither an init nor a post statement,
+//   `for ; cond ; {` against `for cond {` and `for ;; {` against `for {`,
+//   as gofmt writes them: a ';' right after `for`, then tokens that hold no
+//   ';', '{', closing bracket outside brackets or token of a statement
+//   (':=', '=', '++', ...), then ';' and '{'.
 //
 // The scan reads the tokens once, keeping a stack of the brackets open
 // around the current one; a decision that needs tokens up to a bracket's
@@ -68,6 +81,9 @@ struct GoRulesState {
     bool listStart;                      // the previous token is the '[' of type parameters or a ',' in them
     bool paramName;                      // the previous token is a name that starts a type parameter
     bool close;                          // the previous token is a closing bracket
+    bool afterFor;                       // the previous token is `for`
+    bool control;                        // the previous token is `if`, `for`, `switch` or `range`, or a '('
+                                         // after one taken out
     bool listComma;                      // the '[' being looked at opens type parameters with a comma
 };
 
@@ -119,6 +135,72 @@ Outcome nestedParens(RewriteWindow &w, std::uint64_t i)
     return Outcome::Done;
 }
 
+// Whether token k may be a statement's rather than an expression's, or start
+// a composite literal.
+bool statementToken(RewriteWindow &w, std::uint64_t k)
+{
+    static const char *const kStatement[] = {";", "{", ":=", "=", "range", "++", "--", "<-", "+=", "-=", "*=",
+                                             "/=", "%=", "&=", "|=", "^=", "<<=", ">>=", "&^="};
+    for (const char *t : kStatement)
+        if (tokenIs(w, k, t))
+            return true;
+    return windowAt(w, k).kind != TokenKind::Code;
+}
+
+// The '(' at i right after `if`, `for`, `switch` or `range`: taken out with
+// its match when that is followed by the '{' of the body and they hold an
+// expression with no '{' (see the top); else a group of groups.
+Outcome controlParens(RewriteWindow &w, std::uint64_t i)
+{
+    const std::uint64_t close = matchingClose(w, i);
+    const std::uint64_t after = close < windowEnd(w) ? nextKept(w, close) : windowEnd(w);
+    if (after >= windowEnd(w))
+        return Outcome::Wait;
+    if (!tokenIs(w, after, "{") || close == i + 1)
+        return nestedParens(w, i);
+    for (std::uint64_t k = i + 1; k < close; ++k) {
+        // The literal of a slice, array or map type, `[]int{1}`, needs no
+        // parentheses: its type is no type name.
+        if (tokenIs(w, k, "{") && k >= i + 3 && isName(w, k - 1) &&
+            (tokenIs(w, k - 2, "]") || (k >= i + 5 && tokenIs(w, k - 2, ".") && isName(w, k - 3) &&
+                                        tokenIs(w, k - 4, "]"))))
+            continue;
+        if (statementToken(w, k))
+            return nestedParens(w, i);
+    }
+    dropToken(w, i, Rewrite::Parens, i + 1);
+    dropToken(w, close, Rewrite::Parens, i + 1);
+    return Outcome::Done;
+}
+
+// The ';' at i right after `for`: `for ; cond ; {` and `for ;; {` with
+// their ';' taken out when the condition is an expression (see the top).
+Outcome emptyForClause(RewriteWindow &w, std::uint64_t i)
+{
+    std::uint64_t k = i + 1;
+    for (;; ++k) {
+        if (k >= windowEnd(w))
+            return Outcome::Wait;
+        if (tokenIs(w, k, ";"))
+            break;
+        if (tokenIs(w, k, "(") || tokenIs(w, k, "[")) {
+            k = matchingClose(w, k);
+            if (k >= windowEnd(w))
+                return Outcome::Wait;
+            continue;
+        }
+        if (statementToken(w, k) || tokenIs(w, k, ")") || tokenIs(w, k, "]") || tokenIs(w, k, "}"))
+            return Outcome::Done;
+    }
+    if (k + 1 >= windowEnd(w))
+        return Outcome::Wait;
+    if (tokenIs(w, k + 1, "{") && !windowAt(w, k).dropped) {
+        dropToken(w, i, Rewrite::Semicolons, k + 1);
+        dropToken(w, k, Rewrite::Semicolons, k + 1);
+    }
+    return Outcome::Done;
+}
+
 // True when the brackets open .. close hold a comma at their top level.
 bool holdsComma(RewriteWindow &w, std::uint64_t open, std::uint64_t close)
 {
@@ -161,9 +243,13 @@ Outcome decide(RewriteWindow &w, GoRulesState &st, std::uint64_t i)
     if ((w.allow & rewriteBit(Rewrite::Parens)) && tokenIs(w, i, "(")) {
         if (st.paramName && st.depth > 0 && l.opens == Opens::TypeParams && l.comma)
             return constraintParens(w, i);
+        if (st.control)
+            return controlParens(w, i);
         if (!st.operand)
             return nestedParens(w, i);
     }
+    if ((w.allow & rewriteBit(Rewrite::Semicolons)) && tokenIs(w, i, ";") && st.afterFor)
+        return emptyForClause(w, i);
     if ((w.allow & rewriteBit(Rewrite::Semicolons)) && tokenIs(w, i, ";") && st.semicolon && st.depth > 0 &&
         l.opens == Opens::Block && !l.header) {
         const std::uint64_t next = nextKept(w, i);
@@ -230,6 +316,9 @@ void advance(RewriteWindow &w, GoRulesState &st, std::uint64_t i)
     st.listStart = listStart;
     st.paramName = paramName;
     st.close = close;
+    st.afterFor = tokenIs(w, i, "for");
+    st.control = tokenIs(w, i, "if") || tokenIs(w, i, "for") || tokenIs(w, i, "switch") || tokenIs(w, i, "range") ||
+                 (st.control && windowAt(w, i).dropped && tokenIs(w, i, "("));
 }
 
 std::uint64_t goScan(RewriteWindow &w, void *state)
