@@ -425,6 +425,28 @@ TEST(RustNearMiss, ClosureBodies)
     });
 }
 
+TEST(RustNearMiss, StringContinuations)
+{
+    checkRewritePairs(Language::Rust, kAll, {
+        {"a line continuation", "\"ab\\\n    cd\"", "\"abcd\"", true},
+        {"line ends after it", "\"ab\\\n\n\t cd\"", "\"abcd\"", true},
+        {"a CR LF line end", "\"ab\\\r\n  cd\"", "\"abcd\"", true},
+        {"an escaped backslash before a line end", "\"ab\\\\\ncd\"", "\"ab\\\\cd\"", false},
+        {"a line end without '\\'", "\"ab\n  cd\"", "\"abcd\"", false},
+        {"a blank before the line end", "\"ab\\ \n cd\"", "\"abcd\"", false},
+        {"a non-ASCII blank after it stays", "\"a\\\n" + kNbsp + "b\"", "\"a" + kNbsp + "b\"", true},
+        {"a non-ASCII blank is text", "\"a\\\n" + kNbsp + "b\"", "\"ab\"", false},
+        {"a byte string", "b\"ab\\\n cd\"", "b\"abcd\"", true},
+        {"a byte string against a string", "b\"ab\"", "\"ab\"", false},
+        {"a raw string", "r\"ab\\\n cd\"", "r\"abcd\"", false},
+        {"other escapes stay", "\"\\x41\"", "\"A\"", false},
+        {"inside a macro", "m!(\"ab\\\n cd\")", "m!(\"abcd\")", false},
+    });
+    checkRewritePairs(Language::Rust, rewriteBit(Rewrite::Commas), {
+        {"commas only: continuations stay", "\"ab\\\n cd\"", "\"abcd\"", false},
+    });
+}
+
 TEST(RustNearMiss, NumberRewrites)
 {
     checkRewritePairs(Language::Rust, kAll, {
@@ -935,14 +957,59 @@ void unblock(AstNode &e)
     }
 }
 
+// A string literal's symbol as the tree shows it (Rust's Debug form of the
+// text as written) without its line continuations, which rustc's unescaping
+// takes out: a '\\' that ends a line, with the line end and the blanks, tabs
+// and line ends after it.
+std::string withoutContinuations(const std::string &head)
+{
+    // The text as written, a character or an escape the Debug form keeps (\u{...}) each.
+    std::vector<std::string> text;
+    for (std::size_t q = std::string("symbol: \"").size(); q + 1 < head.size() && head[q] != '"'; ++q) {
+        if (head[q] != '\\' || q + 1 >= head.size()) {
+            text.push_back(std::string(1, head[q]));
+            continue;
+        }
+        const char e = head[++q];
+        if (e == 'u') {
+            const std::size_t end = head.find('}', q);
+            text.push_back(head.substr(q - 1, end + 1 - (q - 1)));
+            q = end;
+        } else {
+            text.push_back(std::string(1, e == 'n' ? '\n' : e == 'r' ? '\r' : e == 't' ? '\t' : e == '0' ? '\0' : e));
+        }
+    }
+    std::string out = "symbol: ";
+    for (std::size_t q = 0; q < text.size(); ++q) {
+        if (text[q] != "\\" || q + 1 >= text.size()) {
+            out += text[q];
+            continue;
+        }
+        if (text[q + 1] != "\n") {
+            out += text[q] + text[q + 1];
+            ++q;
+            continue;
+        }
+        while (q + 1 < text.size() &&
+               (text[q + 1] == " " || text[q + 1] == "\t" || text[q + 1] == "\n" || text[q + 1] == "\r"))
+            ++q;
+    }
+    return out;
+}
+
 // Takes out what does not change the program: parentheses around an
 // expression, a type or a pattern (the tree holds the grouping), empty
-// statements, and a match arm's or a closure's block that holds one
-// expression.
+// statements, a match arm's or a closure's block that holds one
+// expression, and a string's line continuations.
 void simplify(AstNode &n)
 {
     for (AstNode &k : n.kids)
         simplify(k);
+    for (std::size_t q = 1; q < n.kids.size(); ++q)
+        if ((n.kids[q - 1].head == "kind: Str," || n.kids[q - 1].head == "kind: ByteStr," ||
+             n.kids[q - 1].head == "kind: CStr,") &&
+            startsWith(n.kids[q].head, "symbol: \""))
+            n.kids[q].head = withoutContinuations(n.kids[q].head);
     n.kids.erase(std::remove_if(n.kids.begin(), n.kids.end(),
                                 [](const AstNode &k) {
                                     return k.head == "Stmt {" && k.kids.size() == 1 && k.kids[0].head == "kind: Empty,";
@@ -1000,7 +1067,8 @@ constexpr std::size_t kRustSources = 24;  // standard library sources taken, spr
 
 // Sources that hold what rustfmt rewrites and the standard library's
 // sources seldom do: nested parentheses, empty statements, closure bodies
-// in braces, where clauses with trailing commas, match arm blocks.
+// in braces, where clauses with trailing commas, long strings, match arm
+// blocks.
 const char *const kRustSamples[] = {
     "fn parens(a: u32, b: u32) -> u32 {\n    let c = ((a + b));\n    let d = (((a * b)));\n"
     "    let t: ((u32, u32)) = ((a, b));\n    if ((c > d)) { return ((c)); }\n    let ((e)) = ((t.0));\n"
@@ -1014,6 +1082,8 @@ const char *const kRustSamples[] = {
     "struct W<T>(T) where T: Copy,;\nfn w<T, U>(t: T, u: U) -> T where T: Clone, U: Copy, { let _ = u; t }\n"
     "trait Tr { fn g<T>(t: T) where T: Copy,; }\n"
     "impl<T> Tr for W<T> where T: Copy, { fn g<U>(u: U) where U: Copy, { let _ = u; } }\n",
+    "fn strings() -> &'static str {\n    \"a long string that goes on and on, past the width that rustfmt allows "
+    "on a line, and then some more words\"\n}\n",
     "fn arms(x: Option<u32>) -> u32 {\n    match x {\n        Some(0) => { 1 }\n        Some(n) => n + 1,\n"
     "        None => {\n            0\n        },\n    }\n}\n",
 };
@@ -1036,7 +1106,8 @@ TEST(RustRewritesTools, RustfmtJudgedByRustc)
     // edition=2021 runs rustfmt's defaults, remove_nested_parens and
     // match_arm_blocks on among them.
     const char *const configs[] = {"edition=2021", "match_arm_blocks=false", "remove_nested_parens=false",
-                                   "trailing_comma=Always", "trailing_comma=Never,match_block_trailing_comma=true"};
+                                   "format_strings=true", "trailing_comma=Always",
+                                   "trailing_comma=Never,match_block_trailing_comma=true"};
     constexpr std::size_t kConfigs = sizeof configs / sizeof configs[0];
     // MATCHLING_BEFORE may name another build of the utility, whose figures
     // are printed beside (to measure a change).
@@ -1097,7 +1168,10 @@ TEST(RustRewritesTools, RustfmtJudgedByRustc)
         if (other)
             std::printf("  with %s: %d accepted, %d misses\n", other, acceptedBefore[c], missesBefore[c]);
         EXPECT_EQ(misses[c], 0);
-        EXPECT_EQ(residue[c], 0);  // measured: none on these sources
+        // Measured: none on these sources, but for format_strings one: a
+        // string split inside a macro's input (writeln!), which stays as
+        // written.
+        EXPECT_LE(residue[c], std::string(configs[c]) == "format_strings=true" ? 1 : 0);
         acceptedAll += accepted[c];
     }
     EXPECT_GT(acceptedAll, 0);

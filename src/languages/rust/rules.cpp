@@ -50,6 +50,12 @@
 //   outside brackets keeps its comma. The depth of '<' is a guess (it may
 //   compare): a wrong guess only keeps a comma, or drops one that leaves the
 //   source as invalid as it was;
+// - quotes: a string literal, `"..."`, `b"..."` or `c"..."`, by its text
+//   without line continuations (rustfmt's format_strings splits a long one
+//   so): a '\\' that ends a line is read with the line end and the blanks,
+//   tabs and line ends after it as nothing, as rustc reads it, so
+//   `"ab\\<newline>    cd"` equals `"abcd"`; every other escape compares as
+//   written, and a raw string as written;
 // - numbers: a literal by its radix, digits and suffix (the case of hex
 //   digits, digit separators, leading zeros, `1_u8` against `1u8`), a
 //   floating-point one by its decimal value and suffix (`1E5`, `1e5`,
@@ -492,6 +498,36 @@ void rewriteNumber(RewriteWindow &w, std::uint64_t i)
     }
 }
 
+// The string literal at i (`"..."`, `b"..."` or `c"..."`) by its text
+// without line continuations: a '\\' that ends a line goes with the line end
+// and the blanks, tabs and line ends after it, as rustc reads it; every
+// other escape stays as written.
+void rewriteString(RewriteWindow &w, std::uint64_t i)
+{
+    const WindowToken &t = windowAt(w, i);
+    if (t.length + 1 > kRewriteLongToken)
+        return;
+    const char *k = tokenKey(w, i);
+    char out[kRewriteLongToken + 1];
+    std::size_t used = 0;
+    out[used++] = 'S';
+    for (std::size_t q = 0; q < t.length; ++q) {
+        if (k[q] != '\\' || q + 1 >= t.length) {
+            out[used++] = k[q];
+            continue;
+        }
+        const bool lineEnd = k[q + 1] == '\n' || (k[q + 1] == '\r' && q + 2 < t.length && k[q + 2] == '\n');
+        if (!lineEnd) {
+            out[used++] = k[q];
+            out[used++] = k[++q];
+            continue;
+        }
+        while (q + 1 < t.length && (k[q + 1] == ' ' || k[q + 1] == '\t' || k[q + 1] == '\n' || k[q + 1] == '\r'))
+            ++q;
+    }
+    replaceKey(w, i, Rewrite::Quotes, out, used);
+}
+
 // The decisions taken at token i, before the state moves past it.
 Outcome decide(RewriteWindow &w, RustState &st, std::uint64_t i)
 {
@@ -516,6 +552,11 @@ Outcome decide(RewriteWindow &w, RustState &st, std::uint64_t i)
         char c = tokenKey(w, i)[0];
         if (c >= '0' && c <= '9')
             rewriteNumber(w, i);
+    }
+    if ((w.allow & rewriteBit(Rewrite::Quotes)) && t.kind == TokenKind::Code && t.whole && t.length > 1) {
+        const char *k = tokenKey(w, i);
+        if (k[0] == '"' || ((k[0] == 'b' || k[0] == 'c') && k[1] == '"'))
+            rewriteString(w, i);
     }
     return Outcome::Done;
 }
@@ -736,7 +777,8 @@ static_assert(sizeof(RustState) <= kRewriteStateBytes, "the Rust rules' state fi
 extern const RewriteRules kRustRules = {
     Language::Rust,
     static_cast<RewriteSet>(rewriteBit(Rewrite::Braces) | rewriteBit(Rewrite::Parens) | rewriteBit(Rewrite::Commas) |
-                            rewriteBit(Rewrite::Numbers) | rewriteBit(Rewrite::Semicolons)),
+                            rewriteBit(Rewrite::Quotes) | rewriteBit(Rewrite::Numbers) |
+                            rewriteBit(Rewrite::Semicolons)),
     sizeof(RustState),
     rustScan,
 };
