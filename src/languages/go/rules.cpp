@@ -32,7 +32,12 @@
 //   ';' it may hold (two after `for`, one after `if` and `switch`): the
 //   '{' of its body cannot be told from a composite literal's
 //   (`for x := []int{1}; ; {`), so a ';' that may still be the header's
-//   stays. The lexer gives a written ';' and one a line end inserts the same
+//   stays; but a '{' at the header's level after a literal, or after a
+//   name or names joined by '.' that follow an operator or the keyword,
+//   opens the body (Go reads a '{' after a type name there as the body's,
+//   and a composite literal's type that is no type name ends in ']', '*',
+//   `chan` or ')' before its name), so the header holds no more ';'. The
+//   lexer gives a written ';' and one a line end inserts the same
 //   key, so `a;;` and `a;\n;` are one case. A ';' after `L:` (a labelled
 //   empty statement, which `break L` may need) or after '{' stays. And the
 //   two ';' of a for clause with neither an init nor a post statement,
@@ -82,6 +87,9 @@ struct GoRulesState {
     bool paramName;                      // the previous token is a name that starts a type parameter
     bool close;                          // the previous token is a closing bracket
     bool afterFor;                       // the previous token is `for`
+    bool bodyNext;                       // a '{' after the previous token in a header opens its body
+    bool chainAfterOperator;             // the current names joined by '.' follow an operator or a keyword
+                                         // of a header (not ']', '*', `chan`, ')', ...)
     bool control;                        // the previous token is `if`, `for`, `switch` or `range`, or a '('
                                          // after one taken out
     bool listComma;                      // the '[' being looked at opens type parameters with a comma
@@ -269,6 +277,8 @@ void advance(RewriteWindow &w, GoRulesState &st, std::uint64_t i)
     const bool close = tokenIs(w, i, ")") || tokenIs(w, i, "]") || tokenIs(w, i, "}");
     const bool name = isName(w, i);
     bool listStart = false, paramName = false;
+    if (open && l && l->header && st.bodyNext && tokenIs(w, i, "{"))
+        l->left = 0;  // the body: the header holds no more ';'
     if (open) {
         Opens opens = tokenIs(w, i, "(")   ? Opens::Paren
                       : tokenIs(w, i, "[") ? (st.declared ? Opens::TypeParams : Opens::Square)
@@ -317,6 +327,26 @@ void advance(RewriteWindow &w, GoRulesState &st, std::uint64_t i)
     st.paramName = paramName;
     st.close = close;
     st.afterFor = tokenIs(w, i, "for");
+    // In a header a '{' after a literal, or after a name (or names joined by
+    // '.') that follows an operator, opens the body: a composite literal's
+    // type there is no such name (`[]int{`, `map[K]V{`, `*T{` are not told
+    // apart, so they never count).
+    static const char *const kBeforeOperand[] = {
+        "if", "for", "switch", "range", ";", ":=", "=", "==", "!=", "<", "<=", ">", ">=", "&&", "||", "!", "+",
+        "-", "/", "%", "|", "^", "<<", ">>", "&^", "&", "<-", ","};
+    const bool dot = tokenIs(w, i, ".");
+    if (name) {
+        st.bodyNext = st.chainAfterOperator;
+    } else if (dot) {
+        st.bodyNext = false;
+    } else {
+        const char c = windowAt(w, i).length > 0 ? tokenKey(w, i)[0] : ' ';
+        st.bodyNext = !open && !close && ((c >= '0' && c <= '9') || c == '"' || c == '`' || c == '\'');
+        st.chainAfterOperator = false;
+        for (const char *k : kBeforeOperand)
+            if (tokenIs(w, i, k))
+                st.chainAfterOperator = true;
+    }
     st.control = tokenIs(w, i, "if") || tokenIs(w, i, "for") || tokenIs(w, i, "switch") || tokenIs(w, i, "range") ||
                  (st.control && windowAt(w, i).dropped && tokenIs(w, i, "("));
 }
