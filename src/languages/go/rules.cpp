@@ -11,7 +11,8 @@
 //   `defer`. Both pairs are groups then, and the inner one is all the outer
 //   one holds. And the parentheses around a type parameter's constraint in a
 //   list that a comma proves a type parameter list, `[P (*int),]` against
-//   `[P *int,]`: right after the `[` of `type Name[` or `func Name[` or a
+//   `[P *int,]`: right after the `[` of `type Name[`, `func Name[` or an
+//   entry `Name[` of a `type (...)` group, or a
 //   comma at its top level, a name then '(' whose ')' is followed by ',' or
 //   ']', the list holding a comma at its top level (an array's length holds
 //   none); and, as gofmt strips them, the parentheses around all of an
@@ -62,7 +63,8 @@ constexpr std::size_t kGoNesting = 256;  // brackets tracked; deeper ones take n
 enum class Opens : unsigned char {
     Block,       // a '{' of statements (or a composite literal's, where no ';' stands)
     Fields,      // the '{' of a struct or interface type
-    Paren,       // any '('
+    Paren,       // any other '('
+    TypeGroup,   // the '(' of `type (`
     Square,      // any '['
     TypeParams,  // the '[' after `type Name` or `func Name`
 };
@@ -83,6 +85,8 @@ struct GoRulesState {
     bool fields;                         // the previous token is `struct` or `interface`
     bool declared;                       // the previous tokens are `type` or `func` and a name
     bool declaring;                      // the previous token is `type` or `func`
+    bool afterType;                      // the previous token is `type`
+    bool entryStart;                     // the previous token starts an entry of a type group: its '(' or a ';'
     bool listStart;                      // the previous token is the '[' of type parameters or a ',' in them
     bool paramName;                      // the previous token is a name that starts a type parameter
     bool close;                          // the previous token is a closing bracket
@@ -280,7 +284,7 @@ void advance(RewriteWindow &w, GoRulesState &st, std::uint64_t i)
     if (open && l && l->header && st.bodyNext && tokenIs(w, i, "{"))
         l->left = 0;  // the body: the header holds no more ';'
     if (open) {
-        Opens opens = tokenIs(w, i, "(")   ? Opens::Paren
+        Opens opens = tokenIs(w, i, "(")   ? (st.afterType ? Opens::TypeGroup : Opens::Paren)
                       : tokenIs(w, i, "[") ? (st.declared ? Opens::TypeParams : Opens::Square)
                       : st.fields          ? Opens::Fields
                                            : Opens::Block;
@@ -321,8 +325,11 @@ void advance(RewriteWindow &w, GoRulesState &st, std::uint64_t i)
     st.operand = operand;
     st.semicolon = tokenIs(w, i, ";");
     st.fields = tokenIs(w, i, "struct") || tokenIs(w, i, "interface");
-    st.declared = st.declaring && name;
+    st.declared = (st.declaring || st.entryStart) && name;
     st.declaring = tokenIs(w, i, "type") || tokenIs(w, i, "func");
+    st.afterType = tokenIs(w, i, "type");
+    st.entryStart = st.depth > 0 && st.depth <= kGoNesting && st.levels[st.depth].opens == Opens::TypeGroup &&
+                    ((open && tokenIs(w, i, "(")) || tokenIs(w, i, ";"));
     st.listStart = listStart;
     st.paramName = paramName;
     st.close = close;
