@@ -1,8 +1,9 @@
 // Fuzz target: the rewrites --allow accepts.
 //
-// Input: one byte that chooses the language (its value modulo 5: the C
-// family, Python, JavaScript, Java, Rust) and how the window is filled (its
-// value divided by 5, below), one byte that seeds the choices below, then the
+// Input: one byte that chooses the language (below 200, its value modulo 5:
+// the C family, Python, JavaScript, Java, Rust; from 200 on, Go) and how the
+// window is filled (its value divided by 5, or less 200 from 200 on, below),
+// one byte that seeds the choices below, then the
 // source. The source is lexed once; its token stream then goes through the
 // rewriter (accepting every rewrite) in four forms:
 // - as it is, and again: the same canonical stream both times;
@@ -126,6 +127,7 @@ const char *const kNeutral[][2] = {
     {"a;\n", "a++;\n"},
     {"int a;\n", "int a, b;\n"},
     {"use a;\n", "use a::b;\n"},
+    {"var a int\n", "var a = b + c\n"},
 };
 
 constexpr std::size_t kLongName = 4000;  // the longest name spelt, short of a token too long to hold
@@ -214,8 +216,9 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char *data, std::size_t siz
     if (size < 2)
         return 0;
     static const Language kLanguages[] = {Language::CFamily, Language::Python, Language::JavaScript, Language::Java,
-                                          Language::Rust};
-    const int which = data[0] % 5;
+                                          Language::Rust, Language::Go};
+    const int which = data[0] < 200 ? data[0] % 5 : 5;
+    const int mode = data[0] < 200 ? data[0] / 5 % 8 : (data[0] - 200) % 8;
     const Language language = kLanguages[which];
     const unsigned seed = data[1];
     const std::string text(reinterpret_cast<const char *>(data) + 2, size - 2);
@@ -227,9 +230,9 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char *data, std::size_t siz
 
     // The window first ends before the source's token `ends`, some way into
     // it: out of key room after neutral statements whose keys fill it but for
-    // those of the source's tokens before, or (when data[0] / 5 % 8 is 7, as
+    // those of the source's tokens before, or (when mode is 7, as
     // it costs some 30 times more) full of tokens after as many neutral ones.
-    static std::vector<FuzzToken> units[5][2];
+    static std::vector<FuzzToken> units[6][2];
     if (units[which][0].empty())
         for (int u = 0; u < 2; ++u) {
             units[which][u] = lex(kNeutral[which][u], language);
@@ -237,7 +240,7 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char *data, std::size_t siz
         }
     const std::size_t ends = tokens.size() * seed / 256;
     Prefixer before{units[which], {}, 0};
-    if (data[0] / 5 % 8 != 7) {
+    if (mode != 7) {
         std::size_t held = 0;
         for (std::size_t i = 0; i < ends; ++i)
             held += tokens[i].key.size();

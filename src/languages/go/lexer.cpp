@@ -16,7 +16,9 @@
 // tokens before it (see openBrace); when in doubt it is taken for a composite
 // literal's, so that the semicolon stays: a false alarm, never a miss. A comma
 // directly before any closing bracket is left out too, as gofmt does when it
-// puts the bracket on the last element's line.
+// puts the bracket on the last element's line; but for the only comma in the
+// brackets right after a declared name, `type T[P *int,]`, which makes a
+// type parameter list of what would be an array's length (`type T[P *int]`).
 //
 // Numbers come out as gofmt writes them: "0X", "0O", "0B" and the exponent
 // letters 'E' and 'P' lower-cased, leading zeros of an integer imaginary
@@ -60,6 +62,7 @@ GoLevel &level(Lexer &lx)
 void afterToken(Lexer &lx, GoPrev prev, bool insertSemi)
 {
     goState(lx).prev = prev;
+    goState(lx).declName = false;
     goState(lx).insertSemi = insertSemi;
     goState(lx).semiLine = lx.line;
     goState(lx).semiPlaced = false;
@@ -242,8 +245,13 @@ bool nameStep(Lexer &lx, TokenPiece &piece)
         insertSemi = false;
         prev = keyword(lx, w + lx.pieceStart, i - lx.pieceStart, insertSemi);
     }
+    const GoPrev before = goState(lx).prev;
+    const bool declName = prev == GoPrev::Operand &&
+                          (before == GoPrev::KeyGroup ||
+                           (innermost(lx) == GoBracket::Group && (before == GoPrev::Semicolon || before == GoPrev::Other)));
     finishToken(lx, piece);
     afterToken(lx, prev, insertSemi);
+    goState(lx).declName = declName;
     return true;
 }
 
@@ -480,6 +488,8 @@ bool operatorStart(Lexer &lx, TokenPiece &piece)
         if (!operand && goState(lx).untracked == 0 && level(lx).header == GoHeader::Control)
             level(lx).typeSeen = true;
         push(lx, GoBracket::Square);
+        if (goState(lx).untracked == 0)
+            level(lx).afterDeclName = goState(lx).declName;
         break;
     case '{':
         push(lx, openBrace(lx));
@@ -511,6 +521,8 @@ void holdWritten(Lexer &lx)
     ++lx.pos;
     markEnd(lx, lx.pos);
     afterToken(lx, comma ? GoPrev::Other : GoPrev::Semicolon, false);
+    if (comma && goState(lx).untracked == 0 && level(lx).commas < 2)
+        ++level(lx).commas;
 }
 
 // Starts the token at pos.
@@ -541,10 +553,14 @@ bool startToken(Lexer &lx, TokenPiece &piece)
 
 // True when the token at pos drops the ';' or ',' that waits before it: a
 // semicolon before the closing bracket of a body, a comma before any closing
-// bracket.
+// bracket but the only one after a declared name's '['.
 bool dropsHeld(const Lexer &lx)
 {
     char c = lx.window[lx.pos];
+    const GoLexState &st = goState(lx);
+    if (c == ']' && st.heldKey[0] == ',' && st.untracked == 0 && st.depth > 0 && st.levels[st.depth].afterDeclName &&
+        st.levels[st.depth].commas == 1)
+        return false;
     if (goState(lx).heldKey[0] == ',')
         return c == ')' || c == ']' || c == '}';
     return c == '}' && innermost(lx) == GoBracket::Block;
@@ -563,6 +579,7 @@ bool giveHeld(Lexer &lx, TokenPiece &piece)
     if (!goState(lx).held)
         return false;
     goState(lx).held = false;
+    goState(lx).declName = false;
     setWholePiece(lx, piece, TokenKind::Code, goState(lx).heldKey, goState(lx).heldPlace);
     if (goState(lx).heldKey[0] == ',')
         return true;

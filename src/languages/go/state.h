@@ -50,6 +50,8 @@ struct GoLevel {
     GoHeader header = GoHeader::None;
     GoHeader outer = GoHeader::None;  // a Control header that a func literal's Func header interrupts
     bool typeSeen = false;            // a Control header holds a [...], map or struct type that may start a literal
+    bool afterDeclName = false;       // a '[' right after a declared name (`type T[`): it may hold type parameters
+    std::uint8_t commas = 0;          // commas written at its top level (counting stops at 2)
 };
 
 struct GoLexState {
@@ -61,6 +63,8 @@ struct GoLexState {
     const char *heldKey = ";"; // which: ";" or ","
     TokenPlace heldPlace;      // where it stands
     GoPrev prev = GoPrev::Start;
+    bool declName = false;     // the last token is a name a declaration declares (after type, var, const, or
+                               // first in an entry of their group)
     GoLevel levels[kGoBracketDepth + 1];  // [0] the file's, then one per open bracket
     std::size_t depth = 0;     // open brackets tracked in levels
     std::size_t untracked = 0; // open brackets beyond kGoBracketDepth

@@ -1,11 +1,19 @@
 // Rust's rules: the rewrites rustfmt makes (match_arm_blocks, trailing_comma,
-// match_block_trailing_comma, hex_literal_case) and the like, none of them
+// match_block_trailing_comma, hex_literal_case, remove_nested_parens, empty
+// statements, closure bodies) and the like, none of them
 // inside a macro invocation or definition (`name!(...)`, `name![...]`,
 // `name!{...}`, `macro_rules! name {...}`) or an attribute (`#[...]`,
 // `#![...]`), whose tokens a macro may read as written.
 //
 // - braces: a match arm's body `pat => expr,` against `pat => { expr }` and
-//   `pat => { expr },`. The block must hold one expression: no ';', no `let`,
+//   `pat => { expr },`; and a closure's body `|x| { expr }` against `|x| expr`
+//   where the closure has no return type (`|x| -> T { .. }` needs its block),
+//   its parameters hold no ';', '=', '=>', '||' or closing bracket outside
+//   brackets, the block is followed by ',', ')', ']', '}' or ';' (so that
+//   nothing after it could join expr), and the '|' or '||' that opens it
+//   follows '(', '[', '{', ',', '=', '=>', ':', ';', `move`, `return` or
+//   `async`, where no binary operator can stand. For both, the block must
+//   hold one expression: no ';', no `let`,
 //   no item, no attribute, no statement macro at its start, and every block
 //   at its top level ends it or is followed by `else` (so `{ if a {} b }`,
 //   two statements, stays). A `{ expr }` body is a block expression whose
@@ -18,17 +26,36 @@
 //   '<' or '|' outside brackets, which may hold commas of generic arguments
 //   or closure parameters, is left as written). The last arm's closing brace
 //   is dropped, its comma left to the commas rule;
+// - parens: a group that holds nothing but another group, `((a))` against
+//   `(a)` (the outer pair is taken out), where its '(' cannot be a call's,
+//   a tuple struct's or a parameter list's: not after a name, a keyword
+//   other than `return`, `in`, `if`, `while`, `match`, `break`, `as`, `mut`,
+//   `let`, `yield` and `else`, a literal, a lifetime, ')', ']', '}', '?',
+//   '.', '::', '#', '>', '>>' or '$', nor a macro's brackets. Group or tuple,
+//   the inner pair is what the outer one holds, so the outer one means
+//   nothing (`f((a, b))`, a call with a tuple, stays, as it follows a name);
+// - semicolons: an empty statement, a ';' right after another ';' or after
+//   the '{' of a block of statements: a '{' not of a match, a struct, enum or
+//   union definition, a use group, a struct literal or pattern, nor of the
+//   item list of an impl, a trait, a module or an extern block (`;` alone is
+//   no item there, and rustc refuses it), nor at the source's top level;
 // - commas: a trailing comma before ')' when the parentheses hold two or more
 //   elements (commas inside an open '<' not counted) or follow a name,
 //   closing generics or `fn` (a call, a tuple struct, parameters: `(a,)`
 //   alone is a one-element tuple); before ']' when the brackets hold two or
 //   more elements; before '}' of a match, a struct, enum or union
 //   definition, a use group, or a struct literal or pattern (not after
-//   `..`); before '>' while a '<' is open; before the '{' that ends a where
-//   clause; the comma after a braced match arm. A list holding a '|' or '..'
+//   `..`); before '>' while a '<' is open; before the '{' or ';' that ends a
+//   where clause; the comma after a braced match arm. A list holding a '|' or '..'
 //   outside brackets keeps its comma. The depth of '<' is a guess (it may
 //   compare): a wrong guess only keeps a comma, or drops one that leaves the
 //   source as invalid as it was;
+// - quotes: a string literal, `"..."`, `b"..."` or `c"..."`, by its text
+//   without line continuations (rustfmt's format_strings splits a long one
+//   so): a '\\' that ends a line is read with the line end and the blanks,
+//   tabs and line ends after it as nothing, as rustc reads it, so
+//   `"ab\\<newline>    cd"` equals `"abcd"`; every other escape compares as
+//   written, and a raw string as written;
 // - numbers: a literal by its radix, digits and suffix (the case of hex
 //   digits, digit separators, leading zeros, `1_u8` against `1u8`), a
 //   floating-point one by its decimal value and suffix (`1E5`, `1e5`,
@@ -53,6 +80,7 @@ constexpr std::size_t kRustNumberBytes = 128;  // longest number rewritten; a lo
 // What an open bracket holds.
 enum class Holds : unsigned char {
     Other,     // parentheses, brackets, blocks
+    Items,     // the items of an impl, a trait, a module or an extern block
     Match,     // the arms of a match
     Fields,    // a struct, enum or union definition's fields or variants
     Uses,      // a use group
@@ -61,7 +89,7 @@ enum class Holds : unsigned char {
 };
 
 // A keyword waiting for the '{' it opens at its depth.
-enum class Pending : unsigned char { None, Block, Match, Fields };
+enum class Pending : unsigned char { None, Block, Match, Fields, Items, Extern };
 
 // What the previous token was.
 enum class Before : unsigned char {
@@ -77,6 +105,7 @@ enum class Before : unsigned char {
     Close,    // ')'
     Open,     // '(', '[' or '{'
     Comma,    // ','
+    Semicolon,  // ';'
 };
 
 // Facts of one open bracket's top level.
@@ -91,6 +120,8 @@ struct Level {
     std::uint16_t commas;  // commas at its top level outside '<' (counting stops at its maximum)
     Pending pending;   // a keyword at its top level waiting for its '{'
     bool pattern;      // its top level is inside the pattern of `if let`, `while let` or `for`
+    bool brace;        // it is a '{'
+    bool signature;    // after `fn`, before the '{' or ';' that ends its signature
 };
 
 struct RustState {
@@ -104,6 +135,10 @@ struct RustState {
     Before before;                        // the previous token
     std::uint64_t separators[kRustNesting];  // '}' written as an arm separator ahead, innermost last
     std::uint32_t separatorCount;
+    bool operand;                         // the previous token ends an operand or a path, or is a keyword
+                                          // that may: a '(' after it may be a call's, not a group
+    bool closureBarred;                   // the previous token cannot stand before a closure (false at the
+                                          // start, as after a ';')
 };
 
 const char *const kKeywords[] = {
@@ -233,6 +268,76 @@ Outcome matchArm(RewriteWindow &w, RustState &st, std::uint64_t arrow)
     return Outcome::Wait;
 }
 
+// The '(' at i, which opens a group: taken out with its match when it holds
+// nothing but another group, `((a))` (see the top).
+Outcome nestedParens(RewriteWindow &w, std::uint64_t i)
+{
+    const std::uint64_t inner = i + 1;
+    if (inner >= windowEnd(w))
+        return Outcome::Wait;
+    if (!tokenIs(w, inner, "(") || windowAt(w, inner).dropped)
+        return Outcome::Done;
+    const std::uint64_t close = matchingClose(w, i);
+    if (close >= windowEnd(w))
+        return Outcome::Wait;
+    if (matchingClose(w, inner) + 1 != close)
+        return Outcome::Done;
+    dropToken(w, i, Rewrite::Parens, inner);
+    dropToken(w, close, Rewrite::Parens, inner);
+    return Outcome::Done;
+}
+
+// The ';' at i, an empty statement in a block (see the top).
+Outcome emptyStatement(RewriteWindow &w, std::uint64_t i)
+{
+    const std::uint64_t next = nextKept(w, i);
+    if (next >= windowEnd(w))
+        return Outcome::Wait;
+    dropToken(w, i, Rewrite::Semicolons, next);
+    return Outcome::Done;
+}
+
+// The '|' or '||' at i, where a closure may start: the braces of its body
+// taken out when it has no return type and the block holds one expression
+// that ends the closure (see the top).
+Outcome closureBody(RewriteWindow &w, std::uint64_t i)
+{
+    std::uint64_t k = i;
+    if (tokenIs(w, i, "|")) {
+        for (k = i + 1;; ++k) {
+            if (k >= windowEnd(w))
+                return Outcome::Wait;
+            if (isOpen(w, k)) {
+                k = matchingClose(w, k);
+                if (k >= windowEnd(w))
+                    return Outcome::Wait;
+                continue;
+            }
+            if (tokenIs(w, k, "|"))
+                break;
+            if (isClose(w, k) || tokenIs(w, k, "||") || tokenIs(w, k, ";") || tokenIs(w, k, "=>") ||
+                tokenIs(w, k, "=") || windowAt(w, k).kind != TokenKind::Code)
+                return Outcome::Done;
+        }
+    }
+    const std::uint64_t open = k + 1;
+    if (open >= windowEnd(w))
+        return Outcome::Wait;
+    if (!tokenIs(w, open, "{") || windowAt(w, open).dropped)
+        return Outcome::Done;
+    const std::uint64_t close = matchingClose(w, open);
+    if (close >= windowEnd(w) || close + 1 >= windowEnd(w))
+        return Outcome::Wait;
+    const std::uint64_t after = close + 1;
+    if (!(tokenIs(w, after, ",") || tokenIs(w, after, ")") || tokenIs(w, after, "]") || tokenIs(w, after, "}") ||
+          tokenIs(w, after, ";")) ||
+        !singleExpression(w, open, close))
+        return Outcome::Done;
+    dropToken(w, open, Rewrite::Braces, open + 1);
+    dropToken(w, close, Rewrite::Braces, open + 1);
+    return Outcome::Done;
+}
+
 // The comma at i: dropped when it trails a list whose closing bracket gives
 // it no meaning (see the top).
 Outcome trailingComma(RewriteWindow &w, RustState &st, std::uint64_t i)
@@ -251,7 +356,7 @@ Outcome trailingComma(RewriteWindow &w, RustState &st, std::uint64_t i)
         drop = inside && l.commas > 0 && !l.risky && !l.semicolon;
     else if (tokenIs(w, after, ">"))
         drop = l.angle > 0;  // generic arguments or parameters
-    else if (tokenIs(w, after, "{"))
+    else if (tokenIs(w, after, "{") || tokenIs(w, after, ";"))
         drop = l.where && l.angle == 0;  // the end of a where clause
     else if (tokenIs(w, after, "}"))
         drop = inside && (l.holds == Holds::Match || l.holds == Holds::Fields || l.holds == Holds::Uses ||
@@ -393,14 +498,52 @@ void rewriteNumber(RewriteWindow &w, std::uint64_t i)
     }
 }
 
+// The string literal at i (`"..."`, `b"..."` or `c"..."`) by its text
+// without line continuations: a '\\' that ends a line goes with the line end
+// and the blanks, tabs and line ends after it, as rustc reads it; every
+// other escape stays as written.
+void rewriteString(RewriteWindow &w, std::uint64_t i)
+{
+    const WindowToken &t = windowAt(w, i);
+    if (t.length + 1 > kRewriteLongToken)
+        return;
+    const char *k = tokenKey(w, i);
+    char out[kRewriteLongToken + 1];
+    std::size_t used = 0;
+    out[used++] = 'S';
+    for (std::size_t q = 0; q < t.length; ++q) {
+        if (k[q] != '\\' || q + 1 >= t.length) {
+            out[used++] = k[q];
+            continue;
+        }
+        const bool lineEnd = k[q + 1] == '\n' || (k[q + 1] == '\r' && q + 2 < t.length && k[q + 2] == '\n');
+        if (!lineEnd) {
+            out[used++] = k[q];
+            out[used++] = k[++q];
+            continue;
+        }
+        while (q + 1 < t.length && (k[q + 1] == ' ' || k[q + 1] == '\t' || k[q + 1] == '\n' || k[q + 1] == '\r'))
+            ++q;
+    }
+    replaceKey(w, i, Rewrite::Quotes, out, used);
+}
+
 // The decisions taken at token i, before the state moves past it.
 Outcome decide(RewriteWindow &w, RustState &st, std::uint64_t i)
 {
     if (st.depth > kRustNesting || (st.opaqueFrom != 0 && st.depth >= st.opaqueFrom))
         return Outcome::Done;
     bool top = st.depth > 0;
-    if (top && tokenIs(w, i, "=>") && st.levels[st.depth].holds == Holds::Match)
+    const Level &l = st.levels[st.depth];
+    if (top && tokenIs(w, i, "=>") && l.holds == Holds::Match)
         return matchArm(w, st, i);
+    if ((w.allow & rewriteBit(Rewrite::Parens)) && tokenIs(w, i, "(") && !st.operand && !st.opaqueNext)
+        return nestedParens(w, i);
+    if ((w.allow & rewriteBit(Rewrite::Semicolons)) && tokenIs(w, i, ";") && top && l.brace &&
+        l.holds == Holds::Other && (st.before == Before::Semicolon || st.before == Before::Open))
+        return emptyStatement(w, i);
+    if ((w.allow & rewriteBit(Rewrite::Braces)) && !st.closureBarred && (tokenIs(w, i, "|") || tokenIs(w, i, "||")))
+        return closureBody(w, i);
     if ((w.allow & rewriteBit(Rewrite::Commas)) && tokenIs(w, i, ","))
         return trailingComma(w, st, i);
     const WindowToken &t = windowAt(w, i);
@@ -409,6 +552,11 @@ Outcome decide(RewriteWindow &w, RustState &st, std::uint64_t i)
         char c = tokenKey(w, i)[0];
         if (c >= '0' && c <= '9')
             rewriteNumber(w, i);
+    }
+    if ((w.allow & rewriteBit(Rewrite::Quotes)) && t.kind == TokenKind::Code && t.whole && t.length > 1) {
+        const char *k = tokenKey(w, i);
+        if (k[0] == '"' || ((k[0] == 'b' || k[0] == 'c') && k[1] == '"'))
+            rewriteString(w, i);
     }
     return Outcome::Done;
 }
@@ -427,8 +575,13 @@ Holds braceHolds(RustState &st)
         return Holds::Other;
     if (l->pending != Pending::None && !l->pattern) {
         Pending p = l->pending;
+        if ((p == Pending::Items || p == Pending::Extern) && l->angle > 0)
+            return Holds::Other;  // a const argument: `impl X for Y<{ N }> {`
         l->pending = Pending::None;
-        return p == Pending::Match ? Holds::Match : p == Pending::Fields ? Holds::Fields : Holds::Other;
+        return p == Pending::Match    ? Holds::Match
+               : p == Pending::Fields ? Holds::Fields
+               : p == Pending::Block  ? Holds::Other
+                                      : Holds::Items;
     }
     if (st.before == Before::PathSep || st.before == Before::Use)
         return Holds::Uses;
@@ -453,12 +606,13 @@ void openBracket(RewriteWindow &w, RustState &st, std::uint64_t i)
         if (tokenIs(w, i, "(") || tokenIs(w, i, "{"))
             outer->fnNext = false;
         if (tokenIs(w, i, "{"))
-            outer->where = false;
+            outer->where = outer->signature = false;
     }
     ++st.depth;
     if (Level *l = current(st)) {
         *l = Level();
         l->holds = h;
+        l->brace = tokenIs(w, i, "{");
         l->afterName = tokenIs(w, i, "(") && (st.before == Before::Name || st.before == Before::Close ||
                                                   st.before == Before::Generic || fnNext);
     }
@@ -492,10 +646,47 @@ void keyword(RewriteWindow &w, Level &l, std::uint64_t i)
         l.pattern = false;
     else if (tokenIs(w, i, ";"))
         l.pending = Pending::None;
+    else if (tokenIs(w, i, "impl") || tokenIs(w, i, "trait") || tokenIs(w, i, "mod")) {
+        if (!l.signature)  // `-> impl Trait` leaves the body a function's
+            wait(Pending::Items);
+    } else if (l.pending == Pending::Items) {
+        // `impl X for unsafe extern "C" fn() {`: the body stays an item list
+    } else if (tokenIs(w, i, "extern"))
+        wait(Pending::Extern);  // a block of items, unless `fn` follows
     else if (tokenIs(w, i, "if") || tokenIs(w, i, "while") || tokenIs(w, i, "loop") || tokenIs(w, i, "else") ||
-             tokenIs(w, i, "unsafe") || tokenIs(w, i, "async") || tokenIs(w, i, "fn") || tokenIs(w, i, "impl") ||
-             tokenIs(w, i, "trait") || tokenIs(w, i, "mod") || tokenIs(w, i, "extern"))
+             tokenIs(w, i, "unsafe") || tokenIs(w, i, "async") || tokenIs(w, i, "fn"))
         wait(Pending::Block);
+}
+
+// Whether a '(' after token i may be a call's parentheses, and whether a
+// closure may follow it (see RustState::operand and closureBarred).
+void operandAndClosure(RewriteWindow &w, RustState &st, std::uint64_t i)
+{
+    static const char *const kGroupKeywords[] = {"return", "in", "if", "while", "match", "break",
+                                                 "as", "mut", "let", "yield", "else"};
+    static const char *const kOperandEnds[] = {")", "]", "}", "?", ".", "::", "#", ">", ">>", "$"};
+    static const char *const kBeforeClosure[] = {"(", "[", "{", ",", "=", "=>", ":", ";", "move", "return", "async"};
+    const WindowToken &t = windowAt(w, i);
+    bool operand = true;
+    if (t.kind == TokenKind::Code && t.length > 0) {
+        char c = tokenKey(w, i)[0];
+        if (isNameToken(w, i)) {
+            operand = true;
+            for (const char *k : kGroupKeywords)
+                if (tokenIs(w, i, k))
+                    operand = false;
+        } else if (!(c >= '0' && c <= '9') && c != '"' && c != '\'') {
+            operand = false;
+            for (const char *k : kOperandEnds)
+                if (tokenIs(w, i, k))
+                    operand = true;
+        }
+    }
+    st.operand = operand;
+    st.closureBarred = true;
+    for (const char *k : kBeforeClosure)
+        if (tokenIs(w, i, k))
+            st.closureBarred = false;
 }
 
 // Moves the state past token i.
@@ -508,9 +699,12 @@ void advance(RewriteWindow &w, RustState &st, std::uint64_t i)
     if (isOpen(w, i)) {
         openBracket(w, st, i);
         st.before = Before::Open;
+        operandAndClosure(w, st, i);
     } else if (isClose(w, i) || separator) {
         closeBracket(st);
         st.before = tokenIs(w, i, ")") ? Before::Close : Before::Other;
+        st.operand = true;
+        st.closureBarred = true;
     } else {
         if (Level *l = current(st)) {
             if (tokenIs(w, i, ",") && l->commas < 0xffff && l->angle == 0)
@@ -526,10 +720,10 @@ void advance(RewriteWindow &w, RustState &st, std::uint64_t i)
             if (tokenIs(w, i, "where"))
                 l->where = true;
             if (tokenIs(w, i, "fn"))
-                l->fnNext = true;
+                l->fnNext = l->signature = true;
             if (tokenIs(w, i, ";")) {
                 l->semicolon = true;
-                l->where = l->fnNext = false;
+                l->where = l->fnNext = l->signature = false;
             }
             keyword(w, *l, i);
         }
@@ -548,8 +742,10 @@ void advance(RewriteWindow &w, RustState &st, std::uint64_t i)
                     : generic             ? Before::Generic
                     : tokenIs(w, i, ">")  ? Before::Greater
                     : tokenIs(w, i, ",")  ? Before::Comma
+                    : tokenIs(w, i, ";")  ? Before::Semicolon
                                           : Before::Other;
     }
+    operandAndClosure(w, st, i);
     st.macroRules = tokenIs(w, i, "macro_rules");
     st.opaqueNext = opaqueNext;
 }
@@ -580,7 +776,9 @@ static_assert(sizeof(RustState) <= kRewriteStateBytes, "the Rust rules' state fi
 
 extern const RewriteRules kRustRules = {
     Language::Rust,
-    static_cast<RewriteSet>(rewriteBit(Rewrite::Braces) | rewriteBit(Rewrite::Commas) | rewriteBit(Rewrite::Numbers)),
+    static_cast<RewriteSet>(rewriteBit(Rewrite::Braces) | rewriteBit(Rewrite::Parens) | rewriteBit(Rewrite::Commas) |
+                            rewriteBit(Rewrite::Quotes) | rewriteBit(Rewrite::Numbers) |
+                            rewriteBit(Rewrite::Semicolons)),
     sizeof(RustState),
     rustScan,
 };

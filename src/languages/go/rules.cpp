@@ -1,0 +1,390 @@
+// Go's rules: the simplifications gofmt makes to the tokens themselves, and
+// only where gofmt's own printer makes them, so that the syntax tree stays
+// the same.
+//
+// - parens: a group that holds nothing but another group, `((a))` against
+//   `(a)` (the outer pair is taken out, as gofmt prints a parenthesized
+//   expression or type inside another once), where the outer '(' cannot be a
+//   call's, a conversion's, a type assertion's, a signature's or a
+//   declaration group's: it follows no name, literal, ')', ']', '}', '.' nor
+//   keyword but `return`, `case`, `if`, `for`, `switch`, `range`, `go` and
+//   `defer`. Both pairs are groups then, and the inner one is all the outer
+//   one holds. And the parentheses around a type parameter's constraint in a
+//   list that a comma proves a type parameter list, `[P (*int),]` against
+//   `[P *int,]`: right after the `[` of `type Name[`, `func Name[` or an
+//   entry `Name[` of a `type (...)` group, or a
+//   comma at its top level, a name then '(' whose ')' is followed by ',' or
+//   ']', the list holding a comma at its top level (an array's length holds
+//   none); and, as gofmt strips them, the parentheses around all of an
+//   `if`, `for` or `switch` condition or a `range` expression, `if (a) {`
+//   against `if a {`: a '(' right after the keyword whose ')' is followed by
+//   the '{' of the body, holding no '{' but that of a composite literal of
+//   a slice, array or map type, `[]int{` or `[]p.T{` (one whose type is a
+//   type name would need them: `if (x == T{}) {`), nor ';', ':=', '=', an assignment operator,
+//   `range`, '++', '--' or '<-' (`for (i := 0; i < n; i++) {` is no Go,
+//   and must not equal a loop that is), and again for a pair inside it
+//   taken out so;
+// - semicolons: an empty statement, a ';' right after another ';' in a block
+//   of statements (a '{' not after `struct` or `interface`, whose fields a
+//   lone ';' does not separate, and not the source's top level, where only
+//   declarations stand), outside the header of an `if`, `for` or `switch`,
+//   whose ';' separate its parts (`for ;; {`). The header is taken to last
+//   from its keyword until a ';' right after a '}' once it has had all the
+//   ';' it may hold (two after `for`, one after `if` and `switch`): the
+//   '{' of its body cannot be told from a composite literal's
+//   (`for x := []int{1}; ; {`), so a ';' that may still be the header's
+//   stays; but a '{' at the header's level after a literal, or after a
+//   name or names joined by '.' that follow an operator or the keyword,
+//   opens the body (Go reads a '{' after a type name there as the body's,
+//   and a composite literal's type that is no type name ends in ']', '*',
+//   `chan` or ')' before its name), so the header holds no more ';'. The
+//   lexer gives a written ';' and one a line end inserts the same
+//   key, so `a;;` and `a;\n;` are one case. A ';' after `L:` (a labelled
+//   empty statement, which `break L` may need) or after '{' stays. And the
+//   two ';' of a for clause with neither an init nor a post statement,
+//   `for ; cond ; {` against `for cond {` and `for ;; {` against `for {`,
+//   as gofmt writes them: a ';' right after `for`, then tokens that hold no
+//   ';', '{', closing bracket outside brackets or token of a statement
+//   (':=', '=', '++', ...), then ';' and '{'.
+//
+// The scan reads the tokens once, keeping a stack of the brackets open
+// around the current one; a decision that needs tokens up to a bracket's
+// match waits for them, and is given up (the tokens stay as written) when
+// the window is full first.
+#include <cstdint>
+
+#include "rewrites/rules.h"
+
+namespace {
+
+constexpr std::size_t kGoNesting = 256;  // brackets tracked; deeper ones take no rewrite
+
+// What an open bracket is.
+enum class Opens : unsigned char {
+    Block,       // a '{' of statements (or a composite literal's, where no ';' stands)
+    Fields,      // the '{' of a struct or interface type
+    Paren,       // any other '('
+    TypeGroup,   // the '(' of `type (`
+    Square,      // any '['
+    TypeParams,  // the '[' after `type Name` or `func Name`
+};
+
+struct GoRuleLevel {
+    Opens opens;
+    bool header;          // inside the header of an if, for or switch at this level, or maybe still
+    std::uint8_t left;    // ';' the header may still hold
+    bool comma;           // type parameters: the list holds a comma at its top level
+};
+
+struct GoRulesState {
+    std::uint64_t next;                  // absolute index of the next token to look at
+    std::uint32_t depth;                 // brackets open, also past kGoNesting
+    GoRuleLevel levels[kGoNesting + 1];  // the top level, then each tracked bracket by depth
+    bool operand;                        // a '(' after the previous token may be no group
+    bool semicolon;                      // the previous token is ';'
+    bool fields;                         // the previous token is `struct` or `interface`
+    bool declared;                       // the previous tokens are `type` or `func` and a name
+    bool declaring;                      // the previous token is `type` or `func`
+    bool afterType;                      // the previous token is `type`
+    bool entryStart;                     // the previous token starts an entry of a type group: its '(' or a ';'
+    bool listStart;                      // the previous token is the '[' of type parameters or a ',' in them
+    bool paramName;                      // the previous token is a name that starts a type parameter
+    bool close;                          // the previous token is a closing bracket
+    bool afterFor;                       // the previous token is `for`
+    bool bodyNext;                       // a '{' after the previous token in a header opens its body
+    bool chainAfterOperator;             // the current names joined by '.' follow an operator or a keyword
+                                         // of a header (not ']', '*', `chan`, ')', ...)
+    bool control;                        // the previous token is `if`, `for`, `switch` or `range`, or a '('
+                                         // after one taken out
+    bool listComma;                      // the '[' being looked at opens type parameters with a comma
+};
+
+const char *const kKeywords[] = {"break",  "case",   "chan",  "const", "continue", "default", "defer",
+                                 "else",   "fallthrough", "for", "func", "go", "goto", "if", "import",
+                                 "interface", "map", "package", "range", "return", "select", "struct",
+                                 "switch", "type",   "var"};
+
+bool isName(RewriteWindow &w, std::uint64_t i)
+{
+    const WindowToken &t = windowAt(w, i);
+    if (t.kind != TokenKind::Code || t.length == 0)
+        return false;
+    const unsigned char c = static_cast<unsigned char>(tokenKey(w, i)[0]);
+    if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c >= 0x80))
+        return false;
+    for (const char *k : kKeywords)
+        if (tokenIs(w, i, k))
+            return false;
+    return true;
+}
+
+bool isKeyword(RewriteWindow &w, std::uint64_t i)
+{
+    for (const char *k : kKeywords)
+        if (tokenIs(w, i, k))
+            return true;
+    return false;
+}
+
+// What a decision found: done, or the tokens it needs are not all held yet.
+enum class Outcome { Done, Wait };
+
+// The group of groups at i (see the top).
+Outcome nestedParens(RewriteWindow &w, std::uint64_t i)
+{
+    const std::uint64_t inner = i + 1;
+    if (inner >= windowEnd(w))
+        return Outcome::Wait;
+    if (!tokenIs(w, inner, "(") || windowAt(w, inner).dropped)
+        return Outcome::Done;
+    const std::uint64_t close = matchingClose(w, i);
+    if (close >= windowEnd(w))
+        return Outcome::Wait;
+    if (matchingClose(w, inner) + 1 != close)
+        return Outcome::Done;
+    dropToken(w, i, Rewrite::Parens, inner);
+    dropToken(w, close, Rewrite::Parens, inner);
+    return Outcome::Done;
+}
+
+// Whether token k may be a statement's rather than an expression's, or start
+// a composite literal.
+bool statementToken(RewriteWindow &w, std::uint64_t k)
+{
+    static const char *const kStatement[] = {";", "{", ":=", "=", "range", "++", "--", "<-", "+=", "-=", "*=",
+                                             "/=", "%=", "&=", "|=", "^=", "<<=", ">>=", "&^="};
+    for (const char *t : kStatement)
+        if (tokenIs(w, k, t))
+            return true;
+    return windowAt(w, k).kind != TokenKind::Code;
+}
+
+// The '(' at i right after `if`, `for`, `switch` or `range`: taken out with
+// its match when that is followed by the '{' of the body and they hold an
+// expression with no '{' (see the top); else a group of groups.
+Outcome controlParens(RewriteWindow &w, std::uint64_t i)
+{
+    const std::uint64_t close = matchingClose(w, i);
+    const std::uint64_t after = close < windowEnd(w) ? nextKept(w, close) : windowEnd(w);
+    if (after >= windowEnd(w))
+        return Outcome::Wait;
+    if (!tokenIs(w, after, "{") || close == i + 1)
+        return nestedParens(w, i);
+    for (std::uint64_t k = i + 1; k < close; ++k) {
+        // The literal of a slice, array or map type, `[]int{1}`, needs no
+        // parentheses: its type is no type name.
+        if (tokenIs(w, k, "{") && k >= i + 3 && isName(w, k - 1) &&
+            (tokenIs(w, k - 2, "]") || (k >= i + 5 && tokenIs(w, k - 2, ".") && isName(w, k - 3) &&
+                                        tokenIs(w, k - 4, "]"))))
+            continue;
+        if (statementToken(w, k))
+            return nestedParens(w, i);
+    }
+    dropToken(w, i, Rewrite::Parens, i + 1);
+    dropToken(w, close, Rewrite::Parens, i + 1);
+    return Outcome::Done;
+}
+
+// The ';' at i right after `for`: `for ; cond ; {` and `for ;; {` with
+// their ';' taken out when the condition is an expression (see the top).
+Outcome emptyForClause(RewriteWindow &w, std::uint64_t i)
+{
+    std::uint64_t k = i + 1;
+    for (;; ++k) {
+        if (k >= windowEnd(w))
+            return Outcome::Wait;
+        if (tokenIs(w, k, ";"))
+            break;
+        if (tokenIs(w, k, "(") || tokenIs(w, k, "[")) {
+            k = matchingClose(w, k);
+            if (k >= windowEnd(w))
+                return Outcome::Wait;
+            continue;
+        }
+        if (statementToken(w, k) || tokenIs(w, k, ")") || tokenIs(w, k, "]") || tokenIs(w, k, "}"))
+            return Outcome::Done;
+    }
+    if (k + 1 >= windowEnd(w))
+        return Outcome::Wait;
+    if (tokenIs(w, k + 1, "{") && !windowAt(w, k).dropped) {
+        dropToken(w, i, Rewrite::Semicolons, k + 1);
+        dropToken(w, k, Rewrite::Semicolons, k + 1);
+    }
+    return Outcome::Done;
+}
+
+// True when the brackets open .. close hold a comma at their top level.
+bool holdsComma(RewriteWindow &w, std::uint64_t open, std::uint64_t close)
+{
+    for (std::uint64_t k = open + 1; k < close; ++k) {
+        if (tokenIs(w, k, "(") || tokenIs(w, k, "[") || tokenIs(w, k, "{"))
+            k = matchingClose(w, k);
+        else if (tokenIs(w, k, ","))
+            return true;
+    }
+    return false;
+}
+
+// The '(' at i, after a type parameter's name in a list that holds a comma
+// (see the top).
+Outcome constraintParens(RewriteWindow &w, std::uint64_t i)
+{
+    const std::uint64_t close = matchingClose(w, i);
+    if (close >= windowEnd(w) || close + 1 >= windowEnd(w))
+        return Outcome::Wait;
+    if ((tokenIs(w, close + 1, ",") || tokenIs(w, close + 1, "]")) && i + 1 < close) {
+        dropToken(w, i, Rewrite::Parens, i + 1);
+        dropToken(w, close, Rewrite::Parens, i + 1);
+    }
+    return Outcome::Done;
+}
+
+// The decisions taken at token i, before the state moves past it.
+Outcome decide(RewriteWindow &w, GoRulesState &st, std::uint64_t i)
+{
+    if (st.depth > kGoNesting)
+        return Outcome::Done;
+    const GoRuleLevel &l = st.levels[st.depth];
+    st.listComma = false;
+    if ((w.allow & rewriteBit(Rewrite::Parens)) && tokenIs(w, i, "[") && st.declared) {
+        const std::uint64_t close = matchingClose(w, i);
+        if (close >= windowEnd(w))
+            return Outcome::Wait;
+        st.listComma = holdsComma(w, i, close);
+    }
+    if ((w.allow & rewriteBit(Rewrite::Parens)) && tokenIs(w, i, "(")) {
+        if (st.paramName && st.depth > 0 && l.opens == Opens::TypeParams && l.comma)
+            return constraintParens(w, i);
+        if (st.control)
+            return controlParens(w, i);
+        if (!st.operand)
+            return nestedParens(w, i);
+    }
+    if ((w.allow & rewriteBit(Rewrite::Semicolons)) && tokenIs(w, i, ";") && st.afterFor)
+        return emptyForClause(w, i);
+    if ((w.allow & rewriteBit(Rewrite::Semicolons)) && tokenIs(w, i, ";") && st.semicolon && st.depth > 0 &&
+        l.opens == Opens::Block && !l.header) {
+        const std::uint64_t next = nextKept(w, i);
+        if (next >= windowEnd(w))
+            return Outcome::Wait;
+        dropToken(w, i, Rewrite::Semicolons, next);
+    }
+    return Outcome::Done;
+}
+
+// Moves the state past token i.
+void advance(RewriteWindow &w, GoRulesState &st, std::uint64_t i)
+{
+    static const char *const kGroupKeywords[] = {"return", "case", "if", "for", "switch", "range", "go", "defer"};
+    GoRuleLevel *l = st.depth <= kGoNesting ? &st.levels[st.depth] : nullptr;
+    const bool open = tokenIs(w, i, "(") || tokenIs(w, i, "[") || tokenIs(w, i, "{");
+    const bool close = tokenIs(w, i, ")") || tokenIs(w, i, "]") || tokenIs(w, i, "}");
+    const bool name = isName(w, i);
+    bool listStart = false, paramName = false;
+    if (open && l && l->header && st.bodyNext && tokenIs(w, i, "{"))
+        l->left = 0;  // the body: the header holds no more ';'
+    if (open) {
+        Opens opens = tokenIs(w, i, "(")   ? (st.afterType ? Opens::TypeGroup : Opens::Paren)
+                      : tokenIs(w, i, "[") ? (st.declared ? Opens::TypeParams : Opens::Square)
+                      : st.fields          ? Opens::Fields
+                                           : Opens::Block;
+        listStart = opens == Opens::TypeParams;
+        ++st.depth;
+        if (st.depth <= kGoNesting)
+            st.levels[st.depth] = GoRuleLevel{opens, false, 0, st.listComma};
+    } else if (close) {
+        if (st.depth > 0)
+            --st.depth;
+    } else if (l) {
+        // A header's ';' are its own; it is over at a ';' after a '}' (its
+        // body's) once it can hold no more: `for x := []int{1}; ; {` is
+        // still in its header after the literal's '}'.
+        if (tokenIs(w, i, "if") || tokenIs(w, i, "switch") || tokenIs(w, i, "for")) {
+            l->header = true;
+            l->left = tokenIs(w, i, "for") ? 2 : 1;
+        } else if (tokenIs(w, i, ";") && l->header) {
+            if (st.close && l->left == 0)
+                l->header = false;
+            else if (l->left > 0)
+                --l->left;
+        }
+        listStart = tokenIs(w, i, ",") && l->opens == Opens::TypeParams;
+        paramName = name && st.listStart;
+    }
+    bool operand = close || tokenIs(w, i, ".") || name;
+    if (!operand && !open && !close && windowAt(w, i).length > 0) {
+        const char c = tokenKey(w, i)[0];
+        operand = (c >= '0' && c <= '9') || c == '"' || c == '`' || c == '\'';
+        if (isKeyword(w, i)) {
+            operand = true;
+            for (const char *k : kGroupKeywords)
+                if (tokenIs(w, i, k))
+                    operand = false;
+        }
+    }
+    st.operand = operand;
+    st.semicolon = tokenIs(w, i, ";");
+    st.fields = tokenIs(w, i, "struct") || tokenIs(w, i, "interface");
+    st.declared = (st.declaring || st.entryStart) && name;
+    st.declaring = tokenIs(w, i, "type") || tokenIs(w, i, "func");
+    st.afterType = tokenIs(w, i, "type");
+    st.entryStart = st.depth > 0 && st.depth <= kGoNesting && st.levels[st.depth].opens == Opens::TypeGroup &&
+                    ((open && tokenIs(w, i, "(")) || tokenIs(w, i, ";"));
+    st.listStart = listStart;
+    st.paramName = paramName;
+    st.close = close;
+    st.afterFor = tokenIs(w, i, "for");
+    // In a header a '{' after a literal, or after a name (or names joined by
+    // '.') that follows an operator, opens the body: a composite literal's
+    // type there is no such name (`[]int{`, `map[K]V{`, `*T{` are not told
+    // apart, so they never count).
+    static const char *const kBeforeOperand[] = {
+        "if", "for", "switch", "range", ";", ":=", "=", "==", "!=", "<", "<=", ">", ">=", "&&", "||", "!", "+",
+        "-", "/", "%", "|", "^", "<<", ">>", "&^", "&", "<-", ","};
+    const bool dot = tokenIs(w, i, ".");
+    if (name) {
+        st.bodyNext = st.chainAfterOperator;
+    } else if (dot) {
+        st.bodyNext = false;
+    } else {
+        const char c = windowAt(w, i).length > 0 ? tokenKey(w, i)[0] : ' ';
+        st.bodyNext = !open && !close && ((c >= '0' && c <= '9') || c == '"' || c == '`' || c == '\'');
+        st.chainAfterOperator = false;
+        for (const char *k : kBeforeOperand)
+            if (tokenIs(w, i, k))
+                st.chainAfterOperator = true;
+    }
+    st.control = tokenIs(w, i, "if") || tokenIs(w, i, "for") || tokenIs(w, i, "switch") || tokenIs(w, i, "range") ||
+                 (st.control && windowAt(w, i).dropped && tokenIs(w, i, "("));
+}
+
+std::uint64_t goScan(RewriteWindow &w, void *state)
+{
+    GoRulesState &st = *static_cast<GoRulesState *>(state);
+    if (st.next < w.first)
+        st.next = w.first;
+    const bool endHeld = w.count > 0 && windowAt(w, windowEnd(w) - 1).kind == TokenKind::End;
+    while (st.next < windowEnd(w)) {
+        const std::uint64_t i = st.next;
+        // A decision that lacks tokens waits for them, unless none will come
+        // (the window holds End) or the window already starts at it and is
+        // full: then it is given up.
+        if (!windowAt(w, i).dropped && windowAt(w, i).kind == TokenKind::Code && decide(w, st, i) == Outcome::Wait &&
+            (!w.complete || (i > w.first && !endHeld)))
+            return i;
+        advance(w, st, i);
+        st.next = i + 1;
+    }
+    return windowEnd(w);
+}
+
+static_assert(sizeof(GoRulesState) <= kRewriteStateBytes, "the Go rules' state fits the rewriter's");
+
+} // namespace
+
+extern const RewriteRules kGoRules = {
+    Language::Go,
+    static_cast<RewriteSet>(rewriteBit(Rewrite::Parens) | rewriteBit(Rewrite::Semicolons)),
+    sizeof(GoRulesState),
+    goScan,
+};
