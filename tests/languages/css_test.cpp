@@ -252,6 +252,22 @@ TEST(CssNearMiss, Rewrites)
             {"a variable's colour stays", "$a: #FFF; @a: #FFF;", "$a: #fff; @a: #fff;", false},
             {"a colour near an interpolation stays", "a { b: #FFF #{c} @{c} }", "a { b: #fff #{c} @{c} }", false},
         });
+    const RewriteSet commas = rewriteBit(Rewrite::Commas);
+    checkRewritePairs(Scss, commas, {
+        {"a map's trailing comma", "$m: (a: 1, b: 2,);", "$m: (a: 1, b: 2);", true},
+        {"a one-key map's trailing comma", "$m: (a: 1,);", "$m: (a: 1);", true},
+        {"a list's trailing comma", "$l: (a, b,);", "$l: (a, b);", true},
+        {"a list of one is no value", "$l: (a,);", "$l: (a);", false},
+        {"a comma inside brackets is not the list's", "$l: (f(a, b),);", "$l: (f(a, b));", false},
+        {"a map in an at-rule", "@each $k, $v in (a: 1, b: 2,) {}", "@each $k, $v in (a: 1, b: 2) {}", true},
+        {"a function's arguments", "a { b: f(a, b,) }", "a { b: f(a, b) }", false},
+        {"a selector's", "a:is(b, c,) {}", "a:is(b, c) {}", false},
+        {"square brackets", "$l: [a, b,];", "$l: [a, b];", false},
+        {"a comma that is not the last", "$m: (a: 1, b: 2);", "$m: (a: 1 b: 2);", false},
+    });
+    checkRewritePairs(Less, commas, {{"not in Less", "@l: (a, b,);", "@l: (a, b);", false}});
+    checkRewritePairs(Css, commas, {{"not in CSS", "a { b: (a, b,) }", "a { b: (a, b) }", false}});
+    checkRewritePairs(Scss, all, {{"only under commas", "$m: (a: 1,);", "$m: (a: 1);", false}});
     checkRewritePairs(Css, rewriteBit(Rewrite::Quotes), {
         {"quotes alone leave numbers", "a { b: 'x' .5 }", "a { b: \"x\" 0.5 }", false},
     });
@@ -319,7 +335,7 @@ struct CssTally {
 CssTally judgeCss(const std::string &root, const std::string &a, const std::string &b)
 {
     CssTally t;
-    RunResult r = runMatchling({a, b, "--tokens", "--allow", "quotes,numbers,case"}, root);
+    RunResult r = runMatchling({a, b, "--tokens", "--allow", "commas,quotes,numbers,case"}, root);
     const std::string npm = std::string(MATCHLING_NPM_TOOLS) + "/../..";
     for (const std::string &line :
          outputLines("node '" + npm + "/css_judge.js' judge '" + root + "/" + a + "' '" + root + "/" + b + "'")) {

@@ -17,6 +17,11 @@
 //   statement holds no interpolation; units not at all (Sass compares them
 //   by their spelling).
 //
+// - commas (SCSS): the trailing comma of a map or of a list of two or more
+//   items in parentheses in a value ("(a: 1, b: 2,)" as "(a: 1, b: 2)"),
+//   which Sass reads alike; never that of a list of one ("(a,)" is a list,
+//   "(a)" is not), nor in a function's arguments or square brackets.
+//
 // Which statement a token stands in (a selector, ending in '{', or a
 // declaration or at-rule) comes from a look ahead to its end over the held
 // tokens; until the end is held, the tokens wait, and a statement whose end
@@ -274,6 +279,39 @@ void rewriteColour(RewriteWindow &w, std::uint64_t i)
 }
 
 // Decides token i, which the statement read covers.
+// At the '(' at open, in SCSS: the comma before its ')' goes when the
+// parentheses hold a map (a ':' at their level) or another comma at their
+// level.
+void trailingComma(RewriteWindow &w, std::uint64_t open)
+{
+    unsigned depth = 0;
+    bool map = false;
+    int commas = 0;
+    std::uint64_t last = open;
+    for (std::uint64_t j = open + 1; j < windowEnd(w); ++j) {
+        const WindowToken &t = windowAt(w, j);
+        if (t.kind != TokenKind::Code || !t.whole || t.dropped)
+            return;
+        const char *k = w.keys + t.offset;
+        const std::size_t n = t.length;
+        if (opens(k, n) || (n == 1 && k[0] == '{')) {
+            ++depth;
+        } else if (closes(k, n) || (n == 1 && k[0] == '}')) {
+            if (depth == 0) {
+                if (n == 1 && k[0] == ')' && last > open && tokenIs(w, last, ",") && (map || commas >= 2))
+                    dropToken(w, last, Rewrite::Commas, j);
+                return;
+            }
+            --depth;
+        } else if (depth == 0 && n == 1 && k[0] == ',') {
+            ++commas;
+        } else if (depth == 0 && n == 1 && k[0] == ':') {
+            map = true;
+        }
+        last = j;
+    }
+}
+
 void decide(RewriteWindow &w, CssRulesState &st, std::uint64_t i)
 {
     WindowToken &t = windowAt(w, i);
@@ -285,6 +323,9 @@ void decide(RewriteWindow &w, CssRulesState &st, std::uint64_t i)
     const bool numbers = (w.allow & rewriteBit(Rewrite::Numbers)) != 0;
     const bool cases = (w.allow & rewriteBit(Rewrite::Case)) != 0;
     const bool value = st.kind == Kind::Property && st.colonSeen;
+    if ((w.allow & rewriteBit(Rewrite::Commas)) && w.language == Language::Scss && n == 1 && k[0] == '(' &&
+        (value || st.kind == Kind::AtRule))
+        trailingComma(w, i);
     if (opens(k, n))
         ++st.depth;
     else if (closes(k, n) || (n == 1 && k[0] == '}' && st.depth > 0))
@@ -345,7 +386,8 @@ static_assert(sizeof(CssRulesState) <= kRewriteStateBytes, "the CSS rules' state
 
 extern const RewriteRules kCssRules = {
     Language::Css,
-    static_cast<RewriteSet>(rewriteBit(Rewrite::Quotes) | rewriteBit(Rewrite::Numbers) | rewriteBit(Rewrite::Case)),
+    static_cast<RewriteSet>(rewriteBit(Rewrite::Commas) | rewriteBit(Rewrite::Quotes) | rewriteBit(Rewrite::Numbers) |
+                            rewriteBit(Rewrite::Case)),
     sizeof(CssRulesState),
     cssScan,
 };
