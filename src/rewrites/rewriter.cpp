@@ -322,3 +322,20 @@ void rewriterNext(Rewriter &rw, TokenPiece &piece)
         rw.ready = ready;
     }
 }
+
+bool takeNestedParens(RewriteWindow &w, std::uint64_t i)
+{
+    const std::uint64_t inner = i + 1;
+    if (inner >= windowEnd(w))
+        return false;
+    if (!tokenIs(w, inner, "(") || windowAt(w, inner).dropped)
+        return true;
+    const std::uint64_t close = matchingClose(w, i);
+    if (close >= windowEnd(w))
+        return false;
+    if (matchingClose(w, inner) + 1 != close)
+        return true;
+    dropToken(w, i, Rewrite::Parens, inner);
+    dropToken(w, close, Rewrite::Parens, inner);
+    return true;
+}

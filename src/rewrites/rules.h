@@ -10,4 +10,9 @@
 // brackets do not nest properly before it).
 std::uint64_t matchingClose(RewriteWindow &w, std::uint64_t open);
 
+// At the '(' at i: when it holds nothing but another pair of parentheses,
+// `((a))`, takes the outer pair out as a Parens rewrite. Returns false,
+// deciding nothing, when the tokens it needs are not all held yet.
+bool takeNestedParens(RewriteWindow &w, std::uint64_t i);
+
 #endif

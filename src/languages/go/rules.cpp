@@ -132,19 +132,7 @@ enum class Outcome { Done, Wait };
 // The group of groups at i (see the top).
 Outcome nestedParens(RewriteWindow &w, std::uint64_t i)
 {
-    const std::uint64_t inner = i + 1;
-    if (inner >= windowEnd(w))
-        return Outcome::Wait;
-    if (!tokenIs(w, inner, "(") || windowAt(w, inner).dropped)
-        return Outcome::Done;
-    const std::uint64_t close = matchingClose(w, i);
-    if (close >= windowEnd(w))
-        return Outcome::Wait;
-    if (matchingClose(w, inner) + 1 != close)
-        return Outcome::Done;
-    dropToken(w, i, Rewrite::Parens, inner);
-    dropToken(w, close, Rewrite::Parens, inner);
-    return Outcome::Done;
+    return takeNestedParens(w, i) ? Outcome::Done : Outcome::Wait;
 }
 
 // Whether token k may be a statement's rather than an expression's, or start
