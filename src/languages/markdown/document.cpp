@@ -116,8 +116,11 @@ std::size_t emit(Builder &b, TokenKind kind, const char *key, std::size_t length
 {
     const std::size_t start = b.used;
     char *p = record(b, kind, length, at, spans);
-    if (length > 0)
+    if (length > 0) {
         std::memcpy(p, key, length);
+        if (std::memchr(key, 0, length))
+            b.store.tokens[start] = static_cast<char>(static_cast<unsigned char>(kind) | kMarkdownZeroByte);
+    }
     return start;
 }
 
@@ -153,7 +156,8 @@ void flushRun(Builder &b)
 }
 
 // A word of n bytes at document offset at, and the blank after it, as one
-// record, as flushRun would hand it out.
+// record, as flushRun would hand it out. md4c hands out a zero byte of the
+// text apart (MD_TEXT_NULLCHAR), so no word holds one.
 void emitWord(Builder &b, const char *word, std::size_t n, std::uint32_t at)
 {
     char *p = record(b, TokenKind::Code, n + 1, at, static_cast<std::uint32_t>(n));

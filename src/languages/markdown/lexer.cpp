@@ -133,7 +133,7 @@ void markdownNext(Lexer &lx, TokenPiece &piece)
     }
     const char *record = tokens.data() + st.next;
     const std::uint32_t at = get32(record + 1), spans = get32(record + 5), length = get32(record + 9);
-    piece.kind = static_cast<TokenKind>(record[0]);
+    piece.kind = static_cast<TokenKind>(static_cast<unsigned char>(record[0]) & ~kMarkdownZeroByte);
     piece.first = piece.last = true;
     piece.place = placeOf(st, at);
     piece.bytes = record + kMarkdownRecordHead;
@@ -148,18 +148,23 @@ std::size_t markdownRun(Lexer &lx, QuickToken *out, std::size_t max, std::size_t
 {
     MarkdownLexState &st = markdownState(lx);
     const std::string &tokens = st.store->tokens;
+    const std::vector<std::uint32_t> &starts = st.store->lineStarts;
     std::size_t n = 0, bytes = 0;
     std::uint32_t at = 0, spans = 0;
     while (n < max && st.next < tokens.size()) {
         const char *record = tokens.data() + st.next;
         const std::uint32_t length = get32(record + 9);
         const char *key = record + kMarkdownRecordHead;
-        if (static_cast<TokenKind>(record[0]) != TokenKind::Code || bytes + length > keyBytes ||
-            (length > 0 && std::memchr(key, 0, length)))
-            break;
+        if (static_cast<TokenKind>(record[0]) != TokenKind::Code || bytes + length > keyBytes)
+            break;  // a kind with kMarkdownZeroByte added is none
         at = get32(record + 1);
         spans = get32(record + 5);
-        out[n++] = QuickToken{key, length, TokenKind::Code, placeOf(st, at)};
+        // Most tokens stand on the line of the one before.
+        const std::size_t k = st.line;
+        const bool sameLine = starts[k] <= at && (k + 1 == starts.size() || at < starts[k + 1]);
+        const TokenPlace place = sameLine ? TokenPlace{static_cast<std::int64_t>(k) + 1, at - starts[k] + 1}
+                                          : placeOf(st, at);
+        out[n++] = QuickToken{key, length, TokenKind::Code, place};
         bytes += length;
         st.next += kMarkdownRecordHead + length;
     }

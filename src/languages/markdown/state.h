@@ -20,7 +20,8 @@ constexpr std::size_t kMarkdownMaxBytes = std::size_t(4) << 20;
 
 // The document and its token records, owned through Lexer::store.
 //
-// A record is a token: its kind (1 byte), the offset of its first byte in text
+// A record is a token: its kind (1 byte, kMarkdownZeroByte added when its key
+// holds a zero byte), the offset of its first byte in text
 // and the bytes its spelling spans there (a structure token spans none), the
 // length of its key (4 bytes each), then the key.
 struct MarkdownStore : LanguageStore {
@@ -31,6 +32,7 @@ struct MarkdownStore : LanguageStore {
 };
 
 constexpr std::size_t kMarkdownRecordHead = 13;  // bytes of a record before its key
+constexpr unsigned char kMarkdownZeroByte = 0x80;  // in a record's kind byte: its key holds a zero byte
 
 // Fills store.tokens from store.text; false when md4c fails (out of memory).
 bool markdownTokens(MarkdownStore &store, const LexOptions &options);
