@@ -56,6 +56,26 @@ enum class Opened : unsigned char {
     Class,       // '{' of a class declaration's body
 };
 
+// How far "new" and its callee have been read: a name and its members, no
+// call (the brackets of a computed member are skipped, in deeper frames).
+enum class NewCallee : unsigned char {
+    None,
+    New,     // "new" was read: the callee comes
+    Member,  // a name or a member after it: '.', '[' or the arguments may come
+    Dot,     // a '.' after one: a name comes
+};
+
+// A token written in another form once the bookkeeping has read it as
+// written (which the lexer's copy must see): a property name as the name it
+// gives, a member separator of a type as ';'.
+enum class Respell : unsigned char {
+    None,
+    Key,         // a property name: a name, a string that is an identifier name or a canonical number, a number
+    KeyNoNumber, // the same, but no number (an enum member's name)
+    ClassKey,    // the same, but not "constructor" (a class member's name)
+    Separator,   // a ',' or ';' between the members of a TypeScript type
+};
+
 struct Frame {
     ScriptFrame kind;
     Opened opened;
@@ -71,6 +91,8 @@ struct Frame {
     bool group;          // the same, but a '{' may follow: a call's arguments or a group
     bool module;         // a '{' of an import or export list or of an import's attributes: its '}' ends the
                          // declaration
+    bool type;           // TypeScript: a frame of a type, inside an interface's body or a type alias
+    bool enumBody;       // a '{' of an enum's body
 };
 
 struct State {
@@ -111,6 +133,9 @@ struct State {
     bool typeWord;                    // TypeScript: the last token is "type" at a statement's start
     bool typeAlias;                   // TypeScript: a type alias's type is being read (to its ';')
     std::size_t typeDepth;            // the depth its ';' stands at
+    NewCallee callee;                 // how far a "new" and its callee have been read
+    std::size_t calleeDepth;          // the depth that "new" stands at
+    Respell respell;                  // what the token being looked at is written as once it is tracked
 };
 
 bool isNameByte(char c)
@@ -201,8 +226,14 @@ void push(State &s, ScriptFrame kind, Opened opened)
     }
     bool question = lastIs(s, "?") || lastWordIn(s, " case ");
     bool module = kind == ScriptFrame::Block && s.listNext != ScriptList::None;
-    s.frames[s.depth++] =
-        Frame{kind, opened, false, false, pattern, literal, argument, question, 0, false, false, module};
+    // TypeScript: an interface's body and what it holds is a type; so is a
+    // frame of a type alias that opens where a type goes on (not after an
+    // operand, where the lexer may have missed the ';' that ends the alias).
+    const bool type = kind == ScriptFrame::TypeBody || (s.depth > 0 && s.frames[s.depth - 1].type) ||
+                      (s.typeAlias && s.depth == s.typeDepth && s.prev != Prev::Operand &&
+                       scriptWordIn(" = | & => : ? ( , < [ keyof readonly ", s.last, s.lastLength));
+    s.frames[s.depth++] = Frame{kind, opened, false, false, pattern, literal, argument, question, 0, false, false,
+                                module, type, false};
 }
 
 std::uint16_t &angles(State &s)
@@ -341,6 +372,8 @@ void openBrace(State &s)
             push(s, ScriptFrame::Block, s.pendingClass ? Opened::Class
                                         : s.pendingEnum ? Opened::List
                                                         : Opened::Statements);
+        if (s.pendingEnum && s.depth > 0 && top(s) == ScriptFrame::Block)
+            s.frames[s.depth - 1].enumBody = true;
     } else {
         bool list = lastWordIn(s, " import export type let const var ");
         bool method = lastIs(s, ")") || lastWordIn(s, kBlockWords);
@@ -416,12 +449,47 @@ ScriptDecorator decoratorAfter(State &s, Key k, bool literal)
     return same(k.p, k.n, "@") ? ScriptDecorator::At : ScriptDecorator::None;
 }
 
+// Follows "new" and its callee: a name, then members ('.' and a name, or a
+// computed member, whose brackets are skipped) up to anything else.
+void trackNew(State &s, Key k, bool value)
+{
+    if (s.callee != NewCallee::None && s.depth > s.calleeDepth)
+        return;  // inside a computed member's brackets
+    const bool code = !value;
+    switch (s.callee) {
+    case NewCallee::None:
+        break;
+    case NewCallee::New:
+        s.callee = code && ((isNameStart(k.p, k.n) && !scriptWordIn(kReservedWords, k.p, k.n) &&
+                             !std::memchr(k.p, '\\', k.n)) ||
+                            same(k.p, k.n, "this"))
+                       ? NewCallee::Member
+                       : NewCallee::None;
+        return;
+    case NewCallee::Member:
+        s.callee = code && same(k.p, k.n, ".")   ? NewCallee::Dot
+                   : code && same(k.p, k.n, "[") ? NewCallee::Member
+                                                 : NewCallee::None;
+        return;
+    case NewCallee::Dot:
+        s.callee = code && (isNameStart(k.p, k.n) || (k.n > 1 && k.p[0] == '#')) ? NewCallee::Member
+                                                                                 : NewCallee::None;
+        return;
+    }
+    if (code && same(k.p, k.n, "new") && !lastIs(s, ".") && !lastIs(s, "?.")) {
+        s.callee = NewCallee::New;
+        s.calleeDepth = s.depth;
+    }
+}
+
 // Follows the token at i as the lexer read it: its frames and the class of
 // what it leaves expected.
 void track(RewriteWindow &w, State &s, std::uint64_t i)
 {
     const Key k = keyAt(w, i);
     const ScriptFrame f = top(s);
+    if (f != ScriptFrame::JsxTag && f != ScriptFrame::JsxClosing && f != ScriptFrame::JsxChildren)
+        trackNew(s, k, windowAt(w, i).kind == TokenKind::Value);
     // What follows a decorator at a statement's start starts it. (JSX text
     // is no token the lexer reads for one.)
     const ScriptDecorator decorator = s.decorator;
@@ -1541,6 +1609,197 @@ void dropSemicolon(RewriteWindow &w, const State &s, std::uint64_t i)
     dropToken(w, i, Rewrite::Semicolons, next);
 }
 
+// --- Property names ------------------------------------------------------
+
+bool isIdentifierName(const char *p, std::size_t n)
+{
+    if (n == 0 || isDigit(p[0]))
+        return false;
+    for (std::size_t j = 0; j < n; ++j) {
+        const unsigned char c = static_cast<unsigned char>(p[j]);
+        if (!(c == '_' || c == '$' || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')))
+            return false;
+    }
+    return true;
+}
+
+// A number as ECMAScript's ToString writes it, and so the property name it
+// gives read back exactly: "0", "12", "1.5", "0.25"; at most 15 significant
+// digits, no exponent, no separator, no point without a digit after it.
+bool isCanonicalNumber(const char *p, std::size_t n)
+{
+    std::size_t j = 0, digits = 0, zeros = 0;
+    if (n == 0 || !isDigit(p[0]) || (p[0] == '0' && n > 1 && p[1] != '.'))
+        return false;
+    while (j < n && isDigit(p[j]))
+        ++j, ++digits;
+    if (p[0] == '0')
+        digits = 0;
+    if (j < n) {
+        if (p[j] != '.' || j + 1 == n || p[n - 1] == '0')
+            return false;
+        for (++j; j < n; ++j) {
+            if (!isDigit(p[j]))
+                return false;
+            if (digits == 0 && p[j] == '0')
+                ++zeros;  // 0.000001 is written so, 0.0000001 is 1e-7
+            else
+                ++digits;
+        }
+    }
+    return digits <= 15 && zeros <= 5;
+}
+
+// Whether the token at i names a property where a name, a string or a number
+// may name it alike: the key of an object literal's or a pattern's property
+// or method, a class member's, a TypeScript type's member's, or an enum
+// member's. Read from the token before it, the frame and the token after:
+// - an object literal, pattern or type ('{' of a list but an import or
+//   export list): after '{' or ',' (or ';' in a type, or "readonly"), before
+//   ':' or '(' (or in TypeScript "?" and then ':' or '(');
+// - a TypeScript interface: the same, after '{', ',', ';' or "readonly";
+// - a class: after '{', ';', a member's '}' or a modifier, before '(',
+//   '=', ';' or '}' (or in TypeScript ':', '?' or '!');
+// - an enum: after '{' or ',', before '=', ',' or '}' (no number: an enum
+//   member is named by a name or a string only).
+Respell propertyName(RewriteWindow &w, const State &s, std::uint64_t i)
+{
+    const Frame *f = s.depth > 0 ? &s.frames[s.depth - 1] : nullptr;
+    const std::uint64_t end = windowEnd(w);
+    const std::uint64_t next = nextKept(w, i);
+    if (!f || next >= end || windowAt(w, next).kind != TokenKind::Code)
+        return Respell::None;
+    const bool ts = w.language != Language::JavaScript;
+    auto nextIs = [&](const char *list) { return scriptWordIn(list, keyAt(w, next).p, keyAt(w, next).n); };
+    auto optional = [&]() {
+        const std::uint64_t after = nextKept(w, next);
+        return ts && tokenIs(w, next, "?") && after < end && (tokenIs(w, after, ":") || tokenIs(w, after, "("));
+    };
+    if (f->kind == ScriptFrame::Block && f->opened == Opened::Class) {
+        bool before = lastIs(s, "{") || lastIs(s, ";") || lastIs(s, "}") ||
+                      lastWordIn(s, " static public private protected declare override abstract accessor get set async ");
+        bool after = nextIs(" ( = ; } ") || (ts && nextIs(" : ? ! "));
+        return before && after ? Respell::ClassKey : Respell::None;
+    }
+    if (f->enumBody) {
+        return (lastIs(s, "{") || lastIs(s, ",")) && nextIs(" = , } ") ? Respell::KeyNoNumber : Respell::None;
+    }
+    const bool list = ((f->kind == ScriptFrame::Object || f->kind == ScriptFrame::Block) && f->opened == Opened::List &&
+                       !f->module) ||
+                      f->kind == ScriptFrame::TypeBody;
+    if (!list || !(lastIs(s, "{") || lastIs(s, ",") || (f->type && (lastIs(s, ";") || lastWordIn(s, " readonly ")))))
+        return Respell::None;
+    return nextIs(" : ( ") || optional() ? Respell::Key : Respell::None;
+}
+
+// Writes the property name at i as the name it gives: "K" and a name (no
+// escapes), a string's value that is an identifier name (but __proto__,
+// which only a name or a string sets the prototype by, "constructor" in a
+// class and "new", which TypeScript reads as a construct signature's), or a
+// canonical number, as a string or a number (but in an enum).
+void respellKey(RewriteWindow &w, std::uint64_t i, Respell how)
+{
+    Key k = keyAt(w, i);
+    char value[kValueBytes];
+    std::size_t n = 0;
+    const bool numbers = how != Respell::KeyNoNumber, inClass = how == Respell::ClassKey;
+    if (isString(k)) {
+        if (!stringValue(k, value, n))
+            return;
+        const char *v = value + 1;
+        const std::size_t m = n - 1;
+        bool name = isIdentifierName(v, m) && !same(v, m, "__proto__") && !same(v, m, "new") &&
+                    !(inClass && same(v, m, "constructor"));
+        if (!name && !(numbers && isCanonicalNumber(v, m))) {
+            replaceKey(w, i, Rewrite::Quotes, value, n);  // a string all the same
+            return;
+        }
+    } else if (isNumber(k)) {
+        if (!numbers || !isCanonicalNumber(k.p, k.n)) {
+            if ((w.allow & rewriteBit(Rewrite::Numbers)) && numberValue(k, value, n))
+                replaceKey(w, i, Rewrite::Numbers, value, n);
+            return;
+        }
+        std::memcpy(value + 1, k.p, k.n);
+        n = k.n + 1;
+    } else if (isNameStart(k.p, k.n) && !std::memchr(k.p, '\\', k.n) && k.n + 1 <= kValueBytes) {
+        std::memcpy(value + 1, k.p, k.n);
+        n = k.n + 1;
+    } else {
+        return;
+    }
+    value[0] = 'K';
+    replaceKey(w, i, Rewrite::Quotes, value, n);
+}
+
+// --- Type members ----------------------------------------------------------
+
+// True when the ',' or ';' at i separates two members of a TypeScript type
+// literal or interface, where either is the same: in a type's frame, outside
+// type arguments, before what can only start a member (a name, a string or
+// a number followed by ':', '?' or '(', "readonly" and a name, or an index
+// signature's '[' name ':'), or before the type's '}' after a member.
+bool typeSeparator(RewriteWindow &w, const State &s, std::uint64_t i)
+{
+    const Frame *f = s.depth > 0 ? &s.frames[s.depth - 1] : nullptr;
+    if (w.language == Language::JavaScript || !f || !f->type || f->angles > 0 || f->enumBody || f->module ||
+        !(f->kind == ScriptFrame::TypeBody ||
+          ((f->kind == ScriptFrame::Object || f->kind == ScriptFrame::Block) && f->opened == Opened::List)))
+        return false;
+    if (lastIs(s, "{") || lastIs(s, ",") || lastIs(s, ";") || s.lastLength == 0)
+        return false;
+    const std::uint64_t end = windowEnd(w);
+    std::uint64_t t[3];
+    t[0] = nextKept(w, i);
+    t[1] = t[0] < end ? nextKept(w, t[0]) : end;
+    t[2] = t[1] < end ? nextKept(w, t[1]) : end;
+    if (t[0] >= end)
+        return false;
+    if (tokenIs(w, t[0], "}"))
+        return true;
+    auto keyLike = [&](std::uint64_t j) {
+        if (j >= end || windowAt(w, j).kind != TokenKind::Code)
+            return false;
+        Key k = keyAt(w, j);
+        return isString(k) || isNumber(k) || (isNameStart(k.p, k.n) && !std::memchr(k.p, '\\', k.n));
+    };
+    auto member = [&](std::uint64_t j) {
+        return j < end && (tokenIs(w, j, ":") || tokenIs(w, j, "?") || tokenIs(w, j, "("));
+    };
+    if (keyLike(t[0]) && member(t[1]))
+        return true;
+    if (tokenIs(w, t[0], "readonly") && keyLike(t[1]) && member(t[2]))
+        return true;
+    return tokenIs(w, t[0], "[") && keyLike(t[1]) && t[2] < end && tokenIs(w, t[2], ":");
+}
+
+// --- New -------------------------------------------------------------------
+
+// Takes out the empty arguments "()" at open of a "new" whose callee is a
+// name and its members, where nothing after them would make it a member or a
+// call: "new X()" is "new X" before ';', ',', ')', ']', '}', '?', a binary
+// operator, (JavaScript) ':', or the end.
+bool dropNewArguments(RewriteWindow &w, const State &s, std::uint64_t open)
+{
+    const std::uint64_t end = windowEnd(w);
+    if (s.callee != NewCallee::Member || s.depth != s.calleeDepth || open + 1 >= end || !tokenIs(w, open + 1, ")"))
+        return false;
+    const std::uint64_t after = nextKept(w, open + 1);
+    if (after >= end)
+        return false;
+    const WindowToken &r = windowAt(w, after);
+    Key k = keyAt(w, after);
+    bool ends = r.kind == TokenKind::End ||
+                (r.kind == TokenKind::Code &&
+                 (scriptWordIn(" ; , ) ] ? ", k.p, k.n) || (k.n > 0 && k.p[0] == '}') || binaryLevel(w.language, k) > 0 ||
+                  (same(k.p, k.n, ":") && w.language == Language::JavaScript)));
+    if (!ends)
+        return false;
+    dropToken(w, open + 1, Rewrite::Parens, after);
+    dropToken(w, open, Rewrite::Parens, after);
+    return true;
+}
+
 // --- The scan ------------------------------------------------------------
 
 bool allows(const RewriteWindow &w, Rewrite r)
@@ -1569,6 +1828,12 @@ void rewriteAt(RewriteWindow &w, State &s, std::uint64_t i)
     }
     if (f == ScriptFrame::JsxTag || f == ScriptFrame::JsxClosing || f == ScriptFrame::JsxChildren)
         return;
+    // A property name, written as the name it gives once the bookkeeping has read it.
+    if (allows(w, Rewrite::Quotes) && (isString(k) || isNumber(k) || isNameStart(k.p, k.n))) {
+        s.respell = propertyName(w, s, i);
+        if (s.respell != Respell::None)
+            return;
+    }
     if (isString(k)) {
         // At a statement's start a string may be a directive, which is read as written: only one without escapes.
         if (allows(w, Rewrite::Quotes) && !(s.prev == Prev::Start && std::memchr(k.p, '\\', k.n)) &&
@@ -1580,7 +1845,7 @@ void rewriteAt(RewriteWindow &w, State &s, std::uint64_t i)
     } else if (same(k.p, k.n, "(")) {
         if (!allows(w, Rewrite::Parens))
             return;
-        if (dropArrowParens(w, s, i))
+        if (dropNewArguments(w, s, i) || dropArrowParens(w, s, i))
             return;
         if ((s.prev == Prev::Operator || s.prev == Prev::Restricted || s.prev == Prev::Start) &&
             !lastWordIn(s, kControlWords))
@@ -1590,17 +1855,25 @@ void rewriteAt(RewriteWindow &w, State &s, std::uint64_t i)
                     same(s.word, s.wordLength, "do");
         if (allows(w, Rewrite::Braces) && body)
             dropBraces(w, i);
-    } else if (same(k.p, k.n, ",")) {
-        if (allows(w, Rewrite::Commas))
+    } else if (same(k.p, k.n, ",") || same(k.p, k.n, ";")) {
+        // TypeScript: a member separator of a type, either one; before the type's '}', none.
+        if (allows(w, Rewrite::Commas) && typeSeparator(w, s, i)) {
+            std::uint64_t next = nextKept(w, i);
+            if (tokenIs(w, next, "}"))
+                dropToken(w, i, Rewrite::Commas, next);
+            else
+                s.respell = Respell::Separator;
+        } else if (k.p[0] == ';') {
+            dropSemicolon(w, s, i);
+        } else if (allows(w, Rewrite::Commas)) {
             dropComma(w, s, i);
+        }
     } else if (same(k.p, k.n, "|") || same(k.p, k.n, "&")) {
         // TypeScript: a '|' or '&' where an operand is expected leads a union or an intersection type.
         std::uint64_t next = nextKept(w, i);
         if (allows(w, Rewrite::Commas) && w.language != Language::JavaScript && s.prev == Prev::Operator &&
             scriptWordIn(" = : ( < , [ => ", s.last, s.lastLength) && next < windowEnd(w))
             dropToken(w, i, Rewrite::Commas, next);
-    } else if (same(k.p, k.n, ";")) {
-        dropSemicolon(w, s, i);
     }
 }
 
@@ -1651,12 +1924,18 @@ std::uint64_t scriptScan(RewriteWindow &w, void *raw)
             if (more && i > w.first && horizon(w, i) >= end)
                 return i;
             const Prev before = s.prev;
+            s.respell = Respell::None;
             rewriteAt(w, s, i);
+            const Respell respell = s.respell;
             track(w, s, i);
             if (windowAt(w, i).dropped && same(keyAt(w, i).p, keyAt(w, i).n, "(") && s.depth > 0)
                 s.frames[s.depth - 1].dropped = true;
             if (!windowAt(w, i).dropped)
                 keep(w, s, i, before);
+            if (respell == Respell::Separator)
+                replaceKey(w, i, Rewrite::Commas, ";", 1);
+            else if (respell != Respell::None)
+                respellKey(w, i, respell);
         }
         ++s.cursor;
     }
