@@ -1040,6 +1040,34 @@ TEST(ScriptRewrites, NewArguments)
         {"template after", "x = new X()`a`;", "x = new X`a`;", false},
         {"property named new", "x = a.new();", "x = a.new;", false},
         {"type arguments", "x = new X<T>();", "x = new X<T>;", false, TS},
+        {"parenthesized callee", "x = new (a.b)();", "x = new a.b;", true},
+        {"called callee kept", "x = new (a.b())();", "x = new a.b()();", false},
+    });
+}
+
+TEST(ScriptRewrites, ParensPrettierMoves)
+{
+    checkTable({
+        {"arrow body arrow", "f = (a) => ((b) => a + b);", "f = a => b => a + b;", true},
+        {"arrow body new", "f = () => (new X);", "f = () => new X();", true},
+        {"coalesce chain", "x = (a ?? b) ?? c;", "x = a ?? b ?? c;", true},
+        {"for update sequence", "for (;; (i++, j--)) {}", "for (;; i++, j--) {}", true},
+        {"for init sequence", "for ((i = 0, j = 0); ;) {}", "for (i = 0, j = 0; ;) {}", true},
+        {"condition sequence", "if ((a, b)) f();", "if (a, b) f();", true},
+        {"index assignment", "a[(b = c)] = d;", "a[b = c] = d;", true},
+        {"index sequence", "x = a[(b, c)];", "x = a[b, c];", true},
+        {"object after a branch", "x = c ? a : {'b': 1};", "x = c ? a : {b: 1};", true},
+        {"coalesce on the right", "x = a ?? (b ?? c);", "x = a ?? b ?? c;", false},
+        {"coalesce mixed", "x = a ?? (b || c);", "x = a ?? b || c;", false},
+        {"arrow called", "x = (a => b)(c);", "x = a => b(c);", false},
+        {"arrow in a sequence", "x = (a => b, c);", "x = a => (b, c);", false},
+        {"arrow body with in", "for (var f = (x => a in b); ;) {}", "for (var f = x => a in b; ;) {}", false},
+        {"arrow body object", "f = () => ({a: 1});", "f = () => {a: 1};", false},
+        {"new then member", "x = (new X).y;", "x = new X.y;", false},
+        {"pattern default", "[(b = c)] = d;", "[b = c] = d;", false},
+        {"sequence for a value", "x = (a, b);", "x = a, b;", false},
+        {"sequence in a for-in", "for ((a, b) in c) {}", "for (a, b in c) {}", false},
+        {"label after a case", "switch (x) { case 1: { 'a': 1 } }", "switch (x) { case 1: { a: 1 } }", false},
     });
 }
 

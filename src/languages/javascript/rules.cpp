@@ -63,6 +63,7 @@ enum class NewCallee : unsigned char {
     New,     // "new" was read: the callee comes
     Member,  // a name or a member after it: '.', '[' or the arguments may come
     Dot,     // a '.' after one: a name comes
+    Group,   // a '(' right after "new": its ')' ends the callee
 };
 
 // A token written in another form once the bookkeeping has read it as
@@ -93,6 +94,8 @@ struct Frame {
                          // declaration
     bool type;           // TypeScript: a frame of a type, inside an interface's body or a type alias
     bool enumBody;       // a '{' of an enum's body
+    bool index;          // a '[' after an operand: a member's index
+    std::uint16_t branches;  // '?' of conditionals in this frame whose ':' is still to come
 };
 
 struct State {
@@ -136,6 +139,8 @@ struct State {
     NewCallee callee;                 // how far a "new" and its callee have been read
     std::size_t calleeDepth;          // the depth that "new" stands at
     Respell respell;                  // what the token being looked at is written as once it is tracked
+    std::uint16_t outerBranches;      // the same as Frame::branches, outside every frame
+    bool branchColon;                 // the last token is the ':' of a conditional
 };
 
 bool isNameByte(char c)
@@ -233,7 +238,7 @@ void push(State &s, ScriptFrame kind, Opened opened)
                       (s.typeAlias && s.depth == s.typeDepth && s.prev != Prev::Operand &&
                        scriptWordIn(" = | & => : ? ( , < [ keyof readonly ", s.last, s.lastLength));
     s.frames[s.depth++] = Frame{kind, opened, false, false, pattern, literal, argument, question, 0, false, false,
-                                module, type, false};
+                                module, type, false, kind == ScriptFrame::Bracket && s.prev == Prev::Operand, 0};
 }
 
 std::uint16_t &angles(State &s)
@@ -359,7 +364,7 @@ void openBrace(State &s)
                                 f->kind == ScriptFrame::TypeBody ||
                                 ((f->kind == ScriptFrame::Object || f->kind == ScriptFrame::Block) &&
                                  f->opened == Opened::List));
-            bool list = !afterArrow && !(afterColon && !inList);
+            bool list = !afterArrow && !(afterColon && !inList && !s.branchColon);
             push(s, ScriptFrame::Object, list ? Opened::List : afterArrow ? Opened::Body : Opened::Other);
         }
     } else if (s.pending && s.pendingDepth == s.depth) {
@@ -453,9 +458,14 @@ ScriptDecorator decoratorAfter(State &s, Key k, bool literal)
 // computed member, whose brackets are skipped) up to anything else.
 void trackNew(State &s, Key k, bool value)
 {
+    const bool code = !value;
+    if (s.callee == NewCallee::Group) {
+        if (code && same(k.p, k.n, ")") && s.depth == s.calleeDepth + 1)
+            s.callee = NewCallee::Member;
+        return;
+    }
     if (s.callee != NewCallee::None && s.depth > s.calleeDepth)
         return;  // inside a computed member's brackets
-    const bool code = !value;
     switch (s.callee) {
     case NewCallee::None:
         break;
@@ -464,12 +474,15 @@ void trackNew(State &s, Key k, bool value)
                              !std::memchr(k.p, '\\', k.n)) ||
                             same(k.p, k.n, "this"))
                        ? NewCallee::Member
-                       : NewCallee::None;
+                   : code && same(k.p, k.n, "(") ? NewCallee::Group
+                                                 : NewCallee::None;
         return;
     case NewCallee::Member:
         s.callee = code && same(k.p, k.n, ".")   ? NewCallee::Dot
                    : code && same(k.p, k.n, "[") ? NewCallee::Member
                                                  : NewCallee::None;
+        return;
+    case NewCallee::Group:
         return;
     case NewCallee::Dot:
         s.callee = code && (isNameStart(k.p, k.n) || (k.n > 1 && k.p[0] == '#')) ? NewCallee::Member
@@ -639,6 +652,21 @@ void track(RewriteWindow &w, State &s, std::uint64_t i)
             angles(s) = 0;
     }
     s.closedAngle = closedAngle;
+    // The ':' that ends a conditional's branch, which an object literal may follow.
+    bool branchColon = false;
+    if (f != ScriptFrame::JsxTag && f != ScriptFrame::JsxClosing && f != ScriptFrame::JsxChildren &&
+        windowAt(w, i).kind == TokenKind::Code) {
+        std::uint16_t &open = s.depth > 0 ? s.frames[s.depth - 1].branches : s.outerBranches;
+        if (same(k.p, k.n, "?")) {
+            open = open < 0xFFFF ? open + 1 : open;
+        } else if (same(k.p, k.n, ";")) {
+            open = 0;
+        } else if (same(k.p, k.n, ":") && open > 0) {
+            --open;
+            branchColon = true;
+        }
+    }
+    s.branchColon = branchColon;
     // TypeScript: "type Name" at a statement's start opens a type alias, which its ';' ends.
     const bool typeName = s.typeWord && isNameStart(k.p, k.n);
     s.typeWord = w.language != Language::JavaScript && same(k.p, k.n, "type") && startBefore;
@@ -1055,6 +1083,7 @@ struct Inside {
     bool declares = false;  // it starts with what would start a declaration or a directive at a statement's start
 };
 
+
 const char kAssignments[] = " = += -= *= /= %= <<= >>= >>>= &= |= ^= &&= ||= ?\?= ";
 
 // The index of the bracket closing the one at open, inside [open, limit),
@@ -1084,6 +1113,42 @@ std::uint64_t closeWithin(RewriteWindow &w, std::uint64_t open, std::uint64_t li
     return limit;
 }
 
+bool plainName(Key k)
+{
+    return isNameStart(k.p, k.n) && !scriptWordIn(kReservedWords, k.p, k.n) && !std::memchr(k.p, '\\', k.n);
+}
+
+// An arrow function that fills (open, close): "x =>", "async x =>", "(...) =>"
+// or "async (...) =>" and a body with no ',' outside brackets (which would
+// make a sequence of it) and no "in" (which a for head's initializer reads
+// otherwise). It stands where an assignment does.
+bool arrowFills(RewriteWindow &w, std::uint64_t open, std::uint64_t close)
+{
+    std::uint64_t a = open + 1;
+    if (a + 1 < close && tokenIs(w, a, "async") && !tokenIs(w, a + 1, "=>"))
+        ++a;
+    std::uint64_t arrow = close;
+    if (a < close && plainName(keyAt(w, a)))
+        arrow = a + 1;
+    else if (a < close && tokenIs(w, a, "("))
+        arrow = closeWithin(w, a, close) + 1;
+    if (arrow + 1 >= close || !tokenIs(w, arrow, "=>"))
+        return false;
+    for (std::uint64_t j = arrow + 1; j < close; ++j) {
+        Key k = keyAt(w, j);
+        if (same(k.p, k.n, ",") || same(k.p, k.n, "in") || (isTemplate(k) && opensHole(k)) ||
+            (same(k.p, k.n, "<") && hasJsx(w.language)))
+            return false;
+        if (same(k.p, k.n, "(") || same(k.p, k.n, "[") || same(k.p, k.n, "{")) {
+            std::uint64_t c = closeWithin(w, j, close);
+            if (c >= close)
+                return false;
+            j = c;
+        }
+    }
+    return true;
+}
+
 // Reads the tokens (open, close) as an expression: prefix operators,
 // operands with their members, calls and tagged templates, and binary
 // operators between them. Anything else (a comma, '?', an assignment, an
@@ -1092,6 +1157,11 @@ std::uint64_t closeWithin(RewriteWindow &w, std::uint64_t open, std::uint64_t li
 Inside readInside(RewriteWindow &w, std::uint64_t open, std::uint64_t close)
 {
     Inside in;
+    if (arrowFills(w, open, close)) {
+        in.ok = in.assigns = true;
+        in.primary = false;
+        return in;
+    }
     bool operand = false;  // an operand has been read: a binary operator or a postfix may follow
     bool target = true;    // what has been read since the start or the last assignment may be its target
     bool chain = false;    // it has an optional chain
@@ -1115,6 +1185,22 @@ Inside readInside(RewriteWindow &w, std::uint64_t open, std::uint64_t close)
                 if (c >= close)
                     return in;
                 j = c;
+            } else if (same(k.p, k.n, "new")) {
+                // "new", a name and its members, and arguments: as tight as a prefix operator's operand.
+                std::uint64_t c = j + 1;
+                if (c >= close || !plainName(keyAt(w, c)))
+                    return in;
+                for (++c; c + 1 < close && tokenIs(w, c, ".") && isNameStart(keyAt(w, c + 1).p, keyAt(w, c + 1).n);)
+                    c += 2;
+                if (c < close && tokenIs(w, c, "(")) {
+                    c = closeWithin(w, c, close);
+                    if (c >= close)
+                        return in;
+                    ++c;
+                }
+                j = c - 1;
+                in.primary = false;
+                target = false;
             } else if (same(k.p, k.n, "function")) {
                 // A function expression: function [*] [name] (...) {...}
                 std::uint64_t c = j + 1;
@@ -1360,7 +1446,8 @@ void dropParens(RewriteWindow &w, State &s, std::uint64_t open)
     if (!in.ok)
         return;
     // At a statement's start: "(a, b);" is "a, b;", unless it would start a declaration or a directive.
-    if (s.prev == Prev::Start || !s.keptAny || s.keptStart) {
+    // (After a for head's ';' no statement starts.)
+    if ((s.prev == Prev::Start || !s.keptAny || s.keptStart) && top(s) != ScriptFrame::ControlParen) {
         // A '}' the lexer takes for a block's may close an expression ("<T>{}(a)" is a call).
         if (lastIs(s, "}") && !s.lastCloses)
             return;
@@ -1392,7 +1479,12 @@ void dropParens(RewriteWindow &w, State &s, std::uint64_t open)
         bool ends = r.kind == TokenKind::End || tokenIs(w, after, ";") || tokenIs(w, after, "}");
         bool hole = (isTemplate(l) || (l.n > 0 && l.p[0] == '}')) && opensHole(l) && r.kind == TokenKind::Code &&
                     keyAt(w, after).n > 1 && keyAt(w, after).p[0] == '}';
-        if ((scriptWordIn(" return throw ", l.p, l.n) && ends) || hole) {
+        // A condition's or a for head's parts, "if ((a, b))", "for (; ; (i++, j++))", and an index, "a[(b, c)]".
+        const Frame *f = s.depth > 0 ? &s.frames[s.depth - 1] : nullptr;
+        bool head = f && f->kind == ScriptFrame::ControlParen && (same(l.p, l.n, "(") || same(l.p, l.n, ";")) &&
+                    (tokenIs(w, after, ")") || tokenIs(w, after, ";"));
+        bool index = f && f->kind == ScriptFrame::Bracket && f->index && same(l.p, l.n, "[") && tokenIs(w, after, "]");
+        if ((scriptWordIn(" return throw ", l.p, l.n) && ends) || hole || head || index) {
             dropToken(w, close, Rewrite::Parens, after);
             dropToken(w, open, Rewrite::Parens, nextKept(w, open));
         }
@@ -1406,9 +1498,10 @@ void dropParens(RewriteWindow &w, State &s, std::uint64_t open)
         Key l{s.kept, s.keptLength};
         const Frame *f = s.depth > 0 ? &s.frames[s.depth - 1] : nullptr;
         bool args = f && (f->kind == ScriptFrame::Paren || f->kind == ScriptFrame::ControlParen);
+        bool index = f && f->kind == ScriptFrame::Bracket && f->index && same(l.p, l.n, "[");
         bool left = leftLevel == 0 && (scriptWordIn(kAssignments, l.p, l.n) ||
                                        scriptWordIn(" return throw => ? ... ", l.p, l.n) ||
-                                       (args && scriptWordIn(" ( , ", l.p, l.n)));
+                                       (args && scriptWordIn(" ( , ", l.p, l.n)) || index);
         std::uint64_t after = nextKept(w, close);
         Key r = after < end ? keyAt(w, after) : Key{"", 0};
         bool right = after < end && (windowAt(w, after).kind == TokenKind::End || scriptWordIn(" ) ] , ; ", r.p, r.n) ||
@@ -1800,6 +1893,27 @@ bool dropNewArguments(RewriteWindow &w, const State &s, std::uint64_t open)
     return true;
 }
 
+// Takes out the parentheses at open around the callee right after "new" when
+// it is a name and its members, no call: "new (a.b)()" is "new a.b()".
+bool dropCalleeParens(RewriteWindow &w, const State &s, std::uint64_t open)
+{
+    const std::uint64_t end = windowEnd(w);
+    if (s.callee != NewCallee::New || s.depth != s.calleeDepth || open + 1 >= end || !plainName(keyAt(w, open + 1)))
+        return false;
+    std::uint64_t c = open + 2;
+    while (c + 1 < end && tokenIs(w, c, ".") && isNameStart(keyAt(w, c + 1).p, keyAt(w, c + 1).n) &&
+           !std::memchr(keyAt(w, c + 1).p, '\\', keyAt(w, c + 1).n))
+        c += 2;
+    if (c >= end || !tokenIs(w, c, ")"))
+        return false;
+    const std::uint64_t after = nextKept(w, c);
+    if (after >= end)
+        return false;
+    dropToken(w, c, Rewrite::Parens, after);
+    dropToken(w, open, Rewrite::Parens, open + 1);
+    return true;
+}
+
 // --- The scan ------------------------------------------------------------
 
 bool allows(const RewriteWindow &w, Rewrite r)
@@ -1845,7 +1959,7 @@ void rewriteAt(RewriteWindow &w, State &s, std::uint64_t i)
     } else if (same(k.p, k.n, "(")) {
         if (!allows(w, Rewrite::Parens))
             return;
-        if (dropNewArguments(w, s, i) || dropArrowParens(w, s, i))
+        if (dropNewArguments(w, s, i) || dropCalleeParens(w, s, i) || dropArrowParens(w, s, i))
             return;
         if ((s.prev == Prev::Operator || s.prev == Prev::Restricted || s.prev == Prev::Start) &&
             !lastWordIn(s, kControlWords))
