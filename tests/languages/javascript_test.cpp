@@ -112,6 +112,10 @@ TEST(ScriptNearMiss, HeadWords)
                              "with", "switch", "try", "catch", "finally", "static", "enum"})
         rows.push_back({word, std::string(word) + "\nx", std::string(word) + " x", true});
     rows.push_back({"set at a member's start", "class A {\n  set\n  x(v) {}\n}", "class A { set x(v) {} }", true});
+    // A member's name is no keyword: a statement can end after its call.
+    rows.push_back({"member named for", "a = Symbol.for(b)\nc = d", "a = Symbol.for(b);\nc = d;", true});
+    rows.push_back({"member named if goes on", "a = x.if(b)\n(c)", "a = x.if(b);\n(c)", false});
+    rows.push_back({"optional member named while", "a = x?.while(b)\nc = d", "a = x?.while(b);\nc = d;", true});
     checkPairs(JS, rows);
     checkPairs(TS, {
         {"void is a type in TypeScript", "let a: void\nlet b: void", "let a: void;\nlet b: void;", true},
@@ -1068,6 +1072,9 @@ TEST(ScriptRewrites, ParensPrettierMoves)
         {"sequence for a value", "x = (a, b);", "x = a, b;", false},
         {"sequence in a for-in", "for ((a, b) in c) {}", "for (a, b in c) {}", false},
         {"label after a case", "switch (x) { case 1: { 'a': 1 } }", "switch (x) { case 1: { a: 1 } }", false},
+        {"operand named type", "x = (a || type);", "x = a || type;", true},
+        {"parameter named of", "f = (of) => of;", "f = of => of;", true},
+        {"yield is no plain name", "function* g() { x = (yield) + 1; }", "function* g() { x = yield + 1; }", false},
     });
 }
 

@@ -183,6 +183,12 @@ const char kReservedWords[] =
     "yield let static implements interface package private protected public await async of get set as satisfies "
     "keyof infer is type declare abstract namespace module global readonly unique asserts accessor using override ";
 const char kOperandWords[] = " this null true false undefined ";
+// Of those names, the ones JavaScript reads as plain names wherever an
+// operand or a parameter stands (TypeScript's words, and words whose meaning
+// depends on what follows them).
+const char kPlainInJavaScript[] = " of get set as satisfies keyof infer is type declare abstract namespace module global "
+                                  "readonly unique asserts accessor override ";
+
 
 bool hasJsx(Language language)
 {
@@ -284,6 +290,14 @@ bool opensHole(Key k)
     return k.n >= 2 && k.p[k.n - 2] == '$' && k.p[k.n - 1] == '{';
 }
 
+// A name that stands for a variable where an operand or a parameter does.
+bool variableName(Language language, Key k)
+{
+    return isNameStart(k.p, k.n) && !std::memchr(k.p, '\\', k.n) &&
+           (!scriptWordIn(kReservedWords, k.p, k.n) ||
+            (language == Language::JavaScript && scriptWordIn(kPlainInJavaScript, k.p, k.n)));
+}
+
 // --- The copy of the lexer's bookkeeping ---------------------------------
 
 // What the token after the ')' that closes the '(' at open says of it: call
@@ -310,7 +324,8 @@ void trackName(State &s, Language language, Key k)
     Prev cls = Prev::Operand;
     bool keepStart = false;
     bool start = !s.midStatement;
-    if (k.p[0] != '#') {
+    const bool member = lastIs(s, ".") || lastIs(s, "?.");  // a member's name is never a keyword
+    if (k.p[0] != '#' && !member) {
         if (scriptWordIn(kRestrictedWords, k.p, k.n))
             cls = Prev::Restricted;
         else if (same(k.p, k.n, "void") && language != Language::JavaScript)
@@ -335,7 +350,7 @@ void trackName(State &s, Language language, Key k)
     }
     s.prev = cls;
     s.midStatement = !(cls == Prev::Start || keepStart);
-    s.wordLength = k.n < kScriptWord ? k.n : 0;
+    s.wordLength = k.n < kScriptWord && !member ? k.n : 0;
     std::memcpy(s.word, k.p, s.wordLength);
 }
 
@@ -1234,8 +1249,7 @@ Inside readInside(RewriteWindow &w, std::uint64_t open, std::uint64_t close)
             } else if (!(isString(k) || isNumber(k) || isTemplate(k) ||
                          (k.p[0] == '/' && !same(k.p, k.n, "/") && !same(k.p, k.n, "/=")) ||
                          scriptWordIn(kOperandWords, k.p, k.n) ||
-                         (isNameStart(k.p, k.n) && !scriptWordIn(kReservedWords, k.p, k.n) &&
-                          !std::memchr(k.p, '\\', k.n)))) {
+                         variableName(w.language, k))) {
                 return in;
             }
             operand = true;
@@ -1557,8 +1571,7 @@ bool dropArrowParens(RewriteWindow &w, const State &s, std::uint64_t open)
             return false;
     }
     Key name = keyAt(w, open + 1);
-    if (!isNameStart(name.p, name.n) || scriptWordIn(kReservedWords, name.p, name.n) ||
-        std::memchr(name.p, '\\', name.n) || !tokenIs(w, open + 2, ")") || !tokenIs(w, open + 3, "=>"))
+    if (!variableName(w.language, name) || !tokenIs(w, open + 2, ")") || !tokenIs(w, open + 3, "=>"))
         return false;
     dropToken(w, open + 2, Rewrite::Parens, open + 3);
     dropToken(w, open, Rewrite::Parens, open + 1);
