@@ -1075,6 +1075,13 @@ TEST(ScriptRewrites, ParensPrettierMoves)
         {"operand named type", "x = (a || type);", "x = a || type;", true},
         {"parameter named of", "f = (of) => of;", "f = of => of;", true},
         {"yield is no plain name", "function* g() { x = (yield) + 1; }", "function* g() { x = yield + 1; }", false},
+        {"second branch", "x = c ? '' : (d ? 1 : 2);", "x = c ? '' : d ? 1 : 2;", true},
+        {"first operand a conditional", "x = (c ? a : b) ? d : e;", "x = c ? a : b ? d : e;", false},
+        {"second branch a sequence", "x = c ? a : (b, d);", "x = c ? a : b, d;", false},
+        {"member of new with arguments", "x = (new URL(a)).host;", "x = new URL(a).host;", true},
+        {"super in a statement sequence", "class A extends B { constructor() { (super(t), f()); } }",
+         "class A extends B { constructor() { super(t), f(); } }", true},
+        {"const enum trailing comma", "const enum E { A = 1, }", "const enum E { A = 1 }", true, TS},
     });
 }
 

@@ -384,15 +384,17 @@ void openBrace(State &s)
         }
     } else if (s.pending && s.pendingDepth == s.depth) {
         s.pending = false;
+        // An enum is no expression: "const enum E {" opens a body of members all the same (which the
+        // lexer files as an expression's).
         if (s.pendingType)
             push(s, ScriptFrame::TypeBody, Opened::Statements);
+        else if (s.pendingEnum)
+            push(s, s.pendingExpr ? ScriptFrame::Object : ScriptFrame::Block, Opened::List);
         else if (s.pendingExpr)
             push(s, ScriptFrame::Object, Opened::Body);
         else
-            push(s, ScriptFrame::Block, s.pendingClass ? Opened::Class
-                                        : s.pendingEnum ? Opened::List
-                                                        : Opened::Statements);
-        if (s.pendingEnum && s.depth > 0 && top(s) == ScriptFrame::Block)
+            push(s, ScriptFrame::Block, s.pendingClass ? Opened::Class : Opened::Statements);
+        if (s.pendingEnum && s.depth > 0 && s.frames[s.depth - 1].opened == Opened::List)
             s.frames[s.depth - 1].enumBody = true;
     } else {
         bool list = lastWordIn(s, " import export type let const var ");
@@ -1207,14 +1209,16 @@ Inside readInside(RewriteWindow &w, std::uint64_t open, std::uint64_t close)
                     return in;
                 for (++c; c + 1 < close && tokenIs(w, c, ".") && isNameStart(keyAt(w, c + 1).p, keyAt(w, c + 1).n);)
                     c += 2;
-                if (c < close && tokenIs(w, c, "(")) {
+                // With arguments it is a member expression: "(new X()).y" is "new X().y".
+                const bool arguments = c < close && tokenIs(w, c, "(");
+                if (arguments) {
                     c = closeWithin(w, c, close);
                     if (c >= close)
                         return in;
                     ++c;
                 }
                 j = c - 1;
-                in.primary = false;
+                in.primary = in.primary && arguments;
                 target = false;
             } else if (same(k.p, k.n, "function")) {
                 // A function expression: function [*] [name] (...) {...}
@@ -1246,6 +1250,10 @@ Inside readInside(RewriteWindow &w, std::uint64_t open, std::uint64_t close)
                 if (c >= close)
                     return in;
                 j = c;
+            } else if (same(k.p, k.n, "super")) {
+                // super only with a member or its arguments: "(super(a), b)", "(super.f() && g)".
+                if (j + 1 >= close || !(tokenIs(w, j + 1, ".") || tokenIs(w, j + 1, "(") || tokenIs(w, j + 1, "[")))
+                    return in;
             } else if (!(isString(k) || isNumber(k) || isTemplate(k) ||
                          (k.p[0] == '/' && !same(k.p, k.n, "/") && !same(k.p, k.n, "/=")) ||
                          scriptWordIn(kOperandWords, k.p, k.n) ||
@@ -1513,9 +1521,11 @@ void dropParens(RewriteWindow &w, State &s, std::uint64_t open)
         const Frame *f = s.depth > 0 ? &s.frames[s.depth - 1] : nullptr;
         bool args = f && (f->kind == ScriptFrame::Paren || f->kind == ScriptFrame::ControlParen);
         bool index = f && f->kind == ScriptFrame::Bracket && f->index && same(l.p, l.n, "[");
+        // JavaScript: a conditional's second branch, "c ? a : (d ? e : f)", is one too.
+        bool branch = s.branchColon && w.language == Language::JavaScript;
         bool left = leftLevel == 0 && (scriptWordIn(kAssignments, l.p, l.n) ||
                                        scriptWordIn(" return throw => ? ... ", l.p, l.n) ||
-                                       (args && scriptWordIn(" ( , ", l.p, l.n)) || index);
+                                       (args && scriptWordIn(" ( , ", l.p, l.n)) || index || branch);
         std::uint64_t after = nextKept(w, close);
         Key r = after < end ? keyAt(w, after) : Key{"", 0};
         bool right = after < end && (windowAt(w, after).kind == TokenKind::End || scriptWordIn(" ) ] , ; ", r.p, r.n) ||
