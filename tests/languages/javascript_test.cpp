@@ -1046,6 +1046,8 @@ TEST(ScriptRewrites, NewArguments)
         {"type arguments", "x = new X<T>();", "x = new X<T>;", false, TS},
         {"parenthesized callee", "x = new (a.b)();", "x = new a.b;", true},
         {"called callee kept", "x = new (a.b())();", "x = new a.b()();", false},
+        {"constructor type", "type C = new (a) => T;", "type C = new a => T;", false, TS},
+        {"construct signature", "interface I { new (a): T }", "interface I { new a: T }", false, TS},
     });
 }
 
@@ -1099,6 +1101,8 @@ TEST(ScriptRewrites, TypeMembers)
         {"parameters", "interface I { a(b: X, c: Y): Z }", "interface I { a(b: X; c: Y): Z }", false, TS},
         {"after a type alias", "type T = A\n(f)({ a: 1, b: 2 });", "type T = A\n(f)({ a: 1; b: 2 });", false, TS},
         {"javascript", "x = { a: 1, b: 2 };", "x = { a: 1; b: 2 };", false},
+        {"import attributes in a type", "interface I { a: typeof import('m', { with: { b: 'c', d: 'e' } }) }",
+         "interface I { a: typeof import('m', { with: { b: 'c'; d: 'e' } }) }", false, TS},
         {"empty member", "interface I { a: T;; }", "interface I { a: T; }", false, TS},
     });
 }

@@ -237,10 +237,13 @@ void push(State &s, ScriptFrame kind, Opened opened)
     }
     bool question = lastIs(s, "?") || lastWordIn(s, " case ");
     bool module = kind == ScriptFrame::Block && s.listNext != ScriptList::None;
-    // TypeScript: an interface's body and what it holds is a type; so is a
-    // frame of a type alias that opens where a type goes on (not after an
+    // TypeScript: an interface's body and what it holds is a type (a '(' only
+    // where a type starts, not "import(...)"'s arguments); so is
+    // a frame of a type alias that opens where a type goes on (not after an
     // operand, where the lexer may have missed the ';' that ends the alias).
-    const bool type = kind == ScriptFrame::TypeBody || (s.depth > 0 && s.frames[s.depth - 1].type) ||
+    const bool type = kind == ScriptFrame::TypeBody ||
+                      (s.depth > 0 && s.frames[s.depth - 1].type &&
+                       (kind != ScriptFrame::Paren || scriptWordIn(" : => | & < , ( [ = ? ", s.last, s.lastLength))) ||
                       (s.typeAlias && s.depth == s.typeDepth && s.prev != Prev::Operand &&
                        scriptWordIn(" = | & => : ? ( , < [ keyof readonly ", s.last, s.lastLength));
     s.frames[s.depth++] = Frame{kind, opened, false, false, pattern, literal, argument, question, 0, false, false,
@@ -1929,8 +1932,9 @@ bool dropCalleeParens(RewriteWindow &w, const State &s, std::uint64_t open)
         c += 2;
     if (c >= end || !tokenIs(w, c, ")"))
         return false;
+    // TypeScript: "new (a) => T" and "new (a): T" are a constructor's type and signature.
     const std::uint64_t after = nextKept(w, c);
-    if (after >= end)
+    if (after >= end || tokenIs(w, after, "=>") || tokenIs(w, after, ":"))
         return false;
     dropToken(w, c, Rewrite::Parens, after);
     dropToken(w, open, Rewrite::Parens, open + 1);
