@@ -1154,9 +1154,8 @@ const char *const kStyles[] = {"prettier", "nosemi", "single", "commasnone", "co
 // prettier in each of its styles on real files, a few JSX sources and the
 // sources of tests/languages/javascript (each rewrite prettier makes, written
 // the other way, so that every rule is exercised wherever this machine's
-// files are): every
-// pair the parser calls different is refused, and at least nine in ten of
-// those it calls the same are accepted.
+// files are): every pair the parser calls different is refused, and over 95%
+// of those it calls the same are accepted.
 TEST(ScriptRewritesTools, ParserJudgesPrettierOnRealFiles)
 {
     std::string npm = std::string(MATCHLING_NPM_TOOLS) + "/../..";
@@ -1199,7 +1198,7 @@ TEST(ScriptRewritesTools, ParserJudgesPrettierOnRealFiles)
         total.misses += f.misses;
     }
     EXPECT_EQ(total.misses, 0);
-    EXPECT_LT(total.residue * 10, total.same) << "over 10% of the pairs the parser calls the same are refused";
+    EXPECT_LT(total.residue * 20, total.same) << "over 5% of the pairs the parser calls the same are refused";
 }
 
 } // namespace
