@@ -141,6 +141,9 @@ struct State {
     Respell respell;                  // what the token being looked at is written as once it is tracked
     std::uint16_t outerBranches;      // the same as Frame::branches, outside every frame
     bool branchColon;                 // the last token is the ':' of a conditional
+    bool declaredName;                // the last token is the name a let, const or var declares
+    bool annotation;                  // TypeScript: the last token is a ':' a type follows (after a declared
+                                      // name, or a parameter's in parentheses)
 };
 
 bool isNameByte(char c)
@@ -244,6 +247,7 @@ void push(State &s, ScriptFrame kind, Opened opened)
     const bool type = kind == ScriptFrame::TypeBody ||
                       (s.depth > 0 && s.frames[s.depth - 1].type &&
                        (kind != ScriptFrame::Paren || scriptWordIn(" : => | & < , ( [ = ? ", s.last, s.lastLength))) ||
+                      (s.annotation && lastIs(s, ":")) ||
                       (s.typeAlias && s.depth == s.typeDepth && s.prev != Prev::Operand &&
                        scriptWordIn(" = | & => : ? ( , < [ keyof readonly ", s.last, s.lastLength));
     s.frames[s.depth++] = Frame{kind, opened, false, false, pattern, literal, argument, question, 0, false, false,
@@ -382,7 +386,7 @@ void openBrace(State &s)
                                 f->kind == ScriptFrame::TypeBody ||
                                 ((f->kind == ScriptFrame::Object || f->kind == ScriptFrame::Block) &&
                                  f->opened == Opened::List));
-            bool list = !afterArrow && !(afterColon && !inList && !s.branchColon);
+            bool list = !afterArrow && !(afterColon && !inList && !s.branchColon && !s.annotation);
             push(s, ScriptFrame::Object, list ? Opened::List : afterArrow ? Opened::Body : Opened::Other);
         }
     } else if (s.pending && s.pendingDepth == s.depth) {
@@ -523,6 +527,8 @@ void track(RewriteWindow &w, State &s, std::uint64_t i)
     const ScriptFrame f = top(s);
     if (f != ScriptFrame::JsxTag && f != ScriptFrame::JsxClosing && f != ScriptFrame::JsxChildren)
         trackNew(s, k, windowAt(w, i).kind == TokenKind::Value);
+    const bool declaredName = lastWordIn(s, " let const var ") && isNameStart(k.p, k.n) &&
+                              windowAt(w, i).kind == TokenKind::Code;
     // What follows a decorator at a statement's start starts it. (JSX text
     // is no token the lexer reads for one.)
     const ScriptDecorator decorator = s.decorator;
@@ -687,6 +693,10 @@ void track(RewriteWindow &w, State &s, std::uint64_t i)
         }
     }
     s.branchColon = branchColon;
+    // TypeScript: the ':' of a declared name's or a parameter's type.
+    s.annotation = w.language != Language::JavaScript && same(k.p, k.n, ":") && !branchColon &&
+                   windowAt(w, i).kind == TokenKind::Code && (s.declaredName || top(s) == ScriptFrame::Paren);
+    s.declaredName = declaredName;
     // TypeScript: "type Name" at a statement's start opens a type alias, which its ';' ends.
     const bool typeName = s.typeWord && isNameStart(k.p, k.n);
     s.typeWord = w.language != Language::JavaScript && same(k.p, k.n, "type") && startBefore;
