@@ -1084,6 +1084,9 @@ TEST(ScriptRewrites, ParensPrettierMoves)
         {"super in a statement sequence", "class A extends B { constructor() { (super(t), f()); } }",
          "class A extends B { constructor() { super(t), f(); } }", true},
         {"const enum trailing comma", "const enum E { A = 1, }", "const enum E { A = 1 }", true, TS},
+        {"for-of value", "for (const m of (c ? p : [p])) {}", "for (const m of c ? p : [p]) {}", true},
+        {"for-of sequence", "for (x of (a, b)) {}", "for (x of a, b) {}", false},
+        {"call of a function named of", "for (of (a ? b : c);;) {}", "for (of a ? b : c;;) {}", false},
     });
 }
 

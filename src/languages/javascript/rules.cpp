@@ -142,6 +142,7 @@ struct State {
     std::uint16_t outerBranches;      // the same as Frame::branches, outside every frame
     bool branchColon;                 // the last token is the ':' of a conditional
     bool declaredName;                // the last token is the name a let, const or var declares
+    bool forOf;                       // the last token is the "of" of a for-of head (after an operand)
     bool annotation;                  // TypeScript: the last token is a ':' a type follows (after a declared
                                       // name, or a parameter's in parentheses)
 };
@@ -697,6 +698,8 @@ void track(RewriteWindow &w, State &s, std::uint64_t i)
     s.annotation = w.language != Language::JavaScript && same(k.p, k.n, ":") && !branchColon &&
                    windowAt(w, i).kind == TokenKind::Code && (s.declaredName || top(s) == ScriptFrame::Paren);
     s.declaredName = declaredName;
+    s.forOf = same(k.p, k.n, "of") && before == Prev::Operand && f == ScriptFrame::ControlParen &&
+              windowAt(w, i).kind == TokenKind::Code;
     // TypeScript: "type Name" at a statement's start opens a type alias, which its ';' ends.
     const bool typeName = s.typeWord && isNameStart(k.p, k.n);
     s.typeWord = w.language != Language::JavaScript && same(k.p, k.n, "type") && startBefore;
@@ -1416,6 +1419,8 @@ int leftRoom(RewriteWindow &w, const State &s, int &level, bool &coalesce, bool 
     const Frame *f = s.depth > 0 ? &s.frames[s.depth - 1] : nullptr;
     if (scriptWordIn(" = += -= *= /= %= <<= >>= >>>= &= |= ^= &&= ||= ?\?= => ? ... return throw ", k.p, k.n))
         return 2;
+    if (s.forOf)
+        return 2;  // "for (x of (a || b))": the head takes an assignment expression there
     if (same(k.p, k.n, ":") && (w.language == Language::JavaScript || (f && f->kind == ScriptFrame::Object)))
         return 2;
     if ((isTemplate(k) || k.p[0] == '}') && opensHole(k))
@@ -1538,7 +1543,7 @@ void dropParens(RewriteWindow &w, State &s, std::uint64_t open)
         bool branch = s.branchColon && w.language == Language::JavaScript;
         bool left = leftLevel == 0 && (scriptWordIn(kAssignments, l.p, l.n) ||
                                        scriptWordIn(" return throw => ? ... ", l.p, l.n) ||
-                                       (args && scriptWordIn(" ( , ", l.p, l.n)) || index || branch);
+                                       (args && scriptWordIn(" ( , ", l.p, l.n)) || index || branch || s.forOf);
         std::uint64_t after = nextKept(w, close);
         Key r = after < end ? keyAt(w, after) : Key{"", 0};
         bool right = after < end && (windowAt(w, after).kind == TokenKind::End || scriptWordIn(" ) ] , ; ", r.p, r.n) ||
