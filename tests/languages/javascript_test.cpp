@@ -1087,6 +1087,10 @@ TEST(ScriptRewrites, ParensPrettierMoves)
         {"for-of value", "for (const m of (c ? p : [p])) {}", "for (const m of c ? p : [p]) {}", true},
         {"for-of sequence", "for (x of (a, b)) {}", "for (x of a, b) {}", false},
         {"call of a function named of", "for (of (a ? b : c);;) {}", "for (of a ? b : c;;) {}", false},
+        {"statement sequence parts", "(a = 1), (b = 2);", "a = 1, b = 2;", true},
+        {"for head sequence parts", "for (a = 1, (b = 2);;) {}", "for (a = 1, b = 2;;) {}", true},
+        {"declarator", "var a = 1, (b = 2);", "var a = 1, b = 2;", false},
+        {"declarator in a for head", "for (let a = 1, (b);;) {}", "for (let a = 1, b;;) {}", false},
     });
 }
 

@@ -143,6 +143,8 @@ struct State {
     bool branchColon;                 // the last token is the ':' of a conditional
     bool declaredName;                // the last token is the name a let, const or var declares
     bool forOf;                       // the last token is the "of" of a for-of head (after an operand)
+    bool declaring;                   // a let, const, var or using declaration's list is being read, whose
+    std::size_t declarationDepth;     // ',' at this depth separates its declarators
     bool annotation;                  // TypeScript: the last token is a ':' a type follows (after a declared
                                       // name, or a parameter's in parentheses)
 };
@@ -698,6 +700,14 @@ void track(RewriteWindow &w, State &s, std::uint64_t i)
     s.annotation = w.language != Language::JavaScript && same(k.p, k.n, ":") && !branchColon &&
                    windowAt(w, i).kind == TokenKind::Code && (s.declaredName || top(s) == ScriptFrame::Paren);
     s.declaredName = declaredName;
+    // A declaration's list: from its word (at a statement's start or a for head's) to a ';' or its frame's end.
+    if (windowAt(w, i).kind == TokenKind::Code && scriptWordIn(" let const var using ", k.p, k.n) &&
+        (startBefore || (f == ScriptFrame::ControlParen && lastIs(s, "(")))) {
+        s.declaring = true;
+        s.declarationDepth = s.depth;
+    } else if (s.declaring && (s.depth < s.declarationDepth || (s.depth == s.declarationDepth && same(k.p, k.n, ";")))) {
+        s.declaring = false;
+    }
     s.forOf = same(k.p, k.n, "of") && before == Prev::Operand && f == ScriptFrame::ControlParen &&
               windowAt(w, i).kind == TokenKind::Code;
     // TypeScript: "type Name" at a statement's start opens a type alias, which its ';' ends.
@@ -1396,6 +1406,22 @@ bool outsidePatterns(const State &s)
     return true;
 }
 
+// Whether a ',' kept last stands where statements do (a block, a body, the
+// top level): there it joins a sequence, "a = 1, (b = 2);".
+// True when a ',' at the current depth separates a declaration's
+// declarators, where "(b)" is no name to declare.
+bool declarators(const State &s)
+{
+    return s.declaring && s.depth == s.declarationDepth;
+}
+
+bool sequenceComma(const State &s)
+{
+    const Frame *f = s.depth > 0 ? &s.frames[s.depth - 1] : nullptr;
+    return !f || (f->kind == ScriptFrame::Block && f->opened == Opened::Statements) ||
+           (f->kind == ScriptFrame::Object && f->opened == Opened::Body);
+}
+
 // Whether the kept token before a '(' lets the expression inside stand
 // without them: 2 any expression, 1 only one without a binary operator (the
 // operand of a prefix operator), 0 none the rules read; level is set to a
@@ -1430,8 +1456,9 @@ int leftRoom(RewriteWindow &w, const State &s, int &level, bool &coalesce, bool 
                        (f->opened == Opened::Call || f->opened == Opened::Group || f->dropped)) ||
                       f->kind == ScriptFrame::ControlParen);
     bool array = f && f->kind == ScriptFrame::Bracket && f->opened == Opened::Array;
-    if ((same(k.p, k.n, "(") && args) || (same(k.p, k.n, ",") && (args || array)) || (same(k.p, k.n, "[") && f &&
-        f->kind == ScriptFrame::Bracket))
+    if ((same(k.p, k.n, "(") && args) ||
+        (same(k.p, k.n, ",") && !declarators(s) && (args || array || sequenceComma(s))) ||
+        (same(k.p, k.n, "[") && f && f->kind == ScriptFrame::Bracket))
         return 2;
     return 0;
 }
@@ -1543,7 +1570,10 @@ void dropParens(RewriteWindow &w, State &s, std::uint64_t open)
         bool branch = s.branchColon && w.language == Language::JavaScript;
         bool left = leftLevel == 0 && (scriptWordIn(kAssignments, l.p, l.n) ||
                                        scriptWordIn(" return throw => ? ... ", l.p, l.n) ||
-                                       (args && scriptWordIn(" ( , ", l.p, l.n)) || index || branch || s.forOf);
+                                       (args && scriptWordIn(" ( , ", l.p, l.n) &&
+                                        !(same(l.p, l.n, ",") && declarators(s))) ||
+                                       index || branch || s.forOf ||
+                                       (same(l.p, l.n, ",") && sequenceComma(s) && !declarators(s)));
         std::uint64_t after = nextKept(w, close);
         Key r = after < end ? keyAt(w, after) : Key{"", 0};
         bool right = after < end && (windowAt(w, after).kind == TokenKind::End || scriptWordIn(" ) ] , ; ", r.p, r.n) ||
