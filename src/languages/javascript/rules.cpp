@@ -1,6 +1,7 @@
-// The rewrites of JavaScript, TypeScript and TSX sources: quotes, numbers,
-// trailing commas, redundant parentheses, braces around a single statement,
-// and empty statements.
+// The rewrites of JavaScript, TypeScript and TSX sources: quotes and property
+// names, numbers, trailing commas and a type's member separators, redundant
+// parentheses and the empty arguments of new, braces around a single
+// statement, and empty statements.
 //
 // The scan reads the tokens the script lexer gives (lexer.cpp)
 // and follows them with a copy of that lexer's own bookkeeping: its open
