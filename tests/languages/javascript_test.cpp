@@ -112,6 +112,10 @@ TEST(ScriptNearMiss, HeadWords)
                              "with", "switch", "try", "catch", "finally", "static", "enum"})
         rows.push_back({word, std::string(word) + "\nx", std::string(word) + " x", true});
     rows.push_back({"set at a member's start", "class A {\n  set\n  x(v) {}\n}", "class A { set x(v) {} }", true});
+    // A member's name is no keyword: a statement can end after its call.
+    rows.push_back({"member named for", "a = Symbol.for(b)\nc = d", "a = Symbol.for(b);\nc = d;", true});
+    rows.push_back({"member named if goes on", "a = x.if(b)\n(c)", "a = x.if(b);\n(c)", false});
+    rows.push_back({"optional member named while", "a = x?.while(b)\nc = d", "a = x?.while(b);\nc = d;", true});
     checkPairs(JS, rows);
     checkPairs(TS, {
         {"void is a type in TypeScript", "let a: void\nlet b: void", "let a: void;\nlet b: void;", true},
@@ -993,6 +997,127 @@ TEST(ScriptRewrites, Semicolons)
     });
 }
 
+TEST(ScriptRewrites, PropertyNames)
+{
+    checkTable({
+        {"object key", "x = {'a': 1, \"b\": 2};", "x = {a: 1, b: 2};", true},
+        {"escaped key", "x = {'\\x61': 1};", "x = {a: 1};", true},
+        {"keyword key", "x = {'class': 1};", "x = {class: 1};", true},
+        {"number key", "x = {'1': a, '1.5': b};", "x = {1: a, 1.5: b};", true},
+        {"pattern key", "const {'a': b} = c;", "const {a: b} = c;", true},
+        {"method key", "x = {'a'() {}};", "x = {a() {}};", true},
+        {"class members", "class A { 'a' = 1; static 'b'() {} get 'c'() {} }",
+         "class A { a = 1; static b() {} get c() {} }", true},
+        {"interface member", "interface I { 'a'?: T; 'b'(): U }", "interface I { a?: T; b(): U }", true, TS},
+        {"enum member", "enum E { 'A' = 1, B }", "enum E { A = 1, B }", true, TS},
+        {"key with a dash", "x = {'a-b': 1};", "x = {\"a-b\": 1};", true},
+        {"value, not key", "x = {a: 'b'};", "x = {a: b};", false},
+        {"shorthand", "x = {'a', b};", "x = {a, b};", false},
+        {"member access", "x = a['b'];", "x = a.b;", false},
+        {"computed key", "x = {['a']: 1};", "x = {[a]: 1};", false},
+        {"not a name", "x = {'a-b': 1};", "x = {a-b: 1};", false},
+        {"proto", "x = {'__proto__': a};", "x = {__proto__: a};", false},
+        {"constructor", "class A { 'constructor'() {} }", "class A { constructor() {} }", false},
+        {"construct signature", "interface I { 'new'(): T }", "interface I { new(): T }", false, TS},
+        {"not a canonical number", "x = {'1.0': a};", "x = {1.0: a};", false},
+        {"leading zero", "x = {'010': a};", "x = {10: a};", false},
+        {"enum number", "enum E { '1' = 1 }", "enum E { 1 = 1 }", false, TS},
+        {"label in a block", "{ 'a': 1 }", "{ a: 1 }", false},
+        {"call in a class field", "class A { a = b * 'c'(); }", "class A { a = b * c(); }", false},
+        {"conditional branch", "x = c ? 'a' : b;", "x = c ? a : b;", false},
+        {"case label", "switch (x) { case 'a': f(); }", "switch (x) { case a: f(); }", false},
+    });
+}
+
+TEST(ScriptRewrites, NewArguments)
+{
+    checkTable({
+        {"empty arguments", "x = new X;", "x = new X();", true},
+        {"member callee", "x = [new a.b.C, new D];", "x = [new a.b.C(), new D()];", true},
+        {"computed member callee", "f(new a[b]);", "f(new a[b]());", true},
+        {"before an operator", "x = new X + 1;", "x = new X() + 1;", true},
+        {"member after", "x = new X().y;", "x = new X.y;", false},
+        {"index after", "x = new X()[0];", "x = new X[0];", false},
+        {"call after", "x = new X()();", "x = new X();", false},
+        {"called callee", "x = new (f())();", "x = new f();", false},
+        {"arguments", "x = new X(a);", "x = new X;", false},
+        {"template after", "x = new X()`a`;", "x = new X`a`;", false},
+        {"property named new", "x = a.new();", "x = a.new;", false},
+        {"type arguments", "x = new X<T>();", "x = new X<T>;", false, TS},
+        {"parenthesized callee", "x = new (a.b)();", "x = new a.b;", true},
+        {"called callee kept", "x = new (a.b())();", "x = new a.b()();", false},
+        {"constructor type", "type C = new (a) => T;", "type C = new a => T;", false, TS},
+        {"construct signature", "interface I { new (a): T }", "interface I { new a: T }", false, TS},
+    });
+}
+
+TEST(ScriptRewrites, ParensPrettierMoves)
+{
+    checkTable({
+        {"arrow body arrow", "f = (a) => ((b) => a + b);", "f = a => b => a + b;", true},
+        {"arrow body new", "f = () => (new X);", "f = () => new X();", true},
+        {"coalesce chain", "x = (a ?? b) ?? c;", "x = a ?? b ?? c;", true},
+        {"for update sequence", "for (;; (i++, j--)) {}", "for (;; i++, j--) {}", true},
+        {"for init sequence", "for ((i = 0, j = 0); ;) {}", "for (i = 0, j = 0; ;) {}", true},
+        {"condition sequence", "if ((a, b)) f();", "if (a, b) f();", true},
+        {"index assignment", "a[(b = c)] = d;", "a[b = c] = d;", true},
+        {"index sequence", "x = a[(b, c)];", "x = a[b, c];", true},
+        {"object after a branch", "x = c ? a : {'b': 1};", "x = c ? a : {b: 1};", true},
+        {"coalesce on the right", "x = a ?? (b ?? c);", "x = a ?? b ?? c;", false},
+        {"coalesce mixed", "x = a ?? (b || c);", "x = a ?? b || c;", false},
+        {"arrow called", "x = (a => b)(c);", "x = a => b(c);", false},
+        {"arrow in a sequence", "x = (a => b, c);", "x = a => (b, c);", false},
+        {"arrow body with in", "for (var f = (x => a in b); ;) {}", "for (var f = x => a in b; ;) {}", false},
+        {"arrow body object", "f = () => ({a: 1});", "f = () => {a: 1};", false},
+        {"new then member", "x = (new X).y;", "x = new X.y;", false},
+        {"pattern default", "[(b = c)] = d;", "[b = c] = d;", false},
+        {"sequence for a value", "x = (a, b);", "x = a, b;", false},
+        {"sequence in a for-in", "for ((a, b) in c) {}", "for (a, b in c) {}", false},
+        {"label after a case", "switch (x) { case 1: { 'a': 1 } }", "switch (x) { case 1: { a: 1 } }", false},
+        {"operand named type", "x = (a || type);", "x = a || type;", true},
+        {"parameter named of", "f = (of) => of;", "f = of => of;", true},
+        {"yield is no plain name", "function* g() { x = (yield) + 1; }", "function* g() { x = yield + 1; }", false},
+        {"second branch", "x = c ? '' : (d ? 1 : 2);", "x = c ? '' : d ? 1 : 2;", true},
+        {"first operand a conditional", "x = (c ? a : b) ? d : e;", "x = c ? a : b ? d : e;", false},
+        {"second branch a sequence", "x = c ? a : (b, d);", "x = c ? a : b, d;", false},
+        {"member of new with arguments", "x = (new URL(a)).host;", "x = new URL(a).host;", true},
+        {"super in a statement sequence", "class A extends B { constructor() { (super(t), f()); } }",
+         "class A extends B { constructor() { super(t), f(); } }", true},
+        {"const enum trailing comma", "const enum E { A = 1, }", "const enum E { A = 1 }", true, TS},
+        {"for-of value", "for (const m of (c ? p : [p])) {}", "for (const m of c ? p : [p]) {}", true},
+        {"for-of sequence", "for (x of (a, b)) {}", "for (x of a, b) {}", false},
+        {"call of a function named of", "for (of (a ? b : c);;) {}", "for (of a ? b : c;;) {}", false},
+        {"statement sequence parts", "(a = 1), (b = 2);", "a = 1, b = 2;", true},
+        {"for head sequence parts", "for (a = 1, (b = 2);;) {}", "for (a = 1, b = 2;;) {}", true},
+        {"declarator", "var a = 1, (b = 2);", "var a = 1, b = 2;", false},
+        {"declarator in a for head", "for (let a = 1, (b);;) {}", "for (let a = 1, b;;) {}", false},
+    });
+}
+
+TEST(ScriptRewrites, TypeMembers)
+{
+    checkTable({
+        {"interface", "interface I { a: T, b(): U, [k: string]: V }", "interface I { a: T; b(): U; [k: string]: V }",
+         true, TS},
+        {"trailing separator", "interface I { a: T, }", "interface I {\n  a: T\n}", true, TS},
+        {"type literal", "type T = { a: X, 'b'?: Y };", "type T = { a: X; b?: Y };", true, TS},
+        {"readonly member", "type T = { a: X, readonly b: Y };", "type T = { a: X; readonly b: Y };", true, TS},
+        {"object literal", "x = { a: 1, b: 2 };", "x = { a: 1; b: 2 };", false, TS},
+        {"type parameters", "type T = { a: <X, Y>(x: X) => Y };", "type T = { a: <X; Y>(x: X) => Y };", false, TS},
+        {"type arguments", "interface I { a: M<K, V> }", "interface I { a: M<K; V> }", false, TS},
+        {"parameters", "interface I { a(b: X, c: Y): Z }", "interface I { a(b: X; c: Y): Z }", false, TS},
+        {"after a type alias", "type T = A\n(f)({ a: 1, b: 2 });", "type T = A\n(f)({ a: 1; b: 2 });", false, TS},
+        {"javascript", "x = { a: 1, b: 2 };", "x = { a: 1; b: 2 };", false},
+        {"variable's type", "declare const x: { a: T, b: U };", "declare const x: { a: T; b: U };", true, TS},
+        {"parameter's type", "function f(o: { a?: T, b?: U }) {}", "function f(o: { a?: T; b?: U }) {}", true, TS},
+        {"object after a conditional", "f(c ? a : { a: 1, b: 2 });", "f(c ? a : { a: 1; b: 2 });", false, TS},
+        {"variable's value", "let x = { a: { b: 1, c: 2 } };", "let x = { a: { b: 1; c: 2 } };", false, TS},
+        {"import attributes in a type", "interface I { a: typeof import('m', { with: { b: 'c', d: 'e' } }) }",
+         "interface I { a: typeof import('m', { with: { b: 'c'; d: 'e' } }) }", false, TS},
+        {"empty member", "interface I { a: T;; }", "interface I { a: T; }", false, TS},
+    });
+}
+
 // --- Real formatter output -----------------------------------------------
 
 std::vector<std::string> shellLines(const std::string &command)
@@ -1034,11 +1159,14 @@ Figures judgeStyle(const std::string &npm, const std::string &root, const std::s
     return f;
 }
 
-const char *const kStyles[] = {"prettier", "nosemi", "single", "commasnone", "commasall", "props"};
+const char *const kStyles[] = {"prettier", "nosemi", "single", "commasnone", "commasall", "props", "consistent",
+                                "arrowavoid"};
 
-// prettier in each of its styles on real files, and a few JSX sources: every
-// pair the parser calls different is refused, and at least nine in ten of
-// those it calls the same are accepted.
+// prettier in each of its styles on real files, a few JSX sources and the
+// sources of tests/languages/javascript (each rewrite prettier makes, written
+// the other way, so that every rule is exercised wherever this machine's
+// files are): every pair the parser calls different is refused, and over 95%
+// of those it calls the same are accepted.
 TEST(ScriptRewritesTools, ParserJudgesPrettierOnRealFiles)
 {
     std::string npm = std::string(MATCHLING_NPM_TOOLS) + "/../..";
@@ -1047,9 +1175,9 @@ TEST(ScriptRewritesTools, ParserJudgesPrettierOnRealFiles)
         GTEST_SKIP() << "node and tests/npm's packages are needed (npm ci in tests/npm)";
     std::string roots = "'" + npm + "/node_modules' \"$(npm root -g 2>/dev/null)\" /usr/share/nodejs";
     // Chosen by their paths below each root, so that where the checkout lies changes nothing.
-    std::vector<std::string> js = shellLines("find " + roots + " -name '*.js' -size -30k -size +2k -printf '%P %p\\n' "
+    std::vector<std::string> js = shellLines("find -H " + roots + " -name '*.js' -size -30k -size +2k -printf '%P %p\\n' "
                                              "2>/dev/null | sort | awk 'NR % 13 == 0 { print $2 }' | head -24");
-    std::vector<std::string> ts = shellLines("find " + roots + " -name '*.d.ts' -size -60k -size +1k -printf '%P %p\\n' "
+    std::vector<std::string> ts = shellLines("find -H " + roots + " -name '*.d.ts' -size -60k -size +1k -printf '%P %p\\n' "
                                              "2>/dev/null | sort | awk 'NR % 2 == 0 { print $2 }' | head -16");
     if (js.size() < 10 || ts.size() < 10)
         GTEST_SKIP() << "too few JavaScript and TypeScript files found under " << roots;
@@ -1067,6 +1195,8 @@ TEST(ScriptRewritesTools, ParserJudgesPrettierOnRealFiles)
         writeFile(name, jsx[i]);
         files += " '" + name + "'";
     }
+    for (const std::string &f : shellLines("ls '" MATCHLING_SOURCE_DIR "/tests/languages/javascript/'*"))
+        files += " '" + f + "'";
     for (const std::vector<std::string> *list : {&js, &ts})
         for (const std::string &f : *list)
             files += " '" + f + "'";
@@ -1079,7 +1209,7 @@ TEST(ScriptRewritesTools, ParserJudgesPrettierOnRealFiles)
         total.misses += f.misses;
     }
     EXPECT_EQ(total.misses, 0);
-    EXPECT_LT(total.residue * 10, total.same) << "over 10% of the pairs the parser calls the same are refused";
+    EXPECT_LT(total.residue * 20, total.same) << "over 5% of the pairs the parser calls the same are refused";
 }
 
 } // namespace

@@ -6,8 +6,10 @@
 //     DIR_B holds too, "NAME same", "NAME differ" or "NAME unparsed": whether
 //     both parse to equal syntax trees without positions (acorn for .js,
 //     TypeScript's parser for the rest). Literals compare by value (acorn's
-//     raw dropped), parentheses are no nodes, and an empty statement in a
-//     statement list or a class body is no node: it does nothing there.
+//     raw dropped), parentheses are no nodes, an empty statement in a
+//     statement list or a class body is no node: it does nothing there, and
+//     a property name written as a string or a number is the name it gives
+//     (`'b': 1` is `b: 1`, `1: a` is `'1': a`).
 'use strict';
 const fs = require('fs');
 const path = require('path');
@@ -19,6 +21,8 @@ const styles = {
     commasnone: {trailingComma: 'none'},
     commasall: {trailingComma: 'all'},
     props: {quoteProps: 'consistent', singleQuote: true, semi: false, trailingComma: 'all'},
+    consistent: {quoteProps: 'consistent'},
+    arrowavoid: {arrowParens: 'avoid'},
 };
 
 async function format(out, files) {
@@ -64,6 +68,19 @@ function jsxText(raw) {
 
 // A TypeScript node as a tree without positions, parentheses and empty
 // statements; JSX children's texts and string children joined as React joins them.
+const keyed = ['PropertyAssignment', 'PropertySignature', 'PropertyDeclaration', 'MethodDeclaration',
+               'MethodSignature', 'GetAccessor', 'SetAccessor', 'EnumMember'];
+const identifierName = /^[A-Za-z_$][A-Za-z0-9_$]*$/;
+
+// A property name as the name it gives: a string that is an identifier name as
+// that name, a number as its string.
+function tsKey(ts, node) {
+    if (ts.isStringLiteral(node) && identifierName.test(node.text)) return {k: 'Identifier', t: node.text};
+    if (ts.isStringLiteral(node) || ts.isNumericLiteral(node)) return {k: 'StringLiteral', t: String(
+        ts.isNumericLiteral(node) ? Number(node.text) : node.text)};
+    return null;
+}
+
 function tsTree(ts, node) {
     if (ts.isJsxText(node)) return {k: 'text', t: jsxText(node.text)};
     if (ts.isParenthesizedExpression(node)) return tsTree(ts, node.expression);
@@ -75,7 +92,8 @@ function tsTree(ts, node) {
         const list = ts.isSourceFile(node) || ts.isBlock(node) || ts.isModuleBlock(node) || ts.isCaseClause(node) ||
             ts.isDefaultClause(node) || ts.isClassLike(node);
         if (list && (c.kind === ts.SyntaxKind.EmptyStatement || c.kind === ts.SyntaxKind.SemicolonClassElement)) return;
-        kids.push(tsTree(ts, c));
+        const key = keyed.includes(ts.SyntaxKind[node.kind]) && c === node.name ? tsKey(ts, c) : null;
+        kids.push(key || tsTree(ts, c));
     });
     if (ts.isJsxElement(node) || ts.isJsxFragment(node)) {
         const merged = [];
@@ -104,10 +122,17 @@ function tsJudge(name, a, b) {
     return ta === null || tb === null ? 'unparsed' : ta === tb ? 'same' : 'differ';
 }
 
-// Drops the empty statements of statement lists from an acorn tree.
+// Drops the empty statements of statement lists from an acorn tree, and
+// writes each property name that is a string or a number as the name it gives.
 function dropEmpty(node) {
     if (Array.isArray(node)) return node.forEach(dropEmpty);
     if (!node || typeof node !== 'object') return;
+    const keyed = ['Property', 'MethodDefinition', 'PropertyDefinition'].includes(node.type);
+    if (keyed && !node.computed && node.key && node.key.type === 'Literal') {
+        const v = node.key.value;
+        if (typeof v === 'string' && identifierName.test(v)) node.key = {type: 'Identifier', name: v};
+        else if (typeof v === 'number') node.key = {type: 'Literal', value: String(v)};
+    }
     for (const key of ['body', 'consequent']) {
         if (Array.isArray(node[key])) node[key] = node[key].filter((s) => !s || s.type !== 'EmptyStatement');
     }

@@ -379,7 +379,8 @@ bool nameStep(Lexer &lx, TokenPiece &piece)
     const bool startBefore = s.stmtStart, stringBefore = s.lastString, doEndedBefore = s.doEnded;
     const bool fromBefore = s.fromMayFollow || s.prevByte == '*';
     const ScriptList listBefore = s.listNext;
-    if (whole && name[0] != '#' && !tag) {
+    const bool member = s.prevByte == '.';  // a member's name: never a keyword ("x.for(y)", "p.catch(f)")
+    if (whole && name[0] != '#' && !tag && !member) {
         if (scriptWordIn(kRestrictedWords, name, length))
             cls = ScriptPrev::Restricted;
         else if (length == 4 && std::memcmp(name, "void", 4) == 0 && lx.language != Language::JavaScript)
@@ -402,7 +403,7 @@ bool nameStep(Lexer &lx, TokenPiece &piece)
     }
     finishCode(lx, piece, cls);
     s.stmtStart = s.stmtStart || keepStart;
-    s.wordLength = whole && length < kScriptWord ? length : 0;
+    s.wordLength = whole && length < kScriptWord && !member ? length : 0;
     std::memcpy(s.word, name, s.wordLength);
     if (whole && !tag) {
         s.doWhile = doEndedBefore && length == 5 && std::memcmp(name, "while", 5) == 0;
@@ -624,7 +625,8 @@ bool blankToken(Lexer &lx, TokenPiece &piece, std::size_t n, TokenPlace place)
 // Hands out the one-byte or longer punctuator of n bytes at pos as cls.
 bool punctuator(Lexer &lx, TokenPiece &piece, std::size_t n, ScriptPrev cls)
 {
-    scriptState(lx).prevByte = n == 1 ? lx.window[lx.pos] : 0;
+    // "?." counts as '.': a member's name follows either.
+    scriptState(lx).prevByte = n == 1 ? lx.window[lx.pos] : n == 2 && lx.window[lx.pos] == '?' && lx.window[lx.pos + 1] == '.' ? '.' : 0;
     lx.pos += n;
     char b = scriptState(lx).prevByte;
     finishCode(lx, piece, cls);

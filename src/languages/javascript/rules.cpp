@@ -1,6 +1,7 @@
-// The rewrites of JavaScript, TypeScript and TSX sources: quotes, numbers,
-// trailing commas, redundant parentheses, braces around a single statement,
-// and empty statements.
+// The rewrites of JavaScript, TypeScript and TSX sources: quotes and property
+// names, numbers, trailing commas and a type's member separators, redundant
+// parentheses and the empty arguments of new, braces around a single
+// statement, and empty statements.
 //
 // The scan reads the tokens the script lexer gives (lexer.cpp)
 // and follows them with a copy of that lexer's own bookkeeping: its open
@@ -56,6 +57,27 @@ enum class Opened : unsigned char {
     Class,       // '{' of a class declaration's body
 };
 
+// How far "new" and its callee have been read: a name and its members, no
+// call (the brackets of a computed member are skipped, in deeper frames).
+enum class NewCallee : unsigned char {
+    None,
+    New,     // "new" was read: the callee comes
+    Member,  // a name or a member after it: '.', '[' or the arguments may come
+    Dot,     // a '.' after one: a name comes
+    Group,   // a '(' right after "new": its ')' ends the callee
+};
+
+// A token written in another form once the bookkeeping has read it as
+// written (which the lexer's copy must see): a property name as the name it
+// gives, a member separator of a type as ';'.
+enum class Respell : unsigned char {
+    None,
+    Key,         // a property name: a name, a string that is an identifier name or a canonical number, a number
+    KeyNoNumber, // the same, but no number (an enum member's name)
+    ClassKey,    // the same, but not "constructor" (a class member's name)
+    Separator,   // a ',' or ';' between the members of a TypeScript type
+};
+
 struct Frame {
     ScriptFrame kind;
     Opened opened;
@@ -71,6 +93,10 @@ struct Frame {
     bool group;          // the same, but a '{' may follow: a call's arguments or a group
     bool module;         // a '{' of an import or export list or of an import's attributes: its '}' ends the
                          // declaration
+    bool type;           // TypeScript: a frame of a type, inside an interface's body or a type alias
+    bool enumBody;       // a '{' of an enum's body
+    bool index;          // a '[' after an operand: a member's index
+    std::uint16_t branches;  // '?' of conditionals in this frame whose ':' is still to come
 };
 
 struct State {
@@ -111,6 +137,17 @@ struct State {
     bool typeWord;                    // TypeScript: the last token is "type" at a statement's start
     bool typeAlias;                   // TypeScript: a type alias's type is being read (to its ';')
     std::size_t typeDepth;            // the depth its ';' stands at
+    NewCallee callee;                 // how far a "new" and its callee have been read
+    std::size_t calleeDepth;          // the depth that "new" stands at
+    Respell respell;                  // what the token being looked at is written as once it is tracked
+    std::uint16_t outerBranches;      // the same as Frame::branches, outside every frame
+    bool branchColon;                 // the last token is the ':' of a conditional
+    bool declaredName;                // the last token is the name a let, const or var declares
+    bool forOf;                       // the last token is the "of" of a for-of head (after an operand)
+    bool declaring;                   // a let, const, var or using declaration's list is being read, whose
+    std::size_t declarationDepth;     // ',' at this depth separates its declarators
+    bool annotation;                  // TypeScript: the last token is a ':' a type follows (after a declared
+                                      // name, or a parameter's in parentheses)
 };
 
 bool isNameByte(char c)
@@ -153,6 +190,12 @@ const char kReservedWords[] =
     "yield let static implements interface package private protected public await async of get set as satisfies "
     "keyof infer is type declare abstract namespace module global readonly unique asserts accessor using override ";
 const char kOperandWords[] = " this null true false undefined ";
+// Of those names, the ones JavaScript reads as plain names wherever an
+// operand or a parameter stands (TypeScript's words, and words whose meaning
+// depends on what follows them).
+const char kPlainInJavaScript[] = " of get set as satisfies keyof infer is type declare abstract namespace module global "
+                                  "readonly unique asserts accessor override ";
+
 
 bool hasJsx(Language language)
 {
@@ -201,8 +244,18 @@ void push(State &s, ScriptFrame kind, Opened opened)
     }
     bool question = lastIs(s, "?") || lastWordIn(s, " case ");
     bool module = kind == ScriptFrame::Block && s.listNext != ScriptList::None;
-    s.frames[s.depth++] =
-        Frame{kind, opened, false, false, pattern, literal, argument, question, 0, false, false, module};
+    // TypeScript: an interface's body and what it holds is a type (a '(' only
+    // where a type starts, not "import(...)"'s arguments); so is
+    // a frame of a type alias that opens where a type goes on (not after an
+    // operand, where the lexer may have missed the ';' that ends the alias).
+    const bool type = kind == ScriptFrame::TypeBody ||
+                      (s.depth > 0 && s.frames[s.depth - 1].type &&
+                       (kind != ScriptFrame::Paren || scriptWordIn(" : => | & < , ( [ = ? ", s.last, s.lastLength))) ||
+                      (s.annotation && lastIs(s, ":")) ||
+                      (s.typeAlias && s.depth == s.typeDepth && s.prev != Prev::Operand &&
+                       scriptWordIn(" = | & => : ? ( , < [ keyof readonly ", s.last, s.lastLength));
+    s.frames[s.depth++] = Frame{kind, opened, false, false, pattern, literal, argument, question, 0, false, false,
+                                module, type, false, kind == ScriptFrame::Bracket && s.prev == Prev::Operand, 0};
 }
 
 std::uint16_t &angles(State &s)
@@ -248,6 +301,14 @@ bool opensHole(Key k)
     return k.n >= 2 && k.p[k.n - 2] == '$' && k.p[k.n - 1] == '{';
 }
 
+// A name that stands for a variable where an operand or a parameter does.
+bool variableName(Language language, Key k)
+{
+    return isNameStart(k.p, k.n) && !std::memchr(k.p, '\\', k.n) &&
+           (!scriptWordIn(kReservedWords, k.p, k.n) ||
+            (language == Language::JavaScript && scriptWordIn(kPlainInJavaScript, k.p, k.n)));
+}
+
 // --- The copy of the lexer's bookkeeping ---------------------------------
 
 // What the token after the ')' that closes the '(' at open says of it: call
@@ -274,7 +335,8 @@ void trackName(State &s, Language language, Key k)
     Prev cls = Prev::Operand;
     bool keepStart = false;
     bool start = !s.midStatement;
-    if (k.p[0] != '#') {
+    const bool member = lastIs(s, ".") || lastIs(s, "?.");  // a member's name is never a keyword
+    if (k.p[0] != '#' && !member) {
         if (scriptWordIn(kRestrictedWords, k.p, k.n))
             cls = Prev::Restricted;
         else if (same(k.p, k.n, "void") && language != Language::JavaScript)
@@ -299,7 +361,7 @@ void trackName(State &s, Language language, Key k)
     }
     s.prev = cls;
     s.midStatement = !(cls == Prev::Start || keepStart);
-    s.wordLength = k.n < kScriptWord ? k.n : 0;
+    s.wordLength = k.n < kScriptWord && !member ? k.n : 0;
     std::memcpy(s.word, k.p, s.wordLength);
 }
 
@@ -328,19 +390,23 @@ void openBrace(State &s)
                                 f->kind == ScriptFrame::TypeBody ||
                                 ((f->kind == ScriptFrame::Object || f->kind == ScriptFrame::Block) &&
                                  f->opened == Opened::List));
-            bool list = !afterArrow && !(afterColon && !inList);
+            bool list = !afterArrow && !(afterColon && !inList && !s.branchColon && !s.annotation);
             push(s, ScriptFrame::Object, list ? Opened::List : afterArrow ? Opened::Body : Opened::Other);
         }
     } else if (s.pending && s.pendingDepth == s.depth) {
         s.pending = false;
+        // An enum is no expression: "const enum E {" opens a body of members all the same (which the
+        // lexer files as an expression's).
         if (s.pendingType)
             push(s, ScriptFrame::TypeBody, Opened::Statements);
+        else if (s.pendingEnum)
+            push(s, s.pendingExpr ? ScriptFrame::Object : ScriptFrame::Block, Opened::List);
         else if (s.pendingExpr)
             push(s, ScriptFrame::Object, Opened::Body);
         else
-            push(s, ScriptFrame::Block, s.pendingClass ? Opened::Class
-                                        : s.pendingEnum ? Opened::List
-                                                        : Opened::Statements);
+            push(s, ScriptFrame::Block, s.pendingClass ? Opened::Class : Opened::Statements);
+        if (s.pendingEnum && s.depth > 0 && s.frames[s.depth - 1].opened == Opened::List)
+            s.frames[s.depth - 1].enumBody = true;
     } else {
         bool list = lastWordIn(s, " import export type let const var ");
         bool method = lastIs(s, ")") || lastWordIn(s, kBlockWords);
@@ -416,12 +482,57 @@ ScriptDecorator decoratorAfter(State &s, Key k, bool literal)
     return same(k.p, k.n, "@") ? ScriptDecorator::At : ScriptDecorator::None;
 }
 
+// Follows "new" and its callee: a name, then members ('.' and a name, or a
+// computed member, whose brackets are skipped) up to anything else.
+void trackNew(State &s, Key k, bool value)
+{
+    const bool code = !value;
+    if (s.callee == NewCallee::Group) {
+        if (code && same(k.p, k.n, ")") && s.depth == s.calleeDepth + 1)
+            s.callee = NewCallee::Member;
+        return;
+    }
+    if (s.callee != NewCallee::None && s.depth > s.calleeDepth)
+        return;  // inside a computed member's brackets
+    switch (s.callee) {
+    case NewCallee::None:
+        break;
+    case NewCallee::New:
+        s.callee = code && ((isNameStart(k.p, k.n) && !scriptWordIn(kReservedWords, k.p, k.n) &&
+                             !std::memchr(k.p, '\\', k.n)) ||
+                            same(k.p, k.n, "this"))
+                       ? NewCallee::Member
+                   : code && same(k.p, k.n, "(") ? NewCallee::Group
+                                                 : NewCallee::None;
+        return;
+    case NewCallee::Member:
+        s.callee = code && same(k.p, k.n, ".")   ? NewCallee::Dot
+                   : code && same(k.p, k.n, "[") ? NewCallee::Member
+                                                 : NewCallee::None;
+        return;
+    case NewCallee::Group:
+        return;
+    case NewCallee::Dot:
+        s.callee = code && (isNameStart(k.p, k.n) || (k.n > 1 && k.p[0] == '#')) ? NewCallee::Member
+                                                                                 : NewCallee::None;
+        return;
+    }
+    if (code && same(k.p, k.n, "new") && !lastIs(s, ".") && !lastIs(s, "?.")) {
+        s.callee = NewCallee::New;
+        s.calleeDepth = s.depth;
+    }
+}
+
 // Follows the token at i as the lexer read it: its frames and the class of
 // what it leaves expected.
 void track(RewriteWindow &w, State &s, std::uint64_t i)
 {
     const Key k = keyAt(w, i);
     const ScriptFrame f = top(s);
+    if (f != ScriptFrame::JsxTag && f != ScriptFrame::JsxClosing && f != ScriptFrame::JsxChildren)
+        trackNew(s, k, windowAt(w, i).kind == TokenKind::Value);
+    const bool declaredName = lastWordIn(s, " let const var ") && isNameStart(k.p, k.n) &&
+                              windowAt(w, i).kind == TokenKind::Code;
     // What follows a decorator at a statement's start starts it. (JSX text
     // is no token the lexer reads for one.)
     const ScriptDecorator decorator = s.decorator;
@@ -571,6 +682,35 @@ void track(RewriteWindow &w, State &s, std::uint64_t i)
             angles(s) = 0;
     }
     s.closedAngle = closedAngle;
+    // The ':' that ends a conditional's branch, which an object literal may follow.
+    bool branchColon = false;
+    if (f != ScriptFrame::JsxTag && f != ScriptFrame::JsxClosing && f != ScriptFrame::JsxChildren &&
+        windowAt(w, i).kind == TokenKind::Code) {
+        std::uint16_t &open = s.depth > 0 ? s.frames[s.depth - 1].branches : s.outerBranches;
+        if (same(k.p, k.n, "?")) {
+            open = open < 0xFFFF ? open + 1 : open;
+        } else if (same(k.p, k.n, ";")) {
+            open = 0;
+        } else if (same(k.p, k.n, ":") && open > 0) {
+            --open;
+            branchColon = true;
+        }
+    }
+    s.branchColon = branchColon;
+    // TypeScript: the ':' of a declared name's or a parameter's type.
+    s.annotation = w.language != Language::JavaScript && same(k.p, k.n, ":") && !branchColon &&
+                   windowAt(w, i).kind == TokenKind::Code && (s.declaredName || top(s) == ScriptFrame::Paren);
+    s.declaredName = declaredName;
+    // A declaration's list: from its word (at a statement's start or a for head's) to a ';' or its frame's end.
+    if (windowAt(w, i).kind == TokenKind::Code && scriptWordIn(" let const var using ", k.p, k.n) &&
+        (startBefore || (f == ScriptFrame::ControlParen && lastIs(s, "(")))) {
+        s.declaring = true;
+        s.declarationDepth = s.depth;
+    } else if (s.declaring && (s.depth < s.declarationDepth || (s.depth == s.declarationDepth && same(k.p, k.n, ";")))) {
+        s.declaring = false;
+    }
+    s.forOf = same(k.p, k.n, "of") && before == Prev::Operand && f == ScriptFrame::ControlParen &&
+              windowAt(w, i).kind == TokenKind::Code;
     // TypeScript: "type Name" at a statement's start opens a type alias, which its ';' ends.
     const bool typeName = s.typeWord && isNameStart(k.p, k.n);
     s.typeWord = w.language != Language::JavaScript && same(k.p, k.n, "type") && startBefore;
@@ -987,6 +1127,7 @@ struct Inside {
     bool declares = false;  // it starts with what would start a declaration or a directive at a statement's start
 };
 
+
 const char kAssignments[] = " = += -= *= /= %= <<= >>= >>>= &= |= ^= &&= ||= ?\?= ";
 
 // The index of the bracket closing the one at open, inside [open, limit),
@@ -1016,6 +1157,42 @@ std::uint64_t closeWithin(RewriteWindow &w, std::uint64_t open, std::uint64_t li
     return limit;
 }
 
+bool plainName(Key k)
+{
+    return isNameStart(k.p, k.n) && !scriptWordIn(kReservedWords, k.p, k.n) && !std::memchr(k.p, '\\', k.n);
+}
+
+// An arrow function that fills (open, close): "x =>", "async x =>", "(...) =>"
+// or "async (...) =>" and a body with no ',' outside brackets (which would
+// make a sequence of it) and no "in" (which a for head's initializer reads
+// otherwise). It stands where an assignment does.
+bool arrowFills(RewriteWindow &w, std::uint64_t open, std::uint64_t close)
+{
+    std::uint64_t a = open + 1;
+    if (a + 1 < close && tokenIs(w, a, "async") && !tokenIs(w, a + 1, "=>"))
+        ++a;
+    std::uint64_t arrow = close;
+    if (a < close && plainName(keyAt(w, a)))
+        arrow = a + 1;
+    else if (a < close && tokenIs(w, a, "("))
+        arrow = closeWithin(w, a, close) + 1;
+    if (arrow + 1 >= close || !tokenIs(w, arrow, "=>"))
+        return false;
+    for (std::uint64_t j = arrow + 1; j < close; ++j) {
+        Key k = keyAt(w, j);
+        if (same(k.p, k.n, ",") || same(k.p, k.n, "in") || (isTemplate(k) && opensHole(k)) ||
+            (same(k.p, k.n, "<") && hasJsx(w.language)))
+            return false;
+        if (same(k.p, k.n, "(") || same(k.p, k.n, "[") || same(k.p, k.n, "{")) {
+            std::uint64_t c = closeWithin(w, j, close);
+            if (c >= close)
+                return false;
+            j = c;
+        }
+    }
+    return true;
+}
+
 // Reads the tokens (open, close) as an expression: prefix operators,
 // operands with their members, calls and tagged templates, and binary
 // operators between them. Anything else (a comma, '?', an assignment, an
@@ -1024,6 +1201,11 @@ std::uint64_t closeWithin(RewriteWindow &w, std::uint64_t open, std::uint64_t li
 Inside readInside(RewriteWindow &w, std::uint64_t open, std::uint64_t close)
 {
     Inside in;
+    if (arrowFills(w, open, close)) {
+        in.ok = in.assigns = true;
+        in.primary = false;
+        return in;
+    }
     bool operand = false;  // an operand has been read: a binary operator or a postfix may follow
     bool target = true;    // what has been read since the start or the last assignment may be its target
     bool chain = false;    // it has an optional chain
@@ -1047,6 +1229,24 @@ Inside readInside(RewriteWindow &w, std::uint64_t open, std::uint64_t close)
                 if (c >= close)
                     return in;
                 j = c;
+            } else if (same(k.p, k.n, "new")) {
+                // "new", a name and its members, and arguments: as tight as a prefix operator's operand.
+                std::uint64_t c = j + 1;
+                if (c >= close || !plainName(keyAt(w, c)))
+                    return in;
+                for (++c; c + 1 < close && tokenIs(w, c, ".") && isNameStart(keyAt(w, c + 1).p, keyAt(w, c + 1).n);)
+                    c += 2;
+                // With arguments it is a member expression: "(new X()).y" is "new X().y".
+                const bool arguments = c < close && tokenIs(w, c, "(");
+                if (arguments) {
+                    c = closeWithin(w, c, close);
+                    if (c >= close)
+                        return in;
+                    ++c;
+                }
+                j = c - 1;
+                in.primary = in.primary && arguments;
+                target = false;
             } else if (same(k.p, k.n, "function")) {
                 // A function expression: function [*] [name] (...) {...}
                 std::uint64_t c = j + 1;
@@ -1077,11 +1277,14 @@ Inside readInside(RewriteWindow &w, std::uint64_t open, std::uint64_t close)
                 if (c >= close)
                     return in;
                 j = c;
+            } else if (same(k.p, k.n, "super")) {
+                // super only with a member or its arguments: "(super(a), b)", "(super.f() && g)".
+                if (j + 1 >= close || !(tokenIs(w, j + 1, ".") || tokenIs(w, j + 1, "(") || tokenIs(w, j + 1, "[")))
+                    return in;
             } else if (!(isString(k) || isNumber(k) || isTemplate(k) ||
                          (k.p[0] == '/' && !same(k.p, k.n, "/") && !same(k.p, k.n, "/=")) ||
                          scriptWordIn(kOperandWords, k.p, k.n) ||
-                         (isNameStart(k.p, k.n) && !scriptWordIn(kReservedWords, k.p, k.n) &&
-                          !std::memchr(k.p, '\\', k.n)))) {
+                         variableName(w.language, k))) {
                 return in;
             }
             operand = true;
@@ -1204,6 +1407,22 @@ bool outsidePatterns(const State &s)
     return true;
 }
 
+// Whether a ',' kept last stands where statements do (a block, a body, the
+// top level): there it joins a sequence, "a = 1, (b = 2);".
+// True when a ',' at the current depth separates a declaration's
+// declarators, where "(b)" is no name to declare.
+bool declarators(const State &s)
+{
+    return s.declaring && s.depth == s.declarationDepth;
+}
+
+bool sequenceComma(const State &s)
+{
+    const Frame *f = s.depth > 0 ? &s.frames[s.depth - 1] : nullptr;
+    return !f || (f->kind == ScriptFrame::Block && f->opened == Opened::Statements) ||
+           (f->kind == ScriptFrame::Object && f->opened == Opened::Body);
+}
+
 // Whether the kept token before a '(' lets the expression inside stand
 // without them: 2 any expression, 1 only one without a binary operator (the
 // operand of a prefix operator), 0 none the rules read; level is set to a
@@ -1227,6 +1446,8 @@ int leftRoom(RewriteWindow &w, const State &s, int &level, bool &coalesce, bool 
     const Frame *f = s.depth > 0 ? &s.frames[s.depth - 1] : nullptr;
     if (scriptWordIn(" = += -= *= /= %= <<= >>= >>>= &= |= ^= &&= ||= ?\?= => ? ... return throw ", k.p, k.n))
         return 2;
+    if (s.forOf)
+        return 2;  // "for (x of (a || b))": the head takes an assignment expression there
     if (same(k.p, k.n, ":") && (w.language == Language::JavaScript || (f && f->kind == ScriptFrame::Object)))
         return 2;
     if ((isTemplate(k) || k.p[0] == '}') && opensHole(k))
@@ -1236,8 +1457,9 @@ int leftRoom(RewriteWindow &w, const State &s, int &level, bool &coalesce, bool 
                        (f->opened == Opened::Call || f->opened == Opened::Group || f->dropped)) ||
                       f->kind == ScriptFrame::ControlParen);
     bool array = f && f->kind == ScriptFrame::Bracket && f->opened == Opened::Array;
-    if ((same(k.p, k.n, "(") && args) || (same(k.p, k.n, ",") && (args || array)) || (same(k.p, k.n, "[") && f &&
-        f->kind == ScriptFrame::Bracket))
+    if ((same(k.p, k.n, "(") && args) ||
+        (same(k.p, k.n, ",") && !declarators(s) && (args || array || sequenceComma(s))) ||
+        (same(k.p, k.n, "[") && f && f->kind == ScriptFrame::Bracket))
         return 2;
     return 0;
 }
@@ -1292,7 +1514,8 @@ void dropParens(RewriteWindow &w, State &s, std::uint64_t open)
     if (!in.ok)
         return;
     // At a statement's start: "(a, b);" is "a, b;", unless it would start a declaration or a directive.
-    if (s.prev == Prev::Start || !s.keptAny || s.keptStart) {
+    // (After a for head's ';' no statement starts.)
+    if ((s.prev == Prev::Start || !s.keptAny || s.keptStart) && top(s) != ScriptFrame::ControlParen) {
         // A '}' the lexer takes for a block's may close an expression ("<T>{}(a)" is a call).
         if (lastIs(s, "}") && !s.lastCloses)
             return;
@@ -1324,7 +1547,12 @@ void dropParens(RewriteWindow &w, State &s, std::uint64_t open)
         bool ends = r.kind == TokenKind::End || tokenIs(w, after, ";") || tokenIs(w, after, "}");
         bool hole = (isTemplate(l) || (l.n > 0 && l.p[0] == '}')) && opensHole(l) && r.kind == TokenKind::Code &&
                     keyAt(w, after).n > 1 && keyAt(w, after).p[0] == '}';
-        if ((scriptWordIn(" return throw ", l.p, l.n) && ends) || hole) {
+        // A condition's or a for head's parts, "if ((a, b))", "for (; ; (i++, j++))", and an index, "a[(b, c)]".
+        const Frame *f = s.depth > 0 ? &s.frames[s.depth - 1] : nullptr;
+        bool head = f && f->kind == ScriptFrame::ControlParen && (same(l.p, l.n, "(") || same(l.p, l.n, ";")) &&
+                    (tokenIs(w, after, ")") || tokenIs(w, after, ";"));
+        bool index = f && f->kind == ScriptFrame::Bracket && f->index && same(l.p, l.n, "[") && tokenIs(w, after, "]");
+        if ((scriptWordIn(" return throw ", l.p, l.n) && ends) || hole || head || index) {
             dropToken(w, close, Rewrite::Parens, after);
             dropToken(w, open, Rewrite::Parens, nextKept(w, open));
         }
@@ -1338,9 +1566,15 @@ void dropParens(RewriteWindow &w, State &s, std::uint64_t open)
         Key l{s.kept, s.keptLength};
         const Frame *f = s.depth > 0 ? &s.frames[s.depth - 1] : nullptr;
         bool args = f && (f->kind == ScriptFrame::Paren || f->kind == ScriptFrame::ControlParen);
+        bool index = f && f->kind == ScriptFrame::Bracket && f->index && same(l.p, l.n, "[");
+        // JavaScript: a conditional's second branch, "c ? a : (d ? e : f)", is one too.
+        bool branch = s.branchColon && w.language == Language::JavaScript;
         bool left = leftLevel == 0 && (scriptWordIn(kAssignments, l.p, l.n) ||
                                        scriptWordIn(" return throw => ? ... ", l.p, l.n) ||
-                                       (args && scriptWordIn(" ( , ", l.p, l.n)));
+                                       (args && scriptWordIn(" ( , ", l.p, l.n) &&
+                                        !(same(l.p, l.n, ",") && declarators(s))) ||
+                                       index || branch || s.forOf ||
+                                       (same(l.p, l.n, ",") && sequenceComma(s) && !declarators(s)));
         std::uint64_t after = nextKept(w, close);
         Key r = after < end ? keyAt(w, after) : Key{"", 0};
         bool right = after < end && (windowAt(w, after).kind == TokenKind::End || scriptWordIn(" ) ] , ; ", r.p, r.n) ||
@@ -1396,8 +1630,7 @@ bool dropArrowParens(RewriteWindow &w, const State &s, std::uint64_t open)
             return false;
     }
     Key name = keyAt(w, open + 1);
-    if (!isNameStart(name.p, name.n) || scriptWordIn(kReservedWords, name.p, name.n) ||
-        std::memchr(name.p, '\\', name.n) || !tokenIs(w, open + 2, ")") || !tokenIs(w, open + 3, "=>"))
+    if (!variableName(w.language, name) || !tokenIs(w, open + 2, ")") || !tokenIs(w, open + 3, "=>"))
         return false;
     dropToken(w, open + 2, Rewrite::Parens, open + 3);
     dropToken(w, open, Rewrite::Parens, open + 1);
@@ -1541,6 +1774,219 @@ void dropSemicolon(RewriteWindow &w, const State &s, std::uint64_t i)
     dropToken(w, i, Rewrite::Semicolons, next);
 }
 
+// --- Property names ------------------------------------------------------
+
+bool isIdentifierName(const char *p, std::size_t n)
+{
+    if (n == 0 || isDigit(p[0]))
+        return false;
+    for (std::size_t j = 0; j < n; ++j) {
+        const unsigned char c = static_cast<unsigned char>(p[j]);
+        if (!(c == '_' || c == '$' || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')))
+            return false;
+    }
+    return true;
+}
+
+// A number as ECMAScript's ToString writes it, and so the property name it
+// gives read back exactly: "0", "12", "1.5", "0.25"; at most 15 significant
+// digits, no exponent, no separator, no point without a digit after it.
+bool isCanonicalNumber(const char *p, std::size_t n)
+{
+    std::size_t j = 0, digits = 0, zeros = 0;
+    if (n == 0 || !isDigit(p[0]) || (p[0] == '0' && n > 1 && p[1] != '.'))
+        return false;
+    while (j < n && isDigit(p[j]))
+        ++j, ++digits;
+    if (p[0] == '0')
+        digits = 0;
+    if (j < n) {
+        if (p[j] != '.' || j + 1 == n || p[n - 1] == '0')
+            return false;
+        for (++j; j < n; ++j) {
+            if (!isDigit(p[j]))
+                return false;
+            if (digits == 0 && p[j] == '0')
+                ++zeros;  // 0.000001 is written so, 0.0000001 is 1e-7
+            else
+                ++digits;
+        }
+    }
+    return digits <= 15 && zeros <= 5;
+}
+
+// Whether the token at i names a property where a name, a string or a number
+// may name it alike: the key of an object literal's or a pattern's property
+// or method, a class member's, a TypeScript type's member's, or an enum
+// member's. Read from the token before it, the frame and the token after:
+// - an object literal, pattern or type ('{' of a list but an import or
+//   export list): after '{' or ',' (or ';' in a type, or "readonly"), before
+//   ':' or '(' (or in TypeScript "?" and then ':' or '(');
+// - a TypeScript interface: the same, after '{', ',', ';' or "readonly";
+// - a class: after '{', ';', a member's '}' or a modifier, before '(',
+//   '=', ';' or '}' (or in TypeScript ':', '?' or '!');
+// - an enum: after '{' or ',', before '=', ',' or '}' (no number: an enum
+//   member is named by a name or a string only).
+Respell propertyName(RewriteWindow &w, const State &s, std::uint64_t i)
+{
+    const Frame *f = s.depth > 0 ? &s.frames[s.depth - 1] : nullptr;
+    const std::uint64_t end = windowEnd(w);
+    const std::uint64_t next = nextKept(w, i);
+    if (!f || next >= end || windowAt(w, next).kind != TokenKind::Code)
+        return Respell::None;
+    const bool ts = w.language != Language::JavaScript;
+    auto nextIs = [&](const char *list) { return scriptWordIn(list, keyAt(w, next).p, keyAt(w, next).n); };
+    auto optional = [&]() {
+        const std::uint64_t after = nextKept(w, next);
+        return ts && tokenIs(w, next, "?") && after < end && (tokenIs(w, after, ":") || tokenIs(w, after, "("));
+    };
+    if (f->kind == ScriptFrame::Block && f->opened == Opened::Class) {
+        bool before = lastIs(s, "{") || lastIs(s, ";") || lastIs(s, "}") ||
+                      lastWordIn(s, " static public private protected declare override abstract accessor get set async ");
+        bool after = nextIs(" ( = ; } ") || (ts && nextIs(" : ? ! "));
+        return before && after ? Respell::ClassKey : Respell::None;
+    }
+    if (f->enumBody) {
+        return (lastIs(s, "{") || lastIs(s, ",")) && nextIs(" = , } ") ? Respell::KeyNoNumber : Respell::None;
+    }
+    const bool list = ((f->kind == ScriptFrame::Object || f->kind == ScriptFrame::Block) && f->opened == Opened::List &&
+                       !f->module) ||
+                      f->kind == ScriptFrame::TypeBody;
+    if (!list || !(lastIs(s, "{") || lastIs(s, ",") || (f->type && (lastIs(s, ";") || lastWordIn(s, " readonly ")))))
+        return Respell::None;
+    return nextIs(" : ( ") || optional() ? Respell::Key : Respell::None;
+}
+
+// Writes the property name at i as the name it gives: "K" and a name (no
+// escapes), a string's value that is an identifier name (but __proto__,
+// which only a name or a string sets the prototype by, "constructor" in a
+// class and "new", which TypeScript reads as a construct signature's), or a
+// canonical number, as a string or a number (but in an enum).
+void respellKey(RewriteWindow &w, std::uint64_t i, Respell how)
+{
+    Key k = keyAt(w, i);
+    char value[kValueBytes];
+    std::size_t n = 0;
+    const bool numbers = how != Respell::KeyNoNumber, inClass = how == Respell::ClassKey;
+    if (isString(k)) {
+        if (!stringValue(k, value, n))
+            return;
+        const char *v = value + 1;
+        const std::size_t m = n - 1;
+        bool name = isIdentifierName(v, m) && !same(v, m, "__proto__") && !same(v, m, "new") &&
+                    !(inClass && same(v, m, "constructor"));
+        if (!name && !(numbers && isCanonicalNumber(v, m))) {
+            replaceKey(w, i, Rewrite::Quotes, value, n);  // a string all the same
+            return;
+        }
+    } else if (isNumber(k)) {
+        if (!numbers || !isCanonicalNumber(k.p, k.n)) {
+            if ((w.allow & rewriteBit(Rewrite::Numbers)) && numberValue(k, value, n))
+                replaceKey(w, i, Rewrite::Numbers, value, n);
+            return;
+        }
+        std::memcpy(value + 1, k.p, k.n);
+        n = k.n + 1;
+    } else if (isNameStart(k.p, k.n) && !std::memchr(k.p, '\\', k.n) && k.n + 1 <= kValueBytes) {
+        std::memcpy(value + 1, k.p, k.n);
+        n = k.n + 1;
+    } else {
+        return;
+    }
+    value[0] = 'K';
+    replaceKey(w, i, Rewrite::Quotes, value, n);
+}
+
+// --- Type members ----------------------------------------------------------
+
+// True when the ',' or ';' at i separates two members of a TypeScript type
+// literal or interface, where either is the same: in a type's frame, outside
+// type arguments, before what can only start a member (a name, a string or
+// a number followed by ':', '?' or '(', "readonly" and a name, or an index
+// signature's '[' name ':'), or before the type's '}' after a member.
+bool typeSeparator(RewriteWindow &w, const State &s, std::uint64_t i)
+{
+    const Frame *f = s.depth > 0 ? &s.frames[s.depth - 1] : nullptr;
+    if (w.language == Language::JavaScript || !f || !f->type || f->angles > 0 || f->enumBody || f->module ||
+        !(f->kind == ScriptFrame::TypeBody ||
+          ((f->kind == ScriptFrame::Object || f->kind == ScriptFrame::Block) && f->opened == Opened::List)))
+        return false;
+    if (lastIs(s, "{") || lastIs(s, ",") || lastIs(s, ";") || s.lastLength == 0)
+        return false;
+    const std::uint64_t end = windowEnd(w);
+    std::uint64_t t[3];
+    t[0] = nextKept(w, i);
+    t[1] = t[0] < end ? nextKept(w, t[0]) : end;
+    t[2] = t[1] < end ? nextKept(w, t[1]) : end;
+    if (t[0] >= end)
+        return false;
+    if (tokenIs(w, t[0], "}"))
+        return true;
+    auto keyLike = [&](std::uint64_t j) {
+        if (j >= end || windowAt(w, j).kind != TokenKind::Code)
+            return false;
+        Key k = keyAt(w, j);
+        return isString(k) || isNumber(k) || (isNameStart(k.p, k.n) && !std::memchr(k.p, '\\', k.n));
+    };
+    auto member = [&](std::uint64_t j) {
+        return j < end && (tokenIs(w, j, ":") || tokenIs(w, j, "?") || tokenIs(w, j, "("));
+    };
+    if (keyLike(t[0]) && member(t[1]))
+        return true;
+    if (tokenIs(w, t[0], "readonly") && keyLike(t[1]) && member(t[2]))
+        return true;
+    return tokenIs(w, t[0], "[") && keyLike(t[1]) && t[2] < end && tokenIs(w, t[2], ":");
+}
+
+// --- New -------------------------------------------------------------------
+
+// Takes out the empty arguments "()" at open of a "new" whose callee is a
+// name and its members, where nothing after them would make it a member or a
+// call: "new X()" is "new X" before ';', ',', ')', ']', '}', '?', a binary
+// operator, (JavaScript) ':', or the end.
+bool dropNewArguments(RewriteWindow &w, const State &s, std::uint64_t open)
+{
+    const std::uint64_t end = windowEnd(w);
+    if (s.callee != NewCallee::Member || s.depth != s.calleeDepth || open + 1 >= end || !tokenIs(w, open + 1, ")"))
+        return false;
+    const std::uint64_t after = nextKept(w, open + 1);
+    if (after >= end)
+        return false;
+    const WindowToken &r = windowAt(w, after);
+    Key k = keyAt(w, after);
+    bool ends = r.kind == TokenKind::End ||
+                (r.kind == TokenKind::Code &&
+                 (scriptWordIn(" ; , ) ] ? ", k.p, k.n) || (k.n > 0 && k.p[0] == '}') || binaryLevel(w.language, k) > 0 ||
+                  (same(k.p, k.n, ":") && w.language == Language::JavaScript)));
+    if (!ends)
+        return false;
+    dropToken(w, open + 1, Rewrite::Parens, after);
+    dropToken(w, open, Rewrite::Parens, after);
+    return true;
+}
+
+// Takes out the parentheses at open around the callee right after "new" when
+// it is a name and its members, no call: "new (a.b)()" is "new a.b()".
+bool dropCalleeParens(RewriteWindow &w, const State &s, std::uint64_t open)
+{
+    const std::uint64_t end = windowEnd(w);
+    if (s.callee != NewCallee::New || s.depth != s.calleeDepth || open + 1 >= end || !plainName(keyAt(w, open + 1)))
+        return false;
+    std::uint64_t c = open + 2;
+    while (c + 1 < end && tokenIs(w, c, ".") && isNameStart(keyAt(w, c + 1).p, keyAt(w, c + 1).n) &&
+           !std::memchr(keyAt(w, c + 1).p, '\\', keyAt(w, c + 1).n))
+        c += 2;
+    if (c >= end || !tokenIs(w, c, ")"))
+        return false;
+    // TypeScript: "new (a) => T" and "new (a): T" are a constructor's type and signature.
+    const std::uint64_t after = nextKept(w, c);
+    if (after >= end || tokenIs(w, after, "=>") || tokenIs(w, after, ":"))
+        return false;
+    dropToken(w, c, Rewrite::Parens, after);
+    dropToken(w, open, Rewrite::Parens, open + 1);
+    return true;
+}
+
 // --- The scan ------------------------------------------------------------
 
 bool allows(const RewriteWindow &w, Rewrite r)
@@ -1569,6 +2015,12 @@ void rewriteAt(RewriteWindow &w, State &s, std::uint64_t i)
     }
     if (f == ScriptFrame::JsxTag || f == ScriptFrame::JsxClosing || f == ScriptFrame::JsxChildren)
         return;
+    // A property name, written as the name it gives once the bookkeeping has read it.
+    if (allows(w, Rewrite::Quotes) && (isString(k) || isNumber(k) || isNameStart(k.p, k.n))) {
+        s.respell = propertyName(w, s, i);
+        if (s.respell != Respell::None)
+            return;
+    }
     if (isString(k)) {
         // At a statement's start a string may be a directive, which is read as written: only one without escapes.
         if (allows(w, Rewrite::Quotes) && !(s.prev == Prev::Start && std::memchr(k.p, '\\', k.n)) &&
@@ -1580,7 +2032,7 @@ void rewriteAt(RewriteWindow &w, State &s, std::uint64_t i)
     } else if (same(k.p, k.n, "(")) {
         if (!allows(w, Rewrite::Parens))
             return;
-        if (dropArrowParens(w, s, i))
+        if (dropNewArguments(w, s, i) || dropCalleeParens(w, s, i) || dropArrowParens(w, s, i))
             return;
         if ((s.prev == Prev::Operator || s.prev == Prev::Restricted || s.prev == Prev::Start) &&
             !lastWordIn(s, kControlWords))
@@ -1590,17 +2042,25 @@ void rewriteAt(RewriteWindow &w, State &s, std::uint64_t i)
                     same(s.word, s.wordLength, "do");
         if (allows(w, Rewrite::Braces) && body)
             dropBraces(w, i);
-    } else if (same(k.p, k.n, ",")) {
-        if (allows(w, Rewrite::Commas))
+    } else if (same(k.p, k.n, ",") || same(k.p, k.n, ";")) {
+        // TypeScript: a member separator of a type, either one; before the type's '}', none.
+        if (allows(w, Rewrite::Commas) && typeSeparator(w, s, i)) {
+            std::uint64_t next = nextKept(w, i);
+            if (tokenIs(w, next, "}"))
+                dropToken(w, i, Rewrite::Commas, next);
+            else
+                s.respell = Respell::Separator;
+        } else if (k.p[0] == ';') {
+            dropSemicolon(w, s, i);
+        } else if (allows(w, Rewrite::Commas)) {
             dropComma(w, s, i);
+        }
     } else if (same(k.p, k.n, "|") || same(k.p, k.n, "&")) {
         // TypeScript: a '|' or '&' where an operand is expected leads a union or an intersection type.
         std::uint64_t next = nextKept(w, i);
         if (allows(w, Rewrite::Commas) && w.language != Language::JavaScript && s.prev == Prev::Operator &&
             scriptWordIn(" = : ( < , [ => ", s.last, s.lastLength) && next < windowEnd(w))
             dropToken(w, i, Rewrite::Commas, next);
-    } else if (same(k.p, k.n, ";")) {
-        dropSemicolon(w, s, i);
     }
 }
 
@@ -1651,12 +2111,18 @@ std::uint64_t scriptScan(RewriteWindow &w, void *raw)
             if (more && i > w.first && horizon(w, i) >= end)
                 return i;
             const Prev before = s.prev;
+            s.respell = Respell::None;
             rewriteAt(w, s, i);
+            const Respell respell = s.respell;
             track(w, s, i);
             if (windowAt(w, i).dropped && same(keyAt(w, i).p, keyAt(w, i).n, "(") && s.depth > 0)
                 s.frames[s.depth - 1].dropped = true;
             if (!windowAt(w, i).dropped)
                 keep(w, s, i, before);
+            if (respell == Respell::Separator)
+                replaceKey(w, i, Rewrite::Commas, ";", 1);
+            else if (respell != Respell::None)
+                respellKey(w, i, respell);
         }
         ++s.cursor;
     }
