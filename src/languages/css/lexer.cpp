@@ -1069,9 +1069,10 @@ inline bool runNumber(const char *w, std::size_t &i)
 
 // Whole tokens from pos on, the same the steps above give one by one: names,
 // functions, numbers, hashes, brackets, ';', ',', ':', combinators, '*', '!'
-// and the blanks that count. It stops before anything else (strings, urls,
-// comments, escapes, at-keywords, interpolations...), before a statement
-// whose look ahead the window does not hold, and short of the window's end.
+// and the blanks that count, over layout and comments (but with comment
+// words). It stops before anything else (strings, urls, escapes,
+// at-keywords, interpolations...), before a statement whose look ahead the
+// window does not hold, and short of the window's end.
 std::size_t cssRun(Lexer &lx, QuickToken *out, std::size_t max, std::size_t keyBytes)
 {
     CssLexState &st = cssState(lx);
@@ -1086,24 +1087,46 @@ std::size_t cssRun(Lexer &lx, QuickToken *out, std::size_t max, std::size_t keyB
     bool any = false;
     static const char kBlank[] = " ";
     while (n + 2 <= max) {
-        // Layout: blanks, and the last ';' before a block's '}'.
+        // Layout: blanks, comments (no blank themselves: "a/**/b" is two
+        // names side by side), and the last ';' before a block's '}'.
         std::size_t j = i;
         unsigned char k;
+        bool blank = st.blankSeen, cut = false;
         for (;;) {
             k = kRunStarts[static_cast<unsigned char>(w[j])];
             if (k == kRunBlank) {
+                blank = true;
                 ++j;
             } else if (k == kRunLineFeed) {
+                blank = true;
                 ++line;
                 lineStart = static_cast<std::int64_t>(j) + 1;
                 ++j;
+            } else if (w[j] == '/' && w[j + 1] == '*' && !lx.options.comments) {
+                std::size_t e = j + 2;
+                while (e + 1 < stop && !(w[e] == '*' && w[e + 1] == '/')) {
+                    if (w[e] == '\n') {
+                        ++line;
+                        lineStart = static_cast<std::int64_t>(e) + 1;
+                    }
+                    ++e;
+                }
+                cut = e + 1 >= stop;
+                if (cut)
+                    break;
+                j = e + 2;
+            } else if (w[j] == '/' && w[j + 1] == '/' && lineComments(lx) && !lx.options.comments) {
+                const void *lf = std::memchr(w + j, '\n', stop - j);
+                cut = lf == nullptr;
+                if (cut)
+                    break;
+                j = static_cast<std::size_t>(static_cast<const char *>(lf) - w);
             } else {
                 break;
             }
         }
-        if (j >= stop)
+        if (cut || j >= stop)
             break;
-        const bool blank = j > i || st.blankSeen;
         const char c = w[j];
         if (c == ';') {
             if (!lx.ended && lx.end - j < semicolonRoom)
