@@ -187,6 +187,10 @@ TEST(Runs, MarkdownAsOneAtATime)
     for (int k = 0; k < 40; ++k)
         all += text + "\n";
     checkRuns(all, Language::Markdown, 2);
+    // An empty document: the End alone, at its start.
+    const std::vector<Tok> empty = lexText("", Language::Markdown);
+    ASSERT_EQ(empty.size(), 1u);
+    EXPECT_EQ(empty[0].kind, TokenKind::End);
     // The End stands where the last token's text ends (a code span's before
     // its closing backquote), on its last line when it spans two.
     for (const auto &[source, line, column] : {std::tuple<const char *, int, int>{"a `b\nc`", 2, 2},

@@ -105,6 +105,8 @@ void indexLines(MarkdownStore &store)
     const char *text = store.text.data();
     const std::size_t size = store.text.size();
     store.lineStarts.assign(1, 0);
+    if (size == 0)
+        return;  // no text to search (its data may be no pointer at all)
     for (const char *p = text; (p = static_cast<const char *>(std::memchr(p, '\n', text + size - p))) != nullptr;)
         store.lineStarts.push_back(static_cast<std::uint32_t>(++p - text));
 }
