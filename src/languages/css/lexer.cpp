@@ -1078,13 +1078,15 @@ std::size_t cssRun(Lexer &lx, QuickToken *out, std::size_t max, std::size_t keyB
     CssLexState &st = cssState(lx);
     if (!st.started || lx.spliceAt != kNoSplice)
         return 0;
-    const char *w = lx.window;
-    const std::size_t stop = lx.ended ? lx.end : lx.end - std::min(lx.end, kLexLookahead);
+    // The lexer's fields held in locals: the stores to out may alias them.
+    const char *const w = lx.window;
+    const bool ended = lx.ended, skipComments = !lx.options.comments;
+    const bool lineSkips = skipComments && lineComments(lx);
+    const std::size_t end = lx.end, stop = ended ? end : end - std::min(end, kLexLookahead);
     const std::size_t statementRoom = kStatementScan + 4, semicolonRoom = kSemicolonScan + 2;
-    std::size_t i = lx.pos, n = 0, bytes = 0;
+    std::size_t i = lx.pos, n = 0, bytes = 0, lastEnd = 0;
     std::int64_t line = lx.line, lineStart = lx.lineStart - lx.base;
-    std::size_t lastEnd = 0;
-    bool any = false;
+    std::int64_t lineAtI = line, lineStartAtI = lineStart;  // where i is
     static const char kBlank[] = " ";
     while (n + 2 <= max) {
         // Layout: blanks, comments (no blank themselves: "a/**/b" is two
@@ -1096,26 +1098,28 @@ std::size_t cssRun(Lexer &lx, QuickToken *out, std::size_t max, std::size_t keyB
             k = kRunStarts[static_cast<unsigned char>(w[j])];
             if (k == kRunBlank) {
                 blank = true;
-                ++j;
+                do
+                    ++j;
+                while (w[j] == ' ');
             } else if (k == kRunLineFeed) {
                 blank = true;
                 ++line;
                 lineStart = static_cast<std::int64_t>(j) + 1;
-                ++j;
-            } else if (w[j] == '/' && w[j + 1] == '*' && !lx.options.comments) {
-                std::size_t e = j + 2;
-                while (e + 1 < stop && !(w[e] == '*' && w[e + 1] == '/')) {
-                    if (w[e] == '\n') {
-                        ++line;
-                        lineStart = static_cast<std::int64_t>(e) + 1;
-                    }
-                    ++e;
-                }
-                cut = e + 1 >= stop;
+                do
+                    ++j;
+                while (w[j] == ' ');
+            } else if (w[j] == '/' && w[j + 1] == '*' && skipComments) {
+                const std::size_t close = commentEnd(w, j + 2, stop);
+                cut = close == stop;
                 if (cut)
                     break;
-                j = e + 2;
-            } else if (w[j] == '/' && w[j + 1] == '/' && lineComments(lx) && !lx.options.comments) {
+                for (const char *lf = w + j; (lf = static_cast<const char *>(std::memchr(lf, '\n', close - (lf - w))));
+                     ++lf) {
+                    ++line;
+                    lineStart = lf - w + 1;
+                }
+                j = close + 2;
+            } else if (w[j] == '/' && w[j + 1] == '/' && lineSkips) {
                 const void *lf = std::memchr(w + j, '\n', stop - j);
                 cut = lf == nullptr;
                 if (cut)
@@ -1129,21 +1133,21 @@ std::size_t cssRun(Lexer &lx, QuickToken *out, std::size_t max, std::size_t keyB
             break;
         const char c = w[j];
         if (c == ';') {
-            if (!lx.ended && lx.end - j < semicolonRoom)
+            if (!ended && end - j < semicolonRoom)
                 break;
             if (lastSemicolonAt(lx, j)) {
                 st.blankSeen = blank;
                 st.after = CssAfter::Layout;
                 st.statementStart = true;
                 i = j + 1;
-                lx.line = line;
-                lx.lineStart = lineStart + lx.base;
+                lineAtI = line;
+                lineStartAtI = lineStart;
                 continue;
             }
         }
         if (k == kRunOther)
             break;
-        if (st.statementStart && !lx.ended && lx.end - j < statementRoom)
+        if (st.statementStart && !ended && end - j < statementRoom)
             break;
         // The token at j, and where it ends; nothing changes before it is sure.
         std::size_t e = j + 1;
@@ -1196,13 +1200,13 @@ std::size_t cssRun(Lexer &lx, QuickToken *out, std::size_t max, std::size_t keyB
         }
         const bool function = k == kRunName && w[e] == '(';
         e += function ? 1 : 0;
-        if (k == kRunOther || (!lx.ended && e > stop) || bytes + (e - j) + 1 > keyBytes)
+        if (k == kRunOther || (!ended && e > stop) || bytes + (e - j) + 1 > keyBytes)
             break;
         if (st.statementStart)
             readStatementAt(lx, j);
         const TokenPlace place{line, static_cast<std::int64_t>(j) - lineStart + 1};
         st.blankSeen = false;
-        if (blank && blankCounts(st, w + j)) {
+        if (blank && st.after != CssAfter::Layout && blankCounts(st, w + j)) {
             out[n++] = QuickToken{kBlank, 1, TokenKind::Code, place};
             ++bytes;
             st.after = CssAfter::Layout;
@@ -1257,19 +1261,20 @@ std::size_t cssRun(Lexer &lx, QuickToken *out, std::size_t max, std::size_t keyB
         out[n++] = QuickToken{w + j, static_cast<std::uint32_t>(e - j), TokenKind::Code, place};
         bytes += e - j;
         lastEnd = e;
-        any = true;
         i = e;
-        lx.line = line;
-        lx.lineStart = lineStart + lx.base;
+        lineAtI = line;
+        lineStartAtI = lineStart;
     }
     // Where the run ends: after its last token, or after layout it took.
-    if (any) {
+    if (i > lx.pos) {
         lx.pos = lx.pieceStart = i;
+        lx.line = lineAtI;
+        lx.lineStart = lineStartAtI + lx.base;
+    }
+    if (n > 0) {
         lx.endOffset = lx.base + static_cast<std::int64_t>(lastEnd);
         const QuickToken &t = out[n - 1];
         lx.endPlace = TokenPlace{t.place.line, t.place.column + t.length};
-    } else if (i > lx.pos) {
-        lx.pos = lx.pieceStart = i;
     }
     return n;
 }
