@@ -6,6 +6,7 @@
 // before and after the source change nothing either.
 #include "fuzz_lex.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -132,6 +133,20 @@ void fuzzYaml(const std::string &source, std::uint8_t seed)
     if (!source.empty() && source.back() == '\n' && source[0] != '\xEF')
         fuzzCheck(sameTokens(fuzzLex("# c\n" + source + "# d\n", Language::Yaml), tokens),
                   "YAML: comment lines before and after change nothing");
+    // With comments, their words come in between and nothing else changes;
+    // a comment line put first gives the first of them.
+    LexOptions comments;
+    comments.comments = true;
+    std::vector<FuzzTok> withComments = fuzzLex("# c\n" + source, Language::Yaml, comments);
+    if (source.empty() || source[0] != '\xEF') {
+        const auto word = std::find_if(withComments.begin(), withComments.end(),
+                                       [](const FuzzTok &t) { return t.kind == TokenKind::CommentWord; });
+        fuzzCheck(word != withComments.end() && word->key == "c", "YAML: a first comment line gives the first word");
+        withComments.erase(std::remove_if(withComments.begin(), withComments.end(),
+                                          [](const FuzzTok &t) { return t.kind == TokenKind::CommentWord; }),
+                           withComments.end());
+        fuzzCheck(sameTokens(withComments, tokens), "YAML: comments' words change no other token");
+    }
     const std::string canonical = write(tokens, 0, false, kNoQuote);
     if (canonical.empty() || !sameTokens(fuzzLex(canonical, Language::Yaml), tokens))
         return;

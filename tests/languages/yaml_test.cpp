@@ -106,6 +106,38 @@ TEST(YamlNearMiss, AnchorsAndTags)
     }));
 }
 
+TEST(YamlNearMiss, Comments)
+{
+    LexOptions comments;
+    comments.comments = true;
+    YAML_PAIRS((std::vector<PairCase>{
+        {"comments are layout", "a: 1 # one\n", "a: 1 # two\n", true},
+        {"a comment's words with --comments", "a: 1 # one\n", "a: 1 # two\n", false, 0, 0, 0, 0, Yaml, comments},
+        {"a comment's blanks with --comments", "# one  two\na: 1\n", "#one\ttwo\na: 1\n", true, 0, 0, 0, 0, Yaml,
+         comments},
+        {"a comment moved across a line end", "a: # one\n  b\n", "a:\n  # one\n  b\n", true, 0, 0, 0, 0, Yaml,
+         comments},
+        {"a comment moved past a value", "a: 1 # one\nb: 2\n", "a: 1\nb: 2 # one\n", false, 0, 0, 0, 0, Yaml,
+         comments},
+        {"a comment moved out of a nested mapping", "a:\n  b: 1\n  # one\nc: 2\n", "a:\n  b: 1\n# one\nc: 2\n",
+         true, 0, 0, 0, 0, Yaml, comments},
+        {"a '#' in a quoted scalar", "a: \"x # one\"\n", "a: \"x # two\"\n", false, 0, 0, 0, 0, Yaml, comments},
+        {"a '#' in a quoted scalar is no comment", "a: 'x # one'\n", "a: \"x # one\"\n", true, 0, 0, 0, 0, Yaml,
+         comments},
+        {"a '#' after a name is no comment", "a: x#one\n", "a: x#one\n", true, 0, 0, 0, 0, Yaml, comments},
+        {"a '#' line inside a literal block is its text", "a: |\n  # one\n  x\n", "a: \"# one\\nx\\n\"\n", true,
+         0, 0, 0, 0, Yaml, comments},
+        {"a block scalar's header comment", "a: | # one\n  x\n", "a: | # two\n  x\n", false, 0, 0, 0, 0, Yaml,
+         comments},
+        {"a comment after a block scalar", "a: |\n  x\n# one\n", "a: |\n  x\n# two\n", false, 0, 0, 0, 0, Yaml,
+         comments},
+        {"a '#' in an anchor is no comment", "a: &x#one 1\n", "a: &x#one 1 # one\n", false, 0, 0, 0, 0, Yaml,
+         comments},
+        {"comments only against an empty file", "# one\n", "", false, 0, 0, 0, 0, Yaml, comments},
+        {"a comment after the last value", "a: 1\n# one\n", "a: 1\n# two\n", false, 0, 0, 0, 0, Yaml, comments},
+    }));
+}
+
 TEST(YamlLexer, NamesAndBuild)
 {
     EXPECT_EQ(languageNamed("yml"), Yaml);
@@ -268,6 +300,40 @@ TEST_F(YamlFormatterTools, JudgedByComposedDocuments)
         EXPECT_EQ(t.misses, 0) << kind;
         EXPECT_GT(t.different, 5) << kind;
     }
+}
+
+// The words of the comments of this machine's YAML files, with --comments,
+// are those the npm yaml package's lexer finds, in order.
+TEST_F(YamlFormatterTools, CommentWordsAsTheYamlPackageFindsThem)
+{
+    if (!languageBuilt(Yaml))
+        GTEST_SKIP() << "this build reads no YAML (no libfyaml)";
+    if (!haveTool("node") || !exists(npm() + "/node_modules/yaml"))
+        GTEST_SKIP() << "node and tests/npm's packages are needed (npm ci in tests/npm)";
+    const std::vector<std::string> found =
+        lines("find / \\( -path /proc -o -path /sys -o -path /tmp -o -path /work -o -path /dev \\) -prune -o "
+              "\\( -name '*.yml' -o -name '*.yaml' \\) -type f -size -64k -size +0 -print 2>/dev/null | LC_ALL=C sort | "
+              "xargs -d '\\n' node '" + npm() + "/yaml_judge.js' parses | head -300 | xargs -d '\\n' node '" + npm() +
+              "/yaml_judge.js' comments");
+    if (found.size() < 30)
+        GTEST_SKIP() << "too few YAML files found on this machine";
+    LexOptions comments;
+    comments.comments = true;
+    std::size_t words = 0;
+    for (const std::string &line : found) {
+        std::istringstream fields(line);
+        std::string path, word, ours, theirs;
+        fields >> path;
+        while (fields >> word)
+            theirs += word + " ";
+        for (const Tok &t : lexFile(path, Yaml, comments))
+            if (t.kind == TokenKind::CommentWord) {
+                ours += t.key + " ";
+                ++words;
+            }
+        EXPECT_EQ(ours, theirs) << path;
+    }
+    std::printf("%zu files, %zu comment words\n", found.size(), words);
 }
 
 } // namespace

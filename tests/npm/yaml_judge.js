@@ -10,6 +10,9 @@
 //                                   before it), OUT/blank (a blank put inside
 //                                   a quoted string), OUT/quote (a plain value
 //                                   quoted, or a quoted one unquoted)
+//   node yaml_judge.js comments F...  for each file F, "F" and the words of its
+//                                   comments as the package's lexer finds them,
+//                                   split at blanks, one line
 //
 // Two files are the same when their documents compose to the same nodes:
 // mappings with their keys in order, sequences, scalars by their values
@@ -150,5 +153,16 @@ else if (mode === 'parses')
     }
 else if (mode === 'mutate')
     mutate(args[0], args[1]);
+else if (mode === 'comments')
+    for (const f of args) {
+        const t = read(f);
+        if (t === null)
+            continue;
+        const words = [];
+        for (const token of new YAML.Lexer().lex(t))
+            if (token.startsWith('#'))
+                words.push(...token.slice(1).split(/[ \t]+/).filter((w) => w.length > 0));
+        console.log([f, ...words].join(' '));
+    }
 else
     process.exit(2);

@@ -8,7 +8,10 @@
 // its string value between double quotes: a plain scalar never equals one of
 // the others, and the others equal each other by value. Block or flow style,
 // indentation, document markers and comments are layout; so are the quotes
-// themselves and the way a block scalar is written.
+// themselves and the way a block scalar is written. With LexOptions::comments
+// each word of a comment is a token too, just before the next spelled token
+// (a scalar, alias, anchor or tag) or at the end: what structure the parser
+// puts between a comment and that token does not move it.
 //
 // A source that does not parse is refused ("not valid YAML at line L, column
 // C"), as is one larger than kYamlMaxBytes, with more than kYamlMaxTokens
@@ -22,6 +25,7 @@
 
 #ifdef MATCHLING_HAVE_LIBFYAML
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -39,8 +43,9 @@ constexpr std::size_t kYamlReadSize = 65536;                   // bytes per read
 
 // One token: its key in the store's keys, where it starts and ends.
 struct YamlToken {
-    std::uint32_t offset;  // where its key starts in keys
-    std::uint32_t length;  // bytes of its key
+    std::uint32_t offset;       // where its key starts in keys
+    std::uint32_t length : 31;  // bytes of its key
+    std::uint32_t comment : 1;  // a word of a comment
     std::uint32_t line;    // where it starts
     std::uint32_t column;
     std::uint32_t endLine;  // just after its last byte; its start when no byte spells it
@@ -95,12 +100,14 @@ struct Builder {
     TokenPlace last;   // where the last token ends
     int depth = 0;     // mappings and sequences open
     bool full = false; // a bound was met: the source is refused
+    bool comments;     // the words of comments are tokens
+    std::size_t scanned = 0;  // the text before it has been searched for comments
 
-    Builder(YamlStore &s) : store(s), counter{s.text} {}
+    Builder(YamlStore &s, bool withComments) : store(s), counter{s.text}, comments(withComments) {}
 
     // Adds a token of key (n bytes, after prefix and before suffix) from start to end.
     bool add(const char *prefix, const char *key, std::size_t n, const char *suffix, TokenPlace start,
-             TokenPlace end)
+             TokenPlace end, bool comment = false)
     {
         if (store.tokens.size() >= kYamlMaxTokens)
             return false;
@@ -110,7 +117,8 @@ struct Builder {
         store.keys += suffix;
         YamlToken t;
         t.offset = static_cast<std::uint32_t>(offset);
-        t.length = static_cast<std::uint32_t>(store.keys.size() - offset);
+        t.length = static_cast<std::uint32_t>(store.keys.size() - offset) & 0x7fffffffu;
+        t.comment = comment;
         t.line = static_cast<std::uint32_t>(start.line);
         t.column = static_cast<std::uint32_t>(start.column);
         t.endLine = static_cast<std::uint32_t>(end.line);
@@ -126,6 +134,54 @@ struct Builder {
         return mark && mark->line >= 0 ? counter.place(mark->input_pos) : last;
     }
 
+    // With comments, adds the words of the comments in the text from where
+    // the last search ended to upTo, which holds no scalar: there a '#' after
+    // a blank, or at a line's start, starts a comment that goes to its line's
+    // end. Text before upTo is not searched again.
+    bool commentsBefore(std::size_t upTo)
+    {
+        if (!comments || upTo <= scanned)
+            return true;
+        const char *p = store.text.data();
+        const std::size_t limit = std::min(upTo, store.text.size());
+        for (std::size_t i = scanned; i < limit; ++i) {
+            if (p[i] != '#' || (i > 0 && p[i - 1] != ' ' && p[i - 1] != '\t' && p[i - 1] != '\n' && p[i - 1] != '\r'))
+                continue;
+            std::size_t end = i + 1;
+            while (end < store.text.size() && p[end] != '\n' && p[end] != '\r')
+                ++end;
+            for (std::size_t w = i + 1; w < end;) {
+                if (p[w] == ' ' || p[w] == '\t') {
+                    ++w;
+                    continue;
+                }
+                std::size_t e = w;
+                while (e < end && p[e] != ' ' && p[e] != '\t')
+                    ++e;
+                const TokenPlace start = counter.place(w);
+                if (!add("", p + w, e - w, "", start, counter.place(e), true))
+                    return false;
+                w = e;
+            }
+            i = end;
+        }
+        scanned = std::max(scanned, upTo);
+        return true;
+    }
+
+    // The comments before the token's first byte, then none inside it.
+    bool commentsBefore(fy_token *token)
+    {
+        const fy_mark *from = token ? fy_token_start_mark(token) : nullptr;
+        const fy_mark *to = token ? fy_token_end_mark(token) : nullptr;
+        if (!from || !to || from->line < 0)
+            return true;
+        if (!commentsBefore(from->input_pos))
+            return false;
+        scanned = std::max(scanned, to->input_pos);
+        return true;
+    }
+
     // A token no byte of the source spells, at the end of the last one.
     bool addUnspelled(const char *key)
     {
@@ -135,6 +191,8 @@ struct Builder {
     // The anchor and tag of a node, before it.
     bool addProperties(fy_token *anchor, fy_token *tag)
     {
+        if (!commentsBefore(anchor) || !commentsBefore(tag))
+            return false;
         std::size_t n = 0;
         if (anchor) {
             const char *name = fy_token_get_text(anchor, &n);
@@ -163,6 +221,24 @@ struct Builder {
     // Adds the tokens of event; false when a bound is met.
     bool take(fy_event *e)
     {
+        // Comments first, while the places counted only go forwards.
+        if (comments) {
+            const fy_mark *from = fy_event_start_mark(e);
+            if (e->type == FYET_SCALAR || e->type == FYET_ALIAS) {
+                fy_token *anchor = e->type == FYET_SCALAR ? e->scalar.anchor : nullptr;
+                fy_token *tag = e->type == FYET_SCALAR ? e->scalar.tag : nullptr;
+                if (!commentsBefore(anchor) || !commentsBefore(tag))
+                    return false;
+                // A quoted scalar's marks leave its opening quote out.
+                if (from && from->line >= 0 && !commentsBefore(from->input_pos > 0 ? from->input_pos - 1 : 0))
+                    return false;
+                const fy_mark *to = fy_event_end_mark(e);
+                if (to && to->line >= 0)
+                    scanned = std::max(scanned, static_cast<std::size_t>(to->input_pos));
+            } else if (e->type == FYET_STREAM_END && !commentsBefore(store.text.size())) {
+                return false;
+            }
+        }
         const TokenPlace start = at(fy_event_start_mark(e));
         const TokenPlace end = at(fy_event_end_mark(e));
         std::size_t n = 0;
@@ -314,7 +390,7 @@ std::string errorPlace(fy_diag *diag)
 
 // Parses text into store's tokens; returns the reason the source is refused,
 // empty when it is not.
-std::string parseWhole(YamlStore &store)
+std::string parseWhole(YamlStore &store, bool withComments)
 {
     fy_diag_cfg diagConfig;
     fy_diag_cfg_default(&diagConfig);
@@ -332,7 +408,7 @@ std::string parseWhole(YamlStore &store)
     if (!parser || fy_parser_set_string(parser, store.text.data(), store.text.size()) != 0) {
         reason = "not valid YAML";
     } else {
-        Builder builder(store);
+        Builder builder(store, withComments);
         store.tokens.reserve(store.text.size() / 16 + 16);
         store.keys.reserve(store.text.size() + 64);
         bool bounded = true;
@@ -374,13 +450,13 @@ void readSourceWhole(Lexer &lx)
         reason = "not valid YAML at line " + std::to_string(at.line) + ", column " + std::to_string(at.column);
     }
     if (reason.empty())
-        reason = parseWhole(*store);
+        reason = parseWhole(*store, lx.options.comments);
     if (reason.empty())
         return;
     refuseSource(lx, reason.c_str());
     store->tokens.clear();
     store->keys = "<" + reason + ">";
-    store->tokens.push_back({0, static_cast<std::uint32_t>(store->keys.size()), 1, 1, 1, 1});
+    store->tokens.push_back({0, static_cast<std::uint32_t>(store->keys.size()), 0, 1, 1, 1, 1});
 }
 
 } // namespace
@@ -403,7 +479,7 @@ void yamlNext(Lexer &lx, TokenPiece &piece)
         return;
     }
     const YamlToken &t = store.tokens[state.next++];
-    piece.kind = TokenKind::Code;
+    piece.kind = t.comment ? TokenKind::CommentWord : TokenKind::Code;
     piece.first = true;
     piece.last = true;
     piece.place = {t.line, t.column};
