@@ -12,7 +12,9 @@
 //   call's or a definition's parentheses, yield (except right of '='), a
 //   lambda, a walrus where it needs them. Also a class's empty base list
 //   (`class A():`), and the parentheses around a with statement's items
-//   (`with (a as b, c):`, as Python reads them from 3.9 on).
+//   (`with (a as b, c):`, as Python reads them from 3.9 on); around items
+//   without an 'as' (`with (a, b):`, a tuple before 3.9) only after such
+//   items with an 'as' earlier in the file, which no Python before 3.9 reads.
 // - commas: a trailing comma before ')', ']' or '}' in calls, definitions,
 //   from-imports, lists, dicts and sets; in a tuple, a subscript or a type
 //   parameter list only when another comma stands at its level (never `(a,)`
@@ -77,6 +79,8 @@ struct PyState {
     bool classBases;                // a '(' now opens a class's bases
     bool docIndent;                 // the line that ended was such a header
     bool docNext;                   // the next token starts the first statement of a module, class or def
+    bool modernWith;                // a with statement's items with an 'as' in parentheses went by: the
+                                    // file is Python 3.9 or later, which alone reads them
     Prev prev;
     char prevKey[kPyWord];
     std::size_t prevLength;         // bytes of the previous key, 0 when longer than kPyWord
@@ -997,14 +1001,17 @@ bool takeEmptyBases(RewriteWindow &w, std::uint64_t open, bool canWait)
 }
 
 // The '(' at open right after a with statement's 'with': where its ')' is
-// followed by the header's ':' and it holds with items (an 'as' or a comma
-// at its level), Python (3.9 on) reads the items it holds, not a tuple, so
-// `with (a as b, c,):` is `with a as b, c:`. Only items that are plain
-// expressions, each with an optional 'as' target: never a '*', yield, ':=',
-// lambda, a comprehension's 'for', a ':' or '='; a trailing comma goes with
-// the parentheses as a commas rewrite (then only when commas are accepted).
-// False when the lookahead is not held and canWait.
-bool takeWithItems(RewriteWindow &w, std::uint64_t open, bool canWait)
+// followed by the header's ':' and it holds with items (an 'as' at its
+// level), Python (3.9 on) reads the items it holds, not a tuple, so
+// `with (a as b, c,):` is `with a as b, c:`. Such items prove the file is
+// for Python 3.9 or later; after that, items without an 'as' but with a
+// comma (`with (a, b):`, `with (a,):`), a tuple before 3.9, go the same way.
+// Only items that are plain expressions, each with an optional 'as' target:
+// never a '*', yield, ':=', lambda, a comprehension's 'for', a ':' or '=';
+// a trailing comma goes with the parentheses as a commas rewrite (then only
+// when commas are accepted). False when the lookahead is not held and
+// canWait.
+bool takeWithItems(RewriteWindow &w, PyState &s, std::uint64_t open, bool canWait)
 {
     std::uint64_t close = matchingClose(w, open);
     if (close == windowEnd(w) || close + 1 == windowEnd(w))
@@ -1012,8 +1019,11 @@ bool takeWithItems(RewriteWindow &w, std::uint64_t open, bool canWait)
     if (!tokenIs(w, close + 1, ":") || windowAt(w, close).dropped)
         return true;
     Inside in = readInside(w, open, close);
-    if (in.empty || !in.as || in.star || in.yieldWord || in.walrus || in.lambda || in.forWord ||
-        in.colon || in.assign)
+    if (in.empty || in.star || in.yieldWord || in.walrus || in.lambda || in.forWord || in.colon || in.assign)
+        return true;
+    if (in.as)
+        s.modernWith = true;
+    else if (!s.modernWith || !in.comma)
         return true;
     bool commas = (w.allow & rewriteBit(Rewrite::Commas)) != 0;
     if (in.trailingComma && !commas)
@@ -1265,7 +1275,7 @@ std::uint64_t scanPython(RewriteWindow &w, void *state)
                 if (!takeEmptyBases(w, i, canWait))
                     break;
             } else if (free && s.atHead && s.head == Head::With) {
-                if (!takeWithItems(w, i, canWait))
+                if (!takeWithItems(w, s, i, canWait))
                     break;
             }
             if (free && (kind == Open::Group || kind == Open::Import) && !windowAt(w, i).dropped) {
