@@ -18,6 +18,13 @@
 #include <string>
 #include <vector>
 
+#ifdef MATCHLING_HAVE_MD4C
+#include <md4c.h>
+#endif
+#ifdef MATCHLING_HAVE_LIBFYAML
+#include <libfyaml.h>
+#endif
+
 #include "bench_text.h"
 #include "languages/markdown/state.h"
 #include "tokens/lexer.h"
@@ -180,6 +187,57 @@ void LexMarkdown(benchmark::State &state)
     lexText(state, text, Language::Markdown, LexOptions{});
 }
 BENCHMARK(LexMarkdown)->ArgNames({"crlf", "run"})->Args({0, 1});
+
+// The libraries alone on the texts of LexMarkdown and LexYaml, every result
+// thrown away: the bound of what those lexers can reach.
+#ifdef MATCHLING_HAVE_MD4C
+int mdBlock(MD_BLOCKTYPE, void *, void *) { return 0; }
+int mdSpan(MD_SPANTYPE, void *, void *) { return 0; }
+int mdText(MD_TEXTTYPE, const MD_CHAR *, MD_SIZE, void *) { return 0; }
+
+void Md4cAlone(benchmark::State &state)
+{
+    std::string text = languageText("MATCHLING_BENCH_MARKDOWN", "/usr/share", ".md");
+    if (text.size() > kMarkdownMaxBytes)
+        text.resize(text.rfind('\n', kMarkdownMaxBytes - 1) + 1);
+    MD_PARSER parser{};
+    parser.flags = MD_DIALECT_GITHUB;
+    parser.enter_block = parser.leave_block = mdBlock;
+    parser.enter_span = parser.leave_span = mdSpan;
+    parser.text = mdText;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(md_parse(text.data(), static_cast<MD_SIZE>(text.size()), &parser, nullptr));
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
+}
+BENCHMARK(Md4cAlone);
+#endif
+
+#ifdef MATCHLING_HAVE_LIBFYAML
+void LibfyamlAlone(benchmark::State &state)
+{
+    const LanguageText *yaml = nullptr;
+    for (const auto &language : kLanguageTexts)
+        if (language.language == Language::Yaml)
+            yaml = &language;
+    const std::string text = wholeFilesText(*yaml);
+    std::int64_t events = 0;
+    for (auto _ : state) {
+        fy_parse_cfg config{};
+        config.flags = FYPCF_QUIET;
+        fy_parser *parser = fy_parser_create(&config);
+        fy_parser_set_string(parser, text.data(), text.size());
+        events = 0;
+        while (fy_event *e = fy_parser_parse(parser)) {
+            ++events;
+            fy_parser_event_free(parser, e);
+        }
+        fy_parser_destroy(parser);
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
+    state.counters["events"] = static_cast<double>(events);
+}
+BENCHMARK(LibfyamlAlone);
+#endif
 
 const bool kLanguagesRegistered = [] {
     for (const auto &language : kLanguageTexts)
