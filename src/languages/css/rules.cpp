@@ -68,8 +68,9 @@ bool closes(const char *k, std::size_t n)
     return n == 1 && (k[0] == ')' || k[0] == ']');
 }
 
-// Reads the statement that starts at token i: false when its end is not yet
-// held and may come.
+// Reads the statement that starts at token i: false when its end is not
+// held (and End is not): it may come once the tokens before i go out, even
+// when the window is full now.
 bool readStatement(RewriteWindow &w, CssRulesState &st, std::uint64_t i)
 {
     unsigned depth = 0;
@@ -98,7 +99,7 @@ bool readStatement(RewriteWindow &w, CssRulesState &st, std::uint64_t i)
             break;
         }
     }
-    if (!ending && j == windowEnd(w) && !w.complete)
+    if (!ending && j == windowEnd(w))
         return false;
     const WindowToken &first = windowAt(w, i);
     const char *k = w.keys + first.offset;
