@@ -62,6 +62,7 @@ struct LexOptions {
     bool comments = false;        // each word of a comment is a CommentWord token
     bool sortedIncludes = false;  // each run of #include directives comes out sorted (C family), in groups
                                   // of at most 256 directives, 4096 tokens and 64 KiB of keys (tokens/lexer.h)
+    unsigned char embedded = 0;   // Markdown: the source is the content of a fenced block this many levels deep
 };
 
 struct Lexer;  // defined in tokens/lexer.h; large, so allocate it once and reuse it

@@ -122,7 +122,15 @@ TEST(MarkdownNearMiss, CodeBlocks)
         {"embedded JSON changed", "```json\n{\"a\": 1}\n```\n", "```json\n{\"a\": 2}\n```\n", false},
         {"embedded Python's indentation", "```python\nif a:\n    b\nc\n```\n", "```python\nif a:\n    b\n    c\n```\n",
          false},
-        {"embedded Markdown compares as written", "```md\n* a\n```\n", "```md\n- a\n```\n", false},
+        {"embedded Markdown's bullets", "```md\n* a\n```\n", "```md\n- a\n```\n", true},
+        {"embedded Markdown's heading level", "```md\n# a\n```\n", "```markdown\n## a\n```\n", false},
+        {"embedded Markdown's heading style", "```md\n# a\n```\n", "```md\na\n=\n```\n", true},
+        {"JSON in embedded Markdown re-laid out", "````md\n```json\n{\"a\": 1}\n```\n````\n",
+         "````md\n```json\n{\n  \"a\": 1\n}\n```\n````\n", true},
+        {"JSON in embedded Markdown changed", "````md\n```json\n{\"a\": 1}\n```\n````\n",
+         "````md\n```json\n{\"a\": 2}\n```\n````\n", false},
+        {"Markdown in embedded Markdown compares as written", "````md\n```md\n* a\n```\n````\n",
+         "````md\n```md\n- a\n```\n````\n", false},
         {"a language's name in any case", "```JSON\n[1,2]\n```\n", "```JSON\n[1, 2]\n```\n", true},
     });
 }

@@ -9,7 +9,8 @@
 // Matchling's table (C family, Python, Go, Rust, Java, Basic, TOML, CMake,
 // shell, CSS, GraphQL), which it compares by their languages' tokens and this
 // judge cannot: such pairs are neither misses nor false alarms. YAML code
-// blocks compare by their parsed documents.
+// blocks compare by their parsed documents, Markdown code blocks by their
+// own rendering (Markdown inside those as written).
 // Code blocks of JavaScript, TypeScript and JSON render as their tokens
 // (TypeScript's scanner), as the Matchling compares them.
 'use strict';
@@ -25,6 +26,7 @@ const others = new Set(['c', 'c++', 'cpp', 'cxx', 'csharp', 'cs', 'c#', 'basic',
                         'go', 'golang', 'rust', 'rs', 'java', 'toml', 'cmake', 'shell', 'sh', 'bash', 'css', 'scss',
                         'less', 'postcss', 'graphql', 'gql']);
 const yamls = new Set(['yaml', 'yml']);
+const markdowns = new Set(['md', 'markdown']);
 
 function scriptTokens(text, lang) {
     const variant = lang === 'tsx' || lang === 'jsx' ? ts.LanguageVariant.JSX : ts.LanguageVariant.Standard;
@@ -42,7 +44,7 @@ function yamlValue(text) {
     return JSON.stringify(docs.map(d => d.toJSON()));
 }
 
-function renderer(loose) {
+function renderer(loose, inner) {
     const md = new MarkdownIt({html: true, linkify: true}).use(taskLists);
     const fence = md.renderer.rules.fence;
     md.renderer.rules.fence = (tokens, idx, options, env, self) => {
@@ -50,12 +52,13 @@ function renderer(loose) {
         const lang = token.info.trim().split(/\s+/)[0].toLowerCase();
         if (scripts.has(lang)) token.content = scriptTokens(token.content, lang);
         else if (yamls.has(lang)) token.content = yamlValue(token.content);
+        else if (!inner && markdowns.has(lang)) token.content = rendered(renderer(loose, true), token.content);
         else if (loose && others.has(lang)) token.content = token.content.replace(/\s+/g, '');
         return fence(tokens, idx, options, env, self);
     };
     return md;
 }
-const strict = renderer(false), loose = renderer(true);
+const strict = renderer(false, false), loose = renderer(true, false);
 
 // The HTML with each run of whitespace outside <pre> as one blank.
 function rendered(md, text) {

@@ -338,6 +338,7 @@ void readEmbedded(Builder &b)
     source.remaining = static_cast<std::int64_t>(b.body.size());
     LexOptions options;
     options.comments = b.options.comments;
+    options.embedded = static_cast<unsigned char>(b.options.embedded + 1);
     lexerStart(inner, b.embedded, options, source);
     TokenPiece piece;
     std::string key;
@@ -369,10 +370,10 @@ void readEmbedded(Builder &b)
     }
 }
 
-// The built language other than Markdown the info string's first word names
-// (any case); Unknown when none. Markdown inside Markdown compares as written,
-// so that code is read one level deep at most.
-Language infoLanguage(const MD_ATTRIBUTE &lang)
+// The built language the info string's first word names (any case);
+// Unknown when none. Markdown is read inside a document's own blocks only,
+// not inside a Markdown block's, so that code is read two levels deep at most.
+Language infoLanguage(const MD_ATTRIBUTE &lang, const LexOptions &options)
 {
     std::string name(lang.text, lang.size);
     for (char &c : name)
@@ -380,7 +381,8 @@ Language infoLanguage(const MD_ATTRIBUTE &lang)
     if (name.empty())
         return Language::Unknown;
     const Language language = languageNamed(name.c_str());
-    if (language == Language::Unknown || language == Language::Markdown || !languageBuilt(language))
+    if (language == Language::Unknown || (language == Language::Markdown && options.embedded > 0) ||
+        !languageBuilt(language))
         return Language::Unknown;
     return language;
 }
@@ -463,7 +465,7 @@ int enterBlock(MD_BLOCKTYPE type, void *detail, void *self)
     emitOpening(b, "<" + key + ">");
     if (type == MD_BLOCK_CODE || type == MD_BLOCK_HTML) {
         b.verbatim = type == MD_BLOCK_CODE ? Verbatim::Code : Verbatim::Html;
-        b.embedded = type == MD_BLOCK_CODE ? infoLanguage(static_cast<MD_BLOCK_CODE_DETAIL *>(detail)->lang)
+        b.embedded = type == MD_BLOCK_CODE ? infoLanguage(static_cast<MD_BLOCK_CODE_DETAIL *>(detail)->lang, b.options)
                                            : Language::Unknown;
         if (type == MD_BLOCK_CODE && static_cast<MD_BLOCK_CODE_DETAIL *>(detail)->fence_char == 0)
             b.embedded = Language::Unknown;
