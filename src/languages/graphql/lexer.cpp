@@ -114,6 +114,15 @@ void noteToken(GraphqlLexState &g, const char *p, std::size_t n)
     const char c = p[0];
     const bool opens = n == 1 && (c == '(' || c == '[' || c == '{');
     const bool closes = n == 1 && (c == ')' || c == ']' || c == '}');
+    if (g.head == GraphqlHead::None && g.depth > 0) {
+        // Inside brackets with nothing pending, the most common case: only
+        // the brackets matter (the steps below would leave the head None).
+        if (opens && g.depth < UINT32_MAX)
+            ++g.depth;
+        else if (closes)
+            --g.depth;
+        return;
+    }
     if (g.head == GraphqlHead::DirectiveArgs) {
         if (opens)
             ++g.depth;
