@@ -302,7 +302,11 @@ void addVerbatim(Builder &b, const char *text, std::size_t n, std::uint32_t at, 
         const void *lf = std::memchr(text + i, '\n', n - i);
         const std::size_t stop = lf ? static_cast<std::size_t>(static_cast<const char *>(lf) - text) : n;
         if (!b.lineHasPlace && placed && stop > i) {
-            b.lineAt = at + static_cast<std::uint32_t>(i) - static_cast<std::uint32_t>(b.line.size());
+            // The line starts where its text before this would stand; text
+            // md4c made (the blanks of a tab it split) may be longer than
+            // the source before it.
+            const std::uint32_t to = at + static_cast<std::uint32_t>(i);
+            b.lineAt = to - static_cast<std::uint32_t>(std::min<std::size_t>(b.line.size(), to));
             b.lineHasPlace = true;
         }
         b.line.append(text + i, stop - i);

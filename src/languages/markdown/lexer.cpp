@@ -134,7 +134,8 @@ void markdownNext(Lexer &lx, TokenPiece &piece)
         return;
     }
     const char *record = tokens.data() + st.next;
-    const std::uint32_t at = get32(record + 1), spans = get32(record + 5), length = get32(record + 9);
+    const std::uint32_t at = std::min<std::uint32_t>(get32(record + 1), static_cast<std::uint32_t>(st.store->text.size()));
+    const std::uint32_t spans = get32(record + 5), length = get32(record + 9);
     piece.kind = static_cast<TokenKind>(static_cast<unsigned char>(record[0]) & ~kMarkdownZeroByte);
     piece.first = piece.last = true;
     piece.place = placeOf(st, at);
@@ -159,7 +160,7 @@ std::size_t markdownRun(Lexer &lx, QuickToken *out, std::size_t max, std::size_t
         const char *key = record + kMarkdownRecordHead;
         if (static_cast<TokenKind>(record[0]) != TokenKind::Code || bytes + length > keyBytes)
             break;  // a kind with kMarkdownZeroByte added is none
-        at = get32(record + 1);
+        at = std::min<std::uint32_t>(get32(record + 1), static_cast<std::uint32_t>(st.store->text.size()));
         spans = get32(record + 5);
         // Most tokens stand on the line of the one before.
         const std::size_t k = st.line;
