@@ -190,6 +190,7 @@ TEST(Runs, ShellTokenSoupAsOneAtATime)
         "<<-'E'\n\tbody\n\tE\n", "<<<w", "<(p)", ">(q)", "arr=(a b)", "@(x|y)", "[[ a =~ ^(b)$ ]]", "for i\ndo",
         "esac", ";&", ";;&", "&>", "&>>", "|&", "((i++))", "for ((i=0; i<2; i++))", "$'a\\n'", "$\"t\"",
         "{fd}>f", "f(){ a; }", "case w in (x) a;; y|z) b\nesac", "\t", "#!", "a'b'c", "$@", "$#", "$$",
+        "\"$(b)\"", "\"${y}\"", "\"a $(b) `c` \\\" ${d} $\\\n(e) $\"", "\"line\nfeed\"", "'x\ny'",
     };
     const char *const kGaps[] = {"", " ", " ", " ", "\n", "\t", "  ", ";\n", "\n\n  ", "\\\n"};
     checkRuns(tokenSoup(kCommon, kRare, kGaps), Language::Shell, 9);

@@ -34,6 +34,8 @@
 //   here-document, a NUL byte, nesting past kShellNesting frames, a ')'
 //   that closes no "((") gives a LineEnd token "unreadable", which no
 //   readable script gives, and the rest of the source as written.
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 #include "languages/shell/state.h"
@@ -1081,6 +1083,358 @@ bool shellStep(Lexer &lx, TokenPiece &piece)
     return true;
 }
 
+// --- Runs -------------------------------------------------------------------
+
+// The key of a ';' that a line end or a ';' owes, padded: a reader may copy a
+// block of bytes past a short key.
+alignas(16) const char kSeparatorKey[kLexPadding] = ";";
+
+// What a run found of a word: where it ends and what the general steps would
+// have noted of its bytes.
+struct RunWord {
+    std::size_t end = 0;         // window offset of the byte after it
+    std::size_t plainBytes = 0;  // bytes taken plainly (outside quotes, escapes and '$')
+    bool plain = true;           // no quote, escape or '$' in it
+    char lastByte = 0;           // as notePlain and notPlain leave it
+};
+
+// The end of a quoted stretch from i, the byte after its opening quote q
+// ('\'', '"' or '`'), counting its line feeds into line and lineStart; 0
+// when it holds what the general steps read (an expansion, a zero byte, the
+// window's end).
+inline std::size_t runQuoted(const char *w, std::size_t i, char q, std::int64_t &line, std::int64_t &lineStart)
+{
+    for (;;) {
+        const char c = w[i];
+        if (c == q)
+            return i + 1;
+        if (c == 0)
+            return 0;
+        if (c == '\n') {
+            ++line;
+            lineStart = static_cast<std::int64_t>(i) + 1;
+        } else if (q != '\'') {
+            if (c == '\\') {
+                const char e = w[i + 1];
+                if (e == 0)
+                    return 0;
+                if (e == '\n') {
+                    ++line;
+                    lineStart = static_cast<std::int64_t>(i) + 2;
+                }
+                i += 2;
+                continue;
+            }
+            if (q == '"') {
+                // A '$' before '(' or '{' opens a frame; before a
+                // continuation it may.
+                if (c == '$' && (w[i + 1] == '(' || w[i + 1] == '{' || w[i + 1] == '\\' || w[i + 1] == 0))
+                    return 0;
+                if (c == '`') {
+                    i = runQuoted(w, i + 1, '`', line, lineStart);
+                    if (i == 0)
+                        return 0;
+                    continue;
+                }
+            }
+        }
+        ++i;
+    }
+}
+
+// The word whose first byte is at i, in a frame of commands: plain bytes,
+// quoted stretches, escapes and '$' that open nothing. False when it holds
+// what the general steps read.
+inline bool runWord(const char *w, std::size_t i, RunWord &word, std::int64_t &line, std::int64_t &lineStart)
+{
+    for (;;) {
+        const std::size_t from = i;
+        while (!(cls(w[i]) & kCmdStop))
+            ++i;
+        if (i > from) {
+            word.plainBytes += i - from;
+            word.lastByte = w[i - 1];
+        }
+        const char c = w[i];
+        if (c == '\'' || c == '"' || c == '`') {
+            i = runQuoted(w, i + 1, c, line, lineStart);
+            if (i == 0)
+                return false;
+            word.plain = false;
+            word.lastByte = 0;
+        } else if (c == '\\') {
+            // A continuation joins the word's lines: its key is no stretch
+            // of the window.
+            if (w[i + 1] == '\n' || w[i + 1] == 0)
+                return false;
+            i += 2;
+            word.plain = false;
+            word.lastByte = 0;
+        } else if (c == '$') {
+            const char n = w[i + 1];
+            if (n == '(' || n == '{' || n == '\'' || n == '"' || n == '\\' || n == 0)
+                return false;
+            ++i;
+            word.plain = false;
+            word.lastByte = '$';
+        } else {
+            word.end = i;
+            return true;
+        }
+    }
+}
+
+// Whole tokens from pos on, the same the steps above give one by one, in a
+// frame of commands ($(...)'s too): words (quoted stretches and escapes in
+// them included), the operators that change no frame, the ';' that line
+// ends and ';' owe, over blanks, line ends, comments and continuations. It
+// stops before anything else: an expansion that opens a frame, a
+// here-document, [[ ]]'s regex, arithmetic, an array, an extended glob, a
+// descriptor's redirection, a word set apart by a tab or a line end alone,
+// and short of the window's end.
+std::size_t shellRun(Lexer &lx, QuickToken *out, std::size_t max, std::size_t keyBytes)
+{
+    S &s = shellState(lx);
+    if (s.open || s.carry || s.bad || s.rest || s.scan != kScanNone || s.inBody || lx.spliceAt != kNoSplice ||
+        (!lx.ended && lx.end - lx.pos < kLexLookahead))
+        return 0;
+    F *f = &top(s);
+    if (f->kind != K::Top && f->kind != K::Subst)
+        return 0;
+    const char *w = lx.window;
+    const std::size_t stop = lx.ended ? lx.end : lx.end - kLexLookahead;
+    std::size_t i = lx.pos, n = 0, keys = 0;
+    std::int64_t line = lx.line, lineStart = lx.lineStart - lx.base;
+    std::size_t endAt = 0;  // where the last token ends; 0: no token yet
+    std::int64_t endLine = 0, endLineStart = 0;
+    auto emit = [&](const char *key, std::size_t length, std::size_t at, std::size_t after) {
+        out[n].bytes = key;
+        out[n].length = static_cast<std::uint32_t>(length);
+        out[n].kind = TokenKind::Code;
+        out[n].place = TokenPlace{line, static_cast<std::int64_t>(at) - lineStart + 1};
+        ++n;
+        keys += length;
+        endAt = after;
+        endLine = line;
+        endLineStart = lineStart;
+    };
+    // A word whose token went out before the run: the step after it ends it.
+    if (f->inWord) {
+        const char c = w[i];
+        if (!(isBlank(c) || c == '\n' || isCmdOp(c)))
+            return 0;
+        endWord(s, *f);
+        f->lastWord = isBlank(c) || c == '\n';
+    }
+    while (i < stop && n < max) {
+        const char c = w[i];
+        if (isBlank(c)) {
+            ++i;
+            continue;
+        }
+        if (c == '\n') {
+            if (s.heredocCount > 0)
+                break;
+            ++line;
+            lineStart = static_cast<std::int64_t>(i) + 1;
+            ++i;
+            if (!f->pending && !f->lineLayout) {
+                f->pending = true;
+                f->cmdStart = true;
+                if (f->pattern)
+                    f->patternStart = false;
+            }
+            continue;
+        }
+        if (c == '\\' && w[i + 1] == '\n') {
+            ++line;
+            lineStart = static_cast<std::int64_t>(i) + 2;
+            i += 2;
+            continue;
+        }
+        if (c == 0)
+            break;
+        if (isCmdOp(c)) {
+            const char n1 = w[i + 1], n2 = w[i + 2];
+            if (n1 == '\\' || n2 == '\\')
+                break;
+            // The operator's token, or none for a lone ';'; nothing changes
+            // before it is sure the general steps would give it.
+            std::size_t len = 1;
+            switch (c) {
+            case ';':
+                if (n1 == '&' || (n1 == ';' && n2 == '&'))
+                    len = 0;
+                else if (n1 == ';')
+                    len = 2;
+                break;
+            case '&':
+                len = n1 == '>' ? 0 : n1 == '&' ? 2 : 1;
+                break;
+            case '|':
+                len = n1 == '|' || n1 == '&' ? 2 : 1;
+                break;
+            case '(':
+                if (f->pattern || (n1 == '(' && (f->cmdStart || f->forHead)))
+                    len = 0;
+                break;
+            case ')':
+                if (!f->pattern && f->parens == 0 && f->kind == K::Subst)
+                    len = 0;
+                break;
+            default:  // '<' or '>'
+                if (n1 == '(' || (c == '<' && n1 == '<'))
+                    len = 0;
+                else if (c == '<')
+                    len = n1 == '&' || n1 == '>' ? 2 : 1;
+                else
+                    len = n1 == '>' || n1 == '&' || n1 == '|' ? 2 : 1;
+                break;
+            }
+            if (len == 0)
+                break;
+            const bool lone = c == ';' && len == 1;
+            const bool closes = (c == ')' && !f->pattern && (f->parens > 0 || f->kind == K::Subst)) ||
+                                (c == ';' && n1 == ';');
+            const bool owed = f->pending && !closes;  // the owed ';' goes first; the operator is read again after it
+            if (keys + (owed ? 1 : lone ? 0 : len) > keyBytes)
+                break;
+            const bool wasOpened = f->opened;
+            f->opened = false;
+            f->forHead = false;
+            const bool forName = f->forName;
+            f->forName = false;
+            f->pending = false;
+            f->lastWord = false;
+            if (owed) {
+                emit(kSeparatorKey, 1, i, i);
+                continue;
+            }
+            switch (c) {
+            case ';':
+                if (lone) {
+                    ++i;
+                    f->pending = true;
+                    f->cmdStart = true;
+                    f->forName = forName;
+                    continue;
+                }
+                f->pattern = f->caseDepth > 0;
+                f->patternStart = f->pattern;
+                f->lineLayout = true;
+                f->cmdStart = false;
+                break;
+            case '&':
+                f->cmdStart = true;
+                f->lineLayout = true;
+                break;
+            case '|':
+                f->cmdStart = true;
+                f->lineLayout = !f->pattern;
+                f->patternStart = f->pattern;
+                break;
+            case '(':
+                ++f->parens;
+                f->cmdStart = true;
+                f->lineLayout = true;
+                f->opened = true;
+                break;
+            case ')':
+                if (f->pattern) {
+                    f->pattern = false;
+                    f->cmdStart = true;
+                    f->lineLayout = true;
+                } else if (f->parens > 0) {
+                    --f->parens;
+                    f->cmdStart = wasOpened;
+                    f->lineLayout = wasOpened;
+                } else {
+                    f->cmdStart = false;
+                    f->lineLayout = false;
+                }
+                break;
+            default:
+                f->lineLayout = false;
+                break;
+            }
+            emit(w + i, len, i, i + len);
+            i += len;
+            continue;
+        }
+        // A word's first byte.
+        if (c == '#') {
+            // As the general steps read it: to the line end, when it comes
+            // short of the window's last four bytes.
+            const std::size_t limit = lx.ended ? lx.end : lx.end - 4;
+            const void *lf = std::memchr(w + i, '\n', limit - i);
+            if (!lf)
+                break;
+            i = static_cast<std::size_t>(static_cast<const char *>(lf) - w);
+            continue;
+        }
+        if (f->heredocNext || f->regexNext)
+            break;
+        if (f->pending) {
+            // esac after a case's last item, and do after for's name, are the
+            // general steps'.
+            if ((c == 'e' && f->caseDepth > 0 && !f->pattern) || (c == 'd' && f->forName))
+                break;
+            f->pending = false;
+            f->lastWord = false;
+            if (keys + 1 > keyBytes) {
+                f->pending = true;
+                break;
+            }
+            emit(kSeparatorKey, 1, i, i);
+            continue;
+        }
+        // The word, read without a change to the state; its line feeds (in
+        // quotes) are counted on copies.
+        RunWord word;
+        std::int64_t wordLine = line, wordLineStart = lineStart;
+        if (!runWord(w, i, word, wordLine, wordLineStart))
+            break;
+        const char after = w[word.end];
+        if (!(isBlank(after) || after == '\n' || isCmdOp(after)) || word.end >= lx.end)
+            break;
+        const bool digits = word.plain && std::all_of(w + i, w + word.end, [](char b) { return b >= '0' && b <= '9'; });
+        if ((after == '<' || after == '>') &&
+            (digits || (word.plain && c == '{' && word.lastByte == '}')))
+            break;  // a descriptor's redirection
+        if (after == '(' && word.lastByte && std::strchr("=@!+*?", word.lastByte))
+            break;  // an array or an extended glob
+        const bool blankMark = f->lastWord;
+        if (blankMark && (i == 0 || w[i - 1] != ' '))
+            break;  // its key's blank is a tab, or stands for a line end
+        const std::size_t length = word.end - i + blankMark;
+        if ((word.plain && length >= kRoom) || keys + length > keyBytes || length > UINT32_MAX)
+            break;
+        f->forName = false;
+        startWord(s, *f);
+        s.wordFirst = false;
+        s.wordPlain = word.plain;
+        s.wordDigits = digits;
+        s.wordLength = word.plainBytes;
+        s.lastByte = word.lastByte;
+        if (word.plain)
+            std::memcpy(s.word, w + i, std::min(word.plainBytes, kShellWord));
+        emit(w + i - blankMark, length, i, word.end);
+        line = endLine = wordLine;
+        lineStart = endLineStart = wordLineStart;
+        i = word.end;
+        endWord(s, *f);
+        f->lastWord = isBlank(after) || after == '\n';
+    }
+    if (n > 0) {
+        lx.endOffset = lx.base + static_cast<std::int64_t>(endAt);
+        lx.endPlace = TokenPlace{endLine, static_cast<std::int64_t>(endAt) - endLineStart + 1};
+    }
+    lx.line = line;
+    lx.lineStart = lineStart + lx.base;
+    lx.pos = lx.pieceStart = i;
+    return n;
+}
+
 } // namespace
 
 void shellStart(Lexer &lx)
@@ -1095,4 +1449,4 @@ void shellNext(Lexer &lx, TokenPiece &piece)
     }
 }
 
-extern const LexerHooks kShellLexer = {shellStart, shellNext, nullptr, nullptr, false};
+extern const LexerHooks kShellLexer = {shellStart, shellNext, shellRun, nullptr, false};
