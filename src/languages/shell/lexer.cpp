@@ -744,6 +744,20 @@ bool operatorStep(Lexer &lx, S &s, F &f, TokenPiece &piece, char c)
     return giveWhole(lx, s, piece, text, len);
 }
 
+// A comment's bytes up to its line end, or up to the window's last four
+// while more input may follow: the next steps go on with it then.
+bool commentStep(Lexer &lx, S &s)
+{
+    const char *w = lx.window;
+    std::size_t i = lx.pos;
+    const std::size_t limit = lx.ended ? lx.end : lx.end - 4;
+    while (i < limit && w[i] != '\n')
+        ++i;
+    lx.pos = i;
+    s.comment = i == limit && !lx.ended;
+    return false;
+}
+
 // Top, Subst, Array and Arith: words, operators, line ends.
 bool wordsStep(Lexer &lx, S &s, TokenPiece &piece)
 {
@@ -765,14 +779,8 @@ bool wordsStep(Lexer &lx, S &s, TokenPiece &piece)
     const bool wordByte = !end && !isBlank(c) && c != '\n' && !opByte;
     if (wordByte) {
         if (!f.inWord) {
-            if (c == '#' && !arith) {
-                std::size_t i = lx.pos;
-                const std::size_t limit = lx.ended ? lx.end : lx.end - 4;
-                while (i < limit && w[i] != '\n')
-                    ++i;
-                lx.pos = i;
-                return false;
-            }
+            if (c == '#' && !arith)
+                return commentStep(lx, s);
             if (f.pending) {
                 // The last item of a case needs no ";;": its ';' or line end before esac is one.
                 const char e = peek(lx, 4);
@@ -1069,6 +1077,8 @@ bool shellStep(Lexer &lx, TokenPiece &piece)
         return scanStep(lx, s);
     if (s.inBody)
         return bodyStep(lx, s, piece);
+    if (s.comment)
+        return commentStep(lx, s);
     F &f = top(s);
     if (!wordFrame(f))
         return textStep(lx, s, f, piece);
@@ -1195,8 +1205,8 @@ inline bool runWord(const char *w, std::size_t i, RunWord &word, std::int64_t &l
 std::size_t shellRun(Lexer &lx, QuickToken *out, std::size_t max, std::size_t keyBytes)
 {
     S &s = shellState(lx);
-    if (s.open || s.carry || s.bad || s.rest || s.scan != kScanNone || s.inBody || lx.spliceAt != kNoSplice ||
-        (!lx.ended && lx.end - lx.pos < kLexLookahead))
+    if (s.open || s.carry || s.bad || s.rest || s.scan != kScanNone || s.inBody || s.comment ||
+        lx.spliceAt != kNoSplice || (!lx.ended && lx.end - lx.pos < kLexLookahead))
         return 0;
     F *f = &top(s);
     if (f->kind != K::Top && f->kind != K::Subst)
