@@ -190,10 +190,19 @@ TEST(Runs, ShellTokenSoupAsOneAtATime)
         "<<-'E'\n\tbody\n\tE\n", "<<<w", "<(p)", ">(q)", "arr=(a b)", "@(x|y)", "[[ a =~ ^(b)$ ]]", "for i\ndo",
         "esac", ";&", ";;&", "&>", "&>>", "|&", "((i++))", "for ((i=0; i<2; i++))", "$'a\\n'", "$\"t\"",
         "{fd}>f", "f(){ a; }", "case w in (x) a;; y|z) b\nesac", "\t", "#!", "a'b'c", "$@", "$#", "$$",
-        "\"$(b)\"", "\"${y}\"", "\"a $(b) `c` \\\" ${d} $\\\n(e) $\"", "\"line\nfeed\"", "'x\ny'",
+        "\"$(b)\"", "\"${y}\"", "${a\nb}", "${x:-'q'}", "\"${y:-\"z\"}\"", "\"line\nfeed\"", "'x\ny'",
+        "\"a $(b) `c` \\\" ${d} $\\\n(e) $\"",
     };
     const char *const kGaps[] = {"", " ", " ", " ", "\n", "\t", "  ", ";\n", "\n\n  ", "\\\n"};
     checkRuns(tokenSoup(kCommon, kRare, kGaps), Language::Shell, 9);
+    // Frames nested as deep as they go: a quote or a ${...} that would open
+    // one more makes the rest unreadable.
+    for (std::size_t nest : {60, 61, 62, 63}) {
+        std::string open, close;
+        for (std::size_t k = 0; k < nest; ++k)
+            open += "$(", close += ")";
+        checkRuns("echo " + open + "a \"b\" c\n\td ${e} f" + close + "\ng\n", Language::Shell, 4);
+    }
 }
 
 TEST(Runs, ShellOfThisMachineAsOneAtATime)

@@ -1098,6 +1098,7 @@ bool shellStep(Lexer &lx, TokenPiece &piece)
 // The key of a ';' that a line end or a ';' owes, padded: a reader may copy a
 // block of bytes past a short key.
 alignas(16) const char kSeparatorKey[kLexPadding] = ";";
+alignas(16) const char kItemEndKey[kLexPadding] = ";;";
 
 // What a run found of a word: where it ends and what the general steps would
 // have noted of its bytes.
@@ -1107,6 +1108,16 @@ struct RunWord {
     bool plain = true;           // no quote, escape or '$' in it
     char lastByte = 0;           // as notePlain and notPlain leave it
 };
+
+// The end of a ${...} whose '$' is at i, when only plain text stands in it;
+// 0 when a quote, an expansion, an escape or a line end does.
+inline std::size_t runBraces(const char *w, std::size_t i)
+{
+    i += 2;
+    while (!(cls(w[i]) & kBraceStop))
+        ++i;
+    return w[i] == '}' ? i + 1 : 0;
+}
 
 // The end of a quoted stretch from i, the byte after its opening quote q
 // ('\'', '"' or '`'), counting its line feeds into line and lineStart; 0
@@ -1138,7 +1149,13 @@ inline std::size_t runQuoted(const char *w, std::size_t i, char q, std::int64_t 
             if (q == '"') {
                 // A '$' before '(' or '{' opens a frame; before a
                 // continuation it may.
-                if (c == '$' && (w[i + 1] == '(' || w[i + 1] == '{' || w[i + 1] == '\\' || w[i + 1] == 0))
+                if (c == '$' && w[i + 1] == '{') {
+                    i = runBraces(w, i);
+                    if (i == 0)
+                        return 0;
+                    continue;
+                }
+                if (c == '$' && (w[i + 1] == '(' || w[i + 1] == '\\' || w[i + 1] == 0))
                     return 0;
                 if (c == '`') {
                     i = runQuoted(w, i + 1, '`', line, lineStart);
@@ -1182,11 +1199,18 @@ inline bool runWord(const char *w, std::size_t i, RunWord &word, std::int64_t &l
             word.lastByte = 0;
         } else if (c == '$') {
             const char n = w[i + 1];
-            if (n == '(' || n == '{' || n == '\'' || n == '"' || n == '\\' || n == 0)
+            if (n == '(' || n == '\'' || n == '"' || n == '\\' || n == 0)
                 return false;
-            ++i;
             word.plain = false;
-            word.lastByte = '$';
+            if (n == '{') {
+                i = runBraces(w, i);
+                if (i == 0)
+                    return false;
+                word.lastByte = 0;
+            } else {
+                ++i;
+                word.lastByte = '$';
+            }
         } else {
             word.end = i;
             return true;
@@ -1195,13 +1219,14 @@ inline bool runWord(const char *w, std::size_t i, RunWord &word, std::int64_t &l
 }
 
 // Whole tokens from pos on, the same the steps above give one by one, in a
-// frame of commands ($(...)'s too): words (quoted stretches and escapes in
-// them included), the operators that change no frame, the ';' that line
+// frame of commands ($(...)'s too): words (quoted stretches, escapes and
+// plain ${...} in them included), redirections (a descriptor's too), the
+// operators that change no frame, the ';' that line
 // ends and ';' owe, over blanks, line ends, comments and continuations. It
 // stops before anything else: an expansion that opens a frame, a
-// here-document, [[ ]]'s regex, arithmetic, an array, an extended glob, a
-// descriptor's redirection, a word set apart by a tab or a line end alone,
-// and short of the window's end.
+// here-document, [[ ]]'s regex, arithmetic, an array, an extended glob,
+// frames nested nearly as deep as they may go, and short of the window's end. A word set apart by a tab or a line end has
+// its key (a blank, then its bytes) built in the state's run keys.
 std::size_t shellRun(Lexer &lx, QuickToken *out, std::size_t max, std::size_t keyBytes)
 {
     S &s = shellState(lx);
@@ -1209,13 +1234,15 @@ std::size_t shellRun(Lexer &lx, QuickToken *out, std::size_t max, std::size_t ke
         lx.spliceAt != kNoSplice || (!lx.ended && lx.end - lx.pos < kLexLookahead))
         return 0;
     F *f = &top(s);
-    if (f->kind != K::Top && f->kind != K::Subst)
+    // A word's quotes and ${...} open frames: two at most.
+    if ((f->kind != K::Top && f->kind != K::Subst) || s.depth + 2 > kShellNesting)
         return 0;
     const char *w = lx.window;
     const std::size_t stop = lx.ended ? lx.end : lx.end - kLexLookahead;
     std::size_t i = lx.pos, n = 0, keys = 0;
     std::int64_t line = lx.line, lineStart = lx.lineStart - lx.base;
     std::size_t endAt = 0;  // where the last token ends; 0: no token yet
+    std::size_t built = 0;  // bytes of s.runKeys in use
     std::int64_t endLine = 0, endLineStart = 0;
     auto emit = [&](const char *key, std::size_t length, std::size_t at, std::size_t after) {
         out[n].bytes = key;
@@ -1385,18 +1412,32 @@ std::size_t shellRun(Lexer &lx, QuickToken *out, std::size_t max, std::size_t ke
         if (f->heredocNext || f->regexNext)
             break;
         if (f->pending) {
-            // esac after a case's last item, and do after for's name, are the
-            // general steps'.
-            if ((c == 'e' && f->caseDepth > 0 && !f->pattern) || (c == 'd' && f->forName))
+            // What the separator is: ";;" before the esac of a case whose
+            // last item has none, nothing before the do after for's name
+            // (peeked at as the general steps do: no continuation between).
+            const bool esac = f->caseDepth > 0 && !f->pattern && c == 'e';
+            const bool done = f->forName && c == 'd';
+            if ((esac || done) && (w[i + 1] == '\\' || w[i + 2] == '\\' || w[i + 3] == '\\' || w[i + 4] == '\\'))
                 break;
-            f->pending = false;
-            f->lastWord = false;
-            if (keys + 1 > keyBytes) {
-                f->pending = true;
-                break;
+            if (esac && w[i + 1] == 's' && w[i + 2] == 'a' && w[i + 3] == 'c' && wordEnds(w[i + 4])) {
+                if (keys + 2 > keyBytes)
+                    break;
+                f->pending = false;
+                f->lastWord = false;
+                emit(kItemEndKey, 2, i, i);
+                continue;
             }
-            emit(kSeparatorKey, 1, i, i);
-            continue;
+            if (done && w[i + 1] == 'o' && wordEnds(w[i + 2])) {
+                f->pending = false;
+                f->lastWord = true;
+            } else {
+                if (keys + 1 > keyBytes)
+                    break;
+                f->pending = false;
+                f->lastWord = false;
+                emit(kSeparatorKey, 1, i, i);
+                continue;
+            }
         }
         // The word, read without a change to the state; its line feeds (in
         // quotes) are counted on copies.
@@ -1408,17 +1449,31 @@ std::size_t shellRun(Lexer &lx, QuickToken *out, std::size_t max, std::size_t ke
         if (!(isBlank(after) || after == '\n' || isCmdOp(after)) || word.end >= lx.end)
             break;
         const bool digits = word.plain && std::all_of(w + i, w + word.end, [](char b) { return b >= '0' && b <= '9'; });
-        if ((after == '<' || after == '>') &&
-            (digits || (word.plain && c == '{' && word.lastByte == '}')))
-            break;  // a descriptor's redirection
+        // A descriptor's redirection: one token with the word.
+        std::size_t redirect = 0;
+        if ((after == '<' || after == '>') && (digits || (word.plain && c == '{' && word.lastByte == '}'))) {
+            const char n1 = w[word.end + 1], n2 = w[word.end + 2];
+            if (n1 == '\\' || n2 == '\\' || n1 == '(' || (after == '<' && n1 == '<'))
+                break;
+            redirect = after == '<' ? (n1 == '&' || n1 == '>' ? 2 : 1) : (n1 == '>' || n1 == '&' || n1 == '|' ? 2 : 1);
+        }
         if (after == '(' && word.lastByte && std::strchr("=@!+*?", word.lastByte))
             break;  // an array or an extended glob
         const bool blankMark = f->lastWord;
-        if (blankMark && (i == 0 || w[i - 1] != ' '))
-            break;  // its key's blank is a tab, or stands for a line end
-        const std::size_t length = word.end - i + blankMark;
+        const std::size_t tokenEnd = word.end + redirect;
+        const std::size_t length = tokenEnd - i + blankMark;
         if ((word.plain && length >= kRoom) || keys + length > keyBytes || length > UINT32_MAX)
             break;
+        const char *key = w + i - blankMark;
+        if (blankMark && (i == 0 || w[i - 1] != ' ')) {
+            // Its blank is a tab, or stands for a line end: the key is built.
+            if (built + length + kLexLookahead > kShellRunKeys)
+                break;
+            key = s.runKeys + built;
+            s.runKeys[built] = ' ';
+            std::memcpy(s.runKeys + built + 1, w + i, length - 1);
+            built += length;
+        }
         f->forName = false;
         startWord(s, *f);
         s.wordFirst = false;
@@ -1428,10 +1483,17 @@ std::size_t shellRun(Lexer &lx, QuickToken *out, std::size_t max, std::size_t ke
         s.lastByte = word.lastByte;
         if (word.plain)
             std::memcpy(s.word, w + i, std::min(word.plainBytes, kShellWord));
-        emit(w + i - blankMark, length, i, word.end);
+        emit(key, length, i, tokenEnd);
         line = endLine = wordLine;
         lineStart = endLineStart = wordLineStart;
-        i = word.end;
+        i = tokenEnd;
+        if (redirect) {
+            // The word ends with its token, and is no command's word.
+            f->inWord = false;
+            f->lastWord = false;
+            f->lineLayout = false;
+            continue;
+        }
         endWord(s, *f);
         f->lastWord = isBlank(after) || after == '\n';
     }
