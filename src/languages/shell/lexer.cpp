@@ -57,6 +57,8 @@ enum : unsigned char {
     kArithStop = 2,  // a word in arithmetic: the same with the arithmetic operators
     kQuoteStop = 4,  // text in "...": ", \, $, `, line end, NUL
     kBraceStop = 8,  // text in ${...}: }, ', ", \, $, `, line end, NUL
+    kSingleStop = 16,  // text in '...': ', line end, NUL
+    kBackStop = 32,    // text in `...`: `, \, line end, NUL
 };
 
 struct ClassTable {
@@ -74,7 +76,9 @@ constexpr ClassTable shellClasses()
                              c == '!' || c == '~' || c == '^' || c == '?' || c == ':' || c == ',';
         t.of[c] = static_cast<unsigned char>((word || cmdOp ? kCmdStop : 0) | (word || arithOp ? kArithStop : 0) |
                                              (common || c == '"' ? kQuoteStop : 0) |
-                                             (common || c == '}' || c == '\'' || c == '"' ? kBraceStop : 0));
+                                             (common || c == '}' || c == '\'' || c == '"' ? kBraceStop : 0) |
+                                             (c == '\'' || c == '\n' || c == 0 ? kSingleStop : 0) |
+                                             (c == '`' || c == '\\' || c == '\n' || c == 0 ? kBackStop : 0));
     }
     return t;
 }
@@ -85,12 +89,12 @@ inline unsigned char cls(char c)
     return kClasses.of[static_cast<unsigned char>(c)];
 }
 
-bool isBlank(char c)
+inline bool isBlank(char c)
 {
     return c == ' ' || c == '\t';
 }
 
-bool isCmdOp(char c)
+inline bool isCmdOp(char c)
 {
     return c == ';' || c == '&' || c == '|' || c == '<' || c == '>' || c == '(' || c == ')';
 }
@@ -254,16 +258,30 @@ void notPlain(S &s)
     s.lastByte = 0;
 }
 
-bool wordIs(const S &s, const char *text)
+// Whether the word may be a reserved word (or one of the others told by
+// their bytes: in, esac, ]], =~): plain, one token, no longer than any.
+inline bool maybeReserved(const S &s)
+{
+    return s.wordPlain && !s.wordSplit && s.wordLength <= 6;
+}
+
+template <std::size_t N>
+inline bool wordIs(const S &s, const char (&text)[N])
+{
+    static_assert(N - 1 <= 6, "the words told apart are six bytes at most");
+    return maybeReserved(s) && s.wordLength == N - 1 && std::memcmp(s.word, text, N - 1) == 0;
+}
+
+bool wordIsText(const S &s, const char *text)
 {
     const std::size_t n = std::strlen(text);
-    return s.wordPlain && !s.wordSplit && s.wordLength == n && std::memcmp(s.word, text, n) == 0;
+    return maybeReserved(s) && s.wordLength == n && std::memcmp(s.word, text, n) == 0;
 }
 
 bool wordIn(const S &s, const char *const *list)
 {
     for (; *list; ++list)
-        if (wordIs(s, *list))
+        if (wordIsText(s, *list))
             return true;
     return false;
 }
@@ -363,7 +381,7 @@ void endWord(S &s, F &f)
         f.cmdStart = true;  // do may follow
         return;
     }
-    if (f.cmdStart) {
+    if (f.cmdStart && maybeReserved(s)) {
         if (wordIn(s, kOpeners)) {
             f.lineLayout = true;
             return;
@@ -1125,7 +1143,10 @@ inline std::size_t runBraces(const char *w, std::size_t i)
 // window's end).
 inline std::size_t runQuoted(const char *w, std::size_t i, char q, std::int64_t &line, std::int64_t &lineStart)
 {
+    const unsigned char stop = q == '\'' ? kSingleStop : q == '"' ? kQuoteStop : kBackStop;
     for (;;) {
+        while (!(cls(w[i]) & stop))
+            ++i;
         const char c = w[i];
         if (c == q)
             return i + 1;
