@@ -191,7 +191,7 @@ TEST(Runs, ShellTokenSoupAsOneAtATime)
         "esac", ";&", ";;&", "&>", "&>>", "|&", "((i++))", "for ((i=0; i<2; i++))", "$'a\\n'", "$\"t\"",
         "{fd}>f", "f(){ a; }", "case w in (x) a;; y|z) b\nesac", "\t", "#!", "a'b'c", "$@", "$#", "$$",
         "\"$(b)\"", "\"${y}\"", "${a\nb}", "${x:-'q'}", "\"${y:-\"z\"}\"", "\"line\nfeed\"", "'x\ny'",
-        "\"a $(b) `c` \\\" ${d} $\\\n(e) $\"",
+        "\"a $(b) `c` \\\" ${d} $\\\n(e) $\"", "x$(y)z", "$(a)$(b)", "a=$(b \"$(c)\" $(d; e\n))", "$( $(f) )g", "$(a)2>f", "$(\n)",
     };
     const char *const kGaps[] = {"", " ", " ", " ", "\n", "\t", "  ", ";\n", "\n\n  ", "\\\n"};
     checkRuns(tokenSoup(kCommon, kRare, kGaps), Language::Shell, 9);

@@ -1125,6 +1125,7 @@ struct RunWord {
     std::size_t plainBytes = 0;  // bytes taken plainly (outside quotes, escapes and '$')
     bool plain = true;           // no quote, escape or '$' in it
     char lastByte = 0;           // as notePlain and notPlain leave it
+    bool subst = false;          // it goes on with a $(...) at end, outside quotes
 };
 
 // The end of a ${...} whose '$' is at i, when only plain text stands in it;
@@ -1220,6 +1221,11 @@ inline bool runWord(const char *w, std::size_t i, RunWord &word, std::int64_t &l
             word.lastByte = 0;
         } else if (c == '$') {
             const char n = w[i + 1];
+            if (n == '(' && w[i + 2] != '(' && w[i + 2] != '\\') {
+                word.end = i;
+                word.subst = true;
+                return true;
+            }
             if (n == '(' || n == '\'' || n == '"' || n == '\\' || n == 0)
                 return false;
             word.plain = false;
@@ -1275,6 +1281,20 @@ std::size_t shellRun(Lexer &lx, QuickToken *out, std::size_t max, std::size_t ke
         endAt = after;
         endLine = line;
         endLineStart = lineStart;
+    };
+    // The key of length bytes whose last length - mark stand at from, after a
+    // blank's mark when mark is 1: in the window when a space stands before
+    // them, else built; nullptr when the built keys are full.
+    auto keyOf = [&](std::size_t from, std::size_t length, bool mark) -> const char * {
+        if (!mark || (from > 0 && w[from - 1] == ' '))
+            return w + from - mark;
+        if (built + length + kLexLookahead > kShellRunKeys)
+            return nullptr;
+        char *key = s.runKeys + built;
+        key[0] = ' ';
+        std::memcpy(key + 1, w + from, length - 1);
+        built += length;
+        return key;
     };
     // A word whose token went out before the run: the step after it ends it.
     if (f->inWord) {
@@ -1337,8 +1357,14 @@ std::size_t shellRun(Lexer &lx, QuickToken *out, std::size_t max, std::size_t ke
                     len = 0;
                 break;
             case ')':
-                if (!f->pattern && f->parens == 0 && f->kind == K::Subst)
-                    len = 0;
+                // The end of a $(...): the word around it must end with it,
+                // in a frame of commands, for the run to go on.
+                if (!f->pattern && f->parens == 0 && f->kind == K::Subst) {
+                    const F &outer = s.frames[s.depth - 2];
+                    if ((outer.kind != K::Top && outer.kind != K::Subst) || !outer.inWord ||
+                        !(isBlank(n1) || n1 == '\n' || isCmdOp(n1)))
+                        len = 0;
+                }
                 break;
             default:  // '<' or '>'
                 if (n1 == '(' || (c == '<' && n1 == '<'))
@@ -1402,6 +1428,14 @@ std::size_t shellRun(Lexer &lx, QuickToken *out, std::size_t max, std::size_t ke
                     f->pattern = false;
                     f->cmdStart = true;
                     f->lineLayout = true;
+                } else if (f->parens == 0 && f->kind == K::Subst) {
+                    pop(s);
+                    emit(w + i, 1, i, i + 1);
+                    ++i;
+                    f = &top(s);
+                    endWord(s, *f);
+                    f->lastWord = isBlank(n1) || n1 == '\n';
+                    continue;
                 } else if (f->parens > 0) {
                     --f->parens;
                     f->cmdStart = wasOpened;
@@ -1466,6 +1500,39 @@ std::size_t shellRun(Lexer &lx, QuickToken *out, std::size_t max, std::size_t ke
         std::int64_t wordLine = line, wordLineStart = lineStart;
         if (!runWord(w, i, word, wordLine, wordLineStart))
             break;
+        const bool blankMark = f->lastWord;
+        if (word.subst) {
+            // The word's bytes before its $(...) are a token (with the
+            // blank's mark), when there are any; then "$(" (with the mark
+            // when there are none), whose frame the run goes on in.
+            const std::size_t prefix = word.end - i;
+            const std::size_t length = prefix ? prefix + blankMark : 0, open = prefix ? 2 : 2 + blankMark;
+            if (n + 2 > max || keys + length + open > keyBytes || (word.plain && length >= kRoom) ||
+                length > UINT32_MAX || s.depth + 3 > kShellNesting)
+                break;
+            const char *key = prefix ? keyOf(i, length, blankMark) : nullptr;
+            const char *openKey = keyOf(word.end, open, !prefix && blankMark);
+            if ((prefix && !key) || !openKey)
+                break;
+            f->forName = false;
+            startWord(s, *f);
+            s.wordFirst = false;
+            s.wordPlain = word.plain;
+            s.wordDigits = false;
+            s.wordLength = word.plainBytes;
+            s.lastByte = word.lastByte;
+            if (prefix)
+                emit(key, length, i, word.end);
+            line = wordLine;
+            lineStart = wordLineStart;
+            emit(openKey, open, word.end, word.end + 2);
+            s.wordSplit = true;
+            notPlain(s);
+            push(s, K::Subst);
+            f = &top(s);
+            i = word.end + 2;
+            continue;
+        }
         const char after = w[word.end];
         if (!(isBlank(after) || after == '\n' || isCmdOp(after)) || word.end >= lx.end)
             break;
@@ -1480,21 +1547,13 @@ std::size_t shellRun(Lexer &lx, QuickToken *out, std::size_t max, std::size_t ke
         }
         if (after == '(' && word.lastByte && std::strchr("=@!+*?", word.lastByte))
             break;  // an array or an extended glob
-        const bool blankMark = f->lastWord;
         const std::size_t tokenEnd = word.end + redirect;
         const std::size_t length = tokenEnd - i + blankMark;
         if ((word.plain && length >= kRoom) || keys + length > keyBytes || length > UINT32_MAX)
             break;
-        const char *key = w + i - blankMark;
-        if (blankMark && (i == 0 || w[i - 1] != ' ')) {
-            // Its blank is a tab, or stands for a line end: the key is built.
-            if (built + length + kLexLookahead > kShellRunKeys)
-                break;
-            key = s.runKeys + built;
-            s.runKeys[built] = ' ';
-            std::memcpy(s.runKeys + built + 1, w + i, length - 1);
-            built += length;
-        }
+        const char *key = keyOf(i, length, blankMark);
+        if (!key)
+            break;
         f->forName = false;
         startWord(s, *f);
         s.wordFirst = false;
