@@ -191,7 +191,8 @@ TEST(Runs, ShellTokenSoupAsOneAtATime)
         "esac", ";&", ";;&", "&>", "&>>", "|&", "((i++))", "for ((i=0; i<2; i++))", "$'a\\n'", "$\"t\"",
         "{fd}>f", "f(){ a; }", "case w in (x) a;; y|z) b\nesac", "\t", "#!", "a'b'c", "$@", "$#", "$$",
         "\"$(b)\"", "\"${y}\"", "${a\nb}", "${x:-'q'}", "\"${y:-\"z\"}\"", "\"line\nfeed\"", "'x\ny'",
-        "\"a $(b) `c` \\\" ${d} $\\\n(e) $\"", "x$(y)z", "$(a)$(b)", "a=$(b \"$(c)\" $(d; e\n))", "$( $(f) )g", "$(a)2>f", "$(\n)",
+        "\"a $(b) `c` \\\" ${d} $\\\n(e) $\"", "x$(y)z", "$(a)$(b)", "a=$(b \"$(c)\" $(d; e\n))", "$( $(f) )g",
+        "$(a)2>f", "$(\n)",
     };
     const char *const kGaps[] = {"", " ", " ", " ", "\n", "\t", "  ", ";\n", "\n\n  ", "\\\n"};
     checkRuns(tokenSoup(kCommon, kRare, kGaps), Language::Shell, 9);
@@ -203,6 +204,9 @@ TEST(Runs, ShellTokenSoupAsOneAtATime)
             open += "$(", close += ")";
         checkRuns("echo " + open + "a \"b\" c\n\td ${e} f" + close + "\ng\n", Language::Shell, 4);
     }
+    // A $(...) as a here-document's delimiter, which the general steps refuse.
+    for (const char *text : {"cat <<$(x)\na b\n", "cat <<$(x y) z\nE\n", "cat <<a$(x)\nb\n"})
+        checkRuns(text, Language::Shell, 4);
 }
 
 TEST(Runs, ShellOfThisMachineAsOneAtATime)

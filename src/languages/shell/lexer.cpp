@@ -1246,14 +1246,15 @@ inline bool runWord(const char *w, std::size_t i, RunWord &word, std::int64_t &l
 }
 
 // Whole tokens from pos on, the same the steps above give one by one, in a
-// frame of commands ($(...)'s too): words (quoted stretches, escapes and
-// plain ${...} in them included), redirections (a descriptor's too), the
-// operators that change no frame, the ';' that line
-// ends and ';' owe, over blanks, line ends, comments and continuations. It
-// stops before anything else: an expansion that opens a frame, a
-// here-document, [[ ]]'s regex, arithmetic, an array, an extended glob,
-// frames nested nearly as deep as they may go, and short of the window's end. A word set apart by a tab or a line end has
-// its key (a blank, then its bytes) built in the state's run keys.
+// frame of commands: words (quoted stretches, escapes and plain ${...} in
+// them included), redirections (a descriptor's too), the operators, the ';'
+// that line ends and ';' owe, and $(...) whose word ends with it, over
+// blanks, line ends, comments and continuations. It stops before anything
+// else (an expansion that opens another frame, a here-document, [[ ]]'s
+// regex, arithmetic, an array, an extended glob, a word that goes on after
+// its $(...)), where frames nest nearly as deep as they may go, and short of
+// the window's end. A word set apart by a tab or a line end has its key (a
+// blank, then its bytes) built in the state's run keys.
 std::size_t shellRun(Lexer &lx, QuickToken *out, std::size_t max, std::size_t keyBytes)
 {
     S &s = shellState(lx);
@@ -1303,6 +1304,8 @@ std::size_t shellRun(Lexer &lx, QuickToken *out, std::size_t max, std::size_t ke
             return 0;
         endWord(s, *f);
         f->lastWord = isBlank(c) || c == '\n';
+        if (s.bad)
+            return 0;  // a here-document's delimiter the general steps refuse
     }
     while (i < stop && n < max) {
         const char c = w[i];
@@ -1361,7 +1364,7 @@ std::size_t shellRun(Lexer &lx, QuickToken *out, std::size_t max, std::size_t ke
                 // in a frame of commands, for the run to go on.
                 if (!f->pattern && f->parens == 0 && f->kind == K::Subst) {
                     const F &outer = s.frames[s.depth - 2];
-                    if ((outer.kind != K::Top && outer.kind != K::Subst) || !outer.inWord ||
+                    if ((outer.kind != K::Top && outer.kind != K::Subst) || !outer.inWord || outer.heredocNext ||
                         !(isBlank(n1) || n1 == '\n' || isCmdOp(n1)))
                         len = 0;
                 }
@@ -1471,8 +1474,8 @@ std::size_t shellRun(Lexer &lx, QuickToken *out, std::size_t max, std::size_t ke
             // last item has none, nothing before the do after for's name
             // (peeked at as the general steps do: no continuation between).
             const bool esac = f->caseDepth > 0 && !f->pattern && c == 'e';
-            const bool done = f->forName && c == 'd';
-            if ((esac || done) && (w[i + 1] == '\\' || w[i + 2] == '\\' || w[i + 3] == '\\' || w[i + 4] == '\\'))
+            const bool doWord = f->forName && c == 'd';
+            if ((esac || doWord) && (w[i + 1] == '\\' || w[i + 2] == '\\' || w[i + 3] == '\\' || w[i + 4] == '\\'))
                 break;
             if (esac && w[i + 1] == 's' && w[i + 2] == 'a' && w[i + 3] == 'c' && wordEnds(w[i + 4])) {
                 if (keys + 2 > keyBytes)
@@ -1482,7 +1485,7 @@ std::size_t shellRun(Lexer &lx, QuickToken *out, std::size_t max, std::size_t ke
                 emit(kItemEndKey, 2, i, i);
                 continue;
             }
-            if (done && w[i + 1] == 'o' && wordEnds(w[i + 2])) {
+            if (doWord && w[i + 1] == 'o' && wordEnds(w[i + 2])) {
                 f->pending = false;
                 f->lastWord = true;
             } else {
