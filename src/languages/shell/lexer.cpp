@@ -272,18 +272,11 @@ inline bool wordIs(const S &s, const char (&text)[N])
     return maybeReserved(s) && s.wordLength == N - 1 && std::memcmp(s.word, text, N - 1) == 0;
 }
 
-bool wordIsText(const S &s, const char *text)
+// Whether the word opens a list after which a line end is layout.
+inline bool opensList(const S &s)
 {
-    const std::size_t n = std::strlen(text);
-    return maybeReserved(s) && s.wordLength == n && std::memcmp(s.word, text, n) == 0;
-}
-
-bool wordIn(const S &s, const char *const *list)
-{
-    for (; *list; ++list)
-        if (wordIsText(s, *list))
-            return true;
-    return false;
+    return wordIs(s, "if") || wordIs(s, "then") || wordIs(s, "else") || wordIs(s, "elif") || wordIs(s, "do") ||
+           wordIs(s, "while") || wordIs(s, "until") || wordIs(s, "{");
 }
 
 // Queues the here-document whose delimiter is the word just read: its key
@@ -331,7 +324,6 @@ void queueHeredoc(S &s, F &f)
 // The word that just ended in f: reserved words, case, [[ ]], delimiters.
 void endWord(S &s, F &f)
 {
-    static const char *const kOpeners[] = {"if", "then", "else", "elif", "do", "while", "until", "{", nullptr};
     const bool afterFor = f.forHead;
     f.inWord = false;
     f.opened = false;
@@ -382,7 +374,7 @@ void endWord(S &s, F &f)
         return;
     }
     if (f.cmdStart && maybeReserved(s)) {
-        if (wordIn(s, kOpeners)) {
+        if (opensList(s)) {
             f.lineLayout = true;
             return;
         }
@@ -1272,7 +1264,8 @@ std::size_t shellRun(Lexer &lx, QuickToken *out, std::size_t max, std::size_t ke
     std::size_t endAt = 0;  // where the last token ends; 0: no token yet
     std::size_t built = 0;  // bytes of s.runKeys in use
     std::int64_t endLine = 0, endLineStart = 0;
-    auto emit = [&](const char *key, std::size_t length, std::size_t at, std::size_t after) {
+    auto emit = [&](const char *key, std::size_t length, std::size_t at, std::size_t after)
+                    __attribute__((always_inline)) {
         out[n].bytes = key;
         out[n].length = static_cast<std::uint32_t>(length);
         out[n].kind = TokenKind::Code;
