@@ -326,7 +326,7 @@ void queueHeredoc(S &s, F &f)
 }
 
 // The word that just ended in f: reserved words, case, [[ ]], delimiters.
-void endWord(S &s, F &f)
+__attribute__((always_inline)) inline void endWord(S &s, F &f)
 {
     const bool afterFor = f.forHead;
     f.inWord = false;
