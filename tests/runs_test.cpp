@@ -193,6 +193,8 @@ TEST(Runs, ShellTokenSoupAsOneAtATime)
         "\"$(b)\"", "\"${y}\"", "${a\nb}", "${x:-'q'}", "\"${y:-\"z\"}\"", "\"line\nfeed\"", "'x\ny'",
         "\"a $(b) `c` \\\" ${d} $\\\n(e) $\"", "x$(y)z", "$(a)$(b)", "a=$(b \"$(c)\" $(d; e\n))", "$( $(f) )g",
         "$(a)2>f", "$(\n)",
+        "<<A cat <<'B'\na\nA\nb\nB\n", "<<E\nx\\\nE\nE\n", "<<'E'\nx\\\nE\n", "<<E\nx\\\\\nE\n", "<<E\nE\n",
+        "<<\"E\"\n\tE\n E\nEE\nE\n", "$(<<E\n)\nE\n)",
     };
     const char *const kGaps[] = {"", " ", " ", " ", "\n", "\t", "  ", ";\n", "\n\n  ", "\\\n"};
     checkRuns(tokenSoup(kCommon, kRare, kGaps), Language::Shell, 9);

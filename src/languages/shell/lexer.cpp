@@ -1267,6 +1267,33 @@ inline bool runWord(const char *w, std::size_t i, RunWord &word, std::int64_t &l
     }
 }
 
+// The window offset where the delimiter's line of the here-document h
+// whose body starts at i begins, as bodyStep finds it: a line that is the
+// delimiter and a line end, not after a line that an unquoted
+// here-document continues (an odd run of backslashes before its line end).
+// 0 when the body strips tabs, holds a zero byte, or reaches end first.
+inline std::size_t runBody(const char *w, std::size_t i, const ShellHeredoc &h, std::size_t end)
+{
+    if (h.strip)
+        return 0;
+    for (bool continued = false;;) {
+        if (!continued && i + h.length < end && std::memcmp(w + i, h.delimiter, h.length) == 0 &&
+            w[i + h.length] == '\n')
+            return i;
+        const void *lf = std::memchr(w + i, '\n', end - i);
+        if (!lf)
+            return 0;
+        const std::size_t e = static_cast<std::size_t>(static_cast<const char *>(lf) - w);
+        if (std::memchr(w + i, 0, e - i))
+            return 0;
+        std::size_t backslashes = 0;
+        while (backslashes < e - i && w[e - 1 - backslashes] == '\\')
+            ++backslashes;
+        continued = !h.quoted && backslashes % 2 == 1;
+        i = e + 1;
+    }
+}
+
 // Whole tokens from pos on, the same the steps above give one by one, in a
 // frame of commands: words (quoted stretches, escapes and plain ${...} in
 // them included), redirections (a descriptor's too), the operators, the ';'
@@ -1337,8 +1364,25 @@ std::size_t shellRun(Lexer &lx, QuickToken *out, std::size_t max, std::size_t ke
             continue;
         }
         if (c == '\n') {
-            if (s.heredocCount > 0)
-                break;
+            // The bodies of the here-documents this line end starts: each
+            // from the line end before it to its delimiter's line, found
+            // before anything changes.
+            std::size_t bodyEnds[kShellHeredocs], after = i + 1;
+            if (s.heredocCount > 0) {
+                if (n + s.heredocCount > max)
+                    break;
+                std::size_t bodyKeys = 0, k = 0;
+                for (; k < s.heredocCount; ++k) {
+                    const std::size_t end = runBody(w, after, s.heredocs[k], lx.end);
+                    if (end == 0)
+                        break;
+                    bodyEnds[k] = end;
+                    bodyKeys += end - after + 1;
+                    after = end + s.heredocs[k].length + 1;
+                }
+                if (k < s.heredocCount || keys + bodyKeys > keyBytes)
+                    break;
+            }
             ++line;
             lineStart = static_cast<std::int64_t>(i) + 1;
             ++i;
@@ -1347,6 +1391,26 @@ std::size_t shellRun(Lexer &lx, QuickToken *out, std::size_t max, std::size_t ke
                 f->cmdStart = true;
                 if (f->pattern)
                     f->patternStart = false;
+            }
+            if (s.heredocCount > 0) {
+                for (std::size_t k = 0; k < s.heredocCount; ++k) {
+                    emit(w + i - 1, bodyEnds[k] - i + 1, i, 0);
+                    // Its lines, and its delimiter's.
+                    for (std::size_t j = i; j <= bodyEnds[k] + s.heredocs[k].length; ++j)
+                        if (w[j] == '\n') {
+                            ++line;
+                            lineStart = static_cast<std::int64_t>(j) + 1;
+                        }
+                    i = bodyEnds[k] + s.heredocs[k].length + 1;
+                    endAt = i;
+                    endLine = line;
+                    endLineStart = lineStart;
+                }
+                s.bodyAt = s.heredocCount;
+                s.heredocCount = 0;
+                s.bodyLineStart = true;
+                s.bodyContinued = false;
+                s.bodyBackslashes = 0;
             }
             continue;
         }
