@@ -172,6 +172,74 @@ TEST(Runs, CssOfThisMachineAsOneAtATime)
     checkRuns(text, Language::Scss, 2);
 }
 
+TEST(Runs, ShellTokenSoupAsOneAtATime)
+{
+    // Words, reserved words, operators and redirections, with line ends and
+    // comments between them, which runs take; and now and then what the
+    // general steps take: quotes, expansions, escapes, here-documents,
+    // arithmetic, arrays, extended globs, [[ ]] and case. Each piece is whole
+    // (its quotes and brackets closed), so that the soup stays readable.
+    const char *const kCommon[] = {
+        "a", "echo", "name_of_some_length", "-n", "--long=x", "x=1", "/usr/bin/env", "{", "}", "[", "]", "!",
+        "if", "then", "else", "elif", "fi", "do", "done", "while", "until", "for", "in", "case", "esac", "x)",
+        "time", "{a}", "\xc3\xa9", "a#b", "0", "12", "|", "||", "&&", "&", ";", ";;", ">", ">>", "<", "2>",
+        "2>&1", ">&2", "<>", ">|", "f()", "( a )", "# c\n", "\n", "\n", "a=b", "\r",
+    };
+    const char *const kRare[] = {
+        "'s'", "\"d $x\"", "$x", "${y:-z}", "$(b c)", "`c`", "$((1+2))", "a\\\nb", "\\ ", "\\\n", "<<E\nbody\nE\n",
+        "<<-'E'\n\tbody\n\tE\n", "<<<w", "<(p)", ">(q)", "arr=(a b)", "@(x|y)", "[[ a =~ ^(b)$ ]]", "for i\ndo",
+        "esac", ";&", ";;&", "&>", "&>>", "|&", "((i++))", "for ((i=0; i<2; i++))", "$'a\\n'", "$\"t\"",
+        "{fd}>f", "f(){ a; }", "case w in (x) a;; y|z) b\nesac", "\t", "#!", "a'b'c", "$@", "$#", "$$",
+        "\"$(b)\"", "\"${y}\"", "${a\nb}", "${x:-'q'}", "\"${y:-\"z\"}\"", "\"line\nfeed\"", "'x\ny'",
+        "\"a $(b) `c` \\\" ${d} $\\\n(e) $\"", "x$(y)z", "$(a)$(b)", "a=$(b \"$(c)\" $(d; e\n))", "$( $(f) )g",
+        "$(a)2>f", "$(\n)",
+        "<<A cat <<'B'\na\nA\nb\nB\n", "<<E\nx\\\nE\nE\n", "<<'E'\nx\\\nE\n", "<<E\nx\\\\\nE\n", "<<E\nE\n",
+        "<<\"E\"\n\tE\n E\nEE\nE\n", "$(<<E\n)\nE\n)",
+    };
+    const char *const kGaps[] = {"", " ", " ", " ", "\n", "\t", "  ", ";\n", "\n\n  ", "\\\n"};
+    checkRuns(tokenSoup(kCommon, kRare, kGaps), Language::Shell, 9);
+    // Frames nested as deep as they go: a quote or a ${...} that would open
+    // one more makes the rest unreadable.
+    for (std::size_t nest : {60, 61, 62, 63}) {
+        std::string open, close;
+        for (std::size_t k = 0; k < nest; ++k)
+            open += "$(", close += ")";
+        checkRuns("echo " + open + "a \"b\" c\n\td ${e} f" + close + "\ng\n", Language::Shell, 4);
+    }
+    // A $(...) as a here-document's delimiter, which the general steps refuse.
+    for (const char *text : {"cat <<$(x)\na b\n", "cat <<$(x y) z\nE\n", "cat <<a$(x)\nb\n"})
+        checkRuns(text, Language::Shell, 4);
+}
+
+TEST(Runs, ShellOfThisMachineAsOneAtATime)
+{
+    // Real scripts, those the lexer reads to their end, one after another
+    // (more than a window of them, so that refills come at other places
+    // with each shift).
+    std::vector<std::string> paths;
+    std::error_code error;
+    for (const char *dir : {"/usr/share", "/etc/init.d"})
+        for (std::filesystem::recursive_directory_iterator it(
+                 dir, std::filesystem::directory_options::skip_permission_denied, error),
+             end;
+             it != end; it.increment(error))
+            if ((it->path().extension() == ".sh" || std::string(dir) == "/etc/init.d") && it->is_regular_file(error))
+                paths.push_back(it->path().string());
+    std::sort(paths.begin(), paths.end());
+    std::string text;
+    for (const std::string &path : paths) {
+        const std::string script = readFile(path);
+        const std::vector<Tok> tokens = lexText(script, Language::Shell);
+        const bool readable = std::none_of(tokens.begin(), tokens.end(),
+                                           [](const Tok &t) { return t.kind == TokenKind::LineEnd; });
+        if (readable && text.size() < 400000)
+            text += script + "\n";
+    }
+    if (text.size() < 2 * kLexWindowSize)
+        GTEST_SKIP() << "too few scripts on this machine";
+    checkRuns(text, Language::Shell, 3);
+}
+
 TEST(Runs, MarkdownAsOneAtATime)
 {
     if (!languageBuilt(Language::Markdown))

@@ -34,7 +34,13 @@
 //   here-document, a NUL byte, nesting past kShellNesting frames, a ')'
 //   that closes no "((") gives a LineEnd token "unreadable", which no
 //   readable script gives, and the rest of the source as written.
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "languages/shell/state.h"
 #include "tokens/lexer.h"
@@ -55,6 +61,8 @@ enum : unsigned char {
     kArithStop = 2,  // a word in arithmetic: the same with the arithmetic operators
     kQuoteStop = 4,  // text in "...": ", \, $, `, line end, NUL
     kBraceStop = 8,  // text in ${...}: }, ', ", \, $, `, line end, NUL
+    kSingleStop = 16,  // text in '...': ', line end, NUL
+    kBackStop = 32,    // text in `...`: `, \, line end, NUL
 };
 
 struct ClassTable {
@@ -72,7 +80,9 @@ constexpr ClassTable shellClasses()
                              c == '!' || c == '~' || c == '^' || c == '?' || c == ':' || c == ',';
         t.of[c] = static_cast<unsigned char>((word || cmdOp ? kCmdStop : 0) | (word || arithOp ? kArithStop : 0) |
                                              (common || c == '"' ? kQuoteStop : 0) |
-                                             (common || c == '}' || c == '\'' || c == '"' ? kBraceStop : 0));
+                                             (common || c == '}' || c == '\'' || c == '"' ? kBraceStop : 0) |
+                                             (c == '\'' || c == '\n' || c == 0 ? kSingleStop : 0) |
+                                             (c == '`' || c == '\\' || c == '\n' || c == 0 ? kBackStop : 0));
     }
     return t;
 }
@@ -83,12 +93,12 @@ inline unsigned char cls(char c)
     return kClasses.of[static_cast<unsigned char>(c)];
 }
 
-bool isBlank(char c)
+inline bool isBlank(char c)
 {
     return c == ' ' || c == '\t';
 }
 
-bool isCmdOp(char c)
+inline bool isCmdOp(char c)
 {
     return c == ';' || c == '&' || c == '|' || c == '<' || c == '>' || c == '(' || c == ')';
 }
@@ -252,18 +262,25 @@ void notPlain(S &s)
     s.lastByte = 0;
 }
 
-bool wordIs(const S &s, const char *text)
+// Whether the word may be a reserved word (or one of the others told by
+// their bytes: in, esac, ]], =~): plain, one token, no longer than any.
+inline bool maybeReserved(const S &s)
 {
-    const std::size_t n = std::strlen(text);
-    return s.wordPlain && !s.wordSplit && s.wordLength == n && std::memcmp(s.word, text, n) == 0;
+    return s.wordPlain && !s.wordSplit && s.wordLength <= 6;
 }
 
-bool wordIn(const S &s, const char *const *list)
+template <std::size_t N>
+inline bool wordIs(const S &s, const char (&text)[N])
 {
-    for (; *list; ++list)
-        if (wordIs(s, *list))
-            return true;
-    return false;
+    static_assert(N - 1 <= 6, "the words told apart are six bytes at most");
+    return maybeReserved(s) && s.wordLength == N - 1 && std::memcmp(s.word, text, N - 1) == 0;
+}
+
+// Whether the word opens a list after which a line end is layout.
+inline bool opensList(const S &s)
+{
+    return wordIs(s, "if") || wordIs(s, "then") || wordIs(s, "else") || wordIs(s, "elif") || wordIs(s, "do") ||
+           wordIs(s, "while") || wordIs(s, "until") || wordIs(s, "{");
 }
 
 // Queues the here-document whose delimiter is the word just read: its key
@@ -309,9 +326,8 @@ void queueHeredoc(S &s, F &f)
 }
 
 // The word that just ended in f: reserved words, case, [[ ]], delimiters.
-void endWord(S &s, F &f)
+__attribute__((always_inline)) inline void endWord(S &s, F &f)
 {
-    static const char *const kOpeners[] = {"if", "then", "else", "elif", "do", "while", "until", "{", nullptr};
     const bool afterFor = f.forHead;
     f.inWord = false;
     f.opened = false;
@@ -361,8 +377,8 @@ void endWord(S &s, F &f)
         f.cmdStart = true;  // do may follow
         return;
     }
-    if (f.cmdStart) {
-        if (wordIn(s, kOpeners)) {
+    if (f.cmdStart && maybeReserved(s)) {
+        if (opensList(s)) {
             f.lineLayout = true;
             return;
         }
@@ -742,6 +758,20 @@ bool operatorStep(Lexer &lx, S &s, F &f, TokenPiece &piece, char c)
     return giveWhole(lx, s, piece, text, len);
 }
 
+// A comment's bytes up to its line end, or up to the window's last four
+// while more input may follow: the next steps go on with it then.
+bool commentStep(Lexer &lx, S &s)
+{
+    const char *w = lx.window;
+    std::size_t i = lx.pos;
+    const std::size_t limit = lx.ended ? lx.end : lx.end - 4;
+    while (i < limit && w[i] != '\n')
+        ++i;
+    lx.pos = i;
+    s.comment = i == limit && !lx.ended;
+    return false;
+}
+
 // Top, Subst, Array and Arith: words, operators, line ends.
 bool wordsStep(Lexer &lx, S &s, TokenPiece &piece)
 {
@@ -763,14 +793,8 @@ bool wordsStep(Lexer &lx, S &s, TokenPiece &piece)
     const bool wordByte = !end && !isBlank(c) && c != '\n' && !opByte;
     if (wordByte) {
         if (!f.inWord) {
-            if (c == '#' && !arith) {
-                std::size_t i = lx.pos;
-                const std::size_t limit = lx.ended ? lx.end : lx.end - 4;
-                while (i < limit && w[i] != '\n')
-                    ++i;
-                lx.pos = i;
-                return false;
-            }
+            if (c == '#' && !arith)
+                return commentStep(lx, s);
             if (f.pending) {
                 // The last item of a case needs no ";;": its ';' or line end before esac is one.
                 const char e = peek(lx, 4);
@@ -1067,6 +1091,8 @@ bool shellStep(Lexer &lx, TokenPiece &piece)
         return scanStep(lx, s);
     if (s.inBody)
         return bodyStep(lx, s, piece);
+    if (s.comment)
+        return commentStep(lx, s);
     F &f = top(s);
     if (!wordFrame(f))
         return textStep(lx, s, f, piece);
@@ -1079,6 +1105,576 @@ bool shellStep(Lexer &lx, TokenPiece &piece)
     }
     finishStream(lx, piece);
     return true;
+}
+
+// --- Runs -------------------------------------------------------------------
+
+// The key of a ';' that a line end or a ';' owes, padded: a reader may copy a
+// block of bytes past a short key.
+alignas(16) const char kSeparatorKey[kLexPadding] = ";";
+alignas(16) const char kItemEndKey[kLexPadding] = ";;";
+
+// What a run found of a word: where it ends and what the general steps would
+// have noted of its bytes.
+struct RunWord {
+    std::size_t end = 0;         // window offset of the byte after it
+    std::size_t plainBytes = 0;  // bytes taken plainly (outside quotes, escapes and '$')
+    bool plain = true;           // no quote, escape or '$' in it
+    char lastByte = 0;           // as notePlain and notPlain leave it
+    bool subst = false;          // it goes on with a $(...) at end, outside quotes
+};
+
+// The end of a ${...} whose '$' is at i, when only plain text stands in it;
+// 0 when a quote, an expansion, an escape or a line end does.
+inline std::size_t runBraces(const char *w, std::size_t i)
+{
+    i += 2;
+    while (!(cls(w[i]) & kBraceStop))
+        ++i;
+    return w[i] == '}' ? i + 1 : 0;
+}
+
+// The first byte from i on that the class stop holds, in a quoted stretch
+// opened by q: 16 bytes at a time where the processor has SSE2 (a zero byte
+// stops it, so it reads no further than the window's padding).
+inline std::size_t skipQuoted(const char *w, std::size_t i, char q, unsigned char stop)
+{
+#if defined(__SSE2__)
+    (void)stop;
+    const __m128i quote = _mm_set1_epi8(q), lineFeed = _mm_set1_epi8('\n'), zero = _mm_setzero_si128();
+    const __m128i backslash = _mm_set1_epi8('\\'), dollar = _mm_set1_epi8('$'), backquote = _mm_set1_epi8('`');
+    for (;; i += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(w + i));
+        __m128i hit = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, quote), _mm_cmpeq_epi8(v, lineFeed)),
+                                   _mm_cmpeq_epi8(v, zero));
+        if (q != '\'')
+            hit = _mm_or_si128(hit, _mm_cmpeq_epi8(v, backslash));
+        if (q == '"')
+            hit = _mm_or_si128(hit, _mm_or_si128(_mm_cmpeq_epi8(v, dollar), _mm_cmpeq_epi8(v, backquote)));
+        if (const int mask = _mm_movemask_epi8(hit))
+            return i + static_cast<std::size_t>(__builtin_ctz(static_cast<unsigned>(mask)));
+    }
+#else
+    while (!(cls(w[i]) & stop))
+        ++i;
+    return i;
+#endif
+}
+
+// The end of a quoted stretch from i, the byte after its opening quote q
+// ('\'', '"' or '`'), counting its line feeds into line and lineStart; 0
+// when it holds what the general steps read (an expansion, a zero byte, the
+// window's end).
+inline std::size_t runQuoted(const char *w, std::size_t i, char q, std::int64_t &line, std::int64_t &lineStart)
+{
+    const unsigned char stop = q == '\'' ? kSingleStop : q == '"' ? kQuoteStop : kBackStop;
+    for (;;) {
+        i = skipQuoted(w, i, q, stop);
+        const char c = w[i];
+        if (c == q)
+            return i + 1;
+        if (c == 0)
+            return 0;
+        if (c == '\n') {
+            ++line;
+            lineStart = static_cast<std::int64_t>(i) + 1;
+        } else if (q != '\'') {
+            if (c == '\\') {
+                const char e = w[i + 1];
+                if (e == 0)
+                    return 0;
+                if (e == '\n') {
+                    ++line;
+                    lineStart = static_cast<std::int64_t>(i) + 2;
+                }
+                i += 2;
+                continue;
+            }
+            if (q == '"') {
+                // A '$' before '(' or '{' opens a frame; before a
+                // continuation it may.
+                if (c == '$' && w[i + 1] == '{') {
+                    i = runBraces(w, i);
+                    if (i == 0)
+                        return 0;
+                    continue;
+                }
+                if (c == '$' && (w[i + 1] == '(' || w[i + 1] == '\\' || w[i + 1] == 0))
+                    return 0;
+                if (c == '`') {
+                    i = runQuoted(w, i + 1, '`', line, lineStart);
+                    if (i == 0)
+                        return 0;
+                    continue;
+                }
+            }
+        }
+        ++i;
+    }
+}
+
+// The word whose first byte is at i, in a frame of commands: plain bytes,
+// quoted stretches, escapes and '$' that open nothing. False when it holds
+// what the general steps read.
+inline bool runWord(const char *w, std::size_t i, RunWord &word, std::int64_t &line, std::int64_t &lineStart)
+{
+    for (;;) {
+        const std::size_t from = i;
+        while (!(cls(w[i]) & kCmdStop))
+            ++i;
+        if (i > from) {
+            word.plainBytes += i - from;
+            word.lastByte = w[i - 1];
+        }
+        const char c = w[i];
+        if (c == '\'' || c == '"' || c == '`') {
+            i = runQuoted(w, i + 1, c, line, lineStart);
+            if (i == 0)
+                return false;
+            word.plain = false;
+            word.lastByte = 0;
+        } else if (c == '\\') {
+            // A continuation joins the word's lines: its key is no stretch
+            // of the window.
+            if (w[i + 1] == '\n' || w[i + 1] == 0)
+                return false;
+            i += 2;
+            word.plain = false;
+            word.lastByte = 0;
+        } else if (c == '$') {
+            const char n = w[i + 1];
+            if (n == '(' && w[i + 2] != '(' && w[i + 2] != '\\') {
+                word.end = i;
+                word.subst = true;
+                return true;
+            }
+            if (n == '(' || n == '\'' || n == '"' || n == '\\' || n == 0)
+                return false;
+            word.plain = false;
+            if (n == '{') {
+                i = runBraces(w, i);
+                if (i == 0)
+                    return false;
+                word.lastByte = 0;
+            } else {
+                ++i;
+                word.lastByte = '$';
+            }
+        } else {
+            word.end = i;
+            return true;
+        }
+    }
+}
+
+// The window offset where the delimiter's line of the here-document h
+// whose body starts at i begins, as bodyStep finds it: a line that is the
+// delimiter and a line end, not after a line that an unquoted
+// here-document continues (an odd run of backslashes before its line end).
+// 0 when the body strips tabs, holds a zero byte, or reaches end first.
+inline std::size_t runBody(const char *w, std::size_t i, const ShellHeredoc &h, std::size_t end)
+{
+    if (h.strip)
+        return 0;
+    for (bool continued = false;;) {
+        if (!continued && i + h.length < end && std::memcmp(w + i, h.delimiter, h.length) == 0 &&
+            w[i + h.length] == '\n')
+            return i;
+        const void *lf = std::memchr(w + i, '\n', end - i);
+        if (!lf)
+            return 0;
+        const std::size_t e = static_cast<std::size_t>(static_cast<const char *>(lf) - w);
+        if (std::memchr(w + i, 0, e - i))
+            return 0;
+        std::size_t backslashes = 0;
+        while (backslashes < e - i && w[e - 1 - backslashes] == '\\')
+            ++backslashes;
+        continued = !h.quoted && backslashes % 2 == 1;
+        i = e + 1;
+    }
+}
+
+// Whole tokens from pos on, the same the steps above give one by one, in a
+// frame of commands: words (quoted stretches, escapes and plain ${...} in
+// them included), redirections (a descriptor's too), the operators, the ';'
+// that line ends and ';' owe, and $(...) whose word ends with it, over
+// blanks, line ends, comments and continuations. It stops before anything
+// else (an expansion that opens another frame, a here-document, [[ ]]'s
+// regex, arithmetic, an array, an extended glob, a word that goes on after
+// its $(...)), where frames nest nearly as deep as they may go, and short of
+// the window's end. A word set apart by a tab or a line end has its key (a
+// blank, then its bytes) built in the state's run keys.
+std::size_t shellRun(Lexer &lx, QuickToken *out, std::size_t max, std::size_t keyBytes)
+{
+    S &s = shellState(lx);
+    if (s.open || s.carry || s.bad || s.rest || s.scan != kScanNone || s.inBody || s.comment ||
+        lx.spliceAt != kNoSplice || (!lx.ended && lx.end - lx.pos < kLexLookahead))
+        return 0;
+    F *f = &top(s);
+    // A word's quotes and ${...} open frames: two at most.
+    if ((f->kind != K::Top && f->kind != K::Subst) || s.depth + 2 > kShellNesting)
+        return 0;
+    const char *w = lx.window;
+    const std::size_t stop = lx.ended ? lx.end : lx.end - kLexLookahead;
+    std::size_t i = lx.pos, n = 0, keys = 0;
+    std::int64_t line = lx.line, lineStart = lx.lineStart - lx.base;
+    std::size_t endAt = 0;  // where the last token ends; 0: no token yet
+    std::size_t built = 0;  // bytes of s.runKeys in use
+    std::int64_t endLine = 0, endLineStart = 0;
+    auto emit = [&](const char *key, std::size_t length, std::size_t at, std::size_t after)
+                    __attribute__((always_inline)) {
+        out[n].bytes = key;
+        out[n].length = static_cast<std::uint32_t>(length);
+        out[n].kind = TokenKind::Code;
+        out[n].place = TokenPlace{line, static_cast<std::int64_t>(at) - lineStart + 1};
+        ++n;
+        keys += length;
+        endAt = after;
+        endLine = line;
+        endLineStart = lineStart;
+    };
+    // The key of length bytes whose last length - mark stand at from, after a
+    // blank's mark when mark is 1: in the window when a space stands before
+    // them, else built; nullptr when the built keys are full.
+    auto keyOf = [&](std::size_t from, std::size_t length, bool mark) -> const char * {
+        if (!mark || (from > 0 && w[from - 1] == ' '))
+            return w + from - mark;
+        if (built + length + kLexLookahead > kShellRunKeys)
+            return nullptr;
+        char *key = s.runKeys + built;
+        key[0] = ' ';
+        std::memcpy(key + 1, w + from, length - 1);
+        built += length;
+        return key;
+    };
+    // A word whose token went out before the run: the step after it ends it.
+    if (f->inWord) {
+        const char c = w[i];
+        if (!(isBlank(c) || c == '\n' || isCmdOp(c)))
+            return 0;
+        endWord(s, *f);
+        f->lastWord = isBlank(c) || c == '\n';
+        if (s.bad)
+            return 0;  // a here-document's delimiter the general steps refuse
+    }
+    while (i < stop && n < max) {
+        const char c = w[i];
+        if (isBlank(c)) {
+            ++i;
+            continue;
+        }
+        if (c == '\n') {
+            // The bodies of the here-documents this line end starts: each
+            // from the line end before it to its delimiter's line, found
+            // before anything changes.
+            std::size_t bodyEnds[kShellHeredocs], after = i + 1;
+            if (s.heredocCount > 0) {
+                if (n + s.heredocCount > max)
+                    break;
+                std::size_t bodyKeys = 0, k = 0;
+                for (; k < s.heredocCount; ++k) {
+                    const std::size_t end = runBody(w, after, s.heredocs[k], lx.end);
+                    if (end == 0)
+                        break;
+                    bodyEnds[k] = end;
+                    bodyKeys += end - after + 1;
+                    after = end + s.heredocs[k].length + 1;
+                }
+                if (k < s.heredocCount || keys + bodyKeys > keyBytes)
+                    break;
+            }
+            ++line;
+            lineStart = static_cast<std::int64_t>(i) + 1;
+            ++i;
+            if (!f->pending && !f->lineLayout) {
+                f->pending = true;
+                f->cmdStart = true;
+                if (f->pattern)
+                    f->patternStart = false;
+            }
+            if (s.heredocCount > 0) {
+                for (std::size_t k = 0; k < s.heredocCount; ++k) {
+                    emit(w + i - 1, bodyEnds[k] - i + 1, i, 0);
+                    // Its lines, and its delimiter's.
+                    for (std::size_t j = i; j <= bodyEnds[k] + s.heredocs[k].length; ++j)
+                        if (w[j] == '\n') {
+                            ++line;
+                            lineStart = static_cast<std::int64_t>(j) + 1;
+                        }
+                    i = bodyEnds[k] + s.heredocs[k].length + 1;
+                    endAt = i;
+                    endLine = line;
+                    endLineStart = lineStart;
+                }
+                s.bodyAt = s.heredocCount;
+                s.heredocCount = 0;
+                s.bodyLineStart = true;
+                s.bodyContinued = false;
+                s.bodyBackslashes = 0;
+            }
+            continue;
+        }
+        if (c == '\\' && w[i + 1] == '\n') {
+            ++line;
+            lineStart = static_cast<std::int64_t>(i) + 2;
+            i += 2;
+            continue;
+        }
+        if (c == 0)
+            break;
+        if (isCmdOp(c)) {
+            const char n1 = w[i + 1], n2 = w[i + 2];
+            if (n1 == '\\' || n2 == '\\')
+                break;
+            // The operator's token, or none for a lone ';'; nothing changes
+            // before it is sure the general steps would give it.
+            std::size_t len = 1;
+            switch (c) {
+            case ';':
+                if (n1 == '&' || (n1 == ';' && n2 == '&'))
+                    len = 0;
+                else if (n1 == ';')
+                    len = 2;
+                break;
+            case '&':
+                len = n1 == '>' ? 0 : n1 == '&' ? 2 : 1;
+                break;
+            case '|':
+                len = n1 == '|' || n1 == '&' ? 2 : 1;
+                break;
+            case '(':
+                if (f->pattern || (n1 == '(' && (f->cmdStart || f->forHead)))
+                    len = 0;
+                break;
+            case ')':
+                // The end of a $(...): the word around it must end with it,
+                // in a frame of commands, for the run to go on.
+                if (!f->pattern && f->parens == 0 && f->kind == K::Subst) {
+                    const F &outer = s.frames[s.depth - 2];
+                    if ((outer.kind != K::Top && outer.kind != K::Subst) || !outer.inWord || outer.heredocNext ||
+                        !(isBlank(n1) || n1 == '\n' || isCmdOp(n1)))
+                        len = 0;
+                }
+                break;
+            default:  // '<' or '>'
+                if (n1 == '(' || (c == '<' && n1 == '<'))
+                    len = 0;
+                else if (c == '<')
+                    len = n1 == '&' || n1 == '>' ? 2 : 1;
+                else
+                    len = n1 == '>' || n1 == '&' || n1 == '|' ? 2 : 1;
+                break;
+            }
+            if (len == 0)
+                break;
+            const bool lone = c == ';' && len == 1;
+            const bool closes = (c == ')' && !f->pattern && (f->parens > 0 || f->kind == K::Subst)) ||
+                                (c == ';' && n1 == ';');
+            const bool owed = f->pending && !closes;  // the owed ';' goes first; the operator is read again after it
+            if (keys + (owed ? 1 : lone ? 0 : len) > keyBytes)
+                break;
+            const bool wasOpened = f->opened;
+            f->opened = false;
+            f->forHead = false;
+            const bool forName = f->forName;
+            f->forName = false;
+            f->pending = false;
+            f->lastWord = false;
+            if (owed) {
+                emit(kSeparatorKey, 1, i, i);
+                continue;
+            }
+            switch (c) {
+            case ';':
+                if (lone) {
+                    ++i;
+                    f->pending = true;
+                    f->cmdStart = true;
+                    f->forName = forName;
+                    continue;
+                }
+                f->pattern = f->caseDepth > 0;
+                f->patternStart = f->pattern;
+                f->lineLayout = true;
+                f->cmdStart = false;
+                break;
+            case '&':
+                f->cmdStart = true;
+                f->lineLayout = true;
+                break;
+            case '|':
+                f->cmdStart = true;
+                f->lineLayout = !f->pattern;
+                f->patternStart = f->pattern;
+                break;
+            case '(':
+                ++f->parens;
+                f->cmdStart = true;
+                f->lineLayout = true;
+                f->opened = true;
+                break;
+            case ')':
+                if (f->pattern) {
+                    f->pattern = false;
+                    f->cmdStart = true;
+                    f->lineLayout = true;
+                } else if (f->parens == 0 && f->kind == K::Subst) {
+                    pop(s);
+                    emit(w + i, 1, i, i + 1);
+                    ++i;
+                    f = &top(s);
+                    endWord(s, *f);
+                    f->lastWord = isBlank(n1) || n1 == '\n';
+                    continue;
+                } else if (f->parens > 0) {
+                    --f->parens;
+                    f->cmdStart = wasOpened;
+                    f->lineLayout = wasOpened;
+                } else {
+                    f->cmdStart = false;
+                    f->lineLayout = false;
+                }
+                break;
+            default:
+                f->lineLayout = false;
+                break;
+            }
+            emit(w + i, len, i, i + len);
+            i += len;
+            continue;
+        }
+        // A word's first byte.
+        if (c == '#') {
+            // As the general steps read it: to the line end, when it comes
+            // short of the window's last four bytes.
+            const std::size_t limit = lx.ended ? lx.end : lx.end - 4;
+            const void *lf = std::memchr(w + i, '\n', limit - i);
+            if (!lf)
+                break;
+            i = static_cast<std::size_t>(static_cast<const char *>(lf) - w);
+            continue;
+        }
+        if (f->heredocNext || f->regexNext)
+            break;
+        if (f->pending) {
+            // What the separator is: ";;" before the esac of a case whose
+            // last item has none, nothing before the do after for's name
+            // (peeked at as the general steps do: no continuation between).
+            const bool esac = f->caseDepth > 0 && !f->pattern && c == 'e';
+            const bool doWord = f->forName && c == 'd';
+            if ((esac || doWord) && (w[i + 1] == '\\' || w[i + 2] == '\\' || w[i + 3] == '\\' || w[i + 4] == '\\'))
+                break;
+            if (esac && w[i + 1] == 's' && w[i + 2] == 'a' && w[i + 3] == 'c' && wordEnds(w[i + 4])) {
+                if (keys + 2 > keyBytes)
+                    break;
+                f->pending = false;
+                f->lastWord = false;
+                emit(kItemEndKey, 2, i, i);
+                continue;
+            }
+            if (doWord && w[i + 1] == 'o' && wordEnds(w[i + 2])) {
+                f->pending = false;
+                f->lastWord = true;
+            } else {
+                if (keys + 1 > keyBytes)
+                    break;
+                f->pending = false;
+                f->lastWord = false;
+                emit(kSeparatorKey, 1, i, i);
+                continue;
+            }
+        }
+        // The word, read without a change to the state; its line feeds (in
+        // quotes) are counted on copies.
+        RunWord word;
+        std::int64_t wordLine = line, wordLineStart = lineStart;
+        if (!runWord(w, i, word, wordLine, wordLineStart))
+            break;
+        const bool blankMark = f->lastWord;
+        if (word.subst) {
+            // The word's bytes before its $(...) are a token (with the
+            // blank's mark), when there are any; then "$(" (with the mark
+            // when there are none), whose frame the run goes on in.
+            const std::size_t prefix = word.end - i;
+            const std::size_t length = prefix ? prefix + blankMark : 0, open = prefix ? 2 : 2 + blankMark;
+            if (n + 2 > max || keys + length + open > keyBytes || (word.plain && length >= kRoom) ||
+                length > UINT32_MAX || s.depth + 3 > kShellNesting)
+                break;
+            const char *key = prefix ? keyOf(i, length, blankMark) : nullptr;
+            const char *openKey = keyOf(word.end, open, !prefix && blankMark);
+            if ((prefix && !key) || !openKey)
+                break;
+            f->forName = false;
+            startWord(s, *f);
+            s.wordFirst = false;
+            s.wordPlain = word.plain;
+            s.wordDigits = false;
+            s.wordLength = word.plainBytes;
+            s.lastByte = word.lastByte;
+            if (prefix)
+                emit(key, length, i, word.end);
+            line = wordLine;
+            lineStart = wordLineStart;
+            emit(openKey, open, word.end, word.end + 2);
+            s.wordSplit = true;
+            notPlain(s);
+            push(s, K::Subst);
+            f = &top(s);
+            i = word.end + 2;
+            continue;
+        }
+        const char after = w[word.end];
+        if (!(isBlank(after) || after == '\n' || isCmdOp(after)) || word.end >= lx.end)
+            break;
+        const bool digits = word.plain && std::all_of(w + i, w + word.end, [](char b) { return b >= '0' && b <= '9'; });
+        // A descriptor's redirection: one token with the word.
+        std::size_t redirect = 0;
+        if ((after == '<' || after == '>') && (digits || (word.plain && c == '{' && word.lastByte == '}'))) {
+            const char n1 = w[word.end + 1], n2 = w[word.end + 2];
+            if (n1 == '\\' || n2 == '\\' || n1 == '(' || (after == '<' && n1 == '<'))
+                break;
+            redirect = after == '<' ? (n1 == '&' || n1 == '>' ? 2 : 1) : (n1 == '>' || n1 == '&' || n1 == '|' ? 2 : 1);
+        }
+        if (after == '(' && word.lastByte && std::strchr("=@!+*?", word.lastByte))
+            break;  // an array or an extended glob
+        const std::size_t tokenEnd = word.end + redirect;
+        const std::size_t length = tokenEnd - i + blankMark;
+        if ((word.plain && length >= kRoom) || keys + length > keyBytes || length > UINT32_MAX)
+            break;
+        const char *key = keyOf(i, length, blankMark);
+        if (!key)
+            break;
+        f->forName = false;
+        startWord(s, *f);
+        s.wordFirst = false;
+        s.wordPlain = word.plain;
+        s.wordDigits = digits;
+        s.wordLength = word.plainBytes;
+        s.lastByte = word.lastByte;
+        if (word.plain)
+            std::memcpy(s.word, w + i, std::min(word.plainBytes, kShellWord));
+        emit(key, length, i, tokenEnd);
+        line = endLine = wordLine;
+        lineStart = endLineStart = wordLineStart;
+        i = tokenEnd;
+        if (redirect) {
+            // The word ends with its token, and is no command's word.
+            f->inWord = false;
+            f->lastWord = false;
+            f->lineLayout = false;
+            continue;
+        }
+        endWord(s, *f);
+        f->lastWord = isBlank(after) || after == '\n';
+    }
+    if (n > 0) {
+        lx.endOffset = lx.base + static_cast<std::int64_t>(endAt);
+        lx.endPlace = TokenPlace{endLine, static_cast<std::int64_t>(endAt) - endLineStart + 1};
+    }
+    lx.line = line;
+    lx.lineStart = lineStart + lx.base;
+    lx.pos = lx.pieceStart = i;
+    return n;
 }
 
 } // namespace
@@ -1095,4 +1691,4 @@ void shellNext(Lexer &lx, TokenPiece &piece)
     }
 }
 
-extern const LexerHooks kShellLexer = {shellStart, shellNext, nullptr, nullptr, false};
+extern const LexerHooks kShellLexer = {shellStart, shellNext, shellRun, nullptr, false};

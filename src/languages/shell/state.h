@@ -13,6 +13,7 @@ constexpr std::size_t kShellKeyBytes = 512;  // key bytes built before a piece g
 constexpr std::size_t kShellHeredocs = 8;     // here-documents waiting on one line
 constexpr std::size_t kShellDelimiter = 64;   // bytes of a here-document's delimiter
 constexpr std::size_t kShellWord = 8;         // bytes of a word kept to tell a reserved word
+constexpr std::size_t kShellRunKeys = 1024;   // bytes of the keys a run builds (a blank's mark after a tab or line end)
 
 // What a frame reads.
 enum class ShellFrameKind : unsigned char {
@@ -78,6 +79,8 @@ struct ShellLexState {
     bool wordDigits = true;  // its bytes are digits (a redirection's file descriptor when '<' or '>' follows)
     char lastByte = 0;       // its last byte, unquoted
 
+    bool comment = false;    // inside a comment that goes on past the window's end
+
     // Here-documents.
     ShellHeredoc heredocs[kShellHeredocs];
     std::size_t heredocCount = 0;  // waiting for the next line end
@@ -86,6 +89,11 @@ struct ShellLexState {
     bool bodyLineStart = true;     // at the start of a body line
     bool bodyContinued = false;    // the last body line ended in an unquoted backslash-newline
     std::size_t bodyBackslashes = 0;  // backslashes that end the body line so far
+
+    // The keys of a run's tokens that are no stretch of the window: a word's
+    // blank mark and its bytes, back to back, a block of bytes to spare
+    // after the last (readers copy short keys a block at a time).
+    char runKeys[kShellRunKeys];
 
     // Unreadable input: the rest compares as written after a mark.
     bool bad = false;        // the mark is owed or given
