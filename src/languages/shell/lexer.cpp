@@ -1347,6 +1347,16 @@ std::size_t shellRun(Lexer &lx, QuickToken *out, std::size_t max, std::size_t ke
         built += length;
         return key;
     };
+    // The state the steps leave at the start of word's token.
+    auto beginWord = [&](const RunWord &word, bool digits) __attribute__((always_inline)) {
+        f->forName = false;
+        startWord(s, *f);
+        s.wordFirst = false;
+        s.wordPlain = word.plain;
+        s.wordDigits = digits;
+        s.wordLength = word.plainBytes;
+        s.lastByte = word.lastByte;
+    };
     // A word whose token went out before the run: the step after it ends it.
     if (f->inWord) {
         const char c = w[i];
@@ -1604,13 +1614,7 @@ std::size_t shellRun(Lexer &lx, QuickToken *out, std::size_t max, std::size_t ke
             const char *openKey = keyOf(word.end, open, !prefix && blankMark);
             if ((prefix && !key) || !openKey)
                 break;
-            f->forName = false;
-            startWord(s, *f);
-            s.wordFirst = false;
-            s.wordPlain = word.plain;
-            s.wordDigits = false;
-            s.wordLength = word.plainBytes;
-            s.lastByte = word.lastByte;
+            beginWord(word, false);
             if (prefix)
                 emit(key, length, i, word.end);
             line = wordLine;
@@ -1644,13 +1648,7 @@ std::size_t shellRun(Lexer &lx, QuickToken *out, std::size_t max, std::size_t ke
         const char *key = keyOf(i, length, blankMark);
         if (!key)
             break;
-        f->forName = false;
-        startWord(s, *f);
-        s.wordFirst = false;
-        s.wordPlain = word.plain;
-        s.wordDigits = digits;
-        s.wordLength = word.plainBytes;
-        s.lastByte = word.lastByte;
+        beginWord(word, digits);
         if (word.plain)
             std::memcpy(s.word, w + i, std::min(word.plainBytes, kShellWord));
         emit(key, length, i, tokenEnd);
