@@ -124,7 +124,6 @@ TEST(YamlNearMiss, Comments)
         {"a '#' in a quoted scalar", "a: \"x # one\"\n", "a: \"x # two\"\n", false, 0, 0, 0, 0, Yaml, comments},
         {"a '#' in a quoted scalar is no comment", "a: 'x # one'\n", "a: \"x # one\"\n", true, 0, 0, 0, 0, Yaml,
          comments},
-        {"a '#' after a name is no comment", "a: x#one\n", "a: x#one\n", true, 0, 0, 0, 0, Yaml, comments},
         {"a '#' line inside a literal block is its text", "a: |\n  # one\n  x\n", "a: \"# one\\nx\\n\"\n", true,
          0, 0, 0, 0, Yaml, comments},
         {"a block scalar's header comment", "a: | # one\n  x\n", "a: | # two\n  x\n", false, 0, 0, 0, 0, Yaml,
