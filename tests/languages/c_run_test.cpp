@@ -82,6 +82,40 @@ TEST(CRewrites, Braces)
     });
 }
 
+// A call `g(x);` as a body, where the uses of g before it show whether g may name a type.
+TEST(CRewrites, BracesAroundACallOfAKnownName)
+{
+    const std::string body = " if (a) { g(x); } }", bare = " if (a) g(x); }";
+    const auto pair = [&](const char *name, const std::string &before, bool equal) {
+        return Pair{name, before + body, before + bare, equal};
+    };
+    checkBothWays({
+        pair("a function the file declares", "int g(int);\nvoid f(void) {", true),
+        pair("a function the file defines", "static void g(bin *in) { }\nvoid f(void) {", true),
+        pair("called where no type stands", "void f(void) { y = g(1); while (!g(2)) ;", true),
+        pair("called in a condition", "void f(void) { if (g(1)) return;", true),
+        pair("not called", "void f(void) { g(1); y = h(g);", false),
+        pair("declared between", "void f(void) { y = g(1); int (*g)(int);", false),
+        pair("a parameter", "void f(int g) { y = g(1);", false),
+        pair("a typedef", "void f(void) { y = g(1); { typedef int g; }", false),
+        pair("a parenthesized declarator", "static T (g);\nvoid f(void) {", false),
+        pair("a calling convention", "int (__stdcall g)(int);\nvoid f(void) {", false),
+        pair("a member", "void f(void) { y = g(1); s.g = 0;", false),
+        pair("a tag", "struct g *p;\nvoid f(void) { y = g(1);", false),
+        pair("called in an #if group", "void f(void) {\n#if A\n y = g(1);\n#endif\n", false),
+        pair("after an #else", "void f(void) {\n#if A\n int\n#else\n y =\n#endif\n g(v);", false),
+        pair("after the '}' of a struct", "void f(void) { y = g(1); struct { int a; } g(void);", false),
+        pair("a macro of the file", "#define g(x) int x\nvoid f(void) { y = g(1);", false),
+    });
+    checkBothWays({
+        {"called only after", "void f(void) { if (a) { g(x); } y = g(1); }", "void f(void) { if (a) g(x); y = g(1); }",
+         false},
+        {"an address as the argument", "void f() { if (a) { g(&x); } }", "void f() { if (a) g(&x); }", true},
+        {"a reference with its initializer", "void f() { switch (a) { case 1: { T(&x) = y; } } }",
+         "void f() { switch (a) { case 1: T(&x) = y; } }", false},
+    });
+}
+
 TEST(CRewrites, Parens)
 {
     checkBothWays({

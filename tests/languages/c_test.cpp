@@ -494,7 +494,8 @@ TEST(CNearMiss, Braces)
 }
 
 // A body's single statement must provably declare nothing (C has no
-// declaration as a body, C# forbids one).
+// declaration as a body, C# forbids one). `T(&r);` declares nothing: a
+// reference needs an initializer.
 TEST(CNearMiss, BracesOnlyAroundNoDeclaration)
 {
     const char *const kStarts[] = {"return x;", "break;", "continue;", "goto L;", "throw x;", "co_return x;",
@@ -516,11 +517,12 @@ TEST(CNearMiss, BracesOnlyAroundNoDeclaration)
     } kCalls[] = {
         {"g();", true},           {"g(1);", true},        {"g(a, b);", true},     {"g(this);", true},
         {"g(x + 1);", true},      {"g(x)(y);", false},    {"T(x);", false},       {"T(*p);", false},
-        {"T(&r);", false},        {"T((x));", false},     {"T(x[3]);", false},    {"T(f(a, b));", false},
+        {"T(&r);", true},         {"T((x));", false},     {"T(x[3]);", false},    {"T(f(a, b));", false},
         {"a::b = 1;", true},      {"a::b(1);", true},     {"::x = 1;", false},    {"a::b x;", false},
         {"x[1] = 2;", true},      {"T[] x;", false},      {"T[,] x;", false},     {"T[][] x;", false},
         {"T x;", false},          {"T * p;", false},      {"T & r = x;", false},  {"T && r = x;", false},
         {"T < U > x;", false},    {"x++;", true},         {"x--;", true},         {"L: g();", false},
+        {"T(&&r);", true},        {"T(&r) = x;", false},  {"T(&r)[2];", false},   {"T(&r, 1)(x);", true},
     };
     std::vector<std::string> text;
     std::vector<bool> equal;

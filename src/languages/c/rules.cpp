@@ -30,6 +30,7 @@ constexpr std::size_t kUsingKeyBytes = 4096;   // bytes of a sorted run's canoni
 constexpr std::size_t kNumberBytes = 64;       // longest number written in canonical form
 constexpr std::size_t kMacroNames = 1024;      // macros #defined in the stream that are remembered; past
                                                // it no braces or parentheses are taken out
+constexpr std::size_t kNameTable = 768;       // names whose uses the scan classifies; once full, none is known
 constexpr std::size_t kWordBytes = 16;         // bytes kept of the last two tokens' keys
 constexpr std::size_t kHorizon = kRewriteTokens / 2;  // tokens held after the last one decided, unless the
                                                       // window ends the stream or can take no more
@@ -57,6 +58,7 @@ struct Frame {
     Opened opened;
     bool statement;         // a '{' with a statement keyword (return, if, ...) directly inside
     std::uint16_t pendingDo;  // do statements directly inside a '{' whose while has not come yet
+    bool block;             // a '{' of a compound statement or a function body: its '}' ends a statement
 };
 
 // What the last kept token leaves for a '{' that follows.
@@ -104,7 +106,20 @@ struct CState {
     bool consteval;                        // consteval has been seen: else bodies keep their braces
     bool doWhile;                          // the last token is the while of a do statement
     std::uint64_t usingsUntil;             // tokens before this belong to a using run already decided
+    // What the uses of each name so far show (see "Names known to be no type").
+    std::uint64_t names[kNameTable];       // a name's hash with its use bits (kCalled, kDoubted); 0: free
+    bool namesFull;                        // a name found no room: no name is known from here on
+    std::uint64_t prevHash;                // the last kept token's name hash (a name's only)
+    std::size_t typedefDepth;              // 1 + the bracket depth of an open typedef declaration; 0: none
+    bool closedBlock;                      // the last '}' closed a compound statement or a function body
+    bool switchHeader;                     // the last token is the ')' of a switch
+    bool callNext;                         // a '(' next calls the last token, a name (a use that shows no type)
+    bool declareNext;                      // a '(' next may start a file-level function's parameters
+    bool branching;                        // the directive is a conditional one or an #include
+    bool afterBranching;                   // such a directive ended since the last kept token: the token
+                                           // before this one may not be the one a compiler reads before it
 };
+static_assert(sizeof(CState) <= kRewriteStateBytes, "the C rules' state fits the rewriter's");
 
 enum class Look : unsigned char { Done, Wait };
 
@@ -211,7 +226,11 @@ const char *const kFunctionSuffixes[] = {")", "const", "noexcept", "override", "
 // The parentheses open .. close of a call hold something no declarator holds:
 // nothing, a top-level comma, a literal or an operator. Otherwise "f(x);"
 // may declare x.
-bool operandsInside(RewriteWindow &w, std::uint64_t open, std::uint64_t close)
+//
+// With references, a '&' or '&&' counts as such a thing too: the ')' ends
+// the statement, and a reference declared without an initializer is no
+// declaration of C++ (nor C, which has none).
+bool operandsInside(RewriteWindow &w, std::uint64_t open, std::uint64_t close, bool references)
 {
     static const char *const declaratorParts[] = {"*", "&", "&&", "::", "(", ")", "[", "]", "<", ">", "...", nullptr};
     std::uint64_t first = nextKept(w, open);
@@ -231,7 +250,8 @@ bool operandsInside(RewriteWindow &w, std::uint64_t open, std::uint64_t close)
             --squares;
         } else if (depth > 0 || squares > 0) {
             continue;  // a parameter list or a bound may hold anything
-        } else if (tokenIs(w, i, ",") || isLiteral(w, i) || tokenIn(w, i, kOperandNames)) {
+        } else if (tokenIs(w, i, ",") || isLiteral(w, i) || tokenIn(w, i, kOperandNames) ||
+                   (references && (tokenIs(w, i, "&") || tokenIs(w, i, "&&")))) {
             return true;
         } else if (!isName(w, i) && !tokenIn(w, i, declaratorParts)) {
             return true;
@@ -277,7 +297,7 @@ bool provablyNoDeclaration(RewriteWindow &w, std::uint64_t s, std::uint64_t e)
     }
     if (tokenIs(w, j, "(")) {
         std::uint64_t c = matchingClose(w, j);
-        return c < e && operandsInside(w, j, c);
+        return c < e && operandsInside(w, j, c, nextKept(w, c) == e);
     }
     return false;
 }
@@ -394,12 +414,87 @@ bool macroFree(RewriteWindow &w, const CState &st, std::uint64_t from, std::uint
     return true;
 }
 
+// --- Names known to be no type ---------------------------------------------
+//
+// In C, `T(x);` declares x when T names a type, and a declaration is no
+// statement: as the body of if, else, for, while or do it keeps its braces
+// unless T is known to name no type. (C++ gives such a body a block scope of
+// its own, and C# reads `T(x);` as a call: only C's reading matters here.)
+// A name is known where the file's kept tokens so far show it:
+// - called: `N(` right after an operator no declarator follows (an
+//   assignment, return, a comparison, an arithmetic operator but '*', '!',
+//   '?'), or first in the condition of if, while or switch, where C reads no
+//   type; or `N(` as a function a file-level declaration declares (`int
+//   N(void);`, `static void N(const char *s) {`), its parameters empty, void
+//   or two names first, which no parenthesized declarator starts with;
+// - and never doubted: each of its other uses stands where no declaration of
+//   N can stand (after ';', '{', a '}' that ends a block, an operator, ','
+//   inside brackets, the ')' of a condition, '(' of if, while, for or switch,
+//   else, do, case or return), or at file level outside a typedef (a
+//   declaration there shares the header's scope, and a header's typedef of
+//   N would clash with it). Any other use, after a name, '*', another '(',
+//   ',' at brace level, '::', '.', '->', struct, union, enum or class, or in
+//   a typedef, doubts the name for the rest of the file.
+// Then no declaration of N came between the call and the point, and C reads
+// a name by what comes before it only: N names no type there either.
+// Directives are not read; a body that names a macro the file defines keeps
+// its braces anyway.
+
+constexpr std::uint64_t kCalled = 1;   // a use shows the name is no type
+constexpr std::uint64_t kDoubted = 2;  // a use may declare it, or it names a type or a member
+
+std::uint64_t nameHash64(RewriteWindow &w, std::uint64_t i)
+{
+    std::uint64_t h = 14695981039346656037ull;
+    const char *k = tokenKey(w, i);
+    for (std::size_t j = 0; j < keyLength(w, i); ++j)
+        h = (h ^ static_cast<unsigned char>(k[j])) * 1099511628211ull;
+    return h | 4;  // never 0, the free slot's mark
+}
+
+// The slot of hash h (its use bits masked off) in the table, or nullptr when
+// it holds no such name and, with add, has no room for it.
+std::uint64_t *nameSlot(CState &st, std::uint64_t h, bool add)
+{
+    const std::uint64_t key = h & ~std::uint64_t(3);
+    for (std::size_t n = 0, k = static_cast<std::size_t>(key >> 2) % kNameTable; n < kNameTable;
+         ++n, k = (k + 1) % kNameTable) {
+        std::uint64_t &slot = st.names[k];
+        if ((slot & ~std::uint64_t(3)) == key)
+            return &slot;
+        if (slot == 0) {
+            if (!add)
+                return nullptr;
+            slot = key;
+            return &slot;
+        }
+    }
+    if (add)
+        st.namesFull = true;
+    return nullptr;
+}
+
+void noteName(CState &st, std::uint64_t h, std::uint64_t bits)
+{
+    if (std::uint64_t *slot = nameSlot(st, h, true))
+        *slot |= bits;
+}
+
+// The name at i is known to name no type.
+bool knownNoType(RewriteWindow &w, CState &st, std::uint64_t i)
+{
+    if (st.namesFull || !isName(w, i))
+        return false;
+    const std::uint64_t *slot = nameSlot(st, nameHash64(w, i), false);
+    return slot && (*slot & (kCalled | kDoubted)) == kCalled;
+}
+
 // --- Braces --------------------------------------------------------------
 
 // The braces open .. close around the body of if, else, for, while or do
 // hold one statement, not a declaration, that does not take an else that
 // follows them.
-bool singleStatementBody(RewriteWindow &w, std::uint64_t open, std::uint64_t close, bool cplusplus)
+bool singleStatementBody(RewriteWindow &w, CState &st, std::uint64_t open, std::uint64_t close)
 {
     std::uint64_t first = nextKept(w, open);
     if (first >= close || !plainTokens(w, open, close) || tokenIs(w, first, "[") || tokenIs(w, first, "{"))
@@ -410,8 +505,10 @@ bool singleStatementBody(RewriteWindow &w, std::uint64_t open, std::uint64_t clo
         return false;
     // C++ gives a body a block scope of its own, so a declaration as the body
     // means what it means in braces; C has no declaration as a body, and C#
-    // forbids one. A label stays refused.
-    if (simple && !provablyNoDeclaration(w, first, last) && (!cplusplus || tokenIs(w, nextKept(w, first), ":")))
+    // forbids one. A label stays refused. A statement whose first name is
+    // known to name no type is no declaration of C.
+    const bool label = tokenIs(w, nextKept(w, first), ":");
+    if (simple && !provablyNoDeclaration(w, first, last) && (label || !(st.cplusplus || knownNoType(w, st, first))))
         return false;
     // Without the braces, an if inside would take the else.
     return !(tokenIs(w, nextKept(w, close), "else") && holdsToken(w, first, close, "if"));
@@ -451,7 +548,7 @@ Look bracesAt(RewriteWindow &w, CState &st, std::uint64_t open)
         return Look::Done;
     }
     bool ok = macroFree(w, st, open, close) &&
-              (st.after == After::Body ? singleStatementBody(w, open, close, st.cplusplus) : caseBody(w, open, close));
+              (st.after == After::Body ? singleStatementBody(w, st, open, close) : caseBody(w, open, close));
     if (ok) {
         std::uint64_t first = nextKept(w, open);
         dropToken(w, open, Rewrite::Braces, first);
@@ -863,6 +960,73 @@ Opened topOpened(const CState &st)
     return st.depth == 0 ? Opened::Namespace : st.frames[st.depth - 1].opened;
 }
 
+// Every open bracket is the brace of a namespace or an extern "C" block.
+bool atFileLevel(const CState &st)
+{
+    for (std::size_t k = 0; k < st.depth; ++k)
+        if (st.frames[k].opened != Opened::Namespace)
+            return false;
+    return true;
+}
+
+// Reads a use of the name at i, outside directives (see "Names known to be
+// no type"): doubts the name, or notes whether a '(' right after it shows it.
+void nameUse(CState &st, RewriteWindow &w, std::uint64_t i)
+{
+    static const char *const showing[] = {"=", "+=", "-=", "*=", "/=", "%=", "&=", "|=", "^=", "<<=", ">>=",
+                                          "return", "!", "==", "!=", "<", ">", "<=", ">=", "&&", "||", "?",
+                                          "+", "-", "/", "%", "|", "^", "<<", ">>", nullptr};
+    static const char *const harmless[] = {";", "{", ":", "~", "[", "else", "do", "case", nullptr};
+    static const char *const typeWords[] = {"struct", "union", "enum", "class", "typedef", "using", "typename",
+                                            "namespace", "::", ".", "->", nullptr};
+    const std::size_t n = std::strlen(st.prev);
+    const std::uint64_t h = nameHash64(w, i);
+    st.prevHash = h;
+    bool doubt = false;
+    if (st.afterBranching || st.typedefDepth > 0 || inList(st.prev, n, typeWords)) {
+        doubt = true;
+    } else if (inList(st.prev, n, showing)) {
+        st.callNext = true;
+    } else if (atFileLevel(st)) {
+        st.declareNext = st.prevName || prevIs(st, "*");
+    } else if (prevIs(st, "(")) {
+        const bool condition = std::strcmp(st.prevPrev, "if") == 0 || std::strcmp(st.prevPrev, "while") == 0 ||
+                               std::strcmp(st.prevPrev, "switch") == 0;
+        st.callNext = condition;
+        doubt = !condition && std::strcmp(st.prevPrev, "for") != 0;
+    } else if (prevIs(st, ",")) {
+        doubt = atBraceLevel(st);
+    } else if (prevIs(st, ")")) {
+        doubt = st.after != After::Body;
+    } else if (prevIs(st, "}")) {
+        doubt = !st.closedBlock;
+    } else {
+        doubt = !(inList(st.prev, n, harmless) || st.prev[0] == kEmptyBody[0]);
+    }
+    if (doubt)
+        noteName(st, h, kDoubted);
+}
+
+// The '(' at i, after a name at file level, starts a parameter list no
+// parenthesized declarator could be: empty, void, a keyword of a type
+// first, two names first (the first not a calling convention, `(__stdcall
+// f)`), or one that a function body follows, `f(bin *in) {`.
+bool parameterList(RewriteWindow &w, std::uint64_t i)
+{
+    static const char *const typeKeywords[] = {"void", "int", "char", "short", "long", "float", "double", "signed",
+                                               "unsigned", "const", "volatile", "struct", "union", "enum", "_Bool",
+                                               "register", "...", nullptr};
+    static const char *const conventions[] = {"WINAPI", "CALLBACK", "APIENTRY", "PASCAL", "CDECL", nullptr};
+    const std::uint64_t a = nextKept(w, i);
+    if (tokenIs(w, a, ")") || tokenIn(w, a, typeKeywords))
+        return true;
+    if (isName(w, a) && isName(w, nextKept(w, a)) && !tokenIn(w, a, conventions) &&
+        !(keyLength(w, a) > 1 && tokenKey(w, a)[0] == '_' && tokenKey(w, a)[1] == '_'))
+        return true;
+    const std::uint64_t close = matchingClose(w, i);
+    return close < windowEnd(w) && tokenIs(w, nextKept(w, close), "{");
+}
+
 // The rewrites that start at the kept token i.
 Look rewriteAt(RewriteWindow &w, CState &st, std::uint64_t i)
 {
@@ -954,7 +1118,7 @@ void push(CState &st, char bracket, Opened opened)
         lose(st);
         return;
     }
-    st.frames[st.depth++] = Frame{bracket, opened, false, 0};
+    st.frames[st.depth++] = Frame{bracket, opened, false, 0, false};
     if (opened == Opened::Suspect)
         ++st.suspects;
 }
@@ -984,6 +1148,9 @@ void directiveToken(CState &st, RewriteWindow &w, std::uint64_t i)
     if (st.directiveIndex != 1 || !isName(w, i))
         return;
     st.defining = tokenIs(w, i, "define");
+    static const char *const branching[] = {"if", "ifdef", "ifndef", "elif", "elifdef", "elifndef", "else",
+                                            "endif", "include", "include_next", "import", nullptr};
+    st.branching = tokenIn(w, i, branching);
     auto same = [&](std::size_t k) {
         return st.conditionals[k][0] == st.depth && st.conditionals[k][1] == st.suspects;
     };
@@ -1056,6 +1223,7 @@ void follow(CState &st, RewriteWindow &w, std::uint64_t i)
 {
     WindowToken &t = windowAt(w, i);
     if (t.kind == TokenKind::LineEnd) {
+        st.afterBranching |= st.inDirective && st.branching;
         st.inDirective = false;
         st.empty = false;  // an #else may hide what the ';' after it ends
         return;
@@ -1077,6 +1245,8 @@ void follow(CState &st, RewriteWindow &w, std::uint64_t i)
     if (tokenIs(w, i, "#") || tokenIs(w, i, "%:")) {
         st.inDirective = true;
         st.directiveIndex = 0;
+        st.branching = false;
+        st.callNext = st.declareNext = false;
         st.after = After::Nothing;
         st.empty = false;
         return;
@@ -1087,6 +1257,18 @@ void follow(CState &st, RewriteWindow &w, std::uint64_t i)
     }
     After after = After::Nothing;
     bool level = atBraceLevel(st);
+    const bool callNext = st.callNext, declareNext = st.declareNext, switchHeader = st.switchHeader;
+    st.callNext = st.declareNext = st.switchHeader = false;
+    if (isName(w, i))
+        nameUse(st, w, i);
+    else if (tokenIs(w, i, "(") && st.prevName && st.conditionalCount == 0 &&
+             (callNext || (declareNext && atFileLevel(st) && parameterList(w, i))))
+        noteName(st, st.prevHash, kCalled);
+    st.afterBranching = false;
+    if (tokenIs(w, i, "typedef") && st.typedefDepth == 0)
+        st.typedefDepth = st.depth + 1;
+    else if (tokenIs(w, i, ";") && st.typedefDepth == st.depth + 1)
+        st.typedefDepth = 0;
     if (tokenIs(w, i, "decltype"))
         st.decltypeStep = 1;
     else if ((st.decltypeStep == 1 && tokenIs(w, i, "(")) || (st.decltypeStep == 2 && tokenIs(w, i, "auto")))
@@ -1138,16 +1320,29 @@ void follow(CState &st, RewriteWindow &w, std::uint64_t i)
         push(st, '[', Opened::Plain);
     } else if (tokenIs(w, i, "{")) {
         Opened opened = level ? braceOpened(st) : Opened::Plain;
+        // A compound statement or a function body, whose '}' ends a statement.
+        const Opened outer = topOpened(st);
+        const bool block = st.after != After::Nothing || switchHeader || opened == Opened::Function ||
+                           (level && outer != Opened::Namespace && outer != Opened::Class &&
+                            (prevIs(st, ";") || prevIs(st, "{") || prevIs(st, "}") || prevIs(st, ":") ||
+                             st.prev[0] == kEmptyBody[0]));
         push(st, '{', opened);
+        if (st.depth > 0 && st.frames[st.depth - 1].bracket == '{')
+            st.frames[st.depth - 1].block = block;
         resetStatement(st);
         st.empty = opened == Opened::Namespace || opened == Opened::Class;
     } else if (tokenIs(w, i, ")")) {
         if (pop(st, '(', frame) && (frame.opened == Opened::If || frame.opened == Opened::Loop))
             after = After::Body;
+        st.switchHeader = frame.opened == Opened::Switch && frame.bracket == '(';
     } else if (tokenIs(w, i, "]")) {
         pop(st, '[', frame);
     } else if (tokenIs(w, i, "}")) {
-        if (pop(st, '{', frame)) {
+        const bool popped = pop(st, '{', frame);
+        st.closedBlock = popped && frame.block;
+        if (st.typedefDepth > st.depth + 1)
+            st.typedefDepth = 0;
+        if (popped) {
             resetStatement(st);
             if (!(frame.opened == Opened::Namespace || (frame.opened == Opened::Function && frame.statement))) {
                 st.empty = false;  // a declarator or ';' of the declaration may follow
