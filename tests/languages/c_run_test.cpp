@@ -297,6 +297,10 @@ TEST(CRewritesTools, RealFilesJudgedByClang)
     if (files.empty())
         GTEST_SKIP() << "no C or C++ example files that compile alone on this machine";
     int outputs = 0, differing = 0, same = 0, different = 0, accepted = 0, residue = 0, misses = 0;
+    struct Counts {
+        int same = 0, accepted = 0, misses = 0;
+    };
+    std::vector<Counts> perStyle(styles.size());
     makeDir(dir.file("a"));
     makeDir(dir.file("b"));
     for (const std::string &f : files) {
@@ -304,7 +308,8 @@ TEST(CRewritesTools, RealFilesJudgedByClang)
         const std::string base = f.substr(f.rfind('/') + 1), a = "a/" + base, b = "b/" + base;
         writeFile(dir.file(a), readAll(f));
         ASSERT_TRUE(irOf(dir.file(a), f, dir.file("a.ll")));
-        for (const auto &s : styles) {
+        for (std::size_t k = 0; k < styles.size(); ++k) {
+            const auto &s = styles[k];
             SCOPED_TRACE(f + " " + s.first);
             if (!shell("f='" + f + "' && " + s.second + " >'" + dir.file(b) + "' 2>/dev/null"))
                 continue;
@@ -320,9 +325,15 @@ TEST(CRewritesTools, RealFilesJudgedByClang)
             accepted += judgedSame && allowed;
             residue += judgedSame && !allowed;
             misses += !judgedSame && allowed;
+            perStyle[k].same += judgedSame;
+            perStyle[k].accepted += judgedSame && allowed;
+            perStyle[k].misses += !judgedSame && allowed;
             EXPECT_FALSE(!judgedSame && allowed) << "accepted, but clang's IR differs";
         }
     }
+    for (std::size_t k = 0; k < styles.size(); ++k)
+        std::printf("%s: IR same %d, accepted %d, misses %d\n", styles[k].first.c_str(), perStyle[k].same,
+                    perStyle[k].accepted, perStyle[k].misses);
     std::printf("files %zu, outputs %d, differing in tokens %d: IR same %d, IR different %d; accepted %d, "
                 "residue %d, misses %d\n",
                 files.size(), outputs, differing, same, different, accepted, residue, misses);
