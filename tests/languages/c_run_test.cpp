@@ -116,6 +116,36 @@ TEST(CRewrites, BracesAroundACallOfAKnownName)
     });
 }
 
+// Bodies and values that name a macro the file defines.
+TEST(CRewrites, MacrosOfTheFile)
+{
+    const auto body = [](const char *name, const std::string &define, const std::string &statement, bool equal) {
+        return Pair{name, define + "\nvoid f(void) { if (a) { " + statement + " } }",
+                    define + "\nvoid f(void) { if (a) " + statement + " }", equal};
+    };
+    const auto value = [](const char *name, const std::string &define, const std::string &expression, bool equal) {
+        return Pair{name, define + "\nint f(void) { return (" + expression + "); }",
+                    define + "\nint f(void) { return " + expression + "; }", equal};
+    };
+    checkBothWays({
+        body("a constant after =", "#define SIZE 32768U", "r = (int)(SIZE - n);", true),
+        body("a function-like macro in a call", "#define R(in) (in->left ? 0 : g(in), in->next)", "h(R(p), 1);",
+             true),
+        body("a list in a call", "#define FMT \"%s\", name", "printf(FMT, 1);", true),
+        body("first in the statement", "#define SIZE(x) x", "SIZE(n);", false),
+        body("before the =", "#define V int y", "V = 1;", false),
+        body("two statements", "#define TWO a(); b()", "g(TWO, 1);", false),
+        body("a brace", "#define L { 1 }", "x = L;", false),
+        body("an unbalanced bracket", "#define C g(", "x = C 1);", false),
+        body("a keyword of a statement", "#define E x; else", "x = E;", false),
+        body("a macro of the file inside", "#define B b; c\n#define A B", "x = A;", false),
+        body("a name defined as a macro after it", "#define A B\n#define B b; c", "x = A;", false),
+        value("a constant", "#define N 4", "g(buf, N)", true),
+        value("a list", "#define N 4, 5", "N", false),
+        value("a list in a call of the value", "#define N 4, 5", "g(N)", false),
+    });
+}
+
 TEST(CRewrites, Parens)
 {
     checkBothWays({

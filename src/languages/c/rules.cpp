@@ -31,6 +31,8 @@ constexpr std::size_t kNumberBytes = 64;       // longest number written in cano
 constexpr std::size_t kMacroNames = 1024;      // macros #defined in the stream that are remembered; past
                                                // it no braces or parentheses are taken out
 constexpr std::size_t kNameTable = 768;       // names whose uses the scan classifies; once full, none is known
+constexpr std::size_t kMacroParameters = 16;   // parameters of a function-like macro read; more: a wild macro
+constexpr std::size_t kMacroReferences = 128;  // names the tame macros' replacements name; past it, none is tame
 constexpr std::size_t kWordBytes = 16;         // bytes kept of the last two tokens' keys
 constexpr std::size_t kHorizon = kRewriteTokens / 2;  // tokens held after the last one decided, unless the
                                                       // window ends the stream or can take no more
@@ -82,6 +84,16 @@ struct CState {
     std::uint32_t macros[kMacroNames];     // hashes of the names the stream #defines
     std::size_t macroCount;
     bool macrosFull;                       // more names than macros holds were defined
+    // How each definition in macros expands (see "Macros of the file").
+    unsigned char macroKinds[kMacroNames];  // a MacroKind each
+    std::uint32_t macroReferences[kMacroReferences];  // names the replacement of a tame macro names
+    std::size_t referenceCount;
+    bool tameBroken;                       // such a name was defined as a macro after, or too many
+    std::uint32_t macroParameters[kMacroParameters];  // the #define's parameters
+    std::size_t parameterCount;
+    int defineStep;                        // 0: before its parameters; 1: in them; 2: its replacement
+    int defineDepth;                       // open '(' and '[' of its replacement
+    unsigned char defineKind;              // what its replacement shows so far
     bool defining;                         // the directive is a #define
     bool includeSeen;                      // an #include ran: the source is C or C++, not C#
     bool cplusplus;                        // and a '::' outside brackets [...] showed C++ (C23 has it only in
@@ -396,20 +408,68 @@ std::uint32_t nameHash(RewriteWindow &w, std::uint64_t i)
     return h;
 }
 
-// No name from .. to is a macro the stream defined: a macro may expand to
-// two statements or a comma list, which braces or parentheses hold together.
-// (A macro from a header is not seen: a limit of any token comparison.)
-bool macroFree(RewriteWindow &w, const CState &st, std::uint64_t from, std::uint64_t to)
+// --- Macros of the file --------------------------------------------------
+//
+// A macro may expand to two statements or a comma list, which braces or
+// parentheses hold together. A #define whose replacement has its '(' and
+// '[' balanced and holds no ';', '{', '}', '#', '##', no keyword of a
+// statement (if, else, for, while, do, switch, case, default, return,
+// break, continue, goto, typedef) and no name that is or later becomes a
+// macro of the file (other than its parameters) is tame: wherever it
+// expands, its tokens stay inside the statement and the brackets it stands
+// in. One without a top-level ',' either is tame and single: it stays one
+// operand of a comma list too. A name is as tame as the least of its
+// definitions. (A macro from a header is not seen: a limit of any token
+// comparison.)
+
+enum MacroKind : unsigned char { kWildMacro = 0, kTameMacro = 1, kSingleMacro = 2, kNoMacro = 3 };
+
+// How the name at i expands, as the least of its definitions so far.
+unsigned char macroKind(RewriteWindow &w, const CState &st, std::uint64_t i)
 {
     if (st.macrosFull)
-        return false;
-    for (std::uint64_t i = from; i <= to && i < windowEnd(w); i = nextKept(w, i)) {
-        if (!isName(w, i))
-            continue;
-        const std::uint32_t h = nameHash(w, i);
-        for (std::size_t k = 0; k < st.macroCount; ++k)
-            if (st.macros[k] == h)
+        return kWildMacro;
+    const std::uint32_t h = nameHash(w, i);
+    unsigned char kind = kNoMacro;
+    for (std::size_t k = 0; k < st.macroCount; ++k)
+        if (st.macros[k] == h)
+            kind = std::min(kind, st.tameBroken ? static_cast<unsigned char>(kWildMacro) : st.macroKinds[k]);
+    return kind;
+}
+
+// Every macro the stream defined from .. to is single.
+bool singleMacros(RewriteWindow &w, const CState &st, std::uint64_t from, std::uint64_t to)
+{
+    for (std::uint64_t i = from; i <= to && i < windowEnd(w); i = nextKept(w, i))
+        if (isName(w, i) && macroKind(w, st, i) < kSingleMacro)
+            return false;
+    return true;
+}
+
+// The statements open .. close (a body's braces) name only tame macros of
+// the stream, each inside a '(' or '[' of its statement or after an
+// assignment's operator in it: never where the tokens that show the
+// statement is no declaration stand.
+bool tameMacrosInBody(RewriteWindow &w, const CState &st, std::uint64_t open, std::uint64_t close)
+{
+    static const char *const assignments[] = {"=", "+=", "-=", "*=", "/=", "%=", "&=", "|=", "^=", "<<=", ">>=",
+                                              nullptr};
+    int depth = 0;
+    bool assigned = false;
+    for (std::uint64_t i = nextKept(w, open); i < close; i = nextKept(w, i)) {
+        if (tokenIs(w, i, "(") || tokenIs(w, i, "[")) {
+            ++depth;
+        } else if (tokenIs(w, i, ")") || tokenIs(w, i, "]")) {
+            --depth;
+        } else if (tokenIs(w, i, ";") || tokenIs(w, i, "{") || tokenIs(w, i, "}")) {
+            assigned = false;
+        } else if (depth == 0 && tokenIn(w, i, assignments)) {
+            assigned = true;
+        } else if (isName(w, i)) {
+            const unsigned char kind = macroKind(w, st, i);
+            if (kind == kWildMacro || (kind != kNoMacro && depth == 0 && !assigned))
                 return false;
+        }
     }
     return true;
 }
@@ -547,7 +607,7 @@ Look bracesAt(RewriteWindow &w, CState &st, std::uint64_t open)
             dropToken(w, close, Rewrite::Braces, open);
         return Look::Done;
     }
-    bool ok = macroFree(w, st, open, close) &&
+    bool ok = tameMacrosInBody(w, st, open, close) &&
               (st.after == After::Body ? singleStatementBody(w, st, open, close) : caseBody(w, open, close));
     if (ok) {
         std::uint64_t first = nextKept(w, open);
@@ -600,7 +660,7 @@ Look valueParens(RewriteWindow &w, const CState &st, std::uint64_t i)
         std::uint64_t end = close < windowEnd(w) ? nextKept(w, close) : windowEnd(w);
         if (end >= windowEnd(w))
             return w.complete ? Look::Done : Look::Wait;
-        if (!tokenIs(w, end, ";") || !wholeExpression(w, open, close) || !macroFree(w, st, open, close))
+        if (!tokenIs(w, end, ";") || !wholeExpression(w, open, close) || !singleMacros(w, st, open, close))
             return Look::Done;
         dropPair(w, open, close);
     }
@@ -619,7 +679,7 @@ Look conditionParens(RewriteWindow &w, const CState &st, std::uint64_t open)
             return Look::Done;
         std::uint64_t innerClose = matchingClose(w, inner);
         if (innerClose >= close || nextKept(w, innerClose) != close || !wholeExpression(w, inner, innerClose) ||
-            !macroFree(w, st, inner, innerClose))
+            !singleMacros(w, st, inner, innerClose))
             return Look::Done;
         dropPair(w, inner, innerClose);
     }
@@ -1136,14 +1196,76 @@ bool pop(CState &st, char bracket, Frame &frame)
     return true;
 }
 
+// Reads token i of a #define's replacement or parameters (see "Macros of the file").
+void defineToken(CState &st, RewriteWindow &w, std::uint64_t i)
+{
+    static const char *const wild[] = {";", "{", "}", "<%", "%>", "#", "##", "%:", "%:%:", "if", "else", "for",
+                                       "while", "do", "switch", "case", "default", "return", "break", "continue",
+                                       "goto", "typedef", nullptr};
+    if (st.defineStep == 0) {
+        st.defineStep = 2;
+        if (windowAt(w, i).kind == TokenKind::MacroParen) {  // the '(' of a function-like macro's parameters
+            st.defineStep = 1;
+            return;
+        }
+    }
+    if (st.defineStep == 1) {
+        if (tokenIs(w, i, ")"))
+            st.defineStep = 2;
+        else if (isName(w, i) && st.parameterCount < kMacroParameters)
+            st.macroParameters[st.parameterCount++] = nameHash(w, i);
+        else if (!tokenIs(w, i, ",") && !tokenIs(w, i, "..."))
+            st.defineKind = kWildMacro;
+        return;
+    }
+    if (!isCode(w, i) || tokenIn(w, i, wild)) {
+        st.defineKind = kWildMacro;
+    } else if (tokenIs(w, i, "(") || tokenIs(w, i, "[")) {
+        ++st.defineDepth;
+    } else if (tokenIs(w, i, ")") || tokenIs(w, i, "]")) {
+        if (--st.defineDepth < 0)
+            st.defineKind = kWildMacro;
+    } else if (tokenIs(w, i, ",") && st.defineDepth == 0) {
+        st.defineKind = std::min(st.defineKind, static_cast<unsigned char>(kTameMacro));
+    } else if (isName(w, i) && !tokenIs(w, i, "__VA_ARGS__")) {
+        const std::uint32_t h = nameHash(w, i);
+        for (std::size_t k = 0; k < st.parameterCount; ++k)
+            if (st.macroParameters[k] == h)
+                return;
+        if (macroKind(w, st, i) != kNoMacro || st.referenceCount == kMacroReferences)
+            st.defineKind = kWildMacro;
+        else
+            st.macroReferences[st.referenceCount++] = h;
+    }
+}
+
+// The #define ends: its name's definition gets the kind its replacement showed.
+void defineEnds(CState &st)
+{
+    if (st.defining && st.directiveIndex >= 2 && st.macroCount > 0 && !st.macrosFull)
+        st.macroKinds[st.macroCount - 1] = st.defineDepth == 0 ? st.defineKind : static_cast<unsigned char>(kWildMacro);
+    st.defining = false;
+}
+
 void directiveToken(CState &st, RewriteWindow &w, std::uint64_t i)
 {
     ++st.directiveIndex;
+    if (st.directiveIndex > 2 && st.defining)
+        defineToken(st, w, i);
     if (st.directiveIndex == 2 && st.defining && isName(w, i)) {
-        if (st.macroCount == kMacroNames)
+        const std::uint32_t h = nameHash(w, i);
+        for (std::size_t k = 0; k < st.referenceCount; ++k)
+            st.tameBroken |= st.macroReferences[k] == h;
+        if (st.macroCount == kMacroNames) {
             st.macrosFull = true;
-        else
-            st.macros[st.macroCount++] = nameHash(w, i);
+        } else {
+            st.macroKinds[st.macroCount] = kWildMacro;
+            st.macros[st.macroCount++] = h;
+        }
+        st.parameterCount = 0;
+        st.defineStep = 0;
+        st.defineDepth = 0;
+        st.defineKind = kSingleMacro;
     }
     if (st.directiveIndex != 1 || !isName(w, i))
         return;
@@ -1224,6 +1346,8 @@ void follow(CState &st, RewriteWindow &w, std::uint64_t i)
     WindowToken &t = windowAt(w, i);
     if (t.kind == TokenKind::LineEnd) {
         st.afterBranching |= st.inDirective && st.branching;
+        if (st.inDirective)
+            defineEnds(st);
         st.inDirective = false;
         st.empty = false;  // an #else may hide what the ';' after it ends
         return;
