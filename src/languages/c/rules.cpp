@@ -128,6 +128,7 @@ struct CState {
     bool callNext;                         // a '(' next calls the last token, a name (a use that shows no type)
     bool declareNext;                      // a '(' next may start a file-level function's parameters
     bool branching;                        // the directive is a conditional one or an #include
+    bool including;                        // the directive is an #include
     bool afterBranching;                   // such a directive ended since the last kept token: the token
                                            // before this one may not be the one a compiler reads before it
 };
@@ -503,13 +504,17 @@ bool tameMacrosInBody(RewriteWindow &w, const CState &st, std::uint64_t open, st
 constexpr std::uint64_t kCalled = 1;   // a use shows the name is no type
 constexpr std::uint64_t kDoubted = 2;  // a use may declare it, or it names a type or a member
 
-std::uint64_t nameHash64(RewriteWindow &w, std::uint64_t i)
+std::uint64_t hash64(const char *k, std::size_t n)
 {
     std::uint64_t h = 14695981039346656037ull;
-    const char *k = tokenKey(w, i);
-    for (std::size_t j = 0; j < keyLength(w, i); ++j)
+    for (std::size_t j = 0; j < n; ++j)
         h = (h ^ static_cast<unsigned char>(k[j])) * 1099511628211ull;
     return h | 4;  // never 0, the free slot's mark
+}
+
+std::uint64_t nameHash64(RewriteWindow &w, std::uint64_t i)
+{
+    return hash64(tokenKey(w, i), keyLength(w, i));
 }
 
 // The slot of hash h (its use bits masked off) in the table, or nullptr when
@@ -538,6 +543,52 @@ void noteName(CState &st, std::uint64_t h, std::uint64_t bits)
 {
     if (std::uint64_t *slot = nameSlot(st, h, true))
         *slot |= bits;
+}
+
+// Every open bracket is the brace of a namespace or an extern "C" block.
+bool atFileLevel(const CState &st)
+{
+    for (std::size_t k = 0; k < st.depth; ++k)
+        if (st.frames[k].opened != Opened::Namespace)
+            return false;
+    return true;
+}
+
+// Functions of the C library and POSIX by the header that declares them.
+// Once the header is included, the name is reserved at file level for what
+// the header declares (C11 7.1.3, POSIX 2.2.2): no file-level typedef may
+// take it, and a block-level declaration of it doubts it as any use does.
+struct LibraryHeader {
+    const char *header;
+    const char *const *functions;
+};
+const char *const kStdlibFunctions[] = {"free", "malloc", "calloc", "realloc", "exit", "abort", "qsort", "srand",
+                                        "atexit", "_Exit", "quick_exit", nullptr};
+const char *const kStdioFunctions[] = {"printf", "fprintf", "sprintf", "snprintf", "vprintf", "vfprintf", "puts",
+                                       "fputs", "fputc", "putc", "putchar", "fclose", "fflush", "fwrite", "fread",
+                                       "fseek", "rewind", "perror", "remove", "rename", "setbuf", "setvbuf",
+                                       "clearerr", "ungetc", nullptr};
+const char *const kStringFunctions[] = {"memcpy", "memmove", "memset", "strcpy", "strncpy", "strcat", "strncat",
+                                        nullptr};
+const char *const kUnistdFunctions[] = {"close", "read", "write", "unlink", "lseek", "sleep", "chown", "dup2",
+                                        "_exit", "rmdir", "chdir", "fsync", nullptr};
+const LibraryHeader kLibraryHeaders[] = {{"<stdlib.h>", kStdlibFunctions},
+                                         {"<stdio.h>", kStdioFunctions},
+                                         {"<string.h>", kStringFunctions},
+                                         {"<unistd.h>", kUnistdFunctions}};
+
+// The header name at i, included at file level outside any #if group: the
+// functions it declares are called.
+void includeAt(CState &st, RewriteWindow &w, std::uint64_t i)
+{
+    if (st.conditionalCount != 0 || !atFileLevel(st))
+        return;
+    for (const LibraryHeader &h : kLibraryHeaders) {
+        if (!tokenIs(w, i, h.header))
+            continue;
+        for (const char *const *f = h.functions; *f; ++f)
+            noteName(st, hash64(*f, std::strlen(*f)), kCalled);
+    }
 }
 
 // The name at i is known to name no type.
@@ -1020,15 +1071,6 @@ Opened topOpened(const CState &st)
     return st.depth == 0 ? Opened::Namespace : st.frames[st.depth - 1].opened;
 }
 
-// Every open bracket is the brace of a namespace or an extern "C" block.
-bool atFileLevel(const CState &st)
-{
-    for (std::size_t k = 0; k < st.depth; ++k)
-        if (st.frames[k].opened != Opened::Namespace)
-            return false;
-    return true;
-}
-
 // Reads a use of the name at i, outside directives (see "Names known to be
 // no type"): doubts the name, or notes whether a '(' right after it shows it.
 void nameUse(CState &st, RewriteWindow &w, std::uint64_t i)
@@ -1252,6 +1294,8 @@ void directiveToken(CState &st, RewriteWindow &w, std::uint64_t i)
     ++st.directiveIndex;
     if (st.directiveIndex > 2 && st.defining)
         defineToken(st, w, i);
+    if (st.directiveIndex == 2 && st.including)
+        includeAt(st, w, i);
     if (st.directiveIndex == 2 && st.defining && isName(w, i)) {
         const std::uint32_t h = nameHash(w, i);
         for (std::size_t k = 0; k < st.referenceCount; ++k)
@@ -1270,6 +1314,7 @@ void directiveToken(CState &st, RewriteWindow &w, std::uint64_t i)
     if (st.directiveIndex != 1 || !isName(w, i))
         return;
     st.defining = tokenIs(w, i, "define");
+    st.including = tokenIs(w, i, "include");
     static const char *const branching[] = {"if", "ifdef", "ifndef", "elif", "elifdef", "elifndef", "else",
                                             "endif", "include", "include_next", "import", nullptr};
     st.branching = tokenIn(w, i, branching);
