@@ -602,6 +602,48 @@ bool knownNoType(RewriteWindow &w, CState &st, std::uint64_t i)
 
 // --- Braces --------------------------------------------------------------
 
+// The statement s .. last (its last token) would take an else that follows
+// it: it ends in an if without its else, directly or as the body of an
+// else, while, for, foreach or switch. Unknown shapes count as taking it.
+bool takesElse(RewriteWindow &w, std::uint64_t s, std::uint64_t last, std::size_t nesting)
+{
+    if (nesting > kStatementNesting)
+        return true;
+    if (tokenIs(w, s, "{") || tokenIs(w, s, "do") || tokenIs(w, s, ";"))
+        return false;
+    std::uint64_t body = kFail;
+    if (tokenIs(w, s, "if")) {
+        std::uint64_t p = nextKept(w, s);
+        if (tokenIs(w, p, "constexpr"))
+            p = nextKept(w, p);
+        if (!tokenIs(w, p, "("))
+            return true;
+        const std::uint64_t c = matchingClose(w, p);
+        bool simple = false;
+        const std::uint64_t inner = c < last ? statementLast(w, nextKept(w, c), last + 1, 0, simple) : kFail;
+        if (inner == kFail)
+            return true;
+        if (inner == last)
+            return true;  // no else of its own
+        const std::uint64_t e = nextKept(w, inner);
+        if (!tokenIs(w, e, "else"))
+            return true;
+        body = nextKept(w, e);
+    } else if (tokenIs(w, s, "while") || tokenIs(w, s, "for") || tokenIs(w, s, "foreach") ||
+               tokenIs(w, s, "switch")) {
+        const std::uint64_t p = nextKept(w, s);
+        if (!tokenIs(w, p, "("))
+            return true;
+        const std::uint64_t c = matchingClose(w, p);
+        if (c >= last)
+            return true;
+        body = nextKept(w, c);
+    } else {
+        return holdsToken(w, s, last, "if");  // a simple statement holds none, but for a lambda's
+    }
+    return body > last || takesElse(w, body, last, nesting + 1);
+}
+
 // The braces open .. close around the body of if, else, for, while or do
 // hold one statement, not a declaration, that does not take an else that
 // follows them.
@@ -622,7 +664,7 @@ bool singleStatementBody(RewriteWindow &w, CState &st, std::uint64_t open, std::
     if (simple && !provablyNoDeclaration(w, first, last) && (label || !(st.cplusplus || knownNoType(w, st, first))))
         return false;
     // Without the braces, an if inside would take the else.
-    return !(tokenIs(w, nextKept(w, close), "else") && holdsToken(w, first, close, "if"));
+    return !(tokenIs(w, nextKept(w, close), "else") && takesElse(w, first, last, 0));
 }
 
 // The braces open .. close after a case label hold statements that declare
