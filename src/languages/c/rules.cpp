@@ -23,6 +23,8 @@ namespace {
 
 constexpr std::size_t kNesting = 256;          // open brackets tracked; past it the rest goes through as written
 constexpr std::size_t kConditionals = 64;      // nested #if groups tracked; likewise
+constexpr std::size_t kBranchFrames = 2;       // frames a branch of an #if group may close or open; past it,
+                                               // the rest goes through as written
 constexpr std::size_t kStatementNesting = 32;  // statements nested in a body that the body's parse follows
 constexpr std::size_t kUsingRun = 32;          // using declarations sorted as one run; a longer run stays as written
 constexpr std::size_t kUsingTokens = 16;       // tokens of one using declaration that sorts, ';' included
@@ -30,7 +32,7 @@ constexpr std::size_t kUsingKeyBytes = 4096;   // bytes of a sorted run's canoni
 constexpr std::size_t kNumberBytes = 64;       // longest number written in canonical form
 constexpr std::size_t kMacroNames = 1024;      // macros #defined in the stream that are remembered; past
                                                // it no braces or parentheses are taken out
-constexpr std::size_t kNameTable = 768;       // names whose uses the scan classifies; once full, none is known
+constexpr std::size_t kNameTable = 640;       // names whose uses the scan classifies; once full, none is known
 constexpr std::size_t kMacroParameters = 16;   // parameters of a function-like macro read; more: a wild macro
 constexpr std::size_t kMacroReferences = 128;  // names the tame macros' replacements name; past it, none is tame
 constexpr std::size_t kWordBytes = 16;         // bytes kept of the last two tokens' keys
@@ -56,11 +58,24 @@ enum class Opened : unsigned char {
 };
 
 struct Frame {
+    std::uint16_t pendingDo;  // do statements directly inside a '{' whose while has not come yet
     char bracket;           // '(', '[' or '{'
     Opened opened;
     bool statement;         // a '{' with a statement keyword (return, if, ...) directly inside
-    std::uint16_t pendingDo;  // do statements directly inside a '{' whose while has not come yet
     bool block;             // a '{' of a compound statement or a function body: its '}' ends a statement
+};
+
+// An open #if group. Each branch starts from the brackets the #if found and
+// may close up to kBranchFrames of them and open as many; every branch (an
+// absent #else counts as an empty one) must leave the same brackets.
+struct Group {
+    std::uint16_t depth, suspects;         // the brackets at the #if
+    std::uint16_t endDepth, endSuspects;   // where the branches seen so far end
+    bool ended;                            // a branch has ended
+    bool elseSeen;                         // an #else: no branch is empty
+    bool cleanStart;                       // the #if came between statements
+    Frame saved[kBranchFrames];            // the frames below depth at the #if
+    Frame end[2 * kBranchFrames];          // the frames from there to endDepth where the branches end
 };
 
 // What the last kept token leaves for a '{' that follows.
@@ -79,7 +94,7 @@ struct CState {
     bool lost;                             // the brackets are no longer known: no more rewrites
     bool inDirective;                      // between a directive's '#' and its LineEnd
     int directiveIndex;                    // tokens of the directive so far
-    std::size_t conditionals[kConditionals][2];  // bracket depth and suspects at each open #if
+    Group conditionals[kConditionals];     // the open #if groups
     std::size_t conditionalCount;
     std::uint32_t macros[kMacroNames];     // hashes of the names the stream #defines
     std::size_t macroCount;
@@ -1262,7 +1277,7 @@ void push(CState &st, char bracket, Opened opened)
         lose(st);
         return;
     }
-    st.frames[st.depth++] = Frame{bracket, opened, false, 0, false};
+    st.frames[st.depth++] = Frame{0, bracket, opened, false, false};
     if (opened == Opened::Suspect)
         ++st.suspects;
 }
@@ -1277,6 +1292,9 @@ bool pop(CState &st, char bracket, Frame &frame)
     frame = st.frames[--st.depth];
     if (frame.opened == Opened::Suspect)
         --st.suspects;
+    for (std::size_t k = 0; k < st.conditionalCount; ++k)
+        if (st.depth + kBranchFrames < st.conditionals[k].depth)
+            lose(st);  // a branch closes more brackets than the group keeps
     return true;
 }
 
@@ -1331,6 +1349,108 @@ void defineEnds(CState &st)
     st.defining = false;
 }
 
+// --- #if groups ---------------------------------------------------------------
+
+std::size_t groupBase(const Group &g)
+{
+    return g.depth >= kBranchFrames ? g.depth - kBranchFrames : 0;
+}
+
+bool sameFrame(const Frame &a, const Frame &b)
+{
+    return a.bracket == b.bracket && a.opened == b.opened && a.pendingDo == b.pendingDo;
+}
+
+void groupStarts(CState &st, Group &g)
+{
+    g.depth = static_cast<std::uint16_t>(st.depth);
+    g.suspects = static_cast<std::uint16_t>(st.suspects);
+    g.ended = g.elseSeen = false;
+    g.cleanStart = st.start && st.tokens == 0 && !st.header && st.after == After::Nothing;
+    const std::size_t base = groupBase(g);
+    std::copy(st.frames + base, st.frames + st.depth, g.saved);
+}
+
+// A branch ends: its brackets become the group's end, or must equal it
+// (then a flag holds only where it holds in both).
+void branchEnds(CState &st, Group &g)
+{
+    const std::size_t base = groupBase(g);
+    if (st.lost || st.depth > g.depth + kBranchFrames) {
+        lose(st);
+        return;
+    }
+    if (!g.ended) {
+        g.ended = true;
+        g.endDepth = static_cast<std::uint16_t>(st.depth);
+        g.endSuspects = static_cast<std::uint16_t>(st.suspects);
+        std::copy(st.frames + base, st.frames + st.depth, g.end);
+        return;
+    }
+    if (st.depth != g.endDepth || st.suspects != g.endSuspects) {
+        lose(st);
+        return;
+    }
+    for (std::size_t k = base; k < st.depth; ++k) {
+        Frame &e = g.end[k - base];
+        if (!sameFrame(e, st.frames[k])) {
+            lose(st);
+            return;
+        }
+        e.statement = e.statement && st.frames[k].statement;
+        e.block = e.block && st.frames[k].block;
+    }
+}
+
+// The next branch starts from the brackets the #if found; the statement
+// the #if stood in is unknown to it, unless the #if stood between two.
+void branchStarts(CState &st, const Group &g)
+{
+    if (st.lost)
+        return;
+    const std::size_t base = groupBase(g);
+    std::copy(g.saved, g.saved + (g.depth - base), st.frames + base);
+    st.depth = g.depth;
+    st.suspects = g.suspects;
+    st.after = After::Nothing;
+    if (g.cleanStart) {
+        resetStatement(st);
+        std::memcpy(st.prev, ";", 2);
+    } else {
+        st.tainted = true;
+        st.start = false;
+        st.prev[0] = '\0';
+    }
+    st.empty = false;
+    st.prevName = false;
+}
+
+// The group ends: without an #else, the branches must leave the brackets
+// as the #if found them; the rest goes on from where they all end.
+void groupEnds(CState &st, const Group &g)
+{
+    if (st.lost)
+        return;
+    const std::size_t base = groupBase(g);
+    if (!g.elseSeen) {
+        bool same = g.endDepth == g.depth && g.endSuspects == g.suspects;
+        for (std::size_t k = base; same && k < g.depth; ++k)
+            same = sameFrame(g.end[k - base], g.saved[k - base]);
+        if (!same) {
+            lose(st);
+            return;
+        }
+    }
+    std::copy(g.end, g.end + (g.endDepth - base), st.frames + base);
+    if (!g.elseSeen)
+        for (std::size_t k = base; k < g.depth; ++k) {
+            st.frames[k].statement = st.frames[k].statement && g.saved[k - base].statement;
+            st.frames[k].block = st.frames[k].block && g.saved[k - base].block;
+        }
+    st.depth = g.endDepth;
+    st.suspects = g.endSuspects;
+}
+
 void directiveToken(CState &st, RewriteWindow &w, std::uint64_t i)
 {
     ++st.directiveIndex;
@@ -1360,24 +1480,27 @@ void directiveToken(CState &st, RewriteWindow &w, std::uint64_t i)
     static const char *const branching[] = {"if", "ifdef", "ifndef", "elif", "elifdef", "elifndef", "else",
                                             "endif", "include", "include_next", "import", nullptr};
     st.branching = tokenIn(w, i, branching);
-    auto same = [&](std::size_t k) {
-        return st.conditionals[k][0] == st.depth && st.conditionals[k][1] == st.suspects;
-    };
     if (tokenIs(w, i, "if") || tokenIs(w, i, "ifdef") || tokenIs(w, i, "ifndef")) {
         if (st.conditionalCount == kConditionals) {
             lose(st);
             return;
         }
-        st.conditionals[st.conditionalCount][0] = st.depth;
-        st.conditionals[st.conditionalCount][1] = st.suspects;
-        ++st.conditionalCount;
+        groupStarts(st, st.conditionals[st.conditionalCount++]);
     } else if (tokenIs(w, i, "elif") || tokenIs(w, i, "else") || tokenIs(w, i, "elifdef") ||
                tokenIs(w, i, "elifndef") || tokenIs(w, i, "endif")) {
-        // Each branch of a group must leave the brackets as it found them.
-        if (st.conditionalCount == 0 || !same(st.conditionalCount - 1))
+        if (st.conditionalCount == 0) {
             lose(st);
-        else if (tokenIs(w, i, "endif"))
+            return;
+        }
+        Group &g = st.conditionals[st.conditionalCount - 1];
+        branchEnds(st, g);
+        if (tokenIs(w, i, "endif")) {
+            groupEnds(st, g);
             --st.conditionalCount;
+        } else {
+            g.elseSeen |= tokenIs(w, i, "else");
+            branchStarts(st, g);
+        }
     } else if (tokenIs(w, i, "include") || tokenIs(w, i, "include_next") || tokenIs(w, i, "import")) {
         st.includeSeen = true;
     }
