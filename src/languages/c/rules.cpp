@@ -109,6 +109,8 @@ struct CState {
     int defineStep;                        // 0: before its parameters; 1: in them; 2: its replacement
     int defineDepth;                       // open '(' and '[' of its replacement
     unsigned char defineKind;              // what its replacement shows so far
+    int defineShape;                       // how far it reads as one statement (statementShape)
+    int defineBraces;                      // open '{' of that statement
     bool defining;                         // the directive is a #define
     bool includeSeen;                      // an #include ran: the source is C or C++, not C#
     bool cplusplus;                        // and a '::' outside brackets [...] showed C++ (C23 has it only in
@@ -439,6 +441,12 @@ std::uint32_t nameHash(RewriteWindow &w, std::uint64_t i)
 // comparison.)
 
 enum MacroKind : unsigned char { kWildMacro = 0, kTameMacro = 1, kSingleMacro = 2, kNoMacro = 3 };
+// Beside its kind, a definition may be one statement: a block `{ ... }`, or
+// `do { ... } while (0)`, with its brackets balanced and no name that is or
+// becomes a macro of the file. Such a macro stands alone as a body.
+constexpr unsigned char kKindBits = 3;
+constexpr unsigned char kBlockMacro = 4;   // its replacement is one block
+constexpr unsigned char kDoMacro = 8;      // its replacement is do { ... } while (0)
 
 // How the name at i expands, as the least of its definitions so far.
 unsigned char macroKind(RewriteWindow &w, const CState &st, std::uint64_t i)
@@ -449,8 +457,26 @@ unsigned char macroKind(RewriteWindow &w, const CState &st, std::uint64_t i)
     unsigned char kind = kNoMacro;
     for (std::size_t k = 0; k < st.macroCount; ++k)
         if (st.macros[k] == h)
-            kind = std::min(kind, st.tameBroken ? static_cast<unsigned char>(kWildMacro) : st.macroKinds[k]);
+            kind = std::min(kind, st.tameBroken ? static_cast<unsigned char>(kWildMacro)
+                                                : static_cast<unsigned char>(st.macroKinds[k] & kKindBits));
     return kind;
+}
+
+// The statement shapes (kBlockMacro, kDoMacro) every definition of the
+// macro at i has; 0 when it is no macro of the file or one has none.
+unsigned char statementMacro(RewriteWindow &w, const CState &st, std::uint64_t i)
+{
+    if (st.macrosFull || st.tameBroken || !isName(w, i))
+        return 0;
+    const std::uint32_t h = nameHash(w, i);
+    unsigned char shape = kBlockMacro | kDoMacro;
+    bool found = false;
+    for (std::size_t k = 0; k < st.macroCount; ++k)
+        if (st.macros[k] == h) {
+            found = true;
+            shape &= st.macroKinds[k];
+        }
+    return found ? shape : 0;
 }
 
 // Every macro the stream defined from .. to is single.
@@ -703,6 +729,31 @@ bool caseBody(RewriteWindow &w, std::uint64_t open, std::uint64_t close)
     return s == close;
 }
 
+// The braces open .. close around a body hold one use of a macro of one
+// statement, `M(...);` or `M;`, whose arguments name only tame or
+// one-statement macros of the file (they keep their braces balanced); a
+// block's does not stand before an else (`{ ... }; else` is no if).
+bool statementMacroBody(RewriteWindow &w, const CState &st, std::uint64_t open, std::uint64_t close)
+{
+    const std::uint64_t m = nextKept(w, open);
+    const unsigned char shape = statementMacro(w, st, m);
+    if (shape == 0 || !plainTokens(w, open, close))
+        return false;
+    std::uint64_t end = nextKept(w, m);
+    if (tokenIs(w, end, "(")) {
+        const std::uint64_t c = matchingClose(w, end);
+        if (c >= close)
+            return false;
+        for (std::uint64_t i = nextKept(w, end); i < c; i = nextKept(w, i))
+            if (isName(w, i) && macroKind(w, st, i) == kWildMacro && statementMacro(w, st, i) == 0)
+                return false;
+        end = nextKept(w, c);
+    }
+    if (!tokenIs(w, end, ";") || nextKept(w, end) != close)
+        return false;
+    return (shape & kDoMacro) != 0 || !tokenIs(w, nextKept(w, close), "else");
+}
+
 Look bracesAt(RewriteWindow &w, CState &st, std::uint64_t open)
 {
     std::uint64_t close = matchingClose(w, open);
@@ -715,8 +766,9 @@ Look bracesAt(RewriteWindow &w, CState &st, std::uint64_t open)
             dropToken(w, close, Rewrite::Braces, open);
         return Look::Done;
     }
-    bool ok = tameMacrosInBody(w, st, open, close) &&
-              (st.after == After::Body ? singleStatementBody(w, st, open, close) : caseBody(w, open, close));
+    bool ok = (tameMacrosInBody(w, st, open, close) &&
+               (st.after == After::Body ? singleStatementBody(w, st, open, close) : caseBody(w, open, close))) ||
+              (st.after == After::Body && statementMacroBody(w, st, open, close));
     if (ok) {
         std::uint64_t first = nextKept(w, open);
         dropToken(w, open, Rewrite::Braces, first);
@@ -1298,6 +1350,33 @@ bool pop(CState &st, char bracket, Frame &frame)
     return true;
 }
 
+// Follows token i of a #define's replacement through the shape of one
+// statement: 0 before it, 1 in its block, 2 after the block; 3 after do, 4
+// in do's block, 5 to 8 through while ( 0 ), 9 after the ')'; -1 another.
+void statementShape(CState &st, RewriteWindow &w, std::uint64_t i)
+{
+    static const char *const digraphs[] = {"<%", "%>", "##", "%:%:", nullptr};
+    static const char *const doTail[] = {"while", "(", "0", ")"};
+    int &shape = st.defineShape;
+    if (shape < 0)
+        return;
+    if (!isCode(w, i) || tokenIn(w, i, digraphs)) {
+        shape = -1;
+    } else if (shape == 0 || shape == 3) {
+        shape = tokenIs(w, i, "{") ? shape + 1 : shape == 0 && tokenIs(w, i, "do") ? 3 : -1;
+        st.defineBraces = 1;
+    } else if (shape == 1 || shape == 4) {
+        if (tokenIs(w, i, "{"))
+            ++st.defineBraces;
+        else if (tokenIs(w, i, "}") && --st.defineBraces == 0)
+            ++shape;
+    } else if (shape >= 5 && shape <= 8) {
+        shape = tokenIs(w, i, doTail[shape - 5]) ? shape + 1 : -1;
+    } else {
+        shape = -1;  // a token after the statement
+    }
+}
+
 // Reads token i of a #define's replacement or parameters (see "Macros of the file").
 void defineToken(CState &st, RewriteWindow &w, std::uint64_t i)
 {
@@ -1320,13 +1399,16 @@ void defineToken(CState &st, RewriteWindow &w, std::uint64_t i)
             st.defineKind = kWildMacro;
         return;
     }
+    statementShape(st, w, i);
     if (!isCode(w, i) || tokenIn(w, i, wild)) {
         st.defineKind = kWildMacro;
     } else if (tokenIs(w, i, "(") || tokenIs(w, i, "[")) {
         ++st.defineDepth;
     } else if (tokenIs(w, i, ")") || tokenIs(w, i, "]")) {
-        if (--st.defineDepth < 0)
+        if (--st.defineDepth < 0) {
             st.defineKind = kWildMacro;
+            st.defineShape = -1;
+        }
     } else if (tokenIs(w, i, ",") && st.defineDepth == 0) {
         st.defineKind = std::min(st.defineKind, static_cast<unsigned char>(kTameMacro));
     } else if (isName(w, i) && !tokenIs(w, i, "__VA_ARGS__")) {
@@ -1334,8 +1416,10 @@ void defineToken(CState &st, RewriteWindow &w, std::uint64_t i)
         for (std::size_t k = 0; k < st.parameterCount; ++k)
             if (st.macroParameters[k] == h)
                 return;
-        if (macroKind(w, st, i) != kNoMacro || st.referenceCount == kMacroReferences)
+        if (macroKind(w, st, i) != kNoMacro || st.referenceCount == kMacroReferences) {
             st.defineKind = kWildMacro;
+            st.defineShape = -1;
+        }
         else
             st.macroReferences[st.referenceCount++] = h;
     }
@@ -1344,8 +1428,15 @@ void defineToken(CState &st, RewriteWindow &w, std::uint64_t i)
 // The #define ends: its name's definition gets the kind its replacement showed.
 void defineEnds(CState &st)
 {
-    if (st.defining && st.directiveIndex >= 2 && st.macroCount > 0 && !st.macrosFull)
-        st.macroKinds[st.macroCount - 1] = st.defineDepth == 0 ? st.defineKind : static_cast<unsigned char>(kWildMacro);
+    if (st.defining && st.directiveIndex >= 2 && st.macroCount > 0 && !st.macrosFull) {
+        const bool balanced = st.defineDepth == 0;
+        unsigned char kind = balanced ? st.defineKind : static_cast<unsigned char>(kWildMacro);
+        if (balanced && st.defineShape == 2)
+            kind = static_cast<unsigned char>(kind | kBlockMacro);
+        if (balanced && st.defineShape == 9)
+            kind = static_cast<unsigned char>(kind | kDoMacro);
+        st.macroKinds[st.macroCount - 1] = kind;
+    }
     st.defining = false;
 }
 
@@ -1472,6 +1563,8 @@ void directiveToken(CState &st, RewriteWindow &w, std::uint64_t i)
         st.defineStep = 0;
         st.defineDepth = 0;
         st.defineKind = kSingleMacro;
+        st.defineShape = 0;
+        st.defineBraces = 0;
     }
     if (st.directiveIndex != 1 || !isName(w, i))
         return;
