@@ -74,6 +74,7 @@ struct Group {
     bool ended;                            // a branch has ended
     bool elseSeen;                         // an #else: no branch is empty
     bool cleanStart;                       // the #if came between statements
+    std::uint16_t branch;                  // the serial number of its current branch
     Frame saved[kBranchFrames];            // the frames below depth at the #if
     Frame end[2 * kBranchFrames];          // the frames from there to endDepth where the branches end
 };
@@ -138,6 +139,8 @@ struct CState {
     // What the uses of each name so far show (see "Names known to be no type").
     std::uint64_t names[kNameTable];       // a name's hash with its use bits (kCalled, kDoubted); 0: free
     bool namesFull;                        // a name found no room: no name is known from here on
+    std::uint16_t branchSerial;            // the last serial number given to a branch of an #if group
+    bool branchesFull;                     // the serial numbers ran out: no call inside a group shows a name
     std::uint64_t prevHash;                // the last kept token's name hash (a name's only)
     std::size_t typedefDepth;              // 1 + the bracket depth of an open typedef declaration; 0: none
     bool closedBlock;                      // the last '}' closed a compound statement or a function body
@@ -538,19 +541,26 @@ bool tameMacrosInBody(RewriteWindow &w, const CState &st, std::uint64_t open, st
 //   ',' at brace level, '::', '.', '->', struct, union, enum or class, or in
 //   a typedef, doubts the name for the rest of the file.
 // Then no declaration of N came between the call and the point, and C reads
-// a name by what comes before it only: N names no type there either.
+// a name by what comes before it only: N names no type there either. A call
+// inside a branch of an #if group shows it only inside that branch (while
+// it is open), which is compiled whenever the point is.
 // Directives are not read; a body that names a macro the file defines keeps
 // its braces anyway.
 
+// A slot of the table: the name's hash in its high bits, the branch where a
+// call showed it in bits 2 to 17 (0: outside any group), the use bits.
 constexpr std::uint64_t kCalled = 1;   // a use shows the name is no type
 constexpr std::uint64_t kDoubted = 2;  // a use may declare it, or it names a type or a member
+constexpr int kBranchShift = 2;
+constexpr std::uint64_t kBranchBits = std::uint64_t(0xffff) << kBranchShift;
+constexpr std::uint64_t kHashBits = ~std::uint64_t(0) << 18;
 
 std::uint64_t hash64(const char *k, std::size_t n)
 {
     std::uint64_t h = 14695981039346656037ull;
     for (std::size_t j = 0; j < n; ++j)
         h = (h ^ static_cast<unsigned char>(k[j])) * 1099511628211ull;
-    return h | 4;  // never 0, the free slot's mark
+    return (h & kHashBits) | (std::uint64_t(1) << 18);  // never 0, the free slot's mark
 }
 
 std::uint64_t nameHash64(RewriteWindow &w, std::uint64_t i)
@@ -562,11 +572,11 @@ std::uint64_t nameHash64(RewriteWindow &w, std::uint64_t i)
 // it holds no such name and, with add, has no room for it.
 std::uint64_t *nameSlot(CState &st, std::uint64_t h, bool add)
 {
-    const std::uint64_t key = h & ~std::uint64_t(3);
-    for (std::size_t n = 0, k = static_cast<std::size_t>(key >> 2) % kNameTable; n < kNameTable;
+    const std::uint64_t key = h & kHashBits;
+    for (std::size_t n = 0, k = static_cast<std::size_t>(key >> 18) % kNameTable; n < kNameTable;
          ++n, k = (k + 1) % kNameTable) {
         std::uint64_t &slot = st.names[k];
-        if ((slot & ~std::uint64_t(3)) == key)
+        if ((slot & kHashBits) == key)
             return &slot;
         if (slot == 0) {
             if (!add)
@@ -580,10 +590,38 @@ std::uint64_t *nameSlot(CState &st, std::uint64_t h, bool add)
     return nullptr;
 }
 
+// The branch of the #if group the scan is in is open: bracketed by the
+// groups open now.
+bool branchOpen(const CState &st, std::uint64_t branch)
+{
+    if (branch == 0)
+        return true;
+    for (std::size_t k = 0; k < st.conditionalCount; ++k)
+        if (st.conditionals[k].branch == branch)
+            return true;
+    return false;
+}
+
 void noteName(CState &st, std::uint64_t h, std::uint64_t bits)
 {
     if (std::uint64_t *slot = nameSlot(st, h, true))
         *slot |= bits;
+}
+
+// A call shows the name of hash h, in the branch the scan is in: it is kept
+// unless the name was shown in a branch still open (outside any, best).
+void noteCall(CState &st, std::uint64_t h)
+{
+    if (st.conditionalCount > 0 && st.branchesFull)
+        return;
+    const std::uint64_t branch = st.conditionalCount > 0 ? st.conditionals[st.conditionalCount - 1].branch : 0;
+    std::uint64_t *slot = nameSlot(st, h, true);
+    if (!slot)
+        return;
+    const std::uint64_t old = (*slot & kBranchBits) >> kBranchShift;
+    if ((*slot & kCalled) && branchOpen(st, old) && !(branch == 0 && old != 0))
+        return;
+    *slot = (*slot & ~kBranchBits) | kCalled | (branch << kBranchShift);
 }
 
 // Every open bracket is the brace of a namespace or an extern "C" block.
@@ -622,13 +660,13 @@ const LibraryHeader kLibraryHeaders[] = {{"<stdlib.h>", kStdlibFunctions},
 // functions it declares are called.
 void includeAt(CState &st, RewriteWindow &w, std::uint64_t i)
 {
-    if (st.conditionalCount != 0 || !atFileLevel(st))
+    if (!atFileLevel(st))
         return;
     for (const LibraryHeader &h : kLibraryHeaders) {
         if (!tokenIs(w, i, h.header))
             continue;
         for (const char *const *f = h.functions; *f; ++f)
-            noteName(st, hash64(*f, std::strlen(*f)), kCalled);
+            noteCall(st, hash64(*f, std::strlen(*f)));
     }
 }
 
@@ -638,7 +676,7 @@ bool knownNoType(RewriteWindow &w, CState &st, std::uint64_t i)
     if (st.namesFull || !isName(w, i))
         return false;
     const std::uint64_t *slot = nameSlot(st, nameHash64(w, i), false);
-    return slot && (*slot & (kCalled | kDoubted)) == kCalled;
+    return slot && (*slot & (kCalled | kDoubted)) == kCalled && branchOpen(st, (*slot & kBranchBits) >> kBranchShift);
 }
 
 // --- Braces --------------------------------------------------------------
@@ -1452,8 +1490,17 @@ bool sameFrame(const Frame &a, const Frame &b)
     return a.bracket == b.bracket && a.opened == b.opened && a.pendingDo == b.pendingDo;
 }
 
+// Gives the group's current branch a serial number of its own.
+void numberBranch(CState &st, Group &g)
+{
+    if (st.branchSerial == 0xfffe)
+        st.branchesFull = true;  // no call is noted in a group from here on, so none bears 0xffff
+    g.branch = st.branchesFull ? 0xffff : ++st.branchSerial;
+}
+
 void groupStarts(CState &st, Group &g)
 {
+    numberBranch(st, g);
     g.depth = static_cast<std::uint16_t>(st.depth);
     g.suspects = static_cast<std::uint16_t>(st.suspects);
     g.ended = g.elseSeen = false;
@@ -1593,6 +1640,7 @@ void directiveToken(CState &st, RewriteWindow &w, std::uint64_t i)
         } else {
             g.elseSeen |= tokenIs(w, i, "else");
             branchStarts(st, g);
+            numberBranch(st, g);
         }
     } else if (tokenIs(w, i, "include") || tokenIs(w, i, "include_next") || tokenIs(w, i, "import")) {
         st.includeSeen = true;
@@ -1688,9 +1736,9 @@ void follow(CState &st, RewriteWindow &w, std::uint64_t i)
     st.callNext = st.declareNext = st.switchHeader = false;
     if (isName(w, i))
         nameUse(st, w, i);
-    else if (tokenIs(w, i, "(") && st.prevName && st.conditionalCount == 0 &&
+    else if (tokenIs(w, i, "(") && st.prevName &&
              (callNext || (declareNext && atFileLevel(st) && parameterList(w, i))))
-        noteName(st, st.prevHash, kCalled);
+        noteCall(st, st.prevHash);
     st.afterBranching = false;
     if (tokenIs(w, i, "typedef") && st.typedefDepth == 0)
         st.typedefDepth = st.depth + 1;
