@@ -180,6 +180,36 @@ TEST(CRewrites, MacrosOfTheFile)
     });
 }
 
+// A string with a macro glued to it, `"%"PRIbig`, against the two apart.
+TEST(CRewrites, QuotesOfAGluedMacro)
+{
+    const auto pair = [](const char *name, const std::string &before, const std::string &glued,
+                         const std::string &apart, bool equal) {
+        return Pair{name, before + glued, before + apart, equal};
+    };
+    checkBothWays({
+        pair("a macro of the file", "#define P \"ju\"\n", "const char *s = \"%\"P\" n\";",
+             "const char *s = \"%\" P \" n\";", true),
+        pair("a macro of <inttypes.h>", "#include <inttypes.h>\n", "const char *s = \"%\"PRIu64;",
+             "const char *s = \"%\" PRIu64;", true),
+        pair("in a call of printf", "#include <stdio.h>\n#define P \"ju\"\n", "void f() { printf(\"%\"P, n); }",
+             "void f() { printf(\"%\" P, n); }", true),
+        pair("a name that is no macro", "", "const char *s = \"%\"P;", "const char *s = \"%\" P;", false),
+        pair("a macro defined after", "", "const char *s = \"%\"P;\n#define P \"ju\"\n",
+             "const char *s = \"%\" P;\n#define P \"ju\"\n", false),
+        pair("a standard suffix", "#define s \"ju\"\n", "auto x = \"%\"s;", "auto x = \"%\" s;", false),
+        pair("a suffix with '_'", "#define _P \"ju\"\n", "auto x = \"%\"_P;", "auto x = \"%\" _P;", false),
+        pair("<inttypes.h> in an #if group", "#if A\n#include <inttypes.h>\n#endif\n", "const char *s = \"%\"PRIu64;",
+             "const char *s = \"%\" PRIu64;", false),
+        pair("in a macro's arguments", "#define P \"ju\"\n", "void f() { g(\"%\"P, n); }", "void f() { g(\"%\" P, n); }",
+             false),
+        pair("in a call of a macro named printf", "#include <stdio.h>\n#define P \"ju\"\n#define printf(x, y) #x\n",
+             "void f() { printf(\"%\"P, n); }", "void f() { printf(\"%\" P, n); }", false),
+        pair("a number in a call of printf", "#include <stdio.h>\n", "void f() { printf(\"%d\", 0X1F); }",
+             "void f() { printf(\"%d\", 0x1f); }", false),
+    });
+}
+
 TEST(CRewrites, Parens)
 {
     checkBothWays({

@@ -49,6 +49,8 @@ constexpr char kEmptyBody[] = "\x03";  // an empty body: ';' or '{}' after if (.
 enum class Opened : unsigned char {
     Plain,      // '(' or '[' of an expression, or '{' of a block, a lambda or an initializer
     Suspect,    // '(' after a name or ')': perhaps a macro's arguments
+    Library,    // '(' of a call of a library function (below), no macro of the file: a Suspect frame
+                // that is no macro's arguments either, where only the strings' suffixes are read
     If,         // '(' of if
     Loop,       // '(' of while, for or foreach
     Switch,     // '(' of switch
@@ -141,6 +143,9 @@ struct CState {
     bool namesFull;                        // a name found no room: no name is known from here on
     std::uint16_t branchSerial;            // the last serial number given to a branch of an #if group
     bool branchesFull;                     // the serial numbers ran out: no call inside a group shows a name
+    std::size_t libraryCalls;              // open Library frames (counted in suspects too)
+    std::uint64_t prevIndex;               // the last kept token's index
+    bool inttypes;                         // <inttypes.h> or <cinttypes> was included outside any #if group
     std::uint64_t prevHash;                // the last kept token's name hash (a name's only)
     std::size_t typedefDepth;              // 1 + the bracket depth of an open typedef declaration; 0: none
     bool closedBlock;                      // the last '}' closed a compound statement or a function body
@@ -553,14 +558,15 @@ constexpr std::uint64_t kCalled = 1;   // a use shows the name is no type
 constexpr std::uint64_t kDoubted = 2;  // a use may declare it, or it names a type or a member
 constexpr int kBranchShift = 2;
 constexpr std::uint64_t kBranchBits = std::uint64_t(0xffff) << kBranchShift;
-constexpr std::uint64_t kHashBits = ~std::uint64_t(0) << 18;
+constexpr std::uint64_t kLibrary = std::uint64_t(1) << 18;  // a library function whose header came outside groups
+constexpr std::uint64_t kHashBits = ~std::uint64_t(0) << 19;
 
 std::uint64_t hash64(const char *k, std::size_t n)
 {
     std::uint64_t h = 14695981039346656037ull;
     for (std::size_t j = 0; j < n; ++j)
         h = (h ^ static_cast<unsigned char>(k[j])) * 1099511628211ull;
-    return (h & kHashBits) | (std::uint64_t(1) << 18);  // never 0, the free slot's mark
+    return (h & kHashBits) | (std::uint64_t(1) << 19);  // never 0, the free slot's mark
 }
 
 std::uint64_t nameHash64(RewriteWindow &w, std::uint64_t i)
@@ -573,7 +579,7 @@ std::uint64_t nameHash64(RewriteWindow &w, std::uint64_t i)
 std::uint64_t *nameSlot(CState &st, std::uint64_t h, bool add)
 {
     const std::uint64_t key = h & kHashBits;
-    for (std::size_t n = 0, k = static_cast<std::size_t>(key >> 18) % kNameTable; n < kNameTable;
+    for (std::size_t n = 0, k = static_cast<std::size_t>(key >> 19) % kNameTable; n < kNameTable;
          ++n, k = (k + 1) % kNameTable) {
         std::uint64_t &slot = st.names[k];
         if ((slot & kHashBits) == key)
@@ -662,11 +668,17 @@ void includeAt(CState &st, RewriteWindow &w, std::uint64_t i)
 {
     if (!atFileLevel(st))
         return;
+    if (st.conditionalCount == 0 && (tokenIs(w, i, "<inttypes.h>") || tokenIs(w, i, "<cinttypes>")))
+        st.inttypes = true;
     for (const LibraryHeader &h : kLibraryHeaders) {
         if (!tokenIs(w, i, h.header))
             continue;
-        for (const char *const *f = h.functions; *f; ++f)
-            noteCall(st, hash64(*f, std::strlen(*f)));
+        for (const char *const *f = h.functions; *f; ++f) {
+            const std::uint64_t hash = hash64(*f, std::strlen(*f));
+            noteCall(st, hash);
+            if (st.conditionalCount == 0)
+                noteName(st, hash, kLibrary);
+        }
     }
 }
 
@@ -1206,6 +1218,97 @@ Look usingsAt(RewriteWindow &w, CState &st, std::uint64_t i)
     return Look::Done;
 }
 
+// --- Strings and macros glued to them ---------------------------------------
+//
+// `"%"PRIbig` is the string "%" and the macro PRIbig: C reads no suffix on a
+// string, and C++ compilers read a suffix without '_' that is no standard
+// one (s, sv, ...) as a name of its own when it is a macro (GCC: any macro;
+// Clang: any name but a standard suffix). So a string with such a suffix
+// compares as the string and the name apart, where the name is a macro the
+// file defined before, or a PRI or SCN name of <inttypes.h> once the file
+// included it outside any #if group. Both forms get one canonical form.
+
+const char *const kStandardSuffixes[] = {"s", "sv", "h", "min", "ms", "us", "ns", "il", "i", "if", "d", "y",
+                                         nullptr};
+
+// The token at i is a string literal (a prefix, then a quote).
+bool isString(RewriteWindow &w, std::uint64_t i)
+{
+    const char *k = tokenKey(w, i);
+    const std::size_t n = keyLength(w, i);
+    const void *quote = std::memchr(k, '"', n);
+    if (!quote)
+        return false;
+    for (const char *c = k; c != quote; ++c)
+        if (!nameByte(*c))
+            return false;
+    return true;
+}
+
+// The name k[0..n) may stand glued to a string and mean itself.
+bool gluedMacro(const CState &st, const char *k, std::size_t n)
+{
+    if (!nameKey(k, n) || k[0] == '_' || inList(k, n, kStandardSuffixes) || st.macrosFull)
+        return false;
+    if (st.inttypes && n > 3 && (std::memcmp(k, "PRI", 3) == 0 || std::memcmp(k, "SCN", 3) == 0))
+        return true;
+    std::uint32_t h = 2166136261u;
+    for (std::size_t j = 0; j < n; ++j)
+        h = (h ^ static_cast<unsigned char>(k[j])) * 16777619u;
+    for (std::size_t m = 0; m < st.macroCount; ++m)
+        if (st.macros[m] == h)
+            return true;
+    return false;
+}
+
+constexpr char kGluedTag = '\x04';
+
+Look suffixAt(RewriteWindow &w, const CState &st, std::uint64_t i)
+{
+    const char *k = tokenKey(w, i);
+    const std::size_t n = keyLength(w, i);
+    std::size_t q = n;
+    while (q > 0 && k[q - 1] != '"')
+        --q;
+    if (q == 0 || n + 2 > kRewriteLongToken)
+        return Look::Done;
+    char out[kRewriteLongToken + 2];
+    std::size_t used = 0;
+    out[used++] = kGluedTag;
+    std::memcpy(out + used, k, q);
+    used += q;
+    out[used++] = ' ';
+    if (q < n) {
+        if (!gluedMacro(st, k + q, n - q))
+            return Look::Done;
+        std::memcpy(out + used, k + q, n - q);
+        used += n - q;
+        replaceKey(w, i, Rewrite::Quotes, out, used);
+        return Look::Done;
+    }
+    const std::uint64_t j = nextKept(w, i);
+    if (j >= windowEnd(w))
+        return w.complete ? Look::Done : Look::Wait;
+    if (!isName(w, j) || !gluedMacro(st, tokenKey(w, j), keyLength(w, j)) ||
+        used + keyLength(w, j) > kRewriteLongToken + 2)
+        return Look::Done;
+    std::memcpy(out + used, tokenKey(w, j), keyLength(w, j));
+    used += keyLength(w, j);
+    if (replaceKey(w, i, Rewrite::Quotes, out, used))
+        dropToken(w, j, Rewrite::Quotes, i);
+    return Look::Done;
+}
+
+// The '(' the walk reaches follows a library function of an included
+// header (kLibrary) that no macro of the file names.
+bool libraryCall(RewriteWindow &w, CState &st)
+{
+    if (!st.prevName || st.prevIndex < w.first || st.namesFull)
+        return false;
+    const std::uint64_t *slot = nameSlot(st, nameHash64(w, st.prevIndex), false);
+    return slot && (*slot & kLibrary) && macroKind(w, st, st.prevIndex) == kNoMacro;
+}
+
 // --- The walk ----------------------------------------------------------------
 
 bool atBraceLevel(const CState &st)
@@ -1279,9 +1382,13 @@ bool parameterList(RewriteWindow &w, std::uint64_t i)
 // The rewrites that start at the kept token i.
 Look rewriteAt(RewriteWindow &w, CState &st, std::uint64_t i)
 {
-    if (st.lost || st.inDirective || st.suspects > 0 || !isCode(w, i))
+    if (st.lost || st.inDirective || !isCode(w, i))
         return Look::Done;
     auto allowed = [&](Rewrite r) { return (w.allow & rewriteBit(r)) != 0; };
+    if (allowed(Rewrite::Quotes) && st.suspects == st.libraryCalls && isString(w, i))
+        return suffixAt(w, st, i);
+    if (st.suspects > 0)
+        return Look::Done;
     if (allowed(Rewrite::Numbers) && isNumber(w, i)) {
         numberAt(w, i);
         return Look::Done;
@@ -1368,8 +1475,10 @@ void push(CState &st, char bracket, Opened opened)
         return;
     }
     st.frames[st.depth++] = Frame{0, bracket, opened, false, false};
-    if (opened == Opened::Suspect)
+    if (opened == Opened::Suspect || opened == Opened::Library)
         ++st.suspects;
+    if (opened == Opened::Library)
+        ++st.libraryCalls;
 }
 
 // Closes the innermost bracket with bracket; false when it is another.
@@ -1380,8 +1489,10 @@ bool pop(CState &st, char bracket, Frame &frame)
         return false;
     }
     frame = st.frames[--st.depth];
-    if (frame.opened == Opened::Suspect)
+    if (frame.opened == Opened::Suspect || frame.opened == Opened::Library)
         --st.suspects;
+    if (frame.opened == Opened::Library)
+        --st.libraryCalls;
     for (std::size_t k = 0; k < st.conditionalCount; ++k)
         if (st.depth + kBranchFrames < st.conditionals[k].depth)
             lose(st);  // a branch closes more brackets than the group keeps
@@ -1480,6 +1591,13 @@ void defineEnds(CState &st)
 
 // --- #if groups ---------------------------------------------------------------
 
+void countLibraryCalls(CState &st)
+{
+    st.libraryCalls = 0;
+    for (std::size_t k = 0; k < st.depth; ++k)
+        st.libraryCalls += st.frames[k].opened == Opened::Library;
+}
+
 std::size_t groupBase(const Group &g)
 {
     return g.depth >= kBranchFrames ? g.depth - kBranchFrames : 0;
@@ -1550,6 +1668,7 @@ void branchStarts(CState &st, const Group &g)
     std::copy(g.saved, g.saved + (g.depth - base), st.frames + base);
     st.depth = g.depth;
     st.suspects = g.suspects;
+    countLibraryCalls(st);
     st.after = After::Nothing;
     if (g.cleanStart) {
         resetStatement(st);
@@ -1587,6 +1706,7 @@ void groupEnds(CState &st, const Group &g)
         }
     st.depth = g.endDepth;
     st.suspects = g.endSuspects;
+    countLibraryCalls(st);
 }
 
 void directiveToken(CState &st, RewriteWindow &w, std::uint64_t i)
@@ -1658,6 +1778,7 @@ void remember(CState &st, RewriteWindow &w, std::uint64_t i)
         st.prev[n] = '\0';
     }
     st.prevName = isName(w, i);
+    st.prevIndex = i;
 }
 
 // The statement flags of a token at brace level.
@@ -1785,7 +1906,7 @@ void follow(CState &st, RewriteWindow &w, std::uint64_t i)
             opened = Opened::Switch;
         else if ((st.prevName && !inList(st.prev, std::strlen(st.prev), kHeaderKeywords)) || prevIs(st, ")") ||
                  st.prev[0] == '\0')
-            opened = Opened::Suspect;
+            opened = libraryCall(w, st) ? Opened::Library : Opened::Suspect;
         if (level)
             statementToken(st, w, i);
         push(st, '(', opened);
@@ -1898,7 +2019,8 @@ extern const RewriteRules kCFamilyRules = {
     Language::CFamily,
     static_cast<RewriteSet>(rewriteBit(Rewrite::Braces) | rewriteBit(Rewrite::Parens) |
                             rewriteBit(Rewrite::Commas) | rewriteBit(Rewrite::Numbers) |
-                            rewriteBit(Rewrite::Usings) | rewriteBit(Rewrite::Semicolons)),
+                            rewriteBit(Rewrite::Usings) | rewriteBit(Rewrite::Semicolons) |
+                            rewriteBit(Rewrite::Quotes)),
     sizeof(CState),
     cScan,
 };
