@@ -499,11 +499,15 @@ bool singleMacros(RewriteWindow &w, const CState &st, std::uint64_t from, std::u
 // The statements open .. close (a body's braces) name only tame macros of
 // the stream, each inside a '(' or '[' of its statement or after an
 // assignment's operator in it: never where the tokens that show the
-// statement is no declaration stand.
+// statement is no declaration stand. Where the body (not a case's) is one
+// if, loop, switch or block, which is no declaration by its keyword, a tame
+// macro may stand anywhere in it.
 bool tameMacrosInBody(RewriteWindow &w, const CState &st, std::uint64_t open, std::uint64_t close)
 {
     static const char *const assignments[] = {"=", "+=", "-=", "*=", "/=", "%=", "&=", "|=", "^=", "<<=", ">>=",
                                               nullptr};
+    static const char *const compound[] = {"if", "for", "while", "do", "switch", "foreach", "{", nullptr};
+    const bool anywhere = st.after == After::Body && tokenIn(w, nextKept(w, open), compound);
     int depth = 0;
     bool assigned = false;
     for (std::uint64_t i = nextKept(w, open); i < close; i = nextKept(w, i)) {
@@ -517,7 +521,7 @@ bool tameMacrosInBody(RewriteWindow &w, const CState &st, std::uint64_t open, st
             assigned = true;
         } else if (isName(w, i)) {
             const unsigned char kind = macroKind(w, st, i);
-            if (kind == kWildMacro || (kind != kNoMacro && depth == 0 && !assigned))
+            if (kind == kWildMacro || (kind != kNoMacro && depth == 0 && !assigned && !anywhere))
                 return false;
         }
     }
