@@ -114,6 +114,7 @@ struct CState {
     unsigned char defineKind;              // what its replacement shows so far
     int defineShape;                       // how far it reads as one statement (statementShape)
     int defineBraces;                      // open '{' of that statement
+    bool definePasting;                    // its replacement so far holds '#' or '##'
     bool defining;                         // the directive is a #define
     bool includeSeen;                      // an #include ran: the source is C or C++, not C#
     bool cplusplus;                        // and a '::' outside brackets [...] showed C++ (C23 has it only in
@@ -880,6 +881,29 @@ Look valueParens(RewriteWindow &w, const CState &st, std::uint64_t i)
     }
 }
 
+// In a #define's replacement, `return (1);`: the parentheses around a
+// single literal returned, the ';' right after them, in a replacement with
+// no '#' or '##' before or after (nothing there is stringized or pasted). However the macro
+// expands, they hold the whole value of that return statement, and a
+// literal's value and type do not depend on them (decltype((1)) is int).
+Look definedReturnParens(RewriteWindow &w, std::uint64_t i)
+{
+    const std::uint64_t open = nextKept(w, i), literal = nextKept(w, open), close = nextKept(w, literal);
+    std::uint64_t end = nextKept(w, close);
+    if (end >= windowEnd(w))
+        return w.complete ? Look::Done : Look::Wait;
+    if (!tokenIs(w, open, "(") || !isLiteral(w, literal) || !tokenIs(w, close, ")") || !tokenIs(w, end, ";"))
+        return Look::Done;
+    for (; end < windowEnd(w) && windowAt(w, end).kind != TokenKind::LineEnd; end = nextKept(w, end))
+        if (!isCode(w, end) || tokenIs(w, end, "#") || tokenIs(w, end, "##") || tokenIs(w, end, "%:") ||
+            tokenIs(w, end, "%:%:"))
+            return Look::Done;
+    if (end >= windowEnd(w))
+        return w.complete ? Look::Done : Look::Wait;
+    dropPair(w, open, close);
+    return Look::Done;
+}
+
 // Takes out each pair of parentheses that fills the condition that open
 // (the '(' of if, while or switch) starts.
 Look conditionParens(RewriteWindow &w, const CState &st, std::uint64_t open)
@@ -1386,9 +1410,12 @@ bool parameterList(RewriteWindow &w, std::uint64_t i)
 // The rewrites that start at the kept token i.
 Look rewriteAt(RewriteWindow &w, CState &st, std::uint64_t i)
 {
+    auto allowed = [&](Rewrite r) { return (w.allow & rewriteBit(r)) != 0; };
+    if (!st.lost && st.inDirective && st.defining && !st.definePasting && allowed(Rewrite::Parens) &&
+        (st.defineStep == 2 || (st.defineStep == 0 && st.directiveIndex == 2)) && tokenIs(w, i, "return"))
+        return definedReturnParens(w, i);
     if (st.lost || st.inDirective || !isCode(w, i))
         return Look::Done;
-    auto allowed = [&](Rewrite r) { return (w.allow & rewriteBit(r)) != 0; };
     if (allowed(Rewrite::Quotes) && st.suspects == st.libraryCalls && isString(w, i))
         return suffixAt(w, st, i);
     if (st.suspects > 0)
@@ -1553,6 +1580,8 @@ void defineToken(CState &st, RewriteWindow &w, std::uint64_t i)
         return;
     }
     statementShape(st, w, i);
+    static const char *const pasting[] = {"#", "##", "%:", "%:%:", nullptr};
+    st.definePasting |= tokenIn(w, i, pasting);
     if (!isCode(w, i) || tokenIn(w, i, wild)) {
         st.defineKind = kWildMacro;
     } else if (tokenIs(w, i, "(") || tokenIs(w, i, "[")) {
@@ -1736,6 +1765,7 @@ void directiveToken(CState &st, RewriteWindow &w, std::uint64_t i)
         st.defineKind = kSingleMacro;
         st.defineShape = 0;
         st.defineBraces = 0;
+        st.definePasting = false;
     }
     if (st.directiveIndex != 1 || !isName(w, i))
         return;
