@@ -247,6 +247,37 @@ TEST(CRewrites, Parens)
     });
 }
 
+// Parentheses around an operand of a value, by C's precedence.
+TEST(CRewrites, ParensAroundAnOperand)
+{
+    const auto pair = [](const char *name, const std::string &with, const std::string &without, bool equal) {
+        return Pair{name, "int f() { return " + with + "; }", "int f() { return " + without + "; }", equal};
+    };
+    checkBothWays({
+        pair("a product before a sum", "(a * b) + c", "a * b + c", true),
+        pair("a product after a sum", "a + (b * c)", "a + b * c", true),
+        pair("a left operand of its own operator", "(a - b) - c", "a - b - c", true),
+        pair("calls, members and literals", "(f(a, b) * s.b[1]) + 2 || (c->d && e)", "f(a, b) * s.b[1] + 2 || c->d && e",
+             true),
+        pair("a right operand of its own operator", "a - (b - c)", "a - b - c", false),
+        pair("a sum before a product", "(a + b) * c", "a + b * c", false),
+        pair("after a prefix operator", "-(a * b) + c", "-a * b + c", false),
+        pair("after a possible cast", "(T) - (a * b)", "(T) - a * b", false),
+        pair("a single name, a possible cast", "(a) - b * c", "a - b * c", false),
+        pair("called", "(a * b)(c) + d", "a * b(c) + d", false),
+        pair("a comparison C++ may read as a template's", "(a < b) == c", "a < b == c", false),
+        pair("before ?:", "(a * b) ? c : d", "a * b ? c : d", false),
+        pair("an assignment inside", "(a = b) + c", "a = b + c", false),
+        pair("sizeof inside", "(sizeof a * b) + c", "sizeof a * b + c", false),
+    });
+    checkBothWays({
+        {"a macro of the file", "#define M a\nint f() { return (M * b) + c; }", "#define M a\nint f() { return M * b + c; }",
+         false},
+        {"an initializer", "void f() { int x = (a * b) + c; }", "void f() { int x = a * b + c; }", true},
+        {"an enumerator", "enum E { A = (a * b) + c, B };", "enum E { A = a * b + c, B };", false},
+    });
+}
+
 TEST(CRewrites, Commas)
 {
     checkBothWays({

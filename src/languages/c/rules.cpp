@@ -861,9 +861,153 @@ void dropPair(RewriteWindow &w, std::uint64_t open, std::uint64_t close)
     dropToken(w, close, Rewrite::Parens, inside);
 }
 
+// --- Parentheses around an operand ------------------------------------------
+//
+// In a value that ';' ends after return or an assignment's '=' at brace
+// level, holding only names that are no macro of the file, literals, calls,
+// subscripts, member accesses, prefix operators and the binary operators
+// below (no ',', '?', ':', assignment, '<', '>' or '>>', which C++ may read
+// as a template's brackets), a pair of parentheses around an operand goes
+// when the operand is two or more operands joined by binary operators, each
+// a name or a literal with only calls, subscripts and member accesses after
+// it (so no cast, `(T) - x`, and no type name can read it), and the
+// operator with the lowest precedence inside binds tighter than the binary
+// operator before the pair and at least as tight as the one after it (C's
+// binary operators group left to right): `(a * b) + c`, `a + (b * c)`,
+// `(a - b) - c`, but not `a - (b - c)`. Never after a prefix operator, nor
+// with a call, subscript or member access after the pair.
+
+int binaryPrecedence(RewriteWindow &w, std::uint64_t i)
+{
+    static const char *const levels[][4] = {{"||", nullptr}, {"&&", nullptr}, {"|", nullptr}, {"^", nullptr},
+                                            {"&", nullptr},  {"==", "!=", nullptr}, {"<=", ">=", nullptr},
+                                            {"<<", nullptr}, {"+", "-", nullptr}, {"*", "/", "%", nullptr}};
+    for (int level = 0; level < 10; ++level)
+        if (tokenIn(w, i, levels[level]))
+            return level + 1;
+    return 0;
+}
+
+// Names no operand of this rule is: keywords that start another reading.
+const char *const kOperandKeywords[] = {"sizeof", "alignof", "_Alignof", "new", "delete", "throw", "co_await",
+                                        "typeid", "defined", "operator", "int", "char", "short", "long", "float",
+                                        "double", "void", "bool", "signed", "unsigned", "const", "volatile",
+                                        "struct", "class", "union", "enum", "typename", "decltype", "auto",
+                                        "static_cast", "dynamic_cast", "const_cast", "reinterpret_cast", "return",
+                                        "if", "else", "for", "while", "do", "switch", "case", "default", "goto",
+                                        "break", "continue", "_Generic", "__typeof__", "typeof", "var", "is",
+                                        "as", "await", nullptr};
+
+// The operand at t: a name or literal, then calls, subscripts and member
+// accesses. Returns the token after it, or kFail.
+std::uint64_t plainOperand(RewriteWindow &w, std::uint64_t t, std::uint64_t limit)
+{
+    if (!(isLiteral(w, t) || (isName(w, t) && !tokenIn(w, t, kOperandKeywords))))
+        return kFail;
+    const bool name = isName(w, t);
+    std::uint64_t n = nextKept(w, t);
+    while (n < limit) {
+        if ((tokenIs(w, n, "(") && name) || tokenIs(w, n, "[")) {
+            n = matchingClose(w, n);
+            if (n >= limit)
+                return kFail;
+            n = nextKept(w, n);
+        } else if (tokenIs(w, n, ".") || tokenIs(w, n, "->")) {
+            const std::uint64_t m = nextKept(w, n);
+            if (!isName(w, m) || tokenIn(w, m, kOperandKeywords))
+                return kFail;
+            n = nextKept(w, m);
+        } else {
+            break;
+        }
+    }
+    return n;
+}
+
+// The lowest precedence of the binary operators that join two or more
+// plain operands from open to close (its parentheses), or 0 when they are
+// not such.
+int joinedOperands(RewriteWindow &w, std::uint64_t open, std::uint64_t close)
+{
+    int lowest = 100, joins = 0;
+    std::uint64_t t = nextKept(w, open);
+    for (;;) {
+        t = plainOperand(w, t, close);
+        if (t == kFail || t > close)
+            return 0;
+        if (t == close)
+            return joins > 0 ? lowest : 0;
+        const int p = binaryPrecedence(w, t);
+        if (p == 0)
+            return 0;
+        lowest = std::min(lowest, p);
+        ++joins;
+        t = nextKept(w, t);
+    }
+}
+
+Look operandParens(RewriteWindow &w, const CState &st, std::uint64_t i)
+{
+    static const char *const prefixes[] = {"-", "+", "!", "~", "*", "&", nullptr};
+    // The value's end, and what it holds.
+    std::uint64_t end = nextKept(w, i);
+    for (;; end = nextKept(w, end)) {
+        if (end >= windowEnd(w))
+            return w.complete ? Look::Done : Look::Wait;
+        if (!isCode(w, end))
+            return Look::Done;
+        if (tokenIs(w, end, "(") || tokenIs(w, end, "[")) {
+            end = matchingClose(w, end);
+            if (end >= windowEnd(w))
+                return w.complete ? Look::Done : Look::Wait;
+        } else if (tokenIs(w, end, ";")) {
+            break;
+        } else if (!(isName(w, end) || isLiteral(w, end) || binaryPrecedence(w, end) > 0 ||
+                     tokenIn(w, end, prefixes) || tokenIs(w, end, ".") || tokenIs(w, end, "->"))) {
+            return Look::Done;
+        }
+    }
+    for (std::uint64_t t = nextKept(w, i); t < end; t = nextKept(w, t))
+        if (!isCode(w, t) || (isName(w, t) && macroKind(w, st, t) != kNoMacro))
+            return Look::Done;
+    // The walk over its operands and operators.
+    int before = 0;  // the precedence of the binary operator before the operand, 0 at the start
+    for (std::uint64_t t = nextKept(w, i); t < end;) {
+        bool prefixed = false;
+        while (tokenIn(w, t, prefixes)) {
+            prefixed = true;
+            t = nextKept(w, t);
+        }
+        std::uint64_t after;
+        if (tokenIs(w, t, "(")) {
+            const std::uint64_t close = matchingClose(w, t);
+            const int inside = joinedOperands(w, t, close);
+            if (inside == 0)
+                return Look::Done;  // perhaps a cast, or more than this rule reads
+            after = nextKept(w, close);
+            const int next = tokenIs(w, after, ";") ? 0 : binaryPrecedence(w, after);
+            if (!tokenIs(w, after, ";") && next == 0)
+                return Look::Done;  // a call, subscript or member access of the pair
+            if (!prefixed && inside > before && inside >= next)
+                dropPair(w, t, close);
+        } else {
+            after = plainOperand(w, t, end);
+            if (after == kFail || after > end)
+                return Look::Done;
+        }
+        if (after == end)
+            return Look::Done;
+        before = binaryPrecedence(w, after);
+        if (before == 0)
+            return Look::Done;
+        t = nextKept(w, after);
+    }
+    return Look::Done;
+}
+
 // Takes out each pair of parentheses around the whole expression after
 // token i (return or an assignment's '=') that ';' ends.
-Look valueParens(RewriteWindow &w, const CState &st, std::uint64_t i)
+Look wholeValueParens(RewriteWindow &w, const CState &st, std::uint64_t i)
 {
     for (;;) {
         std::uint64_t open = nextKept(w, i);
@@ -879,6 +1023,14 @@ Look valueParens(RewriteWindow &w, const CState &st, std::uint64_t i)
             return Look::Done;
         dropPair(w, open, close);
     }
+}
+
+// The parentheses of the value after token i: around the whole of it, then
+// around its operands.
+Look valueParens(RewriteWindow &w, const CState &st, std::uint64_t i)
+{
+    const Look whole = wholeValueParens(w, st, i);
+    return whole == Look::Wait ? whole : operandParens(w, st, i);
 }
 
 // In a #define's replacement, `return (1);`: the parentheses around a
