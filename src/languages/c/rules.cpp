@@ -145,7 +145,8 @@ struct CState {
     std::uint16_t branchSerial;            // the last serial number given to a branch of an #if group
     bool branchesFull;                     // the serial numbers ran out: no call inside a group shows a name
     std::size_t libraryCalls;              // open Library frames (counted in suspects too)
-    std::uint64_t prevIndex;               // the last kept token's index
+    bool prevLibrary;                      // the last kept token names a library function (kLibrary) and no
+                                           // macro of the file
     bool inttypes;                         // <inttypes.h> or <cinttypes> was included outside any #if group
     std::uint64_t prevHash;                // the last kept token's name hash (a name's only)
     std::size_t typedefDepth;              // 1 + the bracket depth of an open typedef declaration; 0: none
@@ -1479,14 +1480,14 @@ Look suffixAt(RewriteWindow &w, const CState &st, std::uint64_t i)
     return Look::Done;
 }
 
-// The '(' the walk reaches follows a library function of an included
-// header (kLibrary) that no macro of the file names.
-bool libraryCall(RewriteWindow &w, CState &st)
+// The name at i is a library function of an included header (kLibrary)
+// that no macro of the file names: a '(' after it opens its call.
+bool libraryName(RewriteWindow &w, CState &st, std::uint64_t i)
 {
-    if (!st.prevName || st.prevIndex < w.first || st.namesFull)
+    if (st.namesFull)
         return false;
-    const std::uint64_t *slot = nameSlot(st, nameHash64(w, st.prevIndex), false);
-    return slot && (*slot & kLibrary) && macroKind(w, st, st.prevIndex) == kNoMacro;
+    const std::uint64_t *slot = nameSlot(st, nameHash64(w, i), false);
+    return slot && (*slot & kLibrary) && macroKind(w, st, i) == kNoMacro;
 }
 
 // --- The walk ----------------------------------------------------------------
@@ -1964,7 +1965,7 @@ void remember(CState &st, RewriteWindow &w, std::uint64_t i)
         st.prev[n] = '\0';
     }
     st.prevName = isName(w, i);
-    st.prevIndex = i;
+    st.prevLibrary = st.prevName && libraryName(w, st, i);
 }
 
 // The statement flags of a token at brace level.
@@ -2092,7 +2093,7 @@ void follow(CState &st, RewriteWindow &w, std::uint64_t i)
             opened = Opened::Switch;
         else if ((st.prevName && !inList(st.prev, std::strlen(st.prev), kHeaderKeywords)) || prevIs(st, ")") ||
                  st.prev[0] == '\0')
-            opened = libraryCall(w, st) ? Opened::Library : Opened::Suspect;
+            opened = st.prevLibrary ? Opened::Library : Opened::Suspect;
         if (level)
             statementToken(st, w, i);
         push(st, '(', opened);
