@@ -62,6 +62,14 @@ TEST(CRewrites, Braces)
          "#include <a>\nvoid f() { std::g(); if (a) L: g(); }", false},
         {"dangling else", "void f() { if (a) { if (b) x(); } else y(); }", "void f() { if (a) if (b) x(); else y(); }",
          false},
+        {"an if inside a do", "void f() { if (a) { do { if (b) g(); } while (c); } else h(); }",
+         "void f() { if (a) do { if (b) g(); } while (c); else h(); }", true},
+        {"an if with its else", "void f() { if (a) { if (b) x(); else y(); } else z(); }",
+         "void f() { if (a) if (b) x(); else y(); else z(); }", true},
+        {"an if as a loop's body", "void f() { if (a) { while (c) if (b) g(); } else h(); }",
+         "void f() { if (a) while (c) if (b) g(); else h(); }", false},
+        {"an else if without an else", "void f() { if (a) { if (b) x(); else if (c) y(); } else z(); }",
+         "void f() { if (a) if (b) x(); else if (c) y(); else z(); }", false},
         {"a declaration", "void f() { if (a) { int x = 1; } }", "void f() { if (a) int x = 1; }", false},
         {"a call that may declare", "void f() { if (a) { T(x); } }", "void f() { if (a) T(x); }", false},
         {"two statements", "void f() { if (a) { g(1); h(1); } }", "void f() { if (a) g(1); h(1); }", false},
@@ -82,6 +90,134 @@ TEST(CRewrites, Braces)
     });
 }
 
+// A call `g(x);` as a body, where the uses of g before it show whether g may name a type.
+TEST(CRewrites, BracesAroundACallOfAKnownName)
+{
+    const std::string body = " if (a) { g(x); } }", bare = " if (a) g(x); }";
+    const auto pair = [&](const char *name, const std::string &before, bool equal) {
+        return Pair{name, before + body, before + bare, equal};
+    };
+    checkBothWays({
+        pair("a function the file declares", "int g(int);\nvoid f(void) {", true),
+        pair("a function the file defines", "static void g(bin *in) { }\nvoid f(void) {", true),
+        pair("called where no type stands", "void f(void) { y = g(1); while (!g(2)) ;", true),
+        pair("called in a condition", "void f(void) { if (g(1)) return;", true),
+        pair("not called", "void f(void) { g(1); y = h(g);", false),
+        pair("declared between", "void f(void) { y = g(1); int (*g)(int);", false),
+        pair("a parameter", "void f(int g) { y = g(1);", false),
+        pair("a typedef", "void f(void) { y = g(1); { typedef int g; }", false),
+        pair("a parenthesized declarator", "static T (g);\nvoid f(void) {", false),
+        pair("a calling convention", "int (__stdcall g)(int);\nvoid f(void) {", false),
+        pair("a member", "void f(void) { y = g(1); s.g = 0;", false),
+        pair("a tag", "struct g *p;\nvoid f(void) { y = g(1);", false),
+        pair("called in an #if group", "void f(void) {\n#if A\n y = g(1);\n#endif\n", false),
+        pair("called in the branch it stands in", "#if A\nint g(int);\n#if B\n#endif\nvoid f(void) {", true),
+        pair("called in another branch", "#if A\nint g(int);\n#else\nvoid f(void) {", false),
+        pair("called in a branch of an earlier group", "#if A\nint g(int);\n#else\n#endif\n#if A\nvoid f(void) {",
+             false),
+        pair("after an #else", "void f(void) {\n#if A\n int\n#else\n y =\n#endif\n g(v);", false),
+        pair("after the '}' of a struct", "void f(void) { y = g(1); struct { int a; } g(void);", false),
+        pair("a macro of the file", "#define g(x) int x\nvoid f(void) { y = g(1);", false),
+    });
+    checkBothWays({
+        {"called only after", "void f(void) { if (a) { g(x); } y = g(1); }", "void f(void) { if (a) g(x); y = g(1); }",
+         false},
+        {"a function of an included header", "#include <unistd.h>\nvoid f(void) { if (a) { close(fd); } }",
+         "#include <unistd.h>\nvoid f(void) { if (a) close(fd); }", true},
+        {"a header not included", "#include <stdio.h>\nvoid f(void) { if (a) { close(fd); } }",
+         "#include <stdio.h>\nvoid f(void) { if (a) close(fd); }", false},
+        {"a header in an #if group", "#if A\n#include <stdlib.h>\n#endif\nvoid f(void) { if (a) { free(p); } }",
+         "#if A\n#include <stdlib.h>\n#endif\nvoid f(void) { if (a) free(p); }", false},
+        {"a header in the group of the body", "#if 0\n#include <stdlib.h>\nvoid f(void) { if (a) { free(p); } }\n#endif",
+         "#if 0\n#include <stdlib.h>\nvoid f(void) { if (a) free(p); }\n#endif", true},
+        {"a library name declared in a block", "#include <stdlib.h>\nvoid f(void) { T free; if (a) { free(p); } }",
+         "#include <stdlib.h>\nvoid f(void) { T free; if (a) free(p); }", false},
+        {"an address as the argument", "void f() { if (a) { g(&x); } }", "void f() { if (a) g(&x); }", true},
+        {"a reference with its initializer", "void f() { switch (a) { case 1: { T(&x) = y; } } }",
+         "void f() { switch (a) { case 1: T(&x) = y; } }", false},
+    });
+}
+
+// Bodies and values that name a macro the file defines.
+TEST(CRewrites, MacrosOfTheFile)
+{
+    const auto body = [](const char *name, const std::string &define, const std::string &statement, bool equal) {
+        return Pair{name, define + "\nvoid f(void) { if (a) { " + statement + " } }",
+                    define + "\nvoid f(void) { if (a) " + statement + " }", equal};
+    };
+    const auto value = [](const char *name, const std::string &define, const std::string &expression, bool equal) {
+        return Pair{name, define + "\nint f(void) { return (" + expression + "); }",
+                    define + "\nint f(void) { return " + expression + "; }", equal};
+    };
+    checkBothWays({
+        body("a constant after =", "#define SIZE 32768U", "r = (int)(SIZE - n);", true),
+        body("a function-like macro in a call", "#define R(in) (in->left ? 0 : g(in), in->next)", "h(R(p), 1);",
+             true),
+        body("a list in a call", "#define FMT \"%s\", name", "printf(FMT, 1);", true),
+        body("first in the statement", "#define SIZE(x) x", "SIZE(n);", false),
+        body("first in a statement of a loop", "#define CLOSE(f) fclose(f)", "for (;;) { CLOSE(f); }", true),
+        body("first in a statement of a case", "#define CLOSE(f) fclose(f)",
+             "switch (n) { case 1: { CLOSE(f); } }", true),
+        {"first in a case's statement", "#define D(x, y) int x\nvoid f(void) { switch (n) { case 1: { D(v, 1); } } }",
+         "#define D(x, y) int x\nvoid f(void) { switch (n) { case 1: D(v, 1); } }", false},
+        body("a wild macro in a loop", "#define TWO a(); } {", "for (;;) { TWO; }", false),
+        {"a block macro in a loop before else", "#define B { g(); }\nvoid f(void) { if (a) { for (;;) B; } else h(); }",
+         "#define B { g(); }\nvoid f(void) { if (a) for (;;) B; else h(); }", false},
+        body("before the =", "#define V int y", "V = 1;", false),
+        body("two statements", "#define TWO a(); b()", "g(TWO, 1);", false),
+        body("a brace", "#define L { 1 }", "x = L;", false),
+        body("an unbalanced bracket", "#define C g(", "x = C 1);", false),
+        body("a keyword of a statement", "#define E x; else", "x = E;", false),
+        body("a macro of the file inside", "#define B b; c\n#define A B", "x = A;", false),
+        body("a name defined as a macro after it", "#define A B\n#define B b; c", "x = A;", false),
+        body("a block", "#define CHECK(e, m) { if (e) { g(m); exit(1); } }", "CHECK(x, \"m\");", true),
+        body("do ... while (0)", "#define BYE(...) do { g(__VA_ARGS__); return 1; } while (0)", "BYE(\"m\");", true),
+        body("do ... while (1)", "#define BYE(...) do { g(__VA_ARGS__); return 1; } while (1)", "BYE(\"m\");",
+             false),
+        body("two blocks", "#define M { g(); } {}", "M;", false),
+        body("a statement after the block", "#define M(x) do { g(x); } while (0); h()", "M(1);", false),
+        body("an argument that unbalances the block", "#define C } x(); {\n#define M(a) { a }", "M(C);", false),
+        body("a block that names a macro of the file", "#define C } x(); {\n#define M { C }", "M;", false),
+        {"a block before else", "#define M { g(); }\nvoid f(void) { if (a) { M; } else h(); }",
+         "#define M { g(); }\nvoid f(void) { if (a) M; else h(); }", false},
+        {"do ... while (0) before else", "#define M do { g(); } while (0)\nvoid f(void) { if (a) { M; } else h(); }",
+         "#define M do { g(); } while (0)\nvoid f(void) { if (a) M; else h(); }", true},
+        value("a constant", "#define N 4", "g(buf, N)", true),
+        value("a list", "#define N 4, 5", "N", false),
+        value("a list in a call of the value", "#define N 4, 5", "g(N)", false),
+    });
+}
+
+// A string with a macro glued to it, `"%"PRIbig`, against the two apart.
+TEST(CRewrites, QuotesOfAGluedMacro)
+{
+    const auto pair = [](const char *name, const std::string &before, const std::string &glued,
+                         const std::string &apart, bool equal) {
+        return Pair{name, before + glued, before + apart, equal};
+    };
+    checkBothWays({
+        pair("a macro of the file", "#define P \"ju\"\n", "const char *s = \"%\"P\" n\";",
+             "const char *s = \"%\" P \" n\";", true),
+        pair("a macro of <inttypes.h>", "#include <inttypes.h>\n", "const char *s = \"%\"PRIu64;",
+             "const char *s = \"%\" PRIu64;", true),
+        pair("in a call of printf", "#include <stdio.h>\n#define P \"ju\"\n", "void f() { printf(\"%\"P, n); }",
+             "void f() { printf(\"%\" P, n); }", true),
+        pair("a name that is no macro", "", "const char *s = \"%\"P;", "const char *s = \"%\" P;", false),
+        pair("a macro defined after", "", "const char *s = \"%\"P;\n#define P \"ju\"\n",
+             "const char *s = \"%\" P;\n#define P \"ju\"\n", false),
+        pair("a standard suffix", "#define s \"ju\"\n", "auto x = \"%\"s;", "auto x = \"%\" s;", false),
+        pair("a suffix with '_'", "#define _P \"ju\"\n", "auto x = \"%\"_P;", "auto x = \"%\" _P;", false),
+        pair("<inttypes.h> in an #if group", "#if A\n#include <inttypes.h>\n#endif\n", "const char *s = \"%\"PRIu64;",
+             "const char *s = \"%\" PRIu64;", false),
+        pair("in a macro's arguments", "#define P \"ju\"\n", "void f() { g(\"%\"P, n); }", "void f() { g(\"%\" P, n); }",
+             false),
+        pair("in a call of a macro named printf", "#include <stdio.h>\n#define P \"ju\"\n#define printf(x, y) #x\n",
+             "void f() { printf(\"%\"P, n); }", "void f() { printf(\"%\" P, n); }", false),
+        pair("a number in a call of printf", "#include <stdio.h>\n", "void f() { printf(\"%d\", 0X1F); }",
+             "void f() { printf(\"%d\", 0x1f); }", false),
+    });
+}
+
 TEST(CRewrites, Parens)
 {
     checkBothWays({
@@ -97,9 +233,48 @@ TEST(CRewrites, Parens)
         {"a lambda", "void f() { x = ([] { return 1; }); }", "void f() { x = [] { return 1; }; }", false},
         {"a statement expression", "int f() { return ({ 1; }); }", "int f() { return { 1; }; }", false},
         {"macro definition", "#define R return (x);\n", "#define R return x;\n", false},
+        {"a literal returned in a macro definition", "#define R(m) do { g(m); return (1); } while (0)\n",
+         "#define R(m) do { g(m); return 1; } while (0)\n", true},
+        {"a literal returned first in a macro definition", "#define R return ('a');\n", "#define R return 'a';\n", true},
+        {"a literal returned without its ';'", "#define R return (1)\n", "#define R return 1\n", false},
+        {"a literal returned where a macro pastes", "#define R(a) a ## return (1);\n", "#define R(a) a ## return 1;\n",
+         false},
+        {"a literal returned where a macro stringizes", "#define R(a) return (1); #a\n", "#define R(a) return 1; #a\n",
+         false},
         {"a macro of a comma list", "#define M a, b\nint f() { return (M); }", "#define M a, b\nint f() { return M; }",
          false},
         {"operator=", "T &operator=(T x);", "T &operator= T x;", false},
+    });
+}
+
+// Parentheses around an operand of a value, by C's precedence.
+TEST(CRewrites, ParensAroundAnOperand)
+{
+    const auto pair = [](const char *name, const std::string &with, const std::string &without, bool equal) {
+        return Pair{name, "int f() { return " + with + "; }", "int f() { return " + without + "; }", equal};
+    };
+    checkBothWays({
+        pair("a product before a sum", "(a * b) + c", "a * b + c", true),
+        pair("a product after a sum", "a + (b * c)", "a + b * c", true),
+        pair("a left operand of its own operator", "(a - b) - c", "a - b - c", true),
+        pair("calls, members and literals", "(f(a, b) * s.b[1]) + 2 || (c->d && e)", "f(a, b) * s.b[1] + 2 || c->d && e",
+             true),
+        pair("a right operand of its own operator", "a - (b - c)", "a - b - c", false),
+        pair("a sum before a product", "(a + b) * c", "a + b * c", false),
+        pair("after a prefix operator", "-(a * b) + c", "-a * b + c", false),
+        pair("after a possible cast", "(T) - (a * b)", "(T) - a * b", false),
+        pair("a single name, a possible cast", "(a) - b * c", "a - b * c", false),
+        pair("called", "(a * b)(c) + d", "a * b(c) + d", false),
+        pair("a comparison C++ may read as a template's", "(a < b) == c", "a < b == c", false),
+        pair("before ?:", "(a * b) ? c : d", "a * b ? c : d", false),
+        pair("an assignment inside", "(a = b) + c", "a = b + c", false),
+        pair("sizeof inside", "(sizeof a * b) + c", "sizeof a * b + c", false),
+    });
+    checkBothWays({
+        {"a macro of the file", "#define M a\nint f() { return (M * b) + c; }", "#define M a\nint f() { return M * b + c; }",
+         false},
+        {"an initializer", "void f() { int x = (a * b) + c; }", "void f() { int x = a * b + c; }", true},
+        {"an enumerator", "enum E { A = (a * b) + c, B };", "enum E { A = a * b + c, B };", false},
     });
 }
 
@@ -263,6 +438,10 @@ TEST(CRewritesTools, RealFilesJudgedByClang)
     if (files.empty())
         GTEST_SKIP() << "no C or C++ example files that compile alone on this machine";
     int outputs = 0, differing = 0, same = 0, different = 0, accepted = 0, residue = 0, misses = 0;
+    struct Counts {
+        int same = 0, accepted = 0, misses = 0;
+    };
+    std::vector<Counts> perStyle(styles.size());
     makeDir(dir.file("a"));
     makeDir(dir.file("b"));
     for (const std::string &f : files) {
@@ -270,7 +449,8 @@ TEST(CRewritesTools, RealFilesJudgedByClang)
         const std::string base = f.substr(f.rfind('/') + 1), a = "a/" + base, b = "b/" + base;
         writeFile(dir.file(a), readAll(f));
         ASSERT_TRUE(irOf(dir.file(a), f, dir.file("a.ll")));
-        for (const auto &s : styles) {
+        for (std::size_t k = 0; k < styles.size(); ++k) {
+            const auto &s = styles[k];
             SCOPED_TRACE(f + " " + s.first);
             if (!shell("f='" + f + "' && " + s.second + " >'" + dir.file(b) + "' 2>/dev/null"))
                 continue;
@@ -286,9 +466,15 @@ TEST(CRewritesTools, RealFilesJudgedByClang)
             accepted += judgedSame && allowed;
             residue += judgedSame && !allowed;
             misses += !judgedSame && allowed;
+            perStyle[k].same += judgedSame;
+            perStyle[k].accepted += judgedSame && allowed;
+            perStyle[k].misses += !judgedSame && allowed;
             EXPECT_FALSE(!judgedSame && allowed) << "accepted, but clang's IR differs";
         }
     }
+    for (std::size_t k = 0; k < styles.size(); ++k)
+        std::printf("%s: IR same %d, accepted %d, misses %d\n", styles[k].first.c_str(), perStyle[k].same,
+                    perStyle[k].accepted, perStyle[k].misses);
     std::printf("files %zu, outputs %d, differing in tokens %d: IR same %d, IR different %d; accepted %d, "
                 "residue %d, misses %d\n",
                 files.size(), outputs, differing, same, different, accepted, residue, misses);

@@ -494,7 +494,8 @@ TEST(CNearMiss, Braces)
 }
 
 // A body's single statement must provably declare nothing (C has no
-// declaration as a body, C# forbids one).
+// declaration as a body, C# forbids one). `T(&r);` declares nothing: a
+// reference needs an initializer.
 TEST(CNearMiss, BracesOnlyAroundNoDeclaration)
 {
     const char *const kStarts[] = {"return x;", "break;", "continue;", "goto L;", "throw x;", "co_return x;",
@@ -516,11 +517,12 @@ TEST(CNearMiss, BracesOnlyAroundNoDeclaration)
     } kCalls[] = {
         {"g();", true},           {"g(1);", true},        {"g(a, b);", true},     {"g(this);", true},
         {"g(x + 1);", true},      {"g(x)(y);", false},    {"T(x);", false},       {"T(*p);", false},
-        {"T(&r);", false},        {"T((x));", false},     {"T(x[3]);", false},    {"T(f(a, b));", false},
+        {"T(&r);", true},         {"T((x));", false},     {"T(x[3]);", false},    {"T(f(a, b));", false},
         {"a::b = 1;", true},      {"a::b(1);", true},     {"::x = 1;", false},    {"a::b x;", false},
         {"x[1] = 2;", true},      {"T[] x;", false},      {"T[,] x;", false},     {"T[][] x;", false},
         {"T x;", false},          {"T * p;", false},      {"T & r = x;", false},  {"T && r = x;", false},
         {"T < U > x;", false},    {"x++;", true},         {"x--;", true},         {"L: g();", false},
+        {"T(&&r);", true},        {"T(&r) = x;", false},  {"T(&r)[2];", false},   {"T(&r, 1)(x);", true},
     };
     std::vector<std::string> text;
     std::vector<bool> equal;
@@ -708,8 +710,18 @@ TEST(CNearMiss, RewriteScope)
     const std::string value = "int f() { return (x); }", plain = "int f() { return x; }";
     checkRewritePairs(C, allow(Rewrite::Parens), {
         {"digraph brackets", "int a <: 1 :>; " + value, "int a <: 1 :>; " + plain, false},
-        {"#if branches that open different brackets", "#if A\nvoid g() {\n#else\nvoid g(int) {\n#endif\n}\n" + value,
-         "#if A\nvoid g() {\n#else\nvoid g(int) {\n#endif\n}\n" + plain, false},
+        {"#if branches that open different brackets", "#if A\nint a[] = {\n#else\nvoid g(int) {\n#endif\n}\n" + value,
+         "#if A\nint a[] = {\n#else\nvoid g(int) {\n#endif\n}\n" + plain, false},
+        {"#if branches that open the same bracket", "#if A\nvoid g() {\n#else\nvoid g(int) {\n#endif\n}\n" + value,
+         "#if A\nvoid g() {\n#else\nvoid g(int) {\n#endif\n}\n" + plain, true},
+        {"#if branches that close the same bracket", "int n = g(a,\n#if A\nb);\n#else\nc);\n#endif\n" + value,
+         "int n = g(a,\n#if A\nb);\n#else\nc);\n#endif\n" + plain, true},
+        {"#if branches that close different brackets", "int n[] = {g(a,\n#if A\nb)};\n#else\nc);\n#endif\n" + value,
+         "int n[] = {g(a,\n#if A\nb)};\n#else\nc);\n#endif\n" + plain, false},
+        {"an #if without #else that opens a bracket", "#if A\nvoid g() {\n#endif\n}\n" + value,
+         "#if A\nvoid g() {\n#endif\n}\n" + plain, false},
+        {"#if branches that close three brackets", "int n = g((h(a,\n#if A\nb)));\n#else\nc)));\n#endif\n" + value,
+         "int n = g((h(a,\n#if A\nb)));\n#else\nc)));\n#endif\n" + plain, false},
         {"#if branches that each close what they open",
          "#if A\nint g() { return 1; }\n#else\nint g() { return 2; }\n#endif\n" + value,
          "#if A\nint g() { return 1; }\n#else\nint g() { return 2; }\n#endif\n" + plain, true},
