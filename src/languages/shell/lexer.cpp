@@ -1155,6 +1155,7 @@ inline std::size_t skipQuoted(const char *w, std::size_t i, char q, unsigned cha
             return i + static_cast<std::size_t>(__builtin_ctz(static_cast<unsigned>(mask)));
     }
 #else
+    (void)q;
     while (!(cls(w[i]) & stop))
         ++i;
     return i;
