@@ -282,14 +282,15 @@ void rewriteColour(RewriteWindow &w, std::uint64_t i)
 // Decides token i, which the statement read covers.
 // At the '(' at open, in SCSS: the comma before its ')' goes when the
 // parentheses hold a map (a ':' at their level) or another comma at their
-// level.
-void trailingComma(RewriteWindow &w, std::uint64_t open)
+// level. Only a ')' inside the statement (up to its end, at index end)
+// counts: past it lies what the window happens to hold.
+void trailingComma(RewriteWindow &w, std::uint64_t open, std::uint64_t end)
 {
     unsigned depth = 0;
     bool map = false;
     int commas = 0;
     std::uint64_t last = open;
-    for (std::uint64_t j = open + 1; j < windowEnd(w); ++j) {
+    for (std::uint64_t j = open + 1; j <= end && j < windowEnd(w); ++j) {
         const WindowToken &t = windowAt(w, j);
         if (t.kind != TokenKind::Code || !t.whole || t.dropped)
             return;
@@ -326,7 +327,7 @@ void decide(RewriteWindow &w, CssRulesState &st, std::uint64_t i)
     const bool value = st.kind == Kind::Property && st.colonSeen;
     if ((w.allow & rewriteBit(Rewrite::Commas)) && w.language == Language::Scss && n == 1 && k[0] == '(' &&
         (value || st.kind == Kind::AtRule))
-        trailingComma(w, i);
+        trailingComma(w, i, st.end);
     if (opens(k, n))
         ++st.depth;
     else if (closes(k, n) || (n == 1 && k[0] == '}' && st.depth > 0))
