@@ -57,7 +57,6 @@ struct Builder {
     std::uint32_t spanAt = 0;
     bool spanHasPlace = false;
 
-    std::size_t used = 0;              // bytes of store.tokens that hold records; the rest is room
     std::uint32_t lastEnd = 0;         // just after the last text read
     std::vector<std::size_t> pending;  // records of opening tokens that take the next text's offset
 };
@@ -96,12 +95,7 @@ bool offsetOf(const Builder &b, const char *p, std::uint32_t &at)
 // where its key goes.
 char *record(Builder &b, TokenKind kind, std::size_t length, std::uint32_t at, std::uint32_t spans)
 {
-    std::string &out = b.store.tokens;
-    const std::size_t n = kMarkdownRecordHead + length;
-    if (out.size() - b.used < n)
-        out.resize(std::max(2 * out.size(), b.used + n + 4096));
-    char *p = &out[b.used];
-    b.used += n;
+    char *p = b.store.tokens.grow(kMarkdownRecordHead + length);
     const std::uint32_t keyLength = static_cast<std::uint32_t>(length);
     p[0] = static_cast<char>(kind);
     std::memcpy(p + 1, &at, 4);
@@ -114,7 +108,7 @@ char *record(Builder &b, TokenKind kind, std::size_t length, std::uint32_t at, s
 std::size_t emit(Builder &b, TokenKind kind, const char *key, std::size_t length, std::uint32_t at,
                  std::uint32_t spans)
 {
-    const std::size_t start = b.used;
+    const std::size_t start = b.store.tokens.size();
     char *p = record(b, kind, length, at, spans);
     if (length > 0) {
         std::memcpy(p, key, length);
@@ -333,7 +327,7 @@ std::uint32_t bodyOffset(const Builder &b, TokenPlace place)
 // lexer refuses it.
 void readEmbedded(Builder &b)
 {
-    const std::size_t mark = b.used;
+    const std::size_t mark = b.store.tokens.size();
     if (!b.store.inner)
         b.store.inner.reset(new Lexer);
     Lexer &inner = *b.store.inner;
@@ -365,7 +359,7 @@ void readEmbedded(Builder &b)
     inner.store.reset();  // its module's storage goes now, not with the next block
     if (!refused)
         return;
-    b.used = mark;
+    b.store.tokens.resize(mark);
     std::size_t from = 0;
     for (std::uint32_t at : b.bodyLines) {
         const std::size_t lf = b.body.find('\n', from);
@@ -626,7 +620,7 @@ int onText(MD_TEXTTYPE type, const MD_CHAR *text, MD_SIZE size, void *self)
 }
 
 // Bytes of the line that starts at from (its line feed included); 0 at the end.
-std::size_t lineLength(const std::vector<char> &text, std::size_t from)
+std::size_t lineLength(const ByteBuffer &text, std::size_t from)
 {
     if (from >= text.size())
         return 0;
@@ -635,7 +629,7 @@ std::size_t lineLength(const std::vector<char> &text, std::size_t from)
 }
 
 // True when the line of length bytes at from is "---", blanks after it aside.
-bool isFenceLine(const std::vector<char> &text, std::size_t from, std::size_t length)
+bool isFenceLine(const ByteBuffer &text, std::size_t from, std::size_t length)
 {
     if (length < 3 || std::memcmp(text.data() + from, "---", 3) != 0)
         return false;
@@ -649,7 +643,7 @@ bool isFenceLine(const std::vector<char> &text, std::size_t from, std::size_t le
 // the Markdown after it starts (0 when there is none).
 std::size_t frontMatter(Builder &b)
 {
-    const std::vector<char> &text = b.store.text;
+    const ByteBuffer &text = b.store.text;
     const std::size_t first = lineLength(text, 0);
     if (!isFenceLine(text, 0, first) || text[first - 1] != '\n')
         return 0;
@@ -684,7 +678,9 @@ bool markdownTokens(MarkdownStore &store, const LexOptions &options)
     b.base = store.text.data();
     b.size = store.text.size();
     b.options = options;
-    store.tokens.resize(store.text.size() * 2 + 4096);
+    // Records take about three times the text on common documents.
+    store.tokens.resize(0);
+    store.tokens.reserve(store.text.size() * 3 + 4096);
     const std::size_t from = frontMatter(b);
     MD_PARSER parser{};
     parser.flags = MD_DIALECT_GITHUB;
@@ -696,7 +692,6 @@ bool markdownTokens(MarkdownStore &store, const LexOptions &options)
     const int status = md_parse(b.base + from, static_cast<MD_SIZE>(b.size - from), &parser, &b);
     flushRun(b);
     settle(b, b.lastEnd);
-    store.tokens.resize(b.used);
     return status == 0;
 }
 

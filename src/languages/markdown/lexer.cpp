@@ -30,7 +30,7 @@ std::int64_t sourceSize(SourceStream &source)
 // Reads the source into text, cut at a Ctrl-Z as every lexer reads it, a
 // byte order mark at its start left out; false when it holds more than
 // kMarkdownMaxBytes.
-bool readDocument(Lexer &lx, std::vector<char> &text)
+bool readDocument(Lexer &lx, ByteBuffer &text)
 {
     // Room for the whole source at once where its size is known, so that
     // the text is not copied as it grows.
@@ -50,8 +50,7 @@ bool readDocument(Lexer &lx, std::vector<char> &text)
         if (got == 0)
             break;
         if (used > kMarkdownMaxBytes) {
-            text.clear();
-            text.shrink_to_fit();
+            text.release();
             lx.anyByte = true;
             return false;
         }
@@ -59,7 +58,7 @@ bool readDocument(Lexer &lx, std::vector<char> &text)
     text.resize(used);
     lx.anyByte = used > 0;
     if (used >= 3 && std::memcmp(text.data(), "\xEF\xBB\xBF", 3) == 0)
-        text.erase(text.begin(), text.begin() + 3);
+        text.dropFront(3);
     return true;
 }
 
@@ -120,7 +119,7 @@ void markdownStart(Lexer &lx)
     lx.store.reset(st.store);
     if (!readDocument(lx, st.store->text) || !markdownTokens(*st.store, lx.options)) {
         refuseSource(lx, "too large to compare as Markdown");
-        st.store->tokens.clear();
+        st.store->tokens.resize(0);
     }
     indexLines(*st.store);
 }
@@ -128,7 +127,7 @@ void markdownStart(Lexer &lx)
 void markdownNext(Lexer &lx, TokenPiece &piece)
 {
     MarkdownLexState &st = markdownState(lx);
-    const std::string &tokens = st.store->tokens;
+    const ByteBuffer &tokens = st.store->tokens;
     if (st.next >= tokens.size()) {
         finishStream(lx, piece);
         return;
@@ -150,7 +149,7 @@ void markdownNext(Lexer &lx, TokenPiece &piece)
 std::size_t markdownRun(Lexer &lx, QuickToken *out, std::size_t max, std::size_t keyBytes)
 {
     MarkdownLexState &st = markdownState(lx);
-    const std::string &tokens = st.store->tokens;
+    const ByteBuffer &tokens = st.store->tokens;
     const std::vector<std::uint32_t> &starts = st.store->lineStarts;
     std::size_t n = 0, bytes = 0;
     std::uint32_t at = 0, spans = 0;

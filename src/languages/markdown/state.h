@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "common/byte_buffer.h"
 #include "tokens/lexer.h"
 
 // md4c reads a whole document at once: a larger one is refused ("too large to
@@ -25,8 +26,8 @@ constexpr std::size_t kMarkdownMaxBytes = std::size_t(4) << 20;
 // and the bytes its spelling spans there (a structure token spans none), the
 // length of its key (4 bytes each), then the key.
 struct MarkdownStore : LanguageStore {
-    std::vector<char> text;        // the document as read, a byte order mark aside
-    std::string tokens;            // the token records, in stream order
+    ByteBuffer text;               // the document as read, a byte order mark aside
+    ByteBuffer tokens;             // the token records, in stream order
     std::vector<std::uint32_t> lineStarts;  // the text offset of each line's first byte
     std::unique_ptr<Lexer> inner;  // the lexer of the code blocks read by their language, made at first use
 };
