@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "common/byte_buffer.h"
 #include "lex_support.h"
 #include "support.h"
 #include "tokens/lexer.h"
@@ -38,6 +39,51 @@ LexOptions withSortedIncludes()
 std::vector<Tok> lex(const std::string &text, Language language = C, const LexOptions &options = {})
 {
     return lexText(text, language, options);
+}
+
+// A source read whole, as the Markdown and YAML lexers read theirs: from
+// memory or a file (from where it stands), cut at its first Ctrl-Z, refused
+// just past its bound, and across the reads of 64 KiB it takes.
+TEST(WholeSource, CutAtCtrlZAndBounded)
+{
+    const std::string big(200000, 'x');
+    const struct {
+        const char *name;
+        std::string text;
+        std::size_t skip;  // bytes of a file read before
+        std::size_t bound;
+        bool file, read;
+        std::string expected;
+    } kCases[] = {
+        {"in memory", "abc", 0, 3, false, true, "abc"},
+        {"in memory, one past the bound", "abcd", 0, 3, false, false, ""},
+        {"Ctrl-Z", std::string("ab\x1a" "cd", 5), 0, 10, false, true, "ab"},
+        {"Ctrl-Z past the bound", std::string("abcd\x1a", 5), 0, 4, true, true, "abcd"},
+        {"a file of several reads", big, 0, big.size(), true, true, big},
+        {"a file one past the bound", big, 0, big.size() - 1, true, false, ""},
+        {"a file read in part", big + "yz", 5, big.size() - 3, true, true, big.substr(5) + "yz"},
+        {"Ctrl-Z in a later read", big + "\x1a" + big, 0, 3 * big.size(), true, true, big},
+    };
+    for (const auto &c : kCases) {
+        SCOPED_TRACE(c.name);
+        SourceStream source;
+        std::FILE *f = nullptr;
+        if (c.file) {
+            f = std::tmpfile();
+            ASSERT_TRUE(f);
+            std::fwrite(c.text.data(), 1, c.text.size(), f);
+            std::fseek(f, static_cast<long>(c.skip), SEEK_SET);
+            source.stream = f;
+        } else {
+            source.bytes = c.text.data();
+            source.remaining = static_cast<std::int64_t>(c.text.size());
+        }
+        ByteBuffer text;
+        EXPECT_EQ(readWholeSource(source, text, c.bound), c.read);
+        EXPECT_EQ(std::string(text.data(), text.size()), c.expected);
+        if (f)
+            std::fclose(f);
+    }
 }
 
 TEST(Tokens, LayoutOnlyIsEqual)

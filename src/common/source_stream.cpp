@@ -1,6 +1,10 @@
 #include "common/source_stream.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <cstring>
+
+#include "common/byte_buffer.h"
 
 std::size_t readSource(SourceStream &source, char *dest, std::size_t n)
 {
@@ -27,4 +31,51 @@ std::size_t readSource(SourceStream &source, char *dest, std::size_t n)
         source.failed = true;
     }
     return got;
+}
+
+namespace {
+
+constexpr std::size_t kWholeReadSize = 65536;  // bytes per read of a source read whole
+
+// The bytes of source still to come, where that is known; -1 when not.
+std::int64_t bytesToCome(SourceStream &source)
+{
+    if (source.remaining >= 0 || source.bytes || !source.stream)
+        return source.remaining;
+    const long at = std::ftell(source.stream);
+    if (at < 0 || std::fseek(source.stream, 0, SEEK_END) != 0)
+        return -1;  // no file that can seek (a pipe)
+    const long end = std::ftell(source.stream);
+    std::fseek(source.stream, at, SEEK_SET);
+    return end >= at ? end - at : -1;
+}
+
+} // namespace
+
+bool readWholeSource(SourceStream &source, ByteBuffer &text, std::size_t maxBytes)
+{
+    const std::int64_t expected = bytesToCome(source);
+    text.resize(0);
+    if (expected > 0)
+        text.reserve(std::min(static_cast<std::uint64_t>(expected), static_cast<std::uint64_t>(maxBytes)) +
+                     kWholeReadSize);
+    std::size_t used = 0;
+    for (;;) {
+        char *dest = text.grow(kWholeReadSize);
+        const std::size_t got = readSource(source, dest, kWholeReadSize);
+        if (const void *z = std::memchr(dest, 0x1a, got)) {
+            used = static_cast<std::size_t>(static_cast<const char *>(z) - text.data());
+            break;
+        }
+        used += got;
+        text.resize(used);
+        if (used > maxBytes) {
+            text.release();
+            return false;
+        }
+        if (got == 0)
+            break;
+    }
+    text.resize(used);
+    return true;
 }

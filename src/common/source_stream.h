@@ -20,6 +20,13 @@ struct SourceStream {
 // (after a read error too, with failed set).
 std::size_t readSource(SourceStream &source, char *dest, std::size_t n);
 
+class ByteBuffer;
+
+// Reads the rest of source into text, cut at its first Ctrl-Z as every lexer
+// reads a source, with room for all of it taken at once where its size is
+// known; false, text released, when it holds more than maxBytes.
+bool readWholeSource(SourceStream &source, ByteBuffer &text, std::size_t maxBytes);
+
 // A source that can be read again from its start, for reports that quote it:
 // open(side, source) sets source up to read side 0 or 1 again and returns 0,
 // or 1 when that side cannot be read a second time (a pipe is spent);

@@ -13,51 +13,16 @@
 
 namespace {
 
-// The size of source's file from where it stands, or -1 when it is no file
-// that can seek (a pipe).
-std::int64_t sourceSize(SourceStream &source)
-{
-    if (source.bytes || !source.stream)
-        return -1;
-    const long at = std::ftell(source.stream);
-    if (at < 0 || std::fseek(source.stream, 0, SEEK_END) != 0)
-        return -1;
-    const long end = std::ftell(source.stream);
-    std::fseek(source.stream, at, SEEK_SET);
-    return end >= at ? end - at : -1;
-}
-
-// Reads the source into text, cut at a Ctrl-Z as every lexer reads it, a
-// byte order mark at its start left out; false when it holds more than
-// kMarkdownMaxBytes.
+// Reads the source into text, a byte order mark at its start left out;
+// false when it holds more than kMarkdownMaxBytes.
 bool readDocument(Lexer &lx, ByteBuffer &text)
 {
-    // Room for the whole source at once where its size is known, so that
-    // the text is not copied as it grows.
-    const std::int64_t expected = lx.source->remaining >= 0 ? lx.source->remaining : sourceSize(*lx.source);
-    if (expected > 0)
-        text.resize(std::min<std::size_t>(static_cast<std::size_t>(expected), kMarkdownMaxBytes) + kLexReadSize);
-    std::size_t used = 0;
-    for (;;) {
-        if (text.size() - used < kLexReadSize)
-            text.resize(std::max(used + kLexReadSize, 2 * text.size()));
-        const std::size_t got = readSource(*lx.source, text.data() + used, kLexReadSize);
-        if (const void *z = std::memchr(text.data() + used, 0x1a, got)) {
-            used = static_cast<std::size_t>(static_cast<const char *>(z) - text.data());
-            break;
-        }
-        used += got;
-        if (got == 0)
-            break;
-        if (used > kMarkdownMaxBytes) {
-            text.release();
-            lx.anyByte = true;
-            return false;
-        }
+    if (!readWholeSource(*lx.source, text, kMarkdownMaxBytes)) {
+        lx.anyByte = true;
+        return false;
     }
-    text.resize(used);
-    lx.anyByte = used > 0;
-    if (used >= 3 && std::memcmp(text.data(), "\xEF\xBB\xBF", 3) == 0)
+    lx.anyByte = !text.empty();
+    if (text.size() >= 3 && std::memcmp(text.data(), "\xEF\xBB\xBF", 3) == 0)
         text.dropFront(3);
     return true;
 }

@@ -20,6 +20,7 @@
 //
 // Without libfyaml (the Windows builds) the module has no hooks, and token
 // mode gives YAML files no rules.
+#include "common/byte_buffer.h"
 #include "languages/yaml/state.h"
 #include "tokens/lexer.h"
 
@@ -39,7 +40,6 @@ namespace {
 constexpr std::size_t kYamlMaxBytes = std::size_t{32} << 20;  // bytes of a source read whole, at most
 constexpr std::size_t kYamlMaxTokens = std::size_t{4} << 20;  // tokens of one source, at most
 constexpr int kYamlMaxDepth = 1000;                           // mappings and sequences open at once, at most
-constexpr std::size_t kYamlReadSize = 65536;                   // bytes per read from the source
 
 // One token: its key in the store's keys, where it starts and ends.
 struct YamlToken {
@@ -55,7 +55,7 @@ struct YamlToken {
 // The tokens of a whole source (4 MiB of tokens of 24 bytes, with their keys,
 // at most).
 struct YamlStore : LanguageStore {
-    std::string text;               // the source as read
+    ByteBuffer text;                // the source as read
     std::vector<YamlToken> tokens;
     std::string keys;               // the tokens' keys, back to back
 };
@@ -63,7 +63,7 @@ struct YamlStore : LanguageStore {
 // Places of byte offsets of text, counted from the last one asked (the
 // parser's marks mostly go forwards, a little way back now and then).
 struct PlaceCounter {
-    const std::string &text;
+    const ByteBuffer &text;
     std::size_t at = 0;         // the offset counted to
     std::uint32_t line = 1;     // its line
     std::size_t lineStart = 0;  // the offset where that line starts
@@ -304,35 +304,10 @@ struct Builder {
     }
 };
 
-// Reads lexer's whole source into text, cut at a Ctrl-Z; false when it is
-// larger than kYamlMaxBytes.
-bool readWhole(Lexer &lx, std::string &text)
-{
-    // Read at once where the size is known, in chunks otherwise.
-    const std::int64_t known = lx.source->remaining >= 0 ? lx.source->remaining : lx.source->size;
-    const std::size_t chunk = known > 0 && static_cast<std::uint64_t>(known) < kYamlMaxBytes
-                                  ? static_cast<std::size_t>(known) + 1
-                                  : kYamlReadSize;
-    for (;;) {
-        const std::size_t have = text.size();
-        text.resize(have + chunk);
-        const std::size_t got = readSource(*lx.source, &text[have], chunk);
-        text.resize(have + got);
-        if (const void *z = std::memchr(text.data() + have, 0x1a, got)) {
-            text.resize(static_cast<std::size_t>(static_cast<const char *>(z) - text.data()));
-            return true;
-        }
-        if (text.size() > kYamlMaxBytes)
-            return false;
-        if (got == 0)
-            return true;
-    }
-}
-
 // The offset of the first byte of text that is not valid UTF-8 (YAML is
 // Unicode text, and the parser loops on some bytes that are not);
 // text.size() when all of it is.
-std::size_t invalidUtf8(const std::string &text)
+std::size_t invalidUtf8(const ByteBuffer &text)
 {
     const auto *p = reinterpret_cast<const unsigned char *>(text.data());
     const std::size_t n = text.size();
@@ -440,9 +415,11 @@ void readSourceWhole(Lexer &lx)
     YamlStore *store = new YamlStore;
     lx.store.reset(store);
     std::string reason;
-    if (!readWhole(lx, store->text))
+    lx.anyByte = true;
+    if (!readWholeSource(*lx.source, store->text, kYamlMaxBytes))
         reason = "too large to compare as YAML";
-    lx.anyByte = !store->text.empty();
+    else
+        lx.anyByte = !store->text.empty();
     const std::size_t bad = reason.empty() ? invalidUtf8(store->text) : store->text.size();
     if (bad < store->text.size()) {
         PlaceCounter counter{store->text};
