@@ -31,8 +31,18 @@ bool sameModes(const termios &a, const termios &b)
         _exit(120);
     termios before{}, after{};
     tcgetattr(0, &before);
+    // The utility starts once its PID is on the screen, so that the line
+    // comes before anything the utility writes.
+    int startFds[2];
+    if (pipe(startFds) != 0)
+        _exit(121);
     pid_t pid = fork();
     if (pid == 0) {
+        char start;
+        close(startFds[1]);
+        if (read(startFds[0], &start, 1) != 1)
+            _exit(122);
+        close(startFds[0]);
         struct rlimit noCore = {0, 0};
         setrlimit(RLIMIT_CORE, &noCore);
         std::vector<char *> argv = {const_cast<char *>(MATCHLING_BINARY)};
@@ -42,8 +52,12 @@ bool sameModes(const termios &a, const termios &b)
         execv(MATCHLING_BINARY, argv.data());
         _exit(127);
     }
+    close(startFds[0]);
     std::printf("PID=%d\n", static_cast<int>(pid));
     std::fflush(stdout);
+    if (write(startFds[1], "s", 1) != 1)
+        _exit(123);
+    close(startFds[1]);
     int st = 0;
     waitpid(pid, &st, 0);
     int status = WIFEXITED(st) ? WEXITSTATUS(st) : 128 + WTERMSIG(st);
