@@ -13,10 +13,10 @@
 #include "tokens/lexer.h"
 
 // md4c reads a whole document at once: a larger one is refused ("too large to
-// compare as Markdown"). Its store then takes about three times its size on a
-// common document (the text, the token records, its lines' starts, md4c's own
-// work space), and at most about twelve times on a document of one-letter
-// words or lines.
+// compare as Markdown"). Its store then takes about four times its size on a
+// common document (the text, the token records at about three times it, its
+// lines' starts, md4c's own work space), and at most about thirteen times on
+// a document of one-letter words or lines.
 constexpr std::size_t kMarkdownMaxBytes = std::size_t(4) << 20;
 
 // The document and its token records, owned through Lexer::store.
