@@ -264,6 +264,7 @@ TEST(CssNearMiss, Rewrites)
         {"a selector's", "a:is(b, c,) {}", "a:is(b, c) {}", false},
         {"square brackets", "$l: [a, b,];", "$l: [a, b];", false},
         {"a comma that is not the last", "$m: (a: 1, b: 2);", "$m: (a: 1 b: 2);", false},
+        {"a ')' past the statement's ';' is not its list's", "$l: (a, b; c,);", "$l: (a, b; c);", false},
     });
     checkRewritePairs(Less, commas, {{"not in Less", "@l: (a, b,);", "@l: (a, b);", false}});
     checkRewritePairs(Css, commas, {{"not in CSS", "a { b: (a, b,) }", "a { b: (a, b) }", false}});
