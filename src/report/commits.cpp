@@ -59,6 +59,14 @@ bool changesCode(const FileFacts &f)
     return f.status != PairStatus::Equivalent || f.renamed;
 }
 
+bool commitChangesCode(const CommitFacts &c)
+{
+    for (std::size_t i = 0; i < c.fileCount; ++i)
+        if (changesCode(c.files[i]))
+            return true;
+    return false;
+}
+
 std::string changeReason(const FileFacts &f)
 {
     switch (f.status) {
@@ -101,9 +109,7 @@ std::string changedFiles(const CommitFacts &c, std::size_t most)
 
 void reportCommit(const CommitFacts &c, std::string &out)
 {
-    bool changes = false;
-    for (std::size_t i = 0; i < c.fileCount; ++i)
-        changes = changes || changesCode(c.files[i]);
+    const bool changes = commitChangesCode(c);
     out += "{\"type\":\"commit\"";
     field(out, "hash", c.id);
     field(out, "short", c.shortId);

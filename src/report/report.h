@@ -126,6 +126,10 @@ struct CommitCounts {
 // Whether file f changes its commit's code: anything but an equivalent pair at one path.
 bool changesCode(const FileFacts &f);
 
+// Whether commit c changes code: any of its files does. A commit with no
+// file left to judge (an empty one, or every file excluded) does not.
+bool commitChangesCode(const CommitFacts &c);
+
 // Why f changes code, in the words of the reports: "tokens at 12:5", "text
 // at line 12" (the line rules), "renamed", "no token rules", "only before",
 // "only after", "unable to compare (REASON)". Empty when it does not.

@@ -123,16 +123,7 @@ void takeFacts(const WalkEntry &entry, const PairResult &result, FileFacts &file
 {
     file.path = entry.path.c_str();
     file.renamed = entry.renamed;
-    switch (result.outcome) {
-    case PairOutcome::Equivalent:
-    case PairOutcome::Unchanged: file.status = PairStatus::Equivalent; break;
-    case PairOutcome::Different: file.status = PairStatus::NotEquivalent; break;
-    case PairOutcome::Failed: file.status = PairStatus::Failed; break;
-    case PairOutcome::NotCompared: file.status = PairStatus::NotCompared; break;
-    case PairOutcome::OnlyOne:
-        file.status = entry.kind == EntryKind::OnlyFirst ? PairStatus::OnlyIn1 : PairStatus::OnlyIn2;
-        break;
-    }
+    file.status = pairStatus(entry.kind, result.outcome);
     if (file.status == PairStatus::Failed) {
         reason = result.reason;
         file.reason = reason.c_str();
@@ -213,9 +204,7 @@ void report(const Item &item, bool listAll, const RunSettings &settings, CommitC
     facts.subject = commit.subject.c_str();
     facts.files = item.files.data();
     facts.fileCount = item.files.size();
-    bool changes = false;
-    for (const FileFacts &f : item.files)
-        changes = changes || changesCode(f);
+    const bool changes = commitChangesCode(facts);
     ++(changes ? counts.changesCode : counts.layoutOnly);
     if (settings.format == ReportFormat::Json) {
         reportCommit(facts, out);

@@ -23,17 +23,6 @@ namespace {
 constexpr const char *kNoRulesReason = "no token rules for this kind of file";  // a NotCompared pair's usual reason
 constexpr int kAheadPerWorker = 8;                            // results a worker may hold before their turn to print
 
-// Counts of the summary.
-struct Tally {
-    long long equivalent = 0;
-    long long different = 0;
-    long long failed = 0;
-    long long onlyOne = 0;
-    long long notCompared = 0;  // of the failed ones, those with no token rules for their kind
-    long long byLanguage[kLanguageNames + 1] = {};  // pairs compared, by languageIndex
-    std::uint64_t allowed[kRewriteKinds] = {};      // with --allow or --sorted-imports, the rewrites accepted, by kind
-};
-
 // Everything the workers and the printer share.
 struct Sweep {
     Sweep(const WalkList &l, const SweepSettings &s) : list(l), settings(s) {}
@@ -121,35 +110,27 @@ void printResult(const WalkList &list, const WalkEntry &entry, PairResult &resul
         consoleMessage("Matchling==> Allowed rewrites in %s: %s \n", entry.path.c_str(), counts.c_str());
     }
     spoolCopy(result.allowedLines);
+    tallyPair(tally, result.outcome, result.language);
     switch (result.outcome) {
-    case PairOutcome::Equivalent:
-        ++tally.equivalent;
-        break;
     case PairOutcome::Different:
-        ++tally.different;
         consoleMessage("Matchling==> Not equivalent: %s \n", entry.path.c_str());
         spoolCopy(result.output);
         break;
     case PairOutcome::Failed:
-        ++tally.failed;
         consoleMessage("Matchling==> Unable to compare: %s (%s) \n", entry.path.c_str(), result.reason.c_str());
         break;
     case PairOutcome::OnlyOne:
-        ++tally.onlyOne;
         consoleMessage("Matchling==> Only in %s: %s \n",
                        list.sideNames[entry.kind == EntryKind::OnlyFirst ? 0 : 1].c_str(), entry.path.c_str());
         break;
     case PairOutcome::NotCompared:
-        ++tally.failed;
-        ++tally.notCompared;
         consoleMessage("Matchling==> Not compared: %s (%s) \n", entry.path.c_str(),
                        result.reason.empty() ? kNoRulesReason : result.reason.c_str());
         break;
+    case PairOutcome::Equivalent:
     case PairOutcome::Unchanged:
         break;
     }
-    if (result.outcome != PairOutcome::OnlyOne && result.outcome != PairOutcome::Unchanged)
-        ++tally.byLanguage[languageIndex(result.language)];
 }
 
 // How many of the pairs compared each language had, in table order, those
@@ -182,19 +163,12 @@ void reportResult(ReportWriter &writer, const WalkList &list, const WalkEntry &e
                   const RunSettings &settings, const std::string &placePrefix)
 {
     const int here = entry.kind == EntryKind::OnlyFirst ? 0 : 1;  // the side that holds the file
-    PairFacts p;
-    switch (result.outcome) {
-    case PairOutcome::Equivalent: p.status = PairStatus::Equivalent; break;
-    case PairOutcome::Different: p.status = PairStatus::NotEquivalent; break;
-    case PairOutcome::Failed: p.status = PairStatus::Failed; break;
-    case PairOutcome::NotCompared: p.status = PairStatus::NotCompared; break;
-    case PairOutcome::OnlyOne:
-        p.status = here == 0 ? PairStatus::OnlyIn1 : PairStatus::OnlyIn2;
-        p.onlyIn = list.sideNames[here].c_str();
-        break;
-    case PairOutcome::Unchanged:
+    if (result.outcome == PairOutcome::Unchanged)
         return;  // no change at all: not a pair of the run
-    }
+    PairFacts p;
+    p.status = pairStatus(entry.kind, result.outcome);
+    if (result.outcome == PairOutcome::OnlyOne)
+        p.onlyIn = list.sideNames[here].c_str();
     p.path = entry.path.c_str();
     for (int f = 0; f < 2; ++f)
         if (!entry.sides[f].name.empty() && (result.outcome != PairOutcome::OnlyOne || f == here))
@@ -335,7 +309,7 @@ int sweepList(const WalkList &list, const SweepSettings &settings)
     consoleMessage("Matchling==> %lld %s compared: %lld equivalent, %lld not equivalent, %lld failed, "
                    "%lld only on one side \n",
                    pairs, plural(pairs, "pair", "pairs"), t.equivalent, t.different, t.failed, t.onlyOne);
-    const bool allEquivalent = t.different == 0 && t.failed == 0 && t.onlyOne == 0;
+    const bool allEquivalent = tallyEquivalent(t);
     consoleMessage("\n");
     if (allEquivalent) {
         consoleMessage("Matchling==>  Files compare equivalent \n");
@@ -351,6 +325,40 @@ int sweepList(const WalkList &list, const SweepSettings &settings)
 }
 
 } // namespace
+
+void tallyPair(Tally &t, PairOutcome outcome, Language language)
+{
+    switch (outcome) {
+    case PairOutcome::Equivalent: ++t.equivalent; break;
+    case PairOutcome::Different: ++t.different; break;
+    case PairOutcome::Failed: ++t.failed; break;
+    case PairOutcome::OnlyOne: ++t.onlyOne; return;
+    case PairOutcome::NotCompared:
+        ++t.failed;
+        ++t.notCompared;
+        break;
+    case PairOutcome::Unchanged: return;
+    }
+    ++t.byLanguage[languageIndex(language)];
+}
+
+bool tallyEquivalent(const Tally &t)
+{
+    return t.different == 0 && t.failed == 0 && t.onlyOne == 0;
+}
+
+PairStatus pairStatus(EntryKind kind, PairOutcome outcome)
+{
+    switch (outcome) {
+    case PairOutcome::Equivalent:
+    case PairOutcome::Unchanged: return PairStatus::Equivalent;
+    case PairOutcome::Different: return PairStatus::NotEquivalent;
+    case PairOutcome::Failed: return PairStatus::Failed;
+    case PairOutcome::NotCompared: return PairStatus::NotCompared;
+    case PairOutcome::OnlyOne: break;
+    }
+    return kind == EntryKind::OnlyFirst ? PairStatus::OnlyIn1 : PairStatus::OnlyIn2;
+}
 
 int sweepJobs(const RunSettings &settings)
 {

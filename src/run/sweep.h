@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "console/spool.h"
+#include "languages/languages.h"
 #include "report/report.h"
 #include "run/command_line.h"
 #include "run/run_state.h"
@@ -39,6 +40,28 @@ struct PairResult {
     Spool allowedLines;      // with those and --where, the line of each
     bool done = false;       // the result is complete
 };
+
+// Counts of a sweep's summary.
+struct Tally {
+    long long equivalent = 0;
+    long long different = 0;
+    long long failed = 0;
+    long long onlyOne = 0;
+    long long notCompared = 0;  // of the failed ones, those with no token rules for their kind
+    long long byLanguage[kLanguageNames + 1] = {};  // pairs compared, by languageIndex
+    std::uint64_t allowed[kRewriteKinds] = {};      // with --allow or --sorted-imports, the rewrites accepted, by kind
+};
+
+// Counts a pair that came to outcome, lexed (or not) as language, in t.
+void tallyPair(Tally &t, PairOutcome outcome, Language language);
+
+// Whether a sweep whose pairs t counts compares equivalent: every pair
+// equivalent or unchanged, none failed, not compared or on one side only.
+bool tallyEquivalent(const Tally &t);
+
+// The status the reports give an entry of kind kind whose pair came to
+// outcome; an unchanged file of the working tree is equivalent.
+PairStatus pairStatus(EntryKind kind, PairOutcome outcome);
 
 // One worker: its run state and, in git modes, its two object readers.
 struct Worker {
