@@ -14,7 +14,7 @@ TEST(Languages, ByName)
         Language language;
     } rows[] = {
         {"a.c", Language::CFamily},        {"dir.v2/a.HPP", Language::CFamily}, {"x.ino", Language::CFamily},
-        {"Form1.frm", Language::Basic},    {"p.cs", Language::CFamily},         {"m.py", Language::Python},
+        {"Form1.frm", Language::Basic},    {"p.cs", Language::CSharp},           {"m.py", Language::Python},
         {"stubs.pyi", Language::Python},   {"src\\SConstruct", Language::Python}, {"main.go", Language::Go},
         {"lib.rs", Language::Rust},        {"A.java", Language::Java},          {"a.jsonc", Language::Json},
         {"app.mjs", Language::JavaScript}, {"a.d.ts", Language::TypeScript},    {"v.tsx", Language::Tsx},

@@ -124,6 +124,21 @@ std::vector<Tok> lexText(const std::string &text, Language language, const LexOp
     return lexFile(path, language, options, allow);
 }
 
+std::string lexRefusal(const std::string &text, Language language)
+{
+    auto lexer = std::make_unique<Lexer>();
+    SourceStream source;
+    source.bytes = text.data();
+    source.remaining = static_cast<std::int64_t>(text.size());
+    lexerStart(*lexer, language, {}, source);
+    TokenPiece piece;
+    do
+        lexerNext(*lexer, piece);
+    while (!(piece.kind == TokenKind::End && piece.last));
+    const char *why = lexerRefusal(*lexer);
+    return why ? why : "";
+}
+
 long firstDifference(const std::vector<Tok> &a, const std::vector<Tok> &b)
 {
     for (std::size_t i = 0; i < a.size() && i < b.size(); ++i)

@@ -123,18 +123,20 @@ bool readRaw(Lexer &lx)
     return true;
 }
 
-// Notes a splice before window offset at; false when no record is free.
-bool recordSplice(Lexer &lx, std::size_t at)
+// Notes a splice before window offset at, with blanks before its line end
+// or not; false when no record is free.
+bool recordSplice(Lexer &lx, std::size_t at, bool blanks)
 {
     if (lx.spliceCount > 0 && lx.splices[lx.spliceCount - 1].offset == at) {
         ++lx.splices[lx.spliceCount - 1].count;
+        lx.splices[lx.spliceCount - 1].blanks |= blanks;
         return true;
     }
     if (lx.spliceCount == kLexSplices)
         return false;
     if (lx.spliceNext == lx.spliceCount)
         lx.spliceAt = at;
-    lx.splices[lx.spliceCount++] = {at, 1};
+    lx.splices[lx.spliceCount++] = {at, 1, blanks};
     return true;
 }
 
@@ -158,7 +160,7 @@ Translated translate(Lexer &lx)
                 ++lx.rawPos;
             }
             if (*src == '\n')
-                recordSplice(lx, lx.end);  // places still count the line; without a record, they lag one line
+                recordSplice(lx, lx.end, true);  // places still count the line; without a record, they lag one line
             continue;
         }
         const void *bs = splicing ? std::memchr(src, '\\', n) : nullptr;
@@ -181,7 +183,7 @@ Translated translate(Lexer &lx)
         if (length == 0) {
             lx.window[lx.end++] = '\\';
             ++lx.rawPos;
-        } else if (recordSplice(lx, lx.end)) {
+        } else if (recordSplice(lx, lx.end, length > 3 || (length == 3 && lx.raw[lx.rawPos + 1] != '\r'))) {
             lx.rawPos += static_cast<std::size_t>(length);
         } else {
             return Translated::NoRecord;

@@ -77,6 +77,8 @@ struct SpliceRecord {
     // and its constructor leaves their pages untouched.
     std::size_t offset;  // window offset of the byte after the splices
     std::int64_t count;  // line feeds taken out there
+    bool blanks;         // some of them had blanks between the backslash and the line end, or were no
+                         // splice at all (a backslash and blanks too many for raw, copied as name bytes)
 };
 
 // One token held by the sorted-import stores.

@@ -143,6 +143,12 @@ TEST(CNearMiss, Literals)
 
 TEST(CNearMiss, RawStrings)
 {
+    const auto splices = [](int n) {
+        std::string s;
+        for (int k = 0; k < n; ++k)
+            s += "\\\n";
+        return s;
+    };
     const std::string d16 = "0123456789abcdef", d17 = d16 + "g";
     checkPairs(C, {
         {"R prefix", "x = R\"(a b)\";", "x = R \"(a b)\";", false},
@@ -163,6 +169,24 @@ TEST(CNearMiss, RawStrings)
         {"line ends are bytes of it", "x = R\"(a\nb)\"; y;", "x = R\"(a\n  b)\"; y;", false},
         {"CR LF inside is LF", "x = R\"(a\r\nb)\";", "x = R\"(a\nb)\";", true},
         {"a lone CR inside stays", "x = R\"(a\rb)\";", "x = R\"(a\nb)\";", false},
+        {"a splice inside is put back", "x = R\"(a\\\nb)\";", "x = R\"(ab)\";", false},
+        {"a splice inside, its line end CR LF", "x = R\"(a\\\r\nb)\";", "x = R\"(a\\\nb)\";", true},
+        {"nine splices inside against ten", "x = R\"(" + splices(9) + ")\";", "x = R\"(" + splices(10) + ")\";", false},
+        {"a splice in the delimiter makes no raw string", "x = R\"d\\\n(a)d\";", "x = R\"d(a)d\";", false},
+        {"a splice before the R is taken out", "x = u8\\\nR\"(a)\";", "x = u8R\"(a)\";", true},
+        {"a splice in an ordinary string is taken out", "x = \"a\\\nb\";", "x = \"ab\";", true},
+    });
+    EXPECT_EQ(lexRefusal("x = R\"(a\\ \nb)\";", C), "a raw string holds a backslash and blanks before a line end");
+    EXPECT_EQ(lexRefusal("x = \"a\\ \nb\";", C), "");
+}
+
+// C# reads no line splices: a backslash at a line's end is a byte like another.
+TEST(CNearMiss, CSharpHasNoSplices)
+{
+    checkPairs(Language::CSharp, {
+        {"in a verbatim string", "x = @\"a\\\nb\";", "x = @\"ab\";", false},
+        {"after a line comment", "// a \\\nx = 1;", "// a \\\n", false},
+        {"the same verbatim string", "x = @\"a\\\nb\";", "x =  @\"a\\\nb\";", true},
     });
 }
 

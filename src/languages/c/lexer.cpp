@@ -414,14 +414,56 @@ bool gapStep(Lexer &lx, TokenPiece &piece)
 }
 
 // Goes on with the body of a raw string, to its ")delimiter\"".
+// Hands out, as a piece of the raw string, the splices that stood before
+// pos as written: a backslash and a line feed each, at most kRawSplicesOut
+// a piece.
+bool rawSplicePiece(Lexer &lx, TokenPiece &piece)
+{
+    static const char kWritten[] = "\\\n\\\n\\\n\\\n\\\n\\\n\\\n\\\n";
+    constexpr std::int64_t kRawSplicesOut = (sizeof kWritten - 1) / 2;
+    std::int64_t &left = cState(lx).rawSplices;
+    const std::int64_t n = left < kRawSplicesOut ? left : kRawSplicesOut;
+    left -= n;
+    piece.kind = lx.kind;
+    piece.first = lx.firstPiece;
+    piece.last = false;
+    piece.place = lx.place;
+    piece.bytes = kWritten;
+    piece.length = static_cast<std::size_t>(2 * n);
+    lx.firstPiece = false;
+    return true;
+}
+
+// A raw string's content reached window offset at, before which splices were
+// taken out that C++ puts back: hands out the bytes before them, else the
+// splices themselves. A splice with blanks before its line end, whose blanks
+// the window no longer holds, refuses the source.
+bool rawSplice(Lexer &lx, TokenPiece &piece, std::size_t at)
+{
+    const SpliceRecord &r = lx.splices[lx.spliceNext];
+    if (r.blanks)
+        refuseSource(lx, "a raw string holds a backslash and blanks before a line end");
+    cState(lx).rawSplices = r.count;
+    applySplices(lx, at + 1);
+    const bool some = at > lx.pieceStart;
+    if (some)
+        setPiece(lx, piece, lx.pieceStart, at, false);
+    lx.pos = lx.pieceStart = at;
+    return some || rawSplicePiece(lx, piece);
+}
+
 bool rawStep(Lexer &lx, TokenPiece &piece)
 {
+    if (cState(lx).rawSplices > 0)
+        return rawSplicePiece(lx, piece);
     const char *w = lx.window;
     const std::size_t need = cState(lx).delimiterLength + 3;  // ')', delimiter, '"', the byte after
     std::size_t i = lx.pos;
     for (;;) {
         while (!(byteClass(w[i]) & kRawStop))
             ++i;
+        if (lx.spliceAt <= i)
+            return rawSplice(lx, piece, lx.spliceAt);
         char c = w[i];
         if (i + need > lx.end && !lx.ended && (c != '\n')) {
             lx.pos = i;
@@ -615,12 +657,19 @@ bool rawStart(Lexer &lx, TokenPiece &piece, std::size_t quoteAt, bool &started)
     std::size_t n = 0;
     while (n <= kRawDelimiter && w[n] != '(' && !std::strchr(" )\\\t\v\f\n\r", w[n]) && w[n] != 0)
         ++n;
+    // A splice after the quote, up to the '(', would go back into the
+    // delimiter, which may hold no backslash.
+    const std::size_t quote = lx.pos + quoteAt;
+    for (std::size_t k = lx.spliceNext; k < lx.spliceCount && lx.splices[k].offset <= quote + 1 + n; ++k)
+        if (lx.splices[k].offset > quote)
+            n = kRawDelimiter + 1;
     started = n <= kRawDelimiter && w[n] == '(';
     if (!started)
         return false;
     std::memcpy(cState(lx).delimiter, w, n);
     cState(lx).delimiterLength = n;
     lx.pos += quoteAt + n + 2;
+    applySplices(lx, lx.pos);  // those of its prefix, which stay taken out
     lx.mode = LexMode::Raw;
     return rawStep(lx, piece);
 }
@@ -1735,3 +1784,5 @@ void cStart(Lexer &lx)
 }
 
 extern const LexerHooks kCLexer = {cStart, cNext, cRun, &kCImports, true};
+// C# has no line splices: a backslash at a line's end is a byte like another.
+extern const LexerHooks kCSharpLexer = {cStart, cNext, cRun, &kCImports, false};

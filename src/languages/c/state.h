@@ -3,7 +3,11 @@
 // shares its shape.
 //
 // Choices beyond the plain lexical rules:
-// - splices come out everywhere, inside raw and verbatim strings too;
+// - splices come out everywhere but inside a C++ raw string, which puts them
+//   back: each goes into its key as a backslash and a line feed (a CR LF's
+//   CR dropped, as in every raw string), one with blanks before its line end
+//   refuses the source, and one inside the delimiter makes the 'R' a name. A
+//   C# source has no splices at all (its row of the table reads it without);
 // - a line feed inside a block comment does not start a line: a '#' after
 //   such a comment opens a directive only if no token stands before it on
 //   its line; trigraphs are not replaced;
@@ -84,6 +88,7 @@ struct CLexState {
     bool joinFirst = true;                    // it is the first literal of its token
     char delimiter[kRawDelimiter];            // the raw string's delimiter
     std::size_t delimiterLength = 0;          // bytes of delimiter
+    std::int64_t rawSplices = 0;              // splices still to hand out as written before pos, in a raw string
     CSharpRaw csRaw;                          // the C# raw string being handed out
     InterpolationFrame frames[kInterpolationDepth];  // the interpolated string's open frames
     std::uint16_t braces[kInterpolationDepth];       // unmatched '{' in each hole frame
