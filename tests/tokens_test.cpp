@@ -15,6 +15,7 @@
 #include "common/byte_buffer.h"
 #include "lex_support.h"
 #include "support.h"
+#include "languages/languages.h"
 #include "tokens/lexer.h"
 
 namespace {
@@ -514,3 +515,60 @@ TEST(TokensTools, AgreesWithClangRawLexer)
 }
 
 } // namespace
+
+// A backslash (or Basic's " _") at a line's end inside each language's quoted
+// forms: taken out where the language's reader takes it out, kept where it
+// keeps it, and never lost. One row per language and form; with allow, by the
+// literal's value.
+TEST(TokensNearMiss, LineContinuationsInQuotedForms)
+{
+    using L = Language;
+    const RewriteSet all = static_cast<RewriteSet>((1u << kAllowKinds) - 1);
+    const struct {
+        L language;
+        const char *name, *a, *b;
+        bool equal;
+        RewriteSet allow;
+    } rows[] = {
+        {L::CFamily, "C string: a splice", "x = \"a\\\nb\";", "x = \"ab\";", true, 0},
+        {L::CFamily, "C string: a splice is no blank", "x = \"a\\\nb\";", "x = \"a b\";", false, 0},
+        {L::CFamily, "C++ raw string keeps it", "x = R\"(a\\\nb)\";", "x = R\"(ab)\";", false, 0},
+        {L::CSharp, "C# verbatim string keeps it", "x = @\"a\\\nb\";", "x = @\"ab\";", false, 0},
+        {L::Python, "Python string, by value", "x = 'a\\\nb'\n", "x = 'ab'\n", true, all},
+        {L::Python, "Python string, CR LF", "x = 'a\\\r\nb'\n", "x = 'a\\\nb'\n", true, 0},
+        {L::Python, "Python raw string keeps it", "x = r'a\\\nb'\n", "x = r'ab'\n", false, all},
+        {L::Python, "Python raw bytes keep it", "x = rb'a\\\nb'\n", "x = rb'ab'\n", false, all},
+        {L::Go, "Go raw string keeps it", "var x = `a\\\nb`\n", "var x = `ab`\n", false, all},
+        {L::Go, "Go raw string, CR LF", "var x = `a\r\nb`\n", "var x = `a\nb`\n", true, 0},
+        {L::Rust, "Rust string, by value, blanks after", "let x = \"a\\\n   b\";", "let x = \"ab\";", true, all},
+        {L::Rust, "Rust raw string keeps it", "let x = r\"a\\\n   b\";", "let x = r\"ab\";", false, all},
+        {L::Java, "Java text block", "x = \"\"\"\n  a\\\n  b\"\"\";", "x = \"\"\"\n  a\\\n  c\"\"\";", false, all},
+        {L::JavaScript, "JavaScript string, by value", "x = 'a\\\nb'", "x = 'ab'", true, all},
+        {L::JavaScript, "JavaScript tagged template keeps it", "x = t`a\\\nb`", "x = t`ab`", false, all},
+        {L::Json, "JSON has none", "[\"a\\\nb\"]", "[\"ab\"]", false, 0},
+        {L::Shell, "shell word", "echo a\\\nb\n", "echo ab\n", true, 0},
+        {L::Shell, "shell single quotes keep it", "echo 'a\\\nb'\n", "echo 'ab'\n", false, 0},
+        {L::Shell, "shell quoted here-document keeps it", "cat <<'E'\na\\\nb\nE\n", "cat <<'E'\nab\nE\n", false, 0},
+        {L::CMake, "CMake quoted argument", "set(x \"a\\\nb\")\n", "set(x \"ab\")\n", true, 0},
+        {L::CMake, "CMake bracket argument keeps it", "set(x [[a\\\nb]])\n", "set(x [[ab]])\n", false, 0},
+        {L::Toml, "TOML multi-line string, blanks trimmed", "x = \"\"\"a\\  \n   b\"\"\"\n", "x = \"ab\"\n", true, 0},
+        {L::Toml, "TOML literal string keeps it", "x = '''a\\\nb'''\n", "x = '''ab'''\n", false, 0},
+        {L::Yaml, "YAML double quotes", "x: \"a\\\n  b\"\n", "x: \"ab\"\n", true, 0},
+        {L::Yaml, "YAML single quotes keep it", "x: 'a\\\n  b'\n", "x: 'ab'\n", false, 0},
+        {L::Graphql, "GraphQL block string keeps it", "{ f(a: \"\"\"a\\\nb\"\"\") }", "{ f(a: \"\"\"ab\"\"\") }", false, 0},
+        {L::Css, "CSS string", "a { content: \"a\\\nb\"; }", "a { content: \"a\\\nc\"; }", false, 0},
+        {L::Basic, "Basic string holds no continuation", "x = \"a _\nb\"\n", "x = \"a b\"\n", false, 0},
+        {L::Basic, "Basic continuation outside", "x = a _\n+ b\n", "x = a + b\n", true, 0},
+        {L::Markdown, "Markdown hard break", "a\\\nb\n", "a b\n", false, 0},
+    };
+    std::vector<PairCase> cases;
+    for (const auto &r : rows) {
+        if (!languageBuilt(r.language))
+            continue;
+        PairCase c{r.name, r.a, r.b, r.equal};
+        c.language = r.language;
+        c.allow = r.allow;
+        cases.push_back(c);
+    }
+    checkPairs(cases);
+}
