@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "common/build_info.h"
+#include "languages/languages.h"
 #include "tokens/show.h"
 
 const char *const kFormatNames = "text, json, sarif, github, gnu, blame-ignore-revs";
@@ -171,7 +172,7 @@ std::string message(const PairFacts &p)
     case PairStatus::OnlyIn2:
         return std::string("Only in ") + (p.onlyIn ? p.onlyIn : "");
     case PairStatus::NotCompared:
-        return std::string("Not compared (") + (p.reason ? p.reason : "no token rules for this kind of file") + ")";
+        return std::string("Not compared (") + (p.reason ? p.reason : kNoRulesReason) + ")";
     case PairStatus::Equivalent:
         break;
     }

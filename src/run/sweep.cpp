@@ -20,8 +20,7 @@
 
 namespace {
 
-constexpr const char *kNoRulesReason = "no token rules for this kind of file";  // a NotCompared pair's usual reason
-constexpr int kAheadPerWorker = 8;                            // results a worker may hold before their turn to print
+constexpr int kAheadPerWorker = 8;  // results a worker may hold before their turn to print
 
 // Counts of the summary.
 struct Tally {
