@@ -142,6 +142,8 @@ std::string message(const PairFacts &p)
     const std::string name1 = p.names[0] ? p.names[0] : "";
     switch (p.status) {
     case PairStatus::NotEquivalent: {
+        if (!p.difference)
+            return std::string("Not equivalent (") + (p.reason ? p.reason : "") + ")";
         const DifferenceFacts &d = *p.difference;
         // Where the tokens part past what their starts show, the places are those of the bytes that differ.
         const bool excerpt = d.excerptLines[0] > 0;
