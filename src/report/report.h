@@ -129,7 +129,7 @@ struct CommitCounts {
 bool changesCode(const FileFacts &f);
 
 // Why f changes code, in the words of the reports: "tokens at 12:5", "text
-// at line 12" (the line rules), "renamed", "no token rules", "only before",
+// at line 12" (the line rules), "renamed", "no token rules", "of two kinds: ...", "only before",
 // "only after", "unable to compare (REASON)". Empty when it does not.
 std::string changeReason(const FileFacts &f);
 
