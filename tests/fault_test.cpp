@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "launch_posix.h"
+#include "languages/languages.h"
 #include "support.h"
 
 namespace {
@@ -658,6 +659,34 @@ TEST(FaultSource, TokensFromAFifo)
                      "Matchling==> Token from b.c '\"ac\"' \n" + kNotEquivalent);
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(dir.entries(), (std::vector<std::string>{"a.c", "b.c"}));
+}
+
+// A content test looks at the start of a FIFO, which cannot be read again:
+// the lexer reads those bytes first, then the rest, longer than the look.
+TEST(FaultSource, ContentTestOfAFifo)
+{
+    ScratchDir dir;
+    std::string code, relaid;
+    for (int i = 0; code.size() < 3 * kContentBytes; ++i) {
+        code += "x" + std::to_string(i) + " = " + std::to_string(i) + "\r\n";
+        relaid += "X" + std::to_string(i) + "=" + std::to_string(i) + "\r\n";
+    }
+    const std::string header = "VERSION 1.0 CLASS\r\nBEGIN\r\nEND\r\nAttribute VB_Name = \"A\"\r\n";
+    writeFile(dir.file("a.cls"), header + code);
+    ASSERT_EQ(mkfifo(dir.file("b.cls").c_str(), 0600), 0);
+    const std::string text = header + relaid;
+    RunResult r = start({{"a.cls", "b.cls", "--tokens"}, dir.path()}, [&](pid_t) {
+        int fd = openWhenRead(dir.file("b.cls"));
+        if (fd < 0)
+            return;
+        fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+        if (write(fd, text.data(), text.size()) != static_cast<ssize_t>(text.size()))
+            ADD_FAILURE() << "write to the FIFO failed";
+        close(fd);
+    });
+    EXPECT_EQ(r.out, kEquivalent);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(dir.entries(), (std::vector<std::string>{"a.cls", "b.cls"}));
 }
 
 // --where reads the sources again; a FIFO cannot be, and must not be waited for.

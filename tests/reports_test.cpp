@@ -16,7 +16,9 @@ const std::string kHostile = "q\"b\\s,c:d\x01\xff.c";
 
 // The same pairs for every format: equal, a token change (in the hostile
 // name), a file emptied (a source without tokens), a failure (links to
-// different targets), a file on one side only, a kind without token rules.
+// different targets), a file on one side only, a kind without token rules,
+// by its name and by its start (a LaTeX class), and a VB class whose header
+// went (two kinds).
 void writePairs(const ScratchDir &dir)
 {
     const struct {
@@ -26,6 +28,8 @@ void writePairs(const ScratchDir &dir)
         {kHostile, "int x;\nunsigned int y;\n", "int x;\nunsignedint y;\n"},
         {"empty.c", "int z;\n", ""},
         {"k.ini", "a: 1\n", "a:  1\n"},
+        {"k.cls", "\\setcounter{a}{2}\n", "\\SETCOUNTER{A}{2}\n"},
+        {"v.cls", "VERSION 1.0 CLASS\nBEGIN\nEND\n", "BEGIN\nEND\n"},
     };
     makeDir(dir.file("a"));
     makeDir(dir.file("b"));
@@ -79,6 +83,9 @@ TEST(ReportsTools, JsonLinesParseWithEveryField)
               "\"b/eq.c\"}, \"status\": \"equivalent\", \"type\": \"pair\"}\n"
               "{\"first\": {\"name\": \"a/gone.c\"}, \"language\": \"c\", \"path\": \"gone.c\", \"second\": null, "
               "\"status\": \"only-in-1\", \"type\": \"pair\"}\n"
+              "{\"first\": {\"name\": \"a/k.cls\"}, \"language\": \"other\", \"path\": \"k.cls\", \"reason\": \"no "
+              "token rules: .cls is read as Basic only when it starts as a Visual Basic module\", \"second\": {"
+              "\"name\": \"b/k.cls\"}, \"status\": \"not-compared\", \"type\": \"pair\"}\n"
               "{\"first\": {\"name\": \"a/k.ini\"}, \"language\": \"other\", \"path\": \"k.ini\", \"reason\": \"no "
               "token rules for this kind of file\", \"second\": {\"name\": \"b/k.ini\"}, \"status\": "
               "\"not-compared\", \"type\": \"pair\"}\n"
@@ -88,8 +95,12 @@ TEST(ReportsTools, JsonLinesParseWithEveryField)
                   "\", \"token\": \"unsigned\"}, \"language\": \"c\", \"path\": \"" + q +
                   "\", \"second\": {\"column\": 1, \"ends\": false, \"line\": 2, \"name\": \"b/" + q +
                   "\", \"token\": \"unsignedint\"}, \"status\": \"not-equivalent\", \"type\": \"pair\"}\n"
-                  "{\"equivalent\": 1, \"failed\": 2, \"languages\": {\"c\": 4, \"other\": 1}, \"not_compared\": 1, "
-                  "\"not_equivalent\": 2, \"only_on_one_side\": 1, \"pairs\": 5, \"type\": \"summary\", "
+                  "{\"first\": {\"name\": \"a/v.cls\"}, \"language\": \"basic\", \"path\": \"v.cls\", \"reason\": "
+                  "\"of two kinds: .cls is read as Basic only when it starts as a Visual Basic module, and only the "
+                  "first side is\", \"second\": {\"name\": \"b/v.cls\"}, \"status\": \"not-equivalent\", \"type\": "
+                  "\"pair\"}\n"
+                  "{\"equivalent\": 1, \"failed\": 3, \"languages\": {\"basic\": 1, \"c\": 4, \"other\": 2}, "
+                  "\"not_compared\": 2, \"not_equivalent\": 3, \"only_on_one_side\": 1, \"pairs\": 7, \"type\": \"summary\", "
                   "\"verdict\": \"not-equivalent\"}\n");
 }
 
@@ -121,9 +132,11 @@ TEST(ReportsTools, SarifHoldsTheRequiredFieldsAndPlacesEachFinding)
         "    print(result['ruleId'], uri, region.get('startLine'), region.get('startColumn'))\n";
     EXPECT_EQ(python(dir, script, r.out), "not-equivalent b/empty.c 1 1\n"
                                           "only-in-1 a/gone.c None None\n"
+                                          "not-compared b/k.cls None None\n"
                                           "not-compared b/k.ini None None\n"
                                           "failed b/link.c None None\n"
-                                          "not-equivalent b/q%22b%5Cs%2Cc%3Ad%01%FF.c 2 1\n");
+                                          "not-equivalent b/q%22b%5Cs%2Cc%3Ad%01%FF.c 2 1\n"
+                                          "not-equivalent b/v.cls None None\n");
 }
 
 TEST(ReportsTools, GithubAndGnuLinesExactly)
@@ -137,17 +150,25 @@ TEST(ReportsTools, GithubAndGnuLinesExactly)
         {"github", "::error file=b/empty.c,line=1,col=1::Not equivalent: the text ends here; a/empty.c goes on with "
                    "'int' at line 1, column 1\n"
                    "::error file=a/gone.c::Only in a\n"
+                   "::error file=b/k.cls::Not compared (no token rules: .cls is read as Basic only when it starts as a "
+                   "Visual Basic module)\n"
                    "::error file=b/k.ini::Not compared (no token rules for this kind of file)\n"
                    "::error file=b/link.c::Unable to compare (symbolic link)\n"
                    "::error file=b/q\"b\\s%2Cc%3Ad\x01\xEF\xBF\xBD.c,line=2,col=1::Not equivalent: 'unsignedint' "
-                   "here, 'unsigned' at line 2, column 1 of a/" + shown + "\n"},
+                   "here, 'unsigned' at line 2, column 1 of a/" + shown + "\n"
+                   "::error file=b/v.cls::Not equivalent (of two kinds: .cls is read as Basic only when it starts as a "
+                   "Visual Basic module, and only the first side is)\n"},
         {"gnu", "b/empty.c:1:1: error: Not equivalent: the text ends here; a/empty.c goes on with 'int' at line 1, "
                 "column 1\n"
                 "a/gone.c: error: Only in a\n"
+                "b/k.cls: error: Not compared (no token rules: .cls is read as Basic only when it starts as a Visual "
+                "Basic module)\n"
                 "b/k.ini: error: Not compared (no token rules for this kind of file)\n"
                 "b/link.c: error: Unable to compare (symbolic link)\n"
                 "b/q\"b\\s,c:d?\xff.c:2:1: error: Not equivalent: 'unsignedint' here, 'unsigned' at line 2, "
-                "column 1 of a/q\"b\\s,c:d?\xff.c\n"},
+                "column 1 of a/q\"b\\s,c:d?\xff.c\n"
+                "b/v.cls: error: Not equivalent (of two kinds: .cls is read as Basic only when it starts as a Visual "
+                "Basic module, and only the first side is)\n"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.format);

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "common/byte_buffer.h"
+#include "languages/languages.h"
 #include "lex_support.h"
 #include "support.h"
 #include "languages/languages.h"
@@ -44,7 +45,8 @@ std::vector<Tok> lex(const std::string &text, Language language = C, const LexOp
 
 // A source read whole, as the Markdown and YAML lexers read theirs: from
 // memory or a file (from where it stands), cut at its first Ctrl-Z, refused
-// just past its bound, and across the reads of 64 KiB it takes.
+// just past its bound, and across the reads of 64 KiB it takes; the same
+// after a content test looked at its start (those bytes given out first).
 TEST(WholeSource, CutAtCtrlZAndBounded)
 {
     const std::string big(200000, 'x');
@@ -66,24 +68,28 @@ TEST(WholeSource, CutAtCtrlZAndBounded)
         {"Ctrl-Z in a later read", big + "\x1a" + big, 0, 3 * big.size(), true, true, big},
     };
     for (const auto &c : kCases) {
-        SCOPED_TRACE(c.name);
-        SourceStream source;
-        std::FILE *f = nullptr;
-        if (c.file) {
-            f = std::tmpfile();
-            ASSERT_TRUE(f);
-            std::fwrite(c.text.data(), 1, c.text.size(), f);
-            std::fseek(f, static_cast<long>(c.skip), SEEK_SET);
-            source.stream = f;
-        } else {
-            source.bytes = c.text.data();
-            source.remaining = static_cast<std::int64_t>(c.text.size());
+        for (const std::size_t look : {std::size_t{0}, std::size_t{2}, kContentBytes}) {
+            SCOPED_TRACE(c.name + std::string(", looked at ") + std::to_string(look));
+            SourceStream source;
+            std::FILE *f = nullptr;
+            if (c.file) {
+                f = std::tmpfile();
+                ASSERT_TRUE(f);
+                std::fwrite(c.text.data(), 1, c.text.size(), f);
+                std::fseek(f, static_cast<long>(c.skip), SEEK_SET);
+                source.stream = f;
+            } else {
+                source.bytes = c.text.data();
+                source.remaining = static_cast<std::int64_t>(c.text.size());
+            }
+            char head[kContentBytes];
+            EXPECT_EQ(lookAhead(source, head, look), std::min(look, c.text.size() - c.skip));
+            ByteBuffer text;
+            EXPECT_EQ(readWholeSource(source, text, c.bound), c.read);
+            EXPECT_EQ(std::string(text.data(), text.size()), c.expected);
+            if (f)
+                std::fclose(f);
         }
-        ByteBuffer text;
-        EXPECT_EQ(readWholeSource(source, text, c.bound), c.read);
-        EXPECT_EQ(std::string(text.data(), text.size()), c.expected);
-        if (f)
-            std::fclose(f);
     }
 }
 

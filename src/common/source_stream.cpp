@@ -6,7 +6,9 @@
 
 #include "common/byte_buffer.h"
 
-std::size_t readSource(SourceStream &source, char *dest, std::size_t n)
+namespace {
+
+std::size_t readUnheld(SourceStream &source, char *dest, std::size_t n)
 {
     if (source.bytes) {
         if (source.remaining >= 0 && static_cast<std::uint64_t>(source.remaining) < n)
@@ -33,12 +35,36 @@ std::size_t readSource(SourceStream &source, char *dest, std::size_t n)
     return got;
 }
 
+} // namespace
+
+std::size_t readSource(SourceStream &source, char *dest, std::size_t n)
+{
+    const std::size_t held = std::min(n, source.heldLength);
+    if (held > 0) {
+        std::memcpy(dest, source.held, held);
+        source.held += held;
+        source.heldLength -= held;
+    }
+    return held == n ? held : held + readUnheld(source, dest + held, n - held);
+}
+
+std::size_t lookAhead(SourceStream &source, char *head, std::size_t n)
+{
+    std::size_t got = 0;
+    for (std::size_t k; got < n && (k = readSource(source, head + got, n - got)) > 0;)
+        got += k;
+    source.held = head;
+    source.heldLength = got;
+    return got;
+}
+
 namespace {
 
 constexpr std::size_t kWholeReadSize = 65536;  // bytes per read of a source read whole
 
-// The bytes of source still to come, where that is known; -1 when not.
-std::int64_t bytesToCome(SourceStream &source)
+// The bytes of source's stream (or memory) still to come, where that is
+// known; -1 when not.
+std::int64_t unheldToCome(SourceStream &source)
 {
     if (source.remaining >= 0 || source.bytes || !source.stream)
         return source.remaining;
@@ -48,6 +74,13 @@ std::int64_t bytesToCome(SourceStream &source)
     const long end = std::ftell(source.stream);
     std::fseek(source.stream, at, SEEK_SET);
     return end >= at ? end - at : -1;
+}
+
+// The bytes of source still to come, those read ahead with them; -1 when not known.
+std::int64_t bytesToCome(SourceStream &source)
+{
+    const std::int64_t unheld = unheldToCome(source);
+    return unheld < 0 ? -1 : unheld + static_cast<std::int64_t>(source.heldLength);
 }
 
 } // namespace

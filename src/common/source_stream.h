@@ -14,11 +14,18 @@ struct SourceStream {
     std::int64_t size = -1;        // a file's size when it was opened; -1 when not known
     bool failed = false;           // a read error or a stream that ended before its size
     const char *bytes = nullptr;   // a source held in memory instead: its next byte, remaining bytes of it
+    const char *held = nullptr;    // bytes of stream read ahead (a look at the source's start), given out first:
+    std::size_t heldLength = 0;    // the next of them, and how many are left
 };
 
 // Reads up to n bytes of the source into dest; returns how many, 0 at its end
 // (after a read error too, with failed set).
 std::size_t readSource(SourceStream &source, char *dest, std::size_t n);
+
+// Reads up to n bytes of the source's start into head, to be given out again
+// by the reads that follow (head must last as long as the source is read);
+// returns how many.
+std::size_t lookAhead(SourceStream &source, char *head, std::size_t n);
 
 class ByteBuffer;
 

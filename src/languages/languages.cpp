@@ -6,8 +6,8 @@
 #include "tokens/tokens.h"
 
 // Each module's lexer hooks and rules, defined in its folder.
-#define MATCHLING_LANGUAGE(id, name, aliases, endings, wholeNames, interpreters, lexer, rules) \
-    extern const LexerHooks lexer;                                                        \
+#define MATCHLING_LANGUAGE(id, name, aliases, endings, wholeNames, interpreters, lexer, rules, tested, confirmed) \
+    extern const LexerHooks lexer;                                                                           \
     extern const RewriteRules rules;
 #include "languages/languages.def"
 #undef MATCHLING_LANGUAGE
@@ -23,8 +23,12 @@ const LexerHooks kNoLexer = {nullptr, finishStream, nullptr, nullptr, false};
 } // namespace
 
 const LanguageRow kLanguageRows[] = {
-#define MATCHLING_LANGUAGE(id, name, aliases, endings, wholeNames, interpreters, lexer, rules) \
-    {Language::id, name, aliases, endings, wholeNames, interpreters, &lexer, &rules == &kNoRules ? nullptr : &rules},
+#define MATCHLING_LANGUAGE(id, name, aliases, endings, wholeNames, interpreters, lexer, rules, tested, confirmed) \
+    {Language::id,  name,                                                                                    \
+     aliases,       endings,                                                                                 \
+     wholeNames,    interpreters,                                                                            \
+     &lexer,        &rules == &kNoRules ? nullptr : &rules,                                                  \
+     tested,        confirmed},
 #include "languages/languages.def"
 #undef MATCHLING_LANGUAGE
 };
@@ -95,16 +99,91 @@ bool isBlank(char c)
 
 } // namespace
 
-Language languageOfName(const char *path)
+namespace {
+
+// The row the last part of path selects by its whole name (with whole set)
+// or its ending; nullptr when none does.
+const LanguageRow *rowOfName(const char *path, bool &whole)
 {
     const char *base = baseName(path);
+    whole = true;
     for (std::size_t r = 0; r < kLanguageRowCount; ++r)
         if (listHolds(kLanguageRows[r].wholeNames, base, std::strlen(base), false))
-            return kLanguageRows[r].language;
+            return &kLanguageRows[r];
+    whole = false;
     for (std::size_t r = 0; r < kLanguageRowCount; ++r)
         if (endingIn(kLanguageRows[r].endings, base))
-            return kLanguageRows[r].language;
-    return Language::Unknown;
+            return &kLanguageRows[r];
+    return nullptr;
+}
+
+// The row whose content test a source named path takes; nullptr when its
+// name decides alone.
+const LanguageRow *testedRow(const char *path)
+{
+    bool whole;
+    const LanguageRow *row = rowOfName(path, whole);
+    return row && !whole && endingIn(row->tested, baseName(path)) ? row : nullptr;
+}
+
+// True when a source named path, whose first length bytes are head, passes
+// the content test of row (none when row is nullptr, or its module has none).
+bool passes(const LanguageRow *row, const char *head, std::size_t length)
+{
+    return !row || !row->lexer->confirms || row->lexer->confirms(head, length);
+}
+
+// "ENDING is read as ...": why row takes a file named path only when its
+// test confirms it; the ending as the table spells it.
+std::string testedWhy(const LanguageRow *row, const char *path)
+{
+    std::string why = std::strrchr(baseName(path), '.');
+    for (char &c : why)
+        c = lower(c);
+    return why + " is " + row->confirmed;
+}
+
+} // namespace
+
+Language languageOfName(const char *path)
+{
+    bool whole;
+    const LanguageRow *row = rowOfName(path, whole);
+    return row ? row->language : Language::Unknown;
+}
+
+bool nameTested(const char *path)
+{
+    return testedRow(path) != nullptr;
+}
+
+PairKinds pairKinds(const char *const (&paths)[2], const char *const (&heads)[2], const std::size_t (&lengths)[2],
+                    std::string &why)
+{
+    // Each side's test, and the name that calls for it.
+    const LanguageRow *rows[2];
+    const char *named[2];
+    for (int f = 0; f < 2; ++f) {
+        const int by = languageOfName(paths[f]) == Language::Unknown ? 1 - f : f;
+        rows[f] = testedRow(paths[by]);
+        named[f] = paths[by];
+    }
+    const bool passed[2] = {passes(rows[0], heads[0], lengths[0]), passes(rows[1], heads[1], lengths[1])};
+    if (passed[0] && passed[1])
+        return PairKinds::Read;
+    const int refused = passed[0] ? 1 : 0;
+    if (!passed[0] && !passed[1]) {
+        why = "no token rules: " + testedWhy(rows[refused], named[refused]);
+        return PairKinds::NoRules;
+    }
+    why = "of two kinds: " + testedWhy(rows[refused], named[refused]) + ", and only the " +
+          (refused == 1 ? "first" : "second") + " side is";
+    return PairKinds::TwoKinds;
+}
+
+bool nameConfirmed(const char *path, const char *head, std::size_t length)
+{
+    return passes(testedRow(path), head, length);
 }
 
 bool hasNoEnding(const char *path)

@@ -6,6 +6,7 @@
 #define MATCHLING_LANGUAGES_H
 
 #include <cstddef>
+#include <string>
 
 #include "common/settings.h"
 #include "rewrites/rewrites.h"
@@ -21,6 +22,8 @@ struct LanguageRow {
     const char *interpreters;  // programs a "#!" first line may name (a version after the name is allowed)
     const LexerHooks *lexer;   // its module's lexer
     const RewriteRules *rules;  // its module's rewrite rules; nullptr when it has none
+    const char *tested;        // of endings, those whose files the lexer's content test must confirm
+    const char *confirmed;     // what that test confirms, as a reason gives it ("read as Basic only when ...")
 };
 
 extern const LanguageRow kLanguageRows[];
@@ -54,8 +57,41 @@ const LexerHooks &languageLexer(Language language);
 // build).
 bool languageBuilt(Language language);
 
+// The reason a run gives a file of a kind the table does not know.
+constexpr const char *kNoRulesReason = "no token rules for this kind of file";
+
 // The reason a run gives a file whose language this build does not read.
 constexpr const char *kNotBuiltReason = "no token rules for this kind of file in this build";
+
+// The bytes of a source's start that a content test looks at.
+constexpr std::size_t kContentBytes = 4096;
+
+// What the content tests make of a pair (see pairKinds).
+enum class PairKinds {
+    Read,      // each side is of the language its name chose
+    NoRules,   // neither side is: the pair is not compared
+    TwoKinds,  // one side is and the other is not: the two are not equivalent
+};
+
+// True when the name path ends in one of the endings of its row that other
+// kinds of file share: a source so named is of the row's language only when
+// the content test of its lexer confirms it. Runs given --language take none.
+bool nameTested(const char *path);
+
+// The content tests of the pair named paths (a side without a name: ""),
+// one of which nameTested, each side's first bytes in
+// heads (lengths of them, kContentBytes at most); each side takes the test
+// of its name's ending, or where its name selects no language, of the
+// other's. Returns Read when every side that takes a test passes it; else
+// sets why to the reason a run gives, "no token rules: .cls is read as Basic
+// only when it starts as a Visual Basic module" for NoRules, "of two kinds:
+// .cls is read as ..., and only the first side is" for TwoKinds.
+PairKinds pairKinds(const char *const (&paths)[2], const char *const (&heads)[2], const std::size_t (&lengths)[2],
+                    std::string &why);
+
+// True when path's name calls for no content test, or when a source whose
+// first length bytes are head passes the one it calls for.
+bool nameConfirmed(const char *path, const char *head, std::size_t length);
 
 // True when language's imports sort with LexOptions::sortedIncludes.
 bool sortsImports(Language language);

@@ -71,6 +71,8 @@ std::string changeReason(const FileFacts &f)
 {
     switch (f.status) {
     case PairStatus::NotEquivalent:
+        if (f.reason)
+            return f.reason;
         if (f.byTokens && f.line > 0)
             return "tokens at " + std::to_string(f.line) + ":" + std::to_string(f.column);
         if (f.byTokens)

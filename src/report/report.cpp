@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "common/build_info.h"
+#include "languages/languages.h"
 #include "tokens/show.h"
 
 const char *const kFormatNames = "text, json, sarif, github, gnu, blame-ignore-revs";
@@ -141,6 +142,8 @@ std::string message(const PairFacts &p)
     const std::string name1 = p.names[0] ? p.names[0] : "";
     switch (p.status) {
     case PairStatus::NotEquivalent: {
+        if (!p.difference)
+            return std::string("Not equivalent (") + (p.reason ? p.reason : "") + ")";
         const DifferenceFacts &d = *p.difference;
         // Where the tokens part past what their starts show, the places are those of the bytes that differ.
         const bool excerpt = d.excerptLines[0] > 0;
@@ -171,7 +174,7 @@ std::string message(const PairFacts &p)
     case PairStatus::OnlyIn2:
         return std::string("Only in ") + (p.onlyIn ? p.onlyIn : "");
     case PairStatus::NotCompared:
-        return std::string("Not compared (") + (p.reason ? p.reason : "no token rules for this kind of file") + ")";
+        return std::string("Not compared (") + (p.reason ? p.reason : kNoRulesReason) + ")";
     case PairStatus::Equivalent:
         break;
     }

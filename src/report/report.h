@@ -52,9 +52,10 @@ struct PairFacts {
     const char *place = "";                    // the file a finding is placed at (the second side's, unless it is missing)
     const char *onlyIn = nullptr;              // OnlyIn1, OnlyIn2: the name of the side that holds the file
     PairStatus status = PairStatus::Equivalent;
-    const char *reason = nullptr;              // Failed: why
+    const char *reason = nullptr;              // Failed: why; NotCompared: why; NotEquivalent: why, when the
+                                               // two are of two kinds and difference is null
     const char *language = nullptr;            // with --tokens: the language's name, "other" when none
-    const DifferenceFacts *difference = nullptr;  // NotEquivalent: where
+    const DifferenceFacts *difference = nullptr;  // NotEquivalent: where; null when reason says why instead
     const std::uint64_t *allowed = nullptr;    // with --allow or --sorted-imports: the rewrites accepted,
                                                // kRewriteKinds counts
     RewriteSet counted = 0;                    // the rewrites of allowed that the report gives
@@ -100,7 +101,8 @@ struct FileFacts {
     const char *path = "";          // the path as the text report names it: "old -> new" for a rename
     PairStatus status = PairStatus::Equivalent;  // OnlyIn1: only before the commit; OnlyIn2: only after it
     bool renamed = false;           // git saw the file moved, which changes the code whatever its content
-    const char *reason = nullptr;   // Failed: why ("empty", "symbolic link", ...)
+    const char *reason = nullptr;   // Failed: why ("empty", "symbolic link", ...); NotEquivalent: why, when the
+                                    // two sides are of two kinds ("of two kinds: ..."), with no line
     bool byTokens = false;          // NotEquivalent: found by the token comparison, so line and column are a token's
     std::int64_t line = 0;          // NotEquivalent: the newer side's line of the first difference, from 1; 0 when not known
     std::int64_t column = 0;        // with byTokens, its column in bytes, from 1
@@ -131,7 +133,7 @@ bool changesCode(const FileFacts &f);
 bool commitChangesCode(const CommitFacts &c);
 
 // Why f changes code, in the words of the reports: "tokens at 12:5", "text
-// at line 12" (the line rules), "renamed", "no token rules", "only before",
+// at line 12" (the line rules), "renamed", "no token rules", "of two kinds: ...", "only before",
 // "only after", "unable to compare (REASON)". Empty when it does not.
 std::string changeReason(const FileFacts &f);
 

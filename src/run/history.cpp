@@ -38,7 +38,8 @@ struct Item {
     const std::string *listed = nullptr;  // that line
     WalkList list;                        // what the commit changed
     std::vector<FileFacts> files;         // each entry's facts, in list order
-    std::vector<std::string> reasons;     // each Failed entry's reason, which files[i].reason points into
+    std::vector<std::string> reasons;     // each Failed entry's reason, and a Different one's of two kinds,
+                                          // which files[i].reason points into
     std::size_t left = 0;                 // entries not yet compared
 };
 
@@ -118,13 +119,14 @@ void listItems(History &h, const Sequence &seq, ChangeLister *lister)
     h.done.notify_one();
 }
 
-// The facts of entry's result into file, and of a Failed one's reason into reason.
+// The facts of entry's result into file, and of a Failed one's reason (or a
+// Different one's of two kinds) into reason.
 void takeFacts(const WalkEntry &entry, const PairResult &result, FileFacts &file, std::string &reason)
 {
     file.path = entry.path.c_str();
     file.renamed = entry.renamed;
     file.status = pairStatus(entry.kind, result.outcome);
-    if (file.status == PairStatus::Failed) {
+    if (file.status == PairStatus::Failed || (file.status == PairStatus::NotEquivalent && !result.reason.empty())) {
         reason = result.reason;
         file.reason = reason.c_str();
     }

@@ -252,6 +252,37 @@ int languageOfFirstLines(Sides &s, Language (&languages)[2], std::string &why)
     return rewindSides(s, why);
 }
 
+// Where a side's name calls for its language's content test, looks at the
+// start of both sides (which their lexers then read first) and returns true
+// with result set when they are not both of the language: not compared (and
+// of no language) when neither is, different when one is.
+bool testContent(Sides &s, PairResult &result)
+{
+    const std::string paths[2] = {sidePath(s.entry.sides[0]), sidePath(s.entry.sides[1])};
+    const char *const names[2] = {paths[0].c_str(), paths[1].c_str()};
+    if (!nameTested(names[0]) && !nameTested(names[1]))
+        return false;
+    TokenState &t = *s.worker.run->tokens;
+    std::size_t lengths[2];
+    for (int f = 0; f < 2; ++f)
+        lengths[f] = lookAhead(s.sources[f], t.heads[f], kContentBytes);
+    if (s.sources[0].failed || s.sources[1].failed) {
+        result.outcome = PairOutcome::Failed;
+        result.reason = "unreadable";
+        return true;
+    }
+    const char *const heads[2] = {t.heads[0], t.heads[1]};
+    switch (pairKinds(names, heads, lengths, result.reason)) {
+    case PairKinds::Read: return false;
+    case PairKinds::NoRules:
+        result.outcome = PairOutcome::NotCompared;
+        result.language = Language::Unknown;  // of no language of the table, whatever its name
+        break;
+    case PairKinds::TwoKinds: result.outcome = PairOutcome::Different; break;
+    }
+    return true;
+}
+
 // Compares a pair whose sides are both there.
 void compareSides(Sides &s, const SweepSettings &sweep, PairResult &result)
 {
@@ -295,6 +326,8 @@ void compareSides(Sides &s, const SweepSettings &sweep, PairResult &result)
         result.reason = kNotBuiltReason;
         return;
     }
+    if (settings.tokens && settings.language == Language::Unknown && testContent(s, result))
+        return;
     consoleTo(&result.output);
     result.outcome = compareOpen(s, settings, languages, result, why);
     consoleTo(nullptr);

@@ -42,6 +42,7 @@ struct TokenState {
     TokenPump pumps[2];                   // each stream lexed on its own thread (single run)
     TokenLister listers[2];               // with switch L, each stream listed as it is compared (tree runs)
     TokenCompareState comparison;         // where the token comparison found a difference
+    char heads[2][kContentBytes];         // where a content test looks, each source's start, which its lexer reads first
 };
 
 struct RunState {
@@ -54,6 +55,8 @@ struct RunState {
     Normalizer normalizers[2];            // each source's normalized text
     CompareState comparison;              // blocks and counters of the block comparison
     std::unique_ptr<TokenState> tokens;   // with --tokens, the token comparison's state
+    std::string twoKinds;                 // single run: why its two sources are of two kinds, which makes them
+                                          // not equivalent uncompared; empty when they are not
 };
 
 // Where --where's lines of the rewrites --allow accepted go: a spool, or

@@ -20,8 +20,7 @@
 
 namespace {
 
-constexpr const char *kNoRulesReason = "no token rules for this kind of file";  // a NotCompared pair's usual reason
-constexpr int kAheadPerWorker = 8;                            // results a worker may hold before their turn to print
+constexpr int kAheadPerWorker = 8;  // results a worker may hold before their turn to print
 
 // Everything the workers and the printer share.
 struct Sweep {
@@ -113,7 +112,10 @@ void printResult(const WalkList &list, const WalkEntry &entry, PairResult &resul
     tallyPair(tally, result.outcome, result.language);
     switch (result.outcome) {
     case PairOutcome::Different:
-        consoleMessage("Matchling==> Not equivalent: %s \n", entry.path.c_str());
+        if (result.reason.empty())
+            consoleMessage("Matchling==> Not equivalent: %s \n", entry.path.c_str());
+        else
+            consoleMessage("Matchling==> Not equivalent: %s (%s) \n", entry.path.c_str(), result.reason.c_str());
         spoolCopy(result.output);
         break;
     case PairOutcome::Failed:
@@ -179,12 +181,12 @@ void reportResult(ReportWriter &writer, const WalkList &list, const WalkEntry &e
     if (!placePrefix.empty())
         place = pathFromPrefix(placePrefix, place);
     p.place = place.c_str();
-    if (result.outcome == PairOutcome::Failed)
+    if (result.outcome == PairOutcome::Failed || (result.outcome == PairOutcome::Different && !result.reason.empty()))
         p.reason = result.reason.c_str();
     else if (result.outcome == PairOutcome::NotCompared)
         p.reason = result.reason.empty() ? kNoRulesReason : result.reason.c_str();
     p.language = settings.tokens ? languageName(result.language) : nullptr;
-    p.difference = &result.difference;
+    p.difference = result.outcome == PairOutcome::Different && p.reason ? nullptr : &result.difference;
     p.counted = countedRewrites(settings);
     if (p.counted && (result.outcome == PairOutcome::Equivalent || result.outcome == PairOutcome::Different))
         p.allowed = result.allowed;
@@ -378,7 +380,8 @@ int sweepRun(const Request &request)
     const ExcludeList excludes = excludeList(request.excludes);
     const std::string command = request.batch ? std::string() : request.formatter;
     const int failed = !request.formatter.empty()
-                           ? walkFormatter(request.paths, command, request.settings.timeout, excludes, list, left, error)
+                           ? walkFormatter(request.paths, command, request.settings.timeout,
+                                           request.settings.language == Language::Unknown, excludes, list, left, error)
                        : request.git ? walkGit(request.revision, list, error) || gitPathsKept(request.paths, list, error)
                                      : walkTrees(request.names[0], request.names[1], list, error);
     if (request.formatter.empty())

@@ -20,7 +20,7 @@
 // What one pair came to.
 enum class PairOutcome {
     Equivalent,  // the two compare equivalent
-    Different,   // they do not; output holds the difference lines
+    Different,   // they do not; output holds the difference lines, or reason why when they are of two kinds
     Failed,      // they could not be compared; reason says why
     OnlyOne,     // the file is on one side only
     Unchanged,   // the working tree holds HEAD's bytes: not a change at all
@@ -30,7 +30,9 @@ enum class PairOutcome {
 struct PairResult {
     PairOutcome outcome = PairOutcome::Equivalent;
     std::string reason;      // for Failed: "unreadable", "empty", "symbolic link", ...; for NotCompared, when
-                             // not the usual one: "no token rules for this kind of file in this build"
+                             // not the usual one: "no token rules for this kind of file in this build", or
+                             // the content tests' "no token rules: .cls is read as ..."; for Different, their
+                             // "of two kinds: ..." (no difference lines then)
     Spool output;            // the pair's difference lines
     Spool listings[2];       // with switch L, each side's normalized text or token list
     std::int64_t bytes = 0;  // bytes of the two sides, for the progress line

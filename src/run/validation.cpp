@@ -138,7 +138,9 @@ int reportRefused(const Preparation &p, const Lexer &lexer)
 // Opens source f and its temporary file and reads its first token, reporting
 // a failure as a preparation does; returns 0 or 1. An empty source is read:
 // in token mode it is a source without tokens, as one of blanks or comments.
-int startTokens(RunState &run, const RunSettings &settings, int f, TokenPiece &first)
+// With look, first sets the source's start aside for a content test, in
+// looked bytes of run's heads[f], which its lexer then reads first.
+int startTokens(RunState &run, const RunSettings &settings, int f, bool look, std::size_t &looked, TokenPiece &first)
 {
     Preparation &p = run.preparations[f];
     p.path = run.fileNames[f];
@@ -147,6 +149,8 @@ int startTokens(RunState &run, const RunSettings &settings, int f, TokenPiece &f
         reportAbort();
         return 1;
     }
+    if (look)
+        looked = lookAhead(p.source, run.tokens->heads[f], kContentBytes);
     Lexer &lexer = run.tokens->lexers[f];
     lexerStart(lexer, run.languages[f], lexOptions(settings), p.source);
     lexerNext(lexer, first);
@@ -193,6 +197,34 @@ void listTemp(const char *name)
     }
 }
 
+// Where a name calls for it (and --language does not say), the content tests
+// of the pair, on the starts of the sources that startTokens set aside in
+// lengths bytes of run's heads. Returns 0 when both are of the language
+// their names chose; 0 with verdict Different and run.twoKinds set when one
+// is and the other is not (reported); 1 when neither is, reported as not
+// compared, its temporary files removed.
+int testContent(RunState &run, const char *const (&names)[2], const std::size_t (&lengths)[2], Verdict &verdict)
+{
+    const char *const heads[2] = {run.tokens->heads[0], run.tokens->heads[1]};
+    std::string why;
+    switch (pairKinds(names, heads, lengths, why)) {
+    case PairKinds::Read:
+        return 0;
+    case PairKinds::TwoKinds:
+        consoleMessage("Matchling==>  Not equivalent: %s (%s) \n", names[0], why.c_str());
+        run.twoKinds = why;
+        verdict = Verdict::Different;
+        return 0;
+    case PairKinds::NoRules:
+        break;
+    }
+    consoleMessage("Matchling==>  Not compared: %s (%s) \n", names[0], why.c_str());
+    closeStreams(run);
+    for (const char *temp : kTempNames)
+        deleteTemp(temp);
+    return 1;
+}
+
 // Steps 2 to 6 with --tokens: both sources lexed at once, each on a thread of
 // its own that writes its key stream to its temporary file, and compared as
 // the tokens come; then each source's failures, file 1 first, and the
@@ -200,11 +232,21 @@ void listTemp(const char *name)
 // Returns 0 with verdict set, or 1 when the run stopped early (reported).
 int compareTokenStreams(RunState &run, const RunSettings &settings, Verdict &verdict)
 {
-    // 2-3. Each source, its temporary file and its first token, in turn.
+    // 2-3. Each source, its temporary file and its first token, in turn;
+    // where a name calls for it, the content tests of its language.
+    const char *const names[2] = {run.fileNames[0].c_str(), run.fileNames[1].c_str()};
+    const bool tested = settings.language == Language::Unknown && (nameTested(names[0]) || nameTested(names[1]));
     TokenPiece first[2];
+    std::size_t looked[2] = {};
     for (int f = 0; f < 2; ++f)
-        if (startTokens(run, settings, f, first[f]) != 0)
+        if (startTokens(run, settings, f, tested, looked[f], first[f]) != 0)
             return 1;
+    if (tested) {
+        if (testContent(run, names, looked, verdict) != 0)
+            return 1;
+        if (!run.twoKinds.empty())
+            return 0;
+    }
 
     // 4-5. Both lexed at once, compared as they come; where rewrites are
     // counted, both compared here, token by token, their notes with them, and
@@ -253,7 +295,6 @@ int compareTokenStreams(RunState &run, const RunSettings &settings, Verdict &ver
         for (const char *temp : kTempNames)
             listTemp(temp);
     if (verdict == Verdict::Different) {
-        const char *const names[2] = {run.fileNames[0].c_str(), run.fileNames[1].c_str()};
         const Reopener again{&run, reopenByName, closeReopened};
         spellDifference(t.comparison, respelling(run, settings), again);
         reportTokenDifference(t.comparison, names, again);
@@ -276,9 +317,10 @@ int validate(RunState &run, const RunSettings &settings, const char *const (&nam
 void reportSingle(RunState &run, const RunSettings &settings, bool different)
 {
     DifferenceFacts difference;
-    if (different && settings.tokens) {
+    const bool twoKinds = !run.twoKinds.empty();  // then the reason says why, and nothing where
+    if (different && !twoKinds && settings.tokens) {
         tokenDifference(run.tokens->comparison, difference);
-    } else if (different) {
+    } else if (different && !twoKinds) {
         blockDifference(run.comparison, difference);
         differenceLines(run, settings, Reopener{&run, reopenByName, closeReopened}, difference.lines);
     }
@@ -287,7 +329,8 @@ void reportSingle(RunState &run, const RunSettings &settings, bool different)
     pair.names[0] = run.fileNames[0].c_str();
     pair.names[1] = run.fileNames[1].c_str();
     pair.status = different ? PairStatus::NotEquivalent : PairStatus::Equivalent;
-    pair.difference = &difference;
+    pair.difference = twoKinds ? nullptr : &difference;
+    pair.reason = twoKinds ? run.twoKinds.c_str() : nullptr;
     pair.language = settings.tokens ? languageName(run.languages[0]) : nullptr;
     pair.counted = countedRewrites(settings);
     if (pair.counted)

@@ -128,6 +128,11 @@ struct LexerHooks {
     std::size_t (*run)(Lexer &lexer, QuickToken *out, std::size_t max, std::size_t keyBytes);
     const ImportRules *imports;   // how its imports sort; nullptr when they do not
     bool splices;                 // backslash-newline splices are taken out as the source is read
+    // The content test: true when a source whose first length bytes are text
+    // (all of it, when shorter than the look the table takes) is of the
+    // language, for the endings that other kinds of file share; nullptr when
+    // the module has none.
+    bool (*confirms)(const char *text, std::size_t length) = nullptr;
 };
 
 // What the sorter noted of a piece when it took it from the lexer.

@@ -67,6 +67,26 @@ WalkEntry entryFor(const std::string &path, NodeType type, std::int64_t size, co
     return entry;
 }
 
+// True when the file path, of the language its name selects, is of it: its
+// start passes the content test its name calls for (one it does not is of
+// another kind, and left out as a file the table does not know). A file that
+// is not regular, or cannot be read, is taken, to fail where it is compared.
+bool ofItsLanguage(const std::string &path, NodeType type)
+{
+    if (type != NodeType::File || !nameTested(path.c_str()))
+        return true;
+    std::string why;
+    std::int64_t size;
+    std::FILE *file = openRegularFile(path.c_str(), why, size);
+    if (!file)
+        return true;
+    char head[kContentBytes];
+    const std::size_t n = std::fread(head, 1, sizeof head, file);
+    const bool failed = std::ferror(file) != 0;
+    std::fclose(file);
+    return failed || nameConfirmed(path.c_str(), head, n);
+}
+
 // One directory of a walk below a path given.
 struct Pending {
     std::string path;  // as reports name it: the path given, then the names below it
@@ -75,10 +95,11 @@ struct Pending {
 };
 
 // Appends the entries of every file under dir that the language table
-// knows and excludes keeps, in byte order of path; counts the others in
-// left. Returns 0, or 1 when dir itself cannot be read.
-int walkDirectory(const std::string &dir, const std::string &command, int seconds, const ExcludeList &excludes,
-                  std::vector<WalkEntry> &entries, LeftOut &left)
+// knows (byContent: and whose start its content test passes, where its name
+// calls for one) and excludes keeps, in byte order of path; counts the
+// others in left. Returns 0, or 1 when dir itself cannot be read.
+int walkDirectory(const std::string &dir, const std::string &command, int seconds, bool byContent,
+                  const ExcludeList &excludes, std::vector<WalkEntry> &entries, LeftOut &left)
 {
     const std::size_t first = entries.size();
     std::vector<Pending> pending = {{dir, "", false}};
@@ -119,7 +140,8 @@ int walkDirectory(const std::string &dir, const std::string &command, int second
                     pending.push_back({name, rel, excluded});
             } else if (excluded) {
                 ++left.excluded;
-            } else if (languageOfName(name.c_str()) == Language::Unknown) {
+            } else if (languageOfName(name.c_str()) == Language::Unknown ||
+                       (byContent && !ofItsLanguage(name, node.type))) {
                 ++left.skipped;
             } else {
                 entries.push_back(entryFor(name, node.type, node.size, command, seconds));
@@ -133,7 +155,7 @@ int walkDirectory(const std::string &dir, const std::string &command, int second
 
 } // namespace
 
-int walkFormatter(const std::vector<std::string> &paths, const std::string &command, int seconds,
+int walkFormatter(const std::vector<std::string> &paths, const std::string &command, int seconds, bool byContent,
                   const ExcludeList &excludes, WalkList &list, LeftOut &left, std::string &error)
 {
     list.sideNames[0] = "files";
@@ -143,7 +165,7 @@ int walkFormatter(const std::vector<std::string> &paths, const std::string &comm
     for (const std::string &path : paths) {
         TreeNode node;
         if (isDirectory(path.c_str())) {
-            if (walkDirectory(path, command, seconds, excludes, list.entries, left) != 0) {
+            if (walkDirectory(path, command, seconds, byContent, excludes, list.entries, left) != 0) {
                 error = "Unable to read directory " + path;
                 return 1;
             }

@@ -62,6 +62,7 @@ int walkGit(const std::string &rev, WalkList &list, std::string &error);
 // What the walk of a formatter's dry run left out, and why.
 struct LeftOut {
     long long skipped = 0;   // files under the directories named whose kind the language table does not know
+                             // (by their names, or by their starts where their names call for a content test)
     long long excluded = 0;  // files --exclude left out
 };
 
@@ -84,7 +85,9 @@ int gitPathsKept(const std::vector<std::string> &paths, WalkList &list, std::str
 
 // Lists, for a formatter's dry run, every file named in paths and every
 // file under the directories named there whose name the language table
-// knows (the directories of git, Mercurial and Subversion are not entered),
+// knows, with byContent (no --language) those whose name calls for a
+// content test only where their start passes it (the directories of git,
+// Mercurial and Subversion are not entered),
 // each paired with what command writes when it is given the file: each
 // "{}" in command stands for the file's name, quoted for the shell. With
 // command empty (a batch run), the second side is left for the caller to
@@ -94,7 +97,7 @@ int gitPathsKept(const std::vector<std::string> &paths, WalkList &list, std::str
 // Counts the files left out in left. Returns 0, or 1 with error set (a name
 // that is neither file nor directory, a directory that cannot be read at
 // its top).
-int walkFormatter(const std::vector<std::string> &paths, const std::string &command, int seconds,
+int walkFormatter(const std::vector<std::string> &paths, const std::string &command, int seconds, bool byContent,
                   const ExcludeList &excludes, WalkList &list, LeftOut &left, std::string &error);
 
 // Runs side's command with side.file on its input, its output into a

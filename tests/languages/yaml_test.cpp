@@ -53,6 +53,29 @@ TEST(YamlNearMiss, Scalars)
         {"a number's spelling counts", "a: 1.0\n", "a: 1.00\n", false},
         {"an empty value against an empty string", "a:\n", "a: ''\n", false},
         {"an empty value against null", "a:\n", "a: null\n", false},
+        // A block scalar at a document's root, its tag or anchor on its header's line.
+        {"a tagged folded block at the root", "!!str >\n  folded\n  text\n", "!!str \"folded text\\n\"\n", true},
+        {"a tagged folded block's text at the root", "!!str >\n  folded\n  text\n", "!!str >\n  folded\n  test\n",
+         false},
+        {"a tagged literal block after ---", "--- !!str |\n  x\n", "!!str |\n  x\n", true},
+        {"a root block's indentation is layout", "!!str |\n  x\n", " !!str |  # c\n    x\n", true},
+        {"a root block's inner indentation is not", "!!str |\n  x\n   y\n", "!!str |\n  x\n  y\n", false},
+        {"a root block's leading blank line", "!!str |\n\n  x\n", "!!str |\n  x\n", false},
+        {"an anchored root block", "&a >-\n  x\n  y\n", "&a \"x y\"\n", true},
+        {"a root block's tag counts", "!!str |\n  x\n", "|\n  x\n", false},
+        {"a root block of a later document", "a\n---\n!!str |\n  x\n", "a\n--- !!str \"x\\n\"\n", true},
+        // An empty block scalar: the empty string, "\n" for each blank line kept.
+        {"an empty block before a blank line and at the end", "foo: |\n\n", "foo: |\n", true},
+        {"an empty block at the end, with and without a line end", "foo: |\n", "foo: |", true},
+        {"an empty block is the empty string", "foo: |\n", "foo: ''\n", true},
+        {"an empty block is no NUL", "foo: |\n", "foo: \"\\0\"\n", false},
+        {"an empty block is no null", "foo: |\n", "foo:\n", false},
+        {"an empty folded block", "foo: >\n", "foo: |-\n\n", true},
+        {"an empty block in a sequence", "- |\n", "- ''\n", true},
+        {"clip chomping drops blank lines", "foo: |\n\n\n", "foo: |\n", true},
+        {"keep chomping keeps a blank line", "foo: |+\n\n", "foo: |+\n", false},
+        {"keep chomping's blank line is a line feed", "foo: |+\n\n", "foo: \"\\n\"\n", true},
+        {"keep chomping with nothing after is empty", "foo: |+\n", "foo: ''\n", true},
     }));
 }
 

@@ -419,4 +419,20 @@ void basicNext(Lexer &lx, TokenPiece &piece)
     }
 }
 
-extern const LexerHooks kBasicLexer = {nullptr, basicNext, nullptr, nullptr, false};
+// The content test of .frm and .cls, which LaTeX classes, Apex classes and
+// MySQL tables share: true when text, a source's first length bytes, starts
+// as Visual Basic writes a form or class module, past a byte order mark and
+// blanks: "VERSION 5.00" (a form), "VERSION 1.0 CLASS", or "Attribute VB_"
+// where the VERSION block is left out.
+bool basicConfirms(const char *text, std::size_t length)
+{
+    std::size_t i = length >= 3 && std::memcmp(text, "\xEF\xBB\xBF", 3) == 0 ? 3 : 0;
+    while (i < length && (text[i] == ' ' || text[i] == '\t' || text[i] == '\r' || text[i] == '\n'))
+        ++i;
+    const char *start = text + i;
+    const std::size_t n = length - i;
+    return (n > 8 && std::memcmp(start, "VERSION ", 8) == 0 && start[8] >= '0' && start[8] <= '9') ||
+           (n >= 13 && std::memcmp(start, "Attribute VB_", 13) == 0);
+}
+
+extern const LexerHooks kBasicLexer = {nullptr, basicNext, nullptr, nullptr, false, basicConfirms};

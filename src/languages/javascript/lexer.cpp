@@ -1115,4 +1115,24 @@ void scriptNext(Lexer &lx, TokenPiece &piece)
     }
 }
 
-extern const LexerHooks kScriptLexer = {scriptStart, scriptNext, nullptr, nullptr, false};
+// The content test of .ts, which Qt Linguist's translations (XML) and MPEG
+// transport streams share: false when text, a source's first length bytes,
+// holds a NUL byte, which no script does, or starts, past a byte order mark
+// and blanks, as XML: "<?xml", "<!DOCTYPE TS>", a comment "<!--", or the
+// element "<TS" itself ("<TS>x" as a type assertion is refused with it).
+bool scriptConfirms(const char *text, std::size_t length)
+{
+    if (std::memchr(text, '\0', length))
+        return false;
+    std::size_t i = length >= 3 && std::memcmp(text, "\xEF\xBB\xBF", 3) == 0 ? 3 : 0;
+    while (i < length && (text[i] == ' ' || text[i] == '\t' || text[i] == '\r' || text[i] == '\n'))
+        ++i;
+    if (i + 1 >= length || text[i] != '<')
+        return true;
+    if (text[i + 1] == '?' || text[i + 1] == '!')
+        return false;
+    const bool element = length - i >= 3 && text[i + 1] == 'T' && text[i + 2] == 'S';
+    return !element || (length - i > 3 && (byteClass(text[i + 3]) & kNameB));
+}
+
+extern const LexerHooks kScriptLexer = {scriptStart, scriptNext, nullptr, nullptr, false, scriptConfirms};

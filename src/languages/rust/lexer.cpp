@@ -786,4 +786,27 @@ void rustNext(Lexer &lx, TokenPiece &piece)
     }
 }
 
-extern const LexerHooks kRustLexer = {rustStart, rustNext, nullptr, &kRustImports, false};
+// The content test of .rs, which RenderScript, Android's C for compute
+// kernels, shares: false when a line of text, a source's first length bytes,
+// starts with "#pragma" ("# pragma" too), as every RenderScript file has
+// "#pragma version(1)"; Rust, whose '#' opens an attribute, has none.
+bool rustConfirms(const char *text, std::size_t length)
+{
+    for (std::size_t i = 0; i < length; ++i) {
+        if (i > 0 && text[i - 1] != '\n')
+            continue;
+        std::size_t k = i;
+        while (k < length && (text[k] == ' ' || text[k] == '\t'))
+            ++k;
+        if (k == length || text[k] != '#')
+            continue;
+        ++k;
+        while (k < length && (text[k] == ' ' || text[k] == '\t'))
+            ++k;
+        if (length - k >= 6 && std::memcmp(text + k, "pragma", 6) == 0)
+            return false;
+    }
+    return true;
+}
+
+extern const LexerHooks kRustLexer = {rustStart, rustNext, nullptr, &kRustImports, false, rustConfirms};

@@ -13,6 +13,13 @@
 // (a scalar, alias, anchor or tag) or at the end: what structure the parser
 // puts between a comment and that token does not move it.
 //
+// Two of libfyaml's readings are mended: a block scalar without a byte of
+// content is the empty string (it gives a NUL byte where the header's line
+// end ends the source), and a block scalar at a document's root with its tag
+// or anchor on its header's line, which it reads empty and then fails on, is
+// parsed again with its indentation indicator put in (places are the
+// source's all the same).
+//
 // A source that does not parse is refused ("not valid YAML at line L, column
 // C"), as is one larger than kYamlMaxBytes, with more than kYamlMaxTokens
 // tokens, or nested deeper than kYamlMaxDepth: one token naming the reason,
@@ -102,8 +109,24 @@ struct Builder {
     bool full = false; // a bound was met: the source is refused
     bool comments;     // the words of comments are tokens
     std::size_t scanned = 0;  // the text before it has been searched for comments
+    // Where the parser's text has a byte that the source has not (an
+    // indentation indicator put in, see indicatorFor), in ascending order.
+    const std::vector<std::size_t> &put;
+    // In the parser's text, where the value of the last block scalar at a
+    // document's root with a tag or anchor starts, when the parser read it
+    // empty; npos when there is none.
+    std::size_t emptyRoot = std::string::npos;
 
-    Builder(YamlStore &s, bool withComments) : store(s), counter{s.text}, comments(withComments) {}
+    Builder(YamlStore &s, bool withComments, const std::vector<std::size_t> &inserted)
+        : store(s), counter{s.text}, comments(withComments), put(inserted)
+    {
+    }
+
+    // The offset in the source of offset pos of the parser's text.
+    std::size_t source(std::size_t pos) const
+    {
+        return pos - static_cast<std::size_t>(std::lower_bound(put.begin(), put.end(), pos) - put.begin());
+    }
 
     // Adds a token of key (n bytes, after prefix and before suffix) from start to end.
     bool add(const char *prefix, const char *key, std::size_t n, const char *suffix, TokenPlace start,
@@ -131,7 +154,7 @@ struct Builder {
     // Where a mark stands; the end of the last token when there is none.
     TokenPlace at(const fy_mark *mark)
     {
-        return mark && mark->line >= 0 ? counter.place(mark->input_pos) : last;
+        return mark && mark->line >= 0 ? counter.place(source(mark->input_pos)) : last;
     }
 
     // With comments, adds the words of the comments in the text from where
@@ -176,9 +199,9 @@ struct Builder {
         const fy_mark *to = token ? fy_token_end_mark(token) : nullptr;
         if (!from || !to || from->line < 0)
             return true;
-        if (!commentsBefore(from->input_pos))
+        if (!commentsBefore(source(from->input_pos)))
             return false;
-        scanned = std::max(scanned, to->input_pos);
+        scanned = std::max(scanned, source(to->input_pos));
         return true;
     }
 
@@ -209,6 +232,14 @@ struct Builder {
         return true;
     }
 
+    // True when the scalar token value holds no byte of the source.
+    static bool emptyBody(fy_token *value)
+    {
+        const fy_mark *from = value ? fy_token_start_mark(value) : nullptr;
+        const fy_mark *to = value ? fy_token_end_mark(value) : nullptr;
+        return from && to && from->line >= 0 && to->line >= 0 && from->input_pos == to->input_pos;
+    }
+
     // True when tag is the non-specific "!", which only says the node is
     // not resolved by its form: a string, a sequence or a mapping.
     static bool nonSpecific(fy_token *tag)
@@ -230,11 +261,12 @@ struct Builder {
                 if (!commentsBefore(anchor) || !commentsBefore(tag))
                     return false;
                 // A quoted scalar's marks leave its opening quote out.
-                if (from && from->line >= 0 && !commentsBefore(from->input_pos > 0 ? from->input_pos - 1 : 0))
+                const std::size_t at = from && from->line >= 0 ? source(from->input_pos) : 0;
+                if (from && from->line >= 0 && !commentsBefore(at > 0 ? at - 1 : 0))
                     return false;
                 const fy_mark *to = fy_event_end_mark(e);
                 if (to && to->line >= 0)
-                    scanned = std::max(scanned, static_cast<std::size_t>(to->input_pos));
+                    scanned = std::max(scanned, source(to->input_pos));
             } else if (e->type == FYET_STREAM_END && !commentsBefore(store.text.size())) {
                 return false;
             }
@@ -280,8 +312,17 @@ struct Builder {
             // A plain scalar with the non-specific tag is a string, as a quoted one is.
             // An empty value with no token at all is plain too (a null).
             const fy_scalar_style style = value ? fy_scalar_token_get_style(value) : FYSS_PLAIN;
-            const bool plain = style != FYSS_SINGLE_QUOTED && style != FYSS_DOUBLE_QUOTED &&
-                               style != FYSS_LITERAL && style != FYSS_FOLDED &&
+            const bool block = style == FYSS_LITERAL || style == FYSS_FOLDED;
+            // A block scalar without a byte after its header is the empty
+            // string, whatever its chomping; the parser gives a NUL byte where
+            // the header's line end is the source's last byte.
+            if (block && emptyBody(value))
+                n = 0;
+            if (block && n == 0 && depth == 0 && (e->scalar.tag || e->scalar.anchor)) {
+                const fy_mark *body = fy_token_start_mark(value);
+                emptyRoot = body && body->line >= 0 ? body->input_pos : std::string::npos;
+            }
+            const bool plain = style != FYSS_SINGLE_QUOTED && style != FYSS_DOUBLE_QUOTED && !block &&
                                !(e->scalar.tag && nonSpecific(e->scalar.tag));
             if (plain)
                 return add("", text, n, "", start, end);
@@ -289,8 +330,10 @@ struct Builder {
             const fy_mark *from = fy_event_start_mark(e);
             const fy_mark *to = fy_event_end_mark(e);
             const bool quoted = style == FYSS_SINGLE_QUOTED || style == FYSS_DOUBLE_QUOTED;
-            if (quoted && from && to && from->line >= 0 && from->input_pos > 0 && to->input_pos < store.text.size())
-                return add("\"", text, n, "\"", counter.place(from->input_pos - 1), counter.place(to->input_pos + 1));
+            const std::size_t open = from && from->line >= 0 ? source(from->input_pos) : 0;
+            const std::size_t close = to && to->line >= 0 ? source(to->input_pos) : store.text.size();
+            if (quoted && open > 0 && close < store.text.size())
+                return add("\"", text, n, "\"", counter.place(open - 1), counter.place(close + 1));
             return add("\"", text, n, "\"", start, end);
         }
         case FYET_ALIAS: {
@@ -363,9 +406,76 @@ std::string errorPlace(fy_diag *diag)
     return std::string();
 }
 
-// Parses text into store's tokens; returns the reason the source is refused,
-// empty when it is not.
-std::string parseWhole(YamlStore &store, bool withComments)
+bool isBlankByte(char c)
+{
+    return c == ' ' || c == '\t' || c == '\r';
+}
+
+// Where to put the indentation indicator of a block scalar at a document's
+// root whose tag or anchor stands on its header's line ("!!str |", "&a >-")
+// and whose value starts at body in text, and the digit to put there: the
+// content's indentation as a reader finds it, the blanks that start its
+// first line that is not blank (no blank line before it holding more).
+// libfyaml reads such a scalar empty, and its content as a document
+// without "---", but reads it right with the indicator. Returns 0, or 1
+// when the scalar is not so or its indentation takes no digit (0, or past 9).
+int indicatorFor(const std::string &text, std::size_t body, std::size_t &at, char &digit)
+{
+    if (body == 0 || body > text.size() || text[body - 1] != '\n')
+        return 1;
+    std::size_t i = body - 1;
+    while (i > 0 && text[i - 1] != '\n')
+        --i;
+    // The header's line: "---", properties, then the indicator and its modifiers.
+    std::size_t header = std::string::npos;
+    for (bool properties = false; i < body - 1;) {
+        while (i < body - 1 && isBlankByte(text[i]))
+            ++i;
+        std::size_t end = i;
+        while (end < body - 1 && !isBlankByte(text[end]))
+            ++end;
+        if (text[i] == '|' || text[i] == '>') {
+            header = properties ? i : std::string::npos;
+            for (std::size_t k = i + 1; k < end; ++k)
+                if (text[k] != '+' && text[k] != '-')
+                    header = std::string::npos;  // an indicator already there, or a scalar "|x"
+            break;
+        }
+        if (text[i] != '!' && text[i] != '&' && text.compare(i, end - i, "---") != 0)
+            break;
+        properties = properties || text[i] != '-';
+        i = end;
+    }
+    if (header == std::string::npos)
+        return 1;
+    // The content's indentation.
+    std::size_t blanks = 0;  // the most spaces on a blank line before it
+    for (std::size_t line = body; line < text.size();) {
+        std::size_t k = line;
+        while (k < text.size() && text[k] == ' ')
+            ++k;
+        if (k < text.size() && text[k] != '\n' && text[k] != '\r') {
+            const std::size_t indent = k - line;
+            if (indent == 0 || indent > 9 || blanks > indent)
+                return 1;
+            at = header + 1;
+            digit = static_cast<char>('0' + indent);
+            return 0;
+        }
+        blanks = std::max(blanks, k - line);
+        const void *lf = std::memchr(text.data() + k, '\n', text.size() - k);
+        line = lf ? static_cast<std::size_t>(static_cast<const char *>(lf) - text.data()) + 1 : text.size();
+    }
+    return 1;
+}
+
+constexpr int kYamlMaxIndicators = 16;  // indentation indicators put in for the parser, at most
+
+// Parses text, with the indentation indicators put in at put, into store's
+// tokens; returns the reason the source is refused, empty when it is not.
+// Sets emptyRoot as Builder does.
+std::string parseText(YamlStore &store, const char *text, std::size_t length, const std::vector<std::size_t> &put,
+                      bool withComments, std::size_t &emptyRoot)
 {
     fy_diag_cfg diagConfig;
     fy_diag_cfg_default(&diagConfig);
@@ -380,10 +490,13 @@ std::string parseWhole(YamlStore &store, bool withComments)
     config.diag = diag;
     fy_parser *parser = fy_parser_create(&config);
     std::string reason;
-    if (!parser || fy_parser_set_string(parser, store.text.data(), store.text.size()) != 0) {
+    emptyRoot = std::string::npos;
+    store.tokens.clear();
+    store.keys.clear();
+    if (!parser || fy_parser_set_string(parser, text, length) != 0) {
         reason = "not valid YAML";
     } else {
-        Builder builder(store, withComments);
+        Builder builder(store, withComments, put);
         store.tokens.reserve(store.text.size() / 16 + 16);
         store.keys.reserve(store.text.size() + 64);
         bool bounded = true;
@@ -399,12 +512,40 @@ std::string parseWhole(YamlStore &store, bool withComments)
         else if (fy_parser_get_stream_error(parser)) {
             const std::string place = errorPlace(diag);
             reason = place.empty() ? "not valid YAML" : "not valid YAML at " + place;
+            emptyRoot = builder.emptyRoot;
         }
     }
     if (parser)
         fy_parser_destroy(parser);
     if (diag)
         fy_diag_destroy(diag);
+    return reason;
+}
+
+// Parses store's text into its tokens; returns the reason the source is
+// refused, empty when it is not. Where the parser fails after reading a
+// block scalar at a document's root empty (see indicatorFor), the text is
+// parsed again with that scalar's indentation indicator put in.
+std::string parseWhole(YamlStore &store, bool withComments)
+{
+    std::vector<std::size_t> put;  // where the parser's text has an indicator the source has not
+    std::string fixed;             // the parser's text, once it differs from the source
+    std::size_t emptyRoot = std::string::npos;
+    std::string reason = parseText(store, store.text.data(), store.text.size(), put, withComments, emptyRoot);
+    for (int k = 0; !reason.empty() && emptyRoot != std::string::npos && k < kYamlMaxIndicators; ++k) {
+        if (fixed.empty())
+            fixed.assign(store.text.data(), store.text.size());
+        std::size_t at;
+        char digit;
+        if (indicatorFor(fixed, emptyRoot, at, digit) != 0)
+            break;
+        fixed.insert(at, 1, digit);
+        put.insert(std::upper_bound(put.begin(), put.end(), at), at);
+        // The indicators put in before move with the text after them.
+        for (std::size_t &p : put)
+            p += p > at;
+        reason = parseText(store, fixed.data(), fixed.size(), put, withComments, emptyRoot);
+    }
     return reason;
 }
 
