@@ -54,6 +54,7 @@ const FileCase kFiles[] = {
     {"refused: no token rules", P, Refused, false, false, 0, 0, nullptr, PairStatus::NotCompared, "no token rules"},
     {"deleted", First, One, false, false, 0, 0, nullptr, PairStatus::OnlyIn1, "only before"},
     {"added", Second, One, false, false, 0, 0, nullptr, PairStatus::OnlyIn2, "only after"},
+    {"of two kinds", P, Diff, false, false, 0, 0, "of two kinds: x", PairStatus::NotEquivalent, "of two kinds: x"},
 };
 
 TEST(Verdicts, EachFileOfACommit)
