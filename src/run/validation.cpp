@@ -337,6 +337,7 @@ LexOptions lexOptions(const RunSettings &settings)
     LexOptions options;
     options.comments = settings.comments;
     options.sortedIncludes = settings.sortedIncludes;
+    options.allow = settings.allow;
     return options;
 }
 

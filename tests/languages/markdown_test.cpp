@@ -20,7 +20,7 @@ namespace {
 
 const Language Md = Language::Markdown;
 
-#if MATCHLING_HAVE_MD4C
+#if MATCHLING_HAVE_CMARK_GFM
 
 TEST(MarkdownNearMiss, Text)
 {
@@ -293,7 +293,8 @@ TEST_F(MarkdownFormatterTools, PrettierJudgedByMarkdownIt)
 {
     const std::string prettier = npmTool("prettier");
     if (!haveTool("node") || prettier.empty() || !exists(npm() + "/node_modules/markdown-it") ||
-        !exists(npm() + "/node_modules/markdown-it-task-lists") || !exists(npm() + "/node_modules/typescript"))
+        !exists(npm() + "/node_modules/markdown-it-task-lists") || !exists(npm() + "/node_modules/markdown-it-footnote") ||
+        !exists(npm() + "/node_modules/typescript"))
         GTEST_SKIP() << "node and tests/npm's packages are needed (npm ci in tests/npm)";
     // 150 files under 100 KB, spread over the sorted list of this machine's
     // (scratch and work trees left out, so that the sample stays put).
