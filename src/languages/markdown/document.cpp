@@ -782,7 +782,7 @@ bool markdownTokens(MarkdownStore &store, const LexOptions &options)
     store.tokens.reserve(store.text.size() * 3 + 4096);
     const std::size_t from = frontMatter(b);
     indexReadLines(b, static_cast<std::uint32_t>(from));
-    MarkdownArena arena(kMarkdownTreeFactor * (b.size - from) + kMarkdownTreeFloor);
+    MarkdownArena arena(kMarkdownTreeBytes);
     cmark_node *document = readMarkdown(arena, b.base + from, b.size - from);
     if (!document)
         return false;

@@ -10,13 +10,13 @@
 
 struct cmark_node;
 
-// The room cmark-gfm's tree and work space may take for a document of size
-// bytes: kMarkdownTreeFactor bytes a byte, and kMarkdownTreeFloor more
-// (tests/languages/markdown_test.cpp has the measures on this machine's
-// files: at most about 30 bytes a byte on a small one full of links, 12 on
-// common text; a text of markup alone takes some 250).
-constexpr std::size_t kMarkdownTreeFactor = 40;
-constexpr std::size_t kMarkdownTreeFloor = std::size_t(1) << 20;
+// The room cmark-gfm's tree and work space may take for one document. Its
+// tree takes 168 bytes a node; a common document takes about 12 bytes a
+// byte, a small one full of links about 35, and markup alone (a node for
+// each byte or two: nested quotes, one-letter list items, a table of
+// one-letter cells) up to about 270: so that no document under a MiB is
+// refused, whatever it holds, and a larger one only when it is mostly markup.
+constexpr std::size_t kMarkdownTreeBytes = std::size_t(256) << 20;
 
 // cmark-gfm appends each cell of a table row to a list by walking the list
 // from its start: a row of n cells costs n * n / 2 steps. A document whose

@@ -15,7 +15,7 @@
 
 // cmark-gfm reads a whole document at once, into a tree: a larger one is
 // refused ("too large to compare as Markdown"), and so is one whose tree
-// would outgrow its bound (reader.h: forty times the document, and a MiB).
+// would outgrow its bound (kMarkdownTreeBytes, reader.h).
 // While it is read, a common document takes about STORE_COMMON times its
 // size (the text, the token records at about three times it, its lines'
 // starts, cmark-gfm's tree); the tree goes once its records are written.
