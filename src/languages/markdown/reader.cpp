@@ -29,7 +29,23 @@ constexpr std::size_t kHead = 8;                               // before each al
 constexpr std::size_t kFirstChunk = std::size_t(64) << 10;     // the first chunk's bytes; each next one doubles
 constexpr std::size_t kLargestChunk = std::size_t(16) << 20;  // up to this
 
+constexpr std::size_t kSpareBytes = std::size_t(64) << 20;     // chunks a thread keeps for its next document
+
 thread_local MarkdownArena *tArena = nullptr;  // the arena cmark-gfm's allocations on this thread come from
+
+// The chunks of the arenas that ended on this thread, kept for the next
+// document's: a page touched for the first time costs a fault, and a tree's
+// fresh pages would cost a tenth of its reading.
+struct SpareChunks {
+    std::vector<std::pair<char *, std::size_t>> chunks;
+    std::size_t bytes = 0;
+    ~SpareChunks()
+    {
+        for (const auto &chunk : chunks)
+            std::free(chunk.first);
+    }
+};
+thread_local SpareChunks tSpare;
 std::mutex gInlines;                           // held while a document's inlines are read
 
 void *arenaCalloc(std::size_t count, std::size_t size)
@@ -112,8 +128,14 @@ MarkdownArena::MarkdownArena(std::size_t budget) : budget_(budget), next_(kFirst
 
 MarkdownArena::~MarkdownArena()
 {
-    for (char *chunk : chunks_)
-        std::free(chunk);
+    for (const auto &chunk : chunks_) {
+        if (tSpare.bytes + chunk.second <= kSpareBytes) {
+            tSpare.chunks.push_back(chunk);
+            tSpare.bytes += chunk.second;
+        } else {
+            std::free(chunk.first);
+        }
+    }
     tArena = outer_;
 }
 
@@ -124,13 +146,23 @@ void MarkdownArena::newChunk(std::size_t least)
         std::longjmp(*overflow, 1);
     if (overflow && taken_ + size > budget_)
         size = budget_ - taken_;
-    char *chunk = static_cast<char *>(std::malloc(size));
+    char *chunk = nullptr;
+    for (auto spare = tSpare.chunks.begin(); spare != tSpare.chunks.end(); ++spare)
+        if (spare->second >= least && (!overflow || taken_ + spare->second <= budget_)) {
+            chunk = spare->first;
+            size = spare->second;
+            tSpare.bytes -= size;
+            tSpare.chunks.erase(spare);
+            break;
+        }
+    if (!chunk)
+        chunk = static_cast<char *>(std::malloc(size));
     if (!chunk) {
         if (overflow)
             std::longjmp(*overflow, 1);
         std::abort();  // as cmark-gfm's own allocator does
     }
-    chunks_.push_back(chunk);
+    chunks_.emplace_back(chunk, size);
     taken_ += size;
     at_ = chunk;
     end_ = chunk + size;

@@ -6,6 +6,7 @@
 
 #include <csetjmp>
 #include <cstddef>
+#include <utility>
 #include <vector>
 
 struct cmark_node;
@@ -27,7 +28,8 @@ constexpr std::size_t kMarkdownCellWork = std::size_t(1) << 28;
 // Memory for cmark-gfm's allocations: chunks taken from the heap, each
 // allocation cut from the last one; a free gives back only the allocation
 // cut last. While it is in use (from its making to its end, which frees every
-// chunk), cmark-gfm's allocations on this thread come from it.
+// chunk, or keeps up to 64 MiB of them for the thread's next arena),
+// cmark-gfm's allocations on this thread come from it.
 class MarkdownArena {
 public:
     explicit MarkdownArena(std::size_t budget);
@@ -45,7 +47,7 @@ public:
 private:
     void newChunk(std::size_t least);
 
-    std::vector<char *> chunks_;  // every chunk taken, freed at the end
+    std::vector<std::pair<char *, std::size_t>> chunks_;  // every chunk taken and its bytes, given up at the end
     char *at_ = nullptr;          // the first free byte of the last chunk
     char *end_ = nullptr;         // its end
     char *last_ = nullptr;        // the allocation cut last (its head), or nullptr
