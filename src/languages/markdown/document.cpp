@@ -184,7 +184,7 @@ std::uint32_t offsetOf(const Builder &b, int line, int column, std::uint32_t fal
 // them when found; pending opening tokens take the place.
 std::uint32_t placeText(Builder &b, const char *p, std::size_t n)
 {
-    std::uint32_t at = b.cursor;
+    std::uint32_t at = std::min(b.cursor, b.size);
     while (at < b.size && isMdBlank(b.base[at]))
         ++at;
     std::uint32_t found = at;
@@ -303,7 +303,7 @@ void addVerbatim(Builder &b, const char *text, int first, bool html)
         } else {
             emit(b, TokenKind::Code, p, n, at, static_cast<std::uint32_t>(n));
         }
-        b.cursor = at + static_cast<std::uint32_t>(n);
+        b.cursor = std::min<std::uint32_t>(at + static_cast<std::uint32_t>(n), b.size);  // a tab expanded may reach past
         p += lf ? length + 1 : length;
     }
 }
@@ -480,7 +480,7 @@ void addCodeSpan(Builder &b, cmark_node *node)
     std::string key = "`";
     key.append(literal ? literal : "", n);
     key.push_back('`');
-    std::uint32_t at = b.cursor, end = b.cursor;
+    std::uint32_t at = std::min(b.cursor, b.size), end = at;
     const char *tick = static_cast<const char *>(std::memchr(b.base + at, '`', std::min<std::size_t>(b.size - at, kWordLookahead)));
     if (tick) {
         const char *open = tick;
