@@ -437,7 +437,9 @@ std::string footnoteLabel(cmark_node *node)
     label = label.substr(0, label.find('\n'));
     if (label.size() >= 2 && label.compare(0, 2, "[^") == 0)
         label.erase(0, 2);
-    while (!label.empty() && (label.back() == ':' || label.back() == ']'))
+    if (!label.empty() && label.back() == ':')
+        label.pop_back();
+    if (!label.empty() && label.back() == ']')
         label.pop_back();
     return label;
 }
