@@ -303,7 +303,8 @@ void addVerbatim(Builder &b, const char *text, int first, bool html)
         } else {
             emit(b, TokenKind::Code, p, n, at, static_cast<std::uint32_t>(n));
         }
-        b.cursor = std::min<std::uint32_t>(at + static_cast<std::uint32_t>(n), b.size);  // a tab expanded may reach past
+        // A line whose tab cmark-gfm expanded may reach past the document's.
+        b.cursor = std::min<std::uint32_t>(at + static_cast<std::uint32_t>(n), b.size);
         p += lf ? length + 1 : length;
     }
 }
@@ -483,7 +484,8 @@ void addCodeSpan(Builder &b, cmark_node *node)
     key.append(literal ? literal : "", n);
     key.push_back('`');
     std::uint32_t at = std::min(b.cursor, b.size), end = at;
-    const char *tick = static_cast<const char *>(std::memchr(b.base + at, '`', std::min<std::size_t>(b.size - at, kWordLookahead)));
+    const std::size_t ahead = std::min<std::size_t>(b.size - at, kWordLookahead);
+    const char *tick = static_cast<const char *>(std::memchr(b.base + at, '`', ahead));
     if (tick) {
         const char *open = tick;
         while (tick < b.base + b.size && *tick == '`')
