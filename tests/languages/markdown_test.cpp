@@ -1,7 +1,7 @@
 // Markdown's in-process tests: its near misses first (for each decision, a
 // pair that must differ and, where it can go the other way, a pair that must
 // stay equal), then the tokens and places, then real Markdown files through
-// prettier, judged by markdown-it.
+// prettier, judged by markdown-it read as GitHub reads Markdown.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -363,7 +363,8 @@ TEST(MarkdownRun, TooLargeFails)
 }
 
 // Real Markdown files of this machine through prettier, at both prose wraps,
-// judged by markdown-it (tests/npm/markdown_judge.js): a pair the judge calls
+// judged by markdown-it with GitHub's extensions and footnotes
+// (tests/npm/markdown_judge.js): a pair the judge calls
 // different must never compare equivalent (a miss); of the pairs it calls the
 // same, at most 2% may differ (false alarms). Then mutants of the files that
 // change what a reader sees, each flagged.
