@@ -184,7 +184,7 @@ TEST(Languages, BuiltWithTheirLibraries)
 {
     EXPECT_TRUE(languageBuilt(Language::CFamily));
     EXPECT_TRUE(languageBuilt(Language::Unknown));
-#if MATCHLING_HAVE_MD4C
+#if MATCHLING_HAVE_CMARK_GFM
     EXPECT_TRUE(languageBuilt(Language::Markdown));
 #else
     EXPECT_FALSE(languageBuilt(Language::Markdown));

@@ -75,7 +75,9 @@ std::vector<Tok> withLexer(const std::string &path, Language language, const Lex
 std::vector<Tok> lexFile(const std::string &path, Language language, const LexOptions &options, RewriteSet allow)
 {
     static std::unique_ptr<Rewriter> rewriter = std::make_unique<Rewriter>();
-    return withLexer(path, language, options, [&](Lexer &lexer) {
+    LexOptions withAllow = options;  // as a run sets it, for the streams a module reads inside its own
+    withAllow.allow = allow;
+    return withLexer(path, language, withAllow, [&](Lexer &lexer) {
         if (!allow)
             return collectTokens([&](TokenPiece &piece) { lexerNext(lexer, piece); });
         rewriterStart(*rewriter, language, allow, RewriteSource{&lexer, nextFromLexer});

@@ -53,7 +53,7 @@ const LexerHooks &languageLexer(Language language);
 
 // True when this build reads language in token mode: its module's lexer has
 // its hooks (a module that needs a library the build lacks has none, as
-// libfyaml and md4c on Windows; its files then have no token rules in this
+// libfyaml and cmark-gfm on Windows; its files then have no token rules in this
 // build).
 bool languageBuilt(Language language);
 

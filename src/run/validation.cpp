@@ -380,6 +380,7 @@ LexOptions lexOptions(const RunSettings &settings)
     LexOptions options;
     options.comments = settings.comments;
     options.sortedIncludes = settings.sortedIncludes;
+    options.allow = settings.allow;
     return options;
 }
 

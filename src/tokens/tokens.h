@@ -63,6 +63,8 @@ struct LexOptions {
     bool sortedIncludes = false;  // each run of #include directives comes out sorted (C family), in groups
                                   // of at most 256 directives, 4096 tokens and 64 KiB of keys (tokens/lexer.h)
     unsigned char embedded = 0;   // Markdown: the source is the content of a fenced block this many levels deep
+    std::uint16_t allow = 0;      // the rewrites --allow accepts (rewrites/rewrites.h), for the streams a module
+                                  // reads inside its source in another language (Markdown's code samples)
 };
 
 struct Lexer;  // defined in tokens/lexer.h; large, so allocate it once and reuse it

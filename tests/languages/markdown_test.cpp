@@ -1,7 +1,7 @@
 // Markdown's in-process tests: its near misses first (for each decision, a
 // pair that must differ and, where it can go the other way, a pair that must
 // stay equal), then the tokens and places, then real Markdown files through
-// prettier, judged by markdown-it.
+// prettier, judged by markdown-it read as GitHub reads Markdown.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -10,17 +10,19 @@
 #include <regex>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "../lex_support.h"
 #include "../support.h"
 #include "languages/languages.h"
+#include "languages/markdown/reader.h"
 
 namespace {
 
 const Language Md = Language::Markdown;
 
-#if MATCHLING_HAVE_MD4C
+#if MATCHLING_HAVE_CMARK_GFM
 
 TEST(MarkdownNearMiss, Text)
 {
@@ -73,6 +75,8 @@ TEST(MarkdownNearMiss, Lists)
         {"a nested item", "- a\n  - b\n", "- a\n- b\n", false},
         {"marker width", "- a\n  - b\n", "-   a\n    - b\n", true},
         {"a task", "- [ ] a\n", "- [x] a\n", false},
+        {"a task or brackets", "- [ ] a\n", "- \\[ ] a\n", false},
+        {"a task's text re-wrapped", "- [ ] a b\n", "- [ ] a\n  b\n", true},
         {"task marks x and X", "- [x] a\n", "- [X] a\n", true},
     });
 }
@@ -94,7 +98,14 @@ TEST(MarkdownNearMiss, Spans)
         {"image text", "![a b](x.png)\n", "![a c](x.png)\n", false},
         {"image source", "![a](x.png)\n", "![a](y.png)\n", false},
         {"strikethrough", "a ~~b~~\n", "a b\n", false},
+        {"strikethrough by one tilde or two", "a ~~b~~\n", "a ~b~\n", true},
+        {"strikethrough's text", "a ~~b~~\n", "a ~~c~~\n", false},
         {"an autolink", "<http://x.org>\n", "[http://x.org](http://x.org)\n", true},
+        {"a bare URL is a link", "see http://x.org now\n", "see <http://x.org> now\n", true},
+        {"a bare URL or text", "see http://x.org now\n", "see http\\://x.org now\n", false},
+        {"a www autolink", "see www.example.com now\n", "see [www.example.com](http://www.example.com) now\n", true},
+        {"a www autolink or text", "see www.example.com now\n", "see `www.example.com` now\n", false},
+        {"an entity GitHub shows as its character", "a &copy; b\n", "a \xC2\xA9 b\n", true},
         {"inline HTML as written", "a <b>c</b>\n", "a <b >c</b>\n", false},
     });
 }
@@ -106,6 +117,32 @@ TEST(MarkdownNearMiss, Tables)
         {"table outer pipes", "| a | b |\n|---|---|\n", "a | b\n---|---\n", true},
         {"table alignment", "| a |\n|---|\n| 1 |\n", "| a |\n|:-:|\n| 1 |\n", false},
         {"a cell's text", "| a |\n|---|\n| 1 |\n", "| a |\n|---|\n| 2 |\n", false},
+        {"a table or its lines joined", "|a|b|\n|-|-|\n|1|2|\n", "|a|b| |-|-| |1|2|\n", false},
+        {"a table re-padded", "|a|b|\n|-|-|\n|1|2|\n", "| a | b |\n| --- | --- |\n| 1 | 2 |\n", true},
+        {"cells past the header's dropped", "|a|b|\n|-|-|\n|1|2|3|\n", "|a|b|\n|-|-|\n|1|2|\n", true},
+        {"cells past the header's, whatever they hold", "|a|b|\n|-|-|\n|1|2|3|\n", "|a|b|\n|-|-|\n|1|2|4|\n", true},
+        {"missing cells filled empty", "|a|b|\n|-|-|\n|1|\n", "|a|b|\n|-|-|\n|1||\n", true},
+        {"a missing cell or a full one", "|a|b|\n|-|-|\n|1|\n", "|a|b|\n|-|-|\n|1|2|\n", false},
+        {"an HTML comment ends a table", "|a|\n|-|\n|1|\n<!-- x -->\n", "|a|\n|-|\n|1|\n\n<!-- x -->\n", true},
+        {"an HTML comment or a row", "|a|\n|-|\n|1|\n<!-- x -->\n", "|a|\n|-|\n|1|\n|<!-- x -->|\n", false},
+    });
+}
+
+TEST(MarkdownNearMiss, Footnotes)
+{
+    checkPairs(Md, {
+        {"a footnote's text", "a[^1]\n\n[^1]: one\n", "a[^1]\n\n[^1]: two\n", false},
+        {"a footnote re-wrapped", "a[^1]\n\n[^1]: one two\n", "a[^1]\n\n[^1]: one\n    two\n", true},
+        {"a footnote's text on the line after its label", "a[^1]\n\n[^1]: one two\n", "a[^1]\n\n[^1]:\n    one two\n", true},
+        {"a footnote's label", "a[^1]\n\n[^1]: x\n", "a[^n]\n\n[^n]: x\n", false},
+        {"a reference's target", "a[^1] b[^2]\n\n[^1]: x\n[^2]: y\n", "a[^2] b[^2]\n\n[^1]: x\n[^2]: y\n", false},
+        {"notes shown in the order of their references", "a[^1] b[^2]\n\n[^1]: x\n[^2]: y\n",
+         "a[^1] b[^2]\n\n[^2]: y\n[^1]: x\n", true},
+        {"notes in another order of references", "a[^1] b[^2]\n\n[^1]: x\n[^2]: y\n",
+         "a[^2] b[^1]\n\n[^1]: x\n[^2]: y\n", false},
+        {"a reference or its text", "a[^1]\n\n[^1]: x\n", "a\\[^1]\n\n[^1]: x\n", false},
+        {"a note no reference shows", "a\n\n[^1]: x\n", "a\n\n[^1]: y\n", true},
+        {"a reference to no note is text", "a[^1]\n", "a\\[^1]\n", true},
     });
 }
 
@@ -132,7 +169,38 @@ TEST(MarkdownNearMiss, CodeBlocks)
         {"Markdown in embedded Markdown compares as written", "````md\n```md\n* a\n```\n````\n",
          "````md\n```md\n- a\n```\n````\n", false},
         {"a language's name in any case", "```JSON\n[1,2]\n```\n", "```JSON\n[1, 2]\n```\n", true},
+        {"a C sample's comment", "```c\nint a; // one\n```\n", "```c\nint a; // two\n```\n", false},
+        {"a C sample re-laid", "```c\nint a; // one\n```\n", "```c\nint  a;\n    // one\n```\n", true},
+        {"a Python sample's comment", "```python\nx = 1  # one\n```\n", "```python\nx = 1  # two\n```\n", false},
+        {"a Python sample re-laid", "```python\nx = 1  # one\n```\n", "```python\nx=1 #   one\n```\n", true},
+        {"a JavaScript sample's comment", "```js\nf(); /* one */\n```\n", "```js\nf(); /* two */\n```\n", false},
+        {"a JavaScript sample re-laid", "```js\nf(); /* one */\n```\n", "```js\nf();\n/*\n * one\n */\n```\n", true},
+        {"a comment in an indented block as written", "    int a; // one\n", "    int a; //  one\n", false},
+        {"a comment in a sample of no language as written", "```\nx // one\n```\n", "```\nx //  one\n```\n", false},
     });
+}
+
+// With --allow, a sample passes through its language's rules, as a file of
+// that language does.
+TEST(MarkdownNearMiss, AllowedInSamples)
+{
+    const RewriteSet commas = rewriteBit(Rewrite::Commas);
+    checkRewritePairs(Md, commas, {
+        {"a trailing comma in a JavaScript sample", "```js\nf([1, 2,]);\n```\n", "```js\nf([1, 2]);\n```\n", true},
+        {"a trailing comma in a Python sample", "```py\nf([1, 2,])\n```\n", "```py\nf([1, 2])\n```\n", true},
+        {"a comma the rules do not take", "```js\nf([1, 2,]);\n```\n", "```js\nf([1, 2, 3]);\n```\n", false},
+        {"a trailing comma in a sample of no language", "```\nf([1, 2,]);\n```\n", "```\nf([1, 2]);\n```\n", false},
+    });
+    checkPairs(Md, {
+        {"a trailing comma without --allow", "```js\nf([1, 2,]);\n```\n", "```js\nf([1, 2]);\n```\n", false},
+    });
+    // The rewrite is counted where the sample has it.
+    const std::vector<Tok> tokens = lexText("# a\n\n```js\nf([1, 2,]);\n```\n", Md, {}, commas);
+    const auto noted = std::find_if(tokens.begin(), tokens.end(), [](const Tok &t) { return t.noteKinds != 0; });
+    ASSERT_NE(noted, tokens.end());
+    EXPECT_EQ(noted->key, "]");
+    EXPECT_EQ(noted->noteKinds, commas);
+    EXPECT_EQ(noted->line, 4);
 }
 
 TEST(MarkdownNearMiss, Html)
@@ -196,6 +264,77 @@ TEST(MarkdownTokens, TooLarge)
     EXPECT_FALSE(lexer->store);
 }
 
+// A document whose tree would outgrow its bound is no tree, and the lexer
+// refuses it as too large; so is one whose table rows would take cmark-gfm
+// too long (a line of 20,000 cells), and not one of 10,000.
+TEST(MarkdownTokens, TreeBound)
+{
+    const std::string quotes = std::string(20000, '>') + " a\n";  // a node for each byte
+    {
+        MarkdownArena arena(std::size_t(2) << 20);
+        EXPECT_EQ(readMarkdown(arena, quotes.data(), quotes.size()), nullptr);
+    }
+    {
+        MarkdownArena arena(std::size_t(8) << 20);
+        EXPECT_NE(readMarkdown(arena, quotes.data(), quotes.size()), nullptr);
+    }
+    for (const auto &[cells, refused] : {std::pair<int, bool>{20000, true}, {10000, false}}) {
+        const std::string text = "|a|\n|-|\n" + std::string(static_cast<std::size_t>(cells), '|') + "\n";
+        std::unique_ptr<Lexer> lexer(new Lexer);
+        SourceStream source;
+        source.bytes = text.data();
+        source.remaining = static_cast<std::int64_t>(text.size());
+        lexerStart(*lexer, Md, {}, source);
+        TokenPiece piece;
+        lexerNext(*lexer, piece);
+        EXPECT_EQ(piece.kind == TokenKind::End, refused) << cells;
+        EXPECT_EQ(lexerRefusal(*lexer) != nullptr, refused) << cells;
+    }
+}
+
+// The keys of text's tokens, read from memory.
+std::vector<std::string> keysOf(const std::string &text)
+{
+    std::unique_ptr<Lexer> lexer(new Lexer);
+    SourceStream source;
+    source.bytes = text.data();
+    source.remaining = static_cast<std::int64_t>(text.size());
+    lexerStart(*lexer, Md, {}, source);
+    std::vector<std::string> keys;
+    std::string key;
+    TokenPiece piece;
+    do {
+        lexerNext(*lexer, piece);
+        if (piece.first)
+            key.clear();
+        key.append(piece.bytes, piece.length);
+        if (piece.last)
+            keys.push_back(key);
+    } while (piece.kind != TokenKind::End);
+    return keys;
+}
+
+// cmark-gfm marks its extensions' characters in a table of the whole
+// process while it reads a document's inlines: two documents read at once
+// (the two sides of a pair) each keep their strikethrough and autolinks.
+TEST(MarkdownTokens, TwoDocumentsAtOnce)
+{
+    std::string text;
+    for (int i = 0; i < 2000; ++i)
+        text += "a ~~b~~ www.example.com c\n\n";
+    const std::vector<std::string> alone = keysOf(text);
+    ASSERT_EQ(std::count(alone.begin(), alone.end(), "<del>"), 2000);
+    bool same[2] = {true, true};
+    auto read = [&](int side) {
+        for (int k = 0; k < 10; ++k)
+            same[side] = same[side] && keysOf(text) == alone;
+    };
+    std::thread first(read, 0), second(read, 1);
+    first.join();
+    second.join();
+    EXPECT_TRUE(same[0]);
+    EXPECT_TRUE(same[1]);
+}
 
 // A document too large to hold is a failed pair, with its reason, never a
 // verdict; the single run stops there.
@@ -224,7 +363,8 @@ TEST(MarkdownRun, TooLargeFails)
 }
 
 // Real Markdown files of this machine through prettier, at both prose wraps,
-// judged by markdown-it (tests/npm/markdown_judge.js): a pair the judge calls
+// judged by markdown-it with GitHub's extensions and footnotes
+// (tests/npm/markdown_judge.js): a pair the judge calls
 // different must never compare equivalent (a miss); of the pairs it calls the
 // same, at most 2% may differ (false alarms). Then mutants of the files that
 // change what a reader sees, each flagged.
@@ -293,7 +433,8 @@ TEST_F(MarkdownFormatterTools, PrettierJudgedByMarkdownIt)
 {
     const std::string prettier = npmTool("prettier");
     if (!haveTool("node") || prettier.empty() || !exists(npm() + "/node_modules/markdown-it") ||
-        !exists(npm() + "/node_modules/markdown-it-task-lists") || !exists(npm() + "/node_modules/typescript"))
+        !exists(npm() + "/node_modules/markdown-it-task-lists") || !exists(npm() + "/node_modules/markdown-it-footnote") ||
+        !exists(npm() + "/node_modules/typescript"))
         GTEST_SKIP() << "node and tests/npm's packages are needed (npm ci in tests/npm)";
     // 150 files under 100 KB, spread over the sorted list of this machine's
     // (scratch and work trees left out, so that the sample stays put).

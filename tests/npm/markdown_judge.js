@@ -2,21 +2,24 @@
 // tests: node markdown_judge.js DIR_A DIR_B prints, for each file of DIR_A
 // that DIR_B holds too, one line
 //   NAME HTML
-// HTML: "same" when their front matters hold the same YAML and both render (CommonMark with GitHub's tables,
-// strikethrough, autolinks and task lists) to the same HTML once every run of
-// whitespace outside <pre> is one blank, "differ" when not, and "embedded"
+// HTML: "same" when their front matters hold the same YAML and both render as
+// GitHub does (CommonMark with GitHub's tables, strikethrough, autolinks, task
+// lists and footnotes) to the same HTML once every run of whitespace outside
+// <pre> is one blank, "differ" when not, and "embedded"
 // when they differ only inside code blocks of another language of the
 // Matchling's table (C family, Python, Go, Rust, Java, Basic, TOML, CMake,
 // shell, CSS, GraphQL), which it compares by their languages' tokens and this
 // judge cannot: such pairs are neither misses nor false alarms. YAML code
 // blocks compare by their parsed documents, Markdown code blocks by their
 // own rendering (Markdown inside those as written).
-// Code blocks of JavaScript, TypeScript and JSON render as their tokens
-// (TypeScript's scanner), as the Matchling compares them.
+// Code blocks of JavaScript, TypeScript and JSON render as their tokens and
+// their comments' words (TypeScript's scanner), as the Matchling compares
+// them: a code sample's comments are shown to the reader.
 'use strict';
 const fs = require('fs');
 const path = require('path');
 const MarkdownIt = require('markdown-it');
+const footnotes = require('markdown-it-footnote');
 const taskLists = require('markdown-it-task-lists');
 const ts = require('typescript');
 const YAML = require('yaml');
@@ -28,11 +31,23 @@ const others = new Set(['c', 'c++', 'cpp', 'cxx', 'csharp', 'cs', 'c#', 'basic',
 const yamls = new Set(['yaml', 'yml']);
 const markdowns = new Set(['md', 'markdown']);
 
+// A comment's words: its markers, and the stars that start the lines of a
+// block comment, left out.
+function commentWords(text) {
+    const body = text.startsWith('//') ? text.slice(2) : text.slice(2, text.endsWith('*/') ? -2 : undefined);
+    return body.split('\n').map(line => line.replace(/^\s*\*+/, '')).join(' ').split(/\s+/).filter(w => w);
+}
+
 function scriptTokens(text, lang) {
     const variant = lang === 'tsx' || lang === 'jsx' ? ts.LanguageVariant.JSX : ts.LanguageVariant.Standard;
-    const scanner = ts.createScanner(ts.ScriptTarget.Latest, true, variant, text);
+    const scanner = ts.createScanner(ts.ScriptTarget.Latest, false, variant, text);
     const out = [];
-    for (let t = scanner.scan(); t !== ts.SyntaxKind.EndOfFileToken; t = scanner.scan()) out.push(scanner.getTokenText());
+    for (let t = scanner.scan(); t !== ts.SyntaxKind.EndOfFileToken; t = scanner.scan()) {
+        if (t === ts.SyntaxKind.SingleLineCommentTrivia || t === ts.SyntaxKind.MultiLineCommentTrivia)
+            out.push(...commentWords(scanner.getTokenText()));
+        else if (t !== ts.SyntaxKind.WhitespaceTrivia && t !== ts.SyntaxKind.NewLineTrivia)
+            out.push(scanner.getTokenText());
+    }
     return out.join('\u0001');
 }
 
@@ -45,7 +60,7 @@ function yamlValue(text) {
 }
 
 function renderer(loose, inner) {
-    const md = new MarkdownIt({html: true, linkify: true}).use(taskLists);
+    const md = new MarkdownIt({html: true, linkify: true}).use(taskLists).use(footnotes);
     const fence = md.renderer.rules.fence;
     md.renderer.rules.fence = (tokens, idx, options, env, self) => {
         const token = tokens[idx];

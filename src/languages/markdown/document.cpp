@@ -1,5 +1,6 @@
-// A Markdown document as tokens: md4c reads it (CommonMark with the GitHub
-// extensions) and its callbacks become the token records of the store.
+// A Markdown document as tokens: cmark-gfm reads it as GitHub does
+// (CommonMark with GitHub's tables, strikethrough, autolinks, task lists and
+// footnotes), and a walk of its tree writes the token records of the store.
 //
 // Structure tokens are spelled as HTML tags ("<p>", "<ul loose>", "<ol
 // start=3>", "<h2>", "<a href="x">", "</em>"), each with what the reader sees
@@ -10,31 +11,47 @@
 // a hard break is "<br>". A code span is one token, "`" and its content and
 // "`". Code blocks, HTML blocks and inline HTML come line by line as written
 // (HTML without trailing blanks); a fenced code block whose info string names
-// a language of the table, and a leading front-matter block (as YAML), come as
-// that language's tokens when its module is built, else line by line too.
-#if MATCHLING_HAVE_MD4C
+// a language of the table comes as that language's tokens, its comments'
+// words among them, through that language's rules with --allow, and a leading
+// front-matter block as YAML, when their modules are built; else line by line
+// too. Footnotes come where GitHub shows them: a reference as one token that
+// names its note, the notes referred to at the document's end, in the order
+// of their first references.
+//
+// Places: cmark-gfm tells the line and column where each block starts, and
+// for inline nodes a line that holds and a column that may not (it counts
+// from the paragraph's first line); each word is looked for in the document
+// a short way on from the last one, and placed where the document spells it,
+// or at the last place when it is spelled otherwise (an escape, an entity).
+#if MATCHLING_HAVE_CMARK_GFM
 
-#include <md4c.h>
+#include <cmark-gfm-core-extensions.h>
+#include <cmark-gfm.h>
 
 #include <algorithm>
 #include <cstring>
 #include <string>
 
 #include "languages/languages.h"
+#include "languages/markdown/reader.h"
 #include "languages/markdown/state.h"
+#include "rewrites/rewrites.h"
+#include "tokens/show.h"
 
 namespace {
 
-enum class Verbatim : unsigned char { None, Code, Html };
+constexpr std::size_t kWordLookahead = 256;  // bytes past a word's length that its spelling is looked for in
 
 struct Builder {
     explicit Builder(MarkdownStore &s) : store(s) {}
     MarkdownStore &store;
     const char *base = nullptr;  // the document
-    std::size_t size = 0;
+    std::uint32_t size = 0;
     LexOptions options;
+    std::vector<std::uint32_t> lines;  // the offset of each line as cmark-gfm counts them (a line feed, a CR LF
+                                       // or a lone CR ends one), from the first it reads
 
-    // The open word of the text since the last other event, with the blank
+    // The open word of the text since the last other token, with the blank
     // after it once one came (or a blank alone at the text's start), and
     // where it starts and ends in the document.
     std::string word;
@@ -42,23 +59,21 @@ struct Builder {
     bool blankTaken = false;  // the last token is a word that went out with its blank, as the open word
                               // would hold it: a blank now adds nothing
 
-    // A verbatim block's open line, and the language its content is read as.
-    Verbatim verbatim = Verbatim::None;
-    std::string line;
-    std::uint32_t lineAt = 0;
-    bool lineHasPlace = false;
-    Language embedded = Language::Unknown;
-    std::string body;                     // its content, to be read by that language
-    std::vector<std::uint32_t> bodyLines;  // the document offset of each of its lines
-
-    // An open code span.
-    bool inCodeSpan = false;
-    std::string span;
-    std::uint32_t spanAt = 0;
-    bool spanHasPlace = false;
-
-    std::uint32_t lastEnd = 0;         // just after the last text read
+    std::uint32_t cursor = 0;          // just after the last text placed
     std::vector<std::size_t> pending;  // records of opening tokens that take the next text's offset
+
+    // A table being walked.
+    const std::uint8_t *aligns = nullptr;  // its columns' alignments ('l', 'c', 'r' or 0)
+    std::uint16_t columns = 0;
+    std::uint16_t cell = 0;   // the column of the next cell of its row
+    bool inHead = false;      // its row is the header row
+    bool bodyOpen = false;    // <tbody> is out
+
+    // A block whose content its language reads.
+    Language embedded = Language::Unknown;
+    bool embeddedComments = false;         // its comments' words are tokens
+    std::string body;                      // its content
+    std::vector<std::uint32_t> bodyLines;  // the document offset of each of its lines
 };
 
 // CommonMark's whitespace: blank, tab, line feed, carriage return, form
@@ -82,38 +97,37 @@ inline bool isMdBlank(char c)
     return kBlanks.of[static_cast<unsigned char>(c)];
 }
 
-// The document offset of p, when md4c points into the document.
-bool offsetOf(const Builder &b, const char *p, std::uint32_t &at)
+// Room for a record of a key of length bytes, with a note when noted, its
+// head written; returns where its key goes.
+char *record(Builder &b, TokenKind kind, std::size_t length, std::uint32_t at, std::uint32_t spans,
+             const RewriteNote *noted = nullptr, std::uint32_t noteAt = 0)
 {
-    if (p < b.base || p >= b.base + b.size)
-        return false;
-    at = static_cast<std::uint32_t>(p - b.base);
-    return true;
-}
-
-// Room for a record of a key of length bytes, its head written; returns
-// where its key goes.
-char *record(Builder &b, TokenKind kind, std::size_t length, std::uint32_t at, std::uint32_t spans)
-{
-    char *p = b.store.tokens.grow(kMarkdownRecordHead + length);
+    const std::size_t note = noted ? kMarkdownNoteBytes : 0;
+    char *p = b.store.tokens.grow(kMarkdownRecordHead + note + length);
     const std::uint32_t keyLength = static_cast<std::uint32_t>(length);
-    p[0] = static_cast<char>(kind);
+    p[0] = static_cast<char>(static_cast<unsigned char>(kind) | (noted ? kMarkdownNoted : 0));
     std::memcpy(p + 1, &at, 4);
     std::memcpy(p + 5, &spans, 4);
     std::memcpy(p + 9, &keyLength, 4);
-    return p + kMarkdownRecordHead;
+    if (noted) {
+        std::memcpy(p + kMarkdownRecordHead, &noted->kinds, 2);
+        std::memcpy(p + kMarkdownRecordHead + 2, &noted->print, 4);
+        std::memcpy(p + kMarkdownRecordHead + 6, &noteAt, 4);
+    }
+    return p + kMarkdownRecordHead + note;
 }
 
 // Appends a record; returns where it starts.
 std::size_t emit(Builder &b, TokenKind kind, const char *key, std::size_t length, std::uint32_t at,
-                 std::uint32_t spans)
+                 std::uint32_t spans, const RewriteNote *noted = nullptr, std::uint32_t noteAt = 0)
 {
     const std::size_t start = b.store.tokens.size();
-    char *p = record(b, kind, length, at, spans);
+    char *p = record(b, kind, length, at, spans, noted, noteAt);
     if (length > 0) {
         std::memcpy(p, key, length);
         if (std::memchr(key, 0, length))
-            b.store.tokens[start] = static_cast<char>(static_cast<unsigned char>(kind) | kMarkdownZeroByte);
+            b.store.tokens[start] = static_cast<char>(static_cast<unsigned char>(b.store.tokens[start]) |
+                                                      kMarkdownZeroByte);
     }
     return start;
 }
@@ -129,14 +143,14 @@ void settle(Builder &b, std::uint32_t at)
 // An opening token: its place is that of the text that follows it.
 void emitOpening(Builder &b, const std::string &key)
 {
-    b.pending.push_back(emit(b, TokenKind::Code, key.data(), key.size(), b.lastEnd, 0));
+    b.pending.push_back(emit(b, TokenKind::Code, key.data(), key.size(), b.cursor, 0));
 }
 
 // A closing token stands just after the last text.
 void emitClosing(Builder &b, const char *key)
 {
-    settle(b, b.lastEnd);
-    emit(b, TokenKind::Code, key, std::strlen(key), b.lastEnd, 0);
+    settle(b, b.cursor);
+    emit(b, TokenKind::Code, key, std::strlen(key), b.cursor, 0);
 }
 
 // Hands out the open word.
@@ -149,9 +163,47 @@ void flushRun(Builder &b)
     b.word.clear();
 }
 
+// The document offset of line (1-based, as cmark-gfm counts) and column
+// (1-based bytes) within it, kept inside the line; fallback when cmark-gfm
+// gives no line (0).
+std::uint32_t offsetOf(const Builder &b, int line, int column, std::uint32_t fallback)
+{
+    if (line < 1)
+        return fallback;
+    const std::size_t k = static_cast<std::size_t>(line - 1);
+    if (k >= b.lines.size())
+        return b.size;
+    const std::uint32_t start = b.lines[k], end = k + 1 < b.lines.size() ? b.lines[k + 1] : b.size;
+    const std::uint32_t at = start + static_cast<std::uint32_t>(column > 1 ? column - 1 : 0);
+    return at < end ? at : end;
+}
+
+// Where the next n bytes of text spelled as at p stand in the document: at
+// the cursor, its blanks skipped, or a short way after it; the cursor, past
+// its blanks, when they are spelled otherwise there. The cursor moves past
+// them when found; pending opening tokens take the place.
+std::uint32_t placeText(Builder &b, const char *p, std::size_t n)
+{
+    std::uint32_t at = std::min(b.cursor, b.size);
+    while (at < b.size && isMdBlank(b.base[at]))
+        ++at;
+    std::uint32_t found = at;
+    bool spelled = b.size - at >= n && std::memcmp(b.base + at, p, n) == 0;
+    if (!spelled && n > 0) {
+        const std::size_t window = std::min<std::size_t>(b.size - at, n + kWordLookahead);
+        const void *hit = memmem(b.base + at, window, p, n);
+        if (hit) {
+            found = static_cast<std::uint32_t>(static_cast<const char *>(hit) - b.base);
+            spelled = true;
+        }
+    }
+    settle(b, found);
+    b.cursor = spelled ? found + static_cast<std::uint32_t>(n) : found;
+    return found;
+}
+
 // A word of n bytes at document offset at, and the blank after it, as one
-// record, as flushRun would hand it out. md4c hands out a zero byte of the
-// text apart (MD_TEXT_NULLCHAR), so no word holds one.
+// record, as flushRun would hand it out.
 void emitWord(Builder &b, const char *word, std::size_t n, std::uint32_t at)
 {
     char *p = record(b, TokenKind::Code, n + 1, at, static_cast<std::uint32_t>(n));
@@ -160,22 +212,19 @@ void emitWord(Builder &b, const char *word, std::size_t n, std::uint32_t at)
 }
 
 // Adds text to the words, each run of whitespace one blank that ends the word
-// before it; a blank at the start of the text is a token of its own. With
-// placed, text stands at document offset at; else its bytes are placed just
-// after the last text.
-void addText(Builder &b, const char *text, std::size_t n, std::uint32_t at, bool placed)
+// before it; a blank at the start of the text is a token of its own.
+void addText(Builder &b, const char *text, std::size_t n)
 {
     std::size_t i = 0;
     while (i < n) {
         if (isMdBlank(text[i])) {
-            const std::size_t from = i;
             while (i < n && isMdBlank(text[i]))
                 ++i;
             if (b.blankTaken)
                 continue;
             if (b.word.empty() || b.word.back() != ' ') {
                 if (b.word.empty())
-                    b.wordAt = b.wordEnd = placed ? at + static_cast<std::uint32_t>(from) : b.lastEnd;
+                    b.wordAt = b.wordEnd = b.cursor;
                 b.word.push_back(' ');
             }
             continue;
@@ -186,128 +235,77 @@ void addText(Builder &b, const char *text, std::size_t n, std::uint32_t at, bool
         if (!b.word.empty() && b.word.back() == ' ')
             flushRun(b);
         b.blankTaken = false;
-        if (b.word.empty() && placed && i < n) {
+        const std::uint32_t at = placeText(b, text + from, i - from);
+        if (b.word.empty() && i < n) {
             // A whole word and the blank after it: its record straight away.
-            emitWord(b, text + from, i - from, at + static_cast<std::uint32_t>(from));
+            emitWord(b, text + from, i - from, at);
             b.blankTaken = true;
             continue;
         }
         if (b.word.empty())
-            b.wordAt = placed ? at + static_cast<std::uint32_t>(from) : b.lastEnd;
+            b.wordAt = at;
         b.word.append(text + from, i - from);
-        b.wordEnd = placed ? at + static_cast<std::uint32_t>(i) : b.lastEnd;
+        b.wordEnd = b.cursor;
     }
 }
 
-// Appends code point c as UTF-8.
-void appendUtf8(std::string &out, unsigned long c)
-{
-    if (c == 0 || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))
-        c = 0xFFFD;
-    if (c < 0x80) {
-        out.push_back(static_cast<char>(c));
-    } else if (c < 0x800) {
-        out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else if (c < 0x10000) {
-        out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    } else {
-        out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-        out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-    }
-}
-
-// The character an entity stands for: numeric ones and the few named ones
-// formatters write; any other stays as written (a difference from the
-// character it may stand for: a false alarm, never a miss).
-std::string entityText(const char *text, std::size_t n)
+// An attribute's text (a link's destination or title, a code block's info
+// string), whitespace collapsed.
+std::string attributeText(const char *a)
 {
     std::string out;
-    if (n >= 4 && text[1] == '#') {
-        const bool hex = text[2] == 'x' || text[2] == 'X';
-        unsigned long c = 0;
-        for (std::size_t i = hex ? 3 : 2; i + 1 < n; ++i) {
-            const char d = text[i];
-            const unsigned long v = d >= '0' && d <= '9' ? static_cast<unsigned long>(d - '0')
-                                    : d >= 'a' && d <= 'f' ? static_cast<unsigned long>(d - 'a' + 10)
-                                                           : static_cast<unsigned long>(d - 'A' + 10);
-            c = c > 0x10FFFF ? c : c * (hex ? 16 : 10) + v;
-        }
-        appendUtf8(out, c);
-        return out;
-    }
-    static const struct {
-        const char *name;
-        unsigned long code;
-    } kNamed[] = {{"&amp;", '&'}, {"&lt;", '<'}, {"&gt;", '>'}, {"&quot;", '"'}, {"&apos;", '\''}, {"&nbsp;", 0xA0}};
-    for (const auto &e : kNamed)
-        if (std::strlen(e.name) == n && std::memcmp(e.name, text, n) == 0) {
-            appendUtf8(out, e.code);
-            return out;
-        }
-    return std::string(text, n);
-}
-
-// An attribute's text (a link's destination or title), entities as written,
-// whitespace collapsed.
-std::string attributeText(const MD_ATTRIBUTE &a)
-{
-    std::string out;
-    out.reserve(a.size);
-    for (MD_SIZE i = 0; i < a.size; ++i) {
-        const char c = a.text[i];
-        if (!isMdBlank(c))
-            out.push_back(c);
+    for (; a && *a; ++a) {
+        if (!isMdBlank(*a))
+            out.push_back(*a);
         else if (!out.empty() && out.back() != ' ')
             out.push_back(' ');
     }
+    if (!out.empty() && out.back() == ' ')
+        out.pop_back();
     return out;
 }
 
-// Ends the open line of a verbatim block: a token, or a line of the content
-// its language reads.
-void finishLine(Builder &b)
+// The document offset where a line of a verbatim block's content of length
+// bytes stands: at the end of the document's line (1-based, as cmark-gfm
+// counts) that holds it, as far back as its length, which the indentation
+// taken off and the container marks before it leave at the line's end.
+std::uint32_t verbatimLineAt(const Builder &b, int line, std::size_t length)
 {
-    std::string &l = b.line;
-    if (b.verbatim == Verbatim::Html)
-        while (!l.empty() && (l.back() == ' ' || l.back() == '\t' || l.back() == '\r'))
-            l.pop_back();
-    else if (!l.empty() && l.back() == '\r')
-        l.pop_back();  // the CR of a CR LF
-    const std::uint32_t at = b.lineHasPlace ? b.lineAt : b.lastEnd;
-    if (b.embedded != Language::Unknown) {
-        b.body += l;
-        b.body.push_back('\n');
-        b.bodyLines.push_back(at);
-    } else {
-        emit(b, TokenKind::Code, l.data(), l.size(), at, static_cast<std::uint32_t>(l.size()));
-    }
-    l.clear();
-    b.lineHasPlace = false;
+    if (line < 1 || static_cast<std::size_t>(line) > b.lines.size())
+        return b.cursor;
+    const std::size_t k = static_cast<std::size_t>(line - 1);
+    const std::uint32_t start = b.lines[k];
+    std::uint32_t end = k + 1 < b.lines.size() ? b.lines[k + 1] : b.size;
+    while (end > start && (b.base[end - 1] == '\n' || b.base[end - 1] == '\r'))
+        --end;
+    return end - start >= length ? end - static_cast<std::uint32_t>(length) : start;
 }
 
-void addVerbatim(Builder &b, const char *text, std::size_t n, std::uint32_t at, bool placed)
+// A code or HTML block's content, its lines from the document's line first
+// on: each line a token, HTML without its trailing blanks, or a line of the
+// content its language reads.
+void addVerbatim(Builder &b, const char *text, int first, bool html)
 {
-    for (std::size_t i = 0; i < n;) {
-        const void *lf = std::memchr(text + i, '\n', n - i);
-        const std::size_t stop = lf ? static_cast<std::size_t>(static_cast<const char *>(lf) - text) : n;
-        if (!b.lineHasPlace && placed && stop > i) {
-            // The line starts where its text before this would stand; text
-            // md4c made (the blanks of a tab it split) may be longer than
-            // the source before it.
-            const std::uint32_t to = at + static_cast<std::uint32_t>(i);
-            b.lineAt = to - static_cast<std::uint32_t>(std::min<std::size_t>(b.line.size(), to));
-            b.lineHasPlace = true;
+    int line = first;
+    for (const char *p = text; *p; ++line) {
+        const char *lf = std::strchr(p, '\n');
+        const std::size_t length = lf ? static_cast<std::size_t>(lf - p) : std::strlen(p);
+        std::size_t n = length;
+        if (html)
+            while (n > 0 && (p[n - 1] == ' ' || p[n - 1] == '\t'))
+                --n;
+        const std::uint32_t at = verbatimLineAt(b, line, length);
+        settle(b, at);
+        if (b.embedded != Language::Unknown) {
+            b.body.append(p, n);
+            b.body.push_back('\n');
+            b.bodyLines.push_back(at);
+        } else {
+            emit(b, TokenKind::Code, p, n, at, static_cast<std::uint32_t>(n));
         }
-        b.line.append(text + i, stop - i);
-        if (!lf)
-            break;
-        finishLine(b);
-        i = stop + 1;
+        // A line whose tab cmark-gfm expanded may reach past the document's.
+        b.cursor = std::min<std::uint32_t>(at + static_cast<std::uint32_t>(n), b.size);
+        p += lf ? length + 1 : length;
     }
 }
 
@@ -315,7 +313,7 @@ void addVerbatim(Builder &b, const char *text, std::size_t n, std::uint32_t at, 
 std::uint32_t bodyOffset(const Builder &b, TokenPlace place)
 {
     if (b.bodyLines.empty())
-        return b.lastEnd;
+        return b.cursor;
     std::size_t k = place.line < 1 ? 0 : static_cast<std::size_t>(place.line - 1);
     if (k >= b.bodyLines.size())
         k = b.bodyLines.size() - 1;
@@ -323,8 +321,14 @@ std::uint32_t bodyOffset(const Builder &b, TokenPlace place)
     return static_cast<std::uint32_t>(at < b.size ? at : b.size);
 }
 
-// The embedded content as tokens of its language, or line by line when its
-// lexer refuses it.
+void nextSpelledInner(void *self, TokenPiece &piece)
+{
+    spelledNext(*static_cast<Lexer *>(self), piece);
+}
+
+// The embedded content as tokens of its language (through its rules, when
+// the run accepts rewrites they know), or line by line when its lexer
+// refuses it.
 void readEmbedded(Builder &b)
 {
     const std::size_t mark = b.store.tokens.size();
@@ -335,25 +339,41 @@ void readEmbedded(Builder &b)
     source.bytes = b.body.data();
     source.remaining = static_cast<std::int64_t>(b.body.size());
     LexOptions options;
-    options.comments = b.options.comments;
+    options.comments = b.embeddedComments;
+    options.allow = b.options.allow;
     options.embedded = static_cast<unsigned char>(b.options.embedded + 1);
     lexerStart(inner, b.embedded, options, source);
+    const RewriteRules *rules = options.allow ? rewriteRules(b.embedded) : nullptr;
+    Rewriter *rewriter = nullptr;
+    if (rules && (rules->rewrites & options.allow) != 0) {
+        if (!b.store.rewriter)
+            b.store.rewriter.reset(new Rewriter);
+        rewriter = b.store.rewriter.get();
+        rewriterStart(*rewriter, b.embedded, options.allow, RewriteSource{&inner, nextSpelledInner});
+    }
     TokenPiece piece;
+    RewriteNote note;
     std::string key;
     for (;;) {
-        lexerNext(inner, piece);
-        if (piece.first)
+        if (rewriter)
+            rewriterNext(*rewriter, piece);
+        else
+            spelledNext(inner, piece);
+        if (piece.first) {
             key.clear();
+            note = piece.note;
+        }
         key.append(piece.bytes, piece.length);
         if (!piece.last)
             continue;
         if (piece.kind == TokenKind::End)
             break;
         const std::uint32_t at = bodyOffset(b, piece.place);
-        const bool spelled = inner.endPlace.line > piece.place.line ||
-                             (inner.endPlace.line == piece.place.line && inner.endPlace.column > piece.place.column);
-        const std::uint32_t end = spelled ? bodyOffset(b, inner.endPlace) : at;
-        emit(b, piece.kind, key.data(), key.size(), at, end > at ? end - at : 0);
+        const bool spelled = piece.end.line > piece.place.line ||
+                             (piece.end.line == piece.place.line && piece.end.column > piece.place.column);
+        const std::uint32_t end = spelled ? bodyOffset(b, piece.end) : at;
+        emit(b, piece.kind, key.data(), key.size(), at, end > at ? end - at : 0, note.kinds ? &note : nullptr,
+             note.kinds ? bodyOffset(b, note.place) : 0);
     }
     const bool refused = lexerRefusal(inner) != nullptr;
     inner.store.reset();  // its module's storage goes now, not with the next block
@@ -371,9 +391,9 @@ void readEmbedded(Builder &b)
 // The built language the info string's first word names (any case);
 // Unknown when none. Markdown is read inside a document's own blocks only,
 // not inside a Markdown block's, so that code is read two levels deep at most.
-Language infoLanguage(const MD_ATTRIBUTE &lang, const LexOptions &options)
+Language infoLanguage(const std::string &info, const LexOptions &options)
 {
-    std::string name(lang.text, lang.size);
+    std::string name = info.substr(0, info.find(' '));
     for (char &c : name)
         c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
     if (name.empty())
@@ -385,238 +405,306 @@ Language infoLanguage(const MD_ATTRIBUTE &lang, const LexOptions &options)
     return language;
 }
 
-std::string blockKey(MD_BLOCKTYPE type, void *detail, bool &ignored)
+// A code or HTML block: its opening tag, its content, its closing tag.
+void addBlock(Builder &b, cmark_node *node, bool code)
 {
-    ignored = false;
-    switch (type) {
-    case MD_BLOCK_DOC: ignored = true; return {};
-    case MD_BLOCK_QUOTE: return "blockquote";
-    case MD_BLOCK_UL: return static_cast<MD_BLOCK_UL_DETAIL *>(detail)->is_tight ? "ul" : "ul loose";
-    case MD_BLOCK_OL: {
-        const auto *d = static_cast<MD_BLOCK_OL_DETAIL *>(detail);
-        std::string key = "ol";
-        if (d->start != 1)
-            key += " start=" + std::to_string(d->start);
-        return d->is_tight ? key : key + " loose";
-    }
-    case MD_BLOCK_LI: {
-        const auto *d = static_cast<MD_BLOCK_LI_DETAIL *>(detail);
-        return !d->is_task ? "li" : d->task_mark == ' ' ? "li [ ]" : "li [x]";
-    }
-    case MD_BLOCK_HR: return "hr";
-    case MD_BLOCK_H: return "h" + std::to_string(static_cast<MD_BLOCK_H_DETAIL *>(detail)->level);
-    case MD_BLOCK_CODE: {
-        const std::string info = attributeText(static_cast<MD_BLOCK_CODE_DETAIL *>(detail)->info);
-        return info.empty() ? "pre" : "pre " + info;
-    }
-    case MD_BLOCK_HTML: return "html";
-    case MD_BLOCK_P: return "p";
-    case MD_BLOCK_TABLE: return "table";
-    case MD_BLOCK_THEAD: return "thead";
-    case MD_BLOCK_TBODY: return "tbody";
-    case MD_BLOCK_TR: return "tr";
-    case MD_BLOCK_TH:
-    case MD_BLOCK_TD: {
-        static const char *const kAlign[] = {"", " align=left", " align=center", " align=right"};
-        const unsigned align = static_cast<MD_BLOCK_TD_DETAIL *>(detail)->align;
-        return std::string(type == MD_BLOCK_TH ? "th" : "td") + kAlign[align < 4 ? align : 0];
-    }
-    }
-    return "block";
-}
-
-// The closing tag of a block: its key's first word.
-const char *closingBlock(MD_BLOCKTYPE type, void *detail)
-{
-    static const char *const kHeadings[] = {"</h0>", "</h1>", "</h2>", "</h3>", "</h4>", "</h5>", "</h6>"};
-    switch (type) {
-    case MD_BLOCK_QUOTE: return "</blockquote>";
-    case MD_BLOCK_UL: return "</ul>";
-    case MD_BLOCK_OL: return "</ol>";
-    case MD_BLOCK_LI: return "</li>";
-    case MD_BLOCK_H: {
-        const unsigned level = static_cast<MD_BLOCK_H_DETAIL *>(detail)->level;
-        return level <= 6 ? kHeadings[level] : "</h>";
-    }
-    case MD_BLOCK_CODE: return "</pre>";
-    case MD_BLOCK_HTML: return "</html>";
-    case MD_BLOCK_P: return "</p>";
-    case MD_BLOCK_TABLE: return "</table>";
-    case MD_BLOCK_THEAD: return "</thead>";
-    case MD_BLOCK_TBODY: return "</tbody>";
-    case MD_BLOCK_TR: return "</tr>";
-    case MD_BLOCK_TH: return "</th>";
-    case MD_BLOCK_TD: return "</td>";
-    case MD_BLOCK_DOC: case MD_BLOCK_HR: break;
-    }
-    return "</block>";
-}
-
-int enterBlock(MD_BLOCKTYPE type, void *detail, void *self)
-{
-    Builder &b = *static_cast<Builder *>(self);
     flushRun(b);
-    bool ignored;
-    const std::string key = blockKey(type, detail, ignored);
-    if (ignored)
-        return 0;
-    emitOpening(b, "<" + key + ">");
-    if (type == MD_BLOCK_CODE || type == MD_BLOCK_HTML) {
-        b.verbatim = type == MD_BLOCK_CODE ? Verbatim::Code : Verbatim::Html;
-        b.embedded = type == MD_BLOCK_CODE ? infoLanguage(static_cast<MD_BLOCK_CODE_DETAIL *>(detail)->lang, b.options)
-                                           : Language::Unknown;
-        if (type == MD_BLOCK_CODE && static_cast<MD_BLOCK_CODE_DETAIL *>(detail)->fence_char == 0)
-            b.embedded = Language::Unknown;
-        b.line.clear();
-        b.lineHasPlace = false;
-        b.body.clear();
-        b.bodyLines.clear();
-    }
-    return 0;
+    const char *literal = cmark_node_get_literal(node);
+    const int line = cmark_node_get_start_line(node);
+    int fenceLength = 0, fenceOffset = 0;
+    char fence = 0;
+    const bool fenced = code && cmark_node_get_fenced(node, &fenceLength, &fenceOffset, &fence) != 0;
+    const std::string info = code ? attributeText(cmark_node_get_fence_info(node)) : std::string();
+    emitOpening(b, code ? (info.empty() ? "<pre>" : "<pre " + info + ">") : "<html>");
+    b.embedded = fenced ? infoLanguage(info, b.options) : Language::Unknown;
+    b.embeddedComments = true;  // a code sample's comments are shown to the reader
+    b.body.clear();
+    b.bodyLines.clear();
+    addVerbatim(b, literal ? literal : "", fenced ? line + 1 : line, !code);
+    settle(b, b.cursor);
+    if (b.embedded != Language::Unknown)
+        readEmbedded(b);
+    b.embedded = Language::Unknown;
+    emitClosing(b, code ? "</pre>" : "</html>");
 }
 
-int leaveBlock(MD_BLOCKTYPE type, void *detail, void *self)
+// A footnote's label, as the footnote's definition writes it: cmark-gfm
+// keeps it out of reach but for its Markdown rendering, "[^label]" for a
+// reference and "[^label]:" for a definition.
+std::string footnoteLabel(cmark_node *node)
 {
-    Builder &b = *static_cast<Builder *>(self);
+    const char *shown = cmark_render_commonmark(node, CMARK_OPT_DEFAULT, 0);  // the arena's, freed with it
+    std::string label = shown ? shown : "";
+    label = label.substr(0, label.find('\n'));
+    if (label.size() >= 2 && label.compare(0, 2, "[^") == 0)
+        label.erase(0, 2);
+    if (!label.empty() && label.back() == ':')
+        label.pop_back();
+    if (!label.empty() && label.back() == ']')
+        label.pop_back();
+    return label;
+}
+
+std::string listKey(cmark_node *node)
+{
+    const bool tight = cmark_node_get_list_tight(node) != 0;
+    if (cmark_node_get_list_type(node) != CMARK_ORDERED_LIST)
+        return tight ? "<ul>" : "<ul loose>";
+    std::string key = "<ol";
+    const int start = cmark_node_get_list_start(node);
+    if (start != 1)
+        key += " start=" + std::to_string(start);
+    return key + (tight ? ">" : " loose>");
+}
+
+// True when node is a paragraph of a tight list's item, which GitHub shows
+// without its paragraph.
+bool tightParagraph(cmark_node *node)
+{
+    cmark_node *item = cmark_node_parent(node);
+    cmark_node *list = item ? cmark_node_parent(item) : nullptr;
+    return list && cmark_node_get_type(list) == CMARK_NODE_LIST && cmark_node_get_list_tight(list) != 0;
+}
+
+std::string linkKey(cmark_node *node, const char *tag, const char *attribute)
+{
+    std::string key = std::string("<") + tag + " " + attribute + "=\"" + attributeText(cmark_node_get_url(node)) + "\"";
+    const std::string title = attributeText(cmark_node_get_title(node));
+    return title.empty() ? key + ">" : key + " title=\"" + title + "\">";
+}
+
+// A code span: "`", its content as CommonMark reads it, "`", placed at its
+// content and spanning it, up to the backquotes that close it.
+void addCodeSpan(Builder &b, cmark_node *node)
+{
     flushRun(b);
-    if (b.verbatim != Verbatim::None) {
-        if (!b.line.empty())
-            finishLine(b);
-        settle(b, b.bodyLines.empty() ? b.lastEnd : b.bodyLines.front());
-        if (b.embedded != Language::Unknown)
-            readEmbedded(b);
-        b.verbatim = Verbatim::None;
-        b.embedded = Language::Unknown;
+    const char *literal = cmark_node_get_literal(node);
+    const std::size_t n = literal ? std::strlen(literal) : 0;
+    std::string key = "`";
+    key.append(literal ? literal : "", n);
+    key.push_back('`');
+    std::uint32_t at = std::min(b.cursor, b.size), end = at;
+    const std::size_t ahead = std::min<std::size_t>(b.size - at, kWordLookahead);
+    const char *tick = static_cast<const char *>(std::memchr(b.base + at, '`', ahead));
+    if (tick) {
+        const char *open = tick;
+        while (tick < b.base + b.size && *tick == '`')
+            ++tick;
+        at = static_cast<std::uint32_t>(tick - b.base);
+        const std::size_t window = std::min<std::size_t>(b.size - at, 2 * n + kWordLookahead);
+        const void *close = memmem(b.base + at, window, open, static_cast<std::size_t>(tick - open));
+        end = close ? static_cast<std::uint32_t>(static_cast<const char *>(close) - b.base)
+                    : at + static_cast<std::uint32_t>(std::min<std::size_t>(n, b.size - at));
     }
-    if (type != MD_BLOCK_DOC && type != MD_BLOCK_HR)
-        emitClosing(b, closingBlock(type, detail));
-    return 0;
+    settle(b, at);
+    emit(b, TokenKind::Code, key.data(), key.size(), at, end > at ? end - at : 0);
+    b.cursor = end;
 }
 
-std::string spanKey(MD_SPANTYPE type, void *detail)
+// Inline HTML as written, without trailing blanks.
+void addInlineHtml(Builder &b, cmark_node *node)
 {
+    flushRun(b);
+    const char *literal = cmark_node_get_literal(node);
+    std::size_t n = literal ? std::strlen(literal) : 0;
+    while (n > 0 && isMdBlank(literal[n - 1]))
+        --n;
+    const std::uint32_t at = placeText(b, literal ? literal : "", n);
+    emit(b, TokenKind::Code, literal, n, at, b.cursor > at ? b.cursor - at : 0);
+}
+
+// The cell's tag: th in the header row, td below it, with its column's
+// alignment.
+std::string cellKey(Builder &b)
+{
+    std::string key = b.inHead ? "<th" : "<td";
+    const std::uint8_t align = b.aligns && b.cell < b.columns ? b.aligns[b.cell] : 0;
+    key += align == 'l' ? " align=left>" : align == 'c' ? " align=center>" : align == 'r' ? " align=right>" : ">";
+    ++b.cell;
+    return key;
+}
+
+// Writes the tokens that entering node (a container) gives.
+void enter(Builder &b, cmark_node *node)
+{
+    flushRun(b);
+    const cmark_node_type type = cmark_node_get_type(node);
+    // Each block starts where cmark-gfm says: a footnote's definition comes
+    // at the end, read where it stands.
+    if ((type & CMARK_NODE_TYPE_MASK) == CMARK_NODE_TYPE_BLOCK && cmark_node_get_start_column(node) > 0)
+        b.cursor = offsetOf(b, cmark_node_get_start_line(node), cmark_node_get_start_column(node), b.cursor);
     switch (type) {
-    case MD_SPAN_EM: return "em";
-    case MD_SPAN_STRONG: return "strong";
-    case MD_SPAN_A: {
-        const auto *d = static_cast<MD_SPAN_A_DETAIL *>(detail);
-        std::string key = "a href=\"" + attributeText(d->href) + "\"";
-        return d->title.size ? key + " title=\"" + attributeText(d->title) + "\"" : key;
+    case CMARK_NODE_DOCUMENT: return;
+    case CMARK_NODE_BLOCK_QUOTE: emitOpening(b, "<blockquote>"); return;
+    case CMARK_NODE_LIST: emitOpening(b, listKey(node)); return;
+    case CMARK_NODE_ITEM: {
+        bool checked = false;
+        emitOpening(b, !markdownTask(node, checked) ? "<li>" : checked ? "<li [x]>" : "<li [ ]>");
+        return;
     }
-    case MD_SPAN_IMG: {
-        const auto *d = static_cast<MD_SPAN_IMG_DETAIL *>(detail);
-        std::string key = "img src=\"" + attributeText(d->src) + "\"";
-        return d->title.size ? key + " title=\"" + attributeText(d->title) + "\"" : key;
+    case CMARK_NODE_PARAGRAPH:
+        if (!tightParagraph(node))
+            emitOpening(b, "<p>");
+        return;
+    case CMARK_NODE_HEADING: emitOpening(b, "<h" + std::to_string(cmark_node_get_heading_level(node)) + ">"); return;
+    case CMARK_NODE_FOOTNOTE_DEFINITION: emitOpening(b, "<footnote label=\"" + footnoteLabel(node) + "\">"); return;
+    case CMARK_NODE_EMPH: emitOpening(b, "<em>"); return;
+    case CMARK_NODE_STRONG: emitOpening(b, "<strong>"); return;
+    case CMARK_NODE_LINK: emitOpening(b, linkKey(node, "a", "href")); return;
+    case CMARK_NODE_IMAGE: emitOpening(b, linkKey(node, "img", "src")); return;
+    default: break;
     }
-    case MD_SPAN_CODE: return "code";
-    case MD_SPAN_DEL: return "del";
-    case MD_SPAN_LATEXMATH: return "math";
-    case MD_SPAN_LATEXMATH_DISPLAY: return "math display";
-    case MD_SPAN_WIKILINK: return "wikilink";
-    case MD_SPAN_U: return "u";
+    switch (markdownExtension(node)) {
+    case MarkdownExtension::Table:
+        b.aligns = cmark_gfm_extensions_get_table_alignments(node);
+        b.columns = cmark_gfm_extensions_get_table_columns(node);
+        b.bodyOpen = false;
+        emitOpening(b, "<table>");
+        return;
+    case MarkdownExtension::TableHeader:
+        b.inHead = true;
+        b.cell = 0;
+        emitOpening(b, "<thead>");
+        emitOpening(b, "<tr>");
+        return;
+    case MarkdownExtension::TableRow:
+        b.inHead = false;
+        b.cell = 0;
+        if (!b.bodyOpen)
+            emitOpening(b, "<tbody>");
+        b.bodyOpen = true;
+        emitOpening(b, "<tr>");
+        return;
+    case MarkdownExtension::TableCell: emitOpening(b, cellKey(b)); return;
+    case MarkdownExtension::Strikethrough: emitOpening(b, "<del>"); return;
+    case MarkdownExtension::None: emitOpening(b, "<span>"); return;
     }
-    return "span";
 }
 
-// The closing tag of a span: its key's first word.
-const char *closingSpan(MD_SPANTYPE type)
+// Writes the tokens that leaving node (a container) gives.
+void leave(Builder &b, cmark_node *node)
 {
-    switch (type) {
-    case MD_SPAN_EM: return "</em>";
-    case MD_SPAN_STRONG: return "</strong>";
-    case MD_SPAN_A: return "</a>";
-    case MD_SPAN_IMG: return "</img>";
-    case MD_SPAN_CODE: return "</code>";
-    case MD_SPAN_DEL: return "</del>";
-    case MD_SPAN_LATEXMATH: case MD_SPAN_LATEXMATH_DISPLAY: return "</math>";
-    case MD_SPAN_WIKILINK: return "</wikilink>";
-    case MD_SPAN_U: return "</u>";
-    }
-    return "</span>";
-}
-
-int enterSpan(MD_SPANTYPE type, void *detail, void *self)
-{
-    Builder &b = *static_cast<Builder *>(self);
     flushRun(b);
-    if (type == MD_SPAN_CODE) {
-        b.inCodeSpan = true;
-        b.span = "`";
-        b.spanHasPlace = false;
-        return 0;
+    switch (cmark_node_get_type(node)) {
+    case CMARK_NODE_DOCUMENT: return;
+    case CMARK_NODE_BLOCK_QUOTE: emitClosing(b, "</blockquote>"); return;
+    case CMARK_NODE_LIST:
+        emitClosing(b, cmark_node_get_list_type(node) == CMARK_ORDERED_LIST ? "</ol>" : "</ul>");
+        return;
+    case CMARK_NODE_ITEM: emitClosing(b, "</li>"); return;
+    case CMARK_NODE_PARAGRAPH:
+        if (!tightParagraph(node))
+            emitClosing(b, "</p>");
+        return;
+    case CMARK_NODE_HEADING: {
+        static const char *const kHeadings[] = {"</h0>", "</h1>", "</h2>", "</h3>", "</h4>", "</h5>", "</h6>"};
+        const int level = cmark_node_get_heading_level(node);
+        emitClosing(b, level >= 0 && level <= 6 ? kHeadings[level] : "</h>");
+        return;
     }
-    emitOpening(b, "<" + spanKey(type, detail) + ">");
-    return 0;
+    case CMARK_NODE_FOOTNOTE_DEFINITION: emitClosing(b, "</footnote>"); return;
+    case CMARK_NODE_EMPH: emitClosing(b, "</em>"); return;
+    case CMARK_NODE_STRONG: emitClosing(b, "</strong>"); return;
+    case CMARK_NODE_LINK: emitClosing(b, "</a>"); return;
+    case CMARK_NODE_IMAGE: emitClosing(b, "</img>"); return;
+    default: break;
+    }
+    switch (markdownExtension(node)) {
+    case MarkdownExtension::Table:
+        if (b.bodyOpen)
+            emitClosing(b, "</tbody>");
+        emitClosing(b, "</table>");
+        b.aligns = nullptr;
+        return;
+    case MarkdownExtension::TableHeader:
+        emitClosing(b, "</tr>");
+        emitClosing(b, "</thead>");
+        return;
+    case MarkdownExtension::TableRow: emitClosing(b, "</tr>"); return;
+    case MarkdownExtension::TableCell: emitClosing(b, b.inHead ? "</th>" : "</td>"); return;
+    case MarkdownExtension::Strikethrough: emitClosing(b, "</del>"); return;
+    case MarkdownExtension::None: emitClosing(b, "</span>"); return;
+    }
 }
 
-int leaveSpan(MD_SPANTYPE type, void *, void *self)
+// Writes the tokens of node, which has no children.
+void leaf(Builder &b, cmark_node *node)
 {
-    Builder &b = *static_cast<Builder *>(self);
-    flushRun(b);
-    if (type == MD_SPAN_CODE) {
-        b.inCodeSpan = false;
-        b.span.push_back('`');
-        const std::uint32_t at = b.spanHasPlace ? b.spanAt : b.lastEnd;
-        settle(b, at);
-        emit(b, TokenKind::Code, b.span.data(), b.span.size(), at, b.lastEnd > at ? b.lastEnd - at : 0);
-        return 0;
+    switch (cmark_node_get_type(node)) {
+    case CMARK_NODE_TEXT: {
+        // Its line holds, its column may not: looked for from its line's start.
+        const std::uint32_t line = offsetOf(b, cmark_node_get_start_line(node), 1, b.cursor);
+        if (line > b.cursor && line < b.size)
+            b.cursor = line;
+        const char *literal = cmark_node_get_literal(node);
+        if (literal)
+            addText(b, literal, std::strlen(literal));
+        return;
     }
-    emitClosing(b, closingSpan(type));
-    return 0;
+    case CMARK_NODE_SOFTBREAK: addText(b, " ", 1); return;
+    case CMARK_NODE_LINEBREAK:
+        flushRun(b);
+        settle(b, b.cursor);
+        emit(b, TokenKind::Code, "<br>", 4, b.cursor, 0);
+        return;
+    case CMARK_NODE_CODE: addCodeSpan(b, node); return;
+    case CMARK_NODE_HTML_INLINE: addInlineHtml(b, node); return;
+    case CMARK_NODE_CODE_BLOCK:
+    case CMARK_NODE_HTML_BLOCK:
+        b.cursor = offsetOf(b, cmark_node_get_start_line(node), cmark_node_get_start_column(node), b.cursor);
+        addBlock(b, node, cmark_node_get_type(node) == CMARK_NODE_CODE_BLOCK);
+        return;
+    case CMARK_NODE_THEMATIC_BREAK:
+        flushRun(b);
+        b.cursor = offsetOf(b, cmark_node_get_start_line(node), cmark_node_get_start_column(node), b.cursor);
+        emitOpening(b, "<hr>");
+        return;
+    case CMARK_NODE_FOOTNOTE_REFERENCE: {
+        flushRun(b);
+        const std::string key = "<sup footnote=\"" + footnoteLabel(node) + "\">";
+        const std::uint32_t at = placeText(b, "[^", 2);
+        emit(b, TokenKind::Code, key.data(), key.size(), at, b.cursor - at);
+        return;
+    }
+    default:
+        // A container with no children (an empty paragraph, cell or item).
+        enter(b, node);
+        leave(b, node);
+        return;
+    }
 }
 
-int onText(MD_TEXTTYPE type, const MD_CHAR *text, MD_SIZE size, void *self)
+// The tree's nodes in document order, without a call of the library that
+// allocates.
+void walk(Builder &b, cmark_node *root)
 {
-    Builder &b = *static_cast<Builder *>(self);
-    std::uint32_t at = 0;
-    const bool placed = offsetOf(b, text, at);
-    if (placed)
-        settle(b, at);
-    if (b.verbatim != Verbatim::None) {
-        addVerbatim(b, text, size, at, placed);
-    } else if (b.inCodeSpan) {
-        if (!b.spanHasPlace && placed) {
-            b.spanAt = at;
-            b.spanHasPlace = true;
+    cmark_node *node = cmark_node_first_child(root);
+    while (node) {
+        cmark_node *child = cmark_node_first_child(node);
+        if (child) {
+            enter(b, node);
+            node = child;
+            continue;
         }
-        if (type == MD_TEXT_SOFTBR || type == MD_TEXT_BR)
-            b.span.push_back(' ');
-        else if (type == MD_TEXT_NULLCHAR)
-            b.span += "\xEF\xBF\xBD";
-        else
-            b.span.append(text, size);
-    } else {
-        switch (type) {
-        case MD_TEXT_BR:
-            flushRun(b);
-            emit(b, TokenKind::Code, "<br>", 4, placed ? at : b.lastEnd, 0);
-            break;
-        case MD_TEXT_SOFTBR: addText(b, " ", 1, at, placed); break;
-        case MD_TEXT_NULLCHAR: addText(b, "\xEF\xBF\xBD", 3, at, false); break;
-        case MD_TEXT_ENTITY: {
-            const std::string decoded = entityText(text, size);
-            const bool starts = b.word.empty() || b.word.back() == ' ';
-            addText(b, decoded.data(), decoded.size(), at, false);
-            if (placed && starts && !b.word.empty() && b.word.back() != ' ')
-                b.wordAt = at;
-            if (placed)
-                b.wordEnd = at + static_cast<std::uint32_t>(size);
-            break;
+        leaf(b, node);
+        while (node && node != root && !cmark_node_next(node)) {
+            node = cmark_node_parent(node);
+            if (node && node != root)
+                leave(b, node);
         }
-        case MD_TEXT_HTML: {
-            flushRun(b);
-            std::size_t n = size;
-            while (n > 0 && (text[n - 1] == ' ' || text[n - 1] == '\t' || text[n - 1] == '\r'))
-                --n;
-            emit(b, TokenKind::Code, text, n, placed ? at : b.lastEnd, placed ? static_cast<std::uint32_t>(n) : 0);
-            break;
-        }
-        default: addText(b, text, size, at, placed); break;
-        }
+        node = node && node != root ? cmark_node_next(node) : nullptr;
     }
-    if (placed && type != MD_TEXT_SOFTBR && type != MD_TEXT_BR)
-        b.lastEnd = at + static_cast<std::uint32_t>(size);
-    return 0;
+}
+
+// The offsets of the lines of text from `from` on, as cmark-gfm counts them.
+void indexReadLines(Builder &b, std::uint32_t from)
+{
+    b.lines.assign(1, from);
+    for (std::uint32_t i = from; i < b.size; ++i) {
+        const char c = b.base[i];
+        if (c == '\n' || (c == '\r' && (i + 1 == b.size || b.base[i + 1] != '\n')))
+            b.lines.push_back(i + 1);
+    }
 }
 
 // Bytes of the line that starts at from (its line feed included); 0 at the end.
@@ -652,20 +740,35 @@ std::size_t frontMatter(Builder &b)
         at += length;
     if (length == 0)
         return 0;
-    b.lastEnd = 0;
+    b.cursor = 0;
     emitOpening(b, "<front-matter>");
     const Language yaml = languageNamed("yaml");
     b.embedded = yaml != Language::Unknown && languageBuilt(yaml) ? yaml : Language::Unknown;
-    b.verbatim = Verbatim::Code;
+    b.embeddedComments = b.options.comments;  // a reader sees front matter's values only
     b.body.clear();
     b.bodyLines.clear();
-    addVerbatim(b, text.data() + first, at - first, static_cast<std::uint32_t>(first), true);
+    // Its lines as they stand, each placed at its start.
+    for (std::size_t line = first; line < at;) {
+        const std::size_t n = lineLength(text, line);
+        std::size_t keep = n - 1;
+        if (keep > 0 && text[line + keep - 1] == '\r')
+            --keep;  // the CR of a CR LF
+        const std::uint32_t place = static_cast<std::uint32_t>(line);
+        settle(b, place);
+        if (b.embedded != Language::Unknown) {
+            b.body.append(text.data() + line, keep);
+            b.body.push_back('\n');
+            b.bodyLines.push_back(place);
+        } else {
+            emit(b, TokenKind::Code, text.data() + line, keep, place, static_cast<std::uint32_t>(keep));
+        }
+        line += n;
+    }
     settle(b, static_cast<std::uint32_t>(first));
+    b.cursor = static_cast<std::uint32_t>(at);
     if (b.embedded != Language::Unknown)
         readEmbedded(b);
-    b.verbatim = Verbatim::None;
     b.embedded = Language::Unknown;
-    b.lastEnd = static_cast<std::uint32_t>(at);
     emitClosing(b, "</front-matter>");
     return at + length;
 }
@@ -676,23 +779,22 @@ bool markdownTokens(MarkdownStore &store, const LexOptions &options)
 {
     Builder b(store);
     b.base = store.text.data();
-    b.size = store.text.size();
+    b.size = static_cast<std::uint32_t>(store.text.size());
     b.options = options;
     // Records take about three times the text on common documents.
     store.tokens.resize(0);
     store.tokens.reserve(store.text.size() * 3 + 4096);
     const std::size_t from = frontMatter(b);
-    MD_PARSER parser{};
-    parser.flags = MD_DIALECT_GITHUB;
-    parser.enter_block = enterBlock;
-    parser.leave_block = leaveBlock;
-    parser.enter_span = enterSpan;
-    parser.leave_span = leaveSpan;
-    parser.text = onText;
-    const int status = md_parse(b.base + from, static_cast<MD_SIZE>(b.size - from), &parser, &b);
+    indexReadLines(b, static_cast<std::uint32_t>(from));
+    MarkdownArena arena(kMarkdownTreeBytes);
+    cmark_node *document = readMarkdown(arena, b.base + from, b.size - from);
+    if (!document)
+        return false;
+    b.cursor = static_cast<std::uint32_t>(from);
+    walk(b, document);
     flushRun(b);
-    settle(b, b.lastEnd);
-    return status == 0;
+    settle(b, b.cursor);
+    return true;
 }
 
 #endif

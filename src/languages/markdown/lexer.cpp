@@ -1,11 +1,12 @@
-// The Markdown lexer. md4c reads a whole document at once, so the start reads
-// the source into memory (kMarkdownMaxBytes at most: a larger one is refused)
-// and turns it into token records (document.cpp); each call of next hands out
-// the next record as one whole piece. Without md4c (the Windows build) the
-// module has no hooks, and the table leaves Markdown out of token mode.
+// The Markdown lexer. cmark-gfm reads a whole document at once, so the start
+// reads the source into memory (kMarkdownMaxBytes at most: a larger one is
+// refused) and turns it into token records (document.cpp); each call of next
+// hands out the next record as one whole piece. Without cmark-gfm (the
+// Windows build) the module has no hooks, and the table leaves Markdown out
+// of token mode.
 #include "languages/markdown/state.h"
 
-#if MATCHLING_HAVE_MD4C
+#if MATCHLING_HAVE_CMARK_GFM
 
 #include <algorithm>
 #include <cstdio>
@@ -98,15 +99,25 @@ void markdownNext(Lexer &lx, TokenPiece &piece)
         return;
     }
     const char *record = tokens.data() + st.next;
-    const std::uint32_t at = std::min<std::uint32_t>(get32(record + 1), static_cast<std::uint32_t>(st.store->text.size()));
+    const std::uint32_t textSize = static_cast<std::uint32_t>(st.store->text.size());
+    const std::uint32_t at = std::min<std::uint32_t>(get32(record + 1), textSize);
     const std::uint32_t spans = get32(record + 5), length = get32(record + 9);
-    piece.kind = static_cast<TokenKind>(static_cast<unsigned char>(record[0]) & ~kMarkdownZeroByte);
+    const unsigned char kind = static_cast<unsigned char>(record[0]);
+    piece.kind = static_cast<TokenKind>(kind & ~(kMarkdownZeroByte | kMarkdownNoted));
     piece.first = piece.last = true;
+    piece.note = RewriteNote{};
+    std::size_t head = kMarkdownRecordHead;
+    if (kind & kMarkdownNoted) {
+        std::memcpy(&piece.note.kinds, record + head, 2);
+        piece.note.print = get32(record + head + 2);
+        piece.note.place = placeOf(st, std::min<std::uint32_t>(get32(record + head + 6), textSize));
+        head += kMarkdownNoteBytes;
+    }
     piece.place = placeOf(st, at);
-    piece.bytes = record + kMarkdownRecordHead;
+    piece.bytes = record + head;
     piece.length = length;
     lx.endPlace = endOf(st, piece.place, at, spans);
-    st.next += kMarkdownRecordHead + length;
+    st.next += head + length;
 }
 
 // The records from the next one on as whole tokens, up to the first that is
@@ -123,7 +134,7 @@ std::size_t markdownRun(Lexer &lx, QuickToken *out, std::size_t max, std::size_t
         const std::uint32_t length = get32(record + 9);
         const char *key = record + kMarkdownRecordHead;
         if (static_cast<TokenKind>(record[0]) != TokenKind::Code || bytes + length > keyBytes)
-            break;  // a kind with kMarkdownZeroByte added is none
+            break;  // a kind with kMarkdownZeroByte or kMarkdownNoted added is none
         at = std::min<std::uint32_t>(get32(record + 1), static_cast<std::uint32_t>(st.store->text.size()));
         spans = get32(record + 5);
         // Most tokens stand on the line of the one before.
