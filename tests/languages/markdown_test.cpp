@@ -132,6 +132,8 @@ TEST(MarkdownNearMiss, CodeBlocks)
         {"Markdown in embedded Markdown compares as written", "````md\n```md\n* a\n```\n````\n",
          "````md\n```md\n- a\n```\n````\n", false},
         {"a language's name in any case", "```JSON\n[1,2]\n```\n", "```JSON\n[1, 2]\n```\n", true},
+        {"embedded shell's #! line", "```sh\n#!/bin/sh\necho\n```\n", "```sh\n#!/bin/bash\necho\n```\n", false},
+        {"embedded shell's #! line's blanks", "```sh\n#!/bin/sh\necho\n```\n", "```sh\n#! /bin/sh\necho\n```\n", true},
     });
 }
 

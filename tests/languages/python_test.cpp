@@ -48,6 +48,10 @@ TEST(PythonNearMiss, Layout)
         {"blank line inside brackets", "f(a,\n\n  b)\n", "f(a, b)\n", true},
         {"unbalanced close opens nothing", "x)\ny = (a,\n b)\n", "x)\ny = (a, b)\n", true},
         {"; alone on a line", "x = 1\n;\n", "x = 1\n", false, 2, 1, 2, 1},
+        {"a first #! line is a token", "#!/usr/bin/python3\nx = 1\n", "x = 1\n", false},
+        {"another #! line", "#!/usr/bin/python3\nx = 1\n", "#!/usr/bin/python3.11\nx = 1\n", false},
+        {"a comment after a #! line", "#!/usr/bin/python3\n# one\nx = 1\n", "#! /usr/bin/python3\n# two\nx = 1\n",
+         true},
     });
 }
 
@@ -446,6 +450,7 @@ TEST(PythonNearMiss, Docstrings)
         {"header across lines", "def f(\n    a\n):\n    '  b'\n", "def f(a):\n    'b'\n", true},
         {"return annotation", "def f() -> int:\n    '  a'\n", "def f() -> int:\n    'a'\n", true},
         {"module's after a comment", "# c\n'  a'\n", "'a'\n", true},
+        {"module's after a #! line", "#!/usr/bin/python3\n'  a'\n", "#!/usr/bin/python3\n'a'\n", true},
         {"module's second statement", "x = 1\n'  a'\n", "x = 1\n'a'\n", false},
         {"quotes stay without quotes", "def f():\n    '  a'\n", "def f():\n    \"a\"\n", false},
     });

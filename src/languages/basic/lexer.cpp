@@ -419,4 +419,4 @@ void basicNext(Lexer &lx, TokenPiece &piece)
     }
 }
 
-extern const LexerHooks kBasicLexer = {nullptr, basicNext, nullptr, nullptr, false};
+extern const LexerHooks kBasicLexer = {nullptr, basicNext, nullptr, nullptr, false, nullptr};

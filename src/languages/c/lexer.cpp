@@ -1715,6 +1715,7 @@ bool cStep(Lexer &lx, TokenPiece &piece)
     case LexMode::BlockComment: case LexMode::LineComment: return commentStep(lx, piece);
     case LexMode::Word: return wordStep(lx, piece);
     case LexMode::Finished: finishStream(lx, piece); return true;
+    case LexMode::Line: break;
     }
     return false;
 }
@@ -1734,4 +1735,4 @@ void cStart(Lexer &lx)
     startLanguageState<CLexState>(lx);
 }
 
-extern const LexerHooks kCLexer = {cStart, cNext, cRun, &kCImports, true};
+extern const LexerHooks kCLexer = {cStart, cNext, cRun, &kCImports, true, nullptr};

@@ -670,4 +670,4 @@ void goNext(Lexer &lx, TokenPiece &piece)
     }
 }
 
-extern const LexerHooks kGoLexer = {goStart, goNext, nullptr, &kGoImports, false};
+extern const LexerHooks kGoLexer = {goStart, goNext, nullptr, &kGoImports, false, nullptr};

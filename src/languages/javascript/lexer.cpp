@@ -177,8 +177,9 @@ bool readable(Lexer &lx, std::size_t &i, std::size_t need)
     return true;
 }
 
-// Skips blanks, line ends, a byte order mark or "#!" line at the start, and
-// comments whose words are not tokens. Leaves kLexLookahead bytes readable.
+// Skips blanks, line ends, a byte order mark at the start, and comments
+// whose words are not tokens (a hashbang line at the start is a token of the
+// shared layer's, hashBangStep). Leaves kLexLookahead bytes readable.
 Stop skipLayout(Lexer &lx)
 {
     const char *w = lx.window;
@@ -210,11 +211,6 @@ Stop skipLayout(Lexer &lx)
                 skipBlockComment(lx);
             else
                 skipLineComment(lx);
-            i = lx.pos;
-            continue;
-        }
-        if (atStart && w[i] == '#' && w[i + 1] == '!') {
-            skipLineComment(lx);
             i = lx.pos;
             continue;
         }
@@ -1115,4 +1111,4 @@ void scriptNext(Lexer &lx, TokenPiece &piece)
     }
 }
 
-extern const LexerHooks kScriptLexer = {scriptStart, scriptNext, nullptr, nullptr, false};
+extern const LexerHooks kScriptLexer = {scriptStart, scriptNext, nullptr, nullptr, false, anyHashBang};

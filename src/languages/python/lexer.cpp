@@ -1032,4 +1032,4 @@ void pythonNext(Lexer &lx, TokenPiece &piece)
     }
 }
 
-extern const LexerHooks kPythonLexer = {pythonStart, pythonNext, nullptr, nullptr, false};
+extern const LexerHooks kPythonLexer = {pythonStart, pythonNext, nullptr, nullptr, false, anyHashBang};

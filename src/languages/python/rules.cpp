@@ -1218,7 +1218,10 @@ std::uint64_t scanPython(RewriteWindow &w, void *state)
             ++i;
             continue;
         }
-        if (t.kind == TokenKind::End) {
+        // A comment the lexer hands out as a token (the "#!" line, the
+        // encoding declaration) stands before any statement: the rules do
+        // not see it.
+        if (t.kind == TokenKind::End || (t.kind == TokenKind::Code && t.length > 0 && t.key[0] == '#')) {
             ++i;
             continue;
         }

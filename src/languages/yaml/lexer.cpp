@@ -11,7 +11,8 @@
 // themselves and the way a block scalar is written. With LexOptions::comments
 // each word of a comment is a token too, just before the next spelled token
 // (a scalar, alias, anchor or tag) or at the end: what structure the parser
-// puts between a comment and that token does not move it.
+// puts between a comment and that token does not move it. A first "#!" line
+// is one token (tokens/lexer.h, findHashBang), words or not.
 //
 // A source that does not parse is refused ("not valid YAML at line L, column
 // C"), as is one larger than kYamlMaxBytes, with more than kYamlMaxTokens
@@ -387,6 +388,15 @@ std::string parseWhole(YamlStore &store, bool withComments)
         store.tokens.reserve(store.text.size() / 16 + 16);
         store.keys.reserve(store.text.size() + 64);
         bool bounded = true;
+        // A first "#!" line is a comment to YAML, but the kernel reads it.
+        HashBangKey bang;
+        if (findHashBang(store.text.data(), store.text.size(), bang)) {
+            const std::string head(store.text.data(), bang.head);
+            const std::size_t end = bang.end > bang.rest ? bang.end : bang.head;
+            builder.add(head.c_str(), store.text.data() + bang.rest, bang.end - bang.rest, "", builder.counter.place(0),
+                        builder.counter.place(end));
+            builder.scanned = bang.lineEnd;
+        }
         while (fy_event *e = fy_parser_parse(parser)) {
             bounded = builder.take(e);
             fy_parser_event_free(parser, e);
@@ -465,10 +475,10 @@ void yamlNext(Lexer &lx, TokenPiece &piece)
     lx.endPlace = {t.endLine, t.endColumn};
 }
 
-extern const LexerHooks kYamlLexer = {yamlStart, yamlNext, nullptr, nullptr, false};
+extern const LexerHooks kYamlLexer = {yamlStart, yamlNext, nullptr, nullptr, false, nullptr};
 
 #else
 
-extern const LexerHooks kYamlLexer = {nullptr, nullptr, nullptr, nullptr, false};
+extern const LexerHooks kYamlLexer = {nullptr, nullptr, nullptr, nullptr, false, nullptr};
 
 #endif
