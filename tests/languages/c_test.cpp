@@ -302,6 +302,10 @@ TEST(CNearMiss, Directives)
         {"a splice between the name and its '('", "#define F\\\n(x) x\n", "#define F(x) x\n", true},
         {"no function-like macro in #undef", "#undef F(x)\n", "#undef F (x)\n", true},
         {"no function-like macro in a longer directive name", "#defined F(x) x\n", "#defined F (x) x\n", true},
+        {"a #pragma's words", "#pragma pack(1)\nx;", "#pragma pack(2)\nx;", false},
+        {"a #pragma's blanks", "#pragma pack(1)\nx;", "#  pragma  pack ( 1 )\nx;", true},
+        {"a #pragma is no comment", "#pragma once\nx;", "// pragma once\nx;", false},
+        {"C#'s #pragma", "#pragma warning disable CS0168\nx;", "#pragma warning restore CS0168\nx;", false},
     });
 }
 
