@@ -156,6 +156,82 @@ void skipComment(Lexer &lx)
     }
 }
 
+// A byte of an encoding's name in a declaration.
+bool isCodingByte(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || isDigit(c) || c == '-' || c == '_' || c == '.';
+}
+
+// Looks in the comment at pos, first on one of the first two lines, for an
+// encoding declaration as CPython's tokenizer finds it: "coding", ':' or
+// '=', blanks (space, tab), a name of ASCII letters, digits, '-', '_' and
+// '.', the first such from the '#' on. Notes in declaration how the token
+// goes out: its key the name in lower case (codecs look names up without
+// regard to case), or the comment as written when the name is longer than
+// kPythonCodingName or the line longer than the window and no name is found
+// whole in it. Returns false when the comment declares no encoding; pos
+// stays at the '#' either way.
+bool findDeclaration(Lexer &lx)
+{
+    PythonLexState &py = pythonState(lx);
+    std::size_t lineEnd = lx.pos;
+    for (;;) {
+        const char *w = lx.window;
+        lineEnd = lx.pos;
+        while (lineEnd < lx.end && !isLineEnd(w[lineEnd]))
+            ++lineEnd;
+        if (lineEnd < lx.end || lx.ended || lx.pos == 0)
+            break;
+        lx.pieceStart = lx.pos;
+        refill(lx, lx.pos);
+    }
+    const bool whole = lineEnd < lx.end || lx.ended;
+    const char *w = lx.window;
+    for (std::size_t k = lx.pos; k + 7 <= lineEnd; ++k) {
+        if (std::memcmp(w + k, "coding", 6) != 0 || (w[k + 6] != ':' && w[k + 6] != '='))
+            continue;
+        std::size_t b = k + 7;
+        while (b < lineEnd && (w[b] == ' ' || w[b] == '\t'))
+            ++b;
+        std::size_t e = b;
+        while (e < lineEnd && isCodingByte(w[e]))
+            ++e;
+        if (e == b)
+            continue;
+        if ((e == lineEnd && !whole) || e - b > kPythonCodingName) {
+            py.declaration = 2;
+            return true;
+        }
+        std::memcpy(py.codingKey, "#coding:", 8);
+        for (std::size_t n = 0; n < e - b; ++n)
+            py.codingKey[8 + n] = lower(w[b + n]);
+        py.codingKey[8 + e - b] = 0;
+        py.declaration = 1;
+        py.declarationEnd = e;
+        return true;
+    }
+    if (whole)
+        return false;
+    py.declaration = 2;
+    return true;
+}
+
+// Hands out the encoding declaration that findDeclaration found at pos.
+bool declarationStep(Lexer &lx, TokenPiece &piece)
+{
+    PythonLexState &py = pythonState(lx);
+    beginToken(lx, TokenKind::Code);
+    if (py.declaration == 2) {
+        lx.mode = LexMode::Line;
+        return lineTokenStep(lx, piece, false);
+    }
+    setWholePiece(lx, piece, TokenKind::Code, py.codingKey, lx.place);
+    markEnd(lx, py.declarationEnd);
+    lx.pos = lx.pieceStart = py.declarationEnd;
+    skipComment(lx);  // the rest of the comment
+    return true;
+}
+
 // Skips the blanks from i on, measuring them when they start a logical line
 // as the tokenizer does (a form feed starts the count again).
 std::size_t skipBlanks(Lexer &lx, std::size_t i)
@@ -211,10 +287,16 @@ Stop skipLayout(Lexer &lx)
                 py.measuring = true;
                 py.column = py.altColumn = 0;
             }
+            py.codingLine += py.codingLine < 2;
             continue;
         }
-        py.measuring = false;
+        const bool lineStart = py.measuring || py.afterMark;
+        py.measuring = py.afterMark = false;
         if (c == '#') {
+            if (py.codingLine < 2 && lineStart && findDeclaration(lx)) {
+                py.codingLine = 2;
+                return Stop::Comment;
+            }
             if (lx.options.comments)
                 return Stop::Comment;
             skipComment(lx);
@@ -222,9 +304,16 @@ Stop skipLayout(Lexer &lx)
             continue;
         }
         if (c == '\\' && isLineEnd(w[i + 1])) {
+            py.codingLine = 2;
             i = pastLineEnd(lx, i + 1);
             continue;
         }
+        // A byte order mark, which this lexer gives as a name, is no code
+        // before a declaration.
+        if (lx.base == 0 && i == 0 && std::memcmp(w, "\xEF\xBB\xBF", 3) == 0 && !isNameByte(w[3]))
+            py.afterMark = true;
+        else
+            py.codingLine = 2;
         return i < lx.end ? Stop::Token : Stop::InputEnd;
     }
 }
@@ -951,6 +1040,11 @@ bool betweenStep(Lexer &lx, TokenPiece &piece)
     case Stop::DirectiveEnd:
         return logicalLineEnd(lx, piece);
     case Stop::Comment:
+        if (py.declaration) {
+            const bool filled = declarationStep(lx, piece);
+            py.declaration = 0;
+            return filled;
+        }
         ++lx.pos;
         lx.commentIsBlock = false;
         lx.mode = LexMode::LineComment;
@@ -996,6 +1090,7 @@ bool pythonStep(Lexer &lx, TokenPiece &piece)
     case LexMode::Raw: return restStep(lx, piece);  // the strict reading: the rest of the source
     case LexMode::LineComment: return commentWords(lx, piece);
     case LexMode::Word: return wordStep(lx, piece);
+    case LexMode::Line: return lineTokenStep(lx, piece, false);  // a declaration as written
     case LexMode::Finished: finishStream(lx, piece); return true;
     default: lx.mode = LexMode::Between; return false;
     }
