@@ -130,6 +130,12 @@ struct RewriteRules {
     RewriteSet rewrites;                      // the rewrites these rules know in this language
     std::size_t stateSize;                    // bytes of the rules' state, zeroed at the stream's start
     std::uint64_t (*scan)(RewriteWindow &w, void *state);
+    // True for a Code token of key (n bytes, the first kRewriteLongToken of
+    // a longer one) that the lexer made of a comment a tool reads as code (a
+    // "#!" line, a compiler directive): the rules never see it, and it goes
+    // out as it came, just before the token that followed it (set aside,
+    // Rewriter::aside). nullptr: none.
+    bool (*aside)(const char *key, std::size_t n);
 };
 
 // The rules of language's module, or nullptr when it has none (defined with
@@ -143,6 +149,13 @@ struct RewriteSource {
 };
 
 constexpr std::size_t kRewriteStateBytes = 16384;  // the most state a language's rules keep
+constexpr std::size_t kRewriteAside = 256;         // tokens set aside at once (RewriteRules::aside)
+
+// A token set aside: it goes out before the window token at index before.
+struct AsideToken {
+    WindowToken token;          // whole, its key in the window's key store
+    std::uint64_t before = 0;   // absolute index of the window token it goes out before
+};
 
 // The stage itself: a stream's tokens in, the canonical stream out. Large:
 // allocate it once and reuse it.
@@ -158,6 +171,12 @@ struct Rewriter {
     TokenPiece pendingPiece;                   // the rest of that token's last piece taken
     bool passing = false;                      // handing out the rest of a long token as it comes
     bool ended = false;                        // the End token has gone out
+    AsideToken aside[kRewriteAside];           // tokens set aside, in a ring, in the order they came
+    std::size_t asideFirst = 0;                // index in aside of the oldest
+    std::size_t asideCount = 0;                // tokens set aside and not yet out
+    bool heldAside = false;                    // a long token set aside, cut (heldToken, then pendingPiece on):
+                                               // the barrier; it goes out once the window is empty
+    WindowToken heldToken;                     // its first bytes, in the key store
 };
 
 // Starts rewriter on a stream of language that source hands out; allow says

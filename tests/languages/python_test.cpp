@@ -488,6 +488,12 @@ TEST(PythonNearMiss, Docstrings)
         {"return annotation", "def f() -> int:\n    '  a'\n", "def f() -> int:\n    'a'\n", true},
         {"module's after a comment", "# c\n'  a'\n", "'a'\n", true},
         {"module's after a #! line", "#!/usr/bin/python3\n'  a'\n", "#!/usr/bin/python3\n'a'\n", true},
+        {"module's after a #! line too long to hold", "#!/" + std::string(kRewriteLongToken, 'p') + "\n'  a'\n",
+         "#!/" + std::string(kRewriteLongToken, 'p') + "\n'a'\n", true},
+        {"module's after another long #! line", "#!/" + std::string(kRewriteLongToken, 'p') + "\n'  a'\n",
+         "#!/" + std::string(kRewriteLongToken, 'q') + "\n'a'\n", false},
+        {"module's after an encoding declaration", "#!/usr/bin/python3\n# coding: utf-8\n'  a'\n",
+         "#!/usr/bin/python3\n# coding: utf-8\n'a'\n", true},
         {"module's second statement", "x = 1\n'  a'\n", "x = 1\n'a'\n", false},
         {"quotes stay without quotes", "def f():\n    '  a'\n", "def f():\n    \"a\"\n", false},
     });

@@ -52,6 +52,7 @@
 // match waits for them, and is given up (the tokens stay as written) when
 // the window is full first.
 #include <cstdint>
+#include <cstring>
 
 #include "rewrites/rules.h"
 
@@ -368,6 +369,15 @@ std::uint64_t goScan(RewriteWindow &w, void *state)
 
 static_assert(sizeof(GoRulesState) <= kRewriteStateBytes, "the Go rules' state fits the rewriter's");
 
+// The directives and the cgo preamble the lexer makes of comments (keys that
+// start with "//" or "/*"), but the build constraints, which the scan reads.
+bool goAside(const char *key, std::size_t n)
+{
+    if (n < 2 || key[0] != '/' || (key[1] != '/' && key[1] != '*'))
+        return false;
+    return !((n >= 10 && std::memcmp(key, "//go:build", 10) == 0) || (n >= 9 && std::memcmp(key, "// +build", 9) == 0));
+}
+
 } // namespace
 
 extern const RewriteRules kGoRules = {
@@ -375,4 +385,5 @@ extern const RewriteRules kGoRules = {
     static_cast<RewriteSet>(rewriteBit(Rewrite::Parens) | rewriteBit(Rewrite::Semicolons)),
     sizeof(GoRulesState),
     goScan,
+    goAside,
 };

@@ -1218,10 +1218,7 @@ std::uint64_t scanPython(RewriteWindow &w, void *state)
             ++i;
             continue;
         }
-        // A comment the lexer hands out as a token (the "#!" line, the
-        // encoding declaration) stands before any statement: the rules do
-        // not see it.
-        if (t.kind == TokenKind::End || (t.kind == TokenKind::Code && t.length > 0 && t.key[0] == '#')) {
+        if (t.kind == TokenKind::End) {
             ++i;
             continue;
         }
@@ -1336,6 +1333,13 @@ std::uint64_t scanPython(RewriteWindow &w, void *state)
 
 static_assert(sizeof(PyState) <= kRewriteStateBytes, "the Python rules' state fits the rewriter's");
 
+// A comment the lexer hands out as a token (the "#!" line, the encoding
+// declaration): no other token starts with '#'.
+bool pythonAside(const char *key, std::size_t n)
+{
+    return n > 0 && key[0] == '#';
+}
+
 } // namespace
 
 extern const RewriteRules kPythonRules = {
@@ -1344,4 +1348,5 @@ extern const RewriteRules kPythonRules = {
                             rewriteBit(Rewrite::Numbers) | rewriteBit(Rewrite::Docstrings)),
     sizeof(PyState),
     scanPython,
+    pythonAside,
 };
