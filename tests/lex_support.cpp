@@ -124,6 +124,19 @@ std::vector<Tok> lexText(const std::string &text, Language language, const LexOp
     return lexFile(path, language, options, allow);
 }
 
+std::string refusalOf(const std::string &text, Language language, const LexOptions &options)
+{
+    const std::string path = scratch().file("source");
+    writeFile(path, text);
+    std::string why;
+    withLexer(path, language, options, [&](Lexer &lexer) {
+        std::vector<Tok> out = collectTokens([&](TokenPiece &piece) { lexerNext(lexer, piece); });
+        why = lexerRefusal(lexer) ? lexerRefusal(lexer) : "";
+        return out;
+    });
+    return why;
+}
+
 long firstDifference(const std::vector<Tok> &a, const std::vector<Tok> &b)
 {
     for (std::size_t i = 0; i < a.size() && i < b.size(); ++i)

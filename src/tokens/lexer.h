@@ -485,6 +485,10 @@ bool hashBangStep(Lexer &lexer, TokenPiece &piece);
 // between tokens; true when piece is filled, which is always.
 bool lineTokenStep(Lexer &lexer, TokenPiece &piece, bool trim);
 
+// Why a source is refused whose comment a tool reads as code is too long to
+// make a token of.
+constexpr const char *kDirectiveTooLong = "a comment read as code too long to compare";
+
 // Notes that the source cannot be compared as its language, for reason
 // (cut to fit); the first reason noted stays. The module still hands out
 // an End piece; lexerRefusal tells the runs.
