@@ -33,6 +33,59 @@ TEST(GoNearMiss, Layout)
     });
 }
 
+// Comments Go's tools read as code: compiler directives, line directives,
+// cgo's //export, and build constraints.
+TEST(GoNearMiss, Directives)
+{
+    const std::string longer(kLexWindowSize, 'a');
+    checkPairs(Go, {
+        {"an embedded file", "package p\n//go:embed a.txt\nvar x string\n", "package p\n//go:embed b.txt\nvar x string\n",
+         false, 2, 1, 2, 1},
+        {"a blank after // is a plain comment", "package p\n// go:embed a.txt\nvar x string\n",
+         "package p\n// go:embed b.txt\nvar x string\n", true},
+        {"a generator's command", "//go:generate stringer -type=A\n", "//go:generate stringer -type=B\n", false},
+        {"a directive is a token", "//go:noinline\nfunc f() {}\n", "func f() {}\n", false},
+        {"a directive's blanks as written", "//go:linkname a b.c\n", "//go:linkname a  b.c\n", false},
+        {"a directive after the line before", "x := 1 //go:noinline\ny := 2\n", "x := 1\n//go:noinline\ny := 2\n", true},
+        {"a directive before a body's '}'", "func f() { a() //go:x\n}\n", "func f() {\n\ta()\n\t//go:x\n}\n", true},
+        {"a comment beside a directive", "//go:noinline\n// one\nfunc f() {}\n", "//go:noinline\n// two\nfunc f() {}\n",
+         true},
+        {"a line directive", "//line a.go:10\nx\n", "//line a.go:11\nx\n", false},
+        {"a line directive's trailing blank", "//line a.go:10\nx\n", "//line a.go:10 \nx\n", false},
+        {"an indented //line is a comment", "x\n\t//line a.go:10\ny\n", "x\n\t//line a.go:11\ny\n", true},
+        {"a /*line directive", "/*line a.go:10*/ x\n", "/*line a.go:11*/ x\n", false},
+        {"a /*line directive is no line end", "a /*line a.go:1*/ + b\n", "a\n/*line a.go:1*/ + b\n", false},
+        {"/* line is a comment", "/* line a.go:10*/ x\n", "/* line a.go:11*/ x\n", true},
+        {"cgo's export", "//export F\nfunc F() {}\n", "//export G\nfunc F() {}\n", false},
+        {"gccgo's extern", "//extern f\nfunc f()\n", "//extern g\nfunc f()\n", false},
+        {"a directive past the window's end", "//go:generate " + longer + "a\n", "//go:generate " + longer + "b\n", false},
+        {"a constraint", "//go:build linux\n\npackage p\n", "//go:build windows\n\npackage p\n", false},
+        {"a constraint's blanks", "//go:build linux && (amd64 || arm64)\n\npackage p\n",
+         "//go:build  linux&&(amd64||arm64)  \n\npackage p\n", true},
+        {"a blank between two tags", "//go:build a b\n\npackage p\n", "//go:build ab\n\npackage p\n", false},
+        {"blanks after '!'", "//go:build !linux\n\npackage p\n", "//go:build ! linux\n\npackage p\n", true},
+        {"a constraint's CR LF", "//go:build linux\r\n\r\npackage p\r\n", "//go:build linux\n\npackage p\n", true},
+        {"+build's blanks", "// +build linux darwin\n\npackage p\n", "//+build  linux \t darwin\n\npackage p\n", true},
+        {"+build's comma", "// +build linux,darwin\n\npackage p\n", "// +build linux darwin\n\npackage p\n", false},
+        {"+build without a blank line after", "// +build ignore\n\npackage main\n", "// +build ignore\npackage main\n",
+         false},
+        {"+build, a comment line, a blank line", "// +build x\n// c\n\npackage p\n", "// +build x\n\npackage p\n", true},
+        {"a line of blanks", "// +build x\n \t\npackage p\n", "// +build x\n\npackage p\n", true},
+        {"a /* */ line ends the header", "// +build x\n/* c */\n\npackage p\n", "// +build x\n// c\n\npackage p\n",
+         false},
+        {"a line of form feeds is blank to go/build", "// +build x\n\f\npackage p\n", "// +build x\n\f package p\n",
+         false},
+        {"+build after the header is a token", "package p\n\n// +build x\n\nvar a int\n", "package p\n\nvar a int\n",
+         false},
+    });
+    LexOptions comments;
+    comments.comments = true;
+    std::vector<std::string> keys;
+    for (const Tok &t : lexText("// a\n//go:noinline\nfunc f() {}\n", Go, comments))
+        keys.push_back(t.key);
+    EXPECT_EQ(keys, (std::vector<std::string>{"a", "//go:noinline", "func", "f", "(", ")", "{", "}", ";", ""}));
+}
+
 // Which tokens a line end after them makes a semicolon.
 TEST(GoNearMiss, Semicolons)
 {
@@ -461,13 +514,16 @@ std::vector<std::string> goSources()
 }
 
 // The tokens of the file at path in the reference program's form: line,
-// column, key in hexadecimal.
+// column, key in hexadecimal; not those made of comments.
 std::string ourTokens(const std::string &path)
 {
     std::string out;
     for (const Tok &t : lexFile(path, Language::Go)) {
         if (t.kind == TokenKind::End)
             break;
+        // The tokens made of comments Go's tools read as code, which go/scanner skips.
+        if (t.kind == TokenKind::LineEnd || t.key.rfind("//", 0) == 0 || t.key.rfind("/*", 0) == 0)
+            continue;
         out += std::to_string(t.line) + " " + std::to_string(t.column) + " ";
         for (unsigned char c : t.key) {
             const char *digits = "0123456789abcdef";

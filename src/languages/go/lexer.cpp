@@ -78,11 +78,70 @@ void notePlace(Lexer &lx, std::size_t i)
     }
 }
 
+// The comments Go's tools read as code (see the top).
+
+// A blank to Go's strings.TrimSpace among ASCII bytes.
+bool isSpaceByte(char c)
+{
+    return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f';
+}
+
+// What the comment at window offset i is, from the kLexLookahead bytes
+// readable there (a "//" and blanks that run past them may start +build).
+GoComment classify(const Lexer &lx, std::size_t i)
+{
+    const char *w = lx.window + i;
+    const std::size_t left = lx.end - i;
+    if (w[1] == '*')
+        return left >= 7 && std::memcmp(w + 2, "line ", 5) == 0 ? GoComment::LineBlock : GoComment::Plain;
+    if (left >= 5 && std::memcmp(w + 2, "go:", 3) == 0) {
+        const bool ends = left == 10 || (left > 10 && (isSpaceByte(w[10]) || w[10] == '\n'));
+        return left >= 10 && std::memcmp(w + 5, "build", 5) == 0 && ends ? GoComment::GoBuild : GoComment::Directive;
+    }
+    if (left >= 7 && std::memcmp(w + 2, "line ", 5) == 0)
+        return lx.base + static_cast<std::int64_t>(i) == lx.lineStart ? GoComment::Directive : GoComment::Plain;
+    if (left >= 9 && (std::memcmp(w + 2, "export", 6) == 0 || std::memcmp(w + 2, "extern", 6) == 0) &&
+        (w[8] == ' ' || w[8] == '\t'))
+        return GoComment::Directive;
+    std::size_t k = 2;
+    while (k < left && isSpaceByte(w[k]))
+        ++k;
+    if (k == left && !lx.ended)
+        return GoComment::PlusBuild;  // told once its line is whole
+    return left >= k + 6 && std::memcmp(w + k, "+build", 6) == 0 &&
+                   (k + 6 == left || isSpaceByte(w[k + 6]) || w[k + 6] == '\n')
+               ? GoComment::PlusBuild
+               : GoComment::Plain;
+}
+
+// True when the bytes from window offset i to its line's end are blanks to
+// Go's TrimSpace; refuses the source when the window ends first.
+bool blankToTrimSpace(Lexer &lx, std::size_t i)
+{
+    const unsigned char *u = reinterpret_cast<const unsigned char *>(lx.window);
+    for (; i < lx.end && u[i] != '\n'; ++i) {
+        if (isSpaceByte(static_cast<char>(u[i])))
+            continue;
+        if (u[i] == 0xC2 && i + 1 < lx.end && (u[i + 1] == 0x85 || u[i + 1] == 0xA0)) {
+            ++i;
+            continue;
+        }
+        return false;
+    }
+    if (i == lx.end && !lx.ended)
+        refuseSource(lx, kDirectiveTooLong);
+    return true;
+}
+
 // Skips blanks, line ends, a byte order mark at the start, and comments whose
-// words are not tokens; notes where an inserted semicolon would stand. Leaves
-// at least kLexLookahead bytes readable after pos, or all that remain.
+// words are not tokens; notes where an inserted semicolon would stand, and
+// the header's lines. Stops at a comment that is a token (Stop::Comment,
+// GoLexState::comment telling which), and at the line feed of a blank line
+// in the header after a +build constraint (Stop::DirectiveEnd). Leaves at
+// least kLexLookahead bytes readable after pos, or all that remain.
 Stop skipLayout(Lexer &lx)
 {
+    GoLexState &st = goState(lx);
     const char *w = lx.window;
     std::size_t i = lx.pos;
     for (;;) {
@@ -90,6 +149,12 @@ Stop skipLayout(Lexer &lx)
             ++i;
         if (w[i] == '\n') {
             notePlace(lx, i);
+            if (st.header && !st.lineComment && st.plusSinceBlank) {
+                st.plusSinceBlank = false;
+                lx.pos = lx.pieceStart = i;
+                return Stop::DirectiveEnd;
+            }
+            st.lineComment = st.lineChecked = false;
             newLine(lx, i);
             ++i;
             continue;
@@ -107,7 +172,10 @@ Stop skipLayout(Lexer &lx)
         }
         if (w[i] == '/' && (w[i + 1] == '*' || w[i + 1] == '/')) {
             notePlace(lx, i);
-            if (lx.options.comments)
+            st.comment = classify(lx, i);
+            st.header = st.header && w[i + 1] == '/';  // a line that starts with "/*" ends it
+            st.lineComment = st.lineComment || w[i + 1] == '/';
+            if (lx.options.comments || st.comment != GoComment::Plain)
                 return Stop::Comment;
             if (w[i + 1] == '*')
                 skipBlockComment(lx);
@@ -118,7 +186,118 @@ Stop skipLayout(Lexer &lx)
         }
         if (i >= lx.end)
             notePlace(lx, i);
+        if (st.header && i < lx.end) {
+            st.lineChecked = st.lineChecked || blankToTrimSpace(lx, i);
+            st.header = st.lineChecked;
+            if (lexerRefusal(lx))
+                return Stop::InputEnd;
+        }
         return i < lx.end ? Stop::Token : Stop::InputEnd;
+    }
+}
+
+// Hands out the /*line directive at pos as written, its line feeds counted;
+// refuses the source when it does not end in the window.
+bool lineBlockToken(Lexer &lx, TokenPiece &piece)
+{
+    for (;;) {
+        const char *w = lx.window;
+        std::size_t k = lx.pos + 2;
+        while (k + 1 < lx.end && !(w[k] == '*' && w[k + 1] == '/'))
+            ++k;
+        if (k + 1 < lx.end || lx.ended) {
+            const std::size_t close = k + 1 < lx.end ? k + 2 : lx.end;
+            for (std::size_t j = lx.pos; j < close; ++j)
+                if (w[j] == '\n')
+                    newLine(lx, j);
+            lx.pos = close;
+            finishToken(lx, piece);
+            return true;
+        }
+        if (lx.pieceStart == 0) {
+            refuseSource(lx, kDirectiveTooLong);
+            lx.pos = lx.pieceStart = lx.end;
+            lx.commentUnclosed = false;
+            finishStream(lx, piece);
+            return true;
+        }
+        refill(lx, lx.pieceStart);
+    }
+}
+
+// Writes the key of the constraint in window bytes [from, to), a whole
+// line, over its start; returns where the key ends (to when it is no
+// constraint after all). //go:build then its expression less the blanks
+// (space, tab) the parser skips, one kept between two tags; //+build then
+// its options one blank apart.
+std::size_t constraintKey(char *w, std::size_t from, std::size_t to, GoComment kind)
+{
+    std::size_t b = from + 2;
+    while (kind == GoComment::PlusBuild && b < to && isSpaceByte(w[b]))
+        ++b;
+    const std::size_t word = kind == GoComment::GoBuild ? 8 : 6;
+    if (kind == GoComment::PlusBuild &&
+        (to - b < word || std::memcmp(w + b, "+build", 6) != 0 || (b + 6 < to && !isSpaceByte(w[b + 6]))))
+        return to;  // "//" and blanks, then no +build
+    b += word;
+    while (to > b && isSpaceByte(w[to - 1]))
+        --to;
+    std::size_t out = from;
+    const char *head = kind == GoComment::GoBuild ? "//go:build" : "//+build";
+    for (const char *h = head; *h; ++h)
+        w[out++] = *h;
+    auto op = [](char c) { return c == '!' || c == '(' || c == ')' || c == '&' || c == '|'; };
+    bool blank = true;  // blanks before the next byte (one goes before the first)
+    for (std::size_t k = b; k < to; ++k) {
+        const char c = w[k];
+        const bool skip = kind == GoComment::GoBuild ? (c == ' ' || c == '\t') : isSpaceByte(c);
+        if (skip) {
+            blank = true;
+            continue;
+        }
+        const char before = w[out - 1];
+        const bool apart = kind == GoComment::PlusBuild || out == from + 10 ||
+                           (!op(before) && !op(c)) || (before == c && (c == '&' || c == '|'));
+        if (blank && apart)
+            w[out++] = ' ';
+        blank = false;
+        w[out++] = c;
+    }
+    return out;
+}
+
+// Hands out the directive or constraint comment at pos (GoLexState::comment)
+// as a token: its key made in place where its line is in the window, else
+// its text as written (lineTokenStep); a /*line directive as written.
+bool directiveToken(Lexer &lx, TokenPiece &piece)
+{
+    GoLexState &st = goState(lx);
+    const GoComment kind = st.comment;
+    st.comment = GoComment::Plain;
+    beginToken(lx, TokenKind::Code);
+    if (kind == GoComment::LineBlock)
+        return lineBlockToken(lx, piece);
+    if (kind == GoComment::PlusBuild && st.header)
+        st.plusSinceBlank = true;
+    for (;;) {
+        char *w = lx.window;
+        const void *lf = std::memchr(w + lx.pos, '\n', lx.end - lx.pos);
+        if (lf || lx.ended) {
+            const std::size_t e = lf ? static_cast<std::size_t>(static_cast<const char *>(lf) - w) : lx.end;
+            std::size_t c = e;
+            if (c > lx.pos && w[c - 1] == '\r')
+                --c;
+            const std::size_t key = kind == GoComment::Directive ? c : constraintKey(w, lx.pos, c, kind);
+            setPiece(lx, piece, lx.pos, key, true);
+            markEnd(lx, c);
+            lx.pos = lx.pieceStart = c;
+            return true;
+        }
+        if (lx.pos == 0) {
+            lx.mode = LexMode::Line;
+            return lineTokenStep(lx, piece, false);
+        }
+        refill(lx, lx.pos);
     }
 }
 
@@ -628,6 +807,8 @@ bool betweenStep(Lexer &lx, TokenPiece &piece)
         }
         return startToken(lx, piece);
     case Stop::Comment:
+        if (goState(lx).comment != GoComment::Plain)
+            return directiveToken(lx, piece);
         openComment(lx);
         return false;
     case Stop::InputEnd:
@@ -636,7 +817,10 @@ bool betweenStep(Lexer &lx, TokenPiece &piece)
             return true;
         finishStream(lx, piece);
         return true;
-    case Stop::DirectiveEnd: break;
+    case Stop::DirectiveEnd:
+        // A blank line ends the header's +build constraints before it.
+        setWholePiece(lx, piece, TokenKind::LineEnd, "\n", placeAt(lx, lx.pos));
+        return true;
     }
     return false;
 }
@@ -652,6 +836,7 @@ bool goStep(Lexer &lx, TokenPiece &piece)
     case LexMode::Raw: return rawStep(lx, piece);
     case LexMode::BlockComment: case LexMode::LineComment: return commentStep(lx, piece);
     case LexMode::Word: return wordStep(lx, piece);
+    case LexMode::Line: return lineTokenStep(lx, piece, false);  // a directive longer than the window
     case LexMode::Finished: finishStream(lx, piece); return true;
     default: lx.mode = LexMode::Between; return false;
     }

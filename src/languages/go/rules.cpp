@@ -375,7 +375,7 @@ bool goAside(const char *key, std::size_t n)
 {
     if (n < 2 || key[0] != '/' || (key[1] != '/' && key[1] != '*'))
         return false;
-    return !((n >= 10 && std::memcmp(key, "//go:build", 10) == 0) || (n >= 9 && std::memcmp(key, "// +build", 9) == 0));
+    return !((n >= 10 && std::memcmp(key, "//go:build", 10) == 0) || (n >= 8 && std::memcmp(key, "//+build", 8) == 0));
 }
 
 } // namespace

@@ -54,6 +54,15 @@ struct GoLevel {
     std::uint8_t commas = 0;          // commas written at its top level (counting stops at 2)
 };
 
+// What a comment is to Go's tools (lexer.cpp).
+enum class GoComment : unsigned char {
+    Plain,      // a comment: layout
+    Directive,  // a //go: directive, //line at a line's start, //export or //extern: a token as written
+    GoBuild,    // a //go:build constraint: a token, its expression's blanks run together
+    PlusBuild,  // a // +build constraint: a token, its options' blanks run together
+    LineBlock,  // a /*line directive: a token as written
+};
+
 struct GoLexState {
     bool insertSemi = false;   // the last token takes a semicolon at a line end
     std::int64_t semiLine = 0; // the line where that token ends
@@ -70,6 +79,15 @@ struct GoLexState {
     std::size_t untracked = 0; // open brackets beyond kGoBracketDepth
     int numberPhase = 0;       // where a paused number stands (lexer.cpp)
     int numberBase = 10;       // its base: 2, 8, 10 or 16
+    GoComment comment = GoComment::Plain;  // what the comment skipLayout stopped at is
+    // The header: the lines before the first that holds more than blanks and
+    // "//" comments, where a +build constraint counts when a blank line
+    // follows it (go/build).
+    bool header = true;        // the scan is in the header
+    bool lineComment = false;  // the header line holds a "//" comment: it is no blank line
+    bool lineChecked = false;  // the header line holds tokens of blanks to Go's TrimSpace alone (\v, \f, U+0085,
+                               // U+00A0): it stays blank
+    bool plusSinceBlank = false;  // a +build constraint went out in the header since its last blank line
 };
 
 inline GoLexState &goState(Lexer &lexer)
