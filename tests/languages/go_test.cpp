@@ -86,6 +86,53 @@ TEST(GoNearMiss, Directives)
     EXPECT_EQ(keys, (std::vector<std::string>{"a", "//go:noinline", "func", "f", "(", ")", "{", "}", ";", ""}));
 }
 
+// The cgo preamble: the comment group right before import "C" is C code.
+TEST(GoNearMiss, CgoPreamble)
+{
+    const std::string p = "package p\n\n";
+    const std::string big(kLexWindowSize, 'c');
+    checkPairs(Go, {
+        {"its C code", p + "// int x;\nimport \"C\"\n", p + "// int y;\nimport \"C\"\n", false, 3, 1, 3, 1},
+        {"blanks inside it", p + "// int  x;\nimport \"C\"\n", p + "// int x;\nimport \"C\"\n", false},
+        {"a blank line splits the group", p + "// #include <a.h>\n// int x;\nimport \"C\"\n",
+         p + "// #include <a.h>\n\n// int x;\nimport \"C\"\n", false},
+        {"the layout between its comments", p + "// a\n/* b */\nimport \"C\"\n", p + "// a\n   /* b */\nimport \"C\"\n",
+         true},
+        {"its CR LF", p + "/*\n#include <a.h>\n*/\nimport \"C\"\n", p + "/*\r\n#include <a.h>\r\n*/\r\nimport \"C\"\r\n", true},
+        {"a blank line before the import", p + "// int x;\n\nimport \"C\"\n", p + "// int y;\n\nimport \"C\"\n", true},
+        {"on the import's line", p + "/* int x; */ import \"C\"\n", p + "/* int y; */ import \"C\"\n", true},
+        {"another import's comment", p + "// a\nimport \"fmt\"\n", p + "// b\nimport \"fmt\"\n", true},
+        {"in an import group", p + "import (\n\t\"fmt\"\n\t// int x;\n\t\"C\"\n)\n",
+         p + "import (\n\t\"fmt\"\n\t// int y;\n\t\"C\"\n)\n", false},
+        {"a group that imports C alone", p + "// int x;\nimport (\n\t\"C\"\n)\n", p + "// int y;\nimport (\n\t\"C\"\n)\n",
+         false},
+        {"a group that imports more", p + "// int x;\nimport (\n\t\"C\"\n\t\"fmt\"\n)\n",
+         p + "// int y;\nimport (\n\t\"C\"\n\t\"fmt\"\n)\n", true},
+        {"C as a raw string", p + "// int x;\nimport `C`\n", p + "// int y;\nimport `C`\n", false},
+        {"the line comment of the token before", "package p // a\n// int x;\nimport \"C\"\n",
+         "package p // b\n// int x;\nimport \"C\"\n", true},
+        {"a line comment after a raw string's last line", p + "import `a\nb` // x\n// int x;\nimport \"C\"\n",
+         p + "import `a\nb` // y\n// int x;\nimport \"C\"\n", true},
+        {"after the declarations", p + "func f() {}\n\n// a\nvar x int\n", p + "func f() {}\n\n// b\nvar x int\n", true},
+        {"a directive among held comments", p + "//go:generate a\nimport \"fmt\"\n", p + "//go:generate b\nimport \"fmt\"\n",
+         false},
+        {"a comment beside the preamble", p + "// one\n\n// int x;\nimport \"C\"\n", p + "// two\n\n// int x;\nimport \"C\"\n",
+         true},
+    });
+    LexOptions comments;
+    comments.comments = true;
+    checkPairs(Go, {
+        {"words of held comments", p + "// one\nimport \"fmt\"\n", p + "// two\nimport \"fmt\"\n", false, 3, 4, 3, 4,
+         Go, comments},
+    });
+    std::vector<std::string> keys;
+    for (const Tok &t : lexText(p + "// a\n\n// int x;\nimport \"C\"\n", Go, comments))
+        keys.push_back(t.key);
+    EXPECT_EQ(keys, (std::vector<std::string>{"package", "p", "a", "// int x;\n", ";", "import", "\"C\"", ";", ""}));
+    EXPECT_EQ(refusalOf(p + "/*" + big + "*/\nimport \"C\"\n", Go), "a comment read as code too long to compare");
+    EXPECT_EQ(refusalOf("/*" + big + "*/\npackage p\n", Go), "");
+}
+
 // Which tokens a line end after them makes a semicolon.
 TEST(GoNearMiss, Semicolons)
 {
@@ -623,6 +670,61 @@ TEST(GoLexerTools, GofmtOutputsCompareEquivalent)
         EXPECT_NE(r.out.find(summary(files.size(), files.size())), std::string::npos) << r.out;
         std::printf("Go, gofmt %s: %zu pairs, %d false alarms\n", tree, files.size(), notEquivalent(r.out));
     }
+}
+
+// The Go tree's sources that import "C", at most kSampleFiles.
+std::vector<std::string> cgoSources()
+{
+    std::istringstream list(shell("grep -rl --include='*.go' '^import \"C\"' /usr/lib/go-*/src/ 2>/dev/null | "
+                                  "grep -v /testdata/ | sort | head -n " + std::to_string(kSampleFiles)));
+    std::vector<std::string> all;
+    for (std::string line; std::getline(list, line);)
+        all.push_back(line);
+    return all;
+}
+
+// cgo's preambles: gofmt and the squashed copies keep them, and one byte put
+// into the comment just before each import "C" (the preamble's last line, or
+// the line before a "*/" alone there) is a difference.
+TEST(GoLexerTools, CgoPreamblesOfTheGoTree)
+{
+    if (!helper().why.empty())
+        GTEST_SKIP() << helper().why;
+    if (!haveTool("gofmt"))
+        GTEST_SKIP() << "gofmt is not installed (Debian package golang-go)";
+    const std::vector<std::string> files = cgoSources();
+    if (files.empty())
+        GTEST_SKIP() << "no Go source imports \"C\" on this machine";
+    ScratchDir dir;
+    copyTree(dir, "before", files, "");
+    copyTree(dir, "gofmt", files, "gofmt \"$f\"");
+    copyTree(dir, "squashed", files, shellWord(helper().path) + " squash \"$f\"");
+    for (const char *tree : {"gofmt", "squashed"}) {
+        SCOPED_TRACE(tree);
+        RunResult r = runMatchling({"before", tree, "--tokens"}, dir.path());
+        EXPECT_NE(r.out.find(summary(files.size(), files.size())), std::string::npos) << r.out;
+    }
+    makeDir(dir.file("changed"));
+    std::size_t changed = 0;
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        const std::string text = readFile(files[i]);
+        const std::size_t import = text.find("\nimport \"C\"");
+        const std::size_t lineStart = import == std::string::npos ? import : text.rfind('\n', import - 1);
+        if (lineStart == std::string::npos)
+            continue;
+        const std::string line = text.substr(lineStart + 1, import - lineStart - 1);
+        const std::size_t at = line == "*/" ? lineStart : line.rfind("//", 0) == 0 ? lineStart + 3 : std::string::npos;
+        if (at == std::string::npos)
+            continue;
+        const std::string base = std::to_string(i) + "_" + files[i].substr(files[i].rfind('/') + 1);
+        writeFile(dir.file("changed/" + base), text.substr(0, at) + " Q" + text.substr(at));
+        ++changed;
+    }
+    ASSERT_GT(changed, 0u);
+    RunResult r = runMatchling({"before", "changed", "--tokens"}, dir.path());
+    EXPECT_EQ(notEquivalent(r.out), static_cast<int>(changed)) << r.out;
+    std::printf("Go, cgo preambles: %zu files, gofmt and squashed equivalent, %zu changed preambles, %d told apart\n",
+                files.size(), changed, notEquivalent(r.out));
 }
 
 // Sources that hold what gofmt simplifies and the Go tree's sources, already

@@ -61,6 +61,7 @@ GoLevel &level(Lexer &lx)
 // semicolon.
 void afterToken(Lexer &lx, GoPrev prev, bool insertSemi)
 {
+    goState(lx).importWord = false;
     goState(lx).prev = prev;
     goState(lx).declName = false;
     goState(lx).insertSemi = insertSemi;
@@ -133,12 +134,162 @@ bool blankToTrimSpace(Lexer &lx, std::size_t i)
     return true;
 }
 
+// The cgo preamble (see the top): the comments between two tokens are held
+// in the window while an import may still come.
+
+// The window offset of the first held comment.
+std::size_t heldAt(const Lexer &lx)
+{
+    return static_cast<std::size_t>(goState(lx).holdFrom - lx.base);
+}
+
+// Steps over the held comment at window offset i, its line feeds counted; i
+// ends after it (at a line comment's line feed). False when the held
+// comments outgrow the window: the source is refused.
+bool skipHeld(Lexer &lx, std::size_t &i)
+{
+    const bool block = lx.window[i + 1] == '*';
+    const TokenPlace opened = placeAt(lx, i);
+    std::size_t k = i + 2;
+    for (;;) {
+        const char *w = lx.window;
+        if (!block) {
+            if (const void *lf = std::memchr(w + k, '\n', lx.end - k)) {
+                i = static_cast<std::size_t>(static_cast<const char *>(lf) - w);
+                return true;
+            }
+            k = lx.end;
+        } else {
+            for (; k + 1 < lx.end && !(w[k] == '*' && w[k + 1] == '/'); ++k)
+                if (w[k] == '\n')
+                    newLine(lx, k);
+            if (k + 1 < lx.end) {
+                i = k + 2;
+                return true;
+            }
+        }
+        if (lx.ended) {
+            if (block && k < lx.end && w[k] == '\n')
+                newLine(lx, k);
+            lx.commentUnclosed = block;
+            lx.commentPlace = opened;
+            i = lx.end;
+            return true;
+        }
+        const std::size_t keep = heldAt(lx);
+        if (keep == 0 && lx.end == kLexWindowSize) {
+            refuseSource(lx, kDirectiveTooLong);
+            return false;
+        }
+        lx.pos = lx.pieceStart = i;
+        refill(lx, keep);
+        k -= keep;
+        i = lx.pos;
+    }
+}
+
+// Holds the comment at window offset i (the first one opens the span),
+// noting its go/parser group and whether it is a token; i ends after it.
+// False when the source is refused.
+bool holdComment(Lexer &lx, std::size_t &i)
+{
+    GoLexState &st = goState(lx);
+    const std::int64_t at = lx.base + static_cast<std::int64_t>(i);
+    if (!st.holding) {
+        st.holding = true;
+        st.holdFrom = at;
+        st.holdLine = lx.line;
+        st.holdLineStart = lx.lineStart;
+        st.holdTokens = false;
+        st.lineGroup = false;
+        st.groupFrom = -1;
+    }
+    st.holdTokens = st.holdTokens || lx.options.comments || classify(lx, i) != GoComment::Plain;
+    const bool block = lx.window[i + 1] == '*';
+    const std::int64_t line = lx.line;
+    if (!skipHeld(lx, i))
+        return false;
+    // A first comment on the line of the token before is its line comment,
+    // with those after it on the line where it ends; then a group is each
+    // run of comments that start at most a line after the one before ends.
+    if (at == st.holdFrom && line == st.semiLine && st.prev != GoPrev::Start)
+        st.lineGroup = true;
+    else if (!(st.lineGroup && line <= st.groupEndLine)) {
+        if (st.lineGroup || st.groupFrom < 0 || line > st.groupEndLine + 1)
+            st.groupFrom = at;
+        st.lineGroup = false;
+    }
+    st.groupEndLine = lx.line;
+    st.groupEnd = lx.base + static_cast<std::int64_t>(i) + (!block && i < lx.end ? 1 : 0);
+    return true;
+}
+
+// True when the import at window offset i imports "C" alone, or the window
+// ends before telling: "import", then "C", or '(', "C", ')' (blanks, line
+// ends and ';' between; a comment there cannot be told, so it counts).
+bool importsC(const Lexer &lx, std::size_t i)
+{
+    const char *w = lx.window;
+    auto skip = [&](std::size_t k) {
+        while (k < lx.end && (isGoBlank(w[k]) || w[k] == '\n' || w[k] == ';'))
+            ++k;
+        return k;
+    };
+    auto isC = [&](std::size_t k) { return (w[k] == '"' || w[k] == '`') && w[k + 1] == 'C' && w[k + 2] == w[k]; };
+    std::size_t k = skip(i + 6);
+    if (k >= lx.end || w[k] == '/')
+        return true;
+    if (isC(k))
+        return true;
+    if (w[k] != '(')
+        return false;
+    k = skip(k + 1);
+    if (k >= lx.end || w[k] == '/')
+        return true;
+    if (!isC(k))
+        return false;
+    k = skip(k + 3);
+    return k >= lx.end || w[k] == '/' || w[k] == ')';
+}
+
+// At the token (or input end) at window offset i after held comments: their
+// last group is the cgo preamble when it ends on the line before the token
+// and that token is an import of "C" alone, or the path "C" in an import
+// group. When one of them is a token, the lexer goes back to the first to
+// hand them out (true, i there); else on to the token.
+bool releaseHeld(Lexer &lx, std::size_t &i)
+{
+    GoLexState &st = goState(lx);
+    st.holding = false;
+    const char *w = lx.window;
+    bool preamble = false;
+    if (i < lx.end && !st.lineGroup && st.groupFrom >= 0 && st.groupEndLine + 1 == lx.line) {
+        const GoLevel &l = level(lx);
+        if (w[i] == '"' || w[i] == '`')
+            preamble = st.untracked == 0 && st.depth > 0 && l.imports && w[i + 1] == 'C' && w[i + 2] == w[i];
+        else if (std::memcmp(w + i, "import", 6) == 0 && !isNameByte(w[i + 6]))
+            preamble = importsC(lx, i);
+    }
+    if (!preamble && !st.holdTokens)
+        return false;
+    st.replayTo = lx.base + static_cast<std::int64_t>(i);
+    st.preambleAt = preamble ? st.groupFrom : -1;
+    st.preambleEnd = st.groupEnd;
+    i = heldAt(lx);
+    lx.line = st.holdLine;
+    lx.lineStart = st.holdLineStart;
+    lx.commentUnclosed = false;
+    return true;
+}
+
 // Skips blanks, line ends, a byte order mark at the start, and comments whose
 // words are not tokens; notes where an inserted semicolon would stand, and
 // the header's lines. Stops at a comment that is a token (Stop::Comment,
 // GoLexState::comment telling which), and at the line feed of a blank line
-// in the header after a +build constraint (Stop::DirectiveEnd). Leaves at
-// least kLexLookahead bytes readable after pos, or all that remain.
+// in the header after a +build constraint (Stop::DirectiveEnd). While an
+// import may come, holds the comments before a token, and reads them again
+// when they hold a token. Leaves at least kLexLookahead bytes readable after
+// pos, or all that remain.
 Stop skipLayout(Lexer &lx)
 {
     GoLexState &st = goState(lx);
@@ -160,18 +311,35 @@ Stop skipLayout(Lexer &lx)
             continue;
         }
         if (lx.end - i < kLexLookahead && !lx.ended) {
-            lx.pos = lx.pieceStart = i;
-            refill(lx, i);
+            const std::size_t keep = st.holding ? heldAt(lx) : i;
+            lx.pos = i;
+            lx.pieceStart = keep;
+            refill(lx, keep);
             i = lx.pos;
+            if (st.holding && lx.end - i < kLexLookahead && !lx.ended) {
+                refuseSource(lx, kDirectiveTooLong);
+                return Stop::InputEnd;
+            }
             continue;
         }
-        lx.pos = lx.pieceStart = i;
+        lx.pos = i;
+        lx.pieceStart = st.holding ? heldAt(lx) : i;
         if (lx.base == 0 && i == 0 && std::memcmp(w, "\xEF\xBB\xBF", 3) == 0) {
             i = 3;
             continue;
         }
         if (w[i] == '/' && (w[i + 1] == '*' || w[i + 1] == '/')) {
             notePlace(lx, i);
+            const std::int64_t at = lx.base + static_cast<std::int64_t>(i);
+            if (st.holding || (st.imports && at >= st.replayTo)) {
+                if (!holdComment(lx, i))
+                    return Stop::InputEnd;
+                continue;
+            }
+            if (at == st.preambleAt) {
+                st.comment = GoComment::Preamble;
+                return Stop::Comment;
+            }
             st.comment = classify(lx, i);
             st.header = st.header && w[i + 1] == '/';  // a line that starts with "/*" ends it
             st.lineComment = st.lineComment || w[i + 1] == '/';
@@ -184,6 +352,8 @@ Stop skipLayout(Lexer &lx)
             i = lx.pos;
             continue;
         }
+        if (st.holding && releaseHeld(lx, i))
+            continue;
         if (i >= lx.end)
             notePlace(lx, i);
         if (st.header && i < lx.end) {
@@ -196,6 +366,57 @@ Stop skipLayout(Lexer &lx)
     }
 }
 
+// Hands out the next piece of the cgo preamble (GoLexState::preambleNext):
+// its comments as written but the CR of a CR LF, each line comment with its
+// line feed, none of the layout between them.
+bool preambleStep(Lexer &lx, TokenPiece &piece)
+{
+    GoLexState &st = goState(lx);
+    const char *w = lx.window;
+    const std::size_t end = static_cast<std::size_t>(st.preambleEnd - lx.base);
+    std::size_t p = static_cast<std::size_t>(st.preambleNext - lx.base);
+    const bool atStart = !st.inComment;
+    if (atStart) {
+        for (; isGoBlank(w[p]) || w[p] == '\n'; ++p)
+            if (w[p] == '\n')
+                newLine(lx, p);
+        st.inComment = true;
+        lx.commentIsBlock = w[p + 1] == '*';
+    }
+    // To the comment's end (a line comment's line feed included) or a CR
+    // before a line feed; never empty: a comment's first piece holds its
+    // opening, a later one starts at the line feed after the CR.
+    std::size_t q = atStart ? p + 2 : p;
+    bool ends = false;
+    for (; q < end; ++q) {
+        if (w[q] == '\r' && w[q + 1] == '\n')
+            break;
+        if (w[q] == '\n') {
+            newLine(lx, q);
+            if (!lx.commentIsBlock) {
+                ends = true;
+                ++q;
+                break;
+            }
+        } else if (lx.commentIsBlock && w[q] == '*' && w[q + 1] == '/') {
+            ends = true;
+            q += 2;
+            break;
+        }
+    }
+    ends = ends || q >= end;
+    st.inComment = !ends;
+    st.preambleNext = lx.base + static_cast<std::int64_t>(ends ? q : q + 1);
+    const bool last = ends && q >= end;
+    setPiece(lx, piece, p, q, last);
+    if (last) {
+        markEnd(lx, end);
+        lx.pos = lx.pieceStart = end;
+        lx.mode = LexMode::Between;
+        st.preambleAt = -1;
+    }
+    return true;
+}
 // Hands out the /*line directive at pos as written, its line feeds counted;
 // refuses the source when it does not end in the window.
 bool lineBlockToken(Lexer &lx, TokenPiece &piece)
@@ -277,6 +498,12 @@ bool directiveToken(Lexer &lx, TokenPiece &piece)
     beginToken(lx, TokenKind::Code);
     if (kind == GoComment::LineBlock)
         return lineBlockToken(lx, piece);
+    if (kind == GoComment::Preamble) {
+        st.preambleNext = lx.base + static_cast<std::int64_t>(lx.pos);
+        st.inComment = false;
+        lx.mode = LexMode::Verbatim;
+        return preambleStep(lx, piece);
+    }
     if (kind == GoComment::PlusBuild && st.header)
         st.plusSinceBlank = true;
     for (;;) {
@@ -308,7 +535,10 @@ void push(Lexer &lx, GoBracket kind)
         ++goState(lx).untracked;
         return;
     }
-    goState(lx).levels[++goState(lx).depth] = GoLevel{kind, GoHeader::None, GoHeader::None, false};
+    const bool imports = kind == GoBracket::Group && goState(lx).importWord;
+    GoLevel &l = goState(lx).levels[++goState(lx).depth];
+    l = GoLevel{kind, GoHeader::None, GoHeader::None, false};
+    l.imports = imports;
 }
 
 // The kind of the innermost open bracket; an untracked one is a Paren, which
@@ -392,6 +622,10 @@ GoPrev keyword(Lexer &lx, const char *s, std::size_t n, bool &insertSemi)
         }
         return GoPrev::KeyOther;
     }
+    if ((is("func") || is("const") || is("var") || is("type")) && goState(lx).depth == 0 && goState(lx).untracked == 0)
+        goState(lx).imports = false;  // a declaration: no import follows
+    if (is("package"))
+        goState(lx).imports = true;
     if (is("import") || is("const") || is("var") || is("type"))
         return GoPrev::KeyGroup;
     if (is("chan"))
@@ -428,9 +662,11 @@ bool nameStep(Lexer &lx, TokenPiece &piece)
     const bool declName = prev == GoPrev::Operand &&
                           (before == GoPrev::KeyGroup ||
                            (innermost(lx) == GoBracket::Group && (before == GoPrev::Semicolon || before == GoPrev::Other)));
+    const bool import = lx.firstPiece && i - lx.pieceStart == 6 && std::memcmp(w + lx.pieceStart, "import", 6) == 0;
     finishToken(lx, piece);
     afterToken(lx, prev, insertSemi);
     goState(lx).declName = declName;
+    goState(lx).importWord = import;
     return true;
 }
 
@@ -837,6 +1073,7 @@ bool goStep(Lexer &lx, TokenPiece &piece)
     case LexMode::BlockComment: case LexMode::LineComment: return commentStep(lx, piece);
     case LexMode::Word: return wordStep(lx, piece);
     case LexMode::Line: return lineTokenStep(lx, piece, false);  // a directive longer than the window
+    case LexMode::Verbatim: return preambleStep(lx, piece);      // the cgo preamble
     case LexMode::Finished: finishStream(lx, piece); return true;
     default: lx.mode = LexMode::Between; return false;
     }
