@@ -7,7 +7,8 @@
 namespace {
 
 const char *const kRewriteNames[kRewriteKinds] = {
-    "braces", "parens", "commas", "quotes", "numbers", "docstrings", "usings", "semicolons", "case", "imports",
+    "braces", "parens", "commas", "quotes", "numbers", "docstrings", "usings", "semicolons", "case", "build-lines",
+    "imports",
 };
 
 // A 32-bit FNV-1a hash of n bytes, continued from h.

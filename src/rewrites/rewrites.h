@@ -1,7 +1,8 @@
 // Rewrites a formatter may make without changing the program: braces around
 // a single statement, redundant parentheses, trailing commas, the spelling of
 // a string or a number, a docstring's indentation, the order of using
-// declarations, an empty declaration, the case of a colour or a unit. With --allow, each stream passes
+// declarations, an empty declaration, the case of a colour or a unit, Go's
+// build constraint lines. With --allow, each stream passes
 // through a Rewriter on its way to the comparison, which hands out the stream
 // in a canonical form: the accepted rewrites are undone (a redundant pair of
 // parentheses taken out, a string written as its value), so that two sources
@@ -42,11 +43,13 @@ enum class Rewrite : unsigned char {
     Usings,      // C++ using-declaration runs as sets
     Semicolons,  // an empty declaration (C family)
     Case,        // the case of a hex colour or a unit (CSS), which CSS reads without regard to case
+    BuildLines,  // Go's build constraints: a //go:build line that means what the +build lines mean, and
+                 // +build lines by their meaning (gofmt adds the one and rewrites the others)
     Imports,     // a run of import declarations read in another order than sorted (--sorted-imports; the
                  // sorted-import layer notes it, and --allow does not name it)
 };
-constexpr int kRewriteKinds = 10; // the rewrites the reports count
-constexpr int kAllowKinds = 9;    // of those, the first ones: those --allow names
+constexpr int kRewriteKinds = 11; // the rewrites the reports count
+constexpr int kAllowKinds = 10;   // of those, the first ones: those --allow names
 using RewriteSet = std::uint16_t;  // a bit (1 << Rewrite) per rewrite
 
 constexpr RewriteSet rewriteBit(Rewrite r) { return static_cast<RewriteSet>(1u << static_cast<unsigned>(r)); }

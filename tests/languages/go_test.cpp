@@ -310,6 +310,50 @@ TEST(GoNearMiss, NestedParens)
     });
 }
 
+// gofmt's build constraint lines under --allow build-lines: a //go:build
+// line that means what the +build lines mean, and +build lines by their
+// meaning, each literal a variable of its own.
+TEST(GoNearMiss, BuildLines)
+{
+    const std::string p = "\npackage p\n";
+    checkRewritePairs(Go, rewriteBit(Rewrite::BuildLines), {
+        {"a //go:build line added", "// +build linux\n" + p, "//go:build linux\n// +build linux\n" + p, true},
+        {"another expression", "// +build windows\n" + p, "//go:build linux\n// +build windows\n" + p, false},
+        {"lines joined as gofmt writes them", "// +build linux\n\n// +build amd64\n" + p,
+         "//go:build linux && amd64\n// +build linux,amd64\n" + p, true},
+        {"options and lines", "// +build linux,amd64 darwin\n// +build !cgo\n" + p,
+         "//go:build ((linux && amd64) || darwin) && !cgo\n// +build linux,amd64 darwin\n// +build !cgo\n" + p, true},
+        {"a negation pushed in", "// +build !linux !darwin\n" + p, "//go:build !(linux && darwin)\n// +build !linux !darwin\n" + p,
+         true},
+        {"options in another order", "// +build linux darwin\n" + p, "// +build darwin linux\n" + p, true},
+        {"an option absorbed", "// +build linux\n" + p, "//go:build linux || (linux && amd64)\n// +build linux\n" + p, true},
+        {"a contradiction is no constant", "// +build b,!b\n" + p, "//go:build a && !a\n// +build b,!b\n" + p, false},
+        {"a //go:build line alone", "// +build linux\n" + p, "//go:build linux\n" + p, false},
+        {"+build lines with no blank line after", "// +build linux\npackage p\n", "//go:build linux\n// +build linux\npackage p\n",
+         false},
+        {"a +build line after the last blank line", "// +build linux\n\n// +build amd64\npackage p\n",
+         "//go:build linux && amd64\n// +build linux,amd64\n" + p, false},
+        {"a comment line among them", "// +build linux\n// c\n" + p, "//go:build linux\n// +build linux\n// c\n" + p, true},
+        {"an expression that does not parse", "// +build linux\n" + p, "//go:build linux &&\n// +build linux\n" + p, false},
+        {"a double negation", "// +build linux\n" + p, "//go:build !!linux\n// +build linux\n" + p, false},
+        {"two //go:build lines", "// +build a\n" + p, "//go:build a\n//go:build a\n// +build a\n" + p, false},
+        {"an empty +build line", "// +build\n" + p, "// +build \n" + p, true},
+        {"a tag beyond ASCII", "// +build caf\xc3\xa9\n" + p, "//go:build caf\xc3\xa9\n// +build caf\xc3\xa9\n" + p, false},
+        {"twelve literals", "// +build a b c d e f g h i j k l\n" + p,
+         "//go:build a || b || c || d || e || f || g || h || i || j || k || l\n// +build a b c d e f g h i j k l\n" + p,
+         true},
+        {"thirteen literals", "// +build a b c d e f g h i j k l m\n" + p,
+         "//go:build a || b || c || d || e || f || g || h || i || j || k || l || m\n// +build a b c d e f g h i j k l m\n" +
+             p, false},
+    });
+    checkPairs(Go, {
+        {"without the rewrite", "// +build linux\n" + p, "//go:build linux\n// +build linux\n" + p, false},
+    });
+    checkRewritePairs(Go, rewriteBit(Rewrite::Parens), {
+        {"parens only", "// +build linux\n" + p, "//go:build linux\n// +build linux\n" + p, false},
+    });
+}
+
 TEST(GoNearMiss, ConstraintParens)
 {
     checkRewritePairs(Go, kAllowAll, {
@@ -802,6 +846,84 @@ TEST(GoRewritesTools, GofmtJudgedByGoParser)
         EXPECT_EQ(residue, 0);  // measured: none on these sources
         EXPECT_GT(accepted, 0);
     }
+}
+
+// Headers of +build lines over a few tags, and gofmt's //go:build line for
+// each, then that line changed (an operator, a '!', two tags swapped), which
+// may keep its meaning or not: go/build/constraint judges each changed file,
+// and --allow build-lines must call equivalent to the file without the
+// //go:build line only those whose line means what the +build lines mean
+// (a residue of false alarms counted apart: "(a || !a) && x" means x to the
+// judge, but not where a and !a are variables of their own, as the rule
+// takes them); gofmt's own all of them.
+TEST(GoRewritesTools, BuildLinesJudgedByConstraint)
+{
+    if (!helper().why.empty())
+        GTEST_SKIP() << helper().why;
+    if (!haveTool("gofmt"))
+        GTEST_SKIP() << "gofmt is not installed (Debian package golang-go)";
+    const char *const tags[] = {"linux", "darwin", "amd64", "arm64", "cgo"};
+    unsigned seed = 12345;
+    auto next = [&](unsigned n) {
+        seed = seed * 1103515245u + 12345u;
+        return (seed >> 16) % n;
+    };
+    ScratchDir dir;
+    for (const char *tree : {"plus", "gofmt", "changed"})
+        makeDir(dir.file(tree));
+    int files = 0, same = 0, accepted = 0, residue = 0, misses = 0;
+    for (int k = 0; k < 40; ++k) {
+        std::string header;
+        for (unsigned line = 0, lines = 1 + next(2); line < lines; ++line) {
+            header += "// +build";
+            for (unsigned option = 0, options = 1 + next(3); option < options; ++option) {
+                header += option == 0 ? " " : " ";
+                for (unsigned term = 0, terms = 1 + next(2); term < terms; ++term)
+                    header += std::string(term ? "," : "") + (next(3) == 0 ? "!" : "") + tags[next(5)];
+            }
+            header += "\n";
+        }
+        const std::string name = std::to_string(k) + ".go", plus = header + "\npackage p\n";
+        writeFile(dir.file("plus/" + name), plus);
+        ASSERT_EQ(std::system(("gofmt " + shellWord(dir.file("plus/" + name)) + " >" + shellWord(dir.file("gofmt/" + name)))
+                                  .c_str()),
+                  0);
+        const std::string formatted = readFile(dir.file("gofmt/" + name));
+        const std::size_t lineEnd = formatted.find('\n');
+        std::string goBuild = formatted.substr(0, lineEnd);
+        // One change to the //go:build line.
+        const std::size_t at = goBuild.find(next(2) ? "&&" : "||");
+        if (k % 3 == 0 && at != std::string::npos)
+            goBuild.replace(at, 2, goBuild[at] == '&' ? "||" : "&&");
+        else if (k % 3 == 1)
+            goBuild.insert(goBuild.find(' ') + 1, "!(") += ")";
+        else
+            goBuild.insert(goBuild.find(' ') + 1, "(" + std::string(tags[next(5)]) + " || !" + tags[next(5)] + ") && ");
+        const std::string changed = goBuild + formatted.substr(lineEnd);
+        writeFile(dir.file("changed/" + name), changed);
+        const bool judgedSame = shell(shellWord(helper().path) + " constraint " + shellWord(dir.file("changed/" + name))) ==
+                                "same\n";
+        RunResult r = runMatchling({"plus/" + name, "changed/" + name, "--tokens", "--allow", "build-lines",
+                                    "--exit-status"},
+                                   dir.path());
+        ++files;
+        same += judgedSame;
+        accepted += judgedSame && r.status == 0;
+        residue += judgedSame && r.status != 0;
+        misses += !judgedSame && r.status == 0;
+        EXPECT_FALSE(!judgedSame && r.status == 0) << changed;
+    }
+    RunResult r = runMatchling({"plus", "gofmt", "--tokens", "--allow", "build-lines"}, dir.path());
+    const std::string n = std::to_string(files);
+    EXPECT_NE(r.out.find("Matchling==> Allowed rewrites: build-lines " + n + " \nMatchling==> " + n + " pairs compared: " + n +
+                         " equivalent"),
+              std::string::npos)
+        << r.out;
+    std::printf("Go, build lines: %d headers, gofmt's accepted; changed: %d the same to go/build/constraint, %d "
+                "accepted, %d residue, %d misses\n",
+                files, same, accepted, residue, misses);
+    EXPECT_EQ(misses, 0);
+    EXPECT_GT(accepted, 0);
 }
 
 TEST(GoLexerTools, LineEndsThatInsertSemicolonsCount)
