@@ -624,8 +624,8 @@ GoPrev keyword(Lexer &lx, const char *s, std::size_t n, bool &insertSemi)
     }
     if ((is("func") || is("const") || is("var") || is("type")) && goState(lx).depth == 0 && goState(lx).untracked == 0)
         goState(lx).imports = false;  // a declaration: no import follows
-    if (is("package"))
-        goState(lx).imports = true;
+    if (is("package") && goState(lx).prev == GoPrev::Start)
+        goState(lx).imports = true;  // the package clause that opens the file
     if (is("import") || is("const") || is("var") || is("type"))
         return GoPrev::KeyGroup;
     if (is("chan"))

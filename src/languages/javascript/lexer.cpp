@@ -196,35 +196,6 @@ bool readable(Lexer &lx, std::size_t &i, std::size_t need)
 
 // The comments tools read as code (see the top).
 
-// True when the comment at window offset i may hold a directive: it starts
-// "///" and '<', or holds an '@', or ends past the window. Where it is false,
-// a line comment's line feed is in the window.
-bool mayHoldDirective(const Lexer &lx, std::size_t i)
-{
-    const char *w = lx.window;
-    const std::size_t from = i + 2;
-    if (w[i + 1] == '/') {
-        const void *lf = std::memchr(w + from, '\n', lx.end - from);
-        const std::size_t end = lf ? static_cast<std::size_t>(static_cast<const char *>(lf) - w) : lx.end;
-        if (!lf && !lx.ended)
-            return true;
-        std::size_t k = from + (w[from] == '/');
-        while (k < end && (w[k] == ' ' || w[k] == '\t'))
-            ++k;
-        return (w[from] == '/' && k < end && w[k] == '<') || std::memchr(w + from, '@', end - from) != nullptr;
-    }
-    for (std::size_t k = from;;) {
-        const void *star = std::memchr(w + k, '*', lx.end - k);
-        if (!star)
-            return !lx.ended || std::memchr(w + from, '@', lx.end - from) != nullptr;
-        k = static_cast<std::size_t>(static_cast<const char *>(star) - w) + 1;
-        if (k < lx.end && w[k] == '/')
-            return std::memchr(w + from, '@', k - 1 - from) != nullptr;
-        if (k >= lx.end && !lx.ended)
-            return true;
-    }
-}
-
 bool lowerIs(const char *p, const char *word)
 {
     for (; *word; ++p, ++word)
@@ -233,27 +204,32 @@ bool lowerIs(const char *p, const char *word)
     return true;
 }
 
-// What the '@' at window offset i starts: 0 nothing, 1 a directive alone, 2 a
-// directive with an argument; name is set to the bytes of its name. Needs
-// kLexLookahead bytes after i readable (or all that remain).
-int directiveAt(const Lexer &lx, std::size_t i, std::size_t &name)
+constexpr std::size_t kDirectiveName = 18;  // bytes after an '@' that tell a directive's name
+
+// What the '@' at window offset i of a comment (block or not) starts: 0
+// nothing, 1 a directive alone, 2 a directive with an argument; name is set
+// to the bytes of its name (a prefix name's own). Needs kDirectiveName bytes
+// after i readable (or all that remain).
+int directiveAt(const Lexer &lx, std::size_t i, bool block, std::size_t &name)
 {
     static const char *const kWithArgument[] = {"jsximportsource", "jsxruntime", "jsxfrag", "jsx", "noflow", "flow"};
     static const char *const kAlone[] = {"ts-nocheck", "ts-check"};
     static const char *const kPrefixes[] = {"ts-expect-error", "ts-ignore"};
     const char *w = lx.window;
-    const std::size_t limit = lx.end;
+    const std::size_t limit = std::min(lx.end, i + kDirectiveName);
     // The name's run: to a blank, a line end, ':' or the comment's end.
     std::size_t n = i + 1;
     while (n < limit && !(byteClass(w[n]) & kBlank) && w[n] != '\n' && w[n] != ':' &&
-           !(lx.commentIsBlock && w[n] == '*' && w[n + 1] == '/'))
+           !(block && w[n] == '*' && w[n + 1] == '/'))
         ++n;
     const std::size_t run = n - i - 1;
     for (const char *p : kPrefixes)
         if (run >= std::strlen(p) && lowerIs(w + i + 1, p)) {
-            name = run;
+            name = std::strlen(p);
             return 1;
         }
+    if (n == limit && limit < lx.end)
+        return 0;  // longer than any name
     for (const char *p : kWithArgument)
         if (run == std::strlen(p) && lowerIs(w + i + 1, p)) {
             name = run;
@@ -265,6 +241,50 @@ int directiveAt(const Lexer &lx, std::size_t i, std::size_t &name)
             return 1;
         }
     return 0;
+}
+
+// True when the comment at window offset i may hold a directive: it starts
+// "///" and '<', or an '@' in it starts a directive, or it ends past the
+// window, or an '@' too near the window's end to tell. Else after is where
+// it ends: a line comment's line feed (or the input's end), just after a
+// block comment's "*/", or the input's end when that never comes.
+bool mayHoldDirective(const Lexer &lx, std::size_t i, std::size_t &after)
+{
+    const char *w = lx.window;
+    const std::size_t from = i + 2;
+    const bool block = w[i + 1] == '*';
+    std::size_t end = lx.end;
+    if (!block) {
+        const void *lf = std::memchr(w + from, '\n', lx.end - from);
+        if (!lf && !lx.ended)
+            return true;
+        end = lf ? static_cast<std::size_t>(static_cast<const char *>(lf) - w) : lx.end;
+        std::size_t k = from + (w[from] == '/');
+        while (k < end && (w[k] == ' ' || w[k] == '\t'))
+            ++k;
+        if (w[from] == '/' && k < end && w[k] == '<')
+            return true;
+        after = end;
+    } else {
+        for (std::size_t k = from;;) {
+            const void *star = std::memchr(w + k, '*', lx.end - k);
+            k = star ? static_cast<std::size_t>(static_cast<const char *>(star) - w) + 1 : lx.end;
+            if (k >= lx.end && !lx.ended)
+                return true;
+            if (k >= lx.end || w[k] == '/') {
+                end = k >= lx.end ? lx.end : k - 1;
+                after = k >= lx.end ? lx.end : k + 1;
+                break;
+            }
+        }
+    }
+    for (const char *at = w + from; (at = static_cast<const char *>(std::memchr(at, '@', w + end - at))); ++at) {
+        const std::size_t k = static_cast<std::size_t>(at - w);
+        std::size_t name = 0;
+        if ((k + kDirectiveName > lx.end && !lx.ended) || directiveAt(lx, k, block, name))
+            return true;
+    }
+    return false;
 }
 
 // Hands out the directive whose '@' stands at pos (directiveAt gave kind
@@ -403,7 +423,7 @@ bool scriptWordStep(Lexer &lx, TokenPiece &piece)
                 continue;
             }
             std::size_t name = 0;
-            if (directiveAt(lx, i, name) != 0)
+            if (directiveAt(lx, i, lx.commentIsBlock, name) != 0)
                 break;
             ++i;
         } else if (w[i] == '*') {
@@ -472,7 +492,7 @@ bool scriptCommentStep(Lexer &lx, TokenPiece &piece)
         }
         std::size_t name = 0;
         if (w[i] == '@') {
-            if (const int kind = directiveAt(lx, i, name))
+            if (const int kind = directiveAt(lx, i, lx.commentIsBlock, name))
                 return directiveToken(lx, piece, kind, name);
         }
         if (lx.options.comments) {
@@ -516,15 +536,17 @@ Stop skipLayout(Lexer &lx)
             continue;
         }
         if (w[i] == '/' && (w[i + 1] == '*' || w[i + 1] == '/')) {
-            if (lx.options.comments || mayHoldDirective(lx, i))
+            std::size_t after = 0;
+            if (lx.options.comments || mayHoldDirective(lx, i, after))
                 return Stop::Comment;
-            if (w[i + 1] == '*') {
-                skipBlockComment(lx);
-            } else {
-                const void *lf = std::memchr(w + i, '\n', lx.end - i);
-                lx.pos = lf ? static_cast<std::size_t>(static_cast<const char *>(lf) - w) : lx.end;
+            if (w[i + 1] == '*' && (after == lx.end || w[after - 1] != '/')) {
+                skipBlockComment(lx);  // one the input ends inside
+                i = lx.pos;
+                continue;
             }
-            i = lx.pos;
+            for (const char *lf = w + i; (lf = static_cast<const char *>(std::memchr(lf, '\n', w + after - lf))); ++lf)
+                newLine(lx, static_cast<std::size_t>(lf - w));
+            i = after;
             continue;
         }
         return i < lx.end ? Stop::Token : Stop::InputEnd;

@@ -232,6 +232,33 @@ bool declarationStep(Lexer &lx, TokenPiece &piece)
     return true;
 }
 
+// Before the first line that may hold no encoding declaration, at the first
+// byte c at pos after blanks (not a line end): true when it starts the
+// declaration (findDeclaration); notes what the line holds besides.
+bool codingStop(Lexer &lx, char c)
+{
+    PythonLexState &py = pythonState(lx);
+    const bool lineStart = py.measuring || py.afterMark;
+    py.afterMark = false;
+    if (c == '#') {
+        if (lineStart && findDeclaration(lx)) {
+            py.codingLine = 2;
+            py.measuring = false;
+            return true;
+        }
+        return false;
+    }
+    // A byte order mark, which this lexer gives as a name, is no code before
+    // a declaration; a continuation or a token is.
+    const char *w = lx.window;
+    const std::size_t i = lx.pos;
+    if (lx.base == 0 && i == 0 && std::memcmp(w, "\xEF\xBB\xBF", 3) == 0 && !isNameByte(w[3]))
+        py.afterMark = true;
+    else if (i < lx.end)
+        py.codingLine = 2;
+    return false;
+}
+
 // Skips the blanks from i on, measuring them when they start a logical line
 // as the tokenizer does (a form feed starts the count again).
 std::size_t skipBlanks(Lexer &lx, std::size_t i)
@@ -287,16 +314,14 @@ Stop skipLayout(Lexer &lx)
                 py.measuring = true;
                 py.column = py.altColumn = 0;
             }
-            py.codingLine += py.codingLine < 2;
+            if (py.codingLine < 2)
+                ++py.codingLine;
             continue;
         }
-        const bool lineStart = py.measuring || py.afterMark;
-        py.measuring = py.afterMark = false;
+        if (py.codingLine < 2 && codingStop(lx, c))
+            return Stop::Comment;
+        py.measuring = false;
         if (c == '#') {
-            if (py.codingLine < 2 && lineStart && findDeclaration(lx)) {
-                py.codingLine = 2;
-                return Stop::Comment;
-            }
             if (lx.options.comments)
                 return Stop::Comment;
             skipComment(lx);
@@ -304,16 +329,9 @@ Stop skipLayout(Lexer &lx)
             continue;
         }
         if (c == '\\' && isLineEnd(w[i + 1])) {
-            py.codingLine = 2;
             i = pastLineEnd(lx, i + 1);
             continue;
         }
-        // A byte order mark, which this lexer gives as a name, is no code
-        // before a declaration.
-        if (lx.base == 0 && i == 0 && std::memcmp(w, "\xEF\xBB\xBF", 3) == 0 && !isNameByte(w[3]))
-            py.afterMark = true;
-        else
-            py.codingLine = 2;
         return i < lx.end ? Stop::Token : Stop::InputEnd;
     }
 }
