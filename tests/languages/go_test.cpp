@@ -53,6 +53,7 @@ TEST(GoNearMiss, Directives)
         {"a line directive", "//line a.go:10\nx\n", "//line a.go:11\nx\n", false},
         {"a line directive's trailing blank", "//line a.go:10\nx\n", "//line a.go:10 \nx\n", false},
         {"an indented //line is a comment", "x\n\t//line a.go:10\ny\n", "x\n\t//line a.go:11\ny\n", true},
+        {"a //line after a byte order mark", "\xEF\xBB\xBF//line a.go:10\nx\n", "\xEF\xBB\xBF//line a.go:11\nx\n", false},
         {"a /*line directive", "/*line a.go:10*/ x\n", "/*line a.go:11*/ x\n", false},
         {"a /*line directive is no line end", "a /*line a.go:1*/ + b\n", "a\n/*line a.go:1*/ + b\n", false},
         {"/* line is a comment", "/* line a.go:10*/ x\n", "/* line a.go:11*/ x\n", true},

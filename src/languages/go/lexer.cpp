@@ -99,8 +99,12 @@ GoComment classify(const Lexer &lx, std::size_t i)
         const bool ends = left == 10 || (left > 10 && (isSpaceByte(w[10]) || w[10] == '\n'));
         return left >= 10 && std::memcmp(w + 5, "build", 5) == 0 && ends ? GoComment::GoBuild : GoComment::Directive;
     }
-    if (left >= 7 && std::memcmp(w + 2, "line ", 5) == 0)
-        return lx.base + static_cast<std::int64_t>(i) == lx.lineStart ? GoComment::Directive : GoComment::Plain;
+    if (left >= 7 && std::memcmp(w + 2, "line ", 5) == 0) {
+        // At a line's start, a byte order mark before it aside (the compiler skips one).
+        const bool first = lx.base + static_cast<std::int64_t>(i) == lx.lineStart ||
+                           (lx.base == 0 && i == 3 && std::memcmp(lx.window, "\xEF\xBB\xBF", 3) == 0);
+        return first ? GoComment::Directive : GoComment::Plain;
+    }
     if (left >= 9 && (std::memcmp(w + 2, "export", 6) == 0 || std::memcmp(w + 2, "extern", 6) == 0) &&
         (w[8] == ' ' || w[8] == '\t'))
         return GoComment::Directive;
