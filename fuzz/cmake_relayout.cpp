@@ -61,6 +61,8 @@ std::string write(const std::vector<FuzzTok> &tokens, std::uint32_t seed, bool v
 void fuzzCMake(const std::string &source, std::uint8_t seed)
 {
     const std::vector<FuzzTok> tokens = fuzzLex(source, Language::CMake);
+    if (startsWithLineToken(tokens))
+        return;
     // Sources with a mark (a parse error, an argument touching the one before
     // it) are only lexed.
     for (const FuzzTok &t : tokens)

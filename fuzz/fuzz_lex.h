@@ -34,6 +34,12 @@ bool sameTokens(const std::vector<FuzzTok> &a, const std::vector<FuzzTok> &b);
 // a comment there could close it.
 bool endsInComment(const std::vector<FuzzTok> &tokens);
 
+// True when the stream starts with a token the lexer made of a first "#!"
+// line (or, in Python, of a comment that declares the encoding): a token
+// whose place among the lines counts, which layout written before it or
+// after it on its line would change.
+bool startsWithLineToken(const std::vector<FuzzTok> &tokens);
+
 // Each language's properties for one source, with seed choosing the layout of
 // its copies; one file each.
 void fuzzPython(const std::string &source, std::uint8_t seed);

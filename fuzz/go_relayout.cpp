@@ -50,15 +50,24 @@ const char *layout(unsigned choice, bool lineEnd)
 constexpr std::size_t kNoJoin = static_cast<std::size_t>(-1);
 
 // The tokens written out again, with the layout that seed chooses after each
-// (a blank when varied is false), and nothing after token join.
+// (a blank when varied is false), and nothing after token join; a line end
+// after a directive made of a line comment, which the rest of its line would
+// go on. A directive made of a comment inserts no semicolon of its own: a
+// line end after it does what one after the token before it would.
 std::string write(const std::vector<FuzzTok> &tokens, std::uint32_t seed, bool varied, std::size_t join = kNoJoin)
 {
     std::string out;
+    bool inserts = false;
     for (std::size_t i = 0; i + 1 < tokens.size(); ++i) {
-        out += tokens[i].key;
+        const std::string &key = tokens[i].key;
+        out += key;
         seed = seed * 1103515245u + 12345u;
-        if (i != join)
-            out += varied ? layout(seed >> 16, !insertsSemicolon(tokens[i].key)) : " ";
+        const bool comment = key.compare(0, 2, "//") == 0 || key.compare(0, 2, "/*") == 0;
+        inserts = comment ? inserts : insertsSemicolon(key);
+        if (key.compare(0, 2, "//") == 0)
+            out += "\n";
+        else if (i != join)
+            out += varied ? layout(seed >> 16, !inserts) : " ";
     }
     return out;
 }

@@ -103,7 +103,7 @@ void fuzzGraphql(const std::string &source, std::uint8_t seed)
 {
     const std::vector<FuzzTok> tokens = fuzzLex(source, Language::Graphql);
     std::string plain, varied;
-    if (!write(tokens, 0, false, plain) || !sameTokens(fuzzLex(plain, Language::Graphql), tokens))
+    if (startsWithLineToken(tokens) || !write(tokens, 0, false, plain) || !sameTokens(fuzzLex(plain, Language::Graphql), tokens))
         return;
     fuzzCheck(write(tokens, seed, true, varied) && sameTokens(fuzzLex(varied, Language::Graphql), tokens),
               "GraphQL: layout changes nothing");

@@ -70,6 +70,15 @@ bool sameTokens(const std::vector<FuzzTok> &a, const std::vector<FuzzTok> &b)
     return true;
 }
 
+bool startsWithLineToken(const std::vector<FuzzTok> &tokens)
+{
+    if (tokens.empty() || tokens[0].kind != TokenKind::Code)
+        return false;
+    const std::string &key = tokens[0].key;
+    const std::size_t mark = key.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
+    return key.compare(mark, 2, "#!") == 0 || key.compare(0, 8, "#coding:") == 0;
+}
+
 bool endsInComment(const std::vector<FuzzTok> &tokens)
 {
     return tokens.size() >= 2 && tokens[tokens.size() - 2].kind == TokenKind::Code &&

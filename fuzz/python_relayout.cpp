@@ -147,6 +147,8 @@ bool allClosed(const std::vector<FuzzTok> &tokens)
 void fuzzPython(const std::string &source, std::uint8_t seed)
 {
     const std::vector<FuzzTok> tokens = fuzzLex(source, Language::Python);
+    if (startsWithLineToken(tokens))
+        return;
     std::vector<std::size_t> joins;
     const std::string plain = relayout(tokens, nullptr, &joins);
     if (!sameTokens(fuzzLex(plain, Language::Python), tokens) || !allClosed(tokens))

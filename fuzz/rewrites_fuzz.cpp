@@ -14,7 +14,9 @@
 //   first window ends at a token of the source the seed chooses (out of key
 //   room, or full of tokens), its tokens cut as well: the same canonical
 //   stream for the source's tokens, since what a rewrite decides depends
-//   neither on where a window ends nor on where the source starts;
+//   neither on where a window ends nor on where the source starts (but a
+//   Python docstring and Go's build constraints, which stand at the start:
+//   these against the source after one neutral statement);
 // - with one name or number deleted: a different canonical stream, since no
 //   rewrite takes out, adds or merges names and numbers.
 #include <cstdio>
@@ -260,10 +262,27 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char *data, std::size_t siz
     for (const FuzzToken &t : rewrite(before.out, language, seed % 3 == 0 ? 0 : 1 + seed % 5, from))
         if (t.place.line > before.lines)
             tail.push_back(t);
-    // A Python module's first string is its docstring: after one statement it is not.
+    // A Python module's first string is its docstring (after a #! line or an
+    // encoding declaration, which the rules do not see): after one statement
+    // it is not. Go's build constraints are rewritten at the stream's start
+    // only.
     std::vector<FuzzToken> reference;
-    const std::string &first = tokens[0].key;
-    if (language == Language::Python && tokens[0].kind == TokenKind::Code && first.find_first_of("'\"") < 3) {
+    std::size_t lead = 0;
+    while (language == Language::Python && lead + 1 < tokens.size() && tokens[lead].kind == TokenKind::Code &&
+           tokens[lead].key.compare(0, 1, "#") == 0)
+        ++lead;
+    const std::string &first = tokens[lead].key;
+    // Go's directives before them the rules do not see either.
+    auto isConstraint = [](const FuzzToken &t) {
+        return t.kind == TokenKind::LineEnd || t.key.compare(0, 10, "//go:build") == 0 || t.key.compare(0, 8, "//+build") == 0;
+    };
+    std::size_t goLead = 0;
+    while (language == Language::Go && goLead + 1 < tokens.size() && !isConstraint(tokens[goLead]) &&
+           (tokens[goLead].key.compare(0, 2, "//") == 0 || tokens[goLead].key.compare(0, 2, "/*") == 0))
+        ++goLead;
+    const bool constraint = isConstraint(tokens[goLead]);
+    if ((language == Language::Python && tokens[lead].kind == TokenKind::Code && first.find_first_of("'\"") < 3) ||
+        (language == Language::Go && constraint)) {
         Prefixer one{units[which], {}, 0};
         one.statement(0, 1);
         one.source(tokens);

@@ -78,6 +78,8 @@ void fuzzRust(const std::string &source, std::uint8_t seed)
     // the end of the lexer's first window (and the other seven run fast).
     const std::size_t padding = (seed & 7) == 1 ? kLexWindowSize - 64 + seed / 4 : 0;
     const std::vector<FuzzTok> tokens = fuzzLex(std::string(padding, ' ') + source, Language::Rust);
+    if (startsWithLineToken(tokens))
+        return;
     Chooser choose{seed};
     std::string text(padding / 2, '\n');
     std::vector<std::size_t> starts;

@@ -94,7 +94,7 @@ void fuzzToml(const std::string &source, std::uint8_t seed)
 {
     const std::vector<FuzzTok> tokens = fuzzLex(source, Language::Toml);
     std::string text;
-    if (fuzzRejected() || !write(tokens, 0, false, text))
+    if (fuzzRejected() || startsWithLineToken(tokens) || !write(tokens, 0, false, text))
         return;
     const auto same = [&tokens](const std::string &copy) {
         const std::vector<FuzzTok> again = fuzzLex(copy, Language::Toml);

@@ -128,8 +128,8 @@ constexpr std::size_t kNoQuote = static_cast<std::size_t>(-1);
 void fuzzYaml(const std::string &source, std::uint8_t seed)
 {
     const std::vector<FuzzTok> tokens = fuzzLex(source, Language::Yaml);
-    if (tokens.size() == 2 && tokens[0].key[0] == '<')
-        return;  // refused: one token naming the reason
+    if ((tokens.size() == 2 && tokens[0].key[0] == '<') || startsWithLineToken(tokens))
+        return;  // refused: one token naming the reason; or a "#!" line, which stays first
     if (!source.empty() && source.back() == '\n' && source[0] != '\xEF')
         fuzzCheck(sameTokens(fuzzLex("# c\n" + source + "# d\n", Language::Yaml), tokens),
                   "YAML: comment lines before and after change nothing");

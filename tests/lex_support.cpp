@@ -126,19 +126,17 @@ std::vector<Tok> lexText(const std::string &text, Language language, const LexOp
     return lexFile(path, language, options, allow);
 }
 
-std::string lexRefusal(const std::string &text, Language language)
+std::string refusalOf(const std::string &text, Language language, const LexOptions &options)
 {
-    auto lexer = std::make_unique<Lexer>();
-    SourceStream source;
-    source.bytes = text.data();
-    source.remaining = static_cast<std::int64_t>(text.size());
-    lexerStart(*lexer, language, {}, source);
-    TokenPiece piece;
-    do
-        lexerNext(*lexer, piece);
-    while (!(piece.kind == TokenKind::End && piece.last));
-    const char *why = lexerRefusal(*lexer);
-    return why ? why : "";
+    const std::string path = scratch().file("source");
+    writeFile(path, text);
+    std::string why;
+    withLexer(path, language, options, [&](Lexer &lexer) {
+        std::vector<Tok> out = collectTokens([&](TokenPiece &piece) { lexerNext(lexer, piece); });
+        why = lexerRefusal(lexer) ? lexerRefusal(lexer) : "";
+        return out;
+    });
+    return why;
 }
 
 long firstDifference(const std::vector<Tok> &a, const std::vector<Tok> &b)

@@ -32,9 +32,9 @@ std::vector<Tok> lexFileInRuns(const std::string &path, Language language, std::
 std::vector<Tok> lexText(const std::string &text, Language language, const LexOptions &options = {},
                          RewriteSet allow = 0);
 
-// Why text cannot be compared as language, once lexed to its end (lexerRefusal);
-// empty when it can.
-std::string lexRefusal(const std::string &text, Language language);
+// Why the lexer refuses text as language (lexerRefusal), once its stream is
+// read to the end; empty when it does not.
+std::string refusalOf(const std::string &text, Language language, const LexOptions &options = {});
 
 // Index of the first token where a and b differ in kind or key; -1 when none.
 long firstDifference(const std::vector<Tok> &a, const std::vector<Tok> &b);

@@ -354,6 +354,57 @@ TEST(Tokens, LongTokensComeWhole)
     }
 }
 
+// The "#!" line a kernel reads to run a file (hashBangStep): one token
+// where the language reads it as a comment or hashbang, its own tokens in the
+// others; either way another interpreter differs, in every language.
+TEST(HashBang, EveryLanguageTellsInterpretersApart)
+{
+    for (std::size_t r = 0; r < kLanguageRowCount; ++r) {
+        const Language l = kLanguageRows[r].language;
+        if (!languageBuilt(l))
+            continue;
+        SCOPED_TRACE(kLanguageRows[r].name);
+        for (const LexOptions &o : {LexOptions{}, withComments()})
+            EXPECT_GE(firstDifference(lexText("#!/bin/bash\n", l, o), lexText("#!/bin/sh\n", l, o)), 0);
+    }
+}
+
+// The line's key, where the window ends inside it, as the shared layer makes
+// it for every language that switches it on (Python here, whose
+// line ends CR LF and a lone CR end too).
+TEST(HashBang, TheLineAsTheKernelReadsIt)
+{
+    const std::string longer(kLexWindowSize + 100, 'a');
+    const std::string edge(kLexWindowSize - 6, 'a');
+    checkPairs(Language::Python, {
+        {"another interpreter", "#!/bin/bash\nx\n", "#!/bin/sh\nx\n", false, 1, 1, 1, 1},
+        {"blanks after #!", "#! \t/bin/sh\nx\n", "#!/bin/sh\nx\n", true},
+        {"blanks and a CR at the end", "#!/bin/sh \t\r\nx\r\n", "#!/bin/sh\nx\n", true},
+        {"blanks inside are an argument", "#!/usr/bin/env  sh\n", "#!/usr/bin/env sh\n", false},
+        {"a CR inside", "#!/bin/sh\rx\n", "#!/bin/sh x\n", false},
+        {"a CR before a blank", "#!/bin/sh\r \n", "#!/bin/sh\n", false},
+        {"an empty line", "#!\nx\n", "#!  \r\nx\n", true},
+        {"an empty line is a token", "#!\nx\n", "x\n", false},
+        {"a byte order mark keeps the kernel from it", "\xEF\xBB\xBF#!/bin/sh\n", "#!/bin/sh\n", false},
+        {"past the window's end", "#!/" + longer + "b\n", "#!/" + longer + "c\n", false},
+        {"blanks across the window's end", "#!/" + edge + "        \t \r\nx\n", "#!/" + edge + "\nx\n", true},
+        {"a byte kept across the window's end", "#!/" + edge + "xyz \nb\n", "#!/" + edge + "xy \nb\n", false},
+        {"blanks inside across the window's end", "#!/" + edge + "x          y\n", "#!/" + edge + "x y\n", false},
+        {"a line without its end", "#!/bin/sh  ", "#!/bin/sh", true},
+        {"past the first line, a comment", "x\n#!/bin/bash\n", "x\n#!/bin/sh\n", true},
+    });
+    // With --comments, the line is no comment's words besides.
+    const std::vector<Tok> t = lexText("#!/bin/sh -e\necho\n", Language::Shell, withComments());
+    ASSERT_GE(t.size(), 2u);
+    EXPECT_EQ(t[0].key, "#!/bin/sh -e");
+    EXPECT_EQ(t[1].key, "echo");
+    // Runs of plain tokens start after it.
+    const ScratchDir dir;
+    writeFile(dir.file("run.sh"), "#!/bin/sh\necho a b c\n");
+    EXPECT_EQ(firstDifference(lexFileInRuns(dir.file("run.sh"), Language::Shell, 64, 4096),
+                              lexText("#!/bin/sh\necho a b c\n", Language::Shell)), -1);
+}
+
 // clang's raw lexer: one token with its spelling and place; layout tells
 // whitespace and comments.
 struct ClangTok {

@@ -18,7 +18,7 @@ const RewriteRules kNoRules{};
 namespace {
 
 // Where the input's language is unknown: the End piece at once.
-const LexerHooks kNoLexer = {nullptr, finishStream, nullptr, nullptr, false};
+const LexerHooks kNoLexer = {nullptr, finishStream, nullptr, nullptr, false, nullptr};
 
 } // namespace
 

@@ -7,7 +7,8 @@
 namespace {
 
 const char *const kRewriteNames[kRewriteKinds] = {
-    "braces", "parens", "commas", "quotes", "numbers", "docstrings", "usings", "semicolons", "case", "imports",
+    "braces", "parens", "commas", "quotes", "numbers", "docstrings", "usings", "semicolons", "case", "build-lines",
+    "imports",
 };
 
 // A 32-bit FNV-1a hash of n bytes, continued from h.
@@ -40,19 +41,30 @@ void compact(Rewriter &rw)
     RewriteWindow &w = rw.window;
     char *to = rw.keyStores[1 - rw.store];
     std::size_t used = 0;
-    for (std::uint64_t i = w.first; i < windowEnd(w); ++i) {
-        WindowToken &t = windowAt(w, i);
+    auto move = [&](WindowToken &t) {
         std::memcpy(to + used, w.keys + t.offset, t.length);
         t.offset = used;
         used += t.length;
-    }
+    };
+    for (std::uint64_t i = w.first; i < windowEnd(w); ++i)
+        move(windowAt(w, i));
+    for (std::size_t k = 0; k < rw.asideCount; ++k)
+        move(rw.aside[(rw.asideFirst + k) % kRewriteAside].token);
     rw.store = 1 - rw.store;
     w.keys = to;
     w.keyUsed = used;
 }
 
+// True when the rules set token t aside (RewriteRules::aside).
+bool isAside(const Rewriter &rw, const WindowToken &t)
+{
+    return rw.rules->aside && t.kind == TokenKind::Code && rw.rules->aside(rw.window.keys + t.offset, t.length);
+}
+
 // Takes one token from the source into the window: whole, or, when it is
-// longer than kRewriteLongToken, its first bytes, cut (a barrier).
+// longer than kRewriteLongToken, its first bytes, cut (a barrier). A token
+// the rules set aside goes into the ring of such instead, or, cut, waits
+// as the barrier (Rewriter::heldAside).
 void takeToken(Rewriter &rw)
 {
     RewriteWindow &w = rw.window;
@@ -82,11 +94,40 @@ void takeToken(Rewriter &rw)
             rw.pendingPiece.bytes += n;
             rw.pendingPiece.length -= n;
             rw.pendingPiece.first = false;
+            if (isAside(rw, t)) {
+                rw.heldAside = true;
+                rw.heldToken = t;
+                --w.count;
+            }
             return;
         }
-        if (piece.last)
+        if (piece.last) {
+            if (isAside(rw, t) && rw.asideCount < kRewriteAside) {
+                --w.count;
+                rw.aside[(rw.asideFirst + rw.asideCount++) % kRewriteAside] = {t, windowEnd(w)};
+            }
             return;
+        }
     }
+}
+
+// Hands out the oldest token set aside when it goes out before the window
+// token at index i; false when none does.
+bool giveAside(Rewriter &rw, std::uint64_t i, TokenPiece &piece)
+{
+    if (rw.asideCount == 0 || rw.aside[rw.asideFirst].before > i)
+        return false;
+    const WindowToken &t = rw.aside[rw.asideFirst].token;
+    rw.asideFirst = (rw.asideFirst + 1) % kRewriteAside;
+    --rw.asideCount;
+    piece = TokenPiece{};
+    piece.kind = t.kind;
+    piece.place = t.place;
+    piece.bytes = rw.window.keys + t.offset;
+    piece.length = t.length;
+    piece.note = t.note;
+    piece.end = t.end;
+    return true;
 }
 
 // Fills the window until it is complete: full, ended, cut by a long token, or
@@ -100,7 +141,7 @@ void fill(Rewriter &rw)
             if (last.kind == TokenKind::End || rw.barrier)
                 break;
         }
-        if (w.count == kRewriteTokens)
+        if (w.count == kRewriteTokens || rw.asideCount == kRewriteAside || rw.heldAside)
             break;
         if (w.keyUsed + kRewriteLongToken > kRewriteKeyBytes / 2) {
             compact(rw);
@@ -261,6 +302,8 @@ void rewriterStart(Rewriter &rw, Language language, RewriteSet allow, RewriteSou
         std::memset(rw.state, 0, rw.rules->stateSize);
     rw.ready = 0;
     rw.barrier = rw.passing = rw.ended = false;
+    rw.asideFirst = rw.asideCount = 0;
+    rw.heldAside = false;
 }
 
 void rewriterNext(Rewriter &rw, TokenPiece &piece)
@@ -292,6 +335,8 @@ void rewriterNext(Rewriter &rw, TokenPiece &piece)
             return;
         }
         if (w.count > 0 && w.first < rw.ready) {
+            if (giveAside(rw, w.first, piece))
+                return;
             const std::uint64_t i = w.first++;
             --w.count;
             const WindowToken &t = windowAt(w, i);
@@ -311,7 +356,25 @@ void rewriterNext(Rewriter &rw, TokenPiece &piece)
                 rw.ended = true;
             return;
         }
+        // With the window empty, what was set aside goes out: the tokens,
+        // then the long one, the rest of which comes as it comes.
+        if (w.count == 0 && giveAside(rw, windowEnd(w), piece))
+            return;
+        if (w.count == 0 && rw.heldAside) {
+            const WindowToken &t = rw.heldToken;
+            rw.heldAside = false;
+            rw.passing = true;
+            piece = TokenPiece{};
+            piece.kind = t.kind;
+            piece.place = t.place;
+            piece.bytes = w.keys + t.offset;
+            piece.length = t.length;
+            piece.last = false;
+            return;
+        }
         fill(rw);
+        if (w.count == 0)
+            continue;  // all it took was set aside
         std::uint64_t ready = rw.rules->scan(w, rw.state);
         // The rules must let a token go each time; a window whose last token
         // is End goes out whole.

@@ -1,7 +1,8 @@
 // Rewrites a formatter may make without changing the program: braces around
 // a single statement, redundant parentheses, trailing commas, the spelling of
 // a string or a number, a docstring's indentation, the order of using
-// declarations, an empty declaration, the case of a colour or a unit. With --allow, each stream passes
+// declarations, an empty declaration, the case of a colour or a unit, Go's
+// build constraint lines. With --allow, each stream passes
 // through a Rewriter on its way to the comparison, which hands out the stream
 // in a canonical form: the accepted rewrites are undone (a redundant pair of
 // parentheses taken out, a string written as its value), so that two sources
@@ -42,11 +43,13 @@ enum class Rewrite : unsigned char {
     Usings,      // C++ using-declaration runs as sets
     Semicolons,  // an empty declaration (C family)
     Case,        // the case of a hex colour or a unit (CSS), which CSS reads without regard to case
+    BuildLines,  // Go's build constraints: a //go:build line that means what the +build lines mean, and
+                 // +build lines by their meaning (gofmt adds the one and rewrites the others)
     Imports,     // a run of import declarations read in another order than sorted (--sorted-imports; the
                  // sorted-import layer notes it, and --allow does not name it)
 };
-constexpr int kRewriteKinds = 10; // the rewrites the reports count
-constexpr int kAllowKinds = 9;    // of those, the first ones: those --allow names
+constexpr int kRewriteKinds = 11; // the rewrites the reports count
+constexpr int kAllowKinds = 10;   // of those, the first ones: those --allow names
 using RewriteSet = std::uint16_t;  // a bit (1 << Rewrite) per rewrite
 
 constexpr RewriteSet rewriteBit(Rewrite r) { return static_cast<RewriteSet>(1u << static_cast<unsigned>(r)); }
@@ -130,6 +133,12 @@ struct RewriteRules {
     RewriteSet rewrites;                      // the rewrites these rules know in this language
     std::size_t stateSize;                    // bytes of the rules' state, zeroed at the stream's start
     std::uint64_t (*scan)(RewriteWindow &w, void *state);
+    // True for a Code token of key (n bytes, the first kRewriteLongToken of
+    // a longer one) that the lexer made of a comment a tool reads as code (a
+    // "#!" line, a compiler directive): the rules never see it, and it goes
+    // out as it came, just before the token that followed it (set aside,
+    // Rewriter::aside). nullptr: none.
+    bool (*aside)(const char *key, std::size_t n);
 };
 
 // The rules of language's module, or nullptr when it has none (defined with
@@ -143,6 +152,13 @@ struct RewriteSource {
 };
 
 constexpr std::size_t kRewriteStateBytes = 16384;  // the most state a language's rules keep
+constexpr std::size_t kRewriteAside = 256;         // tokens set aside at once (RewriteRules::aside)
+
+// A token set aside: it goes out before the window token at index before.
+struct AsideToken {
+    WindowToken token;          // whole, its key in the window's key store
+    std::uint64_t before = 0;   // absolute index of the window token it goes out before
+};
 
 // The stage itself: a stream's tokens in, the canonical stream out. Large:
 // allocate it once and reuse it.
@@ -158,6 +174,12 @@ struct Rewriter {
     TokenPiece pendingPiece;                   // the rest of that token's last piece taken
     bool passing = false;                      // handing out the rest of a long token as it comes
     bool ended = false;                        // the End token has gone out
+    AsideToken aside[kRewriteAside];           // tokens set aside, in a ring, in the order they came
+    std::size_t asideFirst = 0;                // index in aside of the oldest
+    std::size_t asideCount = 0;                // tokens set aside and not yet out
+    bool heldAside = false;                    // a long token set aside, cut (heldToken, then pendingPiece on):
+                                               // the barrier; it goes out once the window is empty
+    WindowToken heldToken;                     // its first bytes, in the key store
 };
 
 // Starts rewriter on a stream of language that source hands out; allow says

@@ -444,6 +444,113 @@ bool commentStep(Lexer &lx, TokenPiece &piece)
     }
 }
 
+namespace {
+
+// A blank the kernel skips around a "#!" line's interpreter.
+bool isKernelBlank(char c)
+{
+    return c == ' ' || c == '\t';
+}
+
+} // namespace
+
+bool findHashBang(const char *text, std::size_t n, HashBangKey &key)
+{
+    const std::size_t at = n >= 3 && std::memcmp(text, "\xEF\xBB\xBF", 3) == 0 ? 3 : 0;
+    if (n < at + 2 || text[at] != '#' || text[at + 1] != '!')
+        return false;
+    const void *lf = std::memchr(text, '\n', n);
+    const std::size_t lineEnd = lf ? static_cast<std::size_t>(static_cast<const char *>(lf) - text) : n;
+    std::size_t rest = at + 2;
+    while (rest < lineEnd && isKernelBlank(text[rest]))
+        ++rest;
+    std::size_t end = lineEnd;
+    if (end > rest && text[end - 1] == '\r')
+        --end;
+    while (end > rest && isKernelBlank(text[end - 1]))
+        --end;
+    key.head = at + 2;
+    key.rest = rest;
+    key.end = end;
+    key.lineEnd = lineEnd;
+    return true;
+}
+
+bool anyHashBang(const Lexer &, std::size_t)
+{
+    return true;
+}
+
+bool lineTokenStep(Lexer &lx, TokenPiece &piece, bool trim)
+{
+    for (;;) {
+        const char *w = lx.window;
+        const void *lf = std::memchr(w + lx.pos, '\n', lx.end - lx.pos);
+        if (lf || lx.ended) {
+            const std::size_t e = lf ? static_cast<std::size_t>(static_cast<const char *>(lf) - w) : lx.end;
+            std::size_t c = e;
+            if (c > lx.pieceStart && w[c - 1] == '\r')
+                --c;
+            while (trim && c > lx.pieceStart && isKernelBlank(w[c - 1]))
+                --c;
+            // The byte kept back for the last piece is no blank, but after a
+            // window of nothing else (then the key keeps one).
+            if (c == lx.pieceStart && !lx.firstPiece)
+                ++c;
+            lx.pos = c;
+            finishToken(lx, piece);
+            return true;
+        }
+        // The window ends inside the line: out goes all before the last byte
+        // that surely belongs to the key, which is kept back so that the last
+        // piece is never empty, and the blanks and CR after it, which may end
+        // the line.
+        std::size_t c = lx.end;
+        while (c > lx.pieceStart && (w[c - 1] == '\r' || (trim && isKernelBlank(w[c - 1]))))
+            --c;
+        const bool full = lx.pieceStart == 0 && lx.end == kLexWindowSize;
+        if (c > lx.pieceStart + 1 || full) {
+            const std::size_t cut = c > lx.pieceStart + 1 ? c - 1 : lx.end - 1;  // a window of blanks goes as it is
+            setPiece(lx, piece, lx.pieceStart, cut, false);
+            lx.pieceStart = cut;
+            lx.pos = lx.end;
+            return true;
+        }
+        lx.pos = lx.end;
+        refill(lx, lx.pieceStart);
+    }
+}
+
+bool hashBangStep(Lexer &lx, TokenPiece &piece)
+{
+    if (lx.hashBang == 2) {
+        lineTokenStep(lx, piece, true);
+        lx.hashBang = piece.last ? 0 : 2;
+        return true;
+    }
+    lx.hashBang = 0;
+    refill(lx, 0);
+    const char *w = lx.window;
+    HashBangKey key;
+    if (!findHashBang(w, lx.end, key) || !lx.hooks->hashBang(lx, key.head - 2))
+        return false;
+    beginToken(lx, TokenKind::Code);
+    const bool whole = key.lineEnd < lx.end || lx.ended;
+    if (!whole && key.rest + 1 >= lx.end)
+        key.rest = key.head;  // blanks to the window's end: the line goes as it is
+    if (whole && key.end == key.rest) {
+        lx.pos = key.head;
+        finishToken(lx, piece);
+        return true;
+    }
+    lx.hashBang = 2;
+    if (key.rest == key.head)
+        return hashBangStep(lx, piece);
+    setPiece(lx, piece, 0, key.head, false);
+    lx.pos = lx.pieceStart = key.rest;
+    return true;
+}
+
 void lexerReset(Lexer &lx, Language language, const LexerHooks &hooks, const LexOptions &options,
                 SourceStream &source)
 {
@@ -452,6 +559,7 @@ void lexerReset(Lexer &lx, Language language, const LexerHooks &hooks, const Lex
     lx.hooks = &hooks;
     lx.options = options;
     lx.anyByte = false;
+    lx.hashBang = hooks.hashBang ? 1 : 0;
     lx.rawPos = lx.rawEnd = 0;
     lx.rawEnded = false;
     lx.pos = lx.end = 0;
@@ -486,6 +594,8 @@ void lexerReset(Lexer &lx, Language language, const LexerHooks &hooks, const Lex
 
 void lexerNext(Lexer &lx, TokenPiece &piece)
 {
+    if (lx.hashBang && hashBangStep(lx, piece))
+        return;
     if (lx.sorting)
         sortedNext(lx, piece);
     else
@@ -494,7 +604,7 @@ void lexerNext(Lexer &lx, TokenPiece &piece)
 
 std::size_t lexerRun(Lexer &lx, QuickToken *out, std::size_t max, std::size_t keyBytes)
 {
-    if (lx.mode != LexMode::Between || lx.sorting || !lx.hooks->run)
+    if (lx.mode != LexMode::Between || lx.sorting || !lx.hooks->run || lx.hashBang)
         return 0;
     return lx.hooks->run(lx, out, max, keyBytes);
 }

@@ -68,6 +68,7 @@ enum class LexMode : unsigned char {
     BlockComment,  // between the words of a block comment
     LineComment,   // between the words of a line comment
     Word,          // inside a comment word
+    Line,          // inside a token that runs to its line's end (lineTokenStep)
     Finished,      // the End piece has been given
 };
 
@@ -128,6 +129,12 @@ struct LexerHooks {
     std::size_t (*run)(Lexer &lexer, QuickToken *out, std::size_t max, std::size_t keyBytes);
     const ImportRules *imports;   // how its imports sort; nullptr when they do not
     bool splices;                 // backslash-newline splices are taken out as the source is read
+    // Whether a first line "#!..." whose '#' stands at window offset at (0,
+    // or 3 after a byte order mark) is the line a Unix kernel reads to run
+    // the file, handed out as one token before the module's first piece
+    // (hashBangStep); nullptr when the language reads "#!" as its own tokens
+    // (or its module reads the line itself, as one reading a whole source).
+    bool (*hashBang)(const Lexer &lexer, std::size_t at);
     // The content test: true when a source whose first length bytes are text
     // (all of it, when shorter than the look the table takes) is of the
     // language, for the endings that other kinds of file share; nullptr when
@@ -207,6 +214,8 @@ struct Lexer {
     const LexerHooks *hooks = nullptr;        // the language's module
     LexOptions options;
     bool anyByte = false;                     // a byte was read before the end or a Ctrl-Z
+    unsigned char hashBang = 0;               // 1: a first "#!" line is looked for before the module's first
+                                              // piece; 2: that line's token is being handed out; 0: neither
 
     // Bytes as read.
     char raw[kLexReadSize];
@@ -446,6 +455,46 @@ bool commentStep(Lexer &lexer, TokenPiece &piece);
 
 // Goes on with the comment word open at pos; true when piece is filled.
 bool wordStep(Lexer &lexer, TokenPiece &piece);
+
+// The "#!" line a Unix kernel reads to run a file, as a key: the bytes of a
+// byte order mark before it (which keeps the kernel from reading the line,
+// so that the key differs) and "#!", then the line after the blanks (space,
+// tab) that follow them, less the blanks and the CR of a CR LF at its end,
+// which the kernel does not pass on either; the blanks inside it are one
+// argument, kept as written.
+struct HashBangKey {
+    std::size_t head = 0;     // bytes of the mark and "#!", the first stretch of the key
+    std::size_t rest = 0;     // where the second stretch starts
+    std::size_t end = 0;      // where it ends (rest when the line holds no more)
+    std::size_t lineEnd = 0;  // where the line's end (its LF, or the text's end) stands
+};
+
+// True when text (its first n bytes, with the whole first line unless that
+// runs to the source's end) starts with a "#!" line, after a byte order mark
+// or not; key then tells its key (a module that reads its whole source finds
+// the line with it; the others have hashBangStep do so).
+bool findHashBang(const char *text, std::size_t n, HashBangKey &key);
+
+// The test of LexerHooks::hashBang for a language that reads any first line
+// "#!..." as a comment or hashbang: always true.
+bool anyHashBang(const Lexer &lexer, std::size_t at);
+
+// Before a module's first piece (Lexer::hashBang): hands out the source's
+// "#!" line as one Code token (findHashBang), true when piece is filled; the
+// module goes on from pos, at the line's end, or from the source's start
+// when no such line stands there.
+bool hashBangStep(Lexer &lexer, TokenPiece &piece);
+
+// Goes on with a token that runs to its line's end from pieceStart, handing
+// out its next piece; its key leaves out the line end, a CR just before it
+// (or at the input's end), and, with trim, the blanks (space, tab) before
+// those. Its last piece leaves pos at the end of the key and the lexer
+// between tokens; true when piece is filled, which is always.
+bool lineTokenStep(Lexer &lexer, TokenPiece &piece, bool trim);
+
+// Why a source is refused whose comment a tool reads as code is too long to
+// make a token of.
+constexpr const char *kDirectiveTooLong = "a comment read as code too long to compare";
 
 // Notes that the source cannot be compared as its language, for reason
 // (cut to fit); the first reason noted stays. The module still hands out

@@ -41,7 +41,7 @@ struct RewriteNote {
     std::uint32_t print = 0;  // a fingerprint of what was written there
     TokenPlace place;         // where the first of them stands
 };
-constexpr std::uint16_t kImportsNote = 1u << 9;  // the bit of a reordered run of imports (Rewrite::Imports)
+constexpr std::uint16_t kImportsNote = 1u << 10;  // the bit of a reordered run of imports (Rewrite::Imports)
 
 // One piece of a token.
 struct TokenPiece {

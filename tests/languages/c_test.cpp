@@ -176,8 +176,8 @@ TEST(CNearMiss, RawStrings)
         {"a splice before the R is taken out", "x = u8\\\nR\"(a)\";", "x = u8R\"(a)\";", true},
         {"a splice in an ordinary string is taken out", "x = \"a\\\nb\";", "x = \"ab\";", true},
     });
-    EXPECT_EQ(lexRefusal("x = R\"(a\\ \nb)\";", C), "a raw string holds a backslash and blanks before a line end");
-    EXPECT_EQ(lexRefusal("x = \"a\\ \nb\";", C), "");
+    EXPECT_EQ(refusalOf("x = R\"(a\\ \nb)\";", C), "a raw string holds a backslash and blanks before a line end");
+    EXPECT_EQ(refusalOf("x = \"a\\ \nb\";", C), "");
 }
 
 // C# reads no line splices: a backslash at a line's end is a byte like another.
@@ -326,6 +326,10 @@ TEST(CNearMiss, Directives)
         {"a splice between the name and its '('", "#define F\\\n(x) x\n", "#define F(x) x\n", true},
         {"no function-like macro in #undef", "#undef F(x)\n", "#undef F (x)\n", true},
         {"no function-like macro in a longer directive name", "#defined F(x) x\n", "#defined F (x) x\n", true},
+        {"a #pragma's words", "#pragma pack(1)\nx;", "#pragma pack(2)\nx;", false},
+        {"a #pragma's blanks", "#pragma pack(1)\nx;", "#  pragma  pack ( 1 )\nx;", true},
+        {"a #pragma is no comment", "#pragma once\nx;", "// pragma once\nx;", false},
+        {"C#'s #pragma", "#pragma warning disable CS0168\nx;", "#pragma warning restore CS0168\nx;", false},
     });
 }
 

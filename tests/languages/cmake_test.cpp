@@ -36,6 +36,9 @@ TEST(CMakeNearMiss, Layout)
         {"a byte order mark", "f()\n", "\xEF\xBB\xBF" "f()\n", true},
         {"a byte order mark after a line", "f()\n", "\n\xEF\xBB\xBF" "f()\n", false},
         {"a form feed is no blank", "f(a b)\n", "f(a\fb)\n", false},
+        {"a first #! line is a token", "#!/usr/bin/cmake -P\nf()\n", "f()\n", false},
+        {"another #! line", "#!/usr/bin/cmake -P\nf()\n", "#!/usr/bin/cmake3 -P\nf()\n", false},
+        {"a #! line's blanks after #!", "#!/usr/bin/cmake -P\nf()\n", "#! /usr/bin/cmake -P \nf()\n", true},
     });
 }
 

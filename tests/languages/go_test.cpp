@@ -33,6 +33,107 @@ TEST(GoNearMiss, Layout)
     });
 }
 
+// Comments Go's tools read as code: compiler directives, line directives,
+// cgo's //export, and build constraints.
+TEST(GoNearMiss, Directives)
+{
+    const std::string longer(kLexWindowSize, 'a');
+    checkPairs(Go, {
+        {"an embedded file", "package p\n//go:embed a.txt\nvar x string\n", "package p\n//go:embed b.txt\nvar x string\n",
+         false, 2, 1, 2, 1},
+        {"a blank after // is a plain comment", "package p\n// go:embed a.txt\nvar x string\n",
+         "package p\n// go:embed b.txt\nvar x string\n", true},
+        {"a generator's command", "//go:generate stringer -type=A\n", "//go:generate stringer -type=B\n", false},
+        {"a directive is a token", "//go:noinline\nfunc f() {}\n", "func f() {}\n", false},
+        {"a directive's blanks as written", "//go:linkname a b.c\n", "//go:linkname a  b.c\n", false},
+        {"a directive after the line before", "x := 1 //go:noinline\ny := 2\n", "x := 1\n//go:noinline\ny := 2\n", true},
+        {"a directive before a body's '}'", "func f() { a() //go:x\n}\n", "func f() {\n\ta()\n\t//go:x\n}\n", true},
+        {"a comment beside a directive", "//go:noinline\n// one\nfunc f() {}\n", "//go:noinline\n// two\nfunc f() {}\n",
+         true},
+        {"a line directive", "//line a.go:10\nx\n", "//line a.go:11\nx\n", false},
+        {"a line directive's trailing blank", "//line a.go:10\nx\n", "//line a.go:10 \nx\n", false},
+        {"an indented //line is a comment", "x\n\t//line a.go:10\ny\n", "x\n\t//line a.go:11\ny\n", true},
+        {"a //line after a byte order mark", "\xEF\xBB\xBF//line a.go:10\nx\n", "\xEF\xBB\xBF//line a.go:11\nx\n", false},
+        {"a /*line directive", "/*line a.go:10*/ x\n", "/*line a.go:11*/ x\n", false},
+        {"a /*line directive is no line end", "a /*line a.go:1*/ + b\n", "a\n/*line a.go:1*/ + b\n", false},
+        {"/* line is a comment", "/* line a.go:10*/ x\n", "/* line a.go:11*/ x\n", true},
+        {"cgo's export", "//export F\nfunc F() {}\n", "//export G\nfunc F() {}\n", false},
+        {"gccgo's extern", "//extern f\nfunc f()\n", "//extern g\nfunc f()\n", false},
+        {"a directive past the window's end", "//go:generate " + longer + "a\n", "//go:generate " + longer + "b\n", false},
+        {"a constraint", "//go:build linux\n\npackage p\n", "//go:build windows\n\npackage p\n", false},
+        {"a constraint's blanks", "//go:build linux && (amd64 || arm64)\n\npackage p\n",
+         "//go:build  linux&&(amd64||arm64)  \n\npackage p\n", true},
+        {"a blank between two tags", "//go:build a b\n\npackage p\n", "//go:build ab\n\npackage p\n", false},
+        {"blanks after '!'", "//go:build !linux\n\npackage p\n", "//go:build ! linux\n\npackage p\n", true},
+        {"a constraint's CR LF", "//go:build linux\r\n\r\npackage p\r\n", "//go:build linux\n\npackage p\n", true},
+        {"+build's blanks", "// +build linux darwin\n\npackage p\n", "//+build  linux \t darwin\n\npackage p\n", true},
+        {"+build's comma", "// +build linux,darwin\n\npackage p\n", "// +build linux darwin\n\npackage p\n", false},
+        {"+build without a blank line after", "// +build ignore\n\npackage main\n", "// +build ignore\npackage main\n",
+         false},
+        {"+build, a comment line, a blank line", "// +build x\n// c\n\npackage p\n", "// +build x\n\npackage p\n", true},
+        {"a line of blanks", "// +build x\n \t\npackage p\n", "// +build x\n\npackage p\n", true},
+        {"a /* */ line ends the header", "// +build x\n/* c */\n\npackage p\n", "// +build x\n// c\n\npackage p\n",
+         false},
+        {"a line of form feeds is blank to go/build", "// +build x\n\f\npackage p\n", "// +build x\n\f package p\n",
+         false},
+        {"+build after the header is a token", "package p\n\n// +build x\n\nvar a int\n", "package p\n\nvar a int\n",
+         false},
+    });
+    LexOptions comments;
+    comments.comments = true;
+    std::vector<std::string> keys;
+    for (const Tok &t : lexText("// a\n//go:noinline\nfunc f() {}\n", Go, comments))
+        keys.push_back(t.key);
+    EXPECT_EQ(keys, (std::vector<std::string>{"a", "//go:noinline", "func", "f", "(", ")", "{", "}", ";", ""}));
+}
+
+// The cgo preamble: the comment group right before import "C" is C code.
+TEST(GoNearMiss, CgoPreamble)
+{
+    const std::string p = "package p\n\n";
+    const std::string big(kLexWindowSize, 'c');
+    checkPairs(Go, {
+        {"its C code", p + "// int x;\nimport \"C\"\n", p + "// int y;\nimport \"C\"\n", false, 3, 1, 3, 1},
+        {"blanks inside it", p + "// int  x;\nimport \"C\"\n", p + "// int x;\nimport \"C\"\n", false},
+        {"a blank line splits the group", p + "// #include <a.h>\n// int x;\nimport \"C\"\n",
+         p + "// #include <a.h>\n\n// int x;\nimport \"C\"\n", false},
+        {"the layout between its comments", p + "// a\n/* b */\nimport \"C\"\n", p + "// a\n   /* b */\nimport \"C\"\n",
+         true},
+        {"its CR LF", p + "/*\n#include <a.h>\n*/\nimport \"C\"\n", p + "/*\r\n#include <a.h>\r\n*/\r\nimport \"C\"\r\n", true},
+        {"a blank line before the import", p + "// int x;\n\nimport \"C\"\n", p + "// int y;\n\nimport \"C\"\n", true},
+        {"on the import's line", p + "/* int x; */ import \"C\"\n", p + "/* int y; */ import \"C\"\n", true},
+        {"another import's comment", p + "// a\nimport \"fmt\"\n", p + "// b\nimport \"fmt\"\n", true},
+        {"in an import group", p + "import (\n\t\"fmt\"\n\t// int x;\n\t\"C\"\n)\n",
+         p + "import (\n\t\"fmt\"\n\t// int y;\n\t\"C\"\n)\n", false},
+        {"a group that imports C alone", p + "// int x;\nimport (\n\t\"C\"\n)\n", p + "// int y;\nimport (\n\t\"C\"\n)\n",
+         false},
+        {"a group that imports more", p + "// int x;\nimport (\n\t\"C\"\n\t\"fmt\"\n)\n",
+         p + "// int y;\nimport (\n\t\"C\"\n\t\"fmt\"\n)\n", true},
+        {"C as a raw string", p + "// int x;\nimport `C`\n", p + "// int y;\nimport `C`\n", false},
+        {"the line comment of the token before", "package p // a\n// int x;\nimport \"C\"\n",
+         "package p // b\n// int x;\nimport \"C\"\n", true},
+        {"a line comment after a raw string's last line", p + "import `a\nb` // x\n// int x;\nimport \"C\"\n",
+         p + "import `a\nb` // y\n// int x;\nimport \"C\"\n", true},
+        {"after the declarations", p + "func f() {}\n\n// a\nvar x int\n", p + "func f() {}\n\n// b\nvar x int\n", true},
+        {"a directive among held comments", p + "//go:generate a\nimport \"fmt\"\n", p + "//go:generate b\nimport \"fmt\"\n",
+         false},
+        {"a comment beside the preamble", p + "// one\n\n// int x;\nimport \"C\"\n", p + "// two\n\n// int x;\nimport \"C\"\n",
+         true},
+    });
+    LexOptions comments;
+    comments.comments = true;
+    checkPairs(Go, {
+        {"words of held comments", p + "// one\nimport \"fmt\"\n", p + "// two\nimport \"fmt\"\n", false, 3, 4, 3, 4,
+         Go, comments},
+    });
+    std::vector<std::string> keys;
+    for (const Tok &t : lexText(p + "// a\n\n// int x;\nimport \"C\"\n", Go, comments))
+        keys.push_back(t.key);
+    EXPECT_EQ(keys, (std::vector<std::string>{"package", "p", "a", "// int x;\n", ";", "import", "\"C\"", ";", ""}));
+    EXPECT_EQ(refusalOf(p + "/*" + big + "*/\nimport \"C\"\n", Go), "a comment read as code too long to compare");
+    EXPECT_EQ(refusalOf("/*" + big + "*/\npackage p\n", Go), "");
+}
+
 // Which tokens a line end after them makes a semicolon.
 TEST(GoNearMiss, Semicolons)
 {
@@ -207,6 +308,50 @@ TEST(GoNearMiss, NestedParens)
     });
     checkRewritePairs(Go, rewriteBit(Rewrite::Semicolons), {
         {"semicolons only: parentheses stay", "a := ((x))\n", "a := (x)\n", false},
+    });
+}
+
+// gofmt's build constraint lines under --allow build-lines: a //go:build
+// line that means what the +build lines mean, and +build lines by their
+// meaning, each literal a variable of its own.
+TEST(GoNearMiss, BuildLines)
+{
+    const std::string p = "\npackage p\n";
+    checkRewritePairs(Go, rewriteBit(Rewrite::BuildLines), {
+        {"a //go:build line added", "// +build linux\n" + p, "//go:build linux\n// +build linux\n" + p, true},
+        {"another expression", "// +build windows\n" + p, "//go:build linux\n// +build windows\n" + p, false},
+        {"lines joined as gofmt writes them", "// +build linux\n\n// +build amd64\n" + p,
+         "//go:build linux && amd64\n// +build linux,amd64\n" + p, true},
+        {"options and lines", "// +build linux,amd64 darwin\n// +build !cgo\n" + p,
+         "//go:build ((linux && amd64) || darwin) && !cgo\n// +build linux,amd64 darwin\n// +build !cgo\n" + p, true},
+        {"a negation pushed in", "// +build !linux !darwin\n" + p, "//go:build !(linux && darwin)\n// +build !linux !darwin\n" + p,
+         true},
+        {"options in another order", "// +build linux darwin\n" + p, "// +build darwin linux\n" + p, true},
+        {"an option absorbed", "// +build linux\n" + p, "//go:build linux || (linux && amd64)\n// +build linux\n" + p, true},
+        {"a contradiction is no constant", "// +build b,!b\n" + p, "//go:build a && !a\n// +build b,!b\n" + p, false},
+        {"a //go:build line alone", "// +build linux\n" + p, "//go:build linux\n" + p, false},
+        {"+build lines with no blank line after", "// +build linux\npackage p\n", "//go:build linux\n// +build linux\npackage p\n",
+         false},
+        {"a +build line after the last blank line", "// +build linux\n\n// +build amd64\npackage p\n",
+         "//go:build linux && amd64\n// +build linux,amd64\n" + p, false},
+        {"a comment line among them", "// +build linux\n// c\n" + p, "//go:build linux\n// +build linux\n// c\n" + p, true},
+        {"an expression that does not parse", "// +build linux\n" + p, "//go:build linux &&\n// +build linux\n" + p, false},
+        {"a double negation", "// +build linux\n" + p, "//go:build !!linux\n// +build linux\n" + p, false},
+        {"two //go:build lines", "// +build a\n" + p, "//go:build a\n//go:build a\n// +build a\n" + p, false},
+        {"an empty +build line", "// +build\n" + p, "// +build \n" + p, true},
+        {"a tag beyond ASCII", "// +build caf\xc3\xa9\n" + p, "//go:build caf\xc3\xa9\n// +build caf\xc3\xa9\n" + p, false},
+        {"twelve literals", "// +build a b c d e f g h i j k l\n" + p,
+         "//go:build a || b || c || d || e || f || g || h || i || j || k || l\n// +build a b c d e f g h i j k l\n" + p,
+         true},
+        {"thirteen literals", "// +build a b c d e f g h i j k l m\n" + p,
+         "//go:build a || b || c || d || e || f || g || h || i || j || k || l || m\n// +build a b c d e f g h i j k l m\n" +
+             p, false},
+    });
+    checkPairs(Go, {
+        {"without the rewrite", "// +build linux\n" + p, "//go:build linux\n// +build linux\n" + p, false},
+    });
+    checkRewritePairs(Go, rewriteBit(Rewrite::Parens), {
+        {"parens only", "// +build linux\n" + p, "//go:build linux\n// +build linux\n" + p, false},
     });
 }
 
@@ -461,13 +606,16 @@ std::vector<std::string> goSources()
 }
 
 // The tokens of the file at path in the reference program's form: line,
-// column, key in hexadecimal.
+// column, key in hexadecimal; not those made of comments.
 std::string ourTokens(const std::string &path)
 {
     std::string out;
     for (const Tok &t : lexFile(path, Language::Go)) {
         if (t.kind == TokenKind::End)
             break;
+        // The tokens made of comments Go's tools read as code, which go/scanner skips.
+        if (t.kind == TokenKind::LineEnd || t.key.rfind("//", 0) == 0 || t.key.rfind("/*", 0) == 0)
+            continue;
         out += std::to_string(t.line) + " " + std::to_string(t.column) + " ";
         for (unsigned char c : t.key) {
             const char *digits = "0123456789abcdef";
@@ -569,6 +717,61 @@ TEST(GoLexerTools, GofmtOutputsCompareEquivalent)
     }
 }
 
+// The Go tree's sources that import "C", at most kSampleFiles.
+std::vector<std::string> cgoSources()
+{
+    std::istringstream list(shell("grep -rl --include='*.go' '^import \"C\"' /usr/lib/go-*/src/ 2>/dev/null | "
+                                  "grep -v /testdata/ | sort | head -n " + std::to_string(kSampleFiles)));
+    std::vector<std::string> all;
+    for (std::string line; std::getline(list, line);)
+        all.push_back(line);
+    return all;
+}
+
+// cgo's preambles: gofmt and the squashed copies keep them, and one byte put
+// into the comment just before each import "C" (the preamble's last line, or
+// the line before a "*/" alone there) is a difference.
+TEST(GoLexerTools, CgoPreamblesOfTheGoTree)
+{
+    if (!helper().why.empty())
+        GTEST_SKIP() << helper().why;
+    if (!haveTool("gofmt"))
+        GTEST_SKIP() << "gofmt is not installed (Debian package golang-go)";
+    const std::vector<std::string> files = cgoSources();
+    if (files.empty())
+        GTEST_SKIP() << "no Go source imports \"C\" on this machine";
+    ScratchDir dir;
+    copyTree(dir, "before", files, "");
+    copyTree(dir, "gofmt", files, "gofmt \"$f\"");
+    copyTree(dir, "squashed", files, shellWord(helper().path) + " squash \"$f\"");
+    for (const char *tree : {"gofmt", "squashed"}) {
+        SCOPED_TRACE(tree);
+        RunResult r = runMatchling({"before", tree, "--tokens"}, dir.path());
+        EXPECT_NE(r.out.find(summary(files.size(), files.size())), std::string::npos) << r.out;
+    }
+    makeDir(dir.file("changed"));
+    std::size_t changed = 0;
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        const std::string text = readFile(files[i]);
+        const std::size_t import = text.find("\nimport \"C\"");
+        const std::size_t lineStart = import == std::string::npos ? import : text.rfind('\n', import - 1);
+        if (lineStart == std::string::npos)
+            continue;
+        const std::string line = text.substr(lineStart + 1, import - lineStart - 1);
+        const std::size_t at = line == "*/" ? lineStart : line.rfind("//", 0) == 0 ? lineStart + 3 : std::string::npos;
+        if (at == std::string::npos)
+            continue;
+        const std::string base = std::to_string(i) + "_" + files[i].substr(files[i].rfind('/') + 1);
+        writeFile(dir.file("changed/" + base), text.substr(0, at) + " Q" + text.substr(at));
+        ++changed;
+    }
+    ASSERT_GT(changed, 0u);
+    RunResult r = runMatchling({"before", "changed", "--tokens"}, dir.path());
+    EXPECT_EQ(notEquivalent(r.out), static_cast<int>(changed)) << r.out;
+    std::printf("Go, cgo preambles: %zu files, gofmt and squashed equivalent, %zu changed preambles, %d told apart\n",
+                files.size(), changed, notEquivalent(r.out));
+}
+
 // Sources that hold what gofmt simplifies and the Go tree's sources, already
 // formatted, do not: nested parentheses, parentheses around a condition or a
 // type parameter's constraint, empty statements.
@@ -644,6 +847,84 @@ TEST(GoRewritesTools, GofmtJudgedByGoParser)
         EXPECT_EQ(residue, 0);  // measured: none on these sources
         EXPECT_GT(accepted, 0);
     }
+}
+
+// Headers of +build lines over a few tags, and gofmt's //go:build line for
+// each, then that line changed (an operator, a '!', two tags swapped), which
+// may keep its meaning or not: go/build/constraint judges each changed file,
+// and --allow build-lines must call equivalent to the file without the
+// //go:build line only those whose line means what the +build lines mean
+// (a residue of false alarms counted apart: "(a || !a) && x" means x to the
+// judge, but not where a and !a are variables of their own, as the rule
+// takes them); gofmt's own all of them.
+TEST(GoRewritesTools, BuildLinesJudgedByConstraint)
+{
+    if (!helper().why.empty())
+        GTEST_SKIP() << helper().why;
+    if (!haveTool("gofmt"))
+        GTEST_SKIP() << "gofmt is not installed (Debian package golang-go)";
+    const char *const tags[] = {"linux", "darwin", "amd64", "arm64", "cgo"};
+    unsigned seed = 12345;
+    auto next = [&](unsigned n) {
+        seed = seed * 1103515245u + 12345u;
+        return (seed >> 16) % n;
+    };
+    ScratchDir dir;
+    for (const char *tree : {"plus", "gofmt", "changed"})
+        makeDir(dir.file(tree));
+    int files = 0, same = 0, accepted = 0, residue = 0, misses = 0;
+    for (int k = 0; k < 40; ++k) {
+        std::string header;
+        for (unsigned line = 0, lines = 1 + next(2); line < lines; ++line) {
+            header += "// +build";
+            for (unsigned option = 0, options = 1 + next(3); option < options; ++option) {
+                header += option == 0 ? " " : " ";
+                for (unsigned term = 0, terms = 1 + next(2); term < terms; ++term)
+                    header += std::string(term ? "," : "") + (next(3) == 0 ? "!" : "") + tags[next(5)];
+            }
+            header += "\n";
+        }
+        const std::string name = std::to_string(k) + ".go", plus = header + "\npackage p\n";
+        writeFile(dir.file("plus/" + name), plus);
+        ASSERT_EQ(std::system(("gofmt " + shellWord(dir.file("plus/" + name)) + " >" + shellWord(dir.file("gofmt/" + name)))
+                                  .c_str()),
+                  0);
+        const std::string formatted = readFile(dir.file("gofmt/" + name));
+        const std::size_t lineEnd = formatted.find('\n');
+        std::string goBuild = formatted.substr(0, lineEnd);
+        // One change to the //go:build line.
+        const std::size_t at = goBuild.find(next(2) ? "&&" : "||");
+        if (k % 3 == 0 && at != std::string::npos)
+            goBuild.replace(at, 2, goBuild[at] == '&' ? "||" : "&&");
+        else if (k % 3 == 1)
+            goBuild.insert(goBuild.find(' ') + 1, "!(") += ")";
+        else
+            goBuild.insert(goBuild.find(' ') + 1, "(" + std::string(tags[next(5)]) + " || !" + tags[next(5)] + ") && ");
+        const std::string changed = goBuild + formatted.substr(lineEnd);
+        writeFile(dir.file("changed/" + name), changed);
+        const bool judgedSame = shell(shellWord(helper().path) + " constraint " + shellWord(dir.file("changed/" + name))) ==
+                                "same\n";
+        RunResult r = runMatchling({"plus/" + name, "changed/" + name, "--tokens", "--allow", "build-lines",
+                                    "--exit-status"},
+                                   dir.path());
+        ++files;
+        same += judgedSame;
+        accepted += judgedSame && r.status == 0;
+        residue += judgedSame && r.status != 0;
+        misses += !judgedSame && r.status == 0;
+        EXPECT_FALSE(!judgedSame && r.status == 0) << changed;
+    }
+    RunResult r = runMatchling({"plus", "gofmt", "--tokens", "--allow", "build-lines"}, dir.path());
+    const std::string n = std::to_string(files);
+    EXPECT_NE(r.out.find("Matchling==> Allowed rewrites: build-lines " + n + " \nMatchling==> " + n + " pairs compared: " + n +
+                         " equivalent"),
+              std::string::npos)
+        << r.out;
+    std::printf("Go, build lines: %d headers, gofmt's accepted; changed: %d the same to go/build/constraint, %d "
+                "accepted, %d residue, %d misses\n",
+                files, same, accepted, residue, misses);
+    EXPECT_EQ(misses, 0);
+    EXPECT_GT(accepted, 0);
 }
 
 TEST(GoLexerTools, LineEndsThatInsertSemicolonsCount)

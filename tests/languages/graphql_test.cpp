@@ -40,6 +40,9 @@ TEST(GraphqlNearMiss, Layout)
         {"a zero byte is a token", std::string("{ a\0 }", 6), "{ a }", false},
         {"a byte beyond ASCII is a token", "{ caf\xc3\xa9 }", "{ caf }", false},
         {"a semicolon is a token", "{ a; }", "{ a }", false},
+        {"a first #! line is a token", "#!/usr/bin/env gq\n{ a }", "{ a }", false},
+        {"another #! line", "#!/usr/bin/env gq\n{ a }", "#!/usr/bin/env gql\n{ a }", false},
+        {"a comment after a #! line", "#!/usr/bin/env gq\n# one\n{ a }", "#!/usr/bin/env gq\n# two\n{ a }", true},
     });
 }
 

@@ -285,6 +285,87 @@ TEST(ScriptNearMiss, Literals)
     });
 }
 
+// Comments that tools read as code: JSX and Flow pragmas, TypeScript's
+// triple-slash directives and its @ts- switches.
+TEST(ScriptNearMiss, Directives)
+{
+    checkPairs(TS, {
+        {"a JSX pragma's factory", "/** @jsx h */\nx", "/** @jsx React.createElement */\nx", false, 1, 5, 1, 5},
+        {"a JSX pragma's blanks and lines", "/** @jsx   h */\nx", "/**\n * @jsx h\n */\nx", true},
+        {"a word beside a pragma", "/* a @jsx h */\nx", "/* b @jsx h */\nx", true},
+        {"a comment beside a pragma", "/** @jsx h */\n// one\nx", "/** @jsx h */\n// two\nx", true},
+        {"a fragment pragma", "/* @jsxFrag F */\nx", "/* @jsxFrag Fragment */\nx", false},
+        {"an import source pragma", "/* @jsxImportSource preact */\nx", "/* @jsxImportSource react */\nx", false},
+        {"a runtime pragma", "/* @jsxRuntime classic */\nx", "/* @jsxRuntime automatic */\nx", false},
+        {"a pragma's name as written", "/* @JSX h */\nx", "/* @jsx h */\nx", false},
+        {"an argument on a later line", "/** @jsx\n * h */\nx", "/** @jsx *\n h */\nx", false},
+        {"a longer name is no pragma", "/* @jsxh */\nx", "/* @jsxg */\nx", true},
+        {"an argument after ':'", "// @jsx:h\nx", "// @jsx:g\nx", false},
+        {"a reference's path", "/// <reference path=\"a.d.ts\" />\nx", "/// <reference path=\"b.d.ts\" />\nx", false},
+        {"a reference's blanks", "/// <reference path=\"a.d.ts\" />\nx", "///<reference   path = \"a.d.ts\"/>\nx", true},
+        {"blanks inside a reference's quotes", "/// <reference path=\"a b\" />\nx", "/// <reference path=\"a  b\" />\nx",
+         false},
+        {"a reference's types", "/// <reference types=\"node\" />\nx", "/// <reference types=\"bun\" />\nx", false},
+        {"a reference's lib", "/// <reference lib=\"es2015\" />\nx", "/// <reference lib=\"dom\" />\nx", false},
+        {"no default lib", "/// <reference no-default-lib=\"true\"/>\nx", "x", false},
+        {"an AMD module's name", "/// <amd-module name=\"a\"/>\nx", "/// <amd-module name=\"b\"/>\nx", false},
+        {"a plain /// comment", "/// one\nx", "/// two\nx", true},
+        {"@ts-ignore's line", "// @ts-ignore\na()\nb()", "a()\n// @ts-ignore\nb()", false},
+        {"@ts-ignore after the line before", "a()\n// @ts-ignore\nb()", "a() // @ts-ignore\nb()", true},
+        {"@ts-ignore's reason", "// @ts-ignore: one\nx()", "// @ts-ignore: two\nx()", true},
+        {"@ts-ignore in a block comment", "/* @ts-ignore */ x()", "// @ts-ignore\nx()", true},
+        {"@ts-expect-error is another", "// @ts-expect-error\nx()", "// @ts-ignore\nx()", false},
+        {"@ts-nocheck against @ts-check", "// @ts-nocheck\nx", "// @ts-check\nx", false},
+        {"@ts-check is a token", "// @ts-check\nx", "x", false},
+        {"a longer name than @ts-check", "// @ts-checked\nx", "x", true},
+    });
+    checkPairs(JS, {
+        {"@flow is a token", "// @flow\nx", "x", false},
+        {"@flow strict", "// @flow\nx", "// @flow strict\nx", false},
+        {"@noflow against @flow", "// @noflow\nx", "// @flow\nx", false},
+        {"@flow in either comment", "/* @flow */\nx", "// @flow\nx", true},
+        {"'@' in code is no directive", "a = '// @flow'\n", "a = '// @flow'\n", true},
+    });
+    // With --comments, a directive takes the place of its words, which the
+    // rest of its comment gives.
+    LexOptions comments;
+    comments.comments = true;
+    std::vector<std::string> keys;
+    for (const Tok &t : lexText("/* a @jsx h b */ x", TS, comments))
+        keys.push_back(t.key);
+    EXPECT_EQ(keys, (std::vector<std::string>{"a", "//@jsx h", "b", "x", ";", ""}));
+}
+
+// The rules never see a directive: it goes out before the token after it.
+TEST(ScriptNearMiss, DirectivesAmongRewrites)
+{
+    std::string many;
+    for (int k = 0; k < 300; ++k)
+        many += "// @ts-ignore\n";
+    checkRewritePairs(TS, static_cast<RewriteSet>((1u << kRewriteKinds) - 1), {
+        {"parens after a directive", "// @ts-ignore\nx = (1)\n", "// @ts-ignore\nx = 1\n", true},
+        {"parens before a directive", "x = (1) // @ts-ignore\ny()\n", "x = 1 // @ts-ignore\ny()\n", true},
+        {"a trailing comma before a directive", "f(a, // @ts-ignore\n)\n", "f(a // @ts-ignore\n)\n", true},
+        {"braces around a directive", "if (a) { // @ts-ignore\nb() }\n", "if (a) // @ts-ignore\nb()\n", true},
+        {"an object's last comma and quotes", "x = {'a': 1, // @ts-ignore\n}\n", "x = {a: 1 // @ts-ignore\n}\n", true},
+        {"more directives in a row than held aside", many + "x = (1)\n", many + "x = 1\n", true},
+        {"one directive fewer", many + "x = (1)\n", many.substr(14) + "x = 1\n", false},
+        {"an else after a directive", "if (a) { if (b) c() }\n// @ts-ignore\nelse d()\n",
+         "if (a) if (b) c()\n// @ts-ignore\nelse d()\n", false},
+        {"a directive too long to hold", "/// <reference path=\"" + std::string(kRewriteLongToken, 'a') + "\" />\nx = (1)\n",
+         "/// <reference path=\"" + std::string(kRewriteLongToken, 'a') + "\" />\nx = 1\n", true},
+    });
+}
+
+// A pragma whose argument ends farther from its '@' than the lexer holds
+// is refused, not cut.
+TEST(ScriptNearMiss, DirectiveTooLong)
+{
+    EXPECT_EQ(refusalOf("/* @jsx " + std::string(600, 'h') + " */\nx\n", TS), "a comment read as code too long to compare");
+    EXPECT_EQ(refusalOf("/* @jsx " + std::string(600, ' ') + "h */\nx\n", TS), "a comment read as code too long to compare");
+    EXPECT_EQ(refusalOf("/* @jsx " + std::string(400, 'h') + " */\nx\n", TS), "");
+}
+
 TEST(ScriptNearMiss, Jsx)
 {
     checkPairs(JS, {
@@ -651,7 +732,10 @@ TEST(ScriptLexer, Tokens)
         {"an escaped name", "\\u0061b = 1", "\\u0061 b = 1", false, 1, 1, 1, 1},
         {"letters are name bytes", "caf\xC3\xA9 = 1", "caf\xC3\xA9=1", true},
         {"strings by spelling", "x = 'a'", "x = \"a\"", false, 1, 5, 1, 5},
-        {"shebang and comments are layout", "#!/usr/bin/env node\n// c\nx /* d */ = 1", "x = 1", true},
+        {"comments after a hashbang are layout", "#!/usr/bin/env node\n// c\nx /* d */ = 1", "#!/usr/bin/env node\nx = 1",
+         true},
+        {"a hashbang line is a token", "#!/usr/bin/env node\nx = 1", "x = 1", false},
+        {"another hashbang line", "#!/usr/bin/env node\nx = 1", "#!/usr/bin/env deno\nx = 1", false},
         {"legacy octal and hex", "x = 017 + 0x1F", "x=017+0x1F", true},
         {"exponent sign", "x = 1e+5", "x = 1e +5", false, 1, 5, 1, 5},
         {"'...' whole", "f(...a)", "f(.. .a)", false, 1, 3, 1, 3},

@@ -177,6 +177,8 @@ TEST(MarkdownNearMiss, CodeBlocks)
         {"a JavaScript sample re-laid", "```js\nf(); /* one */\n```\n", "```js\nf();\n/*\n * one\n */\n```\n", true},
         {"a comment in an indented block as written", "    int a; // one\n", "    int a; //  one\n", false},
         {"a comment in a sample of no language as written", "```\nx // one\n```\n", "```\nx //  one\n```\n", false},
+        {"embedded shell's #! line", "```sh\n#!/bin/sh\necho\n```\n", "```sh\n#!/bin/bash\necho\n```\n", false},
+        {"embedded shell's #! line's blanks", "```sh\n#!/bin/sh\necho\n```\n", "```sh\n#! /bin/sh\necho\n```\n", true},
     });
 }
 
@@ -280,7 +282,7 @@ TEST(MarkdownTokens, TreeBound)
     }
     for (const auto &[cells, refused] : {std::pair<int, bool>{20000, true}, {10000, false}}) {
         const std::string text = "|a|\n|-|\n" + std::string(static_cast<std::size_t>(cells), '|') + "\n";
-        EXPECT_EQ(lexRefusal(text, Md), refused ? "too large to compare as Markdown" : "") << cells;
+        EXPECT_EQ(refusalOf(text, Md), refused ? "too large to compare as Markdown" : "") << cells;
     }
 }
 

@@ -48,7 +48,48 @@ TEST(PythonNearMiss, Layout)
         {"blank line inside brackets", "f(a,\n\n  b)\n", "f(a, b)\n", true},
         {"unbalanced close opens nothing", "x)\ny = (a,\n b)\n", "x)\ny = (a, b)\n", true},
         {"; alone on a line", "x = 1\n;\n", "x = 1\n", false, 2, 1, 2, 1},
+        {"a first #! line is a token", "#!/usr/bin/python3\nx = 1\n", "x = 1\n", false},
+        {"another #! line", "#!/usr/bin/python3\nx = 1\n", "#!/usr/bin/python3.11\nx = 1\n", false},
+        {"a comment after a #! line", "#!/usr/bin/python3\n# one\nx = 1\n", "#! /usr/bin/python3\n# two\nx = 1\n",
+         true},
     });
+}
+
+// The encoding declaration (PEP 263): a comment that CPython's tokenizer reads
+// on the first line, or on the second after a line of blanks or a comment.
+TEST(PythonNearMiss, EncodingDeclaration)
+{
+    const std::string longName(70, 'a'), longLine(kLexWindowSize + 10, 'x');
+    checkPairs(Language::Python, {
+        {"another encoding", "# -*- coding: latin-1 -*-\nx\n", "# -*- coding: utf-8 -*-\nx\n", false, 1, 1, 1, 1},
+        {"the same in another form", "# -*- coding: latin-1 -*-\nx\n", "# vim: set fileencoding=latin-1 :\nx\n", true},
+        {"the name in another case", "# coding: UTF-8\nx\n", "  # coding=utf-8\nx\n", true},
+        {"blanks after the colon", "#coding:latin-1\nx\n", "#coding: \t latin-1\nx\n", true},
+        {"a name's end", "# coding: latin-1\nx\n", "# coding: latin-1x\nx\n", false},
+        {"on the second line after #!", "#!/usr/bin/python\n# coding: latin-1\nx\n",
+         "#!/usr/bin/python\n# coding: utf-8\nx\n", false},
+        {"on the second line after a blank one", "\n# coding: latin-1\nx\n", "\n# coding: utf-8\nx\n", false},
+        {"after a lone CR", "# a\r# coding: latin-1\nx\n", "# a\r# coding: utf-8\nx\n", false},
+        {"after a byte order mark", "\xEF\xBB\xBF# coding: latin-1\nx\n", "\xEF\xBB\xBF# coding: utf-8\nx\n", false},
+        {"the first name only", "# coding: ; coding=latin-1\nx\n", "# coding: ; coding=utf-8\nx\n", false},
+        {"a long name", "# coding: " + longName + "b\nx\n", "# coding: " + longName + "c\nx\n", false},
+        {"past the window's end", "# " + longLine + " coding: latin-1\nx\n", "# " + longLine + " coding: utf-8\nx\n",
+         false},
+        {"a plain comment after it", "# coding: latin-1\n# one\nx\n", "# coding: latin-1\n# two\nx\n", true},
+        {"no name, no declaration", "# coding: \nx\n", "# coding:\nx\n", true},
+        {"on the second line after code", "x = 1\n# coding: latin-1\n", "x = 1\n# coding: utf-8\n", true},
+        {"on the third line", "# a\n# b\n# coding: latin-1\n", "# a\n# b\n# coding: utf-8\n", true},
+        {"on the second line after one", "# coding: latin-1\n# coding: ascii\n", "# coding: latin-1\n# coding: utf-8\n",
+         true},
+        {"after code on its line", "x = 1  # coding: latin-1\n", "x = 1  # coding: utf-8\n", true},
+        {"after a continuation", "\\\n# coding: latin-1\nx\n", "\\\n# coding: utf-8\nx\n", true},
+    });
+    LexOptions comments;
+    comments.comments = true;
+    const std::vector<Tok> t = lexText("# -*- coding: Latin-1 -*-\nx\n", Language::Python, comments);
+    ASSERT_GE(t.size(), 2u);
+    EXPECT_EQ(t[0].key, "#coding:latin-1");
+    EXPECT_EQ(t[1].key, "x");
 }
 
 TEST(PythonNearMiss, Indentation)
@@ -446,6 +487,13 @@ TEST(PythonNearMiss, Docstrings)
         {"header across lines", "def f(\n    a\n):\n    '  b'\n", "def f(a):\n    'b'\n", true},
         {"return annotation", "def f() -> int:\n    '  a'\n", "def f() -> int:\n    'a'\n", true},
         {"module's after a comment", "# c\n'  a'\n", "'a'\n", true},
+        {"module's after a #! line", "#!/usr/bin/python3\n'  a'\n", "#!/usr/bin/python3\n'a'\n", true},
+        {"module's after a #! line too long to hold", "#!/" + std::string(kRewriteLongToken, 'p') + "\n'  a'\n",
+         "#!/" + std::string(kRewriteLongToken, 'p') + "\n'a'\n", true},
+        {"module's after another long #! line", "#!/" + std::string(kRewriteLongToken, 'p') + "\n'  a'\n",
+         "#!/" + std::string(kRewriteLongToken, 'q') + "\n'a'\n", false},
+        {"module's after an encoding declaration", "#!/usr/bin/python3\n# coding: utf-8\n'  a'\n",
+         "#!/usr/bin/python3\n# coding: utf-8\n'a'\n", true},
         {"module's second statement", "x = 1\n'  a'\n", "x = 1\n'a'\n", false},
         {"quotes stay without quotes", "def f():\n    '  a'\n", "def f():\n    \"a\"\n", false},
     });
@@ -587,11 +635,13 @@ TEST(PythonLexer, TokensAcrossTheWindowsEnd)
         "def f():\n\treturn lambda: 1 // 2 ** 3 ...\n",
     };
     for (const std::string &snippet : snippets) {
-        const auto want = keys(snippet);
+        const auto want = keys("x\n" + snippet);
         for (std::size_t pad = kLexWindowSize - 40; pad < kLexWindowSize + 8; ++pad) {
             SCOPED_TRACE(pad);
-            // A comment line of pad bytes puts the snippet across the window's end.
-            EXPECT_EQ(keys("#" + std::string(pad - 2, 'x') + "\n" + snippet), want);
+            // A comment line of pad bytes (after a first line of code, which
+            // no encoding declaration may follow) puts the snippet across the
+            // window's end.
+            EXPECT_EQ(keys("x\n#" + std::string(pad - 4, 'x') + "\n" + snippet), want);
         }
     }
     const std::string longString = "'" + std::string(3 * kLexWindowSize, 'a') + "'";
@@ -602,7 +652,8 @@ TEST(PythonLexer, TokensAcrossTheWindowsEnd)
 // Python's tokenize on a file, in the form the lexer gives its tokens: one
 // line per token (kind, line, column, key in hex), NL, comments and
 // the encoding dropped, adjacent strings joined, ';' and statements on their
-// header's line as the lexer takes them.
+// header's line as the lexer takes them; a first "#!" line and an encoding
+// declaration as the lexer gives them, before the rest.
 const char *const kReference = R"PY(
 import re, sys, tokenize
 COMPOUND = {"if", "elif", "else", "while", "for", "try", "except", "finally", "with", "def", "class", "async"}
@@ -665,10 +716,26 @@ def shaped(toks):
         give(kind, t)
     if owed: give("D")
     return out
+def directives(path):
+    with open(path, "rb") as f:
+        lines = f.read().split(b"\n")
+    out = []
+    if lines[0].startswith(b"#!"):
+        rest = lines[0][2:].lstrip(b" \t")
+        rest = (rest[:-1] if rest.endswith(b"\r") else rest).rstrip(b" \t")
+        out.append(["C", 1, 1, (b"#!" + rest).decode("utf-8", "surrogateescape")])
+    for n, line in enumerate(lines[:2]):
+        m = None if n == 0 and out else re.match(rb"^[ \t\f]*#.*?coding[:=][ \t]*([-\w.]+)", line, re.ASCII)
+        if m:
+            out.append(["C", n + 1, line.index(b"#") + 1, "#coding:" + m.group(1).decode().lower()])
+            break
+        if not out and not re.match(rb"^[ \t\f]*(?:[#\r\n]|$)", line):
+            break
+    return out
 for path in sys.argv[1:]:
     print("F", path)
     try:
-        for t in shaped(stream(path)):
+        for t in directives(path) + shaped(stream(path)):
             print(t[0], t[1], t[2], t[3].encode("utf-8", "surrogateescape").hex())
     except (SyntaxError, tokenize.TokenError, UnicodeDecodeError):
         print("X")

@@ -106,13 +106,17 @@ TEST(RustNearMiss, SourceStart)
 {
     checkPairs(Language::Rust, {
         {"not a byte order mark", "\xef\xbb\xbe" "x", "x", false, 1, 1, 1, 1},
-        {"byte order mark, then a shebang line", "\xef\xbb\xbf#!/bin/run\nx", "x", true},
+        {"a shebang line is a token", "#!/bin/run\nx", "x", false},
+        {"another shebang line", "#!/bin/run\nx", "#!/bin/walk\nx", false},
+        {"a byte order mark before a shebang line", "\xef\xbb\xbf#!/bin/run\nx", "#!/bin/run\nx", false},
         {"#! and a comment before '['", "#! // c\n/* d */ [a]\nx", "#![a]\nx", true},
-        {"#! and a doc comment: a shebang line", "#! /// c\n[a]", "[a]", true},
+        {"#! and a doc comment: a shebang line", "#! /// c\n[a]", "#!/// c\n[a]", true},
+        {"#! and a doc comment: a token", "#! /// c\n[a]", "[a]", false},
         {"#! and a wide blank before '['", "#!" + kLs + "[a]\nx", "#![a]\nx", true},
-        {"#! and U+00A0: a shebang line", "#!" + kNbsp + "[a]\nx", "x", true},
+        {"#! and U+00A0: a shebang line", "#!" + kNbsp + "[a]\nx", "x", false},
         {"#! past the first line", "x\n#!/bin/run\n", "x\n", false},
     });
+    EXPECT_EQ(lexText("#!" + kNbsp + "[a]\nx", Language::Rust)[0].key, "#!" + kNbsp + "[a]");
 }
 
 TEST(RustNearMiss, Comments)
@@ -526,7 +530,8 @@ TEST(RustLexer, LayoutBetweenTokens)
         {"doc comments", "/// Doc.\n//! Inner.\n/** Block */ /*! In */ fn f() {}", "fn f() {}", true},
         {"attribute split over lines", "#[derive(Debug, Clone)]\nstruct S;",
          "#[derive(\r\n    Debug,\r\n    Clone\r\n)]\nstruct S;", true},
-        {"shebang line", "#!/usr/bin/env run-cargo-script\nfn main() {}", "fn main() {}", true},
+        {"shebang line", "#!/usr/bin/env run-cargo-script\nfn main() {}", "#! /usr/bin/env run-cargo-script \nfn main() {}",
+         true},
         {"byte order mark", "\xef\xbb\xbf" "fn main() {}", "fn main() {}", true},
         {"inner attribute is no shebang", "#![allow(x)]\nfn f() {}", "fn f() {}", false, 1, 1, 1, 1},
         {"inner attribute over lines", "#!\n[allow(x)]", "#![allow(x)]", true},

@@ -2,7 +2,8 @@
 # shfmt, then fingerprints shfmt's own syntax tree of each file, positions
 # and comments (Comments, and the trailing ones: Last, ThenLast, ...) taken
 # out, and a <<- body's leading tabs as the shell takes
-# them off.
+# them off; and its "#!" first line as the kernel reads it (shfmt -mn drops
+# it with the comments).
 #
 #   shell_judge.py pick ROOT COUNT: copies every third script (sorted) with a
 #     sh, bash, dash or ksh "#!" line that shfmt's bash parser reads, up to
@@ -86,8 +87,13 @@ def trees(root, dirs):
     for d in dirs:
         os.makedirs(os.path.join(root, 'trees', d), exist_ok=True)
         for name in sorted(os.listdir(os.path.join(root, d))):
-            out = shfmt(['--to-json'], open(os.path.join(root, d, name), 'rb').read())
+            data = open(os.path.join(root, d, name), 'rb').read()
+            out = shfmt(['--to-json'], data)
             tree = json.dumps(strip(json.loads(out)), sort_keys=True) if out else 'unreadable'
+            first = data.split(b'\n', 1)[0]
+            if first.startswith(b'#!'):
+                rest = first[2:-1] if first.endswith(b'\r') else first[2:]
+                tree += repr(b'#!' + rest.strip(b' \t'))
             open(os.path.join(root, 'trees', d, name), 'w').write(hashlib.sha256(tree.encode()).hexdigest())
 
 

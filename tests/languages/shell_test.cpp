@@ -111,6 +111,9 @@ TEST(ShellNearMiss, Comments)
         {"# inside a word is text", "echo a#b\n", "echo a\n", false},
         {"$# is no comment", "echo $#\n", "echo $\n", false},
         {"a comment does not join lines", "a # x\nb\n", "a b\n", false},
+        {"a first #! line is a token", "#!/bin/sh\na\n", "a\n", false},
+        {"another #! line", "#!/bin/sh\na\n", "#!/bin/dash\na\n", false},
+        {"a comment after a #! line", "#!/bin/sh\n# one\na\n", "#! /bin/sh\n# two\na\n", true},
         {"a comment past a window's end is layout", "a\n# " + std::string(70000, 'c') + " d e\nb\n", "a\nb\n",
          true},
     });

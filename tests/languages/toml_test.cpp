@@ -176,6 +176,9 @@ TEST(TomlNearMiss, Comments)
         {"a comment's tab with --comments", "# one\ttwo\na = 1", "# one two\na = 1", true, 0, 0, 0, 0, Toml,
          comments},
         {"a '#' inside a string is no comment", "a = \"x#y\"", "a = \"x\"#y", false},
+        {"a first #! line is a token", "#!/usr/bin/env run\na = 1", "a = 1", false},
+        {"another #! line", "#!/usr/bin/env run\na = 1", "#!/usr/bin/env walk\na = 1", false},
+        {"a #! line's blanks after #!", "#!/usr/bin/env run\na = 1", "#! /usr/bin/env run\na = 1", true},
     });
 }
 

@@ -157,6 +157,12 @@ TEST(YamlNearMiss, Comments)
          comments},
         {"comments only against an empty file", "# one\n", "", false, 0, 0, 0, 0, Yaml, comments},
         {"a comment after the last value", "a: 1\n# one\n", "a: 1\n# two\n", false, 0, 0, 0, 0, Yaml, comments},
+        {"a first #! line is a token", "#!/usr/bin/env run\na: 1\n", "a: 1\n", false},
+        {"another #! line", "#!/usr/bin/env run\na: 1\n", "#!/usr/bin/env walk\na: 1\n", false},
+        {"a #! line's blanks after #!", "#!/usr/bin/env run\r\na: 1\n", "#!  /usr/bin/env run \na: 1\n", true},
+        {"a #! line is no comment's words", "#!/usr/bin/env run\na: 1\n", "#!/usr/bin/env run\na: 1\n", true, 0, 0, 0,
+         0, Yaml, comments},
+        {"a #! line past the first", "# one\n#!/usr/bin/env run\na: 1\n", "# one\n#!/usr/bin/env walk\na: 1\n", true},
     }));
 }
 

@@ -435,4 +435,4 @@ bool basicConfirms(const char *text, std::size_t length)
            (n >= 13 && std::memcmp(start, "Attribute VB_", 13) == 0);
 }
 
-extern const LexerHooks kBasicLexer = {nullptr, basicNext, nullptr, nullptr, false, basicConfirms};
+extern const LexerHooks kBasicLexer = {nullptr, basicNext, nullptr, nullptr, false, nullptr, basicConfirms};

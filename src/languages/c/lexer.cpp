@@ -1764,6 +1764,7 @@ bool cStep(Lexer &lx, TokenPiece &piece)
     case LexMode::BlockComment: case LexMode::LineComment: return commentStep(lx, piece);
     case LexMode::Word: return wordStep(lx, piece);
     case LexMode::Finished: finishStream(lx, piece); return true;
+    case LexMode::Line: break;
     }
     return false;
 }
@@ -1783,6 +1784,6 @@ void cStart(Lexer &lx)
     startLanguageState<CLexState>(lx);
 }
 
-extern const LexerHooks kCLexer = {cStart, cNext, cRun, &kCImports, true};
+extern const LexerHooks kCLexer = {cStart, cNext, cRun, &kCImports, true, nullptr};
 // C# has no line splices: a backslash at a line's end is a byte like another.
-extern const LexerHooks kCSharpLexer = {cStart, cNext, cRun, &kCImports, false};
+extern const LexerHooks kCSharpLexer = {cStart, cNext, cRun, &kCImports, false, nullptr};

@@ -2210,4 +2210,5 @@ extern const RewriteRules kCFamilyRules = {
                             rewriteBit(Rewrite::Quotes)),
     sizeof(CState),
     cScan,
+    nullptr,
 };

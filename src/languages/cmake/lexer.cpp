@@ -773,4 +773,4 @@ void cmakeNext(Lexer &lx, TokenPiece &piece)
     }
 }
 
-extern const LexerHooks kCMakeLexer = {cmakeStart, cmakeNext, nullptr, nullptr, false};
+extern const LexerHooks kCMakeLexer = {cmakeStart, cmakeNext, nullptr, nullptr, false, anyHashBang};

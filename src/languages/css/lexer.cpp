@@ -1295,4 +1295,4 @@ void cssNext(Lexer &lx, TokenPiece &piece)
     }
 }
 
-extern const LexerHooks kCssLexer = {cssStart, cssNext, cssRun, nullptr, false};
+extern const LexerHooks kCssLexer = {cssStart, cssNext, cssRun, nullptr, false, nullptr};

@@ -392,4 +392,5 @@ extern const RewriteRules kCssRules = {
                             rewriteBit(Rewrite::Case)),
     sizeof(CssRulesState),
     cssScan,
+    nullptr,
 };

@@ -61,6 +61,7 @@ GoLevel &level(Lexer &lx)
 // semicolon.
 void afterToken(Lexer &lx, GoPrev prev, bool insertSemi)
 {
+    goState(lx).importWord = false;
     goState(lx).prev = prev;
     goState(lx).declName = false;
     goState(lx).insertSemi = insertSemi;
@@ -78,11 +79,224 @@ void notePlace(Lexer &lx, std::size_t i)
     }
 }
 
+// The comments Go's tools read as code (see the top).
+
+// A blank to Go's strings.TrimSpace among ASCII bytes.
+bool isSpaceByte(char c)
+{
+    return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f';
+}
+
+// What the comment at window offset i is, from the kLexLookahead bytes
+// readable there (a "//" and blanks that run past them may start +build).
+GoComment classify(const Lexer &lx, std::size_t i)
+{
+    const char *w = lx.window + i;
+    const std::size_t left = lx.end - i;
+    if (w[1] == '*')
+        return left >= 7 && std::memcmp(w + 2, "line ", 5) == 0 ? GoComment::LineBlock : GoComment::Plain;
+    if (left >= 5 && std::memcmp(w + 2, "go:", 3) == 0) {
+        const bool ends = left == 10 || (left > 10 && (isSpaceByte(w[10]) || w[10] == '\n'));
+        return left >= 10 && std::memcmp(w + 5, "build", 5) == 0 && ends ? GoComment::GoBuild : GoComment::Directive;
+    }
+    if (left >= 7 && std::memcmp(w + 2, "line ", 5) == 0) {
+        // At a line's start, a byte order mark before it aside (the compiler skips one).
+        const bool first = lx.base + static_cast<std::int64_t>(i) == lx.lineStart ||
+                           (lx.base == 0 && i == 3 && std::memcmp(lx.window, "\xEF\xBB\xBF", 3) == 0);
+        return first ? GoComment::Directive : GoComment::Plain;
+    }
+    if (left >= 9 && (std::memcmp(w + 2, "export", 6) == 0 || std::memcmp(w + 2, "extern", 6) == 0) &&
+        (w[8] == ' ' || w[8] == '\t'))
+        return GoComment::Directive;
+    std::size_t k = 2;
+    while (k < left && isSpaceByte(w[k]))
+        ++k;
+    if (k == left && !lx.ended)
+        return GoComment::PlusBuild;  // told once its line is whole
+    return left >= k + 6 && std::memcmp(w + k, "+build", 6) == 0 &&
+                   (k + 6 == left || isSpaceByte(w[k + 6]) || w[k + 6] == '\n')
+               ? GoComment::PlusBuild
+               : GoComment::Plain;
+}
+
+// True when the bytes from window offset i to its line's end are blanks to
+// Go's TrimSpace; refuses the source when the window ends first.
+bool blankToTrimSpace(Lexer &lx, std::size_t i)
+{
+    const unsigned char *u = reinterpret_cast<const unsigned char *>(lx.window);
+    for (; i < lx.end && u[i] != '\n'; ++i) {
+        if (isSpaceByte(static_cast<char>(u[i])))
+            continue;
+        if (u[i] == 0xC2 && i + 1 < lx.end && (u[i + 1] == 0x85 || u[i + 1] == 0xA0)) {
+            ++i;
+            continue;
+        }
+        return false;
+    }
+    if (i == lx.end && !lx.ended)
+        refuseSource(lx, kDirectiveTooLong);
+    return true;
+}
+
+// The cgo preamble (see the top): the comments between two tokens are held
+// in the window while an import may still come.
+
+// The window offset of the first held comment.
+std::size_t heldAt(const Lexer &lx)
+{
+    return static_cast<std::size_t>(goState(lx).holdFrom - lx.base);
+}
+
+// Steps over the held comment at window offset i, its line feeds counted; i
+// ends after it (at a line comment's line feed). False when the held
+// comments outgrow the window: the source is refused.
+bool skipHeld(Lexer &lx, std::size_t &i)
+{
+    const bool block = lx.window[i + 1] == '*';
+    const TokenPlace opened = placeAt(lx, i);
+    std::size_t k = i + 2;
+    for (;;) {
+        const char *w = lx.window;
+        if (!block) {
+            if (const void *lf = std::memchr(w + k, '\n', lx.end - k)) {
+                i = static_cast<std::size_t>(static_cast<const char *>(lf) - w);
+                return true;
+            }
+            k = lx.end;
+        } else {
+            for (; k + 1 < lx.end && !(w[k] == '*' && w[k + 1] == '/'); ++k)
+                if (w[k] == '\n')
+                    newLine(lx, k);
+            if (k + 1 < lx.end) {
+                i = k + 2;
+                return true;
+            }
+        }
+        if (lx.ended) {
+            if (block && k < lx.end && w[k] == '\n')
+                newLine(lx, k);
+            lx.commentUnclosed = block;
+            lx.commentPlace = opened;
+            i = lx.end;
+            return true;
+        }
+        const std::size_t keep = heldAt(lx);
+        if (keep == 0 && lx.end == kLexWindowSize) {
+            refuseSource(lx, kDirectiveTooLong);
+            return false;
+        }
+        lx.pos = lx.pieceStart = i;
+        refill(lx, keep);
+        k -= keep;
+        i = lx.pos;
+    }
+}
+
+// Holds the comment at window offset i (the first one opens the span),
+// noting its go/parser group and whether it is a token; i ends after it.
+// False when the source is refused.
+bool holdComment(Lexer &lx, std::size_t &i)
+{
+    GoLexState &st = goState(lx);
+    const std::int64_t at = lx.base + static_cast<std::int64_t>(i);
+    if (!st.holding) {
+        st.holding = true;
+        st.holdFrom = at;
+        st.holdLine = lx.line;
+        st.holdLineStart = lx.lineStart;
+        st.holdTokens = false;
+        st.lineGroup = false;
+        st.groupFrom = -1;
+    }
+    st.holdTokens = st.holdTokens || lx.options.comments || classify(lx, i) != GoComment::Plain;
+    const bool block = lx.window[i + 1] == '*';
+    const std::int64_t line = lx.line;
+    if (!skipHeld(lx, i))
+        return false;
+    // A first comment on the line of the token before is its line comment,
+    // with those after it on the line where it ends; then a group is each
+    // run of comments that start at most a line after the one before ends.
+    if (at == st.holdFrom && line == st.semiLine && st.prev != GoPrev::Start)
+        st.lineGroup = true;
+    else if (!(st.lineGroup && line <= st.groupEndLine)) {
+        if (st.lineGroup || st.groupFrom < 0 || line > st.groupEndLine + 1)
+            st.groupFrom = at;
+        st.lineGroup = false;
+    }
+    st.groupEndLine = lx.line;
+    st.groupEnd = lx.base + static_cast<std::int64_t>(i) + (!block && i < lx.end ? 1 : 0);
+    return true;
+}
+
+// True when the import at window offset i imports "C" alone, or the window
+// ends before telling: "import", then "C", or '(', "C", ')' (blanks, line
+// ends and ';' between; a comment there cannot be told, so it counts).
+bool importsC(const Lexer &lx, std::size_t i)
+{
+    const char *w = lx.window;
+    auto skip = [&](std::size_t k) {
+        while (k < lx.end && (isGoBlank(w[k]) || w[k] == '\n' || w[k] == ';'))
+            ++k;
+        return k;
+    };
+    auto isC = [&](std::size_t k) { return (w[k] == '"' || w[k] == '`') && w[k + 1] == 'C' && w[k + 2] == w[k]; };
+    std::size_t k = skip(i + 6);
+    if (k >= lx.end || w[k] == '/')
+        return true;
+    if (isC(k))
+        return true;
+    if (w[k] != '(')
+        return false;
+    k = skip(k + 1);
+    if (k >= lx.end || w[k] == '/')
+        return true;
+    if (!isC(k))
+        return false;
+    k = skip(k + 3);
+    return k >= lx.end || w[k] == '/' || w[k] == ')';
+}
+
+// At the token (or input end) at window offset i after held comments: their
+// last group is the cgo preamble when it ends on the line before the token
+// and that token is an import of "C" alone, or the path "C" in an import
+// group. When one of them is a token, the lexer goes back to the first to
+// hand them out (true, i there); else on to the token.
+bool releaseHeld(Lexer &lx, std::size_t &i)
+{
+    GoLexState &st = goState(lx);
+    st.holding = false;
+    const char *w = lx.window;
+    bool preamble = false;
+    if (i < lx.end && !st.lineGroup && st.groupFrom >= 0 && st.groupEndLine + 1 == lx.line) {
+        const GoLevel &l = level(lx);
+        if (w[i] == '"' || w[i] == '`')
+            preamble = st.untracked == 0 && st.depth > 0 && l.imports && w[i + 1] == 'C' && w[i + 2] == w[i];
+        else if (std::memcmp(w + i, "import", 6) == 0 && !isNameByte(w[i + 6]))
+            preamble = importsC(lx, i);
+    }
+    if (!preamble && !st.holdTokens)
+        return false;
+    st.replayTo = lx.base + static_cast<std::int64_t>(i);
+    st.preambleAt = preamble ? st.groupFrom : -1;
+    st.preambleEnd = st.groupEnd;
+    i = heldAt(lx);
+    lx.line = st.holdLine;
+    lx.lineStart = st.holdLineStart;
+    lx.commentUnclosed = false;
+    return true;
+}
+
 // Skips blanks, line ends, a byte order mark at the start, and comments whose
-// words are not tokens; notes where an inserted semicolon would stand. Leaves
-// at least kLexLookahead bytes readable after pos, or all that remain.
+// words are not tokens; notes where an inserted semicolon would stand, and
+// the header's lines. Stops at a comment that is a token (Stop::Comment,
+// GoLexState::comment telling which), and at the line feed of a blank line
+// in the header after a +build constraint (Stop::DirectiveEnd). While an
+// import may come, holds the comments before a token, and reads them again
+// when they hold a token. Leaves at least kLexLookahead bytes readable after
+// pos, or all that remain.
 Stop skipLayout(Lexer &lx)
 {
+    GoLexState &st = goState(lx);
     const char *w = lx.window;
     std::size_t i = lx.pos;
     for (;;) {
@@ -90,24 +304,50 @@ Stop skipLayout(Lexer &lx)
             ++i;
         if (w[i] == '\n') {
             notePlace(lx, i);
+            if (st.header && !st.lineComment && st.plusSinceBlank) {
+                st.plusSinceBlank = false;
+                lx.pos = lx.pieceStart = i;
+                return Stop::DirectiveEnd;
+            }
+            st.lineComment = st.lineChecked = false;
             newLine(lx, i);
             ++i;
             continue;
         }
         if (lx.end - i < kLexLookahead && !lx.ended) {
-            lx.pos = lx.pieceStart = i;
-            refill(lx, i);
+            const std::size_t keep = st.holding ? heldAt(lx) : i;
+            lx.pos = i;
+            lx.pieceStart = keep;
+            refill(lx, keep);
             i = lx.pos;
+            if (st.holding && lx.end - i < kLexLookahead && !lx.ended) {
+                refuseSource(lx, kDirectiveTooLong);
+                return Stop::InputEnd;
+            }
             continue;
         }
-        lx.pos = lx.pieceStart = i;
+        lx.pos = i;
+        lx.pieceStart = st.holding ? heldAt(lx) : i;
         if (lx.base == 0 && i == 0 && std::memcmp(w, "\xEF\xBB\xBF", 3) == 0) {
             i = 3;
             continue;
         }
         if (w[i] == '/' && (w[i + 1] == '*' || w[i + 1] == '/')) {
             notePlace(lx, i);
-            if (lx.options.comments)
+            const std::int64_t at = lx.base + static_cast<std::int64_t>(i);
+            if (st.holding || (st.imports && at >= st.replayTo)) {
+                if (!holdComment(lx, i))
+                    return Stop::InputEnd;
+                continue;
+            }
+            if (at == st.preambleAt) {
+                st.comment = GoComment::Preamble;
+                return Stop::Comment;
+            }
+            st.comment = classify(lx, i);
+            st.header = st.header && w[i + 1] == '/';  // a line that starts with "/*" ends it
+            st.lineComment = st.lineComment || w[i + 1] == '/';
+            if (lx.options.comments || st.comment != GoComment::Plain)
                 return Stop::Comment;
             if (w[i + 1] == '*')
                 skipBlockComment(lx);
@@ -116,9 +356,179 @@ Stop skipLayout(Lexer &lx)
             i = lx.pos;
             continue;
         }
+        if (st.holding && releaseHeld(lx, i))
+            continue;
         if (i >= lx.end)
             notePlace(lx, i);
+        if (st.header && i < lx.end) {
+            st.lineChecked = st.lineChecked || blankToTrimSpace(lx, i);
+            st.header = st.lineChecked;
+            if (lexerRefusal(lx))
+                return Stop::InputEnd;
+        }
         return i < lx.end ? Stop::Token : Stop::InputEnd;
+    }
+}
+
+// Hands out the next piece of the cgo preamble (GoLexState::preambleNext):
+// its comments as written but the CR of a CR LF, each line comment with its
+// line feed, none of the layout between them.
+bool preambleStep(Lexer &lx, TokenPiece &piece)
+{
+    GoLexState &st = goState(lx);
+    const char *w = lx.window;
+    const std::size_t end = static_cast<std::size_t>(st.preambleEnd - lx.base);
+    std::size_t p = static_cast<std::size_t>(st.preambleNext - lx.base);
+    const bool atStart = !st.inComment;
+    if (atStart) {
+        for (; isGoBlank(w[p]) || w[p] == '\n'; ++p)
+            if (w[p] == '\n')
+                newLine(lx, p);
+        st.inComment = true;
+        lx.commentIsBlock = w[p + 1] == '*';
+    }
+    // To the comment's end (a line comment's line feed included) or a CR
+    // before a line feed; never empty: a comment's first piece holds its
+    // opening, a later one starts at the line feed after the CR.
+    std::size_t q = atStart ? p + 2 : p;
+    bool ends = false;
+    for (; q < end; ++q) {
+        if (w[q] == '\r' && w[q + 1] == '\n')
+            break;
+        if (w[q] == '\n') {
+            newLine(lx, q);
+            if (!lx.commentIsBlock) {
+                ends = true;
+                ++q;
+                break;
+            }
+        } else if (lx.commentIsBlock && w[q] == '*' && w[q + 1] == '/') {
+            ends = true;
+            q += 2;
+            break;
+        }
+    }
+    ends = ends || q >= end;
+    st.inComment = !ends;
+    st.preambleNext = lx.base + static_cast<std::int64_t>(ends ? q : q + 1);
+    const bool last = ends && q >= end;
+    setPiece(lx, piece, p, q, last);
+    if (last) {
+        markEnd(lx, end);
+        lx.pos = lx.pieceStart = end;
+        lx.mode = LexMode::Between;
+        st.preambleAt = -1;
+    }
+    return true;
+}
+// Hands out the /*line directive at pos as written, its line feeds counted;
+// refuses the source when it does not end in the window.
+bool lineBlockToken(Lexer &lx, TokenPiece &piece)
+{
+    for (;;) {
+        const char *w = lx.window;
+        std::size_t k = lx.pos + 2;
+        while (k + 1 < lx.end && !(w[k] == '*' && w[k + 1] == '/'))
+            ++k;
+        if (k + 1 < lx.end || lx.ended) {
+            const std::size_t close = k + 1 < lx.end ? k + 2 : lx.end;
+            for (std::size_t j = lx.pos; j < close; ++j)
+                if (w[j] == '\n')
+                    newLine(lx, j);
+            lx.pos = close;
+            finishToken(lx, piece);
+            return true;
+        }
+        if (lx.pieceStart == 0) {
+            refuseSource(lx, kDirectiveTooLong);
+            lx.pos = lx.pieceStart = lx.end;
+            lx.commentUnclosed = false;
+            finishStream(lx, piece);
+            return true;
+        }
+        refill(lx, lx.pieceStart);
+    }
+}
+
+// Writes the key of the constraint in window bytes [from, to), a whole
+// line, over its start; returns where the key ends (to when it is no
+// constraint after all). //go:build then its expression less the blanks
+// (space, tab) the parser skips, one kept between two tags; //+build then
+// its options one blank apart.
+std::size_t constraintKey(char *w, std::size_t from, std::size_t to, GoComment kind)
+{
+    std::size_t b = from + 2;
+    while (kind == GoComment::PlusBuild && b < to && isSpaceByte(w[b]))
+        ++b;
+    const std::size_t word = kind == GoComment::GoBuild ? 8 : 6;
+    if (kind == GoComment::PlusBuild &&
+        (to - b < word || std::memcmp(w + b, "+build", 6) != 0 || (b + 6 < to && !isSpaceByte(w[b + 6]))))
+        return to;  // "//" and blanks, then no +build
+    b += word;
+    while (to > b && isSpaceByte(w[to - 1]))
+        --to;
+    std::size_t out = from;
+    const char *head = kind == GoComment::GoBuild ? "//go:build" : "//+build";
+    for (const char *h = head; *h; ++h)
+        w[out++] = *h;
+    auto op = [](char c) { return c == '!' || c == '(' || c == ')' || c == '&' || c == '|'; };
+    bool blank = true;  // blanks before the next byte (one goes before the first)
+    for (std::size_t k = b; k < to; ++k) {
+        const char c = w[k];
+        const bool skip = kind == GoComment::GoBuild ? (c == ' ' || c == '\t') : isSpaceByte(c);
+        if (skip) {
+            blank = true;
+            continue;
+        }
+        const char before = w[out - 1];
+        const bool apart = kind == GoComment::PlusBuild || out == from + 10 ||
+                           (!op(before) && !op(c)) || (before == c && (c == '&' || c == '|'));
+        if (blank && apart)
+            w[out++] = ' ';
+        blank = false;
+        w[out++] = c;
+    }
+    return out;
+}
+
+// Hands out the directive or constraint comment at pos (GoLexState::comment)
+// as a token: its key made in place where its line is in the window, else
+// its text as written (lineTokenStep); a /*line directive as written.
+bool directiveToken(Lexer &lx, TokenPiece &piece)
+{
+    GoLexState &st = goState(lx);
+    const GoComment kind = st.comment;
+    st.comment = GoComment::Plain;
+    beginToken(lx, TokenKind::Code);
+    if (kind == GoComment::LineBlock)
+        return lineBlockToken(lx, piece);
+    if (kind == GoComment::Preamble) {
+        st.preambleNext = lx.base + static_cast<std::int64_t>(lx.pos);
+        st.inComment = false;
+        lx.mode = LexMode::Verbatim;
+        return preambleStep(lx, piece);
+    }
+    if (kind == GoComment::PlusBuild && st.header)
+        st.plusSinceBlank = true;
+    for (;;) {
+        char *w = lx.window;
+        const void *lf = std::memchr(w + lx.pos, '\n', lx.end - lx.pos);
+        if (lf || lx.ended) {
+            const std::size_t e = lf ? static_cast<std::size_t>(static_cast<const char *>(lf) - w) : lx.end;
+            std::size_t c = e;
+            if (c > lx.pos && w[c - 1] == '\r')
+                --c;
+            const std::size_t key = kind == GoComment::Directive ? c : constraintKey(w, lx.pos, c, kind);
+            setPiece(lx, piece, lx.pos, key, true);
+            markEnd(lx, c);
+            lx.pos = lx.pieceStart = c;
+            return true;
+        }
+        if (lx.pos == 0) {
+            lx.mode = LexMode::Line;
+            return lineTokenStep(lx, piece, false);
+        }
+        refill(lx, lx.pos);
     }
 }
 
@@ -129,7 +539,10 @@ void push(Lexer &lx, GoBracket kind)
         ++goState(lx).untracked;
         return;
     }
-    goState(lx).levels[++goState(lx).depth] = GoLevel{kind, GoHeader::None, GoHeader::None, false};
+    const bool imports = kind == GoBracket::Group && goState(lx).importWord;
+    GoLevel &l = goState(lx).levels[++goState(lx).depth];
+    l = GoLevel{kind, GoHeader::None, GoHeader::None, false};
+    l.imports = imports;
 }
 
 // The kind of the innermost open bracket; an untracked one is a Paren, which
@@ -213,6 +626,10 @@ GoPrev keyword(Lexer &lx, const char *s, std::size_t n, bool &insertSemi)
         }
         return GoPrev::KeyOther;
     }
+    if ((is("func") || is("const") || is("var") || is("type")) && goState(lx).depth == 0 && goState(lx).untracked == 0)
+        goState(lx).imports = false;  // a declaration: no import follows
+    if (is("package") && goState(lx).prev == GoPrev::Start)
+        goState(lx).imports = true;  // the package clause that opens the file
     if (is("import") || is("const") || is("var") || is("type"))
         return GoPrev::KeyGroup;
     if (is("chan"))
@@ -249,9 +666,11 @@ bool nameStep(Lexer &lx, TokenPiece &piece)
     const bool declName = prev == GoPrev::Operand &&
                           (before == GoPrev::KeyGroup ||
                            (innermost(lx) == GoBracket::Group && (before == GoPrev::Semicolon || before == GoPrev::Other)));
+    const bool import = lx.firstPiece && i - lx.pieceStart == 6 && std::memcmp(w + lx.pieceStart, "import", 6) == 0;
     finishToken(lx, piece);
     afterToken(lx, prev, insertSemi);
     goState(lx).declName = declName;
+    goState(lx).importWord = import;
     return true;
 }
 
@@ -628,6 +1047,8 @@ bool betweenStep(Lexer &lx, TokenPiece &piece)
         }
         return startToken(lx, piece);
     case Stop::Comment:
+        if (goState(lx).comment != GoComment::Plain)
+            return directiveToken(lx, piece);
         openComment(lx);
         return false;
     case Stop::InputEnd:
@@ -636,7 +1057,10 @@ bool betweenStep(Lexer &lx, TokenPiece &piece)
             return true;
         finishStream(lx, piece);
         return true;
-    case Stop::DirectiveEnd: break;
+    case Stop::DirectiveEnd:
+        // A blank line ends the header's +build constraints before it.
+        setWholePiece(lx, piece, TokenKind::LineEnd, "\n", placeAt(lx, lx.pos));
+        return true;
     }
     return false;
 }
@@ -652,6 +1076,8 @@ bool goStep(Lexer &lx, TokenPiece &piece)
     case LexMode::Raw: return rawStep(lx, piece);
     case LexMode::BlockComment: case LexMode::LineComment: return commentStep(lx, piece);
     case LexMode::Word: return wordStep(lx, piece);
+    case LexMode::Line: return lineTokenStep(lx, piece, false);  // a directive longer than the window
+    case LexMode::Verbatim: return preambleStep(lx, piece);      // the cgo preamble
     case LexMode::Finished: finishStream(lx, piece); return true;
     default: lx.mode = LexMode::Between; return false;
     }
@@ -670,4 +1096,4 @@ void goNext(Lexer &lx, TokenPiece &piece)
     }
 }
 
-extern const LexerHooks kGoLexer = {goStart, goNext, nullptr, &kGoImports, false};
+extern const LexerHooks kGoLexer = {goStart, goNext, nullptr, &kGoImports, false, nullptr};

@@ -47,17 +47,38 @@
 //   ';', '{', closing bracket outside brackets or token of a statement
 //   (':=', '=', '++', ...), then ';' and '{'.
 //
+// - build-lines: gofmt's own rewrite of build constraints. The lexer gives
+//   a //go:build line as "//go:build EXPR", a +build line as "//+build
+//   OPTIONS" and the blank line that makes the +build lines before it count
+//   (go/build) as a LineEnd. Where the stream starts with such tokens and
+//   then package, the +build lines before the last blank line count, none
+//   stands after it, at most one //go:build line stands among them and its
+//   expression means what theirs do, the //go:build line is taken out, the
+//   +build lines become one token of kind Value, "//+build" and the least
+//   terms of their meaning, and the blank lines but the last are taken out:
+//   so a file with +build lines equals the same file with the //go:build
+//   line gofmt adds, and with the +build lines gofmt writes again. Two
+//   expressions mean the same only when each literal (a tag, or '!' and a
+//   tag) is taken for a variable of its own, at most kBuildAtoms of them,
+//   and their truth tables agree: the go command also reads a constraint
+//   with every tag both set and not (go mod tidy, vendor), where "a && !a"
+//   holds; more literals, a tag beyond ASCII letters, digits, '_' and '.',
+//   "!!", a syntax error: the tokens stay as written.
+//
 // The scan reads the tokens once, keeping a stack of the brackets open
 // around the current one; a decision that needs tokens up to a bracket's
 // match waits for them, and is given up (the tokens stay as written) when
 // the window is full first.
 #include <cstdint>
+#include <cstring>
 
 #include "rewrites/rules.h"
 
 namespace {
 
 constexpr std::size_t kGoNesting = 256;  // brackets tracked; deeper ones take no rewrite
+constexpr int kBuildAtoms = 12;          // literals of build constraints compared by their truth tables
+constexpr std::size_t kBuildNodes = 256; // literals and operators of the constraints of one header
 
 // What an open bracket is.
 enum class Opens : unsigned char {
@@ -77,6 +98,7 @@ struct GoRuleLevel {
 };
 
 struct GoRulesState {
+    bool started;                        // the build constraints at the stream's start are dealt with
     std::uint64_t next;                  // absolute index of the next token to look at
     std::uint32_t depth;                 // brackets open, also past kGoNesting
     GoRuleLevel levels[kGoNesting + 1];  // the top level, then each tracked bracket by depth
@@ -346,9 +368,295 @@ void advance(RewriteWindow &w, GoRulesState &st, std::uint64_t i)
                  (st.control && windowAt(w, i).dropped && tokenIs(w, i, "("));
 }
 
+// Build constraints (see the top): expressions whose literals are variables.
+
+// One node of an expression: a literal, or two nodes joined.
+struct BuildNode {
+    char op;       // 'l' a literal, '&' and, '|' or
+    int a = 0;     // the literal's index, or the first node joined
+    int b = 0;     // the second node joined
+};
+
+// A literal: a tag, negated or not.
+struct BuildAtom {
+    const char *tag;
+    std::size_t length;
+    bool negated;
+};
+
+struct BuildFormulas {
+    BuildNode nodes[kBuildNodes];
+    int count = 0;
+    BuildAtom atoms[kBuildAtoms];
+    int atomCount = 0;
+    bool bad = false;                // past a bound, or no expression as the go command reads it
+};
+
+int buildNode(BuildFormulas &f, char op, int a, int b)
+{
+    if (f.count == static_cast<int>(kBuildNodes)) {
+        f.bad = true;
+        return 0;
+    }
+    f.nodes[f.count] = BuildNode{op, a, b};
+    return f.count++;
+}
+
+bool isTagByte(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '.';
+}
+
+// The node of the literal of tag p[0..n), negated or not.
+int buildLiteral(BuildFormulas &f, const char *p, std::size_t n, bool negated)
+{
+    f.bad = f.bad || n == 0;
+    for (std::size_t k = 0; k < n; ++k)
+        f.bad = f.bad || !isTagByte(p[k]);
+    int atom = 0;
+    while (atom < f.atomCount && !(f.atoms[atom].negated == negated && f.atoms[atom].length == n &&
+                                   std::memcmp(f.atoms[atom].tag, p, n) == 0))
+        ++atom;
+    if (atom == f.atomCount) {
+        if (f.atomCount == kBuildAtoms) {
+            f.bad = true;
+            return 0;
+        }
+        f.atoms[f.atomCount++] = BuildAtom{p, n, negated};
+    }
+    return buildNode(f, 'l', atom, 0);
+}
+
+// The byte k of literal a's spelling ('!' before a negated tag); -1 past its end.
+int spelledAt(const BuildAtom &a, std::size_t k)
+{
+    if (a.negated && k == 0)
+        return '!';
+    k -= a.negated ? 1 : 0;
+    return k < a.length ? static_cast<unsigned char>(a.tag[k]) : -1;
+}
+
+// True when literal a is spelled before literal b.
+bool spelledBefore(const BuildAtom &a, const BuildAtom &b)
+{
+    for (std::size_t k = 0;; ++k) {
+        const int x = spelledAt(a, k), y = spelledAt(b, k);
+        if (x != y)
+            return x < y;
+        if (x < 0)
+            return false;
+    }
+}
+
+// A //go:build expression with its negations pushed to the literals (De
+// Morgan): recursive descent over p[at..n) as go/build/constraint reads it.
+struct ExpressionParser {
+    BuildFormulas &f;
+    const char *p;
+    std::size_t n;
+    std::size_t at = 0;
+    int depth = 0;
+
+    void blanks()
+    {
+        while (at < n && (p[at] == ' ' || p[at] == '\t'))
+            ++at;
+    }
+    bool take(const char *op)
+    {
+        blanks();
+        const std::size_t k = std::strlen(op);
+        if (n - at < k || std::memcmp(p + at, op, k) != 0)
+            return false;
+        at += k;
+        return true;
+    }
+    int orList(bool negated)
+    {
+        int x = andList(negated);
+        while (!f.bad && take("||"))
+            x = buildNode(f, negated ? '&' : '|', x, andList(negated));
+        return x;
+    }
+    int andList(bool negated)
+    {
+        int x = notTerm(negated);
+        while (!f.bad && take("&&"))
+            x = buildNode(f, negated ? '|' : '&', x, notTerm(negated));
+        return x;
+    }
+    int notTerm(bool negated)
+    {
+        if (!take("!"))
+            return atom(negated);
+        blanks();
+        f.bad = f.bad || (at < n && p[at] == '!');  // double negation is no constraint
+        return atom(!negated);
+    }
+    int atom(bool negated)
+    {
+        if (++depth > 32 || f.bad) {
+            f.bad = true;
+            return 0;
+        }
+        int x = 0;
+        if (take("(")) {
+            x = orList(negated);
+            f.bad = f.bad || !take(")");
+        } else {
+            blanks();
+            const std::size_t from = at;
+            while (at < n && isTagByte(p[at]))
+                ++at;
+            x = buildLiteral(f, p + from, at - from, negated);
+        }
+        --depth;
+        return x;
+    }
+};
+
+// The truth of node x where the literals set in mask hold.
+bool buildTruth(const BuildFormulas &f, int x, unsigned mask)
+{
+    const BuildNode &node = f.nodes[x];
+    if (node.op == 'l')
+        return (mask >> node.a) & 1u;
+    return node.op == '&' ? buildTruth(f, node.a, mask) && buildTruth(f, node.b, mask)
+                          : buildTruth(f, node.a, mask) || buildTruth(f, node.b, mask);
+}
+
+bool startsWith(RewriteWindow &w, std::uint64_t i, const char *head)
+{
+    const std::size_t k = std::strlen(head);
+    const WindowToken &t = windowAt(w, i);
+    return t.kind == TokenKind::Code && t.whole && t.length >= k && std::memcmp(tokenKey(w, i), head, k) == 0 &&
+           (t.length == k || tokenKey(w, i)[k] == ' ');
+}
+
+// The least terms of the meaning of the +build lines whose node is x, as
+// the key "//+build" and the terms, each its literals joined by ',', in
+// order of spelling; false when they do not fit out (n bytes).
+bool leastTerms(const BuildFormulas &f, int x, char *out, std::size_t n, std::size_t &length)
+{
+    int order[kBuildAtoms];
+    for (int k = 0; k < f.atomCount; ++k) {
+        int at = k;
+        for (; at > 0 && spelledBefore(f.atoms[k], f.atoms[order[at - 1]]); --at)
+            order[at] = order[at - 1];
+        order[at] = k;
+    }
+    length = 0;
+    auto put = [&](const char *p, std::size_t k) {
+        if (length + k > n)
+            return false;
+        std::memcpy(out + length, p, k);
+        length += k;
+        return true;
+    };
+    if (!put("//+build", 8))
+        return false;
+    // Terms in order of their literals' places in the spelling order: the
+    // masks over that order, counted up, list them so.
+    const unsigned all = 1u << f.atomCount;
+    for (unsigned sorted = 1; sorted < all; ++sorted) {
+        unsigned mask = 0;
+        for (int k = 0; k < f.atomCount; ++k)
+            if ((sorted >> (f.atomCount - 1 - k)) & 1u)
+                mask |= 1u << order[k];
+        bool least = buildTruth(f, x, mask);
+        for (int k = 0; least && k < f.atomCount; ++k)
+            least = !((mask >> k) & 1u) || !buildTruth(f, x, mask & ~(1u << k));
+        if (!least)
+            continue;
+        const char *gap = " ";
+        for (int k = 0; k < f.atomCount; ++k) {
+            if (!((mask >> order[k]) & 1u))
+                continue;
+            const BuildAtom &a = f.atoms[order[k]];
+            if (!put(gap, 1) || (a.negated && !put("!", 1)) || !put(a.tag, a.length))
+                return false;
+            gap = ",";
+        }
+    }
+    return true;
+}
+
+// The build constraints at the stream's start (see the top).
+void buildLines(RewriteWindow &w)
+{
+    std::uint64_t end = w.first, lastBlank = windowEnd(w), goBuild = windowEnd(w), firstPlus = windowEnd(w);
+    int goBuilds = 0;
+    for (; end < windowEnd(w); ++end) {
+        if (windowAt(w, end).kind == TokenKind::LineEnd) {
+            lastBlank = end;
+        } else if (startsWith(w, end, "//go:build")) {
+            goBuild = end;
+            ++goBuilds;
+        } else if (startsWith(w, end, "//+build")) {
+            firstPlus = firstPlus < end ? firstPlus : end;
+        } else {
+            break;
+        }
+    }
+    if (!tokenIs(w, end, "package") || lastBlank == windowEnd(w) || firstPlus > lastBlank || goBuilds > 1)
+        return;
+    BuildFormulas f;
+    int lines = -1;
+    for (std::uint64_t i = w.first; i < end && !f.bad; ++i) {
+        if (!startsWith(w, i, "//+build"))
+            continue;
+        f.bad = i > lastBlank;  // a +build line no blank line follows
+        const char *p = tokenKey(w, i) + 8;
+        const std::size_t n = windowAt(w, i).length - 8;
+        int options = -1;
+        for (std::size_t at = 0; at < n && !f.bad;) {
+            const std::size_t from = ++at;  // past the blank
+            while (at < n && p[at] != ' ')
+                ++at;
+            int terms = -1;
+            for (std::size_t k = from; k <= at && !f.bad;) {
+                std::size_t e = k;
+                while (e < at && p[e] != ',')
+                    ++e;
+                const bool negated = e > k && p[k] == '!';
+                const int literal = buildLiteral(f, p + k + negated, e - k - negated, negated);
+                terms = terms < 0 ? literal : buildNode(f, '&', terms, literal);
+                k = e + 1;
+            }
+            options = options < 0 ? terms : buildNode(f, '|', options, terms);
+        }
+        f.bad = f.bad || options < 0;
+        lines = lines < 0 ? options : buildNode(f, '&', lines, options);
+    }
+    int expression = -1;
+    if (goBuild < end && !f.bad) {
+        ExpressionParser parser{f, tokenKey(w, goBuild) + 10, windowAt(w, goBuild).length - 10};
+        expression = parser.orList(false);
+        parser.blanks();
+        f.bad = f.bad || parser.at != parser.n;
+    }
+    if (f.bad || lines < 0)
+        return;
+    for (unsigned mask = 0; expression >= 0 && mask < (1u << f.atomCount); ++mask)
+        if (buildTruth(f, expression, mask) != buildTruth(f, lines, mask))
+            return;
+    char key[kRewriteLongToken];
+    std::size_t length = 0;
+    if (!leastTerms(f, lines, key, sizeof key, length) || !replaceKey(w, firstPlus, Rewrite::BuildLines, key, length))
+        return;
+    for (std::uint64_t i = w.first; i < end; ++i)
+        if (i != firstPlus && i != lastBlank)
+            dropToken(w, i, Rewrite::BuildLines, firstPlus);
+}
+
 std::uint64_t goScan(RewriteWindow &w, void *state)
 {
     GoRulesState &st = *static_cast<GoRulesState *>(state);
+    if (!st.started) {
+        st.started = true;
+        if (w.allow & rewriteBit(Rewrite::BuildLines))
+            buildLines(w);
+    }
     if (st.next < w.first)
         st.next = w.first;
     const bool endHeld = w.count > 0 && windowAt(w, windowEnd(w) - 1).kind == TokenKind::End;
@@ -368,11 +676,22 @@ std::uint64_t goScan(RewriteWindow &w, void *state)
 
 static_assert(sizeof(GoRulesState) <= kRewriteStateBytes, "the Go rules' state fits the rewriter's");
 
+// The directives and the cgo preamble the lexer makes of comments (keys that
+// start with "//" or "/*"), but the build constraints, which the scan reads.
+bool goAside(const char *key, std::size_t n)
+{
+    if (n < 2 || key[0] != '/' || (key[1] != '/' && key[1] != '*'))
+        return false;
+    return !((n >= 10 && std::memcmp(key, "//go:build", 10) == 0) || (n >= 8 && std::memcmp(key, "//+build", 8) == 0));
+}
+
 } // namespace
 
 extern const RewriteRules kGoRules = {
     Language::Go,
-    static_cast<RewriteSet>(rewriteBit(Rewrite::Parens) | rewriteBit(Rewrite::Semicolons)),
+    static_cast<RewriteSet>(rewriteBit(Rewrite::Parens) | rewriteBit(Rewrite::Semicolons) |
+                            rewriteBit(Rewrite::BuildLines)),
     sizeof(GoRulesState),
     goScan,
+    goAside,
 };

@@ -52,6 +52,17 @@ struct GoLevel {
     bool typeSeen = false;            // a Control header holds a [...], map or struct type that may start a literal
     bool afterDeclName = false;       // a '[' right after a declared name (`type T[`): it may hold type parameters
     std::uint8_t commas = 0;          // commas written at its top level (counting stops at 2)
+    bool imports = false;             // a Group opened by import
+};
+
+// What a comment is to Go's tools (lexer.cpp).
+enum class GoComment : unsigned char {
+    Plain,      // a comment: layout
+    Directive,  // a //go: directive, //line at a line's start, //export or //extern: a token as written
+    GoBuild,    // a //go:build constraint: a token, its expression's blanks run together
+    PlusBuild,  // a // +build constraint: a token, its options' blanks run together
+    LineBlock,  // a /*line directive: a token as written
+    Preamble,   // the first comment of the cgo preamble: the comment group is a token (lexer.cpp)
 };
 
 struct GoLexState {
@@ -70,6 +81,35 @@ struct GoLexState {
     std::size_t untracked = 0; // open brackets beyond kGoBracketDepth
     int numberPhase = 0;       // where a paused number stands (lexer.cpp)
     int numberBase = 10;       // its base: 2, 8, 10 or 16
+    GoComment comment = GoComment::Plain;  // what the comment skipLayout stopped at is
+    // The header: the lines before the first that holds more than blanks and
+    // "//" comments, where a +build constraint counts when a blank line
+    // follows it (go/build).
+    bool header = true;        // the scan is in the header
+    bool lineComment = false;  // the header line holds a "//" comment: it is no blank line
+    bool lineChecked = false;  // the header line holds tokens of blanks to Go's TrimSpace alone (\v, \f, U+0085,
+                               // U+00A0): it stays blank
+    bool plusSinceBlank = false;  // a +build constraint went out in the header since its last blank line
+    // The cgo preamble: the comments between two tokens are held in the
+    // window, not handed out, while an import may still come, until the
+    // token after them tells whether their last group is the preamble of an
+    // import "C" (go/parser's groups; lexer.cpp).
+    bool imports = false;         // an import may come: after package, before any other declaration
+    bool importWord = false;      // the last token is import
+    bool holding = false;         // the comments from holdFrom on are held
+    std::int64_t holdFrom = 0;    // translated offset of the first held comment
+    std::int64_t holdLine = 0;    // the line there
+    std::int64_t holdLineStart = 0;  // and the translated offset where that line starts
+    bool holdTokens = false;      // a held comment is a token (a directive), or its words are (LexOptions::comments)
+    bool lineGroup = false;       // the held comments so far are the token before's line comment, on its line
+    std::int64_t groupFrom = -1;  // translated offset of the first comment of the last group after that; -1: none
+    std::int64_t groupEnd = 0;    // translated offset after its last comment (a line comment's line feed included)
+    std::int64_t groupEndLine = 0;  // the line where the last held comment ends
+    std::int64_t replayTo = -1;   // the held comments are read again, as tokens, up to this translated offset
+    std::int64_t preambleAt = -1; // while they are, translated offset of the preamble's first comment; -1: none
+    std::int64_t preambleEnd = 0; // and just after its last
+    std::int64_t preambleNext = 0;  // translated offset of the preamble's next piece
+    bool inComment = false;       // that piece goes on with a comment (after a CR left out)
 };
 
 inline GoLexState &goState(Lexer &lexer)

@@ -705,4 +705,4 @@ std::size_t graphqlRun(Lexer &lx, QuickToken *out, std::size_t max, std::size_t 
     return n;
 }
 
-extern const LexerHooks kGraphqlLexer = {graphqlStart, graphqlNext, graphqlRun, nullptr, false};
+extern const LexerHooks kGraphqlLexer = {graphqlStart, graphqlNext, graphqlRun, nullptr, false, anyHashBang};

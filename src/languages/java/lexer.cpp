@@ -626,7 +626,7 @@ bool javaStep(Lexer &lx, TokenPiece &piece)
     case LexMode::BlockComment: return commentStep(lx, piece);
     case LexMode::Word: return wordStep(lx, piece);
     case LexMode::Finished: finishStream(lx, piece); return true;
-    case LexMode::Gap: case LexMode::Interpolated: break;
+    case LexMode::Gap: case LexMode::Interpolated: case LexMode::Line: break;
     }
     finishStream(lx, piece);
     return true;
@@ -645,4 +645,4 @@ void javaNext(Lexer &lx, TokenPiece &piece)
     }
 }
 
-extern const LexerHooks kJavaLexer = {javaStart, javaNext, nullptr, &kJavaImports, false};
+extern const LexerHooks kJavaLexer = {javaStart, javaNext, nullptr, &kJavaImports, false, nullptr};

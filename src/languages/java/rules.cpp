@@ -539,4 +539,5 @@ extern const RewriteRules kJavaRules = {
                             rewriteBit(Rewrite::Numbers)),
     sizeof(JavaState),
     javaScan,
+    nullptr,
 };

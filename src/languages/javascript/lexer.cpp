@@ -38,6 +38,23 @@
 // before '(' insert nothing. Known miss: yield taken as a keyword where a sloppy script names
 // a variable so. With LexOptions::comments an inserted ';' comes
 // after the words of the comments before the next token.
+//
+// Comments that tools read as code are tokens, where they stand (before an
+// inserted ';', as comment words): a triple-slash directive ("///" then '<',
+// TypeScript's <reference .../> and <amd-module .../>), its key "///" and
+// its text with the blanks outside quotes run together into one, and none
+// at its ends, next to '=' or before "/>";
+// and in any comment an '@' that starts (in any case) jsx, jsxFrag,
+// jsxImportSource, jsxRuntime, flow, noflow, ts-check, ts-nocheck (each
+// alone: then a blank, a line end, ':' or the comment's end), ts-ignore or
+// ts-expect-error (then anything, as TypeScript matches them), its key "//@"
+// and the name as written, and but for the ts- names the next run of
+// non-blank bytes after it, the pragma's argument as any tool may read it,
+// with a blank before it when it stands on the name's line, a line feed
+// when on a later one. Such a token takes the place of its words, which
+// LexOptions::comments gives of the rest of the comment. A directive
+// whose argument ends more than kScriptDirective bytes after its '@' is
+// refused.
 #include <cstring>
 
 #include "languages/javascript/state.h"
@@ -177,8 +194,323 @@ bool readable(Lexer &lx, std::size_t &i, std::size_t need)
     return true;
 }
 
-// Skips blanks, line ends, a byte order mark or "#!" line at the start, and
-// comments whose words are not tokens. Leaves kLexLookahead bytes readable.
+// The comments tools read as code (see the top).
+
+bool lowerIs(const char *p, const char *word)
+{
+    for (; *word; ++p, ++word)
+        if ((*p >= 'A' && *p <= 'Z' ? *p - 'A' + 'a' : *p) != *word)
+            return false;
+    return true;
+}
+
+constexpr std::size_t kDirectiveName = 18;  // bytes after an '@' that tell a directive's name
+
+// What the '@' at window offset i of a comment (block or not) starts: 0
+// nothing, 1 a directive alone, 2 a directive with an argument; name is set
+// to the bytes of its name (a prefix name's own). Needs kDirectiveName bytes
+// after i readable (or all that remain).
+int directiveAt(const Lexer &lx, std::size_t i, bool block, std::size_t &name)
+{
+    static const char *const kWithArgument[] = {"jsximportsource", "jsxruntime", "jsxfrag", "jsx", "noflow", "flow"};
+    static const char *const kAlone[] = {"ts-nocheck", "ts-check"};
+    static const char *const kPrefixes[] = {"ts-expect-error", "ts-ignore"};
+    const char *w = lx.window;
+    const std::size_t limit = std::min(lx.end, i + kDirectiveName);
+    // The name's run: to a blank, a line end, ':' or the comment's end.
+    std::size_t n = i + 1;
+    while (n < limit && !(byteClass(w[n]) & kBlank) && w[n] != '\n' && w[n] != ':' &&
+           !(block && w[n] == '*' && w[n + 1] == '/'))
+        ++n;
+    const std::size_t run = n - i - 1;
+    for (const char *p : kPrefixes)
+        if (run >= std::strlen(p) && lowerIs(w + i + 1, p)) {
+            name = std::strlen(p);
+            return 1;
+        }
+    if (n == limit && limit < lx.end)
+        return 0;  // longer than any name
+    for (const char *p : kWithArgument)
+        if (run == std::strlen(p) && lowerIs(w + i + 1, p)) {
+            name = run;
+            return 2;
+        }
+    for (const char *p : kAlone)
+        if (run == std::strlen(p) && lowerIs(w + i + 1, p)) {
+            name = run;
+            return 1;
+        }
+    return 0;
+}
+
+// True when the comment at window offset i may hold a directive: it starts
+// "///" and '<', or an '@' in it starts a directive, or it ends past the
+// window, or an '@' too near the window's end to tell. Else after is where
+// it ends: a line comment's line feed (or the input's end), just after a
+// block comment's "*/", or the input's end when that never comes.
+bool mayHoldDirective(const Lexer &lx, std::size_t i, std::size_t &after)
+{
+    const char *w = lx.window;
+    const std::size_t from = i + 2;
+    const bool block = w[i + 1] == '*';
+    std::size_t end = lx.end;
+    if (!block) {
+        const void *lf = std::memchr(w + from, '\n', lx.end - from);
+        if (!lf && !lx.ended)
+            return true;
+        end = lf ? static_cast<std::size_t>(static_cast<const char *>(lf) - w) : lx.end;
+        std::size_t k = from + (w[from] == '/');
+        while (k < end && (w[k] == ' ' || w[k] == '\t'))
+            ++k;
+        if (w[from] == '/' && k < end && w[k] == '<')
+            return true;
+        after = end;
+    } else {
+        for (std::size_t k = from;;) {
+            const void *star = std::memchr(w + k, '*', lx.end - k);
+            k = star ? static_cast<std::size_t>(static_cast<const char *>(star) - w) + 1 : lx.end;
+            if (k >= lx.end && !lx.ended)
+                return true;
+            if (k >= lx.end || w[k] == '/') {
+                end = k >= lx.end ? lx.end : k - 1;
+                after = k >= lx.end ? lx.end : k + 1;
+                break;
+            }
+        }
+    }
+    for (const char *at = w + from; (at = static_cast<const char *>(std::memchr(at, '@', w + end - at))); ++at) {
+        const std::size_t k = static_cast<std::size_t>(at - w);
+        std::size_t name = 0;
+        if ((k + kDirectiveName > lx.end && !lx.ended) || directiveAt(lx, k, block, name))
+            return true;
+    }
+    return false;
+}
+
+// Hands out the directive whose '@' stands at pos (directiveAt gave kind
+// and name), in a comment open as the shared layer's: its key, then pos
+// after its argument, the line ends before that counted. Refuses the source
+// when the argument ends too far off. True when piece is filled.
+bool directiveToken(Lexer &lx, TokenPiece &piece, int kind, std::size_t name)
+{
+    ScriptLexState &s = scriptState(lx);
+    const std::size_t at = lx.pos;
+    lx.pieceStart = at;
+    ensureAhead(lx, kScriptDirective);
+    const char *w = lx.window;
+    const std::size_t i = lx.pos, limit = lx.end;
+    std::size_t key = 0;
+    std::memcpy(s.directive, "//@", 3);
+    std::memcpy(s.directive + 3, w + i + 1, name);
+    key = 3 + name;
+    std::size_t end = i + 1 + name;
+    const TokenPlace place = placeAt(lx, i);
+    if (kind == 2) {
+        std::size_t k = end;
+        bool sameLine = true;
+        while (k < limit && ((byteClass(w[k]) & kBlank) || (w[k] == '\n' && lx.commentIsBlock))) {
+            sameLine = sameLine && w[k] != '\n';
+            ++k;
+        }
+        std::size_t a = k;
+        while (a < limit && !(byteClass(w[a]) & kBlank) && w[a] != '\n' &&
+               !(lx.commentIsBlock && w[a] == '*' && w[a + 1] == '/'))
+            ++a;
+        if (a - i > kScriptDirective || (a == limit && !lx.ended)) {
+            refuseSource(lx, kDirectiveTooLong);
+            lx.pos = lx.end;
+            lx.mode = LexMode::Finished;
+            finishStream(lx, piece);
+            return true;
+        }
+        if (a > k) {
+            s.directive[key++] = sameLine ? ' ' : '\n';
+            std::memcpy(s.directive + key, w + k, a - k);
+            key += a - k;
+            for (std::size_t j = end; j < k; ++j)
+                if (w[j] == '\n')
+                    newLine(lx, j);
+            end = a;
+        }
+    }
+    piece = TokenPiece{};
+    piece.kind = TokenKind::Code;
+    piece.place = place;
+    piece.bytes = s.directive;
+    piece.length = key;
+    lx.firstPiece = true;
+    lx.pos = lx.pieceStart = end;
+    markEnd(lx, end);
+    return true;
+}
+
+// The triple-slash directive "///" at pos, whose '<' follows: hands out its
+// key (see the top), made in place where its line is in the window, else its
+// text as written, from the window (lineTokenStep).
+bool tripleSlashToken(Lexer &lx, TokenPiece &piece)
+{
+    beginToken(lx, TokenKind::Code);
+    lx.commentIsBlock = false;
+    char *w = lx.window;
+    const std::size_t i = lx.pos;
+    const void *lf = std::memchr(w + i, '\n', lx.end - i);
+    if (!lf && !lx.ended) {
+        lx.mode = LexMode::Line;
+        return lineTokenStep(lx, piece, true);
+    }
+    const std::size_t lineEnd = lf ? static_cast<std::size_t>(static_cast<const char *>(lf) - w) : lx.end;
+    std::size_t end = lineEnd;
+    while (end > i + 3 && (byteClass(w[end - 1]) & kBlank))
+        --end;
+    std::size_t to = i + 3, from = i + 3;
+    char quote = 0;
+    while (from < end && (byteClass(w[from]) & kBlank))
+        ++from;
+    for (; from < end; ++from) {
+        const char c = w[from];
+        if (quote == 0 && (byteClass(c) & kBlank)) {
+            // One blank for a run, none next to '=' or before "/>".
+            std::size_t next = from;
+            while (next < end && (byteClass(w[next]) & kBlank))
+                ++next;
+            if (w[to - 1] != '=' && w[next] != '=' && !(w[next] == '/' && w[next + 1] == '>'))
+                w[to++] = ' ';
+            from = next - 1;
+            continue;
+        }
+        if (quote == 0 && (c == '"' || c == '\''))
+            quote = c;
+        else if (c == quote)
+            quote = 0;
+        w[to++] = c;
+    }
+    setPiece(lx, piece, i, to, true);
+    markEnd(lx, end);
+    lx.pos = lx.pieceStart = lineEnd;
+    return true;
+}
+
+// True when the comment at pos is a triple-slash directive: "///", blanks,
+// '<' (or blanks to the window's end).
+bool tripleSlashAt(const Lexer &lx)
+{
+    const char *w = lx.window;
+    std::size_t k = lx.pos + 3;
+    if (w[lx.pos + 1] != '/' || w[lx.pos + 2] != '/' || k > lx.end)
+        return false;
+    while (k < lx.end && (w[k] == ' ' || w[k] == '\t'))
+        ++k;
+    return k < lx.end ? w[k] == '<' : !lx.ended;
+}
+
+// Goes on with the comment word open at pos, as the shared wordStep does,
+// but that an '@' that starts a directive ends it too. True when piece is
+// filled.
+bool scriptWordStep(Lexer &lx, TokenPiece &piece)
+{
+    std::size_t i = lx.pos;
+    const char *w = lx.window;
+    for (;;) {
+        while (!(byteClass(w[i]) & kWordStop) && w[i] != '@')
+            ++i;
+        const bool more = !lx.ended;
+        if (w[i] == '@') {
+            if (i + kLexLookahead > lx.end && more) {
+                lx.pos = i;
+                if (!ensureAhead(lx, kLexLookahead))
+                    return pauseAt(lx, piece, lx.pos);
+                i = lx.pos;
+                continue;
+            }
+            std::size_t name = 0;
+            if (directiveAt(lx, i, lx.commentIsBlock, name) != 0)
+                break;
+            ++i;
+        } else if (w[i] == '*') {
+            if (i + 1 >= lx.end && more) {
+                lx.pos = i;
+                if (!ensureAhead(lx, 2))
+                    return pauseAt(lx, piece, lx.pos);
+                i = lx.pos;
+                continue;
+            }
+            if (lx.commentIsBlock && w[i + 1] == '/')
+                break;
+            ++i;
+        } else if (w[i] == 0 && i < lx.end) {
+            ++i;
+        } else if (w[i] == 0 && more) {
+            lx.pos = i;
+            if (!ensureAhead(lx, 2))
+                return pauseAt(lx, piece, lx.pos);
+            i = lx.pos;
+        } else {
+            break;
+        }
+    }
+    lx.pos = i;
+    finishToken(lx, piece);
+    lx.mode = lx.commentIsBlock ? LexMode::BlockComment : LexMode::LineComment;
+    return true;
+}
+
+// Inside a comment that openComment opened: hands out its next directive
+// and, with LexOptions::comments, its next word, as the shared commentStep
+// does; without, steps over the rest. False when the comment ends (the lexer
+// goes on between tokens) or nothing was handed out yet.
+bool scriptCommentStep(Lexer &lx, TokenPiece &piece)
+{
+    const char *w = lx.window;
+    for (;;) {
+        std::size_t i = lx.pos;
+        while (byteClass(w[i]) & kBlank)
+            ++i;
+        lx.pos = lx.pieceStart = i;
+        if (lx.end - i < kLexLookahead && !lx.ended) {
+            refill(lx, i);
+            continue;
+        }
+        if (w[i] == '\n' && lx.commentIsBlock) {
+            newLine(lx, i);
+            lx.pos = i + 1;
+            lx.commentLineStart = true;
+            continue;
+        }
+        if (lx.commentLineStart) {
+            lx.commentLineStart = false;
+            if (w[i] == '*' && w[i + 1] != '/') {
+                lx.pos = i + 1;
+                continue;
+            }
+        }
+        const bool closes = lx.commentIsBlock && w[i] == '*' && w[i + 1] == '/';
+        if (closes || w[i] == '\n' || i >= lx.end) {
+            lx.pos = closes ? i + 2 : i;
+            lx.commentUnclosed = lx.commentIsBlock && !closes;
+            lx.mode = LexMode::Between;
+            return false;
+        }
+        std::size_t name = 0;
+        if (w[i] == '@') {
+            if (const int kind = directiveAt(lx, i, lx.commentIsBlock, name))
+                return directiveToken(lx, piece, kind, name);
+        }
+        if (lx.options.comments) {
+            beginToken(lx, TokenKind::CommentWord);
+            lx.mode = LexMode::Word;
+            return scriptWordStep(lx, piece);
+        }
+        // No words: on to the next blank, line end, '*' or '@'.
+        std::size_t k = i + 1;
+        while (k < lx.end && !(byteClass(w[k]) & kWordStop) && w[k] != '@')
+            ++k;
+        lx.pos = k;
+    }
+}
+
+// Skips blanks, line ends, a byte order mark at the start, and comments
+// whose words are not tokens (a hashbang line at the start is a token of the
+// shared layer's, hashBangStep). Leaves kLexLookahead bytes readable.
 Stop skipLayout(Lexer &lx)
 {
     const char *w = lx.window;
@@ -204,18 +536,17 @@ Stop skipLayout(Lexer &lx)
             continue;
         }
         if (w[i] == '/' && (w[i + 1] == '*' || w[i + 1] == '/')) {
-            if (lx.options.comments)
+            std::size_t after = 0;
+            if (lx.options.comments || mayHoldDirective(lx, i, after))
                 return Stop::Comment;
-            if (w[i + 1] == '*')
-                skipBlockComment(lx);
-            else
-                skipLineComment(lx);
-            i = lx.pos;
-            continue;
-        }
-        if (atStart && w[i] == '#' && w[i + 1] == '!') {
-            skipLineComment(lx);
-            i = lx.pos;
+            if (w[i + 1] == '*' && (after == lx.end || w[after - 1] != '/')) {
+                skipBlockComment(lx);  // one the input ends inside
+                i = lx.pos;
+                continue;
+            }
+            for (const char *lf = w + i; (lf = static_cast<const char *>(std::memchr(lf, '\n', w + after - lf))); ++lf)
+                newLine(lx, static_cast<std::size_t>(lf - w));
+            i = after;
             continue;
         }
         return i < lx.end ? Stop::Token : Stop::InputEnd;
@@ -1034,6 +1365,8 @@ bool betweenStep(Lexer &lx, TokenPiece &piece)
             return insertSemicolon(lx, piece);
         return startToken(lx, piece);
     case Stop::Comment:
+        if (tripleSlashAt(lx))
+            return tripleSlashToken(lx, piece);
         openComment(lx);
         return false;
     case Stop::InputEnd:
@@ -1051,8 +1384,9 @@ bool scriptStep(Lexer &lx, TokenPiece &piece)
 {
     ScriptLexState &s = scriptState(lx);
     switch (lx.mode) {
-    case LexMode::BlockComment: case LexMode::LineComment: return commentStep(lx, piece);
-    case LexMode::Word: return wordStep(lx, piece);
+    case LexMode::BlockComment: case LexMode::LineComment: return scriptCommentStep(lx, piece);
+    case LexMode::Word: return scriptWordStep(lx, piece);
+    case LexMode::Line: return lineTokenStep(lx, piece, true);  // a triple-slash directive longer than the window
     case LexMode::Finished: finishStream(lx, piece); return true;
     default: break;
     }
@@ -1135,4 +1469,4 @@ bool scriptConfirms(const char *text, std::size_t length)
     return !element || (length - i > 3 && (byteClass(text[i + 3]) & kNameB));
 }
 
-extern const LexerHooks kScriptLexer = {scriptStart, scriptNext, nullptr, nullptr, false, scriptConfirms};
+extern const LexerHooks kScriptLexer = {scriptStart, scriptNext, nullptr, nullptr, false, anyHashBang, scriptConfirms};

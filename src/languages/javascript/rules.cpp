@@ -2129,6 +2129,14 @@ std::uint64_t scriptScan(RewriteWindow &w, void *raw)
     return s.cursor;
 }
 
+// The hashbang line, a token of the shared layer's, and the directives the
+// lexer makes of comments (their keys start with "//"): no other token starts
+// so, and the lexer's bookkeeping, which the scan follows, takes none of them.
+bool scriptAside(const char *key, std::size_t n)
+{
+    return n >= 2 && ((key[0] == '#' && key[1] == '!') || (key[0] == '/' && key[1] == '/'));
+}
+
 } // namespace
 
 static_assert(sizeof(State) <= kRewriteStateBytes, "the script rules' state fits the rewriter's");
@@ -2140,4 +2148,5 @@ extern const RewriteRules kScriptRules = {
                             rewriteBit(Rewrite::Semicolons)),
     sizeof(State),
     scriptScan,
+    scriptAside,
 };

@@ -10,6 +10,7 @@
 // JavaScript and TypeScript: what stands open around the scan position.
 constexpr std::size_t kScriptNesting = 256;  // brackets, braces, template holes and JSX tags and elements open at once
 constexpr std::size_t kScriptWord = 16;      // bytes of the last name kept to tell a keyword
+constexpr std::size_t kScriptDirective = 512;  // bytes from a directive's '@' to its argument's end, at most
 
 // True when word (length bytes, shorter than kScriptWord) is one of the
 // blank-separated words of list, which starts and ends with a blank
@@ -115,6 +116,7 @@ struct ScriptLexState {
     ScriptDecorator decorator = ScriptDecorator::None;
     std::size_t decoratorDepth = 0;      // frames open with the '(' of a decorator's arguments innermost
     bool decoratorStart = false;         // the decorator stands at a statement's start
+    char directive[kScriptDirective + 8]; // the key of a directive made of a comment (lexer.cpp), "//@" first
 };
 
 inline ScriptLexState &scriptState(Lexer &lexer)

@@ -223,4 +223,4 @@ std::size_t jsonRun(Lexer &lx, QuickToken *out, std::size_t max, std::size_t key
     return plainRun<JsonGrammar>(lx, out, max, keyBytes);
 }
 
-extern const LexerHooks kJsonLexer = {jsonStart, jsonNext, jsonRun, nullptr, false};
+extern const LexerHooks kJsonLexer = {jsonStart, jsonNext, jsonRun, nullptr, false, nullptr};

@@ -151,10 +151,10 @@ std::size_t markdownRun(Lexer &lx, QuickToken *out, std::size_t max, std::size_t
     return n;
 }
 
-extern const LexerHooks kMarkdownLexer = {markdownStart, markdownNext, markdownRun, nullptr, false};
+extern const LexerHooks kMarkdownLexer = {markdownStart, markdownNext, markdownRun, nullptr, false, nullptr};
 
 #else
 
-extern const LexerHooks kMarkdownLexer = {nullptr, nullptr, nullptr, nullptr, false};
+extern const LexerHooks kMarkdownLexer = {nullptr, nullptr, nullptr, nullptr, false, nullptr};
 
 #endif

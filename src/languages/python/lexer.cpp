@@ -156,6 +156,109 @@ void skipComment(Lexer &lx)
     }
 }
 
+// A byte of an encoding's name in a declaration.
+bool isCodingByte(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || isDigit(c) || c == '-' || c == '_' || c == '.';
+}
+
+// Looks in the comment at pos, first on one of the first two lines, for an
+// encoding declaration as CPython's tokenizer finds it: "coding", ':' or
+// '=', blanks (space, tab), a name of ASCII letters, digits, '-', '_' and
+// '.', the first such from the '#' on. Notes in declaration how the token
+// goes out: its key the name in lower case (codecs look names up without
+// regard to case), or the comment as written when the name is longer than
+// kPythonCodingName or the line longer than the window and no name is found
+// whole in it. Returns false when the comment declares no encoding; pos
+// stays at the '#' either way.
+bool findDeclaration(Lexer &lx)
+{
+    PythonLexState &py = pythonState(lx);
+    std::size_t lineEnd = lx.pos;
+    for (;;) {
+        const char *w = lx.window;
+        lineEnd = lx.pos;
+        while (lineEnd < lx.end && !isLineEnd(w[lineEnd]))
+            ++lineEnd;
+        if (lineEnd < lx.end || lx.ended || lx.pos == 0)
+            break;
+        lx.pieceStart = lx.pos;
+        refill(lx, lx.pos);
+    }
+    const bool whole = lineEnd < lx.end || lx.ended;
+    const char *w = lx.window;
+    for (std::size_t k = lx.pos; k + 7 <= lineEnd; ++k) {
+        if (std::memcmp(w + k, "coding", 6) != 0 || (w[k + 6] != ':' && w[k + 6] != '='))
+            continue;
+        std::size_t b = k + 7;
+        while (b < lineEnd && (w[b] == ' ' || w[b] == '\t'))
+            ++b;
+        std::size_t e = b;
+        while (e < lineEnd && isCodingByte(w[e]))
+            ++e;
+        if (e == b)
+            continue;
+        if ((e == lineEnd && !whole) || e - b > kPythonCodingName) {
+            py.declaration = 2;
+            return true;
+        }
+        std::memcpy(py.codingKey, "#coding:", 8);
+        for (std::size_t n = 0; n < e - b; ++n)
+            py.codingKey[8 + n] = lower(w[b + n]);
+        py.codingKey[8 + e - b] = 0;
+        py.declaration = 1;
+        py.declarationEnd = e;
+        return true;
+    }
+    if (whole)
+        return false;
+    py.declaration = 2;
+    return true;
+}
+
+// Hands out the encoding declaration that findDeclaration found at pos.
+bool declarationStep(Lexer &lx, TokenPiece &piece)
+{
+    PythonLexState &py = pythonState(lx);
+    beginToken(lx, TokenKind::Code);
+    if (py.declaration == 2) {
+        lx.mode = LexMode::Line;
+        return lineTokenStep(lx, piece, false);
+    }
+    setWholePiece(lx, piece, TokenKind::Code, py.codingKey, lx.place);
+    markEnd(lx, py.declarationEnd);
+    lx.pos = lx.pieceStart = py.declarationEnd;
+    skipComment(lx);  // the rest of the comment
+    return true;
+}
+
+// Before the first line that may hold no encoding declaration, at the first
+// byte c at pos after blanks (not a line end): true when it starts the
+// declaration (findDeclaration); notes what the line holds besides.
+bool codingStop(Lexer &lx, char c)
+{
+    PythonLexState &py = pythonState(lx);
+    const bool lineStart = py.measuring || py.afterMark;
+    py.afterMark = false;
+    if (c == '#') {
+        if (lineStart && findDeclaration(lx)) {
+            py.codingLine = 2;
+            py.measuring = false;
+            return true;
+        }
+        return false;
+    }
+    // A byte order mark, which this lexer gives as a name, is no code before
+    // a declaration; a continuation or a token is.
+    const char *w = lx.window;
+    const std::size_t i = lx.pos;
+    if (lx.base == 0 && i == 0 && std::memcmp(w, "\xEF\xBB\xBF", 3) == 0 && !isNameByte(w[3]))
+        py.afterMark = true;
+    else if (i < lx.end)
+        py.codingLine = 2;
+    return false;
+}
+
 // Skips the blanks from i on, measuring them when they start a logical line
 // as the tokenizer does (a form feed starts the count again).
 std::size_t skipBlanks(Lexer &lx, std::size_t i)
@@ -211,8 +314,12 @@ Stop skipLayout(Lexer &lx)
                 py.measuring = true;
                 py.column = py.altColumn = 0;
             }
+            if (py.codingLine < 2)
+                ++py.codingLine;
             continue;
         }
+        if (py.codingLine < 2 && codingStop(lx, c))
+            return Stop::Comment;
         py.measuring = false;
         if (c == '#') {
             if (lx.options.comments)
@@ -951,6 +1058,11 @@ bool betweenStep(Lexer &lx, TokenPiece &piece)
     case Stop::DirectiveEnd:
         return logicalLineEnd(lx, piece);
     case Stop::Comment:
+        if (py.declaration) {
+            const bool filled = declarationStep(lx, piece);
+            py.declaration = 0;
+            return filled;
+        }
         ++lx.pos;
         lx.commentIsBlock = false;
         lx.mode = LexMode::LineComment;
@@ -996,6 +1108,7 @@ bool pythonStep(Lexer &lx, TokenPiece &piece)
     case LexMode::Raw: return restStep(lx, piece);  // the strict reading: the rest of the source
     case LexMode::LineComment: return commentWords(lx, piece);
     case LexMode::Word: return wordStep(lx, piece);
+    case LexMode::Line: return lineTokenStep(lx, piece, false);  // a declaration as written
     case LexMode::Finished: finishStream(lx, piece); return true;
     default: lx.mode = LexMode::Between; return false;
     }
@@ -1032,4 +1145,4 @@ void pythonNext(Lexer &lx, TokenPiece &piece)
     }
 }
 
-extern const LexerHooks kPythonLexer = {pythonStart, pythonNext, nullptr, nullptr, false};
+extern const LexerHooks kPythonLexer = {pythonStart, pythonNext, nullptr, nullptr, false, anyHashBang};

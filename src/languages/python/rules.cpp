@@ -1333,6 +1333,13 @@ std::uint64_t scanPython(RewriteWindow &w, void *state)
 
 static_assert(sizeof(PyState) <= kRewriteStateBytes, "the Python rules' state fits the rewriter's");
 
+// A comment the lexer hands out as a token (the "#!" line, the encoding
+// declaration): no other token starts with '#'.
+bool pythonAside(const char *key, std::size_t n)
+{
+    return n > 0 && key[0] == '#';
+}
+
 } // namespace
 
 extern const RewriteRules kPythonRules = {
@@ -1341,4 +1348,5 @@ extern const RewriteRules kPythonRules = {
                             rewriteBit(Rewrite::Numbers) | rewriteBit(Rewrite::Docstrings)),
     sizeof(PyState),
     scanPython,
+    pythonAside,
 };

@@ -9,6 +9,7 @@
 
 constexpr std::size_t kPythonIndentDepth = 100;   // indentation levels held, level 0 included (CPython's limit)
 constexpr std::size_t kPythonStringFrames = 16;   // nested texts, fields and formats inside one f-string
+constexpr std::size_t kPythonCodingName = 64;     // bytes of an encoding's name held in the key of its declaration
 
 // One frame of the scan of a string literal (Python).
 enum class PythonFrame : unsigned char {
@@ -81,6 +82,15 @@ struct PythonLexState {
     bool previousName = false;                    // inside a field, the byte before was a name byte
 
     PythonNumber number = PythonNumber::Integer;  // what the number scan is inside of
+
+    // The encoding declaration (PEP 263): a comment first on the first line,
+    // or on the second after a line of blanks or a comment alone.
+    std::uint8_t codingLine = 0;                  // lines passed that may hold one (0 or 1); 2: no later one may
+    bool afterMark = false;                       // on the first line, a byte order mark alone stands before pos
+    std::uint8_t declaration = 0;                 // the comment at pos is one: 1 with the key in codingKey,
+                                                  // 2 handed out as written (lineTokenStep)
+    std::size_t declarationEnd = 0;               // with 1, the window offset where the encoding's name ends
+    char codingKey[kPythonCodingName + 16];       // "#coding:" and the name in lower case, as Python looks it up
 };
 
 inline PythonLexState &pythonState(Lexer &lexer)

@@ -1,6 +1,7 @@
 // The Rust lexer: tokens as rustc reads them, longest match first; blanks,
 // line ends and comments (nested block comments and doc comments too)
-// between them dropped, and so are a byte order mark and a shebang line.
+// between them dropped, and so is a byte order mark; a shebang line is one
+// token (tokens/lexer.h, hashBangStep), its key the line as the kernel reads it.
 //
 // Choices beyond the plain lexical rules:
 // - ">>" is two '>' tokens, so that closing generics compare equal however
@@ -24,7 +25,8 @@
 // - a raw string with more than kRustRawHashes '#' (an error to rustc) lexes
 //   as a name and '#' tokens; a number longer than the window is cut at its
 //   end; a window of blanks and comments after a first "#!" is taken as
-//   the start of an inner attribute, not a shebang line.
+//   the start of an inner attribute, not a shebang line (which would be
+//   one token, so that either reading tells the two sources apart).
 #include <cstring>
 
 #include "languages/rust/state.h"
@@ -193,16 +195,23 @@ bool bracketFollows(const Lexer &lx, std::size_t i)
     }
 }
 
-// At the source's start: steps over a UTF-8 byte order mark, and over a first
-// line "#!..." that does not start an inner attribute "#![...]".
+// At the source's start: steps over a UTF-8 byte order mark (the shared
+// layer has handed out a shebang line before, and the lexer then goes on
+// from its end).
 void skipSourceStart(Lexer &lx)
 {
+    if (lx.pos > 0 || lx.base > 0)
+        return;
     refill(lx, 0);
     const unsigned char *u = reinterpret_cast<const unsigned char *>(lx.window);
-    std::size_t i = lx.end >= 3 && u[0] == 0xef && u[1] == 0xbb && u[2] == 0xbf ? 3 : 0;
-    lx.pos = lx.pieceStart = i;
-    if (lx.window[i] == '#' && lx.window[i + 1] == '!' && !bracketFollows(lx, i + 2))
-        skipToLineEnd(lx);
+    lx.pos = lx.pieceStart = lx.end >= 3 && u[0] == 0xef && u[1] == 0xbb && u[2] == 0xbf ? 3 : 0;
+}
+
+// A first "#!" at window offset at is a shebang line unless '[' follows it
+// (rustc's test).
+bool rustHashBang(const Lexer &lx, std::size_t at)
+{
+    return !bracketFollows(lx, at + 2);
 }
 
 // Skips blanks, line ends and comments whose words are not tokens. Leaves at
@@ -767,7 +776,7 @@ bool rustStep(Lexer &lx, TokenPiece &piece)
     case LexMode::LineComment: return commentStep(lx, piece);
     case LexMode::Word: return lx.commentIsBlock ? blockWordStep(lx, piece) : wordStep(lx, piece);
     case LexMode::Number: case LexMode::Gap: case LexMode::Verbatim: case LexMode::Interpolated:
-    case LexMode::Finished: break;
+    case LexMode::Line: case LexMode::Finished: break;
     }
     finishStream(lx, piece);
     return true;
@@ -809,4 +818,4 @@ bool rustConfirms(const char *text, std::size_t length)
     return true;
 }
 
-extern const LexerHooks kRustLexer = {rustStart, rustNext, nullptr, &kRustImports, false, rustConfirms};
+extern const LexerHooks kRustLexer = {rustStart, rustNext, nullptr, &kRustImports, false, rustHashBang, rustConfirms};

@@ -760,6 +760,13 @@ std::uint64_t rustScan(RewriteWindow &w, void *state)
 
 static_assert(sizeof(RustState) <= kRewriteStateBytes, "the Rust rules' state fits the rewriter's");
 
+// The shebang line, a token of the shared layer's: '#' and '!' are tokens
+// of their own otherwise.
+bool rustAside(const char *key, std::size_t n)
+{
+    return n >= 2 && key[0] == '#' && key[1] == '!';
+}
+
 } // namespace
 
 extern const RewriteRules kRustRules = {
@@ -769,4 +776,5 @@ extern const RewriteRules kRustRules = {
                             rewriteBit(Rewrite::Semicolons)),
     sizeof(RustState),
     rustScan,
+    rustAside,
 };

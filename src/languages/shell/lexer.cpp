@@ -1690,4 +1690,4 @@ void shellNext(Lexer &lx, TokenPiece &piece)
     }
 }
 
-extern const LexerHooks kShellLexer = {shellStart, shellNext, shellRun, nullptr, false};
+extern const LexerHooks kShellLexer = {shellStart, shellNext, shellRun, nullptr, false, anyHashBang};

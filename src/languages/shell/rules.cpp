@@ -105,6 +105,12 @@ std::uint64_t shellScan(RewriteWindow &w, void *raw)
     return s.cursor < end ? s.cursor + 1 : end;
 }
 
+// The "#!" line, a token of the shared layer's: no word starts with '#'.
+bool shellAside(const char *key, std::size_t n)
+{
+    return n > 0 && key[0] == '#';
+}
+
 } // namespace
 
 static_assert(sizeof(State) <= kRewriteStateBytes, "the shell rules' state fits the rewriter's");
@@ -114,4 +120,5 @@ extern const RewriteRules kShellRules = {
     rewriteBit(Rewrite::Quotes),
     sizeof(State),
     shellScan,
+    shellAside,
 };

@@ -877,4 +877,4 @@ void tomlNext(Lexer &lx, TokenPiece &piece)
     }
 }
 
-extern const LexerHooks kTomlLexer = {tomlStart, tomlNext, nullptr, nullptr, false};
+extern const LexerHooks kTomlLexer = {tomlStart, tomlNext, nullptr, nullptr, false, anyHashBang};

@@ -11,7 +11,8 @@
 // themselves and the way a block scalar is written. With LexOptions::comments
 // each word of a comment is a token too, just before the next spelled token
 // (a scalar, alias, anchor or tag) or at the end: what structure the parser
-// puts between a comment and that token does not move it.
+// puts between a comment and that token does not move it. A first "#!" line
+// is one token (tokens/lexer.h, findHashBang), words or not.
 //
 // Two of libfyaml's readings are mended: a block scalar without a byte of
 // content is the empty string (it gives a NUL byte where the header's line
@@ -500,6 +501,15 @@ std::string parseText(YamlStore &store, const char *text, std::size_t length, co
         store.tokens.reserve(store.text.size() / 16 + 16);
         store.keys.reserve(store.text.size() + 64);
         bool bounded = true;
+        // A first "#!" line is a comment to YAML, but the kernel reads it.
+        HashBangKey bang;
+        if (findHashBang(store.text.data(), store.text.size(), bang)) {
+            const std::string head(store.text.data(), bang.head);
+            const std::size_t end = bang.end > bang.rest ? bang.end : bang.head;
+            builder.add(head.c_str(), store.text.data() + bang.rest, bang.end - bang.rest, "", builder.counter.place(0),
+                        builder.counter.place(end));
+            builder.scanned = bang.lineEnd;
+        }
         while (fy_event *e = fy_parser_parse(parser)) {
             bounded = builder.take(e);
             fy_parser_event_free(parser, e);
@@ -606,10 +616,10 @@ void yamlNext(Lexer &lx, TokenPiece &piece)
     lx.endPlace = {t.endLine, t.endColumn};
 }
 
-extern const LexerHooks kYamlLexer = {yamlStart, yamlNext, nullptr, nullptr, false};
+extern const LexerHooks kYamlLexer = {yamlStart, yamlNext, nullptr, nullptr, false, nullptr};
 
 #else
 
-extern const LexerHooks kYamlLexer = {nullptr, nullptr, nullptr, nullptr, false};
+extern const LexerHooks kYamlLexer = {nullptr, nullptr, nullptr, nullptr, false, nullptr};
 
 #endif
