@@ -508,3 +508,58 @@ TEST_F(GitSweepTools, PlacesPathsAndExcludesFromWhereTheRunStarts)
 }
 
 } // namespace
+
+// Code that looks like layout, one pair of each kind in a tree: comments
+// tools read, Markdown as GitHub shows it, a code sample's comment, a raw
+// string's splice, an ending of another kind of file, YAML's block scalars.
+// Each finding is one GNU line: its place and the two tokens.
+TEST(Sweep, CodeThatLooksLikeLayout)
+{
+    const struct {
+        const char *name, *a, *b;
+        const char *finding;  // the GNU line after "b/NAME:"; "" when the pair is equivalent
+    } rows[] = {
+        {"build.go", "//go:build linux\n\npackage p\n", "//go:build windows\n\npackage p\n",
+         "1:1: error: Not equivalent: '//go:build windows' here, '//go:build linux' at line 1, column 1 of a/build.go"},
+        {"cgo.go", "package p\n\n// #include <a.h>\nimport \"C\"\n", "package p\n\n// #include <b.h>\nimport \"C\"\n",
+         "3:1: error: Not equivalent: '// #include <b.h>\\n' here, '// #include <a.h>\\n' at line 3, column 1 of a/cgo.go"},
+        {"embed.go", "package p\n\n//go:embed a.txt\nvar s string\n", "package p\n\n//go:embed b.txt\nvar s string\n",
+         "3:1: error: Not equivalent: '//go:embed b.txt' here, '//go:embed a.txt' at line 3, column 1 of a/embed.go"},
+        {"enc.py", "# -*- coding: latin-1 -*-\nx = 1\n", "# -*- coding: utf-8 -*-\nx = 1\n",
+         "1:1: error: Not equivalent: '# -*- coding: utf-8' here, '# -*- coding: latin-1' at line 1, column 1 of a/enc.py"},
+        {"jsx.jsx", "/** @jsx h */\nx = <a/>;\n", "/** @jsx React.createElement */\nx = <a/>;\n",
+         "1:5: error: Not equivalent: '@jsx React.createElement' here, '@jsx h' at line 1, column 5 of a/jsx.jsx"},
+        {"latex.cls", "\\setcounter{secnumdepth}{2}\n", "\\SETCOUNTER{SECNUMDEPTH}{2}\n",
+         " error: Not compared (no token rules: .cls is read as Basic only when it starts as a Visual Basic module)"},
+        {"raw.cpp", "x = R\"(a\\\nb)\";\n", "x = R\"(ab)\";\n",
+         "1:5: error: Not equivalent: 'R\"(ab)\"' here, 'R\"(a\\\\nb)\"' at line 1, column 5 of a/raw.cpp"},
+        {"relaid.go", "//go:build linux\n\npackage p\n", "//go:build  linux\n\npackage  p\n", ""},
+        {"relaid.md", "|a|b|\n|-|-|\n|1|2|\n", "| a | b |\n| --- | --- |\n| 1 | 2 |\n", ""},
+        {"root.yaml", "!!str >\n  a\n  b\n", "!!str >\n  a\n  c\n",
+         "2:1: error: Not equivalent: '  a\\n  c\\n' here, '  a\\n  b\\n' at line 2, column 1 of a/root.yaml"},
+        {"run.sh", "#!/bin/bash\necho\n", "#!/bin/sh\necho\n",
+         "1:1: error: Not equivalent: '#!/bin/sh' here, '#!/bin/bash' at line 1, column 1 of a/run.sh"},
+        {"sample.md", "```c\nint a; // one\n```\n", "```c\nint a; // two\n```\n",
+         "2:11: error: Not equivalent: 'two' here, 'one' at line 2, column 11 of a/sample.md"},
+        {"scalar.yaml", "foo: |\n", "foo: |\n\n", ""},
+        {"table.md", "|a|b|\n|-|-|\n|1|2|\n", "|a|b| |-|-| |1|2|\n",
+         "1:1: error: Not equivalent: '<p>' here, '<table>' at line 1, column 2 of a/table.md"},
+        {"ts.ts", "// @ts-nocheck\nlet x = 1;\n", "let x = 1;\n",
+         "1:1: error: Not equivalent: 'let' here, '@ts-nocheck' at line 1, column 4 of a/ts.ts"},
+    };
+    ScratchDir dir;
+    std::vector<std::vector<std::string>> files;
+    std::string expected;
+    for (const auto &r : rows) {
+        files.push_back({std::string("a/") + r.name, "", r.a});
+        files.push_back({"", std::string("b/") + r.name, r.b});
+        if (*r.finding)
+            expected += std::string("b/") + r.name + ":" + r.finding + "\n";
+    }
+    makeTrees(dir, files);
+    RunResult r = runMatchling({"a", "b", "--tokens", "--format", "gnu"}, dir.path());
+    EXPECT_EQ(r.out, expected);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(dir.entries(), (std::vector<std::string>{"a", "b"}));
+}
