@@ -365,12 +365,28 @@ void skipLineComment(Lexer &lx)
 
 bool wordStep(Lexer &lx, TokenPiece &piece)
 {
+    return wordStepUntil(lx, piece, 0, nullptr);
+}
+
+bool wordStepUntil(Lexer &lx, TokenPiece &piece, char stop, bool (*ends)(Lexer &lexer, std::size_t at))
+{
     std::size_t i = lx.pos;
     const char *w = lx.window;
     for (;;) {
-        while (!(byteClass(w[i]) & kWordStop))
+        while (!(byteClass(w[i]) & kWordStop) && w[i] != stop)
             ++i;
-        if (w[i] == '*') {
+        if (ends && w[i] == stop) {
+            if (i + kLexLookahead > lx.end && !lx.ended) {
+                lx.pos = i;
+                if (!ensureAhead(lx, kLexLookahead))
+                    return pauseAt(lx, piece, lx.pos);
+                i = lx.pos;
+                continue;
+            }
+            if (ends(lx, i))
+                break;
+            ++i;
+        } else if (w[i] == '*') {
             if (i + 1 >= lx.end && !lx.ended) {
                 lx.pos = i;
                 if (!ensureAhead(lx, 2))

@@ -456,6 +456,11 @@ bool commentStep(Lexer &lexer, TokenPiece &piece);
 // Goes on with the comment word open at pos; true when piece is filled.
 bool wordStep(Lexer &lexer, TokenPiece &piece);
 
+// The same, but that a byte stop for which ends(lexer, at) holds, with
+// kLexLookahead bytes readable from at, ends the word too (a directive's
+// start inside a comment).
+bool wordStepUntil(Lexer &lexer, TokenPiece &piece, char stop, bool (*ends)(Lexer &lexer, std::size_t at));
+
 // The "#!" line a Unix kernel reads to run a file, as a key: the bytes of a
 // byte order mark before it (which keeps the kernel from reading the line,
 // so that the key differs) and "#!", then the line after the blanks (space,

@@ -403,55 +403,12 @@ bool tripleSlashAt(const Lexer &lx)
     return k < lx.end ? w[k] == '<' : !lx.ended;
 }
 
-// Goes on with the comment word open at pos, as the shared wordStep does,
-// but that an '@' that starts a directive ends it too. True when piece is
-// filled.
-bool scriptWordStep(Lexer &lx, TokenPiece &piece)
+// True when the '@' at window offset at, inside a comment word, starts a
+// directive, which ends the word before it.
+bool directiveEndsWord(Lexer &lx, std::size_t at)
 {
-    std::size_t i = lx.pos;
-    const char *w = lx.window;
-    for (;;) {
-        while (!(byteClass(w[i]) & kWordStop) && w[i] != '@')
-            ++i;
-        const bool more = !lx.ended;
-        if (w[i] == '@') {
-            if (i + kLexLookahead > lx.end && more) {
-                lx.pos = i;
-                if (!ensureAhead(lx, kLexLookahead))
-                    return pauseAt(lx, piece, lx.pos);
-                i = lx.pos;
-                continue;
-            }
-            std::size_t name = 0;
-            if (directiveAt(lx, i, lx.commentIsBlock, name) != 0)
-                break;
-            ++i;
-        } else if (w[i] == '*') {
-            if (i + 1 >= lx.end && more) {
-                lx.pos = i;
-                if (!ensureAhead(lx, 2))
-                    return pauseAt(lx, piece, lx.pos);
-                i = lx.pos;
-                continue;
-            }
-            if (lx.commentIsBlock && w[i + 1] == '/')
-                break;
-            ++i;
-        } else if (w[i] == 0 && i < lx.end) {
-            ++i;
-        } else if (w[i] == 0 && more) {
-            lx.pos = i;
-            if (!ensureAhead(lx, 2))
-                return pauseAt(lx, piece, lx.pos);
-            i = lx.pos;
-        } else {
-            break;
-        }
-    }
-    lx.pos = i;
-    finishToken(lx, piece);
-    lx.mode = lx.commentIsBlock ? LexMode::BlockComment : LexMode::LineComment;
-    return true;
+    std::size_t name = 0;
+    return directiveAt(lx, at, lx.commentIsBlock, name) != 0;
 }
 
 // Inside a comment that openComment opened: hands out its next directive
@@ -498,7 +455,7 @@ bool scriptCommentStep(Lexer &lx, TokenPiece &piece)
         if (lx.options.comments) {
             beginToken(lx, TokenKind::CommentWord);
             lx.mode = LexMode::Word;
-            return scriptWordStep(lx, piece);
+            return wordStepUntil(lx, piece, '@', directiveEndsWord);
         }
         // No words: on to the next blank, line end, '*' or '@'.
         std::size_t k = i + 1;
@@ -1385,7 +1342,7 @@ bool scriptStep(Lexer &lx, TokenPiece &piece)
     ScriptLexState &s = scriptState(lx);
     switch (lx.mode) {
     case LexMode::BlockComment: case LexMode::LineComment: return scriptCommentStep(lx, piece);
-    case LexMode::Word: return scriptWordStep(lx, piece);
+    case LexMode::Word: return wordStepUntil(lx, piece, '@', directiveEndsWord);
     case LexMode::Line: return lineTokenStep(lx, piece, true);  // a triple-slash directive longer than the window
     case LexMode::Finished: finishStream(lx, piece); return true;
     default: break;
