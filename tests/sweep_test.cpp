@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "languages/languages.h"
 #include "support.h"
 
 namespace {
@@ -553,8 +554,12 @@ TEST(Sweep, CodeThatLooksLikeLayout)
     for (const auto &r : rows) {
         files.push_back({std::string("a/") + r.name, "", r.a});
         files.push_back({"", std::string("b/") + r.name, r.b});
-        if (*r.finding)
-            expected += std::string("b/") + r.name + ":" + r.finding + "\n";
+        // A build without a language's library (Windows: YAML, Markdown) names that instead.
+        const bool built = languageBuilt(languageOfName(r.name));
+        if (*r.finding || !built)
+            expected += std::string("b/") + r.name + ":" +
+                        (built ? r.finding : " error: Not compared (no token rules for this kind of file in this build)") +
+                        "\n";
     }
     makeTrees(dir, files);
     RunResult r = runMatchling({"a", "b", "--tokens", "--format", "gnu"}, dir.path());
