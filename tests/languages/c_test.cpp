@@ -173,6 +173,7 @@ TEST(CNearMiss, RawStrings)
         {"a splice inside, its line end CR LF", "x = R\"(a\\\r\nb)\";", "x = R\"(a\\\nb)\";", true},
         {"nine splices inside against ten", "x = R\"(" + splices(9) + ")\";", "x = R\"(" + splices(10) + ")\";", false},
         {"a splice in the delimiter makes no raw string", "x = R\"d\\\n(a)d\";", "x = R\"d(a)d\";", false},
+        {"an unclosed one ending in a splice", "x = R\"(a\\\n", "x = R\"(a", false},
         {"a splice before the R is taken out", "x = u8\\\nR\"(a)\";", "x = u8R\"(a)\";", true},
         {"a splice in an ordinary string is taken out", "x = \"a\\\nb\";", "x = \"ab\";", true},
     });

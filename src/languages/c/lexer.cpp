@@ -416,7 +416,8 @@ bool gapStep(Lexer &lx, TokenPiece &piece)
 // Goes on with the body of a raw string, to its ")delimiter\"".
 // Hands out, as a piece of the raw string, the splices that stood before
 // pos as written: a backslash and a line feed each, at most kRawSplicesOut
-// a piece.
+// a piece. The last of them ends the token where the input ends there,
+// the string unclosed, so that its last piece is never empty.
 bool rawSplicePiece(Lexer &lx, TokenPiece &piece)
 {
     static const char kWritten[] = "\\\n\\\n\\\n\\\n\\\n\\\n\\\n\\\n";
@@ -424,13 +425,18 @@ bool rawSplicePiece(Lexer &lx, TokenPiece &piece)
     std::int64_t &left = cState(lx).rawSplices;
     const std::int64_t n = left < kRawSplicesOut ? left : kRawSplicesOut;
     left -= n;
+    const bool last = left == 0 && lx.ended && lx.pos >= lx.end;
     piece.kind = lx.kind;
     piece.first = lx.firstPiece;
-    piece.last = false;
+    piece.last = last;
     piece.place = lx.place;
     piece.bytes = kWritten;
     piece.length = static_cast<std::size_t>(2 * n);
-    lx.firstPiece = false;
+    lx.firstPiece = last;
+    if (last) {
+        markEnd(lx, lx.pos);
+        lx.mode = LexMode::Between;
+    }
     return true;
 }
 
