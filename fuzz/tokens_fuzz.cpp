@@ -167,6 +167,14 @@ bool isName(std::string_view key, SourceClass sourceClass)
     return true;
 }
 
+// True when key ends in a backslash, blanks after it aside: a line end
+// written after it would read back as a splice.
+bool endsInBackslash(std::string_view key)
+{
+    const std::size_t last = key.find_last_not_of(" \t\f\v");
+    return last != std::string_view::npos && key[last] == '\\';
+}
+
 bool isHash(std::string_view key)
 {
     return key == "#" || key == "%:";
@@ -223,7 +231,10 @@ bool relayout(const Stream &stream, SourceClass sourceClass, Chooser &choose, st
         std::string_view prev = i > 0 ? stream.key(i - 1) : std::string_view();
         bool afterLiteral = i > 0 && isLiteral(prev, sourceClass);
         bool onLine = stays[i];
-        if (afterLiteral && (prev.back() == '\r' || prev.back() == '\\'))
+        // A literal that may be unterminated is followed by a line end: after
+        // a CR it would read as a CR LF, after a backslash (and blanks) as a
+        // splice.
+        if (afterLiteral && (prev.back() == '\r' || endsInBackslash(prev)))
             return false;
         // A backslash token followed by blanks and a line end would read back
         // as a splice: after one, a single blank, and no directive's end nor
