@@ -345,11 +345,9 @@ void skipBlockComment(Lexer &lx)
     }
 }
 
-// Skips a line comment that starts at pos; pos ends at its line feed or at
-// the input's end.
 void skipLineComment(Lexer &lx)
 {
-    std::size_t i = lx.pos + 2;
+    std::size_t i = lx.pos;
     for (;;) {
         if (const void *lf = std::memchr(lx.window + i, '\n', lx.end - i)) {
             lx.pos = static_cast<std::size_t>(static_cast<const char *>(lf) - lx.window);

@@ -446,8 +446,9 @@ void openComment(Lexer &lexer);
 // ends after its "*/" or at the input's end.
 void skipBlockComment(Lexer &lexer);
 
-// Skips a "//" comment (or another that ends with its line) that starts at
-// pos; pos ends at its line feed or at the input's end.
+// Skips a comment that runs to its line's end from pos ("//", "#", "--":
+// an opener of any bytes but a line feed); pos ends at its line feed or at
+// the input's end.
 void skipLineComment(Lexer &lexer);
 
 // Goes on with the words of the comment open at pos; true when piece is filled.
