@@ -367,7 +367,7 @@ int historyRun(const Request &request)
     // the list is the run's content, and its status says the run went well.
     const bool allLayout = judged.changesCode == 0 && judged.notCommits == 0;
     if (settings.format == ReportFormat::BlameIgnoreRevs)
-        return !settings.verdictStatus ? kExitCompared : allLayout ? kExitSame : kExitDifferent;
+        return verdictExit(allLayout, settings.verdictStatus);
     if (settings.format == ReportFormat::Json) {
         std::string out;
         reportCommitsEnd(judged, out);
@@ -384,15 +384,6 @@ int historyRun(const Request &request)
     else
         consoleMessage("Matchling==> %lld %s judged: %lld layout only, %lld changing code \n", all,
                        plural(all, "commit", "commits"), judged.layoutOnly, judged.changesCode);
-    consoleMessage("\n");
-    if (allLayout) {
-        consoleMessage("Matchling==>  Files compare equivalent \n");
-    } else {
-        consoleMessage("Matchling==>  Validation test failed \n");
-        consoleMessage("Matchling==>  Files are not equivalent \n");
-    }
-    pause();
-    if (settings.verdictStatus)
-        return allLayout ? kExitSame : kExitDifferent;
-    return kExitCompared;
+    announceVerdict(allLayout);
+    return verdictExit(allLayout, settings.verdictStatus);
 }

@@ -32,6 +32,19 @@ constexpr int kExitSame = 0;       // the files compare equivalent
 constexpr int kExitDifferent = 1;  // they do not
 constexpr int kExitTrouble = 2;    // usage screen, or a run that stopped early
 
+// The exit status of a run that compared, equivalent or not; verdictStatus:
+// --exit-status was given.
+inline int verdictExit(bool equivalent, bool verdictStatus)
+{
+    if (verdictStatus)
+        return equivalent ? kExitSame : kExitDifferent;
+    return kExitCompared;
+}
+
+// Prints the verdict lines that end a run's report, after a blank line, then
+// waits for a key where a key wait is due (validation.cpp).
+void announceVerdict(bool equivalent);
+
 // What a token comparison works on; allocated only for one.
 struct TokenState {
     Lexer lexers[2];                      // each source's token stream

@@ -312,18 +312,9 @@ int sweepList(const WalkList &list, const SweepSettings &settings)
                    "%lld only on one side \n",
                    pairs, plural(pairs, "pair", "pairs"), t.equivalent, t.different, t.failed, t.onlyOne);
     const bool allEquivalent = tallyEquivalent(t);
-    consoleMessage("\n");
-    if (allEquivalent) {
-        consoleMessage("Matchling==>  Files compare equivalent \n");
-    } else {
-        consoleMessage("Matchling==>  Validation test failed \n");
-        consoleMessage("Matchling==>  Files are not equivalent \n");
-    }
-    pause();
+    announceVerdict(allEquivalent);
     consoleTo(nullptr);
-    if (settings.settings->verdictStatus)
-        return allEquivalent ? kExitSame : kExitDifferent;
-    return kExitCompared;
+    return verdictExit(allEquivalent, settings.settings->verdictStatus);
 }
 
 } // namespace

@@ -467,23 +467,25 @@ int validate(RunState &run, const RunSettings &settings, const char *const (&nam
         return stoppedStatus(settings);
 
     // 7. The verdict.
-    if (verdict == Verdict::Different) {
-        consoleMessage("\n");
-        consoleMessage("Matchling==>  Validation test failed \n");
-        consoleMessage("Matchling==>  Files are not equivalent \n");
-    } else {
-        consoleMessage("\n");
-        consoleMessage("Matchling==>  Files compare equivalent \n");
-    }
-    pause();
+    announceVerdict(verdict != Verdict::Different);
 
     // 8-10. Release everything and remove the temporary files.
     closeStreams(run);
     for (const char *temp : kTempNames)
         deleteTemp(temp);
-    if (settings.verdictStatus)
-        return verdict == Verdict::Different ? kExitDifferent : kExitSame;
-    return kExitCompared;
+    return verdictExit(verdict != Verdict::Different, settings.verdictStatus);
 }
 
 } // namespace
+
+void announceVerdict(bool equivalent)
+{
+    consoleMessage("\n");
+    if (equivalent) {
+        consoleMessage("Matchling==>  Files compare equivalent \n");
+    } else {
+        consoleMessage("Matchling==>  Validation test failed \n");
+        consoleMessage("Matchling==>  Files are not equivalent \n");
+    }
+    pause();
+}

@@ -20,21 +20,6 @@ struct Copy {
     std::string stamp;                 // scratchStamp before the command ran
 };
 
-// command with each "{}" replaced by text.
-std::string substituted(const std::string &command, const std::string &text)
-{
-    std::string out;
-    for (std::size_t at = 0; at < command.size(); ++at) {
-        if (command.compare(at, 2, "{}") == 0) {
-            out += text;
-            ++at;
-        } else {
-            out += command[at];
-        }
-    }
-    return out;
-}
-
 std::size_t holes(const std::string &command)
 {
     std::size_t n = 0;
@@ -97,7 +82,7 @@ void runCall(const std::string &command, const std::vector<std::size_t> &call, i
     how.endGroup = true;  // nothing of it goes on writing in the tree
     ShellOutcome outcome;
     std::string why;
-    std::string reason = processShellRun(substituted(command, names), how, outcome, why) != 0
+    std::string reason = processShellRun(commandWith(command, names), how, outcome, why) != 0
                              ? "formatter not run: " + why
                              : formatterFailure(outcome, seconds);
     if (reason.empty())

@@ -24,6 +24,9 @@ struct BatchTree {
 // seconds; with the first line of its standard error.
 std::string formatterFailure(const ShellOutcome &outcome, int seconds);
 
+// A formatter's command with each "{}" in it replaced by text.
+std::string commandWith(const std::string &command, const std::string &text);
+
 // The name, relative to the tree, that the copy of path takes: path as it
 // stands when it is relative and never goes up ("./src//a.c" gives
 // "src/a.c"); otherwise its place from the root (start, the current

@@ -118,30 +118,42 @@ bool oneByte(const char *p, std::size_t n, std::size_t i, char t, std::size_t &n
     return p[i] == t;
 }
 
-// Whether the pattern part p matches all of the text part t.
-bool partMatch(const Part &p, const Part &t)
+// Whether a pattern of patternLength items matches all of a text of
+// textLength items, where star(pi) tells the pattern items that take any
+// run of text items, and one(pi, ti, next) whether pattern item pi matches
+// text item ti, setting next to the pattern item after it. A star that
+// fails takes one more item, and the rest starts again after it.
+template <typename Star, typename One>
+bool starMatch(std::size_t patternLength, std::size_t textLength, Star star, One one)
 {
     std::size_t pi = 0, ti = 0;
     std::size_t starP = std::string::npos, starT = 0;
-    while (ti < t.length) {
+    while (ti < textLength) {
         std::size_t next = 0;
-        if (pi < p.length && p.at[pi] == '*') {
+        if (pi < patternLength && star(pi)) {
             starP = ++pi;
             starT = ti;
-        } else if (pi < p.length && oneByte(p.at, p.length, pi, t.at[ti], next)) {
+        } else if (pi < patternLength && one(pi, ti, next)) {
             pi = next;
             ++ti;
         } else if (starP != std::string::npos) {
-            // The last star takes one more byte, and the rest starts again after it.
             pi = starP;
             ti = ++starT;
         } else {
             return false;
         }
     }
-    while (pi < p.length && p.at[pi] == '*')
+    while (pi < patternLength && star(pi))
         ++pi;
-    return pi == p.length;
+    return pi == patternLength;
+}
+
+// Whether the pattern part p matches all of the text part t.
+bool partMatch(const Part &p, const Part &t)
+{
+    return starMatch(
+        p.length, t.length, [&](std::size_t pi) { return p.at[pi] == '*'; },
+        [&](std::size_t pi, std::size_t ti, std::size_t &next) { return oneByte(p.at, p.length, pi, t.at[ti], next); });
 }
 
 } // namespace
@@ -153,25 +165,12 @@ bool globMatch(const char *pattern, std::size_t patternLength, const char *text,
     // A "**" at the end needs one part at least: "a/**" is "a/*/**".
     if (ps.size() > 1 && isGlobstar(ps.back()))
         ps.insert(ps.end() - 1, Part{"*", 1});
-    std::size_t pi = 0, ti = 0;
-    std::size_t starP = std::string::npos, starT = 0;
-    while (ti < ts.size()) {
-        if (pi < ps.size() && isGlobstar(ps[pi])) {
-            starP = ++pi;
-            starT = ti;
-        } else if (pi < ps.size() && partMatch(ps[pi], ts[ti])) {
-            ++pi;
-            ++ti;
-        } else if (starP != std::string::npos) {
-            pi = starP;
-            ti = ++starT;
-        } else {
-            return false;
-        }
-    }
-    while (pi < ps.size() && isGlobstar(ps[pi]))
-        ++pi;
-    return pi == ps.size();
+    return starMatch(
+        ps.size(), ts.size(), [&](std::size_t pi) { return isGlobstar(ps[pi]); },
+        [&](std::size_t pi, std::size_t ti, std::size_t &next) {
+            next = pi + 1;
+            return partMatch(ps[pi], ts[ti]);
+        });
 }
 
 ExcludeList excludeList(const std::vector<std::string> &globs)

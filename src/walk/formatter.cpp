@@ -27,22 +27,6 @@ bool entered(const std::string &name)
     return true;
 }
 
-// command with each "{}" replaced by name quoted for the shell.
-std::string commandFor(const std::string &command, const std::string &name)
-{
-    const std::string quoted = processShellQuote(name);
-    std::string out;
-    for (std::size_t at = 0; at < command.size(); ++at) {
-        if (command.compare(at, 2, "{}") == 0) {
-            out += quoted;
-            ++at;
-        } else {
-            out += command[at];
-        }
-    }
-    return out;
-}
-
 // The entry of the file path: the file against its formatted text; a
 // FIFO, a device or a link is never opened (type says which).
 WalkEntry entryFor(const std::string &path, NodeType type, std::int64_t size, const std::string &command, int seconds)
@@ -62,7 +46,7 @@ WalkEntry entryFor(const std::string &path, NodeType type, std::int64_t size, co
     if (command.empty())
         return entry;
     entry.sides[1].file = path;
-    entry.sides[1].command = commandFor(command, path);
+    entry.sides[1].command = commandWith(command, processShellQuote(path));
     entry.sides[1].seconds = seconds;
     return entry;
 }
@@ -183,6 +167,20 @@ int walkFormatter(const std::vector<std::string> &paths, const std::string &comm
         }
     }
     return 0;
+}
+
+std::string commandWith(const std::string &command, const std::string &text)
+{
+    std::string out;
+    for (std::size_t at = 0; at < command.size(); ++at) {
+        if (command.compare(at, 2, "{}") == 0) {
+            out += text;
+            ++at;
+        } else {
+            out += command[at];
+        }
+    }
+    return out;
 }
 
 std::string formatterFailure(const ShellOutcome &outcome, int seconds)

@@ -287,11 +287,12 @@ std::int64_t headerSize(const std::string &header, std::string &type)
 
 } // namespace
 
-int walkGit(const std::string &rev, WalkList &list, std::string &error)
+namespace {
+
+// Checks that git runs and that the current directory is in a repository,
+// whose top folder goes to top when asked for. Returns 0, or 1 with error set.
+int checkRepository(std::string &error, std::string *top = nullptr)
 {
-    list.entries.clear();
-    list.sideNames[0] = rev.empty() ? "HEAD" : rev + "^";
-    list.sideNames[1] = rev.empty() ? "working tree" : rev;
     std::string out, why;
     if (runGit(gitCommand({"--version"}), out, why) != 0) {
         error = "Unable to run git: " + why;
@@ -301,8 +302,22 @@ int walkGit(const std::string &rev, WalkList &list, std::string &error)
         error = "Not a git repository: " + processCurrentDirectory();
         return 1;
     }
+    if (top)
+        *top = chomp(out);
+    return 0;
+}
+
+} // namespace
+
+int walkGit(const std::string &rev, WalkList &list, std::string &error)
+{
+    list.entries.clear();
+    list.sideNames[0] = rev.empty() ? "HEAD" : rev + "^";
+    list.sideNames[1] = rev.empty() ? "working tree" : rev;
     GitSides sides;
-    sides.top = chomp(out);
+    if (checkRepository(error, &sides.top) != 0)
+        return 1;
+    std::string out, why;
     std::vector<std::string> argv;
     if (listCommand(rev, sides.top, sides, argv, error) != 0)
         return 1;
@@ -322,22 +337,6 @@ int walkGit(const std::string &rev, WalkList &list, std::string &error)
 namespace {
 
 constexpr std::size_t kInputChunk = 65536;  // bytes of a program's input written at a time
-
-// Checks that git runs and that the current directory is in a repository.
-// Returns 0, or 1 with error set.
-int checkRepository(std::string &error)
-{
-    std::string out, why;
-    if (runGit(gitCommand({"--version"}), out, why) != 0) {
-        error = "Unable to run git: " + why;
-        return 1;
-    }
-    if (runGit(gitCommand({"rev-parse", "--show-toplevel"}), out, why) != 0) {
-        error = "Not a git repository: " + processCurrentDirectory();
-        return 1;
-    }
-    return 0;
-}
 
 // Writes bytes to git's standard input and then ends it; on its own thread,
 // so that git's output is read meanwhile and neither side waits on the other.

@@ -25,6 +25,18 @@ struct Process {
 
 namespace {
 
+// Lets a child start with no signal blocked and SIGPIPE at its default
+// (this process may ignore it); the caller sets the flags that apply them.
+void defaultSignals(posix_spawnattr_t &attributes)
+{
+    sigset_t none, pipe;
+    sigemptyset(&none);
+    sigemptyset(&pipe);
+    sigaddset(&pipe, SIGPIPE);
+    posix_spawnattr_setsigmask(&attributes, &none);
+    posix_spawnattr_setsigdefault(&attributes, &pipe);
+}
+
 void closeBoth(int fds[2])
 {
     for (int i = 0; i < 2; ++i) {
@@ -49,12 +61,7 @@ int spawn(const std::vector<std::string> &argv, int in, int out, pid_t &pid)
         posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_adddup2(&actions, out, 1);
     posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    sigset_t none, pipe;
-    sigemptyset(&none);
-    sigemptyset(&pipe);
-    sigaddset(&pipe, SIGPIPE);
-    posix_spawnattr_setsigmask(&attributes, &none);
-    posix_spawnattr_setsigdefault(&attributes, &pipe);
+    defaultSignals(attributes);
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
     std::vector<char *> args;
     for (const std::string &arg : argv)
@@ -190,12 +197,7 @@ int spawnShell(const std::string &command, const std::string &directory, int in,
     posix_spawn_file_actions_adddup2(&actions, in, 0);
     posix_spawn_file_actions_adddup2(&actions, out, 1);
     posix_spawn_file_actions_adddup2(&actions, err, 2);
-    sigset_t none, pipe;
-    sigemptyset(&none);
-    sigemptyset(&pipe);
-    sigaddset(&pipe, SIGPIPE);
-    posix_spawnattr_setsigmask(&attributes, &none);
-    posix_spawnattr_setsigdefault(&attributes, &pipe);
+    defaultSignals(attributes);
     posix_spawnattr_setpgroup(&attributes, 0);
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETPGROUP);
     char *args[] = {const_cast<char *>("sh"), const_cast<char *>("-c"), const_cast<char *>(command.c_str()), nullptr};
