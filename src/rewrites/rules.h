@@ -15,4 +15,28 @@ std::uint64_t matchingClose(RewriteWindow &w, std::uint64_t open);
 // deciding nothing, when the tokens it needs are not all held yet.
 bool takeNestedParens(RewriteWindow &w, std::uint64_t i);
 
+// The scan of rules that decide at each token and then note it, from
+// next on (where the last call stopped, or the window's first token): at each
+// token not dropped (and of kind Code, with codeOnly), waits(i) decides and
+// tells whether it lacks tokens; such a decision waits for them (the scan
+// stops there) unless none will come (the window holds End) or the window
+// already starts at it and is full: then it is given up. advance(i) notes the
+// token. Returns where the rewriter may hand out tokens up to.
+template <typename Waits, typename Advance>
+std::uint64_t decideEach(RewriteWindow &w, std::uint64_t &next, bool codeOnly, Waits waits, Advance advance)
+{
+    if (next < w.first)
+        next = w.first;
+    const bool endHeld = w.count > 0 && windowAt(w, windowEnd(w) - 1).kind == TokenKind::End;
+    while (next < windowEnd(w)) {
+        const std::uint64_t i = next;
+        if (!windowAt(w, i).dropped && (!codeOnly || windowAt(w, i).kind == TokenKind::Code) && waits(i) &&
+            (!w.complete || (i > w.first && !endHeld)))
+            return i;
+        advance(i);
+        next = i + 1;
+    }
+    return windowEnd(w);
+}
+
 #endif
