@@ -28,6 +28,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 
 #include "common/settings.h"
 #include "tokens/tokens.h"
@@ -141,6 +142,22 @@ struct RewriteRules {
     bool (*aside)(const char *key, std::size_t n);
 };
 
+constexpr std::size_t kRewriteStateBytes = 16384;  // the most state a language's rules keep
+
+// The record of a module's rules, whose state is a State (checked to fit)
+// and which know the rewrites listed.
+template <typename State>
+constexpr RewriteRules rulesRecord(Language language, std::initializer_list<Rewrite> rewrites,
+                                   std::uint64_t (*scan)(RewriteWindow &w, void *state),
+                                   bool (*aside)(const char *key, std::size_t n))
+{
+    static_assert(sizeof(State) <= kRewriteStateBytes, "a language's rules' state must fit the rewriter's");
+    RewriteSet set = 0;
+    for (Rewrite r : rewrites)
+        set = static_cast<RewriteSet>(set | rewriteBit(r));
+    return {language, set, sizeof(State), scan, aside};
+}
+
 // The rules of language's module, or nullptr when it has none (defined with
 // the language table).
 const RewriteRules *rewriteRules(Language language);
@@ -151,7 +168,6 @@ struct RewriteSource {
     void (*next)(void *self, TokenPiece &piece) = nullptr;
 };
 
-constexpr std::size_t kRewriteStateBytes = 16384;  // the most state a language's rules keep
 constexpr std::size_t kRewriteAside = 256;         // tokens set aside at once (RewriteRules::aside)
 
 // A token set aside: it goes out before the window token at index before.

@@ -159,8 +159,6 @@ struct CState {
     bool afterBranching;                   // such a directive ended since the last kept token: the token
                                            // before this one may not be the one a compiler reads before it
 };
-static_assert(sizeof(CState) <= kRewriteStateBytes, "the C rules' state fits the rewriter's");
-
 enum class Look : unsigned char { Done, Wait };
 
 bool prevIs(const CState &st, const char *s)
@@ -2202,13 +2200,6 @@ std::uint64_t cScan(RewriteWindow &w, void *state)
 
 } // namespace
 
-extern const RewriteRules kCFamilyRules = {
-    Language::CFamily,
-    static_cast<RewriteSet>(rewriteBit(Rewrite::Braces) | rewriteBit(Rewrite::Parens) |
-                            rewriteBit(Rewrite::Commas) | rewriteBit(Rewrite::Numbers) |
-                            rewriteBit(Rewrite::Usings) | rewriteBit(Rewrite::Semicolons) |
-                            rewriteBit(Rewrite::Quotes)),
-    sizeof(CState),
-    cScan,
-    nullptr,
-};
+extern const RewriteRules kCFamilyRules = rulesRecord<CState>(
+    Language::CFamily, {Rewrite::Braces, Rewrite::Parens, Rewrite::Commas, Rewrite::Numbers, Rewrite::Usings,
+     Rewrite::Semicolons, Rewrite::Quotes}, cScan, nullptr);

@@ -382,15 +382,7 @@ std::uint64_t cssScan(RewriteWindow &w, void *state)
     return windowEnd(w);
 }
 
-static_assert(sizeof(CssRulesState) <= kRewriteStateBytes, "the CSS rules' state fits the rewriter's");
-
 } // namespace
 
-extern const RewriteRules kCssRules = {
-    Language::Css,
-    static_cast<RewriteSet>(rewriteBit(Rewrite::Commas) | rewriteBit(Rewrite::Quotes) | rewriteBit(Rewrite::Numbers) |
-                            rewriteBit(Rewrite::Case)),
-    sizeof(CssRulesState),
-    cssScan,
-    nullptr,
-};
+extern const RewriteRules kCssRules = rulesRecord<CssRulesState>(
+    Language::Css, {Rewrite::Commas, Rewrite::Quotes, Rewrite::Numbers, Rewrite::Case}, cssScan, nullptr);

@@ -662,8 +662,6 @@ std::uint64_t goScan(RewriteWindow &w, void *state)
         [&](std::uint64_t i) { advance(w, st, i); });
 }
 
-static_assert(sizeof(GoRulesState) <= kRewriteStateBytes, "the Go rules' state fits the rewriter's");
-
 // The directives and the cgo preamble the lexer makes of comments (keys that
 // start with "//" or "/*"), but the build constraints, which the scan reads.
 bool goAside(const char *key, std::size_t n)
@@ -675,11 +673,5 @@ bool goAside(const char *key, std::size_t n)
 
 } // namespace
 
-extern const RewriteRules kGoRules = {
-    Language::Go,
-    static_cast<RewriteSet>(rewriteBit(Rewrite::Parens) | rewriteBit(Rewrite::Semicolons) |
-                            rewriteBit(Rewrite::BuildLines)),
-    sizeof(GoRulesState),
-    goScan,
-    goAside,
-};
+extern const RewriteRules kGoRules = rulesRecord<GoRulesState>(
+    Language::Go, {Rewrite::Parens, Rewrite::Semicolons, Rewrite::BuildLines}, goScan, goAside);

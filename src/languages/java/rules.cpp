@@ -517,15 +517,7 @@ std::uint64_t javaScan(RewriteWindow &w, void *state)
         [&](std::uint64_t i) { advance(w, st, i); });
 }
 
-static_assert(sizeof(JavaState) <= kRewriteStateBytes, "the Java rules' state fits the rewriter's");
-
 } // namespace
 
-extern const RewriteRules kJavaRules = {
-    Language::Java,
-    static_cast<RewriteSet>(rewriteBit(Rewrite::Braces) | rewriteBit(Rewrite::Parens) | rewriteBit(Rewrite::Commas) |
-                            rewriteBit(Rewrite::Numbers)),
-    sizeof(JavaState),
-    javaScan,
-    nullptr,
-};
+extern const RewriteRules kJavaRules = rulesRecord<JavaState>(
+    Language::Java, {Rewrite::Braces, Rewrite::Parens, Rewrite::Commas, Rewrite::Numbers}, javaScan, nullptr);

@@ -2139,14 +2139,6 @@ bool scriptAside(const char *key, std::size_t n)
 
 } // namespace
 
-static_assert(sizeof(State) <= kRewriteStateBytes, "the script rules' state fits the rewriter's");
-
-extern const RewriteRules kScriptRules = {
-    Language::JavaScript,
-    static_cast<RewriteSet>(rewriteBit(Rewrite::Braces) | rewriteBit(Rewrite::Parens) | rewriteBit(Rewrite::Commas) |
-                            rewriteBit(Rewrite::Quotes) | rewriteBit(Rewrite::Numbers) |
-                            rewriteBit(Rewrite::Semicolons)),
-    sizeof(State),
-    scriptScan,
-    scriptAside,
-};
+extern const RewriteRules kScriptRules = rulesRecord<State>(
+    Language::JavaScript, {Rewrite::Braces, Rewrite::Parens, Rewrite::Commas, Rewrite::Quotes, Rewrite::Numbers,
+     Rewrite::Semicolons}, scriptScan, scriptAside);

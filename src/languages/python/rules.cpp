@@ -1331,8 +1331,6 @@ std::uint64_t scanPython(RewriteWindow &w, void *state)
     return i;
 }
 
-static_assert(sizeof(PyState) <= kRewriteStateBytes, "the Python rules' state fits the rewriter's");
-
 // A comment the lexer hands out as a token (the "#!" line, the encoding
 // declaration): no other token starts with '#'.
 bool pythonAside(const char *key, std::size_t n)
@@ -1342,11 +1340,6 @@ bool pythonAside(const char *key, std::size_t n)
 
 } // namespace
 
-extern const RewriteRules kPythonRules = {
-    Language::Python,
-    static_cast<RewriteSet>(rewriteBit(Rewrite::Parens) | rewriteBit(Rewrite::Commas) | rewriteBit(Rewrite::Quotes) |
-                            rewriteBit(Rewrite::Numbers) | rewriteBit(Rewrite::Docstrings)),
-    sizeof(PyState),
-    scanPython,
-    pythonAside,
-};
+extern const RewriteRules kPythonRules = rulesRecord<PyState>(
+    Language::Python, {Rewrite::Parens, Rewrite::Commas, Rewrite::Quotes, Rewrite::Numbers, Rewrite::Docstrings},
+    scanPython, pythonAside);

@@ -746,8 +746,6 @@ std::uint64_t rustScan(RewriteWindow &w, void *state)
         [&](std::uint64_t i) { advance(w, st, i); });
 }
 
-static_assert(sizeof(RustState) <= kRewriteStateBytes, "the Rust rules' state fits the rewriter's");
-
 // The shebang line, a token of the shared layer's: '#' and '!' are tokens
 // of their own otherwise.
 bool rustAside(const char *key, std::size_t n)
@@ -757,12 +755,6 @@ bool rustAside(const char *key, std::size_t n)
 
 } // namespace
 
-extern const RewriteRules kRustRules = {
-    Language::Rust,
-    static_cast<RewriteSet>(rewriteBit(Rewrite::Braces) | rewriteBit(Rewrite::Parens) | rewriteBit(Rewrite::Commas) |
-                            rewriteBit(Rewrite::Quotes) | rewriteBit(Rewrite::Numbers) |
-                            rewriteBit(Rewrite::Semicolons)),
-    sizeof(RustState),
-    rustScan,
-    rustAside,
-};
+extern const RewriteRules kRustRules = rulesRecord<RustState>(
+    Language::Rust, {Rewrite::Braces, Rewrite::Parens, Rewrite::Commas, Rewrite::Quotes, Rewrite::Numbers,
+     Rewrite::Semicolons}, rustScan, rustAside);

@@ -113,12 +113,4 @@ bool shellAside(const char *key, std::size_t n)
 
 } // namespace
 
-static_assert(sizeof(State) <= kRewriteStateBytes, "the shell rules' state fits the rewriter's");
-
-extern const RewriteRules kShellRules = {
-    Language::Shell,
-    rewriteBit(Rewrite::Quotes),
-    sizeof(State),
-    shellScan,
-    shellAside,
-};
+extern const RewriteRules kShellRules = rulesRecord<State>(Language::Shell, {Rewrite::Quotes}, shellScan, shellAside);
