@@ -125,22 +125,8 @@ std::string batchName(const std::string &path, const std::string &start)
     const bool relative = !path.empty() && path[0] != '/';
     std::vector<std::string> parts;
     bool up = false;
-    for (const std::string &from : {relative ? start : std::string(), path}) {
-        std::size_t begin = 0;
-        for (std::size_t i = 0; i <= from.size(); ++i) {
-            if (i < from.size() && from[i] != '/')
-                continue;
-            const std::string part = from.substr(begin, i - begin);
-            begin = i + 1;
-            if (part == "..") {
-                up = true;
-                if (!parts.empty())
-                    parts.pop_back();
-            } else if (!part.empty() && part != ".") {
-                parts.push_back(part);
-            }
-        }
-    }
+    for (const std::string &from : {relative ? start : std::string(), path})
+        addPathParts(from, parts, &up);
     // A relative path that never goes up keeps its own parts.
     std::size_t first = 0;
     if (relative && !up) {
@@ -149,10 +135,7 @@ std::string batchName(const std::string &path, const std::string &start)
             startParts += start[i] != '/' && (i == 0 || start[i - 1] == '/');
         first = startParts;
     }
-    std::string name;
-    for (std::size_t i = first; i < parts.size(); ++i)
-        name += (name.empty() ? "" : "/") + parts[i];
-    return name;
+    return joinedParts(parts, first);
 }
 
 std::unique_ptr<BatchTree> batchFormat(const std::string &command, int seconds, WalkList &list)

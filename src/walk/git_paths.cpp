@@ -8,37 +8,6 @@
 
 namespace {
 
-// The parts of path between '/'s, "." and empty ones left out, each ".."
-// taking the one before it away. Returns false when a ".." would go above
-// the start.
-bool addParts(const std::string &path, std::vector<std::string> &parts)
-{
-    std::size_t start = 0;
-    for (std::size_t i = 0; i <= path.size(); ++i) {
-        if (i < path.size() && path[i] != '/')
-            continue;
-        const std::string part = path.substr(start, i - start);
-        start = i + 1;
-        if (part.empty() || part == ".")
-            continue;
-        if (part != "..") {
-            parts.push_back(part);
-            continue;
-        }
-        if (parts.empty())
-            return false;
-        parts.pop_back();
-    }
-    return true;
-}
-
-std::string joined(const std::vector<std::string> &parts, std::size_t from)
-{
-    std::string out;
-    for (std::size_t i = from; i < parts.size(); ++i)
-        out += (i > from ? "/" : "") + parts[i];
-    return out;
-}
 
 // Whether path is top or lies under it; an empty top holds everything.
 bool under(const std::string &path, const std::string &top)
@@ -52,8 +21,8 @@ bool under(const std::string &path, const std::string &top)
 std::string pathFromPrefix(const std::string &prefix, const std::string &path)
 {
     std::vector<std::string> from, to;
-    addParts(prefix, from);
-    addParts(path, to);
+    addPathParts(prefix, from);
+    addPathParts(path, to);
     // Only the directories of path can be shared with the prefix.
     std::size_t same = 0;
     while (same < from.size() && same + 1 < to.size() && from[same] == to[same])
@@ -61,7 +30,7 @@ std::string pathFromPrefix(const std::string &prefix, const std::string &path)
     std::string out;
     for (std::size_t i = same; i < from.size(); ++i)
         out += "../";
-    return out + joined(to, same);
+    return out + joinedParts(to, same);
 }
 
 int gitPathsKept(const std::vector<std::string> &paths, WalkList &list, std::string &error)
@@ -74,11 +43,11 @@ int gitPathsKept(const std::vector<std::string> &paths, WalkList &list, std::str
     std::vector<std::string> tops;
     for (const std::string &path : paths) {
         std::vector<std::string> parts;
-        if (!addParts(prefix, parts) || !addParts(path, parts)) {
+        if (!addPathParts(prefix, parts) || !addPathParts(path, parts)) {
             error = "Outside the repository: " + path;
             return 1;
         }
-        tops.push_back(joined(parts, 0));
+        tops.push_back(joinedParts(parts, 0));
     }
     static const std::string arrow = " -> ";
     const auto named = [&](const std::string &path) {
@@ -95,4 +64,39 @@ int gitPathsKept(const std::vector<std::string> &paths, WalkList &list, std::str
     };
     list.entries.erase(std::remove_if(list.entries.begin(), list.entries.end(), dropped), list.entries.end());
     return 0;
+}
+
+bool addPathParts(const std::string &path, std::vector<std::string> &parts, bool *up)
+{
+    std::size_t start = 0;
+    bool above = false;
+    for (std::size_t i = 0; i <= path.size(); ++i) {
+        if (i < path.size() && path[i] != '/')
+            continue;
+        const std::string part = path.substr(start, i - start);
+        start = i + 1;
+        if (part.empty() || part == ".")
+            continue;
+        if (part != "..") {
+            parts.push_back(part);
+            continue;
+        }
+        if (up)
+            *up = true;
+        if (parts.empty())
+            above = true;
+        else
+            parts.pop_back();
+        if (above && !up)
+            return false;
+    }
+    return !above;
+}
+
+std::string joinedParts(const std::vector<std::string> &parts, std::size_t from)
+{
+    std::string out;
+    for (std::size_t i = from; i < parts.size(); ++i)
+        out += (i > from ? "/" : "") + parts[i];
+    return out;
 }

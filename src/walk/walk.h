@@ -174,4 +174,14 @@ int objectOpen(ObjectReader &reader, const std::string &object, SourceStream &so
 // object can be asked for.
 void objectClose(ObjectReader &reader, SourceStream &source);
 
+// Adds the parts of path between '/'s to parts, "." and empty ones left
+// out, each ".." taking the one before it away. Without up, stops and
+// returns false at a ".." that would go above the start; with up, such a
+// ".." stays at the start, as at the root (up tells whether any ".." was
+// read), and the return says whether one went above.
+bool addPathParts(const std::string &path, std::vector<std::string> &parts, bool *up = nullptr);
+
+// The parts from index from on, joined by '/'.
+std::string joinedParts(const std::vector<std::string> &parts, std::size_t from);
+
 #endif

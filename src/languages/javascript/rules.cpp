@@ -1689,16 +1689,28 @@ void dropBraces(RewriteWindow &w, std::uint64_t open)
 
 // --- Commas and semicolons -----------------------------------------------
 
+// The token kept after i (next, its key k) and the innermost open frame f
+// (nullptr: none); false when that token is not held yet.
+bool lookPast(RewriteWindow &w, const State &s, std::uint64_t i, std::uint64_t &next, Key &k, const Frame *&f)
+{
+    next = nextKept(w, i);
+    if (next >= windowEnd(w))
+        return false;
+    k = keyAt(w, next);
+    f = s.depth > 0 ? &s.frames[s.depth - 1] : nullptr;
+    return true;
+}
+
 // Takes out the ',' at i before a closing bracket where it is a trailing
 // comma that means nothing: after an item (no hole), not after a rest
 // element, in a frame whose items take one.
 void dropComma(RewriteWindow &w, const State &s, std::uint64_t i)
 {
-    std::uint64_t next = nextKept(w, i);
-    if (next >= windowEnd(w))
+    std::uint64_t next;
+    Key k;
+    const Frame *f;
+    if (!lookPast(w, s, i, next, k, f))
         return;
-    Key k = keyAt(w, next);
-    const Frame *f = s.depth > 0 ? &s.frames[s.depth - 1] : nullptr;
     if (lastIs(s, ",") || lastIs(s, "(") || lastIs(s, "[") || lastIs(s, "{") || lastIs(s, "<") || lastIs(s, "..."))
         return;
     // TypeScript type arguments and parameters: "f<T,>", "class A<T,>".
@@ -1746,11 +1758,11 @@ void dropComma(RewriteWindow &w, const State &s, std::uint64_t i)
 // another statement, a block or a declaration's body is taken out.
 void dropSemicolon(RewriteWindow &w, const State &s, std::uint64_t i)
 {
-    std::uint64_t next = nextKept(w, i);
-    if (next >= windowEnd(w))
+    std::uint64_t next;
+    Key k;
+    const Frame *f;
+    if (!lookPast(w, s, i, next, k, f))
         return;
-    Key k = keyAt(w, next);
-    const Frame *f = s.depth > 0 ? &s.frames[s.depth - 1] : nullptr;
     if ((w.allow & rewriteBit(Rewrite::Commas)) && same(k.p, k.n, "}") && f && f->opened == Opened::List &&
         (s.prev == Prev::Operand || s.prev == Prev::Restricted)) {
         dropToken(w, i, Rewrite::Commas, next);
