@@ -245,35 +245,38 @@ void sarifEnd(const std::string *message, std::string &out)
     out += "}]}]}\n";
 }
 
-void githubFinding(const PairFacts &p, std::string &out)
+// A finding as one line of an editor's or a CI's format: head, the place
+// (escaped as place for the format), the line and column after their
+// prefixes where known, then between, and the message (escaped as text).
+template <typename Place, typename Text>
+void findingLine(const PairFacts &p, std::string &out, const char *head, Place place, const char *linePrefix,
+                 const char *columnPrefix, const char *between, Text text)
 {
-    out += "::error file=";
-    appendCommand(out, p.place, std::strlen(p.place), true);
+    out += head;
+    place(out, p.place, std::strlen(p.place));
     std::int64_t line, column;
     findingPlace(p, line, column);
     if (line > 0)
-        out += ",line=" + std::to_string(line);
+        out += linePrefix + std::to_string(line);
     if (column > 0)
-        out += ",col=" + std::to_string(column);
-    out += "::";
-    const std::string text = message(p);
-    appendCommand(out, text.data(), text.size(), false);
+        out += columnPrefix + std::to_string(column);
+    out += between;
+    const std::string said = message(p);
+    text(out, said.data(), said.size());
     out += '\n';
+}
+
+void githubFinding(const PairFacts &p, std::string &out)
+{
+    findingLine(
+        p, out, "::error file=",
+        [](std::string &o, const char *t, std::size_t n) { appendCommand(o, t, n, true); }, ",line=", ",col=", "::",
+        [](std::string &o, const char *t, std::size_t n) { appendCommand(o, t, n, false); });
 }
 
 void gnuFinding(const PairFacts &p, std::string &out)
 {
-    appendGnu(out, p.place, std::strlen(p.place));
-    std::int64_t line, column;
-    findingPlace(p, line, column);
-    if (line > 0)
-        out += ':' + std::to_string(line);
-    if (column > 0)
-        out += ':' + std::to_string(column);
-    out += ": error: ";
-    const std::string text = message(p);
-    appendGnu(out, text.data(), text.size());
-    out += '\n';
+    findingLine(p, out, "", appendGnu, ":", ":", ": error: ", appendGnu);
 }
 
 } // namespace
