@@ -15,6 +15,22 @@ std::uint64_t matchingClose(RewriteWindow &w, std::uint64_t open);
 // deciding nothing, when the tokens it needs are not all held yet.
 bool takeNestedParens(RewriteWindow &w, std::uint64_t i);
 
+// Trims a number's significant digits digits[0..n) times 10^power: returns
+// the first digit that is not a leading zero, and takes the trailing zeros
+// off n, each adding one to power. The value is zero when the two meet.
+template <typename Int>
+std::size_t trimZeros(const char *digits, std::size_t &n, Int &power)
+{
+    std::size_t first = 0;
+    while (first < n && digits[first] == '0')
+        ++first;
+    while (n > first && digits[n - 1] == '0') {
+        --n;
+        ++power;
+    }
+    return first;
+}
+
 // The scan of rules that decide at each token and then note it, from
 // next on (where the last call stopped, or the window's first token): at each
 // token not dropped (and of kind Code, with codeOnly), waits(i) decides and

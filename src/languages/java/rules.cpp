@@ -372,13 +372,7 @@ bool javaNumber(const char *s, std::size_t n, char *out, std::size_t &used)
             v = v * 10 + (e[q] - '0');
         power += negative ? -v : v;
     }
-    std::size_t first = 0;
-    while (first < count && digits[first] == '0')
-        ++first;
-    while (count > first && digits[count - 1] == '0') {
-        --count;
-        ++power;
-    }
+    const std::size_t first = trimZeros(digits, count, power);
     out[used++] = last == 'f' ? 'f' : 'd';
     out[used++] = 'e';
     if (first == count) {

@@ -964,13 +964,7 @@ void putExact(const char *digits, std::size_t n, long long exp, char *out, std::
 {
     out[0] = 'D';
     m = 1;
-    std::size_t a = 0;
-    while (a < n && digits[a] == '0')
-        ++a;
-    while (n > a && digits[n - 1] == '0') {
-        --n;
-        ++exp;
-    }
+    const std::size_t a = trimZeros(digits, n, exp);
     if (a == n) {
         out[m++] = '0';
         return;

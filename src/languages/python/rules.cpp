@@ -307,13 +307,7 @@ std::size_t numberForm(const char *k, std::size_t n, char *out)
     }
     out[m++] = imaginary ? 'j' : 'f';
     e -= static_cast<std::int64_t>(d - whole);
-    std::size_t first = 0;
-    while (first < d && digits[first] == '0')
-        ++first;
-    while (d > first && digits[d - 1] == '0') {
-        --d;
-        ++e;
-    }
+    const std::size_t first = trimZeros(digits, d, e);
     if (first == d) {
         out[m++] = '0';
         return m;
