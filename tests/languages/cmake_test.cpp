@@ -223,6 +223,22 @@ TEST(CMakeNearMiss, LongTokens)
              front + " a" + body.substr(0, shift) + " " + body.substr(shift) + ")\n", false},
         });
     }
+    // A token that starts one byte into a refilled window (the blanks before
+    // it fill the first) and whose scan stops at the window's last byte: the
+    // refill that makes room moves the window, and the scan goes on from
+    // that same byte, not the one after it. (The other source of each pair
+    // has room for the refill.)
+    const std::string blanks(65499, ' '), edge(65533, 'a');
+    LexOptions comments;
+    comments.comments = true;
+    checkPairs(CMake, {
+        {"an escaped quote at the window's end", "f" + blanks + "(\"" + edge + "\\\"x\")\n",
+         "f(  \"" + edge + "\\\"x\")\n", true},
+        {"a bracket's closing at the window's end", "f" + blanks + "([[" + edge.substr(1) + "]])\n",
+         "f(  [[" + edge.substr(1) + "]])\n", true},
+        {"a blank after a comment word at the window's end", "f()\n" + blanks + "#" + edge + "a b\n",
+         "f()\n#" + edge + "a b\n", true, 0, 0, 0, 0, CMake, comments},
+    });
 }
 
 } // namespace
