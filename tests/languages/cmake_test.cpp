@@ -33,6 +33,8 @@ TEST(CMakeNearMiss, Layout)
         {"line comments", "f(a b)\n", "# c\nf(a # c ) \"\n b) # c\n", true},
         {"bracket comments", "f(a b)\n", "#[==[c\n]]]==]\nf(a #[[c]] b)\n", true},
         {"blank lines", "f()\ng()\n", "\n\nf()\n\n\ng()", true},
+        {"a comment whose line end is the first byte after the window", "f()\n#" + std::string(65531, 'x') + "\ng()\n",
+         "f()\ng()\n", true},
         {"a byte order mark", "f()\n", "\xEF\xBB\xBF" "f()\n", true},
         {"a byte order mark after a line", "f()\n", "\n\xEF\xBB\xBF" "f()\n", false},
         {"a form feed is no blank", "f(a b)\n", "f(a\fb)\n", false},
