@@ -24,7 +24,7 @@
 //   byte, and a bracket with more '=' than kMaxEquals.
 // Both marks hold a blank, which no argument or name can, so they never equal
 // a token of a source that reads.
-#include <cstring>
+#include <cstddef>
 
 #include "languages/cmake/state.h"
 #include "tokens/kit.h"
