@@ -286,7 +286,7 @@ void kitStart(Lexer &lx)
     startLanguageState<State>(lx);
 }
 
-// --- A piece from outside the window ------------------------------------------
+// --- A piece from outside the window ----------------------------------------
 
 // Fills piece with n bytes of text that no window byte spells (a decoded
 // escape, a mark), as the current token's next piece.
@@ -301,7 +301,7 @@ inline void textPiece(Lexer &lx, TokenPiece &piece, const char *text, std::size_
     lx.firstPiece = last;
 }
 
-// --- A skip to a byte class ---------------------------------------------------
+// --- A skip to a byte class -------------------------------------------------
 
 // Skips from window offset i to the first byte for which stop(c) holds (a
 // comment's end other than a lone line feed), or to the input's end; pos
@@ -323,7 +323,7 @@ inline void skipUntil(Lexer &lx, std::size_t i, StopAt stop)
     }
 }
 
-// --- The rest of the input as one token ------------------------------------------
+// --- The rest of the input as one token -------------------------------------
 
 // Goes on with a token that takes the rest of the input from pieceStart
 // (where a source stops reading as its language), counting its line feeds.
@@ -377,7 +377,7 @@ constexpr ByteTable<T> byteTable(ClassOf classOf)
     return t;
 }
 
-// --- Where layout stops ------------------------------------------------------
+// --- Where layout stops -----------------------------------------------------
 
 // Between tokens, at window offset i after layout's blanks: true when the
 // window was refilled (refillShort) or, at the source's first look (with
@@ -397,7 +397,7 @@ inline bool layoutAt(Lexer &lx, std::size_t &i, bool *started = nullptr)
     return true;
 }
 
-// --- Blanks that matter -------------------------------------------------------
+// --- Blanks that matter -----------------------------------------------------
 
 // As skipBlanks, and true when i stood at a blank (a module that notes that
 // a blank went by: a separation, a blank that may count).
