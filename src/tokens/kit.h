@@ -286,4 +286,128 @@ void kitStart(Lexer &lx)
     startLanguageState<State>(lx);
 }
 
+// --- A piece from outside the window ----------------------------------------
+
+// Fills piece with n bytes of text that no window byte spells (a decoded
+// escape, a mark), as the current token's next piece.
+inline void textPiece(Lexer &lx, TokenPiece &piece, const char *text, std::size_t n, bool last)
+{
+    piece.kind = lx.kind;
+    piece.first = lx.firstPiece;
+    piece.last = last;
+    piece.place = lx.place;
+    piece.bytes = text;
+    piece.length = n;
+    lx.firstPiece = last;
+}
+
+// --- A skip to a byte class -------------------------------------------------
+
+// Skips from window offset i to the first byte for which stop(c) holds (a
+// comment's end other than a lone line feed), or to the input's end; pos
+// ends there. Counts no line feeds: stop holds for '\n' where one may come.
+template <typename StopAt>
+inline void skipUntil(Lexer &lx, std::size_t i, StopAt stop)
+{
+    for (;;) {
+        const char *w = lx.window;
+        while (i < lx.end && !stop(w[i]))
+            ++i;
+        if (i < lx.end || lx.ended) {
+            lx.pos = i;
+            return;
+        }
+        lx.pos = lx.pieceStart = i;
+        refill(lx, i);
+        i = lx.pos;
+    }
+}
+
+// --- The rest of the input as one token -------------------------------------
+
+// Goes on with a token that takes the rest of the input from pieceStart
+// (where a source stops reading as its language), counting its line feeds.
+// Without a mark, its last piece ends at the input's end and the lexer goes
+// on between tokens; with one, the source's bytes go out first and the mark
+// (bytes no window byte spells, which no other token's key ends in) is its
+// last piece. True when piece is filled.
+inline bool restOfInput(Lexer &lx, TokenPiece &piece, const char *mark = nullptr)
+{
+    std::size_t i = lx.pos;
+    for (;;) {
+        for (; i < lx.end; ++i)
+            if (lx.window[i] == '\n')
+                newLine(lx, i);
+        lx.pos = i;
+        if (mark && i > lx.pieceStart) {
+            setPiece(lx, piece, lx.pieceStart, i, false);
+            lx.pieceStart = i;
+            return true;
+        }
+        if (lx.ended) {
+            if (!mark)
+                return finishAt(lx, piece, i);
+            textPiece(lx, piece, mark, std::strlen(mark), true);
+            markEnd(lx, i);
+            lx.mode = LexMode::Between;
+            return true;
+        }
+        if (!ensureAhead(lx, 1))
+            return pauseAt(lx, piece, lx.pos);
+        i = lx.pos;
+    }
+}
+
+// --- A table of byte classes ------------------------------------------------
+
+// A value of type T for each byte, made at compile time from classOf(c) for
+// c from 0 to 255 (a module's byte classes).
+template <typename T>
+struct ByteTable {
+    T of[256];
+    constexpr T operator[](char c) const { return of[static_cast<unsigned char>(c)]; }
+};
+
+template <typename T, typename ClassOf>
+constexpr ByteTable<T> byteTable(ClassOf classOf)
+{
+    ByteTable<T> t{};
+    for (int c = 0; c < 256; ++c)
+        t.of[c] = classOf(c);
+    return t;
+}
+
+// --- Where layout stops -----------------------------------------------------
+
+// Between tokens, at window offset i after layout's blanks: true when the
+// window was refilled (refillShort) or, at the source's first look (with
+// started, which it then sets), a byte order mark passed, i after it: the
+// caller looks again. Else false, pos and pieceStart standing at i.
+inline bool layoutAt(Lexer &lx, std::size_t &i, bool *started = nullptr)
+{
+    if (refillShort(lx, i))
+        return true;
+    lx.pos = lx.pieceStart = i;
+    if (!started || *started)
+        return false;
+    *started = true;
+    if (!byteOrderMarkAt(lx, i))
+        return false;
+    i = 3;
+    return true;
+}
+
+// --- Blanks that matter -----------------------------------------------------
+
+// As skipBlanks, and true when i stood at a blank (a module that notes that
+// a blank went by: a separation, a blank that may count).
+template <typename Blank>
+inline bool blanksAt(Lexer &lx, std::size_t &i, Blank blank)
+{
+    if (!blank(lx.window[i]))
+        return false;
+    skipBlanks(lx, i, blank);
+    return true;
+}
+
 #endif

@@ -33,6 +33,8 @@ TEST(CMakeNearMiss, Layout)
         {"line comments", "f(a b)\n", "# c\nf(a # c ) \"\n b) # c\n", true},
         {"bracket comments", "f(a b)\n", "#[==[c\n]]]==]\nf(a #[[c]] b)\n", true},
         {"blank lines", "f()\ng()\n", "\n\nf()\n\n\ng()", true},
+        {"a comment whose line end is the first byte after the window", "f()\n#" + std::string(65531, 'x') + "\ng()\n",
+         "f()\ng()\n", true},
         {"a byte order mark", "f()\n", "\xEF\xBB\xBF" "f()\n", true},
         {"a byte order mark after a line", "f()\n", "\n\xEF\xBB\xBF" "f()\n", false},
         {"a form feed is no blank", "f(a b)\n", "f(a\fb)\n", false},
@@ -223,6 +225,22 @@ TEST(CMakeNearMiss, LongTokens)
              front + " a" + body.substr(0, shift) + " " + body.substr(shift) + ")\n", false},
         });
     }
+    // A token that starts one byte into a refilled window (the blanks before
+    // it fill the first) and whose scan stops at the window's last byte: the
+    // refill that makes room moves the window, and the scan goes on from
+    // that same byte, not the one after it. (The other source of each pair
+    // has room for the refill.)
+    const std::string blanks(65499, ' '), edge(65533, 'a');
+    LexOptions comments;
+    comments.comments = true;
+    checkPairs(CMake, {
+        {"an escaped quote at the window's end", "f" + blanks + "(\"" + edge + "\\\"x\")\n",
+         "f(  \"" + edge + "\\\"x\")\n", true},
+        {"a bracket's closing at the window's end", "f" + blanks + "([[" + edge.substr(1) + "]])\n",
+         "f(  [[" + edge.substr(1) + "]])\n", true},
+        {"a blank after a comment word at the window's end", "f()\n" + blanks + "#" + edge + "a b\n",
+         "f()\n#" + edge + "a b\n", true, 0, 0, 0, 0, CMake, comments},
+    });
 }
 
 } // namespace

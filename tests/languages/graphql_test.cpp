@@ -35,6 +35,8 @@ TEST(GraphqlNearMiss, Layout)
         {"a comment is layout", "{ a # one, two\n b }", "{ a b }", true},
         {"a comment ends at a lone CR", "{ a # one\rb }", "{ a b }", true},
         {"a comment at the end", "{ a } # end", "{ a }", true},
+        {"a comment whose line end is the first byte after the window", "{ a #" + std::string(65531, 'x') + "\n b }",
+         "{ a\n b }", true},
         {"a form feed is a token", "{ a\fb }", "{ a b }", false},
         {"a control byte in a comment is a token", "{ a # x\x01y\n}", "{ a # xy\n}", false},
         {"a zero byte is a token", std::string("{ a\0 }", 6), "{ a }", false},

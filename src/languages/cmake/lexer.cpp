@@ -24,9 +24,10 @@
 //   byte, and a bracket with more '=' than kMaxEquals.
 // Both marks hold a blank, which no argument or name can, so they never equal
 // a token of a source that reads.
-#include <cstring>
+#include <cstddef>
 
 #include "languages/cmake/state.h"
+#include "tokens/kit.h"
 #include "tokens/lexer.h"
 
 namespace {
@@ -41,22 +42,14 @@ const char kErrorMark[] = "<parse error>";
 // Bytes that are an element of an unquoted argument alone, wherever they
 // stand in it (after its first element): all but blanks, line ends,
 // parentheses, '#', '"', '\\', '$' and zero bytes.
-struct PlainTable {
-    bool of[256];
-};
-constexpr PlainTable plainTable()
-{
-    PlainTable t{};
-    for (int c = 0; c < 256; ++c)
-        t.of[c] = !(c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '(' || c == ')' || c == '#' ||
-                    c == '"' || c == '\\' || c == '$' || c == 0);
-    return t;
-}
-constexpr PlainTable kPlain = plainTable();
+constexpr ByteTable<bool> kPlain = byteTable<bool>([](int c) {
+    return !(c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '(' || c == ')' || c == '#' || c == '"' ||
+             c == '\\' || c == '$' || c == 0);
+});
 
 bool isPlain(char c)
 {
-    return kPlain.of[static_cast<unsigned char>(c)];
+    return kPlain[c];
 }
 
 bool isNameStart(char c)
@@ -254,22 +247,11 @@ bool restStep(Lexer &lx, TokenPiece &piece)
             beginToken(lx, TokenKind::Code);  // the rest, below
         return true;
     }
-    const char *w = lx.window;
-    std::size_t i = lx.pos;
-    for (;;) {
-        for (; i < lx.end; ++i)
-            if (w[i] == '\n')
-                newLine(lx, i);
-        lx.pos = i;
-        if (lx.ended) {
-            finishToken(lx, piece);
-            lx.mode = LexMode::Finished;
-            return true;
-        }
-        if (!ensureAhead(lx, 1))
-            return pauseAt(lx, piece, lx.pos);
-        i = lx.pos;
-    }
+    if (!restOfInput(lx, piece))
+        return false;
+    if (piece.last)
+        lx.mode = LexMode::Finished;
+    return true;
 }
 
 // Skips a bracket comment whose text starts at i (after its opening); false
@@ -304,20 +286,9 @@ bool skipBracketComment(Lexer &lx, std::size_t i, std::size_t equals)
 // zero byte stands in it.
 bool skipLineComment(Lexer &lx, std::size_t i)
 {
-    for (;;) {
-        const char *w = lx.window;
-        while (w[i] != '\n' && w[i] != 0)
-            ++i;
-        if (i < lx.end) {
-            lx.pos = lx.pieceStart = i;
-            return w[i] == '\n';
-        }
-        lx.pos = lx.pieceStart = i;
-        if (lx.ended)
-            return true;
-        refill(lx, i);
-        i = lx.pos;
-    }
+    skipUntil(lx, i, [](char c) { return c == '\n' || c == 0; });
+    lx.pieceStart = lx.pos;
+    return lx.pos >= lx.end || lx.window[lx.pos] == '\n';
 }
 
 enum class Layout { Token, Comment, End, Error };
@@ -330,25 +301,10 @@ Layout skipLayout(Lexer &lx)
     const char *w = lx.window;
     std::size_t i = lx.pos;
     for (;;) {
-        if (isBlank(w[i])) {
+        if (blanksAt(lx, i, isBlank))
             cm.separation = CMakeSeparation::Okay;
-            while (isBlank(w[i]))
-                ++i;
-        }
-        if (lx.end - i < kLexLookahead && !lx.ended) {
-            lx.pos = lx.pieceStart = i;
-            refill(lx, i);
-            i = lx.pos;
+        if (layoutAt(lx, i, &cm.started))
             continue;
-        }
-        lx.pos = lx.pieceStart = i;
-        if (!cm.started) {
-            cm.started = true;
-            if (lx.base == 0 && i == 0 && std::memcmp(w, "\xEF\xBB\xBF", 3) == 0) {
-                i = 3;
-                continue;
-            }
-        }
         if (cm.where == CMakePlace::AfterName || i >= lx.end)
             return i < lx.end ? Layout::Token : Layout::End;
         if (w[i] == '\n') {
@@ -425,41 +381,44 @@ bool unquotedStep(Lexer &lx, TokenPiece &piece)
     }
 }
 
+// At a line end byte (LF, or CR) at i inside a quoted or bracket argument:
+// counts an LF; drops the CR of a CR LF from the key (cmake reads CR LF as
+// LF), a lone CR stays. True when piece is filled; i goes on either way.
+bool passLineEnd(Lexer &lx, TokenPiece &piece, std::size_t &i)
+{
+    const char *w = lx.window;
+    if (w[i] == '\n') {
+        newLine(lx, i);
+        ++i;
+        return false;
+    }
+    if (w[i + 1] != '\n') {
+        ++i;
+        return false;
+    }
+    if (dropBytes(lx, piece, i, 1))
+        return true;
+    i = lx.pos;
+    return false;
+}
+
 // Goes on with the quoted argument at pos, to its closing quote.
 bool quotedStep(Lexer &lx, TokenPiece &piece)
 {
     const char *w = lx.window;
     std::size_t i = lx.pos;
     for (;;) {
-        while (w[i] != '"' && w[i] != '\\' && w[i] != '\r' && w[i] != '\n' && w[i] != 0)
-            ++i;
-        if (i + 2 >= lx.end && !lx.ended) {
-            lx.pos = i;
-            if (!ensureAhead(lx, 3))
-                return pauseAt(lx, piece, i);
-            w = lx.window;
-            i = lx.pos;
-            continue;
-        }
+        if (!runOver(lx, i, [](char c) { return c != '"' && c != '\\' && c != '\r' && c != '\n' && c != 0; }, 3))
+            return pauseAt(lx, piece, lx.pos);
         const char c = w[i];
         if (i < lx.end && c == '"') {
             lx.pos = i + 1;
             finishToken(lx, piece);
             return true;
         }
-        if (c == '\n') {
-            newLine(lx, i);
-            ++i;
-            continue;
-        }
-        if (c == '\r') {
-            if (w[i + 1] != '\n') {
-                ++i;
-                continue;
-            }
-            if (dropBytes(lx, piece, i, 1))
+        if (c == '\n' || c == '\r') {
+            if (passLineEnd(lx, piece, i))
                 return true;
-            i = lx.pos;
             continue;
         }
         if (c == '\\' && i + 1 < lx.end && w[i + 1] != 0) {
@@ -490,16 +449,8 @@ bool bracketStep(Lexer &lx, TokenPiece &piece)
     const char *w = lx.window;
     std::size_t i = lx.pos;
     for (;;) {
-        while (w[i] != ']' && w[i] != '\r' && w[i] != '\n' && w[i] != 0)
-            ++i;
-        if (i + equals + 2 >= lx.end && !lx.ended) {
-            lx.pos = i;
-            if (!ensureAhead(lx, equals + 3))
-                return pauseAt(lx, piece, i);
-            w = lx.window;
-            i = lx.pos;
-            continue;
-        }
+        if (!runOver(lx, i, [](char c) { return c != ']' && c != '\r' && c != '\n' && c != 0; }, equals + 3))
+            return pauseAt(lx, piece, lx.pos);
         const char c = w[i];
         if (i < lx.end && c == ']') {
             if (closesBracket(w, i, equals)) {
@@ -510,19 +461,9 @@ bool bracketStep(Lexer &lx, TokenPiece &piece)
             ++i;
             continue;
         }
-        if (c == '\n') {
-            newLine(lx, i);
-            ++i;
-            continue;
-        }
-        if (c == '\r') {
-            if (w[i + 1] != '\n') {
-                ++i;
-                continue;
-            }
-            if (dropBytes(lx, piece, i, 1))
+        if (c == '\n' || c == '\r') {
+            if (passLineEnd(lx, piece, i))
                 return true;
-            i = lx.pos;
             continue;
         }
         lx.pos = i;  // a zero byte, or the input's end: unterminated
@@ -633,144 +574,125 @@ bool argumentToken(Lexer &lx, TokenPiece &piece)
     return unquotedStep(lx, piece);
 }
 
-// Between tokens: skips layout and starts what follows.
-bool betweenStep(Lexer &lx, TokenPiece &piece)
+// A comment word's byte: no blank, line end, ']' or zero byte.
+bool isWordByte(char c)
 {
-    CMakeLexState &cm = cmakeState(lx);
-    switch (skipLayout(lx)) {
-    case Layout::Comment:
-        lx.mode = lx.commentIsBlock ? LexMode::BlockComment : LexMode::LineComment;
-        return false;
-    case Layout::End:
-        if (cm.where == CMakePlace::Top) {
-            finishStream(lx, piece);
-            return true;
-        }
-        fail(lx, lx.pos);  // inside an invocation
-        return false;
-    case Layout::Error:
-        fail(lx, lx.pos);
-        return false;
-    case Layout::Token:
-        break;
-    }
-    switch (cm.where) {
-    case CMakePlace::Top:
-        return nameToken(lx, piece);
-    case CMakePlace::AfterName:
-        if (lx.window[lx.pos] != '(') {
+    return !(byteClass(c) & kBlank) && c != '\n' && c != ']' && c != 0;
+}
+
+struct CMakeSteps : KitSteps<CMakeSteps> {
+    // Between tokens: skips layout and starts what follows (its own: after
+    // layout, the place in the grammar decides, and a parse error ends all).
+    static bool between(Lexer &lx, TokenPiece &piece)
+    {
+        CMakeLexState &cm = cmakeState(lx);
+        switch (skipLayout(lx)) {
+        case Layout::Comment:
+            lx.mode = lx.commentIsBlock ? LexMode::BlockComment : LexMode::LineComment;
+            return false;
+        case Layout::End:
+            if (cm.where == CMakePlace::Top) {
+                finishStream(lx, piece);
+                return true;
+            }
+            fail(lx, lx.pos);  // inside an invocation
+            return false;
+        case Layout::Error:
             fail(lx, lx.pos);
             return false;
+        case Layout::Token:
+            break;
         }
-        cm.where = CMakePlace::Arguments;
-        cm.depth = 0;
-        cm.separation = CMakeSeparation::Okay;
-        return oneByte(lx, piece);
-    case CMakePlace::Arguments:
-        return argumentToken(lx, piece);
-    }
-    return false;
-}
-
-// Between the words of a comment (--comments): a line comment ends at its
-// line end, a bracket comment after its closing bracket.
-bool commentGap(Lexer &lx)
-{
-    const std::size_t equals = cmakeState(lx).equals;
-    for (;;) {
-        const char *w = lx.window;
-        std::size_t i = lx.pos;
-        while (byteClass(w[i]) & kBlank)
-            ++i;
-        lx.pos = lx.pieceStart = i;
-        if (lx.end - i < equals + 2 && !lx.ended) {
-            refill(lx, i);
-            continue;
+        switch (cm.where) {
+        case CMakePlace::Top:
+            return nameToken(lx, piece);
+        case CMakePlace::AfterName:
+            if (lx.window[lx.pos] != '(') {
+                fail(lx, lx.pos);
+                return false;
+            }
+            cm.where = CMakePlace::Arguments;
+            cm.depth = 0;
+            cm.separation = CMakeSeparation::Okay;
+            return oneByte(lx, piece);
+        case CMakePlace::Arguments:
+            return argumentToken(lx, piece);
         }
-        if (i >= lx.end && lx.commentIsBlock) {
-            fail(lx, i);  // an unterminated bracket comment
-            return false;
-        }
-        if (i >= lx.end || (w[i] == '\n' && !lx.commentIsBlock)) {
-            lx.mode = LexMode::Between;
-            return false;
-        }
-        if (w[i] == 0) {
-            fail(lx, i);
-            return false;
-        }
-        if (w[i] == '\n') {
-            newLine(lx, i);
-            lx.pos = i + 1;
-            continue;
-        }
-        if (lx.commentIsBlock && w[i] == ']' && closesBracket(w, i, equals)) {
-            lx.pos = lx.pieceStart = i + equals + 2;
-            lx.mode = LexMode::Between;
-            return false;
-        }
-        beginToken(lx, TokenKind::CommentWord);
-        lx.mode = LexMode::Word;
         return false;
     }
-}
 
-// Goes on with a comment word to a blank, a line end, a zero byte or the
-// closing bracket of its bracket comment.
-bool commentWord(Lexer &lx, TokenPiece &piece)
-{
-    const std::size_t equals = cmakeState(lx).equals;
-    std::size_t i = lx.pos;
-    for (;;) {
-        const char *w = lx.window;
-        while (!(byteClass(w[i]) & kBlank) && w[i] != '\n' && w[i] != ']' && w[i] != 0)
-            ++i;
-        if (i + equals + 2 >= lx.end && !lx.ended) {
-            lx.pos = i;
-            if (!ensureAhead(lx, equals + 3))
-                return pauseAt(lx, piece, i);
-            i = lx.pos;
-            continue;
+    // Between the words of a comment (--comments): a line comment ends at its
+    // line end, a bracket comment after its closing bracket.
+    static bool comment(Lexer &lx, TokenPiece &)
+    {
+        const std::size_t equals = cmakeState(lx).equals;
+        for (;;) {
+            const char *w = lx.window;
+            std::size_t i = lx.pos;
+            while (byteClass(w[i]) & kBlank)
+                ++i;
+            lx.pos = lx.pieceStart = i;
+            if (lx.end - i < equals + 2 && !lx.ended) {
+                refill(lx, i);
+                continue;
+            }
+            if (i >= lx.end && lx.commentIsBlock) {
+                fail(lx, i);  // an unterminated bracket comment
+                return false;
+            }
+            if (i >= lx.end || (w[i] == '\n' && !lx.commentIsBlock)) {
+                lx.mode = LexMode::Between;
+                return false;
+            }
+            if (w[i] == 0) {
+                fail(lx, i);
+                return false;
+            }
+            if (w[i] == '\n') {
+                newLine(lx, i);
+                lx.pos = i + 1;
+                continue;
+            }
+            if (lx.commentIsBlock && w[i] == ']' && closesBracket(w, i, equals)) {
+                lx.pos = lx.pieceStart = i + equals + 2;
+                lx.mode = LexMode::Between;
+                return false;
+            }
+            beginToken(lx, TokenKind::CommentWord);
+            lx.mode = LexMode::Word;
+            return false;
         }
-        if (w[i] == ']' && i < lx.end && !(lx.commentIsBlock && closesBracket(w, i, equals))) {
-            ++i;
-            continue;
-        }
-        break;
     }
-    lx.pos = i;
-    finishToken(lx, piece);
-    lx.mode = lx.commentIsBlock ? LexMode::BlockComment : LexMode::LineComment;
-    return true;
-}
 
-// One step of the lexer; true when piece is filled.
-bool cmakeStep(Lexer &lx, TokenPiece &piece)
-{
-    switch (lx.mode) {
-    case LexMode::Between: return betweenStep(lx, piece);
-    case LexMode::Name: return unquotedStep(lx, piece);
-    case LexMode::Quoted: return quotedStep(lx, piece);
-    case LexMode::Raw: return bracketStep(lx, piece);
-    case LexMode::Verbatim: return restStep(lx, piece);
-    case LexMode::BlockComment: case LexMode::LineComment: return commentGap(lx);
-    case LexMode::Word: return commentWord(lx, piece);
-    case LexMode::Finished: finishStream(lx, piece); return true;
-    default: lx.mode = LexMode::Between; return false;
+    // Goes on with a comment word to a blank, a line end, a zero byte or the
+    // closing bracket of its bracket comment.
+    static bool word(Lexer &lx, TokenPiece &piece)
+    {
+        const std::size_t equals = cmakeState(lx).equals;
+        std::size_t i = lx.pos;
+        for (;;) {
+            if (!runOver(lx, i, isWordByte, equals + 3))
+                return pauseAt(lx, piece, lx.pos);
+            const char *w = lx.window;
+            if (w[i] == ']' && i < lx.end && !(lx.commentIsBlock && closesBracket(w, i, equals))) {
+                ++i;
+                continue;
+            }
+            break;
+        }
+        lx.pos = i;
+        finishToken(lx, piece);
+        lx.mode = lx.commentIsBlock ? LexMode::BlockComment : LexMode::LineComment;
+        return true;
     }
-}
+
+    static bool name(Lexer &lx, TokenPiece &piece) { return unquotedStep(lx, piece); }
+    static bool quoted(Lexer &lx, TokenPiece &piece) { return quotedStep(lx, piece); }
+    static bool raw(Lexer &lx, TokenPiece &piece) { return bracketStep(lx, piece); }
+    static bool verbatim(Lexer &lx, TokenPiece &piece) { return restStep(lx, piece); }
+};
 
 } // namespace
 
-void cmakeStart(Lexer &lx)
-{
-    startLanguageState<CMakeLexState>(lx);
-}
-
-void cmakeNext(Lexer &lx, TokenPiece &piece)
-{
-    while (!cmakeStep(lx, piece)) {
-    }
-}
-
-extern const LexerHooks kCMakeLexer = {cmakeStart, cmakeNext, nullptr, nullptr, false, anyHashBang};
+extern const LexerHooks kCMakeLexer = {kitStart<CMakeLexState>, kitNext<CMakeSteps>, nullptr, nullptr, false,
+                                       anyHashBang};

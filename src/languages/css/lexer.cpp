@@ -41,6 +41,7 @@
 
 #include "languages/css/state.h"
 #include "scan/byte_masks.h"
+#include "tokens/kit.h"
 #include "tokens/lexer.h"
 
 namespace {
@@ -83,23 +84,11 @@ constexpr unsigned char cssClassOf(int c)
     return k;
 }
 
-struct CssClasses {
-    unsigned char of[256];
-};
-
-constexpr CssClasses cssClasses()
-{
-    CssClasses t{};
-    for (int c = 0; c < 256; ++c)
-        t.of[c] = cssClassOf(c);
-    return t;
-}
-
-constexpr CssClasses kCssClasses = cssClasses();
+constexpr ByteTable<unsigned char> kCssClasses = byteTable<unsigned char>(cssClassOf);
 
 inline unsigned char cls(char c)
 {
-    return kCssClasses.of[static_cast<unsigned char>(c)];
+    return kCssClasses[c];
 }
 
 // Where "*/" starts in [from, end), or end.
@@ -508,34 +497,12 @@ Stop skipLayout(Lexer &lx)
     const char *w = lx.window;
     std::size_t i = lx.pos;
     for (;;) {
-        while (isSpace(w[i])) {
-            st.blankSeen = true;
-            if (w[i] == '\n')
-                newLine(lx, i);
-            ++i;
-        }
-        if (lx.end - i < kLexLookahead && !lx.ended) {
-            lx.pos = lx.pieceStart = i;
-            refill(lx, i);
-            i = lx.pos;
+        st.blankSeen |= blanksAt(lx, i, isSpace);
+        if (layoutAt(lx, i, &st.started))
             continue;
-        }
-        lx.pos = lx.pieceStart = i;
-        if (!st.started) {
-            st.started = true;
-            if (lx.base == 0 && i == 0 && std::memcmp(w, "\xEF\xBB\xBF", 3) == 0) {
-                i = 3;
-                continue;
-            }
-        }
         if (w[i] == '/' && (w[i + 1] == '*' || (w[i + 1] == '/' && lineComments(lx)))) {
-            if (lx.options.comments)
+            if (commentIsToken(lx, i, w[i + 1] == '*'))
                 return Stop::Comment;
-            if (w[i + 1] == '*')
-                skipBlockComment(lx);
-            else
-                skipLineComment(lx);
-            i = lx.pos;
             continue;
         }
         if (w[i] == ';' && i < lx.end) {
@@ -548,7 +515,7 @@ Stop skipLayout(Lexer &lx)
                 continue;
             }
         }
-        return i < lx.end ? Stop::Token : Stop::InputEnd;
+        return tokenOrEnd(lx, i);
     }
 }
 
@@ -562,19 +529,6 @@ bool finish(Lexer &lx, TokenPiece &piece, CssAfter after)
     return true;
 }
 
-// Makes n bytes from i readable; false when the current piece must go out
-// first (pos is i then). i moves with the window.
-bool need(Lexer &lx, std::size_t &i, std::size_t n)
-{
-    if (i + n <= lx.end || lx.ended)
-        return true;
-    lx.pos = i;
-    if (!ensureAhead(lx, n))
-        return false;
-    i = lx.pos;
-    return true;
-}
-
 // Goes on with a name (and a number's unit) to its end; a name followed by
 // '(' becomes a function.
 bool nameStep(Lexer &lx, TokenPiece &piece)
@@ -583,12 +537,8 @@ bool nameStep(Lexer &lx, TokenPiece &piece)
     const char *w = lx.window;
     std::size_t i = lx.pos;
     for (;;) {
-        while (isNameByte(w[i]))
-            ++i;
-        if (!need(lx, i, 10))
+        if (!runOver(lx, i, isNameByte, 10))
             return pauseAt(lx, piece, lx.pos);
-        if (isNameByte(w[i]))
-            continue;
         if (!validEscape(w + i))
             break;
         if (cls(w[i + 1]) & kCssHex) {
@@ -625,12 +575,8 @@ bool numberStep(Lexer &lx, TokenPiece &piece)
     const char *w = lx.window;
     std::size_t i = lx.pos;
     for (;;) {
-        while (isDigit(w[i]))
-            ++i;
-        if (!need(lx, i, 4))
+        if (!runOver(lx, i, isDigit, 4))
             return pauseAt(lx, piece, lx.pos);
-        if (isDigit(w[i]))
-            continue;
         if (st.numberPhase == 0 && w[i] == '.' && isDigit(w[i + 1])) {
             st.numberPhase = 1;
             i += 2;
@@ -663,9 +609,7 @@ bool stringStep(Lexer &lx, TokenPiece &piece)
     const char q = lx.quote;
     std::size_t i = lx.pos;
     for (;;) {
-        while (w[i] != q && w[i] != '\\' && !isNewline(w[i]) && w[i] != 0)
-            ++i;
-        if (!need(lx, i, 3))
+        if (!runOver(lx, i, [q](char c) { return c != q && c != '\\' && !isNewline(c) && c != 0; }, 3))
             return pauseAt(lx, piece, lx.pos);
         if (w[i] == q) {
             ++i;
@@ -713,7 +657,7 @@ bool urlStep(Lexer &lx, TokenPiece &piece)
             while (cls(w[i]) & kCssUrl)
                 ++i;
         }
-        if (!need(lx, i, kLexLookahead))
+        if (!readable(lx, i, kLexLookahead))
             return pauseAt(lx, piece, lx.pos);
         if (w[i] == ')') {
             ++i;
@@ -826,7 +770,7 @@ bool startUrl(Lexer &lx, TokenPiece &piece)
 }
 
 // Starts the token at pos.
-bool startToken(Lexer &lx, TokenPiece &piece)
+bool tokenStart(Lexer &lx, TokenPiece &piece)
 {
     CssLexState &st = cssState(lx);
     if (st.statementStart)
@@ -933,13 +877,13 @@ bool startToken(Lexer &lx, TokenPiece &piece)
     }
 }
 
-// Between tokens: skips layout, hands out a blank that counts, and starts
-// what follows.
-bool betweenStep(Lexer &lx, TokenPiece &piece)
-{
-    CssLexState &st = cssState(lx);
-    switch (skipLayout(lx)) {
-    case Stop::Token:
+struct CssSteps : KitSteps<CssSteps> {
+    static Stop skipLayout(Lexer &lx) { return ::skipLayout(lx); }
+
+    // After layout: hands out a blank that counts, or starts the token at pos.
+    static bool startToken(Lexer &lx, TokenPiece &piece)
+    {
+        CssLexState &st = cssState(lx);
         if (st.blankSeen) {
             st.blankSeen = false;
             if (st.statementStart)
@@ -950,33 +894,14 @@ bool betweenStep(Lexer &lx, TokenPiece &piece)
                 return true;
             }
         }
-        return startToken(lx, piece);
-    case Stop::Comment:
-        openComment(lx);
-        return false;
-    case Stop::InputEnd:
-        finishStream(lx, piece);
-        return true;
-    case Stop::DirectiveEnd: break;
+        return tokenStart(lx, piece);
     }
-    return false;
-}
 
-// One step of the lexer; true when piece is filled.
-bool cssStep(Lexer &lx, TokenPiece &piece)
-{
-    switch (lx.mode) {
-    case LexMode::Between: return betweenStep(lx, piece);
-    case LexMode::Name: return nameStep(lx, piece);
-    case LexMode::Number: return numberStep(lx, piece);
-    case LexMode::Quoted: return stringStep(lx, piece);
-    case LexMode::Raw: return urlStep(lx, piece);
-    case LexMode::BlockComment: case LexMode::LineComment: return commentStep(lx, piece);
-    case LexMode::Word: return wordStep(lx, piece);
-    case LexMode::Finished: finishStream(lx, piece); return true;
-    default: lx.mode = LexMode::Between; return false;
-    }
-}
+    static bool name(Lexer &lx, TokenPiece &piece) { return nameStep(lx, piece); }
+    static bool number(Lexer &lx, TokenPiece &piece) { return numberStep(lx, piece); }
+    static bool quoted(Lexer &lx, TokenPiece &piece) { return stringStep(lx, piece); }
+    static bool raw(Lexer &lx, TokenPiece &piece) { return urlStep(lx, piece); }
+};
 
 // --- Runs -------------------------------------------------------------------
 
@@ -1289,10 +1214,4 @@ void cssStart(Lexer &lx)
                                                   : CssDialect::Css;
 }
 
-void cssNext(Lexer &lx, TokenPiece &piece)
-{
-    while (!cssStep(lx, piece)) {
-    }
-}
-
-extern const LexerHooks kCssLexer = {cssStart, cssNext, cssRun, nullptr, false, nullptr};
+extern const LexerHooks kCssLexer = {cssStart, kitNext<CssSteps>, cssRun, nullptr, false, nullptr};

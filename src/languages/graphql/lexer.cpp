@@ -24,6 +24,7 @@
 #include <cstring>
 
 #include "languages/graphql/state.h"
+#include "tokens/kit.h"
 #include "tokens/lexer.h"
 #include "tokens/plain_runs.h"
 
@@ -91,18 +92,6 @@ inline bool isLayoutBlank(char c)
     return c == ' ' || c == '\t' || c == ',' || c == '\r';
 }
 
-// Fills piece with n bytes of text that no window byte spells.
-void textPiece(Lexer &lx, TokenPiece &piece, const char *text, std::size_t n, bool last)
-{
-    piece.kind = lx.kind;
-    piece.first = lx.firstPiece;
-    piece.last = last;
-    piece.place = lx.place;
-    piece.bytes = text;
-    piece.length = n;
-    lx.firstPiece = last;
-}
-
 bool isWord(const char *p, std::size_t n, const char *word)
 {
     return n == std::strlen(word) && std::memcmp(p, word, n) == 0;
@@ -162,113 +151,6 @@ void noteToken(GraphqlLexState &g, const char *p, std::size_t n)
     g.head = next;
 }
 
-// Skips a comment from pos (its '#') to its line end or a control byte, not
-// included, or the input's end.
-void skipComment(Lexer &lx)
-{
-    std::size_t i = lx.pos + 1;
-    for (;;) {
-        const char *w = lx.window;
-        while (i < lx.end && !endsComment(w[i]))
-            ++i;
-        if (i < lx.end || lx.ended) {
-            lx.pos = i;
-            return;
-        }
-        lx.pos = lx.pieceStart = i;
-        refill(lx, i);
-        i = lx.pos;
-    }
-}
-
-// Skips layout; leaves at least kLexLookahead bytes readable after pos, or all
-// that remain. A '|' or '&' that the tokens before make optional is layout.
-Stop skipLayout(Lexer &lx)
-{
-    GraphqlLexState &g = graphqlState(lx);
-    std::size_t i = lx.pos;
-    for (;;) {
-        const char *w = lx.window;
-        for (;; ++i) {
-            if (w[i] == '\n')
-                newLine(lx, i);
-            else if (!isLayoutBlank(w[i]))
-                break;
-        }
-        if (lx.end - i < kLexLookahead && !lx.ended) {
-            lx.pos = lx.pieceStart = i;
-            refill(lx, i);
-            i = lx.pos;
-            continue;
-        }
-        lx.pos = lx.pieceStart = i;
-        const char c = w[i];
-        if (c == '\xEF' && w[i + 1] == '\xBB' && w[i + 2] == '\xBF') {
-            i += 3;
-            continue;
-        }
-        if (c == '#') {
-            if (lx.options.comments)
-                return Stop::Comment;
-            skipComment(lx);
-            i = lx.pos;
-            continue;
-        }
-        if ((c == '|' && (g.head == GraphqlHead::Equals || g.head == GraphqlHead::On)) ||
-            (c == '&' && g.head == GraphqlHead::Implements)) {
-            g.head = GraphqlHead::None;
-            ++i;
-            continue;
-        }
-        return i < lx.end ? Stop::Token : Stop::InputEnd;
-    }
-}
-
-// Goes on with the comment word open at pos; true when piece is filled.
-bool commentWordStep(Lexer &lx, TokenPiece &piece)
-{
-    std::size_t i = lx.pos;
-    for (;;) {
-        const char *w = lx.window;
-        while (i < lx.end && w[i] != ' ' && w[i] != '\t' && !endsComment(w[i]))
-            ++i;
-        if (i < lx.end || lx.ended)
-            break;
-        lx.pos = i;
-        if (!ensureAhead(lx, 2))
-            return pauseAt(lx, piece, lx.pos);
-        i = lx.pos;
-    }
-    lx.pos = i;
-    finishToken(lx, piece);
-    lx.mode = LexMode::LineComment;
-    return true;
-}
-
-// Goes on with the words of a comment, which ends at its line end (or a
-// control byte, which is a token then).
-bool commentWords(Lexer &lx, TokenPiece &piece)
-{
-    for (;;) {
-        const char *w = lx.window;
-        std::size_t i = lx.pos;
-        while (w[i] == ' ' || w[i] == '\t')
-            ++i;
-        lx.pos = lx.pieceStart = i;
-        if (lx.end - i < 2 && !lx.ended) {
-            refill(lx, i);
-            continue;
-        }
-        if (i >= lx.end || endsComment(w[i])) {
-            lx.mode = LexMode::Between;
-            return false;
-        }
-        beginToken(lx, TokenKind::CommentWord);
-        lx.mode = LexMode::Word;
-        return commentWordStep(lx, piece);
-    }
-}
-
 // The end of the number (or of the bad run that holds one) at i, a digit or
 // '-'. A number the language reads ends where its grammar does; one it
 // rejects (a digit after a leading 0, no digit where one must be, a name
@@ -311,37 +193,13 @@ std::size_t numberEnd(const char *w, std::size_t i)
     return i;
 }
 
-// The rest of the source from pieceStart, then the mark: one token, which
-// the lexer goes on with in LexMode::Verbatim.
-bool restStep(Lexer &lx, TokenPiece &piece)
-{
-    for (;;) {
-        for (std::size_t i = lx.pos; i < lx.end; ++i)
-            if (lx.window[i] == '\n')
-                newLine(lx, i);
-        lx.pos = lx.end;
-        if (lx.pos > lx.pieceStart) {
-            setPiece(lx, piece, lx.pieceStart, lx.pos, false);
-            lx.pieceStart = lx.pos;
-            return true;
-        }
-        if (lx.ended) {
-            textPiece(lx, piece, graphqlState(lx).restMark, 1, true);
-            markEnd(lx, lx.pos);
-            lx.mode = LexMode::Between;
-            return true;
-        }
-        refill(lx, lx.pos);
-    }
-}
-
 // Makes the token begun at pieceStart, from pos on, take the rest of the
-// source and then mark.
+// source and then mark, in LexMode::Verbatim.
 bool startRest(Lexer &lx, TokenPiece &piece, const char *mark)
 {
     graphqlState(lx).restMark = mark;
     lx.mode = LexMode::Verbatim;
-    return restStep(lx, piece);
+    return restOfInput(lx, piece, mark);
 }
 
 int hexValue(char c)
@@ -606,7 +464,7 @@ bool blockStart(Lexer &lx, TokenPiece &piece)
 }
 
 // Starts the token at pos.
-bool startToken(Lexer &lx, TokenPiece &piece)
+bool tokenStart(Lexer &lx, TokenPiece &piece)
 {
     GraphqlLexState &g = graphqlState(lx);
     std::size_t i = lx.pos;
@@ -650,51 +508,102 @@ bool startToken(Lexer &lx, TokenPiece &piece)
     return true;
 }
 
-// Between tokens: skips layout and starts what follows.
-bool betweenStep(Lexer &lx, TokenPiece &piece)
+inline bool isLayout(char c)
 {
-    switch (skipLayout(lx)) {
-    case Stop::Token:
-        return startToken(lx, piece);
-    case Stop::Comment:
-        ++lx.pos;
-        lx.mode = LexMode::LineComment;
-        return false;
-    case Stop::InputEnd:
-        finishStream(lx, piece);
-        return true;
-    case Stop::DirectiveEnd: break;
-    }
-    return false;
+    return isLayoutBlank(c) || c == '\n';
 }
 
-// One step of the lexer; true when piece is filled.
-bool graphqlStep(Lexer &lx, TokenPiece &piece)
+// A comment word's byte: no blank, line end or control byte.
+inline bool isWordByte(char c)
 {
-    switch (lx.mode) {
-    case LexMode::Between: return betweenStep(lx, piece);
-    case LexMode::Quoted: return stringStep(lx, piece);
-    case LexMode::Raw: return blockStep(lx, piece);
-    case LexMode::Verbatim: return restStep(lx, piece);
-    case LexMode::LineComment: return commentWords(lx, piece);
-    case LexMode::Word: return commentWordStep(lx, piece);
-    case LexMode::Finished: finishStream(lx, piece); return true;
-    default: lx.mode = LexMode::Between; return false;
-    }
+    return c != ' ' && c != '\t' && !endsComment(c);
 }
+
+struct GraphqlSteps : KitSteps<GraphqlSteps> {
+    // Skips layout; leaves at least kLexLookahead bytes readable after pos,
+    // or all that remain. A '|' or '&' that the tokens before make optional
+    // is layout.
+    static Stop skipLayout(Lexer &lx)
+    {
+        GraphqlLexState &g = graphqlState(lx);
+        const char *w = lx.window;
+        std::size_t i = lx.pos;
+        for (;;) {
+            skipBlanks(lx, i, isLayout);
+            if (layoutAt(lx, i))
+                continue;
+            const char c = w[i];
+            if (c == '\xEF' && w[i + 1] == '\xBB' && w[i + 2] == '\xBF') {
+                i += 3;
+                continue;
+            }
+            if (c == '#') {
+                if (lx.options.comments)
+                    return Stop::Comment;
+                skipUntil(lx, i + 1, endsComment);  // to its line end or a control byte
+                i = lx.pos;
+                continue;
+            }
+            if ((c == '|' && (g.head == GraphqlHead::Equals || g.head == GraphqlHead::On)) ||
+                (c == '&' && g.head == GraphqlHead::Implements)) {
+                g.head = GraphqlHead::None;
+                ++i;
+                continue;
+            }
+            return tokenOrEnd(lx, i);
+        }
+    }
+
+    static bool startToken(Lexer &lx, TokenPiece &piece) { return tokenStart(lx, piece); }
+
+    // A '#' comment, whose words are tokens.
+    static bool openComment(Lexer &lx, TokenPiece &)
+    {
+        openLineComment(lx, 1);
+        return false;
+    }
+
+    // Goes on with the words of a comment, which ends at its line end (or a
+    // control byte, which is a token then).
+    static bool comment(Lexer &lx, TokenPiece &piece)
+    {
+        for (;;) {
+            const char *w = lx.window;
+            std::size_t i = lx.pos;
+            while (w[i] == ' ' || w[i] == '\t')
+                ++i;
+            lx.pos = lx.pieceStart = i;
+            if (lx.end - i < 2 && !lx.ended) {
+                refill(lx, i);
+                continue;
+            }
+            if (i >= lx.end || endsComment(w[i])) {
+                lx.mode = LexMode::Between;
+                return false;
+            }
+            beginToken(lx, TokenKind::CommentWord);
+            lx.mode = LexMode::Word;
+            return word(lx, piece);
+        }
+    }
+
+    // Goes on with the comment word open at pos.
+    static bool word(Lexer &lx, TokenPiece &piece)
+    {
+        std::size_t i = lx.pos;
+        if (!runOver(lx, i, isWordByte))
+            return pauseAt(lx, piece, lx.pos);
+        finishAt(lx, piece, i);
+        lx.mode = LexMode::LineComment;
+        return true;
+    }
+
+    static bool quoted(Lexer &lx, TokenPiece &piece) { return stringStep(lx, piece); }
+    static bool raw(Lexer &lx, TokenPiece &piece) { return blockStep(lx, piece); }
+    static bool verbatim(Lexer &lx, TokenPiece &piece) { return restOfInput(lx, piece, graphqlState(lx).restMark); }
+};
 
 } // namespace
-
-void graphqlStart(Lexer &lx)
-{
-    startLanguageState<GraphqlLexState>(lx);
-}
-
-void graphqlNext(Lexer &lx, TokenPiece &piece)
-{
-    while (!graphqlStep(lx, piece)) {
-    }
-}
 
 std::size_t graphqlRun(Lexer &lx, QuickToken *out, std::size_t max, std::size_t keyBytes)
 {
@@ -705,4 +614,5 @@ std::size_t graphqlRun(Lexer &lx, QuickToken *out, std::size_t max, std::size_t 
     return n;
 }
 
-extern const LexerHooks kGraphqlLexer = {graphqlStart, graphqlNext, graphqlRun, nullptr, false, anyHashBang};
+extern const LexerHooks kGraphqlLexer = {kitStart<GraphqlLexState>, kitNext<GraphqlSteps>, graphqlRun, nullptr, false,
+                                         anyHashBang};
