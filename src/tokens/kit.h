@@ -14,8 +14,8 @@
 // A module's steps are a struct of static procedures, one per lexer mode it
 // uses, derived from KitSteps<Steps>, which supplies the rest: the dispatch
 // by mode, the step between tokens (skipLayout, then startToken), comment
-// words, and the End piece. kitHooks makes the record the language table
-// names.
+// words, and the End piece. kitStart<State> and kitNext<Steps> go into the
+// module's LexerHooks record, which the language table names.
 #ifndef MATCHLING_TOKENS_KIT_H
 #define MATCHLING_TOKENS_KIT_H
 
