@@ -518,18 +518,13 @@ bool interpolatedStep(Lexer &lx, TokenPiece &piece)
 {
     const char *w = lx.window;
     std::size_t i = lx.pos;
-    for (;;) {
-        if (!readable(lx, i, 3))
-            return pauseAt(lx, piece, lx.pos);
+    while (readable(lx, i, 3)) {
         InterpolationFrame top = cState(lx).frames[cState(lx).frameCount - 1];
         bool lineEnds = top == InterpolationFrame::Text || top == InterpolationFrame::String ||
                         top == InterpolationFrame::Character;
         bool crlf = w[i] == '\r' && w[i + 1] == '\n';
-        if (i >= lx.end || ((w[i] == '\n' || crlf) && lineEnds)) {
-            lx.pos = i;
-            finishToken(lx, piece);
-            return true;
-        }
+        if (i >= lx.end || ((w[i] == '\n' || crlf) && lineEnds))
+            return finishAt(lx, piece, i);
         if (crlf) {
             if (dropReturn(lx, piece, i))
                 return true;
@@ -539,12 +534,10 @@ bool interpolatedStep(Lexer &lx, TokenPiece &piece)
         if (w[i] == '\n')
             newLine(lx, i);
         i = top == InterpolationFrame::Hole ? holeByte(lx, i) : textByte(lx, i);
-        if (cState(lx).frameCount == 0) {
-            lx.pos = i;
-            finishToken(lx, piece);
-            return true;
-        }
+        if (cState(lx).frameCount == 0)
+            return finishAt(lx, piece, i);
     }
+    return pauseAt(lx, piece, lx.pos);
 }
 
 // Starts an ordinary literal whose opening quote follows prefixLength bytes of
