@@ -389,7 +389,8 @@ inline bool doubledQuoteStep(Lexer &lx, TokenPiece &piece, char quote, bool mult
 // Inside a quoted literal that stays on its line, at window offset i: runs i
 // past its closing quote (Done), or to a line feed, a CR LF or the input's
 // end, which leave it unterminated (Unterminated, i at that line end); the
-// escape byte takes the byte after it, but a line feed or the input's end.
+// escape byte (0: none) takes the byte after it, but a line feed or the
+// input's end.
 // stops(c) is the module's test of the bytes that end a plain run: it holds
 // for the quote, the escape, '\n', '\r' and the zero byte at least. Paused,
 // with pos at i, when the piece must go out first.
@@ -409,7 +410,7 @@ inline Step escapedRun(Lexer &lx, std::size_t &i, char quote, char escape, Stops
         }
         if (c == '\n' || (c == '\r' && w[i + 1] == '\n') || i >= lx.end)
             return Step::Unterminated;
-        i += c == escape && i + 1 < lx.end && w[i + 1] != '\n' ? 2 : 1;
+        i += c == escape && escape != 0 && i + 1 < lx.end && w[i + 1] != '\n' ? 2 : 1;
     }
 }
 

@@ -22,11 +22,6 @@ inline std::size_t blankEnd(const char *w, std::size_t i)
     return i;
 }
 
-inline bool isBlank(char c)
-{
-    return (byteClass(c) & kBlank) != 0;
-}
-
 inline bool isNameByte(char c)
 {
     return (byteClass(c) & kNameC) != 0;
@@ -46,7 +41,7 @@ Stop skipLayout(Lexer &lx)
     const char *w = lx.window;
     std::size_t i = lx.pos;
     for (;;) {
-        skipBlanks(lx, i, isBlank);
+        i = blankEnd(w, i);
         if (w[i] == '\n' && cState(lx).directive == Directive::None) {
             newLine(lx, i);
             lx.lineHasToken = false;
