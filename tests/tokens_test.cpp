@@ -216,6 +216,7 @@ struct PlaceCase {
     std::string key;
     std::int64_t line, column;
     LexOptions options = {};
+    Language language = C;
 };
 
 TEST(Tokens, Places)
@@ -238,10 +239,12 @@ TEST(Tokens, Places)
         {"End after the last token", "x; \n\n", 2, "", 1, 3},
         {"End with no token", "\n\n", 0, "", 1, 1},
         {"comment word", "x; /* a\n   * bc */", 3, "bc", 2, 6, withComments()},
+        {"after a C# string that a backslash leaves open", "x = \"a\\\ny", 3, "y", 2, 1, {}, Language::CSharp},
+        {"after C# text that a backslash leaves open", "x = $\"a\\\ny", 3, "y", 2, 1, {}, Language::CSharp},
     };
     for (const PlaceCase &c : cases) {
         SCOPED_TRACE(c.name);
-        std::vector<Tok> t = lex(c.input, C, c.options);
+        std::vector<Tok> t = lex(c.input, c.language, c.options);
         ASSERT_LT(c.index, t.size());
         EXPECT_EQ(t[c.index].key, c.key);
         EXPECT_EQ(t[c.index].line, c.line);

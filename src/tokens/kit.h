@@ -410,4 +410,166 @@ inline bool blanksAt(Lexer &lx, std::size_t &i, Blank blank)
     return true;
 }
 
+
+// --- Refilling with bytes kept behind ----------------------------------------
+
+// refillShort, but that the window keeps up to behind bytes before i as well
+// (as many as it holds), for a token start that looks back at what stands
+// before it.
+inline bool refillShortBehind(Lexer &lx, std::size_t &i, std::size_t behind)
+{
+    if (lx.end - i >= kLexLookahead || lx.ended)
+        return false;
+    lx.pos = lx.pieceStart = i;
+    refill(lx, i > behind ? i - behind : 0);
+    i = lx.pos;
+    return true;
+}
+
+// --- Line ends inside a literal ---------------------------------------------
+
+// Inside a literal that runs over lines, at window offset i where its scan
+// stopped on a byte that does not close it: counts a line feed, drops the CR
+// of a CR LF from the key (dropReturn), ends the token at the input's end,
+// and steps over any other byte (a lone CR, a zero byte of the text). True
+// when piece is filled; else the scan goes on from i.
+inline bool literalLineByte(Lexer &lx, TokenPiece &piece, std::size_t &i)
+{
+    const char *w = lx.window;
+    if (w[i] == '\n') {
+        newLine(lx, i);
+    } else if (w[i] == '\r' && w[i + 1] == '\n') {
+        if (dropReturn(lx, piece, i))
+            return true;
+        i = lx.pos;
+        return false;
+    } else if (i >= lx.end) {
+        return finishAt(lx, piece, i);
+    }
+    ++i;
+    return false;
+}
+
+// --- Doubled quotes ---------------------------------------------------------
+
+// Inside a quoted literal in which a doubled quote stands for one, at window
+// offset i: runs i past its closing quote (Done), or to a line feed, the
+// input's end or a byte for which stop(c) holds (Unterminated: the module
+// decides, a literal that runs over lines with literalLineByte), passing
+// over zero bytes of the text. Two bytes stand readable where it stops, or
+// all that remain; Paused when the piece must go out first (pauseAt(lx,
+// piece, lx.pos)).
+template <typename StopAt>
+inline Step doubledQuoteRun(Lexer &lx, std::size_t &i, char quote, StopAt stop)
+{
+    const char *w = lx.window;
+    for (;;) {
+        while (w[i] != quote && w[i] != '\n' && w[i] != 0 && !stop(w[i]))
+            ++i;
+        if (!readable(lx, i, 2))
+            return Step::Paused;
+        if (i >= lx.end)
+            return Step::Unterminated;
+        if (w[i] == quote) {
+            if (w[i + 1] != quote) {
+                ++i;
+                return Step::Done;
+            }
+            i += 2;
+        } else if (w[i] == '\n' || stop(w[i])) {
+            return Step::Unterminated;
+        } else {
+            ++i;  // a zero byte of the text, or one that came in with the window
+        }
+    }
+}
+
+// Inside a quoted literal in which a doubled quote stands for one, from pos
+// (a mode's step): hands out its next piece, its last after its closing
+// quote. One that meets the input's end, or, unless multiline, a line end (a
+// line feed, a CR LF), ends there unterminated; a multiline one counts its
+// line feeds and leaves out the CR of each CR LF. True when piece is filled.
+inline bool doubledQuoteStep(Lexer &lx, TokenPiece &piece, char quote, bool multiline)
+{
+    std::size_t i = lx.pos;
+    for (;;) {
+        switch (doubledQuoteRun(lx, i, quote, [](char c) { return c == '\r'; })) {
+        case Step::Paused: return pauseAt(lx, piece, lx.pos);
+        case Step::Done: return finishAt(lx, piece, i);
+        case Step::Unterminated: break;
+        }
+        if (multiline) {
+            if (literalLineByte(lx, piece, i))
+                return true;
+        } else if (lx.window[i] == '\r' && lx.window[i + 1] != '\n') {
+            ++i;  // a lone CR is text
+        } else {
+            return finishAt(lx, piece, i);
+        }
+    }
+}
+
+// --- Literals that end at their line's end ---------------------------------
+
+// Inside a quoted literal that stays on its line, at window offset i: runs i
+// past its closing quote (Done), or to a line feed, a CR LF or the input's
+// end, which leave it unterminated (Unterminated, i at that line end); the
+// escape byte (0: none) takes the byte after it, but a line feed or the
+// input's end.
+// stops(c) is the module's test of the bytes that end a plain run: it holds
+// for the quote, the escape, '\n', '\r' and the zero byte at least. Paused,
+// with pos at i, when the piece must go out first.
+template <typename Stops>
+inline Step escapedRun(Lexer &lx, std::size_t &i, char quote, char escape, Stops stops)
+{
+    const char *w = lx.window;
+    for (;;) {
+        while (!stops(w[i]))
+            ++i;
+        if (!readable(lx, i, 2))
+            return Step::Paused;
+        const char c = w[i];
+        if (c == quote) {
+            ++i;
+            return Step::Done;
+        }
+        if (c == '\n' || (c == '\r' && w[i + 1] == '\n') || i >= lx.end)
+            return Step::Unterminated;
+        i += c == escape && escape != 0 && i + 1 < lx.end && w[i + 1] != '\n' ? 2 : 1;
+    }
+}
+
+// --- Numbers ----------------------------------------------------------------
+
+// Inside a number, at window offset i: runs i over the bytes for which in(c)
+// holds, and at a byte c that stops them over the n bytes that more(before,
+// c, after) says the number goes on with (a sign after an exponent letter, a
+// digit separator and the byte after it; 0: the number ends at c), the byte
+// before i kept across a piece that goes out (byteBefore). Leaves i where
+// the number ends, two bytes readable from there or all that remain; false
+// when the piece must go out first (pauseAt(lx, piece, lx.pos)).
+template <typename In, typename More>
+inline bool numberRun(Lexer &lx, std::size_t &i, In in, More more)
+{
+    for (;;) {
+        if (!runOver(lx, i, in, 2, true))
+            return false;
+        const std::size_t n = more(byteBefore(lx, i), lx.window[i], lx.window[i + 1]);
+        if (n == 0)
+            return true;
+        i += n;
+    }
+}
+
+// --- A module's state -------------------------------------------------------
+
+// The accessor of a module's state of type State, for its state.h:
+// `inline constexpr StateOf<XLexState> xState{};` makes xState(lexer) the
+// languageState<XLexState> of a lexer, const or not.
+template <typename State>
+struct StateOf {
+    State &operator()(Lexer &lexer) const { return languageState<State>(lexer); }
+    const State &operator()(const Lexer &lexer) const { return languageState<State>(lexer); }
+};
+
 #endif

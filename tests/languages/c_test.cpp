@@ -188,6 +188,10 @@ TEST(CNearMiss, CSharpHasNoSplices)
         {"in a verbatim string", "x = @\"a\\\nb\";", "x = @\"ab\";", false},
         {"after a line comment", "// a \\\nx = 1;", "// a \\\n", false},
         {"the same verbatim string", "x = @\"a\\\nb\";", "x =  @\"a\\\nb\";", true},
+        {"a backslash at a line's end leaves a string there", "x = \"a\\\n  b\";", "x = \"a\\\nb\";", true},
+        {"the next line's quote then opens one", "x = \"a\\\nb\" + \"c\";", "x = \"a\\\nb\" +\"c\";", false},
+        {"a string left there joins none", "x = \"a\" \"c\\\nd\";", "x = \"ac\\\nd\";", false},
+        {"the same in interpolated text", "x = $\"a\\\n  b\";", "x = $\"a\\\nb\";", true},
     });
 }
 

@@ -4,6 +4,7 @@
 // continuation goes on to the next line, as VB6 and VBA read it.
 #include <cstring>
 
+#include "tokens/kit.h"
 #include "tokens/lexer.h"
 
 namespace {
@@ -59,9 +60,14 @@ bool isBlank(char c)
     return (byteClass(c) & kBlank) != 0;
 }
 
+bool isNameByte(char c)
+{
+    return (byteClass(c) & kNameB) != 0;
+}
+
 // Skips the blanks at pos, reading on past the window's end; true when there
 // were any.
-bool skipBlanks(Lexer &lx)
+bool skipBlanksAt(Lexer &lx)
 {
     bool any = false;
     for (;;) {
@@ -92,10 +98,10 @@ enum class CommentNext {
 CommentNext commentNext(Lexer &lx, TokenPlace &place, std::int64_t &offset)
 {
     const char *w = lx.window;
-    // A refill keeps no byte before pos only after blanks (see skipBlanks).
+    // A refill keeps no byte before pos only after blanks (see skipBlanksAt).
     bool blank = lx.pos == 0 || isBlank(w[lx.pos - 1]) ||
                  lx.base + static_cast<std::int64_t>(lx.pos) == lx.lineStart;
-    blank = skipBlanks(lx) || blank;
+    blank = skipBlanksAt(lx) || blank;
     if (!blank || w[lx.pos] != '_' || lx.pos >= lx.end)
         return CommentNext::Other;
     if (lx.pos + 1 >= lx.end && !lx.ended)
@@ -106,7 +112,7 @@ CommentNext commentNext(Lexer &lx, TokenPlace &place, std::int64_t &offset)
     place = placeAt(lx, lx.pos);
     offset = lx.base + static_cast<std::int64_t>(lx.pos);
     lx.pos = lx.pieceStart = after;
-    skipBlanks(lx);
+    skipBlanksAt(lx);
     if (lx.pos >= lx.end || w[lx.pos] != '\n')
         return CommentNext::Underscore;
     newLine(lx, lx.pos);
@@ -176,7 +182,7 @@ enum class Layout { None, Skipped, Comment };
 
 // Skips the continuation or the comment at window offset i, when there is
 // one, to pos: a comment only when its words are not tokens; Comment leaves
-// pos after the comment's opening word.
+// pos at the comment's opening word.
 Layout skipContinuationOrComment(Lexer &lx, std::size_t i, bool blankBefore)
 {
     const char *w = lx.window;
@@ -191,124 +197,18 @@ Layout skipContinuationOrComment(Lexer &lx, std::size_t i, bool blankBefore)
     bool rem = lx.statementStart && isRem(w + i);
     if (w[i] != '\'' && !rem)
         return Layout::None;
-    lx.pos = i + (rem ? 3 : 1);
     if (lx.options.comments)
         return Layout::Comment;
+    lx.pos = i + (rem ? 3 : 1);
     skipComment(lx);
     return Layout::Skipped;
 }
 
-// Skips blanks, line ends that close no statement, continuations and comments
-// whose words are not tokens; leaves at least kLexLookahead bytes readable.
-Stop skipLayout(Lexer &lx)
+// A name or number's end at window offset i: one type character may follow.
+bool typedEnd(Lexer &lx, TokenPiece &piece, std::size_t i)
 {
-    const char *w = lx.window;
-    std::size_t i = lx.pos;
-    bool blankBefore = !lx.lineHasToken;
-    for (;;) {
-        std::size_t from = i;
-        while (byteClass(w[i]) & kBlank)
-            ++i;
-        blankBefore = blankBefore || i > from;
-        if (lx.end - i < kLexLookahead && !lx.ended) {
-            lx.pos = lx.pieceStart = i;
-            refill(lx, i);
-            i = lx.pos;
-            continue;
-        }
-        lx.pos = lx.pieceStart = i;
-        if (w[i] == '\n') {
-            if (lx.lineHasToken)
-                return Stop::DirectiveEnd;
-            newLine(lx, i);
-            lx.statementStart = true;
-            blankBefore = true;
-            ++i;
-            continue;
-        }
-        Layout l = skipContinuationOrComment(lx, i, blankBefore);
-        if (l == Layout::Comment)
-            return Stop::Comment;
-        if (l == Layout::None)
-            return i < lx.end ? Stop::Token : Stop::InputEnd;
-        i = lx.pos;
-    }
-}
-
-// Goes on with a name: name bytes, then one type character.
-bool nameStep(Lexer &lx, TokenPiece &piece)
-{
-    const char *w = lx.window;
-    std::size_t i = lx.pos;
-    for (;;) {
-        while (byteClass(w[i]) & kNameB)
-            ++i;
-        if (i < lx.end || lx.ended)
-            break;
-        lx.pos = i;
-        if (!ensureAhead(lx, 1))
-            return pauseUpper(lx, piece, lx.pos);
-        i = lx.pos;
-    }
-    lx.pos = i + (isTypeCharacter(w[i]) ? 1 : 0);
+    lx.pos = i + (isTypeCharacter(lx.window[i]) ? 1 : 0);
     return finishUpper(lx, piece);
-}
-
-// Goes on with a number: name bytes and dots, a sign after an exponent
-// letter, then one type character.
-bool numberStep(Lexer &lx, TokenPiece &piece)
-{
-    const char *w = lx.window;
-    std::size_t i = lx.pos;
-    for (;;) {
-        while (byteClass(w[i]) & (kNameB | kDot))
-            ++i;
-        if (i + 1 >= lx.end && !lx.ended) {
-            lx.previous = i > lx.pieceStart ? w[i - 1] : lx.previous;
-            lx.pos = i;
-            if (!ensureAhead(lx, 2))
-                return pauseUpper(lx, piece, lx.pos);
-            i = lx.pos;
-            continue;
-        }
-        char before = upper(i > lx.pieceStart ? w[i - 1] : lx.previous);
-        if ((w[i] == '+' || w[i] == '-') && (before == 'E' || before == 'D') && (byteClass(w[i + 1]) & kDigit))
-            ++i;
-        else
-            break;
-    }
-    lx.pos = i + (isTypeCharacter(w[i]) ? 1 : 0);
-    return finishUpper(lx, piece);
-}
-
-// Goes on with a string literal ("" is a quote); an unterminated one ends at
-// its line end.
-bool stringStep(Lexer &lx, TokenPiece &piece)
-{
-    const char *w = lx.window;
-    std::size_t i = lx.pos;
-    for (;;) {
-        while (!(byteClass(w[i]) & kVerbatimStop))
-            ++i;
-        if (i + 2 > lx.end && !lx.ended) {
-            lx.pos = i;
-            if (!ensureAhead(lx, 2))
-                return pauseAt(lx, piece, lx.pos);
-            i = lx.pos;
-            continue;
-        }
-        char c = w[i];
-        if (c == '"' && w[i + 1] == '"') {
-            i += 2;
-            continue;
-        }
-        if (c == '"' || c == '\n' || (c == '\r' && w[i + 1] == '\n') || i >= lx.end)
-            break;
-        ++i;
-    }
-    lx.pos = i + (w[i] == '"' ? 1 : 0);
-    finishToken(lx, piece);
-    return true;
 }
 
 // Bytes of the operator at p by longest match.
@@ -330,94 +230,128 @@ std::size_t operatorLength(const char *p)
     }
 }
 
-// Starts the token at pos.
-bool startToken(Lexer &lx, TokenPiece &piece)
-{
-    const char *w = lx.window + lx.pos;
-    lx.lineHasToken = true;
-    beginToken(lx, TokenKind::Code);
-    char c = w[0];
-    bool hex = c == '&' && (upper(w[1]) == 'H' || upper(w[1]) == 'O') && (byteClass(w[2]) & kNameB);
-    lx.statementStart = false;
-    if ((byteClass(c) & kDigit) || (c == '.' && (byteClass(w[1]) & kDigit)) || hex) {
-        lx.pos += hex ? 2 : 0;
-        lx.mode = LexMode::Number;
-        return numberStep(lx, piece);
+struct BasicSteps : KitSteps<BasicSteps> {
+    // Skips blanks, line ends that close no statement, continuations and
+    // comments whose words are not tokens; leaves at least kLexLookahead
+    // bytes readable.
+    static Stop skipLayout(Lexer &lx)
+    {
+        const char *w = lx.window;
+        std::size_t i = lx.pos;
+        bool blankBefore = !lx.lineHasToken;
+        for (;;) {
+            const std::size_t from = i;
+            skipBlanks(lx, i, isBlank);
+            blankBefore = blankBefore || i > from;
+            if (refillShort(lx, i))
+                continue;
+            lx.pos = lx.pieceStart = i;
+            if (w[i] == '\n') {
+                if (lx.lineHasToken)
+                    return Stop::DirectiveEnd;
+                newLine(lx, i);
+                lx.statementStart = true;
+                blankBefore = true;
+                ++i;
+                continue;
+            }
+            Layout l = skipContinuationOrComment(lx, i, blankBefore);
+            if (l == Layout::Comment)
+                return Stop::Comment;
+            if (l == Layout::None)
+                return tokenOrEnd(lx, i);
+            i = lx.pos;
+        }
     }
-    if (isNameStart(c)) {
-        lx.mode = LexMode::Name;
-        return nameStep(lx, piece);
-    }
-    if (c == '"') {
-        ++lx.pos;
-        lx.mode = LexMode::Quoted;
-        return stringStep(lx, piece);
-    }
-    std::size_t n = operatorLength(w);
-    lx.statementStart = c == ':' && n == 1;
-    lx.pos += n;
-    finishToken(lx, piece);
-    return true;
-}
 
-// Hands out the LineEnd of the statement that the line feed at pos, or the
-// input's end, closes.
-bool statementEnd(Lexer &lx, TokenPiece &piece)
-{
-    setWholePiece(lx, piece, TokenKind::LineEnd, "\n", placeAt(lx, lx.pos));
-    if (lx.pos < lx.end) {
-        newLine(lx, lx.pos);
-        ++lx.pos;
-    }
-    markEnd(lx, lx.pos);
-    lx.lineHasToken = false;
-    lx.statementStart = true;
-    return true;
-}
-
-// Between tokens: skips layout and starts what follows.
-bool betweenStep(Lexer &lx, TokenPiece &piece)
-{
-    switch (skipLayout(lx)) {
-    case Stop::Token:
-        return startToken(lx, piece);
-    case Stop::DirectiveEnd:
-        return statementEnd(lx, piece);
-    case Stop::Comment:
-        lx.commentIsBlock = false;
-        lx.mode = LexMode::LineComment;
+    // A comment whose words are tokens, its ' or Rem at pos.
+    static bool openComment(Lexer &lx, TokenPiece &)
+    {
+        openLineComment(lx, lx.window[lx.pos] == '\'' ? 1 : 3);
         return false;
-    case Stop::InputEnd:
-        if (lx.lineHasToken)
-            return statementEnd(lx, piece);
-        finishStream(lx, piece);
+    }
+    static bool comment(Lexer &lx, TokenPiece &piece) { return commentWordStep(lx, piece); }
+
+    // Goes on with a name: name bytes, then one type character.
+    static bool name(Lexer &lx, TokenPiece &piece)
+    {
+        std::size_t i = lx.pos;
+        if (!runOver(lx, i, isNameByte))
+            return pauseUpper(lx, piece, lx.pos);
+        return typedEnd(lx, piece, i);
+    }
+
+    // Goes on with a number: name bytes and dots, a sign after an exponent
+    // letter and before a digit, then one type character.
+    static bool number(Lexer &lx, TokenPiece &piece)
+    {
+        std::size_t i = lx.pos;
+        const auto more = [](char before, char c, char after) -> std::size_t {
+            const char e = upper(before);
+            return (c == '+' || c == '-') && (e == 'E' || e == 'D') && (byteClass(after) & kDigit) ? 1 : 0;
+        };
+        if (!numberRun(lx, i, [](char c) { return (byteClass(c) & (kNameB | kDot)) != 0; }, more))
+            return pauseUpper(lx, piece, lx.pos);
+        return typedEnd(lx, piece, i);
+    }
+
+    // Goes on with a string literal ("" is a quote); an unterminated one
+    // ends at its line end.
+    static bool quoted(Lexer &lx, TokenPiece &piece) { return doubledQuoteStep(lx, piece, '"', false); }
+
+    // Starts the token at pos.
+    static bool startToken(Lexer &lx, TokenPiece &piece)
+    {
+        const char *w = lx.window + lx.pos;
+        lx.lineHasToken = true;
+        beginToken(lx, TokenKind::Code);
+        char c = w[0];
+        bool hex = c == '&' && (upper(w[1]) == 'H' || upper(w[1]) == 'O') && (byteClass(w[2]) & kNameB);
+        lx.statementStart = false;
+        if ((byteClass(c) & kDigit) || (c == '.' && (byteClass(w[1]) & kDigit)) || hex) {
+            lx.pos += hex ? 2 : 0;
+            lx.mode = LexMode::Number;
+            return number(lx, piece);
+        }
+        if (isNameStart(c)) {
+            lx.mode = LexMode::Name;
+            return name(lx, piece);
+        }
+        if (c == '"') {
+            ++lx.pos;
+            lx.mode = LexMode::Quoted;
+            return quoted(lx, piece);
+        }
+        std::size_t n = operatorLength(w);
+        lx.statementStart = c == ':' && n == 1;
+        return finishAt(lx, piece, lx.pos + n);
+    }
+
+    // Hands out the LineEnd of the statement that the line feed at pos, or
+    // the input's end, closes.
+    static bool directiveEnd(Lexer &lx, TokenPiece &piece)
+    {
+        setWholePiece(lx, piece, TokenKind::LineEnd, "\n", placeAt(lx, lx.pos));
+        if (lx.pos < lx.end) {
+            newLine(lx, lx.pos);
+            ++lx.pos;
+        }
+        markEnd(lx, lx.pos);
+        lx.lineHasToken = false;
+        lx.statementStart = true;
         return true;
     }
-    return false;
-}
 
-// One step of the lexer; true when piece is filled.
-bool basicStep(Lexer &lx, TokenPiece &piece)
-{
-    switch (lx.mode) {
-    case LexMode::Between: return betweenStep(lx, piece);
-    case LexMode::Name: return nameStep(lx, piece);
-    case LexMode::Number: return numberStep(lx, piece);
-    case LexMode::Quoted: return stringStep(lx, piece);
-    case LexMode::LineComment: return commentWordStep(lx, piece);
-    case LexMode::Word: return wordStep(lx, piece);
-    case LexMode::Finished: finishStream(lx, piece); return true;
-    default: lx.mode = LexMode::Between; return false;
+    // The input's end closes an open statement first.
+    static bool inputEnd(Lexer &lx, TokenPiece &piece)
+    {
+        if (lx.lineHasToken)
+            return directiveEnd(lx, piece);
+        return KitSteps<BasicSteps>::inputEnd(lx, piece);
     }
-}
+};
 
 } // namespace
-
-void basicNext(Lexer &lx, TokenPiece &piece)
-{
-    while (!basicStep(lx, piece)) {
-    }
-}
 
 // The content test of .frm and .cls, which LaTeX classes, Apex classes and
 // MySQL tables share: true when text, a source's first length bytes, starts
@@ -435,4 +369,4 @@ bool basicConfirms(const char *text, std::size_t length)
            (n >= 13 && std::memcmp(start, "Attribute VB_", 13) == 0);
 }
 
-extern const LexerHooks kBasicLexer = {nullptr, basicNext, nullptr, nullptr, false, nullptr, basicConfirms};
+extern const LexerHooks kBasicLexer = {nullptr, kitNext<BasicSteps>, nullptr, nullptr, false, nullptr, basicConfirms};

@@ -5,6 +5,7 @@
 
 #include "scan/byte_masks.h"
 #include "languages/c/state.h"
+#include "tokens/kit.h"
 #include "tokens/lexer.h"
 #include "tokens/sorted_imports.h"
 #include "tokens/plain_runs.h"
@@ -14,11 +15,16 @@ namespace {
 constexpr std::size_t kNoJoin = static_cast<std::size_t>(-1);
 
 // Window offset of the first byte from i on that is not a blank.
-inline std::size_t skipBlanks(const char *w, std::size_t i)
+inline std::size_t blankEnd(const char *w, std::size_t i)
 {
     while (byteClass(w[i]) & kBlank)
         ++i;
     return i;
+}
+
+inline bool isNameByte(char c)
+{
+    return (byteClass(c) & kNameC) != 0;
 }
 
 bool isNameStart(char c)
@@ -35,33 +41,24 @@ Stop skipLayout(Lexer &lx)
     const char *w = lx.window;
     std::size_t i = lx.pos;
     for (;;) {
-        i = skipBlanks(w, i);
+        i = blankEnd(w, i);
         if (w[i] == '\n' && cState(lx).directive == Directive::None) {
             newLine(lx, i);
             lx.lineHasToken = false;
             ++i;
             continue;
         }
-        if (lx.end - i < kLexLookahead && !lx.ended) {
-            lx.pos = lx.pieceStart = i;
-            refill(lx, i - std::min(i, kLexLookahead));
-            i = lx.pos;
+        if (refillShortBehind(lx, i, kLexLookahead))
             continue;
-        }
         lx.pos = lx.pieceStart = i;
         if (w[i] == '\n')
             return Stop::DirectiveEnd;
         if (w[i] == '/' && (w[i + 1] == '*' || w[i + 1] == '/')) {
-            if (lx.options.comments)
+            if (commentIsToken(lx, i, w[i + 1] == '*'))
                 return Stop::Comment;
-            if (w[i + 1] == '*')
-                skipBlockComment(lx);
-            else
-                skipLineComment(lx);
-            i = lx.pos;
             continue;
         }
-        return i < lx.end ? Stop::Token : Stop::InputEnd;
+        return tokenOrEnd(lx, i);
     }
 }
 
@@ -124,18 +121,9 @@ void classifyDirective(Lexer &lx)
 // Goes on with a run of name bytes that ends the current token.
 bool nameStep(Lexer &lx, TokenPiece &piece)
 {
-    const char *w = lx.window;
     std::size_t i = lx.pos;
-    for (;;) {
-        while (byteClass(w[i]) & kNameC)
-            ++i;
-        if (i < lx.end || lx.ended)
-            break;
-        lx.pos = i;
-        if (!ensureAhead(lx, 1))
-            return pauseAt(lx, piece, lx.pos);
-        i = lx.pos;
-    }
+    if (!runOver(lx, i, isNameByte))
+        return pauseAt(lx, piece, lx.pos);
     lx.pos = i;
     if (cState(lx).directive != Directive::None && cState(lx).tokenIndex == 1 && lx.firstPiece)
         classifyDirective(lx);
@@ -152,62 +140,29 @@ bool isExponent(char c)
 // and digit separators.
 bool numberStep(Lexer &lx, TokenPiece &piece)
 {
-    const char *w = lx.window;
     std::size_t i = lx.pos;
-    for (;;) {
-        while (byteClass(w[i]) & (kNameC | kDot))
-            ++i;
-        if (i + 1 >= lx.end && !lx.ended) {
-            lx.previous = i > lx.pieceStart ? w[i - 1] : lx.previous;
-            lx.pos = i;
-            if (!ensureAhead(lx, 2))
-                return pauseAt(lx, piece, lx.pos);
-            i = lx.pos;
-            continue;
-        }
-        char before = i > lx.pieceStart ? w[i - 1] : lx.previous;
-        if ((w[i] == '+' || w[i] == '-') && isExponent(before))
-            ++i;
-        else if (w[i] == '\'' && (byteClass(w[i + 1]) & kNameC))
-            i += 2;
-        else
-            break;
-    }
-    lx.pos = i;
-    finishToken(lx, piece);
-    return true;
+    const auto more = [](char before, char c, char after) -> std::size_t {
+        if ((c == '+' || c == '-') && isExponent(before))
+            return 1;
+        return c == '\'' && (byteClass(after) & kNameC) ? 2 : 0;
+    };
+    if (!numberRun(lx, i, [](char c) { return (byteClass(c) & (kNameC | kDot)) != 0; }, more))
+        return pauseAt(lx, piece, lx.pos);
+    return finishAt(lx, piece, i);
 }
 
-// Scans an ordinary literal from pos to its closing quote. Done leaves pos
-// after the quote with the byte after it readable; Unterminated leaves pos at
-// the line end or the input's end; Paused at the window's end.
+// Scans an ordinary literal from pos to its closing quote (escapedRun: a
+// backslash at a C# line's end, which no splice takes out, leaves it
+// unterminated there). Done leaves pos after the quote with the byte after it
+// readable; Unterminated leaves pos at the line end or the input's end;
+// Paused at the window's end.
 Step scanQuoted(Lexer &lx)
 {
-    const char *w = lx.window;
-    const char q = lx.quote;
     std::size_t i = lx.pos;
-    for (;;) {
-        while (!(byteClass(w[i]) & kQuotedStop))
-            ++i;
-        char c = w[i];
-        if (i + 1 >= lx.end && !lx.ended) {
-            lx.pos = i;
-            if (!ensureAhead(lx, 2))
-                return Step::Paused;
-            i = lx.pos;
-            continue;
-        }
-        if (c == q) {
-            lx.pos = i + 1;
-            return Step::Done;
-        }
-        if (c == '\n' || (c == '\r' && w[i + 1] == '\n') || i >= lx.end) {
-            lx.pos = i;
-            return Step::Unterminated;
-        }
-        // An escape takes the byte after it, unless the input ends there.
-        i += c == '\\' && i + 1 < lx.end ? 2 : 1;
-    }
+    const Step s = escapedRun(lx, i, lx.quote, '\\', [](char c) { return (byteClass(c) & kQuotedStop) != 0; });
+    if (s != Step::Paused)
+        lx.pos = i;
+    return s;
 }
 
 bool isHexDigit(char c)
@@ -383,7 +338,7 @@ bool closesOnItsLine(Lexer &lx, std::size_t open)
                 return true;
             if (w[i] == '\n' || (w[i] == '\r' && w[i + 1] == '\n'))
                 return false;
-            i += w[i] == '\\' ? 2 : 1;
+            i += w[i] == '\\' && w[i + 1] != '\n' ? 2 : 1;
         }
         if (lx.ended)
             return i < lx.end && w[i] == '"';
@@ -470,70 +425,22 @@ bool rawStep(Lexer &lx, TokenPiece &piece)
             ++i;
         if (lx.spliceAt <= i)
             return rawSplice(lx, piece, lx.spliceAt);
-        char c = w[i];
-        if (i + need > lx.end && !lx.ended && (c != '\n')) {
-            lx.pos = i;
-            if (!ensureAhead(lx, need))
-                return pauseAt(lx, piece, lx.pos);
-            i = lx.pos;
-            c = w[i];
-        }
-        if (c == ')' && std::memcmp(w + i + 1, cState(lx).delimiter, cState(lx).delimiterLength) == 0 &&
+        if (w[i] != '\n' && !readable(lx, i, need))
+            return pauseAt(lx, piece, lx.pos);
+        if (w[i] == ')' && std::memcmp(w + i + 1, cState(lx).delimiter, cState(lx).delimiterLength) == 0 &&
             w[i + 1 + cState(lx).delimiterLength] == '"') {
             lx.pos = i + cState(lx).delimiterLength + 2;
             return literalEnd(lx, piece);
         }
-        if (c == '\n') {
-            newLine(lx, i);
-        } else if (c == '\r' && w[i + 1] == '\n') {
-            if (dropReturn(lx, piece, i))
-                return true;
-            i = lx.pos;
-            continue;
-        } else if (i >= lx.end) {
-            lx.pos = i;
-            finishToken(lx, piece);
+        if (literalLineByte(lx, piece, i))
             return true;
-        }
-        ++i;
     }
 }
 
 // Goes on with the body of a C# verbatim string ("" is a quote).
 bool verbatimStep(Lexer &lx, TokenPiece &piece)
 {
-    const char *w = lx.window;
-    std::size_t i = lx.pos;
-    for (;;) {
-        while (!(byteClass(w[i]) & kVerbatimStop))
-            ++i;
-        if (i + 2 > lx.end && !lx.ended) {
-            lx.pos = i;
-            if (!ensureAhead(lx, 2))
-                return pauseAt(lx, piece, lx.pos);
-            i = lx.pos;
-            continue;
-        }
-        char c = w[i];
-        if (c == '"' && w[i + 1] != '"') {
-            lx.pos = i + 1;
-            finishToken(lx, piece);
-            return true;
-        }
-        if (c == '\n') {
-            newLine(lx, i);
-        } else if (c == '\r' && w[i + 1] == '\n') {
-            if (dropReturn(lx, piece, i))
-                return true;
-            i = lx.pos;
-            continue;
-        } else if (i >= lx.end) {
-            lx.pos = i;
-            finishToken(lx, piece);
-            return true;
-        }
-        i += c == '"' ? 2 : 1;
-    }
+    return doubledQuoteStep(lx, piece, '"', true);
 }
 
 // Opens a frame of an interpolated string; past the depth it is not tracked.
@@ -586,7 +493,7 @@ std::size_t textByte(Lexer &lx, std::size_t i)
     char closing = top == InterpolationFrame::Character ? '\'' : '"';
     char c = w[i];
     if (c == '\\' && !verbatim)
-        return i + 1 < lx.end ? i + 2 : i + 1;
+        return i + 1 < lx.end && w[i + 1] != '\n' ? i + 2 : i + 1;
     if (c == closing && verbatim && w[i + 1] == '"')
         return i + 2;
     if (c == closing) {
@@ -606,22 +513,13 @@ bool interpolatedStep(Lexer &lx, TokenPiece &piece)
 {
     const char *w = lx.window;
     std::size_t i = lx.pos;
-    for (;;) {
-        if (i + 3 > lx.end && !lx.ended) {
-            lx.pos = i;
-            if (!ensureAhead(lx, 3))
-                return pauseAt(lx, piece, lx.pos);
-            i = lx.pos;
-        }
+    while (readable(lx, i, 3)) {
         InterpolationFrame top = cState(lx).frames[cState(lx).frameCount - 1];
         bool lineEnds = top == InterpolationFrame::Text || top == InterpolationFrame::String ||
                         top == InterpolationFrame::Character;
         bool crlf = w[i] == '\r' && w[i + 1] == '\n';
-        if (i >= lx.end || ((w[i] == '\n' || crlf) && lineEnds)) {
-            lx.pos = i;
-            finishToken(lx, piece);
-            return true;
-        }
+        if (i >= lx.end || ((w[i] == '\n' || crlf) && lineEnds))
+            return finishAt(lx, piece, i);
         if (crlf) {
             if (dropReturn(lx, piece, i))
                 return true;
@@ -631,12 +529,10 @@ bool interpolatedStep(Lexer &lx, TokenPiece &piece)
         if (w[i] == '\n')
             newLine(lx, i);
         i = top == InterpolationFrame::Hole ? holeByte(lx, i) : textByte(lx, i);
-        if (cState(lx).frameCount == 0) {
-            lx.pos = i;
-            finishToken(lx, piece);
-            return true;
-        }
+        if (cState(lx).frameCount == 0)
+            return finishAt(lx, piece, i);
     }
+    return pauseAt(lx, piece, lx.pos);
 }
 
 // Starts an ordinary literal whose opening quote follows prefixLength bytes of
@@ -789,12 +685,8 @@ bool csRawStream(Lexer &lx, TokenPiece &piece)
     const char *w = lx.window;
     std::size_t i = lx.pos;
     for (;;) {
-        if (i + kLexLookahead > lx.end && !lx.ended) {
-            lx.pos = i;
-            if (!ensureAhead(lx, kLexLookahead))
-                return pauseAt(lx, piece, lx.pos);
-            i = lx.pos;
-        }
+        if (!readable(lx, i, kLexLookahead))
+            return pauseAt(lx, piece, lx.pos);
         if (i >= lx.end)
             break;
         if (w[i] == '\n') {
@@ -1083,26 +975,6 @@ bool directiveEnd(Lexer &lx, TokenPiece &piece)
     lx.splitGreater = false;
     cState(lx).opensDirective = false;
     return true;
-}
-
-// Between tokens: skips layout and starts what follows.
-bool betweenStep(Lexer &lx, TokenPiece &piece)
-{
-    switch (skipLayout(lx)) {
-    case Stop::Token:
-        return startToken(lx, piece);
-    case Stop::DirectiveEnd:
-        return directiveEnd(lx, piece);
-    case Stop::Comment:
-        openComment(lx);
-        return false;
-    case Stop::InputEnd:
-        if (cState(lx).directive != Directive::None)
-            return directiveEnd(lx, piece);
-        finishStream(lx, piece);
-        return true;
-    }
-    return false;
 }
 
 // True when the punctuator at p may be taken by quickToken: not a comment,
@@ -1454,7 +1326,7 @@ inline std::size_t blockRun(const char *w, RunPlace &r, std::size_t stop, QuickT
 inline std::size_t skipLines(const char *w, RunPlace &r, std::size_t i)
 {
     for (;;) {
-        i = skipBlanks(w, i);
+        i = blankEnd(w, i);
         if (w[i] != '\n' || r.directive != Directive::None)
             return i;
         ++r.line;
@@ -1755,25 +1627,29 @@ std::size_t cRun(Lexer &lx, QuickToken *out, std::size_t max, std::size_t keyByt
     return n;
 }
 
-// One step of the lexer; true when piece is filled.
-bool cStep(Lexer &lx, TokenPiece &piece)
-{
-    switch (lx.mode) {
-    case LexMode::Between: return betweenStep(lx, piece);
-    case LexMode::Name: return nameStep(lx, piece);
-    case LexMode::Number: return numberStep(lx, piece);
-    case LexMode::Quoted: return quotedStep(lx, piece);
-    case LexMode::Gap: return gapStep(lx, piece);
-    case LexMode::Raw: return cState(lx).csRaw.active ? csRawStep(lx, piece) : rawStep(lx, piece);
-    case LexMode::Verbatim: return verbatimStep(lx, piece);
-    case LexMode::Interpolated: return interpolatedStep(lx, piece);
-    case LexMode::BlockComment: case LexMode::LineComment: return commentStep(lx, piece);
-    case LexMode::Word: return wordStep(lx, piece);
-    case LexMode::Finished: finishStream(lx, piece); return true;
-    case LexMode::Line: break;
+// The steps by mode, for kitStep; the kit's own take comments and their words.
+struct CSteps : KitSteps<CSteps> {
+    static Stop skipLayout(Lexer &lx) { return ::skipLayout(lx); }
+    static bool startToken(Lexer &lx, TokenPiece &piece) { return ::startToken(lx, piece); }
+    static bool directiveEnd(Lexer &lx, TokenPiece &piece) { return ::directiveEnd(lx, piece); }
+    // The input's end ends an open directive first.
+    static bool inputEnd(Lexer &lx, TokenPiece &piece)
+    {
+        if (cState(lx).directive != Directive::None)
+            return ::directiveEnd(lx, piece);
+        return KitSteps<CSteps>::inputEnd(lx, piece);
     }
-    return false;
-}
+    static bool name(Lexer &lx, TokenPiece &piece) { return nameStep(lx, piece); }
+    static bool number(Lexer &lx, TokenPiece &piece) { return numberStep(lx, piece); }
+    static bool quoted(Lexer &lx, TokenPiece &piece) { return quotedStep(lx, piece); }
+    static bool gap(Lexer &lx, TokenPiece &piece) { return gapStep(lx, piece); }
+    static bool raw(Lexer &lx, TokenPiece &piece)
+    {
+        return cState(lx).csRaw.active ? csRawStep(lx, piece) : rawStep(lx, piece);
+    }
+    static bool verbatim(Lexer &lx, TokenPiece &piece) { return verbatimStep(lx, piece); }
+    static bool interpolated(Lexer &lx, TokenPiece &piece) { return interpolatedStep(lx, piece); }
+};
 
 } // namespace
 
@@ -1781,15 +1657,9 @@ void cNext(Lexer &lx, TokenPiece &piece)
 {
     if (lx.mode == LexMode::Between && quickToken(lx, piece))
         return;
-    while (!cStep(lx, piece)) {
-    }
+    kitNext<CSteps>(lx, piece);
 }
 
-void cStart(Lexer &lx)
-{
-    startLanguageState<CLexState>(lx);
-}
-
-extern const LexerHooks kCLexer = {cStart, cNext, cRun, &kCImports, true, nullptr};
+extern const LexerHooks kCLexer = {kitStart<CLexState>, cNext, cRun, &kCImports, true, nullptr};
 // C# has no line splices: a backslash at a line's end is a byte like another.
-extern const LexerHooks kCSharpLexer = {cStart, cNext, cRun, &kCImports, false, nullptr};
+extern const LexerHooks kCSharpLexer = {kitStart<CLexState>, cNext, cRun, &kCImports, false, nullptr};

@@ -348,6 +348,16 @@ bool holdsToken(RewriteWindow &w, std::uint64_t from, std::uint64_t to, const ch
     return false;
 }
 
+// The '(' that opens the condition of the "if" at s ("if constexpr (" too),
+// or kFail when none stands there.
+std::uint64_t ifParen(RewriteWindow &w, std::uint64_t s)
+{
+    std::uint64_t p = nextKept(w, s);
+    if (tokenIs(w, p, "constexpr"))
+        p = nextKept(w, p);
+    return tokenIs(w, p, "(") ? p : kFail;
+}
+
 // The last token of the statement that starts at s and ends before limit, or
 // kFail when the tokens there are no statement this parse knows. simple tells
 // whether it is a simple statement (ending in ';', no keyword of its own).
@@ -364,10 +374,8 @@ std::uint64_t statementLast(RewriteWindow &w, std::uint64_t s, std::uint64_t lim
     if (tokenIs(w, s, ";"))
         return s;
     if (tokenIs(w, s, "if")) {
-        std::uint64_t p = nextKept(w, s);
-        if (tokenIs(w, p, "constexpr"))
-            p = nextKept(w, p);
-        if (!tokenIs(w, p, "("))
+        const std::uint64_t p = ifParen(w, s);
+        if (p == kFail)
             return kFail;
         std::uint64_t c = matchingClose(w, p);
         if (c >= limit)
@@ -708,10 +716,8 @@ bool takesElse(RewriteWindow &w, std::uint64_t s, std::uint64_t last, std::size_
         return false;
     std::uint64_t body = kFail;
     if (tokenIs(w, s, "if")) {
-        std::uint64_t p = nextKept(w, s);
-        if (tokenIs(w, p, "constexpr"))
-            p = nextKept(w, p);
-        if (!tokenIs(w, p, "("))
+        const std::uint64_t p = ifParen(w, s);
+        if (p == kFail)
             return true;
         const std::uint64_t c = matchingClose(w, p);
         bool simple = false;

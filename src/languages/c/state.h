@@ -35,6 +35,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "tokens/kit.h"
 #include "tokens/lexer.h"
 
 constexpr std::size_t kRawDelimiter = 16;        // longest delimiter of a raw string
@@ -101,15 +102,8 @@ struct CLexState {
     bool opensDirective = false;              // the current token is the '#' that opens a directive
 };
 
-inline CLexState &cState(Lexer &lexer)
-{
-    return languageState<CLexState>(lexer);
-}
-
-inline const CLexState &cState(const Lexer &lexer)
-{
-    return languageState<CLexState>(lexer);
-}
+// cState(lexer): the C-family state of a lexer, const or not.
+inline constexpr StateOf<CLexState> cState{};
 
 // imports.cpp: how its imports sort.
 extern const ImportRules kCImports;
