@@ -286,4 +286,44 @@ void kitStart(Lexer &lx)
     startLanguageState<State>(lx);
 }
 
+// --- Pieces made apart from the window ---------------------------------------
+
+// Fills piece with length bytes that are no stretch of the window (a fixed
+// text, a key made apart) as the current token's next piece, its last when
+// last.
+inline void textPiece(Lexer &lx, TokenPiece &piece, const char *bytes, std::size_t length, bool last)
+{
+    piece.kind = lx.kind;
+    piece.first = lx.firstPiece;
+    piece.last = last;
+    piece.place = lx.place;
+    piece.bytes = bytes;
+    piece.length = length;
+    lx.firstPiece = last;
+}
+
+// --- The layout loop ---------------------------------------------------------
+
+// Skips layout from pos (Steps::skipLayout): the bytes for which blank(c)
+// holds, line feeds counted, and then, at a byte that is none and with
+// kLexLookahead bytes readable after it (or all that remain), what
+// skip(lx, i, stop) says is layout too: it returns true having moved i past
+// that (a comment, a byte order mark), or false where layout ends at i,
+// having set stop when that is no token's first byte (Stop::Comment).
+// Leaves pos and pieceStart where it stopped.
+template <typename Blank, typename Skip>
+inline Stop layoutUntil(Lexer &lx, Blank blank, Skip skip)
+{
+    std::size_t i = lx.pos;
+    for (;;) {
+        skipBlanks(lx, i, blank);
+        if (refillShort(lx, i))
+            continue;
+        lx.pos = lx.pieceStart = i;
+        Stop stop = tokenOrEnd(lx, i);
+        if (!skip(lx, i, stop))
+            return stop;
+    }
+}
+
 #endif
