@@ -17,6 +17,18 @@ constexpr std::size_t kScriptDirective = 512;  // bytes from a directive's '@' t
 // (lexer.cpp; the rules ask it too).
 bool scriptWordIn(const char *list, const char *word, std::size_t length);
 
+// The word lists the lexer tells a name's class by (scriptWordIn), which the
+// rules' bookkeeping follows too.
+constexpr char kRestrictedWords[] = " return break continue throw yield debugger ";
+constexpr char kOperatorWords[] = " typeof void delete new in of instanceof await case default extends else do ";
+constexpr char kTypeOperatorWords[] = " as satisfies keyof infer is ";
+constexpr char kHeadWords[] =
+    " var let const class function import export if for while with switch try catch finally static enum ";
+constexpr char kModifierWords[] = " export default async declare abstract ";
+constexpr char kBodyWords[] = " function class interface enum namespace module global ";
+constexpr char kControlWords[] = " if while for with ";
+constexpr char kBlockWords[] = " else do try finally ";
+
 enum class ScriptFrame : unsigned char {
     None,          // nothing open (the value of an empty stack's top)
     Paren,         // '(' of a call, a group or a parameter list
