@@ -302,6 +302,18 @@ inline void textPiece(Lexer &lx, TokenPiece &piece, const char *bytes, std::size
     lx.firstPiece = last;
 }
 
+// Hands out bytes, made apart, as the current token's last piece
+// (textPiece), the token ending at window offset at, where the lexer goes
+// on between tokens. Always true.
+inline bool finishText(Lexer &lx, TokenPiece &piece, const char *bytes, std::size_t length, std::size_t at)
+{
+    textPiece(lx, piece, bytes, length, true);
+    lx.pos = lx.pieceStart = at;
+    markEnd(lx, at);
+    lx.mode = LexMode::Between;
+    return true;
+}
+
 // --- The layout loop ---------------------------------------------------------
 
 // Skips layout from pos (Steps::skipLayout): the bytes for which blank(c)
@@ -324,6 +336,27 @@ inline Stop layoutUntil(Lexer &lx, Blank blank, Skip skip)
         if (!skip(lx, i, stop))
             return stop;
     }
+}
+
+// --- Line ends inside a literal ------------------------------------------------
+
+// Inside a literal whose key keeps its line ends as line feeds, at a CR or
+// LF at window offset i (with the byte after it readable): counts a line
+// feed, and drops the CR of a CR LF from the key (dropReturn); i then stands
+// after the line end, or after a lone CR, which is a byte of the text. True
+// when piece was filled with the piece before the CR: the scan goes on from
+// pos, at the LF.
+inline bool literalLineEnd(Lexer &lx, TokenPiece &piece, std::size_t &i)
+{
+    if (lx.window[i] == '\r' && lx.window[i + 1] == '\n') {
+        if (dropReturn(lx, piece, i))
+            return true;
+        i = lx.pos;
+    }
+    if (lx.window[i] == '\n')
+        newLine(lx, i);
+    ++i;
+    return false;
 }
 
 #endif
