@@ -82,6 +82,23 @@ bool isLayoutByte(char c)
     return (byteClass(c) & kBlank) || c == '\n';
 }
 
+// Bytes that need no decision inside a template literal's text, a regular
+// expression and a word of JSX text.
+bool isTemplatePlain(char c)
+{
+    return c != '`' && c != '\\' && c != '$' && c != '\n' && c != '\r' && c != 0;
+}
+
+bool isRegexPlain(char c)
+{
+    return c != '\n' && c != '\r' && c != '/' && c != '[' && c != ']' && c != '\\' && c != 0;
+}
+
+bool isJsxWordByte(char c)
+{
+    return !(byteClass(c) & kBlank) && c != '\n' && c != '<' && c != '{' && c != 0;
+}
+
 // True when a name starts at p: a name byte that is no digit, or "\u".
 bool isNameStart(const char *p)
 {
@@ -600,10 +617,11 @@ bool numberStep(Lexer &lx, TokenPiece &piece)
     const char *w = lx.window;
     std::size_t i = lx.pos;
     for (;;) {
-        if (!readable(lx, i, 3))
+        // The bytes that need no decision, then 3 readable for the next one.
+        if (!runOver(lx, i, [](char c) { return isNameByte(c) && c != 'e' && c != 'E'; }, 3))
             return pauseAt(lx, piece, lx.pos);
-        char c = w[i];
-        bool decimal = !s.numberRadix;
+        const char c = w[i];
+        const bool decimal = !s.numberRadix;
         if ((c == 'e' || c == 'E') && decimal && !s.numberExponent) {
             s.numberExponent = true;
             i += (w[i + 1] == '+' || w[i + 1] == '-') && isDigit(w[i + 2]) ? 2 : 1;
@@ -627,11 +645,9 @@ bool quotedStep(Lexer &lx, TokenPiece &piece)
     const char *w = lx.window;
     std::size_t i = lx.pos;
     for (;;) {
-        while (!(byteClass(w[i]) & kQuotedStop))
-            ++i;
-        if (!readable(lx, i, 3))
+        if (!runOver(lx, i, [](char c) { return !(byteClass(c) & kQuotedStop); }, 3))
             return pauseAt(lx, piece, lx.pos);
-        char c = w[i];
+        const char c = w[i];
         if (c == lx.quote || c == '\n' || (c == '\r' && w[i + 1] == '\n') || i >= lx.end) {
             // Closed, or unterminated at the line end.
             lx.pos = c == lx.quote ? i + 1 : i;
@@ -655,25 +671,20 @@ bool quotedStep(Lexer &lx, TokenPiece &piece)
 // Goes on with a JSX attribute string: no escapes, line ends inside.
 bool jsxStringStep(Lexer &lx, TokenPiece &piece)
 {
-    const char *w = lx.window;
+    const char q = lx.quote;
     std::size_t i = lx.pos;
     for (;;) {
-        if (!readable(lx, i, 2))
+        if (!runOver(lx, i, [q](char c) { return c != q && c != '\r' && c != '\n' && c != 0; }, 2))
             return pauseAt(lx, piece, lx.pos);
-        char c = w[i];
-        if (c == lx.quote || i >= lx.end) {
+        const char c = lx.window[i];
+        if (c == q || i >= lx.end) {
             lx.pos = i < lx.end ? i + 1 : i;
             return finishCode(lx, piece, ScriptPrev::Operand);
         }
-        if (c == '\r' && w[i + 1] == '\n') {
-            if (dropReturn(lx, piece, i))
-                return true;
-            i = lx.pos;
-            continue;
-        }
-        if (c == '\n')
-            newLine(lx, i);
-        ++i;
+        if (c == 0)
+            ++i;
+        else if (literalLineEnd(lx, piece, i))
+            return true;
     }
 }
 
@@ -685,11 +696,9 @@ bool templateStep(Lexer &lx, TokenPiece &piece)
     const char *w = lx.window;
     std::size_t i = lx.pos;
     for (;;) {
-        while (w[i] != '`' && w[i] != '\\' && w[i] != '$' && w[i] != '\n' && w[i] != '\r' && w[i] != 0)
-            ++i;
-        if (!readable(lx, i, 3))
+        if (!runOver(lx, i, isTemplatePlain, 3))
             return pauseAt(lx, piece, lx.pos);
-        char c = w[i];
+        const char c = w[i];
         if (c == '`') {
             lx.pos = i + 1;
             return finishCode(lx, piece, ScriptPrev::Operand);
@@ -699,18 +708,15 @@ bool templateStep(Lexer &lx, TokenPiece &piece)
             push(s, ScriptFrame::Hole);
             return finishCode(lx, piece, ScriptPrev::Operator);
         }
-        if (c == '\r' && w[i + 1] == '\n') {
-            if (dropReturn(lx, piece, i))
+        if (c == '\r' || c == '\n') {
+            if (literalLineEnd(lx, piece, i))
                 return true;
-            i = lx.pos;
             continue;
         }
         if (i >= lx.end) {
             lx.pos = i;
             return finishCode(lx, piece, ScriptPrev::Operand);
         }
-        if (c == '\n')
-            newLine(lx, i);
         // An escape takes the byte after it, unless that starts a line end.
         i += c == '\\' && w[i + 1] != '\n' && w[i + 1] != '\r' && i + 1 < lx.end ? 2 : 1;
     }
@@ -724,9 +730,9 @@ bool regexStep(Lexer &lx, TokenPiece &piece)
     const char *w = lx.window;
     std::size_t i = lx.pos;
     for (;;) {
-        if (!readable(lx, i, 3))
+        if (!runOver(lx, i, isRegexPlain, 3))
             return pauseAt(lx, piece, lx.pos);
-        char c = w[i];
+        const char c = w[i];
         if (c == '\n' || (c == '\r' && w[i + 1] == '\n') || i >= lx.end) {
             lx.pos = i;
             s.regexFlags = false;
@@ -752,17 +758,11 @@ bool jsxWordStep(Lexer &lx, TokenPiece &piece)
     const char *w = lx.window;
     std::size_t i = lx.pos;
     for (;;) {
-        while (!(byteClass(w[i]) & kBlank) && w[i] != '\n' && w[i] != '<' && w[i] != '{' && w[i] != 0)
-            ++i;
-        if (!readable(lx, i, 1))
+        if (!runOver(lx, i, isJsxWordByte))
             return pauseAt(lx, piece, lx.pos);
-        if (w[i] == 0 && i < lx.end) {
-            ++i;
-            continue;
-        }
-        if (!(byteClass(w[i]) & kBlank) && w[i] != '\n' && w[i] != '<' && w[i] != '{' && i < lx.end)
-            continue;
-        break;
+        if (w[i] != 0 || i >= lx.end)
+            break;
+        ++i;
     }
     lx.pos = i;
     scriptState(lx).textHasWord = true;
@@ -1320,4 +1320,5 @@ bool scriptConfirms(const char *text, std::size_t length)
     return !element || (length - i > 3 && (byteClass(text[i + 3]) & kNameB));
 }
 
-extern const LexerHooks kScriptLexer = {kitStart<ScriptLexState>, kitNext<ScriptSteps>, nullptr, nullptr, false, anyHashBang, scriptConfirms};
+extern const LexerHooks kScriptLexer = {kitStart<ScriptLexState>, kitNext<ScriptSteps>, nullptr, nullptr, false,
+                                        anyHashBang, scriptConfirms};
