@@ -410,11 +410,7 @@ bool textBlockStep(Lexer &lx, TokenPiece &piece)
             return true;
         }
         case TextBlockPhase::Close:
-            textPiece(lx, piece, "\"\"\"", 3, true);
-            lx.pos = lx.pieceStart = j.blockClose + 3;
-            markEnd(lx, lx.pos);
-            lx.mode = LexMode::Between;
-            return true;
+            return finishText(lx, piece, "\"\"\"", 3, j.blockClose + 3);
         }
     }
 }
@@ -570,4 +566,5 @@ struct JavaSteps : KitSteps<JavaSteps> {
 
 } // namespace
 
-extern const LexerHooks kJavaLexer = {kitStart<JavaLexState>, kitNext<JavaSteps>, nullptr, &kJavaImports, false, nullptr};
+extern const LexerHooks kJavaLexer = {kitStart<JavaLexState>, kitNext<JavaSteps>, nullptr, &kJavaImports, false,
+                                      nullptr};
