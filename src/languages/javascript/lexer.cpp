@@ -1274,7 +1274,6 @@ struct ScriptSteps : KitSteps<ScriptSteps> {
         finishStream(lx, piece);
         return true;
     }
-    static bool directiveEnd(Lexer &lx, TokenPiece &piece) { return inputEnd(lx, piece); }
 
     // A comment's directives, and its words with LexOptions::comments.
     static bool comment(Lexer &lx, TokenPiece &piece)
