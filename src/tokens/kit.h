@@ -428,26 +428,35 @@ inline bool refillShortBehind(Lexer &lx, std::size_t &i, std::size_t behind)
 
 // --- Line ends inside a literal ---------------------------------------------
 
-// Inside a literal that runs over lines, at window offset i where its scan
-// stopped on a byte that does not close it: counts a line feed, drops the CR
-// of a CR LF from the key (dropReturn), ends the token at the input's end,
-// and steps over any other byte (a lone CR, a zero byte of the text). True
-// when piece is filled; else the scan goes on from i.
-inline bool literalLineByte(Lexer &lx, TokenPiece &piece, std::size_t &i)
+// Inside a literal whose key keeps its line ends as line feeds, at a CR or
+// LF at window offset i (with the byte after it readable): counts a line
+// feed, and drops the CR of a CR LF from the key (dropReturn); i then stands
+// after the line end, or after a lone CR, which is a byte of the text. True
+// when piece was filled with the piece before the CR: the scan goes on from
+// pos, at the LF.
+inline bool literalLineEnd(Lexer &lx, TokenPiece &piece, std::size_t &i)
 {
-    const char *w = lx.window;
-    if (w[i] == '\n') {
-        newLine(lx, i);
-    } else if (w[i] == '\r' && w[i + 1] == '\n') {
+    if (lx.window[i] == '\r' && lx.window[i + 1] == '\n') {
         if (dropReturn(lx, piece, i))
             return true;
         i = lx.pos;
-        return false;
-    } else if (i >= lx.end) {
-        return finishAt(lx, piece, i);
     }
+    if (lx.window[i] == '\n')
+        newLine(lx, i);
     ++i;
     return false;
+}
+
+// Inside a literal that runs over lines, at window offset i where its scan
+// stopped on a byte that does not close it: ends the token at the input's
+// end; else as literalLineEnd (a line feed counted, the CR of a CR LF
+// dropped), stepping over any other byte (a lone CR, a zero byte of the
+// text). True when piece is filled; else the scan goes on from i.
+inline bool literalLineByte(Lexer &lx, TokenPiece &piece, std::size_t &i)
+{
+    if (i >= lx.end)
+        return finishAt(lx, piece, i);
+    return literalLineEnd(lx, piece, i);
 }
 
 // --- Doubled quotes ---------------------------------------------------------
@@ -571,5 +580,43 @@ struct StateOf {
     State &operator()(Lexer &lexer) const { return languageState<State>(lexer); }
     const State &operator()(const Lexer &lexer) const { return languageState<State>(lexer); }
 };
+
+// --- The last piece made apart ----------------------------------------------
+
+// Hands out bytes, made apart, as the current token's last piece
+// (textPiece), the token ending at window offset at, where the lexer goes
+// on between tokens. Always true.
+inline bool finishText(Lexer &lx, TokenPiece &piece, const char *bytes, std::size_t length, std::size_t at)
+{
+    textPiece(lx, piece, bytes, length, true);
+    lx.pos = lx.pieceStart = at;
+    markEnd(lx, at);
+    lx.mode = LexMode::Between;
+    return true;
+}
+
+// --- The layout loop ---------------------------------------------------------
+
+// Skips layout from pos (Steps::skipLayout): the bytes for which blank(c)
+// holds, line feeds counted, and then, at a byte that is none and with
+// kLexLookahead bytes readable after it (or all that remain), what
+// skip(lx, i, stop) says is layout too: it returns true having moved i past
+// that (a comment, a byte order mark), or false where layout ends at i,
+// having set stop when that is no token's first byte (Stop::Comment).
+// Leaves pos and pieceStart where it stopped.
+template <typename Blank, typename Skip>
+inline Stop layoutUntil(Lexer &lx, Blank blank, Skip skip)
+{
+    std::size_t i = lx.pos;
+    for (;;) {
+        skipBlanks(lx, i, blank);
+        if (refillShort(lx, i))
+            continue;
+        lx.pos = lx.pieceStart = i;
+        Stop stop = tokenOrEnd(lx, i);
+        if (!skip(lx, i, stop))
+            return stop;
+    }
+}
 
 #endif

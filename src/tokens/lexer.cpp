@@ -427,35 +427,7 @@ std::size_t dropLeadingStar(Lexer &lx, std::size_t i)
 
 bool commentStep(Lexer &lx, TokenPiece &piece)
 {
-    const char *w = lx.window;
-    for (;;) {
-        std::size_t i = lx.pos;
-        while (byteClass(w[i]) & kBlank)
-            ++i;
-        lx.pos = lx.pieceStart = i;
-        if (lx.end - i < 2 && !lx.ended) {
-            refill(lx, i);
-            continue;
-        }
-        if (w[i] == '\n' && lx.commentIsBlock) {
-            newLine(lx, i);
-            lx.pos = i + 1;
-            lx.commentLineStart = true;
-            continue;
-        }
-        if (lx.commentLineStart && (lx.pos = dropLeadingStar(lx, i)) != i)
-            continue;
-        bool closes = lx.commentIsBlock && w[i] == '*' && w[i + 1] == '/';
-        if (closes || w[i] == '\n' || i >= lx.end) {
-            lx.pos = closes ? i + 2 : i;
-            lx.commentUnclosed = lx.commentIsBlock && !closes;
-            lx.mode = LexMode::Between;
-            return false;
-        }
-        beginToken(lx, TokenKind::CommentWord);
-        lx.mode = LexMode::Word;
-        return wordStep(lx, piece);
-    }
+    return commentStepUntil(lx, piece, 2, true, 0, nullptr, nullptr);
 }
 
 namespace {
@@ -653,4 +625,47 @@ const char *lexerRefusal(const Lexer &lx)
 bool lexerEmpty(const Lexer &lx)
 {
     return !lx.anyByte;
+}
+
+bool commentStepUntil(Lexer &lx, TokenPiece &piece, std::size_t ahead, bool words, char stop,
+                      bool (*ends)(Lexer &lexer, std::size_t at), bool (*token)(Lexer &lexer, TokenPiece &piece))
+{
+    const char *w = lx.window;
+    for (;;) {
+        std::size_t i = lx.pos;
+        while (byteClass(w[i]) & kBlank)
+            ++i;
+        lx.pos = lx.pieceStart = i;
+        if (lx.end - i < ahead && !lx.ended) {
+            refill(lx, i);
+            continue;
+        }
+        if (w[i] == '\n' && lx.commentIsBlock) {
+            newLine(lx, i);
+            lx.pos = i + 1;
+            lx.commentLineStart = true;
+            continue;
+        }
+        if (lx.commentLineStart && (lx.pos = dropLeadingStar(lx, i)) != i)
+            continue;
+        const bool closes = lx.commentIsBlock && w[i] == '*' && w[i + 1] == '/';
+        if (closes || w[i] == '\n' || i >= lx.end) {
+            lx.pos = closes ? i + 2 : i;
+            lx.commentUnclosed = lx.commentIsBlock && !closes;
+            lx.mode = LexMode::Between;
+            return false;
+        }
+        if (ends && w[i] == stop && ends(lx, i))
+            return token(lx, piece);
+        if (words) {
+            beginToken(lx, TokenKind::CommentWord);
+            lx.mode = LexMode::Word;
+            return wordStepUntil(lx, piece, stop, ends);
+        }
+        // No words: on to the next blank, line end, '*' or stop.
+        std::size_t k = i + 1;
+        while (k < lx.end && !(byteClass(w[k]) & kWordStop) && !(ends && w[k] == stop))
+            ++k;
+        lx.pos = k;
+    }
 }

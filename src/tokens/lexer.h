@@ -534,4 +534,15 @@ void sorterStart(IncludeSorter &sorter, const ImportRules *rules, LexerNext next
 // are made at the first call.
 void sorterUse(Lexer &lexer, const ImportRules *rules, LexerNext next);
 
+// Goes on with the comment open at pos as commentStep does, but that each
+// word's start has ahead bytes readable (or all that remain), a word that
+// starts with a byte stop for which ends(lexer, at) holds is a token that
+// token(lexer, piece) hands out from pos (a directive made of a comment; it
+// fills piece and leaves pos after what it took), and such a byte ends a
+// word too (wordStepUntil). Without words, only those tokens come out: the
+// other words are stepped over. True when piece is filled; false when the
+// comment ends (the lexer goes on between tokens) or nothing went out yet.
+bool commentStepUntil(Lexer &lexer, TokenPiece &piece, std::size_t ahead, bool words, char stop,
+                      bool (*ends)(Lexer &lexer, std::size_t at), bool (*token)(Lexer &lexer, TokenPiece &piece));
+
 #endif

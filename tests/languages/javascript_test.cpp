@@ -372,6 +372,8 @@ TEST(ScriptNearMiss, Jsx)
         {"no element after an operand", "x = a <b> c", "x = a < b > c", true},
         {"a tag's name takes '-'", "x = <a-b />", "x = <a - b />", false},
         {"an attribute string has no escapes", "x = <a b=\"\\\" c=\"d\" />", "x = <a b=\"\\\"  c=\"d\" />", true},
+        {"a CR LF in an attribute string is its LF", "x = <a b=\"c\r\nd\" />", "x = <a b=\"c\nd\" />", true},
+        {"a lone CR in an attribute string is no LF", "x = <a b=\"c\rd\" />", "x = <a b=\"c\nd\" />", false},
         {"a blank run without a line end counts", "x = <p>a  b</p>", "x = <p>a b</p>", false},
         {"a leading blank run counts", "x = <p> a</p>", "x = <p>a</p>", false},
         {"a blank child in single quotes", "x = <p>a{' '}<b /></p>", "x = <p>a <b /></p>", true},

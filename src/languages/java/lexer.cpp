@@ -26,6 +26,7 @@
 #include <cstring>
 
 #include "languages/java/state.h"
+#include "tokens/kit.h"
 #include "tokens/lexer.h"
 #include "tokens/sorted_imports.h"
 
@@ -35,6 +36,17 @@ namespace {
 inline bool isJavaBlank(char c)
 {
     return c == ' ' || c == '\t' || c == '\f' || c == '\r';
+}
+
+// Layout between tokens: blanks and line feeds.
+inline bool isJavaLayout(char c)
+{
+    return isJavaBlank(c) || c == '\n';
+}
+
+inline bool isNameByte(char c)
+{
+    return (byteClass(c) & kNameC) != 0;
 }
 
 // White space the compiler removes as incidental indentation in a text block.
@@ -108,12 +120,8 @@ bool verbatimStep(Lexer &lx, TokenPiece &piece)
     const char *w = lx.window;
     std::size_t i = lx.pos;
     for (;;) {
-        if (i + kLexLookahead > lx.end && !lx.ended) {
-            lx.pos = i;
-            if (!ensureAhead(lx, kLexLookahead))
-                return pauseAt(lx, piece, lx.pos);
-            i = lx.pos;
-        }
+        if (!readable(lx, i, kLexLookahead))
+            return pauseAt(lx, piece, lx.pos);
         if (i >= lx.end)
             break;
         char c = w[i];
@@ -141,18 +149,8 @@ bool verbatimStep(Lexer &lx, TokenPiece &piece)
         }
         ++i;
     }
-    lx.pos = i;
-    finishToken(lx, piece);
-    return true;
+    return finishAt(lx, piece, i);
 }
-
-// The result of looking over a comment before it is skipped or its words
-// handed out.
-enum class CommentLook {
-    Fits,       // it ends within the window, with no Unicode escape that may end it early
-    Dangerous,  // it holds such an escape, or it is a block comment the input ends inside
-    Long,       // it does not end within the window
-};
 
 // Looks over the comment at pos ("//" or "/*") without moving past it; on
 // Fits, endAt is the window offset of its end (after "*/"; at the CR or LF
@@ -197,15 +195,32 @@ CommentLook lookOverComment(Lexer &lx, std::size_t &endAt, std::int64_t &lines, 
     }
 }
 
-// Handles the comment at pos: skips it, opens its words, or starts the token
-// that holds it. True when piece is filled.
-bool commentAt(Lexer &lx, TokenPiece &piece, bool &skipped)
+// Looks over the comment at pos for layout: true when it is skipped (pos
+// after it, its line feeds counted), else notes what was found (look,
+// commentEnd) for openComment. May move the window.
+bool skipsComment(Lexer &lx)
 {
     std::size_t endAt = 0, lastLine = 0;
     std::int64_t lines = 0;
-    CommentLook look = lookOverComment(lx, endAt, lines, lastLine);
+    JavaLexState &j = javaState(lx);
+    j.look = lookOverComment(lx, endAt, lines, lastLine);
+    j.commentEnd = lx.base + static_cast<std::int64_t>(endAt);
+    if (j.look != CommentLook::Fits || lx.options.comments)
+        return false;
+    if (lines > 0) {
+        lx.line += lines - 1;
+        newLine(lx, lastLine);
+    }
+    lx.pos = lx.pieceStart = endAt;
+    return true;
+}
+
+// The comment at pos that layout did not skip: opens its words, or starts
+// the token that holds it. True when piece is filled.
+bool commentAt(Lexer &lx, TokenPiece &piece)
+{
+    const CommentLook look = javaState(lx).look;
     const bool block = lx.window[lx.pos + 1] == '*';
-    skipped = false;
     if (look != CommentLook::Fits) {
         beginToken(lx, TokenKind::Code);
         if (look == CommentLook::Dangerous)
@@ -215,20 +230,10 @@ bool commentAt(Lexer &lx, TokenPiece &piece, bool &skipped)
         lx.pos += 2;
         return verbatimStep(lx, piece);
     }
-    if (lx.options.comments) {
-        lx.commentIsBlock = block;
-        lx.commentLineStart = false;
-        javaState(lx).commentEnd = lx.base + static_cast<std::int64_t>(endAt);
-        lx.pos += 2;
-        lx.mode = block ? LexMode::BlockComment : LexMode::LineComment;
-        return false;
-    }
-    if (lines > 0) {
-        lx.line += lines - 1;
-        newLine(lx, lastLine);
-    }
-    lx.pos = lx.pieceStart = endAt;
-    skipped = true;
+    lx.commentIsBlock = block;
+    lx.commentLineStart = false;
+    lx.pos += 2;
+    lx.mode = block ? LexMode::BlockComment : LexMode::LineComment;
     return false;
 }
 
@@ -271,73 +276,44 @@ bool cleanRun(Lexer &lx)
 // Goes on with a run of name bytes that ends the current token.
 bool nameStep(Lexer &lx, TokenPiece &piece)
 {
-    const char *w = lx.window;
     std::size_t i = lx.pos;
-    for (;;) {
-        while (byteClass(w[i]) & kNameC)
-            ++i;
-        if (i < lx.end || lx.ended)
-            break;
-        lx.pos = i;
-        if (!ensureAhead(lx, 1))
-            return pauseAt(lx, piece, lx.pos);
-        i = lx.pos;
-    }
+    if (!runOver(lx, i, isNameByte))
+        return pauseAt(lx, piece, lx.pos);
+    const char *w = lx.window;
     // "non-sealed" is one keyword; "non - sealed" is a subtraction.
     if (lx.firstPiece && i - lx.pieceStart == 3 && std::memcmp(w + lx.pieceStart, "non-sealed", 3) == 0 &&
         std::memcmp(w + i, "-sealed", 7) == 0 && !(byteClass(w[i + 7]) & kNameC))
         i += 7;
-    lx.pos = i;
-    finishToken(lx, piece);
-    return true;
+    return finishAt(lx, piece, i);
 }
 
 // Goes on with a number: name bytes, dots, and a sign after an exponent letter.
 bool numberStep(Lexer &lx, TokenPiece &piece)
 {
-    const char *w = lx.window;
     std::size_t i = lx.pos;
     for (;;) {
-        while (byteClass(w[i]) & (kNameC | kDot))
-            ++i;
-        if (i + 1 >= lx.end && !lx.ended) {
-            lx.previous = i > lx.pieceStart ? w[i - 1] : lx.previous;
-            lx.pos = i;
-            if (!ensureAhead(lx, 2))
-                return pauseAt(lx, piece, lx.pos);
-            i = lx.pos;
-            continue;
-        }
-        char before = static_cast<char>((i > lx.pieceStart ? w[i - 1] : lx.previous) | 0x20);
-        bool exponent = javaState(lx).hexNumber ? before == 'p' : before == 'e';
-        if ((w[i] == '+' || w[i] == '-') && exponent)
-            ++i;
-        else
-            break;
+        if (!runOver(lx, i, [](char c) { return (byteClass(c) & (kNameC | kDot)) != 0; }, 2, true))
+            return pauseAt(lx, piece, lx.pos);
+        const char before = static_cast<char>(byteBefore(lx, i) | 0x20);
+        const bool exponent = javaState(lx).hexNumber ? before == 'p' : before == 'e';
+        const char c = lx.window[i];
+        if ((c != '+' && c != '-') || !exponent)
+            return finishAt(lx, piece, i);
+        ++i;
     }
-    lx.pos = i;
-    finishToken(lx, piece);
-    return true;
 }
 
 // Goes on with a string or character literal to its closing quote, or to the
 // line end or the input's end when it has none.
 bool quotedStep(Lexer &lx, TokenPiece &piece)
 {
-    const char *w = lx.window;
     const char q = lx.quote;
     std::size_t i = lx.pos;
     for (;;) {
-        while (!(byteClass(w[i]) & kQuotedStop))
-            ++i;
-        if (i + kLexLookahead > lx.end && !lx.ended) {
-            lx.pos = i;
-            if (!ensureAhead(lx, kLexLookahead))
-                return pauseAt(lx, piece, lx.pos);
-            i = lx.pos;
-            continue;
-        }
-        char c = w[i];
+        if (!runOver(lx, i, [](char c) { return !(byteClass(c) & kQuotedStop); }, kLexLookahead))
+            return pauseAt(lx, piece, lx.pos);
+        const char *w = lx.window;
+        const char c = w[i];
         if (c == q) {
             ++i;
             break;
@@ -351,21 +327,7 @@ bool quotedStep(Lexer &lx, TokenPiece &piece)
         // An escape takes the byte after it, unless that ends the line.
         i += c == '\\' && w[i + 1] != '\n' && w[i + 1] != '\r' && i + 1 < lx.end ? 2 : 1;
     }
-    lx.pos = i;
-    finishToken(lx, piece);
-    return true;
-}
-
-// Hands out text as a piece of the current token of its own.
-void textPiece(Lexer &lx, TokenPiece &piece, const char *text, bool last)
-{
-    piece.kind = lx.kind;
-    piece.first = lx.firstPiece;
-    piece.last = last;
-    piece.place = lx.place;
-    piece.bytes = text;
-    piece.length = std::strlen(text);
-    lx.firstPiece = last;
+    return finishAt(lx, piece, i);
 }
 
 // Window offset of the end of the text block line that starts at i: its CR
@@ -418,7 +380,7 @@ bool textBlockStep(Lexer &lx, TokenPiece &piece)
     for (;;) {
         switch (j.phase) {
         case TextBlockPhase::Open:
-            textPiece(lx, piece, "\"\"\"\n", false);
+            textPiece(lx, piece, "\"\"\"\n", 4, false);
             j.phase = TextBlockPhase::Line;
             return true;
         case TextBlockPhase::Line: {
@@ -444,15 +406,11 @@ bool textBlockStep(Lexer &lx, TokenPiece &piece)
                 newLine(lx, end);
             j.blockLine = end + 1;
             j.phase = TextBlockPhase::Line;
-            textPiece(lx, piece, "\n", false);
+            textPiece(lx, piece, "\n", 1, false);
             return true;
         }
         case TextBlockPhase::Close:
-            textPiece(lx, piece, "\"\"\"", true);
-            lx.pos = lx.pieceStart = j.blockClose + 3;
-            markEnd(lx, lx.pos);
-            lx.mode = LexMode::Between;
-            return true;
+            return finishText(lx, piece, "\"\"\"", 3, j.blockClose + 3);
         }
     }
 }
@@ -551,98 +509,62 @@ std::size_t greaterLength(Lexer &lx, const char *p)
     return p[1] == '=' ? 2 : 1;
 }
 
-// Starts the token at pos.
-bool startToken(Lexer &lx, TokenPiece &piece)
-{
-    beginToken(lx, TokenKind::Code);
-    if (lx.base + static_cast<std::int64_t>(lx.pos) >= javaState(lx).cleanUntil && !cleanRun(lx))
-        return startTail(lx, piece);
-    const char *w = lx.window + lx.pos;
-    std::uint16_t cls = byteClass(w[0]);
-    if ((cls & kDigit) || (w[0] == '.' && (byteClass(w[1]) & kDigit))) {
-        javaState(lx).hexNumber = w[0] == '0' && (w[1] | 0x20) == 'x';
-        lx.previous = 0;
-        lx.mode = LexMode::Number;
-        return numberStep(lx, piece);
-    }
-    if (cls & kNameC) {
-        lx.mode = LexMode::Name;
-        return nameStep(lx, piece);
-    }
-    if (w[0] == '"' || w[0] == '\'')
-        return quotedStart(lx, piece);
-    lx.pos += w[0] == '>' ? greaterLength(lx, w) : operatorLength(w);
-    finishToken(lx, piece);
-    return true;
-}
-
-// Between tokens: skips layout and starts what follows.
-bool betweenStep(Lexer &lx, TokenPiece &piece)
-{
-    const char *w = lx.window;
-    std::size_t i = lx.pos;
-    for (;;) {
-        while (isJavaBlank(w[i]))
-            ++i;
-        if (w[i] == '\n') {
-            newLine(lx, i);
-            ++i;
-            continue;
-        }
-        lx.pos = lx.pieceStart = i;
-        if (lx.end - i < kLexLookahead && !lx.ended) {
-            refill(lx, i);
-            i = lx.pos;
-            continue;
-        }
-        if (i >= lx.end) {
-            finishStream(lx, piece);
-            return true;
-        }
-        if (w[i] == '/' && (w[i + 1] == '/' || w[i + 1] == '*')) {
-            bool skipped = false;
-            if (commentAt(lx, piece, skipped))
-                return true;
-            if (!skipped)
+struct JavaSteps : KitSteps<JavaSteps> {
+    // Skips blanks, line ends and the comments that are layout; leaves
+    // kLexLookahead bytes readable after pos, or all that remain.
+    static Stop skipLayout(Lexer &lx)
+    {
+        return layoutUntil(lx, isJavaLayout, [](Lexer &lx, std::size_t &i, Stop &stop) {
+            const char *w = lx.window;
+            if (w[i] != '/' || (w[i + 1] != '/' && w[i + 1] != '*'))
                 return false;
+            if (!skipsComment(lx)) {
+                stop = Stop::Comment;
+                return false;
+            }
             i = lx.pos;
-            continue;
-        }
-        return startToken(lx, piece);
+            return true;
+        });
     }
-}
 
-// One step of the lexer; true when piece is filled.
-bool javaStep(Lexer &lx, TokenPiece &piece)
-{
-    switch (lx.mode) {
-    case LexMode::Between: return betweenStep(lx, piece);
-    case LexMode::Name: return nameStep(lx, piece);
-    case LexMode::Number: return numberStep(lx, piece);
-    case LexMode::Quoted: return quotedStep(lx, piece);
-    case LexMode::Raw: return textBlockStep(lx, piece);
-    case LexMode::Verbatim: return verbatimStep(lx, piece);
-    case LexMode::LineComment: return lineCommentStep(lx, piece);
-    case LexMode::BlockComment: return commentStep(lx, piece);
-    case LexMode::Word: return wordStep(lx, piece);
-    case LexMode::Finished: finishStream(lx, piece); return true;
-    case LexMode::Gap: case LexMode::Interpolated: case LexMode::Line: break;
+    // Starts the token at pos.
+    static bool startToken(Lexer &lx, TokenPiece &piece)
+    {
+        beginToken(lx, TokenKind::Code);
+        if (lx.base + static_cast<std::int64_t>(lx.pos) >= javaState(lx).cleanUntil && !cleanRun(lx))
+            return startTail(lx, piece);
+        const char *w = lx.window + lx.pos;
+        std::uint16_t cls = byteClass(w[0]);
+        if ((cls & kDigit) || (w[0] == '.' && (byteClass(w[1]) & kDigit))) {
+            javaState(lx).hexNumber = w[0] == '0' && (w[1] | 0x20) == 'x';
+            lx.previous = 0;
+            lx.mode = LexMode::Number;
+            return numberStep(lx, piece);
+        }
+        if (cls & kNameC) {
+            lx.mode = LexMode::Name;
+            return nameStep(lx, piece);
+        }
+        if (w[0] == '"' || w[0] == '\'')
+            return quotedStart(lx, piece);
+        lx.pos += w[0] == '>' ? greaterLength(lx, w) : operatorLength(w);
+        finishToken(lx, piece);
+        return true;
     }
-    finishStream(lx, piece);
-    return true;
-}
+
+    static bool openComment(Lexer &lx, TokenPiece &piece) { return commentAt(lx, piece); }
+    static bool name(Lexer &lx, TokenPiece &piece) { return nameStep(lx, piece); }
+    static bool number(Lexer &lx, TokenPiece &piece) { return numberStep(lx, piece); }
+    static bool quoted(Lexer &lx, TokenPiece &piece) { return quotedStep(lx, piece); }
+    static bool raw(Lexer &lx, TokenPiece &piece) { return textBlockStep(lx, piece); }
+    static bool verbatim(Lexer &lx, TokenPiece &piece) { return verbatimStep(lx, piece); }
+    static bool comment(Lexer &lx, TokenPiece &piece)
+    {
+        return lx.mode == LexMode::LineComment ? lineCommentStep(lx, piece) : commentStep(lx, piece);
+    }
+};
 
 } // namespace
 
-void javaStart(Lexer &lx)
-{
-    startLanguageState<JavaLexState>(lx);
-}
-
-void javaNext(Lexer &lx, TokenPiece &piece)
-{
-    while (!javaStep(lx, piece)) {
-    }
-}
-
-extern const LexerHooks kJavaLexer = {javaStart, javaNext, nullptr, &kJavaImports, false, nullptr};
+extern const LexerHooks kJavaLexer = {kitStart<JavaLexState>, kitNext<JavaSteps>, nullptr, &kJavaImports, false,
+                                      nullptr};

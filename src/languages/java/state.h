@@ -24,12 +24,21 @@ enum class TextBlockPhase : unsigned char {
     Close,  // the closing quotes
 };
 
+// What looking over a comment before it is skipped or its words handed out
+// found.
+enum class CommentLook : unsigned char {
+    Fits,       // it ends within the window, with no Unicode escape that may end it early
+    Dangerous,  // it holds such an escape, or it is a block comment the input ends inside
+    Long,       // it does not end within the window
+};
+
 struct JavaLexState {
     JavaVerbatim verbatim = JavaVerbatim::Tail;  // the verbatim token's kind, in LexMode::Verbatim
     int splitRest = 0;                  // '>' bytes of a ">>" or ">>>" still to hand out one at a time
     bool hexNumber = false;             // the number being scanned is hexadecimal
     std::int64_t cleanUntil = 0;        // translated offset before which no run of code bytes holds a backslash
     std::int64_t commentEnd = 0;        // translated offset of the open line comment's end (its CR or LF)
+    CommentLook look = CommentLook::Fits;  // of the comment at pos that layout stopped at
     TextBlockPhase phase = TextBlockPhase::Open;  // in LexMode::Raw: what of the text block goes out next
     std::size_t blockLine = 0;          // window offset of the next content line
     std::size_t blockLineEnd = 0;       // window offset of the end of the line just handed out

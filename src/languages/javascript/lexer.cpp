@@ -58,6 +58,7 @@
 #include <cstring>
 
 #include "languages/javascript/state.h"
+#include "tokens/kit.h"
 #include "tokens/lexer.h"
 
 namespace {
@@ -73,6 +74,29 @@ bool isNameByte(char c)
 bool isDigit(char c)
 {
     return byteClass(c) & kDigit;
+}
+
+// Layout between tokens: blanks and line feeds.
+bool isLayoutByte(char c)
+{
+    return (byteClass(c) & kBlank) || c == '\n';
+}
+
+// Bytes that need no decision inside a template literal's text, a regular
+// expression and a word of JSX text.
+bool isTemplatePlain(char c)
+{
+    return c != '`' && c != '\\' && c != '$' && c != '\n' && c != '\r' && c != 0;
+}
+
+bool isRegexPlain(char c)
+{
+    return c != '\n' && c != '\r' && c != '/' && c != '[' && c != ']' && c != '\\' && c != 0;
+}
+
+bool isJsxWordByte(char c)
+{
+    return !(byteClass(c) & kBlank) && c != '\n' && c != '<' && c != '{' && c != 0;
 }
 
 // True when a name starts at p: a name byte that is no digit, or "\u".
@@ -113,16 +137,6 @@ bool lastWordIn(const ScriptLexState &s, const char *list)
 {
     return scriptWordIn(list, s.word, s.wordLength);
 }
-
-const char kRestrictedWords[] = " return break continue throw yield debugger ";
-const char kOperatorWords[] = " typeof void delete new in of instanceof await case default extends else do ";
-const char kTypeOperatorWords[] = " as satisfies keyof infer is ";
-const char kHeadWords[] =
-    " var let const class function import export if for while with switch try catch finally static enum ";
-const char kModifierWords[] = " export default async declare abstract ";
-const char kBodyWords[] = " function class interface enum namespace module global ";
-const char kControlWords[] = " if while for with ";
-const char kBlockWords[] = " else do try finally ";
 
 // Clears what is known of the last token beyond its class, for a token
 // that is none of those.
@@ -165,32 +179,6 @@ bool finishCode(Lexer &lx, TokenPiece &piece, ScriptPrev cls)
 {
     finishToken(lx, piece);
     noteCode(lx, cls);
-    return true;
-}
-
-// Fills piece with a token of static bytes.
-void setStatic(Lexer &lx, TokenPiece &piece, const char *bytes, std::size_t length, bool first, bool last,
-               TokenPlace place)
-{
-    piece.kind = TokenKind::Code;
-    piece.first = first;
-    piece.last = last;
-    piece.place = place;
-    piece.bytes = bytes;
-    piece.length = length;
-    lx.firstPiece = last;
-}
-
-// Makes need bytes after i readable when the window ends sooner; false when
-// the current piece must be handed out first (pos at i then).
-bool readable(Lexer &lx, std::size_t &i, std::size_t need)
-{
-    if (i + need <= lx.end || lx.ended)
-        return true;
-    lx.pos = i;
-    if (!ensureAhead(lx, need))
-        return false;
-    i = lx.pos;
     return true;
 }
 
@@ -411,103 +399,13 @@ bool directiveEndsWord(Lexer &lx, std::size_t at)
     return directiveAt(lx, at, lx.commentIsBlock, name) != 0;
 }
 
-// Inside a comment that openComment opened: hands out its next directive
-// and, with LexOptions::comments, its next word, as the shared commentStep
-// does; without, steps over the rest. False when the comment ends (the lexer
-// goes on between tokens) or nothing was handed out yet.
-bool scriptCommentStep(Lexer &lx, TokenPiece &piece)
+// The directive whose '@' stands at pos in a comment (directiveEndsWord
+// holds there), handed out; always true.
+bool directiveHere(Lexer &lx, TokenPiece &piece)
 {
-    const char *w = lx.window;
-    for (;;) {
-        std::size_t i = lx.pos;
-        while (byteClass(w[i]) & kBlank)
-            ++i;
-        lx.pos = lx.pieceStart = i;
-        if (lx.end - i < kLexLookahead && !lx.ended) {
-            refill(lx, i);
-            continue;
-        }
-        if (w[i] == '\n' && lx.commentIsBlock) {
-            newLine(lx, i);
-            lx.pos = i + 1;
-            lx.commentLineStart = true;
-            continue;
-        }
-        if (lx.commentLineStart) {
-            lx.commentLineStart = false;
-            if (w[i] == '*' && w[i + 1] != '/') {
-                lx.pos = i + 1;
-                continue;
-            }
-        }
-        const bool closes = lx.commentIsBlock && w[i] == '*' && w[i + 1] == '/';
-        if (closes || w[i] == '\n' || i >= lx.end) {
-            lx.pos = closes ? i + 2 : i;
-            lx.commentUnclosed = lx.commentIsBlock && !closes;
-            lx.mode = LexMode::Between;
-            return false;
-        }
-        std::size_t name = 0;
-        if (w[i] == '@') {
-            if (const int kind = directiveAt(lx, i, lx.commentIsBlock, name))
-                return directiveToken(lx, piece, kind, name);
-        }
-        if (lx.options.comments) {
-            beginToken(lx, TokenKind::CommentWord);
-            lx.mode = LexMode::Word;
-            return wordStepUntil(lx, piece, '@', directiveEndsWord);
-        }
-        // No words: on to the next blank, line end, '*' or '@'.
-        std::size_t k = i + 1;
-        while (k < lx.end && !(byteClass(w[k]) & kWordStop) && w[k] != '@')
-            ++k;
-        lx.pos = k;
-    }
-}
-
-// Skips blanks, line ends, a byte order mark at the start, and comments
-// whose words are not tokens (a hashbang line at the start is a token of the
-// shared layer's, hashBangStep). Leaves kLexLookahead bytes readable.
-Stop skipLayout(Lexer &lx)
-{
-    const char *w = lx.window;
-    std::size_t i = lx.pos;
-    for (;;) {
-        while (byteClass(w[i]) & kBlank)
-            ++i;
-        if (w[i] == '\n') {
-            newLine(lx, i);
-            ++i;
-            continue;
-        }
-        if (lx.end - i < kLexLookahead && !lx.ended) {
-            lx.pos = lx.pieceStart = i;
-            refill(lx, i);
-            i = lx.pos;
-            continue;
-        }
-        lx.pos = lx.pieceStart = i;
-        bool atStart = lx.base + static_cast<std::int64_t>(i) == 0;
-        if (atStart && std::memcmp(w, "\xEF\xBB\xBF", 3) == 0) {
-            i += 3;
-            continue;
-        }
-        if (w[i] == '/' && (w[i + 1] == '*' || w[i + 1] == '/')) {
-            std::size_t after = 0;
-            if (lx.options.comments || mayHoldDirective(lx, i, after))
-                return Stop::Comment;
-            if (w[i + 1] == '*' && (after == lx.end || w[after - 1] != '/')) {
-                skipBlockComment(lx);  // one the input ends inside
-                i = lx.pos;
-                continue;
-            }
-            for (const char *lf = w + i; (lf = static_cast<const char *>(std::memchr(lf, '\n', w + after - lf))); ++lf)
-                newLine(lx, static_cast<std::size_t>(lf - w));
-            i = after;
-            continue;
-        }
-        return i < lx.end ? Stop::Token : Stop::InputEnd;
-    }
+    std::size_t name = 0;
+    const int kind = directiveAt(lx, lx.pos, lx.commentIsBlock, name);
+    return directiveToken(lx, piece, kind, name);
 }
 
 // Bytes of the punctuator at p by longest match; ">>" and ">>>" count one
@@ -616,7 +514,7 @@ bool insertsSemicolon(Lexer &lx)
 bool insertSemicolon(Lexer &lx, TokenPiece &piece)
 {
     ScriptLexState &s = scriptState(lx);
-    setStatic(lx, piece, ";", 1, true, true, s.lastEnd);
+    setWholePiece(lx, piece, TokenKind::Code, ";", s.lastEnd);
     s.prev = ScriptPrev::Start;
     s.stmtStart = true;
     s.wordLength = 0;
@@ -719,10 +617,11 @@ bool numberStep(Lexer &lx, TokenPiece &piece)
     const char *w = lx.window;
     std::size_t i = lx.pos;
     for (;;) {
-        if (!readable(lx, i, 3))
+        // The bytes that need no decision, then 3 readable for the next one.
+        if (!runOver(lx, i, [](char c) { return isNameByte(c) && c != 'e' && c != 'E'; }, 3))
             return pauseAt(lx, piece, lx.pos);
-        char c = w[i];
-        bool decimal = !s.numberRadix;
+        const char c = w[i];
+        const bool decimal = !s.numberRadix;
         if ((c == 'e' || c == 'E') && decimal && !s.numberExponent) {
             s.numberExponent = true;
             i += (w[i + 1] == '+' || w[i + 1] == '-') && isDigit(w[i + 2]) ? 2 : 1;
@@ -746,11 +645,9 @@ bool quotedStep(Lexer &lx, TokenPiece &piece)
     const char *w = lx.window;
     std::size_t i = lx.pos;
     for (;;) {
-        while (!(byteClass(w[i]) & kQuotedStop))
-            ++i;
-        if (!readable(lx, i, 3))
+        if (!runOver(lx, i, [](char c) { return !(byteClass(c) & kQuotedStop); }, 3))
             return pauseAt(lx, piece, lx.pos);
-        char c = w[i];
+        const char c = w[i];
         if (c == lx.quote || c == '\n' || (c == '\r' && w[i + 1] == '\n') || i >= lx.end) {
             // Closed, or unterminated at the line end.
             lx.pos = c == lx.quote ? i + 1 : i;
@@ -774,25 +671,20 @@ bool quotedStep(Lexer &lx, TokenPiece &piece)
 // Goes on with a JSX attribute string: no escapes, line ends inside.
 bool jsxStringStep(Lexer &lx, TokenPiece &piece)
 {
-    const char *w = lx.window;
+    const char q = lx.quote;
     std::size_t i = lx.pos;
     for (;;) {
-        if (!readable(lx, i, 2))
+        if (!runOver(lx, i, [q](char c) { return c != q && c != '\r' && c != '\n' && c != 0; }, 2))
             return pauseAt(lx, piece, lx.pos);
-        char c = w[i];
-        if (c == lx.quote || i >= lx.end) {
+        const char c = lx.window[i];
+        if (c == q || i >= lx.end) {
             lx.pos = i < lx.end ? i + 1 : i;
             return finishCode(lx, piece, ScriptPrev::Operand);
         }
-        if (c == '\r' && w[i + 1] == '\n') {
-            if (dropReturn(lx, piece, i))
-                return true;
-            i = lx.pos;
-            continue;
-        }
-        if (c == '\n')
-            newLine(lx, i);
-        ++i;
+        if (c == 0)
+            ++i;
+        else if (literalLineEnd(lx, piece, i))
+            return true;
     }
 }
 
@@ -804,11 +696,9 @@ bool templateStep(Lexer &lx, TokenPiece &piece)
     const char *w = lx.window;
     std::size_t i = lx.pos;
     for (;;) {
-        while (w[i] != '`' && w[i] != '\\' && w[i] != '$' && w[i] != '\n' && w[i] != '\r' && w[i] != 0)
-            ++i;
-        if (!readable(lx, i, 3))
+        if (!runOver(lx, i, isTemplatePlain, 3))
             return pauseAt(lx, piece, lx.pos);
-        char c = w[i];
+        const char c = w[i];
         if (c == '`') {
             lx.pos = i + 1;
             return finishCode(lx, piece, ScriptPrev::Operand);
@@ -818,18 +708,15 @@ bool templateStep(Lexer &lx, TokenPiece &piece)
             push(s, ScriptFrame::Hole);
             return finishCode(lx, piece, ScriptPrev::Operator);
         }
-        if (c == '\r' && w[i + 1] == '\n') {
-            if (dropReturn(lx, piece, i))
+        if (c == '\r' || c == '\n') {
+            if (literalLineEnd(lx, piece, i))
                 return true;
-            i = lx.pos;
             continue;
         }
         if (i >= lx.end) {
             lx.pos = i;
             return finishCode(lx, piece, ScriptPrev::Operand);
         }
-        if (c == '\n')
-            newLine(lx, i);
         // An escape takes the byte after it, unless that starts a line end.
         i += c == '\\' && w[i + 1] != '\n' && w[i + 1] != '\r' && i + 1 < lx.end ? 2 : 1;
     }
@@ -843,9 +730,9 @@ bool regexStep(Lexer &lx, TokenPiece &piece)
     const char *w = lx.window;
     std::size_t i = lx.pos;
     for (;;) {
-        if (!readable(lx, i, 3))
+        if (!runOver(lx, i, isRegexPlain, 3))
             return pauseAt(lx, piece, lx.pos);
-        char c = w[i];
+        const char c = w[i];
         if (c == '\n' || (c == '\r' && w[i + 1] == '\n') || i >= lx.end) {
             lx.pos = i;
             s.regexFlags = false;
@@ -871,17 +758,11 @@ bool jsxWordStep(Lexer &lx, TokenPiece &piece)
     const char *w = lx.window;
     std::size_t i = lx.pos;
     for (;;) {
-        while (!(byteClass(w[i]) & kBlank) && w[i] != '\n' && w[i] != '<' && w[i] != '{' && w[i] != 0)
-            ++i;
-        if (!readable(lx, i, 1))
+        if (!runOver(lx, i, isJsxWordByte))
             return pauseAt(lx, piece, lx.pos);
-        if (w[i] == 0 && i < lx.end) {
-            ++i;
-            continue;
-        }
-        if (!(byteClass(w[i]) & kBlank) && w[i] != '\n' && w[i] != '<' && w[i] != '{' && i < lx.end)
-            continue;
-        break;
+        if (w[i] != 0 || i >= lx.end)
+            break;
+        ++i;
     }
     lx.pos = i;
     scriptState(lx).textHasWord = true;
@@ -894,7 +775,7 @@ bool blanksStep(Lexer &lx, TokenPiece &piece)
     ScriptLexState &s = scriptState(lx);
     std::size_t n = s.blankLeft < kSpaceRun ? s.blankLeft : kSpaceRun;
     s.blankLeft -= n;
-    setStatic(lx, piece, kSpaces, n, lx.firstPiece, s.blankLeft == 0, lx.place);
+    textPiece(lx, piece, kSpaces, n, s.blankLeft == 0);
     if (s.blankLeft == 0)
         s.scan = ScriptScan::Between;
     return true;
@@ -903,6 +784,7 @@ bool blanksStep(Lexer &lx, TokenPiece &piece)
 // Starts a blank token of n blanks at place.
 bool blankToken(Lexer &lx, TokenPiece &piece, std::size_t n, TokenPlace place)
 {
+    lx.kind = TokenKind::Code;
     lx.place = place;
     lx.firstPiece = true;
     scriptState(lx).blankLeft = n;
@@ -1179,7 +1061,7 @@ ScriptDecorator decoratorAfter(ScriptLexState &s, const char *w)
 }
 
 // Starts the token at pos.
-bool startToken(Lexer &lx, TokenPiece &piece)
+bool scriptToken(Lexer &lx, TokenPiece &piece)
 {
     ScriptLexState &s = scriptState(lx);
     const char *w = lx.window + lx.pos;
@@ -1310,56 +1192,98 @@ bool looseStep(Lexer &lx, TokenPiece &piece)
     return true;
 }
 
-// Between tokens: JSX text, or layout, an inserted ';' and the next token.
-bool betweenStep(Lexer &lx, TokenPiece &piece)
-{
-    ScriptLexState &s = scriptState(lx);
-    if (top(s) == ScriptFrame::JsxChildren)
-        return jsxTextStep(lx, piece);
-    switch (skipLayout(lx)) {
-    case Stop::Token:
+// The lexer's steps. Inside a token, lx.mode stays Between and the scan
+// (ScriptLexState::scan) names the step that goes on with it.
+struct ScriptSteps : KitSteps<ScriptSteps> {
+    // Between tokens: the step of the token the scan is inside, the rest of
+    // the source loose, JSX text, or layout and what follows it.
+    static bool between(Lexer &lx, TokenPiece &piece)
+    {
+        ScriptLexState &s = scriptState(lx);
+        switch (s.scan) {
+        case ScriptScan::Between: break;
+        case ScriptScan::Name: return nameStep(lx, piece);
+        case ScriptScan::Number: return numberStep(lx, piece);
+        case ScriptScan::Quoted: return quotedStep(lx, piece);
+        case ScriptScan::Template: return templateStep(lx, piece);
+        case ScriptScan::Regex: return regexStep(lx, piece);
+        case ScriptScan::JsxString: return jsxStringStep(lx, piece);
+        case ScriptScan::JsxWord: return jsxWordStep(lx, piece);
+        case ScriptScan::Blanks: return blanksStep(lx, piece);
+        }
+        if (s.loose)
+            return looseStep(lx, piece);
+        if (top(s) == ScriptFrame::JsxChildren)
+            return jsxTextStep(lx, piece);
+        return KitSteps<ScriptSteps>::between(lx, piece);
+    }
+
+    // Skips blanks, line ends, a byte order mark at the start, and comments
+    // whose words are not tokens (a hashbang line at the start is a token of the
+    // shared layer's, hashBangStep). Leaves kLexLookahead bytes readable.
+    static Stop skipLayout(Lexer &lx)
+    {
+        return layoutUntil(lx, isLayoutByte, [](Lexer &lx, std::size_t &i, Stop &stop) {
+            const char *w = lx.window;
+            if (byteOrderMarkAt(lx, i)) {
+                i += 3;
+                return true;
+            }
+            if (w[i] != '/' || (w[i + 1] != '*' && w[i + 1] != '/'))
+                return false;
+            std::size_t after = 0;
+            if (lx.options.comments || mayHoldDirective(lx, i, after)) {
+                stop = Stop::Comment;
+                return false;
+            }
+            if (w[i + 1] == '*' && (after == lx.end || w[after - 1] != '/')) {
+                skipBlockComment(lx);  // one the input ends inside
+                i = lx.pos;
+                return true;
+            }
+            for (const char *lf = w + i; (lf = static_cast<const char *>(std::memchr(lf, '\n', w + after - lf))); ++lf)
+                newLine(lx, static_cast<std::size_t>(lf - w));
+            i = after;
+            return true;
+        });
+    }
+
+    // An inserted ';' before the token at pos, or the token.
+    static bool startToken(Lexer &lx, TokenPiece &piece)
+    {
         if (insertsSemicolon(lx))
             return insertSemicolon(lx, piece);
-        return startToken(lx, piece);
-    case Stop::Comment:
+        return scriptToken(lx, piece);
+    }
+
+    // A triple-slash directive, or a comment whose words (or directives) are tokens.
+    static bool openComment(Lexer &lx, TokenPiece &piece)
+    {
         if (tripleSlashAt(lx))
             return tripleSlashToken(lx, piece);
-        openComment(lx);
+        ::openComment(lx);
         return false;
-    case Stop::InputEnd:
-    case Stop::DirectiveEnd:
-        break;
     }
-    if (s.prev == ScriptPrev::Operand || s.prev == ScriptPrev::Restricted || s.semicolonDue)
-        return insertSemicolon(lx, piece);
-    finishStream(lx, piece);
-    return true;
-}
 
-// One step of the lexer; true when piece is filled.
-bool scriptStep(Lexer &lx, TokenPiece &piece)
-{
-    ScriptLexState &s = scriptState(lx);
-    switch (lx.mode) {
-    case LexMode::BlockComment: case LexMode::LineComment: return scriptCommentStep(lx, piece);
-    case LexMode::Word: return wordStepUntil(lx, piece, '@', directiveEndsWord);
-    case LexMode::Line: return lineTokenStep(lx, piece, true);  // a triple-slash directive longer than the window
-    case LexMode::Finished: finishStream(lx, piece); return true;
-    default: break;
+    // At the input's end: a ';' where the last token can end a statement, then End.
+    static bool inputEnd(Lexer &lx, TokenPiece &piece)
+    {
+        const ScriptLexState &s = scriptState(lx);
+        if (s.prev == ScriptPrev::Operand || s.prev == ScriptPrev::Restricted || s.semicolonDue)
+            return insertSemicolon(lx, piece);
+        finishStream(lx, piece);
+        return true;
     }
-    switch (s.scan) {
-    case ScriptScan::Between: return s.loose ? looseStep(lx, piece) : betweenStep(lx, piece);
-    case ScriptScan::Name: return nameStep(lx, piece);
-    case ScriptScan::Number: return numberStep(lx, piece);
-    case ScriptScan::Quoted: return quotedStep(lx, piece);
-    case ScriptScan::Template: return templateStep(lx, piece);
-    case ScriptScan::Regex: return regexStep(lx, piece);
-    case ScriptScan::JsxString: return jsxStringStep(lx, piece);
-    case ScriptScan::JsxWord: return jsxWordStep(lx, piece);
-    case ScriptScan::Blanks: return blanksStep(lx, piece);
+
+    // A comment's directives, and its words with LexOptions::comments.
+    static bool comment(Lexer &lx, TokenPiece &piece)
+    {
+        return commentStepUntil(lx, piece, kLexLookahead, lx.options.comments, '@', directiveEndsWord, directiveHere);
     }
-    return false;
-}
+    static bool word(Lexer &lx, TokenPiece &piece) { return wordStepUntil(lx, piece, '@', directiveEndsWord); }
+    // A triple-slash directive longer than the window.
+    static bool line(Lexer &lx, TokenPiece &piece) { return lineTokenStep(lx, piece, true); }
+};
 
 } // namespace
 
@@ -1373,37 +1297,6 @@ bool scriptWordIn(const char *list, const char *word, std::size_t length)
     key[length + 1] = ' ';
     key[length + 2] = 0;
     return std::strstr(list, key) != nullptr;
-}
-
-void scriptStart(Lexer &lx)
-{
-    ScriptLexState &s = startLanguageState<ScriptLexState>(lx);
-    s.depth = 0;
-    s.loose = false;
-    s.scan = ScriptScan::Between;
-    s.prev = ScriptPrev::Start;
-    s.wordLength = 0;
-    s.prevByte = 0;
-    s.stmtStart = true;
-    s.lastEnd = TokenPlace{};
-    s.lastLine = 0;
-    s.pending = false;
-    s.tagStart = false;
-    s.selfClosing = false;
-    s.textHasWord = false;
-    s.regexClass = false;
-    s.regexFlags = false;
-    s.blankLeft = 0;
-    forgetLast(s);
-    s.listDepth = 0;
-    s.importing = false;
-    s.decorator = ScriptDecorator::None;
-}
-
-void scriptNext(Lexer &lx, TokenPiece &piece)
-{
-    while (!scriptStep(lx, piece)) {
-    }
 }
 
 // The content test of .ts, which Qt Linguist's translations (XML) and MPEG
@@ -1426,4 +1319,5 @@ bool scriptConfirms(const char *text, std::size_t length)
     return !element || (length - i > 3 && (byteClass(text[i + 3]) & kNameB));
 }
 
-extern const LexerHooks kScriptLexer = {scriptStart, scriptNext, nullptr, nullptr, false, anyHashBang, scriptConfirms};
+extern const LexerHooks kScriptLexer = {kitStart<ScriptLexState>, kitNext<ScriptSteps>, nullptr, nullptr, false,
+                                        anyHashBang, scriptConfirms};

@@ -170,17 +170,6 @@ bool same(const char *k, std::size_t n, const char *s)
     return std::strlen(s) == n && std::memcmp(k, s, n) == 0;
 }
 
-// The lexer's word lists (lexer.cpp), which its bookkeeping here must follow.
-const char kRestrictedWords[] = " return break continue throw yield debugger ";
-const char kOperatorWords[] = " typeof void delete new in of instanceof await case default extends else do ";
-const char kTypeOperatorWords[] = " as satisfies keyof infer is ";
-const char kHeadWords[] =
-    " var let const class function import export if for while with switch try catch finally static enum ";
-const char kModifierWords[] = " export default async declare abstract ";
-const char kBodyWords[] = " function class interface enum namespace module global ";
-const char kControlWords[] = " if while for with ";
-const char kBlockWords[] = " else do try finally ";
-
 // Names an expression in parentheses or a braced statement may not hold
 // where the rules read it: keywords and the contextual words whose meaning
 // depends on what surrounds them.

@@ -17,6 +17,19 @@ constexpr std::size_t kScriptDirective = 512;  // bytes from a directive's '@' t
 // (lexer.cpp; the rules ask it too).
 bool scriptWordIn(const char *list, const char *word, std::size_t length);
 
+// The word lists the lexer tells a name's class by (scriptWordIn), which the
+// rules' bookkeeping follows too. Each starts a cache line: strstr, which
+// scans them for every name, then reads them with the fewest vector loads.
+alignas(64) constexpr char kRestrictedWords[] = " return break continue throw yield debugger ";
+alignas(64) constexpr char kOperatorWords[] = " typeof void delete new in of instanceof await case default extends else do ";
+alignas(64) constexpr char kTypeOperatorWords[] = " as satisfies keyof infer is ";
+alignas(64) constexpr char kHeadWords[] =
+    " var let const class function import export if for while with switch try catch finally static enum ";
+alignas(64) constexpr char kModifierWords[] = " export default async declare abstract ";
+alignas(64) constexpr char kBodyWords[] = " function class interface enum namespace module global ";
+alignas(64) constexpr char kControlWords[] = " if while for with ";
+alignas(64) constexpr char kBlockWords[] = " else do try finally ";
+
 enum class ScriptFrame : unsigned char {
     None,          // nothing open (the value of an empty stack's top)
     Paren,         // '(' of a call, a group or a parameter list

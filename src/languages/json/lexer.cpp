@@ -56,27 +56,23 @@ struct JsonSteps : KitSteps<JsonSteps> {
     // or all that remain.
     static Stop skipLayout(Lexer &lx)
     {
-        const char *w = lx.window;
-        std::size_t i = lx.pos;
-        for (;;) {
-            skipBlanks(lx, i, isJsonBlank);
-            if (refillShort(lx, i))
-                continue;
-            lx.pos = lx.pieceStart = i;
+        return layoutUntil(lx, isJsonBlank, [](Lexer &lx, std::size_t &i, Stop &stop) {
+            const char *w = lx.window;
             if (!jsonState(lx).started) {
                 jsonState(lx).started = true;
                 if (byteOrderMarkAt(lx, i)) {
                     i = 3;
-                    continue;
+                    return true;
                 }
             }
-            if (w[i] == '/' && (w[i + 1] == '*' || w[i + 1] == '/')) {
-                if (commentIsToken(lx, i, w[i + 1] == '*'))
-                    return Stop::Comment;
-                continue;
+            if (w[i] != '/' || (w[i + 1] != '*' && w[i + 1] != '/'))
+                return false;
+            if (commentIsToken(lx, i, w[i + 1] == '*')) {
+                stop = Stop::Comment;
+                return false;
             }
-            return tokenOrEnd(lx, i);
-        }
+            return true;
+        });
     }
 
     // Goes on with a run of name bytes (a number also takes dots and a sign
