@@ -193,8 +193,10 @@ bool stringStep(Lexer &lx, TokenPiece &piece)
         }
         // The bytes that stand for themselves, as many as the piece takes.
         const std::size_t room = kTomlKeyPiece - st.used;
+        const char escape = escapes ? '\\' : quote;
+        const std::size_t limit = i + room;
         std::size_t j = i;
-        while (j - i < room && !isControl(w[j]) && w[j] != quote && !(escapes && w[j] == '\\'))
+        while (j < limit && !isControl(w[j]) && w[j] != quote && w[j] != escape)
             ++j;
         if (j > i) {
             if (j > lx.end)
@@ -686,14 +688,14 @@ bool isTomlBlank(char c)
     return c == ' ' || c == '\t';
 }
 
-// A line end at window offset i, a comment, or the input's end: the LineEnd
-// token of a pair or header on the line, or layout; true when piece is
-// filled.
-bool lineBreak(Lexer &lx, TokenPiece &piece, std::size_t i)
+// A line end of lineEnd bytes at window offset i, a comment, or the input's
+// end: the LineEnd token of a pair or header on the line, or layout; true
+// when piece is filled.
+__attribute__((always_inline)) inline bool lineBreak(Lexer &lx, TokenPiece &piece, std::size_t i,
+                                                     std::size_t lineEnd)
 {
     TomlLexState &st = tomlState(lx);
     const char *w = lx.window;
-    const std::size_t lineEnd = lineEndAt(w, i);
     if (!lineMayEnd(st) || (i >= lx.end && st.depth > 0))
         return reject(lx, piece, i);
     if (i < lx.end && w[i] == '#') {
@@ -750,7 +752,7 @@ struct TomlSteps : KitSteps<TomlSteps> {
         }
     }
 
-    static bool inputEnd(Lexer &lx, TokenPiece &piece) { return lineBreak(lx, piece, lx.pos); }
+    static bool inputEnd(Lexer &lx, TokenPiece &piece) { return lineBreak(lx, piece, lx.pos, 0); }
 
     // Starts what the grammar takes at pos, or rejects it.
     static bool startToken(Lexer &lx, TokenPiece &piece)
@@ -759,8 +761,9 @@ struct TomlSteps : KitSteps<TomlSteps> {
         const char *w = lx.window;
         const std::size_t i = lx.pos;
         const char c = w[i];
-        if (lineEndAt(w, i) || c == '#')
-            return lineBreak(lx, piece, i);
+        const std::size_t lineEnd = lineEndAt(w, i);
+        if (lineEnd || c == '#')
+            return lineBreak(lx, piece, i, lineEnd);
         switch (st.expect) {
         case TomlExpect::LineStart:
             st.lineHasEntry = true;
