@@ -47,11 +47,35 @@ bool isWordByte(char c)
     return isBareByte(c) || c == '+' || c == '.' || c == ':';
 }
 
-// A control character no string or comment may hold (the tab aside).
+// The bytes that end a plain run: a control character no string or comment
+// may hold (the tab aside), and a basic string's quote and backslash or a
+// literal string's quote.
+enum : unsigned char { kControl = 1, kBasicStop = 2, kLiteralStop = 4 };
+
+struct StopTable {
+    unsigned char of[256];
+};
+
+constexpr StopTable stopTable()
+{
+    StopTable t{};
+    for (int c = 0; c < 256; ++c) {
+        const bool control = (c < 0x20 && c != '\t') || c == 0x7f;
+        t.of[c] = static_cast<unsigned char>((control ? kControl | kBasicStop | kLiteralStop : 0) |
+                                             (c == '"' || c == '\\' ? kBasicStop : 0) | (c == '\'' ? kLiteralStop : 0));
+    }
+    return t;
+}
+constexpr StopTable kStops = stopTable();
+
+inline bool stopsAt(char c, unsigned char stop)
+{
+    return (kStops.of[static_cast<unsigned char>(c)] & stop) != 0;
+}
+
 bool isControl(char c)
 {
-    const unsigned char u = static_cast<unsigned char>(c);
-    return (u < 0x20 && c != '\t') || u == 0x7f;
+    return stopsAt(c, kControl);
 }
 
 // The container open at the top; false for an array.
@@ -193,10 +217,10 @@ bool stringStep(Lexer &lx, TokenPiece &piece)
         }
         // The bytes that stand for themselves, as many as the piece takes.
         const std::size_t room = kTomlKeyPiece - st.used;
-        const char escape = escapes ? '\\' : quote;
         const std::size_t limit = i + room;
         std::size_t j = i;
-        while (j < limit && !isControl(w[j]) && w[j] != quote && w[j] != escape)
+        const unsigned char stop = escapes ? kBasicStop : kLiteralStop;
+        while (j < limit && !stopsAt(w[j], stop))
             ++j;
         if (j > i) {
             if (j > lx.end)
