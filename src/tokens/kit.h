@@ -619,4 +619,62 @@ inline Stop layoutUntil(Lexer &lx, Blank blank, Skip skip)
     }
 }
 
+// --- Keys built in the module's state -------------------------------------
+
+// For a lexer that copies each token's key into its own state, so that no
+// window byte before the scan is kept: when fewer than n bytes stand readable
+// after window offset i and the input goes on, refills the window keeping the
+// bytes from i on; i (which may be pos itself) and pos then stand where the
+// same byte now is.
+inline void refillAhead(Lexer &lx, std::size_t &i, std::size_t n = kLexLookahead)
+{
+    if (lx.end - i < n && !lx.ended) {
+        lx.pos = lx.pieceStart = i;
+        refill(lx, i);
+        i = lx.pos;
+    }
+}
+
+// --- UTF-8 ------------------------------------------------------------------
+
+// Writes code point cp (at most 0x10FFFF) to out as UTF-8; the bytes written,
+// 1 to 4. Whether cp is a character (no surrogate) is the caller's to check.
+inline std::size_t utf8Encode(std::uint32_t cp, char *out)
+{
+    if (cp < 0x80) {
+        out[0] = static_cast<char>(cp);
+        return 1;
+    }
+    if (cp < 0x800) {
+        out[0] = static_cast<char>(0xC0 | (cp >> 6));
+        out[1] = static_cast<char>(0x80 | (cp & 0x3F));
+        return 2;
+    }
+    if (cp < 0x10000) {
+        out[0] = static_cast<char>(0xE0 | (cp >> 12));
+        out[1] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out[2] = static_cast<char>(0x80 | (cp & 0x3F));
+        return 3;
+    }
+    out[0] = static_cast<char>(0xF0 | (cp >> 18));
+    out[1] = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+    out[2] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out[3] = static_cast<char>(0x80 | (cp & 0x3F));
+    return 4;
+}
+
+// --- Tokens handed out whole ------------------------------------------------
+
+// Fills piece with a whole token of kind at place, its key the length bytes
+// at bytes (which may hold zero bytes), as a module that reads its whole
+// source, or builds a token's key in its own state, hands one out.
+inline void wholePiece(TokenPiece &piece, TokenKind kind, const char *bytes, std::size_t length, TokenPlace place)
+{
+    piece.kind = kind;
+    piece.first = piece.last = true;
+    piece.place = place;
+    piece.bytes = bytes;
+    piece.length = length;
+}
+
 #endif

@@ -98,6 +98,8 @@ TEST(TomlNearMiss, Strings)
         {"a \\n escape is no letter n", "a = \"x\\ny\"", "a = \"xny\"", false},
         {"\\u and \\U escapes", "a = \"\\u00e9\"", "a = \"\\U000000E9\"", true},
         {"an escape against its UTF-8", "a = \"\\u00e9\"", "a = \"\xc3\xa9\"", true},
+        {"a three-byte escape against its UTF-8", "a = \"\\u20AC\"", "a = \"\xe2\x82\xac\"", true},
+        {"a four-byte escape against its UTF-8", "a = \"\\U0001F600\"", "a = \"\xf0\x9f\x98\x80\"", true},
         {"a multi-line string's first line end", "a = \"\"\"\nx\"\"\"", "a = \"x\"", true},
         {"only the first line end goes", "a = \"\"\"\n\nx\"\"\"", "a = \"x\"", false},
         {"a multi-line literal's first line end", "a = '''\nx'''", "a = 'x'", true},

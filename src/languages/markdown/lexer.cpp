@@ -5,6 +5,7 @@
 // Windows build) the module has no hooks, and the table leaves Markdown out
 // of token mode.
 #include "languages/markdown/state.h"
+#include "tokens/kit.h"
 
 #if MATCHLING_HAVE_CMARK_GFM
 
@@ -103,8 +104,6 @@ void markdownNext(Lexer &lx, TokenPiece &piece)
     const std::uint32_t at = std::min<std::uint32_t>(get32(record + 1), textSize);
     const std::uint32_t spans = get32(record + 5), length = get32(record + 9);
     const unsigned char kind = static_cast<unsigned char>(record[0]);
-    piece.kind = static_cast<TokenKind>(kind & ~(kMarkdownZeroByte | kMarkdownNoted));
-    piece.first = piece.last = true;
     piece.note = RewriteNote{};
     std::size_t head = kMarkdownRecordHead;
     if (kind & kMarkdownNoted) {
@@ -113,9 +112,8 @@ void markdownNext(Lexer &lx, TokenPiece &piece)
         piece.note.place = placeOf(st, std::min<std::uint32_t>(get32(record + head + 6), textSize));
         head += kMarkdownNoteBytes;
     }
-    piece.place = placeOf(st, at);
-    piece.bytes = record + head;
-    piece.length = length;
+    wholePiece(piece, static_cast<TokenKind>(kind & ~(kMarkdownZeroByte | kMarkdownNoted)), record + head, length,
+               placeOf(st, at));
     lx.endPlace = endOf(st, piece.place, at, spans);
     st.next += head + length;
 }

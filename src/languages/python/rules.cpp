@@ -35,6 +35,7 @@
 
 #include "languages/python/state.h"
 #include "rewrites/rules.h"
+#include "tokens/kit.h"
 
 namespace {
 
@@ -609,18 +610,11 @@ void putCode(Out &o, std::uint32_t c)
         for (; shift >= 0; shift -= 4)
             put(o, kHex[(cp >> shift) & 0xF]);
         put(o, '}');
-    } else if (cp < 0x800) {
-        put(o, static_cast<char>(0xC0 | (cp >> 6)));
-        put(o, static_cast<char>(0x80 | (cp & 0x3F)));
-    } else if (cp < 0x10000) {
-        put(o, static_cast<char>(0xE0 | (cp >> 12)));
-        put(o, static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        put(o, static_cast<char>(0x80 | (cp & 0x3F)));
     } else {
-        put(o, static_cast<char>(0xF0 | (cp >> 18)));
-        put(o, static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-        put(o, static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-        put(o, static_cast<char>(0x80 | (cp & 0x3F)));
+        char bytes[4];
+        const std::size_t n = utf8Encode(cp, bytes);
+        for (std::size_t k = 0; k < n; ++k)
+            put(o, bytes[k]);
     }
 }
 

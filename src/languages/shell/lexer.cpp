@@ -43,6 +43,7 @@
 #endif
 
 #include "languages/shell/state.h"
+#include "tokens/kit.h"
 #include "tokens/lexer.h"
 
 namespace {
@@ -121,6 +122,13 @@ bool wordFrame(const F &f)
 bool atInputEnd(const Lexer &lx, std::size_t i)
 {
     return i >= lx.end && lx.ended;
+}
+
+// Where a scan of plain bytes stops: the input's end, or four bytes short of
+// the window's while more input may follow (the next step refills first).
+std::size_t scanLimit(const Lexer &lx)
+{
+    return lx.ended ? lx.end : lx.end - 4;
 }
 
 // The logical byte k places after pos: backslash-newlines skipped. 0 at the
@@ -206,13 +214,16 @@ bool giveWhole(Lexer &lx, S &s, TokenPiece &piece, const char *text, std::size_t
     return givePiece(lx, s, piece, TokenKind::Code, true);
 }
 
-// Gives the ';' a waiting separator owes.
-bool giveSeparator(Lexer &lx, S &s, F &f, TokenPiece &piece)
+// Gives the ';' a waiting separator owes, or the ";;" that ends a case's
+// last item when itemEnd.
+bool giveSeparator(Lexer &lx, S &s, F &f, TokenPiece &piece, bool itemEnd = false)
 {
     f.pending = false;
     f.lastWord = false;
     openToken(lx, s, false);
     put(s, ';');
+    if (itemEnd)
+        put(s, ';');
     return givePiece(lx, s, piece, TokenKind::Code, true);
 }
 
@@ -402,7 +413,7 @@ bool scanStep(Lexer &lx, S &s)
 {
     const char *w = lx.window;
     std::size_t i = lx.pos;
-    const std::size_t limit = lx.ended ? lx.end : lx.end - 4;
+    const std::size_t limit = scanLimit(lx);
     while (i < limit && s.keyLength < kRoom) {
         const char c = w[i];
         if (c == 0) {
@@ -592,7 +603,7 @@ bool textStep(Lexer &lx, S &s, F &f, TokenPiece &piece)
         openToken(lx, s, false);
     const unsigned char stop = quote ? kQuoteStop : kBraceStop;
     std::size_t i = lx.pos;
-    const std::size_t limit = lx.ended ? lx.end : lx.end - 4;
+    const std::size_t limit = scanLimit(lx);
     while (i < limit && s.keyLength < kRoom) {
         const char b = w[i];
         if (b == '\n') {
@@ -758,20 +769,6 @@ bool operatorStep(Lexer &lx, S &s, F &f, TokenPiece &piece, char c)
     return giveWhole(lx, s, piece, text, len);
 }
 
-// A comment's bytes up to its line end, or up to the window's last four
-// while more input may follow: the next steps go on with it then.
-bool commentStep(Lexer &lx, S &s)
-{
-    const char *w = lx.window;
-    std::size_t i = lx.pos;
-    const std::size_t limit = lx.ended ? lx.end : lx.end - 4;
-    while (i < limit && w[i] != '\n')
-        ++i;
-    lx.pos = i;
-    s.comment = i == limit && !lx.ended;
-    return false;
-}
-
 // Top, Subst, Array and Arith: words, operators, line ends.
 bool wordsStep(Lexer &lx, S &s, TokenPiece &piece)
 {
@@ -793,20 +790,16 @@ bool wordsStep(Lexer &lx, S &s, TokenPiece &piece)
     const bool wordByte = !end && !isBlank(c) && c != '\n' && !opByte;
     if (wordByte) {
         if (!f.inWord) {
-            if (c == '#' && !arith)
-                return commentStep(lx, s);
+            if (c == '#' && !arith) {
+                skipLineComment(lx);
+                return false;
+            }
             if (f.pending) {
                 // The last item of a case needs no ";;": its ';' or line end before esac is one.
                 const char e = peek(lx, 4);
                 if (f.caseDepth > 0 && !f.pattern && c == 'e' && peek(lx, 1) == 's' && peek(lx, 2) == 'a' &&
-                    peek(lx, 3) == 'c' && wordEnds(e)) {
-                    f.pending = false;
-                    f.lastWord = false;
-                    openToken(lx, s, false);
-                    put(s, ';');
-                    put(s, ';');
-                    return givePiece(lx, s, piece, TokenKind::Code, true);
-                }
+                    peek(lx, 3) == 'c' && wordEnds(e))
+                    return giveSeparator(lx, s, f, piece, true);
                 // "for i do" is "for i; do": the name's separator is layout.
                 if (f.forName && c == 'd' && peek(lx, 1) == 'o' && wordEnds(peek(lx, 2))) {
                     f.pending = false;
@@ -837,7 +830,7 @@ bool wordsStep(Lexer &lx, S &s, TokenPiece &piece)
         s.wordFirst = false;
         const unsigned char stop = arith ? kArithStop : kCmdStop;
         std::size_t i = lx.pos;
-        const std::size_t limit = lx.ended ? lx.end : lx.end - 4;
+        const std::size_t limit = scanLimit(lx);
         while (i < limit && s.keyLength < kRoom && !(cls(w[i]) & stop)) {
             notePlain(s, w[i]);
             put(s, w[i]);
@@ -1008,7 +1001,7 @@ bool bodyStep(Lexer &lx, S &s, TokenPiece &piece)
         return false;
     }
     std::size_t i = lx.pos;
-    const std::size_t limit = lx.ended ? lx.end : lx.end - 4;
+    const std::size_t limit = scanLimit(lx);
     while (i < limit && s.keyLength < kRoom) {
         const char c = w[i];
         put(s, c);
@@ -1032,12 +1025,7 @@ bool restStep(Lexer &lx, S &s, TokenPiece &piece)
     if (!s.markGiven) {
         s.markGiven = true;
         s.rest = true;
-        piece.kind = TokenKind::LineEnd;
-        piece.first = true;
-        piece.last = true;
-        piece.place = placeAt(lx, lx.pos < lx.end ? lx.pos : lx.end);
-        piece.bytes = "unreadable";
-        piece.length = 10;
+        wholePiece(piece, TokenKind::LineEnd, "unreadable", 10, placeAt(lx, lx.pos < lx.end ? lx.pos : lx.end));
         lx.firstPiece = true;
         return true;
     }
@@ -1051,7 +1039,7 @@ bool restStep(Lexer &lx, S &s, TokenPiece &piece)
     if (!s.open)
         openToken(lx, s, false);
     std::size_t i = lx.pos;
-    const std::size_t limit = lx.ended ? lx.end : lx.end - 4;
+    const std::size_t limit = scanLimit(lx);
     while (i < limit && s.keyLength < kRoom) {
         if (w[i] == '\n')
             newLine(lx, i);
@@ -1061,22 +1049,17 @@ bool restStep(Lexer &lx, S &s, TokenPiece &piece)
     return false;
 }
 
+// One step: the shell lexer stays in LexMode::Between, its own state telling
+// what it reads; true when piece is filled.
 bool shellStep(Lexer &lx, TokenPiece &piece)
 {
     S &s = shellState(lx);
-    if (lx.mode == LexMode::Finished) {
-        finishStream(lx, piece);
-        return true;
-    }
     if (s.carry) {
         s.key[0] = s.key[s.keyLength - 1];
         s.keyLength = 1;
         s.carry = false;
     }
-    if (lx.end - lx.pos < kLexLookahead && !lx.ended) {
-        lx.pieceStart = lx.pos;
-        refill(lx, lx.pos);
-    }
+    refillAhead(lx, lx.pos);
     if (s.open && s.keyLength >= kRoom)
         return givePiece(lx, s, piece, s.rest ? TokenKind::Code : TokenKind::Code, false);
     if (s.bad && !s.rest) {
@@ -1091,8 +1074,6 @@ bool shellStep(Lexer &lx, TokenPiece &piece)
         return scanStep(lx, s);
     if (s.inBody)
         return bodyStep(lx, s, piece);
-    if (s.comment)
-        return commentStep(lx, s);
     F &f = top(s);
     if (!wordFrame(f))
         return textStep(lx, s, f, piece);
@@ -1308,7 +1289,7 @@ inline std::size_t runBody(const char *w, std::size_t i, const ShellHeredoc &h, 
 std::size_t shellRun(Lexer &lx, QuickToken *out, std::size_t max, std::size_t keyBytes)
 {
     S &s = shellState(lx);
-    if (s.open || s.carry || s.bad || s.rest || s.scan != kScanNone || s.inBody || s.comment ||
+    if (s.open || s.carry || s.bad || s.rest || s.scan != kScanNone || s.inBody ||
         lx.spliceAt != kNoSplice || (!lx.ended && lx.end - lx.pos < kLexLookahead))
         return 0;
     F *f = &top(s);
@@ -1558,7 +1539,7 @@ std::size_t shellRun(Lexer &lx, QuickToken *out, std::size_t max, std::size_t ke
         if (c == '#') {
             // As the general steps read it: to the line end, when it comes
             // short of the window's last four bytes.
-            const std::size_t limit = lx.ended ? lx.end : lx.end - 4;
+            const std::size_t limit = scanLimit(lx);
             const void *lf = std::memchr(w + i, '\n', limit - i);
             if (!lf)
                 break;
@@ -1575,25 +1556,17 @@ std::size_t shellRun(Lexer &lx, QuickToken *out, std::size_t max, std::size_t ke
             const bool doWord = f->forName && c == 'd';
             if ((esac || doWord) && (w[i + 1] == '\\' || w[i + 2] == '\\' || w[i + 3] == '\\' || w[i + 4] == '\\'))
                 break;
-            if (esac && w[i + 1] == 's' && w[i + 2] == 'a' && w[i + 3] == 'c' && wordEnds(w[i + 4])) {
-                if (keys + 2 > keyBytes)
+            const bool itemEnd = esac && w[i + 1] == 's' && w[i + 2] == 'a' && w[i + 3] == 'c' && wordEnds(w[i + 4]);
+            if (itemEnd || !(doWord && w[i + 1] == 'o' && wordEnds(w[i + 2]))) {
+                if (keys + 1 + itemEnd > keyBytes)
                     break;
                 f->pending = false;
                 f->lastWord = false;
-                emit(kItemEndKey, 2, i, i);
+                emit(itemEnd ? kItemEndKey : kSeparatorKey, 1 + itemEnd, i, i);
                 continue;
             }
-            if (doWord && w[i + 1] == 'o' && wordEnds(w[i + 2])) {
-                f->pending = false;
-                f->lastWord = true;
-            } else {
-                if (keys + 1 > keyBytes)
-                    break;
-                f->pending = false;
-                f->lastWord = false;
-                emit(kSeparatorKey, 1, i, i);
-                continue;
-            }
+            f->pending = false;
+            f->lastWord = true;
         }
         // The word, read without a change to the state; its line feeds (in
         // quotes) are counted on copies.
@@ -1676,18 +1649,10 @@ std::size_t shellRun(Lexer &lx, QuickToken *out, std::size_t max, std::size_t ke
     return n;
 }
 
+struct ShellSteps : KitSteps<ShellSteps> {
+    static bool between(Lexer &lx, TokenPiece &piece) { return shellStep(lx, piece); }
+};
+
 } // namespace
 
-void shellStart(Lexer &lx)
-{
-    S &s = startLanguageState<S>(lx);
-    s.frames[0] = F{};
-}
-
-void shellNext(Lexer &lx, TokenPiece &piece)
-{
-    while (!shellStep(lx, piece)) {
-    }
-}
-
-extern const LexerHooks kShellLexer = {shellStart, shellNext, shellRun, nullptr, false, anyHashBang};
+extern const LexerHooks kShellLexer = {kitStart<S>, kitNext<ShellSteps>, shellRun, nullptr, false, anyHashBang};

@@ -79,8 +79,6 @@ struct ShellLexState {
     bool wordDigits = true;  // its bytes are digits (a redirection's file descriptor when '<' or '>' follows)
     char lastByte = 0;       // its last byte, unquoted
 
-    bool comment = false;    // inside a comment that goes on past the window's end
-
     // Here-documents.
     ShellHeredoc heredocs[kShellHeredocs];
     std::size_t heredocCount = 0;  // waiting for the next line end

@@ -24,6 +24,7 @@
 #include <cstring>
 
 #include "languages/toml/state.h"
+#include "tokens/kit.h"
 #include "tokens/lexer.h"
 
 namespace {
@@ -46,11 +47,35 @@ bool isWordByte(char c)
     return isBareByte(c) || c == '+' || c == '.' || c == ':';
 }
 
-// A control character no string or comment may hold (the tab aside).
+// The bytes that end a plain run: a control character no string or comment
+// may hold (the tab aside), and a basic string's quote and backslash or a
+// literal string's quote.
+enum : unsigned char { kControl = 1, kBasicStop = 2, kLiteralStop = 4 };
+
+struct StopTable {
+    unsigned char of[256];
+};
+
+constexpr StopTable stopTable()
+{
+    StopTable t{};
+    for (int c = 0; c < 256; ++c) {
+        const bool control = (c < 0x20 && c != '\t') || c == 0x7f;
+        t.of[c] = static_cast<unsigned char>((control ? kControl | kBasicStop | kLiteralStop : 0) |
+                                             (c == '"' || c == '\\' ? kBasicStop : 0) | (c == '\'' ? kLiteralStop : 0));
+    }
+    return t;
+}
+constexpr StopTable kStops = stopTable();
+
+inline bool stopsAt(char c, unsigned char stop)
+{
+    return (kStops.of[static_cast<unsigned char>(c)] & stop) != 0;
+}
+
 bool isControl(char c)
 {
-    const unsigned char u = static_cast<unsigned char>(c);
-    return (u < 0x20 && c != '\t') || u == 0x7f;
+    return stopsAt(c, kControl);
 }
 
 // The container open at the top; false for an array.
@@ -91,6 +116,7 @@ void finishKey(Lexer &lx, TomlLexState &st, TokenPiece &piece)
 {
     fillPiece(st, piece, true);
     st.open = TomlOpen::None;
+    lx.mode = LexMode::Between;
     markEnd(lx, lx.pos);
 }
 
@@ -122,39 +148,10 @@ bool reject(Lexer &lx, TokenPiece &piece, std::size_t at)
     return true;
 }
 
-// Makes at least n bytes readable from pos on, or all that remain.
-void lookAhead(Lexer &lx, std::size_t n)
-{
-    if (lx.end - lx.pos < n && !lx.ended) {
-        lx.pieceStart = lx.pos;
-        refill(lx, lx.pos);
-    }
-}
-
 // A line feed at i, or a CR LF: its length; 0 when none.
 std::size_t lineEndAt(const char *w, std::size_t i)
 {
     return w[i] == '\n' ? 1 : w[i] == '\r' && w[i + 1] == '\n' ? 2 : 0;
-}
-
-// Appends code point cp as UTF-8.
-void putCodePoint(TomlLexState &st, unsigned long cp)
-{
-    if (cp < 0x80) {
-        putByte(st, static_cast<char>(cp));
-    } else if (cp < 0x800) {
-        putByte(st, static_cast<char>(0xc0 | (cp >> 6)));
-        putByte(st, static_cast<char>(0x80 | (cp & 0x3f)));
-    } else if (cp < 0x10000) {
-        putByte(st, static_cast<char>(0xe0 | (cp >> 12)));
-        putByte(st, static_cast<char>(0x80 | ((cp >> 6) & 0x3f)));
-        putByte(st, static_cast<char>(0x80 | (cp & 0x3f)));
-    } else {
-        putByte(st, static_cast<char>(0xf0 | (cp >> 18)));
-        putByte(st, static_cast<char>(0x80 | ((cp >> 12) & 0x3f)));
-        putByte(st, static_cast<char>(0x80 | ((cp >> 6) & 0x3f)));
-        putByte(st, static_cast<char>(0x80 | (cp & 0x3f)));
-    }
 }
 
 // Decodes the escape whose backslash is at i into st.key; its length, 0 when
@@ -181,13 +178,14 @@ std::size_t putEscape(TomlLexState &st, const char *w, std::size_t i)
     }
     if (cp > 0x10ffff || (cp >= 0xd800 && cp <= 0xdfff))
         return 0;
-    putCodePoint(st, cp);
+    st.used += utf8Encode(static_cast<std::uint32_t>(cp), st.key + st.used);
     return 2 + digits;
 }
 
 // Goes on with the open string; true when piece is filled.
-bool stringStep(Lexer &lx, TomlLexState &st, TokenPiece &piece)
+bool stringStep(Lexer &lx, TokenPiece &piece)
 {
+    TomlLexState &st = tomlState(lx);
     const bool multi = st.open == TomlOpen::MultiBasic || st.open == TomlOpen::MultiLiteral;
     const bool escapes = st.open == TomlOpen::Basic || st.open == TomlOpen::MultiBasic;
     const char quote = escapes ? '"' : '\'';
@@ -199,11 +197,7 @@ bool stringStep(Lexer &lx, TomlLexState &st, TokenPiece &piece)
             fillPiece(st, piece, false);
             return true;
         }
-        if (lx.end - i < 16 && !lx.ended) {
-            lx.pos = i;
-            lookAhead(lx, 16);
-            i = lx.pos;
-        }
+        refillAhead(lx, i, 16);
         if (i >= lx.end)
             return reject(lx, piece, i);
         if (st.skipping) {
@@ -223,8 +217,10 @@ bool stringStep(Lexer &lx, TomlLexState &st, TokenPiece &piece)
         }
         // The bytes that stand for themselves, as many as the piece takes.
         const std::size_t room = kTomlKeyPiece - st.used;
+        const std::size_t limit = i + room;
         std::size_t j = i;
-        while (j - i < room && !isControl(w[j]) && w[j] != quote && !(escapes && w[j] == '\\'))
+        const unsigned char stop = escapes ? kBasicStop : kLiteralStop;
+        while (j < limit && !stopsAt(w[j], stop))
             ++j;
         if (j > i) {
             if (j > lx.end)
@@ -284,8 +280,9 @@ bool stringStep(Lexer &lx, TomlLexState &st, TokenPiece &piece)
 }
 
 // Goes on with the open bare key; true when piece is filled.
-bool bareStep(Lexer &lx, TomlLexState &st, TokenPiece &piece)
+bool bareStep(Lexer &lx, TokenPiece &piece)
 {
+    TomlLexState &st = tomlState(lx);
     const char *w = lx.window;
     std::size_t i = lx.pos;
     for (;;) {
@@ -298,9 +295,7 @@ bool bareStep(Lexer &lx, TomlLexState &st, TokenPiece &piece)
         }
         if (i < lx.end || lx.ended)
             break;
-        lx.pos = i;
-        lookAhead(lx, 16);
-        i = lx.pos;
+        refillAhead(lx, i, 16);
     }
     putByte(st, '"');
     lx.pos = i;
@@ -319,9 +314,7 @@ bool skipComment(Lexer &lx)
         while (!isControl(w[i]))
             ++i;
         if (i >= lx.end && !lx.ended) {
-            lx.pos = i;
-            lookAhead(lx, 16);
-            i = lx.pos;
+            refillAhead(lx, i, 16);
             continue;
         }
         lx.pos = i;
@@ -329,31 +322,29 @@ bool skipComment(Lexer &lx)
     }
 }
 
-// Goes on with the words of the open comment; true when piece is filled.
-bool commentStep(Lexer &lx, TomlLexState &st, TokenPiece &piece)
+// Goes on with the words of the open comment (LexMode::LineComment between
+// them, LexMode::Word inside one); true when piece is filled.
+bool tomlComment(Lexer &lx, TokenPiece &piece)
 {
+    TomlLexState &st = tomlState(lx);
     const char *w = lx.window;
     std::size_t i = lx.pos;
     for (;;) {
-        if (lx.end - i < 16 && !lx.ended) {
-            lx.pos = i;
-            lookAhead(lx, 16);
-            i = lx.pos;
-        }
-        if (st.open == TomlOpen::Comment) {
+        refillAhead(lx, i, 16);
+        if (lx.mode == LexMode::LineComment) {
             while (w[i] == ' ' || w[i] == '\t')
                 ++i;
             if (i >= lx.end && !lx.ended)
                 continue;
             if (i >= lx.end || lineEndAt(w, i)) {
                 lx.pos = i;
-                st.open = TomlOpen::None;
+                lx.mode = LexMode::Between;
                 return false;
             }
             if (isControl(w[i]))
                 return reject(lx, piece, i);
             beginKey(st, TokenKind::CommentWord, placeAt(lx, i));
-            st.open = TomlOpen::Word;
+            lx.mode = LexMode::Word;
         }
         while (st.used < kTomlKeyPiece && !isControl(w[i]) && w[i] != ' ' && w[i] != '\t')
             st.key[st.used++] = w[i++];
@@ -368,7 +359,7 @@ bool commentStep(Lexer &lx, TomlLexState &st, TokenPiece &piece)
         if (i < lx.end && isControl(w[i]) && w[i] != '\t' && !lineEndAt(w, i))
             return reject(lx, piece, i);
         finishKey(lx, st, piece);
-        st.open = TomlOpen::Comment;
+        lx.mode = LexMode::LineComment;
         return true;
     }
 }
@@ -399,14 +390,18 @@ std::size_t digitRun(const char *s, std::size_t i, std::size_t n, int base, char
     }
 }
 
+// The bytes of the sign that s starts with: 1 for '+' or '-', else 0.
+std::size_t signLength(const char *s)
+{
+    return s[0] == '+' || s[0] == '-' ? 1 : 0;
+}
+
 // The key of the integer s[0, n) in decimal; false when it is no integer of
 // TOML (or lies outside 64 bits).
 bool integerKey(const char *s, std::size_t n, char *out, std::size_t &length)
 {
-    std::size_t i = 0;
     const bool negative = s[0] == '-';
-    if (s[0] == '+' || s[0] == '-')
-        i = 1;
+    const std::size_t i = signLength(s);
     char digits[kTomlWord];
     std::size_t count = 0;
     length = 0;
@@ -447,10 +442,8 @@ bool integerKey(const char *s, std::size_t n, char *out, std::size_t &length)
 // float of TOML.
 bool floatKey(const char *s, std::size_t n, char *out, std::size_t &length)
 {
-    std::size_t i = 0;
     const bool negative = s[0] == '-';
-    if (s[0] == '+' || s[0] == '-')
-        i = 1;
+    const std::size_t i = signLength(s);
     length = 0;
     if (negative)
         out[length++] = '-';
@@ -606,7 +599,7 @@ bool dateTimeKey(const char *s, std::size_t n, char *out, std::size_t &length)
 // boolean, number, date or time; true when piece is filled.
 bool scalarValue(Lexer &lx, TokenPiece &piece)
 {
-    lookAhead(lx, kTomlWord + 16);
+    refillAhead(lx, lx.pos, kTomlWord + 16);
     const char *w = lx.window;
     const std::size_t start = lx.pos;
     std::size_t j = start;
@@ -658,6 +651,7 @@ void openString(Lexer &lx, TomlLexState &st, bool key)
     st.open = quote == '"' ? (multi ? TomlOpen::MultiBasic : TomlOpen::Basic)
                            : (multi ? TomlOpen::MultiLiteral : TomlOpen::Literal);
     lx.pos = i + (multi ? 3 : 1);
+    lx.mode = LexMode::Quoted;
     if (multi) {
         // The line end right after the opening quotes is not part of the string.
         const std::size_t n = lineEndAt(w, lx.pos);
@@ -713,155 +707,166 @@ bool punctuation(Lexer &lx, TokenPiece &piece, const char *text, std::size_t len
     return true;
 }
 
-// Between tokens: skips layout and starts what follows; true when piece is
-// filled.
-bool betweenStep(Lexer &lx, TomlLexState &st, TokenPiece &piece)
+bool isTomlBlank(char c)
 {
-    const char *w = lx.window;
-    std::size_t i = lx.pos;
-    for (;;) {
-        while (w[i] == ' ' || w[i] == '\t')
-            ++i;
-        lx.pos = i;
-        if (lx.end - i < kLexLookahead && !lx.ended) {
-            lookAhead(lx, kLexLookahead);
-            i = lx.pos;
-            continue;
-        }
-        break;
-    }
-    if (!st.started) {
-        st.started = true;
-        if (lx.base == 0 && i == 0 && std::memcmp(w, "\xEF\xBB\xBF", 3) == 0) {
-            lx.pos = 3;
-            return false;
-        }
-    }
-    const char c = w[i];
-    const std::size_t lineEnd = lineEndAt(w, i);
-    if (i >= lx.end || lineEnd || c == '#') {
-        if (!lineMayEnd(st) || (i >= lx.end && st.depth > 0))
-            return reject(lx, piece, i);
-        if (i < lx.end && c == '#') {
-            if (lx.options.comments) {
-                lx.pos = i + 1;
-                st.open = TomlOpen::Comment;
-                return false;
-            }
-            if (!skipComment(lx))
-                return reject(lx, piece, lx.pos);
-            return false;
-        }
-        if (st.depth == 0 && st.lineHasEntry) {
-            st.lineHasEntry = false;
-            st.expect = TomlExpect::LineStart;
-            wholeToken(lx, piece, TokenKind::LineEnd, "\n", 1, placeAt(lx, i));
-            if (lineEnd) {
-                newLine(lx, i + lineEnd - 1);
-                lx.pos = i + lineEnd;
-            }
-            return true;
-        }
-        if (i >= lx.end) {
-            lx.mode = LexMode::Finished;
-            finishStream(lx, piece);
-            return true;
-        }
-        if (st.depth == 0)
-            st.expect = TomlExpect::LineStart;
-        newLine(lx, i + lineEnd - 1);
-        lx.pos = i + lineEnd;
-        return false;
-    }
-    switch (st.expect) {
-    case TomlExpect::LineStart:
-        st.lineHasEntry = true;
-        if (c == '[') {
-            st.header = w[i + 1] == '[' ? TomlHeader::ArrayTable : TomlHeader::Table;
-            return st.header == TomlHeader::Table ? punctuation(lx, piece, "[", 1, TomlExpect::KeyPart)
-                                                  : punctuation(lx, piece, "[[", 2, TomlExpect::KeyPart);
-        }
-        st.header = TomlHeader::None;
-        st.expect = TomlExpect::KeyPart;
-        return false;
-    case TomlExpect::InlineFirst:
-        if (c == '}') {
-            closeContainer(lx, st, piece);
-            return true;
-        }
-        st.expect = TomlExpect::KeyPart;
-        return false;
-    case TomlExpect::KeyPart:
-        if ((c == '"' || c == '\'') && !(w[i + 1] == c && w[i + 2] == c)) {
-            openString(lx, st, true);
-            return false;
-        }
-        if (!isBareByte(c))
-            return reject(lx, piece, i);
-        beginKey(st, TokenKind::Code, placeAt(lx, i));
-        putByte(st, '"');
-        st.open = TomlOpen::Bare;
-        return false;
-    case TomlExpect::AfterKey:
-        if (c == '.')
-            return punctuation(lx, piece, ".", 1, TomlExpect::KeyPart);
-        if (c == '=' && st.header == TomlHeader::None)
-            return punctuation(lx, piece, "=", 1, TomlExpect::Value);
-        if (c == ']' && st.header == TomlHeader::Table) {
-            st.header = TomlHeader::None;
-            return punctuation(lx, piece, "]", 1, TomlExpect::LineTail);
-        }
-        if (c == ']' && w[i + 1] == ']' && st.header == TomlHeader::ArrayTable) {
-            st.header = TomlHeader::None;
-            return punctuation(lx, piece, "]]", 2, TomlExpect::LineTail);
-        }
-        return reject(lx, piece, i);
-    case TomlExpect::ArrayItem:
-        if (c == ']') {
-            closeContainer(lx, st, piece);
-            return true;
-        }
-        [[fallthrough]];  // a value
-    case TomlExpect::Value:
-        if (c == '[' || c == '{')
-            return openContainer(lx, st, piece, c == '{') || reject(lx, piece, i);
-        if (c == '"' || c == '\'') {
-            openString(lx, st, false);
-            return false;
-        }
-        return scalarValue(lx, piece);
-    case TomlExpect::AfterValue:
-        if (st.depth > 0 && c == (topIsInline(st) ? '}' : ']')) {
-            closeContainer(lx, st, piece);
-            return true;
-        }
-        if (st.depth > 0 && c == ',') {
-            lx.pos = i + 1;
-            st.expect = topIsInline(st) ? TomlExpect::KeyPart : TomlExpect::ArrayItem;
-            return false;
-        }
-        return reject(lx, piece, i);
-    case TomlExpect::LineTail:
-        break;
-    }
-    return reject(lx, piece, i);
+    return c == ' ' || c == '\t';
 }
 
-// One step of the lexer; true when piece is filled.
-bool tomlStep(Lexer &lx, TokenPiece &piece)
+// A line end of lineEnd bytes at window offset i, a comment, or the input's
+// end: the LineEnd token of a pair or header on the line, or layout; true
+// when piece is filled.
+__attribute__((always_inline)) inline bool lineBreak(Lexer &lx, TokenPiece &piece, std::size_t i,
+                                                     std::size_t lineEnd)
 {
     TomlLexState &st = tomlState(lx);
-    if (lx.mode == LexMode::Finished) {
+    const char *w = lx.window;
+    if (!lineMayEnd(st) || (i >= lx.end && st.depth > 0))
+        return reject(lx, piece, i);
+    if (i < lx.end && w[i] == '#') {
+        if (lx.options.comments) {
+            openLineComment(lx, 1);
+            return false;
+        }
+        if (!skipComment(lx))
+            return reject(lx, piece, lx.pos);
+        return false;
+    }
+    if (st.depth == 0 && st.lineHasEntry) {
+        st.lineHasEntry = false;
+        st.expect = TomlExpect::LineStart;
+        wholeToken(lx, piece, TokenKind::LineEnd, "\n", 1, placeAt(lx, i));
+        if (lineEnd) {
+            newLine(lx, i + lineEnd - 1);
+            lx.pos = i + lineEnd;
+        }
+        return true;
+    }
+    if (i >= lx.end) {
+        lx.mode = LexMode::Finished;
         finishStream(lx, piece);
         return true;
     }
-    switch (st.open) {
-    case TomlOpen::None: return betweenStep(lx, st, piece);
-    case TomlOpen::Bare: return bareStep(lx, st, piece);
-    case TomlOpen::Comment: case TomlOpen::Word: return commentStep(lx, st, piece);
-    default: return stringStep(lx, st, piece);
-    }
+    if (st.depth == 0)
+        st.expect = TomlExpect::LineStart;
+    newLine(lx, i + lineEnd - 1);
+    lx.pos = i + lineEnd;
+    return false;
 }
+
+struct TomlSteps : KitSteps<TomlSteps> {
+    // Skips blanks, and a byte order mark at the source's start; leaves at
+    // least kLexLookahead bytes readable after pos, or all that remain.
+    static Stop skipLayout(Lexer &lx)
+    {
+        TomlLexState &st = tomlState(lx);
+        std::size_t i = lx.pos;
+        for (;;) {
+            skipBlanks(lx, i, isTomlBlank);
+            if (refillShort(lx, i))
+                continue;
+            lx.pos = i;
+            if (!st.started) {
+                st.started = true;
+                if (byteOrderMarkAt(lx, i)) {
+                    i = 3;
+                    continue;
+                }
+            }
+            return tokenOrEnd(lx, i);
+        }
+    }
+
+    static bool inputEnd(Lexer &lx, TokenPiece &piece) { return lineBreak(lx, piece, lx.pos, 0); }
+
+    // Starts what the grammar takes at pos, or rejects it.
+    static bool startToken(Lexer &lx, TokenPiece &piece)
+    {
+        TomlLexState &st = tomlState(lx);
+        const char *w = lx.window;
+        const std::size_t i = lx.pos;
+        const char c = w[i];
+        const std::size_t lineEnd = lineEndAt(w, i);
+        if (lineEnd || c == '#')
+            return lineBreak(lx, piece, i, lineEnd);
+        switch (st.expect) {
+        case TomlExpect::LineStart:
+            st.lineHasEntry = true;
+            if (c == '[') {
+                st.header = w[i + 1] == '[' ? TomlHeader::ArrayTable : TomlHeader::Table;
+                return st.header == TomlHeader::Table ? punctuation(lx, piece, "[", 1, TomlExpect::KeyPart)
+                                                      : punctuation(lx, piece, "[[", 2, TomlExpect::KeyPart);
+            }
+            st.header = TomlHeader::None;
+            st.expect = TomlExpect::KeyPart;
+            return false;
+        case TomlExpect::InlineFirst:
+            if (c == '}') {
+                closeContainer(lx, st, piece);
+                return true;
+            }
+            st.expect = TomlExpect::KeyPart;
+            return false;
+        case TomlExpect::KeyPart:
+            if ((c == '"' || c == '\'') && !(w[i + 1] == c && w[i + 2] == c)) {
+                openString(lx, st, true);
+                return false;
+            }
+            if (!isBareByte(c))
+                return reject(lx, piece, i);
+            beginKey(st, TokenKind::Code, placeAt(lx, i));
+            putByte(st, '"');
+            lx.mode = LexMode::Name;
+            return false;
+        case TomlExpect::AfterKey:
+            if (c == '.')
+                return punctuation(lx, piece, ".", 1, TomlExpect::KeyPart);
+            if (c == '=' && st.header == TomlHeader::None)
+                return punctuation(lx, piece, "=", 1, TomlExpect::Value);
+            if (c == ']' && st.header == TomlHeader::Table) {
+                st.header = TomlHeader::None;
+                return punctuation(lx, piece, "]", 1, TomlExpect::LineTail);
+            }
+            if (c == ']' && w[i + 1] == ']' && st.header == TomlHeader::ArrayTable) {
+                st.header = TomlHeader::None;
+                return punctuation(lx, piece, "]]", 2, TomlExpect::LineTail);
+            }
+            return reject(lx, piece, i);
+        case TomlExpect::ArrayItem:
+            if (c == ']') {
+                closeContainer(lx, st, piece);
+                return true;
+            }
+            [[fallthrough]];  // a value
+        case TomlExpect::Value:
+            if (c == '[' || c == '{')
+                return openContainer(lx, st, piece, c == '{') || reject(lx, piece, i);
+            if (c == '"' || c == '\'') {
+                openString(lx, st, false);
+                return false;
+            }
+            return scalarValue(lx, piece);
+        case TomlExpect::AfterValue:
+            if (st.depth > 0 && c == (topIsInline(st) ? '}' : ']')) {
+                closeContainer(lx, st, piece);
+                return true;
+            }
+            if (st.depth > 0 && c == ',') {
+                lx.pos = i + 1;
+                st.expect = topIsInline(st) ? TomlExpect::KeyPart : TomlExpect::ArrayItem;
+                return false;
+            }
+            return reject(lx, piece, i);
+        case TomlExpect::LineTail:
+            break;
+        }
+        return reject(lx, piece, i);
+    }
+
+    static bool name(Lexer &lx, TokenPiece &piece) { return bareStep(lx, piece); }
+    static bool quoted(Lexer &lx, TokenPiece &piece) { return stringStep(lx, piece); }
+    static bool comment(Lexer &lx, TokenPiece &piece) { return tomlComment(lx, piece); }
+    static bool word(Lexer &lx, TokenPiece &piece) { return tomlComment(lx, piece); }
+};
 
 } // namespace
 
@@ -871,10 +876,4 @@ void tomlStart(Lexer &lx)
     lx.rejects = true;
 }
 
-void tomlNext(Lexer &lx, TokenPiece &piece)
-{
-    while (!tomlStep(lx, piece)) {
-    }
-}
-
-extern const LexerHooks kTomlLexer = {tomlStart, tomlNext, nullptr, nullptr, false, anyHashBang};
+extern const LexerHooks kTomlLexer = {tomlStart, kitNext<TomlSteps>, nullptr, nullptr, false, anyHashBang};

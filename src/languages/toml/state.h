@@ -24,16 +24,15 @@ enum class TomlExpect : unsigned char {
     LineTail,     // after a header: the line's end
 };
 
-// The token read over several calls: one whose key may outgrow a piece.
+// The string read over several calls (LexMode::Quoted), whose key may
+// outgrow a piece; a bare key is LexMode::Name, a comment's words (with
+// LexOptions::comments) LexMode::LineComment and LexMode::Word.
 enum class TomlOpen : unsigned char {
     None,
-    Bare,          // a bare key
     Basic,         // "..."
     Literal,       // '...'
     MultiBasic,    // """..."""
     MultiLiteral,  // '''...'''
-    Comment,       // between the words of a comment (with LexOptions::comments)
-    Word,          // one word of a comment
 };
 
 enum class TomlHeader : unsigned char { None, Table, ArrayTable };

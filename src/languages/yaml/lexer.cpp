@@ -30,6 +30,7 @@
 // mode gives YAML files no rules.
 #include "common/byte_buffer.h"
 #include "languages/yaml/state.h"
+#include "tokens/kit.h"
 #include "tokens/lexer.h"
 
 #ifdef MATCHLING_HAVE_LIBFYAML
@@ -589,11 +590,6 @@ void readSourceWhole(Lexer &lx)
 
 } // namespace
 
-void yamlStart(Lexer &lx)
-{
-    startLanguageState<YamlLexState>(lx);
-}
-
 void yamlNext(Lexer &lx, TokenPiece &piece)
 {
     YamlLexState &state = yamlState(lx);
@@ -607,16 +603,12 @@ void yamlNext(Lexer &lx, TokenPiece &piece)
         return;
     }
     const YamlToken &t = store.tokens[state.next++];
-    piece.kind = t.comment ? TokenKind::CommentWord : TokenKind::Code;
-    piece.first = true;
-    piece.last = true;
-    piece.place = {t.line, t.column};
-    piece.bytes = store.keys.data() + t.offset;
-    piece.length = t.length;
+    wholePiece(piece, t.comment ? TokenKind::CommentWord : TokenKind::Code, store.keys.data() + t.offset, t.length,
+               {t.line, t.column});
     lx.endPlace = {t.endLine, t.endColumn};
 }
 
-extern const LexerHooks kYamlLexer = {yamlStart, yamlNext, nullptr, nullptr, false, nullptr};
+extern const LexerHooks kYamlLexer = {kitStart<YamlLexState>, yamlNext, nullptr, nullptr, false, nullptr};
 
 #else
 
