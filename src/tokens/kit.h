@@ -447,19 +447,6 @@ inline void skipNestedComment(Lexer &lx)
     }
 }
 
-// As commentIsToken, where block comments nest.
-inline bool nestedCommentIsToken(Lexer &lx, std::size_t &i, bool block)
-{
-    if (lx.options.comments)
-        return true;
-    if (block)
-        skipNestedComment(lx);
-    else
-        skipLineComment(lx);
-    i = lx.pos;
-    return false;
-}
-
 // A byte that goes on with a word of a block comment in which others nest
 // (a '*' or '/' is looked at with the byte after it).
 inline bool inNestedWord(char c)
@@ -525,6 +512,35 @@ inline bool nestedCommentStep(Lexer &lx, TokenPiece &piece, std::uint64_t &depth
             return nestedWordStep(lx, piece);
         }
     }
+}
+
+// --- A comment that a procedure of the module skips ---
+
+// As commentIsToken, for a comment at pos that skip(lx) skips, leaving pos
+// after it (a comment with other delimiters, or one in which others nest).
+template <typename Skip>
+inline bool commentIsTokenOr(Lexer &lx, std::size_t &i, Skip skip)
+{
+    if (lx.options.comments)
+        return true;
+    skip(lx);
+    i = lx.pos;
+    return false;
+}
+
+// --- A piece that stands nowhere in the window ---
+
+// Hands out text as the current token's next piece, its last when last: a
+// closing quote held back, a stand-in for an empty last piece.
+inline void pieceOfText(Lexer &lx, TokenPiece &piece, const char *text, bool last)
+{
+    piece.kind = lx.kind;
+    piece.first = lx.firstPiece;
+    piece.last = last;
+    piece.place = lx.place;
+    piece.bytes = text;
+    piece.length = std::strlen(text);
+    lx.firstPiece = last;
 }
 
 #endif
