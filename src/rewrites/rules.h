@@ -15,4 +15,28 @@ std::uint64_t matchingClose(RewriteWindow &w, std::uint64_t open);
 // deciding nothing, when the tokens it needs are not all held yet.
 bool takeNestedParens(RewriteWindow &w, std::uint64_t i);
 
+// The scan a language's rules make over the window: at each Code token
+// from next on that no rule has dropped, waits(i) is true when its decision
+// needs tokens the window does not hold yet, and advance(i) then notes the
+// token; next moves past each. Returns the index of the token a decision
+// waits at, or windowEnd(w) when all are taken. A decision waits unless no
+// token will come (the window holds End) or the window already starts at it
+// and is full: then it is given up and the scan goes on.
+template <typename Waits, typename Advance>
+std::uint64_t scanDecisions(RewriteWindow &w, std::uint64_t &next, Waits waits, Advance advance)
+{
+    if (next < w.first)
+        next = w.first;
+    const bool endHeld = w.count > 0 && windowAt(w, windowEnd(w) - 1).kind == TokenKind::End;
+    while (next < windowEnd(w)) {
+        const std::uint64_t i = next;
+        if (!windowAt(w, i).dropped && windowAt(w, i).kind == TokenKind::Code && waits(i) &&
+            (!w.complete || (i > w.first && !endHeld)))
+            return i;
+        advance(i);
+        next = i + 1;
+    }
+    return windowEnd(w);
+}
+
 #endif

@@ -657,21 +657,9 @@ std::uint64_t goScan(RewriteWindow &w, void *state)
         if (w.allow & rewriteBit(Rewrite::BuildLines))
             buildLines(w);
     }
-    if (st.next < w.first)
-        st.next = w.first;
-    const bool endHeld = w.count > 0 && windowAt(w, windowEnd(w) - 1).kind == TokenKind::End;
-    while (st.next < windowEnd(w)) {
-        const std::uint64_t i = st.next;
-        // A decision that lacks tokens waits for them, unless none will come
-        // (the window holds End) or the window already starts at it and is
-        // full: then it is given up.
-        if (!windowAt(w, i).dropped && windowAt(w, i).kind == TokenKind::Code && decide(w, st, i) == Outcome::Wait &&
-            (!w.complete || (i > w.first && !endHeld)))
-            return i;
-        advance(w, st, i);
-        st.next = i + 1;
-    }
-    return windowEnd(w);
+    return scanDecisions(
+        w, st.next, [&](std::uint64_t i) { return decide(w, st, i) == Outcome::Wait; },
+        [&](std::uint64_t i) { advance(w, st, i); });
 }
 
 static_assert(sizeof(GoRulesState) <= kRewriteStateBytes, "the Go rules' state fits the rewriter's");

@@ -741,21 +741,9 @@ void advance(RewriteWindow &w, RustState &st, std::uint64_t i)
 std::uint64_t rustScan(RewriteWindow &w, void *state)
 {
     RustState &st = *static_cast<RustState *>(state);
-    if (st.next < w.first)
-        st.next = w.first;
-    const bool endHeld = w.count > 0 && windowAt(w, windowEnd(w) - 1).kind == TokenKind::End;
-    while (st.next < windowEnd(w)) {
-        std::uint64_t i = st.next;
-        // A decision that lacks tokens waits for them, unless none will
-        // come (the window holds End) or the window already starts at it and
-        // is full: then it is given up.
-        if (!windowAt(w, i).dropped && windowAt(w, i).kind == TokenKind::Code && decide(w, st, i) == Outcome::Wait &&
-            (!w.complete || (i > w.first && !endHeld)))
-            return i;
-        advance(w, st, i);
-        st.next = i + 1;
-    }
-    return windowEnd(w);
+    return scanDecisions(
+        w, st.next, [&](std::uint64_t i) { return decide(w, st, i) == Outcome::Wait; },
+        [&](std::uint64_t i) { advance(w, st, i); });
 }
 
 static_assert(sizeof(RustState) <= kRewriteStateBytes, "the Rust rules' state fits the rewriter's");
