@@ -701,14 +701,13 @@ struct PythonSteps : KitSteps<PythonSteps> {
     static Stop skipLayout(Lexer &lx)
     {
         PythonLexState &py = pythonState(lx);
-        const char *w = lx.window;
         std::size_t i = lx.pos;
         for (;;) {
             i = measureBlanks(lx, i);
             if (refillShort(lx, i))
                 continue;
             lx.pos = lx.pieceStart = i;
-            char c = w[i];
+            const char c = lx.window[i];
             if (isLineEnd(c)) {
                 if (py.brackets == 0 && lx.lineHasToken)
                     return Stop::DirectiveEnd;
@@ -730,7 +729,7 @@ struct PythonSteps : KitSteps<PythonSteps> {
                     return Stop::Comment;
                 continue;
             }
-            if (c == '\\' && isLineEnd(w[i + 1])) {
+            if (c == '\\' && isLineEnd(lx.window[i + 1])) {
                 i = pastLineEnd(lx, i + 1);
                 continue;
             }
@@ -876,7 +875,7 @@ struct PythonSteps : KitSteps<PythonSteps> {
         for (;;) {
             if (!readable(lx, i, 3))
                 return pauseAt(lx, piece, lx.pos);
-            char c = w[i];
+            const char c = w[i];
             if (state == PythonNumber::Prefixed) {
                 if (isHex(c) || (c == '_' && isHex(w[i + 1]))) {
                     i += c == '_' ? 2 : 1;
