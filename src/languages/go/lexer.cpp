@@ -667,8 +667,7 @@ struct GoSteps : KitSteps<GoSteps> {
         const char *w = lx.window;
         std::size_t i = lx.pos;
         for (;;) {
-            while (isGoBlank(w[i]))
-                ++i;
+            skipBlanks(lx, i, isGoBlank);
             if (w[i] == '\n') {
                 notePlace(lx, i);
                 if (st.header && !st.lineComment && st.plusSinceBlank) {
