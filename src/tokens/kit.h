@@ -677,4 +677,191 @@ inline void wholePiece(TokenPiece &piece, TokenKind kind, const char *bytes, std
     piece.length = length;
 }
 
+// --- Line ends in the window ------------------------------------------------
+
+
+// The window offset of the first line feed from window offset from on, or
+// the window's end when none stands there (then the line may run on past
+// it, unless the input has ended).
+inline std::size_t lineFeedFrom(const Lexer &lx, std::size_t from)
+{
+    const void *lf = std::memchr(lx.window + from, '\n', lx.end - from);
+    return lf ? static_cast<std::size_t>(static_cast<const char *>(lf) - lx.window) : lx.end;
+}
+
+// Skips layout from pos to the first byte for which stop(c) holds (not
+// included: a line end of the language's, say), or to the input's end; the
+// window refills as it goes, nothing before pos kept.
+template <typename StopAt>
+inline void skipUntil(Lexer &lx, StopAt stop)
+{
+    skipUntil(lx, lx.pos, stop);
+}
+
+// --- Between tokens, with bytes held before the next one --------------------
+
+
+// As refillShort, but that the window keeps its bytes from keep on (keep at
+// most i: comments held before the next token, say), and pieceStart stands
+// there. True when it refilled; i then stands where the same byte now is.
+// The caller tells whether kLexLookahead bytes are readable after i now.
+inline bool refillShortKeeping(Lexer &lx, std::size_t &i, std::size_t keep)
+{
+    if (lx.end - i >= kLexLookahead || lx.ended)
+        return false;
+    lx.pos = i;
+    lx.pieceStart = keep;
+    refill(lx, keep);
+    i = lx.pos;
+    return true;
+}
+
+// --- Between the words of a comment -----------------------------------------
+
+
+// Skips the bytes for which blank(c) holds from pos, between the words of
+// a comment whose words are tokens, keeping two bytes readable after them
+// (a closing "*/", a CR LF) unless the input ends first; pos and pieceStart
+// stand at the next byte, whose window offset it returns.
+template <typename Blank>
+inline std::size_t commentBlanks(Lexer &lx, Blank blank)
+{
+    for (;;) {
+        const char *w = lx.window;
+        std::size_t i = lx.pos;
+        while (blank(w[i]))
+            ++i;
+        lx.pos = lx.pieceStart = i;
+        if (lx.end - i >= 2 || lx.ended)
+            return i;
+        refill(lx, i);
+    }
+}
+
+// --- Block comments in which others nest ------------------------------------
+
+
+// Skips a "/* */" comment that starts at pos and the ones nested in it,
+// counting its line feeds; pos ends after its last "*/", or at the input's
+// end, which leaves it unclosed (Lexer::commentUnclosed).
+inline void skipNestedComment(Lexer &lx)
+{
+    const char *w = lx.window;
+    const TokenPlace opened = placeAt(lx, lx.pos);
+    std::uint64_t depth = 1;
+    std::size_t i = lx.pos + 2;
+    for (;;) {
+        while (!(byteClass(w[i]) & kCommentStop) && w[i] != '/')
+            ++i;
+        if (i + 1 >= lx.end && !lx.ended) {
+            lx.pos = lx.pieceStart = i;
+            refill(lx, i);
+            i = lx.pos;
+            continue;
+        }
+        if (w[i] == '\n') {
+            newLine(lx, i);
+            ++i;
+        } else if (w[i] == '*' && w[i + 1] == '/') {
+            i += 2;
+            if (--depth == 0) {
+                lx.pos = i;
+                return;
+            }
+        } else if (w[i] == '/' && w[i + 1] == '*') {
+            i += 2;
+            ++depth;
+        } else if (i < lx.end) {
+            ++i;  // a lone '*' or '/', or a zero byte of the text
+        } else {
+            lx.pos = i;
+            lx.commentPlace = opened;
+            lx.commentUnclosed = true;
+            return;
+        }
+    }
+}
+
+// A byte that goes on with a word of a block comment in which others nest
+// (a '*' or '/' is looked at with the byte after it).
+inline bool inNestedWord(char c)
+{
+    return !(byteClass(c) & kWordStop) && c != '/';
+}
+
+// Goes on with the word open at pos of a block comment in which others
+// nest: it ends at a blank, a line end, a "/*" or "*/", or the input's end.
+// True (piece filled).
+inline bool nestedWordStep(Lexer &lx, TokenPiece &piece)
+{
+    const char *w = lx.window;
+    std::size_t i = lx.pos;
+    for (;;) {
+        if (!runOver(lx, i, inNestedWord, 2))
+            return pauseAt(lx, piece, lx.pos);
+        const bool marker = (w[i] == '*' && w[i + 1] == '/') || (w[i] == '/' && w[i + 1] == '*');
+        if (marker || !(w[i] == '*' || w[i] == '/' || w[i] == 0) || i >= lx.end)
+            break;
+        ++i;
+    }
+    finishAt(lx, piece, i);
+    lx.mode = LexMode::BlockComment;
+    return true;
+}
+
+// Goes on with the words of a block comment open at pos in which others
+// nest, depth of them open ("/*" and "*/" only separate words; the last
+// "*/" ends it); the leading '*' of each line after the first is dropped.
+// True when piece is filled.
+inline bool nestedCommentStep(Lexer &lx, TokenPiece &piece, std::uint64_t &depth)
+{
+    const char *w = lx.window;
+    for (;;) {
+        const std::size_t i = commentBlanks(lx, [](char c) { return (byteClass(c) & kBlank) != 0; });
+        if (w[i] == '\n') {
+            newLine(lx, i);
+            lx.pos = i + 1;
+            lx.commentLineStart = true;
+            continue;
+        }
+        const bool leadingStar = lx.commentLineStart && w[i] == '*' && w[i + 1] != '/';
+        lx.commentLineStart = false;
+        if (leadingStar) {
+            lx.pos = i + 1;
+        } else if (w[i] == '*' && w[i + 1] == '/') {
+            lx.pos = i + 2;
+            if (--depth == 0) {
+                lx.mode = LexMode::Between;
+                return false;
+            }
+        } else if (w[i] == '/' && w[i + 1] == '*') {
+            lx.pos = i + 2;
+            ++depth;
+        } else if (i >= lx.end) {
+            lx.commentUnclosed = true;
+            lx.mode = LexMode::Between;
+            return false;
+        } else {
+            beginToken(lx, TokenKind::CommentWord);
+            lx.mode = LexMode::Word;
+            return nestedWordStep(lx, piece);
+        }
+    }
+}
+
+// --- A comment that a procedure of the module skips -------------------------
+
+
+// As commentIsToken, for a comment at pos that skip(lx) skips, leaving pos
+// after it (a comment with other delimiters, or one in which others nest).
+template <typename Skip>
+inline bool commentIsTokenOr(Lexer &lx, std::size_t &i, Skip skip)
+{
+    if (lx.options.comments)
+        return true;
+    skip(lx);
+    i = lx.pos;
+    return false;
+}
+
 #endif

@@ -29,6 +29,7 @@
 #include <cstring>
 
 #include "languages/go/state.h"
+#include "tokens/kit.h"
 #include "tokens/lexer.h"
 #include "tokens/sorted_imports.h"
 
@@ -102,7 +103,7 @@ GoComment classify(const Lexer &lx, std::size_t i)
     if (left >= 7 && std::memcmp(w + 2, "line ", 5) == 0) {
         // At a line's start, a byte order mark before it aside (the compiler skips one).
         const bool first = lx.base + static_cast<std::int64_t>(i) == lx.lineStart ||
-                           (lx.base == 0 && i == 3 && std::memcmp(lx.window, "\xEF\xBB\xBF", 3) == 0);
+                           (i == 3 && byteOrderMarkAt(lx, 0));
         return first ? GoComment::Directive : GoComment::Plain;
     }
     if (left >= 9 && (std::memcmp(w + 2, "export", 6) == 0 || std::memcmp(w + 2, "extern", 6) == 0) &&
@@ -144,7 +145,7 @@ bool blankToTrimSpace(Lexer &lx, std::size_t i)
 // The window offset of the first held comment.
 std::size_t heldAt(const Lexer &lx)
 {
-    return static_cast<std::size_t>(goState(lx).holdFrom - lx.base);
+    return static_cast<std::size_t>(languageState<GoLexState>(lx).holdFrom - lx.base);
 }
 
 // Steps over the held comment at window offset i, its line feeds counted; i
@@ -158,11 +159,11 @@ bool skipHeld(Lexer &lx, std::size_t &i)
     for (;;) {
         const char *w = lx.window;
         if (!block) {
-            if (const void *lf = std::memchr(w + k, '\n', lx.end - k)) {
-                i = static_cast<std::size_t>(static_cast<const char *>(lf) - w);
+            k = lineFeedFrom(lx, k);
+            if (k < lx.end) {
+                i = k;
                 return true;
             }
-            k = lx.end;
         } else {
             for (; k + 1 < lx.end && !(w[k] == '*' && w[k + 1] == '/'); ++k)
                 if (w[k] == '\n')
@@ -286,141 +287,6 @@ bool releaseHeld(Lexer &lx, std::size_t &i)
     return true;
 }
 
-// Skips blanks, line ends, a byte order mark at the start, and comments whose
-// words are not tokens; notes where an inserted semicolon would stand, and
-// the header's lines. Stops at a comment that is a token (Stop::Comment,
-// GoLexState::comment telling which), and at the line feed of a blank line
-// in the header after a +build constraint (Stop::DirectiveEnd). While an
-// import may come, holds the comments before a token, and reads them again
-// when they hold a token. Leaves at least kLexLookahead bytes readable after
-// pos, or all that remain.
-Stop skipLayout(Lexer &lx)
-{
-    GoLexState &st = goState(lx);
-    const char *w = lx.window;
-    std::size_t i = lx.pos;
-    for (;;) {
-        while (isGoBlank(w[i]))
-            ++i;
-        if (w[i] == '\n') {
-            notePlace(lx, i);
-            if (st.header && !st.lineComment && st.plusSinceBlank) {
-                st.plusSinceBlank = false;
-                lx.pos = lx.pieceStart = i;
-                return Stop::DirectiveEnd;
-            }
-            st.lineComment = st.lineChecked = false;
-            newLine(lx, i);
-            ++i;
-            continue;
-        }
-        if (lx.end - i < kLexLookahead && !lx.ended) {
-            const std::size_t keep = st.holding ? heldAt(lx) : i;
-            lx.pos = i;
-            lx.pieceStart = keep;
-            refill(lx, keep);
-            i = lx.pos;
-            if (st.holding && lx.end - i < kLexLookahead && !lx.ended) {
-                refuseSource(lx, kDirectiveTooLong);
-                return Stop::InputEnd;
-            }
-            continue;
-        }
-        lx.pos = i;
-        lx.pieceStart = st.holding ? heldAt(lx) : i;
-        if (lx.base == 0 && i == 0 && std::memcmp(w, "\xEF\xBB\xBF", 3) == 0) {
-            i = 3;
-            continue;
-        }
-        if (w[i] == '/' && (w[i + 1] == '*' || w[i + 1] == '/')) {
-            notePlace(lx, i);
-            const std::int64_t at = lx.base + static_cast<std::int64_t>(i);
-            if (st.holding || (st.imports && at >= st.replayTo)) {
-                if (!holdComment(lx, i))
-                    return Stop::InputEnd;
-                continue;
-            }
-            if (at == st.preambleAt) {
-                st.comment = GoComment::Preamble;
-                return Stop::Comment;
-            }
-            st.comment = classify(lx, i);
-            st.header = st.header && w[i + 1] == '/';  // a line that starts with "/*" ends it
-            st.lineComment = st.lineComment || w[i + 1] == '/';
-            if (lx.options.comments || st.comment != GoComment::Plain)
-                return Stop::Comment;
-            if (w[i + 1] == '*')
-                skipBlockComment(lx);
-            else
-                skipLineComment(lx);
-            i = lx.pos;
-            continue;
-        }
-        if (st.holding && releaseHeld(lx, i))
-            continue;
-        if (i >= lx.end)
-            notePlace(lx, i);
-        if (st.header && i < lx.end) {
-            st.lineChecked = st.lineChecked || blankToTrimSpace(lx, i);
-            st.header = st.lineChecked;
-            if (lexerRefusal(lx))
-                return Stop::InputEnd;
-        }
-        return i < lx.end ? Stop::Token : Stop::InputEnd;
-    }
-}
-
-// Hands out the next piece of the cgo preamble (GoLexState::preambleNext):
-// its comments as written but the CR of a CR LF, each line comment with its
-// line feed, none of the layout between them.
-bool preambleStep(Lexer &lx, TokenPiece &piece)
-{
-    GoLexState &st = goState(lx);
-    const char *w = lx.window;
-    const std::size_t end = static_cast<std::size_t>(st.preambleEnd - lx.base);
-    std::size_t p = static_cast<std::size_t>(st.preambleNext - lx.base);
-    const bool atStart = !st.inComment;
-    if (atStart) {
-        for (; isGoBlank(w[p]) || w[p] == '\n'; ++p)
-            if (w[p] == '\n')
-                newLine(lx, p);
-        st.inComment = true;
-        lx.commentIsBlock = w[p + 1] == '*';
-    }
-    // To the comment's end (a line comment's line feed included) or a CR
-    // before a line feed; never empty: a comment's first piece holds its
-    // opening, a later one starts at the line feed after the CR.
-    std::size_t q = atStart ? p + 2 : p;
-    bool ends = false;
-    for (; q < end; ++q) {
-        if (w[q] == '\r' && w[q + 1] == '\n')
-            break;
-        if (w[q] == '\n') {
-            newLine(lx, q);
-            if (!lx.commentIsBlock) {
-                ends = true;
-                ++q;
-                break;
-            }
-        } else if (lx.commentIsBlock && w[q] == '*' && w[q + 1] == '/') {
-            ends = true;
-            q += 2;
-            break;
-        }
-    }
-    ends = ends || q >= end;
-    st.inComment = !ends;
-    st.preambleNext = lx.base + static_cast<std::int64_t>(ends ? q : q + 1);
-    const bool last = ends && q >= end;
-    setPiece(lx, piece, p, q, last);
-    if (last) {
-        markEnd(lx, end);
-        lx.pos = lx.pieceStart = end;
-        lx.mode = LexMode::Between;
-        st.preambleAt = -1;
-    }
-    return true;
-}
 // Hands out the /*line directive at pos as written, its line feeds counted;
 // refuses the source when it does not end in the window.
 bool lineBlockToken(Lexer &lx, TokenPiece &piece)
@@ -491,47 +357,6 @@ std::size_t constraintKey(char *w, std::size_t from, std::size_t to, GoComment k
     return out;
 }
 
-// Hands out the directive or constraint comment at pos (GoLexState::comment)
-// as a token: its key made in place where its line is in the window, else
-// its text as written (lineTokenStep); a /*line directive as written.
-bool directiveToken(Lexer &lx, TokenPiece &piece)
-{
-    GoLexState &st = goState(lx);
-    const GoComment kind = st.comment;
-    st.comment = GoComment::Plain;
-    beginToken(lx, TokenKind::Code);
-    if (kind == GoComment::LineBlock)
-        return lineBlockToken(lx, piece);
-    if (kind == GoComment::Preamble) {
-        st.preambleNext = lx.base + static_cast<std::int64_t>(lx.pos);
-        st.inComment = false;
-        lx.mode = LexMode::Verbatim;
-        return preambleStep(lx, piece);
-    }
-    if (kind == GoComment::PlusBuild && st.header)
-        st.plusSinceBlank = true;
-    for (;;) {
-        char *w = lx.window;
-        const void *lf = std::memchr(w + lx.pos, '\n', lx.end - lx.pos);
-        if (lf || lx.ended) {
-            const std::size_t e = lf ? static_cast<std::size_t>(static_cast<const char *>(lf) - w) : lx.end;
-            std::size_t c = e;
-            if (c > lx.pos && w[c - 1] == '\r')
-                --c;
-            const std::size_t key = kind == GoComment::Directive ? c : constraintKey(w, lx.pos, c, kind);
-            setPiece(lx, piece, lx.pos, key, true);
-            markEnd(lx, c);
-            lx.pos = lx.pieceStart = c;
-            return true;
-        }
-        if (lx.pos == 0) {
-            lx.mode = LexMode::Line;
-            return lineTokenStep(lx, piece, false);
-        }
-        refill(lx, lx.pos);
-    }
-}
-
 // Opens a bracket of kind at a new level (past kGoBracketDepth, untracked).
 void push(Lexer &lx, GoBracket kind)
 {
@@ -549,7 +374,8 @@ void push(Lexer &lx, GoBracket kind)
 // keeps semicolons before it.
 GoBracket innermost(const Lexer &lx)
 {
-    return goState(lx).untracked > 0 || goState(lx).depth == 0 ? GoBracket::Paren : goState(lx).levels[goState(lx).depth].bracket;
+    const GoLexState &st = languageState<GoLexState>(lx);
+    return st.untracked > 0 || st.depth == 0 ? GoBracket::Paren : st.levels[st.depth].bracket;
 }
 
 void pop(Lexer &lx)
@@ -640,40 +466,6 @@ GoPrev keyword(Lexer &lx, const char *s, std::size_t n, bool &insertSemi)
     return GoPrev::Operand;
 }
 
-// Goes on with a run of name bytes that ends the current token.
-bool nameStep(Lexer &lx, TokenPiece &piece)
-{
-    const char *w = lx.window;
-    std::size_t i = lx.pos;
-    for (;;) {
-        while (isNameByte(w[i]))
-            ++i;
-        if (i < lx.end || lx.ended)
-            break;
-        lx.pos = i;
-        if (!ensureAhead(lx, 1))
-            return pauseAt(lx, piece, lx.pos);
-        i = lx.pos;
-    }
-    lx.pos = i;
-    bool insertSemi = true;
-    GoPrev prev = GoPrev::Operand;
-    if (lx.firstPiece) {  // a name in pieces is longer than any keyword
-        insertSemi = false;
-        prev = keyword(lx, w + lx.pieceStart, i - lx.pieceStart, insertSemi);
-    }
-    const GoPrev before = goState(lx).prev;
-    const bool declName = prev == GoPrev::Operand &&
-                          (before == GoPrev::KeyGroup ||
-                           (innermost(lx) == GoBracket::Group && (before == GoPrev::Semicolon || before == GoPrev::Other)));
-    const bool import = lx.firstPiece && i - lx.pieceStart == 6 && std::memcmp(w + lx.pieceStart, "import", 6) == 0;
-    finishToken(lx, piece);
-    afterToken(lx, prev, insertSemi);
-    goState(lx).declName = declName;
-    goState(lx).importWord = import;
-    return true;
-}
-
 bool isDigitOf(char c, int base)
 {
     if (base == 16)
@@ -720,149 +512,10 @@ void normalizeNumber(Lexer &lx)
     lx.pieceStart += k;
 }
 
-// Goes on with a number: digits of its base and '_', a '.', an exponent with
-// its sign, an 'i', as far as the compiler's scanner takes them.
-bool numberStep(Lexer &lx, TokenPiece &piece)
+// A byte of a raw string's body that needs no decision.
+bool isRawPlain(char c)
 {
-    const char *w = lx.window;
-    std::size_t i = lx.pos;
-    int &phase = goState(lx).numberPhase;
-    const int base = goState(lx).numberBase;
-    for (;;) {
-        if (i >= lx.end && !lx.ended) {
-            lx.pos = i;
-            if (!ensureAhead(lx, 1))
-                return pauseAt(lx, piece, lx.pos);
-            i = lx.pos;
-            continue;
-        }
-        char c = i < lx.end ? w[i] : 0;
-        char e = lower(c);
-        if (phase == kExponentSign) {
-            phase = kExponentDigits;
-            if (c == '+' || c == '-') {
-                ++i;
-                continue;
-            }
-        }
-        bool digit = phase == kExponentDigits ? isDigit(c) : isDigitOf(c, base);
-        if (digit || c == '_') {
-            ++i;
-        } else if (c == '.' && phase == kDigits) {
-            phase = kFraction;
-            ++i;
-        } else if ((e == 'e' || e == 'p') && phase != kExponentDigits) {
-            phase = kExponentSign;
-            ++i;
-        } else {
-            if (c == 'i')
-                ++i;
-            break;
-        }
-    }
-    lx.pos = i;
-    if (lx.firstPiece)
-        normalizeNumber(lx);
-    finishToken(lx, piece);
-    afterToken(lx, GoPrev::Operand, true);
-    return true;
-}
-
-// Starts a number at pos: its prefix, then numberStep.
-bool numberStart(Lexer &lx, TokenPiece &piece)
-{
-    const char *w = lx.window + lx.pos;
-    goState(lx).numberBase = 10;
-    goState(lx).numberPhase = kDigits;
-    if (w[0] == '.') {
-        goState(lx).numberPhase = kFraction;
-        lx.pos += 1;
-    } else if (w[0] == '0' && (lower(w[1]) == 'x' || lower(w[1]) == 'o' || lower(w[1]) == 'b')) {
-        goState(lx).numberBase = lower(w[1]) == 'x' ? 16 : lower(w[1]) == 'o' ? 8 : 2;
-        lx.pos += 2;
-    }
-    lx.mode = LexMode::Number;
-    return numberStep(lx, piece);
-}
-
-// Goes on with an interpreted string or a rune to its closing quote; one that
-// meets a line feed or the input's end stops there.
-bool quotedStep(Lexer &lx, TokenPiece &piece)
-{
-    const char *w = lx.window;
-    const char q = lx.quote;
-    std::size_t i = lx.pos;
-    for (;;) {
-        while (w[i] != q && w[i] != '\\' && w[i] != '\n' && w[i] != 0)
-            ++i;
-        if (i + 1 >= lx.end && !lx.ended) {
-            lx.pos = i;
-            if (!ensureAhead(lx, 2))
-                return pauseAt(lx, piece, lx.pos);
-            i = lx.pos;
-            continue;
-        }
-        if (w[i] == q) {
-            ++i;
-            break;
-        }
-        if (w[i] == '\n' || i >= lx.end)
-            break;
-        i += w[i] == '\\' && w[i + 1] != '\n' && i + 1 < lx.end ? 2 : 1;
-    }
-    lx.pos = i;
-    finishToken(lx, piece);
-    afterToken(lx, GoPrev::Operand, true);
-    return true;
-}
-
-// Goes on with a raw string to its closing backquote, its carriage returns
-// taken out of the key.
-bool rawStep(Lexer &lx, TokenPiece &piece)
-{
-    const char *w = lx.window;
-    std::size_t i = lx.pos;
-    for (;;) {
-        while (w[i] != '`' && w[i] != '\n' && w[i] != '\r' && w[i] != 0)
-            ++i;
-        if (i >= lx.end && !lx.ended) {
-            lx.pos = i;
-            if (!ensureAhead(lx, 1))
-                return pauseAt(lx, piece, lx.pos);
-            i = lx.pos;
-            continue;
-        }
-        if (w[i] == '`' || i >= lx.end) {
-            i += w[i] == '`' ? 1 : 0;
-            break;
-        }
-        if (w[i] == '\r' && i + 1 >= lx.end && !lx.ended) {
-            lx.pos = i;
-            if (!ensureAhead(lx, 2))
-                return pauseAt(lx, piece, lx.pos);
-            i = lx.pos;
-            continue;
-        }
-        // A carriage return that ends the input, and so an unterminated raw
-        // string, stays: the token's last piece is never empty.
-        if (w[i] == '\r' && i + 1 < lx.end) {
-            bool some = i > lx.pieceStart || lx.firstPiece;
-            if (some)
-                setPiece(lx, piece, lx.pieceStart, i, false);
-            lx.pos = lx.pieceStart = i + 1;
-            if (some)
-                return true;
-            i = lx.pos;
-            continue;
-        }
-        if (w[i] == '\n')
-            newLine(lx, i);
-        ++i;
-    }
-    lx.pos = i;
-    finishToken(lx, piece);
-    afterToken(lx, GoPrev::Operand, true);
-    return true;
+    return c != '`' && c != '\n' && c != '\r' && c != 0;
 }
 
 // Bytes of the operator at p by longest match; 1 for any byte of its own.
@@ -944,43 +597,17 @@ void holdWritten(Lexer &lx)
         ++level(lx).commas;
 }
 
-// Starts the token at pos.
-bool startToken(Lexer &lx, TokenPiece &piece)
-{
-    const char *w = lx.window + lx.pos;
-    beginToken(lx, TokenKind::Code);
-    char c = w[0];
-    if (isDigit(c) || (c == '.' && isDigit(w[1])))
-        return numberStart(lx, piece);
-    if (isNameByte(c)) {
-        lx.mode = LexMode::Name;
-        return nameStep(lx, piece);
-    }
-    if (c == '"' || c == '\'') {
-        lx.quote = c;
-        ++lx.pos;
-        lx.mode = LexMode::Quoted;
-        return quotedStep(lx, piece);
-    }
-    if (c == '`') {
-        ++lx.pos;
-        lx.mode = LexMode::Raw;
-        return rawStep(lx, piece);
-    }
-    return operatorStart(lx, piece);
-}
-
 // True when the token at pos drops the ';' or ',' that waits before it: a
 // semicolon before the closing bracket of a body, a comma before any closing
 // bracket but the only one after a declared name's '['.
 bool dropsHeld(const Lexer &lx)
 {
     char c = lx.window[lx.pos];
-    const GoLexState &st = goState(lx);
+    const GoLexState &st = languageState<GoLexState>(lx);
     if (c == ']' && st.heldKey[0] == ',' && st.untracked == 0 && st.depth > 0 && st.levels[st.depth].afterDeclName &&
         st.levels[st.depth].commas == 1)
         return false;
-    if (goState(lx).heldKey[0] == ',')
+    if (st.heldKey[0] == ',')
         return c == ')' || c == ']' || c == '}';
     return c == '}' && innermost(lx) == GoBracket::Block;
 }
@@ -1023,12 +650,84 @@ void resolveInsertion(Lexer &lx, bool inputEnd)
     goState(lx).insertSemi = false;
 }
 
-// Between tokens: skips layout, hands out a waiting semicolon unless the next
-// token drops it, and starts what follows.
-bool betweenStep(Lexer &lx, TokenPiece &piece)
-{
-    switch (skipLayout(lx)) {
-    case Stop::Token:
+// The lexer's steps: between tokens, layout hands out a waiting semicolon
+// unless the next token drops it, then starts what follows.
+struct GoSteps : KitSteps<GoSteps> {
+    // Skips blanks, line ends, a byte order mark at the start, and comments
+    // whose words are not tokens; notes where an inserted semicolon would
+    // stand, and the header's lines. Stops at a comment that is a token
+    // (Stop::Comment, GoLexState::comment telling which), and at the line
+    // feed of a blank line in the header after a +build constraint
+    // (Stop::DirectiveEnd). While an import may come, holds the comments
+    // before a token, and reads them again when they hold a token. Leaves at
+    // least kLexLookahead bytes readable after pos, or all that remain.
+    static Stop skipLayout(Lexer &lx)
+    {
+        GoLexState &st = goState(lx);
+        const char *w = lx.window;
+        std::size_t i = lx.pos;
+        for (;;) {
+            skipBlanks(lx, i, isGoBlank);
+            if (w[i] == '\n') {
+                notePlace(lx, i);
+                if (st.header && !st.lineComment && st.plusSinceBlank) {
+                    st.plusSinceBlank = false;
+                    lx.pos = lx.pieceStart = i;
+                    return Stop::DirectiveEnd;
+                }
+                st.lineComment = st.lineChecked = false;
+                newLine(lx, i);
+                ++i;
+                continue;
+            }
+            if (refillShortKeeping(lx, i, st.holding ? heldAt(lx) : i)) {
+                if (st.holding && lx.end - i < kLexLookahead && !lx.ended) {
+                    refuseSource(lx, kDirectiveTooLong);
+                    return Stop::InputEnd;
+                }
+                continue;
+            }
+            lx.pos = i;
+            lx.pieceStart = st.holding ? heldAt(lx) : i;
+            if (i == 0 && byteOrderMarkAt(lx, i)) {
+                i = 3;
+                continue;
+            }
+            if (w[i] == '/' && (w[i + 1] == '*' || w[i + 1] == '/')) {
+                notePlace(lx, i);
+                const std::int64_t at = lx.base + static_cast<std::int64_t>(i);
+                if (st.holding || (st.imports && at >= st.replayTo)) {
+                    if (!holdComment(lx, i))
+                        return Stop::InputEnd;
+                    continue;
+                }
+                if (at == st.preambleAt) {
+                    st.comment = GoComment::Preamble;
+                    return Stop::Comment;
+                }
+                st.comment = classify(lx, i);
+                st.header = st.header && w[i + 1] == '/';  // a line that starts with "/*" ends it
+                st.lineComment = st.lineComment || w[i + 1] == '/';
+                if (st.comment != GoComment::Plain || commentIsToken(lx, i, w[i + 1] == '*'))
+                    return Stop::Comment;
+                continue;
+            }
+            if (st.holding && releaseHeld(lx, i))
+                continue;
+            if (i >= lx.end)
+                notePlace(lx, i);
+            if (st.header && i < lx.end) {
+                st.lineChecked = st.lineChecked || blankToTrimSpace(lx, i);
+                st.header = st.lineChecked;
+                if (lexerRefusal(lx))
+                    return Stop::InputEnd;
+            }
+            return tokenOrEnd(lx, i);
+        }
+    }
+
+    static bool startToken(Lexer &lx, TokenPiece &piece)
+    {
         resolveInsertion(lx, false);
         if (goState(lx).held && dropsHeld(lx))
             goState(lx).held = false;
@@ -1045,55 +744,282 @@ bool betweenStep(Lexer &lx, TokenPiece &piece)
             holdWritten(lx);
             return false;
         }
-        return startToken(lx, piece);
-    case Stop::Comment:
+        return tokenStart(lx, piece);
+    }
+    static bool openComment(Lexer &lx, TokenPiece &piece)
+    {
         if (goState(lx).comment != GoComment::Plain)
-            return directiveToken(lx, piece);
-        openComment(lx);
-        return false;
-    case Stop::InputEnd:
+            return directive(lx, piece);
+        return KitSteps::openComment(lx, piece);
+    }
+    static bool inputEnd(Lexer &lx, TokenPiece &piece)
+    {
         resolveInsertion(lx, true);
-        if (giveHeld(lx, piece))
-            return true;
-        finishStream(lx, piece);
-        return true;
-    case Stop::DirectiveEnd:
-        // A blank line ends the header's +build constraints before it.
+        return giveHeld(lx, piece) || KitSteps::inputEnd(lx, piece);
+    }
+    // A blank line ends the header's +build constraints before it.
+    static bool directiveEnd(Lexer &lx, TokenPiece &piece)
+    {
         setWholePiece(lx, piece, TokenKind::LineEnd, "\n", placeAt(lx, lx.pos));
         return true;
     }
-    return false;
-}
 
-// One step of the lexer; true when piece is filled.
-bool goStep(Lexer &lx, TokenPiece &piece)
-{
-    switch (lx.mode) {
-    case LexMode::Between: return betweenStep(lx, piece);
-    case LexMode::Name: return nameStep(lx, piece);
-    case LexMode::Number: return numberStep(lx, piece);
-    case LexMode::Quoted: return quotedStep(lx, piece);
-    case LexMode::Raw: return rawStep(lx, piece);
-    case LexMode::BlockComment: case LexMode::LineComment: return commentStep(lx, piece);
-    case LexMode::Word: return wordStep(lx, piece);
-    case LexMode::Line: return lineTokenStep(lx, piece, false);  // a directive longer than the window
-    case LexMode::Verbatim: return preambleStep(lx, piece);      // the cgo preamble
-    case LexMode::Finished: finishStream(lx, piece); return true;
-    default: lx.mode = LexMode::Between; return false;
+    // Goes on with a run of name bytes that ends the current token. Out of
+    // line, which leaves the step between tokens inline in kitNext: a call
+    // there, once a token, cost Go's lexer some 3% of its instructions.
+    __attribute__((noinline)) static bool name(Lexer &lx, TokenPiece &piece)
+    {
+        const char *w = lx.window;
+        std::size_t i = lx.pos;
+        if (!runOver(lx, i, isNameByte))
+            return pauseAt(lx, piece, lx.pos);
+        lx.pos = i;
+        bool insertSemi = true;
+        GoPrev prev = GoPrev::Operand;
+        if (lx.firstPiece) {  // a name in pieces is longer than any keyword
+            insertSemi = false;
+            prev = keyword(lx, w + lx.pieceStart, i - lx.pieceStart, insertSemi);
+        }
+        const GoPrev before = goState(lx).prev;
+        const bool inGroup = innermost(lx) == GoBracket::Group;
+        const bool declName = prev == GoPrev::Operand &&
+                              (before == GoPrev::KeyGroup ||
+                               (inGroup && (before == GoPrev::Semicolon || before == GoPrev::Other)));
+        const bool import = lx.firstPiece && i - lx.pieceStart == 6 && std::memcmp(w + lx.pieceStart, "import", 6) == 0;
+        finishToken(lx, piece);
+        afterToken(lx, prev, insertSemi);
+        goState(lx).declName = declName;
+        goState(lx).importWord = import;
+        return true;
     }
-}
+
+    // Goes on with a number: digits of its base and '_', a '.', an exponent with
+    // its sign, an 'i', as far as the compiler's scanner takes them.
+    static bool number(Lexer &lx, TokenPiece &piece)
+    {
+        const char *w = lx.window;
+        std::size_t i = lx.pos;
+        int &phase = goState(lx).numberPhase;
+        const int base = goState(lx).numberBase;
+        for (;;) {
+            if (!readable(lx, i, 1))
+                return pauseAt(lx, piece, lx.pos);
+            char c = i < lx.end ? w[i] : 0;
+            char e = lower(c);
+            if (phase == kExponentSign) {
+                phase = kExponentDigits;
+                if (c == '+' || c == '-') {
+                    ++i;
+                    continue;
+                }
+            }
+            bool digit = phase == kExponentDigits ? isDigit(c) : isDigitOf(c, base);
+            if (digit || c == '_') {
+                ++i;
+            } else if (c == '.' && phase == kDigits) {
+                phase = kFraction;
+                ++i;
+            } else if ((e == 'e' || e == 'p') && phase != kExponentDigits) {
+                phase = kExponentSign;
+                ++i;
+            } else {
+                if (c == 'i')
+                    ++i;
+                break;
+            }
+        }
+        lx.pos = i;
+        if (lx.firstPiece)
+            normalizeNumber(lx);
+        finishToken(lx, piece);
+        afterToken(lx, GoPrev::Operand, true);
+        return true;
+    }
+
+    // Starts a number at pos: its prefix, then numberStep.
+    static bool numberStart(Lexer &lx, TokenPiece &piece)
+    {
+        const char *w = lx.window + lx.pos;
+        goState(lx).numberBase = 10;
+        goState(lx).numberPhase = kDigits;
+        if (w[0] == '.') {
+            goState(lx).numberPhase = kFraction;
+            lx.pos += 1;
+        } else if (w[0] == '0' && (lower(w[1]) == 'x' || lower(w[1]) == 'o' || lower(w[1]) == 'b')) {
+            goState(lx).numberBase = lower(w[1]) == 'x' ? 16 : lower(w[1]) == 'o' ? 8 : 2;
+            lx.pos += 2;
+        }
+        lx.mode = LexMode::Number;
+        return number(lx, piece);
+    }
+
+    // Goes on with an interpreted string or a rune to its closing quote; one that
+    // meets a line feed or the input's end stops there.
+    static bool quoted(Lexer &lx, TokenPiece &piece)
+    {
+        std::size_t i = lx.pos;
+        if (!quotedRun(lx, i, lx.quote, '\\', false))
+            return pauseAt(lx, piece, lx.pos);
+        finishAt(lx, piece, i);
+        afterToken(lx, GoPrev::Operand, true);
+        return true;
+    }
+
+    // Goes on with a raw string to its closing backquote, its carriage returns
+    // taken out of the key.
+    static bool raw(Lexer &lx, TokenPiece &piece)
+    {
+        const char *w = lx.window;
+        std::size_t i = lx.pos;
+        for (;;) {
+            // A CR needs the byte after it: a CR that ends the input stays.
+            if (!runOver(lx, i, isRawPlain) || (w[i] == '\r' && !readable(lx, i, 2)))
+                return pauseAt(lx, piece, lx.pos);
+            if (w[i] == '`' || i >= lx.end) {
+                i += w[i] == '`' ? 1 : 0;
+                break;
+            }
+            // A carriage return that ends the input, and so an unterminated raw
+            // string, stays: the token's last piece is never empty.
+            if (w[i] == '\r' && i + 1 < lx.end) {
+                bool some = i > lx.pieceStart || lx.firstPiece;
+                if (some)
+                    setPiece(lx, piece, lx.pieceStart, i, false);
+                lx.pos = lx.pieceStart = i + 1;
+                if (some)
+                    return true;
+                i = lx.pos;
+                continue;
+            }
+            if (w[i] == '\n')
+                newLine(lx, i);
+            ++i;
+        }
+        lx.pos = i;
+        finishToken(lx, piece);
+        afterToken(lx, GoPrev::Operand, true);
+        return true;
+    }
+
+    // Starts the token at pos.
+    static bool tokenStart(Lexer &lx, TokenPiece &piece)
+    {
+        const char *w = lx.window + lx.pos;
+        beginToken(lx, TokenKind::Code);
+        char c = w[0];
+        if (isDigit(c) || (c == '.' && isDigit(w[1])))
+            return numberStart(lx, piece);
+        if (isNameByte(c)) {
+            lx.mode = LexMode::Name;
+            return name(lx, piece);
+        }
+        if (c == '"' || c == '\'') {
+            lx.quote = c;
+            ++lx.pos;
+            lx.mode = LexMode::Quoted;
+            return quoted(lx, piece);
+        }
+        if (c == '`') {
+            ++lx.pos;
+            lx.mode = LexMode::Raw;
+            return raw(lx, piece);
+        }
+        return operatorStart(lx, piece);
+    }
+
+    // Hands out the directive or constraint comment at pos (GoLexState::comment)
+    // as a token: its key made in place where its line is in the window, else
+    // its text as written (lineTokenStep); a /*line directive as written.
+    static bool directive(Lexer &lx, TokenPiece &piece)
+    {
+        GoLexState &st = goState(lx);
+        const GoComment kind = st.comment;
+        st.comment = GoComment::Plain;
+        beginToken(lx, TokenKind::Code);
+        if (kind == GoComment::LineBlock)
+            return lineBlockToken(lx, piece);
+        if (kind == GoComment::Preamble) {
+            st.preambleNext = lx.base + static_cast<std::int64_t>(lx.pos);
+            st.inComment = false;
+            lx.mode = LexMode::Verbatim;
+            return verbatim(lx, piece);
+        }
+        if (kind == GoComment::PlusBuild && st.header)
+            st.plusSinceBlank = true;
+        for (;;) {
+            char *w = lx.window;
+            const std::size_t e = lineFeedFrom(lx, lx.pos);
+            if (e < lx.end || lx.ended) {
+                std::size_t c = e;
+                if (c > lx.pos && w[c - 1] == '\r')
+                    --c;
+                const std::size_t key = kind == GoComment::Directive ? c : constraintKey(w, lx.pos, c, kind);
+                setPiece(lx, piece, lx.pos, key, true);
+                markEnd(lx, c);
+                lx.pos = lx.pieceStart = c;
+                return true;
+            }
+            if (lx.pos == 0) {
+                lx.mode = LexMode::Line;
+                return lineTokenStep(lx, piece, false);
+            }
+            refill(lx, lx.pos);
+        }
+    }
+
+    // Hands out the next piece of the cgo preamble (GoLexState::preambleNext):
+    // its comments as written but the CR of a CR LF, each line comment with its
+    // line feed, none of the layout between them.
+    static bool verbatim(Lexer &lx, TokenPiece &piece)
+    {
+        GoLexState &st = goState(lx);
+        const char *w = lx.window;
+        const std::size_t end = static_cast<std::size_t>(st.preambleEnd - lx.base);
+        std::size_t p = static_cast<std::size_t>(st.preambleNext - lx.base);
+        const bool atStart = !st.inComment;
+        if (atStart) {
+            for (; isGoBlank(w[p]) || w[p] == '\n'; ++p)
+                if (w[p] == '\n')
+                    newLine(lx, p);
+            st.inComment = true;
+            lx.commentIsBlock = w[p + 1] == '*';
+        }
+        // To the comment's end (a line comment's line feed included) or a CR
+        // before a line feed; never empty: a comment's first piece holds its
+        // opening, a later one starts at the line feed after the CR.
+        std::size_t q = atStart ? p + 2 : p;
+        bool ends = false;
+        for (; q < end; ++q) {
+            if (w[q] == '\r' && w[q + 1] == '\n')
+                break;
+            if (w[q] == '\n') {
+                newLine(lx, q);
+                if (!lx.commentIsBlock) {
+                    ends = true;
+                    ++q;
+                    break;
+                }
+            } else if (lx.commentIsBlock && w[q] == '*' && w[q + 1] == '/') {
+                ends = true;
+                q += 2;
+                break;
+            }
+        }
+        ends = ends || q >= end;
+        st.inComment = !ends;
+        st.preambleNext = lx.base + static_cast<std::int64_t>(ends ? q : q + 1);
+        const bool last = ends && q >= end;
+        setPiece(lx, piece, p, q, last);
+        if (last) {
+            markEnd(lx, end);
+            lx.pos = lx.pieceStart = end;
+            lx.mode = LexMode::Between;
+            st.preambleAt = -1;
+        }
+        return true;
+    }
+};
 
 } // namespace
 
-void goStart(Lexer &lx)
-{
-    startLanguageState<GoLexState>(lx);
-}
-
-void goNext(Lexer &lx, TokenPiece &piece)
-{
-    while (!goStep(lx, piece)) {
-    }
-}
-
-extern const LexerHooks kGoLexer = {goStart, goNext, nullptr, &kGoImports, false, nullptr};
+extern const LexerHooks kGoLexer = {kitStart<GoLexState>, kitNext<GoSteps>, nullptr, &kGoImports, false, nullptr};

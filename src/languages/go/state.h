@@ -117,11 +117,6 @@ inline GoLexState &goState(Lexer &lexer)
     return languageState<GoLexState>(lexer);
 }
 
-inline const GoLexState &goState(const Lexer &lexer)
-{
-    return languageState<GoLexState>(lexer);
-}
-
 // imports.cpp: how its imports sort.
 extern const ImportRules kGoImports;
 

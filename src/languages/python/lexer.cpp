@@ -36,6 +36,7 @@
 #include <cstring>
 
 #include "languages/python/state.h"
+#include "tokens/kit.h"
 #include "tokens/lexer.h"
 
 namespace {
@@ -141,19 +142,7 @@ std::size_t pastLineEnd(Lexer &lx, std::size_t i)
 // Skips a comment from pos to its line end (not included) or the input's end.
 void skipComment(Lexer &lx)
 {
-    std::size_t i = lx.pos;
-    for (;;) {
-        const char *w = lx.window;
-        while (i < lx.end && !isLineEnd(w[i]))
-            ++i;
-        if (i < lx.end || lx.ended) {
-            lx.pos = i;
-            return;
-        }
-        lx.pos = lx.pieceStart = i;
-        refill(lx, i);
-        i = lx.pos;
-    }
+    skipUntil(lx, isLineEnd);
 }
 
 // A byte of an encoding's name in a declaration.
@@ -261,7 +250,7 @@ bool codingStop(Lexer &lx, char c)
 
 // Skips the blanks from i on, measuring them when they start a logical line
 // as the tokenizer does (a form feed starts the count again).
-std::size_t skipBlanks(Lexer &lx, std::size_t i)
+std::size_t measureBlanks(Lexer &lx, std::size_t i)
 {
     PythonLexState &py = pythonState(lx);
     const char *w = lx.window;
@@ -282,57 +271,6 @@ std::size_t skipBlanks(Lexer &lx, std::size_t i)
         } else {
             return i;
         }
-    }
-}
-
-// Skips layout: blanks, blank and comment lines, line ends inside brackets,
-// continuations, comments whose words are not tokens. Stops at a token, at
-// the line end that ends a logical line (DirectiveEnd), at a comment whose
-// words are tokens, or at the input's end; leaves kLexLookahead bytes
-// readable after pos, or all that remain.
-Stop skipLayout(Lexer &lx)
-{
-    PythonLexState &py = pythonState(lx);
-    const char *w = lx.window;
-    std::size_t i = lx.pos;
-    for (;;) {
-        i = skipBlanks(lx, i);
-        if (lx.end - i < kLexLookahead && !lx.ended) {
-            lx.pos = lx.pieceStart = i;
-            refill(lx, i);
-            i = lx.pos;
-            continue;
-        }
-        lx.pos = lx.pieceStart = i;
-        char c = w[i];
-        if (isLineEnd(c)) {
-            if (py.brackets == 0 && lx.lineHasToken)
-                return Stop::DirectiveEnd;
-            i = pastLineEnd(lx, i);
-            if (py.brackets == 0 && !lx.lineHasToken) {
-                // A blank line: the next one measures its indentation afresh.
-                py.measuring = true;
-                py.column = py.altColumn = 0;
-            }
-            if (py.codingLine < 2)
-                ++py.codingLine;
-            continue;
-        }
-        if (py.codingLine < 2 && codingStop(lx, c))
-            return Stop::Comment;
-        py.measuring = false;
-        if (c == '#') {
-            if (lx.options.comments)
-                return Stop::Comment;
-            skipComment(lx);
-            i = lx.pos;
-            continue;
-        }
-        if (c == '\\' && isLineEnd(w[i + 1])) {
-            i = pastLineEnd(lx, i + 1);
-            continue;
-        }
-        return i < lx.end ? Stop::Token : Stop::InputEnd;
     }
 }
 
@@ -414,32 +352,13 @@ void endLogicalLine(Lexer &lx)
 }
 
 // The strict reading: from pos to the input's end, one token.
-bool restStep(Lexer &lx, TokenPiece &piece)
-{
-    const char *w = lx.window;
-    std::size_t i = lx.pos;
-    for (;;) {
-        for (; i < lx.end; ++i)
-            if (w[i] == '\n')
-                newLine(lx, i);
-        lx.pos = i;
-        if (lx.ended) {
-            finishToken(lx, piece);
-            return true;
-        }
-        if (!ensureAhead(lx, 1))
-            return pauseAt(lx, piece, lx.pos);
-        i = lx.pos;
-    }
-}
-
 bool startRest(Lexer &lx, TokenPiece &piece)
 {
     beginToken(lx, TokenKind::Code);
     lx.lineHasToken = true;
     pythonState(lx).lastBreak = false;
     lx.mode = LexMode::Raw;
-    return restStep(lx, piece);
+    return restOfInput(lx, piece);
 }
 
 // True when the n bytes of the name at pos are word.
@@ -465,89 +384,6 @@ void noteName(Lexer &lx)
     } else if (py.headerLine && !py.headerDone && py.brackets == 0 && nameIs(lx, n, "lambda")) {
         ++py.lambdas;
     }
-}
-
-// Goes on with a run of name bytes that ends the current token.
-bool nameStep(Lexer &lx, TokenPiece &piece)
-{
-    const char *w = lx.window;
-    std::size_t i = lx.pos;
-    for (;;) {
-        while (isNameByte(w[i]))
-            ++i;
-        if (i < lx.end || lx.ended)
-            break;
-        lx.pos = i;
-        if (!ensureAhead(lx, 1))
-            return pauseAt(lx, piece, lx.pos);
-        i = lx.pos;
-    }
-    lx.pos = i;
-    noteName(lx);
-    finishToken(lx, piece);
-    return true;
-}
-
-// Goes on with a number: digits with single '_' between them, a fraction,
-// an exponent, a 'j'; or the digits after 0x, 0o, 0b.
-bool numberStep(Lexer &lx, TokenPiece &piece)
-{
-    PythonNumber &state = pythonState(lx).number;
-    const char *w = lx.window;
-    std::size_t i = lx.pos;
-    for (;;) {
-        if (i + 3 > lx.end && !lx.ended) {
-            lx.pos = i;
-            if (!ensureAhead(lx, 3))
-                return pauseAt(lx, piece, lx.pos);
-            i = lx.pos;
-        }
-        char c = w[i];
-        if (state == PythonNumber::Prefixed) {
-            if (isHex(c) || (c == '_' && isHex(w[i + 1]))) {
-                i += c == '_' ? 2 : 1;
-                continue;
-            }
-            break;
-        }
-        if (isDigit(c)) {
-            ++i;
-        } else if (c == '_' && isDigit(w[i + 1]) && isDigit(w[i - 1])) {
-            i += 2;
-        } else if (c == '.' && state == PythonNumber::Integer) {
-            state = PythonNumber::Fraction;
-            ++i;
-        } else if ((c == 'e' || c == 'E') && state != PythonNumber::Exponent &&
-                   (isDigit(w[i + 1]) || ((w[i + 1] == '+' || w[i + 1] == '-') && isDigit(w[i + 2])))) {
-            state = PythonNumber::Exponent;
-            i += isDigit(w[i + 1]) ? 2 : 3;
-        } else {
-            if (c == 'j' || c == 'J')
-                ++i;
-            break;
-        }
-    }
-    lx.pos = i;
-    finishToken(lx, piece);
-    return true;
-}
-
-// Starts a number at pos: takes its first unit, so that a byte stands before
-// the scan from then on.
-bool numberStart(Lexer &lx, TokenPiece &piece)
-{
-    const char *w = lx.window + lx.pos;
-    char x = lower(w[1]);
-    PythonNumber &state = pythonState(lx).number;
-    if (w[0] == '0' && (x == 'x' || x == 'o' || x == 'b') && (isHex(w[2]) || (w[2] == '_' && isHex(w[3])))) {
-        state = PythonNumber::Prefixed;
-        lx.pos += 2;
-    } else {
-        state = w[0] == '.' ? PythonNumber::Fraction : PythonNumber::Integer;
-        lx.pos += 1;
-    }
-    lx.mode = LexMode::Number;
-    return numberStep(lx, piece);
 }
 
 // Opens a frame of the string scan; false when there is no room for it.
@@ -649,13 +485,7 @@ void endUnterminated(Lexer &lx, TokenPiece &piece)
     }
     markEnd(lx, lx.pos);
     lx.mode = LexMode::Between;
-    piece.kind = TokenKind::Code;
-    piece.first = false;
-    piece.last = true;
-    piece.place = lx.place;
-    piece.bytes = " ";
-    piece.length = 1;
-    lx.firstPiece = true;
+    textPiece(lx, piece, " ", 1, true);
 }
 
 // What one unit of a string scan did.
@@ -671,18 +501,12 @@ enum class Unit {
 // the string is unterminated and ends before it.
 Unit lineEndUnit(Lexer &lx, TokenPiece &piece, std::size_t &i, bool allowed)
 {
-    const char *w = lx.window;
     if (!allowed) {
         lx.pos = i;
         endUnterminated(lx, piece);
         return Unit::Ended;
     }
-    if (w[i] == '\r' && w[i + 1] == '\n')
-        return dropReturn(lx, piece, i) ? Unit::Filled : (i = lx.pos, Unit::Next);
-    if (w[i] == '\n')
-        newLine(lx, i);
-    ++i;
-    return Unit::Next;
+    return literalLineByte(lx, piece, i) ? Unit::Filled : Unit::Next;
 }
 
 // The escape whose backslash is at i, in a frame that is not raw or raw
@@ -715,12 +539,10 @@ Unit escapeUnit(Lexer &lx, TokenPiece &piece, std::size_t &i, const Frame &f)
 }
 
 // One unit of the text of a string or a field's format at i.
-Unit textUnit(Lexer &lx, TokenPiece &piece, std::size_t &i)
+Unit textUnit(Lexer &lx, TokenPiece &piece, std::size_t &i, Frame &f, char c)
 {
     PythonLexState &py = pythonState(lx);
     const char *w = lx.window;
-    Frame &f = py.frames[py.frameCount - 1];
-    char c = w[i];
     if (c == f.quote && f.kind == PythonFrame::Text && (!f.triple || (w[i + 1] == c && w[i + 2] == c))) {
         std::size_t close = i;
         i += f.triple ? 3 : 1;
@@ -754,12 +576,10 @@ Unit textUnit(Lexer &lx, TokenPiece &piece, std::size_t &i)
 }
 
 // One unit of a replacement field at i.
-Unit fieldUnit(Lexer &lx, TokenPiece &piece, std::size_t &i)
+Unit fieldUnit(Lexer &lx, TokenPiece &piece, std::size_t &i, Frame &f, char c)
 {
     PythonLexState &py = pythonState(lx);
     const char *w = lx.window;
-    Frame &f = py.frames[py.frameCount - 1];
-    char c = w[i];
     bool name = isNameByte(c);
     if (isQuote(c) || (name && !py.previousName && !isDigit(c))) {
         int n = prefixBefore(w + i);
@@ -797,11 +617,9 @@ Unit fieldUnit(Lexer &lx, TokenPiece &piece, std::size_t &i)
 
 // One unit of a \N{...} escape or of a comment inside a field at i; each
 // ends without taking a line end (and the escape at its string's quote).
-Unit innerUnit(Lexer &lx, std::size_t &i)
+Unit innerUnit(Lexer &lx, std::size_t &i, const Frame &f, char c)
 {
     PythonLexState &py = pythonState(lx);
-    const Frame &f = py.frames[py.frameCount - 1];
-    char c = lx.window[i];
     if (isLineEnd(c) || (f.kind == PythonFrame::EscapeName && c == f.quote)) {
         --py.frameCount;
         return Unit::Next;
@@ -812,110 +630,14 @@ Unit innerUnit(Lexer &lx, std::size_t &i)
     return Unit::Next;
 }
 
-// Goes on with a string literal, one unit at a time; an unterminated one
-// ends at its line end (single quotes) or the input's end.
-bool stringStep(Lexer &lx, TokenPiece &piece)
-{
-    PythonLexState &py = pythonState(lx);
-    const char *w = lx.window;
-    std::size_t i = lx.pos;
-    for (;;) {
-        PythonFrame kind = py.frames[py.frameCount - 1].kind;
-        if (kind == PythonFrame::Text || kind == PythonFrame::Format)
-            while (!textStop(w[i]))
-                ++i;
-        if (i + 6 > lx.end && !lx.ended) {
-            lx.pos = i;
-            if (!ensureAhead(lx, 6))
-                return pauseAt(lx, piece, lx.pos);
-            i = lx.pos;
-            continue;
-        }
-        if (i >= lx.end) {
-            lx.pos = i;
-            endUnterminated(lx, piece);
-            return true;
-        }
-        Unit u = Unit::Next;
-        switch (kind) {
-        case PythonFrame::Text: case PythonFrame::Format: u = textUnit(lx, piece, i); break;
-        case PythonFrame::Field: u = fieldUnit(lx, piece, i); break;
-        case PythonFrame::EscapeName: case PythonFrame::Comment: u = innerUnit(lx, i); break;
-        }
-        switch (u) {
-        case Unit::Next: break;
-        case Unit::Filled: return true;
-        case Unit::Ended: return true;
-        case Unit::Gap: return false;
-        case Unit::Rest:
-            lx.pos = i;
-            lx.mode = LexMode::Raw;
-            return restStep(lx, piece);
-        }
-    }
-}
-
-// Starts a string literal whose prefix is the n bytes at pos.
-bool stringStart(Lexer &lx, TokenPiece &piece, std::size_t n)
-{
-    PythonLexState &py = pythonState(lx);
-    const char *w = lx.window + lx.pos;
-    Frame f = textFrame(w, n);
-    py.frameCount = 0;
-    pushFrame(lx, f);
-    py.escapeAt = -1;
-    py.triple = f.triple;
-    py.raw = f.raw;
-    lx.quote = f.quote;
-    lx.prefixLength = n;
-    std::memcpy(lx.prefix, w, n);
-    lx.pos += n + (f.triple ? 3 : 1);
-    lx.mode = LexMode::Quoted;
-    return stringStep(lx, piece);
-}
-
 // Hands out the closing quote held back from joined strings; the token ends.
 bool closeJoin(Lexer &lx, TokenPiece &piece)
 {
     static const char *const kQuotes[] = {"\"", "'", "\"\"\"", "'''"};
     const char *quote = kQuotes[(lx.quote == '\'' ? 1 : 0) + (pythonState(lx).triple ? 2 : 0)];
     lx.mode = LexMode::Between;
-    piece.kind = TokenKind::Code;
-    piece.first = lx.firstPiece;
-    piece.last = true;
-    piece.place = lx.place;
-    piece.bytes = quote;
-    piece.length = std::strlen(quote);
-    lx.firstPiece = true;
+    textPiece(lx, piece, quote, std::strlen(quote), true);
     return true;
-}
-
-// Between two string literals: the next joins the token when it has the
-// same prefix and quote and stands past layout only; else the token ends with
-// the closing quote held back.
-bool gapStep(Lexer &lx, TokenPiece &piece)
-{
-    PythonLexState &py = pythonState(lx);
-    lx.pieceStart = lx.pos;
-    if (skipLayout(lx) == Stop::Token) {
-        const char *w = lx.window + lx.pos;
-        int n = prefixBefore(w);
-        if (n == static_cast<int>(lx.prefixLength) && std::memcmp(w, lx.prefix, lx.prefixLength) == 0 &&
-            w[n] == lx.quote) {
-            Frame f = textFrame(w, lx.prefixLength);
-            std::size_t open = lx.prefixLength + (f.triple ? 3 : 1);
-            if (f.triple == py.triple && !py.lastUnfinished && !(py.lastOctal && !f.raw && isOctal(w[open]))) {
-                py.frameCount = 0;
-                py.escapeAt = -1;
-                pushFrame(lx, f);
-                lx.pos += open;
-                lx.pieceStart = lx.pos;
-                lx.mode = LexMode::Quoted;
-                return false;
-            }
-        }
-    }
-    return closeJoin(lx, piece);
 }
 
 // Bytes of the operator or delimiter at p by longest match.
@@ -967,77 +689,57 @@ bool operatorStart(Lexer &lx, TokenPiece &piece)
     return true;
 }
 
-// Starts the token at pos.
-bool startToken(Lexer &lx, TokenPiece &piece)
-{
-    PythonLexState &py = pythonState(lx);
-    const char *w = lx.window + lx.pos;
-    if (w[0] == ';' && py.brackets == 0 && !py.lastBreak) {
-        // A LineEnd, or nothing before the logical line's end: known later.
-        py.semicolon = true;
-        py.semicolonPlace = placeAt(lx, lx.pos);
-        py.headerLine = false;
-        py.lastColon = false;
-        ++lx.pos;
-        markEnd(lx, lx.pos);
-        lx.pieceStart = lx.pos;
-        return false;
+// The lexer's steps: between tokens, the breaks owed before a token, the
+// logical line's end, an encoding declaration; the string literals that
+// join; the strict reading (Raw) and a declaration as written (Line).
+struct PythonSteps : KitSteps<PythonSteps> {
+    // Skips layout: blanks, blank and comment lines, line ends inside brackets,
+    // continuations, comments whose words are not tokens. Stops at a token, at
+    // the line end that ends a logical line (DirectiveEnd), at a comment whose
+    // words are tokens, or at the input's end; leaves kLexLookahead bytes
+    // readable after pos, or all that remain.
+    static Stop skipLayout(Lexer &lx)
+    {
+        PythonLexState &py = pythonState(lx);
+        std::size_t i = lx.pos;
+        for (;;) {
+            i = measureBlanks(lx, i);
+            if (refillShort(lx, i))
+                continue;
+            lx.pos = lx.pieceStart = i;
+            const char c = lx.window[i];
+            if (isLineEnd(c)) {
+                if (py.brackets == 0 && lx.lineHasToken)
+                    return Stop::DirectiveEnd;
+                i = pastLineEnd(lx, i);
+                if (py.brackets == 0 && !lx.lineHasToken) {
+                    // A blank line: the next one measures its indentation afresh.
+                    py.measuring = true;
+                    py.column = py.altColumn = 0;
+                }
+                if (py.codingLine < 2)
+                    ++py.codingLine;
+                continue;
+            }
+            if (py.codingLine < 2 && codingStop(lx, c))
+                return Stop::Comment;
+            py.measuring = false;
+            if (c == '#') {
+                if (commentIsTokenOr(lx, i, skipComment))
+                    return Stop::Comment;
+                continue;
+            }
+            if (c == '\\' && isLineEnd(lx.window[i + 1])) {
+                i = pastLineEnd(lx, i + 1);
+                continue;
+            }
+            return tokenOrEnd(lx, i);
+        }
     }
-    py.firstToken = !lx.lineHasToken;
-    lx.lineHasToken = true;
-    py.lastBreak = false;
-    py.lastColon = false;
-    beginToken(lx, TokenKind::Code);
-    if (isDigit(w[0]) || (w[0] == '.' && isDigit(w[1])))
-        return numberStart(lx, piece);
-    int n = prefixBefore(w);
-    if (n >= 0)
-        return stringStart(lx, piece, static_cast<std::size_t>(n));
-    if (isNameByte(w[0])) {
-        lx.mode = LexMode::Name;
-        return nameStep(lx, piece);
-    }
-    return operatorStart(lx, piece);
-}
 
-// Hands out the LineEnd of the logical line that the line end at pos ends.
-bool logicalLineEnd(Lexer &lx, TokenPiece &piece)
-{
-    giveBreak(lx, piece, TokenKind::LineEnd, placeAt(lx, lx.pos));
-    lx.pos = pastLineEnd(lx, lx.pos);
-    markEnd(lx, lx.pos);
-    endLogicalLine(lx);
-    return true;
-}
-
-// At the input's end: the last logical line's LineEnd, the Dedents of the
-// open levels, then End.
-bool inputEnd(Lexer &lx, TokenPiece &piece)
-{
-    PythonLexState &py = pythonState(lx);
-    if (lx.lineHasToken) {
-        giveBreak(lx, piece, TokenKind::LineEnd, lx.endPlace);
-        endLogicalLine(lx);
-        return true;
-    }
-    if (!py.closed) {
-        py.closed = true;
-        py.owedDedents += py.levels - 1;
-        py.levels = 1;
-    }
-    if (giveOwed(lx, piece, lx.endPlace))
-        return true;
-    finishStream(lx, piece);
-    return true;
-}
-
-// Between tokens: skips layout and hands out what is owed or starts what
-// follows.
-bool betweenStep(Lexer &lx, TokenPiece &piece)
-{
-    PythonLexState &py = pythonState(lx);
-    switch (skipLayout(lx)) {
-    case Stop::Token: {
+    static bool startToken(Lexer &lx, TokenPiece &piece)
+    {
+        PythonLexState &py = pythonState(lx);
         TokenPlace at = placeAt(lx, lx.pos);
         if (py.semicolon) {
             py.semicolon = false;
@@ -1053,66 +755,253 @@ bool betweenStep(Lexer &lx, TokenPiece &piece)
             return startRest(lx, piece);
         if (giveOwed(lx, piece, at))
             return true;
-        return startToken(lx, piece);
+        return tokenStart(lx, piece);
     }
-    case Stop::DirectiveEnd:
-        return logicalLineEnd(lx, piece);
-    case Stop::Comment:
+    static bool openComment(Lexer &lx, TokenPiece &piece)
+    {
+        PythonLexState &py = pythonState(lx);
         if (py.declaration) {
             const bool filled = declarationStep(lx, piece);
             py.declaration = 0;
             return filled;
         }
-        ++lx.pos;
-        lx.commentIsBlock = false;
-        lx.mode = LexMode::LineComment;
+        openLineComment(lx, 1);
         return false;
-    case Stop::InputEnd:
-        return inputEnd(lx, piece);
     }
-    return false;
-}
 
-// Goes on with the words of a '#' comment, which ends at its line end.
-bool commentWords(Lexer &lx, TokenPiece &piece)
-{
-    const char *w = lx.window;
-    for (;;) {
-        std::size_t i = lx.pos;
-        while (isBlank(w[i]) || w[i] == '\v')
-            ++i;
-        lx.pos = lx.pieceStart = i;
-        if (lx.end - i < 2 && !lx.ended) {
-            refill(lx, i);
-            continue;
+    // Between two string literals: the next joins the token when it has the
+    // same prefix and quote and stands past layout only; else the token ends with
+    // the closing quote held back.
+    static bool gap(Lexer &lx, TokenPiece &piece)
+    {
+        PythonLexState &py = pythonState(lx);
+        lx.pieceStart = lx.pos;
+        if (skipLayout(lx) == Stop::Token) {
+            const char *w = lx.window + lx.pos;
+            int n = prefixBefore(w);
+            if (n == static_cast<int>(lx.prefixLength) && std::memcmp(w, lx.prefix, lx.prefixLength) == 0 &&
+                w[n] == lx.quote) {
+                Frame f = textFrame(w, lx.prefixLength);
+                std::size_t open = lx.prefixLength + (f.triple ? 3 : 1);
+                if (f.triple == py.triple && !py.lastUnfinished && !(py.lastOctal && !f.raw && isOctal(w[open]))) {
+                    py.frameCount = 0;
+                    py.escapeAt = -1;
+                    pushFrame(lx, f);
+                    lx.pos += open;
+                    lx.pieceStart = lx.pos;
+                    lx.mode = LexMode::Quoted;
+                    return false;
+                }
+            }
         }
-        if (isLineEnd(w[i]) || i >= lx.end) {
-            lx.mode = LexMode::Between;
+        return closeJoin(lx, piece);
+    }
+    // The strict reading: the rest of the source.
+    static bool raw(Lexer &lx, TokenPiece &piece)
+    {
+        return restOfInput(lx, piece);
+    }
+
+    // Starts the token at pos.
+    static bool tokenStart(Lexer &lx, TokenPiece &piece)
+    {
+        PythonLexState &py = pythonState(lx);
+        const char *w = lx.window + lx.pos;
+        if (w[0] == ';' && py.brackets == 0 && !py.lastBreak) {
+            // A LineEnd, or nothing before the logical line's end: known later.
+            py.semicolon = true;
+            py.semicolonPlace = placeAt(lx, lx.pos);
+            py.headerLine = false;
+            py.lastColon = false;
+            ++lx.pos;
+            markEnd(lx, lx.pos);
+            lx.pieceStart = lx.pos;
             return false;
         }
+        py.firstToken = !lx.lineHasToken;
+        lx.lineHasToken = true;
+        py.lastBreak = false;
+        py.lastColon = false;
+        beginToken(lx, TokenKind::Code);
+        if (isDigit(w[0]) || (w[0] == '.' && isDigit(w[1])))
+            return numberStart(lx, piece);
+        int n = prefixBefore(w);
+        if (n >= 0)
+            return stringStart(lx, piece, static_cast<std::size_t>(n));
+        if (isNameByte(w[0])) {
+            lx.mode = LexMode::Name;
+            return name(lx, piece);
+        }
+        return operatorStart(lx, piece);
+    }
+
+    // Goes on with a run of name bytes that ends the current token.
+    static bool name(Lexer &lx, TokenPiece &piece)
+    {
+        std::size_t i = lx.pos;
+        if (!runOver(lx, i, isNameByte))
+            return pauseAt(lx, piece, lx.pos);
+        lx.pos = i;
+        noteName(lx);
+        finishToken(lx, piece);
+        return true;
+    }
+
+    // Starts a number at pos: takes its first unit, so that a byte stands before
+    // the scan from then on.
+    static bool numberStart(Lexer &lx, TokenPiece &piece)
+    {
+        const char *w = lx.window + lx.pos;
+        char x = lower(w[1]);
+        PythonNumber &state = pythonState(lx).number;
+        if (w[0] == '0' && (x == 'x' || x == 'o' || x == 'b') && (isHex(w[2]) || (w[2] == '_' && isHex(w[3])))) {
+            state = PythonNumber::Prefixed;
+            lx.pos += 2;
+        } else {
+            state = w[0] == '.' ? PythonNumber::Fraction : PythonNumber::Integer;
+            lx.pos += 1;
+        }
+        lx.mode = LexMode::Number;
+        return number(lx, piece);
+    }
+
+    // Goes on with a number: digits with single '_' between them, a fraction,
+    // an exponent, a 'j'; or the digits after 0x, 0o, 0b.
+    static bool number(Lexer &lx, TokenPiece &piece)
+    {
+        PythonNumber &state = pythonState(lx).number;
+        const char *w = lx.window;
+        std::size_t i = lx.pos;
+        for (;;) {
+            if (!readable(lx, i, 3))
+                return pauseAt(lx, piece, lx.pos);
+            const char c = w[i];
+            if (state == PythonNumber::Prefixed) {
+                if (isHex(c) || (c == '_' && isHex(w[i + 1]))) {
+                    i += c == '_' ? 2 : 1;
+                    continue;
+                }
+                break;
+            }
+            if (isDigit(c)) {
+                ++i;
+            } else if (c == '_' && isDigit(w[i + 1]) && isDigit(w[i - 1])) {
+                i += 2;
+            } else if (c == '.' && state == PythonNumber::Integer) {
+                state = PythonNumber::Fraction;
+                ++i;
+            } else if ((c == 'e' || c == 'E') && state != PythonNumber::Exponent &&
+                       (isDigit(w[i + 1]) || ((w[i + 1] == '+' || w[i + 1] == '-') && isDigit(w[i + 2])))) {
+                state = PythonNumber::Exponent;
+                i += isDigit(w[i + 1]) ? 2 : 3;
+            } else {
+                if (c == 'j' || c == 'J')
+                    ++i;
+                break;
+            }
+        }
+        lx.pos = i;
+        finishToken(lx, piece);
+        return true;
+    }
+
+    // Starts a string literal whose prefix is the n bytes at pos.
+    static bool stringStart(Lexer &lx, TokenPiece &piece, std::size_t n)
+    {
+        PythonLexState &py = pythonState(lx);
+        const char *w = lx.window + lx.pos;
+        Frame f = textFrame(w, n);
+        py.frameCount = 0;
+        pushFrame(lx, f);
+        py.escapeAt = -1;
+        py.triple = f.triple;
+        py.raw = f.raw;
+        lx.quote = f.quote;
+        lx.prefixLength = n;
+        std::memcpy(lx.prefix, w, n);
+        lx.pos += n + (f.triple ? 3 : 1);
+        lx.mode = LexMode::Quoted;
+        return quoted(lx, piece);
+    }
+
+    // Goes on with a string literal, one unit at a time; an unterminated one
+    // ends at its line end (single quotes) or the input's end.
+    static bool quoted(Lexer &lx, TokenPiece &piece)
+    {
+        PythonLexState &py = pythonState(lx);
+        const char *w = lx.window;
+        std::size_t i = lx.pos;
+        for (;;) {
+            Frame &f = py.frames[py.frameCount - 1];
+            const bool text = f.kind == PythonFrame::Text || f.kind == PythonFrame::Format;
+            if (!runOver(lx, i, [text](char c) { return text && !textStop(c); }, 6))
+                return pauseAt(lx, piece, lx.pos);
+            if (i >= lx.end) {
+                lx.pos = i;
+                endUnterminated(lx, piece);
+                return true;
+            }
+            Unit u = Unit::Next;
+            switch (f.kind) {
+            case PythonFrame::Text: case PythonFrame::Format: u = textUnit(lx, piece, i, f, w[i]); break;
+            case PythonFrame::Field: u = fieldUnit(lx, piece, i, f, w[i]); break;
+            case PythonFrame::EscapeName: case PythonFrame::Comment: u = innerUnit(lx, i, f, w[i]); break;
+            }
+            switch (u) {
+            case Unit::Next: break;
+            case Unit::Filled: return true;
+            case Unit::Ended: return true;
+            case Unit::Gap: return false;
+            case Unit::Rest:
+                lx.pos = i;
+                lx.mode = LexMode::Raw;
+                return restOfInput(lx, piece);
+            }
+        }
+    }
+
+    // Hands out the LineEnd of the logical line that the line end at pos ends.
+    static bool directiveEnd(Lexer &lx, TokenPiece &piece)
+    {
+        giveBreak(lx, piece, TokenKind::LineEnd, placeAt(lx, lx.pos));
+        lx.pos = pastLineEnd(lx, lx.pos);
+        markEnd(lx, lx.pos);
+        endLogicalLine(lx);
+        return true;
+    }
+
+    // At the input's end: the last logical line's LineEnd, the Dedents of the
+    // open levels, then End.
+    static bool inputEnd(Lexer &lx, TokenPiece &piece)
+    {
+        PythonLexState &py = pythonState(lx);
+        if (lx.lineHasToken) {
+            giveBreak(lx, piece, TokenKind::LineEnd, lx.endPlace);
+            endLogicalLine(lx);
+            return true;
+        }
+        if (!py.closed) {
+            py.closed = true;
+            py.owedDedents += py.levels - 1;
+            py.levels = 1;
+        }
+        if (giveOwed(lx, piece, lx.endPlace))
+            return true;
+        finishStream(lx, piece);
+        return true;
+    }
+
+    // Goes on with the words of a '#' comment, which ends at its line end.
+    static bool comment(Lexer &lx, TokenPiece &piece)
+    {
+        const std::size_t i = commentBlanks(lx, [](char c) { return isBlank(c) || c == '\v'; });
+        if (isLineEnd(lx.window[i]) || i >= lx.end)
+            return unknownMode(lx);
         beginToken(lx, TokenKind::CommentWord);
         lx.mode = LexMode::Word;
         return wordStep(lx, piece);
     }
-}
-
-// One step of the lexer; true when piece is filled.
-bool pythonStep(Lexer &lx, TokenPiece &piece)
-{
-    switch (lx.mode) {
-    case LexMode::Between: return betweenStep(lx, piece);
-    case LexMode::Name: return nameStep(lx, piece);
-    case LexMode::Number: return numberStep(lx, piece);
-    case LexMode::Quoted: return stringStep(lx, piece);
-    case LexMode::Gap: return gapStep(lx, piece);
-    case LexMode::Raw: return restStep(lx, piece);  // the strict reading: the rest of the source
-    case LexMode::LineComment: return commentWords(lx, piece);
-    case LexMode::Word: return wordStep(lx, piece);
-    case LexMode::Line: return lineTokenStep(lx, piece, false);  // a declaration as written
-    case LexMode::Finished: finishStream(lx, piece); return true;
-    default: lx.mode = LexMode::Between; return false;
-    }
-}
+};
 
 } // namespace
 
@@ -1139,10 +1028,4 @@ void pythonStart(Lexer &lx)
     py.number = PythonNumber::Integer;
 }
 
-void pythonNext(Lexer &lx, TokenPiece &piece)
-{
-    while (!pythonStep(lx, piece)) {
-    }
-}
-
-extern const LexerHooks kPythonLexer = {pythonStart, pythonNext, nullptr, nullptr, false, anyHashBang};
+extern const LexerHooks kPythonLexer = {pythonStart, kitNext<PythonSteps>, nullptr, nullptr, false, anyHashBang};

@@ -30,6 +30,7 @@
 #include <cstring>
 
 #include "languages/rust/state.h"
+#include "tokens/kit.h"
 #include "tokens/lexer.h"
 #include "tokens/sorted_imports.h"
 
@@ -109,62 +110,6 @@ bool isDocComment(const char *p)
     return (p[2] == '*' && p[3] != '*' && p[3] != '/') || p[2] == '!';
 }
 
-// Skips from pos to the line feed that ends the line (not included) or to the
-// input's end.
-void skipToLineEnd(Lexer &lx)
-{
-    for (;;) {
-        if (const void *lf = std::memchr(lx.window + lx.pos, '\n', lx.end - lx.pos)) {
-            lx.pos = static_cast<std::size_t>(static_cast<const char *>(lf) - lx.window);
-            return;
-        }
-        lx.pos = lx.pieceStart = lx.end;
-        if (lx.ended)
-            return;
-        refill(lx, lx.end);
-    }
-}
-
-// Skips a block comment that starts at pos, the ones nested in it too; pos
-// ends after its last "*/" or at the input's end, which leaves it unclosed.
-void skipNestedComment(Lexer &lx)
-{
-    const char *w = lx.window;
-    const TokenPlace opened = placeAt(lx, lx.pos);
-    std::uint64_t depth = 1;
-    std::size_t i = lx.pos + 2;
-    for (;;) {
-        while (!(byteClass(w[i]) & kCommentStop) && w[i] != '/')
-            ++i;
-        if (i + 1 >= lx.end && !lx.ended) {
-            lx.pos = lx.pieceStart = i;
-            refill(lx, i);
-            i = lx.pos;
-            continue;
-        }
-        if (w[i] == '\n') {
-            newLine(lx, i);
-            ++i;
-        } else if (w[i] == '*' && w[i + 1] == '/') {
-            i += 2;
-            if (--depth == 0) {
-                lx.pos = i;
-                return;
-            }
-        } else if (w[i] == '/' && w[i + 1] == '*') {
-            i += 2;
-            ++depth;
-        } else if (i < lx.end) {
-            ++i;  // a lone '*' or '/', or a zero byte of the text
-        } else {
-            lx.pos = i;
-            lx.commentPlace = opened;
-            lx.commentUnclosed = true;
-            return;
-        }
-    }
-}
-
 // True when the first thing from window offset i on, other than blanks, line
 // ends and plain comments, is '[' (rustc's test of a first "#!" line), or when
 // the window ends before telling.
@@ -214,264 +159,17 @@ bool rustHashBang(const Lexer &lx, std::size_t at)
     return !bracketFollows(lx, at + 2);
 }
 
-// Skips blanks, line ends and comments whose words are not tokens. Leaves at
-// least kLexLookahead bytes readable after pos, or all that remain.
-Stop skipLayout(Lexer &lx)
-{
-    const char *w = lx.window;
-    std::size_t i = lx.pos;
-    for (;;) {
-        while (byteClass(w[i]) & kBlank)
-            ++i;
-        if (w[i] == '\n') {
-            newLine(lx, i);
-            ++i;
-            continue;
-        }
-        if (lx.end - i < kLexLookahead && !lx.ended) {
-            lx.pos = lx.pieceStart = i;
-            refill(lx, i);
-            i = lx.pos;
-            continue;
-        }
-        if (std::size_t n = wideBlank(w + i)) {
-            i += n;
-            continue;
-        }
-        lx.pos = lx.pieceStart = i;
-        if (w[i] == '/' && (w[i + 1] == '*' || w[i + 1] == '/')) {
-            if (lx.options.comments)
-                return Stop::Comment;
-            if (w[i + 1] == '*')
-                skipNestedComment(lx);
-            else
-                skipToLineEnd(lx);
-            i = lx.pos;
-            continue;
-        }
-        return i < lx.end ? Stop::Token : Stop::InputEnd;
-    }
-}
-
-// Goes on with the word of a block comment open at pos: it ends at a blank, a
-// line end, a "/*" or "*/", or the input's end.
-bool blockWordStep(Lexer &lx, TokenPiece &piece)
-{
-    const char *w = lx.window;
-    std::size_t i = lx.pos;
-    for (;;) {
-        while (!(byteClass(w[i]) & kWordStop) && w[i] != '/')
-            ++i;
-        if (i + 1 >= lx.end && !lx.ended) {
-            lx.pos = i;
-            if (!ensureAhead(lx, 2))
-                return pauseAt(lx, piece, lx.pos);
-            i = lx.pos;
-            continue;
-        }
-        bool marker = (w[i] == '*' && w[i + 1] == '/') || (w[i] == '/' && w[i + 1] == '*');
-        if (marker || !(w[i] == '*' || w[i] == '/' || w[i] == 0) || i >= lx.end)
-            break;
-        ++i;
-    }
-    lx.pos = i;
-    finishToken(lx, piece);
-    lx.mode = LexMode::BlockComment;
-    return true;
-}
-
-// Goes on with the words of the block comment open at pos, nested ones
-// included ("/*" and "*/" only separate words); the leading '*' of each line
-// after the first is dropped. True when piece is filled.
-bool blockStep(Lexer &lx, TokenPiece &piece)
-{
-    const char *w = lx.window;
-    for (;;) {
-        std::size_t i = lx.pos;
-        while (byteClass(w[i]) & kBlank)
-            ++i;
-        lx.pos = lx.pieceStart = i;
-        if (lx.end - i < 2 && !lx.ended) {
-            refill(lx, i);
-            continue;
-        }
-        if (w[i] == '\n') {
-            newLine(lx, i);
-            lx.pos = i + 1;
-            lx.commentLineStart = true;
-            continue;
-        }
-        bool leadingStar = lx.commentLineStart && w[i] == '*' && w[i + 1] != '/';
-        lx.commentLineStart = false;
-        if (leadingStar) {
-            lx.pos = i + 1;
-        } else if (w[i] == '*' && w[i + 1] == '/') {
-            lx.pos = i + 2;
-            if (--rustState(lx).commentDepth == 0) {
-                lx.mode = LexMode::Between;
-                return false;
-            }
-        } else if (w[i] == '/' && w[i + 1] == '*') {
-            lx.pos = i + 2;
-            ++rustState(lx).commentDepth;
-        } else if (i >= lx.end) {
-            lx.commentUnclosed = true;
-            lx.mode = LexMode::Between;
-            return false;
-        } else {
-            beginToken(lx, TokenKind::CommentWord);
-            lx.mode = LexMode::Word;
-            return blockWordStep(lx, piece);
-        }
-    }
-}
-
-// Opens the comment at pos whose words are tokens; a doc comment's marker is
-// its first word. True when piece is filled.
-bool commentStart(Lexer &lx, TokenPiece &piece)
-{
-    const char *w = lx.window + lx.pos;
-    lx.commentIsBlock = w[1] == '*';
-    lx.commentLineStart = false;
-    lx.commentPlace = placeAt(lx, lx.pos);
-    rustState(lx).commentDepth = 1;
-    LexMode inside = lx.commentIsBlock ? LexMode::BlockComment : LexMode::LineComment;
-    if (!isDocComment(w)) {
-        lx.pos += 2;
-        lx.mode = inside;
-        return false;
-    }
-    beginToken(lx, TokenKind::CommentWord);
-    lx.pos += 3;
-    finishToken(lx, piece);
-    lx.mode = inside;
-    return true;
-}
-
-// Goes on with a run of name bytes that ends the current token.
-bool nameStep(Lexer &lx, TokenPiece &piece)
-{
-    const char *w = lx.window;
-    std::size_t i = lx.pos;
-    for (;;) {
-        while (nameByteAt(w + i))
-            ++i;
-        if (i < lx.end || lx.ended)
-            break;
-        lx.pos = beforeCutBlank(lx.pos, i);
-        if (!ensureAhead(lx, 3))
-            return pauseAt(lx, piece, lx.pos);
-        i = lx.pos;
-    }
-    lx.pos = i;
-    finishToken(lx, piece);
-    return true;
-}
-
-// After a literal, at pos: its suffix, a name right after it, ends the
-// token; otherwise the token ends there.
-bool literalEnd(Lexer &lx, TokenPiece &piece)
-{
-    if (nameStartAt(lx.window + lx.pos)) {
-        lx.mode = LexMode::Name;
-        return nameStep(lx, piece);
-    }
-    finishToken(lx, piece);
-    return true;
-}
-
-// Goes on with a quoted literal to its closing quote (lx.quote). A string
-// spans lines; a character or byte literal stops short, as rustc's does, at a
-// '/' or a line end, and an escape there takes the byte after it whatever it
-// is. Both stop at the input's end.
-bool quotedStep(Lexer &lx, TokenPiece &piece)
-{
-    const char *w = lx.window;
-    const bool string = lx.quote == '"';
-    const std::size_t need = string ? 2 : 3;  // a character literal's CR LF needs the byte after it
-    std::size_t i = lx.pos;
-    for (;;) {
-        while (!(byteClass(w[i]) & kQuotedStop) && (string || w[i] != '/'))
-            ++i;
-        if (i + need > lx.end && !lx.ended) {
-            lx.pos = i;
-            if (!ensureAhead(lx, need))
-                return pauseAt(lx, piece, lx.pos);
-            i = lx.pos;
-            continue;
-        }
-        char c = w[i];
-        if (c == lx.quote) {
-            lx.pos = i + 1;
-            return literalEnd(lx, piece);
-        }
-        bool lineEnd = c == '\n' || (c == '\r' && w[i + 1] == '\n');
-        if (i >= lx.end || (!string && (c == '/' || (lineEnd && w[i + (c == '\r' ? 2 : 1)] != '\'')))) {
-            lx.pos = i;
-            finishToken(lx, piece);
-            return true;
-        }
-        if (c == '\r' && w[i + 1] == '\n') {
-            if (dropReturn(lx, piece, i))
-                return true;
-            i = lx.pos;
-            continue;
-        }
-        if (c == '\n')
-            newLine(lx, i);
-        char next = w[i + 1];
-        bool pair = c == '\\' && (next == '\\' || next == lx.quote || (!string && next != '\n' && next != '\r'));
-        i += pair ? 2 : 1;
-    }
-}
-
 // True when the quote at window offset i closes the open raw string: its
 // '#'s follow.
 bool closesRaw(const Lexer &lx, std::size_t i)
 {
-    std::size_t n = rustState(lx).hashes;
+    std::size_t n = languageState<RustLexState>(lx).hashes;
     if (i + 1 + n > lx.end)
         return false;
     for (std::size_t k = 1; k <= n; ++k)
         if (lx.window[i + k] != '#')
             return false;
     return true;
-}
-
-// Goes on with the body of a raw string, to its quote and '#'s.
-bool rawStep(Lexer &lx, TokenPiece &piece)
-{
-    const char *w = lx.window;
-    const std::size_t need = rustState(lx).hashes + 2;  // the quote, the '#'s, the byte after
-    std::size_t i = lx.pos;
-    for (;;) {
-        while (w[i] != '"' && w[i] != '\n' && w[i] != '\r' && w[i] != 0)
-            ++i;
-        if (i + need > lx.end && !lx.ended && w[i] != '\n') {
-            lx.pos = i;
-            if (!ensureAhead(lx, need))
-                return pauseAt(lx, piece, lx.pos);
-            i = lx.pos;
-        }
-        char c = w[i];
-        if (c == '"' && closesRaw(lx, i)) {
-            lx.pos = i + 1 + rustState(lx).hashes;
-            return literalEnd(lx, piece);
-        }
-        if (c == '\n') {
-            newLine(lx, i);
-        } else if (c == '\r' && w[i + 1] == '\n') {
-            if (dropReturn(lx, piece, i))
-                return true;
-            i = lx.pos;
-            continue;
-        } else if (i >= lx.end) {
-            lx.pos = i;
-            finishToken(lx, piece);
-            return true;
-        }
-        ++i;
-    }
 }
 
 // Notes the token about to start, for the groups a macro or an attribute
@@ -584,60 +282,6 @@ void eatExponent(Lexer &lx)
     eatDigits(lx, false);
 }
 
-// Takes a number at pos as rustc does: a base prefix and its digits, a
-// fraction only when the '.' is followed by neither '.' nor a name (so
-// "1..2" is a range and "1.f()" a method call), an exponent, and the suffix.
-// After a '.' outside a macro's or attribute's group, a tuple field, it
-// takes no fraction (see the top).
-bool numberToken(Lexer &lx, TokenPiece &piece)
-{
-    const bool field = rustState(lx).lastDot && rustState(lx).groupDepth == 0;
-    noteToken(lx, false, nullptr, 0);
-    const char *w = lx.window;
-    bool zero = w[lx.pos] == '0';
-    ++lx.pos;
-    lookahead(lx);
-    char c = w[lx.pos];
-    bool fractionMayFollow = true;
-    if (zero && (c == 'b' || c == 'o' || c == 'x')) {
-        ++lx.pos;
-        fractionMayFollow = eatDigits(lx, c == 'x');
-    } else if (!zero || isDigit(c) || c == '_') {
-        eatDigits(lx, false);
-    } else {
-        fractionMayFollow = c == '.' || c == 'e' || c == 'E';
-    }
-    if (fractionMayFollow) {
-        lookahead(lx);
-        const char *p = w + lx.pos;
-        if (p[0] == '.' && p[1] != '.' && !nameStartAt(p + 1) && !field) {
-            ++lx.pos;
-            if (isDigit(w[lx.pos])) {
-                eatDigits(lx, false);
-                lookahead(lx);
-                if (w[lx.pos] == 'e' || w[lx.pos] == 'E') {
-                    ++lx.pos;
-                    eatExponent(lx);
-                }
-            }
-        } else if (p[0] == 'e' || p[0] == 'E') {
-            ++lx.pos;
-            eatExponent(lx);
-        }
-    }
-    lookahead(lx);
-    return literalEnd(lx, piece);
-}
-
-// Starts a quoted literal whose opening quote stands prefix bytes after pos.
-bool quotedStart(Lexer &lx, TokenPiece &piece, std::size_t prefix)
-{
-    lx.quote = lx.window[lx.pos + prefix];
-    lx.pos += prefix + 1;
-    lx.mode = LexMode::Quoted;
-    return quotedStep(lx, piece);
-}
-
 // Takes a character or byte literal of one character, its quote prefix
 // bytes after pos, the way rustc takes one before anything else: any
 // character but '\\' between two quotes. False when it is none.
@@ -654,146 +298,309 @@ bool oneCharacter(Lexer &lx, std::size_t prefix)
     return true;
 }
 
-// Starts a token at a quote '\'' at pos: a character literal or a lifetime
-// or label, told apart as rustc does: one character and a quote is a
-// literal ('a', '''), else a name after the quote is a lifetime ('a, 'static,
-// 'r#a), and a quote right after that name makes it a literal again.
-bool quoteStart(Lexer &lx, TokenPiece &piece)
-{
-    noteToken(lx, false, nullptr, 0);
-    const char *w = lx.window + lx.pos;
-    if (oneCharacter(lx, 0))
-        return literalEnd(lx, piece);
-    if (!nameStartAt(w + 1) && !isDigit(w[1]))
-        return quotedStart(lx, piece, 0);
-    const std::size_t name = lx.pos + (w[1] == 'r' && w[2] == '#' && nameStartAt(w + 3) ? 3 : 1);
-    std::size_t i = name;
-    while (nameByteAt(lx.window + i))
-        ++i;
-    lx.pos = i;
-    if (i >= lx.end && !lx.ended) {
-        lx.pos = name;  // a lifetime that reaches the window's end: its name read on
+// The lexer's steps: the byte order mark at the source's start, then
+// layout, tokens and the words of comments in which others nest.
+struct RustSteps : KitSteps<RustSteps> {
+    // Skips blanks, line ends and comments whose words are not tokens.
+    // Leaves at least kLexLookahead bytes readable after pos, or all that
+    // remain.
+    static Stop skipLayout(Lexer &lx)
+    {
+        if (!rustState(lx).started) {
+            rustState(lx).started = true;
+            skipSourceStart(lx);
+        }
+        const char *w = lx.window;
+        std::size_t i = lx.pos;
+        for (;;) {
+            skipBlanks(lx, i, [](char c) { return (byteClass(c) & kBlank) || c == '\n'; });
+            if (refillShort(lx, i))
+                continue;
+            if (std::size_t n = wideBlank(w + i)) {
+                i += n;
+                continue;
+            }
+            lx.pos = lx.pieceStart = i;
+            if (w[i] == '/' && (w[i + 1] == '*' || w[i + 1] == '/')) {
+                if (commentIsTokenOr(lx, i, w[i + 1] == '*' ? skipNestedComment : skipLineComment))
+                    return Stop::Comment;
+                continue;
+            }
+            return tokenOrEnd(lx, i);
+        }
+    }
+    static bool comment(Lexer &lx, TokenPiece &piece)
+    {
+        if (lx.mode == LexMode::BlockComment)
+            return nestedCommentStep(lx, piece, rustState(lx).commentDepth);
+        return commentStep(lx, piece);
+    }
+    static bool word(Lexer &lx, TokenPiece &piece)
+    {
+        return lx.commentIsBlock ? nestedWordStep(lx, piece) : wordStep(lx, piece);
+    }
+
+    // Starts the token at pos.
+    static bool startToken(Lexer &lx, TokenPiece &piece)
+    {
+        beginToken(lx, TokenKind::Code);
+        char c = lx.window[lx.pos];
+        if (isDigit(c))
+            return numberToken(lx, piece);
+        if (nameStartAt(lx.window + lx.pos))
+            return nameStart(lx, piece);
+        if (c == '\'')
+            return quoteStart(lx, piece);
+        if (c == '"') {
+            noteToken(lx, false, nullptr, 0);
+            return quotedStart(lx, piece, 0);
+        }
+        return punctuator(lx, piece);
+    }
+
+    // Starts a token at a name byte: a literal with a prefix (b"", b'', c"",
+    // r"", br"", cr"", with '#'s), a raw identifier r#name, or a name.
+    static bool nameStart(Lexer &lx, TokenPiece &piece)
+    {
+        const char *w = lx.window + lx.pos;
+        bool bc = w[0] == 'b' || w[0] == 'c';
+        if (bc && w[1] == '"') {
+            noteToken(lx, false, nullptr, 0);
+            return quotedStart(lx, piece, 1);
+        }
+        if (w[0] == 'b' && w[1] == '\'') {
+            noteToken(lx, false, nullptr, 0);
+            return oneCharacter(lx, 1) ? literalEnd(lx, piece) : quotedStart(lx, piece, 1);
+        }
+        std::size_t prefix = w[0] == 'r' ? 1 : (bc && w[1] == 'r' ? 2 : 0);
+        if (prefix > 0 && (w[prefix] == '"' || w[prefix] == '#')) {
+            bool taken = false;
+            bool filled = rawStart(lx, piece, prefix, taken);
+            if (taken)
+                return filled;
+            w = lx.window + lx.pos;
+        }
+        noteToken(lx, true, w, 0);
+        if (w[0] == 'r' && w[1] == '#' && nameStartAt(w + 2))
+            lx.pos += 2;
         lx.mode = LexMode::Name;
-        return nameStep(lx, piece);
+        return name(lx, piece);
     }
-    if (lx.window[i] == '\'')
-        lx.pos = i + 1;
-    finishToken(lx, piece);
-    return true;
-}
 
-// Starts a raw string whose 'r' stands prefix - 1 bytes after pos; taken is
-// false when no quote follows its '#'s.
-bool rawStart(Lexer &lx, TokenPiece &piece, std::size_t prefix, bool &taken)
-{
-    ensureAhead(lx, prefix + kRustRawHashes + 2);
-    const char *w = lx.window + lx.pos;
-    std::size_t n = 0;
-    while (lx.pos + prefix + n < lx.end && w[prefix + n] == '#' && n <= kRustRawHashes)
-        ++n;
-    taken = lx.pos + prefix + n < lx.end && w[prefix + n] == '"' && n <= kRustRawHashes;
-    if (!taken)
-        return false;
-    noteToken(lx, false, nullptr, 0);
-    rustState(lx).hashes = n;
-    lx.pos += prefix + n + 1;
-    lx.mode = LexMode::Raw;
-    return rawStep(lx, piece);
-}
+    // Goes on with a run of name bytes that ends the current token.
+    static bool name(Lexer &lx, TokenPiece &piece)
+    {
+        const char *w = lx.window;
+        std::size_t i = lx.pos;
+        for (;;) {
+            while (nameByteAt(w + i))
+                ++i;
+            if (i < lx.end || lx.ended)
+                break;
+            lx.pos = beforeCutBlank(lx.pos, i);
+            if (!ensureAhead(lx, 3))
+                return pauseAt(lx, piece, lx.pos);
+            i = lx.pos;
+        }
+        lx.pos = i;
+        finishToken(lx, piece);
+        return true;
+    }
 
-// Starts a token at a name byte: a literal with a prefix (b"", b'', c"",
-// r"", br"", cr"", with '#'s), a raw identifier r#name, or a name.
-bool nameStart(Lexer &lx, TokenPiece &piece)
-{
-    const char *w = lx.window + lx.pos;
-    bool bc = w[0] == 'b' || w[0] == 'c';
-    if (bc && w[1] == '"') {
+    // After a literal, at pos: its suffix, a name right after it, ends the
+    // token; otherwise the token ends there.
+    static bool literalEnd(Lexer &lx, TokenPiece &piece)
+    {
+        if (nameStartAt(lx.window + lx.pos)) {
+            lx.mode = LexMode::Name;
+            return name(lx, piece);
+        }
+        finishToken(lx, piece);
+        return true;
+    }
+
+    // Takes a number at pos as rustc does: a base prefix and its digits, a
+    // fraction only when the '.' is followed by neither '.' nor a name (so
+    // "1..2" is a range and "1.f()" a method call), an exponent, and the suffix.
+    // After a '.' outside a macro's or attribute's group, a tuple field, it
+    // takes no fraction (see the top).
+    static bool numberToken(Lexer &lx, TokenPiece &piece)
+    {
+        const bool field = rustState(lx).lastDot && rustState(lx).groupDepth == 0;
         noteToken(lx, false, nullptr, 0);
-        return quotedStart(lx, piece, 1);
+        const char *w = lx.window;
+        bool zero = w[lx.pos] == '0';
+        ++lx.pos;
+        lookahead(lx);
+        char c = w[lx.pos];
+        bool fractionMayFollow = true;
+        if (zero && (c == 'b' || c == 'o' || c == 'x')) {
+            ++lx.pos;
+            fractionMayFollow = eatDigits(lx, c == 'x');
+        } else if (!zero || isDigit(c) || c == '_') {
+            eatDigits(lx, false);
+        } else {
+            fractionMayFollow = c == '.' || c == 'e' || c == 'E';
+        }
+        if (fractionMayFollow) {
+            lookahead(lx);
+            const char *p = w + lx.pos;
+            if (p[0] == '.' && p[1] != '.' && !nameStartAt(p + 1) && !field) {
+                ++lx.pos;
+                if (isDigit(w[lx.pos])) {
+                    eatDigits(lx, false);
+                    lookahead(lx);
+                    if (w[lx.pos] == 'e' || w[lx.pos] == 'E') {
+                        ++lx.pos;
+                        eatExponent(lx);
+                    }
+                }
+            } else if (p[0] == 'e' || p[0] == 'E') {
+                ++lx.pos;
+                eatExponent(lx);
+            }
+        }
+        lookahead(lx);
+        return literalEnd(lx, piece);
     }
-    if (w[0] == 'b' && w[1] == '\'') {
+
+    // Starts a token at a quote '\'' at pos: a character literal or a lifetime
+    // or label, told apart as rustc does: one character and a quote is a
+    // literal ('a', '''), else a name after the quote is a lifetime ('a, 'static,
+    // 'r#a), and a quote right after that name makes it a literal again.
+    static bool quoteStart(Lexer &lx, TokenPiece &piece)
+    {
         noteToken(lx, false, nullptr, 0);
-        return oneCharacter(lx, 1) ? literalEnd(lx, piece) : quotedStart(lx, piece, 1);
+        const char *w = lx.window + lx.pos;
+        if (oneCharacter(lx, 0))
+            return literalEnd(lx, piece);
+        if (!nameStartAt(w + 1) && !isDigit(w[1]))
+            return quotedStart(lx, piece, 0);
+        const std::size_t from = lx.pos + (w[1] == 'r' && w[2] == '#' && nameStartAt(w + 3) ? 3 : 1);
+        std::size_t i = from;
+        while (nameByteAt(lx.window + i))
+            ++i;
+        lx.pos = i;
+        if (i >= lx.end && !lx.ended) {
+            lx.pos = from;  // a lifetime that reaches the window's end: its name read on
+            lx.mode = LexMode::Name;
+            return name(lx, piece);
+        }
+        if (lx.window[i] == '\'')
+            lx.pos = i + 1;
+        finishToken(lx, piece);
+        return true;
     }
-    std::size_t prefix = w[0] == 'r' ? 1 : (bc && w[1] == 'r' ? 2 : 0);
-    if (prefix > 0 && (w[prefix] == '"' || w[prefix] == '#')) {
-        bool taken = false;
-        bool filled = rawStart(lx, piece, prefix, taken);
-        if (taken)
-            return filled;
-        w = lx.window + lx.pos;
-    }
-    noteToken(lx, true, w, 0);
-    if (w[0] == 'r' && w[1] == '#' && nameStartAt(w + 2))
-        lx.pos += 2;
-    lx.mode = LexMode::Name;
-    return nameStep(lx, piece);
-}
 
-// Starts the token at pos.
-bool startToken(Lexer &lx, TokenPiece &piece)
-{
-    beginToken(lx, TokenKind::Code);
-    char c = lx.window[lx.pos];
-    if (isDigit(c))
-        return numberToken(lx, piece);
-    if (nameStartAt(lx.window + lx.pos))
-        return nameStart(lx, piece);
-    if (c == '\'')
-        return quoteStart(lx, piece);
-    if (c == '"') {
+    // Starts a quoted literal whose opening quote stands prefix bytes after pos.
+    static bool quotedStart(Lexer &lx, TokenPiece &piece, std::size_t prefix)
+    {
+        lx.quote = lx.window[lx.pos + prefix];
+        lx.pos += prefix + 1;
+        lx.mode = LexMode::Quoted;
+        return quoted(lx, piece);
+    }
+
+    // Goes on with a quoted literal to its closing quote (lx.quote). A string
+    // spans lines; a character or byte literal stops short, as rustc's does, at a
+    // '/' or a line end, and an escape there takes the byte after it whatever it
+    // is. Both stop at the input's end.
+    static bool quoted(Lexer &lx, TokenPiece &piece)
+    {
+        const char *w = lx.window;
+        const bool string = lx.quote == '"';
+        const std::size_t need = string ? 2 : 3;  // a character literal's CR LF needs the byte after it
+        std::size_t i = lx.pos;
+        for (;;) {
+            // A character literal stops short at a '/' too.
+            auto plain = [string](char c) { return !(byteClass(c) & kQuotedStop) && (string || c != '/'); };
+            if (!runOver(lx, i, plain, need))
+                return pauseAt(lx, piece, lx.pos);
+            char c = w[i];
+            if (c == lx.quote) {
+                lx.pos = i + 1;
+                return literalEnd(lx, piece);
+            }
+            bool lineEnd = c == '\n' || (c == '\r' && w[i + 1] == '\n');
+            if (!string && (c == '/' || (lineEnd && w[i + (c == '\r' ? 2 : 1)] != '\'')))
+                return finishAt(lx, piece, i);
+            if (c == '\\') {
+                char next = w[i + 1];
+                i += next == '\\' || next == lx.quote || (!string && next != '\n' && next != '\r') ? 2 : 1;
+            } else if (literalLineByte(lx, piece, i)) {
+                return true;
+            }
+        }
+    }
+
+    // Starts a raw string whose 'r' stands prefix - 1 bytes after pos; taken is
+    // false when no quote follows its '#'s.
+    static bool rawStart(Lexer &lx, TokenPiece &piece, std::size_t prefix, bool &taken)
+    {
+        ensureAhead(lx, prefix + kRustRawHashes + 2);
+        const char *w = lx.window + lx.pos;
+        std::size_t n = 0;
+        while (lx.pos + prefix + n < lx.end && w[prefix + n] == '#' && n <= kRustRawHashes)
+            ++n;
+        taken = lx.pos + prefix + n < lx.end && w[prefix + n] == '"' && n <= kRustRawHashes;
+        if (!taken)
+            return false;
         noteToken(lx, false, nullptr, 0);
-        return quotedStart(lx, piece, 0);
+        rustState(lx).hashes = n;
+        lx.pos += prefix + n + 1;
+        lx.mode = LexMode::Raw;
+        return raw(lx, piece);
     }
-    return punctuator(lx, piece);
-}
 
-// Between tokens: skips layout and starts what follows.
-bool betweenStep(Lexer &lx, TokenPiece &piece)
-{
-    if (!rustState(lx).started) {
-        rustState(lx).started = true;
-        skipSourceStart(lx);
+    // Goes on with the body of a raw string, to its quote and '#'s.
+    static bool raw(Lexer &lx, TokenPiece &piece)
+    {
+        const char *w = lx.window;
+        const std::size_t need = rustState(lx).hashes + 2;  // the quote, the '#'s, the byte after
+        std::size_t i = lx.pos;
+        for (;;) {
+            while (w[i] != '"' && w[i] != '\n' && w[i] != '\r' && w[i] != 0)
+                ++i;
+            if (i + need > lx.end && !lx.ended && w[i] != '\n') {
+                lx.pos = i;
+                if (!ensureAhead(lx, need))
+                    return pauseAt(lx, piece, lx.pos);
+                i = lx.pos;
+            }
+            char c = w[i];
+            if (c == '"' && closesRaw(lx, i)) {
+                lx.pos = i + 1 + rustState(lx).hashes;
+                return literalEnd(lx, piece);
+            }
+            if (literalLineByte(lx, piece, i))
+                return true;
+        }
     }
-    switch (skipLayout(lx)) {
-    case Stop::Token: return startToken(lx, piece);
-    case Stop::Comment: return commentStart(lx, piece);
-    case Stop::DirectiveEnd: case Stop::InputEnd: break;
-    }
-    finishStream(lx, piece);
-    return true;
-}
 
-// One step of the lexer; true when piece is filled.
-bool rustStep(Lexer &lx, TokenPiece &piece)
-{
-    switch (lx.mode) {
-    case LexMode::Between: return betweenStep(lx, piece);
-    case LexMode::Name: return nameStep(lx, piece);
-    case LexMode::Quoted: return quotedStep(lx, piece);
-    case LexMode::Raw: return rawStep(lx, piece);
-    case LexMode::BlockComment: return blockStep(lx, piece);
-    case LexMode::LineComment: return commentStep(lx, piece);
-    case LexMode::Word: return lx.commentIsBlock ? blockWordStep(lx, piece) : wordStep(lx, piece);
-    case LexMode::Number: case LexMode::Gap: case LexMode::Verbatim: case LexMode::Interpolated:
-    case LexMode::Line: case LexMode::Finished: break;
+    // Opens the comment at pos whose words are tokens; a doc comment's marker is
+    // its first word. True when piece is filled.
+    static bool openComment(Lexer &lx, TokenPiece &piece)
+    {
+        const char *w = lx.window + lx.pos;
+        lx.commentIsBlock = w[1] == '*';
+        lx.commentLineStart = false;
+        lx.commentPlace = placeAt(lx, lx.pos);
+        rustState(lx).commentDepth = 1;
+        LexMode inside = lx.commentIsBlock ? LexMode::BlockComment : LexMode::LineComment;
+        if (!isDocComment(w)) {
+            lx.pos += 2;
+            lx.mode = inside;
+            return false;
+        }
+        beginToken(lx, TokenKind::CommentWord);
+        lx.pos += 3;
+        finishToken(lx, piece);
+        lx.mode = inside;
+        return true;
     }
-    finishStream(lx, piece);
-    return true;
-}
+};
 
 } // namespace
-
-void rustStart(Lexer &lx)
-{
-    startLanguageState<RustLexState>(lx);
-}
-
-void rustNext(Lexer &lx, TokenPiece &piece)
-{
-    while (!rustStep(lx, piece)) {
-    }
-}
 
 // The content test of .rs, which RenderScript, Android's C for compute
 // kernels, shares: false when a line of text, a source's first length bytes,
@@ -818,4 +625,5 @@ bool rustConfirms(const char *text, std::size_t length)
     return true;
 }
 
-extern const LexerHooks kRustLexer = {rustStart, rustNext, nullptr, &kRustImports, false, rustHashBang, rustConfirms};
+extern const LexerHooks kRustLexer = {
+    kitStart<RustLexState>, kitNext<RustSteps>, nullptr, &kRustImports, false, rustHashBang, rustConfirms};

@@ -27,11 +27,6 @@ inline RustLexState &rustState(Lexer &lexer)
     return languageState<RustLexState>(lexer);
 }
 
-inline const RustLexState &rustState(const Lexer &lexer)
-{
-    return languageState<RustLexState>(lexer);
-}
-
 // imports.cpp: how its imports sort.
 extern const ImportRules kRustImports;
 
