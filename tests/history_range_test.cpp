@@ -250,6 +250,8 @@ def expected(commit, mode):
         renamed = " -> " in o["path"]
         f = {"path": o["path"], "status": o["status"], "renamed": renamed,
              "changes_code": o["status"] != "equivalent" or renamed, "reason": "renamed" if renamed else None}
+        if "language" in o:
+            f["language"] = o["language"]
         if o["status"] == "not-equivalent":
             place = o["second"]
             f["line"], f["column"] = place["line"], place.get("column")
@@ -264,6 +266,8 @@ def expected(commit, mode):
 def line(commit, files):
     _, short, subject = commit
     changed = ["%s %s" % (f["path"], f["reason"]) for f in files if f["changes_code"]]
+    if not files:
+        return "Matchling==> Empty: %s %s " % (short, subject)
     if not changed:
         return "Matchling==> Layout only: %s %s " % (short, subject)
     more = ", and %d more" % (len(changed) - 3) if len(changed) > 3 else ""
@@ -272,8 +276,10 @@ def line(commit, files):
 
 def summary(objects, not_commits=0):
     changes = sum(1 for o in objects if o["type"] == "commit" and o["verdict"] == "changes-code")
-    layout = sum(1 for o in objects if o["type"] == "commit") - changes
-    return {"type": "summary", "commits": layout + changes, "layout_only": layout, "changes_code": changes,
+    empty = sum(1 for o in objects if o["type"] == "commit" and o["verdict"] == "empty")
+    layout = sum(1 for o in objects if o["type"] == "commit") - changes - empty
+    return {"type": "summary", "commits": layout + changes + empty, "layout_only": layout, "changes_code": changes,
+            "empty": empty,
             "not_commits": not_commits, "verdict": "equivalent" if changes + not_commits == 0 else "not-equivalent"}
 
 with concurrent.futures.ThreadPoolExecutor(4) as pool:
@@ -286,8 +292,10 @@ text = open(tokens_text, "rb").read().decode(errors="replace").split("\n")
 want = [line(c, f) for c, f in zip(commits, alone)]
 if text[:len(want)] != want:
     problems += ["text: %r, alone: %r" % (a, b) for a, b in zip(text, want) if a != b][:5]
-layout = sum(1 for f in alone if not any(x["changes_code"] for x in f))
-if text[len(want)] != "Matchling==> %d commits judged: %d layout only, %d changing code " % (len(want), layout, len(want) - layout):
+layout = sum(1 for f in alone if f and not any(x["changes_code"] for x in f))
+empty = sum(1 for f in alone if not f)
+if text[len(want)] != "Matchling==> %d commits judged: %d layout only, %d changing code%s " % (
+        len(want), layout, len(want) - layout - empty, ", %d empty" % empty if empty else ""):
     problems.append("text summary: %r" % text[len(want)])
 lines = open(lines_text, "rb").read().decode(errors="replace").split("\n")
 for got, c, f in zip(lines, commits, alone_lines):
@@ -298,7 +306,8 @@ for got, c, f in zip(lines, commits, alone_lines):
 objects = [json.loads(l) for l in open(tokens_json, encoding="utf-8")]
 for o, c, f in zip(objects, commits, alone):
     want = {"type": "commit", "hash": c[0], "short": c[1], "subject": c[2],
-            "verdict": "changes-code" if any(x["changes_code"] for x in f) else "layout-only", "files": f}
+            "verdict": "changes-code" if any(x["changes_code"] for x in f) else "layout-only" if f else "empty",
+            "files": f}
     if o != want:
         problems.append("json: %r, alone: %r" % (o, want))
 if len(objects) != len(commits) + 1 or objects[-1] != summary(objects[:-1]):

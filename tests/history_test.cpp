@@ -333,10 +333,23 @@ TEST_F(HistoryTools, ExcludedFilesDoNotDecide)
                                   dir.path());
     EXPECT_NE(json.out.find("\"files\":[{\"path\":\"main.c\""), std::string::npos) << json.out;
     EXPECT_NE(json.out.find("{\"type\":\"summary\",\"commits\":1,\"layout_only\":1,\"changes_code\":0,"
-                            "\"not_commits\":0,\"excluded\":1,\"verdict\":\"equivalent\"}\n"),
+                            "\"empty\":0,\"not_commits\":0,\"excluded\":1,\"verdict\":\"equivalent\"}\n"),
               std::string::npos)
         << json.out;
     EXPECT_EQ(json.status, 0);
+    // Paths after "--" narrow a range as --exclude does, and a commit that
+    // changed nothing under them is not judged; an empty commit is no
+    // layout-only one.
+    git("commit -q --allow-empty -m Nothing");
+    commit("other.c", "int x;\n", "Add other");
+    RunResult named = runMatchling({"--git", "HEAD~3..HEAD", "--tokens", "--", "main.c"}, dir.path());
+    EXPECT_EQ(named.out, "Matchling==> Layout only: " + id + " Reformat and bump \n"
+                         "Matchling==> 1 commit judged: 1 layout only, 0 changing code \n" + kEquivalent);
+    RunResult every = runMatchling({"--git", "HEAD~2..HEAD~1", "--tokens", "--format", "json"}, dir.path());
+    EXPECT_NE(every.out.find("\"verdict\":\"empty\",\"files\":[]}\n{\"type\":\"summary\",\"commits\":1,"
+                             "\"layout_only\":0,\"changes_code\":0,\"empty\":1,"),
+              std::string::npos)
+        << every.out;
 }
 
 TEST(HistoryCommandLine, Mistakes)

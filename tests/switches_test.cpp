@@ -189,8 +189,8 @@ TEST(CommandLineRead, Mistakes)
         {"exclude with two files", {"a.c", "b.c", "--exclude", "*.c"}, CommandLine::Mistake,
          "Matchling==>  Option --exclude needs two directories, --git, --verify-ignore-revs, --formatter or "
          "--formatter-batch \n"},
-        {"paths with a range", {"--git", "a..b", "--", "x.c"}, CommandLine::Mistake,
-         "Matchling==>  Paths after -- need --git with one revision or none \n"},
+        {"paths with a list of commits", {"--verify-ignore-revs", "revs", "--", "x.c"}, CommandLine::Mistake,
+         "Matchling==>  Paths after -- need --git \n"},
         {"a misused option where no names are", {"--comments"}, CommandLine::Mistake,
          "Matchling==>  Option --comments needs --tokens \n"},
     };

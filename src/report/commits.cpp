@@ -41,6 +41,8 @@ void fileObject(const FileFacts &f, std::string &out)
     out += "{\"path\":";
     appendJson(out, f.path, std::strlen(f.path));
     field(out, "status", statusName(f.status));
+    if (f.language)
+        field(out, "language", f.language);
     out += f.renamed ? ",\"renamed\":true" : ",\"renamed\":false";
     out += changesCode(f) ? ",\"changes_code\":true" : ",\"changes_code\":false";
     const std::string why = changeReason(f);
@@ -116,7 +118,7 @@ void reportCommit(const CommitFacts &c, std::string &out)
     field(out, "hash", c.id);
     field(out, "short", c.shortId);
     field(out, "subject", c.subject);
-    field(out, "verdict", changes ? "changes-code" : "layout-only");
+    field(out, "verdict", changes ? "changes-code" : c.empty ? "empty" : "layout-only");
     out += ",\"files\":[";
     for (std::size_t i = 0; i < c.fileCount; ++i) {
         if (i > 0)
@@ -137,9 +139,10 @@ void reportCommitsEnd(const CommitCounts &c, std::string &out)
 {
     const bool equivalent = c.changesCode == 0 && c.notCommits == 0;
     out += "{\"type\":\"summary\"";
-    field(out, "commits", c.layoutOnly + c.changesCode);
+    field(out, "commits", c.layoutOnly + c.changesCode + c.empty);
     field(out, "layout_only", c.layoutOnly);
     field(out, "changes_code", c.changesCode);
+    field(out, "empty", c.empty);
     field(out, "not_commits", c.notCommits);
     if (c.excluded >= 0)
         field(out, "excluded", c.excluded);

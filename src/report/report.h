@@ -100,6 +100,7 @@ void reportStopped(ReportWriter &w, const std::string &message, std::string &out
 struct FileFacts {
     const char *path = "";          // the path as the text report names it: "old -> new" for a rename
     PairStatus status = PairStatus::Equivalent;  // OnlyIn1: only before the commit; OnlyIn2: only after it
+    const char *language = nullptr; // with --tokens: the language's name, "other" when none
     bool renamed = false;           // git saw the file moved, which changes the code whatever its content
     const char *reason = nullptr;   // Failed: why ("empty", "symbolic link", ...); NotEquivalent: why, when the
                                     // two sides are of two kinds ("of two kinds: ..."), with no line
@@ -113,6 +114,7 @@ struct CommitFacts {
     const char *id = "";            // the full object id
     const char *shortId = "";       // as git abbreviates it
     const char *subject = "";       // the first line of its message
+    bool empty = false;             // it changed no file against its first parent
     const FileFacts *files = nullptr;
     std::size_t fileCount = 0;
 };
@@ -121,6 +123,7 @@ struct CommitFacts {
 struct CommitCounts {
     long long layoutOnly = 0;
     long long changesCode = 0;
+    long long empty = 0;            // commits that changed no file
     long long notCommits = 0;       // lines of a list that name no commit
     long long excluded = -1;        // files --exclude left out, each file each commit changed; -1 when not given
 };

@@ -37,6 +37,7 @@ struct Item {
     const GitCommit *commit = nullptr;    // null for a listed line that names no commit
     const std::string *listed = nullptr;  // that line
     WalkList list;                        // what the commit changed
+    bool empty = false;                   // it changed nothing: no file, before any was excluded
     std::vector<FileFacts> files;         // each entry's facts, in list order
     std::vector<std::string> reasons;     // each Failed entry's reason, and a Different one's of two kinds,
                                           // which files[i].reason points into
@@ -64,6 +65,7 @@ struct History {
     std::size_t commitsAhead = 0;       // items the lister may hold
     std::size_t pairsAhead = 0;         // entries past which the lister holds no more items
     std::atomic<long long> printed{0};  // items printed, for the progress line
+    const std::vector<std::string> *tops = nullptr;  // the paths after "--" from the top; empty for every file
     const ExcludeList *excludes = nullptr;  // the files --exclude leaves out
     long long excluded = 0;                 // how many it left out, each file each commit changed; the lister's
 };
@@ -78,7 +80,9 @@ struct Sequence {
 };
 
 // Lists the items of seq into h as the printer makes room for them, and
-// their pairs as jobs. Ends the listing, with h.error set when it failed.
+// their pairs as jobs; with paths after "--", only the commits that changed
+// a file under them, and of each only those files. Ends the listing, with
+// h.error set when it failed.
 void listItems(History &h, const Sequence &seq, ChangeLister *lister)
 {
     std::string error;
@@ -95,6 +99,12 @@ void listItems(History &h, const Sequence &seq, ChangeLister *lister)
             item.commit = &seq.commits[static_cast<std::size_t>(k)];
             if (changeListNext(*lister, item.list, error) != 0)
                 break;
+            item.empty = item.list.entries.empty();
+            if (!h.tops->empty()) {
+                keepPathsUnder(*h.tops, item.list);
+                if (item.list.entries.empty())
+                    continue;
+            }
             h.excluded += excludeEntries(item.list.entries, *h.excludes);
         } else {
             item.listed = &seq.listed[i];
@@ -121,11 +131,12 @@ void listItems(History &h, const Sequence &seq, ChangeLister *lister)
 
 // The facts of entry's result into file, and of a Failed one's reason (or a
 // Different one's of two kinds) into reason.
-void takeFacts(const WalkEntry &entry, const PairResult &result, FileFacts &file, std::string &reason)
+void takeFacts(const WalkEntry &entry, const PairResult &result, bool tokens, FileFacts &file, std::string &reason)
 {
     file.path = entry.path.c_str();
     file.renamed = entry.renamed;
     file.status = pairStatus(entry.kind, result.outcome);
+    file.language = tokens ? languageName(result.language) : nullptr;
     if (file.status == PairStatus::Failed || (file.status == PairStatus::NotEquivalent && !result.reason.empty())) {
         reason = result.reason;
         file.reason = reason.c_str();
@@ -154,7 +165,7 @@ void compareJobs(History &h)
         }
         const WalkEntry &entry = job.item->list.entries[job.entry];
         comparePair(worker, entry, h.sweep, result);
-        takeFacts(entry, result, job.item->files[job.entry], job.item->reasons[job.entry]);
+        takeFacts(entry, result, h.sweep.settings->tokens, job.item->files[job.entry], job.item->reasons[job.entry]);
         spoolDrop(result.output);
         spoolDrop(result.allowedLines);
         spoolDrop(result.listings[0]);
@@ -182,10 +193,11 @@ void showProgress(ProgressLine &p, long long printed, std::size_t total)
 }
 
 // Counts item and reports it in the format of settings: with
-// blame-ignore-revs, a layout-only commit as git blame's list takes it; in
-// JSON, its object; as text, a line for a commit that changed code (with
-// --where followed by one line per file), for a listed line that names no
-// commit, and with listAll one for every commit.
+// blame-ignore-revs, a layout-only commit as git blame's list takes it (an
+// empty one changes no line, so it is left out); in JSON, its object; as
+// text, a line for a commit that changed code (with --where followed by one
+// line per file), for a listed line that names no commit, and with listAll
+// one for every commit.
 void report(const Item &item, bool listAll, const RunSettings &settings, CommitCounts &counts)
 {
     std::string out;
@@ -206,13 +218,14 @@ void report(const Item &item, bool listAll, const RunSettings &settings, CommitC
     facts.subject = commit.subject.c_str();
     facts.files = item.files.data();
     facts.fileCount = item.files.size();
+    facts.empty = item.empty;
     const bool changes = commitChangesCode(facts);
-    ++(changes ? counts.changesCode : counts.layoutOnly);
+    ++(changes ? counts.changesCode : item.empty ? counts.empty : counts.layoutOnly);
     if (settings.format == ReportFormat::Json) {
         reportCommit(facts, out);
         consoleRecord(out.data(), out.size());
     } else if (settings.format == ReportFormat::BlameIgnoreRevs) {
-        if (!changes)
+        if (!changes && !item.empty)
             consoleMessage("# %s\n%s\n", commit.subject.c_str(), commit.id.c_str());
     } else if (changes) {
         consoleMessage("Matchling==> Changes code: %s %s (%s) \n", commit.shortId.c_str(), commit.subject.c_str(),
@@ -222,16 +235,18 @@ void report(const Item &item, bool listAll, const RunSettings &settings, CommitC
                 consoleMessage("Matchling==> Changed in %s: %s %s \n", commit.shortId.c_str(), item.files[i].path,
                                changeReason(item.files[i]).c_str());
     } else if (listAll) {
-        consoleMessage("Matchling==> Layout only: %s %s \n", commit.shortId.c_str(), commit.subject.c_str());
+        consoleMessage("Matchling==> %s: %s %s \n", item.empty ? "Empty" : "Layout only", commit.shortId.c_str(),
+                       commit.subject.c_str());
     }
 }
 
 // Judges every item of seq, listing what the commits changed through
-// lister, less the files excludes leaves out, and reports each in order.
+// lister, of the files under tops less those excludes leaves out, and
+// reports each in order.
 // Returns the counts, with error set when the listing stopped early (the
 // items before it reported).
-CommitCounts judgeAll(const Sequence &seq, ChangeLister *lister, const ExcludeList &excludes,
-                      const RunSettings &settings, bool listAll, std::string &error)
+CommitCounts judgeAll(const Sequence &seq, ChangeLister *lister, const std::vector<std::string> &tops,
+                      const ExcludeList &excludes, const RunSettings &settings, bool listAll, std::string &error)
 {
     // The pairs compared as --git REV compares them; a report for programs
     // keeps the facts of each difference, which the reasons name.
@@ -239,6 +254,7 @@ CommitCounts judgeAll(const Sequence &seq, ChangeLister *lister, const ExcludeLi
     pairSettings.format = ReportFormat::Json;
     History h;
     h.sweep.settings = &pairSettings;
+    h.tops = &tops;
     h.excludes = &excludes;
     const int jobs = sweepJobs(settings);
     h.commitsAhead = kCommitsAheadPerWorker * static_cast<std::size_t>(jobs);
@@ -358,7 +374,10 @@ int historyRun(const Request &request)
     if (!listedCommits.empty() && !(lister = changeListerStart(listedCommits, error)))
         return stop(settings, error);
     const ExcludeList excludes = excludeList(request.excludes);
-    const CommitCounts judged = judgeAll(seq, lister.get(), excludes, settings, !verify, error);
+    std::vector<std::string> tops;
+    if (gitPathTops(request.paths, tops, error) != 0)
+        return stop(settings, error);
+    const CommitCounts judged = judgeAll(seq, lister.get(), tops, excludes, settings, !verify, error);
     lister.reset();
     if (!error.empty())
         return stop(settings, error);
@@ -376,14 +395,15 @@ int historyRun(const Request &request)
     }
     if (judged.excluded > 0)
         consoleMessage("Matchling==> %lld %s excluded \n", judged.excluded, plural(judged.excluded, "file", "files"));
-    const long long all = judged.layoutOnly + judged.changesCode;
+    const long long all = judged.layoutOnly + judged.changesCode + judged.empty;
+    const std::string empty = judged.empty > 0 ? ", " + std::to_string(judged.empty) + " empty" : "";
     if (verify)
-        consoleMessage("Matchling==> %lld listed %s judged: %lld layout only, %lld changing code, %lld %s \n", all,
-                       plural(all, "commit", "commits"), judged.layoutOnly, judged.changesCode, judged.notCommits,
-                       plural(judged.notCommits, "not a commit", "not commits"));
+        consoleMessage("Matchling==> %lld listed %s judged: %lld layout only, %lld changing code%s, %lld %s \n", all,
+                       plural(all, "commit", "commits"), judged.layoutOnly, judged.changesCode, empty.c_str(),
+                       judged.notCommits, plural(judged.notCommits, "not a commit", "not commits"));
     else
-        consoleMessage("Matchling==> %lld %s judged: %lld layout only, %lld changing code \n", all,
-                       plural(all, "commit", "commits"), judged.layoutOnly, judged.changesCode);
+        consoleMessage("Matchling==> %lld %s judged: %lld layout only, %lld changing code%s \n", all,
+                       plural(all, "commit", "commits"), judged.layoutOnly, judged.changesCode, empty.c_str());
     announceVerdict(allLayout);
     return verdictExit(allLayout, settings.verdictStatus);
 }

@@ -258,8 +258,8 @@ CommandLine placeArguments(const Found &found, Request &request)
             else
                 words.push_back(plain[k].text);
         }
-        if (!request.paths.empty() && (request.history || !request.ignoreRevs.empty())) {
-            consoleMessage("Matchling==>  Paths after -- need --git with one revision or none \n");
+        if (!request.paths.empty() && !request.ignoreRevs.empty()) {
+            consoleMessage("Matchling==>  Paths after -- need --git \n");
             return CommandLine::Mistake;
         }
     } else {

@@ -33,14 +33,14 @@ std::string pathFromPrefix(const std::string &prefix, const std::string &path)
     return out + joinedParts(to, same);
 }
 
-int gitPathsKept(const std::vector<std::string> &paths, WalkList &list, std::string &error)
+int gitPathTops(const std::vector<std::string> &paths, std::vector<std::string> &tops, std::string &error)
 {
+    tops.clear();
     if (paths.empty())
         return 0;
     std::string prefix;
     if (gitPrefix(prefix, error) != 0)
         return 1;
-    std::vector<std::string> tops;
     for (const std::string &path : paths) {
         std::vector<std::string> parts;
         if (!addPathParts(prefix, parts) || !addPathParts(path, parts)) {
@@ -49,6 +49,21 @@ int gitPathsKept(const std::vector<std::string> &paths, WalkList &list, std::str
         }
         tops.push_back(joinedParts(parts, 0));
     }
+    return 0;
+}
+
+int gitPathsKept(const std::vector<std::string> &paths, WalkList &list, std::string &error)
+{
+    std::vector<std::string> tops;
+    if (gitPathTops(paths, tops, error) != 0)
+        return 1;
+    if (!paths.empty())
+        keepPathsUnder(tops, list);
+    return 0;
+}
+
+void keepPathsUnder(const std::vector<std::string> &tops, WalkList &list)
+{
     static const std::string arrow = " -> ";
     const auto named = [&](const std::string &path) {
         return std::any_of(tops.begin(), tops.end(), [&](const std::string &top) { return under(path, top); });
@@ -63,7 +78,6 @@ int gitPathsKept(const std::vector<std::string> &paths, WalkList &list, std::str
         return !named(e.path.substr(0, at)) && !named(e.path.substr(at + arrow.size()));
     };
     list.entries.erase(std::remove_if(list.entries.begin(), list.entries.end(), dropped), list.entries.end());
-    return 0;
 }
 
 bool addPathParts(const std::string &path, std::vector<std::string> &parts, bool *up)

@@ -83,6 +83,12 @@ std::string pathFromPrefix(const std::string &prefix, const std::string &path);
 // is. Returns 0, or 1 with error set.
 int gitPathsKept(const std::vector<std::string> &paths, WalkList &list, std::string &error);
 
+// The same in two steps, for many lists: paths as tops from the top of the
+// work tree (returns 0, or 1 with error set), then of a list's entries
+// those under tops (an empty top holds everything).
+int gitPathTops(const std::vector<std::string> &paths, std::vector<std::string> &tops, std::string &error);
+void keepPathsUnder(const std::vector<std::string> &tops, WalkList &list);
+
 // Lists, for a formatter's dry run, every file named in paths and every
 // file under the directories named there whose name the language table
 // knows, with byContent (no --language) those whose name calls for a
