@@ -73,12 +73,18 @@ const std::string kSkipped = "Matchling==> 1 file skipped (no token rules for it
 const std::string kLanguages = "Matchling==> Pairs by language: c 3 \n";
 const char *const kNames[] = {"src/a.c", "src/it's b.c", "src/sub/c.c"};
 
-// Each of the three named "Unable to compare" with reason.
+// Each of the three named "Unable to compare" with reason, "%s" in it
+// standing for the file's name.
 std::string allFailed(const std::string &reason)
 {
     std::string out;
-    for (const char *name : kNames)
-        out += "Matchling==> Unable to compare: " + std::string(name) + " (" + reason + ") \n";
+    for (const char *name : kNames) {
+        std::string why = reason;
+        const std::size_t at = why.find("%s");
+        if (at != std::string::npos)
+            why.replace(at, 2, name);
+        out += "Matchling==> Unable to compare: " + std::string(name) + " (" + why + ") \n";
+    }
     return out + kSkipped + kLanguages + summary(0, 0, 3) + kNotEquivalent;
 }
 
@@ -101,10 +107,22 @@ TEST(FormatterBatch, Commands)
          "test \"$(stat -c %a .)\" = 700 && case $PWD in \"$TMPDIR\"/matchling-*) ;; *) exit 6 ;; esac && "
          "for f in {}; do test -f \"$f\" || exit 7; done",
          untouched},
-        {"each name quoted", {}, "printf '[%s]' {} >&2; exit 1",
-         allFailed("formatter exit status 1: [src/a.c][src/it's b.c][src/sub/c.c]")},
+        {"each name quoted, each failing file alone at last", {}, "printf '[%s]' {} >&2; exit 1",
+         allFailed("formatter exit status 1: [%s]")},
         {"fails", {}, "echo 'bad style' >&2; exit 3", allFailed("formatter exit status 3: bad style")},
-        {"hangs", {"--timeout", "1"}, "echo slow >&2; sleep 60", allFailed("formatter stopped after 1 second: slow")},
+        {"fails on one file, which fails no other", {},
+         "for f in {}; do case $f in *b.c*) echo \"bad $f\" >&2; exit 4 ;; esac; done; sed -i 's/  */ /g' {}",
+         "Matchling==> Unable to compare: src/it's b.c (formatter exit status 4: bad src/it's b.c) \n" + kSkipped +
+             kLanguages + summary(2, 0, 1) + kNotEquivalent},
+        {"colours its message", {}, "printf '\\033[1;31merror:\\033[0m bad\\033]0;title\\007\\n' >&2; exit 1",
+         allFailed("formatter exit status 1: error: bad")},
+        {"given only files of its languages", {"--language", "python,go"}, "exit 1",
+         kSkipped + "Matchling==> 3 files not given to the formatter (of other languages) \n"
+             "Matchling==> Pairs by language: none \n"
+             "Matchling==> 0 pairs compared: 0 equivalent, 0 not equivalent, 0 failed, 0 only on one side \n" +
+             kEquivalent},
+        {"hangs, not run again", {"--timeout", "1"}, "echo slow >&2; sleep 60",
+         allFailed("formatter did not finish within 4 s: slow")},
         {"killed", {}, "kill -9 $$", allFailed("formatter killed by signal 9")},
         {"deletes a file", {}, "rm src/a.c",
          "Matchling==> Unable to compare: src/a.c (formatter deleted the file) \n" + kSkipped + kLanguages +
@@ -162,10 +180,10 @@ TEST(FormatterBatch, AbsolutePathsAndOptionNames)
     // A name that starts with '-' goes as "./-x.c", not as an option; the
     // same file named from the root is a copy of its own, at its place
     // from the root.
-    const std::string list = "[./-x.c][" + absolute.substr(1) + "]";
-    EXPECT_EQ(r.out, "Matchling==> Unable to compare: -x.c (formatter exit status 1: " + list + ") \n" +
-                         "Matchling==> Unable to compare: " + absolute + " (formatter exit status 1: " + list +
-                         ") \nMatchling==> Pairs by language: c 2 \n" + summary(0, 0, 2) + kNotEquivalent);
+    EXPECT_EQ(r.out, std::string("Matchling==> Unable to compare: -x.c (formatter exit status 1: [./-x.c]) \n") +
+                         "Matchling==> Unable to compare: " + absolute + " (formatter exit status 1: [" +
+                         absolute.substr(1) + "]) \nMatchling==> Pairs by language: c 2 \n" + summary(0, 0, 2) +
+                         kNotEquivalent);
 }
 
 TEST(FormatterBatch, NamesTooLongForOneCommandLineTakeSeveralCalls)

@@ -145,7 +145,7 @@ TEST(FormatterRun, FormattersThatFail)
     } cases[] = {
         {"fails", {"--formatter", "echo 'bad style' >&2; echo x; exit 3", "a.c"}, "formatter exit status 3: bad style"},
         {"hangs", {"--formatter", "echo slow >&2; sleep 60", "a.c", "--timeout", "1"},
-         "formatter stopped after 1 second: slow"},
+         "formatter did not finish within 1 s: slow"},
         {"prints nothing", {"--formatter", "cat >/dev/null", "a.c"}, "formatter wrote nothing, exit status 0"},
         {"killed", {"--formatter", "kill -9 $$", "a.c"}, "formatter killed by signal 9"},
         {"a name quoted for the shell", {"--formatter", "cat {}", "it's a.c"}, ""},

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "languages/languages.h"
 #include "support.h"
 #include "walk/batch.h"
 #include "walk/process.h"
@@ -541,3 +542,30 @@ TEST(WalkPaths, BatchNames)
 }
 
 } // namespace
+
+// The languages a dry run gives a formatter, known by the program its
+// command starts; another program is given every file.
+TEST(FormatterLanguages, ByTheProgramsName)
+{
+    const struct {
+        const char *command;
+        const char *languages;  // nullptr: every language
+    } cases[] = {
+        {"black -q {}", "python"},
+        {"/usr/local/bin/black -q -", "python"},
+        {"python3 -m black -q {}", "python"},
+        {"env PYTHONPATH=x LC_ALL=C black {}", "python"},
+        {"clang-format-15 -i {}", "c,java,javascript,typescript,json"},
+        {"'gofmt' -l -w {}", "go"},
+        {"npx prettier --write {}", "javascript,typescript,json,css,scss,less,markdown,yaml,graphql"},
+        {"prettier --plugin=@prettier/plugin-php --write {}", nullptr},
+        {"blacken-docs {}", nullptr},
+        {"python3 tools/black.py {}", nullptr},
+        {"sed -i 's/a/b/' {}", nullptr},
+        {"", nullptr},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(formatterLanguages(c.command), c.languages ? languagesNamed(c.languages) : 0) << c.command;
+    EXPECT_EQ(languagesNamed("c,nonesuch"), 0u);
+    EXPECT_EQ(languagesNamed("typescript"), languageFamily(Language::Tsx));
+}

@@ -54,6 +54,8 @@ struct RunSettings {
     bool sortedIncludes = false;  // --sorted-imports (or --sorted-includes): with --tokens, runs of imports compare as sets
     std::uint16_t allow = 0;      // --allow LIST: the rewrites accepted, a bit each (rewrites/rewrites.h)
     Language language = Language::Unknown;  // --language NAME: every source's language; Unknown when not given
+    std::uint64_t givenLanguages = 0;  // --language NAME,NAME... with --formatter: the languages whose files the
+                                       // command is given, a bit each (languageFamily); 0 when not given
     ReportFormat format = ReportFormat::Text;  // --format NAME; any but Text also sets verdictStatus and clears L and V
     int jobs = 0;                 // --jobs N: pairs compared at once in tree and git modes; 0 for one per core
     int timeout = 0;              // --timeout SECONDS: how long a formatter may run on one file; 0 when not given

@@ -241,6 +241,36 @@ const char *languageName(Language language)
     return "other";
 }
 
+static_assert(static_cast<int>(Language::Unknown) < 64, "a set of languages is 64 bits");
+
+std::uint64_t languageFamily(Language language)
+{
+    if (language == Language::Unknown)
+        return 0;
+    const char *const name = languageName(language);
+    std::uint64_t family = 0;
+    for (std::size_t r = 0; r < kLanguageRowCount; ++r)
+        if (!std::strcmp(kLanguageRows[r].name, name))
+            family |= std::uint64_t{1} << static_cast<int>(kLanguageRows[r].language);
+    return family;
+}
+
+std::uint64_t languagesNamed(const char *list)
+{
+    std::uint64_t set = 0;
+    for (const char *at = list;; ++at) {
+        const char *end = std::strchr(at, ',');
+        const std::string name(at, end ? static_cast<std::size_t>(end - at) : std::strlen(at));
+        const std::uint64_t family = languageFamily(languageNamed(name.c_str()));
+        if (family == 0)
+            return 0;
+        set |= family;
+        if (!end)
+            return set;
+        at = end;
+    }
+}
+
 std::size_t languageIndex(Language language)
 {
     std::size_t index = 0;

@@ -47,6 +47,14 @@ Language languageNamed(const char *name);
 // The name reports give language.
 const char *languageName(Language language);
 
+// The bit of language in a set of languages, with those of the rows that
+// share its name (C and C#, TypeScript with and without JSX); 0 for Unknown.
+std::uint64_t languageFamily(Language language);
+
+// The set of the languages a list of names separated by commas names, as
+// --language takes each; 0 when one of them names none.
+std::uint64_t languagesNamed(const char *list);
+
 // The lexer hooks of language's module (for Unknown, a lexer that hands out
 // the End piece at once).
 const LexerHooks &languageLexer(Language language);

@@ -292,6 +292,9 @@ int sweepList(const WalkList &list, const SweepSettings &settings)
     if (settings.skipped > 0)
         consoleMessage("Matchling==> %lld %s skipped (no token rules for %s kind) \n", settings.skipped,
                        plural(settings.skipped, "file", "files"), plural(settings.skipped, "its", "their"));
+    if (settings.notGiven > 0)
+        consoleMessage("Matchling==> %lld %s not given to the formatter (of other languages) \n", settings.notGiven,
+                       plural(settings.notGiven, "file", "files"));
     if (settings.excluded > 0)
         consoleMessage("Matchling==> %lld %s excluded \n", settings.excluded, plural(settings.excluded, "file", "files"));
     for (const std::string &note : settings.notes)
@@ -372,7 +375,11 @@ int sweepRun(const Request &request)
     const std::string command = request.batch ? std::string() : request.formatter;
     const int failed = !request.formatter.empty()
                            ? walkFormatter(request.paths, command, request.settings.timeout,
-                                           request.settings.language == Language::Unknown, excludes, list, left, error)
+                                           request.settings.language == Language::Unknown,
+                                           request.settings.givenLanguages != 0
+                                               ? request.settings.givenLanguages
+                                               : formatterLanguages(request.formatter),
+                                           excludes, list, left, error)
                        : request.git ? walkGit(request.revision, list, error) || gitPathsKept(request.paths, list, error)
                                      : walkTrees(request.names[0], request.names[1], list, error);
     if (request.formatter.empty())
@@ -400,6 +407,7 @@ int sweepRun(const Request &request)
     settings.settings = &request.settings;
     settings.workingTree = request.git && request.revision.empty();
     settings.skipped = request.formatter.empty() ? -1 : left.skipped;
+    settings.notGiven = left.notGiven;
     settings.excluded = excludes.patterns.empty() ? -1 : left.excluded;
     // Editors and GitHub open a finding's file from where the run started.
     const ReportFormat format = request.settings.format;

@@ -102,8 +102,11 @@ bool readOption(Option option, const char *arg, const char *value, Request &requ
         }
         break;
     case Option::Language:
-        flags.language = value ? languageNamed(value) : Language::Unknown;
-        if (flags.language == Language::Unknown) {
+        // A list of names selects the files a formatter is given; a name
+        // alone also says how every source reads.
+        flags.givenLanguages = value ? languagesNamed(value) : 0;
+        flags.language = value && !std::strchr(value, ',') ? languageNamed(value) : Language::Unknown;
+        if (flags.givenLanguages == 0) {
             reportLanguages();
             return false;
         }
@@ -294,7 +297,7 @@ CommandLine modesAgree(const Found &found, Request &request)
     // These refine the token comparison and mean nothing without it.
     const char *needsTokens = flags.comments                        ? "--comments"
                               : flags.sortedIncludes                ? found.sortedName
-                              : flags.language != Language::Unknown ? "--language"
+                              : flags.givenLanguages != 0           ? "--language"
                               : flags.allow != 0                    ? "--allow"
                                                                     : nullptr;
     if (needsTokens && !flags.tokens) {
@@ -311,6 +314,11 @@ CommandLine modesAgree(const Found &found, Request &request)
     }
     if (flags.timeout != 0 && request.formatter.empty()) {
         consoleMessage("Matchling==>  Option --timeout needs --formatter or --formatter-batch \n");
+        return CommandLine::Mistake;
+    }
+    if (flags.givenLanguages != 0 && flags.language == Language::Unknown && request.formatter.empty()) {
+        consoleMessage("Matchling==>  Option --language takes a list of names only with --formatter or "
+                       "--formatter-batch \n");
         return CommandLine::Mistake;
     }
     const bool commits = request.history || !request.ignoreRevs.empty();

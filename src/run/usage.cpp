@@ -64,7 +64,9 @@ const OptionText kOptionTexts[] = {
      "each run read in another order is counted (see Token mode); --sorted-includes is its other name"},
     {"--sorted-includes", "", Option::SortedIncludes, nullptr},
     {"--jobs", "N", Option::Jobs, "trees, git and formatters: compare N pairs at once (default: one per core)"},
-    {"--language", "NAME", Option::Language, "with --tokens: read every file as language NAME (see Languages)"},
+    {"--language", "NAME", Option::Language,
+     "with --tokens: read every file as language NAME (see Languages); with a formatter, NAME,NAME... gives it "
+     "only the files of those languages"},
     {"--allow", "LIST", Option::Allow,
      "with --tokens: accept the rewrites named in LIST (all, or names joined by commas) where the language's "
      "grammar proves they change nothing (see Accepted rewrites)"},
@@ -83,7 +85,8 @@ const OptionText kOptionTexts[] = {
      "run COMMAND once on private copies of the files of the paths named, {} standing for their names, and "
      "compare each file with its copy"},
     {"--timeout", "SECONDS", Option::Timeout,
-     "how long a formatter may run on one file, or a batch on one call (default 60)"},
+     "how long a formatter may run on one file (default 60); a batch call may run that long and 1 second more for "
+     "each file it is given"},
     {"--no-wait", "", Option::NoWait, "no key wait after the report"},
     {"--help", "", Option::Help, "print the usage screen and this list of switches and options"},
     {"--version", "", Option::Version, "print the version line"},

@@ -2,6 +2,7 @@
 // and each copy as the second side of its file's pair.
 #include "walk/batch.h"
 
+#include <cstdio>
 #include <map>
 #include <vector>
 
@@ -10,6 +11,10 @@
 #include "walk/tree.h"
 
 namespace {
+
+constexpr int kSecondsPerFile = 1;           // a batch call's allowance for each file, beyond --timeout
+constexpr int kMostCallSeconds = 7 * 86400;  // and its most
+constexpr int kMostNarrowingCalls = 64;      // calls, beyond the first ones, that find the files a call failed on
 
 // One copy in the tree, and the pairs whose file it is.
 struct Copy {
@@ -67,9 +72,19 @@ std::vector<std::vector<std::size_t>> callsFor(const std::string &command, std::
     return calls;
 }
 
+// How long a call over files files may run: seconds, and kSecondsPerFile
+// for each file.
+int callSeconds(int seconds, std::size_t files)
+{
+    const long long most = static_cast<long long>(seconds) + kSecondsPerFile * static_cast<long long>(files);
+    return static_cast<int>(most < kMostCallSeconds ? most : kMostCallSeconds);
+}
+
 // Runs command over the copies of call in tree; sets the reason of each
-// when it failed.
-void runCall(const std::string &command, const std::vector<std::size_t> &call, int seconds, Scratch &scratch,
+// when it failed. Returns true when it failed as a formatter fails on a
+// file it cannot read, with an exit status, which a call over fewer files
+// may narrow down (not one killed: a signal may be the run's own end).
+bool runCall(const std::string &command, const std::vector<std::size_t> &call, int seconds, Scratch &scratch,
              std::vector<Copy> &copies)
 {
     std::string names;
@@ -77,18 +92,55 @@ void runCall(const std::string &command, const std::vector<std::size_t> &call, i
         names += (names.empty() ? "" : " ") + listed(copies[c].rel);
     ShellRun how;
     how.directory = scratch.path;
-    how.seconds = seconds;
+    how.seconds = callSeconds(seconds, call.size());
     how.group = &scratch.group;
     how.endGroup = true;  // nothing of it goes on writing in the tree
     ShellOutcome outcome;
     std::string why;
-    std::string reason = processShellRun(commandWith(command, names), how, outcome, why) != 0
-                             ? "formatter not run: " + why
-                             : formatterFailure(outcome, seconds);
+    const bool ran = processShellRun(commandWith(command, names), how, outcome, why) == 0;
+    const std::string reason = ran ? formatterFailure(outcome, how.seconds) : "formatter not run: " + why;
     if (reason.empty())
-        return;
+        return false;
     for (std::size_t c : call)
         copies[c].reason = reason;
+    return ran && !outcome.timedOut && outcome.signal == 0;
+}
+
+// Puts back the copies of call as they were before any command ran, each
+// with no reason. Returns false when one cannot be.
+bool restoreCopies(const std::vector<std::size_t> &call, Scratch &scratch, std::vector<Copy> &copies)
+{
+    std::string why;
+    for (std::size_t c : call) {
+        std::remove((scratch.path + "/" + copies[c].rel).c_str());
+        if (scratchCopy(scratch, copies[c].source, copies[c].rel, why) != 0)
+            return false;
+        copies[c].stamp = scratchStamp(scratch, copies[c].rel);
+    }
+    for (std::size_t c : call)
+        copies[c].reason.clear();
+    return true;
+}
+
+// Runs command over call, and when it fails on some file, over each half
+// of it again from fresh copies, down to the files it fails on alone, while
+// calls are left: one file the formatter cannot read fails no other.
+void runNarrowing(const std::string &command, const std::vector<std::size_t> &call, int seconds, Scratch &scratch,
+                  std::vector<Copy> &copies, int &callsLeft)
+{
+    if (!runCall(command, call, seconds, scratch, copies) || call.size() < 2 || callsLeft < 2)
+        return;
+    const std::vector<std::size_t> saved = call;
+    const std::string reason = copies[call[0]].reason;
+    if (!restoreCopies(call, scratch, copies)) {
+        for (std::size_t c : saved)
+            copies[c].reason = reason;
+        return;
+    }
+    callsLeft -= 2;
+    const auto middle = call.begin() + static_cast<std::ptrdiff_t>(call.size() / 2);
+    runNarrowing(command, std::vector<std::size_t>(call.begin(), middle), seconds, scratch, copies, callsLeft);
+    runNarrowing(command, std::vector<std::size_t>(middle, call.end()), seconds, scratch, copies, callsLeft);
 }
 
 // Sets the second side of each pair of copy to it, or fails them.
@@ -181,8 +233,9 @@ std::unique_ptr<BatchTree> batchFormat(const std::string &command, int seconds, 
         if (calls.size() > 1)
             tree->notes.push_back("The formatter ran in " + std::to_string(calls.size()) +
                                   " calls, the names being too long for one command line");
+        int callsLeft = kMostNarrowingCalls;
         for (const std::vector<std::size_t> &call : calls)
-            runCall(command, call, seconds, *tree->scratch, copies);
+            runNarrowing(command, call, seconds, *tree->scratch, copies, callsLeft);
         bool touched = false, ran = false;
         for (const Copy &copy : copies) {
             ran = ran || copy.reason.empty();

@@ -71,6 +71,88 @@ bool ofItsLanguage(const std::string &path, NodeType type)
     return failed || nameConfirmed(path.c_str(), head, n);
 }
 
+// True when the file path goes to a formatter given the languages of
+// given: every file when it is 0, else one whose name selects none of the
+// table's languages or one of given.
+bool givenTo(std::uint64_t given, const std::string &path)
+{
+    return given == 0 || (languageFamily(languageOfName(path.c_str())) & given) != 0 ||
+           languageOfName(path.c_str()) == Language::Unknown;
+}
+
+// The formatters whose languages a dry run knows: a program's name, and
+// the names of its languages.
+struct KnownFormatter {
+    const char *program;
+    const char *languages;
+};
+
+const KnownFormatter kKnownFormatters[] = {
+    {"black", "python"},
+    {"yapf", "python"},
+    {"autopep8", "python"},
+    {"gofmt", "go"},
+    {"goimports", "go"},
+    {"rustfmt", "rust"},
+    {"shfmt", "shell"},
+    {"clang-format", "c,java,javascript,typescript,json"},
+    {"astyle", "c,java"},
+    {"uncrustify", "c,java"},
+    {"indent", "c"},
+    {"prettier", "javascript,typescript,json,css,scss,less,markdown,yaml,graphql"},
+    {"taplo", "toml"},
+    {"cmake-format", "cmake"},
+};
+
+// The words of command, split at blanks, without the quotes around them.
+std::vector<std::string> commandWords(const std::string &command)
+{
+    std::vector<std::string> words;
+    std::string word;
+    bool in = false;
+    for (char c : command + " ") {
+        if (c == ' ' || c == '\t') {
+            if (in)
+                words.push_back(word);
+            word.clear();
+            in = false;
+        } else if (c != '\'' && c != '"') {
+            word += c;
+            in = true;
+        }
+    }
+    return words;
+}
+
+// A formatter's line of text as a report shows it: without the terminal's
+// escape sequences (colours, titles) and other control bytes but tabs.
+std::string withoutEscapes(const std::string &line)
+{
+    std::string out;
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(line[i]);
+        if (c != 0x1b) {
+            if (c >= 0x20 || c == '\t')
+                out += line[i];
+            continue;
+        }
+        if (i + 1 < line.size() && line[i + 1] == '[') {
+            // CSI: parameters and intermediates up to a final byte.
+            for (i += 2; i < line.size() && !(line[i] >= 0x40 && line[i] <= 0x7e); ++i) {
+            }
+        } else if (i + 1 < line.size() && line[i + 1] == ']') {
+            // OSC: up to BEL or ESC backslash.
+            for (i += 2; i < line.size() && line[i] != '\a' && line[i] != 0x1b; ++i) {
+            }
+            if (i + 1 < line.size() && line[i] == 0x1b && line[i + 1] == '\\')
+                ++i;
+        } else {
+            ++i;  // ESC and one byte
+        }
+    }
+    return out;
+}
+
 // One directory of a walk below a path given.
 struct Pending {
     std::string path;  // as reports name it: the path given, then the names below it
@@ -82,7 +164,7 @@ struct Pending {
 // knows (byContent: and whose start its content test passes, where its name
 // calls for one) and excludes keeps, in byte order of path; counts the
 // others in left. Returns 0, or 1 when dir itself cannot be read.
-int walkDirectory(const std::string &dir, const std::string &command, int seconds, bool byContent,
+int walkDirectory(const std::string &dir, const std::string &command, int seconds, bool byContent, std::uint64_t given,
                   const ExcludeList &excludes, std::vector<WalkEntry> &entries, LeftOut &left)
 {
     const std::size_t first = entries.size();
@@ -127,6 +209,8 @@ int walkDirectory(const std::string &dir, const std::string &command, int second
             } else if (languageOfName(name.c_str()) == Language::Unknown ||
                        (byContent && !ofItsLanguage(name, node.type))) {
                 ++left.skipped;
+            } else if (!givenTo(given, name)) {
+                ++left.notGiven;
             } else {
                 entries.push_back(entryFor(name, node.type, node.size, command, seconds));
             }
@@ -140,7 +224,8 @@ int walkDirectory(const std::string &dir, const std::string &command, int second
 } // namespace
 
 int walkFormatter(const std::vector<std::string> &paths, const std::string &command, int seconds, bool byContent,
-                  const ExcludeList &excludes, WalkList &list, LeftOut &left, std::string &error)
+                  std::uint64_t given, const ExcludeList &excludes, WalkList &list, LeftOut &left,
+                  std::string &error)
 {
     list.sideNames[0] = "files";
     list.sideNames[1] = "formatter output";
@@ -149,22 +234,50 @@ int walkFormatter(const std::vector<std::string> &paths, const std::string &comm
     for (const std::string &path : paths) {
         TreeNode node;
         if (isDirectory(path.c_str())) {
-            if (walkDirectory(path, command, seconds, byContent, excludes, list.entries, left) != 0) {
+            if (walkDirectory(path, command, seconds, byContent, given, excludes, list.entries, left) != 0) {
                 error = "Unable to read directory " + path;
                 return 1;
             }
         } else if (treeStat(path, node) == 0) {
             // A file named on the command line is taken whatever its name,
-            // unless --exclude leaves out the path as given; a symbolic
+            // unless --exclude leaves out the path as given or its name
+            // selects a language the formatter is not given; a symbolic
             // link, as everywhere, is not followed.
             if (excludedPath(excludes, excludeSubject(path), false))
                 ++left.excluded;
+            else if (!givenTo(given, path))
+                ++left.notGiven;
             else
                 list.entries.push_back(entryFor(path, node.type, node.size, command, seconds));
         } else {
             error = "No such file or directory: " + path;
             return 1;
         }
+    }
+    return 0;
+}
+
+std::uint64_t formatterLanguages(const std::string &command)
+{
+    const std::vector<std::string> words = commandWords(command);
+    std::size_t at = 0;
+    while (at < words.size() && (words[at].find('=') != std::string::npos || words[at] == "env" ||
+                                 words[at] == "exec" || words[at] == "npx"))
+        ++at;
+    if (at + 2 < words.size() && words[at].compare(0, 6, "python") == 0 && words[at + 1] == "-m")
+        at += 2;
+    if (at >= words.size())
+        return 0;
+    const std::string &path = words[at];
+    const std::string program = path.substr(path.rfind('/') + 1);
+    for (const KnownFormatter &known : kKnownFormatters) {
+        const std::size_t n = std::strlen(known.program);
+        if (program.compare(0, n, known.program) != 0 ||
+            program.find_first_not_of("-.0123456789", n) != std::string::npos)
+            continue;
+        if (!std::strcmp(known.program, "prettier") && command.find("--plugin") != std::string::npos)
+            return 0;
+        return languagesNamed(known.languages);
     }
     return 0;
 }
@@ -187,13 +300,13 @@ std::string formatterFailure(const ShellOutcome &outcome, int seconds)
 {
     std::string why;
     if (outcome.timedOut)
-        why = "formatter stopped after " + std::to_string(seconds) + (seconds == 1 ? " second" : " seconds");
+        why = "formatter did not finish within " + std::to_string(seconds) + " s";
     else if (outcome.signal != 0)
         why = "formatter killed by signal " + std::to_string(outcome.signal);
     else if (outcome.status != 0)
         why = "formatter exit status " + std::to_string(outcome.status);
     if (!why.empty() && !outcome.firstError.empty())
-        why += ": " + outcome.firstError;
+        why += ": " + withoutEscapes(outcome.firstError);
     return why;
 }
 
@@ -214,7 +327,7 @@ int formatterOutput(const SideRef &side, std::FILE *&output, std::string &why)
         if (why.empty() && streamSize(output) == 0 && (treeStat(side.file, input) != 0 || input.size != 0)) {
             why = "formatter wrote nothing, exit status 0";
             if (!outcome.firstError.empty())
-                why += ": " + outcome.firstError;
+                why += ": " + withoutEscapes(outcome.firstError);
         }
     }
     if (why.empty())

@@ -64,6 +64,7 @@ struct LeftOut {
     long long skipped = 0;   // files under the directories named whose kind the language table does not know
                              // (by their names, or by their starts where their names call for a content test)
     long long excluded = 0;  // files --exclude left out
+    long long notGiven = 0;  // files of languages the formatter does not format, by their names
 };
 
 struct ExcludeList;
@@ -103,8 +104,19 @@ void keepPathsUnder(const std::vector<std::string> &tops, WalkList &list);
 // Counts the files left out in left. Returns 0, or 1 with error set (a name
 // that is neither file nor directory, a directory that cannot be read at
 // its top).
+// Of the files whose names select a language, only those of the languages
+// in given (a bit each, languageFamily) are taken, unless given is 0.
 int walkFormatter(const std::vector<std::string> &paths, const std::string &command, int seconds, bool byContent,
-                  const ExcludeList &excludes, WalkList &list, LeftOut &left, std::string &error);
+                  std::uint64_t given, const ExcludeList &excludes, WalkList &list, LeftOut &left,
+                  std::string &error);
+
+// The languages the formatter that command starts formats, by its program's
+// name (a version after it allowed, "clang-format-15"), after assignments
+// and "env", "exec", "npx" and "python -m": black, yapf and autopep8 Python,
+// gofmt Go, rustfmt Rust, shfmt shell, clang-format the C family, Java,
+// JavaScript, TypeScript and JSON, and so on. 0 (every language) for
+// another program, and for prettier given a plugin.
+std::uint64_t formatterLanguages(const std::string &command);
 
 // Runs side's command with side.file on its input, its output into a
 // temporary file of the system's that has no name. Returns 0 with output set,
