@@ -67,9 +67,12 @@ void makeSources(const ScratchDir &dir)
     writeFile(dir.file("src/it's b.c"), "int b ;\n");
     writeFile(dir.file("src/sub/c.c"), "int c;\n");
     writeFile(dir.file("src/notes.txt"), "notes\n");
+    // Configuration that formatters look for above each file.
+    writeFile(dir.file("pyproject.toml"), "[tool.black]\n");
+    writeFile(dir.file("src/sub/.prettierrc"), "{}\n");
 }
 
-const std::string kSkipped = "Matchling==> 1 file skipped (no token rules for its kind) \n";
+const std::string kSkipped = "Matchling==> 2 files skipped (no token rules for their kind) \n";
 const std::string kLanguages = "Matchling==> Pairs by language: c 3 \n";
 const char *const kNames[] = {"src/a.c", "src/it's b.c", "src/sub/c.c"};
 
@@ -101,6 +104,8 @@ TEST(FormatterBatch, Commands)
     } cases[] = {
         {"touches nothing", {}, "true {}", untouched},
         {"prints what it would write", {}, "cat {} >/dev/null", untouched},
+        {"finds the configuration above each file, and no other file", {},
+         "test -f pyproject.toml && test -f src/sub/.prettierrc && test ! -e src/notes.txt", untouched},
         {"rewrites a file as it was", {}, "sed -i '' src/a.c", equivalent},
         {"changes the layout", {}, "sed -i 's/  */ /g' {}", equivalent},
         {"runs in the private tree, the names relative to it", {},
@@ -142,8 +147,10 @@ TEST(FormatterBatch, Commands)
          "int  a; \n^ \n"
          "Matchling==> Token mismatch at line 1, column 1 of formatted:src/a.c \n"
          "Matchling==> Token from formatted:src/a.c 'long' \n"
-         "long  a; \n^ \n" +
-             kSkipped + "Matchling==> 2 files excluded \nMatchling==> Pairs by language: c 1 \n" + summary(0, 1, 0) +
+         "long  a; \n^ \n"
+         "Matchling==> 1 file skipped (no token rules for its kind) \nMatchling==> 3 files excluded \n"
+         "Matchling==> Pairs by language: c 1 \n" +
+             summary(0, 1, 0) +
              kNotEquivalent},
     };
     for (const Case &c : cases) {

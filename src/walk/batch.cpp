@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <map>
+#include <set>
 #include <vector>
 
 #include "common/files.h"
@@ -70,6 +71,68 @@ std::vector<std::vector<std::size_t>> callsFor(const std::string &command, std::
     if (calls.back().empty())
         calls.pop_back();
     return calls;
+}
+
+// The configuration files formatters look for in the directories above a
+// file they format, which the private tree holds too.
+const char *const kConfigFiles[] = {
+    ".clang-format", "_clang-format", ".editorconfig", "pyproject.toml", ".style.yapf", "setup.cfg",
+    "rustfmt.toml", ".rustfmt.toml", "rust-toolchain", "rust-toolchain.toml", ".prettierrc", ".prettierrc.json",
+    ".prettierrc.json5", ".prettierrc.yaml", ".prettierrc.yml", ".prettierrc.toml", ".prettierrc.js",
+    ".prettierrc.cjs", ".prettierrc.mjs", "prettier.config.js", "prettier.config.cjs", "prettier.config.mjs",
+    ".prettierignore", ".taplo.toml", "taplo.toml", ".cmake-format", ".cmake-format.yaml", ".cmake-format.py",
+};
+
+// Copies into the tree, beside the copies, the configuration files of the
+// directories above each file: each directory of the tree gets those of the
+// directory it stands for, and the tree's top also the nearest of each name
+// above the place it stands for. Names the copies hold already are left.
+void copyConfigurations(const std::vector<Copy> &copies, const std::string &start, Scratch &scratch)
+{
+    std::set<std::string> taken, looked;
+    for (const Copy &copy : copies)
+        taken.insert(copy.rel);
+    std::string why;
+    const auto take = [&](const std::string &from, const std::string &treeDir, const char *name) {
+        const std::string rel = treeDir.empty() ? name : treeDir + "/" + name;
+        if (taken.count(rel) || !isRegularFile((from + "/" + name).c_str()))
+            return false;
+        taken.insert(rel);
+        scratchCopy(scratch, from + "/" + name, rel, why);  // one that cannot be copied is left out
+        return true;
+    };
+    for (const Copy &copy : copies) {
+        if (!copy.reason.empty())
+            continue;
+        // The file from the root, and the place the tree's top stands for.
+        std::vector<std::string> file, tree;
+        if (copy.source[0] != '/')
+            addPathParts(start, file);
+        addPathParts(copy.source, file);
+        addPathParts(copy.rel, tree);
+        if (file.size() < tree.size())
+            continue;
+        const std::size_t top = file.size() - tree.size();
+        for (std::size_t k = tree.size() - 1;; --k) {
+            std::vector<std::string> dir(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(top + k));
+            const std::string from = "/" + joinedParts(dir, 0);
+            if (looked.insert(from).second) {
+                dir.erase(dir.begin(), dir.begin() + static_cast<std::ptrdiff_t>(top));
+                for (const char *name : kConfigFiles)
+                    take(from, joinedParts(dir, 0), name);
+            }
+            if (k == 0)
+                break;
+        }
+        if (!looked.insert("above " + std::to_string(top)).second)
+            continue;
+        for (const char *name : kConfigFiles)
+            for (std::size_t up = top; up-- > 0;) {
+                const std::vector<std::string> dir(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(up));
+                if (take("/" + joinedParts(dir, 0), "", name))
+                    break;
+            }
+    }
 }
 
 // How long a call over files files may run: seconds, and kSecondsPerFile
@@ -224,6 +287,9 @@ std::unique_ptr<BatchTree> batchFormat(const std::string &command, int seconds, 
             copy.reason = tree->scratch ? why : "formatter not run: " + why;
         copy.stamp = copy.reason.empty() ? scratchStamp(*tree->scratch, copy.rel) : std::string();
     }
+
+    if (tree->scratch)
+        copyConfigurations(copies, start, *tree->scratch);
 
     // 3. The calls, and each file against its copy. A command that ran
     // well and touched no file at all may have written elsewhere (prettier
