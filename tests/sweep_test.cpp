@@ -168,13 +168,13 @@ TEST(Sweep, SortedImportsCountPerPair)
          "{\"type\":\"summary\",\"pairs\":6,\"equivalent\":6,\"not_equivalent\":0,\"failed\":0,\"not_compared\":0,"
          "\"only_on_one_side\":0,\"verdict\":\"equivalent\",\"languages\":{\"c\":1,\"python\":1,\"rust\":1,"
          "\"java\":1,\"typescript\":2},\"allowed\":{\"imports\":2}}\n"},
-        {"without the option", {"--exit-status"},
-         "Matchling==> Not equivalent: C.java \n"
+        {"without the option, which the reason names", {"--exit-status"},
+         "Matchling==> Not equivalent: C.java (imports reordered (--sorted-imports accepts this)) \n"
          "Matchling==> Token mismatch at line 1, column 8 of a/C.java \n"
          "Matchling==> Token from a/C.java 'b' \nimport b.B; \n       ^ \n"
          "Matchling==> Token mismatch at line 1, column 8 of b/C.java \n"
          "Matchling==> Token from b/C.java 'a' \nimport a.A; \n       ^ \n"
-         "Matchling==> Not equivalent: w.c \n"
+         "Matchling==> Not equivalent: w.c (imports reordered (--sorted-imports accepts this)) \n"
          "Matchling==> Token mismatch at line 1, column 10 of a/w.c \n"
          "Matchling==> Token from a/w.c '<windows.h>' \n#include <windows.h> \n         ^ \n"
          "Matchling==> Token mismatch at line 1, column 10 of b/w.c \n"

@@ -71,6 +71,9 @@ constexpr const char *kNoRulesReason = "no token rules for this kind of file";
 // The reason a run gives a file whose language this build does not read.
 constexpr const char *kNotBuiltReason = "no token rules for this kind of file in this build";
 
+// The reason of a pair that differs only in the order of its imports.
+constexpr const char *kImportsReorderedReason = "imports reordered (--sorted-imports accepts this)";
+
 // The bytes of a source's start that a content test looks at.
 constexpr std::size_t kContentBytes = 4096;
 

@@ -283,6 +283,30 @@ bool testContent(Sides &s, PairResult &result)
     return true;
 }
 
+// True when the two sides, which differ, compare equivalent once their
+// imports sort: the pair is compared again, from the start, with them.
+bool importsReordered(Sides &s, const RunSettings &settings, const Language (&languages)[2])
+{
+    std::string why;
+    for (int f = 0; f < 2; ++f) {
+        closeSide(s, f);
+        if (openSide(s, f, why) != 0)
+            return false;
+    }
+    RunSettings sorted = settings;
+    sorted.sortedIncludes = true;
+    sorted.listNormalized = false;
+    PairResult probe;
+    consoleTo(&probe.output);
+    const PairOutcome outcome = compareOpen(s, sorted, languages, probe, why);
+    consoleTo(nullptr);
+    spoolDrop(probe.output);
+    spoolDrop(probe.allowedLines);
+    spoolDrop(probe.listings[0]);
+    spoolDrop(probe.listings[1]);
+    return outcome == PairOutcome::Equivalent;
+}
+
 // Compares a pair whose sides are both there.
 void compareSides(Sides &s, const SweepSettings &sweep, PairResult &result)
 {
@@ -331,6 +355,11 @@ void compareSides(Sides &s, const SweepSettings &sweep, PairResult &result)
     consoleTo(&result.output);
     result.outcome = compareOpen(s, settings, languages, result, why);
     consoleTo(nullptr);
+    if (result.outcome == PairOutcome::Different && settings.tokens && !settings.sortedIncludes &&
+        sortsImports(languages[0]) && importsReordered(s, settings, languages)) {
+        result.reason = kImportsReorderedReason;
+        result.hint = true;
+    }
     if (result.outcome == PairOutcome::Failed) {
         result.reason = why;
         spoolDrop(result.output);

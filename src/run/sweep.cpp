@@ -186,7 +186,7 @@ void reportResult(ReportWriter &writer, const WalkList &list, const WalkEntry &e
     else if (result.outcome == PairOutcome::NotCompared)
         p.reason = result.reason.empty() ? kNoRulesReason : result.reason.c_str();
     p.language = settings.tokens ? languageName(result.language) : nullptr;
-    p.difference = result.outcome == PairOutcome::Different && p.reason ? nullptr : &result.difference;
+    p.difference = result.outcome == PairOutcome::Different && p.reason && !result.hint ? nullptr : &result.difference;
     p.counted = countedRewrites(settings);
     if (p.counted && (result.outcome == PairOutcome::Equivalent || result.outcome == PairOutcome::Different))
         p.allowed = result.allowed;

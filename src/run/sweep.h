@@ -32,7 +32,9 @@ struct PairResult {
     std::string reason;      // for Failed: "unreadable", "empty", "symbolic link", ...; for NotCompared, when
                              // not the usual one: "no token rules for this kind of file in this build", or
                              // the content tests' "no token rules: .cls is read as ..."; for Different, their
-                             // "of two kinds: ..." (no difference lines then)
+                             // "of two kinds: ..." (no difference lines then), or the hint that
+                             // --sorted-imports would accept it (with them)
+    bool hint = false;       // the reason of a Different pair is that hint
     Spool output;            // the pair's difference lines
     Spool listings[2];       // with switch L, each side's normalized text or token list
     std::int64_t bytes = 0;  // bytes of the two sides, for the progress line
