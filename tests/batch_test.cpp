@@ -126,6 +126,24 @@ TEST(FormatterBatch, Commands)
              "Matchling==> Pairs by language: none \n"
              "Matchling==> 0 pairs compared: 0 equivalent, 0 not equivalent, 0 failed, 0 only on one side \n" +
              kEquivalent},
+        {"names what it left out", {"--where", "--language", "python"}, "exit 1",
+         "Matchling==> Left out: src/a.c (not given to the formatter: c) \n"
+         "Matchling==> Left out: src/it's b.c (not given to the formatter: c) \n"
+         "Matchling==> Left out: src/notes.txt (no token rules for this kind of file) \n"
+         "Matchling==> Left out: src/sub/.prettierrc (no token rules for this kind of file) \n"
+         "Matchling==> Left out: src/sub/c.c (not given to the formatter: c) \n" +
+             kSkipped + "Matchling==> 3 files not given to the formatter (of other languages) \n"
+             "Matchling==> Pairs by language: none \n"
+             "Matchling==> 0 pairs compared: 0 equivalent, 0 not equivalent, 0 failed, 0 only on one side \n" +
+             kEquivalent},
+        {"names what it left out in JSON", {"--format", "json", "--language", "go", "--exclude", "sub/"}, "exit 1",
+         "{\"type\":\"left-out\",\"path\":\"src/a.c\",\"language\":\"c\",\"reason\":\"not given to the formatter\"}\n"
+         "{\"type\":\"left-out\",\"path\":\"src/it's b.c\",\"language\":\"c\",\"reason\":\"not given to the "
+         "formatter\"}\n"
+         "{\"type\":\"left-out\",\"path\":\"src/notes.txt\",\"language\":\"other\",\"reason\":\"no token rules for "
+         "this kind of file\"}\n"
+         "{\"type\":\"summary\",\"pairs\":0,\"equivalent\":0,\"not_equivalent\":0,\"failed\":0,\"not_compared\":0,"
+         "\"only_on_one_side\":0,\"excluded\":2,\"verdict\":\"equivalent\",\"languages\":{}}\n"},
         {"hangs, not run again", {"--timeout", "1"}, "echo slow >&2; sleep 60",
          allFailed("formatter did not finish within 4 s: slow")},
         {"killed", {}, "kill -9 $$", allFailed("formatter killed by signal 9")},

@@ -120,6 +120,19 @@ void allowedField(std::string &out, const std::uint64_t *counts, RewriteSet coun
     out += '}';
 }
 
+} // namespace
+
+void reportLeftOut(const std::string &path, const char *reason, const char *language, std::string &out)
+{
+    out += "{\"type\":\"left-out\",\"path\":";
+    appendJson(out, path.data(), path.size());
+    field(out, "language", language);
+    field(out, "reason", reason);
+    out += "}\n";
+}
+
+namespace {
+
 void jsonPair(const PairFacts &p, std::string &out)
 {
     out += "{\"type\":\"pair\",\"path\":";

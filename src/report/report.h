@@ -94,6 +94,10 @@ extern const char *const kFormatNames;
 void reportBegin(ReportWriter &w, std::string &out);
 void reportPair(ReportWriter &w, const PairFacts &p, std::string &out);
 void reportEnd(ReportWriter &w, const ReportCounts &c, std::string &out);
+
+// Appends the JSON Lines object of a file a formatter run left out, with
+// why and the language its name selects ("other" for none).
+void reportLeftOut(const std::string &path, const char *reason, const char *language, std::string &out);
 void reportStopped(ReportWriter &w, const std::string &message, std::string &out);
 
 // One file of a commit, as the reports of a history run give it.

@@ -20,6 +20,13 @@
 
 namespace {
 
+// Why a formatter run left out a file of language: Unknown for one of a
+// kind without token rules.
+const char *leftReason(Language language)
+{
+    return language == Language::Unknown ? kNoRulesReason : "not given to the formatter";
+}
+
 constexpr int kAheadPerWorker = 8;  // results a worker may hold before their turn to print
 
 // Everything the workers and the printer share.
@@ -285,10 +292,18 @@ int sweepList(const WalkList &list, const SweepSettings &settings)
         for (int k = 0; k < kRewriteKinds; ++k)
             counts.allowed[k] = t.allowed[k];
         out.clear();
+        for (std::size_t k = 0; writer.format == ReportFormat::Json && settings.left && k < settings.left->size(); ++k)
+            reportLeftOut((*settings.left)[k].path, leftReason((*settings.left)[k].language),
+                          languageName((*settings.left)[k].language), out);
         reportEnd(writer, counts, out);
         consoleRecord(out.data(), out.size());
     }
 
+    for (std::size_t k = 0; text && settings.left && k < settings.left->size(); ++k) {
+        const LeftOut::File &f = (*settings.left)[k];
+        consoleMessage("Matchling==> Left out: %s (%s%s%s) \n", f.path.c_str(), leftReason(f.language),
+                       f.language == Language::Unknown ? "" : ": ", f.language == Language::Unknown ? "" : languageName(f.language));
+    }
     if (settings.skipped > 0)
         consoleMessage("Matchling==> %lld %s skipped (no token rules for %s kind) \n", settings.skipped,
                        plural(settings.skipped, "file", "files"), plural(settings.skipped, "its", "their"));
@@ -371,6 +386,7 @@ int sweepRun(const Request &request)
     WalkList list;
     std::string error;
     LeftOut left;
+    left.named = request.settings.showWhere || request.settings.format == ReportFormat::Json;
     const ExcludeList excludes = excludeList(request.excludes);
     const std::string command = request.batch ? std::string() : request.formatter;
     const int failed = !request.formatter.empty()
@@ -408,6 +424,7 @@ int sweepRun(const Request &request)
     settings.workingTree = request.git && request.revision.empty();
     settings.skipped = request.formatter.empty() ? -1 : left.skipped;
     settings.notGiven = left.notGiven;
+    settings.left = left.named ? &left.files : nullptr;
     settings.excluded = excludes.patterns.empty() ? -1 : left.excluded;
     // Editors and GitHub open a finding's file from where the run started.
     const ReportFormat format = request.settings.format;

@@ -79,6 +79,7 @@ struct SweepSettings {
     bool workingTree = false;  // git mode on the working tree: identical bytes are no change
     long long skipped = -1;    // formatter runs: files left out for their names; -1 in other runs
     long long notGiven = 0;    // formatter runs: files of languages the formatter does not format
+    const std::vector<LeftOut::File> *left = nullptr;  // with --where or a report for programs: those files named
     long long excluded = -1;   // files --exclude left out; -1 when it was not given
     std::vector<std::string> notes;  // lines printed before the summary's counts, without their "Matchling==> "
     std::string placePrefix;   // git runs in --format gnu or github: the current directory from the top ("src/"), which places are reckoned from

@@ -80,6 +80,15 @@ bool givenTo(std::uint64_t given, const std::string &path)
            languageOfName(path.c_str()) == Language::Unknown;
 }
 
+// Counts the file path in left, and names it there when asked: skipped
+// (language Unknown), or not given to the formatter.
+void leaveOut(LeftOut &left, const std::string &path, Language language)
+{
+    ++(language == Language::Unknown ? left.skipped : left.notGiven);
+    if (left.named)
+        left.files.push_back({path, language});
+}
+
 // The formatters whose languages a dry run knows: a program's name, and
 // the names of its languages.
 struct KnownFormatter {
@@ -167,7 +176,7 @@ struct Pending {
 int walkDirectory(const std::string &dir, const std::string &command, int seconds, bool byContent, std::uint64_t given,
                   const ExcludeList &excludes, std::vector<WalkEntry> &entries, LeftOut &left)
 {
-    const std::size_t first = entries.size();
+    const std::size_t first = entries.size(), firstLeft = left.files.size();
     std::vector<Pending> pending = {{dir, "", false}};
     while (!pending.empty()) {
         const Pending at = pending.back();
@@ -208,9 +217,9 @@ int walkDirectory(const std::string &dir, const std::string &command, int second
                 ++left.excluded;
             } else if (languageOfName(name.c_str()) == Language::Unknown ||
                        (byContent && !ofItsLanguage(name, node.type))) {
-                ++left.skipped;
+                leaveOut(left, name, Language::Unknown);
             } else if (!givenTo(given, name)) {
-                ++left.notGiven;
+                leaveOut(left, name, languageOfName(name.c_str()));
             } else {
                 entries.push_back(entryFor(name, node.type, node.size, command, seconds));
             }
@@ -218,6 +227,8 @@ int walkDirectory(const std::string &dir, const std::string &command, int second
     }
     std::sort(entries.begin() + static_cast<std::ptrdiff_t>(first), entries.end(),
               [](const WalkEntry &a, const WalkEntry &b) { return a.path < b.path; });
+    std::sort(left.files.begin() + static_cast<std::ptrdiff_t>(firstLeft), left.files.end(),
+              [](const LeftOut::File &a, const LeftOut::File &b) { return a.path < b.path; });
     return 0;
 }
 
@@ -230,7 +241,9 @@ int walkFormatter(const std::vector<std::string> &paths, const std::string &comm
     list.sideNames[0] = "files";
     list.sideNames[1] = "formatter output";
     list.entries.clear();
+    const bool named = left.named;
     left = LeftOut();
+    left.named = named;
     for (const std::string &path : paths) {
         TreeNode node;
         if (isDirectory(path.c_str())) {
@@ -246,7 +259,7 @@ int walkFormatter(const std::vector<std::string> &paths, const std::string &comm
             if (excludedPath(excludes, excludeSubject(path), false))
                 ++left.excluded;
             else if (!givenTo(given, path))
-                ++left.notGiven;
+                leaveOut(left, path, languageOfName(path.c_str()));
             else
                 list.entries.push_back(entryFor(path, node.type, node.size, command, seconds));
         } else {

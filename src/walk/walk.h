@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "common/settings.h"
 #include "common/source_stream.h"
 
 // Where the bytes of one side of a pair come from.
@@ -65,6 +66,12 @@ struct LeftOut {
                              // (by their names, or by their starts where their names call for a content test)
     long long excluded = 0;  // files --exclude left out
     long long notGiven = 0;  // files of languages the formatter does not format, by their names
+    bool named = false;      // name the files skipped and not given in files, too
+    struct File {
+        std::string path;
+        Language language;   // of a file not given; Unknown for one skipped
+    };
+    std::vector<File> files;  // with named: those files, in the order of the walk
 };
 
 struct ExcludeList;
