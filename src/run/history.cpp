@@ -395,6 +395,9 @@ int historyRun(const Request &request)
     }
     if (judged.excluded > 0)
         consoleMessage("Matchling==> %lld %s excluded \n", judged.excluded, plural(judged.excluded, "file", "files"));
+    const std::string unmatched = unmatchedPatterns(excludes);
+    if (!unmatched.empty())
+        consoleMessage("Matchling==> --exclude left out nothing: %s \n", unmatched.c_str());
     const long long all = judged.layoutOnly + judged.changesCode + judged.empty;
     const std::string empty = judged.empty > 0 ? ", " + std::to_string(judged.empty) + " empty" : "";
     if (verify)

@@ -312,6 +312,8 @@ int sweepList(const WalkList &list, const SweepSettings &settings)
                        plural(settings.notGiven, "file", "files"));
     if (settings.excluded > 0)
         consoleMessage("Matchling==> %lld %s excluded \n", settings.excluded, plural(settings.excluded, "file", "files"));
+    if (!settings.unmatched.empty())
+        consoleMessage("Matchling==> --exclude left out nothing: %s \n", settings.unmatched.c_str());
     for (const std::string &note : settings.notes)
         consoleMessage("Matchling==> %s \n", note.c_str());
     if (settings.settings->tokens)
@@ -426,6 +428,7 @@ int sweepRun(const Request &request)
     settings.notGiven = left.notGiven;
     settings.left = left.named ? &left.files : nullptr;
     settings.excluded = excludes.patterns.empty() ? -1 : left.excluded;
+    settings.unmatched = unmatchedPatterns(excludes);
     // Editors and GitHub open a finding's file from where the run started.
     const ReportFormat format = request.settings.format;
     std::string ignored;

@@ -81,6 +81,7 @@ struct SweepSettings {
     long long notGiven = 0;    // formatter runs: files of languages the formatter does not format
     const std::vector<LeftOut::File> *left = nullptr;  // with --where or a report for programs: those files named
     long long excluded = -1;   // files --exclude left out; -1 when it was not given
+    std::string unmatched;     // the --exclude patterns that left out nothing, joined by ", "
     std::vector<std::string> notes;  // lines printed before the summary's counts, without their "Matchling==> "
     std::string placePrefix;   // git runs in --format gnu or github: the current directory from the top ("src/"), which places are reckoned from
     std::function<void()> compared;  // when set, called once every pair is compared, before the summary

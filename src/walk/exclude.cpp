@@ -178,6 +178,7 @@ ExcludeList excludeList(const std::vector<std::string> &globs)
     ExcludeList list;
     for (const std::string &glob : globs) {
         ExcludePattern p;
+        p.given = glob;
         p.glob = glob;
         while (p.glob.size() > 1 && p.glob.back() == '/') {
             p.glob.pop_back();
@@ -204,14 +205,25 @@ bool excludedPath(const ExcludeList &list, const std::string &path, bool directo
                     const std::size_t slash = path.rfind('/', length == 0 ? 0 : length - 1);
                     from = slash == std::string::npos || slash >= length ? 0 : slash + 1;
                 }
-                if (globMatch(p.glob.data(), p.glob.size(), path.data() + from, length - from))
+                if (globMatch(p.glob.data(), p.glob.size(), path.data() + from, length - from)) {
+                    p.matched = true;
                     return true;
+                }
             }
             if (whole)
                 break;
         }
     }
     return false;
+}
+
+std::string unmatchedPatterns(const ExcludeList &list)
+{
+    std::string names;
+    for (const ExcludePattern &p : list.patterns)
+        if (!p.matched)
+            names += (names.empty() ? "" : ", ") + p.given;
+    return names;
 }
 
 std::string excludeSubject(const std::string &path)

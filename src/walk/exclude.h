@@ -12,9 +12,11 @@
 
 // One pattern, as gitignore reads it.
 struct ExcludePattern {
+    std::string given;           // the pattern as --exclude gave it
     std::string glob;            // the pattern without a leading '/' and without its trailing '/'s
     bool anchored = false;       // it held a '/' before its end: matched against the whole path from the top
     bool directoryOnly = false;  // it ended in '/': matches directories only
+    mutable bool matched = false;  // it left out a file or directory in this run (one thread matches at a time)
 };
 
 // The patterns of a run; empty when --exclude was not given.
@@ -38,6 +40,10 @@ bool globMatch(const char *pattern, std::size_t patternLength, const char *text,
 // pattern matches it or one of the directories on its way. directory: path
 // itself names a directory.
 bool excludedPath(const ExcludeList &list, const std::string &path, bool directory);
+
+// Each pattern of list that left out nothing in the run, as given, joined
+// by ", "; empty when every pattern did.
+std::string unmatchedPatterns(const ExcludeList &list);
 
 // path with "." parts, empty parts and the leading '/' taken out, as the
 // patterns take it: "./src//a.c" gives "src/a.c".
