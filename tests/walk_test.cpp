@@ -411,7 +411,8 @@ TEST(GitWalkTools, HistoryListedAsEachCommitAlone)
     EXPECT_EQ(changeListNext(*lister, past, error), 1);
 }
 
-// Only the full id of a commit, in either case, names one in a list.
+// Only the full id of a commit, in either case, names one in a list; an
+// abbreviated one is told with the full id git blame needs.
 TEST(GitWalkTools, ListedCommits)
 {
     SKIP_WITHOUT_GIT();
@@ -428,9 +429,13 @@ TEST(GitWalkTools, ListedCommits)
         c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     std::vector<GitCommit> commits;
     std::vector<long> found;
+    std::vector<std::string> notes;
     std::string error;
-    ASSERT_EQ(walkListed({upper, tag, tree, head.substr(0, 12), std::string(40, '0'), root, head}, commits, found, error), 0)
+    ASSERT_EQ(walkListed({upper, tag, tree, head.substr(0, 12), std::string(40, '0'), root, head}, commits, found,
+                         notes, error),
+              0)
         << error;
+    EXPECT_EQ(notes, std::vector<std::string>({"", "", "", "abbreviated: git blame needs " + head, "", "", ""}));
     ASSERT_EQ(found.size(), 7u);
     EXPECT_EQ(std::vector<long>(found.begin() + 1, found.end() - 2), std::vector<long>(4, -1));
     ASSERT_GE(found[0], 0);

@@ -128,10 +128,12 @@ void reportCommit(const CommitFacts &c, std::string &out)
     out += "]}\n";
 }
 
-void reportNotCommit(const std::string &listed, std::string &out)
+void reportNotCommit(const std::string &listed, const std::string &note, std::string &out)
 {
     out += "{\"type\":\"not-a-commit\",\"listed\":";
     appendJson(out, listed.data(), listed.size());
+    if (!note.empty())
+        field(out, "reason", note.c_str());
     out += "}\n";
 }
 

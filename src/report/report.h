@@ -152,7 +152,7 @@ std::string changedFiles(const CommitFacts &c, std::size_t most);
 // Each appends one JSON Lines object of a history run to out: a commit, a
 // line of a list that names no commit, and the summary.
 void reportCommit(const CommitFacts &c, std::string &out);
-void reportNotCommit(const std::string &listed, std::string &out);
+void reportNotCommit(const std::string &listed, const std::string &note, std::string &out);
 void reportCommitsEnd(const CommitCounts &c, std::string &out);
 
 // The first line of a text report that says something: its first line with

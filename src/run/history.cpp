@@ -36,6 +36,7 @@ constexpr std::size_t kPairsAheadPerWorker = 256;  // pairs of those, per worker
 struct Item {
     const GitCommit *commit = nullptr;    // null for a listed line that names no commit
     const std::string *listed = nullptr;  // that line
+    const std::string *note = nullptr;    // why it names no commit, when it abbreviates an id; else empty
     WalkList list;                        // what the commit changed
     bool empty = false;                   // it changed nothing: no file, before any was excluded
     std::vector<FileFacts> files;         // each entry's facts, in list order
@@ -76,6 +77,7 @@ struct Sequence {
     std::vector<GitCommit> commits;
     std::vector<std::string> listed;  // a list's lines; empty for a range
     std::vector<long> found;          // for each line, its commit's index in commits, or -1
+    std::vector<std::string> notes;   // for each line that names no commit, why when it abbreviates an id
     std::size_t size() const { return listed.empty() ? commits.size() : listed.size(); }
 };
 
@@ -108,6 +110,7 @@ void listItems(History &h, const Sequence &seq, ChangeLister *lister)
             h.excluded += excludeEntries(item.list.entries, *h.excludes);
         } else {
             item.listed = &seq.listed[i];
+            item.note = &seq.notes[i];
         }
         const std::size_t n = item.list.entries.size();
         item.files.resize(n);
@@ -204,10 +207,12 @@ void report(const Item &item, bool listAll, const RunSettings &settings, CommitC
     if (!item.commit) {
         ++counts.notCommits;
         if (settings.format == ReportFormat::Json) {
-            reportNotCommit(*item.listed, out);
+            reportNotCommit(*item.listed, *item.note, out);
             consoleRecord(out.data(), out.size());
-        } else if (settings.format != ReportFormat::BlameIgnoreRevs) {
+        } else if (settings.format != ReportFormat::BlameIgnoreRevs && item.note->empty()) {
             consoleMessage("Matchling==> Not a commit: %s \n", item.listed->c_str());
+        } else if (settings.format != ReportFormat::BlameIgnoreRevs) {
+            consoleMessage("Matchling==> Not a commit: %s (%s) \n", item.listed->c_str(), item.note->c_str());
         }
         return;
     }
@@ -358,7 +363,7 @@ int historyRun(const Request &request)
     // 1. The commits: the range's, or those the lines of the list name.
     Sequence seq;
     std::string error;
-    if (verify ? readListed(request.ignoreRevs, seq.listed, error) || walkListed(seq.listed, seq.commits, seq.found, error)
+    if (verify ? readListed(request.ignoreRevs, seq.listed, error) || walkListed(seq.listed, seq.commits, seq.found, seq.notes, error)
                : walkRange(request.revision, seq.commits, error))
         return stop(settings, error);
 

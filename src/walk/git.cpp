@@ -421,6 +421,43 @@ int commitsAmong(const std::vector<std::string> &ids, std::set<std::string> &com
     return 0;
 }
 
+// Sets notes[i] for each line of listed that abbreviates an object id (4
+// hex digits or more, fewer than a full id): what it names. Returns 0, or
+// 1 with error set when git cannot tell.
+int abbreviatedIds(const std::vector<std::string> &listed, std::vector<std::string> &notes, std::string &error)
+{
+    std::vector<std::size_t> lines;
+    std::string input, out, why;
+    for (std::size_t i = 0; i < listed.size(); ++i) {
+        const std::string &line = listed[i];
+        if (line.size() >= 4 && line.size() < 40 && line.find_first_not_of("0123456789abcdefABCDEF") == std::string::npos) {
+            lines.push_back(i);
+            input += line + "\n";
+        }
+    }
+    if (lines.empty())
+        return 0;
+    if (runGitWith(gitCommand({"cat-file", "--batch-check=%(objectname) %(objecttype)"}), input, out, why) != 0) {
+        error = "Unable to look up the listed commits: git cat-file: " + why;
+        return 1;
+    }
+    // One line of output for each line of input, in order: "ID TYPE", or
+    // "NAME ambiguous" or "NAME missing".
+    std::size_t at = 0;
+    for (std::size_t i : lines) {
+        const std::size_t end = out.find('\n', at);
+        const std::string answer = out.substr(at, end == std::string::npos ? std::string::npos : end - at);
+        at = end == std::string::npos ? out.size() : end + 1;
+        const std::size_t blank = answer.find(' ');
+        const std::string kind = blank == std::string::npos ? std::string() : answer.substr(blank + 1);
+        if (kind == "commit")
+            notes[i] = "abbreviated: git blame needs " + answer.substr(0, blank);
+        else if (kind == "ambiguous")
+            notes[i] = "abbreviated: it names several objects";
+    }
+    return 0;
+}
+
 } // namespace
 
 int walkRange(const std::string &range, std::vector<GitCommit> &commits, std::string &error)
@@ -443,11 +480,14 @@ int walkRange(const std::string &range, std::vector<GitCommit> &commits, std::st
 }
 
 int walkListed(const std::vector<std::string> &listed, std::vector<GitCommit> &commits, std::vector<long> &found,
-               std::string &error)
+               std::vector<std::string> &notes, std::string &error)
 {
     commits.clear();
     found.assign(listed.size(), -1);
+    notes.assign(listed.size(), std::string());
     if (checkRepository(error) != 0)
+        return 1;
+    if (abbreviatedIds(listed, notes, error) != 0)
         return 1;
     // Only a full object id names a commit for git blame's list; git reads
     // its hex digits in either case.

@@ -149,8 +149,13 @@ int walkRange(const std::string &range, std::vector<GitCommit> &commits, std::st
 // Finds the commits the lines of listed name by their full object ids (hex
 // digits in either case), checking git once as walkRange does: sets found[i]
 // to the index in commits of the commit line i names, or -1 when it names no
-// commit. Returns 0, or 1 with error set (no git, not a repository).
+// commit. git blame reads only full ids: a line of 4 hex digits or more
+// that abbreviates one gets in notes[i] the reason it is no commit for git
+// blame, with the commit's full id ("abbreviated: git blame needs ID"), or
+// that it names several objects. Returns 0, or 1 with error set (no git,
+// not a repository).
 int walkListed(const std::vector<std::string> &listed, std::vector<GitCommit> &commits, std::vector<long> &found,
+               std::vector<std::string> &notes,
                std::string &error);
 
 // Lists what each commit of a history changed against its first parent,
