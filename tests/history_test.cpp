@@ -352,6 +352,43 @@ TEST_F(HistoryTools, ExcludedFilesDoNotDecide)
         << every.out;
 }
 
+// The report forms for editors and CI take a history too: a finding for
+// each file that makes a commit change code, which names the commit, from
+// where the run starts; a list's line that names no commit has no place.
+TEST_F(HistoryTools, FindingsOfEveryFormNameTheirCommits)
+{
+    git("init -q -b main");
+    makeDir(dir.file("src"));
+    commit("src/main.c", "int main() {\n  return 0;\n}\n", "Start");
+    commit("src/main.c", "int main()\n{\n    return 0;\n}\n", "Reformat");
+    commit("src/main.c", "int main()\n{\n    return 1;\n}\n", "Return 1");
+    const std::string id = rev("HEAD", "%h");
+    makeDir(dir.file("src/sub"));
+    const struct {
+        const char *format;
+        std::string out;
+    } cases[] = {
+        {"gnu", "../main.c:3:12: error: " + id + " Return 1: tokens at 3:12\n"},
+        {"github", "::error file=../main.c,line=3,col=12::" + id + " Return 1: tokens at 3:12\n"},
+        {"sarif", "\"results\":[{\"ruleId\":\"not-equivalent\",\"ruleIndex\":0,\"level\":\"error\",\"message\":{"
+                  "\"text\":\"" + id + " Return 1: tokens at 3:12\"},\"locations\":[{\"physicalLocation\":{"
+                  "\"artifactLocation\":{\"uri\":\"src/main.c\"},\"region\":{\"startLine\":3,\"startColumn\":12}}}]}]"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.format);
+        RunResult r = runMatchling({"--git", "HEAD~2..HEAD", "--tokens", "--format", c.format}, dir.file("src/sub"));
+        if (std::string(c.format) == "sarif")
+            EXPECT_NE(r.out.find(c.out), std::string::npos) << r.out;
+        else
+            EXPECT_EQ(r.out, c.out);
+        EXPECT_EQ(r.status, 1);
+    }
+    writeFile(dir.file("revs"), rev("HEAD~1") + "\ndeadbeef\n");
+    RunResult listed = runMatchling({"--verify-ignore-revs", "revs", "--tokens", "--format", "gnu"}, dir.path());
+    EXPECT_EQ(listed.out, "matchling: error: Not a commit: deadbeef\n");
+    EXPECT_EQ(listed.status, 1);
+}
+
 TEST(HistoryCommandLine, Mistakes)
 {
     struct Case {

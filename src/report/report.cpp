@@ -205,6 +205,21 @@ void findingPlace(const PairFacts &p, std::int64_t &line, std::int64_t &column)
     }
 }
 
+// A finding's place and words, whatever it is a finding of.
+struct Finding {
+    const char *place;      // the path
+    std::int64_t line = 0;  // 0 when not known
+    std::int64_t column = 0;
+    std::string said;       // the message
+};
+
+Finding pairFinding(const PairFacts &p)
+{
+    Finding f{p.place, 0, 0, message(p)};
+    findingPlace(p, f.line, f.column);
+    return f;
+}
+
 void sarifStart(std::string &out)
 {
     out += "{\"version\":\"2.1.0\",\"$schema\":\"https://json.schemastore.org/sarif-2.1.0.json\",\"runs\":[{";
@@ -223,23 +238,20 @@ void sarifStart(std::string &out)
     out += "]}},\"results\":[";
 }
 
-void sarifResult(ReportWriter &w, const PairFacts &p, std::string &out)
+void sarifResult(ReportWriter &w, PairStatus status, const Finding &f, std::string &out)
 {
-    const int rule = static_cast<int>(p.status);
+    const int rule = static_cast<int>(status);
     out += w.results++ ? ",{\"ruleId\":" : "{\"ruleId\":";
-    appendJsonOrNull(out, statusName(p.status));
+    appendJsonOrNull(out, statusName(status));
     out += ",\"ruleIndex\":" + std::to_string(rule - 1) + ",\"level\":\"error\",\"message\":{\"text\":";
-    const std::string text = message(p);
-    appendJson(out, text.data(), text.size());
+    appendJson(out, f.said.data(), f.said.size());
     out += "},\"locations\":[{\"physicalLocation\":{\"artifactLocation\":{\"uri\":\"";
-    appendUri(out, p.place, std::strlen(p.place));
+    appendUri(out, f.place, std::strlen(f.place));
     out += '"';
-    std::int64_t line, column;
-    findingPlace(p, line, column);
-    if (line > 0) {
-        out += "},\"region\":{\"startLine\":" + std::to_string(line);
-        if (column > 0)
-            out += ",\"startColumn\":" + std::to_string(column);
+    if (f.line > 0) {
+        out += "},\"region\":{\"startLine\":" + std::to_string(f.line);
+        if (f.column > 0)
+            out += ",\"startColumn\":" + std::to_string(f.column);
     }
     out += "}}}]}";
 }
@@ -262,34 +274,31 @@ void sarifEnd(const std::string *message, std::string &out)
 // (escaped as place for the format), the line and column after their
 // prefixes where known, then between, and the message (escaped as text).
 template <typename Place, typename Text>
-void findingLine(const PairFacts &p, std::string &out, const char *head, Place place, const char *linePrefix,
+void findingLine(const Finding &f, std::string &out, const char *head, Place place, const char *linePrefix,
                  const char *columnPrefix, const char *between, Text text)
 {
     out += head;
-    place(out, p.place, std::strlen(p.place));
-    std::int64_t line, column;
-    findingPlace(p, line, column);
-    if (line > 0)
-        out += linePrefix + std::to_string(line);
-    if (column > 0)
-        out += columnPrefix + std::to_string(column);
+    place(out, f.place, std::strlen(f.place));
+    if (f.line > 0)
+        out += linePrefix + std::to_string(f.line);
+    if (f.column > 0)
+        out += columnPrefix + std::to_string(f.column);
     out += between;
-    const std::string said = message(p);
-    text(out, said.data(), said.size());
+    text(out, f.said.data(), f.said.size());
     out += '\n';
 }
 
-void githubFinding(const PairFacts &p, std::string &out)
+void githubFinding(const Finding &f, std::string &out)
 {
     findingLine(
-        p, out, "::error file=",
+        f, out, "::error file=",
         [](std::string &o, const char *t, std::size_t n) { appendCommand(o, t, n, true); }, ",line=", ",col=", "::",
         [](std::string &o, const char *t, std::size_t n) { appendCommand(o, t, n, false); });
 }
 
-void gnuFinding(const PairFacts &p, std::string &out)
+void gnuFinding(const Finding &f, std::string &out)
 {
-    findingLine(p, out, "", appendGnu, ":", ":", ": error: ", appendGnu);
+    findingLine(f, out, "", appendGnu, ":", ":", ": error: ", appendGnu);
 }
 
 } // namespace
@@ -352,11 +361,46 @@ void reportPair(ReportWriter &w, const PairFacts &p, std::string &out)
     if (p.status == PairStatus::Equivalent)
         return;
     if (w.format == ReportFormat::Sarif)
-        sarifResult(w, p, out);
+        sarifResult(w, p.status, pairFinding(p), out);
     else if (w.format == ReportFormat::Github)
-        githubFinding(p, out);
+        githubFinding(pairFinding(p), out);
     else if (w.format == ReportFormat::Gnu)
-        gnuFinding(p, out);
+        gnuFinding(pairFinding(p), out);
+}
+
+void reportCommitFinding(ReportWriter &w, const CommitFacts &c, const FileFacts &f, const char *place,
+                         std::string &out)
+{
+    reportBegin(w, out);
+    Finding finding{place, f.status == PairStatus::NotEquivalent ? f.line : 0,
+                    f.status == PairStatus::NotEquivalent && f.byTokens ? f.column : 0,
+                    std::string(c.shortId) + " " + c.subject + ": " + changeReason(f)};
+    // A file only renamed is no pair that differs, but makes its commit one.
+    const PairStatus status = f.status == PairStatus::Equivalent ? PairStatus::NotEquivalent : f.status;
+    if (w.format == ReportFormat::Sarif)
+        sarifResult(w, status, finding, out);
+    else if (w.format == ReportFormat::Github)
+        githubFinding(finding, out);
+    else if (w.format == ReportFormat::Gnu)
+        gnuFinding(finding, out);
+}
+
+void reportLineFinding(ReportWriter &w, const std::string &text, std::string &out)
+{
+    reportBegin(w, out);
+    if (w.format == ReportFormat::Sarif) {
+        out += w.results++ ? ",{\"level\":\"error\",\"message\":{\"text\":" : "{\"level\":\"error\",\"message\":{\"text\":";
+        appendJson(out, text.data(), text.size());
+        out += "}}";
+    } else if (w.format == ReportFormat::Github) {
+        out += "::error::";
+        appendCommand(out, text.data(), text.size(), false);
+        out += '\n';
+    } else if (w.format == ReportFormat::Gnu) {
+        out += "matchling: error: ";
+        appendGnu(out, text.data(), text.size());
+        out += '\n';
+    }
 }
 
 void reportEnd(ReportWriter &w, const ReportCounts &c, std::string &out)

@@ -153,6 +153,14 @@ std::string changedFiles(const CommitFacts &c, std::size_t most);
 // line of a list that names no commit, and the summary.
 void reportCommit(const CommitFacts &c, std::string &out);
 void reportNotCommit(const std::string &listed, const std::string &note, std::string &out);
+
+// For a history run in --format sarif, github or gnu, each appends to out
+// a finding: of a file f that makes commit c change code, placed at place
+// (the path as the format's reader opens it), its message "SHORT SUBJECT:
+// REASON"; and of a line of a list that names no commit, text, with no place.
+void reportCommitFinding(ReportWriter &w, const CommitFacts &c, const FileFacts &f, const char *place,
+                         std::string &out);
+void reportLineFinding(ReportWriter &w, const std::string &text, std::string &out);
 void reportCommitsEnd(const CommitCounts &c, std::string &out);
 
 // The first line of a text report that says something: its first line with

@@ -195,18 +195,34 @@ void showProgress(ProgressLine &p, long long printed, std::size_t total)
     progressShow(p, text);
 }
 
+bool writesFindings(ReportFormat format)
+{
+    return format == ReportFormat::Sarif || format == ReportFormat::Github || format == ReportFormat::Gnu;
+}
+
+// The findings of a run in --format sarif, github or gnu.
+struct Findings {
+    bool on = false;       // the run writes findings
+    ReportWriter writer;
+    std::string prefix;    // github and gnu: the current directory from the top, which places are reckoned from
+};
+
 // Counts item and reports it in the format of settings: with
 // blame-ignore-revs, a layout-only commit as git blame's list takes it (an
 // empty one changes no line, so it is left out); in JSON, its object; as
 // text, a line for a commit that changed code (with --where followed by one
 // line per file), for a listed line that names no commit, and with listAll
 // one for every commit.
-void report(const Item &item, bool listAll, const RunSettings &settings, CommitCounts &counts)
+void report(const Item &item, bool listAll, const RunSettings &settings, Findings &findings, CommitCounts &counts)
 {
     std::string out;
     if (!item.commit) {
         ++counts.notCommits;
-        if (settings.format == ReportFormat::Json) {
+        if (findings.on) {
+            reportLineFinding(findings.writer,
+                              "Not a commit: " + *item.listed + (item.note->empty() ? "" : " (" + *item.note + ")"), out);
+            consoleRecord(out.data(), out.size());
+        } else if (settings.format == ReportFormat::Json) {
             reportNotCommit(*item.listed, *item.note, out);
             consoleRecord(out.data(), out.size());
         } else if (settings.format != ReportFormat::BlameIgnoreRevs && item.note->empty()) {
@@ -226,7 +242,20 @@ void report(const Item &item, bool listAll, const RunSettings &settings, CommitC
     facts.empty = item.empty;
     const bool changes = commitChangesCode(facts);
     ++(changes ? counts.changesCode : item.empty ? counts.empty : counts.layoutOnly);
-    if (settings.format == ReportFormat::Json) {
+    if (findings.on) {
+        for (const FileFacts &f : item.files) {
+            if (!changesCode(f))
+                continue;
+            std::string place = f.path;
+            const std::size_t arrow = f.renamed ? place.find(" -> ") : std::string::npos;
+            if (arrow != std::string::npos)
+                place.erase(0, arrow + 4);
+            if (!findings.prefix.empty())
+                place = pathFromPrefix(findings.prefix, place);
+            reportCommitFinding(findings.writer, facts, f, place.c_str(), out);
+        }
+        consoleRecord(out.data(), out.size());
+    } else if (settings.format == ReportFormat::Json) {
         reportCommit(facts, out);
         consoleRecord(out.data(), out.size());
     } else if (settings.format == ReportFormat::BlameIgnoreRevs) {
@@ -272,6 +301,12 @@ CommitCounts judgeAll(const Sequence &seq, ChangeLister *lister, const std::vect
     ProgressLine progress;
     progress.terminal = settings.format == ReportFormat::Text && errorIsTerminal();
     CommitCounts counts;
+    Findings findings;
+    findings.on = writesFindings(settings.format);
+    findings.writer.format = settings.format;
+    std::string ignored;
+    if (settings.format == ReportFormat::Github || settings.format == ReportFormat::Gnu)
+        gitPrefix(findings.prefix, ignored);
     for (;;) {
         Item item;
         {
@@ -288,7 +323,7 @@ CommitCounts judgeAll(const Sequence &seq, ChangeLister *lister, const std::vect
             h.room.notify_one();
         }
         progressClear(progress);
-        report(item, listAll, settings, counts);
+        report(item, listAll, settings, findings, counts);
         ++h.printed;
         showProgress(progress, h.printed, seq.size());
     }
@@ -297,6 +332,15 @@ CommitCounts judgeAll(const Sequence &seq, ChangeLister *lister, const std::vect
     for (std::thread &w : workers)
         w.join();
     error = h.error;
+    // The findings' report ends, or tells why it stopped early.
+    if (findings.on) {
+        std::string out;
+        if (error.empty())
+            reportEnd(findings.writer, ReportCounts(), out);
+        else
+            reportStopped(findings.writer, error, out);
+        consoleRecord(out.data(), out.size());
+    }
     if (!excludes.patterns.empty())
         counts.excluded = h.excluded;
     return counts;
@@ -345,7 +389,7 @@ int stop(const RunSettings &settings, const std::string &error)
         std::fprintf(stderr, "Matchling==>  %s \n", error.c_str());
         return settings.verdictStatus ? kExitTrouble : kExitFailed;
     }
-    if (settings.format == ReportFormat::Json)
+    if (settings.format != ReportFormat::Text)
         return stoppedReport(settings.format, error);
     consoleMessage("Matchling==>  %s \n", error.c_str());
     consoleMessage("Matchling==>  Program will abort \n");
@@ -384,6 +428,8 @@ int historyRun(const Request &request)
         return stop(settings, error);
     const CommitCounts judged = judgeAll(seq, lister.get(), tops, excludes, settings, !verify, error);
     lister.reset();
+    if (!error.empty() && writesFindings(settings.format))
+        return kExitTrouble;  // the report told why already
     if (!error.empty())
         return stop(settings, error);
 
@@ -398,6 +444,8 @@ int historyRun(const Request &request)
         consoleRecord(out.data(), out.size());
         return allLayout ? kExitSame : kExitDifferent;
     }
+    if (settings.format != ReportFormat::Text)
+        return allLayout ? kExitSame : kExitDifferent;
     if (judged.excluded > 0)
         consoleMessage("Matchling==> %lld %s excluded \n", judged.excluded, plural(judged.excluded, "file", "files"));
     const std::string unmatched = unmatchedPatterns(excludes);

@@ -322,12 +322,6 @@ CommandLine modesAgree(const Found &found, Request &request)
         return CommandLine::Mistake;
     }
     const bool commits = request.history || !request.ignoreRevs.empty();
-    if (commits && flags.format != ReportFormat::Text && flags.format != ReportFormat::Json &&
-        flags.format != ReportFormat::BlameIgnoreRevs) {
-        consoleMessage("Matchling==>  Option --format needs text, json or blame-ignore-revs with --git REV1..REV2 or "
-                       "--verify-ignore-revs \n");
-        return CommandLine::Mistake;
-    }
     if (flags.format == ReportFormat::BlameIgnoreRevs && !commits) {
         consoleMessage("Matchling==>  Option --format blame-ignore-revs needs --git REV1..REV2 or --verify-ignore-revs \n");
         return CommandLine::Mistake;
