@@ -210,3 +210,94 @@ TEST(HclTokens, LongTokensComeInPieces)
 }
 
 } // namespace
+
+// Terraform samples judged by hcl2json, HCL's own parser: no HCL formatter
+// is at hand, so relayout mutants stand in for one (tests/npm/hcl_judge.js
+// makes them from tests/languages/hcl, each file in several seeded copies).
+// A pair the parser calls the same must be equivalent (else a false alarm,
+// at most 2% of them), a changed one must not (else a miss); a relayout the
+// parser refuses is not judged, a token mutant it refuses must differ too.
+
+namespace {
+
+struct Tally {
+    int pairs = 0, same = 0, falseAlarms = 0, changed = 0, misses = 0, unjudged = 0;
+};
+
+// Judges the pairs of dir a and dir b under root by the parser's verdicts
+// ("DIR NAME VERDICT" lines, those of b taken).
+Tally judgeHcl(const std::string &root, const std::string &a, const std::string &b, bool relayout,
+               const std::string &verdicts)
+{
+    Tally t;
+    const RunResult r = runMatchling({a, b, "--tokens", "--no-wait"}, root);
+    std::istringstream lines(verdicts);
+    for (std::string line; std::getline(lines, line);) {
+        std::istringstream fields(line);
+        std::string in, name, verdict;
+        fields >> in >> name >> verdict;
+        if (in != b)
+            continue;
+        const bool flagged = r.out.find("Not equivalent: " + name + " ") != std::string::npos ||
+                             r.out.find("Unable to compare: " + name + " ") != std::string::npos;
+        ++t.pairs;
+        if (verdict == "same") {
+            ++t.same;
+            t.falseAlarms += flagged;
+            if (relayout) {
+                EXPECT_FALSE(flagged) << "false alarm: " << a << " against " << b << ": " << name;
+            }
+        } else if (verdict == "differ" || !relayout) {
+            ++t.changed;
+            t.misses += !flagged;
+            EXPECT_TRUE(flagged) << "miss: " << a << " against " << b << ": " << name;
+        } else {
+            ++t.unjudged;
+        }
+    }
+    std::printf("HCL, %s against %s: %d pairs; %d the same, %d false alarms; %d changed, %d misses; %d unjudged\n",
+                a.c_str(), b.c_str(), t.pairs, t.same, t.falseAlarms, t.changed, t.misses, t.unjudged);
+    return t;
+}
+
+TEST(HclReaderTools, Hcl2jsonJudgesRelayoutsAndMutants)
+{
+    const std::string npm = std::string(MATCHLING_NPM_TOOLS) + "/../..";
+    if (!haveTool("node") || !exists(npm + "/node_modules/@cdktf/hcl2json"))
+        GTEST_SKIP() << "node and @cdktf/hcl2json are needed (npm ci in tests/npm)";
+    ScratchDir dir;
+    const std::string root = dir.path();
+    const std::string data = std::string(MATCHLING_SOURCE_DIR) + "/tests/languages/hcl";
+    ASSERT_EQ(std::system(("cd '" + npm + "' && node hcl_judge.js make '" + root + "' 10 '" + data + "'/*").c_str()), 0);
+    const std::vector<const char *> relayoutDirs = {"align", "indent", "blank", "brackets", "comments", "trailing", "mixed"};
+    const std::vector<const char *> mutantDirs = {"number", "text", "split", "joinline", "operator", "dash", "strip", "heredoc"};
+    // The parser takes a while a file: its verdicts come from several
+    // processes at once, two directories each.
+    std::string judges = "cd '" + root + "'";
+    std::vector<const char *> all = relayoutDirs;
+    all.insert(all.end(), mutantDirs.begin(), mutantDirs.end());
+    for (std::size_t k = 0; k < all.size(); k += 2)
+        judges += " && { node '" + npm + "/hcl_judge.js' judge orig " + all[k] + (k + 1 < all.size() ? std::string(" ") + all[k + 1] : "") +
+                  " > verdicts" + std::to_string(k) + " & }";
+    judges += " && wait && cat verdicts*";
+    const std::string verdicts = commandOutput(judges);
+    Tally relayouts;
+    for (const char *relayout : relayoutDirs) {
+        const Tally t = judgeHcl(root, "orig", relayout, true, verdicts);
+        EXPECT_GT(t.same, 20) << relayout;
+        relayouts.same += t.same;
+        relayouts.falseAlarms += t.falseAlarms;
+        relayouts.misses += t.misses;
+    }
+    std::printf("HCL relayouts: %d the same, %d false alarms, %d misses\n", relayouts.same, relayouts.falseAlarms,
+                relayouts.misses);
+    EXPECT_LE(relayouts.falseAlarms * 50, relayouts.same);
+    // Token mutants: every one the parser sees changed (or refuses) flagged.
+    for (const char *mutant : mutantDirs) {
+        const Tally m = judgeHcl(root, "orig", mutant, false, verdicts);
+        EXPECT_GT(m.changed, 0) << mutant;
+        EXPECT_EQ(m.misses, 0) << mutant;
+    }
+}
+
+} // namespace

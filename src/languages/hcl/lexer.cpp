@@ -309,9 +309,10 @@ bool heredocStep(Lexer &lx, TokenPiece &piece)
 
 // From window offset i, just inside a "${" or "%{" of a heredoc being
 // measured: the offset after the '}' that closes it, following brackets
-// and quoted strings (with their own templates); kUnmeasured where the
-// window ends first, or a comment, a heredoc, a line end in a string or
-// too many brackets make it more than this measure follows.
+// and quoted strings (with their own templates) and passing comments;
+// kUnmeasured where the window ends first, or a heredoc, a line end in a
+// string, too many brackets or a closing strip marker make it more than
+// this measure follows.
 std::size_t skipTemplateExpression(const Lexer &lx, std::size_t i)
 {
     const char *w = lx.window;
@@ -342,12 +343,21 @@ std::size_t skipTemplateExpression(const Lexer &lx, std::size_t i)
         }
         if (c == '}') {
             if (--n == 0)
-                return i + 1;
+                return w[i - 1] == '~' ? kUnmeasured : i + 1;
         } else if (c == '{' || c == '"') {
             if (n == kExprNesting)
                 return kUnmeasured;
             open[n++] = c;
-        } else if (c == '#' || (c == '/' && (w[i + 1] == '/' || w[i + 1] == '*')) || (c == '<' && w[i + 1] == '<')) {
+        } else if (c == '#' || (c == '/' && w[i + 1] == '/')) {
+            while (i < lx.end && w[i] != '\n')
+                ++i;  // a line comment, to its line end
+            continue;
+        } else if (c == '/' && w[i + 1] == '*') {
+            for (i += 2; i < lx.end && !(w[i] == '*' && w[i + 1] == '/');)
+                ++i;
+            i += 2;
+            continue;
+        } else if (c == '<' && w[i + 1] == '<') {
             return kUnmeasured;
         }
         ++i;
@@ -360,7 +370,9 @@ std::size_t skipTemplateExpression(const Lexer &lx, std::size_t i)
 // marker, blank lines aside, a line that starts with an interpolation
 // counting 0; kUnmeasured where its closing marker is not in the window, or
 // a line is led by other white space, or an interpolation is more than
-// skipTemplateExpression follows.
+// skipTemplateExpression follows, or a strip marker ("${~", "~}") takes
+// white space off a neighbouring line's text, which changes what the
+// language counts as a line's start.
 std::size_t measureIndent(const Lexer &lx, std::size_t i, const char *marker, std::size_t length)
 {
     const char *w = lx.window;
@@ -399,6 +411,8 @@ std::size_t measureIndent(const Lexer &lx, std::size_t i, const char *marker, st
             if ((c == '$' || c == '%') && w[i + 1] == c && w[i + 2] == '{') {
                 i += 3;
             } else if ((c == '$' || c == '%') && w[i + 1] == '{') {
+                if (w[i + 2] == '~')
+                    return kUnmeasured;
                 i = skipTemplateExpression(lx, i + 2);
                 if (i == kUnmeasured)
                     return kUnmeasured;

@@ -33,6 +33,7 @@ locals {
   is_production = var.environment == "production"
   replicas      = local.is_production ? var.instance_count * 2 : var.instance_count
   half          = floor(local.replicas / 2) % 3
+  span          = local.replicas - local.half
   ok            = local.replicas >= 1 && (local.half <= 4 || !local.is_production)
   first_port    = var.ports[0]
   all_ids       = aws_instance.web[*].id
@@ -92,6 +93,22 @@ resource "aws_instance" "web" {
   EOT
 
   tags = merge(local.common_tags, { Index = count.index })
+}
+
+resource "aws_launch_template" "worker" {
+  name_prefix = "${local.label}-worker"
+  user_data = base64encode(<<-SCRIPT
+    #!/bin/sh
+    set -eu
+    %{ if local.is_production }
+      echo "production: ${var.name}"
+    %{ endif }
+    for port in ${join(" ", [for p in var.ports : tostring(p)])}; do
+        echo "port $port"
+
+    done
+    SCRIPT
+  )
 }
 
 data "aws_ami" "ubuntu" {
