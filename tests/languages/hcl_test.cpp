@@ -143,6 +143,7 @@ TEST(HclNearMiss, Heredocs)
         {"a heredoc's line end ends an attribute", "a = <<EOT\nhi\nEOT\nb = 1", "a = <<EOT\nhi\nEOT\n\nb = 1\n", true},
         {"a heredoc in a template's interpolation", "a = <<EOT\n${<<X\n y\nX\n}\nEOT\n", "a = <<EOT\n${ <<X\n y\n X\n }\nEOT\n",
          true},
+        {"a closing marker trimmed of other white space", "a = <<EOT\nx\n\xC2\xA0" "EOT\xC2\xA0\n", "a = <<EOT\nx\nEOT\n", true},
         {"no heredoc after blanks", "a = <<EOT  \nx\nEOT\n", "a = <<EOT\nx\nEOT\n", false},
     });
 }

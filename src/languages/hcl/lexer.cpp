@@ -89,21 +89,50 @@ inline bool isHeredocPlain(char c)
     return c != '$' && c != '%' && c != '\n' && c != 0;
 }
 
-// True when white space beyond ASCII stands at p, which the language counts
-// in a line's indentation (U+0085, U+00A0, U+1680, U+2000 to U+200A, U+2028,
-// U+2029, U+202F, U+205F, U+3000).
-bool unicodeSpaceAt(const char *p)
+// The bytes of the white space beyond ASCII that stands at p, which the
+// language counts in a line's indentation and trims around a heredoc's
+// closing marker (U+0085, U+00A0, U+1680, U+2000 to U+200A, U+2028, U+2029,
+// U+202F, U+205F, U+3000); 0 when none does.
+std::size_t unicodeSpaceAt(const char *p)
 {
     const auto b = [p](int k) { return static_cast<unsigned char>(p[k]); };
     if (b(0) == 0xC2)
-        return b(1) == 0x85 || b(1) == 0xA0;
+        return b(1) == 0x85 || b(1) == 0xA0 ? 2 : 0;
+    bool space = false;
     if (b(0) == 0xE1)
-        return b(1) == 0x9A && b(2) == 0x80;
-    if (b(0) == 0xE2 && b(1) == 0x80)
-        return b(2) <= 0x8A || b(2) == 0xA8 || b(2) == 0xA9 || b(2) == 0xAF;
-    if (b(0) == 0xE2)
-        return b(1) == 0x81 && b(2) == 0x9F;
-    return b(0) == 0xE3 && b(1) == 0x80 && b(2) == 0x80;
+        space = b(1) == 0x9A && b(2) == 0x80;
+    else if (b(0) == 0xE2 && b(1) == 0x80)
+        space = b(2) <= 0x8A || b(2) == 0xA8 || b(2) == 0xA9 || b(2) == 0xAF;
+    else if (b(0) == 0xE2)
+        space = b(1) == 0x81 && b(2) == 0x9F;
+    else
+        space = b(0) == 0xE3 && b(1) == 0x80 && b(2) == 0x80;
+    return space ? 3 : 0;
+}
+
+// From window offset i to end: past the white space that the language trims
+// around a heredoc's marker.
+std::size_t pastSpace(const char *w, std::size_t i, std::size_t end)
+{
+    while (i < end) {
+        const std::size_t n = isLineBlank(w[i]) ? 1 : unicodeSpaceAt(w + i);
+        if (n == 0)
+            break;
+        i += n;
+    }
+    return i;
+}
+
+// At a heredoc line's start at window offset i: the offset of its line
+// feed when the line, white space trimmed, is the marker (length bytes at
+// marker); else 0. Looks no further than end.
+std::size_t markerLine(const char *w, std::size_t i, std::size_t end, const char *marker, std::size_t length)
+{
+    i = pastSpace(w, i, end);
+    if (end - i < length || std::memcmp(w + i, marker, length) != 0)
+        return 0;
+    i = pastSpace(w, i + length, end);
+    return i < end && w[i] == '\n' ? i : 0;
 }
 
 HclFrame top(const HclLexState &st)
@@ -228,19 +257,11 @@ bool quotedStep(Lexer &lx, TokenPiece &piece)
 }
 
 // At a heredoc line's start at window offset i (kLineLook bytes readable, or
-// all that remain): the offset just after its closing marker and the blanks
-// after it, at the line end, when the line is the closing one; else 0.
+// all that remain): the offset of its line end when the line is the closing
+// marker's; else 0.
 std::size_t closingMarker(const Lexer &lx, const HclLexState &st, const HclHeredoc &h, std::size_t i)
 {
-    const char *w = lx.window;
-    while (isBlank(w[i]))
-        ++i;
-    if (lx.end - i < h.length || std::memcmp(w + i, st.markers + h.marker, h.length) != 0)
-        return 0;
-    i += h.length;
-    while (i < lx.end && isLineBlank(w[i]))
-        ++i;
-    return i < lx.end && w[i] == '\n' ? i : 0;
+    return markerLine(lx.window, i, std::min(lx.end, i + kLineLook), st.markers + h.marker, h.length);
 }
 
 // Goes on with a heredoc's text from pos: at each line's start its closing
@@ -263,7 +284,7 @@ bool heredocStep(Lexer &lx, TokenPiece &piece)
             lx.pos = lx.pieceStart = i;
             refillAhead(lx, i, kLineLook);
             std::size_t lead = i;
-            while (isBlank(w[lead]) && lead - i < kLineLook - kHclMarker - 8)
+            while (isBlank(w[lead]) && lead - i < kLineLook - kHclMarker - 16)
                 ++lead;
             if (isBlank(w[lead]))
                 return refuse(lx, piece, kLongIndent);
@@ -378,16 +399,11 @@ std::size_t measureIndent(const Lexer &lx, std::size_t i, const char *marker, st
     const char *w = lx.window;
     std::size_t least = kUnmeasured;
     for (;;) {
+        if (markerLine(w, i, lx.end, marker, length))
+            return least == kUnmeasured ? 0 : least;
         std::size_t lead = i;
         while (lead < lx.end && isBlank(w[lead]))
             ++lead;
-        if (lx.end - lead >= length && std::memcmp(w + lead, marker, length) == 0) {
-            std::size_t k = lead + length;
-            while (k < lx.end && isLineBlank(w[k]))
-                ++k;
-            if (k < lx.end && w[k] == '\n')
-                return least == kUnmeasured ? 0 : least;
-        }
         std::size_t blank = lead;
         while (blank < lx.end && isLineBlank(w[blank]))
             ++blank;
