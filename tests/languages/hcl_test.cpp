@@ -155,6 +155,9 @@ TEST(HclNearMiss, Comments)
     checkPairs(Hcl, {
         {"comments are layout", "a = 1 # one", "a = 1 // two", true},
         {"a block comment is layout", "/* one */ a = 1", "a = 1", true},
+        {"a first #! line is a token", "#!/usr/bin/env run\na = 1", "a = 1", false},
+        {"a #! line's blanks after #!", "#!/usr/bin/env run\na = 1", "#! /usr/bin/env run\na = 1", true},
+        {"a #! line after the first is a comment", "a = 1\n#!/usr/bin/env run\n", "a = 1\n", true},
         {"a comment's words with --comments", "a = 1 # one", "a = 1 # two", false, 0, 0, 0, 0, Hcl, comments},
         {"a comment's blanks with --comments", "# one  two\na = 1", "#one two\na = 1", true, 0, 0, 0, 0, Hcl, comments},
         {"a comment's line end with --comments", "a = 1 # one\nb = 2", "a = 1\nb = 2", false, 0, 0, 0, 0, Hcl,
@@ -193,6 +196,16 @@ TEST(HclRefused, NotHcl)
     EXPECT_EQ(refusalOf("a = " + std::string(1025, '(') + std::string(1025, ')'), Hcl),
               "nested too deeply to compare as HCL");
     EXPECT_EQ(refusalOf("a = " + std::string(1024, '(') + std::string(1024, ')'), Hcl), "");
+    const auto heredocs = [](int n) {
+        std::string text = "a = <<A\n", close = "A\n";
+        for (int k = 1; k < n; ++k) {
+            text += "${<<A\n";
+            close = "A\n}\n" + close;
+        }
+        return text + "x\n" + close;
+    };
+    EXPECT_EQ(refusalOf(heredocs(32), Hcl), "");
+    EXPECT_EQ(refusalOf(heredocs(33), Hcl), "nested too deeply to compare as HCL");
     EXPECT_EQ(refusalOf("a = <<EOT\n" + std::string(600, ' ') + "x\nEOT\n", Hcl),
               "a heredoc line indented too deeply to compare as HCL");
     for (const char *text : {"a = <<EOT\nx\nEOT\n", "a = \"${ {a = 1} }\"", "b {\n  c {\n  }\n}\n", "a = \"%{ for x in y ~}${x}%{ endfor }\"",

@@ -25,7 +25,8 @@
 //
 // Blanks, comments ('#', "//", "/* */"; a block comment over lines is no
 // line end) and a byte order mark at the start are layout; with
-// LexOptions::comments each word of a comment is a token.
+// LexOptions::comments each word of a comment is a token. A "#!" first
+// line, which a kernel reads to run the file, is one token.
 //
 // Input that is no HCL the lexer can follow ends the stream through
 // rejectInput, "not valid HCL": an unterminated string, template, heredoc
@@ -754,4 +755,4 @@ void hclStart(Lexer &lx)
     lx.rejects = true;
 }
 
-extern const LexerHooks kHclLexer = {hclStart, kitNext<HclSteps>, nullptr, nullptr, false, nullptr};
+extern const LexerHooks kHclLexer = {hclStart, kitNext<HclSteps>, nullptr, nullptr, false, anyHashBang};
