@@ -86,8 +86,8 @@ void lexFile(benchmark::State &state, SourceClass sourceClass, const LexOptions 
 // The other languages' lexers, each on files of its language: from the folder
 // that MATCHLING_BENCH_<LANGUAGE> names, or else from where Debian keeps them
 // (Java: nowhere, its sources come zipped; TypeScript: the declarations of the
-// tests' npm packages; GraphQL: nowhere, so the documents of its tests, every
-// file of their folder). YAML files are joined as documents of one stream,
+// tests' npm packages; GraphQL and HCL: nowhere, so the samples of their tests,
+// every file of their folder). YAML files are joined as documents of one stream,
 // each ended by "...".
 struct LanguageText {
     const char *name;
@@ -110,6 +110,7 @@ const LanguageText kLanguageTexts[] = {
     {"LexToml", Language::Toml, "MATCHLING_BENCH_TOML", "/usr/lib", ".toml"},
     {"LexCss", Language::Css, "MATCHLING_BENCH_CSS", "/usr/share", ".css"},
     {"LexShell", Language::Shell, "MATCHLING_BENCH_SHELL", "/usr/share", ".sh"},
+    {"LexHcl", Language::Hcl, "MATCHLING_BENCH_HCL", MATCHLING_SOURCE_DIR "/tests/languages/hcl", ""},
 };
 
 // True when the lexer reads text as language to its end.
