@@ -90,6 +90,9 @@ TEST(SwiftNearMiss, Operators)
         {"closing generics", "A<B<C>>", "A<B<C> >", false},
         {"an inout ampersand", "f(&a)", "f( &a )", true},
         {"a dot blank against a line end", "a\n.b", "a\n   .b", true},
+        {"a leading dot after =", "x = .b", "x =\n  .b", true},
+        {"a leading dot after (", "f(.b)", "f(\n.b)", true},
+        {"a leading dot after a name in parentheses", "f(a .b)", "f(a\n.b)", false},
         {"a key path", "\\.a", "\\ .a", false},
     });
 }
@@ -235,6 +238,58 @@ TEST(SwiftNearMiss, LongTokens)
         {"a string near the window's end", body + "\n\"a b\"", body + "\n\"a  b\"", false},
         {"a multi-line string after a long name", body + "\n  \"\"\"\n  a\n  \"\"\"", body + "\n\"\"\"\na\n\"\"\"", true},
     });
+}
+
+} // namespace
+
+// The sample corpus of tests/languages/swift (this machine holds no other
+// Swift files) judged by tree-sitter's Swift grammar: relayout mutants that
+// the grammar reads as the same tree must be equivalent, token mutants that
+// it reads as another must not be (swift_judge.js says how they are made).
+
+namespace {
+
+struct Tally {
+    int same = 0, falseAlarms = 0, changed = 0, misses = 0, ignored = 0, ignoredKept = 0;
+};
+
+TEST(SwiftLexerTools, AgreesWithTreeSitter)
+{
+    const std::string npm = std::string(MATCHLING_NPM_TOOLS) + "/../..";
+    if (!haveTool("node") || !exists(npm + "/node_modules/web-tree-sitter") ||
+        !exists(npm + "/node_modules/tree-sitter-wasms/out/tree-sitter-swift.wasm"))
+        GTEST_SKIP() << "node and tests/npm's packages are needed (npm ci in tests/npm)";
+    ScratchDir dir;
+    const std::string data = std::string(MATCHLING_SOURCE_DIR) + "/tests/languages/swift";
+    ASSERT_EQ(std::system(("node '" + npm + "/swift_judge.js' make '" + dir.path() + "' '" + data + "'/*.swift").c_str()),
+              0);
+    const RunResult r = runMatchling({"orig", "mutant", "--tokens"}, dir.path());
+    Tally t;
+    std::istringstream verdicts(readFile(dir.file("verdicts")));
+    for (std::string line; std::getline(verdicts, line);) {
+        std::istringstream fields(line);
+        std::string name, verdict;
+        fields >> name >> verdict;
+        const bool different = r.out.find("Not equivalent: " + name + " ") != std::string::npos;
+        if (verdict == "same") {
+            ++t.same;
+            t.falseAlarms += different;
+        } else if (verdict == "differ") {
+            ++t.changed;
+            t.misses += !different;
+            EXPECT_TRUE(different) << "miss: " << name;
+        } else if (verdict == "ignored") {
+            ++t.ignored;
+            t.ignoredKept += different;
+        }
+    }
+    std::printf("Swift, tree-sitter: %d relayouts, %d false alarms; %d token mutants, %d misses; "
+                "%d line breaks the grammar ignores, %d of them kept\n",
+                t.same, t.falseAlarms, t.changed, t.misses, t.ignored, t.ignoredKept);
+    EXPECT_GT(t.same, 150);
+    EXPECT_GT(t.changed, 150);
+    EXPECT_EQ(t.misses, 0);
+    EXPECT_LE(t.falseAlarms * 50, t.same);
 }
 
 } // namespace

@@ -21,7 +21,8 @@
 // whether its right is (no blank, comment, line end or ) ] } , ; : after it;
 // a '.' after it binds it on the right only when its left is free), as the
 // compiler's lexer decides; a '.' alone tells a line end on its left from a
-// blank. So "a + b" equals "a  +  b" but neither "a+b" nor "a +b".
+// blank where an expression may end before it ("a\n.b" is not "a .b", but
+// "= .b" is "=\n.b"). So "a + b" equals "a  +  b" but neither "a+b" nor "a +b".
 //
 // Literals are tokens as written, with two exceptions: the indentation that a
 // multi-line string's closing delimiter strips from each of its lines is
@@ -573,7 +574,9 @@ struct SwiftSteps : KitSteps<SwiftSteps> {
             ++i;
         if (i >= limit)
             return refuseAt(lx, piece, "an operator too long to compare");
-        const bool lineBefore = s.lineBefore;
+        // A line end before a '.' tells a member of the expression before
+        // from a blank only where an expression can end.
+        const bool lineBefore = s.lineBefore && !s.continues;
         const bool leftBound = !leftFree(lx, at);
         const bool right = rightBound(lx, i, leftBound);
         bool continues = !leftBound;
