@@ -642,7 +642,8 @@ struct SwiftSteps : KitSteps<SwiftSteps> {
         }
     }
 
-    // A string literal at pos, '#' around it or not, read whole in the window.
+    // A string literal at pos, '#' around it or not, read whole in the window
+    // (or, after '#'s, a regular expression, or a '#' alone).
     static bool stringStart(Lexer &lx, TokenPiece &piece)
     {
         bool moved = false;
@@ -654,6 +655,10 @@ struct SwiftSteps : KitSteps<SwiftSteps> {
             if (hashes > kSwiftHashes)
                 return refuseAt(lx, piece, "too many '#' around a literal to compare");
             const std::size_t open = lx.pos + hashes;
+            if (w[open] == '/')
+                return regexStart(lx, piece, 1);
+            if (w[open] != '"')
+                return punctuator(lx, piece);  // '#' before no literal
             const bool multi = w[open + 1] == '"' && w[open + 2] == '"';
             std::size_t i = open + (multi ? 3 : 1);
             if (multi && w[i] != '\n' && !(w[i] == '\r' && w[i + 1] == '\n'))
