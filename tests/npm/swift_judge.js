@@ -31,7 +31,7 @@ const path = require('path');
 const Parser = require('web-tree-sitter');
 
 const grammar = path.join(__dirname, 'node_modules', 'tree-sitter-wasms', 'out', 'tree-sitter-swift.wasm');
-const VARIANTS = 12;  // mutants of each kind per file
+const VARIANTS = 8;  // mutants of each kind per file
 
 function random(seed) {
     return () => {
