@@ -52,6 +52,10 @@
 namespace {
 
 constexpr const char *kSwift = "Swift";
+// The key of a line end that stands only inside a block comment ("a /*
+// line end */ b"): unlike a plain one, and unlike a blank, as a reading of it
+// either way would be.
+constexpr const char *kCommentLineEnd = "\n/**/";
 constexpr std::size_t kFrames = 16;  // strings and interpolations nested inside one literal
 
 inline bool isNameByte(char c)
@@ -99,8 +103,9 @@ inline bool freesRight(char c)
 
 // The side marks of an operator's key: left bound, right bound.
 constexpr char kMarks[4] = {'\x01', '\x02', '\x03', '\x04'};
-// A '.' alone: a line end, a blank or nothing on its left, times right bound.
-constexpr char kDotMarks[6] = {'\x05', '\x06', '\x07', '\x08', '\x09', '\x0b'};
+// A '.' alone: a line end, a blank, nothing or a line end inside a block
+// comment only on its left, times right bound.
+constexpr char kDotMarks[8] = {'\x05', '\x06', '\x07', '\x08', '\x09', '\x0b', '\x0e', '\x0f'};
 
 // Ends the stream where the source stops being valid Swift, at window
 // offset at (pos or after it, in the token at pos). True (piece filled).
@@ -133,7 +138,7 @@ void noteEnd(Lexer &lx, std::size_t at, bool continues)
     s.lastEnd = lx.base + static_cast<std::int64_t>(at);
     s.lastByte = lx.window[at - 1];
     s.continues = continues;
-    s.lineBefore = false;
+    s.lineBefore = 0;
 }
 
 // Ends the current token at window offset i (finishAt), noting it.
@@ -395,7 +400,7 @@ struct SwiftSteps : KitSteps<SwiftSteps> {
         for (;;) {
             while (isSpace(w[i])) {
                 if (w[i] == '\n')
-                    newLine(lx, i);
+                    newLine(lx, i), s.lineBreak = true;
                 else if (w[i] == '\r' && w[i + 1] != '\n' && i + 1 < lx.end)
                     s.lineBreak = true;
                 ++i;
@@ -455,14 +460,14 @@ struct SwiftSteps : KitSteps<SwiftSteps> {
         SwiftLexState &s = swiftState(lx);
         const std::size_t at = lx.pos;
         if (s.any && (lx.line > s.lastLine || s.lineBreak)) {
-            s.lineBefore = true;
+            s.lineBefore = s.lineBreak ? 1 : 2;
             const bool counts = lineEndCounts(lx, at);
             s.lastLine = lx.line;
             s.lineBreak = false;
             if (counts) {
                 s.directive = false;
                 s.continues = true;
-                setWholePiece(lx, piece, TokenKind::LineEnd, "\n", placeAt(lx, at));
+                setWholePiece(lx, piece, TokenKind::LineEnd, s.lineBefore == 1 ? "\n" : kCommentLineEnd, placeAt(lx, at));
                 return true;
             }
         }
@@ -576,12 +581,12 @@ struct SwiftSteps : KitSteps<SwiftSteps> {
             return refuseAt(lx, piece, "an operator too long to compare");
         // A line end before a '.' tells a member of the expression before
         // from a blank only where an expression can end.
-        const bool lineBefore = s.lineBefore && !s.continues;
+        const int lineBefore = s.continues ? 0 : s.lineBefore;
         const bool leftBound = !leftFree(lx, at);
         const bool right = rightBound(lx, i, leftBound);
         bool continues = !leftBound;
         if (dots && i == at + 1) {
-            s.mark = kDotMarks[(lineBefore ? 0 : leftBound ? 4 : 2) + right];
+            s.mark = kDotMarks[(lineBefore == 1 ? 0 : lineBefore == 2 ? 6 : leftBound ? 4 : 2) + right];
             continues = true;
         } else {
             s.mark = kMarks[2 * leftBound + right];

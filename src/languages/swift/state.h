@@ -19,8 +19,8 @@ struct SwiftLexState {
     std::int64_t lastLine = 1;       // the line the last token (or line end) ended on
     std::int64_t lastEnd = -1;       // source offset just after the last token
     char lastByte = 0;               // the last byte of the last token
-    bool lineBreak = false;          // a lone CR passed since the last token: a line end to Swift
-    bool lineBefore = false;         // a line end stands between the last token and the next
+    bool lineBreak = false;          // a line feed or a lone CR passed since the last token, outside comments
+    unsigned char lineBefore = 0;    // before the next token: 1 a line end, 2 one inside a block comment only, 0 none
     bool continues = true;           // the last token cannot end a statement: a line end after it is layout
     bool directive = false;          // a #if, #elseif, #else or #endif line is open: its line end is a token
     char mark = 0;                   // the mark of the operator whose bytes went out (LexMode::Gap)
