@@ -111,6 +111,7 @@ const LanguageText kLanguageTexts[] = {
     {"LexCss", Language::Css, "MATCHLING_BENCH_CSS", "/usr/share", ".css"},
     {"LexShell", Language::Shell, "MATCHLING_BENCH_SHELL", "/usr/share", ".sh"},
     {"LexHcl", Language::Hcl, "MATCHLING_BENCH_HCL", MATCHLING_SOURCE_DIR "/tests/languages/hcl", ""},
+    {"LexSwift", Language::Swift, "MATCHLING_BENCH_SWIFT", MATCHLING_SOURCE_DIR "/tests/languages/swift", ".swift"},
 };
 
 // True when the lexer reads text as language to its end.
