@@ -1,0 +1,262 @@
+// Kotlin's in-process tests: its near misses, then the lexer judged by
+// tree-sitter's Kotlin grammar (KotlinLexerTools).
+//
+// Kotlin's near misses: for each decision the Kotlin lexer makes, a pair of
+// sources that must differ if the decision went wrong and, where it can go
+// the other way, a pair that must stay equal.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "../lex_support.h"
+#include "../support.h"
+
+namespace {
+
+LexOptions commentWords()
+{
+    LexOptions o;
+    o.comments = true;
+    return o;
+}
+
+void checkWith(const LexOptions &options, std::vector<PairCase> cases)
+{
+    for (PairCase &c : cases)
+        c.options = options;
+    checkPairs(Language::Kotlin, cases);
+}
+
+TEST(KotlinNearMiss, LineEnds)
+{
+    checkPairs(Language::Kotlin, {
+        {"a line end ends a statement", "a\nb", "a b", false},
+        {"blank lines are one line end", "a\n\n\n  b", "a\nb", true},
+        {"a comment between line ends", "a\n// c\n\nb", "a\nb", true},
+        {"a lone CR is a line end", "a\rb", "a b", false},
+        {"a lone CR and a LF", "a\rb", "a\nb", true},
+        {"CR LF", "a\r\nb", "a\nb", true},
+        {"a line end in a block comment ends nothing", "a /*\n*/ b", "a b", true},
+        {"a line comment's end counts", "a // c\nb", "a b", false},
+        {"the first and last line ends", "\n\na\n\n", "a", true},
+        {"inside parentheses", "f(a,\nb\n)", "f(a, b)", true},
+        {"inside parentheses, a minus", "f(a\n-b)", "f(a - b)", true},
+        {"inside brackets", "x[a\n+ 1]", "x[a + 1]", true},
+        {"inside a lambda inside parentheses", "f({ a\nb })", "f({ a b })", false},
+        {"inside braces", "{ a\n-b }", "{ a - b }", false},
+        {"a line starting with '-'", "val x = a\n-b", "val x = a - b", false},
+        {"a line starting with '+'", "val x = a\n+b", "val x = a + b", false},
+        {"a line starting with '('", "val x = f\n(b)", "val x = f(b)", false},
+        {"a line starting with '['", "val x = f\n[b]", "val x = f[b]", false},
+        {"a lambda on the next line", "foo()\n{ }", "foo() { }", false},
+        {"after a binary operator", "val x = a +\nb", "val x = a + b", true},
+        {"after a minus", "val x = a -\nb", "val x = a - b", true},
+        {"after '='", "val x =\n5", "val x = 5", true},
+        {"after a comma", "enum class E { A,\nB }", "enum class E { A, B }", true},
+        {"after a dot", "a.\nb()", "a.b()", true},
+        {"after ?.", "a?.\nb()", "a?.b()", true},
+        {"after ->", "{ x ->\nx }", "{ x -> x }", true},
+        {"after '{'", "fun f() {\na }", "fun f() { a }", true},
+        {"after ';'", "a;\nb", "a; b", true},
+        {"after &&", "a &&\nb", "a && b", true},
+        {"after ?:", "a ?:\nb", "a ?: b", true},
+        {"after ':'", "val x:\nInt", "val x: Int", true},
+        {"after ..", "0..\n9", "0..9", true},
+        {"after ..<", "0..<\n9", "0..<9", true},
+        {"after '<'", "a <\nb", "a < b", true},
+        {"after >=", "a >=\nb", "a >= b", true},
+        {"after !", "!\nb", "!b", true},
+        {"after ::", "A::\nb", "A::b", true},
+        {"after as", "a as\nB", "a as B", true},
+        {"after as?", "a as?\nB", "a as? B", true},
+        {"after is", "a is\nB", "a is B", true},
+        {"after !is", "a !is\nB", "a !is B", true},
+        {"after in", "a in\nb", "a in b", true},
+        {"after !in", "a !in\nb", "a !in b", true},
+        {"after a comment after an operator", "a + // c\nb", "a + b", true},
+        {"after '*': an import's star", "import a.*\nb", "import a.* b", false},
+        {"after '>': a type's end", "val x: List<Int>\nb", "val x: List<Int> b", false},
+        {"after '?': a nullable type", "val x: Int?\nb", "val x: Int? b", false},
+        {"after ++", "a++\nb", "a++ b", false},
+        {"after !!", "a!!\nb", "a!! b", false},
+        {"after a name", "a\n-b", "a -b", false},
+        {"after ')'", "f()\n-b", "f() -b", false},
+        {"after a string", "\"s\"\n-b", "\"s\" -b", false},
+        {"after return", "return\nx", "return x", false},
+        {"after return@label", "return@l\nx", "return@l x", false},
+        {"after break", "break\nx", "break x", false},
+        {"after continue", "continue\nx", "continue x", false},
+        {"after an annotation", "@A\nfun f()", "@A fun f()", false},
+        {"after a name called asx", "asx\nB", "asx B", false},
+        {"before '.'", "a\n.b()", "a.b()", true},
+        {"before ?.", "a\n?.b()", "a?.b()", true},
+        {"before ?:", "a\n?: b", "a ?: b", true},
+        {"before &&", "a\n&& b", "a && b", true},
+        {"before ||", "a\n|| b", "a || b", true},
+        {"before ':'", "class A\n: B()", "class A : B()", true},
+        {"before as", "a\nas B", "a as B", true},
+        {"before as?", "a\nas? B", "a as? B", true},
+        {"before '}'", "{ a\n}", "{ a }", true},
+        {"before ';'", "a\n;", "a;", true},
+        {"before ..", "a\n..b", "a..b", false},
+        {"before ::", "a\n::b", "a::b", false},
+        {"before a fraction", "a\n.5", "a .5", false},
+        {"before '&'", "a\n& b", "a & b", false},
+        {"before '|'", "a\n| b", "a | b", false},
+        {"before '?'", "a\n? b", "a ? b", false},
+        {"before a name that starts with as", "a\nasx", "a asx", false},
+        {"before else", "if (a) b\nelse c", "if (a) b else c", false},
+        {"inside a template's hole", "\"${a\n-b}\"", "\"${a -b}\"", false},
+        {"after a template's \"${\"", "\"${\na}\"", "\"${a}\"", true},
+        {"after a hole, in a block", "{ \"${a}\"\nb }", "{ \"${a}\" b }", false},
+        {"after a closed parenthesis inside braces", "{ f(a)\n-b }", "{ f(a) -b }", false},
+    });
+    checkWith(commentWords(), {
+        {"a line end and comment words", "a\n// c\nb", "a // c\nb", true},
+        {"the words' line end counts", "a // c\nb", "a /* c */ b", false},
+    });
+}
+
+TEST(KotlinNearMiss, Strings)
+{
+    checkPairs(Language::Kotlin, {
+        {"a string's text", "\"a b\"", "\"a  b\"", false},
+        {"an escaped quote", "\"a\\\"b\" + c", "\"a\\\"b\"+c", true},
+        {"an escaped quote is text", "\"a\\\"b\"", "\"a\\\" b\"", false},
+        {"an escaped dollar opens no hole", "\"\\${a }\"", "\"\\${a}\"", false},
+        {"a $name template", "\"$a b\"", "\"$a  b\"", false},
+        {"a hole's blanks are layout", "\"${ a + b }\"", "\"${a+b}\"", true},
+        {"text after a hole", "\"${a} b\"", "\"${a}  b\"", false},
+        {"a brace in a hole", "\"${ f { x } } y\"", "\"${f{x}} y\"", true},
+        {"a string in a hole", "\"${ m[\"}\"] }\"", "\"${m[\"}\"]}\"", true},
+        {"a string in a hole keeps its text", "\"${ m[\"}\"] }\"", "\"${m[\" }\"]}\"", false},
+        {"nested holes", "\"${ \"${ a }\" }\"", "\"${\"${a}\"}\"", true},
+        {"a raw string's indentation", "\"\"\"\n  a\n\"\"\".trimIndent()", "\"\"\"\n    a\n\"\"\".trimIndent()", false},
+        {"a raw string's line ends", "\"\"\"a\nb\"\"\"", "\"\"\"a b\"\"\"", false},
+        {"a raw string's CR LF", "\"\"\"a\r\nb\"\"\"", "\"\"\"a\nb\"\"\"", true},
+        {"a raw string's backslash is text", "\"\"\"a\\\"\"\" + b", "\"\"\"a\\\"\"\"+b", true},
+        {"a raw string ends at the last quote", "\"\"\"a\"\"\"\" b", "\"\"\"a\"\"\" \" b", false},
+        {"a raw string's hole", "\"\"\"${ a }\n\"\"\"", "\"\"\"${a}\n\"\"\"", true},
+        {"a raw string's text after a hole", "\"\"\"${a} \"\"\"", "\"\"\"${a}\"\"\"", false},
+        {"a quote in a raw string", "\"\"\"a\"b\"\"\"", "\"\"\"a\" b\"\"\"", false},
+        {"an empty string then a name", "\"\"a", "\"\" a", true},
+        {"a backticked template", "\"$`a\"b` c\"", "\"$`a\"b`  c\"", false},
+        {"a backticked template holds a quote", "\"$`a\"b`\" + c", "\"$`a\"b`\"+c", true},
+        {"a character", "'a' + b", "'a'+b", true},
+        {"a character's blank", "' '", "'  '", false},
+        {"an escaped quote character", "'\\'' + b", "'\\''+b", true},
+        {"a unicode character", "'\\u0041'", "'A'", false},
+        {"a backticked name", "`a b`", "`a  b`", false},
+        {"a backticked name is one token", "`a b`(x)", "`a b` (x)", true},
+    });
+}
+
+TEST(KotlinNearMiss, Names)
+{
+    checkPairs(Language::Kotlin, {
+        {"an annotation", "@Test fun f()", "@ Test fun f()", false},
+        {"an annotation's blanks before", "@A @B fun f()", "@A  @B  fun  f()", true},
+        {"a file annotation", "@file:JvmName(\"A\")", "@file : JvmName ( \"A\" )", true},
+        {"an annotation glued to a name", "f@A x", "f @A x", false},
+        {"a label", "loop@ for (i in x) {}", "loop @for (i in x) {}", false},
+        {"a label before a line end", "loop@\nfor (i in x) {}", "loop@ for (i in x) {}", false},
+        {"a label's blank", "loop@ for (i in x) {}", "loop @ for (i in x) {}", false},
+        {"a label's blanks after it", "loop@  for (i in x) {}", "loop@ /* c */ for (i in x) {}", true},
+        {"a qualified return", "return@f x", "return @f x", false},
+        {"a qualified this", "this@A.x", "this @A.x", false},
+        {"a qualified return and a backticked label", "return@`f` x", "return@ `f` x", false},
+        {"an '@' and a comment", "@/* c */A fun f()", "@A fun f()", false},
+        {"an '@' before '['", "@[A B] fun f()", "@ [A B] fun f()", false},
+        {"as? is one token", "a as? B", "a as ? B", false},
+        {"!in is one token", "a !in b", "a ! in b", false},
+        {"!is is one token", "a !is B", "a ! is B", false},
+        {"!isx is no !is", "!isx", "! isx", true},
+        {"?. is one token", "a?.b", "a? .b", false},
+        {"?: is one token", "a ?: b", "a ? : b", false},
+        {"!! is one token", "a!!", "a! !", false},
+        {"=== is one token", "a === b", "a == = b", false},
+        {"!== is one token", "a !== b", "a != = b", false},
+        {"..< is one token", "0..<9", "0.. <9", false},
+        {"-> is one token", "{ a -> b }", "{ a - > b }", false},
+        {":: is one token", "A::b", "A: :b", false},
+        {"names join", "a b", "ab", false},
+        {"a name beyond ASCII", "val \xc3\xa9 = 1", "val  \xc3\xa9=1", true},
+        {"a no-break space is no blank", "a\xc2\xa0" "b", "a b", false},
+        {"a vertical tab is no blank", "a\vb", "a b", false},
+        {"a form feed is a blank", "a\fb", "a b", true},
+    });
+}
+
+TEST(KotlinNearMiss, Numbers)
+{
+    checkPairs(Language::Kotlin, {
+        {"a fraction", "1.5", "1. 5", false},
+        {"a range", "1..5", "1 .. 5", true},
+        {"a call on an integer", "1.toString()", "1 .toString()", true},
+        {"a fraction alone", ".5f", ". 5f", false},
+        {"an exponent's sign", "1e-5", "1e -5", false},
+        {"an exponent after a fraction", "1.5E+3", "1.5E +3", false},
+        {"no exponent in hexadecimal", "0x1E+5", "0x1E + 5", true},
+        {"separators", "1_000", "1_ 000", false},
+        {"a suffix", "10L", "10 L", false},
+        {"an unsigned suffix", "10uL", "10u L", false},
+        {"a float suffix", "1.5f", "1.5 f", false},
+        {"binary", "0b1010", "0b 1010", false},
+        {"no fraction after a suffix", "1L.5", "1L .5", true},
+    });
+}
+
+TEST(KotlinNearMiss, Comments)
+{
+    checkPairs(Language::Kotlin, {
+        {"a comment is layout", "a /* c */ + b", "a + b", true},
+        {"comments nest", "/* a /* b */ c */ x", "x", true},
+        {"nesting opens at /*", "/* a /* b */ c */ x", "/* a b */ c */ x", false},
+        {"KDoc is a comment", "/** a\n * b */\nfun f()", "fun f()", true},
+        {"a line comment ends at a lone CR", "a // c\rb", "a", false},
+        {"a shebang line is a token", "#!/usr/bin/env kotlin\nx", "x", false},
+        {"another shebang line", "#!/usr/bin/env kotlin\nx", "#!/usr/bin/env kotlinc\nx", false},
+        {"a byte order mark", "\xef\xbb\xbfx", "x", true},
+    });
+    checkWith(commentWords(), {
+        {"comment words", "/* a b */ x", "/* a  b */ x", true},
+        {"comment words differ", "/* a b */ x", "/* a c */ x", false},
+        {"nested comment words", "/* a /* b */ c */ x", "/* a b c */ x", true},
+    });
+}
+
+TEST(KotlinNearMiss, Refused)
+{
+    const std::string deep = std::string(2049, '(') + std::string(2049, ')');
+    const std::string fits = std::string(2048, '(') + std::string(2048, ')');
+    const struct {
+        const char *name;
+        std::string text;
+        std::string refusal;  // empty: none
+    } rows[] = {
+        {"an unterminated string", "val s = \"abc\nx", "not valid Kotlin at line 1, column 13"},
+        {"a string at the input's end", "val s = \"abc", "not valid Kotlin at line 1, column 13"},
+        {"a string's escaped line end", "\"a\\\nb\"", "not valid Kotlin at line 1, column 3"},
+        {"an unterminated raw string", "\"\"\"a\nb", "not valid Kotlin at line 2, column 2"},
+        {"an unterminated character", "'a", "not valid Kotlin at line 1, column 3"},
+        {"an unterminated backticked name", "`a\nb`", "not valid Kotlin at line 1, column 3"},
+        {"an unterminated hole", "\"${a", "not valid Kotlin at line 1, column 5"},
+        {"an unclosed comment", "x /* a /* b */", "not valid Kotlin at line 1, column 3"},
+        {"a closing parenthesis too many", "f())", "not valid Kotlin at line 1, column 4"},
+        {"a bracket closed by a brace", "f(}", "not valid Kotlin at line 1, column 3"},
+        {"an unclosed brace", "fun f() {", "not valid Kotlin at line 1, column 10"},
+        {"brackets nested too deep", deep, "brackets and strings nested too deep to compare"},
+        {"brackets nested as deep as they may", fits, ""},
+        {"a closed comment", "x /* a /* b */ */", ""},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(refusalOf(row.text, Language::Kotlin), row.refusal);
+    }
+}
+
+} // namespace
