@@ -8,6 +8,9 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <map>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -257,6 +260,68 @@ TEST(KotlinNearMiss, Refused)
         SCOPED_TRACE(row.name);
         EXPECT_EQ(refusalOf(row.text, Language::Kotlin), row.refusal);
     }
+}
+
+// What matchling made of the pairs of one group of edits, against the
+// verdicts of tree-sitter's Kotlin grammar.
+struct Tally {
+    int same = 0;         // pairs the grammar reads alike
+    int falseAlarms = 0;  // of those, pairs called different or not compared
+    int changed = 0;      // pairs the grammar reads differently
+    int misses = 0;       // of those, pairs called equivalent
+};
+
+// The names of the pairs that the run's report, out, lists after prefix.
+std::set<std::string> namesAfter(const std::string &out, const std::string &prefix)
+{
+    std::set<std::string> names;
+    for (std::size_t at = out.find(prefix); at != std::string::npos; at = out.find(prefix, at + 1)) {
+        const std::size_t from = at + prefix.size();
+        names.insert(out.substr(from, out.find_first_of(" \n", from) - from));
+    }
+    return names;
+}
+
+TEST(KotlinLexerTools, TreeSitterJudgesRelayoutsAndTokenEdits)
+{
+    const std::string npm = std::string(MATCHLING_NPM_TOOLS) + "/../..";
+    if (!haveTool("node") || !exists(npm + "/node_modules/web-tree-sitter") ||
+        !exists(npm + "/node_modules/tree-sitter-wasms/out/tree-sitter-kotlin.wasm"))
+        GTEST_SKIP() << "node and tests/npm's tree-sitter packages are needed (npm ci in tests/npm)";
+    ScratchDir dir;
+    const std::string data = std::string(MATCHLING_SOURCE_DIR) + "/tests/languages/kotlin";
+    ASSERT_EQ(std::system(("node '" + npm + "/kotlin_judge.js' '" + dir.path() + "' '" + data + "'/*").c_str()), 0);
+    const RunResult r = runMatchling({"a", "b", "--tokens"}, dir.path());
+    const std::set<std::string> different = namesAfter(r.out, "Not equivalent: ");
+    const std::set<std::string> refused = namesAfter(r.out, "Unable to compare: ");
+    // The groups: edits a formatter makes, line breaks anywhere, token edits.
+    const std::map<std::string, std::string> groupOf = {
+        {"break", "formatter"}, {"join", "formatter"}, {"blank", "formatter"}, {"tight", "formatter"},
+        {"spaced", "formatter"}, {"reindent", "formatter"}, {"anywhere", "anywhere"}, {"joinany", "anywhere"},
+        {"rename", "tokens"}, {"joined", "tokens"}, {"content", "tokens"}, {"indent", "tokens"},
+        {"number", "tokens"}, {"operator", "tokens"}};
+    std::map<std::string, Tally> tallies;
+    std::ifstream verdicts(dir.path() + "/verdicts");
+    for (std::string name, kind, verdict; verdicts >> name >> kind >> verdict;) {
+        ASSERT_EQ(groupOf.count(kind), 1u) << kind;
+        Tally &t = tallies[groupOf.at(kind)];
+        const bool flagged = different.count(name) > 0 || refused.count(name) > 0;
+        if (verdict == "same") {
+            ++t.same;
+            t.falseAlarms += flagged;
+        } else {
+            ++t.changed;
+            t.misses += !flagged;
+            EXPECT_TRUE(flagged) << "miss: " << kind << " " << name;
+        }
+    }
+    for (const auto &[group, t] : tallies)
+        std::printf("Kotlin, %s: %d pairs; %d the same, %d false alarms; %d changed, %d misses\n", group.c_str(),
+                    t.same + t.changed, t.same, t.falseAlarms, t.changed, t.misses);
+    EXPECT_GT(tallies["formatter"].same, 300);
+    EXPECT_LE(tallies["formatter"].falseAlarms * 50, tallies["formatter"].same);
+    EXPECT_GT(tallies["tokens"].changed, 300);
+    EXPECT_EQ(tallies["tokens"].same, 0);
 }
 
 } // namespace
