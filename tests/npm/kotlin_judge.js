@@ -70,23 +70,41 @@ function spread(list, n) {
     return out;
 }
 
-// The gaps between leaves that hold only blanks and line ends.
-function gaps(text, ls) {
+// Where the annotations of tree end.
+function annotationEnds(tree) {
+    const ends = new Set();
+    const c = tree.walk();
+    const visit = () => {
+        if (c.nodeType === 'annotation' || c.nodeType === 'file_annotation') ends.add(c.endIndex);
+        if (c.gotoFirstChild()) {
+            do visit(); while (c.gotoNextSibling());
+            c.gotoParent();
+        }
+    };
+    visit();
+    return ends;
+}
+
+// The gaps between leaves that hold only blanks and line ends, each noting
+// whether an annotation ends before it.
+function gaps(text, ls, annotated) {
     const out = [];
     for (let i = 1; i < ls.length; ++i) {
         const start = ls[i - 1].end, end = ls[i].start;
         const gap = text.slice(start, end);
-        if (/^[ \t\r\n]*$/.test(gap)) out.push({start, end, gap, before: ls[i - 1], after: ls[i]});
+        if (/^[ \t\r\n]*$/.test(gap))
+            out.push({start, end, gap, before: ls[i - 1], after: ls[i], annotation: annotated.has(start)});
     }
     return out;
 }
 
 const isWord = (l) => /^[A-Za-z_][A-Za-z_0-9]*$/.test(l.text);
 
-// Where a formatter breaks a line: after these leaves, and before those.
+// Where a formatter breaks a line: after these leaves and after an
+// annotation, and before those leaves.
 const breakAfter = new Set(['(', '[', ',', '{', '=', '->', '+', '-', '&&', '||', '?:', ':']);
 const breakBefore = new Set(['.', '?.', '?:', '&&', '||', ')', ']', '}']);
-const formatterBreak = (x) => breakAfter.has(x.before.text) || breakBefore.has(x.after.text);
+const formatterBreak = (x) => breakAfter.has(x.before.text) || breakBefore.has(x.after.text) || x.annotation;
 
 // Each kind of edit: the edited texts of text. Those a formatter makes
 // first; then line breaks put in and taken out anywhere (anywhere, joinany).
@@ -142,7 +160,7 @@ async function main(out, files) {
         const ending = file.endsWith('.kts') ? '.kts' : '.kt';
         const tree = parser.parse(text);
         const ls = leaves(tree);
-        const g = gaps(text, ls);
+        const g = gaps(text, ls, annotationEnds(tree));
         const write = (kind, edited, verdict) => {
             const name = String(++n).padStart(4, '0') + '-' + kind + ending;
             fs.writeFileSync(path.join(out, 'a', name), text);

@@ -283,18 +283,25 @@ struct KotlinSteps : KitSteps<KotlinSteps> {
         if (st.lineBreak) {
             st.lineBreak = false;
             const KotlinFrame frame = top(st);
-            if (!st.continues && frame != KotlinFrame::Paren && frame != KotlinFrame::Square && !joinsNext(w)) {
+            const bool annotated = st.annotation == KotlinAnnotation::Name || st.annotation == KotlinAnnotation::End;
+            if (!st.continues && frame != KotlinFrame::Paren && frame != KotlinFrame::Square && !joinsNext(w) &&
+                !(annotated && (isNameStart(w[0]) || w[0] == '@' || w[0] == '`'))) {
                 setWholePiece(lx, piece, TokenKind::LineEnd, "\n", st.breakPlace);
                 st.continues = true;
+                st.annotation = KotlinAnnotation::None;
                 return true;
             }
         }
+        st.before = st.annotation;
+        if (st.annotation != KotlinAnnotation::Args)
+            st.annotation = KotlinAnnotation::None;
         beginToken(lx, TokenKind::Code);
         const char c = w[0];
         if (isDigit(c) || (c == '.' && isDigit(w[1])))
             return numberStart(lx, piece);
         if (isNameStart(c)) {
             st.atTaken = false;
+            st.annotationStart = false;
             lx.mode = LexMode::Name;
             return name(lx, piece);
         }
@@ -317,6 +324,20 @@ struct KotlinSteps : KitSteps<KotlinSteps> {
         default: break;
         }
         return punctuator(lx, piece);
+    }
+
+    // Follows an annotation through the punctuator of n bytes at w, its
+    // frames opened or closed: "@a.B", "@file:A", "@A(...)".
+    static void noteAnnotation(KotlinLexState &st, const char *w, std::size_t n)
+    {
+        if (st.before == KotlinAnnotation::Name && n == 1 && (w[0] == '.' || w[0] == ':')) {
+            st.annotation = KotlinAnnotation::Dot;
+        } else if (st.before == KotlinAnnotation::Name && w[0] == '(') {
+            st.annotation = KotlinAnnotation::Args;
+            st.annotationDepth = st.depth;
+        } else if (st.before == KotlinAnnotation::Args && w[0] == ')' && st.depth + 1 == st.annotationDepth) {
+            st.annotation = KotlinAnnotation::End;
+        }
     }
 
     // An operator or punctuator at pos; brackets open and close frames.
@@ -342,6 +363,7 @@ struct KotlinSteps : KitSteps<KotlinSteps> {
         default: break;
         }
         st.continues = operandFollows(w, n);
+        noteAnnotation(st, w, n);
         lx.pos += n;
         finishToken(lx, piece);
         return true;
@@ -356,6 +378,7 @@ struct KotlinSteps : KitSteps<KotlinSteps> {
         st.continues = false;
         if (isNameStart(next)) {
             st.atTaken = true;
+            st.annotationStart = true;
             ++lx.pos;
             lx.mode = LexMode::Name;
             return name(lx, piece);
@@ -398,6 +421,8 @@ struct KotlinSteps : KitSteps<KotlinSteps> {
         }
         const std::size_t n = i - lx.pieceStart;
         const bool whole = lx.firstPiece;
+        if (st.annotationStart || st.before == KotlinAnnotation::Dot)
+            st.annotation = KotlinAnnotation::Name;
         st.continues = whole && operandWord(w + lx.pieceStart, n);
         if (whole && n == 2 && w[lx.pieceStart] == 'a' && w[lx.pieceStart + 1] == 's' && w[i] == '?')
             ++i;

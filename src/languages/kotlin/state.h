@@ -20,6 +20,16 @@ enum class KotlinFrame : unsigned char {
     Raw,     // """...""", whose text goes on after a hole
 };
 
+// Where the tokens so far stand in an annotation ("@a.B(...)"), after which
+// a line end before a name is layout.
+enum class KotlinAnnotation : unsigned char {
+    None,  // in none
+    Name,  // after its "@Name" or a later name of it: it may end here
+    Dot,   // after a '.' or ':' in it: a name follows
+    Args,  // inside its "(...)"
+    End,   // after the ')' of its "(...)": it ends here
+};
+
 struct KotlinLexState {
     KotlinFrame frames[kKotlinNesting];  // the open frames, innermost last
     std::size_t depth = 0;               // frames in use
@@ -29,6 +39,10 @@ struct KotlinLexState {
     bool continues = true;               // the last token cannot end a statement (or none came yet)
     bool atTaken = false;                // the name being read has taken its '@' (a label, return@l)
     bool atBlank = false;                // layout follows that '@': the name's key ends in a blank
+    KotlinAnnotation annotation = KotlinAnnotation::None;  // where the last token stands in an annotation
+    KotlinAnnotation before = KotlinAnnotation::None;      // the same before the token being read
+    bool annotationStart = false;        // the name being read is an annotation's "@Name"
+    std::size_t annotationDepth = 0;     // frames open inside its "(...)"
     std::uint64_t commentDepth = 0;      // block comments open, nested, while their words are tokens
     int numberPhase = 0;                 // where a paused number stands (lexer.cpp)
     bool numberDecimal = true;           // the number has no 0x or 0b prefix
