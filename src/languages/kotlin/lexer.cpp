@@ -19,6 +19,9 @@
 //   the compiler reads on across a line end, and before '}' and ';', which
 //   end a statement anyway; not before "..", "::", '+', '-', '(', '[' or
 //   '{' (a lambda on the next line is a statement of its own);
+// - after an annotation ("@A", "@a.B", "@A(...)", "@file:A(...)") before
+//   a name, a backticked name or another annotation, as the grammar lets
+//   line ends follow an annotation; not before '(', its arguments;
 // - before the input's first token and after its last.
 // A line end inside a block comment ends no statement, as to the compiler;
 // a lone CR is a line end, as the compiler reads it.
