@@ -19,7 +19,7 @@ const fs = require('fs');
 const path = require('path');
 const Parser = require('web-tree-sitter');
 
-const kPerKind = 40;  // edits of one kind made of one file, spread over it
+const kPerKind = 30;  // edits of one kind made of one file, spread over it
 
 // The leaves of tree in order, each {type, text, start, end}; a string's
 // opening delimiter, which the grammar keeps out of its leaves, as a leaf.
