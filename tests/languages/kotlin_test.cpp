@@ -244,6 +244,32 @@ TEST(KotlinNearMiss, Comments)
     });
 }
 
+// A source whose text at starts after pad blanks, so that it stands cut
+// by the window's end.
+std::string at(std::size_t pad, const std::string &text)
+{
+    return std::string(pad, ' ') + text;
+}
+
+TEST(KotlinNearMiss, WindowEdges)
+{
+    const std::string big(kLexWindowSize + 100, 'x');
+    const std::size_t edge = kLexWindowSize - kLexLookahead;
+    checkPairs(Language::Kotlin, {
+        {"a raw string past the window, its hole", "\"\"\"" + big + "${ a }\"\"\"", "\"\"\"" + big + "${a}\"\"\"", true},
+        {"a raw string past the window, its end", "\"\"\"" + big + "\"\"\" a", "\"\"\"" + big + " \"\"\" a", false},
+        {"a string past the window", "\"" + big + "\\\"\" + a", "\"" + big + "\\\"\"+a", true},
+        {"a name past the window and its label", big + "@ for", big + " @ for", false},
+        {"a comment past the window, then a line end", "a // " + big + "\nb", "a b", false},
+        {"a block comment past the window", "a /* " + big + " */ + b", "a + b", true},
+        {"a label at the window's edge", at(edge - 3, "loop@ for"), at(edge - 3, "loop @ for"), false},
+        {"as? at the window's edge", at(edge - 1, "a as? B"), at(edge - 1, "a as ? B"), false},
+        {"a line end before '.' at the window's edge", at(edge, "a\n.b"), at(edge, "a.b"), true},
+        {"a number's exponent at the window's edge", at(edge - 2, "1e-5"), at(edge - 2, "1e -5"), false},
+        {"a template at the window's edge", at(edge - 3, "\"$`a\"b`\""), at(edge - 3, "\"$`a\" b`\""), false},
+    });
+}
+
 TEST(KotlinNearMiss, Refused)
 {
     const std::string deep = std::string(2049, '(') + std::string(2049, ')');
