@@ -241,6 +241,8 @@ TEST(KotlinNearMiss, Comments)
         {"comment words", "/* a b */ x", "/* a  b */ x", true},
         {"comment words differ", "/* a b */ x", "/* a c */ x", false},
         {"nested comment words", "/* a /* b */ c */ x", "/* a b c */ x", true},
+        {"a line comment's words end at a lone CR", "a // c\rb", "a // c b", false},
+        {"a line comment's CR LF", "a // c d\r\nb", "a // c d\nb", true},
     });
 }
 

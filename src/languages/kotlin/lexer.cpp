@@ -260,7 +260,32 @@ struct KotlinSteps : KitSteps<KotlinSteps> {
     {
         if (lx.mode == LexMode::BlockComment)
             return nestedCommentStep(lx, piece, kotlinState(lx).commentDepth);
-        return commentStep(lx, piece);
+        return lineComment(lx, piece);
+    }
+
+    // Goes on with the words of the line comment open at pos, which a line
+    // feed or a lone CR ends (a CR LF's CR is a blank); true when piece is
+    // filled.
+    static bool lineComment(Lexer &lx, TokenPiece &piece)
+    {
+        const char *w = lx.window;
+        for (;;) {
+            std::size_t i = lx.pos;
+            while ((byteClass(w[i]) & kBlank) && (w[i] != '\r' || w[i + 1] == '\n'))
+                ++i;
+            lx.pos = lx.pieceStart = i;
+            if (lx.end - i < 2 && !lx.ended) {
+                refill(lx, i);
+                continue;
+            }
+            if (w[i] == '\n' || w[i] == '\r' || i >= lx.end) {
+                lx.mode = LexMode::Between;
+                return false;
+            }
+            beginToken(lx, TokenKind::CommentWord);
+            lx.mode = LexMode::Word;
+            return wordStep(lx, piece);
+        }
     }
     static bool word(Lexer &lx, TokenPiece &piece)
     {
