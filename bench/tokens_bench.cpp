@@ -112,6 +112,7 @@ const LanguageText kLanguageTexts[] = {
     {"LexShell", Language::Shell, "MATCHLING_BENCH_SHELL", "/usr/share", ".sh"},
     {"LexHcl", Language::Hcl, "MATCHLING_BENCH_HCL", MATCHLING_SOURCE_DIR "/tests/languages/hcl", ""},
     {"LexSwift", Language::Swift, "MATCHLING_BENCH_SWIFT", MATCHLING_SOURCE_DIR "/tests/languages/swift", ".swift"},
+    {"LexKotlin", Language::Kotlin, "MATCHLING_BENCH_KOTLIN", MATCHLING_SOURCE_DIR "/tests/languages/kotlin", ""},
 };
 
 // True when the lexer reads text as language to its end.

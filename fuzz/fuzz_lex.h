@@ -57,5 +57,6 @@ void fuzzCss(const std::string &source, std::uint8_t seed);
 void fuzzShell(const std::string &source, std::uint8_t seed);
 void fuzzHcl(const std::string &source, std::uint8_t seed);
 void fuzzSwift(const std::string &source, std::uint8_t seed);
+void fuzzKotlin(const std::string &source, std::uint8_t seed);
 
 #endif
