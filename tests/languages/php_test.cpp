@@ -165,7 +165,9 @@ TEST(PhpNearMiss, Heredocs)
         {"blanks past the indentation", "<?php <<<EOT\n  a\n     \n  EOT;\n", "<?php <<<EOT\na\n\nEOT;\n", false},
         {"an empty heredoc", "<?php <<<EOT\nEOT;\n", "<?php <<<EOT\n  EOT;\n", true},
         {"CR LF in the body counts", "<?php <<<EOT\na\r\nb\nEOT;\n", "<?php <<<EOT\na\nb\nEOT;\n", false},
-        {"a quoted marker", "<?php <<<\"EOT\"\na\nEOT;\n", "<?php <<<EOT\na\nEOT;\n", false},
+        {"a quoted marker", "<?php <<<\"EOT\"\na\nEOT;\n", "<?php <<< EOT\r\na\nEOT;\n", true},
+        {"a nowdoc's quotes", "<?php <<<'EOT'\na\nEOT;\n", "<?php <<< EOT\na\nEOT;\n", false},
+        {"another marker", "<?php <<<EOT\na\nEOT;\n", "<?php <<<EOS\na\nEOS;\n", false},
         {"after the heredoc, layout", "<?php <<<EOT\na\nEOT\n . 'x';", "<?php <<<EOT\na\nEOT . 'x';", true},
     });
 }
@@ -253,6 +255,48 @@ TEST(PhpLexer, LongTokens)
         {"and its layout counts", "<?php <<<EOT\n" + body + "\nEOT;", "<?php <<<EOT\n" + body + "\nEOT ;", false},
         {"a long comment", "<?php a; // " + body + "\nb;", "<?php a;\nb;", true},
         {"a long comment before a tag", "<?php a; // " + body + "?>b", "<?php a; ?>b", true},
+    });
+}
+
+} // namespace
+
+namespace {
+
+const RewriteSet kAllowAll = rewriteBit(Rewrite::Quotes) | rewriteBit(Rewrite::Numbers) |
+                             rewriteBit(Rewrite::Commas) | rewriteBit(Rewrite::Semicolons);
+
+TEST(PhpRewrites, Accepted)
+{
+    checkRewritePairs(Php, kAllowAll, {
+        {"quotes by value", "<?php f('a');", "<?php f(\"a\");", true},
+        {"an escaped quote", "<?php f('it\\'s');", "<?php f(\"it's\");", true},
+        {"an escaped backslash", "<?php f('a\\\\b');", "<?php f(\"a\\\\b\");", true},
+        {"a lone backslash is itself", "<?php f('a\\b');", "<?php f(\"a\\\\b\");", true},
+        {"an escape in double quotes", "<?php f('a\\n');", "<?php f(\"a\\n\");", false},
+        {"a line feed by its escape", "<?php f(\"a\\n\");", "<?php f('a\n');", true},
+        {"a dollar is never plain", "<?php f('$x');", "<?php f(\"$x\");", false},
+        {"an escaped dollar stays", "<?php f('$x');", "<?php f(\"\\$x\");", false},
+        {"a hex escape stays", "<?php f('A');", "<?php f(\"\\x41\");", false},
+        {"a binary prefix", "<?php f(b'a');", "<?php f(b\"a\");", true},
+        {"a binary prefix kept", "<?php f(b'a');", "<?php f('a');", false},
+        {"text is never rewritten", "'a'<?php f();", "\"a\"<?php f();", false},
+        {"text after a close tag", "<?php f(); ?>'a'", "<?php f(); ?>\"a\"", false},
+        {"the data after __halt_compiler", "<?php __halt_compiler();'a'", "<?php __halt_compiler();\"a\"", false},
+        {"hex in any case", "<?php f(0X1F);", "<?php f(0x1f);", true},
+        {"a float's trailing zeros", "<?php f(1.50);", "<?php f(1.5);", true},
+        {"a float stays a float", "<?php f(1.0);", "<?php f(1);", false},
+        {"a leading dot", "<?php f(.5);", "<?php f(0.5);", true},
+        {"an exponent's plus", "<?php f(1E+5);", "<?php f(1e5);", true},
+        {"an exponent's minus", "<?php f(1e-5);", "<?php f(1e5);", false},
+        {"digits differ", "<?php f(0x1F);", "<?php f(0x1E);", false},
+        {"a bad number stays", "<?php f(1.5.5);", "<?php f(1.55);", false},
+        {"a trailing comma in an array", "<?php f([1, 2,]);", "<?php f([1, 2]);", true},
+        {"in a call", "<?php f(1, 2,);", "<?php f(1, 2);", true},
+        {"in a match", "<?php match ($a) { 1 => 2, };", "<?php match ($a) { 1 => 2 };", true},
+        {"an empty element stays", "<?php [$a, , ] = $b;", "<?php [$a, ] = $b;", false},
+        {"a comma between elements", "<?php f(1, 2);", "<?php f(1 2);", false},
+        {"a semicolon before a close tag", "<?php f(); ?>", "<?php f() ?>", true},
+        {"a semicolon elsewhere", "<?php f(); g();", "<?php f() g();", false},
     });
 }
 

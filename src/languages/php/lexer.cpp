@@ -17,7 +17,7 @@
 // "(int)" with the blanks inside them left out, and each string as written
 // whole: '...', "..." and `...` with what their interpolations hold
 // ("{$a["k"]}"), a b prefix included. A heredoc or nowdoc is one token: its
-// opening line as written, its body lines less the indentation of its
+// opening line (<<<"EOT" and <<< EOT read as <<<EOT), its body lines less the indentation of its
 // closing marker (so that re-indenting the whole heredoc with its marker is
 // layout), and the marker. After __halt_compiler(); the rest of the source
 // is one token as written.
@@ -412,19 +412,44 @@ bool docStart(Lexer &lx, TokenPiece &piece, DocHead head)
     }
     st.docStart = lx.pos;
     st.docLine = head.body;
-    st.phase = PhpDocPhase::Lines;
+    st.docName = head.name;
+    st.docNameEnd = head.nameEnd;
+    st.nowdoc = lx.window[head.name - 1] == '\'';
     lx.mode = LexMode::Raw;
-    setPiece(lx, piece, lx.pos, head.body, false);
+    if (lower(lx.window[lx.pos]) == 'b') {
+        st.phase = PhpDocPhase::Open;
+        setPiece(lx, piece, lx.pos, lx.pos + 1, false);
+        return true;
+    }
+    st.phase = PhpDocPhase::Name;
+    textPiece(lx, piece, st.nowdoc ? "<<<'" : "<<<", st.nowdoc ? 4 : 3, false);
     return true;
 }
 
-// Hands out the next piece of a heredoc held whole in the window: a body
-// line less the marker's indentation (its line end as written), or, last,
-// the marker.
+// Hands out the next piece of a heredoc held whole in the window: its
+// opening line as "<<<NAME" and a line feed (a heredoc's optional double
+// quotes and the blanks after "<<<" left out, a nowdoc's quotes kept), a
+// body line less the marker's indentation (its line end as written), or,
+// last, the marker.
 bool docStep(Lexer &lx, TokenPiece &piece)
 {
     PhpLexState &st = phpState(lx);
     const char *w = lx.window;
+    switch (st.phase) {
+    case PhpDocPhase::Open:
+        st.phase = PhpDocPhase::Name;
+        textPiece(lx, piece, st.nowdoc ? "<<<'" : "<<<", st.nowdoc ? 4 : 3, false);
+        return true;
+    case PhpDocPhase::Name:
+        st.phase = PhpDocPhase::Head;
+        setPiece(lx, piece, st.docName, st.docNameEnd, false);
+        return true;
+    case PhpDocPhase::Head:
+        st.phase = PhpDocPhase::Lines;
+        textPiece(lx, piece, st.nowdoc ? "'\n" : "\n", st.nowdoc ? 2 : 1, false);
+        return true;
+    default: break;
+    }
     while (st.phase == PhpDocPhase::Lines) {
         if (st.docLine >= st.docClose) {
             st.phase = PhpDocPhase::Close;

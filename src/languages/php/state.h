@@ -14,6 +14,9 @@ constexpr std::size_t kPhpNesting = 256;  // quotes and braces open inside one s
 
 // Where a heredoc or nowdoc held whole in the window is being handed out.
 enum class PhpDocPhase : unsigned char {
+    Open,   // "<<<" after a b prefix, with the quote of a nowdoc
+    Name,   // the marker's name in the opening line
+    Head,   // the end of the opening line: a line feed, after a nowdoc's quote
     Lines,  // the next body line, its indentation taken off
     Close,  // the closing marker, the key's last piece
 };
@@ -46,6 +49,9 @@ struct PhpLexState {
     std::size_t docEnd = 0;     // window offset after the marker
     std::size_t docIndent = 0;  // bytes of the marker's indentation, taken from each body line
     std::size_t docStart = 0;   // window offset of the token's first byte
+    std::size_t docName = 0;    // window offset of the marker's name in the opening line
+    std::size_t docNameEnd = 0; // window offset after it
+    bool nowdoc = false;        // the marker is in single quotes
     // The rest of the source as one token (LexMode::Gap): its last byte
     // after the source's bytes; nullptr: none (a __halt_compiler's data).
     const char *restMark = nullptr;
