@@ -277,6 +277,10 @@ TEST(PhpRewrites, Accepted)
         {"a dollar is never plain", "<?php f('$x');", "<?php f(\"$x\");", false},
         {"an escaped dollar stays", "<?php f('$x');", "<?php f(\"\\$x\");", false},
         {"a hex escape stays", "<?php f('A');", "<?php f(\"\\x41\");", false},
+        {"a backslash before a letter", "<?php f('\\a\\users\\xy');", "<?php f(\"\\a\\users\\xy\");", true},
+        {"a unicode escape stays", "<?php f('\\u{41}');", "<?php f(\"\\u{41}\");", false},
+        {"an octal escape stays", "<?php f('\\101');", "<?php f(\"\\101\");", false},
+        {"an escape's letter", "<?php f('\\e');", "<?php f(\"\\e\");", false},
         {"a binary prefix", "<?php f(b'a');", "<?php f(b\"a\");", true},
         {"a binary prefix kept", "<?php f(b'a');", "<?php f('a');", false},
         {"text is never rewritten", "'a'<?php f();", "\"a\"<?php f();", false},
@@ -298,6 +302,97 @@ TEST(PhpRewrites, Accepted)
         {"a semicolon before a close tag", "<?php f(); ?>", "<?php f() ?>", true},
         {"a semicolon elsewhere", "<?php f(); g();", "<?php f() g();", false},
     });
+}
+
+} // namespace
+
+// PHP sources through prettier's PHP plugin, judged by PHP's own tokenizer
+// (token_get_all, tests/languages/php_judge.php): the sources of
+// tests/languages/php (written for these tests) and up to kSystemFiles of
+// the PHP files this machine holds, each as prettier prints it with its
+// defaults and with a wider, two-space setting, and mutants of each.
+
+namespace {
+
+constexpr int kSystemFiles = 40;  // PHP files of /usr taken, in name order
+
+struct Tally {
+    int pairs = 0, same = 0, falseAlarms = 0, changed = 0, misses = 0;
+};
+
+// Judges the pairs of dir a and dir b under root, the rewrites prettier
+// makes accepted: a pair PHP's tokens call the same must be equivalent
+// (else a false alarm), any other must not (else a miss); pairs of
+// identical files are left out.
+Tally judgeTrees(const std::string &root, const std::string &a, const std::string &b)
+{
+    Tally t;
+    RunResult r = runMatchling({a, b, "--tokens", "--allow", "commas,quotes,numbers,semicolons"}, root);
+    const std::string judge = std::string(MATCHLING_SOURCE_DIR) + "/tests/languages/php_judge.php";
+    for (const std::string &line : commandLines("php '" + judge + "' judge '" + root + "/" + a + "' '" + root + "/" +
+                                                b + "'")) {
+        std::istringstream fields(line);
+        std::string name, verdict;
+        fields >> name >> verdict;
+        if (verdict == "identical" || name.empty())
+            continue;
+        const bool different = r.out.find("Not equivalent: " + name + " ") != std::string::npos;
+        ++t.pairs;
+        if (verdict == "same") {
+            ++t.same;
+            t.falseAlarms += different;
+            if (different)
+                std::printf("false alarm: %s against %s: %s\n", a.c_str(), b.c_str(), name.c_str());
+        } else {
+            ++t.changed;
+            t.misses += !different;
+            EXPECT_TRUE(different) << "miss: " << a << " against " << b << ": " << name;
+        }
+    }
+    std::printf("PHP, %s against %s: %d pairs; %d the same, %d false alarms; %d changed, %d misses\n", a.c_str(),
+                b.c_str(), t.pairs, t.same, t.falseAlarms, t.changed, t.misses);
+    return t;
+}
+
+TEST(PhpFormatterTools, PrettierJudgedByTokenGetAll)
+{
+    const std::string npm = std::string(MATCHLING_NPM_TOOLS) + "/../..";
+    if (!haveTool("php") || !haveTool("node") || npmTool("prettier").empty() ||
+        !exists(npm + "/node_modules/@prettier/plugin-php"))
+        GTEST_SKIP() << "php, node and tests/npm's packages are needed (npm ci in tests/npm)";
+    ScratchDir dir;
+    const std::string source = MATCHLING_SOURCE_DIR;
+    ASSERT_EQ(std::system(("php '" + source + "/tests/languages/php_judge.php' make '" + dir.path() + "' '" + source +
+                           "'/tests/languages/php/*.php $(find /usr -name '*.php' 2>/dev/null | LC_ALL=C sort | head -" +
+                           std::to_string(kSystemFiles) + ")")
+                              .c_str()),
+              0);
+    const struct {
+        const char *name;
+        const char *options;
+    } settings[] = {{"prettier", ""}, {"wide", "--print-width 120 --tab-width 2"}};
+    for (const auto &s : settings) {
+        const std::string out = dir.file(s.name);
+        ASSERT_EQ(std::system(("cp -R '" + dir.file("orig") + "' '" + out + "' && cd '" + npm + "' && '" +
+                               npmTool("prettier") + "' --plugin=@prettier/plugin-php " + s.options + " --write '" +
+                               out + "' > /dev/null 2>&1; true")
+                                  .c_str()),
+                  0);
+        const Tally t = judgeTrees(dir.path(), "orig", s.name);
+        EXPECT_GT(t.same, 10) << s.name;
+        EXPECT_EQ(t.misses, 0) << s.name;
+        EXPECT_LE(t.falseAlarms * 50, t.same) << s.name;
+    }
+    const Tally t = judgeTrees(dir.path(), "prettier", "wide");
+    EXPECT_EQ(t.misses, 0);
+    EXPECT_LE(t.falseAlarms * 50, t.same);
+    // Mutants: every one flagged, whatever PHP makes of it.
+    for (const char *mutant : {"joined", "string", "html", "heredoc", "closenl", "number", "operator"}) {
+        const Tally m = judgeTrees(dir.path(), "orig", mutant);
+        EXPECT_GT(m.pairs, 0) << mutant;
+        EXPECT_EQ(m.same, 0) << mutant;
+        EXPECT_EQ(m.misses, 0) << mutant;
+    }
 }
 
 } // namespace

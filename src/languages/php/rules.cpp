@@ -4,7 +4,8 @@
 //   one byte, any other backslash for itself), and a double-quoted one that
 //   holds no '$' (so nothing is interpolated) by its value too, its escapes
 //   \\ \" \n \t \r \v \e \f decoded and any other backslash standing for
-//   itself; a double-quoted string with an octal, \x or \u escape stays as
+//   itself ("\g", "\u" without '{', "\x" without a hex digit); a
+//   double-quoted string with an octal, \x, \u{} or \$ escape stays as
 //   written. So 'a' equals "a" and 'a\\b' equals "a\\b", but '$x' never
 //   equals "$x".
 // - numbers: a number that PHP's grammar reads (decimal, 0x, 0o, 0b,
@@ -52,6 +53,13 @@ bool sameWord(const char *p, std::size_t n, const char *word)
     return true;
 }
 
+inline bool isDigitIn(char c, int base)
+{
+    if (base == 16)
+        return (c >= '0' && c <= '9') || ((c | 0x20) >= 'a' && (c | 0x20) <= 'f');
+    return c >= '0' && c < static_cast<char>('0' + base);
+}
+
 // The value of the string k (n bytes, its quotes included) as '...' in out;
 // its length, or 0 when it is no string whose value is plain to read.
 std::size_t quotedValue(const char *k, std::size_t n, char *out)
@@ -77,8 +85,9 @@ std::size_t quotedValue(const char *k, std::size_t n, char *out)
         if (const char *hit = e ? std::strchr(simple, e) : nullptr) {
             out[o++] = to[hit - simple];
             ++i;
-        } else if (q == '"' && ((e >= '0' && e <= '7') || e == 'x' || e == 'u' || e == '$')) {
-            return 0;
+        } else if (q == '"' && ((e >= '0' && e <= '7') || (e == 'x' && isDigitIn(i + 2 < n ? k[i + 2] : 0, 16)) ||
+                                (e == 'u' && k[i + 2] == '{') || e == '$')) {
+            return 0;  // an escape this reading does not decode
         } else {
             out[o++] = c;  // a backslash that stands for itself
         }
@@ -87,12 +96,6 @@ std::size_t quotedValue(const char *k, std::size_t n, char *out)
     return o;
 }
 
-inline bool isDigitIn(char c, int base)
-{
-    if (base == 16)
-        return (c >= '0' && c <= '9') || ((c | 0x20) >= 'a' && (c | 0x20) <= 'f');
-    return c >= '0' && c < static_cast<char>('0' + base);
-}
 
 // Digits of base with single '_' between them from i; returns where they
 // end, i itself when none stands there.
