@@ -110,7 +110,7 @@ const LanguageText kLanguageTexts[] = {
     {"LexToml", Language::Toml, "MATCHLING_BENCH_TOML", "/usr/lib", ".toml"},
     {"LexCss", Language::Css, "MATCHLING_BENCH_CSS", "/usr/share", ".css"},
     {"LexShell", Language::Shell, "MATCHLING_BENCH_SHELL", "/usr/share", ".sh"},
-    {"LexPhp", Language::Php, "MATCHLING_BENCH_PHP", "/usr/lib", ".php"},
+    {"LexPhp", Language::Php, "MATCHLING_BENCH_PHP", "/usr/lib/google-cloud-sdk/platform/google_appengine/php", ".php"},
 };
 
 // True when the lexer reads text as language to its end.

@@ -45,9 +45,16 @@ constexpr char kIntricate[] = "a comment, \"?>\" or heredoc inside a string's br
 constexpr char kLongMarker[] = "a heredoc's marker that fills the window";
 constexpr char kLongCast[] = "a cast whose blanks fill the window";
 
+// The byte classes of names: a name's first byte, and its other bytes.
+constexpr unsigned char kStart = 1, kByte = 2;
+constexpr ByteTable<unsigned char> kNameClasses = byteTable<unsigned char>([](int c) -> unsigned char {
+    const bool start = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || c >= 0x80;
+    return start ? kStart | kByte : c >= '0' && c <= '9' ? kByte : 0;
+});
+
 inline bool isNameStart(char c)
 {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' || static_cast<unsigned char>(c) >= 0x80;
+    return kNameClasses[c] & kStart;
 }
 
 inline bool isDigit(char c)
@@ -57,7 +64,7 @@ inline bool isDigit(char c)
 
 inline bool isNameByte(char c)
 {
-    return isNameStart(c) || isDigit(c);
+    return kNameClasses[c] & kByte;
 }
 
 // PHP's blanks in code: space, tab, CR, LF.
@@ -487,7 +494,11 @@ constexpr const char *kOperators[] = {
 // Bytes of the operator at p (1 for any byte that starts none longer).
 std::size_t operatorLength(const char *p)
 {
+    if (!std::strchr("=!<>*.?&|+-:/%^#", p[0]) || p[0] == 0)
+        return 1;
     for (const char *op : kOperators) {
+        if (op[0] != p[0])
+            continue;
         const std::size_t n = op[2] ? 3 : 2;
         if (std::memcmp(p, op, n) == 0)
             return n;
@@ -578,6 +589,11 @@ bool codeStart(Lexer &lx, TokenPiece &piece)
         if (isNameStart(c) && sameWord(w + i, "__halt_compiler", 15) && !isNameByte(w[i + 15]) && w[i + 15] != '\\')
             st.halt = PhpHalt::Name;
         st.variable = c == '$';
+        std::size_t j = i + 1;
+        while (isNameByte(w[j]))
+            ++j;
+        if (j < lx.end && (st.variable || w[j] != '\\'))
+            return finishAt(lx, piece, j);  // the common case: the whole name in the window
         lx.pos = i + 1;
         lx.mode = LexMode::Name;
         return false;
