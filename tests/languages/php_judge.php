@@ -14,16 +14,17 @@
 //
 //   php php_judge.php judge DIR_A DIR_B
 // prints, for each file of DIR_A that DIR_B holds too, one line
-//   NAME identical|same|differ|unparsed
-// "same" when both give equal token streams, blanks and comments left out:
+//   NAME identical|same|differ
+// "same" when both give equal token streams (by the tokenizer alone where
+// PHP does not parse one of them), blanks and comments left out:
 // strings and numbers by value, casts without blanks, a heredoc's body less
 // its closing marker's indentation, a ";" before a close tag and a trailing comma
 // before a closing bracket left out, and the line end a close tag takes as "\n".
 
-function tokens(string $text): ?array
+function tokens(string $text, bool $parse = true): ?array
 {
     try {
-        return token_get_all($text, TOKEN_PARSE);
+        return token_get_all($text, $parse ? TOKEN_PARSE : 0);
     } catch (Throwable $e) {
         return null;
     }
@@ -102,8 +103,12 @@ function judge(string $a, string $b): string
         return 'identical';
     $tx = tokens($x);
     $ty = tokens($y);
-    if ($tx === null || $ty === null)
-        return 'unparsed';
+    if ($tx === null || $ty === null) {
+        // What PHP does not parse (a mutant, a formatter's slip) compares
+        // by its tokens alone.
+        $tx = tokens($x, false);
+        $ty = tokens($y, false);
+    }
     return stream($tx) === stream($ty) ? 'same' : 'differ';
 }
 
