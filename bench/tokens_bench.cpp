@@ -113,6 +113,7 @@ const LanguageText kLanguageTexts[] = {
     {"LexHcl", Language::Hcl, "MATCHLING_BENCH_HCL", MATCHLING_SOURCE_DIR "/tests/languages/hcl", ""},
     {"LexSwift", Language::Swift, "MATCHLING_BENCH_SWIFT", MATCHLING_SOURCE_DIR "/tests/languages/swift", ".swift"},
     {"LexKotlin", Language::Kotlin, "MATCHLING_BENCH_KOTLIN", MATCHLING_SOURCE_DIR "/tests/languages/kotlin", ""},
+    {"LexPhp", Language::Php, "MATCHLING_BENCH_PHP", "/usr/lib/google-cloud-sdk/platform/google_appengine/php", ".php"},
 };
 
 // True when the lexer reads text as language to its end.

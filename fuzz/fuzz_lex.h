@@ -58,5 +58,6 @@ void fuzzShell(const std::string &source, std::uint8_t seed);
 void fuzzHcl(const std::string &source, std::uint8_t seed);
 void fuzzSwift(const std::string &source, std::uint8_t seed);
 void fuzzKotlin(const std::string &source, std::uint8_t seed);
+void fuzzPhp(const std::string &source, std::uint8_t seed);
 
 #endif
