@@ -276,3 +276,104 @@ TEST(LuaLanguage, Selection)
 }
 
 } // namespace
+
+// Lua sources judged by luaparse's lexer: the samples of tests/languages/lua
+// (written for these tests) and the Lua files of this machine (at most
+// kMachineSamples), each read by the lexer as luaparse reads it, and each
+// with its relayout mutants (blanks and line ends moved, comments added:
+// luaparse must read the same tokens, and the pair must be equivalent) and
+// its token mutants (a name joined to the next or split, a string's content,
+// an operator or a digit changed: every pair luaparse reads differently must
+// be flagged). No Lua formatter is at hand: StyLua's package downloads its
+// binary from the network, and Debian has none.
+
+namespace {
+
+constexpr int kMachineSamples = 60;  // Lua files of this machine taken at most
+
+struct Tally {
+    int pairs = 0, same = 0, falseAlarms = 0, changed = 0, misses = 0;
+};
+
+std::string luaJudge()
+{
+    return "NODE_PATH='" + std::string(MATCHLING_NPM_TOOLS) + "/..' node '" + std::string(MATCHLING_SOURCE_DIR) +
+           "/tests/languages/lua_judge.js'";
+}
+
+// Judges the pairs of dir a and dir b under root: a pair that luaparse reads
+// the same must be equivalent (else a false alarm), any other must not
+// (else a miss).
+Tally judgeLua(const std::string &root, const std::string &a, const std::string &b)
+{
+    Tally t;
+    RunResult r = runMatchling({a, b, "--tokens"}, root);
+    for (const std::string &line : commandLines(luaJudge() + " judge '" + root + "/" + a + "' '" + root + "/" + b + "'")) {
+        std::istringstream fields(line);
+        std::string name, verdict;
+        fields >> name >> verdict;
+        const bool flagged = r.out.find("Not equivalent: " + name + " ") != std::string::npos ||
+                             r.out.find("Unable to compare: " + name + " ") != std::string::npos;
+        ++t.pairs;
+        if (verdict == "same") {
+            ++t.same;
+            t.falseAlarms += flagged;
+            EXPECT_FALSE(flagged) << "false alarm: " << a << " against " << b << ": " << name;
+        } else {
+            ++t.changed;
+            t.misses += !flagged;
+            EXPECT_TRUE(flagged) << "miss: " << a << " against " << b << ": " << name;
+        }
+    }
+    std::printf("Lua, %s against %s: %d pairs; %d the same, %d false alarms; %d changed, %d misses\n", a.c_str(),
+                b.c_str(), t.pairs, t.same, t.falseAlarms, t.changed, t.misses);
+    return t;
+}
+
+TEST(LuaReaderTools, LuaparseJudgesRelayoutsAndMutants)
+{
+    const std::string npm = std::string(MATCHLING_NPM_TOOLS) + "/..";
+    if (!haveTool("node") || !exists(npm + "/luaparse"))
+        GTEST_SKIP() << "node and tests/npm's luaparse are needed (npm ci in tests/npm)";
+    ScratchDir dir;
+    const std::string data = std::string(MATCHLING_SOURCE_DIR) + "/tests/languages/lua";
+    std::string files = "'" + data + "'/*.lua";
+    for (const std::string &f :
+         commandLines("find /usr/share/lua /usr/lib/x86_64-linux-gnu/lua /usr/local/share/lua -name '*.lua' "
+                      "-exec realpath {} + 2>/dev/null | sort -u | head -" + std::to_string(kMachineSamples)))
+        files += " '" + f + "'";
+    ASSERT_EQ(std::system((luaJudge() + " make '" + dir.path() + "' " + files).c_str()), 0);
+
+    // The lexer's tokens are luaparse's, but for a first '#' line, which
+    // luaparse leaves out.
+    int samples = 0;
+    for (const std::string &name : commandLines("ls '" + dir.path() + "/orig'")) {
+        ++samples;
+        const std::string text = commandOutput(luaJudge() + " tokens '" + dir.path() + "/orig' '" + name + "'");
+        std::vector<std::string> expected;
+        for (std::size_t at = 0, end; (end = text.find('\0', at)) != std::string::npos; at = end + 1)
+            expected.push_back(text.substr(at, end - at));
+        const std::vector<Tok> got = lexFile(dir.path() + "/orig/" + name, Lua);
+        std::vector<std::string> keys;
+        for (const Tok &k : got)
+            if (k.kind != TokenKind::End && !(k.line == 1 && k.column == 1 && k.key[0] == '#'))
+                keys.push_back(k.key);
+        EXPECT_EQ(keys, expected) << name;
+    }
+    std::printf("Lua: %d samples read by the lexer as luaparse reads them\n", samples);
+    EXPECT_GE(samples, 2);
+
+    for (const char *relayout : {"spread", "squeezed", "lines", "commented"}) {
+        const Tally t = judgeLua(dir.path(), "orig", relayout);
+        EXPECT_EQ(t.misses, 0);
+        EXPECT_LE(t.falseAlarms * 50, t.same);
+    }
+    for (const char *mutant : {"joined", "split", "string", "operator", "number"}) {
+        const Tally m = judgeLua(dir.path(), "orig", mutant);
+        EXPECT_GE(m.changed, 1) << mutant;
+        EXPECT_EQ(m.misses, 0) << mutant;
+        EXPECT_LE(m.falseAlarms * 50, m.same);
+    }
+}
+
+} // namespace
