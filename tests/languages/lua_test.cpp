@@ -56,6 +56,9 @@ TEST(LuaNearMiss, Comments)
     checkLua({
         {"a line comment", "a = 1 -- one\nb = 2", "a = 1 b = 2", true},
         {"a line comment ends at its line end", "-- a\nb = 2", "-- a b = 2", false},
+        {"a line comment ends at a lone CR", "-- a\rb = 2", "b = 2", true},
+        {"and the code after the CR counts", "-- a\rb = 2", "-- a\rb = 3", false},
+        {"a first line with '#' ends at a LF only", "#a\rb = 2\n", "#a\rb = 3\n", false},
         {"a long comment", "a = 1 --[[ one\ntwo ]] b = 2", "a = 1 b = 2", true},
         {"a long comment runs over lines", "--[[\nb = 2\n]]", "--\nb = 2\n]]", false},
         {"a long comment of level 2", "--[==[ a ]] b ]==] c = 1", "c = 1", true},
@@ -159,6 +162,8 @@ TEST(LuaNearMiss, CommentWords)
     std::vector<PairCase> cases = {
         {"words compare", "x = 1 -- a  b\n", "x = 1 --a b\n", true},
         {"an edited word", "x = 1 -- a b\n", "x = 1 -- a c\n", false},
+        {"a lone CR ends a comment's words", "-- a\rx = 1", "-- a x = 1", false},
+        {"a lone CR after a comment's words", "-- a\rx = 1", "-- a\nx = 1", true},
         {"a long comment's words", "--[[ a\n b ]] x = 1", "--[[a b]] x = 1", true},
         {"a long comment's edited word", "--[[ a b ]] x = 1", "--[[ a c ]] x = 1", false},
         {"a long comment's end", "--[[ a ]] x = 1", "--[[ a x = 1 ]]", false},

@@ -64,6 +64,19 @@ inline bool isLayout(char c)
     return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
 }
 
+// Ends a comment that runs to its line's end: Lua's lexer takes a lone CR
+// for a line end too.
+inline bool isLineEnd(char c)
+{
+    return c == '\n' || c == '\r';
+}
+
+// A blank between the words of a comment.
+inline bool isCommentBlank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\v' || c == '\f';
+}
+
 // A byte of a number's run but the sign after its exponent letter.
 inline bool isNumberByte(char c)
 {
@@ -278,7 +291,7 @@ struct LuaSteps : KitSteps<LuaSteps> {
             if (lx.options.comments)
                 return Stop::Comment;
             if (b != Bracket::Long) {
-                skipLineComment(lx);
+                skipUntil(lx, i + 2, isLineEnd);
             } else {
                 const TokenPlace opened = placeAt(lx, i);
                 if (!skipLongComment(lx, i + level + 4, level)) {
@@ -441,12 +454,13 @@ struct LuaSteps : KitSteps<LuaSteps> {
         return false;
     }
 
-    // Goes on with the words of the open comment: a long one's run to its
-    // closing bracket, over lines.
+    // Goes on with the words of the open comment: a line comment's to its
+    // line end (a LF or a CR), a long one's to its closing bracket, over
+    // lines.
     static bool comment(Lexer &lx, TokenPiece &piece)
     {
         if (!lx.commentIsBlock)
-            return commentStep(lx, piece);
+            return lineComment(lx, piece);
         const std::size_t level = luaState(lx).level;
         const char *w = lx.window;
         for (;;) {
@@ -472,24 +486,47 @@ struct LuaSteps : KitSteps<LuaSteps> {
         }
     }
 
-    // Goes on with the comment word open at pos; in a long comment it ends
-    // at a blank, a line end or the closing bracket.
+    // Goes on with the words of a comment to its line's end, a LF or a CR.
+    static bool lineComment(Lexer &lx, TokenPiece &piece)
+    {
+        const char *w = lx.window;
+        for (;;) {
+            std::size_t i = lx.pos;
+            while (isCommentBlank(w[i]))
+                ++i;
+            lx.pos = lx.pieceStart = i;
+            if (i >= lx.end && !lx.ended) {
+                refill(lx, i);
+                continue;
+            }
+            if (i >= lx.end || isLineEnd(w[i])) {
+                lx.mode = LexMode::Between;
+                return false;
+            }
+            beginToken(lx, TokenKind::CommentWord);
+            lx.mode = LexMode::Word;
+            return word(lx, piece);
+        }
+    }
+
+    // Goes on with the comment word open at pos: it ends at a blank or a
+    // line end, in a long comment at its closing bracket too.
     static bool word(Lexer &lx, TokenPiece &piece)
     {
-        if (!lx.commentIsBlock)
-            return wordStep(lx, piece);
+        const bool block = lx.commentIsBlock;
         const std::size_t level = luaState(lx).level;
         const char *w = lx.window;
         std::size_t i = lx.pos;
         for (;;) {
-            if (!runOver(lx, i, [](char c) { return !isLayout(c) && c != ']' && c != 0; }, level + 2))
+            auto in = [block](char c) { return !isLayout(c) && c != 0 && (c != ']' || !block); };
+            if (!runOver(lx, i, in, level + 2))
                 return pauseAt(lx, piece, lx.pos);
             if (i >= lx.end || isLayout(w[i]) || (w[i] == ']' && closesLong(w + i, level)))
                 break;
             ++i;  // a ']' that closes nothing, or a zero byte of the text
         }
         finishAt(lx, piece, i);
-        lx.mode = LexMode::BlockComment;
+        lx.mode = block ? LexMode::BlockComment : LexMode::LineComment;
         return true;
     }
 };
