@@ -110,6 +110,7 @@ const LanguageText kLanguageTexts[] = {
     {"LexToml", Language::Toml, "MATCHLING_BENCH_TOML", "/usr/lib", ".toml"},
     {"LexCss", Language::Css, "MATCHLING_BENCH_CSS", "/usr/share", ".css"},
     {"LexShell", Language::Shell, "MATCHLING_BENCH_SHELL", "/usr/share", ".sh"},
+    {"LexLua", Language::Lua, "MATCHLING_BENCH_LUA", "/usr/share/lua", ".lua"},
 };
 
 // True when the lexer reads text as language to its end.
