@@ -14,6 +14,7 @@
 #include "../lex_support.h"
 #include "../support.h"
 #include "languages/languages.h"
+#include "rewrites/rewrites.h"
 
 namespace {
 
@@ -173,6 +174,23 @@ TEST(LuaNearMiss, CommentWords)
     for (PairCase &c : cases)
         c.options = comments;
     checkLua(cases);
+}
+
+TEST(LuaNearMiss, QuotesRule)
+{
+    checkRewritePairs(Lua, rewriteBit(Rewrite::Quotes), {
+        {"either quotes", "s = 'a b'", "s = \"a b\"", true},
+        {"a string's text still counts", "s = 'a b'", "s = \"a  b\"", false},
+        {"an escaped single quote", "s = 'it\\'s'", "s = \"it's\"", true},
+        {"an escaped single quote in double quotes", "s = \"it\\'s\"", "s = \"it's\"", true},
+        {"a double quote inside single quotes", "s = 'a \"b\"'", "s = \"a \\\"b\\\"\"", true},
+        {"an escaped backslash before a quote", "s = 'a\\\\'", "s = \"a\\\\\"", true},
+        {"other escapes stay as written", "s = '\\65'", "s = \"A\"", false},
+        {"a backslash is not a quote", "s = 'a\\\\b'", "s = \"a'b\"", false},
+        {"long strings stay as written", "s = [[a]]", "s = \"a\"", false},
+        {"a call's string", "f'a'", "f \"a\"", true},
+        {"a name is no string", "s = a", "s = \"a\"", false},
+    });
 }
 
 // The place where the lexer refuses text as not Lua, "L:C", or "" when it
