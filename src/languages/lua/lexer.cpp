@@ -199,6 +199,8 @@ bool reject(Lexer &lx, TokenPiece &piece, TokenPlace place)
     return endStream(lx, piece);
 }
 
+// The source is refused for reason, a limit of the lexer's rather than
+// Lua's.
 bool refuse(Lexer &lx, TokenPiece &piece, const char *reason)
 {
     refuseSource(lx, reason);
