@@ -114,6 +114,7 @@ const LanguageText kLanguageTexts[] = {
     {"LexSwift", Language::Swift, "MATCHLING_BENCH_SWIFT", MATCHLING_SOURCE_DIR "/tests/languages/swift", ".swift"},
     {"LexKotlin", Language::Kotlin, "MATCHLING_BENCH_KOTLIN", MATCHLING_SOURCE_DIR "/tests/languages/kotlin", ""},
     {"LexPhp", Language::Php, "MATCHLING_BENCH_PHP", "/usr/lib/google-cloud-sdk/platform/google_appengine/php", ".php"},
+    {"LexLua", Language::Lua, "MATCHLING_BENCH_LUA", "/usr/share/lua", ".lua"},
 };
 
 // True when the lexer reads text as language to its end.

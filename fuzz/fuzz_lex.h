@@ -59,5 +59,6 @@ void fuzzHcl(const std::string &source, std::uint8_t seed);
 void fuzzSwift(const std::string &source, std::uint8_t seed);
 void fuzzKotlin(const std::string &source, std::uint8_t seed);
 void fuzzPhp(const std::string &source, std::uint8_t seed);
+void fuzzLua(const std::string &source, std::uint8_t seed);
 
 #endif
