@@ -95,7 +95,12 @@ TEST(RubyNearMiss, Literals)
     checkRuby({
         {"a string's content", "\"a b\"", "\"a  b\"", false},
         {"a string's quote", "'a'", "\"a\"", false},
-        {"an interpolation as written", "\"a#{b}c\"", "\"a#{ b }c\"", false},
+        {"an interpolation's code is read as code", "\"a#{b}c\"", "\"a#{ b }c\"", true},
+        {"an interpolation's tokens", "\"a#{b c}c\"", "\"a#{bc}c\"", false},
+        {"a string part after an interpolation", "\"a#{b}c\"", "\"a#{b} c\"", false},
+        {"a label after an interpolation", "f(\"a#{b}\": 1)", "f(\"a#{b}\" : 1)", false},
+        {"an interpolation in a regexp", "x = /a#{ b }c/", "x = /a#{b}c/", true},
+        {"an interpolation in a symbol", "x = :\"a#{ b }\"", "x = :\"a#{b}\"", true},
         {"an interpolation's brace in a string", "x = \"#{\"}\"}\" + y", "x = \"#{\"}\"}\" +  y", true},
         {"nested braces in an interpolation", "\"#{h.map { |k| k }}\"\nz", "\"#{h.map { |k| k }}\" z", false},
         {"a string over lines", "\"a\nb\"", "\"a b\"", false},
@@ -203,6 +208,142 @@ TEST(RubyLexer, RefusesBadInput)
     for (const char *text : bad)
         EXPECT_NE(refusalOf(text, Ruby), "") << text;
     EXPECT_EQ(refusalOf("\"abc", Ruby), "not valid Ruby at line 1, column 1");
+}
+
+// --- Judged by Ruby's Ripper and by RuboCop ----------------------------------
+
+std::string sampleDir()
+{
+    return std::string(MATCHLING_SOURCE_DIR) + "/tests/languages/ruby";
+}
+
+// Up to max Ruby files of this machine, small ones, one of each content,
+// spread over all there are, with the samples of tests/languages/ruby first.
+std::vector<std::string> rubySamples(std::size_t max)
+{
+    std::vector<std::string> files = commandLines("ls '" + sampleDir() + "'/*.rb");
+    files.erase(std::remove_if(files.begin(), files.end(),
+                               [](const std::string &f) { return f.find("mutants.rb") != std::string::npos; }),
+                files.end());
+    const std::string list = "find /usr/lib/ruby /usr/share/rubygems-integration /usr/share/ruby-* "
+                             "-name '*.rb' -type f -size -24k -print 2>/dev/null | LC_ALL=C sort | xargs -r md5sum | "
+                             "awk '!seen[$1]++ { print $2 }' | awk '{ a[NR] = $0 } END { step = NR / " +
+                             std::to_string(max) + "; if (step < 1) step = 1; for (i = 1; i <= NR && n < " +
+                             std::to_string(max) + "; i += step) { print a[int(i)]; ++n } }'";
+    for (const std::string &f : commandLines(list))
+        files.push_back(f);
+    return files;
+}
+
+struct RubyTally {
+    int same = 0, falseAlarms = 0, different = 0, misses = 0;
+};
+
+// Whether the lexer calls a and b equal (both read, neither refused).
+bool rubyEqual(const std::string &a, const std::string &b)
+{
+    if (!refusalOf(readFile(a), Ruby).empty() || !refusalOf(readFile(b), Ruby).empty())
+        return false;
+    return firstDifference(lexFile(a, Ruby), lexFile(b, Ruby)) < 0;
+}
+
+void judgePair(RubyTally &t, bool mustBeEqual, const std::string &a, const std::string &b)
+{
+    const bool equal = rubyEqual(a, b);
+    if (mustBeEqual) {
+        ++t.same;
+        t.falseAlarms += !equal;
+        if (!equal)
+            std::printf("false alarm: %s against %s\n", a.c_str(), b.c_str());
+    } else {
+        ++t.different;
+        t.misses += equal;
+        EXPECT_FALSE(equal) << "miss: " << a << " against " << b;
+    }
+}
+
+TEST(RubyDebug, Dump)
+{
+    const char *a = std::getenv("RUBY_A");
+    if (!a) GTEST_SKIP();
+    if (const char *list = std::getenv("RUBY_LIST")) {
+        for (const std::string &line : commandLines(std::string("cat ") + list)) {
+            const std::size_t t1 = line.find('\t'), t2 = line.find('\t', t1 + 1);
+            const bool same = line.compare(0, t1, "same") == 0;
+            const std::string x = line.substr(t1 + 1, t2 - t1 - 1), y = line.substr(t2 + 1);
+            if (rubyEqual(x, y) != same) {
+                std::printf("%s %s %s\n", same ? "FALSE-ALARM" : "MISS", x.c_str(), y.c_str());
+                const std::vector<Tok> ta = lexFile(x, Ruby), tb = lexFile(y, Ruby);
+                const long d = firstDifference(ta, tb);
+                if (d >= 0 && std::getenv("RUBY_SHOW"))
+                    for (long k = std::max(0L, d - 3); k <= d && k < (long)std::min(ta.size(), tb.size()); ++k)
+                        std::printf("   %lld:%lld [%s] | %lld:%lld [%s]\n", (long long)ta[k].line, (long long)ta[k].column, ta[k].key.substr(0, 40).c_str(), (long long)tb[k].line, (long long)tb[k].column, tb[k].key.substr(0, 40).c_str());
+            }
+        }
+        return;
+    }
+    std::printf("refusal: %s\n", refusalOf(readFile(a), Ruby).c_str());
+    for (const Tok &t : lexFile(a, Ruby))
+        std::printf("%lld:%lld %d [%s]\n", (long long)t.line, (long long)t.column, (int)t.kind, t.key.c_str());
+}
+
+TEST(RubyLexerTools, RipperJudgesMutants)
+{
+    if (!haveTool("ruby"))
+        GTEST_SKIP() << "ruby is needed";
+    const std::vector<std::string> files = rubySamples(150);
+    ScratchDir dir;
+    std::string command = "ruby '" + sampleDir() + "/mutants.rb' '" + dir.path() + "'";
+    for (const std::string &f : files)
+        command += " '" + f + "'";
+    RubyTally t;
+    for (const std::string &line : commandLines(command)) {
+        const std::size_t tab1 = line.find('\t'), tab2 = line.find('\t', tab1 + 1);
+        ASSERT_NE(tab2, std::string::npos) << line;
+        judgePair(t, line.compare(0, tab1, "same") == 0, line.substr(tab1 + 1, tab2 - tab1 - 1),
+                  line.substr(tab2 + 1));
+    }
+    std::printf("Ripper: %zu files; %d relayout mutants, %d false alarms; %d token mutants, %d misses\n",
+                files.size(), t.same, t.falseAlarms, t.different, t.misses);
+    EXPECT_GT(t.same, 100);
+    EXPECT_GT(t.different, 300);
+    EXPECT_EQ(t.misses, 0);
+    EXPECT_LE(t.falseAlarms * 50, t.same);
+}
+
+TEST(RubyLexerTools, RuboCopLayoutCorrections)
+{
+    if (!haveTool("rubocop"))
+        GTEST_SKIP() << "rubocop is needed";
+    const std::vector<std::string> files = rubySamples(60);
+    ScratchDir dir;
+    const std::string root = dir.path();
+    std::string copy = "mkdir -p '" + root + "/orig'";
+    for (std::size_t k = 0; k < files.size(); ++k)
+        copy += " && cp '" + files[k] + "' '" + root + "/orig/" + std::to_string(1000 + k) + ".rb'";
+    ASSERT_EQ(std::system(copy.c_str()), 0);
+    writeFile(root + "/default.yml", "AllCops:\n  NewCops: enable\n  SuggestExtensions: false\n");
+    writeFile(root + "/wide.yml", "inherit_from: default.yml\nLayout/IndentationWidth:\n  Width: 4\n"
+                                  "Layout/LineLength:\n  Max: 60\n");
+    RubyTally total;
+    for (const char *setting : {"default", "wide"}) {
+        const std::string out = root + "/" + setting;
+        std::system(("cp -r '" + root + "/orig' '" + out + "' && cd '" + out + "' && rubocop --cache false -c '" +
+                     root + "/" + setting + ".yml' -x . >/dev/null 2>&1")
+                        .c_str());
+        RubyTally t;
+        int changed = 0;
+        for (std::size_t k = 0; k < files.size(); ++k) {
+            const std::string name = "/" + std::to_string(1000 + k) + ".rb";
+            changed += readFile(root + "/orig" + name) != readFile(out + name);
+            judgePair(t, true, root + "/orig" + name, out + name);
+        }
+        std::printf("rubocop -x (%s): %zu pairs, %d changed, %d false alarms\n", setting, files.size(), changed,
+                    t.falseAlarms);
+        EXPECT_LE(t.falseAlarms * 50, t.same) << setting;
+        total.same += t.same;
+    }
+    EXPECT_GT(total.same, 0);
 }
 
 } // namespace

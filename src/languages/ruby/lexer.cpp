@@ -255,7 +255,14 @@ struct Ruby {
     // A quoted literal whose body starts at i; at is where its token starts.
     void quoted(std::size_t at, std::size_t i, char open, char close, bool interpolates, unsigned state)
     {
-        const std::uint32_t e = scanLiteral(t, n, i, open == close ? 0 : open, close, interpolates, 0);
+        if (interpolates) {
+            RubyLiteral lit;
+            lit.open = open == close ? 0 : open;
+            lit.close = close;
+            lit.kind = state == kEnd ? kRubySymbol : kRubyString;
+            return part(at, i, lit);
+        }
+        const std::uint32_t e = scanLiteral(t, n, i, open == close ? 0 : open, close, false, 0);
         if (e == kFail)
             return reject(lx, st, at);
         if (literal(at, e))
@@ -264,13 +271,52 @@ struct Ruby {
 
     void regexp(std::size_t at, std::size_t i, char open, char close)
     {
-        std::uint32_t e = scanLiteral(t, n, i, open == close ? 0 : open, close, true, 0);
-        if (e == kFail)
+        RubyLiteral lit;
+        lit.open = open == close ? 0 : open;
+        lit.close = close;
+        lit.kind = kRubyRegexp;
+        part(at, i, lit);
+    }
+
+    // A part of an interpolating literal from i, its token starting at at
+    // (its opener, or the '}' that ends an interpolation's code): to its
+    // closing delimiter, or to a "#{" whose code then goes out as tokens.
+    void part(std::size_t at, std::size_t i, RubyLiteral lit)
+    {
+        while (i < n) {
+            const char c = t[i];
+            if (c == '\\') {
+                i += 2;
+            } else if (c == lit.close && lit.nest == 0) {
+                break;
+            } else if (c == lit.close) {
+                --lit.nest, ++i;
+            } else if (c == lit.open && lit.open != 0) {
+                ++lit.nest, ++i;
+            } else if (c == '#' && t[i + 1] == '{') {
+                if (st.literalCount == kRubyNesting)
+                    return reject(lx, st, at);
+                if (!literal(at, i + 2))
+                    return;
+                lit.braces = st.braces;
+                st.literals[st.literalCount++] = lit;
+                st.commandStart = true;
+                return finish(i + 2, kBeg);
+            } else {
+                ++i;
+            }
+        }
+        if (i >= n)
             return reject(lx, st, at);
-        while (e < n && t[e] >= 'a' && t[e] <= 'z')
-            ++e;
+        std::size_t e = i + 1;
+        if (lit.kind == kRubyRegexp)
+            while (e < n && t[e] >= 'a' && t[e] <= 'z')
+                ++e;
+        unsigned state = kEnd;
+        if (lit.label && t[e] == ':' && t[e + 1] != ':')
+            ++e, state = kArg | kLabeled;
         if (literal(at, e))
-            finish(e, kEnd);
+            finish(e, state);
     }
 
     // A %w, %W, %i or %I list from its opener at at: the opener, each word,
@@ -842,6 +888,7 @@ struct Ruby {
         case ']':
             return op(at, 1, kEnd);
         case '{': {
+            ++st.braces;
             const bool block = !(s & kLabeled) && (s & (kArgAny | kEnd | kEndFn | kEndArg));
             if (block) {
                 st.commandStart = true;
@@ -851,6 +898,13 @@ struct Ruby {
             return op(at, 1, kBeg | kLabel);
         }
         case '}':
+            if (st.literalCount > 0 && st.literals[st.literalCount - 1].braces == st.braces) {
+                const RubyLiteral lit = st.literals[--st.literalCount];
+                st.state = st.literalCount > 0 ? kBeg : st.state;
+                return part(at, at + 1, lit);
+            }
+            if (st.braces > 0)
+                --st.braces;
             return op(at, 1, kEnd);
         case '.':
             if (c1 == '.')
@@ -961,6 +1015,12 @@ struct Ruby {
     {
         const unsigned s = st.state;
         const bool labelPossible = ((s & (kLabel | kEndFn)) && !st.commandStart) || (s & kArgAny);
+        if (interpolates) {
+            RubyLiteral lit;
+            lit.close = c;
+            lit.label = labelPossible && c != '`';
+            return part(at, at + 1, lit);
+        }
         const std::uint32_t e = scanLiteral(t, n, at + 1, 0, c, interpolates, 0);
         if (e == kFail)
             return reject(lx, st, at);

@@ -19,7 +19,7 @@ constexpr std::size_t kRubyPadding = 8;       // zero bytes kept after the text,
 constexpr std::size_t kRubyQueue = 40;        // tokens lexed and not yet handed out (a line's heredoc bodies)
 constexpr std::size_t kRubyHeredocs = 32;     // heredocs opened on one line
 constexpr std::size_t kRubyLocals = 256;      // names known as local variables (a hash set; more are not known)
-constexpr std::size_t kRubyNesting = 64;      // literals nested through "#{...}"
+constexpr std::size_t kRubyNesting = 16;      // literals nested through "#{...}"
 
 // The store, owned through Lexer::store.
 struct RubyStore : LanguageStore {
@@ -54,6 +54,18 @@ struct RubyHeredoc {
     bool raw = false;          // quoted with '': no interpolation nor escapes
 };
 
+// A literal whose interpolation's code is being read: where it goes on.
+struct RubyLiteral {
+    char open = 0;             // the delimiter that nests in it (0: none)
+    char close = '"';          // its closing delimiter
+    unsigned char kind = 0;    // kRubyString, kRubyRegexp or kRubySymbol
+    bool label = false;        // a ':' after it makes a label ("key": value)
+    int nest = 0;              // open delimiters nested in it
+    int braces = 0;            // the braces open outside it, where its "#{" stands
+};
+
+constexpr unsigned char kRubyString = 0, kRubyRegexp = 1, kRubySymbol = 2;
+
 struct RubyLexState {
     RubyStore *store = nullptr;  // Lexer::store's
     std::size_t size = 0;        // bytes of the text
@@ -78,6 +90,9 @@ struct RubyLexState {
     std::size_t heredocCount = 0;
     std::uint64_t locals[kRubyLocals];    // hashes of local variables' names (0: a free slot); start clears it
     std::size_t localCount = 0;
+    RubyLiteral literals[kRubyNesting];   // the literals whose interpolations stand open, innermost last
+    std::size_t literalCount = 0;
+    int braces = 0;              // braces open in the code
     std::size_t wordsEnd = 0;    // with --comments, the end of the comment whose words pos is among; 0: none
     std::size_t wordsResume = 0; // where the lexer goes on after that comment
 };
