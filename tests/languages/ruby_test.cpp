@@ -178,6 +178,9 @@ TEST(RubyNearMiss, Heredocs)
         {"a leading dot after a heredoc", "f(<<A)\nb\nA\n  .c", "f(<<A)\nb\nA\n.c", true},
         {"a heredoc's statement end", "f(<<A)\nb\nA\n  .c", "f(<<A)\nb\nA\nc", false},
         {"a heredoc's empty body against a name", "f(<<A)\nA\n", "f(<<A) A\nA\n", false},
+        {"a dash heredoc made squiggly", "x = <<-A\nb\n  A\n", "x = <<~A\n  b\nA\n", true},
+        {"a dash heredoc made squiggly keeps its indentation", "x = <<-A\n b\nA\n", "x = <<~A\n  b\nA\n", false},
+        {"a heredoc's identifier", "x = <<~A\nb\nA\n", "x = <<~B\nb\nB\n", false},
         {"a heredoc's CR LF", "x = <<A\r\nb\r\nA\r\n", "x = <<A\nb\nA\n", true},
     });
 }
@@ -192,6 +195,9 @@ TEST(RubyNearMiss, CommentsAndData)
         {"a block comment's words with --comments", "=begin\nx\n=end\n", "=begin\ny\n=end\n", false, 0, 0, 0, 0,
          Ruby, {true}},
         {"a magic comment", "# frozen_string_literal: true\na", "a", false},
+        {"a magic comment's value", "# frozen_string_literal: true\na", "# frozen_string_literal: false\na", false},
+        {"a magic comment's blank after '#'", "#frozen_string_literal: true\na", "# frozen_string_literal: true\na",
+         true},
         {"data after __END__", "a\n__END__\nx  y\n", "a\n__END__\nx y\n", false},
         {"__END__ only alone on its line", "a\n__END__ \nb", "a\n__END__  \nb", true},
         {"a hash-bang line", "#!/usr/bin/ruby\na", "#!/usr/bin/ruby -w\na", false},
@@ -262,36 +268,11 @@ void judgePair(RubyTally &t, bool mustBeEqual, const std::string &a, const std::
     }
 }
 
-TEST(RubyDebug, Dump)
-{
-    const char *a = std::getenv("RUBY_A");
-    if (!a) GTEST_SKIP();
-    if (const char *list = std::getenv("RUBY_LIST")) {
-        for (const std::string &line : commandLines(std::string("cat ") + list)) {
-            const std::size_t t1 = line.find('\t'), t2 = line.find('\t', t1 + 1);
-            const bool same = line.compare(0, t1, "same") == 0;
-            const std::string x = line.substr(t1 + 1, t2 - t1 - 1), y = line.substr(t2 + 1);
-            if (rubyEqual(x, y) != same) {
-                std::printf("%s %s %s\n", same ? "FALSE-ALARM" : "MISS", x.c_str(), y.c_str());
-                const std::vector<Tok> ta = lexFile(x, Ruby), tb = lexFile(y, Ruby);
-                const long d = firstDifference(ta, tb);
-                if (d >= 0 && std::getenv("RUBY_SHOW"))
-                    for (long k = std::max(0L, d - 3); k <= d && k < (long)std::min(ta.size(), tb.size()); ++k)
-                        std::printf("   %lld:%lld [%s] | %lld:%lld [%s]\n", (long long)ta[k].line, (long long)ta[k].column, ta[k].key.substr(0, 40).c_str(), (long long)tb[k].line, (long long)tb[k].column, tb[k].key.substr(0, 40).c_str());
-            }
-        }
-        return;
-    }
-    std::printf("refusal: %s\n", refusalOf(readFile(a), Ruby).c_str());
-    for (const Tok &t : lexFile(a, Ruby))
-        std::printf("%lld:%lld %d [%s]\n", (long long)t.line, (long long)t.column, (int)t.kind, t.key.c_str());
-}
-
 TEST(RubyLexerTools, RipperJudgesMutants)
 {
     if (!haveTool("ruby"))
         GTEST_SKIP() << "ruby is needed";
-    const std::vector<std::string> files = rubySamples(150);
+    const std::vector<std::string> files = rubySamples(80);
     ScratchDir dir;
     std::string command = "ruby '" + sampleDir() + "/mutants.rb' '" + dir.path() + "'";
     for (const std::string &f : files)
@@ -306,7 +287,7 @@ TEST(RubyLexerTools, RipperJudgesMutants)
     std::printf("Ripper: %zu files; %d relayout mutants, %d false alarms; %d token mutants, %d misses\n",
                 files.size(), t.same, t.falseAlarms, t.different, t.misses);
     EXPECT_GT(t.same, 100);
-    EXPECT_GT(t.different, 300);
+    EXPECT_GT(t.different, 200);
     EXPECT_EQ(t.misses, 0);
     EXPECT_LE(t.falseAlarms * 50, t.same);
 }
@@ -315,7 +296,7 @@ TEST(RubyLexerTools, RuboCopLayoutCorrections)
 {
     if (!haveTool("rubocop"))
         GTEST_SKIP() << "rubocop is needed";
-    const std::vector<std::string> files = rubySamples(60);
+    const std::vector<std::string> files = rubySamples(24);
     ScratchDir dir;
     const std::string root = dir.path();
     std::string copy = "mkdir -p '" + root + "/orig'";
@@ -333,13 +314,25 @@ TEST(RubyLexerTools, RuboCopLayoutCorrections)
                         .c_str());
         RubyTally t;
         int changed = 0;
+        std::string pairs;
         for (std::size_t k = 0; k < files.size(); ++k) {
             const std::string name = "/" + std::to_string(1000 + k) + ".rb";
             changed += readFile(root + "/orig" + name) != readFile(out + name);
-            judgePair(t, true, root + "/orig" + name, out + name);
+            pairs += root + "/orig" + name + "\t" + out + name + "\n";
         }
-        std::printf("rubocop -x (%s): %zu pairs, %d changed, %d false alarms\n", setting, files.size(), changed,
-                    t.falseAlarms);
+        // Ruby judges each pair by the instructions it compiles both to: a
+        // correction that changes them (RuboCop's "$ \\" for "$\\") must differ.
+        writeFile(root + "/pairs", pairs);
+        for (const std::string &line :
+             commandLines("ruby '" + sampleDir() + "/mutants.rb' --judge < '" + root + "/pairs'")) {
+            const std::size_t tab1 = line.find('\t'), tab2 = line.find('\t', tab1 + 1);
+            judgePair(t, line.compare(0, tab1, "same") == 0, line.substr(tab1 + 1, tab2 - tab1 - 1),
+                      line.substr(tab2 + 1));
+        }
+        std::printf("rubocop -x (%s): %zu pairs, %d changed; %d the same to Ruby, %d false alarms; "
+                    "%d different, %d misses\n",
+                    setting, files.size(), changed, t.same, t.falseAlarms, t.different, t.misses);
+        EXPECT_EQ(t.misses, 0) << setting;
         EXPECT_LE(t.falseAlarms * 50, t.same) << setting;
         total.same += t.same;
     }

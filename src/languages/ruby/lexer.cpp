@@ -431,7 +431,17 @@ struct Ruby {
             return true;
         }
         st.heredocs[st.heredocCount++] = h;
-        push(st, TokenKind::Code, at, end);
+        // Its key leaves out the '-' or '~': the body's token holds what
+        // they change, so that "<<-A" may become "<<~A" with its body indented.
+        ByteBuffer &keys = st.store->keys;
+        RubyToken &tok = push(st, TokenKind::Code, at, end);
+        tok.in = RubyKeyIn::Keys;
+        tok.key = static_cast<std::uint32_t>(keys.size());
+        *keys.grow(1) = '<';
+        *keys.grow(1) = '<';
+        const std::size_t from = type ? at + 3 : at + 2;
+        std::memcpy(keys.grow(end - from), t + from, end - from);
+        tok.length = static_cast<std::uint32_t>(keys.size() - tok.key);
         finish(end, kEnd);
         return true;
     }
@@ -599,7 +609,17 @@ struct Ruby {
         while (last > i && isBlank(t[last - 1]))
             --last;
         if (isMagic(i, last)) {
-            pushLiteral(st, i, last);
+            // The blanks after its '#' are layout: Ruby reads it either way.
+            std::size_t from = i + 1;
+            while (from < last && isBlank(t[from]))
+                ++from;
+            ByteBuffer &keys = st.store->keys;
+            RubyToken &tok = push(st, TokenKind::Code, i, last);
+            tok.in = RubyKeyIn::Keys;
+            tok.key = static_cast<std::uint32_t>(keys.size());
+            *keys.grow(1) = '#';
+            std::memcpy(keys.grow(last - from), t + from, last - from);
+            tok.length = static_cast<std::uint32_t>(keys.size() - tok.key);
             st.pos = e;
         } else if (lx.options.comments) {
             st.wordsResume = e;
