@@ -110,6 +110,7 @@ const LanguageText kLanguageTexts[] = {
     {"LexToml", Language::Toml, "MATCHLING_BENCH_TOML", "/usr/lib", ".toml"},
     {"LexCss", Language::Css, "MATCHLING_BENCH_CSS", "/usr/share", ".css"},
     {"LexShell", Language::Shell, "MATCHLING_BENCH_SHELL", "/usr/share", ".sh"},
+    {"LexRuby", Language::Ruby, "MATCHLING_BENCH_RUBY", "/usr/lib/ruby", ".rb"},
 };
 
 // True when the lexer reads text as language to its end.

@@ -60,7 +60,10 @@ TokenPlace placeOf(RubyLexState &st, std::size_t at)
 {
     const std::vector<std::uint32_t> &starts = st.store->lineStarts;
     std::size_t k = st.line;
-    if (starts[k] > at || (k + 1 < starts.size() && starts[k + 1] <= at))
+    const std::size_t lines = starts.size();
+    if (k + 1 < lines && starts[k + 1] <= at && (k + 2 >= lines || starts[k + 2] > at))
+        ++k;  // most often, the next line
+    else if (starts[k] > at || (k + 1 < lines && starts[k + 1] <= at))
         k = static_cast<std::size_t>(std::upper_bound(starts.begin(), starts.end(), at) - starts.begin()) - 1;
     st.line = k;
     return {static_cast<std::int64_t>(k) + 1, static_cast<std::int64_t>(at - starts[k]) + 1};
@@ -68,7 +71,7 @@ TokenPlace placeOf(RubyLexState &st, std::size_t at)
 
 RubyToken &push(RubyLexState &st, TokenKind kind, std::size_t at, std::size_t end)
 {
-    RubyToken &t = st.queue[(st.head + st.count++) % kRubyQueue];
+    RubyToken &t = st.queue[(st.head + st.count++) & (kRubyQueue - 1)];
     t = RubyToken{};
     t.kind = kind;
     t.at = static_cast<std::uint32_t>(at);
@@ -325,42 +328,55 @@ struct Ruby {
     void words(std::size_t at, std::size_t i, char open, char close, bool interpolates)
     {
         pushLiteral(st, at, i);
-        const char nestOpen = open == close ? 0 : open;
-        for (;;) {
-            while (i < n && isSpace(t[i]))
-                ++i;
-            if (i >= n)
+        st.wordList = true;
+        st.wordListAt = at;
+        st.wordOpen = open == close ? 0 : open;
+        st.wordClose = close;
+        st.wordInterpolates = interpolates;
+        st.pos = i;
+    }
+
+    // The next word of the list open at pos, or its closer, one a step.
+    void nextListWord()
+    {
+        std::size_t i = st.pos;
+        const std::size_t at = st.wordListAt;
+        const char close = st.wordClose, nestOpen = st.wordOpen;
+        while (i < n && isSpace(t[i]))
+            ++i;
+        if (i >= n)
+            return reject(lx, st, at);
+        if (t[i] == close) {
+            st.wordList = false;
+            if (st.heredocCount > 0 && std::memchr(t + at, '\n', i - at))
                 return reject(lx, st, at);
-            if (t[i] == close) {
-                if (st.heredocCount > 0 && std::memchr(t + at, '\n', i - at))
-                    return reject(lx, st, at);
-                push(st, TokenKind::Code, i, i + 1);
-                return finish(i + 1, kEnd);
-            }
-            const std::size_t w = i;
-            int nest = 0;
-            while (i < n && !(isSpace(t[i]) || (t[i] == close && nest == 0))) {
-                if (t[i] == '\\') {
-                    i += 2;
-                    continue;
-                }
-                if (t[i] == nestOpen && nestOpen != 0)
-                    ++nest;
-                else if (t[i] == close)
-                    --nest;
-                else if (interpolates && t[i] == '#' && t[i + 1] == '{') {
-                    const std::uint32_t e = scanCode(t, n, i + 2, 1);
-                    if (e == kFail)
-                        return reject(lx, st, at);
-                    i = e;
-                    continue;
-                }
-                ++i;
-            }
-            if (i > n)
-                return reject(lx, st, at);
-            pushLiteral(st, w, i);
+            push(st, TokenKind::Code, i, i + 1);
+            return finish(i + 1, kEnd);
         }
+        const std::size_t w = i;
+        int nest = 0;
+        while (i < n && !(isSpace(t[i]) || (t[i] == close && nest == 0))) {
+            if (t[i] == '\\') {
+                i += 2;
+                continue;
+            }
+            if (t[i] == nestOpen && nestOpen != 0) {
+                ++nest;
+            } else if (t[i] == close) {
+                --nest;
+            } else if (st.wordInterpolates && t[i] == '#' && t[i + 1] == '{') {
+                const std::uint32_t e = scanCode(t, n, i + 2, 1);
+                if (e == kFail)
+                    return reject(lx, st, at);
+                i = e;
+                continue;
+            }
+            ++i;
+        }
+        if (i > n)
+            return reject(lx, st, at);
+        pushLiteral(st, w, i);
+        st.pos = i;
     }
 
     // A %-literal whose '%' stands at at; false when it is none.
@@ -633,10 +649,12 @@ struct Ruby {
     {
         static const char *const kMagic[] = {"frozen_string_literal", "coding", "warn_indent",
                                              "shareable_constant_value", "warn_past_scope"};
-        for (const char *m : kMagic) {
-            const std::size_t k = std::strlen(m);
-            for (std::size_t j = i; j + k <= e; ++j)
-                if (std::memcmp(t + j, m, k) == 0)
+        for (std::size_t j = i; j < e; ++j) {
+            const char c = t[j];
+            if (c != 'f' && c != 'c' && c != 'w' && c != 's')
+                continue;
+            for (const char *m : kMagic)
+                if (m[0] == c && std::strncmp(t + j, m, std::strlen(m)) == 0)
                     return true;
         }
         return false;
@@ -770,21 +788,54 @@ struct Ruby {
     {
         struct Word {
             const char *word;
+            std::size_t length;
             unsigned state;
         };
-        static const Word kWords[] = {
-            {"__ENCODING__", kEnd}, {"__LINE__", kEnd}, {"__FILE__", kEnd}, {"BEGIN", kEnd}, {"END", kEnd},
-            {"alias", kFname | kFitem}, {"and", kBeg}, {"begin", kBeg}, {"break", kMid}, {"case", kBeg},
-            {"class", kClass}, {"def", kFname}, {"defined?", kArg}, {"do", kBeg}, {"else", kBeg},
-            {"elsif", kBeg}, {"end", kEnd}, {"ensure", kBeg}, {"false", kEnd}, {"for", kBeg}, {"if", kBeg},
-            {"in", kBeg}, {"module", kBeg}, {"next", kMid}, {"nil", kEnd}, {"not", kArg}, {"or", kBeg},
-            {"redo", kEnd}, {"rescue", kMid}, {"retry", kEnd}, {"return", kMid}, {"self", kEnd},
-            {"super", kArg}, {"then", kBeg}, {"true", kEnd}, {"undef", kFname | kFitem}, {"unless", kBeg},
-            {"until", kBeg}, {"when", kBeg}, {"while", kBeg}, {"yield", kArg},
-        };
-        for (const Word &w : kWords)
-            if (std::strlen(w.word) == len && std::memcmp(w.word, t + at, len) == 0)
-                return w.state;
+        // By first byte, each list ending in a null word.
+        static const Word kUnder[] = {{"__ENCODING__", 12, kEnd}, {"__LINE__", 8, kEnd}, {"__FILE__", 8, kEnd}, {nullptr, 0, 0}};
+        static const Word kB[] = {{"BEGIN", 5, kEnd}, {"begin", 5, kBeg}, {"break", 5, kMid}, {nullptr, 0, 0}};
+        static const Word kE[] = {{"END", 3, kEnd}, {"else", 4, kBeg}, {"elsif", 5, kBeg}, {"end", 3, kEnd}, {"ensure", 6, kBeg},
+                                  {nullptr, 0, 0}};
+        static const Word kA[] = {{"alias", 5, kFname | kFitem}, {"and", 3, kBeg}, {nullptr, 0, 0}};
+        static const Word kC[] = {{"case", 4, kBeg}, {"class", 5, kClass}, {nullptr, 0, 0}};
+        static const Word kD[] = {{"def", 3, kFname}, {"defined?", 8, kArg}, {"do", 2, kBeg}, {nullptr, 0, 0}};
+        static const Word kF[] = {{"false", 5, kEnd}, {"for", 3, kBeg}, {nullptr, 0, 0}};
+        static const Word kI[] = {{"if", 2, kBeg}, {"in", 2, kBeg}, {nullptr, 0, 0}};
+        static const Word kM[] = {{"module", 6, kBeg}, {nullptr, 0, 0}};
+        static const Word kN[] = {{"next", 4, kMid}, {"nil", 3, kEnd}, {"not", 3, kArg}, {nullptr, 0, 0}};
+        static const Word kO[] = {{"or", 2, kBeg}, {nullptr, 0, 0}};
+        static const Word kR[] = {{"redo", 4, kEnd}, {"rescue", 6, kMid}, {"retry", 5, kEnd}, {"return", 6, kMid}, {nullptr, 0, 0}};
+        static const Word kS[] = {{"self", 4, kEnd}, {"super", 5, kArg}, {nullptr, 0, 0}};
+        static const Word kT[] = {{"then", 4, kBeg}, {"true", 4, kEnd}, {nullptr, 0, 0}};
+        static const Word kU[] = {{"undef", 5, kFname | kFitem}, {"unless", 6, kBeg}, {"until", 5, kBeg}, {nullptr, 0, 0}};
+        static const Word kW[] = {{"when", 4, kBeg}, {"while", 5, kBeg}, {nullptr, 0, 0}};
+        static const Word kY[] = {{"yield", 5, kArg}, {nullptr, 0, 0}};
+        if (len < 2 || len > 12)
+            return 0;
+        const Word *list = nullptr;
+        switch (t[at]) {
+        case '_': list = kUnder; break;
+        case 'B': case 'b': list = kB; break;
+        case 'E': case 'e': list = kE; break;
+        case 'a': list = kA; break;
+        case 'c': list = kC; break;
+        case 'd': list = kD; break;
+        case 'f': list = kF; break;
+        case 'i': list = kI; break;
+        case 'm': list = kM; break;
+        case 'n': list = kN; break;
+        case 'o': list = kO; break;
+        case 'r': list = kR; break;
+        case 's': list = kS; break;
+        case 't': list = kT; break;
+        case 'u': list = kU; break;
+        case 'w': list = kW; break;
+        case 'y': list = kY; break;
+        default: return 0;
+        }
+        for (; list->word; ++list)
+            if (list->length == len && std::memcmp(list->word, t + at, len) == 0)
+                return list->state;
         return 0;
     }
 
@@ -1220,10 +1271,15 @@ struct Ruby {
     {
         if (st.wordsEnd > 0)
             return nextWord();
+        if (st.wordList)
+            return nextListWord();
         std::size_t i = st.pos;
         for (;;) {
+            const std::size_t from = i;
             while (i < n && isBlank(t[i]))
-                ++i, st.spaceSeen = true;
+                ++i;
+            if (i > from)
+                st.spaceSeen = true;
             if (i >= n) {
                 st.pos = n;
                 if (st.heredocCount > 0)
@@ -1318,14 +1374,19 @@ void rubyNext(Lexer &lx, TokenPiece &piece)
         return;
     }
     const RubyToken &tok = st.queue[st.head];
-    st.head = (st.head + 1) % kRubyQueue;
+    st.head = (st.head + 1) & (kRubyQueue - 1);
     --st.count;
     const char *key = tok.in == RubyKeyIn::Text ? r.t + tok.key
                       : tok.in == RubyKeyIn::Keys ? st.store->keys.data() + tok.key
                                                   : tok.fixed;
     piece.note = RewriteNote{};
-    wholePiece(piece, tok.kind, key, tok.length, placeOf(st, tok.at));
-    lx.endPlace = placeOf(st, tok.end);
+    const TokenPlace place = placeOf(st, tok.at);
+    wholePiece(piece, tok.kind, key, tok.length, place);
+    const std::vector<std::uint32_t> &starts = st.store->lineStarts;
+    if (st.line + 1 >= starts.size() || tok.end < starts[st.line + 1])
+        lx.endPlace = {place.line, place.column + (tok.end - tok.at)};  // a token on one line ends on it
+    else
+        lx.endPlace = placeOf(st, tok.end);
 }
 
 extern const LexerHooks kRubyLexer = {rubyStart, rubyNext, nullptr, nullptr, false, nullptr};

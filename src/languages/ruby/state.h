@@ -16,8 +16,8 @@
 // holds the text, a copy of at most as many key bytes and four bytes a line.
 constexpr std::size_t kRubyMaxBytes = std::size_t(64) << 20;
 constexpr std::size_t kRubyPadding = 8;       // zero bytes kept after the text, for looks ahead
-constexpr std::size_t kRubyQueue = 40;        // tokens lexed and not yet handed out (a line's heredoc bodies)
-constexpr std::size_t kRubyHeredocs = 32;     // heredocs opened on one line
+constexpr std::size_t kRubyQueue = 32;        // tokens lexed and not yet handed out (a line's heredoc bodies), a power of 2
+constexpr std::size_t kRubyHeredocs = 24;     // heredocs opened on one line (fewer than kRubyQueue)
 constexpr std::size_t kRubyLocals = 256;      // names known as local variables (a hash set; more are not known)
 constexpr std::size_t kRubyNesting = 16;      // literals nested through "#{...}"
 
@@ -93,6 +93,10 @@ struct RubyLexState {
     RubyLiteral literals[kRubyNesting];   // the literals whose interpolations stand open, innermost last
     std::size_t literalCount = 0;
     int braces = 0;              // braces open in the code
+    bool wordList = false;       // inside a %w, %W, %i or %I list, its next word at pos
+    bool wordInterpolates = false;  // that list's words hold interpolations
+    char wordOpen = 0, wordClose = 0;  // its delimiter that nests (0: none), and its closer
+    std::size_t wordListAt = 0;  // where it starts
     std::size_t wordsEnd = 0;    // with --comments, the end of the comment whose words pos is among; 0: none
     std::size_t wordsResume = 0; // where the lexer goes on after that comment
 };
