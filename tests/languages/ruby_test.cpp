@@ -118,6 +118,8 @@ TEST(RubyNearMiss, Literals)
         {"a quoted label", "{\"a\": 1}", "{\"a\":  1}", true},
         {"a character literal", "?a", "?b", false},
         {"a character literal's escape", "x = ?\\n", "x = ?\\t", false},
+        {"a control character literal", "x = ?\\C-\\M-a", "x = ?\\C-\\M-b", false},
+        {"a control character literal's end", "x = ?\\C-\\M-a + 1", "x = ?\\C-\\M-a  +  1", true},
         {"a ternary after a local is no character literal", "x = 1; x ? a : b", "x = 1; x ?a : b", true},
         {"a character literal after a call", "x ? a : b", "x ?a : b", false},
         {"a global", "$a", "$b", false},

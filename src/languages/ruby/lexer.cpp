@@ -1237,6 +1237,16 @@ struct Ruby {
     // An escape from its backslash at i: the offset after it.
     std::size_t escape(std::size_t i)
     {
+        // \C-, \M- and \c take the escape or byte after them, however many.
+        for (;;) {
+            const char m = t[i + 1];
+            if ((m == 'C' || m == 'M') && t[i + 2] == '-' && t[i + 3] == '\\' && i + 3 < n)
+                i += 3;
+            else if (m == 'c' && t[i + 2] == '\\' && i + 2 < n)
+                i += 2;
+            else
+                break;
+        }
         const char e = t[i + 1];
         if (e == 'u' && t[i + 2] == '{') {
             std::size_t j = i + 3;
@@ -1256,9 +1266,9 @@ struct Ruby {
         } else if (e >= '0' && e <= '7') {
             run(2, [](char c) { return c >= '0' && c <= '7'; });
         } else if ((e == 'C' || e == 'M') && t[i + 2] == '-') {
-            return t[i + 3] == '\\' ? escape(i + 3) : i + 4;
+            return i + 4;
         } else if (e == 'c') {
-            return t[i + 2] == '\\' ? escape(i + 2) : i + 3;
+            return i + 3;
         } else if (static_cast<unsigned char>(e) >= 0x80) {
             while ((static_cast<unsigned char>(t[j]) & 0xC0) == 0x80)
                 ++j;
