@@ -593,8 +593,8 @@ struct Ruby {
         st.commandStart = true;
         st.defNoParen = false;
         st.bareIdent = false;
-        // A statement's end just before a closing bracket or the source's
-        // end is Ruby's optional line end there: layout.
+        // A statement's end just before a closing bracket, the keyword end
+        // or the source's end is Ruby's optional line end there: layout.
         for (;;) {
             while (i < n && isSpace(t[i]))
                 ++i;
@@ -605,12 +605,19 @@ struct Ruby {
             }
             break;
         }
-        if (i >= n || t[i] == ')' || t[i] == ']' || t[i] == '}')
+        if (i >= n || t[i] == ')' || t[i] == ']' || t[i] == '}' || endKeywordAt(i))
             return;
         RubyToken &tok = push(st, TokenKind::LineEnd, lf, lf + 1);
         tok.in = RubyKeyIn::Static;
         tok.fixed = "\n";
         tok.length = 1;
+    }
+
+    // True when the keyword "end" stands at i (no longer name, no label).
+    bool endKeywordAt(std::size_t i) const
+    {
+        const char c = t[i + 3];
+        return std::strncmp(t + i, "end", 3) == 0 && !isIdent(c) && c != '?' && c != '!' && c != ':';
     }
 
     // A comment from its '#' at i: layout, but that a magic comment, which
