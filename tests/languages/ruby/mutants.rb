@@ -83,7 +83,8 @@ ARGV.each do |path|
   pick.call { |t, i| t[1] == :on_sp && i > 0 && lexed[i + 1] && !t[2].include?("\\") }.each { |i| m = texts.dup; m[i] = ''; emit.call('diff', m) }
   pick.call { |t, _| t[1] == :on_tstring_content && t[2].include?(' ') }.each { |i| m = texts.dup; m[i] = m[i].sub(' ', '  '); emit.call('diff', m) }
   pick.call { |t, _| t[1] == :on_tstring_content }.each { |i| m = texts.dup; m[i] = 'Z' + m[i]; emit.call('diff', m) }
+  # A line end just before a closing bracket or `end` is Ruby's optional one there: no token mutant.
   closing = %i[on_rparen on_rbracket on_rbrace on_embexpr_end]
-  pick.call { |t, i| t[1] == :on_nl && (n = lexed[(i + 1)..].find { |u| !LAYOUT.include?(u[1]) }) && !closing.include?(n[1]) && lexed[i + 1] && lexed[i + 1][1] != :on_comment && !(lexed[i + 1][1] == :on_sp && lexed[i + 2] && lexed[i + 2][1] == :on_comment) }.each { |i| m = texts.dup; m[i] = ' '; emit.call('diff', m) }
+  pick.call { |t, i| t[1] == :on_nl && (n = lexed[(i + 1)..].find { |u| !LAYOUT.include?(u[1]) }) && !closing.include?(n[1]) && n[2] != 'end' && lexed[i + 1] && lexed[i + 1][1] != :on_comment && !(lexed[i + 1][1] == :on_sp && lexed[i + 2] && lexed[i + 2][1] == :on_comment) }.each { |i| m = texts.dup; m[i] = ' '; emit.call('diff', m) }
   pick.call { |t, _| %i[on_int on_float on_symbol on_const on_ivar].include?(t[1]) }.each { |i| m = texts.dup; m[i] = m[i] + '1'; emit.call('diff', m) }
 end
