@@ -163,6 +163,8 @@ TEST(RubyNearMiss, PercentAndRegexps)
         {"division after a local variable", "a = 1; a /2", "a = 1; a / 2", true},
         {"division after a block parameter", "f { |a| a /2 }", "f { |a| a / 2 }", true},
         {"division after a method's parameter", "def f(a) a /2 end", "def f(a) a / 2 end", true},
+        {"a local of another method is none here", "def f; x = 1; end\ndef g; x /a  b/; end",
+         "def f; x = 1; end\ndef g; x /a b/; end", false},
         {"a regexp after '('", "f(/a b/)", "f(/a  b/)", false},
     });
 }

@@ -852,6 +852,14 @@ struct Ruby {
         st.state = kw;
         if (kw & kBeg)
             st.commandStart = true;
+        // A def, class or module body sees no local variable from around it:
+        // the names known so far are forgotten (those of the outer body too,
+        // which then read as method calls: "x /a/" a regular expression,
+        // compared as written).
+        if (is("def") || is("class") || is("module")) {
+            std::memset(st.locals, 0, sizeof st.locals);
+            st.localCount = 0;
+        }
         if (is("def")) {
             st.defName = true;
             return;
