@@ -115,6 +115,7 @@ const LanguageText kLanguageTexts[] = {
     {"LexKotlin", Language::Kotlin, "MATCHLING_BENCH_KOTLIN", MATCHLING_SOURCE_DIR "/tests/languages/kotlin", ""},
     {"LexPhp", Language::Php, "MATCHLING_BENCH_PHP", "/usr/lib/google-cloud-sdk/platform/google_appengine/php", ".php"},
     {"LexLua", Language::Lua, "MATCHLING_BENCH_LUA", "/usr/share/lua", ".lua"},
+    {"LexRuby", Language::Ruby, "MATCHLING_BENCH_RUBY", "/usr/lib/ruby", ".rb"},
 };
 
 // True when the lexer reads text as language to its end.

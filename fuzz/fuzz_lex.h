@@ -60,5 +60,6 @@ void fuzzSwift(const std::string &source, std::uint8_t seed);
 void fuzzKotlin(const std::string &source, std::uint8_t seed);
 void fuzzPhp(const std::string &source, std::uint8_t seed);
 void fuzzLua(const std::string &source, std::uint8_t seed);
+void fuzzRuby(const std::string &source, std::uint8_t seed);
 
 #endif

@@ -1,0 +1,1417 @@
+// The Ruby lexer: tokens as Ruby's own lexer reads them. The start reads the
+// whole source (kRubyMaxBytes at most: a larger one is refused), since a
+// heredoc's body comes after the rest of its opener's line and a squiggly
+// heredoc's indentation is known only once its body is read; each call of
+// next hands out one token whole.
+//
+// What is a token follows Ruby's lexer state (parse.y's EXPR_BEG, EXPR_END,
+// ...), kept here after each token: it decides whether a line end ends a
+// statement (a LineEnd) or is layout, and whether '/', '%', '<<', '?' and
+// ':' open a literal. Where Ruby reads an operator as unary by the blanks
+// around it ("foo -x" against "foo - x"), the key says so ("-@").
+// Literals are compared as written, an interpolation's code included, but
+// that the CR of a CR LF is left out; the blanks between the words of a %w
+// list are layout; a squiggly heredoc's body loses its common indentation.
+#include "languages/ruby/state.h"
+#include "tokens/kit.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+// Ruby's lexer states (parse.y's enum lex_state_e).
+constexpr unsigned kBeg = 1, kEnd = 2, kEndArg = 4, kEndFn = 8, kArg = 16, kCmdArg = 32, kMid = 64, kFname = 128,
+                   kDot = 256, kClass = 512, kLabel = 1024, kLabeled = 2048, kFitem = 4096;
+constexpr unsigned kBegAny = kBeg | kMid | kClass, kArgAny = kArg | kCmdArg, kEndAny = kEnd | kEndArg | kEndFn;
+
+constexpr const char *kRuby = "Ruby";
+constexpr std::uint32_t kFail = 0xFFFFFFFFu;
+
+bool isIdent(char c)
+{
+    const unsigned char u = static_cast<unsigned char>(c);
+    return (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9') || u == '_' || u >= 0x80;
+}
+
+bool isDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+bool isBlank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\f' || c == '\v' || c == '\r';
+}
+
+bool isSpace(char c)
+{
+    return isBlank(c) || c == '\n';
+}
+
+bool isBegState(unsigned s)
+{
+    return (s & kBegAny) || (s & (kArg | kLabeled)) == (kArg | kLabeled);
+}
+
+// --- Places and the queue ---------------------------------------------------
+
+TokenPlace placeOf(RubyLexState &st, std::size_t at)
+{
+    const std::vector<std::uint32_t> &starts = st.store->lineStarts;
+    std::size_t k = st.line;
+    const std::size_t lines = starts.size();
+    if (k + 1 < lines && starts[k + 1] <= at && (k + 2 >= lines || starts[k + 2] > at))
+        ++k;  // most often, the next line
+    else if (starts[k] > at || (k + 1 < lines && starts[k + 1] <= at))
+        k = static_cast<std::size_t>(std::upper_bound(starts.begin(), starts.end(), at) - starts.begin()) - 1;
+    st.line = k;
+    return {static_cast<std::int64_t>(k) + 1, static_cast<std::int64_t>(at - starts[k]) + 1};
+}
+
+RubyToken &push(RubyLexState &st, TokenKind kind, std::size_t at, std::size_t end)
+{
+    RubyToken &t = st.queue[(st.head + st.count++) & (kRubyQueue - 1)];
+    t = RubyToken{};
+    t.kind = kind;
+    t.at = static_cast<std::uint32_t>(at);
+    t.end = static_cast<std::uint32_t>(end);
+    t.key = t.at;
+    t.length = t.end - t.at;
+    return t;
+}
+
+void pushStatic(RubyLexState &st, std::size_t at, std::size_t end, const char *key)
+{
+    RubyToken &t = push(st, TokenKind::Code, at, end);
+    t.in = RubyKeyIn::Static;
+    t.fixed = key;
+    t.length = static_cast<std::uint32_t>(std::strlen(key));
+}
+
+// A literal's token: its bytes as written, but that the CR of each CR LF
+// goes (Ruby reads a CR LF as a line feed).
+void pushLiteral(RubyLexState &st, std::size_t at, std::size_t end)
+{
+    const char *t = st.store->text.data();
+    RubyToken &tok = push(st, TokenKind::Code, at, end);
+    if (!std::memchr(t + at, '\r', end - at))
+        return;
+    ByteBuffer &keys = st.store->keys;
+    tok.in = RubyKeyIn::Keys;
+    tok.key = static_cast<std::uint32_t>(keys.size());
+    for (std::size_t i = at; i < end; ++i)
+        if (!(t[i] == '\r' && t[i + 1] == '\n' && i + 1 < end))
+            *keys.grow(1) = t[i];
+    tok.length = static_cast<std::uint32_t>(keys.size() - tok.key);
+}
+
+// The source is not Ruby from text offset at on: the stream ends there.
+void reject(Lexer &lx, RubyLexState &st, std::size_t at)
+{
+    rejectInput(lx, kRuby, placeOf(st, std::min(at, st.size)));
+    st.finished = true;
+    st.count = 0;
+}
+
+// --- Local variables ---------------------------------------------------------
+
+std::uint64_t nameHash(const char *p, std::size_t n)
+{
+    std::uint64_t h = 1469598103934665603ull;
+    for (std::size_t i = 0; i < n; ++i)
+        h = (h ^ static_cast<unsigned char>(p[i])) * 1099511628211ull;
+    return h ? h : 1;
+}
+
+bool isLocal(const RubyLexState &st, const char *p, std::size_t n)
+{
+    const std::uint64_t h = nameHash(p, n);
+    for (std::size_t k = h % kRubyLocals;; k = (k + 1) % kRubyLocals) {
+        if (st.locals[k] == 0)
+            return false;
+        if (st.locals[k] == h)
+            return true;
+    }
+}
+
+// Notes a name as a local variable: Ruby reads "x /y" after "x = 1" as a
+// division, and as a regular expression passed to a method x where none is.
+void addLocal(RubyLexState &st, const char *p, std::size_t n)
+{
+    if (st.localCount * 4 >= kRubyLocals * 3 || isLocal(st, p, n))
+        return;
+    const std::uint64_t h = nameHash(p, n);
+    std::size_t k = h % kRubyLocals;
+    while (st.locals[k] != 0)
+        k = (k + 1) % kRubyLocals;
+    st.locals[k] = h;
+    ++st.localCount;
+}
+
+// --- Literals ----------------------------------------------------------------
+
+std::uint32_t scanLiteral(const char *t, std::size_t n, std::size_t i, char open, char close, bool interpolates,
+                          int depth);
+
+// The code of an interpolation from i (after its "#{") to its closing '}':
+// the offset after that, or kFail when the text ends first. Strings inside
+// it are scanned whole, so a '}' in one ends nothing.
+std::uint32_t scanCode(const char *t, std::size_t n, std::size_t i, int depth)
+{
+    if (depth >= static_cast<int>(kRubyNesting))
+        return kFail;
+    int braces = 0;
+    while (i < n) {
+        const char c = t[i];
+        if (c == '{') {
+            ++braces, ++i;
+        } else if (c == '}') {
+            if (braces-- == 0)
+                return static_cast<std::uint32_t>(i + 1);
+            ++i;
+        } else if (c == '"' || c == '`' || c == '\'') {
+            const std::uint32_t e = scanLiteral(t, n, i + 1, 0, c, c != '\'', depth + 1);
+            if (e == kFail)
+                return kFail;
+            i = e;
+        } else if (c == '#') {
+            while (i < n && t[i] != '\n')
+                ++i;
+        } else if (c == '\\') {
+            i += 2;
+        } else {
+            ++i;
+        }
+    }
+    return kFail;
+}
+
+// A literal's body from i to its closing delimiter close (nesting with open,
+// 0 when none): the offset after the delimiter, or kFail when the text ends
+// first. A backslash takes the byte after it; "#{" opens code when it
+// interpolates.
+std::uint32_t scanLiteral(const char *t, std::size_t n, std::size_t i, char open, char close, bool interpolates,
+                          int depth)
+{
+    int nest = 0;
+    while (i < n) {
+        const char c = t[i];
+        if (c == '\\') {
+            i += 2;
+        } else if (c == close) {
+            if (nest-- == 0)
+                return static_cast<std::uint32_t>(i + 1);
+            ++i;
+        } else if (c == open && open != 0) {
+            ++nest, ++i;
+        } else if (c == '#' && interpolates && t[i + 1] == '{') {
+            const std::uint32_t e = scanCode(t, n, i + 2, depth + 1);
+            if (e == kFail)
+                return kFail;
+            i = e;
+        } else {
+            ++i;
+        }
+    }
+    return kFail;
+}
+
+char closerOf(char open)
+{
+    switch (open) {
+    case '(': return ')';
+    case '[': return ']';
+    case '{': return '}';
+    case '<': return '>';
+    default: return open;
+    }
+}
+
+// --- The lexer's steps -------------------------------------------------------
+
+struct Ruby {
+    Lexer &lx;
+    RubyLexState &st;
+    const char *t;
+    std::size_t n;
+    bool wasBare = false;  // the token before the one being read is a name that may be a local variable
+
+    // A literal from at to end, which must not cross a line while heredocs
+    // wait for their bodies there; false when the source is refused.
+    bool literal(std::size_t at, std::size_t end)
+    {
+        if (st.heredocCount > 0 && std::memchr(t + at, '\n', end - at)) {
+            reject(lx, st, at);
+            return false;
+        }
+        pushLiteral(st, at, end);
+        return true;
+    }
+
+    void finish(std::size_t end, unsigned state)
+    {
+        st.pos = end;
+        st.state = state;
+    }
+
+    // A quoted literal whose body starts at i; at is where its token starts.
+    void quoted(std::size_t at, std::size_t i, char open, char close, bool interpolates, unsigned state)
+    {
+        if (interpolates) {
+            RubyLiteral lit;
+            lit.open = open == close ? 0 : open;
+            lit.close = close;
+            lit.kind = state == kEnd ? kRubySymbol : kRubyString;
+            return part(at, i, lit);
+        }
+        const std::uint32_t e = scanLiteral(t, n, i, open == close ? 0 : open, close, false, 0);
+        if (e == kFail)
+            return reject(lx, st, at);
+        if (literal(at, e))
+            finish(e, state);
+    }
+
+    void regexp(std::size_t at, std::size_t i, char open, char close)
+    {
+        RubyLiteral lit;
+        lit.open = open == close ? 0 : open;
+        lit.close = close;
+        lit.kind = kRubyRegexp;
+        part(at, i, lit);
+    }
+
+    // A part of an interpolating literal from i, its token starting at at
+    // (its opener, or the '}' that ends an interpolation's code): to its
+    // closing delimiter, or to a "#{" whose code then goes out as tokens.
+    void part(std::size_t at, std::size_t i, RubyLiteral lit)
+    {
+        while (i < n) {
+            const char c = t[i];
+            if (c == '\\') {
+                i += 2;
+            } else if (c == lit.close && lit.nest == 0) {
+                break;
+            } else if (c == lit.close) {
+                --lit.nest, ++i;
+            } else if (c == lit.open && lit.open != 0) {
+                ++lit.nest, ++i;
+            } else if (c == '#' && t[i + 1] == '{') {
+                if (st.literalCount == kRubyNesting)
+                    return reject(lx, st, at);
+                if (!literal(at, i + 2))
+                    return;
+                lit.braces = st.braces;
+                st.literals[st.literalCount++] = lit;
+                st.commandStart = true;
+                return finish(i + 2, kBeg);
+            } else {
+                ++i;
+            }
+        }
+        if (i >= n)
+            return reject(lx, st, at);
+        std::size_t e = i + 1;
+        if (lit.kind == kRubyRegexp)
+            while (e < n && t[e] >= 'a' && t[e] <= 'z')
+                ++e;
+        unsigned state = kEnd;
+        if (lit.label && t[e] == ':' && t[e + 1] != ':')
+            ++e, state = kArg | kLabeled;
+        if (literal(at, e))
+            finish(e, state);
+    }
+
+    // A %w, %W, %i or %I list from its opener at at: the opener, each word,
+    // and the closer, each a token; the blanks and line ends between the
+    // words are layout.
+    void words(std::size_t at, std::size_t i, char open, char close, bool interpolates)
+    {
+        pushLiteral(st, at, i);
+        st.wordList = true;
+        st.wordListAt = at;
+        st.wordOpen = open == close ? 0 : open;
+        st.wordClose = close;
+        st.wordInterpolates = interpolates;
+        st.pos = i;
+    }
+
+    // The next word of the list open at pos, or its closer, one a step.
+    void nextListWord()
+    {
+        std::size_t i = st.pos;
+        const std::size_t at = st.wordListAt;
+        const char close = st.wordClose, nestOpen = st.wordOpen;
+        while (i < n && isSpace(t[i]))
+            ++i;
+        if (i >= n)
+            return reject(lx, st, at);
+        if (t[i] == close) {
+            st.wordList = false;
+            if (st.heredocCount > 0 && std::memchr(t + at, '\n', i - at))
+                return reject(lx, st, at);
+            push(st, TokenKind::Code, i, i + 1);
+            return finish(i + 1, kEnd);
+        }
+        const std::size_t w = i;
+        int nest = 0;
+        while (i < n && !(isSpace(t[i]) || (t[i] == close && nest == 0))) {
+            if (t[i] == '\\') {
+                i += 2;
+                continue;
+            }
+            if (t[i] == nestOpen && nestOpen != 0) {
+                ++nest;
+            } else if (t[i] == close) {
+                --nest;
+            } else if (st.wordInterpolates && t[i] == '#' && t[i + 1] == '{') {
+                const std::uint32_t e = scanCode(t, n, i + 2, 1);
+                if (e == kFail)
+                    return reject(lx, st, at);
+                i = e;
+                continue;
+            }
+            ++i;
+        }
+        if (i > n)
+            return reject(lx, st, at);
+        pushLiteral(st, w, i);
+        st.pos = i;
+    }
+
+    // A %-literal whose '%' stands at at; false when it is none.
+    bool percent(std::size_t at)
+    {
+        std::size_t i = at + 1;
+        char type = 'Q';
+        if (isIdent(t[i]) && static_cast<unsigned char>(t[i]) < 0x80) {
+            type = t[i++];
+            if (isIdent(t[i]) || !std::strchr("qQwWiIrsx", type)) {
+                reject(lx, st, at);
+                return true;
+            }
+        }
+        const char open = t[i];
+        if (i >= n || static_cast<unsigned char>(open) >= 0x80 || (type != 'Q' && isSpace(open)) ||
+            (type == 'Q' && i == at + 1 && open == '\n')) {
+            reject(lx, st, at);
+            return true;
+        }
+        const char close = closerOf(open);
+        switch (type) {
+        case 'w': case 'i': words(at, i + 1, open, close, false); break;
+        case 'W': case 'I': words(at, i + 1, open, close, true); break;
+        case 'r': regexp(at, i + 1, open, close); break;
+        case 'q': case 's': quoted(at, i + 1, open, close, false, kEnd); break;
+        default: quoted(at, i + 1, open, close, true, kEnd); break;
+        }
+        return true;
+    }
+
+    // A heredoc's opener at at ("<<", "<<-", "<<~", then its identifier,
+    // bare or quoted); false when none stands there.
+    bool heredoc(std::size_t at)
+    {
+        std::size_t i = at + 2;
+        char type = 0;
+        if (t[i] == '-' || t[i] == '~')
+            type = t[i++];
+        RubyHeredoc h;
+        h.type = type;
+        std::size_t end;
+        if (t[i] == '\'' || t[i] == '"' || t[i] == '`') {
+            const char q = t[i];
+            std::size_t j = i + 1;
+            while (j < n && t[j] != q && t[j] != '\n')
+                ++j;
+            if (j >= n || t[j] != q) {
+                reject(lx, st, at);
+                return true;
+            }
+            h.id = static_cast<std::uint32_t>(i + 1);
+            h.idLength = static_cast<std::uint32_t>(j - i - 1);
+            h.raw = q == '\'';
+            end = j + 1;
+        } else if (isIdent(t[i])) {
+            std::size_t j = i;
+            while (isIdent(t[j]))
+                ++j;
+            h.id = static_cast<std::uint32_t>(i);
+            h.idLength = static_cast<std::uint32_t>(j - i);
+            end = j;
+        } else {
+            return false;
+        }
+        if (st.heredocCount == kRubyHeredocs) {
+            reject(lx, st, at);
+            return true;
+        }
+        st.heredocs[st.heredocCount++] = h;
+        // Its key leaves out the '-' or '~': the body's token holds what
+        // they change, so that "<<-A" may become "<<~A" with its body indented.
+        ByteBuffer &keys = st.store->keys;
+        RubyToken &tok = push(st, TokenKind::Code, at, end);
+        tok.in = RubyKeyIn::Keys;
+        tok.key = static_cast<std::uint32_t>(keys.size());
+        *keys.grow(1) = '<';
+        *keys.grow(1) = '<';
+        const std::size_t from = type ? at + 3 : at + 2;
+        std::memcpy(keys.grow(end - from), t + from, end - from);
+        tok.length = static_cast<std::uint32_t>(keys.size() - tok.key);
+        finish(end, kEnd);
+        return true;
+    }
+
+    // The bodies of the heredocs opened on the line whose line feed is at
+    // lf, each a token; false when one has no closing line (refused).
+    bool heredocBodies(std::size_t lf)
+    {
+        std::size_t p = lf + 1;
+        for (std::size_t k = 0; k < st.heredocCount; ++k) {
+            const RubyHeredoc &h = st.heredocs[k];
+            const std::size_t start = p;
+            for (;;) {
+                if (p >= n) {
+                    reject(lx, st, start > 0 ? start - 1 : 0);
+                    return false;
+                }
+                const char *nl = static_cast<const char *>(std::memchr(t + p, '\n', n - p));
+                const std::size_t e = nl ? static_cast<std::size_t>(nl - t) : n;
+                std::size_t s = p;
+                if (h.type)
+                    while (s < e && (t[s] == ' ' || t[s] == '\t'))
+                        ++s;
+                std::size_t idEnd = s + h.idLength;
+                const bool closes = idEnd <= e && std::memcmp(t + s, t + h.id, h.idLength) == 0 &&
+                                    (idEnd == e || (idEnd + 1 == e && t[idEnd] == '\r'));
+                if (closes) {
+                    body(h, start, p);
+                    p = e < n ? e + 1 : n;
+                    break;
+                }
+                p = e + 1;
+            }
+        }
+        st.heredocCount = 0;
+        st.pos = p;
+        return true;
+    }
+
+    // A heredoc body's token, from start to end (its closing line's start):
+    // a mark byte that no other token starts with, then its text, the CR of
+    // each CR LF left out; a squiggly one's lines lose the indentation of
+    // its least indented line, as Ruby takes it away.
+    void body(const RubyHeredoc &h, std::size_t start, std::size_t end)
+    {
+        ByteBuffer &keys = st.store->keys;
+        RubyToken &tok = push(st, TokenKind::Code, start, end);
+        tok.in = RubyKeyIn::Keys;
+        tok.key = static_cast<std::uint32_t>(keys.size());
+        *keys.grow(1) = '\x01';
+        std::size_t width = h.type == '~' ? dedentWidth(h, start, end) : 0;
+        bool lineStart = true;
+        std::size_t strip = 0;
+        for (std::size_t i = start; i < end; ++i) {
+            if (lineStart) {
+                strip = 0;
+                lineStart = false;
+                while (strip < width && t[i] == ' ' && i < end)
+                    ++i, ++strip;
+                if (i >= end)
+                    break;
+            }
+            if (t[i] == '\n')
+                lineStart = true;
+            if (!(t[i] == '\r' && t[i + 1] == '\n' && i + 1 < end))
+                *keys.grow(1) = t[i];
+        }
+        tok.length = static_cast<std::uint32_t>(keys.size() - tok.key);
+    }
+
+    // The indentation a squiggly heredoc's lines lose: the least of its
+    // lines that hold more than blanks; 0 (its text as written) where a tab
+    // indents a line or a backslash joins two, whose widths Ruby counts in
+    // ways not followed here.
+    std::size_t dedentWidth(const RubyHeredoc &h, std::size_t start, std::size_t end)
+    {
+        std::size_t least = static_cast<std::size_t>(-1);
+        std::size_t i = start;
+        while (i < end) {
+            std::size_t s = i;
+            while (s < end && t[s] == ' ')
+                ++s;
+            if (t[s] == '\t')
+                return 0;
+            const char *nl = static_cast<const char *>(std::memchr(t + s, '\n', end - s));
+            const std::size_t e = nl ? static_cast<std::size_t>(nl - t) : end;
+            std::size_t last = e;
+            if (last > s && t[last - 1] == '\r')
+                --last;
+            if (!h.raw && last > s && t[last - 1] == '\\')
+                return 0;
+            bool blanks = true;
+            for (std::size_t j = s; j < last; ++j)
+                if (t[j] != ' ' && t[j] != '\t')
+                    blanks = false;
+            if (!blanks)
+                least = std::min(least, s - i);
+            i = e + 1;
+        }
+        return least == static_cast<std::size_t>(-1) ? 0 : least;
+    }
+
+    // The line feed at lf, outside any literal: the bodies of the heredocs
+    // opened on its line, then, where it ends a statement, a LineEnd.
+    void lineFeed(std::size_t lf)
+    {
+        st.pos = lf + 1;
+        if (st.heredocCount > 0 && !heredocBodies(lf))
+            return;
+        const unsigned s = st.state;
+        st.spaceSeen = true;
+        if ((s & (kBeg | kClass | kFname | kDot)) && !(s & kLabeled))
+            return;
+        // A next line that starts with ".name" or "&." goes on with the
+        // statement, over lines of comments.
+        std::size_t i = st.pos;
+        for (;;) {
+            while (i < n && isBlank(t[i]))
+                ++i;
+            if (t[i] == '#') {
+                while (i < n && t[i] != '\n')
+                    ++i;
+                if (i < n) {
+                    ++i;
+                    continue;
+                }
+            }
+            break;
+        }
+        if ((t[i] == '.' && t[i + 1] != '.') || (t[i] == '&' && t[i + 1] == '.'))
+            return;
+        st.state = kBeg;
+        st.commandStart = true;
+        st.defNoParen = false;
+        st.bareIdent = false;
+        // A statement's end just before a closing bracket, the keyword end
+        // or the source's end is Ruby's optional line end there: layout.
+        for (;;) {
+            while (i < n && isSpace(t[i]))
+                ++i;
+            if (t[i] == '#' && i < n) {
+                while (i < n && t[i] != '\n')
+                    ++i;
+                continue;
+            }
+            break;
+        }
+        if (i >= n || t[i] == ')' || t[i] == ']' || t[i] == '}' || endKeywordAt(i))
+            return;
+        RubyToken &tok = push(st, TokenKind::LineEnd, lf, lf + 1);
+        tok.in = RubyKeyIn::Static;
+        tok.fixed = "\n";
+        tok.length = 1;
+    }
+
+    // True when the keyword "end" stands at i (no longer name, no label).
+    bool endKeywordAt(std::size_t i) const
+    {
+        const char c = t[i + 3];
+        return std::strncmp(t + i, "end", 3) == 0 && !isIdent(c) && c != '?' && c != '!' && c != ':';
+    }
+
+    // A comment from its '#' at i: layout, but that a magic comment, which
+    // tells Ruby how to read the source, is a token; with --comments, its
+    // words are.
+    void comment(std::size_t i)
+    {
+        std::size_t e = i;
+        while (e < n && t[e] != '\n')
+            ++e;
+        std::size_t last = e;
+        while (last > i && isBlank(t[last - 1]))
+            --last;
+        if (isMagic(i, last)) {
+            // The blanks after its '#' are layout: Ruby reads it either way.
+            std::size_t from = i + 1;
+            while (from < last && isBlank(t[from]))
+                ++from;
+            ByteBuffer &keys = st.store->keys;
+            RubyToken &tok = push(st, TokenKind::Code, i, last);
+            tok.in = RubyKeyIn::Keys;
+            tok.key = static_cast<std::uint32_t>(keys.size());
+            *keys.grow(1) = '#';
+            std::memcpy(keys.grow(last - from), t + from, last - from);
+            tok.length = static_cast<std::uint32_t>(keys.size() - tok.key);
+            st.pos = e;
+        } else if (lx.options.comments) {
+            st.wordsResume = e;
+            commentWords(i + 1, e);
+        } else {
+            st.pos = e;
+        }
+    }
+
+    bool isMagic(std::size_t i, std::size_t e)
+    {
+        static const char *const kMagic[] = {"frozen_string_literal", "coding", "warn_indent",
+                                             "shareable_constant_value", "warn_past_scope"};
+        for (std::size_t j = i; j < e; ++j) {
+            const char c = t[j];
+            if (c != 'f' && c != 'c' && c != 'w' && c != 's')
+                continue;
+            for (const char *m : kMagic)
+                if (m[0] == c && std::strncmp(t + j, m, std::strlen(m)) == 0)
+                    return true;
+        }
+        return false;
+    }
+
+    // With --comments, the words of a comment from i to e go out one a
+    // step (nextWord), from pos.
+    void commentWords(std::size_t i, std::size_t e)
+    {
+        st.wordsEnd = e;
+        st.pos = i;
+    }
+
+    // The next word of the comment open at pos; the comment's end passed,
+    // the lexer goes on from there.
+    void nextWord()
+    {
+        std::size_t i = st.pos;
+        const std::size_t e = st.wordsEnd;
+        while (i < e && isSpace(t[i]))
+            ++i;
+        const std::size_t w = i;
+        while (i < e && !isSpace(t[i]))
+            ++i;
+        if (i > w)
+            push(st, TokenKind::CommentWord, w, i);
+        st.pos = i;
+        if (i >= e) {
+            st.pos = st.wordsResume;
+            st.wordsEnd = 0;
+        }
+    }
+
+    // "=begin" at the line's start i: true when a block comment opens
+    // there, skipped to after its "=end" line (refused when none comes).
+    bool embeddedDoc(std::size_t i)
+    {
+        if (std::strncmp(t + i, "=begin", 6) != 0 || !(isSpace(t[i + 6]) || i + 6 >= n))
+            return false;
+        std::size_t p = i;
+        for (;;) {
+            const char *nl = static_cast<const char *>(std::memchr(t + p, '\n', n - p));
+            if (!nl) {
+                reject(lx, st, i);
+                return true;
+            }
+            p = static_cast<std::size_t>(nl - t) + 1;
+            if (std::strncmp(t + p, "=end", 4) == 0 && (isSpace(t[p + 4]) || p + 4 >= n))
+                break;
+        }
+        const char *nl = static_cast<const char *>(std::memchr(t + p, '\n', n - p));
+        const std::size_t e = nl ? static_cast<std::size_t>(nl - t) : n;
+        st.pos = e;  // the line feed after "=end" is read as any other
+        if (lx.options.comments) {
+            st.wordsResume = e;
+            commentWords(i + 6, p);
+        }
+        return true;
+    }
+
+    bool atLineStart(std::size_t i) const
+    {
+        return i == 0 || t[i - 1] == '\n';
+    }
+
+    // --- Names ---------------------------------------------------------------
+
+    void name(std::size_t at)
+    {
+        const unsigned s = st.state;
+        const bool cmd = st.commandStart;
+        std::size_t i = at;
+        while (isIdent(t[i]))
+            ++i;
+        if ((t[i] == '!' || t[i] == '?') &&
+            (t[i + 1] != '=' || t[i + 2] == '=' || t[i + 2] == '~' || t[i + 2] == '>'))
+            ++i;
+        const std::size_t len = i - at;
+        const bool suffixed = t[i - 1] == '!' || t[i - 1] == '?';
+        if (len == 7 && atLineStart(at) && std::memcmp(t + at, "__END__", 7) == 0 &&
+            (i >= n || t[i] == '\n' || (t[i] == '\r' && t[i + 1] == '\n'))) {
+            push(st, TokenKind::Code, at, i);
+            const std::size_t data = t[i] == '\r' ? i + 2 : i + 1;
+            if (data < n)
+                push(st, TokenKind::Code, data, n);
+            st.pos = n;
+            return;
+        }
+        const bool labelPossible = ((s & (kLabel | kEndFn)) && !cmd) || (s & kArgAny);
+        if (labelPossible && t[i] == ':' && t[i + 1] != ':' && !(s & kDot)) {
+            push(st, TokenKind::Code, at, i + 1);
+            if (st.blockParams || st.defParams >= 0 || st.defNoParen)
+                addLocal(st, t + at, len);
+            st.bareIdent = false;
+            return finish(i + 1, kArg | kLabeled);
+        }
+        push(st, TokenKind::Code, at, i);
+        st.pos = i;
+        if (!(s & kDot)) {
+            unsigned kw = keyword(at, len);
+            if (kw != 0) {
+                st.bareIdent = false;
+                if (s & kFname) {
+                    st.state = kEndFn;
+                    return;
+                }
+                keywordState(at, len, kw, s);
+                return;
+            }
+        }
+        const bool constant = t[at] >= 'A' && t[at] <= 'Z';
+        const bool bare = !constant && !suffixed && !(s & (kDot | kFname));
+        if (s & (kBegAny | kArgAny | kDot))
+            st.state = cmd ? kCmdArg : kArg;
+        else if (s == kFname)
+            st.state = kEndFn;
+        else
+            st.state = kEnd;
+        if (bare && (st.blockParams || (st.defParams >= 0 && st.parens >= st.defParams) || st.defNoParen))
+            addLocal(st, t + at, len);
+        if (bare && isLocal(st, t + at, len))
+            st.state = kEnd | kLabel;
+        st.bareIdent = bare;
+        st.identAt = static_cast<std::uint32_t>(at);
+        st.identLength = static_cast<std::uint32_t>(len);
+    }
+
+    // The state a reserved word leaves (parse.y's keyword table); 0 when the
+    // name is none.
+    unsigned keyword(std::size_t at, std::size_t len) const
+    {
+        struct Word {
+            const char *word;
+            std::size_t length;
+            unsigned state;
+        };
+        // By first byte, each list ending in a null word.
+        static const Word kUnder[] = {{"__ENCODING__", 12, kEnd}, {"__LINE__", 8, kEnd}, {"__FILE__", 8, kEnd}, {nullptr, 0, 0}};
+        static const Word kB[] = {{"BEGIN", 5, kEnd}, {"begin", 5, kBeg}, {"break", 5, kMid}, {nullptr, 0, 0}};
+        static const Word kE[] = {{"END", 3, kEnd}, {"else", 4, kBeg}, {"elsif", 5, kBeg}, {"end", 3, kEnd}, {"ensure", 6, kBeg},
+                                  {nullptr, 0, 0}};
+        static const Word kA[] = {{"alias", 5, kFname | kFitem}, {"and", 3, kBeg}, {nullptr, 0, 0}};
+        static const Word kC[] = {{"case", 4, kBeg}, {"class", 5, kClass}, {nullptr, 0, 0}};
+        static const Word kD[] = {{"def", 3, kFname}, {"defined?", 8, kArg}, {"do", 2, kBeg}, {nullptr, 0, 0}};
+        static const Word kF[] = {{"false", 5, kEnd}, {"for", 3, kBeg}, {nullptr, 0, 0}};
+        static const Word kI[] = {{"if", 2, kBeg}, {"in", 2, kBeg}, {nullptr, 0, 0}};
+        static const Word kM[] = {{"module", 6, kBeg}, {nullptr, 0, 0}};
+        static const Word kN[] = {{"next", 4, kMid}, {"nil", 3, kEnd}, {"not", 3, kArg}, {nullptr, 0, 0}};
+        static const Word kO[] = {{"or", 2, kBeg}, {nullptr, 0, 0}};
+        static const Word kR[] = {{"redo", 4, kEnd}, {"rescue", 6, kMid}, {"retry", 5, kEnd}, {"return", 6, kMid}, {nullptr, 0, 0}};
+        static const Word kS[] = {{"self", 4, kEnd}, {"super", 5, kArg}, {nullptr, 0, 0}};
+        static const Word kT[] = {{"then", 4, kBeg}, {"true", 4, kEnd}, {nullptr, 0, 0}};
+        static const Word kU[] = {{"undef", 5, kFname | kFitem}, {"unless", 6, kBeg}, {"until", 5, kBeg}, {nullptr, 0, 0}};
+        static const Word kW[] = {{"when", 4, kBeg}, {"while", 5, kBeg}, {nullptr, 0, 0}};
+        static const Word kY[] = {{"yield", 5, kArg}, {nullptr, 0, 0}};
+        if (len < 2 || len > 12)
+            return 0;
+        const Word *list = nullptr;
+        switch (t[at]) {
+        case '_': list = kUnder; break;
+        case 'B': case 'b': list = kB; break;
+        case 'E': case 'e': list = kE; break;
+        case 'a': list = kA; break;
+        case 'c': list = kC; break;
+        case 'd': list = kD; break;
+        case 'f': list = kF; break;
+        case 'i': list = kI; break;
+        case 'm': list = kM; break;
+        case 'n': list = kN; break;
+        case 'o': list = kO; break;
+        case 'r': list = kR; break;
+        case 's': list = kS; break;
+        case 't': list = kT; break;
+        case 'u': list = kU; break;
+        case 'w': list = kW; break;
+        case 'y': list = kY; break;
+        default: return 0;
+        }
+        for (; list->word; ++list)
+            if (list->length == len && std::memcmp(list->word, t + at, len) == 0)
+                return list->state;
+        return 0;
+    }
+
+    void keywordState(std::size_t at, std::size_t len, unsigned kw, unsigned before)
+    {
+        auto is = [&](const char *w) { return std::strlen(w) == len && std::memcmp(w, t + at, len) == 0; };
+        st.state = kw;
+        if (kw & kBeg)
+            st.commandStart = true;
+        // A def, class or module body sees no local variable from around it:
+        // the names known so far are forgotten (those of the outer body too,
+        // which then read as method calls: "x /a/" a regular expression,
+        // compared as written).
+        if (is("def") || is("class") || is("module")) {
+            std::memset(st.locals, 0, sizeof st.locals);
+            st.localCount = 0;
+        }
+        if (is("def")) {
+            st.defName = true;
+            return;
+        }
+        if (is("do"))
+            st.afterBlockOpen = true;
+        const bool modifier = is("if") || is("unless") || is("while") || is("until") || is("rescue");
+        if (modifier && !(before & (kBeg | kLabeled | kClass)))
+            st.state = kBeg | kLabel;
+    }
+
+    // --- Operators -------------------------------------------------------------
+
+    void op(std::size_t at, std::size_t len, unsigned state)
+    {
+        push(st, TokenKind::Code, at, at + len);
+        finish(at + len, state);
+    }
+
+    void opKey(std::size_t at, std::size_t len, const char *key, unsigned state)
+    {
+        pushStatic(st, at, at + len, key);
+        finish(at + len, state);
+    }
+
+    // After an operator: ARG after a def's or a call's '.', else BEG.
+    unsigned afterOp(unsigned s, unsigned beg = kBeg) const
+    {
+        return (s & (kFname | kDot)) ? kArg : beg;
+    }
+
+    // An operator ending in '=' that assigns (+=, ||=, ...), or '=': the name
+    // before it is a local variable from here on.
+    void assigns()
+    {
+        if (wasBare)
+            addLocal(st, t + st.identAt, st.identLength);
+    }
+
+    void token(std::size_t at)
+    {
+        const unsigned s = st.state;
+        const char c = t[at], c1 = t[at + 1], c2 = t[at + 2];
+        const bool spaceSeen = st.spaceSeen;
+        auto spcArg = [&](char next) { return (s & kArgAny) && spaceSeen && !isSpace(next) && next != 0; };
+        const bool beg = isBegState(s);
+        wasBare = st.bareIdent;
+        const bool blockOpen = st.afterBlockOpen;
+        st.afterBlockOpen = false;
+        st.bareIdent = false;
+        const bool defName = st.defName;
+        st.defName = false;
+        st.commandStart = false;
+
+        if (isIdent(c) && !isDigit(c)) {
+            name(at);
+            if (defName && !(st.state & kLabeled))
+                st.defName = true;  // the method's name, or self before its '.'
+            else if (defName)
+                st.defNoParen = true;
+            return;
+        }
+        if (defName && (c == '(' || ((c == '*' || c == '&') && spaceSeen)))
+            (c == '(' ? st.defParams = st.parens + 1 : (st.defNoParen = true, 0));
+        if (defName && c == '.')
+            st.defName = true;
+        switch (c) {
+        case '"': case '`':
+            if (c == '`' && (s & (kFname | kDot)))
+                return op(at, 1, s & kFname ? kEndFn : kArg);
+            return stringLabel(at, c, true);
+        case '\'':
+            return stringLabel(at, c, false);
+        case '@': {
+            std::size_t i = at + (c1 == '@' ? 2 : 1);
+            if (!isIdent(t[i]) || isDigit(t[i]))
+                return reject(lx, st, at);
+            while (isIdent(t[i]))
+                ++i;
+            return op(at, i - at, kEnd);
+        }
+        case '$':
+            return global(at);
+        case '0': case '1': case '2': case '3': case '4': case '5': case '6': case '7': case '8': case '9':
+            return number(at, at);
+        case ';':
+            st.commandStart = true;
+            st.defNoParen = false;
+            return op(at, 1, kBeg);
+        case ',':
+            return op(at, 1, kBeg | kLabel);
+        case '(': {
+            const bool arg = !beg && spaceSeen && ((s & kArgAny) || (s & (kEnd | kLabel)) == (kEnd | kLabel));
+            ++st.parens;
+            return arg ? opKey(at, 1, "(@", kBeg | kLabel) : op(at, 1, kBeg | kLabel);
+        }
+        case ')':
+            if (st.defParams >= 0 && st.parens <= st.defParams)
+                st.defParams = -1;
+            if (st.parens > 0)
+                --st.parens;
+            return op(at, 1, kEndFn);
+        case '[':
+            if (s & (kFname | kDot)) {
+                if (c1 == ']')
+                    return op(at, c2 == '=' ? 3 : 2, kArg);
+                return op(at, 1, kArg | kLabel);
+            }
+            if (beg || ((s & kArgAny) && (spaceSeen || (s & kLabeled))))
+                return opKey(at, 1, "[@", kBeg | kLabel);
+            return op(at, 1, kBeg | kLabel);
+        case ']':
+            return op(at, 1, kEnd);
+        case '{': {
+            ++st.braces;
+            const bool block = !(s & kLabeled) && (s & (kArgAny | kEnd | kEndFn | kEndArg));
+            if (block) {
+                st.commandStart = true;
+                st.afterBlockOpen = true;
+                return op(at, 1, kBeg);
+            }
+            return op(at, 1, kBeg | kLabel);
+        }
+        case '}':
+            if (st.literalCount > 0 && st.literals[st.literalCount - 1].braces == st.braces) {
+                const RubyLiteral lit = st.literals[--st.literalCount];
+                st.state = st.literalCount > 0 ? kBeg : st.state;
+                return part(at, at + 1, lit);
+            }
+            if (st.braces > 0)
+                --st.braces;
+            return op(at, 1, kEnd);
+        case '.':
+            if (c1 == '.')
+                return op(at, c2 == '.' ? 3 : 2, kBeg);
+            if (isDigit(c1))
+                return reject(lx, st, at);
+            return op(at, 1, kDot);
+        case ':':
+            return colon(at, s, beg, spaceSeen);
+        case '?':
+            return question(at, s, spaceSeen);
+        case '=':
+            if (c1 == '=')
+                return op(at, c2 == '=' ? 3 : 2, afterOp(s));
+            if (c1 == '~' || c1 == '>')
+                return op(at, 2, afterOp(s));
+            assigns();
+            return op(at, 1, afterOp(s));
+        case '!':
+            if (c1 == '=' || c1 == '~')
+                return op(at, 2, afterOp(s));
+            if ((s & (kFname | kDot)) && c1 == '@')
+                return op(at, 2, kArg);
+            return op(at, 1, afterOp(s));
+        case '~':
+            if ((s & (kFname | kDot)) && c1 == '@')
+                return op(at, 2, kArg);
+            return op(at, 1, afterOp(s));
+        case '^':
+            if (c1 == '=')
+                return assigns(), op(at, 2, kBeg);
+            return op(at, 1, afterOp(s));
+        case '-': case '+':
+            return sign(at, s, beg, spcArg(c1));
+        case '*':
+            if (c1 == '*') {
+                if (c2 == '=')
+                    return assigns(), op(at, 3, kBeg);
+                if (spcArg(c2) || beg)
+                    return opKey(at, 2, "**@", afterOp(s));
+                return op(at, 2, afterOp(s));
+            }
+            if (c1 == '=')
+                return assigns(), op(at, 2, kBeg);
+            if (spcArg(c1) || beg)
+                return opKey(at, 1, "*@", afterOp(s));
+            return op(at, 1, afterOp(s));
+        case '&':
+            if (c1 == '&')
+                return c2 == '=' ? (assigns(), op(at, 3, kBeg)) : op(at, 2, kBeg);
+            if (c1 == '=')
+                return assigns(), op(at, 2, kBeg);
+            if (c1 == '.')
+                return op(at, 2, kDot);
+            if (spcArg(c1) || beg)
+                return opKey(at, 1, "&@", afterOp(s));
+            return op(at, 1, afterOp(s));
+        case '|':
+            if (c1 == '|' && !(beg && blockOpen))
+                return c2 == '=' ? (assigns(), op(at, 3, kBeg)) : op(at, 2, kBeg);
+            if (c1 == '=')
+                return assigns(), op(at, 2, kBeg);
+            if (blockOpen)
+                st.blockParams = true;
+            else if (st.blockParams)
+                st.blockParams = false;
+            return op(at, 1, afterOp(s, kBeg | kLabel));
+        case '<':
+            if (c1 == '<' && !(s & (kDot | kClass)) && !(s & kEndAny) &&
+                (!(s & kArgAny) || (s & kLabeled) || spaceSeen) && heredoc(at))
+                return;
+            if (c1 == '=' && c2 == '>')
+                return op(at, 3, afterOp(s));
+            if (c1 == '<')
+                return c2 == '=' ? (assigns(), op(at, 3, kBeg)) : op(at, 2, afterOp(s));
+            return op(at, c1 == '=' ? 2 : 1, afterOp(s));
+        case '>':
+            if (c1 == '>')
+                return c2 == '=' ? (assigns(), op(at, 3, kBeg)) : op(at, 2, afterOp(s));
+            return op(at, c1 == '=' ? 2 : 1, afterOp(s));
+        case '/':
+            if (beg)
+                return regexp(at, at + 1, '/', '/');
+            if (c1 == '=')
+                return assigns(), op(at, 2, kBeg);
+            if (spcArg(c1))
+                return regexp(at, at + 1, '/', '/');
+            return op(at, 1, afterOp(s));
+        case '%':
+            if (beg) {
+                percent(at);
+                return;
+            }
+            if (c1 == '=')
+                return assigns(), op(at, 2, kBeg);
+            if (spcArg(c1) || ((s & kFitem) && c1 == 's')) {
+                percent(at);
+                return;
+            }
+            return op(at, 1, afterOp(s));
+        default:
+            return reject(lx, st, at);
+        }
+    }
+
+    // A string at at, quote c; a label ("key": value) where Ruby takes one.
+    void stringLabel(std::size_t at, char c, bool interpolates)
+    {
+        const unsigned s = st.state;
+        const bool labelPossible = ((s & (kLabel | kEndFn)) && !st.commandStart) || (s & kArgAny);
+        if (interpolates) {
+            RubyLiteral lit;
+            lit.close = c;
+            lit.label = labelPossible && c != '`';
+            return part(at, at + 1, lit);
+        }
+        const std::uint32_t e = scanLiteral(t, n, at + 1, 0, c, interpolates, 0);
+        if (e == kFail)
+            return reject(lx, st, at);
+        if (c != '`' && labelPossible && t[e] == ':' && t[e + 1] != ':') {
+            if (literal(at, e + 1))
+                finish(e + 1, kArg | kLabeled);
+            return;
+        }
+        if (literal(at, e))
+            finish(e, kEnd);
+    }
+
+    void global(std::size_t at)
+    {
+        const char c1 = t[at + 1];
+        std::size_t i = at + 1;
+        if (c1 == '-') {
+            i += isIdent(t[at + 2]) ? 2 : 1;
+        } else if (std::strchr("~*$?!@/\\;,.=:<>\"&`'+0_", c1) && c1 != 0 && !(c1 == '_' && isIdent(t[at + 2])) &&
+                   !(c1 == '0' && isIdent(t[at + 2]))) {
+            i += 1;
+        } else if (isIdent(c1)) {
+            while (isIdent(t[i]))
+                ++i;
+        } else {
+            return reject(lx, st, at);
+        }
+        op(at, i - at, kEnd);
+    }
+
+    // A number from i; at is where its token starts (a sign before it).
+    void number(std::size_t at, std::size_t i)
+    {
+        const bool hex = t[i] == '0' && (t[i + 1] == 'x' || t[i + 1] == 'X');
+        bool dot = false;
+        for (;;) {
+            while (isIdent(t[i]) && static_cast<unsigned char>(t[i]) < 0x80)
+                ++i;
+            const char last = t[i - 1];
+            if (!hex && (last == 'e' || last == 'E') && (t[i] == '+' || t[i] == '-') && isDigit(t[i + 1])) {
+                i += 1;
+                continue;
+            }
+            if (!dot && !hex && t[i] == '.' && isDigit(t[i + 1])) {
+                dot = true;
+                i += 1;
+                continue;
+            }
+            break;
+        }
+        op(at, i - at, kEnd);
+    }
+
+    // '-' or '+' at at: "-@" where Ruby reads it as unary, "-@n" before a
+    // number it makes negative; "->" a lambda.
+    void sign(std::size_t at, unsigned s, bool beg, bool spcArg)
+    {
+        const char c = t[at], c1 = t[at + 1];
+        if (s & (kFname | kDot))
+            return op(at, c1 == '@' ? 2 : 1, kArg);
+        if (c1 == '=')
+            return assigns(), op(at, 2, kBeg);
+        if (c == '-' && c1 == '>')
+            return op(at, 2, kEndFn);
+        if (beg || spcArg) {
+            if (isDigit(c1)) {
+                pushStatic(st, at, at + 1, c == '-' ? "-@n" : "+@n");
+                return number(at + 1, at + 1);
+            }
+            return opKey(at, 1, c == '-' ? "-@" : "+@", kBeg);
+        }
+        op(at, 1, kBeg);
+    }
+
+    void colon(std::size_t at, unsigned s, bool beg, bool spaceSeen)
+    {
+        const char c1 = t[at + 1];
+        if (c1 == ':') {
+            if (beg || (s & kClass) || ((s & kArgAny) && spaceSeen))
+                return opKey(at, 2, "::@", kBeg);
+            return op(at, 2, kDot);
+        }
+        if ((s & kEndAny) || isSpace(c1) || c1 == '#' || at + 1 >= n)
+            return op(at, 1, kBeg);
+        if (c1 == '"' || c1 == '\'')
+            return quoted(at, at + 2, c1, c1, c1 == '"', kEnd);
+        std::size_t i = at + 1;
+        if (isIdent(c1) && !isDigit(c1)) {
+            while (isIdent(t[i]))
+                ++i;
+            if ((t[i] == '!' || t[i] == '?') && t[i + 1] != '=')
+                ++i;
+            else if (t[i] == '=' && t[i + 1] != '=' && t[i + 1] != '~' && t[i + 1] != '>')
+                ++i;
+        } else if (c1 == '@') {
+            i += t[i + 1] == '@' ? 2 : 1;
+            while (isIdent(t[i]))
+                ++i;
+        } else if (c1 == '$') {
+            std::size_t j = i;
+            while (isIdent(t[j + 1]) || (j == i && t[j + 1] != 0 && std::strchr("~*$?!@/\\;,.=:<>\"&`'+", t[j + 1])))
+                ++j;
+            i = j + 1;
+        } else {
+            static const char *const kOps[] = {"[]=", "[]", "<=>", "===", "==", "=~", "!~", "!=", "**", "+@", "-@",
+                                               "<<", ">>", "<=", ">=", "+", "-", "*", "/", "%", "<", ">", "!", "~",
+                                               "&", "|", "^", "`"};
+            for (const char *o : kOps)
+                if (std::strncmp(t + i, o, std::strlen(o)) == 0) {
+                    i += std::strlen(o);
+                    break;
+                }
+        }
+        if (i == at + 1)
+            return reject(lx, st, at);
+        op(at, i - at, kEnd);
+    }
+
+    // '?' at at: a character literal (?a, ?\n, ?\C-x) or the ternary's '?'.
+    void question(std::size_t at, unsigned s, bool spaceSeen)
+    {
+        (void)spaceSeen;
+        const char c1 = t[at + 1];
+        if ((s & kEndAny) || at + 1 >= n || isSpace(c1))
+            return op(at, 1, kBeg);
+        if ((isIdent(c1) && static_cast<unsigned char>(c1) < 0x80) && isIdent(t[at + 2]))
+            return op(at, 1, kBeg);
+        std::size_t i = at + 1;
+        if (static_cast<unsigned char>(c1) >= 0x80) {
+            ++i;
+            while ((static_cast<unsigned char>(t[i]) & 0xC0) == 0x80)
+                ++i;
+        } else if (c1 == '\\') {
+            i = escape(i);
+        } else {
+            ++i;
+        }
+        if (i > n)
+            return reject(lx, st, at);
+        op(at, i - at, kEnd);
+    }
+
+    // An escape from its backslash at i: the offset after it.
+    std::size_t escape(std::size_t i)
+    {
+        // \C-, \M- and \c take the escape or byte after them, however many.
+        for (;;) {
+            const char m = t[i + 1];
+            if ((m == 'C' || m == 'M') && t[i + 2] == '-' && t[i + 3] == '\\' && i + 3 < n)
+                i += 3;
+            else if (m == 'c' && t[i + 2] == '\\' && i + 2 < n)
+                i += 2;
+            else
+                break;
+        }
+        const char e = t[i + 1];
+        if (e == 'u' && t[i + 2] == '{') {
+            std::size_t j = i + 3;
+            while (j < n && t[j] != '}' && t[j] != '\n')
+                ++j;
+            return j + 1;
+        }
+        std::size_t j = i + 2;
+        auto run = [&](std::size_t most, bool (*in)(char)) {
+            for (std::size_t k = 0; k < most && in(t[j]); ++k)
+                ++j;
+        };
+        if (e == 'u') {
+            run(4, [](char c) { return std::strchr("0123456789abcdefABCDEF", c) != nullptr && c != 0; });
+        } else if (e == 'x') {
+            run(2, [](char c) { return std::strchr("0123456789abcdefABCDEF", c) != nullptr && c != 0; });
+        } else if (e >= '0' && e <= '7') {
+            run(2, [](char c) { return c >= '0' && c <= '7'; });
+        } else if ((e == 'C' || e == 'M') && t[i + 2] == '-') {
+            return i + 4;
+        } else if (e == 'c') {
+            return i + 3;
+        } else if (static_cast<unsigned char>(e) >= 0x80) {
+            while ((static_cast<unsigned char>(t[j]) & 0xC0) == 0x80)
+                ++j;
+        }
+        return j;
+    }
+
+    // One step from pos: layout skipped, then a token read (or refused).
+    void step()
+    {
+        if (st.wordsEnd > 0)
+            return nextWord();
+        if (st.wordList)
+            return nextListWord();
+        std::size_t i = st.pos;
+        for (;;) {
+            const std::size_t from = i;
+            while (i < n && isBlank(t[i]))
+                ++i;
+            if (i > from)
+                st.spaceSeen = true;
+            if (i >= n) {
+                st.pos = n;
+                if (st.heredocCount > 0)
+                    return reject(lx, st, n);
+                st.finished = true;
+                return;
+            }
+            const char c = t[i];
+            if (c == '\n') {
+                lineFeed(i);
+                return;
+            }
+            if (c == '#') {
+                st.spaceSeen = true;
+                return comment(i);
+            }
+            if (c == '\\' && (t[i + 1] == '\n' || (t[i + 1] == '\r' && t[i + 2] == '\n'))) {
+                if (st.heredocCount > 0)
+                    return reject(lx, st, i);
+                i += t[i + 1] == '\n' ? 2 : 3;
+                st.spaceSeen = true;
+                continue;
+            }
+            if (c == '=' && atLineStart(i) && embeddedDoc(i))
+                return;
+            if (c == 0 || c == '\x04') {
+                // Ruby reads no further: the rest is compared as bytes.
+                push(st, TokenKind::Code, i, n);
+                st.pos = n;
+                return;
+            }
+            st.pos = i;
+            token(i);
+            st.spaceSeen = false;
+            return;
+        }
+    }
+};
+
+} // namespace
+
+void rubyStart(Lexer &lx)
+{
+    RubyLexState &st = startLanguageState<RubyLexState>(lx);
+    std::memset(st.locals, 0, sizeof st.locals);
+    st.store = new RubyStore;
+    lx.store.reset(st.store);
+    lx.rejects = true;
+    ByteBuffer &text = st.store->text;
+    const bool fits = readWholeSource(*lx.source, text, kRubyMaxBytes);
+    lx.anyByte = !fits || !text.empty();
+    std::size_t n = fits ? text.size() : 0;
+    std::size_t skip = 0;
+    if (n >= 3 && std::memcmp(text.data(), "\xEF\xBB\xBF", 3) == 0)
+        skip = 3;
+    text.resize(n + kRubyPadding);
+    std::memset(text.data() + n, 0, kRubyPadding);
+    st.size = n;
+    st.pos = skip;
+    // Keys made apart never outgrow this: each is at most the bytes it
+    // stands for, and a heredoc body's mark comes with an opener of three.
+    st.store->keys.reserve(n + n / 3 + 64);
+    st.store->lineStarts.assign(1, 0);
+    for (const char *p = text.data(); (p = static_cast<const char *>(std::memchr(p, '\n', text.data() + n - p)));)
+        st.store->lineStarts.push_back(static_cast<std::uint32_t>(++p - text.data()));
+    if (!fits) {
+        refuseSource(lx, "too large to compare as Ruby");
+        st.finished = true;
+        return;
+    }
+    HashBangKey key;
+    if (findHashBang(text.data(), n, key)) {
+        ByteBuffer &keys = st.store->keys;
+        RubyToken &tok = push(st, TokenKind::Code, key.head - 2, key.end);
+        tok.in = RubyKeyIn::Keys;
+        tok.key = 0;
+        std::memcpy(keys.grow(key.head), text.data(), key.head);
+        std::memcpy(keys.grow(key.end - key.rest), text.data() + key.rest, key.end - key.rest);
+        tok.length = static_cast<std::uint32_t>(keys.size());
+        st.pos = key.lineEnd;
+    }
+}
+
+void rubyNext(Lexer &lx, TokenPiece &piece)
+{
+    RubyLexState &st = rubyState(lx);
+    Ruby r{lx, st, st.store->text.data(), st.size};
+    while (st.count == 0 && !st.finished)
+        r.step();
+    if (st.count == 0) {
+        finishStream(lx, piece);
+        return;
+    }
+    const RubyToken &tok = st.queue[st.head];
+    st.head = (st.head + 1) & (kRubyQueue - 1);
+    --st.count;
+    const char *key = tok.in == RubyKeyIn::Text ? r.t + tok.key
+                      : tok.in == RubyKeyIn::Keys ? st.store->keys.data() + tok.key
+                                                  : tok.fixed;
+    piece.note = RewriteNote{};
+    const TokenPlace place = placeOf(st, tok.at);
+    wholePiece(piece, tok.kind, key, tok.length, place);
+    const std::vector<std::uint32_t> &starts = st.store->lineStarts;
+    if (st.line + 1 >= starts.size() || tok.end < starts[st.line + 1])
+        lx.endPlace = {place.line, place.column + (tok.end - tok.at)};  // a token on one line ends on it
+    else
+        lx.endPlace = placeOf(st, tok.end);
+}
+
+extern const LexerHooks kRubyLexer = {rubyStart, rubyNext, nullptr, nullptr, false, nullptr};
