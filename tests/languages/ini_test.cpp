@@ -6,10 +6,14 @@
 // IniLexerTools).
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "../lex_support.h"
+#include "../support.h"
 
 namespace {
 
@@ -124,6 +128,76 @@ TEST(IniNearMiss, Refused)
         SCOPED_TRACE(r.name);
         EXPECT_EQ(refusalOf(r.text, r.language), r.reason);
     }
+}
+
+} // namespace
+
+namespace {
+
+// The pairs a judge script makes, each lexed in process: a pair is flagged
+// when either side is refused or their tokens differ.
+struct JudgeTally {
+    int same = 0, falseAlarms = 0, different = 0, misses = 0;
+};
+
+std::map<std::string, JudgeTally> judgePairs(const std::string &command, Language (*languageOf)(const std::string &))
+{
+    std::map<std::string, JudgeTally> tallies;
+    for (const std::string &line : commandLines(command)) {
+        std::istringstream fields(line);
+        std::string kind, language, verdict, a, b;
+        fields >> kind >> language >> verdict >> a >> b;
+        const Language lang = languageOf(language);
+        const std::string ta = readFile(a), tb = readFile(b);
+        const bool flagged = !refusalOf(ta, lang).empty() || !refusalOf(tb, lang).empty() ||
+                             firstDifference(lexText(ta, lang), lexText(tb, lang)) != -1;
+        JudgeTally &t = tallies[kind];
+        if (verdict == "same") {
+            ++t.same;
+            t.falseAlarms += flagged;
+            if (kind == "relayout" || kind == "mutant") {
+                EXPECT_FALSE(flagged) << "false alarm: " << a << " against " << b;
+            }
+        } else {
+            ++t.different;
+            t.misses += !flagged;
+            EXPECT_TRUE(flagged) << "miss: " << a << " against " << b;
+        }
+    }
+    for (const auto &[kind, t] : tallies) {
+        std::printf("%s: %d pairs the same to the reader, %d false alarms; %d different, %d misses\n", kind.c_str(),
+                    t.same, t.falseAlarms, t.different, t.misses);
+        EXPECT_LE(t.falseAlarms * 50, t.same) << kind << ": more than 2% false alarms";
+    }
+    return tallies;
+}
+
+Language iniLanguage(const std::string &name)
+{
+    return name == "editorconfig" ? Language::EditorConfig : name == "properties" ? Language::Properties : Language::Ini;
+}
+
+// configparser (.ini, .cfg), a reader of .editorconfig and one of Java's
+// .properties judge prettier-plugin-ini's output in two settings, relayout
+// mutants and token mutants of the samples and of up to 60 such files of
+// this machine.
+TEST(IniLexerTools, ReadersJudgeFormatterAndMutants)
+{
+    if (!haveTool("python3"))
+        GTEST_SKIP() << "python3 is needed";
+    const std::string prettier = npmTool("prettier");
+    if (prettier.empty())
+        GTEST_SKIP() << "prettier with prettier-plugin-ini (npm ci in tests/npm) is needed";
+    const std::string source = MATCHLING_SOURCE_DIR;
+    const std::string found = "find /usr /etc -maxdepth 6 \\( -name '*.ini' -o -name '*.cfg' -o -name '*.properties' "
+                              "-o -name .editorconfig \\) -size -64k -type f 2>/dev/null | sort | "
+                              "awk 'NR % 3 == 1' | head -60 | tr '\\n' ' '";
+    ScratchDir dir;
+    const auto tallies = judgePairs("python3 '" + source + "/tests/languages/ini_judge.py' make '" + dir.path() +
+                                        "' '" + prettier + "' " + source + "/tests/languages/ini/* " +
+                                        commandOutput(found),
+                                    iniLanguage);
+    EXPECT_GT(tallies.count("prettier"), 0u) << "prettier formatted nothing";
 }
 
 } // namespace
