@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "../lex_support.h"
+#include "../support.h"
 
 namespace {
 
@@ -99,6 +100,8 @@ TEST(DockerfileNearMiss, Heredocs)
         {"a body's comment line", "RUN <<EOF\nEOF\n", "RUN <<EOF\n# a\nEOF\n", false},
         {"<<- strips leading tabs", "RUN <<-EOF\na\nEOF\n", "RUN <<-EOF\n\t\ta\n\tEOF\n", true},
         {"<< keeps them", "RUN <<EOF\na\nEOF\n", "RUN <<EOF\n\ta\nEOF\n", false},
+        {"a body's CR LF", "RUN <<EOF\na\nEOF\n", "RUN <<EOF\r\na\r\nEOF\r\n", true},
+        {"a body's lone CR", "RUN <<EOF\na\nEOF\n", "RUN <<EOF\na\r\r\nEOF\n", false},
         {"a quoted delimiter", "RUN <<\"EOF\"\n$a\nEOF\nRUN b\n", "RUN <<\"EOF\"\n$a\nEOF\n\nRUN   b\n", true},
         {"two bodies", "COPY <<A <<B /x/\n1\nA\n2\nB\n", "COPY <<A <<B /x/\n1\n2\nA\nB\n", false},
         {"the instruction after a body", "RUN <<EOF\nx\nEOF\nRUN y\n", "RUN <<EOF\nx\nEOF\nRUN  y\n", true},
@@ -134,6 +137,29 @@ TEST(DockerfileNearMiss, Refused)
         SCOPED_TRACE(r.name);
         EXPECT_EQ(refusalOf(r.text, Docker), r.reason);
     }
+}
+
+Language dockerLanguage(const std::string &)
+{
+    return Docker;
+}
+
+// A reader on Python's shlex judges relayout mutants (which it must read as
+// the same) and token mutants of the sample Dockerfiles and of up to 40
+// Dockerfiles of this machine; no Dockerfile formatter is installed.
+TEST(DockerfileLexerTools, ShlexReaderJudgesMutants)
+{
+    if (!haveTool("python3"))
+        GTEST_SKIP() << "python3 is needed";
+    const std::string source = MATCHLING_SOURCE_DIR;
+    const std::string found = "find /usr /etc /root -xdev \\( -name Dockerfile -o -name '*.dockerfile' -o -name "
+                              "Containerfile \\) -size -64k -type f 2>/dev/null | sort | head -40 | tr '\\n' ' '";
+    ScratchDir dir;
+    const auto tallies = judgePairs("python3 '" + source + "/tests/languages/dockerfile_judge.py' make '" +
+                                        dir.path() + "' " + source + "/tests/languages/dockerfile/* " +
+                                        commandOutput(found),
+                                    dockerLanguage);
+    EXPECT_GT(tallies.count("relayout"), 0u);
 }
 
 } // namespace

@@ -11,8 +11,8 @@
 // a token that tells which of the tokens so far had blanks before them
 // comes first, and the words of the shell form go on. A here-document
 // (<<EOF, <<-EOF, <<"EOF" in RUN, COPY and ADD) has its body after the
-// instruction's line end as one token, as written ("\n" first), less the
-// leading tabs of each line for <<-.
+// instruction's line end as one token, as written ("\n" first, CR LF read
+// as LF), less the leading tabs of each line for <<-.
 // Layout: blank lines, indentation, comment lines ('#' first on the line,
 // also inside a continued instruction, where Docker removes them; with
 // LexOptions::comments each word of a comment outside an instruction is a
@@ -557,6 +557,10 @@ bool bodyStep(Lexer &lx, DockerLexState &st, TokenPiece &piece)
         const char c = w[i];
         if (c == 0)
             return reject(lx, piece, i);
+        if (c == '\r' && w[i + 1] == '\n') {
+            ++i;  // Docker reads a CR LF as a line end
+            continue;
+        }
         st.key[st.used++] = c;
         if (c == '\n') {
             newLine(lx, i);
