@@ -110,6 +110,9 @@ const LanguageText kLanguageTexts[] = {
     {"LexToml", Language::Toml, "MATCHLING_BENCH_TOML", "/usr/lib", ".toml"},
     {"LexCss", Language::Css, "MATCHLING_BENCH_CSS", "/usr/share", ".css"},
     {"LexShell", Language::Shell, "MATCHLING_BENCH_SHELL", "/usr/share", ".sh"},
+    {"LexIni", Language::Ini, "MATCHLING_BENCH_INI", MATCHLING_SOURCE_DIR "/tests/languages/ini", ".ini"},
+    {"LexDockerfile", Language::Dockerfile, "MATCHLING_BENCH_DOCKERFILE", MATCHLING_SOURCE_DIR "/tests/languages/dockerfile",
+     ".dockerfile"},
 };
 
 // True when the lexer reads text as language to its end.
