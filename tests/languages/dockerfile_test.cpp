@@ -70,6 +70,8 @@ TEST(DockerfileNearMiss, Directives)
         {"after a blank line it is a comment", "FROM a\n", "\n# syntax=x\nFROM a\n", true},
         {"after a comment it is a comment", "# c\nFROM a\n", "# c\n# escape=`\nFROM a\n", true},
         {"an unknown name is a comment", "FROM a\n", "# foo=bar\nFROM a\n", true},
+        {"a form feed in a directive", "# escape=`\nRUN a `\n b\n", "#\fescape=`\nRUN a `\n b\n", true},
+        {"indentation before a directive", "# escape=`\nRUN a `\n b\n", "  # escape=`\nRUN a `\n b\n", true},
         {"two directives", "# syntax=x\n# escape=`\nFROM a\n", "# syntax=x\n\n# escape=`\nFROM a\n", false},
     });
 }

@@ -61,6 +61,7 @@ TEST(IniNearMiss, Ini)
         {"an empty value continued", "[s]\na =\n  x\n", "[s]\na = x\n", false},
         {"a byte order mark", "[s]\n", "\xEF\xBB\xBF[s]\n", true},
         {"UTF-8 text", "[s]\nk = \xC3\xA9\n", "[s]\nk = e\n", false},
+        {"a form feed inside a value is text", "[s]\nk = a\fb\n", "[s]\nk = a b\n", false},
     });
 }
 
@@ -120,6 +121,11 @@ TEST(IniNearMiss, Refused)
         {"a key missing", Language::EditorConfig, "[*]\n = 1\n", "not valid INI at line 2, column 2"},
         {"a NUL in a .properties file", Language::Properties, std::string("a=\0\n", 4), "not valid INI at line 1, column 3"},
         {"ISO 8859-1 in a .properties file", Language::Properties, "a=\xE9\n", ""},
+        {"a lone CR in a value", Language::Ini, "[s]\na=1\r b=2\n", "not valid INI at line 2, column 4"},
+        {"a lone CR in a comment", Language::Ini, "# c\r  a=1\n[s]\n", "not valid INI at line 1, column 4"},
+        {"a lone CR in a .properties file", Language::Properties, "a=1\rb=2\n", "not valid INI at line 1, column 4"},
+        {"a form feed before a key", Language::Ini, "[s]\na=1\n\fb=2\n", "not valid INI at line 3, column 1"},
+        {"a no-break space before a key", Language::Ini, "[s]\n\xC2\xA0" "b=2\n", "not valid INI at line 2, column 1"},
     };
     for (const auto &r : rows) {
         SCOPED_TRACE(r.name);

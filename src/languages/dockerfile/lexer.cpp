@@ -180,7 +180,7 @@ bool directive(Lexer &lx, DockerLexState &st, TokenPiece &piece, std::size_t i, 
     }
     std::size_t k = i + 1;
     auto blanks = [&] {
-        while (k < lineEnd && (isBlank(w[k]) || w[k] == '\r'))
+        while (k < lineEnd && (isBlank(w[k]) || w[k] == '\r' || w[k] == '\f' || w[k] == '\v'))
             ++k;
     };
     blanks();
@@ -198,7 +198,8 @@ bool directive(Lexer &lx, DockerLexState &st, TokenPiece &piece, std::size_t i, 
     blanks();
     const std::size_t value = k;
     std::size_t valueEnd = lineEnd;
-    while (valueEnd > value && (isBlank(w[valueEnd - 1]) || w[valueEnd - 1] == '\r'))
+    while (valueEnd > value && (isBlank(w[valueEnd - 1]) || w[valueEnd - 1] == '\r' || w[valueEnd - 1] == '\f' ||
+                                w[valueEnd - 1] == '\v'))
         --valueEnd;
     if (valueEnd == value)
         return false;
@@ -629,4 +630,5 @@ void dockerfileStart(Lexer &lx)
     lx.rejects = true;
 }
 
-extern const LexerHooks kDockerfileLexer = {dockerfileStart, kitNext<DockerSteps>, nullptr, nullptr, false, nullptr};
+extern const LexerHooks kDockerfileLexer = {dockerfileStart, kitNext<DockerSteps>, nullptr, nullptr, false,
+                                            anyHashBang};

@@ -18,7 +18,10 @@
 // trailing blanks count; a backslash before a line end joins the next line,
 // less its leading blanks; other escapes compare as written.
 //
-// Input that is no such file (a NUL byte, bytes that are no UTF-8 outside a
+// Input that is no such file (a NUL byte, a lone CR, which Python and Java
+// read as a line end, a line of .ini or .cfg that starts with whitespace
+// Python counts as indentation and the lexer does not (a form feed, a
+// space of Unicode), bytes that are no UTF-8 outside a
 // .properties file, whose bytes are ISO 8859-1, a header without its ']',
 // an entry without its key) ends the stream through rejectInput, "not valid
 // INI", at the byte where the reading gave up.
@@ -72,6 +75,28 @@ std::size_t utf8Length(const unsigned char *w)
         if (w[k] < 0x80 || w[k] > 0xBF)
             return 0;
     return n;
+}
+
+// True when the character at w[i] is whitespace to Python's str.strip
+// but no space or tab: a form feed, a vertical tab, the separators 0x1C to
+// 0x1F, or a space of Unicode (U+0085, U+00A0, U+1680, U+2000 to U+200A,
+// U+2028, U+2029, U+202F, U+205F, U+3000), with 3 bytes readable. Before
+// a line's first byte configparser counts it as indentation, which would
+// decide a continued value by a count the lexer does not keep.
+bool otherSpaceAt(const char *w, std::size_t i)
+{
+    const unsigned char a = static_cast<unsigned char>(w[i]), b = static_cast<unsigned char>(w[i + 1]),
+                        c = static_cast<unsigned char>(w[i + 2]);
+    if (a == '\f' || a == '\v' || (a >= 0x1C && a <= 0x1F))
+        return true;
+    if (a == 0xC2)
+        return b == 0x85 || b == 0xA0;
+    if (a == 0xE1)
+        return b == 0x9A && c == 0x80;
+    if (a == 0xE2)
+        return (b == 0x80 && ((c >= 0x80 && c <= 0x8A) || c == 0xA8 || c == 0xA9 || c == 0xAF)) ||
+               (b == 0x81 && c == 0x9F);
+    return a == 0xE3 && b == 0x80 && c == 0x80;
 }
 
 // The bytes that end a plain run of a token's text: those its mode decides
@@ -193,7 +218,8 @@ int textRun(Lexer &lx, IniLexState &st, TokenPiece &piece, unsigned char stop)
             lx.pos = i;
             return 0;
         }
-        if (c == 0) {
+        if (c == 0 || c == '\r') {
+            // A lone CR ends a line to Python and Java, not to the lexer.
             reject(lx, piece, i);
             return -1;
         }
@@ -243,10 +269,14 @@ int textRun(Lexer &lx, IniLexState &st, TokenPiece &piece, unsigned char stop)
     }
 }
 
-// Skips the rest of a comment line from pos to its line end.
-void skipToLineEnd(Lexer &lx)
+// Skips the rest of a comment line from pos to its line end; false at a
+// lone CR, which ends a line to Python and Java, pos then at it.
+bool skipToLineEnd(Lexer &lx)
 {
-    skipUntil(lx, [](char c) { return c == '\n'; });
+    skipUntil(lx, [](char c) { return c == '\n' || c == '\r'; });
+    refillAhead(lx, lx.pos, 2);
+    const char *w = lx.window;
+    return w[lx.pos] != '\r' || w[lx.pos + 1] == '\n';
 }
 
 // At a line's start, pos at its first byte: indentation, blank lines and
@@ -293,11 +323,14 @@ bool lineStart(Lexer &lx, IniLexState &st, TokenPiece &piece)
                 st.at = IniAt::Comment;
                 return false;
             }
-            skipToLineEnd(lx);
+            if (!skipToLineEnd(lx))
+                return reject(lx, piece, lx.pos);
             i = lx.pos;
             continue;
         }
         lx.pos = i;
+        if ((st.dialect == IniDialect::Ini && otherSpaceAt(w, i)) || (c == '\r' && w[i + 1] != '\n'))
+            return reject(lx, piece, i);
         if (st.dialect == IniDialect::Ini && st.optionOpen && st.indent > st.indentLevel) {
             st.at = IniAt::Owed;
             return false;
@@ -337,11 +370,11 @@ bool commentWords(Lexer &lx, IniLexState &st, TokenPiece &piece)
             st.at = IniAt::LineStart;
             return false;
         }
+        if (w[i] == '\r')
+            return reject(lx, piece, i);  // a lone CR
         std::size_t j = i;
         while (j < lx.end && j - i < kIniKeyPiece && !isBlank(w[j]) && w[j] != '\n' && w[j] != '\r')
             ++j;
-        if (j == i)
-            ++j;  // a lone CR
         wholeToken(lx, piece, TokenKind::CommentWord, w + i, j - i, i, j, IniAt::Comment);
         return true;
     }
@@ -464,4 +497,4 @@ void iniStart(Lexer &lx)
     lx.rejects = true;
 }
 
-extern const LexerHooks kIniLexer = {iniStart, kitNext<IniSteps>, nullptr, nullptr, false, nullptr};
+extern const LexerHooks kIniLexer = {iniStart, kitNext<IniSteps>, nullptr, nullptr, false, anyHashBang};
