@@ -111,6 +111,20 @@ TEST(DockerfileNearMiss, Heredocs)
     });
 }
 
+// Tokens longer than a piece and than the window.
+TEST(DockerfileNearMiss, LongTokens)
+{
+    const std::string big(70000, 'x');
+    checkDocker({
+        {"a word longer than the window", "RUN " + big + " a\n", "RUN  " + big + "   a \n", true},
+        {"its last byte", "RUN " + big + "\n", "RUN " + big + "y\n", false},
+        {"a quoted word over a continued line", "RUN \"" + big + "\"\n", "RUN \"" + big.substr(1) + "\\\nx\"\n", true},
+        {"a body longer than the window", "RUN <<EOF\n" + big + "\nEOF\nRUN a\n", "RUN <<EOF\n" + big + "\nEOF\n  RUN a\n", true},
+        {"a body's last byte", "RUN <<EOF\n" + big + "\nEOF\n", "RUN <<EOF\n" + big + "y\nEOF\n", false},
+        {"an exec string longer than the window", "CMD [\"" + big + "\"]\n", "CMD [ \"" + big + "\" ]\n", true},
+    });
+}
+
 TEST(DockerfileNearMiss, Comments)
 {
     LexOptions comments;

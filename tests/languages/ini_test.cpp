@@ -65,6 +65,23 @@ TEST(IniNearMiss, Ini)
     });
 }
 
+// Tokens longer than a piece and than the window, and blanks past those held back.
+TEST(IniNearMiss, LongTokens)
+{
+    const std::string big(70000, 'x'), blanks(100, ' ');
+    checkIni(Language::Ini, {
+        {"a value longer than the window", "[s]\na = " + big + "\n", "[s]\na=" + big + "  \n", true},
+        {"its last byte", "[s]\na = " + big + "\n", "[s]\na = " + big + "y\n", false},
+        {"a continued value longer than the window", "[s]\na = 1\n  " + big + "\n", "[s]\na = 1\n\t" + big + "\n", true},
+        {"a key longer than the window", "[s]\n" + big + " = 1\n", "[s]\n" + big + "=1\n", true},
+        {"inner blanks past those held back", "[s]\na = 1" + blanks + "2\n", "[s]\na = 1" + blanks + " 2\n", false},
+    });
+    checkIni(Language::Properties, {
+        {"a value longer than the window", "a=" + big + "\n", "a = " + big + "\n", true},
+        {"its continued last byte", "a=" + big + "y\n", "a=" + big + "\\\n  y\n", true},
+    });
+}
+
 TEST(IniNearMiss, Comments)
 {
     LexOptions comments;
