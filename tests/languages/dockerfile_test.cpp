@@ -51,6 +51,7 @@ TEST(DockerfileNearMiss, Continuations)
         {"blanks after the backslash", "RUN a b\n", "RUN a \\  \n b\n", true},
         {"a continuation joins without a blank", "RUN ab\n", "RUN a\\\nb\n", true},
         {"a continuation against a blank", "RUN ab\n", "RUN a\\\n b\n", false},
+        {"a keyword's continuation before a blank", "RUN a\n", "RUN\\\n  a\n", true},
         {"a continued line's blanks inside quotes", "RUN echo \"a b\"\n", "RUN echo \"a \\\n    b\"\n", false},
         {"a continued line inside quotes", "RUN echo \"a b\"\n", "RUN echo \"a \\\nb\"\n", true},
         {"a comment line inside an instruction", "RUN a b\n", "RUN a \\\n# note\n  b\n", true},
@@ -147,6 +148,8 @@ TEST(DockerfileNearMiss, Refused)
         {"an unterminated JSON string", "CMD [\"a\n", "not valid Dockerfile at line 1, column 8"},
         {"a NUL byte", std::string("RUN a\0\n", 7), "not valid Dockerfile at line 1, column 6"},
         {"a bad escape byte", "# escape=x\nFROM a\n", "not valid Dockerfile at line 1, column 10"},
+        {"a keyword joined to the next line", "R\\\nUN a\n", "not valid Dockerfile at line 2, column 1"},
+        {"a here-document's opener past a piece", "RUN <<" + std::string(2000, 'E') + "\nx\n", "not valid Dockerfile at line 1, column 1029"},
         {"a second escape directive", "# escape=`\n# escape=\\\nFROM a\n", "not valid Dockerfile at line 2, column 10"},
     };
     for (const auto &r : rows) {

@@ -23,11 +23,13 @@
 //
 // Input that no Dockerfile reader takes (a NUL byte, a quote or a string
 // that the instruction's end leaves open, a here-document without its
-// delimiter line, a second escape directive or a bad escape byte) ends the
+// delimiter line, a second escape directive or a bad escape byte, a keyword
+// that a continuation joins to the next line's first word) ends the
 // stream through rejectInput, "not valid Dockerfile", at the byte where the
 // reading gave up; so does one past the lexer's bounds (more than
 // kDockerHeredocs here-documents on one instruction, a delimiter longer than
-// kDockerDelimiter bytes, an exec form broken after kDockerExecTokens tokens).
+// kDockerDelimiter bytes or an opener longer than a piece, an exec form
+// broken after kDockerExecTokens tokens).
 #include <cstring>
 
 #include "languages/dockerfile/state.h"
@@ -299,10 +301,21 @@ bool lineStart(Lexer &lx, DockerLexState &st, TokenPiece &piece)
                       named(k, n, "volume") || named(k, n, "copy") || named(k, n, "add");
         st.heredocs = named(k, n, "run") || named(k, n, "copy") || named(k, n, "add");
         st.firstArg = true;
+        st.afterKeyword = true;
         st.exec = -1;
         st.docCount = 0;
         return wholeToken(lx, piece, TokenKind::Code, w + i, n, i, j, DockerAt::Args);
     }
+}
+
+// True when the word built so far starts as a here-document's opener:
+// digits, then "<<".
+bool opensHeredoc(const DockerLexState &st)
+{
+    std::size_t k = 0;
+    while (k < st.used && st.key[k] >= '0' && st.key[k] <= '9')
+        ++k;
+    return k + 1 < st.used && st.key[k] == '<' && st.key[k + 1] == '<';
 }
 
 // Marks the word just built as a here-document's opener when it is one:
@@ -344,6 +357,9 @@ bool wordStep(Lexer &lx, DockerLexState &st, TokenPiece &piece)
     std::size_t i = lx.pos;
     for (;;) {
         if (st.used >= kDockerKeyPiece) {
+            // A here-document's opener too long to tell its delimiter: refused.
+            if (st.heredocs && st.exec < 0 && !st.pieceOut && opensHeredoc(st))
+                return reject(lx, piece, i);
             lx.pos = i;
             fillPiece(st, piece, false);
             return true;
@@ -456,11 +472,15 @@ bool argsStep(Lexer &lx, DockerLexState &st, TokenPiece &piece)
             const int r = continuation(lx, i);
             if (r < 0)
                 return reject(lx, piece, i);
+            // A keyword joined to the next line's first word: Docker reads one word.
+            if (r > 0 && st.afterKeyword && !blank && !isBlank(w[i]) && !lineEndAt(w, i) && i < lx.end)
+                return reject(lx, piece, i);
             if (r > 0)
                 continue;
         }
         break;
     }
+    st.afterKeyword = false;
     const char c = w[i];
     const std::size_t n = lineEndAt(w, i);
     const bool ends = i >= lx.end || n;

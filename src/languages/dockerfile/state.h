@@ -42,6 +42,7 @@ struct DockerLexState {
     bool escapeSeen = false;     // an escape directive came
     bool bodyLine = false;       // a here-document's body stands at a line's start
     bool firstArg = false;       // the next word is the instruction's first argument
+    bool afterKeyword = false;   // nothing but layout since the keyword
     bool execForm = false;       // the instruction may take the exec form (RUN, CMD, COPY, ...)
     bool heredocs = false;       // the instruction may open here-documents (RUN, COPY, ADD)
     char quote = 0;              // the quote open inside the word, or 0
