@@ -55,5 +55,6 @@ void fuzzMarkdown(const std::string &source, std::uint8_t seed);
 void fuzzToml(const std::string &source, std::uint8_t seed);
 void fuzzCss(const std::string &source, std::uint8_t seed);
 void fuzzShell(const std::string &source, std::uint8_t seed);
+void fuzzIni(const std::string &source, std::uint8_t seed);
 
 #endif
