@@ -56,5 +56,6 @@ void fuzzToml(const std::string &source, std::uint8_t seed);
 void fuzzCss(const std::string &source, std::uint8_t seed);
 void fuzzShell(const std::string &source, std::uint8_t seed);
 void fuzzIni(const std::string &source, std::uint8_t seed);
+void fuzzDockerfile(const std::string &source, std::uint8_t seed);
 
 #endif

@@ -87,7 +87,7 @@ bool endsInComment(const std::vector<FuzzTok> &tokens)
 
 // The languages a first byte from 0x80 on chooses, in the order they came.
 using FuzzLanguage = void (*)(const std::string &source, std::uint8_t seed);
-const FuzzLanguage kLater[] = {fuzzCMake, fuzzGraphql, fuzzYaml, fuzzMarkdown, fuzzToml, fuzzCss, fuzzShell, fuzzIni};
+const FuzzLanguage kLater[] = {fuzzCMake, fuzzGraphql, fuzzYaml, fuzzMarkdown, fuzzToml, fuzzCss, fuzzShell, fuzzIni, fuzzDockerfile};
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
