@@ -116,6 +116,9 @@ const LanguageText kLanguageTexts[] = {
     {"LexPhp", Language::Php, "MATCHLING_BENCH_PHP", "/usr/lib/google-cloud-sdk/platform/google_appengine/php", ".php"},
     {"LexLua", Language::Lua, "MATCHLING_BENCH_LUA", "/usr/share/lua", ".lua"},
     {"LexRuby", Language::Ruby, "MATCHLING_BENCH_RUBY", "/usr/lib/ruby", ".rb"},
+    {"LexIni", Language::Ini, "MATCHLING_BENCH_INI", MATCHLING_SOURCE_DIR "/tests/languages/ini", ".ini"},
+    {"LexDockerfile", Language::Dockerfile, "MATCHLING_BENCH_DOCKERFILE", MATCHLING_SOURCE_DIR "/tests/languages/dockerfile",
+     ".dockerfile"},
 };
 
 // True when the lexer reads text as language to its end.

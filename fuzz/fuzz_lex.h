@@ -61,5 +61,7 @@ void fuzzKotlin(const std::string &source, std::uint8_t seed);
 void fuzzPhp(const std::string &source, std::uint8_t seed);
 void fuzzLua(const std::string &source, std::uint8_t seed);
 void fuzzRuby(const std::string &source, std::uint8_t seed);
+void fuzzIni(const std::string &source, std::uint8_t seed);
+void fuzzDockerfile(const std::string &source, std::uint8_t seed);
 
 #endif

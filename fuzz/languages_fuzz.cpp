@@ -90,6 +90,7 @@ using FuzzLanguage = void (*)(const std::string &source, std::uint8_t seed);
 const FuzzLanguage kLater[] = {fuzzCMake, fuzzGraphql, fuzzYaml, fuzzMarkdown, fuzzToml, fuzzCss, fuzzShell, fuzzHcl, fuzzSwift, fuzzKotlin, fuzzPhp, fuzzLua};
 const FuzzLanguage kLater[] = {fuzzCMake, fuzzGraphql, fuzzYaml, fuzzMarkdown, fuzzToml, fuzzCss, fuzzShell,
                                fuzzRuby};
+const FuzzLanguage kLater[] = {fuzzCMake, fuzzGraphql, fuzzYaml, fuzzMarkdown, fuzzToml, fuzzCss, fuzzShell, fuzzIni, fuzzDockerfile};
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {

@@ -24,6 +24,8 @@ TEST(Languages, ByName)
         {"src/CMakeLists.txt", Language::CMake}, {"cmake/FindX.CMAKE", Language::CMake},
         {"CMakeLists.txt.in", Language::Unknown},
         {"run.sh", Language::Shell},       {"lib/x.BASH", Language::Shell},     {"rc.zsh", Language::Unknown},
+        {"py/uv.lock", Language::Toml},    {"uv.lock.bak", Language::Unknown},  {"Uv.lock", Language::Unknown},
+        {"__snapshots__/a.test.js.snap", Language::JavaScript}, {"App.xctestplan", Language::Json},
     };
     for (const auto &r : rows) {
         SCOPED_TRACE(r.path);
@@ -109,6 +111,8 @@ TEST(Languages, ContentTests)
         {"an MPEG transport stream", "clip.ts", std::string("G@\x11\x10\x00\x42\xF0\x25", 8), false},
         {".mts takes no test", "a.mts", "<?xml version=\"1.0\"?>\n", true},
         {".tsx takes no test", "a.tsx", "<TS version=\"1\">\n", true},
+        {"a Jest snapshot", "a.test.js.snap", "// Jest Snapshot v1, https://goo.gl/fbAQLP\n\nexports[`a 1`] = `\"b\"`;\n", true},
+        {"a snap package (SquashFS)", "core_16.snap", std::string("hsqs\x2B\x00\x00\x00\x10\x21", 10), false},
         {"a Rust crate root", "lib.rs", "#![allow(dead_code)]\n#[derive(Debug)]\nstruct S;\n", true},
         {"a Rust doc heading", "lib.rs", "//! # Pragmas\nfn f() {}\n", true},
         {"RenderScript", "mono.rs", "/* license */\n#pragma version(1)\n#pragma rs java_package_name(a.b)\n", false},

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <sstream>
 
 #include "support.h"
 
@@ -250,4 +251,36 @@ std::string npmTool(const char *tool)
     if (std::system(("test -x '" + local + "'").c_str()) == 0)
         return local;
     return haveTool(tool) ? tool : "";
+}
+
+std::map<std::string, JudgeTally> judgePairs(const std::string &command, Language (*languageOf)(const std::string &))
+{
+    std::map<std::string, JudgeTally> tallies;
+    for (const std::string &line : commandLines(command)) {
+        std::istringstream fields(line);
+        std::string kind, language, verdict, a, b;
+        fields >> kind >> language >> verdict >> a >> b;
+        const Language lang = languageOf(language);
+        const std::string ta = readFile(a), tb = readFile(b);
+        const bool flagged = !refusalOf(ta, lang).empty() || !refusalOf(tb, lang).empty() ||
+                             firstDifference(lexText(ta, lang), lexText(tb, lang)) != -1;
+        JudgeTally &t = tallies[kind];
+        if (verdict == "same") {
+            ++t.same;
+            t.falseAlarms += flagged;
+            if (kind == "relayout" || kind == "mutant") {
+                EXPECT_FALSE(flagged) << "false alarm: " << a << " against " << b;
+            }
+        } else {
+            ++t.different;
+            t.misses += !flagged;
+            EXPECT_TRUE(flagged) << "miss: " << a << " against " << b;
+        }
+    }
+    for (const auto &[kind, t] : tallies) {
+        std::printf("%s: %d pairs the same to the reader, %d false alarms; %d different, %d misses\n", kind.c_str(),
+                    t.same, t.falseAlarms, t.different, t.misses);
+        EXPECT_LE(t.falseAlarms * 50, t.same) << kind << ": more than 2% false alarms";
+    }
+    return tallies;
 }

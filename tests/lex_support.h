@@ -4,6 +4,7 @@
 #define MATCHLING_TEST_LEX_SUPPORT_H
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -60,6 +61,20 @@ void checkPairs(Language language, std::vector<PairCase> cases);
 
 // The same, every case lexed as language and rewritten, accepting allow.
 void checkRewritePairs(Language language, RewriteSet allow, std::vector<PairCase> cases);
+
+// How a judge's pairs of one kind fared: those its reader reads as the same
+// data, and those it reads as different.
+struct JudgeTally {
+    int same = 0, falseAlarms = 0, different = 0, misses = 0;
+};
+
+// Lexes in process each pair that command (a judge script) prints, one a
+// line, "KIND LANGUAGE VERDICT A B" (VERDICT "same" or "different"), in the
+// language languageOf names: a pair is flagged when either side is refused
+// or their tokens differ. Expects no miss of any kind, no false alarm among
+// the relayout and token mutants, and at most 2% false alarms of each other
+// kind (a formatter's setting); prints and returns the tallies by kind.
+std::map<std::string, JudgeTally> judgePairs(const std::string &command, Language (*languageOf)(const std::string &));
 
 // What command writes to its standard output (through the shell).
 std::string commandOutput(const std::string &command);

@@ -27,7 +27,7 @@ void writePairs(const ScratchDir &dir)
         {"eq.c", "int x = 1;\n", "int  x=1;\n"},
         {kHostile, "int x;\nunsigned int y;\n", "int x;\nunsignedint y;\n"},
         {"empty.c", "int z;\n", ""},
-        {"k.ini", "a: 1\n", "a:  1\n"},
+        {"k.conf", "a: 1\n", "a:  1\n"},
         {"k.cls", "\\setcounter{a}{2}\n", "\\SETCOUNTER{A}{2}\n"},
         {"v.cls", "VERSION 1.0 CLASS\nBEGIN\nEND\n", "BEGIN\nEND\n"},
     };
@@ -86,8 +86,8 @@ TEST(ReportsTools, JsonLinesParseWithEveryField)
               "{\"first\": {\"name\": \"a/k.cls\"}, \"language\": \"other\", \"path\": \"k.cls\", \"reason\": \"no "
               "token rules: .cls is read as Basic only when it starts as a Visual Basic module\", \"second\": {"
               "\"name\": \"b/k.cls\"}, \"status\": \"not-compared\", \"type\": \"pair\"}\n"
-              "{\"first\": {\"name\": \"a/k.ini\"}, \"language\": \"other\", \"path\": \"k.ini\", \"reason\": \"no "
-              "token rules for this kind of file\", \"second\": {\"name\": \"b/k.ini\"}, \"status\": "
+              "{\"first\": {\"name\": \"a/k.conf\"}, \"language\": \"other\", \"path\": \"k.conf\", \"reason\": \"no "
+              "token rules for this kind of file\", \"second\": {\"name\": \"b/k.conf\"}, \"status\": "
               "\"not-compared\", \"type\": \"pair\"}\n"
               "{\"first\": {\"name\": \"a/link.c\"}, \"language\": \"c\", \"path\": \"link.c\", \"reason\": "
               "\"symbolic link\", \"second\": {\"name\": \"b/link.c\"}, \"status\": \"failed\", \"type\": \"pair\"}\n"
@@ -133,7 +133,7 @@ TEST(ReportsTools, SarifHoldsTheRequiredFieldsAndPlacesEachFinding)
     EXPECT_EQ(python(dir, script, r.out), "not-equivalent b/empty.c 1 1\n"
                                           "only-in-1 a/gone.c None None\n"
                                           "not-compared b/k.cls None None\n"
-                                          "not-compared b/k.ini None None\n"
+                                          "not-compared b/k.conf None None\n"
                                           "failed b/link.c None None\n"
                                           "not-equivalent b/q%22b%5Cs%2Cc%3Ad%01%FF.c 2 1\n"
                                           "not-equivalent b/v.cls None None\n");
@@ -152,7 +152,7 @@ TEST(ReportsTools, GithubAndGnuLinesExactly)
                    "::error file=a/gone.c::Only in a\n"
                    "::error file=b/k.cls::Not compared (no token rules: .cls is read as Basic only when it starts as a "
                    "Visual Basic module)\n"
-                   "::error file=b/k.ini::Not compared (no token rules for this kind of file)\n"
+                   "::error file=b/k.conf::Not compared (no token rules for this kind of file)\n"
                    "::error file=b/link.c::Unable to compare (symbolic link)\n"
                    "::error file=b/q\"b\\s%2Cc%3Ad\x01\xEF\xBF\xBD.c,line=2,col=1::Not equivalent: 'unsignedint' "
                    "here, 'unsigned' at line 2, column 1 of a/" + shown + "\n"
@@ -163,7 +163,7 @@ TEST(ReportsTools, GithubAndGnuLinesExactly)
                 "a/gone.c: error: Only in a\n"
                 "b/k.cls: error: Not compared (no token rules: .cls is read as Basic only when it starts as a Visual "
                 "Basic module)\n"
-                "b/k.ini: error: Not compared (no token rules for this kind of file)\n"
+                "b/k.conf: error: Not compared (no token rules for this kind of file)\n"
                 "b/link.c: error: Unable to compare (symbolic link)\n"
                 "b/q\"b\\s,c:d?\xff.c:2:1: error: Not equivalent: 'unsignedint' here, 'unsigned' at line 2, "
                 "column 1 of a/q\"b\\s,c:d?\xff.c\n"

@@ -104,14 +104,14 @@ TEST(Sweep, TokensAndOptionsApplyToEveryPair)
 TEST(Sweep, KindsWithoutTokenRules)
 {
     ScratchDir dir;
-    makeTrees(dir, {{"a/list.ini", "", "a:\n  b: 1\n"},
-                    {"", "b/list.ini", "a:\nb: 1\n"},
-                    {"a/same.ini", "b/same.ini", "- x\n"},
+    makeTrees(dir, {{"a/list.conf", "", "a:\n  b: 1\n"},
+                    {"", "b/list.conf", "a:\nb: 1\n"},
+                    {"a/same.conf", "b/same.conf", "- x\n"},
                     {"a/tool", "", "#!/usr/bin/env -S node --x\nf()\n"},
                     {"", "b/tool", "#!/usr/bin/env -S node --x\n  f()\n"},
                     {"a/x.c", "b/x.c", "int x;\n"}});
     RunResult r = runMatchling({"a", "b", "--tokens", "--exit-status"}, dir.path());
-    EXPECT_EQ(r.out, "Matchling==> Not compared: list.ini (no token rules for this kind of file) \n"
+    EXPECT_EQ(r.out, "Matchling==> Not compared: list.conf (no token rules for this kind of file) \n"
                      "Matchling==> Pairs by language: c 1, javascript 1, other 2 \n" +
                          summary(3, 0, 1, 0) + kNotEquivalent);
     EXPECT_EQ(r.status, 1);
