@@ -87,10 +87,9 @@ bool endsInComment(const std::vector<FuzzTok> &tokens)
 
 // The languages a first byte from 0x80 on chooses, in the order they came.
 using FuzzLanguage = void (*)(const std::string &source, std::uint8_t seed);
-const FuzzLanguage kLater[] = {fuzzCMake, fuzzGraphql, fuzzYaml, fuzzMarkdown, fuzzToml, fuzzCss, fuzzShell, fuzzHcl, fuzzSwift, fuzzKotlin, fuzzPhp, fuzzLua};
 const FuzzLanguage kLater[] = {fuzzCMake, fuzzGraphql, fuzzYaml, fuzzMarkdown, fuzzToml, fuzzCss, fuzzShell,
-                               fuzzRuby};
-const FuzzLanguage kLater[] = {fuzzCMake, fuzzGraphql, fuzzYaml, fuzzMarkdown, fuzzToml, fuzzCss, fuzzShell, fuzzIni, fuzzDockerfile};
+                               fuzzHcl,   fuzzSwift,   fuzzKotlin, fuzzPhp,      fuzzLua,  fuzzRuby, fuzzIni,
+                               fuzzDockerfile};
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
