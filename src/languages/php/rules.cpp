@@ -16,9 +16,17 @@
 //   digit separators stay as written.
 //
 // - commas: a trailing comma after the last element before a closing
-//   bracket ([1, 2,], f($a,), match arms, group use), which PHP drops.
+//   bracket where PHP's grammar takes one and drops it: an array literal
+//   ([1, 2,], a '[' after no value), the parentheses of a call or a
+//   declaration (after a name or a variable that is no keyword of a
+//   statement or construct: not if, for, echo, exit, empty, match...), match
+//   arms ("match (...) {") and a group use ("A\{"). Elsewhere (for (...),
+//   an index, a grouping, a property list) PHP refuses the comma, so it
+//   stays. Past a token too long to hold, commas stay.
 // - semicolons: a ';' just before "?>", which PHP reads as a ';' of its
-//   own: the statement before ends either way.
+//   own: the statement before ends either way. Not where the next tag goes
+//   on with else, elseif, catch, finally or a do's while, which the empty
+//   statement would cut off (inline HTML between parts them either way).
 //
 // Inline HTML is never rewritten: the rules follow the tags ("<?php",
 // "<?=", "?>") to know where code stands, and stop at a __halt_compiler()
@@ -37,7 +45,15 @@ struct State {
     bool code;  // the tags so far leave the stream in code
     bool lost;  // after a __halt_compiler() statement: nothing more is rewritten
     bool afterElement;  // the last code token is no ',' and no opening bracket
+    bool blind;         // a token went out unseen: the brackets are not known, commas stay
+    bool matchClosed;   // the last code token closed a match's subject
     Halt halt;
+    unsigned depth;     // brackets open
+    bool takesComma[64];  // of the first 64 open, whether each takes a trailing comma
+    bool matchOpen[64];   // and whether each is a match's subject
+    char last[32];      // the last code token's first bytes, when it was whole; else empty
+    unsigned char lastLength;  // those bytes (31 at most: no word the rules look for is as long)
+    char lastEnd;       // its last byte
     char canon[kRewriteLongToken + 8];
 };
 
@@ -182,6 +198,71 @@ void follow(State &s, const char *k, std::size_t n)
         s.code = false;
 }
 
+// The words before a '(' that make it no call's or declaration's: PHP's
+// statements and constructs, whose parentheses take no trailing comma.
+const char *const kNoCallWords[] = {
+    "if", "elseif", "else", "for", "foreach", "while", "do", "switch", "match", "echo", "print", "exit", "die",
+    "empty", "eval", "include", "include_once", "require", "require_once", "declare", "catch", "return",
+    "yield", "throw", "case", "and", "or", "xor", "instanceof", "clone", "new", "as", "global", "goto",
+};
+
+bool noCallWord(const char *k, std::size_t n)
+{
+    for (const char *word : kNoCallWords)
+        if (sameWord(k, n, word))
+            return true;
+    return false;
+}
+
+// Whether the bracket open, after the code token whose first n bytes are
+// last (none when unknown) and whose last byte is lastEnd, takes a trailing
+// comma.
+bool opensList(char open, const char *last, std::size_t n, char lastEnd, bool matchClosed)
+{
+    if (n == 0)
+        return false;
+    const unsigned char c = static_cast<unsigned char>(last[0]);
+    const bool word = c == '_' || c == '\\' || c >= 0x80 || ((c | 0x20) >= 'a' && (c | 0x20) <= 'z');
+    const bool variable = c == '$' && n > 1;
+    switch (open) {
+    case '(': return (word && !noCallWord(last, n)) || variable;
+    case '[': {
+        // An array literal: after no value (an operator, an opening bracket, a keyword).
+        const bool value = variable || (word && !noCallWord(last, n)) || c == ')' || c == ']' || c == '}' ||
+                           c == '\'' || c == '"' || c == '`' || (c >= '0' && c <= '9');
+        return !value;
+    }
+    case '{': return matchClosed || (word && lastEnd == '\\');
+    default: return false;
+    }
+}
+
+// Follows the brackets at code token k (n bytes, whole when it was held
+// whole).
+void followBrackets(State &s, const char *k, std::size_t n, bool whole)
+{
+    const char c = n == 1 && whole ? k[0] : 0;
+    if (c == '(' || c == '[' || c == '{') {
+        if (s.depth < 64) {
+            s.takesComma[s.depth] = opensList(c, s.last, s.lastLength, s.lastEnd, s.matchClosed);
+            // A match's subject, whose ')' opens the arms.
+            s.matchOpen[s.depth] = c == '(' && sameWord(s.last, s.lastLength, "match");
+        }
+        ++s.depth;
+    }
+    s.matchClosed = false;
+    if ((c == ')' || c == ']' || c == '}') && s.depth > 0) {
+        --s.depth;
+        s.matchClosed = c == ')' && s.depth < 64 && s.matchOpen[s.depth];
+    }
+    s.lastLength = 0;
+    if (whole && n > 0) {
+        s.lastLength = static_cast<unsigned char>(n < sizeof s.last ? n : sizeof s.last - 1);
+        std::memcpy(s.last, k, s.lastLength);
+        s.lastEnd = k[n - 1];
+    }
+}
+
 // Whether token i, a ',' or ';', goes: a ',' after an element before a
 // closing bracket (a trailing comma, which PHP reads as nothing), a ';'
 // before a "?>" (which PHP reads as a ';' itself: an empty statement).
@@ -191,10 +272,27 @@ bool dropsBefore(RewriteWindow &w, const State &s, std::uint64_t i, char c)
     if (windowAt(w, j).kind != TokenKind::Code || !windowAt(w, j).whole || windowAt(w, j).length == 0)
         return false;
     const char *next = tokenKey(w, j);
-    if (c == ';')
-        return (w.allow & rewriteBit(Rewrite::Semicolons)) && windowAt(w, j).length >= 2 && next[0] == '?' &&
-               next[1] == '>';
-    return (w.allow & rewriteBit(Rewrite::Commas)) && s.afterElement && windowAt(w, j).length == 1 &&
+    if (c == ';') {
+        if (!(w.allow & rewriteBit(Rewrite::Semicolons)) || windowAt(w, j).length < 2 || next[0] != '?' ||
+            next[1] != '>' || j + 1 >= windowEnd(w))
+            return false;
+        // What follows the "?>": the end, inline HTML, or an open tag and
+        // then no word that goes on the statement before.
+        const WindowToken &after = windowAt(w, j + 1);
+        if (after.kind == TokenKind::End)
+            return true;
+        if (after.kind != TokenKind::Code || !(after.length >= 2 && tokenKey(w, j + 1)[0] == '<' &&
+                                                tokenKey(w, j + 1)[1] == '?'))
+            return after.kind == TokenKind::Code;
+        if (j + 2 >= windowEnd(w) || windowAt(w, j + 2).kind != TokenKind::Code)
+            return false;
+        const char *word = tokenKey(w, j + 2);
+        const std::size_t n = windowAt(w, j + 2).length;
+        return !(sameWord(word, n, "else") || sameWord(word, n, "elseif") || sameWord(word, n, "catch") ||
+                 sameWord(word, n, "finally") || sameWord(word, n, "while"));
+    }
+    return (w.allow & rewriteBit(Rewrite::Commas)) && s.afterElement && !s.blind && s.depth > 0 &&
+           s.depth <= 64 && s.takesComma[s.depth - 1] && windowAt(w, j).length == 1 &&
            (next[0] == ')' || next[0] == ']' || next[0] == '}');
 }
 
@@ -208,6 +306,7 @@ std::uint64_t phpScan(RewriteWindow &w, void *raw)
     if (s.cursor < w.first) {
         s.cursor = w.first;  // a token too long to hold went out unseen: no tag, no statement's word
         s.afterElement = false;
+        s.blind = true;
     }
     const std::uint64_t end = windowEnd(w);
     for (; s.cursor < end; ++s.cursor) {
@@ -228,6 +327,8 @@ std::uint64_t phpScan(RewriteWindow &w, void *raw)
             }
         }
         follow(s, k, t.length);
+        if (code)
+            followBrackets(s, k, t.length, t.whole);
         s.afterElement = !(single && std::strchr(",([{", k[0]));
         if (!code || !t.whole || t.length == 0 || t.length > kRewriteLongToken)
             continue;
