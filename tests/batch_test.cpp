@@ -126,6 +126,10 @@ TEST(FormatterBatch, Commands)
              "Matchling==> Pairs by language: none \n"
              "Matchling==> 0 pairs compared: 0 equivalent, 0 not equivalent, 0 failed, 0 only on one side \n" +
              kEquivalent},
+        {"given only the files its patterns match", {"--include", "sub/", "--include", "a.c"}, "sed -i 's/  */ /g' {}",
+         kSkipped + "Matchling==> 1 file not given to the formatter (of other languages) \n"
+                    "Matchling==> Pairs by language: c 2 \n" +
+             summary(2, 0, 0) + kEquivalent},
         {"names what it left out", {"--where", "--language", "python"}, "exit 1",
          "Matchling==> Left out: src/a.c (not given to the formatter: c) \n"
          "Matchling==> Left out: src/it's b.c (not given to the formatter: c) \n"

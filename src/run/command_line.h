@@ -21,6 +21,7 @@ struct Request {
     bool batch = false;        // --formatter-batch: the command runs once, on copies of the files
     std::vector<std::string> paths;     // with formatter: the files and directories to give it; with git: the paths after "--" the run keeps to (none: all)
     std::vector<std::string> excludes;  // --exclude GLOB, each as given, in order
+    std::vector<std::string> includes;  // --include GLOB: with a formatter, the files it is given; each as given
     std::string names[2];      // the two files, or the two directories
     RunSettings settings;      // the switches and options
 };
@@ -36,7 +37,7 @@ enum class CommandLine {
 // The long options, each once; an alias shares its option's value.
 enum class Option {
     None, Where, ExitStatus, Format, Tokens, Comments, SortedIncludes, Language, Allow, Jobs, Git, VerifyIgnoreRevs,
-    Formatter, FormatterBatch, Timeout, Exclude, NoWait, Help, Version,
+    Formatter, FormatterBatch, Timeout, Exclude, Include, NoWait, Help, Version,
 };
 
 // One line of the option list that --help prints and README.md's tables

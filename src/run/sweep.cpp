@@ -390,14 +390,15 @@ int sweepRun(const Request &request)
     LeftOut left;
     left.named = request.settings.showWhere || request.settings.format == ReportFormat::Json;
     const ExcludeList excludes = excludeList(request.excludes);
+    const ExcludeList includes = excludeList(request.includes);
     const std::string command = request.batch ? std::string() : request.formatter;
     const int failed = !request.formatter.empty()
                            ? walkFormatter(request.paths, command, request.settings.timeout,
                                            request.settings.language == Language::Unknown,
-                                           request.settings.givenLanguages != 0
-                                               ? request.settings.givenLanguages
-                                               : formatterLanguages(request.formatter),
-                                           excludes, list, left, error)
+                                           request.settings.givenLanguages != 0 ? request.settings.givenLanguages
+                                           : request.includes.empty()            ? formatterLanguages(request.formatter)
+                                                                                 : 0,
+                                           excludes, includes, list, left, error)
                        : request.git ? walkGit(request.revision, list, error) || gitPathsKept(request.paths, list, error)
                                      : walkTrees(request.names[0], request.names[1], list, error);
     if (request.formatter.empty())

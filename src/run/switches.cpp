@@ -152,6 +152,13 @@ bool readOption(Option option, const char *arg, const char *value, Request &requ
         }
         request.excludes.push_back(value);
         break;
+    case Option::Include:
+        if (!value || !*value || value[0] == '!') {
+            consoleMessage("Matchling==>  Option --include needs a pattern \n");
+            return false;
+        }
+        request.includes.push_back(value);
+        break;
     case Option::Git:
         request.git = true;
         found.modes[0] = arg;
@@ -383,6 +390,10 @@ CommandLine readCommandLine(int argc, char **argv, Request &request)
     if (agreed != CommandLine::Run || placed != CommandLine::Run)
         return agreed == CommandLine::Run ? placed : agreed;
     // Two files are compared whatever their names.
+    if (!request.includes.empty() && request.formatter.empty()) {
+        consoleMessage("Matchling==>  Option --include needs --formatter or --formatter-batch \n");
+        return CommandLine::Mistake;
+    }
     const bool twoNames = request.formatter.empty() && !request.git && request.ignoreRevs.empty();
     if (twoNames && !request.excludes.empty() &&
         !(isDirectory(request.names[0].c_str()) && isDirectory(request.names[1].c_str()))) {

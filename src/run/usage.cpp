@@ -73,6 +73,9 @@ const OptionText kOptionTexts[] = {
     {"--exclude", "GLOB", Option::Exclude,
      "trees, git, histories and formatters: leave out the files GLOB matches, a gitignore pattern, counted in the "
      "summary; repeatable (see Leaving files out)"},
+    {"--include", "GLOB", Option::Include,
+     "formatters: give the command only the files GLOB matches, a gitignore pattern, instead of those of its "
+     "languages; repeatable"},
     {"--git", "[REV]", Option::Git,
      "compare the files commit REV changed with its first parent, or without REV the working tree with HEAD; "
      "REV1..REV2 judges each commit of the range (see Whole trees and git commits)"},

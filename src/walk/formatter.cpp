@@ -174,7 +174,8 @@ struct Pending {
 // calls for one) and excludes keeps, in byte order of path; counts the
 // others in left. Returns 0, or 1 when dir itself cannot be read.
 int walkDirectory(const std::string &dir, const std::string &command, int seconds, bool byContent, std::uint64_t given,
-                  const ExcludeList &excludes, std::vector<WalkEntry> &entries, LeftOut &left)
+                  const ExcludeList &excludes, const ExcludeList &includes, std::vector<WalkEntry> &entries,
+                  LeftOut &left)
 {
     const std::size_t first = entries.size(), firstLeft = left.files.size();
     std::vector<Pending> pending = {{dir, "", false}};
@@ -218,7 +219,8 @@ int walkDirectory(const std::string &dir, const std::string &command, int second
             } else if (languageOfName(name.c_str()) == Language::Unknown ||
                        (byContent && !ofItsLanguage(name, node.type))) {
                 leaveOut(left, name, Language::Unknown);
-            } else if (!givenTo(given, name)) {
+            } else if (!givenTo(given, name) ||
+                       (!includes.patterns.empty() && !excludedPath(includes, rel, false))) {
                 leaveOut(left, name, languageOfName(name.c_str()));
             } else {
                 entries.push_back(entryFor(name, node.type, node.size, command, seconds));
@@ -235,8 +237,8 @@ int walkDirectory(const std::string &dir, const std::string &command, int second
 } // namespace
 
 int walkFormatter(const std::vector<std::string> &paths, const std::string &command, int seconds, bool byContent,
-                  std::uint64_t given, const ExcludeList &excludes, WalkList &list, LeftOut &left,
-                  std::string &error)
+                  std::uint64_t given, const ExcludeList &excludes, const ExcludeList &includes, WalkList &list,
+                  LeftOut &left, std::string &error)
 {
     list.sideNames[0] = "files";
     list.sideNames[1] = "formatter output";
@@ -247,7 +249,7 @@ int walkFormatter(const std::vector<std::string> &paths, const std::string &comm
     for (const std::string &path : paths) {
         TreeNode node;
         if (isDirectory(path.c_str())) {
-            if (walkDirectory(path, command, seconds, byContent, given, excludes, list.entries, left) != 0) {
+            if (walkDirectory(path, command, seconds, byContent, given, excludes, includes, list.entries, left) != 0) {
                 error = "Unable to read directory " + path;
                 return 1;
             }
@@ -258,7 +260,8 @@ int walkFormatter(const std::vector<std::string> &paths, const std::string &comm
             // link, as everywhere, is not followed.
             if (excludedPath(excludes, excludeSubject(path), false))
                 ++left.excluded;
-            else if (!givenTo(given, path))
+            else if (!givenTo(given, path) ||
+                     (!includes.patterns.empty() && !excludedPath(includes, excludeSubject(path), false)))
                 leaveOut(left, path, languageOfName(path.c_str()));
             else
                 list.entries.push_back(entryFor(path, node.type, node.size, command, seconds));

@@ -112,10 +112,12 @@ void keepPathsUnder(const std::vector<std::string> &tops, WalkList &list);
 // that is neither file nor directory, a directory that cannot be read at
 // its top).
 // Of the files whose names select a language, only those of the languages
-// in given (a bit each, languageFamily) are taken, unless given is 0.
+// in given (a bit each, languageFamily) are taken, unless given is 0; with
+// includes, only those its patterns match, as excludes would (the others
+// are not given).
 int walkFormatter(const std::vector<std::string> &paths, const std::string &command, int seconds, bool byContent,
-                  std::uint64_t given, const ExcludeList &excludes, WalkList &list, LeftOut &left,
-                  std::string &error);
+                  std::uint64_t given, const ExcludeList &excludes, const ExcludeList &includes, WalkList &list,
+                  LeftOut &left, std::string &error);
 
 // The languages the formatter that command starts formats, by its program's
 // name (a version after it allowed, "clang-format-15"), after assignments
