@@ -22,6 +22,17 @@
 
 namespace {
 
+// The sample files' filter for find: regular files only, and none of the
+// packages added to tests/npm for other languages' judges, so that the
+// JavaScript and TypeScript samples stay those the figures were set on.
+const std::string kSampleFiles =
+    " -type f -not -path '*/node_modules/@cdktf/*' -not -path '*/node_modules/@prettier/plugin-php/*'"
+    " -not -path '*/node_modules/fs-extra/*' -not -path '*/node_modules/graceful-fs/*'"
+    " -not -path '*/node_modules/jsonfile/*' -not -path '*/node_modules/linguist-languages/*'"
+    " -not -path '*/node_modules/luaparse/*' -not -path '*/node_modules/php-parser/*'"
+    " -not -path '*/node_modules/prettier-plugin-ini/*' -not -path '*/node_modules/tree-sitter-wasms/*'"
+    " -not -path '*/node_modules/universalify/*' -not -path '*/node_modules/web-tree-sitter/*'";
+
 const Language JS = Language::JavaScript;
 const Language TS = Language::TypeScript;
 const Language TSX = Language::Tsx;
@@ -832,9 +843,9 @@ TEST_F(ScriptFormatterTools, ParserJudgesRealFiles)
         GTEST_SKIP() << "node and tests/npm's packages are needed (npm ci in tests/npm)";
     // Files of a few kilobytes from the packages on this machine, spread over them.
     std::string roots = "'" + npm + "/node_modules' \"$(npm root -g 2>/dev/null)\" /usr/share/nodejs";
-    std::vector<std::string> js = lines("find " + roots + " -name '*.js' -size -30k -size +2k 2>/dev/null | sort | "
+    std::vector<std::string> js = lines("find " + roots + kSampleFiles + " -name '*.js' -size -30k -size +2k 2>/dev/null | sort | "
                                         "awk 'NR % 13 == 0' | head -40");
-    std::vector<std::string> ts = lines("find " + roots + " -name '*.d.ts' -size -60k -size +1k 2>/dev/null | sort | "
+    std::vector<std::string> ts = lines("find " + roots + kSampleFiles + " -name '*.d.ts' -size -60k -size +1k 2>/dev/null | sort | "
                                         "awk 'NR % 2 == 0' | head -40");
     if (js.size() < 10 || ts.size() < 10)
         GTEST_SKIP() << "too few JavaScript and TypeScript files found under " << roots;
@@ -1261,9 +1272,9 @@ TEST(ScriptRewritesTools, ParserJudgesPrettierOnRealFiles)
         GTEST_SKIP() << "node and tests/npm's packages are needed (npm ci in tests/npm)";
     std::string roots = "'" + npm + "/node_modules' \"$(npm root -g 2>/dev/null)\" /usr/share/nodejs";
     // Chosen by their paths below each root, so that where the checkout lies changes nothing.
-    std::vector<std::string> js = shellLines("find -H " + roots + " -name '*.js' -size -30k -size +2k -printf '%P %p\\n' "
+    std::vector<std::string> js = shellLines("find -H " + roots + kSampleFiles + " -name '*.js' -size -30k -size +2k -printf '%P %p\\n' "
                                              "2>/dev/null | sort | awk 'NR % 13 == 0 { print $2 }' | head -24");
-    std::vector<std::string> ts = shellLines("find -H " + roots + " -name '*.d.ts' -size -60k -size +1k -printf '%P %p\\n' "
+    std::vector<std::string> ts = shellLines("find -H " + roots + kSampleFiles + " -name '*.d.ts' -size -60k -size +1k -printf '%P %p\\n' "
                                              "2>/dev/null | sort | awk 'NR % 2 == 0 { print $2 }' | head -16");
     if (js.size() < 10 || ts.size() < 10)
         GTEST_SKIP() << "too few JavaScript and TypeScript files found under " << roots;
