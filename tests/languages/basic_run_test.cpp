@@ -161,9 +161,11 @@ TEST(BasicRunTools, CommitsByContent)
     const std::size_t at = r.out.find("\"files\":");
     ASSERT_NE(at, std::string::npos) << r.out;
     EXPECT_EQ(r.out.substr(at, r.out.find('\n') - at),
-              "\"files\":[{\"path\":\"Account.cls\",\"status\":\"not-equivalent\",\"renamed\":false,"
+              "\"files\":[{\"path\":\"Account.cls\",\"status\":\"not-equivalent\",\"language\":\"basic\","
+              "\"renamed\":false,"
               "\"changes_code\":true,\"reason\":\"of two kinds: " + kNotVb + ", and only the first side is\","
-              "\"line\":null,\"column\":null},{\"path\":\"thesis.cls\",\"status\":\"not-compared\",\"renamed\":false,"
+              "\"line\":null,\"column\":null},{\"path\":\"thesis.cls\",\"status\":\"not-compared\",\"language\":"
+              "\"other\",\"renamed\":false,"
               "\"changes_code\":true,\"reason\":\"no token rules\"}]}");
     EXPECT_EQ(r.status, 1);
 }
