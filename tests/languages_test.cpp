@@ -26,6 +26,7 @@ TEST(Languages, ByName)
         {"run.sh", Language::Shell},       {"lib/x.BASH", Language::Shell},     {"rc.zsh", Language::Unknown},
         {"py/uv.lock", Language::Toml},    {"uv.lock.bak", Language::Unknown},  {"Uv.lock", Language::Unknown},
         {"__snapshots__/a.test.js.snap", Language::JavaScript}, {"App.xctestplan", Language::Json},
+        {"src/init.lua", Language::Lua},   {"pkg-1.0-1.rockspec", Language::Lua},
     };
     for (const auto &r : rows) {
         SCOPED_TRACE(r.path);
@@ -49,6 +50,9 @@ TEST(Languages, ByInterpreter)
         {"#!/usr/bin/env bash\n", Language::Shell},
         {"#! /bin/dash -e\n", Language::Shell},
         {"#!/bin/ksh\n", Language::Shell},
+        {"#!/usr/bin/env lua\n", Language::Lua},
+        {"#!/usr/bin/lua5.4\n", Language::Lua},
+        {"#!/usr/bin/env luajit\n", Language::Lua},
         {"#!/bin/zsh\n", Language::Unknown},
         {"#!/usr/bin/awk -f\n", Language::Unknown},
         {"#!/usr/bin/env\n", Language::Unknown},

@@ -289,15 +289,6 @@ TEST(LuaLexer, LongTokensComeInPieces)
     EXPECT_EQ(rejection("s = '" + body), "1:200006");
 }
 
-TEST(LuaLanguage, Selection)
-{
-    EXPECT_EQ(languageNamed("lua"), Lua);
-    EXPECT_EQ(languageOfName("src/init.lua"), Lua);
-    EXPECT_EQ(languageOfName("pkg-1.0-1.rockspec"), Lua);
-    for (const char *script : {"#!/usr/bin/env lua\n", "#!/usr/bin/lua5.4\n", "#!/usr/bin/env luajit\n"})
-        EXPECT_EQ(languageOfInterpreter(script, std::strlen(script)), Lua) << script;
-}
-
 } // namespace
 
 // Lua sources judged by luaparse's lexer: the samples of tests/languages/lua
