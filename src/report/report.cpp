@@ -451,14 +451,8 @@ void reportStopped(ReportWriter &w, const std::string &message, std::string &out
         sarifEnd(&message, out);
         break;
     case ReportFormat::Github:
-        out += "::error::";
-        appendCommand(out, message.data(), message.size(), false);
-        out += '\n';
-        break;
     case ReportFormat::Gnu:
-        out += "matchling: error: ";
-        appendGnu(out, message.data(), message.size());
-        out += '\n';
+        reportLineFinding(w, message, out);
         break;
     case ReportFormat::Text:
     case ReportFormat::BlameIgnoreRevs:

@@ -446,11 +446,7 @@ int historyRun(const Request &request)
     }
     if (settings.format != ReportFormat::Text)
         return allLayout ? kExitSame : kExitDifferent;
-    if (judged.excluded > 0)
-        consoleMessage("Matchling==> %lld %s excluded \n", judged.excluded, plural(judged.excluded, "file", "files"));
-    const std::string unmatched = unmatchedPatterns(excludes);
-    if (!unmatched.empty())
-        consoleMessage("Matchling==> --exclude left out nothing: %s \n", unmatched.c_str());
+    reportExcluded(judged.excluded, unmatchedPatterns(excludes));
     const long long all = judged.layoutOnly + judged.changesCode + judged.empty;
     const std::string empty = judged.empty > 0 ? ", " + std::to_string(judged.empty) + " empty" : "";
     if (verify)

@@ -310,10 +310,7 @@ int sweepList(const WalkList &list, const SweepSettings &settings)
     if (settings.notGiven > 0)
         consoleMessage("Matchling==> %lld %s not given to the formatter (of other languages) \n", settings.notGiven,
                        plural(settings.notGiven, "file", "files"));
-    if (settings.excluded > 0)
-        consoleMessage("Matchling==> %lld %s excluded \n", settings.excluded, plural(settings.excluded, "file", "files"));
-    if (!settings.unmatched.empty())
-        consoleMessage("Matchling==> --exclude left out nothing: %s \n", settings.unmatched.c_str());
+    reportExcluded(settings.excluded, settings.unmatched);
     for (const std::string &note : settings.notes)
         consoleMessage("Matchling==> %s \n", note.c_str());
     if (settings.settings->tokens)
@@ -371,6 +368,14 @@ PairStatus pairStatus(EntryKind kind, PairOutcome outcome)
     case PairOutcome::OnlyOne: break;
     }
     return kind == EntryKind::OnlyFirst ? PairStatus::OnlyIn1 : PairStatus::OnlyIn2;
+}
+
+void reportExcluded(long long excluded, const std::string &unmatched)
+{
+    if (excluded > 0)
+        consoleMessage("Matchling==> %lld %s excluded \n", excluded, plural(excluded, "file", "files"));
+    if (!unmatched.empty())
+        consoleMessage("Matchling==> --exclude left out nothing: %s \n", unmatched.c_str());
 }
 
 int sweepJobs(const RunSettings &settings)

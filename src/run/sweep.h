@@ -102,4 +102,9 @@ int sweepRun(const Request &request);
 // The workers a run over many pairs or commits starts: --jobs N's N, else one per core.
 int sweepJobs(const RunSettings &settings);
 
+// Prints the lines before a run's summary on --exclude: how many files it
+// left out (none when 0 or fewer), and the patterns that left out nothing,
+// joined by ", " (none when empty).
+void reportExcluded(long long excluded, const std::string &unmatched);
+
 #endif

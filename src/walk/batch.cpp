@@ -193,10 +193,9 @@ void runNarrowing(const std::string &command, const std::vector<std::size_t> &ca
 {
     if (!runCall(command, call, seconds, scratch, copies) || call.size() < 2 || callsLeft < 2)
         return;
-    const std::vector<std::size_t> saved = call;
     const std::string reason = copies[call[0]].reason;
     if (!restoreCopies(call, scratch, copies)) {
-        for (std::size_t c : saved)
+        for (std::size_t c : call)
             copies[c].reason = reason;
         return;
     }

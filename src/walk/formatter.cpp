@@ -72,12 +72,14 @@ bool ofItsLanguage(const std::string &path, NodeType type)
 }
 
 // True when the file path goes to a formatter given the languages of
-// given: every file when it is 0, else one whose name selects none of the
-// table's languages or one of given.
-bool givenTo(std::uint64_t given, const std::string &path)
+// given (every language when it is 0; a name that selects none of the
+// table's goes too) and the files includes matches by rel, the path as the
+// patterns take it (every file when it has none).
+bool givenTo(std::uint64_t given, const ExcludeList &includes, const std::string &path, const std::string &rel)
 {
-    return given == 0 || (languageFamily(languageOfName(path.c_str())) & given) != 0 ||
-           languageOfName(path.c_str()) == Language::Unknown;
+    const Language language = languageOfName(path.c_str());
+    const bool ofLanguage = given == 0 || language == Language::Unknown || (languageFamily(language) & given) != 0;
+    return ofLanguage && (includes.patterns.empty() || excludedPath(includes, rel, false));
 }
 
 // Counts the file path in left, and names it there when asked: skipped
@@ -219,8 +221,7 @@ int walkDirectory(const std::string &dir, const std::string &command, int second
             } else if (languageOfName(name.c_str()) == Language::Unknown ||
                        (byContent && !ofItsLanguage(name, node.type))) {
                 leaveOut(left, name, Language::Unknown);
-            } else if (!givenTo(given, name) ||
-                       (!includes.patterns.empty() && !excludedPath(includes, rel, false))) {
+            } else if (!givenTo(given, includes, name, rel)) {
                 leaveOut(left, name, languageOfName(name.c_str()));
             } else {
                 entries.push_back(entryFor(name, node.type, node.size, command, seconds));
@@ -260,8 +261,7 @@ int walkFormatter(const std::vector<std::string> &paths, const std::string &comm
             // link, as everywhere, is not followed.
             if (excludedPath(excludes, excludeSubject(path), false))
                 ++left.excluded;
-            else if (!givenTo(given, path) ||
-                     (!includes.patterns.empty() && !excludedPath(includes, excludeSubject(path), false)))
+            else if (!givenTo(given, includes, path, excludeSubject(path)))
                 leaveOut(left, path, languageOfName(path.c_str()));
             else
                 list.entries.push_back(entryFor(path, node.type, node.size, command, seconds));
