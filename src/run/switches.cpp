@@ -389,11 +389,11 @@ CommandLine readCommandLine(int argc, char **argv, Request &request)
     const CommandLine agreed = modesAgree(found, request);
     if (agreed != CommandLine::Run || placed != CommandLine::Run)
         return agreed == CommandLine::Run ? placed : agreed;
-    // Two files are compared whatever their names.
     if (!request.includes.empty() && request.formatter.empty()) {
         consoleMessage("Matchling==>  Option --include needs --formatter or --formatter-batch \n");
         return CommandLine::Mistake;
     }
+    // Two files are compared whatever their names.
     const bool twoNames = request.formatter.empty() && !request.git && request.ignoreRevs.empty();
     if (twoNames && !request.excludes.empty() &&
         !(isDirectory(request.names[0].c_str()) && isDirectory(request.names[1].c_str()))) {
