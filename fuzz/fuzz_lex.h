@@ -23,7 +23,8 @@ void fuzzCheck(bool ok, const char *what);
 std::vector<FuzzTok> fuzzLex(const std::string &text, Language language, const LexOptions &options = {});
 
 // True when the source of the last fuzzLex was rejected as not valid in its
-// language (rejectInput): its stream ends where the lexer gave up.
+// language (rejectInput) or refused (too long, nested too deeply): its stream
+// ends where the lexer gave up.
 bool fuzzRejected();
 
 // True when a and b hold the same kinds and keys.

@@ -38,7 +38,9 @@ bool write(const std::vector<FuzzTok> &tokens, std::uint32_t seed, bool varied, 
     static const char *const blanks[] = {" ", "\t", "  ", " /* c */ ", "\t ", " "};
     std::string open;          // 'Q' for each quoted template open, 'H' for each heredoc
     bool heredocText = false;  // the next token is a heredoc's text
-    out.clear();
+    // A byte order mark that the lexer read as a token (it was not first)
+    // must not come first, where it is no token at all.
+    out = tokens.empty() || tokens[0].key.compare(0, 3, "\xEF\xBB\xBF") != 0 ? "" : " ";
     if (closed)
         closed->assign(tokens.size(), 0);
     for (std::size_t i = 0; i + 1 < tokens.size(); ++i) {

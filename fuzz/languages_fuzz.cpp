@@ -23,7 +23,7 @@ void fuzzCheck(bool ok, const char *what)
 }
 
 namespace {
-bool lastRejected = false;  // the last source fuzzLex lexed was rejected (rejectInput)
+bool lastRejected = false;  // the last source fuzzLex lexed was rejected (rejectInput) or refused
 } // namespace
 
 bool fuzzRejected()
@@ -55,7 +55,7 @@ std::vector<FuzzTok> fuzzLex(const std::string &text, Language language, const L
         out.back().key.append(piece.bytes, piece.length);
         open = !piece.last;
     } while (!(piece.kind == TokenKind::End && piece.last));
-    lastRejected = lx->rejectedAs != nullptr;
+    lastRejected = lx->rejectedAs != nullptr || lx->refusal[0] != '\0';
     std::fclose(f);
     return out;
 }
