@@ -77,15 +77,20 @@ const std::string kLanguages = "Matchling==> Pairs by language: c 3 \n";
 const char *const kNames[] = {"src/a.c", "src/it's b.c", "src/sub/c.c"};
 
 // Each of the three named "Unable to compare" with reason, "%s" in it
-// standing for the file's name.
+// standing for the file's name; a message the first file showed is not
+// shown again.
 std::string allFailed(const std::string &reason)
 {
-    std::string out;
+    std::string out, first;
     for (const char *name : kNames) {
         std::string why = reason;
         const std::size_t at = why.find("%s");
         if (at != std::string::npos)
             why.replace(at, 2, name);
+        if (why == first)
+            why = why.substr(0, why.find(": ")) + ", as for " + kNames[0];
+        else if (first.empty() && why.find(": ") != std::string::npos)
+            first = why;
         out += "Matchling==> Unable to compare: " + std::string(name) + " (" + why + ") \n";
     }
     return out + kSkipped + kLanguages + summary(0, 0, 3) + kNotEquivalent;
@@ -115,6 +120,10 @@ TEST(FormatterBatch, Commands)
         {"each name quoted, each failing file alone at last", {}, "printf '[%s]' {} >&2; exit 1",
          allFailed("formatter exit status 1: [%s]")},
         {"fails", {}, "echo 'bad style' >&2; exit 3", allFailed("formatter exit status 3: bad style")},
+        {"not started, not run again", {}, "test -e \"$TMPDIR/../ran\" && exit 0; : >\"$TMPDIR/../ran\"; exit 127",
+         allFailed("formatter exit status 127")},
+        {"fails once, run again on halves", {}, "test -e \"$TMPDIR/../ran\" && exit 0; : >\"$TMPDIR/../ran\"; exit 1",
+         untouched},
         {"fails on one file, which fails no other", {},
          "for f in {}; do case $f in *b.c*) echo \"bad $f\" >&2; exit 4 ;; esac; done; sed -i 's/  */ /g' {}",
          "Matchling==> Unable to compare: src/it's b.c (formatter exit status 4: bad src/it's b.c) \n" + kSkipped +

@@ -7,7 +7,9 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
+#include <map>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -100,8 +102,28 @@ void showProgress(ProgressLine &p, const Sweep &sweep)
     progressShow(p, text);
 }
 
-// Prints one entry's lines and counts it.
-void printResult(const WalkList &list, const WalkEntry &entry, PairResult &result, Tally &tally)
+// The reason a failed file is shown with. A formatter's message ("formatter
+// exit status 1: error: ...") is shown once: a later file that failed with
+// the same text names the first instead. first holds the texts shown, up to
+// a bound.
+std::string shownReason(const std::string &reason, const std::string &path, std::map<std::string, std::string> &first)
+{
+    constexpr std::size_t kMostMessages = 4096;
+    const std::size_t colon = reason.find(": ");
+    if (reason.compare(0, 10, "formatter ") != 0 || colon == std::string::npos)
+        return reason;
+    const auto known = first.find(reason);
+    if (known != first.end())
+        return reason.substr(0, colon) + ", as for " + known->second;
+    if (first.size() < kMostMessages)
+        first.emplace(reason, path);
+    return reason;
+}
+
+// Prints one entry's lines and counts it; messages holds the formatter
+// messages shown so far (shownReason).
+void printResult(const WalkList &list, const WalkEntry &entry, PairResult &result, Tally &tally,
+                 std::map<std::string, std::string> &messages)
 {
     spoolCopy(result.listings[0]);
     spoolCopy(result.listings[1]);
@@ -126,7 +148,8 @@ void printResult(const WalkList &list, const WalkEntry &entry, PairResult &resul
         spoolCopy(result.output);
         break;
     case PairOutcome::Failed:
-        consoleMessage("Matchling==> Unable to compare: %s (%s) \n", entry.path.c_str(), result.reason.c_str());
+        consoleMessage("Matchling==> Unable to compare: %s (%s) \n", entry.path.c_str(),
+                       shownReason(result.reason, entry.path, messages).c_str());
         break;
     case PairOutcome::OnlyOne:
         consoleMessage("Matchling==> Only in %s: %s \n",
@@ -217,6 +240,7 @@ bool printsSomething(const PairResult &result)
 Tally printInOrder(Sweep &sweep, ReportWriter &writer)
 {
     Tally tally;
+    std::map<std::string, std::string> messages;
     ProgressLine progress;
     const RunSettings &settings = *sweep.settings.settings;
     progress.terminal = settings.format == ReportFormat::Text && errorIsTerminal();
@@ -231,7 +255,7 @@ Tally printInOrder(Sweep &sweep, ReportWriter &writer)
         }
         if (printsSomething(result))
             progressClear(progress);
-        printResult(sweep.list, sweep.list.entries[i], result, tally);
+        printResult(sweep.list, sweep.list.entries[i], result, tally, messages);
         if (settings.format != ReportFormat::Text)
             reportResult(writer, sweep.list, sweep.list.entries[i], result, settings, sweep.settings.placePrefix);
         result = PairResult();

@@ -146,7 +146,8 @@ int callSeconds(int seconds, std::size_t files)
 // Runs command over the copies of call in tree; sets the reason of each
 // when it failed. Returns true when it failed as a formatter fails on a
 // file it cannot read, with an exit status, which a call over fewer files
-// may narrow down (not one killed: a signal may be the run's own end).
+// may narrow down (not one killed: a signal may be the run's own end; not
+// a command the shell could not start).
 bool runCall(const std::string &command, const std::vector<std::size_t> &call, int seconds, Scratch &scratch,
              std::vector<Copy> &copies)
 {
@@ -166,7 +167,9 @@ bool runCall(const std::string &command, const std::vector<std::size_t> &call, i
         return false;
     for (std::size_t c : call)
         copies[c].reason = reason;
-    return ran && !outcome.timedOut && outcome.signal == 0;
+    // 126 and 127 are the shell's own: the command could not be started,
+    // whatever its files.
+    return ran && !outcome.timedOut && outcome.signal == 0 && outcome.status != 126 && outcome.status != 127;
 }
 
 // Puts back the copies of call as they were before any command ran, each
