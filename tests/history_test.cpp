@@ -149,6 +149,9 @@ TEST(FormatterRun, FormattersThatFail)
         {"prints nothing", {"--formatter", "cat >/dev/null", "a.c"}, "formatter wrote nothing, exit status 0"},
         {"killed", {"--formatter", "kill -9 $$", "a.c"}, "formatter killed by signal 9"},
         {"a name quoted for the shell", {"--formatter", "cat {}", "it's a.c"}, ""},
+        {"writes in place", {"--formatter", "echo 'int  x;' >{}; cat {}", "a.c"},
+         "formatter changed the file itself (--formatter-batch is for formatters that write in place)"},
+        {"reads its file by name", {"--formatter", "cat {} >/dev/null; cat {}", "a.c"}, ""},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);

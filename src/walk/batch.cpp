@@ -2,7 +2,9 @@
 // and each copy as the second side of its file's pair.
 #include "walk/batch.h"
 
+#include <cctype>
 #include <cstdio>
+#include <cstring>
 #include <map>
 #include <set>
 #include <vector>
@@ -132,6 +134,107 @@ void copyConfigurations(const std::vector<Copy> &copies, const std::string &star
                 if (take("/" + joinedParts(dir, 0), "", name))
                     break;
             }
+    }
+}
+
+// The module files a Rust file names ("mod name;", with a path attribute
+// before it or not), as paths relative to its directory: each place rustc
+// may look for one, whether the file is read as a crate's root or module
+// file (beside it) or as another module (in a directory of its name).
+std::vector<std::string> rustModuleFiles(const std::string &file, const std::string &rel)
+{
+    std::vector<std::string> out;
+    std::FILE *f = std::fopen(file.c_str(), "rb");
+    if (!f)
+        return out;
+    const std::size_t slash = rel.rfind('/');
+    const std::string base = rel.substr(slash == std::string::npos ? 0 : slash + 1);
+    const std::string stem = base.size() > 3 ? base.substr(0, base.size() - 3) : base;
+    const bool own = stem == "mod" || stem == "lib" || stem == "main";
+    std::string path;  // a path attribute's value, for the next declaration
+    char line[4096];
+    while (std::fgets(line, sizeof line, f)) {
+        const char *p = line;
+        while (*p == ' ' || *p == '\t')
+            ++p;
+        if (std::strncmp(p, "#[path", 6) == 0) {
+            const char *open = std::strchr(p, '"');
+            const char *close = open ? std::strchr(open + 1, '"') : nullptr;
+            path = close ? std::string(open + 1, close) : std::string();
+            continue;
+        }
+        if (std::strncmp(p, "pub", 3) == 0 && (p[3] == ' ' || p[3] == '(')) {
+            p = p[3] == '(' ? std::strchr(p, ')') : p + 3;
+            if (!p)
+                continue;
+            for (++p; *p == ' ' || *p == '\t'; ++p) {
+            }
+        }
+        if (std::strncmp(p, "mod ", 4) != 0) {
+            if (*p != '#' && *p != '/' && *p != '\n' && *p != '\r')
+                path.clear();
+            continue;
+        }
+        for (p += 4; *p == ' '; ++p) {
+        }
+        if (std::strncmp(p, "r#", 2) == 0)
+            p += 2;
+        const char *name = p;
+        while (std::isalnum(static_cast<unsigned char>(*p)) || *p == '_')
+            ++p;
+        const std::string n(name, p);
+        while (*p == ' ')
+            ++p;
+        if (*p == ';' && !n.empty()) {
+            if (!path.empty()) {
+                out.push_back(path);
+                if (!own)
+                    out.push_back(stem + "/" + path);
+            }
+            for (const std::string &dir : {std::string(), own ? std::string() : stem + "/"}) {
+                out.push_back(dir + n + ".rs");
+                out.push_back(dir + n + "/mod.rs");
+            }
+        }
+        path.clear();
+    }
+    std::fclose(f);
+    return out;
+}
+
+// Copies into the tree the module files the Rust copies name, and those
+// their module files name, that the copies do not hold: rustfmt reads
+// them too, and fails a file whose modules it cannot find. A module file
+// above the tree's top is left out.
+void copyRustModules(const std::vector<Copy> &copies, Scratch &scratch)
+{
+    constexpr std::size_t kMostModules = 4096;
+    std::set<std::string> taken;
+    std::vector<std::pair<std::string, std::string>> queue;  // a Rust file, and its name in the tree
+    for (const Copy &copy : copies) {
+        taken.insert(copy.rel);
+        const std::size_t n = copy.rel.size();
+        if (copy.reason.empty() && n > 3 && copy.rel.compare(n - 3, 3, ".rs") == 0)
+            queue.emplace_back(copy.source, copy.rel);
+    }
+    std::string why;
+    for (std::size_t q = 0; q < queue.size() && queue.size() < kMostModules; ++q) {
+        const std::string source = queue[q].first, rel = queue[q].second;
+        const std::size_t slash = rel.rfind('/'), sourceSlash = source.rfind('/');
+        const std::string dir = slash == std::string::npos ? "" : rel.substr(0, slash + 1);
+        const std::string sourceDir = sourceSlash == std::string::npos ? "" : source.substr(0, sourceSlash + 1);
+        for (const std::string &module : rustModuleFiles(source, rel)) {
+            std::vector<std::string> parts;
+            if (!addPathParts(dir + module, parts) || parts.empty())
+                continue;
+            const std::string to = joinedParts(parts, 0);
+            const std::string from = sourceDir + module;
+            if (taken.count(to) || !isRegularFile(from.c_str()))
+                continue;
+            taken.insert(to);
+            if (scratchCopy(scratch, from, to, why) == 0)
+                queue.emplace_back(from, to);
+        }
     }
 }
 
@@ -290,8 +393,10 @@ std::unique_ptr<BatchTree> batchFormat(const std::string &command, int seconds, 
         copy.stamp = copy.reason.empty() ? scratchStamp(*tree->scratch, copy.rel) : std::string();
     }
 
-    if (tree->scratch)
+    if (tree->scratch) {
         copyConfigurations(copies, start, *tree->scratch);
+        copyRustModules(copies, *tree->scratch);
+    }
 
     // 3. The calls, and each file against its copy. A command that ran
     // well and touched no file at all may have written elsewhere (prettier

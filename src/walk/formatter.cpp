@@ -7,6 +7,8 @@
 #include "walk/tree.h"
 #include "walk/walk.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cstddef>
 #include <cstring>
@@ -326,6 +328,21 @@ std::string formatterFailure(const ShellOutcome &outcome, int seconds)
     return why;
 }
 
+namespace {
+
+// The size, time and file number of the file at name, to tell whether a
+// command wrote to it; empty when it cannot be read.
+std::string fileStamp(const std::string &name)
+{
+    struct stat st;
+    if (stat(name.c_str(), &st) != 0)
+        return std::string();
+    return std::to_string(st.st_size) + " " + std::to_string(static_cast<long long>(st.st_mtime)) + " " +
+           std::to_string(static_cast<unsigned long long>(st.st_ino));
+}
+
+} // namespace
+
 int formatterOutput(const SideRef &side, std::FILE *&output, std::string &why)
 {
     output = std::tmpfile();
@@ -336,8 +353,13 @@ int formatterOutput(const SideRef &side, std::FILE *&output, std::string &why)
     ShellOutcome outcome;
     std::string failure;
     TreeNode input;
+    const std::string before = fileStamp(side.file);
     if (processShell(side.command, side.file, output, side.seconds, outcome, failure) != 0) {
         why = "formatter not run: " + failure;
+    } else if (fileStamp(side.file) != before) {
+        // A command that formats in place: what it wrote cannot be told from
+        // what was there.
+        why = "formatter changed the file itself (--formatter-batch is for formatters that write in place)";
     } else {
         why = formatterFailure(outcome, side.seconds);
         if (why.empty() && streamSize(output) == 0 && (treeStat(side.file, input) != 0 || input.size != 0)) {

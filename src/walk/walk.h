@@ -130,8 +130,9 @@ std::uint64_t formatterLanguages(const std::string &command);
 // Runs side's command with side.file on its input, its output into a
 // temporary file of the system's that has no name. Returns 0 with output set,
 // or 1 with why set, the reason a report gives: the command failed (its exit
-// status or signal), ran past its time, or wrote nothing for a file that is
-// not empty; with the first line of its standard error.
+// status or signal), ran past its time, wrote to the file itself, or wrote
+// nothing for a file that is not empty; with the first line of its
+// standard error.
 int formatterOutput(const SideRef &side, std::FILE *&output, std::string &why);
 
 // One commit of a history.
