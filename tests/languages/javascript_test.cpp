@@ -31,7 +31,19 @@ const std::string kSampleFiles =
     " -not -path '*/node_modules/jsonfile/*' -not -path '*/node_modules/linguist-languages/*'"
     " -not -path '*/node_modules/luaparse/*' -not -path '*/node_modules/php-parser/*'"
     " -not -path '*/node_modules/prettier-plugin-ini/*' -not -path '*/node_modules/tree-sitter-wasms/*'"
-    " -not -path '*/node_modules/universalify/*' -not -path '*/node_modules/web-tree-sitter/*'";
+    " -not -path '*/node_modules/universalify/*' -not -path '*/node_modules/web-tree-sitter/*'"
+    " -not -path '*/node_modules/@babel/*' -not -path '*/node_modules/@jridgewell/*'"
+    " -not -path '*/node_modules/@prettier/plugin-xml/*' -not -path '*/node_modules/@sveltejs/*'"
+    " -not -path '*/node_modules/@types/estree/*' -not -path '*/node_modules/@vue/*'"
+    " -not -path '*/node_modules/@xml-tools/*' -not -path '*/node_modules/aria-query/*'"
+    " -not -path '*/node_modules/axobject-query/*' -not -path '*/node_modules/chevrotain/*'"
+    " -not -path '*/node_modules/clsx/*' -not -path '*/node_modules/devalue/*'"
+    " -not -path '*/node_modules/esm-env/*' -not -path '*/node_modules/esrap/*'"
+    " -not -path '*/node_modules/estree-walker/*' -not -path '*/node_modules/is-reference/*'"
+    " -not -path '*/node_modules/locate-character/*' -not -path '*/node_modules/magic-string/*'"
+    " -not -path '*/node_modules/parse5/*' -not -path '*/node_modules/prettier-plugin-svelte/*'"
+    " -not -path '*/node_modules/regexp-to-ast/*' -not -path '*/node_modules/svelte/*'"
+    " -not -path '*/node_modules/zimmerframe/*'";
 
 const Language JS = Language::JavaScript;
 const Language TS = Language::TypeScript;
