@@ -6,7 +6,7 @@
 //     DIR_B holds too, "NAME same", "NAME differ" or "NAME unparsed": whether
 //     both parse to equal syntax trees without positions (acorn for .js,
 //     TypeScript's parser for the rest). Literals compare by value (acorn's
-//     raw dropped), parentheses are no nodes, an empty statement in a
+//     raw dropped), parentheses (around an expression or a type) are no nodes, an empty statement in a
 //     statement list or a class body is no node: it does nothing there, and
 //     a property name written as a string or a number is the name it gives
 //     (`'b': 1` is `b: 1`, `1: a` is `'1': a`).
@@ -84,6 +84,7 @@ function tsKey(ts, node) {
 function tsTree(ts, node) {
     if (ts.isJsxText(node)) return {k: 'text', t: jsxText(node.text)};
     if (ts.isParenthesizedExpression(node)) return tsTree(ts, node.expression);
+    if (ts.isParenthesizedTypeNode(node)) return tsTree(ts, node.type);
     const out = {k: ts.SyntaxKind[node.kind]};
     if (node.text !== undefined && !ts.isSourceFile(node)) out.t = node.text;
     if (ts.isVariableDeclarationList(node)) out.f = node.flags & 7;

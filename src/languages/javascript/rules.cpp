@@ -134,6 +134,8 @@ struct State {
     bool keptPrefix;                  // that token is a prefix operator ('+', '-', '!', ...)
     bool keptOperand;                 // that token ends an operand (the lexer's Operand)
     bool keptStart;                   // after that token a statement starts (the lexer's Start)
+    std::int64_t keptLine;            // the line that token starts on
+    bool exportDefault;               // the last token is the "default" of "export default"
     bool typeWord;                    // TypeScript: the last token is "type" at a statement's start
     bool typeAlias;                   // TypeScript: a type alias's type is being read (to its ';')
     std::size_t typeDepth;            // the depth its ';' stands at
@@ -698,6 +700,7 @@ void track(RewriteWindow &w, State &s, std::uint64_t i)
     } else if (s.declaring && (s.depth < s.declarationDepth || (s.depth == s.declarationDepth && same(k.p, k.n, ";")))) {
         s.declaring = false;
     }
+    s.exportDefault = same(k.p, k.n, "default") && lastIs(s, "export") && startBefore;
     s.forOf = same(k.p, k.n, "of") && before == Prev::Operand && f == ScriptFrame::ControlParen &&
               windowAt(w, i).kind == TokenKind::Code;
     // TypeScript: "type Name" at a statement's start opens a type alias, which its ';' ends.
@@ -744,6 +747,7 @@ void keep(RewriteWindow &w, State &s, std::uint64_t i, Prev before)
     std::memcpy(s.kept, k.p, s.keptLength);
     s.keptOperand = s.prev == Prev::Operand;
     s.keptStart = s.prev == Prev::Start;
+    s.keptLine = windowAt(w, i).place.line;
     s.keptPrefix = before != Prev::Operand && k.n <= 2 &&
                    (same(k.p, k.n, "+") || same(k.p, k.n, "-") || same(k.p, k.n, "!") || same(k.p, k.n, "~") ||
                     same(k.p, k.n, "++") || same(k.p, k.n, "--"));
@@ -1073,7 +1077,11 @@ bool numberValue(Key k, char *out, std::size_t &m)
 // --- Parentheses ---------------------------------------------------------
 
 // Binding of a binary operator, higher binds tighter; 0 when k is none
-// the rules read ("**", "in", "<" and ">" in TypeScript are left out).
+// the rules read ("<" and ">" in TypeScript are left out). "**" alone
+// binds to the right (kPowerLevel); "in" is read only where no for head is
+// open (Inside::hasIn).
+constexpr int kPowerLevel = 11;  // "**", whose left operand is no prefix operator's
+
 int binaryLevel(Language language, Key k)
 {
     static const struct {
@@ -1082,7 +1090,7 @@ int binaryLevel(Language language, Key k)
     } kLevels[] = {
         {"??", 1}, {"||", 1}, {"&&", 2}, {"|", 3}, {"^", 4}, {"&", 5}, {"==", 6}, {"!=", 6}, {"===", 6},
         {"!==", 6}, {"<", 7}, {">", 7}, {"<=", 7}, {">=", 7}, {"instanceof", 7}, {"<<", 8}, {"+", 9},
-        {"-", 9}, {"*", 10}, {"/", 10}, {"%", 10},
+        {"-", 9}, {"*", 10}, {"/", 10}, {"%", 10}, {"in", 7}, {"**", kPowerLevel},
     };
     if (language != Language::JavaScript && (same(k.p, k.n, "<") || same(k.p, k.n, ">")))
         return 0;
@@ -1108,6 +1116,8 @@ struct Inside {
     bool assigns = false;   // it is an assignment or a conditional
     bool sequence = false;  // it is a sequence: expressions joined by ','
     bool declares = false;  // it starts with what would start a declaration or a directive at a statement's start
+    bool hasIn = false;     // it has "in" at its top level, which a for head's initializer reads otherwise
+    bool cast = false;      // TypeScript: it has "as" or "satisfies" and a type at its top level
 };
 
 
@@ -1174,6 +1184,51 @@ bool arrowFills(RewriteWindow &w, std::uint64_t open, std::uint64_t close)
         }
     }
     return true;
+}
+
+// Whether tokens a and b start on one line: no line break stands between them.
+bool sameLine(RewriteWindow &w, std::uint64_t a, std::uint64_t b)
+{
+    return windowAt(w, a).place.line == windowAt(w, b).place.line;
+}
+
+// TypeScript: the type after "as" or "satisfies" that starts at from,
+// inside a group closing at close. Returns where it ends: close, or the
+// next "as" or "satisfies" after it; 0 when it is none the rules read. Its
+// tokens are names and literals joined by '.', '|', '&' and "=>", with
+// brackets and type arguments: none an expression's operator could take
+// from it, and none that could go on past close ("in", a conditional's '?',
+// "extends", ...). In TSX a '<' might open an element: none.
+std::uint64_t castTypeEnd(RewriteWindow &w, std::uint64_t from, std::uint64_t close)
+{
+    int angles = 0;
+    std::uint64_t j = from;
+    for (; j < close; ++j) {
+        Key k = keyAt(w, j);
+        if (k.n == 0)
+            return 0;
+        if (angles == 0 && j > from && (same(k.p, k.n, "as") || same(k.p, k.n, "satisfies")))
+            break;
+        if (same(k.p, k.n, "(") || same(k.p, k.n, "[") || same(k.p, k.n, "{")) {
+            j = closeWithin(w, j, close);
+            if (j >= close)
+                return 0;
+        } else if (same(k.p, k.n, "<")) {
+            if (hasJsx(w.language))
+                return 0;
+            ++angles;
+        } else if (same(k.p, k.n, ">")) {
+            if (angles-- == 0)
+                return 0;
+        } else if (angles == 0 && !scriptWordIn(" . | & => ", k.p, k.n) && !isString(k) && !isNumber(k) &&
+                   !(isTemplate(k) && !opensHole(k)) &&
+                   !(isNameStart(k.p, k.n) && !scriptWordIn(" in instanceof extends is asserts infer ", k.p, k.n))) {
+            return 0;
+        } else if (angles > 0 && (same(k.p, k.n, ")") || same(k.p, k.n, "]") || k.p[0] == '}' || opensHole(k))) {
+            return 0;
+        }
+    }
+    return j == from || angles != 0 ? 0 : j;
 }
 
 // Reads the tokens (open, close) as an expression: prefix operators,
@@ -1337,9 +1392,22 @@ Inside readInside(RewriteWindow &w, std::uint64_t open, std::uint64_t close)
             target = true;
             continue;
         }
+        if (w.language != Language::JavaScript && (same(k.p, k.n, "as") || same(k.p, k.n, "satisfies"))) {
+            // "as" and "satisfies" bind as "<" does, and only on the line of what they follow.
+            std::uint64_t e = sameLine(w, j - 1, j) ? castTypeEnd(w, j + 1, close) : 0;
+            if (e == 0)
+                return in;
+            target = false;
+            in.primary = false;
+            in.binary = in.cast = true;
+            in.level = in.level < 7 ? in.level : 7;
+            j = e - 1;
+            continue;
+        }
         int level = binaryLevel(w.language, k);
         if (level == 0)
             return in;
+        in.hasIn = in.hasIn || same(k.p, k.n, "in");
         target = false;
         in.primary = false;
         in.binary = true;
@@ -1406,17 +1474,20 @@ bool sequenceComma(const State &s)
            (f->kind == ScriptFrame::Object && f->opened == Opened::Body);
 }
 
-// Whether the kept token before a '(' lets the expression inside stand
+// Whether the kept token before the '(' at open lets the expression inside stand
 // without them: 2 any expression, 1 only one without a binary operator (the
 // operand of a prefix operator), 0 none the rules read; level is set to a
 // binary operator's binding.
-int leftRoom(RewriteWindow &w, const State &s, int &level, bool &coalesce, bool &logical)
+int leftRoom(RewriteWindow &w, const State &s, std::uint64_t open, int &level, bool &coalesce, bool &logical)
 {
     level = 0;
     Key k{s.kept, s.keptLength};
     if (!s.keptAny || k.n == 0)
         return 0;
     if (s.keptPrefix)
+        return 1;
+    // "await (x)" on one line: the operator, or a call where "await x" would not parse.
+    if (same(k.p, k.n, "await") && s.keptLine == windowAt(w, open).place.line)
         return 1;
     if (!s.keptOperand) {
         level = binaryLevel(w.language, k);
@@ -1467,6 +1538,29 @@ bool jsxElementFills(RewriteWindow &w, const State &s, std::uint64_t open, std::
     return false;
 }
 
+// Whether a for head (or another control's parentheses) is open: there
+// "in" inside parentheses may be what keeps it out of the head's grammar.
+bool controlOpen(const State &s)
+{
+    for (std::size_t d = 0; d < s.depth; ++d)
+        if (s.frames[d].kind == ScriptFrame::ControlParen)
+            return true;
+    return false;
+}
+
+// Whether the token at after ends the statement of "export default" or of
+// a type alias whose last token is at last: a ';', the End, a block's '}',
+// or a word on a later line that could not go on an expression or a type.
+bool statementEnds(RewriteWindow &w, std::uint64_t last, std::uint64_t after)
+{
+    const WindowToken &r = windowAt(w, after);
+    Key k = keyAt(w, after);
+    return r.kind == TokenKind::End || same(k.p, k.n, ";") || same(k.p, k.n, "}") ||
+           (r.kind == TokenKind::Code && r.place.line > windowAt(w, last).place.line &&
+            scriptWordIn(" export import const let var function class interface type enum declare namespace ", k.p,
+                         k.n));
+}
+
 // Takes out the parentheses at open (a group, its ')' at close) when the
 // expression inside binds tighter than what stands on both sides of them.
 void dropParens(RewriteWindow &w, State &s, std::uint64_t open)
@@ -1481,7 +1575,7 @@ void dropParens(RewriteWindow &w, State &s, std::uint64_t open)
         int level = 0;
         bool coalesce = false, logical = false;
         bool start = s.prev == Prev::Start || !s.keptAny || s.keptStart;
-        if (after < end && !start && leftRoom(w, s, level, coalesce, logical) > 0) {
+        if (after < end && !start && leftRoom(w, s, open, level, coalesce, logical) > 0) {
             dropToken(w, close, Rewrite::Parens, after);
             dropToken(w, open, Rewrite::Parens, open + 1);
         }
@@ -1494,7 +1588,7 @@ void dropParens(RewriteWindow &w, State &s, std::uint64_t open)
     if (after >= end)
         return;
     Inside in = readInside(w, open, close);
-    if (!in.ok)
+    if (!in.ok || (in.hasIn && controlOpen(s)))
         return;
     // At a statement's start: "(a, b);" is "a, b;", unless it would start a declaration or a directive.
     // (After a for head's ';' no statement starts.)
@@ -1522,7 +1616,7 @@ void dropParens(RewriteWindow &w, State &s, std::uint64_t open)
     }
     int leftLevel = 0;
     bool leftCoalesce = false, leftLogical = false;
-    int room = leftRoom(w, s, leftLevel, leftCoalesce, leftLogical);
+    int room = leftRoom(w, s, open, leftLevel, leftCoalesce, leftLogical);
     if (in.sequence) {
         // "return (a, b)", "${(a, b)}": places that take a sequence.
         Key l{s.kept, s.keptLength};
@@ -1536,6 +1630,14 @@ void dropParens(RewriteWindow &w, State &s, std::uint64_t open)
                     (tokenIs(w, after, ")") || tokenIs(w, after, ";"));
         bool index = f && f->kind == ScriptFrame::Bracket && f->index && same(l.p, l.n, "[") && tokenIs(w, after, "]");
         if ((scriptWordIn(" return throw ", l.p, l.n) && ends) || hole || head || index) {
+            dropToken(w, close, Rewrite::Parens, after);
+            dropToken(w, open, Rewrite::Parens, nextKept(w, open));
+        }
+        return;
+    }
+    if (s.exportDefault) {
+        // "export default" takes an assignment expression that does not start a declaration.
+        if (!in.declares && statementEnds(w, close, after)) {
             dropToken(w, close, Rewrite::Parens, after);
             dropToken(w, open, Rewrite::Parens, nextKept(w, open));
         }
@@ -1569,12 +1671,22 @@ void dropParens(RewriteWindow &w, State &s, std::uint64_t open)
         }
         return;
     }
-    if (leftLevel > 0 && (in.level <= leftLevel || (leftCoalesce && in.logical) || (leftLogical && in.coalesce)))
+    if (leftLevel > 0 && (in.level < leftLevel || (in.level == leftLevel && leftLevel != kPowerLevel) ||
+                          (leftCoalesce && in.logical) || (leftLogical && in.coalesce)))
         return;
     // The right side.
     const WindowToken &r = windowAt(w, after);
     Key k = keyAt(w, after);
-    if (r.kind == TokenKind::End) {
+    if (in.cast) {
+        // After a type only what could not go on it: "(a as T) | b" is no "a as T | b".
+        bool chain = (same(k.p, k.n, "as") || same(k.p, k.n, "satisfies")) && in.level == 7 &&
+                     sameLine(w, close - 1, after);
+        if (!(r.kind == TokenKind::End || chain ||
+              (r.kind == TokenKind::Code &&
+               (scriptWordIn(" ; ) ] , || && ?? == != === !== ", k.p, k.n) || (k.n > 0 && k.p[0] == '}')))))
+            return;
+    }
+    if (r.kind == TokenKind::End || (in.cast && r.kind == TokenKind::Code && scriptWordIn(" as satisfies ", k.p, k.n))) {
     } else if (r.kind != TokenKind::Code || k.n == 0) {
         return;
     } else if (same(k.p, k.n, ";") || same(k.p, k.n, ")") || same(k.p, k.n, "]") || same(k.p, k.n, ",") ||
@@ -1588,11 +1700,39 @@ void dropParens(RewriteWindow &w, State &s, std::uint64_t open)
             return;
     } else {
         int level = binaryLevel(w.language, k);
-        if (level == 0 || in.level < level || (same(k.p, k.n, "??") && in.logical) || (isLogical(k) && in.coalesce))
+        if (level == 0 || in.level < level || (same(k.p, k.n, "??") && in.logical) || (isLogical(k) && in.coalesce) ||
+            (level == kPowerLevel && !in.primary))
             return;
     }
     dropToken(w, close, Rewrite::Parens, after);
     dropToken(w, open, Rewrite::Parens, nextKept(w, open));
+}
+
+// TypeScript: takes out the parentheses at open around the whole type of a
+// declared name or a parameter (after its ':') or of a type alias (after its
+// '='), "let f: (() => T);": a type castTypeEnd reads, before what ends the
+// type in either form. Not before "=>" (a function type's parameters).
+bool dropTypeParens(RewriteWindow &w, const State &s, std::uint64_t open)
+{
+    const std::uint64_t end = windowEnd(w);
+    const bool annotation = s.annotation && lastIs(s, ":");
+    const bool alias = s.typeAlias && lastIs(s, "=") && s.depth == s.typeDepth;
+    if (w.language == Language::JavaScript || !(annotation || alias))
+        return false;
+    const std::uint64_t close = closeWithin(w, open, end);
+    if (close >= end || castTypeEnd(w, open + 1, close) != close)
+        return false;
+    const std::uint64_t after = nextKept(w, close);
+    if (after >= end)
+        return false;
+    Key k = keyAt(w, after);
+    bool ends = annotation ? windowAt(w, after).kind == TokenKind::Code && scriptWordIn(" ; , ) = ", k.p, k.n)
+                           : statementEnds(w, close, after);
+    if (!ends)
+        return false;
+    dropToken(w, close, Rewrite::Parens, after);
+    dropToken(w, open, Rewrite::Parens, open + 1);
+    return true;
 }
 
 // Takes out the parentheses around an arrow function's one parameter, a
@@ -2027,7 +2167,8 @@ void rewriteAt(RewriteWindow &w, State &s, std::uint64_t i)
     } else if (same(k.p, k.n, "(")) {
         if (!allows(w, Rewrite::Parens))
             return;
-        if (dropNewArguments(w, s, i) || dropCalleeParens(w, s, i) || dropArrowParens(w, s, i))
+        if (dropNewArguments(w, s, i) || dropCalleeParens(w, s, i) || dropArrowParens(w, s, i) ||
+            dropTypeParens(w, s, i))
             return;
         if ((s.prev == Prev::Operator || s.prev == Prev::Restricted || s.prev == Prev::Start) &&
             !lastWordIn(s, kControlWords))
