@@ -628,6 +628,8 @@ TEST(ScriptNearMiss, Semicolons)
     });
     checkRewritePairs(TS, kSemicolons, {
         {"after an interface", "interface A {};\nf();", "interface A {}\nf();", true},
+        {"after an enum", "enum E { A };\nf();", "enum E { A }\nf();", true},
+        {"after an enum, before a string", "enum E { A };\n'b';", "enum E { A }\n'b';", false},
     });
 }
 
@@ -1039,6 +1041,13 @@ TEST(ScriptRewrites, Commas)
         {"arguments", "f(a, b,);", "f(a, b);", true},
         {"parameters", "function f(a, b,) {}", "function f(a, b) {}", true},
         {"arrow parameters", "g = (a, b,) => a;", "g = (a, b) => a;", true},
+        {"an arrow's one parameter", "g = (a,) => a;", "g = a => a;", true},
+        {"an arrow's one parameter in TypeScript", "g = (a,) => a;", "g = (a) => a;", true, TS},
+        {"a spread in an array in a call's object", "f({a: [...b,]});", "f({a: [...b]});", true},
+        {"a spread in an array in an assigned object", "f({a: [...b,]} = c);", "f({a: [...b]} = c);", false},
+        {"a spread in an array in an arrow's object", "f(({a: [...b,]}) => 1);", "f(({a: [...b]}) => 1);", false},
+        {"an enum's last member", "enum E { A, 'B' }", "enum E { A, B, }", true, TS},
+        {"an enum's last member renamed", "enum E { A, B }", "enum E { A, C, }", false, TS},
         {"import list", "import {a, b,} from 'm';", "import {a, b} from 'm';", true},
         {"declaration pattern", "const {a, b,} = c;", "const {a, b} = c;", true},
         {"spread in an object literal", "x = {...a,};", "x = {...a};", true},

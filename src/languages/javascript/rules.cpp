@@ -632,9 +632,10 @@ void track(RewriteWindow &w, State &s, std::uint64_t i)
             setPrev(s, Prev::Operand);
         } else {
             const bool list = open && f == ScriptFrame::Block && open->module;
+            // An enum's body ends its declaration as a class's does.
             closes = open && (f == ScriptFrame::TypeBody ||
                               (f == ScriptFrame::Block && open->opened != Opened::Other &&
-                               open->opened != Opened::List));
+                               (open->opened != Opened::List || open->enumBody)));
             if (f == ScriptFrame::TypeBody)
                 --s.depth;
             else
@@ -1736,7 +1737,8 @@ bool dropTypeParens(RewriteWindow &w, const State &s, std::uint64_t open)
 }
 
 // Takes out the parentheses around an arrow function's one parameter, a
-// plain name: "(x) => y" is "x => y", "async (x) => y" is "async x => y".
+// plain name: "(x) => y" is "x => y", "async (x) => y" is "async x => y",
+// "(x,) => y" is "x => y".
 bool dropArrowParens(RewriteWindow &w, const State &s, std::uint64_t open)
 {
     std::uint64_t end = windowEnd(w);
@@ -1752,10 +1754,15 @@ bool dropArrowParens(RewriteWindow &w, const State &s, std::uint64_t open)
         if (!expression)
             return false;
     }
+    // "(x,) =>" too, its trailing comma taken out with them.
     Key name = keyAt(w, open + 1);
-    if (!variableName(w.language, name) || !tokenIs(w, open + 2, ")") || !tokenIs(w, open + 3, "=>"))
+    const bool comma = (w.allow & rewriteBit(Rewrite::Commas)) && tokenIs(w, open + 2, ",");
+    const std::uint64_t close = comma ? open + 3 : open + 2;
+    if (!variableName(w.language, name) || close + 1 >= end || !tokenIs(w, close, ")") || !tokenIs(w, close + 1, "=>"))
         return false;
-    dropToken(w, open + 2, Rewrite::Parens, open + 3);
+    dropToken(w, close, Rewrite::Parens, close + 1);
+    if (comma)
+        dropToken(w, open + 2, Rewrite::Commas, close + 1);
     dropToken(w, open, Rewrite::Parens, open + 1);
     return true;
 }
@@ -1824,6 +1831,27 @@ bool lookPast(RewriteWindow &w, const State &s, std::uint64_t i, std::uint64_t &
     return true;
 }
 
+// True when the ']' at close ends the array of a frame with a spread that
+// is the last value of an object literal that is a call's argument,
+// "f({a: [...b,]})": the ']' is followed by the object's '}' and that by ','
+// or ')' of the call (so the object is no assignment's pattern), and the
+// call's ')' by none of '{', "=>" and ':' (so it is no arrow's parameters).
+bool nestedArgument(RewriteWindow &w, const State &s, std::uint64_t close)
+{
+    if (s.depth < 3 || !tokenIs(w, close, "]"))
+        return false;
+    const Frame &array = s.frames[s.depth - 1], &object = s.frames[s.depth - 2], &call = s.frames[s.depth - 3];
+    if (array.kind != ScriptFrame::Bracket || array.opened != Opened::Array || array.pattern ||
+        object.kind != ScriptFrame::Object || object.opened != Opened::List || !object.argument || object.pattern ||
+        call.kind != ScriptFrame::Paren || call.opened != Opened::Call || !call.call)
+        return false;
+    std::uint64_t brace = nextKept(w, close);
+    if (brace < windowEnd(w) && tokenIs(w, brace, ";"))
+        brace = nextKept(w, brace);  // the ';' the lexer puts before a list's '}'
+    const std::uint64_t after = brace < windowEnd(w) ? nextKept(w, brace) : windowEnd(w);
+    return after < windowEnd(w) && tokenIs(w, brace, "}") && (tokenIs(w, after, ",") || tokenIs(w, after, ")"));
+}
+
 // Takes out the ',' at i before a closing bracket where it is a trailing
 // comma that means nothing: after an item (no hole), not after a rest
 // element, in a frame whose items take one.
@@ -1850,7 +1878,7 @@ void dropComma(RewriteWindow &w, const State &s, std::uint64_t i)
         bool literal = f->kind == ScriptFrame::Paren ? f->opened == Opened::Call && f->call
                        : f->literal                 ? true
                        : f->argument && outer       ? (outer->opened == Opened::Call ? outer->call : outer->group)
-                                                    : false;
+                                                    : nestedArgument(w, s, next);
         // "[...a] = b", "for ([...a] of b)": a pattern after all.
         std::uint64_t after = nextKept(w, next);
         if (!literal || f->pattern || after >= windowEnd(w) || tokenIs(w, after, "=") || tokenIs(w, after, "of") ||
@@ -1982,7 +2010,11 @@ Respell propertyName(RewriteWindow &w, const State &s, std::uint64_t i)
         return before && after ? Respell::ClassKey : Respell::None;
     }
     if (f->enumBody) {
-        return (lastIs(s, "{") || lastIs(s, ",")) && nextIs(" = , } ") ? Respell::KeyNoNumber : Respell::None;
+        // The last member before '}' may have the ';' the lexer puts there.
+        const std::uint64_t after = nextKept(w, next);
+        const bool last = tokenIs(w, next, ";") && after < end && tokenIs(w, after, "}");
+        return (lastIs(s, "{") || lastIs(s, ",")) && (nextIs(" = , } ") || last) ? Respell::KeyNoNumber
+                                                                                : Respell::None;
     }
     const bool list = ((f->kind == ScriptFrame::Object || f->kind == ScriptFrame::Block) && f->opened == Opened::List &&
                        !f->module) ||
