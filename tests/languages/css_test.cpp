@@ -61,6 +61,10 @@ TEST(CssNearMiss, SelectorBlanks)
         {"a comment alone is no blank", "a/**/b {}", "a b {}", false},
         {"a comment and a blank", "a/**/ b {}", "a b {}", true},
         {"the function after a blank", "a :not(b) {}", "a:not(b) {}", false},
+        {"blanks around an attribute's '='", "[a = 'b'] {}", "[a='b'] {}", true},
+        {"blanks around an attribute's '~='", "[a ~= b i] {}", "[a~=b i] {}", true},
+        {"a blank before an attribute's flag", "[a=b i] {}", "[a=bi] {}", false},
+        {"'=' in a value", "a { b: c = d }", "a { b: c=d }", false},
     });
 }
 
@@ -100,6 +104,9 @@ TEST(CssNearMiss, AtRules)
         {"':' of @page", "@page :first {}", "@page:first {}", false},
         {"a blank of an unknown at-rule's prelude", "@x (a : b);", "@x (a:b);", false},
         {"an at-keyword split", "@media x {}", "@ media x {}", false},
+        {"a blank before @media's '('", "@media (x) {}", "@media(x) {}", true},
+        {"a blank before @supports's '('", "@supports (x: y) {}", "@supports(x: y) {}", true},
+        {"a blank before an unknown at-rule's '('", "@x (a) {}", "@x(a) {}", false},
     });
 }
 
@@ -238,6 +245,18 @@ TEST(CssNearMiss, Rewrites)
         {"an id's case", "#ABC {}", "#abc {}", false},
         {"a hash that is no colour", "a { b: #ABCDE }", "a { b: #abcde }", false},
         {"a name's case", "a { b: RED }", "a { b: red }", false},
+        {"a namespaced attribute's name value", "[ns|a=b] {}", "[ns|a=\"b\"] {}", true},
+        {"any namespace's attribute's name value", "[*|a=b] {}", "[*|a=\"b\"] {}", true},
+        {"a namespace's name", "[ns|a=b] {}", "[nsa=\"b\"] {}", false},
+        {"An+B with blanks", ":nth-child(5n+1) {}", ":nth-child(5n + 1) {}", true},
+        {"An+B as a name", ":nth-child(-n+3) {}", ":nth-child(-n + 3) {}", true},
+        {"An+B as a dimension", ":nth-child(2n-1) {}", ":nth-child(2n - 1) {}", true},
+        {"An+B as odd", ":nth-of-type(odd) {}", ":nth-of-type(2n + 1) {}", true},
+        {"An+B's value", ":nth-child(2n+1) {}", ":nth-child(2n - 1) {}", false},
+        {"An+B's blank after its number", ":nth-child(2 n+1) {}", ":nth-child(2n + 1) {}", false},
+        {"An+B's blank after its sign", ":nth-child(+ n+1) {}", ":nth-child(+n + 1) {}", false},
+        {"An+B without a sign", ":nth-child(n 1) {}", ":nth-child(n + 1) {}", false},
+        {"An+B of a selector", ":nth-child(2n+1 of a) {}", ":nth-child(2n + 1 of a) {}", false},
     };
     for (Language l : {Css, Scss, Less})
         checkRewritePairs(l, all, every);
@@ -251,6 +270,16 @@ TEST(CssNearMiss, Rewrites)
             {"a unit's case stays", "a { b: 10PX }", "a { b: 10px }", false},
             {"a variable's colour stays", "$a: #FFF; @a: #FFF;", "$a: #fff; @a: #fff;", false},
             {"a colour near an interpolation stays", "a { b: #FFF #{c} @{c} }", "a { b: #fff #{c} @{c} }", false},
+        });
+    for (Language l : {Css, Scss, Less})
+        checkRewritePairs(l, rewriteBit(Rewrite::Semicolons), {
+            {"a doubled ';'", "a { b: c;; d: e }", "a { b: c; d: e }", true},
+            {"a ';' after '{'", "a { ; b: c }", "a { b: c }", true},
+            {"a ';' before a ';' and '}'", "a { b: c; ; }", "a { b: c }", true},
+            {"a ';' at the top level", "; a { b: c }", "a { b: c }", false},
+            {"a ';' in an at-rule's block", "@media x { ; a { b: c } }", "@media x { a { b: c } }", false},
+            {"a ';' between declarations", "a { b: c; d: e }", "a { b: c d: e }", false},
+            {"a ';' between two strings", "a { b: 'x';'y' }", "a { b: 'x''y' }", false},
         });
     const RewriteSet commas = rewriteBit(Rewrite::Commas);
     checkRewritePairs(Scss, commas, {
