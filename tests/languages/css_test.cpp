@@ -345,6 +345,15 @@ const char *const kLessSample =
     "  .inner > li + li { margin: 0 .5em }\n  @c: e(%(\"%d/%d\", @a, @b));\n}\n@plugin \"my-plugin\";\n"
     "@import (reference) \"foo.less\";\n";
 
+// What prettier rewrites in unusual CSS: blanks in attribute selectors and
+// An+B arguments, a namespaced attribute's value, stray ';', "@media(".
+const char *const kCssSample =
+    "[lang ='pt'],[lang= es]{color:red;;margin:0}\n[xlink|href=top],svg [*|class~= icon i]{fill:none}\n"
+    "li:nth-child(5n+1),li:nth-last-child(-n+3),tr:nth-of-type(odd){ ;padding:1px; ;}\n"
+    "@media(min-width:100px){a{color:blue;;}}\n@supports(display:grid){.g{display:grid}}\n";
+const char *const kScssSample3 =
+    ".list{li:nth-child(2n-1){color:red;;}\n  [data-x =on]{ ;margin:0}\n}\n@media(max-width:40em){.a{b:c}}\n";
+
 const char *const kScssSample2 =
     "@use 'sass:map';\n.card{padding:map.get($s,'md') 0;\n  .title{font-weight:700;&::after{content:'';}}\n"
     "  > .body + .footer{border-top:1px solid rgba(0,0,0,.125)}\n"
@@ -365,7 +374,7 @@ struct CssTally {
 CssTally judgeCss(const std::string &root, const std::string &a, const std::string &b)
 {
     CssTally t;
-    RunResult r = runMatchling({a, b, "--tokens", "--allow", "commas,quotes,numbers,case"}, root);
+    RunResult r = runMatchling({a, b, "--tokens", "--allow", "commas,quotes,numbers,case,semicolons"}, root);
     const std::string npm = std::string(MATCHLING_NPM_TOOLS) + "/../..";
     for (const std::string &line :
          outputLines("node '" + npm + "/css_judge.js' judge '" + root + "/" + a + "' '" + root + "/" + b + "'")) {
@@ -422,6 +431,9 @@ TEST(CssFormatterTools, PostcssJudgesPrettier)
     writeFile(in + "/sl/a.scss", kScssSample);
     writeFile(in + "/sl/b.less", kLessSample);
     writeFile(in + "/sl/c.scss", kScssSample2);
+    writeFile(in + "/sl/d.scss", kScssSample3);
+    writeFile(in + "/hand.css", kCssSample);
+    files += " " + shellQuoted(in + "/hand.css");
     ASSERT_EQ(std::system(("node '" + npm + "/css_judge.js' format " + shellQuoted(dir.file("css")) + files).c_str()), 0);
     ASSERT_EQ(std::system(("node '" + npm + "/css_judge.js' format " + shellQuoted(dir.file("sl")) + " " + shellQuoted(in) +
                            "/sl/*")
