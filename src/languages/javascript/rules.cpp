@@ -937,6 +937,35 @@ bool stringValue(Key k, char *out, std::size_t &length)
     return true;
 }
 
+// A regular expression literal (the lexer's token, "/a/ig") as "R", its
+// pattern as written and its flags in order: a flag stands at most once and
+// what it means does not depend on where, so "/a/ig" is "/a/gi". False for
+// a flag outside 'A' to 'z' or a flag twice (either an error).
+bool regexValue(Key k, char *out, std::size_t &length)
+{
+    std::size_t close = k.n;
+    while (close > 1 && k.p[close - 1] != '/')
+        --close;
+    if (close <= 1 || k.n + 1 > kValueBytes)
+        return false;
+    out[0] = 'R';
+    std::memcpy(out + 1, k.p, close);
+    std::size_t n = close + 1;
+    for (char c = 'A'; c <= 'z'; ++c) {
+        std::size_t count = 0;
+        for (std::size_t j = close; j < k.n; ++j)
+            count += k.p[j] == c;
+        if (count > 1)
+            return false;
+        if (count == 1)
+            out[n++] = c;
+    }
+    if (n != k.n + 1)
+        return false;  // a flag that is no letter
+    length = n;
+    return true;
+}
+
 // --- Numbers -------------------------------------------------------------
 
 // Appends the decimal digits of v to out at n.
@@ -1939,14 +1968,40 @@ void dropSemicolon(RewriteWindow &w, const State &s, std::uint64_t i)
 
 // --- Property names ------------------------------------------------------
 
+// Whether cp is a letter of the blocks whose letters are all ID_Start (and
+// so ID_Continue): Latin-1's, Greek's and Cyrillic's basic letters, kana,
+// CJK ideographs and Hangul syllables. No other non-ASCII character is read
+// as a name's: a space or a format character (U+00A0, U+FEFF) that the
+// lexer keeps in a name token would make a string's value no name.
+bool isIdentifierLetter(std::uint32_t cp)
+{
+    static const std::uint32_t kRanges[][2] = {
+        {0xC0, 0xD6},     {0xD8, 0xF6},     {0xF8, 0xFF},     {0x391, 0x3A1},   {0x3A3, 0x3A9},
+        {0x3B1, 0x3C9},   {0x410, 0x44F},   {0x3041, 0x3096}, {0x30A1, 0x30FA}, {0x4E00, 0x9FFF},
+        {0xAC00, 0xD7A3},
+    };
+    for (const auto &r : kRanges)
+        if (cp >= r[0] && cp <= r[1])
+            return true;
+    return false;
+}
+
 bool isIdentifierName(const char *p, std::size_t n)
 {
     if (n == 0 || isDigit(p[0]))
         return false;
     for (std::size_t j = 0; j < n; ++j) {
         const unsigned char c = static_cast<unsigned char>(p[j]);
-        if (!(c == '_' || c == '$' || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')))
+        if (c >= 0x80) {
+            std::uint32_t cp = 0;
+            const std::size_t m = utf8Char(reinterpret_cast<const unsigned char *>(p + j), n - j, cp);
+            if (m == 0 || !isIdentifierLetter(cp))
+                return false;
+            j += m - 1;
+        } else if (!(c == '_' || c == '$' || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                     (c >= '0' && c <= '9'))) {
             return false;
+        }
     }
     return true;
 }
@@ -2024,6 +2079,38 @@ Respell propertyName(RewriteWindow &w, const State &s, std::uint64_t i)
     return nextIs(" : ( ") || optional() ? Respell::Key : Respell::None;
 }
 
+// Writes a plain decimal number (digits, a point, digits; no exponent,
+// prefix or separator) without the zeros that do not change its value into
+// out (room for k.n + 1 bytes): ".1" as "0.1", "1.50" as "1.5", "1.0" as
+// "1"; returns its length, 0 for any other number and for a leading zero
+// before a digit.
+std::size_t plainDecimal(Key k, char *out)
+{
+    std::size_t j = 0, n = 0;
+    if (k.n > 1 && k.p[0] == '0' && isDigit(k.p[1]))
+        return 0;  // "010" is a legacy octal, 8
+    j = k.n > 0 && k.p[0] == '0' ? 1 : 0;
+    const std::size_t intStart = j;
+    while (j < k.n && isDigit(k.p[j]))
+        out[n++] = k.p[j++];
+    if (j == intStart)
+        out[n++] = '0';
+    if (j < k.n && k.p[j] == '.') {
+        std::size_t f = ++j;
+        while (j < k.n && isDigit(k.p[j]))
+            ++j;
+        std::size_t last = j;
+        while (last > f && k.p[last - 1] == '0')
+            --last;
+        if (last > f) {
+            out[n++] = '.';
+            std::memcpy(out + n, k.p + f, last - f);
+            n += last - f;
+        }
+    }
+    return j == k.n ? n : 0;
+}
+
 // Writes the property name at i as the name it gives: "K" and a name (no
 // escapes), a string's value that is an identifier name (but __proto__,
 // which only a name or a string sets the prototype by, "constructor" in a
@@ -2047,13 +2134,13 @@ void respellKey(RewriteWindow &w, std::uint64_t i, Respell how)
             return;
         }
     } else if (isNumber(k)) {
-        if (!numbers || !isCanonicalNumber(k.p, k.n)) {
+        n = numbers ? plainDecimal(k, value + 1) : 0;
+        if (n == 0 || !isCanonicalNumber(value + 1, n)) {
             if ((w.allow & rewriteBit(Rewrite::Numbers)) && numberValue(k, value, n))
                 replaceKey(w, i, Rewrite::Numbers, value, n);
             return;
         }
-        std::memcpy(value + 1, k.p, k.n);
-        n = k.n + 1;
+        ++n;
     } else if (isNameStart(k.p, k.n) && !std::memchr(k.p, '\\', k.n) && k.n + 1 <= kValueBytes) {
         std::memcpy(value + 1, k.p, k.n);
         n = k.n + 1;
@@ -2196,6 +2283,9 @@ void rewriteAt(RewriteWindow &w, State &s, std::uint64_t i)
     } else if (isNumber(k)) {
         if (allows(w, Rewrite::Numbers) && numberValue(k, value, n))
             replaceKey(w, i, Rewrite::Numbers, value, n);
+    } else if (k.n > 2 && k.p[0] == '/' && !same(k.p, k.n, "/=")) {
+        if (allows(w, Rewrite::Quotes) && regexValue(k, value, n))
+            replaceKey(w, i, Rewrite::Quotes, value, n);
     } else if (same(k.p, k.n, "(")) {
         if (!allows(w, Rewrite::Parens))
             return;
