@@ -276,11 +276,19 @@ TEST(CssNearMiss, Rewrites)
             {"a doubled ';'", "a { b: c;; d: e }", "a { b: c; d: e }", true},
             {"a ';' after '{'", "a { ; b: c }", "a { b: c }", true},
             {"a ';' before a ';' and '}'", "a { b: c; ; }", "a { b: c }", true},
-            {"a ';' at the top level", "; a { b: c }", "a { b: c }", false},
-            {"a ';' in an at-rule's block", "@media x { ; a { b: c } }", "@media x { a { b: c } }", false},
             {"a ';' between declarations", "a { b: c; d: e }", "a { b: c d: e }", false},
             {"a ';' between two strings", "a { b: 'x';'y' }", "a { b: 'x''y' }", false},
         });
+    for (Language l : {Css, Scss})
+        checkRewritePairs(l, rewriteBit(Rewrite::Semicolons), {
+            {"a ';' at the top level", "; a { b: c }", "a { b: c }", false},
+            {"a ';' in an at-rule's block", "@media x { ; a { b: c } }", "@media x { a { b: c } }", false},
+        });
+    checkRewritePairs(Less, rewriteBit(Rewrite::Semicolons), {
+        {"a ';' after a detached ruleset", "@d: { a: b; };\n.c { e: f }", "@d: { a: b; }\n.c { e: f }", true},
+        {"a ';' alone at the top level", "; a { b: c }", "a { b: c }", true},
+        {"a ';' in a mixin call's arguments", ".m(a; b);", ".m(a b);", false},
+    });
     const RewriteSet commas = rewriteBit(Rewrite::Commas);
     checkRewritePairs(Scss, commas, {
         {"a map's trailing comma", "$m: (a: 1, b: 2,);", "$m: (a: 1, b: 2);", true},

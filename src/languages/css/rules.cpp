@@ -52,6 +52,7 @@ enum class Kind : unsigned char {
 struct CssRulesState {
     std::uint64_t next = 0;     // the next token to decide
     std::uint64_t end = 0;      // the index of the statement's last token (its end); before next: a new one starts
+    std::uint64_t begin = 0;    // the index of its first token
     bool open = false;          // a statement is being read
     Kind kind = Kind::Unknown;
     bool variable = false;      // its first token is a variable ($x, @x) or a custom property (--x)
@@ -117,6 +118,7 @@ bool readStatement(RewriteWindow &w, CssRulesState &st, std::uint64_t i)
     const char *k = w.keys + first.offset;
     const bool at = first.kind == TokenKind::Code && first.length > 1 && k[0] == '@' && k[1] != '{';
     st.open = true;
+    st.begin = i;
     st.end = j < windowEnd(w) ? j : windowEnd(w) - 1;
     st.kind = !ending ? Kind::Unknown
               : at && !(w.language == Language::Less && ending != '{' && j > i + 1 && tokenIs(w, i + 1, ":"))
@@ -525,8 +527,9 @@ void decide(RewriteWindow &w, CssRulesState &st, std::uint64_t i)
 }
 
 // The ';' at i when it ends no statement of a style rule's block (after
-// '{' or another ';', or before ';' or '}'), which the grammars of CSS (a
-// style block's contents), Sass and Less skip: taken out. Also follows the
+// '{' or another ';', or before '}'), which the grammars of CSS (a
+// style block's contents), Sass and Less skip, or in Less one that is a
+// statement alone anywhere (its parser skips those): taken out. Also follows the
 // blocks the statement ending at i opens or closes.
 bool dropSemicolon(RewriteWindow &w, CssRulesState &st, std::uint64_t i)
 {
@@ -541,13 +544,15 @@ bool dropSemicolon(RewriteWindow &w, CssRulesState &st, std::uint64_t i)
     } else if (c == '}') {
         st.blocks -= st.blocks > 0;
     }
-    if (c != ';' || !(w.allow & rewriteBit(Rewrite::Semicolons)) || st.lost || st.blocks == 0 ||
-        st.blocks > kCssBlocks || !st.style[st.blocks - 1])
+    if (c != ';' || !(w.allow & rewriteBit(Rewrite::Semicolons)))
         return false;
     const std::uint64_t next = nextKept(w, i);
     if (next >= windowEnd(w))
         return false;
-    if (!st.lastEmpty && !tokenIs(w, next, ";") && !tokenIs(w, next, "}"))
+    // Less skips a ';' wherever a statement may start: after a detached ruleset's '}' too.
+    const bool less = w.language == Language::Less && st.kind != Kind::Unknown && i == st.begin;
+    if (!less && (st.lost || st.blocks == 0 || st.blocks > kCssBlocks || !st.style[st.blocks - 1] ||
+                  (!st.lastEmpty && !tokenIs(w, next, "}"))))
         return false;
     dropToken(w, i, Rewrite::Semicolons, next);
     return true;
