@@ -61,6 +61,10 @@ TEST(CssNearMiss, SelectorBlanks)
         {"a comment alone is no blank", "a/**/b {}", "a b {}", false},
         {"a comment and a blank", "a/**/ b {}", "a b {}", true},
         {"the function after a blank", "a :not(b) {}", "a:not(b) {}", false},
+        {"blanks around an attribute's '='", "[a = 'b'] {}", "[a='b'] {}", true},
+        {"blanks around an attribute's '~='", "[a ~= b i] {}", "[a~=b i] {}", true},
+        {"a blank before an attribute's flag", "[a=b i] {}", "[a=bi] {}", false},
+        {"'=' in a value", "a { b: c = d }", "a { b: c=d }", false},
     });
 }
 
@@ -100,6 +104,9 @@ TEST(CssNearMiss, AtRules)
         {"':' of @page", "@page :first {}", "@page:first {}", false},
         {"a blank of an unknown at-rule's prelude", "@x (a : b);", "@x (a:b);", false},
         {"an at-keyword split", "@media x {}", "@ media x {}", false},
+        {"a blank before @media's '('", "@media (x) {}", "@media(x) {}", true},
+        {"a blank before @supports's '('", "@supports (x: y) {}", "@supports(x: y) {}", true},
+        {"a blank before an unknown at-rule's '('", "@x (a) {}", "@x(a) {}", false},
     });
 }
 
@@ -238,6 +245,18 @@ TEST(CssNearMiss, Rewrites)
         {"an id's case", "#ABC {}", "#abc {}", false},
         {"a hash that is no colour", "a { b: #ABCDE }", "a { b: #abcde }", false},
         {"a name's case", "a { b: RED }", "a { b: red }", false},
+        {"a namespaced attribute's name value", "[ns|a=b] {}", "[ns|a=\"b\"] {}", true},
+        {"any namespace's attribute's name value", "[*|a=b] {}", "[*|a=\"b\"] {}", true},
+        {"a namespace's name", "[ns|a=b] {}", "[nsa=\"b\"] {}", false},
+        {"An+B with blanks", ":nth-child(5n+1) {}", ":nth-child(5n + 1) {}", true},
+        {"An+B as a name", ":nth-child(-n+3) {}", ":nth-child(-n + 3) {}", true},
+        {"An+B as a dimension", ":nth-child(2n-1) {}", ":nth-child(2n - 1) {}", true},
+        {"An+B as odd", ":nth-of-type(odd) {}", ":nth-of-type(2n + 1) {}", true},
+        {"An+B's value", ":nth-child(2n+1) {}", ":nth-child(2n - 1) {}", false},
+        {"An+B's blank after its number", ":nth-child(2 n+1) {}", ":nth-child(2n + 1) {}", false},
+        {"An+B's blank after its sign", ":nth-child(+ n+1) {}", ":nth-child(+n + 1) {}", false},
+        {"An+B without a sign", ":nth-child(n 1) {}", ":nth-child(n + 1) {}", false},
+        {"An+B of a selector", ":nth-child(2n+1 of a) {}", ":nth-child(2n + 1 of a) {}", false},
     };
     for (Language l : {Css, Scss, Less})
         checkRewritePairs(l, all, every);
@@ -252,6 +271,24 @@ TEST(CssNearMiss, Rewrites)
             {"a variable's colour stays", "$a: #FFF; @a: #FFF;", "$a: #fff; @a: #fff;", false},
             {"a colour near an interpolation stays", "a { b: #FFF #{c} @{c} }", "a { b: #fff #{c} @{c} }", false},
         });
+    for (Language l : {Css, Scss, Less})
+        checkRewritePairs(l, rewriteBit(Rewrite::Semicolons), {
+            {"a doubled ';'", "a { b: c;; d: e }", "a { b: c; d: e }", true},
+            {"a ';' after '{'", "a { ; b: c }", "a { b: c }", true},
+            {"a ';' before a ';' and '}'", "a { b: c; ; }", "a { b: c }", true},
+            {"a ';' between declarations", "a { b: c; d: e }", "a { b: c d: e }", false},
+            {"a ';' between two strings", "a { b: 'x';'y' }", "a { b: 'x''y' }", false},
+        });
+    for (Language l : {Css, Scss})
+        checkRewritePairs(l, rewriteBit(Rewrite::Semicolons), {
+            {"a ';' at the top level", "; a { b: c }", "a { b: c }", false},
+            {"a ';' in an at-rule's block", "@media x { ; a { b: c } }", "@media x { a { b: c } }", false},
+        });
+    checkRewritePairs(Less, rewriteBit(Rewrite::Semicolons), {
+        {"a ';' after a detached ruleset", "@d: { a: b; };\n.c { e: f }", "@d: { a: b; }\n.c { e: f }", true},
+        {"a ';' alone at the top level", "; a { b: c }", "a { b: c }", true},
+        {"a ';' in a mixin call's arguments", ".m(a; b);", ".m(a b);", false},
+    });
     const RewriteSet commas = rewriteBit(Rewrite::Commas);
     checkRewritePairs(Scss, commas, {
         {"a map's trailing comma", "$m: (a: 1, b: 2,);", "$m: (a: 1, b: 2);", true},
@@ -316,6 +353,15 @@ const char *const kLessSample =
     "  .inner > li + li { margin: 0 .5em }\n  @c: e(%(\"%d/%d\", @a, @b));\n}\n@plugin \"my-plugin\";\n"
     "@import (reference) \"foo.less\";\n";
 
+// What prettier rewrites in unusual CSS: blanks in attribute selectors and
+// An+B arguments, a namespaced attribute's value, stray ';', "@media(".
+const char *const kCssSample =
+    "[lang ='pt'],[lang= es]{color:red;;margin:0}\n[xlink|href=top],svg [*|class~= icon i]{fill:none}\n"
+    "li:nth-child(5n+1),li:nth-last-child(-n+3),tr:nth-of-type(odd){ ;padding:1px; ;}\n"
+    "@media(min-width:100px){a{color:blue;;}}\n@supports(display:grid){.g{display:grid}}\n";
+const char *const kScssSample3 =
+    ".list{li:nth-child(2n-1){color:red;;}\n  [data-x =on]{ ;margin:0}\n}\n@media(max-width:40em){.a{b:c}}\n";
+
 const char *const kScssSample2 =
     "@use 'sass:map';\n.card{padding:map.get($s,'md') 0;\n  .title{font-weight:700;&::after{content:'';}}\n"
     "  > .body + .footer{border-top:1px solid rgba(0,0,0,.125)}\n"
@@ -336,7 +382,7 @@ struct CssTally {
 CssTally judgeCss(const std::string &root, const std::string &a, const std::string &b)
 {
     CssTally t;
-    RunResult r = runMatchling({a, b, "--tokens", "--allow", "commas,quotes,numbers,case"}, root);
+    RunResult r = runMatchling({a, b, "--tokens", "--allow", "commas,quotes,numbers,case,semicolons"}, root);
     const std::string npm = std::string(MATCHLING_NPM_TOOLS) + "/../..";
     for (const std::string &line :
          outputLines("node '" + npm + "/css_judge.js' judge '" + root + "/" + a + "' '" + root + "/" + b + "'")) {
@@ -393,6 +439,9 @@ TEST(CssFormatterTools, PostcssJudgesPrettier)
     writeFile(in + "/sl/a.scss", kScssSample);
     writeFile(in + "/sl/b.less", kLessSample);
     writeFile(in + "/sl/c.scss", kScssSample2);
+    writeFile(in + "/sl/d.scss", kScssSample3);
+    writeFile(in + "/hand.css", kCssSample);
+    files += " " + shellQuoted(in + "/hand.css");
     ASSERT_EQ(std::system(("node '" + npm + "/css_judge.js' format " + shellQuoted(dir.file("css")) + files).c_str()), 0);
     ASSERT_EQ(std::system(("node '" + npm + "/css_judge.js' format " + shellQuoted(dir.file("sl")) + " " + shellQuoted(in) +
                            "/sl/*")

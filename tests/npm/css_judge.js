@@ -15,10 +15,11 @@
 //   and at-rules, comments left out, whose selectors, values and preludes
 //   are compared normalized: blanks collapsed, and dropped where CSS gives
 //   them no meaning (around ',' and after '(' or before ')' anywhere, around
-//   the combinators '>' '+' '~' in selectors (where an attribute's value
-//   that is a name is the string of that name), around ':' inside brackets of
-//   values and preludes); strings by their value (an escaped quote as the
-//   quote); numbers with leading and trailing zeros dropped (one without a
+//   the combinators '>' '+' '~' and an attribute's '=' in selectors (where
+//   an attribute's value that is a name is the string of that name, after
+//   a namespace too), around ':' inside brackets of values and preludes),
+//   an :nth-child() argument by its A and B; strings by their value (an
+//   escaped quote as the quote); numbers with leading and trailing zeros dropped (one without a
 //   unit keeps whether it has a fraction, its type: "1.0" is not "1"); hex colours in values, and in
 //   .css units, without regard to case.
 'use strict';
@@ -54,8 +55,27 @@ function numberValue(t, units) {
     return out + (units ? m[6].toLowerCase() : m[6]);
 }
 
+// An An+B argument ("2n+1", "-n + 3", "odd") as "AnB" by its values, or
+// null where it is none: no blank between a sign and its n or A and its n,
+// a sign before B.
+function anb(arg) {
+    if (/^odd$/i.test(arg)) return '2n+1';
+    if (/^even$/i.test(arg)) return '2n+0';
+    if (/^[+-]?\d+$/.test(arg)) return '0n+' + Number(arg);
+    const m = /^([+-]?)(\d*)n(?:\s*([+-])\s*(\d+))?$/i.exec(arg);
+    if (!m) return null;
+    const a = (m[1] === '-' ? -1 : 1) * (m[2] === '' ? 1 : Number(m[2]));
+    const b = m[3] === undefined ? 0 : (m[3] === '-' ? -1 : 1) * Number(m[4]);
+    return a + 'n+' + b;
+}
+
 // The text of a selector (selector true), a value or a prelude, normalized.
 function normal(text, selector, css) {
+    if (selector)
+        text = String(text).replace(/:(nth-(?:last-)?(?:child|of-type|col))\(([^()]*)\)/gi, (m, name, arg) => {
+            const v = anb(arg.trim());
+            return v === null ? m : ':' + name.toLowerCase() + '(' + v + ')';
+        });
     const tokens = [];
     let depth = 0;
     for (const t of String(text).match(TOKEN) || []) {
@@ -79,7 +99,11 @@ function normal(text, selector, css) {
             const op = real[i - 1].t === '=' ? (/^[~|^$*]$/.test(real[i - 2].t) ? i - 2 : i - 1) : -1;
             if (op < 1 || real[op - 1].k !== 'o' || !/^-?-?[A-Za-z_\u0080-\uffff][-\w\u0080-\uffff]*$/.test(real[op - 1].t))
                 continue;
-            if (real[op - 2] && real[op - 2].t === '[' && real[i].k === 'o' && /^-?-?[A-Za-z_\u0080-\uffff][-\w\u0080-\uffff]*$/.test(real[i].t)) {
+            // A namespace before the name: "[ns|a=b]", "[*|a=b]", "[|a=b]".
+            const ns = real[op - 2] && real[op - 2].t === '|' &&
+                ((real[op - 3] && real[op - 3].t === '[') ||
+                 (real[op - 4] && real[op - 4].t === '[' && (real[op - 3].t === '*' || real[op - 3].k === 'o')));
+            if (real[op - 2] && (real[op - 2].t === '[' || ns) && real[i].k === 'o' && /^-?-?[A-Za-z_\u0080-\uffff][-\w\u0080-\uffff]*$/.test(real[i].t)) {
                 real[i].k = 's';
                 real[i].t = 'S' + real[i].t;
             }
@@ -89,7 +113,7 @@ function normal(text, selector, css) {
     const kept = tokens.filter((t, i) => t.k !== 'c' || (i > 0 && i < tokens.length - 1 &&
                                                          tokens[i - 1].k !== 'b' && tokens[i + 1].k !== 'b'));
     const loose = (t, i) => t === ',' || t === ';' || t === '{' || t === '}' || t === ')' || t === ']' ||
-        (selector && (t === '>' || t === '~' || t === '+')) ||
+        (selector && (t === '>' || t === '~' || t === '+' || (t === '=' && kept[i].depth > 0))) ||
         (!selector && t === ':' && kept[i].depth > 0) || (!selector && t === '!');
     let out = '';
     for (let i = 0; i < kept.length; ++i) {

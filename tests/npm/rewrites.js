@@ -6,10 +6,11 @@
 //     DIR_B holds too, "NAME same", "NAME differ" or "NAME unparsed": whether
 //     both parse to equal syntax trees without positions (acorn for .js,
 //     TypeScript's parser for the rest). Literals compare by value (acorn's
-//     raw dropped), parentheses are no nodes, an empty statement in a
+//     raw dropped), parentheses (around an expression or a type) are no nodes, an empty statement in a
 //     statement list or a class body is no node: it does nothing there, and
 //     a property name written as a string or a number is the name it gives
-//     (`'b': 1` is `b: 1`, `1: a` is `'1': a`).
+//     (`'b': 1` is `b: 1`, `1: a` is `'1': a`); a regular expression's flags
+//     compare as a set.
 'use strict';
 const fs = require('fs');
 const path = require('path');
@@ -70,7 +71,10 @@ function jsxText(raw) {
 // statements; JSX children's texts and string children joined as React joins them.
 const keyed = ['PropertyAssignment', 'PropertySignature', 'PropertyDeclaration', 'MethodDeclaration',
                'MethodSignature', 'GetAccessor', 'SetAccessor', 'EnumMember'];
-const identifierName = /^[A-Za-z_$][A-Za-z0-9_$]*$/;
+const identifierName = /^[\p{ID_Start}_$][\p{ID_Continue}$\u200c\u200d]*$/u;
+
+// A regular expression's flags as a set: their order means nothing.
+const sortedFlags = (flags) => flags.split('').sort().join('');
 
 // A property name as the name it gives: a string that is an identifier name as
 // that name, a number as its string.
@@ -84,8 +88,13 @@ function tsKey(ts, node) {
 function tsTree(ts, node) {
     if (ts.isJsxText(node)) return {k: 'text', t: jsxText(node.text)};
     if (ts.isParenthesizedExpression(node)) return tsTree(ts, node.expression);
+    if (ts.isParenthesizedTypeNode(node)) return tsTree(ts, node.type);
     const out = {k: ts.SyntaxKind[node.kind]};
     if (node.text !== undefined && !ts.isSourceFile(node)) out.t = node.text;
+    if (node.kind === ts.SyntaxKind.RegularExpressionLiteral) {
+        const close = node.text.lastIndexOf('/');
+        out.t = node.text.slice(0, close + 1) + sortedFlags(node.text.slice(close + 1));
+    }
     if (ts.isVariableDeclarationList(node)) out.f = node.flags & 7;
     const kids = [];
     ts.forEachChild(node, (c) => {
@@ -133,6 +142,7 @@ function dropEmpty(node) {
         if (typeof v === 'string' && identifierName.test(v)) node.key = {type: 'Identifier', name: v};
         else if (typeof v === 'number') node.key = {type: 'Literal', value: String(v)};
     }
+    if (node.type === 'Literal' && node.regex) node.regex.flags = sortedFlags(node.regex.flags);
     for (const key of ['body', 'consequent']) {
         if (Array.isArray(node[key])) node[key] = node[key].filter((s) => !s || s.type !== 'EmptyStatement');
     }

@@ -427,16 +427,31 @@ bool relaxedCombinator(const CssLexState &st, const char *p)
     return p[0] == '+' && innerDepth(st) == 0;
 }
 
+// Whether the token at p is an attribute selector's matcher ('=', "~=",
+// "|=", "^=", "$=", "*="), read in a selector's brackets: the grammar of
+// an attribute selector takes blanks around it as layout ("[a = b]").
+bool attributeMatcher(const CssLexState &st, const char *p)
+{
+    if (st.statement != CssStatement::Selector || innerDepth(st) == 0 || innerDepth(st) >= kCssNesting)
+        return false;
+    return (p[0] == '=' && p[1] != '=') ||
+           (p[1] == '=' && p[2] != '=' && (p[0] == '~' || p[0] == '|' || p[0] == '^' || p[0] == '$' || p[0] == '*'));
+}
+
 // Whether a blank between the last token and the one at p counts.
 bool blankCounts(const CssLexState &st, const char *p)
 {
     const char c = p[0];
-    if (c == '{' || c == '}' || c == ';' || c == ',' || c == ')' || c == ']')
+    if (c == '{' || c == '}' || c == ';' || c == ',' || c == ')' || c == ']' || attributeMatcher(st, p))
         return false;
     switch (st.after) {
     case CssAfter::Layout: return false;
     case CssAfter::Combinator: return c == '"' || c == '\'' || c == '`';
     case CssAfter::Bang: return !nameStart(p);
+    case CssAfter::Prelude:
+        if (c == '(')
+            return false;
+        break;
     case CssAfter::Other: break;
     }
     if (c == ':')
@@ -529,6 +544,20 @@ bool finish(Lexer &lx, TokenPiece &piece, CssAfter after)
     return true;
 }
 
+// Whether the token that ends at i, read whole, is "@media", "@supports" or
+// "@container", whose prelude may start with '(' with or without a blank.
+bool preludeAt(const Lexer &lx, std::size_t i)
+{
+    if (!lx.firstPiece || lx.window[lx.pieceStart] != '@')
+        return false;
+    for (const char *name : {"@media", "@supports", "@container"}) {
+        const std::size_t n = std::strlen(name);
+        if (i - lx.pieceStart == n && std::memcmp(lx.window + lx.pieceStart, name, n) == 0)
+            return true;
+    }
+    return false;
+}
+
 // Goes on with a name (and a number's unit) to its end; a name followed by
 // '(' becomes a function.
 bool nameStep(Lexer &lx, TokenPiece &piece)
@@ -565,7 +594,7 @@ bool nameStep(Lexer &lx, TokenPiece &piece)
         push(st, selector ? CssOpen::Selector : CssOpen::Paren);
         return finish(lx, piece, CssAfter::Layout);
     }
-    return finish(lx, piece, CssAfter::Other);
+    return finish(lx, piece, preludeAt(lx, i) ? CssAfter::Prelude : CssAfter::Other);
 }
 
 // Goes on with a number: its digits, fraction and exponent, then its unit or '%'.
@@ -833,8 +862,9 @@ bool tokenStart(Lexer &lx, TokenPiece &piece)
     if ((w[1] == '=' && (c == '~' || c == '|' || c == '^' || c == '$' || c == '*' || c == '=' || c == '!' ||
                          c == '>' || c == '<')) ||
         (c == '|' && w[1] == '|')) {
+        const bool matcher = attributeMatcher(st, w);
         lx.pos += 2;
-        return finish(lx, piece, CssAfter::Other);
+        return finish(lx, piece, matcher ? CssAfter::Layout : CssAfter::Other);
     }
     ++lx.pos;
     switch (c) {
@@ -873,7 +903,7 @@ bool tokenStart(Lexer &lx, TokenPiece &piece)
         markBad(lx);  // a backslash before a line end or at the input's end
         return finish(lx, piece, CssAfter::Other);
     default:
-        return finish(lx, piece, CssAfter::Other);
+        return finish(lx, piece, c == '=' && attributeMatcher(st, w) ? CssAfter::Layout : CssAfter::Other);
     }
 }
 

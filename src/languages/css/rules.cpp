@@ -9,7 +9,8 @@
 //   "1e3") and its unit or '%' (".5em" as "0.5em", "1.0px" as "1px"). A
 //   number without a unit keeps whether it has a fraction, which CSS reads
 //   as its type ("z-index: 1.0" does not read, "z-index: 1" does), so "1.0"
-//   never equals "1". Not in a selector (An+B's "2n" wants an integer);
+//   never equals "1". Not in a selector (An+B's "2n" wants an integer),
+//   but there an :nth-child() argument by its A and B (rewriteNth);
 // - case: a hex colour ("#FFF" as "#fff") in a declaration's value, and in
 //   CSS a number's unit outside selectors ("10PX" as "10px"), which CSS reads
 //   without regard to ASCII case. In SCSS and Less a colour only in the value
@@ -22,10 +23,14 @@
 //   which Sass reads alike; never that of a list of one ("(a,)" is a list,
 //   "(a)" is not), nor in a function's arguments or square brackets.
 //
+// - semicolons: a ';' that ends no statement in a style rule's block, which
+//   the grammars skip ("a { b: c;; }").
+//
 // Which statement a token stands in (a selector, ending in '{', or a
 // declaration or at-rule) comes from a look ahead to its end over the held
 // tokens; until the end is held, the tokens wait, and a statement whose end
 // is not held when the window is full takes no rewrite.
+#include <cstdio>
 #include <cstring>
 
 #include "rewrites/rules.h"
@@ -34,6 +39,7 @@ namespace {
 
 constexpr std::size_t kCssNumberBytes = 128;  // longest number rewritten; a longer one stays as written
 constexpr std::size_t kCssStringBytes = kRewriteLongToken;  // longest string rewritten
+constexpr std::size_t kCssBlocks = 256;        // blocks followed; inside deeper ones no ';' is taken out
 
 // What the statement around the current token is.
 enum class Kind : unsigned char {
@@ -46,13 +52,20 @@ enum class Kind : unsigned char {
 struct CssRulesState {
     std::uint64_t next = 0;     // the next token to decide
     std::uint64_t end = 0;      // the index of the statement's last token (its end); before next: a new one starts
+    std::uint64_t begin = 0;    // the index of its first token
     bool open = false;          // a statement is being read
     Kind kind = Kind::Unknown;
     bool variable = false;      // its first token is a variable ($x, @x) or a custom property (--x)
     bool interpolated = false;  // it holds "#{" or "@{"
     bool colonSeen = false;     // its first ':' outside brackets has gone by
     unsigned depth = 0;         // brackets open inside it
-    int attribute = 0;          // in a selector: 1 after '[', 2 after its name, 3 after its operator ("=", "~=" ...)
+    int attribute = 0;          // in a selector: 1 after '[' (or a namespace's '|'), 2 after its name, 3 after its
+                                // operator ("=", "~=" ...)
+    bool style[kCssBlocks] = {};  // per open block, innermost last: whether a selector opened it (a style rule's)
+    std::size_t blocks = 0;     // blocks open; past kCssBlocks counted, not followed
+    bool lastEmpty = true;      // the last token kept is '{', ';' or none: a ';' now ends no statement
+    bool lost = false;          // a statement's end was not held: the blocks are no longer followed
+    bool colon = false;         // the last token decided is ':'
 };
 
 bool isCss(const RewriteWindow &w) { return w.language == Language::Css; }
@@ -105,6 +118,7 @@ bool readStatement(RewriteWindow &w, CssRulesState &st, std::uint64_t i)
     const char *k = w.keys + first.offset;
     const bool at = first.kind == TokenKind::Code && first.length > 1 && k[0] == '@' && k[1] != '{';
     st.open = true;
+    st.begin = i;
     st.end = j < windowEnd(w) ? j : windowEnd(w) - 1;
     st.kind = !ending ? Kind::Unknown
               : at && !(w.language == Language::Less && ending != '{' && j > i + 1 && tokenIs(w, i + 1, ":"))
@@ -279,6 +293,153 @@ void rewriteColour(RewriteWindow &w, std::uint64_t i)
     replaceKey(w, i, Rewrite::Case, out, t.length);
 }
 
+// --- An+B ----------------------------------------------------------------
+
+// Reads digits[0..n) (1 to 9 of them) into v.
+bool smallInteger(const char *k, std::size_t n, long &v)
+{
+    if (n == 0 || n > 9)
+        return false;
+    v = 0;
+    for (std::size_t j = 0; j < n; ++j) {
+        if (!digit(k[j]))
+            return false;
+        v = v * 10 + (k[j] - '0');
+    }
+    return true;
+}
+
+bool isN(char c) { return c == 'n' || c == 'N'; }
+
+// An :nth-child() argument's tokens, as the An+B grammar reads CSS tokens.
+struct NthReader {
+    RewriteWindow &w;
+    std::uint64_t j, close;  // the next token, and the ')'
+    bool blank()  // a blank token, taken
+    {
+        if (j < close && tokenIs(w, j, " ")) {
+            ++j;
+            return true;
+        }
+        return false;
+    }
+    bool key(const char *&k, std::size_t &n)  // the next token, taken
+    {
+        if (j >= close || windowAt(w, j).kind != TokenKind::Code || !windowAt(w, j).whole || windowAt(w, j).dropped)
+            return false;
+        k = w.keys + windowAt(w, j).offset;
+        n = windowAt(w, j).length;
+        ++j;
+        return true;
+    }
+};
+
+// Reads the argument of an An+B function, the tokens (open, close), into
+// a and b: "odd", "even", an integer, or "An" with its "+B" in any of the
+// forms the grammar takes (an "n-1" name, a "2n-1" or "2n-" dimension, a
+// signed integer after a blank, a sign and an integer with or without
+// blanks between), no blank where the grammar has none ("+ n", "2 n").
+bool readNth(RewriteWindow &w, std::uint64_t open, std::uint64_t close, long &a, long &b)
+{
+    NthReader r{w, open + 1, close};
+    const char *k;
+    std::size_t n;
+    if (!r.key(k, n))
+        return false;
+    b = 0;
+    if (n == 3 && lower(k[0]) == 'o' && lower(k[1]) == 'd' && lower(k[2]) == 'd') {
+        a = 2;
+        b = 1;
+        return r.j == close;
+    }
+    if (n == 4 && lower(k[0]) == 'e' && lower(k[1]) == 'v' && lower(k[2]) == 'e' && lower(k[3]) == 'n') {
+        a = 2;
+        return r.j == close;
+    }
+    // The sign and the digits of A, then what follows its n.
+    bool plus = false;
+    if (n == 1 && k[0] == '+') {
+        if (!r.key(k, n) || n == 0 || !isN(k[0]))
+            return false;  // "+" only before "n" itself
+        plus = true;
+    }
+    std::size_t p = 0;
+    const bool negative = !plus && p < n && (k[p] == '-' || k[p] == '+') && k[p++] == '-';
+    std::size_t d = p;
+    while (d < n && digit(k[d]))
+        ++d;
+    if (d == n) {
+        // An integer alone.
+        a = 0;
+        return !plus && smallInteger(k + p, d - p, b) && ((b = negative ? -b : b), r.j == close);
+    }
+    if (d == p)
+        a = 1;
+    else if (!smallInteger(k + p, d - p, a))
+        return false;
+    a = negative ? -a : a;
+    if (!isN(k[d]))
+        return false;
+    const char *rest = k + d + 1;
+    const std::size_t m = n - d - 1;
+    if (m > 1 && rest[0] == '-')
+        return smallInteger(rest + 1, m - 1, b) && ((b = -b), r.j == close);  // "n-1"
+    bool dash = m == 1 && rest[0] == '-';                                     // "n-": an integer follows
+    if (m > 0 && !dash)
+        return false;
+    r.blank();
+    if (r.j == close)
+        return !dash;
+    if (!r.key(k, n))
+        return false;
+    if (!dash && n > 1 && (k[0] == '+' || k[0] == '-'))
+        return smallInteger(k + 1, n - 1, b) && ((b = k[0] == '-' ? -b : b), r.j == close);  // "n +1"
+    if (!dash) {
+        // After "n" a sign comes before the integer: "n 1" is no An+B.
+        if (n != 1 || (k[0] != '+' && k[0] != '-'))
+            return false;
+        dash = k[0] == '-';
+        r.blank();
+        if (!r.key(k, n))
+            return false;
+    }
+    return smallInteger(k, n, b) && ((b = dash ? -b : b), r.j == close);
+}
+
+// At the function token at i of an An+B pseudo-class (":nth-child(2n+1)",
+// the token before it a ':'), in a selector: its argument as one token of its value, so that "2n+1",
+// "2n + 1" and "odd" are one. Returns false, changing nothing, when the
+// argument is none readNth reads or its ')' is not held.
+bool rewriteNth(RewriteWindow &w, const CssRulesState &st, std::uint64_t i, std::uint64_t end)
+{
+    static const char *const kNth[] = {"nth-child(", "nth-last-child(", "nth-of-type(", "nth-last-of-type(",
+                                       "nth-col(", "nth-last-col("};
+    const WindowToken &t = windowAt(w, i);
+    bool nth = false;
+    for (const char *name : kNth) {
+        const std::size_t n = std::strlen(name);
+        bool same = t.length == n;
+        for (std::size_t j = 0; same && j < n; ++j)
+            same = lower(w.keys[t.offset + j]) == name[j];
+        nth = nth || same;
+    }
+    if (!nth || !st.colon)
+        return false;
+    std::uint64_t close = i + 1;
+    while (close <= end && close < windowEnd(w) && close < i + 8 && !tokenIs(w, close, ")"))
+        ++close;
+    long a = 0, b = 0;
+    if (close > end || close >= windowEnd(w) || close == i + 1 || !tokenIs(w, close, ")") || !readNth(w, i, close, a, b))
+        return false;
+    char out[32];
+    const int n = std::snprintf(out, sizeof out, "N%ld,%ld", a, b);
+    if (n <= 0 || !replaceKey(w, i + 1, Rewrite::Numbers, out, static_cast<std::size_t>(n)))
+        return false;
+    for (std::uint64_t j = i + 2; j < close; ++j)
+        dropToken(w, j, Rewrite::Numbers, i + 1);
+    return true;
+}
+
 // Decides token i, which the statement read covers.
 // At the '(' at open, in SCSS: the comma before its ')' goes when the
 // parentheses hold a map (a ':' at their level) or another comma at their
@@ -336,12 +497,18 @@ void decide(RewriteWindow &w, CssRulesState &st, std::uint64_t i)
         st.colonSeen = true;
     const int attribute = st.attribute;
     const bool isOperator = (n == 1 && k[0] == '=') || (n == 2 && k[1] == '=' && std::strchr("~|^$*", k[0]));
+    // A namespace before the name: "[ns|a=b]", "[*|a=b]", "[|a=b]".
+    const bool bar = n == 1 && k[0] == '|', star = n == 1 && k[0] == '*';
     st.attribute = st.kind != Kind::Selector ? 0
                    : n == 1 && k[0] == '['                    ? 1
                    : attribute == 1 && plainName(k, n)        ? 2
+                   : attribute == 1 && (bar || star)          ? 1
+                   : attribute == 2 && bar                    ? 1
                    : attribute == 2 && isOperator             ? 3
                                                               : 0;
-    if (quotes && attribute == 3 && plainName(k, n)) {
+    if (numbers && st.kind == Kind::Selector && n > 4 && k[n - 1] == '(' && rewriteNth(w, st, i, st.end)) {
+        return;
+    } else if (quotes && attribute == 3 && plainName(k, n)) {
         char out[kCssStringBytes + 1];
         if (n < kCssStringBytes) {
             out[0] = '"';
@@ -359,6 +526,38 @@ void decide(RewriteWindow &w, CssRulesState &st, std::uint64_t i)
     }
 }
 
+// The ';' at i when it ends no statement of a style rule's block (after
+// '{' or another ';', or before '}'), which the grammars of CSS (a
+// style block's contents), Sass and Less skip, or in Less one that is a
+// statement alone anywhere (its parser skips those): taken out. Also follows the
+// blocks the statement ending at i opens or closes.
+bool dropSemicolon(RewriteWindow &w, CssRulesState &st, std::uint64_t i)
+{
+    const WindowToken &t = windowAt(w, i);
+    if (t.kind != TokenKind::Code || !t.whole || t.length != 1 || i != st.end)
+        return false;
+    const char c = w.keys[t.offset];
+    if (c == '{') {
+        if (st.blocks < kCssBlocks)
+            st.style[st.blocks] = st.kind == Kind::Selector;
+        ++st.blocks;
+    } else if (c == '}') {
+        st.blocks -= st.blocks > 0;
+    }
+    if (c != ';' || !(w.allow & rewriteBit(Rewrite::Semicolons)))
+        return false;
+    const std::uint64_t next = nextKept(w, i);
+    if (next >= windowEnd(w))
+        return false;
+    // Less skips a ';' wherever a statement may start: after a detached ruleset's '}' too.
+    const bool less = w.language == Language::Less && st.kind != Kind::Unknown && i == st.begin;
+    if (!less && (st.lost || st.blocks == 0 || st.blocks > kCssBlocks || !st.style[st.blocks - 1] ||
+                  (!st.lastEmpty && !tokenIs(w, next, "}"))))
+        return false;
+    dropToken(w, i, Rewrite::Semicolons, next);
+    return true;
+}
+
 std::uint64_t cssScan(RewriteWindow &w, void *state)
 {
     CssRulesState &st = *static_cast<CssRulesState *>(state);
@@ -373,10 +572,16 @@ std::uint64_t cssScan(RewriteWindow &w, void *state)
                     return i;
                 st.open = true;
                 st.kind = Kind::Unknown;
+                st.lost = true;
                 st.end = windowEnd(w) - 1;
             }
         }
-        decide(w, st, i);
+        if (!dropSemicolon(w, st, i)) {
+            decide(w, st, i);
+            const WindowToken &t = windowAt(w, i);
+            st.lastEmpty = t.length == 1 && (tokenIs(w, i, "{") || tokenIs(w, i, ";"));
+        }
+        st.colon = tokenIs(w, i, ":");
         st.next = i + 1;
     }
     return windowEnd(w);
@@ -385,4 +590,5 @@ std::uint64_t cssScan(RewriteWindow &w, void *state)
 } // namespace
 
 extern const RewriteRules kCssRules = rulesRecord<CssRulesState>(
-    Language::Css, {Rewrite::Commas, Rewrite::Quotes, Rewrite::Numbers, Rewrite::Case}, cssScan, nullptr);
+    Language::Css, {Rewrite::Commas, Rewrite::Quotes, Rewrite::Numbers, Rewrite::Case, Rewrite::Semicolons}, cssScan,
+    nullptr);

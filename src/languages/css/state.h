@@ -33,6 +33,7 @@ enum class CssAfter : unsigned char {
     Layout,     // nothing, '{', '}' of a block, ';', ',', an opening bracket, a relaxed ':': a blank is layout
     Combinator, // a relaxed selector combinator: a blank is layout unless a string follows
     Bang,       // '!' in a declaration: a blank before a name is layout
+    Prelude,    // "@media", "@supports" or "@container": a blank before '(' is layout (an at-keyword takes no '(')
     Other,      // a blank counts
 };
 

@@ -134,6 +134,8 @@ struct State {
     bool keptPrefix;                  // that token is a prefix operator ('+', '-', '!', ...)
     bool keptOperand;                 // that token ends an operand (the lexer's Operand)
     bool keptStart;                   // after that token a statement starts (the lexer's Start)
+    std::int64_t keptLine;            // the line that token starts on
+    bool exportDefault;               // the last token is the "default" of "export default"
     bool typeWord;                    // TypeScript: the last token is "type" at a statement's start
     bool typeAlias;                   // TypeScript: a type alias's type is being read (to its ';')
     std::size_t typeDepth;            // the depth its ';' stands at
@@ -630,9 +632,10 @@ void track(RewriteWindow &w, State &s, std::uint64_t i)
             setPrev(s, Prev::Operand);
         } else {
             const bool list = open && f == ScriptFrame::Block && open->module;
+            // An enum's body ends its declaration as a class's does.
             closes = open && (f == ScriptFrame::TypeBody ||
                               (f == ScriptFrame::Block && open->opened != Opened::Other &&
-                               open->opened != Opened::List));
+                               (open->opened != Opened::List || open->enumBody)));
             if (f == ScriptFrame::TypeBody)
                 --s.depth;
             else
@@ -698,6 +701,7 @@ void track(RewriteWindow &w, State &s, std::uint64_t i)
     } else if (s.declaring && (s.depth < s.declarationDepth || (s.depth == s.declarationDepth && same(k.p, k.n, ";")))) {
         s.declaring = false;
     }
+    s.exportDefault = same(k.p, k.n, "default") && lastIs(s, "export") && startBefore;
     s.forOf = same(k.p, k.n, "of") && before == Prev::Operand && f == ScriptFrame::ControlParen &&
               windowAt(w, i).kind == TokenKind::Code;
     // TypeScript: "type Name" at a statement's start opens a type alias, which its ';' ends.
@@ -744,6 +748,7 @@ void keep(RewriteWindow &w, State &s, std::uint64_t i, Prev before)
     std::memcpy(s.kept, k.p, s.keptLength);
     s.keptOperand = s.prev == Prev::Operand;
     s.keptStart = s.prev == Prev::Start;
+    s.keptLine = windowAt(w, i).place.line;
     s.keptPrefix = before != Prev::Operand && k.n <= 2 &&
                    (same(k.p, k.n, "+") || same(k.p, k.n, "-") || same(k.p, k.n, "!") || same(k.p, k.n, "~") ||
                     same(k.p, k.n, "++") || same(k.p, k.n, "--"));
@@ -932,6 +937,35 @@ bool stringValue(Key k, char *out, std::size_t &length)
     return true;
 }
 
+// A regular expression literal (the lexer's token, "/a/ig") as "R", its
+// pattern as written and its flags in order: a flag stands at most once and
+// what it means does not depend on where, so "/a/ig" is "/a/gi". False for
+// a flag outside 'A' to 'z' or a flag twice (either an error).
+bool regexValue(Key k, char *out, std::size_t &length)
+{
+    std::size_t close = k.n;
+    while (close > 1 && k.p[close - 1] != '/')
+        --close;
+    if (close <= 1 || k.n + 1 > kValueBytes)
+        return false;
+    out[0] = 'R';
+    std::memcpy(out + 1, k.p, close);
+    std::size_t n = close + 1;
+    for (char c = 'A'; c <= 'z'; ++c) {
+        std::size_t count = 0;
+        for (std::size_t j = close; j < k.n; ++j)
+            count += k.p[j] == c;
+        if (count > 1)
+            return false;
+        if (count == 1)
+            out[n++] = c;
+    }
+    if (n != k.n + 1)
+        return false;  // a flag that is no letter
+    length = n;
+    return true;
+}
+
 // --- Numbers -------------------------------------------------------------
 
 // Appends the decimal digits of v to out at n.
@@ -1073,7 +1107,11 @@ bool numberValue(Key k, char *out, std::size_t &m)
 // --- Parentheses ---------------------------------------------------------
 
 // Binding of a binary operator, higher binds tighter; 0 when k is none
-// the rules read ("**", "in", "<" and ">" in TypeScript are left out).
+// the rules read ("<" and ">" in TypeScript are left out). "**" alone
+// binds to the right (kPowerLevel); "in" is read only where no for head is
+// open (Inside::hasIn).
+constexpr int kPowerLevel = 11;  // "**", whose left operand is no prefix operator's
+
 int binaryLevel(Language language, Key k)
 {
     static const struct {
@@ -1082,7 +1120,7 @@ int binaryLevel(Language language, Key k)
     } kLevels[] = {
         {"??", 1}, {"||", 1}, {"&&", 2}, {"|", 3}, {"^", 4}, {"&", 5}, {"==", 6}, {"!=", 6}, {"===", 6},
         {"!==", 6}, {"<", 7}, {">", 7}, {"<=", 7}, {">=", 7}, {"instanceof", 7}, {"<<", 8}, {"+", 9},
-        {"-", 9}, {"*", 10}, {"/", 10}, {"%", 10},
+        {"-", 9}, {"*", 10}, {"/", 10}, {"%", 10}, {"in", 7}, {"**", kPowerLevel},
     };
     if (language != Language::JavaScript && (same(k.p, k.n, "<") || same(k.p, k.n, ">")))
         return 0;
@@ -1108,6 +1146,8 @@ struct Inside {
     bool assigns = false;   // it is an assignment or a conditional
     bool sequence = false;  // it is a sequence: expressions joined by ','
     bool declares = false;  // it starts with what would start a declaration or a directive at a statement's start
+    bool hasIn = false;     // it has "in" at its top level, which a for head's initializer reads otherwise
+    bool cast = false;      // TypeScript: it has "as" or "satisfies" and a type at its top level
 };
 
 
@@ -1174,6 +1214,51 @@ bool arrowFills(RewriteWindow &w, std::uint64_t open, std::uint64_t close)
         }
     }
     return true;
+}
+
+// Whether tokens a and b start on one line: no line break stands between them.
+bool sameLine(RewriteWindow &w, std::uint64_t a, std::uint64_t b)
+{
+    return windowAt(w, a).place.line == windowAt(w, b).place.line;
+}
+
+// TypeScript: the type after "as" or "satisfies" that starts at from,
+// inside a group closing at close. Returns where it ends: close, or the
+// next "as" or "satisfies" after it; 0 when it is none the rules read. Its
+// tokens are names and literals joined by '.', '|', '&' and "=>", with
+// brackets and type arguments: none an expression's operator could take
+// from it, and none that could go on past close ("in", a conditional's '?',
+// "extends", ...). In TSX a '<' might open an element: none.
+std::uint64_t castTypeEnd(RewriteWindow &w, std::uint64_t from, std::uint64_t close)
+{
+    int angles = 0;
+    std::uint64_t j = from;
+    for (; j < close; ++j) {
+        Key k = keyAt(w, j);
+        if (k.n == 0)
+            return 0;
+        if (angles == 0 && j > from && (same(k.p, k.n, "as") || same(k.p, k.n, "satisfies")))
+            break;
+        if (same(k.p, k.n, "(") || same(k.p, k.n, "[") || same(k.p, k.n, "{")) {
+            j = closeWithin(w, j, close);
+            if (j >= close)
+                return 0;
+        } else if (same(k.p, k.n, "<")) {
+            if (hasJsx(w.language))
+                return 0;
+            ++angles;
+        } else if (same(k.p, k.n, ">")) {
+            if (angles-- == 0)
+                return 0;
+        } else if (angles == 0 && !scriptWordIn(" . | & => ", k.p, k.n) && !isString(k) && !isNumber(k) &&
+                   !(isTemplate(k) && !opensHole(k)) &&
+                   !(isNameStart(k.p, k.n) && !scriptWordIn(" in instanceof extends is asserts infer ", k.p, k.n))) {
+            return 0;
+        } else if (angles > 0 && (same(k.p, k.n, ")") || same(k.p, k.n, "]") || k.p[0] == '}' || opensHole(k))) {
+            return 0;
+        }
+    }
+    return j == from || angles != 0 ? 0 : j;
 }
 
 // Reads the tokens (open, close) as an expression: prefix operators,
@@ -1337,9 +1422,22 @@ Inside readInside(RewriteWindow &w, std::uint64_t open, std::uint64_t close)
             target = true;
             continue;
         }
+        if (w.language != Language::JavaScript && (same(k.p, k.n, "as") || same(k.p, k.n, "satisfies"))) {
+            // "as" and "satisfies" bind as "<" does, and only on the line of what they follow.
+            std::uint64_t e = sameLine(w, j - 1, j) ? castTypeEnd(w, j + 1, close) : 0;
+            if (e == 0)
+                return in;
+            target = false;
+            in.primary = false;
+            in.binary = in.cast = true;
+            in.level = in.level < 7 ? in.level : 7;
+            j = e - 1;
+            continue;
+        }
         int level = binaryLevel(w.language, k);
         if (level == 0)
             return in;
+        in.hasIn = in.hasIn || same(k.p, k.n, "in");
         target = false;
         in.primary = false;
         in.binary = true;
@@ -1406,17 +1504,20 @@ bool sequenceComma(const State &s)
            (f->kind == ScriptFrame::Object && f->opened == Opened::Body);
 }
 
-// Whether the kept token before a '(' lets the expression inside stand
+// Whether the kept token before the '(' at open lets the expression inside stand
 // without them: 2 any expression, 1 only one without a binary operator (the
 // operand of a prefix operator), 0 none the rules read; level is set to a
 // binary operator's binding.
-int leftRoom(RewriteWindow &w, const State &s, int &level, bool &coalesce, bool &logical)
+int leftRoom(RewriteWindow &w, const State &s, std::uint64_t open, int &level, bool &coalesce, bool &logical)
 {
     level = 0;
     Key k{s.kept, s.keptLength};
     if (!s.keptAny || k.n == 0)
         return 0;
     if (s.keptPrefix)
+        return 1;
+    // "await (x)" on one line: the operator, or a call where "await x" would not parse.
+    if (same(k.p, k.n, "await") && s.keptLine == windowAt(w, open).place.line)
         return 1;
     if (!s.keptOperand) {
         level = binaryLevel(w.language, k);
@@ -1467,6 +1568,29 @@ bool jsxElementFills(RewriteWindow &w, const State &s, std::uint64_t open, std::
     return false;
 }
 
+// Whether a for head (or another control's parentheses) is open: there
+// "in" inside parentheses may be what keeps it out of the head's grammar.
+bool controlOpen(const State &s)
+{
+    for (std::size_t d = 0; d < s.depth; ++d)
+        if (s.frames[d].kind == ScriptFrame::ControlParen)
+            return true;
+    return false;
+}
+
+// Whether the token at after ends the statement of "export default" or of
+// a type alias whose last token is at last: a ';', the End, a block's '}',
+// or a word on a later line that could not go on an expression or a type.
+bool statementEnds(RewriteWindow &w, std::uint64_t last, std::uint64_t after)
+{
+    const WindowToken &r = windowAt(w, after);
+    Key k = keyAt(w, after);
+    return r.kind == TokenKind::End || same(k.p, k.n, ";") || same(k.p, k.n, "}") ||
+           (r.kind == TokenKind::Code && r.place.line > windowAt(w, last).place.line &&
+            scriptWordIn(" export import const let var function class interface type enum declare namespace ", k.p,
+                         k.n));
+}
+
 // Takes out the parentheses at open (a group, its ')' at close) when the
 // expression inside binds tighter than what stands on both sides of them.
 void dropParens(RewriteWindow &w, State &s, std::uint64_t open)
@@ -1481,7 +1605,7 @@ void dropParens(RewriteWindow &w, State &s, std::uint64_t open)
         int level = 0;
         bool coalesce = false, logical = false;
         bool start = s.prev == Prev::Start || !s.keptAny || s.keptStart;
-        if (after < end && !start && leftRoom(w, s, level, coalesce, logical) > 0) {
+        if (after < end && !start && leftRoom(w, s, open, level, coalesce, logical) > 0) {
             dropToken(w, close, Rewrite::Parens, after);
             dropToken(w, open, Rewrite::Parens, open + 1);
         }
@@ -1494,7 +1618,7 @@ void dropParens(RewriteWindow &w, State &s, std::uint64_t open)
     if (after >= end)
         return;
     Inside in = readInside(w, open, close);
-    if (!in.ok)
+    if (!in.ok || (in.hasIn && controlOpen(s)))
         return;
     // At a statement's start: "(a, b);" is "a, b;", unless it would start a declaration or a directive.
     // (After a for head's ';' no statement starts.)
@@ -1522,7 +1646,7 @@ void dropParens(RewriteWindow &w, State &s, std::uint64_t open)
     }
     int leftLevel = 0;
     bool leftCoalesce = false, leftLogical = false;
-    int room = leftRoom(w, s, leftLevel, leftCoalesce, leftLogical);
+    int room = leftRoom(w, s, open, leftLevel, leftCoalesce, leftLogical);
     if (in.sequence) {
         // "return (a, b)", "${(a, b)}": places that take a sequence.
         Key l{s.kept, s.keptLength};
@@ -1536,6 +1660,14 @@ void dropParens(RewriteWindow &w, State &s, std::uint64_t open)
                     (tokenIs(w, after, ")") || tokenIs(w, after, ";"));
         bool index = f && f->kind == ScriptFrame::Bracket && f->index && same(l.p, l.n, "[") && tokenIs(w, after, "]");
         if ((scriptWordIn(" return throw ", l.p, l.n) && ends) || hole || head || index) {
+            dropToken(w, close, Rewrite::Parens, after);
+            dropToken(w, open, Rewrite::Parens, nextKept(w, open));
+        }
+        return;
+    }
+    if (s.exportDefault) {
+        // "export default" takes an assignment expression that does not start a declaration.
+        if (!in.declares && statementEnds(w, close, after)) {
             dropToken(w, close, Rewrite::Parens, after);
             dropToken(w, open, Rewrite::Parens, nextKept(w, open));
         }
@@ -1569,12 +1701,22 @@ void dropParens(RewriteWindow &w, State &s, std::uint64_t open)
         }
         return;
     }
-    if (leftLevel > 0 && (in.level <= leftLevel || (leftCoalesce && in.logical) || (leftLogical && in.coalesce)))
+    if (leftLevel > 0 && (in.level < leftLevel || (in.level == leftLevel && leftLevel != kPowerLevel) ||
+                          (leftCoalesce && in.logical) || (leftLogical && in.coalesce)))
         return;
     // The right side.
     const WindowToken &r = windowAt(w, after);
     Key k = keyAt(w, after);
-    if (r.kind == TokenKind::End) {
+    if (in.cast) {
+        // After a type only what could not go on it: "(a as T) | b" is no "a as T | b".
+        bool chain = (same(k.p, k.n, "as") || same(k.p, k.n, "satisfies")) && in.level == 7 &&
+                     sameLine(w, close - 1, after);
+        if (!(r.kind == TokenKind::End || chain ||
+              (r.kind == TokenKind::Code &&
+               (scriptWordIn(" ; ) ] , || && ?? == != === !== ", k.p, k.n) || (k.n > 0 && k.p[0] == '}')))))
+            return;
+    }
+    if (r.kind == TokenKind::End || (in.cast && r.kind == TokenKind::Code && scriptWordIn(" as satisfies ", k.p, k.n))) {
     } else if (r.kind != TokenKind::Code || k.n == 0) {
         return;
     } else if (same(k.p, k.n, ";") || same(k.p, k.n, ")") || same(k.p, k.n, "]") || same(k.p, k.n, ",") ||
@@ -1588,15 +1730,44 @@ void dropParens(RewriteWindow &w, State &s, std::uint64_t open)
             return;
     } else {
         int level = binaryLevel(w.language, k);
-        if (level == 0 || in.level < level || (same(k.p, k.n, "??") && in.logical) || (isLogical(k) && in.coalesce))
+        if (level == 0 || in.level < level || (same(k.p, k.n, "??") && in.logical) || (isLogical(k) && in.coalesce) ||
+            (level == kPowerLevel && !in.primary))
             return;
     }
     dropToken(w, close, Rewrite::Parens, after);
     dropToken(w, open, Rewrite::Parens, nextKept(w, open));
 }
 
+// TypeScript: takes out the parentheses at open around the whole type of a
+// declared name or a parameter (after its ':') or of a type alias (after its
+// '='), "let f: (() => T);": a type castTypeEnd reads, before what ends the
+// type in either form. Not before "=>" (a function type's parameters).
+bool dropTypeParens(RewriteWindow &w, const State &s, std::uint64_t open)
+{
+    const std::uint64_t end = windowEnd(w);
+    const bool annotation = s.annotation && lastIs(s, ":");
+    const bool alias = s.typeAlias && lastIs(s, "=") && s.depth == s.typeDepth;
+    if (w.language == Language::JavaScript || !(annotation || alias))
+        return false;
+    const std::uint64_t close = closeWithin(w, open, end);
+    if (close >= end || castTypeEnd(w, open + 1, close) != close)
+        return false;
+    const std::uint64_t after = nextKept(w, close);
+    if (after >= end)
+        return false;
+    Key k = keyAt(w, after);
+    bool ends = annotation ? windowAt(w, after).kind == TokenKind::Code && scriptWordIn(" ; , ) = ", k.p, k.n)
+                           : statementEnds(w, close, after);
+    if (!ends)
+        return false;
+    dropToken(w, close, Rewrite::Parens, after);
+    dropToken(w, open, Rewrite::Parens, open + 1);
+    return true;
+}
+
 // Takes out the parentheses around an arrow function's one parameter, a
-// plain name: "(x) => y" is "x => y", "async (x) => y" is "async x => y".
+// plain name: "(x) => y" is "x => y", "async (x) => y" is "async x => y",
+// "(x,) => y" is "x => y".
 bool dropArrowParens(RewriteWindow &w, const State &s, std::uint64_t open)
 {
     std::uint64_t end = windowEnd(w);
@@ -1612,10 +1783,15 @@ bool dropArrowParens(RewriteWindow &w, const State &s, std::uint64_t open)
         if (!expression)
             return false;
     }
+    // "(x,) =>" too, its trailing comma taken out with them.
     Key name = keyAt(w, open + 1);
-    if (!variableName(w.language, name) || !tokenIs(w, open + 2, ")") || !tokenIs(w, open + 3, "=>"))
+    const bool comma = (w.allow & rewriteBit(Rewrite::Commas)) && tokenIs(w, open + 2, ",");
+    const std::uint64_t close = comma ? open + 3 : open + 2;
+    if (!variableName(w.language, name) || close + 1 >= end || !tokenIs(w, close, ")") || !tokenIs(w, close + 1, "=>"))
         return false;
-    dropToken(w, open + 2, Rewrite::Parens, open + 3);
+    dropToken(w, close, Rewrite::Parens, close + 1);
+    if (comma)
+        dropToken(w, open + 2, Rewrite::Commas, close + 1);
     dropToken(w, open, Rewrite::Parens, open + 1);
     return true;
 }
@@ -1684,6 +1860,27 @@ bool lookPast(RewriteWindow &w, const State &s, std::uint64_t i, std::uint64_t &
     return true;
 }
 
+// True when the ']' at close ends the array of a frame with a spread that
+// is the last value of an object literal that is a call's argument,
+// "f({a: [...b,]})": the ']' is followed by the object's '}' and that by ','
+// or ')' of the call (so the object is no assignment's pattern), and the
+// call's ')' by none of '{', "=>" and ':' (so it is no arrow's parameters).
+bool nestedArgument(RewriteWindow &w, const State &s, std::uint64_t close)
+{
+    if (s.depth < 3 || !tokenIs(w, close, "]"))
+        return false;
+    const Frame &array = s.frames[s.depth - 1], &object = s.frames[s.depth - 2], &call = s.frames[s.depth - 3];
+    if (array.kind != ScriptFrame::Bracket || array.opened != Opened::Array || array.pattern ||
+        object.kind != ScriptFrame::Object || object.opened != Opened::List || !object.argument || object.pattern ||
+        call.kind != ScriptFrame::Paren || call.opened != Opened::Call || !call.call)
+        return false;
+    std::uint64_t brace = nextKept(w, close);
+    if (brace < windowEnd(w) && tokenIs(w, brace, ";"))
+        brace = nextKept(w, brace);  // the ';' the lexer puts before a list's '}'
+    const std::uint64_t after = brace < windowEnd(w) ? nextKept(w, brace) : windowEnd(w);
+    return after < windowEnd(w) && tokenIs(w, brace, "}") && (tokenIs(w, after, ",") || tokenIs(w, after, ")"));
+}
+
 // Takes out the ',' at i before a closing bracket where it is a trailing
 // comma that means nothing: after an item (no hole), not after a rest
 // element, in a frame whose items take one.
@@ -1710,7 +1907,7 @@ void dropComma(RewriteWindow &w, const State &s, std::uint64_t i)
         bool literal = f->kind == ScriptFrame::Paren ? f->opened == Opened::Call && f->call
                        : f->literal                 ? true
                        : f->argument && outer       ? (outer->opened == Opened::Call ? outer->call : outer->group)
-                                                    : false;
+                                                    : nestedArgument(w, s, next);
         // "[...a] = b", "for ([...a] of b)": a pattern after all.
         std::uint64_t after = nextKept(w, next);
         if (!literal || f->pattern || after >= windowEnd(w) || tokenIs(w, after, "=") || tokenIs(w, after, "of") ||
@@ -1771,14 +1968,40 @@ void dropSemicolon(RewriteWindow &w, const State &s, std::uint64_t i)
 
 // --- Property names ------------------------------------------------------
 
+// Whether cp is a letter of the blocks whose letters are all ID_Start (and
+// so ID_Continue): Latin-1's, Greek's and Cyrillic's basic letters, kana,
+// CJK ideographs and Hangul syllables. No other non-ASCII character is read
+// as a name's: a space or a format character (U+00A0, U+FEFF) that the
+// lexer keeps in a name token would make a string's value no name.
+bool isIdentifierLetter(std::uint32_t cp)
+{
+    static const std::uint32_t kRanges[][2] = {
+        {0xC0, 0xD6},     {0xD8, 0xF6},     {0xF8, 0xFF},     {0x391, 0x3A1},   {0x3A3, 0x3A9},
+        {0x3B1, 0x3C9},   {0x410, 0x44F},   {0x3041, 0x3096}, {0x30A1, 0x30FA}, {0x4E00, 0x9FFF},
+        {0xAC00, 0xD7A3},
+    };
+    for (const auto &r : kRanges)
+        if (cp >= r[0] && cp <= r[1])
+            return true;
+    return false;
+}
+
 bool isIdentifierName(const char *p, std::size_t n)
 {
     if (n == 0 || isDigit(p[0]))
         return false;
     for (std::size_t j = 0; j < n; ++j) {
         const unsigned char c = static_cast<unsigned char>(p[j]);
-        if (!(c == '_' || c == '$' || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')))
+        if (c >= 0x80) {
+            std::uint32_t cp = 0;
+            const std::size_t m = utf8Char(reinterpret_cast<const unsigned char *>(p + j), n - j, cp);
+            if (m == 0 || !isIdentifierLetter(cp))
+                return false;
+            j += m - 1;
+        } else if (!(c == '_' || c == '$' || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                     (c >= '0' && c <= '9'))) {
             return false;
+        }
     }
     return true;
 }
@@ -1842,7 +2065,11 @@ Respell propertyName(RewriteWindow &w, const State &s, std::uint64_t i)
         return before && after ? Respell::ClassKey : Respell::None;
     }
     if (f->enumBody) {
-        return (lastIs(s, "{") || lastIs(s, ",")) && nextIs(" = , } ") ? Respell::KeyNoNumber : Respell::None;
+        // The last member before '}' may have the ';' the lexer puts there.
+        const std::uint64_t after = nextKept(w, next);
+        const bool last = tokenIs(w, next, ";") && after < end && tokenIs(w, after, "}");
+        return (lastIs(s, "{") || lastIs(s, ",")) && (nextIs(" = , } ") || last) ? Respell::KeyNoNumber
+                                                                                : Respell::None;
     }
     const bool list = ((f->kind == ScriptFrame::Object || f->kind == ScriptFrame::Block) && f->opened == Opened::List &&
                        !f->module) ||
@@ -1850,6 +2077,38 @@ Respell propertyName(RewriteWindow &w, const State &s, std::uint64_t i)
     if (!list || !(lastIs(s, "{") || lastIs(s, ",") || (f->type && (lastIs(s, ";") || lastWordIn(s, " readonly ")))))
         return Respell::None;
     return nextIs(" : ( ") || optional() ? Respell::Key : Respell::None;
+}
+
+// Writes a plain decimal number (digits, a point, digits; no exponent,
+// prefix or separator) without the zeros that do not change its value into
+// out (room for k.n + 1 bytes): ".1" as "0.1", "1.50" as "1.5", "1.0" as
+// "1"; returns its length, 0 for any other number and for a leading zero
+// before a digit.
+std::size_t plainDecimal(Key k, char *out)
+{
+    std::size_t j = 0, n = 0;
+    if (k.n > 1 && k.p[0] == '0' && isDigit(k.p[1]))
+        return 0;  // "010" is a legacy octal, 8
+    j = k.n > 0 && k.p[0] == '0' ? 1 : 0;
+    const std::size_t intStart = j;
+    while (j < k.n && isDigit(k.p[j]))
+        out[n++] = k.p[j++];
+    if (j == intStart)
+        out[n++] = '0';
+    if (j < k.n && k.p[j] == '.') {
+        std::size_t f = ++j;
+        while (j < k.n && isDigit(k.p[j]))
+            ++j;
+        std::size_t last = j;
+        while (last > f && k.p[last - 1] == '0')
+            --last;
+        if (last > f) {
+            out[n++] = '.';
+            std::memcpy(out + n, k.p + f, last - f);
+            n += last - f;
+        }
+    }
+    return j == k.n ? n : 0;
 }
 
 // Writes the property name at i as the name it gives: "K" and a name (no
@@ -1875,13 +2134,13 @@ void respellKey(RewriteWindow &w, std::uint64_t i, Respell how)
             return;
         }
     } else if (isNumber(k)) {
-        if (!numbers || !isCanonicalNumber(k.p, k.n)) {
+        n = numbers ? plainDecimal(k, value + 1) : 0;
+        if (n == 0 || !isCanonicalNumber(value + 1, n)) {
             if ((w.allow & rewriteBit(Rewrite::Numbers)) && numberValue(k, value, n))
                 replaceKey(w, i, Rewrite::Numbers, value, n);
             return;
         }
-        std::memcpy(value + 1, k.p, k.n);
-        n = k.n + 1;
+        ++n;
     } else if (isNameStart(k.p, k.n) && !std::memchr(k.p, '\\', k.n) && k.n + 1 <= kValueBytes) {
         std::memcpy(value + 1, k.p, k.n);
         n = k.n + 1;
@@ -2024,10 +2283,14 @@ void rewriteAt(RewriteWindow &w, State &s, std::uint64_t i)
     } else if (isNumber(k)) {
         if (allows(w, Rewrite::Numbers) && numberValue(k, value, n))
             replaceKey(w, i, Rewrite::Numbers, value, n);
+    } else if (k.n > 2 && k.p[0] == '/' && !same(k.p, k.n, "/=")) {
+        if (allows(w, Rewrite::Quotes) && regexValue(k, value, n))
+            replaceKey(w, i, Rewrite::Quotes, value, n);
     } else if (same(k.p, k.n, "(")) {
         if (!allows(w, Rewrite::Parens))
             return;
-        if (dropNewArguments(w, s, i) || dropCalleeParens(w, s, i) || dropArrowParens(w, s, i))
+        if (dropNewArguments(w, s, i) || dropCalleeParens(w, s, i) || dropArrowParens(w, s, i) ||
+            dropTypeParens(w, s, i))
             return;
         if ((s.prev == Prev::Operator || s.prev == Prev::Restricted || s.prev == Prev::Start) &&
             !lastWordIn(s, kControlWords))
