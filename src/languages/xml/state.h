@@ -1,0 +1,54 @@
+// The XML lexer's own state, and the store its first piece makes: the whole
+// document held in memory and the tokens libxml2's tree of it gives.
+#ifndef MATCHLING_XML_STATE_H
+#define MATCHLING_XML_STATE_H
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "common/byte_buffer.h"
+#include "tokens/lexer.h"
+
+// libxml2 reads a whole document into a tree of about ten times its size
+// (a node of some 120 bytes for each tag or run of text, 30 bytes a node in
+// the densest documents): a larger document is refused ("too large to
+// compare as XML").
+constexpr std::size_t kXmlMaxBytes = std::size_t{8} << 20;
+constexpr std::size_t kXmlMaxTokens = std::size_t{4} << 20;   // tokens of one document, at most
+constexpr std::size_t kXmlMaxKeyBytes = std::size_t{64} << 20;  // bytes of their keys, entities expanded, at most
+constexpr int kXmlMaxDepth = 1000;  // elements and entity references open at once, at most
+
+// One token: its key in the store's keys and the line it stands on (libxml2
+// keeps no columns: each token is placed at its line's first column).
+struct XmlToken {
+    std::uint32_t offset;       // where its key starts in keys
+    std::uint32_t length : 31;  // bytes of its key
+    std::uint32_t comment : 1;  // a word of a comment
+    std::uint32_t line;
+};
+
+// The tokens of a whole document.
+struct XmlStore : LanguageStore {
+    ByteBuffer text;  // the document as read
+    std::vector<XmlToken> tokens;
+    std::string keys;  // the tokens' keys, back to back
+};
+
+// Reads store.text with libxml2 into store's tokens (comments' words too
+// with withComments); returns the reason the document is refused, empty when
+// it is not.
+std::string xmlTokens(XmlStore &store, bool withComments);
+
+struct XmlLexState {
+    bool read = false;     // the source has been read and its tokens made
+    std::size_t next = 0;  // the next token of the store to hand out
+};
+
+inline XmlLexState &xmlState(Lexer &lexer)
+{
+    return languageState<XmlLexState>(lexer);
+}
+
+#endif
