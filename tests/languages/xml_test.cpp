@@ -124,6 +124,13 @@ TEST(XmlNearMiss, Markup)
          true},
         {"the internal subset counts", "<!DOCTYPE a [<!ELEMENT a ANY>]><a/>", "<!DOCTYPE a [<!ELEMENT a EMPTY>]><a/>",
          false},
+        {"an attribute list by its attributes", "<!DOCTYPE a [<!ATTLIST a x CDATA #IMPLIED y CDATA #IMPLIED>]><a/>",
+         "<!DOCTYPE a [<!ATTLIST a x CDATA #IMPLIED>\n<!ATTLIST a y CDATA #IMPLIED>]><a/>", true},
+        {"an attribute's default counts", "<!DOCTYPE a [<!ATTLIST a x CDATA \"1\">]><a/>",
+         "<!DOCTYPE a [<!ATTLIST a x CDATA \"2\">]><a/>", false},
+        {"a comment in the internal subset is layout", "<!DOCTYPE a [<!-- c -->]><a/>", "<!DOCTYPE a><a/>", true},
+        {"a notation counts", "<!DOCTYPE a [<!NOTATION n SYSTEM \"x\">]><a/>",
+         "<!DOCTYPE a [<!NOTATION n SYSTEM \"y\">]><a/>", false},
         {"blanks in an entity's literal count", "<!DOCTYPE a [<!ENTITY e \"x y\">]><a/>",
          "<!DOCTYPE a [<!ENTITY e \"x  y\">]><a/>", false},
         {"blanks around the root are layout", "\n<a/>\n\n", "<a/>", true},
@@ -190,7 +197,7 @@ TEST(XmlLexer, BadInputIsRefused)
     // An external entity is never read: its reference stays as written.
     const std::string external = "<!DOCTYPE a [<!ENTITY e SYSTEM \"/etc/hostname\">]><a>&e;</a>";
     EXPECT_EQ(refusalOf(external, Xml), "");
-    EXPECT_EQ(lexText(external, Xml)[2].key, "\"\xFF&e;\"");
+    EXPECT_EQ(lexText(external, Xml)[3].key, "\"\xFF&e;\"");
 }
 
 } // namespace

@@ -9,8 +9,9 @@
 // data, CDATA sections and the text of entity references join by value
 // (comments, when they are layout, do not divide a run). A processing
 // instruction is "<?target data?>", the document type declaration
-// "<!DOCTYPE ...>" with the blanks of its internal subset, outside its
-// literals, squeezed to one. The XML declaration is layout (the text is
+// "<!DOCTYPE ...>" and the declarations of its internal subset as libxml2
+// writes them (by value: parameter entities read, attribute lists one
+// attribute each, blanks outside literals squeezed). The XML declaration is layout (the text is
 // compared decoded), and so are comments, unless their words are tokens.
 //
 // A run of text of nothing but blanks (space, tab, CR, LF) is layout where
@@ -436,7 +437,10 @@ struct Walker {
         return add("</" + name + ">", line);
     }
 
-    // The document type declaration's token.
+    // The document type declaration's tokens: "<!DOCTYPE name ...>", then
+    // each declaration of its internal subset as libxml2 writes it (its
+    // comments are layout, or words). Notations, which libxml2 keeps
+    // apart, are compared as the subset's text, its blanks squeezed.
     bool doctype(xmlDtdPtr dtd)
     {
         std::string key = "<!DOCTYPE ";
@@ -453,17 +457,43 @@ struct Walker {
             key += str(dtd->SystemID);
             key += '"';
         }
-        std::size_t from = 0, to = 0;
-        if (internalSubset(store.text.data(), store.text.size(), from, to)) {
-            key += " [";
+        key += '>';
+        if (!add(key, 1))
+            return false;
+        if (dtd->notations) {
+            std::size_t from = 0, to = 0;
+            if (!internalSubset(store.text.data(), store.text.size(), from, to)) {
+                failure = "a document type declaration not in UTF-8 cannot be compared as XML";
+                return false;
+            }
+            key = "[";
             squeeze(store.text.data() + from, to - from, key);
             key += ']';
-        } else if (dtd->children) {
-            failure = "a document type declaration not in UTF-8 cannot be compared as XML";
-            return false;
+            if (!add(key, 1))
+                return false;
         }
-        key += '>';
-        return add(key, 1);
+        for (xmlNodePtr n = dtd->children; n; n = n->next) {
+            if (!visit())
+                return false;
+            if (n->type == XML_COMMENT_NODE) {
+                if (comments && !commentWords(n))
+                    return false;
+                continue;
+            }
+            xmlBufferPtr buffer = lib.bufferCreate();
+            if (!buffer || lib.nodeDump(buffer, dtd->doc, n, 0, 0) < 0) {
+                if (buffer)
+                    lib.bufferFree(buffer);
+                failure = "too large to compare as XML";
+                return false;
+            }
+            key.clear();
+            squeeze(reinterpret_cast<const char *>(buffer->content), buffer->use, key);
+            lib.bufferFree(buffer);
+            if (!add(key, 1))
+                return false;
+        }
+        return true;
     }
 
     // Adds the tokens of the document's nodes: its root element, and the

@@ -40,7 +40,9 @@ void load()
         !take(handle, "xmlCtxtReadMemory", library.ctxtReadMemory) ||
         !take(handle, "xmlCtxtGetLastError", library.ctxtGetLastError) ||
         !take(handle, "xmlFreeDoc", library.freeDoc) || !take(handle, "xmlGetLineNo", library.getLineNo) ||
-        !take(handle, "xmlSetGenericErrorFunc", library.setGenericErrorFunc)) {
+        !take(handle, "xmlSetGenericErrorFunc", library.setGenericErrorFunc) ||
+        !take(handle, "xmlBufferCreate", library.bufferCreate) || !take(handle, "xmlBufferFree", library.bufferFree) ||
+        !take(handle, "xmlNodeDump", library.nodeDump)) {
         dlclose(handle);
         return;
     }

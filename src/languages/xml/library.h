@@ -20,6 +20,9 @@ struct XmlLibrary {
     decltype(&::xmlFreeDoc) freeDoc;
     decltype(&::xmlGetLineNo) getLineNo;
     decltype(&::xmlSetGenericErrorFunc) setGenericErrorFunc;
+    decltype(&::xmlBufferCreate) bufferCreate;
+    decltype(&::xmlBufferFree) bufferFree;
+    decltype(&::xmlNodeDump) nodeDump;
 };
 
 // The table, libxml2 loaded and set up (its parser initialised, external
