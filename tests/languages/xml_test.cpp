@@ -201,3 +201,135 @@ TEST(XmlLexer, BadInputIsRefused)
 }
 
 } // namespace
+
+// The samples of tests/languages/xml and real XML files of this machine
+// through xmllint --format and prettier's XML plugin, each pair judged by
+// lxml's canonical form with the blanks that are layout taken out
+// (xml_judge.py): a pair the judge calls different must never be
+// equivalent; of those it calls the same, at most 2% may be flagged, for
+// each formatter setting. Near misses and relayouts of the same files
+// (xml_judge.py mutate) are judged so too.
+namespace {
+
+class XmlFormatterTools : public ::testing::Test {
+protected:
+    struct Tally {
+        int pairs = 0, changed = 0, same = 0, falseAlarms = 0, refused = 0, different = 0, misses = 0;
+    };
+
+    static std::string judgeScript() { return std::string(MATCHLING_SOURCE_DIR) + "/tests/languages/xml_judge.py"; }
+
+    static std::string npm() { return std::string(MATCHLING_NPM_TOOLS) + "/../.."; }
+
+    // A Python that has lxml; empty when none.
+    static std::string python()
+    {
+        for (const char *p : {"/usr/bin/python3", "python3"})
+            if (std::system((std::string(p) + " -c 'import lxml.etree' >/dev/null 2>&1").c_str()) == 0)
+                return p;
+        return std::string();
+    }
+
+    // Judges the pairs of directories a and b under root.
+    static Tally judge(const std::string &root, const std::string &a, const std::string &b)
+    {
+        Tally t;
+        const RunResult r = runMatchling({a, b, "--tokens"}, root);
+        for (const std::string &line :
+             commandLines(python() + " '" + judgeScript() + "' judge '" + root + "/" + a + "' '" + root + "/" + b + "'")) {
+            // "NAME VERDICT": the name may hold blanks.
+            const std::size_t blank = line.rfind(' ');
+            const std::string name = line.substr(0, blank), verdict = line.substr(blank + 1);
+            if (blank == std::string::npos || verdict == "error")
+                continue;  // the formatter's output is not XML lxml reads
+            const bool different = r.out.find("Not equivalent: " + name + " ") != std::string::npos;
+            const bool refused = r.out.find("Unable to compare: " + name + " ") != std::string::npos;
+            ++t.pairs;
+            t.changed += readFile(root + "/" + a + "/" + name) != readFile(root + "/" + b + "/" + name);
+            if (verdict == "same") {
+                ++t.same;
+                t.falseAlarms += different || refused;
+                t.refused += refused;
+                if (different || refused)
+                    std::printf("false alarm: %s against %s: %s\n", a.c_str(), b.c_str(), name.c_str());
+            } else {
+                ++t.different;
+                t.misses += !different && !refused;
+                EXPECT_TRUE(different || refused) << "miss: " << a << " against " << b << ": " << name;
+            }
+        }
+        std::printf("%s against %s: %d pairs (%d changed); %d the same to the judge, %d false alarms (%d refused); "
+                    "%d different, %d misses\n",
+                    a.c_str(), b.c_str(), t.pairs, t.changed, t.same, t.falseAlarms, t.refused, t.different, t.misses);
+        EXPECT_EQ(t.misses, 0) << b;
+        EXPECT_LE(t.falseAlarms * 50, t.same) << b;
+        return t;
+    }
+};
+
+TEST_F(XmlFormatterTools, JudgedByCanonicalForm)
+{
+    if (!languageBuilt(Xml))
+        GTEST_SKIP() << "this build reads no XML (no libxml2 headers)";
+    if (python().empty() || !haveTool("xmllint"))
+        GTEST_SKIP() << "python3 with lxml and xmllint are needed";
+    const std::string prettier = npmTool("prettier");
+    const bool withPrettier = haveTool("node") && !prettier.empty() && exists(npm() + "/node_modules/@prettier/plugin-xml");
+    // The samples, then a deterministic sample of the files that lxml
+    // reads: the first of each directory in path order, 120 at most.
+    const std::string samples = std::string(MATCHLING_SOURCE_DIR) + "/tests/languages/xml";
+    const std::vector<std::string> found = commandLines(
+        "{ ls -d '" + samples + "'/*; find /usr /etc \\( -name '*.xml' -o -name '*.svg' -o -name '*.xsd' -o -name "
+        "'*.xsl' -o -name '*.xslt' -o -name '*.plist' -o -name '*.csproj' -o -name '*.props' -o -name '*.targets' "
+        "-o -name '*.resx' -o -name '*.xaml' \\) -type f -size -64k -size +0 -print 2>/dev/null | LC_ALL=C sort | "
+        "awk '{d = $0; sub(/\\/[^\\/]*$/, \"\", d); if (!(d in seen)) { seen[d] = 1; print } }'; } | "
+        "xargs -d '\\n' " + python() + " '" + judgeScript() + "' parses | head -120");
+    if (found.size() < 30)
+        GTEST_SKIP() << "too few XML files found on this machine";
+    ScratchDir dir;
+    ASSERT_EQ(std::system(("mkdir '" + dir.file("orig") + "'").c_str()), 0);
+    int count = 0;
+    for (const std::string &f : found)
+        writeFile(dir.file("orig/" + std::to_string(count++) + "_" + f.substr(f.rfind('/') + 1)), readFile(f));
+    // Each setting's copy of the files, formatted where the formatter could.
+    struct Setting {
+        const char *name;
+        std::string command;  // run in the copy's directory
+    };
+    std::vector<Setting> settings = {
+        {"xmllint", "for f in *; do xmllint --format \"$f\" >../tmp 2>/dev/null && mv ../tmp \"$f\"; done"},
+        {"xmllint-tab",
+         "for f in *; do XMLLINT_INDENT='\t' xmllint --format \"$f\" >../tmp 2>/dev/null && mv ../tmp \"$f\"; done"},
+    };
+    const std::string run = "'" + prettier + "' --no-config --no-editorconfig --log-level silent --plugin='" + npm() +
+                            "/node_modules/@prettier/plugin-xml/src/plugin.js' --write";
+    if (withPrettier) {
+        settings.push_back({"prettier", run + " . >/dev/null 2>&1"});
+        settings.push_back({"prettier-ignore", run + " --xml-whitespace-sensitivity ignore . >/dev/null 2>&1"});
+        settings.push_back({"prettier-narrow", run + " --print-width 40 --tab-width 4 --xml-self-closing-space false "
+                                                     ". >/dev/null 2>&1"});
+    } else {
+        std::printf("prettier's XML plugin not found (npm ci in tests/npm): xmllint alone\n");
+    }
+    for (const Setting &s : settings)
+        ASSERT_EQ(std::system(("cd '" + dir.path() + "' && cp -r orig " + s.name + " && cd " + s.name + " && { " +
+                               s.command + "; true; }")
+                                  .c_str()),
+                  0);
+    for (const Setting &s : settings) {
+        const Tally t = judge(dir.path(), "orig", s.name);
+        EXPECT_GT(t.same, 50) << s.name;
+    }
+
+    // Near misses and relayouts of the same files.
+    ASSERT_EQ(std::system((python() + " '" + judgeScript() + "' mutate '" + dir.file("orig") + "' '" +
+                           dir.file("mutants") + "'")
+                              .c_str()),
+              0);
+    for (const char *kind : {"reorder", "indent", "text", "blank", "between", "leaf", "value", "rename"}) {
+        const Tally t = judge(dir.file("mutants"), std::string(kind) + "-orig", kind);
+        EXPECT_GT(t.pairs, 5) << kind;
+    }
+}
+
+} // namespace
