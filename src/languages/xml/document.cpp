@@ -165,7 +165,7 @@ struct Walker {
     int depth = 0;              // elements and entity references open
     std::string run;            // the run of text not yet a token
     std::uint32_t runLine = 0;  // the line of its first text
-    std::vector<std::string> attributes;  // an element's attribute tokens, sorted before they are added
+    std::vector<std::uint32_t> blanks;  // the tokens of blank runs whose elements are open, in order
 
     Walker(XmlStore &s, const XmlLibrary &l, bool withComments) : store(s), lib(l), comments(withComments) {}
 
@@ -183,7 +183,7 @@ struct Walker {
             return false;
         }
         store.tokens.push_back({static_cast<std::uint32_t>(store.keys.size()),
-                                static_cast<std::uint32_t>(n) & 0x7fffffffu, comment, line});
+                                static_cast<std::uint32_t>(n) & 0x3fffffffu, comment, 0, line});
         store.keys.append(key, n);
         return true;
     }
@@ -239,56 +239,29 @@ struct Walker {
         return true;
     }
 
-    // Finds whether list (entities' text followed) holds text that is not
-    // all blanks, and elements, comments or processing instructions.
-    bool scan(xmlNodePtr list, bool &text, bool &markup)
-    {
-        for (xmlNodePtr n = list; n && !(text && markup); n = n->next) {
-            if (!visit())
-                return false;
-            switch (n->type) {
-            case XML_TEXT_NODE:
-            case XML_CDATA_SECTION_NODE:
-                for (const xmlChar *p = n->content; p && *p && !text; ++p)
-                    text = !isBlank(static_cast<char>(*p));
-                break;
-            case XML_ENTITY_REF_NODE: {
-                xmlEntityPtr e = entityOf(n);
-                if (e && e->children) {
-                    if (!enter() || !scan(e->children, text, markup))
-                        return false;
-                    --depth;
-                } else if (!emptyEntity(e)) {
-                    text = true;
-                }
-                break;
-            }
-            case XML_ELEMENT_NODE:
-            case XML_COMMENT_NODE:
-            case XML_PI_NODE:
-                markup = true;
-                break;
-            default:
-                break;
-            }
-        }
-        return true;
-    }
+    // What one element's content holds, as its walk finds it.
+    struct Level {
+        bool text = false;    // a run of text that is not all blanks
+        bool markup = false;  // an element, comment or processing instruction
+    };
 
-    // Adds the run of text as a token, unless it is all blanks and blanks
-    // are layout where it stands.
-    bool flush(bool keepBlanks)
+    // Adds the run of text as a token. One of nothing but blanks, outside
+    // xml:space="preserve", is noted in blanks: its element's end decides
+    // whether it stays.
+    bool flush(Level &level, bool preserve)
     {
         if (run.empty())
             return true;
-        bool ok = true;
-        if (keepBlanks || !allBlank(run)) {
-            run.insert(run.begin(), '"');
-            run += '"';
-            ok = add(run, runLine);
-        }
+        const bool blank = allBlank(run);
+        level.text = level.text || !blank;
+        if (blank && !preserve)
+            blanks.push_back(static_cast<std::uint32_t>(store.tokens.size()));
+        const std::size_t from = store.keys.size();
+        store.keys += '"';
+        store.keys += run;
+        store.keys += '"';
         run.clear();
-        return ok;
+        return close(from, runLine);
     }
 
     // Adds the words of a comment.
@@ -321,8 +294,8 @@ struct Walker {
     }
 
     // Adds the tokens of the nodes of list, an element's content or an
-    // entity's text, blanks kept or not.
-    bool content(xmlNodePtr list, bool keepBlanks, bool preserve)
+    // entity's text, noting in level what they hold.
+    bool content(xmlNodePtr list, Level &level, bool preserve)
     {
         for (xmlNodePtr n = list; n; n = n->next) {
             if (!visit())
@@ -342,7 +315,7 @@ struct Walker {
             case XML_ENTITY_REF_NODE: {
                 xmlEntityPtr e = entityOf(n);
                 if (e && e->children) {
-                    if (!enter() || !content(e->children, keepBlanks, preserve))
+                    if (!enter() || !content(e->children, level, preserve))
                         return false;
                     --depth;
                 } else if (!emptyEntity(e)) {
@@ -356,15 +329,18 @@ struct Walker {
                 break;
             }
             case XML_ELEMENT_NODE:
-                if (!flush(keepBlanks) || !element(n, preserve))
+                level.markup = true;
+                if (!flush(level, preserve) || !element(n, preserve))
                     return false;
                 break;
             case XML_COMMENT_NODE:
-                if (comments && (!flush(keepBlanks) || !commentWords(n)))
+                level.markup = true;
+                if (comments && (!flush(level, preserve) || !commentWords(n)))
                     return false;
                 break;
             case XML_PI_NODE:
-                if (!flush(keepBlanks) || !processingInstruction(n))
+                level.markup = true;
+                if (!flush(level, preserve) || !processingInstruction(n))
                     return false;
                 break;
             default:
@@ -374,67 +350,106 @@ struct Walker {
         return true;
     }
 
-    static std::string qualified(xmlNsPtr ns, const xmlChar *name)
+    // Appends a name as written, prefix and all, to the keys.
+    void appendName(xmlNsPtr ns, const xmlChar *name)
     {
-        std::string q;
         if (ns && ns->prefix) {
-            q = str(ns->prefix);
-            q += ':';
+            store.keys += str(ns->prefix);
+            store.keys += ':';
         }
-        q += str(name);
-        return q;
+        store.keys += str(name);
+    }
+
+    // Adds the token whose key was appended to the keys from offset from.
+    bool close(std::size_t from, std::uint32_t line)
+    {
+        const std::size_t n = store.keys.size() - from;
+        if (store.tokens.size() >= kXmlMaxTokens || store.keys.size() > kXmlMaxKeyBytes) {
+            failure = "too large to compare as XML";
+            return false;
+        }
+        store.tokens.push_back({static_cast<std::uint32_t>(from), static_cast<std::uint32_t>(n) & 0x3fffffffu, 0, 0,
+                                line});
+        return true;
+    }
+
+    // True when the keys from offset from, n bytes, end in the value text.
+    bool valueIs(std::size_t from, std::size_t n, const char *text) const
+    {
+        const std::size_t k = std::strlen(text);
+        return n >= k && store.keys.compare(from + n - k, k, text) == 0;
     }
 
     // Adds an element's tokens: its name, its attributes sorted, its
-    // content, its end.
+    // content, its end. The keys are written straight into the store's.
     bool element(xmlNodePtr node, bool preserve)
     {
         if (!enter())
             return false;
         const std::uint32_t line = lineOf(node);
-        const std::string name = qualified(node->ns, node->name);
-        if (!add("<" + name, line))
+        std::size_t from = store.keys.size();
+        store.keys += '<';
+        appendName(node->ns, node->name);
+        if (!close(from, line))
             return false;
-        attributes.clear();
+        // The attributes' keys, then their tokens in the order of their keys.
+        const std::size_t first = store.tokens.size();
         for (xmlNsPtr ns = node->nsDef; ns; ns = ns->next) {
-            std::string a = ns->prefix ? "xmlns:" + std::string(str(ns->prefix)) : std::string("xmlns");
-            a += "=\"";
-            a += ns->href ? str(ns->href) : "";
-            a += '"';
-            attributes.push_back(std::move(a));
+            from = store.keys.size();
+            store.keys += ns->prefix ? "xmlns:" : "xmlns";
+            store.keys += ns->prefix ? str(ns->prefix) : "";
+            store.keys += "=\"";
+            store.keys += ns->href ? str(ns->href) : "";
+            store.keys += '"';
+            if (!close(from, line))
+                return false;
         }
         for (xmlAttrPtr at = node->properties; at; at = at->next) {
-            std::string a = qualified(at->ns, at->name) + "=\"";
-            if (!appendValue(at->children, a))
+            from = store.keys.size();
+            appendName(at->ns, at->name);
+            store.keys += "=\"";
+            if (!appendValue(at->children, store.keys))
                 return false;
-            a += '"';
+            store.keys += '"';
+            const std::size_t n = store.keys.size() - from;
             if (at->ns && same(at->ns->prefix, "xml") && same(at->name, "space")) {
-                const std::size_t eq = a.find('=');
-                if (a.compare(eq, std::string::npos, "=\"preserve\"") == 0)
+                if (valueIs(from, n, "=\"preserve\""))
                     preserve = true;
-                else if (a.compare(eq, std::string::npos, "=\"default\"") == 0)
+                else if (valueIs(from, n, "=\"default\""))
                     preserve = false;
             }
-            attributes.push_back(std::move(a));
-        }
-        std::sort(attributes.begin(), attributes.end());
-        for (const std::string &a : attributes)
-            if (!add(a, line))
+            if (!close(from, line))
                 return false;
+        }
+        if (store.tokens.size() - first > 1) {
+            const char *keys = store.keys.data();
+            std::sort(store.tokens.begin() + static_cast<std::ptrdiff_t>(first), store.tokens.end(),
+                      [keys](const XmlToken &a, const XmlToken &b) {
+                          const int c = std::memcmp(keys + a.offset, keys + b.offset, std::min(a.length, b.length));
+                          return c < 0 || (c == 0 && a.length < b.length);
+                      });
+        }
         // The blanks a browser renders.
         const xmlChar *href = node->ns ? node->ns->href : nullptr;
-        if (same(href, kXhtml) ||
-            (same(href, kSvg) && (same(node->name, "text") || same(node->name, "tspan") ||
-                                  same(node->name, "textPath"))))
+        if (href && (same(href, kXhtml) || (same(href, kSvg) && (same(node->name, "text") ||
+                                                                  same(node->name, "tspan") ||
+                                                                  same(node->name, "textPath")))))
             preserve = true;
-        bool text = false, markup = false;
-        if (!scan(node->children, text, markup))
+        // Its blank runs are layout where it holds markup and no other text.
+        const std::size_t mark = blanks.size();
+        Level level;
+        if (!content(node->children, level, preserve) || !flush(level, preserve))
             return false;
-        const bool keepBlanks = preserve || text || !markup;
-        if (!content(node->children, keepBlanks, preserve) || !flush(keepBlanks))
-            return false;
+        if (level.markup && !level.text)
+            for (std::size_t k = mark; k < blanks.size(); ++k)
+                store.tokens[blanks[k]].dropped = 1;
+        blanks.resize(mark);
         --depth;
-        return add("</" + name + ">", line);
+        from = store.keys.size();
+        store.keys += "</";
+        appendName(node->ns, node->name);
+        store.keys += '>';
+        return close(from, line);
     }
 
     // The document type declaration's tokens: "<!DOCTYPE name ...>", then
@@ -576,6 +591,9 @@ std::string xmlTokens(XmlStore &store, bool withComments)
         Walker walker(store, *lib, withComments);
         if (!walker.document(doc))
             reason = walker.failure ? walker.failure : "too large to compare as XML";
+        store.tokens.erase(std::remove_if(store.tokens.begin(), store.tokens.end(),
+                                          [](const XmlToken &t) { return t.dropped != 0; }),
+                           store.tokens.end());
     }
     if (doc)
         lib->freeDoc(doc);

@@ -37,7 +37,7 @@ void readSourceWhole(Lexer &lx)
     refuseSource(lx, reason.c_str());
     store->tokens.clear();
     store->keys = "<" + reason + ">";
-    store->tokens.push_back({0, static_cast<std::uint32_t>(store->keys.size()), 0, 1});
+    store->tokens.push_back({0, static_cast<std::uint32_t>(store->keys.size()), 0, 0, 1});
 }
 
 // The content test of ".plist": a property list in XML, not in Apple's

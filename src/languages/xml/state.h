@@ -24,8 +24,9 @@ constexpr int kXmlMaxDepth = 1000;  // elements and entity references open at on
 // keeps no columns: each token is placed at its line's first column).
 struct XmlToken {
     std::uint32_t offset;       // where its key starts in keys
-    std::uint32_t length : 31;  // bytes of its key
+    std::uint32_t length : 30;  // bytes of its key
     std::uint32_t comment : 1;  // a word of a comment
+    std::uint32_t dropped : 1;  // a blank run found to be layout, taken out when the walk ends
     std::uint32_t line;
 };
 
