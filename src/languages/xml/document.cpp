@@ -1,5 +1,5 @@
-// An XML document as tokens: libxml2's tree of it, walked as a canonical
-// tree.
+// An XML document as tokens: libxml2's SAX2 events, read as a canonical
+// tree (no tree is built: libxml2 reads four times as fast so).
 //
 // An element is "<name" (its name as written, prefix and all), then its
 // attributes and namespace declarations, each "name=\"value\"" with the value
@@ -35,11 +35,6 @@ namespace {
 const char kXhtml[] = "http://www.w3.org/1999/xhtml";
 const char kSvg[] = "http://www.w3.org/2000/svg";
 
-// A reference to an entity whose text the tree does not hold (declared
-// outside the document, or never read as content) is spelled "&name;" after
-// this byte, which no text of libxml2's, all UTF-8, holds.
-const char kUnread = '\xFF';
-
 bool isBlank(char c)
 {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';
@@ -63,19 +58,6 @@ bool same(const xmlChar *a, const char *b)
     return a && std::strcmp(str(a), b) == 0;
 }
 
-// The entity a reference node stands for; nullptr when it was not declared.
-xmlEntityPtr entityOf(xmlNodePtr ref)
-{
-    xmlNodePtr e = ref->children;
-    return e && e->type == XML_ENTITY_DECL ? reinterpret_cast<xmlEntityPtr>(e) : nullptr;
-}
-
-// True when a reference to e, whose text the tree does not hold, stands for
-// no text: e is declared in the document with an empty value.
-bool emptyEntity(xmlEntityPtr e)
-{
-    return e && e->etype == XML_INTERNAL_GENERAL_ENTITY && (!e->content || !*e->content);
-}
 
 // The internal subset of a document type declaration in text (a byte order
 // mark aside), found by reading the prolog: its bytes between '[' and ']',
@@ -155,271 +137,182 @@ void squeeze(const char *text, std::size_t size, std::string &out)
         out.pop_back();
 }
 
-// The walk of one document's tree into the store's tokens.
+// The walk of one document's events into the store's tokens.
 struct Walker {
+    // An element open: what its content holds so far.
+    struct Frame {
+        std::size_t blanks;      // the size of blanks when it opened
+        bool preserve;           // its blanks are kept
+        bool text = false;       // a run of text that is not all blanks
+        bool markup = false;     // an element, comment or processing instruction
+    };
+
     XmlStore &store;
     const XmlLibrary &lib;
-    bool comments;              // the words of comments are tokens
+    xmlParserCtxtPtr ctxt;          // the document's parser (an entity's text has one of its own)
+    xmlSAXHandler defaults;         // libxml2's own handlers, which build the DTD
+    bool comments;                  // the words of comments are tokens
     const char *failure = nullptr;  // the reason a bound was met
-    std::size_t visits = 0;     // nodes visited (entities' nodes each time they are referenced)
-    int depth = 0;              // elements and entity references open
-    std::string run;            // the run of text not yet a token
-    std::uint32_t runLine = 0;  // the line of its first text
+    std::string run;                // the run of text not yet a token
+    std::uint32_t runLine = 0;      // the line of its first text
+    std::uint32_t line = 1;         // the line of the last event read
     std::vector<std::uint32_t> blanks;  // the tokens of blank runs whose elements are open, in order
+    std::vector<Frame> open;        // the elements open
 
-    Walker(XmlStore &s, const XmlLibrary &l, bool withComments) : store(s), lib(l), comments(withComments) {}
-
-    std::uint32_t lineOf(xmlNodePtr node)
+    Walker(XmlStore &s, const XmlLibrary &l, xmlParserCtxtPtr c, bool withComments)
+        : store(s), lib(l), ctxt(c), defaults(*c->sax), comments(withComments)
     {
-        const long line = node->line != 65535 ? static_cast<long>(node->line) : lib.getLineNo(node);
-        return line > 0 ? static_cast<std::uint32_t>(line) : 1;
     }
 
-    // Adds a token of key to the store; false when a bound is met.
-    bool add(const char *key, std::size_t n, std::uint32_t line, bool comment = false)
+    // The walker of the parser (a handler's argument, the document's or an
+    // entity's), set while the document is read.
+    static thread_local Walker *current;
+
+    // Stops the parser for a bound met.
+    void fail(const char *reason)
     {
-        if (store.tokens.size() >= kXmlMaxTokens || store.keys.size() + n > kXmlMaxKeyBytes) {
-            failure = "too large to compare as XML";
+        if (!failure)
+            failure = reason;
+        ctxt->disableSAX = 1;
+        ctxt->wellFormed = 0;
+    }
+
+    // The line of the event a handler is called for: the document's, or
+    // inside an entity's text the line of the last event of the document.
+    std::uint32_t lineOf(void *parser)
+    {
+        if (parser == ctxt && ctxt->input && ctxt->input->line > 0)
+            line = static_cast<std::uint32_t>(ctxt->input->line);
+        return line;
+    }
+
+    // Adds the token whose key was appended to the keys from offset from.
+    bool close(std::size_t from, std::uint32_t at, bool comment = false)
+    {
+        const std::size_t n = store.keys.size() - from;
+        if (store.tokens.size() >= kXmlMaxTokens || store.keys.size() > kXmlMaxKeyBytes) {
+            fail("too large to compare as XML");
             return false;
         }
-        store.tokens.push_back({static_cast<std::uint32_t>(store.keys.size()),
-                                static_cast<std::uint32_t>(n) & 0x3fffffffu, comment, 0, line});
+        store.tokens.push_back(
+            {static_cast<std::uint32_t>(from), static_cast<std::uint32_t>(n) & 0x3fffffffu, comment, 0, at});
+        return true;
+    }
+
+    bool add(const char *key, std::size_t n, std::uint32_t at, bool comment = false)
+    {
+        const std::size_t from = store.keys.size();
         store.keys.append(key, n);
-        return true;
+        return close(from, at, comment);
     }
 
-    bool add(const std::string &key, std::uint32_t line) { return add(key.data(), key.size(), line); }
-
-    // Counts a visit; false when the walk has taken too long a way (entities
-    // referenced over and over).
-    bool visit()
-    {
-        if (++visits <= 4 * kXmlMaxTokens)
-            return true;
-        failure = "too large to compare as XML";
-        return false;
-    }
-
-    bool enter()
-    {
-        if (++depth <= kXmlMaxDepth)
-            return true;
-        failure = "nested too deeply to compare as XML";
-        return false;
-    }
-
-    // Appends the value of list, nodes of an attribute's value or an
-    // entity's text, to out.
-    bool appendValue(xmlNodePtr list, std::string &out)
-    {
-        for (xmlNodePtr n = list; n; n = n->next) {
-            if (!visit())
-                return false;
-            if (n->type == XML_TEXT_NODE || n->type == XML_CDATA_SECTION_NODE) {
-                if (n->content)
-                    out += str(n->content);
-            } else if (n->type == XML_ENTITY_REF_NODE) {
-                xmlEntityPtr e = entityOf(n);
-                if (e && e->children) {
-                    if (!enter() || !appendValue(e->children, out))
-                        return false;
-                    --depth;
-                } else if (!emptyEntity(e)) {
-                    out += kUnread;
-                    out += '&';
-                    out += str(n->name);
-                    out += ';';
-                }
-            }
-            if (out.size() > kXmlMaxKeyBytes) {
-                failure = "too large to compare as XML";
-                return false;
-            }
-        }
-        return true;
-    }
-
-    // What one element's content holds, as its walk finds it.
-    struct Level {
-        bool text = false;    // a run of text that is not all blanks
-        bool markup = false;  // an element, comment or processing instruction
-    };
+    bool add(const std::string &key, std::uint32_t at) { return add(key.data(), key.size(), at); }
 
     // Adds the run of text as a token. One of nothing but blanks, outside
     // xml:space="preserve", is noted in blanks: its element's end decides
     // whether it stays.
-    bool flush(Level &level, bool preserve)
+    void flush()
     {
-        if (run.empty())
-            return true;
+        if (run.empty() || open.empty())
+            return;
+        Frame &f = open.back();
         const bool blank = allBlank(run);
-        level.text = level.text || !blank;
-        if (blank && !preserve)
+        f.text = f.text || !blank;
+        if (blank && !f.preserve)
             blanks.push_back(static_cast<std::uint32_t>(store.tokens.size()));
         const std::size_t from = store.keys.size();
         store.keys += '"';
         store.keys += run;
         store.keys += '"';
         run.clear();
-        return close(from, runLine);
+        close(from, runLine);
+    }
+
+    // An element, comment or processing instruction in the open element:
+    // the run of text before it ends.
+    void markup()
+    {
+        if (open.empty())
+            return;
+        open.back().markup = true;
+        flush();
     }
 
     // Adds the words of a comment.
-    bool commentWords(xmlNodePtr n)
+    void commentWords(const char *p, std::uint32_t at)
     {
-        const char *p = n->content ? str(n->content) : "";
-        const std::uint32_t line = lineOf(n);
         while (*p) {
             while (isBlank(*p))
                 ++p;
             const char *start = p;
             while (*p && !isBlank(*p))
                 ++p;
-            if (p > start && !add(start, static_cast<std::size_t>(p - start), line, true))
-                return false;
+            if (p > start && !add(start, static_cast<std::size_t>(p - start), at, true))
+                return;
         }
-        return true;
     }
 
-    bool processingInstruction(xmlNodePtr n)
+    void appendName(const xmlChar *prefix, const xmlChar *name)
     {
-        std::string key = "<?";
-        key += str(n->name);
-        if (n->content && *n->content) {
-            key += ' ';
-            key += str(n->content);
-        }
-        key += "?>";
-        return add(key, lineOf(n));
-    }
-
-    // Adds the tokens of the nodes of list, an element's content or an
-    // entity's text, noting in level what they hold.
-    bool content(xmlNodePtr list, Level &level, bool preserve)
-    {
-        for (xmlNodePtr n = list; n; n = n->next) {
-            if (!visit())
-                return false;
-            switch (n->type) {
-            case XML_TEXT_NODE:
-            case XML_CDATA_SECTION_NODE:
-                if (run.empty())
-                    runLine = lineOf(n);
-                if (n->content)
-                    run += str(n->content);
-                if (run.size() > kXmlMaxKeyBytes) {
-                    failure = "too large to compare as XML";
-                    return false;
-                }
-                break;
-            case XML_ENTITY_REF_NODE: {
-                xmlEntityPtr e = entityOf(n);
-                if (e && e->children) {
-                    if (!enter() || !content(e->children, level, preserve))
-                        return false;
-                    --depth;
-                } else if (!emptyEntity(e)) {
-                    if (run.empty())
-                        runLine = lineOf(n);
-                    run += kUnread;
-                    run += '&';
-                    run += str(n->name);
-                    run += ';';
-                }
-                break;
-            }
-            case XML_ELEMENT_NODE:
-                level.markup = true;
-                if (!flush(level, preserve) || !element(n, preserve))
-                    return false;
-                break;
-            case XML_COMMENT_NODE:
-                level.markup = true;
-                if (comments && (!flush(level, preserve) || !commentWords(n)))
-                    return false;
-                break;
-            case XML_PI_NODE:
-                level.markup = true;
-                if (!flush(level, preserve) || !processingInstruction(n))
-                    return false;
-                break;
-            default:
-                break;
-            }
-        }
-        return true;
-    }
-
-    // Appends a name as written, prefix and all, to the keys.
-    void appendName(xmlNsPtr ns, const xmlChar *name)
-    {
-        if (ns && ns->prefix) {
-            store.keys += str(ns->prefix);
+        if (prefix) {
+            store.keys += str(prefix);
             store.keys += ':';
         }
         store.keys += str(name);
     }
 
-    // Adds the token whose key was appended to the keys from offset from.
-    bool close(std::size_t from, std::uint32_t line)
-    {
-        const std::size_t n = store.keys.size() - from;
-        if (store.tokens.size() >= kXmlMaxTokens || store.keys.size() > kXmlMaxKeyBytes) {
-            failure = "too large to compare as XML";
-            return false;
-        }
-        store.tokens.push_back({static_cast<std::uint32_t>(from), static_cast<std::uint32_t>(n) & 0x3fffffffu, 0, 0,
-                                line});
-        return true;
-    }
-
-    // True when the keys from offset from, n bytes, end in the value text.
-    bool valueIs(std::size_t from, std::size_t n, const char *text) const
+    // True when the keys from offset from, n bytes, end in text.
+    bool endsIn(std::size_t from, std::size_t n, const char *text) const
     {
         const std::size_t k = std::strlen(text);
         return n >= k && store.keys.compare(from + n - k, k, text) == 0;
     }
 
-    // Adds an element's tokens: its name, its attributes sorted, its
-    // content, its end. The keys are written straight into the store's.
-    bool element(xmlNodePtr node, bool preserve)
+    // An element's start: its name, then its attributes and namespace
+    // declarations in the order of their keys (those the DTD defaults left
+    // out, as libxml2's tree leaves them).
+    void start(void *parser, const xmlChar *localname, const xmlChar *prefix, const xmlChar *uri, int namespaces,
+               const xmlChar **ns, int attributes, int defaulted, const xmlChar **at)
     {
-        if (!enter())
-            return false;
-        const std::uint32_t line = lineOf(node);
+        markup();
+        if (open.size() >= static_cast<std::size_t>(kXmlMaxDepth)) {
+            fail("nested too deeply to compare as XML");
+            return;
+        }
+        const std::uint32_t where = lineOf(parser);
+        bool preserve = !open.empty() && open.back().preserve;
         std::size_t from = store.keys.size();
         store.keys += '<';
-        appendName(node->ns, node->name);
-        if (!close(from, line))
-            return false;
-        // The attributes' keys, then their tokens in the order of their keys.
+        appendName(prefix, localname);
+        if (!close(from, where))
+            return;
         const std::size_t first = store.tokens.size();
-        for (xmlNsPtr ns = node->nsDef; ns; ns = ns->next) {
+        for (int k = 0; k < namespaces; ++k) {
             from = store.keys.size();
-            store.keys += ns->prefix ? "xmlns:" : "xmlns";
-            store.keys += ns->prefix ? str(ns->prefix) : "";
+            store.keys += ns[2 * k] ? "xmlns:" : "xmlns";
+            store.keys += ns[2 * k] ? str(ns[2 * k]) : "";
             store.keys += "=\"";
-            store.keys += ns->href ? str(ns->href) : "";
+            store.keys += ns[2 * k + 1] ? str(ns[2 * k + 1]) : "";
             store.keys += '"';
-            if (!close(from, line))
-                return false;
+            if (!close(from, where))
+                return;
         }
-        for (xmlAttrPtr at = node->properties; at; at = at->next) {
+        for (int k = 0; k < attributes - defaulted; ++k) {
+            const xmlChar **a = at + 5 * k;  // name, prefix, URI, value, its end
             from = store.keys.size();
-            appendName(at->ns, at->name);
+            appendName(a[1], a[0]);
             store.keys += "=\"";
-            if (!appendValue(at->children, store.keys))
-                return false;
+            store.keys.append(str(a[3]), static_cast<std::size_t>(a[4] - a[3]));
             store.keys += '"';
             const std::size_t n = store.keys.size() - from;
-            if (at->ns && same(at->ns->prefix, "xml") && same(at->name, "space")) {
-                if (valueIs(from, n, "=\"preserve\""))
+            if (same(a[1], "xml") && same(a[0], "space")) {
+                if (endsIn(from, n, "=\"preserve\""))
                     preserve = true;
-                else if (valueIs(from, n, "=\"default\""))
+                else if (endsIn(from, n, "=\"default\""))
                     preserve = false;
             }
-            if (!close(from, line))
-                return false;
+            if (!close(from, where))
+                return;
         }
         if (store.tokens.size() - first > 1) {
             const char *keys = store.keys.data();
@@ -430,26 +323,70 @@ struct Walker {
                       });
         }
         // The blanks a browser renders.
-        const xmlChar *href = node->ns ? node->ns->href : nullptr;
-        if (href && (same(href, kXhtml) || (same(href, kSvg) && (same(node->name, "text") ||
-                                                                  same(node->name, "tspan") ||
-                                                                  same(node->name, "textPath")))))
+        if (uri && (same(uri, kXhtml) || (same(uri, kSvg) && (same(localname, "text") || same(localname, "tspan") ||
+                                                              same(localname, "textPath")))))
             preserve = true;
-        // Its blank runs are layout where it holds markup and no other text.
-        const std::size_t mark = blanks.size();
-        Level level;
-        if (!content(node->children, level, preserve) || !flush(level, preserve))
-            return false;
-        if (level.markup && !level.text)
-            for (std::size_t k = mark; k < blanks.size(); ++k)
+        open.push_back(Frame{blanks.size(), preserve});
+    }
+
+    // An element's end: its blank runs are layout where it holds markup and
+    // no other text.
+    void end(void *parser, const xmlChar *localname, const xmlChar *prefix)
+    {
+        if (open.empty())
+            return;
+        flush();
+        const Frame f = open.back();
+        if (f.markup && !f.text)
+            for (std::size_t k = f.blanks; k < blanks.size(); ++k)
                 store.tokens[blanks[k]].dropped = 1;
-        blanks.resize(mark);
-        --depth;
-        from = store.keys.size();
+        blanks.resize(f.blanks);
+        open.pop_back();
+        const std::size_t from = store.keys.size();
         store.keys += "</";
-        appendName(node->ns, node->name);
+        appendName(prefix, localname);
         store.keys += '>';
-        return close(from, line);
+        close(from, lineOf(parser));
+    }
+
+    void text(void *parser, const xmlChar *ch, int length)
+    {
+        if (run.empty())
+            runLine = lineOf(parser);
+        run.append(str(ch), static_cast<std::size_t>(length));
+        if (run.size() > kXmlMaxKeyBytes)
+            fail("too large to compare as XML");
+    }
+
+    void comment(void *parser, const xmlChar *value)
+    {
+        if (ctxt->inSubset) {
+            defaults.comment(parser, value);  // kept in the DTD, read with it
+            return;
+        }
+        if (!open.empty())
+            open.back().markup = true;
+        if (comments) {
+            flush();
+            commentWords(value ? str(value) : "", lineOf(parser));
+        }
+    }
+
+    void processingInstruction(void *parser, const xmlChar *target, const xmlChar *data)
+    {
+        if (ctxt->inSubset) {
+            defaults.processingInstruction(parser, target, data);
+            return;
+        }
+        markup();
+        std::string key = "<?";
+        key += str(target);
+        if (data && *data) {
+            key += ' ';
+            key += str(data);
+        }
+        key += "?>";
+        add(key, lineOf(parser));
     }
 
     // The document type declaration's tokens: "<!DOCTYPE name ...>", then
@@ -488,11 +425,9 @@ struct Walker {
                 return false;
         }
         for (xmlNodePtr n = dtd->children; n; n = n->next) {
-            if (!visit())
-                return false;
             if (n->type == XML_COMMENT_NODE) {
-                if (comments && !commentWords(n))
-                    return false;
+                if (comments)
+                    commentWords(n->content ? str(n->content) : "", 1);
                 continue;
             }
             xmlBufferPtr buffer = lib.bufferCreate();
@@ -511,35 +446,64 @@ struct Walker {
         return true;
     }
 
-    // Adds the tokens of the document's nodes: its root element, and the
-    // declaration, processing instructions and comments around it.
-    bool document(xmlDocPtr doc)
+    // The handlers: each passes its event to the thread's walker.
+    static void onStart(void *p, const xmlChar *localname, const xmlChar *prefix, const xmlChar *uri, int namespaces,
+                        const xmlChar **ns, int attributes, int defaulted, const xmlChar **at)
     {
-        for (xmlNodePtr n = doc->children; n; n = n->next) {
-            switch (n->type) {
-            case XML_DTD_NODE:
-                if (!doctype(reinterpret_cast<xmlDtdPtr>(n)))
-                    return false;
-                break;
-            case XML_ELEMENT_NODE:
-                if (!element(n, false))
-                    return false;
-                break;
-            case XML_COMMENT_NODE:
-                if (comments && !commentWords(n))
-                    return false;
-                break;
-            case XML_PI_NODE:
-                if (!processingInstruction(n))
-                    return false;
-                break;
-            default:
-                break;
-            }
-        }
-        return true;
+        current->start(p, localname, prefix, uri, namespaces, ns, attributes, defaulted, at);
+    }
+    static void onEnd(void *p, const xmlChar *localname, const xmlChar *prefix, const xmlChar *)
+    {
+        current->end(p, localname, prefix);
+    }
+    static void onText(void *p, const xmlChar *ch, int length) { current->text(p, ch, length); }
+    static void onComment(void *p, const xmlChar *value) { current->comment(p, value); }
+    static void onInstruction(void *p, const xmlChar *target, const xmlChar *data)
+    {
+        current->processingInstruction(p, target, data);
+    }
+    // The end of the document type declaration: its tokens, now that the
+    // internal subset is read.
+    static void onSubsetEnd(void *p, const xmlChar *name, const xmlChar *externalId, const xmlChar *systemId)
+    {
+        Walker &w = *current;
+        if (w.defaults.externalSubset)
+            w.defaults.externalSubset(p, name, externalId, systemId);
+        xmlDocPtr doc = w.ctxt->myDoc;
+        if (doc && doc->intSubset && !w.doctype(doc->intSubset))
+            w.fail(w.failure ? w.failure : "too large to compare as XML");
+    }
+    // A reference to an external entity, which is never read, refuses the
+    // document: its text is not known.
+    static xmlEntityPtr onEntity(void *p, const xmlChar *name)
+    {
+        Walker &w = *current;
+        xmlEntityPtr e = w.defaults.getEntity ? w.defaults.getEntity(p, name) : nullptr;
+        if (e && e->etype == XML_EXTERNAL_GENERAL_PARSED_ENTITY && !w.ctxt->inSubset)
+            w.fail("an external entity, which is not read, cannot be compared as XML");
+        return e;
+    }
+
+    // Sets the parser's handlers to the walker's.
+    void handle()
+    {
+        xmlSAXHandler &h = *ctxt->sax;
+        h.startElementNs = onStart;
+        h.endElementNs = onEnd;
+        h.startElement = nullptr;
+        h.endElement = nullptr;
+        h.characters = onText;
+        h.ignorableWhitespace = onText;
+        h.cdataBlock = onText;
+        h.comment = onComment;
+        h.processingInstruction = onInstruction;
+        h.externalSubset = onSubsetEnd;
+        h.getEntity = onEntity;
+        h.reference = nullptr;
     }
 };
+
+thread_local Walker *Walker::current = nullptr;
 
 void silent(void *, const char *, ...) {}
 
@@ -568,35 +532,43 @@ std::string xmlTokens(XmlStore &store, bool withComments)
     const XmlLibrary *lib = xmlLibrary();
     if (!lib)
         return "not compared as XML: libxml2.so.2 cannot be loaded";
-    xmlParserCtxtPtr ctxt = lib->newParserCtxt();
-    if (!ctxt)
+    if (store.text.size() == 0)
+        return "not valid XML at line 1, column 1";
+    xmlParserCtxtPtr ctxt = lib->createMemoryParserCtxt(store.text.data(), static_cast<int>(store.text.size()));
+    if (!ctxt || !ctxt->sax) {
+        if (ctxt)
+            lib->freeParserCtxt(ctxt);
         return "too large to compare as XML";
+    }
     // libxml2 writes no error of its own: the reason says it.
     lib->setGenericErrorFunc(nullptr, silent);
-    if (ctxt->sax)
-        ctxt->sax->serror = silentStructured;
-    // No entity is replaced by the parser (the walk reads their text), no
-    // external subset or entity is loaded, nothing from the network; its
-    // limits (depth, entity expansion) stand.
-    const int options = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_BIG_LINES |
-                        XML_PARSE_COMPACT;
-    xmlDocPtr doc = lib->ctxtReadMemory(ctxt, store.text.data(), static_cast<int>(store.text.size()), nullptr,
-                                        nullptr, options);
+    ctxt->sax->serror = silentStructured;
+    ctxt->sax->warning = nullptr;
+    ctxt->sax->error = nullptr;
+    // Entities replaced by the parser, which bounds their expansion; no
+    // external subset or entity loaded, nothing from the network; its
+    // limits (depth, a name's length) stand.
+    lib->ctxtUseOptions(ctxt, XML_PARSE_NOENT | XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING |
+                                  XML_PARSE_BIG_LINES);
+    store.tokens.reserve(store.text.size() / 16 + 16);
+    store.keys.reserve(store.text.size() + 64);
+    Walker walker(store, *lib, ctxt, withComments);
+    walker.handle();
+    Walker *outer = Walker::current;
+    Walker::current = &walker;
+    lib->parseDocument(ctxt);
+    Walker::current = outer;
     std::string reason;
-    if (!doc || !ctxt->wellFormed) {
+    if (walker.failure)
+        reason = walker.failure;
+    else if (!ctxt->wellFormed)
         reason = refusal(*lib, ctxt);
-    } else {
-        store.tokens.reserve(store.text.size() / 16 + 16);
-        store.keys.reserve(store.text.size() + 64);
-        Walker walker(store, *lib, withComments);
-        if (!walker.document(doc))
-            reason = walker.failure ? walker.failure : "too large to compare as XML";
-        store.tokens.erase(std::remove_if(store.tokens.begin(), store.tokens.end(),
-                                          [](const XmlToken &t) { return t.dropped != 0; }),
-                           store.tokens.end());
-    }
-    if (doc)
-        lib->freeDoc(doc);
+    store.tokens.erase(std::remove_if(store.tokens.begin(), store.tokens.end(),
+                                      [](const XmlToken &t) { return t.dropped != 0; }),
+                       store.tokens.end());
+    if (ctxt->myDoc)
+        lib->freeDoc(ctxt->myDoc);
+    ctxt->myDoc = nullptr;
     lib->freeParserCtxt(ctxt);
     return reason;
 }

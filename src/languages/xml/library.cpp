@@ -35,11 +35,12 @@ void load()
     void (*initParser)() = nullptr;
     void (*setLoader)(xmlExternalEntityLoader) = nullptr;
     if (!take(handle, "xmlInitParser", initParser) || !take(handle, "xmlSetExternalEntityLoader", setLoader) ||
-        !take(handle, "xmlNewParserCtxt", library.newParserCtxt) ||
         !take(handle, "xmlFreeParserCtxt", library.freeParserCtxt) ||
-        !take(handle, "xmlCtxtReadMemory", library.ctxtReadMemory) ||
+        !take(handle, "xmlCreateMemoryParserCtxt", library.createMemoryParserCtxt) ||
+        !take(handle, "xmlCtxtUseOptions", library.ctxtUseOptions) ||
+        !take(handle, "xmlParseDocument", library.parseDocument) ||
         !take(handle, "xmlCtxtGetLastError", library.ctxtGetLastError) ||
-        !take(handle, "xmlFreeDoc", library.freeDoc) || !take(handle, "xmlGetLineNo", library.getLineNo) ||
+        !take(handle, "xmlFreeDoc", library.freeDoc) ||
         !take(handle, "xmlSetGenericErrorFunc", library.setGenericErrorFunc) ||
         !take(handle, "xmlBufferCreate", library.bufferCreate) || !take(handle, "xmlBufferFree", library.bufferFree) ||
         !take(handle, "xmlNodeDump", library.nodeDump)) {

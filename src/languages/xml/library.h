@@ -9,16 +9,17 @@
 #if MATCHLING_HAVE_LIBXML2
 
 #include <libxml/parser.h>
+#include <libxml/parserInternals.h>
 #include <libxml/tree.h>
 #include <libxml/xmlerror.h>
 
 struct XmlLibrary {
-    decltype(&::xmlNewParserCtxt) newParserCtxt;
     decltype(&::xmlFreeParserCtxt) freeParserCtxt;
-    decltype(&::xmlCtxtReadMemory) ctxtReadMemory;
+    decltype(&::xmlCreateMemoryParserCtxt) createMemoryParserCtxt;
+    decltype(&::xmlCtxtUseOptions) ctxtUseOptions;
+    decltype(&::xmlParseDocument) parseDocument;
     decltype(&::xmlCtxtGetLastError) ctxtGetLastError;
     decltype(&::xmlFreeDoc) freeDoc;
-    decltype(&::xmlGetLineNo) getLineNo;
     decltype(&::xmlSetGenericErrorFunc) setGenericErrorFunc;
     decltype(&::xmlBufferCreate) bufferCreate;
     decltype(&::xmlBufferFree) bufferFree;
