@@ -1,5 +1,5 @@
 // The XML lexer: the source read whole (at most kXmlMaxBytes) and parsed by
-// libxml2, loaded at first use (library.h), its tree turned into tokens
+// libxml2, loaded at first use (library.h), its events turned into tokens
 // (document.cpp). A document that is not well-formed is refused ("not valid
 // XML at line L, column C"), as is one too large, nested too deeply, or
 // whose entities expand too far: one token naming the reason, then End.

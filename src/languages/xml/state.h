@@ -1,5 +1,5 @@
 // The XML lexer's own state, and the store its first piece makes: the whole
-// document held in memory and the tokens libxml2's tree of it gives.
+// document held in memory and the tokens libxml2's reading of it gives.
 #ifndef MATCHLING_XML_STATE_H
 #define MATCHLING_XML_STATE_H
 
@@ -11,17 +11,18 @@
 #include "common/byte_buffer.h"
 #include "tokens/lexer.h"
 
-// libxml2 reads a whole document into a tree of about ten times its size
-// (a node of some 120 bytes for each tag or run of text, 30 bytes a node in
-// the densest documents): a larger document is refused ("too large to
-// compare as XML").
-constexpr std::size_t kXmlMaxBytes = std::size_t{8} << 20;
+// libxml2 reads a whole document from memory: a larger one is refused ("too
+// large to compare as XML"). While it is read, a document takes about four
+// times its size: the text, libxml2's copy of it, the tokens' keys and the
+// token records (16 bytes each, a token for every 15 bytes or so).
+constexpr std::size_t kXmlMaxBytes = std::size_t{16} << 20;
 constexpr std::size_t kXmlMaxTokens = std::size_t{4} << 20;   // tokens of one document, at most
 constexpr std::size_t kXmlMaxKeyBytes = std::size_t{64} << 20;  // bytes of their keys, entities expanded, at most
-constexpr int kXmlMaxDepth = 1000;  // elements and entity references open at once, at most
+constexpr int kXmlMaxDepth = 1000;  // elements open at once, at most (libxml2 stops at 256)
 
-// One token: its key in the store's keys and the line it stands on (libxml2
-// keeps no columns: each token is placed at its line's first column).
+// One token: its key in the store's keys and the line libxml2 read it on
+// (libxml2 gives no columns: each token is placed at its line's first
+// column).
 struct XmlToken {
     std::uint32_t offset;       // where its key starts in keys
     std::uint32_t length : 30;  // bytes of its key
