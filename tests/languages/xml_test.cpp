@@ -134,6 +134,9 @@ TEST(XmlNearMiss, Markup)
         {"blanks in an entity's literal count", "<!DOCTYPE a [<!ENTITY e \"x y\">]><a/>",
          "<!DOCTYPE a [<!ENTITY e \"x  y\">]><a/>", false},
         {"blanks around the root are layout", "\n<a/>\n\n", "<a/>", true},
+        {"a first #! line is a token", "#!/usr/bin/env run\n<a/>", "\n<a/>", false},
+        {"another #! line", "#!/usr/bin/env run\n<a/>", "#!/usr/bin/env walk\n<a/>", false},
+        {"a #! line's blanks", "#!/usr/bin/env run\n<a/>", "#!  /usr/bin/env run \n<a/>", true},
     }));
 }
 
@@ -199,6 +202,10 @@ TEST(XmlLexer, BadInputIsRefused)
     const std::string external = "<!DOCTYPE a [<!ENTITY e SYSTEM \"/etc/hostname\">]><a>&e;</a>";
     EXPECT_EQ(refusalOf(external, Xml), "an external entity, which is not read, cannot be compared as XML");
     EXPECT_EQ(refusalOf("<!DOCTYPE a [<!ENTITY e SYSTEM \"/etc/hostname\">]><a/>", Xml), "");
+    // Nor is a DTD outside the file: an entity it may declare is unknown.
+    for (const char *text : {"<!DOCTYPE a SYSTEM \"a.dtd\"><a>&e;</a>", "<!DOCTYPE a SYSTEM \"a.dtd\"><a v=\"&e;\"/>"})
+        EXPECT_EQ(refusalOf(text, Xml), "an entity not declared in the file cannot be compared as XML") << text;
+    EXPECT_NE(refusalOf("<!DOCTYPE a [<!ENTITY % p SYSTEM \"p.ent\">%p;]><a>&e;</a>", Xml), "");
 }
 
 } // namespace

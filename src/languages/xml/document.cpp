@@ -153,6 +153,7 @@ struct Walker {
     xmlSAXHandler defaults;         // libxml2's own handlers, which build the DTD
     bool comments;                  // the words of comments are tokens
     const char *failure = nullptr;  // the reason a bound was met
+    bool undeclared = false;        // an entity not declared was referenced (an error unless a DTD outside may declare it)
     std::string run;                // the run of text not yet a token
     std::uint32_t runLine = 0;      // the line of its first text
     std::uint32_t line = 1;         // the line of the last event read
@@ -473,13 +474,16 @@ struct Walker {
         if (doc && doc->intSubset && !w.doctype(doc->intSubset))
             w.fail(w.failure ? w.failure : "too large to compare as XML");
     }
-    // A reference to an external entity, which is never read, refuses the
-    // document: its text is not known.
+    // A reference to an external entity, which is never read, or to one
+    // the file does not declare (where a DTD outside it may), refuses the
+    // document: its text is not known (libxml2 would leave it out).
     static xmlEntityPtr onEntity(void *p, const xmlChar *name)
     {
         Walker &w = *current;
         xmlEntityPtr e = w.defaults.getEntity ? w.defaults.getEntity(p, name) : nullptr;
-        if (e && e->etype == XML_EXTERNAL_GENERAL_PARSED_ENTITY && !w.ctxt->inSubset)
+        if (!w.ctxt->inSubset && !e)
+            w.undeclared = true;
+        else if (!w.ctxt->inSubset && e->etype == XML_EXTERNAL_GENERAL_PARSED_ENTITY)
             w.fail("an external entity, which is not read, cannot be compared as XML");
         return e;
     }
@@ -534,6 +538,17 @@ std::string xmlTokens(XmlStore &store, bool withComments)
         return "not compared as XML: libxml2.so.2 cannot be loaded";
     if (store.text.size() == 0)
         return "not valid XML at line 1, column 1";
+    // A first "#!" line, which a kernel reads, is one token; the parser reads
+    // blanks in its place (so the document may go on after it, with no XML
+    // declaration then).
+    HashBangKey bang;
+    if (findHashBang(store.text.data(), store.text.size(), bang)) {
+        store.bang.assign(store.text.data(), bang.head);
+        store.bang.append(store.text.data() + bang.rest, bang.end - bang.rest);
+        for (std::size_t k = 0; k < bang.lineEnd && k < store.text.size(); ++k)
+            if (store.text[k] != '\n' && store.text[k] != '\r')
+                store.text[k] = ' ';
+    }
     xmlParserCtxtPtr ctxt = lib->createMemoryParserCtxt(store.text.data(), static_cast<int>(store.text.size()));
     if (!ctxt || !ctxt->sax) {
         if (ctxt)
@@ -553,6 +568,8 @@ std::string xmlTokens(XmlStore &store, bool withComments)
     store.tokens.reserve(store.text.size() / 16 + 16);
     store.keys.reserve(store.text.size() + 64);
     Walker walker(store, *lib, ctxt, withComments);
+    if (!store.bang.empty())
+        walker.add(store.bang, 1);
     walker.handle();
     Walker *outer = Walker::current;
     Walker::current = &walker;
@@ -563,6 +580,8 @@ std::string xmlTokens(XmlStore &store, bool withComments)
         reason = walker.failure;
     else if (!ctxt->wellFormed)
         reason = refusal(*lib, ctxt);
+    else if (walker.undeclared)
+        reason = "an entity not declared in the file cannot be compared as XML";
     store.tokens.erase(std::remove_if(store.tokens.begin(), store.tokens.end(),
                                       [](const XmlToken &t) { return t.dropped != 0; }),
                        store.tokens.end());

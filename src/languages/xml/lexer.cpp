@@ -36,8 +36,12 @@ void readSourceWhole(Lexer &lx)
         return;
     refuseSource(lx, reason.c_str());
     store->tokens.clear();
-    store->keys = "<" + reason + ">";
-    store->tokens.push_back({0, static_cast<std::uint32_t>(store->keys.size()), 0, 0, 1});
+    store->keys = store->bang;
+    if (!store->bang.empty())
+        store->tokens.push_back({0, static_cast<std::uint32_t>(store->bang.size()), 0, 0, 1});
+    store->keys += "<" + reason + ">";
+    store->tokens.push_back({static_cast<std::uint32_t>(store->bang.size()),
+                             static_cast<std::uint32_t>(store->keys.size() - store->bang.size()), 0, 0, 1});
 }
 
 // The content test of ".plist": a property list in XML, not in Apple's

@@ -36,6 +36,7 @@ struct XmlStore : LanguageStore {
     ByteBuffer text;  // the document as read
     std::vector<XmlToken> tokens;
     std::string keys;  // the tokens' keys, back to back
+    std::string bang;  // the key of a first "#!" line, kept before the reason when the document is refused
 };
 
 // Reads store.text with libxml2 into store's tokens (comments' words too
