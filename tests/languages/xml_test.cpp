@@ -284,14 +284,14 @@ TEST_F(XmlFormatterTools, JudgedByCanonicalForm)
     const std::string prettier = npmTool("prettier");
     const bool withPrettier = haveTool("node") && !prettier.empty() && exists(npm() + "/node_modules/@prettier/plugin-xml");
     // The samples, then a deterministic sample of the files that lxml
-    // reads: the first of each directory in path order, 120 at most.
+    // reads: the first of each directory in path order, 100 at most.
     const std::string samples = std::string(MATCHLING_SOURCE_DIR) + "/tests/languages/xml";
     const std::vector<std::string> found = commandLines(
         "{ ls -d '" + samples + "'/*; find /usr /etc \\( -name '*.xml' -o -name '*.svg' -o -name '*.xsd' -o -name "
         "'*.xsl' -o -name '*.xslt' -o -name '*.plist' -o -name '*.csproj' -o -name '*.props' -o -name '*.targets' "
         "-o -name '*.resx' -o -name '*.xaml' \\) -type f -size -64k -size +0 -print 2>/dev/null | LC_ALL=C sort | "
         "awk '{d = $0; sub(/\\/[^\\/]*$/, \"\", d); if (!(d in seen)) { seen[d] = 1; print } }'; } | "
-        "xargs -d '\\n' " + python() + " '" + judgeScript() + "' parses | head -120");
+        "xargs -d '\\n' " + python() + " '" + judgeScript() + "' parses | head -100");
     if (found.size() < 30)
         GTEST_SKIP() << "too few XML files found on this machine";
     ScratchDir dir;
