@@ -18,6 +18,31 @@
 
 namespace {
 
+// The room of the last store's tokens and keys on this thread.
+thread_local std::vector<XmlToken> spareTokens;
+thread_local std::string spareKeys;
+constexpr std::size_t kXmlSpareBytes = std::size_t{16} << 20;
+
+} // namespace
+
+XmlStore::XmlStore()
+{
+    tokens.swap(spareTokens);
+    keys.swap(spareKeys);
+    tokens.clear();
+    keys.clear();
+}
+
+XmlStore::~XmlStore()
+{
+    if (tokens.capacity() * sizeof(XmlToken) + keys.capacity() <= kXmlSpareBytes) {
+        tokens.swap(spareTokens);
+        keys.swap(spareKeys);
+    }
+}
+
+namespace {
+
 // Reads and parses lexer's source into a new store; a source refused keeps
 // one token, its reason.
 void readSourceWhole(Lexer &lx)
