@@ -151,7 +151,9 @@ TEST(XmlLexer, NamesAndBuild)
     EXPECT_EQ(languageOfName("app_de.ts"), Language::TypeScript);
     EXPECT_TRUE(nameTested("Info.plist"));
     EXPECT_TRUE(nameConfirmed("Info.plist", "<?xml", 5));
-    EXPECT_FALSE(nameConfirmed("Info.plist", "bplist00", 8));
+    if (languageBuilt(Xml)) {  // the content test is the module's
+        EXPECT_FALSE(nameConfirmed("Info.plist", "bplist00", 8));
+    }
 }
 
 TEST(XmlLexer, TokensAndPlaces)
