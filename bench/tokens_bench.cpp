@@ -199,6 +199,22 @@ void LexMarkdown(benchmark::State &state)
 }
 BENCHMARK(LexMarkdown)->ArgNames({"crlf", "run"})->Args({0, 1});
 
+// XML: one document, read whole (the file MATCHLING_BENCH_XML names, or
+// else freedesktop.org's table of MIME types, 2.4 MB of elements, attributes
+// and translated text).
+void LexXml(benchmark::State &state)
+{
+    const char *named = std::getenv("MATCHLING_BENCH_XML");
+    std::ifstream in(named ? named : "/usr/share/mime/packages/freedesktop.org.xml", std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (text.empty()) {
+        state.SkipWithError("no XML document: set MATCHLING_BENCH_XML to one");
+        return;
+    }
+    lexText(state, text, Language::Xml, LexOptions{});
+}
+BENCHMARK(LexXml)->ArgNames({"crlf", "run"})->Args({0, 0});
+
 // The libraries alone on the texts of LexMarkdown and LexYaml, every result
 // thrown away: the bound of what those lexers can reach.
 #ifdef MATCHLING_HAVE_CMARK_GFM

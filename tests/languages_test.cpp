@@ -197,6 +197,11 @@ TEST(Languages, BuiltWithTheirLibraries)
 #else
     EXPECT_FALSE(languageBuilt(Language::Markdown));
 #endif
+#if MATCHLING_HAVE_LIBXML2
+    EXPECT_TRUE(languageBuilt(Language::Xml));
+#else
+    EXPECT_FALSE(languageBuilt(Language::Xml));
+#endif
 }
 
 } // namespace
