@@ -339,6 +339,7 @@ TEST(RustNearMiss, Commas)
         {"derive's paths", "#[derive(A, B,)] struct S;", "#[derive(A, B)] struct S;", true},
         {"derive inside cfg_attr", "#[cfg_attr(x, derive(A,))] struct S;", "#[cfg_attr(x, derive(A))] struct S;", false},
         {"an inner derive", "#![derive(A,)]", "#![derive(A)]", false},
+        {"a derive in a macro's input", "m! { #[derive(A,)] struct S; }", "m! { #[derive(A)] struct S; }", false},
         {"a one-element array", "let a = [b,];", "let a = [b];", true},
         {"a one-element slice pattern", "let [a,] = b;", "let [a] = b;", true},
         {"an index after a call", "f()[a,];", "f()[a];", false},
