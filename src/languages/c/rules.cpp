@@ -459,10 +459,16 @@ std::uint32_t nameHash(RewriteWindow &w, std::uint64_t i)
 enum MacroKind : unsigned char { kWildMacro = 0, kTameMacro = 1, kSingleMacro = 2, kNoMacro = 3 };
 // Beside its kind, a definition may be one statement: a block `{ ... }`, or
 // `do { ... } while (0)`, with its brackets balanced and no name that is or
-// becomes a macro of the file. Such a macro stands alone as a body.
+// becomes a macro of the file; or, tame, nothing or one call whose
+// parentheses hold a comma at their top level, which with its ';' is an
+// empty statement or one that is no declaration. Such a macro stands alone
+// as a body.
 constexpr unsigned char kKindBits = 3;
 constexpr unsigned char kBlockMacro = 4;   // its replacement is one block
 constexpr unsigned char kDoMacro = 8;      // its replacement is do { ... } while (0)
+constexpr unsigned char kCallMacro = 16;   // its replacement is empty, or a call with a comma at its top level,
+                                           // `f(a, b)`: with its ';' an empty statement or one no declaration
+                                           // can be (a declarator in parentheses holds no comma)
 
 // How the name at i expands, as the least of its definitions so far.
 unsigned char macroKind(RewriteWindow &w, const CState &st, std::uint64_t i)
@@ -485,7 +491,7 @@ unsigned char statementMacro(RewriteWindow &w, const CState &st, std::uint64_t i
     if (st.macrosFull || st.tameBroken || !isName(w, i))
         return 0;
     const std::uint32_t h = nameHash(w, i);
-    unsigned char shape = kBlockMacro | kDoMacro;
+    unsigned char shape = kBlockMacro | kDoMacro | kCallMacro;
     bool found = false;
     for (std::size_t k = 0; k < st.macroCount; ++k)
         if (st.macros[k] == h) {
@@ -811,7 +817,7 @@ bool statementMacroBody(RewriteWindow &w, const CState &st, std::uint64_t open, 
     }
     if (!tokenIs(w, end, ";") || nextKept(w, end) != close)
         return false;
-    return (shape & kDoMacro) != 0 || !tokenIs(w, nextKept(w, close), "else");
+    return (shape & (kDoMacro | kCallMacro)) != 0 || !tokenIs(w, nextKept(w, close), "else");
 }
 
 Look bracesAt(RewriteWindow &w, CState &st, std::uint64_t open)
@@ -1689,7 +1695,9 @@ bool pop(CState &st, char bracket, Frame &frame)
 
 // Follows token i of a #define's replacement through the shape of one
 // statement: 0 before it, 1 in its block, 2 after the block; 3 after do, 4
-// in do's block, 5 to 8 through while ( 0 ), 9 after the ')'; -1 another.
+// in do's block, 5 to 8 through while ( 0 ), 9 after the ')'; 10 after a
+// name, 11 in its call's parentheses, 12 there after a comma at their top
+// level, 13 after the ')' that closes them so; -1 another.
 void statementShape(CState &st, RewriteWindow &w, std::uint64_t i)
 {
     static const char *const digraphs[] = {"<%", "%>", "##", "%:%:", nullptr};
@@ -1699,6 +1707,18 @@ void statementShape(CState &st, RewriteWindow &w, std::uint64_t i)
         return;
     if (!isCode(w, i) || tokenIn(w, i, digraphs)) {
         shape = -1;
+    } else if (shape == 0 && isName(w, i) && !tokenIs(w, i, "do")) {
+        shape = 10;
+    } else if (shape == 10) {
+        shape = tokenIs(w, i, "(") ? 11 : -1;
+        st.defineBraces = 1;
+    } else if (shape == 11 || shape == 12) {
+        if (tokenIs(w, i, "(") || tokenIs(w, i, "["))
+            ++st.defineBraces;
+        else if ((tokenIs(w, i, ")") || tokenIs(w, i, "]")) && --st.defineBraces == 0)
+            shape = shape == 12 && tokenIs(w, i, ")") ? 13 : -1;
+        else if (tokenIs(w, i, ",") && st.defineBraces == 1)
+            shape = 12;
     } else if (shape == 0 || shape == 3) {
         shape = tokenIs(w, i, "{") ? shape + 1 : shape == 0 && tokenIs(w, i, "do") ? 3 : -1;
         st.defineBraces = 1;
@@ -1774,6 +1794,8 @@ void defineEnds(CState &st)
             kind = static_cast<unsigned char>(kind | kBlockMacro);
         if (balanced && st.defineShape == 9)
             kind = static_cast<unsigned char>(kind | kDoMacro);
+        if (balanced && (st.defineShape == 0 || st.defineShape == 13) && (kind & kKindBits) != kWildMacro)
+            kind = static_cast<unsigned char>(kind | kCallMacro);
         st.macroKinds[st.macroCount - 1] = kind;
     }
     st.defining = false;
