@@ -105,8 +105,11 @@ struct CState {
     // How each definition in macros expands (see "Macros of the file").
     unsigned char macroKinds[kMacroNames];  // a MacroKind each
     std::uint32_t macroReferences[kMacroReferences];  // names the replacement of a tame macro names
+    bool referenceInside[kMacroReferences];  // that name stood inside a '(' or '[' of the replacement
     std::size_t referenceCount;
     bool tameBroken;                       // such a name was defined as a macro after, or too many
+    bool breakUnlessSingle;                // the #define being read defines such a name that stood only inside
+                                           // brackets: unless it is tame and single, it breaks them too
     std::uint32_t macroParameters[kMacroParameters];  // the #define's parameters
     std::size_t parameterCount;
     int defineStep;                        // 0: before its parameters; 1: in them; 2: its replacement
@@ -449,7 +452,8 @@ std::uint32_t nameHash(RewriteWindow &w, std::uint64_t i)
 // '[' balanced and holds no ';', '{', '}', '#', '##', no keyword of a
 // statement (if, else, for, while, do, switch, case, default, return,
 // break, continue, goto, typedef) and no name that is or later becomes a
-// macro of the file (other than its parameters) is tame: wherever it
+// macro of the file (other than its parameters; one that stood only inside
+// its '(' or '[' may later become a tame and single macro) is tame: wherever it
 // expands, its tokens stay inside the statement and the brackets it stands
 // in. One without a top-level ',' either is tame and single: it stays one
 // operand of a comma list too. A name is as tame as the least of its
@@ -1778,9 +1782,10 @@ void defineToken(CState &st, RewriteWindow &w, std::uint64_t i)
         if (macroKind(w, st, i) != kNoMacro || st.referenceCount == kMacroReferences) {
             st.defineKind = kWildMacro;
             st.defineShape = -1;
-        }
-        else
+        } else {
+            st.referenceInside[st.referenceCount] = st.defineDepth > 0;
             st.macroReferences[st.referenceCount++] = h;
+        }
     }
 }
 
@@ -1797,7 +1802,14 @@ void defineEnds(CState &st)
         if (balanced && (st.defineShape == 0 || st.defineShape == 13) && (kind & kKindBits) != kWildMacro)
             kind = static_cast<unsigned char>(kind | kCallMacro);
         st.macroKinds[st.macroCount - 1] = kind;
+        // Expanded inside brackets, a tame and single macro keeps them
+        // balanced, adds no top-level comma and no statement: what was
+        // decided of the macros that name it still holds.
+        if ((kind & kKindBits) == kSingleMacro)
+            st.breakUnlessSingle = false;
     }
+    st.tameBroken |= st.breakUnlessSingle;
+    st.breakUnlessSingle = false;
     st.defining = false;
 }
 
@@ -1931,7 +1943,10 @@ void directiveToken(CState &st, RewriteWindow &w, std::uint64_t i)
     if (st.directiveIndex == 2 && st.defining && isName(w, i)) {
         const std::uint32_t h = nameHash(w, i);
         for (std::size_t k = 0; k < st.referenceCount; ++k)
-            st.tameBroken |= st.macroReferences[k] == h;
+            if (st.macroReferences[k] == h) {
+                st.tameBroken |= !st.referenceInside[k];
+                st.breakUnlessSingle = true;
+            }
         if (st.macroCount == kMacroNames) {
             st.macrosFull = true;
         } else {
