@@ -309,7 +309,7 @@ TEST(Imports, ReorderNotesTellOrdersApart)
         notedTokens(c.a, Language::CFamily, &a);
         notedTokens(c.b, Language::CFamily, &b);
         ASSERT_EQ(a.size(), 1u);
-        const bool same = b.size() == 1 && a[0].kinds == b[0].kinds && a[0].print == b[0].print;
+        const bool same = b.size() == 1 && a[0].kinds == b[0].kinds && a[0].prints[kImportsKind] == b[0].prints[kImportsKind];
         EXPECT_EQ(same, c.same);
     }
 }

@@ -26,6 +26,8 @@ TEST(Languages, ByName)
         {"run.sh", Language::Shell},       {"lib/x.BASH", Language::Shell},     {"rc.zsh", Language::Unknown},
         {"py/uv.lock", Language::Toml},    {"uv.lock.bak", Language::Unknown},  {"Uv.lock", Language::Unknown},
         {"__snapshots__/a.test.js.snap", Language::JavaScript}, {"App.xctestplan", Language::Json},
+        {"web/tsconfig.json", Language::TsConfig}, {"jsconfig.json", Language::TsConfig},
+        {"tsconfig.base.json", Language::Json},
         {"src/init.lua", Language::Lua},   {"pkg-1.0-1.rockspec", Language::Lua},
     };
     for (const auto &r : rows) {

@@ -78,6 +78,31 @@ TEST(Rewrites, TreeRunCountsPerPairAndInTheSummary)
     EXPECT_NE(r.out.find("\"languages\":{\"c\":2}," + counts + "}"), std::string::npos) << r.out;
 }
 
+// A rewrite counts where the two sides differ in it, not where both undid
+// the same spelling at a token another rewrite also touched.
+TEST(Rewrites, CountsOnlyWhatDiffers)
+{
+    const struct {
+        const char *name, *a, *b, *counts;
+    } cases[] = {
+        {"same parentheses, other quotes", "x = ('a')\n", "x = (\"a\")\n", "quotes 1"},
+        {"same parentheses, other number", "int f() { return ((0x1F)); }\n", "int f() { return ((0x1f)); }\n",
+         "numbers 1"},
+        {"other parentheses and number", "int f() { return ((0x1F)); }\n", "int f() { return (0x1f); }\n",
+         "parens 1, numbers 1"},
+        {"same parentheses only", "int f() { return ((1)); }\n", "int f() { return (( 1 )); }\n", "none"},
+    };
+    ScratchDir dir;
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string ending = c.a[0] == 'x' ? ".py" : ".c";
+        writeFile(dir.file("a" + ending), c.a);
+        writeFile(dir.file("b" + ending), c.b);
+        RunResult r = runMatchling({"a" + ending, "b" + ending, "--tokens", "--allow", "all"}, dir.path());
+        EXPECT_EQ(r.out, "Matchling==> Allowed rewrites: " + std::string(c.counts) + " \n" + kEquivalent);
+    }
+}
+
 // A token longer than the window holds goes through whole, in its pieces, and
 // ends the lookahead: parentheses around it stay as written.
 TEST(Rewrites, LongTokensGoThroughAndEndTheLookahead)

@@ -146,14 +146,14 @@ void nextRewritten(void *self, TokenPiece &piece)
     rewriterNext(*static_cast<Rewriter *>(self), piece);
 }
 
-// Counts the rewrites two equal tokens' notes tell of; place is the token's in file 2.
+// Counts the rewrites two equal tokens' notes tell of, each where the notes
+// differ in it (both sources undid the same spelling: nothing to count);
+// place is the token's in file 2.
 void countAllowed(TokenCompareState &c, const RewriteNote &n0, const RewriteNote &n1, TokenPlace place)
 {
-    if (n0.kinds == n1.kinds && n0.print == n1.print)
-        return;
     const unsigned kinds = n0.kinds | n1.kinds;
     for (int k = 0; k < kRewriteKinds; ++k) {
-        if (!(kinds & (1u << k)))
+        if (!(kinds & (1u << k)) || ((n0.kinds & n1.kinds & (1u << k)) && n0.prints[k] == n1.prints[k]))
             continue;
         ++c.allowed[k];
         if (c.allowedAt)

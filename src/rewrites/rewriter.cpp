@@ -19,12 +19,13 @@ std::uint32_t hashBytes(std::uint32_t h, const char *bytes, std::size_t n)
     return h;
 }
 
-// Adds what was written at token t (its kind and key) to a note's fingerprint.
-void addToPrint(RewriteNote &note, const WindowToken &t, const char *key)
+// Adds what was written at token t (its kind and key) to a note's fingerprint of rewrite r.
+void addToPrint(RewriteNote &note, Rewrite r, const WindowToken &t, const char *key)
 {
     std::uint32_t h = hashBytes(2166136261u, key, t.length);
     h = (h ^ static_cast<unsigned char>(t.kind)) * 16777619u;
-    note.print = note.print * 31u + h + 1u;
+    std::uint32_t &print = note.prints[static_cast<int>(r)];
+    print = print * 31u + h + 1u;
 }
 
 void noteRewrite(RewriteNote &note, Rewrite r, TokenPlace place)
@@ -223,11 +224,13 @@ void dropToken(RewriteWindow &w, std::uint64_t i, Rewrite r, std::uint64_t onto)
         (t.end.line > o.end.line || (t.end.line == o.end.line && t.end.column > o.end.column)))
         o.end = t.end;
     noteRewrite(o.note, r, t.place);
-    addToPrint(o.note, t, w.keys + t.offset);
+    addToPrint(o.note, r, t, w.keys + t.offset);
     // What was noted on the token taken out goes with it.
     if (t.note.kinds != 0) {
         o.note.kinds |= t.note.kinds;
-        o.note.print = o.note.print * 31u + t.note.print;
+        for (int k = 0; k < kRewriteKinds; ++k)
+            if (t.note.kinds & (1u << k))
+                o.note.prints[k] = o.note.prints[k] * 31u + t.note.prints[k];
     }
 }
 
@@ -245,7 +248,7 @@ bool replaceKey(RewriteWindow &w, std::uint64_t i, Rewrite r, const char *bytes,
     WindowToken &t = windowAt(w, i);
     if (!t.whole || t.dropped || w.keyUsed + n > kRewriteKeyBytes)
         return false;
-    addToPrint(t.note, t, w.keys + t.offset);
+    addToPrint(t.note, r, t, w.keys + t.offset);
     noteRewrite(t.note, r, t.place);
     std::memcpy(w.keys + w.keyUsed, bytes, n);
     t.offset = w.keyUsed;

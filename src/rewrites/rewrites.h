@@ -18,11 +18,12 @@
 // written.
 //
 // Counting: each token handed out carries a note of the rewrites done at it
-// (a bit per Rewrite) and a fingerprint of what was written there (the keys of
-// tokens taken out before it, or its own key as written). Where two equal
-// tokens carry different notes, one source was rewritten there and the other
-// not, or differently: the comparison counts an accepted rewrite of each kind
-// in either note.
+// (a bit per Rewrite) and, per rewrite, a fingerprint of what it took there as
+// written (the keys of tokens taken out before it, or its own key as written).
+// Where two equal tokens carry notes that differ in a rewrite (done on one
+// side only, or on both from other spellings), one source was rewritten there
+// and the other not, or differently: the comparison counts that rewrite, and
+// not one both sources undid alike (`('a')` against `("a")` counts quotes).
 #ifndef MATCHLING_REWRITES_H
 #define MATCHLING_REWRITES_H
 
@@ -55,6 +56,7 @@ using RewriteSet = std::uint16_t;  // a bit (1 << Rewrite) per rewrite
 
 constexpr RewriteSet rewriteBit(Rewrite r) { return static_cast<RewriteSet>(1u << static_cast<unsigned>(r)); }
 static_assert(rewriteBit(Rewrite::Imports) == kImportsNote, "the sorted-import layer notes its reorders by this bit");
+static_assert(kRewriteKinds == kNoteKinds, "a note keeps a fingerprint per rewrite");
 
 // The name --allow and the reports give the rewrite.
 const char *rewriteName(Rewrite r);

@@ -323,7 +323,7 @@ void beginEmission(IncludeSorter &s, bool openAfter, IncludePhase next)
     s.runNote = RewriteNote{};
     if (s.reordered && s.directiveCount > 0) {
         s.runNote.kinds = kImportsNote;
-        s.runNote.print = s.runPrint;
+        s.runNote.prints[kImportsKind] = s.runPrint;
         s.runNote.place = s.tokens[s.directives[0].firstToken].place;
     }
     s.runPrint = 0;

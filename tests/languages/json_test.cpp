@@ -31,6 +31,25 @@ TEST(JsonNearMiss, Layout)
     });
 }
 
+// tsconfig.json and jsconfig.json, which TypeScript reads with trailing
+// commas: commas; every other JSON file keeps them.
+TEST(JsonNearMiss, TrailingCommas)
+{
+    const RewriteSet all = static_cast<RewriteSet>((1u << kAllowKinds) - 1);
+    checkRewritePairs(Language::TsConfig, all, {
+        {"after an array's last element", "{\"a\": [1, 2,]}", "{\"a\": [1, 2]}", true},
+        {"after an object's last member", "{\"a\": {\"b\": null,},}", "{\"a\": {\"b\": null}}", true},
+        {"after a closing bracket", "[[1],]", "[[1]]", true},
+        {"an empty element", "[1,,]", "[1,]", false},
+        {"a comma alone", "[,]", "[]", false},
+        {"a comma after a key", "{\"a\":,}", "{\"a\":}", false},
+        {"between two values", "[1, 2]", "[1 2]", false},
+    });
+    checkRewritePairs(Json, all, {
+        {"another JSON file", "[1, 2,]", "[1, 2]", false},
+    });
+}
+
 TEST(JsonNearMiss, NumbersAndNames)
 {
     checkPairs(Json, {

@@ -336,6 +336,23 @@ TEST(RustNearMiss, Commas)
         {"inside macro_rules", "macro_rules! m { ($a:expr,) => { f($a, b,) } }",
          "macro_rules! m { ($a:expr) => { f($a, b) } }", false},
         {"after macro_rules", "macro_rules! m { () => {} } f(a, b,);", "macro_rules! m { () => {} } f(a, b);", true},
+        {"derive's paths", "#[derive(A, B,)] struct S;", "#[derive(A, B)] struct S;", true},
+        {"derive inside cfg_attr", "#[cfg_attr(x, derive(A,))] struct S;", "#[cfg_attr(x, derive(A))] struct S;", false},
+        {"an inner derive", "#![derive(A,)]", "#![derive(A)]", false},
+        {"a derive in a macro's input", "m! { #[derive(A,)] struct S; }", "m! { #[derive(A)] struct S; }", false},
+        {"a one-element array", "let a = [b,];", "let a = [b];", true},
+        {"a one-element slice pattern", "let [a,] = b;", "let [a] = b;", true},
+        {"an index after a call", "f()[a,];", "f()[a];", false},
+        {"a closure's parameters", "let f = |a, b,| a;", "let f = |a, b| a;", true},
+        {"a closure as a method's argument", "x.map(|a, b,| a);", "x.map(|a, b| a);", true},
+        {"or-patterns in a tuple pattern", "let (| A, | B) = x;", "let (| A | B) = x;", false},
+        {"or-patterns in a tuple struct pattern", "if let S(| A, | B) = x {}", "if let S(| A | B) = x {}", false},
+        {"a type alias's where clause", "type A<T> where T: X, = B;", "type A<T> where T: X = B;", true},
+        {"a comma before '=' outside a where clause", "let a, = b;", "let a = b;", false},
+        {"a match arm's leading '|'", "match x { | A | B => 1, | C => 2 }", "match x { A | B => 1, C => 2 }", true},
+        {"a leading '|' after a braced arm", "match x { A => { 1 } | C => 2 }", "match x { A => 1, C => 2 }", true},
+        {"a '|' after a comma in an arm's body", "match x { A => b + |a, | a }", "match x { A => b + |a, a }", false},
+        {"a '|' in a closure's parameters", "match x { A => |a, | a }", "match x { A => |a, a }", false},
     });
 }
 
@@ -366,6 +383,9 @@ TEST(RustNearMiss, NestedParens)
         {"an attribute", "#[a(((b)))] fn f() {}", "#[a((b))] fn f() {}", false},
         {"a type", "let a: ((u8)) = b;", "let a: (u8) = b;", true},
         {"a lifetime before", "&'a ((T))", "&'a (T)", false},
+        {"a literal", "let a = (0.).f();", "let a = 0. .f();", true},
+        {"a call of a literal", "f(1);", "f 1;", false},
+        {"a negative literal", "let a = (-1).abs();", "let a = -1.abs();", false},
     });
     checkRewritePairs(Language::Rust, rewriteBit(Rewrite::Commas), {
         {"commas only: parentheses stay", "let a = ((f()));", "let a = (f());", false},
@@ -1002,14 +1022,41 @@ std::string withoutContinuations(const std::string &head)
     return out;
 }
 
+// The first node under n (n itself too) whose line is head, or nullptr.
+AstNode *findNode(AstNode &n, const std::string &head)
+{
+    if (n.head == head)
+        return &n;
+    for (AstNode &k : n.kids)
+        if (AstNode *f = findNode(k, head))
+            return f;
+    return nullptr;
+}
+
+// A `#[derive(...)]` attribute's tokens without a trailing comma: the
+// compiler reads them as a list of paths.
+void withoutDeriveComma(AstNode &n)
+{
+    AstNode *path = n.head == "item: AttrItem {" && !n.kids.empty() ? findNode(n, "path: Path {") : nullptr;
+    AstNode *args = path ? findNode(n, "args: Unparsed(") : nullptr;
+    AstNode *list = args ? findNode(*args, "tokens: TokenStream(") : nullptr;
+    if (!path || !findNode(*path, "ident: derive#0,") || !list || list->kids.size() != 1)
+        return;
+    std::vector<AstNode> &tokens = list->kids[0].kids;
+    if (!tokens.empty() && findNode(tokens.back(), "kind: Comma,"))
+        tokens.pop_back();
+}
+
 // Takes out what does not change the program: parentheses around an
 // expression, a type or a pattern (the tree holds the grouping), empty
 // statements, a match arm's or a closure's block that holds one
-// expression, and a string's line continuations.
+// expression, a string's line continuations and the trailing comma of
+// derive's list.
 void simplify(AstNode &n)
 {
     for (AstNode &k : n.kids)
         simplify(k);
+    withoutDeriveComma(n);
     for (std::size_t q = 1; q < n.kids.size(); ++q)
         if ((n.kids[q - 1].head == "kind: Str," || n.kids[q - 1].head == "kind: ByteStr," ||
              n.kids[q - 1].head == "kind: CStr,") &&
@@ -1091,6 +1138,12 @@ const char *const kRustSamples[] = {
     "on a line, and then some more words\"\n}\n",
     "fn arms(x: Option<u32>) -> u32 {\n    match x {\n        Some(0) => { 1 }\n        Some(n) => n + 1,\n"
     "        None => {\n            0\n        },\n    }\n}\n",
+    "#[derive(Debug, Clone, Copy, PartialEq,)]\nstruct P { x: i32 }\ntype A<T> where T: Copy, = Vec<T>;\n"
+    "trait T<> {}\nfn f(v: Option<u32>, w: u32) -> u32 {\n    let a = vec![1, 2, 3,];\n    let b = [w,];\n"
+    "    let c = |x: u32, y: u32,| x + y;\n    let d = | | 1;\n    let e = a.iter().map(|x| x + 1,).count();\n"
+    "    let g = 0. .to_string();\n    let Some(h) = v else { return 0 };\n"
+    "    let k = match v { | Some(1) | Some(2) => 1, | _ => 2 };\n"
+    "    c(b[0], d()) + e as u32 + h + k + g.len() as u32 + a.len() as u32\n}\n",
 };
 
 // rustfmt with its rewriting options on the standard library's sources; rustc

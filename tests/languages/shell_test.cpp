@@ -216,6 +216,18 @@ TEST(ShellNearMiss, QuotesRule)
         {"a here-document body", "cat <<E\n'a'\nE\n", "cat <<E\n\"a\"\nE\n", false},
         {"a delimiter's quotes", "cat <<'E'\n$a\nE\n", "cat <<\"E\"\n$a\nE\n", true},
         {"still a word apart", "echo 'a' b\n", "echo \"a\"b\n", false},
+        {"${a} as $a", "echo ${a}.c\n", "echo $a.c\n", true},
+        {"${a} before a name character", "echo ${a}b\n", "echo $ab\n", false},
+        {"${a} in double quotes", "echo \"${a}/b\"\n", "echo \"$a/b\"\n", true},
+        {"${a} in single quotes", "echo '${a}/b'\n", "echo '$a/b'\n", false},
+        {"an escaped ${a}", "echo \\${a}.c\n", "echo \\$a.c\n", false},
+        {"${1} as $1", "echo ${1}.c\n", "echo $1.c\n", true},
+        {"${10} is not $10", "echo ${10}\n", "echo $10\n", false},
+        {"${a:-} as ${a-}", "x=${a:-}\n", "x=${a-}\n", true},
+        {"${a:-b} as written", "x=${a:-b}\n", "x=${a-b}\n", false},
+        {"${a-} is not $a", "x=${a-}\n", "x=$a\n", false},
+        {"a delimiter's braces", "cat <<${E}\nx\n${E}\n", "cat <<$E\nx\n$E\n", false},
+        {"$\"...\" as written", "echo $\"${a}\"\n", "echo $\"$a\"\n", false},
     });
 }
 

@@ -105,8 +105,11 @@ struct CState {
     // How each definition in macros expands (see "Macros of the file").
     unsigned char macroKinds[kMacroNames];  // a MacroKind each
     std::uint32_t macroReferences[kMacroReferences];  // names the replacement of a tame macro names
+    bool referenceInside[kMacroReferences];  // that name stood inside a '(' or '[' of the replacement
     std::size_t referenceCount;
     bool tameBroken;                       // such a name was defined as a macro after, or too many
+    bool breakUnlessSingle;                // the #define being read defines such a name that stood only inside
+                                           // brackets: unless it is tame and single, it breaks them too
     std::uint32_t macroParameters[kMacroParameters];  // the #define's parameters
     std::size_t parameterCount;
     int defineStep;                        // 0: before its parameters; 1: in them; 2: its replacement
@@ -449,7 +452,8 @@ std::uint32_t nameHash(RewriteWindow &w, std::uint64_t i)
 // '[' balanced and holds no ';', '{', '}', '#', '##', no keyword of a
 // statement (if, else, for, while, do, switch, case, default, return,
 // break, continue, goto, typedef) and no name that is or later becomes a
-// macro of the file (other than its parameters) is tame: wherever it
+// macro of the file (other than its parameters; one that stood only inside
+// its '(' or '[' may later become a tame and single macro) is tame: wherever it
 // expands, its tokens stay inside the statement and the brackets it stands
 // in. One without a top-level ',' either is tame and single: it stays one
 // operand of a comma list too. A name is as tame as the least of its
@@ -459,10 +463,16 @@ std::uint32_t nameHash(RewriteWindow &w, std::uint64_t i)
 enum MacroKind : unsigned char { kWildMacro = 0, kTameMacro = 1, kSingleMacro = 2, kNoMacro = 3 };
 // Beside its kind, a definition may be one statement: a block `{ ... }`, or
 // `do { ... } while (0)`, with its brackets balanced and no name that is or
-// becomes a macro of the file. Such a macro stands alone as a body.
+// becomes a macro of the file; or, tame, nothing or one call whose
+// parentheses hold a comma at their top level, which with its ';' is an
+// empty statement or one that is no declaration. Such a macro stands alone
+// as a body.
 constexpr unsigned char kKindBits = 3;
 constexpr unsigned char kBlockMacro = 4;   // its replacement is one block
 constexpr unsigned char kDoMacro = 8;      // its replacement is do { ... } while (0)
+constexpr unsigned char kCallMacro = 16;   // its replacement is empty, or a call with a comma at its top level,
+                                           // `f(a, b)`: with its ';' an empty statement or one no declaration
+                                           // can be (a declarator in parentheses holds no comma)
 
 // How the name at i expands, as the least of its definitions so far.
 unsigned char macroKind(RewriteWindow &w, const CState &st, std::uint64_t i)
@@ -485,7 +495,7 @@ unsigned char statementMacro(RewriteWindow &w, const CState &st, std::uint64_t i
     if (st.macrosFull || st.tameBroken || !isName(w, i))
         return 0;
     const std::uint32_t h = nameHash(w, i);
-    unsigned char shape = kBlockMacro | kDoMacro;
+    unsigned char shape = kBlockMacro | kDoMacro | kCallMacro;
     bool found = false;
     for (std::size_t k = 0; k < st.macroCount; ++k)
         if (st.macros[k] == h) {
@@ -811,7 +821,7 @@ bool statementMacroBody(RewriteWindow &w, const CState &st, std::uint64_t open, 
     }
     if (!tokenIs(w, end, ";") || nextKept(w, end) != close)
         return false;
-    return (shape & kDoMacro) != 0 || !tokenIs(w, nextKept(w, close), "else");
+    return (shape & (kDoMacro | kCallMacro)) != 0 || !tokenIs(w, nextKept(w, close), "else");
 }
 
 Look bracesAt(RewriteWindow &w, CState &st, std::uint64_t open)
@@ -1689,7 +1699,9 @@ bool pop(CState &st, char bracket, Frame &frame)
 
 // Follows token i of a #define's replacement through the shape of one
 // statement: 0 before it, 1 in its block, 2 after the block; 3 after do, 4
-// in do's block, 5 to 8 through while ( 0 ), 9 after the ')'; -1 another.
+// in do's block, 5 to 8 through while ( 0 ), 9 after the ')'; 10 after a
+// name, 11 in its call's parentheses, 12 there after a comma at their top
+// level, 13 after the ')' that closes them so; -1 another.
 void statementShape(CState &st, RewriteWindow &w, std::uint64_t i)
 {
     static const char *const digraphs[] = {"<%", "%>", "##", "%:%:", nullptr};
@@ -1699,6 +1711,18 @@ void statementShape(CState &st, RewriteWindow &w, std::uint64_t i)
         return;
     if (!isCode(w, i) || tokenIn(w, i, digraphs)) {
         shape = -1;
+    } else if (shape == 0 && isName(w, i) && !tokenIs(w, i, "do")) {
+        shape = 10;
+    } else if (shape == 10) {
+        shape = tokenIs(w, i, "(") ? 11 : -1;
+        st.defineBraces = 1;
+    } else if (shape == 11 || shape == 12) {
+        if (tokenIs(w, i, "(") || tokenIs(w, i, "["))
+            ++st.defineBraces;
+        else if ((tokenIs(w, i, ")") || tokenIs(w, i, "]")) && --st.defineBraces == 0)
+            shape = shape == 12 && tokenIs(w, i, ")") ? 13 : -1;
+        else if (tokenIs(w, i, ",") && st.defineBraces == 1)
+            shape = 12;
     } else if (shape == 0 || shape == 3) {
         shape = tokenIs(w, i, "{") ? shape + 1 : shape == 0 && tokenIs(w, i, "do") ? 3 : -1;
         st.defineBraces = 1;
@@ -1758,9 +1782,10 @@ void defineToken(CState &st, RewriteWindow &w, std::uint64_t i)
         if (macroKind(w, st, i) != kNoMacro || st.referenceCount == kMacroReferences) {
             st.defineKind = kWildMacro;
             st.defineShape = -1;
-        }
-        else
+        } else {
+            st.referenceInside[st.referenceCount] = st.defineDepth > 0;
             st.macroReferences[st.referenceCount++] = h;
+        }
     }
 }
 
@@ -1774,8 +1799,17 @@ void defineEnds(CState &st)
             kind = static_cast<unsigned char>(kind | kBlockMacro);
         if (balanced && st.defineShape == 9)
             kind = static_cast<unsigned char>(kind | kDoMacro);
+        if (balanced && (st.defineShape == 0 || st.defineShape == 13) && (kind & kKindBits) != kWildMacro)
+            kind = static_cast<unsigned char>(kind | kCallMacro);
         st.macroKinds[st.macroCount - 1] = kind;
+        // Expanded inside brackets, a tame and single macro keeps them
+        // balanced, adds no top-level comma and no statement: what was
+        // decided of the macros that name it still holds.
+        if ((kind & kKindBits) == kSingleMacro)
+            st.breakUnlessSingle = false;
     }
+    st.tameBroken |= st.breakUnlessSingle;
+    st.breakUnlessSingle = false;
     st.defining = false;
 }
 
@@ -1909,7 +1943,10 @@ void directiveToken(CState &st, RewriteWindow &w, std::uint64_t i)
     if (st.directiveIndex == 2 && st.defining && isName(w, i)) {
         const std::uint32_t h = nameHash(w, i);
         for (std::size_t k = 0; k < st.referenceCount; ++k)
-            st.tameBroken |= st.macroReferences[k] == h;
+            if (st.macroReferences[k] == h) {
+                st.tameBroken |= !st.referenceInside[k];
+                st.breakUnlessSingle = true;
+            }
         if (st.macroCount == kMacroNames) {
             st.macrosFull = true;
         } else {

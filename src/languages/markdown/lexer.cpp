@@ -108,8 +108,9 @@ void markdownNext(Lexer &lx, TokenPiece &piece)
     std::size_t head = kMarkdownRecordHead;
     if (kind & kMarkdownNoted) {
         std::memcpy(&piece.note.kinds, record + head, 2);
-        piece.note.print = get32(record + head + 2);
-        piece.note.place = placeOf(st, std::min<std::uint32_t>(get32(record + head + 6), textSize));
+        for (int k = 0; k < kNoteKinds; ++k)
+            piece.note.prints[k] = get32(record + head + 2 + 4 * k);
+        piece.note.place = placeOf(st, std::min<std::uint32_t>(get32(record + head + 2 + 4 * kNoteKinds), textSize));
         head += kMarkdownNoteBytes;
     }
     wholePiece(piece, static_cast<TokenKind>(kind & ~(kMarkdownZeroByte | kMarkdownNoted)), record + head, length,

@@ -29,8 +29,9 @@ constexpr std::size_t kMarkdownMaxBytes = std::size_t(4) << 20;
 // holds a zero byte, kMarkdownNoted when a note follows the head), the offset
 // of its first byte in text and the bytes its spelling spans there (a
 // structure token spans none), the length of its key (4 bytes each); then,
-// when noted, the rewrites undone there (2 bytes), their fingerprint and the
-// text offset of the first (4 bytes each; RewriteNote); then the key.
+// when noted, the rewrites undone there (2 bytes), their fingerprints, one
+// per rewrite, and the text offset of the first (4 bytes each; RewriteNote);
+// then the key.
 struct MarkdownStore : LanguageStore {
     ByteBuffer text;               // the document as read, a byte order mark aside
     ByteBuffer tokens;             // the token records, in stream order
@@ -42,7 +43,7 @@ struct MarkdownStore : LanguageStore {
 constexpr std::size_t kMarkdownRecordHead = 13;  // bytes of a record before its key
 constexpr unsigned char kMarkdownZeroByte = 0x80;  // in a record's kind byte: its key holds a zero byte
 constexpr unsigned char kMarkdownNoted = 0x40;     // in a record's kind byte: a note follows the head
-constexpr std::size_t kMarkdownNoteBytes = 10;     // bytes of a record's note
+constexpr std::size_t kMarkdownNoteBytes = 2 + 4 * kNoteKinds + 4;  // bytes of a record's note
 
 // Fills store.tokens from store.text; false when the document's tree would
 // outgrow its bound.

@@ -34,6 +34,8 @@
 //   '.', '::', '#', '>', '>>' or '$', nor a macro's brackets. Group or tuple,
 //   the inner pair is what the outer one holds, so the outer one means
 //   nothing (`f((a, b))`, a call with a tuple, stays, as it follows a name);
+//   such a group that holds one number literal, `(0.).f()` against
+//   `0. .f()`, is taken out too;
 // - semicolons: an empty statement, a ';' right after another ';' or after
 //   the '{' of a block of statements: a '{' not of a match, a struct, enum or
 //   union definition, a use group, a struct literal or pattern, nor of the
@@ -45,9 +47,15 @@
 //   alone is a one-element tuple); before ']' when the brackets hold two or
 //   more elements; before '}' of a match, a struct, enum or union
 //   definition, a use group, or a struct literal or pattern (not after
-//   `..`); before '>' while a '<' is open; before the '{' or ';' that ends a
-//   where clause; the comma after a braced match arm. A list holding a '|' or '..'
-//   outside brackets keeps its comma. The depth of '<' is a guess (it may
+//   `..`); before '>' while a '<' is open; before the '{', ';' or '=' (a type
+//   alias's) that ends a where clause; the comma after a braced match arm. A
+//   list holding a '|' or '..' outside brackets keeps its comma. Also before
+//   ']' of one element where the '[' is no index; before the '|' that closes
+//   a closure's parameters where no pattern can stand (closureParams); before
+//   the ')' of `#[derive(...)]`, a list of paths the compiler reads; and a
+//   match arm's leading '|' after the match's '{' or an arm's separator,
+//   unless the arm before holds a '|' at its top level (a closure's
+//   parameters may hold the comma that seems to end it); The depth of '<' is a guess (it may
 //   compare): a wrong guess only keeps a comma, or drops one that leaves the
 //   source as invalid as it was;
 // - quotes: a string literal, `"..."`, `b"..."` or `c"..."`, by its text
@@ -86,6 +94,7 @@ enum class Holds : unsigned char {
     Uses,      // a use group
     Literal,   // a struct literal or pattern
     Opaque,    // a macro's or attribute's tokens
+    Derive,    // the paths of `#[derive(...)]`, a comma list the compiler reads (inside the opaque attribute)
 };
 
 // A keyword waiting for the '{' it opens at its depth.
@@ -122,6 +131,11 @@ struct Level {
     bool pattern;      // its top level is inside the pattern of `if let`, `while let` or `for`
     bool brace;        // it is a '{'
     bool signature;    // after `fn`, before the '{' or ';' that ends its signature
+    bool index;        // a '[' right after an operand: an index, not an array or a slice pattern
+    bool method;       // a '(' right after `.name`: a method call's arguments, expressions all
+    bool params;       // between the '|'s of a closure's parameters (only where no pattern can stand)
+    bool armBody;      // at a match's top level, after an arm's `=>`
+    bool bodyVert;     // a '|' or '||' stood at the top level of that arm's body
 };
 
 struct RustState {
@@ -174,6 +188,28 @@ bool isOpen(RewriteWindow &w, std::uint64_t i)
 bool isClose(RewriteWindow &w, std::uint64_t i)
 {
     return tokenIs(w, i, ")") || tokenIs(w, i, "]") || tokenIs(w, i, "}");
+}
+
+// Whether token i is a number literal as written.
+bool isNumber(RewriteWindow &w, std::uint64_t i)
+{
+    const WindowToken &t = windowAt(w, i);
+    return t.whole && t.kind == TokenKind::Code && t.length > 0 && tokenKey(w, i)[0] >= '0' &&
+           tokenKey(w, i)[0] <= '9';
+}
+
+// Whether the token kept before i is a ',' as written or an arm's separator
+// written canonically as one (matchArm).
+bool armEnd(RewriteWindow &w, std::uint64_t i)
+{
+    std::uint64_t b = i;
+    while (b > w.first && windowAt(w, b - 1).dropped)
+        --b;
+    if (b == w.first)
+        return false;
+    const WindowToken &t = windowAt(w, b - 1);
+    return t.whole && t.length == 1 && tokenKey(w, b - 1)[0] == ',' &&
+           (t.kind == TokenKind::Code || t.kind == TokenKind::Value);
 }
 
 // What a decision found: done, or the tokens it needs are not all held yet.
@@ -341,11 +377,13 @@ Outcome trailingComma(RewriteWindow &w, RustState &st, std::uint64_t i)
     if (tokenIs(w, after, ")"))
         drop = inside && (l.afterName || (l.commas > 0 && !l.risky));
     else if (tokenIs(w, after, "]"))
-        drop = inside && l.commas > 0 && !l.risky && !l.semicolon;
+        drop = inside && (l.commas > 0 || !l.index) && !l.risky && !l.semicolon;
+    else if (tokenIs(w, after, "|"))
+        drop = l.params;  // a closure's parameters
     else if (tokenIs(w, after, ">"))
         drop = l.angle > 0;  // generic arguments or parameters
-    else if (tokenIs(w, after, "{") || tokenIs(w, after, ";"))
-        drop = l.where && l.angle == 0;  // the end of a where clause
+    else if (tokenIs(w, after, "{") || tokenIs(w, after, ";") || tokenIs(w, after, "="))
+        drop = l.where && l.angle == 0;  // the end of a where clause (a type alias's before its '=')
     else if (tokenIs(w, after, "}"))
         drop = inside && (l.holds == Holds::Match || l.holds == Holds::Fields || l.holds == Holds::Uses ||
                           (l.holds == Holds::Literal && !l.semicolon && !l.risky));
@@ -519,14 +557,31 @@ void rewriteString(RewriteWindow &w, std::uint64_t i)
 // The decisions taken at token i, before the state moves past it.
 Outcome decide(RewriteWindow &w, RustState &st, std::uint64_t i)
 {
+    if (st.depth <= kRustNesting && st.levels[st.depth].holds == Holds::Derive &&
+        (w.allow & rewriteBit(Rewrite::Commas)) && tokenIs(w, i, ",")) {
+        if (i + 1 >= windowEnd(w))
+            return Outcome::Wait;
+        return tokenIs(w, i + 1, ")") ? trailingComma(w, st, i) : Outcome::Done;
+    }
     if (st.depth > kRustNesting || (st.opaqueFrom != 0 && st.depth >= st.opaqueFrom))
         return Outcome::Done;
     bool top = st.depth > 0;
     const Level &l = st.levels[st.depth];
     if (top && tokenIs(w, i, "=>") && l.holds == Holds::Match)
         return matchArm(w, st, i);
-    if ((w.allow & rewriteBit(Rewrite::Parens)) && tokenIs(w, i, "(") && !st.operand && !st.opaqueNext)
+    if ((w.allow & rewriteBit(Rewrite::Commas)) && top && l.holds == Holds::Match && tokenIs(w, i, "|") &&
+        (st.before == Before::Open || (armEnd(w, i) && !l.bodyVert)))
+        return dropBefore(w, i, Rewrite::Commas) ? Outcome::Done : Outcome::Wait;
+    if ((w.allow & rewriteBit(Rewrite::Parens)) && tokenIs(w, i, "(") && !st.operand && !st.opaqueNext) {
+        if (i + 2 >= windowEnd(w))
+            return Outcome::Wait;
+        if (isNumber(w, i + 1) && tokenIs(w, i + 2, ")")) {
+            dropToken(w, i, Rewrite::Parens, i + 1);
+            dropToken(w, i + 2, Rewrite::Parens, i + 1);
+            return Outcome::Done;
+        }
         return nestedParens(w, i);
+    }
     if ((w.allow & rewriteBit(Rewrite::Semicolons)) && tokenIs(w, i, ";") && top && l.brace &&
         l.holds == Holds::Other && (st.before == Before::Semicolon || st.before == Before::Open))
         return emptyStatement(w, i);
@@ -535,12 +590,8 @@ Outcome decide(RewriteWindow &w, RustState &st, std::uint64_t i)
     if ((w.allow & rewriteBit(Rewrite::Commas)) && tokenIs(w, i, ","))
         return trailingComma(w, st, i);
     const WindowToken &t = windowAt(w, i);
-    if ((w.allow & rewriteBit(Rewrite::Numbers)) && t.kind == TokenKind::Code && t.length > 0 &&
-        st.before != Before::Dot) {
-        char c = tokenKey(w, i)[0];
-        if (c >= '0' && c <= '9')
-            rewriteNumber(w, i);
-    }
+    if ((w.allow & rewriteBit(Rewrite::Numbers)) && isNumber(w, i) && st.before != Before::Dot)
+        rewriteNumber(w, i);
     if ((w.allow & rewriteBit(Rewrite::Quotes)) && t.kind == TokenKind::Code && t.whole && t.length > 1) {
         const char *k = tokenKey(w, i);
         if (k[0] == '"' || ((k[0] == 'b' || k[0] == 'c') && k[1] == '"'))
@@ -587,6 +638,9 @@ void openBracket(RewriteWindow &w, RustState &st, std::uint64_t i)
             st.opaqueFrom = st.depth + 1;
     } else if (tokenIs(w, i, "{")) {
         h = braceHolds(st);
+    } else if (st.opaqueFrom == st.depth && tokenIs(w, i, "(") && i >= w.first + 3 && tokenIs(w, i - 1, "derive") &&
+               tokenIs(w, i - 2, "[") && tokenIs(w, i - 3, "#")) {
+        h = Holds::Derive;
     }
     bool fnNext = false;
     if (Level *outer = current(st)) {
@@ -603,6 +657,8 @@ void openBracket(RewriteWindow &w, RustState &st, std::uint64_t i)
         l->brace = tokenIs(w, i, "{");
         l->afterName = tokenIs(w, i, "(") && (st.before == Before::Name || st.before == Before::Close ||
                                                   st.before == Before::Generic || fnNext);
+        l->index = tokenIs(w, i, "[") && st.operand;
+        l->method = tokenIs(w, i, "(") && st.before == Before::Name && i >= w.first + 2 && tokenIs(w, i - 2, ".");
     }
 }
 
@@ -677,6 +733,23 @@ void operandAndClosure(RewriteWindow &w, RustState &st, std::uint64_t i)
             st.closureBarred = false;
 }
 
+// At the '|' or '||' at i, at the top level l: opens or closes a closure's
+// parameters, where the '|' follows `=`, `=>`, `move`, `return` or `async`,
+// or opens an argument of a method call (no pattern stands there, where a
+// leading '|' would start an or-pattern).
+void closureParams(RewriteWindow &w, RustState &st, Level &l, std::uint64_t i)
+{
+    if (l.params) {
+        l.params = false;
+        return;
+    }
+    if (!tokenIs(w, i, "|") || st.closureBarred || i == w.first)
+        return;
+    const std::uint64_t b = i - 1;
+    l.params = tokenIs(w, b, "=") || tokenIs(w, b, "=>") || tokenIs(w, b, "move") || tokenIs(w, b, "return") ||
+               tokenIs(w, b, "async") || (l.method && (tokenIs(w, b, "(") || tokenIs(w, b, ",")));
+}
+
 // Moves the state past token i.
 void advance(RewriteWindow &w, RustState &st, std::uint64_t i)
 {
@@ -704,6 +777,15 @@ void advance(RewriteWindow &w, RustState &st, std::uint64_t i)
             if (tokenIs(w, i, ">") && l->angle > 0) {
                 --l->angle;
                 generic = true;
+            }
+            if (tokenIs(w, i, "|") || tokenIs(w, i, "||")) {
+                closureParams(w, st, *l, i);
+                l->bodyVert = l->bodyVert || l->armBody;
+            }
+            if (tokenIs(w, i, "=>") || tokenIs(w, i, ";")) {
+                l->params = false;
+                l->armBody = l->holds == Holds::Match && tokenIs(w, i, "=>");
+                l->bodyVert = false;
             }
             if (tokenIs(w, i, "where"))
                 l->where = true;

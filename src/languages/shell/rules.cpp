@@ -5,6 +5,13 @@
 //   no history expansion can tell them apart), so such a part compares as
 //   '...' whichever quotes it was written with. A word with such a part is
 //   written canonically (a Value token); any other part stays as written.
+//   Before that, outside single quotes and escapes, `${name}` reads as
+//   `$name` where no name character follows (nothing else can join the
+//   name), and `${name:-}` as `${name-}`: both are the value, or nothing
+//   where the variable is unset or empty, and neither fails under `set -u`.
+//   A name is a shell name or digits (`${10}` stays: `$10` is `$1` and 0).
+//   Any other `${`, a backquote, `$(`, `$'` or `$"` ends this reading of the
+//   word, and a here-document's delimiter is read as written.
 //
 // What is not proven is left as written: a token read from its start as a
 // word's text only (its first bytes may stand inside "..." or ${...} when a
@@ -23,8 +30,89 @@ struct State {
     bool started;
     bool lost;        // unreadable input came: nothing after it is rewritten
     bool afterClose;  // the last token is ')' or '))'
+    bool afterHere;   // the last token is `<<` or `<<-`: the next is a here-document's delimiter, read as written
     char canon[kRewriteLongToken + 8];
+    char unbraced[kRewriteLongToken + 8];
 };
+
+bool nameByte(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+}
+
+// At k[i] == '$' and k[i + 1] == '{': the length of the name that follows
+// (a shell name or digits), when `}`, `:-}` or `-}` follows it; 0 otherwise.
+std::size_t bracedName(const char *k, std::size_t n, std::size_t i)
+{
+    std::size_t e = i + 2;
+    const bool digits = e < n && k[e] >= '0' && k[e] <= '9';
+    while (e < n && nameByte(k[e]) && (!digits || (k[e] >= '0' && k[e] <= '9')))
+        ++e;
+    if (e == i + 2 || e >= n)
+        return 0;
+    return k[e] == '}' || (e + 1 < n && k[e] == '-' && k[e + 1] == '}') ||
+                   (e + 2 < n && k[e] == ':' && k[e + 1] == '-' && k[e + 2] == '}')
+               ? e - (i + 2)
+               : 0;
+}
+
+// Writes key k (n bytes) to out with `${name}` as `$name` and `${name:-}` as
+// `${name-}` (see the top); returns its length, or 0 when it read no
+// expansion of a name (a word that holds one is written canonically, so
+// that `$a` meets `${a}` as a Value too).
+std::size_t unbrace(const char *k, std::size_t n, char *out)
+{
+    std::size_t o = 0, i = 0;
+    bool any = false, single = false, dquote = false;
+    while (i < n) {
+        const char c = k[i];
+        if (single) {
+            single = c != '\'';
+            out[o++] = k[i++];
+            continue;
+        }
+        if (c == '`' || (c == '$' && i + 1 < n && std::strchr("('\"", k[i + 1]) && k[i + 1] != 0))
+            break;
+        if (c == '\\' && i + 1 < n) {
+            out[o++] = k[i++];
+            out[o++] = k[i++];
+            continue;
+        }
+        if (c == '$' && i + 1 < n && k[i + 1] == '{') {
+            const std::size_t name = bracedName(k, n, i);
+            if (name == 0)
+                break;
+            const std::size_t end = i + 2 + name;  // the '}', '-' or ':'
+            const std::size_t after = k[end] == '}' ? end + 1 : k[end] == '-' ? end + 2 : end + 3;
+            any = true;
+            if (k[end] == '}' && !(k[i + 2] >= '0' && k[i + 2] <= '9' && name > 1) &&
+                !(after < n && nameByte(k[after]))) {
+                out[o++] = '$';
+                std::memcpy(out + o, k + i + 2, name);
+                o += name;
+            } else if (k[end] == ':') {
+                std::memcpy(out + o, k + i, name + 2);
+                o += name + 2;
+                out[o++] = '-';
+                out[o++] = '}';
+            } else {
+                std::memcpy(out + o, k + i, after - i);
+                o += after - i;
+            }
+            i = after;
+            continue;
+        }
+        any = any || (c == '$' && i + 1 < n && nameByte(k[i + 1]));
+        single = c == '\'' && !dquote;
+        if (c == '"')
+            dquote = !dquote;
+        out[o++] = k[i++];
+    }
+    if (!any)
+        return 0;
+    std::memcpy(out + o, k + i, n - i);
+    return o + (n - i);
+}
 
 bool safeText(const char *p, std::size_t n)
 {
@@ -93,14 +181,20 @@ std::uint64_t shellScan(RewriteWindow &w, void *raw)
             continue;
         }
         const char *k = tokenKey(w, i);
-        const bool afterClose = s.afterClose;
+        const bool afterClose = s.afterClose, afterHere = s.afterHere;
+        s.afterHere = t.whole && ((t.length == 2 && k[0] == '<' && k[1] == '<') ||
+                                  (t.length == 3 && k[0] == '<' && k[1] == '<' && k[2] == '-'));
         s.afterClose = t.whole && ((t.length == 1 && k[0] == ')') || (t.length == 2 && k[0] == ')' && k[1] == ')'));
         if (s.lost || afterClose || !allowed || !t.whole || t.length == 0 || k[0] == '\n' ||
             t.length > kRewriteLongToken)
             continue;
-        const std::size_t n = canonical(k, t.length, s.canon);
+        const std::size_t u = afterHere ? 0 : unbrace(k, t.length, s.unbraced);
+        const char *text = u > 0 ? s.unbraced : k;
+        const std::size_t n = canonical(text, u > 0 ? u : t.length, s.canon);
         if (n > 0)
             replaceKey(w, i, Rewrite::Quotes, s.canon, n);
+        else if (u > 0)
+            replaceKey(w, i, Rewrite::Quotes, s.unbraced, u);
     }
     return s.cursor < end ? s.cursor + 1 : end;
 }
