@@ -186,7 +186,7 @@ TEST(RstTokens, PlacesAndRefusals)
         deep += std::string(static_cast<std::size_t>(2 * i), ' ') + "- a\n\n";
     EXPECT_EQ(refusalOf(deep, Rst), "nested too deep to compare as reStructuredText");
     EXPECT_EQ(refusalOf("a\xe2\x80\xa8" "b\n", Rst), "a line separator other than CR and LF in reStructuredText");
-    EXPECT_EQ(refusalOf(std::string((std::size_t(8) << 20) + 1, 'a'), Rst), "too large to compare as reStructuredText");
+    EXPECT_EQ(refusalOf(std::string((std::size_t(16) << 20) + 1, 'a'), Rst), "too large to compare as reStructuredText");
 }
 
 // docutils judges relayout mutants (paragraphs re-wrapped, underlines

@@ -15,7 +15,7 @@
 // A document is read whole, as docutils reads it: a larger one is refused
 // ("too large to compare as reStructuredText"). While it is read it takes
 // about four times its size (the text, its lines, the token records).
-constexpr std::size_t kRstMaxBytes = std::size_t(8) << 20;
+constexpr std::size_t kRstMaxBytes = std::size_t(16) << 20;
 
 // Blocks nested deeper than this (block quotes, list items, directive
 // bodies inside each other) refuse the document.
