@@ -138,7 +138,17 @@ void tag(Builder &b, const std::string &key, std::uint32_t at)
 // splitlines honours (FS, GS, RS, NEL, LS, PS), which no reader here follows.
 bool indexLines(Builder &b)
 {
-    const char *t = b.base;
+    // The bytes a line's scan stops at: line ends (1), and the first bytes
+    // of the separators refused (2).
+    static const struct Stops {
+        unsigned char of[256];
+        constexpr Stops() : of{}
+        {
+            of['\n'] = of['\r'] = 1;
+            of[0x1C] = of[0x1D] = of[0x1E] = of[0xC2] = of[0xE2] = 2;
+        }
+    } kStops;
+    const unsigned char *t = reinterpret_cast<const unsigned char *>(b.base);
     std::uint32_t at = 0;
     while (at < b.size) {
         std::uint32_t i = at;
@@ -146,19 +156,18 @@ bool indexLines(Builder &b)
         for (; i < b.size && (t[i] == ' ' || t[i] == '\t' || t[i] == '\f' || t[i] == '\v'); ++i)
             col = t[i] == '\t' ? (col / 8 + 1) * 8 : col + 1;
         const std::uint32_t textAt = i;
-        std::uint32_t end = i;
-        for (; i < b.size && t[i] != '\n' && t[i] != '\r'; ++i) {
-            const unsigned char c = static_cast<unsigned char>(t[i]);
-            if (c >= 0x1C && c <= 0x1E)
+        for (;; ++i) {
+            while (i < b.size && kStops.of[t[i]] == 0)
+                ++i;
+            if (i >= b.size || kStops.of[t[i]] == 1)
+                break;
+            if (t[i] <= 0x1E || (t[i] == 0xC2 && i + 1 < b.size && t[i + 1] == 0x85) ||
+                (t[i] == 0xE2 && i + 2 < b.size && t[i + 1] == 0x80 && (t[i + 2] == 0xA8 || t[i + 2] == 0xA9)))
                 return false;
-            if (c == 0xC2 && i + 1 < b.size && static_cast<unsigned char>(t[i + 1]) == 0x85)
-                return false;
-            if (c == 0xE2 && i + 2 < b.size && static_cast<unsigned char>(t[i + 1]) == 0x80 &&
-                (static_cast<unsigned char>(t[i + 2]) == 0xA8 || static_cast<unsigned char>(t[i + 2]) == 0xA9))
-                return false;
-            if (!isBlank(t[i]))
-                end = i + 1;
         }
+        std::uint32_t end = i;
+        while (end > textAt && (t[end - 1] == ' ' || t[end - 1] == '\t' || t[end - 1] == '\f' || t[end - 1] == '\v'))
+            --end;
         b.lines.push_back(Line{at, textAt, end, end > textAt ? col : -1});
         if (i < b.size && t[i] == '\r' && i + 1 < b.size && t[i + 1] == '\n')
             ++i;
