@@ -11,7 +11,8 @@ void fuzzRst(const std::string &source, std::uint8_t seed)
     if (fuzzRejected() || source.find_first_of("\x1a\r") != std::string::npos)
         return;
     const std::vector<FuzzTok> added = fuzzLex(source + "\n\nzz\n", Language::Rst);
-    fuzzCheck(fuzzRejected() || !sameTokens(added, tokens), "reStructuredText: a paragraph added at the end changes the stream");
+    fuzzCheck(fuzzRejected() || !sameTokens(added, tokens),
+              "reStructuredText: a paragraph added at the end changes the stream");
     std::string copy;
     for (char c : source) {
         if (c == '\n')

@@ -112,6 +112,7 @@ TEST(RstNearMiss, Tables)
         {"a simple table's cell", "==  ==\na   b\n==  ==\n", "==  ==\na   c\n==  ==\n", false},
         {"a simple table's blank line kept", "==  ==\na   b\n\nc   d\n==  ==\n", "==  ==\na   b\nc   d\n==  ==\n",
          false},
+        {"a simple table with no end, as written", "==  ==\na   b\n\nc d\n", "==  ==\na   b\n\nc\nd\n", false},
     });
 }
 
@@ -123,8 +124,8 @@ TEST(RstNearMiss, Directives)
         {"a note re-wrapped", ".. note:: a b\n   c\n", ".. note:: a\n   b c\n", true},
         {"a note's text on its own lines", ".. note:: a\n", ".. note::\n\n   a\n", true},
         {"a note's list", ".. note:: - a\n   - b\n", ".. note:: - a - b\n", false},
-        {"options as a set", ".. image:: x.png\n   :alt: a\n   :width: 2\n", ".. image:: x.png\n   :width: 2\n   :alt: a\n",
-         true},
+        {"options as a set", ".. image:: x.png\n   :alt: a\n   :width: 2\n",
+         ".. image:: x.png\n   :width: 2\n   :alt: a\n", true},
         {"an option's value", ".. image:: x.png\n   :width: 2\n", ".. image:: x.png\n   :width: 3\n", false},
         {"an argument", ".. image:: x.png\n", ".. image:: y.png\n", false},
         {"an unknown directive's body as written", ".. toctree::\n\n   a\n   b\n", ".. toctree::\n\n   a b\n", false},
@@ -140,12 +141,13 @@ TEST(RstNearMiss, Directives)
 TEST(RstNearMiss, Code)
 {
     checkPairs(Rst, {
-        {"code in a language re-laid", ".. code:: json\n\n   {\"a\": [1, 2]}\n", ".. code:: json\n\n   {\"a\": [1,\n    2]}\n",
-         true},
+        {"code in a language re-laid", ".. code:: json\n\n   {\"a\": [1, 2]}\n",
+         ".. code:: json\n\n   {\"a\": [1,\n    2]}\n", true},
         {"code in a language changed", ".. code:: json\n\n   {\"a\": 1}\n", ".. code:: json\n\n   {\"a\": 2}\n", false},
         {"a Python sample's indentation", ".. code-block:: python\n\n   if a:\n       b\n   c\n",
          ".. code-block:: python\n\n   if a:\n       b\n       c\n", false},
-        {"a code sample's comment", ".. code:: python\n\n   x = 1  # a\n", ".. code:: python\n\n   x = 1  # b\n", false},
+        {"a code sample's comment", ".. code:: python\n\n   x = 1  # a\n", ".. code:: python\n\n   x = 1  # b\n",
+         false},
         {"code of no language as written", ".. code::\n\n   x  y\n", ".. code::\n\n   x y\n", false},
         {"code with an option docutils lacks as written", ".. code:: json\n   :caption: c\n\n   [1, 2]\n",
          ".. code:: json\n   :caption: c\n\n   [1,  2]\n", false},
@@ -186,7 +188,8 @@ TEST(RstTokens, PlacesAndRefusals)
         deep += std::string(static_cast<std::size_t>(2 * i), ' ') + "- a\n\n";
     EXPECT_EQ(refusalOf(deep, Rst), "nested too deep to compare as reStructuredText");
     EXPECT_EQ(refusalOf("a\xe2\x80\xa8" "b\n", Rst), "a line separator other than CR and LF in reStructuredText");
-    EXPECT_EQ(refusalOf(std::string((std::size_t(16) << 20) + 1, 'a'), Rst), "too large to compare as reStructuredText");
+    EXPECT_EQ(refusalOf(std::string((std::size_t(16) << 20) + 1, 'a'), Rst),
+              "too large to compare as reStructuredText");
 }
 
 // docutils judges relayout mutants (paragraphs re-wrapped, underlines

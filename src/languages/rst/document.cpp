@@ -586,7 +586,7 @@ void nested(Builder &b, const std::string &open, const char *close, std::uint32_
 }
 
 // A simple table from its top border at i: up to a border line that a
-// blank line or the region's end follows, else to the first blank line.
+// blank line or the region's end follows, else to the region's end.
 std::size_t simpleTable(Builder &b, const Region &r, std::size_t i)
 {
     for (std::size_t j = i + 1; j < r.to; ++j) {
@@ -602,7 +602,15 @@ std::size_t simpleTable(Builder &b, const Region &r, std::size_t i)
             return j + 1;
         }
     }
-    return verbatimBlock(b, r, i);
+    // No border ends it: the rest of the region as written, which holds
+    // whatever docutils reads as the table and keeps the scans linear.
+    std::size_t end = r.to;
+    while (end > i + 1 && blankAt(b, r, end - 1))
+        --end;
+    tag(b, "<lines>", textOf(b, r, i));
+    verbatimLines(b, r, i, end, r.base);
+    tag(b, "</lines>", b.lines[end - 1].end);
+    return end;
 }
 
 // --- Directives -------------------------------------------------------------
@@ -613,7 +621,7 @@ struct DirectiveKind {
     const char *name;
     Body body;
     bool needsArgument;
-    const char *options;  // the options docutils takes, blank-separated ("" for any)
+    const char *options;  // the options docutils takes, each between blanks
 };
 
 // The directives whose bodies docutils reads as reStructuredText, and those
@@ -636,9 +644,9 @@ const DirectiveKind kDirectives[] = {
     {"topic", Body::BlocksAfterArguments, true, " class name "},
     {"sidebar", Body::BlocksAfterArguments, true, " subtitle class name "},
     {"container", Body::BlocksAfterArguments, false, " name "},
-    {"figure", Body::BlocksAfterArguments, true, ""},
-    {"table", Body::BlocksAfterArguments, false, ""},
-    {"list-table", Body::BlocksAfterArguments, false, ""},
+    {"figure", Body::BlocksAfterArguments, true, " alt height width scale align target class name figwidth figclass "},
+    {"table", Body::BlocksAfterArguments, false, " align width widths class name "},
+    {"list-table", Body::BlocksAfterArguments, false, " header-rows stub-columns width widths class name align "},
     {"code", Body::Code, false, " class name number-lines "},
     {"code-block", Body::Code, false, " class name number-lines "},
     {"sourcecode", Body::Code, false, " class name number-lines "},
@@ -790,8 +798,8 @@ void codeBody(Builder &b, const Region &r, std::size_t from, std::size_t to, Lan
         b.bodyLines.clear();
         for (std::size_t j = from; j < to; ++j) {
             const std::uint32_t at = blankAt(b, r, j) ? b.lines[j].at : textOf(b, r, j);
-            const std::int32_t col = blankAt(b, r, j) || (j == r.from && r.firstAt != kNone) ? 0
-                                                                                             : b.lines[j].indent - least;
+            const bool flush = blankAt(b, r, j) || (j == r.from && r.firstAt != kNone);
+            const std::int32_t col = flush ? 0 : b.lines[j].indent - least;
             b.body += expandedLine(b, at, blankAt(b, r, j) ? at : b.lines[j].end, col);
             b.body.push_back('\n');
             b.bodyLines.push_back(at >= static_cast<std::uint32_t>(col) ? at - static_cast<std::uint32_t>(col) : 0);
@@ -833,7 +841,7 @@ void directive(Builder &b, const Region &r, std::size_t i, const std::string &na
             while (nameEnd > from && isBlank(b.base[nameEnd - 1]))
                 --nameEnd;
             const std::string option(b.base + from + 1, nameEnd - from - 2);
-            if (kind && *kind->options && std::strstr(kind->options, (" " + option + " ").c_str()) == nullptr)
+            if (kind && std::strstr(kind->options, (" " + option + " ").c_str()) == nullptr)
                 knownOptions = false;
             b.keys.emplace_back(b.base + from, nameEnd - from);
             for (std::uint32_t k = marker; k < lineEnd;) {
