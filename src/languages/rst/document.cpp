@@ -20,9 +20,10 @@
 // Where a block's kind hangs on more than its first word or two (an option
 // list, a line block, a table, a doctest, an enumerator whose next line is
 // text, an adornment that is neither a title nor a transition, a title
-// inside an indented block), the block comes line by line as written, its
-// indentation past its region's kept: re-wrapped, it differs, never the
-// other way round. The bodies of the directives docutils reads as
+// inside an indented block), the block comes line by line as written
+// between "<lines>" and "</lines>" (a simple table between "<table>" and
+// "</table>"), its indentation past its region's kept: re-wrapped, it
+// differs, never the other way round. The bodies of the directives docutils reads as
 // reStructuredText (admonitions, topic, sidebar, container, figure, ...)
 // come as blocks; the body of code-block, sourcecode and code in a language
 // of the table comes as that language's tokens; any other body line by line.
