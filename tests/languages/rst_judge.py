@@ -2,7 +2,8 @@
 whether they hold the same doctree.
 
 make OUT_DIR SOURCES...: writes, under OUT_DIR, for each source its relayout
-mutants (paragraphs re-wrapped, underlines lengthened, blank lines doubled)
+mutants (paragraphs re-wrapped, underlines lengthened, blank lines doubled, grid
+tables' cells re-padded)
 and its token mutants (a line's indentation taken off, a "::" made ":", a
 word changed, a title's underline character changed to another title's),
 and prints one line per pair (but those that differ only in the blanks of
@@ -147,6 +148,36 @@ def longer_underlines(text):
     return "\n".join(lines)
 
 
+def repadded_grids(text):
+    """Each cell of a regular grid table whose lines all end in two blanks
+    or more shifted one column right: the cell's padding."""
+    lines, i = text.split("\n"), 0
+    while i < len(lines):
+        if not re.match(r"\+-[-+]*\+ *$", lines[i]):
+            i += 1
+            continue
+        j = i
+        while j < len(lines) and lines[j][:1] != "" and lines[j][:1] in "+|":
+            j += 1
+        block = [l.rstrip() for l in lines[i:j]]
+        cols = [k for k, c in enumerate(block[0]) if c == "+"]
+        if all(len(l) == len(block[0]) and all(l[k] in "+|" for k in cols) for l in block) and block[-1][0] == "+":
+            top = 0
+            for n in range(1, len(block)):
+                if block[n][0] != "+":
+                    continue
+                for a, b in zip(cols, cols[1:]):
+                    cells = [block[m][a + 1:b] for m in range(top + 1, n)]
+                    if cells and all(c.endswith("  ") or not c.strip() for c in cells):
+                        for m in range(top + 1, n):
+                            if block[m][a + 1:b].strip():
+                                block[m] = block[m][:a + 1] + " " + block[m][a + 1:b - 1] + block[m][b:]
+                top = n
+            lines[i:j] = block
+        i = j
+    return "\n".join(lines)
+
+
 def doubled_blanks(text):
     return re.sub(r"\n([ \t]*\n)", r"\n\1\n", text)
 
@@ -193,6 +224,7 @@ RELAYOUTS = [
     ("rewrap-100", lambda t: rewrap(t, 100)),
     ("underlines", longer_underlines),
     ("blanks", doubled_blanks),
+    ("grids", repadded_grids),
 ]
 MUTANTS = [
     ("indent", indentation_out),

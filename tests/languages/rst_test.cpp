@@ -109,6 +109,17 @@ TEST(RstNearMiss, Tables)
 {
     checkPairs(Rst, {
         {"a grid table's cell", "+---+\n| a |\n+---+\n", "+---+\n| b |\n+---+\n", false},
+        {"a cell's padding", "+-----+---+\n| a   | b |\n+-----+---+\n", "+-----+---+\n|   a | b |\n+-----+---+\n", true},
+        {"a grid table's column widths", "+---+---+\n| a | b |\n+---+---+\n", "+-----+----+\n|  a  | b  |\n+-----+----+\n",
+         false},
+        {"a grid table's header row", "+---+\n| a |\n+===+\n| b |\n+---+\n", "+---+\n| a |\n+---+\n| b |\n+---+\n", false},
+        {"a cell's line re-wrapped", "+-----+\n| a b |\n+-----+\n", "+-----+\n| a   |\n| b   |\n+-----+\n", false},
+        {"a cell's indentation inside it", "+-----+\n| a   |\n|  b  |\n+-----+\n", "+-----+\n| a   |\n| b   |\n+-----+\n",
+         false},
+        {"a spanning cell as written", "+---+---+\n| a     |\n+---+---+\n", "+---+----+\n| a      |\n+---+----+\n",
+         false},
+        {"two header borders as written", "+---+\n| a |\n+===+\n| b |\n+===+\n| c |\n+---+\n",
+         "+----+\n| a  |\n+====+\n| b  |\n+====+\n| c  |\n+----+\n", false},
         {"a simple table's cell", "==  ==\na   b\n==  ==\n", "==  ==\na   c\n==  ==\n", false},
         {"a simple table's blank line kept", "==  ==\na   b\n\nc   d\n==  ==\n", "==  ==\na   b\nc   d\n==  ==\n",
          false},

@@ -70,6 +70,7 @@ struct Builder {
     bool literalNext = false;  // the last paragraph ends in "::"
     std::string scratch;
     std::vector<std::string> keys;  // a directive's options, to be sorted
+    std::vector<std::uint32_t> columns;  // a grid table's columns of '+'
 
     // Code read by its language.
     Language embedded = Language::Unknown;
@@ -584,6 +585,107 @@ void nested(Builder &b, const std::string &open, const char *close, std::uint32_
     }
     --b.depth;
     tag(b, close, b.lines[inner.to - 1].end);
+}
+
+// A grid table at line i whose grid is regular: every border line has its
+// '+' at the same columns and '-' or '=' between them (the first and last
+// '-'), every other line its '|' at those columns, all of ASCII without
+// tabs, at the region's column, one '=' border at most. Its rows come as "<row>" (after a '='
+// border, "<head>" before the rows above it), each cell as "<cell>" and its
+// lines past their common indentation, trailing blanks and the blank lines
+// at its edges left out, as docutils cuts a cell out: a cell's padding is
+// layout, its column's width (in "<grid W W>") is not. Returns where it
+// ends, or i when the grid is not regular.
+std::size_t gridTable(Builder &b, const Region &r, std::size_t i)
+{
+    std::size_t end = i;
+    while (end < r.to && !blankAt(b, r, end))
+        ++end;
+    const Line &top = b.lines[i];
+    const std::uint32_t width = top.end - top.textAt;
+    std::vector<std::uint32_t> &cols = b.columns;
+    cols.clear();
+    for (std::uint32_t k = 0; k < width; ++k)
+        if (b.base[top.textAt + k] == '+')
+            cols.push_back(k);
+    if (cols.size() < 2 || cols.back() != width - 1 || end - i < 3)
+        return i;
+    auto border = [&](std::size_t j, char fill) {
+        const char *p = b.base + b.lines[j].textAt;
+        std::size_t c = 0;
+        for (std::uint32_t k = 0; k < width; ++k) {
+            const bool corner = c < cols.size() && cols[c] == k;
+            if (corner ? p[k] != '+' : p[k] != fill)
+                return false;
+            c += corner;
+        }
+        return true;
+    };
+    int heads = 0;
+    for (std::size_t j = i; j < end; ++j) {
+        const Line &line = b.lines[j];
+        if (relOf(b, r, j) != 0 || line.end - line.textAt != width)
+            return i;
+        for (std::uint32_t k = line.textAt; k < line.end; ++k)
+            if ((b.base[k] & 0x80) || b.base[k] == '\t')
+                return i;
+        if (b.base[line.textAt] == '+') {
+            if (!border(j, '-') && !(j != i && j + 1 != end && border(j, '=') && ++heads == 1))
+                return i;
+            continue;
+        }
+        for (std::uint32_t c : cols)
+            if (b.base[line.textAt + c] != '|')
+                return i;
+    }
+    if (b.base[b.lines[end - 1].textAt] != '+')
+        return i;
+    // docutils keeps the columns' widths (a writer may size them so).
+    std::string key = "<grid";
+    for (std::size_t c = 0; c + 1 < cols.size(); ++c)
+        key += " " + std::to_string(cols[c + 1] - cols[c] - 1);
+    tag(b, key + ">", top.textAt);
+    std::size_t rowTop = i;
+    for (std::size_t j = i + 1; j < end; ++j) {
+        const char *p = b.base + b.lines[j].textAt;
+        if (p[0] != '+')
+            continue;
+        tag(b, p[1] == '=' ? "<head>" : "<row>", b.lines[rowTop].textAt);
+        for (std::size_t c = 0; c + 1 < cols.size(); ++c) {
+            tag(b, "<cell>", b.lines[rowTop].textAt + cols[c]);
+            // The cell's lines: their common indentation, and blank lines at
+            // its edges, left out.
+            std::uint32_t indent = UINT32_MAX;
+            std::size_t first = j, last = rowTop;
+            for (std::size_t k = rowTop + 1; k < j; ++k) {
+                const char *q = b.base + b.lines[k].textAt;
+                std::uint32_t from = cols[c] + 1, to = cols[c + 1];
+                while (to > from && q[to - 1] == ' ')
+                    --to;
+                std::uint32_t lead = from;
+                while (lead < to && q[lead] == ' ')
+                    ++lead;
+                if (lead == to)
+                    continue;
+                indent = std::min(indent, lead - from);
+                first = std::min(first, k);
+                last = k;
+            }
+            for (std::size_t k = first; k <= last && first < j; ++k) {
+                const std::uint32_t at = b.lines[k].textAt + cols[c] + 1 + indent;
+                std::uint32_t to = b.lines[k].textAt + cols[c + 1];
+                while (to > at && b.base[to - 1] == ' ')
+                    --to;
+                if (to <= at)
+                    emit(b, TokenKind::Code, "\n", 1, at, 0);
+                else
+                    emit(b, TokenKind::Code, b.base + at, to - at, at, to - at);
+            }
+        }
+        rowTop = j;
+    }
+    tag(b, "</grid>", b.lines[end - 1].end);
+    return end;
 }
 
 // A simple table from its top border at i: up to a border line that a
@@ -1124,6 +1226,11 @@ std::size_t block(Builder &b, const Region &r, std::size_t i, bool top)
     const bool titled = top && i + 1 < r.to && !blankAt(b, r, i + 1) && relOf(b, r, i + 1) == 0 &&
                         adornmentLength(b, b.lines[i + 1].textAt, b.lines[i + 1].end) != 0 &&
                         !memmem(b.base + at, end - at, "  ", 2) && !memmem(b.base + at, end - at, "\t", 1);
+    if (startsWith(b, at, end, "+-")) {
+        const std::size_t to = gridTable(b, r, i);
+        if (to != i)
+            return to;
+    }
     if ((option && !titled) || startsWord(b, at, end, ">>>") ||
         startsWord(b, at, end, "|") || startsWith(b, at, end, "+-") || startsWith(b, at, end, "+=") ||
         (c == ':' && !startsWith(b, at, end, "::") && !titled))
