@@ -17,8 +17,11 @@
 // or line break, which is a token. A block that follows the one before it
 // with no blank line between has "<tight>" before it.
 //
+// A regular grid table comes as "<grid W W>" (its columns' widths), its
+// rows and its cells' lines past their padding.
+//
 // Where a block's kind hangs on more than its first word or two (an option
-// list, a line block, a table, a doctest, an enumerator whose next line is
+// list, a line block, a simple or irregular grid table, a doctest, an enumerator whose next line is
 // text, an adornment that is neither a title nor a transition, a title
 // inside an indented block), the block comes line by line as written
 // between "<lines>" and "</lines>" (a simple table between "<table>" and
