@@ -119,6 +119,7 @@ const LanguageText kLanguageTexts[] = {
     {"LexIni", Language::Ini, "MATCHLING_BENCH_INI", MATCHLING_SOURCE_DIR "/tests/languages/ini", ".ini"},
     {"LexDockerfile", Language::Dockerfile, "MATCHLING_BENCH_DOCKERFILE", MATCHLING_SOURCE_DIR "/tests/languages/dockerfile",
      ".dockerfile"},
+    {"LexRst", Language::Rst, "MATCHLING_BENCH_RST", "/usr/share", ".rst"},
 };
 
 // True when the lexer reads text as language to its end.

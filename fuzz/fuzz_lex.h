@@ -65,5 +65,6 @@ void fuzzRuby(const std::string &source, std::uint8_t seed);
 void fuzzIni(const std::string &source, std::uint8_t seed);
 void fuzzDockerfile(const std::string &source, std::uint8_t seed);
 void fuzzXml(const std::string &source, std::uint8_t seed);
+void fuzzRst(const std::string &source, std::uint8_t seed);
 
 #endif
