@@ -112,8 +112,8 @@ char *record(Builder &b, TokenKind kind, std::size_t length, std::uint32_t at, s
     std::memcpy(p + 9, &keyLength, 4);
     if (noted) {
         std::memcpy(p + kRstRecordHead, &noted->kinds, 2);
-        std::memcpy(p + kRstRecordHead + 2, &noted->print, 4);
-        std::memcpy(p + kRstRecordHead + 6, &noteAt, 4);
+        std::memcpy(p + kRstRecordHead + 2, noted->prints, 4 * kNoteKinds);
+        std::memcpy(p + kRstRecordHead + 2 + 4 * kNoteKinds, &noteAt, 4);
     }
     return p + kRstRecordHead + note;
 }

@@ -27,8 +27,8 @@ constexpr int kRstMaxDepth = 64;
 // holds a zero byte, kRstNoted when a note follows the head), the offset of
 // its first byte in text and the bytes its spelling spans there (a structure
 // token spans none), the length of its key (4 bytes each); then, when noted,
-// the rewrites undone there (2 bytes), their fingerprint and the text offset
-// of the first (4 bytes each; RewriteNote); then the key.
+// the rewrites undone there (2 bytes), their fingerprints, one per rewrite,
+// and the text offset of the first (4 bytes each; RewriteNote); then the key.
 struct RstStore : LanguageStore {
     ByteBuffer text;                        // the document as read, a byte order mark aside
     ByteBuffer tokens;                      // the token records, in stream order
@@ -40,7 +40,7 @@ struct RstStore : LanguageStore {
 constexpr std::size_t kRstRecordHead = 13;     // bytes of a record before its key
 constexpr unsigned char kRstZeroByte = 0x80;   // in a record's kind byte: its key holds a zero byte
 constexpr unsigned char kRstNoted = 0x40;      // in a record's kind byte: a note follows the head
-constexpr std::size_t kRstNoteBytes = 10;      // bytes of a record's note
+constexpr std::size_t kRstNoteBytes = 2 + 4 * kNoteKinds + 4;  // bytes of a record's note
 
 // Fills store.tokens from store.text; the reason the document is refused,
 // or nullptr.
