@@ -395,6 +395,17 @@ TEST(PythonNearMiss, Parens)
          "match x:\n    case a if b, c:\n        pass\n", false},
         {"case's guard's operand", "match x:\n    case a if (b or c) and d:\n        pass\n",
          "match x:\n    case a if b or c and d:\n        pass\n", false},
+        {"case's sign before a pair", "match x:\n    case -(1):\n        pass\n", "match x:\n    case -1:\n        pass\n", false},
+        {"case's pair before a dot", "match x:\n    case ((a).b):\n        pass\n", "match x:\n    case (a.b):\n        pass\n",
+         false},
+        {"case's mapping key", "match x:\n    case {(\"k\"): a}:\n        pass\n", "match x:\n    case {\"k\": a}:\n        pass\n",
+         false},
+        {"case's mapping value", "match x:\n    case {\"k\": (a)}:\n        pass\n", "match x:\n    case {\"k\": a}:\n        pass\n",
+         true},
+        {"case's guard's conditional", "match x:\n    case a if b if (c else d):\n        pass\n",
+         "match x:\n    case a if b if c else d:\n        pass\n", false},
+        {"yield's from", "def f():\n    yield (from a)\n", "def f():\n    yield from a\n", false},
+        {"comprehension target's in", "x = [a for a, (in b)]\n", "x = [a for a, in b]\n", false},
     });
     std::vector<PairCase> assignments;
     for (const char *op : {"=", "+=", "-=", "*=", "/=", "//=", "%=", "**=", ">>=", "<<=", "&=", "^=", "|=", "@="})

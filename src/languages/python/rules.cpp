@@ -90,6 +90,8 @@ struct PyState {
     bool classBases;                // a '(' now opens a class's bases
     bool docIndent;                 // the line that ended was such a header
     bool docNext;                   // the next token starts the first statement of a module, class or def
+    bool caseGuard;                 // on a case line, the guard's 'if' went by: what follows is no pattern
+    std::uint32_t guardToken;       // lineTokens once that 'if' is noted
     bool modernWith;                // a with statement's items with an 'as' in parentheses went by: the
                                     // file is Python 3.9 or later, which alone reads them
     Prev prev;
@@ -908,7 +910,7 @@ void resetLine(PyState &s)
     s.head = Head::Other;
     s.lineTokens = 0;
     s.forIns = 0;
-    s.atHead = s.afterDefName = s.defParams = s.classBases = false;
+    s.atHead = s.afterDefName = s.defParams = s.classBases = s.caseGuard = false;
 }
 
 void notePrev(PyState &s, const Tok &t, Prev p)
@@ -944,6 +946,8 @@ struct Inside {
     bool comma = false, trailingComma = false, forWord = false, yieldWord = false, lambda = false, as = false;
     bool in = false, colon = false, assign = false, walrus = false, star = false, starFirst = false;
     bool yieldFirst = false, importNames = true;
+    bool operandFirst = false;  // the first token may start an operand: no 'in', 'from' or operator that
+                                // would join what stands before the parentheses
     bool primary = false;       // an atom with trailers only
     bool enclosure = false;     // one bracketed form, whole
     bool lastString = false;
@@ -983,6 +987,12 @@ Inside readInside(RewriteWindow &w, std::uint64_t from, std::uint64_t to)
             in.walrus = in.walrus || codeIs(t, ":=");
             in.star = in.star || codeIs(t, "*") || codeIs(t, "**");
             in.starFirst = in.starFirst || (first && (codeIs(t, "*") || codeIs(t, "**")));
+            if (first) {
+                const bool word = t.kind == TokenKind::Code && isName(t.key, t.length);
+                in.operandFirst = (word && (!isKeyword(t.key, t.length) || codeIs(t, "not") || codeIs(t, "await"))) ||
+                                  isNumber(t.key, t.length) || string || open || codeIs(t, "-") || codeIs(t, "+") ||
+                                  codeIs(t, "~") || codeIs(t, "...");
+            }
             in.importNames = in.importNames && (codeIs(t, ",") || codeIs(t, "as") ||
                                                 (t.kind == TokenKind::Code && isName(t.key, t.length) &&
                                                  !isKeyword(t.key, t.length)));
@@ -1032,6 +1042,18 @@ bool primaryFree(const PyState &s, const Inside &in, const Tok &next, bool lineS
         return false;
     if (in.lastString && isStringTok(next))
         return false;
+    // In a case's patterns a pair is a group pattern, which stands only
+    // where a whole pattern does: never before '.', a call's '(', a
+    // mapping's ':' (a key), nor after a sign or a mapping's '{'.
+    if (s.head == Head::Case && !s.caseGuard) {
+        const bool before = prevIs(s, "(") || prevIs(s, "[") || prevIs(s, ",") || prevIs(s, "|") ||
+                            (s.depth > 0 && (prevIs(s, ":") || prevIs(s, "=")));
+        const bool after = codeIs(next, ",") || codeIs(next, ")") || codeIs(next, "]") || codeIs(next, "}") ||
+                           codeIs(next, "|") || codeIs(next, "as") ||
+                           (s.depth == 0 && (codeIs(next, ":") || codeIs(next, "if")));
+        if (!before || !after)
+            return false;
+    }
     return in.primary || in.enclosure;
 }
 
@@ -1094,7 +1116,7 @@ bool slotFree(const PyState &s, const Inside &in, const Tok &next, bool commasAl
 // each form of the same source then goes the same way.
 bool elementFree(const PyState &s, const Inside &in, RewriteWindow &w, std::uint64_t close)
 {
-    if (s.lost || in.empty || in.comma || in.forWord || in.yieldWord || in.walrus || in.colon || in.assign ||
+    if (s.lost || in.empty || !in.operandFirst || in.comma || in.forWord || in.yieldWord || in.walrus || in.colon || in.assign ||
         in.starFirst || in.as || in.lambda)
         return false;
     const std::uint64_t after = nextKept(w, close);
@@ -1128,7 +1150,7 @@ bool elementFree(const PyState &s, const Inside &in, RewriteWindow &w, std::uint
 // star in the list is Python 3.8's), an 'as'.
 bool yieldFree(const PyState &s, const Inside &in, RewriteWindow &w, std::uint64_t close)
 {
-    if (!prevIs(s, "yield") || s.lost || in.empty || in.forWord || in.yieldWord || in.walrus || in.colon ||
+    if (!prevIs(s, "yield") || s.lost || in.empty || !in.operandFirst || in.forWord || in.yieldWord || in.walrus || in.colon ||
         in.assign || in.star || in.as || in.lambda)
         return false;
     const std::uint64_t after = nextKept(w, close);
@@ -1144,7 +1166,7 @@ bool yieldFree(const PyState &s, const Inside &in, RewriteWindow &w, std::uint64
 // generator), a generator of a walrus or a lambda.
 bool generatorFree(const PyState &s, const Inside &in, const Tok &next)
 {
-    if (s.depth == 0 || s.lost || !in.forWord || in.comma || in.yieldWord || in.walrus || in.colon || in.assign ||
+    if (s.depth == 0 || s.lost || !in.operandFirst || !in.forWord || in.comma || in.yieldWord || in.walrus || in.colon || in.assign ||
         in.starFirst || in.as || in.lambda)
         return false;
     const Level &l = s.levels[s.depth];
@@ -1209,12 +1231,12 @@ bool headerFree(const PyState &s, const Inside &in, const Tok &next, const Heade
 {
     if (s.depth != 0 || s.lost || in.empty)
         return false;
-    if (s.head == Head::Match && s.lineTokens == 1)
+    if (s.head == Head::Match && s.lineTokens == 1 && in.operandFirst)
         return h.colonLast && !in.forWord && !in.yieldWord && !in.lambda && !in.colon && !in.assign && !in.star &&
                !in.as;
     if (s.head == Head::Case && s.lineTokens == 1)
         return (h.colonLast || (codeIs(next, "if") && h.colonEnds)) && patternOnly(w, open, close);
-    if (s.head == Head::Case && prevIs(s, "if"))
+    if (s.head == Head::Case && s.caseGuard && s.guardToken == s.lineTokens && in.operandFirst)
         return h.colonLast && !in.comma && !in.forWord && !in.yieldWord && !in.lambda && !in.colon && !in.assign &&
                !in.starFirst && !in.as;
     return false;
@@ -1598,6 +1620,10 @@ std::uint64_t scanPython(RewriteWindow &w, void *state)
             top(s).hasFor = true;
         else if (codeIs(t, "in") && s.depth == 0)
             ++s.forIns;
+        else if (codeIs(t, "if") && s.depth == 0 && s.head == Head::Case && !s.caseGuard) {
+            s.caseGuard = true;
+            s.guardToken = s.lineTokens + 1;
+        }
         bool atom = endsAtom(t);
         noteToken(s, t, atom ? Prev::Atom : isName(t.key, t.length) ? Prev::Word : Prev::Op);
         ++i;
