@@ -29,7 +29,8 @@
 //   (text or bytes), written as a kind byte and the decoded value, a \N{...}
 //   escape in it as its name in capitals (as written where CPython reads
 //   its case); an f- or t-string only changes its quote character, where
-//   its text holds no quote, and its prefix's case; a run of f-strings (and
+//   its text holds no quote, its prefix's case and the case of its \N{...}
+//   names outside its fields; a run of f-strings (and
 //   plain strings beside them) is the one f-string Python reads.
 // - numbers: by type and value: an int by its base and digits, a float or
 //   an imaginary number by its exact decimal value.
@@ -687,8 +688,46 @@ bool literalText(const Tok &t, const StrShape &sh, std::size_t &from, std::size_
     return true;
 }
 
+// Writes the text k[from..to) of an f- or t-string as written, but for the
+// name of each \N{...} escape outside its fields (unless raw), which goes as
+// putName writes it. False, having written a part, when a quote or a
+// backslash stands in a field: a string there, whose rawness this scan
+// does not follow (its caller then writes the text as written).
+bool putFormatted(Out &o, const char *k, std::size_t from, std::size_t to, bool raw)
+{
+    std::size_t depth = 0;
+    for (std::size_t i = from; i < to; ++i) {
+        const char c = k[i];
+        if (depth > 0 && (c == '\'' || c == '"' || c == '\\'))
+            return false;
+        if (!raw && c == '\\' && i + 1 < to && k[i + 1] == '\\') {
+            put(o, c);
+            put(o, k[++i]);
+            continue;
+        }
+        if (!raw && c == '\\' && i + 2 < to && k[i + 1] == 'N' && k[i + 2] == '{') {
+            std::size_t j = i + 3;
+            while (j < to && isNameChar(k[j]))
+                ++j;
+            if (j > i + 3 && j < to && k[j] == '}') {
+                putName(o, k + i + 3, j - (i + 3));
+                i = j;
+                continue;
+            }
+        }
+        put(o, c);
+        if (depth == 0 && (c == '{' || c == '}') && i + 1 < to && k[i + 1] == c)
+            put(o, k[++i]);
+        else if (c == '{' || (depth > 0 && (c == '(' || c == '[')))
+            ++depth;
+        else if (depth > 0 && (c == '}' || c == ')' || c == ']'))
+            --depth;
+    }
+    return true;
+}
+
 // The canonical form of the f- or t-string t: its kind, rawness, quote
-// length and text; where the text holds a quote, the quote character as
+// length and text (putFormatted's); where the text holds a quote, the quote character as
 // well, before the text (no text without a quote starts with one). An
 // escape means the same between either quote when no quote stands in the
 // text, and the letters of a prefix mean the same in either case. 0 when
@@ -705,8 +744,12 @@ std::size_t formattedForm(const Tok &t, const StrShape &sh, char *out)
     out[m++] = sh.quote == 3 ? '3' : '1';
     if (quoted)
         out[m++] = t.key[sh.prefix];
-    std::memcpy(out + m, t.key + from, to - from);
-    return m + (to - from);
+    Out o{out, m};
+    if (!putFormatted(o, t.key, from, to, sh.raw)) {
+        std::memcpy(out + m, t.key + from, to - from);
+        return m + (to - from);
+    }
+    return o.full ? 0 : o.n;
 }
 
 // Whether the f-string text k[from..to) ends outside a field, as each part
@@ -777,21 +820,25 @@ std::size_t formattedRunForm(RewriteWindow &w, std::uint64_t from, std::uint64_t
     out[m++] = shape.quote == 3 ? '3' : '1';
     if (q != 0)
         out[m++] = q;
+    Out o{out, m};
     for (std::uint64_t i = from; i < to; ++i) {
         const Tok t = tokenAt(w, i);
         const StrShape sh = strShape(t);
+        const std::size_t a = sh.prefix + sh.quote, b = t.length - sh.quote;
         if (kind != StrKind::Formatted && sh.kind == StrKind::Text)
             return 0;
-        for (std::size_t k = sh.prefix + sh.quote; k + sh.quote < t.length; ++k) {
-            const char c = t.key[k];
-            const std::size_t copies = sh.kind == StrKind::Text && (c == '{' || c == '}') ? 2 : 1;
-            if (m + copies > kPyCanon)
+        if (sh.kind != StrKind::Text) {
+            if (!putFormatted(o, t.key, a, b, sh.raw))
                 return 0;
-            for (std::size_t n = 0; n < copies; ++n)
-                out[m++] = c;
+            continue;
+        }
+        for (std::size_t k = a; k < b; ++k) {
+            put(o, t.key[k]);
+            if (t.key[k] == '{' || t.key[k] == '}')
+                put(o, t.key[k]);
         }
     }
-    return m;
+    return o.full ? 0 : o.n;
 }
 
 // Python's str.isspace().
