@@ -727,8 +727,9 @@ bool putFormatted(Out &o, const char *k, std::size_t from, std::size_t to, bool 
 }
 
 // The canonical form of the f- or t-string t: its kind, rawness, quote
-// length and text (putFormatted's); where the text holds a quote, the quote character as
-// well, before the text (no text without a quote starts with one). An
+// length and text (putFormatted's); where the text holds a quote, the
+// quote character as well, before the text (no text without a quote starts
+// with one). An
 // escape means the same between either quote when no quote stands in the
 // text, and the letters of a prefix mean the same in either case. 0 when
 // the literal is not read here (literalText).
@@ -1158,22 +1159,24 @@ bool slotFree(const PyState &s, const Inside &in, const Tok &next, bool commasAl
 // ':', a leading '*' or '**', an 'as'; never a lambda's or a definition's
 // parameter, a type parameter, an imported name, an element at the line's
 // level. So too a conditional's last operand, `a if b else (c if d else
-// e)`, before such a comma or bracket or the line's end. The token after
+// e)`, before such a comma or bracket, a ':' or the line's end. The token after
 // is the next one kept, and an element inside parentheses taken out stays:
 // each form of the same source then goes the same way.
 bool elementFree(const PyState &s, const Inside &in, RewriteWindow &w, std::uint64_t close)
 {
-    if (s.lost || in.empty || !in.operandFirst || in.comma || in.forWord || in.yieldWord || in.walrus || in.colon || in.assign ||
-        in.starFirst || in.as || in.lambda)
+    if (s.lost || in.empty || !in.operandFirst || in.comma || in.forWord || in.yieldWord || in.walrus || in.colon ||
+        in.assign || in.starFirst || in.as || in.lambda)
         return false;
     const std::uint64_t after = nextKept(w, close);
     if (after == windowEnd(w))
         return false;
     const Tok next = tokenAt(w, after);
     const bool closes = codeIs(next, ",") || codeIs(next, ")") || codeIs(next, "]") || codeIs(next, "}");
-    // A conditional's last operand takes all that follows it up to there.
+    // A conditional's last operand takes all that follows it up to there
+    // (or up to a ':', or to the line's end, which parentheses taken out
+    // after it may leave next).
     if (prevIs(s, "else"))
-        return s.depth == 0 ? next.kind == TokenKind::LineEnd : closes;
+        return closes || codeIs(next, ":") || next.kind == TokenKind::LineEnd;
     const Level &l = s.levels[s.depth];
     // Inside parentheses taken out, an element stands where they stood,
     // which may be the line's level: it goes as it would go there.
