@@ -1152,7 +1152,8 @@ bool slotFree(const PyState &s, const Inside &in, const Tok &next, bool commasAl
 // bracketed form around them, whole: after its opening bracket, a comma, a
 // keyword argument's or default's '=', or a ':' (a dict's value, an
 // annotation, a slice's bound, a lambda's body), and before a comma or the
-// closing bracket. Each such place takes an expression, which cannot reach
+// closing bracket; a comprehension's element, or a dict comprehension's
+// value, before its 'for'. Each such place takes an expression, which cannot reach
 // past the commas and brackets around it, so `[(a if b else c)]` is
 // `[a if b else c]` and `{k: (v)}` is `{k: v}`. Never a tuple, a generator,
 // yield, a walrus (not every such place takes one), a lambda or another
@@ -1178,10 +1179,15 @@ bool elementFree(const PyState &s, const Inside &in, RewriteWindow &w, std::uint
     if (prevIs(s, "else"))
         return closes || codeIs(next, ":") || next.kind == TokenKind::LineEnd;
     const Level &l = s.levels[s.depth];
+    // A comprehension's element ends at its first 'for'.
+    const bool comprehension = codeIs(next, "for") || codeIs(next, "async");
     // Inside parentheses taken out, an element stands where they stood,
     // which may be the line's level: it goes as it would go there.
-    if (s.depth == 0 || !closes || l.dropped)
+    if (s.depth == 0 || !(closes || comprehension) || l.dropped)
         return false;
+    if (comprehension)
+        return l.lambdas == 0 && l.kind != Open::Subscript && l.kind != Open::Params &&
+               (prevIs(s, "(") || prevIs(s, "[") || prevIs(s, "{") || (l.kind == Open::Brace && prevIs(s, ":")));
     const bool element = (prevIs(s, "(") || prevIs(s, "[") || prevIs(s, "{") || prevIs(s, ",")) && l.lambdas == 0;
     const bool value = prevIs(s, "=") || prevIs(s, ":");
     switch (l.kind) {
