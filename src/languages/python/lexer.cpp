@@ -25,7 +25,8 @@
 //   the same prefix (spelled the same) and the same quote, only across
 //   layout, and not when the first may end in an octal escape that a digit
 //   of the second would extend, or ends inside a \x, \u, \U or \N{...}
-//   escape (which Python rejects);
+//   escape (which Python rejects), or (an f- or t-string) ends in a '}'
+//   before one that starts with '}' (a lone '}' Python rejects would pair);
 // - where Python would reject the indentation (a dedent to no open level,
 //   tabs that make the order of levels depend on the tab width, more than
 //   kPythonIndentDepth levels) or an f-string nests deeper than
@@ -460,6 +461,7 @@ bool closeString(Lexer &lx, TokenPiece &piece, std::size_t close)
 {
     pythonState(lx).lastOctal = !pythonState(lx).raw && (close == 0 || isOctal(lx.window[close - 1]));
     pythonState(lx).lastUnfinished = unfinishedEscape(lx, close);
+    pythonState(lx).lastBrace = close == 0 || lx.window[close - 1] == '}';
     if (noJoinAhead(lx)) {
         finishToken(lx, piece);
         return true;
@@ -783,7 +785,10 @@ struct PythonSteps : KitSteps<PythonSteps> {
                 w[n] == lx.quote) {
                 Frame f = textFrame(w, lx.prefixLength);
                 std::size_t open = lx.prefixLength + (f.triple ? 3 : 1);
-                if (f.triple == py.triple && !py.lastUnfinished && !(py.lastOctal && !f.raw && isOctal(w[open]))) {
+                // An f-string's part ending in a lone '}' (which Python
+                // rejects) would make a '}}' with one that starts with '}'.
+                if (f.triple == py.triple && !py.lastUnfinished && !(py.lastOctal && !f.raw && isOctal(w[open])) &&
+                    !(f.formatted && py.lastBrace && w[open] == '}')) {
                     py.frameCount = 0;
                     py.escapeAt = -1;
                     pushFrame(lx, f);
@@ -1022,7 +1027,7 @@ void pythonStart(Lexer &lx)
     py.owedIndent = py.owedBlockDedent = py.owedLevel = false;
     py.owedDedents = 0;
     py.frameCount = 0;
-    py.triple = py.raw = py.lastOctal = py.lastUnfinished = py.previousName = false;
+    py.triple = py.raw = py.lastOctal = py.lastUnfinished = py.lastBrace = py.previousName = false;
     py.escapeAt = -1;
     py.escapeKind = 0;
     py.number = PythonNumber::Integer;

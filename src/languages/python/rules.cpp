@@ -8,7 +8,13 @@
 //   return, an assignment's '=' (then a line end), if/elif/while (then the
 //   header's ':'), for's target (then 'in') and iterable (then ':'), with,
 //   except, assert, '->', del's targets, and the names of a from-import.
-//   Never a tuple (except a for target or del's targets), a generator, a
+//   Also around one element of a bracketed form (after its bracket, a
+//   comma, a '=' or a ':', then a comma or the closing bracket), a
+//   conditional's last operand, what a yield yields (a tuple too), a
+//   generator that is a call's sole argument, a match's subject (a tuple
+//   too), a case's patterns and its guard.
+//   Never a tuple (except a for target, del's targets, a yield's value or
+//   a match's subject), a generator (but a call's sole argument), a
 //   call's or a definition's parentheses, yield (except right of '='), a
 //   lambda, a walrus where it needs them. Also a class's empty base list
 //   (`class A():`), and the parentheses around a with statement's items
@@ -21,8 +27,11 @@
 //   or `x[a,]`); never with a comprehension or an unfinished lambda there.
 // - quotes: a run of adjacent plain string literals is one value of one kind
 //   (text or bytes), written as a kind byte and the decoded value, a \N{...}
-//   escape in it as its name as written; an f- or t-string only changes its
-//   quote character, where its text holds no quote.
+//   escape in it as its name in capitals (as written where CPython reads
+//   its case); an f- or t-string only changes its quote character, where
+//   its text holds no quote, its prefix's case and the case of its \N{...}
+//   names outside its fields; a run of f-strings (and
+//   plain strings beside them) is the one f-string Python reads.
 // - numbers: by type and value: an int by its base and digits, a float or
 //   an imaginary number by its exact decimal value.
 // - docstrings: the string alone as the first statement of a module, class
@@ -56,11 +65,13 @@ struct Level {
     bool hasFor;           // a comprehension's 'for' at this level
     std::uint32_t lambdas; // lambdas at this level whose ':' has not come
     std::uint32_t commas;  // commas at this level that separate elements
+    bool bases;            // a Call that is a class's base list, which takes no generator
+    bool dropped;          // its opening bracket was taken out (a parens rewrite)
 };
 
 // The statement a logical line starts with.
 enum class Head : unsigned char { Other, Async, If, While, For, With, Def, Class, Import, From, Global, Assert, Except,
-                                  Del, Type };
+                                  Del, Type, Match, Case };
 
 // What the previous token was.
 enum class Prev : unsigned char { Start, Atom, String, Word, Op };
@@ -80,6 +91,8 @@ struct PyState {
     bool classBases;                // a '(' now opens a class's bases
     bool docIndent;                 // the line that ended was such a header
     bool docNext;                   // the next token starts the first statement of a module, class or def
+    bool caseGuard;                 // on a case line, the guard's 'if' went by: what follows is no pattern
+    std::uint32_t guardToken;       // lineTokens once that 'if' is noted
     bool modernWith;                // a with statement's items with an 'as' in parentheses went by: the
                                     // file is Python 3.9 or later, which alone reads them
     Prev prev;
@@ -618,48 +631,215 @@ void putCode(Out &o, std::uint32_t c)
     }
 }
 
-// Writes a \N{...} escape as \N{name}, its name as written: no code point
-// putCode writes starts so (a backslash comes out doubled), and two names
-// that CPython might read as one character (in another case) stay apart.
+// Whether the \N{...} name[0..n) starts, in any case, with prefix: the
+// names CPython builds from a code point rather than looks up, whose case
+// matters after the prefix (and, by version, in it).
+bool namePrefix(const char *name, std::size_t n, const char *prefix)
+{
+    std::size_t k = 0;
+    for (; prefix[k] != '\0'; ++k)
+        if (k == n || lower(name[k]) != lower(prefix[k]))
+            return false;
+    return true;
+}
+
+// Writes a \N{...} escape as \N{NAME}: no code point putCode writes starts
+// so (a backslash comes out doubled). CPython looks a name up in its table
+// without regard to the case of its letters (aliases too; blanks and hyphens
+// count as written), so the name goes in capitals, but for a Hangul
+// syllable's or a CJK unified ideograph's, which it reads with regard to
+// case: those stay as written.
 void putName(Out &o, const char *name, std::size_t n)
 {
+    const bool fold = !namePrefix(name, n, "HANGUL SYLLABLE") && !namePrefix(name, n, "CJK UNIFIED IDEOGRAPH");
     put(o, '\\');
     put(o, 'N');
     put(o, '{');
     for (std::size_t k = 0; k < n; ++k)
-        put(o, name[k]);
+        put(o, fold && name[k] >= 'a' && name[k] <= 'z' ? static_cast<char>(name[k] - 'a' + 'A') : name[k]);
     put(o, '}');
 }
 
-// The canonical form of the f- or t-string t: its kind, rawness, quote
-// length and text, without its quote character. 0 when the text holds a
-// quote (where the quote character may matter) or a CR.
-std::size_t formattedForm(const Tok &t, const StrShape &sh, char *out)
+// The text of the string literal t, between its quotes: [from, to). False
+// when it holds a CR or NUL byte or is not a whole literal (its closing
+// quotes missing, or one escaped); quoted tells whether it holds a quote
+// (where the quote character may matter) and escapes whether a backslash.
+bool literalText(const Tok &t, const StrShape &sh, std::size_t &from, std::size_t &to, bool &quoted, bool &escapes)
 {
-    std::size_t from = sh.prefix + sh.quote;
+    from = sh.prefix + sh.quote;
     if (t.length < from + sh.quote)
-        return 0;
-    std::size_t to = t.length - sh.quote;
-    char q = t.key[sh.prefix];
+        return false;
+    to = t.length - sh.quote;
+    const char q = t.key[sh.prefix];
     for (std::size_t i = to; i < t.length; ++i)
         if (t.key[i] != q)
-            return 0;
+            return false;
+    quoted = escapes = false;
     for (std::size_t i = from; i < to; ++i) {
-        char c = t.key[i];
-        if (c == '\'' || c == '"' || c == '\r' || c == '\0')
-            return 0;
-        // An escape means the same between either quote when no quote
-        // stands in the text; one that would take the closing quote is not
-        // a whole literal.
+        const char c = t.key[i];
+        if (c == '\r' || c == '\0')
+            return false;
+        quoted = quoted || c == '\'' || c == '"';
+        escapes = escapes || c == '\\';
+        // One that would take the closing quote is not a whole literal.
         if (c == '\\' && ++i == to)
-            return 0;
+            return false;
     }
+    return true;
+}
+
+// Writes the text k[from..to) of an f- or t-string as written, but for the
+// name of each \N{...} escape outside its fields (unless raw), which goes as
+// putName writes it. False, having written a part, when a quote or a
+// backslash stands in a field: a string there, whose rawness this scan
+// does not follow (its caller then writes the text as written).
+bool putFormatted(Out &o, const char *k, std::size_t from, std::size_t to, bool raw)
+{
+    std::size_t depth = 0;
+    for (std::size_t i = from; i < to; ++i) {
+        const char c = k[i];
+        if (depth > 0 && (c == '\'' || c == '"' || c == '\\'))
+            return false;
+        if (!raw && c == '\\' && i + 1 < to && k[i + 1] == '\\') {
+            put(o, c);
+            put(o, k[++i]);
+            continue;
+        }
+        if (!raw && c == '\\' && i + 2 < to && k[i + 1] == 'N' && k[i + 2] == '{') {
+            std::size_t j = i + 3;
+            while (j < to && isNameChar(k[j]))
+                ++j;
+            if (j > i + 3 && j < to && k[j] == '}') {
+                putName(o, k + i + 3, j - (i + 3));
+                i = j;
+                continue;
+            }
+        }
+        put(o, c);
+        if (depth == 0 && (c == '{' || c == '}') && i + 1 < to && k[i + 1] == c)
+            put(o, k[++i]);
+        else if (c == '{' || (depth > 0 && (c == '(' || c == '[')))
+            ++depth;
+        else if (depth > 0 && (c == '}' || c == ')' || c == ']'))
+            --depth;
+    }
+    return true;
+}
+
+// The canonical form of the f- or t-string t: its kind, rawness, quote
+// length and text (putFormatted's); where the text holds a quote, the
+// quote character as well, before the text (no text without a quote starts
+// with one). An
+// escape means the same between either quote when no quote stands in the
+// text, and the letters of a prefix mean the same in either case. 0 when
+// the literal is not read here (literalText).
+std::size_t formattedForm(const Tok &t, const StrShape &sh, char *out)
+{
+    std::size_t from = 0, to = 0;
+    bool quoted = false, escapes = false;
+    if (!literalText(t, sh, from, to, quoted, escapes))
+        return 0;
     std::size_t m = 0;
     out[m++] = sh.kind == StrKind::Template ? 'T' : 'F';
     out[m++] = sh.raw ? 'r' : '-';
     out[m++] = sh.quote == 3 ? '3' : '1';
-    std::memcpy(out + m, t.key + from, to - from);
-    return m + (to - from);
+    if (quoted)
+        out[m++] = t.key[sh.prefix];
+    Out o{out, m};
+    if (!putFormatted(o, t.key, from, to, sh.raw)) {
+        std::memcpy(out + m, t.key + from, to - from);
+        return m + (to - from);
+    }
+    return o.full ? 0 : o.n;
+}
+
+// Whether the f-string text k[from..to) ends outside a field, as each part
+// of a concatenation must, with no quote inside a field: '{{' and '}}'
+// stand for braces, a lone '{' opens a field that its brackets, counted,
+// close (exactly, where no string stands in it); a lone '}' outside one is
+// not a whole literal.
+bool fieldsClosed(const char *k, std::size_t from, std::size_t to)
+{
+    std::size_t depth = 0;
+    for (std::size_t i = from; i < to; ++i) {
+        const char c = k[i];
+        const bool doubled = i + 1 < to && k[i + 1] == c;
+        if (depth == 0 && (c == '{' || c == '}')) {
+            if (doubled)
+                ++i;
+            else if (c == '{')
+                depth = 1;
+            else
+                return false;
+        } else if (depth > 0 && (c == '\'' || c == '"')) {
+            return false;
+        } else if (depth > 0 && (c == '(' || c == '[' || c == '{')) {
+            ++depth;
+        } else if (depth > 0 && (c == ')' || c == ']' || c == '}')) {
+            --depth;
+        }
+    }
+    return depth == 0;
+}
+
+// The canonical form of the run [from, to) of adjacent literals among which
+// an f-string stands, as one f-string: Python reads f'a{b}' f'c' and
+// 'a' f'{b}' as f'a{b}c' and f'a{b}', the braces of a plain part doubled.
+// Written as formattedForm writes that one literal, whose quote character
+// is that of the parts whose text holds a quote (all one), any for the
+// others. Only parts of one rawness and quote length whose text holds no
+// CR or NUL and no quote inside a field, each ending outside a field, and
+// (for a part other than the last, unless raw) no backslash, whose escape
+// the next part's first bytes could finish or extend; plain parts with no
+// backslash (a \N{...} would meet the doubled braces), beside f-strings
+// only (a t-string joins no plain one). 0 when the run is not read so or
+// its form does not fit.
+std::size_t formattedRunForm(RewriteWindow &w, std::uint64_t from, std::uint64_t to, char *out)
+{
+    const StrShape shape = strShape(tokenAt(w, from));
+    StrKind kind = StrKind::None;
+    char q = 0;
+    for (std::uint64_t i = from; i < to; ++i) {
+        const Tok t = tokenAt(w, i);
+        const StrShape sh = strShape(t);
+        std::size_t a = 0, b = 0;
+        bool quoted = false, escapes = false;
+        const bool plain = sh.kind == StrKind::Text;
+        if ((!plain && sh.kind != StrKind::Formatted && sh.kind != StrKind::Template) ||
+            (!plain && kind != StrKind::None && sh.kind != kind) || !literalText(t, sh, a, b, quoted, escapes) ||
+            (escapes && !sh.raw && (plain || i + 1 < to)) || sh.raw != shape.raw || sh.quote != shape.quote ||
+            (!plain && !fieldsClosed(t.key, a, b)) || (quoted && q != 0 && t.key[sh.prefix] != q))
+            return 0;
+        if (!plain)
+            kind = sh.kind;
+        if (quoted)
+            q = t.key[sh.prefix];
+    }
+    std::size_t m = 0;
+    out[m++] = kind == StrKind::Template ? 'T' : 'F';
+    out[m++] = shape.raw ? 'r' : '-';
+    out[m++] = shape.quote == 3 ? '3' : '1';
+    if (q != 0)
+        out[m++] = q;
+    Out o{out, m};
+    for (std::uint64_t i = from; i < to; ++i) {
+        const Tok t = tokenAt(w, i);
+        const StrShape sh = strShape(t);
+        const std::size_t a = sh.prefix + sh.quote, b = t.length - sh.quote;
+        if (kind != StrKind::Formatted && sh.kind == StrKind::Text)
+            return 0;
+        if (sh.kind != StrKind::Text) {
+            if (!putFormatted(o, t.key, a, b, sh.raw))
+                return 0;
+            continue;
+        }
+        for (std::size_t k = a; k < b; ++k) {
+            put(o, t.key[k]);
+            if (t.key[k] == '{' || t.key[k] == '}')
+                put(o, t.key[k]);
+        }
+    }
+    return o.full ? 0 : o.n;
 }
 
 // Python's str.isspace().
@@ -773,12 +953,12 @@ Level &top(PyState &s)
 void resetLine(PyState &s)
 {
     s.depth = 0;
-    s.levels[0] = Level{Open::Line, false, 0, 0};
+    s.levels[0] = Level{Open::Line, false, 0, 0, false, false};
     s.lost = false;
     s.head = Head::Other;
     s.lineTokens = 0;
     s.forIns = 0;
-    s.atHead = s.afterDefName = s.defParams = s.classBases = false;
+    s.atHead = s.afterDefName = s.defParams = s.classBases = s.caseGuard = false;
 }
 
 void notePrev(PyState &s, const Tok &t, Prev p)
@@ -799,7 +979,8 @@ Head headOf(const Tok &t)
                                    {"with", Head::With}, {"def", Head::Def}, {"class", Head::Class},
                                    {"import", Head::Import}, {"from", Head::From}, {"global", Head::Global},
                                    {"nonlocal", Head::Global}, {"assert", Head::Assert}, {"except", Head::Except},
-                                   {"del", Head::Del}, {"async", Head::Async}, {"type", Head::Type}};
+                                   {"del", Head::Del}, {"async", Head::Async}, {"type", Head::Type},
+                                   {"match", Head::Match}, {"case", Head::Case}};
     for (const Entry &e : kHeads)
         if (codeIs(t, e.word))
             return e.head;
@@ -813,6 +994,8 @@ struct Inside {
     bool comma = false, trailingComma = false, forWord = false, yieldWord = false, lambda = false, as = false;
     bool in = false, colon = false, assign = false, walrus = false, star = false, starFirst = false;
     bool yieldFirst = false, importNames = true;
+    bool operandFirst = false;  // the first token may start an operand: no 'in', 'from' or operator that
+                                // would join what stands before the parentheses
     bool primary = false;       // an atom with trailers only
     bool enclosure = false;     // one bracketed form, whole
     bool lastString = false;
@@ -852,6 +1035,12 @@ Inside readInside(RewriteWindow &w, std::uint64_t from, std::uint64_t to)
             in.walrus = in.walrus || codeIs(t, ":=");
             in.star = in.star || codeIs(t, "*") || codeIs(t, "**");
             in.starFirst = in.starFirst || (first && (codeIs(t, "*") || codeIs(t, "**")));
+            if (first) {
+                const bool word = t.kind == TokenKind::Code && isName(t.key, t.length);
+                in.operandFirst = (word && (!isKeyword(t.key, t.length) || codeIs(t, "not") || codeIs(t, "await"))) ||
+                                  isNumber(t.key, t.length) || string || open || codeIs(t, "-") || codeIs(t, "+") ||
+                                  codeIs(t, "~") || codeIs(t, "...");
+            }
             in.importNames = in.importNames && (codeIs(t, ",") || codeIs(t, "as") ||
                                                 (t.kind == TokenKind::Code && isName(t.key, t.length) &&
                                                  !isKeyword(t.key, t.length)));
@@ -901,6 +1090,18 @@ bool primaryFree(const PyState &s, const Inside &in, const Tok &next, bool lineS
         return false;
     if (in.lastString && isStringTok(next))
         return false;
+    // In a case's patterns a pair is a group pattern, which stands only
+    // where a whole pattern does: never before '.', a call's '(', a
+    // mapping's ':' (a key), nor after a sign or a mapping's '{'.
+    if (s.head == Head::Case && !s.caseGuard) {
+        const bool before = prevIs(s, "(") || prevIs(s, "[") || prevIs(s, ",") || prevIs(s, "|") ||
+                            (s.depth > 0 && (prevIs(s, ":") || prevIs(s, "=")));
+        const bool after = codeIs(next, ",") || codeIs(next, ")") || codeIs(next, "]") || codeIs(next, "}") ||
+                           codeIs(next, "|") || codeIs(next, "as") ||
+                           (s.depth == 0 && (codeIs(next, ":") || codeIs(next, "if")));
+        if (!before || !after)
+            return false;
+    }
     return in.primary || in.enclosure;
 }
 
@@ -947,6 +1148,156 @@ bool slotFree(const PyState &s, const Inside &in, const Tok &next, bool commasAl
     return false;
 }
 
+// Whether the parentheses at (open, close) hold one element of the
+// bracketed form around them, whole: after its opening bracket, a comma, a
+// keyword argument's or default's '=', or a ':' (a dict's value, an
+// annotation, a slice's bound, a lambda's body), and before a comma or the
+// closing bracket; a comprehension's element, or a dict comprehension's
+// value, before its 'for'. Each such place takes an expression, which cannot reach
+// past the commas and brackets around it, so `[(a if b else c)]` is
+// `[a if b else c]` and `{k: (v)}` is `{k: v}`. Never a tuple, a generator,
+// yield, a walrus (not every such place takes one), a lambda or another
+// ':', a leading '*' or '**', an 'as'; never a lambda's or a definition's
+// parameter, a type parameter, an imported name, an element at the line's
+// level. So too a conditional's last operand, `a if b else (c if d else
+// e)`, before such a comma or bracket, a ':' or the line's end. The token after
+// is the next one kept, and an element inside parentheses taken out stays:
+// each form of the same source then goes the same way.
+bool elementFree(const PyState &s, const Inside &in, RewriteWindow &w, std::uint64_t close)
+{
+    if (s.lost || in.empty || !in.operandFirst || in.comma || in.forWord || in.yieldWord || in.walrus || in.colon ||
+        in.assign || in.starFirst || in.as || in.lambda)
+        return false;
+    const std::uint64_t after = nextKept(w, close);
+    if (after == windowEnd(w))
+        return false;
+    const Tok next = tokenAt(w, after);
+    const bool closes = codeIs(next, ",") || codeIs(next, ")") || codeIs(next, "]") || codeIs(next, "}");
+    // A conditional's last operand takes all that follows it up to there
+    // (or up to a ':', or to the line's end, which parentheses taken out
+    // after it may leave next).
+    if (prevIs(s, "else"))
+        return closes || codeIs(next, ":") || next.kind == TokenKind::LineEnd;
+    const Level &l = s.levels[s.depth];
+    // A comprehension's element ends at its first 'for'.
+    const bool comprehension = codeIs(next, "for") || codeIs(next, "async");
+    // Inside parentheses taken out, an element stands where they stood,
+    // which may be the line's level: it goes as it would go there.
+    if (s.depth == 0 || !(closes || comprehension) || l.dropped)
+        return false;
+    if (comprehension)
+        return l.lambdas == 0 && l.kind != Open::Subscript && l.kind != Open::Params &&
+               (prevIs(s, "(") || prevIs(s, "[") || prevIs(s, "{") || (l.kind == Open::Brace && prevIs(s, ":")));
+    const bool element = (prevIs(s, "(") || prevIs(s, "[") || prevIs(s, "{") || prevIs(s, ",")) && l.lambdas == 0;
+    const bool value = prevIs(s, "=") || prevIs(s, ":");
+    switch (l.kind) {
+    case Open::Call: case Open::List: case Open::Brace: case Open::Group: return element || value;
+    case Open::Subscript: return element || prevIs(s, ":");
+    case Open::Params: return value;
+    case Open::Line: case Open::TypeParams: case Open::Import: break;
+    }
+    return false;
+}
+
+// Whether the parentheses at (open, close) hold what a yield yields, the
+// whole of it: a tuple there is the tuple `yield a, b` yields, so `yield
+// (a, b)` is `yield a, b`; the yield ends at the line's end or a ')'. Never a
+// generator, another yield, a walrus, a lambda or ':', a '*' or '**' (a
+// star in the list is Python 3.8's), an 'as'.
+bool yieldFree(const PyState &s, const Inside &in, RewriteWindow &w, std::uint64_t close)
+{
+    if (!prevIs(s, "yield") || s.lost || in.empty || !in.operandFirst || in.forWord || in.yieldWord || in.walrus || in.colon ||
+        in.assign || in.star || in.as || in.lambda)
+        return false;
+    const std::uint64_t after = nextKept(w, close);
+    if (after == windowEnd(w))
+        return false;
+    const Tok t = tokenAt(w, after);
+    return t.kind == TokenKind::LineEnd || codeIs(t, ")");
+}
+
+// Whether the parentheses at (open, close) hold a generator that is a
+// call's sole argument, `f((x for x in y))`, which Python reads as
+// `f(x for x in y)`: never a class's base list (which takes no bare
+// generator), a generator of a walrus or a lambda.
+bool generatorFree(const PyState &s, const Inside &in, const Tok &next)
+{
+    if (s.depth == 0 || s.lost || !in.operandFirst || !in.forWord || in.comma || in.yieldWord || in.walrus || in.colon || in.assign ||
+        in.starFirst || in.as || in.lambda)
+        return false;
+    const Level &l = s.levels[s.depth];
+    return l.kind == Open::Call && !l.bases && prevIs(s, "(") && codeIs(next, ")");
+}
+
+// Whether the parentheses at (open, close) hold only what a case pattern
+// holds at its top level: names, numbers, strings, '.', '-', '+', '|',
+// 'as', ',', '*' and bracketed forms; never nothing.
+bool patternOnly(RewriteWindow &w, std::uint64_t open, std::uint64_t close)
+{
+    static const char *const kPatternOps[] = {".", "-", "+", "|", "as", ",", "*"};
+    std::size_t depth = 0;
+    for (std::uint64_t i = open + 1; i < close; ++i) {
+        const Tok t = tokenAt(w, i);
+        const bool opens = codeIs(t, "(") || codeIs(t, "[") || codeIs(t, "{");
+        const bool closes = codeIs(t, ")") || codeIs(t, "]") || codeIs(t, "}");
+        if (depth == 0 && !opens) {
+            bool ok = t.kind == TokenKind::Code && ((isName(t.key, t.length) && !isKeyword(t.key, t.length)) ||
+                                                    isNumber(t.key, t.length) || isStringTok(t));
+            for (const char *op : kPatternOps)
+                ok = ok || codeIs(t, op);
+            if (!ok)
+                return false;
+        }
+        if (opens)
+            ++depth;
+        else if (closes && depth > 0)
+            --depth;
+    }
+    return close > open + 1 && depth == 0;
+}
+
+// The index of the first LineEnd at or after i, or windowEnd(w) when none
+// is held.
+std::uint64_t lineEndAfter(RewriteWindow &w, std::uint64_t i)
+{
+    for (; i < windowEnd(w); ++i)
+        if (windowAt(w, i).kind == TokenKind::LineEnd)
+            return i;
+    return windowEnd(w);
+}
+
+// What a match or case line holds after a pair of parentheses.
+struct Header {
+    bool colonLast;   // the ':' stands right after the pair, then the line ends
+    bool colonEnds;   // the line ends in a ':'
+};
+
+// Whether the parentheses at (open, close), on a line that starts with
+// match or case and whose last token is a ':' (h), stand where a match
+// statement's or a case clause's grammar reads what they hold as it reads
+// it bare: a match's subject (`match (a, b):` is `match a, b:`), a case's
+// patterns before its ':' or its guard's 'if' (`case (a, b) if c:`, a
+// sequence either way), a guard before the ':' (`if (a > b):`). A line
+// that starts with either word and ends in a ':' is such a header or no
+// statement at all, with or without the parentheses. The subject never a
+// generator, yield, lambda, ':' or star; the patterns only what patternOnly
+// allows; the guard one expression.
+bool headerFree(const PyState &s, const Inside &in, const Tok &next, const Header &h, RewriteWindow &w,
+                std::uint64_t open, std::uint64_t close)
+{
+    if (s.depth != 0 || s.lost || in.empty)
+        return false;
+    if (s.head == Head::Match && s.lineTokens == 1 && in.operandFirst)
+        return h.colonLast && !in.forWord && !in.yieldWord && !in.lambda && !in.colon && !in.assign && !in.star &&
+               !in.as;
+    if (s.head == Head::Case && s.lineTokens == 1)
+        return (h.colonLast || (codeIs(next, "if") && h.colonEnds)) && patternOnly(w, open, close);
+    if (s.head == Head::Case && s.caseGuard && s.guardToken == s.lineTokens && in.operandFirst)
+        return h.colonLast && !in.comma && !in.forWord && !in.yieldWord && !in.lambda && !in.colon && !in.assign &&
+               !in.starFirst && !in.as;
+    return false;
+}
+
 // Takes out the parentheses that open at open as a parens rewrite, then
 // those right inside them that stand in the same place. False when the
 // lookahead is not held and canWait: the scan stops there for more.
@@ -957,9 +1308,19 @@ bool takeParens(RewriteWindow &w, PyState &s, std::uint64_t open, bool lineStart
     if (close == windowEnd(w) || close + 1 == windowEnd(w))
         return !canWait;
     Tok next = tokenAt(w, close + 1);
+    // A match or case header's parentheses need the line's end in sight.
+    Header h{false, false};
+    if (s.depth == 0 && (s.head == Head::Match || s.head == Head::Case) && (s.lineTokens == 1 || prevIs(s, "if"))) {
+        const std::uint64_t end = lineEndAfter(w, close + 1);
+        if (end == windowEnd(w) && canWait)
+            return false;
+        h.colonLast = end != windowEnd(w) && end == close + 2 && codeIs(next, ":");
+        h.colonEnds = end != windowEnd(w) && tokenIs(w, end - 1, ":");
+    }
     for (;;) {
         Inside in = readInside(w, open, close);
-        if (!primaryFree(s, in, next, lineStart) && !slotFree(s, in, next, commas))
+        if (!primaryFree(s, in, next, lineStart) && !slotFree(s, in, next, commas) && !elementFree(s, in, w, close) &&
+            !yieldFree(s, in, w, close) && !generatorFree(s, in, next) && !headerFree(s, in, next, h, w, open, close))
             return true;
         std::uint64_t after = nextKept(w, close);
         std::uint64_t inner = nextKept(w, open);
@@ -1040,14 +1401,15 @@ bool commaFree(const PyState &s)
     return false;
 }
 
-// Pushes the bracket t opens (after the tokens the state holds).
-void openBracket(PyState &s, Open kind)
+// Pushes the bracket t opens (after the tokens the state holds); bases
+// when it opens a class's base list, dropped when a rule took it out.
+void openBracket(PyState &s, Open kind, bool bases, bool dropped)
 {
     if (s.depth + 1 == kPyLevels) {
         s.lost = true;  // deeper than held: no rewrite till the line ends
         return;
     }
-    s.levels[++s.depth] = Level{kind, false, 0, 0};
+    s.levels[++s.depth] = Level{kind, false, 0, 0, bases, dropped};
 }
 
 Open openKind(const PyState &s, const Tok &t)
@@ -1124,6 +1486,8 @@ void rewriteRun(RewriteWindow &w, PyState &s, std::uint64_t from, std::uint64_t 
         return;
     if (to - from > 1) {
         std::size_t m = runForm(w, s, from, to, false, true);
+        if (m == 0)
+            m = formattedRunForm(w, from, to, s.canon);
         if (m > 0 && replaceKey(w, from, Rewrite::Quotes, s.canon, m)) {
             for (std::uint64_t i = from + 1; i < to; ++i)
                 dropToken(w, i, Rewrite::Quotes, from);
@@ -1258,6 +1622,7 @@ std::uint64_t scanPython(RewriteWindow &w, void *state)
         }
         if (codeIs(t, "(") || codeIs(t, "[") || codeIs(t, "{")) {
             Open kind = openKind(s, t);
+            const bool bases = s.classBases && s.depth == 0;
             bool free = parens && !s.lost && codeIs(t, "(") && !windowAt(w, i).dropped;
             if (free && s.classBases && s.depth == 0) {
                 if (!takeEmptyBases(w, i, canWait))
@@ -1271,7 +1636,7 @@ std::uint64_t scanPython(RewriteWindow &w, void *state)
                     break;
             }
             noteToken(s, t, Prev::Op);
-            openBracket(s, kind);
+            openBracket(s, kind, bases, windowAt(w, i).dropped);
             ++i;
             continue;
         }
@@ -1311,6 +1676,10 @@ std::uint64_t scanPython(RewriteWindow &w, void *state)
             top(s).hasFor = true;
         else if (codeIs(t, "in") && s.depth == 0)
             ++s.forIns;
+        else if (codeIs(t, "if") && s.depth == 0 && s.head == Head::Case && !s.caseGuard) {
+            s.caseGuard = true;
+            s.guardToken = s.lineTokens + 1;
+        }
         bool atom = endsAtom(t);
         noteToken(s, t, atom ? Prev::Atom : isName(t.key, t.length) ? Prev::Word : Prev::Op);
         ++i;

@@ -77,6 +77,7 @@ struct PythonLexState {
     bool raw = false;                             // the current literal is raw
     bool lastOctal = false;                       // the last joined part may end inside an octal escape
     bool lastUnfinished = false;                  // it ends inside a \x, \u, \U or \N{...} escape
+    bool lastBrace = false;                       // it ends in a '}' (or may: the window cut it)
     std::int64_t escapeAt = -1;                   // translated offset of the part's last escape; -1 before any
     char escapeKind = 0;                          // the byte after that escape's backslash; 0 once a \N{...} closes
     bool previousName = false;                    // inside a field, the byte before was a name byte
