@@ -28,10 +28,27 @@ constexpr unsigned kBegAny = kBeg | kMid | kClass, kArgAny = kArg | kCmdArg, kEn
 constexpr const char *kRuby = "Ruby";
 constexpr std::uint32_t kFail = 0xFFFFFFFFu;
 
+// Byte classes: the bytes of names (ASCII letters, digits, '_' and every
+// byte beyond ASCII), blanks, and blanks or a line feed.
+constexpr unsigned char kIdentByte = 1, kBlankByte = 2, kSpaceByte = 4;
+struct ByteTable {
+    unsigned char of[256] = {};
+    constexpr ByteTable()
+    {
+        for (int u = 0; u < 256; ++u) {
+            if ((u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9') || u == '_' || u >= 0x80)
+                of[u] = kIdentByte;
+            if (u == ' ' || u == '\t' || u == '\f' || u == '\v' || u == '\r')
+                of[u] = kBlankByte | kSpaceByte;
+        }
+        of[static_cast<unsigned char>('\n')] = kSpaceByte;
+    }
+};
+constexpr ByteTable kBytes;
+
 bool isIdent(char c)
 {
-    const unsigned char u = static_cast<unsigned char>(c);
-    return (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9') || u == '_' || u >= 0x80;
+    return kBytes.of[static_cast<unsigned char>(c)] & kIdentByte;
 }
 
 bool isDigit(char c)
@@ -41,12 +58,12 @@ bool isDigit(char c)
 
 bool isBlank(char c)
 {
-    return c == ' ' || c == '\t' || c == '\f' || c == '\v' || c == '\r';
+    return kBytes.of[static_cast<unsigned char>(c)] & kBlankByte;
 }
 
 bool isSpace(char c)
 {
-    return isBlank(c) || c == '\n';
+    return kBytes.of[static_cast<unsigned char>(c)] & kSpaceByte;
 }
 
 bool isBegState(unsigned s)
@@ -56,17 +73,31 @@ bool isBegState(unsigned s)
 
 // --- Places and the queue ---------------------------------------------------
 
+// The index in lineStarts of the line that text offset at stands on, from
+// the line of the last place: most often the same or the next.
+std::size_t lineOf(RubyLexState &st, std::size_t at)
+{
+    const std::vector<std::uint32_t> &lines = st.store->lineStarts;
+    const std::uint32_t *starts = lines.data();  // a sentinel past any offset ends it
+    std::size_t k = st.line;
+    if (at >= starts[k + 1]) {
+        // A few lines on (comments, blank lines) one by one, else by halves.
+        const std::size_t near = std::min(k + 16, lines.size() - 2);
+        while (k < near && at >= starts[k + 1])
+            ++k;
+        if (at >= starts[k + 1])
+            k = static_cast<std::size_t>(std::upper_bound(starts + k, starts + lines.size(), at) - starts) - 1;
+    } else if (at < starts[k]) {
+        k = static_cast<std::size_t>(std::upper_bound(starts, starts + k, at) - starts) - 1;
+    }
+    st.line = k;
+    return k;
+}
+
 TokenPlace placeOf(RubyLexState &st, std::size_t at)
 {
-    const std::vector<std::uint32_t> &starts = st.store->lineStarts;
-    std::size_t k = st.line;
-    const std::size_t lines = starts.size();
-    if (k + 1 < lines && starts[k + 1] <= at && (k + 2 >= lines || starts[k + 2] > at))
-        ++k;  // most often, the next line
-    else if (starts[k] > at || (k + 1 < lines && starts[k + 1] <= at))
-        k = static_cast<std::size_t>(std::upper_bound(starts.begin(), starts.end(), at) - starts.begin()) - 1;
-    st.line = k;
-    return {static_cast<std::int64_t>(k) + 1, static_cast<std::int64_t>(at - starts[k]) + 1};
+    const std::size_t k = lineOf(st, at);
+    return {static_cast<std::int64_t>(k) + 1, static_cast<std::int64_t>(at - st.store->lineStarts[k]) + 1};
 }
 
 RubyToken &push(RubyLexState &st, TokenKind kind, std::size_t at, std::size_t end)
@@ -126,6 +157,8 @@ std::uint64_t nameHash(const char *p, std::size_t n)
 
 bool isLocal(const RubyLexState &st, const char *p, std::size_t n)
 {
+    if (st.localCount == 0)
+        return false;
     const std::uint64_t h = nameHash(p, n);
     for (std::size_t k = h % kRubyLocals;; k = (k + 1) % kRubyLocals) {
         if (st.locals[k] == 0)
@@ -573,19 +606,14 @@ struct Ruby {
             return;
         // A next line that starts with ".name" or "&." goes on with the
         // statement, over lines of comments.
-        std::size_t i = st.pos;
-        for (;;) {
-            while (i < n && isBlank(t[i]))
-                ++i;
-            if (t[i] == '#') {
-                while (i < n && t[i] != '\n')
-                    ++i;
-                if (i < n) {
-                    ++i;
-                    continue;
-                }
-            }
-            break;
+        std::size_t i = skipBlanks(st.pos);
+        if (t[i] != '#')
+            st.pos = i;  // the next step starts at the line's first token
+        while (t[i] == '#') {
+            i = lineEnd(i);
+            if (i >= n)
+                break;
+            i = skipBlanks(i + 1);
         }
         if ((t[i] == '.' && t[i + 1] != '.') || (t[i] == '&' && t[i + 1] == '.'))
             return;
@@ -599,8 +627,7 @@ struct Ruby {
             while (i < n && isSpace(t[i]))
                 ++i;
             if (t[i] == '#' && i < n) {
-                while (i < n && t[i] != '\n')
-                    ++i;
+                i = lineEnd(i);
                 continue;
             }
             break;
@@ -625,9 +652,7 @@ struct Ruby {
     // words are.
     void comment(std::size_t i)
     {
-        std::size_t e = i;
-        while (e < n && t[e] != '\n')
-            ++e;
+        const std::size_t e = lineEnd(i);
         std::size_t last = e;
         while (last > i && isBlank(t[last - 1]))
             --last;
@@ -652,19 +677,75 @@ struct Ruby {
         }
     }
 
-    bool isMagic(std::size_t i, std::size_t e)
+    // True when the comment from its '#' at i to e may tell Ruby how to
+    // read the source: its first word (after blanks and the bytes '":;) is
+    // one of the magic names, in any case and with '-' for '_'; or it holds
+    // "-*-", between which Ruby reads names anywhere; or it stands on the
+    // first two lines and holds "coding", as Ruby looks for an encoding there.
+    bool isMagic(std::size_t i, std::size_t e) const
     {
-        static const char *const kMagic[] = {"frozen_string_literal", "coding", "warn_indent",
+        static const char *const kMagic[] = {"frozen_string_literal", "coding", "encoding", "warn_indent",
                                              "shareable_constant_value", "warn_past_scope"};
-        for (std::size_t j = i; j < e; ++j) {
-            const char c = t[j];
-            if (c != 'f' && c != 'c' && c != 'w' && c != 's')
-                continue;
-            for (const char *m : kMagic)
-                if (m[0] == c && std::strncmp(t + j, m, std::strlen(m)) == 0)
-                    return true;
-        }
+        auto skipped = [](char c) { return isSpace(c) || c == '\'' || c == '"' || c == ':' || c == ';'; };
+        std::size_t w = i + 1;
+        while (w < e && skipped(t[w]))
+            ++w;
+        std::size_t we = w;
+        while (we < e && !skipped(t[we]))
+            ++we;
+        for (const char *m : kMagic)
+            if (std::strlen(m) == we - w && sameMagicName(t + w, m))
+                return true;
+        for (const char *p = t + i; (p = static_cast<const char *>(std::memchr(p, '*', t + e - p))); ++p)
+            if (p[-1] == '-' && p[1] == '-')
+                return true;
+        const std::vector<std::uint32_t> &starts = st.store->lineStarts;
+        if (starts.size() > 2 && i >= starts[2])
+            return false;
+        for (std::size_t j = i + 1; j + 6 <= e; ++j)
+            if (sameMagicName(t + j, "coding"))
+                return true;
         return false;
+    }
+
+    // True when the bytes at p spell name, in any case, '-' standing for '_'.
+    static bool sameMagicName(const char *p, const char *name)
+    {
+        for (; *name; ++p, ++name) {
+            const char c = *p >= 'A' && *p <= 'Z' ? static_cast<char>(*p - 'A' + 'a') : *p == '-' ? '_' : *p;
+            if (c != *name)
+                return false;
+        }
+        return true;
+    }
+
+    // The text offset of the first byte from i on that is no blank: a run
+    // of spaces (indentation, mostly) eight bytes at a time, where the
+    // processor stores words low byte first. The text's padding stops it.
+    std::size_t skipBlanks(std::size_t i) const
+    {
+#if defined(__GNUC__) && defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+        for (;;) {
+            std::uint64_t w;
+            std::memcpy(&w, t + i, 8);
+            const std::uint64_t other = w ^ 0x2020202020202020ull;  // a non-zero byte where no space stands
+            if (other != 0) {
+                i += static_cast<std::size_t>(__builtin_ctzll(other)) >> 3;
+                break;
+            }
+            i += 8;
+        }
+#endif
+        while (isBlank(t[i]))
+            ++i;
+        return i;
+    }
+
+    // The text offset of the first line feed from i on, or n.
+    std::size_t lineEnd(std::size_t i) const
+    {
+        const void *lf = i < n ? std::memchr(t + i, '\n', n - i) : nullptr;
+        return lf ? static_cast<std::size_t>(static_cast<const char *>(lf) - t) : n;
     }
 
     // With --comments, the words of a comment from i to e go out one a
@@ -758,7 +839,7 @@ struct Ruby {
             st.bareIdent = false;
             return finish(i + 1, kArg | kLabeled);
         }
-        push(st, TokenKind::Code, at, i);
+        push(st, TokenKind::Code, at, i).plain = true;
         st.pos = i;
         if (!(s & kDot)) {
             unsigned kw = keyword(at, len);
@@ -848,7 +929,7 @@ struct Ruby {
 
     void keywordState(std::size_t at, std::size_t len, unsigned kw, unsigned before)
     {
-        auto is = [&](const char *w) { return std::strlen(w) == len && std::memcmp(w, t + at, len) == 0; };
+        auto is = [&](const auto &w) { return sizeof w - 1 == len && std::memcmp(w, t + at, len) == 0; };
         st.state = kw;
         if (kw & kBeg)
             st.commandStart = true;
@@ -856,7 +937,7 @@ struct Ruby {
         // the names known so far are forgotten (those of the outer body too,
         // which then read as method calls: "x /a/" a regular expression,
         // compared as written).
-        if (is("def") || is("class") || is("module")) {
+        if ((is("def") || is("class") || is("module")) && st.localCount > 0) {
             std::memset(st.locals, 0, sizeof st.locals);
             st.localCount = 0;
         }
@@ -873,9 +954,11 @@ struct Ruby {
 
     // --- Operators -------------------------------------------------------------
 
+    // An operator, a number, a variable or a character literal of len
+    // bytes at at, its key as written.
     void op(std::size_t at, std::size_t len, unsigned state)
     {
-        push(st, TokenKind::Code, at, at + len);
+        push(st, TokenKind::Code, at, at + len).plain = true;
         finish(at + len, state);
     }
 
@@ -1247,6 +1330,9 @@ struct Ruby {
         if (i > n)
             return reject(lx, st, at);
         op(at, i - at, kEnd);
+        // The one such token whose bytes may hold a zero byte: "?\0".
+        if (std::memchr(t + at, 0, i - at))
+            st.queue[(st.head + st.count - 1) & (kRubyQueue - 1)].plain = false;
     }
 
     // An escape from its backslash at i: the offset after it.
@@ -1301,8 +1387,7 @@ struct Ruby {
         std::size_t i = st.pos;
         for (;;) {
             const std::size_t from = i;
-            while (i < n && isBlank(t[i]))
-                ++i;
+            i = skipBlanks(i);
             if (i > from)
                 st.spaceSeen = true;
             if (i >= n) {
@@ -1370,6 +1455,7 @@ void rubyStart(Lexer &lx)
     st.store->lineStarts.assign(1, 0);
     for (const char *p = text.data(); (p = static_cast<const char *>(std::memchr(p, '\n', text.data() + n - p)));)
         st.store->lineStarts.push_back(static_cast<std::uint32_t>(++p - text.data()));
+    st.store->lineStarts.push_back(0xFFFFFFFFu);  // the sentinel lineOf stops at
     if (!fits) {
         refuseSource(lx, "too large to compare as Ruby");
         st.finished = true;
@@ -1388,6 +1474,30 @@ void rubyStart(Lexer &lx)
     }
 }
 
+// The place of the queue's first token into place, and the place after it
+// into lx.endPlace, field by field: a place made apart and copied whole
+// stalls on its way through memory.
+void placeFirst(Lexer &lx, RubyLexState &st, const RubyToken &tok, TokenPlace &place)
+{
+    const std::size_t k = lineOf(st, tok.at);
+    const std::uint32_t *starts = st.store->lineStarts.data();
+    place.line = static_cast<std::int64_t>(k) + 1;
+    place.column = static_cast<std::int64_t>(tok.at - starts[k]) + 1;
+    if (tok.end < starts[k + 1]) {
+        lx.endPlace.line = place.line;  // a token on one line ends on it
+        lx.endPlace.column = place.column + (tok.end - tok.at);
+    } else {
+        lx.endPlace = placeOf(st, tok.end);
+    }
+}
+
+const char *keyOf(const RubyLexState &st, const RubyToken &tok)
+{
+    return tok.in == RubyKeyIn::Text ? st.store->text.data() + tok.key
+           : tok.in == RubyKeyIn::Keys ? st.store->keys.data() + tok.key
+                                       : tok.fixed;
+}
+
 void rubyNext(Lexer &lx, TokenPiece &piece)
 {
     RubyLexState &st = rubyState(lx);
@@ -1401,17 +1511,47 @@ void rubyNext(Lexer &lx, TokenPiece &piece)
     const RubyToken &tok = st.queue[st.head];
     st.head = (st.head + 1) & (kRubyQueue - 1);
     --st.count;
-    const char *key = tok.in == RubyKeyIn::Text ? r.t + tok.key
-                      : tok.in == RubyKeyIn::Keys ? st.store->keys.data() + tok.key
-                                                  : tok.fixed;
+    piece.kind = tok.kind;
+    piece.first = piece.last = true;
+    placeFirst(lx, st, tok, piece.place);
+    piece.bytes = keyOf(st, tok);
+    piece.length = tok.length;
     piece.note = RewriteNote{};
-    const TokenPlace place = placeOf(st, tok.at);
-    wholePiece(piece, tok.kind, key, tok.length, place);
-    const std::vector<std::uint32_t> &starts = st.store->lineStarts;
-    if (st.line + 1 >= starts.size() || tok.end < starts[st.line + 1])
-        lx.endPlace = {place.line, place.column + (tok.end - tok.at)};  // a token on one line ends on it
-    else
-        lx.endPlace = placeOf(st, tok.end);
 }
 
-extern const LexerHooks kRubyLexer = {rubyStart, rubyNext, nullptr, nullptr, false, nullptr};
+// Whole tokens for lexerRun: those whose keys are stretches of the text
+// without a zero byte, and statements' line ends, as long as they come.
+std::size_t rubyRun(Lexer &lx, QuickToken *out, std::size_t max, std::size_t keyBytes)
+{
+    RubyLexState &st = rubyState(lx);
+    static const char kLineEndKey[kRubyPadding] = "\n";  // zero bytes after it, as after the text's
+    Ruby r{lx, st, st.store->text.data(), st.size};
+    std::size_t taken = 0;
+    while (taken < max) {
+        while (st.count == 0 && !st.finished)
+            r.step();
+        if (st.count == 0)
+            break;
+        const RubyToken &tok = st.queue[st.head];
+        const char *key;
+        if (tok.kind == TokenKind::LineEnd)
+            key = kLineEndKey;
+        else if (tok.plain)
+            key = r.t + tok.key;
+        else
+            break;
+        if (tok.length > keyBytes)
+            break;
+        keyBytes -= tok.length;
+        QuickToken &q = out[taken++];
+        q.bytes = key;
+        q.length = tok.length;
+        q.kind = tok.kind;
+        placeFirst(lx, st, tok, q.place);
+        st.head = (st.head + 1) & (kRubyQueue - 1);
+        --st.count;
+    }
+    return taken;
+}
+
+extern const LexerHooks kRubyLexer = {rubyStart, rubyNext, rubyRun, nullptr, false, nullptr};

@@ -15,7 +15,7 @@
 // A larger source is refused ("too large to compare as Ruby"): the store
 // holds the text, a copy of at most as many key bytes and four bytes a line.
 constexpr std::size_t kRubyMaxBytes = std::size_t(64) << 20;
-constexpr std::size_t kRubyPadding = 8;       // zero bytes kept after the text, for looks ahead
+constexpr std::size_t kRubyPadding = 16;      // zero bytes kept after the text, for looks ahead and a run's copies of keys
 constexpr std::size_t kRubyQueue = 32;        // tokens lexed and not yet handed out (a line's heredoc bodies), a power of 2
 constexpr std::size_t kRubyHeredocs = 24;     // heredocs opened on one line (fewer than kRubyQueue)
 constexpr std::size_t kRubyLocals = 256;      // names known as local variables (a hash set; more are not known)
@@ -25,7 +25,7 @@ constexpr std::size_t kRubyNesting = 16;      // literals nested through "#{...}
 struct RubyStore : LanguageStore {
     ByteBuffer text;                         // the source as read, kRubyPadding zero bytes after it
     ByteBuffer keys;                         // keys made apart (CR LF made LF, a squiggly heredoc's body)
-    std::vector<std::uint32_t> lineStarts;   // the text offset of each line's first byte
+    std::vector<std::uint32_t> lineStarts;   // the text offset of each line's first byte, then 0xFFFFFFFF
 };
 
 // Where a queued token's key is.
@@ -39,6 +39,7 @@ enum class RubyKeyIn : unsigned char {
 struct RubyToken {
     TokenKind kind = TokenKind::Code;
     RubyKeyIn in = RubyKeyIn::Text;
+    bool plain = false;        // its key is a stretch of the text that holds no zero byte
     std::uint32_t at = 0;      // text offset of its first byte
     std::uint32_t end = 0;     // text offset just after its last byte
     std::uint32_t key = 0;     // offset of its key (Text, Keys)
