@@ -166,6 +166,18 @@ TEST(RubyNearMiss, PercentAndRegexps)
         {"a local of another method is none here", "def f; x = 1; end\ndef g; x /a  b/; end",
          "def f; x = 1; end\ndef g; x /a b/; end", false},
         {"a regexp after '('", "f(/a b/)", "f(/a  b/)", false},
+        {"a block's local is none after it", "foo { x = 1 }\nx /a  b/", "foo { x = 1 }\nx /a b/", false},
+        {"a do block's local is none after it", "foo do x = 1 end\nx /a  b/", "foo do x = 1 end\nx /a b/", false},
+        {"a block's parameter is none after it", "foo { |y| }\ny /a  b/", "foo { |y| }\ny /a b/", false},
+        {"a local from before a block stays", "x = 0\nfoo { x = 1 }\nx /2", "x = 0\nfoo { x = 1 }\nx / 2", true},
+        {"a block's local in a block inside it", "foo { x = 1\nbar { x /2 } }", "foo { x = 1\nbar { x / 2 } }", true},
+        {"a hash's brace closes no block", "foo { x = 1; h = { a: 1 }; x /2 }", "foo { x = 1; h = { a: 1 }; x / 2 }",
+         true},
+        {"an if's end closes no do block", "foo do x = 1\nif a then b end\nx /2 end",
+         "foo do x = 1\nif a then b end\nx / 2 end", true},
+        {"a loop's do opens no block", "while a do x = 1 end\nx /2", "while a do x = 1 end\nx / 2", true},
+        {"a def without end in a do block", "foo do\ndef f = 1\ny = 2\nend\ny /a  b/",
+         "foo do\ndef f = 1\ny = 2\nend\ny /a b/", false},
     });
 }
 
@@ -235,6 +247,11 @@ TEST(RubyLexer, RefusesBadInput)
     for (const char *text : bad)
         EXPECT_NE(refusalOf(text, Ruby), "") << text;
     EXPECT_EQ(refusalOf("\"abc", Ruby), "not valid Ruby at line 1, column 1");
+    std::string deep;
+    for (int k = 0; k < 65; ++k)
+        deep = "f { " + deep + " }";
+    EXPECT_EQ(refusalOf(deep, Ruby), "blocks nested too deep to compare as Ruby");
+    EXPECT_EQ(refusalOf(deep.substr(4, deep.size() - 6), Ruby), "");
 }
 
 // --- Judged by Ruby's Ripper and by RuboCop ----------------------------------

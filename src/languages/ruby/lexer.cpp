@@ -179,7 +179,35 @@ void addLocal(RubyLexState &st, const char *p, std::size_t n)
     while (st.locals[k] != 0)
         k = (k + 1) % kRubyLocals;
     st.locals[k] = h;
-    ++st.localCount;
+    st.localOrder[st.localCount++] = static_cast<std::uint8_t>(k);
+}
+
+// Forgets the local variables noted after the first count of them. Taken
+// out last first, a linear probing table is left as it was before them.
+void forgetLocals(RubyLexState &st, std::size_t count)
+{
+    while (st.localCount > count)
+        st.locals[st.localOrder[--st.localCount]] = 0;
+}
+
+// A block opens: "{" (braces, the braces open inside it) or "do" (-1).
+// False when too many are open to follow (the caller refuses the source).
+bool openBlock(RubyLexState &st, int braces)
+{
+    if (st.blockCount == kRubyBlocks)
+        return false;
+    RubyBlock &b = st.blocks[st.blockCount++];
+    b.locals = static_cast<std::uint16_t>(st.localCount);
+    b.opens = 0;
+    b.braces = braces;
+    return true;
+}
+
+// The innermost block closes: the names first assigned in it are method
+// calls again after it, as to Ruby ("x /a/" a regular expression).
+void closeBlock(RubyLexState &st)
+{
+    forgetLocals(st, st.blocks[--st.blockCount].locals);
 }
 
 // --- Literals ----------------------------------------------------------------
@@ -621,6 +649,7 @@ struct Ruby {
         st.commandStart = true;
         st.defNoParen = false;
         st.bareIdent = false;
+        st.loopCondition = st.endlessDef = false;
         // A statement's end just before a closing bracket, the keyword end
         // or the source's end is Ruby's optional line end there: layout.
         for (;;) {
@@ -941,15 +970,58 @@ struct Ruby {
             std::memset(st.locals, 0, sizeof st.locals);
             st.localCount = 0;
         }
+        const bool modifier = is("if") || is("unless") || is("while") || is("until") || is("rescue");
+        const bool isModifier = modifier && !(before & (kBeg | kLabeled | kClass));
+        blockKeyword(at, len, isModifier);
         if (is("def")) {
             st.defName = true;
             return;
         }
         if (is("do"))
             st.afterBlockOpen = true;
-        const bool modifier = is("if") || is("unless") || is("while") || is("until") || is("rescue");
-        if (modifier && !(before & (kBeg | kLabeled | kClass)))
+        if (isModifier)
             st.state = kBeg | kLabel;
+    }
+
+    // Follows which "end" closes a "do" block: the reserved words that open
+    // a construct an "end" closes are counted in the innermost block. A
+    // loop's "do" (while x do) opens none; a def that turns out to have no
+    // "end" (def f = x) is taken back at its '='.
+    void blockKeyword(std::size_t at, std::size_t len, bool modifier)
+    {
+        auto is = [&](const auto &w) { return sizeof w - 1 == len && std::memcmp(w, t + at, len) == 0; };
+        RubyBlock *top = st.blockCount > 0 ? &st.blocks[st.blockCount - 1] : nullptr;
+        if (is("end")) {
+            if (top && top->opens > 0)
+                --top->opens;
+            else if (top && top->braces < 0)
+                closeBlock(st);
+            return;
+        }
+        if (is("do")) {
+            if (st.loopCondition && st.parens == st.loopParens) {
+                st.loopCondition = false;
+            } else if (!openBlock(st, -1)) {
+                refuseSource(lx, "blocks nested too deep to compare as Ruby");
+                st.finished = true;
+                st.count = 0;
+            }
+            return;
+        }
+        const bool loop = is("while") || is("until") || is("for");
+        if (modifier || !(loop || is("if") || is("unless") || is("def") || is("class") || is("module") ||
+                          is("case") || is("begin")))
+            return;
+        if (loop) {
+            st.loopCondition = true;
+            st.loopParens = st.parens;
+        }
+        if (is("def")) {
+            st.endlessDef = true;
+            st.defParens = st.parens;
+        }
+        if (top)
+            ++top->opens;
     }
 
     // --- Operators -------------------------------------------------------------
@@ -1031,6 +1103,7 @@ struct Ruby {
         case ';':
             st.commandStart = true;
             st.defNoParen = false;
+            st.loopCondition = st.endlessDef = false;
             return op(at, 1, kBeg);
         case ',':
             return op(at, 1, kBeg | kLabel);
@@ -1060,6 +1133,12 @@ struct Ruby {
             ++st.braces;
             const bool block = !(s & kLabeled) && (s & (kArgAny | kEnd | kEndFn | kEndArg));
             if (block) {
+                if (!openBlock(st, st.braces)) {
+                    refuseSource(lx, "blocks nested too deep to compare as Ruby");
+                    st.finished = true;
+                    st.count = 0;
+                    return;
+                }
                 st.commandStart = true;
                 st.afterBlockOpen = true;
                 return op(at, 1, kBeg);
@@ -1072,6 +1151,8 @@ struct Ruby {
                 st.state = st.literalCount > 0 ? kBeg : st.state;
                 return part(at, at + 1, lit);
             }
+            if (st.blockCount > 0 && st.blocks[st.blockCount - 1].braces == st.braces)
+                closeBlock(st);
             if (st.braces > 0)
                 --st.braces;
             return op(at, 1, kEnd);
@@ -1090,6 +1171,12 @@ struct Ruby {
                 return op(at, c2 == '=' ? 3 : 2, afterOp(s));
             if (c1 == '~' || c1 == '>')
                 return op(at, 2, afterOp(s));
+            if (st.endlessDef && st.parens == st.defParens && !(s & kFname)) {
+                // "def f(x) = x": no "end" closes it.
+                st.endlessDef = false;
+                if (st.blockCount > 0 && st.blocks[st.blockCount - 1].opens > 0)
+                    --st.blocks[st.blockCount - 1].opens;
+            }
             assigns();
             return op(at, 1, afterOp(s));
         case '!':
