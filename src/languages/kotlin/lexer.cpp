@@ -22,6 +22,17 @@
 // - after an annotation ("@A", "@a.B", "@A(...)", "@file:A(...)") before
 //   a name, a backticked name or another annotation, as the grammar lets
 //   line ends follow an annotation; not before '(', its arguments;
+// - after if, while, for, when, do, try, else, throw, val, var, class (not
+//   after "::"), interface and typealias, which a condition, body or operand
+//   must follow; after fun before a name, '`' or '(' (not '<');
+// - after the ')' of an if's, a while loop's (not a do loop's) or a for's
+//   head, and of a when's subject, before the body;
+// - before else, but in a when's braces, where an entry may start with it;
+// - in a declaration's head before its '=' (fun, val, var), its body's '{'
+//   (fun, class, interface, object) and around by (val, var, class);
+// - after a modifier where a declaration starts (not after an annotation),
+//   before the declaration's keyword;
+// - between a package or import header and an import on the next line;
 // - before the input's first token and after its last.
 // A line end inside a block comment ends no statement, as to the compiler;
 // a lone CR is a line end, as the compiler reads it.
@@ -201,6 +212,130 @@ bool operandFollows(const char *p, std::size_t n)
     return a == '=' || (a == '!' && b != '!') || (a == '.' && p[2] == '<');
 }
 
+// True when the name of n bytes at p is word.
+template <std::size_t N>
+bool isWord(const char *p, std::size_t n, const char (&word)[N])
+{
+    return n == N - 1 && std::memcmp(p, word, n) == 0;
+}
+
+// True when the word at p, the bytes after it readable, is word.
+template <std::size_t N>
+bool wordAt(const char *p, const char (&word)[N])
+{
+    return std::memcmp(p, word, N - 1) == 0 && !isNameByte(p[N - 1]);
+}
+
+bool isParenFrame(KotlinFrame f)
+{
+    return f == KotlinFrame::Paren || f == KotlinFrame::Condition || f == KotlinFrame::Subject;
+}
+
+bool isBraceFrame(KotlinFrame f)
+{
+    return f == KotlinFrame::Brace || f == KotlinFrame::WhenBody || f == KotlinFrame::DoBody;
+}
+
+// True when the name of n bytes at p is a modifier of declarations.
+bool isModifier(const char *p, std::size_t n)
+{
+    static const char *const kModifiers[] = {
+        "public", "private", "protected", "internal", "abstract", "final", "open", "sealed", "data", "enum",
+        "annotation", "inner", "value", "override", "lateinit", "const", "suspend", "inline", "noinline",
+        "crossinline", "tailrec", "operator", "infix", "external", "expect", "actual", "companion"};
+    for (const char *m : kModifiers)
+        if (std::strlen(m) == n && std::memcmp(m, p, n) == 0)
+            return true;
+    return false;
+}
+
+// True when a declaration's keyword stands at p, the bytes after it readable.
+bool declarationAt(const char *p)
+{
+    return wordAt(p, "fun") || wordAt(p, "val") || wordAt(p, "var") || wordAt(p, "class") || wordAt(p, "interface") ||
+           wordAt(p, "object") || wordAt(p, "typealias") || wordAt(p, "constructor");
+}
+
+// True when the line end before the token at w is layout by what stands
+// around it, as the grammar lets line ends stand (its NL*): after fun before
+// the function's name, receiver or parameters; after a modifier before the
+// declaration's keyword; between package and import headers; before else
+// but in a when's braces, where an entry may start with it; in a
+// declaration's head before its '=' (fun, val, var), '{' (fun, class) or by
+// (val, var, class).
+bool layoutBefore(const KotlinLexState &st, const char *w, KotlinFrame frame)
+{
+    if (st.last == KotlinLast::Fun)
+        return isNameStart(w[0]) || w[0] == '`' || w[0] == '(';
+    if (st.last == KotlinLast::Modifier && declarationAt(w))
+        return true;
+    if (st.importHead && wordAt(w, "import"))
+        return true;
+    if (wordAt(w, "else"))
+        return frame != KotlinFrame::WhenBody;
+    if (st.head == KotlinHead::None || st.depth != st.headDepth)
+        return false;
+    if (w[0] == '=' && w[1] != '=')
+        return st.head == KotlinHead::Fun || st.head == KotlinHead::Property;
+    if (w[0] == '{')
+        return st.head == KotlinHead::Fun || st.head == KotlinHead::Class;
+    return wordAt(w, "by") && (st.head == KotlinHead::Property || st.head == KotlinHead::Class);
+}
+
+// A declaration's head starts at its keyword, unless one outside it is
+// being read (a class's "(val x: Int = 1)").
+void startHead(KotlinLexState &st, KotlinHead head)
+{
+    if (st.head == KotlinHead::None || st.depth <= st.headDepth) {
+        st.head = head;
+        st.headDepth = st.depth;
+    }
+}
+
+// What the name of n bytes at p, a whole token, tells of the line ends
+// around it: the reserved words after which an operand or a body must
+// follow (if, while, for, when, do, try, else, throw, val, var, class,
+// interface, typealias), heads of declarations, modifiers, headers.
+void nameFacts(KotlinLexState &st, const char *p, std::size_t n)
+{
+    if (isWord(p, n, "if") || isWord(p, n, "for") || (isWord(p, n, "while") && !st.closesDo && !st.doWithoutBraces)) {
+        st.last = KotlinLast::If;
+        st.continues = true;
+    } else if (isWord(p, n, "while") || isWord(p, n, "try") || isWord(p, n, "else") || isWord(p, n, "throw") ||
+               isWord(p, n, "typealias")) {
+        st.continues = true;
+    } else if (isWord(p, n, "when")) {
+        st.last = KotlinLast::When;
+        st.continues = true;
+    } else if (isWord(p, n, "do")) {
+        st.last = KotlinLast::Do;
+        st.continues = true;
+    } else if (isWord(p, n, "val") || isWord(p, n, "var")) {
+        startHead(st, KotlinHead::Property);
+        st.continues = true;
+    } else if ((isWord(p, n, "class") && st.prev != KotlinLast::Colons) || isWord(p, n, "interface")) {
+        startHead(st, KotlinHead::Class);
+        st.continues = true;
+    } else if (isWord(p, n, "object")) {
+        startHead(st, KotlinHead::Class);
+    } else if (isWord(p, n, "fun")) {
+        startHead(st, KotlinHead::Fun);
+        st.last = KotlinLast::Fun;
+    } else if (isWord(p, n, "by") && st.depth == st.headDepth &&
+               (st.head == KotlinHead::Property || st.head == KotlinHead::Class)) {
+        if (st.head == KotlinHead::Property)
+            st.head = KotlinHead::None;  // its delegate's expression follows
+        st.continues = true;
+    } else if (st.declarationStart && st.depth == 0 && (isWord(p, n, "package") || isWord(p, n, "import"))) {
+        st.importHead = true;
+    } else if (isModifier(p, n) && (st.prev == KotlinLast::Start || st.prev == KotlinLast::LineEnd ||
+                                    st.prev == KotlinLast::Modifier)) {
+        // Not after an annotation: tree-sitter's grammar reads "@A(x)" and
+        // a word on the next line as an annotated expression in a script.
+        st.last = KotlinLast::Modifier;
+    }
+}
+
 struct KotlinSteps : KitSteps<KotlinSteps> {
     // Skips blanks, line ends (noting the first), a byte order mark at the
     // start, and comments whose words are not tokens. Leaves at least
@@ -312,19 +447,34 @@ struct KotlinSteps : KitSteps<KotlinSteps> {
             st.lineBreak = false;
             const KotlinFrame frame = top(st);
             const bool annotated = st.annotation == KotlinAnnotation::Name || st.annotation == KotlinAnnotation::End;
-            if (!st.continues && frame != KotlinFrame::Paren && frame != KotlinFrame::Square && !joinsNext(w) &&
-                !(annotated && (isNameStart(w[0]) || w[0] == '@' || w[0] == '`'))) {
+            if (!st.continues && !isParenFrame(frame) && frame != KotlinFrame::Square && !joinsNext(w) &&
+                !(annotated && (isNameStart(w[0]) || w[0] == '@' || w[0] == '`')) && !layoutBefore(st, w, frame)) {
                 setWholePiece(lx, piece, TokenKind::LineEnd, "\n", st.breakPlace);
                 st.continues = true;
                 st.annotation = KotlinAnnotation::None;
+                st.last = KotlinLast::LineEnd;
+                st.head = KotlinHead::None;
                 return true;
             }
         }
         st.before = st.annotation;
         if (st.annotation != KotlinAnnotation::Args)
             st.annotation = KotlinAnnotation::None;
-        beginToken(lx, TokenKind::Code);
         const char c = w[0];
+        if (st.head != KotlinHead::None && st.depth < st.headDepth)
+            st.head = KotlinHead::None;  // the brackets its keyword stood in closed
+        st.prev = st.last;
+        st.last = KotlinLast::Other;
+        st.closesDo = st.afterDoBody;
+        st.afterDoBody = false;
+        st.declarationStart = st.prev == KotlinLast::Start || st.prev == KotlinLast::LineEnd ||
+                              st.prev == KotlinLast::Modifier || st.before == KotlinAnnotation::Name ||
+                              st.before == KotlinAnnotation::End;
+        if (st.declarationStart)
+            st.importHead = false;
+        if (st.prev == KotlinLast::Do && c != '{')
+            st.doWithoutBraces = true;
+        beginToken(lx, TokenKind::Code);
         if (isDigit(c) || (c == '.' && isDigit(w[1])))
             return numberStart(lx, piece);
         if (isNameStart(c)) {
@@ -374,16 +524,30 @@ struct KotlinSteps : KitSteps<KotlinSteps> {
         KotlinLexState &st = kotlinState(lx);
         const char *w = lx.window + lx.pos;
         const std::size_t n = operatorLength(w);
+        // '=' (fun, val, var), '{' and ';' end the head of the declaration
+        // whose keyword stands in the same brackets.
+        if (st.head != KotlinHead::None && st.depth == st.headDepth && (w[0] == '{' || w[0] == ';' || (w[0] == '=' && n == 1)))
+            st.head = KotlinHead::None;
+        KotlinFrame closed = KotlinFrame::Square;
         switch (w[0]) {
         case '(': case '[': case '{': {
-            const KotlinFrame f = w[0] == '(' ? KotlinFrame::Paren : w[0] == '[' ? KotlinFrame::Square : KotlinFrame::Brace;
+            KotlinFrame f = KotlinFrame::Square;
+            if (w[0] == '(')
+                f = st.prev == KotlinLast::If ? KotlinFrame::Condition
+                    : st.prev == KotlinLast::When ? KotlinFrame::Subject : KotlinFrame::Paren;
+            else if (w[0] == '{')
+                f = st.prev == KotlinLast::Do ? KotlinFrame::DoBody
+                    : st.prev == KotlinLast::When || st.prev == KotlinLast::SubjectEnd ? KotlinFrame::WhenBody
+                                                                                        : KotlinFrame::Brace;
             if (!push(st, f))
                 return stopHere(lx, piece, kTooDeep, lx.place);
             break;
         }
         case ')': case ']': case '}': {
-            const KotlinFrame f = w[0] == ')' ? KotlinFrame::Paren : w[0] == ']' ? KotlinFrame::Square : KotlinFrame::Brace;
-            if (st.depth == 0 || top(st) != f)
+            closed = top(st);
+            const bool matches = w[0] == ')' ? isParenFrame(closed) : w[0] == ']' ? closed == KotlinFrame::Square
+                                                                                   : isBraceFrame(closed);
+            if (st.depth == 0 || !matches)
                 return rejectAt(lx, piece, lx.pos);
             --st.depth;
             break;
@@ -391,6 +555,18 @@ struct KotlinSteps : KitSteps<KotlinSteps> {
         default: break;
         }
         st.continues = operandFollows(w, n);
+        // An if's, loop's or when's head is followed by its body, a do
+        // loop's body by its while.
+        if (w[0] == ')' && (closed == KotlinFrame::Condition || closed == KotlinFrame::Subject))
+            st.continues = true;
+        if (w[0] == ')' && closed == KotlinFrame::Subject)
+            st.last = KotlinLast::SubjectEnd;
+        if (w[0] == '}' && closed == KotlinFrame::DoBody)
+            st.afterDoBody = true;
+        if (n == 2 && w[0] == ':' && w[1] == ':')
+            st.last = KotlinLast::Colons;
+        if (n == 1 && (w[0] == '{' || w[0] == ';'))
+            st.last = KotlinLast::Start;
         noteAnnotation(st, w, n);
         lx.pos += n;
         finishToken(lx, piece);
@@ -452,6 +628,8 @@ struct KotlinSteps : KitSteps<KotlinSteps> {
         if (st.annotationStart || st.before == KotlinAnnotation::Dot)
             st.annotation = KotlinAnnotation::Name;
         st.continues = whole && operandWord(w + lx.pieceStart, n);
+        if (whole && !st.atTaken)
+            nameFacts(st, w + lx.pieceStart, n);
         if (whole && n == 2 && w[lx.pieceStart] == 'a' && w[lx.pieceStart + 1] == 's' && w[i] == '?')
             ++i;
         return finishAt(lx, piece, i);
