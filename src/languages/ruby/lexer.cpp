@@ -100,16 +100,21 @@ TokenPlace placeOf(RubyLexState &st, std::size_t at)
     return {static_cast<std::int64_t>(k) + 1, static_cast<std::int64_t>(at - st.store->lineStarts[k]) + 1};
 }
 
-RubyToken &push(RubyLexState &st, TokenKind kind, std::size_t at, std::size_t end)
+// Queues a token from text offset at to end, its key those bytes; plain
+// when they hold no zero byte for certain. The token is made whole and
+// stored at once.
+RubyToken &push(RubyLexState &st, TokenKind kind, std::size_t at, std::size_t end, bool plain = false)
 {
-    RubyToken &t = st.queue[(st.head + st.count++) & (kRubyQueue - 1)];
-    t = RubyToken{};
+    RubyToken t;
     t.kind = kind;
+    t.plain = plain;
     t.at = static_cast<std::uint32_t>(at);
     t.end = static_cast<std::uint32_t>(end);
     t.key = t.at;
     t.length = t.end - t.at;
-    return t;
+    RubyToken &slot = st.queue[(st.head + st.count++) & (kRubyQueue - 1)];
+    slot = t;
+    return slot;
 }
 
 void pushStatic(RubyLexState &st, std::size_t at, std::size_t end, const char *key)
@@ -147,11 +152,27 @@ void reject(Lexer &lx, RubyLexState &st, std::size_t at)
 
 // --- Local variables ---------------------------------------------------------
 
+// A name's hash, never 0: eight bytes at a time where the processor stores
+// words low byte first (the bytes of the last word past the name cleared;
+// the text's padding makes them readable), so that two names of up to eight
+// bytes never share one; else a byte at a time.
 std::uint64_t nameHash(const char *p, std::size_t n)
 {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    std::uint64_t h = 0x9E3779B97F4A7C15ull ^ n;
+    for (std::size_t i = 0; i < n; i += 8) {
+        std::uint64_t w;
+        std::memcpy(&w, p + i, 8);
+        if (n - i < 8)
+            w &= (std::uint64_t{1} << (8 * (n - i))) - 1;
+        h = (h ^ w) * 0xff51afd7ed558ccdull;
+        h ^= h >> 32;
+    }
+#else
     std::uint64_t h = 1469598103934665603ull;
     for (std::size_t i = 0; i < n; ++i)
         h = (h ^ static_cast<unsigned char>(p[i])) * 1099511628211ull;
+#endif
     return h ? h : 1;
 }
 
@@ -713,8 +734,11 @@ struct Ruby {
     // first two lines and holds "coding", as Ruby looks for an encoding there.
     bool isMagic(std::size_t i, std::size_t e) const
     {
-        static const char *const kMagic[] = {"frozen_string_literal", "coding", "encoding", "warn_indent",
-                                             "shareable_constant_value", "warn_past_scope"};
+        static const struct {
+            const char *name;
+            std::size_t length;
+        } kMagic[] = {{"frozen_string_literal", 21}, {"coding", 6}, {"encoding", 8}, {"warn_indent", 11},
+                      {"shareable_constant_value", 24}, {"warn_past_scope", 15}};
         auto skipped = [](char c) { return isSpace(c) || c == '\'' || c == '"' || c == ':' || c == ';'; };
         std::size_t w = i + 1;
         while (w < e && skipped(t[w]))
@@ -722,8 +746,8 @@ struct Ruby {
         std::size_t we = w;
         while (we < e && !skipped(t[we]))
             ++we;
-        for (const char *m : kMagic)
-            if (std::strlen(m) == we - w && sameMagicName(t + w, m))
+        for (const auto &m : kMagic)
+            if (m.length == we - w && sameMagicName(t + w, m.name))
                 return true;
         for (const char *p = t + i; (p = static_cast<const char *>(std::memchr(p, '*', t + e - p))); ++p)
             if (p[-1] == '-' && p[1] == '-')
@@ -868,7 +892,7 @@ struct Ruby {
             st.bareIdent = false;
             return finish(i + 1, kArg | kLabeled);
         }
-        push(st, TokenKind::Code, at, i).plain = true;
+        push(st, TokenKind::Code, at, i, true);
         st.pos = i;
         if (!(s & kDot)) {
             unsigned kw = keyword(at, len);
@@ -1030,7 +1054,7 @@ struct Ruby {
     // bytes at at, its key as written.
     void op(std::size_t at, std::size_t len, unsigned state)
     {
-        push(st, TokenKind::Code, at, at + len).plain = true;
+        push(st, TokenKind::Code, at, at + len, true);
         finish(at + len, state);
     }
 
@@ -1518,6 +1542,33 @@ struct Ruby {
 
 } // namespace
 
+// The text offset of each line's first byte, of the n bytes at text (some
+// zero bytes after them readable), then 0xFFFFFFFF. Where the processor
+// stores words low byte first, the line feeds of eight bytes at a time are
+// found as the zero bytes of the word xor "\n\n\n\n\n\n\n\n".
+static void noteLineStarts(const char *text, std::size_t n, std::vector<std::uint32_t> &starts)
+{
+    starts.assign(1, 0);
+#if defined(__GNUC__) && defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    constexpr std::uint64_t lows = 0x7f7f7f7f7f7f7f7full, feeds = 0x0a0a0a0a0a0a0a0aull;
+    for (std::size_t i = 0; i < n; i += 8) {
+        std::uint64_t w;
+        std::memcpy(&w, text + i, 8);
+        const std::uint64_t x = w ^ feeds;
+        std::uint64_t zeros = ~(((x & lows) + lows) | x | lows);  // 0x80 at each zero byte of x, and only there
+        for (; zeros != 0; zeros &= zeros - 1) {
+            const std::size_t at = i + (static_cast<std::size_t>(__builtin_ctzll(zeros)) >> 3);
+            if (at < n)
+                starts.push_back(static_cast<std::uint32_t>(at + 1));
+        }
+    }
+#else
+    for (const char *p = text; (p = static_cast<const char *>(std::memchr(p, '\n', text + n - p)));)
+        starts.push_back(static_cast<std::uint32_t>(++p - text));
+#endif
+    starts.push_back(0xFFFFFFFFu);  // the sentinel lineOf stops at
+}
+
 void rubyStart(Lexer &lx)
 {
     RubyLexState &st = startLanguageState<RubyLexState>(lx);
@@ -1539,10 +1590,7 @@ void rubyStart(Lexer &lx)
     // Keys made apart never outgrow this: each is at most the bytes it
     // stands for, and a heredoc body's mark comes with an opener of three.
     st.store->keys.reserve(n + n / 3 + 64);
-    st.store->lineStarts.assign(1, 0);
-    for (const char *p = text.data(); (p = static_cast<const char *>(std::memchr(p, '\n', text.data() + n - p)));)
-        st.store->lineStarts.push_back(static_cast<std::uint32_t>(++p - text.data()));
-    st.store->lineStarts.push_back(0xFFFFFFFFu);  // the sentinel lineOf stops at
+    noteLineStarts(text.data(), n, st.store->lineStarts);
     if (!fits) {
         refuseSource(lx, "too large to compare as Ruby");
         st.finished = true;
