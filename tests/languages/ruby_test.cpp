@@ -238,6 +238,24 @@ TEST(RubyNearMiss, CommentsAndData)
     });
 }
 
+TEST(RubyLexer, NamesEndAtTheFirstOtherByte)
+{
+    // Every byte after a name, in the first and the last place of a
+    // sixteen-byte step.
+    for (int c = 1; c < 256; ++c) {
+        const bool nameByte = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
+                              c >= 0x80;
+        if (c == '!' || c == '?' || c == ':' || c == '\n')
+            continue;
+        for (std::size_t pad : {0, 15}) {
+            const std::string head = "a" + std::string(pad, 'b');
+            const std::vector<Tok> toks = lexText(head + static_cast<char>(c) + "z", Ruby);
+            ASSERT_FALSE(toks.empty());
+            EXPECT_EQ(toks[0].key.size(), head.size() + (nameByte ? 2 : 0)) << c << " after " << pad;
+        }
+    }
+}
+
 TEST(RubyLexer, RefusesBadInput)
 {
     const char *const bad[] = {
