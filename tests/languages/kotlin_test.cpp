@@ -167,6 +167,8 @@ TEST(KotlinNearMiss, LineEnds)
         {"before a lambda after a property", "val x = f()\n{ a() }", "val x = f() { a() }", false},
         {"before a lambda after a property's type", "val x: Int\n{ a() }", "val x: Int { a() }", false},
         {"before a class's body", "class A(val x: Int = 1)\n{ }", "class A(val x: Int = 1) { }", true},
+        {"a lambda on the next line, in a lambda after an object expression", "f(object : X)\nrun {\na()\n{ b() } }",
+         "f(object : X)\nrun {\na() { b() } }", false},
         {"before by", "val x\nby lazy { 1 }", "val x by lazy { 1 }", true},
         {"after by", "val x by\nlazy { 1 }", "val x by lazy { 1 }", true},
         {"before by after a property's '='", "val x = a\nby(b)", "val x = a by(b)", false},

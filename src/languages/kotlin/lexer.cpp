@@ -141,6 +141,15 @@ bool rejectAt(Lexer &lx, TokenPiece &piece, std::size_t at)
     return stopHere(lx, piece, nullptr, placeAt(lx, at));
 }
 
+// Closes the innermost frame, and the head of a declaration whose keyword
+// stood inside it.
+void closeFrame(KotlinLexState &st)
+{
+    --st.depth;
+    if (st.depth < st.headDepth)
+        st.head = KotlinHead::None;
+}
+
 // Opens a frame; false when kKotlinNesting are open (the caller refuses).
 bool push(KotlinLexState &st, KotlinFrame frame)
 {
@@ -216,7 +225,7 @@ bool operandFollows(const char *p, std::size_t n)
 template <std::size_t N>
 bool isWord(const char *p, std::size_t n, const char (&word)[N])
 {
-    return n == N - 1 && std::memcmp(p, word, n) == 0;
+    return n == N - 1 && std::memcmp(p, word, N - 1) == 0;
 }
 
 // True when the word at p, the bytes after it readable, is word.
@@ -234,19 +243,6 @@ bool isParenFrame(KotlinFrame f)
 bool isBraceFrame(KotlinFrame f)
 {
     return f == KotlinFrame::Brace || f == KotlinFrame::WhenBody || f == KotlinFrame::DoBody;
-}
-
-// True when the name of n bytes at p is a modifier of declarations.
-bool isModifier(const char *p, std::size_t n)
-{
-    static const char *const kModifiers[] = {
-        "public", "private", "protected", "internal", "abstract", "final", "open", "sealed", "data", "enum",
-        "annotation", "inner", "value", "override", "lateinit", "const", "suspend", "inline", "noinline",
-        "crossinline", "tailrec", "operator", "infix", "external", "expect", "actual", "companion"};
-    for (const char *m : kModifiers)
-        if (std::strlen(m) == n && std::memcmp(m, p, n) == 0)
-            return true;
-    return false;
 }
 
 // True when a declaration's keyword stands at p, the bytes after it readable.
@@ -292,47 +288,144 @@ void startHead(KotlinLexState &st, KotlinHead head)
     }
 }
 
+// The words whose line ends nameFacts follows.
+enum class KotlinWord : unsigned char {
+    None, If, While, When, Do, Operand, Property, Class, Object, Fun, By, Header, Modifier,
+};
+
+// False when the name of n bytes at p is none of those words, told by its
+// first letter and length: most names are, at once.
+inline bool maybeWord(const char *p, std::size_t n)
+{
+    // The lengths of the words of each first letter, a bit each.
+    static constexpr std::uint16_t kLengths[26] = {
+        1u << 8 | 1u << 10 | 1u << 6, 1u << 2, 1u << 5 | 1u << 9 | 1u << 11, 1u << 2 | 1u << 4,
+        1u << 4 | 1u << 6 | 1u << 8, 1u << 3 | 1u << 5, 0, 0, 1u << 2 | 1u << 9 | 1u << 6 | 1u << 5 | 1u << 8,
+        0, 0, 1u << 8, 0, 1u << 8, 1u << 6 | 1u << 4 | 1u << 8, 1u << 7 | 1u << 6 | 1u << 9, 0, 0, 1u << 6 | 1u << 7,
+        1u << 3 | 1u << 5 | 1u << 9 | 1u << 7, 0, 1u << 3 | 1u << 5, 1u << 4 | 1u << 5, 0, 0, 0};
+    return n >= 2 && n <= 11 && p[0] >= 'a' && p[0] <= 'z' && (kLengths[p[0] - 'a'] >> n & 1u);
+}
+
+// Which of those words the name of n bytes at p is, by its first byte.
+KotlinWord wordOf(const char *p, std::size_t n)
+{
+    using W = KotlinWord;
+    if (!maybeWord(p, n))
+        return W::None;
+    switch (p[0]) {
+    case 'a':
+        return isWord(p, n, "abstract") || isWord(p, n, "annotation") || isWord(p, n, "actual") ? W::Modifier : W::None;
+    case 'b': return isWord(p, n, "by") ? W::By : W::None;
+    case 'c':
+        if (isWord(p, n, "class"))
+            return W::Class;
+        return isWord(p, n, "const") || isWord(p, n, "companion") || isWord(p, n, "crossinline") ? W::Modifier : W::None;
+    case 'd': return isWord(p, n, "do") ? W::Do : isWord(p, n, "data") ? W::Modifier : W::None;
+    case 'e':
+        if (isWord(p, n, "else"))
+            return W::Operand;
+        return isWord(p, n, "enum") || isWord(p, n, "expect") || isWord(p, n, "external") ? W::Modifier : W::None;
+    case 'f':
+        if (isWord(p, n, "for"))
+            return W::If;
+        return isWord(p, n, "fun") ? W::Fun : isWord(p, n, "final") ? W::Modifier : W::None;
+    case 'i':
+        if (isWord(p, n, "if"))
+            return W::If;
+        if (isWord(p, n, "interface"))
+            return W::Class;
+        if (isWord(p, n, "import"))
+            return W::Header;
+        return isWord(p, n, "inline") || isWord(p, n, "inner") || isWord(p, n, "infix") || isWord(p, n, "internal")
+                   ? W::Modifier
+                   : W::None;
+    case 'l': return isWord(p, n, "lateinit") ? W::Modifier : W::None;
+    case 'n': return isWord(p, n, "noinline") ? W::Modifier : W::None;
+    case 'o':
+        if (isWord(p, n, "object"))
+            return W::Object;
+        return isWord(p, n, "open") || isWord(p, n, "override") || isWord(p, n, "operator") ? W::Modifier : W::None;
+    case 'p':
+        if (isWord(p, n, "package"))
+            return W::Header;
+        return isWord(p, n, "public") || isWord(p, n, "private") || isWord(p, n, "protected") ? W::Modifier : W::None;
+    case 's': return isWord(p, n, "sealed") || isWord(p, n, "suspend") ? W::Modifier : W::None;
+    case 't':
+        if (isWord(p, n, "try") || isWord(p, n, "throw") || isWord(p, n, "typealias"))
+            return W::Operand;
+        return isWord(p, n, "tailrec") ? W::Modifier : W::None;
+    case 'v':
+        if (isWord(p, n, "val") || isWord(p, n, "var"))
+            return W::Property;
+        return isWord(p, n, "value") ? W::Modifier : W::None;
+    case 'w': return isWord(p, n, "when") ? W::When : isWord(p, n, "while") ? W::While : W::None;
+    default: return W::None;
+    }
+}
+
 // What the name of n bytes at p, a whole token, tells of the line ends
 // around it: the reserved words after which an operand or a body must
 // follow (if, while, for, when, do, try, else, throw, val, var, class,
 // interface, typealias), heads of declarations, modifiers, headers.
-void nameFacts(KotlinLexState &st, const char *p, std::size_t n)
+// Out of line, so that the name step it is seldom called from stays small.
+__attribute__((noinline)) void nameFacts(KotlinLexState &st, const char *p, std::size_t n)
 {
-    if (isWord(p, n, "if") || isWord(p, n, "for") || (isWord(p, n, "while") && !st.closesDo && !st.doWithoutBraces)) {
+    using W = KotlinWord;
+    switch (wordOf(p, n)) {
+    case W::None: return;
+    case W::If:
         st.last = KotlinLast::If;
         st.continues = true;
-    } else if (isWord(p, n, "while") || isWord(p, n, "try") || isWord(p, n, "else") || isWord(p, n, "throw") ||
-               isWord(p, n, "typealias")) {
+        return;
+    case W::While:
+        // A do loop's while: no body follows its head.
+        st.last = st.prev == KotlinLast::DoEnd || st.doWithoutBraces ? KotlinLast::Other : KotlinLast::If;
         st.continues = true;
-    } else if (isWord(p, n, "when")) {
+        return;
+    case W::When:
         st.last = KotlinLast::When;
         st.continues = true;
-    } else if (isWord(p, n, "do")) {
+        return;
+    case W::Do:
         st.last = KotlinLast::Do;
         st.continues = true;
-    } else if (isWord(p, n, "val") || isWord(p, n, "var")) {
+        return;
+    case W::Operand: st.continues = true; return;
+    case W::Property:
         startHead(st, KotlinHead::Property);
         st.continues = true;
-    } else if ((isWord(p, n, "class") && st.prev != KotlinLast::Colons) || isWord(p, n, "interface")) {
+        return;
+    case W::Class:
+        if (p[0] == 'c' && st.prev == KotlinLast::Colons)
+            return;  // A::class
         startHead(st, KotlinHead::Class);
         st.continues = true;
-    } else if (isWord(p, n, "object")) {
-        startHead(st, KotlinHead::Class);
-    } else if (isWord(p, n, "fun")) {
+        return;
+    case W::Object: startHead(st, KotlinHead::Class); return;
+    case W::Fun:
         startHead(st, KotlinHead::Fun);
         st.last = KotlinLast::Fun;
-    } else if (isWord(p, n, "by") && st.depth == st.headDepth &&
-               (st.head == KotlinHead::Property || st.head == KotlinHead::Class)) {
-        if (st.head == KotlinHead::Property)
-            st.head = KotlinHead::None;  // its delegate's expression follows
-        st.continues = true;
-    } else if (st.declarationStart && st.depth == 0 && (isWord(p, n, "package") || isWord(p, n, "import"))) {
-        st.importHead = true;
-    } else if (isModifier(p, n) && (st.prev == KotlinLast::Start || st.prev == KotlinLast::LineEnd ||
-                                    st.prev == KotlinLast::Modifier)) {
+        return;
+    case W::By:
+        if (st.depth == st.headDepth && (st.head == KotlinHead::Property || st.head == KotlinHead::Class)) {
+            if (st.head == KotlinHead::Property)
+                st.head = KotlinHead::None;  // its delegate's expression follows
+            st.continues = true;
+        }
+        return;
+    case W::Header:
+        // Where a statement starts: the first token, after a line end or
+        // an annotation ("@file:A").
+        if (st.depth == 0 && (st.prev == KotlinLast::Start || st.prev == KotlinLast::LineEnd ||
+                              st.before == KotlinAnnotation::Name || st.before == KotlinAnnotation::End))
+            st.importHead = true;
+        return;
+    case W::Modifier:
         // Not after an annotation: tree-sitter's grammar reads "@A(x)" and
         // a word on the next line as an annotated expression in a script.
-        st.last = KotlinLast::Modifier;
+        if (st.prev == KotlinLast::Start || st.prev == KotlinLast::LineEnd || st.prev == KotlinLast::Modifier)
+            st.last = KotlinLast::Modifier;
+        return;
     }
 }
 
@@ -452,8 +545,10 @@ struct KotlinSteps : KitSteps<KotlinSteps> {
                 setWholePiece(lx, piece, TokenKind::LineEnd, "\n", st.breakPlace);
                 st.continues = true;
                 st.annotation = KotlinAnnotation::None;
-                st.last = KotlinLast::LineEnd;
+                if (st.last != KotlinLast::DoEnd)
+                    st.last = KotlinLast::LineEnd;
                 st.head = KotlinHead::None;
+                st.importHead = false;
                 return true;
             }
         }
@@ -461,17 +556,8 @@ struct KotlinSteps : KitSteps<KotlinSteps> {
         if (st.annotation != KotlinAnnotation::Args)
             st.annotation = KotlinAnnotation::None;
         const char c = w[0];
-        if (st.head != KotlinHead::None && st.depth < st.headDepth)
-            st.head = KotlinHead::None;  // the brackets its keyword stood in closed
         st.prev = st.last;
         st.last = KotlinLast::Other;
-        st.closesDo = st.afterDoBody;
-        st.afterDoBody = false;
-        st.declarationStart = st.prev == KotlinLast::Start || st.prev == KotlinLast::LineEnd ||
-                              st.prev == KotlinLast::Modifier || st.before == KotlinAnnotation::Name ||
-                              st.before == KotlinAnnotation::End;
-        if (st.declarationStart)
-            st.importHead = false;
         if (st.prev == KotlinLast::Do && c != '{')
             st.doWithoutBraces = true;
         beginToken(lx, TokenKind::Code);
@@ -493,7 +579,7 @@ struct KotlinSteps : KitSteps<KotlinSteps> {
         case '@': return at(lx, piece);
         case '}':
             if (top(st) == KotlinFrame::Hole) {
-                --st.depth;
+                closeFrame(st);
                 ++lx.pos;
                 lx.mode = top(st) == KotlinFrame::Raw ? LexMode::Raw : LexMode::Quoted;
                 return lx.mode == LexMode::Raw ? raw(lx, piece) : quoted(lx, piece);
@@ -549,7 +635,7 @@ struct KotlinSteps : KitSteps<KotlinSteps> {
                                                                                    : isBraceFrame(closed);
             if (st.depth == 0 || !matches)
                 return rejectAt(lx, piece, lx.pos);
-            --st.depth;
+            closeFrame(st);
             break;
         }
         default: break;
@@ -562,7 +648,7 @@ struct KotlinSteps : KitSteps<KotlinSteps> {
         if (w[0] == ')' && closed == KotlinFrame::Subject)
             st.last = KotlinLast::SubjectEnd;
         if (w[0] == '}' && closed == KotlinFrame::DoBody)
-            st.afterDoBody = true;
+            st.last = KotlinLast::DoEnd;
         if (n == 2 && w[0] == ':' && w[1] == ':')
             st.last = KotlinLast::Colons;
         if (n == 1 && (w[0] == '{' || w[0] == ';'))
@@ -628,7 +714,7 @@ struct KotlinSteps : KitSteps<KotlinSteps> {
         if (st.annotationStart || st.before == KotlinAnnotation::Dot)
             st.annotation = KotlinAnnotation::Name;
         st.continues = whole && operandWord(w + lx.pieceStart, n);
-        if (whole && !st.atTaken)
+        if (whole && !st.atTaken && maybeWord(w + lx.pieceStart, n))
             nameFacts(st, w + lx.pieceStart, n);
         if (whole && n == 2 && w[lx.pieceStart] == 'a' && w[lx.pieceStart + 1] == 's' && w[i] == '?')
             ++i;
@@ -751,7 +837,7 @@ struct KotlinSteps : KitSteps<KotlinSteps> {
             if (i >= lx.end || c == '\n' || c == '\r')
                 return rejectAt(lx, piece, i);
             if (c == '"') {
-                --st.depth;
+                closeFrame(st);
                 st.continues = false;
                 return finishAt(lx, piece, i + 1);
             }
@@ -790,7 +876,7 @@ struct KotlinSteps : KitSteps<KotlinSteps> {
                 }
                 if (!runOver(lx, i, [](char q) { return q == '"'; }))
                     return pauseAt(lx, piece, lx.pos);
-                --st.depth;
+                closeFrame(st);
                 st.continues = false;
                 return finishAt(lx, piece, i);
             }

@@ -37,6 +37,7 @@ enum class KotlinLast : unsigned char {
     SubjectEnd,  // the ')' of a when's subject: its '{' is a WhenBody
     Do,          // do: its '{' is a DoBody
     Colons,      // "::", after which class is a class literal's
+    DoEnd,       // the '}' of a DoBody (line ends after it kept): a while after it closes the loop
 };
 
 // The declaration whose head is being read, where a line end before its
@@ -74,12 +75,9 @@ struct KotlinLexState {
     std::uint64_t commentDepth = 0;      // block comments open, nested, while their words are tokens
     KotlinLast last = KotlinLast::Start;  // what the last token was
     KotlinLast prev = KotlinLast::Start;  // the same before the token being read
-    bool declarationStart = true;        // the token being read may start a declaration
     KotlinHead head = KotlinHead::None;  // the declaration whose head is being read
     std::size_t headDepth = 0;           // the frames open where its keyword stands
     bool importHead = false;             // the statement is a package or import header
-    bool afterDoBody = false;            // the last token but line ends closed a DoBody
-    bool closesDo = false;               // the same for the token being read: a while there closes a do loop
     bool doWithoutBraces = false;        // a do loop's body came without '{': no while after it is a loop's head
     int numberPhase = 0;                 // where a paused number stands (lexer.cpp)
     bool numberDecimal = true;           // the number has no 0x or 0b prefix
