@@ -178,6 +178,12 @@ TEST(RubyNearMiss, PercentAndRegexps)
         {"a loop's do opens no block", "while a do x = 1 end\nx /2", "while a do x = 1 end\nx / 2", true},
         {"a def without end in a do block", "foo do\ndef f = 1\ny = 2\nend\ny /a  b/",
          "foo do\ndef f = 1\ny = 2\nend\ny /a b/", false},
+        {"a def with a default parameter in a do block", "foo do\ndef x a = 1\na\nend\ny = 1\nend\ny /a  b/",
+         "foo do\ndef x a = 1\na\nend\ny = 1\nend\ny /a b/", false},
+        {"a def of self without end in a do block", "foo do\ndef self.f(a) = 1\ny = 2\nend\ny /a  b/",
+         "foo do\ndef self.f(a) = 1\ny = 2\nend\ny /a b/", false},
+        {"a setter's def in a do block", "foo do\ndef x=(v)\n@x = v\nend\ny = 1\nend\ny /a  b/",
+         "foo do\ndef x=(v)\n@x = v\nend\ny = 1\nend\ny /a b/", false},
     });
 }
 

@@ -1073,6 +1073,7 @@ struct Ruby {
         if (is("def")) {
             st.endlessDef = true;
             st.defParens = st.parens;
+            st.defHeadNames = 0;
         }
         if (top)
             ++top->opens;
@@ -1124,6 +1125,8 @@ struct Ruby {
         st.commandStart = false;
 
         if (isIdent(c) && !isDigit(c)) {
+            if (st.endlessDef && st.parens == st.defParens && st.defHeadNames < 2)
+                ++st.defHeadNames;
             name(at);
             if (defName && !(st.state & kLabeled))
                 st.defName = true;  // the method's name, or self before its '.'
@@ -1211,6 +1214,8 @@ struct Ruby {
                 --st.braces;
             return op(at, 1, kEnd);
         case '.':
+            if (st.endlessDef && st.parens == st.defParens)
+                st.defHeadNames = 0;  // def self.f
             if (c1 == '.')
                 return op(at, c2 == '.' ? 3 : 2, kBeg);
             if (isDigit(c1))
@@ -1225,8 +1230,10 @@ struct Ruby {
                 return op(at, c2 == '=' ? 3 : 2, afterOp(s));
             if (c1 == '~' || c1 == '>')
                 return op(at, 2, afterOp(s));
-            if (st.endlessDef && st.parens == st.defParens && !(s & kFname)) {
-                // "def f(x) = x": no "end" closes it.
+            if (st.endlessDef && st.parens == st.defParens && st.defHeadNames == 1 && !(s & kFname) &&
+                !(defName && !spaceSeen)) {
+                // "def f(x) = x": no "end" closes it ("def f=(x)" names a
+                // setter, "def f a = 1" gives a parameter a default).
                 st.endlessDef = false;
                 if (st.blockCount > 0 && st.blocks[st.blockCount - 1].opens > 0)
                     --st.blocks[st.blockCount - 1].opens;

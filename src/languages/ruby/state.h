@@ -107,6 +107,7 @@ struct RubyLexState {
     int loopParens = 0;          // the parentheses open where it started
     bool endlessDef = false;     // a def's head is being read, whose "=" makes it one without "end"
     int defParens = 0;           // the parentheses open where it started
+    unsigned char defHeadNames = 0;  // names in that head outside its parentheses since the last '.' (2: more)
     RubyLiteral literals[kRubyNesting];   // the literals whose interpolations stand open, innermost last
     std::size_t literalCount = 0;
     int braces = 0;              // braces open in the code
