@@ -172,6 +172,17 @@ TEST(Runs, CssOfThisMachineAsOneAtATime)
     checkRuns(text, Language::Scss, 2);
 }
 
+TEST(Runs, RubyAsOneAtATime)
+{
+    // The tests' samples, and keys a run leaves to the pieces: a zero byte
+    // in a string and in a character literal, operators read as unary, a
+    // heredoc's body, a CR LF in a literal, tokens that span lines.
+    const std::string dir = std::string(MATCHLING_SOURCE_DIR) + "/tests/languages/ruby/";
+    checkRuns(readFile(dir + "sample.rb") + readFile(dir + "mutants.rb"), Language::Ruby, 2);
+    const char kKeys[] = "x = \"a\0b\" + ?\0 + ?a\nfoo -x, *y\ns = <<~A\n  b\n  c\nA\nt = 'd\r\ne'\n%w[f\n g]\n";
+    checkRuns(std::string(kKeys, sizeof kKeys - 1), Language::Ruby, 3);
+}
+
 TEST(Runs, ShellTokenSoupAsOneAtATime)
 {
     // Words, reserved words, operators and redirections, with line ends and

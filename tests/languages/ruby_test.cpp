@@ -166,6 +166,24 @@ TEST(RubyNearMiss, PercentAndRegexps)
         {"a local of another method is none here", "def f; x = 1; end\ndef g; x /a  b/; end",
          "def f; x = 1; end\ndef g; x /a b/; end", false},
         {"a regexp after '('", "f(/a b/)", "f(/a  b/)", false},
+        {"a block's local is none after it", "foo { x = 1 }\nx /a  b/", "foo { x = 1 }\nx /a b/", false},
+        {"a do block's local is none after it", "foo do x = 1 end\nx /a  b/", "foo do x = 1 end\nx /a b/", false},
+        {"a block's parameter is none after it", "foo { |y| }\ny /a  b/", "foo { |y| }\ny /a b/", false},
+        {"a local from before a block stays", "x = 0\nfoo { x = 1 }\nx /2", "x = 0\nfoo { x = 1 }\nx / 2", true},
+        {"a block's local in a block inside it", "foo { x = 1\nbar { x /2 } }", "foo { x = 1\nbar { x / 2 } }", true},
+        {"a hash's brace closes no block", "foo { x = 1; h = { a: 1 }; x /2 }", "foo { x = 1; h = { a: 1 }; x / 2 }",
+         true},
+        {"an if's end closes no do block", "foo do x = 1\nif a then b end\nx /2 end",
+         "foo do x = 1\nif a then b end\nx / 2 end", true},
+        {"a loop's do opens no block", "while a do x = 1 end\nx /2", "while a do x = 1 end\nx / 2", true},
+        {"a def without end in a do block", "foo do\ndef f = 1\ny = 2\nend\ny /a  b/",
+         "foo do\ndef f = 1\ny = 2\nend\ny /a b/", false},
+        {"a def with a default parameter in a do block", "foo do\ndef x a = 1\na\nend\ny = 1\nend\ny /a  b/",
+         "foo do\ndef x a = 1\na\nend\ny = 1\nend\ny /a b/", false},
+        {"a def of self without end in a do block", "foo do\ndef self.f(a) = 1\ny = 2\nend\ny /a  b/",
+         "foo do\ndef self.f(a) = 1\ny = 2\nend\ny /a b/", false},
+        {"a setter's def in a do block", "foo do\ndef x=(v)\n@x = v\nend\ny = 1\nend\ny /a  b/",
+         "foo do\ndef x=(v)\n@x = v\nend\ny = 1\nend\ny /a b/", false},
     });
 }
 
@@ -210,11 +228,38 @@ TEST(RubyNearMiss, CommentsAndData)
         {"a magic comment's value", "# frozen_string_literal: true\na", "# frozen_string_literal: false\na", false},
         {"a magic comment's blank after '#'", "#frozen_string_literal: true\na", "# frozen_string_literal: true\na",
          true},
+        {"a magic comment in capitals", "# Frozen_String_Literal: true\na", "a", false},
+        {"a magic comment with dashes", "# frozen-string-literal: true\na", "a", false},
+        {"a magic comment after ';'", "# ;warn_indent: true\na", "a", false},
+        {"a magic comment between -*- marks", "# -*- mode: ruby; frozen_string_literal: true -*-\na", "a", false},
+        {"a magic name after another word", "# see frozen_string_literal: true\na", "a", true},
+        {"an encoding on the first line", "# vim: set fileencoding=ascii-8bit :\na", "a", false},
+        {"an encoding on the second line", "#!/usr/bin/ruby\n# vim: fileencoding=ascii-8bit\na", "#!/usr/bin/ruby\na",
+         false},
+        {"an encoding further down", "a\nb\n# vim: fileencoding=ascii-8bit\nc", "a\nb\nc", true},
         {"data after __END__", "a\n__END__\nx  y\n", "a\n__END__\nx y\n", false},
         {"__END__ only alone on its line", "a\n__END__ \nb", "a\n__END__  \nb", true},
         {"a hash-bang line", "#!/usr/bin/ruby\na", "#!/usr/bin/ruby -w\na", false},
         {"a hash-bang line's blanks", "#!/usr/bin/ruby -w\na", "#!  /usr/bin/ruby -w  \na", true},
     });
+}
+
+TEST(RubyLexer, NamesEndAtTheFirstOtherByte)
+{
+    // Every byte after a name, in the first and the last place of a
+    // sixteen-byte step.
+    for (int c = 1; c < 256; ++c) {
+        const bool nameByte = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
+                              c >= 0x80;
+        if (c == '!' || c == '?' || c == ':' || c == '\n')
+            continue;
+        for (std::size_t pad : {0, 15}) {
+            const std::string head = "a" + std::string(pad, 'b');
+            const std::vector<Tok> toks = lexText(head + static_cast<char>(c) + "z", Ruby);
+            ASSERT_FALSE(toks.empty());
+            EXPECT_EQ(toks[0].key.size(), head.size() + (nameByte ? 2 : 0)) << c << " after " << pad;
+        }
+    }
 }
 
 TEST(RubyLexer, RefusesBadInput)
@@ -226,6 +271,11 @@ TEST(RubyLexer, RefusesBadInput)
     for (const char *text : bad)
         EXPECT_NE(refusalOf(text, Ruby), "") << text;
     EXPECT_EQ(refusalOf("\"abc", Ruby), "not valid Ruby at line 1, column 1");
+    std::string deep;
+    for (int k = 0; k < 65; ++k)
+        deep = "f { " + deep + " }";
+    EXPECT_EQ(refusalOf(deep, Ruby), "blocks nested too deep to compare as Ruby");
+    EXPECT_EQ(refusalOf(deep.substr(4, deep.size() - 6), Ruby), "");
 }
 
 // --- Judged by Ruby's Ripper and by RuboCop ----------------------------------

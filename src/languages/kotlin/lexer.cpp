@@ -22,6 +22,17 @@
 // - after an annotation ("@A", "@a.B", "@A(...)", "@file:A(...)") before
 //   a name, a backticked name or another annotation, as the grammar lets
 //   line ends follow an annotation; not before '(', its arguments;
+// - after if, while, for, when, do, try, else, throw, val, var, class (not
+//   after "::"), interface and typealias, which a condition, body or operand
+//   must follow; after fun before a name, '`' or '(' (not '<');
+// - after the ')' of an if's, a while loop's (not a do loop's) or a for's
+//   head, and of a when's subject, before the body;
+// - before else, but in a when's braces, where an entry may start with it;
+// - in a declaration's head before its '=' (fun, val, var), its body's '{'
+//   (fun, class, interface, object) and around by (val, var, class);
+// - after a modifier where a declaration starts (not after an annotation),
+//   before the declaration's keyword;
+// - between a package or import header and an import on the next line;
 // - before the input's first token and after its last.
 // A line end inside a block comment ends no statement, as to the compiler;
 // a lone CR is a line end, as the compiler reads it.
@@ -130,6 +141,15 @@ bool rejectAt(Lexer &lx, TokenPiece &piece, std::size_t at)
     return stopHere(lx, piece, nullptr, placeAt(lx, at));
 }
 
+// Closes the innermost frame, and the head of a declaration whose keyword
+// stood inside it.
+void closeFrame(KotlinLexState &st)
+{
+    --st.depth;
+    if (st.depth < st.headDepth)
+        st.head = KotlinHead::None;
+}
+
 // Opens a frame; false when kKotlinNesting are open (the caller refuses).
 bool push(KotlinLexState &st, KotlinFrame frame)
 {
@@ -199,6 +219,214 @@ bool operandFollows(const char *p, std::size_t n)
         return b == '=' || (a == '&' && b == '&') || (a == '|' && b == '|') || (a == '?' && b != 0) ||
                (a == ':' && b == ':') || (a == '-' && b == '>') || (a == '.' && b == '.');
     return a == '=' || (a == '!' && b != '!') || (a == '.' && p[2] == '<');
+}
+
+// True when the name of n bytes at p is word.
+template <std::size_t N>
+bool isWord(const char *p, std::size_t n, const char (&word)[N])
+{
+    return n == N - 1 && std::memcmp(p, word, N - 1) == 0;
+}
+
+// True when the word at p, the bytes after it readable, is word.
+template <std::size_t N>
+bool wordAt(const char *p, const char (&word)[N])
+{
+    return std::memcmp(p, word, N - 1) == 0 && !isNameByte(p[N - 1]);
+}
+
+bool isParenFrame(KotlinFrame f)
+{
+    return f == KotlinFrame::Paren || f == KotlinFrame::Condition || f == KotlinFrame::Subject;
+}
+
+bool isBraceFrame(KotlinFrame f)
+{
+    return f == KotlinFrame::Brace || f == KotlinFrame::WhenBody || f == KotlinFrame::DoBody;
+}
+
+// True when a declaration's keyword stands at p, the bytes after it readable.
+bool declarationAt(const char *p)
+{
+    return wordAt(p, "fun") || wordAt(p, "val") || wordAt(p, "var") || wordAt(p, "class") || wordAt(p, "interface") ||
+           wordAt(p, "object") || wordAt(p, "typealias") || wordAt(p, "constructor");
+}
+
+// True when the line end before the token at w is layout by what stands
+// around it, as the grammar lets line ends stand (its NL*): after fun before
+// the function's name, receiver or parameters; after a modifier before the
+// declaration's keyword; between package and import headers; before else
+// but in a when's braces, where an entry may start with it; in a
+// declaration's head before its '=' (fun, val, var), '{' (fun, class) or by
+// (val, var, class).
+bool layoutBefore(const KotlinLexState &st, const char *w, KotlinFrame frame)
+{
+    if (st.last == KotlinLast::Fun)
+        return isNameStart(w[0]) || w[0] == '`' || w[0] == '(';
+    if (st.last == KotlinLast::Modifier && declarationAt(w))
+        return true;
+    if (st.importHead && wordAt(w, "import"))
+        return true;
+    if (wordAt(w, "else"))
+        return frame != KotlinFrame::WhenBody;
+    if (st.head == KotlinHead::None || st.depth != st.headDepth)
+        return false;
+    if (w[0] == '=' && w[1] != '=')
+        return st.head == KotlinHead::Fun || st.head == KotlinHead::Property;
+    if (w[0] == '{')
+        return st.head == KotlinHead::Fun || st.head == KotlinHead::Class;
+    return wordAt(w, "by") && (st.head == KotlinHead::Property || st.head == KotlinHead::Class);
+}
+
+// A declaration's head starts at its keyword, unless one outside it is
+// being read (a class's "(val x: Int = 1)").
+void startHead(KotlinLexState &st, KotlinHead head)
+{
+    if (st.head == KotlinHead::None || st.depth <= st.headDepth) {
+        st.head = head;
+        st.headDepth = st.depth;
+    }
+}
+
+// The words whose line ends nameFacts follows.
+enum class KotlinWord : unsigned char {
+    None, If, While, When, Do, Operand, Property, Class, Object, Fun, By, Header, Modifier,
+};
+
+// False when the name of n bytes at p is none of those words, told by its
+// first letter and length: most names are, at once.
+inline bool maybeWord(const char *p, std::size_t n)
+{
+    // The lengths of the words of each first letter, a bit each.
+    static constexpr std::uint16_t kLengths[26] = {
+        1u << 8 | 1u << 10 | 1u << 6, 1u << 2, 1u << 5 | 1u << 9 | 1u << 11, 1u << 2 | 1u << 4,
+        1u << 4 | 1u << 6 | 1u << 8, 1u << 3 | 1u << 5, 0, 0, 1u << 2 | 1u << 9 | 1u << 6 | 1u << 5 | 1u << 8,
+        0, 0, 1u << 8, 0, 1u << 8, 1u << 6 | 1u << 4 | 1u << 8, 1u << 7 | 1u << 6 | 1u << 9, 0, 0, 1u << 6 | 1u << 7,
+        1u << 3 | 1u << 5 | 1u << 9 | 1u << 7, 0, 1u << 3 | 1u << 5, 1u << 4 | 1u << 5, 0, 0, 0};
+    return n >= 2 && n <= 11 && p[0] >= 'a' && p[0] <= 'z' && (kLengths[p[0] - 'a'] >> n & 1u);
+}
+
+// Which of those words the name of n bytes at p is, by its first byte.
+KotlinWord wordOf(const char *p, std::size_t n)
+{
+    using W = KotlinWord;
+    if (!maybeWord(p, n))
+        return W::None;
+    switch (p[0]) {
+    case 'a':
+        return isWord(p, n, "abstract") || isWord(p, n, "annotation") || isWord(p, n, "actual") ? W::Modifier : W::None;
+    case 'b': return isWord(p, n, "by") ? W::By : W::None;
+    case 'c':
+        if (isWord(p, n, "class"))
+            return W::Class;
+        return isWord(p, n, "const") || isWord(p, n, "companion") || isWord(p, n, "crossinline") ? W::Modifier : W::None;
+    case 'd': return isWord(p, n, "do") ? W::Do : isWord(p, n, "data") ? W::Modifier : W::None;
+    case 'e':
+        if (isWord(p, n, "else"))
+            return W::Operand;
+        return isWord(p, n, "enum") || isWord(p, n, "expect") || isWord(p, n, "external") ? W::Modifier : W::None;
+    case 'f':
+        if (isWord(p, n, "for"))
+            return W::If;
+        return isWord(p, n, "fun") ? W::Fun : isWord(p, n, "final") ? W::Modifier : W::None;
+    case 'i':
+        if (isWord(p, n, "if"))
+            return W::If;
+        if (isWord(p, n, "interface"))
+            return W::Class;
+        if (isWord(p, n, "import"))
+            return W::Header;
+        return isWord(p, n, "inline") || isWord(p, n, "inner") || isWord(p, n, "infix") || isWord(p, n, "internal")
+                   ? W::Modifier
+                   : W::None;
+    case 'l': return isWord(p, n, "lateinit") ? W::Modifier : W::None;
+    case 'n': return isWord(p, n, "noinline") ? W::Modifier : W::None;
+    case 'o':
+        if (isWord(p, n, "object"))
+            return W::Object;
+        return isWord(p, n, "open") || isWord(p, n, "override") || isWord(p, n, "operator") ? W::Modifier : W::None;
+    case 'p':
+        if (isWord(p, n, "package"))
+            return W::Header;
+        return isWord(p, n, "public") || isWord(p, n, "private") || isWord(p, n, "protected") ? W::Modifier : W::None;
+    case 's': return isWord(p, n, "sealed") || isWord(p, n, "suspend") ? W::Modifier : W::None;
+    case 't':
+        if (isWord(p, n, "try") || isWord(p, n, "throw") || isWord(p, n, "typealias"))
+            return W::Operand;
+        return isWord(p, n, "tailrec") ? W::Modifier : W::None;
+    case 'v':
+        if (isWord(p, n, "val") || isWord(p, n, "var"))
+            return W::Property;
+        return isWord(p, n, "value") ? W::Modifier : W::None;
+    case 'w': return isWord(p, n, "when") ? W::When : isWord(p, n, "while") ? W::While : W::None;
+    default: return W::None;
+    }
+}
+
+// What the name of n bytes at p, a whole token, tells of the line ends
+// around it: the reserved words after which an operand or a body must
+// follow (if, while, for, when, do, try, else, throw, val, var, class,
+// interface, typealias), heads of declarations, modifiers, headers.
+// Out of line, so that the name step it is seldom called from stays small.
+__attribute__((noinline)) void nameFacts(KotlinLexState &st, const char *p, std::size_t n)
+{
+    using W = KotlinWord;
+    switch (wordOf(p, n)) {
+    case W::None: return;
+    case W::If:
+        st.last = KotlinLast::If;
+        st.continues = true;
+        return;
+    case W::While:
+        // A do loop's while: no body follows its head.
+        st.last = st.prev == KotlinLast::DoEnd || st.doWithoutBraces ? KotlinLast::Other : KotlinLast::If;
+        st.continues = true;
+        return;
+    case W::When:
+        st.last = KotlinLast::When;
+        st.continues = true;
+        return;
+    case W::Do:
+        st.last = KotlinLast::Do;
+        st.continues = true;
+        return;
+    case W::Operand: st.continues = true; return;
+    case W::Property:
+        startHead(st, KotlinHead::Property);
+        st.continues = true;
+        return;
+    case W::Class:
+        if (p[0] == 'c' && st.prev == KotlinLast::Colons)
+            return;  // A::class
+        startHead(st, KotlinHead::Class);
+        st.continues = true;
+        return;
+    case W::Object: startHead(st, KotlinHead::Class); return;
+    case W::Fun:
+        startHead(st, KotlinHead::Fun);
+        st.last = KotlinLast::Fun;
+        return;
+    case W::By:
+        if (st.depth == st.headDepth && (st.head == KotlinHead::Property || st.head == KotlinHead::Class)) {
+            if (st.head == KotlinHead::Property)
+                st.head = KotlinHead::None;  // its delegate's expression follows
+            st.continues = true;
+        }
+        return;
+    case W::Header:
+        // Where a statement starts: the first token, after a line end or
+        // an annotation ("@file:A").
+        if (st.depth == 0 && (st.prev == KotlinLast::Start || st.prev == KotlinLast::LineEnd ||
+                              st.before == KotlinAnnotation::Name || st.before == KotlinAnnotation::End))
+            st.importHead = true;
+        return;
+    case W::Modifier:
+        // Not after an annotation: tree-sitter's grammar reads "@A(x)" and
+        // a word on the next line as an annotated expression in a script.
+        if (st.prev == KotlinLast::Start || st.prev == KotlinLast::LineEnd || st.prev == KotlinLast::Modifier)
+            st.last = KotlinLast::Modifier;
+        return;
+    }
 }
 
 struct KotlinSteps : KitSteps<KotlinSteps> {
@@ -312,19 +540,27 @@ struct KotlinSteps : KitSteps<KotlinSteps> {
             st.lineBreak = false;
             const KotlinFrame frame = top(st);
             const bool annotated = st.annotation == KotlinAnnotation::Name || st.annotation == KotlinAnnotation::End;
-            if (!st.continues && frame != KotlinFrame::Paren && frame != KotlinFrame::Square && !joinsNext(w) &&
-                !(annotated && (isNameStart(w[0]) || w[0] == '@' || w[0] == '`'))) {
+            if (!st.continues && !isParenFrame(frame) && frame != KotlinFrame::Square && !joinsNext(w) &&
+                !(annotated && (isNameStart(w[0]) || w[0] == '@' || w[0] == '`')) && !layoutBefore(st, w, frame)) {
                 setWholePiece(lx, piece, TokenKind::LineEnd, "\n", st.breakPlace);
                 st.continues = true;
                 st.annotation = KotlinAnnotation::None;
+                if (st.last != KotlinLast::DoEnd)
+                    st.last = KotlinLast::LineEnd;
+                st.head = KotlinHead::None;
+                st.importHead = false;
                 return true;
             }
         }
         st.before = st.annotation;
         if (st.annotation != KotlinAnnotation::Args)
             st.annotation = KotlinAnnotation::None;
-        beginToken(lx, TokenKind::Code);
         const char c = w[0];
+        st.prev = st.last;
+        st.last = KotlinLast::Other;
+        if (st.prev == KotlinLast::Do && c != '{')
+            st.doWithoutBraces = true;
+        beginToken(lx, TokenKind::Code);
         if (isDigit(c) || (c == '.' && isDigit(w[1])))
             return numberStart(lx, piece);
         if (isNameStart(c)) {
@@ -343,7 +579,7 @@ struct KotlinSteps : KitSteps<KotlinSteps> {
         case '@': return at(lx, piece);
         case '}':
             if (top(st) == KotlinFrame::Hole) {
-                --st.depth;
+                closeFrame(st);
                 ++lx.pos;
                 lx.mode = top(st) == KotlinFrame::Raw ? LexMode::Raw : LexMode::Quoted;
                 return lx.mode == LexMode::Raw ? raw(lx, piece) : quoted(lx, piece);
@@ -374,23 +610,49 @@ struct KotlinSteps : KitSteps<KotlinSteps> {
         KotlinLexState &st = kotlinState(lx);
         const char *w = lx.window + lx.pos;
         const std::size_t n = operatorLength(w);
+        // '=' (fun, val, var), '{' and ';' end the head of the declaration
+        // whose keyword stands in the same brackets.
+        if (st.head != KotlinHead::None && st.depth == st.headDepth && (w[0] == '{' || w[0] == ';' || (w[0] == '=' && n == 1)))
+            st.head = KotlinHead::None;
+        KotlinFrame closed = KotlinFrame::Square;
         switch (w[0]) {
         case '(': case '[': case '{': {
-            const KotlinFrame f = w[0] == '(' ? KotlinFrame::Paren : w[0] == '[' ? KotlinFrame::Square : KotlinFrame::Brace;
+            KotlinFrame f = KotlinFrame::Square;
+            if (w[0] == '(')
+                f = st.prev == KotlinLast::If ? KotlinFrame::Condition
+                    : st.prev == KotlinLast::When ? KotlinFrame::Subject : KotlinFrame::Paren;
+            else if (w[0] == '{')
+                f = st.prev == KotlinLast::Do ? KotlinFrame::DoBody
+                    : st.prev == KotlinLast::When || st.prev == KotlinLast::SubjectEnd ? KotlinFrame::WhenBody
+                                                                                        : KotlinFrame::Brace;
             if (!push(st, f))
                 return stopHere(lx, piece, kTooDeep, lx.place);
             break;
         }
         case ')': case ']': case '}': {
-            const KotlinFrame f = w[0] == ')' ? KotlinFrame::Paren : w[0] == ']' ? KotlinFrame::Square : KotlinFrame::Brace;
-            if (st.depth == 0 || top(st) != f)
+            closed = top(st);
+            const bool matches = w[0] == ')' ? isParenFrame(closed) : w[0] == ']' ? closed == KotlinFrame::Square
+                                                                                   : isBraceFrame(closed);
+            if (st.depth == 0 || !matches)
                 return rejectAt(lx, piece, lx.pos);
-            --st.depth;
+            closeFrame(st);
             break;
         }
         default: break;
         }
         st.continues = operandFollows(w, n);
+        // An if's, loop's or when's head is followed by its body, a do
+        // loop's body by its while.
+        if (w[0] == ')' && (closed == KotlinFrame::Condition || closed == KotlinFrame::Subject))
+            st.continues = true;
+        if (w[0] == ')' && closed == KotlinFrame::Subject)
+            st.last = KotlinLast::SubjectEnd;
+        if (w[0] == '}' && closed == KotlinFrame::DoBody)
+            st.last = KotlinLast::DoEnd;
+        if (n == 2 && w[0] == ':' && w[1] == ':')
+            st.last = KotlinLast::Colons;
+        if (n == 1 && (w[0] == '{' || w[0] == ';'))
+            st.last = KotlinLast::Start;
         noteAnnotation(st, w, n);
         lx.pos += n;
         finishToken(lx, piece);
@@ -452,6 +714,8 @@ struct KotlinSteps : KitSteps<KotlinSteps> {
         if (st.annotationStart || st.before == KotlinAnnotation::Dot)
             st.annotation = KotlinAnnotation::Name;
         st.continues = whole && operandWord(w + lx.pieceStart, n);
+        if (whole && !st.atTaken && maybeWord(w + lx.pieceStart, n))
+            nameFacts(st, w + lx.pieceStart, n);
         if (whole && n == 2 && w[lx.pieceStart] == 'a' && w[lx.pieceStart + 1] == 's' && w[i] == '?')
             ++i;
         return finishAt(lx, piece, i);
@@ -573,7 +837,7 @@ struct KotlinSteps : KitSteps<KotlinSteps> {
             if (i >= lx.end || c == '\n' || c == '\r')
                 return rejectAt(lx, piece, i);
             if (c == '"') {
-                --st.depth;
+                closeFrame(st);
                 st.continues = false;
                 return finishAt(lx, piece, i + 1);
             }
@@ -612,7 +876,7 @@ struct KotlinSteps : KitSteps<KotlinSteps> {
                 }
                 if (!runOver(lx, i, [](char q) { return q == '"'; }))
                     return pauseAt(lx, piece, lx.pos);
-                --st.depth;
+                closeFrame(st);
                 st.continues = false;
                 return finishAt(lx, piece, i);
             }

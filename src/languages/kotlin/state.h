@@ -18,6 +18,35 @@ enum class KotlinFrame : unsigned char {
     Hole,    // "${" of a string template: its '}' goes back into the string
     String,  // "...", whose text goes on after a hole
     Raw,     // """...""", whose text goes on after a hole
+    Condition,  // the '(' of an if's, a while loop's or a for's head: as Paren, and a line end after its ')' is layout
+    Subject,    // the '(' of a when's subject: as Condition, and the '{' after it opens a WhenBody
+    WhenBody,   // a when's '{': as Brace, but that a line end before else counts (an entry may start there)
+    DoBody,     // a do loop's '{': as Brace, and the while after it closes the loop
+};
+
+// What the last token was, where the line end after it, or before the next
+// one, may be layout for that reason.
+enum class KotlinLast : unsigned char {
+    Other,       // none of these
+    Start,       // no token yet, or a statement's '{' or ';'
+    LineEnd,     // a LineEnd the lexer handed out
+    Modifier,    // a modifier word (private, override, ...) where a declaration starts
+    Fun,         // the word fun
+    If,          // if, for, or a while that starts a loop: its '(' is a Condition
+    When,        // when: its '(' is a Subject, or its '{' a WhenBody
+    SubjectEnd,  // the ')' of a when's subject: its '{' is a WhenBody
+    Do,          // do: its '{' is a DoBody
+    Colons,      // "::", after which class is a class literal's
+    DoEnd,       // the '}' of a DoBody (line ends after it kept): a while after it closes the loop
+};
+
+// The declaration whose head is being read, where a line end before its
+// '=', '{' or by is layout.
+enum class KotlinHead : unsigned char {
+    None,
+    Fun,       // fun: '=' or '{' begins its body
+    Property,  // val, var: '=' or by
+    Class,     // class, interface, object: '{' begins its body, by delegates
 };
 
 // Where the tokens so far stand in an annotation ("@a.B(...)"), after which
@@ -44,6 +73,12 @@ struct KotlinLexState {
     bool annotationStart = false;        // the name being read is an annotation's "@Name"
     std::size_t annotationDepth = 0;     // frames open inside its "(...)"
     std::uint64_t commentDepth = 0;      // block comments open, nested, while their words are tokens
+    KotlinLast last = KotlinLast::Start;  // what the last token was
+    KotlinLast prev = KotlinLast::Start;  // the same before the token being read
+    KotlinHead head = KotlinHead::None;  // the declaration whose head is being read
+    std::size_t headDepth = 0;           // the frames open where its keyword stands
+    bool importHead = false;             // the statement is a package or import header
+    bool doWithoutBraces = false;        // a do loop's body came without '{': no while after it is a loop's head
     int numberPhase = 0;                 // where a paused number stands (lexer.cpp)
     bool numberDecimal = true;           // the number has no 0x or 0b prefix
 };

@@ -17,6 +17,9 @@
 
 #include <algorithm>
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace {
 
@@ -28,10 +31,27 @@ constexpr unsigned kBegAny = kBeg | kMid | kClass, kArgAny = kArg | kCmdArg, kEn
 constexpr const char *kRuby = "Ruby";
 constexpr std::uint32_t kFail = 0xFFFFFFFFu;
 
+// Byte classes: the bytes of names (ASCII letters, digits, '_' and every
+// byte beyond ASCII), blanks, and blanks or a line feed.
+constexpr unsigned char kIdentByte = 1, kBlankByte = 2, kSpaceByte = 4;
+struct ByteTable {
+    unsigned char of[256] = {};
+    constexpr ByteTable()
+    {
+        for (int u = 0; u < 256; ++u) {
+            if ((u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9') || u == '_' || u >= 0x80)
+                of[u] = kIdentByte;
+            if (u == ' ' || u == '\t' || u == '\f' || u == '\v' || u == '\r')
+                of[u] = kBlankByte | kSpaceByte;
+        }
+        of[static_cast<unsigned char>('\n')] = kSpaceByte;
+    }
+};
+constexpr ByteTable kBytes;
+
 bool isIdent(char c)
 {
-    const unsigned char u = static_cast<unsigned char>(c);
-    return (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9') || u == '_' || u >= 0x80;
+    return kBytes.of[static_cast<unsigned char>(c)] & kIdentByte;
 }
 
 bool isDigit(char c)
@@ -41,12 +61,12 @@ bool isDigit(char c)
 
 bool isBlank(char c)
 {
-    return c == ' ' || c == '\t' || c == '\f' || c == '\v' || c == '\r';
+    return kBytes.of[static_cast<unsigned char>(c)] & kBlankByte;
 }
 
 bool isSpace(char c)
 {
-    return isBlank(c) || c == '\n';
+    return kBytes.of[static_cast<unsigned char>(c)] & kSpaceByte;
 }
 
 bool isBegState(unsigned s)
@@ -56,29 +76,48 @@ bool isBegState(unsigned s)
 
 // --- Places and the queue ---------------------------------------------------
 
-TokenPlace placeOf(RubyLexState &st, std::size_t at)
+// The index in lineStarts of the line that text offset at stands on, from
+// the line of the last place: most often the same or the next.
+std::size_t lineOf(RubyLexState &st, std::size_t at)
 {
-    const std::vector<std::uint32_t> &starts = st.store->lineStarts;
+    const std::vector<std::uint32_t> &lines = st.store->lineStarts;
+    const std::uint32_t *starts = lines.data();  // a sentinel past any offset ends it
     std::size_t k = st.line;
-    const std::size_t lines = starts.size();
-    if (k + 1 < lines && starts[k + 1] <= at && (k + 2 >= lines || starts[k + 2] > at))
-        ++k;  // most often, the next line
-    else if (starts[k] > at || (k + 1 < lines && starts[k + 1] <= at))
-        k = static_cast<std::size_t>(std::upper_bound(starts.begin(), starts.end(), at) - starts.begin()) - 1;
+    if (at >= starts[k + 1]) {
+        // A few lines on (comments, blank lines) one by one, else by halves.
+        const std::size_t near = std::min(k + 16, lines.size() - 2);
+        while (k < near && at >= starts[k + 1])
+            ++k;
+        if (at >= starts[k + 1])
+            k = static_cast<std::size_t>(std::upper_bound(starts + k, starts + lines.size(), at) - starts) - 1;
+    } else if (at < starts[k]) {
+        k = static_cast<std::size_t>(std::upper_bound(starts, starts + k, at) - starts) - 1;
+    }
     st.line = k;
-    return {static_cast<std::int64_t>(k) + 1, static_cast<std::int64_t>(at - starts[k]) + 1};
+    return k;
 }
 
-RubyToken &push(RubyLexState &st, TokenKind kind, std::size_t at, std::size_t end)
+TokenPlace placeOf(RubyLexState &st, std::size_t at)
 {
-    RubyToken &t = st.queue[(st.head + st.count++) & (kRubyQueue - 1)];
-    t = RubyToken{};
+    const std::size_t k = lineOf(st, at);
+    return {static_cast<std::int64_t>(k) + 1, static_cast<std::int64_t>(at - st.store->lineStarts[k]) + 1};
+}
+
+// Queues a token from text offset at to end, its key those bytes; plain
+// when they hold no zero byte for certain. The token is made whole and
+// stored at once.
+RubyToken &push(RubyLexState &st, TokenKind kind, std::size_t at, std::size_t end, bool plain = false)
+{
+    RubyToken t;
     t.kind = kind;
+    t.plain = plain;
     t.at = static_cast<std::uint32_t>(at);
     t.end = static_cast<std::uint32_t>(end);
     t.key = t.at;
     t.length = t.end - t.at;
-    return t;
+    RubyToken &slot = st.queue[(st.head + st.count++) & (kRubyQueue - 1)];
+    slot = t;
+    return slot;
 }
 
 void pushStatic(RubyLexState &st, std::size_t at, std::size_t end, const char *key)
@@ -116,16 +155,34 @@ void reject(Lexer &lx, RubyLexState &st, std::size_t at)
 
 // --- Local variables ---------------------------------------------------------
 
+// A name's hash, never 0: eight bytes at a time where the processor stores
+// words low byte first (the bytes of the last word past the name cleared;
+// the text's padding makes them readable), so that two names of up to eight
+// bytes never share one; else a byte at a time.
 std::uint64_t nameHash(const char *p, std::size_t n)
 {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    std::uint64_t h = 0x9E3779B97F4A7C15ull ^ n;
+    for (std::size_t i = 0; i < n; i += 8) {
+        std::uint64_t w;
+        std::memcpy(&w, p + i, 8);
+        if (n - i < 8)
+            w &= (std::uint64_t{1} << (8 * (n - i))) - 1;
+        h = (h ^ w) * 0xff51afd7ed558ccdull;
+        h ^= h >> 32;
+    }
+#else
     std::uint64_t h = 1469598103934665603ull;
     for (std::size_t i = 0; i < n; ++i)
         h = (h ^ static_cast<unsigned char>(p[i])) * 1099511628211ull;
+#endif
     return h ? h : 1;
 }
 
 bool isLocal(const RubyLexState &st, const char *p, std::size_t n)
 {
+    if (st.localCount == 0)
+        return false;
     const std::uint64_t h = nameHash(p, n);
     for (std::size_t k = h % kRubyLocals;; k = (k + 1) % kRubyLocals) {
         if (st.locals[k] == 0)
@@ -146,7 +203,35 @@ void addLocal(RubyLexState &st, const char *p, std::size_t n)
     while (st.locals[k] != 0)
         k = (k + 1) % kRubyLocals;
     st.locals[k] = h;
-    ++st.localCount;
+    st.localOrder[st.localCount++] = static_cast<std::uint8_t>(k);
+}
+
+// Forgets the local variables noted after the first count of them. Taken
+// out last first, a linear probing table is left as it was before them.
+void forgetLocals(RubyLexState &st, std::size_t count)
+{
+    while (st.localCount > count)
+        st.locals[st.localOrder[--st.localCount]] = 0;
+}
+
+// A block opens: "{" (braces, the braces open inside it) or "do" (-1).
+// False when too many are open to follow (the caller refuses the source).
+bool openBlock(RubyLexState &st, int braces)
+{
+    if (st.blockCount == kRubyBlocks)
+        return false;
+    RubyBlock &b = st.blocks[st.blockCount++];
+    b.locals = static_cast<std::uint16_t>(st.localCount);
+    b.opens = 0;
+    b.braces = braces;
+    return true;
+}
+
+// The innermost block closes: the names first assigned in it are method
+// calls again after it, as to Ruby ("x /a/" a regular expression).
+void closeBlock(RubyLexState &st)
+{
+    forgetLocals(st, st.blocks[--st.blockCount].locals);
 }
 
 // --- Literals ----------------------------------------------------------------
@@ -573,19 +658,14 @@ struct Ruby {
             return;
         // A next line that starts with ".name" or "&." goes on with the
         // statement, over lines of comments.
-        std::size_t i = st.pos;
-        for (;;) {
-            while (i < n && isBlank(t[i]))
-                ++i;
-            if (t[i] == '#') {
-                while (i < n && t[i] != '\n')
-                    ++i;
-                if (i < n) {
-                    ++i;
-                    continue;
-                }
-            }
-            break;
+        std::size_t i = skipBlanks(st.pos);
+        if (t[i] != '#')
+            st.pos = i;  // the next step starts at the line's first token
+        while (t[i] == '#') {
+            i = lineEnd(i);
+            if (i >= n)
+                break;
+            i = skipBlanks(i + 1);
         }
         if ((t[i] == '.' && t[i + 1] != '.') || (t[i] == '&' && t[i + 1] == '.'))
             return;
@@ -593,14 +673,14 @@ struct Ruby {
         st.commandStart = true;
         st.defNoParen = false;
         st.bareIdent = false;
+        st.loopCondition = st.endlessDef = false;
         // A statement's end just before a closing bracket, the keyword end
         // or the source's end is Ruby's optional line end there: layout.
         for (;;) {
             while (i < n && isSpace(t[i]))
                 ++i;
             if (t[i] == '#' && i < n) {
-                while (i < n && t[i] != '\n')
-                    ++i;
+                i = lineEnd(i);
                 continue;
             }
             break;
@@ -625,9 +705,7 @@ struct Ruby {
     // words are.
     void comment(std::size_t i)
     {
-        std::size_t e = i;
-        while (e < n && t[e] != '\n')
-            ++e;
+        const std::size_t e = lineEnd(i);
         std::size_t last = e;
         while (last > i && isBlank(t[last - 1]))
             --last;
@@ -652,19 +730,78 @@ struct Ruby {
         }
     }
 
-    bool isMagic(std::size_t i, std::size_t e)
+    // True when the comment from its '#' at i to e may tell Ruby how to
+    // read the source: its first word (after blanks and the bytes '":;) is
+    // one of the magic names, in any case and with '-' for '_'; or it holds
+    // "-*-", between which Ruby reads names anywhere; or it stands on the
+    // first two lines and holds "coding", as Ruby looks for an encoding there.
+    bool isMagic(std::size_t i, std::size_t e) const
     {
-        static const char *const kMagic[] = {"frozen_string_literal", "coding", "warn_indent",
-                                             "shareable_constant_value", "warn_past_scope"};
-        for (std::size_t j = i; j < e; ++j) {
-            const char c = t[j];
-            if (c != 'f' && c != 'c' && c != 'w' && c != 's')
-                continue;
-            for (const char *m : kMagic)
-                if (m[0] == c && std::strncmp(t + j, m, std::strlen(m)) == 0)
-                    return true;
-        }
+        static const struct {
+            const char *name;
+            std::size_t length;
+        } kMagic[] = {{"frozen_string_literal", 21}, {"coding", 6}, {"encoding", 8}, {"warn_indent", 11},
+                      {"shareable_constant_value", 24}, {"warn_past_scope", 15}};
+        auto skipped = [](char c) { return isSpace(c) || c == '\'' || c == '"' || c == ':' || c == ';'; };
+        std::size_t w = i + 1;
+        while (w < e && skipped(t[w]))
+            ++w;
+        std::size_t we = w;
+        while (we < e && !skipped(t[we]))
+            ++we;
+        for (const auto &m : kMagic)
+            if (m.length == we - w && sameMagicName(t + w, m.name))
+                return true;
+        for (const char *p = t + i; (p = static_cast<const char *>(std::memchr(p, '*', t + e - p))); ++p)
+            if (p[-1] == '-' && p[1] == '-')
+                return true;
+        const std::vector<std::uint32_t> &starts = st.store->lineStarts;
+        if (starts.size() > 2 && i >= starts[2])
+            return false;
+        for (std::size_t j = i + 1; j + 6 <= e; ++j)
+            if (sameMagicName(t + j, "coding"))
+                return true;
         return false;
+    }
+
+    // True when the bytes at p spell name, in any case, '-' standing for '_'.
+    static bool sameMagicName(const char *p, const char *name)
+    {
+        for (; *name; ++p, ++name) {
+            const char c = *p >= 'A' && *p <= 'Z' ? static_cast<char>(*p - 'A' + 'a') : *p == '-' ? '_' : *p;
+            if (c != *name)
+                return false;
+        }
+        return true;
+    }
+
+    // The text offset of the first byte from i on that is no blank: a run
+    // of spaces (indentation, mostly) eight bytes at a time, where the
+    // processor stores words low byte first. The text's padding stops it.
+    std::size_t skipBlanks(std::size_t i) const
+    {
+#if defined(__GNUC__) && defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+        for (;;) {
+            std::uint64_t w;
+            std::memcpy(&w, t + i, 8);
+            const std::uint64_t other = w ^ 0x2020202020202020ull;  // a non-zero byte where no space stands
+            if (other != 0) {
+                i += static_cast<std::size_t>(__builtin_ctzll(other)) >> 3;
+                break;
+            }
+            i += 8;
+        }
+#endif
+        while (isBlank(t[i]))
+            ++i;
+        return i;
+    }
+
+    // The text offset of the first line feed from i on, or n.
+    std::size_t lineEnd(std::size_t i) const
+    {
+        const void *lf = i < n ? std::memchr(t + i, '\n', n - i) : nullptr;
+        return lf ? static_cast<std::size_t>(static_cast<const char *>(lf) - t) : n;
     }
 
     // With --comments, the words of a comment from i to e go out one a
@@ -729,13 +866,40 @@ struct Ruby {
 
     // --- Names ---------------------------------------------------------------
 
+    // The text offset of the first byte from i on that is no name byte:
+    // sixteen bytes at a time where the processor has SSE2 (the text's
+    // padding stops it), else one at a time.
+    std::size_t identEnd(std::size_t i) const
+    {
+#if defined(__SSE2__)
+        const __m128i fold = _mm_set1_epi8(0x20), a = _mm_set1_epi8(static_cast<char>(0x80 - 'a')),
+                      zero = _mm_set1_epi8(static_cast<char>(0x80 - '0')), letters = _mm_set1_epi8(-128 + 26),
+                      digits = _mm_set1_epi8(-128 + 10), under = _mm_set1_epi8('_');
+        for (;;) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(t + i));
+            // A letter in either case, folded to lower case, in 'a'..'z'; a
+            // digit; '_'; a byte beyond ASCII (negative as a signed byte).
+            const __m128i letter = _mm_cmplt_epi8(_mm_add_epi8(_mm_or_si128(v, fold), a), letters);
+            const __m128i digit = _mm_cmplt_epi8(_mm_add_epi8(v, zero), digits);
+            const __m128i name = _mm_or_si128(_mm_or_si128(letter, digit),
+                                              _mm_or_si128(_mm_cmpeq_epi8(v, under), _mm_cmplt_epi8(v, _mm_setzero_si128())));
+            const unsigned other = ~static_cast<unsigned>(_mm_movemask_epi8(name)) & 0xFFFFu;
+            if (other != 0)
+                return i + static_cast<std::size_t>(__builtin_ctz(other));
+            i += 16;
+        }
+#else
+        while (isIdent(t[i]))
+            ++i;
+        return i;
+#endif
+    }
+
     void name(std::size_t at)
     {
         const unsigned s = st.state;
         const bool cmd = st.commandStart;
-        std::size_t i = at;
-        while (isIdent(t[i]))
-            ++i;
+        std::size_t i = identEnd(at);
         if ((t[i] == '!' || t[i] == '?') &&
             (t[i + 1] != '=' || t[i + 2] == '=' || t[i + 2] == '~' || t[i + 2] == '>'))
             ++i;
@@ -758,7 +922,7 @@ struct Ruby {
             st.bareIdent = false;
             return finish(i + 1, kArg | kLabeled);
         }
-        push(st, TokenKind::Code, at, i);
+        push(st, TokenKind::Code, at, i, true);
         st.pos = i;
         if (!(s & kDot)) {
             unsigned kw = keyword(at, len);
@@ -848,7 +1012,7 @@ struct Ruby {
 
     void keywordState(std::size_t at, std::size_t len, unsigned kw, unsigned before)
     {
-        auto is = [&](const char *w) { return std::strlen(w) == len && std::memcmp(w, t + at, len) == 0; };
+        auto is = [&](const auto &w) { return sizeof w - 1 == len && std::memcmp(w, t + at, len) == 0; };
         st.state = kw;
         if (kw & kBeg)
             st.commandStart = true;
@@ -856,26 +1020,72 @@ struct Ruby {
         // the names known so far are forgotten (those of the outer body too,
         // which then read as method calls: "x /a/" a regular expression,
         // compared as written).
-        if (is("def") || is("class") || is("module")) {
+        if ((is("def") || is("class") || is("module")) && st.localCount > 0) {
             std::memset(st.locals, 0, sizeof st.locals);
             st.localCount = 0;
         }
+        const bool modifier = is("if") || is("unless") || is("while") || is("until") || is("rescue");
+        const bool isModifier = modifier && !(before & (kBeg | kLabeled | kClass));
+        blockKeyword(at, len, isModifier);
         if (is("def")) {
             st.defName = true;
             return;
         }
         if (is("do"))
             st.afterBlockOpen = true;
-        const bool modifier = is("if") || is("unless") || is("while") || is("until") || is("rescue");
-        if (modifier && !(before & (kBeg | kLabeled | kClass)))
+        if (isModifier)
             st.state = kBeg | kLabel;
+    }
+
+    // Follows which "end" closes a "do" block: the reserved words that open
+    // a construct an "end" closes are counted in the innermost block. A
+    // loop's "do" (while x do) opens none; a def that turns out to have no
+    // "end" (def f = x) is taken back at its '='.
+    void blockKeyword(std::size_t at, std::size_t len, bool modifier)
+    {
+        auto is = [&](const auto &w) { return sizeof w - 1 == len && std::memcmp(w, t + at, len) == 0; };
+        RubyBlock *top = st.blockCount > 0 ? &st.blocks[st.blockCount - 1] : nullptr;
+        if (is("end")) {
+            if (top && top->opens > 0)
+                --top->opens;
+            else if (top && top->braces < 0)
+                closeBlock(st);
+            return;
+        }
+        if (is("do")) {
+            if (st.loopCondition && st.parens == st.loopParens) {
+                st.loopCondition = false;
+            } else if (!openBlock(st, -1)) {
+                refuseSource(lx, "blocks nested too deep to compare as Ruby");
+                st.finished = true;
+                st.count = 0;
+            }
+            return;
+        }
+        const bool loop = is("while") || is("until") || is("for");
+        if (modifier || !(loop || is("if") || is("unless") || is("def") || is("class") || is("module") ||
+                          is("case") || is("begin")))
+            return;
+        if (loop) {
+            st.loopCondition = true;
+            st.loopParens = st.parens;
+        }
+        if (is("def")) {
+            st.endlessDef = true;
+            st.defParens = st.parens;
+            st.defHeadNames = 0;
+        }
+        if (top)
+            ++top->opens;
     }
 
     // --- Operators -------------------------------------------------------------
 
+    // An operator, a number, a variable or a character literal of len
+    // bytes at at, its key as written.
     void op(std::size_t at, std::size_t len, unsigned state)
     {
-        push(st, TokenKind::Code, at, at + len);
+        push(st, TokenKind::Code, at, at + len, true);
         finish(at + len, state);
     }
 
@@ -915,6 +1125,8 @@ struct Ruby {
         st.commandStart = false;
 
         if (isIdent(c) && !isDigit(c)) {
+            if (st.endlessDef && st.parens == st.defParens && st.defHeadNames < 2)
+                ++st.defHeadNames;
             name(at);
             if (defName && !(st.state & kLabeled))
                 st.defName = true;  // the method's name, or self before its '.'
@@ -948,6 +1160,7 @@ struct Ruby {
         case ';':
             st.commandStart = true;
             st.defNoParen = false;
+            st.loopCondition = st.endlessDef = false;
             return op(at, 1, kBeg);
         case ',':
             return op(at, 1, kBeg | kLabel);
@@ -977,6 +1190,12 @@ struct Ruby {
             ++st.braces;
             const bool block = !(s & kLabeled) && (s & (kArgAny | kEnd | kEndFn | kEndArg));
             if (block) {
+                if (!openBlock(st, st.braces)) {
+                    refuseSource(lx, "blocks nested too deep to compare as Ruby");
+                    st.finished = true;
+                    st.count = 0;
+                    return;
+                }
                 st.commandStart = true;
                 st.afterBlockOpen = true;
                 return op(at, 1, kBeg);
@@ -989,10 +1208,14 @@ struct Ruby {
                 st.state = st.literalCount > 0 ? kBeg : st.state;
                 return part(at, at + 1, lit);
             }
+            if (st.blockCount > 0 && st.blocks[st.blockCount - 1].braces == st.braces)
+                closeBlock(st);
             if (st.braces > 0)
                 --st.braces;
             return op(at, 1, kEnd);
         case '.':
+            if (st.endlessDef && st.parens == st.defParens)
+                st.defHeadNames = 0;  // def self.f
             if (c1 == '.')
                 return op(at, c2 == '.' ? 3 : 2, kBeg);
             if (isDigit(c1))
@@ -1007,6 +1230,14 @@ struct Ruby {
                 return op(at, c2 == '=' ? 3 : 2, afterOp(s));
             if (c1 == '~' || c1 == '>')
                 return op(at, 2, afterOp(s));
+            if (st.endlessDef && st.parens == st.defParens && st.defHeadNames == 1 && !(s & kFname) &&
+                !(defName && !spaceSeen)) {
+                // "def f(x) = x": no "end" closes it ("def f=(x)" names a
+                // setter, "def f a = 1" gives a parameter a default).
+                st.endlessDef = false;
+                if (st.blockCount > 0 && st.blocks[st.blockCount - 1].opens > 0)
+                    --st.blocks[st.blockCount - 1].opens;
+            }
             assigns();
             return op(at, 1, afterOp(s));
         case '!':
@@ -1247,6 +1478,9 @@ struct Ruby {
         if (i > n)
             return reject(lx, st, at);
         op(at, i - at, kEnd);
+        // The one such token whose bytes may hold a zero byte: "?\0".
+        if (std::memchr(t + at, 0, i - at))
+            st.queue[(st.head + st.count - 1) & (kRubyQueue - 1)].plain = false;
     }
 
     // An escape from its backslash at i: the offset after it.
@@ -1301,8 +1535,7 @@ struct Ruby {
         std::size_t i = st.pos;
         for (;;) {
             const std::size_t from = i;
-            while (i < n && isBlank(t[i]))
-                ++i;
+            i = skipBlanks(i);
             if (i > from)
                 st.spaceSeen = true;
             if (i >= n) {
@@ -1346,6 +1579,33 @@ struct Ruby {
 
 } // namespace
 
+// The text offset of each line's first byte, of the n bytes at text (some
+// zero bytes after them readable), then 0xFFFFFFFF. Where the processor
+// stores words low byte first, the line feeds of eight bytes at a time are
+// found as the zero bytes of the word xor "\n\n\n\n\n\n\n\n".
+static void noteLineStarts(const char *text, std::size_t n, std::vector<std::uint32_t> &starts)
+{
+    starts.assign(1, 0);
+#if defined(__GNUC__) && defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    constexpr std::uint64_t lows = 0x7f7f7f7f7f7f7f7full, feeds = 0x0a0a0a0a0a0a0a0aull;
+    for (std::size_t i = 0; i < n; i += 8) {
+        std::uint64_t w;
+        std::memcpy(&w, text + i, 8);
+        const std::uint64_t x = w ^ feeds;
+        std::uint64_t zeros = ~(((x & lows) + lows) | x | lows);  // 0x80 at each zero byte of x, and only there
+        for (; zeros != 0; zeros &= zeros - 1) {
+            const std::size_t at = i + (static_cast<std::size_t>(__builtin_ctzll(zeros)) >> 3);
+            if (at < n)
+                starts.push_back(static_cast<std::uint32_t>(at + 1));
+        }
+    }
+#else
+    for (const char *p = text; (p = static_cast<const char *>(std::memchr(p, '\n', text + n - p)));)
+        starts.push_back(static_cast<std::uint32_t>(++p - text));
+#endif
+    starts.push_back(0xFFFFFFFFu);  // the sentinel lineOf stops at
+}
+
 void rubyStart(Lexer &lx)
 {
     RubyLexState &st = startLanguageState<RubyLexState>(lx);
@@ -1367,9 +1627,7 @@ void rubyStart(Lexer &lx)
     // Keys made apart never outgrow this: each is at most the bytes it
     // stands for, and a heredoc body's mark comes with an opener of three.
     st.store->keys.reserve(n + n / 3 + 64);
-    st.store->lineStarts.assign(1, 0);
-    for (const char *p = text.data(); (p = static_cast<const char *>(std::memchr(p, '\n', text.data() + n - p)));)
-        st.store->lineStarts.push_back(static_cast<std::uint32_t>(++p - text.data()));
+    noteLineStarts(text.data(), n, st.store->lineStarts);
     if (!fits) {
         refuseSource(lx, "too large to compare as Ruby");
         st.finished = true;
@@ -1388,6 +1646,30 @@ void rubyStart(Lexer &lx)
     }
 }
 
+// The place of the queue's first token into place, and the place after it
+// into lx.endPlace, field by field: a place made apart and copied whole
+// stalls on its way through memory.
+void placeFirst(Lexer &lx, RubyLexState &st, const RubyToken &tok, TokenPlace &place)
+{
+    const std::size_t k = lineOf(st, tok.at);
+    const std::uint32_t *starts = st.store->lineStarts.data();
+    place.line = static_cast<std::int64_t>(k) + 1;
+    place.column = static_cast<std::int64_t>(tok.at - starts[k]) + 1;
+    if (tok.end < starts[k + 1]) {
+        lx.endPlace.line = place.line;  // a token on one line ends on it
+        lx.endPlace.column = place.column + (tok.end - tok.at);
+    } else {
+        lx.endPlace = placeOf(st, tok.end);
+    }
+}
+
+const char *keyOf(const RubyLexState &st, const RubyToken &tok)
+{
+    return tok.in == RubyKeyIn::Text ? st.store->text.data() + tok.key
+           : tok.in == RubyKeyIn::Keys ? st.store->keys.data() + tok.key
+                                       : tok.fixed;
+}
+
 void rubyNext(Lexer &lx, TokenPiece &piece)
 {
     RubyLexState &st = rubyState(lx);
@@ -1401,17 +1683,47 @@ void rubyNext(Lexer &lx, TokenPiece &piece)
     const RubyToken &tok = st.queue[st.head];
     st.head = (st.head + 1) & (kRubyQueue - 1);
     --st.count;
-    const char *key = tok.in == RubyKeyIn::Text ? r.t + tok.key
-                      : tok.in == RubyKeyIn::Keys ? st.store->keys.data() + tok.key
-                                                  : tok.fixed;
+    piece.kind = tok.kind;
+    piece.first = piece.last = true;
+    placeFirst(lx, st, tok, piece.place);
+    piece.bytes = keyOf(st, tok);
+    piece.length = tok.length;
     piece.note = RewriteNote{};
-    const TokenPlace place = placeOf(st, tok.at);
-    wholePiece(piece, tok.kind, key, tok.length, place);
-    const std::vector<std::uint32_t> &starts = st.store->lineStarts;
-    if (st.line + 1 >= starts.size() || tok.end < starts[st.line + 1])
-        lx.endPlace = {place.line, place.column + (tok.end - tok.at)};  // a token on one line ends on it
-    else
-        lx.endPlace = placeOf(st, tok.end);
 }
 
-extern const LexerHooks kRubyLexer = {rubyStart, rubyNext, nullptr, nullptr, false, nullptr};
+// Whole tokens for lexerRun: those whose keys are stretches of the text
+// without a zero byte, and statements' line ends, as long as they come.
+std::size_t rubyRun(Lexer &lx, QuickToken *out, std::size_t max, std::size_t keyBytes)
+{
+    RubyLexState &st = rubyState(lx);
+    static const char kLineEndKey[kRubyPadding] = "\n";  // zero bytes after it, as after the text's
+    Ruby r{lx, st, st.store->text.data(), st.size};
+    std::size_t taken = 0;
+    while (taken < max) {
+        while (st.count == 0 && !st.finished)
+            r.step();
+        if (st.count == 0)
+            break;
+        const RubyToken &tok = st.queue[st.head];
+        const char *key;
+        if (tok.kind == TokenKind::LineEnd)
+            key = kLineEndKey;
+        else if (tok.plain)
+            key = r.t + tok.key;
+        else
+            break;
+        if (tok.length > keyBytes)
+            break;
+        keyBytes -= tok.length;
+        QuickToken &q = out[taken++];
+        q.bytes = key;
+        q.length = tok.length;
+        q.kind = tok.kind;
+        placeFirst(lx, st, tok, q.place);
+        st.head = (st.head + 1) & (kRubyQueue - 1);
+        --st.count;
+    }
+    return taken;
+}
+
+extern const LexerHooks kRubyLexer = {rubyStart, rubyNext, rubyRun, nullptr, false, nullptr};

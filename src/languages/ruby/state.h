@@ -15,17 +15,18 @@
 // A larger source is refused ("too large to compare as Ruby"): the store
 // holds the text, a copy of at most as many key bytes and four bytes a line.
 constexpr std::size_t kRubyMaxBytes = std::size_t(64) << 20;
-constexpr std::size_t kRubyPadding = 8;       // zero bytes kept after the text, for looks ahead
+constexpr std::size_t kRubyPadding = 16;      // zero bytes kept after the text, for looks ahead and a run's copies of keys
 constexpr std::size_t kRubyQueue = 32;        // tokens lexed and not yet handed out (a line's heredoc bodies), a power of 2
 constexpr std::size_t kRubyHeredocs = 24;     // heredocs opened on one line (fewer than kRubyQueue)
-constexpr std::size_t kRubyLocals = 256;      // names known as local variables (a hash set; more are not known)
+constexpr std::size_t kRubyLocals = 128;      // slots for local variables' names (a hash set; more than 3/4 full, a name is not known)
 constexpr std::size_t kRubyNesting = 16;      // literals nested through "#{...}"
+constexpr std::size_t kRubyBlocks = 64;       // blocks open at once (a deeper one is refused)
 
 // The store, owned through Lexer::store.
 struct RubyStore : LanguageStore {
     ByteBuffer text;                         // the source as read, kRubyPadding zero bytes after it
     ByteBuffer keys;                         // keys made apart (CR LF made LF, a squiggly heredoc's body)
-    std::vector<std::uint32_t> lineStarts;   // the text offset of each line's first byte
+    std::vector<std::uint32_t> lineStarts;   // the text offset of each line's first byte, then 0xFFFFFFFF
 };
 
 // Where a queued token's key is.
@@ -39,6 +40,7 @@ enum class RubyKeyIn : unsigned char {
 struct RubyToken {
     TokenKind kind = TokenKind::Code;
     RubyKeyIn in = RubyKeyIn::Text;
+    bool plain = false;        // its key is a stretch of the text that holds no zero byte
     std::uint32_t at = 0;      // text offset of its first byte
     std::uint32_t end = 0;     // text offset just after its last byte
     std::uint32_t key = 0;     // offset of its key (Text, Keys)
@@ -66,6 +68,14 @@ struct RubyLiteral {
 
 constexpr unsigned char kRubyString = 0, kRubyRegexp = 1, kRubySymbol = 2;
 
+// A block open around the scan ("{ ... }" or "do ... end"): the local
+// variables first assigned in it are forgotten where it closes.
+struct RubyBlock {
+    std::uint16_t locals = 0;  // RubyLexState::localCount when it opened
+    std::uint16_t opens = 0;   // constructs open inside it that an "end" closes (if, def, begin, ...)
+    int braces = -1;           // RubyLexState::braces inside it, for a "{" block; -1: a "do" block
+};
+
 struct RubyLexState {
     RubyStore *store = nullptr;  // Lexer::store's
     std::size_t size = 0;        // bytes of the text
@@ -90,6 +100,14 @@ struct RubyLexState {
     std::size_t heredocCount = 0;
     std::uint64_t locals[kRubyLocals];    // hashes of local variables' names (0: a free slot); start clears it
     std::size_t localCount = 0;
+    std::uint8_t localOrder[kRubyLocals];  // the slots of locals in the order they were filled
+    RubyBlock blocks[kRubyBlocks];        // the blocks open, innermost last
+    std::size_t blockCount = 0;
+    bool loopCondition = false;  // a while, until or for statement's condition is being read: its "do" opens no block
+    int loopParens = 0;          // the parentheses open where it started
+    bool endlessDef = false;     // a def's head is being read, whose "=" makes it one without "end"
+    int defParens = 0;           // the parentheses open where it started
+    unsigned char defHeadNames = 0;  // names in that head outside its parentheses since the last '.' (2: more)
     RubyLiteral literals[kRubyNesting];   // the literals whose interpolations stand open, innermost last
     std::size_t literalCount = 0;
     int braces = 0;              // braces open in the code
