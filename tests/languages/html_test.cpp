@@ -1,0 +1,192 @@
+// HTML's in-process tests: its near misses (for each decision, a pair that
+// must differ and, where it can go the other way, a pair that must stay
+// equal), its tokens and refusals, then real HTML files through prettier,
+// judged by parse5's tree.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "../lex_support.h"
+#include "../support.h"
+#include "languages/languages.h"
+
+namespace {
+
+const Language Html = Language::Html;
+
+#if MATCHLING_HAVE_GUMBO
+
+LexOptions withComments()
+{
+    LexOptions o;
+    o.comments = true;
+    return o;
+}
+
+TEST(HtmlNearMiss, Elements)
+{
+    checkPairs(Html, {
+        {"an element renamed", "<p>a</p>", "<div>a</div>", false},
+        {"tag names in any case", "<DIV>a</DIV>", "<div>a</div>", true},
+        {"an end tag the parser supplies", "<ul><li>a<li>b</ul>", "<ul><li>a</li><li>b</li></ul>", true},
+        {"implied html, head and body", "<!DOCTYPE html><title>t</title><p>a", "<!DOCTYPE html>\n<html><head><title>t</title></head><body><p>a</p></body></html>", true},
+        {"the doctype", "<!DOCTYPE html><p>a", "<p>a", false},
+        {"the doctype's spelling", "<!doctype HTML><p>a", "<!DOCTYPE html><p>a", true},
+        {"a void element closed or not", "<p>a<br>b</p>", "<p>a<br/>b</p>", true},
+        {"an element moved out of its parent", "<div><p>a</p></div>", "<div></div><p>a</p>", false},
+        {"misnested formatting mended", "<p><b><i>a</b></i></p>", "<p><b><i>a</i></b></p>", true},
+        {"a custom element's name", "<my-el>a</my-el>", "<my-al>a</my-al>", false},
+        {"a custom element's name in any case", "<My-El>a</My-El>", "<my-el>a</my-el>", true},
+        {"an element added", "<div></div>", "<div><span></span></div>", false},
+    });
+}
+
+TEST(HtmlNearMiss, Attributes)
+{
+    checkPairs(Html, {
+        {"attribute order", "<a href=\"x\" id=\"y\">a</a>", "<a id=\"y\" href=\"x\">a</a>", true},
+        {"quote style", "<a href='x' id=y>a</a>", "<a href=\"x\" id=\"y\">a</a>", true},
+        {"an attribute's value", "<a href=\"x\">a</a>", "<a href=\"y\">a</a>", false},
+        {"blanks inside a value", "<a title=\"a b\">a</a>", "<a title=\"a  b\">a</a>", false},
+        {"a value's entities", "<a title=\"a&amp;b\">a</a>", "<a title=\"a&b\">a</a>", true},
+        {"a name alone and an empty value", "<input disabled>", "<input disabled=\"\">", true},
+        {"a name alone and its own name as value", "<input disabled>", "<input disabled=\"disabled\">", false},
+        {"an attribute added", "<p>a</p>", "<p id=\"x\">a</p>", false},
+        {"attribute names in any case", "<p ID=\"x\">a</p>", "<p id=\"x\">a</p>", true},
+        {"class names re-spaced", "<p class=\"a  b\n c\">x</p>", "<p class=\"a b c\">x</p>", true},
+        {"class names reordered", "<p class=\"a b\">x</p>", "<p class=\"b a\">x</p>", false},
+        {"class names joined", "<p class=\"a b\">x</p>", "<p class=\"ab\">x</p>", false},
+        {"a handler's code as written", "<a onclick=\"f( 1 )\">a</a>", "<a onclick=\"f(1)\">a</a>", false},
+        {"a value holding a quote and a name", "<p a='x\" b=\"y'>c</p>", "<p a=\"x\" b=\"y\">c</p>", false},
+        {"two names, one a value's prefix", "<p ab=\"c\">d</p>", "<p a=\"bc\">d</p>", false},
+    });
+}
+
+TEST(HtmlNearMiss, Text)
+{
+    checkPairs(Html, {
+        {"text re-wrapped", "<p>one two\nthree</p>", "<p>one\n  two three</p>", true},
+        {"a word changed", "<p>one two</p>", "<p>one too</p>", false},
+        {"two words joined", "<p>one two</p>", "<p>onetwo</p>", false},
+        {"blanks at a paragraph's edges", "<p>\n  one\n</p>", "<p>one</p>", true},
+        {"a blank between inline elements", "<p><b>a</b> <i>b</i></p>", "<p><b>a</b><i>b</i></p>", false},
+        {"a line break between inline elements", "<p><b>a</b>\n  <i>b</i></p>", "<p><b>a</b> <i>b</i></p>", true},
+        {"a blank inside an inline element", "<p>a<b> b</b></p>", "<p>a<b>b</b></p>", false},
+        {"a blank before an inline element", "<p>a <b>b</b></p>", "<p>a<b>b</b></p>", false},
+        {"a blank after an inline element", "<p><b>a</b> b</p>", "<p><b>a</b>b</p>", false},
+        {"a blank next to a custom element", "<div><x-a></x-a> <x-b></x-b></div>", "<div><x-a></x-a><x-b></x-b></div>", false},
+        {"a blank at a block's edge next to an inline element", "<p> <b>a</b></p>", "<p><b>a</b></p>", false},
+        {"whitespace between blocks", "<div><p>a</p>\n\n  <p>b</p></div>", "<div><p>a</p><p>b</p></div>", true},
+        {"whitespace between list items", "<ul>\n  <li>a</li>\n  <li>b</li>\n</ul>", "<ul><li>a</li><li>b</li></ul>", true},
+        {"whitespace in the head", "<head>\n <meta charset=\"utf-8\">\n <title>t</title>\n</head>", "<head><meta charset=\"utf-8\"><title>t</title></head>", true},
+        {"a blank between text and a block", "<div>a\n<p>b</p></div>", "<div>a<p>b</p></div>", true},
+        {"a blank around a hidden block", "<p>a<div hidden></div> b</p>", "<p>a<div hidden></div>b</p>", false},
+        {"a block made inline by its style", "<div>a<div style=\"display:inline\"></div> b</div>", "<div>a<div style=\"display:inline\"></div>b</div>", false},
+        {"blocks made inline by the stylesheet", "<style>li { display: inline }</style><ul><li>a</li> <li>b</li></ul>", "<style>li { display: inline }</style><ul><li>a</li><li>b</li></ul>", false},
+        {"an entity for a character", "<p>a&amp;b &#65;</p>", "<p>a&b A</p>", true},
+        {"a no-break space is no blank", "<p>a&nbsp;b</p>", "<p>a b</p>", false},
+        {"a comment between words joins them", "<p>a<!-- x -->b</p>", "<p>a b</p>", false},
+        {"a comment between words is layout", "<p>a<!-- x -->b</p>", "<p>ab</p>", true},
+        {"text that looks like a tag", "<p>&lt;b&gt;a</p>", "<p><b>a</b></p>", false},
+        {"text that looks like an entity", "<p>&amp;lt;b</p>", "<p>&lt;b</p>", false},
+        {"CR LF line ends", "<ul>\n<li>a\nb</li>\n</ul>\n", "<ul>\r\n<li>a\r\nb</li>\r\n</ul>\r\n", true},
+    });
+}
+
+TEST(HtmlNearMiss, Preformatted)
+{
+    checkPairs(Html, {
+        {"a blank inside pre", "<pre>a b</pre>", "<pre>a  b</pre>", false},
+        {"a line break inside pre", "<pre>a\nb</pre>", "<pre>a b</pre>", false},
+        {"pre's first line feed", "<pre>\na</pre>", "<pre>a</pre>", true},
+        {"indentation inside pre's inline elements", "<pre><b>a\n  b</b></pre>", "<pre><b>a\nb</b></pre>", false},
+        {"whitespace between blocks inside pre", "<pre><div>a</div>\n<div>b</div></pre>", "<pre><div>a</div><div>b</div></pre>", false},
+        {"a textarea's text", "<textarea>a  b</textarea>", "<textarea>a b</textarea>", false},
+        {"a listing's text", "<listing>a  b</listing>", "<listing>a b</listing>", false},
+        {"a style attribute naming white-space", "<div style=\"white-space: nowrap\">a  b</div>", "<div style=\"white-space: nowrap\">a b</div>", false},
+        {"a stylesheet that keeps whitespace", "<style>.x { white-space: pre }</style><div>a  b</div>", "<style>.x { white-space: pre }</style><div>a b</div>", false},
+        {"a stylesheet that only keeps lines together", "<style>.x { white-space: nowrap }</style><div>a  b</div>", "<style>.x{white-space:nowrap}</style><div>a b</div>", true},
+    });
+}
+
+TEST(HtmlNearMiss, Comments)
+{
+    const LexOptions comments = withComments();
+    checkPairs(Html, {
+        {"a comment is layout", "<p>a</p><!-- one -->", "<p>a</p>", true},
+        {"a comment's words with --comments", "<p>a</p><!-- one -->", "<p>a</p><!-- two -->", false, 0, 0, 0, 0, Html, comments},
+        {"a comment re-spaced with --comments", "<!-- one  two -->", "<!--one\ntwo-->", true, 0, 0, 0, 0, Html, comments},
+        {"a comment left out with --comments", "<p>a</p><!-- one -->", "<p>a</p>", false, 0, 0, 0, 0, Html, comments},
+    });
+}
+
+TEST(HtmlNearMiss, ScriptsAndStyles)
+{
+    checkPairs(Html, {
+        {"a script re-laid", "<script>let a=[1,2];</script>", "<script>\n  let a = [\n    1, 2 ];\n</script>", true},
+        {"a script's token changed", "<script>let a=1;</script>", "<script>let a=2;</script>", false},
+        {"a script's string changed", "<script>f(\"a b\")</script>", "<script>f(\"a  b\")</script>", false},
+        {"a module script", "<script type=\"module\">import a from \"a\"</script>", "<script type=\"module\">import b from \"a\"</script>", false},
+        {"a module script re-laid", "<script type=\"module\">import a from \"a\";</script>", "<script type=\"module\">\n  import a from \"a\";\n</script>", true},
+        {"a TypeScript script", "<script lang=\"ts\">let a:number=1</script>", "<script lang=\"ts\">let a: number = 1</script>", true},
+        {"JSON data re-laid", "<script type=\"application/json\">{\"a\":[1,2]}</script>", "<script type=\"application/json\">\n{ \"a\": [1, 2] }\n</script>", true},
+        {"JSON data changed", "<script type=\"application/ld+json\">{\"a\":1}</script>", "<script type=\"application/ld+json\">{\"a\":2}</script>", false},
+        {"a template's text as written", "<script type=\"text/template\"><b>a</b></script>", "<script type=\"text/template\">\n<b>a</b>\n</script>", false},
+        {"a script's comment is layout", "<script>a() // one\n</script>", "<script>a()\n</script>", true},
+        {"a style re-laid", "<style>a{color:red}</style>", "<style>\n  a {\n    color: red;\n  }\n</style>", true},
+        {"a style's value changed", "<style>a{color:red}</style>", "<style>a{color:blue}</style>", false},
+        {"an SCSS style", "<style lang=\"scss\">a{b{c:d}}</style>", "<style lang=\"scss\">a {\n  b { c: d }\n}</style>", true},
+        {"a script moved", "<p>a</p><script>f()</script>", "<script>f()</script><p>a</p>", false},
+        {"another type's lines as written", "<script type=\"text/x-tmpl\">a\n  b</script>", "<script type=\"text/x-tmpl\">a\nb</script>", false},
+        {"another type's lines, the same", "<script type=\"text/x-tmpl\">a\n  b</script>", "<script type='text/x-tmpl'>a\n  b</script>", true},
+    });
+}
+
+TEST(HtmlLexer, TokensAndPlaces)
+{
+    const std::vector<Tok> t = lexText("<p class=\"a  b\">one\n two</p>", Html);
+    std::vector<std::string> keys;
+    for (const Tok &k : t)
+        keys.push_back(k.key);
+    const std::vector<std::string> expected = {"<html", ">", "<head", ">", "</head>", "<body", ">", "<p", "class=",
+                                               "\"a b\"", ">", "one ", "two", "</p>", "</body>", "</html>", ""};
+    EXPECT_EQ(keys, expected);
+    ASSERT_EQ(t.size(), expected.size());
+    EXPECT_EQ(t[7].line, 1);
+    EXPECT_EQ(t[7].column, 1);
+    EXPECT_EQ(t[8].column, 4);
+    EXPECT_EQ(t[12].line, 2);
+    EXPECT_EQ(t[12].column, 2);
+}
+
+TEST(HtmlLexer, TooLargeIsRefused)
+{
+    std::string big;
+    while (big.size() <= (std::size_t(4) << 20))
+        big += "<p>word</p>\n";
+    EXPECT_EQ(refusalOf(big, Html), "too large to compare as HTML");
+    EXPECT_EQ(refusalOf("<p>a", Html), "");
+    // Nesting deeper than 512 elements is refused; closed elements, void
+    // ones and those whose end tags may be left out do not count.
+    std::string deep, flat;
+    for (int i = 0; i < 600; ++i) {
+        deep += "<div>";
+        flat += "<div><p>a<br><li>b</div><td>";
+    }
+    EXPECT_EQ(refusalOf(deep, Html), "nested too deep to compare as HTML");
+    EXPECT_EQ(refusalOf(flat, Html), "");
+    EXPECT_EQ(refusalOf(deep.substr(0, 500 * 5), Html), "");
+    std::string mended;  // end tags that close nothing in a table's cell
+    for (int i = 0; i < 600; ++i)
+        mended += "<div><table><td></div>";
+    EXPECT_EQ(refusalOf(mended, Html), "nested too deep to compare as HTML");
+}
+
+#endif
+
+} // namespace
