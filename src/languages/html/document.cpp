@@ -316,7 +316,7 @@ void walkTree(TemplateWriter &w, const GumboNode *root, std::uint32_t size)
                 attributes[i].value = a->value;
                 attributes[i].at = a->name_start.offset < size ? a->name_start.offset : cursor;
             }
-            templateOpen(w, name, attributes, cursor);
+            templateOpen(w, name, attributes, cursor, e.tag_namespace == GUMBO_NAMESPACE_SVG);
             stack.push_back({node, 0});
             break;
         }

@@ -107,7 +107,7 @@ std::string trimmedLower(const std::string &s)
 
 AttributeKind htmlAttribute(const std::string &name)
 {
-    return name == "class" ? AttributeKind::Class : AttributeKind::Text;
+    return name == "class" ? AttributeKind::Class : name == "style" ? AttributeKind::Style : AttributeKind::Text;
 }
 
 // --- Records ----------------------------------------------------------------
@@ -297,9 +297,10 @@ void flushRun(TemplateWriter &w, bool rightBlock)
         const bool head = !w.frames.empty() && (w.frames.back().flags & kHead);
         std::size_t from = 0, to = run.size();
         const bool blankOnly = run == " ";
-        // Whitespace alone is layout between two lines' edges (blocks), and
-        // in the head, which is not rendered; else it renders as a blank.
-        if (blankOnly && ((w.leftBlock && rightBlock) || head)) {
+        // Whitespace at a line's edge (a block's start or end, or next to a
+        // block) is not shown, nor in the head, which is not rendered; else
+        // it renders as a blank.
+        if (blankOnly && (w.leftBlock || rightBlock || head)) {
             run.clear();
             w.runPlaces.clear();
             return;
@@ -389,6 +390,46 @@ bool styleNames(const std::vector<TemplateAttribute> &attributes, const char *pr
     return false;
 }
 
+// The offsets of the records written from offset mark on.
+std::vector<std::size_t> recordsFrom(const TemplateWriter &w, std::size_t mark)
+{
+    const ByteBuffer &tokens = w.store->tokens;
+    std::vector<std::size_t> out;
+    for (std::size_t at = mark; at < tokens.size();) {
+        out.push_back(at);
+        std::uint32_t length;
+        std::memcpy(&length, tokens.data() + at + 9, 4);
+        at += kHtmlRecordHead + length;
+    }
+    return out;
+}
+
+bool recordIs(const TemplateWriter &w, std::size_t at, std::size_t end, const char *key)
+{
+    const std::size_t n = std::strlen(key);
+    return end - at == kHtmlRecordHead + n && std::memcmp(w.store->tokens.data() + at + kHtmlRecordHead, key, n) == 0 &&
+           static_cast<TokenKind>(w.store->tokens[at]) == TokenKind::Code;
+}
+
+// Of the records of a rule "x{ ... }" written from offset mark on, keeps
+// its declarations' only, a last ';' left out (a declaration list may end
+// with one or not); where the rule did not read as one (as lines, its
+// lexer refusing it), keeps them all.
+void declarationsOnly(TemplateWriter &w, std::size_t mark)
+{
+    ByteBuffer &tokens = w.store->tokens;
+    const std::vector<std::size_t> r = recordsFrom(w, mark);
+    const std::size_t n = r.size();
+    if (n < 3 || !recordIs(w, r[0], r[1], "x") || !recordIs(w, r[1], r[2], "{") ||
+        !recordIs(w, r[n - 1], tokens.size(), "}"))
+        return;
+    std::size_t end = r[n - 1];
+    if (n >= 4 && recordIs(w, r[n - 2], r[n - 1], ";"))
+        end = r[n - 2];
+    std::memmove(tokens.data() + mark, tokens.data() + r[2], end - r[2]);
+    tokens.resize(mark + (end - r[2]));
+}
+
 void emitAttribute(TemplateWriter &w, const TemplateAttribute &a)
 {
     const AttributeKind kind = w.syntax->attribute ? w.syntax->attribute(a.name) : htmlAttribute(a.name);
@@ -396,6 +437,15 @@ void emitAttribute(TemplateWriter &w, const TemplateAttribute &a)
     if (kind == AttributeKind::Expression) {
         emit(w, "\"", a.at);
         readCode(w, w.syntax->expressions, a.value, a.at, false);
+        emit(w, "\"", a.at);
+        return;
+    }
+    if (kind == AttributeKind::Style) {
+        // Declarations, read as a rule's: "x{", its value, "\n}".
+        emit(w, "\"", a.at);
+        const std::size_t mark = w.store->tokens.size();
+        readCode(w, Language::Css, "x{" + a.value + "\n}", a.at, false);
+        declarationsOnly(w, mark);
         emit(w, "\"", a.at);
         return;
     }
@@ -424,28 +474,88 @@ void emitAttribute(TemplateWriter &w, const TemplateAttribute &a)
 
 const TemplateSyntax kHtmlSyntax = {nullptr, nullptr, nullptr, Language::JavaScript};
 
+namespace {
+
+// Notes in facts that the rule of selector keeps whitespace (preserve) or
+// makes elements inline-level: the names its selectors' subjects have, or
+// all elements where a subject has no type.
+void noteRule(const std::string &selector, bool preserve, StyleFacts &facts)
+{
+    std::size_t from = 0;
+    while (from <= selector.size()) {
+        std::size_t comma = selector.find(',', from);
+        if (comma == std::string::npos)
+            comma = selector.size();
+        std::string part = trimmedLower(selector.substr(from, comma - from));
+        from = comma + 1;
+        const std::size_t cut = part.find_last_of(" \t\n\f\r>+~");
+        std::string last = cut == std::string::npos ? part : part.substr(cut + 1);
+        std::size_t k = 0;
+        while (k < last.size() && ((last[k] >= 'a' && last[k] <= 'z') || (last[k] >= '0' && last[k] <= '9') ||
+                                   (k > 0 && last[k] == '-')))
+            ++k;
+        const bool typed = k > 0 && last[0] >= 'a' && last[0] <= 'z' && (k == last.size() || last[k] == '.' ||
+                           last[k] == '#' || last[k] == ':' || last[k] == '[');
+        if (!typed || part.find_first_of("()|&") != std::string::npos) {
+            (preserve ? facts.preserves : facts.inlines) = true;
+            continue;
+        }
+        (preserve ? facts.preserved : facts.inlined).push_back(last.substr(0, k));
+    }
+}
+
+} // namespace
+
 void scanStyleSheet(const char *text, std::size_t n, StyleFacts &facts)
 {
-    // Each "white-space" or "display" property and the start of its value.
+    // The sheet without its comments; the selector of each block open.
+    std::string sheet;
     for (std::size_t i = 0; i < n; ++i) {
-        const char c = lower(text[i]);
-        const bool ws = c == 'w' && n - i >= 11 && holds(text + i, 11, "white-space");
-        const bool display = c == 'd' && n - i >= 7 && holds(text + i, 7, "display");
+        if (text[i] == '/' && i + 1 < n && text[i + 1] == '*') {
+            const void *end = memmem(text + i + 2, n - i - 2, "*/", 2);
+            i = end ? static_cast<std::size_t>(static_cast<const char *>(end) - text) + 1 : n;
+            sheet.push_back(' ');
+            continue;
+        }
+        sheet.push_back(text[i]);
+    }
+    std::vector<std::string> open;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < sheet.size(); ++i) {
+        const char c = sheet[i];
+        if (c == '{') {
+            open.push_back(sheet.substr(start, i - start));
+            start = i + 1;
+        } else if (c == '}') {
+            if (!open.empty())
+                open.pop_back();
+            start = i + 1;
+        } else if (c == ';') {
+            start = i + 1;
+        }
+        const char l = lower(c);
+        const bool afterName = i > 0 && (lower(sheet[i - 1]) >= 'a' && lower(sheet[i - 1]) <= 'z');
+        const bool ws = l == 'w' && !afterName && sheet.size() - i >= 11 && holds(sheet.data() + i, 11, "white-space");
+        const bool display = l == 'd' && !afterName && sheet.size() - i >= 7 && holds(sheet.data() + i, 7, "display");
         if (!ws && !display)
             continue;
         std::size_t j = i + (ws ? 11 : 7);
-        if (ws && j < n && text[j] == '-') {
-            facts.preserves = true;  // white-space-collapse and its kin
-            continue;
-        }
-        while (j < n && (isHtmlBlank(text[j]) || text[j] == ':'))
+        bool hit = ws && j < sheet.size() && sheet[j] == '-';  // white-space-collapse and its kin
+        while (j < sheet.size() && (isHtmlBlank(sheet[j]) || sheet[j] == ':'))
             ++j;
-        const std::size_t left = n - j;
-        if (ws && ((left >= 3 && holds(text + j, 3, "pre")) || (left >= 5 && holds(text + j, 5, "break"))))
-            facts.preserves = true;
-        if (display && ((left >= 6 && holds(text + j, 6, "inline")) || (left >= 8 && holds(text + j, 8, "contents")) ||
-                        (left >= 4 && holds(text + j, 4, "ruby")) || (left >= 6 && holds(text + j, 6, "run-in"))))
-            facts.inlines = true;
+        const char *v = sheet.data() + j;
+        const std::size_t left = sheet.size() - j;
+        if (ws)
+            hit = hit || (left >= 3 && holds(v, 3, "pre")) || (left >= 5 && holds(v, 5, "break"));
+        else
+            hit = (left >= 6 && holds(v, 6, "inline")) || (left >= 8 && holds(v, 8, "contents")) ||
+                  (left >= 4 && holds(v, 4, "ruby")) || (left >= 6 && holds(v, 6, "run-in"));
+        if (!hit)
+            continue;
+        if (open.empty() || trimmedLower(open.back()).compare(0, 1, "@") == 0)
+            (ws ? facts.preserves : facts.inlines) = true;
+        else
+            noteRule(open.back(), ws, facts);
     }
 }
 
@@ -472,19 +582,32 @@ void templateDoctype(TemplateWriter &w, const std::string &declaration, std::uin
 }
 
 void templateOpen(TemplateWriter &w, const std::string &name, std::vector<TemplateAttribute> &attributes,
-                  std::uint32_t at)
+                  std::uint32_t at, bool svg)
 {
     TemplateFrame frame;
     frame.name = name;
     frame.flags = elementFlags(name);
+    if (svg) {
+        // An SVG drawing stands in its line; what it draws holds no text
+        // but in its text elements.
+        static const char *const kText[] = {"a", "desc", "foreignobject", "script", "style", "text", "textpath",
+                                            "title", "tspan"};
+        const bool text = std::find(std::begin(kText), std::end(kText), name) != std::end(kText);
+        const unsigned char drawn = kBlock, own = static_cast<unsigned char>(frame.flags & (kScript | kStyle));
+        frame.flags = name == "svg" ? static_cast<unsigned char>(kBlockInside) : text ? own : drawn;
+    }
+    const std::vector<std::string> &inlined = w.facts.inlined, &preserved = w.facts.preserved;
+    const bool madeInline = std::find(inlined.begin(), inlined.end(), name) != inlined.end();
+    const bool keepsBlanks = std::find(preserved.begin(), preserved.end(), name) != preserved.end();
     // A display the element's own style sets, one the document's stylesheet
     // may make inline, or hidden: neither a block nor inline for sure.
     bool hidden = false;
     for (const TemplateAttribute &a : attributes)
         hidden = hidden || a.name == "hidden";
-    if (w.facts.inlines || hidden || styleNames(attributes, "display"))
+    if (w.facts.inlines || madeInline || hidden || styleNames(attributes, "display"))
         frame.flags &= static_cast<unsigned char>(~kBlock);
-    frame.pre = inPre(w) || w.facts.preserves || (frame.flags & kPreformatted) || styleNames(attributes, "white-space");
+    frame.pre = inPre(w) || w.facts.preserves || keepsBlanks || (frame.flags & kPreformatted) ||
+                styleNames(attributes, "white-space");
     frame.raw = (frame.flags & (kScript | kStyle)) != 0;
     if (frame.raw)
         frame.body = bodyLanguage((frame.flags & kScript) != 0, attributes);

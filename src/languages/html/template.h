@@ -20,13 +20,14 @@ enum class AttributeKind : unsigned char {
     Text,        // as written (entities read)
     Class,       // its blank-separated names, in order
     Expression,  // as tokens of the syntax's expression language
+    Style,       // as CSS declarations, a last ';' left out
 };
 
 // What a template syntax adds to HTML's: which attributes hold expressions,
 // and the delimiters of an expression inside text. HTML's own (kHtmlSyntax)
 // has neither.
 struct TemplateSyntax {
-    AttributeKind (*attribute)(const std::string &name);  // nullptr: "class" is Class, any other Text
+    AttributeKind (*attribute)(const std::string &name);  // nullptr: "class" is Class, "style" Style, any other Text
     const char *open;                                      // an expression in text: its opening delimiter, or nullptr
     const char *close;                                     // and its closing one
     Language expressions;                                  // the language expressions are read as
@@ -42,13 +43,19 @@ struct TemplateAttribute {
 };
 
 // What the document's own stylesheets (its style elements) say that can
-// change how whitespace renders.
+// change how whitespace renders: the elements of some names, or any.
 struct StyleFacts {
     bool preserves = false;  // some rule keeps whitespace (white-space: pre, pre-wrap, pre-line, break-spaces)
-    bool inlines = false;    // some rule makes elements inline-level (display: inline..., contents, ruby)
+                             // of elements that are not all of one name
+    bool inlines = false;    // some rule makes elements inline-level (display: inline..., contents, ruby, run-in)
+                             // that are not all of one name
+    std::vector<std::string> preserved;  // the names of the elements the other rules that keep whitespace select
+    std::vector<std::string> inlined;    // and of those the other rules make inline-level
 };
 
-// Adds to facts what the stylesheet text (n bytes) says.
+// Adds to facts what the stylesheet text (n bytes) says: a rule's elements
+// are of one name where the last compound of each of its selectors starts
+// with a type (the "pre" of "div.x > pre:hover").
 void scanStyleSheet(const char *text, std::size_t n, StyleFacts &facts);
 
 // The state of an open element.
@@ -91,10 +98,11 @@ void templateStart(TemplateWriter &w, HtmlStore &store, const TemplateSyntax &sy
 // The document's type declaration.
 void templateDoctype(TemplateWriter &w, const std::string &declaration, std::uint32_t at);
 
-// An element's start: its name (lower case), its attributes, its offset.
-// The attributes may be reordered.
+// An element's start: its name (lower case), its attributes, its offset,
+// and whether it is SVG's (whose whitespace between elements is not drawn
+// but inside its text elements). The attributes may be reordered.
 void templateOpen(TemplateWriter &w, const std::string &name, std::vector<TemplateAttribute> &attributes,
-                  std::uint32_t at);
+                  std::uint32_t at, bool svg = false);
 
 // The end of the element opened last, at offset at (where its end tag
 // stands, or where the next node starts when the reader closed it).
