@@ -200,6 +200,149 @@ TEST(HtmlLexer, TooLargeIsRefused)
     EXPECT_EQ(refusalOf(mended, Html), "nested too deep to compare as HTML");
 }
 
+// Real HTML files of this machine through prettier at three settings,
+// judged by parse5's tree written out with a browser's whitespace rules
+// (tests/npm/html_judge.js): a pair the judge calls different must never
+// compare equivalent (a miss); of the pairs it calls the same, at most 2%
+// may differ (false alarms). Pairs that differ only in a script's or a
+// style's body are the judge's to leave. With --html-whitespace-sensitivity
+// ignore prettier adds and takes away blanks that show: those pairs are
+// counted apart, each flagged. Then mutants of the files.
+class HtmlFormatterTools : public ::testing::Test {
+protected:
+    struct Tally {
+        int pairs = 0, same = 0, falseAlarms = 0, differ = 0, misses = 0, embedded = 0;
+    };
+
+    static std::string npm() { return std::string(MATCHLING_NPM_TOOLS) + "/../.."; }
+
+    // Judges the pairs of dirs a and b under root.
+    static Tally judge(const std::string &root, const std::string &a, const std::string &b)
+    {
+        Tally t;
+        const RunResult r = runMatchling({a, b, "--tokens"}, root);
+        for (const std::string &line :
+             commandLines("node '" + npm() + "/html_judge.js' '" + root + "/" + a + "' '" + root + "/" + b + "'")) {
+            std::istringstream fields(line);
+            std::string name, verdict;
+            fields >> name >> verdict;
+            const bool different = r.out.find("Not equivalent: " + name + " ") != std::string::npos ||
+                                   r.out.find("Unable to compare: " + name + " ") != std::string::npos;
+            ++t.pairs;
+            if (verdict == "same") {
+                ++t.same;
+                t.falseAlarms += different;
+                if (different)
+                    std::printf("false alarm: %s against %s: %s\n", a.c_str(), b.c_str(), name.c_str());
+            } else if (verdict == "differ") {
+                ++t.differ;
+                t.misses += !different;
+                EXPECT_TRUE(different) << "miss: " << a << " against " << b << ": " << name;
+            } else {
+                ++t.embedded;
+            }
+        }
+        std::printf("%s against %s: %d pairs; %d the judge calls the same, %d false alarms; %d it calls "
+                    "different, %d misses; %d differing only in a script's or a style's body\n",
+                    a.c_str(), b.c_str(), t.pairs, t.same, t.falseAlarms, t.differ, t.misses, t.embedded);
+        return t;
+    }
+};
+
+// The first match of pattern in text replaced by what make gives of it;
+// false when nothing matches.
+bool mutate(std::string &text, const std::regex &pattern, std::string (*make)(const std::smatch &))
+{
+    std::smatch m;
+    if (!std::regex_search(text, m, pattern))
+        return false;
+    text = m.prefix().str() + make(m) + m.suffix().str();
+    return true;
+}
+
+TEST_F(HtmlFormatterTools, PrettierJudgedByParse5)
+{
+    const std::string prettier = npmTool("prettier");
+    if (!haveTool("node") || prettier.empty() || !exists(npm() + "/node_modules/parse5") ||
+        !exists(npm() + "/node_modules/postcss") || !exists(npm() + "/node_modules/typescript"))
+        GTEST_SKIP() << "node and tests/npm's packages are needed (npm ci in tests/npm)";
+    const std::vector<std::string> found = commandLines("find /usr -name '*.html' -size -100k -type f 2>/dev/null | sort");
+    // 80 files under 100 KB, spread over the sorted list of those under /usr.
+    constexpr std::size_t kSample = 80;
+    if (found.size() < kSample)
+        GTEST_SKIP() << "too few HTML files under /usr";
+    ScratchDir dir;
+    ASSERT_EQ(std::system(("cd '" + dir.path() + "' && mkdir orig base mut").c_str()), 0);
+    const std::size_t step = found.size() / kSample;
+    for (std::size_t i = 0; i < kSample; ++i) {
+        const std::string &f = found[(i + 1) * step - 1];
+        char prefix[8];
+        std::snprintf(prefix, sizeof prefix, "%03zu-", i + 1);
+        writeFile(dir.file("orig/" + std::string(prefix) + f.substr(f.rfind('/') + 1)), readFile(f));
+    }
+    const struct {
+        const char *dir, *options;
+        bool showsBlanks;  // prettier adds and takes away blanks that show
+    } settings[] = {
+        {"default", "", false},
+        {"width40", "--print-width 40", false},
+        {"ignore", "--html-whitespace-sensitivity ignore", true},
+    };
+    for (const auto &s : settings) {
+        ASSERT_EQ(std::system(("cd '" + dir.path() + "' && cp -r orig " + s.dir + " && cd " + s.dir + " && '" +
+                               prettier + "' --parser html " + s.options +
+                               " --write --log-level silent --no-config --ignore-path= . >/dev/null 2>&1; true")
+                                  .c_str()),
+                  0);
+        const Tally t = judge(dir.path(), "orig", s.dir);
+        EXPECT_EQ(t.misses, 0) << s.dir;
+        EXPECT_LE(t.falseAlarms * 50, t.same) << s.dir;
+        EXPECT_GT(s.showsBlanks ? t.differ : t.same, 50) << s.dir;
+    }
+
+    // Mutants: whitespace put between two blocks (the judge calls them the
+    // same; they must compare equivalent), and a word's letters swapped, two
+    // words joined, the blank between two inline elements taken out, an
+    // attribute's value changed (the judge calls them different; each must be
+    // flagged).
+    const std::regex relaid("</(p|li|div|tr|td|h[1-6])>[ \t\r\n]*<(p|li|div|tr|table|ul|h[1-6])([ >])"),
+        swapped(">([^<>]*[^<>A-Za-z])([A-Za-z])([A-Za-z])([A-Za-z]{2,})"),
+        joined(">([^<>]*[A-Za-z]) ([A-Za-z][^<>]*)<"),
+        inlines("</(a|b|i|em|strong|code|span|tt)> <(a|b|i|em|strong|code|span|tt)([ >])"),
+        valued(" (href|title|alt|name)=\"([^\"]+)\"");
+    int made[5] = {};
+    for (const std::string &name : commandLines("ls '" + dir.path() + "/orig'")) {
+        const std::string text = readFile(dir.file("orig/" + name));
+        std::string m[5] = {text, text, text, text, text};
+        const bool ok[5] = {
+            mutate(m[0], relaid,
+                   [](const std::smatch &x) { return "</" + x[1].str() + ">\n\n    <" + x[2].str() + x[3].str(); }),
+            mutate(m[1], swapped,
+                   [](const std::smatch &x) { return ">" + x[1].str() + x[3].str() + x[2].str() + x[4].str(); }),
+            mutate(m[2], joined, [](const std::smatch &x) { return ">" + x[1].str() + x[2].str() + "<"; }),
+            mutate(m[3], inlines,
+                   [](const std::smatch &x) { return "</" + x[1].str() + "><" + x[2].str() + x[3].str(); }),
+            mutate(m[4], valued,
+                   [](const std::smatch &x) { return " " + x[1].str() + "=\"" + x[2].str() + "x\""; }),
+        };
+        for (int k = 0; k < 5; ++k)
+            if (ok[k] && made[k] < 20 && m[k] != text) {
+                ++made[k];
+                writeFile(dir.file("mut/" + std::to_string(k) + "-" + name), m[k]);
+                writeFile(dir.file("base/" + std::to_string(k) + "-" + name), text);
+            }
+    }
+    const Tally mutants = judge(dir.path(), "base", "mut");
+    std::printf("mutants: %d relaid between blocks, %d words with letters swapped, %d words joined, %d inline "
+                "elements joined, %d attribute values changed\n",
+                made[0], made[1], made[2], made[3], made[4]);
+    EXPECT_EQ(mutants.misses, 0);
+    EXPECT_EQ(mutants.falseAlarms, 0);
+    EXPECT_GT(made[0] * made[1] * made[2] * made[4], 0);
+    EXPECT_GE(mutants.same, made[0] / 2);
+    EXPECT_GE(mutants.differ, made[1] + made[2]);
+}
+
 #endif
 
 } // namespace
