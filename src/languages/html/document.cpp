@@ -11,6 +11,7 @@
 
 #include <gumbo.h>
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstdlib>
 #include <cstring>
@@ -22,58 +23,58 @@
 
 namespace {
 
-// The live allocations of one reading, in a list, each after its header.
+// The allocations of one reading, cut from chunks taken from the heap; a
+// free gives back only the allocation cut last (gumbo frees most of its
+// work buffers just after it took them), and the chunks all go at the end.
 struct GumboHeap {
-    struct alignas(16) Block {
-        Block *prev;
-        Block *next;
-        std::size_t size;
-    };
-    Block head{&head, &head, 0};
-    std::size_t live = 0;                // bytes of the live allocations
-    std::size_t budget = kHtmlTreeBytes;
-    std::jmp_buf *overflow = nullptr;    // where an allocation past the budget jumps to
+    std::vector<char *> chunks;           // every chunk taken, freed at the end
+    char *at = nullptr, *end = nullptr;   // the free bytes of the last chunk
+    char *last = nullptr;                 // the allocation cut last, or nullptr
+    std::size_t taken = 0;                // bytes of all chunks
+    std::size_t next = std::size_t(64) << 10;  // the size of the next chunk
+    std::jmp_buf *overflow = nullptr;     // where a chunk past kHtmlTreeBytes jumps to
 
     GumboHeap() = default;
     GumboHeap(const GumboHeap &) = delete;
     GumboHeap &operator=(const GumboHeap &) = delete;
     ~GumboHeap()
     {
-        for (Block *b = head.next; b != &head;) {
-            Block *next = b->next;
-            std::free(b);
-            b = next;
-        }
+        for (char *c : chunks)
+            std::free(c);
     }
 };
+
+constexpr std::size_t kGumboAlign = 16;
 
 void *heapTake(void *userdata, std::size_t n)
 {
     GumboHeap &heap = *static_cast<GumboHeap *>(userdata);
-    if (n > heap.budget - heap.live)
-        std::longjmp(*heap.overflow, 1);
-    auto *b = static_cast<GumboHeap::Block *>(std::malloc(sizeof(GumboHeap::Block) + n));
-    if (!b)
-        std::longjmp(*heap.overflow, 1);
-    b->size = n;
-    b->prev = &heap.head;
-    b->next = heap.head.next;
-    heap.head.next->prev = b;
-    heap.head.next = b;
-    heap.live += n;
-    return b + 1;
+    n = (n + kGumboAlign - 1) & ~(kGumboAlign - 1);
+    if (static_cast<std::size_t>(heap.end - heap.at) < n) {
+        const std::size_t size = std::max(heap.next, n);
+        if (size > kHtmlTreeBytes - heap.taken)
+            std::longjmp(*heap.overflow, 1);
+        char *chunk = static_cast<char *>(std::malloc(size));
+        if (!chunk)
+            std::longjmp(*heap.overflow, 1);
+        heap.chunks.push_back(chunk);
+        heap.taken += size;
+        heap.next = std::min<std::size_t>(heap.next * 2, std::size_t(8) << 20);
+        heap.at = chunk;
+        heap.end = chunk + size;
+    }
+    heap.last = heap.at;
+    heap.at += n;
+    return heap.last;
 }
 
 void heapGive(void *userdata, void *p)
 {
-    if (!p)
-        return;
     GumboHeap &heap = *static_cast<GumboHeap *>(userdata);
-    GumboHeap::Block *b = static_cast<GumboHeap::Block *>(p) - 1;
-    b->prev->next = b->next;
-    b->next->prev = b->prev;
-    heap.live -= b->size;
-    std::free(b);
+    if (p && p == heap.last) {
+        heap.at = heap.last;
+        heap.last = nullptr;
+    }
 }
 
 // gumbo's tree of text[0..n), in heap; nullptr when it would outgrow the
