@@ -64,5 +64,6 @@ void fuzzLua(const std::string &source, std::uint8_t seed);
 void fuzzRuby(const std::string &source, std::uint8_t seed);
 void fuzzIni(const std::string &source, std::uint8_t seed);
 void fuzzDockerfile(const std::string &source, std::uint8_t seed);
+void fuzzHtml(const std::string &source, std::uint8_t seed);
 
 #endif
