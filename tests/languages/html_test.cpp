@@ -177,6 +177,17 @@ TEST(HtmlLexer, TokensAndPlaces)
     EXPECT_EQ(t[12].column, 2);
 }
 
+// The sample's tokens come the same whether taken one by one or in runs,
+// and its tokens re-laid out by hand stay the same.
+TEST(HtmlLexer, SampleInRuns)
+{
+    const std::string path = std::string(MATCHLING_SOURCE_DIR) + "/tests/languages/html/sample.html";
+    const std::vector<Tok> t = lexFile(path, Html);
+    ASSERT_GT(t.size(), 100u);
+    EXPECT_EQ(firstDifference(t, lexFileInRuns(path, Html, 7, 64)), -1);
+    EXPECT_EQ(firstDifference(t, lexFileInRuns(path, Html, 1024, 65536)), -1);
+}
+
 TEST(HtmlLexer, TooLargeIsRefused)
 {
     std::string big;
@@ -198,6 +209,26 @@ TEST(HtmlLexer, TooLargeIsRefused)
     for (int i = 0; i < 600; ++i)
         mended += "<div><table><td></div>";
     EXPECT_EQ(refusalOf(mended, Html), "nested too deep to compare as HTML");
+}
+
+// A document too deep to read is a failed pair, with its reason, never a
+// verdict.
+TEST(HtmlRun, TooDeepFails)
+{
+    ScratchDir dir;
+    ASSERT_EQ(std::system(("cd '" + dir.path() + "' && mkdir a b").c_str()), 0);
+    std::string deep;
+    for (int i = 0; i < 600; ++i)
+        deep += "<div>\n";
+    writeFile(dir.file("a/deep.html"), deep);
+    writeFile(dir.file("b/deep.html"), deep + "x");
+    writeFile(dir.file("a/small.html"), "<ul>\n  <li>a</li>\n</ul>\n");
+    writeFile(dir.file("b/small.html"), "<ul><li>a</li></ul>");
+    const RunResult tree = runMatchling({"a", "b", "--tokens"}, dir.path());
+    EXPECT_NE(tree.out.find("Matchling==> Unable to compare: deep.html (nested too deep to compare as HTML) \n"),
+              std::string::npos)
+        << tree.out;
+    EXPECT_NE(tree.out.find("2 pairs compared: 1 equivalent, 0 not equivalent, 1 failed"), std::string::npos) << tree.out;
 }
 
 // Real HTML files of this machine through prettier at three settings,
