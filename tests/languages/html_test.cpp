@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <cstdio>
 #include <regex>
 #include <sstream>
@@ -13,6 +14,7 @@
 
 #include "../lex_support.h"
 #include "../support.h"
+#include "languages/html/template.h"
 #include "languages/languages.h"
 
 namespace {
@@ -158,6 +160,58 @@ TEST(HtmlNearMiss, ScriptsAndStyles)
         {"another type's lines as written", "<script type=\"text/x-tmpl\">a\n  b</script>", "<script type=\"text/x-tmpl\">a\nb</script>", false},
         {"another type's lines, the same", "<script type=\"text/x-tmpl\">a\n  b</script>", "<script type='text/x-tmpl'>a\n  b</script>", true},
     });
+}
+
+// The template writer's hooks for the syntaxes that extend HTML's: a
+// syntax whose ":" attributes and "{{ }}" in text hold JavaScript, written
+// as one <p> with attribute :v and text text.
+std::vector<std::string> templateKeys(const std::string &value, const std::string &text)
+{
+    static const TemplateSyntax syntax = {
+        [](const std::string &name) { return name[0] == ':' ? AttributeKind::Expression : AttributeKind::Text; }, "{{",
+        "}}", Language::JavaScript};
+    HtmlStore store;
+    store.text.resize(text.size());
+    if (!text.empty())
+        std::memcpy(store.text.data(), text.data(), text.size());
+    TemplateWriter w;
+    templateStart(w, store, syntax, LexOptions{}, StyleFacts{});
+    std::vector<TemplateAttribute> attributes(1);
+    attributes[0].name = ":v";
+    attributes[0].value = value;
+    templateOpen(w, "p", attributes, 0);
+    templateText(w, text.data(), text.size(), text.data(), text.size(), 0);
+    templateClose(w, 0);
+    templateFinish(w);
+    std::vector<std::string> keys;
+    for (std::size_t at = 0; at < store.tokens.size();) {
+        std::uint32_t length;
+        std::memcpy(&length, store.tokens.data() + at + 9, 4);
+        keys.emplace_back(store.tokens.data() + at + kHtmlRecordHead, length);
+        at += kHtmlRecordHead + length;
+    }
+    return keys;
+}
+
+TEST(HtmlTemplate, ExpressionHooks)
+{
+    const struct {
+        const char *name, *value[2], *text[2];
+        bool equal;
+    } rows[] = {
+        {"an expression attribute re-spaced", {"a+b", " a + b "}, {"x", "x"}, true},
+        {"an expression attribute changed", {"a+b", "a+c"}, {"x", "x"}, false},
+        {"an expression's string", {"f('a b')", "f('a  b')"}, {"x", "x"}, false},
+        {"an interpolation re-spaced", {"a", "a"}, {"one {{x+1}} two", "one {{ x + 1 }} two"}, true},
+        {"an interpolation changed", {"a", "a"}, {"one {{ x+1 }} two", "one {{ x+2 }} two"}, false},
+        {"a blank next to an interpolation", {"a", "a"}, {"one {{ x }}", "one{{ x }}"}, false},
+        {"an interpolation is no text", {"a", "a"}, {"one {{ x }}", "one {{x}}"}, true},
+        {"an interpolation left open is text", {"a", "a"}, {"one {{ x", "one {{x"}, false},
+    };
+    for (const auto &r : rows) {
+        SCOPED_TRACE(r.name);
+        EXPECT_EQ(templateKeys(r.value[0], r.text[0]) == templateKeys(r.value[1], r.text[1]), r.equal);
+    }
 }
 
 TEST(HtmlLexer, TokensAndPlaces)

@@ -381,6 +381,17 @@ void addPreText(TemplateWriter &w, const char *text, std::size_t n, const char *
     }
 }
 
+void addText(TemplateWriter &w, const char *text, std::size_t n, const char *original, std::size_t length,
+             std::uint32_t at)
+{
+    if (n == 0)
+        return;
+    if (w.runPre)
+        addPreText(w, text, n, original, length, at);
+    else
+        addFlowText(w, text, n, original, length, at);
+}
+
 // True when the style attribute among attributes names property.
 bool styleNames(const std::vector<TemplateAttribute> &attributes, const char *property)
 {
@@ -652,10 +663,32 @@ void templateText(TemplateWriter &w, const char *text, std::size_t n, const char
         w.body.append(text, n);
         return;
     }
-    if (w.runPre)
-        addPreText(w, text, n, original, originalLength, at);
-    else
-        addFlowText(w, text, n, original, originalLength, at);
+    // The syntax's expressions in the text: each is inline content, as an
+    // inline element is, between the text before and after it.
+    const char *open = w.syntax->open, *close = w.syntax->close;
+    const std::size_t ol = open ? std::strlen(open) : 0, cl = close ? std::strlen(close) : 0;
+    const bool spelled = originalLength == n;  // the original's offsets are the text's
+    std::size_t from = 0;
+    while (ol > 0 && cl > 0 && from < n) {
+        const char *a = static_cast<const char *>(memmem(text + from, n - from, open, ol));
+        const char *b = a ? static_cast<const char *>(memmem(a + ol, text + n - a - ol, close, cl)) : nullptr;
+        if (!b)
+            break;
+        const std::size_t start = static_cast<std::size_t>(a - text), end = static_cast<std::size_t>(b - text);
+        addText(w, text + from, start - from, spelled ? original + from : original, spelled ? start - from : originalLength,
+                spelled ? at + static_cast<std::uint32_t>(from) : at);
+        const std::uint32_t place = spelled ? at + static_cast<std::uint32_t>(start) : at;
+        flushRun(w, false);
+        emit(w, TokenKind::Code, open, ol, place, static_cast<std::uint32_t>(ol));
+        readCode(w, w.syntax->expressions, std::string(a + ol, end - start - ol),
+                 spelled ? place + static_cast<std::uint32_t>(ol) : at, false);
+        emit(w, TokenKind::Code, close, cl, spelled ? at + static_cast<std::uint32_t>(end) : at,
+             static_cast<std::uint32_t>(cl));
+        w.leftBlock = false;
+        from = end + cl;
+    }
+    addText(w, text + from, n - from, spelled ? original + from : original, spelled ? n - from : originalLength,
+            spelled ? at + static_cast<std::uint32_t>(from) : at);
 }
 
 void templateComment(TemplateWriter &w, const char *text, std::size_t n, std::uint32_t at)
