@@ -214,6 +214,26 @@ TEST(HtmlTemplate, ExpressionHooks)
     }
 }
 
+// With --allow, a script's or a style's body passes through its language's
+// rules, as a file of that language does; an attribute's value does not.
+TEST(HtmlNearMiss, AllowedInBodies)
+{
+    const RewriteSet commas = rewriteBit(Rewrite::Commas);
+    checkRewritePairs(Html, commas, {
+        {"a trailing comma in a script", "<script>f([1, 2,]);</script>", "<script>f([1, 2]);</script>", true},
+        {"a comma the rules do not take", "<script>f([1, 2,]);</script>", "<script>f([1, 2, 3]);</script>", false},
+        {"a trailing comma in a script of another type", "<script type=\"text/x-a\">f([1, 2,]);</script>", "<script type=\"text/x-a\">f([1, 2]);</script>", false},
+    });
+    checkPairs(Html, {
+        {"a trailing comma without --allow", "<script>f([1, 2,]);</script>", "<script>f([1, 2]);</script>", false},
+    });
+    // The rewrite is counted where the script has it.
+    const std::vector<Tok> tokens = lexText("<p>a</p>\n<script>\nf([1, 2,]);\n</script>", Html, {}, commas);
+    const auto noted = std::find_if(tokens.begin(), tokens.end(), [](const Tok &t) { return t.noteKinds != 0; });
+    ASSERT_NE(noted, tokens.end());
+    EXPECT_EQ(noted->line, 3);
+}
+
 TEST(HtmlLexer, TokensAndPlaces)
 {
     const std::vector<Tok> t = lexText("<p class=\"a  b\">one\n two</p>", Html);

@@ -106,8 +106,14 @@ void htmlNext(Lexer &lx, TokenPiece &piece)
     const std::uint32_t spans = get32(record + 5), length = get32(record + 9);
     const unsigned char kind = static_cast<unsigned char>(record[0]);
     piece.note = RewriteNote{};
-    const std::size_t head = kHtmlRecordHead;
-    wholePiece(piece, static_cast<TokenKind>(kind & ~kHtmlZeroByte), record + head, length,
+    std::size_t head = kHtmlRecordHead;
+    if (kind & kHtmlNoted) {
+        std::memcpy(&piece.note.kinds, record + head, 2);
+        piece.note.print = get32(record + head + 2);
+        piece.note.place = placeOf(st, std::min<std::uint32_t>(get32(record + head + 6), textSize));
+        head += kHtmlNoteBytes;
+    }
+    wholePiece(piece, static_cast<TokenKind>(kind & ~(kHtmlZeroByte | kHtmlNoted)), record + head, length,
                placeOf(st, at));
     lx.endPlace = endOf(st, piece.place, at, spans);
     st.next += head + length;
@@ -127,7 +133,7 @@ std::size_t htmlRun(Lexer &lx, QuickToken *out, std::size_t max, std::size_t key
         const std::uint32_t length = get32(record + 9);
         const char *key = record + kHtmlRecordHead;
         if (static_cast<TokenKind>(record[0]) != TokenKind::Code || bytes + length > keyBytes)
-            break;  // a kind with kHtmlZeroByte added is none
+            break;  // a kind with kHtmlZeroByte or kHtmlNoted added is none
         at = std::min<std::uint32_t>(get32(record + 1), static_cast<std::uint32_t>(st.store->text.size()));
         spans = get32(record + 5);
         // Most tokens stand on the line of the one before.

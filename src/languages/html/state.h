@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "common/byte_buffer.h"
+#include "rewrites/rewrites.h"
 #include "tokens/lexer.h"
 
 // gumbo reads a whole document at once, into a tree: a larger document is
@@ -25,18 +26,25 @@ constexpr std::size_t kHtmlMaxDepth = 512;
 // The document and its token records, owned through Lexer::store.
 //
 // A record is a token: its kind (1 byte, kHtmlZeroByte added when its key
-// holds a zero byte), the offset of its first byte in text and the bytes its
-// spelling spans there (a token the reader supplies, as an end tag left
-// out, spans none), the length of its key (4 bytes each); then the key.
+// holds a zero byte, kHtmlNoted when a note follows the head), the offset of
+// its first byte in text and the bytes its spelling spans there (a token the
+// reader supplies, as an end tag left out, spans none), the length of its
+// key (4 bytes each); then, when noted, the rewrites undone there (2 bytes),
+// their fingerprint and the text offset of the first (4 bytes each;
+// RewriteNote: a script's or a style's body passes through its language's
+// rules with --allow); then the key.
 struct HtmlStore : LanguageStore {
     ByteBuffer text;                        // the document as read, a byte order mark aside
     ByteBuffer tokens;                      // the token records, in stream order
     std::vector<std::uint32_t> lineStarts;  // the text offset of each line's first byte
     std::unique_ptr<Lexer> inner;           // the lexer of script and style bodies, made at first use
+    std::unique_ptr<Rewriter> rewriter;     // with --allow, their language's rules, made at first use
 };
 
 constexpr std::size_t kHtmlRecordHead = 13;   // bytes of a record before its key
 constexpr unsigned char kHtmlZeroByte = 0x80;  // in a record's kind byte: its key holds a zero byte
+constexpr unsigned char kHtmlNoted = 0x40;     // in a record's kind byte: a note follows the head
+constexpr std::size_t kHtmlNoteBytes = 10;     // bytes of a record's note
 
 // Fills store.tokens from store.text; returns why it cannot (the document
 // nests too deep, or its tree would outgrow its bound), or nullptr

@@ -112,19 +112,26 @@ AttributeKind htmlAttribute(const std::string &name)
 
 // --- Records ----------------------------------------------------------------
 
+// Appends a record, with a note when noted (the rewrites undone there, the
+// first at document offset noteAt).
 void emit(TemplateWriter &w, TokenKind kind, const char *key, std::size_t length, std::uint32_t at,
-          std::uint32_t spans)
+          std::uint32_t spans, const RewriteNote *noted = nullptr, std::uint32_t noteAt = 0)
 {
     ByteBuffer &tokens = w.store->tokens;
-    const std::size_t start = tokens.size();
-    char *p = tokens.grow(kHtmlRecordHead + length);
+    const std::size_t start = tokens.size(), note = noted ? kHtmlNoteBytes : 0;
+    char *p = tokens.grow(kHtmlRecordHead + note + length);
     const std::uint32_t keyLength = static_cast<std::uint32_t>(length);
-    p[0] = static_cast<char>(kind);
+    p[0] = static_cast<char>(static_cast<unsigned char>(kind) | (noted ? kHtmlNoted : 0));
     std::memcpy(p + 1, &at, 4);
     std::memcpy(p + 5, &spans, 4);
     std::memcpy(p + 9, &keyLength, 4);
+    if (noted) {
+        std::memcpy(p + kHtmlRecordHead, &noted->kinds, 2);
+        std::memcpy(p + kHtmlRecordHead + 2, &noted->print, 4);
+        std::memcpy(p + kHtmlRecordHead + 6, &noteAt, 4);
+    }
     if (length > 0) {
-        std::memcpy(p + kHtmlRecordHead, key, length);
+        std::memcpy(p + kHtmlRecordHead + note, key, length);
         if (std::memchr(key, 0, length))
             tokens[start] = static_cast<char>(static_cast<unsigned char>(tokens[start]) | kHtmlZeroByte);
     }
@@ -175,9 +182,17 @@ std::uint32_t lineOffset(const std::vector<std::uint32_t> &lines, TokenPlace pla
     return static_cast<std::uint32_t>(std::min<std::uint64_t>(at, size));
 }
 
+void nextSpelledInner(void *self, TokenPiece &piece)
+{
+    spelledNext(*static_cast<Lexer *>(self), piece);
+}
+
 // code, of language (Unknown: lines as written), at document offset at, as
-// tokens; lines as written where its language's lexer refuses it.
-void readCode(TemplateWriter &w, Language language, const std::string &code, std::uint32_t at, bool comments)
+// tokens (through its language's rules where rewrite and the run accepts
+// rewrites they know); lines as written where its language's lexer refuses
+// it.
+void readCode(TemplateWriter &w, Language language, const std::string &code, std::uint32_t at, bool comments,
+              bool rewrite = false)
 {
     const std::size_t lineCount = static_cast<std::size_t>(std::count(code.begin(), code.end(), '\n')) + 1;
     std::vector<std::uint32_t> lines;
@@ -193,13 +208,28 @@ void readCode(TemplateWriter &w, Language language, const std::string &code, std
         LexOptions options;
         options.comments = comments;
         options.embedded = static_cast<unsigned char>(w.options.embedded + 1);
+        options.allow = rewrite ? w.options.allow : 0;
         lexerStart(inner, language, options, source);
+        const RewriteRules *rules = options.allow ? rewriteRules(language) : nullptr;
+        Rewriter *rewriter = nullptr;
+        if (rules && (rules->rewrites & options.allow) != 0) {
+            if (!w.store->rewriter)
+                w.store->rewriter.reset(new Rewriter);
+            rewriter = w.store->rewriter.get();
+            rewriterStart(*rewriter, language, options.allow, RewriteSource{&inner, nextSpelledInner});
+        }
         TokenPiece piece;
+        RewriteNote note;
         std::string &key = w.key;
         for (;;) {
-            spelledNext(inner, piece);
-            if (piece.first)
+            if (rewriter)
+                rewriterNext(*rewriter, piece);
+            else
+                spelledNext(inner, piece);
+            if (piece.first) {
                 key.clear();
+                note = piece.note;
+            }
             key.append(piece.bytes, piece.length);
             if (!piece.last)
                 continue;
@@ -210,7 +240,8 @@ void readCode(TemplateWriter &w, Language language, const std::string &code, std
             const bool spelled = piece.end.line > piece.place.line ||
                                  (piece.end.line == piece.place.line && piece.end.column > piece.place.column);
             const std::uint32_t end = spelled ? lineOffset(lines, piece.end, size) : from;
-            emit(w, piece.kind, key.data(), key.size(), from, end > from ? end - from : 0);
+            emit(w, piece.kind, key.data(), key.size(), from, end > from ? end - from : 0, note.kinds ? &note : nullptr,
+                 note.kinds ? lineOffset(lines, note.place, size) : 0);
         }
         const bool refused = lexerRefusal(inner) != nullptr;
         inner.store.reset();
@@ -643,7 +674,7 @@ void templateClose(TemplateWriter &w, std::uint32_t at)
     TemplateFrame &frame = w.frames.back();
     if (frame.raw) {
         if (!w.body.empty())
-            readCode(w, frame.body, w.body, w.bodyAt, w.options.comments);
+            readCode(w, frame.body, w.body, w.bodyAt, w.options.comments, true);
         w.body.clear();
     } else {
         flushRun(w, (frame.flags & kBlockInside) != 0);
