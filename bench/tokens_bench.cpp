@@ -29,6 +29,7 @@
 
 #include "bench_text.h"
 #include "languages/markdown/state.h"
+#include "languages/html/state.h"
 #include "tokens/lexer.h"
 
 namespace {
@@ -215,6 +216,22 @@ void LexXml(benchmark::State &state)
     lexText(state, text, Language::Xml, LexOptions{});
 }
 BENCHMARK(LexXml)->ArgNames({"crlf", "run"})->Args({0, 0});
+// HTML: the files under /usr/share, cut at an end tag to the size a document
+// may have (kHtmlMaxBytes).
+void LexHtml(benchmark::State &state)
+{
+    std::string text = languageText("MATCHLING_BENCH_HTML", "/usr/share", ".html");
+    if (text.size() > kHtmlMaxBytes) {
+        const std::size_t end = text.rfind("</html>", kHtmlMaxBytes - 8);
+        text.resize(end == std::string::npos ? kHtmlMaxBytes : end + 7);
+    }
+    if (text.empty()) {
+        state.SkipWithError("no .html files: set MATCHLING_BENCH_HTML");
+        return;
+    }
+    lexText(state, text, Language::Html, LexOptions{});
+}
+BENCHMARK(LexHtml)->ArgNames({"crlf", "run"})->Args({0, 1});
 
 // The libraries alone on the texts of LexMarkdown and LexYaml, every result
 // thrown away: the bound of what those lexers can reach.

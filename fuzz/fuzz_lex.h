@@ -66,5 +66,6 @@ void fuzzIni(const std::string &source, std::uint8_t seed);
 void fuzzDockerfile(const std::string &source, std::uint8_t seed);
 void fuzzXml(const std::string &source, std::uint8_t seed);
 void fuzzRst(const std::string &source, std::uint8_t seed);
+void fuzzHtml(const std::string &source, std::uint8_t seed);
 
 #endif
