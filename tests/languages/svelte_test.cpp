@@ -4,6 +4,9 @@
 // Svelte plugin, judged by Svelte's own parser.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <regex>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -14,6 +17,17 @@
 namespace {
 
 const Language Svelte = Language::Svelte;
+
+// The first match of pattern in text replaced by what make gives of it;
+// false when nothing matches.
+bool mutate(std::string &text, const std::regex &pattern, std::string (*make)(const std::smatch &))
+{
+    std::smatch m;
+    if (!std::regex_search(text, m, pattern))
+        return false;
+    text = m.prefix().str() + make(m) + m.suffix().str();
+    return true;
+}
 
 TEST(SvelteNearMiss, Elements)
 {
@@ -92,6 +106,8 @@ TEST(SvelteNearMiss, Text)
         {"a blank between inline elements", "<p><b>a</b> <i>b</i></p>", "<p><b>a</b><i>b</i></p>", false},
         {"a run of blanks collapses", "<p>a  \n b</p>", "<p>a b</p>", true},
         {"a blank around an expression", "<p>a {b}</p>", "<p>a{b}</p>", false},
+        {"a regular expression holding //", "<p>{s.replace(/\\/\\//, 'x')}</p>", "<p>{s.replace(/\\/\\//, 'y')}</p>", false},
+        {"a regular expression holding // relaid", "<p>{s.replace( /\\/\\//, 'x' )}</p>", "<p>{s.replace(/\\/\\//, 'x')}</p>", true},
         {"an expression's inner layout", "<p>{ a+b }</p>", "<p>{a + b}</p>", true},
         {"a blank between blocks of elements", "<div>\n  <p>a</p>\n  <p>b</p>\n</div>", "<div><p>a</p><p>b</p></div>", true},
         {"whitespace around block tags at a line's edge", "<div>\n  {#if a}\n    <span>x</span>\n  {/if}\n</div>", "<div>{#if a}<span>x</span>{/if}</div>", true},
@@ -102,6 +118,8 @@ TEST(SvelteNearMiss, Text)
         {"preformatted text", "<pre>a\n  b</pre>", "<pre>a\n b</pre>", false},
         {"a blank in pre around an expression", "<pre>{a} {b}</pre>", "<pre>{a}  {b}</pre>", false},
         {"a style: directive may preserve blanks", "<div style:white-space={w}>a  b</div>", "<div style:white-space={w}>a b</div>", false},
+        {"a style: directive of another property", "<p>a <span style:color={c}> b</span></p>", "<p>a <span style:color={c}>b</span></p>", false},
+        {"a style: directive of another property keeps no blanks", "<div style:color={c}>a  \n b</div>", "<div style:color={c}>a b</div>", true},
         {"a spread may preserve blanks", "<div {...p}>a  b</div>", "<div {...p}>a b</div>", false},
         {"a computed element may be pre", "<svelte:element this={t}>a  b</svelte:element>", "<svelte:element this={t}>a b</svelte:element>", false},
         {"a stylesheet rule that preserves blanks", "<p>a  b</p><style>p { white-space: pre }</style>", "<p>a b</p><style>p { white-space: pre }</style>", false},
@@ -142,6 +160,122 @@ TEST(SvelteLexer, Refusals)
     while (big.size() <= (std::size_t(4) << 20))
         big += "<p>word</p>\n";
     EXPECT_EQ(refusalOf(big, Svelte), "too large to compare as Svelte");
+}
+
+// Components through prettier's Svelte plugin at three settings, judged by
+// svelte/compiler's parse (tests/npm/svelte_judge.js): a pair the judge
+// calls different must never compare equivalent (a miss); of the pairs it
+// calls the same, at most 2% may differ (false alarms). Then mutants: an
+// expression's token changed, a word of text changed, a blank between
+// inline elements taken out, blank lines put between blocks.
+class SvelteFormatterTools : public ::testing::Test {
+protected:
+    struct Tally {
+        int pairs = 0, same = 0, falseAlarms = 0, differ = 0, misses = 0;
+    };
+
+    static std::string npm() { return std::string(MATCHLING_NPM_TOOLS) + "/../.."; }
+
+    static Tally judge(const std::string &root, const std::string &a, const std::string &b)
+    {
+        Tally t;
+        const RunResult r = runMatchling({a, b, "--tokens"}, root);
+        for (const std::string &line :
+             commandLines("cd '" + npm() + "' && node svelte_judge.js '" + root + "/" + a + "' '" + root + "/" + b + "'")) {
+            std::istringstream fields(line);
+            std::string name, verdict;
+            fields >> name >> verdict;
+            const bool different = r.out.find("Not equivalent: " + name + " ") != std::string::npos ||
+                                   r.out.find("Unable to compare: " + name + " ") != std::string::npos;
+            ++t.pairs;
+            if (verdict == "same") {
+                ++t.same;
+                t.falseAlarms += different;
+                if (different)
+                    std::printf("false alarm: %s against %s: %s\n", a.c_str(), b.c_str(), name.c_str());
+            } else if (verdict == "differ") {
+                ++t.differ;
+                t.misses += !different;
+                EXPECT_TRUE(different) << "miss: " << a << " against " << b << ": " << name;
+            }
+        }
+        std::printf("%s against %s: %d pairs; %d the judge calls the same, %d false alarms; %d it calls "
+                    "different, %d misses\n",
+                    a.c_str(), b.c_str(), t.pairs, t.same, t.falseAlarms, t.differ, t.misses);
+        return t;
+    }
+};
+
+TEST_F(SvelteFormatterTools, PrettierJudgedBySvelte)
+{
+    const std::string prettier = npmTool("prettier");
+    if (!haveTool("node") || prettier.empty() || !exists(npm() + "/node_modules/svelte") ||
+        !exists(npm() + "/node_modules/prettier-plugin-svelte"))
+        GTEST_SKIP() << "node and tests/npm's packages are needed (npm ci in tests/npm)";
+    ScratchDir dir;
+    ASSERT_EQ(std::system(("cd '" + dir.path() + "' && mkdir orig base mut").c_str()), 0);
+    std::vector<std::string> found =
+        commandLines("find '" + std::string(MATCHLING_SOURCE_DIR) + "/tests/languages/svelte' '" + npm() +
+                     "/node_modules' -name '*.svelte' -size -100k -type f 2>/dev/null | sort | head -200");
+    for (std::size_t i = 0; i < found.size(); ++i) {
+        const std::string &f = found[i];
+        char prefix[24];
+        std::snprintf(prefix, sizeof prefix, "%03zu-", i + 1);
+        writeFile(dir.file("orig/" + std::string(prefix) + f.substr(f.rfind('/') + 1)), readFile(f));
+    }
+    const struct {
+        const char *dir, *options;
+    } settings[] = {
+        {"default", "--single-quote --trailing-comma none"},
+        {"width40", "--single-quote --trailing-comma none --print-width 40"},
+        {"tabs", "--single-quote --trailing-comma none --use-tabs --svelte-bracket-new-line=false"},
+    };
+    for (const auto &s : settings) {
+        ASSERT_EQ(std::system(("cd '" + dir.path() + "' && cp -r orig " + s.dir + " && cd " + s.dir + " && '" +
+                               prettier + "' --plugin '" + npm() + "/node_modules/prettier-plugin-svelte/plugin.js' " +
+                               s.options + " --write --log-level silent --no-config --ignore-path= . >/dev/null 2>&1; true")
+                                  .c_str()),
+                  0);
+        const Tally t = judge(dir.path(), "orig", s.dir);
+        EXPECT_EQ(t.misses, 0) << s.dir;
+        EXPECT_LE(t.falseAlarms * 50, t.same) << s.dir;
+        EXPECT_GT(t.same, 0) << s.dir;
+    }
+
+    // Mutants of the originals and of their formatted copies.
+    const std::regex relaid("</(p|li|div|ul|h[1-6])>[ \t\r\n]*<(p|li|div|ul|h[1-6])([ >])"),
+        token("\\{([a-z]+)([^}]*)\\}"), word(">([A-Za-z]+) ([A-Za-z])"),
+        inlines("</(a|b|i|em|strong|code|span|small)> <(a|b|i|em|strong|code|span|small)([ >])"),
+        number("=\\{([0-9]+)\\}");
+    int made[5] = {};
+    for (const char *from : {"orig", "default"})
+        for (const std::string &name : commandLines("ls '" + dir.path() + "/" + from + "'")) {
+            const std::string text = readFile(dir.file(std::string(from) + "/" + name));
+            std::string m[5] = {text, text, text, text, text};
+            const bool ok[5] = {
+                mutate(m[0], relaid,
+                       [](const std::smatch &x) { return "</" + x[1].str() + ">\n\n    <" + x[2].str() + x[3].str(); }),
+                mutate(m[1], token, [](const std::smatch &x) { return "{" + x[1].str() + "x" + x[2].str() + "}"; }),
+                mutate(m[2], word, [](const std::smatch &x) { return ">" + x[1].str() + "s " + x[2].str(); }),
+                mutate(m[3], inlines,
+                       [](const std::smatch &x) { return "</" + x[1].str() + "><" + x[2].str() + x[3].str(); }),
+                mutate(m[4], number, [](const std::smatch &x) { return "={" + x[1].str() + "1}"; }),
+            };
+            for (int k = 0; k < 5; ++k)
+                if (ok[k] && m[k] != text) {
+                    ++made[k];
+                    const std::string out = std::to_string(k) + "-" + from + "-" + name;
+                    writeFile(dir.file("mut/" + out), m[k]);
+                    writeFile(dir.file("base/" + out), text);
+                }
+        }
+    const Tally mutants = judge(dir.path(), "base", "mut");
+    std::printf("mutants: %d relaid between blocks, %d expressions changed, %d words changed, %d inline elements "
+                "joined, %d numbers changed\n",
+                made[0], made[1], made[2], made[3], made[4]);
+    EXPECT_EQ(mutants.misses, 0);
+    EXPECT_EQ(mutants.falseAlarms, 0);
+    EXPECT_GE(mutants.differ, made[1] + made[2] + made[4]);
 }
 
 } // namespace

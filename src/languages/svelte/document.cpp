@@ -71,8 +71,11 @@ std::size_t expressionEnd(const char *t, std::size_t n, std::size_t from)
 {
     std::vector<char> modes(1, '{');  // '{' a brace open, '`' a template literal open
     std::size_t i = from;
+    char before = '(';  // the last character not blank outside a literal: a '/' after an operator starts a regex
     while (i < n) {
         const char c = t[i];
+        if (modes.back() != '`' && !isBlank(c) && c != '/')
+            before = c;
         if (modes.back() == '`') {
             if (c == '\\')
                 i += 2;
@@ -104,6 +107,20 @@ std::size_t expressionEnd(const char *t, std::size_t n, std::size_t from)
             if (!end)
                 return n;
             i = static_cast<std::size_t>(static_cast<const char *>(end) - t) + 1;
+        } else if (c == '/' && i > from && std::strchr("(,=:[!&|?{};+-*%<>~^", before)) {
+            // A regular expression: up to its '/' outside a class.
+            bool inClass = false;
+            for (++i; i < n && t[i] != '\n' && (inClass || t[i] != '/'); ++i) {
+                if (t[i] == '\\')
+                    ++i;
+                else if (t[i] == '[')
+                    inClass = true;
+                else if (t[i] == ']')
+                    inClass = false;
+            }
+            before = 'x';
+        } else if (c == '/') {
+            before = '/';
         }
         ++i;
     }
@@ -523,7 +540,8 @@ void readStartTag(Reader &r)
         return;
     }
     // What tells how it renders: its attributes written as plain text; one
-    // whose value is computed (or a spread, or a style: directive, or an
+    // whose value is computed (or a spread, or a style: directive of white-space
+    // or display, or an
     // element whose name is computed) may set any style.
     std::vector<TemplateAttribute> plain;
     bool computedStyle = !regular && name == "svelte:element";
@@ -534,7 +552,8 @@ void readStartTag(Reader &r)
             textOnly = textOnly && !p.expression;
             value += p.text;
         }
-        if (a.name.empty() || a.name.compare(0, 6, "style:") == 0 || (a.name == "style" && !textOnly))
+        const std::string property = a.name.compare(0, 6, "style:") == 0 ? a.name.substr(6, a.name.find('|') - 6) : "";
+        if (a.name.empty() || property == "white-space" || property == "display" || (a.name == "style" && !textOnly))
             computedStyle = true;
         if (!a.name.empty())
             plain.push_back(TemplateAttribute{a.name, textOnly ? value : std::string(), at32(a.at)});
