@@ -112,15 +112,22 @@ TEST(SvelteNearMiss, Text)
         {"a blank between blocks of elements", "<div>\n  <p>a</p>\n  <p>b</p>\n</div>", "<div><p>a</p><p>b</p></div>", true},
         {"whitespace around block tags at a line's edge", "<div>\n  {#if a}\n    <span>x</span>\n  {/if}\n</div>", "<div>{#if a}<span>x</span>{/if}</div>", true},
         {"a blank before a block tag inside a line", "<p>a {#if c}b{/if}</p>", "<p>a{#if c}b{/if}</p>", false},
-        {"a blank after a block tag inside a line", "<p>a{#if c} b{/if}</p>", "<p>a{#if c}b{/if}</p>", false},
+        {"a blank at a branch's start is dropped", "<p>a{#if c} b{:else} d {/if}</p>", "<p>a{#if c}b{:else}d{/if}</p>", true},
+        {"a blank after a block", "<p>{#if c}b{/if} d</p>", "<p>{#if c}b{/if}d</p>", false},
+        {"a blank at an inline element's edge is dropped", "<p>a <span>\n  {b}\n</span> c</p>", "<p>a <span>{b}</span> c</p>", true},
+        {"a blank at a component's children's edge is dropped", "<Foo> <b>a</b> </Foo>", "<Foo><b>a</b></Foo>", true},
+        {"preserveWhitespace keeps a fragment's edges", "<svelte:options preserveWhitespace />a <span> b</span>", "<svelte:options preserveWhitespace />a <span>b</span>", false},
+        {"a blank at pre's edge is kept", "<pre> a</pre>", "<pre>a</pre>", false},
         {"a blank inside a component is inline", "<Foo><b>a</b> <i>b</i></Foo>", "<Foo><b>a</b><i>b</i></Foo>", false},
         {"a blank around a component", "<p>a <Foo /></p>", "<p>a<Foo /></p>", false},
         {"preformatted text", "<pre>a\n  b</pre>", "<pre>a\n b</pre>", false},
         {"a blank in pre around an expression", "<pre>{a} {b}</pre>", "<pre>{a}  {b}</pre>", false},
         {"a style: directive may preserve blanks", "<div style:white-space={w}>a  b</div>", "<div style:white-space={w}>a b</div>", false},
-        {"a style: directive of another property", "<p>a <span style:color={c}> b</span></p>", "<p>a <span style:color={c}>b</span></p>", false},
+        {"a style: directive of another property", "<p><span style:color={c}>a</span> <b>b</b></p>", "<p><span style:color={c}>a</span><b>b</b></p>", false},
         {"a style: directive of another property keeps no blanks", "<div style:color={c}>a  \n b</div>", "<div style:color={c}>a b</div>", true},
         {"a spread may preserve blanks", "<div {...p}>a  b</div>", "<div {...p}>a b</div>", false},
+        {"a shorthand attribute sets no style", "<div {title}>a  \n b</div>", "<div {title}>a b</div>", true},
+        {"a component's spread is its own", "<Foo {...p}>a  \n b</Foo>", "<Foo {...p}>a b</Foo>", true},
         {"a computed element may be pre", "<svelte:element this={t}>a  b</svelte:element>", "<svelte:element this={t}>a b</svelte:element>", false},
         {"a stylesheet rule that preserves blanks", "<p>a  b</p><style>p { white-space: pre }</style>", "<p>a b</p><style>p { white-space: pre }</style>", false},
         {"a comment is layout", "<p>a<!-- x -->b</p>", "<p>ab</p>", true},
@@ -228,7 +235,7 @@ TEST_F(SvelteFormatterTools, PrettierJudgedBySvelte)
     } settings[] = {
         {"default", "--single-quote --trailing-comma none"},
         {"width40", "--single-quote --trailing-comma none --print-width 40"},
-        {"tabs", "--single-quote --trailing-comma none --use-tabs --svelte-bracket-new-line=false"},
+        {"tabs", "--single-quote --trailing-comma none --use-tabs --no-svelte-bracket-new-line"},
     };
     for (const auto &s : settings) {
         ASSERT_EQ(std::system(("cd '" + dir.path() + "' && cp -r orig " + s.dir + " && cd " + s.dir + " && '" +

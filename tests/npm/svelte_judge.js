@@ -21,7 +21,7 @@ const blocks = new Set(['address', 'article', 'aside', 'blockquote', 'div', 'dl'
     'nav', 'ol', 'p', 'pre', 'section', 'table', 'tbody', 'td', 'tfoot', 'th', 'thead', 'tr', 'ul', 'script',
     'style', 'title', 'head', 'body', 'html', 'option', 'select']);
 const skip = new Set(['start', 'end', 'loc', 'range', 'raw', 'leadingComments', 'trailingComments', 'comments',
-    'metadata', 'name_loc', 'content', 'hash']);
+    'metadata', 'name_loc', 'hash']);
 
 function isBlock(n) {
     return n && n.type === 'RegularElement' && blocks.has(n.name) &&
@@ -62,8 +62,8 @@ function clean(v, pre) {
     const out = {};
     const inPre = pre || v.name === 'pre' || v.name === 'textarea';
     for (const k of Object.keys(v)) {
-        if (skip.has(k))
-            continue;
+        if (skip.has(k) || (k === 'content' && v.type === 'StyleSheet'))
+            continue;  // a stylesheet's text aside, its rules compare
         if (k === 'nodes' && v.type === 'Fragment')
             out[k] = clean(text(v.nodes, inPre), inPre);
         else if (k === 'data' && v.type === 'Text' && !pre)
@@ -71,6 +71,11 @@ function clean(v, pre) {
         else
             out[k] = clean(v[k], inPre);
     }
+    // An element's class compares as its names.
+    if (v.type === 'RegularElement')
+        for (const a of out.attributes)
+            if (a.type === 'Attribute' && a.name === 'class' && Array.isArray(a.value) && a.value.every((p) => p.type === 'Text'))
+                a.value = a.value.map((p) => p.data).join('').trim().split(/[ \t\n\f\r]+/).join(' ');
     if (out.type === 'Literal' && typeof out.value === 'string')
         out.value = JSON.stringify(out.value);
     return out;

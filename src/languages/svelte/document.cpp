@@ -61,6 +61,7 @@ struct Reader {
     TemplateWriter w;
     Language expressions = Language::JavaScript;
     std::vector<Frame> open;
+    bool keepEdges = false;  // <svelte:options preserveWhitespace>: fragments keep their whitespace
     const char *why = nullptr;
 };
 
@@ -232,10 +233,26 @@ void flushBeforeSilent(Reader &r, std::size_t after)
     r.w.leftBlock = left && r.w.store->tokens.size() == mark;
 }
 
+// Svelte drops the whitespace at the start and end of every fragment (an
+// element's content, a block's branch, a component's children) outside
+// pre and textarea.
+void fragmentEnd(Reader &r)
+{
+    templateFlush(r.w, !r.w.runPre && !r.keepEdges);
+}
+
+void fragmentStart(Reader &r)
+{
+    if (!r.w.runPre && !r.keepEdges)
+        r.w.leftBlock = true;
+}
+
 void closeTop(Reader &r, std::uint32_t at)
 {
-    if (!r.open.back().block)
+    if (!r.open.back().block) {
+        fragmentEnd(r);
         templateClose(r.w, at);
+    }
     r.open.pop_back();
 }
 
@@ -270,6 +287,8 @@ void readTag(Reader &r)
     const bool renders = sigil == '@' && word != "const" && word != "debug";
     if (renders)
         templateFlush(r.w, false);
+    else if (sigil == '/' || sigil == ':')
+        fragmentEnd(r);
     else
         flushBeforeSilent(r, r.i);
     if (sigil == '/') {
@@ -282,6 +301,7 @@ void readTag(Reader &r)
         }
         r.open.pop_back();
         templateToken(r.w, "{/" + word + "}", at32(start), at32(close + 1 - start));
+        r.w.leftBlock = false;  // what the block rendered is not known
         return;
     }
     if (sigil == ':' && (r.open.empty() || !r.open.back().block)) {
@@ -302,6 +322,8 @@ void readTag(Reader &r)
         templateCode(r.w, r.expressions, code, at32(e));
     templateToken(r.w, "}", at32(close), 1);
     r.w.leftBlock = renders ? false : left;
+    if (sigil == '#' || sigil == ':')
+        fragmentStart(r);
 }
 
 // One part of an attribute's value: text as written, or an expression.
@@ -553,7 +575,8 @@ void readStartTag(Reader &r)
             value += p.text;
         }
         const std::string property = a.name.compare(0, 6, "style:") == 0 ? a.name.substr(6, a.name.find('|') - 6) : "";
-        if (a.name.empty() || property == "white-space" || property == "display" || (a.name == "style" && !textOnly))
+        const bool spread = a.name.empty() && a.parts[0].text.find("...") != std::string::npos;
+        if (regular && (spread || property == "white-space" || property == "display" || (a.name == "style" && !textOnly)))
             computedStyle = true;
         if (!a.name.empty())
             plain.push_back(TemplateAttribute{a.name, textOnly ? value : std::string(), at32(a.at)});
@@ -564,6 +587,7 @@ void readStartTag(Reader &r)
     for (const Attribute &a : attributes)
         writeAttribute(r, a, regular);
     templateBegun(r.w, at32(start));
+    fragmentStart(r);
     r.open.push_back(Frame{name, false, regular});
     if (selfClosing || (regular && isVoid(name))) {
         closeTop(r, at32(r.i));
@@ -679,6 +703,7 @@ const char *svelteTokens(HtmlStore &store, const LexOptions &options)
     if (r.n > 0)
         survey(r.text, r.n, facts, typescript);
     r.expressions = typescript ? Language::TypeScript : Language::JavaScript;
+    r.keepEdges = r.n > 0 && memmem(r.text, r.n, "preserveWhitespace", 18) != nullptr;
     templateStart(r.w, store, typescript ? kSvelteTs : kSvelteJs, options, facts);
     if (r.n > 0)
         readFragment(r);
