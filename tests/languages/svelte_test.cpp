@@ -41,6 +41,8 @@ TEST(SvelteNearMiss, Elements)
         {"an end tag a start tag supplies", "<ul><li>a<li>b</ul>", "<ul><li>a</li><li>b</li></ul>", true},
         {"an end tag a parent's end supplies", "<div><p>a</div>", "<div><p>a</p></div>", true},
         {"an element moved out of its parent", "<div><p>a</p></div>", "<div></div><p>a</p>", false},
+        {"<svelte:options> anywhere at the top", "<svelte:options immutable />\n<p>a</p>\n<b>c</b>", "<p>a</p>\n<svelte:options immutable />\n<b>c</b>", true},
+        {"<svelte:options>'s attributes", "<svelte:options immutable />\n<p>a</p>", "<svelte:options accessors />\n<p>a</p>", false},
         {"svelte: elements by name", "<svelte:window on:keydown={k} />", "<svelte:body on:keydown={k} />", false},
     });
 }

@@ -28,10 +28,18 @@ function isBlock(n) {
         !n.attributes.some((a) => a.type !== 'Attribute' || a.name === 'style' || a.name === 'hidden');
 }
 
-function text(nodes, pre) {
+function text(all, pre) {
+    // Text on either side of what is left out (a comment, the options, a
+    // script or style at the top) reads as one.
+    const nodes = [];
+    for (const n of all.filter((n) => n.type !== 'Comment' && !n.type.startsWith('SvelteOptions')))
+        if (n.type === 'Text' && nodes.length && nodes[nodes.length - 1].type === 'Text')
+            nodes[nodes.length - 1] = { type: 'Text', data: nodes[nodes.length - 1].data + n.data };
+        else
+            nodes.push(n);
     const out = [];
     nodes.forEach((n, i) => {
-        if (n.type === 'Comment')
+        if (n.type === 'Comment' || n.type.startsWith('SvelteOptions'))
             return;
         if (n.type !== 'Text' || pre) {
             out.push(n);

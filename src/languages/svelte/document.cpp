@@ -61,6 +61,7 @@ struct Reader {
     TemplateWriter w;
     Language expressions = Language::JavaScript;
     std::vector<Frame> open;
+    std::string options;     // the tokens of the component's <svelte:options>, written last
     bool keepEdges = false;  // <svelte:options preserveWhitespace>: fragments keep their whitespace
     const char *why = nullptr;
 };
@@ -583,6 +584,16 @@ void readStartTag(Reader &r)
     }
     if (computedStyle)
         plain.push_back(TemplateAttribute{"style", "display white-space", at32(start)});
+    // <svelte:options> of the component may stand anywhere at its top:
+    // its tokens go last, and the text around it reads as if it were not
+    // there.
+    const bool options = name == "svelte:options" && r.open.empty() && selfClosing &&
+                         r.w.run.find_first_not_of(' ') == std::string::npos;
+    const std::string run = r.w.run;
+    const bool left = r.w.leftBlock;
+    const std::size_t mark = r.w.store->tokens.size();
+    if (options)
+        r.w.run.clear();
     templateBegin(r.w, name, plain, at32(start));
     for (const Attribute &a : attributes)
         writeAttribute(r, a, regular);
@@ -591,6 +602,13 @@ void readStartTag(Reader &r)
     r.open.push_back(Frame{name, false, regular});
     if (selfClosing || (regular && isVoid(name))) {
         closeTop(r, at32(r.i));
+        if (options) {
+            ByteBuffer &tokens = r.w.store->tokens;
+            r.options.append(tokens.data() + mark, tokens.size() - mark);
+            tokens.resize(mark);
+            r.w.run = run;
+            r.w.leftBlock = left;
+        }
         return;
     }
     if (name == "script" || name == "style")
@@ -710,6 +728,8 @@ const char *svelteTokens(HtmlStore &store, const LexOptions &options)
     if (r.why)
         return r.why;
     templateFinish(r.w);
+    if (!r.options.empty())
+        std::memcpy(store.tokens.grow(r.options.size()), r.options.data(), r.options.size());
     return nullptr;
 }
 
