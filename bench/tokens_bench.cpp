@@ -233,6 +233,23 @@ void LexHtml(benchmark::State &state)
 }
 BENCHMARK(LexHtml)->ArgNames({"crlf", "run"})->Args({0, 1});
 
+// Svelte: the components under MATCHLING_BENCH_SVELTE (none ship with the
+// system), cut at an end tag to the size a document may have.
+void LexSvelte(benchmark::State &state)
+{
+    std::string text = languageText("MATCHLING_BENCH_SVELTE", "/usr/share", ".svelte");
+    if (text.size() > kHtmlMaxBytes) {
+        const std::size_t end = text.rfind("</style>", kHtmlMaxBytes - 9);
+        text.resize(end == std::string::npos ? kHtmlMaxBytes : end + 8);
+    }
+    if (text.empty()) {
+        state.SkipWithError("no .svelte files: set MATCHLING_BENCH_SVELTE");
+        return;
+    }
+    lexText(state, text, Language::Svelte, LexOptions{});
+}
+BENCHMARK(LexSvelte)->ArgNames({"crlf", "run"})->Args({0, 1});
+
 // The libraries alone on the texts of LexMarkdown and LexYaml, every result
 // thrown away: the bound of what those lexers can reach.
 #ifdef MATCHLING_HAVE_CMARK_GFM

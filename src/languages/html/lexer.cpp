@@ -6,8 +6,6 @@
 #include "languages/html/state.h"
 #include "tokens/kit.h"
 
-#if MATCHLING_HAVE_GUMBO
-
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -78,13 +76,12 @@ void indexLines(HtmlStore &store)
 
 } // namespace
 
-void htmlStart(Lexer &lx)
+void markupStart(Lexer &lx, const char *(*tokens)(HtmlStore &, const LexOptions &), const char *tooLarge)
 {
     HtmlLexState &st = startLanguageState<HtmlLexState>(lx);
     st.store = new HtmlStore;
     lx.store.reset(st.store);
-    const char *why = readDocument(lx, st.store->text) ? htmlTokens(*st.store, lx.options)
-                                                        : "too large to compare as HTML";
+    const char *why = readDocument(lx, st.store->text) ? tokens(*st.store, lx.options) : tooLarge;
     if (why) {
         refuseSource(lx, why);
         st.store->tokens.resize(0);
@@ -148,6 +145,13 @@ std::size_t htmlRun(Lexer &lx, QuickToken *out, std::size_t max, std::size_t key
     if (n > 0)
         lx.endPlace = endOf(st, out[n - 1].place, at, spans);
     return n;
+}
+
+#if MATCHLING_HAVE_GUMBO
+
+void htmlStart(Lexer &lx)
+{
+    markupStart(lx, htmlTokens, "too large to compare as HTML");
 }
 
 extern const LexerHooks kHtmlLexer = {htmlStart, htmlNext, htmlRun, nullptr, false, nullptr};

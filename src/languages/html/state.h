@@ -51,6 +51,13 @@ constexpr std::size_t kHtmlNoteBytes = 10;     // bytes of a record's note
 // (document.cpp).
 const char *htmlTokens(HtmlStore &store, const LexOptions &options);
 
+// The start of a markup lexer: reads the source (a larger one refused with
+// the reason tooLarge) and has tokens fill the store, refusing the source
+// with the reason it returns. htmlNext and htmlRun hand out its records.
+void markupStart(Lexer &lx, const char *(*tokens)(HtmlStore &, const LexOptions &), const char *tooLarge);
+void htmlNext(Lexer &lx, TokenPiece &piece);
+std::size_t htmlRun(Lexer &lx, QuickToken *out, std::size_t max, std::size_t keyBytes);
+
 struct HtmlLexState {
     HtmlStore *store = nullptr;  // Lexer::store's
     std::size_t next = 0;        // offset of the next record in store->tokens

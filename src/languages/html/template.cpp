@@ -623,10 +623,11 @@ void templateDoctype(TemplateWriter &w, const std::string &declaration, std::uin
     emit(w, declaration, at, 0);
 }
 
-void templateOpen(TemplateWriter &w, const std::string &name, std::vector<TemplateAttribute> &attributes,
-                  std::uint32_t at, bool svg)
+void templateBegin(TemplateWriter &w, const std::string &name, const std::vector<TemplateAttribute> &attributes,
+                   std::uint32_t at, bool svg)
 {
-    TemplateFrame frame;
+    TemplateFrame &frame = w.pending;
+    frame = TemplateFrame();
     frame.name = name;
     frame.flags = elementFlags(name);
     if (svg) {
@@ -655,16 +656,60 @@ void templateOpen(TemplateWriter &w, const std::string &name, std::vector<Templa
         frame.body = bodyLanguage((frame.flags & kScript) != 0, attributes);
     flushRun(w, (frame.flags & kBlockOutside) != 0);
     emit(w, "<" + name, at, static_cast<std::uint32_t>(name.size() + 1));
-    std::sort(attributes.begin(), attributes.end(),
-              [](const TemplateAttribute &a, const TemplateAttribute &b) { return a.name < b.name; });
-    for (const TemplateAttribute &a : attributes)
-        emitAttribute(w, a);
+}
+
+void templateBegun(TemplateWriter &w, std::uint32_t at)
+{
+    TemplateFrame &frame = w.pending;
     emit(w, ">", at);
     w.leftBlock = (frame.flags & kBlockInside) != 0;
     w.runPre = frame.pre;
     w.body.clear();
     w.bodyAt = at;
     w.frames.push_back(std::move(frame));
+}
+
+void templateOpen(TemplateWriter &w, const std::string &name, std::vector<TemplateAttribute> &attributes,
+                  std::uint32_t at, bool svg)
+{
+    templateBegin(w, name, attributes, at, svg);
+    std::sort(attributes.begin(), attributes.end(),
+              [](const TemplateAttribute &a, const TemplateAttribute &b) { return a.name < b.name; });
+    for (const TemplateAttribute &a : attributes)
+        emitAttribute(w, a);
+    templateBegun(w, at);
+}
+
+void templateAttribute(TemplateWriter &w, const TemplateAttribute &a)
+{
+    emitAttribute(w, a);
+}
+
+void templateFlush(TemplateWriter &w, bool rightBlock)
+{
+    flushRun(w, rightBlock);
+}
+
+bool templateInsideBlock(const TemplateWriter &w)
+{
+    return !w.frames.empty() && (w.frames.back().flags & kBlockInside) != 0;
+}
+
+bool templateStandsAlone(const TemplateWriter &w, const std::string &name)
+{
+    const std::vector<std::string> &inlined = w.facts.inlined;
+    return (elementFlags(name) & kBlockOutside) != 0 && !w.facts.inlines &&
+           std::find(inlined.begin(), inlined.end(), name) == inlined.end();
+}
+
+void templateToken(TemplateWriter &w, const std::string &key, std::uint32_t at, std::uint32_t spans)
+{
+    emit(w, key, at, spans);
+}
+
+void templateCode(TemplateWriter &w, Language language, const std::string &code, std::uint32_t at)
+{
+    readCode(w, language, code, at, false);
 }
 
 void templateClose(TemplateWriter &w, std::uint32_t at)

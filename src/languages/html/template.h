@@ -75,6 +75,7 @@ struct TemplateWriter {
     StyleFacts facts;
 
     std::vector<TemplateFrame> frames;  // the elements open, the outermost first
+    TemplateFrame pending;              // the element whose start tag is being written
 
     // The text since the last element boundary (or token comment), as read:
     // collapsed, each run of whitespace one blank, outside preformatted
@@ -103,6 +104,34 @@ void templateDoctype(TemplateWriter &w, const std::string &declaration, std::uin
 // but inside its text elements). The attributes may be reordered.
 void templateOpen(TemplateWriter &w, const std::string &name, std::vector<TemplateAttribute> &attributes,
                   std::uint32_t at, bool svg = false);
+
+// An element's start in two steps, for a syntax that writes its attributes'
+// tokens itself (templateToken, templateCode, templateAttribute): the first
+// writes up to its name (attributes tell only how it renders and what its
+// body is), the second the end of its start tag.
+void templateBegin(TemplateWriter &w, const std::string &name, const std::vector<TemplateAttribute> &attributes,
+                   std::uint32_t at, bool svg = false);
+void templateBegun(TemplateWriter &w, std::uint32_t at);
+
+// One attribute's tokens, its value compared as the syntax's kind for its
+// name says.
+void templateAttribute(TemplateWriter &w, const TemplateAttribute &a);
+
+// Hands out the text read so far (it ends at a line's edge when rightBlock).
+void templateFlush(TemplateWriter &w, bool rightBlock);
+
+// True when the element open last holds its content between a line's
+// edges; and when an element of name, with no attributes, stands on lines
+// of its own.
+bool templateInsideBlock(const TemplateWriter &w);
+bool templateStandsAlone(const TemplateWriter &w, const std::string &name);
+
+// One token as key, spelled by the spans bytes at document offset at.
+void templateToken(TemplateWriter &w, const std::string &key, std::uint32_t at, std::uint32_t spans);
+
+// code as the tokens of language (Unknown: its lines as written), at
+// document offset at.
+void templateCode(TemplateWriter &w, Language language, const std::string &code, std::uint32_t at);
 
 // The end of the element opened last, at offset at (where its end tag
 // stands, or where the next node starts when the reader closed it).

@@ -1,0 +1,745 @@
+// A Svelte component as tokens. Svelte's template is read here as Svelte's
+// own parser reads it, not as an HTML5 parser would: every element is closed
+// by its end tag or by "/>" (`<div />` is an empty div), but for the end
+// tags Svelte itself lets a start tag or a parent's end tag supply; names
+// are kept as written; `{...}` in text and in attribute values, the blocks
+// ({#if}, {:else}, {/if}, ...) and the tags ({@html}, {@const}, ...) are
+// tokens, their expressions read by JavaScript's or TypeScript's lexer. The
+// template writer (src/languages/html/template.h) decides what of the text
+// renders, as it does for HTML.
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "languages/html/state.h"
+#include "languages/html/template.h"
+#include "tokens/kit.h"
+
+namespace {
+
+const TemplateSyntax kSvelteJs = {nullptr, nullptr, nullptr, Language::JavaScript};
+const TemplateSyntax kSvelteTs = {nullptr, nullptr, nullptr, Language::TypeScript};
+
+inline bool isBlank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\f' || c == '\r';
+}
+
+inline bool isLetter(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+inline bool isIdentifier(const std::string &s)
+{
+    if (s.empty() || (s[0] >= '0' && s[0] <= '9'))
+        return false;
+    for (char c : s)
+        if (!isLetter(c) && !(c >= '0' && c <= '9') && c != '_' && c != '$')
+            return false;
+    return true;
+}
+
+bool startsWith(const char *p, const char *end, const char *word)
+{
+    const std::size_t k = std::strlen(word);
+    return static_cast<std::size_t>(end - p) >= k && std::memcmp(p, word, k) == 0;
+}
+
+// One open element or block.
+struct Frame {
+    std::string name;  // an element's name, or a block's word ("if", "each", ...)
+    bool block = false;
+    bool regular = false;  // an element of HTML's (not a component, not svelte:*)
+};
+
+struct Reader {
+    const char *text = nullptr;
+    std::size_t n = 0;
+    std::size_t i = 0;
+    TemplateWriter w;
+    Language expressions = Language::JavaScript;
+    std::vector<Frame> open;
+    std::string options;     // the tokens of the component's <svelte:options>, written last
+    bool keepEdges = false;  // <svelte:options preserveWhitespace>: fragments keep their whitespace
+    const char *why = nullptr;
+};
+
+// The offset of the '}' that closes the expression whose '{' stands just
+// before from, or n when there is none: braces, strings, template literals
+// and comments followed.
+std::size_t expressionEnd(const char *t, std::size_t n, std::size_t from)
+{
+    std::vector<char> modes(1, '{');  // '{' a brace open, '`' a template literal open
+    std::size_t i = from;
+    char before = '(';  // the last character not blank outside a literal: a '/' after an operator starts a regex
+    while (i < n) {
+        const char c = t[i];
+        if (modes.back() != '`' && !isBlank(c) && c != '/')
+            before = c;
+        if (modes.back() == '`') {
+            if (c == '\\')
+                i += 2;
+            else if (c == '`')
+                modes.pop_back(), ++i;
+            else if (c == '$' && i + 1 < n && t[i + 1] == '{')
+                modes.push_back('{'), i += 2;
+            else
+                ++i;
+            continue;
+        }
+        if (c == '{') {
+            modes.push_back('{');
+        } else if (c == '}') {
+            modes.pop_back();
+            if (modes.empty())
+                return i;
+        } else if (c == '`') {
+            modes.push_back('`');
+        } else if (c == '"' || c == '\'') {
+            ++i;
+            while (i < n && t[i] != c && t[i] != '\n')
+                i += t[i] == '\\' ? 2 : 1;
+        } else if (c == '/' && i + 1 < n && t[i + 1] == '/') {
+            while (i < n && t[i] != '\n')
+                ++i;
+        } else if (c == '/' && i + 1 < n && t[i + 1] == '*') {
+            const void *end = memmem(t + i + 2, n - i - 2, "*/", 2);
+            if (!end)
+                return n;
+            i = static_cast<std::size_t>(static_cast<const char *>(end) - t) + 1;
+        } else if (c == '/' && i > from && std::strchr("(,=:[!&|?{};+-*%<>~^", before)) {
+            // A regular expression: up to its '/' outside a class.
+            bool inClass = false;
+            for (++i; i < n && t[i] != '\n' && (inClass || t[i] != '/'); ++i) {
+                if (t[i] == '\\')
+                    ++i;
+                else if (t[i] == '[')
+                    inClass = true;
+                else if (t[i] == ']')
+                    inClass = false;
+            }
+            before = 'x';
+        } else if (c == '/') {
+            before = '/';
+        }
+        ++i;
+    }
+    return n;
+}
+
+bool isVoid(const std::string &name)
+{
+    static const char *const kVoid[] = {"area", "base", "br", "col", "command", "embed", "hr", "img", "input",
+                                        "keygen", "link", "meta", "param", "source", "track", "wbr"};
+    return std::find_if(std::begin(kVoid), std::end(kVoid), [&](const char *v) { return name == v; }) !=
+           std::end(kVoid);
+}
+
+// Svelte's end tags a start tag supplies: the open element current closes
+// where an element next starts in it.
+bool closedBy(const std::string &current, const std::string &next)
+{
+    struct Rule {
+        const char *current;
+        const char *next;
+    };
+    static const Rule kRules[] = {
+        {"li", " li "}, {"dt", " dt dd "}, {"dd", " dt dd "},
+        {"p", " address article aside blockquote div dl fieldset footer form h1 h2 h3 h4 h5 h6 header hgroup hr "
+              "main menu nav ol p pre section table ul "},
+        {"rt", " rt rp "}, {"rp", " rt rp "}, {"optgroup", " optgroup "}, {"option", " option optgroup "},
+        {"thead", " tbody tfoot "}, {"tbody", " tbody tfoot "}, {"tfoot", " tbody "}, {"tr", " tr tbody "},
+        {"td", " td th tr "}, {"th", " td th tr "}};
+    for (const Rule &r : kRules)
+        if (current == r.current)
+            return std::strstr(r.next, (" " + next + " ").c_str()) != nullptr;
+    return false;
+}
+
+bool regularName(const std::string &name)
+{
+    return !name.empty() && name[0] >= 'a' && name[0] <= 'z' && name.find(':') == std::string::npos &&
+           name.find('.') == std::string::npos;
+}
+
+std::uint32_t at32(std::size_t at)
+{
+    return static_cast<std::uint32_t>(at);
+}
+
+void refuse(Reader &r, const char *why)
+{
+    if (!r.why)
+        r.why = why;
+}
+
+// True when what follows offset j, past blanks, comments and the tags that
+// render nothing, starts or ends a line: the end of the element open (a
+// block container) or the start of an element that stands on lines of its
+// own with no attribute that could change how it shows.
+bool edgeAhead(const Reader &r, std::size_t j)
+{
+    const char *t = r.text, *end = r.text + r.n;
+    for (;;) {
+        while (j < r.n && isBlank(t[j]))
+            ++j;
+        if (j >= r.n)
+            return false;
+        if (startsWith(t + j, end, "<!--")) {
+            const void *close = memmem(t + j + 4, r.n - j - 4, "-->", 3);
+            if (!close)
+                return false;
+            j = static_cast<std::size_t>(static_cast<const char *>(close) - t) + 3;
+            continue;
+        }
+        if (t[j] == '{') {
+            std::size_t k = j + 1;
+            while (k < r.n && isBlank(t[k]))
+                ++k;
+            if (k >= r.n || !(t[k] == '#' || t[k] == '/' || t[k] == ':' || startsWith(t + k, end, "@const") ||
+                              startsWith(t + k, end, "@debug")))
+                return false;
+            const std::size_t close = expressionEnd(t, r.n, j + 1);
+            if (close >= r.n)
+                return false;
+            j = close + 1;
+            continue;
+        }
+        if (startsWith(t + j, end, "</"))
+            return templateInsideBlock(r.w);
+        if (t[j] != '<')
+            return false;
+        std::size_t k = j + 1;
+        while (k < r.n && !isBlank(t[k]) && t[k] != '>' && t[k] != '/')
+            ++k;
+        const std::string name(t + j + 1, k - j - 1);
+        while (k < r.n && t[k] != '>') {
+            if (t[k] == '{' || t[k] == '"' || t[k] == '\'' || t[k] == '=' || isLetter(t[k]))
+                return false;  // attributes: they may change its display
+            ++k;
+        }
+        return regularName(name) && templateStandsAlone(r.w, name);
+    }
+}
+
+// The text read so far handed out before a tag that renders nothing: the
+// left edge stays one where nothing was written.
+void flushBeforeSilent(Reader &r, std::size_t after)
+{
+    const std::size_t mark = r.w.store->tokens.size();
+    const bool left = r.w.leftBlock;
+    templateFlush(r.w, edgeAhead(r, after));
+    r.w.leftBlock = left && r.w.store->tokens.size() == mark;
+}
+
+// Svelte drops the whitespace at the start and end of every fragment (an
+// element's content, a block's branch, a component's children) outside
+// pre and textarea.
+void fragmentEnd(Reader &r)
+{
+    templateFlush(r.w, !r.w.runPre && !r.keepEdges);
+}
+
+void fragmentStart(Reader &r)
+{
+    if (!r.w.runPre && !r.keepEdges)
+        r.w.leftBlock = true;
+}
+
+void closeTop(Reader &r, std::uint32_t at)
+{
+    if (!r.open.back().block) {
+        fragmentEnd(r);
+        templateClose(r.w, at);
+    }
+    r.open.pop_back();
+}
+
+// A `{...}` at r.i in text.
+void readTag(Reader &r)
+{
+    const char *t = r.text;
+    const std::size_t start = r.i;
+    const std::size_t close = expressionEnd(t, r.n, start + 1);
+    if (close >= r.n) {
+        refuse(r, "an expression left open in Svelte");
+        return;
+    }
+    std::size_t k = start + 1;
+    while (k < close && isBlank(t[k]))
+        ++k;
+    const char sigil = k < close ? t[k] : 0;
+    r.i = close + 1;
+    if (sigil != '#' && sigil != '/' && sigil != ':' && sigil != '@') {
+        // An expression: its value renders as text.
+        templateFlush(r.w, false);
+        templateToken(r.w, "{", at32(start), 1);
+        templateCode(r.w, r.expressions, std::string(t + start + 1, close - start - 1), at32(start + 1));
+        templateToken(r.w, "}", at32(close), 1);
+        r.w.leftBlock = false;
+        return;
+    }
+    std::size_t e = k + 1;
+    while (e < close && isLetter(t[e]))
+        ++e;
+    const std::string word(t + k + 1, e - k - 1);
+    const bool renders = sigil == '@' && word != "const" && word != "debug";
+    if (renders)
+        templateFlush(r.w, false);
+    else if (sigil == '/' || sigil == ':')
+        fragmentEnd(r);
+    else
+        flushBeforeSilent(r, r.i);
+    if (sigil == '/') {
+        std::size_t rest = e;
+        while (rest < close && isBlank(t[rest]))
+            ++rest;
+        if (r.open.empty() || !r.open.back().block || r.open.back().name != word || rest != close) {
+            refuse(r, "a Svelte block closed that is not open");
+            return;
+        }
+        r.open.pop_back();
+        templateToken(r.w, "{/" + word + "}", at32(start), at32(close + 1 - start));
+        r.w.leftBlock = false;  // what the block rendered is not known
+        return;
+    }
+    if (sigil == ':' && (r.open.empty() || !r.open.back().block)) {
+        refuse(r, "a Svelte block continued that is not open");
+        return;
+    }
+    if (sigil == '#') {
+        if (r.open.size() >= kHtmlMaxDepth) {
+            refuse(r, "nested too deep to compare as Svelte");
+            return;
+        }
+        r.open.push_back(Frame{word, true, false});
+    }
+    const bool left = r.w.leftBlock;
+    templateToken(r.w, std::string("{") + sigil + word, at32(start), at32(e - start));
+    const std::string code(t + e, close - e);
+    if (code.find_first_not_of(" \t\n\f\r") != std::string::npos)
+        templateCode(r.w, r.expressions, code, at32(e));
+    templateToken(r.w, "}", at32(close), 1);
+    r.w.leftBlock = renders ? false : left;
+    if (sigil == '#' || sigil == ':')
+        fragmentStart(r);
+}
+
+// One part of an attribute's value: text as written, or an expression.
+struct Part {
+    bool expression = false;
+    std::string text;
+    std::size_t at = 0;
+};
+
+// Reads a quoted value's parts up to its quote q (r.i just past the opening one).
+bool readQuoted(Reader &r, char q, std::vector<Part> &parts)
+{
+    const char *t = r.text;
+    while (r.i < r.n && t[r.i] != q) {
+        if (t[r.i] == '{') {
+            const std::size_t close = expressionEnd(t, r.n, r.i + 1);
+            if (close >= r.n)
+                return false;
+            parts.push_back(Part{true, std::string(t + r.i + 1, close - r.i - 1), r.i + 1});
+            r.i = close + 1;
+            continue;
+        }
+        const std::size_t from = r.i;
+        while (r.i < r.n && t[r.i] != q && t[r.i] != '{')
+            ++r.i;
+        parts.push_back(Part{false, std::string(t + from, r.i - from), from});
+    }
+    if (r.i >= r.n)
+        return false;
+    ++r.i;
+    return true;
+}
+
+// One attribute as read: its name ("" for `{...}` alone), whether it has a
+// value, and the value's parts.
+struct Attribute {
+    std::string name;
+    std::size_t at = 0;
+    bool valued = false;
+    bool quoted = false;
+    std::vector<Part> parts;
+};
+
+void writeAttribute(Reader &r, const Attribute &a, bool regular)
+{
+    TemplateWriter &w = r.w;
+    const std::uint32_t at = at32(a.at);
+    if (a.name.empty()) {
+        // `{...spread}`, `{@attach f}`, or `{name}` for name={name}.
+        const std::string &code = a.parts[0].text;
+        std::size_t k = code.find_first_not_of(" \t\n\f\r");
+        std::size_t last = code.find_last_not_of(" \t\n\f\r");
+        const std::string inner = k == std::string::npos ? std::string() : code.substr(k, last - k + 1);
+        if (isIdentifier(inner)) {
+            templateToken(w, inner + "=", at, 0);
+            templateToken(w, "{", at, 0);
+            templateCode(w, r.expressions, inner, at32(a.parts[0].at + k));
+            templateToken(w, "}", at, 0);
+            return;
+        }
+        templateToken(w, "{", at, 1);
+        templateCode(w, r.expressions, code, at32(a.parts[0].at));
+        templateToken(w, "}", at, 0);
+        return;
+    }
+    if (!a.valued) {
+        // bind:x, class:x, style:x and let:x alone stand for the directive
+        // with the expression {x}.
+        const std::size_t colon = a.name.find(':');
+        const std::string kind = colon == std::string::npos ? std::string() : a.name.substr(0, colon);
+        std::string local = colon == std::string::npos ? std::string() : a.name.substr(colon + 1);
+        local = local.substr(0, local.find('|'));
+        if ((kind == "bind" || kind == "class" || kind == "style" || kind == "let") && isIdentifier(local)) {
+            templateToken(w, a.name + "=", at, at32(a.name.size()));
+            templateToken(w, "{", at, 0);
+            templateCode(w, r.expressions, local, at32(a.at + colon + 1));
+            templateToken(w, "}", at, 0);
+            return;
+        }
+        templateToken(w, a.name, at, at32(a.name.size()));
+        return;
+    }
+    bool textOnly = true;
+    std::string value;
+    for (const Part &p : a.parts) {
+        textOnly = textOnly && !p.expression;
+        value += p.text;
+    }
+    if (textOnly) {
+        TemplateAttribute plain;
+        plain.name = a.name;
+        plain.value = value;
+        plain.at = at;
+        if (regular && (a.name == "class" || a.name == "style")) {
+            templateAttribute(w, plain);
+        } else {
+            templateToken(w, a.name + "=", at, at32(a.name.size()));
+            templateToken(w, "\"" + value + "\"", at, 0);
+        }
+        return;
+    }
+    templateToken(w, a.name + "=", at, at32(a.name.size()));
+    if (a.quoted)
+        templateToken(w, "\"", at, 0);
+    for (const Part &p : a.parts) {
+        if (!p.expression) {
+            templateToken(w, "'" + p.text, at32(p.at), 0);
+            continue;
+        }
+        templateToken(w, "{", at32(p.at), 0);
+        templateCode(w, r.expressions, p.text, at32(p.at));
+        templateToken(w, "}", at32(p.at), 0);
+    }
+    if (a.quoted)
+        templateToken(w, "\"", at, 0);
+}
+
+// The raw body of a script or style element, up to its end tag.
+void readRaw(Reader &r, const std::string &name)
+{
+    const std::string endTag = "</" + name;
+    const void *end = memmem(r.text + r.i, r.n - r.i, endTag.data(), endTag.size());
+    if (!end) {
+        refuse(r, "an element left open in Svelte");
+        return;
+    }
+    const std::size_t stop = static_cast<std::size_t>(static_cast<const char *>(end) - r.text);
+    if (stop > r.i)
+        templateText(r.w, r.text + r.i, stop - r.i, r.text + r.i, stop - r.i, at32(r.i));
+    const void *gt = std::memchr(r.text + stop, '>', r.n - stop);
+    if (!gt) {
+        refuse(r, "an end tag left open in Svelte");
+        return;
+    }
+    r.i = static_cast<std::size_t>(static_cast<const char *>(gt) - r.text) + 1;
+    templateClose(r.w, at32(stop));
+    r.open.pop_back();
+}
+
+void readStartTag(Reader &r)
+{
+    const char *t = r.text;
+    const std::size_t start = r.i;
+    std::size_t k = start + 1;
+    while (k < r.n && !isBlank(t[k]) && t[k] != '>' && t[k] != '/' && t[k] != '{')
+        ++k;
+    const std::string name(t + start + 1, k - start - 1);
+    r.i = k;
+    std::vector<Attribute> attributes;
+    bool selfClosing = false;
+    for (;;) {
+        while (r.i < r.n && isBlank(t[r.i]))
+            ++r.i;
+        if (r.i >= r.n) {
+            refuse(r, "a start tag left open in Svelte");
+            return;
+        }
+        if (t[r.i] == '>') {
+            ++r.i;
+            break;
+        }
+        if (t[r.i] == '/' && r.i + 1 < r.n && t[r.i + 1] == '>') {
+            r.i += 2;
+            selfClosing = true;
+            break;
+        }
+        Attribute a;
+        a.at = r.i;
+        if (t[r.i] == '{') {
+            const std::size_t close = expressionEnd(t, r.n, r.i + 1);
+            if (close >= r.n) {
+                refuse(r, "an expression left open in Svelte");
+                return;
+            }
+            a.parts.push_back(Part{true, std::string(t + r.i + 1, close - r.i - 1), r.i + 1});
+            r.i = close + 1;
+            attributes.push_back(std::move(a));
+            continue;
+        }
+        const std::size_t from = r.i;
+        while (r.i < r.n && !isBlank(t[r.i]) && t[r.i] != '=' && t[r.i] != '>' &&
+               !(t[r.i] == '/' && r.i + 1 < r.n && t[r.i + 1] == '>') && t[r.i] != '{' && t[r.i] != '"' &&
+               t[r.i] != '\'')
+            ++r.i;
+        if (r.i == from) {
+            refuse(r, "an attribute Svelte cannot read");
+            return;
+        }
+        a.name.assign(t + from, r.i - from);
+        std::size_t j = r.i;
+        while (j < r.n && isBlank(t[j]))
+            ++j;
+        if (j < r.n && t[j] == '=') {
+            r.i = j + 1;
+            while (r.i < r.n && isBlank(t[r.i]))
+                ++r.i;
+            a.valued = true;
+            if (r.i < r.n && (t[r.i] == '"' || t[r.i] == '\'')) {
+                a.quoted = true;
+                const char q = t[r.i++];
+                if (!readQuoted(r, q, a.parts)) {
+                    refuse(r, "an attribute's value left open in Svelte");
+                    return;
+                }
+            } else if (r.i < r.n && t[r.i] == '{') {
+                const std::size_t close = expressionEnd(t, r.n, r.i + 1);
+                if (close >= r.n) {
+                    refuse(r, "an expression left open in Svelte");
+                    return;
+                }
+                a.parts.push_back(Part{true, std::string(t + r.i + 1, close - r.i - 1), r.i + 1});
+                r.i = close + 1;
+            } else {
+                const std::size_t v = r.i;
+                while (r.i < r.n && !isBlank(t[r.i]) && t[r.i] != '>' && t[r.i] != '{' &&
+                       !(t[r.i] == '/' && r.i + 1 < r.n && t[r.i + 1] == '>'))
+                    ++r.i;
+                if (r.i == v) {
+                    refuse(r, "an attribute's value missing in Svelte");
+                    return;
+                }
+                a.parts.push_back(Part{false, std::string(t + v, r.i - v), v});
+            }
+        }
+        attributes.push_back(std::move(a));
+    }
+    if (name.empty()) {
+        refuse(r, "a start tag without a name in Svelte");
+        return;
+    }
+    const bool regular = regularName(name);
+    if (!r.open.empty() && r.open.back().regular && closedBy(r.open.back().name, name))
+        closeTop(r, at32(start));
+    if (r.open.size() >= kHtmlMaxDepth) {
+        refuse(r, "nested too deep to compare as Svelte");
+        return;
+    }
+    // What tells how it renders: its attributes written as plain text; one
+    // whose value is computed (or a spread, or a style: directive of white-space
+    // or display, or an
+    // element whose name is computed) may set any style.
+    std::vector<TemplateAttribute> plain;
+    bool computedStyle = !regular && name == "svelte:element";
+    for (const Attribute &a : attributes) {
+        bool textOnly = true;
+        std::string value;
+        for (const Part &p : a.parts) {
+            textOnly = textOnly && !p.expression;
+            value += p.text;
+        }
+        const std::string property = a.name.compare(0, 6, "style:") == 0 ? a.name.substr(6, a.name.find('|') - 6) : "";
+        const bool spread = a.name.empty() && a.parts[0].text.find("...") != std::string::npos;
+        if (regular && (spread || property == "white-space" || property == "display" || (a.name == "style" && !textOnly)))
+            computedStyle = true;
+        if (!a.name.empty())
+            plain.push_back(TemplateAttribute{a.name, textOnly ? value : std::string(), at32(a.at)});
+    }
+    if (computedStyle)
+        plain.push_back(TemplateAttribute{"style", "display white-space", at32(start)});
+    // <svelte:options> of the component may stand anywhere at its top:
+    // its tokens go last, and the text around it reads as if it were not
+    // there.
+    const bool options = name == "svelte:options" && r.open.empty() && selfClosing &&
+                         r.w.run.find_first_not_of(' ') == std::string::npos;
+    const std::string run = r.w.run;
+    const bool left = r.w.leftBlock;
+    const std::size_t mark = r.w.store->tokens.size();
+    if (options)
+        r.w.run.clear();
+    templateBegin(r.w, name, plain, at32(start));
+    for (const Attribute &a : attributes)
+        writeAttribute(r, a, regular);
+    templateBegun(r.w, at32(start));
+    fragmentStart(r);
+    r.open.push_back(Frame{name, false, regular});
+    if (selfClosing || (regular && isVoid(name))) {
+        closeTop(r, at32(r.i));
+        if (options) {
+            ByteBuffer &tokens = r.w.store->tokens;
+            r.options.append(tokens.data() + mark, tokens.size() - mark);
+            tokens.resize(mark);
+            r.w.run = run;
+            r.w.leftBlock = left;
+        }
+        return;
+    }
+    if (name == "script" || name == "style")
+        readRaw(r, name);
+}
+
+void readEndTag(Reader &r)
+{
+    const char *t = r.text;
+    const std::size_t start = r.i;
+    std::size_t k = start + 2;
+    while (k < r.n && !isBlank(t[k]) && t[k] != '>')
+        ++k;
+    const std::string name(t + start + 2, k - start - 2);
+    while (k < r.n && isBlank(t[k]))
+        ++k;
+    if (k >= r.n || t[k] != '>') {
+        refuse(r, "an end tag left open in Svelte");
+        return;
+    }
+    r.i = k + 1;
+    // Svelte closes the elements of HTML's left open inside it.
+    std::size_t f = r.open.size();
+    while (f > 0 && !r.open[f - 1].block && r.open[f - 1].name != name && r.open[f - 1].regular)
+        --f;
+    if (f == 0 || r.open[f - 1].block || r.open[f - 1].name != name) {
+        refuse(r, "an end tag that closes no element in Svelte");
+        return;
+    }
+    while (r.open.size() >= f)
+        closeTop(r, at32(start));
+}
+
+void readFragment(Reader &r)
+{
+    const char *t = r.text, *end = r.text + r.n;
+    while (r.i < r.n && !r.why) {
+        const char c = t[r.i];
+        if (c == '{') {
+            readTag(r);
+        } else if (startsWith(t + r.i, end, "<!--")) {
+            const void *close = memmem(t + r.i + 4, r.n - r.i - 4, "-->", 3);
+            if (!close) {
+                refuse(r, "a comment left open in Svelte");
+                return;
+            }
+            const std::size_t stop = static_cast<std::size_t>(static_cast<const char *>(close) - t);
+            templateComment(r.w, t + r.i + 4, stop - r.i - 4, at32(r.i));
+            r.i = stop + 3;
+        } else if (c == '<' && r.i + 1 < r.n && t[r.i + 1] == '/') {
+            readEndTag(r);
+        } else if (c == '<' && r.i + 1 < r.n && isLetter(t[r.i + 1])) {
+            readStartTag(r);
+        } else if (c == '<') {
+            refuse(r, "a '<' that starts no tag in Svelte");
+        } else {
+            const std::size_t from = r.i;
+            while (r.i < r.n && t[r.i] != '{' && t[r.i] != '<')
+                ++r.i;
+            templateText(r.w, t + from, r.i - from, t + from, r.i - from, at32(from));
+        }
+    }
+    if (r.why)
+        return;
+    for (const Frame &f : r.open)
+        if (f.block || !f.regular) {
+            refuse(r, f.block ? "a Svelte block left open" : "an element left open in Svelte");
+            return;
+        }
+}
+
+// What the component's style elements say of whitespace, and whether its
+// scripts are TypeScript (whose expressions the template's then are).
+void survey(const char *t, std::size_t n, StyleFacts &facts, bool &typescript)
+{
+    const char *end = t + n;
+    for (const char *p = t; (p = static_cast<const char *>(memmem(p, static_cast<std::size_t>(end - p), "<s", 2)));
+         ++p) {
+        const bool style = startsWith(p, end, "<style"), script = startsWith(p, end, "<script");
+        if (!style && !script)
+            continue;
+        const char *gt = static_cast<const char *>(std::memchr(p, '>', static_cast<std::size_t>(end - p)));
+        if (!gt)
+            return;
+        const std::string head(p, gt);
+        if (script) {
+            typescript = typescript || head.find("lang=\"ts\"") != std::string::npos ||
+                         head.find("lang='ts'") != std::string::npos ||
+                         head.find("lang=\"typescript\"") != std::string::npos ||
+                         head.find("lang=ts") != std::string::npos;
+            continue;
+        }
+        const char *close = static_cast<const char *>(memmem(gt, static_cast<std::size_t>(end - gt), "</style", 7));
+        if (!close)
+            return;
+        scanStyleSheet(gt + 1, static_cast<std::size_t>(close - gt - 1), facts);
+        p = close;
+    }
+}
+
+} // namespace
+
+const char *svelteTokens(HtmlStore &store, const LexOptions &options)
+{
+    Reader r;
+    r.text = store.text.data();
+    r.n = store.text.size();
+    StyleFacts facts;
+    bool typescript = false;
+    if (r.n > 0)
+        survey(r.text, r.n, facts, typescript);
+    r.expressions = typescript ? Language::TypeScript : Language::JavaScript;
+    r.keepEdges = r.n > 0 && memmem(r.text, r.n, "preserveWhitespace", 18) != nullptr;
+    templateStart(r.w, store, typescript ? kSvelteTs : kSvelteJs, options, facts);
+    if (r.n > 0)
+        readFragment(r);
+    if (r.why)
+        return r.why;
+    templateFinish(r.w);
+    if (!r.options.empty())
+        std::memcpy(store.tokens.grow(r.options.size()), r.options.data(), r.options.size());
+    return nullptr;
+}
+
+namespace {
+
+void svelteStart(Lexer &lx)
+{
+    markupStart(lx, svelteTokens, "too large to compare as Svelte");
+}
+
+} // namespace
+
+extern const LexerHooks kSvelteLexer = {svelteStart, htmlNext, htmlRun, nullptr, false, nullptr};
