@@ -106,8 +106,9 @@ void htmlNext(Lexer &lx, TokenPiece &piece)
     std::size_t head = kHtmlRecordHead;
     if (kind & kHtmlNoted) {
         std::memcpy(&piece.note.kinds, record + head, 2);
-        piece.note.print = get32(record + head + 2);
-        piece.note.place = placeOf(st, std::min<std::uint32_t>(get32(record + head + 6), textSize));
+        for (int k = 0; k < kNoteKinds; ++k)
+            piece.note.prints[k] = get32(record + head + 2 + 4 * k);
+        piece.note.place = placeOf(st, std::min<std::uint32_t>(get32(record + head + 2 + 4 * kNoteKinds), textSize));
         head += kHtmlNoteBytes;
     }
     wholePiece(piece, static_cast<TokenKind>(kind & ~(kHtmlZeroByte | kHtmlNoted)), record + head, length,

@@ -30,7 +30,7 @@ constexpr std::size_t kHtmlMaxDepth = 512;
 // its first byte in text and the bytes its spelling spans there (a token the
 // reader supplies, as an end tag left out, spans none), the length of its
 // key (4 bytes each); then, when noted, the rewrites undone there (2 bytes),
-// their fingerprint and the text offset of the first (4 bytes each;
+// their fingerprints, one per rewrite, and the text offset of the first (4 bytes each;
 // RewriteNote: a script's or a style's body passes through its language's
 // rules with --allow); then the key.
 struct HtmlStore : LanguageStore {
@@ -44,7 +44,7 @@ struct HtmlStore : LanguageStore {
 constexpr std::size_t kHtmlRecordHead = 13;   // bytes of a record before its key
 constexpr unsigned char kHtmlZeroByte = 0x80;  // in a record's kind byte: its key holds a zero byte
 constexpr unsigned char kHtmlNoted = 0x40;     // in a record's kind byte: a note follows the head
-constexpr std::size_t kHtmlNoteBytes = 10;     // bytes of a record's note
+constexpr std::size_t kHtmlNoteBytes = 2 + 4 * kNoteKinds + 4;  // bytes of a record's note
 
 // Fills store.tokens from store.text; returns why it cannot (the document
 // nests too deep, or its tree would outgrow its bound), or nullptr

@@ -127,8 +127,8 @@ void emit(TemplateWriter &w, TokenKind kind, const char *key, std::size_t length
     std::memcpy(p + 9, &keyLength, 4);
     if (noted) {
         std::memcpy(p + kHtmlRecordHead, &noted->kinds, 2);
-        std::memcpy(p + kHtmlRecordHead + 2, &noted->print, 4);
-        std::memcpy(p + kHtmlRecordHead + 6, &noteAt, 4);
+        std::memcpy(p + kHtmlRecordHead + 2, noted->prints, 4 * kNoteKinds);
+        std::memcpy(p + kHtmlRecordHead + 2 + 4 * kNoteKinds, &noteAt, 4);
     }
     if (length > 0) {
         std::memcpy(p + kHtmlRecordHead + note, key, length);
