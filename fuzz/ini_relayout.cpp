@@ -20,7 +20,9 @@ bool write(const std::vector<FuzzTok> &tokens, std::uint32_t seed, bool varied, 
 {
     static const char *const lineEnds[] = {"\n", "\r\n", "\n\n", "\n; c\n", "\n# c\r\n", "\n"};
     static const char *const around[] = {"", " ", "\t", "  ", " \t", ""};
-    out.clear();
+    // A byte order mark that the lexer read as a token (it was not first)
+    // must not come first, where it is no token at all.
+    out = tokens.empty() || tokens[0].key.compare(0, 3, "\xEF\xBB\xBF") != 0 ? "" : "\n";
     bool lineStart = true;
     for (std::size_t i = 0; i + 1 < tokens.size(); ++i) {
         const std::string &k = tokens[i].key;

@@ -149,7 +149,7 @@ bool indexLines(Builder &b)
         unsigned char of[256];
         constexpr Stops() : of{}
         {
-            of['\n'] = of['\r'] = 1;
+            of[0x0A] = of[0x0D] = 1;  // line feed, carriage return
             of[0x1C] = of[0x1D] = of[0x1E] = of[0xC2] = of[0xE2] = 2;
         }
     } kStops;
