@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "common/find_bytes.h"
 #include "languages/html/state.h"
 #include "languages/html/template.h"
 #include "tokens/kit.h"
@@ -105,7 +106,7 @@ std::size_t expressionEnd(const char *t, std::size_t n, std::size_t from)
             while (i < n && t[i] != '\n')
                 ++i;
         } else if (c == '/' && i + 1 < n && t[i + 1] == '*') {
-            const void *end = memmem(t + i + 2, n - i - 2, "*/", 2);
+            const void *end = findBytes(t + i + 2, n - i - 2, "*/", 2);
             if (!end)
                 return n;
             i = static_cast<std::size_t>(static_cast<const char *>(end) - t) + 1;
@@ -188,7 +189,7 @@ bool edgeAhead(const Reader &r, std::size_t j)
         if (j >= r.n)
             return false;
         if (startsWith(t + j, end, "<!--")) {
-            const void *close = memmem(t + j + 4, r.n - j - 4, "-->", 3);
+            const void *close = findBytes(t + j + 4, r.n - j - 4, "-->", 3);
             if (!close)
                 return false;
             j = static_cast<std::size_t>(static_cast<const char *>(close) - t) + 3;
@@ -446,7 +447,7 @@ void writeAttribute(Reader &r, const Attribute &a, bool regular)
 void readRaw(Reader &r, const std::string &name)
 {
     const std::string endTag = "</" + name;
-    const void *end = memmem(r.text + r.i, r.n - r.i, endTag.data(), endTag.size());
+    const void *end = findBytes(r.text + r.i, r.n - r.i, endTag.data(), endTag.size());
     if (!end) {
         refuse(r, "an element left open in Svelte");
         return;
@@ -650,7 +651,7 @@ void readFragment(Reader &r)
         if (c == '{') {
             readTag(r);
         } else if (startsWith(t + r.i, end, "<!--")) {
-            const void *close = memmem(t + r.i + 4, r.n - r.i - 4, "-->", 3);
+            const void *close = findBytes(t + r.i + 4, r.n - r.i - 4, "-->", 3);
             if (!close) {
                 refuse(r, "a comment left open in Svelte");
                 return;
@@ -685,7 +686,7 @@ void readFragment(Reader &r)
 void survey(const char *t, std::size_t n, StyleFacts &facts, bool &typescript)
 {
     const char *end = t + n;
-    for (const char *p = t; (p = static_cast<const char *>(memmem(p, static_cast<std::size_t>(end - p), "<s", 2)));
+    for (const char *p = t; (p = static_cast<const char *>(findBytes(p, static_cast<std::size_t>(end - p), "<s", 2)));
          ++p) {
         const bool style = startsWith(p, end, "<style"), script = startsWith(p, end, "<script");
         if (!style && !script)
@@ -701,7 +702,7 @@ void survey(const char *t, std::size_t n, StyleFacts &facts, bool &typescript)
                          head.find("lang=ts") != std::string::npos;
             continue;
         }
-        const char *close = static_cast<const char *>(memmem(gt, static_cast<std::size_t>(end - gt), "</style", 7));
+        const char *close = static_cast<const char *>(findBytes(gt, static_cast<std::size_t>(end - gt), "</style", 7));
         if (!close)
             return;
         scanStyleSheet(gt + 1, static_cast<std::size_t>(close - gt - 1), facts);
@@ -721,7 +722,7 @@ const char *svelteTokens(HtmlStore &store, const LexOptions &options)
     if (r.n > 0)
         survey(r.text, r.n, facts, typescript);
     r.expressions = typescript ? Language::TypeScript : Language::JavaScript;
-    r.keepEdges = r.n > 0 && memmem(r.text, r.n, "preserveWhitespace", 18) != nullptr;
+    r.keepEdges = r.n > 0 && findBytes(r.text, r.n, "preserveWhitespace", 18) != nullptr;
     templateStart(r.w, store, typescript ? kSvelteTs : kSvelteJs, options, facts);
     if (r.n > 0)
         readFragment(r);

@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "common/find_bytes.h"
 #include "tokens/show.h"
 #include "tokens/tokens.h"
 
@@ -554,7 +555,7 @@ void scanStyleSheet(const char *text, std::size_t n, StyleFacts &facts)
     std::string sheet;
     for (std::size_t i = 0; i < n; ++i) {
         if (text[i] == '/' && i + 1 < n && text[i + 1] == '*') {
-            const void *end = memmem(text + i + 2, n - i - 2, "*/", 2);
+            const void *end = findBytes(text + i + 2, n - i - 2, "*/", 2);
             i = end ? static_cast<std::size_t>(static_cast<const char *>(end) - text) + 1 : n;
             sheet.push_back(' ');
             continue;
@@ -746,8 +747,8 @@ void templateText(TemplateWriter &w, const char *text, std::size_t n, const char
     const bool spelled = originalLength == n;  // the original's offsets are the text's
     std::size_t from = 0;
     while (ol > 0 && cl > 0 && from < n) {
-        const char *a = static_cast<const char *>(memmem(text + from, n - from, open, ol));
-        const char *b = a ? static_cast<const char *>(memmem(a + ol, text + n - a - ol, close, cl)) : nullptr;
+        const char *a = static_cast<const char *>(findBytes(text + from, n - from, open, ol));
+        const char *b = a ? static_cast<const char *>(findBytes(a + ol, text + n - a - ol, close, cl)) : nullptr;
         if (!b)
             break;
         const std::size_t start = static_cast<std::size_t>(a - text), end = static_cast<std::size_t>(b - text);

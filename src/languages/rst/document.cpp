@@ -35,6 +35,7 @@
 #include <string>
 #include <vector>
 
+#include "common/find_bytes.h"
 #include "languages/languages.h"
 #include "languages/rst/state.h"
 #include "rewrites/rewrites.h"
@@ -1228,7 +1229,7 @@ std::size_t block(Builder &b, const Region &r, std::size_t i, bool top)
                                            isAlnum(static_cast<unsigned char>(b.base[at + 2]))));
     const bool titled = top && i + 1 < r.to && !blankAt(b, r, i + 1) && relOf(b, r, i + 1) == 0 &&
                         adornmentLength(b, b.lines[i + 1].textAt, b.lines[i + 1].end) != 0 &&
-                        !memmem(b.base + at, end - at, "  ", 2) && !memmem(b.base + at, end - at, "\t", 1);
+                        !findBytes(b.base + at, end - at, "  ", 2) && !findBytes(b.base + at, end - at, "\t", 1);
     if (startsWith(b, at, end, "+-")) {
         const std::size_t to = gridTable(b, r, i);
         if (to != i)
