@@ -66,6 +66,11 @@ TEST(CssNearMiss, SelectorBlanks)
         {"a blank before an attribute's flag", "[a=b i] {}", "[a=bi] {}", false},
         {"'=' in a value", "a { b: c = d }", "a { b: c=d }", false},
     });
+    // SCSS reads "name:" as a property that may hold a block, comments or not.
+    checkPairs(Scss, {
+        {"a comment before a name's ':'", "a/**/:b [c = d] {}", "a:b [c = d] {}", true},
+        {"a comment before a name's ':', another value", "a/**/:b [c = d] {}", "a:b [c = e] {}", false},
+    });
 }
 
 TEST(CssNearMiss, ValueBlanks)

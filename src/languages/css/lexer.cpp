@@ -335,8 +335,20 @@ void readStatementAt(Lexer &lx, std::size_t start)
         }
         while (j < end && (isNameByte(w[j]) || w[j] == '\\'))
             j += w[j] == '\\' ? 2 : 1;
-        while (j < end && isSpace(w[j]))
-            ++j;
+        // Blanks and comments may stand before the ':'.
+        for (;;) {
+            while (j < end && isSpace(w[j]))
+                ++j;
+            if (j + 1 < end && w[j] == '/' && w[j + 1] == '*') {
+                const std::size_t close = commentEnd(w, j + 2, end);
+                j = close < end ? close + 2 : end;
+            } else if (j + 1 < end && w[j] == '/' && w[j + 1] == '/' && lineComments(lx)) {
+                const void *lf = std::memchr(w + j, '\n', end - j);
+                j = lf ? static_cast<std::size_t>(static_cast<const char *>(lf) - w) : end;
+            } else {
+                break;
+            }
+        }
         nameColon = w[j] == ':';
     }
 
