@@ -35,6 +35,8 @@ TEST(HtmlNearMiss, Elements)
     checkPairs(Html, {
         {"an element renamed", "<p>a</p>", "<div>a</div>", false},
         {"tag names in any case", "<DIV>a</DIV>", "<div>a</div>", true},
+        {"a CR LF in a name read again after a bad end tag", "</><y\n>", "</><y\r\n>", true},
+        {"a name read again after a bad end tag", "</><y\n>", "</><z\n>", false},
         {"an end tag the parser supplies", "<ul><li>a<li>b</ul>", "<ul><li>a</li><li>b</li></ul>", true},
         {"implied html, head and body", "<!DOCTYPE html><title>t</title><p>a", "<!DOCTYPE html>\n<html><head><title>t</title></head><body><p>a</p></body></html>", true},
         {"the doctype", "<!DOCTYPE html><p>a", "<p>a", false},

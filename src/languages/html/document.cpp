@@ -114,6 +114,20 @@ bool isNameByte(char c)
     return c != '>' && c != '/' && c != ' ' && c != '\t' && c != '\n' && c != '\r' && c != '\f';
 }
 
+// text with each CR LF, and each CR alone, as a line feed, as a parser
+// reads its input (gumbo's text and names taken from the source, where it
+// reads a tag's start again, keep them).
+std::string lineFeeds(const char *text, std::size_t n)
+{
+    std::string out;
+    for (std::size_t i = 0; i < n; ++i)
+        if (text[i] != '\r')
+            out += text[i];
+        else if (i + 1 == n || text[i + 1] != '\n')
+            out += '\n';
+    return out;
+}
+
 bool named(const std::string &name, std::initializer_list<const char *> names)
 {
     for (const char *n : names)
@@ -262,7 +276,7 @@ void elementName(const GumboElement &element, std::string &name)
     }
     GumboStringPiece piece = element.original_tag;
     gumbo_tag_from_original_text(&piece);
-    name.assign(piece.data ? piece.data : "", piece.data ? piece.length : 0);
+    name = lineFeeds(piece.data ? piece.data : "", piece.data ? piece.length : 0);
     for (char &c : name)
         c = lowerByte(c);
 }
@@ -328,7 +342,15 @@ void walkTree(TemplateWriter &w, const GumboNode *root, std::uint32_t size)
             if (t.start_pos.offset < size && (t.original_text.length > 0 || t.start_pos.offset > cursor))
                 cursor = t.start_pos.offset;
             const std::size_t original = t.original_text.data ? t.original_text.length : 0;
-            templateText(w, t.text, std::strlen(t.text), original ? t.original_text.data : "", original, cursor);
+            const char *text = t.text;
+            std::size_t n = std::strlen(text);
+            std::string plain;
+            if (std::memchr(text, '\r', n)) {
+                plain = lineFeeds(text, n);
+                text = plain.data();
+                n = plain.size();
+            }
+            templateText(w, text, n, original ? t.original_text.data : "", original, cursor);
             break;
         }
         case GUMBO_NODE_COMMENT: {
