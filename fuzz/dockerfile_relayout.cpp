@@ -52,10 +52,11 @@ bool write(const std::vector<FuzzTok> &tokens, std::uint32_t seed, bool varied, 
 
 void fuzzDockerfile(const std::string &source, std::uint8_t seed)
 {
-    // A CR that ends the source stays in its token, where a line end
+    // A CR not before a line feed stays in its token, where a line end
     // written after it would make a CR LF of it.
-    if (!source.empty() && source.back() == '\r')
-        return;
+    for (std::size_t i = source.find('\r'); i != std::string::npos; i = source.find('\r', i + 1))
+        if (i + 1 == source.size() || source[i + 1] != '\n')
+            return;
     const std::vector<FuzzTok> tokens = fuzzLex(source, Language::Dockerfile);
     std::string text;
     if (fuzzRejected() || startsWithLineToken(tokens) || !write(tokens, 0, false, text))
