@@ -358,11 +358,12 @@ TEST_F(TomlFormatterTools, TomllibJudgesTaploOnRealFiles)
     const std::string taplo = npmTool("taplo");
     if (taplo.empty() || !haveTool("python3") || std::system("python3 -c 'import tomllib' 2>/dev/null") != 0)
         GTEST_SKIP() << "taplo (npm ci in tests/npm) and python3 with tomllib are needed";
-    // Up to 150 TOML files of this machine, outside scratch and work trees,
-    // one of each content, spread over all there are; those in a folder of
-    // invalid samples go to the refused files' test below.
+    // Up to 150 TOML files of this machine, outside scratch and work trees
+    // and this checkout, one of each content, spread over all there are;
+    // those in a folder of invalid samples go to the refused files' test
+    // below.
     std::vector<std::string> files = lines(
-        "find / \\( -path /proc -o -path /sys -o -path /tmp -o -path /work \\) -prune -o \\( -name '*.toml' -o "
+        "find / \\( -path /proc -o -path /sys -o -path /tmp -o -path /work -o -path '" MATCHLING_SOURCE_DIR "' \\) -prune -o \\( -name '*.toml' -o "
         "-name Cargo.lock -o -name poetry.lock -o -name Pipfile \\) -type f -size -200k -print 2>/dev/null | "
         "grep -v '/invalid/' | LC_ALL=C sort | xargs -r md5sum | awk '!seen[$1]++ { print $2 }' | "
         "awk '{ a[NR] = $0 } END { step = NR / 150; if (step < 1) step = 1; "
@@ -416,7 +417,7 @@ TEST_F(TomlFormatterTools, TomllibJudgesTaploOnRealFiles)
 TEST_F(TomlFormatterTools, InvalidSamplesAreRefused)
 {
     std::vector<std::string> files = lines(
-        "find / \\( -path /proc -o -path /sys -o -path /tmp -o -path /work \\) -prune -o -path '*/invalid/*.toml' "
+        "find / \\( -path /proc -o -path /sys -o -path /tmp -o -path /work -o -path '" MATCHLING_SOURCE_DIR "' \\) -prune -o -path '*/invalid/*.toml' "
         "-type f -print 2>/dev/null | LC_ALL=C sort | xargs -r md5sum | awk '!seen[$1]++ { print $2 }'");
     if (files.size() < 10)
         GTEST_SKIP() << "too few samples of invalid TOML found on this machine";

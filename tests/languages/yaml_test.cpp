@@ -284,7 +284,7 @@ TEST_F(YamlFormatterTools, JudgedByComposedDocuments)
     // A deterministic sample of the files that parse: the first of each
     // directory in path order, then every k-th of those, 150 at most.
     const std::vector<std::string> found =
-        lines("find / \\( -path /proc -o -path /sys -o -path /tmp -o -path /work -o -path /dev \\) -prune -o "
+        lines("find / \\( -path /proc -o -path /sys -o -path /tmp -o -path /work -o -path '" MATCHLING_SOURCE_DIR "' -o -path /dev \\) -prune -o "
               "\\( -name '*.yml' -o -name '*.yaml' \\) -type f -size -64k -size +0 -print 2>/dev/null | LC_ALL=C sort | "
               "awk '{d = $0; sub(/\\/[^\\/]*$/, \"\", d); if (!(d in seen)) { seen[d] = 1; print } }' | xargs -d '\\n' node '" + npm() + "/yaml_judge.js' parses");
     if (found.size() < 30)
@@ -340,7 +340,7 @@ TEST_F(YamlFormatterTools, CommentWordsAsTheYamlPackageFindsThem)
     if (!haveTool("node") || !exists(npm() + "/node_modules/yaml"))
         GTEST_SKIP() << "node and tests/npm's packages are needed (npm ci in tests/npm)";
     const std::vector<std::string> found =
-        lines("find / \\( -path /proc -o -path /sys -o -path /tmp -o -path /work -o -path /dev \\) -prune -o "
+        lines("find / \\( -path /proc -o -path /sys -o -path /tmp -o -path /work -o -path '" MATCHLING_SOURCE_DIR "' -o -path /dev \\) -prune -o "
               "\\( -name '*.yml' -o -name '*.yaml' \\) -type f -size -64k -size +0 -print 2>/dev/null | LC_ALL=C sort | "
               "xargs -d '\\n' node '" + npm() + "/yaml_judge.js' parses | head -300 | xargs -d '\\n' node '" + npm() +
               "/yaml_judge.js' comments");

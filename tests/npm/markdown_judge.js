@@ -8,10 +8,11 @@
 // <pre> is one blank, "differ" when not, and "embedded"
 // when they differ only inside code blocks of another language of the
 // Matchling's table (C family, Python, Go, Rust, Java, Basic, TOML, CMake,
-// shell, CSS, GraphQL), which it compares by their languages' tokens and this
-// judge cannot: such pairs are neither misses nor false alarms. YAML code
-// blocks compare by their parsed documents, Markdown code blocks by their
-// own rendering (Markdown inside those as written).
+// shell, CSS, GraphQL, and the others `others` names), which it compares
+// by their languages' tokens and this judge cannot: such pairs are neither
+// misses nor false alarms. YAML code blocks compare by their parsed
+// documents, Markdown code blocks by their own rendering (Markdown inside
+// those as written).
 // Code blocks of JavaScript, TypeScript and JSON render as their tokens and
 // their comments' words (TypeScript's scanner), as the Matchling compares
 // them: a code sample's comments are shown to the reader.
@@ -27,7 +28,10 @@ const YAML = require('yaml');
 const scripts = new Set(['js', 'javascript', 'jsx', 'ts', 'typescript', 'tsx', 'json', 'jsonc']);
 const others = new Set(['c', 'c++', 'cpp', 'cxx', 'csharp', 'cs', 'c#', 'basic', 'vb', 'python', 'py', 'python3',
                         'go', 'golang', 'rust', 'rs', 'java', 'toml', 'cmake', 'shell', 'sh', 'bash', 'css', 'scss',
-                        'less', 'postcss', 'graphql', 'gql']);
+                        'less', 'postcss', 'graphql', 'gql', 'hcl', 'terraform', 'tf', 'swift', 'kotlin', 'kt',
+                        'php', 'lua', 'ruby', 'rb', 'ini', 'cfg', 'editorconfig', 'properties', 'dockerfile',
+                        'docker', 'xml', 'svg', 'plist', 'rst', 'restructuredtext', 'rest', 'html', 'htm', 'xhtml',
+                        'svelte']);
 const yamls = new Set(['yaml', 'yml']);
 const markdowns = new Set(['md', 'markdown']);
 
