@@ -196,7 +196,15 @@ TEST(ScriptNearMiss, LineEndsGoingOn)
     checkPairs(TS, {
         {"implements", "class A\nimplements B {}", "class A implements B {}", true},
         {"'|' between members", "interface A {\n  a: B\n  | C\n}", "interface A { a: B | C }", true},
-        {"'(' between members", "interface A {\n  a\n  (b): c\n}", "interface A { a (b): c }", false},
+        {"'(' between members, a method", "interface A {\n  a\n  (b): c\n}", "interface A { a (b): c }", true},
+        {"'(' after a computed name", "interface A {\n  [a]\n  (b): c\n}", "interface A { [a]; (b): c }", false},
+        {"'(' after a type", "interface A {\n  a: B\n  (b): c\n}", "interface A { a: B; (b): c }", true},
+        {"get on a line of its own", "interface A {\n  get\n  [a](): B\n}", "interface A { get [a](): B }", true},
+        {"get on a line of its own, no member", "interface A {\n  get\n  a(): B\n}", "interface A { get; a(): B }",
+         false},
+        {"set in a type literal", "type A = {\n  set\n  a(b)\n};", "type A = { set; a(b) };", false},
+        {"a non-null assertion ends an operand", "a = b!\nc = d", "a = b!; c = d", true},
+        {"'!' on a later line starts one", "a = b!\n!c", "a = b!!c", false},
         {"'.' between members", "interface A {\n  a: B\n  .C\n}", "interface A { a: B.C }", true},
     });
 }
@@ -604,7 +612,20 @@ TEST(ScriptNearMiss, TypeScriptParens)
         {"as before an assignment", "(a as any) = 1;", "a as any = 1;", false},
         {"a conditional type after as", "x = (a as B extends C ? D : E);", "x = a as B extends C ? D : E;", false},
         {"an assignment in a branch", "x = c ? (a = b) : d;", "x = c ? a = b : d;", false},
+        {"a type assertion's operand", "x = <T>(a.b)(c);", "x = <T>a.b(c);", true},
+        {"a type assertion's nested type", "f(<Map<K, V>>(a));", "f(<Map<K, V>>a);", true},
+        {"a type assertion's binary operand", "x = <T>(a + b);", "x = <T>a + b;", false},
+        {"a type assertion's member", "x = (<T>a).b;", "x = <T>a.b;", false},
+        {"a call signature's parameter", "type F = { <T>(a), b: T };", "type F = { <T>a, b: T };", false},
+        {"a non-null operand", "x = (a.b!).c + (d)!;", "x = a.b!.c + d!;", true},
+        {"a non-null binary operand", "x = (a + b)!;", "x = a + b!;", false},
+        {"a non-null assertion on a later line", "x = (a\n!).b;", "x = a\n!.b;", false},
+        {"void's operand", "x = void (a.b);", "x = void a.b;", true},
+        {"void's binary operand", "x = void (a + b);", "x = void a + b;", false},
+        {"void's operand on a later line", "x = void\n(0);", "x = void 0;", false},
     });
+    checkRewritePairs(JS, kParens, {{"no non-null assertion in JavaScript", "x = (a!);", "x = a!;", false}});
+    checkRewritePairs(TSX, kParens, {{"JSX, no type assertion", "x = <T>(a)</T>;", "x = <T>a</T>;", false}});
 }
 
 TEST(ScriptNearMiss, Braces)

@@ -171,6 +171,8 @@ void noteCode(Lexer &lx, ScriptPrev cls)
     s.tagStart = false;
     s.wordLength = 0;
     s.prevByte = 0;
+    s.memberFirst = s.memberNext;
+    s.memberNext = false;
     forgetLast(s);
 }
 
@@ -460,10 +462,18 @@ bool continues(const Lexer &lx)
 {
     const ScriptLexState &s = scriptState(lx);
     const char *p = lx.window + lx.pos;
-    // Between an interface's members only these go on with a member's type.
+    // In a type's or an object's members, "get" or "set" on a line of its own
+    // starts an accessor ("get\n  a(): T"), as TypeScript reads a type
+    // member and ECMAScript an object's or a class's.
+    if ((top(s) == ScriptFrame::TypeBody || top(s) == ScriptFrame::Object) && lastWordIn(s, " get set "))
+        return true;
+    // Between an interface's members only these go on with a member's type,
+    // and '(' with a member's name ("a\n  (b): c" and "[a]\n  (b): c" are
+    // methods; after a type's ']' it is a false alarm, never a miss).
     if (top(s) == ScriptFrame::TypeBody && p[0] != '|' && p[0] != '&' && p[0] != ':' && p[0] != '?' &&
-        p[0] != ',' && p[0] != ';' && p[0] != '>' && (p[0] != '.' || p[1] == '.') && (p[0] != '=' || p[1] == '>') &&
-        !(std::strncmp(p, "extends", 7) == 0 && !isNameByte(p[7])))
+        p[0] != ',' && p[0] != ';' && p[0] != '>' && (p[0] != '(' || !(s.memberFirst || s.prevByte == ']')) &&
+        (p[0] != '.' || p[1] == '.') &&
+        (p[0] != '=' || p[1] == '>') && !(std::strncmp(p, "extends", 7) == 0 && !isNameByte(p[7])))
         return false;
     switch (p[0]) {
     case '(': case '[': case ',': case '?': case ':': case ')': case ']': case ';': case '`':
@@ -519,6 +529,8 @@ bool insertSemicolon(Lexer &lx, TokenPiece &piece)
     s.stmtStart = true;
     s.wordLength = 0;
     s.prevByte = ';';
+    s.memberNext = top(s) == ScriptFrame::TypeBody;
+    s.memberFirst = false;
     forgetLast(s);
     s.importing = false;
     if (s.decorator != ScriptDecorator::Args)
@@ -801,6 +813,7 @@ bool punctuator(Lexer &lx, TokenPiece &piece, std::size_t n, ScriptPrev cls)
     char b = scriptState(lx).prevByte;
     finishCode(lx, piece, cls);
     scriptState(lx).prevByte = b;
+    scriptState(lx).memberNext = (b == '{' || b == ';' || b == ',') && top(scriptState(lx)) == ScriptFrame::TypeBody;
     return true;
 }
 
@@ -1033,6 +1046,9 @@ bool punctuatorToken(Lexer &lx, TokenPiece &piece)
         cls = ScriptPrev::Operand;  // a postfix ++ or --
     else if (w[0] == '>' && n == 1 && lx.language != Language::JavaScript)
         cls = ScriptPrev::Operand;  // may close a type's arguments
+    else if (w[0] == '!' && n == 1 && lx.language != Language::JavaScript && s.prev == ScriptPrev::Operand &&
+             placeAt(lx, lx.pos).line <= s.lastLine)
+        cls = ScriptPrev::Operand;  // TypeScript's non-null assertion, on the line of what it follows
     return punctuator(lx, piece, n, cls);
 }
 

@@ -104,6 +104,10 @@ struct State {
     bool lost;                        // the copy of the lexer's bookkeeping is lost: no rewrites from here on
     bool seen;                        // a token has been looked at
     bool closedAngle;                 // TypeScript: the last token is a '>' that closed type arguments or parameters
+    bool assertion;                   // TypeScript without JSX: a '<' where an operand stands is open (a type
+    std::size_t assertionDepth;       // assertion's, or a generic arrow function's), at this depth
+    std::uint16_t assertionAngles;    // with this many type arguments' '<' open around it
+    bool closedAssertion;             // the last token is the '>' that closed it
     std::uint16_t outerAngles;        // TypeScript: the same as Frame::angles, outside every frame
     Frame frames[kFrames];            // the lexer's open frames, innermost last
     std::size_t depth;                // frames in use
@@ -121,6 +125,7 @@ struct State {
     bool selfClosing;                 // a '/' stands in the open JSX tag
     char last[kShortKey];             // the last token's key, when shorter than kShortKey
     std::size_t lastLength;           // bytes of last; 0 when longer or none
+    std::int64_t lastEndLine;         // the line the last token ends on
     bool lastCloses;                  // the last token is a '}' after which a ';' is an empty statement
     bool lastName;                    // the last token is a name outside JSX
     ScriptList listNext;              // what a '{' right after the last token opens, as the lexer tells
@@ -657,6 +662,9 @@ void track(RewriteWindow &w, State &s, std::uint64_t i)
             cls = Prev::Operand;
         else if (same(k.p, k.n, ">") && w.language != Language::JavaScript)
             cls = Prev::Operand;
+        else if (same(k.p, k.n, "!") && w.language != Language::JavaScript && s.prev == Prev::Operand &&
+                 windowAt(w, i).place.line <= s.lastEndLine)
+            cls = Prev::Operand;
         setPrev(s, cls);
     }
     // TypeScript: a '<' after a name opens type arguments or parameters, which
@@ -674,6 +682,29 @@ void track(RewriteWindow &w, State &s, std::uint64_t i)
             angles(s) = 0;
     }
     s.closedAngle = closedAngle;
+    // TypeScript without JSX: a '<' where an operand stands opens a type
+    // assertion ("<T>a") or a generic arrow function's type parameters; a '>'
+    // at its depth with no type arguments open inside closes it. One inside
+    // another, or one whose frame closed first, is forgotten. At a member's
+    // start in a type or an object ("{ <T>(a): T }", a call signature) none
+    // opens.
+    bool closedAssertion = false;
+    if (w.language == Language::TypeScript) {
+        const bool member = (f == ScriptFrame::TypeBody || f == ScriptFrame::Object) &&
+                            (lastIs(s, "{") || lastIs(s, ";") || lastIs(s, ","));
+        if (s.assertion && (s.depth < s.assertionDepth || same(k.p, k.n, ";"))) {
+            s.assertion = false;
+        } else if (same(k.p, k.n, "<") && before != Prev::Operand && !member) {
+            s.assertion = !s.assertion;
+            s.assertionDepth = s.depth;
+            s.assertionAngles = angles(s);
+        } else if (same(k.p, k.n, ">") && s.assertion && !closedAngle && s.depth == s.assertionDepth &&
+                   angles(s) == s.assertionAngles) {
+            s.assertion = false;
+            closedAssertion = true;
+        }
+    }
+    s.closedAssertion = closedAssertion;
     // The ':' that ends a conditional's branch, which an object literal may follow.
     bool branchColon = false;
     if (f != ScriptFrame::JsxTag && f != ScriptFrame::JsxClosing && f != ScriptFrame::JsxChildren &&
@@ -722,6 +753,7 @@ void track(RewriteWindow &w, State &s, std::uint64_t i)
     }
     s.lastLength = k.n < kShortKey ? k.n : 0;
     std::memcpy(s.last, k.p, s.lastLength);
+    s.lastEndLine = windowAt(w, i).end.line;
     s.lastCloses = closes;
     s.lastName = isNameStart(k.p, k.n) && f != ScriptFrame::JsxTag && f != ScriptFrame::JsxClosing &&
                  f != ScriptFrame::JsxChildren;
@@ -1395,6 +1427,9 @@ Inside readInside(RewriteWindow &w, std::uint64_t open, std::uint64_t close)
             target = false;
             continue;
         }
+        // TypeScript's non-null assertion, on the line of what it follows: as tight as a member.
+        if (w.language != Language::JavaScript && same(k.p, k.n, "!") && sameLine(w, j - 1, j))
+            continue;
         if (same(k.p, k.n, ",") && branches == 0) {
             in.sequence = true;
             in.assigns = true;
@@ -1517,7 +1552,12 @@ int leftRoom(RewriteWindow &w, const State &s, std::uint64_t open, int &level, b
     if (s.keptPrefix)
         return 1;
     // "await (x)" on one line: the operator, or a call where "await x" would not parse.
-    if (same(k.p, k.n, "await") && s.keptLine == windowAt(w, open).place.line)
+    // TypeScript's "void (x)" on one line: the operator, or an error where "void" is a type.
+    if ((same(k.p, k.n, "await") || (w.language != Language::JavaScript && same(k.p, k.n, "void"))) &&
+        s.keptLine == windowAt(w, open).place.line)
+        return 1;
+    // A type assertion binds as a prefix operator: "<T>(a.b)" is "<T>a.b".
+    if (s.closedAssertion && same(k.p, k.n, ">"))
         return 1;
     if (!s.keptOperand) {
         level = binaryLevel(w.language, k);
@@ -1725,7 +1765,8 @@ void dropParens(RewriteWindow &w, State &s, std::uint64_t open)
         if (w.language != Language::JavaScript)
             return;
     } else if (same(k.p, k.n, ".") || same(k.p, k.n, "[") || same(k.p, k.n, "(") || same(k.p, k.n, "?.") ||
-               isTemplate(k)) {
+               isTemplate(k) ||
+               (w.language != Language::JavaScript && same(k.p, k.n, "!") && sameLine(w, close, after))) {
         if (!in.primary)
             return;
     } else {
@@ -2292,8 +2333,9 @@ void rewriteAt(RewriteWindow &w, State &s, std::uint64_t i)
         if (dropNewArguments(w, s, i) || dropCalleeParens(w, s, i) || dropArrowParens(w, s, i) ||
             dropTypeParens(w, s, i))
             return;
-        if ((s.prev == Prev::Operator || s.prev == Prev::Restricted || s.prev == Prev::Start) &&
-            !lastWordIn(s, kControlWords))
+        if (((s.prev == Prev::Operator || s.prev == Prev::Restricted || s.prev == Prev::Start) &&
+             !lastWordIn(s, kControlWords)) ||
+            s.closedAssertion || (w.language != Language::JavaScript && lastWordIn(s, " void ")))
             dropParens(w, s, i);
     } else if (same(k.p, k.n, "{")) {
         bool body = (s.prev == Prev::Start && lastIs(s, ")")) || same(s.word, s.wordLength, "else") ||

@@ -98,6 +98,8 @@ struct ScriptLexState {
     char word[kScriptWord];              // the last token when it is a name of at most kScriptWord bytes
     std::size_t wordLength = 0;          // bytes of word; 0 when the last token is none such
     char prevByte = 0;                   // the last token's byte when it is a one-byte punctuator, else 0
+    bool memberNext = false;             // the last token is a '{', ';' or ',' before an interface's member
+    bool memberFirst = false;            // the last token is the first of an interface's member
     bool stmtStart = true;               // a statement starts at the next token (modifiers like export kept)
     TokenPlace lastEnd;                  // just after the last Code token: where an inserted ';' stands
     std::int64_t lastLine = 0;           // the line where the last Code token ends; 0 before any

@@ -10,3 +10,18 @@ const twice = (input as unknown) as Shape;
 const either = fallback || (input as Shape);
 const count = a ** (b ** c) + (x * y) % z;
 export default (either ?? sure);
+const asserted = <Shape>(input);
+const assertedMember = <Shape>(input.value);
+const sureValue = (input!);
+const sureMember = (input!).value + (input)!.size;
+const nothing = void (0);
+type Extent = {
+  width: number
+  height: number
+}
+interface Sized {
+  get
+  size(): number
+  at
+  (index: number): Shape
+}
