@@ -619,7 +619,7 @@ TEST(ScriptNearMiss, TypeScriptParens)
         {"a call signature's parameter", "type F = { <T>(a), b: T };", "type F = { <T>a, b: T };", false},
         {"a non-null operand", "x = (a.b!).c + (d)!;", "x = a.b!.c + d!;", true},
         {"a non-null binary operand", "x = (a + b)!;", "x = a + b!;", false},
-        {"a non-null assertion on a later line", "x = (a\n!).b;", "x = a\n!.b;", false},
+        {"a non-null assertion on a later line", "x = (a\n!).b;", "x = a!.b;", false},
         {"void's operand", "x = void (a.b);", "x = void a.b;", true},
         {"void's binary operand", "x = void (a + b);", "x = void a + b;", false},
         {"void's operand on a later line", "x = void\n(0);", "x = void 0;", false},
