@@ -150,7 +150,13 @@ TEST(KotlinNearMiss, LineEnds)
         {"after class", "class\nA", "class A", true},
         {"after a class literal", "val k = A::class\nb()", "val k = A::class b()", false},
         {"after fun, before its name", "fun\nf() {}", "fun f() {}", true},
-        {"after fun, before its type parameters", "fun\n<T> f() {}", "fun <T> f() {}", false},
+        {"after fun, before its type parameters", "fun\n<T> f() {}", "fun <T> f() {}", true},
+        {"after a name that starts with fun, before '<'", "val x = funny\n< 3", "val x = funny < 3", false},
+        {"after package, before its name", "package\na.b", "package a.b", false},
+        {"after import, before its name", "import\na.b", "import a.b", false},
+        {"before a lambda after a name", "a.let\n{ b }", "a.let { b }", false},
+        {"before a compound assignment", "x\n+= 1", "x += 1", false},
+        {"after a compound assignment", "x +=\n1", "x += 1", true},
         {"after a modifier, before fun", "private\nfun f() {}", "private fun f() {}", true},
         {"after a modifier in a class's braces", "class A {\noverride\nfun f() {} }", "class A { override fun f() {} }",
          true},
@@ -411,11 +417,12 @@ TEST(KotlinLexerTools, TreeSitterJudgesRelayoutsAndTokenEdits)
                     t.same + t.changed, t.same, t.falseAlarms, t.changed, t.misses);
     EXPECT_GT(tallies["formatter"].same, 300);
     EXPECT_LE(tallies["formatter"].falseAlarms * 50, tallies["formatter"].same);
-    // Line breaks anywhere: most pairs left are ones tree-sitter reads alike
-    // and the Kotlin grammar does not (a lambda or an assignment's '=' on the
-    // next line, a line starting with '+' or '-', a break after package or
-    // import), which stay told apart.
-    EXPECT_LE(tallies["anywhere"].falseAlarms * 100, tallies["anywhere"].same * 15);
+    // Line breaks anywhere: where the compiler reads a line end that
+    // tree-sitter reads on across, the judge goes by the compiler (a
+    // trailing lambda, '+' or '-' on the next line differ; a split assignment
+    // or header is left out). What is left: after an infix call's name.
+    EXPECT_GT(tallies["anywhere"].same, 100);
+    EXPECT_LE(tallies["anywhere"].falseAlarms * 50, tallies["anywhere"].same);
     EXPECT_GT(tallies["tokens"].changed, 300);
     EXPECT_EQ(tallies["tokens"].same, 0);
 }

@@ -24,7 +24,7 @@
 //   line ends follow an annotation; not before '(', its arguments;
 // - after if, while, for, when, do, try, else, throw, val, var, class (not
 //   after "::"), interface and typealias, which a condition, body or operand
-//   must follow; after fun before a name, '`' or '(' (not '<');
+//   must follow; after fun before a name, '`', '(' or its type parameters' '<';
 // - after the ')' of an if's, a while loop's (not a do loop's) or a for's
 //   head, and of a when's subject, before the body;
 // - before else, but in a when's braces, where an entry may start with it;
@@ -254,7 +254,7 @@ bool declarationAt(const char *p)
 
 // True when the line end before the token at w is layout by what stands
 // around it, as the grammar lets line ends stand (its NL*): after fun before
-// the function's name, receiver or parameters; after a modifier before the
+// the function's type parameters, name, receiver or parameters; after a modifier before the
 // declaration's keyword; between package and import headers; before else
 // but in a when's braces, where an entry may start with it; in a
 // declaration's head before its '=' (fun, val, var), '{' (fun, class) or by
@@ -262,7 +262,7 @@ bool declarationAt(const char *p)
 bool layoutBefore(const KotlinLexState &st, const char *w, KotlinFrame frame)
 {
     if (st.last == KotlinLast::Fun)
-        return isNameStart(w[0]) || w[0] == '`' || w[0] == '(';
+        return isNameStart(w[0]) || w[0] == '`' || w[0] == '(' || w[0] == '<';
     if (st.last == KotlinLast::Modifier && declarationAt(w))
         return true;
     if (st.importHead && wordAt(w, "import"))
