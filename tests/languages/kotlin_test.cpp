@@ -314,6 +314,7 @@ TEST(KotlinNearMiss, WindowEdges)
 {
     const std::string big(kLexWindowSize + 100, 'x');
     const std::size_t edge = kLexWindowSize - kLexLookahead;
+    const std::string spaces(kLexWindowSize + 5, ' ');
     checkPairs(Language::Kotlin, {
         {"a raw string past the window, its hole", "\"\"\"" + big + "${ a }\"\"\"", "\"\"\"" + big + "${a}\"\"\"", true},
         {"a raw string past the window, its end", "\"\"\"" + big + "\"\"\" a", "\"\"\"" + big + " \"\"\" a", false},
@@ -324,9 +325,26 @@ TEST(KotlinNearMiss, WindowEdges)
         {"a label at the window's edge", at(edge - 3, "loop@ for"), at(edge - 3, "loop @ for"), false},
         {"as? at the window's edge", at(edge - 1, "a as? B"), at(edge - 1, "a as ? B"), false},
         {"a line end before '.' at the window's edge", at(edge, "a\n.b"), at(edge, "a.b"), true},
+        {"indentation past the window, before '.'", "a\n" + spaces + ".b", "a.b", true},
+        {"indentation past the window, before '-'", "a\n" + spaces + "-b", "a -b", false},
+        {"indentation and a tab past the window", "a\n" + spaces + "\t-b", "a\n-b", true},
         {"a number's exponent at the window's edge", at(edge - 2, "1e-5"), at(edge - 2, "1e -5"), false},
         {"a template at the window's edge", at(edge - 3, "\"$`a\"b`\""), at(edge - 3, "\"$`a\" b`\""), false},
     });
+}
+
+// Blanks of every length up to past a few runs of eight: layout, with
+// nothing after them taken along.
+TEST(KotlinNearMiss, BlankRuns)
+{
+    std::vector<PairCase> cases;
+    for (std::size_t n = 1; n <= 40; ++n) {
+        const std::string blanks(n, ' ');
+        cases.push_back({"blanks between names", "a" + blanks + "bc", "a bc", true});
+        cases.push_back({"indentation before '-'", "a\n" + blanks + "-b", "a\n-b", true});
+        cases.push_back({"indentation before '-' ends a statement", "a\n" + blanks + "-b", "a -b", false});
+    }
+    checkPairs(Language::Kotlin, cases);
 }
 
 TEST(KotlinNearMiss, Refused)

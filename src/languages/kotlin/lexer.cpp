@@ -95,6 +95,14 @@ inline bool isBlank(char c)
     return c == ' ' || c == '\t' || c == '\f';
 }
 
+// True when the eight bytes at p are spaces.
+inline bool eightSpaces(const char *p)
+{
+    std::uint64_t v;
+    std::memcpy(&v, p, sizeof v);
+    return v == 0x2020202020202020u;
+}
+
 // A byte after an '@' that makes it "@ ": a blank, a line end, a comment's '/'.
 inline bool isLayoutAfterAt(char c)
 {
@@ -208,13 +216,29 @@ std::size_t operatorLength(const char *p)
     }
 }
 
+// A byte's bit in a mask of the 64 byte values from c & ~63.
+constexpr std::uint64_t byteBit(char c)
+{
+    return std::uint64_t{1} << (static_cast<unsigned char>(c) & 63);
+}
+
+// The one-byte operators and punctuators an operand must follow, by byte
+// value, 0 to 63 and 64 to 127: + - / % = < ! . : , ( [ { ;
+constexpr std::uint64_t kOperandLow = byteBit('+') | byteBit('-') | byteBit('/') | byteBit('%') | byteBit('=') |
+                                      byteBit('<') | byteBit('!') | byteBit('.') | byteBit(':') | byteBit(',') |
+                                      byteBit('(') | byteBit(';');
+constexpr std::uint64_t kOperandHigh = byteBit('[') | byteBit('{');
+
 // True when an operand must follow the operator of n bytes at p, so that a
 // line end after it ends no statement.
 bool operandFollows(const char *p, std::size_t n)
 {
     const char a = p[0], b = n > 1 ? p[1] : 0;
-    if (n == 1)
-        return a != 0 && std::strchr("+-/%=<!.:,([{;", a) != nullptr;
+    if (n == 1) {
+        // Two masks rather than a search of a string: this runs for each punctuator.
+        const unsigned char u = static_cast<unsigned char>(a);
+        return u < 64 ? (kOperandLow >> u & 1) != 0 : u < 128 && (kOperandHigh >> (u - 64) & 1) != 0;
+    }
     if (n == 2)
         return b == '=' || (a == '&' && b == '&') || (a == '|' && b == '|') || (a == '?' && b != 0) ||
                (a == ':' && b == ':') || (a == '-' && b == '>') || (a == '.' && b == '.');
@@ -443,6 +467,10 @@ struct KotlinSteps : KitSteps<KotlinSteps> {
                 const char c = w[i];
                 if (isBlank(c)) {
                     ++i;
+                    // Indentation: eight spaces at a time (the zero padding
+                    // after the window's end stops this).
+                    while (eightSpaces(w + i))
+                        i += 8;
                     continue;
                 }
                 if (c != '\n' && c != '\r')
