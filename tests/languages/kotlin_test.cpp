@@ -150,7 +150,13 @@ TEST(KotlinNearMiss, LineEnds)
         {"after class", "class\nA", "class A", true},
         {"after a class literal", "val k = A::class\nb()", "val k = A::class b()", false},
         {"after fun, before its name", "fun\nf() {}", "fun f() {}", true},
-        {"after fun, before its type parameters", "fun\n<T> f() {}", "fun <T> f() {}", false},
+        {"after fun, before its type parameters", "fun\n<T> f() {}", "fun <T> f() {}", true},
+        {"after a name that starts with fun, before '<'", "val x = funny\n< 3", "val x = funny < 3", false},
+        {"after package, before its name", "package\na.b", "package a.b", false},
+        {"after import, before its name", "import\na.b", "import a.b", false},
+        {"before a lambda after a name", "a.let\n{ b }", "a.let { b }", false},
+        {"before a compound assignment", "x\n+= 1", "x += 1", false},
+        {"after a compound assignment", "x +=\n1", "x += 1", true},
         {"after a modifier, before fun", "private\nfun f() {}", "private fun f() {}", true},
         {"after a modifier in a class's braces", "class A {\noverride\nfun f() {} }", "class A { override fun f() {} }",
          true},
@@ -308,6 +314,7 @@ TEST(KotlinNearMiss, WindowEdges)
 {
     const std::string big(kLexWindowSize + 100, 'x');
     const std::size_t edge = kLexWindowSize - kLexLookahead;
+    const std::string spaces(kLexWindowSize + 5, ' ');
     checkPairs(Language::Kotlin, {
         {"a raw string past the window, its hole", "\"\"\"" + big + "${ a }\"\"\"", "\"\"\"" + big + "${a}\"\"\"", true},
         {"a raw string past the window, its end", "\"\"\"" + big + "\"\"\" a", "\"\"\"" + big + " \"\"\" a", false},
@@ -318,9 +325,26 @@ TEST(KotlinNearMiss, WindowEdges)
         {"a label at the window's edge", at(edge - 3, "loop@ for"), at(edge - 3, "loop @ for"), false},
         {"as? at the window's edge", at(edge - 1, "a as? B"), at(edge - 1, "a as ? B"), false},
         {"a line end before '.' at the window's edge", at(edge, "a\n.b"), at(edge, "a.b"), true},
+        {"indentation past the window, before '.'", "a\n" + spaces + ".b", "a.b", true},
+        {"indentation past the window, before '-'", "a\n" + spaces + "-b", "a -b", false},
+        {"indentation and a tab past the window", "a\n" + spaces + "\t-b", "a\n-b", true},
         {"a number's exponent at the window's edge", at(edge - 2, "1e-5"), at(edge - 2, "1e -5"), false},
         {"a template at the window's edge", at(edge - 3, "\"$`a\"b`\""), at(edge - 3, "\"$`a\" b`\""), false},
     });
+}
+
+// Blanks of every length up to past a few runs of eight: layout, with
+// nothing after them taken along.
+TEST(KotlinNearMiss, BlankRuns)
+{
+    std::vector<PairCase> cases;
+    for (std::size_t n = 1; n <= 40; ++n) {
+        const std::string blanks(n, ' ');
+        cases.push_back({"blanks between names", "a" + blanks + "bc", "a bc", true});
+        cases.push_back({"indentation before '-'", "a\n" + blanks + "-b", "a\n-b", true});
+        cases.push_back({"indentation before '-' ends a statement", "a\n" + blanks + "-b", "a -b", false});
+    }
+    checkPairs(Language::Kotlin, cases);
 }
 
 TEST(KotlinNearMiss, Refused)
@@ -411,11 +435,12 @@ TEST(KotlinLexerTools, TreeSitterJudgesRelayoutsAndTokenEdits)
                     t.same + t.changed, t.same, t.falseAlarms, t.changed, t.misses);
     EXPECT_GT(tallies["formatter"].same, 300);
     EXPECT_LE(tallies["formatter"].falseAlarms * 50, tallies["formatter"].same);
-    // Line breaks anywhere: most pairs left are ones tree-sitter reads alike
-    // and the Kotlin grammar does not (a lambda or an assignment's '=' on the
-    // next line, a line starting with '+' or '-', a break after package or
-    // import), which stay told apart.
-    EXPECT_LE(tallies["anywhere"].falseAlarms * 100, tallies["anywhere"].same * 15);
+    // Line breaks anywhere: where the compiler reads a line end that
+    // tree-sitter reads on across, the judge goes by the compiler (a
+    // trailing lambda, '+' or '-' on the next line differ; a split assignment
+    // or header is left out). What is left: after an infix call's name.
+    EXPECT_GT(tallies["anywhere"].same, 100);
+    EXPECT_LE(tallies["anywhere"].falseAlarms * 50, tallies["anywhere"].same);
     EXPECT_GT(tallies["tokens"].changed, 300);
     EXPECT_EQ(tallies["tokens"].same, 0);
 }

@@ -24,7 +24,7 @@
 //   line ends follow an annotation; not before '(', its arguments;
 // - after if, while, for, when, do, try, else, throw, val, var, class (not
 //   after "::"), interface and typealias, which a condition, body or operand
-//   must follow; after fun before a name, '`' or '(' (not '<');
+//   must follow; after fun before a name, '`', '(' or its type parameters' '<';
 // - after the ')' of an if's, a while loop's (not a do loop's) or a for's
 //   head, and of a when's subject, before the body;
 // - before else, but in a when's braces, where an entry may start with it;
@@ -93,6 +93,14 @@ inline bool isDigit(char c)
 inline bool isBlank(char c)
 {
     return c == ' ' || c == '\t' || c == '\f';
+}
+
+// True when the eight bytes at p are spaces.
+inline bool eightSpaces(const char *p)
+{
+    std::uint64_t v;
+    std::memcpy(&v, p, sizeof v);
+    return v == 0x2020202020202020u;
 }
 
 // A byte after an '@' that makes it "@ ": a blank, a line end, a comment's '/'.
@@ -208,13 +216,29 @@ std::size_t operatorLength(const char *p)
     }
 }
 
+// A byte's bit in a mask of the 64 byte values from c & ~63.
+constexpr std::uint64_t byteBit(char c)
+{
+    return std::uint64_t{1} << (static_cast<unsigned char>(c) & 63);
+}
+
+// The one-byte operators and punctuators an operand must follow, by byte
+// value, 0 to 63 and 64 to 127: + - / % = < ! . : , ( [ { ;
+constexpr std::uint64_t kOperandLow = byteBit('+') | byteBit('-') | byteBit('/') | byteBit('%') | byteBit('=') |
+                                      byteBit('<') | byteBit('!') | byteBit('.') | byteBit(':') | byteBit(',') |
+                                      byteBit('(') | byteBit(';');
+constexpr std::uint64_t kOperandHigh = byteBit('[') | byteBit('{');
+
 // True when an operand must follow the operator of n bytes at p, so that a
 // line end after it ends no statement.
 bool operandFollows(const char *p, std::size_t n)
 {
     const char a = p[0], b = n > 1 ? p[1] : 0;
-    if (n == 1)
-        return a != 0 && std::strchr("+-/%=<!.:,([{;", a) != nullptr;
+    if (n == 1) {
+        // Two masks rather than a search of a string: this runs for each punctuator.
+        const unsigned char u = static_cast<unsigned char>(a);
+        return u < 64 ? (kOperandLow >> u & 1) != 0 : u < 128 && (kOperandHigh >> (u - 64) & 1) != 0;
+    }
     if (n == 2)
         return b == '=' || (a == '&' && b == '&') || (a == '|' && b == '|') || (a == '?' && b != 0) ||
                (a == ':' && b == ':') || (a == '-' && b == '>') || (a == '.' && b == '.');
@@ -254,7 +278,7 @@ bool declarationAt(const char *p)
 
 // True when the line end before the token at w is layout by what stands
 // around it, as the grammar lets line ends stand (its NL*): after fun before
-// the function's name, receiver or parameters; after a modifier before the
+// the function's type parameters, name, receiver or parameters; after a modifier before the
 // declaration's keyword; between package and import headers; before else
 // but in a when's braces, where an entry may start with it; in a
 // declaration's head before its '=' (fun, val, var), '{' (fun, class) or by
@@ -262,7 +286,7 @@ bool declarationAt(const char *p)
 bool layoutBefore(const KotlinLexState &st, const char *w, KotlinFrame frame)
 {
     if (st.last == KotlinLast::Fun)
-        return isNameStart(w[0]) || w[0] == '`' || w[0] == '(';
+        return isNameStart(w[0]) || w[0] == '`' || w[0] == '(' || w[0] == '<';
     if (st.last == KotlinLast::Modifier && declarationAt(w))
         return true;
     if (st.importHead && wordAt(w, "import"))
@@ -443,6 +467,10 @@ struct KotlinSteps : KitSteps<KotlinSteps> {
                 const char c = w[i];
                 if (isBlank(c)) {
                     ++i;
+                    // Indentation: eight spaces at a time (the zero padding
+                    // after the window's end stops this).
+                    while (eightSpaces(w + i))
+                        i += 8;
                     continue;
                 }
                 if (c != '\n' && c != '\r')
