@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "common/find_bytes.h"
@@ -132,9 +133,9 @@ std::size_t expressionEnd(const char *t, std::size_t n, std::size_t from)
 
 bool isVoid(const std::string &name)
 {
-    static const char *const kVoid[] = {"area", "base", "br", "col", "command", "embed", "hr", "img", "input",
+    static constexpr std::string_view kVoid[] = {"area", "base", "br", "col", "command", "embed", "hr", "img", "input",
                                         "keygen", "link", "meta", "param", "source", "track", "wbr"};
-    return std::find_if(std::begin(kVoid), std::end(kVoid), [&](const char *v) { return name == v; }) !=
+    return std::find(std::begin(kVoid), std::end(kVoid), name) !=
            std::end(kVoid);
 }
 
@@ -143,10 +144,10 @@ bool isVoid(const std::string &name)
 bool closedBy(const std::string &current, const std::string &next)
 {
     struct Rule {
-        const char *current;
+        std::string_view current;
         const char *next;
     };
-    static const Rule kRules[] = {
+    static constexpr Rule kRules[] = {
         {"li", " li "}, {"dt", " dt dd "}, {"dd", " dt dd "},
         {"p", " address article aside blockquote div dl fieldset footer form h1 h2 h3 h4 h5 h6 header hgroup hr "
               "main menu nav ol p pre section table ul "},
@@ -590,7 +591,7 @@ void readStartTag(Reader &r)
     // there.
     const bool options = name == "svelte:options" && r.open.empty() && selfClosing &&
                          r.w.run.find_first_not_of(' ') == std::string::npos;
-    const std::string run = r.w.run;
+    const std::string run = options ? r.w.run : std::string();
     const bool left = r.w.leftBlock;
     const std::size_t mark = r.w.store->tokens.size();
     if (options)
