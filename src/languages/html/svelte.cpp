@@ -56,6 +56,23 @@ struct Frame {
     bool regular = false;  // an element of HTML's (not a component, not svelte:*)
 };
 
+// One part of an attribute's value: text as written, or an expression.
+struct Part {
+    bool expression = false;
+    std::string text;
+    std::size_t at = 0;
+};
+
+// One attribute as read: its name ("" for `{...}` alone), whether it has a
+// value, and the value's parts.
+struct Attribute {
+    std::string name;
+    std::size_t at = 0;
+    bool valued = false;
+    bool quoted = false;
+    std::vector<Part> parts;
+};
+
 struct Reader {
     const char *text = nullptr;
     std::size_t n = 0;
@@ -66,6 +83,8 @@ struct Reader {
     std::string options;     // the tokens of the component's <svelte:options>, written last
     bool keepEdges = false;  // <svelte:options preserveWhitespace>: fragments keep their whitespace
     const char *why = nullptr;
+    std::vector<Attribute> attributes;    // scratch: the attributes of the start tag being read
+    std::vector<TemplateAttribute> plain;  // scratch: those that tell how it renders
 };
 
 // The offset of the '}' that closes the expression whose '{' stands just
@@ -329,13 +348,6 @@ void readTag(Reader &r)
         fragmentStart(r);
 }
 
-// One part of an attribute's value: text as written, or an expression.
-struct Part {
-    bool expression = false;
-    std::string text;
-    std::size_t at = 0;
-};
-
 // Reads a quoted value's parts up to its quote q (r.i just past the opening one).
 bool readQuoted(Reader &r, char q, std::vector<Part> &parts)
 {
@@ -359,16 +371,6 @@ bool readQuoted(Reader &r, char q, std::vector<Part> &parts)
     ++r.i;
     return true;
 }
-
-// One attribute as read: its name ("" for `{...}` alone), whether it has a
-// value, and the value's parts.
-struct Attribute {
-    std::string name;
-    std::size_t at = 0;
-    bool valued = false;
-    bool quoted = false;
-    std::vector<Part> parts;
-};
 
 void writeAttribute(Reader &r, const Attribute &a, bool regular)
 {
@@ -475,7 +477,8 @@ void readStartTag(Reader &r)
         ++k;
     const std::string name(t + start + 1, k - start - 1);
     r.i = k;
-    std::vector<Attribute> attributes;
+    std::vector<Attribute> &attributes = r.attributes;
+    attributes.clear();
     bool selfClosing = false;
     for (;;) {
         while (r.i < r.n && isBlank(t[r.i]))
@@ -568,7 +571,8 @@ void readStartTag(Reader &r)
     // whose value is computed (or a spread, or a style: directive of white-space
     // or display, or an
     // element whose name is computed) may set any style.
-    std::vector<TemplateAttribute> plain;
+    std::vector<TemplateAttribute> &plain = r.plain;
+    plain.clear();
     bool computedStyle = !regular && name == "svelte:element";
     for (const Attribute &a : attributes) {
         bool textOnly = true;

@@ -60,11 +60,18 @@ constexpr ElementClass kElements[] = {
 
 unsigned char elementFlags(const std::string &name)
 {
+    // The names of a first letter and length: most names are short, and
+    // few of the table's share both.
     const ElementClass *end = kElements + sizeof kElements / sizeof kElements[0];
-    const ElementClass *at = std::lower_bound(kElements, end, name, [](const ElementClass &e, const std::string &n) {
-        return e.name < n;
-    });
-    return at != end && name == at->name ? at->flags : 0;
+    if (name.empty() || name.size() > 10 || name[0] < 'a' || name[0] > 'z')
+        return 0;
+    const char first = name[0];
+    const ElementClass *at = std::lower_bound(kElements, end, first,
+                                              [](const ElementClass &e, char c) { return e.name[0] < c; });
+    for (; at != end && at->name[0] == first; ++at)
+        if (at->name.size() == name.size() && at->name == name)
+            return at->flags;
+    return 0;
 }
 
 // HTML's whitespace: blank, tab, line feed, form feed, carriage return.
@@ -114,6 +121,18 @@ AttributeKind htmlAttribute(const std::string &name)
 
 // --- Records ----------------------------------------------------------------
 
+// True when the n bytes at key hold a zero byte: a short key (most are)
+// looked through here, a longer one by memchr.
+inline bool holdsZero(const char *key, std::size_t n)
+{
+    if (n > 16)
+        return std::memchr(key, 0, n) != nullptr;
+    unsigned char all = 0xff;
+    for (std::size_t i = 0; i < n; ++i)
+        all = static_cast<unsigned char>(all & (key[i] == 0 ? 0 : 0xff));
+    return all == 0;
+}
+
 // Appends a record, with a note when noted (the rewrites undone there, the
 // first at document offset noteAt).
 void emit(TemplateWriter &w, TokenKind kind, const char *key, std::size_t length, std::uint32_t at,
@@ -134,7 +153,7 @@ void emit(TemplateWriter &w, TokenKind kind, const char *key, std::size_t length
     }
     if (length > 0) {
         std::memcpy(p + kHtmlRecordHead + note, key, length);
-        if (std::memchr(key, 0, length))
+        if (holdsZero(key, length))
             tokens[start] = static_cast<char>(static_cast<unsigned char>(tokens[start]) | kHtmlZeroByte);
     }
 }
