@@ -45,7 +45,10 @@ struct GumboHeap {
     }
 };
 
-constexpr std::size_t kGumboAlign = 16;
+// gumbo's structures hold pointers, sizes and ints at most: eight bytes
+// align them all (a tree holds a million small allocations, 4 bytes of
+// padding saved on each on average).
+constexpr std::size_t kGumboAlign = 8;
 
 void *heapTake(void *userdata, std::size_t n)
 {
