@@ -121,6 +121,8 @@ TEST(HtmlNearMiss, Preformatted)
         {"whitespace between blocks inside pre", "<pre><div>a</div>\n<div>b</div></pre>", "<pre><div>a</div><div>b</div></pre>", false},
         {"a textarea's text", "<textarea>a  b</textarea>", "<textarea>a b</textarea>", false},
         {"a listing's text", "<listing>a  b</listing>", "<listing>a b</listing>", false},
+        {"a name that starts as pre's keeps no whitespace", "<preview>a  b</preview>", "<preview>a b</preview>", true},
+        {"a name that starts as a block's is inline", "<b>a</b> <divx>b</divx>", "<b>a</b><divx>b</divx>", false},
         {"a style attribute naming white-space", "<div style=\"white-space: nowrap\">a  b</div>", "<div style=\"white-space: nowrap\">a b</div>", false},
         {"a stylesheet that keeps whitespace", "<style>.x { white-space: pre }</style><div>a  b</div>", "<style>.x { white-space: pre }</style><div>a b</div>", false},
         {"a stylesheet that keeps the whitespace of one element name", "<style>div.x > code { white-space: pre }</style><div>a  b</div><code>a  b</code>", "<style>div.x > code { white-space: pre }</style><div>a b</div><code>a  b</code>", true},

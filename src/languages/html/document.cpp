@@ -17,6 +17,7 @@
 #include <cstring>
 #include <initializer_list>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "languages/html/template.h"
@@ -44,7 +45,10 @@ struct GumboHeap {
     }
 };
 
-constexpr std::size_t kGumboAlign = 16;
+// gumbo's structures hold pointers, sizes and ints at most: eight bytes
+// align them all (a tree holds a million small allocations, 4 bytes of
+// padding saved on each on average).
+constexpr std::size_t kGumboAlign = 8;
 
 void *heapTake(void *userdata, std::size_t n)
 {
@@ -128,9 +132,10 @@ std::string lineFeeds(const char *text, std::size_t n)
     return out;
 }
 
-bool named(const std::string &name, std::initializer_list<const char *> names)
+// Names compared as views: their lengths first, most differ there.
+bool named(std::string_view name, std::initializer_list<std::string_view> names)
 {
-    for (const char *n : names)
+    for (std::string_view n : names)
         if (name == n)
             return true;
     return false;

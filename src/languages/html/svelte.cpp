@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "common/find_bytes.h"
@@ -55,6 +56,23 @@ struct Frame {
     bool regular = false;  // an element of HTML's (not a component, not svelte:*)
 };
 
+// One part of an attribute's value: text as written, or an expression.
+struct Part {
+    bool expression = false;
+    std::string text;
+    std::size_t at = 0;
+};
+
+// One attribute as read: its name ("" for `{...}` alone), whether it has a
+// value, and the value's parts.
+struct Attribute {
+    std::string name;
+    std::size_t at = 0;
+    bool valued = false;
+    bool quoted = false;
+    std::vector<Part> parts;
+};
+
 struct Reader {
     const char *text = nullptr;
     std::size_t n = 0;
@@ -65,6 +83,8 @@ struct Reader {
     std::string options;     // the tokens of the component's <svelte:options>, written last
     bool keepEdges = false;  // <svelte:options preserveWhitespace>: fragments keep their whitespace
     const char *why = nullptr;
+    std::vector<Attribute> attributes;    // scratch: the attributes of the start tag being read
+    std::vector<TemplateAttribute> plain;  // scratch: those that tell how it renders
 };
 
 // The offset of the '}' that closes the expression whose '{' stands just
@@ -132,9 +152,9 @@ std::size_t expressionEnd(const char *t, std::size_t n, std::size_t from)
 
 bool isVoid(const std::string &name)
 {
-    static const char *const kVoid[] = {"area", "base", "br", "col", "command", "embed", "hr", "img", "input",
+    static constexpr std::string_view kVoid[] = {"area", "base", "br", "col", "command", "embed", "hr", "img", "input",
                                         "keygen", "link", "meta", "param", "source", "track", "wbr"};
-    return std::find_if(std::begin(kVoid), std::end(kVoid), [&](const char *v) { return name == v; }) !=
+    return std::find(std::begin(kVoid), std::end(kVoid), name) !=
            std::end(kVoid);
 }
 
@@ -143,10 +163,10 @@ bool isVoid(const std::string &name)
 bool closedBy(const std::string &current, const std::string &next)
 {
     struct Rule {
-        const char *current;
+        std::string_view current;
         const char *next;
     };
-    static const Rule kRules[] = {
+    static constexpr Rule kRules[] = {
         {"li", " li "}, {"dt", " dt dd "}, {"dd", " dt dd "},
         {"p", " address article aside blockquote div dl fieldset footer form h1 h2 h3 h4 h5 h6 header hgroup hr "
               "main menu nav ol p pre section table ul "},
@@ -328,13 +348,6 @@ void readTag(Reader &r)
         fragmentStart(r);
 }
 
-// One part of an attribute's value: text as written, or an expression.
-struct Part {
-    bool expression = false;
-    std::string text;
-    std::size_t at = 0;
-};
-
 // Reads a quoted value's parts up to its quote q (r.i just past the opening one).
 bool readQuoted(Reader &r, char q, std::vector<Part> &parts)
 {
@@ -358,16 +371,6 @@ bool readQuoted(Reader &r, char q, std::vector<Part> &parts)
     ++r.i;
     return true;
 }
-
-// One attribute as read: its name ("" for `{...}` alone), whether it has a
-// value, and the value's parts.
-struct Attribute {
-    std::string name;
-    std::size_t at = 0;
-    bool valued = false;
-    bool quoted = false;
-    std::vector<Part> parts;
-};
 
 void writeAttribute(Reader &r, const Attribute &a, bool regular)
 {
@@ -474,7 +477,8 @@ void readStartTag(Reader &r)
         ++k;
     const std::string name(t + start + 1, k - start - 1);
     r.i = k;
-    std::vector<Attribute> attributes;
+    std::vector<Attribute> &attributes = r.attributes;
+    attributes.clear();
     bool selfClosing = false;
     for (;;) {
         while (r.i < r.n && isBlank(t[r.i]))
@@ -567,7 +571,8 @@ void readStartTag(Reader &r)
     // whose value is computed (or a spread, or a style: directive of white-space
     // or display, or an
     // element whose name is computed) may set any style.
-    std::vector<TemplateAttribute> plain;
+    std::vector<TemplateAttribute> &plain = r.plain;
+    plain.clear();
     bool computedStyle = !regular && name == "svelte:element";
     for (const Attribute &a : attributes) {
         bool textOnly = true;
@@ -590,7 +595,7 @@ void readStartTag(Reader &r)
     // there.
     const bool options = name == "svelte:options" && r.open.empty() && selfClosing &&
                          r.w.run.find_first_not_of(' ') == std::string::npos;
-    const std::string run = r.w.run;
+    const std::string run = options ? r.w.run : std::string();
     const bool left = r.w.leftBlock;
     const std::size_t mark = r.w.store->tokens.size();
     if (options)

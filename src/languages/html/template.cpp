@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string_view>
 
 #include "common/find_bytes.h"
 #include "tokens/show.h"
@@ -30,7 +31,7 @@ enum : unsigned char {
 };
 
 struct ElementClass {
-    const char *name;
+    std::string_view name;
     unsigned char flags;
 };
 
@@ -59,11 +60,18 @@ constexpr ElementClass kElements[] = {
 
 unsigned char elementFlags(const std::string &name)
 {
+    // The names of a first letter and length: most names are short, and
+    // few of the table's share both.
     const ElementClass *end = kElements + sizeof kElements / sizeof kElements[0];
-    const ElementClass *at = std::lower_bound(kElements, end, name, [](const ElementClass &e, const std::string &n) {
-        return std::strcmp(e.name, n.c_str()) < 0;
-    });
-    return at != end && name == at->name ? at->flags : 0;
+    if (name.empty() || name.size() > 10 || name[0] < 'a' || name[0] > 'z')
+        return 0;
+    const char first = name[0];
+    const ElementClass *at = std::lower_bound(kElements, end, first,
+                                              [](const ElementClass &e, char c) { return e.name[0] < c; });
+    for (; at != end && at->name[0] == first; ++at)
+        if (at->name.size() == name.size() && at->name == name)
+            return at->flags;
+    return 0;
 }
 
 // HTML's whitespace: blank, tab, line feed, form feed, carriage return.
@@ -113,6 +121,18 @@ AttributeKind htmlAttribute(const std::string &name)
 
 // --- Records ----------------------------------------------------------------
 
+// True when the n bytes at key hold a zero byte: a short key (most are)
+// looked through here, a longer one by memchr.
+inline bool holdsZero(const char *key, std::size_t n)
+{
+    if (n > 16)
+        return std::memchr(key, 0, n) != nullptr;
+    unsigned char all = 0xff;
+    for (std::size_t i = 0; i < n; ++i)
+        all = static_cast<unsigned char>(all & (key[i] == 0 ? 0 : 0xff));
+    return all == 0;
+}
+
 // Appends a record, with a note when noted (the rewrites undone there, the
 // first at document offset noteAt).
 void emit(TemplateWriter &w, TokenKind kind, const char *key, std::size_t length, std::uint32_t at,
@@ -133,7 +153,7 @@ void emit(TemplateWriter &w, TokenKind kind, const char *key, std::size_t length
     }
     if (length > 0) {
         std::memcpy(p + kHtmlRecordHead + note, key, length);
-        if (std::memchr(key, 0, length))
+        if (holdsZero(key, length))
             tokens[start] = static_cast<char>(static_cast<unsigned char>(tokens[start]) | kHtmlZeroByte);
     }
 }
@@ -196,7 +216,7 @@ void readCode(TemplateWriter &w, Language language, const std::string &code, std
               bool rewrite = false)
 {
     const std::size_t lineCount = static_cast<std::size_t>(std::count(code.begin(), code.end(), '\n')) + 1;
-    std::vector<std::uint32_t> lines;
+    std::vector<std::uint32_t> &lines = w.codeLines;
     codeLines(w, at, lineCount, lines);
     const std::size_t mark = w.store->tokens.size();
     if (language != Language::Unknown && languageBuilt(language)) {
@@ -476,7 +496,8 @@ void declarationsOnly(TemplateWriter &w, std::size_t mark)
 void emitAttribute(TemplateWriter &w, const TemplateAttribute &a)
 {
     const AttributeKind kind = w.syntax->attribute ? w.syntax->attribute(a.name) : htmlAttribute(a.name);
-    emit(w, a.name + "=", a.at, static_cast<std::uint32_t>(a.name.size()));
+    w.key.assign(a.name).push_back('=');
+    emit(w, w.key, a.at, static_cast<std::uint32_t>(a.name.size()));
     if (kind == AttributeKind::Expression) {
         emit(w, "\"", a.at);
         readCode(w, w.syntax->expressions, a.value, a.at, false);
@@ -656,7 +677,8 @@ void templateBegin(TemplateWriter &w, const std::string &name, const std::vector
     if (frame.raw)
         frame.body = bodyLanguage((frame.flags & kScript) != 0, attributes);
     flushRun(w, (frame.flags & kBlockOutside) != 0);
-    emit(w, "<" + name, at, static_cast<std::uint32_t>(name.size() + 1));
+    w.key.assign(1, '<').append(name);
+    emit(w, w.key, at, static_cast<std::uint32_t>(name.size() + 1));
 }
 
 void templateBegun(TemplateWriter &w, std::uint32_t at)
@@ -725,7 +747,8 @@ void templateClose(TemplateWriter &w, std::uint32_t at)
     } else {
         flushRun(w, (frame.flags & kBlockInside) != 0);
     }
-    emit(w, "</" + frame.name + ">", at, 0);
+    w.key.assign("</").append(frame.name).push_back('>');
+    emit(w, w.key, at, 0);
     w.leftBlock = (frame.flags & kBlockOutside) != 0;
     w.frames.pop_back();
     w.runPre = inPre(w) || w.facts.preserves;

@@ -89,6 +89,7 @@ struct TemplateWriter {
     std::string body;                       // the body of the script or style element open
     std::uint32_t bodyAt = 0;               // its document offset
     std::string key;                        // scratch for a token's key
+    std::vector<std::uint32_t> codeLines;   // scratch for the document offset of each line of code read
 };
 
 // Starts writing the tokens of a document into store (its records and
