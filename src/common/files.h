@@ -41,6 +41,11 @@ bool isRegularFile(const char *name);
 // True when name is a directory (symbolic links followed).
 bool isDirectory(const char *name);
 
+// What tells whether a command touched the file at path: its size, its
+// time of last change, its identity and its kind and rights (symbolic links
+// followed unless followLinks is false); empty when it cannot be read.
+std::string fileStamp(const std::string &path, bool followLinks = true);
+
 // Waits for an exclusive lock on the current directory, so that runs in one
 // directory take turns with its temporary files, and holds it until the
 // process ends. Leaves no file behind. Where the directory cannot be locked,

@@ -112,6 +112,15 @@ bool isDirectory(const char *name)
     return stat(name, &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+std::string fileStamp(const std::string &path, bool followLinks)
+{
+    struct stat st;
+    if ((followLinks ? stat(path.c_str(), &st) : lstat(path.c_str(), &st)) != 0)
+        return std::string();
+    return std::to_string(st.st_size) + " " + std::to_string(st.st_mtim.tv_sec) + "." +
+           std::to_string(st.st_mtim.tv_nsec) + " " + std::to_string(st.st_ino) + " " + std::to_string(st.st_mode);
+}
+
 void lockDirectory()
 {
     // The descriptor stays open, and the lock held, until the process ends.

@@ -238,6 +238,17 @@ bool isDirectory(const char *name)
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+std::string fileStamp(const std::string &path, bool)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(systemPath(path).c_str(), GetFileExInfoStandard, &data))
+        return std::string();
+    const std::uint64_t size = (std::uint64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    const std::uint64_t written =
+        (std::uint64_t(data.ftLastWriteTime.dwHighDateTime) << 32) | data.ftLastWriteTime.dwLowDateTime;
+    return std::to_string(size) + " " + std::to_string(written) + " " + std::to_string(data.dwFileAttributes);
+}
+
 void lockDirectory()
 {
     // A directory cannot be locked here, so a mutex named after the directory's

@@ -25,7 +25,7 @@ struct Copy {
     std::string source;                // the file it copies, as the first pair named it
     std::vector<std::size_t> entries;  // the pairs of the list that it is the second side of
     std::string reason;                // why it cannot be compared; empty when it can
-    std::string stamp;                 // scratchStamp before the command ran
+    std::string stamp;                 // fileStamp before the command ran
 };
 
 std::size_t holes(const std::string &command)
@@ -284,7 +284,7 @@ bool restoreCopies(const std::vector<std::size_t> &call, Scratch &scratch, std::
         std::remove((scratch.path + "/" + copies[c].rel).c_str());
         if (scratchCopy(scratch, copies[c].source, copies[c].rel, why) != 0)
             return false;
-        copies[c].stamp = scratchStamp(scratch, copies[c].rel);
+        copies[c].stamp = fileStamp(scratch.path + "/" + copies[c].rel, false);
     }
     for (std::size_t c : call)
         copies[c].reason.clear();
@@ -390,7 +390,7 @@ std::unique_ptr<BatchTree> batchFormat(const std::string &command, int seconds, 
     for (Copy &copy : copies) {
         if (copy.reason.empty() && (!tree->scratch || scratchCopy(*tree->scratch, copy.source, copy.rel, why) != 0))
             copy.reason = tree->scratch ? why : "formatter not run: " + why;
-        copy.stamp = copy.reason.empty() ? scratchStamp(*tree->scratch, copy.rel) : std::string();
+        copy.stamp = copy.reason.empty() ? fileStamp(tree->scratch->path + "/" + copy.rel, false) : std::string();
     }
 
     if (tree->scratch) {
@@ -412,7 +412,8 @@ std::unique_ptr<BatchTree> batchFormat(const std::string &command, int seconds, 
         bool touched = false, ran = false;
         for (const Copy &copy : copies) {
             ran = ran || copy.reason.empty();
-            touched = touched || (copy.reason.empty() && scratchStamp(*tree->scratch, copy.rel) != copy.stamp);
+            const std::string path = tree->scratch->path + "/" + copy.rel;
+            touched = touched || (copy.reason.empty() && fileStamp(path, false) != copy.stamp);
         }
         if (ran && !touched)
             tree->notes.push_back("The formatter changed none of the files");

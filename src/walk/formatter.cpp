@@ -7,7 +7,6 @@
 #include "walk/tree.h"
 #include "walk/walk.h"
 
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <cstddef>
@@ -327,21 +326,6 @@ std::string formatterFailure(const ShellOutcome &outcome, int seconds)
         why += ": " + withoutEscapes(outcome.firstError);
     return why;
 }
-
-namespace {
-
-// The size, time and file number of the file at name, to tell whether a
-// command wrote to it; empty when it cannot be read.
-std::string fileStamp(const std::string &name)
-{
-    struct stat st;
-    if (stat(name.c_str(), &st) != 0)
-        return std::string();
-    return std::to_string(st.st_size) + " " + std::to_string(static_cast<long long>(st.st_mtime)) + " " +
-           std::to_string(static_cast<unsigned long long>(st.st_ino));
-}
-
-} // namespace
 
 int formatterOutput(const SideRef &side, std::FILE *&output, std::string &why)
 {

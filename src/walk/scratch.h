@@ -26,11 +26,6 @@ Scratch *scratchMake(std::string &why);
 // way. Returns 0, or 1 with why set.
 int scratchCopy(Scratch &scratch, const std::string &source, const std::string &rel, std::string &why);
 
-// What tells whether a command touched the file rel under the directory:
-// its size, its time of last change and its identity; empty when it is
-// not there.
-std::string scratchStamp(const Scratch &scratch, const std::string &rel);
-
 // Removes the directory and all it holds, never following a symbolic link
 // (and giving back the rights a command took from a directory there), then
 // lifts the guard and frees scratch. Nothing for null.

@@ -250,15 +250,6 @@ int scratchCopy(Scratch &scratch, const std::string &source, const std::string &
     return done ? 0 : 1;
 }
 
-std::string scratchStamp(const Scratch &scratch, const std::string &rel)
-{
-    struct stat st;
-    if (lstat((scratch.path + "/" + rel).c_str(), &st) != 0)
-        return std::string();
-    return std::to_string(st.st_size) + " " + std::to_string(st.st_mtim.tv_sec) + "." +
-           std::to_string(st.st_mtim.tv_nsec) + " " + std::to_string(st.st_ino) + " " + std::to_string(st.st_mode);
-}
-
 void scratchRemove(Scratch *scratch)
 {
     if (!scratch)

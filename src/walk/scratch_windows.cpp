@@ -14,11 +14,6 @@ int scratchCopy(Scratch &, const std::string &, const std::string &, std::string
     return 1;
 }
 
-std::string scratchStamp(const Scratch &, const std::string &)
-{
-    return std::string();
-}
-
 void scratchRemove(Scratch *scratch)
 {
     delete scratch;

@@ -41,6 +41,10 @@ TEST(DockerfileNearMiss, Instructions)
         {"a backslash keeps a blank in the word", "RUN a\\ b\n", "RUN a\\  b\n", false},
         {"a '#' after a word is a word", "RUN a\n", "RUN a # b\n", false},
         {"a byte order mark", "FROM a\n", "\xEF\xBB\xBF" "FROM a\n", true},
+        {"a CR that ends the file ends the line", "RUN a", "RUN a\r", true},
+        {"a CR that ends the file after a keyword", "FROM\n", "FROM\r", true},
+        {"a CR before the last one is the word's", "RUN a", "RUN a\r\r", false},
+        {"a lone CR inside the line is the word's", "RUN a b", "RUN a\r b", false},
     });
 }
 
@@ -133,6 +137,8 @@ TEST(DockerfileNearMiss, Comments)
     checkDocker({
         {"a comment's words", "# a b\nFROM x\n", "# a c\nFROM x\n", false},
         {"a comment's blanks", "# a b\nFROM x\n", "#  a   b\nFROM x\n", true},
+        {"a CR that ends a comment at the file's end", "FROM x\n# a", "FROM x\n# a\r", true},
+        {"a lone CR inside a comment", "FROM x\n# a", "FROM x\n# a\r\r", false},
     }, comments);
 }
 

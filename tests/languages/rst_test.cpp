@@ -15,9 +15,10 @@ namespace {
 
 const Language Rst = Language::Rst;
 
-TEST(RstNearMiss, Paragraphs)
+TEST(RstNearMiss, Pairs)
 {
     checkPairs(Rst, {
+        // Paragraphs.
         {"a re-wrapped paragraph", "one two\nthree four\n", "one\ntwo three\nfour\n", true},
         {"blanks and tabs inside a line", "one   two\tthree\n", "one two three\n", true},
         {"a changed word", "one two\n", "one too\n", false},
@@ -32,12 +33,7 @@ TEST(RstNearMiss, Paragraphs)
         {"an escaped blank and two blanks", "a\\ b\n", "a\\  b\n", false},
         {"a role's text", "a :code:`x y` b\n", "a :code:`x z` b\n", false},
         {"a reference re-wrapped", "see `a b`_ now\n", "see `a\nb`_ now\n", true},
-    });
-}
-
-TEST(RstNearMiss, Indentation)
-{
-    checkPairs(Rst, {
+        // Indentation.
         {"a block quote's column", "a\n\n  b\n", "a\n\n      b\n", true},
         {"a block quote or a paragraph", "a\n\n  b\n", "a\n\nb\n", false},
         {"a nested quote", "a\n\n  b\n\n    c\n", "a\n\n  b\n\n  c\n", false},
@@ -48,12 +44,7 @@ TEST(RstNearMiss, Indentation)
         {"a list item's text column", "- a\n  b\n", "-   a\n    b\n", true},
         {"a list item's body out of it", "- a\n\n  b\n", "- a\n\nb\n", false},
         {"a field body's column", ":f: a\n   b\n", ":f: a\n      b\n", true},
-    });
-}
-
-TEST(RstNearMiss, Titles)
-{
-    checkPairs(Rst, {
+        // Titles.
         {"an underline's length", "Title\n=====\n\ntext\n", "Title\n==========\n\ntext\n", true},
         {"an underline's character", "Title\n=====\n\ntext\n", "Title\n-----\n\ntext\n", false},
         {"an overline or none", "Title\n=====\n", "=====\nTitle\n=====\n", false},
@@ -67,12 +58,7 @@ TEST(RstNearMiss, Titles)
         {"a transition's character", "a\n\n----\n\nb\n", "a\n\n====\n\nb\n", true},
         {"a transition or text", "a\n\n----\n\nb\n", "a\n\n---- b\n", false},
         {"a title inside a quote as written", "a\n\n  T\n  =\n", "a\n\n  T\n  ==\n", false},
-    });
-}
-
-TEST(RstNearMiss, Lists)
-{
-    checkPairs(Rst, {
+        // Lists.
         {"a bullet's character", "- a\n- b\n", "* a\n* b\n", false},
         {"an item re-wrapped", "- a b\n  c\n", "- a\n  b c\n", true},
         {"items apart or close", "- a\n- b\n", "- a\n\n- b\n", false},
@@ -86,12 +72,7 @@ TEST(RstNearMiss, Lists)
         {"a field or text", ":a: b\n", ":a:b\n", false},
         {"text that starts with a colon, re-wrapped", ":a b: c\n", ":a\nb: c\n", false},
         {"an option list as written", "-a  one\n", "-a   one\n", false},
-    });
-}
-
-TEST(RstNearMiss, LiteralBlocks)
-{
-    checkPairs(Rst, {
+        // Literal blocks.
         {"a literal block's column", "a::\n\n  x  y\n", "a::\n\n      x  y\n", true},
         {"blanks inside a literal block", "a::\n\n  x  y\n", "a::\n\n  x y\n", false},
         {"a blank line inside a literal block", "a::\n\n  x\n\n  y\n", "a::\n\n  x\n\n\n  y\n", false},
@@ -102,12 +83,7 @@ TEST(RstNearMiss, LiteralBlocks)
         {"a tab in a literal block", "a::\n\n\tx\n", "a::\n\n        x\n", true},
         {"a line block as written", "| a\n| b\n", "| a b\n", false},
         {"a doctest as written", ">>> a\nb\n", ">>> a\n b\n", false},
-    });
-}
-
-TEST(RstNearMiss, Tables)
-{
-    checkPairs(Rst, {
+        // Tables.
         {"a grid table's cell", "+---+\n| a |\n+---+\n", "+---+\n| b |\n+---+\n", false},
         {"a cell's padding", "+-----+---+\n| a   | b |\n+-----+---+\n", "+-----+---+\n|   a | b |\n+-----+---+\n", true},
         {"a grid table's column widths", "+---+---+\n| a | b |\n+---+---+\n", "+-----+----+\n|  a  | b  |\n+-----+----+\n",
@@ -124,12 +100,7 @@ TEST(RstNearMiss, Tables)
         {"a simple table's blank line kept", "==  ==\na   b\n\nc   d\n==  ==\n", "==  ==\na   b\nc   d\n==  ==\n",
          false},
         {"a simple table with no end, as written", "==  ==\na   b\n\nc d\n", "==  ==\na   b\n\nc\nd\n", false},
-    });
-}
-
-TEST(RstNearMiss, Directives)
-{
-    checkPairs(Rst, {
+        // Directives.
         {"a directive's name", ".. note:: a\n", ".. tip:: a\n", false},
         {"a directive's name in any case", ".. note:: a\n", ".. NOTE:: a\n", true},
         {"a note re-wrapped", ".. note:: a b\n   c\n", ".. note:: a\n   b c\n", true},
@@ -146,12 +117,7 @@ TEST(RstNearMiss, Directives)
         {"a footnote re-wrapped", ".. [1] a b\n   c\n", ".. [1] a\n   b c\n", true},
         {"a footnote's label", ".. [1] a\n", ".. [2] a\n", false},
         {"a target's address", ".. _a: http://x\n", ".. _a: http://y\n", false},
-    });
-}
-
-TEST(RstNearMiss, Code)
-{
-    checkPairs(Rst, {
+        // Code read by its language.
         {"code in a language re-laid", ".. code:: json\n\n   {\"a\": [1, 2]}\n",
          ".. code:: json\n\n   {\"a\": [1,\n    2]}\n", true},
         {"code in a language changed", ".. code:: json\n\n   {\"a\": 1}\n", ".. code:: json\n\n   {\"a\": 2}\n", false},
@@ -162,23 +128,18 @@ TEST(RstNearMiss, Code)
         {"code of no language as written", ".. code::\n\n   x  y\n", ".. code::\n\n   x y\n", false},
         {"code with an option docutils lacks as written", ".. code:: json\n   :caption: c\n\n   [1, 2]\n",
          ".. code:: json\n   :caption: c\n\n   [1,  2]\n", false},
-    });
-}
-
-TEST(RstNearMiss, Comments)
-{
-    checkPairs(Rst, {
+        // Comments.
         {"a comment's words", "a\n\n.. one two\n\nb\n", "a\n\n.. three\n\nb\n", true},
         {"a comment or none", "- a\n\n.. c\n\n- b\n", "- a\n\n- b\n", false},
         {"an empty comment then a quote", "..\n\n  a\n", "..\n  a\n", false},
     });
-    LexOptions comments;
-    comments.comments = true;
-    checkPairs({
-        {"a comment's words with --comments", "a\n\n.. one two\n", "a\n\n.. three\n", false, 0, 0, 0, 0, Rst, comments},
-        {"a comment re-wrapped with --comments", "a\n\n.. one two\n", "a\n\n.. one\n   two\n", true, 0, 0, 0, 0, Rst,
-         comments},
-    });
+    std::vector<PairCase> comments = {
+        {"a comment's words with --comments", "a\n\n.. one two\n", "a\n\n.. three\n", false},
+        {"a comment re-wrapped with --comments", "a\n\n.. one two\n", "a\n\n.. one\n   two\n", true},
+    };
+    for (PairCase &c : comments)
+        c.options.comments = true;
+    checkPairs(Rst, comments);
 }
 
 // Places, and the refusals.

@@ -45,9 +45,17 @@ bool isBlank(char c)
     return c == ' ' || c == '\t';
 }
 
-std::size_t lineEndAt(const char *w, std::size_t i)
+// The bytes of the line end at window offset i: a line feed, a CR LF, or a
+// CR that ends the input, which Docker's line reader drops as it drops the
+// CR of a CR LF; 0 when none stands there.
+std::size_t lineEndAt(const Lexer &lx, std::size_t i)
 {
-    return w[i] == '\n' ? 1 : w[i] == '\r' && w[i + 1] == '\n' ? 2 : 0;
+    const char *w = lx.window;
+    if (w[i] == '\n')
+        return 1;
+    if (w[i] != '\r')
+        return 0;
+    return w[i + 1] == '\n' ? 2 : i + 1 == lx.end && lx.ended ? 1 : 0;
 }
 
 char lower(char c)
@@ -136,7 +144,7 @@ int continuation(Lexer &lx, std::size_t &i)
         ++j;
     if (isBlank(w[j]))
         return -1;
-    std::size_t n = lineEndAt(w, j);
+    std::size_t n = lineEndAt(lx, j);
     if (!n && j < lx.end)
         return 0;
     if (n)
@@ -161,7 +169,7 @@ int continuation(Lexer &lx, std::size_t &i)
             i = k + 1;
             continue;
         }
-        n = lineEndAt(w, k);
+        n = lineEndAt(lx, k);
         if (!n)
             return 1;
         newLine(lx, k + n - 1);
@@ -262,7 +270,7 @@ bool lineStart(Lexer &lx, DockerLexState &st, TokenPiece &piece)
             finishStream(lx, piece);
             return true;
         }
-        if (const std::size_t n = lineEndAt(w, i)) {
+        if (const std::size_t n = lineEndAt(lx, i)) {
             st.directives = false;
             newLine(lx, i + n - 1);
             i += n;
@@ -288,7 +296,7 @@ bool lineStart(Lexer &lx, DockerLexState &st, TokenPiece &piece)
         // The keyword.
         refillAhead(lx, i, kDockerLook);
         std::size_t j = i;
-        while (j < lx.end && j - i < kDockerLook && !isBlank(w[j]) && !lineEndAt(w, j) && w[j] != st.escape &&
+        while (j < lx.end && j - i < kDockerLook && !isBlank(w[j]) && !lineEndAt(lx, j) && w[j] != st.escape &&
                w[j] != 0)
             ++j;
         if ((w[j] == 0 && j < lx.end) || (j >= lx.end && !lx.ended) || j - i >= kDockerLook)
@@ -373,7 +381,7 @@ bool wordStep(Lexer &lx, DockerLexState &st, TokenPiece &piece)
             if (r > 0)
                 continue;
         }
-        if (i >= lx.end || lineEndAt(w, i) || (isBlank(c) && !st.quote)) {
+        if (i >= lx.end || lineEndAt(lx, i) || (isBlank(c) && !st.quote)) {
             if (st.quote)
                 return reject(lx, piece, i);
             if (st.heredocs && !st.pieceOut && st.exec < 0 && !noteHeredoc(st))
@@ -417,7 +425,7 @@ bool stringStep(Lexer &lx, DockerLexState &st, TokenPiece &piece)
             if (r > 0)
                 continue;
         }
-        if (i >= lx.end || lineEndAt(w, i) || c == 0)
+        if (i >= lx.end || lineEndAt(lx, i) || c == 0)
             return reject(lx, piece, i);
         st.key[st.used++] = c;
         ++i;
@@ -473,7 +481,7 @@ bool argsStep(Lexer &lx, DockerLexState &st, TokenPiece &piece)
             if (r < 0)
                 return reject(lx, piece, i);
             // A keyword joined to the next line's first word: Docker reads one word.
-            if (r > 0 && st.afterKeyword && !blank && !isBlank(w[i]) && !lineEndAt(w, i) && i < lx.end)
+            if (r > 0 && st.afterKeyword && !blank && !isBlank(w[i]) && !lineEndAt(lx, i) && i < lx.end)
                 return reject(lx, piece, i);
             if (r > 0)
                 continue;
@@ -482,7 +490,7 @@ bool argsStep(Lexer &lx, DockerLexState &st, TokenPiece &piece)
     }
     st.afterKeyword = false;
     const char c = w[i];
-    const std::size_t n = lineEndAt(w, i);
+    const std::size_t n = lineEndAt(lx, i);
     const bool ends = i >= lx.end || n;
     if (c == 0 && !ends)
         return reject(lx, piece, i);
@@ -558,7 +566,7 @@ bool bodyStep(Lexer &lx, DockerLexState &st, TokenPiece &piece)
                 while (w[i] == '\t')
                     ++i, refillAhead(lx, i, kDockerDelimiter + 8);
             std::size_t n = 0;
-            if (std::memcmp(w + i, h.delimiter, h.length) == 0 && (i + h.length >= lx.end || (n = lineEndAt(w, i + h.length)))) {
+            if (std::memcmp(w + i, h.delimiter, h.length) == 0 && (i + h.length >= lx.end || (n = lineEndAt(lx, i + h.length)))) {
                 if (n)
                     newLine(lx, i + h.length + n - 1);
                 const std::size_t end = i + h.length + n;
@@ -602,7 +610,7 @@ bool commentWords(Lexer &lx, DockerLexState &st, TokenPiece &piece)
             ++i;
         if (i >= lx.end && !lx.ended)
             continue;
-        if (i >= lx.end || w[i] == '\n' || (w[i] == '\r' && w[i + 1] == '\n')) {
+        if (i >= lx.end || lineEndAt(lx, i)) {
             lx.pos = i;
             st.at = DockerAt::LineStart;
             return false;

@@ -15,7 +15,6 @@
 #include <string_view>
 
 #include "common/find_bytes.h"
-#include "tokens/show.h"
 #include "tokens/tokens.h"
 
 namespace {
@@ -121,41 +120,11 @@ AttributeKind htmlAttribute(const std::string &name)
 
 // --- Records ----------------------------------------------------------------
 
-// True when the n bytes at key hold a zero byte: a short key (most are)
-// looked through here, a longer one by memchr.
-inline bool holdsZero(const char *key, std::size_t n)
-{
-    if (n > 16)
-        return std::memchr(key, 0, n) != nullptr;
-    unsigned char all = 0xff;
-    for (std::size_t i = 0; i < n; ++i)
-        all = static_cast<unsigned char>(all & (key[i] == 0 ? 0 : 0xff));
-    return all == 0;
-}
-
-// Appends a record, with a note when noted (the rewrites undone there, the
-// first at document offset noteAt).
+// Appends a record (tokens/records.h).
 void emit(TemplateWriter &w, TokenKind kind, const char *key, std::size_t length, std::uint32_t at,
-          std::uint32_t spans, const RewriteNote *noted = nullptr, std::uint32_t noteAt = 0)
+          std::uint32_t spans)
 {
-    ByteBuffer &tokens = w.store->tokens;
-    const std::size_t start = tokens.size(), note = noted ? kHtmlNoteBytes : 0;
-    char *p = tokens.grow(kHtmlRecordHead + note + length);
-    const std::uint32_t keyLength = static_cast<std::uint32_t>(length);
-    p[0] = static_cast<char>(static_cast<unsigned char>(kind) | (noted ? kHtmlNoted : 0));
-    std::memcpy(p + 1, &at, 4);
-    std::memcpy(p + 5, &spans, 4);
-    std::memcpy(p + 9, &keyLength, 4);
-    if (noted) {
-        std::memcpy(p + kHtmlRecordHead, &noted->kinds, 2);
-        std::memcpy(p + kHtmlRecordHead + 2, noted->prints, 4 * kNoteKinds);
-        std::memcpy(p + kHtmlRecordHead + 2 + 4 * kNoteKinds, &noteAt, 4);
-    }
-    if (length > 0) {
-        std::memcpy(p + kHtmlRecordHead + note, key, length);
-        if (holdsZero(key, length))
-            tokens[start] = static_cast<char>(static_cast<unsigned char>(tokens[start]) | kHtmlZeroByte);
-    }
+    addRecord(w.store->tokens, kind, key, length, at, spans);
 }
 
 void emit(TemplateWriter &w, const std::string &key, std::uint32_t at, std::uint32_t spans = 0)
@@ -195,19 +164,6 @@ void codeLines(const TemplateWriter &w, std::uint32_t at, std::size_t lines, std
         out.push_back(out.back());
 }
 
-std::uint32_t lineOffset(const std::vector<std::uint32_t> &lines, TokenPlace place, std::size_t size)
-{
-    std::size_t k = place.line < 1 ? 0 : static_cast<std::size_t>(place.line - 1);
-    k = std::min(k, lines.size() - 1);
-    const std::uint64_t at = lines[k] + static_cast<std::uint64_t>(place.column > 0 ? place.column - 1 : 0);
-    return static_cast<std::uint32_t>(std::min<std::uint64_t>(at, size));
-}
-
-void nextSpelledInner(void *self, TokenPiece &piece)
-{
-    spelledNext(*static_cast<Lexer *>(self), piece);
-}
-
 // code, of language (Unknown: lines as written), at document offset at, as
 // tokens (through its language's rules where rewrite and the run accepts
 // rewrites they know); lines as written where its language's lexer refuses
@@ -218,58 +174,10 @@ void readCode(TemplateWriter &w, Language language, const std::string &code, std
     const std::size_t lineCount = static_cast<std::size_t>(std::count(code.begin(), code.end(), '\n')) + 1;
     std::vector<std::uint32_t> &lines = w.codeLines;
     codeLines(w, at, lineCount, lines);
-    const std::size_t mark = w.store->tokens.size();
-    if (language != Language::Unknown && languageBuilt(language)) {
-        if (!w.store->inner)
-            w.store->inner.reset(new Lexer);
-        Lexer &inner = *w.store->inner;
-        SourceStream source;
-        source.bytes = code.data();
-        source.remaining = static_cast<std::int64_t>(code.size());
-        LexOptions options;
-        options.comments = comments;
-        options.embedded = static_cast<unsigned char>(w.options.embedded + 1);
-        options.allow = rewrite ? w.options.allow : 0;
-        lexerStart(inner, language, options, source);
-        const RewriteRules *rules = options.allow ? rewriteRules(language) : nullptr;
-        Rewriter *rewriter = nullptr;
-        if (rules && (rules->rewrites & options.allow) != 0) {
-            if (!w.store->rewriter)
-                w.store->rewriter.reset(new Rewriter);
-            rewriter = w.store->rewriter.get();
-            rewriterStart(*rewriter, language, options.allow, RewriteSource{&inner, nextSpelledInner});
-        }
-        TokenPiece piece;
-        RewriteNote note;
-        std::string &key = w.key;
-        for (;;) {
-            if (rewriter)
-                rewriterNext(*rewriter, piece);
-            else
-                spelledNext(inner, piece);
-            if (piece.first) {
-                key.clear();
-                note = piece.note;
-            }
-            key.append(piece.bytes, piece.length);
-            if (!piece.last)
-                continue;
-            if (piece.kind == TokenKind::End)
-                break;
-            const std::size_t size = w.store->text.size();
-            const std::uint32_t from = lineOffset(lines, piece.place, size);
-            const bool spelled = piece.end.line > piece.place.line ||
-                                 (piece.end.line == piece.place.line && piece.end.column > piece.place.column);
-            const std::uint32_t end = spelled ? lineOffset(lines, piece.end, size) : from;
-            emit(w, piece.kind, key.data(), key.size(), from, end > from ? end - from : 0, note.kinds ? &note : nullptr,
-                 note.kinds ? lineOffset(lines, note.place, size) : 0);
-        }
-        const bool refused = lexerRefusal(inner) != nullptr;
-        inner.store.reset();
-        if (!refused)
-            return;
-        w.store->tokens.resize(mark);
-    }
+    const LexOptions options = embeddedOptions(w.options, comments, rewrite ? w.options.allow : 0);
+    if (language != Language::Unknown && languageBuilt(language) &&
+        recordEmbedded(*w.store, w.store->embedded, language, code, options, lines, at))
+        return;
     std::size_t from = 0;
     for (std::size_t k = 0; k < lineCount; ++k) {
         std::size_t lf = code.find('\n', from);
@@ -462,7 +370,7 @@ std::vector<std::size_t> recordsFrom(const TemplateWriter &w, std::size_t mark)
         out.push_back(at);
         std::uint32_t length;
         std::memcpy(&length, tokens.data() + at + 9, 4);
-        at += kHtmlRecordHead + length;
+        at += kRecordHead + length;
     }
     return out;
 }
@@ -470,7 +378,7 @@ std::vector<std::size_t> recordsFrom(const TemplateWriter &w, std::size_t mark)
 bool recordIs(const TemplateWriter &w, std::size_t at, std::size_t end, const char *key)
 {
     const std::size_t n = std::strlen(key);
-    return end - at == kHtmlRecordHead + n && std::memcmp(w.store->tokens.data() + at + kHtmlRecordHead, key, n) == 0 &&
+    return end - at == kRecordHead + n && std::memcmp(w.store->tokens.data() + at + kRecordHead, key, n) == 0 &&
            static_cast<TokenKind>(w.store->tokens[at]) == TokenKind::Code;
 }
 

@@ -35,8 +35,6 @@
 #include "languages/languages.h"
 #include "languages/markdown/reader.h"
 #include "languages/markdown/state.h"
-#include "rewrites/rewrites.h"
-#include "tokens/show.h"
 
 namespace {
 
@@ -97,39 +95,11 @@ inline bool isMdBlank(char c)
     return kBlanks.of[static_cast<unsigned char>(c)];
 }
 
-// Room for a record of a key of length bytes, with a note when noted, its
-// head written; returns where its key goes.
-char *record(Builder &b, TokenKind kind, std::size_t length, std::uint32_t at, std::uint32_t spans,
-             const RewriteNote *noted = nullptr, std::uint32_t noteAt = 0)
-{
-    const std::size_t note = noted ? kMarkdownNoteBytes : 0;
-    char *p = b.store.tokens.grow(kMarkdownRecordHead + note + length);
-    const std::uint32_t keyLength = static_cast<std::uint32_t>(length);
-    p[0] = static_cast<char>(static_cast<unsigned char>(kind) | (noted ? kMarkdownNoted : 0));
-    std::memcpy(p + 1, &at, 4);
-    std::memcpy(p + 5, &spans, 4);
-    std::memcpy(p + 9, &keyLength, 4);
-    if (noted) {
-        std::memcpy(p + kMarkdownRecordHead, &noted->kinds, 2);
-        std::memcpy(p + kMarkdownRecordHead + 2, noted->prints, 4 * kNoteKinds);
-        std::memcpy(p + kMarkdownRecordHead + 2 + 4 * kNoteKinds, &noteAt, 4);
-    }
-    return p + kMarkdownRecordHead + note;
-}
-
-// Appends a record; returns where it starts.
+// Appends a record (tokens/records.h); returns where it starts.
 std::size_t emit(Builder &b, TokenKind kind, const char *key, std::size_t length, std::uint32_t at,
-                 std::uint32_t spans, const RewriteNote *noted = nullptr, std::uint32_t noteAt = 0)
+                 std::uint32_t spans)
 {
-    const std::size_t start = b.store.tokens.size();
-    char *p = record(b, kind, length, at, spans, noted, noteAt);
-    if (length > 0) {
-        std::memcpy(p, key, length);
-        if (std::memchr(key, 0, length))
-            b.store.tokens[start] = static_cast<char>(static_cast<unsigned char>(b.store.tokens[start]) |
-                                                      kMarkdownZeroByte);
-    }
-    return start;
+    return addRecord(b.store.tokens, kind, key, length, at, spans);
 }
 
 // Gives the opening tokens that wait for a place the offset at.
@@ -206,7 +176,7 @@ std::uint32_t placeText(Builder &b, const char *p, std::size_t n)
 // record, as flushRun would hand it out.
 void emitWord(Builder &b, const char *word, std::size_t n, std::uint32_t at)
 {
-    char *p = record(b, TokenKind::Code, n + 1, at, static_cast<std::uint32_t>(n));
+    char *p = recordRoom(b.store.tokens, TokenKind::Code, n + 1, at, static_cast<std::uint32_t>(n));
     std::memcpy(p, word, n);
     p[n] = ' ';
 }
@@ -309,77 +279,14 @@ void addVerbatim(Builder &b, const char *text, int first, bool html)
     }
 }
 
-// The document offset of a place of the embedded content.
-std::uint32_t bodyOffset(const Builder &b, TokenPlace place)
-{
-    if (b.bodyLines.empty())
-        return b.cursor;
-    std::size_t k = place.line < 1 ? 0 : static_cast<std::size_t>(place.line - 1);
-    if (k >= b.bodyLines.size())
-        k = b.bodyLines.size() - 1;
-    const std::uint64_t at = b.bodyLines[k] + static_cast<std::uint64_t>(place.column > 0 ? place.column - 1 : 0);
-    return static_cast<std::uint32_t>(at < b.size ? at : b.size);
-}
-
-void nextSpelledInner(void *self, TokenPiece &piece)
-{
-    spelledNext(*static_cast<Lexer *>(self), piece);
-}
-
 // The embedded content as tokens of its language (through its rules, when
 // the run accepts rewrites they know), or line by line when its lexer
 // refuses it.
 void readEmbedded(Builder &b)
 {
-    const std::size_t mark = b.store.tokens.size();
-    if (!b.store.inner)
-        b.store.inner.reset(new Lexer);
-    Lexer &inner = *b.store.inner;
-    SourceStream source;
-    source.bytes = b.body.data();
-    source.remaining = static_cast<std::int64_t>(b.body.size());
-    LexOptions options;
-    options.comments = b.embeddedComments;
-    options.allow = b.options.allow;
-    options.embedded = static_cast<unsigned char>(b.options.embedded + 1);
-    lexerStart(inner, b.embedded, options, source);
-    const RewriteRules *rules = options.allow ? rewriteRules(b.embedded) : nullptr;
-    Rewriter *rewriter = nullptr;
-    if (rules && (rules->rewrites & options.allow) != 0) {
-        if (!b.store.rewriter)
-            b.store.rewriter.reset(new Rewriter);
-        rewriter = b.store.rewriter.get();
-        rewriterStart(*rewriter, b.embedded, options.allow, RewriteSource{&inner, nextSpelledInner});
-    }
-    TokenPiece piece;
-    RewriteNote note;
-    std::string key;
-    for (;;) {
-        if (rewriter)
-            rewriterNext(*rewriter, piece);
-        else
-            spelledNext(inner, piece);
-        if (piece.first) {
-            key.clear();
-            note = piece.note;
-        }
-        key.append(piece.bytes, piece.length);
-        if (!piece.last)
-            continue;
-        if (piece.kind == TokenKind::End)
-            break;
-        const std::uint32_t at = bodyOffset(b, piece.place);
-        const bool spelled = piece.end.line > piece.place.line ||
-                             (piece.end.line == piece.place.line && piece.end.column > piece.place.column);
-        const std::uint32_t end = spelled ? bodyOffset(b, piece.end) : at;
-        emit(b, piece.kind, key.data(), key.size(), at, end > at ? end - at : 0, note.kinds ? &note : nullptr,
-             note.kinds ? bodyOffset(b, note.place) : 0);
-    }
-    const bool refused = lexerRefusal(inner) != nullptr;
-    inner.store.reset();  // its module's storage goes now, not with the next block
-    if (!refused)
+    const LexOptions options = embeddedOptions(b.options, b.embeddedComments, b.options.allow);
+    if (recordEmbedded(b.store, b.store.embedded, b.embedded, b.body, options, b.bodyLines, b.cursor))
         return;
-    b.store.tokens.resize(mark);
     std::size_t from = 0;
     for (std::uint32_t at : b.bodyLines) {
         const std::size_t lf = b.body.find('\n', from);

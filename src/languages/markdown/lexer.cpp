@@ -1,156 +1,25 @@
 // The Markdown lexer. cmark-gfm reads a whole document at once, so the start
 // reads the source into memory (kMarkdownMaxBytes at most: a larger one is
 // refused) and turns it into token records (document.cpp); each call of next
-// hands out the next record as one whole piece. Without cmark-gfm (the
-// Windows build) the module has no hooks, and the table leaves Markdown out
-// of token mode.
+// hands out the next record as one whole piece (tokens/records.h). Without
+// cmark-gfm (the Windows build) the module has no hooks, and the table
+// leaves Markdown out of token mode.
 #include "languages/markdown/state.h"
-#include "tokens/kit.h"
 
 #if MATCHLING_HAVE_CMARK_GFM
 
-#include <algorithm>
-#include <cstdio>
-#include <cstring>
-
 namespace {
 
-// Reads the source into text, a byte order mark at its start left out;
-// false when it holds more than kMarkdownMaxBytes.
-bool readDocument(Lexer &lx, ByteBuffer &text)
+void markdownStart(Lexer &lx)
 {
-    if (!readWholeSource(*lx.source, text, kMarkdownMaxBytes)) {
-        lx.anyByte = true;
-        return false;
-    }
-    lx.anyByte = !text.empty();
-    if (text.size() >= 3 && std::memcmp(text.data(), "\xEF\xBB\xBF", 3) == 0)
-        text.dropFront(3);
-    return true;
-}
-
-std::uint32_t get32(const char *p)
-{
-    std::uint32_t v;
-    std::memcpy(&v, p, 4);
-    return v;
-}
-
-// The place of text offset at (past the text: its end); the line index
-// moves there.
-TokenPlace placeOf(MarkdownLexState &st, std::size_t at)
-{
-    const std::vector<std::uint32_t> &starts = st.store->lineStarts;
-    const std::size_t size = st.store->text.size();
-    at = at < size ? at : size;
-    std::size_t k = st.line;
-    if (starts[k] > at || (k + 2 < starts.size() && starts[k + 2] <= at))
-        k = static_cast<std::size_t>(std::upper_bound(starts.begin(), starts.end(), at) - starts.begin()) - 1;
-    else if (k + 1 < starts.size() && starts[k + 1] <= at)
-        ++k;
-    st.line = k;
-    return {static_cast<std::int64_t>(k) + 1, static_cast<std::int64_t>(at - starts[k]) + 1};
-}
-
-// Where a token placed at place, text offset at, ends after spans bytes; the
-// line index stands on its line.
-TokenPlace endOf(MarkdownLexState &st, TokenPlace place, std::uint32_t at, std::uint32_t spans)
-{
-    // A token on one line ends on it: most are words.
-    const std::vector<std::uint32_t> &starts = st.store->lineStarts;
-    if (spans == 0)
-        return place;
-    if (st.line + 1 >= starts.size() || at + spans < starts[st.line + 1])
-        return TokenPlace{place.line, place.column + spans};
-    return placeOf(st, at + spans);
-}
-
-// The offsets of the text's lines.
-void indexLines(MarkdownStore &store)
-{
-    const char *text = store.text.data();
-    const std::size_t size = store.text.size();
-    store.lineStarts.assign(1, 0);
-    if (size == 0)
-        return;  // no text to search (its data may be no pointer at all)
-    for (const char *p = text; (p = static_cast<const char *>(std::memchr(p, '\n', text + size - p))) != nullptr;)
-        store.lineStarts.push_back(static_cast<std::uint32_t>(++p - text));
+    MarkdownStore *store = new MarkdownStore;
+    const bool read = recordRead(lx, store, kMarkdownMaxBytes) && markdownTokens(*store, lx.options);
+    recordReady(lx, read ? nullptr : "too large to compare as Markdown");
 }
 
 } // namespace
 
-void markdownStart(Lexer &lx)
-{
-    MarkdownLexState &st = startLanguageState<MarkdownLexState>(lx);
-    st.store = new MarkdownStore;
-    lx.store.reset(st.store);
-    if (!readDocument(lx, st.store->text) || !markdownTokens(*st.store, lx.options)) {
-        refuseSource(lx, "too large to compare as Markdown");
-        st.store->tokens.resize(0);
-    }
-    indexLines(*st.store);
-}
-
-void markdownNext(Lexer &lx, TokenPiece &piece)
-{
-    MarkdownLexState &st = markdownState(lx);
-    const ByteBuffer &tokens = st.store->tokens;
-    if (st.next >= tokens.size()) {
-        finishStream(lx, piece);
-        return;
-    }
-    const char *record = tokens.data() + st.next;
-    const std::uint32_t textSize = static_cast<std::uint32_t>(st.store->text.size());
-    const std::uint32_t at = std::min<std::uint32_t>(get32(record + 1), textSize);
-    const std::uint32_t spans = get32(record + 5), length = get32(record + 9);
-    const unsigned char kind = static_cast<unsigned char>(record[0]);
-    piece.note = RewriteNote{};
-    std::size_t head = kMarkdownRecordHead;
-    if (kind & kMarkdownNoted) {
-        std::memcpy(&piece.note.kinds, record + head, 2);
-        for (int k = 0; k < kNoteKinds; ++k)
-            piece.note.prints[k] = get32(record + head + 2 + 4 * k);
-        piece.note.place = placeOf(st, std::min<std::uint32_t>(get32(record + head + 2 + 4 * kNoteKinds), textSize));
-        head += kMarkdownNoteBytes;
-    }
-    wholePiece(piece, static_cast<TokenKind>(kind & ~(kMarkdownZeroByte | kMarkdownNoted)), record + head, length,
-               placeOf(st, at));
-    lx.endPlace = endOf(st, piece.place, at, spans);
-    st.next += head + length;
-}
-
-// The records from the next one on as whole tokens, up to the first that is
-// no Code token or holds a zero byte.
-std::size_t markdownRun(Lexer &lx, QuickToken *out, std::size_t max, std::size_t keyBytes)
-{
-    MarkdownLexState &st = markdownState(lx);
-    const ByteBuffer &tokens = st.store->tokens;
-    const std::vector<std::uint32_t> &starts = st.store->lineStarts;
-    std::size_t n = 0, bytes = 0;
-    std::uint32_t at = 0, spans = 0;
-    while (n < max && st.next < tokens.size()) {
-        const char *record = tokens.data() + st.next;
-        const std::uint32_t length = get32(record + 9);
-        const char *key = record + kMarkdownRecordHead;
-        if (static_cast<TokenKind>(record[0]) != TokenKind::Code || bytes + length > keyBytes)
-            break;  // a kind with kMarkdownZeroByte or kMarkdownNoted added is none
-        at = std::min<std::uint32_t>(get32(record + 1), static_cast<std::uint32_t>(st.store->text.size()));
-        spans = get32(record + 5);
-        // Most tokens stand on the line of the one before.
-        const std::size_t k = st.line;
-        const bool sameLine = starts[k] <= at && (k + 1 == starts.size() || at < starts[k + 1]);
-        const TokenPlace place = sameLine ? TokenPlace{static_cast<std::int64_t>(k) + 1, at - starts[k] + 1}
-                                          : placeOf(st, at);
-        out[n++] = QuickToken{key, length, TokenKind::Code, place};
-        bytes += length;
-        st.next += kMarkdownRecordHead + length;
-    }
-    if (n > 0)
-        lx.endPlace = endOf(st, out[n - 1].place, at, spans);
-    return n;
-}
-
-extern const LexerHooks kMarkdownLexer = {markdownStart, markdownNext, markdownRun, nullptr, false, nullptr};
+extern const LexerHooks kMarkdownLexer = {markdownStart, recordNext, recordRun, nullptr, false, nullptr};
 
 #else
 

@@ -38,8 +38,6 @@
 #include "common/find_bytes.h"
 #include "languages/languages.h"
 #include "languages/rst/state.h"
-#include "rewrites/rewrites.h"
-#include "tokens/show.h"
 
 namespace {
 
@@ -99,36 +97,10 @@ bool isAdornment(unsigned char c)
     return c > ' ' && c < 0x7F && !isAlnum(c);
 }
 
-// Room for a record of a key of length bytes, with a note when noted, its
-// head written; returns where its key goes.
-char *record(Builder &b, TokenKind kind, std::size_t length, std::uint32_t at, std::uint32_t spans,
-             const RewriteNote *noted = nullptr, std::uint32_t noteAt = 0)
+// Appends a record (tokens/records.h).
+void emit(Builder &b, TokenKind kind, const char *key, std::size_t length, std::uint32_t at, std::uint32_t spans)
 {
-    const std::size_t note = noted ? kRstNoteBytes : 0;
-    char *p = b.store.tokens.grow(kRstRecordHead + note + length);
-    const std::uint32_t keyLength = static_cast<std::uint32_t>(length);
-    p[0] = static_cast<char>(static_cast<unsigned char>(kind) | (noted ? kRstNoted : 0));
-    std::memcpy(p + 1, &at, 4);
-    std::memcpy(p + 5, &spans, 4);
-    std::memcpy(p + 9, &keyLength, 4);
-    if (noted) {
-        std::memcpy(p + kRstRecordHead, &noted->kinds, 2);
-        std::memcpy(p + kRstRecordHead + 2, noted->prints, 4 * kNoteKinds);
-        std::memcpy(p + kRstRecordHead + 2 + 4 * kNoteKinds, &noteAt, 4);
-    }
-    return p + kRstRecordHead + note;
-}
-
-void emit(Builder &b, TokenKind kind, const char *key, std::size_t length, std::uint32_t at, std::uint32_t spans,
-          const RewriteNote *noted = nullptr, std::uint32_t noteAt = 0)
-{
-    const std::size_t start = b.store.tokens.size();
-    char *p = record(b, kind, length, at, spans, noted, noteAt);
-    if (length > 0) {
-        std::memcpy(p, key, length);
-        if (std::memchr(key, 0, length))
-            b.store.tokens[start] = static_cast<char>(static_cast<unsigned char>(b.store.tokens[start]) | kRstZeroByte);
-    }
+    addRecord(b.store.tokens, kind, key, length, at, spans);
 }
 
 // A structure token at document offset at.
@@ -799,77 +771,14 @@ std::uint32_t directiveEnd(const Builder &b, std::uint32_t at, std::uint32_t end
     return i;
 }
 
-void nextSpelledInner(void *self, TokenPiece &piece)
-{
-    spelledNext(*static_cast<Lexer *>(self), piece);
-}
-
-// The document offset of a place of the embedded code.
-std::uint32_t bodyOffset(const Builder &b, TokenPlace place)
-{
-    if (b.bodyLines.empty())
-        return 0;
-    std::size_t k = place.line < 1 ? 0 : static_cast<std::size_t>(place.line - 1);
-    if (k >= b.bodyLines.size())
-        k = b.bodyLines.size() - 1;
-    const std::uint64_t at = b.bodyLines[k] + static_cast<std::uint64_t>(place.column > 0 ? place.column - 1 : 0);
-    return static_cast<std::uint32_t>(at < b.size ? at : b.size);
-}
-
 // The code in b.body as tokens of its language, its comments' words among
-// them (through its rules, when the run accepts rewrites they know);
-// false, nothing written, when its lexer refuses it.
+// them, as a code sample's comments are shown to the reader (through its
+// rules, when the run accepts rewrites they know); false, nothing written,
+// when its lexer refuses it.
 bool readEmbedded(Builder &b)
 {
-    const std::size_t mark = b.store.tokens.size();
-    if (!b.store.inner)
-        b.store.inner.reset(new Lexer);
-    Lexer &inner = *b.store.inner;
-    SourceStream source;
-    source.bytes = b.body.data();
-    source.remaining = static_cast<std::int64_t>(b.body.size());
-    LexOptions options;
-    options.comments = true;  // a code sample's comments are shown to the reader
-    options.allow = b.options.allow;
-    options.embedded = static_cast<unsigned char>(b.options.embedded + 1);
-    lexerStart(inner, b.embedded, options, source);
-    const RewriteRules *rules = options.allow ? rewriteRules(b.embedded) : nullptr;
-    Rewriter *rewriter = nullptr;
-    if (rules && (rules->rewrites & options.allow) != 0) {
-        if (!b.store.rewriter)
-            b.store.rewriter.reset(new Rewriter);
-        rewriter = b.store.rewriter.get();
-        rewriterStart(*rewriter, b.embedded, options.allow, RewriteSource{&inner, nextSpelledInner});
-    }
-    TokenPiece piece;
-    RewriteNote note;
-    std::string key;
-    for (;;) {
-        if (rewriter)
-            rewriterNext(*rewriter, piece);
-        else
-            spelledNext(inner, piece);
-        if (piece.first) {
-            key.clear();
-            note = piece.note;
-        }
-        key.append(piece.bytes, piece.length);
-        if (!piece.last)
-            continue;
-        if (piece.kind == TokenKind::End)
-            break;
-        const std::uint32_t at = bodyOffset(b, piece.place);
-        const bool spelled = piece.end.line > piece.place.line ||
-                             (piece.end.line == piece.place.line && piece.end.column > piece.place.column);
-        const std::uint32_t end = spelled ? bodyOffset(b, piece.end) : at;
-        emit(b, piece.kind, key.data(), key.size(), at, end > at ? end - at : 0, note.kinds ? &note : nullptr,
-             note.kinds ? bodyOffset(b, note.place) : 0);
-    }
-    const bool refused = lexerRefusal(inner) != nullptr;
-    inner.store.reset();  // its module's storage goes now, not with the next block
-    if (refused)
-        b.store.tokens.resize(mark);
-    return !refused;
+    const LexOptions options = embeddedOptions(b.options, true, b.options.allow);
+    return recordEmbedded(b.store, b.store.embedded, b.embedded, b.body, options, b.bodyLines, 0);
 }
 
 // The built language a code directive's argument names (any case), or
