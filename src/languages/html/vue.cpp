@@ -296,6 +296,12 @@ void writeAttribute(Reader &r, const Attribute &a, bool regular, bool plain)
 {
     TemplateWriter &w = r.w;
     const std::uint32_t at = at32(a.at);
+    if (!a.valued && (plain || !isDirective(a.name))) {
+        // A name alone is an empty value.
+        templateToken(w, a.name + "=", at, at32(a.name.size()));
+        templateToken(w, "\"\"", at, 0);
+        return;
+    }
     if (!a.valued) {
         templateToken(w, a.name, at, at32(a.name.size()));
         return;
