@@ -115,6 +115,8 @@ TEST(VueNearMiss, Whitespace)
         {"pre keeps its text", t("<pre>a\n  b</pre>"), t("<pre>a\n b</pre>"), false},
         {"pre's first line break is dropped", t("<pre>\na</pre>"), t("<pre>a</pre>"), true},
         {"a bound style may keep blanks", t("<div :style=\"s\">a  b</div>"), t("<div :style=\"s\">a b</div>"), false},
+        {"an object of attributes may keep blanks", t("<div v-bind=\"o\">a  b</div>"), t("<div v-bind=\"o\">a b</div>"), false},
+        {"v-bind=\"$attrs\" is what a root element takes unasked", t("<div v-bind=\"$attrs\">a  b</div>"), t("<div v-bind=\"$attrs\">a b</div>"), true},
         {"another binding keeps none", t("<div :title=\"s\">a  b</div>"), t("<div :title=\"s\">a b</div>"), true},
         {"a stylesheet rule that keeps blanks", t("<p>a  b</p>") + "<style>p { white-space: pre }</style>", t("<p>a b</p>") + "<style>p { white-space: pre }</style>", false},
     });
@@ -142,6 +144,148 @@ TEST(VueLexer, Refusals)
     while (big.size() <= (std::size_t(4) << 20))
         big += "<p>word</p>\n";
     EXPECT_EQ(refusalOf(big + "</div></template>", Vue), "too large to compare as Vue");
+}
+
+} // namespace
+
+namespace {
+
+// The first match of pattern in text replaced by what make gives of it;
+// false when nothing matches.
+bool mutate(std::string &text, const std::regex &pattern, std::string (*make)(const std::smatch &))
+{
+    std::smatch m;
+    if (!std::regex_search(text, m, pattern))
+        return false;
+    text = m.prefix().str() + make(m) + m.suffix().str();
+    return true;
+}
+
+// Components through prettier at four settings, judged by @vue/compiler-sfc
+// (tests/npm/vue_judge.js): a pair the judge calls different must never
+// compare equivalent (a miss); of the pairs it calls the same, at most 2%
+// may differ (false alarms). Then mutants: relaid between blocks, an
+// interpolation's or a handler's token changed, a word of text changed, a
+// blank between inline elements taken out or made a line break, a line
+// break put between inline elements, a blank in text made a line break.
+class VueFormatterTools : public ::testing::Test {
+protected:
+    struct Tally {
+        int pairs = 0, same = 0, falseAlarms = 0, differ = 0, misses = 0;
+    };
+
+    static std::string npm() { return std::string(MATCHLING_NPM_TOOLS) + "/../.."; }
+
+    static Tally judge(const std::string &root, const std::string &a, const std::string &b)
+    {
+        Tally t;
+        const RunResult r = runMatchling({a, b, "--tokens"}, root);
+        for (const std::string &line :
+             commandLines("cd '" + npm() + "' && node vue_judge.js '" + root + "/" + a + "' '" + root + "/" + b + "'")) {
+            std::istringstream fields(line);
+            std::string name, verdict;
+            fields >> name >> verdict;
+            const bool different = r.out.find("Not equivalent: " + name + " ") != std::string::npos ||
+                                   r.out.find("Unable to compare: " + name + " ") != std::string::npos;
+            ++t.pairs;
+            if (verdict == "same") {
+                ++t.same;
+                t.falseAlarms += different;
+                if (different)
+                    std::printf("false alarm: %s against %s: %s\n", a.c_str(), b.c_str(), name.c_str());
+            } else if (verdict == "differ") {
+                ++t.differ;
+                t.misses += !different;
+                EXPECT_TRUE(different) << "miss: " << a << " against " << b << ": " << name;
+            }
+        }
+        std::printf("%s against %s: %d pairs; %d the judge calls the same, %d false alarms; %d it calls "
+                    "different, %d misses\n",
+                    a.c_str(), b.c_str(), t.pairs, t.same, t.falseAlarms, t.differ, t.misses);
+        return t;
+    }
+};
+
+TEST_F(VueFormatterTools, PrettierJudgedByVue)
+{
+    const std::string prettier = npmTool("prettier");
+    if (!haveTool("node") || prettier.empty() || !exists(npm() + "/node_modules/@vue/compiler-sfc"))
+        GTEST_SKIP() << "node and tests/npm's packages are needed (npm ci in tests/npm)";
+    ScratchDir dir;
+    ASSERT_EQ(std::system(("cd '" + dir.path() + "' && mkdir orig base mut").c_str()), 0);
+    std::vector<std::string> found =
+        commandLines("find '" + std::string(MATCHLING_SOURCE_DIR) + "/tests/languages/vue' '" + npm() +
+                     "/node_modules' -name '*.vue' -size -100k -type f 2>/dev/null | sort | head -200");
+    for (std::size_t i = 0; i < found.size(); ++i) {
+        const std::string &f = found[i];
+        char prefix[24];
+        std::snprintf(prefix, sizeof prefix, "%03zu-", i + 1);
+        writeFile(dir.file("orig/" + std::string(prefix) + f.substr(f.rfind('/') + 1)), readFile(f));
+    }
+    const struct {
+        const char *dir, *options;
+        bool bounded;  // the false alarms at most 2%: the setting keeps what renders
+    } settings[] = {
+        {"default", "--single-quote --trailing-comma none", true},
+        {"width40", "--single-quote --trailing-comma none --print-width 40", true},
+        {"tabs", "--single-quote --trailing-comma none --use-tabs --vue-indent-script-and-style", true},
+        {"wide", "--single-quote --trailing-comma none --print-width 120 --single-attribute-per-line", true},
+        {"ignore", "--single-quote --trailing-comma none --html-whitespace-sensitivity ignore", false},
+    };
+    for (const auto &s : settings) {
+        ASSERT_EQ(std::system(("cd '" + dir.path() + "' && cp -r orig " + s.dir + " && cd " + s.dir + " && '" +
+                               prettier + "' " + s.options +
+                               " --write --log-level silent --no-config --ignore-path= . >/dev/null 2>&1; true")
+                                  .c_str()),
+                  0);
+        const Tally t = judge(dir.path(), "orig", s.dir);
+        EXPECT_EQ(t.misses, 0) << s.dir;
+        if (s.bounded) {
+            EXPECT_LE(t.falseAlarms * 50, t.same) << s.dir;
+            EXPECT_GT(t.same, 0) << s.dir;
+        }
+    }
+
+    // Mutants of the originals and of their formatted copies.
+    const char *inline_ = "(a|b|i|em|strong|code|span|small|kbd|label|q)";
+    const std::regex relaid("</(p|li|div|ul|h[1-6])>[ \t\r\n]*<(p|li|div|ul|h[1-6])([ >])"),
+        token("\\{\\{ ([A-Za-z]+)"), word(">([A-Za-z]+) ([A-Za-z])"),
+        spaced(std::string("</") + inline_ + "> <" + inline_ + "([ >])"),
+        joined(std::string("</") + inline_ + "><" + inline_ + "([ >])"), handler("@click=\"([a-z]+)");
+    constexpr int kinds = 7;
+    int made[kinds] = {};
+    for (const char *from : {"orig", "default"})
+        for (const std::string &name : commandLines("ls '" + dir.path() + "/" + from + "'")) {
+            const std::string text = readFile(dir.file(std::string(from) + "/" + name));
+            std::string m[kinds] = {text, text, text, text, text, text, text};
+            const bool ok[kinds] = {
+                mutate(m[0], relaid,
+                       [](const std::smatch &x) { return "</" + x[1].str() + ">\n\n    <" + x[2].str() + x[3].str(); }),
+                mutate(m[1], token, [](const std::smatch &x) { return "{{ x" + x[1].str(); }),
+                mutate(m[2], word, [](const std::smatch &x) { return ">" + x[1].str() + "s " + x[2].str(); }),
+                mutate(m[3], spaced,
+                       [](const std::smatch &x) { return "</" + x[1].str() + ">\n<" + x[2].str() + x[3].str(); }),
+                mutate(m[4], joined,
+                       [](const std::smatch &x) { return "</" + x[1].str() + ">\n  <" + x[2].str() + x[3].str(); }),
+                mutate(m[5], handler, [](const std::smatch &x) { return "@click=\"x" + x[1].str(); }),
+                mutate(m[6], word, [](const std::smatch &x) { return ">" + x[1].str() + "\n   " + x[2].str(); }),
+            };
+            for (int k = 0; k < kinds; ++k)
+                if (ok[k] && m[k] != text) {
+                    ++made[k];
+                    const std::string out = std::to_string(k) + "-" + from + "-" + name;
+                    writeFile(dir.file("mut/" + out), m[k]);
+                    writeFile(dir.file("base/" + out), text);
+                }
+        }
+    const Tally mutants = judge(dir.path(), "base", "mut");
+    std::printf("mutants: %d relaid between blocks, %d interpolations changed, %d words changed, %d blanks between "
+                "inline elements made line breaks, %d line breaks put between inline elements, %d handlers changed, "
+                "%d blanks in text made line breaks\n",
+                made[0], made[1], made[2], made[3], made[4], made[5], made[6]);
+    EXPECT_EQ(mutants.misses, 0);
+    EXPECT_EQ(mutants.falseAlarms, 0);
+    EXPECT_GE(mutants.differ, made[1] + made[2] + made[3] + made[5]);
 }
 
 } // namespace

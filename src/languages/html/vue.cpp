@@ -321,12 +321,17 @@ void writeAttribute(Reader &r, const Attribute &a, bool regular, bool plain)
 
 // True when a directive among attributes may set the element's display or
 // whitespace, which the file then does not show: v-show, and a binding of
-// style, hidden, an object of attributes or a computed name.
+// style, hidden, an object of attributes or a computed name. v-bind="$attrs"
+// passes on what Vue passes to a component's root element unasked, whose
+// style no file shows: it is read as that.
 bool styleComputed(const std::vector<Attribute> &attributes)
 {
     for (const Attribute &a : attributes) {
         const std::string &name = a.name;
-        if (name == "v-show" || name == "v-bind")
+        const std::size_t from = a.value.find_first_not_of(" \t\n\f\r");
+        const bool forwards = from != std::string::npos && a.value.compare(from, 6, "$attrs") == 0 &&
+                              a.value.find_first_not_of(" \t\n\f\r", from + 6) == std::string::npos;
+        if (name == "v-show" || (name == "v-bind" && !forwards))
             return true;
         std::string arg;
         if (!name.empty() && (name[0] == ':' || name[0] == '.'))
