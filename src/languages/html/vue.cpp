@@ -137,8 +137,8 @@ void appendUtf8(std::string &out, unsigned c)
     }
 }
 
-// Decodes the n bytes at p into out as Vue reads their character
-// references; false for one it does not read here: a name not in the table,
+// Decodes the n bytes at p (an expression) into out as Vue reads their
+// character references; false for one it does not read here: a name not in the table,
 // one without its ';', a number HTML maps to another character or none.
 bool decode(const char *p, std::size_t n, std::string &out)
 {
@@ -306,17 +306,22 @@ void writeAttribute(Reader &r, const Attribute &a, bool regular, bool plain)
         templateToken(w, a.name, at, at32(a.name.size()));
         return;
     }
-    if (!decode(a.value.data(), a.value.size(), r.decoded)) {
-        refuse(r, "a character reference not compared in Vue");
+    if (!plain && isDirective(a.name)) {
+        // An expression, its character references read.
+        if (!decode(a.value.data(), a.value.size(), r.decoded)) {
+            refuse(r, "a character reference not compared in Vue");
+            return;
+        }
+        templateAttribute(w, TemplateAttribute{a.name, r.decoded, at});
         return;
     }
-    const TemplateAttribute value{a.name, r.decoded, at};
-    if ((!plain && isDirective(a.name)) || (regular && (a.name == "class" || a.name == "style"))) {
-        templateAttribute(w, value);
+    // Text, as written (its references too: the same spelling reads the same).
+    if (regular && (a.name == "class" || a.name == "style")) {
+        templateAttribute(w, TemplateAttribute{a.name, a.value, at});
         return;
     }
     templateToken(w, a.name + "=", at, at32(a.name.size()));
-    templateToken(w, "\"" + r.decoded + "\"", at, 0);
+    templateToken(w, "\"" + a.value + "\"", at, 0);
 }
 
 // True when a directive among attributes may set the element's display or
@@ -475,20 +480,21 @@ void readText(Reader &r)
         templateText(r.w, " ", 1, p, n, at32(from));
         return;
     }
-    if (!decode(p, n, r.decoded)) {
-        refuse(r, "a character reference not compared in Vue");
-        return;
-    }
-    if (r.pre > 0) {
+    // Text compares as written, its character references too (the same
+    // spelling reads the same; where they differ it compares different).
+    if (r.pre > 0 && std::memchr(p, '\r', n)) {
         // Vue reads a CR LF in pre as a line feed.
         std::string &d = r.decoded;
+        d.assign(p, n);
         std::size_t o = 0;
         for (std::size_t k = 0; k < d.size(); ++k)
             if (!(d[k] == '\r' && k + 1 < d.size() && d[k + 1] == '\n'))
                 d[o++] = d[k];
         d.resize(o);
+        templateText(r.w, d.data(), d.size(), p, n, at32(from));
+        return;
     }
-    templateText(r.w, r.decoded.data(), r.decoded.size(), p, n, at32(from));
+    templateText(r.w, p, n, p, n, at32(from));
 }
 
 void readInterpolation(Reader &r)
@@ -577,19 +583,13 @@ std::string valueOf(const std::vector<Attribute> &attributes, const char *name)
     return std::string();
 }
 
-// A top-level block's attributes as the writer takes them, decoded.
-bool blockAttributes(Reader &r, const std::vector<Attribute> &attributes, std::vector<TemplateAttribute> &out)
+// A top-level block's attributes as the writer takes them, as written.
+void blockAttributes(const std::vector<Attribute> &attributes, std::vector<TemplateAttribute> &out)
 {
-    for (const Attribute &a : attributes) {
-        if (!decode(a.value.data(), a.value.size(), r.decoded)) {
-            refuse(r, "a character reference not compared in Vue");
-            return false;
-        }
-        out.push_back(TemplateAttribute{a.name, r.decoded, at32(a.at)});
-    }
+    for (const Attribute &a : attributes)
+        out.push_back(TemplateAttribute{a.name, a.value, at32(a.at)});
     std::sort(out.begin(), out.end(),
               [](const TemplateAttribute &a, const TemplateAttribute &b) { return a.name < b.name; });
-    return true;
 }
 
 // A block's raw body from r.i up to its end tag "</name"; its offset and
@@ -634,8 +634,7 @@ void readBlock(Reader &r)
     if (!readAttributes(r, attributes, selfClosing))
         return;
     std::vector<TemplateAttribute> plain;
-    if (!blockAttributes(r, attributes, plain))
-        return;
+    blockAttributes(attributes, plain);
     const std::string lang = valueOf(attributes, "lang");
     if (name == "template" && (lang.empty() || lang == "html") && !selfClosing) {
         templateBegin(r.w, name, plain, at32(start));
