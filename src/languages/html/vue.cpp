@@ -722,6 +722,7 @@ void survey(const char *t, std::size_t n, StyleFacts &facts, bool &typescript)
                          head.find("lang='ts'") != std::string::npos ||
                          head.find("lang=\"tsx\"") != std::string::npos ||
                          head.find("lang='tsx'") != std::string::npos || head.find("lang=ts") != std::string::npos;
+            p = gt;  // each byte searched once
             continue;
         }
         const char *close = static_cast<const char *>(findBytes(gt, static_cast<std::size_t>(end - gt), "</style", 7));
