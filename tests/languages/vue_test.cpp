@@ -95,7 +95,8 @@ TEST(VueNearMiss, Interpolations)
         {"and relaid", t("<p><b>a</b>\n  {{ b }}</p>"), t("<p><b>a</b> {{ b }}</p>"), true},
         {"v-pre keeps {{ }} as text", t("<p v-pre>{{ a+b }}</p>"), t("<p v-pre>{{ a + b }}</p>"), false},
         {"v-pre makes the attributes after it text", t("<p v-pre :a=\"x+y\">a</p>"), t("<p v-pre :a=\"x + y\">a</p>"), false},
-        {"a binding before v-pre is one", t("<p :a=\"x+y\" v-pre>a</p>"), t("<p :a=\"x + y\" v-pre>a</p>"), true},
+        {"and those before it", t("<p :a=\"x+y\" v-pre>a</p>"), t("<p :a=\"x + y\" v-pre>a</p>"), false},
+        {"an element without v-pre", t("<p :a=\"x+y\">a</p>"), t("<p :a=\"x + y\">a</p>"), true},
     });
 }
 

@@ -385,21 +385,21 @@ void readStartTag(Reader &r)
         return;
     }
     const bool regular = regularName(name);
+    // v-pre makes every attribute of its element, those before it too, text.
+    const bool vpre = r.vpre > 0 || std::any_of(attributes.begin(), attributes.end(),
+                                                [](const Attribute &a) { return a.name == "v-pre"; });
     // What tells how it renders: its attributes written as text, or a
     // display and whitespace not shown where a directive may set its style.
     std::vector<TemplateAttribute> plain;
     for (const Attribute &a : attributes)
-        if (!isDirective(a.name) || r.vpre > 0)
+        if (!isDirective(a.name) || vpre)
             plain.push_back(TemplateAttribute{a.name, a.value, at32(a.at)});
-    if (regular && r.vpre == 0 && styleComputed(attributes))
+    if (regular && !vpre && styleComputed(attributes))
         plain.push_back(TemplateAttribute{"style", "display white-space", at32(start)});
     r.open.back().last = Node::Element;
     templateBegin(r.w, name, plain, at32(start));
-    bool vpre = r.vpre > 0;
-    for (const Attribute &a : attributes) {
+    for (const Attribute &a : attributes)
         writeAttribute(r, a, regular, vpre);
-        vpre = vpre || a.name == "v-pre";
-    }
     templateBegun(r.w, at32(start));
     Frame f;
     f.name = name;
