@@ -172,8 +172,10 @@ function attrs(block) {
 
 function read(file) {
     const { descriptor, errors } = parse(fs.readFileSync(file, 'utf8'), { ignoreEmpty: false });
-    if (errors.length)
-        throw errors[0];
+    // A file of styles or other blocks alone is read all the same.
+    const fatal = errors.filter((e) => !/^At least one <template> or <script>/.test(e.message));
+    if (fatal.length)
+        throw fatal[0];
     typescript = [descriptor.script, descriptor.scriptSetup].some((s) => s && (s.lang === 'ts' || s.lang === 'tsx'));
     const out = {};
     const t = descriptor.template;
