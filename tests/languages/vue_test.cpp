@@ -89,6 +89,8 @@ std::vector<PairCase> rowsAttributes()
         {"a class value on a component is a string", t("<Foo class=\"a  b\" />"), t("<Foo class=\"a b\" />"), false},
         {"a style value as declarations", t("<p style=\"color:red;\">a</p>"), t("<p style=\"color: red\">a</p>"), true},
         {"a reference in an expression is read", t("<p v-if=\"a &amp;&amp; b\">a</p>"), t("<p v-if=\"a && b\">a</p>"), true},
+        {"an '&' no reference follows in an expression", t("<p v-if=\"a&&b\">a</p>{{ x&&isOk }}"), t("<p v-if=\"a && b\">a</p>{{ x && isOk }}"), true},
+        {"and its tokens", t("<p v-if=\"a&&b\">a</p>"), t("<p v-if=\"a&b\">a</p>"), false},
         {"a reference read differs from one spelled out", t("<p>&amp;hellip;</p>"), t("<p>&hellip;</p>"), false},
         {"a reference in text compares as written", t("<p>a&nbsp;b</p>"), t("<p>a\xC2\xA0" "b</p>"), false},
         {"an '&' in text and values as written", t("<p title=\"?a=1&b=2\">R&D and Q&A</p>"), t("<p title='?a=1&b=2'>R&D\n  and Q&A</p>"), true},
@@ -159,6 +161,8 @@ TEST(VueLexer, Refusals)
     EXPECT_EQ(refusalOf(t("<p>a < b</p>"), Vue), "a '<' that starts no tag in Vue");
     EXPECT_EQ(refusalOf(t("<p>{{ a &foo; b }}</p>"), Vue), "a character reference not compared in Vue");
     EXPECT_EQ(refusalOf(t("<p :a=\"x &copy y\">a</p>"), Vue), "a character reference not compared in Vue");
+    EXPECT_EQ(refusalOf(t("<p>{{ a &notDone }}</p>"), Vue), "a character reference not compared in Vue");
+    EXPECT_EQ(refusalOf(t("<p :a=\"a &notDone\">{{ a &amp;&amp; b }}</p>"), Vue), "");
     EXPECT_EQ(refusalOf(t("<script>f()</script>"), Vue), "a script or style element inside a Vue template");
     EXPECT_EQ(refusalOf("<script>let a", Vue), "a block left open in Vue");
     EXPECT_EQ(refusalOf("<template><p a=\"b></p></template>", Vue), "an attribute's value left open in Vue");

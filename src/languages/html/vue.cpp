@@ -118,6 +118,31 @@ constexpr Entity kEntities[] = {
     {"yen", 0xA5},    {"zwj", 0x200D},  {"zwnj", 0x200C},
 };
 
+// The names HTML reads without their ';' (its legacy references).
+constexpr const char *kLegacy[] = {
+    "AElig", "AMP", "Aacute", "Acirc", "Agrave", "Aring", "Atilde", "Auml", "COPY", "Ccedil", "ETH", "Eacute",
+    "Ecirc", "Egrave", "Euml", "GT", "Iacute", "Icirc", "Igrave", "Iuml", "LT", "Ntilde", "Oacute", "Ocirc",
+    "Ograve", "Oslash", "Otilde", "Ouml", "QUOT", "REG", "THORN", "Uacute", "Ucirc", "Ugrave", "Uuml", "Yacute",
+    "aacute", "acirc", "acute", "aelig", "agrave", "amp", "aring", "atilde", "auml", "brvbar", "ccedil", "cedil",
+    "cent", "copy", "curren", "deg", "divide", "eacute", "ecirc", "egrave", "eth", "euml", "frac12", "frac14",
+    "frac34", "gt", "iacute", "icirc", "iexcl", "igrave", "iquest", "iuml", "laquo", "lt", "macr", "micro",
+    "middot", "nbsp", "not", "ntilde", "oacute", "ocirc", "ograve", "ordf", "ordm", "oslash", "otilde", "ouml",
+    "para", "plusmn", "pound", "quot", "raquo", "reg", "sect", "shy", "sup1", "sup2", "sup3", "szlig", "thorn",
+    "times", "uacute", "ucirc", "ugrave", "uml", "uuml", "yacute", "yen", "yuml"};
+
+// True when the run of letters and digits (n bytes at p) after an '&'
+// without its ';' may be read as a reference: in an attribute's value when
+// it is a legacy name, elsewhere when it starts with one.
+bool maybeLegacy(const char *p, std::size_t n, bool attribute)
+{
+    for (const char *name : kLegacy) {
+        const std::size_t k = std::strlen(name);
+        if ((attribute ? k == n : k <= n) && std::memcmp(p, name, k) == 0)
+            return true;
+    }
+    return false;
+}
+
 void appendUtf8(std::string &out, unsigned c)
 {
     if (c < 0x80) {
@@ -138,9 +163,12 @@ void appendUtf8(std::string &out, unsigned c)
 }
 
 // Decodes the n bytes at p (an expression) into out as Vue reads their
-// character references; false for one it does not read here: a name not in the table,
-// one without its ';', a number HTML maps to another character or none.
-bool decode(const char *p, std::size_t n, std::string &out)
+// character references (attribute: p is an attribute's value); false for
+// one it does not read here: a name with its ';' not in the table, one
+// without that HTML may read all the same, a number without its ';' or one
+// HTML maps to another character or none. An '&' no reference follows is
+// itself.
+bool decode(const char *p, std::size_t n, std::string &out, bool attribute)
 {
     out.clear();
     for (std::size_t i = 0; i < n;) {
@@ -172,8 +200,12 @@ bool decode(const char *p, std::size_t n, std::string &out)
         } else {
             while (e < n && isAlnum(p[e]))
                 ++e;
-            if (e >= n || p[e] != ';')
-                return false;
+            if (e >= n || p[e] != ';') {
+                if (maybeLegacy(p + i, e - i, attribute))
+                    return false;
+                out.push_back('&');  // text
+                continue;
+            }
             const std::string name(p + i, e - i);
             const Entity *found = std::find_if(std::begin(kEntities), std::end(kEntities),
                                                [&](const Entity &x) { return name == x.name; });
@@ -308,7 +340,7 @@ void writeAttribute(Reader &r, const Attribute &a, bool regular, bool plain)
     }
     if (!plain && isDirective(a.name)) {
         // An expression, its character references read.
-        if (!decode(a.value.data(), a.value.size(), r.decoded)) {
+        if (!decode(a.value.data(), a.value.size(), r.decoded, true)) {
             refuse(r, "a character reference not compared in Vue");
             return;
         }
@@ -507,7 +539,7 @@ void readInterpolation(Reader &r)
         return;
     }
     const std::size_t stop = static_cast<std::size_t>(static_cast<const char *>(close) - t);
-    if (!decode(t + start + 2, stop - start - 2, r.decoded)) {
+    if (!decode(t + start + 2, stop - start - 2, r.decoded, false)) {
         refuse(r, "a character reference not compared in Vue");
         return;
     }
