@@ -2,8 +2,9 @@
 // are read as Vue's SFC parser reads them: <template> as Vue's template
 // syntax, <script> and <style> (and any other block) as raw text up to
 // their end tag, the scripts and styles then read by their own languages,
-// other blocks as lines as written. Text and comments between the blocks
-// are not part of the component.
+// other blocks as lines as written (or as JSON or YAML by their lang).
+// Comments and blanks between the blocks are layout; other text there,
+// which Vue leaves out, is kept as written.
 //
 // The template is read as Vue's compiler reads it: every element ends at
 // its end tag or at "/>" (an end tag Vue would supply is refused here), names
