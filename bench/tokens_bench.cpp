@@ -250,6 +250,24 @@ void LexSvelte(benchmark::State &state)
 }
 BENCHMARK(LexSvelte)->ArgNames({"crlf", "run"})->Args({0, 1});
 
+// Vue: the components under MATCHLING_BENCH_VUE (none ship with the system),
+// cut at an end tag to the size a document may have; one file of many
+// components' blocks.
+void LexVue(benchmark::State &state)
+{
+    std::string text = languageText("MATCHLING_BENCH_VUE", "/usr/share", ".vue");
+    if (text.size() > kHtmlMaxBytes) {
+        const std::size_t end = text.rfind("</style>", kHtmlMaxBytes - 9);
+        text.resize(end == std::string::npos ? kHtmlMaxBytes : end + 8);
+    }
+    if (text.empty()) {
+        state.SkipWithError("no .vue files: set MATCHLING_BENCH_VUE");
+        return;
+    }
+    lexText(state, text, Language::Vue, LexOptions{});
+}
+BENCHMARK(LexVue)->ArgNames({"crlf", "run"})->Args({0, 1});
+
 // The libraries alone on the texts of LexMarkdown and LexYaml, every result
 // thrown away: the bound of what those lexers can reach.
 #ifdef MATCHLING_HAVE_CMARK_GFM

@@ -67,5 +67,6 @@ void fuzzDockerfile(const std::string &source, std::uint8_t seed);
 void fuzzXml(const std::string &source, std::uint8_t seed);
 void fuzzRst(const std::string &source, std::uint8_t seed);
 void fuzzHtml(const std::string &source, std::uint8_t seed);
+void fuzzVue(const std::string &source, std::uint8_t seed);
 
 #endif

@@ -426,7 +426,7 @@ TEST(Tokens, OptionMistakes)
         {"a language that is not in the table", {{"a.c", "x\n"}}, {"a.c", "a.c", "--tokens", "--language", "cobol"},
          "Matchling==>  Option --language needs one of: c, basic, python, go, rust, java, json, graphql, "
          "javascript, typescript, cmake, yaml, markdown, toml, css, scss, less, shell, hcl, swift, kotlin, php, lua, "
-         "ruby, ini, dockerfile, xml, rst, html, svelte \n" + usage, 1, kNone},
+         "ruby, ini, dockerfile, xml, rst, html, svelte, vue \n" + usage, 1, kNone},
         {"--language alone", {{"a.c", "x\n"}}, {"a.c", "a.c", "--language", "c"},
          "Matchling==>  Option --language needs --tokens \n" + usage, 1, kNone},
     };
