@@ -373,6 +373,42 @@ TEST(GoNearMiss, ConstraintParens)
     });
 }
 
+// gofmt -s's composite literals without their type: only where the element,
+// key or value type written in the enclosing literal's type is the same tokens.
+TEST(GoNearMiss, Elision)
+{
+    checkRewritePairs(Go, kAllowAll, {
+        {"a slice's elements", "var x = []T{T{1}, T{2}}\n", "var x = []T{{1}, {2}}\n", true},
+        {"another type", "var x = []T{U{1}}\n", "var x = []T{{1}}\n", false},
+        {"a pointer's &", "var x = []*T{&T{1}}\n", "var x = []*T{{1}}\n", true},
+        {"T against *T", "var x = []*T{T{1}}\n", "var x = []*T{{1}}\n", false},
+        {"&T against T", "var x = []T{&T{1}}\n", "var x = []T{{1}}\n", false},
+        {"a qualified name", "var x = [...]p.T{p.T{1}}\n", "var x = [...]p.T{{1}}\n", true},
+        {"another package", "var x = []p.T{q.T{1}}\n", "var x = []p.T{{1}}\n", false},
+        {"a name against a qualified one", "var x = []T{p.T{1}}\n", "var x = []T{{1}}\n", false},
+        {"type arguments", "var x = [2]G[int]{G[int]{1}}\n", "var x = [2]G[int]{{1}}\n", true},
+        {"other type arguments", "var x = []G[int]{G[int8]{1}}\n", "var x = []G[int]{{1}}\n", false},
+        {"map keys and values", "var x = map[K]V{K{1}: V{2}}\n", "var x = map[K]V{{1}: {2}}\n", true},
+        {"a key of the value's type", "var x = map[K]V{V{1}: {2}}\n", "var x = map[K]V{{1}: {2}}\n", false},
+        {"a pointer value", "var x = map[string]*T{\"a\": &T{1}}\n", "var x = map[string]*T{\"a\": {1}}\n", true},
+        {"an indexed element", "var x = []T{0: T{1}}\n", "var x = []T{0: {1}}\n", true},
+        {"nested", "var x = [][]T{[]T{T{1}}, {T{2}}}\n", "var x = [][]T{{{1}}, {{2}}}\n", true},
+        {"nested in a map", "var x = map[K][]T{{1}: []T{T{2}}}\n", "var x = map[K][]T{{1}: {{2}}}\n", true},
+        {"a struct type", "var x = []struct{ a int }{struct{ a int }{1}}\n", "var x = []struct{ a int }{{1}}\n",
+         true},
+        {"a struct type written otherwise", "var x = []struct{ a int }{struct{ b int }{1}}\n",
+         "var x = []struct{ a int }{{1}}\n", false},
+        {"more of the element after it", "var x = []T{T{1}.f()}\n", "var x = []T{{1}.f()}\n", false},
+        {"a func literal", "var x = []func(){func(){}}\n", "var x = []func(){{}}\n", false},
+        {"a body after a result type", "func f() *[]T { T{1} }\n", "func f() *[]T { {1} }\n", false},
+        {"a type name's literal", "var x = S{T{1}}\n", "var x = S{{1}}\n", false},
+        {"in a call", "f([]T{T{1}})\n", "f([]T{{1}})\n", true},
+    });
+    checkRewritePairs(Go, rewriteBit(Rewrite::Parens), {
+        {"parens only: types stay", "var x = []T{T{1}}\n", "var x = []T{{1}}\n", false},
+    });
+}
+
 TEST(GoNearMiss, EmptyStatements)
 {
     checkRewritePairs(Go, kAllowAll, {
@@ -786,6 +822,11 @@ const char *const kGoSamples[] = {
     "\tfor i := 0; i < 2; i++ {\n\t};;\n\tg(x)\n}\n",
     "package p\n\nfunc e(y int) {\n\tif y > 2 {\n\t\tg(y)\n\t};;\n\tg(y)\n}\n",
     "package p\n\nfunc e() {\n\tfor ;; {\n\t\tbreak\n\t}\n}\n",
+    "package p\n\ntype T struct{ a, b int }\ntype G[P any] struct{ p P }\n\nvar x = []T{T{1, 2}, T{a: 3}}\n"
+    "var y = map[T]*T{T{1, 2}: &T{3, 4}}\nvar z = [...][]T{[]T{T{}}, {T{5, 6}}}\nvar g = [2]G[int]{G[int]{1}}\n"
+    "var s = []struct{ a int }{struct{ a int }{1}}\nvar q = map[string][]*T{\"a\": []*T{&T{}, nil}}\n",
+    "package p\n\ntype T struct{ a int }\n\nfunc f() []*T {\n\tfor _, t := range []T{T{1}} {\n\t\t_ = t\n\t}\n"
+    "\treturn []*T{&T{2}, &T{a: 3}}\n}\n",
 };
 
 // gofmt and gofmt -s on sources of the Go tree and the samples above;

@@ -47,6 +47,19 @@
 //   ';', '{', closing bracket outside brackets or token of a statement
 //   (':=', '=', '++', ...), then ';' and '{'.
 //
+// - elision: gofmt -s's composite literals whose type is left out, `[]T{T{1}}`
+//   against `[]T{{1}}`: inside a literal whose type is written as an array,
+//   slice or map type (a '[' or `map` where only an operand can start: after
+//   '=', ':=', '(', ',', '{', ':', '[', '&', `return` or `range`, never
+//   after a ')' or '*' whose type may be a result's before a body), an
+//   element, key or value that is a composite literal written with the very
+//   tokens of the element, key or value type, `T`, `p.T`, `T[int]`, `[]int`
+//   (or `&T` where that type is `*T`), and that is all of the element (a ','
+//   or the '}' follows, a ':' for a key), loses those tokens; and the
+//   elements of such a literal, written with its type or without, are looked
+//   at in turn against its own type. A func type or one in parentheses is not
+//   read, nor a literal whose element is `T{1}.f`.
+//
 // - build-lines: gofmt's own rewrite of build constraints. The lexer gives
 //   a //go:build line as "//go:build EXPR", a +build line as "//+build
 //   OPTIONS" and the blank line that makes the +build lines before it count
@@ -69,6 +82,7 @@
 // around the current one; a decision that needs tokens up to a bracket's
 // match waits for them, and is given up (the tokens stay as written) when
 // the window is full first.
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
@@ -79,6 +93,7 @@ namespace {
 constexpr std::size_t kGoNesting = 256;  // brackets tracked; deeper ones take no rewrite
 constexpr int kBuildAtoms = 12;          // literals of build constraints compared by their truth tables
 constexpr std::size_t kBuildNodes = 256; // literals and operators of the constraints of one header
+constexpr int kElisionNesting = 32;      // types and literals nested that elision reads; deeper ones stay
 
 // What an open bracket is.
 enum class Opens : unsigned char {
@@ -119,6 +134,8 @@ struct GoRulesState {
     bool control;                        // the previous token is `if`, `for`, `switch` or `range`, or a '('
                                          // after one taken out
     bool listComma;                      // the '[' being looked at opens type parameters with a comma
+    bool literalNext;                    // a '[' or `map` after the previous token starts an operand, where
+                                         // no type can be followed by a body's '{'
 };
 
 const char *const kKeywords[] = {"break",  "case",   "chan",  "const", "continue", "default", "defer",
@@ -249,6 +266,150 @@ Outcome constraintParens(RewriteWindow &w, std::uint64_t i)
     return Outcome::Done;
 }
 
+// Composite literals (elision, see the top).
+
+constexpr std::uint64_t kNoType = ~std::uint64_t{0};  // typeEnd: the tokens are no type the rule reads
+
+// The index after the type that starts at i, as a composite literal's type
+// and its element types are written: a type name, qualified or not, with
+// its type arguments, or `*`, `[...]`, `map[K]`, `chan`, `<-chan` or `chan<-`
+// before a type, or a struct or interface type. windowEnd(w) when its tokens
+// are not all held; kNoType for anything else (a func type, parentheses),
+// whose end the rule does not try to find.
+std::uint64_t typeEnd(RewriteWindow &w, std::uint64_t i, int depth)
+{
+    if (i >= windowEnd(w))
+        return windowEnd(w);
+    if (depth > kElisionNesting)
+        return kNoType;
+    std::uint64_t k = i + 1;
+    if (tokenIs(w, i, "*") || tokenIs(w, i, "[") || tokenIs(w, i, "map")) {
+        if (tokenIs(w, i, "map") && (k >= windowEnd(w) || !tokenIs(w, k, "[")))
+            return k >= windowEnd(w) ? k : kNoType;
+        if (!tokenIs(w, i, "*"))
+            k = matchingClose(w, tokenIs(w, i, "map") ? k : i) + 1;
+        return k > windowEnd(w) ? windowEnd(w) : typeEnd(w, k, depth + 1);
+    }
+    if (tokenIs(w, i, "chan") || tokenIs(w, i, "<-")) {
+        if (k >= windowEnd(w))
+            return windowEnd(w);
+        if (tokenIs(w, i, "<-") != tokenIs(w, k, "chan"))
+            return kNoType;
+        return typeEnd(w, tokenIs(w, k, "chan") || tokenIs(w, k, "<-") ? k + 1 : k, depth + 1);
+    }
+    if (tokenIs(w, i, "struct") || tokenIs(w, i, "interface")) {
+        if (k >= windowEnd(w))
+            return windowEnd(w);
+        return tokenIs(w, k, "{") ? std::min(matchingClose(w, k) + 1, windowEnd(w)) : kNoType;
+    }
+    if (!isName(w, i))
+        return kNoType;
+    if (k + 1 < windowEnd(w) && tokenIs(w, k, ".") && isName(w, k + 1))
+        k += 2;
+    if (k < windowEnd(w) && tokenIs(w, k, "["))
+        k = std::min(matchingClose(w, k) + 1, windowEnd(w));
+    return k;
+}
+
+// True when tokens a .. a+n-1 and b .. b+n-1 are whole Code tokens, kept,
+// with the same keys.
+bool sameTokens(RewriteWindow &w, std::uint64_t a, std::uint64_t b, std::uint64_t n)
+{
+    for (std::uint64_t k = 0; k < n; ++k) {
+        const WindowToken &x = windowAt(w, a + k), &y = windowAt(w, b + k);
+        if (x.kind != TokenKind::Code || y.kind != TokenKind::Code || !x.whole || !y.whole || x.dropped ||
+            y.dropped || x.length != y.length || std::memcmp(tokenKey(w, a + k), tokenKey(w, b + k), x.length) != 0)
+            return false;
+    }
+    return true;
+}
+
+// A type as its tokens from .. to (to == from: none).
+struct TypeSpan {
+    std::uint64_t from = 0, to = 0;
+};
+
+void elideElements(RewriteWindow &w, std::uint64_t open, TypeSpan key, TypeSpan element, int depth);
+
+// The element of a literal at p, whose type is the span type: where it is a
+// composite literal written with that type (`T{`, or `&T{` where the type
+// is `*T`) that makes the whole element (the token after its '}' is `:`
+// for a key, else ',' or the enclosing literal's '}' at close), its type is
+// taken out; and where it is such a literal, written so or with its type
+// left out, a literal type's elements are looked at in turn.
+void elideElement(RewriteWindow &w, std::uint64_t p, std::uint64_t close, TypeSpan type, bool isKey, int depth)
+{
+    const bool pointer = tokenIs(w, type.from, "*");
+    const TypeSpan own{type.from + (pointer ? 1 : 0), type.to};  // the type of a literal there
+    const std::uint64_t at = p + (pointer ? 1 : 0), n = own.to - own.from;
+    std::uint64_t brace = p;
+    if ((!pointer || tokenIs(w, p, "&")) && at + n < close && tokenIs(w, at + n, "{") &&
+        sameTokens(w, own.from, at, n))
+        brace = at + n;
+    if (!tokenIs(w, brace, "{") || windowAt(w, brace).dropped)
+        return;
+    const std::uint64_t end = matchingClose(w, brace);
+    if (end >= close || !(isKey ? tokenIs(w, end + 1, ":") : (end + 1 == close || tokenIs(w, end + 1, ","))))
+        return;
+    for (std::uint64_t k = p; k < brace; ++k)
+        dropToken(w, k, Rewrite::Elision, brace);
+    if (depth >= kElisionNesting)
+        return;
+    if (tokenIs(w, own.from, "[")) {
+        elideElements(w, brace, TypeSpan{}, TypeSpan{matchingClose(w, own.from) + 1, own.to}, depth + 1);
+    } else if (tokenIs(w, own.from, "map")) {
+        const std::uint64_t keyEnd = matchingClose(w, own.from + 1);
+        if (keyEnd > own.from + 2)
+            elideElements(w, brace, TypeSpan{own.from + 2, keyEnd}, TypeSpan{keyEnd + 1, own.to}, depth + 1);
+    }
+}
+
+// The elements of the literal whose '{' is open (held with its '}'), of an
+// array or slice type whose elements are of type element, or of a map type
+// (key.to > key.from) with those keys and values.
+void elideElements(RewriteWindow &w, std::uint64_t open, TypeSpan key, TypeSpan element, int depth)
+{
+    const std::uint64_t close = matchingClose(w, open);
+    const bool map = key.to > key.from;
+    for (std::uint64_t p = open + 1; p < close;) {
+        elideElement(w, p, close, map ? key : element, map, depth);
+        std::uint64_t k = p;
+        for (; k < close && !tokenIs(w, k, ",") && !tokenIs(w, k, ":"); ++k)
+            if (tokenIs(w, k, "(") || tokenIs(w, k, "[") || tokenIs(w, k, "{"))
+                k = matchingClose(w, k);
+        if (k < close && tokenIs(w, k, ":")) {
+            elideElement(w, k + 1, close, element, false, depth);
+            for (++k; k < close && !tokenIs(w, k, ","); ++k)
+                if (tokenIs(w, k, "(") || tokenIs(w, k, "[") || tokenIs(w, k, "{"))
+                    k = matchingClose(w, k);
+        }
+        p = k + 1;
+    }
+}
+
+// The '[' or `map` at i where an operand starts: when it starts a composite
+// literal of an array, slice or map type, its elements (see the top).
+Outcome elision(RewriteWindow &w, std::uint64_t i)
+{
+    const std::uint64_t end = typeEnd(w, i, 0);
+    if (end == kNoType)
+        return Outcome::Done;
+    if (end >= windowEnd(w))
+        return Outcome::Wait;
+    if (!tokenIs(w, end, "{"))
+        return Outcome::Done;
+    if (matchingClose(w, end) >= windowEnd(w))
+        return Outcome::Wait;
+    if (tokenIs(w, i, "[")) {
+        elideElements(w, end, TypeSpan{}, TypeSpan{matchingClose(w, i) + 1, end}, 0);
+    } else {
+        const std::uint64_t keyEnd = matchingClose(w, i + 1);
+        if (keyEnd > i + 2)
+            elideElements(w, end, TypeSpan{i + 2, keyEnd}, TypeSpan{keyEnd + 1, end}, 0);
+    }
+    return Outcome::Done;
+}
+
 // The decisions taken at token i, before the state moves past it.
 Outcome decide(RewriteWindow &w, GoRulesState &st, std::uint64_t i)
 {
@@ -270,6 +431,8 @@ Outcome decide(RewriteWindow &w, GoRulesState &st, std::uint64_t i)
         if (!st.operand)
             return nestedParens(w, i);
     }
+    if ((w.allow & rewriteBit(Rewrite::Elision)) && st.literalNext && (tokenIs(w, i, "[") || tokenIs(w, i, "map")))
+        return elision(w, i);
     if ((w.allow & rewriteBit(Rewrite::Semicolons)) && tokenIs(w, i, ";") && st.afterFor)
         return emptyForClause(w, i);
     if ((w.allow & rewriteBit(Rewrite::Semicolons)) && tokenIs(w, i, ";") && st.semicolon && st.depth > 0 &&
@@ -344,6 +507,10 @@ void advance(RewriteWindow &w, GoRulesState &st, std::uint64_t i)
     st.paramName = paramName;
     st.close = close;
     st.afterFor = tokenIs(w, i, "for");
+    static const char *const kBeforeLiteral[] = {"=", ":=", "(", ",", "{", ":", "[", "&", "return", "range"};
+    st.literalNext = false;
+    for (const char *k : kBeforeLiteral)
+        st.literalNext = st.literalNext || tokenIs(w, i, k);
     // In a header a '{' after a literal, or after a name (or names joined by
     // '.') that follows an operator, opens the body: a composite literal's
     // type there is no such name (`[]int{`, `map[K]V{`, `*T{` are not told
@@ -674,4 +841,4 @@ bool goAside(const char *key, std::size_t n)
 } // namespace
 
 extern const RewriteRules kGoRules = rulesRecord<GoRulesState>(
-    Language::Go, {Rewrite::Parens, Rewrite::Semicolons, Rewrite::BuildLines}, goScan, goAside);
+    Language::Go, {Rewrite::Parens, Rewrite::Semicolons, Rewrite::BuildLines, Rewrite::Elision}, goScan, goAside);
