@@ -407,6 +407,18 @@ TEST(GoNearMiss, Elision)
     checkRewritePairs(Go, rewriteBit(Rewrite::Parens), {
         {"parens only: types stay", "var x = []T{T{1}}\n", "var x = []T{{1}}\n", false},
     });
+    // A table longer than the rewriter's window is read element by element;
+    // its last element written with another type still differs.
+    std::string written = "var x = []struct{ f func() (int, error) }{", elided = written;
+    for (int k = 0; k < 1500; ++k) {
+        written += "struct{ f func() (int, error) }{g},\n";
+        elided += "{g},\n";
+    }
+    checkRewritePairs(Go, kAllowAll, {
+        {"a long table", written + "}\n", elided + "}\n", true},
+        {"a long table's last element", written + "struct{ f func() (int, bool) }{g},\n}\n", elided + "{g},\n}\n",
+         false},
+    });
 }
 
 TEST(GoNearMiss, EmptyStatements)

@@ -93,7 +93,10 @@ namespace {
 constexpr std::size_t kGoNesting = 256;  // brackets tracked; deeper ones take no rewrite
 constexpr int kBuildAtoms = 12;          // literals of build constraints compared by their truth tables
 constexpr std::size_t kBuildNodes = 256; // literals and operators of the constraints of one header
-constexpr int kElisionNesting = 32;      // types and literals nested that elision reads; deeper ones stay
+constexpr int kElisionNesting = 6;       // literals nested whose elements elision reads; deeper ones stay
+constexpr int kElisionTypeTokens = 96;   // tokens of an element type elision compares; longer types stay
+constexpr int kElisionTypeBytes = 768;   // their bytes
+constexpr std::uint32_t kPending = ~std::uint32_t{0};  // the depth of a literal whose '{' is still ahead
 
 // What an open bracket is.
 enum class Opens : unsigned char {
@@ -110,6 +113,21 @@ struct GoRuleLevel {
     bool header;          // inside the header of an if, for or switch at this level, or maybe still
     std::uint8_t left;    // ';' the header may still hold
     bool comma;           // type parameters: the list holds a comma at its top level
+};
+
+// A type as its tokens' bytes, copied from the window.
+struct ElisionType {
+    int count;                                // tokens
+    std::uint16_t ends[kElisionTypeTokens];   // where each token ends in bytes
+    char bytes[kElisionTypeBytes];
+};
+
+// A composite literal of an array, slice or map type whose elements elision reads.
+struct ElisionContext {
+    std::uint64_t open;       // absolute index of its '{'
+    std::uint32_t depth;      // the depth inside its braces; kPending until the '{' is passed
+    bool map;                 // a map type: its elements are keys, then values after ':'
+    ElisionType key, value;   // the key (maps) and element types
 };
 
 struct GoRulesState {
@@ -136,6 +154,10 @@ struct GoRulesState {
     bool listComma;                      // the '[' being looked at opens type parameters with a comma
     bool literalNext;                    // a '[' or `map` after the previous token starts an operand, where
                                          // no type can be followed by a body's '{'
+    ElisionContext context[kElisionNesting];  // the literals open whose elements elision reads, innermost last
+    int literals;                        // contexts held
+    bool elementNext;                    // the previous token is the '{' or a ',' of the innermost of them
+    bool valueNext;                      // the previous token is a ':' of it
 };
 
 const char *const kKeywords[] = {"break",  "case",   "chan",  "const", "continue", "default", "defer",
@@ -311,102 +333,138 @@ std::uint64_t typeEnd(RewriteWindow &w, std::uint64_t i, int depth)
     return k;
 }
 
-// True when tokens a .. a+n-1 and b .. b+n-1 are whole Code tokens, kept,
-// with the same keys.
-bool sameTokens(RewriteWindow &w, std::uint64_t a, std::uint64_t b, std::uint64_t n)
+// Copies the type written as tokens from .. to into t; false when it does
+// not fit.
+bool copyType(RewriteWindow &w, std::uint64_t from, std::uint64_t to, ElisionType &t)
 {
-    for (std::uint64_t k = 0; k < n; ++k) {
-        const WindowToken &x = windowAt(w, a + k), &y = windowAt(w, b + k);
-        if (x.kind != TokenKind::Code || y.kind != TokenKind::Code || !x.whole || !y.whole || x.dropped ||
-            y.dropped || x.length != y.length || std::memcmp(tokenKey(w, a + k), tokenKey(w, b + k), x.length) != 0)
+    t.count = 0;
+    std::uint16_t used = 0;
+    for (std::uint64_t k = from; k < to; ++k) {
+        const WindowToken &x = windowAt(w, k);
+        if (t.count == kElisionTypeTokens || x.kind != TokenKind::Code || !x.whole || x.dropped ||
+            x.length > static_cast<std::size_t>(kElisionTypeBytes - used))
             return false;
+        std::memcpy(t.bytes + used, tokenKey(w, k), x.length);
+        used = static_cast<std::uint16_t>(used + x.length);
+        t.ends[t.count++] = used;
     }
-    return true;
+    return t.count > 0;
 }
 
-// A type as its tokens from .. to (to == from: none).
-struct TypeSpan {
-    std::uint64_t from = 0, to = 0;
-};
-
-void elideElements(RewriteWindow &w, std::uint64_t open, TypeSpan key, TypeSpan element, int depth);
-
-// The element of a literal at p, whose type is the span type: where it is a
-// composite literal written with that type (`T{`, or `&T{` where the type
-// is `*T`) that makes the whole element (the token after its '}' is `:`
-// for a key, else ',' or the enclosing literal's '}' at close), its type is
-// taken out; and where it is such a literal, written so or with its type
-// left out, a literal type's elements are looked at in turn.
-void elideElement(RewriteWindow &w, std::uint64_t p, std::uint64_t close, TypeSpan type, bool isKey, int depth)
+// Token k of type t as its bytes and length.
+const char *typeToken(const ElisionType &t, int k, std::size_t &n)
 {
-    const bool pointer = tokenIs(w, type.from, "*");
-    const TypeSpan own{type.from + (pointer ? 1 : 0), type.to};  // the type of a literal there
-    const std::uint64_t at = p + (pointer ? 1 : 0), n = own.to - own.from;
-    std::uint64_t brace = p;
-    if ((!pointer || tokenIs(w, p, "&")) && at + n < close && tokenIs(w, at + n, "{") &&
-        sameTokens(w, own.from, at, n))
-        brace = at + n;
+    const std::uint16_t from = k == 0 ? 0 : t.ends[k - 1];
+    n = t.ends[k] - from;
+    return t.bytes + from;
+}
+
+bool typeTokenIs(const ElisionType &t, int k, const char *s)
+{
+    std::size_t n = 0;
+    const char *p = typeToken(t, k, n);
+    return k < t.count && std::strlen(s) == n && std::memcmp(p, s, n) == 0;
+}
+
+// Types t[from, to) as a type of their own.
+ElisionType subType(const ElisionType &t, int from, int to)
+{
+    ElisionType u{};
+    const std::uint16_t base = from == 0 ? 0 : t.ends[from - 1];
+    for (int k = from; k < to; ++k)
+        u.ends[u.count++] = static_cast<std::uint16_t>(t.ends[k] - base);
+    std::memcpy(u.bytes, t.bytes + base, to > from ? t.ends[to - 1] - base : 0);
+    return u;
+}
+
+// The index in t of the bracket that closes the one at k, or t.count.
+int typeClose(const ElisionType &t, int k)
+{
+    int depth = 0;
+    for (; k < t.count; ++k) {
+        depth += typeTokenIs(t, k, "[") || typeTokenIs(t, k, "(") || typeTokenIs(t, k, "{");
+        depth -= typeTokenIs(t, k, "]") || typeTokenIs(t, k, ")") || typeTokenIs(t, k, "}");
+        if (depth == 0)
+            return k;
+    }
+    return t.count;
+}
+
+// Opens the context of a literal of type t whose '{' is at open, when t is
+// an array, slice or map type with an element type (and a key type).
+void pushLiteral(GoRulesState &st, std::uint64_t open, const ElisionType &t)
+{
+    if (st.literals == kElisionNesting || t.count == 0)
+        return;
+    ElisionContext c{};
+    c.open = open;
+    c.depth = kPending;
+    if (typeTokenIs(t, 0, "[")) {
+        const int close = typeClose(t, 0);
+        c.value = subType(t, close + 1, t.count);
+    } else if (typeTokenIs(t, 0, "map") && typeTokenIs(t, 1, "[")) {
+        const int close = typeClose(t, 1);
+        c.key = subType(t, 2, close);
+        c.value = subType(t, close + 1, t.count);
+        c.map = true;
+        if (c.key.count == 0)
+            return;
+    }
+    if (c.value.count == 0 || c.value.count > kElisionTypeTokens)
+        return;
+    st.context[st.literals++] = c;
+}
+
+// The element, key or value of the innermost literal at i (see the top):
+// where it is a composite literal written with that type (`T{`, or `&T{`
+// where the type is `*T`) that makes all of it (the token after its '}' is
+// `:` for a key, else ',' or the literal's '}'), its type is taken out; a
+// literal there, written so or with its type left out, opens a context of
+// its own.
+Outcome elideAt(RewriteWindow &w, GoRulesState &st, std::uint64_t i)
+{
+    const ElisionContext &c = st.context[st.literals - 1];
+    const bool isKey = c.map && st.elementNext;
+    const ElisionType &type = isKey ? c.key : c.value;
+    const bool pointer = typeTokenIs(type, 0, "*");
+    const int from = pointer ? 1 : 0;
+    const std::uint64_t at = i + from, n = static_cast<std::uint64_t>(type.count - from);
+    if (at + n >= windowEnd(w))
+        return Outcome::Wait;
+    bool written = !pointer || tokenIs(w, i, "&");
+    for (std::uint64_t k = 0; written && k < n; ++k) {
+        std::size_t length = 0;
+        const char *p = typeToken(type, from + static_cast<int>(k), length);
+        const WindowToken &x = windowAt(w, at + k);
+        written = x.kind == TokenKind::Code && x.whole && !x.dropped && x.length == length &&
+                  std::memcmp(tokenKey(w, at + k), p, length) == 0;
+    }
+    const std::uint64_t brace = written ? at + n : i;
     if (!tokenIs(w, brace, "{") || windowAt(w, brace).dropped)
-        return;
+        return Outcome::Done;
     const std::uint64_t end = matchingClose(w, brace);
-    if (end >= close || !(isKey ? tokenIs(w, end + 1, ":") : (end + 1 == close || tokenIs(w, end + 1, ","))))
-        return;
-    for (std::uint64_t k = p; k < brace; ++k)
+    if (end >= windowEnd(w) || end + 1 >= windowEnd(w))
+        return Outcome::Wait;
+    if (!(isKey ? tokenIs(w, end + 1, ":") : (tokenIs(w, end + 1, ",") || tokenIs(w, end + 1, "}"))))
+        return Outcome::Done;
+    for (std::uint64_t k = i; k < brace; ++k)
         dropToken(w, k, Rewrite::Elision, brace);
-    if (depth >= kElisionNesting)
-        return;
-    if (tokenIs(w, own.from, "[")) {
-        elideElements(w, brace, TypeSpan{}, TypeSpan{matchingClose(w, own.from) + 1, own.to}, depth + 1);
-    } else if (tokenIs(w, own.from, "map")) {
-        const std::uint64_t keyEnd = matchingClose(w, own.from + 1);
-        if (keyEnd > own.from + 2)
-            elideElements(w, brace, TypeSpan{own.from + 2, keyEnd}, TypeSpan{keyEnd + 1, own.to}, depth + 1);
-    }
-}
-
-// The elements of the literal whose '{' is open (held with its '}'), of an
-// array or slice type whose elements are of type element, or of a map type
-// (key.to > key.from) with those keys and values.
-void elideElements(RewriteWindow &w, std::uint64_t open, TypeSpan key, TypeSpan element, int depth)
-{
-    const std::uint64_t close = matchingClose(w, open);
-    const bool map = key.to > key.from;
-    for (std::uint64_t p = open + 1; p < close;) {
-        elideElement(w, p, close, map ? key : element, map, depth);
-        std::uint64_t k = p;
-        for (; k < close && !tokenIs(w, k, ",") && !tokenIs(w, k, ":"); ++k)
-            if (tokenIs(w, k, "(") || tokenIs(w, k, "[") || tokenIs(w, k, "{"))
-                k = matchingClose(w, k);
-        if (k < close && tokenIs(w, k, ":")) {
-            elideElement(w, k + 1, close, element, false, depth);
-            for (++k; k < close && !tokenIs(w, k, ","); ++k)
-                if (tokenIs(w, k, "(") || tokenIs(w, k, "[") || tokenIs(w, k, "{"))
-                    k = matchingClose(w, k);
-        }
-        p = k + 1;
-    }
+    pushLiteral(st, brace, subType(type, from, type.count));
+    return Outcome::Done;
 }
 
 // The '[' or `map` at i where an operand starts: when it starts a composite
-// literal of an array, slice or map type, its elements (see the top).
-Outcome elision(RewriteWindow &w, std::uint64_t i)
+// literal of an array, slice or map type, the context of its elements.
+Outcome elision(RewriteWindow &w, GoRulesState &st, std::uint64_t i)
 {
     const std::uint64_t end = typeEnd(w, i, 0);
     if (end == kNoType)
         return Outcome::Done;
     if (end >= windowEnd(w))
         return Outcome::Wait;
-    if (!tokenIs(w, end, "{"))
-        return Outcome::Done;
-    if (matchingClose(w, end) >= windowEnd(w))
-        return Outcome::Wait;
-    if (tokenIs(w, i, "[")) {
-        elideElements(w, end, TypeSpan{}, TypeSpan{matchingClose(w, i) + 1, end}, 0);
-    } else {
-        const std::uint64_t keyEnd = matchingClose(w, i + 1);
-        if (keyEnd > i + 2)
-            elideElements(w, end, TypeSpan{i + 2, keyEnd}, TypeSpan{keyEnd + 1, end}, 0);
-    }
+    ElisionType t{};
+    if (tokenIs(w, end, "{") && copyType(w, i, end, t))
+        pushLiteral(st, end, t);
     return Outcome::Done;
 }
 
@@ -431,8 +489,14 @@ Outcome decide(RewriteWindow &w, GoRulesState &st, std::uint64_t i)
         if (!st.operand)
             return nestedParens(w, i);
     }
+    if ((w.allow & rewriteBit(Rewrite::Elision)) && st.literals > 0 && (st.elementNext || st.valueNext) &&
+        st.context[st.literals - 1].depth == st.depth) {
+        const Outcome o = elideAt(w, st, i);
+        if (o == Outcome::Wait || windowAt(w, i).dropped)
+            return o;
+    }
     if ((w.allow & rewriteBit(Rewrite::Elision)) && st.literalNext && (tokenIs(w, i, "[") || tokenIs(w, i, "map")))
-        return elision(w, i);
+        return elision(w, st, i);
     if ((w.allow & rewriteBit(Rewrite::Semicolons)) && tokenIs(w, i, ";") && st.afterFor)
         return emptyForClause(w, i);
     if ((w.allow & rewriteBit(Rewrite::Semicolons)) && tokenIs(w, i, ";") && st.semicolon && st.depth > 0 &&
@@ -456,6 +520,11 @@ void advance(RewriteWindow &w, GoRulesState &st, std::uint64_t i)
     bool listStart = false, paramName = false;
     if (open && l && l->header && st.bodyNext && tokenIs(w, i, "{"))
         l->left = 0;  // the body: the header holds no more ';'
+    if (open && st.literals > 0 && st.context[st.literals - 1].open == i)
+        st.context[st.literals - 1].depth = st.depth + 1;
+    if (close)
+        while (st.literals > 0 && st.context[st.literals - 1].depth == st.depth)
+            --st.literals;
     if (open) {
         Opens opens = tokenIs(w, i, "(")   ? (st.afterType ? Opens::TypeGroup : Opens::Paren)
                       : tokenIs(w, i, "[") ? (st.declared ? Opens::TypeParams : Opens::Square)
@@ -507,6 +576,12 @@ void advance(RewriteWindow &w, GoRulesState &st, std::uint64_t i)
     st.paramName = paramName;
     st.close = close;
     st.afterFor = tokenIs(w, i, "for");
+    // A line end the lexer keeps (a blank line) stands between no tokens.
+    if (windowAt(w, i).kind == TokenKind::Code) {
+        const bool inLiteral = st.literals > 0 && st.context[st.literals - 1].depth == st.depth;
+        st.elementNext = inLiteral && (tokenIs(w, i, "{") || tokenIs(w, i, ","));
+        st.valueNext = inLiteral && tokenIs(w, i, ":");
+    }
     static const char *const kBeforeLiteral[] = {"=", ":=", "(", ",", "{", ":", "[", "&", "return", "range"};
     st.literalNext = false;
     for (const char *k : kBeforeLiteral)
