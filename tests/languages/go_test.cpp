@@ -902,6 +902,53 @@ TEST(GoRewritesTools, GofmtJudgedByGoParser)
     }
 }
 
+// gofmt -s's elision undone on sources of the Go tree: the helper writes in
+// each composite literal's type that gofmt -s leaves out. go/parser judges
+// (its tree with those types left out), and --allow all must call
+// equivalent each pair whose trees are the same; each mutant (a type name
+// with X added) must differ.
+TEST(GoRewritesTools, ElisionUndoneOnTheGoTree)
+{
+    if (!helper().why.empty())
+        GTEST_SKIP() << helper().why;
+    std::istringstream list(shell("find /usr/lib/go-*/src/ -name '*.go' -not -path '*/testdata/*' -size -60k "
+                                  "2>/dev/null | sort | awk 'NR % 5 == 0' | head -600"));
+    ScratchDir dir;
+    const std::string tool = shellWord(helper().path);
+    int pairs = 0, same = 0, accepted = 0, misses = 0, mutants = 0, flagged = 0;
+    for (std::string f; std::getline(list, f);) {
+        for (const char *mutate : {"", " mutate"}) {
+            const std::string out = shell(tool + " unelide " + shellWord(f) + mutate);
+            if (out.empty())
+                continue;
+            SCOPED_TRACE(f + mutate);
+            writeFile(dir.file("a.go"), readFile(f));
+            writeFile(dir.file("b.go"), out);
+            const bool sameTree =
+                shell(tool + " tree " + shellWord(dir.file("a.go"))) == shell(tool + " tree " + shellWord(dir.file("b.go")));
+            RunResult r = runMatchling({"a.go", "b.go", "--tokens", "--allow", "all", "--exit-status"}, dir.path());
+            if (*mutate) {
+                ++mutants;
+                flagged += r.status != 0;
+                EXPECT_NE(r.status, 0) << "a mutant called equivalent";
+                continue;
+            }
+            ++pairs;
+            same += sameTree;
+            accepted += sameTree && r.status == 0;
+            misses += !sameTree && r.status == 0;
+            EXPECT_FALSE(!sameTree && r.status == 0) << "a different program called equivalent";
+            if (sameTree && r.status != 0)
+                std::printf("residue: %s\n%s\n", f.c_str(), r.out.substr(0, 400).c_str());
+        }
+    }
+    std::printf("gofmt -s elision undone: %d pairs, %d the same to go/parser, %d accepted, %d misses; "
+                "%d mutants, %d flagged\n", pairs, same, accepted, misses, mutants, flagged);
+    EXPECT_GT(pairs, 0);
+    EXPECT_EQ(accepted, same);  // measured: all of them
+    EXPECT_EQ(flagged, mutants);
+}
+
 // Headers of +build lines over a few tags, and gofmt's //go:build line for
 // each, then that line changed (an operator, a '!', two tags swapped), which
 // may keep its meaning or not: go/build/constraint judges each changed file,
