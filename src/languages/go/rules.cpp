@@ -179,6 +179,13 @@ bool isName(RewriteWindow &w, std::uint64_t i)
     return true;
 }
 
+// Whether token i is the one-byte Code token c (tokenIs, without its strlen).
+bool isByte(RewriteWindow &w, std::uint64_t i, char c)
+{
+    const WindowToken &t = windowAt(w, i);
+    return t.kind == TokenKind::Code && t.whole && t.length == 1 && tokenKey(w, i)[0] == c;
+}
+
 bool isKeyword(RewriteWindow &w, std::uint64_t i)
 {
     for (const char *k : kKeywords)
@@ -495,7 +502,7 @@ Outcome decide(RewriteWindow &w, GoRulesState &st, std::uint64_t i)
         if (o == Outcome::Wait || windowAt(w, i).dropped)
             return o;
     }
-    if ((w.allow & rewriteBit(Rewrite::Elision)) && st.literalNext && (tokenIs(w, i, "[") || tokenIs(w, i, "map")))
+    if ((w.allow & rewriteBit(Rewrite::Elision)) && st.literalNext && (isByte(w, i, '[') || tokenIs(w, i, "map")))
         return elision(w, st, i);
     if ((w.allow & rewriteBit(Rewrite::Semicolons)) && tokenIs(w, i, ";") && st.afterFor)
         return emptyForClause(w, i);
@@ -507,6 +514,29 @@ Outcome decide(RewriteWindow &w, GoRulesState &st, std::uint64_t i)
         dropToken(w, i, Rewrite::Semicolons, next);
     }
     return Outcome::Done;
+}
+
+// Whether token i is one after which a '[' or `map` starts an operand:
+// '=', ':=', '(', ',', '{', ':', '[', '&', `return` or `range` (looked at
+// once a token, so by its length first).
+bool beforeLiteral(RewriteWindow &w, std::uint64_t i)
+{
+    const WindowToken &t = windowAt(w, i);
+    if (t.kind != TokenKind::Code || !t.whole)
+        return false;
+    const char *k = tokenKey(w, i);
+    switch (t.length) {
+    case 1:
+        return k[0] != '\0' && std::strchr("=(,{:[&", k[0]) != nullptr;
+    case 2:
+        return k[0] == ':' && k[1] == '=';
+    case 5:
+        return std::memcmp(k, "range", 5) == 0;
+    case 6:
+        return std::memcmp(k, "return", 6) == 0;
+    default:
+        return false;
+    }
 }
 
 // Moves the state past token i.
@@ -579,13 +609,10 @@ void advance(RewriteWindow &w, GoRulesState &st, std::uint64_t i)
     // A line end the lexer keeps (a blank line) stands between no tokens.
     if (windowAt(w, i).kind == TokenKind::Code) {
         const bool inLiteral = st.literals > 0 && st.context[st.literals - 1].depth == st.depth;
-        st.elementNext = inLiteral && (tokenIs(w, i, "{") || tokenIs(w, i, ","));
-        st.valueNext = inLiteral && tokenIs(w, i, ":");
+        st.elementNext = inLiteral && (isByte(w, i, '{') || isByte(w, i, ','));
+        st.valueNext = inLiteral && isByte(w, i, ':');
     }
-    static const char *const kBeforeLiteral[] = {"=", ":=", "(", ",", "{", ":", "[", "&", "return", "range"};
-    st.literalNext = false;
-    for (const char *k : kBeforeLiteral)
-        st.literalNext = st.literalNext || tokenIs(w, i, k);
+    st.literalNext = beforeLiteral(w, i);
     // In a header a '{' after a literal, or after a name (or names joined by
     // '.') that follows an operator, opens the body: a composite literal's
     // type there is no such name (`[]int{`, `map[K]V{`, `*T{` are not told
