@@ -58,7 +58,11 @@
 //   or the '}' follows, a ':' for a key), loses those tokens; and the
 //   elements of such a literal, written with its type or without, are looked
 //   at in turn against its own type. A func type or one in parentheses is not
-//   read, nor a literal whose element is `T{1}.f`.
+//   read, nor a literal whose element is `T{1}.f`. The literal's type is
+//   copied when its '{' is reached (at most kElisionTypeTokens tokens and
+//   kElisionTypeBytes bytes, kElisionNesting literals deep), and each
+//   element is decided at its start with only its own tokens held, so a
+//   table longer than the window is read too.
 //
 // - build-lines: gofmt's own rewrite of build constraints. The lexer gives
 //   a //go:build line as "//go:build EXPR", a +build line as "//+build
