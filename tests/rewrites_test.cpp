@@ -15,7 +15,7 @@ TEST(Rewrites, OptionMistakes)
 {
     const std::string names =
         "Matchling==>  Option --allow needs one or more of: all, braces, parens, commas, quotes, numbers, "
-        "docstrings, usings, semicolons, case, build-lines \n";
+        "docstrings, usings, semicolons, case, build-lines, elision \n";
     const struct {
         const char *name;
         std::vector<std::string> args;
@@ -72,7 +72,8 @@ TEST(Rewrites, TreeRunCountsPerPairAndInTheSummary)
                          kEquivalent);
     r = runMatchling({"a", "b", "--tokens", "--allow", "all", "--format", "json"}, dir.path());
     const std::string counts = "\"allowed\":{\"braces\":0,\"parens\":1,\"commas\":0,\"quotes\":0,\"numbers\":0,"
-                               "\"docstrings\":0,\"usings\":0,\"semicolons\":0,\"case\":0,\"build-lines\":0}";
+                               "\"docstrings\":0,\"usings\":0,\"semicolons\":0,\"case\":0,\"build-lines\":0,"
+                               "\"elision\":0}";
     EXPECT_NE(r.out.find("\"path\":\"p.c\",\"status\":\"equivalent\",\"language\":\"c\"," + counts), std::string::npos)
         << r.out;
     EXPECT_NE(r.out.find("\"languages\":{\"c\":2}," + counts + "}"), std::string::npos) << r.out;

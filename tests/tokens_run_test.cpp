@@ -180,11 +180,11 @@ TEST(Tokens, SortedImportsCountTheirReorders)
          {"a.c", "b.c", "--tokens", "--sorted-imports", "--allow", "commas", "--format", "json"},
          "{\"type\":\"pair\",\"path\":\"b.c\",\"status\":\"equivalent\",\"language\":\"c\",\"allowed\":{\"braces\":0,"
          "\"parens\":0,\"commas\":0,\"quotes\":0,\"numbers\":0,\"docstrings\":0,\"usings\":0,\"semicolons\":0,"
-         "\"case\":0,\"build-lines\":0,\"imports\":1},\"first\":{\"name\":\"a.c\"},\"second\":{\"name\":\"b.c\"}}\n{\"type\":\"summary\",\"pairs\":1,"
+         "\"case\":0,\"build-lines\":0,\"elision\":0,\"imports\":1},\"first\":{\"name\":\"a.c\"},\"second\":{\"name\":\"b.c\"}}\n{\"type\":\"summary\",\"pairs\":1,"
          "\"equivalent\":1,\"not_equivalent\":0,\"failed\":0,\"not_compared\":0,\"only_on_one_side\":0,"
          "\"verdict\":\"equivalent\",\"languages\":{\"c\":1},\"allowed\":{\"braces\":0,\"parens\":0,\"commas\":0,"
          "\"quotes\":0,\"numbers\":0,\"docstrings\":0,\"usings\":0,\"semicolons\":0,\"case\":0,\"build-lines\":0,"
-         "\"imports\":1}}\n",
+         "\"elision\":0,\"imports\":1}}\n",
          0, kNone},
     };
     for (const Scenario &s : cases)

@@ -8,7 +8,7 @@ namespace {
 
 const char *const kRewriteNames[kRewriteKinds] = {
     "braces", "parens", "commas", "quotes", "numbers", "docstrings", "usings", "semicolons", "case", "build-lines",
-    "imports",
+    "elision", "imports",
 };
 
 // A 32-bit FNV-1a hash of n bytes, continued from h.

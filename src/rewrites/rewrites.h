@@ -47,11 +47,12 @@ enum class Rewrite : unsigned char {
     Case,        // the case of a hex colour or a unit (CSS), which CSS reads without regard to case
     BuildLines,  // Go's build constraints: a //go:build line that means what the +build lines mean, and
                  // +build lines by their meaning (gofmt adds the one and rewrites the others)
+    Elision,     // a composite literal's type left out where its enclosing literal's type gives it (gofmt -s)
     Imports,     // a run of import declarations read in another order than sorted (--sorted-imports; the
                  // sorted-import layer notes it, and --allow does not name it)
 };
-constexpr int kRewriteKinds = 11; // the rewrites the reports count
-constexpr int kAllowKinds = 10;   // of those, the first ones: those --allow names
+constexpr int kRewriteKinds = 12; // the rewrites the reports count
+constexpr int kAllowKinds = 11;   // of those, the first ones: those --allow names
 using RewriteSet = std::uint16_t;  // a bit (1 << Rewrite) per rewrite
 
 constexpr RewriteSet rewriteBit(Rewrite r) { return static_cast<RewriteSet>(1u << static_cast<unsigned>(r)); }

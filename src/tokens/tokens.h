@@ -36,13 +36,13 @@ struct TokenPlace {
 // The rewrites undone at a token, as the rewriter hands it out (only with
 // --allow; rewrites/rewrites.h), or the reorder of a run of imports, on its
 // first token as the sorted-import layer hands it out. Lexers leave it empty.
-constexpr int kNoteKinds = 11;  // the rewrites a note tells of (kRewriteKinds)
+constexpr int kNoteKinds = 12;  // the rewrites a note tells of (kRewriteKinds)
 struct RewriteNote {
     std::uint16_t kinds = 0;                // a bit per rewrite done there
     std::uint32_t prints[kNoteKinds] = {};  // per rewrite, a fingerprint of what it took there as written
     TokenPlace place;                       // where the first of them stands
 };
-constexpr int kImportsKind = 10;                               // the index of a reordered run of imports
+constexpr int kImportsKind = 11;                               // the index of a reordered run of imports
 constexpr std::uint16_t kImportsNote = 1u << kImportsKind;     // its bit (Rewrite::Imports)
 
 // One piece of a token.

@@ -373,6 +373,54 @@ TEST(GoNearMiss, ConstraintParens)
     });
 }
 
+// gofmt -s's composite literals without their type: only where the element,
+// key or value type written in the enclosing literal's type is the same tokens.
+TEST(GoNearMiss, Elision)
+{
+    checkRewritePairs(Go, kAllowAll, {
+        {"a slice's elements", "var x = []T{T{1}, T{2}}\n", "var x = []T{{1}, {2}}\n", true},
+        {"another type", "var x = []T{U{1}}\n", "var x = []T{{1}}\n", false},
+        {"a pointer's &", "var x = []*T{&T{1}}\n", "var x = []*T{{1}}\n", true},
+        {"T against *T", "var x = []*T{T{1}}\n", "var x = []*T{{1}}\n", false},
+        {"&T against T", "var x = []T{&T{1}}\n", "var x = []T{{1}}\n", false},
+        {"a qualified name", "var x = [...]p.T{p.T{1}}\n", "var x = [...]p.T{{1}}\n", true},
+        {"another package", "var x = []p.T{q.T{1}}\n", "var x = []p.T{{1}}\n", false},
+        {"a name against a qualified one", "var x = []T{p.T{1}}\n", "var x = []T{{1}}\n", false},
+        {"type arguments", "var x = [2]G[int]{G[int]{1}}\n", "var x = [2]G[int]{{1}}\n", true},
+        {"other type arguments", "var x = []G[int]{G[int8]{1}}\n", "var x = []G[int]{{1}}\n", false},
+        {"map keys and values", "var x = map[K]V{K{1}: V{2}}\n", "var x = map[K]V{{1}: {2}}\n", true},
+        {"a key of the value's type", "var x = map[K]V{V{1}: {2}}\n", "var x = map[K]V{{1}: {2}}\n", false},
+        {"a pointer value", "var x = map[string]*T{\"a\": &T{1}}\n", "var x = map[string]*T{\"a\": {1}}\n", true},
+        {"an indexed element", "var x = []T{0: T{1}}\n", "var x = []T{0: {1}}\n", true},
+        {"nested", "var x = [][]T{[]T{T{1}}, {T{2}}}\n", "var x = [][]T{{{1}}, {{2}}}\n", true},
+        {"nested in a map", "var x = map[K][]T{{1}: []T{T{2}}}\n", "var x = map[K][]T{{1}: {{2}}}\n", true},
+        {"a struct type", "var x = []struct{ a int }{struct{ a int }{1}}\n", "var x = []struct{ a int }{{1}}\n",
+         true},
+        {"a struct type written otherwise", "var x = []struct{ a int }{struct{ b int }{1}}\n",
+         "var x = []struct{ a int }{{1}}\n", false},
+        {"more of the element after it", "var x = []T{T{1}.f()}\n", "var x = []T{{1}.f()}\n", false},
+        {"a func literal", "var x = []func(){func(){}}\n", "var x = []func(){{}}\n", false},
+        {"a body after a result type", "func f() *[]T { T{1} }\n", "func f() *[]T { {1} }\n", false},
+        {"a type name's literal", "var x = S{T{1}}\n", "var x = S{{1}}\n", false},
+        {"in a call", "f([]T{T{1}})\n", "f([]T{{1}})\n", true},
+    });
+    checkRewritePairs(Go, rewriteBit(Rewrite::Parens), {
+        {"parens only: types stay", "var x = []T{T{1}}\n", "var x = []T{{1}}\n", false},
+    });
+    // A table longer than the rewriter's window is read element by element;
+    // its last element written with another type still differs.
+    std::string written = "var x = []struct{ f func() (int, error) }{", elided = written;
+    for (int k = 0; k < 1500; ++k) {
+        written += "struct{ f func() (int, error) }{g},\n";
+        elided += "{g},\n";
+    }
+    checkRewritePairs(Go, kAllowAll, {
+        {"a long table", written + "}\n", elided + "}\n", true},
+        {"a long table's last element", written + "struct{ f func() (int, bool) }{g},\n}\n", elided + "{g},\n}\n",
+         false},
+    });
+}
+
 TEST(GoNearMiss, EmptyStatements)
 {
     checkRewritePairs(Go, kAllowAll, {
@@ -786,6 +834,11 @@ const char *const kGoSamples[] = {
     "\tfor i := 0; i < 2; i++ {\n\t};;\n\tg(x)\n}\n",
     "package p\n\nfunc e(y int) {\n\tif y > 2 {\n\t\tg(y)\n\t};;\n\tg(y)\n}\n",
     "package p\n\nfunc e() {\n\tfor ;; {\n\t\tbreak\n\t}\n}\n",
+    "package p\n\ntype T struct{ a, b int }\ntype G[P any] struct{ p P }\n\nvar x = []T{T{1, 2}, T{a: 3}}\n"
+    "var y = map[T]*T{T{1, 2}: &T{3, 4}}\nvar z = [...][]T{[]T{T{}}, {T{5, 6}}}\nvar g = [2]G[int]{G[int]{1}}\n"
+    "var s = []struct{ a int }{struct{ a int }{1}}\nvar q = map[string][]*T{\"a\": []*T{&T{}, nil}}\n",
+    "package p\n\ntype T struct{ a int }\n\nfunc f() []*T {\n\tfor _, t := range []T{T{1}} {\n\t\t_ = t\n\t}\n"
+    "\treturn []*T{&T{2}, &T{a: 3}}\n}\n",
 };
 
 // gofmt and gofmt -s on sources of the Go tree and the samples above;
@@ -847,6 +900,53 @@ TEST(GoRewritesTools, GofmtJudgedByGoParser)
         EXPECT_EQ(residue, 0);  // measured: none on these sources
         EXPECT_GT(accepted, 0);
     }
+}
+
+// gofmt -s's elision undone on sources of the Go tree: the helper writes in
+// each composite literal's type that gofmt -s leaves out. go/parser judges
+// (its tree with those types left out), and --allow all must call
+// equivalent each pair whose trees are the same; each mutant (a type name
+// with X added) must differ.
+TEST(GoRewritesTools, ElisionUndoneOnTheGoTree)
+{
+    if (!helper().why.empty())
+        GTEST_SKIP() << helper().why;
+    std::istringstream list(shell("find /usr/lib/go-*/src/ -name '*.go' -not -path '*/testdata/*' -size -60k "
+                                  "2>/dev/null | sort | awk 'NR % 5 == 0' | head -600"));
+    ScratchDir dir;
+    const std::string tool = shellWord(helper().path);
+    int pairs = 0, same = 0, accepted = 0, misses = 0, mutants = 0, flagged = 0;
+    for (std::string f; std::getline(list, f);) {
+        for (const char *mutate : {"", " mutate"}) {
+            const std::string out = shell(tool + " unelide " + shellWord(f) + mutate);
+            if (out.empty())
+                continue;
+            SCOPED_TRACE(f + mutate);
+            writeFile(dir.file("a.go"), readFile(f));
+            writeFile(dir.file("b.go"), out);
+            const bool sameTree =
+                shell(tool + " tree " + shellWord(dir.file("a.go"))) == shell(tool + " tree " + shellWord(dir.file("b.go")));
+            RunResult r = runMatchling({"a.go", "b.go", "--tokens", "--allow", "all", "--exit-status"}, dir.path());
+            if (*mutate) {
+                ++mutants;
+                flagged += r.status != 0;
+                EXPECT_NE(r.status, 0) << "a mutant called equivalent";
+                continue;
+            }
+            ++pairs;
+            same += sameTree;
+            accepted += sameTree && r.status == 0;
+            misses += !sameTree && r.status == 0;
+            EXPECT_FALSE(!sameTree && r.status == 0) << "a different program called equivalent";
+            if (sameTree && r.status != 0)
+                std::printf("residue: %s\n%s\n", f.c_str(), r.out.substr(0, 400).c_str());
+        }
+    }
+    std::printf("gofmt -s elision undone: %d pairs, %d the same to go/parser, %d accepted, %d misses; "
+                "%d mutants, %d flagged\n", pairs, same, accepted, misses, mutants, flagged);
+    EXPECT_GT(pairs, 0);
+    EXPECT_EQ(accepted, same);  // measured: all of them
+    EXPECT_EQ(flagged, mutants);
 }
 
 // Headers of +build lines over a few tags, and gofmt's //go:build line for

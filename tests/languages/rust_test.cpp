@@ -386,6 +386,17 @@ TEST(RustNearMiss, NestedParens)
         {"a literal", "let a = (0.).f();", "let a = 0. .f();", true},
         {"a call of a literal", "f(1);", "f 1;", false},
         {"a negative literal", "let a = (-1).abs();", "let a = -1.abs();", false},
+        {"a trait's empty generics", "trait T<> {}", "trait T {}", true},
+        {"a struct's", "struct S<>(u8);", "struct S(u8);", true},
+        {"an impl's", "impl<> T for U {}", "impl T for U {}", true},
+        {"a fn's", "fn f<>() {}", "fn f() {}", true},
+        {"a path's empty arguments", "fn f() { let v: Vec<> = x; }", "fn f() { let v: Vec = x; }", false},
+        {"a generic list not empty", "trait T<A> {}", "trait T {}", false},
+        {"a closure's empty parameters", "fn f() { g(| | 1); }", "fn f() { g(|| 1); }", true},
+        {"after move", "let c = move | | 1;", "let c = move || 1;", true},
+        {"an operator's operand", "let c = a | | b| b;", "let c = a || b| b;", false},
+        {"after ',': may close parameters", "fn f() { g(a, | | 1); }", "fn f() { g(a, || 1); }", false},
+        {"in a macro", "fn f() { m!(| | 1); }", "fn f() { m!(|| 1); }", false},
     });
     checkRewritePairs(Language::Rust, rewriteBit(Rewrite::Commas), {
         {"commas only: parentheses stay", "let a = ((f()));", "let a = (f());", false},
@@ -1144,6 +1155,8 @@ const char *const kRustSamples[] = {
     "    let g = 0. .to_string();\n    let Some(h) = v else { return 0 };\n"
     "    let k = match v { | Some(1) | Some(2) => 1, | _ => 2 };\n"
     "    c(b[0], d()) + e as u32 + h + k + g.len() as u32 + a.len() as u32\n}\n",
+    "trait T<> {}\nstruct S<>(u8);\nimpl<> T for S {}\nfn f<>(v: Vec<u32>) -> usize {\n    let d = | | 1;\n"
+    "    let e = move | | v.len();\n    v.iter().map(|x| x + d()).count() + e()\n}\n",
 };
 
 // rustfmt with its rewriting options on the standard library's sources; rustc

@@ -47,6 +47,23 @@
 //   ';', '{', closing bracket outside brackets or token of a statement
 //   (':=', '=', '++', ...), then ';' and '{'.
 //
+// - elision: gofmt -s's composite literals whose type is left out, `[]T{T{1}}`
+//   against `[]T{{1}}`: inside a literal whose type is written as an array,
+//   slice or map type (a '[' or `map` where only an operand can start: after
+//   '=', ':=', '(', ',', '{', ':', '[', '&', `return` or `range`, never
+//   after a ')' or '*' whose type may be a result's before a body), an
+//   element, key or value that is a composite literal written with the very
+//   tokens of the element, key or value type, `T`, `p.T`, `T[int]`, `[]int`
+//   (or `&T` where that type is `*T`), and that is all of the element (a ','
+//   or the '}' follows, a ':' for a key), loses those tokens; and the
+//   elements of such a literal, written with its type or without, are looked
+//   at in turn against its own type. A func type or one in parentheses is not
+//   read, nor a literal whose element is `T{1}.f`. The literal's type is
+//   copied when its '{' is reached (at most kElisionTypeTokens tokens and
+//   kElisionTypeBytes bytes, kElisionNesting literals deep), and each
+//   element is decided at its start with only its own tokens held, so a
+//   table longer than the window is read too.
+//
 // - build-lines: gofmt's own rewrite of build constraints. The lexer gives
 //   a //go:build line as "//go:build EXPR", a +build line as "//+build
 //   OPTIONS" and the blank line that makes the +build lines before it count
@@ -69,6 +86,7 @@
 // around the current one; a decision that needs tokens up to a bracket's
 // match waits for them, and is given up (the tokens stay as written) when
 // the window is full first.
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
@@ -79,6 +97,10 @@ namespace {
 constexpr std::size_t kGoNesting = 256;  // brackets tracked; deeper ones take no rewrite
 constexpr int kBuildAtoms = 12;          // literals of build constraints compared by their truth tables
 constexpr std::size_t kBuildNodes = 256; // literals and operators of the constraints of one header
+constexpr int kElisionNesting = 6;       // literals nested whose elements elision reads; deeper ones stay
+constexpr int kElisionTypeTokens = 96;   // tokens of an element type elision compares; longer types stay
+constexpr int kElisionTypeBytes = 768;   // their bytes
+constexpr std::uint32_t kPending = ~std::uint32_t{0};  // the depth of a literal whose '{' is still ahead
 
 // What an open bracket is.
 enum class Opens : unsigned char {
@@ -95,6 +117,21 @@ struct GoRuleLevel {
     bool header;          // inside the header of an if, for or switch at this level, or maybe still
     std::uint8_t left;    // ';' the header may still hold
     bool comma;           // type parameters: the list holds a comma at its top level
+};
+
+// A type as its tokens' bytes, copied from the window.
+struct ElisionType {
+    int count;                                // tokens
+    std::uint16_t ends[kElisionTypeTokens];   // where each token ends in bytes
+    char bytes[kElisionTypeBytes];
+};
+
+// A composite literal of an array, slice or map type whose elements elision reads.
+struct ElisionContext {
+    std::uint64_t open;       // absolute index of its '{'
+    std::uint32_t depth;      // the depth inside its braces; kPending until the '{' is passed
+    bool map;                 // a map type: its elements are keys, then values after ':'
+    ElisionType key, value;   // the key (maps) and element types
 };
 
 struct GoRulesState {
@@ -119,6 +156,12 @@ struct GoRulesState {
     bool control;                        // the previous token is `if`, `for`, `switch` or `range`, or a '('
                                          // after one taken out
     bool listComma;                      // the '[' being looked at opens type parameters with a comma
+    bool literalNext;                    // a '[' or `map` after the previous token starts an operand, where
+                                         // no type can be followed by a body's '{'
+    ElisionContext context[kElisionNesting];  // the literals open whose elements elision reads, innermost last
+    int literals;                        // contexts held
+    bool elementNext;                    // the previous token is the '{' or a ',' of the innermost of them
+    bool valueNext;                      // the previous token is a ':' of it
 };
 
 const char *const kKeywords[] = {"break",  "case",   "chan",  "const", "continue", "default", "defer",
@@ -138,6 +181,13 @@ bool isName(RewriteWindow &w, std::uint64_t i)
         if (tokenIs(w, i, k))
             return false;
     return true;
+}
+
+// Whether token i is the one-byte Code token c (tokenIs, without its strlen).
+bool isByte(RewriteWindow &w, std::uint64_t i, char c)
+{
+    const WindowToken &t = windowAt(w, i);
+    return t.kind == TokenKind::Code && t.whole && t.length == 1 && tokenKey(w, i)[0] == c;
 }
 
 bool isKeyword(RewriteWindow &w, std::uint64_t i)
@@ -249,6 +299,186 @@ Outcome constraintParens(RewriteWindow &w, std::uint64_t i)
     return Outcome::Done;
 }
 
+// Composite literals (elision, see the top).
+
+constexpr std::uint64_t kNoType = ~std::uint64_t{0};  // typeEnd: the tokens are no type the rule reads
+
+// The index after the type that starts at i, as a composite literal's type
+// and its element types are written: a type name, qualified or not, with
+// its type arguments, or `*`, `[...]`, `map[K]`, `chan`, `<-chan` or `chan<-`
+// before a type, or a struct or interface type. windowEnd(w) when its tokens
+// are not all held; kNoType for anything else (a func type, parentheses),
+// whose end the rule does not try to find.
+std::uint64_t typeEnd(RewriteWindow &w, std::uint64_t i, int depth)
+{
+    if (i >= windowEnd(w))
+        return windowEnd(w);
+    if (depth > kElisionNesting)
+        return kNoType;
+    std::uint64_t k = i + 1;
+    if (tokenIs(w, i, "*") || tokenIs(w, i, "[") || tokenIs(w, i, "map")) {
+        if (tokenIs(w, i, "map") && (k >= windowEnd(w) || !tokenIs(w, k, "[")))
+            return k >= windowEnd(w) ? k : kNoType;
+        if (!tokenIs(w, i, "*"))
+            k = matchingClose(w, tokenIs(w, i, "map") ? k : i) + 1;
+        return k > windowEnd(w) ? windowEnd(w) : typeEnd(w, k, depth + 1);
+    }
+    if (tokenIs(w, i, "chan") || tokenIs(w, i, "<-")) {
+        if (k >= windowEnd(w))
+            return windowEnd(w);
+        if (tokenIs(w, i, "<-") != tokenIs(w, k, "chan"))
+            return kNoType;
+        return typeEnd(w, tokenIs(w, k, "chan") || tokenIs(w, k, "<-") ? k + 1 : k, depth + 1);
+    }
+    if (tokenIs(w, i, "struct") || tokenIs(w, i, "interface")) {
+        if (k >= windowEnd(w))
+            return windowEnd(w);
+        return tokenIs(w, k, "{") ? std::min(matchingClose(w, k) + 1, windowEnd(w)) : kNoType;
+    }
+    if (!isName(w, i))
+        return kNoType;
+    if (k + 1 < windowEnd(w) && tokenIs(w, k, ".") && isName(w, k + 1))
+        k += 2;
+    if (k < windowEnd(w) && tokenIs(w, k, "["))
+        k = std::min(matchingClose(w, k) + 1, windowEnd(w));
+    return k;
+}
+
+// Copies the type written as tokens from .. to into t; false when it does
+// not fit.
+bool copyType(RewriteWindow &w, std::uint64_t from, std::uint64_t to, ElisionType &t)
+{
+    t.count = 0;
+    std::uint16_t used = 0;
+    for (std::uint64_t k = from; k < to; ++k) {
+        const WindowToken &x = windowAt(w, k);
+        if (t.count == kElisionTypeTokens || x.kind != TokenKind::Code || !x.whole || x.dropped ||
+            x.length > static_cast<std::size_t>(kElisionTypeBytes - used))
+            return false;
+        std::memcpy(t.bytes + used, tokenKey(w, k), x.length);
+        used = static_cast<std::uint16_t>(used + x.length);
+        t.ends[t.count++] = used;
+    }
+    return t.count > 0;
+}
+
+// Token k of type t as its bytes and length.
+const char *typeToken(const ElisionType &t, int k, std::size_t &n)
+{
+    const std::uint16_t from = k == 0 ? 0 : t.ends[k - 1];
+    n = t.ends[k] - from;
+    return t.bytes + from;
+}
+
+bool typeTokenIs(const ElisionType &t, int k, const char *s)
+{
+    std::size_t n = 0;
+    const char *p = typeToken(t, k, n);
+    return k < t.count && std::strlen(s) == n && std::memcmp(p, s, n) == 0;
+}
+
+// Types t[from, to) as a type of their own.
+ElisionType subType(const ElisionType &t, int from, int to)
+{
+    ElisionType u{};
+    const std::uint16_t base = from == 0 ? 0 : t.ends[from - 1];
+    for (int k = from; k < to; ++k)
+        u.ends[u.count++] = static_cast<std::uint16_t>(t.ends[k] - base);
+    std::memcpy(u.bytes, t.bytes + base, to > from ? t.ends[to - 1] - base : 0);
+    return u;
+}
+
+// The index in t of the bracket that closes the one at k, or t.count.
+int typeClose(const ElisionType &t, int k)
+{
+    int depth = 0;
+    for (; k < t.count; ++k) {
+        depth += typeTokenIs(t, k, "[") || typeTokenIs(t, k, "(") || typeTokenIs(t, k, "{");
+        depth -= typeTokenIs(t, k, "]") || typeTokenIs(t, k, ")") || typeTokenIs(t, k, "}");
+        if (depth == 0)
+            return k;
+    }
+    return t.count;
+}
+
+// Opens the context of a literal of type t whose '{' is at open, when t is
+// an array, slice or map type with an element type (and a key type).
+void pushLiteral(GoRulesState &st, std::uint64_t open, const ElisionType &t)
+{
+    if (st.literals == kElisionNesting || t.count == 0)
+        return;
+    ElisionContext c{};
+    c.open = open;
+    c.depth = kPending;
+    if (typeTokenIs(t, 0, "[")) {
+        const int close = typeClose(t, 0);
+        c.value = subType(t, close + 1, t.count);
+    } else if (typeTokenIs(t, 0, "map") && typeTokenIs(t, 1, "[")) {
+        const int close = typeClose(t, 1);
+        c.key = subType(t, 2, close);
+        c.value = subType(t, close + 1, t.count);
+        c.map = true;
+        if (c.key.count == 0)
+            return;
+    }
+    if (c.value.count == 0 || c.value.count > kElisionTypeTokens)
+        return;
+    st.context[st.literals++] = c;
+}
+
+// The element, key or value of the innermost literal at i (see the top):
+// where it is a composite literal written with that type (`T{`, or `&T{`
+// where the type is `*T`) that makes all of it (the token after its '}' is
+// `:` for a key, else ',' or the literal's '}'), its type is taken out; a
+// literal there, written so or with its type left out, opens a context of
+// its own.
+Outcome elideAt(RewriteWindow &w, GoRulesState &st, std::uint64_t i)
+{
+    const ElisionContext &c = st.context[st.literals - 1];
+    const bool isKey = c.map && st.elementNext;
+    const ElisionType &type = isKey ? c.key : c.value;
+    const bool pointer = typeTokenIs(type, 0, "*");
+    const int from = pointer ? 1 : 0;
+    const std::uint64_t at = i + from, n = static_cast<std::uint64_t>(type.count - from);
+    if (at + n >= windowEnd(w))
+        return Outcome::Wait;
+    bool written = !pointer || tokenIs(w, i, "&");
+    for (std::uint64_t k = 0; written && k < n; ++k) {
+        std::size_t length = 0;
+        const char *p = typeToken(type, from + static_cast<int>(k), length);
+        const WindowToken &x = windowAt(w, at + k);
+        written = x.kind == TokenKind::Code && x.whole && !x.dropped && x.length == length &&
+                  std::memcmp(tokenKey(w, at + k), p, length) == 0;
+    }
+    const std::uint64_t brace = written ? at + n : i;
+    if (!tokenIs(w, brace, "{") || windowAt(w, brace).dropped)
+        return Outcome::Done;
+    const std::uint64_t end = matchingClose(w, brace);
+    if (end >= windowEnd(w) || end + 1 >= windowEnd(w))
+        return Outcome::Wait;
+    if (!(isKey ? tokenIs(w, end + 1, ":") : (tokenIs(w, end + 1, ",") || tokenIs(w, end + 1, "}"))))
+        return Outcome::Done;
+    for (std::uint64_t k = i; k < brace; ++k)
+        dropToken(w, k, Rewrite::Elision, brace);
+    pushLiteral(st, brace, subType(type, from, type.count));
+    return Outcome::Done;
+}
+
+// The '[' or `map` at i where an operand starts: when it starts a composite
+// literal of an array, slice or map type, the context of its elements.
+Outcome elision(RewriteWindow &w, GoRulesState &st, std::uint64_t i)
+{
+    const std::uint64_t end = typeEnd(w, i, 0);
+    if (end == kNoType)
+        return Outcome::Done;
+    if (end >= windowEnd(w))
+        return Outcome::Wait;
+    ElisionType t{};
+    if (tokenIs(w, end, "{") && copyType(w, i, end, t))
+        pushLiteral(st, end, t);
+    return Outcome::Done;
+}
+
 // The decisions taken at token i, before the state moves past it.
 Outcome decide(RewriteWindow &w, GoRulesState &st, std::uint64_t i)
 {
@@ -270,6 +500,14 @@ Outcome decide(RewriteWindow &w, GoRulesState &st, std::uint64_t i)
         if (!st.operand)
             return nestedParens(w, i);
     }
+    if ((w.allow & rewriteBit(Rewrite::Elision)) && st.literals > 0 && (st.elementNext || st.valueNext) &&
+        st.context[st.literals - 1].depth == st.depth) {
+        const Outcome o = elideAt(w, st, i);
+        if (o == Outcome::Wait || windowAt(w, i).dropped)
+            return o;
+    }
+    if ((w.allow & rewriteBit(Rewrite::Elision)) && st.literalNext && (isByte(w, i, '[') || tokenIs(w, i, "map")))
+        return elision(w, st, i);
     if ((w.allow & rewriteBit(Rewrite::Semicolons)) && tokenIs(w, i, ";") && st.afterFor)
         return emptyForClause(w, i);
     if ((w.allow & rewriteBit(Rewrite::Semicolons)) && tokenIs(w, i, ";") && st.semicolon && st.depth > 0 &&
@@ -280,6 +518,29 @@ Outcome decide(RewriteWindow &w, GoRulesState &st, std::uint64_t i)
         dropToken(w, i, Rewrite::Semicolons, next);
     }
     return Outcome::Done;
+}
+
+// Whether token i is one after which a '[' or `map` starts an operand:
+// '=', ':=', '(', ',', '{', ':', '[', '&', `return` or `range` (looked at
+// once a token, so by its length first).
+bool beforeLiteral(RewriteWindow &w, std::uint64_t i)
+{
+    const WindowToken &t = windowAt(w, i);
+    if (t.kind != TokenKind::Code || !t.whole)
+        return false;
+    const char *k = tokenKey(w, i);
+    switch (t.length) {
+    case 1:
+        return k[0] != '\0' && std::strchr("=(,{:[&", k[0]) != nullptr;
+    case 2:
+        return k[0] == ':' && k[1] == '=';
+    case 5:
+        return std::memcmp(k, "range", 5) == 0;
+    case 6:
+        return std::memcmp(k, "return", 6) == 0;
+    default:
+        return false;
+    }
 }
 
 // Moves the state past token i.
@@ -293,6 +554,11 @@ void advance(RewriteWindow &w, GoRulesState &st, std::uint64_t i)
     bool listStart = false, paramName = false;
     if (open && l && l->header && st.bodyNext && tokenIs(w, i, "{"))
         l->left = 0;  // the body: the header holds no more ';'
+    if (open && st.literals > 0 && st.context[st.literals - 1].open == i)
+        st.context[st.literals - 1].depth = st.depth + 1;
+    if (close)
+        while (st.literals > 0 && st.context[st.literals - 1].depth == st.depth)
+            --st.literals;
     if (open) {
         Opens opens = tokenIs(w, i, "(")   ? (st.afterType ? Opens::TypeGroup : Opens::Paren)
                       : tokenIs(w, i, "[") ? (st.declared ? Opens::TypeParams : Opens::Square)
@@ -344,6 +610,13 @@ void advance(RewriteWindow &w, GoRulesState &st, std::uint64_t i)
     st.paramName = paramName;
     st.close = close;
     st.afterFor = tokenIs(w, i, "for");
+    // A line end the lexer keeps (a blank line) stands between no tokens.
+    if (windowAt(w, i).kind == TokenKind::Code) {
+        const bool inLiteral = st.literals > 0 && st.context[st.literals - 1].depth == st.depth;
+        st.elementNext = inLiteral && (isByte(w, i, '{') || isByte(w, i, ','));
+        st.valueNext = inLiteral && isByte(w, i, ':');
+    }
+    st.literalNext = beforeLiteral(w, i);
     // In a header a '{' after a literal, or after a name (or names joined by
     // '.') that follows an operator, opens the body: a composite literal's
     // type there is no such name (`[]int{`, `map[K]V{`, `*T{` are not told
@@ -674,4 +947,4 @@ bool goAside(const char *key, std::size_t n)
 } // namespace
 
 extern const RewriteRules kGoRules = rulesRecord<GoRulesState>(
-    Language::Go, {Rewrite::Parens, Rewrite::Semicolons, Rewrite::BuildLines}, goScan, goAside);
+    Language::Go, {Rewrite::Parens, Rewrite::Semicolons, Rewrite::BuildLines, Rewrite::Elision}, goScan, goAside);

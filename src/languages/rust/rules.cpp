@@ -35,7 +35,14 @@
 //   the inner pair is what the outer one holds, so the outer one means
 //   nothing (`f((a, b))`, a call with a tuple, stays, as it follows a name);
 //   such a group that holds one number literal, `(0.).f()` against
-//   `0. .f()`, is taken out too;
+//   `0. .f()`, is taken out too. And an item head's empty generic
+//   parameters, `trait T<> {}` against `trait T {}`: a '<' and '>' right
+//   after `impl`, or after the name after `struct`, `enum`, `union`,
+//   `trait`, `fn` or `type` (never a path's `Vec<>`); and a closure's empty
+//   parameters `| |` against `||`: two '|' with nothing between where a
+//   closure may start and no binary operator can stand, not after ','
+//   (where the first may close a closure's parameters), both made one
+//   canonical `||`;
 // - semicolons: an empty statement, a ';' right after another ';' or after
 //   the '{' of a block of statements: a '{' not of a match, a struct, enum or
 //   union definition, a use group, a struct literal or pattern, nor of the
@@ -153,6 +160,9 @@ struct RustState {
                                           // that may: a '(' after it may be a call's, not a group
     bool closureBarred;                   // the previous token cannot stand before a closure (false at the
                                           // start, as after a ';')
+    std::uint64_t joined;                 // 1 + the index of the second '|' of `| |` taken into `||` (0: none)
+    std::uint64_t heads;                  // 1 + the index of the last `struct`, `enum`, `union`, `trait`, `fn`
+                                          // or `type` (0: none)
 };
 
 const char *const kKeywords[] = {
@@ -554,6 +564,60 @@ void rewriteString(RewriteWindow &w, std::uint64_t i)
     replaceKey(w, i, Rewrite::Quotes, out, used);
 }
 
+// Whether the '<' at i opens an item head's generic parameters: right after
+// `impl`, or after the name that follows `struct`, `enum`, `union`,
+// `trait`, `fn` or `type`.
+bool headGenerics(RewriteWindow &w, const RustState &st, std::uint64_t i)
+{
+    if (i == w.first)
+        return false;
+    return tokenIs(w, i - 1, "impl") ||
+           (st.heads != 0 && st.heads + 1 == i && isNameToken(w, i - 1) && !isKeyword(w, i - 1));
+}
+
+// The '<' at i of an item head's generic parameters: taken out with the
+// '>' right after it, `trait T<> {}` against `trait T {}`, an empty list
+// the grammar reads as none.
+Outcome emptyGenerics(RewriteWindow &w, std::uint64_t i)
+{
+    if (i + 1 >= windowEnd(w))
+        return Outcome::Wait;
+    if (!tokenIs(w, i + 1, ">"))
+        return Outcome::Done;
+    const std::uint64_t onto = nextKept(w, i + 1);
+    if (onto >= windowEnd(w))
+        return Outcome::Wait;
+    dropToken(w, i, Rewrite::Parens, onto);
+    dropToken(w, i + 1, Rewrite::Parens, onto);
+    return Outcome::Done;
+}
+
+// Whether token i is the canonical `||` of a closure's empty parameters.
+bool isJoined(RewriteWindow &w, std::uint64_t i)
+{
+    const WindowToken &t = windowAt(w, i);
+    return t.kind == TokenKind::Value && t.length == 2 && std::memcmp(tokenKey(w, i), "||", 2) == 0;
+}
+
+// The '|' or '||' at i, where a closure may start (the token after it is
+// held): a closure's empty parameters, `| |` (two '|' with nothing
+// between, which can be nothing else where an expression starts) and `||`,
+// become one canonical `||`. Not after ',', where the first '|' may close
+// a closure's parameters, `|a,| | | b`.
+void emptyParameters(RewriteWindow &w, RustState &st, std::uint64_t i)
+{
+    if (i == w.first || tokenIs(w, i - 1, ","))
+        return;
+    if (tokenIs(w, i, "|") && !(tokenIs(w, i + 1, "|") && !windowAt(w, i + 1).dropped))
+        return;
+    if (!replaceKey(w, i, Rewrite::Parens, "||", 2))
+        return;
+    if (tokenIs(w, i + 1, "|") && !windowAt(w, i + 1).dropped) {
+        dropToken(w, i + 1, Rewrite::Parens, i);
+        st.joined = i + 2;
+    }
+}
+
 // The decisions taken at token i, before the state moves past it.
 Outcome decide(RewriteWindow &w, RustState &st, std::uint64_t i)
 {
@@ -585,8 +649,17 @@ Outcome decide(RewriteWindow &w, RustState &st, std::uint64_t i)
     if ((w.allow & rewriteBit(Rewrite::Semicolons)) && tokenIs(w, i, ";") && top && l.brace &&
         l.holds == Holds::Other && (st.before == Before::Semicolon || st.before == Before::Open))
         return emptyStatement(w, i);
-    if ((w.allow & rewriteBit(Rewrite::Braces)) && !st.closureBarred && (tokenIs(w, i, "|") || tokenIs(w, i, "||")))
-        return closureBody(w, i);
+    if ((w.allow & rewriteBit(Rewrite::Parens)) && tokenIs(w, i, "<") && headGenerics(w, st, i))
+        return emptyGenerics(w, i);
+    if (!st.closureBarred && (tokenIs(w, i, "|") || tokenIs(w, i, "||"))) {
+        if (i + 1 >= windowEnd(w))
+            return Outcome::Wait;
+        if ((w.allow & rewriteBit(Rewrite::Braces)) && closureBody(w, i) == Outcome::Wait)
+            return Outcome::Wait;
+        if (w.allow & rewriteBit(Rewrite::Parens))
+            emptyParameters(w, st, i);
+        return Outcome::Done;
+    }
     if ((w.allow & rewriteBit(Rewrite::Commas)) && tokenIs(w, i, ","))
         return trailingComma(w, st, i);
     const WindowToken &t = windowAt(w, i);
@@ -712,7 +785,7 @@ void operandAndClosure(RewriteWindow &w, RustState &st, std::uint64_t i)
     static const char *const kBeforeClosure[] = {"(", "[", "{", ",", "=", "=>", ":", ";", "move", "return", "async"};
     const WindowToken &t = windowAt(w, i);
     bool operand = true;
-    if (t.kind == TokenKind::Code && t.length > 0) {
+    if ((t.kind == TokenKind::Code || isJoined(w, i)) && t.length > 0) {
         char c = tokenKey(w, i)[0];
         if (isNameToken(w, i)) {
             operand = true;
@@ -753,6 +826,12 @@ void closureParams(RewriteWindow &w, RustState &st, Level &l, std::uint64_t i)
 // Moves the state past token i.
 void advance(RewriteWindow &w, RustState &st, std::uint64_t i)
 {
+    if (st.joined == i + 1)
+        return;  // the second '|' of `| |`, which the first now stands for
+    static const char *const kHeads[] = {"struct", "enum", "union", "trait", "fn", "type"};
+    for (const char *k : kHeads)
+        if (tokenIs(w, i, k))
+            st.heads = i + 1;
     bool separator = st.separatorCount > 0 && st.separators[st.separatorCount - 1] == i;
     if (separator)
         --st.separatorCount;
@@ -778,7 +857,7 @@ void advance(RewriteWindow &w, RustState &st, std::uint64_t i)
                 --l->angle;
                 generic = true;
             }
-            if (tokenIs(w, i, "|") || tokenIs(w, i, "||")) {
+            if (tokenIs(w, i, "|") || tokenIs(w, i, "||") || isJoined(w, i)) {
                 closureParams(w, st, *l, i);
                 l->bodyVert = l->bodyVert || l->armBody;
             }
