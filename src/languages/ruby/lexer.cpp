@@ -76,31 +76,38 @@ bool isBegState(unsigned s)
 
 // --- Places and the queue ---------------------------------------------------
 
-// The index in lineStarts of the line that text offset at stands on, from
-// the line of the last place: most often the same or the next.
-std::size_t lineOf(RubyLexState &st, std::size_t at)
+// The index in lineStarts of the line that text offset at stands on, when
+// it is not the line of the last place: from there, a few lines on one by
+// one (comments, blank lines), else by halves.
+std::size_t lineFar(RubyLexState &st, std::size_t at)
 {
-    const std::vector<std::uint32_t> &lines = st.store->lineStarts;
-    const std::uint32_t *starts = lines.data();  // a sentinel past any offset ends it
+    const std::uint32_t *starts = st.lineStarts;
+    const std::size_t lines = st.store->lineStarts.size();  // a sentinel past any offset ends it
     std::size_t k = st.line;
     if (at >= starts[k + 1]) {
-        // A few lines on (comments, blank lines) one by one, else by halves.
-        const std::size_t near = std::min(k + 16, lines.size() - 2);
+        const std::size_t near = std::min(k + 16, lines - 2);
         while (k < near && at >= starts[k + 1])
             ++k;
         if (at >= starts[k + 1])
-            k = static_cast<std::size_t>(std::upper_bound(starts + k, starts + lines.size(), at) - starts) - 1;
-    } else if (at < starts[k]) {
+            k = static_cast<std::size_t>(std::upper_bound(starts + k, starts + lines, at) - starts) - 1;
+    } else {
         k = static_cast<std::size_t>(std::upper_bound(starts, starts + k, at) - starts) - 1;
     }
     st.line = k;
     return k;
 }
 
+// The same from any line: most often the line of the last place.
+inline std::size_t lineOf(RubyLexState &st, std::size_t at)
+{
+    const std::size_t k = st.line;
+    return at >= st.lineStarts[k] && at < st.lineStarts[k + 1] ? k : lineFar(st, at);
+}
+
 TokenPlace placeOf(RubyLexState &st, std::size_t at)
 {
     const std::size_t k = lineOf(st, at);
-    return {static_cast<std::int64_t>(k) + 1, static_cast<std::int64_t>(at - st.store->lineStarts[k]) + 1};
+    return {static_cast<std::int64_t>(k) + 1, static_cast<std::int64_t>(at - st.lineStarts[k]) + 1};
 }
 
 // Queues a token from text offset at to end, its key those bytes; plain
@@ -1631,6 +1638,7 @@ void rubyStart(Lexer &lx)
     // stands for, and a heredoc body's mark comes with an opener of three.
     st.store->keys.reserve(n + n / 3 + 64);
     noteLineStarts(text.data(), n, st.store->lineStarts);
+    st.lineStarts = st.store->lineStarts.data();
     if (!fits) {
         refuseSource(lx, "too large to compare as Ruby");
         st.finished = true;
@@ -1652,10 +1660,10 @@ void rubyStart(Lexer &lx)
 // The place of the queue's first token into place, and the place after it
 // into lx.endPlace, field by field: a place made apart and copied whole
 // stalls on its way through memory.
-void placeFirst(Lexer &lx, RubyLexState &st, const RubyToken &tok, TokenPlace &place)
+static inline void placeFirst(Lexer &lx, RubyLexState &st, const RubyToken &tok, TokenPlace &place)
 {
     const std::size_t k = lineOf(st, tok.at);
-    const std::uint32_t *starts = st.store->lineStarts.data();
+    const std::uint32_t *starts = st.lineStarts;
     place.line = static_cast<std::int64_t>(k) + 1;
     place.column = static_cast<std::int64_t>(tok.at - starts[k]) + 1;
     if (tok.end < starts[k + 1]) {
@@ -1666,7 +1674,7 @@ void placeFirst(Lexer &lx, RubyLexState &st, const RubyToken &tok, TokenPlace &p
     }
 }
 
-const char *keyOf(const RubyLexState &st, const RubyToken &tok)
+static const char *keyOf(const RubyLexState &st, const RubyToken &tok)
 {
     return tok.in == RubyKeyIn::Text ? st.store->text.data() + tok.key
            : tok.in == RubyKeyIn::Keys ? st.store->keys.data() + tok.key
