@@ -320,6 +320,24 @@ char closerOf(char open)
     }
 }
 
+// --- Reserved words ------------------------------------------------------------
+
+// Ruby's reserved words.
+enum class Word : unsigned char {
+    None, Encoding, Line, File, BEGIN, Begin, Break, END, Else, Elsif, End, Ensure, Alias, And, Case, Class, Def,
+    Defined, Do, False, For, If, In, Module, Next, Nil, Not, Or, Redo, Rescue, Retry, Return, Self, Super, Then,
+    True, Undef, Unless, Until, When, While, Yield,
+};
+
+// The state each leaves, in the order of Word (parse.y's keyword table).
+constexpr unsigned kWordStates[] = {
+    0, kEnd, kEnd, kEnd, kEnd, kBeg, kMid, kEnd, kBeg, kBeg, kEnd, kBeg, kFname | kFitem, kBeg, kBeg, kClass, kFname,
+    kArg, kBeg, kEnd, kBeg, kBeg, kBeg, kBeg, kMid, kEnd, kArg, kBeg, kEnd, kMid, kEnd, kMid, kEnd, kArg, kBeg,
+    kEnd, kFname | kFitem, kBeg, kBeg, kBeg, kBeg, kArg,
+};
+static_assert(sizeof kWordStates / sizeof kWordStates[0] == static_cast<std::size_t>(Word::Yield) + 1,
+              "a state for each reserved word");
+
 // --- The lexer's steps -------------------------------------------------------
 
 struct Ruby {
@@ -932,14 +950,14 @@ struct Ruby {
         push(st, TokenKind::Code, at, i, true);
         st.pos = i;
         if (!(s & kDot)) {
-            unsigned kw = keyword(at, len);
-            if (kw != 0) {
+            const Word kw = keyword(at, len);
+            if (kw != Word::None) {
                 st.bareIdent = false;
                 if (s & kFname) {
                     st.state = kEndFn;
                     return;
                 }
-                keywordState(at, len, kw, s);
+                keywordState(kw, s);
                 return;
             }
         }
@@ -960,85 +978,104 @@ struct Ruby {
         st.identLength = static_cast<std::uint32_t>(len);
     }
 
-    // The state a reserved word leaves (parse.y's keyword table); 0 when the
-    // name is none.
-    unsigned keyword(std::size_t at, std::size_t len) const
+    // The reserved word that the name of len bytes at at spells, or None:
+    // by length, then by first byte, each word compared whole.
+    Word keyword(std::size_t at, std::size_t len) const
     {
-        struct Word {
-            const char *word;
-            std::size_t length;
-            unsigned state;
-        };
-        // By first byte, each list ending in a null word.
-        static const Word kUnder[] = {{"__ENCODING__", 12, kEnd}, {"__LINE__", 8, kEnd}, {"__FILE__", 8, kEnd}, {nullptr, 0, 0}};
-        static const Word kB[] = {{"BEGIN", 5, kEnd}, {"begin", 5, kBeg}, {"break", 5, kMid}, {nullptr, 0, 0}};
-        static const Word kE[] = {{"END", 3, kEnd}, {"else", 4, kBeg}, {"elsif", 5, kBeg}, {"end", 3, kEnd}, {"ensure", 6, kBeg},
-                                  {nullptr, 0, 0}};
-        static const Word kA[] = {{"alias", 5, kFname | kFitem}, {"and", 3, kBeg}, {nullptr, 0, 0}};
-        static const Word kC[] = {{"case", 4, kBeg}, {"class", 5, kClass}, {nullptr, 0, 0}};
-        static const Word kD[] = {{"def", 3, kFname}, {"defined?", 8, kArg}, {"do", 2, kBeg}, {nullptr, 0, 0}};
-        static const Word kF[] = {{"false", 5, kEnd}, {"for", 3, kBeg}, {nullptr, 0, 0}};
-        static const Word kI[] = {{"if", 2, kBeg}, {"in", 2, kBeg}, {nullptr, 0, 0}};
-        static const Word kM[] = {{"module", 6, kBeg}, {nullptr, 0, 0}};
-        static const Word kN[] = {{"next", 4, kMid}, {"nil", 3, kEnd}, {"not", 3, kArg}, {nullptr, 0, 0}};
-        static const Word kO[] = {{"or", 2, kBeg}, {nullptr, 0, 0}};
-        static const Word kR[] = {{"redo", 4, kEnd}, {"rescue", 6, kMid}, {"retry", 5, kEnd}, {"return", 6, kMid}, {nullptr, 0, 0}};
-        static const Word kS[] = {{"self", 4, kEnd}, {"super", 5, kArg}, {nullptr, 0, 0}};
-        static const Word kT[] = {{"then", 4, kBeg}, {"true", 4, kEnd}, {nullptr, 0, 0}};
-        static const Word kU[] = {{"undef", 5, kFname | kFitem}, {"unless", 6, kBeg}, {"until", 5, kBeg}, {nullptr, 0, 0}};
-        static const Word kW[] = {{"when", 4, kBeg}, {"while", 5, kBeg}, {nullptr, 0, 0}};
-        static const Word kY[] = {{"yield", 5, kArg}, {nullptr, 0, 0}};
-        if (len < 2 || len > 12)
-            return 0;
-        const Word *list = nullptr;
-        switch (t[at]) {
-        case '_': list = kUnder; break;
-        case 'B': case 'b': list = kB; break;
-        case 'E': case 'e': list = kE; break;
-        case 'a': list = kA; break;
-        case 'c': list = kC; break;
-        case 'd': list = kD; break;
-        case 'f': list = kF; break;
-        case 'i': list = kI; break;
-        case 'm': list = kM; break;
-        case 'n': list = kN; break;
-        case 'o': list = kO; break;
-        case 'r': list = kR; break;
-        case 's': list = kS; break;
-        case 't': list = kT; break;
-        case 'u': list = kU; break;
-        case 'w': list = kW; break;
-        case 'y': list = kY; break;
-        default: return 0;
+        const char *p = t + at;
+        switch (len) {
+        case 2:
+            switch (p[0]) {
+            case 'd': return spells(p, "do") ? Word::Do : Word::None;
+            case 'i': return spells(p, "if") ? Word::If : spells(p, "in") ? Word::In : Word::None;
+            case 'o': return spells(p, "or") ? Word::Or : Word::None;
+            }
+            return Word::None;
+        case 3:
+            switch (p[0]) {
+            case 'E': return spells(p, "END") ? Word::END : Word::None;
+            case 'a': return spells(p, "and") ? Word::And : Word::None;
+            case 'd': return spells(p, "def") ? Word::Def : Word::None;
+            case 'e': return spells(p, "end") ? Word::End : Word::None;
+            case 'f': return spells(p, "for") ? Word::For : Word::None;
+            case 'n': return spells(p, "nil") ? Word::Nil : spells(p, "not") ? Word::Not : Word::None;
+            }
+            return Word::None;
+        case 4:
+            switch (p[0]) {
+            case 'c': return spells(p, "case") ? Word::Case : Word::None;
+            case 'e': return spells(p, "else") ? Word::Else : Word::None;
+            case 'n': return spells(p, "next") ? Word::Next : Word::None;
+            case 'r': return spells(p, "redo") ? Word::Redo : Word::None;
+            case 's': return spells(p, "self") ? Word::Self : Word::None;
+            case 't': return spells(p, "then") ? Word::Then : spells(p, "true") ? Word::True : Word::None;
+            case 'w': return spells(p, "when") ? Word::When : Word::None;
+            }
+            return Word::None;
+        case 5:
+            switch (p[0]) {
+            case 'B': return spells(p, "BEGIN") ? Word::BEGIN : Word::None;
+            case 'a': return spells(p, "alias") ? Word::Alias : Word::None;
+            case 'b': return spells(p, "begin") ? Word::Begin : spells(p, "break") ? Word::Break : Word::None;
+            case 'c': return spells(p, "class") ? Word::Class : Word::None;
+            case 'e': return spells(p, "elsif") ? Word::Elsif : Word::None;
+            case 'f': return spells(p, "false") ? Word::False : Word::None;
+            case 'r': return spells(p, "retry") ? Word::Retry : Word::None;
+            case 's': return spells(p, "super") ? Word::Super : Word::None;
+            case 'u': return spells(p, "undef") ? Word::Undef : spells(p, "until") ? Word::Until : Word::None;
+            case 'w': return spells(p, "while") ? Word::While : Word::None;
+            case 'y': return spells(p, "yield") ? Word::Yield : Word::None;
+            }
+            return Word::None;
+        case 6:
+            switch (p[0]) {
+            case 'e': return spells(p, "ensure") ? Word::Ensure : Word::None;
+            case 'm': return spells(p, "module") ? Word::Module : Word::None;
+            case 'r': return spells(p, "rescue") ? Word::Rescue : spells(p, "return") ? Word::Return : Word::None;
+            case 'u': return spells(p, "unless") ? Word::Unless : Word::None;
+            }
+            return Word::None;
+        case 8:
+            return spells(p, "__LINE__")   ? Word::Line
+                   : spells(p, "__FILE__") ? Word::File
+                   : spells(p, "defined?") ? Word::Defined
+                                           : Word::None;
+        case 12:
+            return spells(p, "__ENCODING__") ? Word::Encoding : Word::None;
         }
-        for (; list->word; ++list)
-            if (list->length == len && std::memcmp(list->word, t + at, len) == 0)
-                return list->state;
-        return 0;
+        return Word::None;
     }
 
-    void keywordState(std::size_t at, std::size_t len, unsigned kw, unsigned before)
+    // True when the bytes at p spell the word w.
+    template <std::size_t N>
+    static bool spells(const char *p, const char (&w)[N])
     {
-        auto is = [&](const auto &w) { return sizeof w - 1 == len && std::memcmp(w, t + at, len) == 0; };
-        st.state = kw;
-        if (kw & kBeg)
+        return std::memcmp(p, w, N - 1) == 0;
+    }
+
+    // The state that reserved word kw leaves (parse.y's keyword table),
+    // before is the state before it.
+    void keywordState(Word kw, unsigned before)
+    {
+        const unsigned state = kWordStates[static_cast<unsigned char>(kw)];
+        st.state = state;
+        if (state & kBeg)
             st.commandStart = true;
         // A def, class or module body sees no local variable from around it:
         // the names known so far are forgotten (those of the outer body too,
         // which then read as method calls: "x /a/" a regular expression,
         // compared as written).
-        if ((is("def") || is("class") || is("module")) && st.localCount > 0) {
-            std::memset(st.locals, 0, sizeof st.locals);
-            st.localCount = 0;
-        }
-        const bool modifier = is("if") || is("unless") || is("while") || is("until") || is("rescue");
+        if (kw == Word::Def || kw == Word::Class || kw == Word::Module)
+            forgetLocals(st, 0);
+        const bool modifier =
+            kw == Word::If || kw == Word::Unless || kw == Word::While || kw == Word::Until || kw == Word::Rescue;
         const bool isModifier = modifier && !(before & (kBeg | kLabeled | kClass));
-        blockKeyword(at, len, isModifier);
-        if (is("def")) {
+        blockKeyword(kw, isModifier);
+        if (kw == Word::Def) {
             st.defName = true;
             return;
         }
-        if (is("do"))
+        if (kw == Word::Do)
             st.afterBlockOpen = true;
         if (isModifier)
             st.state = kBeg | kLabel;
@@ -1048,18 +1085,17 @@ struct Ruby {
     // a construct an "end" closes are counted in the innermost block. A
     // loop's "do" (while x do) opens none; a def that turns out to have no
     // "end" (def f = x) is taken back at its '='.
-    void blockKeyword(std::size_t at, std::size_t len, bool modifier)
+    void blockKeyword(Word kw, bool modifier)
     {
-        auto is = [&](const auto &w) { return sizeof w - 1 == len && std::memcmp(w, t + at, len) == 0; };
         RubyBlock *top = st.blockCount > 0 ? &st.blocks[st.blockCount - 1] : nullptr;
-        if (is("end")) {
+        if (kw == Word::End) {
             if (top && top->opens > 0)
                 --top->opens;
             else if (top && top->braces < 0)
                 closeBlock(st);
             return;
         }
-        if (is("do")) {
+        if (kw == Word::Do) {
             if (st.loopCondition && st.parens == st.loopParens) {
                 st.loopCondition = false;
             } else if (!openBlock(st, -1)) {
@@ -1069,15 +1105,15 @@ struct Ruby {
             }
             return;
         }
-        const bool loop = is("while") || is("until") || is("for");
-        if (modifier || !(loop || is("if") || is("unless") || is("def") || is("class") || is("module") ||
-                          is("case") || is("begin")))
+        const bool loop = kw == Word::While || kw == Word::Until || kw == Word::For;
+        if (modifier || !(loop || kw == Word::If || kw == Word::Unless || kw == Word::Def || kw == Word::Class ||
+                          kw == Word::Module || kw == Word::Case || kw == Word::Begin))
             return;
         if (loop) {
             st.loopCondition = true;
             st.loopParens = st.parens;
         }
-        if (is("def")) {
+        if (kw == Word::Def) {
             st.endlessDef = true;
             st.defParens = st.parens;
             st.defHeadNames = 0;
