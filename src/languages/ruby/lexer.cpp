@@ -1577,10 +1577,12 @@ struct Ruby {
             return nextListWord();
         std::size_t i = st.pos;
         for (;;) {
-            const std::size_t from = i;
-            i = skipBlanks(i);
-            if (i > from)
+            // Most tokens follow another or one blank: blanks looked for
+            // only where one stands.
+            if (isBlank(t[i])) {
+                i = skipBlanks(i);
                 st.spaceSeen = true;
+            }
             if (i >= n) {
                 st.pos = n;
                 if (st.heredocCount > 0)
