@@ -69,9 +69,12 @@ bool isSpace(char c)
     return kBytes.of[static_cast<unsigned char>(c)] & kSpaceByte;
 }
 
+// The tests of states below join their parts by '|' and '&', not by '||'
+// and '&&': each part is cheap, and a branch on each would be mispredicted
+// as often as not.
 bool isBegState(unsigned s)
 {
-    return (s & kBegAny) || (s & (kArg | kLabeled)) == (kArg | kLabeled);
+    return ((s & kBegAny) != 0) | ((s & (kArg | kLabeled)) == (kArg | kLabeled));
 }
 
 // --- Places and the queue ---------------------------------------------------
@@ -328,6 +331,69 @@ enum class Word : unsigned char {
     Defined, Do, False, For, If, In, Module, Next, Nil, Not, Or, Redo, Rescue, Retry, Return, Self, Super, Then,
     True, Undef, Unless, Until, When, While, Yield,
 };
+
+// The reserved words' slots: a perfect hash of a word's first, middle and
+// last bytes and its length (the multiplier found by trying; the tables'
+// making fails to compile where two words share a slot).
+constexpr std::size_t kWordBytes = 12;   // the longest word, __ENCODING__
+constexpr std::size_t kWordSlots = 128;  // a power of 2
+constexpr unsigned wordSlot(unsigned char first, unsigned char middle, unsigned char last, std::size_t len)
+{
+    return static_cast<unsigned>(
+               ((first | std::uint32_t{middle} << 8 | std::uint32_t{last} << 16 | static_cast<std::uint32_t>(len) << 24) *
+                0xcb6999c9u) &
+               0xFFFFFFFFu) >>
+           25;
+}
+
+// Each slot's word, zero bytes after it, and its value (None: an empty slot).
+struct WordTable {
+    char spelling[kWordSlots][16] = {};
+    Word word[kWordSlots] = {};
+    constexpr WordTable()
+    {
+        const struct {
+            const char *spelling;
+            Word word;
+        } words[] = {
+            {"__ENCODING__", Word::Encoding}, {"__LINE__", Word::Line}, {"__FILE__", Word::File}, {"BEGIN", Word::BEGIN},
+            {"begin", Word::Begin}, {"break", Word::Break}, {"END", Word::END}, {"else", Word::Else},
+            {"elsif", Word::Elsif}, {"end", Word::End}, {"ensure", Word::Ensure}, {"alias", Word::Alias},
+            {"and", Word::And}, {"case", Word::Case}, {"class", Word::Class}, {"def", Word::Def},
+            {"defined?", Word::Defined}, {"do", Word::Do}, {"false", Word::False}, {"for", Word::For},
+            {"if", Word::If}, {"in", Word::In}, {"module", Word::Module}, {"next", Word::Next}, {"nil", Word::Nil},
+            {"not", Word::Not}, {"or", Word::Or}, {"redo", Word::Redo}, {"rescue", Word::Rescue},
+            {"retry", Word::Retry}, {"return", Word::Return}, {"self", Word::Self}, {"super", Word::Super},
+            {"then", Word::Then}, {"true", Word::True}, {"undef", Word::Undef}, {"unless", Word::Unless},
+            {"until", Word::Until}, {"when", Word::When}, {"while", Word::While}, {"yield", Word::Yield},
+        };
+        for (const auto &w : words) {
+            std::size_t len = 0;
+            while (w.spelling[len])
+                ++len;
+            const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(w.spelling[i]); };
+            const unsigned k = wordSlot(byte(0), byte(len >> 1), byte(len - 1), len);
+            if (word[k] != Word::None)
+                throw "two reserved words share a slot";
+            word[k] = w.word;
+            for (std::size_t i = 0; i < len; ++i)
+                spelling[k][i] = w.spelling[i];
+        }
+    }
+};
+constexpr WordTable kWords;
+
+// For each length, its first bytes of sixteen.
+struct WordMasks {
+    unsigned char of[kWordBytes + 1][16] = {};
+    constexpr WordMasks()
+    {
+        for (std::size_t len = 0; len <= kWordBytes; ++len)
+            for (std::size_t i = 0; i < len; ++i)
+                of[len][i] = 0xFF;
+    }
+};
+constexpr WordMasks kWordMasks;
 
 // The state each leaves, in the order of Word (parse.y's keyword table).
 constexpr unsigned kWordStates[] = {
@@ -939,7 +1005,7 @@ struct Ruby {
             st.pos = n;
             return;
         }
-        const bool labelPossible = ((s & (kLabel | kEndFn)) && !cmd) || (s & kArgAny);
+        const bool labelPossible = (((s & (kLabel | kEndFn)) != 0) & !cmd) | ((s & kArgAny) != 0);
         if (labelPossible && t[i] == ':' && t[i + 1] != ':' && !(s & kDot)) {
             push(st, TokenKind::Code, at, i + 1);
             if (st.blockParams || st.defParams >= 0 || st.defNoParen)
@@ -962,7 +1028,7 @@ struct Ruby {
             }
         }
         const bool constant = t[at] >= 'A' && t[at] <= 'Z';
-        const bool bare = !constant && !suffixed && !(s & (kDot | kFname));
+        const bool bare = !constant & !suffixed & !(s & (kDot | kFname));
         if (s & (kBegAny | kArgAny | kDot))
             st.state = cmd ? kCmdArg : kArg;
         else if (s == kFname)
@@ -979,78 +1045,19 @@ struct Ruby {
     }
 
     // The reserved word that the name of len bytes at at spells, or None:
-    // by length, then by first byte, each word compared whole.
+    // the one word in its slot compared whole, sixteen bytes masked to len
+    // (the text's padding makes them readable).
     Word keyword(std::size_t at, std::size_t len) const
     {
-        const char *p = t + at;
-        switch (len) {
-        case 2:
-            switch (p[0]) {
-            case 'd': return spells(p, "do") ? Word::Do : Word::None;
-            case 'i': return spells(p, "if") ? Word::If : spells(p, "in") ? Word::In : Word::None;
-            case 'o': return spells(p, "or") ? Word::Or : Word::None;
-            }
+        if (len < 2 || len > kWordBytes)
             return Word::None;
-        case 3:
-            switch (p[0]) {
-            case 'E': return spells(p, "END") ? Word::END : Word::None;
-            case 'a': return spells(p, "and") ? Word::And : Word::None;
-            case 'd': return spells(p, "def") ? Word::Def : Word::None;
-            case 'e': return spells(p, "end") ? Word::End : Word::None;
-            case 'f': return spells(p, "for") ? Word::For : Word::None;
-            case 'n': return spells(p, "nil") ? Word::Nil : spells(p, "not") ? Word::Not : Word::None;
-            }
-            return Word::None;
-        case 4:
-            switch (p[0]) {
-            case 'c': return spells(p, "case") ? Word::Case : Word::None;
-            case 'e': return spells(p, "else") ? Word::Else : Word::None;
-            case 'n': return spells(p, "next") ? Word::Next : Word::None;
-            case 'r': return spells(p, "redo") ? Word::Redo : Word::None;
-            case 's': return spells(p, "self") ? Word::Self : Word::None;
-            case 't': return spells(p, "then") ? Word::Then : spells(p, "true") ? Word::True : Word::None;
-            case 'w': return spells(p, "when") ? Word::When : Word::None;
-            }
-            return Word::None;
-        case 5:
-            switch (p[0]) {
-            case 'B': return spells(p, "BEGIN") ? Word::BEGIN : Word::None;
-            case 'a': return spells(p, "alias") ? Word::Alias : Word::None;
-            case 'b': return spells(p, "begin") ? Word::Begin : spells(p, "break") ? Word::Break : Word::None;
-            case 'c': return spells(p, "class") ? Word::Class : Word::None;
-            case 'e': return spells(p, "elsif") ? Word::Elsif : Word::None;
-            case 'f': return spells(p, "false") ? Word::False : Word::None;
-            case 'r': return spells(p, "retry") ? Word::Retry : Word::None;
-            case 's': return spells(p, "super") ? Word::Super : Word::None;
-            case 'u': return spells(p, "undef") ? Word::Undef : spells(p, "until") ? Word::Until : Word::None;
-            case 'w': return spells(p, "while") ? Word::While : Word::None;
-            case 'y': return spells(p, "yield") ? Word::Yield : Word::None;
-            }
-            return Word::None;
-        case 6:
-            switch (p[0]) {
-            case 'e': return spells(p, "ensure") ? Word::Ensure : Word::None;
-            case 'm': return spells(p, "module") ? Word::Module : Word::None;
-            case 'r': return spells(p, "rescue") ? Word::Rescue : spells(p, "return") ? Word::Return : Word::None;
-            case 'u': return spells(p, "unless") ? Word::Unless : Word::None;
-            }
-            return Word::None;
-        case 8:
-            return spells(p, "__LINE__")   ? Word::Line
-                   : spells(p, "__FILE__") ? Word::File
-                   : spells(p, "defined?") ? Word::Defined
-                                           : Word::None;
-        case 12:
-            return spells(p, "__ENCODING__") ? Word::Encoding : Word::None;
-        }
-        return Word::None;
-    }
-
-    // True when the bytes at p spell the word w.
-    template <std::size_t N>
-    static bool spells(const char *p, const char (&w)[N])
-    {
-        return std::memcmp(p, w, N - 1) == 0;
+        const unsigned char *p = reinterpret_cast<const unsigned char *>(t + at);
+        const unsigned k = wordSlot(p[0], p[len >> 1], p[len - 1], len);
+        std::uint64_t w[2], mask[2], word[2];
+        std::memcpy(w, p, 16);
+        std::memcpy(mask, kWordMasks.of[len], 16);
+        std::memcpy(word, kWords.spelling[k], 16);
+        return ((w[0] & mask[0]) == word[0]) & ((w[1] & mask[1]) == word[1]) ? kWords.word[k] : Word::None;
     }
 
     // The state that reserved word kw leaves (parse.y's keyword table),
