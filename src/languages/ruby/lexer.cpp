@@ -114,19 +114,18 @@ TokenPlace placeOf(RubyLexState &st, std::size_t at)
 }
 
 // Queues a token from text offset at to end, its key those bytes; plain
-// when they hold no zero byte for certain. The token is made whole and
-// stored at once.
+// when they hold no zero byte for certain. Its fixed key is left as it was:
+// only a Static one's is read.
 RubyToken &push(RubyLexState &st, TokenKind kind, std::size_t at, std::size_t end, bool plain = false)
 {
-    RubyToken t;
-    t.kind = kind;
-    t.plain = plain;
-    t.at = static_cast<std::uint32_t>(at);
-    t.end = static_cast<std::uint32_t>(end);
-    t.key = t.at;
-    t.length = t.end - t.at;
     RubyToken &slot = st.queue[(st.head + st.count++) & (kRubyQueue - 1)];
-    slot = t;
+    slot.kind = kind;
+    slot.in = RubyKeyIn::Text;
+    slot.plain = plain;
+    slot.at = static_cast<std::uint32_t>(at);
+    slot.end = static_cast<std::uint32_t>(end);
+    slot.key = slot.at;
+    slot.length = slot.end - slot.at;
     return slot;
 }
 
@@ -1702,20 +1701,25 @@ void rubyStart(Lexer &lx)
     }
 }
 
-// The place of the queue's first token into place, and the place after it
-// into lx.endPlace, field by field: a place made apart and copied whole
-// stalls on its way through memory.
-static inline void placeFirst(Lexer &lx, RubyLexState &st, const RubyToken &tok, TokenPlace &place)
+// The place of a token into place.
+static inline void placeAt(RubyLexState &st, const RubyToken &tok, TokenPlace &place)
 {
     const std::size_t k = lineOf(st, tok.at);
-    const std::uint32_t *starts = st.lineStarts;
     place.line = static_cast<std::int64_t>(k) + 1;
-    place.column = static_cast<std::int64_t>(tok.at - starts[k]) + 1;
-    if (tok.end < starts[k + 1]) {
-        lx.endPlace.line = place.line;  // a token on one line ends on it
-        lx.endPlace.column = place.column + (tok.end - tok.at);
+    place.column = static_cast<std::int64_t>(tok.at - st.lineStarts[k]) + 1;
+}
+
+// The place just after a token whose place is at into lx.endPlace, field
+// by field: a place made apart and copied whole stalls on its way through
+// memory.
+static inline void placeEnd(Lexer &lx, RubyLexState &st, std::uint32_t end, const TokenPlace &at)
+{
+    const std::size_t k = static_cast<std::size_t>(at.line) - 1;
+    if (end < st.lineStarts[k + 1]) {
+        lx.endPlace.line = at.line;  // a token on one line ends on it
+        lx.endPlace.column = static_cast<std::int64_t>(end - st.lineStarts[k]) + 1;
     } else {
-        lx.endPlace = placeOf(st, tok.end);
+        lx.endPlace = placeOf(st, end);
     }
 }
 
@@ -1741,7 +1745,8 @@ void rubyNext(Lexer &lx, TokenPiece &piece)
     --st.count;
     piece.kind = tok.kind;
     piece.first = piece.last = true;
-    placeFirst(lx, st, tok, piece.place);
+    placeAt(st, tok, piece.place);
+    placeEnd(lx, st, tok.end, piece.place);
     piece.bytes = keyOf(st, tok);
     piece.length = tok.length;
     piece.note = RewriteNote{};
@@ -1755,6 +1760,7 @@ std::size_t rubyRun(Lexer &lx, QuickToken *out, std::size_t max, std::size_t key
     static const char kLineEndKey[kRubyPadding] = "\n";  // zero bytes after it, as after the text's
     Ruby r{lx, st, st.store->text.data(), st.size};
     std::size_t taken = 0;
+    std::uint32_t end = 0;  // just after the last token taken
     while (taken < max) {
         while (st.count == 0 && !st.finished)
             r.step();
@@ -1775,10 +1781,13 @@ std::size_t rubyRun(Lexer &lx, QuickToken *out, std::size_t max, std::size_t key
         q.bytes = key;
         q.length = tok.length;
         q.kind = tok.kind;
-        placeFirst(lx, st, tok, q.place);
+        placeAt(st, tok, q.place);
+        end = tok.end;
         st.head = (st.head + 1) & (kRubyQueue - 1);
         --st.count;
     }
+    if (taken > 0)
+        placeEnd(lx, st, end, out[taken - 1].place);
     return taken;
 }
 
