@@ -1158,7 +1158,9 @@ struct Ruby {
             addLocal(st, t + st.identAt, st.identLength);
     }
 
-    void token(std::size_t at)
+    // A token from at, the layout before it skipped. Made part of step, its
+    // one caller: a call between them cost a twentieth of the time.
+    __attribute__((always_inline)) void token(std::size_t at)
     {
         const unsigned s = st.state;
         const char c = t[at], c1 = t[at + 1], c2 = t[at + 2];
