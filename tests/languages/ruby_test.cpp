@@ -67,6 +67,45 @@ TEST(RubyNearMiss, LineEnds)
     });
 }
 
+// Every reserved word read as one, by the state it leaves, and the same
+// spelling with one more letter read as a name: after a word that begins, a
+// line end is layout; after return and its kin, '[' opens an array; after
+// a value, "-1" subtracts; after yield and its kin, "/a/" is a regular
+// expression even where a local variable of that name would divide.
+TEST(RubyNearMiss, ReservedWords)
+{
+    struct Group {
+        std::vector<std::string> words;
+        std::string a, b;  // '@' stands for the word
+    };
+    const Group groups[] = {
+        {{"begin", "else", "elsif", "ensure", "and", "case", "do", "for", "if", "in", "module", "or", "then", "unless",
+          "until", "when", "while", "def", "alias", "undef", "class"},
+         "x @\ny", "x @ y"},
+        {{"break", "next", "rescue", "return"}, "@[1]", "@ [1]"},
+        {{"__ENCODING__", "__LINE__", "__FILE__", "BEGIN", "END", "end", "false", "nil", "redo", "retry", "self", "true"},
+         "@ -1", "@ - 1"},
+        {{"not", "super", "yield"}, "@ = 1; @ / a/", "@ = 1; @ /a/"},
+    };
+    auto spell = [](std::string text, const std::string &word) {
+        for (std::size_t at; (at = text.find('@')) != std::string::npos;)
+            text.replace(at, 1, word);
+        return text;
+    };
+    std::vector<std::string> names;
+    names.reserve(100);  // the cases point into it
+    std::vector<PairCase> cases;
+    for (const Group &g : groups)
+        for (const std::string &w : g.words) {
+            const bool division = g.a.find('/') != std::string::npos;
+            names.push_back("the reserved word " + w);
+            cases.push_back({names.back().c_str(), spell(g.a, w), spell(g.b, w), !division});
+            names.push_back("the name " + w + "s");
+            cases.push_back({names.back().c_str(), spell(g.a, w + "s"), spell(g.b, w + "s"), division});
+        }
+    checkRuby(cases);
+}
+
 TEST(RubyNearMiss, Operators)
 {
     checkRuby({

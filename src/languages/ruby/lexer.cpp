@@ -69,54 +69,63 @@ bool isSpace(char c)
     return kBytes.of[static_cast<unsigned char>(c)] & kSpaceByte;
 }
 
+// The tests of states below join their parts by '|' and '&', not by '||'
+// and '&&': each part is cheap, and a branch on each would be mispredicted
+// as often as not.
 bool isBegState(unsigned s)
 {
-    return (s & kBegAny) || (s & (kArg | kLabeled)) == (kArg | kLabeled);
+    return ((s & kBegAny) != 0) | ((s & (kArg | kLabeled)) == (kArg | kLabeled));
 }
 
 // --- Places and the queue ---------------------------------------------------
 
-// The index in lineStarts of the line that text offset at stands on, from
-// the line of the last place: most often the same or the next.
-std::size_t lineOf(RubyLexState &st, std::size_t at)
+// The index in lineStarts of the line that text offset at stands on, when
+// it is not the line of the last place: from there, a few lines on one by
+// one (comments, blank lines), else by halves.
+std::size_t lineFar(RubyLexState &st, std::size_t at)
 {
-    const std::vector<std::uint32_t> &lines = st.store->lineStarts;
-    const std::uint32_t *starts = lines.data();  // a sentinel past any offset ends it
+    const std::uint32_t *starts = st.lineStarts;
+    const std::size_t lines = st.store->lineStarts.size();  // a sentinel past any offset ends it
     std::size_t k = st.line;
     if (at >= starts[k + 1]) {
-        // A few lines on (comments, blank lines) one by one, else by halves.
-        const std::size_t near = std::min(k + 16, lines.size() - 2);
+        const std::size_t near = std::min(k + 16, lines - 2);
         while (k < near && at >= starts[k + 1])
             ++k;
         if (at >= starts[k + 1])
-            k = static_cast<std::size_t>(std::upper_bound(starts + k, starts + lines.size(), at) - starts) - 1;
-    } else if (at < starts[k]) {
+            k = static_cast<std::size_t>(std::upper_bound(starts + k, starts + lines, at) - starts) - 1;
+    } else {
         k = static_cast<std::size_t>(std::upper_bound(starts, starts + k, at) - starts) - 1;
     }
     st.line = k;
     return k;
 }
 
+// The same from any line: most often the line of the last place.
+inline std::size_t lineOf(RubyLexState &st, std::size_t at)
+{
+    const std::size_t k = st.line;
+    return at >= st.lineStarts[k] && at < st.lineStarts[k + 1] ? k : lineFar(st, at);
+}
+
 TokenPlace placeOf(RubyLexState &st, std::size_t at)
 {
     const std::size_t k = lineOf(st, at);
-    return {static_cast<std::int64_t>(k) + 1, static_cast<std::int64_t>(at - st.store->lineStarts[k]) + 1};
+    return {static_cast<std::int64_t>(k) + 1, static_cast<std::int64_t>(at - st.lineStarts[k]) + 1};
 }
 
 // Queues a token from text offset at to end, its key those bytes; plain
-// when they hold no zero byte for certain. The token is made whole and
-// stored at once.
+// when they hold no zero byte for certain. Its fixed key is left as it was:
+// only a Static one's is read.
 RubyToken &push(RubyLexState &st, TokenKind kind, std::size_t at, std::size_t end, bool plain = false)
 {
-    RubyToken t;
-    t.kind = kind;
-    t.plain = plain;
-    t.at = static_cast<std::uint32_t>(at);
-    t.end = static_cast<std::uint32_t>(end);
-    t.key = t.at;
-    t.length = t.end - t.at;
     RubyToken &slot = st.queue[(st.head + st.count++) & (kRubyQueue - 1)];
-    slot = t;
+    slot.kind = kind;
+    slot.in = RubyKeyIn::Text;
+    slot.plain = plain;
+    slot.at = static_cast<std::uint32_t>(at);
+    slot.end = static_cast<std::uint32_t>(end);
+    slot.key = slot.at;
+    slot.length = slot.end - slot.at;
     return slot;
 }
 
@@ -312,6 +321,87 @@ char closerOf(char open)
     default: return open;
     }
 }
+
+// --- Reserved words ------------------------------------------------------------
+
+// Ruby's reserved words.
+enum class Word : unsigned char {
+    None, Encoding, Line, File, BEGIN, Begin, Break, END, Else, Elsif, End, Ensure, Alias, And, Case, Class, Def,
+    Defined, Do, False, For, If, In, Module, Next, Nil, Not, Or, Redo, Rescue, Retry, Return, Self, Super, Then,
+    True, Undef, Unless, Until, When, While, Yield,
+};
+
+// The reserved words' slots: a perfect hash of a word's first, middle and
+// last bytes and its length (the multiplier found by trying; the tables'
+// making fails to compile where two words share a slot).
+constexpr std::size_t kWordBytes = 12;   // the longest word, __ENCODING__
+constexpr std::size_t kWordSlots = 128;  // a power of 2
+constexpr unsigned wordSlot(unsigned char first, unsigned char middle, unsigned char last, std::size_t len)
+{
+    return static_cast<unsigned>(
+               ((first | std::uint32_t{middle} << 8 | std::uint32_t{last} << 16 | static_cast<std::uint32_t>(len) << 24) *
+                0xcb6999c9u) &
+               0xFFFFFFFFu) >>
+           25;
+}
+
+// Each slot's word, zero bytes after it, and its value (None: an empty slot).
+struct WordTable {
+    char spelling[kWordSlots][16] = {};
+    Word word[kWordSlots] = {};
+    constexpr WordTable()
+    {
+        const struct {
+            const char *spelling;
+            Word word;
+        } words[] = {
+            {"__ENCODING__", Word::Encoding}, {"__LINE__", Word::Line}, {"__FILE__", Word::File}, {"BEGIN", Word::BEGIN},
+            {"begin", Word::Begin}, {"break", Word::Break}, {"END", Word::END}, {"else", Word::Else},
+            {"elsif", Word::Elsif}, {"end", Word::End}, {"ensure", Word::Ensure}, {"alias", Word::Alias},
+            {"and", Word::And}, {"case", Word::Case}, {"class", Word::Class}, {"def", Word::Def},
+            {"defined?", Word::Defined}, {"do", Word::Do}, {"false", Word::False}, {"for", Word::For},
+            {"if", Word::If}, {"in", Word::In}, {"module", Word::Module}, {"next", Word::Next}, {"nil", Word::Nil},
+            {"not", Word::Not}, {"or", Word::Or}, {"redo", Word::Redo}, {"rescue", Word::Rescue},
+            {"retry", Word::Retry}, {"return", Word::Return}, {"self", Word::Self}, {"super", Word::Super},
+            {"then", Word::Then}, {"true", Word::True}, {"undef", Word::Undef}, {"unless", Word::Unless},
+            {"until", Word::Until}, {"when", Word::When}, {"while", Word::While}, {"yield", Word::Yield},
+        };
+        for (const auto &w : words) {
+            std::size_t len = 0;
+            while (w.spelling[len])
+                ++len;
+            const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(w.spelling[i]); };
+            const unsigned k = wordSlot(byte(0), byte(len >> 1), byte(len - 1), len);
+            if (word[k] != Word::None)
+                throw "two reserved words share a slot";
+            word[k] = w.word;
+            for (std::size_t i = 0; i < len; ++i)
+                spelling[k][i] = w.spelling[i];
+        }
+    }
+};
+constexpr WordTable kWords;
+
+// For each length, its first bytes of sixteen.
+struct WordMasks {
+    unsigned char of[kWordBytes + 1][16] = {};
+    constexpr WordMasks()
+    {
+        for (std::size_t len = 0; len <= kWordBytes; ++len)
+            for (std::size_t i = 0; i < len; ++i)
+                of[len][i] = 0xFF;
+    }
+};
+constexpr WordMasks kWordMasks;
+
+// The state each leaves, in the order of Word (parse.y's keyword table).
+constexpr unsigned kWordStates[] = {
+    0, kEnd, kEnd, kEnd, kEnd, kBeg, kMid, kEnd, kBeg, kBeg, kEnd, kBeg, kFname | kFitem, kBeg, kBeg, kClass, kFname,
+    kArg, kBeg, kEnd, kBeg, kBeg, kBeg, kBeg, kMid, kEnd, kArg, kBeg, kEnd, kMid, kEnd, kMid, kEnd, kArg, kBeg,
+    kEnd, kFname | kFitem, kBeg, kBeg, kBeg, kBeg, kArg,
+};
+static_assert(sizeof kWordStates / sizeof kWordStates[0] == static_cast<std::size_t>(Word::Yield) + 1,
+              "a state for each reserved word");
 
 // --- The lexer's steps -------------------------------------------------------
 
@@ -914,7 +1004,7 @@ struct Ruby {
             st.pos = n;
             return;
         }
-        const bool labelPossible = ((s & (kLabel | kEndFn)) && !cmd) || (s & kArgAny);
+        const bool labelPossible = (((s & (kLabel | kEndFn)) != 0) & !cmd) | ((s & kArgAny) != 0);
         if (labelPossible && t[i] == ':' && t[i + 1] != ':' && !(s & kDot)) {
             push(st, TokenKind::Code, at, i + 1);
             if (st.blockParams || st.defParams >= 0 || st.defNoParen)
@@ -925,19 +1015,19 @@ struct Ruby {
         push(st, TokenKind::Code, at, i, true);
         st.pos = i;
         if (!(s & kDot)) {
-            unsigned kw = keyword(at, len);
-            if (kw != 0) {
+            const Word kw = keyword(at, len);
+            if (kw != Word::None) {
                 st.bareIdent = false;
                 if (s & kFname) {
                     st.state = kEndFn;
                     return;
                 }
-                keywordState(at, len, kw, s);
+                keywordState(kw, s);
                 return;
             }
         }
         const bool constant = t[at] >= 'A' && t[at] <= 'Z';
-        const bool bare = !constant && !suffixed && !(s & (kDot | kFname));
+        const bool bare = !constant & !suffixed & !(s & (kDot | kFname));
         if (s & (kBegAny | kArgAny | kDot))
             st.state = cmd ? kCmdArg : kArg;
         else if (s == kFname)
@@ -953,85 +1043,45 @@ struct Ruby {
         st.identLength = static_cast<std::uint32_t>(len);
     }
 
-    // The state a reserved word leaves (parse.y's keyword table); 0 when the
-    // name is none.
-    unsigned keyword(std::size_t at, std::size_t len) const
+    // The reserved word that the name of len bytes at at spells, or None:
+    // the one word in its slot compared whole, sixteen bytes masked to len
+    // (the text's padding makes them readable).
+    Word keyword(std::size_t at, std::size_t len) const
     {
-        struct Word {
-            const char *word;
-            std::size_t length;
-            unsigned state;
-        };
-        // By first byte, each list ending in a null word.
-        static const Word kUnder[] = {{"__ENCODING__", 12, kEnd}, {"__LINE__", 8, kEnd}, {"__FILE__", 8, kEnd}, {nullptr, 0, 0}};
-        static const Word kB[] = {{"BEGIN", 5, kEnd}, {"begin", 5, kBeg}, {"break", 5, kMid}, {nullptr, 0, 0}};
-        static const Word kE[] = {{"END", 3, kEnd}, {"else", 4, kBeg}, {"elsif", 5, kBeg}, {"end", 3, kEnd}, {"ensure", 6, kBeg},
-                                  {nullptr, 0, 0}};
-        static const Word kA[] = {{"alias", 5, kFname | kFitem}, {"and", 3, kBeg}, {nullptr, 0, 0}};
-        static const Word kC[] = {{"case", 4, kBeg}, {"class", 5, kClass}, {nullptr, 0, 0}};
-        static const Word kD[] = {{"def", 3, kFname}, {"defined?", 8, kArg}, {"do", 2, kBeg}, {nullptr, 0, 0}};
-        static const Word kF[] = {{"false", 5, kEnd}, {"for", 3, kBeg}, {nullptr, 0, 0}};
-        static const Word kI[] = {{"if", 2, kBeg}, {"in", 2, kBeg}, {nullptr, 0, 0}};
-        static const Word kM[] = {{"module", 6, kBeg}, {nullptr, 0, 0}};
-        static const Word kN[] = {{"next", 4, kMid}, {"nil", 3, kEnd}, {"not", 3, kArg}, {nullptr, 0, 0}};
-        static const Word kO[] = {{"or", 2, kBeg}, {nullptr, 0, 0}};
-        static const Word kR[] = {{"redo", 4, kEnd}, {"rescue", 6, kMid}, {"retry", 5, kEnd}, {"return", 6, kMid}, {nullptr, 0, 0}};
-        static const Word kS[] = {{"self", 4, kEnd}, {"super", 5, kArg}, {nullptr, 0, 0}};
-        static const Word kT[] = {{"then", 4, kBeg}, {"true", 4, kEnd}, {nullptr, 0, 0}};
-        static const Word kU[] = {{"undef", 5, kFname | kFitem}, {"unless", 6, kBeg}, {"until", 5, kBeg}, {nullptr, 0, 0}};
-        static const Word kW[] = {{"when", 4, kBeg}, {"while", 5, kBeg}, {nullptr, 0, 0}};
-        static const Word kY[] = {{"yield", 5, kArg}, {nullptr, 0, 0}};
-        if (len < 2 || len > 12)
-            return 0;
-        const Word *list = nullptr;
-        switch (t[at]) {
-        case '_': list = kUnder; break;
-        case 'B': case 'b': list = kB; break;
-        case 'E': case 'e': list = kE; break;
-        case 'a': list = kA; break;
-        case 'c': list = kC; break;
-        case 'd': list = kD; break;
-        case 'f': list = kF; break;
-        case 'i': list = kI; break;
-        case 'm': list = kM; break;
-        case 'n': list = kN; break;
-        case 'o': list = kO; break;
-        case 'r': list = kR; break;
-        case 's': list = kS; break;
-        case 't': list = kT; break;
-        case 'u': list = kU; break;
-        case 'w': list = kW; break;
-        case 'y': list = kY; break;
-        default: return 0;
-        }
-        for (; list->word; ++list)
-            if (list->length == len && std::memcmp(list->word, t + at, len) == 0)
-                return list->state;
-        return 0;
+        if (len < 2 || len > kWordBytes)
+            return Word::None;
+        const unsigned char *p = reinterpret_cast<const unsigned char *>(t + at);
+        const unsigned k = wordSlot(p[0], p[len >> 1], p[len - 1], len);
+        std::uint64_t w[2], mask[2], word[2];
+        std::memcpy(w, p, 16);
+        std::memcpy(mask, kWordMasks.of[len], 16);
+        std::memcpy(word, kWords.spelling[k], 16);
+        return ((w[0] & mask[0]) == word[0]) & ((w[1] & mask[1]) == word[1]) ? kWords.word[k] : Word::None;
     }
 
-    void keywordState(std::size_t at, std::size_t len, unsigned kw, unsigned before)
+    // The state that reserved word kw leaves (parse.y's keyword table),
+    // before is the state before it.
+    void keywordState(Word kw, unsigned before)
     {
-        auto is = [&](const auto &w) { return sizeof w - 1 == len && std::memcmp(w, t + at, len) == 0; };
-        st.state = kw;
-        if (kw & kBeg)
+        const unsigned state = kWordStates[static_cast<unsigned char>(kw)];
+        st.state = state;
+        if (state & kBeg)
             st.commandStart = true;
         // A def, class or module body sees no local variable from around it:
         // the names known so far are forgotten (those of the outer body too,
         // which then read as method calls: "x /a/" a regular expression,
         // compared as written).
-        if ((is("def") || is("class") || is("module")) && st.localCount > 0) {
-            std::memset(st.locals, 0, sizeof st.locals);
-            st.localCount = 0;
-        }
-        const bool modifier = is("if") || is("unless") || is("while") || is("until") || is("rescue");
+        if (kw == Word::Def || kw == Word::Class || kw == Word::Module)
+            forgetLocals(st, 0);
+        const bool modifier =
+            kw == Word::If || kw == Word::Unless || kw == Word::While || kw == Word::Until || kw == Word::Rescue;
         const bool isModifier = modifier && !(before & (kBeg | kLabeled | kClass));
-        blockKeyword(at, len, isModifier);
-        if (is("def")) {
+        blockKeyword(kw, isModifier);
+        if (kw == Word::Def) {
             st.defName = true;
             return;
         }
-        if (is("do"))
+        if (kw == Word::Do)
             st.afterBlockOpen = true;
         if (isModifier)
             st.state = kBeg | kLabel;
@@ -1041,18 +1091,17 @@ struct Ruby {
     // a construct an "end" closes are counted in the innermost block. A
     // loop's "do" (while x do) opens none; a def that turns out to have no
     // "end" (def f = x) is taken back at its '='.
-    void blockKeyword(std::size_t at, std::size_t len, bool modifier)
+    void blockKeyword(Word kw, bool modifier)
     {
-        auto is = [&](const auto &w) { return sizeof w - 1 == len && std::memcmp(w, t + at, len) == 0; };
         RubyBlock *top = st.blockCount > 0 ? &st.blocks[st.blockCount - 1] : nullptr;
-        if (is("end")) {
+        if (kw == Word::End) {
             if (top && top->opens > 0)
                 --top->opens;
             else if (top && top->braces < 0)
                 closeBlock(st);
             return;
         }
-        if (is("do")) {
+        if (kw == Word::Do) {
             if (st.loopCondition && st.parens == st.loopParens) {
                 st.loopCondition = false;
             } else if (!openBlock(st, -1)) {
@@ -1062,15 +1111,15 @@ struct Ruby {
             }
             return;
         }
-        const bool loop = is("while") || is("until") || is("for");
-        if (modifier || !(loop || is("if") || is("unless") || is("def") || is("class") || is("module") ||
-                          is("case") || is("begin")))
+        const bool loop = kw == Word::While || kw == Word::Until || kw == Word::For;
+        if (modifier || !(loop || kw == Word::If || kw == Word::Unless || kw == Word::Def || kw == Word::Class ||
+                          kw == Word::Module || kw == Word::Case || kw == Word::Begin))
             return;
         if (loop) {
             st.loopCondition = true;
             st.loopParens = st.parens;
         }
-        if (is("def")) {
+        if (kw == Word::Def) {
             st.endlessDef = true;
             st.defParens = st.parens;
             st.defHeadNames = 0;
@@ -1109,7 +1158,9 @@ struct Ruby {
             addLocal(st, t + st.identAt, st.identLength);
     }
 
-    void token(std::size_t at)
+    // A token from at, the layout before it skipped. Made part of step, its
+    // one caller: a call between them cost a twentieth of the time.
+    __attribute__((always_inline)) void token(std::size_t at)
     {
         const unsigned s = st.state;
         const char c = t[at], c1 = t[at + 1], c2 = t[at + 2];
@@ -1534,10 +1585,12 @@ struct Ruby {
             return nextListWord();
         std::size_t i = st.pos;
         for (;;) {
-            const std::size_t from = i;
-            i = skipBlanks(i);
-            if (i > from)
+            // Most tokens follow another or one blank: blanks looked for
+            // only where one stands.
+            if (isBlank(t[i])) {
+                i = skipBlanks(i);
                 st.spaceSeen = true;
+            }
             if (i >= n) {
                 st.pos = n;
                 if (st.heredocCount > 0)
@@ -1580,25 +1633,28 @@ struct Ruby {
 } // namespace
 
 // The text offset of each line's first byte, of the n bytes at text (some
-// zero bytes after them readable), then 0xFFFFFFFF. Where the processor
-// stores words low byte first, the line feeds of eight bytes at a time are
-// found as the zero bytes of the word xor "\n\n\n\n\n\n\n\n".
+// zero bytes after them readable), then 0xFFFFFFFF. Where the processor has
+// SSE2, the line feeds of 64 bytes at a time are found as one bit mask (the
+// last bytes sixteen at a time, the text's padding covering the last load);
+// else by memchr.
 static void noteLineStarts(const char *text, std::size_t n, std::vector<std::uint32_t> &starts)
 {
     starts.assign(1, 0);
-#if defined(__GNUC__) && defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
-    constexpr std::uint64_t lows = 0x7f7f7f7f7f7f7f7full, feeds = 0x0a0a0a0a0a0a0a0aull;
-    for (std::size_t i = 0; i < n; i += 8) {
-        std::uint64_t w;
-        std::memcpy(&w, text + i, 8);
-        const std::uint64_t x = w ^ feeds;
-        std::uint64_t zeros = ~(((x & lows) + lows) | x | lows);  // 0x80 at each zero byte of x, and only there
-        for (; zeros != 0; zeros &= zeros - 1) {
-            const std::size_t at = i + (static_cast<std::size_t>(__builtin_ctzll(zeros)) >> 3);
-            if (at < n)
-                starts.push_back(static_cast<std::uint32_t>(at + 1));
-        }
-    }
+#if defined(__SSE2__)
+    const __m128i feeds = _mm_set1_epi8('\n');
+    auto feedsAt = [&](std::size_t i) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(text + i));
+        return static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, feeds))));
+    };
+    auto note = [&](std::size_t i, std::uint64_t mask) {
+        for (; mask != 0; mask &= mask - 1)
+            starts.push_back(static_cast<std::uint32_t>(i + static_cast<std::size_t>(__builtin_ctzll(mask)) + 1));
+    };
+    std::size_t i = 0;
+    for (; i + 64 <= n; i += 64)
+        note(i, feedsAt(i) | feedsAt(i + 16) << 16 | feedsAt(i + 32) << 32 | feedsAt(i + 48) << 48);
+    for (; i < n; i += 16)
+        note(i, feedsAt(i) & ((n - i >= 16 ? std::uint64_t{1} << 16 : std::uint64_t{1} << (n - i)) - 1));
 #else
     for (const char *p = text; (p = static_cast<const char *>(std::memchr(p, '\n', text + n - p)));)
         starts.push_back(static_cast<std::uint32_t>(++p - text));
@@ -1628,6 +1684,7 @@ void rubyStart(Lexer &lx)
     // stands for, and a heredoc body's mark comes with an opener of three.
     st.store->keys.reserve(n + n / 3 + 64);
     noteLineStarts(text.data(), n, st.store->lineStarts);
+    st.lineStarts = st.store->lineStarts.data();
     if (!fits) {
         refuseSource(lx, "too large to compare as Ruby");
         st.finished = true;
@@ -1646,24 +1703,29 @@ void rubyStart(Lexer &lx)
     }
 }
 
-// The place of the queue's first token into place, and the place after it
-// into lx.endPlace, field by field: a place made apart and copied whole
-// stalls on its way through memory.
-void placeFirst(Lexer &lx, RubyLexState &st, const RubyToken &tok, TokenPlace &place)
+// The place of a token into place.
+static inline void placeAt(RubyLexState &st, const RubyToken &tok, TokenPlace &place)
 {
     const std::size_t k = lineOf(st, tok.at);
-    const std::uint32_t *starts = st.store->lineStarts.data();
     place.line = static_cast<std::int64_t>(k) + 1;
-    place.column = static_cast<std::int64_t>(tok.at - starts[k]) + 1;
-    if (tok.end < starts[k + 1]) {
-        lx.endPlace.line = place.line;  // a token on one line ends on it
-        lx.endPlace.column = place.column + (tok.end - tok.at);
+    place.column = static_cast<std::int64_t>(tok.at - st.lineStarts[k]) + 1;
+}
+
+// The place just after a token whose place is at into lx.endPlace, field
+// by field: a place made apart and copied whole stalls on its way through
+// memory.
+static inline void placeEnd(Lexer &lx, RubyLexState &st, std::uint32_t end, const TokenPlace &at)
+{
+    const std::size_t k = static_cast<std::size_t>(at.line) - 1;
+    if (end < st.lineStarts[k + 1]) {
+        lx.endPlace.line = at.line;  // a token on one line ends on it
+        lx.endPlace.column = static_cast<std::int64_t>(end - st.lineStarts[k]) + 1;
     } else {
-        lx.endPlace = placeOf(st, tok.end);
+        lx.endPlace = placeOf(st, end);
     }
 }
 
-const char *keyOf(const RubyLexState &st, const RubyToken &tok)
+static const char *keyOf(const RubyLexState &st, const RubyToken &tok)
 {
     return tok.in == RubyKeyIn::Text ? st.store->text.data() + tok.key
            : tok.in == RubyKeyIn::Keys ? st.store->keys.data() + tok.key
@@ -1685,7 +1747,8 @@ void rubyNext(Lexer &lx, TokenPiece &piece)
     --st.count;
     piece.kind = tok.kind;
     piece.first = piece.last = true;
-    placeFirst(lx, st, tok, piece.place);
+    placeAt(st, tok, piece.place);
+    placeEnd(lx, st, tok.end, piece.place);
     piece.bytes = keyOf(st, tok);
     piece.length = tok.length;
     piece.note = RewriteNote{};
@@ -1699,6 +1762,7 @@ std::size_t rubyRun(Lexer &lx, QuickToken *out, std::size_t max, std::size_t key
     static const char kLineEndKey[kRubyPadding] = "\n";  // zero bytes after it, as after the text's
     Ruby r{lx, st, st.store->text.data(), st.size};
     std::size_t taken = 0;
+    std::uint32_t end = 0;  // just after the last token taken
     while (taken < max) {
         while (st.count == 0 && !st.finished)
             r.step();
@@ -1719,10 +1783,13 @@ std::size_t rubyRun(Lexer &lx, QuickToken *out, std::size_t max, std::size_t key
         q.bytes = key;
         q.length = tok.length;
         q.kind = tok.kind;
-        placeFirst(lx, st, tok, q.place);
+        placeAt(st, tok, q.place);
+        end = tok.end;
         st.head = (st.head + 1) & (kRubyQueue - 1);
         --st.count;
     }
+    if (taken > 0)
+        placeEnd(lx, st, end, out[taken - 1].place);
     return taken;
 }
 

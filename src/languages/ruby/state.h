@@ -94,6 +94,7 @@ struct RubyLexState {
     bool defName = false;        // the last token is a def's method name
     int parens = 0;              // open parentheses
     std::size_t line = 0;        // the index in lineStarts of the last place's line
+    const std::uint32_t *lineStarts = nullptr;  // RubyStore::lineStarts' first
     RubyToken queue[kRubyQueue]; // tokens lexed and not yet handed out
     std::size_t head = 0, count = 0;
     RubyHeredoc heredocs[kRubyHeredocs];  // heredocs whose bodies start on the next line
