@@ -579,20 +579,20 @@ bool nameStep(Lexer &lx, TokenPiece &piece)
     const ScriptList listBefore = s.listNext;
     const bool member = s.prevByte == '.';  // a member's name: never a keyword ("x.for(y)", "p.catch(f)")
     if (whole && name[0] != '#' && !tag && !member) {
-        if (scriptWordIn(kRestrictedWords, name, length))
+        if (kRestrictedSet.has(name, length))
             cls = ScriptPrev::Restricted;
         else if (length == 4 && std::memcmp(name, "void", 4) == 0 && lx.language != Language::JavaScript)
             cls = ScriptPrev::Operand;  // TypeScript: more often the type than the operator
-        else if (scriptWordIn(kOperatorWords, name, length))
+        else if (kOperatorSet.has(name, length))
             cls = ScriptPrev::Operator;
-        else if (lx.language != Language::JavaScript && scriptWordIn(kTypeOperatorWords, name, length))
+        else if (lx.language != Language::JavaScript && kTypeOperatorSet.has(name, length))
             cls = ScriptPrev::Operator;
-        else if (s.prev == ScriptPrev::Start && scriptWordIn(" get set ", name, length))
+        else if (s.prev == ScriptPrev::Start && kAccessorSet.has(name, length))
             cls = ScriptPrev::Head;  // a class member's get or set: its name may follow on the next line
-        else if (scriptWordIn(kHeadWords, name, length))
+        else if (kHeadSet.has(name, length))
             cls = ScriptPrev::Head;
-        keepStart = s.stmtStart && scriptWordIn(kModifierWords, name, length);
-        if (scriptWordIn(kBodyWords, name, length)) {
+        keepStart = s.stmtStart && kModifierSet.has(name, length);
+        if (kBodySet.has(name, length)) {
             s.pending = true;
             s.pendingDepth = s.depth;
             s.pendingExpr = !s.stmtStart;
@@ -605,10 +605,10 @@ bool nameStep(Lexer &lx, TokenPiece &piece)
     std::memcpy(s.word, name, s.wordLength);
     if (whole && !tag) {
         s.doWhile = doEndedBefore && length == 5 && std::memcmp(name, "while", 5) == 0;
-        if ((startBefore && scriptWordIn(" import export ", name, length)) ||
+        if ((startBefore && kModuleSet.has(name, length)) ||
             (listBefore == ScriptList::Names && length == 4 && std::memcmp(name, "type", 4) == 0))
             s.listNext = ScriptList::Names;
-        else if (stringBefore && scriptWordIn(" with assert ", name, length))
+        else if (stringBefore && kAttributeSet.has(name, length))
             s.listNext = ScriptList::Attributes;
         // The from of an import, or of an export after its list or '*', takes a string.
         const bool from = length == 4 && std::memcmp(name, "from", 4) == 0;
