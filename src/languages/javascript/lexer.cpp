@@ -132,10 +132,16 @@ void popIf(ScriptLexState &s, ScriptFrame a, ScriptFrame b)
         --s.depth;
 }
 
+// Lists asked about the last name, and about the name after a line break.
+constexpr ScriptWords kControlSet(kControlWords);
+constexpr ScriptWords kBlockSet(kBlockWords);
+constexpr ScriptWords kDoSet(" do ");
+constexpr ScriptWords kImportSet(" import ");
+constexpr ScriptWords kGoesOnSet(" in instanceof extends implements ");
 
-bool lastWordIn(const ScriptLexState &s, const char *list)
+bool lastWordIn(const ScriptLexState &s, const ScriptWords &set)
 {
-    return scriptWordIn(list, s.word, s.wordLength);
+    return set.has(s.word, s.wordLength);
 }
 
 // Clears what is known of the last token beyond its class, for a token
@@ -465,7 +471,7 @@ bool continues(const Lexer &lx)
     // In a type's or an object's members, "get" or "set" on a line of its own
     // starts an accessor ("get\n  a(): T"), as TypeScript reads a type
     // member and ECMAScript an object's or a class's.
-    if ((top(s) == ScriptFrame::TypeBody || top(s) == ScriptFrame::Object) && lastWordIn(s, " get set "))
+    if ((top(s) == ScriptFrame::TypeBody || top(s) == ScriptFrame::Object) && lastWordIn(s, kAccessorSet))
         return true;
     // Between an interface's members only these go on with a member's type,
     // and '(' with a member's name ("a\n  (b): c" and "[a]\n  (b): c" are
@@ -489,7 +495,7 @@ bool continues(const Lexer &lx)
     std::size_t n = 0;
     while (n < kScriptWord && isNameByte(p[n]))
         ++n;
-    return scriptWordIn(" in instanceof extends implements ", p, n);
+    return kGoesOnSet.has(p, n);
 }
 
 // True when a ';' goes before the token at pos: the token before can end a
@@ -579,20 +585,20 @@ bool nameStep(Lexer &lx, TokenPiece &piece)
     const ScriptList listBefore = s.listNext;
     const bool member = s.prevByte == '.';  // a member's name: never a keyword ("x.for(y)", "p.catch(f)")
     if (whole && name[0] != '#' && !tag && !member) {
-        if (scriptWordIn(kRestrictedWords, name, length))
+        if (kRestrictedSet.has(name, length))
             cls = ScriptPrev::Restricted;
         else if (length == 4 && std::memcmp(name, "void", 4) == 0 && lx.language != Language::JavaScript)
             cls = ScriptPrev::Operand;  // TypeScript: more often the type than the operator
-        else if (scriptWordIn(kOperatorWords, name, length))
+        else if (kOperatorSet.has(name, length))
             cls = ScriptPrev::Operator;
-        else if (lx.language != Language::JavaScript && scriptWordIn(kTypeOperatorWords, name, length))
+        else if (lx.language != Language::JavaScript && kTypeOperatorSet.has(name, length))
             cls = ScriptPrev::Operator;
-        else if (s.prev == ScriptPrev::Start && scriptWordIn(" get set ", name, length))
+        else if (s.prev == ScriptPrev::Start && kAccessorSet.has(name, length))
             cls = ScriptPrev::Head;  // a class member's get or set: its name may follow on the next line
-        else if (scriptWordIn(kHeadWords, name, length))
+        else if (kHeadSet.has(name, length))
             cls = ScriptPrev::Head;
-        keepStart = s.stmtStart && scriptWordIn(kModifierWords, name, length);
-        if (scriptWordIn(kBodyWords, name, length)) {
+        keepStart = s.stmtStart && kModifierSet.has(name, length);
+        if (kBodySet.has(name, length)) {
             s.pending = true;
             s.pendingDepth = s.depth;
             s.pendingExpr = !s.stmtStart;
@@ -605,10 +611,10 @@ bool nameStep(Lexer &lx, TokenPiece &piece)
     std::memcpy(s.word, name, s.wordLength);
     if (whole && !tag) {
         s.doWhile = doEndedBefore && length == 5 && std::memcmp(name, "while", 5) == 0;
-        if ((startBefore && scriptWordIn(" import export ", name, length)) ||
+        if ((startBefore && kModuleSet.has(name, length)) ||
             (listBefore == ScriptList::Names && length == 4 && std::memcmp(name, "type", 4) == 0))
             s.listNext = ScriptList::Names;
-        else if (stringBefore && scriptWordIn(" with assert ", name, length))
+        else if (stringBefore && kAttributeSet.has(name, length))
             s.listNext = ScriptList::Attributes;
         // The from of an import, or of an export after its list or '*', takes a string.
         const bool from = length == 4 && std::memcmp(name, "from", 4) == 0;
@@ -917,7 +923,7 @@ ScriptFrame braceFrame(ScriptLexState &s)
     if (s.prev == ScriptPrev::Start)
         return ScriptFrame::Block;
     if (s.prev == ScriptPrev::Operator || s.prev == ScriptPrev::Restricted)
-        return lastWordIn(s, kBlockWords) ? ScriptFrame::Block : ScriptFrame::Object;
+        return lastWordIn(s, kBlockSet) ? ScriptFrame::Block : ScriptFrame::Object;
     if (s.pending && s.pendingDepth == s.depth) {
         s.pending = false;
         if (s.pendingType)
@@ -934,7 +940,7 @@ bool punctuatorToken(Lexer &lx, TokenPiece &piece)
     const char *w = lx.window + lx.pos;
     switch (w[0]) {
     case '(': {
-        const bool control = lastWordIn(s, kControlWords), doWhile = s.doWhile;
+        const bool control = lastWordIn(s, kControlSet), doWhile = s.doWhile;
         const std::size_t depth = s.depth;
         push(s, control ? ScriptFrame::ControlParen : ScriptFrame::Paren);
         if (s.depth > depth)
@@ -956,7 +962,7 @@ bool punctuatorToken(Lexer &lx, TokenPiece &piece)
         popIf(s, ScriptFrame::Bracket, ScriptFrame::Bracket);
         return punctuator(lx, piece, 1, ScriptPrev::Operand);
     case '{': {
-        const bool doBody = lastWordIn(s, " do ");
+        const bool doBody = lastWordIn(s, kDoSet);
         const ScriptList list = s.listNext;
         const std::size_t depth = s.depth;
         ScriptFrame f = braceFrame(s);
@@ -1082,7 +1088,7 @@ bool scriptToken(Lexer &lx, TokenPiece &piece)
     ScriptLexState &s = scriptState(lx);
     const char *w = lx.window + lx.pos;
     beginToken(lx, TokenKind::Code);
-    if ((w[0] == '(' || w[0] == '.') && lastWordIn(s, " import "))
+    if ((w[0] == '(' || w[0] == '.') && lastWordIn(s, kImportSet))
         s.importing = false;  // import(...), import.meta
     const ScriptDecorator decorator = s.decorator;
     s.decorator = decoratorAfter(s, w);

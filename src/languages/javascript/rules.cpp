@@ -333,20 +333,20 @@ void trackName(State &s, Language language, Key k)
     bool start = !s.midStatement;
     const bool member = lastIs(s, ".") || lastIs(s, "?.");  // a member's name is never a keyword
     if (k.p[0] != '#' && !member) {
-        if (scriptWordIn(kRestrictedWords, k.p, k.n))
+        if (kRestrictedSet.has(k.p, k.n))
             cls = Prev::Restricted;
         else if (same(k.p, k.n, "void") && language != Language::JavaScript)
             cls = Prev::Operand;
-        else if (scriptWordIn(kOperatorWords, k.p, k.n))
+        else if (kOperatorSet.has(k.p, k.n))
             cls = Prev::Operator;
-        else if (language != Language::JavaScript && scriptWordIn(kTypeOperatorWords, k.p, k.n))
+        else if (language != Language::JavaScript && kTypeOperatorSet.has(k.p, k.n))
             cls = Prev::Operator;
-        else if (s.prev == Prev::Start && scriptWordIn(" get set ", k.p, k.n))
+        else if (s.prev == Prev::Start && kAccessorSet.has(k.p, k.n))
             cls = Prev::Head;
-        else if (scriptWordIn(kHeadWords, k.p, k.n))
+        else if (kHeadSet.has(k.p, k.n))
             cls = Prev::Head;
-        keepStart = start && scriptWordIn(kModifierWords, k.p, k.n);
-        if (scriptWordIn(kBodyWords, k.p, k.n)) {
+        keepStart = start && kModifierSet.has(k.p, k.n);
+        if (kBodySet.has(k.p, k.n)) {
             s.pending = true;
             s.pendingDepth = s.depth;
             s.pendingExpr = !start;

@@ -19,7 +19,8 @@ bool scriptWordIn(const char *list, const char *word, std::size_t length);
 
 // The word lists the lexer tells a name's class by (scriptWordIn), which the
 // rules' bookkeeping follows too. Each starts a cache line: strstr, which
-// scans them for every name, then reads them with the fewest vector loads.
+// scans them for the names their ScriptWords below let through, then reads
+// them with the fewest vector loads.
 alignas(64) constexpr char kRestrictedWords[] = " return break continue throw yield debugger ";
 alignas(64) constexpr char kOperatorWords[] = " typeof void delete new in of instanceof await case default extends else do ";
 alignas(64) constexpr char kTypeOperatorWords[] = " as satisfies keyof infer is ";
@@ -29,6 +30,43 @@ alignas(64) constexpr char kModifierWords[] = " export default async declare abs
 alignas(64) constexpr char kBodyWords[] = " function class interface enum namespace module global ";
 alignas(64) constexpr char kControlWords[] = " if while for with ";
 alignas(64) constexpr char kBlockWords[] = " else do try finally ";
+
+// A word list with, for each first byte, the lengths (bits 1 to
+// kScriptWord - 1) a match of scriptWordIn may have: a blank-to-blank span of
+// the list starting with that byte, words with blanks in them included. Worked
+// out at compile time from the list itself, it turns most names away with one
+// load; only the rest go on to scriptWordIn, so has(word, length) is
+// scriptWordIn(list, word, length) for any word without a NUL byte.
+class ScriptWords {
+public:
+    template <std::size_t N>
+    constexpr explicit ScriptWords(const char (&list)[N]) : list_(list)
+    {
+        for (std::size_t i = 0; i < N; ++i)
+            for (std::size_t j = i + 1; list[i] == ' ' && j < N && j - i - 1 < kScriptWord; ++j)
+                if (list[j] == ' ' && j - i - 1 > 0)
+                    lengths_[static_cast<unsigned char>(list[i + 1])] |= static_cast<std::uint16_t>(1u << (j - i - 1));
+    }
+    bool has(const char *word, std::size_t length) const
+    {
+        return length - 1 < kScriptWord - 1 && (lengths_[static_cast<unsigned char>(word[0])] >> length & 1) &&
+               scriptWordIn(list_, word, length);
+    }
+
+private:
+    const char *list_;
+    std::uint16_t lengths_[256] = {};
+};
+
+constexpr ScriptWords kRestrictedSet(kRestrictedWords);
+constexpr ScriptWords kOperatorSet(kOperatorWords);
+constexpr ScriptWords kTypeOperatorSet(kTypeOperatorWords);
+constexpr ScriptWords kHeadSet(kHeadWords);
+constexpr ScriptWords kModifierSet(kModifierWords);
+constexpr ScriptWords kBodySet(kBodyWords);
+constexpr ScriptWords kAccessorSet(" get set ");
+constexpr ScriptWords kModuleSet(" import export ");
+constexpr ScriptWords kAttributeSet(" with assert ");
 
 enum class ScriptFrame : unsigned char {
     None,          // nothing open (the value of an empty stack's top)
