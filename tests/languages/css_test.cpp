@@ -289,6 +289,20 @@ TEST(CssNearMiss, Rewrites)
             {"a ';' at the top level", "; a { b: c }", "a { b: c }", false},
             {"a ';' in an at-rule's block", "@media x { ; a { b: c } }", "@media x { a { b: c } }", false},
         });
+    // The rewriter's first window ends at each ';' of a run in turn: where
+    // it falls decides nothing.
+    std::vector<PairCase> runs;
+    for (std::size_t k = 0; k < 8; ++k) {
+        std::string before = "a {";
+        for (std::size_t i = 0; i < kRewriteTokens / 4 - 4; ++i)
+            before += " b: c;";
+        before += " b:";
+        for (std::size_t i = 0; i <= k; ++i)
+            before += " c";
+        before += ";";
+        runs.push_back({"a run of ';' where the window ends", before + " x: y;;;;;; z: w }", before + " x: y; z: w }", true});
+    }
+    checkRewritePairs(Css, rewriteBit(Rewrite::Semicolons), runs);
     checkRewritePairs(Less, rewriteBit(Rewrite::Semicolons), {
         {"a ';' after a detached ruleset", "@d: { a: b; };\n.c { e: f }", "@d: { a: b; }\n.c { e: f }", true},
         {"a ';' alone at the top level", "; a { b: c }", "a { b: c }", true},

@@ -530,12 +530,15 @@ void decide(RewriteWindow &w, CssRulesState &st, std::uint64_t i)
 // '{' or another ';', or before '}'), which the grammars of CSS (a
 // style block's contents), Sass and Less skip, or in Less one that is a
 // statement alone anywhere (its parser skips those): taken out. Also follows the
-// blocks the statement ending at i opens or closes.
-bool dropSemicolon(RewriteWindow &w, CssRulesState &st, std::uint64_t i)
+// blocks the statement ending at i opens or closes. Waits (kWait) while the
+// token after a ';' is still to come, so that where the window ends never
+// decides it: the window is then full only when the ';' is its first token.
+constexpr int kKeep = 0, kDrop = 1, kWait = 2;
+int dropSemicolon(RewriteWindow &w, CssRulesState &st, std::uint64_t i)
 {
     const WindowToken &t = windowAt(w, i);
     if (t.kind != TokenKind::Code || !t.whole || t.length != 1 || i != st.end)
-        return false;
+        return kKeep;
     const char c = w.keys[t.offset];
     if (c == '{') {
         if (st.blocks < kCssBlocks)
@@ -545,17 +548,17 @@ bool dropSemicolon(RewriteWindow &w, CssRulesState &st, std::uint64_t i)
         st.blocks -= st.blocks > 0;
     }
     if (c != ';' || !(w.allow & rewriteBit(Rewrite::Semicolons)))
-        return false;
+        return kKeep;
     const std::uint64_t next = nextKept(w, i);
     if (next >= windowEnd(w))
-        return false;
+        return !w.complete || i > w.first ? kWait : kKeep;
     // Less skips a ';' wherever a statement may start: after a detached ruleset's '}' too.
     const bool less = w.language == Language::Less && st.kind != Kind::Unknown && i == st.begin;
     if (!less && (st.lost || st.blocks == 0 || st.blocks > kCssBlocks || !st.style[st.blocks - 1] ||
                   (!st.lastEmpty && !tokenIs(w, next, "}"))))
-        return false;
+        return kKeep;
     dropToken(w, i, Rewrite::Semicolons, next);
-    return true;
+    return kDrop;
 }
 
 std::uint64_t cssScan(RewriteWindow &w, void *state)
@@ -576,7 +579,10 @@ std::uint64_t cssScan(RewriteWindow &w, void *state)
                 st.end = windowEnd(w) - 1;
             }
         }
-        if (!dropSemicolon(w, st, i)) {
+        const int semicolon = dropSemicolon(w, st, i);
+        if (semicolon == kWait)
+            return i;
+        if (semicolon == kKeep) {
             decide(w, st, i);
             const WindowToken &t = windowAt(w, i);
             st.lastEmpty = t.length == 1 && (tokenIs(w, i, "{") || tokenIs(w, i, ";"));
