@@ -401,6 +401,19 @@ TEST(RustNearMiss, NestedParens)
     checkRewritePairs(Language::Rust, rewriteBit(Rewrite::Commas), {
         {"commas only: parentheses stay", "let a = ((f()));", "let a = (f());", false},
     });
+    // The rewriter's first window ends at each token of a closure's head in
+    // turn: where it falls decides nothing.
+    std::vector<PairCase> window;
+    for (std::size_t k = 0; k < 10; ++k) {
+        std::string before = "fn f() {";
+        for (std::size_t i = 0; i < kRewriteTokens / 2 - 12; ++i)
+            before += " a;";
+        before += " let x = " + std::string(k, '!') + "y;";
+        window.push_back({"empty parameters", before + " let c = move | | 1; }", before + " let c = move || 1; }", true});
+        window.push_back({"a parameter's comma", before + " let c = |x,| x; }", before + " let c = |x| x; }", true});
+        window.push_back({"after ','", before + " g(a, | | 1); }", before + " g(a, || 1); }", false});
+    }
+    checkRewritePairs(Language::Rust, kAll, window);
 }
 
 TEST(RustNearMiss, EmptyStatements)

@@ -160,6 +160,10 @@ struct RustState {
                                           // that may: a '(' after it may be a call's, not a group
     bool closureBarred;                   // the previous token cannot stand before a closure (false at the
                                           // start, as after a ';')
+    bool afterComma;                      // the previous token is ','
+    bool afterParams;                     // it is '=', '=>', `move`, `return` or `async`, after which a '|'
+                                          // opens a closure's parameters
+    bool afterOpen;                       // it is '('
     std::uint64_t joined;                 // 1 + the index of the second '|' of `| |` taken into `||` (0: none)
     std::uint64_t heads;                  // 1 + the index of the last `struct`, `enum`, `union`, `trait`, `fn`
                                           // or `type` (0: none)
@@ -606,7 +610,7 @@ bool isJoined(RewriteWindow &w, std::uint64_t i)
 // a closure's parameters, `|a,| | | b`.
 void emptyParameters(RewriteWindow &w, RustState &st, std::uint64_t i)
 {
-    if (i == w.first || tokenIs(w, i - 1, ","))
+    if (st.afterComma)
         return;
     if (tokenIs(w, i, "|") && !(tokenIs(w, i + 1, "|") && !windowAt(w, i + 1).dropped))
         return;
@@ -816,11 +820,9 @@ void closureParams(RewriteWindow &w, RustState &st, Level &l, std::uint64_t i)
         l.params = false;
         return;
     }
-    if (!tokenIs(w, i, "|") || st.closureBarred || i == w.first)
+    if (!tokenIs(w, i, "|") || st.closureBarred)
         return;
-    const std::uint64_t b = i - 1;
-    l.params = tokenIs(w, b, "=") || tokenIs(w, b, "=>") || tokenIs(w, b, "move") || tokenIs(w, b, "return") ||
-               tokenIs(w, b, "async") || (l.method && (tokenIs(w, b, "(") || tokenIs(w, b, ",")));
+    l.params = st.afterParams || (l.method && (st.afterOpen || st.afterComma));
 }
 
 // Moves the state past token i.
@@ -897,6 +899,10 @@ void advance(RewriteWindow &w, RustState &st, std::uint64_t i)
     operandAndClosure(w, st, i);
     st.macroRules = tokenIs(w, i, "macro_rules");
     st.opaqueNext = opaqueNext;
+    st.afterComma = tokenIs(w, i, ",");
+    st.afterOpen = tokenIs(w, i, "(");
+    st.afterParams = tokenIs(w, i, "=") || tokenIs(w, i, "=>") || tokenIs(w, i, "move") || tokenIs(w, i, "return") ||
+                     tokenIs(w, i, "async");
 }
 
 std::uint64_t rustScan(RewriteWindow &w, void *state)
