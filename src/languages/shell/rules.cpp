@@ -365,12 +365,10 @@ Merge mergeSubstitution(RewriteWindow &w, State &s, std::uint64_t i, std::uint64
     const bool more = !w.complete && !endHeld;
     std::uint64_t open = i;
     if (!opener(w, i, true)) {
-        if (!wordText(w, i))
+        if ((i + 1 < end && !opener(w, i + 1, false)) || !wordText(w, i))
             return Merge::No;
         if (i + 1 >= end)
             return more ? Merge::Wait : Merge::No;
-        if (!opener(w, i + 1, false))
-            return Merge::No;
         open = i + 1;
     }
     std::uint64_t j = open + 1;
