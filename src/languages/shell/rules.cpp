@@ -33,6 +33,7 @@ struct State {
     bool afterHere;   // the last token is `<<` or `<<-`: the next is a here-document's delimiter, read as written
     char canon[kRewriteLongToken + 8];
     char unbraced[kRewriteLongToken + 8];
+    char merged[kRewriteLongToken + 8];
 };
 
 bool nameByte(char c)
@@ -157,6 +158,273 @@ std::size_t canonical(const char *k, std::size_t n, char *out)
     return o + (n - i);
 }
 
+// Command substitutions (quotes too): a backquoted command and $(...) mean
+// the same where the backquoted text holds no backslash (none is taken out
+// or kept), no quote and no backquote, so both read the same commands, in
+// whatever quoting the substitution stands. Only simple commands are read
+// so: words of name characters and - . / = , : + % @ $, set apart by
+// blanks, joined by single | or ; (none first or last, no reserved word),
+// which the lexer reads inside $(...) as one token per word (a blank's mark
+// on a word after a word) and per operator. Each side is written as the
+// word's parts joined by a byte no part holds (\x01): the text before the
+// substitution, "$(" with the word's blank mark, the commands' tokens, ")"
+// and the text after it. A backquote in a token that may start inside
+// quotes (after ')'), after ${, in a here-document's delimiter or in a token
+// with a backslash, $' or a second substitution stays as written, and so
+// does a $(...) whose words are other than the above.
+constexpr char kPart = '\x01';
+
+bool commandByte(char c)
+{
+    return nameByte(c) || (c != 0 && std::strchr("-./=,:+%@$", c));
+}
+
+bool reservedWord(const char *p, std::size_t n)
+{
+    static const char *const kWords[] = {"if",    "then", "else",  "elif",  "fi",     "do",       "done",
+                                         "case",  "esac", "while", "until", "for",    "in",       "select",
+                                         "time",  "coproc", "function"};
+    for (const char *word : kWords)
+        if (std::strlen(word) == n && std::memcmp(word, p, n) == 0)
+            return true;
+    return false;
+}
+
+// The length of the word of the commands read so that starts at p (n
+// bytes on): name characters and - . / = , : + % @ $, '...' holding no
+// quote, "..." holding no backslash, backquote or quote and no $ but before
+// a name character (the lexer keeps such a word whole, its quotes as
+// written); 0 when another byte comes first in it or a quote is not closed.
+std::size_t wordLength(const char *p, std::size_t n)
+{
+    std::size_t i = 0;
+    while (i < n && p[i] != ' ' && p[i] != '\t' && p[i] != '|' && p[i] != ';') {
+        const char c = p[i];
+        if (c == '\'' || c == '"') {
+            std::size_t e = i + 1;
+            while (e < n && p[e] != c &&
+                   (c == '\'' || (p[e] != '\\' && p[e] != '`' && p[e] != '\'' &&
+                                  (p[e] != '$' || (e + 1 < n && nameByte(p[e + 1]))))))
+                ++e;
+            if (e >= n || p[e] != c)
+                return 0;
+            i = e + 1;
+            continue;
+        }
+        if (!commandByte(c))
+            return 0;
+        ++i;
+    }
+    return i;
+}
+
+// A word of the commands read so, after the blank's mark a word after a
+// word carries (marked).
+bool commandWord(const char *k, std::size_t n, bool marked)
+{
+    const std::size_t from = marked ? 1 : 0;
+    return n > from && (!marked || k[0] == ' ') && !reservedWord(k + from, n - from) &&
+           wordLength(k + from, n - from) == n - from;
+}
+
+// Appends n bytes of p to out (o bytes so far); false past the room.
+bool put(char *out, std::size_t &o, const char *p, std::size_t n)
+{
+    if (o + n > kRewriteLongToken)
+        return false;
+    std::memcpy(out + o, p, n);
+    o += n;
+    return true;
+}
+
+// Writes backquoted commands body[0..n) as the parts $(...) holds, each
+// after kPart; false when they are not read so (see above).
+bool backquotedCommands(const char *body, std::size_t n, char *out, std::size_t &o)
+{
+    std::size_t i = 0;
+    bool word = false, op = true;  // the last part was a word / an operator (or none yet)
+    bool first = true;
+    while (i < n) {
+        const char c = body[i];
+        if (c == ' ' || c == '\t') {
+            ++i;
+            continue;
+        }
+        if (c == '|' || c == ';') {
+            if (op)
+                return false;
+            const char part[2] = {kPart, c};
+            if (!put(out, o, part, 2))
+                return false;
+            op = true;
+            word = false;
+            ++i;
+            continue;
+        }
+        const std::size_t e = i + wordLength(body + i, n - i);
+        if (e == i || reservedWord(body + i, e - i))
+            return false;
+        const bool marked = word && !first;
+        const char part[2] = {kPart, ' '};
+        if (!put(out, o, part, marked ? 2 : 1) || !put(out, o, body + i, e - i))
+            return false;
+        word = true;
+        op = false;
+        first = false;
+        i = e;
+    }
+    return word;
+}
+
+// The parts of token k (n bytes) with one backquoted command substitution
+// (see above); its length, or 0 when it has none read so.
+std::size_t backquoteParts(const char *k, std::size_t n, char *out)
+{
+    std::size_t open = n;
+    bool single = false, dquote = false, quotedOpen = false;
+    for (std::size_t i = 0; i < n; ++i) {
+        const char c = k[i];
+        if (c == '\\' || c == kPart || (c == '$' && i + 1 < n && (k[i + 1] == '\'' || k[i + 1] == '{')))
+            return 0;
+        if (single) {
+            single = c != '\'';
+            continue;
+        }
+        if (c == '\'' && !dquote)
+            single = true;
+        else if (c == '"')
+            dquote = !dquote;
+        else if (c == '`') {
+            if (open < n)
+                break;
+            open = i;
+            quotedOpen = dquote;
+            const char *close = static_cast<const char *>(std::memchr(k + i + 1, '`', n - i - 1));
+            if (!close)
+                return 0;
+            i = static_cast<std::size_t>(close - k);
+        }
+    }
+    if (open == n)
+        return 0;
+    const std::size_t close = static_cast<std::size_t>(static_cast<const char *>(std::memchr(k + open + 1, '`', n - open - 1)) - k);
+    if (std::memchr(k + close + 1, '`', n - close - 1))
+        return 0;  // a second one
+    // Inside "...", quotes in the commands are read otherwise by some shells.
+    for (std::size_t i = open + 1; i < close && quotedOpen; ++i)
+        if (k[i] == '"' || k[i] == '\'')
+            return 0;
+    // The blank's mark goes with "$(" when no text comes before it.
+    const bool markOnly = open == 1 && k[0] == ' ';
+    std::size_t o = 0;
+    const char kOpen[4] = {kPart, ' ', '$', '('};
+    if (markOnly || open == 0) {
+        if (!put(out, o, kOpen + (markOnly ? 1 : 2), markOnly ? 3 : 2))
+            return 0;
+    } else if (!put(out, o, k, open) || !put(out, o, kOpen, 1) || !put(out, o, kOpen + 2, 2)) {
+        return 0;
+    }
+    if (!backquotedCommands(k + open + 1, close - open - 1, out, o))
+        return 0;
+    const char closer[3] = {kPart, ')', kPart};
+    const std::size_t rest = n - close - 1;
+    if (!put(out, o, closer, rest > 0 ? 3 : 2) || !put(out, o, k + close + 1, rest))
+        return 0;
+    return o;
+}
+
+// A token that may be the text before or after a substitution in its word:
+// no operator, no line end (a here-document body), no kPart.
+bool wordText(RewriteWindow &w, std::uint64_t i)
+{
+    const WindowToken &t = windowAt(w, i);
+    if (t.kind != TokenKind::Code || !t.whole || t.dropped || t.length == 0 || t.length > kRewriteLongToken)
+        return false;
+    const char *k = tokenKey(w, i);
+    for (std::size_t j = 0; j < t.length; ++j)
+        if (std::strchr(";&|()<>\n`", k[j]) || k[j] == kPart || k[j] == 0)
+            return false;
+    return true;
+}
+
+bool opener(RewriteWindow &w, std::uint64_t i, bool markAllowed)
+{
+    return tokenIs(w, i, "$(") || (markAllowed && tokenIs(w, i, " $("));
+}
+
+enum class Merge { No, Wait, Done };
+
+// At token i, the text before a $(...) or its "$(": writes the word's parts
+// (see above) as one token when the commands are read so. Wait: the tokens
+// it needs are not all held yet. Done: next is the token after the merged ones,
+// and quoted tells that it may start inside quotes or ${...}.
+Merge mergeSubstitution(RewriteWindow &w, State &s, std::uint64_t i, std::uint64_t &next, bool &quoted)
+{
+    const std::uint64_t end = windowEnd(w);
+    const bool endHeld = w.count > 0 && windowAt(w, end - 1).kind == TokenKind::End;
+    const bool more = !w.complete && !endHeld;
+    std::uint64_t open = i;
+    if (!opener(w, i, true)) {
+        if ((i + 1 < end && !opener(w, i + 1, false)) || !wordText(w, i))
+            return Merge::No;
+        if (i + 1 >= end)
+            return more ? Merge::Wait : Merge::No;
+        open = i + 1;
+    }
+    std::uint64_t j = open + 1;
+    bool op = true;
+    for (;; ++j) {
+        if (j >= end)
+            return more ? Merge::Wait : Merge::No;
+        const WindowToken &t = windowAt(w, j);
+        if (t.kind != TokenKind::Code || !t.whole || t.dropped || t.length > kRewriteLongToken)
+            return Merge::No;
+        const char *k = tokenKey(w, j);
+        if (t.length == 1 && k[0] == ')' && !op)
+            break;
+        if (t.length == 1 && (k[0] == '|' || k[0] == ';') && !op) {
+            op = true;
+            continue;
+        }
+        if (!commandWord(k, t.length, !op))
+            return Merge::No;
+        op = false;
+    }
+    const std::uint64_t close = j;
+    if (close + 1 >= end && more)
+        return Merge::Wait;
+    const bool after = close + 1 < end && wordText(w, close + 1) && tokenKey(w, close + 1)[0] != ' ';
+    std::size_t o = 0;
+    char *out = s.merged;
+    for (std::uint64_t p = i; p <= close + (after ? 1 : 0); ++p) {
+        if (p > i) {
+            if (o + 1 > kRewriteLongToken)
+                return Merge::No;
+            out[o++] = kPart;
+        }
+        if (!put(out, o, tokenKey(w, p), windowAt(w, p).length))
+            return Merge::No;
+    }
+    if (!replaceKey(w, i, Rewrite::Quotes, out, o))
+        return Merge::No;
+    for (std::uint64_t p = i + 1; p <= close + (after ? 1 : 0); ++p)
+        dropToken(w, p, Rewrite::Quotes, i);
+    next = close + (after ? 2 : 1);
+    // A word that starts with the text before the substitution, or with a
+    // "$(" set apart by a blank, starts outside quotes (no ')' came before
+    // it): with no single quote, brace or backslash in the text before or
+    // after the substitution and its double quotes in pairs, the token
+    // after it starts outside quotes too.
+    quoted = open == i && tokenKey(w, open)[0] != ' ';
+    bool inside = false;  // inside "...": only '"' stands in the text before it
+    for (std::size_t b = 0; b < o; ++b) {
+        inside = inside != (out[b] == '"');
+        quoted = quoted || out[b] == 0 || std::strchr("'{}\\", out[b]) != nullptr;
+    }
+    quoted = quoted || inside;
+    return Merge::Done;
+}
+
 std::uint64_t shellScan(RewriteWindow &w, void *raw)
 {
     State &s = *static_cast<State *>(raw);
@@ -182,12 +450,29 @@ std::uint64_t shellScan(RewriteWindow &w, void *raw)
         }
         const char *k = tokenKey(w, i);
         const bool afterClose = s.afterClose, afterHere = s.afterHere;
+        if (allowed && !s.lost && !afterHere && !afterClose) {
+            std::uint64_t next = 0;
+            bool quoted = false;
+            const Merge m = mergeSubstitution(w, s, i, next, quoted);
+            if (m == Merge::Wait)
+                return i;
+            if (m == Merge::Done) {
+                s.afterClose = quoted;
+                s.afterHere = false;
+                s.cursor = next - 1;  // the loop steps on to next
+                continue;
+            }
+        }
         s.afterHere = t.whole && ((t.length == 2 && k[0] == '<' && k[1] == '<') ||
                                   (t.length == 3 && k[0] == '<' && k[1] == '<' && k[2] == '-'));
         s.afterClose = t.whole && ((t.length == 1 && k[0] == ')') || (t.length == 2 && k[0] == ')' && k[1] == ')'));
         if (s.lost || afterClose || !allowed || !t.whole || t.length == 0 || k[0] == '\n' ||
             t.length > kRewriteLongToken)
             continue;
+        if (const std::size_t b = afterHere ? 0 : backquoteParts(k, t.length, s.merged); b > 0) {
+            replaceKey(w, i, Rewrite::Quotes, s.merged, b);
+            continue;
+        }
         const std::size_t u = afterHere ? 0 : unbrace(k, t.length, s.unbraced);
         const char *text = u > 0 ? s.unbraced : k;
         const std::size_t n = canonical(text, u > 0 ? u : t.length, s.canon);
