@@ -14,6 +14,7 @@
 
 #include "../lex_support.h"
 #include "../support.h"
+#include "../tree_judge.h"
 #include "languages/html/template.h"
 #include "languages/languages.h"
 
@@ -319,55 +320,14 @@ TEST(HtmlRun, TooDeepFails)
 // counted apart, each flagged. Then mutants of the files.
 class HtmlFormatterTools : public ::testing::Test {
 protected:
-    struct Tally {
-        int pairs = 0, same = 0, falseAlarms = 0, differ = 0, misses = 0, embedded = 0;
-    };
+    static std::string npm() { return npmDir(); }
 
-    static std::string npm() { return std::string(MATCHLING_NPM_TOOLS) + "/../.."; }
-
-    // Judges the pairs of dirs a and b under root.
-    static Tally judge(const std::string &root, const std::string &a, const std::string &b)
+    static TreeTally judge(const std::string &root, const std::string &a, const std::string &b)
     {
-        Tally t;
-        const RunResult r = runMatchling({a, b, "--tokens"}, root);
-        for (const std::string &line :
-             commandLines("node '" + npm() + "/html_judge.js' '" + root + "/" + a + "' '" + root + "/" + b + "'")) {
-            std::istringstream fields(line);
-            std::string name, verdict;
-            fields >> name >> verdict;
-            const bool different = r.out.find("Not equivalent: " + name + " ") != std::string::npos ||
-                                   r.out.find("Unable to compare: " + name + " ") != std::string::npos;
-            ++t.pairs;
-            if (verdict == "same") {
-                ++t.same;
-                t.falseAlarms += different;
-                if (different)
-                    std::printf("false alarm: %s against %s: %s\n", a.c_str(), b.c_str(), name.c_str());
-            } else if (verdict == "differ") {
-                ++t.differ;
-                t.misses += !different;
-                EXPECT_TRUE(different) << "miss: " << a << " against " << b << ": " << name;
-            } else {
-                ++t.embedded;
-            }
-        }
-        std::printf("%s against %s: %d pairs; %d the judge calls the same, %d false alarms; %d it calls "
-                    "different, %d misses; %d differing only in a script's or a style's body\n",
-                    a.c_str(), b.c_str(), t.pairs, t.same, t.falseAlarms, t.differ, t.misses, t.embedded);
-        return t;
+        return judgeTrees("node '" + npm() + "/html_judge.js'", root, a, b, "differing only in a script's or a style's body");
     }
-};
 
-// The first match of pattern in text replaced by what make gives of it;
-// false when nothing matches.
-bool mutate(std::string &text, const std::regex &pattern, std::string (*make)(const std::smatch &))
-{
-    std::smatch m;
-    if (!std::regex_search(text, m, pattern))
-        return false;
-    text = m.prefix().str() + make(m) + m.suffix().str();
-    return true;
-}
+};
 
 TEST_F(HtmlFormatterTools, PrettierJudgedByParse5)
 {
@@ -383,12 +343,10 @@ TEST_F(HtmlFormatterTools, PrettierJudgedByParse5)
     ScratchDir dir;
     ASSERT_EQ(std::system(("cd '" + dir.path() + "' && mkdir orig base mut").c_str()), 0);
     const std::size_t step = found.size() / kSample;
-    for (std::size_t i = 0; i < kSample; ++i) {
-        const std::string &f = found[(i + 1) * step - 1];
-        char prefix[8];
-        std::snprintf(prefix, sizeof prefix, "%03zu-", i + 1);
-        writeFile(dir.file("orig/" + std::string(prefix) + f.substr(f.rfind('/') + 1)), readFile(f));
-    }
+    std::vector<std::string> sample;
+    for (std::size_t i = 0; i < kSample; ++i)
+        sample.push_back(found[(i + 1) * step - 1]);
+    copyNumbered(sample, dir.file("orig"));
     const struct {
         const char *dir, *options;
         bool showsBlanks;  // prettier adds and takes away blanks that show
@@ -398,12 +356,8 @@ TEST_F(HtmlFormatterTools, PrettierJudgedByParse5)
         {"ignore", "--html-whitespace-sensitivity ignore", true},
     };
     for (const auto &s : settings) {
-        ASSERT_EQ(std::system(("cd '" + dir.path() + "' && cp -r orig " + s.dir + " && cd " + s.dir + " && '" +
-                               prettier + "' --parser html " + s.options +
-                               " --write --log-level silent --no-config --ignore-path= . >/dev/null 2>&1; true")
-                                  .c_str()),
-                  0);
-        const Tally t = judge(dir.path(), "orig", s.dir);
+        ASSERT_EQ(prettierCopy(dir.path(), s.dir, prettier, std::string("--parser html ") + s.options), 0);
+        const TreeTally t = judge(dir.path(), "orig", s.dir);
         EXPECT_EQ(t.misses, 0) << s.dir;
         EXPECT_LE(t.falseAlarms * 50, t.same) << s.dir;
         EXPECT_GT(s.showsBlanks ? t.differ : t.same, 50) << s.dir;
@@ -441,7 +395,7 @@ TEST_F(HtmlFormatterTools, PrettierJudgedByParse5)
                 writeFile(dir.file("base/" + std::to_string(k) + "-" + name), text);
             }
     }
-    const Tally mutants = judge(dir.path(), "base", "mut");
+    const TreeTally mutants = judge(dir.path(), "base", "mut");
     std::printf("mutants: %d relaid between blocks, %d words with letters swapped, %d words joined, %d inline "
                 "elements joined, %d attribute values changed\n",
                 made[0], made[1], made[2], made[3], made[4]);
