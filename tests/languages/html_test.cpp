@@ -318,28 +318,20 @@ TEST(HtmlRun, TooDeepFails)
 // style's body are the judge's to leave. With --html-whitespace-sensitivity
 // ignore prettier adds and takes away blanks that show: those pairs are
 // counted apart, each flagged. Then mutants of the files.
-class HtmlFormatterTools : public ::testing::Test {
-protected:
-    static std::string npm() { return npmDir(); }
 
-    static TreeTally judge(const std::string &root, const std::string &a, const std::string &b)
-    {
-        return judgeTrees("node '" + npm() + "/html_judge.js'", root, a, b, "differing only in a script's or a style's body");
-    }
-
-};
-
-TEST_F(HtmlFormatterTools, PrettierJudgedByParse5)
+TEST(HtmlFormatterTools, PrettierJudgedByParse5)
 {
     const std::string prettier = npmTool("prettier");
-    if (!haveTool("node") || prettier.empty() || !exists(npm() + "/node_modules/parse5") ||
-        !exists(npm() + "/node_modules/postcss") || !exists(npm() + "/node_modules/typescript"))
+    if (!haveTool("node") || prettier.empty() || !exists(npmDir() + "/node_modules/parse5") ||
+        !exists(npmDir() + "/node_modules/postcss") || !exists(npmDir() + "/node_modules/typescript"))
         GTEST_SKIP() << "node and tests/npm's packages are needed (npm ci in tests/npm)";
     const std::vector<std::string> found = commandLines("find /usr -name '*.html' -size -100k -type f 2>/dev/null | sort");
     // 80 files under 100 KB, spread over the sorted list of those under /usr.
     constexpr std::size_t kSample = 80;
     if (found.size() < kSample)
         GTEST_SKIP() << "too few HTML files under /usr";
+    const std::string judge = "node '" + npmDir() + "/html_judge.js'";
+    const char *embedded = "differing only in a script's or a style's body";
     ScratchDir dir;
     ASSERT_EQ(std::system(("cd '" + dir.path() + "' && mkdir orig base mut").c_str()), 0);
     const std::size_t step = found.size() / kSample;
@@ -357,7 +349,7 @@ TEST_F(HtmlFormatterTools, PrettierJudgedByParse5)
     };
     for (const auto &s : settings) {
         ASSERT_EQ(prettierCopy(dir.path(), s.dir, prettier, std::string("--parser html ") + s.options), 0);
-        const TreeTally t = judge(dir.path(), "orig", s.dir);
+        const TreeTally t = judgeTrees(judge, dir.path(), "orig", s.dir, embedded);
         EXPECT_EQ(t.misses, 0) << s.dir;
         EXPECT_LE(t.falseAlarms * 50, t.same) << s.dir;
         EXPECT_GT(s.showsBlanks ? t.differ : t.same, 50) << s.dir;
@@ -395,7 +387,7 @@ TEST_F(HtmlFormatterTools, PrettierJudgedByParse5)
                 writeFile(dir.file("base/" + std::to_string(k) + "-" + name), text);
             }
     }
-    const TreeTally mutants = judge(dir.path(), "base", "mut");
+    const TreeTally mutants = judgeTrees(judge, dir.path(), "base", "mut", embedded);
     std::printf("mutants: %d relaid between blocks, %d words with letters swapped, %d words joined, %d inline "
                 "elements joined, %d attribute values changed\n",
                 made[0], made[1], made[2], made[3], made[4]);

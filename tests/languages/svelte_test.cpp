@@ -167,27 +167,18 @@ TEST(SvelteLexer, Refusals)
 // calls the same, at most 2% may differ (false alarms). Then mutants: an
 // expression's token changed, a word of text changed, a blank between
 // inline elements taken out, blank lines put between blocks.
-class SvelteFormatterTools : public ::testing::Test {
-protected:
-    static std::string npm() { return npmDir(); }
 
-    static TreeTally judge(const std::string &root, const std::string &a, const std::string &b)
-    {
-        return judgeTrees("cd '" + npm() + "' && node svelte_judge.js", root, a, b);
-    }
-
-};
-
-TEST_F(SvelteFormatterTools, PrettierJudgedBySvelte)
+TEST(SvelteFormatterTools, PrettierJudgedBySvelte)
 {
     const std::string prettier = npmTool("prettier");
-    if (!haveTool("node") || prettier.empty() || !exists(npm() + "/node_modules/svelte") ||
-        !exists(npm() + "/node_modules/prettier-plugin-svelte"))
+    if (!haveTool("node") || prettier.empty() || !exists(npmDir() + "/node_modules/svelte") ||
+        !exists(npmDir() + "/node_modules/prettier-plugin-svelte"))
         GTEST_SKIP() << "node and tests/npm's packages are needed (npm ci in tests/npm)";
+    const std::string judge = "cd '" + npmDir() + "' && node svelte_judge.js";
     ScratchDir dir;
     ASSERT_EQ(std::system(("cd '" + dir.path() + "' && mkdir orig base mut").c_str()), 0);
     std::vector<std::string> found =
-        commandLines("find '" + std::string(MATCHLING_SOURCE_DIR) + "/tests/languages/svelte' '" + npm() +
+        commandLines("find '" + std::string(MATCHLING_SOURCE_DIR) + "/tests/languages/svelte' '" + npmDir() +
                      "/node_modules' -name '*.svelte' -size -100k -type f 2>/dev/null | sort | head -200");
     copyNumbered(found, dir.file("orig"));
     const struct {
@@ -199,9 +190,9 @@ TEST_F(SvelteFormatterTools, PrettierJudgedBySvelte)
     };
     for (const auto &s : settings) {
         ASSERT_EQ(prettierCopy(dir.path(), s.dir, prettier,
-                               "--plugin '" + npm() + "/node_modules/prettier-plugin-svelte/plugin.js' " + s.options),
+                               "--plugin '" + npmDir() + "/node_modules/prettier-plugin-svelte/plugin.js' " + s.options),
                   0);
-        const TreeTally t = judge(dir.path(), "orig", s.dir);
+        const TreeTally t = judgeTrees(judge, dir.path(), "orig", s.dir);
         EXPECT_EQ(t.misses, 0) << s.dir;
         EXPECT_LE(t.falseAlarms * 50, t.same) << s.dir;
         EXPECT_GT(t.same, 0) << s.dir;
@@ -234,7 +225,7 @@ TEST_F(SvelteFormatterTools, PrettierJudgedBySvelte)
                     writeFile(dir.file("base/" + out), text);
                 }
         }
-    const TreeTally mutants = judge(dir.path(), "base", "mut");
+    const TreeTally mutants = judgeTrees(judge, dir.path(), "base", "mut");
     std::printf("mutants: %d relaid between blocks, %d expressions changed, %d words changed, %d inline elements "
                 "joined, %d numbers changed\n",
                 made[0], made[1], made[2], made[3], made[4]);

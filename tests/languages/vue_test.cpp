@@ -189,26 +189,17 @@ namespace {
 // interpolation's or a handler's token changed, a word of text changed, a
 // blank between inline elements taken out or made a line break, a line
 // break put between inline elements, a blank in text made a line break.
-class VueFormatterTools : public ::testing::Test {
-protected:
-    static std::string npm() { return npmDir(); }
 
-    static TreeTally judge(const std::string &root, const std::string &a, const std::string &b)
-    {
-        return judgeTrees("cd '" + npm() + "' && node vue_judge.js", root, a, b);
-    }
-
-};
-
-TEST_F(VueFormatterTools, PrettierJudgedByVue)
+TEST(VueFormatterTools, PrettierJudgedByVue)
 {
     const std::string prettier = npmTool("prettier");
-    if (!haveTool("node") || prettier.empty() || !exists(npm() + "/node_modules/@vue/compiler-sfc"))
+    if (!haveTool("node") || prettier.empty() || !exists(npmDir() + "/node_modules/@vue/compiler-sfc"))
         GTEST_SKIP() << "node and tests/npm's packages are needed (npm ci in tests/npm)";
+    const std::string judge = "cd '" + npmDir() + "' && node vue_judge.js";
     ScratchDir dir;
     ASSERT_EQ(std::system(("cd '" + dir.path() + "' && mkdir orig base mut").c_str()), 0);
     std::vector<std::string> found =
-        commandLines("find '" + std::string(MATCHLING_SOURCE_DIR) + "/tests/languages/vue' '" + npm() +
+        commandLines("find '" + std::string(MATCHLING_SOURCE_DIR) + "/tests/languages/vue' '" + npmDir() +
                      "/node_modules' -name '*.vue' -size -100k -type f 2>/dev/null | sort | head -200");
     copyNumbered(found, dir.file("orig"));
     const struct {
@@ -223,7 +214,7 @@ TEST_F(VueFormatterTools, PrettierJudgedByVue)
     };
     for (const auto &s : settings) {
         ASSERT_EQ(prettierCopy(dir.path(), s.dir, prettier, s.options), 0);
-        const TreeTally t = judge(dir.path(), "orig", s.dir);
+        const TreeTally t = judgeTrees(judge, dir.path(), "orig", s.dir);
         EXPECT_EQ(t.misses, 0) << s.dir;
         if (s.bounded) {
             EXPECT_LE(t.falseAlarms * 50, t.same) << s.dir;
@@ -263,7 +254,7 @@ TEST_F(VueFormatterTools, PrettierJudgedByVue)
                     writeFile(dir.file("base/" + out), text);
                 }
         }
-    const TreeTally mutants = judge(dir.path(), "base", "mut");
+    const TreeTally mutants = judgeTrees(judge, dir.path(), "base", "mut");
     std::printf("mutants: %d relaid between blocks, %d interpolations changed, %d words changed, %d blanks between "
                 "inline elements made line breaks, %d line breaks put between inline elements, %d handlers changed, "
                 "%d blanks in text made line breaks\n",
@@ -276,9 +267,9 @@ TEST_F(VueFormatterTools, PrettierJudgedByVue)
 // Every near miss that must stay equal is one Vue's compiler reads as the
 // same component (tests/npm/vue_judge.js); those that must differ may be
 // read as the same by it (where a rule keeps what it cannot prove layout).
-TEST_F(VueFormatterTools, EqualNearMissesJudgedByVue)
+TEST(VueFormatterTools, EqualNearMissesJudgedByVue)
 {
-    if (!haveTool("node") || !exists(npm() + "/node_modules/@vue/compiler-sfc"))
+    if (!haveTool("node") || !exists(npmDir() + "/node_modules/@vue/compiler-sfc"))
         GTEST_SKIP() << "node and tests/npm's packages are needed (npm ci in tests/npm)";
     ScratchDir dir;
     ASSERT_EQ(std::system(("cd '" + dir.path() + "' && mkdir a b").c_str()), 0);
@@ -293,7 +284,7 @@ TEST_F(VueFormatterTools, EqualNearMissesJudgedByVue)
             }
     int same = 0;
     for (const std::string &line :
-         commandLines("cd '" + npm() + "' && node vue_judge.js '" + dir.path() + "/a' '" + dir.path() + "/b'")) {
+         commandLines("cd '" + npmDir() + "' && node vue_judge.js '" + dir.path() + "/a' '" + dir.path() + "/b'")) {
         std::istringstream fields(line);
         std::string file, verdict;
         fields >> file >> verdict;

@@ -83,6 +83,22 @@ void componentStart(ComponentReader &r, HtmlStore &store, const LexOptions &opti
 // The reason the component is refused, or nullptr with what is left written.
 const char *componentFinish(ComponentReader &r);
 
+// Past the blanks, the '=' and the blanks after an attribute's name at r.i:
+// true when it has one (r.i then at its value); r.i left where it is when
+// it has none.
+inline bool readEquals(ComponentReader &r)
+{
+    std::size_t j = r.i;
+    while (j < r.n && isBlank(r.text[j]))
+        ++j;
+    if (j >= r.n || r.text[j] != '=')
+        return false;
+    r.i = j + 1;
+    while (r.i < r.n && isBlank(r.text[r.i]))
+        ++r.i;
+    return true;
+}
+
 // Reads the end tag at r.i into name, r.i past its '>'; false, refused for
 // leftOpen, where it has none.
 bool readEndTagName(ComponentReader &r, std::string &name, const char *leftOpen);

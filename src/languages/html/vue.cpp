@@ -256,13 +256,7 @@ bool readAttributes(Reader &r, std::vector<Attribute> &attributes, bool &selfClo
             return false;
         }
         a.name.assign(t + from, r.i - from);
-        std::size_t j = r.i;
-        while (j < r.n && isBlank(t[j]))
-            ++j;
-        if (j < r.n && t[j] == '=') {
-            r.i = j + 1;
-            while (r.i < r.n && isBlank(t[r.i]))
-                ++r.i;
+        if (readEquals(r)) {
             a.valued = true;
             if (r.i < r.n && (t[r.i] == '"' || t[r.i] == '\'')) {
                 const char q = t[r.i++];
