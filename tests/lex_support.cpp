@@ -310,6 +310,14 @@ void copyNumbered(const std::vector<std::string> &files, const std::string &dir)
     }
 }
 
+void copySamples(const std::string &dir, const std::string &language)
+{
+    copyNumbered(commandLines("find '" + std::string(MATCHLING_SOURCE_DIR) + "/tests/languages/" + language + "' '" +
+                              npmDir() + "/node_modules' -name '*." + language +
+                              "' -size -100k -type f 2>/dev/null | sort | head -200"),
+                 dir);
+}
+
 int prettierCopy(const std::string &root, const char *dir, const std::string &prettier, const std::string &options)
 {
     return std::system(("cd '" + root + "' && cp -r orig " + dir + " && cd " + dir + " && '" + prettier + "' " +

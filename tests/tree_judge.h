@@ -20,6 +20,11 @@ std::string npmDir();
 // (from "001-") and its own name.
 void copyNumbered(const std::vector<std::string> &files, const std::string &dir);
 
+// Copies (as copyNumbered does) the files of extension language, under 100
+// KB, that tests/languages/LANGUAGE and tests/npm's packages hold, the
+// first 200 by path.
+void copySamples(const std::string &dir, const std::string &language);
+
 // Copies folder orig under root to folder dir and has prettier (options
 // before --write) rewrite every file of it; the shell's status.
 int prettierCopy(const std::string &root, const char *dir, const std::string &prettier, const std::string &options);

@@ -177,10 +177,7 @@ TEST(SvelteFormatterTools, PrettierJudgedBySvelte)
     const std::string judge = "cd '" + npmDir() + "' && node svelte_judge.js";
     ScratchDir dir;
     ASSERT_EQ(std::system(("cd '" + dir.path() + "' && mkdir orig base mut").c_str()), 0);
-    std::vector<std::string> found =
-        commandLines("find '" + std::string(MATCHLING_SOURCE_DIR) + "/tests/languages/svelte' '" + npmDir() +
-                     "/node_modules' -name '*.svelte' -size -100k -type f 2>/dev/null | sort | head -200");
-    copyNumbered(found, dir.file("orig"));
+    copySamples(dir.file("orig"), "svelte");
     const struct {
         const char *dir, *options;
     } settings[] = {

@@ -198,10 +198,7 @@ TEST(VueFormatterTools, PrettierJudgedByVue)
     const std::string judge = "cd '" + npmDir() + "' && node vue_judge.js";
     ScratchDir dir;
     ASSERT_EQ(std::system(("cd '" + dir.path() + "' && mkdir orig base mut").c_str()), 0);
-    std::vector<std::string> found =
-        commandLines("find '" + std::string(MATCHLING_SOURCE_DIR) + "/tests/languages/vue' '" + npmDir() +
-                     "/node_modules' -name '*.vue' -size -100k -type f 2>/dev/null | sort | head -200");
-    copyNumbered(found, dir.file("orig"));
+    copySamples(dir.file("orig"), "vue");
     const struct {
         const char *dir, *options;
         bool bounded;  // the false alarms at most 2%: the setting keeps what renders
