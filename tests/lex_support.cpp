@@ -295,6 +295,18 @@ bool mutate(std::string &text, const std::regex &pattern, std::string (*make)(co
     return true;
 }
 
+void writeMutants(const std::string &root, const std::string &stem, const std::string &text,
+                  const std::string *mutants, const bool *ok, int kinds, int *made, int limit)
+{
+    for (int k = 0; k < kinds; ++k)
+        if (ok[k] && made[k] < limit && mutants[k] != text) {
+            ++made[k];
+            const std::string out = std::to_string(k) + "-" + stem;
+            writeFile(root + kDirSeparator + "mut/" + out, mutants[k]);
+            writeFile(root + kDirSeparator + "base/" + out, text);
+        }
+}
+
 std::string npmDir()
 {
     return std::string(MATCHLING_NPM_TOOLS) + "/../..";

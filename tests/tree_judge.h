@@ -13,6 +13,12 @@
 // false when nothing matches.
 bool mutate(std::string &text, const std::regex &pattern, std::string (*make)(const std::smatch &));
 
+// Writes each of the kinds mutants of text that its mutate found (ok[k])
+// and that differs from text, while made[k] is under limit, counted in
+// made[k]: as folder mut's file K-STEM under root, and text as base's.
+void writeMutants(const std::string &root, const std::string &stem, const std::string &text,
+                  const std::string *mutants, const bool *ok, int kinds, int *made, int limit = 1 << 30);
+
 // The folder of tests/npm's scripts and packages.
 std::string npmDir();
 

@@ -380,12 +380,7 @@ TEST(HtmlFormatterTools, PrettierJudgedByParse5)
             mutate(m[4], valued,
                    [](const std::smatch &x) { return " " + x[1].str() + "=\"" + x[2].str() + "x\""; }),
         };
-        for (int k = 0; k < 5; ++k)
-            if (ok[k] && made[k] < 20 && m[k] != text) {
-                ++made[k];
-                writeFile(dir.file("mut/" + std::to_string(k) + "-" + name), m[k]);
-                writeFile(dir.file("base/" + std::to_string(k) + "-" + name), text);
-            }
+        writeMutants(dir.path(), name, text, m, ok, 5, made, 20);
     }
     const TreeTally mutants = judgeTrees(judge, dir.path(), "base", "mut", embedded);
     std::printf("mutants: %d relaid between blocks, %d words with letters swapped, %d words joined, %d inline "

@@ -214,13 +214,7 @@ TEST(SvelteFormatterTools, PrettierJudgedBySvelte)
                        [](const std::smatch &x) { return "</" + x[1].str() + "><" + x[2].str() + x[3].str(); }),
                 mutate(m[4], number, [](const std::smatch &x) { return "={" + x[1].str() + "1}"; }),
             };
-            for (int k = 0; k < 5; ++k)
-                if (ok[k] && m[k] != text) {
-                    ++made[k];
-                    const std::string out = std::to_string(k) + "-" + from + "-" + name;
-                    writeFile(dir.file("mut/" + out), m[k]);
-                    writeFile(dir.file("base/" + out), text);
-                }
+            writeMutants(dir.path(), from + ("-" + name), text, m, ok, 5, made);
         }
     const TreeTally mutants = judgeTrees(judge, dir.path(), "base", "mut");
     std::printf("mutants: %d relaid between blocks, %d expressions changed, %d words changed, %d inline elements "

@@ -243,13 +243,7 @@ TEST(VueFormatterTools, PrettierJudgedByVue)
                 mutate(m[5], handler, [](const std::smatch &x) { return "@click=\"x" + x[1].str(); }),
                 mutate(m[6], word, [](const std::smatch &x) { return ">" + x[1].str() + "\n   " + x[2].str(); }),
             };
-            for (int k = 0; k < kinds; ++k)
-                if (ok[k] && m[k] != text) {
-                    ++made[k];
-                    const std::string out = std::to_string(k) + "-" + from + "-" + name;
-                    writeFile(dir.file("mut/" + out), m[k]);
-                    writeFile(dir.file("base/" + out), text);
-                }
+            writeMutants(dir.path(), from + ("-" + name), text, m, ok, kinds, made);
         }
     const TreeTally mutants = judgeTrees(judge, dir.path(), "base", "mut");
     std::printf("mutants: %d relaid between blocks, %d interpolations changed, %d words changed, %d blanks between "
