@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "support.h"
+#include "tree_judge.h"
 
 namespace {
 
@@ -283,4 +284,89 @@ std::map<std::string, JudgeTally> judgePairs(const std::string &command, Languag
         EXPECT_LE(t.falseAlarms * 50, t.same) << kind << ": more than 2% false alarms";
     }
     return tallies;
+}
+
+bool mutate(std::string &text, const std::regex &pattern, std::string (*make)(const std::smatch &))
+{
+    std::smatch m;
+    if (!std::regex_search(text, m, pattern))
+        return false;
+    text = m.prefix().str() + make(m) + m.suffix().str();
+    return true;
+}
+
+void writeMutants(const std::string &root, const std::string &stem, const std::string &text,
+                  const std::string *mutants, const bool *ok, int kinds, int *made, int limit)
+{
+    for (int k = 0; k < kinds; ++k)
+        if (ok[k] && made[k] < limit && mutants[k] != text) {
+            ++made[k];
+            const std::string out = std::to_string(k) + "-" + stem;
+            writeFile(root + kDirSeparator + "mut/" + out, mutants[k]);
+            writeFile(root + kDirSeparator + "base/" + out, text);
+        }
+}
+
+std::string npmDir()
+{
+    return std::string(MATCHLING_NPM_TOOLS) + "/../..";
+}
+
+void copyNumbered(const std::vector<std::string> &files, const std::string &dir)
+{
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        const std::string &f = files[i];
+        char prefix[24];
+        std::snprintf(prefix, sizeof prefix, "%03zu-", i + 1);
+        writeFile(dir + "/" + prefix + f.substr(f.rfind('/') + 1), readFile(f));
+    }
+}
+
+void copySamples(const std::string &dir, const std::string &language)
+{
+    copyNumbered(commandLines("find '" + std::string(MATCHLING_SOURCE_DIR) + "/tests/languages/" + language + "' '" +
+                              npmDir() + "/node_modules' -name '*." + language +
+                              "' -size -100k -type f 2>/dev/null | sort | head -200"),
+                 dir);
+}
+
+int prettierCopy(const std::string &root, const char *dir, const std::string &prettier, const std::string &options)
+{
+    return std::system(("cd '" + root + "' && cp -r orig " + dir + " && cd " + dir + " && '" + prettier + "' " +
+                        options + " --write --log-level silent --no-config --ignore-path= . >/dev/null 2>&1; true")
+                           .c_str());
+}
+
+TreeTally judgeTrees(const std::string &command, const std::string &root, const std::string &a, const std::string &b,
+                     const char *embedded)
+{
+    TreeTally t;
+    const RunResult r = runMatchling({a, b, "--tokens"}, root);
+    for (const std::string &line : commandLines(command + " '" + root + "/" + a + "' '" + root + "/" + b + "'")) {
+        std::istringstream fields(line);
+        std::string name, verdict;
+        fields >> name >> verdict;
+        const bool different = r.out.find("Not equivalent: " + name + " ") != std::string::npos ||
+                               r.out.find("Unable to compare: " + name + " ") != std::string::npos;
+        ++t.pairs;
+        if (verdict == "same") {
+            ++t.same;
+            t.falseAlarms += different;
+            if (different)
+                std::printf("false alarm: %s against %s: %s\n", a.c_str(), b.c_str(), name.c_str());
+        } else if (verdict == "differ") {
+            ++t.differ;
+            t.misses += !different;
+            EXPECT_TRUE(different) << "miss: " << a << " against " << b << ": " << name;
+        } else if (embedded) {
+            ++t.embedded;
+        }
+    }
+    std::printf("%s against %s: %d pairs; %d the judge calls the same, %d false alarms; %d it calls "
+                "different, %d misses",
+                a.c_str(), b.c_str(), t.pairs, t.same, t.falseAlarms, t.differ, t.misses);
+    if (embedded)
+        std::printf("; %d %s", t.embedded, embedded);
+    std::printf("\n");
+    return t;
 }

@@ -14,6 +14,7 @@
 
 #include "../lex_support.h"
 #include "../support.h"
+#include "../tree_judge.h"
 #include "languages/html/template.h"
 #include "languages/languages.h"
 
@@ -317,78 +318,27 @@ TEST(HtmlRun, TooDeepFails)
 // style's body are the judge's to leave. With --html-whitespace-sensitivity
 // ignore prettier adds and takes away blanks that show: those pairs are
 // counted apart, each flagged. Then mutants of the files.
-class HtmlFormatterTools : public ::testing::Test {
-protected:
-    struct Tally {
-        int pairs = 0, same = 0, falseAlarms = 0, differ = 0, misses = 0, embedded = 0;
-    };
 
-    static std::string npm() { return std::string(MATCHLING_NPM_TOOLS) + "/../.."; }
-
-    // Judges the pairs of dirs a and b under root.
-    static Tally judge(const std::string &root, const std::string &a, const std::string &b)
-    {
-        Tally t;
-        const RunResult r = runMatchling({a, b, "--tokens"}, root);
-        for (const std::string &line :
-             commandLines("node '" + npm() + "/html_judge.js' '" + root + "/" + a + "' '" + root + "/" + b + "'")) {
-            std::istringstream fields(line);
-            std::string name, verdict;
-            fields >> name >> verdict;
-            const bool different = r.out.find("Not equivalent: " + name + " ") != std::string::npos ||
-                                   r.out.find("Unable to compare: " + name + " ") != std::string::npos;
-            ++t.pairs;
-            if (verdict == "same") {
-                ++t.same;
-                t.falseAlarms += different;
-                if (different)
-                    std::printf("false alarm: %s against %s: %s\n", a.c_str(), b.c_str(), name.c_str());
-            } else if (verdict == "differ") {
-                ++t.differ;
-                t.misses += !different;
-                EXPECT_TRUE(different) << "miss: " << a << " against " << b << ": " << name;
-            } else {
-                ++t.embedded;
-            }
-        }
-        std::printf("%s against %s: %d pairs; %d the judge calls the same, %d false alarms; %d it calls "
-                    "different, %d misses; %d differing only in a script's or a style's body\n",
-                    a.c_str(), b.c_str(), t.pairs, t.same, t.falseAlarms, t.differ, t.misses, t.embedded);
-        return t;
-    }
-};
-
-// The first match of pattern in text replaced by what make gives of it;
-// false when nothing matches.
-bool mutate(std::string &text, const std::regex &pattern, std::string (*make)(const std::smatch &))
-{
-    std::smatch m;
-    if (!std::regex_search(text, m, pattern))
-        return false;
-    text = m.prefix().str() + make(m) + m.suffix().str();
-    return true;
-}
-
-TEST_F(HtmlFormatterTools, PrettierJudgedByParse5)
+TEST(HtmlFormatterTools, PrettierJudgedByParse5)
 {
     const std::string prettier = npmTool("prettier");
-    if (!haveTool("node") || prettier.empty() || !exists(npm() + "/node_modules/parse5") ||
-        !exists(npm() + "/node_modules/postcss") || !exists(npm() + "/node_modules/typescript"))
+    if (!haveTool("node") || prettier.empty() || !exists(npmDir() + "/node_modules/parse5") ||
+        !exists(npmDir() + "/node_modules/postcss") || !exists(npmDir() + "/node_modules/typescript"))
         GTEST_SKIP() << "node and tests/npm's packages are needed (npm ci in tests/npm)";
     const std::vector<std::string> found = commandLines("find /usr -name '*.html' -size -100k -type f 2>/dev/null | sort");
     // 80 files under 100 KB, spread over the sorted list of those under /usr.
     constexpr std::size_t kSample = 80;
     if (found.size() < kSample)
         GTEST_SKIP() << "too few HTML files under /usr";
+    const std::string judge = "node '" + npmDir() + "/html_judge.js'";
+    const char *embedded = "differing only in a script's or a style's body";
     ScratchDir dir;
     ASSERT_EQ(std::system(("cd '" + dir.path() + "' && mkdir orig base mut").c_str()), 0);
     const std::size_t step = found.size() / kSample;
-    for (std::size_t i = 0; i < kSample; ++i) {
-        const std::string &f = found[(i + 1) * step - 1];
-        char prefix[8];
-        std::snprintf(prefix, sizeof prefix, "%03zu-", i + 1);
-        writeFile(dir.file("orig/" + std::string(prefix) + f.substr(f.rfind('/') + 1)), readFile(f));
-    }
+    std::vector<std::string> sample;
+    for (std::size_t i = 0; i < kSample; ++i)
+        sample.push_back(found[(i + 1) * step - 1]);
+    copyNumbered(sample, dir.file("orig"));
     const struct {
         const char *dir, *options;
         bool showsBlanks;  // prettier adds and takes away blanks that show
@@ -398,12 +348,8 @@ TEST_F(HtmlFormatterTools, PrettierJudgedByParse5)
         {"ignore", "--html-whitespace-sensitivity ignore", true},
     };
     for (const auto &s : settings) {
-        ASSERT_EQ(std::system(("cd '" + dir.path() + "' && cp -r orig " + s.dir + " && cd " + s.dir + " && '" +
-                               prettier + "' --parser html " + s.options +
-                               " --write --log-level silent --no-config --ignore-path= . >/dev/null 2>&1; true")
-                                  .c_str()),
-                  0);
-        const Tally t = judge(dir.path(), "orig", s.dir);
+        ASSERT_EQ(prettierCopy(dir.path(), s.dir, prettier, std::string("--parser html ") + s.options), 0);
+        const TreeTally t = judgeTrees(judge, dir.path(), "orig", s.dir, embedded);
         EXPECT_EQ(t.misses, 0) << s.dir;
         EXPECT_LE(t.falseAlarms * 50, t.same) << s.dir;
         EXPECT_GT(s.showsBlanks ? t.differ : t.same, 50) << s.dir;
@@ -434,14 +380,9 @@ TEST_F(HtmlFormatterTools, PrettierJudgedByParse5)
             mutate(m[4], valued,
                    [](const std::smatch &x) { return " " + x[1].str() + "=\"" + x[2].str() + "x\""; }),
         };
-        for (int k = 0; k < 5; ++k)
-            if (ok[k] && made[k] < 20 && m[k] != text) {
-                ++made[k];
-                writeFile(dir.file("mut/" + std::to_string(k) + "-" + name), m[k]);
-                writeFile(dir.file("base/" + std::to_string(k) + "-" + name), text);
-            }
+        writeMutants(dir.path(), name, text, m, ok, 5, made, 20);
     }
-    const Tally mutants = judge(dir.path(), "base", "mut");
+    const TreeTally mutants = judgeTrees(judge, dir.path(), "base", "mut", embedded);
     std::printf("mutants: %d relaid between blocks, %d words with letters swapped, %d words joined, %d inline "
                 "elements joined, %d attribute values changed\n",
                 made[0], made[1], made[2], made[3], made[4]);

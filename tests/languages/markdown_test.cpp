@@ -15,6 +15,7 @@
 
 #include "../lex_support.h"
 #include "../support.h"
+#include "../tree_judge.h"
 #include "languages/languages.h"
 #include "languages/markdown/reader.h"
 
@@ -411,17 +412,6 @@ protected:
         return t;
     }
 };
-
-// The first match of pattern in text replaced by what make gives of it;
-// false when nothing matches.
-bool mutate(std::string &text, const std::regex &pattern, std::string (*make)(const std::smatch &))
-{
-    std::smatch m;
-    if (!std::regex_search(text, m, pattern))
-        return false;
-    text = m.prefix().str() + make(m) + m.suffix().str();
-    return true;
-}
 
 TEST_F(MarkdownFormatterTools, PrettierJudgedByMarkdownIt)
 {

@@ -12,22 +12,12 @@
 
 #include "../lex_support.h"
 #include "../support.h"
+#include "../tree_judge.h"
 #include "languages/languages.h"
 
 namespace {
 
 const Language Svelte = Language::Svelte;
-
-// The first match of pattern in text replaced by what make gives of it;
-// false when nothing matches.
-bool mutate(std::string &text, const std::regex &pattern, std::string (*make)(const std::smatch &))
-{
-    std::smatch m;
-    if (!std::regex_search(text, m, pattern))
-        return false;
-    text = m.prefix().str() + make(m) + m.suffix().str();
-    return true;
-}
 
 TEST(SvelteNearMiss, Elements)
 {
@@ -177,61 +167,17 @@ TEST(SvelteLexer, Refusals)
 // calls the same, at most 2% may differ (false alarms). Then mutants: an
 // expression's token changed, a word of text changed, a blank between
 // inline elements taken out, blank lines put between blocks.
-class SvelteFormatterTools : public ::testing::Test {
-protected:
-    struct Tally {
-        int pairs = 0, same = 0, falseAlarms = 0, differ = 0, misses = 0;
-    };
 
-    static std::string npm() { return std::string(MATCHLING_NPM_TOOLS) + "/../.."; }
-
-    static Tally judge(const std::string &root, const std::string &a, const std::string &b)
-    {
-        Tally t;
-        const RunResult r = runMatchling({a, b, "--tokens"}, root);
-        for (const std::string &line :
-             commandLines("cd '" + npm() + "' && node svelte_judge.js '" + root + "/" + a + "' '" + root + "/" + b + "'")) {
-            std::istringstream fields(line);
-            std::string name, verdict;
-            fields >> name >> verdict;
-            const bool different = r.out.find("Not equivalent: " + name + " ") != std::string::npos ||
-                                   r.out.find("Unable to compare: " + name + " ") != std::string::npos;
-            ++t.pairs;
-            if (verdict == "same") {
-                ++t.same;
-                t.falseAlarms += different;
-                if (different)
-                    std::printf("false alarm: %s against %s: %s\n", a.c_str(), b.c_str(), name.c_str());
-            } else if (verdict == "differ") {
-                ++t.differ;
-                t.misses += !different;
-                EXPECT_TRUE(different) << "miss: " << a << " against " << b << ": " << name;
-            }
-        }
-        std::printf("%s against %s: %d pairs; %d the judge calls the same, %d false alarms; %d it calls "
-                    "different, %d misses\n",
-                    a.c_str(), b.c_str(), t.pairs, t.same, t.falseAlarms, t.differ, t.misses);
-        return t;
-    }
-};
-
-TEST_F(SvelteFormatterTools, PrettierJudgedBySvelte)
+TEST(SvelteFormatterTools, PrettierJudgedBySvelte)
 {
     const std::string prettier = npmTool("prettier");
-    if (!haveTool("node") || prettier.empty() || !exists(npm() + "/node_modules/svelte") ||
-        !exists(npm() + "/node_modules/prettier-plugin-svelte"))
+    if (!haveTool("node") || prettier.empty() || !exists(npmDir() + "/node_modules/svelte") ||
+        !exists(npmDir() + "/node_modules/prettier-plugin-svelte"))
         GTEST_SKIP() << "node and tests/npm's packages are needed (npm ci in tests/npm)";
+    const std::string judge = "cd '" + npmDir() + "' && node svelte_judge.js";
     ScratchDir dir;
     ASSERT_EQ(std::system(("cd '" + dir.path() + "' && mkdir orig base mut").c_str()), 0);
-    std::vector<std::string> found =
-        commandLines("find '" + std::string(MATCHLING_SOURCE_DIR) + "/tests/languages/svelte' '" + npm() +
-                     "/node_modules' -name '*.svelte' -size -100k -type f 2>/dev/null | sort | head -200");
-    for (std::size_t i = 0; i < found.size(); ++i) {
-        const std::string &f = found[i];
-        char prefix[24];
-        std::snprintf(prefix, sizeof prefix, "%03zu-", i + 1);
-        writeFile(dir.file("orig/" + std::string(prefix) + f.substr(f.rfind('/') + 1)), readFile(f));
-    }
+    copySamples(dir.file("orig"), "svelte");
     const struct {
         const char *dir, *options;
     } settings[] = {
@@ -240,12 +186,10 @@ TEST_F(SvelteFormatterTools, PrettierJudgedBySvelte)
         {"tabs", "--single-quote --trailing-comma none --use-tabs --no-svelte-bracket-new-line"},
     };
     for (const auto &s : settings) {
-        ASSERT_EQ(std::system(("cd '" + dir.path() + "' && cp -r orig " + s.dir + " && cd " + s.dir + " && '" +
-                               prettier + "' --plugin '" + npm() + "/node_modules/prettier-plugin-svelte/plugin.js' " +
-                               s.options + " --write --log-level silent --no-config --ignore-path= . >/dev/null 2>&1; true")
-                                  .c_str()),
+        ASSERT_EQ(prettierCopy(dir.path(), s.dir, prettier,
+                               "--plugin '" + npmDir() + "/node_modules/prettier-plugin-svelte/plugin.js' " + s.options),
                   0);
-        const Tally t = judge(dir.path(), "orig", s.dir);
+        const TreeTally t = judgeTrees(judge, dir.path(), "orig", s.dir);
         EXPECT_EQ(t.misses, 0) << s.dir;
         EXPECT_LE(t.falseAlarms * 50, t.same) << s.dir;
         EXPECT_GT(t.same, 0) << s.dir;
@@ -270,15 +214,9 @@ TEST_F(SvelteFormatterTools, PrettierJudgedBySvelte)
                        [](const std::smatch &x) { return "</" + x[1].str() + "><" + x[2].str() + x[3].str(); }),
                 mutate(m[4], number, [](const std::smatch &x) { return "={" + x[1].str() + "1}"; }),
             };
-            for (int k = 0; k < 5; ++k)
-                if (ok[k] && m[k] != text) {
-                    ++made[k];
-                    const std::string out = std::to_string(k) + "-" + from + "-" + name;
-                    writeFile(dir.file("mut/" + out), m[k]);
-                    writeFile(dir.file("base/" + out), text);
-                }
+            writeMutants(dir.path(), from + ("-" + name), text, m, ok, 5, made);
         }
-    const Tally mutants = judge(dir.path(), "base", "mut");
+    const TreeTally mutants = judgeTrees(judge, dir.path(), "base", "mut");
     std::printf("mutants: %d relaid between blocks, %d expressions changed, %d words changed, %d inline elements "
                 "joined, %d numbers changed\n",
                 made[0], made[1], made[2], made[3], made[4]);

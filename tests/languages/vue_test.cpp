@@ -12,6 +12,7 @@
 
 #include "../lex_support.h"
 #include "../support.h"
+#include "../tree_judge.h"
 #include "languages/languages.h"
 
 namespace {
@@ -181,17 +182,6 @@ TEST(VueLexer, Refusals)
 
 namespace {
 
-// The first match of pattern in text replaced by what make gives of it;
-// false when nothing matches.
-bool mutate(std::string &text, const std::regex &pattern, std::string (*make)(const std::smatch &))
-{
-    std::smatch m;
-    if (!std::regex_search(text, m, pattern))
-        return false;
-    text = m.prefix().str() + make(m) + m.suffix().str();
-    return true;
-}
-
 // Components through prettier at four settings, judged by @vue/compiler-sfc
 // (tests/npm/vue_judge.js): a pair the judge calls different must never
 // compare equivalent (a miss); of the pairs it calls the same, at most 2%
@@ -199,60 +189,16 @@ bool mutate(std::string &text, const std::regex &pattern, std::string (*make)(co
 // interpolation's or a handler's token changed, a word of text changed, a
 // blank between inline elements taken out or made a line break, a line
 // break put between inline elements, a blank in text made a line break.
-class VueFormatterTools : public ::testing::Test {
-protected:
-    struct Tally {
-        int pairs = 0, same = 0, falseAlarms = 0, differ = 0, misses = 0;
-    };
 
-    static std::string npm() { return std::string(MATCHLING_NPM_TOOLS) + "/../.."; }
-
-    static Tally judge(const std::string &root, const std::string &a, const std::string &b)
-    {
-        Tally t;
-        const RunResult r = runMatchling({a, b, "--tokens"}, root);
-        for (const std::string &line :
-             commandLines("cd '" + npm() + "' && node vue_judge.js '" + root + "/" + a + "' '" + root + "/" + b + "'")) {
-            std::istringstream fields(line);
-            std::string name, verdict;
-            fields >> name >> verdict;
-            const bool different = r.out.find("Not equivalent: " + name + " ") != std::string::npos ||
-                                   r.out.find("Unable to compare: " + name + " ") != std::string::npos;
-            ++t.pairs;
-            if (verdict == "same") {
-                ++t.same;
-                t.falseAlarms += different;
-                if (different)
-                    std::printf("false alarm: %s against %s: %s\n", a.c_str(), b.c_str(), name.c_str());
-            } else if (verdict == "differ") {
-                ++t.differ;
-                t.misses += !different;
-                EXPECT_TRUE(different) << "miss: " << a << " against " << b << ": " << name;
-            }
-        }
-        std::printf("%s against %s: %d pairs; %d the judge calls the same, %d false alarms; %d it calls "
-                    "different, %d misses\n",
-                    a.c_str(), b.c_str(), t.pairs, t.same, t.falseAlarms, t.differ, t.misses);
-        return t;
-    }
-};
-
-TEST_F(VueFormatterTools, PrettierJudgedByVue)
+TEST(VueFormatterTools, PrettierJudgedByVue)
 {
     const std::string prettier = npmTool("prettier");
-    if (!haveTool("node") || prettier.empty() || !exists(npm() + "/node_modules/@vue/compiler-sfc"))
+    if (!haveTool("node") || prettier.empty() || !exists(npmDir() + "/node_modules/@vue/compiler-sfc"))
         GTEST_SKIP() << "node and tests/npm's packages are needed (npm ci in tests/npm)";
+    const std::string judge = "cd '" + npmDir() + "' && node vue_judge.js";
     ScratchDir dir;
     ASSERT_EQ(std::system(("cd '" + dir.path() + "' && mkdir orig base mut").c_str()), 0);
-    std::vector<std::string> found =
-        commandLines("find '" + std::string(MATCHLING_SOURCE_DIR) + "/tests/languages/vue' '" + npm() +
-                     "/node_modules' -name '*.vue' -size -100k -type f 2>/dev/null | sort | head -200");
-    for (std::size_t i = 0; i < found.size(); ++i) {
-        const std::string &f = found[i];
-        char prefix[24];
-        std::snprintf(prefix, sizeof prefix, "%03zu-", i + 1);
-        writeFile(dir.file("orig/" + std::string(prefix) + f.substr(f.rfind('/') + 1)), readFile(f));
-    }
+    copySamples(dir.file("orig"), "vue");
     const struct {
         const char *dir, *options;
         bool bounded;  // the false alarms at most 2%: the setting keeps what renders
@@ -264,12 +210,8 @@ TEST_F(VueFormatterTools, PrettierJudgedByVue)
         {"ignore", "--single-quote --trailing-comma none --html-whitespace-sensitivity ignore", false},
     };
     for (const auto &s : settings) {
-        ASSERT_EQ(std::system(("cd '" + dir.path() + "' && cp -r orig " + s.dir + " && cd " + s.dir + " && '" +
-                               prettier + "' " + s.options +
-                               " --write --log-level silent --no-config --ignore-path= . >/dev/null 2>&1; true")
-                                  .c_str()),
-                  0);
-        const Tally t = judge(dir.path(), "orig", s.dir);
+        ASSERT_EQ(prettierCopy(dir.path(), s.dir, prettier, s.options), 0);
+        const TreeTally t = judgeTrees(judge, dir.path(), "orig", s.dir);
         EXPECT_EQ(t.misses, 0) << s.dir;
         if (s.bounded) {
             EXPECT_LE(t.falseAlarms * 50, t.same) << s.dir;
@@ -301,15 +243,9 @@ TEST_F(VueFormatterTools, PrettierJudgedByVue)
                 mutate(m[5], handler, [](const std::smatch &x) { return "@click=\"x" + x[1].str(); }),
                 mutate(m[6], word, [](const std::smatch &x) { return ">" + x[1].str() + "\n   " + x[2].str(); }),
             };
-            for (int k = 0; k < kinds; ++k)
-                if (ok[k] && m[k] != text) {
-                    ++made[k];
-                    const std::string out = std::to_string(k) + "-" + from + "-" + name;
-                    writeFile(dir.file("mut/" + out), m[k]);
-                    writeFile(dir.file("base/" + out), text);
-                }
+            writeMutants(dir.path(), from + ("-" + name), text, m, ok, kinds, made);
         }
-    const Tally mutants = judge(dir.path(), "base", "mut");
+    const TreeTally mutants = judgeTrees(judge, dir.path(), "base", "mut");
     std::printf("mutants: %d relaid between blocks, %d interpolations changed, %d words changed, %d blanks between "
                 "inline elements made line breaks, %d line breaks put between inline elements, %d handlers changed, "
                 "%d blanks in text made line breaks\n",
@@ -322,9 +258,9 @@ TEST_F(VueFormatterTools, PrettierJudgedByVue)
 // Every near miss that must stay equal is one Vue's compiler reads as the
 // same component (tests/npm/vue_judge.js); those that must differ may be
 // read as the same by it (where a rule keeps what it cannot prove layout).
-TEST_F(VueFormatterTools, EqualNearMissesJudgedByVue)
+TEST(VueFormatterTools, EqualNearMissesJudgedByVue)
 {
-    if (!haveTool("node") || !exists(npm() + "/node_modules/@vue/compiler-sfc"))
+    if (!haveTool("node") || !exists(npmDir() + "/node_modules/@vue/compiler-sfc"))
         GTEST_SKIP() << "node and tests/npm's packages are needed (npm ci in tests/npm)";
     ScratchDir dir;
     ASSERT_EQ(std::system(("cd '" + dir.path() + "' && mkdir a b").c_str()), 0);
@@ -339,7 +275,7 @@ TEST_F(VueFormatterTools, EqualNearMissesJudgedByVue)
             }
     int same = 0;
     for (const std::string &line :
-         commandLines("cd '" + npm() + "' && node vue_judge.js '" + dir.path() + "/a' '" + dir.path() + "/b'")) {
+         commandLines("cd '" + npmDir() + "' && node vue_judge.js '" + dir.path() + "/a' '" + dir.path() + "/b'")) {
         std::istringstream fields(line);
         std::string file, verdict;
         fields >> file >> verdict;

@@ -18,7 +18,6 @@
 // browser shows as a block, is dropped.
 'use strict';
 const fs = require('fs');
-const path = require('path');
 const { parse } = require('@vue/compiler-sfc');
 const babel = require('@babel/parser');
 const postcss = require('postcss');
@@ -191,16 +190,4 @@ function read(file) {
     return JSON.stringify(out);
 }
 
-const [a, b] = process.argv.slice(2);
-for (const name of fs.readdirSync(a).sort()) {
-    const other = path.join(b, name);
-    if (!fs.existsSync(other))
-        continue;
-    let verdict;
-    try {
-        verdict = read(path.join(a, name)) === read(other) ? 'same' : 'differ';
-    } catch (e) {
-        verdict = 'failed';
-    }
-    console.log(name + ' ' + verdict);
-}
+require('./judge_pairs')(read);

@@ -14,24 +14,19 @@
 #include <vector>
 
 #include "common/find_bytes.h"
+#include "languages/html/component.h"
 #include "languages/html/state.h"
 #include "languages/html/template.h"
 #include "tokens/kit.h"
 
 namespace {
 
+using namespace markup;
+
 const TemplateSyntax kSvelteJs = {nullptr, nullptr, nullptr, Language::JavaScript};
 const TemplateSyntax kSvelteTs = {nullptr, nullptr, nullptr, Language::TypeScript};
-
-inline bool isBlank(char c)
-{
-    return c == ' ' || c == '\t' || c == '\n' || c == '\f' || c == '\r';
-}
-
-inline bool isLetter(char c)
-{
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
+constexpr const char *kSvelteTsLangs[] = {"lang=\"ts\"", "lang='ts'", "lang=\"typescript\"", "lang=ts", nullptr};
+const ComponentSyntax kSvelte = {&kSvelteJs, &kSvelteTs, kSvelteTsLangs, false};
 
 inline bool isIdentifier(const std::string &s)
 {
@@ -41,12 +36,6 @@ inline bool isIdentifier(const std::string &s)
         if (!isLetter(c) && !(c >= '0' && c <= '9') && c != '_' && c != '$')
             return false;
     return true;
-}
-
-bool startsWith(const char *p, const char *end, const char *word)
-{
-    const std::size_t k = std::strlen(word);
-    return static_cast<std::size_t>(end - p) >= k && std::memcmp(p, word, k) == 0;
 }
 
 // One open element or block.
@@ -73,16 +62,10 @@ struct Attribute {
     std::vector<Part> parts;
 };
 
-struct Reader {
-    const char *text = nullptr;
-    std::size_t n = 0;
-    std::size_t i = 0;
-    TemplateWriter w;
-    Language expressions = Language::JavaScript;
+struct Reader : ComponentReader {
     std::vector<Frame> open;
     std::string options;     // the tokens of the component's <svelte:options>, written last
     bool keepEdges = false;  // <svelte:options preserveWhitespace>: fragments keep their whitespace
-    const char *why = nullptr;
     std::vector<Attribute> attributes;    // scratch: the attributes of the start tag being read
     std::vector<TemplateAttribute> plain;  // scratch: those that tell how it renders
 };
@@ -177,23 +160,6 @@ bool closedBy(const std::string &current, const std::string &next)
         if (current == r.current)
             return std::strstr(r.next, (" " + next + " ").c_str()) != nullptr;
     return false;
-}
-
-bool regularName(const std::string &name)
-{
-    return !name.empty() && name[0] >= 'a' && name[0] <= 'z' && name.find(':') == std::string::npos &&
-           name.find('.') == std::string::npos;
-}
-
-std::uint32_t at32(std::size_t at)
-{
-    return static_cast<std::uint32_t>(at);
-}
-
-void refuse(Reader &r, const char *why)
-{
-    if (!r.why)
-        r.why = why;
 }
 
 // True when what follows offset j, past blanks, comments and the tags that
@@ -519,13 +485,7 @@ void readStartTag(Reader &r)
             return;
         }
         a.name.assign(t + from, r.i - from);
-        std::size_t j = r.i;
-        while (j < r.n && isBlank(t[j]))
-            ++j;
-        if (j < r.n && t[j] == '=') {
-            r.i = j + 1;
-            while (r.i < r.n && isBlank(t[r.i]))
-                ++r.i;
+        if (readEquals(r)) {
             a.valued = true;
             if (r.i < r.n && (t[r.i] == '"' || t[r.i] == '\'')) {
                 a.quoted = true;
@@ -623,19 +583,10 @@ void readStartTag(Reader &r)
 
 void readEndTag(Reader &r)
 {
-    const char *t = r.text;
     const std::size_t start = r.i;
-    std::size_t k = start + 2;
-    while (k < r.n && !isBlank(t[k]) && t[k] != '>')
-        ++k;
-    const std::string name(t + start + 2, k - start - 2);
-    while (k < r.n && isBlank(t[k]))
-        ++k;
-    if (k >= r.n || t[k] != '>') {
-        refuse(r, "an end tag left open in Svelte");
+    std::string name;
+    if (!readEndTagName(r, name, "an end tag left open in Svelte"))
         return;
-    }
-    r.i = k + 1;
     // Svelte closes the elements of HTML's left open inside it.
     std::size_t f = r.open.size();
     while (f > 0 && !r.open[f - 1].block && r.open[f - 1].name != name && r.open[f - 1].regular)
@@ -686,54 +637,17 @@ void readFragment(Reader &r)
         }
 }
 
-// What the component's style elements say of whitespace, and whether its
-// scripts are TypeScript (whose expressions the template's then are).
-void survey(const char *t, std::size_t n, StyleFacts &facts, bool &typescript)
-{
-    const char *end = t + n;
-    for (const char *p = t; (p = static_cast<const char *>(findBytes(p, static_cast<std::size_t>(end - p), "<s", 2)));
-         ++p) {
-        const bool style = startsWith(p, end, "<style"), script = startsWith(p, end, "<script");
-        if (!style && !script)
-            continue;
-        const char *gt = static_cast<const char *>(std::memchr(p, '>', static_cast<std::size_t>(end - p)));
-        if (!gt)
-            return;
-        const std::string head(p, gt);
-        if (script) {
-            typescript = typescript || head.find("lang=\"ts\"") != std::string::npos ||
-                         head.find("lang='ts'") != std::string::npos ||
-                         head.find("lang=\"typescript\"") != std::string::npos ||
-                         head.find("lang=ts") != std::string::npos;
-            continue;
-        }
-        const char *close = static_cast<const char *>(findBytes(gt, static_cast<std::size_t>(end - gt), "</style", 7));
-        if (!close)
-            return;
-        scanStyleSheet(gt + 1, static_cast<std::size_t>(close - gt - 1), facts);
-        p = close;
-    }
-}
-
 } // namespace
 
 const char *svelteTokens(HtmlStore &store, const LexOptions &options)
 {
     Reader r;
-    r.text = store.text.data();
-    r.n = store.text.size();
-    StyleFacts facts;
-    bool typescript = false;
-    if (r.n > 0)
-        survey(r.text, r.n, facts, typescript);
-    r.expressions = typescript ? Language::TypeScript : Language::JavaScript;
+    componentStart(r, store, options, kSvelte);
     r.keepEdges = r.n > 0 && findBytes(r.text, r.n, "preserveWhitespace", 18) != nullptr;
-    templateStart(r.w, store, typescript ? kSvelteTs : kSvelteJs, options, facts);
     if (r.n > 0)
         readFragment(r);
-    if (r.why)
-        return r.why;
-    templateFinish(r.w);
+    if (const char *why = componentFinish(r))
+        return why;
     if (!r.options.empty())
         std::memcpy(store.tokens.grow(r.options.size()), r.options.data(), r.options.size());
     return nullptr;

@@ -20,11 +20,14 @@
 #include <vector>
 
 #include "common/find_bytes.h"
+#include "languages/html/component.h"
 #include "languages/html/state.h"
 #include "languages/html/template.h"
 #include "tokens/kit.h"
 
 namespace {
+
+using namespace markup;
 
 // A directive's name: its value is an expression.
 bool isDirective(const std::string &name)
@@ -43,31 +46,12 @@ AttributeKind vueAttribute(const std::string &name)
 
 const TemplateSyntax kVueJs = {vueAttribute, nullptr, nullptr, Language::JavaScript};
 const TemplateSyntax kVueTs = {vueAttribute, nullptr, nullptr, Language::TypeScript};
-
-inline bool isBlank(char c)
-{
-    return c == ' ' || c == '\t' || c == '\n' || c == '\f' || c == '\r';
-}
-
-inline bool isLetter(char c)
-{
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
+constexpr const char *kVueTsLangs[] = {"lang=\"ts\"", "lang='ts'", "lang=\"tsx\"", "lang='tsx'", "lang=ts", nullptr};
+const ComponentSyntax kVue = {&kVueJs, &kVueTs, kVueTsLangs, true};
 
 inline bool isAlnum(char c)
 {
     return isLetter(c) || (c >= '0' && c <= '9');
-}
-
-bool startsWith(const char *p, const char *end, const char *word)
-{
-    const std::size_t k = std::strlen(word);
-    return static_cast<std::size_t>(end - p) >= k && std::memcmp(p, word, k) == 0;
-}
-
-std::uint32_t at32(std::size_t at)
-{
-    return static_cast<std::uint32_t>(at);
 }
 
 // What a node of an element's children is, as Vue's whitespace rule sees
@@ -81,24 +65,12 @@ struct Frame {
     Node last = Node::None;  // its child read last
 };
 
-struct Reader {
-    const char *text = nullptr;
-    std::size_t n = 0;
-    std::size_t i = 0;
-    TemplateWriter w;
-    Language expressions = Language::JavaScript;
+struct Reader : ComponentReader {
     std::vector<Frame> open;  // the template's elements open, the root <template> first
     int pre = 0;              // the pre elements open
     int vpre = 0;             // the v-pre elements open
     std::string decoded;      // scratch
-    const char *why = nullptr;
 };
-
-void refuse(Reader &r, const char *why)
-{
-    if (!r.why)
-        r.why = why;
-}
 
 // --- Character references -----------------------------------------------------
 
@@ -230,12 +202,6 @@ bool isVoid(const std::string &name)
            std::end(kVoid);
 }
 
-bool regularName(const std::string &name)
-{
-    return !name.empty() && name[0] >= 'a' && name[0] <= 'z' && name.find(':') == std::string::npos &&
-           name.find('.') == std::string::npos;
-}
-
 // What the node at offset j is: what follows a text.
 Node nodeAt(const Reader &r, std::size_t j)
 {
@@ -290,13 +256,7 @@ bool readAttributes(Reader &r, std::vector<Attribute> &attributes, bool &selfClo
             return false;
         }
         a.name.assign(t + from, r.i - from);
-        std::size_t j = r.i;
-        while (j < r.n && isBlank(t[j]))
-            ++j;
-        if (j < r.n && t[j] == '=') {
-            r.i = j + 1;
-            while (r.i < r.n && isBlank(t[r.i]))
-                ++r.i;
+        if (readEquals(r)) {
             a.valued = true;
             if (r.i < r.n && (t[r.i] == '"' || t[r.i] == '\'')) {
                 const char q = t[r.i++];
@@ -321,6 +281,19 @@ bool readAttributes(Reader &r, std::vector<Attribute> &attributes, bool &selfClo
         }
         attributes.push_back(std::move(a));
     }
+}
+
+// Reads the start tag at r.i: its name, its attributes, whether it ends
+// with "/>"; false where it is left open.
+bool readTag(Reader &r, std::string &name, std::vector<Attribute> &attributes, bool &selfClosing)
+{
+    const char *t = r.text;
+    std::size_t k = r.i + 1;
+    while (k < r.n && !isBlank(t[k]) && t[k] != '>' && t[k] != '/')
+        ++k;
+    name.assign(t + r.i + 1, k - r.i - 1);
+    r.i = k;
+    return readAttributes(r, attributes, selfClosing);
 }
 
 // The tokens of one attribute of a template element; plain: in v-pre, where
@@ -400,14 +373,10 @@ void readStartTag(Reader &r)
 {
     const char *t = r.text;
     const std::size_t start = r.i;
-    std::size_t k = start + 1;
-    while (k < r.n && !isBlank(t[k]) && t[k] != '>' && t[k] != '/')
-        ++k;
-    const std::string name(t + start + 1, k - start - 1);
-    r.i = k;
+    std::string name;
     std::vector<Attribute> attributes;
     bool selfClosing = false;
-    if (!readAttributes(r, attributes, selfClosing))
+    if (!readTag(r, name, attributes, selfClosing))
         return;
     if (name == "script" || name == "style") {
         refuse(r, "a script or style element inside a Vue template");
@@ -457,19 +426,10 @@ void readStartTag(Reader &r)
 // An end tag at r.i; true when it ends the component's <template>.
 bool readEndTag(Reader &r)
 {
-    const char *t = r.text;
     const std::size_t start = r.i;
-    std::size_t k = start + 2;
-    while (k < r.n && !isBlank(t[k]) && t[k] != '>')
-        ++k;
-    const std::string name(t + start + 2, k - start - 2);
-    while (k < r.n && isBlank(t[k]))
-        ++k;
-    if (k >= r.n || t[k] != '>') {
-        refuse(r, "an end tag left open in Vue");
+    std::string name;
+    if (!readEndTagName(r, name, "an end tag left open in Vue"))
         return false;
-    }
-    r.i = k + 1;
     if (r.open.back().name != name) {
         refuse(r, "an end tag that closes no element in Vue");
         return false;
@@ -657,14 +617,10 @@ void readBlock(Reader &r)
 {
     const char *t = r.text;
     const std::size_t start = r.i;
-    std::size_t k = start + 1;
-    while (k < r.n && !isBlank(t[k]) && t[k] != '>' && t[k] != '/')
-        ++k;
-    const std::string name(t + start + 1, k - start - 1);
-    r.i = k;
+    std::string name;
     std::vector<Attribute> attributes;
     bool selfClosing = false;
-    if (!readAttributes(r, attributes, selfClosing))
+    if (!readTag(r, name, attributes, selfClosing))
         return;
     std::vector<TemplateAttribute> plain;
     blockAttributes(attributes, plain);
@@ -736,55 +692,15 @@ void readComponent(Reader &r)
     }
 }
 
-// What the component's style blocks say of whitespace, and whether its
-// scripts are TypeScript (whose expressions the template's then are).
-void survey(const char *t, std::size_t n, StyleFacts &facts, bool &typescript)
-{
-    const char *end = t + n;
-    for (const char *p = t; (p = static_cast<const char *>(findBytes(p, static_cast<std::size_t>(end - p), "<s", 2)));
-         ++p) {
-        const bool style = startsWith(p, end, "<style"), script = startsWith(p, end, "<script");
-        if (!style && !script)
-            continue;
-        const char *gt = static_cast<const char *>(std::memchr(p, '>', static_cast<std::size_t>(end - p)));
-        if (!gt)
-            return;
-        const std::string head(p, gt);
-        if (script) {
-            typescript = typescript || head.find("lang=\"ts\"") != std::string::npos ||
-                         head.find("lang='ts'") != std::string::npos ||
-                         head.find("lang=\"tsx\"") != std::string::npos ||
-                         head.find("lang='tsx'") != std::string::npos || head.find("lang=ts") != std::string::npos;
-            p = gt;  // each byte searched once
-            continue;
-        }
-        const char *close = static_cast<const char *>(findBytes(gt, static_cast<std::size_t>(end - gt), "</style", 7));
-        if (!close)
-            return;
-        scanStyleSheet(gt + 1, static_cast<std::size_t>(close - gt - 1), facts);
-        p = close;
-    }
-}
-
 } // namespace
 
 const char *vueTokens(HtmlStore &store, const LexOptions &options)
 {
     Reader r;
-    r.text = store.text.data();
-    r.n = store.text.size();
-    StyleFacts facts;
-    bool typescript = false;
-    if (r.n > 0)
-        survey(r.text, r.n, facts, typescript);
-    r.expressions = typescript ? Language::TypeScript : Language::JavaScript;
-    templateStart(r.w, store, typescript ? kVueTs : kVueJs, options, facts);
+    componentStart(r, store, options, kVue);
     if (r.n > 0)
         readComponent(r);
-    if (r.why)
-        return r.why;
-    templateFinish(r.w);
-    return nullptr;
+    return componentFinish(r);
 }
 
 namespace {
