@@ -150,6 +150,7 @@ TEST(ShellNearMiss, Heredocs)
         {"a body is not a command", "cat <<E\nb\nE\n", "cat\nb\n", false},
         {"a quoted delimiter", "cat <<\"E\"\n$a\nE\nx\n", "cat <<\"E\"\n$a\nE\n x\n", true},
         {"a body goes where its line ends", "cat <<E | a\nx\nE\n", "cat <<E |\nx\nE\na\n", false},
+        {"a body before the rest of || without --allow", "cat <<E ||\nx\nE\na\n", "cat <<E || a\nx\nE\n", false},
         {"a continued body line is no delimiter", "cat <<E\na\\\nE\nE\n", "cat <<E\na\\\nE\n", false},
     });
 }
@@ -247,6 +248,23 @@ TEST(ShellNearMiss, QuotesRule)
         {"| | is not ||", "x=`a| |b`\n", "x=$(a||b)\n", false},
         {"a reserved word in backquotes", "x=`if a`\n", "x=$(if a)\n", false},
         {"a delimiter in backquotes", "cat <<`a`\nx\n`a`\n", "cat <<$(a)\nx\n`a`\n", false},
+    });
+}
+
+TEST(ShellNearMiss, HeredocsRule)
+{
+    checkRewritePairs(Sh, rewriteBit(Rewrite::Quotes), {
+        {"a body before the rest of ||", "cat <<E ||\nx\nE\n  echo f\n", "cat <<E || echo f\nx\nE\n", true},
+        {"a body before the rest of &&", "cat <<E &&\nx\nE\necho f\nb\n", "cat <<E && echo f\nx\nE\nb\n", true},
+        {"a pipeline continued", "cat <<E |\nx\nE\nwc\n", "cat <<E | wc\nx\nE\n", true},
+        {"two bodies on one line", "a <<A 3<<-B ||\n1\nA\n\t2\nB\nc\n", "a <<A 3<<-B || c\n1\nA\n2\nB\n", true},
+        {"a shift in arithmetic", "a $((1<<2)) <<E ||\nx\nE\nc\n", "a $((1<<2)) <<E || c\nx\nE\n", true},
+        {"another body", "cat <<E ||\nx\nE\necho f\n", "cat <<E || echo f\ny\nE\n", false},
+        {"two bodies swapped", "a <<E; b <<E\n1\nE\n2\nE\n", "a <<E\n2\nE\nb <<E\n1\nE\n", false},
+        {"<<- and tabs against <<", "cat <<-E ||\n\tx\nE\necho f\n", "cat <<E || echo f\n\tx\nE\n", false},
+        {"a body moved past another command", "a <<E; b\nx\nE\n", "a; b <<E\nx\nE\n", false},
+        {"a quoted line end after $(...)", "cat <<E \"$(a)\nx\"\ny\nE\n", "cat <<E \"$(a)\ny\"\nx\nE\n", false},
+        {"a descriptor's delimiter braces", "cat 2<<${E}\nx\n${E}\n", "cat 2<<$E\nx\n$E\n", false},
     });
 }
 

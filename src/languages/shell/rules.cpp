@@ -12,6 +12,8 @@
 //   A name is a shell name or digits (`${10}` stays: `$10` is `$1` and 0).
 //   Any other `${`, a backquote, `$(`, `$'` or `$"` ends this reading of the
 //   word, and a here-document's delimiter is read as written.
+// - quotes too: a here-document's body goes with its delimiter (see
+//   mergeHeredoc), wherever its line ends among the commands after it.
 //
 // What is not proven is left as written: a token read from its start as a
 // word's text only (its first bytes may stand inside "..." or ${...} when a
@@ -31,6 +33,11 @@ struct State {
     bool lost;        // unreadable input came: nothing after it is rewritten
     bool afterClose;  // the last token is ')' or '))'
     bool afterHere;   // the last token is `<<` or `<<-`: the next is a here-document's delimiter, read as written
+    bool hereCounted; // afterHere, outside arithmetic: a delimiter the here-documents' count takes in
+    bool hereLost;    // here-document bodies are no longer told apart: none is moved any more
+    bool edgeClose;   // the token before the cursor, gone out, is ')' or '))'
+    std::uint32_t waiting;  // delimiters passed whose bodies the cursor has not passed yet
+    std::uint32_t arith;    // arithmetic frames and parentheses in them that are open
     char canon[kRewriteLongToken + 8];
     char unbraced[kRewriteLongToken + 8];
     char merged[kRewriteLongToken + 8];
@@ -425,6 +432,106 @@ Merge mergeSubstitution(RewriteWindow &w, State &s, std::uint64_t i, std::uint64
     return Merge::Done;
 }
 
+// Here-documents: a body is read after the line end that ends its
+// redirection's line, wherever in a list that comes (after `||`, `|`, `&&`
+// or after the whole list), so where it stands among the tokens is layout.
+// Its delimiter's token is written as the delimiter's key, kPart and the
+// body's key, and the body's token is taken out. The lexer hands out the
+// bodies in the order of their redirections, so the body of a delimiter is
+// the one after as many bodies as delimiters before it still wait for theirs.
+// A body is a token whose key starts with a line end, but after ')' or '))'
+// (there such a token may be the rest of a quoted word): one there stops all
+// moving for the rest of the stream, and so does a command substitution
+// inside arithmetic (a `<<` there is a shift, one inside it a redirection),
+// a token too long to see while a body waits, or a `<<` without a word
+// after it.
+
+// A here-document's redirection: `<<` or `<<-`, with its file descriptor's
+// digits and the blank's mark.
+bool hereOperator(const char *k, std::size_t n)
+{
+    std::size_t i = n > 0 && k[0] == ' ' ? 1 : 0;
+    while (i < n && k[i] >= '0' && k[i] <= '9')
+        ++i;
+    return n - i >= 2 && k[i] == '<' && k[i + 1] == '<' && (n - i == 2 || (n - i == 3 && k[i + 2] == '-'));
+}
+
+// "$(", "<(" or ">(", with or without the blank's mark.
+bool opensCommands(RewriteWindow &w, std::uint64_t i)
+{
+    for (const char *open : {"$(", " $(", "<(", " <(", ">(", " >("})
+        if (tokenIs(w, i, open))
+            return true;
+    return false;
+}
+
+bool closeToken(RewriteWindow &w, std::uint64_t i)
+{
+    return tokenIs(w, i, ")") || tokenIs(w, i, "))");
+}
+
+// Whether token i starts with a line end; ambiguous when it follows ')' or
+// '))' (prevClose tells so for the first token held).
+enum class Body { No, Yes, Unknown };
+
+Body bodyAt(RewriteWindow &w, std::uint64_t i, bool edgeClose)
+{
+    const WindowToken &t = windowAt(w, i);
+    if (t.kind != TokenKind::Code || t.length == 0 || tokenKey(w, i)[0] != '\n')
+        return Body::No;
+    return (i > w.first ? closeToken(w, i - 1) : edgeClose) ? Body::Unknown : Body::Yes;
+}
+
+enum class Here { No, Wait, Done };
+
+// At delimiter i, when `waiting` bodies come before its own: writes the
+// delimiter and its body as one token (see above).
+Here mergeHeredoc(RewriteWindow &w, State &s, std::uint64_t i)
+{
+    const std::uint64_t end = windowEnd(w);
+    const bool endHeld = w.count > 0 && windowAt(w, end - 1).kind == TokenKind::End;
+    const bool more = !w.complete && !endHeld;
+    std::uint32_t before = s.waiting;
+    std::uint64_t j = i + 1;
+    for (;; ++j) {
+        if (j >= end)
+            return more ? Here::Wait : Here::No;
+        const WindowToken &t = windowAt(w, j);
+        if (t.kind == TokenKind::End || !t.whole || (t.kind != TokenKind::Code && t.kind != TokenKind::Value))
+            return Here::No;
+        const Body b = bodyAt(w, j, s.edgeClose);
+        if (b == Body::Unknown)
+            return Here::No;
+        if (b == Body::Yes) {
+            if (before == 0)
+                break;
+            --before;
+        }
+    }
+    const WindowToken &d = windowAt(w, i), &body = windowAt(w, j);
+    if (d.dropped || body.dropped || d.length + 1 + body.length > kRewriteLongToken)
+        return Here::No;
+    std::size_t o = 0;
+    char *out = s.merged;
+    const char part = kPart;
+    // The delimiter's quotes as the quotes rule writes them (its only rewrite).
+    const std::size_t c = canonical(tokenKey(w, i), d.length, s.canon);
+    if (!put(out, o, c > 0 ? s.canon : tokenKey(w, i), c > 0 ? c : d.length) || !put(out, o, &part, 1) ||
+        !put(out, o, tokenKey(w, j), body.length) || !replaceKey(w, i, Rewrite::Quotes, out, o))
+        return Here::No;
+    dropToken(w, j, Rewrite::Quotes, i);
+    return Here::Done;
+}
+
+// Returns r, the tokens before it going out, noting whether the last of
+// them is ')' or '))'.
+std::uint64_t leave(RewriteWindow &w, State &s, std::uint64_t r)
+{
+    if (r > w.first)
+        s.edgeClose = closeToken(w, r - 1);
+    return r;
+}
+
 std::uint64_t shellScan(RewriteWindow &w, void *raw)
 {
     State &s = *static_cast<State *>(raw);
@@ -433,8 +540,11 @@ std::uint64_t shellScan(RewriteWindow &w, void *raw)
         s.cursor = w.first;
     }
     if (s.cursor < w.first) {
-        // A token too long to hold went out unseen: it is no ')'.
+        // A token too long to hold went out unseen: it is no ')', and it may
+        // be a body.
         s.afterClose = false;
+        s.edgeClose = false;
+        s.hereLost = s.hereLost || s.waiting > 0;
         s.cursor = w.first;
     }
     const std::uint64_t end = windowEnd(w);
@@ -450,12 +560,30 @@ std::uint64_t shellScan(RewriteWindow &w, void *raw)
         }
         const char *k = tokenKey(w, i);
         const bool afterClose = s.afterClose, afterHere = s.afterHere;
-        if (allowed && !s.lost && !afterHere && !afterClose) {
+        bool merged = false;  // the delimiter and its body are one token now
+        if (allowed && !s.lost && !s.hereLost) {
+            // The here-documents' count (see above).
+            const Body b = bodyAt(w, i, s.edgeClose);
+            if (b == Body::Unknown || (b == Body::Yes && s.waiting == 0) ||
+                (s.hereCounted && (b != Body::No || !t.whole || t.dropped)) || (s.arith > 0 && opensCommands(w, i))) {
+                s.hereLost = true;
+            } else if (s.hereCounted) {
+                const Here h = mergeHeredoc(w, s, i);
+                if (h == Here::Wait)
+                    return leave(w, s, i);
+                merged = h == Here::Done;
+                k = tokenKey(w, i);
+                ++s.waiting;
+            } else if (b == Body::Yes) {
+                --s.waiting;
+            }
+        }
+        if (allowed && !s.lost && !afterHere && !afterClose && !t.dropped) {
             std::uint64_t next = 0;
             bool quoted = false;
             const Merge m = mergeSubstitution(w, s, i, next, quoted);
             if (m == Merge::Wait)
-                return i;
+                return leave(w, s, i);
             if (m == Merge::Done) {
                 s.afterClose = quoted;
                 s.afterHere = false;
@@ -463,10 +591,16 @@ std::uint64_t shellScan(RewriteWindow &w, void *raw)
                 continue;
             }
         }
-        s.afterHere = t.whole && ((t.length == 2 && k[0] == '<' && k[1] == '<') ||
-                                  (t.length == 3 && k[0] == '<' && k[1] == '<' && k[2] == '-'));
+        if (t.whole && s.arith > 0 && (tokenIs(w, i, "(") || tokenIs(w, i, "$((") || tokenIs(w, i, " $((")))
+            ++s.arith;
+        else if (t.whole && s.arith > 0 && closeToken(w, i))
+            --s.arith;
+        else if (t.whole && (tokenIs(w, i, "((") || tokenIs(w, i, "$((") || tokenIs(w, i, " $((")))
+            s.arith = 1;
+        s.afterHere = t.whole && hereOperator(k, t.length);
+        s.hereCounted = s.afterHere && s.arith == 0;
         s.afterClose = t.whole && ((t.length == 1 && k[0] == ')') || (t.length == 2 && k[0] == ')' && k[1] == ')'));
-        if (s.lost || afterClose || !allowed || !t.whole || t.length == 0 || k[0] == '\n' ||
+        if (s.lost || afterClose || merged || !allowed || !t.whole || t.length == 0 || k[0] == '\n' ||
             t.length > kRewriteLongToken)
             continue;
         if (const std::size_t b = afterHere ? 0 : backquoteParts(k, t.length, s.merged); b > 0) {
@@ -481,7 +615,7 @@ std::uint64_t shellScan(RewriteWindow &w, void *raw)
         else if (u > 0)
             replaceKey(w, i, Rewrite::Quotes, s.unbraced, u);
     }
-    return s.cursor < end ? s.cursor + 1 : end;
+    return leave(w, s, s.cursor < end ? s.cursor + 1 : end);
 }
 
 // The "#!" line, a token of the shared layer's: no word starts with '#'.
