@@ -253,7 +253,13 @@ TEST(ShellNearMiss, QuotesRule)
 
 TEST(ShellNearMiss, HeredocsRule)
 {
+    // Enough lists that some delimiter stands at the end of the rules' window.
+    std::string split, joined;
+    for (int i = 0; i < 2000; ++i)
+        split += "cat <<E ||\nx\nE\necho f g\n", joined += "cat <<E || echo f g\nx\nE\n";
     checkRewritePairs(Sh, rewriteBit(Rewrite::Quotes), {
+        {"many lists", split, joined, true},
+        {"many lists, one body other", split + "a <<E\nx\nE\n", joined + "a <<E\ny\nE\n", false},
         {"a body before the rest of ||", "cat <<E ||\nx\nE\n  echo f\n", "cat <<E || echo f\nx\nE\n", true},
         {"a body before the rest of &&", "cat <<E &&\nx\nE\necho f\nb\n", "cat <<E && echo f\nx\nE\nb\n", true},
         {"a pipeline continued", "cat <<E |\nx\nE\nwc\n", "cat <<E | wc\nx\nE\n", true},

@@ -490,7 +490,9 @@ Here mergeHeredoc(RewriteWindow &w, State &s, std::uint64_t i)
 {
     const std::uint64_t end = windowEnd(w);
     const bool endHeld = w.count > 0 && windowAt(w, end - 1).kind == TokenKind::End;
-    const bool more = !w.complete && !endHeld;
+    // Tokens still to come, or the window can take more once those before
+    // i go out.
+    const bool more = !endHeld && (!w.complete || i > w.first);
     std::uint32_t before = s.waiting;
     std::uint64_t j = i + 1;
     for (;; ++j) {
