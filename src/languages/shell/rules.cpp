@@ -593,11 +593,14 @@ std::uint64_t shellScan(RewriteWindow &w, void *raw)
                 continue;
             }
         }
-        if (t.whole && s.arith > 0 && (tokenIs(w, i, "(") || tokenIs(w, i, "$((") || tokenIs(w, i, " $((")))
+        // Arithmetic's tokens that open or close: "(", ")", "((", "))", "$((" and " $((".
+        const bool arithEdge = t.whole && t.length > 0 && t.length <= 4 && (k[t.length - 1] == '(' || k[0] == ')');
+        const bool opensArith = arithEdge && (tokenIs(w, i, "$((") || tokenIs(w, i, " $(("));
+        if (arithEdge && s.arith > 0 && (opensArith || tokenIs(w, i, "(")))
             ++s.arith;
-        else if (t.whole && s.arith > 0 && closeToken(w, i))
+        else if (arithEdge && s.arith > 0 && closeToken(w, i))
             --s.arith;
-        else if (t.whole && (tokenIs(w, i, "((") || tokenIs(w, i, "$((") || tokenIs(w, i, " $((")))
+        else if (arithEdge && (opensArith || tokenIs(w, i, "((")))
             s.arith = 1;
         s.afterHere = t.whole && hereOperator(k, t.length);
         s.hereCounted = s.afterHere && s.arith == 0;
