@@ -94,4 +94,19 @@ bool haveTool(const char *tool);
 // as .ci/run does), else of the same tool on the PATH; empty when neither is there.
 std::string npmTool(const char *tool);
 
+// Skips the test where this build does not read language (a library it
+// needs was missing): what names the language and the library.
+#define SKIP_UNLESS_BUILT(language, what)                       \
+    do {                                                        \
+        if (!languageBuilt(language))                           \
+            GTEST_SKIP() << "this build reads no " what;        \
+    } while (0)
+
+// The pairs of cases in language, skipped as SKIP_UNLESS_BUILT.
+#define BUILT_PAIRS(language, what, cases)  \
+    do {                                    \
+        SKIP_UNLESS_BUILT(language, what);  \
+        checkPairs(language, cases);        \
+    } while (0)
+
 #endif

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "../lex_support.h"
 #include "../support.h"
 #include "languages/languages.h"
 
@@ -12,8 +13,7 @@ namespace {
 
 TEST(XmlRun, TreeJudgesXmlFiles)
 {
-    if (!languageBuilt(Language::Xml))
-        GTEST_SKIP() << "this build reads no XML (no libxml2 headers)";
+    SKIP_UNLESS_BUILT(Language::Xml, "XML (no libxml2 headers)");
     ScratchDir dir;
     for (const char *top : {"a", "b"})
         makeDir(dir.file(top));
@@ -48,8 +48,7 @@ TEST(XmlRun, TreeJudgesXmlFiles)
 
 TEST(XmlRun, SingleRunStopsOnXmlNotWellFormed)
 {
-    if (!languageBuilt(Language::Xml))
-        GTEST_SKIP() << "this build reads no XML (no libxml2 headers)";
+    SKIP_UNLESS_BUILT(Language::Xml, "XML (no libxml2 headers)");
     Scenario s;
     s.name = "an XML file that is not well-formed";
     s.files = {{"a.xml", "<a/>\n"}, {"b.xml", "<a>\n"}};

@@ -21,17 +21,9 @@ namespace {
 
 const Language Xml = Language::Xml;
 
-// The pairs of cases as XML, skipped where this build does not read XML.
-#define XML_PAIRS(cases)                                                     \
-    do {                                                                     \
-        if (!languageBuilt(Xml))                                             \
-            GTEST_SKIP() << "this build reads no XML (no libxml2 headers)";  \
-        checkPairs(Xml, cases);                                              \
-    } while (0)
-
 TEST(XmlNearMiss, Pairs)
 {
-    XML_PAIRS((std::vector<PairCase>{
+    BUILT_PAIRS(Xml, "XML (no libxml2 headers)", (std::vector<PairCase>{
         // Tags.
         {"attribute order is layout", "<a x=\"1\" y=\"2\"/>", "<a y=\"2\" x=\"1\"/>", true},
         {"quote style is layout", "<a x=\"1\"/>", "<a x='1'/>", true},
@@ -128,7 +120,7 @@ TEST(XmlNearMiss, Pairs)
     };
     for (PairCase &c : comments)
         c.options.comments = true;
-    XML_PAIRS(comments);
+    BUILT_PAIRS(Xml, "XML (no libxml2 headers)", comments);
 }
 
 TEST(XmlLexer, NamesAndBuild)
@@ -149,8 +141,7 @@ TEST(XmlLexer, NamesAndBuild)
 
 TEST(XmlLexer, TokensAndPlaces)
 {
-    if (!languageBuilt(Xml))
-        GTEST_SKIP() << "this build reads no XML (no libxml2 headers)";
+    SKIP_UNLESS_BUILT(Xml, "XML (no libxml2 headers)");
     const std::vector<Tok> t = lexText("<?xml version=\"1.0\"?>\n<a y='2' x=\"1\">\n  <b>t&amp;</b>\n</a>\n", Xml);
     const char *const keys[] = {"<a", "x=\"1\"", "y=\"2\"", "<b", "\"t&\"", "</b>", "</a>", ""};
     ASSERT_EQ(t.size(), sizeof keys / sizeof keys[0]);
@@ -163,8 +154,7 @@ TEST(XmlLexer, TokensAndPlaces)
 
 TEST(XmlLexer, BadInputIsRefused)
 {
-    if (!languageBuilt(Xml))
-        GTEST_SKIP() << "this build reads no XML (no libxml2 headers)";
+    SKIP_UNLESS_BUILT(Xml, "XML (no libxml2 headers)");
     const char *const undeclared = "an entity not declared in the file cannot be compared as XML";
     std::string deep;
     for (int i = 0; i < 300; ++i)
@@ -271,8 +261,7 @@ protected:
 
 TEST_F(XmlFormatterTools, JudgedByCanonicalForm)
 {
-    if (!languageBuilt(Xml))
-        GTEST_SKIP() << "this build reads no XML (no libxml2 headers)";
+    SKIP_UNLESS_BUILT(Xml, "XML (no libxml2 headers)");
     if (python().empty() || !haveTool("xmllint"))
         GTEST_SKIP() << "python3 with lxml and xmllint are needed";
     const std::string prettier = npmTool("prettier");

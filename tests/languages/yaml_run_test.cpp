@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "../lex_support.h"
 #include "../support.h"
 #include "languages/languages.h"
 
@@ -12,8 +13,7 @@ namespace {
 
 TEST(YamlRun, TreeJudgesYamlFiles)
 {
-    if (!languageBuilt(Language::Yaml))
-        GTEST_SKIP() << "this build reads no YAML (no libfyaml)";
+    SKIP_UNLESS_BUILT(Language::Yaml, "YAML (no libfyaml)");
     ScratchDir dir;
     for (const char *top : {"a", "b"})
         makeDir(dir.file(top));
@@ -44,8 +44,7 @@ TEST(YamlRun, TreeJudgesYamlFiles)
 
 TEST(YamlRun, SingleRunStopsOnInvalidYaml)
 {
-    if (!languageBuilt(Language::Yaml))
-        GTEST_SKIP() << "this build reads no YAML (no libfyaml)";
+    SKIP_UNLESS_BUILT(Language::Yaml, "YAML (no libfyaml)");
     Scenario s;
     s.name = "a YAML file that does not parse";
     s.files = {{"a.yaml", "a: 1\n"}, {"b.yaml", "a: [1\n"}};

@@ -21,17 +21,9 @@ namespace {
 
 const Language Yaml = Language::Yaml;
 
-// The pairs of cases as YAML, skipped where this build does not read YAML.
-#define YAML_PAIRS(cases)                                                 \
-    do {                                                                  \
-        if (!languageBuilt(Yaml))                                         \
-            GTEST_SKIP() << "this build reads no YAML (no libfyaml)";     \
-        checkPairs(Yaml, cases);                                          \
-    } while (0)
-
 TEST(YamlNearMiss, Scalars)
 {
-    YAML_PAIRS((std::vector<PairCase>{
+    BUILT_PAIRS(Yaml, "YAML (no libfyaml)", (std::vector<PairCase>{
         {"yes quoted is a string", "a: yes\n", "a: \"yes\"\n", false},
         {"yes single-quoted is a string", "a: yes\n", "a: 'yes'\n", false},
         {"1 quoted is a string", "a: 1\n", "a: \"1\"\n", false},
@@ -81,7 +73,7 @@ TEST(YamlNearMiss, Scalars)
 
 TEST(YamlNearMiss, Structure)
 {
-    YAML_PAIRS((std::vector<PairCase>{
+    BUILT_PAIRS(Yaml, "YAML (no libfyaml)", (std::vector<PairCase>{
         {"flow and block mappings", "a: 1\nb: 2\n", "{a: 1, b: 2}\n", true},
         {"flow and block sequences", "- 1\n- 2\n", "[1, 2]\n", true},
         {"nested flow and block", "a:\n  - x\n  - {b: 1}\n", "a: [x, {b: 1}]\n", true},
@@ -99,7 +91,7 @@ TEST(YamlNearMiss, Structure)
 
 TEST(YamlNearMiss, Documents)
 {
-    YAML_PAIRS((std::vector<PairCase>{
+    BUILT_PAIRS(Yaml, "YAML (no libfyaml)", (std::vector<PairCase>{
         {"an explicit first document start is layout", "---\na: 1\n", "a: 1\n", true},
         {"a document end marker is layout", "a: 1\n...\n", "a: 1\n", true},
         {"two documents against one", "a: 1\n---\nb: 2\n", "a: 1\nb: 2\n", false},
@@ -116,7 +108,7 @@ TEST(YamlNearMiss, Documents)
 
 TEST(YamlNearMiss, AnchorsAndTags)
 {
-    YAML_PAIRS((std::vector<PairCase>{
+    BUILT_PAIRS(Yaml, "YAML (no libfyaml)", (std::vector<PairCase>{
         {"an anchor counts", "a: &x 1\nb: 1\n", "a: 1\nb: 1\n", false},
         {"an alias against its value", "a: &x 1\nb: *x\n", "a: &x 1\nb: 1\n", false},
         {"an anchor's name counts", "a: &x 1\nb: *x\n", "a: &y 1\nb: *y\n", false},
@@ -133,7 +125,7 @@ TEST(YamlNearMiss, Comments)
 {
     LexOptions comments;
     comments.comments = true;
-    YAML_PAIRS((std::vector<PairCase>{
+    BUILT_PAIRS(Yaml, "YAML (no libfyaml)", (std::vector<PairCase>{
         {"comments are layout", "a: 1 # one\n", "a: 1 # two\n", true},
         {"a comment's words with --comments", "a: 1 # one\n", "a: 1 # two\n", false, 0, 0, 0, 0, Yaml, comments},
         {"a comment's blanks with --comments", "# one  two\na: 1\n", "#one\ttwo\na: 1\n", true, 0, 0, 0, 0, Yaml,
@@ -184,8 +176,7 @@ TEST(YamlLexer, NamesAndBuild)
 
 TEST(YamlLexer, TokensAndPlaces)
 {
-    if (!languageBuilt(Yaml))
-        GTEST_SKIP() << "this build reads no YAML (no libfyaml)";
+    SKIP_UNLESS_BUILT(Yaml, "YAML (no libfyaml)");
     const std::vector<Tok> t = lexText("a: 'x'\nb: [1, *y]\n", Yaml);
     const char *const keys[] = {"---", "{", "a", "\"x\"", "b", "[", "1", "*y", "]", "}", ""};
     ASSERT_EQ(t.size(), sizeof keys / sizeof keys[0]);
@@ -199,8 +190,7 @@ TEST(YamlLexer, TokensAndPlaces)
 
 TEST(YamlLexer, InvalidSourceIsRefused)
 {
-    if (!languageBuilt(Yaml))
-        GTEST_SKIP() << "this build reads no YAML (no libfyaml)";
+    SKIP_UNLESS_BUILT(Yaml, "YAML (no libfyaml)");
     ScratchDir dir;
     const std::string path = dir.file("bad.yaml");
     // The last two are not UTF-8 (the parser alone loops on the first of them).
@@ -277,8 +267,7 @@ protected:
 
 TEST_F(YamlFormatterTools, JudgedByComposedDocuments)
 {
-    if (!languageBuilt(Yaml))
-        GTEST_SKIP() << "this build reads no YAML (no libfyaml)";
+    SKIP_UNLESS_BUILT(Yaml, "YAML (no libfyaml)");
     if (!haveTool("node") || npmTool("prettier").empty() || !exists(npm() + "/node_modules/yaml"))
         GTEST_SKIP() << "node and tests/npm's packages are needed (npm ci in tests/npm)";
     // A deterministic sample of the files that parse: the first of each
@@ -335,8 +324,7 @@ TEST_F(YamlFormatterTools, JudgedByComposedDocuments)
 // are those the npm yaml package's lexer finds, in order.
 TEST_F(YamlFormatterTools, CommentWordsAsTheYamlPackageFindsThem)
 {
-    if (!languageBuilt(Yaml))
-        GTEST_SKIP() << "this build reads no YAML (no libfyaml)";
+    SKIP_UNLESS_BUILT(Yaml, "YAML (no libfyaml)");
     if (!haveTool("node") || !exists(npm() + "/node_modules/yaml"))
         GTEST_SKIP() << "node and tests/npm's packages are needed (npm ci in tests/npm)";
     const std::vector<std::string> found =
