@@ -167,6 +167,9 @@ struct RustState {
     std::uint64_t joined;                 // 1 + the index of the second '|' of `| |` taken into `||` (0: none)
     std::uint64_t heads;                  // 1 + the index of the last `struct`, `enum`, `union`, `trait`, `fn`
                                           // or `type` (0: none)
+    bool headNext;                        // the previous token is `impl`, or the name right after one of those:
+                                          // a '<' opens an item head's generic parameters (kept in the state,
+                                          // as that token may have left the window)
 };
 
 const char *const kKeywords[] = {
@@ -568,17 +571,6 @@ void rewriteString(RewriteWindow &w, std::uint64_t i)
     replaceKey(w, i, Rewrite::Quotes, out, used);
 }
 
-// Whether the '<' at i opens an item head's generic parameters: right after
-// `impl`, or after the name that follows `struct`, `enum`, `union`,
-// `trait`, `fn` or `type`.
-bool headGenerics(RewriteWindow &w, const RustState &st, std::uint64_t i)
-{
-    if (i == w.first)
-        return false;
-    return tokenIs(w, i - 1, "impl") ||
-           (st.heads != 0 && st.heads + 1 == i && isNameToken(w, i - 1) && !isKeyword(w, i - 1));
-}
-
 // The '<' at i of an item head's generic parameters: taken out with the
 // '>' right after it, `trait T<> {}` against `trait T {}`, an empty list
 // the grammar reads as none.
@@ -653,7 +645,7 @@ Outcome decide(RewriteWindow &w, RustState &st, std::uint64_t i)
     if ((w.allow & rewriteBit(Rewrite::Semicolons)) && tokenIs(w, i, ";") && top && l.brace &&
         l.holds == Holds::Other && (st.before == Before::Semicolon || st.before == Before::Open))
         return emptyStatement(w, i);
-    if ((w.allow & rewriteBit(Rewrite::Parens)) && tokenIs(w, i, "<") && headGenerics(w, st, i))
+    if ((w.allow & rewriteBit(Rewrite::Parens)) && tokenIs(w, i, "<") && st.headNext)
         return emptyGenerics(w, i);
     if (!st.closureBarred && (tokenIs(w, i, "|") || tokenIs(w, i, "||"))) {
         if (i + 1 >= windowEnd(w))
@@ -830,6 +822,7 @@ void advance(RewriteWindow &w, RustState &st, std::uint64_t i)
 {
     if (st.joined == i + 1)
         return;  // the second '|' of `| |`, which the first now stands for
+    st.headNext = tokenIs(w, i, "impl") || (st.heads != 0 && st.heads == i && isNameToken(w, i) && !isKeyword(w, i));
     static const char *const kHeads[] = {"struct", "enum", "union", "trait", "fn", "type"};
     for (const char *k : kHeads)
         if (tokenIs(w, i, k))
