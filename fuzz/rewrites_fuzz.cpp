@@ -2,8 +2,9 @@
 //
 // Input: one byte that chooses the language (below 200, its value modulo 5:
 // the C family, Python, JavaScript, Java, Rust; from 200 on, Go; from 224 on,
-// SCSS; from 240 on, CSS) and how the window is filled (its value divided by
-// 5, or less the range's start from 200 on, below), one byte that seeds the
+// SCSS; from 240 on, CSS; from 248 on, shell) and how the window is filled
+// (its value divided by 5, or less the range's start from 200 on, below),
+// one byte that seeds the
 // choices below, then the
 // source. The source is lexed once; its token stream then goes through the
 // rewriter (accepting every rewrite) in four forms:
@@ -133,6 +134,7 @@ const char *const kNeutral[][2] = {
     {"var a int\n", "var a = b + c\n"},
     {"a{}\n", "a b{}\n"},
     {"a{}\n", "a b{}\n"},
+    {"a; b\n", "a b; c\n"},
 };
 
 constexpr std::size_t kLongName = 4000;  // the longest name spelt, short of a token too long to hold
@@ -221,9 +223,10 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char *data, std::size_t siz
     if (size < 2)
         return 0;
     static const Language kLanguages[] = {Language::CFamily, Language::Python, Language::JavaScript, Language::Java,
-                                          Language::Rust, Language::Go, Language::Scss, Language::Css};
-    const int which = data[0] < 200 ? data[0] % 5 : data[0] < 224 ? 5 : data[0] < 240 ? 6 : 7;
-    const int start = which < 5 ? 0 : which == 5 ? 200 : which == 6 ? 224 : 240;
+                                          Language::Rust, Language::Go, Language::Scss, Language::Css,
+                                          Language::Shell};
+    const int which = data[0] < 200 ? data[0] % 5 : data[0] < 224 ? 5 : data[0] < 240 ? 6 : data[0] < 248 ? 7 : 8;
+    const int start = which < 5 ? 0 : which == 5 ? 200 : which == 6 ? 224 : which == 7 ? 240 : 248;
     const int mode = which < 5 ? data[0] / 5 % 8 : (data[0] - start) % 8;
     const Language language = kLanguages[which];
     const unsigned seed = data[1];
@@ -238,7 +241,7 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char *data, std::size_t siz
     // it: out of key room after neutral statements whose keys fill it but for
     // those of the source's tokens before, or (when mode is 7, as
     // it costs some 30 times more) full of tokens after as many neutral ones.
-    static std::vector<FuzzToken> units[8][2];
+    static std::vector<FuzzToken> units[9][2];
     if (units[which][0].empty())
         for (int u = 0; u < 2; ++u) {
             units[which][u] = lex(kNeutral[which][u], language);

@@ -10,10 +10,16 @@
 #     COUNT, to ROOT/orig/NNN.sh, and shfmt's output to ROOT/default,
 #     ROOT/indented (-i 2 -bn -ci -sr) and ROOT/minified (-mn)
 #   shell_judge.py trees ROOT DIR...: writes ROOT/trees/DIR/NAME per file
+#   shell_judge.py values ROOT DIR...: the same in ROOT/values, with what
+#     shfmt -s rewrites read by its value: a quoted part outside double
+#     quotes as the text it stands for, whichever quotes (a "..." of plain
+#     text with its escapes taken out), backquotes as $(...), ${a} as $a and
+#     ${a:-} as ${a-}
 import hashlib, json, os, re, subprocess, sys
 
 SHEBANG = re.compile(rb'^#! */(usr/)?bin/(env +)?(sh|bash|dash|ksh)( |$)')
-SETTINGS = {'default': [], 'indented': ['-i', '2', '-bn', '-ci', '-sr'], 'minified': ['-mn']}
+SETTINGS = {'default': [], 'indented': ['-i', '2', '-bn', '-ci', '-sr'], 'minified': ['-mn'], 'simplified': ['-s']}
+IF_UNSET, IF_UNSET_OR_EMPTY = 70, 71  # shfmt's operator codes of - and :- in ${...}
 
 
 def shfmt(args, data):
@@ -83,21 +89,46 @@ def strip(v):
     return v
 
 
-def trees(root, dirs):
+def values(v, quoted=False):
+    """v read by value (see the top); quoted: v stands inside double quotes,
+    where a shell reads quotes otherwise than shfmt's tree says."""
+    if isinstance(v, list):
+        return [values(x, quoted) for x in v]
+    if not isinstance(v, dict):
+        return v
+    kind = v.get('Type')
+    if not quoted and not v.get('Dollar'):
+        if kind == 'SglQuoted':
+            return {'Type': 'Quoted', 'Value': v.get('Value', '')}
+        parts = v.get('Parts', [])
+        if kind == 'DblQuoted' and all(p.get('Type') == 'Lit' for p in parts):
+            text = ''.join(p['Value'] for p in parts)
+            return {'Type': 'Quoted', 'Value': re.sub(r'\\([$`"\\\n])', lambda m: m.group(1).strip('\n'), text)}
+    inner = kind == 'DblQuoted' or (quoted and not (kind == 'CmdSubst' and not v.get('Backquotes')))
+    out = {k: values(x, inner) for k, x in v.items() if k not in ('Backquotes', 'Short')}
+    exp = out.get('Exp')
+    if kind == 'ParamExp' and isinstance(exp, dict) and exp.get('Op') == IF_UNSET_OR_EMPTY and not exp.get('Word'):
+        exp["Op"] = IF_UNSET
+    return out
+
+
+def trees(root, dirs, byValue=False):
     for d in dirs:
-        os.makedirs(os.path.join(root, 'trees', d), exist_ok=True)
+        os.makedirs(os.path.join(root, 'values' if byValue else 'trees', d), exist_ok=True)
         for name in sorted(os.listdir(os.path.join(root, d))):
             data = open(os.path.join(root, d, name), 'rb').read()
             out = shfmt(['--to-json'], data)
-            tree = json.dumps(strip(json.loads(out)), sort_keys=True) if out else 'unreadable'
+            tree = strip(json.loads(out)) if out else None
+            tree = json.dumps(values(tree) if byValue else tree, sort_keys=True) if out else 'unreadable'
             first = data.split(b'\n', 1)[0]
             if first.startswith(b'#!'):
                 rest = first[2:-1] if first.endswith(b'\r') else first[2:]
                 tree += repr(b'#!' + rest.strip(b' \t'))
-            open(os.path.join(root, 'trees', d, name), 'w').write(hashlib.sha256(tree.encode()).hexdigest())
+            open(os.path.join(root, 'values' if byValue else 'trees', d, name), 'w').write(
+                hashlib.sha256(tree.encode()).hexdigest())
 
 
 if sys.argv[1] == 'pick':
     pick(sys.argv[2], int(sys.argv[3]))
 else:
-    trees(sys.argv[2], sys.argv[3:])
+    trees(sys.argv[2], sys.argv[3:], sys.argv[1] == 'values')

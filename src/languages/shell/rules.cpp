@@ -1,10 +1,12 @@
 // The shell's rules for --allow:
 //
-// - quotes: a quoted part of a word whose text holds none of $ ` \ ! ' "
-//   means the same in single and in double quotes (no expansion, no escape,
-//   no history expansion can tell them apart), so such a part compares as
-//   '...' whichever quotes it was written with. A word with such a part is
-//   written canonically (a Value token); any other part stays as written.
+// - quotes: a quoted part of a word where nothing can expand compares by
+//   the text it stands for: a part in single quotes as written, one in
+//   double quotes holding no $ or backquote unescaped, no !, no ' and no
+//   backslash-newline as '...' around its text with the backslashes before
+//   $ ` " \ taken out (the only ones double quotes take out). A word with a
+//   quoted part is written canonically (a Value token); any other part
+//   stays as written.
 //   Before that, outside single quotes and escapes, `${name}` reads as
 //   `$name` where no name character follows (nothing else can join the
 //   name), and `${name:-}` as `${name-}`: both are the value, or nothing
@@ -38,6 +40,8 @@ struct State {
     bool edgeClose;   // the token before the cursor, gone out, is ')' or '))'
     std::uint32_t waiting;  // delimiters passed whose bodies the cursor has not passed yet
     std::uint32_t arith;    // arithmetic frames and parentheses in them that are open
+    std::uint32_t parens;   // tokens ending in '(' open outside arithmetic ("$(", "a=(", a subshell's...)
+    bool parensLost;        // that count may have lost one (see closesWord): any ')' may end a word's text
     char canon[kRewriteLongToken + 8];
     char unbraced[kRewriteLongToken + 8];
     char merged[kRewriteLongToken + 8];
@@ -122,12 +126,27 @@ std::size_t unbrace(const char *k, std::size_t n, char *out)
     return o + (n - i);
 }
 
-bool safeText(const char *p, std::size_t n)
+// The length of the text of a double-quoted part that starts at p (n bytes
+// on, its closing quote after them) when it means the same in single
+// quotes once the backslashes before $ ` " \\ are taken out (the only ones
+// double quotes take out): no $ or backquote unescaped, no backslash before
+// a line end (the lines would join), no ! (history expansion) and no '
+// (single quotes cannot hold one); 0 otherwise.
+std::size_t escapedText(const char *p, std::size_t n)
 {
-    for (std::size_t i = 0; i < n; ++i)
-        if (std::strchr("$`\\!'\"", p[i]) || p[i] == 0)
-            return false;
-    return true;
+    for (std::size_t i = 0; i < n; ++i) {
+        const char c = p[i];
+        if (c == '"')
+            return i;
+        if (c == '$' || c == '`' || c == '!' || c == '\'' || c == 0)
+            return 0;
+        if (c == '\\') {
+            if (i + 1 >= n || p[i + 1] == '\n' || p[i + 1] == 0)
+                return 0;
+            ++i;
+        }
+    }
+    return 0;
 }
 
 // Writes the canonical form of key k (n bytes) into out; returns its length,
@@ -140,19 +159,31 @@ std::size_t canonical(const char *k, std::size_t n, char *out)
         const char c = k[i];
         if (c == '\\' || c == '`' || (c == '$' && i + 1 < n && std::strchr("({'\"[", k[i + 1])))
             break;
-        if (c == '\'' || c == '"') {
+        if (c == '"') {
+            const std::size_t length = escapedText(k + i + 1, n - i - 1);
+            if (length == 0 && !(i + 1 < n && k[i + 1] == '"'))
+                break;  // where such a part ends is not plain to see, or it may expand
+            any = true;
+            out[o++] = '\'';
+            for (std::size_t e = i + 1; e < i + 1 + length; ++e)
+                if (k[e] != '\\' || !std::strchr("$`\"\\", k[e + 1]))
+                    out[o++] = k[e];
+                else
+                    out[o++] = k[++e];
+            out[o++] = '\'';
+            i += length + 2;
+            continue;
+        }
+        if (c == '\'') {
             const char *close = static_cast<const char *>(std::memchr(k + i + 1, c, n - i - 1));
             if (!close)
                 break;
+            // Written as is: any part in single quotes, so that it meets
+            // the same text in double quotes as one canonical word.
             const std::size_t length = static_cast<std::size_t>(close - (k + i + 1));
-            const bool safe = safeText(k + i + 1, length);
-            if (!safe && c == '"')
-                break;  // where such a part ends is not plain to see
-            any = any || safe;
-            out[o++] = safe ? '\'' : c;
-            std::memcpy(out + o, k + i + 1, length);
-            o += length;
-            out[o++] = safe ? '\'' : c;
+            any = true;
+            std::memcpy(out + o, k + i, length + 2);
+            o += length + 2;
             i += length + 2;
             continue;
         }
@@ -168,22 +199,25 @@ std::size_t canonical(const char *k, std::size_t n, char *out)
 // Command substitutions (quotes too): a backquoted command and $(...) mean
 // the same where the backquoted text holds no backslash (none is taken out
 // or kept), no quote and no backquote, so both read the same commands, in
-// whatever quoting the substitution stands. Only simple commands are read
-// so: words of name characters and - . / = , : + % @ $, set apart by
-// blanks, joined by single | or ; (none first or last, no reserved word),
-// which the lexer reads inside $(...) as one token per word (a blank's mark
-// on a word after a word) and per operator. Each side is written as the
-// word's parts joined by a byte no part holds (\x01): the text before the
-// substitution, "$(" with the word's blank mark, the commands' tokens, ")"
-// and the text after it. A backquote in a token that may start inside
-// quotes (after ')'), after ${, in a here-document's delimiter or in a token
-// with a backslash, $' or a second substitution stays as written, and so
-// does a $(...) whose words are other than the above.
+// whatever quoting the substitution stands. Only lists of simple commands
+// are read so: words of name characters and - . / = , : + % @ $ ^ ~ * ?
+// and plain ${...}, set apart by blanks, with redirections (> >> < >& <& >|
+// <> &> &>> <<<, a file descriptor's digits before them, then their word),
+// joined by | ; && || (none first or last, no reserved word), which the
+// lexer reads inside $(...) as one token per word (a blank's mark on a word
+// after a word, and on a file descriptor's digits after a word) and per
+// operator. Each side is written as the word's parts joined by a byte no
+// part holds (\x01): the text before the substitution, "$(" with the word's
+// blank mark, the commands' tokens, ")" and the text after it. A backquote
+// in a token that may start inside quotes (after a substitution's ')'),
+// after ${, in a here-document's delimiter or in a token with a backslash,
+// $' or a second substitution stays as written, and so does a $(...) whose
+// words are other than the above.
 constexpr char kPart = '\x01';
 
 bool commandByte(char c)
 {
-    return nameByte(c) || (c != 0 && std::strchr("-./=,:+%@$", c));
+    return nameByte(c) || (c != 0 && std::strchr("-./=,:+%@$^~*?", c));
 }
 
 bool reservedWord(const char *p, std::size_t n)
@@ -197,22 +231,48 @@ bool reservedWord(const char *p, std::size_t n)
     return false;
 }
 
+// At p[i] == '$' and p[i + 1] == '{': the index after the '}' that closes
+// it, where only name characters and - . / = , : + % @ # ? * ! come between;
+// 0 otherwise.
+std::size_t bracedEnd(const char *p, std::size_t n, std::size_t i)
+{
+    std::size_t e = i + 2;
+    while (e < n && p[e] != '$' && p[e] != 0 && (commandByte(p[e]) || std::strchr("#?*!", p[e])))
+        ++e;
+    return e > i + 2 && e < n && p[e] == '}' ? e + 1 : 0;
+}
+
 // The length of the word of the commands read so that starts at p (n
-// bytes on): name characters and - . / = , : + % @ $, '...' holding no
-// quote, "..." holding no backslash, backquote or quote and no $ but before
-// a name character (the lexer keeps such a word whole, its quotes as
-// written); 0 when another byte comes first in it or a quote is not closed.
+// bytes on, up to a blank or an operator's byte): name characters and
+// - . / = , : + % @ $ ^ ~ * ?, plain ${...}, '...' holding no quote, "..."
+// holding no backslash, backquote or quote and no $ but before a name
+// character or a plain ${...} (the lexer keeps such a word whole, its
+// quotes as written); 0 when another byte comes first in it or a quote is
+// not closed.
 std::size_t wordLength(const char *p, std::size_t n)
 {
     std::size_t i = 0;
-    while (i < n && p[i] != ' ' && p[i] != '\t' && p[i] != '|' && p[i] != ';') {
+    while (i < n && !std::strchr(" \t|;&<>", p[i])) {
         const char c = p[i];
+        if (c == '$' && i + 1 < n && p[i + 1] == '{') {
+            i = bracedEnd(p, n, i);
+            if (i == 0)
+                return 0;
+            continue;
+        }
         if (c == '\'' || c == '"') {
             std::size_t e = i + 1;
-            while (e < n && p[e] != c &&
-                   (c == '\'' || (p[e] != '\\' && p[e] != '`' && p[e] != '\'' &&
-                                  (p[e] != '$' || (e + 1 < n && nameByte(p[e + 1]))))))
+            while (e < n && p[e] != c) {
+                if (c == '"' && p[e] == '$' && e + 1 < n && p[e + 1] == '{') {
+                    e = bracedEnd(p, n, e);
+                    if (e == 0)
+                        return 0;
+                    continue;
+                }
+                if (c == '"' && (p[e] == '\\' || p[e] == '`' || p[e] == '\'' || (p[e] == '$' && !(e + 1 < n && nameByte(p[e + 1])))))
+                    break;
                 ++e;
+            }
             if (e >= n || p[e] != c)
                 return 0;
             i = e + 1;
@@ -234,6 +294,44 @@ bool commandWord(const char *k, std::size_t n, bool marked)
            wordLength(k + from, n - from) == n - from;
 }
 
+// The length of the redirection operator at p (n bytes on): > >> < >& <& >|
+// <> &> &>> or <<<; 0 for any other (a here-document's <<, a process
+// substitution's <( and >(, a lone &).
+std::size_t redirectionLength(const char *p, std::size_t n)
+{
+    static const char *const kOps[] = {"&>>", "<<<", "&>", ">>", ">&", "<&", ">|", "<>", ">", "<"};
+    for (const char *op : kOps) {
+        const std::size_t m = std::strlen(op);
+        if (m <= n && std::memcmp(p, op, m) == 0) {
+            const bool heredoc = m == 1 && p[0] == '<' && n > 1 && p[1] == '<';
+            const bool process = m == 1 && n > 1 && p[1] == '(';
+            return heredoc || process ? 0 : m;
+        }
+    }
+    return 0;
+}
+
+// A redirection's token inside $(...): the operator, after the digits of a
+// file descriptor, which after a word (afterWord) carry the blank's mark.
+bool redirectionToken(const char *k, std::size_t n, bool afterWord)
+{
+    const bool marked = n > 0 && k[0] == ' ';
+    const std::size_t from = marked ? 1 : 0;
+    std::size_t i = from;
+    while (i < n && k[i] >= '0' && k[i] <= '9')
+        ++i;
+    if (marked != (afterWord && i > from))
+        return false;
+    return i < n && redirectionLength(k + i, n - i) == n - i;
+}
+
+// A list operator inside $(...) read so: | ; && ||.
+bool listOperator(const char *k, std::size_t n)
+{
+    return (n == 1 && (k[0] == '|' || k[0] == ';')) ||
+           (n == 2 && ((k[0] == '&' && k[1] == '&') || (k[0] == '|' && k[1] == '|')));
+}
+
 // Appends n bytes of p to out (o bytes so far); false past the room.
 bool put(char *out, std::size_t &o, const char *p, std::size_t n)
 {
@@ -249,35 +347,51 @@ bool put(char *out, std::size_t &o, const char *p, std::size_t n)
 bool backquotedCommands(const char *body, std::size_t n, char *out, std::size_t &o)
 {
     std::size_t i = 0;
-    bool word = false, op = true;  // the last part was a word / an operator (or none yet)
-    bool first = true;
+    bool word = false, op = true;  // the last part was a word / a list operator (or none yet)
+    bool target = false;           // a redirection came last: its word comes next
     while (i < n) {
         const char c = body[i];
         if (c == ' ' || c == '\t') {
             ++i;
             continue;
         }
-        if (c == '|' || c == ';') {
-            if (op)
-                return false;
-            const char part[2] = {kPart, c};
-            if (!put(out, o, part, 2))
+        const std::size_t list = i + 1 < n && listOperator(body + i, 2) ? 2 : listOperator(body + i, 1) ? 1 : 0;
+        if (list > 0) {
+            if (op || target || (list == 1 && i + 1 < n && std::strchr("|&", body[i + 1])))
+                return false;  // `| |` is no `||`, `|&` and `;;` are no list of these
+            const char part[1] = {kPart};
+            if (!put(out, o, part, 1) || !put(out, o, body + i, list))
                 return false;
             op = true;
             word = false;
-            ++i;
+            i += list;
+            continue;
+        }
+        // A file descriptor's digits: a whole word right before < or >.
+        std::size_t d = i;
+        while (d < n && body[d] >= '0' && body[d] <= '9')
+            ++d;
+        const std::size_t r = d < n && (body[d] == '<' || body[d] == '>' || d == i) ? redirectionLength(body + d, n - d) : 0;
+        if (r > 0) {
+            if (target)
+                return false;
+            const char part[2] = {kPart, ' '};
+            const bool marked = word && d > i;
+            if (!put(out, o, part, marked ? 2 : 1) || !put(out, o, body + i, d + r - i))
+                return false;
+            target = true;
+            word = op = false;
+            i = d + r;
             continue;
         }
         const std::size_t e = i + wordLength(body + i, n - i);
         if (e == i || reservedWord(body + i, e - i))
             return false;
-        const bool marked = word && !first;
         const char part[2] = {kPart, ' '};
-        if (!put(out, o, part, marked ? 2 : 1) || !put(out, o, body + i, e - i))
+        if (!put(out, o, part, word ? 2 : 1) || !put(out, o, body + i, e - i))
             return false;
         word = true;
-        op = false;
-        first = false;
+        op = target = false;
         i = e;
     }
     return word;
@@ -291,7 +405,8 @@ std::size_t backquoteParts(const char *k, std::size_t n, char *out)
     bool single = false, dquote = false, quotedOpen = false;
     for (std::size_t i = 0; i < n; ++i) {
         const char c = k[i];
-        if (c == '\\' || c == kPart || (c == '$' && i + 1 < n && (k[i + 1] == '\'' || k[i + 1] == '{')))
+        // A backquote after ${ may stand inside it.
+        if (c == '\\' || c == kPart || (c == '$' && i + 1 < n && (k[i + 1] == '\'' || (k[i + 1] == '{' && open == n))))
             return 0;
         if (single) {
             single = c != '\'';
@@ -359,6 +474,21 @@ bool opener(RewriteWindow &w, std::uint64_t i, bool markAllowed)
     return tokenIs(w, i, "$(") || (markAllowed && tokenIs(w, i, " $("));
 }
 
+// Whether token i, a word's text from its start, leaves a "..." open: its
+// double quotes are odd in number, and it holds no single quote, brace or
+// backslash that could make one of them text.
+bool opensQuote(RewriteWindow &w, std::uint64_t i)
+{
+    const char *k = tokenKey(w, i);
+    bool open = false;
+    for (std::size_t b = 0; b < windowAt(w, i).length; ++b) {
+        if (std::strchr("'{}\\", k[b]) && k[b] != 0)
+            return false;
+        open = open != (k[b] == '"');
+    }
+    return open;
+}
+
 enum class Merge { No, Wait, Done };
 
 // At token i, the text before a $(...) or its "$(": writes the word's parts
@@ -369,7 +499,9 @@ Merge mergeSubstitution(RewriteWindow &w, State &s, std::uint64_t i, std::uint64
 {
     const std::uint64_t end = windowEnd(w);
     const bool endHeld = w.count > 0 && windowAt(w, end - 1).kind == TokenKind::End;
-    const bool more = !w.complete && !endHeld;
+    // Tokens still to come, or the window can take more once those before
+    // i go out.
+    const bool more = !endHeld && (!w.complete || i > w.first);
     std::uint64_t open = i;
     if (!opener(w, i, true)) {
         if ((i + 1 < end && !opener(w, i + 1, false)) || !wordText(w, i))
@@ -379,7 +511,7 @@ Merge mergeSubstitution(RewriteWindow &w, State &s, std::uint64_t i, std::uint64
         open = i + 1;
     }
     std::uint64_t j = open + 1;
-    bool op = true;
+    bool word = false, op = true, target = false;  // as in backquotedCommands
     for (;; ++j) {
         if (j >= end)
             return more ? Merge::Wait : Merge::No;
@@ -387,20 +519,31 @@ Merge mergeSubstitution(RewriteWindow &w, State &s, std::uint64_t i, std::uint64
         if (t.kind != TokenKind::Code || !t.whole || t.dropped || t.length > kRewriteLongToken)
             return Merge::No;
         const char *k = tokenKey(w, j);
-        if (t.length == 1 && k[0] == ')' && !op)
+        if (t.length == 1 && k[0] == ')' && word)
             break;
-        if (t.length == 1 && (k[0] == '|' || k[0] == ';') && !op) {
+        if (listOperator(k, t.length) && word) {
             op = true;
+            word = false;
             continue;
         }
-        if (!commandWord(k, t.length, !op))
+        if (!target && redirectionToken(k, t.length, word)) {
+            target = true;
+            word = op = false;
+            continue;
+        }
+        if (!commandWord(k, t.length, word))
             return Merge::No;
-        op = false;
+        word = true;
+        op = target = false;
     }
     const std::uint64_t close = j;
     if (close + 1 >= end && more)
         return Merge::Wait;
-    const bool after = close + 1 < end && wordText(w, close + 1) && tokenKey(w, close + 1)[0] != ' ';
+    // A blank first in the token after ')' is the mark of a word of its own,
+    // but inside "..." (the text before the substitution opens one) it is
+    // the quoted text's.
+    const bool after = close + 1 < end && wordText(w, close + 1) &&
+                       (tokenKey(w, close + 1)[0] != ' ' || (open == i + 1 && opensQuote(w, i)));
     std::size_t o = 0;
     char *out = s.merged;
     for (std::uint64_t p = i; p <= close + (after ? 1 : 0); ++p) {
@@ -534,6 +677,24 @@ std::uint64_t leave(RewriteWindow &w, State &s, std::uint64_t r)
     return r;
 }
 
+// At a ')' (and past it): whether the text of a word, perhaps inside quotes,
+// may go on after it, as after a command substitution's or arithmetic's. A
+// ')' outside arithmetic while no token ending in '(' is open ends a case
+// pattern: the token after it starts a command. The count is kept only
+// where every ')' closes the last one open; it may lose one (and then every
+// ')' may end a word's text) where a case's patterns stand inside one, where
+// a "$(" stands inside arithmetic (whose count takes its ')'), or where a
+// token too long to see went out.
+bool closesWord(State &s, bool inArith)
+{
+    if (inArith || s.parensLost)
+        return true;
+    if (s.parens == 0)
+        return false;
+    --s.parens;
+    return true;
+}
+
 std::uint64_t shellScan(RewriteWindow &w, void *raw)
 {
     State &s = *static_cast<State *>(raw);
@@ -547,6 +708,7 @@ std::uint64_t shellScan(RewriteWindow &w, void *raw)
         s.afterClose = false;
         s.edgeClose = false;
         s.hereLost = s.hereLost || s.waiting > 0;
+        s.parensLost = true;
         s.cursor = w.first;
     }
     const std::uint64_t end = windowEnd(w);
@@ -594,6 +756,9 @@ std::uint64_t shellScan(RewriteWindow &w, void *raw)
             }
         }
         // Arithmetic's tokens that open or close: "(", ")", "((", "))", "$((" and " $((".
+        const bool inArith = s.arith > 0;
+        s.parensLost = s.parensLost || (inArith && opensCommands(w, i)) ||
+                       (s.parens > 0 && (tokenIs(w, i, "case") || tokenIs(w, i, " case")));
         const bool arithEdge = t.whole && t.length > 0 && t.length <= 4 && (k[t.length - 1] == '(' || k[0] == ')');
         const bool opensArith = arithEdge && (tokenIs(w, i, "$((") || tokenIs(w, i, " $(("));
         if (arithEdge && s.arith > 0 && (opensArith || tokenIs(w, i, "(")))
@@ -604,7 +769,9 @@ std::uint64_t shellScan(RewriteWindow &w, void *raw)
             s.arith = 1;
         s.afterHere = t.whole && hereOperator(k, t.length);
         s.hereCounted = s.afterHere && s.arith == 0;
-        s.afterClose = t.whole && ((t.length == 1 && k[0] == ')') || (t.length == 2 && k[0] == ')' && k[1] == ')'));
+        s.afterClose = t.whole && ((tokenIs(w, i, ")") && closesWord(s, inArith)) || tokenIs(w, i, "))"));
+        if (!inArith && s.arith == 0 && t.whole && t.length > 0 && k[t.length - 1] == '(' && s.parens < 0xffffffffu)
+            ++s.parens;
         if (s.lost || afterClose || merged || !allowed || !t.whole || t.length == 0 || k[0] == '\n' ||
             t.length > kRewriteLongToken)
             continue;
