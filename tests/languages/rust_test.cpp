@@ -441,6 +441,12 @@ TEST(RustNearMiss, EmptyStatements)
         {"a struct", "struct S { ; }", "struct S { }", false},
         {"a closure's block", "let f = || { a;; };", "let f = || { a; };", true},
         {"inside a macro", "m! { a;; }", "m! { a; }", false},
+        {"a bare return's ';' before '}'", "let Some(x) = y else { return; };", "let Some(x) = y else { return };", true},
+        {"break and continue's", "loop { a; break; } loop { continue; }", "loop { a; break } loop { continue }", true},
+        {"a return's value", "fn f() { return 1; }", "fn f() { return 1 }", false},
+        {"a return inside an expression", "fn f() { a = return; }", "fn f() { a = return }", false},
+        {"a return with more after it", "fn f() { return; a }", "fn f() { return a }", false},
+        {"a match arm's return", "match x { _ => return; }", "match x { _ => return }", false},
     });
     checkRewritePairs(Language::Rust, rewriteBit(Rewrite::Commas), {
         {"commas only: semicolons stay", "fn f() { let x = 2;; }", "fn f() { let x = 2; }", false},

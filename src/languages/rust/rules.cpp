@@ -48,6 +48,8 @@
 //   union definition, a use group, a struct literal or pattern, nor of the
 //   item list of an impl, a trait, a module or an extern block (`;` alone is
 //   no item there, and rustc refuses it), nor at the source's top level;
+//   and in such a block the ';' after a bare `return`, `break` or `continue`
+//   that starts a statement, before the block's '}' (exitStatement);
 // - commas: a trailing comma before ')' when the parentheses hold two or more
 //   elements (commas inside an open '<' not counted) or follow a name,
 //   closing generics or `fn` (a call, a tuple struct, parameters: `(a,)`
@@ -167,6 +169,8 @@ struct RustState {
     std::uint64_t joined;                 // 1 + the index of the second '|' of `| |` taken into `||` (0: none)
     std::uint64_t heads;                  // 1 + the index of the last `struct`, `enum`, `union`, `trait`, `fn`
                                           // or `type` (0: none)
+    bool exitNext;                        // the previous token is `return`, `break` or `continue` that starts
+                                          // a statement (after '{' or ';')
     bool headNext;                        // the previous token is `impl`, or the name right after one of those:
                                           // a '<' opens an item head's generic parameters (kept in the state,
                                           // as that token may have left the window)
@@ -335,6 +339,21 @@ Outcome emptyStatement(RewriteWindow &w, std::uint64_t i)
     if (next >= windowEnd(w))
         return Outcome::Wait;
     dropToken(w, i, Rewrite::Semicolons, next);
+    return Outcome::Done;
+}
+
+// The ';' at i after a bare `return`, `break` or `continue` that starts a
+// statement: taken out when the block's '}' follows, `{ return; }` against
+// `{ return }` (rustfmt writes the ';' when it breaks the block's lines).
+// Both leave the block at once, and a block that ends in a statement that
+// diverges takes any type, as one whose value diverges does.
+Outcome exitStatement(RewriteWindow &w, std::uint64_t i)
+{
+    const std::uint64_t next = nextKept(w, i);
+    if (next >= windowEnd(w))
+        return Outcome::Wait;
+    if (tokenIs(w, next, "}"))
+        dropToken(w, i, Rewrite::Semicolons, next);
     return Outcome::Done;
 }
 
@@ -645,6 +664,9 @@ Outcome decide(RewriteWindow &w, RustState &st, std::uint64_t i)
     if ((w.allow & rewriteBit(Rewrite::Semicolons)) && tokenIs(w, i, ";") && top && l.brace &&
         l.holds == Holds::Other && (st.before == Before::Semicolon || st.before == Before::Open))
         return emptyStatement(w, i);
+    if ((w.allow & rewriteBit(Rewrite::Semicolons)) && tokenIs(w, i, ";") && top && l.brace &&
+        l.holds == Holds::Other && st.exitNext)
+        return exitStatement(w, i);
     if ((w.allow & rewriteBit(Rewrite::Parens)) && tokenIs(w, i, "<") && st.headNext)
         return emptyGenerics(w, i);
     if (!st.closureBarred && (tokenIs(w, i, "|") || tokenIs(w, i, "||"))) {
@@ -822,6 +844,8 @@ void advance(RewriteWindow &w, RustState &st, std::uint64_t i)
 {
     if (st.joined == i + 1)
         return;  // the second '|' of `| |`, which the first now stands for
+    st.exitNext = (tokenIs(w, i, "return") || tokenIs(w, i, "break") || tokenIs(w, i, "continue")) &&
+                  (st.before == Before::Open || st.before == Before::Semicolon);
     st.headNext = tokenIs(w, i, "impl") || (st.heads != 0 && st.heads == i && isNameToken(w, i) && !isKeyword(w, i));
     static const char *const kHeads[] = {"struct", "enum", "union", "trait", "fn", "type"};
     for (const char *k : kHeads)
