@@ -362,6 +362,7 @@ TEST(GoNearMiss, ConstraintParens)
         {"the second parameter", "type T[Q any, P (*int)] struct{}\n", "type T[Q any, P *int] struct{}\n", true},
         {"a function's", "func f[P (*int), Q any]() {}\n", "func f[P *int, Q any]() {}\n", true},
         {"no comma: an array's length", "type T[P (*int)] struct{}\n", "type T[P *int] struct{}\n", false},
+        {"a function's one parameter", "func f[P (any)]() {}\n", "func f[P any]() {}\n", true},
         {"one parameter and its comma", "type T[P (*int),] struct{}\n", "type T[P *int,] struct{}\n", true},
         {"in a type group", "type (\n\tT[P (*int), Q any] int\n)\n", "type (\n\tT[P *int, Q any] int\n)\n", true},
         {"more after the ')'", "type T[P (*int) | int, Q any] struct{}\n",

@@ -10,12 +10,13 @@
 //   keyword but `return`, `case`, `if`, `for`, `switch`, `range`, `go` and
 //   `defer`. Both pairs are groups then, and the inner one is all the outer
 //   one holds. And the parentheses around a type parameter's constraint in a
-//   list that a comma proves a type parameter list, `[P (*int),]` against
-//   `[P *int,]`: right after the `[` of `type Name[`, `func Name[` or an
-//   entry `Name[` of a `type (...)` group, or a
-//   comma at its top level, a name then '(' whose ')' is followed by ',' or
-//   ']', the list holding a comma at its top level (an array's length holds
-//   none); and, as gofmt strips them, the parentheses around all of an
+//   list that a comma or `func` proves a type parameter list, `[P (*int),]`
+//   against `[P *int,]`: right after the `[` of `type Name[`, `func Name[` or
+//   an entry `Name[` of a `type (...)` group, or a comma at its top level, a
+//   name then '(' whose ')' is followed by ',' or ']', the list holding a
+//   comma at its top level (an array's length holds none: `type A[N (M)]
+//   struct{}` is an array type) or following `func Name` (`func f[T (any)]()`
+//   against `func f[T any]()`); and, as gofmt strips them, the parentheses around all of an
 //   `if`, `for` or `switch` condition or a `range` expression, `if (a) {`
 //   against `if a {`: a '(' right after the keyword whose ')' is followed by
 //   the '{' of the body, holding no '{' but that of a composite literal of
@@ -145,6 +146,8 @@ struct GoRulesState {
     bool declared;                       // the previous tokens are `type` or `func` and a name
     bool declaring;                      // the previous token is `type` or `func`
     bool afterType;                      // the previous token is `type`
+    bool afterFunc;                      // the previous token is `func`
+    bool funcNamed;                      // the previous tokens are `func` and a name: a '[' opens type parameters
     bool entryStart;                     // the previous token starts an entry of a type group: its '(' or a ';'
     bool listStart;                      // the previous token is the '[' of type parameters or a ',' in them
     bool paramName;                      // the previous token is a name that starts a type parameter
@@ -155,7 +158,8 @@ struct GoRulesState {
                                          // of a header (not ']', '*', `chan`, ')', ...)
     bool control;                        // the previous token is `if`, `for`, `switch` or `range`, or a '('
                                          // after one taken out
-    bool listComma;                      // the '[' being looked at opens type parameters with a comma
+    bool listComma;                      // the '[' being looked at opens what is proven type parameters: with a
+                                         // comma, or after `func Name`
     bool literalNext;                    // a '[' or `map` after the previous token starts an operand, where
                                          // no type can be followed by a body's '{'
     ElisionContext context[kElisionNesting];  // the literals open whose elements elision reads, innermost last
@@ -490,7 +494,7 @@ Outcome decide(RewriteWindow &w, GoRulesState &st, std::uint64_t i)
         const std::uint64_t close = matchingClose(w, i);
         if (close >= windowEnd(w))
             return Outcome::Wait;
-        st.listComma = holdsComma(w, i, close);
+        st.listComma = st.funcNamed || holdsComma(w, i, close);
     }
     if ((w.allow & rewriteBit(Rewrite::Parens)) && tokenIs(w, i, "(")) {
         if (st.paramName && st.depth > 0 && l.opens == Opens::TypeParams && l.comma)
@@ -604,6 +608,8 @@ void advance(RewriteWindow &w, GoRulesState &st, std::uint64_t i)
     st.declared = (st.declaring || st.entryStart) && name;
     st.declaring = tokenIs(w, i, "type") || tokenIs(w, i, "func");
     st.afterType = tokenIs(w, i, "type");
+    st.funcNamed = st.afterFunc && name;
+    st.afterFunc = tokenIs(w, i, "func");
     st.entryStart = st.depth > 0 && st.depth <= kGoNesting && st.levels[st.depth].opens == Opens::TypeGroup &&
                     ((open && tokenIs(w, i, "(")) || tokenIs(w, i, ";"));
     st.listStart = listStart;
