@@ -264,6 +264,8 @@ TEST(ShellNearMiss, QuotesRule)
         {"a word after ${...} joined", "x=`a ${b} c`\n", "x=$(a ${b}c)\n", false},
         {"backquotes with globs and ^", "x=`a ^b ~/c*.? ${d}`/${e}\n", "x=$(a ^b ~/c*.? ${d})/${e}\n", true},
         {"backquotes inside ${...}", "x=${a:-`b`}\n", "x=${a:-$(b)}\n", false},
+        {"backquotes with special parameters", "x=`a \"$@\" $# $?`\n", "x=$(a \"$@\" $# $?)\n", true},
+        {"a comment is no special parameter", "x=`a $# b`\n", "x=$(a # b\n)\n", false},
         {"a reserved word in backquotes", "x=`if a`\n", "x=$(if a)\n", false},
         {"a delimiter in backquotes", "cat <<`a`\nx\n`a`\n", "cat <<$(a)\nx\n`a`\n", false},
     });

@@ -200,8 +200,8 @@ std::size_t canonical(const char *k, std::size_t n, char *out)
 // the same where the backquoted text holds no backslash (none is taken out
 // or kept), no quote and no backquote, so both read the same commands, in
 // whatever quoting the substitution stands. Only lists of simple commands
-// are read so: words of name characters and - . / = , : + % @ $ ^ ~ * ?
-// and plain ${...}, set apart by blanks, with redirections (> >> < >& <& >|
+// are read so: words of name characters and - . / = , : + % @ $ ^ ~ * ?,
+// special parameters and plain ${...}, set apart by blanks, with redirections (> >> < >& <& >|
 // <> &> &>> <<<, a file descriptor's digits before them, then their word),
 // joined by | ; && || (none first or last, no reserved word), which the
 // lexer reads inside $(...) as one token per word (a blank's mark on a word
@@ -231,6 +231,12 @@ bool reservedWord(const char *p, std::size_t n)
     return false;
 }
 
+// Whether $c is a special parameter: $@ $* $# $? $$ $! $-.
+bool specialParameter(char c)
+{
+    return c != 0 && std::strchr("@*#?$!-", c) != nullptr;
+}
+
 // At p[i] == '$' and p[i + 1] == '{': the index after the '}' that closes
 // it, where only name characters and - . / = , : + % @ # ? * ! come between;
 // 0 otherwise.
@@ -244,11 +250,11 @@ std::size_t bracedEnd(const char *p, std::size_t n, std::size_t i)
 
 // The length of the word of the commands read so that starts at p (n
 // bytes on, up to a blank or an operator's byte): name characters and
-// - . / = , : + % @ $ ^ ~ * ?, plain ${...}, '...' holding no quote, "..."
-// holding no backslash, backquote or quote and no $ but before a name
-// character or a plain ${...} (the lexer keeps such a word whole, its
-// quotes as written); 0 when another byte comes first in it or a quote is
-// not closed.
+// - . / = , : + % @ $ ^ ~ * ?, plain ${...}, special parameters ($@ $#
+// ...), '...' holding no quote, "..." holding no backslash, backquote or
+// quote and no $ but before a name character, a special parameter's or a
+// plain ${...} (the lexer keeps such a word whole, its quotes as written);
+// 0 when another byte comes first in it or a quote is not closed.
 std::size_t wordLength(const char *p, std::size_t n)
 {
     std::size_t i = 0;
@@ -260,6 +266,10 @@ std::size_t wordLength(const char *p, std::size_t n)
                 return 0;
             continue;
         }
+        if (c == '$' && i + 1 < n && specialParameter(p[i + 1])) {
+            i += 2;
+            continue;
+        }
         if (c == '\'' || c == '"') {
             std::size_t e = i + 1;
             while (e < n && p[e] != c) {
@@ -269,7 +279,8 @@ std::size_t wordLength(const char *p, std::size_t n)
                         return 0;
                     continue;
                 }
-                if (c == '"' && (p[e] == '\\' || p[e] == '`' || p[e] == '\'' || (p[e] == '$' && !(e + 1 < n && nameByte(p[e + 1])))))
+                if (c == '"' && (p[e] == '\\' || p[e] == '`' || p[e] == '\'' ||
+                                 (p[e] == '$' && !(e + 1 < n && (nameByte(p[e + 1]) || specialParameter(p[e + 1]))))))
                     break;
                 ++e;
             }
