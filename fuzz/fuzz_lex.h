@@ -68,5 +68,6 @@ void fuzzXml(const std::string &source, std::uint8_t seed);
 void fuzzRst(const std::string &source, std::uint8_t seed);
 void fuzzHtml(const std::string &source, std::uint8_t seed);
 void fuzzVue(const std::string &source, std::uint8_t seed);
+void fuzzSvelte(const std::string &source, std::uint8_t seed);
 
 #endif

@@ -89,7 +89,7 @@ bool endsInComment(const std::vector<FuzzTok> &tokens)
 using FuzzLanguage = void (*)(const std::string &source, std::uint8_t seed);
 const FuzzLanguage kLater[] = {fuzzCMake, fuzzGraphql, fuzzYaml, fuzzMarkdown, fuzzToml, fuzzCss, fuzzShell,
                                fuzzHcl,   fuzzSwift,   fuzzKotlin, fuzzPhp,      fuzzLua,  fuzzRuby, fuzzIni,
-                               fuzzDockerfile, fuzzXml, fuzzRst, fuzzHtml, fuzzVue};
+                               fuzzDockerfile, fuzzXml, fuzzRst, fuzzHtml, fuzzVue, fuzzSvelte};
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {

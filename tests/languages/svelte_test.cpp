@@ -150,7 +150,9 @@ TEST(SvelteLexer, Refusals)
     EXPECT_EQ(refusalOf("<Foo>a", Svelte), "an element left open in Svelte");
     EXPECT_EQ(refusalOf("<p>a <!-- b", Svelte), "a comment left open in Svelte");
     EXPECT_EQ(refusalOf("<p>a < b</p>", Svelte), "a '<' that starts no tag in Svelte");
-    EXPECT_EQ(refusalOf("<p>{a}</p><div>b", Svelte), "");
+    EXPECT_EQ(refusalOf("<p>{a}</p><div>b", Svelte), "an element left open in Svelte");
+    EXPECT_EQ(refusalOf("<p>a", Svelte), "an element left open in Svelte");
+    EXPECT_EQ(refusalOf("<ul><li>a</ul><br>", Svelte), "");
     std::string deep;
     for (int i = 0; i < 600; ++i)
         deep += "{#if a}";

@@ -630,11 +630,12 @@ void readFragment(Reader &r)
     }
     if (r.why)
         return;
-    for (const Frame &f : r.open)
-        if (f.block || !f.regular) {
-            refuse(r, f.block ? "a Svelte block left open" : "an element left open in Svelte");
-            return;
-        }
+    // Svelte's parser refuses any element or block still open at the end,
+    // those whose end tag another tag may supply too (`<p>a`).
+    for (const Frame &f : r.open) {
+        refuse(r, f.block ? "a Svelte block left open" : "an element left open in Svelte");
+        return;
+    }
 }
 
 } // namespace
