@@ -128,6 +128,14 @@ std::vector<Tok> lexText(const std::string &text, Language language, const LexOp
     return lexFile(path, language, options, allow);
 }
 
+std::vector<std::string> keysOf(const std::vector<Tok> &tokens)
+{
+    std::vector<std::string> keys;
+    for (const Tok &t : tokens)
+        keys.push_back(t.key);
+    return keys;
+}
+
 std::string refusalOf(const std::string &text, Language language, const LexOptions &options)
 {
     const std::string path = scratch().file("source");
@@ -358,7 +366,7 @@ TreeTally judgeTrees(const std::string &command, const std::string &root, const 
             t.falseAlarms += different;
             if (different)
                 std::printf("false alarm: %s against %s: %s\n", a.c_str(), b.c_str(), name.c_str());
-        } else if (verdict == "differ" || verdict == "different") {
+        } else if (verdict == "differ" || verdict == "different" || verdict == "changed") {
             ++t.differ;
             t.misses += !different;
             EXPECT_TRUE(different) << "miss: " << a << " against " << b << ": " << name;

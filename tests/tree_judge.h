@@ -44,7 +44,7 @@ struct TreeTally {
 
 // Compares folders a and b under root with --tokens and options, and runs
 // command with their two paths: a judge that prints a line "NAME VERDICT" a
-// pair. A pair the judge calls "differ" (or "different") must not compare
+// pair. A pair the judge calls "differ" ("different", "changed") must not compare
 // equivalent (a miss fails); one it calls "same" that does not is a false
 // alarm, printed and counted. Any other verdict is counted as embedded where
 // embedded names those pairs in the summary printed ("differing only in
