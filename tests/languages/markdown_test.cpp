@@ -231,11 +231,8 @@ TEST(MarkdownNearMiss, FrontMatter)
 TEST(MarkdownTokens, Places)
 {
     const std::vector<Tok> tokens = lexText("# Title\n\nsome *text*\nhere\n", Md);
-    std::vector<std::string> keys;
-    for (const Tok &t : tokens)
-        keys.push_back(t.key);
-    EXPECT_EQ(keys, (std::vector<std::string>{"<h1>", "Title", "</h1>", "<p>", "some ", "<em>", "text", "</em>", " ",
-                                              "here", "</p>", ""}));
+    EXPECT_EQ(keysOf(tokens), (std::vector<std::string>{"<h1>", "Title", "</h1>", "<p>", "some ", "<em>", "text",
+                                                        "</em>", " ", "here", "</p>", ""}));
     EXPECT_EQ(tokens[0].line, 1);
     EXPECT_EQ(tokens[0].column, 3);
     EXPECT_EQ(tokens[4].line, 3);
@@ -288,7 +285,7 @@ TEST(MarkdownTokens, TreeBound)
 }
 
 // The keys of text's tokens, read from memory.
-std::vector<std::string> keysOf(const std::string &text)
+std::vector<std::string> keysFromMemory(const std::string &text)
 {
     std::unique_ptr<Lexer> lexer(new Lexer);
     SourceStream source;
@@ -317,12 +314,12 @@ TEST(MarkdownTokens, TwoDocumentsAtOnce)
     std::string text;
     for (int i = 0; i < 2000; ++i)
         text += "a ~~b~~ www.example.com c\n\n";
-    const std::vector<std::string> alone = keysOf(text);
+    const std::vector<std::string> alone = keysFromMemory(text);
     ASSERT_EQ(std::count(alone.begin(), alone.end(), "<del>"), 2000);
     bool same[2] = {true, true};
     auto read = [&](int side) {
         for (int k = 0; k < 10; ++k)
-            same[side] = same[side] && keysOf(text) == alone;
+            same[side] = same[side] && keysFromMemory(text) == alone;
     };
     std::thread first(read, 0), second(read, 1);
     first.join();
