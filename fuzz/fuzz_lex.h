@@ -41,6 +41,9 @@ bool endsInComment(const std::vector<FuzzTok> &tokens);
 // after it on its line would change.
 bool startsWithLineToken(const std::vector<FuzzTok> &tokens);
 
+// source with a carriage return before each line feed.
+std::string withCrlf(const std::string &source);
+
 // Each language's properties for one source, with seed choosing the layout of
 // its copies; one file each.
 void fuzzPython(const std::string &source, std::uint8_t seed);

@@ -70,6 +70,17 @@ bool sameTokens(const std::vector<FuzzTok> &a, const std::vector<FuzzTok> &b)
     return true;
 }
 
+std::string withCrlf(const std::string &source)
+{
+    std::string crlf;
+    for (char c : source) {
+        if (c == '\n')
+            crlf += '\r';
+        crlf += c;
+    }
+    return crlf;
+}
+
 bool startsWithLineToken(const std::vector<FuzzTok> &tokens)
 {
     if (tokens.empty() || tokens[0].kind != TokenKind::Code)

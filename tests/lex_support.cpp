@@ -128,6 +128,14 @@ std::vector<Tok> lexText(const std::string &text, Language language, const LexOp
     return lexFile(path, language, options, allow);
 }
 
+std::vector<std::string> keysOf(const std::vector<Tok> &tokens)
+{
+    std::vector<std::string> keys;
+    for (const Tok &t : tokens)
+        keys.push_back(t.key);
+    return keys;
+}
+
 std::string refusalOf(const std::string &text, Language language, const LexOptions &options)
 {
     const std::string path = scratch().file("source");
@@ -338,33 +346,42 @@ int prettierCopy(const std::string &root, const char *dir, const std::string &pr
 }
 
 TreeTally judgeTrees(const std::string &command, const std::string &root, const std::string &a, const std::string &b,
-                     const char *embedded)
+                     const char *embedded, const std::vector<std::string> &options)
 {
     TreeTally t;
-    const RunResult r = runMatchling({a, b, "--tokens"}, root);
+    std::vector<std::string> args = {a, b, "--tokens"};
+    args.insert(args.end(), options.begin(), options.end());
+    const RunResult r = runMatchling(args, root);
     for (const std::string &line : commandLines(command + " '" + root + "/" + a + "' '" + root + "/" + b + "'")) {
-        std::istringstream fields(line);
-        std::string name, verdict;
-        fields >> name >> verdict;
+        // "NAME VERDICT": the name may hold blanks.
+        const std::size_t blank = line.rfind(' ');
+        if (blank == std::string::npos)
+            continue;
+        const std::string name = line.substr(0, blank), verdict = line.substr(blank + 1);
+        const bool refused = r.out.find(": " + name + " (") != std::string::npos;
         const bool different = r.out.find("Not equivalent: " + name + " ") != std::string::npos ||
                                r.out.find("Unable to compare: " + name + " ") != std::string::npos;
-        ++t.pairs;
         if (verdict == "same") {
             ++t.same;
             t.falseAlarms += different;
             if (different)
                 std::printf("false alarm: %s against %s: %s\n", a.c_str(), b.c_str(), name.c_str());
-        } else if (verdict == "differ") {
+        } else if (verdict == "differ" || verdict == "different" || verdict == "changed") {
             ++t.differ;
             t.misses += !different;
             EXPECT_TRUE(different) << "miss: " << a << " against " << b << ": " << name;
         } else if (embedded) {
             ++t.embedded;
+        } else {
+            continue;
         }
+        ++t.pairs;
+        t.refused += refused;
+        t.changed += readFile(root + "/" + a + "/" + name) != readFile(root + "/" + b + "/" + name);
     }
-    std::printf("%s against %s: %d pairs; %d the judge calls the same, %d false alarms; %d it calls "
-                "different, %d misses",
-                a.c_str(), b.c_str(), t.pairs, t.same, t.falseAlarms, t.differ, t.misses);
+    std::printf("%s against %s: %d pairs (%d changed, %d refused); %d the judge calls the same, %d false alarms; "
+                "%d it calls different, %d misses",
+                a.c_str(), b.c_str(), t.pairs, t.changed, t.refused, t.same, t.falseAlarms, t.differ, t.misses);
     if (embedded)
         std::printf("; %d %s", t.embedded, embedded);
     std::printf("\n");

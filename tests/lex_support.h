@@ -33,6 +33,9 @@ std::vector<Tok> lexFileInRuns(const std::string &path, Language language, std::
 std::vector<Tok> lexText(const std::string &text, Language language, const LexOptions &options = {},
                          RewriteSet allow = 0);
 
+// The keys of tokens, in order.
+std::vector<std::string> keysOf(const std::vector<Tok> &tokens);
+
 // Why the lexer refuses text as language (lexerRefusal), once its stream is
 // read to the end; empty when it does not.
 std::string refusalOf(const std::string &text, Language language, const LexOptions &options = {});

@@ -21,22 +21,14 @@ const std::string kHostile = "q\"b\\s,c:d\x01\xff.c";
 // went (two kinds).
 void writePairs(const ScratchDir &dir)
 {
-    const struct {
-        std::string name, a, b;
-    } files[] = {
+    writeTrees(dir, {
         {"eq.c", "int x = 1;\n", "int  x=1;\n"},
         {kHostile, "int x;\nunsigned int y;\n", "int x;\nunsignedint y;\n"},
         {"empty.c", "int z;\n", ""},
         {"k.conf", "a: 1\n", "a:  1\n"},
         {"k.cls", "\\setcounter{a}{2}\n", "\\SETCOUNTER{A}{2}\n"},
         {"v.cls", "VERSION 1.0 CLASS\nBEGIN\nEND\n", "BEGIN\nEND\n"},
-    };
-    makeDir(dir.file("a"));
-    makeDir(dir.file("b"));
-    for (const auto &f : files) {
-        writeFile(dir.file("a/" + f.name), f.a);
-        writeFile(dir.file("b/" + f.name), f.b);
-    }
+    });
     writeFile(dir.file("a/gone.c"), "int g;\n");
     makeSymlink("eq.c", dir.file("a/link.c"));
     makeSymlink("gone.c", dir.file("b/link.c"));

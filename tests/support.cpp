@@ -5,6 +5,16 @@
 
 #include <algorithm>
 
+void writeTrees(const ScratchDir &dir, const std::vector<TreeFile> &files)
+{
+    makeDir(dir.file("a"));
+    makeDir(dir.file("b"));
+    for (const TreeFile &f : files) {
+        writeFile(dir.file("a/" + f.name), f.a);
+        writeFile(dir.file("b/" + f.name), f.b);
+    }
+}
+
 void play(const Scenario &s)
 {
     SCOPED_TRACE(s.name);

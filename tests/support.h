@@ -43,6 +43,14 @@ bool makeDir(const std::string &path);
 bool makeSymlink(const std::string &target, const std::string &link);
 bool makeFifo(const std::string &path);
 
+// One file of a tree run's two trees: its name, its bytes under a/ and under b/.
+struct TreeFile {
+    std::string name, a, b;
+};
+
+// Makes folders a and b in dir and writes each of files into both.
+void writeTrees(const ScratchDir &dir, const std::vector<TreeFile> &files);
+
 // Runs work with file permission bits in force: as it is for a user, and for
 // root in a thread whose file accesses are checked as the user "nobody"'s.
 // Returns why it cannot (and work has not run), or null.

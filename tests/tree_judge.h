@@ -38,15 +38,18 @@ int prettierCopy(const std::string &root, const char *dir, const std::string &pr
 // How the utility's verdicts on the pairs of two trees fared.
 struct TreeTally {
     int pairs = 0, same = 0, falseAlarms = 0, differ = 0, misses = 0, embedded = 0;
+    int changed = 0;  // pairs whose two files are not byte for byte the same
+    int refused = 0;  // pairs the utility did not compare, with a reason
 };
 
-// Compares folders a and b under root with --tokens, and runs command with
-// their two paths: a judge that prints a line "NAME VERDICT" a pair. A pair
-// the judge calls "differ" must not compare equivalent (a miss fails); one
-// it calls "same" that does not is a false alarm, printed and counted. Any
-// other verdict is counted as embedded where embedded names those pairs in
-// the summary printed ("differing only in ..."), else left out.
+// Compares folders a and b under root with --tokens and options, and runs
+// command with their two paths: a judge that prints a line "NAME VERDICT" a
+// pair. A pair the judge calls "differ" ("different", "changed") must not compare
+// equivalent (a miss fails); one it calls "same" that does not is a false
+// alarm, printed and counted. Any other verdict is counted as embedded where
+// embedded names those pairs in the summary printed ("differing only in
+// ..."), else left out.
 TreeTally judgeTrees(const std::string &command, const std::string &root, const std::string &a, const std::string &b,
-                     const char *embedded = nullptr);
+                     const char *embedded = nullptr, const std::vector<std::string> &options = {});
 
 #endif

@@ -81,10 +81,8 @@ TEST(GoNearMiss, Directives)
     });
     LexOptions comments;
     comments.comments = true;
-    std::vector<std::string> keys;
-    for (const Tok &t : lexText("// a\n//go:noinline\nfunc f() {}\n", Go, comments))
-        keys.push_back(t.key);
-    EXPECT_EQ(keys, (std::vector<std::string>{"a", "//go:noinline", "func", "f", "(", ")", "{", "}", ";", ""}));
+    EXPECT_EQ(keysOf(lexText("// a\n//go:noinline\nfunc f() {}\n", Go, comments)),
+              (std::vector<std::string>{"a", "//go:noinline", "func", "f", "(", ")", "{", "}", ";", ""}));
 }
 
 // The cgo preamble: the comment group right before import "C" is C code.
@@ -126,10 +124,8 @@ TEST(GoNearMiss, CgoPreamble)
         {"words of held comments", p + "// one\nimport \"fmt\"\n", p + "// two\nimport \"fmt\"\n", false, 3, 4, 3, 4,
          Go, comments},
     });
-    std::vector<std::string> keys;
-    for (const Tok &t : lexText(p + "// a\n\n// int x;\nimport \"C\"\n", Go, comments))
-        keys.push_back(t.key);
-    EXPECT_EQ(keys, (std::vector<std::string>{"package", "p", "a", "// int x;\n", ";", "import", "\"C\"", ";", ""}));
+    EXPECT_EQ(keysOf(lexText(p + "// a\n\n// int x;\nimport \"C\"\n", Go, comments)),
+              (std::vector<std::string>{"package", "p", "a", "// int x;\n", ";", "import", "\"C\"", ";", ""}));
     EXPECT_EQ(refusalOf(p + "/*" + big + "*/\nimport \"C\"\n", Go), "a comment read as code too long to compare");
     EXPECT_EQ(refusalOf("/*" + big + "*/\npackage p\n", Go), "");
 }

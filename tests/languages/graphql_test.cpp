@@ -240,12 +240,9 @@ TEST(GraphqlLexer, Tokens)
 {
     const std::vector<Tok> t = lexText("\"\"\"\n    Hi \\\"\"\"\n      there\n\"\"\"\ntype Query { a(x: Int = -1.5e3): [A!]! }\n",
                                        Graphql);
-    std::vector<std::string> keys;
-    for (const Tok &k : t)
-        keys.push_back(k.key);
     const std::vector<std::string> expected = {"\"Hi \"\"\"\n  there\"", "type", "Query", "{", "a", "(", "x", ":",
                                                "Int", "=", "-1.5e3", ")", ":", "[", "A", "!", "]", "!", "}", ""};
-    EXPECT_EQ(keys, expected);
+    EXPECT_EQ(keysOf(t), expected);
     EXPECT_EQ(t[1].line, 5);
     EXPECT_EQ(t[1].column, 1);
 }

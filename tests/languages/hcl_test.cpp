@@ -167,8 +167,17 @@ TEST(HclNearMiss, Comments)
 
 TEST(HclRefused, NotHcl)
 {
+    // n heredocs, each in a template hole of the one before.
+    const auto heredocs = [](int n) {
+        std::string text = "a = <<A\n", close = "A\n";
+        for (int k = 1; k < n; ++k) {
+            text += "${<<A\n";
+            close = "A\n}\n" + close;
+        }
+        return text + "x\n" + close;
+    };
     const struct {
-        const char *text;
+        std::string text;
         const char *reason;
     } cases[] = {
         {"a = \"x", "not valid HCL at line 1, column 7"},
@@ -187,30 +196,23 @@ TEST(HclRefused, NotHcl)
         {"b {\n", "not valid HCL at line 2, column 1"},
         {"a = <<" "X23456789012345678901234567890123456789012345678901234567890123456789012345678901234567890"
          "1234567890123456789012345678901234567890\nx\n", "a heredoc marker too long to compare as HCL"},
+        {"a = " + std::string(1025, '(') + std::string(1025, ')'), "nested too deeply to compare as HCL"},
+        {heredocs(33), "nested too deeply to compare as HCL"},
+        {"a = <<EOT\n" + std::string(600, ' ') + "x\nEOT\n", "a heredoc line indented too deeply to compare as HCL"},
+        // HCL that reads.
+        {"a = " + std::string(1024, '(') + std::string(1024, ')'), ""},
+        {heredocs(32), ""},
+        {"a = <<EOT\nx\nEOT\n", ""},
+        {"a = \"${ {a = 1} }\"", ""},
+        {"b {\n  c {\n  }\n}\n", ""},
+        {"a = \"%{ for x in y ~}${x}%{ endfor }\"", ""},
+        {"a = <<-EOT\r\n  x\r\n  EOT\r\n", ""},
     };
     for (const auto &c : cases)
         EXPECT_EQ(refusalOf(c.text, Hcl), c.reason) << c.text;
     LexOptions comments;
     comments.comments = true;
     EXPECT_EQ(refusalOf("a = 1 /* x", Hcl, comments), "not valid HCL at line 1, column 7");
-    EXPECT_EQ(refusalOf("a = " + std::string(1025, '(') + std::string(1025, ')'), Hcl),
-              "nested too deeply to compare as HCL");
-    EXPECT_EQ(refusalOf("a = " + std::string(1024, '(') + std::string(1024, ')'), Hcl), "");
-    const auto heredocs = [](int n) {
-        std::string text = "a = <<A\n", close = "A\n";
-        for (int k = 1; k < n; ++k) {
-            text += "${<<A\n";
-            close = "A\n}\n" + close;
-        }
-        return text + "x\n" + close;
-    };
-    EXPECT_EQ(refusalOf(heredocs(32), Hcl), "");
-    EXPECT_EQ(refusalOf(heredocs(33), Hcl), "nested too deeply to compare as HCL");
-    EXPECT_EQ(refusalOf("a = <<EOT\n" + std::string(600, ' ') + "x\nEOT\n", Hcl),
-              "a heredoc line indented too deeply to compare as HCL");
-    for (const char *text : {"a = <<EOT\nx\nEOT\n", "a = \"${ {a = 1} }\"", "b {\n  c {\n  }\n}\n", "a = \"%{ for x in y ~}${x}%{ endfor }\"",
-                             "a = <<-EOT\r\n  x\r\n  EOT\r\n"})
-        EXPECT_EQ(refusalOf(text, Hcl), "") << text;
 }
 
 TEST(HclTokens, LongTokensComeInPieces)

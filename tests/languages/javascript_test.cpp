@@ -361,10 +361,8 @@ TEST(ScriptNearMiss, Directives)
     // rest of its comment gives.
     LexOptions comments;
     comments.comments = true;
-    std::vector<std::string> keys;
-    for (const Tok &t : lexText("/* a @jsx h b */ x", TS, comments))
-        keys.push_back(t.key);
-    EXPECT_EQ(keys, (std::vector<std::string>{"a", "//@jsx h", "b", "x", ";", ""}));
+    EXPECT_EQ(keysOf(lexText("/* a @jsx h b */ x", TS, comments)),
+              (std::vector<std::string>{"a", "//@jsx h", "b", "x", ";", ""}));
 }
 
 // The rules never see a directive: it goes out before the token after it.

@@ -231,11 +231,8 @@ TEST(MarkdownNearMiss, FrontMatter)
 TEST(MarkdownTokens, Places)
 {
     const std::vector<Tok> tokens = lexText("# Title\n\nsome *text*\nhere\n", Md);
-    std::vector<std::string> keys;
-    for (const Tok &t : tokens)
-        keys.push_back(t.key);
-    EXPECT_EQ(keys, (std::vector<std::string>{"<h1>", "Title", "</h1>", "<p>", "some ", "<em>", "text", "</em>", " ",
-                                              "here", "</p>", ""}));
+    EXPECT_EQ(keysOf(tokens), (std::vector<std::string>{"<h1>", "Title", "</h1>", "<p>", "some ", "<em>", "text",
+                                                        "</em>", " ", "here", "</p>", ""}));
     EXPECT_EQ(tokens[0].line, 1);
     EXPECT_EQ(tokens[0].column, 3);
     EXPECT_EQ(tokens[4].line, 3);
@@ -288,7 +285,7 @@ TEST(MarkdownTokens, TreeBound)
 }
 
 // The keys of text's tokens, read from memory.
-std::vector<std::string> keysOf(const std::string &text)
+std::vector<std::string> keysFromMemory(const std::string &text)
 {
     std::unique_ptr<Lexer> lexer(new Lexer);
     SourceStream source;
@@ -317,12 +314,12 @@ TEST(MarkdownTokens, TwoDocumentsAtOnce)
     std::string text;
     for (int i = 0; i < 2000; ++i)
         text += "a ~~b~~ www.example.com c\n\n";
-    const std::vector<std::string> alone = keysOf(text);
+    const std::vector<std::string> alone = keysFromMemory(text);
     ASSERT_EQ(std::count(alone.begin(), alone.end(), "<del>"), 2000);
     bool same[2] = {true, true};
     auto read = [&](int side) {
         for (int k = 0; k < 10; ++k)
-            same[side] = same[side] && keysOf(text) == alone;
+            same[side] = same[side] && keysFromMemory(text) == alone;
     };
     std::thread first(read, 0), second(read, 1);
     first.join();
@@ -365,10 +362,6 @@ TEST(MarkdownRun, TooLargeFails)
 // change what a reader sees, each flagged.
 class MarkdownFormatterTools : public ::testing::Test {
 protected:
-    struct Tally {
-        int pairs = 0, same = 0, falseAlarms = 0, differ = 0, misses = 0, embedded = 0;
-    };
-
     static std::vector<std::string> lines(const std::string &command)
     {
         std::vector<std::string> out;
@@ -380,35 +373,12 @@ protected:
 
     static std::string npm() { return std::string(MATCHLING_NPM_TOOLS) + "/../.."; }
 
-    // Judges the pairs of dirs a and b under root.
-    static Tally judge(const std::string &root, const std::string &a, const std::string &b)
+    // Judges the pairs of dirs a and b under root: each one compared.
+    static TreeTally judge(const std::string &root, const std::string &a, const std::string &b)
     {
-        Tally t;
-        const RunResult r = runMatchling({a, b, "--tokens"}, root);
-        for (const std::string &line :
-             lines("node '" + npm() + "/markdown_judge.js' '" + root + "/" + a + "' '" + root + "/" + b + "'")) {
-            std::istringstream fields(line);
-            std::string name, verdict;
-            fields >> name >> verdict;
-            const bool different = r.out.find("Not equivalent: " + name + " ") != std::string::npos;
-            EXPECT_EQ(r.out.find(": " + name + " ("), std::string::npos) << name << " not compared";
-            ++t.pairs;
-            if (verdict == "same") {
-                ++t.same;
-                t.falseAlarms += different;
-                if (different)
-                    std::printf("false alarm: %s against %s: %s\n", a.c_str(), b.c_str(), name.c_str());
-            } else if (verdict == "differ") {
-                ++t.differ;
-                t.misses += !different;
-                EXPECT_TRUE(different) << "miss: " << a << " against " << b << ": " << name;
-            } else {
-                ++t.embedded;
-            }
-        }
-        std::printf("%s against %s: %d pairs; %d the judge calls the same, %d false alarms; %d it calls "
-                    "different, %d misses; %d differing only in embedded code\n",
-                    a.c_str(), b.c_str(), t.pairs, t.same, t.falseAlarms, t.differ, t.misses, t.embedded);
+        const TreeTally t =
+            judgeTrees("node '" + npm() + "/markdown_judge.js'", root, a, b, "differing only in embedded code");
+        EXPECT_EQ(t.refused, 0) << a << " against " << b << ": pairs not compared";
         return t;
     }
 };
@@ -437,14 +407,14 @@ TEST_F(MarkdownFormatterTools, PrettierJudgedByMarkdownIt)
         std::snprintf(prefix, sizeof prefix, "%03zu-", i + 1);
         writeFile(dir.file("orig/" + std::string(prefix) + f.substr(f.rfind('/') + 1)), readFile(f));
     }
-    Tally total;
+    TreeTally total;
     for (const char *wrap : {"always", "never"}) {
         ASSERT_EQ(std::system(("cd '" + dir.path() + "' && cp -r orig " + wrap + " && cd " + wrap + " && '" + prettier +
                                "' --prose-wrap " + wrap + " --write --log-level silent --no-config --ignore-path= . "
                                ">/dev/null 2>&1; true")
                                   .c_str()),
                   0);
-        const Tally t = judge(dir.path(), "orig", wrap);
+        const TreeTally t = judge(dir.path(), "orig", wrap);
         total.same += t.same;
         total.falseAlarms += t.falseAlarms;
         total.misses += t.misses;
@@ -476,7 +446,7 @@ TEST_F(MarkdownFormatterTools, PrettierJudgedByMarkdownIt)
                 writeFile(dir.file("base/" + std::to_string(k) + "-" + name), text);
             }
     }
-    const Tally mutants = judge(dir.path(), "base", "mut");
+    const TreeTally mutants = judge(dir.path(), "base", "mut");
     std::printf("mutants: %d nested items out, %d paragraphs joined into headings, %d code spans with a blank\n",
                 made[0], made[1], made[2]);
     EXPECT_EQ(mutants.misses, 0);

@@ -14,6 +14,7 @@
 
 #include "../lex_support.h"
 #include "../support.h"
+#include "../tree_judge.h"
 
 namespace {
 
@@ -218,23 +219,20 @@ TEST(PhpNearMiss, Refused)
         {"a short open tag", "<? echo 1; ?>", "a short open tag \"<?\", which PHP reads by its settings"},
         {"a comment in braces", "<?php \"{$a // }\n}\";", "a comment, \"?>\" or heredoc inside a string's braces"},
         {"nesting too deep", "<?php \"{$" + std::string(300, '{'), "strings nested too deep to compare"},
+        {"all closed", "<?php <<<EOT\n  a\n\n  EOT;\n'a'; /* b */ \"{$c['}']}\";", ""},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         EXPECT_EQ(refusalOf(c.text, Php), c.reason);
     }
-    EXPECT_EQ(refusalOf("<?php <<<EOT\n  a\n\n  EOT;\n'a'; /* b */ \"{$c['}']}\";", Php), "");
 }
 
 TEST(PhpLexer, Tokens)
 {
     const std::vector<Tok> t = lexText("<p>\n<?php $a = (int) 1_0 ?>\r\n<?= <<<EOT\n  x $a\n  EOT ?>", Php);
-    std::vector<std::string> keys;
-    for (const Tok &k : t)
-        keys.push_back(k.key);
     const std::vector<std::string> expected = {"<p>\n", "<?php", "$a", "=", "(int)", "1_0", "?>\n", "<?=",
                                                "<<<EOT\nx $a\nEOT", "?>", ""};
-    EXPECT_EQ(keys, expected);
+    EXPECT_EQ(keysOf(t), expected);
     EXPECT_EQ(t[1].line, 2);
     EXPECT_EQ(t[7].line, 3);
     EXPECT_EQ(t[9].line, 5);
@@ -330,42 +328,12 @@ namespace {
 
 constexpr int kSystemFiles = 40;  // PHP files of /usr taken, in name order
 
-struct Tally {
-    int pairs = 0, same = 0, falseAlarms = 0, changed = 0, misses = 0;
-};
-
-// Judges the pairs of dir a and dir b under root, the rewrites prettier
-// makes accepted: a pair PHP's tokens call the same must be equivalent
-// (else a false alarm), any other must not (else a miss); pairs of
-// identical files are left out.
-Tally judgeTrees(const std::string &root, const std::string &a, const std::string &b)
+// Judges the pairs of dir a and dir b under root by PHP's own tokens, the
+// rewrites prettier makes accepted; pairs of identical files are left out.
+TreeTally judgePhp(const std::string &root, const std::string &a, const std::string &b)
 {
-    Tally t;
-    RunResult r = runMatchling({a, b, "--tokens", "--allow", "commas,quotes,numbers,semicolons"}, root);
-    const std::string judge = std::string(MATCHLING_SOURCE_DIR) + "/tests/languages/php_judge.php";
-    for (const std::string &line : commandLines("php '" + judge + "' judge '" + root + "/" + a + "' '" + root + "/" +
-                                                b + "'")) {
-        std::istringstream fields(line);
-        std::string name, verdict;
-        fields >> name >> verdict;
-        if (verdict == "identical" || name.empty())
-            continue;
-        const bool different = r.out.find("Not equivalent: " + name + " ") != std::string::npos;
-        ++t.pairs;
-        if (verdict == "same") {
-            ++t.same;
-            t.falseAlarms += different;
-            if (different)
-                std::printf("false alarm: %s against %s: %s\n", a.c_str(), b.c_str(), name.c_str());
-        } else {
-            ++t.changed;
-            t.misses += !different;
-            EXPECT_TRUE(different) << "miss: " << a << " against " << b << ": " << name;
-        }
-    }
-    std::printf("PHP, %s against %s: %d pairs; %d the same, %d false alarms; %d changed, %d misses\n", a.c_str(),
-                b.c_str(), t.pairs, t.same, t.falseAlarms, t.changed, t.misses);
-    return t;
+    return judgeTrees("php '" + std::string(MATCHLING_SOURCE_DIR) + "/tests/languages/php_judge.php' judge", root, a, b,
+                      nullptr, {"--allow", "commas,quotes,numbers,semicolons"});
 }
 
 TEST(PhpFormatterTools, PrettierJudgedByTokenGetAll)
@@ -392,17 +360,17 @@ TEST(PhpFormatterTools, PrettierJudgedByTokenGetAll)
                                out + "' > /dev/null 2>&1; true")
                                   .c_str()),
                   0);
-        const Tally t = judgeTrees(dir.path(), "orig", s.name);
+        const TreeTally t = judgePhp(dir.path(), "orig", s.name);
         EXPECT_GT(t.same, 10) << s.name;
         EXPECT_EQ(t.misses, 0) << s.name;
         EXPECT_LE(t.falseAlarms * 50, t.same) << s.name;
     }
-    const Tally t = judgeTrees(dir.path(), "prettier", "wide");
+    const TreeTally t = judgePhp(dir.path(), "prettier", "wide");
     EXPECT_EQ(t.misses, 0);
     EXPECT_LE(t.falseAlarms * 50, t.same);
     // Mutants: every one flagged, whatever PHP makes of it.
     for (const char *mutant : {"joined", "string", "html", "heredoc", "closenl", "number", "operator"}) {
-        const Tally m = judgeTrees(dir.path(), "orig", mutant);
+        const TreeTally m = judgePhp(dir.path(), "orig", mutant);
         EXPECT_GT(m.pairs, 0) << mutant;
         EXPECT_EQ(m.same, 0) << mutant;
         EXPECT_EQ(m.misses, 0) << mutant;

@@ -146,11 +146,8 @@ TEST(RstNearMiss, Pairs)
 TEST(RstTokens, PlacesAndRefusals)
 {
     const std::vector<Tok> tokens = lexText("Title\n=====\n\nsome *text*\n  here\n", Rst);
-    std::vector<std::string> keys;
-    for (const Tok &t : tokens)
-        keys.push_back(t.key);
-    EXPECT_EQ(keys, (std::vector<std::string>{"<h u==>", "Title", "</h>", "<dt>", "some", "*text*", "</dt>", "<dd>",
-                                              "<p>", "here", "</p>", "</dd>", ""}));
+    EXPECT_EQ(keysOf(tokens), (std::vector<std::string>{"<h u==>", "Title", "</h>", "<dt>", "some", "*text*", "</dt>",
+                                                        "<dd>", "<p>", "here", "</p>", "</dd>", ""}));
     EXPECT_EQ(tokens[5].line, 4);
     EXPECT_EQ(tokens[5].column, 6);
     EXPECT_EQ(tokens[9].line, 5);

@@ -15,18 +15,14 @@ TEST(XmlRun, TreeJudgesXmlFiles)
 {
     SKIP_UNLESS_BUILT(Language::Xml, "XML (no libxml2 headers)");
     ScratchDir dir;
-    for (const char *top : {"a", "b"})
-        makeDir(dir.file(top));
-    writeFile(dir.file("a/p.csproj"), "<Project><PropertyGroup><A>1</A></PropertyGroup></Project>\n");
-    writeFile(dir.file("b/p.csproj"), "<Project>\n  <PropertyGroup>\n    <A>1</A>\n  </PropertyGroup>\n</Project>\n");
-    writeFile(dir.file("a/i.svg"), "<svg x='1' y='2'/>");
-    writeFile(dir.file("b/i.svg"), "<svg y=\"2\" x=\"1\"></svg>");
-    writeFile(dir.file("a/bad.xml"), "<a/>\n");
-    writeFile(dir.file("b/bad.xml"), "<a>\n</b>\n");
-    writeFile(dir.file("a/s.xml"), "<a>x y</a>\n");
-    writeFile(dir.file("b/s.xml"), "<a>x  y</a>\n");
-    writeFile(dir.file("a/Info.plist"), "bplist00\x01");
-    writeFile(dir.file("b/Info.plist"), "bplist00\x02");
+    writeTrees(dir, {
+        {"p.csproj", "<Project><PropertyGroup><A>1</A></PropertyGroup></Project>\n",
+         "<Project>\n  <PropertyGroup>\n    <A>1</A>\n  </PropertyGroup>\n</Project>\n"},
+        {"i.svg", "<svg x='1' y='2'/>", "<svg y=\"2\" x=\"1\"></svg>"},
+        {"bad.xml", "<a/>\n", "<a>\n</b>\n"},
+        {"s.xml", "<a>x y</a>\n", "<a>x  y</a>\n"},
+        {"Info.plist", "bplist00\x01", "bplist00\x02"},
+    });
     const RunResult r = runMatchling({"a", "b", "--tokens", "--exit-status"}, dir.path());
     EXPECT_EQ(r.out, "Matchling==> Not compared: Info.plist (no token rules: .plist is read as XML only when it is no "
                      "binary property list) \n"

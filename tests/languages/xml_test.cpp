@@ -15,6 +15,7 @@
 
 #include "../lex_support.h"
 #include "../support.h"
+#include "../tree_judge.h"
 #include "languages/languages.h"
 
 namespace {
@@ -205,10 +206,6 @@ namespace {
 
 class XmlFormatterTools : public ::testing::Test {
 protected:
-    struct Tally {
-        int pairs = 0, changed = 0, same = 0, falseAlarms = 0, refused = 0, different = 0, misses = 0;
-    };
-
     static std::string judgeScript() { return std::string(MATCHLING_SOURCE_DIR) + "/tests/languages/xml_judge.py"; }
 
     static std::string npm() { return std::string(MATCHLING_NPM_TOOLS) + "/../.."; }
@@ -222,37 +219,11 @@ protected:
         return std::string();
     }
 
-    // Judges the pairs of directories a and b under root.
-    static Tally judge(const std::string &root, const std::string &a, const std::string &b)
+    // Judges the pairs of directories a and b under root; a pair lxml does
+    // not read is left out.
+    static TreeTally judge(const std::string &root, const std::string &a, const std::string &b)
     {
-        Tally t;
-        const RunResult r = runMatchling({a, b, "--tokens"}, root);
-        for (const std::string &line :
-             commandLines(python() + " '" + judgeScript() + "' judge '" + root + "/" + a + "' '" + root + "/" + b + "'")) {
-            // "NAME VERDICT": the name may hold blanks.
-            const std::size_t blank = line.rfind(' ');
-            const std::string name = line.substr(0, blank), verdict = line.substr(blank + 1);
-            if (blank == std::string::npos || verdict == "error")
-                continue;  // the formatter's output is not XML lxml reads
-            const bool different = r.out.find("Not equivalent: " + name + " ") != std::string::npos;
-            const bool refused = r.out.find("Unable to compare: " + name + " ") != std::string::npos;
-            ++t.pairs;
-            t.changed += readFile(root + "/" + a + "/" + name) != readFile(root + "/" + b + "/" + name);
-            if (verdict == "same") {
-                ++t.same;
-                t.falseAlarms += different || refused;
-                t.refused += refused;
-                if (different || refused)
-                    std::printf("false alarm: %s against %s: %s\n", a.c_str(), b.c_str(), name.c_str());
-            } else {
-                ++t.different;
-                t.misses += !different && !refused;
-                EXPECT_TRUE(different || refused) << "miss: " << a << " against " << b << ": " << name;
-            }
-        }
-        std::printf("%s against %s: %d pairs (%d changed); %d the same to the judge, %d false alarms (%d refused); "
-                    "%d different, %d misses\n",
-                    a.c_str(), b.c_str(), t.pairs, t.changed, t.same, t.falseAlarms, t.refused, t.different, t.misses);
+        const TreeTally t = judgeTrees(python() + " '" + judgeScript() + "' judge", root, a, b);
         EXPECT_EQ(t.misses, 0) << b;
         EXPECT_LE(t.falseAlarms * 50, t.same) << b;
         return t;
@@ -308,7 +279,7 @@ TEST_F(XmlFormatterTools, JudgedByCanonicalForm)
                                   .c_str()),
                   0);
     for (const Setting &s : settings) {
-        const Tally t = judge(dir.path(), "orig", s.name);
+        const TreeTally t = judge(dir.path(), "orig", s.name);
         EXPECT_GT(t.same, 50) << s.name;
     }
 
@@ -318,7 +289,7 @@ TEST_F(XmlFormatterTools, JudgedByCanonicalForm)
                               .c_str()),
               0);
     for (const char *kind : {"reorder", "indent", "text", "blank", "between", "leaf", "value", "rename"}) {
-        const Tally t = judge(dir.file("mutants"), std::string(kind) + "-orig", kind);
+        const TreeTally t = judge(dir.file("mutants"), std::string(kind) + "-orig", kind);
         EXPECT_GT(t.pairs, 5) << kind;
     }
 }

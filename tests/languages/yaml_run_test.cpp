@@ -15,16 +15,13 @@ TEST(YamlRun, TreeJudgesYamlFiles)
 {
     SKIP_UNLESS_BUILT(Language::Yaml, "YAML (no libfyaml)");
     ScratchDir dir;
-    for (const char *top : {"a", "b"})
-        makeDir(dir.file(top));
-    writeFile(dir.file("a/ci.yml"), "on: [push]\njobs:\n  b: {runs-on: x}\n");
-    writeFile(dir.file("b/ci.yml"), "on:\n  - push\njobs:\n  b:\n    runs-on: x\n");
-    writeFile(dir.file("a/.clang-format"), "BasedOnStyle: LLVM\nIndentWidth: 4\n");
-    writeFile(dir.file("b/.clang-format"), "---\nBasedOnStyle:   LLVM\nIndentWidth: 4\n...\n");
-    writeFile(dir.file("a/bad.yaml"), "a: 1\nb: 2\n");
-    writeFile(dir.file("b/bad.yaml"), "a: 1\n  b: 2\n");
-    writeFile(dir.file("a/q.yaml"), "a: yes\n");
-    writeFile(dir.file("b/q.yaml"), "a: 'yes'\n");
+    writeTrees(dir, {
+        {"ci.yml", "on: [push]\njobs:\n  b: {runs-on: x}\n", "on:\n  - push\njobs:\n  b:\n    runs-on: x\n"},
+        {".clang-format", "BasedOnStyle: LLVM\nIndentWidth: 4\n",
+         "---\nBasedOnStyle:   LLVM\nIndentWidth: 4\n...\n"},
+        {"bad.yaml", "a: 1\nb: 2\n", "a: 1\n  b: 2\n"},
+        {"q.yaml", "a: yes\n", "a: 'yes'\n"},
+    });
     const RunResult r = runMatchling({"a", "b", "--tokens", "--exit-status"}, dir.path());
     EXPECT_EQ(r.out, "Matchling==> Unable to compare: bad.yaml (not valid YAML at line 1, column 4) \n"
                      "Matchling==> Not equivalent: q.yaml \n"

@@ -314,17 +314,26 @@ void readTag(Reader &r)
         fragmentStart(r);
 }
 
+// Reads the expression whose '{' stands at r.i into parts, r.i just past
+// its '}'; false where it is left open.
+bool readExpression(Reader &r, std::vector<Part> &parts)
+{
+    const std::size_t close = expressionEnd(r.text, r.n, r.i + 1);
+    if (close >= r.n)
+        return false;
+    parts.push_back(Part{true, std::string(r.text + r.i + 1, close - r.i - 1), r.i + 1});
+    r.i = close + 1;
+    return true;
+}
+
 // Reads a quoted value's parts up to its quote q (r.i just past the opening one).
 bool readQuoted(Reader &r, char q, std::vector<Part> &parts)
 {
     const char *t = r.text;
     while (r.i < r.n && t[r.i] != q) {
         if (t[r.i] == '{') {
-            const std::size_t close = expressionEnd(t, r.n, r.i + 1);
-            if (close >= r.n)
+            if (!readExpression(r, parts))
                 return false;
-            parts.push_back(Part{true, std::string(t + r.i + 1, close - r.i - 1), r.i + 1});
-            r.i = close + 1;
             continue;
         }
         const std::size_t from = r.i;
@@ -465,13 +474,10 @@ void readStartTag(Reader &r)
         Attribute a;
         a.at = r.i;
         if (t[r.i] == '{') {
-            const std::size_t close = expressionEnd(t, r.n, r.i + 1);
-            if (close >= r.n) {
+            if (!readExpression(r, a.parts)) {
                 refuse(r, "an expression left open in Svelte");
                 return;
             }
-            a.parts.push_back(Part{true, std::string(t + r.i + 1, close - r.i - 1), r.i + 1});
-            r.i = close + 1;
             attributes.push_back(std::move(a));
             continue;
         }
@@ -495,13 +501,10 @@ void readStartTag(Reader &r)
                     return;
                 }
             } else if (r.i < r.n && t[r.i] == '{') {
-                const std::size_t close = expressionEnd(t, r.n, r.i + 1);
-                if (close >= r.n) {
+                if (!readExpression(r, a.parts)) {
                     refuse(r, "an expression left open in Svelte");
                     return;
                 }
-                a.parts.push_back(Part{true, std::string(t + r.i + 1, close - r.i - 1), r.i + 1});
-                r.i = close + 1;
             } else {
                 const std::size_t v = r.i;
                 while (r.i < r.n && !isBlank(t[r.i]) && t[r.i] != '>' && t[r.i] != '{' &&

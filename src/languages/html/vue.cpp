@@ -283,17 +283,25 @@ bool readAttributes(Reader &r, std::vector<Attribute> &attributes, bool &selfClo
     }
 }
 
-// Reads the start tag at r.i: its name, its attributes, whether it ends
-// with "/>"; false where it is left open.
-bool readTag(Reader &r, std::string &name, std::vector<Attribute> &attributes, bool &selfClosing)
+// A start tag as read.
+struct StartTag {
+    std::size_t start = 0;  // the offset of its '<'
+    std::string name;
+    std::vector<Attribute> attributes;
+    bool selfClosing = false;  // it ends with "/>"
+};
+
+// Reads the start tag at r.i into tag; false where it is left open.
+bool readTag(Reader &r, StartTag &tag)
 {
     const char *t = r.text;
+    tag.start = r.i;
     std::size_t k = r.i + 1;
     while (k < r.n && !isBlank(t[k]) && t[k] != '>' && t[k] != '/')
         ++k;
-    name.assign(t + r.i + 1, k - r.i - 1);
+    tag.name.assign(t + r.i + 1, k - r.i - 1);
     r.i = k;
-    return readAttributes(r, attributes, selfClosing);
+    return readAttributes(r, tag.attributes, tag.selfClosing);
 }
 
 // The tokens of one attribute of a template element; plain: in v-pre, where
@@ -372,13 +380,10 @@ void closeElement(Reader &r, std::uint32_t at)
 void readStartTag(Reader &r)
 {
     const char *t = r.text;
-    const std::size_t start = r.i;
-    std::string name;
-    std::vector<Attribute> attributes;
-    bool selfClosing = false;
-    if (!readTag(r, name, attributes, selfClosing))
+    StartTag tag;
+    if (!readTag(r, tag))
         return;
-    if (name == "script" || name == "style") {
+    if (tag.name == "script" || tag.name == "style") {
         refuse(r, "a script or style element inside a Vue template");
         return;
     }
@@ -386,36 +391,36 @@ void readStartTag(Reader &r)
         refuse(r, "nested too deep to compare as Vue");
         return;
     }
-    const bool regular = regularName(name);
+    const bool regular = regularName(tag.name);
     // v-pre makes every attribute of its element, those before it too, text.
-    const bool vpre = r.vpre > 0 || std::any_of(attributes.begin(), attributes.end(),
+    const bool vpre = r.vpre > 0 || std::any_of(tag.attributes.begin(), tag.attributes.end(),
                                                 [](const Attribute &a) { return a.name == "v-pre"; });
     // What tells how it renders: its attributes written as text, or a
     // display and whitespace not shown where a directive may set its style.
     std::vector<TemplateAttribute> plain;
-    for (const Attribute &a : attributes)
+    for (const Attribute &a : tag.attributes)
         if (!isDirective(a.name) || vpre)
             plain.push_back(TemplateAttribute{a.name, a.value, at32(a.at)});
-    if (regular && !vpre && styleComputed(attributes))
-        plain.push_back(TemplateAttribute{"style", "display white-space", at32(start)});
+    if (regular && !vpre && styleComputed(tag.attributes))
+        plain.push_back(TemplateAttribute{"style", "display white-space", at32(tag.start)});
     r.open.back().last = Node::Element;
-    templateBegin(r.w, name, plain, at32(start));
-    for (const Attribute &a : attributes)
+    templateBegin(r.w, tag.name, plain, at32(tag.start));
+    for (const Attribute &a : tag.attributes)
         writeAttribute(r, a, regular, vpre);
-    templateBegun(r.w, at32(start));
+    templateBegun(r.w, at32(tag.start));
     Frame f;
-    f.name = name;
+    f.name = tag.name;
     f.regular = regular;
     f.vpre = vpre && r.vpre == 0;
     r.vpre += f.vpre;
-    r.pre += name == "pre";
+    r.pre += tag.name == "pre";
     r.open.push_back(std::move(f));
-    if (selfClosing || (regular && isVoid(name))) {
+    if (tag.selfClosing || (regular && isVoid(tag.name))) {
         closeElement(r, at32(r.i));
         return;
     }
     // Vue drops a line break that starts a pre's or a textarea's text.
-    if (name == "pre" || name == "textarea") {
+    if (tag.name == "pre" || tag.name == "textarea") {
         if (startsWith(t + r.i, t + r.n, "\r\n"))
             r.i += 2;
         else if (r.i < r.n && t[r.i] == '\n')
@@ -616,50 +621,47 @@ bool rawBody(Reader &r, const std::string &name, std::size_t &from, std::size_t 
 void readBlock(Reader &r)
 {
     const char *t = r.text;
-    const std::size_t start = r.i;
-    std::string name;
-    std::vector<Attribute> attributes;
-    bool selfClosing = false;
-    if (!readTag(r, name, attributes, selfClosing))
+    StartTag tag;
+    if (!readTag(r, tag))
         return;
     std::vector<TemplateAttribute> plain;
-    blockAttributes(attributes, plain);
-    const std::string lang = valueOf(attributes, "lang");
-    if (name == "template" && (lang.empty() || lang == "html") && !selfClosing) {
-        templateBegin(r.w, name, plain, at32(start));
+    blockAttributes(tag.attributes, plain);
+    const std::string lang = valueOf(tag.attributes, "lang");
+    if (tag.name == "template" && (lang.empty() || lang == "html") && !tag.selfClosing) {
+        templateBegin(r.w, tag.name, plain, at32(tag.start));
         for (const TemplateAttribute &a : plain)
             templateAttribute(r.w, a);
-        templateBegun(r.w, at32(start));
-        r.open.assign(1, Frame{name, false, false, Node::None});
+        templateBegun(r.w, at32(tag.start));
+        r.open.assign(1, Frame{tag.name, false, false, Node::None});
         r.pre = r.vpre = 0;
         readTemplate(r);
         r.open.clear();
         return;
     }
     std::size_t from = r.i, length = 0;
-    if (!selfClosing && !rawBody(r, name, from, length))
+    if (!tag.selfClosing && !rawBody(r, tag.name, from, length))
         return;
-    if (name == "script" || name == "style") {
-        templateOpen(r.w, name, plain, at32(start));
+    if (tag.name == "script" || tag.name == "style") {
+        templateOpen(r.w, tag.name, plain, at32(tag.start));
         if (length > 0)
             templateText(r.w, t + from, length, t + from, length, at32(from));
         templateClose(r.w, at32(from + length));
         return;
     }
     // Another block (or a template in another language): its lines as written.
-    templateToken(r.w, "<" + name, at32(start), at32(name.size() + 1));
+    templateToken(r.w, "<" + tag.name, at32(tag.start), at32(tag.name.size() + 1));
     for (const TemplateAttribute &a : plain) {
         templateToken(r.w, a.name + "=", a.at, at32(a.name.size()));
         templateToken(r.w, "\"" + a.value + "\"", a.at, 0);
     }
-    templateToken(r.w, selfClosing ? "/>" : ">", at32(start), 0);
+    templateToken(r.w, tag.selfClosing ? "/>" : ">", at32(tag.start), 0);
     // A block of data in JSON or YAML (an i18n block) is read as such.
     const Language body = lang == "json" ? Language::Json : lang == "yaml" || lang == "yml" ? Language::Yaml
                                                                                             : Language::Unknown;
     if (length > 0)
-        templateCode(r.w, name == "template" ? Language::Unknown : body, std::string(t + from, length), at32(from));
-    if (!selfClosing)
-        templateToken(r.w, "</" + name + ">", at32(from + length), 0);
+        templateCode(r.w, tag.name == "template" ? Language::Unknown : body, std::string(t + from, length), at32(from));
+    if (!tag.selfClosing)
+        templateToken(r.w, "</" + tag.name + ">", at32(from + length), 0);
 }
 
 void readComponent(Reader &r)

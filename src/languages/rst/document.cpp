@@ -1069,6 +1069,21 @@ std::size_t literalBlock(Builder &b, const Region &r, std::size_t i)
     return end;
 }
 
+// An item whose marker runs from at to after on line i (an enumerator, a
+// field's name), between open (written with the marker, its blanks
+// trimmed) and close; the indented lines from after on are its body.
+// Returns where it ends.
+std::size_t markedItem(Builder &b, const Region &r, std::size_t i, std::uint32_t at, std::uint32_t after,
+                       const char *open, const char *close)
+{
+    std::uint32_t e = after;
+    while (e > at && isBlank(b.base[e - 1]))
+        --e;
+    const std::size_t to = indentedEnd(b, r, i);
+    nested(b, open + std::string(b.base + at, e - at) + ">", close, at, bodyOf(b, r, i, after, to));
+    return to;
+}
+
 // The block at line i, which is not blank; returns where it ends.
 std::size_t block(Builder &b, const Region &r, std::size_t i, bool top)
 {
@@ -1110,20 +1125,10 @@ std::size_t block(Builder &b, const Region &r, std::size_t i, bool top)
         if (i + 1 < r.to && !blankAt(b, r, i + 1) && relOf(b, r, i + 1) == 0 &&
             !nextEnumerator(b, at, after, textOf(b, r, i + 1), b.lines[i + 1].end))
             return verbatimBlock(b, r, i);
-        std::uint32_t e = after;
-        while (e > at && isBlank(b.base[e - 1]))
-            --e;
-        const std::size_t to = indentedEnd(b, r, i);
-        nested(b, "<enum " + std::string(b.base + at, e - at) + ">", "</enum>", at, bodyOf(b, r, i, after, to));
-        return to;
+        return markedItem(b, r, i, at, after, "<enum ", "</enum>");
     }
     if ((after = fieldMarkerEnd(b, at, end)) != 0) {
-        std::uint32_t e = after;
-        while (e > at && isBlank(b.base[e - 1]))
-            --e;
-        const std::size_t to = indentedEnd(b, r, i);
-        nested(b, "<field " + std::string(b.base + at, e - at) + ">", "</field>", at, bodyOf(b, r, i, after, to));
-        return to;
+        return markedItem(b, r, i, at, after, "<field ", "</field>");
     }
     const unsigned char c = static_cast<unsigned char>(b.base[at]);
     const unsigned char next = at + 1 < end ? static_cast<unsigned char>(b.base[at + 1]) : 0;
