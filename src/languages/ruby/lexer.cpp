@@ -1056,7 +1056,7 @@ struct Ruby {
         std::memcpy(w, p, 16);
         std::memcpy(mask, kWordMasks.of[len], 16);
         std::memcpy(word, kWords.spelling[k], 16);
-        return ((w[0] & mask[0]) == word[0]) & ((w[1] & mask[1]) == word[1]) ? kWords.word[k] : Word::None;
+        return (((w[0] & mask[0]) == word[0]) & ((w[1] & mask[1]) == word[1])) ? kWords.word[k] : Word::None;
     }
 
     // The state that reserved word kw leaves (parse.y's keyword table),
