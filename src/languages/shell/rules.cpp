@@ -522,7 +522,7 @@ Merge mergeSubstitution(RewriteWindow &w, State &s, std::uint64_t i, std::uint64
         open = i + 1;
     }
     std::uint64_t j = open + 1;
-    bool word = false, op = true, target = false;  // as in backquotedCommands
+    bool word = false, target = false;  // as in backquotedCommands
     for (;; ++j) {
         if (j >= end)
             return more ? Merge::Wait : Merge::No;
@@ -533,19 +533,18 @@ Merge mergeSubstitution(RewriteWindow &w, State &s, std::uint64_t i, std::uint64
         if (t.length == 1 && k[0] == ')' && word)
             break;
         if (listOperator(k, t.length) && word) {
-            op = true;
             word = false;
             continue;
         }
         if (!target && redirectionToken(k, t.length, word)) {
             target = true;
-            word = op = false;
+            word = false;
             continue;
         }
         if (!commandWord(k, t.length, word))
             return Merge::No;
         word = true;
-        op = target = false;
+        target = false;
     }
     const std::uint64_t close = j;
     if (close + 1 >= end && more)
@@ -695,7 +694,7 @@ std::uint64_t leave(RewriteWindow &w, State &s, std::uint64_t r)
 // where every ')' closes the last one open; it may lose one (and then every
 // ')' may end a word's text) where a case's patterns stand inside one, where
 // a "$(" stands inside arithmetic (whose count takes its ')'), or where a
-// token too long to see went out.
+// token too long to hold whole came (but a here-document's body).
 bool closesWord(State &s, bool inArith)
 {
     if (inArith || s.parensLost)
@@ -768,7 +767,7 @@ std::uint64_t shellScan(RewriteWindow &w, void *raw)
         }
         // Arithmetic's tokens that open or close: "(", ")", "((", "))", "$((" and " $((".
         const bool inArith = s.arith > 0;
-        s.parensLost = s.parensLost || (inArith && opensCommands(w, i)) ||
+        s.parensLost = s.parensLost || (inArith && opensCommands(w, i)) || (!t.whole && !(t.length > 0 && k[0] == '\n')) ||
                        (s.parens > 0 && (tokenIs(w, i, "case") || tokenIs(w, i, " case")));
         const bool arithEdge = t.whole && t.length > 0 && t.length <= 4 && (k[t.length - 1] == '(' || k[0] == ')');
         const bool opensArith = arithEdge && (tokenIs(w, i, "$((") || tokenIs(w, i, " $(("));
