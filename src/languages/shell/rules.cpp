@@ -382,7 +382,8 @@ bool backquotedCommands(const char *body, std::size_t n, char *out, std::size_t 
         std::size_t d = i;
         while (d < n && body[d] >= '0' && body[d] <= '9')
             ++d;
-        const std::size_t r = d < n && (body[d] == '<' || body[d] == '>' || d == i) ? redirectionLength(body + d, n - d) : 0;
+        const bool redirects = d < n && (body[d] == '<' || body[d] == '>' || d == i);
+        const std::size_t r = redirects ? redirectionLength(body + d, n - d) : 0;
         if (r > 0) {
             if (target)
                 return false;
@@ -767,7 +768,8 @@ std::uint64_t shellScan(RewriteWindow &w, void *raw)
         }
         // Arithmetic's tokens that open or close: "(", ")", "((", "))", "$((" and " $((".
         const bool inArith = s.arith > 0;
-        s.parensLost = s.parensLost || (inArith && opensCommands(w, i)) || (!t.whole && !(t.length > 0 && k[0] == '\n')) ||
+        const bool body = t.length > 0 && k[0] == '\n';
+        s.parensLost = s.parensLost || (inArith && opensCommands(w, i)) || (!t.whole && !body) ||
                        (s.parens > 0 && (tokenIs(w, i, "case") || tokenIs(w, i, " case")));
         const bool arithEdge = t.whole && t.length > 0 && t.length <= 4 && (k[t.length - 1] == '(' || k[0] == ')');
         const bool opensArith = arithEdge && (tokenIs(w, i, "$((") || tokenIs(w, i, " $(("));
