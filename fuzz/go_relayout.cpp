@@ -64,10 +64,13 @@ std::string write(const std::vector<FuzzTok> &tokens, std::uint32_t seed, bool v
         seed = seed * 1103515245u + 12345u;
         const bool comment = key.compare(0, 2, "//") == 0 || key.compare(0, 2, "/*") == 0;
         inserts = comment ? inserts : insertsSemicolon(key);
+        // A directive made of a line comment (a build constraint) is read
+        // where it starts its line: no comment goes before it there.
+        const bool directiveNext = tokens[i + 1].key.compare(0, 2, "//") == 0;
         if (key.compare(0, 2, "//") == 0)
             out += "\n";
         else if (i != join)
-            out += varied ? layout(seed >> 16, !inserts) : " ";
+            out += varied && !directiveNext ? layout(seed >> 16, !inserts) : " ";
     }
     return out;
 }

@@ -134,7 +134,7 @@ const char *const kNeutral[][2] = {
     {"var a int\n", "var a = b + c\n"},
     {"a{}\n", "a b{}\n"},
     {"a{}\n", "a b{}\n"},
-    {"a; b\n", "a b; c\n"},
+    {"a &\n", "a b &\n"},  // ending in an operator: a word there would join the source's first one
 };
 
 constexpr std::size_t kLongName = 4000;  // the longest name spelt, short of a token too long to hold
