@@ -26,7 +26,7 @@ std::uint32_t offsetOf(const std::vector<std::uint32_t> &lines, std::uint32_t no
 
 } // namespace
 
-bool recordEmbedded(RecordStore &store, EmbeddedReader &reader, Language language, const std::string &code,
+bool recordEmbedded(RecordStore &store, EmbeddedReader &reader, Language language, std::string_view code,
                     const LexOptions &options, const std::vector<std::uint32_t> &lines, std::uint32_t noLines)
 {
     const std::size_t mark = store.tokens.size();
@@ -54,20 +54,28 @@ bool recordEmbedded(RecordStore &store, EmbeddedReader &reader, Language languag
             rewriterNext(*rewriter, piece);
         else
             spelledNext(inner, piece);
-        if (piece.first) {
-            key.clear();
+        if (piece.first)
             note = piece.note;
+        // A token of one piece (most are) is recorded from the piece's own
+        // bytes; the others are put together in key.
+        const char *bytes = piece.bytes;
+        std::size_t length = piece.length;
+        if (!(piece.first && piece.last)) {
+            if (piece.first)
+                key.clear();
+            key.append(piece.bytes, piece.length);
+            if (!piece.last)
+                continue;
+            bytes = key.data();
+            length = key.size();
         }
-        key.append(piece.bytes, piece.length);
-        if (!piece.last)
-            continue;
         if (piece.kind == TokenKind::End)
             break;
         const std::uint32_t at = offsetOf(lines, noLines, piece.place, size);
         const bool spelled = piece.end.line > piece.place.line ||
                              (piece.end.line == piece.place.line && piece.end.column > piece.place.column);
         const std::uint32_t end = spelled ? offsetOf(lines, noLines, piece.end, size) : at;
-        addRecord(store.tokens, piece.kind, key.data(), key.size(), at, end > at ? end - at : 0,
+        addRecord(store.tokens, piece.kind, bytes, length, at, end > at ? end - at : 0,
                   note.kinds ? &note : nullptr, note.kinds ? offsetOf(lines, noLines, note.place, size) : 0);
     }
     const bool refused = lexerRefusal(inner) != nullptr;

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "rewrites/rewrites.h"
@@ -37,7 +38,7 @@ inline LexOptions embeddedOptions(const LexOptions &outer, bool comments, Rewrit
 // place: lines holds the offset of each line of code (noLines stands for
 // every place where it holds none). False, no record written, when the
 // language's lexer refuses the code.
-bool recordEmbedded(RecordStore &store, EmbeddedReader &reader, Language language, const std::string &code,
+bool recordEmbedded(RecordStore &store, EmbeddedReader &reader, Language language, std::string_view code,
                     const LexOptions &options, const std::vector<std::uint32_t> &lines, std::uint32_t noLines);
 
 #endif

@@ -156,9 +156,16 @@ bool closedBy(const std::string &current, const std::string &next)
         {"rt", " rt rp "}, {"rp", " rt rp "}, {"optgroup", " optgroup "}, {"option", " option optgroup "},
         {"thead", " tbody tfoot "}, {"tbody", " tbody tfoot "}, {"tfoot", " tbody "}, {"tr", " tr tbody "},
         {"td", " td th tr "}, {"th", " td th tr "}};
-    for (const Rule &r : kRules)
-        if (current == r.current)
-            return std::strstr(r.next, (" " + next + " ").c_str()) != nullptr;
+    for (const Rule &r : kRules) {
+        if (current != r.current || next.empty())
+            continue;
+        // The list starts and ends with a blank.
+        const std::string_view list(r.next);
+        for (std::size_t at = list.find(next); at != std::string_view::npos; at = list.find(next, at + 1))
+            if (list[at - 1] == ' ' && list[at + next.size()] == ' ')
+                return true;
+        return false;
+    }
     return false;
 }
 
@@ -263,7 +270,7 @@ void readTag(Reader &r)
         // An expression: its value renders as text.
         templateFlush(r.w, false);
         templateToken(r.w, "{", at32(start), 1);
-        templateCode(r.w, r.expressions, std::string(t + start + 1, close - start - 1), at32(start + 1));
+        templateCode(r.w, r.expressions, std::string_view(t + start + 1, close - start - 1), at32(start + 1));
         templateToken(r.w, "}", at32(close), 1);
         r.w.leftBlock = false;
         return;
@@ -305,8 +312,8 @@ void readTag(Reader &r)
     }
     const bool left = r.w.leftBlock;
     templateToken(r.w, std::string("{") + sigil + word, at32(start), at32(e - start));
-    const std::string code(t + e, close - e);
-    if (code.find_first_not_of(" \t\n\f\r") != std::string::npos)
+    const std::string_view code(t + e, close - e);
+    if (code.find_first_not_of(" \t\n\f\r") != std::string_view::npos)
         templateCode(r.w, r.expressions, code, at32(e));
     templateToken(r.w, "}", at32(close), 1);
     r.w.leftBlock = renders ? false : left;

@@ -168,7 +168,7 @@ void codeLines(const TemplateWriter &w, std::uint32_t at, std::size_t lines, std
 // tokens (through its language's rules where rewrite and the run accepts
 // rewrites they know); lines as written where its language's lexer refuses
 // it.
-void readCode(TemplateWriter &w, Language language, const std::string &code, std::uint32_t at, bool comments,
+void readCode(TemplateWriter &w, Language language, std::string_view code, std::uint32_t at, bool comments,
               bool rewrite = false)
 {
     const std::size_t lineCount = static_cast<std::size_t>(std::count(code.begin(), code.end(), '\n')) + 1;
@@ -181,7 +181,7 @@ void readCode(TemplateWriter &w, Language language, const std::string &code, std
     std::size_t from = 0;
     for (std::size_t k = 0; k < lineCount; ++k) {
         std::size_t lf = code.find('\n', from);
-        if (lf == std::string::npos)
+        if (lf == std::string_view::npos)
             lf = code.size();
         if (lf > from || k + 1 < lineCount)
             emit(w, TokenKind::Code, code.data() + from, lf - from, lines[k], static_cast<std::uint32_t>(lf - from));
@@ -482,19 +482,33 @@ void scanStyleSheet(const char *text, std::size_t n, StyleFacts &facts)
 {
     // The sheet without its comments; the selector of each block open.
     std::string sheet;
-    for (std::size_t i = 0; i < n; ++i) {
-        if (text[i] == '/' && i + 1 < n && text[i + 1] == '*') {
-            const void *end = findBytes(text + i + 2, n - i - 2, "*/", 2);
-            i = end ? static_cast<std::size_t>(static_cast<const char *>(end) - text) + 1 : n;
-            sheet.push_back(' ');
-            continue;
-        }
-        sheet.push_back(text[i]);
+    sheet.reserve(n);
+    for (std::size_t i = 0; i < n;) {
+        const void *comment = findBytes(text + i, n - i, "/*", 2);
+        const std::size_t at = comment ? static_cast<std::size_t>(static_cast<const char *>(comment) - text) : n;
+        sheet.append(text + i, at - i);
+        if (!comment)
+            break;
+        const void *end = findBytes(text + at + 2, n - at - 2, "*/", 2);
+        i = end ? static_cast<std::size_t>(static_cast<const char *>(end) - text) + 2 : n;
+        sheet.push_back(' ');
     }
+    // The bytes the scan stops at: a block's edges, a declaration's end,
+    // and the first letters of the properties it looks for.
+    static const struct Stops {
+        bool at[256] = {};
+        Stops()
+        {
+            for (const unsigned char c : "{};wWdD")
+                at[c] = c != 0;
+        }
+    } kStops;
     std::vector<std::string> open;
     std::size_t start = 0;
     for (std::size_t i = 0; i < sheet.size(); ++i) {
         const char c = sheet[i];
+        if (!kStops.at[static_cast<unsigned char>(c)])
+            continue;
         if (c == '{') {
             open.push_back(sheet.substr(start, i - start));
             start = i + 1;
@@ -544,7 +558,7 @@ void templateStart(TemplateWriter &w, HtmlStore &store, const TemplateSyntax &sy
     w.runPre = facts.preserves;
     w.leftBlock = true;
     store.tokens.resize(0);
-    store.tokens.reserve(store.text.size() * 3 + 4096);
+    store.tokens.reserve(store.text.size() * 5 + 4096);
 }
 
 void templateDoctype(TemplateWriter &w, const std::string &declaration, std::uint32_t at)
@@ -638,7 +652,7 @@ void templateToken(TemplateWriter &w, const std::string &key, std::uint32_t at, 
     emit(w, key, at, spans);
 }
 
-void templateCode(TemplateWriter &w, Language language, const std::string &code, std::uint32_t at)
+void templateCode(TemplateWriter &w, Language language, std::string_view code, std::uint32_t at)
 {
     readCode(w, language, code, at, false);
 }
@@ -688,7 +702,7 @@ void templateText(TemplateWriter &w, const char *text, std::size_t n, const char
         const std::uint32_t place = spelled ? at + static_cast<std::uint32_t>(start) : at;
         flushRun(w, false);
         emit(w, TokenKind::Code, open, ol, place, static_cast<std::uint32_t>(ol));
-        readCode(w, w.syntax->expressions, std::string(a + ol, end - start - ol),
+        readCode(w, w.syntax->expressions, std::string_view(a + ol, end - start - ol),
                  spelled ? place + static_cast<std::uint32_t>(ol) : at, false);
         emit(w, TokenKind::Code, close, cl, spelled ? at + static_cast<std::uint32_t>(end) : at,
              static_cast<std::uint32_t>(cl));

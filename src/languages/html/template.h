@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "languages/html/state.h"
@@ -132,7 +133,7 @@ void templateToken(TemplateWriter &w, const std::string &key, std::uint32_t at, 
 
 // code as the tokens of language (Unknown: its lines as written), at
 // document offset at.
-void templateCode(TemplateWriter &w, Language language, const std::string &code, std::uint32_t at);
+void templateCode(TemplateWriter &w, Language language, std::string_view code, std::uint32_t at);
 
 // The end of the element opened last, at offset at (where its end tag
 // stands, or where the next node starts when the reader closed it).

@@ -659,7 +659,7 @@ void readBlock(Reader &r)
     const Language body = lang == "json" ? Language::Json : lang == "yaml" || lang == "yml" ? Language::Yaml
                                                                                             : Language::Unknown;
     if (length > 0)
-        templateCode(r.w, tag.name == "template" ? Language::Unknown : body, std::string(t + from, length), at32(from));
+        templateCode(r.w, tag.name == "template" ? Language::Unknown : body, std::string_view(t + from, length), at32(from));
     if (!tag.selfClosing)
         templateToken(r.w, "</" + tag.name + ">", at32(from + length), 0);
 }
@@ -689,7 +689,7 @@ void readComponent(Reader &r)
             std::size_t to = r.i;
             while (to > from && isBlank(t[to - 1]))
                 --to;
-            templateCode(r.w, Language::Unknown, std::string(t + from, to - from), at32(from));
+            templateCode(r.w, Language::Unknown, std::string_view(t + from, to - from), at32(from));
         }
     }
 }
