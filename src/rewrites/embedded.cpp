@@ -24,6 +24,19 @@ std::uint32_t offsetOf(const std::vector<std::uint32_t> &lines, std::uint32_t no
     return static_cast<std::uint32_t>(at < size ? at : size);
 }
 
+// Appends the record of a token spelled from place to end (not after place
+// for one no byte spells).
+void addToken(RecordStore &store, const std::vector<std::uint32_t> &lines, std::uint32_t noLines, std::size_t size,
+              TokenKind kind, const char *key, std::size_t length, TokenPlace place, TokenPlace end,
+              const RewriteNote *note)
+{
+    const std::uint32_t at = offsetOf(lines, noLines, place, size);
+    const bool spelled = end.line > place.line || (end.line == place.line && end.column > place.column);
+    const std::uint32_t to = spelled ? offsetOf(lines, noLines, end, size) : at;
+    addRecord(store.tokens, kind, key, length, at, to > at ? to - at : 0, note,
+              note ? offsetOf(lines, noLines, note->place, size) : 0);
+}
+
 } // namespace
 
 bool recordEmbedded(RecordStore &store, EmbeddedReader &reader, Language language, std::string_view code,
@@ -54,29 +67,27 @@ bool recordEmbedded(RecordStore &store, EmbeddedReader &reader, Language languag
             rewriterNext(*rewriter, piece);
         else
             spelledNext(inner, piece);
-        if (piece.first)
-            note = piece.note;
         // A token of one piece (most are) is recorded from the piece's own
-        // bytes; the others are put together in key.
+        // bytes and note; the others are put together in key and note.
         const char *bytes = piece.bytes;
         std::size_t length = piece.length;
+        const RewriteNote *noted = &piece.note;
         if (!(piece.first && piece.last)) {
-            if (piece.first)
+            if (piece.first) {
                 key.clear();
+                note = piece.note;
+            }
             key.append(piece.bytes, piece.length);
             if (!piece.last)
                 continue;
             bytes = key.data();
             length = key.size();
+            noted = &note;
         }
         if (piece.kind == TokenKind::End)
             break;
-        const std::uint32_t at = offsetOf(lines, noLines, piece.place, size);
-        const bool spelled = piece.end.line > piece.place.line ||
-                             (piece.end.line == piece.place.line && piece.end.column > piece.place.column);
-        const std::uint32_t end = spelled ? offsetOf(lines, noLines, piece.end, size) : at;
-        addRecord(store.tokens, piece.kind, bytes, length, at, end > at ? end - at : 0,
-                  note.kinds ? &note : nullptr, note.kinds ? offsetOf(lines, noLines, note.place, size) : 0);
+        addToken(store, lines, noLines, size, piece.kind, bytes, length, piece.place, piece.end,
+                 noted->kinds ? noted : nullptr);
     }
     const bool refused = lexerRefusal(inner) != nullptr;
     inner.store.reset();  // its module's storage goes now, not with the document's next code

@@ -65,16 +65,44 @@ inline char *recordRoom(ByteBuffer &tokens, TokenKind kind, std::size_t length, 
     return p + kRecordHead + note;
 }
 
-// True when the n bytes at key hold a zero byte: a short key (most are)
-// looked through here, a longer one by memchr.
-inline bool holdsZero(const char *key, std::size_t n)
+// True when the word v holds a zero byte.
+inline bool zeroByteIn(std::uint64_t v)
 {
-    if (n > 16)
+    return ((v - 0x0101010101010101ull) & ~v & 0x8080808080808080ull) != 0;
+}
+
+// Copies the n bytes at key to p and tells whether they hold a zero byte:
+// a short key (most are) as two words or halves that overlap, a longer one
+// by memcpy and memchr.
+inline bool copyKey(char *p, const char *key, std::size_t n)
+{
+    if (n > 16) {
+        std::memcpy(p, key, n);
         return std::memchr(key, 0, n) != nullptr;
-    unsigned char all = 0xff;
-    for (std::size_t i = 0; i < n; ++i)
-        all = static_cast<unsigned char>(all & (key[i] == 0 ? 0 : 0xff));
-    return all == 0;
+    }
+    if (n >= 8) {
+        std::uint64_t a, b;
+        std::memcpy(&a, key, 8);
+        std::memcpy(&b, key + n - 8, 8);
+        std::memcpy(p, &a, 8);
+        std::memcpy(p + n - 8, &b, 8);
+        return zeroByteIn(a) || zeroByteIn(b);
+    }
+    if (n >= 4) {
+        std::uint32_t a, b;
+        std::memcpy(&a, key, 4);
+        std::memcpy(&b, key + n - 4, 4);
+        std::memcpy(p, &a, 4);
+        std::memcpy(p + n - 4, &b, 4);
+        // Each half widened with bytes that are not zero.
+        return zeroByteIn(a | 0xffffffff00000000ull) || zeroByteIn(b | 0xffffffff00000000ull);
+    }
+    bool zero = false;
+    for (std::size_t i = 0; i < n; ++i) {
+        p[i] = key[i];
+        zero = zero || key[i] == 0;
+    }
+    return zero;
 }
 
 // Appends a record of the key of length bytes at key (as recordRoom);
@@ -85,11 +113,8 @@ inline std::size_t addRecord(ByteBuffer &tokens, TokenKind kind, const char *key
 {
     const std::size_t start = tokens.size();
     char *p = recordRoom(tokens, kind, length, at, spans, noted, noteAt);
-    if (length > 0) {
-        std::memcpy(p, key, length);
-        if (holdsZero(key, length))
-            tokens[start] = static_cast<char>(static_cast<unsigned char>(tokens[start]) | kRecordZeroByte);
-    }
+    if (copyKey(p, key, length))
+        tokens[start] = static_cast<char>(static_cast<unsigned char>(tokens[start]) | kRecordZeroByte);
     return start;
 }
 
