@@ -18,6 +18,7 @@
 #include "support.h"
 #include "languages/languages.h"
 #include "tokens/lexer.h"
+#include "tokens/records.h"
 
 namespace {
 
@@ -89,6 +90,29 @@ TEST(WholeSource, CutAtCtrlZAndBounded)
             EXPECT_EQ(std::string(text.data(), text.size()), c.expected);
             if (f)
                 std::fclose(f);
+        }
+    }
+}
+
+// A record's key is copied whole and marked where it holds a zero byte: every
+// length up to past the word-at-a-time bound, a zero at each place or none.
+TEST(Records, KeysCopiedAndZeroBytesFound)
+{
+    for (std::size_t n = 0; n <= 40; ++n) {
+        for (std::size_t zero = 0; zero <= n; ++zero) {  // zero == n: no zero byte
+            SCOPED_TRACE("length " + std::to_string(n) + ", zero at " + std::to_string(zero));
+            std::string key(n, '\x80');
+            for (std::size_t i = 0; i < n; ++i)
+                key[i] = static_cast<char>(i % 2 ? 0x01 : 0xff);
+            if (zero < n)
+                key[zero] = 0;
+            ByteBuffer tokens;
+            addRecord(tokens, TokenKind::Code, "x", 1, 0, 1);
+            const std::size_t at = addRecord(tokens, TokenKind::Code, key.data(), n, 7, 3);
+            ASSERT_EQ(tokens.size(), at + kRecordHead + n);
+            EXPECT_EQ(std::string(tokens.data() + at + kRecordHead, n), key);
+            EXPECT_EQ((static_cast<unsigned char>(tokens[at]) & kRecordZeroByte) != 0, zero < n);
+            EXPECT_EQ(static_cast<unsigned char>(tokens[0]) & kRecordZeroByte, 0);
         }
     }
 }
