@@ -131,6 +131,10 @@ TEST(HtmlNearMiss, Preformatted)
         {"a stylesheet that keeps whitespace of a class", "<style>@media print { .x { white-space: pre-wrap } }</style><div>a  b</div>", "<style>@media print { .x { white-space: pre-wrap } }</style><div>a b</div>", false},
         {"a stylesheet that makes one element name inline", "<style>li { display: inline-block }</style><p>a</p> <div>b</div>", "<style>li { display: inline-block }</style><p>a</p><div>b</div>", true},
         {"a stylesheet that only keeps lines together", "<style>.x { white-space: nowrap }</style><div>a  b</div>", "<style>.x{white-space:nowrap}</style><div>a b</div>", true},
+        {"a stylesheet that keeps whitespace, in capitals", "<style>.X{WHITE-SPACE:PRE}</style><div>a  b</div>", "<style>.X{WHITE-SPACE:PRE}</style><div>a b</div>", false},
+        {"a stylesheet that names it first", "<style>white-space: pre</style><div>a  b</div>", "<style>white-space: pre</style><div>a b</div>", false},
+        {"a stylesheet that makes all inline, in capitals", "<style>*{DISPLAY:Inline}</style><p>a</p> <div>b</div>", "<style>*{DISPLAY:Inline}</style><p>a</p><div>b</div>", false},
+        {"a stylesheet whose near names keep nothing", "<style>.white-spaces{displays:pre; play: inline}</style><div>a  b</div>", "<style>.white-spaces{displays:pre; play: inline}</style><div>a b</div>", true},
     });
 }
 

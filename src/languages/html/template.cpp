@@ -476,10 +476,37 @@ void noteRule(const std::string &selector, bool preserve, StyleFacts &facts)
     }
 }
 
+// True when text (n bytes) holds word (lower case, k bytes) in any case at
+// offset at.
+bool holdsAt(const char *text, std::size_t n, std::size_t at, const char *word, std::size_t k)
+{
+    return at <= n && n - at >= k && holds(text + at, k, word);
+}
+
+// True when text (n bytes) may name a property the scan looks for: it holds
+// "display" or "white-space" in any case. Found by their rarer bytes, the
+// 'y' and the '-', so most sheets are passed over at memchr's pace.
+bool namesLayout(const char *text, std::size_t n)
+{
+    for (const char c : {'y', 'Y', '-'}) {
+        for (const char *p = text, *end = text + n;
+             (p = static_cast<const char *>(std::memchr(p, c, static_cast<std::size_t>(end - p)))); ++p) {
+            const std::size_t at = static_cast<std::size_t>(p - text);
+            if (c == '-' ? at >= 5 && holdsAt(text, n, at - 5, "white-space", 11)
+                         : at >= 6 && holdsAt(text, n, at - 6, "display", 7))
+                return true;
+        }
+    }
+    return false;
+}
+
 } // namespace
 
 void scanStyleSheet(const char *text, std::size_t n, StyleFacts &facts)
 {
+    // Only the two properties change the facts.
+    if (!namesLayout(text, n))
+        return;
     // The sheet without its comments; the selector of each block open.
     std::string sheet;
     sheet.reserve(n);
