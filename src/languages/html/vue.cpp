@@ -65,11 +65,31 @@ struct Frame {
     Node last = Node::None;  // its child read last
 };
 
+// One attribute as read.
+struct Attribute {
+    std::string name;
+    std::string value;  // as written
+    std::size_t at = 0;
+    bool valued = false;
+};
+
+// A start tag as read.
+struct StartTag {
+    std::size_t start = 0;  // the offset of its '<'
+    std::string name;
+    std::vector<Attribute> attributes;
+    bool selfClosing = false;  // it ends with "/>"
+};
+
 struct Reader : ComponentReader {
     std::vector<Frame> open;  // the template's elements open, the root <template> first
     int pre = 0;              // the pre elements open
     int vpre = 0;             // the v-pre elements open
     std::string decoded;      // scratch
+    // Scratch for the template's start tags, one read at a time.
+    StartTag tag;
+    std::vector<TemplateAttribute> plain;
+    TemplateAttribute attribute;
 };
 
 // --- Character references -----------------------------------------------------
@@ -215,17 +235,9 @@ Node nodeAt(const Reader &r, std::size_t j)
     return Node::Interpolation;
 }
 
-// One attribute as read.
-struct Attribute {
-    std::string name;
-    std::string value;  // as written
-    std::size_t at = 0;
-    bool valued = false;
-};
-
-// Reads a start tag's attributes up to its '>' or "/>"; false where it is
-// left open.
-bool readAttributes(Reader &r, std::vector<Attribute> &attributes, bool &selfClosing)
+// Reads a start tag's attributes up to its '>' or "/>" into the first count
+// elements of attributes (count counting them); false where it is left open.
+bool readAttributeList(Reader &r, std::vector<Attribute> &attributes, std::size_t &count, bool &selfClosing)
 {
     const char *t = r.text;
     selfClosing = false;
@@ -245,8 +257,12 @@ bool readAttributes(Reader &r, std::vector<Attribute> &attributes, bool &selfClo
             selfClosing = true;
             return true;
         }
-        Attribute a;
+        if (count == attributes.size())
+            attributes.emplace_back();
+        Attribute &a = attributes[count];
         a.at = r.i;
+        a.value.clear();
+        a.valued = false;
         const std::size_t from = r.i;
         while (r.i < r.n && !isBlank(t[r.i]) && t[r.i] != '=' && t[r.i] != '>' && t[r.i] != '/' && t[r.i] != '"' &&
                t[r.i] != '\'' && t[r.i] != '<')
@@ -263,7 +279,7 @@ bool readAttributes(Reader &r, std::vector<Attribute> &attributes, bool &selfClo
                 const void *close = std::memchr(t + r.i, q, r.n - r.i);
                 if (!close) {
                     refuse(r, "an attribute's value left open in Vue");
-                    return false;
+                            return false;
                 }
                 const std::size_t stop = static_cast<std::size_t>(static_cast<const char *>(close) - t);
                 a.value.assign(t + r.i, stop - r.i);
@@ -274,22 +290,24 @@ bool readAttributes(Reader &r, std::vector<Attribute> &attributes, bool &selfClo
                     ++r.i;
                 if (r.i == v) {
                     refuse(r, "an attribute's value missing in Vue");
-                    return false;
+                            return false;
                 }
                 a.value.assign(t + v, r.i - v);
             }
         }
-        attributes.push_back(std::move(a));
+        ++count;
     }
 }
 
-// A start tag as read.
-struct StartTag {
-    std::size_t start = 0;  // the offset of its '<'
-    std::string name;
-    std::vector<Attribute> attributes;
-    bool selfClosing = false;  // it ends with "/>"
-};
+// The same into attributes, whose elements kept from the last tag are
+// reused with the room of their strings.
+bool readAttributes(Reader &r, std::vector<Attribute> &attributes, bool &selfClosing)
+{
+    std::size_t count = 0;
+    const bool read = readAttributeList(r, attributes, count, selfClosing);
+    attributes.resize(count);
+    return read;
+}
 
 // Reads the start tag at r.i into tag; false where it is left open.
 bool readTag(Reader &r, StartTag &tag)
@@ -302,6 +320,14 @@ bool readTag(Reader &r, StartTag &tag)
     tag.name.assign(t + r.i + 1, k - r.i - 1);
     r.i = k;
     return readAttributes(r, tag.attributes, tag.selfClosing);
+}
+
+// Sets out to name and value at offset at, with the room it has.
+void setAttribute(TemplateAttribute &out, const std::string &name, const std::string &value, std::uint32_t at)
+{
+    out.name.assign(name);
+    out.value.assign(value);
+    out.at = at;
 }
 
 // The tokens of one attribute of a template element; plain: in v-pre, where
@@ -326,12 +352,14 @@ void writeAttribute(Reader &r, const Attribute &a, bool regular, bool plain)
             refuse(r, "a character reference not compared in Vue");
             return;
         }
-        templateAttribute(w, TemplateAttribute{a.name, r.decoded, at});
+        setAttribute(r.attribute, a.name, r.decoded, at);
+        templateAttribute(w, r.attribute);
         return;
     }
     // Text, as written (its references too: the same spelling reads the same).
     if (regular && (a.name == "class" || a.name == "style")) {
-        templateAttribute(w, TemplateAttribute{a.name, a.value, at});
+        setAttribute(r.attribute, a.name, a.value, at);
+        templateAttribute(w, r.attribute);
         return;
     }
     templateToken(w, a.name + "=", at, at32(a.name.size()));
@@ -380,7 +408,7 @@ void closeElement(Reader &r, std::uint32_t at)
 void readStartTag(Reader &r)
 {
     const char *t = r.text;
-    StartTag tag;
+    StartTag &tag = r.tag;
     if (!readTag(r, tag))
         return;
     if (tag.name == "script" || tag.name == "style") {
@@ -397,7 +425,8 @@ void readStartTag(Reader &r)
                                                 [](const Attribute &a) { return a.name == "v-pre"; });
     // What tells how it renders: its attributes written as text, or a
     // display and whitespace not shown where a directive may set its style.
-    std::vector<TemplateAttribute> plain;
+    std::vector<TemplateAttribute> &plain = r.plain;
+    plain.clear();
     for (const Attribute &a : tag.attributes)
         if (!isDirective(a.name) || vpre)
             plain.push_back(TemplateAttribute{a.name, a.value, at32(a.at)});
