@@ -1,6 +1,9 @@
 // Embedded code as token records (embedded.h).
 #include "rewrites/embedded.h"
 
+#include <cstdint>
+
+#include "tokens/lexer.h"
 #include "tokens/show.h"
 
 namespace {
@@ -24,6 +27,26 @@ std::uint32_t offsetOf(const std::vector<std::uint32_t> &lines, std::uint32_t no
     return static_cast<std::uint32_t>(at < size ? at : size);
 }
 
+// True when the quick tokens of language's lexer are as their pieces would
+// be: its run hands out only tokens of one line, and those no byte of the
+// code spells (a blank that separates values) point outside its window.
+bool quickRecords(Language language)
+{
+    return language == Language::Css || language == Language::Scss || language == Language::Less ||
+           language == Language::Json || language == Language::TsConfig;
+}
+
+// Where the quick token t ends, as its piece would tell: after its bytes
+// where the window spells it, at its place where none does.
+TokenPlace quickEnd(const Lexer &lexer, const QuickToken &t)
+{
+    const auto at = reinterpret_cast<std::uintptr_t>(t.bytes);
+    const auto window = reinterpret_cast<std::uintptr_t>(lexer.window);
+    if (at < window || at - window >= sizeof lexer.window)
+        return t.place;
+    return TokenPlace{t.place.line, t.place.column + static_cast<std::int64_t>(t.length)};
+}
+
 // Appends the record of a token spelled from place to end (not after place
 // for one no byte spells).
 void addToken(RecordStore &store, const std::vector<std::uint32_t> &lines, std::uint32_t noLines, std::size_t size,
@@ -35,6 +58,19 @@ void addToken(RecordStore &store, const std::vector<std::uint32_t> &lines, std::
     const std::uint32_t to = spelled ? offsetOf(lines, noLines, end, size) : at;
     addRecord(store.tokens, kind, key, length, at, to > at ? to - at : 0, note,
               note ? offsetOf(lines, noLines, note->place, size) : 0);
+}
+
+// Appends the records of the quick tokens the lexer hands out next; false
+// when the next token needs a piece (or none is left).
+bool addRun(RecordStore &store, Lexer &lexer, const std::vector<std::uint32_t> &lines, std::uint32_t noLines,
+            std::size_t size)
+{
+    QuickToken run[256];
+    const std::size_t n = lexerRun(lexer, run, sizeof run / sizeof run[0], 65536);
+    for (std::size_t k = 0; k < n; ++k)
+        addToken(store, lines, noLines, size, run[k].kind, run[k].bytes, run[k].length, run[k].place,
+                 quickEnd(lexer, run[k]), nullptr);
+    return n > 0;
 }
 
 } // namespace
@@ -62,7 +98,11 @@ bool recordEmbedded(RecordStore &store, EmbeddedReader &reader, Language languag
     TokenPiece piece;
     RewriteNote note;
     std::string &key = reader.key;
+    // Without rules, runs of quick tokens where they stand for their pieces.
+    const bool quick = !rewriter && quickRecords(language);
     for (;;) {
+        if (quick && piece.last && addRun(store, inner, lines, noLines, size))
+            continue;
         if (rewriter)
             rewriterNext(*rewriter, piece);
         else

@@ -4,7 +4,10 @@
 // @vue/compiler-sfc.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
+#include <memory>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -14,6 +17,8 @@
 #include "../support.h"
 #include "../tree_judge.h"
 #include "languages/languages.h"
+#include "tokens/lexer.h"
+#include "tokens/show.h"
 
 namespace {
 
@@ -189,6 +194,68 @@ namespace {
 // interpolation's or a handler's token changed, a word of text changed, a
 // blank between inline elements taken out or made a line break, a line
 // break put between inline elements, a blank in text made a line break.
+
+// Spelled tokens (key, place, end) of text read as language, each place
+// moved down by lines.
+std::vector<std::string> spelled(const std::string &text, Language language, bool comments, int lines = 0)
+{
+    std::unique_ptr<Lexer> lexer(new Lexer);
+    SourceStream source;
+    source.bytes = text.data();
+    source.remaining = static_cast<std::int64_t>(text.size());
+    LexOptions options;
+    options.comments = comments;
+    lexerStart(*lexer, language, options, source);
+    std::vector<std::string> out;
+    std::string key;
+    TokenPiece piece;
+    do {
+        spelledNext(*lexer, piece);
+        if (piece.first)
+            key.clear();
+        key.append(piece.bytes, piece.length);
+        // A token no byte spells ends where it stands.
+        const TokenPlace &p = piece.place, &e = piece.end;
+        const bool after = e.line > p.line || (e.line == p.line && e.column > p.column);
+        if (piece.last)
+            out.push_back(key + " " + std::to_string(p.line + lines) + ":" + std::to_string(p.column) + "-" +
+                          std::to_string((after ? e : p).line + lines) + ":" + std::to_string((after ? e : p).column));
+    } while (piece.kind != TokenKind::End);
+    return out;
+}
+
+// A style's or a data block's tokens span in the component what they span
+// when their language reads the body alone: blanks between values, which
+// no byte spells, included.
+TEST(VueLexer, BodiesSpanAsTheirLanguageReadsThem)
+{
+    const struct {
+        const char *head, *close;
+        Language language;
+        const char *body;
+    } kCases[] = {
+        {"<style>", "</style>", Language::Css, "a{margin:96px 0}\n.b > c, d { font: 1px/2 x , y ; }\n"},
+        {"<style lang=\"scss\">", "</style>", Language::Scss, "a { b { c: d e; } @include f( 1px ) }\n// x\n"},
+        {"<style lang=\"less\">", "</style>", Language::Less, ".m() { a: b }\n@x: 1px  2px;\n/* c */\n"},
+        {"<i18n lang=\"json\">", "</i18n>", Language::Json, "{ \"a\": [1, 2.5e3, true],\n  \"b\": null }\n"},
+    };
+    for (const auto &c : kCases) {
+        for (const bool comments : {false, true}) {
+            SCOPED_TRACE(std::string(c.body) + (comments ? ", with comments" : ""));
+            std::vector<std::string> whole = spelled(std::string(c.head) + "\n" + c.body + c.close, Vue, comments);
+            const std::vector<std::string> alone = spelled(c.body, c.language, comments, 1);
+            // The body's tokens stand between the head's '>' and the end tag.
+            const auto from = std::find_if(whole.begin(), whole.end(),
+                                           [](const std::string &k) { return k.compare(0, 2, "> ") == 0; });
+            const auto to = std::find_if(whole.begin(), whole.end(), [&](const std::string &k) {
+                return k.compare(0, std::strlen(c.close), c.close) == 0;
+            });
+            ASSERT_TRUE(from != whole.end() && to != whole.end());
+            EXPECT_EQ(std::vector<std::string>(from + 1, to),
+                      std::vector<std::string>(alone.begin(), alone.end() - 1));  // its End aside
+        }
+    }
+}
 
 TEST(VueFormatterTools, PrettierJudgedByVue)
 {
