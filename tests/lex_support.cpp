@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "support.h"
+#include "tokens/show.h"
 #include "tree_judge.h"
 
 namespace {
@@ -134,6 +135,29 @@ std::vector<std::string> keysOf(const std::vector<Tok> &tokens)
     for (const Tok &t : tokens)
         keys.push_back(t.key);
     return keys;
+}
+
+std::vector<std::string> describeFromMemory(
+    const std::string &text, Language language, const LexOptions &options,
+    const std::function<std::string(const std::string &key, const TokenPiece &last)> &describe)
+{
+    std::unique_ptr<Lexer> lexer(new Lexer);
+    SourceStream source;
+    source.bytes = text.data();
+    source.remaining = static_cast<std::int64_t>(text.size());
+    lexerStart(*lexer, language, options, source);
+    std::vector<std::string> out;
+    std::string key;
+    TokenPiece piece;
+    do {
+        spelledNext(*lexer, piece);
+        if (piece.first)
+            key.clear();
+        key.append(piece.bytes, piece.length);
+        if (piece.last)
+            out.push_back(describe(key, piece));
+    } while (piece.kind != TokenKind::End);
+    return out;
 }
 
 std::string refusalOf(const std::string &text, Language language, const LexOptions &options)

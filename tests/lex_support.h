@@ -4,6 +4,7 @@
 #define MATCHLING_TEST_LEX_SUPPORT_H
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -35,6 +36,12 @@ std::vector<Tok> lexText(const std::string &text, Language language, const LexOp
 
 // The keys of tokens, in order.
 std::vector<std::string> keysOf(const std::vector<Tok> &tokens);
+
+// Each token of text read from memory as language (spelledNext's pieces, End
+// included), as describe tells it from its key and its last piece.
+std::vector<std::string> describeFromMemory(
+    const std::string &text, Language language, const LexOptions &options,
+    const std::function<std::string(const std::string &key, const TokenPiece &last)> &describe);
 
 // Why the lexer refuses text as language (lexerRefusal), once its stream is
 // read to the end; empty when it does not.

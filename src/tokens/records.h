@@ -71,6 +71,21 @@ inline bool zeroByteIn(std::uint64_t v)
     return ((v - 0x0101010101010101ull) & ~v & 0x8080808080808080ull) != 0;
 }
 
+// Copies the n bytes at key (sizeof(Word) to twice that) to p as two Words
+// that overlap, and tells whether they hold a zero byte.
+template <typename Word>
+inline bool copyEnds(char *p, const char *key, std::size_t n)
+{
+    Word a, b;
+    std::memcpy(&a, key, sizeof a);
+    std::memcpy(&b, key + n - sizeof b, sizeof b);
+    std::memcpy(p, &a, sizeof a);
+    std::memcpy(p + n - sizeof b, &b, sizeof b);
+    // A Word narrower than 64 bits widened with bytes that are not zero.
+    constexpr std::uint64_t high = sizeof(Word) < 8 ? ~std::uint64_t{0} << (8 * sizeof(Word)) : 0;
+    return zeroByteIn(a | high) || zeroByteIn(b | high);
+}
+
 // Copies the n bytes at key to p and tells whether they hold a zero byte:
 // a short key (most are) as two words or halves that overlap, a longer one
 // by memcpy and memchr.
@@ -80,23 +95,10 @@ inline bool copyKey(char *p, const char *key, std::size_t n)
         std::memcpy(p, key, n);
         return std::memchr(key, 0, n) != nullptr;
     }
-    if (n >= 8) {
-        std::uint64_t a, b;
-        std::memcpy(&a, key, 8);
-        std::memcpy(&b, key + n - 8, 8);
-        std::memcpy(p, &a, 8);
-        std::memcpy(p + n - 8, &b, 8);
-        return zeroByteIn(a) || zeroByteIn(b);
-    }
-    if (n >= 4) {
-        std::uint32_t a, b;
-        std::memcpy(&a, key, 4);
-        std::memcpy(&b, key + n - 4, 4);
-        std::memcpy(p, &a, 4);
-        std::memcpy(p + n - 4, &b, 4);
-        // Each half widened with bytes that are not zero.
-        return zeroByteIn(a | 0xffffffff00000000ull) || zeroByteIn(b | 0xffffffff00000000ull);
-    }
+    if (n >= 8)
+        return copyEnds<std::uint64_t>(p, key, n);
+    if (n >= 4)
+        return copyEnds<std::uint32_t>(p, key, n);
     bool zero = false;
     for (std::size_t i = 0; i < n; ++i) {
         p[i] = key[i];

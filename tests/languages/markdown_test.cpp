@@ -287,23 +287,7 @@ TEST(MarkdownTokens, TreeBound)
 // The keys of text's tokens, read from memory.
 std::vector<std::string> keysFromMemory(const std::string &text)
 {
-    std::unique_ptr<Lexer> lexer(new Lexer);
-    SourceStream source;
-    source.bytes = text.data();
-    source.remaining = static_cast<std::int64_t>(text.size());
-    lexerStart(*lexer, Md, {}, source);
-    std::vector<std::string> keys;
-    std::string key;
-    TokenPiece piece;
-    do {
-        lexerNext(*lexer, piece);
-        if (piece.first)
-            key.clear();
-        key.append(piece.bytes, piece.length);
-        if (piece.last)
-            keys.push_back(key);
-    } while (piece.kind != TokenKind::End);
-    return keys;
+    return describeFromMemory(text, Md, {}, [](const std::string &key, const TokenPiece &) { return key; });
 }
 
 // cmark-gfm marks its extensions' characters in a table of the whole

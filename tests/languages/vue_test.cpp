@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <memory>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -17,8 +16,6 @@
 #include "../support.h"
 #include "../tree_judge.h"
 #include "languages/languages.h"
-#include "tokens/lexer.h"
-#include "tokens/show.h"
 
 namespace {
 
@@ -196,32 +193,17 @@ namespace {
 // break put between inline elements, a blank in text made a line break.
 
 // Spelled tokens (key, place, end) of text read as language, each place
-// moved down by lines.
+// moved down by lines; a token no byte spells ends where it stands.
 std::vector<std::string> spelled(const std::string &text, Language language, bool comments, int lines = 0)
 {
-    std::unique_ptr<Lexer> lexer(new Lexer);
-    SourceStream source;
-    source.bytes = text.data();
-    source.remaining = static_cast<std::int64_t>(text.size());
     LexOptions options;
     options.comments = comments;
-    lexerStart(*lexer, language, options, source);
-    std::vector<std::string> out;
-    std::string key;
-    TokenPiece piece;
-    do {
-        spelledNext(*lexer, piece);
-        if (piece.first)
-            key.clear();
-        key.append(piece.bytes, piece.length);
-        // A token no byte spells ends where it stands.
-        const TokenPlace &p = piece.place, &e = piece.end;
-        const bool after = e.line > p.line || (e.line == p.line && e.column > p.column);
-        if (piece.last)
-            out.push_back(key + " " + std::to_string(p.line + lines) + ":" + std::to_string(p.column) + "-" +
-                          std::to_string((after ? e : p).line + lines) + ":" + std::to_string((after ? e : p).column));
-    } while (piece.kind != TokenKind::End);
-    return out;
+    return describeFromMemory(text, language, options, [&](const std::string &key, const TokenPiece &last) {
+        const TokenPlace &p = last.place, &e = last.end;
+        const TokenPlace end = e.line > p.line || (e.line == p.line && e.column > p.column) ? e : p;
+        return key + " " + std::to_string(p.line + lines) + ":" + std::to_string(p.column) + "-" +
+               std::to_string(end.line + lines) + ":" + std::to_string(end.column);
+    });
 }
 
 // A style's or a data block's tokens span in the component what they span
