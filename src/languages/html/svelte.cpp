@@ -28,7 +28,7 @@ const TemplateSyntax kSvelteTs = {nullptr, nullptr, nullptr, Language::TypeScrip
 constexpr const char *kSvelteTsLangs[] = {"lang=\"ts\"", "lang='ts'", "lang=\"typescript\"", "lang=ts", nullptr};
 const ComponentSyntax kSvelte = {&kSvelteJs, &kSvelteTs, kSvelteTsLangs, false};
 
-inline bool isIdentifier(const std::string &s)
+inline bool isIdentifier(std::string_view s)
 {
     if (s.empty() || (s[0] >= '0' && s[0] <= '9'))
         return false;
@@ -45,10 +45,11 @@ struct Frame {
     bool regular = false;  // an element of HTML's (not a component, not svelte:*)
 };
 
-// One part of an attribute's value: text as written, or an expression.
+// One part of an attribute's value: text as written, or an expression (a
+// view of the component's text).
 struct Part {
     bool expression = false;
-    std::string text;
+    std::string_view text;
     std::size_t at = 0;
 };
 
@@ -328,7 +329,7 @@ bool readExpression(Reader &r, std::vector<Part> &parts)
     const std::size_t close = expressionEnd(r.text, r.n, r.i + 1);
     if (close >= r.n)
         return false;
-    parts.push_back(Part{true, std::string(r.text + r.i + 1, close - r.i - 1), r.i + 1});
+    parts.push_back(Part{true, std::string_view(r.text + r.i + 1, close - r.i - 1), r.i + 1});
     r.i = close + 1;
     return true;
 }
@@ -346,7 +347,7 @@ bool readQuoted(Reader &r, char q, std::vector<Part> &parts)
         const std::size_t from = r.i;
         while (r.i < r.n && t[r.i] != q && t[r.i] != '{')
             ++r.i;
-        parts.push_back(Part{false, std::string(t + from, r.i - from), from});
+        parts.push_back(Part{false, std::string_view(t + from, r.i - from), from});
     }
     if (r.i >= r.n)
         return false;
@@ -360,12 +361,12 @@ void writeAttribute(Reader &r, const Attribute &a, bool regular)
     const std::uint32_t at = at32(a.at);
     if (a.name.empty()) {
         // `{...spread}`, `{@attach f}`, or `{name}` for name={name}.
-        const std::string &code = a.parts[0].text;
+        const std::string_view code = a.parts[0].text;
         std::size_t k = code.find_first_not_of(" \t\n\f\r");
         std::size_t last = code.find_last_not_of(" \t\n\f\r");
-        const std::string inner = k == std::string::npos ? std::string() : code.substr(k, last - k + 1);
+        const std::string_view inner = k == std::string_view::npos ? std::string_view() : code.substr(k, last - k + 1);
         if (isIdentifier(inner)) {
-            templateToken(w, inner + "=", at, 0);
+            templateToken(w, std::string(inner) + "=", at, 0);
             templateToken(w, "{", at, 0);
             templateCode(w, r.expressions, inner, at32(a.parts[0].at + k));
             templateToken(w, "}", at, 0);
@@ -417,7 +418,7 @@ void writeAttribute(Reader &r, const Attribute &a, bool regular)
         templateToken(w, "\"", at, 0);
     for (const Part &p : a.parts) {
         if (!p.expression) {
-            templateToken(w, "'" + p.text, at32(p.at), 0);
+            templateToken(w, std::string(1, '\'').append(p.text), at32(p.at), 0);
             continue;
         }
         templateToken(w, "{", at32(p.at), 0);
@@ -521,7 +522,7 @@ void readStartTag(Reader &r)
                     refuse(r, "an attribute's value missing in Svelte");
                     return;
                 }
-                a.parts.push_back(Part{false, std::string(t + v, r.i - v), v});
+                a.parts.push_back(Part{false, std::string_view(t + v, r.i - v), v});
             }
         }
         attributes.push_back(std::move(a));
@@ -552,7 +553,7 @@ void readStartTag(Reader &r)
             value += p.text;
         }
         const std::string property = a.name.compare(0, 6, "style:") == 0 ? a.name.substr(6, a.name.find('|') - 6) : "";
-        const bool spread = a.name.empty() && a.parts[0].text.find("...") != std::string::npos;
+        const bool spread = a.name.empty() && a.parts[0].text.find("...") != std::string_view::npos;
         if (regular && (spread || property == "white-space" || property == "display" || (a.name == "style" && !textOnly)))
             computedStyle = true;
         if (!a.name.empty())
