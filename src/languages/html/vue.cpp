@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "common/find_bytes.h"
@@ -216,10 +217,9 @@ bool decode(const char *p, std::size_t n, std::string &out, bool attribute)
 
 bool isVoid(const std::string &name)
 {
-    static const char *const kVoid[] = {"area", "base", "br", "col", "embed", "hr", "img", "input",
-                                        "link", "meta", "param", "source", "track", "wbr"};
-    return std::find_if(std::begin(kVoid), std::end(kVoid), [&](const char *v) { return name == v; }) !=
-           std::end(kVoid);
+    static constexpr std::string_view kVoid[] = {"area", "base", "br",    "col",   "embed",  "hr",    "img",
+                                                 "input", "link", "meta", "param", "source", "track", "wbr"};
+    return std::find(std::begin(kVoid), std::end(kVoid), name) != std::end(kVoid);
 }
 
 // What the node at offset j is: what follows a text.
