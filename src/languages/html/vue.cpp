@@ -279,7 +279,7 @@ bool readAttributeList(Reader &r, std::vector<Attribute> &attributes, std::size_
                 const void *close = std::memchr(t + r.i, q, r.n - r.i);
                 if (!close) {
                     refuse(r, "an attribute's value left open in Vue");
-                            return false;
+                    return false;
                 }
                 const std::size_t stop = static_cast<std::size_t>(static_cast<const char *>(close) - t);
                 a.value.assign(t + r.i, stop - r.i);
@@ -290,7 +290,7 @@ bool readAttributeList(Reader &r, std::vector<Attribute> &attributes, std::size_
                     ++r.i;
                 if (r.i == v) {
                     refuse(r, "an attribute's value missing in Vue");
-                            return false;
+                    return false;
                 }
                 a.value.assign(t + v, r.i - v);
             }
