@@ -173,6 +173,12 @@ std::string refusalOf(const std::string &text, Language language, const LexOptio
     return why;
 }
 
+void checkRefusals(Language language, const std::vector<RefusalCase> &cases)
+{
+    for (const RefusalCase &c : cases)
+        EXPECT_EQ(refusalOf(c.text, language), c.reason) << c.text;
+}
+
 long firstDifference(const std::vector<Tok> &a, const std::vector<Tok> &b)
 {
     for (std::size_t i = 0; i < a.size() && i < b.size(); ++i)

@@ -47,6 +47,15 @@ std::vector<std::string> describeFromMemory(
 // read to the end; empty when it does not.
 std::string refusalOf(const std::string &text, Language language, const LexOptions &options = {});
 
+// A source and why the lexer refuses it (empty: it reads).
+struct RefusalCase {
+    std::string text;
+    std::string reason;
+};
+
+// Checks each case's refusalOf as language.
+void checkRefusals(Language language, const std::vector<RefusalCase> &cases);
+
 // Index of the first token where a and b differ in kind or key; -1 when none.
 long firstDifference(const std::vector<Tok> &a, const std::vector<Tok> &b);
 

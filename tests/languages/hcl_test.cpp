@@ -176,10 +176,7 @@ TEST(HclRefused, NotHcl)
         }
         return text + "x\n" + close;
     };
-    const struct {
-        std::string text;
-        const char *reason;
-    } cases[] = {
+    checkRefusals(Hcl, {
         {"a = \"x", "not valid HCL at line 1, column 7"},
         {"a = \"x\ny\"", "not valid HCL at line 1, column 7"},
         {"a = \"x\\\ny\"", "not valid HCL at line 1, column 8"},
@@ -207,9 +204,7 @@ TEST(HclRefused, NotHcl)
         {"b {\n  c {\n  }\n}\n", ""},
         {"a = \"%{ for x in y ~}${x}%{ endfor }\"", ""},
         {"a = <<-EOT\r\n  x\r\n  EOT\r\n", ""},
-    };
-    for (const auto &c : cases)
-        EXPECT_EQ(refusalOf(c.text, Hcl), c.reason) << c.text;
+    });
     LexOptions comments;
     comments.comments = true;
     EXPECT_EQ(refusalOf("a = 1 /* x", Hcl, comments), "not valid HCL at line 1, column 7");

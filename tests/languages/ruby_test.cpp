@@ -306,10 +306,7 @@ TEST(RubyLexer, RefusesBadInput)
     std::string deep;
     for (int k = 0; k < 65; ++k)
         deep = "f { " + deep + " }";
-    const struct {
-        std::string text;
-        const char *reason;
-    } cases[] = {
+    checkRefusals(Ruby, {
         {"\"abc", "not valid Ruby at line 1, column 1"},
         {"'abc", "not valid Ruby at line 1, column 1"},
         {"x = <<A\nb\n", "not valid Ruby at line 1, column 8"},
@@ -324,9 +321,7 @@ TEST(RubyLexer, RefusesBadInput)
         {"f(<<A, \"x\ny\")\nb\nA\n", "not valid Ruby at line 1, column 8"},
         {deep, "blocks nested too deep to compare as Ruby"},
         {deep.substr(4, deep.size() - 6), ""},
-    };
-    for (const auto &c : cases)
-        EXPECT_EQ(refusalOf(c.text, Ruby), c.reason) << c.text;
+    });
 }
 
 // --- Judged by Ruby's Ripper and by RuboCop ----------------------------------
