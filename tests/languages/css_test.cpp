@@ -283,6 +283,7 @@ TEST(CssNearMiss, Rewrites)
             {"a ';' before a ';' and '}'", "a { b: c; ; }", "a { b: c }", true},
             {"a ';' between declarations", "a { b: c; d: e }", "a { b: c d: e }", false},
             {"a ';' between two strings", "a { b: 'x';'y' }", "a { b: 'x''y' }", false},
+            {"a ';' after an empty value", "a { b:; c: d }", "a { b: c:d }", false},
         });
     for (Language l : {Css, Scss})
         checkRewritePairs(l, rewriteBit(Rewrite::Semicolons), {
